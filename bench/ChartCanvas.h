@@ -1,0 +1,98 @@
+// Drawing helpers shared by the chart view's three modes.
+//
+// The charts lay themselves out in 32- and 64-bit arithmetic, but a surface
+// takes signed 16-bit coordinates: a tall chart (thousands of rows) or a far
+// error bar would wrap past 32767 and land on the wrong side of the view.
+// ChartCanvas passes on what fits and cuts the rest off the way a clipping
+// surface would: rectangles are cut to 0..32767, a text whose anchor does
+// not fit is left out, a line is clamped by its caller.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "ux/core/UXGeometry.h"
+#include "ux/core/UXGraphics.h"
+#include "ux/core/UXPainter.h"
+
+namespace quorl::chart {
+
+inline constexpr int64_t kMinCoord = -32768;
+inline constexpr int64_t kMaxCoord = 32767;
+
+// Truncation toward zero; NaN and values outside the signed 32-bit range
+// give 0.
+inline int32_t toI32(double v) {
+  if (!(v > -2147483649.0 && v < 2147483648.0)) return 0;
+  return static_cast<int32_t>(v);
+}
+
+// The same for the signed 64-bit range (2^63 itself is already outside).
+inline int64_t toI64(double v) {
+  if (!(v >= -9223372036854775808.0 && v < 9223372036854775808.0)) return 0;
+  return static_cast<int64_t>(v);
+}
+
+inline bool fits16(int64_t v) { return v >= kMinCoord && v <= kMaxCoord; }
+
+inline int64_t clampTo(int64_t v, int64_t lo, int64_t hi) { return std::min(std::max(v, lo), hi); }
+
+// Red, green and blue of a 0xRRGGBB colour.
+struct RGB {
+  uint32_t r, g, b;
+  static RGB of(uint32_t color) { return {(color >> 16) & 255u, (color >> 8) & 255u, color & 255u}; }
+};
+
+class ChartCanvas {
+ public:
+  explicit ChartCanvas(UXGraphics& g) : g_(g) {}
+
+  UXGraphics& surface() { return g_; }
+
+  void fillRect(int64_t x, int64_t y, int64_t w, int64_t h, uint32_t r, uint32_t gr, uint32_t b) {
+    int64_t x0, y0, x1, y1;
+    if (!cut(x, y, w, h, x0, y0, x1, y1)) return;
+    g_.fillRectRGB(UXRect(int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)), r, gr, b);
+  }
+
+  // A rounded rectangle that fits is drawn as it is; one that reaches past
+  // the range is cut like a plain one (its cut corners lie outside every
+  // view anyway).
+  void fillRoundRect(int64_t x, int64_t y, int64_t w, int64_t h, int32_t radius, uint32_t r, uint32_t gr,
+                     uint32_t b, uint32_t a) {
+    int64_t x0, y0, x1, y1;
+    if (!cut(x, y, w, h, x0, y0, x1, y1)) return;
+    UXPainter::fillRoundRectRGBA(g_, UXRect(int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)),
+                                 radius, r, gr, b, a);
+  }
+
+  void text(const char* s, int64_t x, int64_t y, uint32_t r, uint32_t gr, uint32_t b, int32_t size) {
+    if (!fits16(x) || !fits16(y)) return;
+    g_.drawTextRGBA(s, int16_t(x), int16_t(y), r, gr, b, 255, size);
+  }
+
+  // Both end points must already lie in the range (callers clamp).
+  void line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t ci) {
+    if (!fits16(x1) || !fits16(y1) || !fits16(x2) || !fits16(y2)) return;
+    g_.drawLine(int16_t(x1), int16_t(y1), int16_t(x2), int16_t(y2), ci);
+  }
+
+ private:
+  // The part of (x, y, w, h) between 0 and 32767 on both axes, as edges;
+  // false when nothing of it is (or it is empty to begin with). Nothing of
+  // a view lies left of or above 0, and keeping the origin there keeps the
+  // width and the right edge within 16 bits too.
+  static bool cut(int64_t x, int64_t y, int64_t w, int64_t h, int64_t& x0, int64_t& y0, int64_t& x1, int64_t& y1) {
+    if (w < 1 || h < 1) return false;
+    x0 = std::max<int64_t>(x, 0);
+    y0 = std::max<int64_t>(y, 0);
+    x1 = std::min(x + w, kMaxCoord);
+    y1 = std::min(y + h, kMaxCoord);
+    return x1 > x0 && y1 > y0;
+  }
+
+  UXGraphics& g_;
+};
+
+}  // namespace quorl::chart

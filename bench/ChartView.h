@@ -1,0 +1,90 @@
+// The chart view: the one view of the results subsystem. It turns the runs
+// that pass the filter into ChartRows, one per run, grouped by benchmark and
+// ascending by value inside each group, and draws them in one of three modes
+// from those same rows: bar charts (0), summary panels (1), heat map (2).
+//
+// Where the code lives:
+//   ChartView.cpp       rows and series: naming, colours, rebuild, row queries
+//   ChartDraw.cpp       heights and the bar charts of mode 0
+//   SummaryPanels.cpp   the summary panels of mode 1 and the axis step
+//   HeatMapDraw.cpp     the heat-map picture of mode 2 (HeatMapDraw.h)
+//
+// All drawing is in the view's own pixels, origin top left, and every
+// coordinate reaches the surface as a signed 16-bit value; the drawing code
+// keeps anything past that range from wrapping onto the visible area
+// (ChartCanvas.h).
+#pragma once
+
+#include <cstdint>
+
+#include "ux/core/UXView.h"
+
+namespace quorl {
+
+class Array;
+class ChartRow;
+class DataSet;
+class Filter;
+class HeatMap;
+class Run;
+class String;
+class UXGraphics;
+
+class ChartView : public UXView {
+ public:
+  ChartView();
+  ~ChartView() override;
+
+  Ref<DataSet> dataSet;   // set by the application
+  Ref<Filter> filter;     // set by the application
+  int32_t metric = 0;     // 0 time in microseconds, 1 speed-up over the slowest run
+  bool firstRun = false;  // rows take first-run times instead of best times
+  Ref<Array> rows;        // ChartRows of the last rebuild; the same Array for life
+  int32_t maxGroupRows = 0;
+  int32_t mode = 0;       // 0 bar charts, 1 summary panels, 2 heat map
+  Ref<HeatMap> heatMap;   // rebuilt with every rebuild of the rows
+  Ref<String> baseline;   // the heat map's baseline series, or null
+
+  // -- Naming and colouring a run (ChartView.cpp) ----------------------------
+  static Ref<String> seriesName(Ptr<const Run> run);
+  // "x86-64", "wasm", the arch itself (shared), or null without one.
+  static Ref<String> archName(Ptr<const Run> run);
+  // Architecture and optimisation, "x86-64 O3".
+  static Ref<String> subFor(Ptr<const Run> run);
+  // The series name, with two blanks and the architecture when there is one.
+  static Ref<String> labelFor(Ptr<const Run> run);
+  static void colorOf(Ptr<const Run> run, uint32_t& r, uint32_t& g, uint32_t& b);
+  static Ref<String> paramLine(Ptr<const Run> run);
+
+  // -- Rows ---------------------------------------------------------------------
+  void rebuild();
+  // One past the last row of the group that starts at row i.
+  int32_t groupEnd(int32_t i) const;
+  // Distinct benchmarks in row order, without the outlier benchmark.
+  Ref<Array> benchNames() const;
+  // Distinct row labels in row order.
+  Ref<Array> seriesNames() const;
+  // The longest benchmark name in bytes, at most 16.
+  int32_t labelChars() const;
+  Ref<ChartRow> findRow(Ptr<const String> label, Ptr<const String> bench) const;
+
+  // -- Sizes and drawing (ChartDraw.cpp) ------------------------------------------
+  int32_t height() const;
+  int32_t rowsHeight() const;
+  void drawRect(UXGraphics& graphics, UXRect rect) override;
+
+  // -- Summary panels and the axis step (SummaryPanels.cpp) -----------------------
+  int32_t summaryCols() const;
+  int32_t summaryHeight() const;
+  void drawSummary(UXGraphics& graphics) const;
+  // A 1, 2 or 5 times a power of ten giving about five ticks up to max.
+  static double niceStep(double max);
+
+  Ref<String> description() const override;
+  const char* classNameC() const override { return "ChartView"; }
+
+ private:
+  void drawBars(UXGraphics& graphics) const;
+};
+
+}  // namespace quorl

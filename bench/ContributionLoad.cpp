@@ -1,0 +1,180 @@
+// Contribution documents and the corpus, and the dispatcher that recognises
+// every input format.
+#include "bench/ResultModel.h"
+#include "bench/ResultKeys.h"
+#include "foundation/Array.h"
+#include "foundation/JSON.h"
+#include "foundation/Map.h"
+#include "foundation/Number.h"
+#include "foundation/String.h"
+
+namespace quorl {
+
+namespace {
+
+// One pass over the run object's members instead of a lookup per field:
+// a corpus holds a hundred thousand of them. Member names are unique in a
+// Map, so each field still takes the value its key holds.
+Ref<Run> readRun(const Map& object) {
+  Ref<Object> params, samples;
+  struct Texts {
+    Ref<String> suite, benchmark, target, device, opt, arch, checksum;
+  } texts;
+  int64_t best = 0, first = 0;
+  auto integer = [](const Ref<Object>& value) {
+    auto* n = valueAs<Number>(value.get());
+    return n ? n->integerValue() : 0;
+  };
+  const uint32_t count = object.count();
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t slot = object._orderAt(i);
+    const String* name = valueAs<String>(object._readKey(slot).get());
+    if (!name) continue;
+    const Ref<Object>& value = object._readVal(slot);
+    switch (name->byteLength()) {
+      case 3:
+        if (isKey(*name, "opt", 3)) texts.opt = BHelp::text(value);
+        break;
+      case 4:
+        if (isKey(*name, "arch", 4)) texts.arch = BHelp::text(value);
+        break;
+      case 5:
+        if (isKey(*name, "suite", 5)) texts.suite = BHelp::text(value);
+        break;
+      case 6:
+        if (isKey(*name, "target", 6)) {
+          texts.target = BHelp::text(value);
+        } else if (isKey(*name, "device", 6)) {
+          texts.device = BHelp::text(value);
+        } else if (isKey(*name, "params", 6) && valueAs<Map>(value.get())) {
+          params = value;
+        }
+        break;
+      case 7:
+        if (isKey(*name, "best_us", 7)) best = integer(value);
+        break;
+      case 8:
+        if (isKey(*name, "checksum", 8)) {
+          texts.checksum = BHelp::text(value);
+        } else if (isKey(*name, "first_us", 8)) {
+          first = integer(value);
+        }
+        break;
+      case 9:
+        if (isKey(*name, "benchmark", 9)) texts.benchmark = BHelp::text(value);
+        break;
+      case 10:
+        if (isKey(*name, "samples_us", 10) && valueAs<Array>(value.get())) samples = value;
+        break;
+      default:
+        break;
+    }
+  }
+  auto run = make<Run>(std::static_pointer_cast<Map>(params), std::static_pointer_cast<Array>(samples));
+  run->suite = std::move(texts.suite);
+  run->benchmark = std::move(texts.benchmark);
+  run->target = std::move(texts.target);
+  run->device = std::move(texts.device);
+  run->opt = std::move(texts.opt);
+  run->arch = std::move(texts.arch);
+  run->checksum = std::move(texts.checksum);
+  run->best_us = best;
+  run->first_us = first;
+  run->compute();
+  return run;
+}
+
+void appendRoots(Array& out, const Array& elements, const Ref<String>& source) {
+  const uint32_t count = elements.count();
+  for (uint32_t i = 0; i < count; ++i) {
+    if (auto object = cast<Map>(elements.get(i))) out.add(Contribution::fromRoot(object, source));
+  }
+}
+
+}  // namespace
+
+Ref<Contribution> Contribution::fromRoot(const Ref<Map>& root, const Ref<String>& source) {
+  const ResultKeys& k = ResultKeys::shared();
+  auto contribution = make<Contribution>();
+  contribution->root = root;
+  contribution->source = source;
+  if (!root) return contribution;
+
+  contribution->schema = BHelp::field(root, k.schema);
+  contribution->id = BHelp::field(root, k.id);
+  contribution->collected = BHelp::field(root, k.collected);
+  contribution->repeats = static_cast<int32_t>(static_cast<uint32_t>(BHelp::intField(root, k.repeats, 0)));
+
+  if (auto object = cast<Map>(root->get(k.machine))) {
+    Machine& machine = *contribution->machine;
+    machine.os = BHelp::field(object, k.os);
+    machine.arch = BHelp::field(object, k.arch);
+    machine.cpu = BHelp::field(object, k.cpu);
+    machine.gpu = BHelp::field(object, k.gpu);
+    machine.gpu_driver = BHelp::field(object, k.gpu_driver);
+    machine.memory_mb = BHelp::intField(object, k.memory_mb, 0);
+  }
+  if (auto toolchains = cast<Map>(root->get(k.toolchains))) contribution->toolchains = toolchains;
+  if (auto runs = cast<Array>(root->get(k.runs))) {
+    const uint32_t count = runs->count();
+    for (uint32_t i = 0; i < count; ++i) {
+      if (auto* object = valueAs<Map>(runs->get(i).get())) contribution->runs->add(readRun(*object));
+    }
+  }
+  return contribution;
+}
+
+Ref<Array> Contribution::loadText(Ptr<const String> text, const Ref<String>& source) {
+  if (!text) return make<Array>();
+  Ref<Object> parsed;
+  try {
+    parsed = JSON::parse(text);
+  } catch (const JSONError&) {
+    // The caller reports "could not read"; the parser's position is not
+    // part of what the user is told.
+    return make<Array>();
+  }
+  return loadObject(parsed, source);
+}
+
+Ref<Array> Contribution::loadObject(const Ref<Object>& value, const Ref<String>& source) {
+  const ResultKeys& k = ResultKeys::shared();
+  auto result = make<Array>();
+  if (auto array = cast<Array>(value)) {
+    appendRoots(*result, *array, source);
+    return result;
+  }
+  auto object = cast<Map>(value);
+  if (!object) return result;
+
+  if (auto contributions = cast<Array>(object->get(k.contributions))) {
+    appendRoots(*result, *contributions, source);
+    if (auto published = cast<Array>(object->get(k.published))) {
+      const uint32_t count = published->count();
+      for (uint32_t i = 0; i < count; ++i) result->addAll(loadObject(published->get(i), k.publishedSource));
+    }
+    return result;
+  }
+  // A document without "schema" is not one of ours, however it is spelt.
+  if (BHelp::same(BHelp::field(object, k.schema), k.ourSchema)) {
+    result->add(fromRoot(object, source));
+    return result;
+  }
+  if (cast<Map>(object->get(k.net)) || cast<Map>(object->get(k.raw))) return fromRunJSON(object, source);
+  if (looksPar(object)) return fromParJSON(object, source);
+  return result;
+}
+
+Ref<Contribution> Contribution::fromText(Ptr<const String> text, const Ref<String>& source) {
+  if (!text) return nullptr;
+  Ref<Object> parsed;
+  try {
+    parsed = JSON::parse(text);
+  } catch (const JSONError&) {
+    return nullptr;
+  }
+  auto object = cast<Map>(parsed);
+  return object ? fromRoot(object, source) : nullptr;
+}
+
+}  // namespace quorl

@@ -1,0 +1,65 @@
+// The heat map's model: one line per benchmark, one column per (series,
+// setting) pair, each cell the ratio of a run's time to its reference run.
+//
+// Sections (HeatMap.cpp):
+//   1. Build: benchmarks, machine disambiguation, ordered columns
+//   2. Lookups, ratio with the grey rule, geometric mean
+//   3. Sizes, colour scales, cell text and clipping
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/Object.h"
+
+namespace quorl {
+
+class Array;
+class ChartRow;
+
+class HeatMap final : public Object {
+ public:
+  HeatMap();
+
+  Ref<Array> rows;        // ChartRows of the last build, shared with the chart
+  Ref<String> baseline;   // baseline series, or null for the fastest run
+  Ref<Array> benches;     // String per line, distinct ignoring case
+  Ref<Array> colSeries;   // String per column
+  Ref<Array> colSetting;  // String per column, parallel to colSeries
+  uint32_t width = 800;
+
+  // The names the application's self test uses for the same fields.
+  const Ref<Array>& benchmarks() const { return benches; }
+  const Ref<Array>& columnSeries() const { return colSeries; }
+  const Ref<Array>& columnSettings() const { return colSetting; }
+
+  const char* classNameC() const override { return "HeatMap"; }
+  Ref<String> description() const override;
+
+  // Rebuilds lines and columns from the rows; may rewrite the rows' setting
+  // to carry the machine when two machines measured the same thing.
+  void build(const Ref<Array>& rows, const Ref<String>& baseline, uint32_t width);
+
+  static bool addOnce(Ptr<Array> list, const Ref<String>& name);
+  static bool before(Ptr<const String> series, Ptr<const String> setting, Ptr<const String> otherSeries,
+                     Ptr<const String> otherSetting);
+
+  Ref<ChartRow> find(Ptr<const String> bench, Ptr<const String> series, Ptr<const String> setting) const;
+  Ref<ChartRow> cell(uint32_t i, uint32_t j) const;
+  Ref<ChartRow> fastest(uint32_t i) const;
+  Ref<ChartRow> baseOf(uint32_t i, uint32_t j) const;
+  // False when the cell or its reference is missing or not positive.
+  bool ratio(uint32_t i, uint32_t j, double& ratio, bool& grey) const;
+  // Geometric mean of column j without the outlier benchmark.
+  bool geomean(uint32_t j, double& mean) const;
+
+  uint32_t height() const;
+  int32_t cellW() const;
+
+  static uint32_t colorFor(double ratio);     // diverging: a baseline is chosen
+  static uint32_t colorBehind(double ratio);  // sequential: against the fastest
+  uint32_t shade(double ratio) const;
+  static Ref<String> ratioText(double ratio);
+  static Ref<String> clip(const Ref<String>& text, int32_t n);
+};
+
+}  // namespace quorl

@@ -1,0 +1,127 @@
+#include "bench/ResultModel.h"
+
+#include <cmath>
+
+#include "bench/ResultKeys.h"
+#include "foundation/Array.h"
+#include "foundation/Map.h"
+#include "foundation/Number.h"
+#include "foundation/String.h"
+
+namespace quorl {
+
+namespace {
+
+Ref<String> describe(const char* name, std::initializer_list<int64_t> values, uint8_t signedMask) {
+  uint16_t cut[8] = {};
+  uint8_t n = 0;
+  for (int64_t v : values) cut[n++] = static_cast<uint16_t>(static_cast<uint64_t>(v));
+  return String::_classDescribe(name, cut, n, signedMask);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Machine
+
+Ref<String> Machine::description() const { return describe("Machine", {memory_mb}, 1); }
+
+Ref<String> Machine::label() const {
+  auto out = cpu ? cpu->copy() : String::withCString("unknown CPU");
+  if (gpu && !gpu->isEmpty()) {
+    out->appendCString(" + ");
+    out->append(gpu);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Run
+
+Run::Run() : params(make<Map>()), samples(make<Array>()) {}
+
+Run::Run(Ref<Map> givenParams, Ref<Array> givenSamples)
+    : params(givenParams ? std::move(givenParams) : make<Map>()),
+      samples(givenSamples ? std::move(givenSamples) : make<Array>()) {}
+
+Ref<String> Run::description() const { return describe("Run", {best_us, first_us}, 3); }
+
+void Run::compute() {
+  // Only numeric samples count: a document may hold strings or nulls in
+  // "samples_us", and they must neither stop the statistics nor count as 0.
+  // The sum is kept in 128 bits because samples near the 64-bit limit
+  // would overflow a 64-bit total.
+  __extension__ typedef __int128 Wide;
+  Wide sum = 0;
+  int64_t n = 0;
+  const uint32_t count = samples->count();
+  for (uint32_t i = 0; i < count; ++i) {
+    if (auto* number = valueAs<Number>(samples->get(i).get())) {
+      sum += number->integerValue();
+      ++n;
+    }
+  }
+  if (n == 0) {
+    mean = 0;
+    stddev = 0;
+    return;
+  }
+  mean = static_cast<double>(sum) / static_cast<double>(n);
+  double squares = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (auto* number = valueAs<Number>(samples->get(i).get())) {
+      double d = static_cast<double>(number->integerValue()) - mean;
+      squares += d * d;
+    }
+  }
+  stddev = n > 1 ? std::sqrt(squares / static_cast<double>(n)) : 0;
+}
+
+double Run::value(bool first) const {
+  if (first && first_us > 0) return static_cast<double>(first_us);
+  if (best_us > 0) return static_cast<double>(best_us);
+  return mean;
+}
+
+bool Run::isGpu() const {
+  if (!device) return false;
+  static const Ref<String> gpu = String::withCString("gpu");
+  static const Ref<String> vulkan = String::withCString("vulkan");
+  return device->contains(gpu) || device->contains(vulkan);
+}
+
+// ---------------------------------------------------------------------------
+// Contribution (the readers live in ContributionLoad.cpp and
+// ContributionScripts.cpp)
+
+Contribution::Contribution() : machine(make<Machine>()), toolchains(make<Map>()), runs(make<Array>()) {}
+
+Ref<String> Contribution::description() const { return describe("Contribution", {repeats}, 1); }
+
+// ---------------------------------------------------------------------------
+// DataSet
+
+DataSet::DataSet() : contributions(make<Array>()) {}
+
+Ref<Contribution> DataSet::at(uint32_t index) const {
+  if (index >= contributions->count()) return nullptr;
+  return cast<Contribution>(contributions->get(index));
+}
+
+Ref<Array> DataSet::runs() const {
+  auto all = make<Array>();
+  const uint32_t count = contributions->count();
+  for (uint32_t i = 0; i < count; ++i) {
+    auto contribution = cast<Contribution>(contributions->get(i));
+    if (!contribution) continue;
+    all->addAll(contribution->runs);
+  }
+  return all;
+}
+
+// ---------------------------------------------------------------------------
+// ChartRow
+
+Ref<String> ChartRow::description() const { return describe("ChartRow", {color}, 1); }
+
+}  // namespace quorl

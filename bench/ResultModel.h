@@ -1,0 +1,154 @@
+// The result model: what benchmark documents become once read.
+//
+// Sections:
+//   1. Machine       the computer a result set was measured on
+//   2. Run           one measurement with its samples and statistics
+//   3. Contribution  one result set, and the readers of every input format
+//   4. DataSet       every loaded contribution
+//   5. ChartRow      one row of the chart and of the runs table
+//
+// Runs and contributions are built once by the loaders and never changed
+// afterwards; `params`, `samples`, `toolchains` and `root` are the parsed
+// document's own objects, shared and never copied.
+#pragma once
+
+#include <cstdint>
+
+#include "bench/BHelp.h"
+#include "foundation/Object.h"
+
+namespace quorl {
+
+class Array;
+class Map;
+
+// ---------------------------------------------------------------------------
+// 1. Machine
+class Machine final : public Object {
+ public:
+  Ref<String> os;
+  Ref<String> arch;
+  Ref<String> cpu;  // the cpu filter searches it
+  Ref<String> gpu;  // the gpu filter searches it
+  Ref<String> gpu_driver;
+  int64_t memory_mb = 0;
+
+  const char* classNameC() const override { return "Machine"; }
+  Ref<String> description() const override;
+
+  // "cpu + gpu", "unknown CPU" without a cpu.
+  Ref<String> label() const;
+};
+
+// ---------------------------------------------------------------------------
+// 2. Run. Times are microseconds.
+class Run final : public Object {
+ public:
+  Run();
+  // A run that takes the document's own parameters and samples (a loader
+  // reading a large corpus should not make empty ones only to drop them).
+  Run(Ref<Map> params, Ref<Array> samples);
+
+  Ref<String> suite;      // "langs", "par" or as read
+  Ref<String> benchmark;
+  Ref<String> target;
+  Ref<String> device;     // "serial", "cpu", "gpu", "vulkan" or as read
+  Ref<String> opt;
+  Ref<String> arch;
+  Ref<Map> params;        // never null
+  Ref<Array> samples;     // never null; elements as read
+  int64_t best_us = 0;    // 0 = not given
+  int64_t first_us = 0;   // 0 = not given
+  double mean = 0;        // set by compute()
+  double stddev = 0;      // population deviation, set by compute()
+  Ref<String> checksum;
+
+  const char* classNameC() const override { return "Run"; }
+  Ref<String> description() const override;
+
+  // Mean and population standard deviation of the integer views of the
+  // samples. Elements that are not numbers are left out of both.
+  void compute();
+  // first_us (when asked and given), else best_us (when given), else mean.
+  double value(bool first) const;
+  // Device contains "gpu" or "vulkan", case as stored.
+  bool isGpu() const;
+};
+
+// ---------------------------------------------------------------------------
+// 3. Contribution
+class Contribution final : public Object {
+ public:
+  Contribution();
+
+  Ref<String> schema;     // "quorl-bench/1", "run.py", "par.py" or as read
+  Ref<String> id;
+  Ref<String> collected;
+  Ref<String> source;     // file path, "corpus", "published", "test", ...
+  Ref<Map> root;          // the parsed document, kept whole
+  Ref<Machine> machine;   // never null
+  Ref<Map> toolchains;    // never null
+  int32_t repeats = 0;
+  Ref<Array> runs;        // of Run, never null
+
+  const char* classNameC() const override { return "Contribution"; }
+  Ref<String> description() const override;
+
+  // Entry points of every input format (ContributionLoad.cpp). Never fail:
+  // bad JSON or an unknown document gives an empty array.
+  static Ref<Array> loadText(Ptr<const String> text, const Ref<String>& source);
+  static Ref<Array> loadObject(const Ref<Object>& value, const Ref<String>& source);
+  static Ref<Contribution> fromRoot(const Ref<Map>& root, const Ref<String>& source);
+  static Ref<Contribution> fromText(Ptr<const String> text, const Ref<String>& source);
+
+  // run.py and par results files (ContributionScripts.cpp).
+  static Ref<Array> fromRunJSON(const Ref<Map>& document, const Ref<String>& source);
+  static bool looksPar(Ptr<const Map> document);
+  static Ref<Array> fromParJSON(const Ref<Map>& document, const Ref<String>& source);
+  static Ref<String> langArch(const Ref<String>& key, const Ref<String>& platform);
+  static Ref<String> langTarget(const Ref<String>& key);
+  static Ref<String> parMachineName(const Ref<String>& platform);
+  static Ref<Map> paramsPar(Ptr<const String> device);
+};
+
+// ---------------------------------------------------------------------------
+// 4. DataSet
+class DataSet final : public Object {
+ public:
+  DataSet();
+
+  Ref<Array> contributions;  // of Contribution, in load order
+
+  const char* classNameC() const override { return "DataSet"; }
+
+  // The contribution at index, or null past the end.
+  Ref<Contribution> at(uint32_t index) const;
+  // Every run of every contribution, in load order (the same objects).
+  Ref<Array> runs() const;
+};
+
+// ---------------------------------------------------------------------------
+// 5. ChartRow: filled by the chart view, read by the heat map, the summary,
+//    the chart drawing and the runs table.
+class ChartRow final : public Object {
+ public:
+  Ref<String> bench;
+  Ref<String> label;
+  Ref<String> paramText;
+  Ref<String> bestText;
+  Ref<String> spreadText;
+  Ref<String> machineText;
+  Ref<String> series;
+  Ref<String> setting;
+  double shown = 0;
+  double value = 0;       // microseconds
+  double mean = 0;
+  double stddev = 0;
+  uint32_t color = 0;     // 0xRRGGBB
+  Ref<Contribution> contribution;
+
+  const char* classNameC() const override { return "ChartRow"; }
+  Ref<String> description() const override;
+};
+
+}  // namespace quorl

@@ -1,0 +1,995 @@
+// JSON reader and writer.
+//
+// Sections:
+//   1. JSONError
+//   2. Byte scanning: runs of plain string bytes, eight at a time
+//   3. Numbers: integer magnitudes and the exact short-double path
+//   4. _JSONReader: one pass from bytes to values
+//   5. _JSONWriter: a buffered sink and the walk over the values
+//   6. Doubles on output
+//   7. Entry points
+//
+// The reader builds the values as it goes; it never makes a parse tree. It
+// stops at the first fault by throwing, so the error text always names the
+// first fault reached and no partial value escapes. Recursion is bounded by
+// JSON::kMaxDepth open containers on both sides.
+#include "JSON.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <typeinfo>
+#include <vector>
+
+#include "Array.h"
+#include "Map.h"
+#include "Null.h"
+#include "Number.h"
+#include "NumberText.h"
+#include "String.h"
+
+namespace quorl {
+
+// ---------------------------------------------------------------------------
+// 1. JSONError
+
+JSONError::JSONError(Ref<String> message) : message_(message ? std::move(message) : make<String>()) {}
+
+JSONError::JSONError(const char* message) : message_(String::withCString(message)) {}
+
+const char* JSONError::what() const noexcept { return message_->cString(); }
+
+Ref<String> JSONError::description() const { return String::withBytes(message_->cString(), message_->byteLength()); }
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// 2. Byte scanning. A "stop" byte ends a run of bytes that are copied as they
+//    are: inside a string the double quote, the backslash and every byte
+//    below 0x20. The same set needs escaping on output.
+
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighs = 0x8080808080808080ull;
+
+inline uint64_t load8(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
+}
+
+// High bit set in each byte lane that holds a stop byte. Lanes above the
+// first stop may be flagged falsely (borrows), so only the lowest flag counts.
+inline uint64_t stopLanes(uint64_t v) {
+  const uint64_t quote = v ^ (kOnes * '"');
+  const uint64_t backslash = v ^ (kOnes * '\\');
+  const uint64_t zeroQuote = (quote - kOnes) & ~quote;
+  const uint64_t zeroBackslash = (backslash - kOnes) & ~backslash;
+  const uint64_t control = (v - kOnes * 0x20) & ~v;
+  return (zeroQuote | zeroBackslash | control) & kHighs;
+}
+
+
+// The first index >= at holding a stop byte, or `length`. `high` collects
+// every byte passed over, so a caller can tell whether any was >= 0x80.
+inline uint32_t scanRun(const uint8_t* bytes, uint32_t at, uint32_t length, uint64_t& high) {
+  while (length - at >= 8) {
+    const uint64_t v = load8(bytes + at);
+    const uint64_t lanes = stopLanes(v);
+    if (lanes) {
+      const uint32_t k = static_cast<uint32_t>(std::countr_zero(lanes)) >> 3;
+      high |= v & ((uint64_t{1} << (k * 8)) - 1);  // only the bytes before the stop
+      return at + k;
+    }
+    high |= v;
+    at += 8;
+  }
+  if (at < length) {
+    // The last few bytes, padded with a byte that is no stop and not high.
+    const uint32_t rest = length - at;
+    uint8_t padded[8];
+    std::memset(padded, 'A', 8);
+    std::memcpy(padded, bytes + at, rest);
+    const uint64_t v = load8(padded);
+    const uint64_t lanes = stopLanes(v);
+    if (lanes) {
+      const uint32_t k = static_cast<uint32_t>(std::countr_zero(lanes)) >> 3;
+      high |= v & ((uint64_t{1} << (k * 8)) - 1);
+      return at + k;
+    }
+    high |= v;
+    return length;
+  }
+  return at;
+}
+
+inline bool isDigit(uint8_t c) { return static_cast<uint8_t>(c - '0') < 10; }
+
+inline bool isSpace(uint8_t c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+// ---------------------------------------------------------------------------
+// 3. Numbers
+
+constexpr double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                               1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Texts whose significant digits fit 53 bits and whose decimal exponent is
+// small need one correctly rounded multiplication or division by an exact
+// power of ten, which gives exactly the nearest double (Clinger). Everything
+// else goes to the exact big-integer conversion. Answers false when the text
+// is not such a short one.
+bool shortDouble(const uint8_t* p, uint32_t n, double* out) {
+  uint32_t i = 0;
+  const bool negative = p[0] == '-';
+  if (negative) i = 1;
+  uint64_t mantissa = 0;
+  int32_t digits = 0;
+  int32_t exponent = 0;
+  for (; i < n && isDigit(p[i]); ++i) {
+    if (mantissa == 0 && p[i] == '0') continue;
+    if (++digits > 19) return false;
+    mantissa = mantissa * 10 + (p[i] - '0');
+  }
+  if (i < n && p[i] == '.') {
+    for (++i; i < n && isDigit(p[i]); ++i) {
+      if (mantissa == 0 && p[i] == '0') {
+        --exponent;
+        continue;
+      }
+      if (++digits > 19) return false;
+      mantissa = mantissa * 10 + (p[i] - '0');
+      --exponent;
+    }
+  }
+  if (i < n && (p[i] | 0x20) == 'e') {
+    ++i;
+    bool minus = false;
+    if (i < n && (p[i] == '+' || p[i] == '-')) minus = p[i++] == '-';
+    int32_t x = 0;
+    for (; i < n && isDigit(p[i]); ++i) {
+      if (x >= 100000) return mantissa == 0 ? (*out = negative ? -0.0 : 0.0, true) : false;
+      x = x * 10 + (p[i] - '0');
+    }
+    exponent += minus ? -x : x;
+  }
+  double value;
+  if (mantissa == 0) {
+    value = 0.0;
+  } else {
+    if (mantissa > (uint64_t{1} << 53)) return false;
+    const double m = static_cast<double>(mantissa);
+    if (exponent == 0) {
+      value = m;
+    } else if (exponent > 0 && exponent <= 22) {
+      value = m * kPow10[exponent];
+    } else if (exponent < 0 && exponent >= -22) {
+      value = m / kPow10[-exponent];
+    } else if (exponent > 22 && exponent <= 22 + 15) {
+      // Move the excess into the mantissa while it stays exact.
+      uint64_t scaled = mantissa;
+      for (int32_t k = exponent - 22; k > 0; --k) {
+        scaled *= 10;
+        if (scaled > (uint64_t{1} << 53)) return false;
+      }
+      value = static_cast<double>(scaled) * 1e22;
+    } else {
+      return false;
+    }
+  }
+  *out = negative ? -value : value;
+  return true;
+}
+
+double parseDouble(const uint8_t* p, uint32_t n) {
+  double value;
+  if (shortDouble(p, n, &value)) return value;
+  return _json_parseDouble(reinterpret_cast<const char*>(p), n);
+}
+
+// ---------------------------------------------------------------------------
+// 4. _JSONReader
+
+// Short texts repeat through a document (keys above all): one String is
+// made for each and shared by every place it occurs. Direct-mapped and
+// bounded, so a document of unique texts costs a missed lookup and nothing
+// more.
+class TextCache {
+ public:
+  static constexpr uint32_t kLongest = 32;
+
+  Ref<String> get(const uint8_t* bytes, uint32_t n) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8) h = (h ^ load8(bytes + i)) * 0xBF58476D1CE4E5B9ull;
+    if (i < n) {
+      uint64_t tail = 0;
+      std::memcpy(&tail, bytes + i, n - i);
+      h = (h ^ tail) * 0xBF58476D1CE4E5B9ull;
+    }
+    h ^= h >> 29;
+    Ref<String>& slot = slots_[h & (kSlots - 1)];
+    if (slot && slot->byteLength() == n && (n == 0 || std::memcmp(slot->_bytesAt(0), bytes, n) == 0)) return slot;
+    slot = String::withBytes(bytes, n);
+    return slot;
+  }
+
+ private:
+  static constexpr uint32_t kSlots = 4096;
+  Ref<String> slots_[kSlots];
+};
+
+class _JSONReader : public Object {
+ public:
+  // The document's value, or null with `error` holding the full text.
+  Ref<Object> parse(const uint8_t* input, uint32_t inputLength) {
+    bytes = input;
+    length = inputLength;
+    position = 0;
+    depth = 0;
+    error.reset();
+    try {
+      _ws();
+      Ref<Object> value = _value();
+      _ws();
+      if (position != length) _fail("unexpected text after the JSON value");
+      return value;
+    } catch (const Failed&) {
+      return nullptr;
+    }
+  }
+
+  Ref<String> description() const override {
+    const uint16_t values[3] = {static_cast<uint16_t>(length), static_cast<uint16_t>(position),
+                                static_cast<uint16_t>(depth)};
+    return String::_classDescribe("_JSONReader", values, 3, 0);
+  }
+  const char* classNameC() const override { return "_JSONReader"; }
+
+  const uint8_t* bytes = nullptr;  // borrowed for one parse
+  uint32_t length = 0;
+  uint32_t position = 0;
+  uint32_t depth = 0;  // arrays and objects open
+  Ref<String> error;
+
+ private:
+  struct Failed {};
+  TextCache cache_;
+  std::vector<Ref<Object>> pending_;
+
+  [[noreturn]] void _fail(const char* reason) {
+    if (!error) {
+      error = String::withCString("bad JSON at byte ");
+      error->append(String::withU32(position));
+      error->appendCString(": ");
+      error->appendCString(reason);
+    }
+    throw Failed{};
+  }
+  [[noreturn]] void _failAt(uint32_t at, const char* reason) {
+    position = at;
+    _fail(reason);
+  }
+
+  void _ws() {
+    while (position < length && isSpace(bytes[position])) ++position;
+  }
+
+  bool _word(const char* literal, uint32_t n) {
+    if (length - position < n || std::memcmp(bytes + position, literal, n) != 0) return false;
+    position += n;
+    return true;
+  }
+
+  Ref<Object> _value() {
+    if (position >= length) _fail("unexpected end of input");
+    switch (bytes[position]) {
+      case '{':
+        return _object();
+      case '[':
+        return _array();
+      case '"':
+        return _string();
+      case '-':
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9':
+        return _number();
+      default:
+        break;
+    }
+    if (_word("true", 4)) return Number::withBool(true);
+    if (_word("false", 5)) return Number::withBool(false);
+    if (_word("null", 4)) return Null::null();
+    _fail("expected a value");
+  }
+
+  Ref<Object> _number() {
+    const uint32_t start = position;
+    uint32_t at = position;
+    const bool negative = bytes[at] == '-';
+    if (negative) ++at;
+    if (at >= length || !isDigit(bytes[at])) _failAt(at, "bad number");
+    uint64_t magnitude = 0;
+    bool overflow = false;
+    if (bytes[at] == '0') {
+      ++at;  // a leading 0 stands alone; what follows is the caller's
+    } else {
+      for (; at < length && isDigit(bytes[at]); ++at) {
+        const uint64_t d = bytes[at] - '0';
+        if (overflow) continue;
+        if (magnitude > (UINT64_MAX - d) / 10) {
+          overflow = true;
+        } else {
+          magnitude = magnitude * 10 + d;
+        }
+      }
+    }
+    bool integer = true;
+    if (at < length && bytes[at] == '.') {
+      integer = false;
+      ++at;
+      if (at >= length || !isDigit(bytes[at])) _failAt(at, "bad number");
+      while (at < length && isDigit(bytes[at])) ++at;
+    }
+    if (at < length && (bytes[at] == 'e' || bytes[at] == 'E')) {
+      integer = false;
+      ++at;
+      if (at < length && (bytes[at] == '+' || bytes[at] == '-')) ++at;
+      if (at >= length || !isDigit(bytes[at])) _failAt(at, "bad number");
+      while (at < length && isDigit(bytes[at])) ++at;
+    }
+    position = at;
+    if (integer && !overflow) {
+      constexpr uint64_t kTwo63 = uint64_t{1} << 63;
+      // Unsigned texts from 2^63 up keep their 64 bits, so they read as
+      // negative integers: 18446744073709551615 is -1.
+      if (!negative) return Number::withI64(static_cast<int64_t>(magnitude));
+      if (magnitude <= kTwo63) return Number::withI64(static_cast<int64_t>(0 - magnitude));
+    }
+    return Number::withDouble(parseDouble(bytes + start, at - start));
+  }
+
+  uint32_t _hex4() {
+    if (length - position < 4) _fail("unexpected end of input");
+    uint32_t value = 0;
+    for (uint32_t k = 0; k < 4; ++k) {
+      const uint8_t c = bytes[position + k];
+      uint32_t digit;
+      if (isDigit(c)) {
+        digit = c - '0';
+      } else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
+        digit = (c | 0x20) - 'a' + 10;
+      } else {
+        _fail("bad \\u escape");
+      }
+      value = value << 4 | digit;
+    }
+    position += 4;
+    return value;
+  }
+
+  Ref<String> _string() {
+    uint32_t runStart = position + 1;  // past the opening quote
+    uint64_t high = 0;
+    uint32_t at = scanRun(bytes, runStart, length, high);
+    if (at < length && bytes[at] == '"') {
+      position = at + 1;
+      if (at - runStart <= TextCache::kLongest) return cache_.get(bytes + runStart, at - runStart);
+      return String::withBytes(bytes + runStart, at - runStart);
+    }
+    Ref<String> text = make<String>();
+    text->reserve(at - runStart + 16);
+    for (;;) {
+      if (at > runStart) text->appendBytes(bytes + runStart, at - runStart);
+      if (at >= length) _failAt(length, "unterminated string");
+      const uint8_t c = bytes[at];
+      if (c == '"') {
+        position = at + 1;
+        return text;
+      }
+      if (c < 0x20) _failAt(at, "control character in a string");
+      // A backslash.
+      if (at + 1 >= length) _failAt(length, "unterminated string");
+      const uint8_t letter = bytes[at + 1];
+      position = at + 2;
+      switch (letter) {
+        case '"':
+        case '\\':
+        case '/':
+          text->appendByte(letter);
+          break;
+        case 'n':
+          text->appendByte(0x0A);
+          break;
+        case 'r':
+          text->appendByte(0x0D);
+          break;
+        case 't':
+          text->appendByte(0x09);
+          break;
+        case 'b':
+          text->appendByte(0x08);
+          break;
+        case 'f':
+          text->appendByte(0x0C);
+          break;
+        case 'u':
+          text->appendChar(_unicodeEscape());
+          break;
+        default:
+          _fail("bad escape in a string");
+      }
+      runStart = position;
+      at = scanRun(bytes, runStart, length, high);
+    }
+  }
+
+  // After "\u": one escape, or a high and low surrogate pair written as two.
+  // Anything unpaired comes back as the lone surrogate, which appendChar
+  // turns into U+FFFD.
+  uint32_t _unicodeEscape() {
+    uint32_t code = _hex4();
+    if (code >= 0xD800 && code <= 0xDBFF && length - position >= 6 && bytes[position] == '\\' &&
+        bytes[position + 1] == 'u') {
+      const uint32_t secondBackslash = position;
+      position += 2;
+      const uint32_t low = _hex4();
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+      } else {
+        position = secondBackslash;  // read again as an escape of its own
+      }
+    }
+    return code;
+  }
+
+  Ref<Object> _array() {
+    if (++depth > JSON::kMaxDepth) _fail("nested too deeply");
+    ++position;
+    _ws();
+    if (position < length && bytes[position] == ']') {
+      ++position;
+      --depth;
+      return make<Array>();
+    }
+    // Elements wait on one shared stack until the array is complete, so each
+    // array is made once with room for exactly its elements.
+    const size_t base = pending_.size();
+    for (;;) {
+      _ws();
+      pending_.push_back(_value());
+      _ws();
+      if (position >= length) _fail("unterminated array");
+      const uint8_t c = bytes[position];
+      if (c == ']') {
+        ++position;
+        --depth;
+        break;
+      }
+      if (c != ',') _fail("expected ',' or ']'");
+      ++position;
+    }
+    const size_t n = pending_.size() - base;
+    Ref<Array> array = Array::withCapacity(static_cast<uint32_t>(n));
+    for (size_t i = base; i < base + n; ++i) array->add(std::move(pending_[i]));
+    pending_.resize(base);
+    return array;
+  }
+
+  Ref<Object> _object() {
+    if (++depth > JSON::kMaxDepth) _fail("nested too deeply");
+    ++position;
+    _ws();
+    Ref<Map> map = make<Map>();
+    if (position < length && bytes[position] == '}') {
+      ++position;
+      --depth;  // an empty object closes its level as an empty array does
+      return map;
+    }
+    for (;;) {
+      _ws();
+      if (position >= length || bytes[position] != '"') _fail("expected a key");
+      Ref<String> key = _string();
+      _ws();
+      if (position >= length || bytes[position] != ':') _fail("expected ':'");
+      ++position;
+      _ws();
+      Ref<Object> value = _value();
+      map->set(std::move(key), std::move(value));
+      _ws();
+      if (position >= length) _fail("unterminated object");
+      const uint8_t c = bytes[position];
+      if (c == '}') {
+        ++position;
+        --depth;
+        return map;
+      }
+      if (c != ',') _fail("expected ',' or '}'");
+      ++position;
+    }
+  }
+};
+
+// ---------------------------------------------------------------------------
+// 5. _JSONWriter. Output goes through a fixed buffer into the String in large
+//    pieces; a value that throws leaves the rest unwritten, and the caller
+//    drops the partial text.
+
+class Sink {
+ public:
+  explicit Sink(String* out) : out_(out) {}
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+
+  void put(char c) {
+    if (used_ == kSize) flush();
+    buffer_[used_++] = c;
+  }
+  void put(const void* bytes, size_t n) {
+    if (n > kSize - used_) {
+      flush();
+      if (n >= kSize) {
+        out_->appendBytes(bytes, static_cast<uint32_t>(n));
+        return;
+      }
+    }
+    std::memcpy(buffer_ + used_, bytes, n);
+    used_ += n;
+  }
+  void put(const char* text) { put(text, std::strlen(text)); }
+  // Room for n <= 64 bytes, to be followed by commit.
+  char* room(size_t n) {
+    if (n > kSize - used_) flush();
+    return buffer_ + used_;
+  }
+  void commit(size_t n) { used_ += n; }
+  void flush() {
+    if (used_) out_->appendBytes(buffer_, static_cast<uint32_t>(used_));
+    used_ = 0;
+  }
+  String* out() { return out_; }
+
+ private:
+  static constexpr size_t kSize = 16384;
+  String* out_;
+  size_t used_ = 0;
+  char buffer_[kSize];
+};
+
+constexpr char kHex[] = "0123456789abcdef";
+
+// Escapes `length` bytes into the sink; answers whether any byte was >= 0x80,
+// so that only such texts need the full UTF-8 check.
+bool putEscaped(Sink& sink, const uint8_t* bytes, uint32_t length) {
+  uint64_t high = 0;
+  uint32_t at = 0;
+  while (at < length) {
+    const uint32_t runEnd = scanRun(bytes, at, length, high);
+    if (runEnd > at) sink.put(bytes + at, runEnd - at);
+    if (runEnd >= length) break;
+    const uint8_t c = bytes[runEnd];
+    char* out = sink.room(6);
+    size_t n = 2;
+    out[0] = '\\';
+    switch (c) {
+      case '"':
+        out[1] = '"';
+        break;
+      case '\\':
+        out[1] = '\\';
+        break;
+      case 0x0A:
+        out[1] = 'n';
+        break;
+      case 0x0D:
+        out[1] = 'r';
+        break;
+      case 0x09:
+        out[1] = 't';
+        break;
+      case 0x08:
+        out[1] = 'b';
+        break;
+      case 0x0C:
+        out[1] = 'f';
+        break;
+      default:
+        out[1] = 'u';
+        out[2] = '0';
+        out[3] = '0';
+        out[4] = kHex[c >> 4];
+        out[5] = kHex[c & 15];
+        n = 6;
+        break;
+    }
+    sink.commit(n);
+    at = runEnd + 1;
+  }
+  return (high & kHighs) != 0;
+}
+
+// Parsed documents share one String for each short text that repeats (keys
+// above all), so the quoted form of a short String is kept by its address
+// for the rest of one write. Nothing changes or frees a String while the
+// write runs, so an address stands for the same bytes throughout; the
+// generation ends the entries of earlier writes.
+class QuotedCache {
+ public:
+  static constexpr uint32_t kLongest = 24;  // bytes of text
+  struct Entry {
+    const String* text;
+    uint64_t generation;
+    uint32_t length;
+    char quoted[44];
+  };
+
+  void begin() { ++generation_; }
+  Entry& slotFor(const String* text) {
+    const uint64_t a = reinterpret_cast<uintptr_t>(text);
+    return entries_[((a >> 4) ^ (a >> 12)) & (kSlots - 1)];
+  }
+  bool holds(const Entry& e, const String* text) const { return e.text == text && e.generation == generation_; }
+  void store(Entry& e, const String* text, uint32_t length) {
+    e.text = text;
+    e.generation = generation_;
+    e.length = length;
+  }
+
+ private:
+  static constexpr uint32_t kSlots = 512;
+  Entry entries_[kSlots] = {};
+  uint64_t generation_ = 0;
+};
+
+thread_local QuotedCache tQuoted;
+
+[[noreturn]] void failUtf8() { throw JSONError("JSON: a String that is not valid UTF-8"); }
+
+void putString(Sink& sink, const String* text) {
+  const uint32_t n = text->byteLength();
+  if (n == 0) {
+    sink.put("\"\"", 2);
+    return;
+  }
+  const uint8_t* bytes = text->_bytesAt(0);
+  if (n <= QuotedCache::kLongest) {
+    QuotedCache::Entry& e = tQuoted.slotFor(text);
+    if (tQuoted.holds(e, text)) {
+      sink.put(e.quoted, e.length);
+      return;
+    }
+    // Written in place, then kept when the escapes left it short enough.
+    char* const start = sink.room(2 + 6 * QuotedCache::kLongest);
+    char* out = start;
+    *out++ = '"';
+    uint8_t high = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint8_t c = bytes[i];
+      high |= c;
+      if (c >= 0x20 && c != '"' && c != '\\') {
+        *out++ = static_cast<char>(c);
+        continue;
+      }
+      *out++ = '\\';
+      switch (c) {
+        case '"': *out++ = '"'; break;
+        case '\\': *out++ = '\\'; break;
+        case 0x0A: *out++ = 'n'; break;
+        case 0x0D: *out++ = 'r'; break;
+        case 0x09: *out++ = 't'; break;
+        case 0x08: *out++ = 'b'; break;
+        case 0x0C: *out++ = 'f'; break;
+        default:
+          *out++ = 'u';
+          *out++ = '0';
+          *out++ = '0';
+          *out++ = kHex[c >> 4];
+          *out++ = kHex[c & 15];
+          break;
+      }
+    }
+    *out++ = '"';
+    if ((high & 0x80) && !text->isValidUtf8()) failUtf8();
+    const uint32_t length = static_cast<uint32_t>(out - start);
+    if (length <= sizeof e.quoted) {
+      std::memcpy(e.quoted, start, length);
+      tQuoted.store(e, text, length);
+    }
+    sink.commit(length);
+    return;
+  }
+  sink.put('"');
+  if (putEscaped(sink, bytes, n) && !text->isValidUtf8()) failUtf8();
+  sink.put('"');
+}
+
+void putNewline(Sink& sink, uint32_t n) {
+  sink.put('\n');
+  for (uint32_t i = 0; i < n; ++i) sink.put("  ", 2);
+}
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline uint32_t decimalDigits(uint64_t v) {
+  uint32_t n = 1;
+  for (;;) {
+    if (v < 10) return n;
+    if (v < 100) return n + 1;
+    if (v < 1000) return n + 2;
+    if (v < 10000) return n + 3;
+    v /= 10000;
+    n += 4;
+  }
+}
+
+// Decimal digits of v, two at a time from the end; answers the end.
+inline char* writeDecimal(char* out, uint64_t v) {
+  char* const end = out + decimalDigits(v);
+  char* p = end;
+  while (v >= 100) {
+    const uint64_t q = v / 100;
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * (v - q * 100), 2);
+    v = q;
+  }
+  if (v >= 10) {
+    std::memcpy(p - 2, kDigitPairs + 2 * v, 2);
+  } else {
+    p[-1] = static_cast<char>('0' + v);
+  }
+  return end;
+}
+
+void putInteger(Sink& sink, int64_t value) {
+  char* const start = sink.room(20);
+  char* out = start;
+  uint64_t magnitude = static_cast<uint64_t>(value);
+  if (value < 0) {
+    *out++ = '-';
+    magnitude = 0 - magnitude;
+  }
+  out = writeDecimal(out, magnitude);
+  sink.commit(static_cast<size_t>(out - start));
+}
+
+void putDouble(Sink& sink, double x);
+
+void putValue(Sink& sink, const Object* value, bool pretty, uint32_t depth);
+
+inline void prefetch(const void* address) {
+#if defined(__GNUC__)
+  __builtin_prefetch(address);
+#endif
+}
+
+// The same type_info object means the same class; anything else (a
+// subclass, or a class from another module) takes the general dynamic_cast.
+template <class T> inline bool isExactly(const std::type_info& type) { return &type == &typeid(T); }
+
+void putArray(Sink& sink, const Array* array, bool pretty, uint32_t depth) {
+  if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
+  sink.put('[');
+  const uint32_t n = array->count();
+  for (uint32_t i = 0; i < n; ++i) {
+    if (i) sink.put(',');
+    if (pretty) putNewline(sink, depth + 1);
+    putValue(sink, array->get(i).get(), pretty, depth + 1);
+  }
+  if (pretty && n) putNewline(sink, depth);
+  sink.put(']');
+}
+
+const String* asString(const Object* object) {
+  if (isExactly<String>(typeid(*object))) return static_cast<const String*>(object);
+  return dynamic_cast<const String*>(object);
+}
+
+void putMap(Sink& sink, const Map* map, bool pretty, uint32_t depth) {
+  if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
+  sink.put('{');
+  const uint32_t n = map->count();
+  for (uint32_t i = 0; i < n; ++i) {
+    // The slot in insertion order holds the live key and the value that
+    // `get` of that key would find.
+    const uint32_t slot = map->_orderAt(i);
+    if (i + 1 < n) {
+      // Members are small and scattered; fetching the next pair while this
+      // one is written hides part of the latency (arrays are laid out in
+      // order, where the hardware prefetcher does better on its own).
+      const uint32_t next = map->_orderAt(i + 1);
+      prefetch(map->_readKey(next).get());
+      prefetch(map->_readVal(next).get());
+    }
+    const Object* key = map->_readKey(slot).get();
+    const String* name = key ? asString(key) : nullptr;
+    if (!name) throw JSONError("JSON: a Map key that is not a String");
+    if (i) sink.put(',');
+    if (pretty) putNewline(sink, depth + 1);
+    putString(sink, name);
+    if (pretty) {
+      sink.put(": ", 2);
+    } else {
+      sink.put(':');
+    }
+    putValue(sink, map->_readVal(slot).get(), pretty, depth + 1);
+  }
+  if (pretty && n) putNewline(sink, depth);
+  sink.put('}');
+}
+
+void putNumber(Sink& sink, const Number* number) {
+  if (number->isBool()) {
+    if (number->asBool()) {
+      sink.put("true", 4);
+    } else {
+      sink.put("false", 5);
+    }
+  } else if (number->isDouble()) {
+    const double x = number->doubleValue();
+    if (!std::isfinite(x)) throw JSONError("JSON: NaN and the infinities have no JSON spelling");
+    putDouble(sink, x);
+  } else {
+    putInteger(sink, number->integerValue());
+  }
+}
+
+void putValue(Sink& sink, const Object* value, bool pretty, uint32_t depth) {
+  if (!value) {
+    sink.put("null", 4);
+    return;
+  }
+  // The exact classes first: one type comparison instead of a chain of
+  // dynamic casts. Subclasses take the general path below.
+  const std::type_info& type = typeid(*value);
+  if (isExactly<Number>(type)) return putNumber(sink, static_cast<const Number*>(value));
+  if (isExactly<String>(type)) return putString(sink, static_cast<const String*>(value));
+  if (isExactly<Map>(type)) return putMap(sink, static_cast<const Map*>(value), pretty, depth);
+  if (isExactly<Array>(type)) return putArray(sink, static_cast<const Array*>(value), pretty, depth);
+  if (Null::isNull(value)) {
+    sink.put("null", 4);
+    return;
+  }
+  if (const String* s = dynamic_cast<const String*>(value)) return putString(sink, s);
+  if (const Number* n = dynamic_cast<const Number*>(value)) return putNumber(sink, n);
+  if (const Array* a = dynamic_cast<const Array*>(value)) return putArray(sink, a, pretty, depth);
+  if (const Map* m = dynamic_cast<const Map*>(value)) return putMap(sink, m, pretty, depth);
+  Ref<String> message = String::withCString("JSON: a ");
+  message->append(Object::className(value));
+  message->appendCString(" cannot be written as JSON");
+  throw JSONError(std::move(message));
+}
+
+// ---------------------------------------------------------------------------
+// 6. Doubles on output. The spelling is that of _json_appendDouble: the
+//    first of 15, 16, 17 significant digits that reads back to the same
+//    double (from 1 digit for subnormals), trailing zeros removed. For a
+//    double whose neighbours lie at equal distances (every one but the exact
+//    powers of two) that is the shortest round-trip digit string closest to
+//    the value: a 15-digit decimal grid is coarser than the double's
+//    rounding interval, so at most one of its points lies inside, and the
+//    nearest 16- or 17-digit decimal lies inside whenever any does. So those
+//    take the shortest digits that std::to_chars gives; powers of two, whose
+//    interval is lopsided, take the exact big-integer path.
+
+void spell(Sink& sink, const char* digits, int32_t count, int32_t point) {
+  char* out = sink.room(40);
+  size_t n = 0;
+  const int32_t x = point - 1;
+  if (x > 16 || x < -5) {
+    out[n++] = digits[0];
+    out[n++] = '.';
+    if (count == 1) {
+      out[n++] = '0';
+    } else {
+      for (int32_t i = 1; i < count; ++i) out[n++] = digits[i];
+    }
+    out[n++] = 'e';
+    out[n++] = x < 0 ? '-' : '+';
+    char exp[8];
+    int32_t k = 0;
+    for (uint32_t e = static_cast<uint32_t>(x < 0 ? -x : x); e; e /= 10) exp[k++] = static_cast<char>('0' + e % 10);
+    while (k) out[n++] = exp[--k];
+  } else if (point <= 0) {
+    out[n++] = '0';
+    out[n++] = '.';
+    for (int32_t i = 0; i < -point; ++i) out[n++] = '0';
+    for (int32_t i = 0; i < count; ++i) out[n++] = digits[i];
+  } else if (point < count) {
+    for (int32_t i = 0; i < point; ++i) out[n++] = digits[i];
+    out[n++] = '.';
+    for (int32_t i = point; i < count; ++i) out[n++] = digits[i];
+  } else {
+    for (int32_t i = 0; i < count; ++i) out[n++] = digits[i];
+    for (int32_t i = count; i < point; ++i) out[n++] = '0';
+    out[n++] = '.';
+    out[n++] = '0';
+  }
+  sink.commit(n);
+}
+
+void putDouble(Sink& sink, double x) {
+  const uint64_t bits = std::bit_cast<uint64_t>(x);
+  const uint32_t biased = static_cast<uint32_t>(bits >> 52) & 0x7FF;
+  const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+  if (biased != 0 && fraction == 0) {
+    sink.flush();
+    _json_appendDouble(sink.out(), x, false);
+    return;
+  }
+  if (bits >> 63) sink.put('-');
+  if (biased == 0 && fraction == 0) {
+    sink.put("0.0", 3);
+    return;
+  }
+  char text[32];
+  const std::to_chars_result r =
+      std::to_chars(text, text + sizeof text, std::bit_cast<double>(bits & ~(uint64_t{1} << 63)),
+                    std::chars_format::scientific);
+  // d[.ddd]e(+|-)xx
+  char digits[20];
+  int32_t count = 0;
+  const char* p = text;
+  for (; p < r.ptr && *p != 'e'; ++p)
+    if (*p != '.') digits[count++] = *p;
+  ++p;  // 'e'
+  const bool minus = *p == '-';
+  ++p;
+  int32_t exponent = 0;
+  for (; p < r.ptr; ++p) exponent = exponent * 10 + (*p - '0');
+  if (minus) exponent = -exponent;
+  spell(sink, digits, count, exponent + 1);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// 7. Entry points
+
+Ref<Object> JSON::parse(Ptr<const String> text) {
+  if (!text) throw JSONError("JSON: no text");
+  return _parseBytes(reinterpret_cast<const uint8_t*>(text->cString()), text->byteLength());
+}
+
+Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length) {
+  _JSONReader reader;
+  Ref<Object> value = reader.parse(bytes, length);
+  if (reader.error) throw JSONError(reader.error);
+  return value;
+}
+
+Ref<String> JSON::stringify(Ptr<const Object> value) {
+  Ref<String> out = make<String>();
+  _write(out.get(), value, false, 0);
+  return out;
+}
+
+void JSON::_write(String* out, Ptr<const Object> value, bool pretty, uint32_t depth) {
+  tQuoted.begin();
+  Sink sink(out);
+  putValue(sink, value.get(), pretty, depth);
+  sink.flush();
+}
+
+void JSON::_appendEscaped(String* out, const uint8_t* bytes, uint32_t length) {
+  Sink sink(out);
+  putEscaped(sink, bytes, length);
+  sink.flush();
+}
+
+void JSON::_newline(String* out, uint32_t n) {
+  out->appendByte('\n');
+  for (uint32_t i = 0; i < n; ++i) out->appendCString("  ");
+}
+
+}  // namespace quorl

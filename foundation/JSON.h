@@ -1,0 +1,66 @@
+// JSON reading and writing over the foundation values.
+//
+// Sections:
+//   1. JSONError: the thrown error of parse and stringify
+//   2. JSON: parse, stringify and their building blocks
+//
+// Values: an object is a Map with String keys in document order, an array an
+// Array, a string a String, a number or a boolean a Number, null the shared
+// Null. The grammar is strict JSON; positions in error texts count bytes
+// from 0.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+
+#include "Object.h"
+
+namespace quorl {
+
+class String;
+
+// ---------------------------------------------------------------------------
+// 1. JSONError. Thrown by value, caught by reference; `message` is shared.
+class JSONError : public Object, public Error, public std::exception {
+ public:
+  explicit JSONError(Ref<String> message);
+  explicit JSONError(const char* message);
+
+  Ref<String> message() const override { return message_; }
+  const char* what() const noexcept override;
+  Ref<String> description() const override;  // the message
+  const char* classNameC() const override { return "JSONError"; }
+
+ private:
+  Ref<String> message_;
+};
+
+// ---------------------------------------------------------------------------
+// 2. JSON: static operations only.
+class JSON final : public Object {
+ public:
+  JSON() = delete;
+  const char* classNameC() const override { return "JSON"; }
+
+  // Deepest nesting of arrays and objects that is read or written.
+  static constexpr uint32_t kMaxDepth = 256;
+
+  // The value of the whole text; throws JSONError ("JSON: no text" for a
+  // null text, "bad JSON at byte N: reason" for the first fault).
+  static Ref<Object> parse(Ptr<const String> text);
+  static Ref<Object> _parseBytes(const uint8_t* bytes, uint32_t length);
+
+  // Compact JSON text of the value (null writes "null"); throws JSONError
+  // for what has no JSON spelling, and returns no partial text.
+  static Ref<String> stringify(Ptr<const Object> value);
+
+  // Appends one value. Pretty mode puts each element and member on its own
+  // line, indented two blanks a level, and writes ": " between key and value.
+  static void _write(String* out, Ptr<const Object> value, bool pretty, uint32_t depth);
+  // String content with JSON escapes, over exactly `length` bytes.
+  static void _appendEscaped(String* out, const uint8_t* bytes, uint32_t length);
+  // A line feed and n indentation steps of two blanks.
+  static void _newline(String* out, uint32_t n);
+};
+
+}  // namespace quorl

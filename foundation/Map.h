@@ -1,0 +1,100 @@
+// Map: the insertion-ordered hash map from object keys to object values.
+//
+// Sections:
+//   1. entries: set, get, remove
+//   2. size and enumeration in insertion order
+//   3. copy and description
+//   4. the table itself (HashSlots.h): open addressing, linear probing
+//
+// Keys are hashed and compared with their own `hash` and `equals`: Strings
+// and Numbers by value, other objects by identity. A key is never null. The
+// table is made by the first `set` (16 slots), doubles before an insertion
+// would fill more than three quarters of it, and never shrinks; a removed
+// entry leaves a tombstone that a later `set` on its probe path reuses.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "Object.h"
+
+namespace quorl {
+
+class Array;
+class String;
+
+class Map : public Object, public Copying, public Enumerable {
+ public:
+  Map() = default;  // no table until the first set
+  Map(const Map&) = delete;
+  Map& operator=(const Map&) = delete;
+  ~Map() override = default;
+
+  // -- 1. Entries -------------------------------------------------------------
+  // Inserts, or replaces both the stored key and the value of an equal key,
+  // which keeps its place in the order. A null key is ignored.
+  void set(Ref<Object> key, Ref<Object> value);
+  // A String key made from the bytes up to the NUL.
+  void set(const char* key, Ref<Object> value);
+  Ref<Object> get(Ptr<const Object> key) const;  // null when absent
+  // As `get` with a String key holding these bytes, without making one.
+  Ref<Object> get(std::string_view key) const;
+  Ref<Object> get(const char* key) const { return key ? get(std::string_view(key)) : nullptr; }
+  Ref<Object> getOrDefault(Ptr<const Object> key, Ref<Object> fallback) const;
+  bool containsKey(Ptr<const Object> key) const;  // an equal key is live
+  bool contains(Ptr<const Object> key) const;     // its value is not null
+  void remove(Ptr<const Object> key);
+  void removeAll();  // keeps the table and its tombstones
+
+  // -- 2. Size and enumeration in insertion order ---------------------------
+  uint32_t count() const { return count_; }
+  uint32_t enumLength() const override { return count_; }
+  bool isEmpty() const { return count_ == 0; }
+  uint32_t capacity() const { return capacity_; }
+  Ref<Object> enumAt(uint32_t i) const override;  // the i-th key; null past the end
+  Ref<Object> valueAt(uint32_t i) const;          // the i-th value; null past the end
+  Ref<Array> allKeys() const;
+  Ref<Array> allValues() const;
+
+  // -- 3. Copy and description --------------------------------------------------
+  // A shallow copy: the same key and value objects, the same order, no
+  // tombstones.
+  Ref<Map> copy() const;
+  Ref<Object> copyObject() const override { return copy(); }
+  Ref<String> description() const override;  // <Map>(count, capacity)
+  const char* classNameC() const override { return "Map"; }
+
+  // -- 4. The table, for the foundation's own code ------------------------------
+  // The slot of an equal key, else the slot where it would go; kNotFound
+  // without a table.
+  uint32_t _findSlot(Ptr<const Object> key) const;
+  void _growTo(uint32_t n);                // only without a table
+  void _resize(uint32_t newCapacity);      // a power of two above count
+  // Slot access without bounds tests. A tombstone reads as
+  // `_tombstone()`, an empty slot as null.
+  const Ref<Object>& _readKey(uint32_t slot) const { return slots_[slot].key; }
+  const Ref<Object>& _readVal(uint32_t slot) const { return slots_[slot].value; }
+  void _writeKey(uint32_t slot, Ref<Object> key);
+  void _writeVal(uint32_t slot, Ref<Object> value) { slots_[slot].value = std::move(value); }
+  static const Ref<Object>& _tombstone();
+  // The slot holding the i-th entry in insertion order (i < count).
+  uint32_t _orderAt(uint32_t i) const { return order_[i]; }
+
+ private:
+  struct Slot {
+    Ref<Object> key;
+    Ref<Object> value;
+    uint32_t hash = 0;
+  };
+
+  uint32_t _findString(std::string_view key) const;
+  uint32_t _find(const Object* key, uint32_t h) const;
+
+  std::unique_ptr<Slot[]> slots_;
+  std::unique_ptr<uint32_t[]> order_;
+  uint32_t count_ = 0;
+  uint32_t capacity_ = 0;
+};
+
+}  // namespace quorl

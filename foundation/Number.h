@@ -1,0 +1,76 @@
+// Number: the boxed 64-bit integer, double or boolean.
+//
+// A Number keeps both an integer and a double view of its value. Both are
+// settled when the Number is made, so a Number never changes afterwards and
+// may be shared freely (withI64 and withBool hand out shared instances for
+// small integers and for true/false).
+//
+// View conversions:
+//   integer -> double: nearest double, ties to even (beyond 2^53 low bits go);
+//   double -> integer: truncation toward zero; NaN, and everything whose
+//   truncation does not fit 64 signed bits, gives 0, except exactly -2^63.
+#pragma once
+
+#include <cstdint>
+
+#include "Object.h"
+
+namespace quorl {
+
+class String;
+
+class Number : public Object {
+ public:
+  enum Kind : uint8_t { kInteger = 0, kDouble = 1 };
+
+  // The integer 0. Use the factories below; they share small values.
+  Number() = default;
+
+  static Ref<Number> withI64(int64_t value);
+  static Ref<Number> withDouble(double value);
+  static Ref<Number> withBool(bool value);
+
+  // Conversions of the views, as the Number uses them.
+  static double doubleOf(int64_t value) { return static_cast<double>(value); }
+  static int64_t integerOf(double value);
+
+  Kind kind() const { return kind_; }
+  bool isDouble() const { return kind_ == kDouble; }
+  bool isInteger() const { return kind_ == kInteger; }
+  bool isBool() const { return isBool_; }
+  int64_t integerValue() const { return integer_; }  // the integer view
+  double doubleValue() const { return double_; }     // the double view
+
+  // Integer kind: the integer is not 0; double kind: the double is not +-0
+  // (NaN counts as true).
+  bool asBool() const;
+
+  // "true"/"false" for a boolean, decimal for an integer, "%f" for a double.
+  Ref<String> description() const override;
+  const char* classNameC() const override { return "Number"; }
+
+  // Same kind: integers exactly, doubles as doubles (NaN equals nothing,
+  // 0.0 equals -0.0); mixed kinds: both double views. The boolean flag plays
+  // no part: true equals 1 and 1.0.
+  bool equals(Ptr<const Object> other) const override;
+  bool equals(const Number& other) const;
+
+  bool hasCompare() const override { return true; }
+  // 0 for null and for any object that is not a Number.
+  int8_t compare(Ptr<const Object> other) const override;
+  int8_t compare(const Number& other) const;
+
+  // Equal Numbers hash equal, also an integer beyond 2^53 and the double it
+  // rounds to: the hash is taken from the integer view of the double view.
+  uint32_t hash() const override;
+
+ private:
+  static Ref<Number> make_(Kind kind, bool isBool, int64_t integer, double dbl);
+
+  Kind kind_ = kInteger;
+  bool isBool_ = false;
+  int64_t integer_ = 0;
+  double double_ = 0.0;
+};
+
+}  // namespace quorl

@@ -1,0 +1,144 @@
+// Root of the object model.
+//
+// Sections:
+//   1. Ref / Weak: shared ownership and weak back links
+//   2. Object: the universal operations
+//   3. Protocols: Copying, Enumerable, Error, Logger
+//   4. Block: a weak target plus a function
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+namespace quorl {
+
+// ---------------------------------------------------------------------------
+// 1. Ownership. Every object lives in a Ref; back links are Weak and read
+//    null once the object is gone. Non-owning, possibly-null arguments are
+//    passed as plain `const T*`.
+template <class T> using Ref = std::shared_ptr<T>;
+template <class T> using Weak = std::weak_ptr<T>;
+
+template <class T, class... Args> Ref<T> make(Args&&... args) {
+  return std::make_shared<T>(std::forward<Args>(args)...);
+}
+
+// A non-owning, possibly null argument: takes a plain pointer, a Ref or
+// nullptr, so callers pass what they hold without `.get()`. Never stored.
+template <class T> class Ptr {
+ public:
+  Ptr(std::nullptr_t = nullptr) {}
+  template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+  Ptr(U* p) : p_(p) {}
+  template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+  Ptr(const std::shared_ptr<U>& r) : p_(r.get()) {}
+  template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+  Ptr(const Ptr<U>& o) : p_(o.get()) {}
+
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  T& operator*() const { return *p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  bool operator==(const Ptr& o) const { return p_ == o.p_; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+class String;
+
+inline constexpr uint32_t kNotFound = 0xFFFFFFFFu;
+
+// ---------------------------------------------------------------------------
+// 2. Object. Identity equality and an address hash unless a class overrides.
+class Object : public std::enable_shared_from_this<Object> {
+ public:
+  Object() = default;
+  Object(const Object&) : std::enable_shared_from_this<Object>() {}
+  Object& operator=(const Object&) { return *this; }
+  virtual ~Object() = default;
+
+  virtual Ref<String> description() const;
+  virtual void encodeWithCoder(Object* /*coder*/) {}
+  virtual bool equals(Ptr<const Object> other) const { return other.get() == this; }
+  virtual uint32_t hash() const;
+  virtual void initWithCoder(Object* /*coder*/) {}
+
+  // The class's own name; nullptr for an anonymous class.
+  virtual const char* classNameC() const { return "Object"; }
+  static Ref<String> className(Ptr<const Object> object);
+
+  // `compare` exists only on the value classes that order themselves
+  // (String, Number, Data); callers ask `hasCompare` first.
+  virtual bool hasCompare() const { return false; }
+  virtual int8_t compare(Ptr<const Object> /*other*/) const { return 0; }
+
+  // A Ref to this object, of its own class. Only for objects made with make().
+  template <class T = Object> Ref<T> self() {
+    return std::static_pointer_cast<T>(shared_from_this());
+  }
+  template <class T = Object> Ref<const T> self() const {
+    return std::static_pointer_cast<const T>(shared_from_this());
+  }
+
+  // The hash of an address, as Object.hash computes it.
+  static uint32_t hashAddress(const void* address);
+};
+
+template <class T> bool isA(Ptr<const Object> o) { return dynamic_cast<const T*>(o.get()) != nullptr; }
+
+template <class T, class U> Ref<T> cast(const Ref<U>& o) { return std::dynamic_pointer_cast<T>(o); }
+
+// ---------------------------------------------------------------------------
+// 3. Protocols. A class conforms by deriving from the interface; conformance
+//    is tested with dynamic_cast (isA / cast).
+class Copying {
+ public:
+  virtual ~Copying() = default;
+  virtual Ref<Object> copyObject() const = 0;
+};
+
+class Enumerable {
+ public:
+  virtual ~Enumerable() = default;
+  virtual uint32_t enumLength() const = 0;
+  virtual Ref<Object> enumAt(uint32_t index) const = 0;
+};
+
+class Error {
+ public:
+  virtual ~Error() = default;
+  virtual Ref<String> message() const = 0;
+};
+
+class Logger {
+ public:
+  virtual ~Logger() = default;
+  virtual void error(Ptr<const String> message) = 0;
+  virtual void warning(Ptr<const String> message) = 0;
+  virtual void info(Ptr<const String> message) = 0;
+  virtual void debug(Ptr<const String> message) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// 4. Block: called only while its target is alive and its function is set.
+template <class... Args> struct Block {
+  Weak<Object> target;
+  std::function<void(const Ref<Object>& target, Args...)> function;
+
+  explicit operator bool() const { return static_cast<bool>(function) && !target.expired(); }
+
+  // Answers whether the function ran.
+  bool call(Args... args) const {
+    if (!function) return false;
+    Ref<Object> alive = target.lock();
+    if (!alive) return false;
+    function(alive, std::forward<Args>(args)...);
+    return true;
+  }
+};
+
+}  // namespace quorl

@@ -1,0 +1,305 @@
+// String: the system's mutable UTF-8 byte string, and Stdio.
+//
+// Sections:
+//   1. FormatArg: one 64-bit argument slot of appendFormat
+//   2. String
+//      2a. construction, accessors           (String.cpp)
+//      2b. comparison and hashing            (String.cpp)
+//      2c. editing                           (String.cpp)
+//      2d. search, substrings, derived texts (String.cpp; arrays in StringSplit.cpp)
+//      2e. standard description text         (String.cpp)
+//      2f. paths                             (StringPath.cpp; arrays in StringSplit.cpp)
+//      2g. UTF-8 characters                  (StringUtf8.cpp)
+//      2h. character sets                    (CharacterSet.cpp; splitOnSet in StringSplit.cpp)
+//      2i. formatting                        (StringFormat.cpp)
+//   3. Stdio: unbuffered standard output     (Stdout.posix.cpp / Stdout.win32.cpp)
+//
+// Every operation counts and indexes bytes unless its section says
+// characters. Indices beyond the text clamp when editing or cutting and find
+// nothing when searching; searches answer kNotFound.
+#pragma once
+
+#include <bit>
+#include <concepts>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+#include <type_traits>
+
+#include "Object.h"
+
+namespace quorl {
+
+class Array;
+class CharacterSet;
+
+// ---------------------------------------------------------------------------
+// 1. One argument slot of String::appendFormat. Each directive reads its slot
+//    as its conversion says: integers are stored sign- or zero-extended to 64
+//    bits, doubles by their bit pattern, texts and objects by address (an
+//    object as its `Object*`, so %@ and %p see the same address).
+struct FormatArg {
+  uint64_t bits = 0;
+
+  constexpr FormatArg() = default;
+  template <std::signed_integral T>
+  constexpr FormatArg(T v) : bits(static_cast<uint64_t>(static_cast<int64_t>(v))) {}
+  template <std::unsigned_integral T>
+  constexpr FormatArg(T v) : bits(static_cast<uint64_t>(v)) {}
+  template <class T>
+    requires std::is_enum_v<T>
+  constexpr FormatArg(T v) : FormatArg(static_cast<std::underlying_type_t<T>>(v)) {}
+  template <std::floating_point T>
+  FormatArg(T v) : bits(std::bit_cast<uint64_t>(static_cast<double>(v))) {}
+  FormatArg(std::nullptr_t) {}
+  FormatArg(const char* text) : bits(reinterpret_cast<uintptr_t>(text)) {}
+  FormatArg(const void* address) : bits(reinterpret_cast<uintptr_t>(address)) {}
+  template <class T>
+    requires std::is_base_of_v<Object, T>
+  FormatArg(const T* object) : bits(reinterpret_cast<uintptr_t>(static_cast<const Object*>(object))) {}
+  template <class T>
+    requires std::is_base_of_v<Object, T>
+  FormatArg(const std::shared_ptr<T>& object) : FormatArg(static_cast<const T*>(object.get())) {}
+  template <class T>
+    requires std::is_base_of_v<Object, T>
+  FormatArg(Ptr<T> object) : FormatArg(static_cast<const T*>(object.get())) {}
+
+  int64_t asI64() const { return static_cast<int64_t>(bits); }
+  double asDouble() const { return std::bit_cast<double>(bits); }
+  const char* asCString() const { return reinterpret_cast<const char*>(static_cast<uintptr_t>(bits)); }
+  const Object* asObject() const { return reinterpret_cast<const Object*>(static_cast<uintptr_t>(bits)); }
+};
+
+// ---------------------------------------------------------------------------
+// 2. String. The buffer, when present, holds capacity + 1 bytes and always a
+//    NUL at index length; 0 bytes inside the text are kept by every byte
+//    operation, while operations that go through a NUL-terminated view stop
+//    at the first one: withCString, withString and what copies through it
+//    (copy, description, appending, uppercased, lowercased, the comparisons
+//    ignoring case, the "copy of self" results of replacing, trimmed and
+//    splitOnSet with no target or set, deletingPathExtension with no
+//    extension) and asCharacterSet.
+class String : public Object, public Copying {
+ public:
+  // An empty string has no buffer and capacity 0 until it first grows.
+  String() = default;
+  explicit String(const char* text);
+  String(const void* bytes, uint32_t count);
+  explicit String(std::string_view text);
+  String(const String& other);
+  String(String&& other) noexcept;
+  String& operator=(const String& other);
+  String& operator=(String&& other) noexcept;
+  ~String() override = default;
+
+  // -- 2a. Construction (each answers a new String) --------------------------
+  static Ref<String> withCString(const char* text);  // text must not be null
+  static Ref<String> withBytes(const void* bytes, uint32_t count);
+  static Ref<String> withString(Ptr<const String> other);  // null gives ""
+  static Ref<String> withU32(uint32_t value);
+  static Ref<String> withU64(uint64_t value);
+  static Ref<String> withI32(int32_t value);
+  static Ref<String> withI64(int64_t value);
+  // Convenience for the formatting directives of section 2i.
+  template <class... Args> static Ref<String> withFormat(const char* format, const Args&... args) {
+    Ref<String> s = make<String>();
+    s->appendFormat(format, args...);
+    return s;
+  }
+
+  Ref<String> description() const override;
+  const char* classNameC() const override { return "String"; }
+  Ref<String> copy() const;
+  Ref<Object> copyObject() const override;
+
+  // Accessors.
+  uint32_t byteLength() const { return length_; }
+  bool isEmpty() const { return length_ == 0; }
+  uint32_t capacity() const { return capacity_; }
+  uint8_t byteAt(uint32_t index) const { return bytes_.get()[index]; }  // index < byteLength
+  const char* cString() const;                                           // never null
+  std::unique_ptr<char[]> copyCString() const;                           // all bytes, then NUL
+  uint32_t getBytes(void* buffer, uint32_t max) const;
+  // Pointer to byte `index` of the buffer; the writable form makes the
+  // buffer (capacity 16) when there is none yet.
+  const uint8_t* _bytesAt(uint32_t index) const;
+  uint8_t* _bytesAt(uint32_t index);
+  // All length bytes, 0 bytes included; valid until the string changes.
+  std::string_view view() const { return {cString(), length_}; }
+  static uint32_t _cstringLen(const char* text);
+
+  // -- 2b. Comparison and hashing ---------------------------------------------
+  // The Object forms answer false / 0 for null or a non-String. The String
+  // forms are the fast paths; a null String answers false / 0 as well.
+  bool equals(Ptr<const Object> other) const override;
+  bool equals(const String* other) const;
+  bool equals(const String& other) const { return equals(&other); }
+  bool equals(Ptr<const String> other) const { return equals(other.get()); }
+  template <class T>
+    requires std::is_base_of_v<String, T>
+  bool equals(const std::shared_ptr<T>& other) const { return equals(static_cast<const String*>(other.get())); }
+
+  bool hasCompare() const override { return true; }
+  int8_t compare(Ptr<const Object> other) const override;
+  int8_t compare(const String* other) const;
+  int8_t compare(const String& other) const { return compare(&other); }
+  int8_t compare(Ptr<const String> other) const { return compare(other.get()); }
+  template <class T>
+    requires std::is_base_of_v<String, T>
+  int8_t compare(const std::shared_ptr<T>& other) const { return compare(static_cast<const String*>(other.get())); }
+
+  uint32_t hash() const override;  // FNV-1a over all bytes
+  // Compares the texts up to their first 0 byte with ASCII letters folded to
+  // small letters; 0 for a null argument.
+  int8_t caseInsensitiveCompare(Ptr<const String> other) const;
+  // A null argument answers TRUE (caseInsensitiveCompare gives 0 for null).
+  // Every caller comparing a field that may be missing must test it for null
+  // first, or a missing field matches everything.
+  bool equalsIgnoringCase(Ptr<const String> other) const;
+
+  // -- 2c. Editing (in place; the NUL after the text is kept) ----------------
+  void reserve(uint32_t n);
+  void append(Ptr<const String> other);  // appending a string to itself doubles it
+  void appendCString(const char* text);  // text must not be null
+  void appendByte(uint8_t byte) {
+    if (length_ < capacity_) {
+      uint8_t* b = bytes_.get();
+      b[length_++] = byte;
+      b[length_] = 0;
+      return;
+    }
+    appendBytes(&byte, 1);
+  }
+  void appendBytes(const void* bytes, uint32_t count);
+  Ref<String> appending(Ptr<const String> other) const;
+  void insertAtByte(uint32_t at, Ptr<const String> other);
+  void insertCStringAtByte(uint32_t at, const char* text);  // text must not be null
+  void insertByte(uint32_t at, uint8_t byte);
+  void deleteByteRange(uint32_t at, uint32_t count);
+  void replaceByteRange(uint32_t at, uint32_t count, Ptr<const String> other);
+  void clear();  // keeps the buffer for reuse
+  void setTo(Ptr<const String> other);
+  void setCString(const char* text);  // text must not be null
+  uint32_t replaceOccurrences(Ptr<const String> target, Ptr<const String> replacement);
+
+  // -- 2d. Search, substrings and derived texts --------------------------------
+  uint32_t indexOfByte(uint8_t byte) const;
+  uint32_t lastIndexOfByte(uint8_t byte) const;
+  uint32_t byteIndexOf(Ptr<const String> other) const { return byteIndexOf(other, 0); }
+  uint32_t byteIndexOf(Ptr<const String> other, uint32_t from) const;
+  bool contains(Ptr<const String> other) const { return byteIndexOf(other, 0) != kNotFound; }
+  bool hasPrefix(Ptr<const String> other) const;
+  bool hasSuffix(Ptr<const String> other) const;
+  bool _matchesAt(uint32_t at, Ptr<const String> other) const;
+
+  Ref<String> substringFromByte(uint32_t start) const;
+  Ref<String> substringBytes(uint32_t start, uint32_t count) const;
+  Ref<String> substringToByte(uint32_t end) const { return substringBytes(0, end); }
+  Ref<String> uppercased() const;
+  Ref<String> lowercased() const;
+  Ref<String> trimmed() const;  // space, TAB, LF, CR only
+  Ref<Array> splitOnByte(uint8_t separator) const;
+  Ref<String> replacing(Ptr<const String> target, Ptr<const String> replacement) const;
+
+  // -- 2e. Standard description text: <Name>(v0, v1, ...) ---------------------
+  // Values with k < 8 and bit k of signedMask set print as signed 16-bit,
+  // the rest as unsigned 16-bit. The text is built in a 256-byte scratch
+  // buffer; anything past its 255th byte is cut off.
+  static Ref<String> _classDescribe(const char* name, const uint16_t* values, uint8_t n, uint8_t signedMask);
+  // Scratch-buffer writers: `buffer` holds 256 bytes; each writes from `pos`
+  // and answers the new position, stopping at 255 so a NUL always fits.
+  static uint8_t _appendCStr(char* buffer, uint8_t pos, const char* text);
+  static uint8_t _appendU16(char* buffer, uint8_t pos, uint16_t value);
+  static uint8_t _appendI16(char* buffer, uint8_t pos, int16_t value);
+
+  // -- 2f. Paths: '/' and '\' both separate; built paths use '/' -------------
+  uint32_t _lastComponentEnd() const;
+  uint32_t _lastComponentStart(uint32_t end) const;
+  bool isAbsolutePath() const;
+  Ref<String> lastPathComponent() const;
+  Ref<String> deletingLastPathComponent() const;
+  uint32_t _extensionDot() const;
+  Ref<String> pathExtension() const;
+  Ref<String> deletingPathExtension() const;
+  Ref<String> appendingPathComponent(Ptr<const String> component) const;
+  Ref<String> appendingPathExtension(Ptr<const String> extension) const;
+  Ref<Array> pathComponents() const;
+  static Ref<String> pathWithComponents(Ptr<const Array> components);
+  Ref<String> normalizedPath() const;
+
+  // -- 2g. UTF-8 characters (positions are byte indices) ---------------------
+  uint32_t _decodeLenAt(uint32_t i) const;  // 0: invalid, cut off or at the end
+  bool isCharBoundary(uint32_t i) const;
+  uint32_t charCount() const;
+  uint32_t charAtByte(uint32_t i) const;  // U+FFFD where nothing decodes
+  uint32_t charByteLength(uint32_t i) const;
+  uint32_t nextCharByte(uint32_t i) const;
+  uint32_t prevCharByte(uint32_t i) const;
+  uint32_t byteIndexOfChar(uint32_t n) const;
+  uint32_t charAt(uint32_t n) const;
+  Ref<String> substringChars(uint32_t start, uint32_t count) const;
+  void appendChar(uint32_t codePoint);  // surrogates and values past U+10FFFF become U+FFFD
+  bool isValidUtf8() const;
+  Ref<String> sanitizedUtf8() const;
+
+  // -- 2h. Character sets (bytes, not characters) ----------------------------
+  uint32_t byteIndexOfSet(Ptr<const CharacterSet> set) const;
+  uint32_t lastByteIndexOfSet(Ptr<const CharacterSet> set) const;
+  bool containsByteFromSet(Ptr<const CharacterSet> set) const { return byteIndexOfSet(set) != kNotFound; }
+  Ref<String> trimmed(Ptr<const CharacterSet> set) const;
+  Ref<Array> splitOnSet(Ptr<const CharacterSet> set) const;
+  Ref<CharacterSet> asCharacterSet() const;
+
+  // -- 2i. Formatting. These members live in StringFormat.cpp. ---------------
+  // printf-like directives plus %@ (an object's description); every argument
+  // becomes one FormatArg slot, consumed left to right.
+  template <class... Args> void appendFormat(const char* format, const Args&... args) {
+    const FormatArg slots[sizeof...(Args) + 1] = {FormatArg(args)..., FormatArg()};
+    appendFormatArgs(format, slots, static_cast<uint32_t>(sizeof...(Args)));
+  }
+  // The slot form behind appendFormat; a directive reading past `count`
+  // slots reads 0.
+  void appendFormatArgs(const char* format, const FormatArg* args, uint32_t count);
+  virtual void _fmtOut(Ptr<const String> prefix, Ptr<const String> body, int32_t width, bool left, bool zero);
+  static Ref<String> _fmtDigits(uint64_t value, uint32_t base, bool upper, int32_t precision);
+  virtual void _fmtFloat(double value, uint8_t conversion, int32_t precision, int32_t width, bool left,
+                         bool plus, bool space, bool alt, bool zero);
+  virtual void _appendU32(uint32_t value);
+  virtual void _appendI32(int32_t value);
+  virtual void _appendHex(uint32_t value, uint8_t n);
+  virtual void _appendHex64(uint64_t value, uint8_t n);
+  virtual void _truncateTo(uint32_t n);
+  virtual void _padTo(uint32_t start, uint32_t width, bool zero);
+
+ private:
+  struct FreeBytes {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+
+  void _reserve(uint32_t n);
+  void _splice(uint32_t at, uint32_t count, const uint8_t* bytes, uint32_t m);
+  void _appendDecimal(uint64_t magnitude);
+  void _adopt(const void* bytes, uint32_t count);  // fresh buffer, capacity = count
+
+  std::unique_ptr<uint8_t, FreeBytes> bytes_;
+  uint32_t length_ = 0;
+  uint32_t capacity_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// 3. Stdio: writes straight to standard output, unbuffered, errors ignored.
+//    Pending C stdio output is flushed first so the two never interleave out
+//    of order. On Windows a real console gets the text as UTF-16 (so UTF-8
+//    shows correctly whatever the console code page); a pipe or file gets the
+//    bytes unchanged.
+class Stdio {
+ public:
+  Stdio() = delete;
+  static void _emitStr(const char* text);  // up to the NUL; null writes nothing
+  static void _putString(Ptr<const String> string);  // all bytes, 0 bytes included
+  // The platform write behind both: all `count` bytes, in order.
+  static void _write(const void* bytes, uint32_t count);
+};
+
+}  // namespace quorl

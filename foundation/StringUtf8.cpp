@@ -1,0 +1,178 @@
+// String: UTF-8 characters (strict decoding, navigation, encoding,
+// validation, sanitising) and the portable half of Stdio.
+#include <algorithm>
+#include <cstring>
+
+#include "String.h"
+
+namespace quorl {
+
+namespace {
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+inline bool isContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+
+// Continuation bytes a lead byte announces; 0 also for invalid lead bytes.
+inline uint32_t expectedContinuations(uint8_t lead) {
+  if (lead >= 0xF0 && lead <= 0xF4) return 3;
+  if (lead >= 0xE0 && lead <= 0xEF) return 2;
+  if (lead >= 0xC2 && lead <= 0xDF) return 1;
+  return 0;
+}
+
+}  // namespace
+
+uint32_t String::_decodeLenAt(uint32_t i) const {
+  if (i >= length_) return 0;
+  const uint8_t* b = bytes_.get() + i;
+  const uint8_t lead = b[0];
+  if (lead < 0x80) return 1;
+  uint32_t k, value, smallest;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    k = 1, value = lead & 0x1F, smallest = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    k = 2, value = lead & 0x0F, smallest = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    k = 3, value = lead & 0x07, smallest = 0x10000;
+  } else {
+    return 0;
+  }
+  if (static_cast<uint64_t>(i) + k >= length_) return 0;  // cut off by the end
+  for (uint32_t j = 1; j <= k; j++) {
+    if (!isContinuation(b[j])) return 0;
+    value = (value << 6) | (b[j] & 0x3F);
+  }
+  if (value < smallest || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) return 0;
+  return k + 1;
+}
+
+bool String::isCharBoundary(uint32_t i) const { return i >= length_ || !isContinuation(bytes_.get()[i]); }
+
+uint32_t String::charCount() const {
+  const uint8_t* b = bytes_.get();
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < length_; i++) n += !isContinuation(b[i]);
+  return n;
+}
+
+uint32_t String::charAtByte(uint32_t i) const {
+  const uint32_t n = _decodeLenAt(i);
+  if (n == 0) return kReplacement;
+  const uint8_t* b = bytes_.get() + i;
+  if (n == 1) return b[0];
+  uint32_t value = b[0] & (0x7Fu >> n);
+  for (uint32_t j = 1; j < n; j++) value = (value << 6) | (b[j] & 0x3F);
+  return value;
+}
+
+uint32_t String::charByteLength(uint32_t i) const {
+  const uint32_t n = _decodeLenAt(i);
+  return n ? n : 1;
+}
+
+uint32_t String::nextCharByte(uint32_t i) const {
+  if (i >= length_) return length_;
+  return std::min(i + charByteLength(i), length_);  // i < length_, so no wrap
+}
+
+uint32_t String::prevCharByte(uint32_t i) const {
+  for (uint32_t j = i; j-- > 1;)
+    if (isCharBoundary(j)) return j;
+  return 0;
+}
+
+uint32_t String::byteIndexOfChar(uint32_t n) const {
+  if (n == 0 || length_ == 0) return 0;
+  uint32_t p = 0;
+  for (uint32_t k = 0; k < n && p < length_; k++) p = nextCharByte(p);
+  return p;
+}
+
+uint32_t String::charAt(uint32_t n) const {
+  const uint32_t p = byteIndexOfChar(n);
+  return p >= length_ ? kReplacement : charAtByte(p);
+}
+
+Ref<String> String::substringChars(uint32_t start, uint32_t count) const {
+  const uint32_t s = byteIndexOfChar(start);
+  uint32_t e = s;
+  for (uint32_t k = 0; k < count && e < length_; k++) e = nextCharByte(e);
+  return substringBytes(s, e - s);
+}
+
+void String::appendChar(uint32_t c) {
+  if ((c >= 0xD800 && c <= 0xDFFF) || c >= 0x110000) c = kReplacement;
+  uint8_t out[4];
+  uint32_t n;
+  if (c < 0x80) {
+    out[0] = static_cast<uint8_t>(c);
+    n = 1;
+  } else if (c < 0x800) {
+    out[0] = static_cast<uint8_t>(0xC0 | (c >> 6));
+    out[1] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    n = 2;
+  } else if (c < 0x10000) {
+    out[0] = static_cast<uint8_t>(0xE0 | (c >> 12));
+    out[1] = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    n = 3;
+  } else {
+    out[0] = static_cast<uint8_t>(0xF0 | (c >> 18));
+    out[1] = static_cast<uint8_t>(0x80 | ((c >> 12) & 0x3F));
+    out[2] = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
+    out[3] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    n = 4;
+  }
+  appendBytes(out, n);
+}
+
+bool String::isValidUtf8() const {
+  const uint8_t* b = bytes_.get();
+  uint32_t i = 0;
+  while (i < length_) {
+    if (b[i] < 0x80) {
+      i++;
+      continue;
+    }
+    const uint32_t n = _decodeLenAt(i);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+Ref<String> String::sanitizedUtf8() const {
+  Ref<String> out = make<String>();
+  const uint8_t* b = bytes_.get();
+  uint32_t i = 0;
+  while (i < length_) {
+    // Valid stretches go across in one append.
+    const uint32_t runStart = i;
+    for (uint32_t n; i < length_ && (n = _decodeLenAt(i)) > 0;) i += n;
+    if (i > runStart) out->appendBytes(b + runStart, i - runStart);
+    if (i >= length_) break;
+    const uint32_t k = expectedContinuations(b[i]);
+    uint32_t j = 1;
+    while (j <= k && static_cast<uint64_t>(i) + j < length_ && isContinuation(b[i + j])) j++;
+    out->appendChar(kReplacement);
+    i += j;
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Stdio: the portable half; Stdio::_write is per platform.
+
+void Stdio::_emitStr(const char* text) {
+  if (!text) return;
+  const uint32_t n = String::_cstringLen(text);
+  if (n != kNotFound) _write(text, n);
+}
+
+void Stdio::_putString(Ptr<const String> string) {
+  if (!string) return;
+  _write(string->_bytesAt(0), string->byteLength());
+}
+
+}  // namespace quorl

@@ -1,0 +1,500 @@
+// The HTTP/1.1 client.
+//
+// Sections:
+//   1. HttpResponse, Socket
+//   2. _HttpSocket: connect, TLS, send, receive under the deadline
+//   3. Http: limits, the secure-layer slot, URL checks
+//   4. Http::get and one request
+//   5. Reading and parsing the reply
+//   6. Chunked bodies and redirect targets
+#include "net/Http.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "foundation/Array.h"
+
+namespace quorl {
+
+namespace {
+
+const char kReceiveFailed[] = "receive failed or timed out";
+
+bool equalsC(Ptr<const String> s, const char* text) {
+  return s && s->byteLength() == std::strlen(text) && std::memcmp(s->cString(), text, s->byteLength()) == 0;
+}
+
+Ref<String> deadlineText() {
+  return String::withFormat("request timed out after %u seconds", Http::limits().requestDeadlineMs / 1000);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// 1. HttpResponse, Socket
+
+Ref<HttpResponse> HttpResponse::failure(Ref<Url> url, Ref<String> error) {
+  Ref<HttpResponse> r = make<HttpResponse>(std::move(url));
+  r->error = std::move(error);
+  return r;
+}
+
+Ref<String> HttpResponse::header(Ptr<const String> name) const {
+  if (!name) return nullptr;
+  return cast<String>(headers->get(name->lowercased()));
+}
+
+Ref<String> HttpResponse::header(const char* name) const {
+  return name ? header(String::withCString(name)) : nullptr;
+}
+
+Ref<String> HttpResponse::description() const {
+  uint16_t values[1] = {static_cast<uint16_t>(status)};
+  return String::_classDescribe("HttpResponse", values, 1, 0);
+}
+
+void Socket::close() {
+  if (open) SocketIO::close(handle);
+  open = 0;
+  handle = -1;
+}
+
+Ref<String> Socket::description() const {
+  uint16_t values[2] = {static_cast<uint16_t>(handle), open};
+  return String::_classDescribe("Socket", values, 2, 0x1);
+}
+
+// ---------------------------------------------------------------------------
+// 2. _HttpSocket
+
+_HttpSocket::_HttpSocket(HttpClock::time_point deadline) : deadline(deadline) {}
+_HttpSocket::_HttpSocket() : deadline(Http::_deadlineFromNow()) {}
+
+_HttpSocket::~_HttpSocket() { disconnect(); }
+
+Ref<String> _HttpSocket::description() const {
+  uint16_t values[2] = {static_cast<uint16_t>(handle), connected};
+  return String::_classDescribe("_HttpSocket", values, 2, 0x1);
+}
+
+uint32_t _HttpSocket::_nextWaitMs() {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - HttpClock::now()).count();
+  waitEndsAtDeadline_ = true;
+  if (left <= 0) {
+    deadlinePassed = true;
+    return 0;
+  }
+  uint32_t io = Http::limits().ioTimeoutMs;
+  if (io != 0 && static_cast<uint64_t>(left) >= io) {
+    waitEndsAtDeadline_ = false;
+    return io;
+  }
+  return static_cast<uint32_t>(left);
+}
+
+bool _HttpSocket::open(Ptr<const String> host, uint32_t port) {
+  const char* hostText = host ? host->cString() : "";
+  uint32_t wait = _nextWaitMs();
+  uint32_t connectMs = Http::limits().connectTimeoutMs;
+  if (connectMs == 0 || (wait != 0 && wait < connectMs)) connectMs = wait;
+  SocketIO::OpenResult result = SocketIO::OpenResult::connectFailed;
+  SocketIO::Handle h = SocketIO::kNoHandle;
+  if (wait != 0) result = SocketIO::open(hostText, port, connectMs, h);
+  switch (result) {
+    case SocketIO::OpenResult::ok:
+      break;
+    case SocketIO::OpenResult::startupFailed:
+      error = String::withCString("Winsock would not start");
+      return false;
+    case SocketIO::OpenResult::resolveFailed:
+      error = String::withFormat("cannot resolve host '%s'", hostText);
+      return false;
+    case SocketIO::OpenResult::connectFailed:
+      error = String::withFormat("cannot connect to %s:%u", hostText, port);
+      return false;
+  }
+  handle = h;
+  connected = 1;
+  appliedTimeoutMs_ = Http::limits().ioTimeoutMs;
+  SocketIO::setReceiveTimeout(handle, appliedTimeoutMs_);
+  SocketIO::setSendTimeout(handle, appliedTimeoutMs_);
+  return true;
+}
+
+namespace {
+// Brings the socket's time-outs down as the deadline nears, so that a TLS
+// handshake, a send or a receive cannot outlast it.
+bool applyWait(_HttpSocket& s, uint32_t wait, uint32_t& applied) {
+  if (wait == 0) return false;
+  if (wait != applied) {
+    SocketIO::setReceiveTimeout(s.handle, wait);
+    SocketIO::setSendTimeout(s.handle, wait);
+    applied = wait;
+  }
+  return true;
+}
+}  // namespace
+
+bool _HttpSocket::startSecure(HttpSecureLayer* layer, Ptr<const String> host) {
+  const char* hostText = host ? host->cString() : "";
+  secure = nullptr;
+  if (layer && connected && applyWait(*this, _nextWaitMs(), appliedTimeoutMs_))
+    secure = layer->connect(handle, host);
+  if (secure) return true;
+  error = String::withFormat("TLS handshake with %s failed", hostText);
+  return false;
+}
+
+bool _HttpSocket::sendAll(const void* bytes, uint32_t length) {
+  if (length == 0) return true;
+  if (!connected || !applyWait(*this, _nextWaitMs(), appliedTimeoutMs_)) return false;
+  if (secure) return secure->write(bytes, length);
+  const uint8_t* b = static_cast<const uint8_t*>(bytes);
+  uint32_t sent = 0;
+  while (sent < length) {
+    int32_t r = SocketIO::send(handle, b + sent, length - sent);
+    if (r <= 0) return false;
+    sent += static_cast<uint32_t>(r);
+    if (sent < length && !applyWait(*this, _nextWaitMs(), appliedTimeoutMs_)) return false;
+  }
+  return true;
+}
+
+int32_t _HttpSocket::receive(void* buffer, uint32_t capacity) {
+  if (!connected || !applyWait(*this, _nextWaitMs(), appliedTimeoutMs_)) return -1;
+  int32_t r = secure ? secure->read(buffer, capacity) : SocketIO::receive(handle, buffer, capacity);
+  // A wait cut to the deadline that fails ran into it (the system's timers
+  // may end it a little before the clock reads the deadline).
+  if (r < 0 && (waitEndsAtDeadline_ || HttpClock::now() >= deadline)) deadlinePassed = true;
+  return r;
+}
+
+void _HttpSocket::disconnect() {
+  if (!connected) return;
+  if (secure) {
+    secure->close();
+    secure = nullptr;
+  }
+  SocketIO::close(handle);
+  connected = 0;
+  handle = SocketIO::kNoHandle;
+}
+
+// ---------------------------------------------------------------------------
+// 3. Limits, the secure-layer slot, URL checks
+
+namespace {
+std::mutex gLayerLock;
+Ref<HttpSecureLayer> gLayer;
+}  // namespace
+
+HttpLimits& Http::limits() {
+  static HttpLimits limits;
+  return limits;
+}
+
+HttpClock::time_point Http::_deadlineFromNow() {
+  return HttpClock::now() + std::chrono::milliseconds(limits().requestDeadlineMs);
+}
+
+void Http::setSecureLayer(Ref<HttpSecureLayer> layer) {
+  Ref<HttpSecureLayer> previous;
+  std::lock_guard<std::mutex> lock(gLayerLock);
+  previous = std::move(gLayer);
+  gLayer = std::move(layer);
+}
+
+Ref<HttpSecureLayer> Http::secureLayer() {
+  std::lock_guard<std::mutex> lock(gLayerLock);
+  return gLayer;
+}
+
+Ref<String> Http::_checkUrlText(Ptr<const Url> url) {
+  if (!url) return String::withCString("invalid URL");
+  const Ref<String>& text = url->toString();
+  for (uint32_t i = 0; i < text->byteLength(); i++) {
+    uint8_t c = text->byteAt(i);
+    if (c <= 0x20 || c == 0x7F) return String::withCString("invalid URL");
+  }
+  return nullptr;
+}
+
+Ref<Url> Http::_withoutFragment(const Ref<Url>& url) {
+  const Ref<String>& text = url->toString();
+  uint32_t hash = text->indexOfByte('#');
+  if (hash == kNotFound) return url;
+  return make<Url>(text->substringBytes(0, hash));
+}
+
+// ---------------------------------------------------------------------------
+// 4. Http::get and one request
+
+Ref<HttpResponse> Http::get(Ref<Url> url, const LayerInstaller& installer) {
+  const HttpClock::time_point deadline = _deadlineFromNow();
+  Ref<Url> current = url;
+  for (uint32_t request = 1;; request++) {
+    Ref<HttpResponse> response = _once(current, deadline, installer);
+    uint32_t s = response->status;
+    if (s != 301 && s != 302 && s != 303 && s != 307 && s != 308) return response;
+    Ref<String> location = response->header("Location");
+    if (!location) return response;
+    Ref<Url> next = _resolve(_withoutFragment(current), location);
+    if (request == 6) return HttpResponse::failure(url, "too many redirects");
+    // Leaving TLS on a redirect would send the rest of the exchange, and
+    // whatever the first server meant to protect, in the clear.
+    if (equalsC(current->scheme()->lowercased(), "https") && !equalsC(next->scheme()->lowercased(), "https"))
+      return HttpResponse::failure(url, "redirect from https to http refused");
+    current = next;
+  }
+}
+
+Ref<HttpResponse> Http::_once(Ref<Url> url, HttpClock::time_point deadline, const LayerInstaller& installer) {
+  Ref<Url> target = _withoutFragment(url);
+  Ref<String> scheme = target->scheme()->lowercased();
+  const bool secureScheme = equalsC(scheme, "https");
+  if (!secureScheme && !equalsC(scheme, "http"))
+    return HttpResponse::failure(url, String::withFormat("unsupported scheme '%s'", scheme->cString()));
+  if (Ref<String> bad = _checkUrlText(target)) return HttpResponse::failure(url, bad);
+
+  Ref<HttpSecureLayer> layer;
+  if (secureScheme) {
+    layer = secureLayer();
+    if (!layer && installer) {
+      Ref<String> why = installer();
+      layer = secureLayer();
+      if (!layer && why) return HttpResponse::failure(url, why);
+    }
+    if (!layer) return HttpResponse::failure(url, "https needs a TLS layer (Http.setSecureLayer)");
+  }
+
+  Ref<String> host = target->host();
+  if (host->isEmpty()) return HttpResponse::failure(url, "no host in URL");
+  const uint32_t written = target->port();
+  if (written == Url::kInvalidPort) return HttpResponse::failure(url, "invalid port in URL");
+  const uint32_t port = written != 0 ? written : (secureScheme ? 443 : 80);
+  if (HttpClock::now() >= deadline) return HttpResponse::failure(url, deadlineText());
+
+  _HttpSocket socket(deadline);
+  if (!socket.open(host, port)) return HttpResponse::failure(url, socket.error);
+  if (secureScheme && !socket.startSecure(layer.get(), host)) {
+    socket.disconnect();
+    return HttpResponse::failure(url, socket.error);
+  }
+
+  Ref<String> request = String::withCString("GET ");
+  request->append(target->path());
+  Ref<String> query = target->query();
+  if (!query->isEmpty()) {
+    request->appendByte('?');
+    request->append(query);
+  }
+  request->appendCString(" HTTP/1.1\r\nHost: ");
+  request->append(host);
+  if (written != 0) request->appendFormat(":%u", written);
+  request->appendCString("\r\nUser-Agent: quorlc-http\r\nAccept: */*\r\nConnection: close\r\n\r\n");
+  if (!socket.sendAll(request->cString(), request->byteLength())) {
+    socket.disconnect();
+    return HttpResponse::failure(url, "send failed");
+  }
+  return _readReply(socket, url);
+}
+
+// ---------------------------------------------------------------------------
+// 5. Reading and parsing the reply
+
+Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing) {
+  const uint32_t cap = limits().maxReplyBytes;
+  Ref<Data> raw = make<Data>();
+  constexpr uint32_t kPiece = 64 * 1024;
+  std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
+  bool failed = false;
+  bool tooLarge = false;
+  for (;;) {
+    int32_t r = socket.receive(piece.get(), kPiece);
+    if (r == 0) break;
+    if (r < 0) {
+      failed = true;
+      break;
+    }
+    if (static_cast<uint32_t>(r) > cap - raw->length()) {
+      tooLarge = true;
+      break;
+    }
+    raw->appendBytes(piece.get(), static_cast<uint32_t>(r));
+  }
+  socket.disconnect();
+  if (nothing) *nothing = raw->length() == 0 && !tooLarge;
+  if (tooLarge) return HttpResponse::failure(url, String::withFormat("response larger than %u bytes", cap));
+
+  ParseInfo info;
+  Ref<HttpResponse> response = _parse(url, raw, &info);
+  if (info.framedComplete || !(failed || socket.deadlinePassed)) return response;
+  // The reading was cut short: a head that never ended, or a body without
+  // its own framing, is incomplete for that reason and not for the one the
+  // parse saw. A complete head that is malformed keeps its own text.
+  if (!info.headComplete || response->status != 0 || !response->error)
+    response->error = socket.deadlinePassed ? deadlineText() : String::withCString(kReceiveFailed);
+  return response;
+}
+
+Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply) { return _parse(std::move(url), reply, nullptr); }
+
+namespace {
+
+// A Content-Length value: decimal digits, or a list of one value repeated;
+// anything else, or a value past 32 bits, is malformed.
+bool parseContentLength(const String& value, uint32_t& length) {
+  const uint32_t n = value.byteLength();
+  bool have = false;
+  uint32_t first = 0;
+  uint32_t i = 0;
+  while (i <= n) {
+    while (i < n && (value.byteAt(i) == ' ' || value.byteAt(i) == '\t')) i++;
+    uint64_t v = 0;
+    uint32_t digits = 0;
+    while (i < n && value.byteAt(i) >= '0' && value.byteAt(i) <= '9') {
+      v = v * 10 + (value.byteAt(i) - '0');
+      if (v > 0xFFFFFFFFull) return false;
+      i++;
+      digits++;
+    }
+    while (i < n && (value.byteAt(i) == ' ' || value.byteAt(i) == '\t')) i++;
+    if (digits == 0) return false;
+    if (have && v != first) return false;
+    first = static_cast<uint32_t>(v);
+    have = true;
+    if (i == n) break;
+    if (value.byteAt(i) != ',') return false;
+    i++;
+  }
+  length = first;
+  return have;
+}
+
+uint32_t findHeadEnd(const uint8_t* b, uint32_t n) {
+  if (n < 4) return kNotFound;
+  for (uint32_t i = 0; i + 3 < n; i++) {
+    const void* cr = std::memchr(b + i, '\r', n - 3 - i);
+    if (!cr) return kNotFound;
+    i = static_cast<uint32_t>(static_cast<const uint8_t*>(cr) - b);
+    if (b[i + 1] == '\n' && b[i + 2] == '\r' && b[i + 3] == '\n') return i;
+  }
+  return kNotFound;
+}
+
+}  // namespace
+
+Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply, ParseInfo* info) {
+  ParseInfo ignored;
+  if (!info) info = &ignored;
+  *info = ParseInfo();
+  const uint8_t* b = reply ? reply->bytes() : nullptr;
+  const uint32_t n = reply ? reply->length() : 0;
+  const uint32_t i = b ? findHeadEnd(b, n) : kNotFound;
+  if (i == kNotFound) return HttpResponse::failure(url, "malformed response (no end of headers)");
+  info->headComplete = true;
+
+  Ref<HttpResponse> response = make<HttpResponse>(url);
+  Ref<Array> lines = String::withBytes(b, i)->splitOnByte('\n');
+  Ref<String> statusLine = cast<String>(lines->get(0))->trimmed();
+  if (!statusLine->hasPrefix(String::withCString("HTTP/")))
+    return HttpResponse::failure(url, "malformed response (no status line)");
+  uint32_t space = statusLine->indexOfByte(' ');
+  if (space != kNotFound) {
+    uint32_t status = 0;
+    for (uint32_t k = space + 1; k < statusLine->byteLength() && k <= space + 3; k++) {
+      uint8_t c = statusLine->byteAt(k);
+      if (c < '0' || c > '9') break;
+      status = status * 10 + (c - '0');
+    }
+    response->status = status;
+  }
+
+  for (uint32_t k = 1; k < lines->count(); k++) {
+    auto line = cast<String>(lines->get(k));
+    uint32_t colon = line->indexOfByte(':');
+    if (colon == kNotFound) continue;
+    Ref<String> name = line->substringBytes(0, colon)->trimmed()->lowercased();
+    Ref<String> value = line->substringFromByte(colon + 1)->trimmed();
+    if (auto old = cast<String>(response->headers->get(name))) {
+      Ref<String> joined = old->copy();
+      joined->appendCString(", ");
+      joined->append(value);
+      value = joined;
+    }
+    response->headers->set(name, value);
+  }
+
+  const uint32_t s = i + 4;
+  Ref<String> coding = response->header("Transfer-Encoding");
+  if (coding && coding->lowercased()->contains(String::withCString("chunked"))) {
+    bool ok = _dechunk(b, s, n, *response->body);
+    if (!ok) response->error = String::withCString("malformed chunked body");
+    info->framedComplete = ok;
+    return response;
+  }
+
+  uint32_t length = n - s;
+  if (Ref<String> announced = response->header("Content-Length")) {
+    uint32_t value = 0;
+    if (!parseContentLength(*announced, value))
+      return HttpResponse::failure(url, "malformed response (bad Content-Length)");
+    if (value > length) {
+      response->error = String::withFormat("short body (%u of %u bytes)", length, value);
+    } else {
+      length = value;
+      info->framedComplete = true;
+    }
+  }
+  response->body->appendBytes(b + s, length);
+  return response;
+}
+
+// ---------------------------------------------------------------------------
+// 6. Chunked bodies and redirect targets
+
+bool Http::_dechunk(const uint8_t* b, uint32_t p, uint32_t end, Data& out) {
+  if (p >= end) return false;
+  for (;;) {
+    uint32_t size = 0;
+    uint32_t q = p;
+    while (q < end) {
+      int32_t h = Url::_hex(b[q]);
+      if (h < 0) break;
+      if (size > 0x0FFFFFFFu) return false;  // a 33rd bit: the size would wrap
+      size = size * 16 + static_cast<uint32_t>(h);
+      q++;
+    }
+    if (q == p) return false;
+    uint32_t c = q;
+    while (c + 1 < end && !(b[c] == '\r' && b[c + 1] == '\n')) c++;
+    if (size == 0) return true;
+    if (c + 1 >= end) return false;  // no CR LF: the data would start past the end
+    const uint32_t d = c + 2;
+    if (d > end || size > end - d) return false;
+    out.appendBytes(b + d, size);
+    p = d + size + 2;  // the CR LF behind the data is skipped as it stands
+    if (p >= end) return false;
+  }
+}
+
+Ref<Url> Http::_resolve(Ptr<const Url> base, Ptr<const String> location) {
+  Ref<String> lower = location ? location->lowercased() : make<String>();
+  if (lower->hasPrefix(String::withCString("http://")) || lower->hasPrefix(String::withCString("https://")))
+    return make<Url>(location);
+  Ref<String> text = base->scheme();
+  text->appendCString("://");
+  text->append(base->host());
+  if (uint32_t port = base->port()) text->appendFormat(":%u", port);
+  if (location && location->byteLength() > 0 && location->byteAt(0) == '/') {
+    text->append(location);
+  } else {
+    Ref<String> path = base->path();
+    uint32_t slash = path->lastIndexOfByte('/');
+    text->append(path->substringBytes(0, slash == kNotFound ? 0 : slash + 1));
+    if (location) text->append(location);
+  }
+  return make<Url>(text);
+}
+
+}  // namespace quorl

@@ -1,0 +1,61 @@
+// The TLS client library under the HTTPS adapter (HttpTls.h): a client
+// that is loaded with a certificate-authority bundle, or set up with the
+// platform's own trust store, and makes verified connections over an
+// already connected socket.
+//
+// Natively it stands on libtls (Tls.posix.cpp); on Windows on Schannel
+// (Tls.win32.cpp), whose own set-up trusts the system's root store.
+// Certificates and host names are verified on both.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "foundation/Object.h"
+#include "net/Socket.h"
+
+namespace quorl {
+
+// The library's ABI patch level; 1 and up means TlsClient::setupWithoutBundle
+// is offered.
+int32_t tls_abi_1_0();
+
+// One TLS session over a socket that its caller owns and closes afterwards.
+class TlsConnection : public Object {
+ public:
+  const char* classNameC() const override { return "TlsConnection"; }
+  // Ends the session (sends the close notice); the socket stays open.
+  virtual void close() = 0;
+  // More than 0 bytes of plain text read, 0 at the end of the stream, below 0
+  // on failure or time-out.
+  virtual int32_t read(void* buffer, uint32_t capacity) = 0;
+  // The count of bytes taken, at least 1, which may be fewer than the length;
+  // below 0 on failure or time-out.
+  virtual int32_t write(const void* bytes, uint32_t length) = 0;
+};
+
+class TlsClient : public Object {
+ public:
+  TlsClient();
+  ~TlsClient() override;
+  const char* classNameC() const override { return "TlsClient"; }
+
+  // Always called first on a fresh client.
+  void init();
+  // Loads the certificate-authority bundle (PEM) at the UTF-8 path; true
+  // when it held at least one certificate that loaded.
+  bool init(const char* bundlePath);
+  // Trusts the platform's own store instead of a bundle file; true when the
+  // client can be used so.
+  bool setupWithoutBundle();
+  // Handshake on the connected socket for the host name, with the
+  // certificate chain and the name verified; none on any failure.
+  Ref<TlsConnection> connect(SocketIO::Handle socket, const char* host);
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace quorl

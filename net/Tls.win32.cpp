@@ -1,0 +1,415 @@
+// TlsClient over Schannel (secur32) with the certificate checks of crypt32.
+//
+// Sections:
+//   1. Helpers: UTF-16, reading a PEM bundle into a certificate store
+//   2. The server's certificate: chain and host-name verification
+//   3. SchannelConnection: handshake, read, write, close
+//   4. TlsClient
+//
+// Schannel runs with manual validation: the chain is built and checked here
+// after the handshake, against the bundle's authorities when the client was
+// loaded with one, else against the system's root store. Either way the
+// host name must match the certificate.
+#include "net/Tls.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#define SECURITY_WIN32
+#include <schannel.h>
+#include <security.h>
+#include <wincrypt.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace quorl {
+
+int32_t tls_abi_1_0() { return 1; }
+
+namespace {
+
+constexpr DWORD kIgnoreUnknownCa = 0x00000100;  // SECURITY_FLAG_IGNORE_UNKNOWN_CA
+constexpr uint8_t kAlertRecord = 21;             // TLS record content type
+
+// ---------------------------------------------------------------------------
+// 1. Helpers
+
+std::wstring widen(const char* utf8) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return wide;
+}
+
+bool readFile(const char* path, std::string& out) {
+  FILE* f = _wfopen(widen(path).c_str(), L"rb");
+  if (!f) return false;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+    out.append(buffer, n);
+    if (out.size() > (64u << 20)) break;  // no bundle is that large
+  }
+  std::fclose(f);
+  return true;
+}
+
+// Adds every PEM certificate of the text to the store; answers how many.
+uint32_t addPemCertificates(HCERTSTORE store, const std::string& pem) {
+  static const char kBegin[] = "-----BEGIN CERTIFICATE-----";
+  static const char kEnd[] = "-----END CERTIFICATE-----";
+  uint32_t added = 0;
+  size_t at = 0;
+  for (;;) {
+    size_t begin = pem.find(kBegin, at);
+    if (begin == std::string::npos) break;
+    size_t end = pem.find(kEnd, begin);
+    if (end == std::string::npos) break;
+    end += sizeof kEnd - 1;
+    at = end;
+    // The block is base64 text with its header lines; it holds no path or
+    // user text, so the narrow call sees only ASCII.
+    DWORD derLength = 0;
+    const char* block = pem.data() + begin;
+    DWORD blockLength = static_cast<DWORD>(end - begin);
+    if (!CryptStringToBinaryA(block, blockLength, CRYPT_STRING_BASE64HEADER, nullptr, &derLength, nullptr, nullptr))
+      continue;
+    std::vector<BYTE> der(derLength);
+    if (!CryptStringToBinaryA(block, blockLength, CRYPT_STRING_BASE64HEADER, der.data(), &derLength, nullptr,
+                              nullptr))
+      continue;
+    if (CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), derLength,
+                                         CERT_STORE_ADD_USE_EXISTING, nullptr))
+      added++;
+  }
+  return added;
+}
+
+// ---------------------------------------------------------------------------
+// 2. Verification of the server's certificate
+
+bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& host) {
+  HCERTSTORE extra = CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
+  if (!extra) return false;
+  if (server->hCertStore) CertAddStoreToCollection(extra, server->hCertStore, 0, 0);
+  if (bundle) CertAddStoreToCollection(extra, bundle, 0, 0);
+
+  CERT_CHAIN_PARA chainPara{};
+  chainPara.cbSize = sizeof chainPara;
+  LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
+  chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
+  chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
+  chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+  PCCERT_CHAIN_CONTEXT chain = nullptr;
+  bool ok = CertGetCertificateChain(nullptr, server, nullptr, extra, &chainPara, 0, nullptr, &chain) && chain;
+  // Revocation is not asked for; every other fault of the chain counts, and
+  // is tested here too since not every SSL policy check looks at all of them
+  // (Wine's passes a chain that does not reach a root).
+  const DWORD revocation = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+  if (ok && !bundle) ok = (chain->TrustStatus.dwErrorStatus & ~revocation) == 0;
+  if (ok && bundle) {
+    // The chain must end in one of the bundle's authorities, and have no
+    // fault besides that root being unknown to the system.
+    const DWORD tolerated = CERT_TRUST_IS_UNTRUSTED_ROOT | revocation;
+    ok = chain->cChain >= 1 && chain->rgpChain[0]->cElement >= 1 &&
+         (chain->TrustStatus.dwErrorStatus & ~tolerated) == 0;
+    if (ok) {
+      PCERT_SIMPLE_CHAIN simple = chain->rgpChain[0];
+      PCCERT_CONTEXT root = simple->rgpElement[simple->cElement - 1]->pCertContext;
+      PCCERT_CONTEXT found = CertFindCertificateInStore(bundle, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, root, nullptr);
+      ok = found != nullptr;
+      if (found) CertFreeCertificateContext(found);
+    }
+  }
+  if (ok) {
+    HTTPSPolicyCallbackData https{};
+    https.cbStruct = sizeof https;
+    https.dwAuthType = AUTHTYPE_SERVER;
+    https.fdwChecks = bundle ? kIgnoreUnknownCa : 0;
+    https.pwszServerName = const_cast<wchar_t*>(host.c_str());
+    CERT_CHAIN_POLICY_PARA policy{};
+    policy.cbSize = sizeof policy;
+    policy.pvExtraPolicyPara = &https;
+    CERT_CHAIN_POLICY_STATUS status{};
+    status.cbSize = sizeof status;
+    ok = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) && status.dwError == 0;
+  }
+  if (chain) CertFreeCertificateChain(chain);
+  CertCloseStore(extra, 0);
+  return ok;
+}
+
+// ---------------------------------------------------------------------------
+// 3. One Schannel session over a connected socket
+
+constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
+                                ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION;
+
+bool sendAllRaw(SocketIO::Handle socket, const void* bytes, size_t length) {
+  const char* b = static_cast<const char*>(bytes);
+  while (length > 0) {
+    uint32_t piece = length > 0x40000000u ? 0x40000000u : static_cast<uint32_t>(length);
+    int32_t r = SocketIO::send(socket, b, piece);
+    if (r <= 0) return false;
+    b += r;
+    length -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+// Sends a token Schannel allocated, then frees it.
+bool sendToken(SocketIO::Handle socket, SecBuffer& token) {
+  bool ok = true;
+  if (token.pvBuffer && token.cbBuffer > 0) ok = sendAllRaw(socket, token.pvBuffer, token.cbBuffer);
+  if (token.pvBuffer) FreeContextBuffer(token.pvBuffer);
+  token.pvBuffer = nullptr;
+  token.cbBuffer = 0;
+  return ok;
+}
+
+class SchannelConnection final : public TlsConnection {
+ public:
+  SchannelConnection(Ref<Object> owner, SocketIO::Handle socket, CredHandle* credentials, std::wstring host)
+      : owner_(std::move(owner)), socket_(socket), credentials_(credentials), host_(std::move(host)) {}
+  ~SchannelConnection() override {
+    if (haveContext_) DeleteSecurityContext(&context_);
+  }
+  const char* classNameC() const override { return "TlsConnection"; }
+
+  bool handshake();
+  PCCERT_CONTEXT serverCertificate();
+
+  void close() override;
+  int32_t read(void* buffer, uint32_t capacity) override;
+  int32_t write(const void* bytes, uint32_t length) override;
+
+ private:
+  // Appends what one receive brings; its count as SocketIO::receive gives it.
+  int32_t receiveMore();
+
+  Ref<Object> owner_;  // the client, whose credentials the session uses
+  SocketIO::Handle socket_;
+  CredHandle* credentials_;
+  std::wstring host_;
+  CtxtHandle context_{};
+  bool haveContext_ = false;
+  bool closed_ = false;
+  bool ended_ = false;
+  SecPkgContext_StreamSizes sizes_{};
+  std::vector<char> incoming_;  // encrypted bytes not yet decrypted
+  std::vector<char> plain_;     // decrypted bytes not yet handed out
+  size_t plainAt_ = 0;
+};
+
+int32_t SchannelConnection::receiveMore() {
+  char buffer[16384 + 512];
+  int32_t r = SocketIO::receive(socket_, buffer, sizeof buffer);
+  if (r > 0) incoming_.insert(incoming_.end(), buffer, buffer + r);
+  return r;
+}
+
+bool SchannelConnection::handshake() {
+  SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
+  SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
+  ULONG attributes = 0;
+  SECURITY_STATUS status =
+      InitializeSecurityContextW(credentials_, nullptr, const_cast<wchar_t*>(host_.c_str()), kContextFlags, 0, 0,
+                                 nullptr, 0, &context_, &outDesc, &attributes, nullptr);
+  if (status != SEC_I_CONTINUE_NEEDED) return false;
+  haveContext_ = true;
+  if (!sendToken(socket_, out)) return false;
+
+  bool needInput = true;
+  for (;;) {
+    if (needInput && receiveMore() <= 0) return false;
+    SecBuffer in[2] = {{static_cast<unsigned long>(incoming_.size()), SECBUFFER_TOKEN, incoming_.data()},
+                       {0, SECBUFFER_EMPTY, nullptr}};
+    SecBufferDesc inDesc{SECBUFFER_VERSION, 2, in};
+    out = SecBuffer{0, SECBUFFER_TOKEN, nullptr};
+    outDesc = SecBufferDesc{SECBUFFER_VERSION, 1, &out};
+    status = InitializeSecurityContextW(credentials_, &context_, const_cast<wchar_t*>(host_.c_str()), kContextFlags,
+                                        0, 0, &inDesc, 0, nullptr, &outDesc, &attributes, nullptr);
+    if (status == SEC_E_INCOMPLETE_MESSAGE) {
+      needInput = true;
+      continue;
+    }
+    if (!sendToken(socket_, out)) return false;
+    if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) return false;
+    if (in[1].BufferType == SECBUFFER_EXTRA && in[1].cbBuffer > 0) {
+      incoming_.erase(incoming_.begin(), incoming_.end() - in[1].cbBuffer);
+      needInput = false;
+    } else {
+      incoming_.clear();
+      needInput = true;
+    }
+    if (status == SEC_E_OK) break;
+  }
+  return QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_) == SEC_E_OK;
+}
+
+PCCERT_CONTEXT SchannelConnection::serverCertificate() {
+  PCCERT_CONTEXT certificate = nullptr;
+  if (QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK) return nullptr;
+  return certificate;
+}
+
+int32_t SchannelConnection::read(void* buffer, uint32_t capacity) {
+  if (closed_) return -1;
+  if (capacity > 0x7FFFFFFFu) capacity = 0x7FFFFFFFu;
+  while (plainAt_ >= plain_.size()) {
+    plain_.clear();
+    plainAt_ = 0;
+    if (ended_) return 0;
+    if (incoming_.empty()) {
+      // A close between records ends the stream; the HTTP layer judges
+      // whether the body was complete.
+      int32_t r = receiveMore();
+      if (r <= 0) return r;
+    }
+    SecBuffer buffers[4] = {{static_cast<unsigned long>(incoming_.size()), SECBUFFER_DATA, incoming_.data()},
+                            {0, SECBUFFER_EMPTY, nullptr},
+                            {0, SECBUFFER_EMPTY, nullptr},
+                            {0, SECBUFFER_EMPTY, nullptr}};
+    SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
+    // The record type stands in clear before the record is decrypted.
+    const bool alert = static_cast<uint8_t>(incoming_[0]) == kAlertRecord;
+    SECURITY_STATUS status = DecryptMessage(&context_, &desc, 0, nullptr);
+    if (status == SEC_E_INCOMPLETE_MESSAGE) {
+      if (receiveMore() <= 0) return -1;  // the stream ended inside a record
+      continue;
+    }
+    if (status == SEC_I_CONTEXT_EXPIRED) {
+      ended_ = true;
+      incoming_.clear();
+      return 0;
+    }
+    if (status != SEC_E_OK) return -1;
+    std::vector<char> extra;
+    bool data = false;
+    for (SecBuffer& b : buffers) {
+      if (b.BufferType == SECBUFFER_DATA && b.cbBuffer > 0) data = true;
+      if (b.BufferType == SECBUFFER_DATA && b.cbBuffer > 0)
+        plain_.assign(static_cast<char*>(b.pvBuffer), static_cast<char*>(b.pvBuffer) + b.cbBuffer);
+      if (b.BufferType == SECBUFFER_EXTRA && b.cbBuffer > 0)
+        extra.assign(static_cast<char*>(b.pvBuffer), static_cast<char*>(b.pvBuffer) + b.cbBuffer);
+    }
+    incoming_.swap(extra);
+    // Some Schannels (Wine's) answer a close notice with an empty success
+    // instead of SEC_I_CONTEXT_EXPIRED; fatal alerts fail above.
+    if (alert && !data) {
+      ended_ = true;
+      incoming_.clear();
+      return 0;
+    }
+  }
+  size_t n = plain_.size() - plainAt_;
+  if (n > capacity) n = capacity;
+  std::memcpy(buffer, plain_.data() + plainAt_, n);
+  plainAt_ += n;
+  return static_cast<int32_t>(n);
+}
+
+int32_t SchannelConnection::write(const void* bytes, uint32_t length) {
+  if (closed_ || length == 0) return -1;
+  uint32_t piece = length < sizes_.cbMaximumMessage ? length : sizes_.cbMaximumMessage;
+  std::vector<char> record(sizes_.cbHeader + piece + sizes_.cbTrailer);
+  std::memcpy(record.data() + sizes_.cbHeader, bytes, piece);
+  SecBuffer buffers[4] = {{sizes_.cbHeader, SECBUFFER_STREAM_HEADER, record.data()},
+                          {piece, SECBUFFER_DATA, record.data() + sizes_.cbHeader},
+                          {sizes_.cbTrailer, SECBUFFER_STREAM_TRAILER, record.data() + sizes_.cbHeader + piece},
+                          {0, SECBUFFER_EMPTY, nullptr}};
+  SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
+  if (EncryptMessage(&context_, 0, &desc, 0) != SEC_E_OK) return -1;
+  size_t total = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;
+  if (!sendAllRaw(socket_, record.data(), total)) return -1;
+  return static_cast<int32_t>(piece);
+}
+
+void SchannelConnection::close() {
+  if (closed_ || !haveContext_) return;
+  closed_ = true;
+  DWORD type = SCHANNEL_SHUTDOWN;
+  SecBuffer control{sizeof type, SECBUFFER_TOKEN, &type};
+  SecBufferDesc controlDesc{SECBUFFER_VERSION, 1, &control};
+  if (ApplyControlToken(&context_, &controlDesc) != SEC_E_OK) return;
+  SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
+  SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
+  ULONG attributes = 0;
+  InitializeSecurityContextW(credentials_, &context_, const_cast<wchar_t*>(host_.c_str()), kContextFlags, 0, 0,
+                             nullptr, 0, nullptr, &outDesc, &attributes, nullptr);
+  sendToken(socket_, out);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// 4. TlsClient
+
+struct TlsClient::State {
+  CredHandle credentials{};
+  bool haveCredentials = false;
+  HCERTSTORE bundle = nullptr;  // the loaded authorities; none trusts the system
+  bool ready = false;
+  ~State() {
+    if (haveCredentials) FreeCredentialsHandle(&credentials);
+    if (bundle) CertCloseStore(bundle, 0);
+  }
+};
+
+TlsClient::TlsClient() : state_(std::make_unique<State>()) {}
+TlsClient::~TlsClient() = default;
+
+void TlsClient::init() {
+  if (state_->haveCredentials) return;
+  SCHANNEL_CRED credentials{};
+  credentials.dwVersion = SCHANNEL_CRED_VERSION;
+  credentials.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+  credentials.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
+  TimeStamp expiry;
+  state_->haveCredentials =
+      AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
+                                &credentials, nullptr, nullptr, &state_->credentials, &expiry) == SEC_E_OK;
+}
+
+bool TlsClient::init(const char* bundlePath) {
+  init();
+  if (!state_->haveCredentials || !bundlePath) return false;
+  std::string pem;
+  if (!readFile(bundlePath, pem)) return false;
+  HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+  if (!store) return false;
+  if (addPemCertificates(store, pem) == 0) {
+    CertCloseStore(store, 0);
+    return false;
+  }
+  if (state_->bundle) CertCloseStore(state_->bundle, 0);
+  state_->bundle = store;
+  state_->ready = true;
+  return true;
+}
+
+bool TlsClient::setupWithoutBundle() {
+  init();
+  if (!state_->haveCredentials) return false;
+  state_->ready = true;
+  return true;
+}
+
+Ref<TlsConnection> TlsClient::connect(SocketIO::Handle socket, const char* host) {
+  if (!state_->ready || socket == SocketIO::kNoHandle || !host) return nullptr;
+  std::wstring wideHost = widen(host);
+  auto connection = make<SchannelConnection>(self<Object>(), socket, &state_->credentials, wideHost);
+  if (!connection->handshake()) return nullptr;
+  PCCERT_CONTEXT server = connection->serverCertificate();
+  if (!server) return nullptr;
+  bool trusted = verifyServer(server, state_->bundle, wideHost);
+  CertFreeCertificateContext(server);
+  if (!trusted) return nullptr;
+  return connection;
+}
+
+}  // namespace quorl

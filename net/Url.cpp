@@ -1,0 +1,137 @@
+#include "net/Url.h"
+
+#include <cstring>
+
+namespace quorl {
+
+Url::Url(Ptr<const String> text) : text_(String::withString(text)) {}
+
+Url::Url(const char* text) : text_(text ? String::withCString(text) : make<String>()) {}
+
+uint32_t Url::_find(const char* needle, uint32_t from) const {
+  const uint32_t n = text_->byteLength();
+  const uint32_t m = static_cast<uint32_t>(std::strlen(needle));
+  if (m == 0 || m > n || from > n - m) return kNotFound;
+  const char* b = text_->cString();
+  for (uint32_t i = from; i <= n - m; i++)
+    if (std::memcmp(b + i, needle, m) == 0) return i;
+  return kNotFound;
+}
+
+uint32_t Url::_find(Ptr<const String> needle, uint32_t from) const {
+  if (!needle) return kNotFound;
+  const uint32_t n = text_->byteLength();
+  const uint32_t m = needle->byteLength();
+  if (m == 0 || m > n || from > n - m) return kNotFound;
+  const char* b = text_->cString();
+  const char* w = needle->cString();
+  for (uint32_t i = from; i <= n - m; i++)
+    if (std::memcmp(b + i, w, m) == 0) return i;
+  return kNotFound;
+}
+
+uint32_t Url::_afterScheme() const {
+  uint32_t i = _find("://", 0);
+  return i == kNotFound ? 0 : i + 3;
+}
+
+Ref<String> Url::scheme() const {
+  uint32_t i = _find("://", 0);
+  return i == kNotFound ? make<String>() : text_->substringBytes(0, i);
+}
+
+uint32_t Url::_hostEnd(uint32_t from) const {
+  const uint32_t n = text_->byteLength();
+  uint32_t j = from;
+  while (j < n) {
+    uint8_t c = text_->byteAt(j);
+    if (c == '/' || c == '?' || c == ':') break;
+    j++;
+  }
+  return j;
+}
+
+Ref<String> Url::host() const {
+  uint32_t a = _afterScheme();
+  return text_->substringBytes(a, _hostEnd(a) - a);
+}
+
+uint32_t Url::port() const {
+  const uint32_t n = text_->byteLength();
+  uint32_t j = _hostEnd(_afterScheme());
+  if (j >= n || text_->byteAt(j) != ':') return 0;
+  // Stops as soon as the value leaves the port range, so that no number of
+  // digits can wrap round to a valid-looking port.
+  uint32_t value = 0;
+  for (uint32_t k = j + 1; k < n; k++) {
+    uint8_t c = text_->byteAt(k);
+    if (c < '0' || c > '9') break;
+    value = value * 10 + (c - '0');
+    if (value > 65535) return kInvalidPort;
+  }
+  return value;
+}
+
+Ref<String> Url::path() const {
+  const uint32_t n = text_->byteLength();
+  uint32_t j = _afterScheme();
+  while (j < n && text_->byteAt(j) != '/' && text_->byteAt(j) != '?') j++;
+  if (j < n && text_->byteAt(j) == '/') {
+    uint32_t k = j;
+    while (k < n && text_->byteAt(k) != '?') k++;
+    return text_->substringBytes(j, k - j);
+  }
+  return String::withCString("/");
+}
+
+Ref<String> Url::query() const {
+  uint32_t q = _find("?", 0);
+  return q == kNotFound ? make<String>() : text_->substringFromByte(q + 1);
+}
+
+bool Url::isFileURL() const { return scheme()->lowercased()->equals(String::withCString("file")); }
+
+Ref<String> Url::filePath() const {
+  if (!isFileURL()) return nullptr;
+  Ref<String> p = percentDecode(path());
+  if (p->byteLength() >= 3 && p->byteAt(0) == '/' && p->byteAt(2) == ':') return p->substringFromByte(1);
+  return p;
+}
+
+Ref<String> Url::lastPathComponent() const {
+  Ref<String> c = percentDecode(path())->lastPathComponent();
+  if (c->equals(String::withCString("/"))) return make<String>();
+  return c;
+}
+
+Ref<String> Url::pathExtension() const { return percentDecode(path())->pathExtension(); }
+
+int32_t Url::_hex(uint8_t byte) {
+  if (byte >= '0' && byte <= '9') return byte - '0';
+  if (byte >= 'a' && byte <= 'f') return byte - 'a' + 10;
+  if (byte >= 'A' && byte <= 'F') return byte - 'A' + 10;
+  return -1;
+}
+
+Ref<String> Url::percentDecode(Ptr<const String> text) {
+  Ref<String> result = make<String>();
+  if (!text) return result;
+  const uint32_t n = text->byteLength();
+  for (uint32_t i = 0; i < n;) {
+    uint8_t c = text->byteAt(i);
+    if (c == '%' && i + 2 < n) {
+      int32_t h = _hex(text->byteAt(i + 1));
+      int32_t l = _hex(text->byteAt(i + 2));
+      if (h >= 0 && l >= 0) {
+        result->appendByte(static_cast<uint8_t>(h * 16 + l));
+        i += 3;
+        continue;
+      }
+    }
+    result->appendByte(c);
+    i++;
+  }
+  return result;
+}
+
+}  // namespace quorl

@@ -1,0 +1,68 @@
+// Url: an immutable URL text whose accessors scan it afresh on each call.
+// It does not normalise; every accessor answers something for any text.
+// The background fetch (Url::fetch, take, complete) lives in Fetch.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/Object.h"
+#include "foundation/String.h"
+
+namespace quorl {
+
+class FetchReq;
+
+// What a fetch's requester is told: the status (0 on failure) and the body
+// text (null on failure).
+using FetchCompletion = Block<uint32_t, Ref<String>>;
+
+class Url : public Object {
+ public:
+  // Keeps a copy of the text up to its first NUL byte; null gives "".
+  explicit Url(Ptr<const String> text);
+  explicit Url(const char* text);
+  static Ref<Url> withString(Ptr<const String> text) { return make<Url>(text); }
+  static Ref<Url> withCString(const char* text) { return make<Url>(text); }
+
+  const char* classNameC() const override { return "Url"; }
+
+  // Byte index of the needle at or after `from`; kNotFound when absent.
+  uint32_t _find(Ptr<const String> needle, uint32_t from) const;
+  uint32_t _find(const char* needle, uint32_t from) const;
+  // Index just behind the first "://", 0 when there is none.
+  uint32_t _afterScheme() const;
+
+  Ref<String> scheme() const;
+  Ref<String> host() const;
+  // The port written behind the host; 0 when none is written. A port
+  // outside 0..65535 is invalid and answers kInvalidPort.
+  uint32_t port() const;
+  static constexpr uint32_t kInvalidPort = 0xFFFFFFFFu;
+  Ref<String> path() const;
+  Ref<String> query() const;
+
+  bool isFileURL() const;
+  Ref<String> filePath() const;  // null unless a file URL
+  Ref<String> lastPathComponent() const;
+  Ref<String> pathExtension() const;
+
+  // The stored text itself, shared.
+  const Ref<String>& toString() const { return text_; }
+
+  static Ref<String> percentDecode(Ptr<const String> text);
+  static int32_t _hex(uint8_t byte);
+
+  // -- Background fetch (Fetch.cpp) --------------------------------------
+  // Registers a pending request and hands it to the platform delegate; with
+  // none installed it completes at once with status 0.
+  void fetch(FetchCompletion completion);
+  static Ref<FetchReq> take(uint32_t token);
+  static void complete(uint32_t token, uint32_t status, Ref<String> body);
+
+ private:
+  uint32_t _hostEnd(uint32_t from) const;
+
+  Ref<String> text_;
+};
+
+}  // namespace quorl

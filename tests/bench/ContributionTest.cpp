@@ -1,0 +1,234 @@
+// Contribution documents, the corpus and the dispatcher of loadText.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "BenchTestSupport.h"
+
+using namespace quorl;
+using namespace quorl::benchtest;
+
+namespace {
+
+// "schema|source|runs" per contribution, joined by "; ".
+std::string summary(const Ref<Array>& list) {
+  std::string out;
+  for (uint32_t i = 0; i < list->count(); ++i) {
+    auto c = contributionAt(list, i);
+    if (!out.empty()) out += "; ";
+    out += str(c->schema) + "|" + str(c->source) + "|" + std::to_string(c->runs->count());
+  }
+  return out;
+}
+
+const char* kRunPy = R"({"version":"v1","platform":"arm64","net":{"b":{"O3":{"quorl":1.0,"cpp_x86_64":2.0}}}})";
+
+}  // namespace
+
+TEST(ContributionLoadText, DispatchRules) {
+  struct Case {
+    const char* name;
+    const char* json;  // nullptr: a null text
+    const char* expected;
+  } cases[] = {
+      {"null text", nullptr, ""},
+      {"empty text", "", ""},
+      {"not JSON", "{\"schema\":", ""},
+      {"trailing garbage", "{\"schema\":\"quorl-bench/1\"} x", ""},
+      {"top-level number", "42", ""},
+      {"top-level string", "\"quorl-bench/1\"", ""},
+      {"top-level null", "null", ""},
+      {"top-level true", "true", ""},
+      {"empty array", "[]", ""},
+      {"array: objects only, no schema test", R"([{"id":"a"},{"schema":"other","runs":[{}]},3,"x",null,[[]]])",
+       "<null>|src|0; other|src|1"},
+      {"array of two contributions and a number",
+       R"([{"schema":"quorl-bench/1"},{"schema":"quorl-bench/1"},7])", "quorl-bench/1|src|0; quorl-bench/1|src|0"},
+      {"contribution", R"({"schema":"quorl-bench/1","runs":[{},{}]})", "quorl-bench/1|src|2"},
+      {"schema in capitals", R"({"schema":"QUORL-BENCH/1"})", "QUORL-BENCH/1|src|0"},
+      {"another schema", R"({"schema":"quorl-bench/2","runs":[{}]})", ""},
+      {"schema of another type", R"({"schema":["quorl-bench/1"],"runs":[{}]})", ""},
+      {"schema a number", R"({"schema":1,"runs":[{}]})", ""},
+      {"no schema is not a contribution", R"({"id":"x","runs":[{"benchmark":"b"}]})", ""},
+      {"empty object", "{}", ""},
+      {"null schema", R"({"schema":null,"runs":[{}]})", ""},
+      {"schema wins over net", R"({"schema":"quorl-bench/1","net":{"b":{"O3":{"quorl":1}}}})", "quorl-bench/1|src|0"},
+      {"run.py", kRunPy, "run.py|src|1; run.py|src|1"},
+      {"run.py despite another schema",
+       R"({"schema":"other","net":{"b":{"O3":{"quorl":1}}}})", "run.py|src|1"},
+      {"run.py from raw when net is no object", R"({"net":[1],"raw":{"b":{"O3":{"quorl":1}}}})", "run.py|src|1"},
+      {"neither net nor raw an object", R"({"net":[1],"raw":"x"})", ""},
+      {"run.py with no numeric time", R"({"net":{"b":{"O3":{"quorl":"1"}}}})", ""},
+      {"par", R"({"nbody":{"linux":{"checksum":"42","cpu":{"best_us":5}}}})", "par.py|src|1"},
+      {"par despite another schema", R"({"schema":"x","nbody":{"linux":{"checksum":null,"cpu":{}}}})",
+       "par.py|src|1"},
+      {"par without devices", R"({"nbody":{"linux":{"checksum":"42","cpu":3}}})", ""},
+      {"no checksum is not par", R"({"nbody":{"linux":{"cpu":{"best_us":5}}}})", ""},
+      {"corpus", R"({"contributions":[{"schema":"x"},1,{"runs":[{},{},{}]}]})", "x|src|0; <null>|src|3"},
+      {"corpus with published",
+       R"({"contributions":[{"schema":"quorl-bench/1"}],"published":[{"schema":"quorl-bench/1","runs":[{}]},"s",7,null,)"
+       R"({"net":{"b":{"O3":{"quorl":1}}}},{"nbody":{"mac":{"checksum":"1","gpu":{"best_us":9}}}},[{"id":"inner"}]]})",
+       "quorl-bench/1|src|0; quorl-bench/1|published|1; run.py|published|1; par.py|published|1; <null>|published|0"},
+      {"published inside published",
+       R"({"contributions":[],"published":[{"contributions":[{"id":"a"}],"published":[{"schema":"quorl-bench/1"}]}]})",
+       "<null>|published|0; quorl-bench/1|published|0"},
+      {"published that is no array", R"({"contributions":[{"id":"a"}],"published":{"schema":"quorl-bench/1"}})",
+       "<null>|src|0"},
+      {"contributions no array: not a corpus",
+       R"({"contributions":{"a":1},"published":[{"schema":"quorl-bench/1"}],"schema":"quorl-bench/1"})",
+       "quorl-bench/1|src|0"},
+      {"contributions no array, nothing else", R"({"contributions":null,"published":[{"schema":"quorl-bench/1"}]})",
+       ""},
+      {"corpus wins over schema", R"({"schema":"quorl-bench/1","contributions":[],"runs":[{}]})", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto list = Contribution::loadText(c.json ? S(c.json) : nullptr, S("src"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(summary(list), c.expected);
+  }
+}
+
+TEST(ContributionLoadText, SourceAndRootAreShared) {
+  auto source = S("/home/me/result.json");
+  auto list = Contribution::loadText(S(kRunPy), source);
+  ASSERT_EQ(list->count(), 2u);
+  EXPECT_EQ(contributionAt(list, 0)->source, source);
+  EXPECT_EQ(contributionAt(list, 1)->source, source);
+  EXPECT_NE(contributionAt(list, 0)->root, nullptr);
+  EXPECT_EQ(contributionAt(list, 0)->root, contributionAt(list, 1)->root);
+}
+
+TEST(ContributionFromRoot, CorpusExample) {
+  auto list = load(
+      R"({"contributions":[{"schema":"quorl-bench/1","machine":{"cpu":"Test"},"runs":[{"suite":"langs",)"
+      R"("benchmark":"b","target":"quorl","device":"cpu","opt":"O3","samples_us":[1,2,3],"best_us":1}]}]})",
+      "corpus");
+  ASSERT_EQ(list->count(), 1u);
+  auto c = contributionAt(list, 0);
+  EXPECT_EQ(str(c->source), "corpus");
+  EXPECT_EQ(str(c->machine->cpu), "Test");
+  EXPECT_EQ(c->machine->gpu, nullptr);
+  ASSERT_EQ(c->runs->count(), 1u);
+  auto run = runAt(c, 0);
+  EXPECT_EQ(str(run->suite), "langs");
+  EXPECT_EQ(str(run->benchmark), "b");
+  EXPECT_EQ(str(run->target), "quorl");
+  EXPECT_EQ(str(run->device), "cpu");
+  EXPECT_EQ(str(run->opt), "O3");
+  EXPECT_EQ(run->arch, nullptr);
+  EXPECT_EQ(run->checksum, nullptr);
+  EXPECT_EQ(run->best_us, 1);
+  EXPECT_EQ(run->first_us, 0);
+  EXPECT_EQ(run->mean, 2);
+  EXPECT_NEAR(run->stddev, 0.8165, 1e-4);
+}
+
+TEST(ContributionFromRoot, MembersOfEveryTypeFallBack) {
+  auto list = load(R"({"schema":"quorl-bench/1","id":17,"collected":1.5,"repeats":4294967297,
+    "machine":{"os":true,"arch":null,"cpu":["x"],"gpu":{"a":1},"gpu_driver":"550.78","memory_mb":8192.7},
+    "toolchains":{"quorl":"0.74","nested":{"x":[1]}},
+    "runs":[{"suite":false,"benchmark":12.25,"target":"quorl","device":null,"opt":{},"arch":[],"checksum":42,
+             "best_us":"12","first_us":-3,"params":[1,2],"samples_us":{"0":1}},
+            3, "run", null, [],
+            {"best_us":1e300,"first_us":true,"params":{"k":"v"},"samples_us":[1,"x",null]}]})");
+  ASSERT_EQ(list->count(), 1u);
+  auto c = contributionAt(list, 0);
+  EXPECT_EQ(str(c->id), "17");
+  EXPECT_EQ(str(c->collected), "1.500000");
+  EXPECT_EQ(c->repeats, 1);  // low 32 bits
+  EXPECT_EQ(str(c->machine->os), "true");
+  EXPECT_EQ(c->machine->arch, nullptr);
+  EXPECT_EQ(c->machine->cpu, nullptr);
+  EXPECT_EQ(c->machine->gpu, nullptr);
+  EXPECT_EQ(str(c->machine->gpu_driver), "550.78");
+  EXPECT_EQ(c->machine->memory_mb, 8192);
+  EXPECT_EQ(c->toolchains, c->root->get("toolchains"));  // shared, not looked into
+  ASSERT_EQ(c->runs->count(), 2u);
+
+  auto a = runAt(c, 0);
+  EXPECT_EQ(str(a->suite), "false");
+  EXPECT_EQ(str(a->benchmark), "12.250000");
+  EXPECT_EQ(a->device, nullptr);
+  EXPECT_EQ(a->opt, nullptr);
+  EXPECT_EQ(a->arch, nullptr);
+  EXPECT_EQ(str(a->checksum), "42");
+  EXPECT_EQ(a->best_us, 0);
+  EXPECT_EQ(a->first_us, -3);
+  EXPECT_EQ(a->params->count(), 0u);
+  EXPECT_EQ(a->samples->count(), 0u);
+  EXPECT_EQ(a->mean, 0);
+
+  auto b = runAt(c, 1);
+  EXPECT_EQ(b->best_us, 0);  // beyond 64 bits
+  EXPECT_EQ(b->first_us, 1);
+  EXPECT_EQ(str(cast<String>(b->params->get("k"))), "v");
+  ASSERT_EQ(b->samples->count(), 3u);  // kept as read
+  EXPECT_EQ(b->mean, 1);
+  EXPECT_EQ(b->stddev, 0);
+}
+
+TEST(ContributionFromRoot, RepeatsKeepTheLow32Bits) {
+  struct Case {
+    const char* repeats;
+    int32_t expected;
+  } cases[] = {{"5", 5},   {"-1", -1}, {"2147483648", INT32_MIN}, {"4294967296", 0}, {"7.9", 7},
+               {"\"5\"", 0}, {"null", 0}, {"true", 1}};
+  for (const auto& c : cases) {
+    std::string json = std::string("{\"schema\":\"quorl-bench/1\",\"repeats\":") + c.repeats + "}";
+    auto list = load(json.c_str());
+    ASSERT_EQ(list->count(), 1u);
+    EXPECT_EQ(contributionAt(list, 0)->repeats, c.expected) << c.repeats;
+  }
+}
+
+TEST(ContributionFromRoot, DocumentObjectsAreShared) {
+  auto list = load(R"({"schema":"quorl-bench/1","extra":{"kept":true},"runs":[{"params":{"n":1},"samples_us":[4]}]})");
+  auto c = contributionAt(list, 0);
+  auto runObject = cast<Map>(cast<Array>(c->root->get("runs"))->get(0));
+  EXPECT_EQ(runAt(c, 0)->params, runObject->get("params"));
+  EXPECT_EQ(runAt(c, 0)->samples, runObject->get("samples_us"));
+  EXPECT_NE(c->root->get("extra"), nullptr);
+}
+
+TEST(ContributionFromRoot, NoMembersGivesAnEmptyContribution) {
+  auto object = make<Map>();
+  auto c = Contribution::fromRoot(object, S("x"));
+  EXPECT_EQ(c->root, object);
+  EXPECT_EQ(str(c->source), "x");
+  EXPECT_EQ(c->schema, nullptr);
+  EXPECT_EQ(c->runs->count(), 0u);
+  EXPECT_EQ(c->toolchains->count(), 0u);
+}
+
+TEST(ContributionFromText, Table) {
+  struct Case {
+    const char* json;
+    bool gives;
+    int runs;
+  } cases[] = {
+      {R"({"schema":"quorl-bench/1","runs":[{}]})", true, 1},
+      {R"({"id":"no schema"})", true, 0},
+      {R"({"schema":"other","runs":[{},{}]})", true, 2},
+      {"[{}]", false, 0},
+      {"42", false, 0},
+      {"{", false, 0},
+      {"", false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.json);
+    auto got = Contribution::fromText(S(c.json), S("roundtrip"));
+    ASSERT_EQ(got != nullptr, c.gives);
+    if (got) {
+      EXPECT_EQ(static_cast<int>(got->runs->count()), c.runs);
+      EXPECT_EQ(str(got->source), "roundtrip");
+    }
+  }
+  EXPECT_EQ(Contribution::fromText(nullptr, S("x")), nullptr);
+}
+
+TEST(ContributionLoadObject, NonDocumentsGiveNothing) {
+  EXPECT_EQ(Contribution::loadObject(nullptr, S("x"))->count(), 0u);
+  EXPECT_EQ(Contribution::loadObject(S("quorl-bench/1"), S("x"))->count(), 0u);
+  EXPECT_EQ(Contribution::loadObject(Number::withI64(1), S("x"))->count(), 0u);
+}

@@ -1,0 +1,411 @@
+// HeatMap model: lines, columns, lookups, ratios, means, colours, texts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "BenchTestSupport.h"
+#include "bench/HeatMap.h"
+
+using namespace quorl;
+using namespace quorl::benchtest;
+
+namespace {
+
+struct RowSpec {
+  const char *bench, *series, *setting;
+  double value;
+  double mean = 0, stddev = 0;
+};
+
+Ref<ChartRow> row(const RowSpec& spec, const Ref<Contribution>& owner, const char* machine = "m") {
+  auto r = make<ChartRow>();
+  r->bench = S(spec.bench);
+  r->series = S(spec.series);
+  r->setting = S(spec.setting);
+  r->value = spec.value;
+  r->mean = spec.mean ? spec.mean : spec.value;
+  r->stddev = spec.stddev;
+  r->contribution = owner;
+  r->machineText = S(machine);
+  return r;
+}
+
+Ref<Array> rowsOf(std::initializer_list<RowSpec> specs, const Ref<Contribution>& owner) {
+  auto rows = make<Array>();
+  for (const auto& s : specs) rows->add(row(s, owner));
+  return rows;
+}
+
+std::string columns(const HeatMap& map) {
+  std::string out;
+  for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
+    if (j) out += ", ";
+    out += str(cast<String>(map.colSeries->get(j))) + "@" + str(cast<String>(map.colSetting->get(j)));
+  }
+  return out;
+}
+
+std::string benches(const HeatMap& map) {
+  std::string out;
+  for (uint32_t i = 0; i < map.benches->count(); ++i) out += (i ? "," : "") + str(cast<String>(map.benches->get(i)));
+  return out;
+}
+
+std::string rgbText(uint32_t c) {
+  return std::to_string(c >> 16) + "," + std::to_string((c >> 8) & 255) + "," + std::to_string(c & 255);
+}
+
+}  // namespace
+
+TEST(HeatMapInit, EmptyMap) {
+  HeatMap map;
+  EXPECT_EQ(map.width, 800u);
+  EXPECT_EQ(map.baseline, nullptr);
+  EXPECT_EQ(map.benches->count(), 0u);
+  EXPECT_EQ(map.height(), 220u);
+  EXPECT_EQ(map.cellW(), 100);
+  EXPECT_EQ(str(map.description()), "<HeatMap>(800)");
+  map.width = 40000;
+  EXPECT_EQ(str(map.description()), "<HeatMap>(-25536)");
+}
+
+TEST(HeatMapBuild, ColumnOrderWhateverTheRowOrder) {
+  std::vector<RowSpec> specs = {{"b", "C++ (clang)", "O2", 1}, {"b", "quorl", "O2", 1}, {"b", "Swift", "O1", 1},
+                                {"b", "QUORL", "O3", 1}};
+  std::vector<int> order = {0, 1, 2, 3};
+  auto owner = make<Contribution>();
+  do {
+    auto rows = make<Array>();
+    for (int k : order) rows->add(row(specs[k], owner));
+    HeatMap map;
+    map.build(rows, nullptr, 800);
+    EXPECT_EQ(columns(map), "Swift@O1, quorl@O2, C++ (clang)@O2, QUORL@O3");
+  } while (std::next_permutation(order.begin(), order.end()));
+}
+
+TEST(HeatMapBuild, ColumnOrderRules) {
+  auto owner = make<Contribution>();
+  HeatMap map;
+  map.build(rowsOf({{"b", "swift", "Os", 1},
+                    {"b", "Zig", "O2", 1},
+                    {"b", "apple", "O2", 1},
+                    {"b", "Quorl", "O2", 1},
+                    {"b", "beta", "o2", 1},
+                    {"b", "C++ (GCC)", "O2", 1},
+                    {"b", "c++ (clang)", "O2", 1},
+                    {"b", "_x", "O2", 1}},
+                   owner),
+            nullptr, 800);
+  // Settings in byte order (O2 < Os < o2); own language first; the rest by
+  // lowercased bytes, so "Zig" sorts after "apple" and "_x" before both.
+  EXPECT_EQ(columns(map), "Quorl@O2, _x@O2, apple@O2, c++ (clang)@O2, C++ (GCC)@O2, Zig@O2, swift@Os, beta@o2");
+}
+
+TEST(HeatMapBuild, ColumnsAndLinesAreDistinctIgnoringCase) {
+  auto owner = make<Contribution>();
+  HeatMap map;
+  map.build(rowsOf({{"Fib", "quorl", "O3", 1},
+                    {"fib", "QUORL", "o3", 2},
+                    {"nbody", "Swift", "O3", 3},
+                    {"FIB", "swift", "O3", 4},
+                    {"a|b", "c", "O3", 5},
+                    {"x", "a", "b|c", 6},
+                    {"y", "a|b", "c", 7}},
+                   owner),
+            nullptr, 800);
+  EXPECT_EQ(benches(map), "Fib,nbody,a|b,x,y");
+  // "a|b|c" is one key whether the bar belongs to the series or the setting.
+  EXPECT_EQ(columns(map), "quorl@O3, c@O3, Swift@O3, a@b|c");
+  EXPECT_EQ(map.height(), 6u * 26 + 144);
+}
+
+TEST(HeatMapBuild, TwoMachinesGetTheirOwnColumns) {
+  auto a = make<Contribution>(), b = make<Contribution>();
+  auto rows = make<Array>();
+  rows->add(row({"int_accum", "quorl", "O2", 100}, a, "Apple M2"));
+  rows->add(row({"int_accum", "quorl", "O2", 120}, b, "Ryzen 7950X"));
+  rows->add(row({"nbody", "quorl", "O3", 50}, a, nullptr));
+  HeatMap map;
+  map.build(rows, nullptr, 800);
+  EXPECT_EQ(str(cast<ChartRow>(rows->get(0))->setting), "O2 Apple M2");
+  EXPECT_EQ(str(cast<ChartRow>(rows->get(1))->setting), "O2 Ryzen 7950X");
+  EXPECT_EQ(str(cast<ChartRow>(rows->get(2))->setting), "O3");  // no machine text: kept
+  EXPECT_EQ(columns(map), "quorl@O2 Apple M2, quorl@O2 Ryzen 7950X, quorl@O3");
+  EXPECT_EQ(benches(map), "int_accum,nbody");
+  EXPECT_EQ(map.rows, rows);
+}
+
+TEST(HeatMapBuild, SameMachineLabelSharesOneColumn) {
+  auto a = make<Contribution>(), b = make<Contribution>();
+  auto rows = make<Array>();
+  rows->add(row({"int_accum", "quorl", "O2", 100}, a, "Box"));
+  rows->add(row({"INT_ACCUM", "Quorl", "o2", 120}, b, "box"));
+  HeatMap map;
+  map.build(rows, nullptr, 800);
+  EXPECT_EQ(columns(map), "quorl@O2 Box");
+  EXPECT_EQ(map.cell(0, 0), rows->get(0));  // the earlier row
+}
+
+TEST(HeatMapBuild, OneContributionTwiceIsNoDuplicate) {
+  auto a = make<Contribution>();
+  auto rows = rowsOf({{"b", "quorl", "O2", 100}, {"b", "quorl", "O2", 50}}, a);
+  HeatMap map;
+  map.build(rows, nullptr, 800);
+  EXPECT_EQ(columns(map), "quorl@O2");
+  EXPECT_EQ(map.cell(0, 0), rows->get(0));
+  double r;
+  bool grey;
+  ASSERT_TRUE(map.ratio(0, 0, r, grey));
+  EXPECT_EQ(r, 2.0);  // the first run against the fastest, the second
+}
+
+TEST(HeatMapBuild, MissingTextsNeverMatch) {
+  auto a = make<Contribution>(), b = make<Contribution>();
+  auto rows = make<Array>();
+  rows->add(row({nullptr, "quorl", "O2", 1}, a));
+  rows->add(row({nullptr, "quorl", "O2", 1}, b));
+  rows->add(row({"b", nullptr, nullptr, 1}, a));
+  HeatMap map;
+  map.build(rows, nullptr, 800);
+  EXPECT_EQ(str(cast<ChartRow>(rows->get(0))->setting), "O2");  // no duplicate without a bench
+  EXPECT_EQ(map.benches->count(), 3u);
+  EXPECT_EQ(columns(map), "<null>@<null>, quorl@O2");
+  double r;
+  bool grey;
+  EXPECT_FALSE(map.ratio(0, 1, r, grey));
+  EXPECT_EQ(map.find(nullptr, S("quorl"), S("O2")), nullptr);
+  EXPECT_EQ(map.fastest(0), nullptr);
+}
+
+TEST(HeatMapBuild, RebuildReplacesEverything) {
+  auto owner = make<Contribution>();
+  HeatMap map;
+  map.build(rowsOf({{"a", "x", "O1", 1}, {"b", "y", "O2", 1}}, owner), S("x"), 500);
+  map.build(make<Array>(), nullptr, 640);
+  EXPECT_EQ(map.benches->count(), 0u);
+  EXPECT_EQ(map.colSeries->count(), 0u);
+  EXPECT_EQ(map.colSetting->count(), 0u);
+  EXPECT_EQ(map.baseline, nullptr);
+  EXPECT_EQ(map.width, 640u);
+  EXPECT_EQ(map.height(), 220u);
+}
+
+TEST(HeatMapRatio, AgainstTheFastest) {
+  auto owner = make<Contribution>();
+  auto rows = rowsOf({{"b", "quorl", "O3", 200},
+                      {"b", "cpp", "O3", 100},
+                      {"b", "gcc", "O3", 100},  // ties keep the earlier row
+                      {"b", "swift", "O3", 0},
+                      {"c", "quorl", "O3", -5},
+                      {"c", "cpp", "O3", 40}},
+                     owner);
+  HeatMap map;
+  map.build(rows, nullptr, 800);
+  ASSERT_EQ(columns(map), "quorl@O3, cpp@O3, gcc@O3, swift@O3");
+  EXPECT_EQ(map.fastest(0), rows->get(1));
+  EXPECT_EQ(map.fastest(1), rows->get(5));
+  struct Case {
+    uint32_t i, j;
+    bool measured;
+    double ratio;
+  } cases[] = {{0, 0, true, 2.0}, {0, 1, true, 1.0}, {0, 2, true, 1.0}, {0, 3, false, 0},
+               {1, 0, false, 0},  {1, 1, true, 1.0}, {1, 2, false, 0},  {1, 3, false, 0}};
+  for (const auto& c : cases) {
+    double r = -1;
+    bool grey = true;
+    EXPECT_EQ(map.ratio(c.i, c.j, r, grey), c.measured) << c.i << "," << c.j;
+    EXPECT_EQ(r, c.ratio) << c.i << "," << c.j;
+    EXPECT_FALSE(grey);
+  }
+}
+
+TEST(HeatMapRatio, GreyWithinTheCombinedDeviation) {
+  struct Case {
+    double meanA, sdA, meanB, sdB;
+    bool grey;
+  } cases[] = {
+      {104, 3, 100, 3, true},  {105, 3, 100, 3, false}, {100, 0, 100, 0, false},
+      {101, 1, 100, 0, true},  {102, 0, 100, 1, false}, {100, 0.5, 100, 0, true},
+  };
+  for (const auto& c : cases) {
+    auto owner = make<Contribution>();
+    auto rows = make<Array>();
+    rows->add(row({"b", "slow", "O3", 110, c.meanA, c.sdA}, owner));
+    rows->add(row({"b", "fast", "O3", 100, c.meanB, c.sdB}, owner));
+    HeatMap map;
+    map.build(rows, nullptr, 800);
+    double r;
+    bool grey;
+    ASSERT_TRUE(map.ratio(0, 1, r, grey));  // columns: fast, slow
+    EXPECT_EQ(r, 1.1);
+    EXPECT_EQ(grey, c.grey) << c.meanA << " " << c.sdA << " " << c.meanB << " " << c.sdB;
+    ASSERT_TRUE(map.ratio(0, 0, r, grey));  // its own reference
+    EXPECT_EQ(r, 1.0);
+    EXPECT_FALSE(grey);
+  }
+}
+
+TEST(HeatMapRatio, AgainstABaseline) {
+  auto owner = make<Contribution>();
+  auto rows = rowsOf({{"a", "quorl", "O3", 100},
+                      {"a", "cpp", "O3", 150},
+                      {"a", "cpp", "O2", 90},
+                      {"b", "quorl", "O3", 300},
+                      {"b", "cpp", "O3", 100}},
+                     owner);
+  HeatMap map;
+  map.build(rows, S("QUORL"), 800);
+  ASSERT_EQ(columns(map), "cpp@O2, quorl@O3, cpp@O3");
+  double r;
+  bool grey;
+  EXPECT_FALSE(map.ratio(0, 0, r, grey));  // no quorl run at O2
+  EXPECT_EQ(map.baseOf(0, 0), nullptr);
+  ASSERT_TRUE(map.ratio(0, 1, r, grey));
+  EXPECT_EQ(r, 1.0);
+  ASSERT_TRUE(map.ratio(1, 1, r, grey));
+  EXPECT_EQ(r, 1.0);
+  ASSERT_TRUE(map.ratio(0, 2, r, grey));
+  EXPECT_EQ(r, 1.5);
+  ASSERT_TRUE(map.ratio(1, 2, r, grey));
+  EXPECT_DOUBLE_EQ(r, 1.0 / 3.0);
+  double m;
+  EXPECT_FALSE(map.geomean(0, m));
+  EXPECT_EQ(m, 0.0);
+  ASSERT_TRUE(map.geomean(2, m));
+  EXPECT_DOUBLE_EQ(m, std::sqrt(1.5 / 3.0));
+  ASSERT_TRUE(map.geomean(1, m));
+  EXPECT_EQ(m, 1.0);
+}
+
+TEST(HeatMapGeomean, LeavesTheOutlierOut) {
+  auto owner = make<Contribution>();
+  auto rows = rowsOf({{"int_accum", "quorl", "O3", 117900},
+                      {"int_accum", "C++ (clang)", "O3", 126100},
+                      {"MATRIX_MUL_F32", "quorl", "O3", 48210},
+                      {"MATRIX_MUL_F32", "C++ (clang)", "O3", 21890},
+                      {"nbody", "quorl", "O3", 310500}},
+                     owner);
+  HeatMap map;
+  map.build(rows, S("quorl"), 800);
+  EXPECT_EQ(benches(map), "int_accum,MATRIX_MUL_F32,nbody");  // still a line of its own
+  double m;
+  ASSERT_TRUE(map.geomean(1, m));  // C++ (clang)
+  EXPECT_EQ(m, std::exp(std::log(126100.0 / 117900.0)));
+  EXPECT_NEAR(m, 1.0695505142211914, 1e-6);
+  double r;
+  bool grey;
+  ASSERT_TRUE(map.ratio(1, 1, r, grey));
+  EXPECT_NEAR(r, 21890.0 / 48210.0, 1e-15);
+
+  auto onlyOutlier = rowsOf({{"matrix_mul_f32", "quorl", "O3", 1}}, owner);
+  map.build(onlyOutlier, nullptr, 800);
+  EXPECT_FALSE(map.geomean(0, m));
+}
+
+TEST(HeatMapSizes, HeightAndCellWidth) {
+  auto owner = make<Contribution>();
+  HeatMap map;
+  map.build(rowsOf({{"a", "s", "O", 1}, {"b", "s", "O", 1}, {"c", "s", "O", 1}}, owner), nullptr, 800);
+  EXPECT_EQ(map.height(), 248u);
+  struct Case {
+    uint32_t width, columns;
+    int32_t cellW;
+  } cases[] = {{800, 1, 130}, {800, 5, 126}, {800, 6, 105}, {800, 10, 96}, {100, 1, 96}, {0, 1, 96},
+               {166, 1, 96},  {262, 1, 96},  {263, 1, 97},  {296, 1, 130}};
+  for (const auto& c : cases) {
+    auto rows = make<Array>();
+    for (uint32_t j = 0; j < c.columns; ++j) rows->add(row({"b", "s", std::to_string(j).c_str(), 1}, owner));
+    map.build(rows, nullptr, c.width);
+    ASSERT_EQ(map.colSeries->count(), c.columns);
+    EXPECT_EQ(map.cellW(), c.cellW) << c.width << " " << c.columns;
+  }
+}
+
+TEST(HeatMapColours, Diverging) {
+  struct Case {
+    double ratio;
+    const char* rgb;
+  } cases[] = {
+      {1, "255,255,255"},   {2, "227,147,147"}, {0.5, "140,197,162"}, {4, "200,40,40"},   {100, "200,40,40"},
+      {0.25, "26,140,70"},  {0.01, "26,140,70"}, {0, "26,140,70"},     {1.0001, "254,254,254"},
+      {-1, "0,0,0"},  // no ratio below 0 is ever drawn; NaN reads as 0
+  };
+  for (const auto& c : cases) EXPECT_EQ(rgbText(HeatMap::colorFor(c.ratio)), c.rgb) << c.ratio;
+}
+
+TEST(HeatMapColours, Sequential) {
+  struct Case {
+    double ratio;
+    const char* rgb;
+  } cases[] = {
+      {1, "99,190,123"}, {2, "250,225,120"}, {4, "214,64,52"},   {9, "214,64,52"},
+      {1.5, "187,210,121"}, {3, "228,130,80"}, {0.5, "99,190,123"}, {0, "99,190,123"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(rgbText(HeatMap::colorBehind(c.ratio)), c.rgb) << c.ratio;
+}
+
+TEST(HeatMapColours, ShadeFollowsTheBaseline) {
+  HeatMap map;
+  EXPECT_EQ(map.shade(2), HeatMap::colorBehind(2));
+  map.baseline = S("quorl");
+  EXPECT_EQ(map.shade(2), HeatMap::colorFor(2));
+}
+
+TEST(HeatMapText, RatioText) {
+  struct Case {
+    double ratio;
+    const char* text;
+  } cases[] = {
+      {1.2, "1.20x slower"},  {0.5, "2.00x faster"},   {12.3, "12x slower"},    {0.05, "20x faster"},
+      {1.004, "same"},        {0.996, "same"},         {1.0, "same"},           {9.999, "10.00x slower"},
+      {10.0, "10x slower"},   {1.005, "1.00x slower"},  // 1.005 lies just above the single-precision bound
+      {1.0049999952316284, "1.00x slower"},            {1.0049999, "same"},     {12.5, "12x slower"},
+      {13.5, "14x slower"},   {0.1, "10x faster"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(str(HeatMap::ratioText(c.ratio)), c.text) << c.ratio;
+}
+
+TEST(HeatMapText, Clip) {
+  auto six = S("abcdef");
+  EXPECT_EQ(str(HeatMap::clip(six, 3)), "abc");
+  EXPECT_EQ(HeatMap::clip(six, 6), six);  // the same object
+  EXPECT_EQ(HeatMap::clip(six, 99), six);
+  EXPECT_EQ(str(HeatMap::clip(six, 0)), "");
+  EXPECT_EQ(str(HeatMap::clip(six, -4)), "");
+  auto hundred = S(std::string(100, 'x').c_str());
+  EXPECT_EQ(HeatMap::clip(hundred, 80)->byteLength(), 63u);
+  EXPECT_EQ(HeatMap::clip(hundred, 63)->byteLength(), 63u);
+  EXPECT_EQ(HeatMap::clip(hundred, 62)->byteLength(), 62u);
+  EXPECT_EQ(HeatMap::clip(hundred, 100), hundred);
+  auto utf8 = S("\xC3\xA4\xC3\xB6");  // two 2-byte characters, cut in the middle
+  auto cut = HeatMap::clip(utf8, 3);
+  ASSERT_EQ(cut->byteLength(), 3u);
+  EXPECT_EQ(cut->byteAt(2), 0xC3);
+  EXPECT_EQ(HeatMap::clip(nullptr, 3), nullptr);
+}
+
+TEST(HeatMapHelpers, AddOnceAndBefore) {
+  auto list = make<Array>();
+  EXPECT_TRUE(HeatMap::addOnce(list, S("Fib")));
+  EXPECT_FALSE(HeatMap::addOnce(list, S("FIB")));
+  EXPECT_TRUE(HeatMap::addOnce(list, S("nbody")));
+  EXPECT_EQ(list->count(), 2u);
+  EXPECT_EQ(str(cast<String>(list->get(0))), "Fib");
+
+  struct Case {
+    const char *s, *t, *s2, *t2;
+    bool before;
+  } cases[] = {
+      {"zig", "O1", "quorl", "O2", true},   {"quorl", "O2", "zig", "O1", false}, {"quorl", "O2", "apple", "O2", true},
+      {"apple", "O2", "QUORL", "O2", false}, {"quorl", "O2", "quorl", "O2", false}, {"Apple", "O2", "banana", "O2", true},
+      {"banana", "O2", "Apple", "O2", false}, {"a", "O2", "a", "O2", false},       {"x", "O", "x", "O2", true},
+      {"x", "Os", "x", "o1", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(HeatMap::before(S(c.s), S(c.t), S(c.s2), S(c.t2)), c.before)
+        << c.s << "@" << c.t << " < " << c.s2 << "@" << c.t2;
+  }
+}

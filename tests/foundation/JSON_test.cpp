@@ -1,0 +1,587 @@
+// JSON reading and writing: exact error texts, numbers both ways, escapes,
+// nesting limits and round trips.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "foundation/Array.h"
+#include "foundation/Data.h"
+#include "foundation/JSON.h"
+#include "foundation/Map.h"
+#include "foundation/Null.h"
+#include "foundation/Number.h"
+#include "foundation/NumberText.h"
+#include "foundation/String.h"
+
+namespace quorl {
+namespace {
+
+Ref<String> str(const std::string& bytes) { return String::withBytes(bytes.data(), static_cast<uint32_t>(bytes.size())); }
+
+std::string bytesOf(const Ref<String>& s) { return std::string(s->view()); }
+
+Ref<Object> parse(const std::string& text) { return JSON::parse(str(text)); }
+
+// The message of the JSONError that parsing `text` throws, or "<no error>".
+std::string parseError(const std::string& text) {
+  try {
+    JSON::parse(str(text));
+  } catch (const JSONError& e) {
+    return bytesOf(e.message());
+  }
+  return "<no error>";
+}
+
+std::string write(Ptr<const Object> value) { return bytesOf(JSON::stringify(value)); }
+
+std::string writeError(Ptr<const Object> value) {
+  try {
+    JSON::stringify(value);
+  } catch (const JSONError& e) {
+    return bytesOf(e.message());
+  }
+  return "<no error>";
+}
+
+Ref<Number> number(const Ref<Object>& value) { return cast<Number>(value); }
+
+// ---------------------------------------------------------------------------
+// Reader: errors
+
+struct ErrorCase {
+  std::string text;
+  std::string message;
+};
+
+TEST(JSONReaderTest, ErrorTextsNameTheFirstFaultAndItsByte) {
+  const std::vector<ErrorCase> cases = {
+      {"", "bad JSON at byte 0: unexpected end of input"},
+      {"   ", "bad JSON at byte 3: unexpected end of input"},
+      {"[1,2", "bad JSON at byte 4: unterminated array"},
+      {"[", "bad JSON at byte 1: unexpected end of input"},
+      {"[1,]", "bad JSON at byte 3: expected a value"},
+      {"[1 2]", "bad JSON at byte 3: expected ',' or ']'"},
+      {"{", "bad JSON at byte 1: expected a key"},
+      {"{1:2}", "bad JSON at byte 1: expected a key"},
+      {"{\"a\" 1}", "bad JSON at byte 5: expected ':'"},
+      {"{\"a\"", "bad JSON at byte 4: expected ':'"},
+      {"{\"a\":1,}", "bad JSON at byte 7: expected a key"},
+      {"{\"a\":1 \"b\":2}", "bad JSON at byte 7: expected ',' or '}'"},
+      {"{\"a\":1", "bad JSON at byte 6: unterminated object"},
+      {"{\"a\":", "bad JSON at byte 5: unexpected end of input"},
+      {"01", "bad JSON at byte 1: unexpected text after the JSON value"},
+      {"-", "bad JSON at byte 1: bad number"},
+      {"-x", "bad JSON at byte 1: bad number"},
+      {"[-]", "bad JSON at byte 2: bad number"},
+      {"1.", "bad JSON at byte 2: bad number"},
+      {"1.e5", "bad JSON at byte 2: bad number"},
+      {"1e+", "bad JSON at byte 3: bad number"},
+      {"1E", "bad JSON at byte 2: bad number"},
+      {".5", "bad JSON at byte 0: expected a value"},
+      {"+1", "bad JSON at byte 0: expected a value"},
+      {"truex", "bad JSON at byte 4: unexpected text after the JSON value"},
+      {"nul", "bad JSON at byte 0: expected a value"},
+      {"True", "bad JSON at byte 0: expected a value"},
+      {"[1]x", "bad JSON at byte 3: unexpected text after the JSON value"},
+      {"1 2", "bad JSON at byte 2: unexpected text after the JSON value"},
+      {"\"a\\q\"", "bad JSON at byte 4: bad escape in a string"},
+      {"\"\\u12G4\"", "bad JSON at byte 3: bad \\u escape"},
+      {"\"\\u12", "bad JSON at byte 3: unexpected end of input"},
+      {"\"\\ud83d\\uZZZZ\"", "bad JSON at byte 9: bad \\u escape"},
+      {"\"a\tb\"", "bad JSON at byte 2: control character in a string"},
+      {"\"abc", "bad JSON at byte 4: unterminated string"},
+      {"\"ab\\", "bad JSON at byte 4: unterminated string"},
+      {"[\"x\",\x01]", "bad JSON at byte 5: expected a value"},
+      // Several faults: only the first one reached counts.
+      {"[1 2, \"\\q\"", "bad JSON at byte 3: expected ',' or ']'"},
+  };
+  for (const ErrorCase& c : cases) EXPECT_EQ(parseError(c.text), c.message) << "input: " << c.text;
+}
+
+TEST(JSONReaderTest, NullTextAndTheErrorObject) {
+  try {
+    JSON::parse(nullptr);
+    FAIL() << "no error thrown";
+  } catch (const JSONError& e) {
+    EXPECT_EQ(bytesOf(e.message()), "JSON: no text");
+    EXPECT_TRUE(isA<Error>(&e));
+    EXPECT_EQ(e.message(), e.message()) << "the message is shared, not copied";
+    EXPECT_STREQ(e.what(), "JSON: no text");
+    EXPECT_STREQ(e.classNameC(), "JSONError");
+  }
+}
+
+TEST(JSONReaderTest, ControlCharactersAndStopsAreFoundAtEveryOffset) {
+  // The string scanner looks at eight bytes at a time; a stop byte must be
+  // found in every lane and in the tail.
+  for (size_t k = 0; k < 20; ++k) {
+    const std::string run(k, 'a');
+    EXPECT_EQ(parseError("\"" + run + "\x1f" + "zzzzzzzzzz\""),
+              "bad JSON at byte " + std::to_string(k + 1) + ": control character in a string");
+    Ref<String> s = cast<String>(parse("\"" + run + "\\n" + run + "\""));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(bytesOf(s), run + "\n" + run);
+    EXPECT_EQ(parseError("\"" + run), "bad JSON at byte " + std::to_string(k + 1) + ": unterminated string");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Reader: nesting
+
+TEST(JSONReaderTest, DepthLimitIs256OpenContainers) {
+  EXPECT_TRUE(cast<Array>(parse(std::string(256, '[') + std::string(256, ']'))));
+  EXPECT_EQ(parseError(std::string(257, '[') + std::string(257, ']')), "bad JSON at byte 256: nested too deeply");
+
+  std::string objects;
+  for (int i = 0; i < 256; ++i) objects += "{\"a\":";
+  objects += "1" + std::string(256, '}');
+  EXPECT_TRUE(cast<Map>(parse(objects)));
+  std::string deeper;
+  for (int i = 0; i < 257; ++i) deeper += "{\"a\":";
+  EXPECT_EQ(parseError(deeper + "1" + std::string(257, '}')),
+            "bad JSON at byte " + std::to_string(256 * 5) + ": nested too deeply");
+}
+
+TEST(JSONReaderTest, NoInputHoweverDeepOverflowsTheStack) {
+  EXPECT_EQ(parseError(std::string(100000, '[')), "bad JSON at byte 256: nested too deeply");
+  std::string mixed;
+  for (int i = 0; i < 50000; ++i) mixed += "[{\"k\":";
+  EXPECT_EQ(parseError(mixed), "bad JSON at byte " + std::to_string(128 * 6) + ": nested too deeply");
+}
+
+TEST(JSONReaderTest, EmptyObjectsCloseTheirLevel) {
+  // Hundreds of empty objects side by side are one level deep, not hundreds.
+  std::string flat = "[";
+  for (int i = 0; i < 1000; ++i) flat += i ? ",{}" : "{}";
+  flat += "]";
+  Ref<Array> a = cast<Array>(parse(flat));
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->count(), 1000u);
+
+  std::string members = "{";
+  for (int i = 0; i < 300; ++i) members += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":{}";
+  members += "}";
+  Ref<Map> m = cast<Map>(parse(members));
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->count(), 300u);
+
+  // 255 levels of arrays around a run of empty objects and arrays still fit.
+  std::string nested = std::string(255, '[') + "{},{},[],{}" + std::string(255, ']');
+  EXPECT_TRUE(cast<Array>(parse(nested)));
+}
+
+// ---------------------------------------------------------------------------
+// Reader: values
+
+TEST(JSONReaderTest, LiteralsAndTopLevelScalars) {
+  Ref<Number> t = number(parse("true"));
+  ASSERT_TRUE(t);
+  EXPECT_TRUE(t->isBool());
+  EXPECT_TRUE(t->asBool());
+  EXPECT_EQ(t->integerValue(), 1);
+  Ref<Number> f = number(parse(" false "));
+  ASSERT_TRUE(f);
+  EXPECT_TRUE(f->isBool());
+  EXPECT_EQ(f->integerValue(), 0);
+  EXPECT_EQ(parse("null"), Null::null());
+  EXPECT_EQ(bytesOf(cast<String>(parse("\"bare\""))), "bare");
+  EXPECT_EQ(number(parse("\r\n\t 42 \n"))->integerValue(), 42);
+}
+
+TEST(JSONReaderTest, MapsKeepDocumentOrderAndTheLastOfRepeatedKeys) {
+  Ref<Map> m = cast<Map>(parse("{\"b\":1,\"a\":2,\"c\":3,\"a\":4}"));
+  ASSERT_TRUE(m);
+  ASSERT_EQ(m->count(), 3u);
+  EXPECT_EQ(bytesOf(cast<String>(m->enumAt(0))), "b");
+  EXPECT_EQ(bytesOf(cast<String>(m->enumAt(1))), "a");
+  EXPECT_EQ(bytesOf(cast<String>(m->enumAt(2))), "c");
+  EXPECT_EQ(number(m->get("a"))->integerValue(), 4);
+}
+
+TEST(JSONReaderTest, ArraysHoldTheirElementsInOrder) {
+  Ref<Array> a = cast<Array>(parse("[ 1 , \"two\" , [ ] , { } , null , [3, [4]] ]"));
+  ASSERT_TRUE(a);
+  ASSERT_EQ(a->count(), 6u);
+  EXPECT_EQ(number(a->get(0))->integerValue(), 1);
+  EXPECT_EQ(bytesOf(cast<String>(a->get(1))), "two");
+  EXPECT_EQ(cast<Array>(a->get(2))->count(), 0u);
+  EXPECT_EQ(cast<Map>(a->get(3))->count(), 0u);
+  EXPECT_TRUE(Null::isNull(a->get(4)));
+  Ref<Array> inner = cast<Array>(cast<Array>(a->get(5))->get(1));
+  ASSERT_TRUE(inner);
+  EXPECT_EQ(number(inner->get(0))->integerValue(), 4);
+}
+
+TEST(JSONReaderTest, StringEscapes) {
+  struct Case {
+    std::string text;
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {"\"\\\"\\\\\\/\\b\\f\\n\\r\\t\"", "\"\\/\b\f\n\r\t"},
+      {"\"\\u0041\\u00e9\\u20AC\"", "A\xC3\xA9\xE2\x82\xAC"},
+      {"\"\\ud83d\\ude00\"", "\xF0\x9F\x98\x80"},
+      {"\"\\ud83dx\"", "\xEF\xBF\xBDx"},
+      {"\"\\ude00\"", "\xEF\xBF\xBD"},
+      {"\"\\ud83d\\u0041\"", "\xEF\xBF\xBD" "A"},  // the second escape is read again on its own
+      {"\"\\ud83d\\ud83d\\ude00\"", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+      {"\"\\ud83d\\u\"", "<error>"},
+      {"\"\\u0000\"", std::string(1, '\0')},
+      {"\"\xC3\x28\"", "\xC3\x28"},  // not UTF-8, kept byte for byte
+      {"\"caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 long enough to pass eight\"",
+       "caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 long enough to pass eight"},
+  };
+  for (const Case& c : cases) {
+    if (c.bytes == "<error>") {
+      EXPECT_EQ(parseError(c.text), "bad JSON at byte 9: unexpected end of input");
+      continue;
+    }
+    Ref<String> s = cast<String>(parse(c.text));
+    ASSERT_TRUE(s) << c.text;
+    EXPECT_EQ(bytesOf(s), c.bytes) << c.text;
+  }
+}
+
+TEST(JSONReaderTest, IntegerTextsFollowTheSixtyFourBitRules) {
+  struct Case {
+    const char* text;
+    int64_t value;
+  };
+  const std::vector<Case> integers = {
+      {"0", 0},
+      {"-0", 0},
+      {"1023", 1023},
+      {"1024", 1024},
+      {"-129", -129},
+      {"9223372036854775807", INT64_MAX},
+      {"9223372036854775808", INT64_MIN},
+      {"18446744073709551615", -1},
+      {"18446744073709551614", -2},
+      {"-9223372036854775808", INT64_MIN},
+      {"-9223372036854775807", -INT64_MAX},
+  };
+  for (const Case& c : integers) {
+    Ref<Number> n = number(parse(c.text));
+    ASSERT_TRUE(n) << c.text;
+    EXPECT_TRUE(n->isInteger()) << c.text;
+    EXPECT_FALSE(n->isBool()) << c.text;
+    EXPECT_EQ(n->integerValue(), c.value) << c.text;
+  }
+}
+
+TEST(JSONReaderTest, DoubleTextsGiveTheNearestDouble) {
+  struct Case {
+    const char* text;
+    double value;
+  };
+  const std::vector<Case> doubles = {
+      {"18446744073709551616", 18446744073709551616.0},
+      {"-9223372036854775809", -9223372036854775808.0},
+      {"1E2", 100.0},
+      {"0.1", 0.1},
+      {"-2.5", -2.5},
+      {"1e400", std::numeric_limits<double>::infinity()},
+      {"-1e400", -std::numeric_limits<double>::infinity()},
+      {"1e-400", 0.0},
+      {"0e999999", 0.0},
+      {"2.4703282292062328e-324", 4.9406564584124654e-324},
+      {"2.4703282292062327e-324", 0.0},
+      {"9007199254740993.0", 9007199254740992.0},
+      {"1e23", 1e23},
+      {"123456789012345678901234567890", 1.2345678901234568e29},
+      {"1.7976931348623157e308", DBL_MAX},
+      {"2.2250738585072014E-308", DBL_MIN},
+      {"0.000001234e+2", 0.0001234},
+      {"12345.678", 12345.678},
+      {"4503599627370497.5", 4503599627370497.5},
+      {"1e38", 1e38},
+      {"3e22", 3e22},
+      {"8.5e30", 8.5e30},
+  };
+  for (const Case& c : doubles) {
+    Ref<Number> n = number(parse(c.text));
+    ASSERT_TRUE(n) << c.text;
+    EXPECT_TRUE(n->isDouble()) << c.text;
+    EXPECT_EQ(std::bit_cast<uint64_t>(n->doubleValue()), std::bit_cast<uint64_t>(c.value)) << c.text;
+  }
+  Ref<Number> negativeZero = number(parse("-0.0"));
+  EXPECT_TRUE(negativeZero->isDouble());
+  EXPECT_TRUE(std::signbit(negativeZero->doubleValue()));
+
+  // Digits past the 800th only break the tie: 2^53 + 1 rounds up.
+  const std::string tie = "9007199254740993." + std::string(900, '0') + "1";
+  EXPECT_EQ(number(parse(tie))->doubleValue(), 9007199254740994.0);
+}
+
+TEST(JSONReaderTest, ShortDecimalsAgreeWithTheExactConversion) {
+  // The reader converts short texts itself; every one must equal the exact
+  // big-integer conversion.
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    if (random() & 1) text += '-';
+    const int intDigits = 1 + static_cast<int>(random() % 12);
+    for (int d = 0; d < intDigits; ++d) text += static_cast<char>('0' + (d == 0 && intDigits > 1 ? 1 + random() % 9 : random() % 10));
+    const int fracDigits = static_cast<int>(random() % 12);
+    if (fracDigits) {
+      text += '.';
+      for (int d = 0; d < fracDigits; ++d) text += static_cast<char>('0' + random() % 10);
+    }
+    if (random() % 3 == 0 || fracDigits == 0) {
+      text += (random() & 1) ? 'e' : 'E';
+      const int e = static_cast<int>(random() % 70) - 35;
+      text += std::to_string(e);
+    }
+    const double exact = _json_parseDouble(text.data(), static_cast<uint32_t>(text.size()));
+    Ref<Number> n = number(parse(text));
+    ASSERT_TRUE(n) << text;
+    ASSERT_EQ(std::bit_cast<uint64_t>(n->doubleValue()), std::bit_cast<uint64_t>(exact)) << text;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Writer
+
+TEST(JSONWriterTest, EmptyValuesAndCompactOutput) {
+  EXPECT_EQ(write(nullptr), "null");
+  EXPECT_EQ(write(Null::null()), "null");
+  EXPECT_EQ(write(make<Array>()), "[]");
+  EXPECT_EQ(write(make<Map>()), "{}");
+  EXPECT_EQ(write(make<String>()), "\"\"");
+
+  Ref<Map> m = make<Map>();
+  Ref<Array> a = make<Array>();
+  a->add(Number::withI64(1));
+  a->add(Number::withBool(true));
+  a->add(Null::null());
+  m->set("a", a);
+  const std::string text = write(m);
+  EXPECT_EQ(text, "{\"a\":[1,true,null]}");
+  EXPECT_EQ(text.size(), 19u);
+}
+
+TEST(JSONWriterTest, IntegersAndBooleans) {
+  EXPECT_EQ(write(Number::withI64(-5)), "-5");
+  EXPECT_EQ(write(Number::withI64(0)), "0");
+  EXPECT_EQ(write(Number::withI64(INT64_MIN)), "-9223372036854775808");
+  EXPECT_EQ(write(Number::withI64(INT64_MAX)), "9223372036854775807");
+  EXPECT_EQ(write(Number::withI64(1000000)), "1000000");
+  EXPECT_EQ(write(Number::withI64(99)), "99");
+  EXPECT_EQ(write(parse("18446744073709551615")), "-1");
+  EXPECT_EQ(write(Number::withBool(false)), "false");
+  for (int64_t v = 1; v > 0 && v < INT64_MAX / 10; v = v * 10 + 7) EXPECT_EQ(write(Number::withI64(v)), std::to_string(v));
+}
+
+TEST(JSONWriterTest, DoubleSpellings) {
+  struct Case {
+    double value;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {0.1, "0.1"},
+      {1.0, "1.0"},
+      {100.0, "100.0"},
+      {-2.5, "-2.5"},
+      {1.0 / 3.0, "0.3333333333333333"},
+      {0.1 + 0.2, "0.30000000000000004"},
+      {0.00001, "0.00001"},
+      {0.000015, "0.000015"},
+      {0.000001, "1.0e-6"},
+      {1e16, "10000000000000000.0"},
+      {1e17, "1.0e+17"},
+      {1e20, "1.0e+20"},
+      {1.5e-7, "1.5e-7"},
+      {9223372036854775808.0, "9.223372036854776e+18"},
+      {DBL_MAX, "1.7976931348623157e+308"},
+      {DBL_MIN, "2.2250738585072014e-308"},
+      {4.9406564584124654e-324, "5.0e-324"},
+      {0.0, "0.0"},
+      {-0.0, "-0.0"},
+      {123456.789, "123456.789"},
+      {0.5, "0.5"},
+      {-1024.0, "-1024.0"},
+      {12345.678, "12345.678"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(write(Number::withDouble(c.value)), c.text) << c.text;
+}
+
+TEST(JSONWriterTest, EveryDoubleIsSpelledAsTheExactConversionSpellsIt) {
+  // The writer takes the shortest digits for doubles with even neighbours;
+  // the result must match the exact 15/16/17-digit search byte for byte and
+  // read back to the same double.
+  std::mt19937_64 random(11);
+  std::vector<double> values;
+  for (int i = 0; i < 100000; ++i) {
+    const double x = std::bit_cast<double>(random());
+    if (std::isfinite(x)) values.push_back(x);
+  }
+  for (int i = 0; i < 20000; ++i) values.push_back(static_cast<double>(random() % 100000000) / 1000.0);
+  for (int e = -1074; e <= 1023; ++e) values.push_back(std::ldexp(1.0, e));
+  for (int i = 0; i < 2000; ++i) values.push_back(std::bit_cast<double>(random() & 0x000FFFFFFFFFFFFFull));
+  for (const double x : values) {
+    Ref<String> expected = make<String>();
+    _json_appendDouble(expected, x, false);
+    const std::string text = write(Number::withDouble(x));
+    ASSERT_EQ(text, bytesOf(expected)) << std::bit_cast<uint64_t>(x);
+    Ref<Number> back = number(parse(text));
+    ASSERT_EQ(std::bit_cast<uint64_t>(back->doubleValue()), std::bit_cast<uint64_t>(x)) << text;
+  }
+}
+
+TEST(JSONWriterTest, StringEscapes) {
+  EXPECT_EQ(write(str("A/\x1f\xC3\xA9")), "\"A/\\u001f\xC3\xA9\"");
+  EXPECT_EQ(write(str("\"\\\n\r\t\b\f\x7f")), "\"\\\"\\\\\\n\\r\\t\\b\\f\x7f\"");
+  EXPECT_EQ(write(str(std::string("a\0b", 3))), "\"a\\u0000b\"");
+  const char* const controls[] = {"\\u0000", "\\u0001", "\\u0002", "\\u0003", "\\u0004", "\\u0005", "\\u0006",
+                                  "\\u0007", "\\b",     "\\t",     "\\n",     "\\u000b", "\\f",     "\\r",
+                                  "\\u000e", "\\u000f", "\\u0010", "\\u0011", "\\u0012", "\\u0013", "\\u0014",
+                                  "\\u0015", "\\u0016", "\\u0017", "\\u0018", "\\u0019", "\\u001a", "\\u001b",
+                                  "\\u001c", "\\u001d", "\\u001e", "\\u001f"};
+  for (int c = 0; c < 0x20; ++c) {
+    const std::string one(1, static_cast<char>(c));
+    EXPECT_EQ(write(str(one)), std::string("\"") + controls[c] + "\"") << c;
+    // The same byte inside a long text, where the writer scans in blocks.
+    const std::string pad = "0123456789abcdefghijklmnopqrstuvwxyz";
+    EXPECT_EQ(write(str(pad + one + pad)), "\"" + pad + controls[c] + pad + "\"") << c;
+  }
+  Ref<String> appended = make<String>();
+  JSON::_appendEscaped(appended.get(), reinterpret_cast<const uint8_t*>("x\"y\n"), 4);
+  EXPECT_EQ(bytesOf(appended), "x\\\"y\\n");
+}
+
+TEST(JSONWriterTest, WhatCannotBeWrittenThrowsAndReturnsNoText) {
+  EXPECT_EQ(writeError(str("\xC3\x28")), "JSON: a String that is not valid UTF-8");
+  EXPECT_EQ(writeError(str("a long text that is fine until here \xED\xA0\x80")),
+            "JSON: a String that is not valid UTF-8");
+
+  Ref<Map> badKey = make<Map>();
+  badKey->set(Number::withI64(1), str("x"));
+  EXPECT_EQ(writeError(badKey), "JSON: a Map key that is not a String");
+
+  Ref<Map> badKeyBytes = make<Map>();
+  badKeyBytes->set(str("\xFF"), Number::withI64(1));
+  EXPECT_EQ(writeError(badKeyBytes), "JSON: a String that is not valid UTF-8");
+
+  EXPECT_EQ(writeError(Data::withBytes("ab", 2)), "JSON: a Data cannot be written as JSON");
+  EXPECT_EQ(writeError(make<Object>()), "JSON: a Object cannot be written as JSON");
+
+  Ref<Array> deep = make<Array>();
+  Ref<Map> holder = make<Map>();
+  holder->set("v", Number::withDouble(std::nan("")));
+  deep->add(Number::withI64(1));
+  deep->add(holder);
+  EXPECT_EQ(writeError(deep), "JSON: NaN and the infinities have no JSON spelling");
+  EXPECT_EQ(writeError(Number::withDouble(-std::numeric_limits<double>::infinity())),
+            "JSON: NaN and the infinities have no JSON spelling");
+  // Read as +infinity, which has no spelling on the way out.
+  EXPECT_EQ(writeError(parse("[1e400]")), "JSON: NaN and the infinities have no JSON spelling");
+}
+
+TEST(JSONWriterTest, NestingPastTheReadersLimitThrows) {
+  Ref<Array> root = make<Array>();
+  Ref<Array> innermost = root;
+  for (int i = 1; i < 256; ++i) {
+    Ref<Array> next = make<Array>();
+    innermost->add(next);
+    innermost = next;
+  }
+  // 256 levels: what the reader accepts, the writer writes.
+  const std::string text = write(root);
+  EXPECT_EQ(text, std::string(256, '[') + std::string(256, ']'));
+  EXPECT_TRUE(cast<Array>(JSON::parse(JSON::stringify(root))));
+  innermost->add(make<Map>());
+  EXPECT_EQ(writeError(root), "JSON: nested too deeply");
+
+  // A value that contains itself is refused instead of recursing for ever.
+  Ref<Array> loop = make<Array>();
+  loop->add(loop);
+  EXPECT_EQ(writeError(loop), "JSON: nested too deeply");
+  loop->removeAll();  // break the cycle so the array is freed
+  Ref<Map> selfMap = make<Map>();
+  selfMap->set("me", selfMap);
+  EXPECT_EQ(writeError(selfMap), "JSON: nested too deeply");
+  selfMap->removeAll();
+}
+
+TEST(JSONWriterTest, SubclassesOfTheValueClassesAreWritten) {
+  class Tagged : public String {
+   public:
+    using String::String;
+    const char* classNameC() const override { return "Tagged"; }
+  };
+  Ref<Map> m = make<Map>();
+  m->set(make<Tagged>("key"), make<Tagged>("value"));
+  EXPECT_EQ(write(m), "{\"key\":\"value\"}");
+}
+
+TEST(JSONWriterTest, AStringChangedBetweenWritesIsWrittenAsItIsNow) {
+  Ref<String> s = str("before");
+  Ref<Array> a = make<Array>();
+  a->add(s);
+  a->add(s);
+  EXPECT_EQ(write(a), "[\"before\",\"before\"]");
+  s->setCString("after\n");
+  EXPECT_EQ(write(a), "[\"after\\n\",\"after\\n\"]");
+  s->setCString("\xC3");
+  EXPECT_EQ(writeError(a), "JSON: a String that is not valid UTF-8");
+}
+
+TEST(JSONWriterTest, PrettyMode) {
+  Ref<Map> m = cast<Map>(parse("{\"a\":[1,2],\"b\":{},\"c\":{\"d\":null}}"));
+  Ref<String> out = make<String>();
+  JSON::_write(out.get(), m, true, 0);
+  EXPECT_EQ(bytesOf(out),
+            "{\n  \"a\": [\n    1,\n    2\n  ],\n  \"b\": {},\n  \"c\": {\n    \"d\": null\n  }\n}");
+  Ref<String> indented = make<String>();
+  JSON::_newline(indented.get(), 3);
+  EXPECT_EQ(bytesOf(indented), "\n      ");
+}
+
+// ---------------------------------------------------------------------------
+// Round trips
+
+TEST(JSONRoundTripTest, ReadingThenWritingKeepsOrderAndExactNumbers) {
+  const std::string in =
+      " { \"z\" : 1 , \"a\" : [ 1E2 , -0.0 , 0.1 , 18446744073709551615 , 9223372036854775807 ] ,"
+      " \"s\" : \"\\/\\u00e9\\ud83d\\ude00\" , \"a\" : true , \"n\" : null , \"e\" : { } ,"
+      " \"d\" : 2.5e-7 , \"big\" : 123456789012345678901234567890 } ";
+  EXPECT_EQ(write(parse(in)),
+            "{\"z\":1,\"a\":true,\"s\":\"/\xC3\xA9\xF0\x9F\x98\x80\",\"n\":null,\"e\":{},\"d\":2.5e-7,"
+            "\"big\":1.2345678901234568e+29}");
+  const std::string numbers = "[1E2,-0.0,0.1,18446744073709551615,9223372036854775807,1e-5,3.141592653589793]";
+  EXPECT_EQ(write(parse(numbers)),
+            "[100.0,-0.0,0.1,-1,9223372036854775807,0.00001,3.141592653589793]");
+}
+
+TEST(JSONRoundTripTest, ACorpusShapedDocumentIsStable) {
+  std::string doc = "{\"contributions\":[";
+  std::mt19937_64 random(3);
+  for (int c = 0; c < 40; ++c) {
+    if (c) doc += ',';
+    doc += "{\"schema\":\"quorl-bench/1\",\"machine\":{\"cpu\":\"Caf\xC3\xA9 \\\"fast\\\" \\u00d7 2\",\"cores\":\"8\"},"
+           "\"runs\":[";
+    for (int r = 0; r < 30; ++r) {
+      if (r) doc += ',';
+      doc += "{\"suite\":\"s" + std::to_string(random() % 5) + "\",\"benchmark\":\"b" + std::to_string(random() % 50) +
+             "\",\"params\":{},\"samples_us\":[";
+      for (int s = 0; s < 10; ++s) doc += (s ? "," : "") + std::to_string(random() % 10000000);
+      doc += "],\"mean_us\":" + std::to_string(random() % 100000) + "." + std::to_string(random() % 1000) + "}";
+    }
+    doc += "]}";
+  }
+  doc += "]}";
+  const std::string once = write(parse(doc));
+  const std::string twice = write(parse(once));
+  EXPECT_EQ(once, twice);
+  EXPECT_EQ(parseError(once), "<no error>");
+}
+
+}  // namespace
+}  // namespace quorl

@@ -1,0 +1,195 @@
+// String UTF-8 operations: strict decoding, navigation, encoding,
+// validation and sanitising.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/String.h"
+
+namespace quorl {
+namespace {
+
+Ref<String> S(std::string_view text) { return String::withBytes(text.data(), static_cast<uint32_t>(text.size())); }
+std::string str(const Ref<String>& s) { return std::string(s->view()); }
+
+const std::string kFFFD = "\xEF\xBF\xBD";
+
+TEST(StringUtf8Test, DecodeLength) {
+  struct Case {
+    std::string bytes;
+    uint32_t length;
+  } cases[] = {
+      {"a", 1},
+      {std::string("\0", 1), 1},
+      {"\x7F", 1},
+      {"\xC3\xA9", 2},              // é
+      {"\xC3", 0},                  // cut off by the end
+      {"\xC0\x80", 0},              // overlong (and an invalid lead byte)
+      {"\xC1\xBF", 0},              // invalid lead byte
+      {"\xC2\x80", 2},              // smallest two-byte value
+      {"\xE0\x80\x80", 0},          // overlong three-byte
+      {"\xE0\xA0\x80", 3},          // U+0800
+      {"\xED\x9F\xBF", 3},          // U+D7FF
+      {"\xED\xA0\x80", 0},          // surrogate
+      {"\xED\xBF\xBF", 0},          // surrogate
+      {"\xEE\x80\x80", 3},          // U+E000
+      {"\xEF\xBF\xBF", 3},          // U+FFFF
+      {"\xF0\x8F\xBF\xBF", 0},      // overlong four-byte
+      {"\xF0\x9F\x98\x80", 4},      // U+1F600
+      {"\xF4\x8F\xBF\xBF", 4},      // U+10FFFF
+      {"\xF4\x90\x80\x80", 0},      // above U+10FFFF
+      {"\xF5\x80\x80\x80", 0},      // invalid lead byte
+      {"\xFF", 0},
+      {"\x80", 0},                  // lone continuation byte
+      {"\xE2\x82", 0},              // cut off
+      {"\xE2\x28\xAC", 0},          // second byte not a continuation
+      {"\xF0\x9F\x98", 0},          // cut off
+  };
+  for (const Case& c : cases) {
+    Ref<String> s = S(c.bytes);
+    EXPECT_EQ(s->_decodeLenAt(0), c.length) << testing::PrintToString(c.bytes);
+    EXPECT_EQ(s->charByteLength(0), c.length ? c.length : 1u);
+  }
+  EXPECT_EQ(S("ab")->_decodeLenAt(2), 0u);
+  EXPECT_EQ(S("ab")->_decodeLenAt(0xFFFFFFFFu), 0u);
+  EXPECT_EQ(S("ab")->charByteLength(5), 1u);
+  // Cut off in the middle of a longer text still decodes up to the end.
+  EXPECT_EQ(S("x\xC3\xA9")->_decodeLenAt(1), 2u);
+}
+
+TEST(StringUtf8Test, CharAtByte) {
+  Ref<String> s = S("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF");
+  EXPECT_EQ(s->charAtByte(0), 'a');
+  EXPECT_EQ(s->charAtByte(1), 0xE9u);
+  EXPECT_EQ(s->charAtByte(2), 0xFFFDu);  // continuation byte
+  EXPECT_EQ(s->charByteLength(2), 1u);
+  EXPECT_EQ(s->charAtByte(3), 0x20ACu);
+  EXPECT_EQ(s->charAtByte(6), 0x1F600u);
+  EXPECT_EQ(s->charAtByte(10), 0xFFFDu);
+  EXPECT_EQ(s->charAtByte(11), 0xFFFDu);  // past the end
+  EXPECT_EQ(S("\xF4\x8F\xBF\xBF")->charAtByte(0), 0x10FFFFu);
+  EXPECT_EQ(S(std::string("\0", 1))->charAtByte(0), 0u);
+}
+
+TEST(StringUtf8Test, Boundaries) {
+  Ref<String> s = S("a\xE2\x82\xAC");
+  EXPECT_TRUE(s->isCharBoundary(0));
+  EXPECT_TRUE(s->isCharBoundary(1));
+  EXPECT_FALSE(s->isCharBoundary(2));
+  EXPECT_FALSE(s->isCharBoundary(3));
+  EXPECT_TRUE(s->isCharBoundary(4));
+  EXPECT_TRUE(s->isCharBoundary(100));
+}
+
+TEST(StringUtf8Test, CharCount) {
+  EXPECT_EQ(S("a\xE2\x82\xAC")->charCount(), 2u);
+  EXPECT_EQ(S("\xFF")->charCount(), 1u);
+  EXPECT_EQ(S("")->charCount(), 0u);
+  EXPECT_EQ(S("\x80\x80")->charCount(), 0u);  // only continuation bytes
+  EXPECT_EQ(S("\xC0\x80x")->charCount(), 2u);
+}
+
+TEST(StringUtf8Test, NextAndPreviousCharacter) {
+  Ref<String> s = S("a\xE2\x82\xAC" "b");
+  EXPECT_EQ(s->nextCharByte(0), 1u);
+  EXPECT_EQ(s->nextCharByte(1), 4u);
+  EXPECT_EQ(s->nextCharByte(2), 3u);  // an invalid position steps one byte
+  EXPECT_EQ(s->nextCharByte(4), 5u);
+  EXPECT_EQ(s->nextCharByte(5), 5u);
+  EXPECT_EQ(s->nextCharByte(99), 5u);
+  EXPECT_EQ(S("a\xE2\x82\xAC")->prevCharByte(4), 1u);
+  EXPECT_EQ(s->prevCharByte(5), 4u);
+  EXPECT_EQ(s->prevCharByte(1), 0u);
+  EXPECT_EQ(s->prevCharByte(0), 0u);
+  EXPECT_EQ(s->prevCharByte(3), 1u);
+  EXPECT_EQ(S("\x80\x80\x80")->prevCharByte(3), 0u);  // no boundary in 1 .. i-1
+  // A cut-off sequence at the end: one byte at a time.
+  Ref<String> cut = S("a\xE2\x82");
+  EXPECT_EQ(cut->nextCharByte(1), 2u);
+  EXPECT_EQ(cut->nextCharByte(2), 3u);
+}
+
+TEST(StringUtf8Test, CharacterIndexing) {
+  Ref<String> s = S("a\xE2\x82\xAC" "b");
+  EXPECT_EQ(s->byteIndexOfChar(0), 0u);
+  EXPECT_EQ(s->byteIndexOfChar(1), 1u);
+  EXPECT_EQ(s->byteIndexOfChar(2), 4u);
+  EXPECT_EQ(s->byteIndexOfChar(3), 5u);
+  EXPECT_EQ(s->byteIndexOfChar(100), 5u);
+  EXPECT_EQ(S("")->byteIndexOfChar(3), 0u);
+  EXPECT_EQ(s->charAt(0), 'a');
+  EXPECT_EQ(s->charAt(1), 0x20ACu);
+  EXPECT_EQ(s->charAt(2), 'b');
+  EXPECT_EQ(s->charAt(3), 0xFFFDu);
+  EXPECT_EQ(s->charAt(5), 0xFFFDu);
+}
+
+TEST(StringUtf8Test, SubstringChars) {
+  Ref<String> s = S("a\xE2\x82\xAC" "b");
+  EXPECT_EQ(str(s->substringChars(1, 100)), "\xE2\x82\xAC" "b");
+  EXPECT_EQ(str(s->substringChars(0, 2)), "a\xE2\x82\xAC");
+  EXPECT_EQ(str(s->substringChars(1, 1)), "\xE2\x82\xAC");
+  EXPECT_EQ(str(s->substringChars(1, 0)), "");
+  EXPECT_EQ(str(s->substringChars(3, 1)), "");
+  EXPECT_EQ(str(s->substringChars(0, 0xFFFFFFFFu)), str(s));
+}
+
+TEST(StringUtf8Test, AppendChar) {
+  struct Case {
+    uint32_t codePoint;
+    std::string bytes;
+  } cases[] = {
+      {0, std::string("\0", 1)}, {'A', "A"},          {0x7F, "\x7F"},          {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},       {0x800, "\xE0\xA0\x80"}, {0x20AC, "\xE2\x82\xAC"}, {0xD7FF, "\xED\x9F\xBF"},
+      {0xD800, kFFFD},           {0xDFFF, kFFFD},     {0xE000, "\xEE\x80\x80"}, {0xFFFF, "\xEF\xBF\xBF"},
+      {0x10000, "\xF0\x90\x80\x80"}, {0x10FFFF, "\xF4\x8F\xBF\xBF"}, {0x110000, kFFFD}, {0xFFFFFFFFu, kFFFD},
+  };
+  for (const Case& c : cases) {
+    String s;
+    s.appendChar(c.codePoint);
+    EXPECT_EQ(std::string(s.view()), c.bytes) << std::hex << c.codePoint;
+    // What is appended decodes back (replacements decode as U+FFFD).
+    const bool replaced = c.bytes == kFFFD;
+    EXPECT_EQ(s.charAtByte(0), replaced ? 0xFFFDu : c.codePoint);
+  }
+}
+
+TEST(StringUtf8Test, IsValidUtf8) {
+  EXPECT_TRUE(S("")->isValidUtf8());
+  EXPECT_TRUE(S("plain ascii")->isValidUtf8());
+  EXPECT_TRUE(S("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")->isValidUtf8());
+  EXPECT_TRUE(S(std::string("a\0b", 3))->isValidUtf8());
+  EXPECT_FALSE(S("a\xE2\x82")->isValidUtf8());
+  EXPECT_FALSE(S("\xC0\x80")->isValidUtf8());
+  EXPECT_FALSE(S("\xED\xA0\x80")->isValidUtf8());
+  EXPECT_FALSE(S("ok\xFF")->isValidUtf8());
+  EXPECT_FALSE(S("\x80")->isValidUtf8());
+}
+
+TEST(StringUtf8Test, SanitizedUtf8) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"", ""},
+      {"a\xE2\x82", "a" + kFFFD},                     // cut off: one replacement
+      {"\xC0\x80", kFFFD + kFFFD},                    // invalid lead, then a lone continuation
+      {"\xE0\x80\x80", kFFFD},                        // overlong: lead and its two continuations
+      {"\xED\xA0\x80z", kFFFD + "z"},                 // surrogate
+      {"\xF4\x90\x80\x80", kFFFD},                    // above U+10FFFF
+      {"\x80\x80", kFFFD + kFFFD},                    // each lone continuation
+      {"\xFF" "a", kFFFD + "a"},
+      {"\xE2\x28\xAC", kFFFD + "(" + kFFFD},          // stops at the first non-continuation
+      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+      {"ok \xC3\xA9", "ok \xC3\xA9"},
+      {"\xF0\x80\x80\x80\x80", kFFFD + kFFFD},        // at most k continuations go with the lead
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const Case& c : cases) {
+    Ref<String> out = S(c.in)->sanitizedUtf8();
+    EXPECT_EQ(str(out), c.out) << testing::PrintToString(c.in);
+    EXPECT_TRUE(out->isValidUtf8());
+  }
+}
+
+}  // namespace
+}  // namespace quorl

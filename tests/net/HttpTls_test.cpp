@@ -1,0 +1,179 @@
+// The TLS adapter: partial writes, installing layers, and HTTPS against the
+// test server with its throw-away certificate authority.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "Support.h"
+#include "TestServer.h"
+#include "net/HttpTls.h"
+
+using namespace quorl;
+using namespace quorl::test;
+
+namespace {
+
+// A library connection that takes at most `step` bytes a write, and fails
+// once `failAfter` bytes were taken.
+class ChoppyConnection : public TlsConnection {
+ public:
+  ChoppyConnection(uint32_t step, uint32_t failAfter) : step(step), failAfter(failAfter) {}
+  void close() override { closed++; }
+  int32_t read(void*, uint32_t) override { return 0; }
+  int32_t write(const void* bytes, uint32_t length) override {
+    calls++;
+    if (taken.size() >= failAfter) return -1;
+    uint32_t n = length < step ? length : step;
+    taken.append(static_cast<const char*>(bytes), n);
+    return static_cast<int32_t>(n);
+  }
+  uint32_t step, failAfter;
+  std::string taken;
+  int calls = 0, closed = 0;
+};
+
+TEST(HttpTlsConn, WritesUntilEveryByteIsTaken) {
+  auto choppy = make<ChoppyConnection>(1000, 0xFFFFFFFFu);
+  _HttpTlsConn conn(choppy);
+  const std::string request = pattern(5500);
+  EXPECT_TRUE(conn.write(request.data(), static_cast<uint32_t>(request.size())));
+  EXPECT_EQ(choppy->taken, request);
+  EXPECT_EQ(choppy->calls, 6);
+  conn.close();
+  EXPECT_EQ(choppy->closed, 1);
+
+  auto failing = make<ChoppyConnection>(1000, 2000);
+  _HttpTlsConn broken(failing);
+  EXPECT_FALSE(broken.write(request.data(), static_cast<uint32_t>(request.size())));
+  EXPECT_EQ(failing->taken, request.substr(0, 2000));
+}
+
+class HttpTlsInstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved = HttpTls::_systemBundles();
+    dir = std::filesystem::temp_directory_path() / ("quorl-tls-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(dir);
+    broken = (dir / "broken.pem").string();
+    std::ofstream(broken) << "not a certificate\n";
+    sentinel = make<_HttpTlsLayer>(make<TlsClient>());
+    Http::setSecureLayer(sentinel);
+  }
+  void TearDown() override {
+    HttpTls::_systemBundles() = saved;
+    Http::setSecureLayer(nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+  }
+  static Ref<String> s(const std::string& text) { return make<String>(std::string_view(text)); }
+
+  std::vector<std::string> saved;
+  std::filesystem::path dir;
+  std::string broken;
+  Ref<_HttpTlsLayer> sentinel;
+};
+
+TEST_F(HttpTlsInstall, BundlesThatDoNotLoadLeaveTheLayerAlone) {
+  EXPECT_FALSE(HttpTls::installWithBundle(s((dir / "missing.pem").string())));
+  EXPECT_FALSE(HttpTls::installWithBundle(s(broken)));
+  EXPECT_FALSE(HttpTls::installWithBundle(nullptr));
+  EXPECT_EQ(Http::secureLayer(), sentinel);
+}
+
+TEST_F(HttpTlsInstall, LaterInstallsReplaceEarlierOnes) {
+  TestServer& server = TestServer::shared();
+  QUORL_REQUIRE_SERVER(server);
+  if (server.ca.empty()) GTEST_SKIP() << "no test CA";
+  Weak<HttpSecureLayer> first;
+  ASSERT_TRUE(HttpTls::installWithBundle(s(server.ca)));
+  first = Http::secureLayer();
+  EXPECT_NE(Http::secureLayer(), sentinel);
+  ASSERT_TRUE(HttpTls::installWithBundle(s(server.ca)));
+  EXPECT_TRUE(first.expired());
+}
+
+TEST_F(HttpTlsInstall, SystemBundlesFirstExistingIsFinal) {
+  TestServer& server = TestServer::shared();
+  QUORL_REQUIRE_SERVER(server);
+  if (server.ca.empty()) GTEST_SKIP() << "no test CA";
+  const std::string missing = (dir / "missing.pem").string();
+  HttpTls::_systemBundles() = {missing, (dir / "also-missing.pem").string()};
+  EXPECT_FALSE(HttpTls::install());
+  EXPECT_EQ(Http::secureLayer(), sentinel);
+
+  HttpTls::_systemBundles() = {missing, broken, server.ca};
+  EXPECT_FALSE(HttpTls::install());  // the broken bundle ends the search
+  EXPECT_EQ(Http::secureLayer(), sentinel);
+
+  HttpTls::_systemBundles() = {missing, server.ca, broken};
+  EXPECT_TRUE(HttpTls::install());
+  EXPECT_NE(Http::secureLayer(), sentinel);
+}
+
+class Https : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QUORL_REQUIRE_SERVER(server());
+    if (server().https.empty() || server().ca.empty()) GTEST_SKIP() << "the test server offers no HTTPS";
+    ASSERT_TRUE(HttpTls::installWithBundle(make<String>(std::string_view(server().ca))));
+  }
+  void TearDown() override { Http::setSecureLayer(nullptr); }
+  static TestServer& server() { return TestServer::shared(); }
+  Ref<HttpResponse> get(const std::string& url) { return Http::get(Url::withCString(url.c_str())); }
+
+  LimitsScope limits;
+};
+
+TEST_F(Https, GetWithTheTestAuthority) {
+  auto r = get(server().https + "/echo?q=1");
+  ASSERT_EQ(r->status, 200u) << str(r->error);
+  const std::string host = server().https.substr(std::string("https://").size());
+  EXPECT_EQ(bytes(r->body), "GET /echo?q=1 HTTP/1.1\r\nHost: " + host +
+                                "\r\nUser-Agent: quorlc-http\r\nAccept: */*\r\nConnection: close\r\n\r\n");
+  r = get(server().https + "/chunked?n=200000&size=7000");
+  EXPECT_EQ(r->status, 200u);
+  EXPECT_EQ(bytes(r->body), pattern(200000));
+  r = get(server().https + "/short");
+  EXPECT_EQ(str(r->error), "short body (10 of 100 bytes)");
+}
+
+TEST_F(Https, WrongHostNameIsRefused) {
+  if (server().wrong.empty()) GTEST_SKIP() << "no second certificate";
+  auto r = get(server().wrong + "/echo");
+  EXPECT_EQ(r->status, 0u);
+  EXPECT_EQ(str(r->error), "TLS handshake with localhost failed");
+}
+
+TEST_F(Https, UnknownAuthorityIsRefused) {
+  // The system's own authorities do not know the test CA.
+  Ref<TlsClient> client = make<TlsClient>();
+  client->init();
+  ASSERT_TRUE(client->setupWithoutBundle());
+  Http::setSecureLayer(make<_HttpTlsLayer>(client));
+  auto r = get(server().https + "/echo");
+  EXPECT_EQ(str(r->error), "TLS handshake with localhost failed");
+}
+
+TEST_F(Https, RedirectsStayOnHttps) {
+  auto r = get(server().https + "/chain/3?mode=abs");
+  EXPECT_EQ(r->status, 200u) << str(r->error);
+  EXPECT_EQ(bytes(r->body), "done");
+  r = get(server().https + "/redirect?to=" + server().http + "/echo");
+  EXPECT_EQ(r->status, 0u);
+  EXPECT_EQ(str(r->error), "redirect from https to http refused");
+  EXPECT_EQ(str(r->url->toString()), server().https + "/redirect?to=" + server().http + "/echo");
+  // From http up to https is fine.
+  r = get(server().http + "/redirect?to=" + server().https + "/status/201");
+  EXPECT_EQ(r->status, 201u) << str(r->error);
+}
+
+TEST_F(Https, SilentServerTimesOutInsideTls) {
+  Http::limits().ioTimeoutMs = 300;
+  auto r = get(server().https + "/slow?delay=5");
+  EXPECT_EQ(r->status, 0u);
+  EXPECT_EQ(str(r->error), "receive failed or timed out");
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// The HTTP client against the local test server, over plain HTTP.
+#include <gtest/gtest.h>
+
+#include "Support.h"
+#include "TestServer.h"
+
+using namespace quorl;
+using namespace quorl::test;
+
+namespace {
+
+class HttpWire : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QUORL_REQUIRE_SERVER(server());
+    base = server().http;
+  }
+  static TestServer& server() { return TestServer::shared(); }
+  Ref<HttpResponse> get(const std::string& path) { return Http::get(Url::withCString((base + path).c_str())); }
+  std::string hostField() const { return base.substr(std::string("http://").size()); }
+
+  std::string base;
+  LimitsScope limits;
+};
+
+TEST_F(HttpWire, RequestBytesOnTheWire) {
+  auto r = get("/echo?x=1&y=%20#fragment");
+  ASSERT_EQ(r->status, 200u) << str(r->error);
+  EXPECT_EQ(bytes(r->body), "GET /echo?x=1&y=%20 HTTP/1.1\r\nHost: " + hostField() +
+                                "\r\nUser-Agent: quorlc-http\r\nAccept: */*\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(str(r->url->toString()), base + "/echo?x=1&y=%20#fragment");
+
+  r = get("/echo?");
+  EXPECT_EQ(bytes(r->body).substr(0, 20), "GET /echo HTTP/1.1\r\n");
+  r = get("/echo#a?b");
+  EXPECT_EQ(bytes(r->body).substr(0, 20), "GET /echo HTTP/1.1\r\n");
+}
+
+TEST_F(HttpWire, StatusAndHeaders) {
+  auto r = get("/status/404");
+  EXPECT_EQ(r->status, 404u);
+  EXPECT_EQ(bytes(r->body), "status 404");
+  EXPECT_EQ(r->error, nullptr);
+  EXPECT_EQ(str(r->header("content-length")), "10");
+  EXPECT_EQ(str(r->header("Connection")), "close");
+
+  r = get("/bigheader?size=200000");
+  EXPECT_EQ(r->status, 200u);
+  EXPECT_EQ(r->header("x-big")->byteLength(), 200000u);
+  EXPECT_EQ(bytes(r->body), "ok");
+}
+
+TEST_F(HttpWire, ChunkedBodies) {
+  auto r = get("/chunked?n=300000&size=1000");
+  ASSERT_EQ(r->status, 200u);
+  EXPECT_EQ(r->error, nullptr);
+  EXPECT_EQ(bytes(r->body), pattern(300000));
+  r = get("/chunked?n=0");
+  EXPECT_EQ(r->status, 200u);
+  EXPECT_EQ(r->body->length(), 0u);
+  EXPECT_EQ(r->error, nullptr);
+
+  for (const char* kind : {"nolast", "overflow", "huge", "short", "garbage"}) {
+    r = get(std::string("/badchunk?kind=") + kind);
+    EXPECT_EQ(r->status, 200u) << kind;
+    EXPECT_EQ(str(r->error), "malformed chunked body") << kind;
+    EXPECT_EQ(bytes(r->body), "hello") << kind;
+  }
+}
+
+TEST_F(HttpWire, BoundedAndShortBodies) {
+  auto r = get("/length?value=5&n=12");
+  EXPECT_EQ(bytes(r->body), pattern(5));
+  EXPECT_EQ(r->error, nullptr);
+  r = get("/short");
+  EXPECT_EQ(r->status, 200u);
+  EXPECT_EQ(str(r->error), "short body (10 of 100 bytes)");
+  r = get("/length?value=4294967301&n=12");
+  EXPECT_EQ(r->status, 0u);
+  EXPECT_EQ(str(r->error), "malformed response (bad Content-Length)");
+  r = get("/length?value=abc");
+  EXPECT_EQ(str(r->error), "malformed response (bad Content-Length)");
+}
+
+TEST_F(HttpWire, RepliesAreCappedInMemory) {
+  Http::limits().maxReplyBytes = 1 << 20;
+  for (const char* path : {"/endless", "/endlessheader"}) {
+    auto r = get(path);
+    EXPECT_EQ(r->status, 0u) << path;
+    EXPECT_EQ(str(r->error), "response larger than 1048576 bytes") << path;
+    EXPECT_EQ(r->body->length(), 0u);
+  }
+  // The cap counts the reply as it came, head and chunk framing included.
+  auto r = get("/chunked?n=1048576&size=65536");
+  EXPECT_EQ(str(r->error), "response larger than 1048576 bytes");
+  r = get("/chunked?n=1000000&size=100000");
+  EXPECT_EQ(r->status, 200u);
+  EXPECT_EQ(r->body->length(), 1000000u);
+}
+
+TEST_F(HttpWire, ClosedAndSilentServers) {
+  auto r = get("/close");
+  EXPECT_EQ(r->status, 0u);
+  EXPECT_EQ(str(r->error), "malformed response (no end of headers)");
+
+  Http::limits().ioTimeoutMs = 300;
+  r = get("/slow?delay=5");
+  EXPECT_EQ(r->status, 0u);
+  EXPECT_EQ(str(r->error), "receive failed or timed out");
+}
+
+TEST_F(HttpWire, DeadlineBoundsATricklingServer) {
+  // Each byte comes well within the I/O time-out, so only the deadline can
+  // end this reply.
+  Http::limits().requestDeadlineMs = 2000;
+  auto r = get("/trickle?every=0.05");
+  EXPECT_EQ(r->status, 200u);
+  EXPECT_EQ(str(r->error), "request timed out after 2 seconds");
+  EXPECT_GT(r->body->length(), 0u);
+}
+
+TEST_F(HttpWire, CannotConnect) {
+  // Port 1 on the loopback: nothing listens there.
+  auto r = Http::get(Url::withCString("http://127.0.0.1:1/"));
+  EXPECT_EQ(r->status, 0u);
+  EXPECT_EQ(str(r->error), "cannot connect to 127.0.0.1:1");
+}
+
+TEST_F(HttpWire, Redirects) {
+  // Five redirects and a 200: six requests.
+  for (const char* mode : {"rel", "abs", "root"}) {
+    auto r = get(std::string("/chain/5?mode=") + mode);
+    EXPECT_EQ(r->status, 200u) << mode;
+    EXPECT_EQ(bytes(r->body), "done") << mode;
+    EXPECT_EQ(str(r->url->toString()), base + "/chain/0?mode=" + mode) << mode;
+  }
+  auto r = get("/chain/6");
+  EXPECT_EQ(r->status, 0u);
+  EXPECT_EQ(str(r->error), "too many redirects");
+  EXPECT_EQ(str(r->url->toString()), base + "/chain/6");
+
+  r = get("/loop");
+  EXPECT_EQ(str(r->error), "too many redirects");
+
+  // A redirect without a Location, and a 304, are answers of their own.
+  r = get("/status/302");
+  EXPECT_EQ(r->status, 302u);
+  EXPECT_EQ(bytes(r->body), "status 302");
+  r = get("/status/304");
+  EXPECT_EQ(r->status, 304u);
+
+  // Every redirect code is followed with a GET.
+  for (int code : {301, 302, 303, 307, 308}) {
+    r = get("/redirect?code=" + std::to_string(code) + "&to=/echo");
+    EXPECT_EQ(r->status, 200u) << code;
+    EXPECT_EQ(bytes(r->body).substr(0, 20), "GET /echo HTTP/1.1\r\n") << code;
+  }
+  // An absolute target, in any case of its scheme.
+  r = get("/redirect?to=HTTP://" + hostField() + "/status/201");
+  EXPECT_EQ(r->status, 201u);
+}
+
+TEST_F(HttpWire, RedirectTargetsAreCheckedLikeUrls) {
+  // A Location with a space (it cannot hold CR or LF: the head is split at
+  // LF and the value trimmed) must not reach the request line.
+  auto r = get("/redirect?to=/echo%20HTTP/1.1%0d%0aX-Injected:%201");
+  EXPECT_EQ(r->status, 0u);
+  EXPECT_EQ(str(r->error), "invalid URL");
+  // An https target without a layer, from plain http, is refused as such.
+  Http::setSecureLayer(nullptr);
+  r = get("/redirect?to=https://localhost/");
+  EXPECT_EQ(str(r->error), "https needs a TLS layer (Http.setSecureLayer)");
+  r = get("/redirect?to=ftp://h/x");  // not absolute for the client: a path
+  EXPECT_EQ(r->status, 404u);
+}
+
+}  // namespace

@@ -1,0 +1,258 @@
+// The benchmark-server client against the local test server.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "Support.h"
+#include "TestServer.h"
+#include "foundation/JSON.h"
+#include "foundation/Number.h"
+#include "net/HttpTls.h"
+#include "net/Net.h"
+
+using namespace quorl;
+using namespace quorl::test;
+
+namespace {
+
+Ref<String> s(const std::string& text) { return make<String>(std::string_view(text)); }
+
+// Every test starts from a process that has set nothing up: no layer, no
+// error, no program path; the system bundles and the library's own set-up
+// are taken away unless a test gives them back.
+class NetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Net::_reset();
+    Http::setSecureLayer(nullptr);
+    savedBundles = HttpTls::_systemBundles();
+    savedAbi = Net::_abiLevel();
+    HttpTls::_systemBundles() = {};
+    Net::_abiLevel() = [] { return 0; };
+    dir = std::filesystem::temp_directory_path() /
+          ("quorl-net-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override {
+    HttpTls::_systemBundles() = savedBundles;
+    Net::_abiLevel() = savedAbi;
+    Net::_reset();
+    Http::setSecureLayer(nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+  }
+  static TestServer& server() { return TestServer::shared(); }
+  // Gives Net the test CA as if it were the system's bundle.
+  void trustTestCa() { HttpTls::_systemBundles() = {server().ca}; }
+  bool haveHttps() const { return !server().https.empty() && !server().ca.empty(); }
+
+  std::vector<std::string> savedBundles;
+  std::function<int32_t()> savedAbi;
+  std::filesystem::path dir;
+  LimitsScope limits;
+};
+
+TEST_F(NetTest, ServerFromTheEnvironment) {
+  setEnv("QUORL_BENCH_SERVER", nullptr);
+  EXPECT_EQ(str(Net::server()), Net::kDefaultServer);
+  setEnv("QUORL_BENCH_SERVER", "");
+  EXPECT_EQ(str(Net::server()), Net::kDefaultServer);
+  setEnv("QUORL_BENCH_SERVER", "http://127.0.0.1:9/x");
+  EXPECT_EQ(str(Net::server()), "http://127.0.0.1:9/x");
+  // "%s/benchmarks/corpus.php" must not get a double slash.
+  setEnv("QUORL_BENCH_SERVER", "http://127.0.0.1:9//");
+  EXPECT_EQ(str(Net::server()), "http://127.0.0.1:9");
+  setEnv("QUORL_BENCH_SERVER", nullptr);
+  EXPECT_EQ(std::string(Net::kDefaultServer).substr(0, 8), "https://");
+}
+
+TEST_F(NetTest, LastErrorKeepsTheNewestFailure) {
+  EXPECT_EQ(str(Net::lastError()), "unknown error");
+  EXPECT_EQ(Net::get(s("ftp://h/")), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "unsupported scheme 'ftp'");
+  QUORL_REQUIRE_SERVER(server());
+  ASSERT_NE(Net::get(s(server().http + "/status/200")), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "unsupported scheme 'ftp'");  // a success clears nothing
+  EXPECT_EQ(Net::get(s(server().http + "/status/404")), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "the server answered 404");
+}
+
+TEST_F(NetTest, GetOverPlainHttpNeedsNoBundle) {
+  QUORL_REQUIRE_SERVER(server());
+  Ref<String> corpus = Net::get(s(server().http + "/benchmarks/corpus.php"));
+  ASSERT_NE(corpus, nullptr) << str(Net::lastError());
+  Ref<Object> doc = JSON::parse(corpus);
+  ASSERT_TRUE(isA<Map>(doc));
+  EXPECT_TRUE(cast<Map>(doc)->contains(String::withCString("contributions")));
+  EXPECT_EQ(Http::secureLayer(), nullptr);  // nothing was set up for it
+  EXPECT_EQ(str(Net::lastError()), "unknown error");
+}
+
+TEST_F(NetTest, GetFailureTexts) {
+  QUORL_REQUIRE_SERVER(server());
+  const std::string base = server().http;
+  Http::limits().requestDeadlineMs = 2000;
+  const std::pair<std::string, std::string> cases[] = {
+      {base + "/status/500", "the server answered 500"},
+      {base + "/status/302", "the server answered 302"},
+      {base + "/short", "short body (10 of 100 bytes)"},
+      {base + "/badchunk?kind=nolast", "malformed chunked body"},
+      {base + "/length?value=x", "malformed response (bad Content-Length)"},
+      {base + "/close", "malformed response (no end of headers)"},
+      {base + "/trickle?every=0.05", "request timed out after 2 seconds"},
+      {base + "/chain/6", "too many redirects"},
+      {base + "/echo x", "invalid URL"},
+      {"http://127.0.0.1:1/", "cannot connect to 127.0.0.1:1"},
+      {"http://127.0.0.1:70000/", "invalid port in URL"},
+      {"http:///x", "no host in URL"},
+  };
+  for (auto& [url, error] : cases) {
+    EXPECT_EQ(Net::get(s(url)), nullptr) << url;
+    EXPECT_EQ(str(Net::lastError()), error) << url;
+  }
+}
+
+TEST_F(NetTest, HttpsWithoutAnyBundle) {
+  EXPECT_FALSE(Net::installTls());
+  EXPECT_EQ(str(Net::lastError()), "no CA bundle for https (put cacert.pem beside the program)");
+  Net::_reset();
+  EXPECT_EQ(Net::get(s("https://localhost:1/")), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "no CA bundle for https (put cacert.pem beside the program)");
+  Net::_reset();
+  EXPECT_EQ(Net::post(s("https://localhost:1/"), s("{}")), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "no CA bundle for https (put cacert.pem beside the program)");
+}
+
+TEST_F(NetTest, HttpsGetAndInstallOnce) {
+  QUORL_REQUIRE_SERVER(server());
+  if (!haveHttps()) GTEST_SKIP() << "no HTTPS";
+  trustTestCa();
+  Ref<String> corpus = Net::get(s(server().https + "/benchmarks/corpus.php"));
+  ASSERT_NE(corpus, nullptr) << str(Net::lastError());
+  EXPECT_EQ(str(corpus), str(Net::get(s(server().http + "/benchmarks/corpus.php"))));
+  // Once set up, the search is not made again.
+  HttpTls::_systemBundles() = {};
+  Ref<HttpSecureLayer> layer = Http::secureLayer();
+  EXPECT_TRUE(Net::installTls());
+  EXPECT_EQ(Http::secureLayer(), layer);
+  EXPECT_EQ(Net::get(s(server().wrong + "/")), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "TLS handshake with localhost failed");
+}
+
+TEST_F(NetTest, CacertBesideTheProgram) {
+  QUORL_REQUIRE_SERVER(server());
+  if (!haveHttps()) GTEST_SKIP() << "no HTTPS";
+  // A system bundle that does not load is passed over.
+  const std::string broken = (dir / "broken.pem").string();
+  std::ofstream(broken) << "nothing\n";
+  HttpTls::_systemBundles() = {broken};
+  std::filesystem::copy_file(server().ca, dir / "cacert.pem");
+  Net::setProgramPath(s((dir / "quorl.exe").string()));
+  EXPECT_TRUE(Net::installTls());
+  EXPECT_NE(Net::get(s(server().https + "/status/200")), nullptr) << str(Net::lastError());
+
+  // A bare program name names no directory.
+  Net::_reset();
+  Http::setSecureLayer(nullptr);
+  Net::setProgramPath(s("quorl.exe"));
+  EXPECT_FALSE(Net::installTls());
+}
+
+TEST_F(NetTest, SetUpWithoutABundleFile) {
+  Net::_abiLevel() = [] { return 1; };
+  EXPECT_TRUE(Net::installTls());
+  EXPECT_NE(Http::secureLayer(), nullptr);
+}
+
+TEST_F(NetTest, PostRequestBytes) {
+  QUORL_REQUIRE_SERVER(server());
+  const std::string host = server().http.substr(7);
+  const std::string body = "{\"a\":[1,2,3]}";
+  Ref<HttpResponse> r = Net::post(s(server().http + "/echo?not=sent#frag"), s(body));
+  ASSERT_NE(r, nullptr) << str(Net::lastError());
+  EXPECT_EQ(r->status, 200u);
+  EXPECT_EQ(bytes(r->body), "POST /echo HTTP/1.1\r\nHost: " + host +
+                                "\r\nUser-Agent: quorl-lumaro/1\r\nContent-Type: application/json\r\n"
+                                "Content-Length: 13\r\nConnection: close\r\n\r\n" +
+                                body);
+  r = Net::post(s(server().http), s(""));  // path "/", which the server does not know
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->status, 404u);
+}
+
+TEST_F(NetTest, SubmitAndRefuseARepeat) {
+  QUORL_REQUIRE_SERVER(server());
+  const std::string url = server().http + "/benchmarks/submit.php";
+  const std::string body = "{\"schema\":\"quorl-bench/1\",\"runs\":[],\"nonce\":" +
+                           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "}";
+  Ref<HttpResponse> r = Net::post(s(url), s(body));
+  ASSERT_NE(r, nullptr) << str(Net::lastError());
+  EXPECT_EQ(r->status, 200u);
+  auto reply = cast<Map>(JSON::parse(String::withBytes(r->body->bytes(), r->body->length())));
+  ASSERT_NE(reply, nullptr);
+  EXPECT_TRUE(isA<Number>(reply->get("id")));
+  EXPECT_TRUE(isA<Number>(reply->get("count")));
+
+  r = Net::post(s(url), s(body));
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->status, 429u);
+  reply = cast<Map>(JSON::parse(String::withBytes(r->body->bytes(), r->body->length())));
+  ASSERT_NE(reply, nullptr);
+  EXPECT_TRUE(isA<String>(reply->get("error")));
+  EXPECT_EQ(str(Net::lastError()), "unknown error");  // a refusal is an answer
+}
+
+TEST_F(NetTest, PostAnswersAndFailures) {
+  QUORL_REQUIRE_SERVER(server());
+  const std::string base = server().http;
+  Ref<HttpResponse> r = Net::post(s(base + "/redirect"), s("{}"));
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->status, 302u);  // not followed
+  EXPECT_EQ(str(r->header("location")), "/");
+
+  const std::pair<std::string, std::string> cases[] = {
+      {base + "/close", "the server sent nothing back"},
+      {base + "/length?value=abc", "malformed response (bad Content-Length)"},
+      {base + "/raw/485454502f312e310d0a0d0a", "the server answered 0"},  // "HTTP/1.1" and no code
+      {base + "/raw/6e6f7468696e67", "malformed response (no end of headers)"},
+      {base + "/short", "short body (10 of 100 bytes)"},
+      {"ftp://127.0.0.1/x", "unsupported scheme 'ftp'"},
+      {"127.0.0.1/x", "unsupported scheme ''"},
+      {"http:///x", "no host in the URL"},
+      {base + "/a b", "invalid URL"},
+      {base + "/a\r\nX-Injected: 1", "invalid URL"},
+      {"http://127.0.0.1:1/", "cannot connect to 127.0.0.1:1"},
+      {"http://127.0.0.1:99999/", "invalid port in URL"},
+  };
+  for (auto& [url, error] : cases) {
+    Net::_reset();
+    EXPECT_EQ(Net::post(s(url), s("{}")), nullptr) << url;
+    EXPECT_EQ(str(Net::lastError()), error) << url;
+  }
+}
+
+TEST_F(NetTest, PostAMegabyteOverHttps) {
+  QUORL_REQUIRE_SERVER(server());
+  if (!haveHttps()) GTEST_SKIP() << "no HTTPS";
+  trustTestCa();
+  // Far more than one TLS record: every byte must arrive.
+  std::string pad = pattern(1 << 20);
+  for (char& c : pad)
+    if (c == '"' || c == '\\') c = 'x';
+  const std::string padded = "{\"schema\":\"quorl-bench/1\",\"pad\":\"" + pad + "\"}";
+  Ref<HttpResponse> echo = Net::post(s(server().https + "/echo"), s(padded));
+  ASSERT_NE(echo, nullptr) << str(Net::lastError());
+  const std::string wire = bytes(echo->body);
+  ASSERT_GT(wire.size(), padded.size());
+  EXPECT_EQ(wire.substr(wire.size() - padded.size()), padded);
+  const std::string host = server().https.substr(8);
+  EXPECT_EQ(wire.substr(0, wire.find("\r\n", 20) + 2), "POST /echo HTTP/1.1\r\nHost: " + host + "\r\n");
+
+  Ref<HttpResponse> r = Net::post(s(server().https + "/benchmarks/submit.php"), s(padded));
+  ASSERT_NE(r, nullptr) << str(Net::lastError());
+  EXPECT_EQ(r->status, 200u) << bytes(r->body);
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+// Helpers shared by the networking tests.
+#pragma once
+
+#include <string>
+
+#include "net/Http.h"
+
+namespace quorl::test {
+
+inline std::string str(const Ref<String>& s) { return s ? std::string(s->cString(), s->byteLength()) : "(null)"; }
+inline std::string bytes(const Ref<Data>& d) {
+  return d ? std::string(reinterpret_cast<const char*>(d->bytes()), d->length()) : "(null)";
+}
+
+// The byte pattern the test server sends for generated bodies.
+inline std::string pattern(size_t n) {
+  std::string out;
+  out.reserve(n);
+  for (size_t i = 0; i < n; i++) out.push_back(static_cast<char>(32 + i % 95));
+  return out;
+}
+
+// Restores the client's limits when the test ends.
+struct LimitsScope {
+  HttpLimits saved = Http::limits();
+  ~LimitsScope() { Http::limits() = saved; }
+};
+
+}  // namespace quorl::test

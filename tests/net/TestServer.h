@@ -1,0 +1,38 @@
+// The local benchmark server (tools/bench_server.py) for the networking
+// tests. Natively the test process starts it on first use and stops it at
+// exit; under Wine it is started around the test executable by
+// tools/with-test-server, which passes its addresses in the environment.
+#pragma once
+
+#include <string>
+
+namespace quorl::test {
+
+struct TestServer {
+  // Started (or found) on first use; `error` says why when it is not up.
+  static TestServer& shared();
+
+  bool up() const { return !http.empty(); }
+
+  std::string http;   // "http://127.0.0.1:PORT"
+  std::string https;  // "https://localhost:PORT", empty when not offered
+  std::string wrong;  // https with a certificate for another host name
+  std::string ca;     // path of the test CA's certificate
+  std::string error;
+  bool required = false;  // natively a missing server fails the tests
+};
+
+// Sets (or, with null, removes) an environment variable of this process.
+void setEnv(const char* name, const char* value);
+
+// Skips the test when the server is not up where it may be missing (under
+// Wine without tools/with-test-server), and fails it where it must be up.
+#define QUORL_REQUIRE_SERVER(server)                                     \
+  do {                                                                   \
+    if (!(server).up()) {                                                \
+      if ((server).required) FAIL() << (server).error;                   \
+      GTEST_SKIP() << (server).error;                                    \
+    }                                                                    \
+  } while (0)
+
+}  // namespace quorl::test

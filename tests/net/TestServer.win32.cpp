@@ -1,0 +1,37 @@
+#include "TestServer.h"
+
+#include <windows.h>
+
+#include "foundation/Platform.h"
+#include "foundation/String.h"
+
+namespace quorl::test {
+
+namespace {
+std::string env(const char* name) {
+  Ref<String> value = Platform::env(String::withCString(name));
+  return std::string(value->cString(), value->byteLength());
+}
+}  // namespace
+
+void setEnv(const char* name, const char* value) {
+  std::u16string wideName = Platform::_utf16(name);
+  std::u16string wideValue = value ? Platform::_utf16(value) : std::u16string();
+  SetEnvironmentVariableW(reinterpret_cast<const wchar_t*>(wideName.c_str()),
+                          value ? reinterpret_cast<const wchar_t*>(wideValue.c_str()) : nullptr);
+}
+
+TestServer& TestServer::shared() {
+  static TestServer server = [] {
+    TestServer s;
+    s.http = env("QUORL_TEST_SERVER");
+    s.https = env("QUORL_TEST_SERVER_HTTPS");
+    s.wrong = env("QUORL_TEST_SERVER_WRONG");
+    s.ca = env("QUORL_TEST_CA");
+    if (s.http.empty()) s.error = "QUORL_TEST_SERVER is not set (run under tools/with-test-server)";
+    return s;
+  }();
+  return server;
+}
+
+}  // namespace quorl::test

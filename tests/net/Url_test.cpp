@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "net/Url.h"
+
+using namespace quorl;
+
+namespace {
+
+std::string str(const Ref<String>& s) { return s ? std::string(s->cString(), s->byteLength()) : "(null)"; }
+
+struct Parts {
+  const char* text;
+  const char* scheme;
+  const char* host;
+  uint32_t port;
+  const char* path;
+  const char* query;
+};
+
+const Parts kParts[] = {
+    {"s://h:443/a/b?x=1#f", "s", "h", 443, "/a/b", "x=1#f"},
+    {"S://H/", "S", "H", 0, "/", ""},
+    {"s://h", "s", "h", 0, "/", ""},
+    {"s://h?x", "s", "h", 0, "/", "x"},
+    {"s://h:/p", "s", "h", 0, "/p", ""},
+    {"s://h:80abc/", "s", "h", 80, "/", ""},
+    {"s://u:w@h:81/", "s", "u", 0, "/", ""},
+    {"s://[::1]:81/", "s", "[", 0, "/", ""},
+    {"h/x?y", "", "h", 0, "/x", "y"},
+    {"", "", "", 0, "/", ""},
+    {"http://h:65535/", "http", "h", 65535, "/", ""},
+    {"http://h:0/", "http", "h", 0, "/", ""},
+    {"http://h/a#frag", "http", "h", 0, "/a#frag", ""},
+};
+
+TEST(Url, AccessorsScanTheText) {
+  for (const Parts& p : kParts) {
+    SCOPED_TRACE(p.text);
+    auto url = Url::withCString(p.text);
+    EXPECT_EQ(str(url->scheme()), p.scheme);
+    EXPECT_EQ(str(url->host()), p.host);
+    EXPECT_EQ(url->port(), p.port);
+    EXPECT_EQ(str(url->path()), p.path);
+    EXPECT_EQ(str(url->query()), p.query);
+  }
+}
+
+TEST(Url, PortsOutsideTheRangeAreInvalidNotWrapped) {
+  // 2^32 + 80 used to wrap to 80, and 65616 to a port of its own.
+  EXPECT_EQ(Url::withCString("http://h:4294967376/")->port(), Url::kInvalidPort);
+  EXPECT_EQ(Url::withCString("http://h:65536/")->port(), Url::kInvalidPort);
+  EXPECT_EQ(Url::withCString("http://h:99999999999999999999/")->port(), Url::kInvalidPort);
+  EXPECT_EQ(Url::withCString("http://h:00080/")->port(), 80u);
+}
+
+TEST(Url, FindAndAfterScheme) {
+  auto url = Url::withCString("ab://cd://");
+  EXPECT_EQ(url->_find("://", 0), 2u);
+  EXPECT_EQ(url->_find("://", 3), 7u);
+  EXPECT_EQ(url->_find("://", 8), kNotFound);
+  EXPECT_EQ(url->_find("", 0), kNotFound);
+  EXPECT_EQ(url->_find("ab://cd://x", 0), kNotFound);  // longer than the text
+  EXPECT_EQ(url->_afterScheme(), 5u);
+  EXPECT_EQ(Url::withCString("no scheme")->_afterScheme(), 0u);
+}
+
+TEST(Url, TextIsCopiedUpToItsFirstNul) {
+  auto source = String::withBytes("http://h\0tail", 13);
+  auto url = Url::withString(source);
+  EXPECT_EQ(str(url->toString()), "http://h");
+  source->appendCString("x");
+  EXPECT_EQ(str(url->toString()), "http://h");
+  EXPECT_EQ(url->toString().get(), url->toString().get());  // shared, not a copy
+  EXPECT_EQ(str(Url::withString(nullptr)->toString()), "");
+  EXPECT_FALSE(Url::withCString("a")->equals(Url::withCString("a")));
+}
+
+TEST(Url, PercentDecode) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"a%2Fb%zz%4", "a/b%zz%4"}, {"%41%42", "AB"}, {"%4a", "J"}, {"%4A", "J"},
+      {"a+b", "a+b"},             {"%", "%"},        {"%4", "%4"}, {"x%41", "xA"},
+  };
+  for (auto& [in, out] : cases) EXPECT_EQ(str(Url::percentDecode(String::withCString(in))), out) << in;
+  EXPECT_EQ(str(Url::percentDecode(String::withCString("%00%FF"))), std::string("\0\xFF", 2));
+  EXPECT_EQ(str(Url::percentDecode(nullptr)), "");
+  EXPECT_EQ(Url::_hex('0'), 0);
+  EXPECT_EQ(Url::_hex('f'), 15);
+  EXPECT_EQ(Url::_hex('F'), 15);
+  EXPECT_EQ(Url::_hex('g'), -1);
+  EXPECT_EQ(Url::_hex('/'), -1);
+}
+
+TEST(Url, FileUrls) {
+  auto drive = Url::withCString("file:///C:/My%20Dir/x.txt");
+  EXPECT_TRUE(drive->isFileURL());
+  EXPECT_EQ(str(drive->filePath()), "C:/My Dir/x.txt");
+  EXPECT_EQ(str(drive->lastPathComponent()), "x.txt");
+  EXPECT_EQ(str(drive->pathExtension()), "txt");
+  EXPECT_EQ(str(Url::withCString("file://server/share/f")->filePath()), "/share/f");
+  EXPECT_TRUE(Url::withCString("FILE:///tmp/a")->isFileURL());
+  EXPECT_EQ(Url::withCString("s://h/x")->filePath(), nullptr);
+  EXPECT_EQ(Url::withCString("File2://h/x")->filePath(), nullptr);
+}
+
+TEST(Url, PathComponents) {
+  const std::pair<const char*, const char*> last[] = {
+      {"s://h/", ""}, {"s://h/a/b/", "b"}, {"s://h/a%2Fb", "b"}, {"s://h/a?b/c", "a"}};
+  for (auto& [in, out] : last) EXPECT_EQ(str(Url::withCString(in)->lastPathComponent()), out) << in;
+  const std::pair<const char*, const char*> ext[] = {
+      {"s://h/.profile", ""}, {"s://h/a.tar.gz", "gz"}, {"s://h/a.b/c", ""}, {"s://h/a.", ""}};
+  for (auto& [in, out] : ext) EXPECT_EQ(str(Url::withCString(in)->pathExtension()), out) << in;
+}
+
+}  // namespace

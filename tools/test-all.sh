@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds the native, sanitized and Windows builds and runs every test.
+# Installs what a fresh Debian machine lacks first. Usage: bash tools/test-all.sh
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
+
+packages="cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev
+  g++-mingw-w64-x86-64-posix wine64 wine xvfb xauth rapidjson-dev nlohmann-json3-dev
+  libtls-dev openssl python3 curl"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "installing:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq && apt-get install -y -qq $missing >/dev/null || { echo "apt-get failed"; exit 1; }
+fi
+
+mkdir -p build
+passed=0; failed=0
+summary() { # adds the GoogleTest counts of one verbose ctest log
+  local line ok bad broken
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -n1)
+  ok=$(grep -oE '\[  PASSED  \] [0-9]+ test' "$1" | awk '{s += $4} END {print s + 0}')
+  bad=$(grep -oE '\[  FAILED  \] [0-9]+ test' "$1" | awk '{s += $4} END {print s + 0}')
+  broken=1
+  [ -n "$line" ] && broken=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
+  # an executable that crashed or timed out prints no GoogleTest count
+  [ "$bad" -eq 0 ] && bad=$broken
+  passed=$((passed + ok)); failed=$((failed + bad))
+}
+
+build() { # name, extra cmake arguments...
+  local name=$1; shift
+  echo "== $name build"
+  cmake -S . -B "build/$name" -G Ninja "$@" >"build/$name.log" 2>&1 || { cat "build/$name.log"; return 1; }
+  cmake --build "build/$name" -j "$jobs" >>"build/$name.log" 2>&1 || { grep -E "error|Error" -A3 "build/$name.log" | head -n 60; return 1; }
+}
+
+run_tests() { # name, [runner prefix...]
+  local name=$1; shift
+  echo "== $name tests"
+  (cd "build/$name" && "$@" ctest -V -j "$jobs") >"build/$name-ctest.log" 2>&1
+  grep -E '^[0-9]+: \[  (FAILED|PASSED) |tests passed|Failed|Timeout|\*\*\*' "build/$name-ctest.log" | sort -u | tail -n 40
+  summary "build/$name-ctest.log"
+}
+
+if build native -DCMAKE_BUILD_TYPE=RelWithDebInfo; then run_tests native; else failed=$((failed + 1)); fi
+if build asan -DCMAKE_BUILD_TYPE=Debug -DQUORL_SANITIZE=ON -DQUORL_PERF=OFF; then
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests asan
+else failed=$((failed + 1)); fi
+if build windows -DCMAKE_BUILD_TYPE=Release -DQUORL_PERF=OFF -DCMAKE_TOOLCHAIN_FILE="$root/tools/mingw-toolchain.cmake"; then
+  export WINEPREFIX="$root/build/windows/wineprefix"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== making the Wine prefix"
+    mkdir -p "$WINEPREFIX"
+    WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+  run_tests windows xvfb-run -a
+else failed=$((failed + 1)); fi
+
+echo "all builds: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,399 @@
+// The headless driver: the view driver contract without an operating system
+// window. Windows, node trees, menus, settings and text controls live in
+// memory; painting is synchronous and drawn onto a surface that records
+// every primitive as a text line, so the whole toolkit runs and is testable
+// on a machine without a display. It is the native build's platform driver
+// and stands in for the Win32 driver until that exists.
+//
+// Sections:
+//   1. UXHeadlessGraphics: the recording surface of the driver
+//   2. UXHeadlessDriver: state and inspection
+//   3. UXHeadlessDriver: the contract operations
+//
+// Fixed rules of this driver (tests and callers may rely on them):
+//   - Text metrics: a byte is 7 pixels wide at size 12, scaled by size
+//     (width = bytes * 7 * size / 12, size < 1 meaning 12; bold and italic do
+//     not change it); the line height is size + 4 and the ascent is size.
+//   - nextEvent answers queued events first (postEvent, the quit request of
+//     windowDestroy); otherwise it sleeps for the time-out, but never longer
+//     than maxWaitMs (100 ms by default, also for "no limit"), and answers
+//     type 0. Nothing else produces input.
+//   - Dialogs answer cancel: fileOpen and fileSave 0, pickColor and pickFont
+//     false, menuPopUp -1, alertRun the last of its choices.
+//   - windowInvalidate and windowInvalidateRect call the content draw
+//     function at once over the whole client area; what is drawn is recorded
+//     in the window's paint log (see UXHeadlessGraphics for the lines).
+//   - boot answers 1024 x 768; window handles are the lowest free of 1..63.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ux/core/UXEvent.h"
+#include "ux/core/UXGraphics.h"
+#include "ux/core/UXNodeTree.h"
+#include "ux/core/UXViewDriver.h"
+
+namespace quorl {
+
+// ---------------------------------------------------------------------------
+// 1. The driver's surface. It behaves as the platform surface is specified
+//    to: no blending (alpha ignored), no theme art (parts filled with palette
+//    colour 8), circles as their bounding square, native stroking without
+//    dashes. It records, in window coordinates (origin applied), one line
+//    per primitive:
+//      view X Y W H                    beginViewDraw: origin and clip
+//      fill X Y W H #RRGGBB            rectangles, theme parts, circles, lines
+//      poly #RRGGBB X,Y X,Y ...        polygons, triangles, slanted lines
+//      text X Y #RRGGBB SIZE WEIGHT ITALIC "FACE" "TEXT"
+//      pixels X Y W H src=X,Y,W,H alpha=A swap=S
+//      stroke #RRGGBB width=W cap=C join=J OPS...
+//    Colours are upper-case hex. Nothing is recorded for degenerate input.
+class UXHeadlessGraphics : public UXGraphics {
+ public:
+  // Where lines go; null drops them.
+  void setSink(std::vector<std::string>* sink) { sink_ = sink; }
+  void setOrigin(int32_t x, int32_t y) { ox_ = x; oy_ = y; }
+  int32_t originX() const { return ox_; }
+  int32_t originY() const { return oy_; }
+
+  void fillRect(UXRect rect, uint32_t ci) override;
+  void fillRectRGB(UXRect rect, uint32_t r, uint32_t g, uint32_t b) override;
+  void fillRectRGBA(UXRect rect, uint32_t r, uint32_t g, uint32_t b, uint32_t a) override;
+  void clearRect(UXRect rect) override;
+  void drawPixels(const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t swap, UXRect src, UXRect dest,
+                  uint32_t alpha) override;
+  void drawTheme(const char* part, UXRect rect) override;
+  void drawText(const char* text, int16_t x, int16_t y, uint32_t ci, int32_t size) override;
+  void drawTextRGBA(const char* text, int16_t x, int16_t y, uint32_t r, uint32_t g, uint32_t b, uint32_t a,
+                    int32_t size) override;
+  void drawTextFont(const char* text, int16_t x, int16_t y, uint32_t ci, const char* face, int32_t size,
+                    uint8_t bold, uint8_t italic) override;
+  void drawTextFontRGBA(const char* text, int16_t x, int16_t y, const char* face, int32_t size, int32_t weight,
+                        uint8_t italic, uint32_t r, uint32_t g, uint32_t b, uint32_t a) override;
+  void fillTriangle(int16_t x1, int16_t y1, int16_t x2, int16_t y2, int16_t x3, int16_t y3, uint32_t ci) override;
+  void fillCircle(int16_t cx, int16_t cy, int16_t radius, uint32_t ci) override;
+  bool hasThemeArt() override { return false; }
+  void drawLine(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint32_t ci) override;
+  void fillPolygon(const int16_t* points, int32_t n, uint32_t ci) override;
+  void fillPolygonRGB(const int16_t* points, int32_t n, uint32_t r, uint32_t g, uint32_t b) override;
+  void fillPolygonRGBA(const int16_t* points, int32_t n, uint32_t r, uint32_t g, uint32_t b, uint32_t a) override;
+  bool blendsAlpha() override { return false; }
+  bool strokesNatively() override { return true; }
+  bool dashesNatively() override { return false; }
+  void strokeNative(const int32_t* ops, int32_t n, double width, uint32_t startCap, uint32_t endCap, uint32_t join,
+                    const uint32_t* dashes, uint32_t dashCount, uint32_t dashPhase, uint32_t ci) override;
+  void strokeNativeRGB(const int32_t* ops, int32_t n, double width, uint32_t startCap, uint32_t endCap,
+                       uint32_t join, const uint32_t* dashes, uint32_t dashCount, uint32_t dashPhase, uint32_t r,
+                       uint32_t g, uint32_t b) override;
+  void strokeNativeRGBA(const int32_t* ops, int32_t n, double width, uint32_t startCap, uint32_t endCap,
+                        uint32_t join, const uint32_t* dashes, uint32_t dashCount, uint32_t dashPhase, uint32_t r,
+                        uint32_t g, uint32_t b, uint32_t a) override;
+
+  // Records a line as is (the driver's own marks, e.g. "view ...").
+  void note(const std::string& line);
+
+  const char* classNameC() const override { return "UXHeadlessGraphics"; }
+
+ private:
+  void fill(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb);
+  void poly(const int16_t* points, int32_t n, uint32_t rgb);
+  void text(const char* text, int32_t x, int32_t y, uint32_t rgb, int32_t size, int32_t weight, uint8_t italic,
+            const char* face);
+  void stroke(const int32_t* ops, int32_t n, double width, uint32_t startCap, uint32_t endCap, uint32_t join,
+              uint32_t rgb);
+
+  std::vector<std::string>* sink_ = nullptr;
+  int32_t ox_ = 0, oy_ = 0;
+};
+
+// Text width by the headless rule: bytes * 7 * size / 12 (size < 1: 12).
+uint32_t uxHeadlessTextWidth(const char* text, int32_t size);
+// Calendar time of ms milliseconds since 1970-01-01 UTC (proleptic
+// Gregorian): year, month 1-12, day, hour, minute, second, millisecond.
+void uxCivilFromMs(int64_t ms, uint32_t out[7]);
+
+// ---------------------------------------------------------------------------
+// 2. The driver.
+class UXHeadlessDriver : public UXViewDriver {
+ public:
+  static constexpr uint32_t kMaxWindows = 63;
+  static constexpr int32_t kDefaultWidth = 1024;
+  static constexpr int32_t kDefaultHeight = 768;
+
+  struct Window {
+    bool live = false;
+    bool shown = false;
+    std::string title;
+    std::string subtitle;
+    int32_t x = 0, y = 0, w = 0, h = 0;  // screen position, client size
+    int32_t minW = 0, minH = 0;
+    int32_t contentW = 0, contentH = 0;
+    int32_t scrollX = 0, scrollY = 0;
+    uint8_t modified = 0;
+    uint64_t menuBar = 0;
+    uint64_t order = 0;                  // creation sequence: newest is largest
+    UXContentDrawFunction draw = nullptr;
+    void* drawData = nullptr;
+    uint32_t paints = 0;                 // completed content draws
+    UXRect lastDamage;                   // rectangle of the last repaint
+    std::vector<std::string> paintLog;   // lines of the last repaint
+  };
+
+  // A text control of a kind-18 node (only while nativeTextViews is on).
+  struct TextControl {
+    std::string text;
+    std::vector<uint32_t> runs;  // five words a run
+    uint32_t selStart = 0, selLength = 0;
+    uint32_t typingFlags = 0, typingColour = 0;
+    int16_t typingSize = 0;
+    uint32_t look[6] = {0, 0, 0, 0, 0, 0};
+  };
+
+  struct MenuBar {
+    std::vector<std::string> titles;
+    std::vector<std::vector<std::string>> items;  // encoded item strings, copied
+    std::vector<std::vector<uint8_t>> checked;    // menuCheck
+    std::vector<std::vector<uint8_t>> disabled;   // menuEnable with 0
+  };
+
+  UXHeadlessDriver();
+  ~UXHeadlessDriver() override;
+
+  // -- Inspection and scripting ---------------------------------------------
+  // The window of a live handle, else null.
+  const Window* window(uint32_t handle) const;
+  uint32_t liveWindowCount() const;
+  // Queues an event (a copy of its fields, object included) for nextEvent.
+  void postEvent(const UXEvent& event);
+  size_t pendingEvents() const { return queue_.size(); }
+  // Longest real sleep of one nextEvent.
+  void setMaxWaitMs(int32_t ms) { maxWaitMs_ = ms; }
+  int32_t maxWaitMs() const { return maxWaitMs_; }
+  // Whether kind-18 nodes become in-memory text controls (textViewSetAll).
+  void setNativeTextViews(bool on) { nativeTextViews_ = on; }
+  const TextControl* textControl(uint32_t window, int32_t id) const;
+  const MenuBar* menuBar(uint64_t handle) const;
+  bool headless() const { return headless_ != 0; }
+  bool booted() const { return booted_; }
+  // Number of live field editors (each must be freed by fieldEditorFree).
+  size_t liveFieldEditors() const { return editors_.size(); }
+  bool isLiveFieldEditor(const UXFieldEditor* editor) const;
+  UXHeadlessGraphics& surface() { return surface_; }
+  // Every alert shown: "STYLE|MESSAGE|BUTTONS" with the message cut to the
+  // 510 bytes an alert shows.
+  const std::vector<std::string>& alerts() const { return alerts_; }
+  // Lines drawn while no window was painting (the newest kMaxStrayLines at
+  // most).
+  static constexpr size_t kMaxStrayLines = 10000;
+  const std::vector<std::string>& strayLines() const { return strayLines_; }
+
+  // -- 3. The contract ------------------------------------------------------
+  bool hasMenuPopUp() const override { return true; }
+  bool hasTextViewSetAll() const override { return nativeTextViews_; }
+
+  uint32_t windowCreate(int32_t x, int32_t y, int32_t w, int32_t h) override;
+  void windowSetContent(uint32_t window, UXContentDrawFunction draw, void* userData) override;
+  void windowOpen(uint32_t window) override;
+  void windowDestroy(uint32_t window) override;
+  void windowSetTitle(uint32_t window, const char* title) override;
+  void windowSetSubtitle(uint32_t window, const char* subtitle) override;
+  void windowSetInfo(uint32_t window, const char* info) override;
+  void windowSetIcon(uint32_t window, const char* imagePath) override;
+  void appSetIcon(const uint8_t* rgba, int32_t w, int32_t h) override;
+  void audioPlay(const int16_t* samples, uint32_t count, uint32_t sampleRate) override;
+  void windowSetModified(uint32_t window, uint8_t modified) override;
+  void windowContentSize(uint32_t window, int32_t w, int32_t h) override;
+  int32_t windowScrollX(uint32_t window) override;
+  int32_t windowScrollY(uint32_t window) override;
+  void windowSetScroll(uint32_t window, int32_t x, int32_t y) override;
+  void windowContentGeometry(uint32_t window, int32_t& w, int32_t& h) override;
+  bool windowSnapshot(uint32_t window, uint8_t* pixels, uint32_t capacity, int32_t& w, int32_t& h) override;
+  void windowInvalidate(uint32_t window) override;
+  void windowInvalidateRect(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h) override;
+  void windowOrderFront(uint32_t window) override;
+  void windowSetMinSize(uint32_t window, int32_t w, int32_t h) override;
+  void windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t r, uint32_t g,
+                  uint32_t b, uint32_t a, int32_t thickness) override;
+  int32_t outlineItemAt(uint32_t window, int16_t node, int32_t x, int32_t y) override;
+  int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count, int32_t x,
+                    int32_t y) override;
+
+  void textViewSetAll(uint32_t window, int32_t id, const char* text, uint32_t length, const uint32_t* runs,
+                      uint32_t runCount) override;
+  void textViewReplace(uint32_t window, int32_t id, uint32_t start, uint32_t length, const char* text,
+                       uint32_t textLength, const uint32_t* runs, uint32_t runCount) override;
+  void textViewSize(uint32_t window, int32_t id, uint32_t& length, uint32_t& runCount) override;
+  uint32_t textViewRead(uint32_t window, int32_t id, char* buffer, uint32_t capacity, uint32_t* runs,
+                        uint32_t runCapacity) override;
+  void textViewSelection(uint32_t window, int32_t id, uint32_t& start, uint32_t& length) override;
+  void textViewSetSelection(uint32_t window, int32_t id, uint32_t start, uint32_t length) override;
+  void textViewSetTyping(uint32_t window, int32_t id, uint32_t flags, uint32_t colour, int16_t size) override;
+  void textViewFocus(uint32_t window, int32_t id) override;
+  void textViewSetLook(uint32_t window, int32_t id, uint32_t background, uint32_t textColour,
+                       uint32_t caretColour, uint32_t selectionColour, uint32_t value, uint8_t flag) override;
+
+  bool hasNativeFileOpen() override { return true; }
+  int32_t fileOpen(const char* title, const char* folder, char* buffer, uint32_t capacity) override;
+  bool hasNativeNavigation() override { return false; }
+  int32_t navAttach(uint32_t window) override { return 0; }
+  int32_t navPush(uint32_t window, const char* title) override { return 0; }
+  int32_t navPop(uint32_t window) override { return 0; }
+  bool hasNativeFileSave() override { return true; }
+  int32_t fileSave(const char* title, const char* folder, const char* name, char* buffer,
+                   uint32_t capacity) override;
+  bool hasNativeColorPicker() override { return true; }
+  bool pickColor(uint32_t r, uint32_t g, uint32_t b, uint32_t& outR, uint32_t& outG, uint32_t& outB) override;
+  bool hasNativeFontPicker() override { return true; }
+  bool pickFont(char* face, uint32_t capacity, int32_t& size) override;
+
+  uint32_t nowMs() override;
+  uint64_t nowUs() override;
+  void nowUTC(uint32_t out[7]) override;
+  int32_t localOffsetMinutes() override { return 0; }
+  int32_t settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) override;
+  bool settingSet(const char* section, const char* key, const char* value) override;
+  bool settingRemove(const char* section, const char* key) override;
+  uint32_t textWidth(const char* text, int32_t size) override;
+  uint32_t textWidthStyled(const char* text, const char* face, uint32_t size, uint8_t bold,
+                           uint8_t italic) override;
+  uint32_t textWidthWeight(const char* text, const char* face, uint32_t size, uint32_t weight,
+                           uint8_t italic) override;
+  int32_t textAscent(const char* face, uint32_t size, uint32_t weight) override;
+  int32_t runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) override { return -1; }
+  int32_t fontFamilyCount() override { return 1; }
+  bool fontFamilyName(int32_t index, char* buffer, uint32_t capacity) override;
+  int32_t listDir(const char* folder, char* buffer, uint32_t capacity) override;
+  bool fileDelete(const char* path) override;
+  bool fileRename(const char* from, const char* to) override;
+  bool fileCopy(const char* from, const char* to) override;
+
+  void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;
+  int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;
+  void structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
+  Ref<UXNodeTree> structNew() override;
+  void structFree(Ptr<UXNodeTree> tree) override;
+  void structAdopt(Ptr<UXNodeTree> tree, int16_t node) override {}
+  UXNodeTree* structObjects(Ptr<UXNodeTree> tree) override { return tree.get(); }
+  uint32_t structLength(Ptr<UXNodeTree> tree) override;
+  int16_t structAppend(Ptr<UXNodeTree> tree, uint8_t kind, int32_t x, int32_t y, int32_t w, int32_t h) override;
+  int16_t structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
+  void structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
+  void structFinalise(Ptr<UXNodeTree> tree) override {}
+  void structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x, int32_t y, int32_t w, int32_t h) override;
+  void structFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
+  void structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t hidden) override;
+  uint16_t structIsHidden(Ptr<UXNodeTree> tree, int16_t node) override;
+  void structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_t enabled) override;
+  uint16_t structIsEnabled(Ptr<UXNodeTree> tree, int16_t node) override;
+  void structSetSelected(Ptr<UXNodeTree> tree, int16_t node, uint16_t selected) override;
+  uint16_t structIsSelected(Ptr<UXNodeTree> tree, int16_t node) override;
+  void structSetClips(Ptr<UXNodeTree> tree, int16_t node, uint16_t clips) override;
+  void structSetClipShape(Ptr<UXNodeTree> tree, int16_t node, uint16_t shape, uint16_t param) override;
+  void structSetSpec(Ptr<UXNodeTree> tree, int16_t node, uint64_t spec) override;
+  void structSetSelectable(Ptr<UXNodeTree> tree, int16_t node, uint16_t selectable) override;
+  void structSetEditable(Ptr<UXNodeTree> tree, int16_t node, uint16_t editable) override;
+  void structSetPeer(Ptr<UXNodeTree> tree, int16_t node, Ptr<Object> view) override;
+  void structSetAutoresize(Ptr<UXNodeTree> tree, int16_t node, uint32_t mask) override {}
+  bool driverAutoresizes() override { return false; }
+  void treeSetUserDraw(UXNodeDrawFunction draw, void* userData) override;
+  void treeDraw(UXNodeTree* tree, int16_t start, int32_t x, int32_t y, int32_t w, int32_t h) override;
+  UXGraphics* beginViewDraw(int32_t x, int32_t y, int32_t w, int32_t h) override;
+  void endViewDraw() override;
+  void setDrawOffset(int32_t x, int32_t y) override;
+  bool scrollsNatively() override { return true; }
+  void nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) override;
+  int32_t nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) override;
+
+  int32_t glKind() override { return 2; }
+  void* glProc(const char* name) override { return nullptr; }
+  uint64_t makeGLContext(Ptr<UXView> view) override { return 0; }
+  void destroyGLContext(Ptr<UXView> view) override {}
+  void resizeGL(Ptr<UXView> view, int32_t w, int32_t h) override {}
+  void presentGL(Ptr<UXView> view) override {}
+  void glSetSwapInterval(int32_t n) override {}
+  void glDrawableSize(Ptr<UXView> view, int32_t& w, int32_t& h) override;
+  bool glReadFrame(Ptr<UXView> view, uint8_t* buffer, uint32_t capacity) override { return false; }
+  bool compositesWithGL() override { return false; }
+  bool setTurnHook(UXTurnHook hook, void* userData) override { return false; }
+
+  void realizeTree(uint32_t window, UXNodeTree* tree) override;
+  UXFieldEditor* fieldEditorNew(char* buffer, uint32_t capacity) override;
+  void fieldEditorSetValid(UXFieldEditor* editor, const char* templ) override;
+  void fieldEditorSetPlaceholder(UXFieldEditor* editor, const char* placeholder) override;
+  void fieldEditorSetSecure(UXFieldEditor* editor, uint8_t secure) override;
+  void fieldEditorFree(UXFieldEditor* editor) override;
+  int32_t editText(UXNodeTree* tree, int16_t node, uint8_t character, int32_t& caret, int32_t mode) override;
+
+  uint64_t menuBuild(const UXMenuRecord* menus, int32_t menuCount) override;
+  void menuShow(uint64_t bar, uint8_t on) override;
+  int32_t menuItemOrd(uint64_t bar, int32_t menu, int32_t position) override { return position; }
+  void menuCheck(uint64_t bar, int32_t menu, int32_t item, uint8_t on) override;
+  void menuEnable(uint64_t bar, int32_t menu, int32_t item, uint8_t on) override;
+  int32_t alertRun(int32_t style, const char* message, const char* buttons, int32_t extra = 0) override;
+
+  void nextEvent(int32_t timeoutMs, UXEvent& event) override;
+  void pumpMessages(UXEvent& event) override {}
+  uint32_t windowAtPoint(int32_t x, int32_t y) override;
+  bool trackDragStep(int32_t& x, int32_t& y) override { return false; }  // no button is ever down
+  bool dragTrackingIsModal() override { return true; }
+
+  bool boot(int32_t& w, int32_t& h) override;
+  int32_t liveNativeCount() override;
+  bool driverOwnsRunLoop() override { return false; }
+  void appAttached(Ptr<UXApplication> application) override {}
+  void requestStop() override {}
+  void setHeadless(uint8_t on) override { headless_ = on; }
+  bool stopAfterMs(int32_t ms) override { return false; }
+  void runLoop() override {}
+  int32_t formFactorClass() override { return 1; }
+  int32_t orientation() override { return 0; }
+
+  const char* classNameC() const override { return "UXHeadlessDriver"; }
+
+ protected:
+  // The event queue's front, moved into event; false when empty.
+  bool takeQueued(UXEvent& event);
+  // The real wait of nextEvent when nothing is queued (subclasses may
+  // replace it with a virtual clock).
+  virtual void idleWait(int32_t timeoutMs);
+  Window* liveWindow(uint32_t handle);
+
+ private:
+  struct QueuedEvent {
+    uint8_t type;
+    int16_t x, y;
+    uint16_t key, mods;
+    uint32_t window;
+    int32_t a, b;
+    Ref<Object> object;
+  };
+  void paint(uint32_t handle, UXRect damage);
+  TextControl* findText(uint32_t window, int32_t id);
+
+  Window windows_[kMaxWindows + 1];  // index = handle; 0 unused
+  std::deque<QueuedEvent> queue_;
+  int32_t maxWaitMs_ = 100;
+  bool nativeTextViews_ = false;
+  uint8_t headless_ = 0;
+  bool booted_ = false;
+  UXNodeDrawFunction userDraw_ = nullptr;
+  void* userDrawData_ = nullptr;
+  int32_t drawOffsetX_ = 0, drawOffsetY_ = 0;
+  uint32_t painting_ = 0;  // window being painted, 0 outside a paint
+  std::vector<std::string> strayLines_;  // drawing outside any paint
+  UXHeadlessGraphics surface_;
+  std::map<std::pair<uint32_t, int32_t>, TextControl> texts_;
+  std::vector<std::unique_ptr<MenuBar>> menuBars_;  // handle = index + 1
+  std::vector<std::unique_ptr<UXFieldEditor>> editors_;
+  std::map<std::string, std::string> settings_;  // "section\nkey" -> value
+  std::vector<std::string> alerts_;
+  uint64_t windowOrder_ = 0;
+  int64_t startUs_ = 0;
+};
+
+}  // namespace quorl
