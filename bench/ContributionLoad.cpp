@@ -151,7 +151,8 @@ Ref<Array> Contribution::loadObject(const Ref<Object>& value, const Ref<String>&
     appendRoots(*result, *contributions, source);
     if (auto published = cast<Array>(object->get(k.published))) {
       const uint32_t count = published->count();
-      for (uint32_t i = 0; i < count; ++i) result->addAll(loadObject(published->get(i), k.publishedSource));
+      auto publishedSource = k.publishedSource->copy();
+      for (uint32_t i = 0; i < count; ++i) result->addAll(loadObject(published->get(i), publishedSource));
     }
     return result;
   }

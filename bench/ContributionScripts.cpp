@@ -130,9 +130,11 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
           run->device = k.cpuText->copy();
           run->opt = opt;
           run->arch = arch;
-          run->params->set(k.lang, run->target);
-          run->params->set(k.opt, opt);
-          run->params->set(k.arch, arch);
+          // Fresh keys: a key object is hashed where it is stored, so no
+          // two maps should share one that could still be changed.
+          run->params->set(k.lang->copy(), run->target);
+          run->params->set(k.opt->copy(), opt);
+          run->params->set(k.arch->copy(), arch);
           run->best_us = micros;
           run->first_us = 0;
           run->checksum = make<String>();
@@ -178,7 +180,7 @@ Ref<String> Contribution::parMachineName(const Ref<String>& platform) {
 Ref<Map> Contribution::paramsPar(Ptr<const String> device) {
   const ResultKeys& k = ResultKeys::shared();
   auto params = make<Map>();
-  auto put = [&](const Ref<String>& key, const char* value) { params->set(key, String::withCString(value)); };
+  auto put = [&](const Ref<String>& key, const char* value) { params->set(key->copy(), String::withCString(value)); };
   if (BHelp::same(device, "serial")) {
     put(k.QUORL_PAR, "cpu");
     put(k.QUORL_PAR_THREADS, "1");

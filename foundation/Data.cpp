@@ -1,3 +1,4 @@
+// Data: storage and growth, hex text, and value equality, hash and order.
 #include "Data.h"
 
 #include <algorithm>
@@ -82,12 +83,7 @@ bool Data::equals(Ptr<const Object> other) const {
   return data && equals(*data);
 }
 
-uint32_t Data::hash() const {
-  uint32_t h = 0x811c9dc5u;
-  const uint8_t* b = bytes_.get();
-  for (uint32_t i = 0; i < length_; ++i) h = (h ^ b[i]) * 16777619u;
-  return h;
-}
+uint32_t Data::hash() const { return String::_fnv1a(bytes_.get(), length_); }
 
 int8_t Data::compare(const Data& other) const {
   uint32_t n = std::min(length_, other.length_);

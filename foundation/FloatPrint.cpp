@@ -121,6 +121,12 @@ int32_t floorLog10Pow2(int32_t b) { return (b * 78913) >> 18; }
 
 // Round-half-even of (t / 10) given its last digit and the sticky tail.
 u128 roundLastDigit(u128 t, bool sticky) {
+  if ((t >> 64) == 0) {  // 64-bit division is far cheaper than the 128-bit call
+    uint64_t q = static_cast<uint64_t>(t) / 10;
+    unsigned r = static_cast<unsigned>(static_cast<uint64_t>(t) - q * 10);
+    if (r > 5 || (r == 5 && (sticky || (q & 1) != 0))) ++q;
+    return q;
+  }
   u128 q = t / 10;
   unsigned r = static_cast<unsigned>(t - q * 10);
   if (r > 5 || (r == 5 && (sticky || (q & 1) != 0))) ++q;
@@ -185,6 +191,27 @@ void FixedBig::mulU64(uint64_t factor) {
 void FixedBig::mulPow5(uint32_t k) {
   for (; k >= 13; k -= 13) mulSmall(1220703125u);
   if (k > 0) mulSmall(static_cast<uint32_t>(kPow5[k]));
+}
+
+void FixedBig::setPow5(uint32_t k) {
+  constexpr uint32_t kTable = 400;
+  if (k > kTable) {
+    set(1);
+    mulPow5(k);
+    return;
+  }
+  // 5^400 has 929 bits, well inside the capacity. Made on first use; the
+  // initialisation of a function-local static is thread-safe.
+  static const std::vector<FixedBig> table = [] {
+    std::vector<FixedBig> t(kTable + 1);
+    t[0].set(1);
+    for (uint32_t i = 1; i <= kTable; ++i) {
+      t[i] = t[i - 1];
+      t[i].mulSmall(5);
+    }
+    return t;
+  }();
+  *this = table[k];
 }
 
 void FixedBig::shl(uint32_t n) {
@@ -431,8 +458,9 @@ bool FloatPrint::scaledFloor64(uint64_t m, int32_t e, int32_t s, uint64_t& floor
   if (s > 400 || s < -400) return false;
   int32_t t = e + s;
   if (s >= 0) {
-    FixedBig a(m);
-    a.mulPow5(static_cast<uint32_t>(s));
+    FixedBig a;
+    a.setPow5(static_cast<uint32_t>(s));
+    a.mulU64(m);
     if (a.overflowed()) return false;
     if (t >= 0) {
       if (a.bitLength() + static_cast<uint32_t>(t) > 64) return false;
@@ -447,8 +475,8 @@ bool FloatPrint::scaledFloor64(uint64_t m, int32_t e, int32_t s, uint64_t& floor
     return true;
   }
   FixedBig num(m);
-  FixedBig den(1);
-  den.mulPow5(static_cast<uint32_t>(-s));
+  FixedBig den;
+  den.setPow5(static_cast<uint32_t>(-s));
   if (t >= 0)
     num.shl(static_cast<uint32_t>(t));
   else

@@ -82,6 +82,8 @@ class FixedBig {
   void mulSmall(uint32_t factor);
   void mulU64(uint64_t factor);
   void mulPow5(uint32_t k);
+  // value = 5^k, copied from a table made once for k <= 400.
+  void setPow5(uint32_t k);
   void shl(uint32_t n);
   unsigned __int128 shr128(uint32_t n) const;  // (value >> n) mod 2^128
   bool anyBelow(uint32_t n) const;              // value mod 2^n != 0

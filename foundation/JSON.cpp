@@ -15,10 +15,12 @@
 // JSON::kMaxDepth open containers on both sides.
 #include "JSON.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <typeinfo>
 #include <vector>
 
@@ -69,7 +71,6 @@ inline uint64_t stopLanes(uint64_t v) {
   const uint64_t control = (v - kOnes * 0x20) & ~v;
   return (zeroQuote | zeroBackslash | control) & kHighs;
 }
-
 
 // The first index >= at holding a stop byte, or `length`. `high` collects
 // every byte passed over, so a caller can tell whether any was >= 0x80.
@@ -190,13 +191,21 @@ double parseDouble(const uint8_t* p, uint32_t n) {
 // ---------------------------------------------------------------------------
 // 4. _JSONReader
 
-// Short texts repeat through a document (keys above all): one String is
-// made for each and shared by every place it occurs. Direct-mapped and
-// bounded, so a document of unique texts costs a missed lookup and nothing
-// more.
+// Short texts repeat through a document (keys above all, and the names of
+// suites, targets and devices): one String is made for each and shared by
+// every place it occurs, which saves most of the allocations of a document.
+// Direct-mapped and bounded, so a document of unique texts costs a missed
+// lookup and nothing more; sized by the input so that a small reply does not
+// pay for a large table.
 class TextCache {
  public:
   static constexpr uint32_t kLongest = 32;
+
+  explicit TextCache(uint32_t inputLength) {
+    const uint32_t wanted = std::bit_ceil(std::max<uint32_t>(inputLength / 64, 1));
+    size_ = std::clamp<uint32_t>(wanted, 64, 4096);
+    entries_ = std::make_unique<Entry[]>(size_);
+  }
 
   Ref<String> get(const uint8_t* bytes, uint32_t n) {
     uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
@@ -208,21 +217,29 @@ class TextCache {
       h = (h ^ tail) * 0xBF58476D1CE4E5B9ull;
     }
     h ^= h >> 29;
-    Ref<String>& slot = slots_[h & (kSlots - 1)];
-    if (slot && slot->byteLength() == n && (n == 0 || std::memcmp(slot->_bytesAt(0), bytes, n) == 0)) return slot;
-    slot = String::withBytes(bytes, n);
-    return slot;
+    Entry& e = entries_[h & (size_ - 1)];
+    if (e.hash == h && e.text && e.text->byteLength() == n &&
+        (n == 0 || std::memcmp(e.text->_bytesAt(0), bytes, n) == 0))
+      return e.text;
+    e.hash = h;
+    e.text = String::withBytes(bytes, n);
+    return e.text;
   }
 
  private:
-  static constexpr uint32_t kSlots = 4096;
-  Ref<String> slots_[kSlots];
+  struct Entry {
+    uint64_t hash = 0;
+    Ref<String> text;
+  };
+  std::unique_ptr<Entry[]> entries_;
+  uint32_t size_ = 0;
 };
 
 class _JSONReader : public Object {
  public:
   // The document's value, or null with `error` holding the full text.
   Ref<Object> parse(const uint8_t* input, uint32_t inputLength) {
+    cache_ = std::make_unique<TextCache>(inputLength);
     bytes = input;
     length = inputLength;
     position = 0;
@@ -254,7 +271,7 @@ class _JSONReader : public Object {
 
  private:
   struct Failed {};
-  TextCache cache_;
+  std::unique_ptr<TextCache> cache_;
   std::vector<Ref<Object>> pending_;
 
   [[noreturn]] void _fail(const char* reason) {
@@ -382,7 +399,7 @@ class _JSONReader : public Object {
     uint32_t at = scanRun(bytes, runStart, length, high);
     if (at < length && bytes[at] == '"') {
       position = at + 1;
-      if (at - runStart <= TextCache::kLongest) return cache_.get(bytes + runStart, at - runStart);
+      if (at - runStart <= TextCache::kLongest) return cache_->get(bytes + runStart, at - runStart);
       return String::withBytes(bytes + runStart, at - runStart);
     }
     Ref<String> text = make<String>();
@@ -545,7 +562,7 @@ class Sink {
     used_ += n;
   }
   void put(const char* text) { put(text, std::strlen(text)); }
-  // Room for n <= 64 bytes, to be followed by commit.
+  // Room for n bytes (well below the buffer's size), to be followed by commit.
   char* room(size_t n) {
     if (n > kSize - used_) flush();
     return buffer_ + used_;
@@ -628,7 +645,7 @@ class QuotedCache {
     const String* text;
     uint64_t generation;
     uint32_t length;
-    char quoted[44];
+    char quoted[48];
   };
 
   void begin() { ++generation_; }
@@ -663,7 +680,9 @@ void putString(Sink& sink, const String* text) {
   if (n <= QuotedCache::kLongest) {
     QuotedCache::Entry& e = tQuoted.slotFor(text);
     if (tQuoted.holds(e, text)) {
-      sink.put(e.quoted, e.length);
+      // A fixed-size copy is a few register moves; only `length` counts.
+      std::memcpy(sink.room(sizeof e.quoted), e.quoted, sizeof e.quoted);
+      sink.commit(e.length);
       return;
     }
     // Written in place, then kept when the escapes left it short enough.
@@ -721,34 +740,44 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-inline uint32_t decimalDigits(uint64_t v) {
-  uint32_t n = 1;
-  for (;;) {
-    if (v < 10) return n;
-    if (v < 100) return n + 1;
-    if (v < 1000) return n + 2;
-    if (v < 10000) return n + 3;
-    v /= 10000;
-    n += 4;
-  }
+// The eight digits of v < 10^8, zero-padded, from two independent halves so
+// that the divisions do not wait on one another.
+inline void eightDigits(char* out, uint32_t v) {
+  const uint32_t hi = v / 10000;
+  const uint32_t lo = v - hi * 10000;
+  std::memcpy(out, kDigitPairs + 2 * (hi / 100), 2);
+  std::memcpy(out + 2, kDigitPairs + 2 * (hi % 100), 2);
+  std::memcpy(out + 4, kDigitPairs + 2 * (lo / 100), 2);
+  std::memcpy(out + 6, kDigitPairs + 2 * (lo % 100), 2);
 }
 
-// Decimal digits of v, two at a time from the end; answers the end.
+inline uint32_t digitsBelow1e8(uint32_t v) {
+  return v < 10000 ? (v < 100 ? (v < 10 ? 1 : 2) : (v < 1000 ? 3 : 4))
+                   : (v < 1000000 ? (v < 100000 ? 5 : 6) : (v < 10000000 ? 7 : 8));
+}
+
+// Decimal digits of v; answers the end. Needs 20 bytes of room.
 inline char* writeDecimal(char* out, uint64_t v) {
-  char* const end = out + decimalDigits(v);
-  char* p = end;
-  while (v >= 100) {
-    const uint64_t q = v / 100;
-    p -= 2;
-    std::memcpy(p, kDigitPairs + 2 * (v - q * 100), 2);
-    v = q;
+  char padded[24] = {};
+  if (v < 100000000) {
+    eightDigits(padded, static_cast<uint32_t>(v));
+    const uint32_t n = digitsBelow1e8(static_cast<uint32_t>(v));
+    std::memcpy(out, padded + 8 - n, 8);  // the bytes past n are overwritten later
+    return out + n;
   }
-  if (v >= 10) {
-    std::memcpy(p - 2, kDigitPairs + 2 * v, 2);
+  const uint64_t high = v / 100000000;
+  eightDigits(padded + 16, static_cast<uint32_t>(v - high * 100000000));
+  if (high < 100000000) {
+    out = writeDecimal(out, high);
   } else {
-    p[-1] = static_cast<char>('0' + v);
+    const uint64_t top = high / 100000000;  // at most 1844
+    out = writeDecimal(out, top);
+    eightDigits(padded + 8, static_cast<uint32_t>(high - top * 100000000));
+    std::memcpy(out, padded + 8, 8);
+    out += 8;
   }
-  return end;
+  std::memcpy(out, padded + 16, 8);
+  return out + 8;
 }
 
 void putInteger(Sink& sink, int64_t value) {

@@ -47,6 +47,10 @@ class JSON final : public Object {
 
   // The value of the whole text; throws JSONError ("JSON: no text" for a
   // null text, "bad JSON at byte N: reason" for the first fault).
+  //
+  // Texts of up to 32 bytes that occur more than once in one document (keys,
+  // names of suites and targets) come back as one shared String object:
+  // treat parsed Strings as read-only and copy one before changing it.
   static Ref<Object> parse(Ptr<const String> text);
   static Ref<Object> _parseBytes(const uint8_t* bytes, uint32_t length);
 

@@ -1,3 +1,12 @@
+// Map over the shared open-addressing table of HashSlots.h, whose tombstone
+// marker lives here.
+//
+// Sections, numbered as in Map.h, in this order:
+//   the tombstone
+//   4. the table: lookup, creation, growth, slot writes
+//   1. entries: set, get, remove
+//   2. size and enumeration
+//   3. copy and description
 #include "Map.h"
 
 #include <cstring>
@@ -29,17 +38,6 @@ const Ref<Object>& tombstone() {
 
 }  // namespace hashslots
 
-namespace {
-
-// String::hash over a byte view: 32-bit FNV-1a.
-uint32_t fnv1a(std::string_view bytes) {
-  uint32_t h = 0x811c9dc5u;
-  for (unsigned char c : bytes) h = (h ^ c) * 16777619u;
-  return h;
-}
-
-}  // namespace
-
 const Ref<Object>& Map::_tombstone() { return hashslots::tombstone(); }
 
 // -- 4. The table ---------------------------------------------------------------
@@ -57,25 +55,16 @@ uint32_t Map::_findSlot(Ptr<const Object> key) const {
 
 uint32_t Map::_findString(std::string_view key) const {
   if (capacity_ == 0) return kNotFound;
-  return hashslots::probe(slots_.get(), capacity_, fnv1a(key), [key](const Ref<Object>& stored) {
+  return hashslots::probe(slots_.get(), capacity_, String::_fnv1a(key.data(), uint32_t(key.size())), [key](const Ref<Object>& stored) {
     const String* s = dynamic_cast<const String*>(stored.get());
     return s && s->byteLength() == key.size() &&
            (key.empty() || std::memcmp(s->_bytesAt(0), key.data(), key.size()) == 0);
   });
 }
 
-void Map::_growTo(uint32_t n) {
-  if (capacity_ != 0) return;
-  uint32_t c = hashslots::tableCapacityFor(n);
-  slots_ = std::make_unique<Slot[]>(c);
-  order_ = std::make_unique_for_overwrite<uint32_t[]>(c);
-  capacity_ = c;
-}
+void Map::_growTo(uint32_t n) { hashslots::createTable(slots_, order_, capacity_, n); }
 
-void Map::_resize(uint32_t newCapacity) {
-  if (newCapacity <= count_ || (newCapacity & (newCapacity - 1)) != 0) return;
-  hashslots::rehash(slots_, order_, count_, capacity_, newCapacity);
-}
+void Map::_resize(uint32_t newCapacity) { hashslots::rehash(slots_, order_, count_, capacity_, newCapacity); }
 
 void Map::_writeKey(uint32_t slot, Ref<Object> key) {
   Slot& s = slots_[slot];

@@ -2,8 +2,8 @@
 //
 // A Number keeps both an integer and a double view of its value. Both are
 // settled when the Number is made, so a Number never changes afterwards and
-// may be shared freely (withI64 and withBool hand out shared instances for
-// small integers and for true/false).
+// may be shared freely: withI64 hands out shared instances for -128 ... 1023
+// and withBool for true and false. Never compare Numbers by address.
 //
 // View conversions:
 //   integer -> double: nearest double, ties to even (beyond 2^53 low bits go);

@@ -354,8 +354,9 @@ double decimalToDouble(uint64_t w, int32_t q, uint32_t digits) {
   if (k > 310) return std::bit_cast<double>(uint64_t{0x7FF} << 52);
   if (k < -330) return 0.0;
   if (q > 0) {
-    FixedBig a(w);
-    a.mulPow5(static_cast<uint32_t>(q));
+    FixedBig a;
+    a.setPow5(static_cast<uint32_t>(q));
+    a.mulU64(w);
     if (!a.overflowed()) {
       uint32_t length = a.bitLength();
       if (length <= 64) return _json_round(a.low64(), q, false);
@@ -363,8 +364,8 @@ double decimalToDouble(uint64_t w, int32_t q, uint32_t digits) {
       return _json_round(static_cast<uint64_t>(a.shr128(drop)), q + static_cast<int32_t>(drop), a.anyBelow(drop));
     }
   } else {
-    FixedBig den(1);
-    den.mulPow5(static_cast<uint32_t>(-q));
+    FixedBig den;
+    den.setPow5(static_cast<uint32_t>(-q));
     // num / den then lies in [2^62, 2^64): enough bits to round to 53.
     int32_t shift = static_cast<int32_t>(den.bitLength()) + 63 - std::bit_width(w);
     FixedBig num(w);
@@ -550,45 +551,86 @@ bool readsBack(const char* r, uint32_t length, int32_t point, double magnitude, 
   return std::bit_cast<uint64_t>(y) == std::bit_cast<uint64_t>(magnitude);
 }
 
-// The shortest digits through an exact 18-digit floor of the value and a
-// sticky bit for what lies below it: every shorter rounding, ties to even,
-// follows from those two. False only when no exact path could take it.
-bool shortestFast(uint64_t m, int32_t e, uint32_t first, uint32_t last, double magnitude, bool floatFlag, char* r,
-                  uint32_t& length, int32_t& point) {
+// floor(m x 2^e x 10^s) and whether anything lies below it, exactly.
+bool floorScaled(uint64_t m, int32_t e, int32_t s, u128& t, bool& sticky) {
+  if (FloatPrint::scaledFloor(m, e, s, t, sticky)) return true;
+  uint64_t t64;
+  if (!FloatPrint::scaledFloor64(m, e, s, t64, sticky)) return false;
+  t = t64;
+  return true;
+}
+
+void dropDigit(uint64_t& t, bool& sticky) {
+  sticky = sticky || t % 10 != 0;
+  t /= 10;
+}
+
+// The shortest digits through exact floors, at one decimal scale, of the
+// value and of the two ends of its rounding interval (halfway to each
+// neighbour), each with a sticky bit for what lies below it. Every rounding
+// to fewer digits, ties to even, follows from the value's floor, and whether
+// a candidate reads back is where it falls in the interval, so no candidate
+// is ever parsed. False only when no exact path could take the value.
+bool shortestFast(uint64_t m, int32_t e, bool lowerGapHalf, uint32_t first, uint32_t last, double magnitude,
+                  bool floatFlag, char* r, uint32_t& length, int32_t& point) {
   int32_t k = ((std::bit_width(m) - 1 + e) * 78913) >> 18;  // 10^k <= value < 10^(k+2)
-  u128 t;
-  bool sticky;
-  if (!FloatPrint::scaledFloor(m, e, 17 - k, t, sticky)) {
-    uint64_t t64;
-    if (!FloatPrint::scaledFloor64(m, e, 17 - k, t64, sticky)) return false;
-    t = t64;
+  const int32_t s = 17 - k;
+  u128 t, lo = 0, hi = 0;
+  bool sticky, loSticky = false, hiSticky = false;
+  if (!floorScaled(m, e, s, t, sticky)) return false;
+  if (!floatFlag) {
+    // Below a power of two the lower neighbour is half as far away.
+    bool ok = lowerGapHalf ? floorScaled(4 * m - 1, e - 2, s, lo, loSticky)
+                           : floorScaled(2 * m - 1, e - 1, s, lo, loSticky);
+    if (!ok || !floorScaled(2 * m + 1, e - 1, s, hi, hiSticky)) return false;
   }
-  if (t >= kPow10u64[18]) {
-    sticky = sticky || t % 10 != 0;
-    t /= 10;
+  // All three lie below 10^19 + 1 < 2^64: the value below 10^(k+2), scaled
+  // by 10^(17-k).
+  uint64_t t18 = static_cast<uint64_t>(t), lo64 = static_cast<uint64_t>(lo), hi64 = static_cast<uint64_t>(hi);
+  if (t18 >= kPow10u64[18]) {  // 19 digits: the estimate of k was one low
+    dropDigit(t18, sticky);
+    dropDigit(lo64, loSticky);
+    dropDigit(hi64, hiSticky);
     ++k;
   }
-  uint64_t t18 = static_cast<uint64_t>(t);
+  // An end of the interval reads back too when the value's significand is
+  // even (the tie goes to it).
+  const bool even = (m & 1) == 0;
   for (uint32_t n = first; n <= last; ++n) {
     uint64_t div = kPow10u64[18 - n];
     uint64_t q = t18 / div;
     uint64_t rem = t18 - q * div;
     uint64_t half = div / 2;
     if (rem > half || (rem == half && (sticky || (q & 1) != 0))) ++q;
+    bool fits = n == last;
+    if (!fits && !floatFlag) {
+      uint64_t c = q * div;  // at most 10^18
+      bool aboveLow = c > lo64 || (c == lo64 && !loSticky && even);
+      bool belowHigh = c < hi64 || (c == hi64 && (hiSticky || even));
+      fits = aboveLow && belowHigh;
+    }
     point = k + 1;
     if (q == kPow10u64[n]) {
       q = kPow10u64[n - 1];
       ++point;
     }
     while (q % 10 == 0) q /= 10;
-    char tmp[20];
-    uint32_t len = 0;
-    for (; q != 0; q /= 10) tmp[len++] = static_cast<char>('0' + q % 10);
-    for (uint32_t i = 0; i < len; ++i) r[i] = tmp[len - 1 - i];
-    length = len;
-    if (readsBack(r, length, point, magnitude, floatFlag)) return true;
+    if (!fits && floatFlag) {
+      int32_t digits = 0;
+      for (uint64_t x = q; x != 0; x /= 10) ++digits;
+      double y = decimalToDouble(q, point - digits, static_cast<uint32_t>(digits));
+      fits = static_cast<float>(y) == static_cast<float>(magnitude);
+    }
+    if (fits) {
+      char tmp[20];
+      uint32_t len = 0;
+      for (; q != 0; q /= 10) tmp[len++] = static_cast<char>('0' + q % 10);
+      for (uint32_t i = 0; i < len; ++i) r[i] = tmp[len - 1 - i];
+      length = len;
+      return true;
+    }
   }
-  return true;  // none read back: the last (most digits) stands
+  return true;
 }
 
 // The exact route: all the digits of the value, then each count in turn.
@@ -641,7 +683,7 @@ uint32_t _json_formatDouble(char* buffer, double value, bool floatFlag) {
   uint64_t f = bits & ((uint64_t{1} << 52) - 1);
   uint64_t m = E == 0 ? f : f | (uint64_t{1} << 52);
   int32_t e = E == 0 ? -1074 : static_cast<int32_t>(E) - 1075;
-  if (!shortestFast(m, e, first, last, magnitude, floatFlag, r, length, point))
+  if (!shortestFast(m, e, f == 0 && E > 1, first, last, magnitude, floatFlag, r, length, point))
     shortestThroughBig(bits, first, last, magnitude, floatFlag, r, length, point);
 
   int32_t x = point - 1;

@@ -1,3 +1,5 @@
+// Set on the shared table of HashSlots.h, and the declared collections whose
+// only behaviour is their description, Bag's enumeration and their release.
 #include "Set.h"
 
 #include "Array.h"
@@ -17,35 +19,28 @@ Ref<Set> Set::withArray(Ptr<const Array> array) {
   return set;
 }
 
+uint32_t Set::_find(const Object* object, uint32_t h) const {
+  // The searched object is the receiver of `equals`, the member its argument.
+  return hashslots::probe(slots_.get(), capacity_, h,
+                          [object](const Ref<Object>& stored) { return object->equals(stored); });
+}
+
 uint32_t Set::_findSlot(Ptr<const Object> object) const {
   if (capacity_ == 0 || !object) return kNotFound;
-  const Object* searched = object.get();
-  return hashslots::probe(slots_.get(), capacity_, searched->hash(),
-                          [searched](const Ref<Object>& stored) { return searched->equals(stored); });
+  return _find(object.get(), object->hash());
 }
 
-void Set::_growTo(uint32_t n) {
-  if (capacity_ != 0) return;
-  uint32_t c = hashslots::tableCapacityFor(n);
-  slots_ = std::make_unique<Slot[]>(c);
-  order_ = std::make_unique_for_overwrite<uint32_t[]>(c);
-  capacity_ = c;
-}
+void Set::_growTo(uint32_t n) { hashslots::createTable(slots_, order_, capacity_, n); }
 
-void Set::_resize(uint32_t newCapacity) {
-  if (newCapacity <= count_ || (newCapacity & (newCapacity - 1)) != 0) return;
-  hashslots::rehash(slots_, order_, count_, capacity_, newCapacity);
-}
+void Set::_resize(uint32_t newCapacity) { hashslots::rehash(slots_, order_, count_, capacity_, newCapacity); }
 
 void Set::add(Ref<Object> object) {
   if (!object) return;
   if (capacity_ == 0) _growTo(16);
   // Before the lookup, so a full table doubles even for a present member.
   if ((count_ + 1) * 4 > capacity_ * 3) _resize(capacity_ * 2);
-  const Object* searched = object.get();
-  uint32_t h = searched->hash();
-  uint32_t s = hashslots::probe(slots_.get(), capacity_, h,
-                                [searched](const Ref<Object>& stored) { return searched->equals(stored); });
+  const uint32_t h = object->hash();
+  const uint32_t s = _find(object.get(), h);
   if (s == kNotFound || hashslots::isLive(slots_[s])) return;
   slots_[s].key = std::move(object);
   slots_[s].hash = h;

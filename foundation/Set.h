@@ -60,6 +60,8 @@ class Set : public Object, public Copying, public Enumerable {
     uint32_t hash = 0;
   };
 
+  uint32_t _find(const Object* object, uint32_t h) const;
+
   std::unique_ptr<Slot[]> slots_;
   std::unique_ptr<uint32_t[]> order_;
   uint32_t count_ = 0;

@@ -257,15 +257,14 @@ int8_t String::compare(const String* other) const {
   return length_ < other->length_ ? -1 : (length_ > other->length_ ? 1 : 0);
 }
 
-uint32_t String::hash() const {
+uint32_t String::_fnv1a(const void* bytes, uint32_t n) {
   uint32_t h = 0x811c9dc5u;
-  const uint8_t* b = bytes_.get();
-  for (uint32_t i = 0; i < length_; i++) {
-    h ^= b[i];
-    h *= 16777619u;
-  }
+  const uint8_t* b = static_cast<const uint8_t*>(bytes);
+  for (uint32_t i = 0; i < n; i++) h = (h ^ b[i]) * 16777619u;
   return h;
 }
+
+uint32_t String::hash() const { return _fnv1a(bytes_.get(), length_); }
 
 int8_t String::caseInsensitiveCompare(Ptr<const String> other) const {
   if (!other) return 0;
@@ -381,16 +380,17 @@ void String::setCString(const char* text) {
 // does not grow, from the back after one reservation when it does.
 uint32_t String::replaceOccurrences(Ptr<const String> target, Ptr<const String> replacement) {
   if (!target || target->length_ == 0 || target->length_ > length_) return 0;
-  // Our own text as target or replacement is copied first, all of it: the
-  // copy only guards against editing what is being read, so it must not stop
-  // at a 0 byte the way a NUL-terminated copy would.
+  // Our own text as target or replacement is copied before editing starts.
+  // The copy is the ordinary `withString` one, so like every copy of a whole
+  // string it ends at the first 0 byte.
   Ref<String> targetCopy, replacementCopy;
   if (target.get() == this) {
-    targetCopy = withBytes(bytes_.get(), length_);
+    targetCopy = withString(this);
     target = targetCopy;
+    if (target->length_ == 0) return 0;
   }
   if (replacement.get() == this) {
-    replacementCopy = withBytes(bytes_.get(), length_);
+    replacementCopy = withString(this);
     replacement = replacementCopy;
   }
   const uint32_t tlen = target->length_;

@@ -150,6 +150,9 @@ class String : public Object, public Copying {
   int8_t compare(const std::shared_ptr<T>& other) const { return compare(static_cast<const String*>(other.get())); }
 
   uint32_t hash() const override;  // FNV-1a over all bytes
+  // 32-bit FNV-1a of n bytes: the hash of String, of Data and of a Map key
+  // looked up by its bytes, which must agree.
+  static uint32_t _fnv1a(const void* bytes, uint32_t n);
   // Compares the texts up to their first 0 byte with ASCII letters folded to
   // small letters; 0 for a null argument.
   int8_t caseInsensitiveCompare(Ptr<const String> other) const;
@@ -230,6 +233,11 @@ class String : public Object, public Copying {
 
   // -- 2g. UTF-8 characters (positions are byte indices) ---------------------
   uint32_t _decodeLenAt(uint32_t i) const;  // 0: invalid, cut off or at the end
+  // The strict decoder behind the character operations, for any byte buffer:
+  // the length (1-4) of the well-formed sequence at `bytes` within
+  // `available` bytes, with its code point in `codePoint` when not null; 0
+  // when the sequence is invalid or cut off.
+  static uint32_t _decodeUtf8(const uint8_t* bytes, uint32_t available, uint32_t* codePoint);
   bool isCharBoundary(uint32_t i) const;
   uint32_t charCount() const;
   uint32_t charAtByte(uint32_t i) const;  // U+FFFD where nothing decodes

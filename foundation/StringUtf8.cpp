@@ -23,11 +23,13 @@ inline uint32_t expectedContinuations(uint8_t lead) {
 
 }  // namespace
 
-uint32_t String::_decodeLenAt(uint32_t i) const {
-  if (i >= length_) return 0;
-  const uint8_t* b = bytes_.get() + i;
+uint32_t String::_decodeUtf8(const uint8_t* b, uint32_t available, uint32_t* codePoint) {
+  if (!b || available == 0) return 0;
   const uint8_t lead = b[0];
-  if (lead < 0x80) return 1;
+  if (lead < 0x80) {
+    if (codePoint) *codePoint = lead;
+    return 1;
+  }
   uint32_t k, value, smallest;
   if (lead >= 0xC2 && lead <= 0xDF) {
     k = 1, value = lead & 0x1F, smallest = 0x80;
@@ -38,13 +40,18 @@ uint32_t String::_decodeLenAt(uint32_t i) const {
   } else {
     return 0;
   }
-  if (static_cast<uint64_t>(i) + k >= length_) return 0;  // cut off by the end
+  if (k >= available) return 0;  // cut off by the end
   for (uint32_t j = 1; j <= k; j++) {
     if (!isContinuation(b[j])) return 0;
     value = (value << 6) | (b[j] & 0x3F);
   }
   if (value < smallest || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) return 0;
+  if (codePoint) *codePoint = value;
   return k + 1;
+}
+
+uint32_t String::_decodeLenAt(uint32_t i) const {
+  return i < length_ ? _decodeUtf8(bytes_.get() + i, length_ - i, nullptr) : 0;
 }
 
 bool String::isCharBoundary(uint32_t i) const { return i >= length_ || !isContinuation(bytes_.get()[i]); }
@@ -57,12 +64,8 @@ uint32_t String::charCount() const {
 }
 
 uint32_t String::charAtByte(uint32_t i) const {
-  const uint32_t n = _decodeLenAt(i);
-  if (n == 0) return kReplacement;
-  const uint8_t* b = bytes_.get() + i;
-  if (n == 1) return b[0];
-  uint32_t value = b[0] & (0x7Fu >> n);
-  for (uint32_t j = 1; j < n; j++) value = (value << 6) | (b[j] & 0x3F);
+  uint32_t value = kReplacement;
+  if (i < length_) _decodeUtf8(bytes_.get() + i, length_ - i, &value);
   return value;
 }
 

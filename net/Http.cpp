@@ -302,43 +302,6 @@ Ref<HttpResponse> Http::_once(Ref<Url> url, HttpClock::time_point deadline, cons
 // ---------------------------------------------------------------------------
 // 5. Reading and parsing the reply
 
-Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing) {
-  const uint32_t cap = limits().maxReplyBytes;
-  Ref<Data> raw = make<Data>();
-  constexpr uint32_t kPiece = 64 * 1024;
-  std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
-  bool failed = false;
-  bool tooLarge = false;
-  for (;;) {
-    int32_t r = socket.receive(piece.get(), kPiece);
-    if (r == 0) break;
-    if (r < 0) {
-      failed = true;
-      break;
-    }
-    if (static_cast<uint32_t>(r) > cap - raw->length()) {
-      tooLarge = true;
-      break;
-    }
-    raw->appendBytes(piece.get(), static_cast<uint32_t>(r));
-  }
-  socket.disconnect();
-  if (nothing) *nothing = raw->length() == 0 && !tooLarge;
-  if (tooLarge) return HttpResponse::failure(url, String::withFormat("response larger than %u bytes", cap));
-
-  ParseInfo info;
-  Ref<HttpResponse> response = _parse(url, raw, &info);
-  if (info.framedComplete || !(failed || socket.deadlinePassed)) return response;
-  // The reading was cut short: a head that never ended, or a body without
-  // its own framing, is incomplete for that reason and not for the one the
-  // parse saw. A complete head that is malformed keeps its own text.
-  if (!info.headComplete || response->status != 0 || !response->error)
-    response->error = socket.deadlinePassed ? deadlineText() : String::withCString(kReceiveFailed);
-  return response;
-}
-
-Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply) { return _parse(std::move(url), reply, nullptr); }
-
 namespace {
 
 // A Content-Length value: decimal digits, or a list of one value repeated;
@@ -383,6 +346,70 @@ uint32_t findHeadEnd(const uint8_t* b, uint32_t n) {
 }
 
 }  // namespace
+
+bool Http::_reserveForBody(Data& raw, uint32_t cap) {
+  const uint8_t* b = raw.bytes();
+  const uint32_t n = raw.length();
+  const uint32_t end = findHeadEnd(b, n);
+  if (end == kNotFound) return n > (64u << 10);  // a head this long is not worth sizing for
+  // Only room made ahead: a plain Content-Length field is looked at here,
+  // and the parse proper decides later what the reply holds.
+  static const char kField[] = "\r\ncontent-length:";
+  const uint32_t m = sizeof kField - 1;
+  for (uint32_t i = 0; i + m <= end; i++) {
+    uint32_t k = 0;
+    while (k < m && (b[i + k] | ((b[i + k] >= 'A' && b[i + k] <= 'Z') ? 0x20 : 0)) == static_cast<uint8_t>(kField[k]))
+      k++;
+    if (k < m) continue;
+    uint64_t length = 0;
+    uint32_t j = i + m;
+    while (j < end && (b[j] == ' ' || b[j] == '\t')) j++;
+    while (j < end && b[j] >= '0' && b[j] <= '9' && length <= cap) length = length * 10 + (b[j++] - '0');
+    const uint64_t total = static_cast<uint64_t>(end) + 4 + length;
+    if (total <= cap && total > raw.capacity()) raw._reserve(static_cast<uint32_t>(total));
+    break;
+  }
+  return true;
+}
+
+Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing) {
+  const uint32_t cap = limits().maxReplyBytes;
+  Ref<Data> raw = make<Data>();
+  constexpr uint32_t kPiece = 64 * 1024;
+  std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
+  bool failed = false;
+  bool tooLarge = false;
+  bool sized = false;
+  for (;;) {
+    int32_t r = socket.receive(piece.get(), kPiece);
+    if (r == 0) break;
+    if (r < 0) {
+      failed = true;
+      break;
+    }
+    if (static_cast<uint32_t>(r) > cap - raw->length()) {
+      tooLarge = true;
+      break;
+    }
+    raw->appendBytes(piece.get(), static_cast<uint32_t>(r));
+    if (!sized) sized = _reserveForBody(*raw, cap);
+  }
+  socket.disconnect();
+  if (nothing) *nothing = raw->length() == 0 && !tooLarge;
+  if (tooLarge) return HttpResponse::failure(url, String::withFormat("response larger than %u bytes", cap));
+
+  ParseInfo info;
+  Ref<HttpResponse> response = _parse(url, raw, &info);
+  if (info.framedComplete || !(failed || socket.deadlinePassed)) return response;
+  // The reading was cut short: a head that never ended, or a body without
+  // its own framing, is incomplete for that reason and not for the one the
+  // parse saw. A complete head that is malformed keeps its own text.
+  if (!info.headComplete || response->status != 0 || !response->error)
+    response->error = socket.deadlinePassed ? deadlineText() : String::withCString(kReceiveFailed);
+  return response;
+}
+
+Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply) { return _parse(std::move(url), reply, nullptr); }
 
 Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply, ParseInfo* info) {
   ParseInfo ignored;

@@ -180,6 +180,9 @@ class Http final : public Object {
   // Reads the reply to the end of the stream, within the cap, and parses it.
   // `nothing` is set when not one byte arrived.
   static Ref<HttpResponse> _readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing = nullptr);
+  // Once the head is in, makes room for the announced body in one step
+  // (within the cap); answers whether there is nothing more to size.
+  static bool _reserveForBody(Data& raw, uint32_t cap);
   // _parse, telling what the reply held: its whole head, and its whole body
   // by the body's own framing (a complete Content-Length body, or a chunked
   // body up to its last chunk).

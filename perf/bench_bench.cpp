@@ -193,14 +193,3 @@ void BM_FilterAndHeatMap(benchmark::State& state) {
 BENCHMARK(BM_FilterAndHeatMap)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-// quorl_perf gathers the benchmarks of several files and no file owns its
-// main, so this one is weak: any other file's main (or another weak one)
-// may take its place without a clash at link time.
-__attribute__((weak)) int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

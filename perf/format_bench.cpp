@@ -221,14 +221,3 @@ BENCHMARK(BM_Ratio<quorlParse<anyBitsTexts>, stdParse<anyBitsTexts>>)
     ->Apply(setUp);
 
 }  // namespace
-
-// quorl_perf gathers the benchmarks of several files and no file owns its
-// main, so this one is weak like the others: whichever the linker keeps runs
-// every registered benchmark.
-__attribute__((weak)) int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -118,7 +118,11 @@ class Handler(socketserver.BaseRequestHandler):
         for name, value in headers:
             head += "%s: %s\r\n" % (name, value)
         head += "Connection: close\r\n\r\n"
-        self.send(head.encode("latin-1") + body)
+        if len(body) > 65536:  # no copy of a large body just to join it to its head
+            self.send(head.encode("latin-1"))
+            self.send(body)
+        else:
+            self.send(head.encode("latin-1") + body)
 
     def json_reply(self, status, doc):
         self.reply(status, json.dumps(doc).encode(), [("Content-Type", "application/json")])

@@ -219,7 +219,9 @@ TEST(Samples, SelfTestFilePassesTheHeatMapChecks) {
       double ratio;
       bool grey;
       if (!map.ratio(r, c, ratio, grey)) continue;
-      if (BHelp::same(series, "quorl")) EXPECT_LE(std::fabs(ratio - 1), 1e-9);
+      if (BHelp::same(series, "quorl")) {
+        EXPECT_LE(std::fabs(ratio - 1), 1e-9);
+      }
       if (BHelp::same(series, "C++ (clang)") && BHelp::same(cast<String>(map.benches->get(r)), "int_accum")) {
         EXPECT_LE(std::fabs(ratio - expected), 1e-6);
         sawPair = true;
@@ -235,7 +237,10 @@ TEST(Samples, SelfTestFilePassesTheHeatMapChecks) {
       for (uint32_t r = 0; r < map.benches->count(); ++r) {
         double ratio;
         bool grey;
-        if (map.ratio(r, c, ratio, grey)) withOutlier += std::log(ratio), ++n;
+        if (map.ratio(r, c, ratio, grey)) {
+          withOutlier += std::log(ratio);
+          ++n;
+        }
       }
       EXPECT_GT(std::fabs(std::exp(withOutlier / n) - expected), 1e-6);
     }

@@ -249,6 +249,21 @@ TEST(JSONReaderTest, StringEscapes) {
   }
 }
 
+TEST(JSONReaderTest, RepeatedShortTextsAreOneSharedString) {
+  const std::string longText(33, 'x');
+  Ref<Array> a = cast<Array>(parse("[{\"k\":\"ab\"},{\"k\":\"ab\"},\"" + longText + "\",\"" + longText + "\",\"\"]"));
+  ASSERT_TRUE(a);
+  Ref<Map> first = cast<Map>(a->get(0));
+  Ref<Map> second = cast<Map>(a->get(1));
+  EXPECT_EQ(first->enumAt(0), second->enumAt(0)) << "one key object";
+  EXPECT_EQ(first->get("k"), second->get("k")) << "one value object";
+  EXPECT_NE(a->get(2), a->get(3)) << "longer texts are made one by one";
+  EXPECT_EQ(bytesOf(cast<String>(a->get(2))), longText);
+  EXPECT_EQ(cast<String>(a->get(4))->byteLength(), 0u);
+  // Equal texts of other documents are never shared.
+  EXPECT_NE(cast<Map>(cast<Array>(parse("[{\"k\":1}]"))->get(0))->enumAt(0), first->enumAt(0));
+}
+
 TEST(JSONReaderTest, IntegerTextsFollowTheSixtyFourBitRules) {
   struct Case {
     const char* text;

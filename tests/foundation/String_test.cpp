@@ -271,13 +271,18 @@ TEST(StringTest, ReplaceOccurrencesWithItself) {
   Ref<String> t = S("ab");
   EXPECT_EQ(t->replaceOccurrences(S("b"), t), 1u);
   EXPECT_EQ(str(t), "aab");
-  // The copy of itself keeps every byte, 0 bytes included.
+  // The copy of itself is a withString copy: it ends at the first 0 byte.
   Ref<String> z = S(std::string("a\0b", 3));
   EXPECT_EQ(z->replaceOccurrences(z, S("x")), 1u);
-  EXPECT_EQ(str(z), "x");
+  EXPECT_EQ(str(z), std::string("x\0b", 3));
   Ref<String> w = S(std::string("a\0b", 3));
   EXPECT_EQ(w->replaceOccurrences(S("b"), w), 1u);
-  EXPECT_EQ(str(w), std::string("a\0a\0b", 5));
+  EXPECT_EQ(str(w), std::string("a\0a", 3));
+  // A copy that ends at once is an empty target: nothing to replace (and no
+  // endless matching of the empty text).
+  Ref<String> e = S(std::string("\0a", 2));
+  EXPECT_EQ(e->replaceOccurrences(e, nullptr), 0u);
+  EXPECT_EQ(str(e), std::string("\0a", 2));
 }
 
 TEST(StringTest, ReplaceOccurrencesGrowsLikeOneSpliceEach) {

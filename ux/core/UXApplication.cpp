@@ -1,3 +1,11 @@
+// UXApplication: driver installation, the window list, the main loop and the
+// redraw pass. Event routing lives in UXDispatch.cpp.
+//
+// Sections:
+//   1. globals and set-up
+//   2. windows: adding, stopping, closing, the close queue
+//   3. the main loop
+//   4. redraw, lookup, drop and hover delivery, description
 #include "ux/core/UXApplication.h"
 
 #include "foundation/Array.h"
@@ -10,6 +18,9 @@
 #include "ux/core/UXWindow.h"
 
 namespace quorl {
+
+// ---------------------------------------------------------------------------
+// 1. Globals and set-up
 
 Ref<UXViewDriver> gDriver;
 Ref<UXApplication> gApp;
@@ -32,6 +43,9 @@ bool UXApplication::boot() {
   if (!gDriver) return false;
   return gDriver->boot(defaultWidth, defaultHeight);
 }
+
+// ---------------------------------------------------------------------------
+// 2. Windows: adding, stopping, closing, the close queue
 
 void UXApplication::addWindow(const Ref<UXWindow>& window) {
   if (!window) return;
@@ -67,6 +81,9 @@ void UXApplication::drainPendingCloses() {
     if (window && window->handle != 0) closeWindow(window);
   }
 }
+
+// ---------------------------------------------------------------------------
+// 3. The main loop
 
 int32_t UXApplication::run() {
   if (!boot()) return 1;
@@ -115,6 +132,9 @@ int32_t UXApplication::run() {
   }
   return 0;
 }
+
+// ---------------------------------------------------------------------------
+// 4. Redraw, lookup, drop and hover delivery, description
 
 void UXApplication::displayIfNeeded() {
   if (!gNeedsDisplay) return;

@@ -17,6 +17,17 @@ namespace quorl {
 UXEventTap gEventTap;
 uint8_t gInputReplay = 0;
 
+namespace {
+
+// The listed window a driver event names. Handle 0 names no window: a window
+// that was added but never opened also has handle 0, and must not receive a
+// click over empty screen or swallow the platform's quit request.
+Ref<UXWindow> windowNamed(const UXApplication& app, uint32_t handle) {
+  return handle == 0 ? nullptr : app.windowWithHandle(handle);
+}
+
+}  // namespace
+
 void UXApplication::dispatchEvent(UXEvent& event) {
   if (gEventTap.isSet()) gEventTap.call(event);
 
@@ -26,7 +37,7 @@ void UXApplication::dispatchEvent(UXEvent& event) {
     case kUXEventRightMouseDown: {
       uint32_t handle = event.window;
       if (handle == 0 && gDriver) handle = gDriver->windowAtPoint(event.x, event.y);
-      Ref<UXWindow> window = windowWithHandle(handle);
+      Ref<UXWindow> window = windowNamed(*this, handle);
       if (!window) return;
       if (event.type == kUXEventMouseMoved) {
         window->dispatchMouseMoved(event);
@@ -39,7 +50,7 @@ void UXApplication::dispatchEvent(UXEvent& event) {
       return;
     }
     case kUXEventWheel:
-      if (Ref<UXWindow> window = windowWithHandle(event.window)) window->dispatchWheel(event);
+      if (Ref<UXWindow> window = windowNamed(*this, event.window)) window->dispatchWheel(event);
       return;
     case kUXEventKey:
       if (menuBar && menuBar->performShortcut(event)) return;
@@ -50,15 +61,15 @@ void UXApplication::dispatchEvent(UXEvent& event) {
       return;
     case kUXEventClose:
       // Window 0, or a window no longer listed, is a quit.
-      if (Ref<UXWindow> window = windowWithHandle(event.window)) closeWindow(window);
+      if (Ref<UXWindow> window = windowNamed(*this, event.window)) closeWindow(window);
       else stop();
       return;
     case kUXEventRelayout:
     case kUXEventRedraw:
-      if (Ref<UXWindow> window = windowWithHandle(event.window)) relayout(window);
+      if (Ref<UXWindow> window = windowNamed(*this, event.window)) relayout(window);
       return;
     case kUXEventResize:
-      if (Ref<UXWindow> window = windowWithHandle(event.window)) {
+      if (Ref<UXWindow> window = windowNamed(*this, event.window)) {
         windowDidResize(window);
         relayout(window);
       }

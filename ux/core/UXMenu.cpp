@@ -1,3 +1,4 @@
+// Menus and shortcuts; sections follow UXMenu.h.
 #include "ux/core/UXMenu.h"
 
 #include <cstring>

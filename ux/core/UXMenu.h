@@ -101,6 +101,9 @@ class UXMenuBar : public Object {
 
   UXMenuBar();
 
+  // Hands the encoded menus to the driver and shows the bar. The driver's
+  // menuBuild takes the menus alone and shows the bar on every open window,
+  // so the window handle only says which window asked.
   void install(uint32_t windowHandle);
   // From a menu-command event: a = menu index + 2, b = item position.
   void handleSelection(int32_t a, int32_t b);

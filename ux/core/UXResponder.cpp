@@ -1,30 +1,30 @@
+// The responder chain's default handlers: each passes the event on.
 #include "ux/core/UXResponder.h"
 
 namespace quorl {
 
-void UXResponder::keyDown(UXEvent& event) {
-  if (Ref<UXResponder> next = nextResponder.lock()) next->keyDown(event);
+namespace {
+
+using Handler = void (UXResponder::*)(UXEvent&);
+
+// Calls the same (virtual) handler on the next responder, if there is one.
+void passOn(const UXResponder& responder, Handler handler, UXEvent& event) {
+  if (Ref<UXResponder> next = responder.nextResponder.lock()) ((*next).*handler)(event);
 }
 
-void UXResponder::mouseDown(UXEvent& event) {
-  if (Ref<UXResponder> next = nextResponder.lock()) next->mouseDown(event);
-}
+}  // namespace
 
-void UXResponder::mouseDragged(UXEvent& event) {
-  if (Ref<UXResponder> next = nextResponder.lock()) next->mouseDragged(event);
-}
+void UXResponder::keyDown(UXEvent& event) { passOn(*this, &UXResponder::keyDown, event); }
 
-void UXResponder::mouseUp(UXEvent& event) {
-  if (Ref<UXResponder> next = nextResponder.lock()) next->mouseUp(event);
-}
+void UXResponder::mouseDown(UXEvent& event) { passOn(*this, &UXResponder::mouseDown, event); }
 
-void UXResponder::rightMouseDown(UXEvent& event) {
-  if (Ref<UXResponder> next = nextResponder.lock()) next->rightMouseDown(event);
-}
+void UXResponder::mouseDragged(UXEvent& event) { passOn(*this, &UXResponder::mouseDragged, event); }
 
-void UXResponder::scrollWheel(UXEvent& event) {
-  if (Ref<UXResponder> next = nextResponder.lock()) next->scrollWheel(event);
-}
+void UXResponder::mouseUp(UXEvent& event) { passOn(*this, &UXResponder::mouseUp, event); }
+
+void UXResponder::rightMouseDown(UXEvent& event) { passOn(*this, &UXResponder::rightMouseDown, event); }
+
+void UXResponder::scrollWheel(UXEvent& event) { passOn(*this, &UXResponder::scrollWheel, event); }
 
 void UXResponder::mouseMoved(UXEvent& event) {
   // Iterative: the chain may be long and no responder stops a move.

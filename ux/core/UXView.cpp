@@ -1,3 +1,4 @@
+// UXView and its two special views; sections follow UXView.h.
 #include "ux/core/UXView.h"
 
 #include <algorithm>
@@ -45,21 +46,25 @@ int32_t UXView::hitScrollDoc() { return -1; }
 
 int32_t UXView::hitScrollOffset() { return 0; }
 
-UXRect UXView::frame() const {
-  Ref<UXViewTree> t = tree.lock();
+namespace {
+
+using FrameReader = void (UXViewDriver::*)(Ptr<UXNodeTree>, int16_t, int32_t&, int32_t&, int32_t&,
+                                           int32_t&);
+
+// The view's node frame as the driver reads it; empty while not attached.
+UXRect nodeFrame(const UXView& view, FrameReader read) {
+  Ref<UXViewTree> t = view.tree.lock();
   if (!t || !gDriver) return UXRect();
   int32_t x = 0, y = 0, w = 0, h = 0;
-  gDriver->structFrame(t->driverTree, int16_t(node), x, y, w, h);
+  ((*gDriver).*read)(t->driverTree, int16_t(view.node), x, y, w, h);
   return UXRect(x, y, w, h);
 }
 
-UXRect UXView::absoluteFrame() const {
-  Ref<UXViewTree> t = tree.lock();
-  if (!t || !gDriver) return UXRect();
-  int32_t x = 0, y = 0, w = 0, h = 0;
-  gDriver->structAbsFrame(t->driverTree, int16_t(node), x, y, w, h);
-  return UXRect(x, y, w, h);
-}
+}  // namespace
+
+UXRect UXView::frame() const { return nodeFrame(*this, &UXViewDriver::structFrame); }
+
+UXRect UXView::absoluteFrame() const { return nodeFrame(*this, &UXViewDriver::structAbsFrame); }
 
 void UXView::setNeedsDisplayInRect(UXRect rect) {
   if (Ref<UXViewTree> t = tree.lock()) t->markDirty(rect);

@@ -1,3 +1,10 @@
+// UXWindow.
+//
+// Sections:
+//   1. opening, layout, display and closing
+//   2. keyboard focus and keys
+//   3. hit testing through scrolled documents and mouse dispatch
+//   4. description
 #include "ux/core/UXWindow.h"
 
 #include "foundation/Array.h"
@@ -20,6 +27,9 @@ constexpr uint16_t kKeyReturn = 13;
 // Nested scroll containers followed by one hit test.
 constexpr int32_t kMaxScrollPasses = 8;
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// 1. Opening, layout, display and closing
 
 UXWindow::UXWindow() : tree(make<UXViewTree>()) {}
 
@@ -83,6 +93,9 @@ void UXWindow::close() {
   tree->windowHandle = 0;
 }
 
+// ---------------------------------------------------------------------------
+// 2. Keyboard focus and keys
+
 bool UXWindow::makeFirstResponder(const Ref<UXResponder>& responder) {
   Ref<UXResponder> current = firstResponder.lock();
   if (current == responder) return true;
@@ -137,6 +150,9 @@ void UXWindow::dispatchKey(UXEvent& event) {
   if (Ref<UXResponder> focus = firstResponder.lock()) focus->keyDown(event);
   else keyDown(event);
 }
+
+// ---------------------------------------------------------------------------
+// 3. Hit testing through scrolled documents, mouse dispatch
 
 int32_t UXWindow::hitScrolled(UXEvent& event) {
   if (!gDriver) return -1;
@@ -210,6 +226,9 @@ void UXWindow::dispatchRightMouse(UXEvent& event) {
 void UXWindow::dispatchMouseMoved(UXEvent& event) {
   if (Ref<UXView> view = viewOfNode(hitScrolled(event))) view->UXResponder::mouseMoved(event);
 }
+
+// ---------------------------------------------------------------------------
+// 4. Description
 
 Ref<String> UXWindow::description() const {
   const uint16_t values[] = {uint16_t(handle),      fitWidth,

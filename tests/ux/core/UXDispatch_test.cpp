@@ -151,6 +151,21 @@ TEST_F(UXDispatchTest, CloseRequestsCloseListedWindowsAndOtherwiseQuit) {
   EXPECT_EQ(app->running, 0);
 }
 
+TEST_F(UXDispatchTest, HandleZeroNeverNamesAnUnopenedWindow) {
+  // Added but never opened: its handle is 0 like "no window".
+  auto unopened = make<UXWindow>();
+  auto unopenedContent = make<ProbeView>();
+  unopened->contentView = unopenedContent;
+  app->windows->insert(0, unopened);
+  app->keyWindow = first;
+  dispatch(makeEvent(kUXEventMouseDown, 5000, 5000, 0));  // over no window
+  EXPECT_EQ(app->keyWindow.lock(), first);
+  EXPECT_EQ(unopenedContent->mouseDowns, 0);
+  dispatch(makeEvent(kUXEventClose, 0, 0, 0));  // the platform's quit
+  EXPECT_EQ(app->running, 0);
+  EXPECT_EQ(app->windows->count(), 3u);
+}
+
 TEST_F(UXDispatchTest, RelayoutDropsTheDirtyMarkAndRepaintsEverything) {
   auto view = addView(first->tree, firstContent, UXRect(150, 50, 10, 10));
   view->setNeedsDisplayInRect(UXRect(0, 0, 5, 5));

@@ -1,0 +1,347 @@
+// Chart rows and series.
+//
+// Sections:
+//   1. Row access
+//   2. Naming and colouring a run
+//   3. The view: construction, description
+//   4. Rebuild
+//   5. Row queries
+#include "bench/ChartView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+#include <vector>
+
+#include "bench/BHelp.h"
+#include "bench/ChartCanvas.h"
+#include "bench/ChartNames.h"
+#include "bench/Filter.h"
+#include "bench/HeatMap.h"
+#include "bench/ResultModel.h"
+#include "foundation/Array.h"
+#include "foundation/Map.h"
+#include "foundation/String.h"
+
+namespace quorl {
+
+using chart::NameIndex;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// 1. Row access
+
+ChartRow* rowAt(const Array& rows, uint32_t i) { return dynamic_cast<ChartRow*>(rows.get(i).get()); }
+
+// Fields that may be missing compare as unequal (BHelp::same); the bench of
+// a row is never missing after a rebuild.
+bool sameName(Ptr<const String> a, Ptr<const String> b) { return BHelp::same(a, b); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// 2. Naming and colouring a run
+
+Ref<String> ChartView::seriesName(Ptr<const Run> run) {
+  if (!run) return String::withCString("auto");
+  if (run->suite && BHelp::same(run->suite, "langs")) {
+    // A language run without a target is the system's own language.
+    static const char* const kTargets[4][2] = {
+        {"objc", "Objective-C"}, {"cpp", "C++ (clang)"}, {"gcc", "C++ (GCC)"}, {"swift", "Swift"}};
+    for (const auto& t : kTargets)
+      if (BHelp::same(run->target, t[0])) return String::withCString(t[1]);
+    return String::withCString("quorl");
+  }
+  static const char* const kDevices[4][2] = {
+      {"serial", "one thread"}, {"cpu", "all threads"}, {"gpu", "GPU"}, {"vulkan", "Vulkan"}};
+  for (const auto& d : kDevices)
+    if (BHelp::same(run->device, d[0])) return String::withCString(d[1]);
+  return String::withCString("auto");
+}
+
+Ref<String> ChartView::archName(Ptr<const Run> run) {
+  if (!run || !run->arch || run->arch->isEmpty()) return nullptr;
+  if (BHelp::same(run->arch, "x86_64")) return String::withCString("x86-64");
+  if (BHelp::same(run->arch, "wasm32")) return String::withCString("wasm");
+  return run->arch;
+}
+
+Ref<String> ChartView::subFor(Ptr<const Run> run) {
+  auto out = make<String>();
+  if (Ref<String> arch = archName(run)) out->append(arch);
+  if (run && run->opt && !run->opt->isEmpty()) {
+    if (!out->isEmpty()) out->appendCString(" ");
+    out->append(run->opt);
+  }
+  return out;
+}
+
+Ref<String> ChartView::labelFor(Ptr<const Run> run) {
+  Ref<String> series = seriesName(run);
+  Ref<String> arch = archName(run);
+  if (!arch) return series;
+  series->appendCString("  ");
+  series->append(arch);
+  return series;
+}
+
+void ChartView::colorOf(Ptr<const Run> run, uint32_t& r, uint32_t& g, uint32_t& b) {
+  uint32_t color = 0xC9A227;
+  if (run && run->suite && BHelp::same(run->suite, "langs")) {
+    static const std::pair<const char*, uint32_t> kTargets[4] = {
+        {"quorl", 0xD4751F}, {"objc", 0xC9A227}, {"cpp", 0x3B82F6}, {"gcc", 0x16A34A}};
+    color = 0x9333EA;  // every other language, Swift included
+    for (const auto& t : kTargets) {
+      if (BHelp::same(run->target, t.first)) {
+        color = t.second;
+        break;
+      }
+    }
+  } else if (run) {
+    const Ref<String>& key = run->device ? run->device : run->target;
+    static const std::pair<const char*, uint32_t> kDevices[4] = {
+        {"serial", 0x6B7280}, {"cpu", 0x3B82F6}, {"gpu", 0x16A34A}, {"vulkan", 0x9333EA}};
+    for (const auto& d : kDevices) {
+      if (BHelp::same(key, d.first)) {
+        color = d.second;
+        break;
+      }
+    }
+  }
+  r = (color >> 16) & 255u;
+  g = (color >> 8) & 255u;
+  b = color & 255u;
+}
+
+Ref<String> ChartView::paramLine(Ptr<const Run> run) {
+  auto out = make<String>();
+  if (!run) return out;
+  // The tests are for null only: an empty suite still brings its separator.
+  if (run->suite) {
+    out->append(run->suite);
+    out->appendCString(" \xC2\xB7 ");
+  }
+  if (run->target) out->append(run->target);
+  if (run->opt) {
+    out->appendCString(" ");
+    out->append(run->opt);
+  }
+  if (run->arch) {
+    out->appendCString(" ");
+    out->append(run->arch);
+  }
+  if (const Map* params = run->params.get()) {
+    const uint32_t n = params->count();
+    for (uint32_t i = 0; i < n; ++i) {
+      Ref<Object> key = params->enumAt(i);
+      Ref<String> text = BHelp::text(params->valueAt(i));
+      auto* keyText = dynamic_cast<const String*>(key.get());
+      if (!text || !keyText) continue;
+      out->appendCString(" \xC2\xB7 ");
+      out->append(keyText);
+      out->appendCString("=");
+      out->append(text);
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// 3. The view
+
+ChartView::ChartView() : rows(make<Array>()), heatMap(make<HeatMap>()) {}
+
+ChartView::~ChartView() = default;
+
+Ref<String> ChartView::description() const {
+  const uint16_t values[4] = {static_cast<uint16_t>(metric), static_cast<uint16_t>(firstRun ? 1 : 0),
+                              static_cast<uint16_t>(maxGroupRows), static_cast<uint16_t>(mode)};
+  return String::_classDescribe("ChartView", values, 4, 0b1101);
+}
+
+// ---------------------------------------------------------------------------
+// 4. Rebuild
+
+namespace {
+
+struct Match {
+  const Run* run;
+  Ref<Contribution> contribution;
+  double value;
+};
+
+// The shown value as text: a speed-up factor, or a time.
+Ref<String> valueText(int32_t metric, double shown) {
+  if (metric == 1) return String::withFormat("%.2fx", shown);
+  return Fmt::us(chart::toI64(shown));
+}
+
+// Orders a group ascending by value; equal values keep their matching order.
+// A NaN value never counts as greater than another, so the rule "insert
+// before the first row that is strictly greater" is not a sort order then:
+// such a group is built by that rule literally.
+void orderGroup(std::vector<Ref<ChartRow>>& group) {
+  const bool hasNaN = std::any_of(group.begin(), group.end(), [](const Ref<ChartRow>& r) { return std::isnan(r->shown); });
+  if (!hasNaN) {
+    std::stable_sort(group.begin(), group.end(),
+                     [](const Ref<ChartRow>& a, const Ref<ChartRow>& b) { return a->shown < b->shown; });
+    return;
+  }
+  std::vector<Ref<ChartRow>> ordered;
+  ordered.reserve(group.size());
+  for (Ref<ChartRow>& row : group) {
+    auto at = std::find_if(ordered.begin(), ordered.end(),
+                           [&](const Ref<ChartRow>& o) { return o->shown > row->shown; });
+    ordered.insert(at, std::move(row));
+  }
+  group.swap(ordered);
+}
+
+}  // namespace
+
+void ChartView::rebuild() {
+  rows->removeAll();
+  maxGroupRows = 0;
+  if (!dataSet || !filter) return;
+
+  // Matching runs, and the group (benchmark) of each. A run without a
+  // benchmark name joins the group of the empty name.
+  std::vector<Match> matches;
+  std::vector<uint32_t> groupOf;
+  NameIndex benches;
+  Ref<String> unnamed;
+  const Array& contributions = *dataSet->contributions;
+  for (uint32_t c = 0; c < contributions.count(); ++c) {
+    auto* contribution = dynamic_cast<Contribution*>(contributions.get(c).get());
+    if (!contribution) continue;
+    const Array& runs = *contribution->runs;
+    for (uint32_t k = 0; k < runs.count(); ++k) {
+      auto* run = dynamic_cast<const Run*>(runs.get(k).get());
+      if (!run || !filter->matches(contribution, run)) continue;
+      Ref<String> name = run->benchmark;
+      if (!name) {
+        if (!unnamed) unnamed = make<String>();
+        name = unnamed;
+      }
+      groupOf.push_back(benches.indexOf(name));
+      matches.push_back({run, std::static_pointer_cast<Contribution>(contributions.get(c)), run->value(firstRun)});
+    }
+  }
+
+  const uint32_t groupCount = static_cast<uint32_t>(benches.names().size());
+  std::vector<double> slowest(groupCount, 0.0);
+  std::vector<std::vector<uint32_t>> members(groupCount);
+  for (uint32_t m = 0; m < matches.size(); ++m) {
+    const uint32_t g = groupOf[m];
+    if (matches[m].value > slowest[g]) slowest[g] = matches[m].value;
+    members[g].push_back(m);
+  }
+
+  // Machine labels, once per contribution.
+  std::unordered_map<const Contribution*, Ref<String>> machineLabels;
+  std::vector<Ref<ChartRow>> group;
+  for (uint32_t g = 0; g < groupCount; ++g) {
+    const Ref<String>& bench = benches.names()[g];
+    group.clear();
+    group.reserve(members[g].size());
+    for (uint32_t m : members[g]) {
+      const Match& match = matches[m];
+      auto row = make<ChartRow>();
+      row->bench = bench;
+      row->label = labelFor(match.run);
+      row->paramText = paramLine(match.run);
+      row->series = seriesName(match.run);
+      row->setting = subFor(match.run);
+      row->shown = match.value;
+      row->value = match.value;
+      row->mean = match.run->mean;
+      row->stddev = match.run->stddev;
+      uint32_t r = 0, gr = 0, b = 0;
+      colorOf(match.run, r, gr, b);
+      row->color = r << 16 | gr << 8 | b;
+      row->contribution = match.contribution;
+      group.push_back(std::move(row));
+    }
+    orderGroup(group);
+
+    for (Ref<ChartRow>& row : group) {
+      if (metric == 1 && slowest[g] > 0) row->shown = row->shown > 0 ? slowest[g] / row->shown : 0.0;
+      row->bestText = valueText(metric, row->shown);
+      row->spreadText = String::withFormat("+/- %.1f", row->stddev);
+      Ref<String>& machine = machineLabels[row->contribution.get()];
+      if (!machine) machine = row->contribution->machine->label();
+      // Each row gets its own text: the table may hold rows longer than
+      // this rebuild, and Strings are mutable.
+      row->machineText = machine->copy();
+      rows->add(std::move(row));
+    }
+    if (static_cast<int64_t>(group.size()) > maxGroupRows) maxGroupRows = static_cast<int32_t>(group.size());
+  }
+
+  heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)));
+}
+
+// ---------------------------------------------------------------------------
+// 5. Row queries
+
+int32_t ChartView::groupEnd(int32_t i) const {
+  const int32_t n = static_cast<int32_t>(rows->count());
+  int32_t j = i + 1;
+  if (i < 0 || i >= n) return j;
+  const ChartRow* first = rowAt(*rows, static_cast<uint32_t>(i));
+  const String* bench = first ? first->bench.get() : nullptr;
+  while (j < n) {
+    const ChartRow* row = rowAt(*rows, static_cast<uint32_t>(j));
+    if (!row || !sameName(row->bench, bench)) break;
+    ++j;
+  }
+  return j;
+}
+
+Ref<Array> ChartView::benchNames() const {
+  auto out = make<Array>();
+  NameIndex seen;
+  for (uint32_t i = 0; i < rows->count(); ++i) {
+    const ChartRow* row = rowAt(*rows, i);
+    if (!row || !row->bench || BHelp::isOutlier(row->bench)) continue;
+    const size_t before = seen.names().size();
+    seen.indexOf(row->bench);
+    if (seen.names().size() != before) out->add(row->bench);
+  }
+  return out;
+}
+
+Ref<Array> ChartView::seriesNames() const {
+  auto out = make<Array>();
+  NameIndex seen;
+  for (uint32_t i = 0; i < rows->count(); ++i) {
+    const ChartRow* row = rowAt(*rows, i);
+    if (!row || !row->label) continue;
+    const size_t before = seen.names().size();
+    seen.indexOf(row->label);
+    if (seen.names().size() != before) out->add(row->label);
+  }
+  return out;
+}
+
+int32_t ChartView::labelChars() const {
+  Ref<Array> names = benchNames();
+  uint32_t longest = 0;
+  for (uint32_t i = 0; i < names->count(); ++i) {
+    const auto* name = static_cast<const String*>(names->get(i).get());
+    longest = std::max(longest, name->byteLength());
+  }
+  return static_cast<int32_t>(std::min<uint32_t>(longest, 16));
+}
+
+Ref<ChartRow> ChartView::findRow(Ptr<const String> label, Ptr<const String> bench) const {
+  for (uint32_t i = 0; i < rows->count(); ++i) {
+    const ChartRow* row = rowAt(*rows, i);
+    if (row && sameName(row->bench, bench) && sameName(row->label, label))
+      return std::static_pointer_cast<ChartRow>(rows->get(i));
+  }
+  return nullptr;
+}
+
+}  // namespace quorl

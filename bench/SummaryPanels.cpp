@@ -1,0 +1,164 @@
+// Summary panels (the chart view's mode 1) and the axis step of the bars.
+//
+// One small panel per series label, laid out in a grid of summaryCols()
+// panels a line; in each, one bar per benchmark on one scale shared by all
+// panels, with the benchmark names written downwards under the axis.
+// A panel slot is B x 18 + 28 wide and L x 8 + 200 high (B benchmarks, L
+// the longest name in bytes up to 16); the plot is 150 high, its axis at
+// py + 178.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "bench/BHelp.h"
+#include "bench/ChartCanvas.h"
+#include "bench/ChartNames.h"
+#include "bench/ChartView.h"
+#include "bench/ResultModel.h"
+#include "foundation/Array.h"
+#include "foundation/String.h"
+
+namespace quorl {
+
+using chart::ChartCanvas;
+
+namespace {
+
+constexpr int64_t kPlotHeight = 150;
+constexpr int64_t kAxis = 178;  // below the panel slot's top
+
+const ChartRow* rowAt(const Array& rows, uint32_t i) { return dynamic_cast<const ChartRow*>(rows.get(i).get()); }
+
+// A bar length from a value on the scale: truncated, 0 when it does not fit
+// in 32 bits.
+int64_t barUnits(double v, double scale) { return chart::toI32(v / scale * static_cast<double>(kPlotHeight)); }
+
+}  // namespace
+
+int32_t ChartView::summaryCols() const {
+  const int64_t B = benchNames()->count();
+  if (B == 0) return 1;
+  // The margin comes off in 16 bits, as the frame holds the width.
+  const int32_t room = static_cast<int16_t>(static_cast<uint16_t>(frame().w()) - 16u);
+  const int64_t cols = room / (B * 18 + 28);
+  return static_cast<int32_t>(std::max<int64_t>(cols, 1));
+}
+
+int32_t ChartView::summaryHeight() const {
+  const int64_t S = seriesNames()->count();
+  if (S == 0) return 220;
+  const int64_t C = summaryCols();
+  const int64_t L = labelChars();
+  const int64_t h = (L * 8 + 200) * ((S + C - 1) / C) + 8;
+  return static_cast<int32_t>(std::min<int64_t>(h, INT32_MAX));
+}
+
+void ChartView::drawSummary(UXGraphics& graphics) const {
+  ChartCanvas canvas(graphics);
+  const UXRect bounds = frame();
+  const int64_t H = bounds.h();
+  canvas.fillRect(0, 0, bounds.w(), H, 255, 255, 255);
+
+  Ref<Array> benches = benchNames();
+  Ref<Array> series = seriesNames();
+  const uint32_t B = benches->count();
+  const uint32_t S = series->count();
+  if (S == 0 || B == 0) {
+    canvas.text("No runs match the filters.", 16, 16, 90, 90, 90, 13);
+    return;
+  }
+
+  // One scale for every panel; the outlier benchmark has no say in it.
+  double m = 0.0;
+  for (uint32_t i = 0; i < rows->count(); ++i) {
+    const ChartRow* row = rowAt(*rows, i);
+    if (row && !BHelp::isOutlier(row->bench) && row->shown > m) m = row->shown;
+  }
+  const double scale = m > 0 ? m : 1.0;
+  Ref<String> topLabel = metric == 1 ? String::withFormat("%.2fx", scale) : Fmt::us(chart::toI64(scale));
+
+  // findRow (label, bench) for every panel and bar at once: the first row of
+  // each pair, in row order.
+  chart::NameIndex labelIndex, benchIndex;
+  for (uint32_t k = 0; k < S; ++k) labelIndex.indexOf(std::static_pointer_cast<String>(series->get(k)));
+  for (uint32_t j = 0; j < B; ++j) benchIndex.indexOf(std::static_pointer_cast<String>(benches->get(j)));
+  std::vector<const ChartRow*> found(static_cast<size_t>(S) * B, nullptr);
+  for (uint32_t i = 0; i < rows->count(); ++i) {
+    const ChartRow* row = rowAt(*rows, i);
+    if (!row) continue;
+    const uint32_t k = labelIndex.find(row->label.get());
+    const uint32_t j = benchIndex.find(row->bench.get());
+    if (k == kNotFound || j == kNotFound) continue;
+    const ChartRow*& slot = found[static_cast<size_t>(k) * B + j];
+    if (!slot) slot = row;
+  }
+
+  const int64_t C = summaryCols();
+  const int64_t L = labelChars();
+  const int64_t slotW = static_cast<int64_t>(B) * 18 + 28;
+  const int64_t slotH = L * 8 + 200;
+  const int64_t plotW = static_cast<int64_t>(B) * 18;
+  for (uint32_t k = 0; k < S; ++k) {
+    const int64_t px = (k % C) * slotW;
+    const int64_t py = (k / C) * slotH;
+    // Panels further down lie past the 16-bit range, outside every view.
+    if (py > chart::kMaxCoord) break;
+    if (px > chart::kMaxCoord) continue;
+
+    canvas.fillRoundRect(px + 8, py + 8, plotW + 16, L * 8 + 188, 7, 197, 202, 214, 255);
+    canvas.fillRoundRect(px + 9, py + 9, plotW + 14, L * 8 + 186, 6, 252, 253, 255, 255);
+    const auto* label = static_cast<const String*>(series->get(k).get());
+    canvas.text(label->cString(), px + 18, py + 15, 24, 24, 28, 12);
+
+    const int64_t axis = py + kAxis;
+    canvas.fillRect(px + 16, axis, plotW, 1, 200, 203, 210);
+    for (int64_t i = 1; i <= 4; ++i) canvas.fillRect(px + 16, axis - (i * kPlotHeight) / 4, plotW, 1, 234, 236, 242);
+    canvas.text(topLabel->cString(), px + plotW + 16 - 66, py + 15, 120, 120, 128, 10);
+
+    for (uint32_t j = 0; j < B; ++j) {
+      const int64_t bx = px + 16 + 18 * static_cast<int64_t>(j);
+      if (bx > chart::kMaxCoord) break;
+      if (const ChartRow* row = found[static_cast<size_t>(k) * B + j]) {
+        const int64_t h = std::max<int64_t>(barUnits(row->shown, scale), 2);
+        const chart::RGB c = chart::RGB::of(row->color);
+        canvas.fillRect(bx + 3, axis - h, 12, h, c.r, c.g, c.b);
+        if (metric == 0 && row->stddev > 0) {
+          // Mean plus or minus one deviation may reach far past the panel;
+          // the ends are held to the view rather than wrapped round it.
+          const int64_t y1 = axis - barUnits(row->mean + row->stddev, scale);
+          const int64_t y2 = axis - barUnits(row->mean - row->stddev, scale);
+          if (y2 >= 0 && y1 <= H)
+            canvas.line(bx + 9, chart::clampTo(y1, 0, H), bx + 9, chart::clampTo(y2, 0, H), 1);
+        }
+      }
+      // The name goes down one byte at a time, whether or not a bar stands.
+      const auto* name = static_cast<const String*>(benches->get(j).get());
+      const uint32_t bytes = std::min<uint32_t>(name->byteLength(), static_cast<uint32_t>(L));
+      for (uint32_t c = 0; c < bytes; ++c) {
+        const char one[2] = {static_cast<char>(name->byteAt(c)), 0};
+        canvas.text(one, bx + 6, py + 182 + 8 * static_cast<int64_t>(c), 70, 70, 78, 8);
+      }
+    }
+  }
+}
+
+double ChartView::niceStep(double max) {
+  const double raw = max / 5.0;
+  double p = 1.0;
+  // An infinite maximum would keep this loop going for ever once p itself
+  // overflows; stop at the largest finite power instead.
+  while (raw >= p * 10.0 && std::isfinite(p * 10.0)) p *= 10.0;
+  while (p > 9.999999747378752e-06 && p > raw) p /= 10.0;
+  const double f = raw / p;
+  double multiplier = 10.0;
+  if (f < 1.5) {
+    multiplier = 1.0;
+  } else if (f < 3.5) {
+    multiplier = 2.0;
+  } else if (f < 7.5) {
+    multiplier = 5.0;
+  }
+  return multiplier * p;
+}
+
+}  // namespace quorl

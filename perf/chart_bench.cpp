@@ -1,0 +1,181 @@
+// The chart view with 100,000 runs: a rebuild (filter, group, order, texts,
+// heat-map model) and a draw of each mode into a surface that discards every
+// call, against std::sort of the same 100,000 values as the peer.
+//
+// The data: 200 machines of 500 runs each over 60 benchmarks, 12 targets,
+// 3 devices, 2 optimisation levels and 3 architectures, from a fixed seed.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/ChartView.h"
+#include "bench/Filter.h"
+#include "bench/HeatMap.h"
+#include "bench/ResultModel.h"
+#include "foundation/Array.h"
+#include "foundation/Map.h"
+#include "foundation/String.h"
+#include "ux/core/UXApplication.h"
+#include "ux/core/UXGraphics.h"
+#include "ux/core/UXHeadlessDriver.h"
+#include "ux/core/UXViewTree.h"
+
+using namespace quorl;
+
+namespace {
+
+constexpr int kMachines = 200;
+constexpr int kRunsPerMachine = 500;
+constexpr int kBenchmarks = 60;
+
+const char* const kTargets[12] = {"quorl", "cpp", "gcc", "swift", "objc", "rust",
+                                  "go",    "zig", "java", "csharp", "python", "node"};
+const char* const kDevices[3] = {"serial", "cpu", "gpu"};
+const char* const kArchs[3] = {"x86_64", "arm64", "riscv64"};
+
+Ref<DataSet> makeData() {
+  std::mt19937_64 random(20241208);
+  auto data = make<DataSet>();
+  std::vector<Ref<String>> benches, targets, devices, archs;
+  for (int b = 0; b < kBenchmarks; ++b) benches.push_back(String::withFormat("bench_%d", b));
+  for (const char* t : kTargets) targets.push_back(String::withCString(t));
+  for (const char* d : kDevices) devices.push_back(String::withCString(d));
+  for (const char* a : kArchs) archs.push_back(String::withCString(a));
+  Ref<String> langs = String::withCString("langs"), o2 = String::withCString("O2"), o3 = String::withCString("O3");
+  for (int m = 0; m < kMachines; ++m) {
+    auto c = make<Contribution>();
+    c->machine->cpu = String::withFormat("Machine %d CPU", m);
+    c->machine->gpu = String::withCString("NVIDIA GeForce RTX 4070");
+    for (int r = 0; r < kRunsPerMachine; ++r) {
+      const uint64_t pick = random();
+      auto run = make<Run>();
+      run->suite = langs;
+      run->benchmark = benches[pick % kBenchmarks];
+      run->target = targets[(pick >> 8) % 12];
+      run->device = devices[(pick >> 16) % 3];
+      run->opt = ((pick >> 24) & 1) ? o3 : o2;
+      run->arch = archs[m % 3];
+      run->params->set("lang", run->target);
+      run->params->set("opt", run->opt);
+      run->best_us = static_cast<int64_t>(1000 + (pick >> 32) % 5000000);
+      run->first_us = run->best_us + static_cast<int64_t>((pick >> 40) % 1000);
+      run->mean = static_cast<double>(run->best_us) * 1.02;
+      run->stddev = static_cast<double>(run->best_us) * 0.01;
+      c->runs->add(run);
+    }
+    data->contributions->add(c);
+  }
+  return data;
+}
+
+// A surface that draws nothing, so that the chart's own work is measured.
+class DiscardingGraphics : public UXGraphics {
+ public:
+  uint64_t calls = 0;
+  void fillRect(UXRect, uint32_t) override { ++calls; }
+  void fillRectRGB(UXRect, uint32_t, uint32_t, uint32_t) override { ++calls; }
+  void fillRectRGBA(UXRect, uint32_t, uint32_t, uint32_t, uint32_t) override { ++calls; }
+  void clearRect(UXRect) override { ++calls; }
+  void drawPixels(const uint8_t*, uint32_t, uint32_t, uint32_t, UXRect, UXRect, uint32_t) override { ++calls; }
+  void drawTheme(const char*, UXRect) override { ++calls; }
+  void drawText(const char*, int16_t, int16_t, uint32_t, int32_t) override { ++calls; }
+  void drawTextRGBA(const char*, int16_t, int16_t, uint32_t, uint32_t, uint32_t, uint32_t, int32_t) override {
+    ++calls;
+  }
+  void drawTextFont(const char*, int16_t, int16_t, uint32_t, const char*, int32_t, uint8_t, uint8_t) override {
+    ++calls;
+  }
+  void drawTextFontRGBA(const char*, int16_t, int16_t, const char*, int32_t, int32_t, uint8_t, uint32_t, uint32_t,
+                        uint32_t, uint32_t) override {
+    ++calls;
+  }
+  void fillTriangle(int16_t, int16_t, int16_t, int16_t, int16_t, int16_t, uint32_t) override { ++calls; }
+  void fillCircle(int16_t, int16_t, int16_t, uint32_t) override { ++calls; }
+  bool hasThemeArt() override { return false; }
+  void drawLine(int16_t, int16_t, int16_t, int16_t, uint32_t) override { ++calls; }
+  void fillPolygon(const int16_t*, int32_t, uint32_t) override { ++calls; }
+  void fillPolygonRGB(const int16_t*, int32_t, uint32_t, uint32_t, uint32_t) override { ++calls; }
+  void fillPolygonRGBA(const int16_t*, int32_t, uint32_t, uint32_t, uint32_t, uint32_t) override { ++calls; }
+  bool blendsAlpha() override { return false; }
+  bool strokesNatively() override { return true; }
+  bool dashesNatively() override { return false; }
+  void strokeNative(const int32_t*, int32_t, double, uint32_t, uint32_t, uint32_t, const uint32_t*, uint32_t,
+                    uint32_t, uint32_t) override {
+    ++calls;
+  }
+  void strokeNativeRGB(const int32_t*, int32_t, double, uint32_t, uint32_t, uint32_t, const uint32_t*, uint32_t,
+                       uint32_t, uint32_t, uint32_t, uint32_t) override {
+    ++calls;
+  }
+  void strokeNativeRGBA(const int32_t*, int32_t, double, uint32_t, uint32_t, uint32_t, const uint32_t*, uint32_t,
+                        uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) override {
+    ++calls;
+  }
+};
+
+// One chart view over the data, attached so that it has a 1280-pixel frame.
+struct Chart {
+  Ref<UXViewTree> tree;
+  Ref<ChartView> view;
+  Chart() {
+    if (!gDriver) gDriver = make<UXHeadlessDriver>();
+    tree = make<UXViewTree>();
+    view = make<ChartView>();
+    view->attachTo(tree, UXRect(0, 0, 1280, 32767));
+    view->dataSet = makeData();
+    view->filter = make<Filter>();
+  }
+};
+
+Chart& chart() {
+  static Chart* shared = new Chart();  // lives to the end of the process
+  return *shared;
+}
+
+void BM_ChartRebuild(benchmark::State& state) {
+  Chart& c = chart();
+  c.view->metric = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    c.view->rebuild();
+    benchmark::DoNotOptimize(c.view->rows->count());
+  }
+  state.counters["rows"] = c.view->rows->count();
+}
+BENCHMARK(BM_ChartRebuild)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_ChartDraw(benchmark::State& state) {
+  Chart& c = chart();
+  c.view->metric = 0;
+  c.view->rebuild();
+  c.view->mode = static_cast<int32_t>(state.range(0));
+  DiscardingGraphics g;
+  for (auto _ : state) c.view->drawRect(g, UXRect(0, 0, 1280, 32767));
+  state.counters["calls"] = benchmark::Counter(static_cast<double>(g.calls), benchmark::Counter::kAvgIterations);
+  c.view->mode = 0;
+}
+BENCHMARK(BM_ChartDraw)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The peer: sorting the 100,000 runs' values, the least a rebuild must do.
+void BM_ChartPeerSortKeys(benchmark::State& state) {
+  Chart& c = chart();
+  std::vector<double> keys;
+  for (uint32_t i = 0; i < c.view->dataSet->contributions->count(); ++i) {
+    auto contribution = cast<Contribution>(c.view->dataSet->contributions->get(i));
+    for (uint32_t k = 0; k < contribution->runs->count(); ++k)
+      keys.push_back(cast<Run>(contribution->runs->get(k))->value(false));
+  }
+  std::vector<double> work;
+  for (auto _ : state) {
+    work = keys;
+    std::sort(work.begin(), work.end());
+    benchmark::DoNotOptimize(work.data());
+  }
+  state.counters["keys"] = static_cast<double>(keys.size());
+}
+BENCHMARK(BM_ChartPeerSortKeys)->Unit(benchmark::kMillisecond);
+
+}  // namespace

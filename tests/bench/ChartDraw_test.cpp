@@ -1,0 +1,608 @@
+// ChartView drawing: the bar charts, the summary panels, the heat map, the
+// axis step, heights, the 16-bit coordinate limits, and every sample file
+// drawn in every mode.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <sstream>
+
+#include "ChartTestSupport.h"
+#include "bench/HeatMapDraw.h"
+#include "foundation/Array.h"
+#include "foundation/Files.h"
+#include "foundation/String.h"
+
+using namespace quorl;
+using namespace quorl::charttest;
+
+namespace {
+
+// The recorded lines with each rounded rectangle (a 36-point polygon) shown
+// as its bounding box: "roundRect x,y,w,h r g b a".
+std::vector<std::string> normalised(const RecordingGraphics& g) {
+  std::vector<std::string> out;
+  for (const std::string& line : g.lines) {
+    if (line.rfind("fillPolygonRGBA [", 0) != 0) {
+      out.push_back(line);
+      continue;
+    }
+    const size_t close = line.find(']');
+    std::istringstream pts(line.substr(17, close - 17));
+    int minX = 1 << 30, minY = 1 << 30, maxX = -(1 << 30), maxY = -(1 << 30);
+    std::string p;
+    int n = 0;
+    while (pts >> p) {
+      const int x = std::stoi(p.substr(0, p.find(','))), y = std::stoi(p.substr(p.find(',') + 1));
+      minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
+      ++n;
+    }
+    // After the points come their count and the colour.
+    std::string rest = line.substr(close + 1);
+    const std::string count = " " + std::to_string(n);
+    if (rest.rfind(count + " ", 0) == 0) rest = rest.substr(count.size());
+    out.push_back("roundRect " + std::to_string(minX) + "," + std::to_string(minY) + "," +
+                  std::to_string(maxX - minX) + "," + std::to_string(maxY - minY) + rest +
+                  (n == 36 ? "" : " points=" + std::to_string(n)));
+  }
+  return out;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& l : lines) out += l + "\n";
+  return out;
+}
+
+// Every coordinate a line carries, as (x, y) points: rectangle corners,
+// text anchors, line ends, polygon points.
+std::vector<std::pair<int, int>> pointsOf(const std::string& line) {
+  std::vector<std::pair<int, int>> out;
+  const std::string name = line.substr(0, line.find(' '));
+  if (name == "fillRectRGB" || name == "fillRectRGBA" || name == "fillRect") {
+    int x, y, w, h;
+    std::sscanf(line.c_str() + name.size(), " %d,%d,%d,%d", &x, &y, &w, &h);
+    out.push_back({x, y});
+    out.push_back({x + w, y + h});
+  } else if (name == "drawTextRGBA") {
+    int x, y;
+    std::sscanf(line.c_str() + line.rfind('"') + 1, " %d %d", &x, &y);
+    out.push_back({x, y});
+  } else if (name == "drawLine") {
+    int x1, y1, x2, y2;
+    std::sscanf(line.c_str() + name.size(), " %d %d %d %d", &x1, &y1, &x2, &y2);
+    out.push_back({x1, y1});
+    out.push_back({x2, y2});
+  } else if (name == "fillPolygonRGBA" || name == "fillPolygonRGB" || name == "fillPolygon") {
+    std::istringstream pts(line.substr(line.find('[') + 1, line.find(']') - line.find('[') - 1));
+    std::string p;
+    while (pts >> p) out.push_back({std::stoi(p.substr(0, p.find(','))), std::stoi(p.substr(p.find(',') + 1))});
+  } else {
+    out.push_back({-99999, -99999});  // nothing else is expected of the chart
+  }
+  return out;
+}
+
+// The lines with a coordinate outside (0, 0)-(w, h), edges included.
+std::vector<std::string> outside(const RecordingGraphics& g, int w, int h) {
+  std::vector<std::string> out;
+  for (const std::string& line : g.lines)
+    for (auto [x, y] : pointsOf(line))
+      if (x < 0 || y < 0 || x > w || y > h) {
+        out.push_back(line);
+        break;
+      }
+  return out;
+}
+
+class ChartDraw : public ChartFixture {
+ protected:
+  // fib: C++ 2000 us (no spread), quorl 7300 us (mean 7000 +/- 500);
+  // sieve: quorl 1000 us (+/- 100).
+  Ref<DataSet> twoBenchmarks() {
+    return dataSetOf({contribution(
+        "cpu", {{.bench = "fib", .target = "quorl", .best = 7300, .mean = 7000, .stddev = 500},
+                {.bench = "fib", .target = "cpp", .best = 2000, .mean = 2100},
+                {.bench = "sieve", .target = "quorl", .best = 1000, .mean = 1000, .stddev = 100}})});
+  }
+};
+
+// --- Heights ----------------------------------------------------------------------
+
+TEST_F(ChartDraw, HeightsPerMode) {
+  auto view = chart(dataSetOf({contribution("c", {{.bench = "a", .best = 1},
+                                                   {.bench = "a", .target = "cpp", .best = 2},
+                                                   {.bench = "b", .best = 3},
+                                                   {.bench = "c", .best = 4},
+                                                   {.bench = "c", .target = "cpp", .best = 5},
+                                                   {.bench = "c", .target = "gcc", .best = 6}})}));
+  EXPECT_EQ(view->rowsHeight(), 220);
+  EXPECT_EQ(view->summaryHeight(), 220);
+  view->rebuild();
+  EXPECT_EQ(view->rowsHeight(), 522);  // 56 + 142 + 90 + 194 + 40
+  EXPECT_EQ(view->height(), 522);
+  view->mode = 2;
+  EXPECT_EQ(view->height(), 248);  // three benchmarks: 4 x 26 + 144
+  view->mode = 1;
+  // Three series of 3 benchmarks (slot 82 wide, 12 a line), names 1 byte.
+  EXPECT_EQ(view->summaryCols(), 9);
+  EXPECT_EQ(view->summaryHeight(), 208 + 8);
+  EXPECT_EQ(view->height(), 216);
+  view->mode = 7;
+  EXPECT_EQ(view->height(), 522);
+}
+
+TEST_F(ChartDraw, SummaryColumnsAndHeight) {
+  // Six benchmarks make a 136-pixel slot: five panels a line at 800.
+  auto c = contribution("c", {});
+  const char* benches[] = {"b1", "b2", "b3", "b4", "b5", "bench_number_six"};
+  const char* targets[] = {"quorl", "cpp", "gcc", "swift", "objc", "quorl", "cpp"};
+  const char* arches[] = {nullptr, nullptr, nullptr, nullptr, nullptr, "arm64", "arm64"};
+  for (int s = 0; s < 7; ++s)
+    for (const char* b : benches) c->runs->add(makeRun({.bench = b, .target = targets[s], .arch = arches[s], .best = 10}));
+  auto view = chart(dataSetOf({c}));
+  view->rebuild();
+  EXPECT_EQ(view->seriesNames()->count(), 7u);
+  EXPECT_EQ(view->summaryCols(), 5);
+  EXPECT_EQ(view->summaryHeight(), (16 * 8 + 200) * 2 + 8);
+  resize(view, 100, 600);  // narrower than a slot: still one panel a line
+  EXPECT_EQ(view->summaryCols(), 1);
+  resize(view, 10, 600);  // the margin comes off in 16 bits and goes negative
+  EXPECT_EQ(view->summaryCols(), 1);
+}
+
+TEST_F(ChartDraw, OnlyTheOutlierMeansSeriesWithoutBenchmarks) {
+  auto view = chart(dataSetOf({contribution("c", {{.bench = "matrix_mul_f32", .best = 1},
+                                                   {.bench = "MATRIX_MUL_F32", .target = "cpp", .best = 2}})}));
+  view->rebuild();
+  EXPECT_EQ(view->summaryCols(), 1);
+  EXPECT_EQ(view->summaryHeight(), 200 * 2 + 8);
+  RecordingGraphics g;
+  view->drawSummary(g);
+  EXPECT_EQ(joined(g.lines),
+            "fillRectRGB 0,0,800,600 255 255 255\n"
+            "drawTextRGBA \"No runs match the filters.\" 16 16 90 90 90 255 13\n");
+}
+
+// --- Axis step ---------------------------------------------------------------------
+
+TEST(ChartViewNiceStep, Table) {
+  const std::pair<double, double> cases[] = {
+      {1, 0.2},    {4, 1},    {5, 1},    {7.4, 1},     {7.5, 2},       {10, 2},          {17.5, 5},
+      {37.4, 5},   {37.5, 10}, {50, 10}, {100, 20},    {123, 20},      {1000, 200},      {2500000, 500000},
+      {0.01, 0.002}, {7300, 1000}, {12, 2}, {0, 1e-06}, {-3, 1e-06},
+  };
+  for (auto [max, step] : cases) EXPECT_NEAR(ChartView::niceStep(max), step, step * 1e-9) << max;
+  EXPECT_EQ(ChartView::niceStep(std::nan("")), 10.0);
+  // Nothing passes an infinite maximum, but it must not hang.
+  EXPECT_TRUE(std::isinf(ChartView::niceStep(std::numeric_limits<double>::infinity())));
+}
+
+// --- Bar charts ---------------------------------------------------------------------
+
+TEST_F(ChartDraw, EmptyBarChartIsWhiteWithTheMessage) {
+  auto view = chart(dataSetOf({}));
+  view->rebuild();
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 600));
+  EXPECT_EQ(joined(g.lines),
+            "fillRectRGB 0,0,800,600 255 255 255\n"
+            "drawTextRGBA \"No runs match the filters.\" 16 16 90 90 90 255 13\n");
+}
+
+TEST_F(ChartDraw, BarChartTimeMetricDrawsEveryElementInOrder) {
+  auto view = chart(twoBenchmarks(), 800, 328);
+  view->rebuild();
+  ASSERT_EQ(view->height(), 328);
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 328));
+  std::vector<std::string> expected = {
+      "fillRectRGB 0,0,800,328 255 255 255",
+      "roundRect 4,56,792,126 197 202 214 255",
+      "roundRect 5,57,790,124 236 238 243 255",
+      "roundRect 4,198,792,74 197 202 214 255",
+      "roundRect 5,199,790,72 236 238 243 255",
+  };
+  // S = 8000 us over P = 520 pixels: a tick every 65 pixels, 0.0 to 8.0 ms.
+  for (int t = 0; t <= 8; ++t) {
+    expected.push_back("fillRectRGB " + std::to_string(190 + 65 * t) + ",48,1,224 208 211 219");
+    expected.push_back("drawTextRGBA \"" + std::to_string(t) + ".0\" " + std::to_string(192 + 65 * t) +
+                       " 30 110 110 110 255 11");
+  }
+  const std::vector<std::string> rest = {
+      "drawTextRGBA \"time (ms)\" 190 6 60 60 60 255 12",
+      "drawTextRGBA \"fib\" 12 65 24 24 28 255 13",
+      "drawTextRGBA \"C++ (clang)\" 24 107 80 80 88 255 11",
+      "fillRectRGB 190,100,130,14 59 130 246",
+      "drawTextRGBA \"2.0 ms\" 326 105 40 40 44 255 11",
+      "drawTextRGBA \"quorl\" 24 159 80 80 88 255 11",
+      "fillRectRGB 190,152,474,14 212 117 31",
+      "drawTextRGBA \"7.3 ms\" 670 157 40 40 44 255 11",
+      "drawLine 612 154 612 164 1",  // the error bar is centred on the mean (7000 +/- 500)
+      "drawLine 677 154 677 164 1",
+      "drawLine 612 159 677 159 1",
+      "drawTextRGBA \"sieve\" 12 207 24 24 28 255 13",
+      "drawTextRGBA \"quorl\" 24 249 80 80 88 255 11",
+      "fillRectRGB 190,242,65,14 212 117 31",
+      "drawTextRGBA \"1.0 ms\" 261 247 40 40 44 255 11",
+      "drawLine 248 244 248 254 1",
+      "drawLine 261 244 261 254 1",
+      "drawLine 248 249 261 249 1",
+      "drawTextRGBA \"bar = value    error bar = one standard deviation    label = machine\" 12 292 110 110 "
+      "118 255 11",
+  };
+  expected.insert(expected.end(), rest.begin(), rest.end());
+  EXPECT_EQ(joined(normalised(g)), joined(expected));
+}
+
+TEST_F(ChartDraw, BarChartSpeedUpMetric) {
+  auto view = chart(dataSetOf({contribution(
+      "c", {{.bench = "b", .best = 1200, .stddev = 50}, {.bench = "b", .target = "cpp", .best = 100, .stddev = 5}})}));
+  view->metric = 1;
+  view->rebuild();
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 600));
+  EXPECT_EQ(g.count("drawLine"), 0u);  // no error bars
+  // Largest speed-up 12: step 2, S = 14, eight grid lines.
+  const auto texts = g.of("drawTextRGBA");
+  EXPECT_EQ(g.of("fillRectRGB")[1], "fillRectRGB 190,48,1,134 208 211 219");
+  EXPECT_EQ(texts[0], "drawTextRGBA \"0.00x\" 192 30 110 110 110 255 11");
+  EXPECT_EQ(texts[1], "drawTextRGBA \"2.00x\" 266 30 110 110 110 255 11");
+  EXPECT_EQ(texts[7], "drawTextRGBA \"14.00x\" 712 30 110 110 110 255 11");
+  EXPECT_EQ(texts[8], "drawTextRGBA \"speed-up (x)\" 190 6 60 60 60 255 12");
+  EXPECT_EQ(texts[11], "drawTextRGBA \"12.00x\" 641 105 40 40 44 255 11");
+  EXPECT_EQ(texts[13], "drawTextRGBA \"1.00x\" 233 157 40 40 44 255 11");
+  EXPECT_EQ(g.of("fillRectRGB")[9], "fillRectRGB 190,100,445,14 59 130 246");
+  EXPECT_EQ(g.of("fillRectRGB")[10], "fillRectRGB 190,152,37,14 212 117 31");
+}
+
+TEST_F(ChartDraw, PlotWidthAtTheNarrowLimits) {
+  struct Case {
+    int width, barWidth, lastTickX, ticks;
+  };
+  // W 280: R 230, a 40-pixel plot (7300 of 8000 is 36 pixels).
+  // W 281: R 191, one pixel, so the bar takes its minimum of 2.
+  const Case cases[] = {{800, 474, 710, 9}, {280, 36, 230, 9}, {281, 2, 191, 9}};
+  for (const Case& c : cases) {
+    auto view = chart(twoBenchmarks(), c.width, 328);
+    view->rebuild();
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, c.width, 328));
+    std::vector<std::string> grid;
+    for (const auto& l : g.of("fillRectRGB"))
+      if (l.find(",48,1,") != std::string::npos) grid.push_back(l);
+    ASSERT_EQ(static_cast<int>(grid.size()), c.ticks) << c.width;
+    EXPECT_EQ(grid.back().substr(0, grid.back().find(',')), "fillRectRGB " + std::to_string(c.lastTickX));
+    EXPECT_NE(g.text().find("fillRectRGB 190,152," + std::to_string(c.barWidth) + ",14 "), std::string::npos)
+        << c.width << "\n" << g.text();
+  }
+}
+
+TEST_F(ChartDraw, ZeroAndNegativeValuesDrawTwoPixelBars) {
+  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 0, .mean = 0},
+                                                   {.bench = "b", .target = "cpp", .best = 0, .mean = -4}})}));
+  view->rebuild();
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 600));
+  // top = 1.0: step 0.2, S = 1.2; a tick every 86 pixels.
+  EXPECT_EQ(g.count("drawLine"), 0u);
+  EXPECT_NE(g.text().find("fillRectRGB 190,100,2,14 "), std::string::npos);
+  EXPECT_NE(g.text().find("fillRectRGB 190,152,2,14 "), std::string::npos);
+  EXPECT_NE(g.text().find("\"-4 us\" 198 105"), std::string::npos);
+  // Two rows: a 126-pixel panel.
+  EXPECT_EQ(normalised(g)[1], "roundRect 4,56,792,126 197 202 214 255");
+}
+
+// A known fault: error-bar ends far right of the plot passed 32767 and
+// wrapped to the left of the view. Ends are held to the view now, and an
+// end that had to be moved draws no tick.
+TEST_F(ChartDraw, ErrorBarEndsAreHeldToTheViewInsteadOfWrapping) {
+  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 7300, .mean = 256000, .stddev = 250000},
+                                                   {.bench = "b", .target = "cpp", .best = 7300, .mean = 7000,
+                                                    .stddev = 1e9}})}));
+  view->rebuild();
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 600));
+  // Row 0: mean - stddev lands at 580; mean + stddev at 33080, past 16 bits.
+  // Row 1: both ends lie outside, so only the line across the view remains.
+  EXPECT_EQ(joined(g.of("drawLine")),
+            "drawLine 580 102 580 112 1\n"
+            "drawLine 580 107 800 107 1\n"
+            "drawLine 0 159 800 159 1\n");
+  EXPECT_TRUE(outside(g, 800, 600).empty()) << joined(outside(g, 800, 600));
+}
+
+// A chart taller than 16 bits: rows past 32767 are left out rather than
+// wrapped onto the top of the view, and the grid stops at the range's end.
+TEST_F(ChartDraw, RowsPastTheCoordinateRangeAreNotWrapped) {
+  auto c = contribution("c", {});
+  for (int i = 0; i < 800; ++i) c->runs->add(makeRun({.bench = "b", .best = 1000 + i}));
+  auto view = chart(dataSetOf({c}), 800, 32767);
+  view->rebuild();
+  EXPECT_EQ(view->rowsHeight(), 56 + 52 * 800 + 38 + 40);
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 32767));
+  EXPECT_TRUE(outside(g, 800, 32767).empty()) << joined(outside(g, 800, 32767)).substr(0, 2000);
+  // Row i's label stands at 56 + 30 + 52 i + 21: rows 0 to 628 fit.
+  size_t labels = 0;
+  for (const auto& l : g.of("drawTextRGBA")) labels += l.find("\"quorl\" 24 ") != std::string::npos;
+  EXPECT_EQ(labels, 629u);
+  EXPECT_EQ(g.of("fillRectRGB")[1], "fillRectRGB 190,48,1,32719 208 211 219");
+  EXPECT_EQ(g.count("fillPolygonRGBA"), 2u);  // the one panel, cut at the range's end
+}
+
+// --- Summary panels -----------------------------------------------------------------
+
+class ChartSummary : public ChartDraw {
+ protected:
+  // fib: C++ 100, quorl 200 (210 +/- 10); sieve: quorl 50; the outlier 100000.
+  Ref<ChartView> summaryView(int32_t metric = 0) {
+    auto view = chart(dataSetOf({contribution(
+        "c", {{.bench = "fib", .target = "quorl", .best = 200, .mean = 210, .stddev = 10},
+              {.bench = "fib", .target = "cpp", .best = 100},
+              {.bench = "sieve", .target = "quorl", .best = 50},
+              {.bench = "matrix_mul_f32", .target = "quorl", .best = 100000}})}));
+    view->metric = metric;
+    view->mode = 1;
+    view->rebuild();
+    return view;
+  }
+};
+
+TEST_F(ChartSummary, PanelsBarsAndNames) {
+  auto view = summaryView();
+  EXPECT_EQ(view->summaryCols(), 12);  // 784 / 64
+  EXPECT_EQ(view->summaryHeight(), 248);
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 600));
+  std::vector<std::string> expected = {
+      "fillRectRGB 0,0,800,600 255 255 255",
+      // C++ (clang): the scale's text is right-aligned by estimate only.
+      "roundRect 8,8,52,228 197 202 214 255",
+      "roundRect 9,9,50,226 252 253 255 255",
+      "drawTextRGBA \"C++ (clang)\" 18 15 24 24 28 255 12",
+      "fillRectRGB 16,178,36,1 200 203 210",
+      "fillRectRGB 16,141,36,1 234 236 242",
+      "fillRectRGB 16,103,36,1 234 236 242",
+      "fillRectRGB 16,66,36,1 234 236 242",
+      "fillRectRGB 16,28,36,1 234 236 242",
+      "drawTextRGBA \"200 us\" -14 15 120 120 128 255 10",
+      "fillRectRGB 19,103,12,75 59 130 246",
+      "drawTextRGBA \"f\" 22 182 70 70 78 255 8",
+      "drawTextRGBA \"i\" 22 190 70 70 78 255 8",
+      "drawTextRGBA \"b\" 22 198 70 70 78 255 8",
+  };
+  const char* sieve = "sieve";
+  for (int c = 0; c < 5; ++c)
+    expected.push_back("drawTextRGBA \"" + std::string(1, sieve[c]) + "\" 40 " + std::to_string(182 + 8 * c) +
+                       " 70 70 78 255 8");
+  const std::vector<std::string> quorl = {
+      "roundRect 72,8,52,228 197 202 214 255",
+      "roundRect 73,9,50,226 252 253 255 255",
+      "drawTextRGBA \"quorl\" 82 15 24 24 28 255 12",
+      "fillRectRGB 80,178,36,1 200 203 210",
+      "fillRectRGB 80,141,36,1 234 236 242",
+      "fillRectRGB 80,103,36,1 234 236 242",
+      "fillRectRGB 80,66,36,1 234 236 242",
+      "fillRectRGB 80,28,36,1 234 236 242",
+      "drawTextRGBA \"200 us\" 50 15 120 120 128 255 10",
+      "fillRectRGB 83,28,12,150 212 117 31",
+      "drawLine 89 13 89 28 1",  // 210 +/- 10 on a scale of 200
+      "drawTextRGBA \"f\" 86 182 70 70 78 255 8",
+      "drawTextRGBA \"i\" 86 190 70 70 78 255 8",
+      "drawTextRGBA \"b\" 86 198 70 70 78 255 8",
+      "fillRectRGB 101,141,12,37 212 117 31",
+  };
+  expected.insert(expected.end(), quorl.begin(), quorl.end());
+  for (int c = 0; c < 5; ++c)
+    expected.push_back("drawTextRGBA \"" + std::string(1, sieve[c]) + "\" 104 " + std::to_string(182 + 8 * c) +
+                       " 70 70 78 255 8");
+  EXPECT_EQ(joined(normalised(g)), joined(expected));
+}
+
+TEST_F(ChartSummary, SpeedUpMetricHasNoErrorBars) {
+  auto view = summaryView(1);
+  RecordingGraphics g;
+  view->drawSummary(g);
+  EXPECT_EQ(g.count("drawLine"), 0u);
+  // The slowest of fib is 200: C++ runs 2.00x; sieve's only run 1.00x.
+  EXPECT_NE(g.text().find("\"2.00x\" -14 15 120 120 128 255 10"), std::string::npos) << g.text();
+  EXPECT_NE(g.text().find("fillRectRGB 19,28,12,150 59 130 246"), std::string::npos);
+  EXPECT_NE(g.text().find("fillRectRGB 83,103,12,75 212 117 31"), std::string::npos);
+}
+
+TEST_F(ChartSummary, AllZeroValuesGiveAScaleOfOne) {
+  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 0, .mean = 0}})}));
+  view->rebuild();
+  RecordingGraphics g;
+  view->drawSummary(g);
+  EXPECT_NE(g.text().find("\"1 us\""), std::string::npos);
+  EXPECT_NE(g.text().find("fillRectRGB 19,176,12,2 "), std::string::npos);  // a 2-pixel bar
+}
+
+// The same fault as the bars': a deviation far beyond the scale put the
+// line's end past 16 bits, where it wrapped.
+TEST_F(ChartSummary, ErrorBarEndsAreHeldToTheView) {
+  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 200},
+                                                   {.bench = "b", .target = "cpp", .best = 100, .mean = 100,
+                                                    .stddev = 1e6}})}));
+  view->rebuild();
+  RecordingGraphics g;
+  view->drawSummary(g);
+  EXPECT_EQ(joined(g.of("drawLine")), "drawLine 25 0 25 600 1\n");
+}
+
+// --- Heat map -------------------------------------------------------------------------
+
+class ChartHeatMap : public ChartDraw {
+ protected:
+  // fib: quorl 100, C++ 300; sieve: quorl 50 only.
+  Ref<ChartView> heatView(const char* baseline = nullptr, bool outlier = false) {
+    auto c = contribution("c", {{.bench = "fib", .target = "quorl", .best = 100},
+                                {.bench = "fib", .target = "cpp", .best = 300},
+                                {.bench = "sieve", .target = "quorl", .best = 50}});
+    if (outlier) c->runs->add(makeRun({.bench = "Matrix_Mul_F32", .target = "quorl", .best = 10}));
+    auto view = chart(dataSetOf({c}));
+    view->mode = 2;
+    view->baseline = S(baseline);
+    view->rebuild();
+    return view;
+  }
+};
+
+TEST_F(ChartHeatMap, AgainstTheFastestRun) {
+  auto view = heatView();
+  resize(view, 800, 222);
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 222));
+  const auto lines = g.lines;
+  const std::vector<std::string> expected = {
+      "fillRectRGB 0,0,800,222 255 255 255",
+      "drawTextRGBA \"each run against the fastest run of each benchmark\" 12 8 40 40 44 255 12",
+      "drawTextRGBA \"quorl\" 154 32 24 24 28 255 12",
+      "drawTextRGBA \"O3\" 154 48 110 110 118 255 10",
+      "drawTextRGBA \"C++ (clang)\" 284 32 24 24 28 255 12",
+      "drawTextRGBA \"O3\" 284 48 110 110 118 255 10",
+      "drawTextRGBA \"fib\" 10 73 40 40 44 255 12",
+      "fillRectRGB 151,67,128,24 50 50 54",
+      "fillRectRGB 153,69,124,20 99 190 123",
+      "drawTextRGBA \"fastest\" 194 73 30 30 30 255 12",
+      "fillRectRGB 281,67,128,24 222 222 226",
+      "fillRectRGB 283,69,124,20 228 130 80",
+      "drawTextRGBA \"3.00x slower\" 309 73 30 30 30 255 11",
+      "fillRectRGB 4,92,142,26 244 245 248",
+      "drawTextRGBA \"sieve\" 10 99 40 40 44 255 12",
+      "fillRectRGB 151,93,128,24 50 50 54",
+      "fillRectRGB 153,95,124,20 99 190 123",
+      "drawTextRGBA \"fastest\" 194 99 30 30 30 255 12",
+      "fillRectRGB 281,93,128,24 214 216 222",
+      "fillRectRGB 282,94,126,22 255 255 255",
+      "drawTextRGBA \"-\" 342 99 170 170 176 255 11",
+      "fillRectRGB 4,122,406,1 190 194 202",
+      "drawTextRGBA \"geometric mean\" 10 128 40 40 44 255 12",
+      "fillRectRGB 151,127,128,24 222 222 226",
+      "fillRectRGB 153,129,124,20 99 190 123",
+      "drawTextRGBA \"same\" 203 133 30 30 30 255 11",
+      "fillRectRGB 281,127,128,24 222 222 226",
+      "fillRectRGB 283,129,124,20 228 130 80",
+      "drawTextRGBA \"3.00x slower\" 309 133 30 30 30 255 11",
+  };
+  ASSERT_EQ(lines.size(), expected.size() + 40 + 4);
+  EXPECT_EQ(joined(std::vector<std::string>(lines.begin(), lines.begin() + expected.size())), joined(expected));
+  // Legend at 174: 40 swatches from 1x green to 4x red, then the labels.
+  EXPECT_EQ(lines[expected.size()], "fillRectRGB 150,174,6,12 99 190 123");
+  EXPECT_EQ(lines[expected.size() + 39], "fillRectRGB 384,174,6,12 214 64 52");
+  EXPECT_EQ(joined(std::vector<std::string>(lines.end() - 4, lines.end())),
+            "drawTextRGBA \"fastest\" 104 175 90 90 96 255 10\n"
+            "drawTextRGBA \"2x slower\" 246 189 90 90 96 255 10\n"
+            "drawTextRGBA \"4x slower\" 394 175 90 90 96 255 10\n"
+            "drawTextRGBA \"green = better, red = worse, grey = within one standard deviation, framed = fastest, - "
+            "= not measured\" 12 204 110 110 118 255 10\n");
+  EXPECT_EQ(view->heatMap->width, 800u);
+}
+
+TEST_F(ChartHeatMap, AgainstABaselineWithTheOutlierNote) {
+  auto view = heatView("quorl", true);
+  resize(view, 960, 400);
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 960, 400));
+  EXPECT_EQ(view->heatMap->width, 960u);  // set from the view before drawing
+  const std::string text = g.text();
+  EXPECT_NE(text.find("\"each run against quorl at the same setting\" 12 8 "), std::string::npos);
+  // The baseline's own cell reads "baseline"; quorl is fib's fastest too, so framed.
+  EXPECT_NE(text.find("fillRectRGB 151,67,128,24 50 50 54\n"
+                      "fillRectRGB 153,69,124,20 255 255 255\n"
+                      "drawTextRGBA \"baseline\" 191 73 30 30 30 255 12\n"),
+            std::string::npos)
+      << text;
+  // 3x slower than the baseline is past 0.55 on the log-4 scale: white text.
+  EXPECT_NE(text.find("fillRectRGB 283,69,124,20 211 84 84\n"
+                      "drawTextRGBA \"3.00x slower\" 309 73 255 255 255 255 11\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("\"without matrix_mul_f32\" 10 167 120 120 128 255 9"), std::string::npos);
+  EXPECT_NE(text.find("drawTextRGBA \"4x faster\" 92 201 90 90 96 255 10\n"
+                      "drawTextRGBA \"same\" 258 215 90 90 96 255 10\n"
+                      "drawTextRGBA \"4x slower\" 394 201 90 90 96 255 10\n"),
+            std::string::npos)
+      << text;
+  // The strip runs from 4x faster (green) to 4x slower (red).
+  EXPECT_NE(text.find("fillRectRGB 150,200,6,12 26 140 70\n"), std::string::npos);
+  EXPECT_NE(text.find("fillRectRGB 384,200,6,12 200 40 40\n"), std::string::npos);
+}
+
+TEST_F(ChartHeatMap, EmptyMapShowsTheMessage) {
+  auto view = chart(dataSetOf({}));
+  view->mode = 2;
+  view->rebuild();
+  EXPECT_EQ(view->height(), 220);
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 600));
+  EXPECT_EQ(joined(g.lines),
+            "fillRectRGB 0,0,800,220 255 255 255\n"
+            "drawTextRGBA \"No runs match the filters.\" 16 16 90 90 90 255 13\n");
+}
+
+TEST_F(ChartHeatMap, GreyCellsNeverGetWhiteText) {
+  auto view = heatView();
+  RecordingGraphics g;
+  fillHeatMapCell(*view->heatMap, g, 10, 20, 100, 26, 20.0, true, false, nullptr);
+  EXPECT_EQ(joined(g.lines),
+            "fillRectRGB 11,21,98,24 222 222 226\n"
+            "fillRectRGB 13,23,94,20 238 238 240\n"
+            "drawTextRGBA \"20x slower\" 30 27 130 130 130 255 11\n");
+  g.clear();
+  // Not grey, far from 1x: dark, white text; framed: size 12. A text wider
+  // than the cell starts left of it (signed division).
+  fillHeatMapCell(*view->heatMap, g, 10, 20, 20, 26, 20.0, false, true, "a long cell text");
+  EXPECT_EQ(g.lines.back(), "drawTextRGBA \"a long cell text\" -28 27 255 255 255 255 12");
+}
+
+// --- Every sample file, every mode, a few widths ------------------------------------
+
+TEST_F(ChartDraw, EverySampleDrawsInsideTheView) {
+  const std::filesystem::path dir = std::filesystem::path(QUORL_SOURCE_DIR) / "samples";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".json") continue;
+    ++files;
+    const std::string path = entry.path().generic_string();
+    Ref<String> text = Files::readText(S(path.c_str()));
+    ASSERT_NE(text, nullptr) << path;
+    auto data = make<DataSet>();
+    data->contributions->addAll(Contribution::loadText(text, S(path.c_str())));
+    for (int width : {640, 800, 1280, 1920}) {
+      for (int mode : {0, 1, 2}) {
+        for (int metric : {0, 1}) {
+          SCOPED_TRACE(path + " width " + std::to_string(width) + " mode " + std::to_string(mode) + " metric " +
+                       std::to_string(metric));
+          auto view = chart(data, width, 100);
+          view->mode = mode;
+          view->metric = metric;
+          view->rebuild();
+          EXPECT_GT(view->rows->count(), 0u);
+          const int height = view->height();
+          resize(view, width, height);
+          RecordingGraphics g;
+          view->drawRect(g, UXRect(0, 0, width, height));
+          EXPECT_GT(g.lines.size(), 2u);
+          int w = width;
+          // The heat map's columns never shrink below 96 pixels and then
+          // reach past the view by design; the summary's scale text is
+          // right-aligned by an estimate and may start left of a narrow
+          // panel.
+          if (mode == 2) w = std::max<int>(width, 150 + view->heatMap->colSeries->count() * view->heatMap->cellW());
+          RecordingGraphics bounded;
+          for (const auto& l : g.lines)
+            if (!(mode == 1 && l.find(" 120 120 128 255 10") != std::string::npos)) bounded.lines.push_back(l);
+          const auto bad = outside(bounded, w, height);
+          EXPECT_TRUE(bad.empty()) << joined(bad).substr(0, 3000);
+        }
+      }
+    }
+  }
+  EXPECT_GE(files, 5);
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+// Builders for the chart view tests: runs, contributions, a data set, and a
+// chart view attached to a headless view tree so that it has a frame.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "BenchTestSupport.h"
+#include "RecordingGraphics.h"
+#include "bench/ChartView.h"
+#include "bench/Filter.h"
+#include "bench/HeatMap.h"
+#include "ux/core/UXApplication.h"
+#include "ux/core/UXHeadlessDriver.h"
+#include "ux/core/UXViewTree.h"
+
+namespace quorl::charttest {
+
+using benchtest::S;
+using benchtest::str;
+
+struct RunSpec {
+  const char* bench;
+  const char* suite = "langs";
+  const char* target = "quorl";
+  const char* device = "cpu";
+  const char* opt = "O3";
+  const char* arch = nullptr;
+  int64_t best = 0;
+  int64_t first = 0;
+  double mean = 0;
+  double stddev = 0;
+};
+
+inline Ref<Run> makeRun(const RunSpec& s) {
+  auto run = make<Run>();
+  run->benchmark = S(s.bench);
+  run->suite = S(s.suite);
+  run->target = S(s.target);
+  run->device = S(s.device);
+  run->opt = S(s.opt);
+  run->arch = S(s.arch);
+  run->best_us = s.best;
+  run->first_us = s.first;
+  run->mean = s.mean ? s.mean : static_cast<double>(s.best);
+  run->stddev = s.stddev;
+  return run;
+}
+
+inline Ref<Contribution> contribution(const char* cpu, std::initializer_list<RunSpec> runs) {
+  auto c = make<Contribution>();
+  c->machine->cpu = S(cpu);
+  for (const RunSpec& r : runs) c->runs->add(makeRun(r));
+  return c;
+}
+
+inline Ref<DataSet> dataSetOf(std::initializer_list<Ref<Contribution>> list) {
+  auto set = make<DataSet>();
+  for (const auto& c : list) set->contributions->add(c);
+  return set;
+}
+
+inline ChartRow& rowAt(const ChartView& view, uint32_t i) { return *cast<ChartRow>(view.rows->get(i)); }
+
+// Installs a headless driver for the suite when none is there, and gives
+// each chart view a node of its own in one view tree.
+class ChartFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!gDriver) {
+      gDriver = make<UXHeadlessDriver>();
+      installed_ = true;
+    }
+    tree_ = make<UXViewTree>();
+  }
+  void TearDown() override {
+    tree_.reset();
+    if (installed_) gDriver.reset();
+  }
+
+  // A view with the data, an empty filter and the frame (0, 0, width, height).
+  Ref<ChartView> chart(const Ref<DataSet>& data, int32_t width = 800, int32_t height = 600) {
+    auto view = make<ChartView>();
+    view->attachTo(tree_, UXRect(0, 0, width, height));
+    view->dataSet = data;
+    view->filter = make<Filter>();
+    return view;
+  }
+
+  void resize(const Ref<ChartView>& view, int32_t width, int32_t height) {
+    gDriver->structSetFrame(tree_->driverTree, static_cast<int16_t>(view->node), 0, 0, width, height);
+  }
+
+  Ref<UXViewTree> tree_;
+  bool installed_ = false;
+};
+
+}  // namespace quorl::charttest

@@ -1,0 +1,85 @@
+// The socket layer's bounds: a connect that gets no answer gives up after
+// its time-out instead of the system's minutes.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "Support.h"
+#include "net/Socket.h"
+
+using namespace quorl;
+using namespace quorl::test;
+
+namespace {
+
+// A loopback listener that never accepts, with its queue filled: the
+// kernel then drops further connection requests without an answer.
+struct Unanswering {
+  int listener = -1;
+  uint16_t port = 0;
+  std::vector<int> queued;
+
+  Unanswering() {
+    listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener, 0) != 0) return;
+    socklen_t length = sizeof a;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length);
+    port = ntohs(a.sin_port);
+    for (int i = 0; i < 4; i++) {
+      SocketIO::Handle h;
+      if (SocketIO::open("127.0.0.1", port, 200, h) != SocketIO::OpenResult::ok) break;
+      queued.push_back(static_cast<int>(h));
+    }
+  }
+  ~Unanswering() {
+    for (int fd : queued) close(fd);
+    if (listener >= 0) close(listener);
+  }
+};
+
+TEST(SocketIO, ConnectGivesUpAfterItsTimeOut) {
+  Unanswering server;
+  ASSERT_NE(server.port, 0);
+  ASSERT_FALSE(server.queued.empty());
+  SocketIO::Handle h = SocketIO::kNoHandle;
+  EXPECT_EQ(SocketIO::open("127.0.0.1", server.port, 300, h), SocketIO::OpenResult::connectFailed);
+  EXPECT_EQ(h, SocketIO::kNoHandle);
+
+  LimitsScope limits;
+  Http::limits().connectTimeoutMs = 300;
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/";
+  auto r = Http::get(Url::withCString(url.c_str()));
+  EXPECT_EQ(str(r->error), "cannot connect to 127.0.0.1:" + std::to_string(server.port));
+}
+
+TEST(SocketIO, SendAndReceiveOnAPair) {
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  EXPECT_EQ(SocketIO::send(fds[0], "hello", 5), 5);
+  char buffer[8];
+  EXPECT_EQ(SocketIO::receive(fds[1], buffer, sizeof buffer), 5);
+  SocketIO::setReceiveTimeout(fds[1], 50);
+  EXPECT_LT(SocketIO::receive(fds[1], buffer, sizeof buffer), 0);  // times out
+  SocketIO::close(fds[0]);
+  EXPECT_EQ(SocketIO::receive(fds[1], buffer, sizeof buffer), 0);  // end of stream
+  // Writing to a closed peer fails instead of raising SIGPIPE.
+  EXPECT_LT(SocketIO::send(fds[1], "x", 1), 0);
+  SocketIO::close(fds[1]);
+
+  Socket holder;
+  holder.handle = socket(AF_INET, SOCK_STREAM, 0);
+  holder.open = 1;
+  EXPECT_EQ(str(holder.description()), "<Socket>(" + std::to_string(holder.handle) + ", 1)");
+  holder.close();
+  EXPECT_EQ(holder.handle, -1);
+  EXPECT_EQ(holder.open, 0);
+}
+
+}  // namespace
