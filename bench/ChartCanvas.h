@@ -11,7 +11,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <typeinfo>
 
+#include "bench/ResultModel.h"
+#include "foundation/Array.h"
 #include "ux/core/UXGeometry.h"
 #include "ux/core/UXGraphics.h"
 #include "ux/core/UXPainter.h"
@@ -32,6 +35,14 @@ inline int32_t toI32(double v) {
 inline int64_t toI64(double v) {
   if (!(v >= -9223372036854775808.0 && v < 9223372036854775808.0)) return 0;
   return static_cast<int64_t>(v);
+}
+
+// Row i of a chart's rows, or null when that entry is no ChartRow. The
+// class is final, so comparing the exact type is the whole test, and much
+// cheaper than a dynamic_cast in loops over every row.
+inline ChartRow* rowAt(const Array& rows, uint32_t i) {
+  Object* o = rows.get(i).get();
+  return o && typeid(*o) == typeid(ChartRow) ? static_cast<ChartRow*>(o) : nullptr;
 }
 
 inline bool fits16(int64_t v) { return v >= kMinCoord && v <= kMaxCoord; }

@@ -18,6 +18,8 @@ namespace quorl {
 
 using chart::ChartCanvas;
 
+using chart::rowAt;
+
 namespace {
 
 constexpr int32_t kPlotLeft = 190;
@@ -26,7 +28,6 @@ constexpr int64_t kFirstPanel = 56;
 // The y advance of a benchmark with k rows: its panel and the gap below.
 int64_t groupAdvance(int64_t k) { return 52 * k + 38; }
 
-const ChartRow* rowAt(const Array& rows, uint32_t i) { return dynamic_cast<const ChartRow*>(rows.get(i).get()); }
 
 Ref<String> valueText(int32_t metric, double shown) {
   if (metric == 1) return String::withFormat("%.2fx", shown);

@@ -1,7 +1,7 @@
 // Chart rows and series.
 //
 // Sections:
-//   1. Row access
+//   1. Name comparison
 //   2. Naming and colouring a run
 //   3. The view: construction, description
 //   4. Rebuild
@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "bench/BHelp.h"
@@ -27,12 +28,12 @@ namespace quorl {
 
 using chart::NameIndex;
 
+using chart::rowAt;
+
 namespace {
 
 // ---------------------------------------------------------------------------
-// 1. Row access
-
-ChartRow* rowAt(const Array& rows, uint32_t i) { return dynamic_cast<ChartRow*>(rows.get(i).get()); }
+// 1. Name comparison
 
 // Fields that may be missing compare as unequal (BHelp::same); the bench of
 // a row is never missing after a rebuild.
@@ -165,17 +166,73 @@ Ref<String> ChartView::description() const {
 
 namespace {
 
-struct Match {
-  const Run* run;
-  Ref<Contribution> contribution;
-  double value;
-};
-
 // The shown value as text: a speed-up factor, or a time.
 Ref<String> valueText(int32_t metric, double shown) {
   if (metric == 1) return String::withFormat("%.2fx", shown);
   return Fmt::us(chart::toI64(shown));
 }
+
+// The texts and colour of a row that depend only on a run's suite, target,
+// device, opt and arch. Runs of a large data set repeat a few dozen such
+// configurations, so a rebuild works each one out once and its rows share
+// the resulting Strings (rows are read, never edited in place; the heat map
+// replaces a row's setting with a new String when it adds the machine).
+struct Configuration {
+  Ref<String> label, series, setting;
+  uint32_t color;
+};
+
+class ConfigurationCache {
+ public:
+  const Configuration& of(const Run& run) {
+    const Key key{{run.suite.get(), run.target.get(), run.device.get(), run.opt.get(), run.arch.get()}};
+    auto it = cache_.find(key);
+    if (it != cache_.end()) return it->second;
+    Configuration c;
+    c.label = ChartView::labelFor(&run);
+    c.series = ChartView::seriesName(&run);
+    c.setting = ChartView::subFor(&run);
+    uint32_t r = 0, g = 0, b = 0;
+    ChartView::colorOf(&run, r, g, b);
+    c.color = r << 16 | g << 8 | b;
+    // The key points into the run's texts, which outlive the rebuild.
+    return cache_.emplace(key, std::move(c)).first->second;
+  }
+
+ private:
+  // Equal when every field is missing on both sides or holds the same
+  // bytes on both (exact bytes: the texts keep their letter case).
+  struct Key {
+    const String* f[5];
+  };
+  struct Hash {
+    size_t operator()(const Key& k) const {
+      uint64_t h = 1469598103934665603ull;
+      for (const String* s : k.f) {
+        if (!s) {
+          h = (h ^ 0xFF) * 1099511628211ull;
+          continue;
+        }
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(s->cString());
+        for (uint32_t i = 0, n = s->byteLength(); i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+        h = (h ^ s->byteLength()) * 1099511628211ull;
+      }
+      return static_cast<size_t>(h);
+    }
+  };
+  struct Equal {
+    bool operator()(const Key& a, const Key& b) const {
+      for (int i = 0; i < 5; ++i) {
+        const String* x = a.f[i];
+        const String* y = b.f[i];
+        if (x == y) continue;
+        if (!x || !y || !x->equals(y)) return false;
+      }
+      return true;
+    }
+  };
+  std::unordered_map<Key, Configuration, Hash, Equal> cache_;
+};
 
 // Orders a group ascending by value; equal values keep their matching order.
 // A NaN value never counts as greater than another, so the rule "insert
@@ -205,16 +262,19 @@ void ChartView::rebuild() {
   maxGroupRows = 0;
   if (!dataSet || !filter) return;
 
-  // Matching runs, and the group (benchmark) of each. A run without a
-  // benchmark name joins the group of the empty name.
-  std::vector<Match> matches;
-  std::vector<uint32_t> groupOf;
+  // Matching runs become rows at once, in matching order, each in the list
+  // of its group (benchmark); the runs are visited only this once. A run
+  // without a benchmark name joins the group of the empty name.
   NameIndex benches;
+  std::vector<std::vector<Ref<ChartRow>>> groups;
+  std::vector<double> slowest;
+  ConfigurationCache configurations;
   Ref<String> unnamed;
   const Array& contributions = *dataSet->contributions;
   for (uint32_t c = 0; c < contributions.count(); ++c) {
     auto* contribution = dynamic_cast<Contribution*>(contributions.get(c).get());
     if (!contribution) continue;
+    const Ref<Contribution> owner = std::static_pointer_cast<Contribution>(contributions.get(c));
     const Array& runs = *contribution->runs;
     for (uint32_t k = 0; k < runs.count(); ++k) {
       auto* run = dynamic_cast<const Run*>(runs.get(k).get());
@@ -224,59 +284,47 @@ void ChartView::rebuild() {
         if (!unnamed) unnamed = make<String>();
         name = unnamed;
       }
-      groupOf.push_back(benches.indexOf(name));
-      matches.push_back({run, std::static_pointer_cast<Contribution>(contributions.get(c)), run->value(firstRun)});
-    }
-  }
+      const uint32_t g = benches.indexOf(name);
+      if (g == groups.size()) {
+        groups.emplace_back();
+        slowest.push_back(0.0);
+      }
+      const double value = run->value(firstRun);
+      if (value > slowest[g]) slowest[g] = value;
 
-  const uint32_t groupCount = static_cast<uint32_t>(benches.names().size());
-  std::vector<double> slowest(groupCount, 0.0);
-  std::vector<std::vector<uint32_t>> members(groupCount);
-  for (uint32_t m = 0; m < matches.size(); ++m) {
-    const uint32_t g = groupOf[m];
-    if (matches[m].value > slowest[g]) slowest[g] = matches[m].value;
-    members[g].push_back(m);
-  }
-
-  // Machine labels, once per contribution.
-  std::unordered_map<const Contribution*, Ref<String>> machineLabels;
-  std::vector<Ref<ChartRow>> group;
-  for (uint32_t g = 0; g < groupCount; ++g) {
-    const Ref<String>& bench = benches.names()[g];
-    group.clear();
-    group.reserve(members[g].size());
-    for (uint32_t m : members[g]) {
-      const Match& match = matches[m];
+      const Configuration& config = configurations.of(*run);
       auto row = make<ChartRow>();
-      row->bench = bench;
-      row->label = labelFor(match.run);
-      row->paramText = paramLine(match.run);
-      row->series = seriesName(match.run);
-      row->setting = subFor(match.run);
-      row->shown = match.value;
-      row->value = match.value;
-      row->mean = match.run->mean;
-      row->stddev = match.run->stddev;
-      uint32_t r = 0, gr = 0, b = 0;
-      colorOf(match.run, r, gr, b);
-      row->color = r << 16 | gr << 8 | b;
-      row->contribution = match.contribution;
-      group.push_back(std::move(row));
+      row->bench = benches.names()[g];
+      row->label = config.label;
+      row->paramText = paramLine(run);
+      row->series = config.series;
+      row->setting = config.setting;
+      row->shown = value;
+      row->value = value;
+      row->mean = run->mean;
+      row->stddev = run->stddev;
+      row->color = config.color;
+      row->contribution = owner;
+      groups[g].push_back(std::move(row));
     }
-    orderGroup(group);
+  }
 
+  // Machine labels, once per contribution and shared by its rows.
+  std::unordered_map<const Contribution*, Ref<String>> machineLabels;
+  for (uint32_t g = 0; g < groups.size(); ++g) {
+    std::vector<Ref<ChartRow>>& group = groups[g];
+    orderGroup(group);
     for (Ref<ChartRow>& row : group) {
       if (metric == 1 && slowest[g] > 0) row->shown = row->shown > 0 ? slowest[g] / row->shown : 0.0;
       row->bestText = valueText(metric, row->shown);
       row->spreadText = String::withFormat("+/- %.1f", row->stddev);
       Ref<String>& machine = machineLabels[row->contribution.get()];
       if (!machine) machine = row->contribution->machine->label();
-      // Each row gets its own text: the table may hold rows longer than
-      // this rebuild, and Strings are mutable.
-      row->machineText = machine->copy();
+      row->machineText = machine;
       rows->add(std::move(row));
     }
     if (static_cast<int64_t>(group.size()) > maxGroupRows) maxGroupRows = static_cast<int32_t>(group.size());
+    std::vector<Ref<ChartRow>>().swap(group);
   }
 
   heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)));
@@ -293,7 +341,9 @@ int32_t ChartView::groupEnd(int32_t i) const {
   const String* bench = first ? first->bench.get() : nullptr;
   while (j < n) {
     const ChartRow* row = rowAt(*rows, static_cast<uint32_t>(j));
-    if (!row || !sameName(row->bench, bench)) break;
+    // Rows of one group share their bench String; the byte comparison is
+    // for rows that someone else put together.
+    if (!row || (row->bench.get() != bench && !sameName(row->bench, bench))) break;
     ++j;
   }
   return j;
@@ -302,9 +352,12 @@ int32_t ChartView::groupEnd(int32_t i) const {
 Ref<Array> ChartView::benchNames() const {
   auto out = make<Array>();
   NameIndex seen;
+  const String* last = nullptr;  // rows of a group share their bench String
   for (uint32_t i = 0; i < rows->count(); ++i) {
     const ChartRow* row = rowAt(*rows, i);
-    if (!row || !row->bench || BHelp::isOutlier(row->bench)) continue;
+    if (!row || !row->bench || row->bench.get() == last) continue;
+    last = row->bench.get();
+    if (BHelp::isOutlier(row->bench)) continue;
     const size_t before = seen.names().size();
     seen.indexOf(row->bench);
     if (seen.names().size() != before) out->add(row->bench);
@@ -315,9 +368,12 @@ Ref<Array> ChartView::benchNames() const {
 Ref<Array> ChartView::seriesNames() const {
   auto out = make<Array>();
   NameIndex seen;
+  // Rows of one configuration share their label String: each object is
+  // looked at once.
+  std::unordered_set<const String*> looked;
   for (uint32_t i = 0; i < rows->count(); ++i) {
     const ChartRow* row = rowAt(*rows, i);
-    if (!row || !row->label) continue;
+    if (!row || !row->label || !looked.insert(row->label.get()).second) continue;
     const size_t before = seen.names().size();
     seen.indexOf(row->label);
     if (seen.names().size() != before) out->add(row->label);

@@ -25,9 +25,12 @@ Ref<Run> readRun(const Map& object) {
     auto* n = valueAs<Number>(value.get());
     return n ? n->integerValue() : 0;
   };
-  const uint32_t count = object.count();
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t slot = object._orderAt(i);
+  // The table is walked slot by slot rather than in insertion order: the
+  // names are unique, so the order does not matter, and a straight walk
+  // spares a dependent load per member. Empty slots and tombstones are no
+  // String and drop out.
+  const uint32_t capacity = object.capacity();
+  for (uint32_t slot = 0; slot < capacity; ++slot) {
     const String* name = valueAs<String>(object._readKey(slot).get());
     if (!name) continue;
     const Ref<Object>& value = object._readVal(slot);
@@ -80,9 +83,55 @@ Ref<Run> readRun(const Map& object) {
   run->checksum = std::move(texts.checksum);
   run->best_us = best;
   run->first_us = first;
-  run->compute();
-  return run;
+  return run;  // computed by the caller, once its samples are at hand
 }
+
+constexpr uint32_t kAhead = 8;
+
+// First the map object, then (once it has arrived) the start of its table.
+void prefetchMap(const Object* object, bool table) {
+  if (!object) return;
+  if (!table) {
+    __builtin_prefetch(object);
+    return;
+  }
+  auto* map = valueAs<Map>(object);
+  if (!map || map->capacity() == 0) return;
+  auto* slots = reinterpret_cast<const char*>(&map->_readKey(0));
+  for (uint32_t line = 0; line < 4; ++line) __builtin_prefetch(slots + 64 * line);
+}
+
+// Computes runs a few runs behind the reading, each stage fetching one more
+// link of the chain from a run to its sample numbers (the array, its items,
+// the numbers), so that the statistics find them in the cache.
+class SamplePipeline {
+ public:
+  void push(Run* run) {
+    advance();
+    stage_[0] = run;
+    if (run) __builtin_prefetch(run->samples.get());
+  }
+  // Computes the runs still in the pipeline.
+  void drain() {
+    for (uint32_t k = 0; k < kStages; ++k) advance();
+  }
+
+ private:
+  static constexpr uint32_t kStages = 3;
+  void advance() {
+    if (Run* done = stage_[kStages - 1]) done->compute();
+    for (uint32_t k = kStages - 1; k > 0; --k) stage_[k] = stage_[k - 1];
+    stage_[0] = nullptr;
+    if (Run* run = stage_[1]) {
+      const Array& items = *run->samples;
+      if (items.count() > 0) __builtin_prefetch(items.begin());
+    }
+    if (Run* run = stage_[2]) {
+      for (const Ref<Object>& item : *run->samples) __builtin_prefetch(item.get());
+    }
+  }
+  Run* stage_[kStages] = {};
+};
 
 void appendRoots(Array& out, const Array& elements, const Ref<String>& source) {
   const uint32_t count = elements.count();
@@ -117,9 +166,19 @@ Ref<Contribution> Contribution::fromRoot(const Ref<Map>& root, const Ref<String>
   if (auto toolchains = cast<Map>(root->get(k.toolchains))) contribution->toolchains = toolchains;
   if (auto runs = cast<Array>(root->get(k.runs))) {
     const uint32_t count = runs->count();
+    SamplePipeline samples;
     for (uint32_t i = 0; i < count; ++i) {
-      if (auto* object = valueAs<Map>(runs->get(i).get())) contribution->runs->add(readRun(*object));
+      // The run objects lie scattered through the parsed tree; fetching a
+      // few runs ahead hides much of the wait on memory.
+      if (i + kAhead < count) prefetchMap(runs->get(i + kAhead).get(), false);
+      if (i + kAhead / 2 < count) prefetchMap(runs->get(i + kAhead / 2).get(), true);
+      if (auto* object = valueAs<Map>(runs->get(i).get())) {
+        auto run = readRun(*object);
+        samples.push(run.get());
+        contribution->runs->add(std::move(run));
+      }
     }
+    samples.drain();
   }
   return contribution;
 }

@@ -318,11 +318,15 @@ Ref<ChartRow> HeatMap::find(Ptr<const String> bench, Ptr<const String> series, P
   return nullptr;
 }
 
+// Indices past the grid read as missing cells: the arrays themselves do not
+// check them, and a caller's slip should draw "not measured", not crash.
 Ref<ChartRow> HeatMap::cell(uint32_t i, uint32_t j) const {
+  if (i >= benches->count() || j >= colSeries->count() || j >= colSetting->count()) return nullptr;
   return find(cast<String>(benches->get(i)), cast<String>(colSeries->get(j)), cast<String>(colSetting->get(j)));
 }
 
 Ref<ChartRow> HeatMap::fastest(uint32_t i) const {
+  if (i >= benches->count()) return nullptr;
   auto bench = cast<String>(benches->get(i));
   Ref<ChartRow> best;
   const uint32_t count = rows->count();
@@ -336,6 +340,7 @@ Ref<ChartRow> HeatMap::fastest(uint32_t i) const {
 
 Ref<ChartRow> HeatMap::baseOf(uint32_t i, uint32_t j) const {
   if (!baseline) return fastest(i);
+  if (i >= benches->count() || j >= colSetting->count()) return nullptr;
   return find(cast<String>(benches->get(i)), baseline, cast<String>(colSetting->get(j)));
 }
 

@@ -8,6 +8,7 @@
 // py + 178.
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <vector>
 
 #include "bench/BHelp.h"
@@ -22,33 +23,45 @@ namespace quorl {
 
 using chart::ChartCanvas;
 
+using chart::rowAt;
+
 namespace {
 
 constexpr int64_t kPlotHeight = 150;
 constexpr int64_t kAxis = 178;  // below the panel slot's top
 
-const ChartRow* rowAt(const Array& rows, uint32_t i) { return dynamic_cast<const ChartRow*>(rows.get(i).get()); }
 
 // A bar length from a value on the scale: truncated, 0 when it does not fit
 // in 32 bits.
 int64_t barUnits(double v, double scale) { return chart::toI32(v / scale * static_cast<double>(kPlotHeight)); }
 
-}  // namespace
-
-int32_t ChartView::summaryCols() const {
-  const int64_t B = benchNames()->count();
+// Panels a line for B benchmarks in a view of the given width.
+int32_t colsFor(int16_t width, int64_t B) {
   if (B == 0) return 1;
   // The margin comes off in 16 bits, as the frame holds the width.
-  const int32_t room = static_cast<int16_t>(static_cast<uint16_t>(frame().w()) - 16u);
+  const int32_t room = static_cast<int16_t>(static_cast<uint16_t>(width) - 16u);
   const int64_t cols = room / (B * 18 + 28);
   return static_cast<int32_t>(std::max<int64_t>(cols, 1));
 }
 
+// The longest name in bytes, at most 16 (labelChars of these names).
+int32_t longestOf(const Array& names) {
+  uint32_t longest = 0;
+  for (uint32_t i = 0; i < names.count(); ++i)
+    longest = std::max(longest, static_cast<const String*>(names.get(i).get())->byteLength());
+  return static_cast<int32_t>(std::min<uint32_t>(longest, 16));
+}
+
+}  // namespace
+
+int32_t ChartView::summaryCols() const { return colsFor(frame().w(), benchNames()->count()); }
+
 int32_t ChartView::summaryHeight() const {
   const int64_t S = seriesNames()->count();
   if (S == 0) return 220;
-  const int64_t C = summaryCols();
-  const int64_t L = labelChars();
+  Ref<Array> benches = benchNames();
+  const int64_t C = colsFor(frame().w(), benches->count());
+  const int64_t L = longestOf(*benches);
   const int64_t h = (L * 8 + 200) * ((S + C - 1) / C) + 8;
   return static_cast<int32_t>(std::min<int64_t>(h, INT32_MAX));
 }
@@ -70,9 +83,16 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
 
   // One scale for every panel; the outlier benchmark has no say in it.
   double m = 0.0;
+  const String* lastBench = nullptr;  // rows of a group share their bench
+  bool outlier = false;
   for (uint32_t i = 0; i < rows->count(); ++i) {
     const ChartRow* row = rowAt(*rows, i);
-    if (row && !BHelp::isOutlier(row->bench) && row->shown > m) m = row->shown;
+    if (!row) continue;
+    if (row->bench.get() != lastBench || i == 0) {
+      lastBench = row->bench.get();
+      outlier = BHelp::isOutlier(row->bench);
+    }
+    if (!outlier && row->shown > m) m = row->shown;
   }
   const double scale = m > 0 ? m : 1.0;
   Ref<String> topLabel = metric == 1 ? String::withFormat("%.2fx", scale) : Fmt::us(chart::toI64(scale));
@@ -83,18 +103,26 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
   for (uint32_t k = 0; k < S; ++k) labelIndex.indexOf(std::static_pointer_cast<String>(series->get(k)));
   for (uint32_t j = 0; j < B; ++j) benchIndex.indexOf(std::static_pointer_cast<String>(benches->get(j)));
   std::vector<const ChartRow*> found(static_cast<size_t>(S) * B, nullptr);
+  // Texts shared by many rows are looked up once per String object.
+  std::unordered_map<const String*, uint32_t> labelOf, benchOf;
+  const auto lookup = [](std::unordered_map<const String*, uint32_t>& memo, const chart::NameIndex& index,
+                         const String* text) {
+    auto [it, added] = memo.try_emplace(text, kNotFound);
+    if (added) it->second = index.find(text);
+    return it->second;
+  };
   for (uint32_t i = 0; i < rows->count(); ++i) {
     const ChartRow* row = rowAt(*rows, i);
     if (!row) continue;
-    const uint32_t k = labelIndex.find(row->label.get());
-    const uint32_t j = benchIndex.find(row->bench.get());
+    const uint32_t k = lookup(labelOf, labelIndex, row->label.get());
+    const uint32_t j = lookup(benchOf, benchIndex, row->bench.get());
     if (k == kNotFound || j == kNotFound) continue;
     const ChartRow*& slot = found[static_cast<size_t>(k) * B + j];
     if (!slot) slot = row;
   }
 
-  const int64_t C = summaryCols();
-  const int64_t L = labelChars();
+  const int64_t C = colsFor(bounds.w(), B);
+  const int64_t L = longestOf(*benches);
   const int64_t slotW = static_cast<int64_t>(B) * 18 + 28;
   const int64_t slotH = L * 8 + 200;
   const int64_t plotW = static_cast<int64_t>(B) * 18;

@@ -13,6 +13,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "foundation/Pool.h"
+
 namespace quorl {
 
 // ---------------------------------------------------------------------------
@@ -22,8 +24,14 @@ namespace quorl {
 template <class T> using Ref = std::shared_ptr<T>;
 template <class T> using Weak = std::weak_ptr<T>;
 
+// Objects come from the small-object pool; sanitized builds use the general
+// heap so that the sanitizers see every block.
 template <class T, class... Args> Ref<T> make(Args&&... args) {
+#ifdef QUORL_SANITIZE
   return std::make_shared<T>(std::forward<Args>(args)...);
+#else
+  return std::allocate_shared<T>(PoolAllocator<T>(), std::forward<Args>(args)...);
+#endif
 }
 
 // A non-owning, possibly null argument: takes a plain pointer, a Ref or

@@ -79,7 +79,8 @@ struct FormatArg {
 //    (copy, description, appending, uppercased, lowercased, the comparisons
 //    ignoring case, the "copy of self" results of replacing, trimmed and
 //    splitOnSet with no target or set, deletingPathExtension with no
-//    extension) and asCharacterSet.
+//    extension, the copy replaceOccurrences takes when this string is its
+//    own target or replacement) and asCharacterSet.
 class String : public Object, public Copying {
  public:
   // An empty string has no buffer and capacity 0 until it first grows.

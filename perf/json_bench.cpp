@@ -78,7 +78,7 @@ class Corpus {
     static const char* const kOs[] = {"Linux 6.5.0-27-generic", "Windows 11 Pro 23H2", "macOS 14.4.1",
                                       "Debian GNU/Linux 12 (bookworm)"};
     static const char* const kSuites[] = {"polybench", "npb", "rodinia", "shootout", "quorl-micro",
-                                          "spec-lite"};
+                                          "cpu-lite"};
     static const char* const kBenchmarks[] = {
         "gemm",   "2mm",     "3mm",  "atax",        "bicg",     "cholesky", "correlation", "covariance",
         "doitgen", "durbin", "fdtd-2d", "floyd-warshall", "gramschmidt", "heat-3d", "jacobi-1d",

@@ -409,3 +409,117 @@ TEST(HeatMapHelpers, AddOnceAndBefore) {
         << c.s << "@" << c.t << " < " << c.s2 << "@" << c.t2;
   }
 }
+
+TEST(HeatMapLookups, IndicesPastTheGridAreNotMeasured) {
+  auto owner = make<Contribution>();
+  HeatMap map;
+  map.build(rowsOf({{"b", "quorl", "O2", 10}, {"b", "cpp", "O2", 20}}, owner), nullptr, 800);
+  ASSERT_EQ(map.benches->count(), 1u);
+  ASSERT_EQ(map.colSeries->count(), 2u);
+  EXPECT_EQ(map.cell(1, 0), nullptr);
+  EXPECT_EQ(map.cell(0, 2), nullptr);
+  EXPECT_EQ(map.fastest(1), nullptr);
+  double r = 5;
+  bool grey = true;
+  EXPECT_FALSE(map.ratio(0, 7, r, grey));
+  EXPECT_EQ(r, 0.0);
+  EXPECT_FALSE(grey);
+  double mean = 5;
+  EXPECT_FALSE(map.geomean(9, mean));
+  EXPECT_EQ(mean, 0.0);
+  map.build(map.rows, S("quorl"), 800);
+  EXPECT_EQ(map.baseOf(0, 2), nullptr);
+  EXPECT_EQ(map.baseOf(3, 0), nullptr);
+  EXPECT_TRUE(map.ratio(0, 1, r, grey));
+  EXPECT_DOUBLE_EQ(r, 2.0);
+}
+
+namespace {
+
+// The build written out step by step as the rules state it (pairwise
+// duplicate search, "%s|%s" keys compared ignoring case, insertion before
+// the first column the new one precedes), to check the hashed build against.
+struct LiteralBuild {
+  std::vector<std::string> benches, series, settings;
+};
+
+std::string lower(std::string s) {
+  for (char& c : s) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  return s;
+}
+
+LiteralBuild literalBuild(const std::vector<Ref<ChartRow>>& rows) {
+  bool duplicate = false;
+  for (size_t a = 0; a < rows.size() && !duplicate; ++a) {
+    for (size_t b = a + 1; b < rows.size() && !duplicate; ++b) {
+      duplicate = rows[a]->contribution != rows[b]->contribution &&
+                  lower(str(rows[a]->bench)) == lower(str(rows[b]->bench)) &&
+                  lower(str(rows[a]->series)) == lower(str(rows[b]->series)) &&
+                  lower(str(rows[a]->setting)) == lower(str(rows[b]->setting));
+    }
+  }
+  std::vector<std::string> settings;
+  for (const auto& r : rows) settings.push_back(duplicate ? str(r->setting) + " " + str(r->machineText) : str(r->setting));
+  LiteralBuild out;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const std::string bench = str(rows[i]->bench), s = str(rows[i]->series), t = settings[i];
+    if (std::none_of(out.benches.begin(), out.benches.end(), [&](const std::string& b) { return lower(b) == lower(bench); }))
+      out.benches.push_back(bench);
+    bool exists = false;
+    for (size_t c = 0; c < out.series.size() && !exists; ++c) exists = lower(s + "|" + t) == lower(out.series[c] + "|" + out.settings[c]);
+    if (exists) continue;
+    size_t p = 0;
+    while (p < out.series.size() &&
+           !HeatMap::before(S(s.c_str()), S(t.c_str()), S(out.series[p].c_str()), S(out.settings[p].c_str()))) {
+      ++p;
+    }
+    out.series.insert(out.series.begin() + static_cast<std::ptrdiff_t>(p), s);
+    out.settings.insert(out.settings.begin() + static_cast<std::ptrdiff_t>(p), t);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(HeatMapBuild, AgreesWithTheRulesTakenLiterally) {
+  // Names that differ only in case, contain the key separator, or make the
+  // same key from different pairs ("a|b" + "c" and "a" + "b|c").
+  const char* benchNames[] = {"fib", "FIB", "nbody", "n|body", "matrix_mul_f32"};
+  const char* seriesNames[] = {"quorl", "QUORL", "C++ (clang)", "c++ (CLANG)", "a", "a|b", "Swift", "zig"};
+  const char* settingNames[] = {"O2", "o2", "O3", "Os", "b|c", "c", "O2 x86_64"};
+  const char* machines[] = {"m1", "M1", "m2"};
+  uint64_t seed = 12345;
+  auto next = [&](uint32_t n) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>((seed >> 33) % n);
+  };
+  auto owners = std::vector<Ref<Contribution>>{make<Contribution>(), make<Contribution>(), make<Contribution>()};
+  for (int round = 0; round < 300; ++round) {
+    std::vector<Ref<ChartRow>> rows;
+    auto array = make<Array>();
+    const uint32_t count = 1 + next(24);
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t owner = next(round % 3 == 0 ? 1 : 3);
+      auto r = row({benchNames[next(5)], seriesNames[next(8)], settingNames[next(7)], 1.0 + next(9)}, owners[owner],
+                   machines[owner]);
+      rows.push_back(r);
+      array->add(r);
+    }
+    std::vector<Ref<ChartRow>> copies;
+    for (const auto& r : rows) {
+      auto c = make<ChartRow>(*r);
+      copies.push_back(c);
+    }
+    const LiteralBuild expected = literalBuild(copies);
+    HeatMap map;
+    map.build(array, nullptr, 800);
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_EQ(map.benches->count(), expected.benches.size());
+    for (uint32_t i = 0; i < map.benches->count(); ++i) EXPECT_EQ(str(cast<String>(map.benches->get(i))), expected.benches[i]);
+    ASSERT_EQ(map.colSeries->count(), expected.series.size()) << columns(map);
+    for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
+      EXPECT_EQ(str(cast<String>(map.colSeries->get(j))), expected.series[j]);
+      EXPECT_EQ(str(cast<String>(map.colSetting->get(j))), expected.settings[j]);
+    }
+  }
+}

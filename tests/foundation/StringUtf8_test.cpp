@@ -57,6 +57,22 @@ TEST(StringUtf8Test, DecodeLength) {
   EXPECT_EQ(S("x\xC3\xA9")->_decodeLenAt(1), 2u);
 }
 
+TEST(StringUtf8Test, DecodeOnARawBuffer) {
+  const uint8_t euro[] = {0xE2, 0x82, 0xAC, 'z'};
+  uint32_t code = 0;
+  EXPECT_EQ(String::_decodeUtf8(euro, 4, &code), 3u);
+  EXPECT_EQ(code, 0x20ACu);
+  // Only `available` bytes count: fewer than the sequence needs is cut off,
+  // and the code point is left alone.
+  code = 7;
+  EXPECT_EQ(String::_decodeUtf8(euro, 2, &code), 0u);
+  EXPECT_EQ(code, 7u);
+  EXPECT_EQ(String::_decodeUtf8(euro + 3, 1, &code), 1u);
+  EXPECT_EQ(code, uint32_t('z'));
+  EXPECT_EQ(String::_decodeUtf8(euro, 0, nullptr), 0u);
+  EXPECT_EQ(String::_decodeUtf8(nullptr, 4, nullptr), 0u);
+}
+
 TEST(StringUtf8Test, CharAtByte) {
   Ref<String> s = S("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF");
   EXPECT_EQ(s->charAtByte(0), 'a');
