@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <typeinfo>
 
+#include "bench/BHelp.h"
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
+#include "foundation/String.h"
 #include "ux/core/UXGeometry.h"
 #include "ux/core/UXGraphics.h"
 #include "ux/core/UXPainter.h"
@@ -43,6 +45,13 @@ inline int64_t toI64(double v) {
 inline ChartRow* rowAt(const Array& rows, uint32_t i) {
   Object* o = rows.get(i).get();
   return o && typeid(*o) == typeid(ChartRow) ? static_cast<ChartRow*>(o) : nullptr;
+}
+
+// A row's shown value as text: a speed-up factor ("3.00x") in metric 1,
+// else a time (Fmt::us of the value truncated to whole microseconds).
+inline Ref<String> valueText(int32_t metric, double shown) {
+  if (metric == 1) return String::withFormat("%.2fx", shown);
+  return Fmt::us(toI64(shown));
 }
 
 inline bool fits16(int64_t v) { return v >= kMinCoord && v <= kMaxCoord; }

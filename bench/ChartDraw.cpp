@@ -17,7 +17,6 @@
 namespace quorl {
 
 using chart::ChartCanvas;
-
 using chart::rowAt;
 
 namespace {
@@ -27,12 +26,6 @@ constexpr int64_t kFirstPanel = 56;
 
 // The y advance of a benchmark with k rows: its panel and the gap below.
 int64_t groupAdvance(int64_t k) { return 52 * k + 38; }
-
-
-Ref<String> valueText(int32_t metric, double shown) {
-  if (metric == 1) return String::withFormat("%.2fx", shown);
-  return Fmt::us(chart::toI64(shown));
-}
 
 }  // namespace
 
@@ -143,7 +136,7 @@ void ChartView::drawBars(UXGraphics& graphics) const {
         const chart::RGB c = chart::RGB::of(row->color);
         canvas.fillRect(kPlotLeft, r + 14, bw, 14, c.r, c.g, c.b);
 
-        canvas.text(valueText(metric, row->shown)->cString(), bw + 196, r + 19, 40, 40, 44, 11);
+        canvas.text(chart::valueText(metric, row->shown)->cString(), bw + 196, r + 19, 40, 40, 44, 11);
 
         if (metric == 0 && row->stddev > 0) {
           // Centred on the mean and not held to the plot, but an end far

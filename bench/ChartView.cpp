@@ -27,7 +27,6 @@
 namespace quorl {
 
 using chart::NameIndex;
-
 using chart::rowAt;
 
 namespace {
@@ -165,12 +164,6 @@ Ref<String> ChartView::description() const {
 // 4. Rebuild
 
 namespace {
-
-// The shown value as text: a speed-up factor, or a time.
-Ref<String> valueText(int32_t metric, double shown) {
-  if (metric == 1) return String::withFormat("%.2fx", shown);
-  return Fmt::us(chart::toI64(shown));
-}
 
 // The texts and colour of a row that depend only on a run's suite, target,
 // device, opt and arch. Runs of a large data set repeat a few dozen such
@@ -316,7 +309,7 @@ void ChartView::rebuild() {
     orderGroup(group);
     for (Ref<ChartRow>& row : group) {
       if (metric == 1 && slowest[g] > 0) row->shown = row->shown > 0 ? slowest[g] / row->shown : 0.0;
-      row->bestText = valueText(metric, row->shown);
+      row->bestText = chart::valueText(metric, row->shown);
       row->spreadText = String::withFormat("+/- %.1f", row->stddev);
       Ref<String>& machine = machineLabels[row->contribution.get()];
       if (!machine) machine = row->contribution->machine->label();

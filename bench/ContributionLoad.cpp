@@ -97,8 +97,11 @@ void prefetchMap(const Object* object, bool table) {
   }
   auto* map = valueAs<Map>(object);
   if (!map || map->capacity() == 0) return;
-  auto* slots = reinterpret_cast<const char*>(&map->_readKey(0));
-  for (uint32_t line = 0; line < 4; ++line) __builtin_prefetch(slots + 64 * line);
+  // The whole table: a run object's dozen members fill a small one.
+  auto* first = reinterpret_cast<const char*>(&map->_readKey(0));
+  auto* last = reinterpret_cast<const char*>(&map->_readKey(map->capacity() - 1));
+  if (last - first > 2048) last = first + 2048;
+  for (const char* line = first; line <= last; line += 64) __builtin_prefetch(line);
 }
 
 // Computes runs a few runs behind the reading, each stage fetching one more

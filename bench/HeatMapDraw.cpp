@@ -8,9 +8,12 @@
 #include "bench/HeatMapDraw.h"
 
 #include <cmath>
+#include <unordered_map>
+#include <vector>
 
 #include "bench/BHelp.h"
 #include "bench/ChartCanvas.h"
+#include "bench/TextKeys.h"
 #include "bench/HeatMap.h"
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
@@ -59,6 +62,152 @@ void paintCell(ChartCanvas& canvas, const HeatMap& map, int64_t x, int64_t y, in
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// The lookup index. Texts compare as BHelp::same does: folded A-Z, up to the
+// first NUL, and a missing text matches nothing.
+
+namespace {
+
+struct Text {
+  const char* p = nullptr;
+  uint32_t n = 0;
+  bool ok() const { return p != nullptr; }
+};
+
+Text textOf(const String* s) {
+  if (!s) return {};
+  const char* p = s->cString();
+  return {p, textkeys::visibleLength(p, s->byteLength())};
+}
+
+struct CellKey {
+  Text bench, series, setting;
+};
+
+struct CellHash {
+  size_t operator()(const CellKey& k) const {
+    uint32_t h = textkeys::kHashSeed;
+    for (const Text* t : {&k.bench, &k.series, &k.setting}) h = (textkeys::hashFolded(h, t->p, t->n) ^ t->n) * 16777619u;
+    return h;
+  }
+};
+
+bool sameText(const Text& a, const Text& b) { return textkeys::equalFolded(a.p, a.n, b.p, b.n); }
+
+struct CellEqual {
+  bool operator()(const CellKey& a, const CellKey& b) const {
+    return sameText(a.bench, b.bench) && sameText(a.series, b.series) && sameText(a.setting, b.setting);
+  }
+};
+
+struct TextHash {
+  size_t operator()(const Text& t) const { return textkeys::hashFolded(textkeys::kHashSeed, t.p, t.n); }
+};
+struct TextEqual {
+  bool operator()(const Text& a, const Text& b) const { return sameText(a, b); }
+};
+
+}  // namespace
+
+struct HeatMapLookup::Index {
+  std::unordered_map<CellKey, const ChartRow*, CellHash, CellEqual> first;   // find()
+  std::unordered_map<Text, const ChartRow*, TextHash, TextEqual> fastest;    // per benchmark
+  std::vector<Text> benches, series, settings;
+  Text baseline;
+
+  const ChartRow* find(const Text& b, const Text& s, const Text& t) const {
+    if (!b.ok() || !s.ok() || !t.ok()) return nullptr;
+    auto it = first.find({b, s, t});
+    return it == first.end() ? nullptr : it->second;
+  }
+};
+
+HeatMapLookup::HeatMapLookup(const HeatMap& map) : map_(map), index_(std::make_unique<Index>()) {
+  Index& x = *index_;
+  if (map.rows) {
+    const Array& rows = *map.rows;
+    x.first.reserve(rows.count());
+    for (uint32_t k = 0; k < rows.count(); ++k) {
+      const ChartRow* row = chart::rowAt(rows, k);
+      if (!row) continue;
+      const Text bench = textOf(row->bench.get());
+      if (!bench.ok()) continue;
+      if (row->series && row->setting) x.first.try_emplace({bench, textOf(row->series.get()), textOf(row->setting.get())}, row);
+      if (row->value > 0) {
+        auto [it, added] = x.fastest.try_emplace(bench, row);
+        if (!added && row->value < it->second->value) it->second = row;
+      }
+    }
+  }
+  const auto texts = [](const Ref<Array>& list, std::vector<Text>& out) {
+    if (!list) return;
+    for (uint32_t i = 0; i < list->count(); ++i) out.push_back(textOf(dynamic_cast<const String*>(list->get(i).get())));
+  };
+  texts(map.benches, x.benches);
+  texts(map.colSeries, x.series);
+  texts(map.colSetting, x.settings);
+  x.baseline = textOf(map.baseline.get());
+}
+
+HeatMapLookup::~HeatMapLookup() = default;
+
+const ChartRow* HeatMapLookup::cell(uint32_t i, uint32_t j) const {
+  const Index& x = *index_;
+  if (i >= x.benches.size() || j >= x.series.size() || j >= x.settings.size()) return nullptr;
+  return x.find(x.benches[i], x.series[j], x.settings[j]);
+}
+
+const ChartRow* HeatMapLookup::fastest(uint32_t i) const {
+  const Index& x = *index_;
+  if (i >= x.benches.size() || !x.benches[i].ok()) return nullptr;
+  auto it = x.fastest.find(x.benches[i]);
+  return it == x.fastest.end() ? nullptr : it->second;
+}
+
+const ChartRow* HeatMapLookup::baseOf(uint32_t i, uint32_t j) const {
+  const Index& x = *index_;
+  if (!map_.baseline) return fastest(i);
+  if (i >= x.benches.size() || j >= x.settings.size()) return nullptr;
+  return x.find(x.benches[i], x.baseline, x.settings[j]);
+}
+
+// The rule of HeatMap::ratio, on the indexed rows.
+bool HeatMapLookup::ratio(uint32_t i, uint32_t j, double& result, bool& grey) const {
+  result = 0.0;
+  grey = false;
+  const ChartRow* a = cell(i, j);
+  const ChartRow* b = baseOf(i, j);
+  if (!a || !b || !(a->value > 0) || !(b->value > 0)) return false;
+  result = a->value / b->value;
+  if (a != b && (a->stddev > 0 || b->stddev > 0))
+    grey = std::sqrt(a->stddev * a->stddev + b->stddev * b->stddev) >= std::fabs(a->mean - b->mean);
+  return true;
+}
+
+// The rule of HeatMap::geomean, on the indexed rows.
+bool HeatMapLookup::geomean(uint32_t j, double& mean) const {
+  double sum = 0.0;
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < index_->benches.size(); ++i) {
+    if (BHelp::isOutlier(dynamic_cast<const String*>(map_.benches->get(i).get()))) continue;
+    double r;
+    bool grey;
+    if (ratio(i, j, r, grey)) {
+      sum += std::log(r);
+      ++n;
+    }
+  }
+  if (n == 0) {
+    mean = 0.0;
+    return false;
+  }
+  mean = std::exp(sum / n);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The picture
+
 void fillHeatMapCell(const HeatMap& map, UXGraphics& g, int32_t x, int32_t y, int32_t w, int32_t h, double ratio,
                      bool grey, bool framed, const char* text) {
   ChartCanvas canvas(g);
@@ -76,6 +225,7 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g) {
     return;
   }
   const int64_t W = map.cellW();
+  const HeatMapLookup lookup(map);
   const bool hasBaseline = static_cast<bool>(map.baseline);
 
   // Title.
@@ -107,15 +257,15 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g) {
     if (i % 2 == 1) canvas.fillRect(4, y, 142, kLine, 244, 245, 248);
     if (Ref<String> name = textAt(*map.benches, i))
       canvas.text(HeatMap::clip(name, 20)->cString(), 10, y + 7, 40, 40, 44, 12);
-    Ref<ChartRow> fastest = map.fastest(i);
+    const ChartRow* fastest = lookup.fastest(i);
     for (uint32_t j = 0; j < M; ++j) {
       const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W;
       if (x > chart::kMaxCoord) break;
       double ratio = 0.0;
       bool grey = false;
-      if (map.ratio(i, j, ratio, grey)) {
-        Ref<ChartRow> a = map.cell(i, j);
-        Ref<ChartRow> b = map.baseOf(i, j);
+      if (lookup.ratio(i, j, ratio, grey)) {
+        const ChartRow* a = lookup.cell(i, j);
+        const ChartRow* b = lookup.baseOf(i, j);
         const char* text = a == b ? (hasBaseline ? "baseline" : "fastest") : nullptr;
         paintCell(canvas, map, x, y, W, kLine, ratio, grey, a == fastest, text);
       } else {
@@ -139,7 +289,7 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g) {
       const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W;
       if (x > chart::kMaxCoord) break;
       double mean = 0.0;
-      if (map.geomean(j, mean)) paintCell(canvas, map, x, ym, W, kLine, mean, false, false, nullptr);
+      if (lookup.geomean(j, mean)) paintCell(canvas, map, x, ym, W, kLine, mean, false, false, nullptr);
     }
   }
 

@@ -3,11 +3,35 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace quorl {
 
+class ChartRow;
 class HeatMap;
 class UXGraphics;
+
+// The heat map's lookups (cell, fastest, baseOf, ratio, geomean) with the
+// same answers as HeatMap's own, from an index made once over the rows.
+// HeatMap answers each by scanning every row, which a picture of thousands
+// of cells over a corpus of thousands of rows cannot afford. Valid while the
+// map and its rows are unchanged.
+class HeatMapLookup {
+ public:
+  explicit HeatMapLookup(const HeatMap& map);
+  ~HeatMapLookup();
+
+  const ChartRow* cell(uint32_t i, uint32_t j) const;
+  const ChartRow* fastest(uint32_t i) const;
+  const ChartRow* baseOf(uint32_t i, uint32_t j) const;
+  bool ratio(uint32_t i, uint32_t j, double& ratio, bool& grey) const;
+  bool geomean(uint32_t j, double& mean) const;
+
+ private:
+  struct Index;
+  const HeatMap& map_;
+  std::unique_ptr<Index> index_;
+};
 
 // Paints the whole picture from (0, 0): title, column headers, one line per
 // benchmark, the geometric-mean line and the colour legend, map.width wide

@@ -22,14 +22,12 @@
 namespace quorl {
 
 using chart::ChartCanvas;
-
 using chart::rowAt;
 
 namespace {
 
 constexpr int64_t kPlotHeight = 150;
 constexpr int64_t kAxis = 178;  // below the panel slot's top
-
 
 // A bar length from a value on the scale: truncated, 0 when it does not fit
 // in 32 bits.

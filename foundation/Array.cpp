@@ -21,6 +21,12 @@ uint32_t grownCapacity(uint32_t capacity, uint32_t n) {
   return c;
 }
 
+// The target of a block that is present (function set, target alive); null
+// for an absent block.
+template <class B> Ref<Object> liveTarget(const B& block) {
+  return block.function ? block.target.lock() : nullptr;
+}
+
 }  // namespace
 
 // -- 2a. Construction, size, reading ------------------------------------------
@@ -28,7 +34,7 @@ uint32_t grownCapacity(uint32_t capacity, uint32_t n) {
 Ref<Array> Array::withCapacity(uint32_t n) {
   Ref<Array> a = make<Array>();
   if (n > 0) {
-    a->items_ = std::make_unique<Ref<Object>[]>(n);
+    a->items_ = PoolArray<Ref<Object>>::make(n);
     a->capacity_ = n;
   }
   return a;
@@ -43,7 +49,7 @@ Ref<Object> Array::last() const { return count_ ? items_[count_ - 1] : nullptr; 
 void Array::_grow() {
   uint32_t next = capacity_ == 0 ? 8 : (capacity_ > 0x7FFFFFFFu ? 0xFFFFFFFFu : capacity_ * 2);
   if (next == capacity_) return;  // the index space is used up
-  auto items = std::make_unique<Ref<Object>[]>(next);
+  auto items = PoolArray<Ref<Object>>::make(next);
   std::move(items_.get(), items_.get() + count_, items.get());
   items_ = std::move(items);
   capacity_ = next;
@@ -52,7 +58,7 @@ void Array::_grow() {
 void Array::_growFor(uint32_t needed) {
   if (needed <= capacity_) return;
   uint32_t next = grownCapacity(capacity_, needed);
-  auto items = std::make_unique<Ref<Object>[]>(next);
+  auto items = PoolArray<Ref<Object>>::make(next);
   std::move(items_.get(), items_.get() + count_, items.get());
   items_ = std::move(items);
   capacity_ = next;
@@ -269,7 +275,7 @@ Ref<Array> Array::sortedUsing(const ArrayComparison& comparison) const {
 
 Ref<Array> Array::filtered(const ArrayPredicate& predicate) const {
   Ref<Array> a = make<Array>();
-  Ref<Object> target = predicate.function ? predicate.target.lock() : nullptr;
+  Ref<Object> target = liveTarget(predicate);
   if (!target) return a;
   for (uint32_t i = 0; i < count_; ++i) {
     Ref<Object> entry = items_[i];
@@ -280,7 +286,7 @@ Ref<Array> Array::filtered(const ArrayPredicate& predicate) const {
 
 Ref<Array> Array::mapped(const ArrayMapper& mapper) const {
   Ref<Array> a = withCapacity(count_);
-  Ref<Object> target = mapper.function ? mapper.target.lock() : nullptr;
+  Ref<Object> target = liveTarget(mapper);
   if (!target) return a;
   for (uint32_t i = 0; i < count_; ++i) {
     Ref<Object> entry = items_[i];
@@ -294,7 +300,7 @@ Ref<Array> Array::mapped(const ArrayMapper& mapper) const {
 // array cannot free the object it is looking at.
 
 void Array::forEach(const ArrayVisitor& visitor) const {
-  Ref<Object> target = visitor.function ? visitor.target.lock() : nullptr;
+  Ref<Object> target = liveTarget(visitor);
   if (!target) return;
   for (uint32_t i = 0; i < count_; ++i) {
     Ref<Object> entry = items_[i];
@@ -303,7 +309,7 @@ void Array::forEach(const ArrayVisitor& visitor) const {
 }
 
 uint32_t Array::indexWhere(const ArrayPredicate& predicate) const {
-  Ref<Object> target = predicate.function ? predicate.target.lock() : nullptr;
+  Ref<Object> target = liveTarget(predicate);
   if (!target) return kNotFound;
   for (uint32_t i = 0; i < count_; ++i) {
     Ref<Object> entry = items_[i];
@@ -313,7 +319,7 @@ uint32_t Array::indexWhere(const ArrayPredicate& predicate) const {
 }
 
 Ref<Object> Array::firstWhere(const ArrayPredicate& predicate) const {
-  Ref<Object> target = predicate.function ? predicate.target.lock() : nullptr;
+  Ref<Object> target = liveTarget(predicate);
   if (!target) return nullptr;
   for (uint32_t i = 0; i < count_; ++i) {
     Ref<Object> entry = items_[i];
@@ -323,7 +329,7 @@ Ref<Object> Array::firstWhere(const ArrayPredicate& predicate) const {
 }
 
 uint32_t Array::countWhere(const ArrayPredicate& predicate) const {
-  Ref<Object> target = predicate.function ? predicate.target.lock() : nullptr;
+  Ref<Object> target = liveTarget(predicate);
   if (!target) return 0;
   uint32_t n = 0;
   for (uint32_t i = 0; i < count_; ++i) {
@@ -336,7 +342,7 @@ uint32_t Array::countWhere(const ArrayPredicate& predicate) const {
 bool Array::anySatisfy(const ArrayPredicate& predicate) const { return indexWhere(predicate) != kNotFound; }
 
 bool Array::allSatisfy(const ArrayPredicate& predicate) const {
-  Ref<Object> target = predicate.function ? predicate.target.lock() : nullptr;
+  Ref<Object> target = liveTarget(predicate);
   if (!target) return false;
   for (uint32_t i = 0; i < count_; ++i) {
     Ref<Object> entry = items_[i];
@@ -346,7 +352,7 @@ bool Array::allSatisfy(const ArrayPredicate& predicate) const {
 }
 
 bool Array::isSortedUsing(const ArrayComparison& comparison) const {
-  Ref<Object> target = comparison.function ? comparison.target.lock() : nullptr;
+  Ref<Object> target = liveTarget(comparison);
   if (!target) return false;
   for (uint32_t i = 0; i + 1 < count_; ++i) {
     Ref<Object> a = items_[i], b = items_[i + 1];
@@ -450,7 +456,7 @@ bool numbersOrderTotally(const Ref<Object>* a, uint32_t n) {
 
 void Array::sortUsing(const ArrayComparison& comparison) {
   if (count_ < 2) return;
-  Ref<Object> target = comparison.function ? comparison.target.lock() : nullptr;
+  Ref<Object> target = liveTarget(comparison);
   if (!target) return;
   auto compare = [&](const Ref<Object>& a, const Ref<Object>& b) -> int {
     return comparison.function(target, a, b);

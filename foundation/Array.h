@@ -147,7 +147,7 @@ class Array : public Object, public Copying, public Enumerable {
   void _growFor(uint32_t needed);
   void _removeSpan(uint32_t start, uint32_t n);
 
-  std::unique_ptr<Ref<Object>[]> items_;
+  PoolArray<Ref<Object>> items_;
   uint32_t count_ = 0;
   uint32_t capacity_ = 0;
 };

@@ -58,12 +58,12 @@ template <class Slot> bool isLive(const Slot& slot) {
 // Makes the first table, of 16 slots doubled until n fit; nothing when a
 // table exists.
 template <class Slot>
-void createTable(std::unique_ptr<Slot[]>& slots, std::unique_ptr<uint32_t[]>& order, uint32_t& capacity,
+void createTable(PoolArray<Slot>& slots, PoolArray<uint32_t>& order, uint32_t& capacity,
                  uint32_t n) {
   if (capacity != 0) return;
   uint32_t c = tableCapacityFor(n);
-  slots = std::make_unique<Slot[]>(c);
-  order = std::make_unique_for_overwrite<uint32_t[]>(c);
+  slots = PoolArray<Slot>::make(c);
+  order = PoolArray<uint32_t>::make(c);
   capacity = c;
 }
 
@@ -72,11 +72,11 @@ void createTable(std::unique_ptr<Slot[]>& slots, std::unique_ptr<uint32_t[]>& or
 // A capacity that is not a power of two above count is refused: the probe
 // mask and the empty slot that ends every probe path depend on it.
 template <class Slot>
-void rehash(std::unique_ptr<Slot[]>& slots, std::unique_ptr<uint32_t[]>& order, uint32_t count,
+void rehash(PoolArray<Slot>& slots, PoolArray<uint32_t>& order, uint32_t count,
             uint32_t& capacity, uint32_t newCapacity) {
   if (newCapacity <= count || (newCapacity & (newCapacity - 1)) != 0) return;
-  auto newSlots = std::make_unique<Slot[]>(newCapacity);
-  auto newOrder = std::make_unique_for_overwrite<uint32_t[]>(newCapacity);
+  auto newSlots = PoolArray<Slot>::make(newCapacity);
+  auto newOrder = PoolArray<uint32_t>::make(newCapacity);
   uint32_t mask = newCapacity - 1;
   for (uint32_t i = 0; i < count; ++i) {
     Slot& from = slots[order[i]];

@@ -91,8 +91,8 @@ class Map : public Object, public Copying, public Enumerable {
   uint32_t _findString(std::string_view key) const;
   uint32_t _find(const Object* key, uint32_t h) const;
 
-  std::unique_ptr<Slot[]> slots_;
-  std::unique_ptr<uint32_t[]> order_;
+  PoolArray<Slot> slots_;
+  PoolArray<uint32_t> order_;
   uint32_t count_ = 0;
   uint32_t capacity_ = 0;
 };

@@ -7,21 +7,27 @@ namespace quorl::pool {
 
 namespace {
 
-// Classes 0..15 hold 16, 32, ... 256 bytes; 16..19 hold 512 to 4096.
-constexpr size_t kSmallClasses = kPoolMax / kPoolAlign;
-constexpr size_t kClasses = kSmallClasses + 4;
+// Size classes: 16-byte steps to 256 bytes (0..15), 64-byte steps to 1024
+// (16..27), 256-byte steps to 4096 (28..39). Hash tables and arrays come in
+// sizes such as 640 or 1536 bytes, which powers of two would waste.
+constexpr size_t kClasses = 40;
 constexpr size_t kChunkBytes = 64 * 1024;
 
 constexpr size_t classSize(size_t cls) {
-  return cls < kSmallClasses ? (cls + 1) * kPoolAlign : kPoolMax << (cls - kSmallClasses + 1);
+  if (cls < 16) return (cls + 1) * 16;
+  if (cls < 28) return 256 + (cls - 15) * 64;
+  return 1024 + (cls - 27) * 256;
 }
 
-size_t classOf(size_t bytes) {
-  if (bytes <= kPoolMax) return (bytes - 1) / kPoolAlign;
-  size_t cls = kSmallClasses;
-  while (classSize(cls) < bytes) cls++;
-  return cls;
+constexpr size_t classOf(size_t bytes) {
+  if (bytes <= 256) return (bytes - 1) / 16;
+  if (bytes <= 1024) return 16 + (bytes - 257) / 64;
+  return 28 + (bytes - 1025) / 256;
 }
+
+static_assert(classSize(kClasses - 1) == kBufferMax);
+static_assert(classOf(256) == 15 && classOf(257) == 16 && classOf(1024) == 27 && classOf(1025) == 28);
+static_assert(classOf(kBufferMax) == kClasses - 1);
 
 struct FreeBlock {
   FreeBlock* next;
@@ -31,10 +37,11 @@ struct FreeBlock {
 // constructor or destructor on any platform.
 thread_local FreeBlock* tFree[kClasses];
 
-// A chunk is carved into blocks of one class and never given back.
+// A chunk is carved into blocks of one class and never given back: blocks
+// of one kind lie together, in address order when first handed out.
 FreeBlock* refill(size_t cls) {
   size_t size = classSize(cls);
-  auto* chunk = static_cast<char*>(::operator new(kChunkBytes, std::align_val_t(kPoolAlign)));
+  auto* chunk = static_cast<char*>(::operator new(kChunkBytes, std::align_val_t(16)));
   FreeBlock* head = nullptr;
   for (size_t i = kChunkBytes / size; i-- > 1;) {  // block 0 is handed out at once
     auto* b = reinterpret_cast<FreeBlock*>(chunk + i * size);
@@ -69,9 +76,9 @@ void* allocateBuffer(size_t bytes) { return bytes ? std::malloc(bytes) : nullptr
 void releaseBuffer(void* buffer, size_t) { std::free(buffer); }
 void* resizeBuffer(void* buffer, size_t, size_t newBytes) { return std::realloc(buffer, newBytes ? newBytes : 1); }
 #else
-void* allocate(size_t bytes) { return take((bytes - 1) / kPoolAlign); }
+void* allocate(size_t bytes) { return take(classOf(bytes)); }
 
-void release(void* block, size_t bytes) { give(block, (bytes - 1) / kPoolAlign); }
+void release(void* block, size_t bytes) { give(block, classOf(bytes)); }
 
 void* allocateBuffer(size_t bytes) {
   if (bytes == 0) return nullptr;

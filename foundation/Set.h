@@ -62,8 +62,8 @@ class Set : public Object, public Copying, public Enumerable {
 
   uint32_t _find(const Object* object, uint32_t h) const;
 
-  std::unique_ptr<Slot[]> slots_;
-  std::unique_ptr<uint32_t[]> order_;
+  PoolArray<Slot> slots_;
+  PoolArray<uint32_t> order_;
   uint32_t count_ = 0;
   uint32_t capacity_ = 0;
 };
@@ -83,9 +83,9 @@ class Bag : public Object, public Enumerable {
   const char* classNameC() const override { return "Bag"; }
 
  private:
-  std::unique_ptr<Ref<Object>[]> slots_;
-  std::unique_ptr<uint32_t[]> counts_;
-  std::unique_ptr<uint32_t[]> order_;
+  PoolArray<Ref<Object>> slots_;
+  PoolArray<uint32_t> counts_;
+  PoolArray<uint32_t> order_;
   uint32_t count_ = 0;
   uint32_t capacity_ = 0;
   int32_t counter_ = 0;
@@ -97,7 +97,7 @@ class BinaryHeap : public Object {
   const char* classNameC() const override { return "BinaryHeap"; }
 
  private:
-  std::unique_ptr<Ref<Object>[]> items_;
+  PoolArray<Ref<Object>> items_;
   Ref<Object> ordering_;
   uint32_t count_ = 0;
   uint32_t capacity_ = 0;

@@ -52,10 +52,7 @@ void String::_reserve(uint32_t n) {
     c *= 2;
   }
   const bool fresh = !bytes_;
-  void* grown = std::realloc(bytes_.get(), static_cast<size_t>(c) + 1);
-  if (!grown) throw std::bad_alloc();
-  (void)bytes_.release();
-  bytes_.reset(static_cast<uint8_t*>(grown));
+  bytes_.resize(static_cast<size_t>(c) + 1);
   if (fresh) bytes_.get()[0] = 0;
   bytes_.get()[length_] = 0;
   capacity_ = c;
@@ -64,11 +61,12 @@ void String::_reserve(uint32_t n) {
 void String::reserve(uint32_t n) { _reserve(n); }
 
 void String::_adopt(const void* bytes, uint32_t count) {
-  uint8_t* p = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(count) + 1));
-  if (!p) throw std::bad_alloc();
+  Bytes fresh;
+  fresh.resize(static_cast<size_t>(count) + 1);
+  uint8_t* p = fresh.get();
   if (count) std::memcpy(p, bytes, count);
   p[count] = 0;
-  bytes_.reset(p);
+  bytes_ = std::move(fresh);
   length_ = count;
   capacity_ = count;
 }

@@ -282,16 +282,15 @@ class String : public Object, public Copying {
   virtual void _padTo(uint32_t start, uint32_t width, bool zero);
 
  private:
-  struct FreeBytes {
-    void operator()(uint8_t* p) const { std::free(p); }
-  };
-
   void _reserve(uint32_t n);
   void _splice(uint32_t at, uint32_t count, const uint8_t* bytes, uint32_t m);
   void _appendDecimal(uint64_t magnitude);
   void _adopt(const void* bytes, uint32_t count);  // fresh buffer, capacity = count
 
-  std::unique_ptr<uint8_t, FreeBytes> bytes_;
+  // Holds capacity + 1 bytes once made; a fresh string has none.
+  struct Bytes : PoolBytes {
+    uint8_t* get() const { return PoolBytes::get(); }
+  } bytes_;
   uint32_t length_ = 0;
   uint32_t capacity_ = 0;
 };

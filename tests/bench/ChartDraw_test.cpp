@@ -559,6 +559,53 @@ TEST_F(ChartHeatMap, GreyCellsNeverGetWhiteText) {
   EXPECT_EQ(g.lines.back(), "drawTextRGBA \"a long cell text\" -28 27 255 255 255 255 12");
 }
 
+// The drawing's index must answer exactly as the model's own scans do.
+void expectLookupMatchesModel(const HeatMap& map) {
+  const HeatMapLookup lookup(map);
+  for (uint32_t i = 0; i < map.benches->count(); ++i) {
+    EXPECT_EQ(lookup.fastest(i), map.fastest(i).get()) << i;
+    for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
+      EXPECT_EQ(lookup.cell(i, j), map.cell(i, j).get()) << i << "," << j;
+      EXPECT_EQ(lookup.baseOf(i, j), map.baseOf(i, j).get()) << i << "," << j;
+      double r1 = -1, r2 = -1;
+      bool g1 = true, g2 = true;
+      EXPECT_EQ(lookup.ratio(i, j, r1, g1), map.ratio(i, j, r2, g2));
+      EXPECT_EQ(r1, r2);
+      EXPECT_EQ(g1, g2);
+    }
+  }
+  for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
+    double m1 = -1, m2 = -1;
+    EXPECT_EQ(lookup.geomean(j, m1), map.geomean(j, m2));
+    EXPECT_EQ(m1, m2);
+  }
+}
+
+TEST_F(ChartHeatMap, IndexedLookupsAnswerAsTheModel) {
+  // Case variants, two machines with the same measurement (settings get the
+  // machine), a missing cell, zero values, spreads for the grey rule and the
+  // outlier.
+  auto one = contribution("Cpu A", {{.bench = "fib", .target = "quorl", .best = 100, .mean = 100, .stddev = 3},
+                                    {.bench = "FIB", .target = "cpp", .best = 104, .mean = 104, .stddev = 3},
+                                    {.bench = "fib", .target = "cpp", .opt = "O2", .best = 90},
+                                    {.bench = "fib", .target = "gcc", .best = 80},  // ties with Cpu B's quorl
+                                    {.bench = "sieve", .target = "QUORL", .best = 0, .mean = 0},
+                                    {.bench = "sieve", .target = "gcc", .best = 70},
+                                    {.bench = "matrix_mul_f32", .target = "quorl", .best = 5}});
+  auto two = contribution("Cpu B", {{.bench = "fib", .target = "quorl", .best = 80, .stddev = 1},
+                                    {.bench = "nbody", .target = "swift", .opt = "O2", .best = 30}});
+  for (const char* baseline : {static_cast<const char*>(nullptr), "quorl", "C++ (clang)", "nobody"}) {
+    SCOPED_TRACE(baseline ? baseline : "no baseline");
+    auto view = chart(dataSetOf({one, two}));
+    view->baseline = S(baseline);
+    view->rebuild();
+    ASSERT_GT(view->heatMap->colSeries->count(), 3u);
+    expectLookupMatchesModel(*view->heatMap);
+  }
+  HeatMap empty;
+  expectLookupMatchesModel(empty);
+}
+
 // --- Every sample file, every mode, a few widths ------------------------------------
 
 TEST_F(ChartDraw, EverySampleDrawsInsideTheView) {
@@ -581,6 +628,7 @@ TEST_F(ChartDraw, EverySampleDrawsInsideTheView) {
           view->mode = mode;
           view->metric = metric;
           view->rebuild();
+          if (mode == 2 && width == 800) expectLookupMatchesModel(*view->heatMap);
           EXPECT_GT(view->rows->count(), 0u);
           const int height = view->height();
           resize(view, width, height);

@@ -232,3 +232,29 @@ TEST(ContributionLoadObject, NonDocumentsGiveNothing) {
   EXPECT_EQ(Contribution::loadObject(S("quorl-bench/1"), S("x"))->count(), 0u);
   EXPECT_EQ(Contribution::loadObject(Number::withI64(1), S("x"))->count(), 0u);
 }
+
+TEST(ContributionFromRoot, EveryRunOfALongListIsComputed) {
+  // Runs are computed a few behind the reading; the first, the last and
+  // those next to skipped elements must all end up with their statistics.
+  for (int runs : {1, 2, 3, 4, 5, 40}) {
+    SCOPED_TRACE(runs);
+    std::string json = R"({"schema":"quorl-bench/1","runs":[)";
+    for (int i = 0; i < runs; ++i) {
+      if (i) json += ",";
+      if (i % 7 == 3) json += R"(7,null,"x",)";
+      json += R"({"benchmark":"b)" + std::to_string(i) + R"(","samples_us":[)" + std::to_string(10 * i) + "," +
+              std::to_string(10 * i + 2) + R"(,"no"]})";
+    }
+    json += "]}";
+    auto list = load(json.c_str());
+    ASSERT_EQ(list->count(), 1u);
+    auto c = contributionAt(list, 0);
+    ASSERT_EQ(c->runs->count(), static_cast<uint32_t>(runs));
+    for (int i = 0; i < runs; ++i) {
+      auto run = runAt(c, static_cast<uint32_t>(i));
+      EXPECT_EQ(str(run->benchmark), "b" + std::to_string(i));
+      EXPECT_EQ(run->mean, 10.0 * i + 1) << i;
+      EXPECT_EQ(run->stddev, 1.0) << i;
+    }
+  }
+}

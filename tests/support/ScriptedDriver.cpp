@@ -133,7 +133,9 @@ void ScriptedDriver::postWheel(uint32_t window, int16_t x, int16_t y, int32_t no
   e.x = x;
   e.y = y;
   e.a = notches;
-  e.b = -(notches * 100);
+  // -(delta * 100 / 120) for delta = notches * 120, formed in 64 bits so a
+  // large scripted count cannot overflow.
+  e.b = int32_t(-(int64_t(notches) * 100));
   postEvent(e);
 }
 

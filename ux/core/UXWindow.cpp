@@ -76,7 +76,8 @@ void UXWindow::layoutFor(int32_t x, int32_t y, int32_t w, int32_t h) {
 }
 
 void UXWindow::display() {
-  // A window that is not open has nothing to repaint; its marks wait for open.
+  // A window that is not open has nothing to repaint and the driver knows no
+  // window 0; opening it paints everything anyway.
   if (!tree->dirty || handle == 0 || !gDriver) return;
   damage = tree->dirtyRect;
   tree->clearDirty();

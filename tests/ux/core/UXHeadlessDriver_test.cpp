@@ -753,5 +753,24 @@ TEST(ScriptedDriverTest, LogsCallsAndRunsOnAVirtualClock) {
   EXPECT_EQ(s->alertRun(2, "Replace?", "Replace|Cancel"), 2);
 }
 
+TEST(ScriptedDriverTest, WheelEventsCarryNotchesAndPixels) {
+  auto s = make<ScriptedDriver>();
+  s->logging = false;
+  UXEvent e;
+  s->postWheel(3, 10, 20, 2);
+  s->nextEvent(0, e);
+  EXPECT_EQ(e.type, kUXEventWheel);
+  EXPECT_EQ(e.window, 3u);
+  EXPECT_EQ(e.x, 10);
+  EXPECT_EQ(e.y, 20);
+  EXPECT_EQ(e.a, 2);
+  EXPECT_EQ(e.b, -200);
+  // A count whose pixels pass 32 bits is cut, not undefined.
+  s->postWheel(3, 0, 0, 30000000);
+  s->nextEvent(0, e);
+  EXPECT_EQ(e.a, 30000000);
+  EXPECT_EQ(e.b, int32_t(uint32_t(-3000000000LL)));
+}
+
 }  // namespace
 }  // namespace quorl
