@@ -304,34 +304,33 @@ Ref<HttpResponse> Http::_once(Ref<Url> url, HttpClock::time_point deadline, cons
 
 namespace {
 
-// A Content-Length value: decimal digits, or a list of one value repeated;
-// anything else, or a value past 32 bits, is malformed.
+// A Content-Length value: its leading decimal digits, none giving 0. A value
+// past 32 bits is malformed rather than wrapped to a smaller length.
+// A Content-Length is digits only, or the same digits repeated in a list
+// ("5, 5"); anything else, and any value past 32 bits, is malformed: a body
+// framed by a guess could be cut short or run into the next reply.
 bool parseContentLength(const String& value, uint32_t& length) {
   const uint32_t n = value.byteLength();
-  bool have = false;
-  uint32_t first = 0;
+  bool first = true;
+  uint64_t result = 0;
   uint32_t i = 0;
-  while (i <= n) {
+  for (;;) {
     while (i < n && (value.byteAt(i) == ' ' || value.byteAt(i) == '\t')) i++;
     uint64_t v = 0;
     uint32_t digits = 0;
-    while (i < n && value.byteAt(i) >= '0' && value.byteAt(i) <= '9') {
+    for (; i < n && value.byteAt(i) >= '0' && value.byteAt(i) <= '9'; i++, digits++) {
       v = v * 10 + (value.byteAt(i) - '0');
       if (v > 0xFFFFFFFFull) return false;
-      i++;
-      digits++;
     }
+    if (digits == 0 || (!first && v != result)) return false;
+    result = v, first = false;
     while (i < n && (value.byteAt(i) == ' ' || value.byteAt(i) == '\t')) i++;
-    if (digits == 0) return false;
-    if (have && v != first) return false;
-    first = static_cast<uint32_t>(v);
-    have = true;
     if (i == n) break;
     if (value.byteAt(i) != ',') return false;
     i++;
   }
-  length = first;
-  return have;
+  length = static_cast<uint32_t>(result);
+  return true;
 }
 
 uint32_t findHeadEnd(const uint8_t* b, uint32_t n) {
@@ -375,7 +374,7 @@ bool Http::_reserveForBody(Data& raw, uint32_t cap) {
 Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing) {
   const uint32_t cap = limits().maxReplyBytes;
   Ref<Data> raw = make<Data>();
-  constexpr uint32_t kPiece = 64 * 1024;
+  constexpr uint32_t kPiece = 8192;
   std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
   bool failed = false;
   bool tooLarge = false;
@@ -400,12 +399,17 @@ Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* noth
 
   ParseInfo info;
   Ref<HttpResponse> response = _parse(url, raw, &info);
-  if (info.framedComplete || !(failed || socket.deadlinePassed)) return response;
-  // The reading was cut short: a head that never ended, or a body without
-  // its own framing, is incomplete for that reason and not for the one the
-  // parse saw. A complete head that is malformed keeps its own text.
-  if (!info.headComplete || response->status != 0 || !response->error)
-    response->error = socket.deadlinePassed ? deadlineText() : String::withCString(kReceiveFailed);
+  // A head that never ended keeps the parse's own text, whatever ended the
+  // reading.
+  if (!(failed || socket.deadlinePassed) || !info.headComplete) return response;
+  Ref<String> cut = socket.deadlinePassed ? deadlineText() : String::withCString(kReceiveFailed);
+  if (response->status == 0 && !response->error) {
+    response->error = cut;
+  } else if (!info.framedComplete && response->status != 0) {
+    // A body without its own end was cut short by the failure, whatever the
+    // parse made of the part that came.
+    response->error = cut;
+  }
   return response;
 }
 

@@ -45,9 +45,11 @@ std::function<int32_t()>& Net::_abiLevel() {
 Ref<String> Net::server() {
   Ref<String> value = Platform::env(String::withCString("QUORL_BENCH_SERVER"));
   uint32_t n = value->byteLength();
+  // Only an unset or empty variable means the built-in server; any other
+  // value is the caller's, even one made only of slashes.
+  if (n == 0) return String::withCString(kDefaultServer);
   // "%s/benchmarks/..." must not become "//benchmarks/...".
   while (n > 0 && value->byteAt(n - 1) == '/') n--;
-  if (n == 0) return String::withCString(kDefaultServer);
   return value->substringBytes(0, n);
 }
 

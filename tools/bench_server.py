@@ -28,6 +28,7 @@ Paths that misbehave on purpose (query parameters in brackets):
   /hold?key=K               no reply until /release?key=K is asked for
   /close                    closes without a byte
   /raw?hex=H, /raw/H        the bytes H (hexadecimal) as the whole reply
+  /raw?hex=H&hold=S         the same, then S seconds of silence before the close
 Every endless or slow reply is bounded by --lifetime and stops when the
 client goes away.
 """
@@ -240,6 +241,9 @@ class Handler(socketserver.BaseRequestHandler):
             return
         elif path == "/raw":
             self.send(binascii.unhexlify(query.get("hex", "")))
+            end = time.time() + float(query.get("hold", "0"))
+            while time.time() < end and self.alive():
+                time.sleep(0.05)
         elif path.startswith("/raw/"):
             self.send(binascii.unhexlify(path[len("/raw/"):]))
         else:

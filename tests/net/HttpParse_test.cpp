@@ -45,7 +45,7 @@ TEST(HttpParse, BodiesPlainBoundedAndShort) {
   EXPECT_EQ(r->error, nullptr);
 }
 
-TEST(HttpParse, ContentLengthIsParsedStrictly) {
+TEST(HttpParse, ContentLengthIsStrictAndNeverWraps) {
   struct Case {
     const char* value;
     bool ok;
@@ -55,8 +55,10 @@ TEST(HttpParse, ContentLengthIsParsedStrictly) {
       {"5", true, "hello"},
       {"0005", true, "hello"},
       {"5, 5", true, "hello"},
+      {"0", true, ""},
       {"4294967301", false, ""},  // used to wrap to 5
       {"99999999999999999999", false, ""},
+      // A malformed value fails the reply rather than framing a guess.
       {"", false, ""},
       {"abc", false, ""},
       {"5abc", false, ""},

@@ -64,6 +64,9 @@ TEST_F(NetTest, ServerFromTheEnvironment) {
   // "%s/benchmarks/corpus.php" must not get a double slash.
   setEnv("QUORL_BENCH_SERVER", "http://127.0.0.1:9//");
   EXPECT_EQ(str(Net::server()), "http://127.0.0.1:9");
+  // Set, but to slashes only: still the caller's value, never the default.
+  setEnv("QUORL_BENCH_SERVER", "/");
+  EXPECT_EQ(str(Net::server()), "");
   setEnv("QUORL_BENCH_SERVER", nullptr);
   EXPECT_EQ(std::string(Net::kDefaultServer).substr(0, 8), "https://");
 }
@@ -99,7 +102,7 @@ TEST_F(NetTest, GetFailureTexts) {
       {base + "/status/302", "the server answered 302"},
       {base + "/short", "short body (10 of 100 bytes)"},
       {base + "/badchunk?kind=nolast", "malformed chunked body"},
-      {base + "/length?value=x", "malformed response (bad Content-Length)"},
+      {base + "/length?value=4294967301", "malformed response (bad Content-Length)"},
       {base + "/close", "malformed response (no end of headers)"},
       {base + "/trickle?every=0.05", "request timed out after 2 seconds"},
       {base + "/chain/6", "too many redirects"},
@@ -112,6 +115,9 @@ TEST_F(NetTest, GetFailureTexts) {
     EXPECT_EQ(Net::get(s(url)), nullptr) << url;
     EXPECT_EQ(str(Net::lastError()), error) << url;
   }
+  // A Content-Length without digits fails like one that wraps.
+  EXPECT_EQ(Net::get(s(base + "/length?value=x")), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "malformed response (bad Content-Length)");
 }
 
 TEST_F(NetTest, HttpsWithoutAnyBundle) {
@@ -214,7 +220,7 @@ TEST_F(NetTest, PostAnswersAndFailures) {
 
   const std::pair<std::string, std::string> cases[] = {
       {base + "/close", "the server sent nothing back"},
-      {base + "/length?value=abc", "malformed response (bad Content-Length)"},
+      {base + "/raw/485454502f312e3120323030204f4b0d0a436f6e74656e742d4c656e6774683a20343239343936373330310d0a0d0a68656c6c6f", "malformed response (bad Content-Length)"},  // a length past 32 bits
       {base + "/raw/485454502f312e310d0a0d0a", "the server answered 0"},  // "HTTP/1.1" and no code
       {base + "/raw/6e6f7468696e67", "malformed response (no end of headers)"},
       {base + "/short", "short body (10 of 100 bytes)"},
