@@ -55,7 +55,8 @@ void ChartView::drawRect(UXGraphics& graphics, UXRect) {
   }
   if (mode == 2) {
     heatMap->width = static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0));
-    drawHeatMap(*heatMap, graphics);
+    // The view's surface clips at its width.
+    drawHeatMap(*heatMap, graphics, frame().w());
     return;
   }
   drawBars(graphics);

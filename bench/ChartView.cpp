@@ -10,6 +10,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <string_view>
+#include <typeinfo>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -114,37 +117,49 @@ void ChartView::colorOf(Ptr<const Run> run, uint32_t& r, uint32_t& g, uint32_t& 
   b = color & 255u;
 }
 
-Ref<String> ChartView::paramLine(Ptr<const Run> run) {
-  auto out = make<String>();
-  if (!run) return out;
+namespace {
+
+void appendBytes(std::string& out, const String& text) { out.append(text.cString(), text.byteLength()); }
+
+// The bytes of a run's parameter line, into a buffer the caller reuses.
+void paramBytes(const Run& run, std::string& out) {
+  out.clear();
   // The tests are for null only: an empty suite still brings its separator.
-  if (run->suite) {
-    out->append(run->suite);
-    out->appendCString(" \xC2\xB7 ");
+  if (run.suite) {
+    appendBytes(out, *run.suite);
+    out.append(" \xC2\xB7 ");
   }
-  if (run->target) out->append(run->target);
-  if (run->opt) {
-    out->appendCString(" ");
-    out->append(run->opt);
+  if (run.target) appendBytes(out, *run.target);
+  if (run.opt) {
+    out.push_back(' ');
+    appendBytes(out, *run.opt);
   }
-  if (run->arch) {
-    out->appendCString(" ");
-    out->append(run->arch);
+  if (run.arch) {
+    out.push_back(' ');
+    appendBytes(out, *run.arch);
   }
-  if (const Map* params = run->params.get()) {
+  if (const Map* params = run.params.get()) {
     const uint32_t n = params->count();
     for (uint32_t i = 0; i < n; ++i) {
       Ref<Object> key = params->enumAt(i);
       Ref<String> text = BHelp::text(params->valueAt(i));
       auto* keyText = dynamic_cast<const String*>(key.get());
       if (!text || !keyText) continue;
-      out->appendCString(" \xC2\xB7 ");
-      out->append(keyText);
-      out->appendCString("=");
-      out->append(text);
+      out.append(" \xC2\xB7 ");
+      appendBytes(out, *keyText);
+      out.push_back('=');
+      appendBytes(out, *text);
     }
   }
-  return out;
+}
+
+}  // namespace
+
+Ref<String> ChartView::paramLine(Ptr<const Run> run) {
+  if (!run) return make<String>();
+  std::string bytes;
+  paramBytes(*run, bytes);
+  return String::withBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
 // ---------------------------------------------------------------------------
@@ -179,6 +194,18 @@ class ConfigurationCache {
  public:
   const Configuration& of(const Run& run) {
     const Key key{{run.suite.get(), run.target.get(), run.device.get(), run.opt.get(), run.arch.get()}};
+    // Runs share their text objects: the same five objects are the same
+    // configuration, found without reading their bytes.
+    auto known = byObjects_.find(key);
+    if (known != byObjects_.end()) return *known->second;
+    const Configuration& found = byBytes(key, run);
+    byObjects_.emplace(key, &found);
+    return found;
+  }
+
+ private:
+  struct Key;
+  const Configuration& byBytes(const Key& key, const Run& run) {
     auto it = cache_.find(key);
     if (it != cache_.end()) return it->second;
     Configuration c;
@@ -192,7 +219,6 @@ class ConfigurationCache {
     return cache_.emplace(key, std::move(c)).first->second;
   }
 
- private:
   // Equal when every field is missing on both sides or holds the same
   // bytes on both (exact bytes: the texts keep their letter case).
   struct Key {
@@ -224,28 +250,100 @@ class ConfigurationCache {
       return true;
     }
   };
-  std::unordered_map<Key, Configuration, Hash, Equal> cache_;
+  struct ObjectsHash {
+    size_t operator()(const Key& k) const {
+      uint64_t h = 0;
+      for (const String* s : k.f) h = (h ^ reinterpret_cast<uintptr_t>(s)) * 0x9E3779B97F4A7C15ull;
+      return static_cast<size_t>(h ^ (h >> 29));
+    }
+  };
+  struct SameObjects {
+    bool operator()(const Key& a, const Key& b) const { return std::equal(a.f, a.f + 5, b.f); }
+  };
+  std::unordered_map<Key, Configuration, Hash, Equal> cache_;  // nodes: the entries stay put
+  std::unordered_map<Key, const Configuration*, ObjectsHash, SameObjects> byObjects_;
+};
+
+// Texts that many rows share, made once per distinct text in a rebuild:
+// rows are read, never edited in place (the heat map replaces a row's
+// setting with a new String rather than changing the old one).
+class SharedTexts {
+ public:
+  const Ref<String>& of(const std::string& bytes) {
+    auto it = texts_.find(std::string_view(bytes));
+    if (it != texts_.end()) return it->second;
+    Ref<String> text = String::withBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    // The key reads the bytes of the String it maps to, which never change.
+    return texts_.emplace(std::string_view(text->cString(), text->byteLength()), std::move(text)).first->second;
+  }
+
+ private:
+  std::unordered_map<std::string_view, Ref<String>> texts_;
+};
+
+// A matching run as its group keeps it until the group is in order: what
+// its row will hold, next to its sort key. The rows themselves are made in
+// row order, once the groups are ordered, so that the rows of one rebuild
+// lie in memory in the order they are read (and released) in.
+struct GroupRow {
+  double shown;  // the value, until the speed-up metric replaces it
+  double mean, stddev;
+  const Configuration* config;   // held by the rebuild's configurations
+  const Ref<String>* paramText;  // held by the rebuild's shared texts
+  uint32_t owner;                // the contribution, in the rebuild's owners
 };
 
 // Orders a group ascending by value; equal values keep their matching order.
 // A NaN value never counts as greater than another, so the rule "insert
 // before the first row that is strictly greater" is not a sort order then:
 // such a group is built by that rule literally.
-void orderGroup(std::vector<Ref<ChartRow>>& group) {
-  const bool hasNaN = std::any_of(group.begin(), group.end(), [](const Ref<ChartRow>& r) { return std::isnan(r->shown); });
+void orderGroup(std::vector<GroupRow>& group) {
+  const bool hasNaN = std::any_of(group.begin(), group.end(), [](const GroupRow& r) { return std::isnan(r.shown); });
   if (!hasNaN) {
     std::stable_sort(group.begin(), group.end(),
-                     [](const Ref<ChartRow>& a, const Ref<ChartRow>& b) { return a->shown < b->shown; });
+                     [](const GroupRow& a, const GroupRow& b) { return a.shown < b.shown; });
     return;
   }
-  std::vector<Ref<ChartRow>> ordered;
+  std::vector<GroupRow> ordered;
   ordered.reserve(group.size());
-  for (Ref<ChartRow>& row : group) {
-    auto at = std::find_if(ordered.begin(), ordered.end(),
-                           [&](const Ref<ChartRow>& o) { return o->shown > row->shown; });
+  for (GroupRow& row : group) {
+    auto at = std::find_if(ordered.begin(), ordered.end(), [&](const GroupRow& o) { return o.shown > row.shown; });
     ordered.insert(at, std::move(row));
   }
   group.swap(ordered);
+}
+
+constexpr uint32_t kAhead = 4;
+
+const Map* paramsAt(const Array& runs, uint32_t k) {
+  if (k >= runs.count()) return nullptr;
+  const Object* o = runs.get(k).get();
+  const Run* run = o && typeid(*o) == typeid(Run) ? static_cast<const Run*>(o) : nullptr;
+  return run ? run->params.get() : nullptr;
+}
+
+// The entries of a run's parameters, which its parameter line reads next.
+void prefetchEntries(const Map& params) {
+  const uint32_t capacity = params.capacity();
+  if (capacity == 0 || capacity > 16) return;
+  const char* first = reinterpret_cast<const char*>(&params._readKey(0));
+  const char* end = reinterpret_cast<const char*>(&params._readKey(capacity - 1)) + 2 * sizeof(Ref<Object>);
+  for (const char* p = first; p < end; p += 64) __builtin_prefetch(p);
+}
+
+// The key objects of the entries, then (once they have arrived) their bytes.
+void prefetchKeys(const Map& params, bool bytes) {
+  const uint32_t capacity = params.capacity();
+  if (capacity == 0 || capacity > 16) return;
+  for (uint32_t s = 0; s < capacity; ++s) {
+    const Object* key = params._readKey(s).get();
+    if (!key || key == Map::_tombstone().get()) continue;
+    if (!bytes) {
+      __builtin_prefetch(key);
+    } else if (typeid(*key) == typeid(String)) {
+      __builtin_prefetch(static_cast<const String*>(key)->cString());
+    }
+  }
 }
 
 }  // namespace
@@ -255,21 +353,44 @@ void ChartView::rebuild() {
   maxGroupRows = 0;
   if (!dataSet || !filter) return;
 
-  // Matching runs become rows at once, in matching order, each in the list
-  // of its group (benchmark); the runs are visited only this once. A run
-  // without a benchmark name joins the group of the empty name.
+  // Matching runs join the list of their group (benchmark) in matching
+  // order; the runs are visited only this once. A run without a benchmark
+  // name joins the group of the empty name.
   NameIndex benches;
-  std::vector<std::vector<Ref<ChartRow>>> groups;
+  std::vector<std::vector<GroupRow>> groups;
   std::vector<double> slowest;
   ConfigurationCache configurations;
+  SharedTexts paramTexts;
+  std::string scratch;
   Ref<String> unnamed;
+  // The contributions with their machine labels, made once per
+  // contribution and shared by its rows.
+  struct Owner {
+    Ref<Contribution> contribution;
+    Ref<String> machine;
+  };
+  std::vector<Owner> owners;
+  std::unordered_map<const Contribution*, uint32_t> ownerOf;
   const Array& contributions = *dataSet->contributions;
   for (uint32_t c = 0; c < contributions.count(); ++c) {
     auto* contribution = dynamic_cast<Contribution*>(contributions.get(c).get());
     if (!contribution) continue;
-    const Ref<Contribution> owner = std::static_pointer_cast<Contribution>(contributions.get(c));
+    auto [known, added] = ownerOf.try_emplace(contribution, static_cast<uint32_t>(owners.size()));
+    if (added) owners.push_back({std::static_pointer_cast<Contribution>(contributions.get(c)), nullptr});
+    const uint32_t owner = known->second;
     const Array& runs = *contribution->runs;
-    for (uint32_t k = 0; k < runs.count(); ++k) {
+    const uint32_t runCount = runs.count();
+    for (uint32_t k = 0; k < runCount; ++k) {
+      // The runs and their parameters lie scattered in memory: fetch them
+      // some runs ahead of their turn, each step what the step before it
+      // (further ahead) has brought in.
+      if (k + 4 * kAhead < runCount) {
+        if (const Object* next = runs.get(k + 4 * kAhead).get()) __builtin_prefetch(next);
+      }
+      if (const Map* params = paramsAt(runs, k + 3 * kAhead)) __builtin_prefetch(params);
+      if (const Map* params = paramsAt(runs, k + 2 * kAhead)) prefetchEntries(*params);
+      if (const Map* params = paramsAt(runs, k + kAhead)) prefetchKeys(*params, false);
+      if (const Map* params = paramsAt(runs, k + kAhead / 2)) prefetchKeys(*params, true);
       auto* run = dynamic_cast<const Run*>(runs.get(k).get());
       if (!run || !filter->matches(contribution, run)) continue;
       Ref<String> name = run->benchmark;
@@ -285,39 +406,39 @@ void ChartView::rebuild() {
       const double value = run->value(firstRun);
       if (value > slowest[g]) slowest[g] = value;
 
-      const Configuration& config = configurations.of(*run);
-      auto row = make<ChartRow>();
-      row->bench = benches.names()[g];
-      row->label = config.label;
-      row->paramText = paramLine(run);
-      row->series = config.series;
-      row->setting = config.setting;
-      row->shown = value;
-      row->value = value;
-      row->mean = run->mean;
-      row->stddev = run->stddev;
-      row->color = config.color;
-      row->contribution = owner;
-      groups[g].push_back(std::move(row));
+      paramBytes(*run, scratch);
+      if (!owners[owner].machine) owners[owner].machine = contribution->machine->label();
+      groups[g].push_back({value, run->mean, run->stddev, &configurations.of(*run), &paramTexts.of(scratch), owner});
     }
   }
 
-  // Machine labels, once per contribution and shared by its rows.
-  std::unordered_map<const Contribution*, Ref<String>> machineLabels;
   for (uint32_t g = 0; g < groups.size(); ++g) {
-    std::vector<Ref<ChartRow>>& group = groups[g];
+    std::vector<GroupRow>& group = groups[g];
     orderGroup(group);
-    for (Ref<ChartRow>& row : group) {
+    const size_t size = group.size();
+    for (const GroupRow& entry : group) {
+      const Configuration& config = *entry.config;
+      const Owner& owner = owners[entry.owner];
+      auto row = make<ChartRow>();
+      row->bench = benches.names()[g];
+      row->label = config.label;
+      row->paramText = *entry.paramText;
+      row->series = config.series;
+      row->setting = config.setting;
+      row->value = entry.shown;
+      row->shown = entry.shown;
       if (metric == 1 && slowest[g] > 0) row->shown = row->shown > 0 ? slowest[g] / row->shown : 0.0;
+      row->mean = entry.mean;
+      row->stddev = entry.stddev;
+      row->color = config.color;
+      row->contribution = owner.contribution;
       row->bestText = chart::valueText(metric, row->shown);
       row->spreadText = String::withFormat("+/- %.1f", row->stddev);
-      Ref<String>& machine = machineLabels[row->contribution.get()];
-      if (!machine) machine = row->contribution->machine->label();
-      row->machineText = machine;
+      row->machineText = owner.machine;
       rows->add(std::move(row));
     }
-    if (static_cast<int64_t>(group.size()) > maxGroupRows) maxGroupRows = static_cast<int32_t>(group.size());
-    std::vector<Ref<ChartRow>>().swap(group);
+    if (static_cast<int64_t>(size) > maxGroupRows) maxGroupRows = static_cast<int32_t>(size);
+    std::vector<GroupRow>().swap(group);
   }
 
   heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)));

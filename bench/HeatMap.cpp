@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <string_view>
+#include <typeinfo>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "bench/BHelp.h"
@@ -68,15 +73,13 @@ struct ColumnKey {
     if (k < part[1].n) return part[1].p[k];
     return part[2].p[k - part[1].n];
   }
-  // Keys run to dozens of bytes once they carry a machine name; their
-  // length and the folded bytes at both ends tell them apart well enough.
+  // Every byte counts: keys that carry a machine name differ only in its
+  // middle ("O2 Machine 12 CPU + <same GPU>"), so a hash of the ends alone
+  // put all machines of a configuration on one chain.
   uint32_t hash() const {
-    const uint32_t n = length();
-    uint32_t h = (textkeys::kHashSeed ^ n) * 16777619u;
-    const uint32_t head = n < 16 ? n : 16;
-    for (uint32_t k = 0; k < head; ++k) h = (h ^ textkeys::fold(at(k))) * 16777619u;
-    for (uint32_t k = n > 32 ? n - 16 : head; k < n; ++k) h = (h ^ textkeys::fold(at(k))) * 16777619u;
-    return h;
+    uint32_t h = textkeys::kHashSeed;
+    for (const Text& t : part) h = textkeys::hashFolded(h, t.p, t.n);
+    return (h ^ length()) * 16777619u;
   }
   bool equalsFolded(const ColumnKey& o) const {
     if (part[0].n == o.part[0].n && part[2].n == o.part[2].n) {
@@ -147,6 +150,95 @@ uint32_t hashField(uint32_t h, Ptr<const String> s) {
   return (h ^ t.n) * 16777619u;  // keeps ("ab", "c") apart from ("a", "bc")
 }
 
+struct PairHash {
+  size_t operator()(const std::pair<const void*, const void*>& k) const {
+    const auto a = reinterpret_cast<uintptr_t>(k.first), b = reinterpret_cast<uintptr_t>(k.second);
+    return static_cast<size_t>((a * 0x9E3779B97F4A7C15ull) ^ (b + (b >> 17)));
+  }
+};
+
+// Pairs of objects already seen, in one flat table: asked once or twice per
+// row, where a node-based map would cost a cache miss per question.
+class SeenPairs {
+ public:
+  // True when (a, b) was not seen before (and is now).
+  bool add(const void* a, const void* b) {
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    for (size_t s = PairHash()({a, b}) & mask;; s = (s + 1) & mask) {
+      Slot& slot = slots_[s];
+      if (!slot.used) {
+        slot = {a, b, true};
+        ++count_;
+        return true;
+      }
+      if (slot.a == a && slot.b == b) return false;
+    }
+  }
+
+ private:
+  struct Slot {
+    const void* a = nullptr;
+    const void* b = nullptr;
+    bool used = false;
+  };
+  void grow() {
+    std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
+    old.swap(slots_);
+    count_ = 0;
+    for (const Slot& slot : old)
+      if (slot.used) add(slot.a, slot.b);
+  }
+  std::vector<Slot> slots_;
+  size_t count_ = 0;
+};
+
+// The settings with their machine, "%s %s" of (setting, machine). Rows of a
+// large data set share a few settings and one machine text per
+// contribution, so each distinct text is made once and shared by its rows,
+// found by the setting's bytes and the machine's String object. The first
+// setting of each key is held, as the key reads its bytes.
+class MachineSettings {
+ public:
+  const Ref<String>& of(const Ref<String>& setting, const Ref<String>& machine) {
+    // "%s" of each: the bytes up to the first NUL, a missing setting as "(null)".
+    const char* s = setting ? setting->cString() : "(null)";
+    const uint32_t sn = setting ? textkeys::visibleLength(s, setting->byteLength()) : 6;
+    auto [it, added] = texts_.try_emplace({std::string_view(s, sn), machine.get()});
+    if (added) {
+      it->second.setting = setting;
+      it->second.machine = machine;
+      const char* m = machine->cString();
+      const uint32_t mn = textkeys::visibleLength(m, machine->byteLength());
+      auto text = make<String>();
+      text->reserve(sn + mn + 1);
+      text->appendBytes(s, sn);
+      text->appendByte(' ');
+      text->appendBytes(m, mn);
+      it->second.text = std::move(text);
+    }
+    return it->second.text;
+  }
+
+ private:
+  struct Key {
+    std::string_view setting;
+    const String* machine;
+    bool operator==(const Key& o) const { return machine == o.machine && setting == o.setting; }
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const {
+      const auto n = static_cast<uint32_t>(k.setting.size());
+      const uint32_t h = textkeys::hashFolded(textkeys::kHashSeed, k.setting.data(), n);
+      return PairHash()({k.machine, reinterpret_cast<const void*>(static_cast<uintptr_t>(h))});
+    }
+  };
+  struct Entry {
+    Ref<String> setting, machine, text;
+  };
+  std::unordered_map<Key, Entry, KeyHash> texts_;
+};
+
 uint8_t channel(double v) {
   // Every clamped scale value lands in 0..255; anything else (a NaN from a
   // ratio of 0 or below) reads as 0 instead of an undefined conversion.
@@ -158,9 +250,21 @@ uint32_t rgb(uint8_t r, uint8_t g, uint8_t b) {
   return static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | b;
 }
 
-ChartRow* rowAt(const Array& rows, uint32_t i) { return dynamic_cast<ChartRow*>(rows.get(i).get()); }
+// ChartRow is final: the exact type is the whole test, and much cheaper
+// than a dynamic_cast once per row.
+ChartRow* rowAt(const Array& rows, uint32_t i) {
+  Object* o = rows.get(i).get();
+  return o && typeid(*o) == typeid(ChartRow) ? static_cast<ChartRow*>(o) : nullptr;
+}
 
 constexpr uint32_t kAhead = 16;
+
+// The lines of a row object that the build reads, without reading it.
+void prefetchRow(const ChartRow* row) {
+  if (!row) return;
+  const char* p = reinterpret_cast<const char*>(row);
+  for (size_t at = 0; at < sizeof(ChartRow); at += 64) __builtin_prefetch(p + at);
+}
 
 // First the text objects of a row, then (once those have arrived) their bytes.
 void prefetchTexts(const ChartRow& row, bool bytes) {
@@ -235,30 +339,24 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
   std::vector<Column> columns;
   IndexSet benchIndex(64);
   IndexSet columnIndex(64);
+  MachineSettings machineSettings;
+  // Rows share their bench, series and setting Strings: the same objects
+  // are the same texts, so each pair of objects is looked up by text once.
+  // The rows hold every String keyed here for the whole build.
+  SeenPairs benchObjects, columnObjects;
   for (uint32_t i = 0; i < count; ++i) {
+    if (i + 2 * kAhead < count) prefetchRow(list[i + 2 * kAhead]);
     if (i + kAhead < count && list[i + kAhead]) prefetchTexts(*list[i + kAhead], false);
     if (i + kAhead / 2 < count && list[i + kAhead / 2]) prefetchTexts(*list[i + kAhead / 2], true);
     ChartRow* row = list[i];
     if (!row) continue;
 
-    if (duplicate && row->machineText) {
-      // "%s %s" of (setting, machine), appended directly: the same bytes
-      // (each text up to its first NUL, a missing setting as "(null)")
-      // without parsing a format once per row.
-      const char* setting = row->setting ? row->setting->cString() : "(null)";
-      const char* machine = row->machineText->cString();
-      auto text = make<String>();
-      text->reserve(static_cast<uint32_t>(std::strlen(setting) + std::strlen(machine) + 1));
-      text->appendCString(setting);
-      text->appendByte(' ');
-      text->appendCString(machine);
-      row->setting = text;
-    }
+    if (duplicate && row->machineText) row->setting = machineSettings.of(row->setting, row->machineText);
 
     // A missing name never equals another, so it always makes a line.
     if (!row->bench) {
       benches->add(row->bench);
-    } else {
+    } else if (benchObjects.add(row->bench.get(), nullptr)) {
       Text t = visibleOf(row->bench);
       const uint32_t n = static_cast<uint32_t>(benchNames.size());
       const uint32_t found = benchIndex.findOrInsert(textkeys::hashFolded(textkeys::kHashSeed, t.p, t.n), n,
@@ -269,6 +367,7 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
       }
     }
 
+    if (!columnObjects.add(row->series.get(), row->setting.get())) continue;
     ColumnKey key = ColumnKey::of(row->series, row->setting);
     const uint32_t n = static_cast<uint32_t>(columns.size());
     if (columnIndex.findOrInsert(key.hash(), n, [&](uint32_t j) { return columns[j].key.equalsFolded(key); }) == n) {

@@ -7,6 +7,7 @@
 // column j starts at 150 + j x cellW.
 #include "bench/HeatMapDraw.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 #include <vector>
@@ -29,6 +30,10 @@ constexpr double kLn2 = 0.6931471805599453;
 constexpr int64_t kLine = 26;
 constexpr int64_t kFirstLine = 66;
 constexpr int64_t kLabelColumn = 150;
+// The furthest a cell's text can start left of its cell: the longest ratio
+// text ("%.0fx slower" of the largest double, 317 bytes at 6 pixels) centred
+// on the narrowest cell (96 pixels), rounded up.
+constexpr int64_t kMaxOverhang = 1000;
 
 const String* stringAt(const Array& list, uint32_t i) { return dynamic_cast<const String*>(list.get(i).get()); }
 
@@ -65,6 +70,13 @@ void paintCell(ChartCanvas& canvas, const HeatMap& map, int64_t x, int64_t y, in
 // ---------------------------------------------------------------------------
 // The lookup index. Texts compare as BHelp::same does: folded A-Z, up to the
 // first NUL, and a missing text matches nothing.
+//
+// Every row is placed once: its benchmark is line i when its bench equals
+// benches[i], and column j when its series and setting equal column j's
+// (columns are distinct, so a row matches at most one). The index keeps,
+// per (line, column), the first such row, and per line the fastest, exactly
+// what HeatMap's scans would find. Rows share their Strings, so each String
+// object is resolved to its line or column once.
 
 namespace {
 
@@ -80,95 +92,241 @@ Text textOf(const String* s) {
   return {p, textkeys::visibleLength(p, s->byteLength())};
 }
 
-struct CellKey {
-  Text bench, series, setting;
-};
-
-struct CellHash {
-  size_t operator()(const CellKey& k) const {
-    uint32_t h = textkeys::kHashSeed;
-    for (const Text* t : {&k.bench, &k.series, &k.setting}) h = (textkeys::hashFolded(h, t->p, t->n) ^ t->n) * 16777619u;
-    return h;
-  }
-};
-
 bool sameText(const Text& a, const Text& b) { return textkeys::equalFolded(a.p, a.n, b.p, b.n); }
 
-struct CellEqual {
-  bool operator()(const CellKey& a, const CellKey& b) const {
-    return sameText(a.bench, b.bench) && sameText(a.series, b.series) && sameText(a.setting, b.setting);
+uint64_t mix(uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  return h;
+}
+
+// A flat open-addressed table from a 64-bit key to a 32-bit value.
+class FlatIndex {
+ public:
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
+  explicit FlatIndex(size_t expected = 16) {
+    size_t capacity = 16;
+    while (capacity < expected * 2) capacity *= 2;
+    slots_.assign(capacity, Slot{});
   }
+  uint32_t find(uint64_t key) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t s = mix(key) & mask;; s = (s + 1) & mask) {
+      const Slot& slot = slots_[s];
+      if (slot.value == kNone) return kNone;
+      if (slot.key == key) return slot.value;
+    }
+  }
+  // Keeps `value` for the key, replacing what was kept.
+  void set(uint64_t key, uint32_t value) {
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    for (size_t s = mix(key) & mask;; s = (s + 1) & mask) {
+      Slot& slot = slots_[s];
+      if (slot.value == kNone || slot.key == key) {
+        if (slot.value == kNone) ++count_;
+        slot = {key, value};
+        return;
+      }
+    }
+  }
+  // The value already kept for the key, or `value` when the key is new.
+  uint32_t insert(uint64_t key, uint32_t value) {
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    for (size_t s = mix(key) & mask;; s = (s + 1) & mask) {
+      Slot& slot = slots_[s];
+      if (slot.value == kNone) {
+        slot = {key, value};
+        ++count_;
+        return value;
+      }
+      if (slot.key == key) return slot.value;
+    }
+  }
+
+ private:
+  struct Slot {
+    uint64_t key = 0;
+    uint32_t value = kNone;
+  };
+  void grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    count_ = 0;
+    for (const Slot& slot : old)
+      if (slot.value != kNone) insert(slot.key, slot.value);
+  }
+  std::vector<Slot> slots_;
+  size_t count_ = 0;
 };
 
-struct TextHash {
-  size_t operator()(const Text& t) const { return textkeys::hashFolded(textkeys::kHashSeed, t.p, t.n); }
+// Distinct texts (folded) to a number; a missing text has none.
+class TextIds {
+ public:
+  uint32_t idOf(const Text& t) const {
+    if (!t.ok()) return kNotFound;
+    auto it = ids_.find(t);
+    return it == ids_.end() ? kNotFound : it->second;
+  }
+  uint32_t add(const Text& t) {
+    if (!t.ok()) return kNotFound;
+    return ids_.try_emplace(t, static_cast<uint32_t>(ids_.size())).first->second;
+  }
+
+ private:
+  struct Hash {
+    size_t operator()(const Text& t) const { return textkeys::hashFolded(textkeys::kHashSeed, t.p, t.n); }
+  };
+  struct Equal {
+    bool operator()(const Text& a, const Text& b) const { return sameText(a, b); }
+  };
+  std::unordered_map<Text, uint32_t, Hash, Equal> ids_;
 };
-struct TextEqual {
-  bool operator()(const Text& a, const Text& b) const { return sameText(a, b); }
+
+// The id of a String object's text, asked once per object.
+class ObjectIds {
+ public:
+  explicit ObjectIds(const TextIds& texts) : texts_(texts) {}
+  uint32_t of(const String* s) {
+    if (!s) return kNotFound;
+    const uint64_t key = reinterpret_cast<uintptr_t>(s);
+    uint32_t id = memo_.find(key);
+    if (id == FlatIndex::kNone) id = memo_.insert(key, texts_.idOf(textOf(s)));
+    return id;
+  }
+
+ private:
+  const TextIds& texts_;
+  FlatIndex memo_;
 };
+
+uint64_t pairKey(uint32_t a, uint32_t b) { return static_cast<uint64_t>(a) << 32 | b; }
 
 }  // namespace
 
 struct HeatMapLookup::Index {
-  std::unordered_map<CellKey, const ChartRow*, CellHash, CellEqual> first;   // find()
-  std::unordered_map<Text, const ChartRow*, TextHash, TextEqual> fastest;    // per benchmark
-  std::vector<Text> benches, series, settings;
-  Text baseline;
+  uint32_t N = 0, M = 0;
+  std::vector<const ChartRow*> rows;      // by row number, for the tables below
+  // (line, column) -> first row: a table of every pair when that is not
+  // too large, else a hash of the pairs that have a row.
+  std::vector<uint32_t> firstDense;
+  FlatIndex first;
+  FlatIndex base;                         // (line, setting id) -> first baseline row
+  std::vector<const ChartRow*> fastest;   // per line
+  std::vector<uint32_t> columnSetting;    // setting id of each column
+  bool hasBaseline = false;
 
-  const ChartRow* find(const Text& b, const Text& s, const Text& t) const {
-    if (!b.ok() || !s.ok() || !t.ok()) return nullptr;
-    auto it = first.find({b, s, t});
-    return it == first.end() ? nullptr : it->second;
+  const ChartRow* at(uint32_t k) const { return k == FlatIndex::kNone ? nullptr : rows[k]; }
+  static constexpr uint64_t kDenseLimit = 1u << 22;
+  bool dense() const { return static_cast<uint64_t>(N) * M <= kDenseLimit; }
+  void addFirst(uint32_t i, uint32_t j, uint32_t number) {
+    if (dense()) {
+      uint32_t& slot = firstDense[static_cast<size_t>(i) * M + j];
+      if (slot == FlatIndex::kNone) slot = number;
+    } else {
+      first.insert(pairKey(i, j), number);
+    }
+  }
+  uint32_t firstOf(uint32_t i, uint32_t j) const {
+    return dense() ? firstDense[static_cast<size_t>(i) * M + j] : first.find(pairKey(i, j));
   }
 };
 
 HeatMapLookup::HeatMapLookup(const HeatMap& map) : map_(map), index_(std::make_unique<Index>()) {
   Index& x = *index_;
+  const auto texts = [](const Ref<Array>& list) {
+    std::vector<Text> out;
+    if (list)
+      for (uint32_t i = 0; i < list->count(); ++i)
+        out.push_back(textOf(dynamic_cast<const String*>(list->get(i).get())));
+    return out;
+  };
+  const std::vector<Text> benches = texts(map.benches), series = texts(map.colSeries), settings = texts(map.colSetting);
+  x.N = static_cast<uint32_t>(benches.size());
+  x.M = static_cast<uint32_t>(std::min(series.size(), settings.size()));
+  x.fastest.assign(x.N, nullptr);
+  if (x.dense()) x.firstDense.assign(static_cast<size_t>(x.N) * x.M, FlatIndex::kNone);
+  x.hasBaseline = static_cast<bool>(map.baseline);
+
+  // Lines, series and settings as numbers; a column is a pair of numbers.
+  // A build makes lines and columns distinct, but the lists are open to
+  // anyone: lines (columns) of equal texts are chained, and a row counts
+  // for each of them, as it would in a scan.
+  TextIds benchIds, seriesIds, settingIds;
+  std::vector<uint32_t> lineOfBench, nextLine(x.N, kNotFound);
+  for (uint32_t i = x.N; i-- > 0;) {
+    const uint32_t id = benchIds.add(benches[i]);
+    if (id == kNotFound) continue;
+    if (id >= lineOfBench.size()) lineOfBench.resize(id + 1, kNotFound);
+    nextLine[i] = lineOfBench[id];
+    lineOfBench[id] = i;
+  }
+  FlatIndex columnOf(x.M);
+  std::vector<uint32_t> nextColumn(x.M, kNotFound);
+  x.columnSetting.assign(x.M, kNotFound);
+  for (uint32_t j = x.M; j-- > 0;) {
+    const uint32_t s = seriesIds.add(series[j]);
+    const uint32_t t = settingIds.add(settings[j]);
+    x.columnSetting[j] = t;
+    if (s == kNotFound || t == kNotFound) continue;
+    const uint32_t later = columnOf.find(pairKey(s, t));
+    nextColumn[j] = later == FlatIndex::kNone ? kNotFound : later;
+    columnOf.set(pairKey(s, t), j);
+  }
+  const uint32_t baselineSeries = seriesIds.add(textOf(map.baseline.get()));
+
   if (map.rows) {
     const Array& rows = *map.rows;
-    x.first.reserve(rows.count());
-    for (uint32_t k = 0; k < rows.count(); ++k) {
+    const uint32_t count = rows.count();
+    x.rows.reserve(count);
+    ObjectIds benchOf(benchIds), seriesOf(seriesIds), settingOf(settingIds);
+    for (uint32_t k = 0; k < count; ++k) {
+      if (k + 16 < count) {
+        // The fields read here span the lines of the row object.
+        const char* next = reinterpret_cast<const char*>(rows.get(k + 16).get());
+        for (size_t at = 0; next && at < sizeof(ChartRow); at += 64) __builtin_prefetch(next + at);
+      }
       const ChartRow* row = chart::rowAt(rows, k);
       if (!row) continue;
-      const Text bench = textOf(row->bench.get());
-      if (!bench.ok()) continue;
-      if (row->series && row->setting) x.first.try_emplace({bench, textOf(row->series.get()), textOf(row->setting.get())}, row);
-      if (row->value > 0) {
-        auto [it, added] = x.fastest.try_emplace(bench, row);
-        if (!added && row->value < it->second->value) it->second = row;
+      const uint32_t b = benchOf.of(row->bench.get());
+      const uint32_t line = b == kNotFound ? kNotFound : lineOfBench[b];
+      if (line == kNotFound) continue;  // no line of the map, nothing to answer
+      const uint32_t number = static_cast<uint32_t>(x.rows.size());
+      x.rows.push_back(row);
+      const uint32_t s = seriesOf.of(row->series.get());
+      const uint32_t t = settingOf.of(row->setting.get());
+      const uint32_t column = s == kNotFound || t == kNotFound ? kNotFound : columnOf.find(pairKey(s, t));
+      for (uint32_t i = line; i != kNotFound; i = nextLine[i]) {
+        if (row->value > 0 && (!x.fastest[i] || row->value < x.fastest[i]->value)) x.fastest[i] = row;
+        if (s == kNotFound || t == kNotFound) continue;
+        for (uint32_t j = column; j != FlatIndex::kNone && j != kNotFound; j = nextColumn[j])
+          x.addFirst(i, j, number);
+        if (x.hasBaseline && s == baselineSeries) x.base.insert(pairKey(i, t), number);
       }
     }
   }
-  const auto texts = [](const Ref<Array>& list, std::vector<Text>& out) {
-    if (!list) return;
-    for (uint32_t i = 0; i < list->count(); ++i) out.push_back(textOf(dynamic_cast<const String*>(list->get(i).get())));
-  };
-  texts(map.benches, x.benches);
-  texts(map.colSeries, x.series);
-  texts(map.colSetting, x.settings);
-  x.baseline = textOf(map.baseline.get());
 }
 
 HeatMapLookup::~HeatMapLookup() = default;
 
 const ChartRow* HeatMapLookup::cell(uint32_t i, uint32_t j) const {
   const Index& x = *index_;
-  if (i >= x.benches.size() || j >= x.series.size() || j >= x.settings.size()) return nullptr;
-  return x.find(x.benches[i], x.series[j], x.settings[j]);
+  if (i >= x.N || j >= x.M) return nullptr;
+  return x.at(x.firstOf(i, j));
 }
 
 const ChartRow* HeatMapLookup::fastest(uint32_t i) const {
   const Index& x = *index_;
-  if (i >= x.benches.size() || !x.benches[i].ok()) return nullptr;
-  auto it = x.fastest.find(x.benches[i]);
-  return it == x.fastest.end() ? nullptr : it->second;
+  return i < x.N ? x.fastest[i] : nullptr;
 }
 
 const ChartRow* HeatMapLookup::baseOf(uint32_t i, uint32_t j) const {
   const Index& x = *index_;
-  if (!map_.baseline) return fastest(i);
-  if (i >= x.benches.size() || j >= x.settings.size()) return nullptr;
-  return x.find(x.benches[i], x.baseline, x.settings[j]);
+  if (!x.hasBaseline) return fastest(i);
+  if (i >= x.N || j >= x.M || x.columnSetting[j] == kNotFound) return nullptr;
+  return x.at(x.base.find(pairKey(i, x.columnSetting[j])));
 }
 
 // The rule of HeatMap::ratio, on the indexed rows.
@@ -188,7 +346,7 @@ bool HeatMapLookup::ratio(uint32_t i, uint32_t j, double& result, bool& grey) co
 bool HeatMapLookup::geomean(uint32_t j, double& mean) const {
   double sum = 0.0;
   uint32_t n = 0;
-  for (uint32_t i = 0; i < index_->benches.size(); ++i) {
+  for (uint32_t i = 0; i < index_->N; ++i) {
     if (BHelp::isOutlier(dynamic_cast<const String*>(map_.benches->get(i).get()))) continue;
     double r;
     bool grey;
@@ -214,7 +372,7 @@ void fillHeatMapCell(const HeatMap& map, UXGraphics& g, int32_t x, int32_t y, in
   paintCell(canvas, map, x, y, w, h, ratio, grey, framed, text);
 }
 
-void drawHeatMap(const HeatMap& map, UXGraphics& g) {
+void drawHeatMap(const HeatMap& map, UXGraphics& g, int64_t visibleRight) {
   ChartCanvas canvas(g);
   canvas.fillRect(0, 0, map.width, map.height(), 255, 255, 255);
 
@@ -238,11 +396,17 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g) {
   }
   canvas.text(title->cString(), 12, 8, 40, 40, 44, 12);
 
+  // What lies right of the view is not drawn: a header starts at its x; a
+  // cell's text may start left of its cell, but never by as much as
+  // kMaxOverhang, so cells further right are left out altogether.
+  const int64_t headerLimit = std::min(chart::kMaxCoord, visibleRight - 1);
+  const int64_t cellLimit = std::min(chart::kMaxCoord, visibleRight + kMaxOverhang);
+
   // Column headers, clipped to about 7 pixels a byte.
   const int32_t chars = static_cast<int32_t>(W / 7);
   for (uint32_t j = 0; j < M; ++j) {
     const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W + 4;
-    if (x > chart::kMaxCoord) break;
+    if (x > headerLimit) break;
     if (Ref<String> series = textAt(*map.colSeries, j))
       canvas.text(HeatMap::clip(series, chars)->cString(), x, 32, 24, 24, 28, 12);
     if (Ref<String> setting = textAt(*map.colSetting, j))
@@ -260,7 +424,7 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g) {
     const ChartRow* fastest = lookup.fastest(i);
     for (uint32_t j = 0; j < M; ++j) {
       const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W;
-      if (x > chart::kMaxCoord) break;
+      if (x > cellLimit) break;
       double ratio = 0.0;
       bool grey = false;
       if (lookup.ratio(i, j, ratio, grey)) {
@@ -287,7 +451,7 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g) {
     if (outlier) canvas.text("without matrix_mul_f32", 10, ym + 15, 120, 120, 128, 9);
     for (uint32_t j = 0; j < M; ++j) {
       const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W;
-      if (x > chart::kMaxCoord) break;
+      if (x > cellLimit) break;
       double mean = 0.0;
       if (lookup.geomean(j, mean)) paintCell(canvas, map, x, ym, W, kLine, mean, false, false, nullptr);
     }

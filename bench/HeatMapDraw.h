@@ -36,8 +36,10 @@ class HeatMapLookup {
 // Paints the whole picture from (0, 0): title, column headers, one line per
 // benchmark, the geometric-mean line and the colour legend, map.width wide
 // and map.height() high. Columns never shrink below 96 pixels, so many
-// columns reach past the width and are cut off by the surface.
-void drawHeatMap(const HeatMap& map, UXGraphics& g);
+// columns reach past the width and are cut off by the surface. A surface
+// that clips at visibleRight (a view's width) is spared what lies wholly
+// right of it, which draws nothing there.
+void drawHeatMap(const HeatMap& map, UXGraphics& g, int64_t visibleRight = INT32_MAX);
 
 // Paints one measured cell of w x h at (x, y): a dark frame when framed, a
 // light one otherwise, the colour of the ratio (pale grey when grey) and the

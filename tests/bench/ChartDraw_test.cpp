@@ -606,6 +606,54 @@ TEST_F(ChartHeatMap, IndexedLookupsAnswerAsTheModel) {
   expectLookupMatchesModel(empty);
 }
 
+// The x a recorded rectangle or text starts at.
+int startOf(const std::string& line) {
+  if (line.rfind("fillRectRGB ", 0) == 0) return std::stoi(line.substr(12));
+  if (line.rfind("drawTextRGBA \"", 0) == 0) return std::stoi(line.substr(line.find("\" ", 14) + 2));
+  ADD_FAILURE() << "unexpected call " << line;
+  return 0;
+}
+
+std::vector<std::string> startingLeftOf(const std::vector<std::string>& lines, int x) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines)
+    if (startOf(line) < x) out.push_back(line);
+  return out;
+}
+
+TEST_F(ChartHeatMap, TheViewLeavesOutOnlyWhatLiesRightOfIt) {
+  // Ten columns of 96 pixels in an 800-pixel view: columns 7 to 9 start
+  // right of it. Column 7 (C++ (GCC), O2) holds a ratio of 9e18, whose text
+  // is wider than its cell and starts left of the view's edge.
+  auto c = contribution("c", {{.bench = "fib", .target = "quorl", .opt = "O1", .best = 1},
+                              {.bench = "fib", .target = "cpp", .opt = "O1", .best = 2},
+                              {.bench = "fib", .target = "gcc", .opt = "O1", .best = 3},
+                              {.bench = "fib", .target = "objc", .opt = "O1", .best = 4},
+                              {.bench = "fib", .target = "swift", .opt = "O1", .best = 5},
+                              {.bench = "fib", .target = "quorl", .opt = "O2", .best = 6},
+                              {.bench = "fib", .target = "cpp", .opt = "O2", .best = 7},
+                              {.bench = "fib", .target = "gcc", .opt = "O2", .best = 9000000000000000000},
+                              {.bench = "fib", .target = "objc", .opt = "O2", .best = 9},
+                              {.bench = "sieve", .target = "swift", .opt = "O2", .best = 10}});
+  auto view = chart(dataSetOf({c}));
+  view->mode = 2;
+  view->rebuild();
+  ASSERT_EQ(view->heatMap->colSeries->count(), 10u);
+  ASSERT_EQ(view->heatMap->cellW(), 96);
+
+  RecordingGraphics inView;
+  view->drawRect(inView, UXRect(0, 0, 800, 600));
+  RecordingGraphics whole;
+  drawHeatMap(*view->heatMap, whole);
+
+  EXPECT_LT(inView.lines.size(), whole.lines.size());
+  EXPECT_EQ(joined(startingLeftOf(inView.lines, 800)), joined(startingLeftOf(whole.lines, 800)));
+  EXPECT_NE(inView.text().find("\"9000000000000000000x slower\" 789 "), std::string::npos) << inView.text();
+  // Headers start at their x: none of the columns right of the view.
+  EXPECT_EQ(inView.text().find("\" 826 32 "), std::string::npos);
+  EXPECT_NE(whole.text().find("\"C++ (GCC)\" 826 32 "), std::string::npos);
+}
+
 // --- Every sample file, every mode, a few widths ------------------------------------
 
 TEST_F(ChartDraw, EverySampleDrawsInsideTheView) {

@@ -198,6 +198,35 @@ TEST_F(ChartViewRebuild, RowFieldsInTheTimeMetric) {
   EXPECT_EQ(view->heatMap->width, 800u);  // the view's width
 }
 
+TEST_F(ChartViewRebuild, RowsOfOneConfigurationKeepTheirOwnParameters) {
+  // Same suite, target, opt and arch (one configuration), different
+  // parameters; the texts of the rows must still be each run's own, and
+  // the machine label each contribution's.
+  auto one =
+      contribution("A", {{.bench = "fib", .best = 10}, {.bench = "fib", .best = 20}, {.bench = "fib", .best = 30}});
+  cast<quorl::Run>(one->runs->get(0))->params->set("n", S("1"));
+  cast<quorl::Run>(one->runs->get(1))->params->set("n", S("2"));
+  cast<quorl::Run>(one->runs->get(2))->params->set("n", S("1"));
+  auto two = contribution("B", {{.bench = "fib", .best = 40}});
+  cast<quorl::Run>(two->runs->get(0))->params->set("n", S("1"));
+  auto view = chart(dataSetOf({one, two}));
+  view->rebuild();
+  ASSERT_EQ(view->rows->count(), 4u);
+  const char* const params[4] = {"langs \xC2\xB7 quorl O3 \xC2\xB7 n=1", "langs \xC2\xB7 quorl O3 \xC2\xB7 n=2",
+                                 "langs \xC2\xB7 quorl O3 \xC2\xB7 n=1", "langs \xC2\xB7 quorl O3 \xC2\xB7 n=1"};
+  const char* const machines[4] = {"A", "A", "A", "B"};
+  for (uint32_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(str(rowAt(*view, i).paramText), params[i]) << i;
+    EXPECT_EQ(str(rowAt(*view, i).machineText), machines[i]) << i;
+    EXPECT_EQ(str(rowAt(*view, i).paramText), str(ChartView::paramLine(cast<quorl::Run>(
+                                                   (i < 3 ? one : two)->runs->get(i < 3 ? i : 0)))))
+        << i;
+  }
+  // The two machines measured the same thing: every setting carries its machine.
+  EXPECT_EQ(str(rowAt(*view, 0).setting), "O3 A");
+  EXPECT_EQ(str(rowAt(*view, 3).setting), "O3 B");
+}
+
 TEST_F(ChartViewRebuild, FirstRunSwitchPicksFirstRunTimes) {
   auto data = dataSetOf({contribution("c", {{.bench = "b", .opt = "A", .best = 100, .first = 500},
                                             {.bench = "b", .opt = "B", .best = 200, .first = 0}})});
