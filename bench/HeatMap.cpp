@@ -1,3 +1,11 @@
+// The heat-map model: chart rows arranged into a benchmark-by-series grid of
+// run-time ratios.
+//
+// Sections:
+//   0. Text keys and hashing of the build's tables (unnamed namespace)
+//   1. Build: lines, columns, settings, rows
+//   2. Lookups: cells, fastest, baseline, ratios, geometric means
+//   3. Sizes, colours, texts
 #include "bench/HeatMap.h"
 
 #include <algorithm>
