@@ -5,7 +5,7 @@
 //   2. Byte scanning: runs of plain string bytes, eight at a time
 //   3. Numbers: integer magnitudes and the exact short-double path
 //   4. _JSONReader: one pass from bytes to values
-//   5. _JSONWriter: a buffered sink and the walk over the values
+//   5. _JSONWriter: a sink into the result String and the walk over the values
 //   6. Doubles on output
 //   7. Entry points
 //
@@ -536,49 +536,61 @@ class _JSONReader : public Object {
 };
 
 // ---------------------------------------------------------------------------
-// 5. _JSONWriter. Output goes through a fixed buffer into the String in large
-//    pieces; a value that throws leaves the rest unwritten, and the caller
-//    drops the partial text.
+// 5. _JSONWriter. Output is written straight into the String's buffer, which
+//    grows by doubling; the String's length catches up at `flush` and when
+//    the sink goes away, so a value that throws leaves a whole String
+//    holding what was written before it, which the caller drops.
 
 class Sink {
  public:
-  explicit Sink(String* out) : out_(out) {}
+  explicit Sink(String* out) : out_(out) { attach(); }
+  ~Sink() { flush(); }
   Sink(const Sink&) = delete;
   Sink& operator=(const Sink&) = delete;
 
   void put(char c) {
-    if (used_ == kSize) flush();
-    buffer_[used_++] = c;
+    *room(1) = c;
+    ++cur_;
   }
   void put(const void* bytes, size_t n) {
-    if (n > kSize - used_) {
-      flush();
-      if (n >= kSize) {
-        out_->appendBytes(bytes, static_cast<uint32_t>(n));
-        return;
-      }
-    }
-    std::memcpy(buffer_ + used_, bytes, n);
-    used_ += n;
+    std::memcpy(room(n), bytes, n);
+    cur_ += n;
   }
-  void put(const char* text) { put(text, std::strlen(text)); }
-  // Room for n bytes (well below the buffer's size), to be followed by commit.
+  // Room for n bytes, to be followed by commit of at most n.
   char* room(size_t n) {
-    if (n > kSize - used_) flush();
-    return buffer_ + used_;
+    if (static_cast<size_t>(end_ - cur_) < n) grow(n);
+    return cur_;
   }
-  void commit(size_t n) { used_ += n; }
+  void commit(size_t n) { cur_ += n; }
+  // Makes what was written the String's text, for code that appends to the
+  // String itself; `attach` picks up its new end afterwards.
   void flush() {
-    if (used_) out_->appendBytes(buffer_, static_cast<uint32_t>(used_));
-    used_ = 0;
+    if (base_) out_->_setByteLength(static_cast<uint32_t>(cur_ - base_));
+  }
+  void attach() {
+    const uint32_t capacity = out_->capacity();
+    if (capacity == 0) {
+      base_ = cur_ = end_ = nullptr;
+      return;
+    }
+    base_ = reinterpret_cast<char*>(out_->_bytesAt(0));
+    cur_ = base_ + out_->byteLength();
+    end_ = base_ + capacity;
   }
   String* out() { return out_; }
 
  private:
-  static constexpr size_t kSize = 16384;
+  void grow(size_t n) {
+    flush();
+    if (n >= 0xFFFFFFFFu || !out_->_appendRoom(static_cast<uint32_t>(n)))
+      throw JSONError("JSON: the text would not fit in a String");
+    attach();
+  }
+
   String* out_;
-  size_t used_ = 0;
-  char buffer_[kSize];
+  char* base_ = nullptr;
+  char* cur_ = nullptr;
+  char* end_ = nullptr;
 };
 
 constexpr char kHex[] = "0123456789abcdef";
@@ -740,15 +752,25 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The eight digits of v < 10^8, zero-padded, from two independent halves so
-// that the divisions do not wait on one another.
-inline void eightDigits(char* out, uint32_t v) {
+// The eight digits of v < 10^8, zero-padded, as the bytes of one word in
+// memory order, from two independent halves so that the divisions do not
+// wait on one another. Built in a register: pieces stored to memory and read
+// back as one word would stall on store forwarding.
+inline uint64_t eightDigits(uint32_t v) {
   const uint32_t hi = v / 10000;
   const uint32_t lo = v - hi * 10000;
-  std::memcpy(out, kDigitPairs + 2 * (hi / 100), 2);
-  std::memcpy(out + 2, kDigitPairs + 2 * (hi % 100), 2);
-  std::memcpy(out + 4, kDigitPairs + 2 * (lo / 100), 2);
-  std::memcpy(out + 6, kDigitPairs + 2 * (lo % 100), 2);
+  const uint32_t pairs[4] = {hi / 100, hi % 100, lo / 100, lo % 100};
+  uint64_t word = 0;
+  for (int k = 0; k < 4; ++k) {
+    const uint64_t pair = static_cast<uint64_t>(static_cast<uint8_t>(kDigitPairs[2 * pairs[k]])) |
+                          static_cast<uint64_t>(static_cast<uint8_t>(kDigitPairs[2 * pairs[k] + 1])) << 8;
+    if constexpr (std::endian::native == std::endian::little) {
+      word |= pair << (16 * k);
+    } else {
+      word |= __builtin_bswap16(static_cast<uint16_t>(pair)) * (uint64_t{1} << (48 - 16 * k));
+    }
+  }
+  return word;
 }
 
 inline uint32_t digitsBelow1e8(uint32_t v) {
@@ -756,32 +778,44 @@ inline uint32_t digitsBelow1e8(uint32_t v) {
                    : (v < 1000000 ? (v < 100000 ? 5 : 6) : (v < 10000000 ? 7 : 8));
 }
 
-// Decimal digits of v; answers the end. Needs 20 bytes of room.
-inline char* writeDecimal(char* out, uint64_t v) {
-  char padded[24] = {};
-  if (v < 100000000) {
-    eightDigits(padded, static_cast<uint32_t>(v));
-    const uint32_t n = digitsBelow1e8(static_cast<uint32_t>(v));
-    std::memcpy(out, padded + 8 - n, 8);  // the bytes past n are overwritten later
-    return out + n;
-  }
-  const uint64_t high = v / 100000000;
-  eightDigits(padded + 16, static_cast<uint32_t>(v - high * 100000000));
-  if (high < 100000000) {
-    out = writeDecimal(out, high);
+// The digits of v < 10^8 without leading zeros; answers the end. Stores a
+// whole word, so 8 bytes of room are needed.
+inline char* writeBelow1e8(char* out, uint32_t v) {
+  const uint32_t n = digitsBelow1e8(v);
+  uint64_t word = eightDigits(v);
+  // Drop the leading zeros: the first 8 - n bytes in memory order.
+  if constexpr (std::endian::native == std::endian::little) {
+    word >>= 8 * (8 - n);
   } else {
-    const uint64_t top = high / 100000000;  // at most 1844
-    out = writeDecimal(out, top);
-    eightDigits(padded + 8, static_cast<uint32_t>(high - top * 100000000));
-    std::memcpy(out, padded + 8, 8);
-    out += 8;
+    word <<= 8 * (8 - n);
   }
-  std::memcpy(out, padded + 16, 8);
+  std::memcpy(out, &word, 8);  // the bytes past n are overwritten later
+  return out + n;
+}
+
+inline char* writeEight(char* out, uint32_t v) {
+  const uint64_t word = eightDigits(v);
+  std::memcpy(out, &word, 8);
   return out + 8;
 }
 
+// Decimal digits of v; answers the end. Needs 24 bytes of room.
+inline char* writeDecimal(char* out, uint64_t v) {
+  if (v < 100000000) return writeBelow1e8(out, static_cast<uint32_t>(v));
+  const uint64_t high = v / 100000000;
+  const uint32_t low = static_cast<uint32_t>(v - high * 100000000);
+  if (high < 100000000) {
+    out = writeBelow1e8(out, static_cast<uint32_t>(high));
+  } else {
+    const uint64_t top = high / 100000000;  // at most 1844
+    out = writeBelow1e8(out, static_cast<uint32_t>(top));
+    out = writeEight(out, static_cast<uint32_t>(high - top * 100000000));
+  }
+  return writeEight(out, low);
+}
+
 void putInteger(Sink& sink, int64_t value) {
-  char* const start = sink.room(20);
+  char* const start = sink.room(24);
   char* out = start;
   uint64_t magnitude = static_cast<uint64_t>(value);
   if (value < 0) {
@@ -806,11 +840,20 @@ inline void prefetch(const void* address) {
 // subclass, or a class from another module) takes the general dynamic_cast.
 template <class T> inline bool isExactly(const std::type_info& type) { return &type == &typeid(T); }
 
+inline void prefetchSlot(const Map* map, uint32_t slot) {
+  // A slot may straddle two cache lines; its key and value are at either end.
+  prefetch(&map->_readKey(slot));
+  prefetch(&map->_readVal(slot) + 1);
+}
+
 void putArray(Sink& sink, const Array* array, bool pretty, uint32_t depth) {
   if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
   sink.put('[');
   const uint32_t n = array->count();
+  // Elements two ahead: their objects may lie anywhere.
+  for (uint32_t i = 0; i < n && i < 2; ++i) prefetch(array->get(i).get());
   for (uint32_t i = 0; i < n; ++i) {
+    if (i + 2 < n) prefetch(array->get(i + 2).get());
     if (i) sink.put(',');
     if (pretty) putNewline(sink, depth + 1);
     putValue(sink, array->get(i).get(), pretty, depth + 1);
@@ -828,18 +871,18 @@ void putMap(Sink& sink, const Map* map, bool pretty, uint32_t depth) {
   if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
   sink.put('{');
   const uint32_t n = map->count();
+  // Members are scattered: the slots in hash order, the values wherever
+  // they were made. The first sixteen slots are fetched at once (their
+  // addresses need only the order array), then each value object two
+  // members ahead, once its slot has arrived.
+  constexpr uint32_t kSlotsAhead = 16;
+  constexpr uint32_t kValuesAhead = 2;
+  for (uint32_t i = 0; i < n && i < kSlotsAhead; ++i) prefetchSlot(map, map->_orderAt(i));
+  for (uint32_t i = 0; i < n && i < kValuesAhead; ++i) prefetch(map->_readVal(map->_orderAt(i)).get());
   for (uint32_t i = 0; i < n; ++i) {
-    // The slot in insertion order holds the live key and the value that
-    // `get` of that key would find.
     const uint32_t slot = map->_orderAt(i);
-    if (i + 1 < n) {
-      // Members are small and scattered; fetching the next pair while this
-      // one is written hides part of the latency (arrays are laid out in
-      // order, where the hardware prefetcher does better on its own).
-      const uint32_t next = map->_orderAt(i + 1);
-      prefetch(map->_readKey(next).get());
-      prefetch(map->_readVal(next).get());
-    }
+    if (i + kSlotsAhead < n) prefetchSlot(map, map->_orderAt(i + kSlotsAhead));
+    if (i + kValuesAhead < n) prefetch(map->_readVal(map->_orderAt(i + kValuesAhead)).get());
     const Object* key = map->_readKey(slot).get();
     const String* name = key ? asString(key) : nullptr;
     if (!name) throw JSONError("JSON: a Map key that is not a String");
@@ -954,6 +997,7 @@ void putDouble(Sink& sink, double x) {
   if (biased != 0 && fraction == 0) {
     sink.flush();
     _json_appendDouble(sink.out(), x, false);
+    sink.attach();
     return;
   }
   if (bits >> 63) sink.put('-');
@@ -997,23 +1041,42 @@ Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length) {
   return value;
 }
 
+namespace {
+
+// Writes into a String that nothing else can see while the write runs: the
+// sink moves its buffer as it grows, so the bytes being read must not be in
+// it.
+void writeInto(String* fresh, const Object* value, bool pretty, uint32_t depth) {
+  tQuoted.begin();
+  Sink sink(fresh);
+  putValue(sink, value, pretty, depth);
+  sink.flush();
+}
+
+}  // namespace
+
 Ref<String> JSON::stringify(Ptr<const Object> value) {
   Ref<String> out = make<String>();
-  _write(out.get(), value, false, 0);
+  writeInto(out.get(), value.get(), false, 0);
   return out;
 }
 
+// The value may hold `out` itself, and the bytes may lie in it, so the text
+// is made apart and appended whole; a value that throws leaves `out` as it
+// was.
 void JSON::_write(String* out, Ptr<const Object> value, bool pretty, uint32_t depth) {
-  tQuoted.begin();
-  Sink sink(out);
-  putValue(sink, value.get(), pretty, depth);
-  sink.flush();
+  Ref<String> text = make<String>();
+  writeInto(text.get(), value.get(), pretty, depth);
+  out->append(text);
 }
 
 void JSON::_appendEscaped(String* out, const uint8_t* bytes, uint32_t length) {
-  Sink sink(out);
-  putEscaped(sink, bytes, length);
-  sink.flush();
+  Ref<String> text = make<String>();
+  {
+    Sink sink(text.get());
+    putEscaped(sink, bytes, length);
+  }
+  out->append(text);
 }
 
 void JSON::_newline(String* out, uint32_t n) {

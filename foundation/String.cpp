@@ -342,6 +342,18 @@ void String::replaceByteRange(uint32_t at, uint32_t count, Ptr<const String> oth
   _splice(at, count, other->_bytesAt(0), other->length_);
 }
 
+uint8_t* String::_appendRoom(uint32_t n) {
+  if (static_cast<uint64_t>(length_) + n >= 0xFFFFFFFFu) return nullptr;  // capacity + 1 must fit
+  _reserve(length_ + n);
+  return bytes_.get() + length_;
+}
+
+void String::_setByteLength(uint32_t n) {
+  if (!bytes_ || n > capacity_) return;
+  length_ = n;
+  bytes_.get()[n] = 0;
+}
+
 void String::clear() {
   length_ = 0;
   if (bytes_) bytes_.get()[0] = 0;

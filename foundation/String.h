@@ -183,6 +183,14 @@ class String : public Object, public Copying {
   void deleteByteRange(uint32_t at, uint32_t count);
   void replaceByteRange(uint32_t at, uint32_t count, Ptr<const String> other);
   void clear();  // keeps the buffer for reuse
+  // For writers that fill the buffer in place (the JSON writer): room for
+  // n more bytes after the text, grown as `reserve` grows, answered as a
+  // pointer to the first of them, whose contents are undefined; null when
+  // the text could not reach that length. `_setByteLength` then makes the
+  // first n bytes of the buffer the text (n at most the capacity, else
+  // nothing happens) and puts the NUL after them.
+  uint8_t* _appendRoom(uint32_t n);
+  void _setByteLength(uint32_t n);
   void setTo(Ptr<const String> other);
   void setCString(const char* text);  // text must not be null
   uint32_t replaceOccurrences(Ptr<const String> target, Ptr<const String> replacement);

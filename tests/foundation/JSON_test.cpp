@@ -394,6 +394,70 @@ TEST(JSONWriterTest, IntegersAndBooleans) {
   for (int64_t v = 1; v > 0 && v < INT64_MAX / 10; v = v * 10 + 7) EXPECT_EQ(write(Number::withI64(v)), std::to_string(v));
 }
 
+TEST(JSONWriterTest, IntegersAtEveryDigitCountBoundary) {
+  // Each power of ten and its neighbours, both signs, alone and followed by
+  // more output (digits are stored a word at a time, past their end).
+  for (int k = 0; k <= 18; ++k) {
+    int64_t power = 1;
+    for (int i = 0; i < k; ++i) power *= 10;
+    for (int64_t v : {power - 1, power, power + 1}) {
+      for (int64_t signedValue : {v, -v}) {
+        const std::string digits = std::to_string(signedValue);
+        EXPECT_EQ(write(Number::withI64(signedValue)), digits);
+        Ref<Array> a = make<Array>();
+        a->add(Number::withI64(signedValue));
+        a->add(str("x"));
+        EXPECT_EQ(write(a), "[" + digits + ",\"x\"]");
+      }
+    }
+  }
+}
+
+TEST(JSONWriterTest, WriteAppendsToItsStringAndLeavesItAsItWasOnFailure) {
+  Ref<String> out = str("abc");
+  Ref<Array> one = make<Array>();
+  one->add(Number::withI64(1));
+  JSON::_write(out.get(), one, false, 0);
+  EXPECT_EQ(bytesOf(out), "abc[1]");
+  EXPECT_EQ(std::strlen(out->cString()), out->byteLength());
+
+  // Enough text before the fault that the buffer has grown many times.
+  Ref<Array> bad = make<Array>();
+  for (int i = 0; i < 5000; ++i) bad->add(str("twelve bytes"));
+  bad->add(Number::withDouble(std::nan("")));
+  EXPECT_THROW(JSON::_write(out.get(), bad, false, 0), JSONError);
+  EXPECT_EQ(bytesOf(out), "abc[1]");
+}
+
+TEST(JSONWriterTest, AStringWrittenIntoItselfIsReadAsItWasBefore) {
+  // The value holds the very String that receives the text, long enough
+  // that its buffer would move while it is read.
+  Ref<String> out = str(std::string(70000, 'q') + "\"");
+  Ref<Array> a = make<Array>();
+  a->add(out);
+  a->add(out);
+  const std::string quoted = "\"" + std::string(70000, 'q') + "\\\"\"";
+  const std::string before = bytesOf(out);
+  JSON::_write(out.get(), a, false, 0);
+  EXPECT_EQ(bytesOf(out), before + "[" + quoted + "," + quoted + "]");
+  Ref<String> escaped = str("a\"b");
+  JSON::_appendEscaped(escaped.get(), escaped->_bytesAt(0), escaped->byteLength());
+  EXPECT_EQ(bytesOf(escaped), "a\"ba\\\"b");
+}
+
+TEST(JSONWriterTest, LongTextsKeepEveryEscapeAcrossBufferGrowth) {
+  std::string raw, escaped = "\"";
+  for (int i = 0; i < 30000; ++i) {
+    raw += "ab\"c\\\n\x01\xC3\xA9/";
+    escaped += "ab\\\"c\\\\\\n\\u0001\xC3\xA9/";
+  }
+  escaped += "\"";
+  Ref<Array> a = make<Array>();
+  a->add(str(raw));
+  a->add(Number::withI64(-42));
+  EXPECT_EQ(write(a), "[" + escaped + ",-42]");
+}
+
 TEST(JSONWriterTest, DoubleSpellings) {
   struct Case {
     double value;
