@@ -465,14 +465,19 @@ bool HeatMap::ratio(uint32_t i, uint32_t j, double& result, bool& grey) const {
 }
 
 bool HeatMap::geomean(uint32_t j, double& mean) const {
+  return geomeanOf(benches, [&](uint32_t i, double& r, bool& grey) { return ratio(i, j, r, grey); }, mean);
+}
+
+bool HeatMap::geomeanOf(Ptr<const Array> benches, const std::function<bool(uint32_t, double&, bool&)>& ratioOf,
+                        double& mean) {
   double sum = 0.0;
   uint32_t n = 0;
-  const uint32_t count = benches->count();
+  const uint32_t count = benches ? benches->count() : 0;
   for (uint32_t i = 0; i < count; ++i) {
     if (BHelp::isOutlier(cast<String>(benches->get(i)))) continue;
     double r;
     bool grey;
-    if (ratio(i, j, r, grey)) {
+    if (ratioOf(i, r, grey)) {
       sum += std::log(r);
       ++n;
     }

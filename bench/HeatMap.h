@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "foundation/Object.h"
 
@@ -51,6 +52,10 @@ class HeatMap final : public Object {
   bool ratio(uint32_t i, uint32_t j, double& ratio, bool& grey) const;
   // Geometric mean of column j without the outlier benchmark.
   bool geomean(uint32_t j, double& mean) const;
+  // The same rule over any source of ratios: ratioOf (i, ratio, grey)
+  // answers the cell of line i, as `ratio` does.
+  static bool geomeanOf(Ptr<const Array> benches, const std::function<bool(uint32_t, double&, bool&)>& ratioOf,
+                        double& mean);
 
   uint32_t height() const;
   int32_t cellW() const;

@@ -344,23 +344,8 @@ bool HeatMapLookup::ratio(uint32_t i, uint32_t j, double& result, bool& grey) co
 
 // The rule of HeatMap::geomean, on the indexed rows.
 bool HeatMapLookup::geomean(uint32_t j, double& mean) const {
-  double sum = 0.0;
-  uint32_t n = 0;
-  for (uint32_t i = 0; i < index_->N; ++i) {
-    if (BHelp::isOutlier(dynamic_cast<const String*>(map_.benches->get(i).get()))) continue;
-    double r;
-    bool grey;
-    if (ratio(i, j, r, grey)) {
-      sum += std::log(r);
-      ++n;
-    }
-  }
-  if (n == 0) {
-    mean = 0.0;
-    return false;
-  }
-  mean = std::exp(sum / n);
-  return true;
+  return HeatMap::geomeanOf(map_.benches, [&](uint32_t i, double& r, bool& grey) { return ratio(i, j, r, grey); },
+                            mean);
 }
 
 // ---------------------------------------------------------------------------

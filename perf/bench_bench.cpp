@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "CorpusShape.h"
 #include "bench/Filter.h"
 #include "bench/HeatMap.h"
 #include "bench/ResultModel.h"
@@ -26,14 +27,7 @@ using namespace quorl;
 
 namespace {
 
-constexpr int kMachines = 200;
-constexpr int kRunsPerMachine = 500;
-constexpr int kBenchmarks = 60;
-
-const char* const kTargets[12] = {"quorl", "cpp",  "gcc",    "swift", "objc",   "rust",
-                                  "go",    "zig",  "java",   "csharp", "python", "node"};
-const char* const kDevices[3] = {"serial", "cpu", "gpu"};
-const char* const kArchs[3] = {"x86_64", "arm64", "riscv64"};
+using namespace perfcorpus;
 const char* const kCpus[5] = {"AMD Ryzen 9 7950X 16-Core Processor", "Apple M2 Pro", "Intel(R) Core(TM) i7-12700H",
                               "Cortex-A76 (Raspberry Pi 5)", "AMD EPYC 9654 96-Core Processor"};
 

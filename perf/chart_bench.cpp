@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CorpusShape.h"
 #include "bench/ChartView.h"
 #include "bench/Filter.h"
 #include "bench/HeatMap.h"
@@ -28,14 +29,7 @@ using namespace quorl;
 
 namespace {
 
-constexpr int kMachines = 200;
-constexpr int kRunsPerMachine = 500;
-constexpr int kBenchmarks = 60;
-
-const char* const kTargets[12] = {"quorl", "cpp", "gcc", "swift", "objc", "rust",
-                                  "go",    "zig", "java", "csharp", "python", "node"};
-const char* const kDevices[3] = {"serial", "cpu", "gpu"};
-const char* const kArchs[3] = {"x86_64", "arm64", "riscv64"};
+using namespace perfcorpus;
 
 Ref<DataSet> makeData(int machines) {
   std::mt19937_64 random(20241208);
