@@ -4,8 +4,9 @@
 // takes signed 16-bit coordinates: a tall chart (thousands of rows) or a far
 // error bar would wrap past 32767 and land on the wrong side of the view.
 // ChartCanvas passes on what fits and cuts the rest off the way a clipping
-// surface would: rectangles are cut to 0..32767, a text whose anchor does
-// not fit is left out, a line is clamped by its caller.
+// surface would: rectangles reaching past the range are cut to 0..32767, a
+// text whose anchor does not fit is left out, a line is clamped by its
+// caller. What fits is passed on unchanged.
 #pragma once
 
 #include <algorithm>
@@ -99,11 +100,18 @@ class ChartCanvas {
   }
 
  private:
-  // The part of (x, y, w, h) between 0 and 32767 on both axes, as edges;
-  // false when nothing of it is (or it is empty to begin with). Nothing of
-  // a view lies left of or above 0, and keeping the origin there keeps the
-  // width and the right edge within 16 bits too.
+  // The edges of (x, y, w, h) to pass on. A rectangle whose corners all fit
+  // 16 bits goes to the surface as it is, empty or partly off the view
+  // included, so in-range drawing is exactly what the layout asks for.
+  // Otherwise the part of it between 0 and 32767 on both axes; false when
+  // nothing of it is (or it is empty to begin with). Nothing of a view lies
+  // left of or above 0, and keeping the origin there keeps the width and
+  // the right edge within 16 bits too.
   static bool cut(int64_t x, int64_t y, int64_t w, int64_t h, int64_t& x0, int64_t& y0, int64_t& x1, int64_t& y1) {
+    if (fits16(x) && fits16(y) && fits16(w) && fits16(h) && fits16(x + w) && fits16(y + h)) {
+      x0 = x, y0 = y, x1 = x + w, y1 = y + h;
+      return true;
+    }
     if (w < 1 || h < 1) return false;
     x0 = std::max<int64_t>(x, 0);
     y0 = std::max<int64_t>(y, 0);

@@ -140,19 +140,15 @@ void ChartView::drawBars(UXGraphics& graphics) const {
         canvas.text(chart::valueText(metric, row->shown)->cString(), bw + 196, r + 19, 40, 40, 44, 11);
 
         if (metric == 0 && row->stddev > 0) {
-          // Centred on the mean and not held to the plot, but an end far
-          // past the view must not wrap round to the other side: both ends
-          // are held to the view, and an end that had to be moved gets no
-          // tick, as it lies outside.
-          const int64_t x1 = scaled(row->mean - row->stddev) + kPlotLeft;
-          const int64_t x2 = scaled(row->mean + row->stddev) + kPlotLeft;
-          if (x2 >= 0 && x1 <= W) {
-            const int64_t cx1 = chart::clampTo(x1, 0, W);
-            const int64_t cx2 = chart::clampTo(x2, 0, W);
-            if (cx1 == x1) canvas.line(x1, r + 16, x1, r + 26, 1);
-            if (cx2 == x2) canvas.line(x2, r + 16, x2, r + 26, 1);
-            canvas.line(cx1, r + 21, cx2, r + 21, 1);
-          }
+          // Centred on the mean and not held to the plot. An end far past
+          // the view must not wrap round to the other side when packed into
+          // 16 bits, so each end is held to the coordinate range; ends that
+          // fit are drawn exactly where they fall, ticks included.
+          const int64_t x1 = chart::clampTo(scaled(row->mean - row->stddev) + kPlotLeft, chart::kMinCoord, chart::kMaxCoord);
+          const int64_t x2 = chart::clampTo(scaled(row->mean + row->stddev) + kPlotLeft, chart::kMinCoord, chart::kMaxCoord);
+          canvas.line(x1, r + 16, x1, r + 26, 1);
+          canvas.line(x2, r + 16, x2, r + 26, 1);
+          canvas.line(x1, r + 21, x2, r + 21, 1);
         }
       }
     }

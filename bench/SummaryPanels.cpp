@@ -150,11 +150,11 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
         canvas.fillRect(bx + 3, axis - h, 12, h, c.r, c.g, c.b);
         if (metric == 0 && row->stddev > 0) {
           // Mean plus or minus one deviation may reach far past the panel;
-          // the ends are held to the view rather than wrapped round it.
-          const int64_t y1 = axis - barUnits(row->mean + row->stddev, scale);
-          const int64_t y2 = axis - barUnits(row->mean - row->stddev, scale);
-          if (y2 >= 0 && y1 <= H)
-            canvas.line(bx + 9, chart::clampTo(y1, 0, H), bx + 9, chart::clampTo(y2, 0, H), 1);
+          // each end is held to the 16-bit coordinate range rather than
+          // wrapped round it when packed. Ends that fit stay where they fall.
+          const int64_t y1 = chart::clampTo(axis - barUnits(row->mean + row->stddev, scale), chart::kMinCoord, chart::kMaxCoord);
+          const int64_t y2 = chart::clampTo(axis - barUnits(row->mean - row->stddev, scale), chart::kMinCoord, chart::kMaxCoord);
+          canvas.line(bx + 9, y1, bx + 9, y2, 1);
         }
       }
       // The name goes down one byte at a time, whether or not a bar stands.

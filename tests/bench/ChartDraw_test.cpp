@@ -296,9 +296,9 @@ TEST_F(ChartDraw, ZeroAndNegativeValuesDrawTwoPixelBars) {
 }
 
 // A known fault: error-bar ends far right of the plot passed 32767 and
-// wrapped to the left of the view. Ends are held to the view now, and an
-// end that had to be moved draws no tick.
-TEST_F(ChartDraw, ErrorBarEndsAreHeldToTheViewInsteadOfWrapping) {
+// wrapped to the left of the view. Each end is held to the 16-bit range now;
+// all three lines are still drawn, as they are for ends that fit.
+TEST_F(ChartDraw, ErrorBarEndsAreHeldToTheCoordinateRangeInsteadOfWrapping) {
   auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 7300, .mean = 256000, .stddev = 250000},
                                                    {.bench = "b", .target = "cpp", .best = 7300, .mean = 7000,
                                                     .stddev = 1e9}})}));
@@ -306,12 +306,28 @@ TEST_F(ChartDraw, ErrorBarEndsAreHeldToTheViewInsteadOfWrapping) {
   RecordingGraphics g;
   view->drawRect(g, UXRect(0, 0, 800, 600));
   // Row 0: mean - stddev lands at 580; mean + stddev at 33080, past 16 bits.
-  // Row 1: both ends lie outside, so only the line across the view remains.
+  // Row 1: both ends lie past the range, one on each side.
   EXPECT_EQ(joined(g.of("drawLine")),
             "drawLine 580 102 580 112 1\n"
-            "drawLine 580 107 800 107 1\n"
-            "drawLine 0 159 800 159 1\n");
-  EXPECT_TRUE(outside(g, 800, 600).empty()) << joined(outside(g, 800, 600));
+            "drawLine 32767 102 32767 112 1\n"
+            "drawLine 580 107 32767 107 1\n"
+            "drawLine -32768 154 -32768 164 1\n"
+            "drawLine 32767 154 32767 164 1\n"
+            "drawLine -32768 159 32767 159 1\n");
+}
+
+// An end that fits 16 bits is drawn where it falls, even left of the view:
+// the error bar is not clipped to the plot or to the view.
+TEST_F(ChartDraw, ErrorBarEndLeftOfTheViewIsDrawnWhereItFalls) {
+  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 7300, .mean = 100, .stddev = 5000}})}));
+  view->rebuild();
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, 600));
+  // S = 8000 over P = 520: -4900 gives -318 (truncated), 5100 gives 331.
+  EXPECT_EQ(joined(g.of("drawLine")),
+            "drawLine -128 102 -128 112 1\n"
+            "drawLine 521 102 521 112 1\n"
+            "drawLine -128 107 521 107 1\n");
 }
 
 // A chart taller than 16 bits: rows past 32767 are left out rather than
@@ -423,15 +439,26 @@ TEST_F(ChartSummary, AllZeroValuesGiveAScaleOfOne) {
 }
 
 // The same fault as the bars': a deviation far beyond the scale put the
-// line's end past 16 bits, where it wrapped.
-TEST_F(ChartSummary, ErrorBarEndsAreHeldToTheView) {
+// line's end past 16 bits, where it wrapped. The ends are held to the range.
+TEST_F(ChartSummary, ErrorBarEndsAreHeldToTheCoordinateRange) {
   auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 200},
                                                    {.bench = "b", .target = "cpp", .best = 100, .mean = 100,
                                                     .stddev = 1e6}})}));
   view->rebuild();
   RecordingGraphics g;
   view->drawSummary(g);
-  EXPECT_EQ(joined(g.of("drawLine")), "drawLine 25 0 25 600 1\n");
+  EXPECT_EQ(joined(g.of("drawLine")), "drawLine 25 -32768 25 32767 1\n");
+}
+
+// Ends that fit are drawn where they fall, above the panel and below the
+// view's top included: mean 300 +/- 200 on a scale of 200 reaches 375
+// and 75 pixels above the axis at 178.
+TEST_F(ChartSummary, ErrorBarEndsThatFitAreNotClipped) {
+  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 200, .mean = 300, .stddev = 200}})}));
+  view->rebuild();
+  RecordingGraphics g;
+  view->drawSummary(g);
+  EXPECT_EQ(joined(g.of("drawLine")), "drawLine 25 -197 25 103 1\n");
 }
 
 // --- Heat map -------------------------------------------------------------------------
@@ -557,6 +584,23 @@ TEST_F(ChartHeatMap, GreyCellsNeverGetWhiteText) {
   // than the cell starts left of it (signed division).
   fillHeatMapCell(*view->heatMap, g, 10, 20, 20, 26, 20.0, false, true, "a long cell text");
   EXPECT_EQ(g.lines.back(), "drawTextRGBA \"a long cell text\" -28 27 255 255 255 255 12");
+}
+
+// Rectangles that fit 16 bits reach the surface exactly as laid out, even
+// when they start left of the view or are empty: only what reaches past the
+// coordinate range is cut.
+TEST_F(ChartHeatMap, CellRectanglesInRangeAreNotCut) {
+  auto view = heatView();
+  RecordingGraphics g;
+  fillHeatMapCell(*view->heatMap, g, -40, 20, 100, 26, 20.0, true, false, "x");
+  EXPECT_EQ(joined(g.lines),
+            "fillRectRGB -39,21,98,24 222 222 226\n"
+            "fillRectRGB -37,23,94,20 238 238 240\n"
+            "drawTextRGBA \"x\" 7 27 130 130 130 255 11\n");
+  g.clear();
+  // A 4-pixel cell: the fill is 2 pixels narrower than nothing.
+  fillHeatMapCell(*view->heatMap, g, 10, 20, 4, 26, 20.0, true, false, "");
+  EXPECT_EQ(g.lines[1], "fillRectRGB 13,23,-2,20 238 238 240");
 }
 
 // The drawing's index must answer exactly as the model's own scans do.

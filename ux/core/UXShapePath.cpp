@@ -26,7 +26,8 @@ void addCurve(UXShapePath& p, int16_t c1x, int16_t c1y, int16_t c2x, int16_t c2y
 Ref<String> UXPathElement::description() const {
   uint16_t v[7] = {uint16_t(kind), uint16_t(x), uint16_t(y), uint16_t(c1x), uint16_t(c1y), uint16_t(c2x),
                    uint16_t(c2y)};
-  return String::_classDescribe("UXPathElement", v, 7, 0x7E);
+  // The kind prints signed like the coordinates: all seven values are.
+  return String::_classDescribe("UXPathElement", v, 7, 0x7F);
 }
 
 Ref<String> UXEdge::description() const {

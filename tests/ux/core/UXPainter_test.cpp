@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "RecordingGraphics.h"
 #include "foundation/String.h"
 #include "ux/core/UXPainter.h"
@@ -66,6 +68,15 @@ TEST(UXShapePath, Descriptions) {
   UXShapePath::add(*p, kUXPathMove, -3, 4);
   EXPECT_STREQ(p->elementAt(0).description()->cString(), "<UXPathElement>(0, -3, 4, 0, 0, 0, 0)");
   EXPECT_STREQ(p->description()->cString(), "<UXShapePath>(0, -3, 4, 0, 0, 1, 0, 0, 0, 0)");
+  // Every value of an element prints signed, its kind too.
+  UXShapePath::add(*p, 0xFFFFu, 1, -1);
+  EXPECT_STREQ(p->elementAt(1).description()->cString(), "<UXPathElement>(-1, 1, -1, 0, 0, 0, 0)");
+  // A path's width and arrow length are its ninth and tenth values, which
+  // the class-description form always prints unsigned.
+  p->width = -1;
+  p->arrowLength = -2;
+  p->startCap = 3;
+  EXPECT_STREQ(p->description()->cString(), "<UXShapePath>(0, 1, -1, 3, 0, 1, 0, 0, 65535, 65534)");
 }
 
 TEST(UXShapePath, FlattenMarksSubpathsAndCloses) {
@@ -137,6 +148,89 @@ TEST(UXShapePath, CapOutlineEmptyCases) {
   EXPECT_EQ(UXShapePath::capOutline(*zero, 0, 4)->elements->count(), 0u);
   auto none = line(0, 0, 9, 0);
   EXPECT_EQ(UXShapePath::capOutline(*none, 0, 4)->elements->count(), 0u);
+}
+
+// Direction away from the path at each end: a curve looks along its first
+// (last) control point that differs from the end point, a line along
+// itself, and a direction that comes out zero falls back to the chord.
+TEST(UXShapePath, CapDirectionAndAnchorRules) {
+  const auto curve = [](UXShapePath& p, int16_t c1x, int16_t c1y, int16_t c2x, int16_t c2y, int16_t x, int16_t y) {
+    auto e = make<UXPathElement>();
+    e->kind = kUXPathCurve;
+    e->c1x = c1x, e->c1y = c1y, e->c2x = c2x, e->c2y = c2y, e->x = x, e->y = y;
+    p.elements->add(e);
+  };
+  struct Case {
+    const char* name;
+    std::function<void(UXShapePath&)> build;
+    bool ok;
+    int sdx, sdy, edx, edy;  // directions at the start and the end
+  };
+  const Case cases[] = {
+      {"curve, c1 on the start point",
+       [&](UXShapePath& p) {
+         UXShapePath::add(p, kUXPathMove, 0, 0);
+         curve(p, 0, 0, 5, 5, 10, 0);
+       },
+       true, -5, -5, 5, -5},
+      {"curve, c2 on the end point",
+       [&](UXShapePath& p) {
+         UXShapePath::add(p, kUXPathMove, 0, 0);
+         curve(p, 2, 3, 10, 0, 10, 0);
+       },
+       true, -2, -3, 8, -3},
+      {"curve with every control point on the start falls back to the chord",
+       [&](UXShapePath& p) {
+         UXShapePath::add(p, kUXPathMove, 0, 0);
+         curve(p, 0, 0, 0, 0, 10, 0);
+       },
+       true, -10, 0, 10, 0},
+      {"a first line stands for the start point",
+       [](UXShapePath& p) {
+         UXShapePath::add(p, kUXPathLine, 5, 5);
+         UXShapePath::add(p, kUXPathLine, 8, 9);
+       },
+       true, -3, -4, 3, 4},
+      {"first segment of the first subpath, last of the last; closes skipped",
+       [](UXShapePath& p) {
+         UXShapePath::add(p, kUXPathMove, 0, 0);
+         UXShapePath::add(p, kUXPathLine, 1, 0);
+         UXShapePath::add(p, kUXPathMove, 5, 5);
+         UXShapePath::add(p, 7, 5, 9);  // an unknown kind is a line
+         UXShapePath::add(p, kUXPathClose, 0, 0);
+       },
+       true, -1, 0, 0, 4},
+      {"move alone", [](UXShapePath& p) { UXShapePath::add(p, kUXPathMove, 3, 3); }, false, 0, 0, 0, 0},
+      {"zero-length line",
+       [](UXShapePath& p) {
+         UXShapePath::add(p, kUXPathMove, 3, 3);
+         UXShapePath::add(p, kUXPathLine, 3, 3);
+       },
+       false, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto p = make<UXShapePath>();
+    c.build(*p);
+    int32_t dx = 99, dy = 99;
+    EXPECT_EQ(UXShapePath::capDirection(*p, 1, dx, dy), c.ok);
+    if (c.ok) EXPECT_EQ(std::make_pair(dx, dy), std::make_pair(c.sdx, c.sdy));
+    EXPECT_EQ(UXShapePath::capDirection(*p, 0, dx, dy), c.ok);
+    if (c.ok) EXPECT_EQ(std::make_pair(dx, dy), std::make_pair(c.edx, c.edy));
+  }
+  // Anchors: end points of the first and last elements other than close.
+  auto p = make<UXShapePath>();
+  int16_t x = 0, y = 0;
+  EXPECT_FALSE(UXShapePath::capAnchor(*p, 1, x, y));
+  UXShapePath::add(*p, kUXPathClose, 0, 0);
+  EXPECT_FALSE(UXShapePath::capAnchor(*p, 0, x, y));
+  UXShapePath::add(*p, kUXPathMove, 4, -2);
+  UXShapePath::add(*p, kUXPathLine, 7, 1);
+  UXShapePath::add(*p, kUXPathClose, 0, 0);
+  ASSERT_TRUE(UXShapePath::capAnchor(*p, 1, x, y));
+  EXPECT_EQ(std::make_pair(x, y), std::make_pair(int16_t(4), int16_t(-2)));
+  ASSERT_TRUE(UXShapePath::capAnchor(*p, 0, x, y));
+  EXPECT_EQ(std::make_pair(x, y), std::make_pair(int16_t(7), int16_t(1)));
 }
 
 TEST(UXShapePath, Isqrt64AgreesWithTheToolkitIteration) {
