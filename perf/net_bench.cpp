@@ -14,20 +14,12 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include "ServerProcess.posix.h"
 #include "net/HttpTls.h"
 #include "net/Net.h"
-
-extern char** environ;
 
 using namespace quorl;
 
@@ -49,67 +41,12 @@ std::string sourceDir() {
 
 
 struct Server {
-  pid_t pid = -1;
-  int input = -1;
-  std::string dir, http, https, ca, error;
-
-  Server() {
-    char templ[] = "/tmp/quorl-perf-XXXXXX";
-    if (!mkdtemp(templ)) {
-      error = "no temporary folder";
-      return;
-    }
-    dir = templ;
-    const std::string tools = sourceDir() + "/tools/";
-    if (std::system(("bash '" + tools + "make_test_certs.sh' '" + dir + "'").c_str()) != 0) {
-      error = "make_test_certs.sh failed";
-      return;
-    }
-    int toServer[2], fromServer[2];
-    if (pipe(toServer) != 0 || pipe(fromServer) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toServer[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, fromServer[1], 1);
-    posix_spawn_file_actions_addclose(&actions, toServer[1]);
-    posix_spawn_file_actions_addclose(&actions, fromServer[0]);
-    const std::string script = tools + "bench_server.py", size = std::to_string(kCorpusBytes);
-    const std::string cert = dir + "/server.pem", key = dir + "/server.key";
-    const char* argv[] = {"python3", script.c_str(), "--corpus-bytes", size.c_str(), "--lifetime", "1800",
-                          "--cert", cert.c_str(), "--key", key.c_str(), nullptr};
-    int rc = posix_spawnp(&pid, "python3", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(toServer[0]);
-    close(fromServer[1]);
-    input = toServer[1];
-    if (rc != 0) {
-      pid = -1;
-      error = "python3 would not start";
-      return;
-    }
-    FILE* out = fdopen(fromServer[0], "r");
-    char line[256];
-    while (out && std::fgets(line, sizeof line, out)) {
-      char name[32];
-      unsigned port = 0;
-      if (std::strncmp(line, "ready", 5) == 0) break;
-      if (std::sscanf(line, "%31s %u", name, &port) != 2) continue;
-      if (std::strcmp(name, "http") == 0) http = "http://127.0.0.1:" + std::to_string(port);
-      if (std::strcmp(name, "https") == 0) https = "https://localhost:" + std::to_string(port);
-    }
-    if (out) std::fclose(out);
-    ca = dir + "/ca.pem";
-    if (http.empty()) error = "bench_server.py did not start";
-  }
-
-  ~Server() {
-    if (input >= 0) close(input);
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-    if (!dir.empty()) std::system(("rm -rf '" + dir + "'").c_str());
-  }
+  test::ServerProcess process{sourceDir(),
+                              "quorl-perf",
+                              {"--corpus-bytes", std::to_string(kCorpusBytes), "--lifetime", "1800", "--cert",
+                               "{certs}/server.pem", "--key", "{certs}/server.key"}};
+  std::string http = process.url("http"), https = process.url("https"), ca = process.certs() + "/ca.pem";
+  const std::string& error = process.error;
 
   static Server& shared() {
     static Server server;
