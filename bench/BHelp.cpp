@@ -11,7 +11,7 @@ namespace quorl {
 Ref<String> BHelp::text(const Ref<Object>& value) {
   // Tested on the plain pointer: a corpus asks this a million times, and a
   // cast of the Ref would count the reference up and down for nothing.
-  if (valueAs<String>(value.get())) return std::static_pointer_cast<String>(value);
+  if (valueAs<String>(value.get())) return staticCast<String>(value);
   if (auto* n = valueAs<Number>(value.get())) return n->description();
   return nullptr;
 }

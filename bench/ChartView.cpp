@@ -376,7 +376,7 @@ void ChartView::rebuild() {
     auto* contribution = dynamic_cast<Contribution*>(contributions.get(c).get());
     if (!contribution) continue;
     auto [known, added] = ownerOf.try_emplace(contribution, static_cast<uint32_t>(owners.size()));
-    if (added) owners.push_back({std::static_pointer_cast<Contribution>(contributions.get(c)), nullptr});
+    if (added) owners.push_back({staticCast<Contribution>(contributions.get(c)), nullptr});
     const uint32_t owner = known->second;
     const Array& runs = *contribution->runs;
     const uint32_t runCount = runs.count();
@@ -509,7 +509,7 @@ Ref<ChartRow> ChartView::findRow(Ptr<const String> label, Ptr<const String> benc
   for (uint32_t i = 0; i < rows->count(); ++i) {
     const ChartRow* row = rowAt(*rows, i);
     if (row && sameName(row->bench, bench) && sameName(row->label, label))
-      return std::static_pointer_cast<ChartRow>(rows->get(i));
+      return staticCast<ChartRow>(rows->get(i));
   }
   return nullptr;
 }

@@ -73,7 +73,7 @@ Ref<Run> readRun(const Map& object) {
         break;
     }
   }
-  auto run = make<Run>(std::static_pointer_cast<Map>(params), std::static_pointer_cast<Array>(samples));
+  auto run = make<Run>(staticCast<Map>(params), staticCast<Array>(samples));
   run->suite = std::move(texts.suite);
   run->benchmark = std::move(texts.benchmark);
   run->target = std::move(texts.target);

@@ -37,7 +37,7 @@ constexpr int64_t kMaxOverhang = 1000;
 
 const String* stringAt(const Array& list, uint32_t i) { return dynamic_cast<const String*>(list.get(i).get()); }
 
-Ref<String> textAt(const Array& list, uint32_t i) { return std::dynamic_pointer_cast<String>(list.get(i)); }
+Ref<String> textAt(const Array& list, uint32_t i) { return cast<String>(list.get(i)); }
 
 void paintCell(ChartCanvas& canvas, const HeatMap& map, int64_t x, int64_t y, int64_t w, int64_t h, double ratio,
                bool grey, bool framed, const char* text) {

@@ -98,8 +98,8 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
   // findRow (label, bench) for every panel and bar at once: the first row of
   // each pair, in row order.
   chart::NameIndex labelIndex, benchIndex;
-  for (uint32_t k = 0; k < S; ++k) labelIndex.indexOf(std::static_pointer_cast<String>(series->get(k)));
-  for (uint32_t j = 0; j < B; ++j) benchIndex.indexOf(std::static_pointer_cast<String>(benches->get(j)));
+  for (uint32_t k = 0; k < S; ++k) labelIndex.indexOf(staticCast<String>(series->get(k)));
+  for (uint32_t j = 0; j < B; ++j) benchIndex.indexOf(staticCast<String>(benches->get(j)));
   std::vector<const ChartRow*> found(static_cast<size_t>(S) * B, nullptr);
   // Texts shared by many rows are looked up once per String object.
   std::unordered_map<const String*, uint32_t> labelOf, benchOf;

@@ -42,7 +42,7 @@ template <class T> class Ptr {
   template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
   Ptr(U* p) : p_(p) {}
   template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-  Ptr(const std::shared_ptr<U>& r) : p_(r.get()) {}
+  Ptr(const Ref<U>& r) : p_(r.get()) {}
   template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
   Ptr(const Ptr<U>& o) : p_(o.get()) {}
 
@@ -84,12 +84,13 @@ class Object : public std::enable_shared_from_this<Object> {
   virtual bool hasCompare() const { return false; }
   virtual int8_t compare(Ptr<const Object> /*other*/) const { return 0; }
 
-  // A Ref to this object, of its own class. Only for objects made with make().
+  // A Ref to this object, of its own class; null for an object that was not
+  // made with make() (on the stack, static, or a member).
   template <class T = Object> Ref<T> self() {
-    return std::static_pointer_cast<T>(shared_from_this());
+    return std::static_pointer_cast<T>(weak_from_this().lock());
   }
   template <class T = Object> Ref<const T> self() const {
-    return std::static_pointer_cast<const T>(shared_from_this());
+    return std::static_pointer_cast<const T>(weak_from_this().lock());
   }
 
   // The hash of an address, as Object.hash computes it.
@@ -98,7 +99,10 @@ class Object : public std::enable_shared_from_this<Object> {
 
 template <class T> bool isA(Ptr<const Object> o) { return dynamic_cast<const T*>(o.get()) != nullptr; }
 
+// cast: the object as a T, or null when it is not one. staticCast: the
+// caller knows that it is one.
 template <class T, class U> Ref<T> cast(const Ref<U>& o) { return std::dynamic_pointer_cast<T>(o); }
+template <class T, class U> Ref<T> staticCast(const Ref<U>& o) { return std::static_pointer_cast<T>(o); }
 
 // ---------------------------------------------------------------------------
 // 3. Protocols. A class conforms by deriving from the interface; conformance

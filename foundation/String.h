@@ -60,7 +60,7 @@ struct FormatArg {
   FormatArg(const T* object) : bits(reinterpret_cast<uintptr_t>(static_cast<const Object*>(object))) {}
   template <class T>
     requires std::is_base_of_v<Object, T>
-  FormatArg(const std::shared_ptr<T>& object) : FormatArg(static_cast<const T*>(object.get())) {}
+  FormatArg(const Ref<T>& object) : FormatArg(static_cast<const T*>(object.get())) {}
   template <class T>
     requires std::is_base_of_v<Object, T>
   FormatArg(Ptr<T> object) : FormatArg(static_cast<const T*>(object.get())) {}
@@ -139,7 +139,7 @@ class String : public Object, public Copying {
   bool equals(Ptr<const String> other) const { return equals(other.get()); }
   template <class T>
     requires std::is_base_of_v<String, T>
-  bool equals(const std::shared_ptr<T>& other) const { return equals(static_cast<const String*>(other.get())); }
+  bool equals(const Ref<T>& other) const { return equals(static_cast<const String*>(other.get())); }
 
   bool hasCompare() const override { return true; }
   int8_t compare(Ptr<const Object> other) const override;
@@ -148,7 +148,7 @@ class String : public Object, public Copying {
   int8_t compare(Ptr<const String> other) const { return compare(other.get()); }
   template <class T>
     requires std::is_base_of_v<String, T>
-  int8_t compare(const std::shared_ptr<T>& other) const { return compare(static_cast<const String*>(other.get())); }
+  int8_t compare(const Ref<T>& other) const { return compare(static_cast<const String*>(other.get())); }
 
   uint32_t hash() const override;  // FNV-1a over all bytes
   // 32-bit FNV-1a of n bytes: the hash of String, of Data and of a Map key

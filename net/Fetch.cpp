@@ -151,7 +151,7 @@ void Http::_start(Ref<_HttpJob> job) {
   }
   Block<> block;
   block.target = job;
-  block.function = [](const Ref<Object>& target) { _HttpJob::run(std::static_pointer_cast<_HttpJob>(target)); };
+  block.function = [](const Ref<Object>& target) { _HttpJob::run(staticCast<_HttpJob>(target)); };
   Ref<Thread> thread = make<Thread>(std::move(block));
   if (!thread->start()) {
     // A job that never runs must still complete, or its requester waits

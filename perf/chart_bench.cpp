@@ -22,7 +22,7 @@
 #include "foundation/String.h"
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXGraphics.h"
-#include "ux/core/UXHeadlessDriver.h"
+#include "ux/headless/UXHeadlessDriver.h"
 #include "ux/core/UXViewTree.h"
 
 using namespace quorl;

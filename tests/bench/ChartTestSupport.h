@@ -13,7 +13,7 @@
 #include "bench/Filter.h"
 #include "bench/HeatMap.h"
 #include "ux/core/UXApplication.h"
-#include "ux/core/UXHeadlessDriver.h"
+#include "ux/headless/UXHeadlessDriver.h"
 #include "ux/core/UXViewTree.h"
 
 namespace quorl::charttest {

@@ -27,7 +27,7 @@ struct Results : Object {
     FetchCompletion c;
     c.target = self<Object>();
     c.function = [](const Ref<Object>& target, uint32_t status, Ref<String> body) {
-      std::static_pointer_cast<Results>(target)->got.push_back({status, std::move(body)});
+      staticCast<Results>(target)->got.push_back({status, std::move(body)});
     };
     return c;
   }
@@ -54,7 +54,7 @@ TEST_F(FetchTest, WithoutATransportCompletesAtOnce) {
   _LogMonitor::Function watch;
   watch.target = log;
   watch.function = [](const Ref<Object>& target, Ptr<const String> name, uint8_t level, Ptr<const String> message) {
-    std::static_pointer_cast<LogLines>(target)->lines.push_back(
+    staticCast<LogLines>(target)->lines.push_back(
         {level, (name && !name->isEmpty() ? str(name->copy()) + ": " : "") + std::string(message->cString())});
   };
   Log::_addMonitor(make<_LogMonitor>(watch));

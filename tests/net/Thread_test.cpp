@@ -36,7 +36,7 @@ TEST(Thread, RunsItsBlockOnANewThreadWithTheTarget) {
   auto box = make<Mailbox>();
   Block<> block;
   block.target = box;
-  block.function = [](const Ref<Object>& target) { std::static_pointer_cast<Mailbox>(target)->deliver(); };
+  block.function = [](const Ref<Object>& target) { staticCast<Mailbox>(target)->deliver(); };
   auto thread = make<Thread>(block);
   ASSERT_TRUE(thread->start());
   EXPECT_TRUE(thread->hasHandle());
@@ -52,7 +52,7 @@ TEST(Thread, AFailedStartLeavesNoHandle) {
   auto box = make<Mailbox>();
   Block<> block;
   block.target = box;
-  block.function = [](const Ref<Object>& target) { std::static_pointer_cast<Mailbox>(target)->deliver(); };
+  block.function = [](const Ref<Object>& target) { staticCast<Mailbox>(target)->deliver(); };
   auto thread = make<Thread>(block);
   EXPECT_FALSE(thread->start());
   EXPECT_FALSE(thread->hasHandle());
@@ -70,7 +70,7 @@ TEST(Thread, ReleasedWithoutDetachLetsTheThreadRunOn) {
   {
     Block<> block;
     block.target = box;
-    block.function = [](const Ref<Object>& target) { std::static_pointer_cast<Mailbox>(target)->deliver(); };
+    block.function = [](const Ref<Object>& target) { staticCast<Mailbox>(target)->deliver(); };
     auto thread = make<Thread>(block);
     ASSERT_TRUE(thread->start());
   }

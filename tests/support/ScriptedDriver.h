@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "ux/core/UXHeadlessDriver.h"
+#include "ux/headless/UXHeadlessDriver.h"
 
 namespace quorl {
 

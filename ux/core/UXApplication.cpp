@@ -50,7 +50,7 @@ bool UXApplication::boot() {
 void UXApplication::addWindow(const Ref<UXWindow>& window) {
   if (!window) return;
   windows->add(window);
-  window->application = std::static_pointer_cast<UXApplication>(weak_from_this().lock());
+  window->application = self<UXApplication>();
   if (keyWindow.expired()) keyWindow = window;
 }
 
@@ -88,7 +88,7 @@ void UXApplication::drainPendingCloses() {
 int32_t UXApplication::run() {
   if (!boot()) return 1;
   if (!delegate) return 2;
-  gApp = std::static_pointer_cast<UXApplication>(weak_from_this().lock());
+  gApp = self<UXApplication>();
   running = 1;
   if (gDriver->driverOwnsRunLoop()) {
     gDriver->runLoop();

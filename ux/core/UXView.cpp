@@ -25,7 +25,7 @@ void UXView::attachTo(const Ref<UXViewTree>& newTree, UXRect frame) {
   // the toolkit's back, their entries stay empty so the indices still agree.
   Ref<Array>& views = newTree->views;
   while (views->count() < node) views->add(nullptr);
-  Ref<UXView> me = std::static_pointer_cast<UXView>(weak_from_this().lock());
+  Ref<UXView> me = self<UXView>();
   if (views->count() == node) views->add(me);
   else views->set(node, me);
   if (peerFlag) gDriver->structSetPeer(newTree->driverTree, index, this);
@@ -81,7 +81,7 @@ void UXView::removeFromSuperview() {
   Ref<UXView> parent = superview.lock();
   if (!parent) return;
   // The superview's list may hold the last reference to this view.
-  Ref<Object> keep = weak_from_this().lock();
+  Ref<Object> keep = self();
   Ref<UXViewTree> t = tree.lock();
   if (t && gDriver) gDriver->structRemoveChild(t->driverTree, int16_t(parent->node), int16_t(node));
   parent->subviews->remove(this);

@@ -82,7 +82,7 @@ void ux_window_draw(int32_t reserved, int32_t x, int32_t y, int32_t w, int32_t h
   auto* window = static_cast<UXWindow*>(userData);
   if (!window || !gDriver) return;
   // A view's drawRect may drop the last outside reference to the window.
-  Ref<Object> keep = window->weak_from_this().lock();
+  Ref<Object> keep = window->self();
   window->layoutFor(x, y, w, h);
   UXRect area(x, y, w, h);
   if (window->damageOnly) area = window->damage;

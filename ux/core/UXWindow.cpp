@@ -40,7 +40,7 @@ void UXWindow::open(const char* title, UXRect frame, const Ref<UXView>& view) {
   contentView = view;
   if (view) {
     view->attachTo(tree, UXRect(0, 0, frame.w(), frame.h()));
-    view->nextResponder = std::static_pointer_cast<UXResponder>(weak_from_this().lock());
+    view->nextResponder = self<UXResponder>();
   }
   contentW = frame.w();
   contentH = frame.h();

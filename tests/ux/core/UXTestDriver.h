@@ -15,7 +15,7 @@
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXDispatch.h"
 #include "ux/core/UXEvent.h"
-#include "ux/core/UXHeadlessDriver.h"
+#include "ux/headless/UXHeadlessDriver.h"
 #include "ux/core/UXView.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/core/UXWindow.h"

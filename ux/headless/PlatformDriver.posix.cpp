@@ -1,5 +1,5 @@
 // The native build's platform driver: the headless driver.
-#include "ux/core/UXHeadlessDriver.h"
+#include "ux/headless/UXHeadlessDriver.h"
 
 namespace quorl {
 

@@ -7,7 +7,7 @@
 //   6. Files
 //   7. Node tree, drawing, realisation, field editors
 //   8. Menus, alerts, events, start-up
-#include "ux/core/UXHeadlessDriver.h"
+#include "ux/headless/UXHeadlessDriver.h"
 
 #include <algorithm>
 #include <charconv>
@@ -880,7 +880,7 @@ void UXHeadlessDriver::structSetEditable(Ptr<UXNodeTree> tree, int16_t node, uin
 }
 
 void UXHeadlessDriver::structSetPeer(Ptr<UXNodeTree> tree, int16_t node, Ptr<Object> view) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->peer = view ? view->weak_from_this() : Weak<Object>();
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->peer = view ? Weak<Object>(view->self()) : Weak<Object>();
 }
 
 void UXHeadlessDriver::treeSetUserDraw(UXNodeDrawFunction draw, void* userData) {

@@ -11,7 +11,7 @@
 
 #include "ScriptedDriver.h"
 #include "foundation/String.h"
-#include "ux/core/UXHeadlessDriver.h"
+#include "ux/headless/UXHeadlessDriver.h"
 
 namespace quorl {
 namespace {
