@@ -17,8 +17,8 @@
 
 namespace quorl::hashslots {
 
-// The tombstone: a reference that no object can equal and that holds no
-// count (it has no control block).
+// The tombstone: a reference that no object can equal, to an immortal
+// marker whose count never reaches zero.
 const Ref<Object>& tombstone();
 
 inline uint32_t tableCapacityFor(uint32_t n) {

@@ -23,7 +23,10 @@ namespace hashslots {
 const Ref<Object>& tombstone() {
   // Never destroyed, so tables torn down by static destructors still see it.
   struct Forever {
-    Forever() : marker(), ref(Ref<Object>(), &marker) {}
+    Forever() : marker() {
+      marker.makeImmortal();
+      ::new (&ref) Ref<Object>(Ref<Object>::adopt(&marker));
+    }
     ~Forever() {}
     union {
       Object marker;

@@ -9,30 +9,17 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <type_traits>
 #include <utility>
 
-#include "foundation/Pool.h"
+#include "foundation/Ref.h"
 
 namespace quorl {
 
 // ---------------------------------------------------------------------------
-// 1. Ownership. Every object lives in a Ref; back links are Weak and read
-//    null once the object is gone. Non-owning, possibly-null arguments are
-//    passed as plain `const T*`.
-template <class T> using Ref = std::shared_ptr<T>;
-template <class T> using Weak = std::weak_ptr<T>;
-
-// Objects come from the small-object pool; sanitized builds use the general
-// heap so that the sanitizers see every block.
-template <class T, class... Args> Ref<T> make(Args&&... args) {
-#ifdef QUORL_SANITIZE
-  return std::make_shared<T>(std::forward<Args>(args)...);
-#else
-  return std::allocate_shared<T>(PoolAllocator<T>(), std::forward<Args>(args)...);
-#endif
-}
+// 1. Ownership (Ref.h). Every object lives in a Ref; back links are Weak and
+//    read null once the object is gone. Non-owning, possibly-null arguments
+//    are passed as Ptr.
 
 // A non-owning, possibly null argument: takes a plain pointer, a Ref or
 // nullptr, so callers pass what they hold without `.get()`. Never stored.
@@ -62,12 +49,12 @@ inline constexpr uint32_t kNotFound = 0xFFFFFFFFu;
 
 // ---------------------------------------------------------------------------
 // 2. Object. Identity equality and an address hash unless a class overrides.
-class Object : public std::enable_shared_from_this<Object> {
+class Object : public Counted {
  public:
   Object() = default;
-  Object(const Object&) : std::enable_shared_from_this<Object>() {}
-  Object& operator=(const Object&) { return *this; }
-  virtual ~Object() = default;
+  Object(const Object&) = default;
+  Object& operator=(const Object&) = default;
+  ~Object() override = default;
 
   virtual Ref<String> description() const;
   virtual void encodeWithCoder(Object* /*coder*/) {}
@@ -87,10 +74,12 @@ class Object : public std::enable_shared_from_this<Object> {
   // A Ref to this object, of its own class; null for an object that was not
   // made with make() (on the stack, static, or a member).
   template <class T = Object> Ref<T> self() {
-    return std::static_pointer_cast<T>(weak_from_this().lock());
+    if (!refCount()) return nullptr;
+    retainSelf();
+    return Ref<T>::adopt(static_cast<T*>(this));
   }
   template <class T = Object> Ref<const T> self() const {
-    return std::static_pointer_cast<const T>(weak_from_this().lock());
+    return const_cast<Object*>(this)->self<T>();
   }
 
   // The hash of an address, as Object.hash computes it.
@@ -101,8 +90,12 @@ template <class T> bool isA(Ptr<const Object> o) { return dynamic_cast<const T*>
 
 // cast: the object as a T, or null when it is not one. staticCast: the
 // caller knows that it is one.
-template <class T, class U> Ref<T> cast(const Ref<U>& o) { return std::dynamic_pointer_cast<T>(o); }
-template <class T, class U> Ref<T> staticCast(const Ref<U>& o) { return std::static_pointer_cast<T>(o); }
+template <class T, class U> Ref<T> cast(const Ref<U>& o) {
+  T* p = dynamic_cast<T*>(o.get());
+  return p ? Ref<T>(Ref<U>(o), p) : Ref<T>();
+}
+template <class T, class U> Ref<T> staticCast(const Ref<U>& o) { return Ref<T>(Ref<U>(o), static_cast<T*>(o.get())); }
+template <class T, class U> Ref<T> staticCast(Ref<U>&& o) { return Ref<T>::adopt(static_cast<T*>(o.leak())); }
 
 // ---------------------------------------------------------------------------
 // 3. Protocols. A class conforms by deriving from the interface; conformance

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "foundation/Map.h"
 #include "foundation/Object.h"
 
 namespace quorl {
