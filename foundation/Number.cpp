@@ -26,12 +26,10 @@ int64_t Number::integerOf(double value) {
   return static_cast<int64_t>(value);  // truncates toward zero
 }
 
-Ref<Number> Number::make_(Kind kind, bool isBool, int64_t integer, double dbl) {
+Ref<Number> Number::makeInteger(int64_t value, bool isBool) {
   Ref<Number> n = make<Number>();
-  n->kind_ = kind;
   n->isBool_ = isBool;
-  n->integer_ = integer;
-  n->double_ = dbl;
+  n->value_.integer = value;
   return n;
 }
 
@@ -40,32 +38,37 @@ Ref<Number> Number::withI64(int64_t value) {
     static const std::array<Ref<Number>, kCacheHigh - kCacheLow + 1> cache = [] {
       std::array<Ref<Number>, kCacheHigh - kCacheLow + 1> table;
       for (int64_t v = kCacheLow; v <= kCacheHigh; ++v)
-        table[static_cast<size_t>(v - kCacheLow)] = make_(kInteger, false, v, doubleOf(v));
+        table[static_cast<size_t>(v - kCacheLow)] = makeInteger(v, false);
       return table;
     }();
     return cache[static_cast<size_t>(value - kCacheLow)];
   }
-  return make_(kInteger, false, value, doubleOf(value));
+  return makeInteger(value, false);
 }
 
-Ref<Number> Number::withDouble(double value) { return make_(kDouble, false, integerOf(value), value); }
+Ref<Number> Number::withDouble(double value) {
+  Ref<Number> n = make<Number>();
+  n->kind_ = kDouble;
+  n->value_.dbl = value;
+  return n;
+}
 
 Ref<Number> Number::withBool(bool value) {
-  static const Ref<Number> yes = make_(kInteger, true, 1, 1.0);
-  static const Ref<Number> no = make_(kInteger, true, 0, 0.0);
+  static const Ref<Number> yes = makeInteger(1, true);
+  static const Ref<Number> no = makeInteger(0, true);
   return value ? yes : no;
 }
 
 bool Number::asBool() const {
-  if (kind_ == kInteger) return integer_ != 0;
-  return double_ != 0.0;  // NaN != 0 holds, so NaN is true
+  if (kind_ == kInteger) return integerValue() != 0;
+  return doubleValue() != 0.0;  // NaN != 0 holds, so NaN is true
 }
 
 Ref<String> Number::description() const {
-  if (isBool_) return String::withCString(integer_ != 0 ? "true" : "false");
-  if (kind_ == kInteger) return String::withI64(integer_);
+  if (isBool_) return String::withCString(integerValue() != 0 ? "true" : "false");
+  if (kind_ == kInteger) return String::withI64(integerValue());
   Ref<String> text = make<String>();
-  text->appendFormat("%f", double_);
+  text->appendFormat("%f", doubleValue());
   return text;
 }
 
@@ -75,8 +78,8 @@ bool Number::equals(Ptr<const Object> other) const {
 }
 
 bool Number::equals(const Number& other) const {
-  if (kind_ == kInteger && other.kind_ == kInteger) return integer_ == other.integer_;
-  return double_ == other.double_;
+  if (kind_ == kInteger && other.kind_ == kInteger) return integerValue() == other.integerValue();
+  return doubleValue() == other.doubleValue();
 }
 
 int8_t Number::compare(Ptr<const Object> other) const {
@@ -86,11 +89,11 @@ int8_t Number::compare(Ptr<const Object> other) const {
 
 int8_t Number::compare(const Number& other) const {
   if (kind_ == kInteger && other.kind_ == kInteger) {
-    if (integer_ < other.integer_) return -1;
-    return integer_ > other.integer_ ? 1 : 0;
+    if (integerValue() < other.integerValue()) return -1;
+    return integerValue() > other.integerValue() ? 1 : 0;
   }
-  if (other.double_ > double_) return -1;
-  return double_ > other.double_ ? 1 : 0;
+  if (other.doubleValue() > doubleValue()) return -1;
+  return doubleValue() > other.doubleValue() ? 1 : 0;
 }
 
 uint32_t Number::hash() const {
@@ -98,11 +101,12 @@ uint32_t Number::hash() const {
   // a function of the double view: an integer beyond 2^53 hashes as the
   // double it rounds to. Within +-2^53 this is the integer itself, and for a
   // double it is its own integer view (2.9 hashes as 2).
-  int64_t v = integer_;
-  if (kind_ == kInteger && (v > (int64_t{1} << 53) || v < -(int64_t{1} << 53))) v = integerOf(double_);
+  int64_t v = integerValue();
+  if (kind_ == kInteger && (v > (int64_t{1} << 53) || v < -(int64_t{1} << 53))) v = integerOf(doubleValue());
   uint32_t a = static_cast<uint32_t>(static_cast<uint64_t>(v));
   uint32_t h = (a ^ (a >> 16)) * 0x85ebca77u;
   return h ^ (h >> 13);
 }
 
 }  // namespace quorl
+static_assert(sizeof(quorl::Number) <= 24, "a Number is a count, a kind and one value");

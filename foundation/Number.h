@@ -1,8 +1,10 @@
 // Number: the boxed 64-bit integer, double or boolean.
 //
-// A Number keeps both an integer and a double view of its value. Both are
-// settled when the Number is made, so a Number never changes afterwards and
-// may be shared freely: withI64 hands out shared instances for -128 ... 1023
+// A Number has an integer and a double view of its value. It stores the
+// value of its kind and derives the other view from it (both conversions are
+// exact functions of the stored value), which keeps a Number at 24 bytes: a
+// parsed corpus holds millions. A Number never changes once made and may be
+// shared freely: withI64 hands out shared instances for -128 ... 1023
 // and withBool for true and false. Never compare Numbers by address.
 //
 // View conversions:
@@ -38,8 +40,8 @@ class Number : public Object {
   bool isDouble() const { return kind_ == kDouble; }
   bool isInteger() const { return kind_ == kInteger; }
   bool isBool() const { return isBool_; }
-  int64_t integerValue() const { return integer_; }  // the integer view
-  double doubleValue() const { return double_; }     // the double view
+  int64_t integerValue() const { return kind_ == kInteger ? value_.integer : integerOf(value_.dbl); }
+  double doubleValue() const { return kind_ == kInteger ? doubleOf(value_.integer) : value_.dbl; }
 
   // Integer kind: the integer is not 0; double kind: the double is not +-0
   // (NaN counts as true).
@@ -65,12 +67,14 @@ class Number : public Object {
   uint32_t hash() const override;
 
  private:
-  static Ref<Number> make_(Kind kind, bool isBool, int64_t integer, double dbl);
+  static Ref<Number> makeInteger(int64_t value, bool isBool);
 
   Kind kind_ = kInteger;
   bool isBool_ = false;
-  int64_t integer_ = 0;
-  double double_ = 0.0;
+  union {
+    int64_t integer = 0;
+    double dbl;
+  } value_;
 };
 
 }  // namespace quorl
