@@ -127,10 +127,15 @@ class SamplePipeline {
     stage_[0] = nullptr;
     if (Run* run = stage_[1]) {
       const Array& items = *run->samples;
-      if (items.count() > 0) __builtin_prefetch(items.begin());
+      if (const int64_t* values = items._integers()) {
+        __builtin_prefetch(values);
+      } else if (items.count() > 0) {
+        __builtin_prefetch(items.begin());
+      }
     }
     if (Run* run = stage_[2]) {
-      for (const Ref<Object>& item : *run->samples) __builtin_prefetch(item.get());
+      if (!run->samples->_integers())
+        for (const Ref<Object>& item : *run->samples) __builtin_prefetch(item.get());
     }
   }
   Run* stage_[kStages] = {};

@@ -55,6 +55,21 @@ void Run::compute() {
   Wide sum = 0;
   int64_t n = 0;
   const uint32_t count = samples->count();
+  if (const int64_t* values = samples->_integers()) {  // as read: integers alone
+    for (uint32_t i = 0; i < count; ++i) sum += values[i];
+    if (count == 0) {
+      mean = stddev = 0;
+      return;
+    }
+    mean = static_cast<double>(sum) / static_cast<double>(count);
+    double squares = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+      const double d = static_cast<double>(values[i]) - mean;
+      squares += d * d;
+    }
+    stddev = count > 1 ? std::sqrt(squares / static_cast<double>(count)) : 0;
+    return;
+  }
   for (uint32_t i = 0; i < count; ++i) {
     if (auto* number = valueAs<Number>(samples->get(i).get())) {
       sum += number->integerValue();

@@ -40,9 +40,32 @@ Ref<Array> Array::withCapacity(uint32_t n) {
   return a;
 }
 
-Ref<Object> Array::first() const { return count_ ? items_[0] : nullptr; }
+Ref<Array> Array::_withIntegers(const int64_t* values, uint32_t n) {
+  Ref<Array> a = make<Array>();
+  if (n == 0) return a;
+  a->integers_ = PoolArray<int64_t>::make(n);
+  std::copy(values, values + n, a->integers_.get());
+  a->count_ = a->capacity_ = n;
+  return a;
+}
 
-Ref<Object> Array::last() const { return count_ ? items_[count_ - 1] : nullptr; }
+void Array::_unpack() const {
+  // Every entry becomes the Number the reader would have made for it.
+  auto items = PoolArray<Ref<Object>>::make(capacity_);
+  for (uint32_t i = 0; i < count_; ++i) items[i] = Number::withI64(integers_[i]);
+  items_ = std::move(items);
+  integers_.reset();
+}
+
+Ref<Object> Array::first() const {
+  _unpackIfPacked();
+  return count_ ? items_[0] : nullptr;
+}
+
+Ref<Object> Array::last() const {
+  _unpackIfPacked();
+  return count_ ? items_[count_ - 1] : nullptr;
+}
 
 // -- 2b. Changing in place ----------------------------------------------------
 
@@ -65,6 +88,7 @@ void Array::_growFor(uint32_t needed) {
 }
 
 void Array::add(Ref<Object> object) {
+  _unpackIfPacked();
   if (count_ == capacity_) {
     _grow();
     if (count_ == capacity_) return;
@@ -73,6 +97,7 @@ void Array::add(Ref<Object> object) {
 }
 
 void Array::insert(uint32_t i, Ref<Object> object) {
+  _unpackIfPacked();
   if (i > count_) return;
   if (count_ == capacity_) {
     _grow();
@@ -85,6 +110,7 @@ void Array::insert(uint32_t i, Ref<Object> object) {
 }
 
 void Array::set(uint32_t i, Ref<Object> object) {
+  _unpackIfPacked();
   if (i >= count_) return;
   // Taken before the old entry goes, so its release cannot reach this array
   // half-changed.
@@ -102,6 +128,7 @@ void Array::_removeSpan(uint32_t start, uint32_t n) {
 }
 
 void Array::removeAt(uint32_t i) {
+  _unpackIfPacked();
   if (i >= count_) return;
   Ref<Object>* items = items_.get();
   Ref<Object> removed = std::move(items[i]);
@@ -110,16 +137,19 @@ void Array::removeAt(uint32_t i) {
 }
 
 void Array::removeLast() {
+  _unpackIfPacked();
   if (count_ == 0) return;
   Ref<Object> removed = std::move(items_[--count_]);
 }
 
 void Array::removeAll() {
+  _unpackIfPacked();
   if (count_ == 0) return;
   _removeSpan(0, count_);
 }
 
 bool Array::remove(Ptr<const Object> object) {
+  _unpackIfPacked();
   uint32_t i = indexOf(object);
   if (i == kNotFound) return false;
   removeAt(i);
@@ -127,6 +157,7 @@ bool Array::remove(Ptr<const Object> object) {
 }
 
 bool Array::removeEqual(Ptr<const Object> object) {
+  _unpackIfPacked();
   uint32_t i = indexOfEqual(object);
   if (i == kNotFound) return false;
   removeAt(i);
@@ -134,13 +165,16 @@ bool Array::removeEqual(Ptr<const Object> object) {
 }
 
 void Array::removeRange(uint32_t start, uint32_t n) {
+  _unpackIfPacked();
   if (start >= count_) return;
   n = std::min(n, count_ - start);
   if (n > 0) _removeSpan(start, n);
 }
 
 void Array::insertAll(uint32_t i, Ptr<const Array> other) {
+  _unpackIfPacked();
   if (!other || other->count_ == 0) return;
+  other->_unpackIfPacked();
   if (other.get() == this) {
     Ref<Array> snapshot = copy();
     insertAll(i, snapshot);
@@ -157,6 +191,7 @@ void Array::insertAll(uint32_t i, Ptr<const Array> other) {
 }
 
 void Array::replaceRange(uint32_t start, uint32_t n, Ptr<const Array> other) {
+  _unpackIfPacked();
   Ref<Array> snapshot;
   if (other.get() == this) {
     snapshot = copy();
@@ -168,12 +203,14 @@ void Array::replaceRange(uint32_t start, uint32_t n, Ptr<const Array> other) {
 }
 
 void Array::setTo(Ptr<const Array> other) {
+  _unpackIfPacked();
   if (other.get() == this) return;
   removeAll();
   addAll(other);
 }
 
 void Array::addAll(Ptr<const Array> other) {
+  _unpackIfPacked();
   if (!other) return;
   // For this array itself the entries held at the start are appended once:
   // the count is read before growing.
@@ -186,11 +223,13 @@ void Array::addAll(Ptr<const Array> other) {
 }
 
 void Array::swapAt(uint32_t i, uint32_t j) {
+  _unpackIfPacked();
   if (i >= count_ || j >= count_ || i == j) return;
   std::swap(items_[i], items_[j]);
 }
 
 void Array::reverse() {
+  _unpackIfPacked();
   if (count_ < 2) return;
   std::reverse(items_.get(), items_.get() + count_);
 }
@@ -198,12 +237,14 @@ void Array::reverse() {
 // -- 2c. Searching ------------------------------------------------------------
 
 uint32_t Array::indexOf(Ptr<const Object> object) const {
+  _unpackIfPacked();
   for (uint32_t i = 0; i < count_; ++i)
     if (items_[i].get() == object.get()) return i;
   return kNotFound;
 }
 
 uint32_t Array::indexOfEqual(Ptr<const Object> object) const {
+  _unpackIfPacked();
   if (!object) return kNotFound;
   for (uint32_t i = 0; i < count_; ++i)
     if (items_[i] && object->equals(items_[i])) return i;
@@ -211,8 +252,10 @@ uint32_t Array::indexOfEqual(Ptr<const Object> object) const {
 }
 
 bool Array::isEqualToArray(Ptr<const Array> other) const {
+  _unpackIfPacked();
   if (other.get() == this) return true;
   if (!other || other->count_ != count_) return false;
+  other->_unpackIfPacked();
   for (uint32_t i = 0; i < count_; ++i) {
     const Object* a = items_[i].get();
     const Object* b = other->items_[i].get();
@@ -225,6 +268,7 @@ bool Array::isEqualToArray(Ptr<const Array> other) const {
 // -- 2d. New arrays -------------------------------------------------------------
 
 Ref<Array> Array::copy() const {
+  _unpackIfPacked();
   // The capacity that adding the entries one by one to an empty array gives.
   Ref<Array> a = withCapacity(grownCapacity(0, count_));
   std::copy(begin(), end(), a->items_.get());
@@ -233,6 +277,7 @@ Ref<Array> Array::copy() const {
 }
 
 Ref<Array> Array::adding(Ref<Object> object) const {
+  _unpackIfPacked();
   if (count_ == 0xFFFFFFFFu) return copy();
   Ref<Array> a = withCapacity(count_ + 1);
   std::copy(begin(), end(), a->items_.get());
@@ -242,6 +287,7 @@ Ref<Array> Array::adding(Ref<Object> object) const {
 }
 
 Ref<Array> Array::subarray(uint32_t start, uint32_t n) const {
+  _unpackIfPacked();
   if (start >= count_) return make<Array>();
   n = std::min(n, count_ - start);
   Ref<Array> a = withCapacity(n);
@@ -251,6 +297,7 @@ Ref<Array> Array::subarray(uint32_t start, uint32_t n) const {
 }
 
 Ref<Array> Array::reversed() const {
+  _unpackIfPacked();
   Ref<Array> a = withCapacity(count_);
   std::reverse_copy(begin(), end(), a->items_.get());
   a->count_ = count_;
@@ -258,6 +305,7 @@ Ref<Array> Array::reversed() const {
 }
 
 Ref<Array> Array::sorted() const {
+  _unpackIfPacked();
   Ref<Array> a = withCapacity(count_);
   std::copy(begin(), end(), a->items_.get());
   a->count_ = count_;
@@ -266,6 +314,7 @@ Ref<Array> Array::sorted() const {
 }
 
 Ref<Array> Array::sortedUsing(const ArrayComparison& comparison) const {
+  _unpackIfPacked();
   Ref<Array> a = withCapacity(count_);
   std::copy(begin(), end(), a->items_.get());
   a->count_ = count_;
@@ -274,6 +323,7 @@ Ref<Array> Array::sortedUsing(const ArrayComparison& comparison) const {
 }
 
 Ref<Array> Array::filtered(const ArrayPredicate& predicate) const {
+  _unpackIfPacked();
   Ref<Array> a = make<Array>();
   Ref<Object> target = liveTarget(predicate);
   if (!target) return a;
@@ -285,6 +335,7 @@ Ref<Array> Array::filtered(const ArrayPredicate& predicate) const {
 }
 
 Ref<Array> Array::mapped(const ArrayMapper& mapper) const {
+  _unpackIfPacked();
   Ref<Array> a = withCapacity(count_);
   Ref<Object> target = liveTarget(mapper);
   if (!target) return a;
@@ -300,6 +351,7 @@ Ref<Array> Array::mapped(const ArrayMapper& mapper) const {
 // array cannot free the object it is looking at.
 
 void Array::forEach(const ArrayVisitor& visitor) const {
+  _unpackIfPacked();
   Ref<Object> target = liveTarget(visitor);
   if (!target) return;
   for (uint32_t i = 0; i < count_; ++i) {
@@ -309,6 +361,7 @@ void Array::forEach(const ArrayVisitor& visitor) const {
 }
 
 uint32_t Array::indexWhere(const ArrayPredicate& predicate) const {
+  _unpackIfPacked();
   Ref<Object> target = liveTarget(predicate);
   if (!target) return kNotFound;
   for (uint32_t i = 0; i < count_; ++i) {
@@ -319,6 +372,7 @@ uint32_t Array::indexWhere(const ArrayPredicate& predicate) const {
 }
 
 Ref<Object> Array::firstWhere(const ArrayPredicate& predicate) const {
+  _unpackIfPacked();
   Ref<Object> target = liveTarget(predicate);
   if (!target) return nullptr;
   for (uint32_t i = 0; i < count_; ++i) {
@@ -329,6 +383,7 @@ Ref<Object> Array::firstWhere(const ArrayPredicate& predicate) const {
 }
 
 uint32_t Array::countWhere(const ArrayPredicate& predicate) const {
+  _unpackIfPacked();
   Ref<Object> target = liveTarget(predicate);
   if (!target) return 0;
   uint32_t n = 0;
@@ -339,9 +394,13 @@ uint32_t Array::countWhere(const ArrayPredicate& predicate) const {
   return n;
 }
 
-bool Array::anySatisfy(const ArrayPredicate& predicate) const { return indexWhere(predicate) != kNotFound; }
+bool Array::anySatisfy(const ArrayPredicate& predicate) const {
+  _unpackIfPacked();
+  return indexWhere(predicate) != kNotFound;
+}
 
 bool Array::allSatisfy(const ArrayPredicate& predicate) const {
+  _unpackIfPacked();
   Ref<Object> target = liveTarget(predicate);
   if (!target) return false;
   for (uint32_t i = 0; i < count_; ++i) {
@@ -352,6 +411,7 @@ bool Array::allSatisfy(const ArrayPredicate& predicate) const {
 }
 
 bool Array::isSortedUsing(const ArrayComparison& comparison) const {
+  _unpackIfPacked();
   Ref<Object> target = liveTarget(comparison);
   if (!target) return false;
   for (uint32_t i = 0; i + 1 < count_; ++i) {
@@ -362,6 +422,7 @@ bool Array::isSortedUsing(const ArrayComparison& comparison) const {
 }
 
 Ref<String> Array::description() const {
+  _unpackIfPacked();
   const uint16_t values[2] = {static_cast<uint16_t>(count_), static_cast<uint16_t>(capacity_)};
   return String::_classDescribe("Array", values, 2, 0);
 }
@@ -455,6 +516,7 @@ bool numbersOrderTotally(const Ref<Object>* a, uint32_t n) {
 }  // namespace
 
 void Array::sortUsing(const ArrayComparison& comparison) {
+  _unpackIfPacked();
   if (count_ < 2) return;
   Ref<Object> target = liveTarget(comparison);
   if (!target) return;
@@ -466,6 +528,7 @@ void Array::sortUsing(const ArrayComparison& comparison) {
 }
 
 bool Array::sort() {
+  _unpackIfPacked();
   if (count_ < 2) return true;
   const Ref<Object>& head = items_[0];
   if (!head || !head->hasCompare()) return false;

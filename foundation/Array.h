@@ -64,19 +64,39 @@ class Array : public Object, public Copying, public Enumerable {
   uint32_t capacity() const { return capacity_; }
 
   // No bounds test: the caller keeps i < count.
-  const Ref<Object>& get(uint32_t i) const { return items_[i]; }
-  Ref<Object> enumAt(uint32_t i) const override { return items_[i]; }
+  const Ref<Object>& get(uint32_t i) const {
+    _unpackIfPacked();
+    return items_[i];
+  }
+  Ref<Object> enumAt(uint32_t i) const override { return get(i); }
   Ref<Object> first() const;  // null when empty
   Ref<Object> last() const;   // null when empty
 
   // Contiguous view of the entries, for range-for loops. Invalidated by any
   // change to the array.
-  const Ref<Object>* begin() const { return items_.get(); }
-  const Ref<Object>* end() const { return items_.get() + count_; }
+  const Ref<Object>* begin() const {
+    _unpackIfPacked();
+    return items_.get();
+  }
+  const Ref<Object>* end() const { return begin() + count_; }
 
   // Slot access for the foundation's own code: no bounds test, no growth.
-  const Ref<Object>& _readSlot(uint32_t i) const { return items_[i]; }
-  void _writeSlot(uint32_t i, Ref<Object> ref) { items_[i] = std::move(ref); }
+  const Ref<Object>& _readSlot(uint32_t i) const { return get(i); }
+  void _writeSlot(uint32_t i, Ref<Object> ref) {
+    _unpackIfPacked();
+    items_[i] = std::move(ref);
+  }
+
+  // Packed integers. The JSON reader keeps an array whose every element is
+  // an integer literal as the integers alone (8 bytes an entry instead of a
+  // reference and a Number); the first access to its entries as objects
+  // makes the Numbers the reader would have made (withI64), and the array
+  // is an ordinary one from then on. Readers that only need the values ask
+  // `_integers` first: the values, or null when the array holds objects.
+  // Reading a packed array therefore changes it: arrays shared between
+  // threads must be read once on one thread first.
+  static Ref<Array> _withIntegers(const int64_t* values, uint32_t n);
+  const int64_t* _integers() const { return integers_ ? integers_.get() : nullptr; }
 
   // -- 2b. Changing in place --------------------------------------------------
   void add(Ref<Object> object);                  // null may be added
@@ -146,8 +166,14 @@ class Array : public Object, public Copying, public Enumerable {
   // would.
   void _growFor(uint32_t needed);
   void _removeSpan(uint32_t start, uint32_t n);
+  void _unpackIfPacked() const {
+    if (integers_) [[unlikely]]
+      _unpack();
+  }
+  void _unpack() const;
 
-  PoolArray<Ref<Object>> items_;
+  mutable PoolArray<Ref<Object>> items_;
+  mutable PoolArray<int64_t> integers_;  // the entries while packed
   uint32_t count_ = 0;
   uint32_t capacity_ = 0;
 };

@@ -273,6 +273,13 @@ class _JSONReader : public Object {
   struct Failed {};
   std::unique_ptr<TextCache> cache_;
   std::vector<Ref<Object>> pending_;
+  std::vector<int64_t> integers_;
+
+  // The integers read so far for the array being read, as Numbers.
+  void _unpackIntegers(size_t intBase) {
+    for (size_t i = intBase; i < integers_.size(); ++i) pending_.push_back(Number::withI64(integers_[i]));
+    integers_.resize(intBase);
+  }
 
   [[noreturn]] void _fail(const char* reason) {
     if (!error) {
@@ -329,6 +336,16 @@ class _JSONReader : public Object {
   }
 
   Ref<Object> _number() {
+    int64_t integer;
+    Ref<Object> other;
+    if (_scanNumber(integer, other)) return Number::withI64(integer);
+    return other;
+  }
+
+  // Reads one number. An integer literal within 64 bits (as withI64 would
+  // box it) comes back in `integer` with true; anything else as its Number
+  // in `other` with false.
+  bool _scanNumber(int64_t& integer, Ref<Object>& other) {
     const uint32_t start = position;
     uint32_t at = position;
     const bool negative = bytes[at] == '-';
@@ -349,29 +366,32 @@ class _JSONReader : public Object {
         }
       }
     }
-    bool integer = true;
+    bool plain = true;
     if (at < length && bytes[at] == '.') {
-      integer = false;
+      plain = false;
       ++at;
       if (at >= length || !isDigit(bytes[at])) _failAt(at, "bad number");
       while (at < length && isDigit(bytes[at])) ++at;
     }
     if (at < length && (bytes[at] == 'e' || bytes[at] == 'E')) {
-      integer = false;
+      plain = false;
       ++at;
       if (at < length && (bytes[at] == '+' || bytes[at] == '-')) ++at;
       if (at >= length || !isDigit(bytes[at])) _failAt(at, "bad number");
       while (at < length && isDigit(bytes[at])) ++at;
     }
     position = at;
-    if (integer && !overflow) {
+    if (plain && !overflow) {
       constexpr uint64_t kTwo63 = uint64_t{1} << 63;
       // Unsigned texts from 2^63 up keep their 64 bits, so they read as
       // negative integers: 18446744073709551615 is -1.
-      if (!negative) return Number::withI64(static_cast<int64_t>(magnitude));
-      if (magnitude <= kTwo63) return Number::withI64(static_cast<int64_t>(0 - magnitude));
+      if (!negative || magnitude <= kTwo63) {
+        integer = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
+        return true;
+      }
     }
-    return Number::withDouble(parseDouble(bytes + start, at - start));
+    other = Number::withDouble(parseDouble(bytes + start, at - start));
+    return false;
   }
 
   uint32_t _hex4() {
@@ -479,10 +499,30 @@ class _JSONReader : public Object {
     }
     // Elements wait on one shared stack until the array is complete, so each
     // array is made once with room for exactly its elements.
+    // An array of integer literals alone (a run's samples) is kept packed:
+    // its integers wait on a stack of their own until the first element
+    // that is anything else turns them into Numbers.
     const size_t base = pending_.size();
+    const size_t intBase = integers_.size();
+    bool allIntegers = true;
     for (;;) {
       _ws();
-      pending_.push_back(_value());
+      const uint8_t first = position < length ? bytes[position] : 0;
+      int64_t integer;
+      Ref<Object> other;
+      if (allIntegers && (first == '-' || isDigit(first))) {
+        if (_scanNumber(integer, other)) {
+          integers_.push_back(integer);
+        } else {
+          _unpackIntegers(intBase);
+          allIntegers = false;
+          pending_.push_back(std::move(other));
+        }
+      } else {
+        if (allIntegers) _unpackIntegers(intBase);
+        allIntegers = false;
+        pending_.push_back(_value());
+      }
       _ws();
       if (position >= length) _fail("unterminated array");
       const uint8_t c = bytes[position];
@@ -493,6 +533,12 @@ class _JSONReader : public Object {
       }
       if (c != ',') _fail("expected ',' or ']'");
       ++position;
+    }
+    if (allIntegers) {
+      const size_t n = integers_.size() - intBase;
+      Ref<Array> array = Array::_withIntegers(integers_.data() + intBase, static_cast<uint32_t>(n));
+      integers_.resize(intBase);
+      return array;
     }
     const size_t n = pending_.size() - base;
     Ref<Array> array = Array::withCapacity(static_cast<uint32_t>(n));
@@ -850,6 +896,16 @@ void putArray(Sink& sink, const Array* array, bool pretty, uint32_t depth) {
   if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
   sink.put('[');
   const uint32_t n = array->count();
+  if (const int64_t* integers = array->_integers()) {
+    for (uint32_t i = 0; i < n; ++i) {
+      if (i) sink.put(',');
+      if (pretty) putNewline(sink, depth + 1);
+      putInteger(sink, integers[i]);
+    }
+    if (pretty && n) putNewline(sink, depth);
+    sink.put(']');
+    return;
+  }
   // Elements two ahead: their objects may lie anywhere.
   for (uint32_t i = 0; i < n && i < 2; ++i) prefetch(array->get(i).get());
   for (uint32_t i = 0; i < n; ++i) {
