@@ -219,8 +219,10 @@ class TextCache {
     h ^= h >> 29;
     Entry& e = entries_[h & (size_ - 1)];
     if (e.hash == h && e.text && e.text->byteLength() == n &&
-        (n == 0 || std::memcmp(e.text->_bytesAt(0), bytes, n) == 0))
+        (n == 0 || std::memcmp(e.text->_bytesAt(0), bytes, n) == 0)) {
+      e.text->_freeze();  // from now on in two places at least
       return e.text;
+    }
     e.hash = h;
     e.text = String::withBytes(bytes, n);
     return e.text;

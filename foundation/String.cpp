@@ -75,6 +75,7 @@ void String::_adopt(const void* bytes, uint32_t count) {
 // bytes that lie inside this string's own buffer are copied aside first,
 // because growing may move the buffer and the tail move may overwrite them.
 void String::_splice(uint32_t at, uint32_t count, const uint8_t* bytes, uint32_t m) {
+  if (_refuseChange()) return;
   const uint32_t start = std::min(at, length_);
   const uint32_t removed = std::min(count, length_ - start);
   const uint64_t newLength = static_cast<uint64_t>(length_) - removed + m;
@@ -99,6 +100,13 @@ void String::_splice(uint32_t at, uint32_t count, const uint8_t* bytes, uint32_t
   b[length_] = 0;
 }
 
+bool String::_refuseChange() const {
+  if (!frozen_) [[likely]]
+    return false;
+  Stdio::_emitStr("error: String: a shared text cannot be changed; change a copy of it\n");
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 // 2. Construction and accessors
 
@@ -117,14 +125,20 @@ String::String(const String& other) : Object(other), Copying(other) {
   if (other.bytes_) _adopt(other.bytes_.get(), other.length_);
 }
 
-String::String(String&& other) noexcept
-    : Object(other), Copying(other), bytes_(std::move(other.bytes_)), length_(other.length_), capacity_(other.capacity_) {
+String::String(String&& other) noexcept : Object(other), Copying(other) {
+  if (other.frozen_) {  // a frozen text keeps its bytes: take a copy
+    if (other.bytes_) _adopt(other.bytes_.get(), other.length_);
+    return;
+  }
+  bytes_ = std::move(other.bytes_);
+  length_ = other.length_;
+  capacity_ = other.capacity_;
   other.length_ = 0;
   other.capacity_ = 0;
 }
 
 String& String::operator=(const String& other) {
-  if (this != &other) {
+  if (this != &other && !_refuseChange()) {
     if (other.bytes_) {
       _adopt(other.bytes_.get(), other.length_);
     } else {
@@ -155,6 +169,7 @@ Ref<String> String::withString(Ptr<const String> other) {
 }
 
 void String::_appendDecimal(uint64_t magnitude) {
+  if (_refuseChange()) return;
   uint8_t digits[20];
   uint32_t n = 0;
   do {
@@ -287,6 +302,7 @@ bool String::equalsIgnoringCase(Ptr<const String> other) const {
 // 4. Editing
 
 void String::appendBytes(const void* bytes, uint32_t count) {
+  if (_refuseChange()) return;
   if (count == 0) return;
   if (static_cast<uint64_t>(length_) + count > 0xFFFFFFFFu) return;  // not representable
   const uint8_t* src = static_cast<const uint8_t*>(bytes);
@@ -343,18 +359,21 @@ void String::replaceByteRange(uint32_t at, uint32_t count, Ptr<const String> oth
 }
 
 uint8_t* String::_appendRoom(uint32_t n) {
+  if (_refuseChange()) return nullptr;
   if (static_cast<uint64_t>(length_) + n >= 0xFFFFFFFFu) return nullptr;  // capacity + 1 must fit
   _reserve(length_ + n);
   return bytes_.get() + length_;
 }
 
 void String::_setByteLength(uint32_t n) {
+  if (_refuseChange()) return;
   if (!bytes_ || n > capacity_) return;
   length_ = n;
   bytes_.get()[n] = 0;
 }
 
 void String::clear() {
+  if (_refuseChange()) return;
   length_ = 0;
   if (bytes_) bytes_.get()[0] = 0;
 }
@@ -366,6 +385,7 @@ void String::setTo(Ptr<const String> other) {
 }
 
 void String::setCString(const char* text) {
+  if (_refuseChange()) return;
   const uint32_t n = _cstringLen(text);
   if (n == kNotFound) return;
   // The text may be our own (s->setCString(s->cString() + k)): clearing first
@@ -389,6 +409,7 @@ void String::setCString(const char* text) {
 // built in one pass instead of one splice per match: in place when the text
 // does not grow, from the back after one reservation when it does.
 uint32_t String::replaceOccurrences(Ptr<const String> target, Ptr<const String> replacement) {
+  if (_refuseChange()) return 0;
   if (!target || target->length_ == 0 || target->length_ > length_) return 0;
   // Our own text as target or replacement is copied before editing starts.
   // The copy is the ordinary `withString` one, so like every copy of a whole

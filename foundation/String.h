@@ -167,7 +167,7 @@ class String : public Object, public Copying {
   void append(Ptr<const String> other);  // appending a string to itself doubles it
   void appendCString(const char* text);  // text must not be null
   void appendByte(uint8_t byte) {
-    if (length_ < capacity_) {
+    if (length_ < capacity_ && !frozen_) {
       uint8_t* b = bytes_.get();
       b[length_++] = byte;
       b[length_] = 0;
@@ -194,6 +194,14 @@ class String : public Object, public Copying {
   void setTo(Ptr<const String> other);
   void setCString(const char* text);  // text must not be null
   uint32_t replaceOccurrences(Ptr<const String> target, Ptr<const String> replacement);
+
+  // A frozen text can no longer change: every edit is refused, reported as
+  // an error line on standard output, and leaves the text as it is. The
+  // JSON reader freezes each short text it hands out to more than one place
+  // (keys, names of suites and targets), so that editing one value cannot
+  // change the others; `copy` gives a text that can change.
+  void _freeze() { frozen_ = true; }
+  bool isFrozen() const { return frozen_; }
 
   // -- 2d. Search, substrings and derived texts --------------------------------
   uint32_t indexOfByte(uint8_t byte) const;
@@ -294,6 +302,7 @@ class String : public Object, public Copying {
   void _splice(uint32_t at, uint32_t count, const uint8_t* bytes, uint32_t m);
   void _appendDecimal(uint64_t magnitude);
   void _adopt(const void* bytes, uint32_t count);  // fresh buffer, capacity = count
+  bool _refuseChange() const;                        // true (and said) when frozen
 
   // Holds capacity + 1 bytes once made; a fresh string has none.
   struct Bytes : PoolBytes {
@@ -301,6 +310,7 @@ class String : public Object, public Copying {
   } bytes_;
   uint32_t length_ = 0;
   uint32_t capacity_ = 0;
+  bool frozen_ = false;
 };
 
 // ---------------------------------------------------------------------------
