@@ -8,6 +8,7 @@
 //   5. The fixed, exponent and general forms
 //   6. Whole items
 //   7. String-level forms
+//   8. Shortest round-trip digits
 //
 // The fast paths compute floor(value x 10^s) exactly in 128 bits plus a
 // sticky bit for whatever lies below, which is all that rounding half to even
@@ -802,6 +803,326 @@ Ref<String> FloatPrint::_fmtTrimZeros(const Ref<String>& text) {
   trimZeros(b, 0);
   if (b.size() == text->byteLength()) return text;
   return stringOf(b);
+}
+
+
+// ---------------------------------------------------------------------------
+// 8. Shortest round-trip digits
+//
+// The double is v = c x 2^q. It reads back from any decimal inside its
+// rounding interval, which runs halfway to each neighbour: v -+ 2^(q-1)
+// (both ends included when c is even). Everything is scaled by 4 x 10^-k with
+// k = floor(log10 2^q), so that the interval is between 1 and 10 units of
+// the last digit wide: it holds at most one multiple of ten, which when
+// present is the shortest candidate, and otherwise its candidates all have
+// as many digits as floor(v x 10^-k) and the nearest of them is that floor
+// or the next integer. In units of a quarter, the three scaled points are
+//   vb = 4 c 2^q 10^-k,   vbl = (4c - 2) 2^q 10^-k,   vbr = (4c + 2) 2^q 10^-k,
+// each computed from g x cp / 2^128, where g is 10^-k to 126 bits rounded
+// up and cp the left-shifted numerator (see scaledOdd). The result has the
+// floor of the exact quotient and is odd exactly when the quotient is not an
+// integer, so every comparison with an even integer below is exact. A power
+// of two keeps the JSON writer's older spelling and takes its own route
+// (powerOfTwoDigits) over the same scales.
+//
+// The scales are built at compile time from exact powers of ten, so no table
+// is written down anywhere and no big integer runs at run time.
+namespace {
+
+struct Scale {
+  uint64_t high;  // bits 64..125 of g
+  uint64_t low;
+};
+
+constexpr int32_t kScaleMin = -292;  // 10^p for p = -k, k = floor(log10 2^q)
+constexpr int32_t kScaleMax = 324;
+
+// floor(p x log2 10), checked below against the exact powers for |p| <= 325.
+constexpr int32_t floorLog2Pow10(int32_t p) { return (p * 1741647) >> 19; }
+
+// An unsigned integer of 32-bit limbs for building the table.
+struct TableBig {
+  uint32_t limb[42] = {};
+  int32_t count = 0;
+
+  constexpr int32_t bitLength() const {
+    if (count == 0) return 0;
+    uint32_t top = limb[count - 1];
+    int32_t bits = 0;
+    while (top != 0) {
+      ++bits;
+      top >>= 1;
+    }
+    return 32 * (count - 1) + bits;
+  }
+  constexpr void times10() {
+    uint64_t carry = 0;
+    for (int32_t i = 0; i < count; ++i) {
+      uint64_t cur = uint64_t{limb[i]} * 10 + carry;
+      limb[i] = static_cast<uint32_t>(cur);
+      carry = cur >> 32;
+    }
+    if (carry != 0) limb[count++] = static_cast<uint32_t>(carry);
+  }
+  constexpr void over10() {
+    uint64_t rest = 0;
+    for (int32_t i = count; i-- > 0;) {
+      uint64_t cur = (rest << 32) | limb[i];
+      limb[i] = static_cast<uint32_t>(cur / 10);
+      rest = cur % 10;
+    }
+    while (count > 0 && limb[count - 1] == 0) --count;
+  }
+  // floor(value / 2^shift) mod 2^128.
+  constexpr u128 shiftedDown(int32_t shift) const {
+    u128 r = 0;
+    for (int32_t bit = 127; bit >= 0; --bit) {
+      int32_t at = bit + shift;
+      if (at / 32 < count && ((limb[at / 32] >> (at % 32)) & 1) != 0) r |= static_cast<u128>(1) << bit;
+    }
+    return r;
+  }
+};
+
+struct ScaleTable {
+  Scale v[kScaleMax - kScaleMin + 1];
+
+  static constexpr Scale split(u128 g) {
+    if ((g >> 125) != 1) throw "a scale outside [2^125, 2^126)";
+    return {static_cast<uint64_t>(g >> 64), static_cast<uint64_t>(g)};
+  }
+
+  constexpr ScaleTable() : v() {
+    // Non-negative p: g = floor(10^p x 2^(126 - bits)) + 1 where 10^p has
+    // `bits` bits. Past 2^126 the shift drops bits; below it, it is exact.
+    int32_t bitsOf[kScaleMax + 2] = {};
+    TableBig power;
+    power.limb[0] = 1;
+    power.count = 1;
+    for (int32_t p = 0; p <= kScaleMax + 1; ++p) {
+      if (p > 0) power.times10();
+      const int32_t bits = power.bitLength();
+      bitsOf[p] = bits;
+      if (floorLog2Pow10(p) != bits - 1) throw "floorLog2Pow10 is off";
+      if (p > 0 && floorLog2Pow10(-p) != -bits) throw "floorLog2Pow10 is off";
+      if (p > kScaleMax) break;
+      u128 g = bits <= 126 ? power.shiftedDown(0) << (126 - bits) : power.shiftedDown(bits - 126);
+      v[p - kScaleMin] = split(g + 1);
+    }
+    // Negative p = -m: floor(log2 10^-m) = -bits(10^m), so
+    // g = floor(2^(125 + bits) / 10^m) + 1, read off floor(2^1280 / 10^m)
+    // (a floor of a floor is the floor of the whole quotient).
+    TableBig quotient;
+    quotient.limb[40] = 1;
+    quotient.count = 41;
+    for (int32_t m = 1; m <= -kScaleMin; ++m) {
+      quotient.over10();
+      v[-m - kScaleMin] = split(quotient.shiftedDown(1280 - 125 - bitsOf[m]) + 1);
+    }
+  }
+};
+
+constexpr ScaleTable kScales;
+
+// floor(q x log10 2), checked against floorLog2Pow10 over every exponent the
+// conversions use: k is right when 10^k <= 2^q < 10^(k+1).
+constexpr int32_t floorLog10Pow2Checked(int32_t q) { return (q * 78913) >> 18; }
+constexpr bool log10Pow2Holds() {
+  for (int32_t q = -1074; q <= 1075; ++q) {
+    int32_t k = floorLog10Pow2Checked(q);
+    bool atLeast = k == 0 ? q >= 0 : floorLog2Pow10(k) < q;  // 10^k <= 2^q (10^k is no power of two for k != 0)
+    bool below = q <= floorLog2Pow10(k + 1);                  // 2^q < 10^(k+1)
+    if (k + 1 == 0) below = q < 0;
+    if (!atLeast || !below) return false;
+  }
+  return true;
+}
+static_assert(log10Pow2Holds());
+
+constexpr uint64_t kPowers10[20] = {1ull,
+                                    10ull,
+                                    100ull,
+                                    1000ull,
+                                    10000ull,
+                                    100000ull,
+                                    1000000ull,
+                                    10000000ull,
+                                    100000000ull,
+                                    1000000000ull,
+                                    10000000000ull,
+                                    100000000000ull,
+                                    1000000000000ull,
+                                    10000000000000ull,
+                                    100000000000000ull,
+                                    1000000000000000ull,
+                                    10000000000000000ull,
+                                    100000000000000000ull,
+                                    1000000000000000000ull,
+                                    10000000000000000000ull};
+
+struct DigitPairs {
+  char text[200];
+  constexpr DigitPairs() : text() {
+    for (int i = 0; i < 100; ++i) {
+      text[2 * i] = static_cast<char>('0' + i / 10);
+      text[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+  }
+};
+constexpr DigitPairs kPairs;
+
+inline void put2(char* p, uint32_t v) { std::memcpy(p, kPairs.text + 2 * v, 2); }
+
+inline void put8(char* p, uint32_t v) {
+  uint32_t a = v / 10000, b = v % 10000;
+  put2(p, a / 100);
+  put2(p + 2, a % 100);
+  put2(p + 4, b / 100);
+  put2(p + 6, b % 100);
+}
+
+// The scaled point for numerator cp < 2^62: floor(g x cp / 2^128), odd
+// when bits 64..127 of the product are not all zero. g exceeds the exact
+// scale by less than one, so the product exceeds the exact one by less than
+// cp < 2^64: an exact integer keeps those bits zero and comes out unchanged,
+// while any other quotient lies far enough from an integer (at least 2^-64
+// of a unit: a known property of 126-bit scales over every double's c and q,
+// cross-checked by the tests at every exponent) that the excess neither
+// reaches the next integer nor hides the fraction.
+inline uint64_t scaledOdd(const Scale& g, uint64_t cp) {
+  const u128 low = static_cast<u128>(g.low) * cp;
+  const u128 middle = static_cast<u128>(g.high) * cp + static_cast<uint64_t>(low >> 64);
+  return static_cast<uint64_t>(middle >> 64) | static_cast<uint64_t>(static_cast<uint64_t>(middle) != 0);
+}
+
+// d x 10^exponent with d's trailing zeros moved into the exponent; d != 0.
+inline uint64_t dropTrailingZeros(uint64_t d, int32_t& exponent) {
+  for (;;) {
+    uint64_t q = d / 100000000;
+    if (q * 100000000 != d) break;
+    d = q;
+    exponent += 8;
+  }
+  uint64_t q = d / 10000;
+  if (q * 10000 == d) {
+    d = q;
+    exponent += 4;
+  }
+  q = d / 100;
+  if (q * 100 == d) {
+    d = q;
+    exponent += 2;
+  }
+  q = d / 10;
+  if (q * 10 == d) {
+    d = q;
+    exponent += 1;
+  }
+  return d;
+}
+
+// v = 2^(q+52) with a lower neighbour half as far as the upper one: the
+// first of the correctly rounded 15, 16 and 17 digits that lies inside the
+// interval [v - 2^(q-2), v + 2^(q-1)] (ends included, the significand being
+// even). Scaled so that floor(v x 10^-k) has exactly 17 digits, every
+// rounding and every test is a comparison of a quarter-unit value with an
+// even integer.
+uint64_t powerOfTwoDigits(int32_t q, int32_t& exponent) {
+  const int32_t k = floorLog10Pow2Checked(q + 52) - 16;
+  const int32_t h = q + floorLog2Pow10(-k) + 3;
+  const Scale& g = kScales.v[-k - kScaleMin];
+  const uint64_t cb = uint64_t{1} << 54;
+  const uint64_t vb = scaledOdd(g, cb << h);
+  const uint64_t vbl = scaledOdd(g, (cb - 1) << h);
+  const uint64_t vbr = scaledOdd(g, (cb + 2) << h);
+  const uint64_t s = vb >> 2;
+  for (int32_t drop = 2; drop >= 1; --drop) {
+    const uint64_t unit = kPowers10[drop];
+    const uint64_t t = s / unit;
+    const uint64_t middle = 4 * unit * t + 2 * unit;  // 4 x (t + 1/2) units
+    const uint64_t r = t + (vb > middle || (vb == middle && (t & 1) != 0));
+    const uint64_t candidate = 4 * unit * r;
+    if (vbl <= candidate && candidate <= vbr) {
+      exponent = k + drop;
+      return dropTrailingZeros(r, exponent);
+    }
+  }
+  const uint64_t middle = 4 * s + 2;
+  exponent = k;
+  return dropTrailingZeros(s + (vb > middle || (vb == middle && (s & 1) != 0)), exponent);
+}
+
+}  // namespace
+
+uint64_t FloatPrint::shortest(uint64_t bits, int32_t& exponent) {
+  const uint64_t fraction = bits & kFractionMask;
+  const uint32_t biased = static_cast<uint32_t>(bits >> 52) & 0x7FF;
+  uint64_t c = fraction;
+  int32_t q = -1074;
+  if (biased != 0) {
+    if (fraction == 0 && biased > 1) return powerOfTwoDigits(static_cast<int32_t>(biased) - 1075, exponent);
+    c |= uint64_t{1} << 52;
+    q = static_cast<int32_t>(biased) - 1075;
+  }
+  const int32_t k = floorLog10Pow2Checked(q);
+  const int32_t h = q + floorLog2Pow10(-k) + 3;  // 3 to 6: cb << h stays below 2^61
+  const Scale& g = kScales.v[-k - kScaleMin];
+  const uint64_t out = c & 1;  // an odd significand leaves the ends out
+  const uint64_t cb = c << 2;
+  const uint64_t vb = scaledOdd(g, cb << h);
+  const uint64_t vbl = scaledOdd(g, (cb - 2) << h);
+  const uint64_t vbr = scaledOdd(g, (cb + 2) << h);
+  const uint64_t s = vb >> 2;
+  // The multiple of ten at or below s, or the one above it.
+  const uint64_t sp = s / 10;
+  const bool lowerTenIn = vbl + out <= 40 * sp;
+  const bool upperTenIn = 40 * sp + 40 + out <= vbr;
+  if (lowerTenIn != upperTenIn) {
+    exponent = k + 1;
+    return dropTrailingZeros(sp + upperTenIn, exponent);
+  }
+  // No multiple of ten: s or s + 1, whichever lies inside, else the nearer
+  // (a tie to the even one). Neither ends in a zero here.
+  exponent = k;
+  const bool lowerIn = vbl + out <= 4 * s;
+  const bool upperIn = 4 * s + 4 + out <= vbr;
+  if (lowerIn != upperIn) return s + upperIn;
+  const uint64_t middle = 4 * s + 2;
+  return s + (vb > middle || (vb == middle && (s & 1) != 0));
+}
+
+uint32_t FloatPrint::digitCount(uint64_t v) {
+  const uint32_t t = (static_cast<uint32_t>(std::bit_width(v | 1)) * 1233) >> 12;
+  return t + 1 - ((v | 1) < kPowers10[t]);
+}
+
+uint32_t FloatPrint::writeDigits(char* out, uint64_t v) {
+  const uint32_t n = digitCount(v);
+  char* p = out + n;
+  while (v >= 100000000) {
+    const uint64_t q = v / 100000000;
+    p -= 8;
+    put8(p, static_cast<uint32_t>(v - q * 100000000));
+    v = q;
+  }
+  uint32_t w = static_cast<uint32_t>(v);
+  while (w >= 100) {
+    const uint32_t q = w / 100;
+    p -= 2;
+    put2(p, w - q * 100);
+    w = q;
+  }
+  if (w >= 10)
+    put2(p - 2, w);
+  else
+    p[-1] = static_cast<char>('0' + w);
+  return n;
+}
+
+void FloatPrint::pow10Scale(int32_t p, uint64_t& high, uint64_t& low) {
+  const Scale& g = kScales.v[p - kScaleMin];
+  high = g.high;
+  low = g.low;
 }
 
 }  // namespace quorl

@@ -8,6 +8,7 @@
 //      3b. rounded digits of a double (fast 128-bit paths, exact fallback)
 //      3c. bodies and whole items
 //      3d. the String-level forms of the same operations
+//      3e. shortest round-trip digits (no big integers)
 //
 // Every result is the correctly rounded decimal text of the double's exact
 // value, ties to even. Digit strings are "0.D x 10^point": the decimal point
@@ -183,6 +184,23 @@ class FloatPrint {
   static Ref<String> _fmtFixed(Ptr<const String> digits, int32_t point, int32_t precision, bool alt);
   static Ref<String> _fmtExp(Ptr<const String> digits, int32_t point, int32_t precision, bool alt, bool upper);
   static Ref<String> _fmtTrimZeros(const Ref<String>& text);
+
+  // -- 3e. Shortest round-trip digits -------------------------------------------
+  // For the magnitude of a finite non-zero double (the sign bit is ignored):
+  // digits D, without trailing zeros, and an exponent x such that D x 10^x
+  // is the shortest decimal that reads back as the double and, of those, the
+  // closest to it (a tie goes to the even D). The exception is an exact power
+  // of two above the smallest normal, whose lower neighbour is nearer than
+  // its upper one: it gets the first of its correctly rounded 15, 16 and 17
+  // digits that reads back, as the JSON writer has always spelled it.
+  static uint64_t shortest(uint64_t bits, int32_t& exponent);
+  // The decimal digits of v (1 to 20 of them, "0" for 0) at `out`, two at a
+  // time; answers how many.
+  static uint32_t writeDigits(char* out, uint64_t v);
+  static uint32_t digitCount(uint64_t v);
+  // The 126-bit scale of 10^p (-292 <= p <= 324) that the shortest digits
+  // multiply by: floor(10^p x 2^(125 - floor(log2 10^p))) + 1.
+  static void pow10Scale(int32_t p, uint64_t& high, uint64_t& low);
 };
 
 }  // namespace quorl

@@ -6,7 +6,8 @@
 //   3. Decimal (w x 10^q, w < 2^64) to double: Clinger's exact product,
 //      a 128-bit quotient, or the big-integer route
 //   4. Reading
-//   5. Writing: shortest digits, then the spelling
+//   5. Writing: shortest digits (FloatPrint::shortest for doubles, exact
+//      single-precision rounding for the float flag), then the spelling
 //
 // The shortcuts of sections 3 and 5 are exact, not approximations: each
 // either computes the same correctly rounded result as the big-integer
@@ -545,10 +546,9 @@ uint64_t digitsValue(const char* r, uint32_t length) {
   return v;
 }
 
-bool readsBack(const char* r, uint32_t length, int32_t point, double magnitude, bool floatFlag) {
+bool readsBackAsFloat(const char* r, uint32_t length, int32_t point, double magnitude) {
   double y = decimalToDouble(digitsValue(r, length), point - static_cast<int32_t>(length), length);
-  if (floatFlag) return static_cast<float>(y) == static_cast<float>(magnitude);
-  return std::bit_cast<uint64_t>(y) == std::bit_cast<uint64_t>(magnitude);
+  return static_cast<float>(y) == static_cast<float>(magnitude);
 }
 
 // floor(m x 2^e x 10^s) and whether anything lies below it, exactly.
@@ -560,64 +560,40 @@ bool floorScaled(uint64_t m, int32_t e, int32_t s, u128& t, bool& sticky) {
   return true;
 }
 
-void dropDigit(uint64_t& t, bool& sticky) {
-  sticky = sticky || t % 10 != 0;
-  t /= 10;
-}
-
-// The shortest digits through exact floors, at one decimal scale, of the
-// value and of the two ends of its rounding interval (halfway to each
-// neighbour), each with a sticky bit for what lies below it. Every rounding
-// to fewer digits, ties to even, follows from the value's floor, and whether
-// a candidate reads back is where it falls in the interval, so no candidate
-// is ever parsed. False only when no exact path could take the value.
-bool shortestFast(uint64_t m, int32_t e, bool lowerGapHalf, uint32_t first, uint32_t last, double magnitude,
-                  bool floatFlag, char* r, uint32_t& length, int32_t& point) {
+// Single-precision digits: the value's exact floor at 18 significant digits
+// and a sticky bit give every rounding to fewer digits, ties to even; each
+// count from `first` on is tried until one reads back as the same float (9
+// always does). False only when no exact path could take the value.
+bool floatDigitsFast(uint64_t m, int32_t e, uint32_t first, double magnitude, char* r, uint32_t& length,
+                     int32_t& point) {
+  constexpr uint32_t last = 9;
   int32_t k = ((std::bit_width(m) - 1 + e) * 78913) >> 18;  // 10^k <= value < 10^(k+2)
-  const int32_t s = 17 - k;
-  u128 t, lo = 0, hi = 0;
-  bool sticky, loSticky = false, hiSticky = false;
-  if (!floorScaled(m, e, s, t, sticky)) return false;
-  if (!floatFlag) {
-    // Below a power of two the lower neighbour is half as far away.
-    bool ok = lowerGapHalf ? floorScaled(4 * m - 1, e - 2, s, lo, loSticky)
-                           : floorScaled(2 * m - 1, e - 1, s, lo, loSticky);
-    if (!ok || !floorScaled(2 * m + 1, e - 1, s, hi, hiSticky)) return false;
-  }
-  // All three lie below 10^19 + 1 < 2^64: the value below 10^(k+2), scaled
-  // by 10^(17-k).
-  uint64_t t18 = static_cast<uint64_t>(t), lo64 = static_cast<uint64_t>(lo), hi64 = static_cast<uint64_t>(hi);
+  u128 t;
+  bool sticky;
+  if (!floorScaled(m, e, 17 - k, t, sticky)) return false;
+  // Below 10^19 + 1 < 2^64: the value below 10^(k+2), scaled by 10^(17-k).
+  uint64_t t18 = static_cast<uint64_t>(t);
   if (t18 >= kPow10u64[18]) {  // 19 digits: the estimate of k was one low
-    dropDigit(t18, sticky);
-    dropDigit(lo64, loSticky);
-    dropDigit(hi64, hiSticky);
+    sticky = sticky || t18 % 10 != 0;
+    t18 /= 10;
     ++k;
   }
-  // An end of the interval reads back too when the value's significand is
-  // even (the tie goes to it).
-  const bool even = (m & 1) == 0;
   for (uint32_t n = first; n <= last; ++n) {
     uint64_t div = kPow10u64[18 - n];
     uint64_t q = t18 / div;
     uint64_t rem = t18 - q * div;
     uint64_t half = div / 2;
     if (rem > half || (rem == half && (sticky || (q & 1) != 0))) ++q;
-    bool fits = n == last;
-    if (!fits && !floatFlag) {
-      uint64_t c = q * div;  // at most 10^18
-      bool aboveLow = c > lo64 || (c == lo64 && !loSticky && even);
-      bool belowHigh = c < hi64 || (c == hi64 && (hiSticky || even));
-      fits = aboveLow && belowHigh;
-    }
     point = k + 1;
     if (q == kPow10u64[n]) {
       q = kPow10u64[n - 1];
       ++point;
     }
     while (q % 10 == 0) q /= 10;
-    if (!fits && floatFlag) {
-      int32_t digits = 0;
-      for (uint64_t x = q; x != 0; x /= 10) ++digits;
+    int32_t digits = 0;
+    for (uint64_t x = q; x != 0; x /= 10) ++digits;
+    bool fits = n == last;
+    if (!fits) {
       double y = decimalToDouble(q, point - digits, static_cast<uint32_t>(digits));
       fits = static_cast<float>(y) == static_cast<float>(magnitude);
     }
@@ -634,8 +610,8 @@ bool shortestFast(uint64_t m, int32_t e, bool lowerGapHalf, uint32_t first, uint
 }
 
 // The exact route: all the digits of the value, then each count in turn.
-void shortestThroughBig(uint64_t bits, uint32_t first, uint32_t last, double magnitude, bool floatFlag, char* r,
-                        uint32_t& length, int32_t& point) {
+void floatDigitsThroughBig(uint64_t bits, uint32_t first, double magnitude, char* r, uint32_t& length,
+                           int32_t& point) {
   uint64_t f = bits & ((uint64_t{1} << 52) - 1);
   uint32_t E = static_cast<uint32_t>(bits >> 52) & 0x7FF;
   uint64_t m = E == 0 ? f : f | (uint64_t{1} << 52);
@@ -655,10 +631,60 @@ void shortestThroughBig(uint64_t bits, uint32_t first, uint32_t last, double mag
   Ref<String> d = big.toDecimal();
   int32_t p = static_cast<int32_t>(d->byteLength()) + e;
   const char* digits = d->cString();
-  for (uint32_t n = first; n <= last; ++n) {
+  for (uint32_t n = first; n <= 9; ++n) {
     length = roundDigitString(digits, d->byteLength(), n, p, r, point);
-    if (readsBack(r, length, point, magnitude, floatFlag)) return;
+    if (readsBackAsFloat(r, length, point, magnitude)) return;
   }
+}
+
+// The spelling of D x 10^exponent: a point always, an exponent only outside
+// 1e-5 ... 1e17.
+uint32_t spellDouble(char* out, uint64_t d, int32_t exponent) {
+  const uint32_t length = FloatPrint::digitCount(d);
+  const int32_t point = exponent + static_cast<int32_t>(length);
+  const int32_t x = point - 1;
+  if (x > 16 || x < -5) {
+    FloatPrint::writeDigits(out + 1, d);
+    out[0] = out[1];
+    out[1] = '.';
+    uint32_t n = length + 1;
+    if (length == 1) out[n++] = '0';
+    out[n++] = 'e';
+    out[n++] = x < 0 ? '-' : '+';
+    uint32_t mag = x < 0 ? static_cast<uint32_t>(-x) : static_cast<uint32_t>(x);
+    if (mag >= 100) {
+      out[n++] = static_cast<char>('0' + mag / 100);
+      mag %= 100;
+      out[n++] = static_cast<char>('0' + mag / 10);
+      out[n++] = static_cast<char>('0' + mag % 10);
+    } else if (mag >= 10) {
+      out[n++] = static_cast<char>('0' + mag / 10);
+      out[n++] = static_cast<char>('0' + mag % 10);
+    } else {
+      out[n++] = static_cast<char>('0' + mag);
+    }
+    return n;
+  }
+  if (point <= 0) {
+    const uint32_t zeros = static_cast<uint32_t>(-point);
+    out[0] = '0';
+    out[1] = '.';
+    std::memset(out + 2, '0', zeros);
+    FloatPrint::writeDigits(out + 2 + zeros, d);
+    return 2 + zeros + length;
+  }
+  const uint32_t whole = static_cast<uint32_t>(point);
+  if (whole < length) {
+    FloatPrint::writeDigits(out + 1, d);
+    std::memmove(out, out + 1, whole);
+    out[whole] = '.';
+    return length + 1;
+  }
+  FloatPrint::writeDigits(out, d);
+  std::memset(out + length, '0', whole - length);
+  out[whole] = '.';
+  out[whole + 1] = '0';
+  return whole + 2;
 }
 
 }  // namespace
@@ -672,62 +698,26 @@ uint32_t _json_formatDouble(char* buffer, double value, bool floatFlag) {
     std::memcpy(buffer + at, "0.0", 3);
     return at + 3;
   }
-  double magnitude = std::bit_cast<double>(bits);
-  uint32_t E = static_cast<uint32_t>(bits >> 52);
-  uint32_t first = floatFlag ? (E <= 896 ? 1 : 6) : (E == 0 ? 1 : 15);
-  uint32_t last = floatFlag ? 9 : 17;
-
-  char r[24];
-  uint32_t length = 0;
-  int32_t point = 0;
-  uint64_t f = bits & ((uint64_t{1} << 52) - 1);
-  uint64_t m = E == 0 ? f : f | (uint64_t{1} << 52);
-  int32_t e = E == 0 ? -1074 : static_cast<int32_t>(E) - 1075;
-  if (!shortestFast(m, e, f == 0 && E > 1, first, last, magnitude, floatFlag, r, length, point))
-    shortestThroughBig(bits, first, last, magnitude, floatFlag, r, length, point);
-
-  int32_t x = point - 1;
-  char* out = buffer + at;
-  uint32_t n = 0;
-  if (x > 16 || x < -5) {
-    out[n++] = r[0];
-    out[n++] = '.';
-    if (length == 1) {
-      out[n++] = '0';
-    } else {
-      std::memcpy(out + n, r + 1, length - 1);
-      n += length - 1;
-    }
-    out[n++] = 'e';
-    out[n++] = x < 0 ? '-' : '+';
-    uint32_t mag = x < 0 ? static_cast<uint32_t>(-x) : static_cast<uint32_t>(x);
-    char tmp[8];
-    int t = 0;
-    do {
-      tmp[t++] = static_cast<char>('0' + mag % 10);
-      mag /= 10;
-    } while (mag != 0);
-    while (t > 0) out[n++] = tmp[--t];
-  } else if (point <= 0) {
-    out[n++] = '0';
-    out[n++] = '.';
-    for (int32_t z = 0; z < -point; ++z) out[n++] = '0';
-    std::memcpy(out + n, r, length);
-    n += length;
-  } else if (static_cast<uint32_t>(point) < length) {
-    std::memcpy(out + n, r, static_cast<size_t>(point));
-    n += static_cast<uint32_t>(point);
-    out[n++] = '.';
-    std::memcpy(out + n, r + point, length - static_cast<uint32_t>(point));
-    n += length - static_cast<uint32_t>(point);
+  int32_t exponent = 0;
+  uint64_t d = 0;
+  if (!floatFlag) {
+    d = FloatPrint::shortest(bits, exponent);
   } else {
-    std::memcpy(out + n, r, length);
-    n += length;
-    for (uint32_t z = length; z < static_cast<uint32_t>(point); ++z) out[n++] = '0';
-    out[n++] = '.';
-    out[n++] = '0';
+    const double magnitude = std::bit_cast<double>(bits);
+    const uint32_t E = static_cast<uint32_t>(bits >> 52);
+    const uint32_t first = E <= 896 ? 1 : 6;
+    char r[24];
+    uint32_t length = 0;
+    int32_t point = 0;
+    const uint64_t f = bits & ((uint64_t{1} << 52) - 1);
+    const uint64_t m = E == 0 ? f : f | (uint64_t{1} << 52);
+    const int32_t e = E == 0 ? -1074 : static_cast<int32_t>(E) - 1075;
+    if (!floatDigitsFast(m, e, first, magnitude, r, length, point))
+      floatDigitsThroughBig(bits, first, magnitude, r, length, point);
+    d = digitsValue(r, length);
+    exponent = point - static_cast<int32_t>(length);
   }
-  return at + n;
+  return at + spellDouble(buffer + at, d, exponent);
 }
 
 void _json_appendDouble(Ptr<String> out, double value, bool floatFlag) {

@@ -9,10 +9,12 @@
 //
 // Reading rounds to nearest, ties to even, however many digits the text has
 // (digits past the 800th only matter as a sticky non-zero tail). Writing
-// tries 15, 16 and 17 significant digits (1 to 17 for subnormals) and keeps
-// the first that reads back, spelled with a point always, "0.0" for zero and
-// an exponent only outside 1e-5 ... 1e17. Common numbers take exact 64- and
-// 128-bit shortcuts; the rest takes the big-integer route.
+// gives the first of the correctly rounded 15, 16 and 17 significant digits
+// that reads back (1 to 17 for subnormals): for every double but the exact
+// powers of two, whose lower neighbour is the nearer, those are the shortest
+// round-trip digits closest to the value (FloatPrint::shortest computes them
+// in 128-bit arithmetic). The text has a point always, "0.0" for zero and
+// an exponent only outside 1e-5 ... 1e17.
 #pragma once
 
 #include <cstdint>

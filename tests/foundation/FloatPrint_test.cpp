@@ -1,6 +1,6 @@
 // Exact floating-point printing: the expansion, digit-string rounding, the
-// three forms, and a randomized cross-check of every path against exactly
-// rounded references.
+// three forms, a randomized cross-check of every path against exactly
+// rounded references, and the shortest round-trip digits.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -10,12 +10,15 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "foundation/FloatPrint.h"
 #include "foundation/String.h"
 
 namespace quorl {
 namespace {
+
+using u128 = unsigned __int128;
 
 Ref<String> S(const char* text) { return String::withCString(text); }
 
@@ -262,6 +265,134 @@ TEST(FloatPrint, FixedBigDivision) {
   FixedBig huge(1);
   huge.shl(1300);  // past 1280 bits
   EXPECT_TRUE(huge.overflowed());
+}
+
+// Shortest digits. The reference is std::to_chars's shortest scientific
+// text, whose digits are the shortest round-trip digits closest to the
+// value; for a power of two above the smallest normal it is the first of the
+// correctly rounded 15, 16 and 17 digits that std::from_chars reads back.
+struct Decimal {
+  uint64_t digits;
+  int32_t exponent;
+  bool operator==(const Decimal&) const = default;
+};
+
+Decimal FromScientific(const char* begin, const char* end) {
+  Decimal d{0, 0};
+  const char* p = begin;
+  bool fraction = false;
+  for (; *p != 'e'; ++p) {
+    if (*p == '.') {
+      fraction = true;
+      continue;
+    }
+    d.digits = d.digits * 10 + static_cast<uint64_t>(*p - '0');
+    d.exponent -= fraction ? 1 : 0;
+  }
+  int32_t x = 0;
+  std::from_chars(p + 1 + (p[1] == '+'), end, x);
+  d.exponent += x;
+  while (d.digits % 10 == 0) {
+    d.digits /= 10;
+    ++d.exponent;
+  }
+  return d;
+}
+
+Decimal ShortestReference(double v) {
+  char buf[64];
+  const uint64_t bits = std::bit_cast<uint64_t>(v);
+  const uint64_t biased = bits >> 52;
+  if ((bits & ((uint64_t{1} << 52) - 1)) == 0 && biased > 1) {
+    for (int precision = 14; precision < 16; ++precision) {
+      auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, precision);
+      double back = 0;
+      std::from_chars(buf, r.ptr, back);
+      if (back == v) return FromScientific(buf, r.ptr);
+    }
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 16);
+    return FromScientific(buf, r.ptr);
+  }
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  return FromScientific(buf, r.ptr);
+}
+
+Decimal Shortest(double v) {
+  Decimal d{0, 0};
+  d.digits = FloatPrint::shortest(std::bit_cast<uint64_t>(v), d.exponent);
+  return d;
+}
+
+TEST(FloatPrint, ShortestDigitsMatchTheExactReference) {
+  std::vector<double> values;
+  // Both edges of every binade, every power of two and of ten and their
+  // neighbours, and the usual suspects.
+  for (uint64_t biased = 0; biased < 2047; ++biased) {
+    for (uint64_t f : {uint64_t{0}, uint64_t{1}, uint64_t{2}, (uint64_t{1} << 52) - 1, uint64_t{1} << 51})
+      if (biased != 0 || f != 0) values.push_back(std::bit_cast<double>(biased << 52 | f));
+  }
+  for (int p = -323; p <= 308; ++p) {
+    const std::string text = "1e" + std::to_string(p);
+    double ten = 0;
+    std::from_chars(text.data(), text.data() + text.size(), ten);
+    values.insert(values.end(), {ten, std::nextafter(ten, 0.0), std::nextafter(ten, INFINITY)});
+  }
+  values.insert(values.end(), {9007199254740991.0, 9007199254740993.0, 0.1, 0.3, 2.0 / 3.0, 1735883828895.03125,
+                               std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
+                               std::numeric_limits<double>::denorm_min()});
+  std::mt19937_64 rng(20261208);
+#ifdef QUORL_SANITIZE
+  constexpr int kRandom = 200000;
+#else
+  constexpr int kRandom = 3000000;
+#endif
+  for (int i = 0; i < kRandom; ++i) {
+    switch (i % 4) {
+      case 0:  // a significand with a short binary fraction: exact ties at 17 digits
+        values.push_back(std::ldexp(static_cast<double>((rng() >> 11) | (uint64_t{1} << 52)), -int(rng() % 8) - 1));
+        break;
+      case 1:  // a subnormal
+        values.push_back(std::bit_cast<double>(rng() & ((uint64_t{1} << 52) - 1)));
+        break;
+      default:
+        values.push_back(std::fabs(RandomDouble(rng)));
+    }
+  }
+  for (double v : values) {
+    if (v == 0.0) continue;
+    const Decimal expected = ShortestReference(v);
+    const Decimal got = Shortest(v);
+    ASSERT_EQ(got.digits, expected.digits) << std::hexfloat << v;
+    ASSERT_EQ(got.exponent, expected.exponent) << std::hexfloat << v;
+  }
+  EXPECT_EQ(Shortest(-0.1), (Decimal{1, -1}));  // the sign bit is ignored
+}
+
+TEST(FloatPrint, ScalesAndDigitWriting) {
+  // floor(10^p x 2^(125 - floor(log2 10^p))) + 1, worked by hand.
+  const u128 top = ~static_cast<u128>(0);
+  struct Scale {
+    int32_t p;
+    u128 g;
+  } const scales[] = {
+      {0, (static_cast<u128>(1) << 125) + 1},
+      {1, (static_cast<u128>(10) << 122) + 1},
+      {38, static_cast<u128>(5) * ((static_cast<u128>(10000000000000000000ull) * 10000000000000000000ull) / 10) + 1},
+      {-1, top / 5 + 1},  // floor(2^129 / 10) = (2^128 - 1) / 5
+  };
+  for (const Scale& r : scales) {
+    uint64_t high = 0, low = 0;
+    FloatPrint::pow10Scale(r.p, high, low);
+    EXPECT_EQ((static_cast<u128>(high) << 64) | low, r.g) << r.p;
+  }
+  const uint64_t numbers[] = {0, 7, 10, 99, 100, 12345678, 99999999, 100000000, 1234567890123456789ull,
+                              std::numeric_limits<uint64_t>::max()};
+  for (uint64_t v : numbers) {
+    char out[24];
+    uint32_t n = FloatPrint::writeDigits(out, v);
+    EXPECT_EQ(std::string(out, n), std::to_string(v));
+    EXPECT_EQ(FloatPrint::digitCount(v), n);
+  }
 }
 
 }  // namespace
