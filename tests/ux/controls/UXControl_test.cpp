@@ -1,6 +1,7 @@
 // The control base, buttons and labels: defaults, the attach pattern, the
 // title rules and the click rule.
 #include "ControlTest.h"
+#include "ux/controls/UXCheckbox.h"
 #include "ux/controls/UXControl.h"
 #include "ux/core/UXWindow.h"
 
@@ -46,6 +47,8 @@ TEST_F(UXControlTest, AttachPatternGivesEachNodeItsKindSpecPeerAndFlags) {
   Case cases[] = {
       {make<UXButton>(), 2, 1, {"structSetSelectable ptr 1 1"}},
       {make<UXLabel>(), 4, 0, {}},
+      {make<UXCheckbox>(), 6, 0, {}},
+      {make<UXRadioButton>(), 7, 0, {}},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.control->classNameC());
