@@ -24,7 +24,7 @@
 // alive while they are shown.
 //
 // What the platform drivers read and call (kept stable): `action`, `title`,
-// `alignment`, `mouseDown`, `sendAction`, `isEnabled`.
+// `alignment`, `mouseDown`, `sendAction`, `isEnabled`, `applyNativeClick`.
 #pragma once
 
 #include <cstdint>
@@ -89,6 +89,10 @@ class UXControl : public UXView, public UXActionSource {
   void redraw();
   // The driver tree of the attached control, else null.
   Ref<UXNodeTree> driverTree() const;
+  // What a driver does when the user clicks the native control: a
+  // mouse-down record (type 1) at the centre of the absolute frame, offered
+  // to the event tap when one is set, then `mouseDown` with it.
+  void applyNativeClick();
 
   const UXAction& actionBlock() const override { return action; }
   const char* classNameC() const override { return "UXControl"; }

@@ -223,5 +223,34 @@ TEST_F(UXControlTest, ReturnRunsTheDefaultButtonEvenWhenItsNodeIsDisabled) {
   EXPECT_EQ(probe->calls, 2);
 }
 
+// A native click (BN_CLICKED) comes back as a mouse-down at the centre of
+// the absolute frame, seen by the event tap first, then the click rule.
+TEST_F(UXControlTest, NativeClicksReachTheTapThenTheClickRule) {
+  tree->windowHandle = 5;
+  auto button = place(make<UXButton>(), UXRect(30, 40, 81, 25));
+  auto box = place(make<UXCheckbox>(), UXRect(30, 80, 100, 20));
+  auto probe = make<ActionProbe>();
+  button->action = probe->block();
+  auto owner = make<Object>();
+  std::vector<std::string> seen;
+  gEventTap.target = owner;
+  gEventTap.function = [&](const Ref<Object>&, UXEvent& e) {
+    seen.push_back(describe(e) + " after " + std::to_string(probe->calls));
+  };
+  button->applyNativeClick();
+  box->applyNativeClick();
+  // The button's record is seen before its action has run.
+  EXPECT_EQ(seen, (std::vector<std::string>{"<UXEvent>(1, 80, 72, 0, 0, 0, 5, 0, 0) after 0",
+                                            "<UXEvent>(1, 90, 110, 0, 0, 0, 5, 0, 0) after 1"}));
+  EXPECT_EQ(probe->calls, 1);
+  EXPECT_EQ(box->state, 1);
+  disable(*button);
+  button->applyNativeClick();
+  EXPECT_EQ(seen.size(), 3u);  // offered to the tap, but the node is disabled
+  EXPECT_EQ(probe->calls, 1);
+  make<UXButton>()->applyNativeClick();  // not attached: nothing
+  EXPECT_EQ(seen.size(), 3u);
+}
+
 }  // namespace
 }  // namespace quorl::test

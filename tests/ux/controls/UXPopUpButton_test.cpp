@@ -120,5 +120,22 @@ TEST_F(UXPopUpButtonTest, DrawsThemeArtAndTheSelectedTitle) {
   EXPECT_EQ(g.of("drawText"), (std::vector<std::string>{"drawText \"\" 8 -3 1 0"}));
 }
 
+// A pick in the native list selects (when in range) and always runs the
+// action, as the driver reports it.
+TEST_F(UXPopUpButtonTest, NativePicksSelectThenRunTheAction) {
+  auto popUp = place(make<UXPopUpButton>(), UXRect(0, 0, 160, 22));
+  popUp->addItem("Time (ms)", 0);
+  popUp->addItem("Speed-up over slowest", 1);
+  auto probe = make<ActionProbe>();
+  popUp->action = probe->block();
+  popUp->applyNativePick(1);
+  EXPECT_EQ(popUp->selectedIndex, 1);
+  EXPECT_EQ(probe->calls, 1);
+  popUp->applyNativePick(7);
+  EXPECT_EQ(popUp->selectedIndex, 1);
+  EXPECT_EQ(probe->calls, 2);
+  EXPECT_EQ(probe->lastSender.lock(), popUp);
+}
+
 }  // namespace
 }  // namespace quorl::test

@@ -1,7 +1,5 @@
 // The text field: its node and field editor, setText, keys through the
 // field editor, the Enter and change blocks, the event-tap record and focus.
-#include <cstring>
-
 #include "ControlTest.h"
 #include "ux/controls/UXTextField.h"
 
@@ -273,12 +271,20 @@ TEST_F(UXTextFieldTest, FocusPutsTheCaretAtTheEndAndFollowsTheEnabledFlag) {
 TEST_F(UXTextFieldTest, NativeEditsComeBackThroughFieldDidChangeAndSendEnter) {
   auto f = field();
   f->onEnter = enters->block();
-  // What the Win32 driver does on EN_CHANGE: copy into the buffer, report.
-  std::strcpy(f->buffer.data(), "typed natively");
-  f->fieldDidChange();
+  installTap();
+  f->caret = 3;
+  f->applyNativeText("typed natively");
+  EXPECT_STREQ(f->text(), "typed natively");
   EXPECT_EQ(changes->calls, 1);
   EXPECT_EQ(changes->lastSender.lock(), f);
-  EXPECT_EQ(f->caret, 0u);  // not updated on this path
+  EXPECT_EQ(records.size(), 1u);
+  EXPECT_EQ(f->caret, 3u);  // not updated on this path
+  const std::string longText(300, 'n');
+  f->applyNativeText(longText.c_str());
+  EXPECT_EQ(std::string(f->text()), std::string(127, 'n'));
+  f->applyNativeText(nullptr);
+  EXPECT_STREQ(f->text(), "");
+  EXPECT_EQ(changes->calls, 3);
   EXPECT_TRUE(f->sendEnter());
   EXPECT_EQ(enters->calls, 1);
   f->onEnter.function = nullptr;
