@@ -69,7 +69,7 @@ TEST_F(UXPopUpButtonTest, ClickChoosesThroughTheDriversMenu) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
+    reset();
     auto popUp = place(make<UXPopUpButton>(), UXRect(30, 40, 160, 22));
     popUp->addItem("Time (ms)", 0);
     popUp->addItem("Speed-up over slowest", 1);
@@ -92,7 +92,6 @@ TEST_F(UXPopUpButtonTest, ClickChoosesThroughTheDriversMenu) {
     if (c.wantCalls) {
       EXPECT_EQ(tree->dirtyRect, UXRect(40, 60, 160, 22));
     }
-    TearDown();
   }
 }
 
