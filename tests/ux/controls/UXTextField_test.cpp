@@ -114,6 +114,10 @@ TEST_F(UXTextFieldTest, SetTextCopiesAtMostCapacityMinusOneBytes) {
   f->setText(f->text() + 2);  // from inside its own buffer
   EXPECT_STREQ(f->text(), "cdef");
   EXPECT_EQ(changes->calls, 0);  // setText reports nothing
+  // A capacity raised by hand past the buffer is held to the buffer's size.
+  f->capacity = 500;
+  f->setText(std::string(300, 'z').c_str());
+  EXPECT_EQ(f->caret, 127u);
 }
 
 // One row per rule of keyDown.
