@@ -2,6 +2,7 @@
 // field editor, the Enter and change blocks, the event-tap record and focus.
 #include "ControlTest.h"
 #include "ux/controls/UXTextField.h"
+#include "ux/core/UXWindow.h"
 
 namespace quorl::test {
 namespace {
@@ -261,6 +262,38 @@ TEST_F(UXTextFieldTest, NativeEditsComeBackThroughFieldDidChangeAndSendEnter) {
   EXPECT_EQ(enters->calls, 1);
   f->onEnter.function = nullptr;
   EXPECT_FALSE(f->sendEnter());
+}
+
+// Through a window: a click focuses the field (caret to the end), typed keys
+// edit it, and Return without onEnter travels on to the default button.
+TEST_F(UXTextFieldTest, WindowClickFocusesTypingEditsAndReturnReachesTheDefaultButton) {
+  auto window = make<UXWindow>();
+  auto content = make<UXView>();
+  window->open("W", UXRect(0, 0, 300, 200), content);
+  auto f = make<UXTextField>();
+  f->setText("ab");
+  f->caret = 0;
+  f->attachTo(window->tree, UXRect(10, 10, 200, 24));
+  driver->structAddChild(window->tree->driverTree, 0, int16_t(f->node));
+  f->nextResponder = window;
+  auto button = make<UXButton>();
+  button->attachTo(window->tree, UXRect(10, 50, 80, 24));
+  auto probe = make<ActionProbe>();
+  button->action = probe->block();
+  window->defaultButton = button;
+  UXEvent click;
+  click.type = kUXEventMouseDown;
+  click.x = 20;
+  click.y = 20;
+  window->dispatchMouse(click);
+  EXPECT_EQ(window->firstResponder.lock(), f);
+  EXPECT_EQ(f->caret, 2u);
+  UXEvent typed = key('c');
+  window->dispatchKey(typed);
+  UXEvent ret = key(13);
+  window->dispatchKey(ret);
+  EXPECT_STREQ(f->text(), "abc");
+  EXPECT_EQ(probe->calls, 1);
 }
 
 }  // namespace
