@@ -1,7 +1,7 @@
 // The control base and the two simplest controls.
 //
 // Sections:
-//   1. Block helpers shared by every control
+//   1. Block and attach helpers shared by every control
 //   2. UXControl: action, title, alignment; the attach pattern and click rule
 //   3. UXButton (kind 2), UXLabel (kind 4)
 //
@@ -37,7 +37,7 @@ class UXNodeTree;
 class UXViewTree;
 
 // ---------------------------------------------------------------------------
-// 1. Block helpers.
+// 1. Block and attach helpers.
 
 // Whether a block (or the event tap) counts as set: its function or its
 // live target is present. Such a block is still called only when both are
