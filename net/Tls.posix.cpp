@@ -20,7 +20,8 @@ namespace {
 // operation's start (SocketIO::Budget): the HTTP client shortens those
 // time-outs as its deadline nears and relies on no operation outlasting
 // them. libtls reaches the socket only through the two callbacks below,
-// which wait with what is left and then move bytes without blocking. Left
+// which move bytes without blocking and wait with what is left when the
+// socket has none to give or no room to take. Left
 // to its own blocking calls, libtls would restart the full time-out at every
 // record, and a wait for the socket after a timed-out call would double it.
 class LibTlsConnection final : public TlsConnection {
@@ -78,20 +79,20 @@ class LibTlsConnection final : public TlsConnection {
   static ssize_t receiveCallback(struct tls*, void* buffer, size_t length, void* self) {
     auto* c = static_cast<LibTlsConnection*>(self);
     for (;;) {
-      if (!c->budget_.wait(c->fd_, false)) return -1;
       ssize_t r = ::recv(c->fd_, buffer, length, MSG_DONTWAIT);
       if (r >= 0) return r;
       if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+      if (errno != EINTR && !c->budget_.wait(c->fd_, false)) return -1;
     }
   }
 
   static ssize_t sendCallback(struct tls*, const void* bytes, size_t length, void* self) {
     auto* c = static_cast<LibTlsConnection*>(self);
     for (;;) {
-      if (!c->budget_.wait(c->fd_, true)) return -1;
       ssize_t r = ::send(c->fd_, bytes, length, MSG_DONTWAIT | MSG_NOSIGNAL);
       if (r >= 0) return r;
       if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+      if (errno != EINTR && !c->budget_.wait(c->fd_, true)) return -1;
     }
   }
 
