@@ -95,8 +95,11 @@ TEST_F(UXStepperTest, UpperHalfIncrementsLowerHalfDecrements) {
     s->mouseDown(e);
     EXPECT_EQ(s->value, c.want);
     EXPECT_EQ(probe->calls, c.calls);
-    if (c.enabled) EXPECT_EQ(tree->dirtyRect, UXRect(15, 120, 30, 25));
-    else EXPECT_EQ(gNeedsDisplay, 0);
+    if (c.enabled) {
+      EXPECT_EQ(tree->dirtyRect, UXRect(15, 120, 30, 25));
+    } else {
+      EXPECT_EQ(gNeedsDisplay, 0);
+    }
     TearDown();
   }
 }
