@@ -85,34 +85,29 @@ TEST(ProgressTest, AModelThatContainsItselfStillAnswers) {
 TEST(UXProgressBarTest, FilledWidthAndDrawing) {
   const std::string trough = "drawTheme \"progress\" 0,0,200,20";
   struct Case {
-    const char* name;
     Ref<Progress> model;
-    int16_t w;
     int32_t filled;
     std::vector<std::string> lines;
   } cases[] = {
-      {"no model", nullptr, 200, 0, {trough, "drawTheme \"progress.indeterminate\" 0,0,200,20"}},
-      {"no total", progressOf(0, 9), 200, 0, {trough, "drawTheme \"progress.indeterminate\" 0,0,200,20"}},
-      {"half", progressOf(10, 5), 200, 100, {trough, "drawTheme \"progress.bar\" 0,0,100,20"}},
-      {"below three pixels", progressOf(1000, 14), 200, 2, {trough}},
-      {"exactly three", progressOf(200, 3), 200, 3, {trough, "drawTheme \"progress.bar\" 0,0,3,20"}},
-      {"zero", progressOf(10, 0), 200, 0, {trough}},
+      {nullptr, 0, {trough, "drawTheme \"progress.indeterminate\" 0,0,200,20"}},
+      {progressOf(0, 9), 0, {trough, "drawTheme \"progress.indeterminate\" 0,0,200,20"}},
+      {progressOf(10, 5), 100, {trough, "drawTheme \"progress.bar\" 0,0,100,20"}},
+      {progressOf(1000, 14), 2, {trough}},  // below three pixels: the trough alone
+      {progressOf(200, 3), 3, {trough, "drawTheme \"progress.bar\" 0,0,3,20"}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
     auto bar = make<UXProgressBar>();
     bar->progress = c.model;
-    EXPECT_EQ(bar->filledWidth(c.w), c.filled);
+    EXPECT_EQ(bar->filledWidth(200), c.filled);
     RecordingGraphics g;
-    bar->drawRect(g, UXRect(0, 0, c.w, 20));
+    bar->drawRect(g, UXRect(0, 0, 200, 20));
     EXPECT_EQ(g.lines, c.lines);
   }
   auto bar = make<UXProgressBar>();
   bar->progress = progressOf(10000, 14);
   EXPECT_EQ(bar->filledWidth(1000), 1);
   bar->progress = progressOf(1, 1);
-  EXPECT_EQ(bar->filledWidth(32767), 32767);
-  EXPECT_EQ(bar->filledWidth(-10), -10);
+  EXPECT_EQ(bar->filledWidth(32767), 32767);  // no overflow at the widest frame
 }
 
 class UXProgressBarClick : public ControlTest {};

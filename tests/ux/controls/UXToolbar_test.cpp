@@ -99,18 +99,13 @@ TEST(UXToolbarLayout, HitTestFindsVisibleButtonsOnly) {
   EXPECT_EQ(t->itemAtLocalX(120), kNotFound);
   EXPECT_EQ(make<UXToolbar>()->itemAtLocalX(10), kNotFound);
   EXPECT_EQ(UXToolbar::tbSlen("Open"), 4u);
-  EXPECT_EQ(UXToolbar::tbSlen(""), 0u);
   EXPECT_EQ(UXToolbar::tbSlen(nullptr), 0u);
-}
-
-TEST(UXToolbarLayout, NativeCommandsPickTheFirstTag) {
-  auto t = toolbarWith({{B, 10, "", "", 5}, {P, 1, "", "", 7}, {B, 10, "", "", 7}});
-  t->applyNativeItemClick(7);
-  EXPECT_EQ(t->clickedIndex, 1);
-  t->applyNativeItemClick(99);  // no such tag: unchanged
-  EXPECT_EQ(t->clickedIndex, 1);
-  t->applyNativeItemClick(5);
-  EXPECT_EQ(t->clickedIndex, 0);
+  // Native commands pick the first item with the tag, of any kind.
+  auto n = toolbarWith({{B, 10, "", "", 5}, {P, 1, "", "", 7}, {B, 10, "", "", 7}});
+  for (auto [id, want] : {std::pair{7u, 1}, {99u, 1}, {5u, 0}}) {
+    n->applyNativeItemClick(id);
+    EXPECT_EQ(n->clickedIndex, want) << id;
+  }
 }
 
 std::vector<std::string> iconLines(const char* name, int x, int y) {
@@ -129,20 +124,22 @@ std::vector<std::string> join(std::initializer_list<std::vector<std::string>> pa
 TEST(UXToolbarDrawing, ShortToolbarTitlesBesideTheIcon) {
   auto t = toolbarWith({{B, 60, "Open", "open"}, {P, 1}, {B, 50, "Zz", "bogus"}});
   t->clickedIndex = 2;
-  RecordingGraphics g;
-  t->drawRect(g, UXRect(0, 0, 200, 30));
-  EXPECT_EQ(g.lines, join({{"fillRect 0,0,200,30 8", "fillRect 8,2,60,26 0", "fillRect 8,2,60,1 9",
-                            "fillRect 8,27,60,1 9", "fillRect 8,2,1,26 9", "fillRect 67,2,1,26 9"},
-                           iconLines("open", 14, 7),
-                           {"drawText \"Open\" 34 9 1 0", "fillRect 74,4,1,22 9", "fillRect 81,2,50,26 250",
-                            "fillRect 81,2,50,1 9", "fillRect 81,27,50,1 9", "fillRect 81,2,1,26 9",
-                            "fillRect 130,2,1,26 9",
-                            // An unknown icon: no icon, and the title moves left.
-                            "drawText \"Zz\" 87 9 1 0"}}));
-  // 39 pixels high is still the short layout.
-  RecordingGraphics g39;
-  t->drawRect(g39, UXRect(0, 0, 200, 39));
-  EXPECT_EQ(g39.of("drawText")[0], "drawText \"Open\" 34 13 1 0");
+  for (int16_t h : {30, 39}) {  // 39 pixels high is still the short layout
+    RecordingGraphics g;
+    t->drawRect(g, UXRect(0, 0, 200, h));
+    const std::string ty = std::to_string((h - 12) / 2), bottom = std::to_string(h - 3),
+                      side = std::to_string(h - 4);
+    EXPECT_EQ(g.lines[1], "fillRect 8,2,60," + side + " 0");
+    EXPECT_EQ(g.lines[6], iconLines("open", 14, (h - 16) / 2)[0]);
+    // An unknown icon draws none, and its title moves left.
+    EXPECT_EQ(g.of("drawText"), (std::vector<std::string>{"drawText \"Open\" 34 " + ty + " 1 0",
+                                                           "drawText \"Zz\" 87 " + ty + " 1 0"}));
+    EXPECT_EQ(g.of("fillRect").size(), 1 + 5 + iconLines("open", 0, 0).size() + 1 + 5);
+    EXPECT_EQ(g.lines[g.lines.size() - 7], "fillRect 74,4,1," + std::to_string(h - 8) + " 9");
+    EXPECT_EQ(g.lines[g.lines.size() - 5], "fillRect 81,2,50,1 9");
+    EXPECT_EQ(g.lines[g.lines.size() - 4], "fillRect 81," + bottom + ",50,1 9");
+    EXPECT_EQ(g.lines[g.lines.size() - 6], "fillRect 81,2,50," + side + " 250");  // the clicked face
+  }
 }
 
 TEST(UXToolbarDrawing, TallToolbarTitlesBelowTheIcon) {
