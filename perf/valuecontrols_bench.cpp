@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "DiscardingGraphics.h"
 #include "RecordingGraphics.h"
 #include "foundation/Array.h"
 #include "ux/controls/UXIcon.h"
@@ -22,16 +23,6 @@
 using namespace quorl;
 
 namespace {
-
-class CountingGraphics : public RecordingGraphics {
- public:
-  uint64_t calls = 0;
-  void fillRect(UXRect, uint32_t) override { ++calls; }
-  void drawTheme(const char*, UXRect) override { ++calls; }
-  void drawText(const char*, int16_t, int16_t, uint32_t, int32_t) override { ++calls; }
-  void fillTriangle(int16_t, int16_t, int16_t, int16_t, int16_t, int16_t, uint32_t) override { ++calls; }
-  void drawPixels(const uint8_t*, uint32_t, uint32_t, uint32_t, UXRect, UXRect, uint32_t) override { ++calls; }
-};
 
 struct Screen {
   struct Placed {
@@ -113,7 +104,7 @@ BENCHMARK(BM_ValueControlsScreen_Recording)->Unit(benchmark::kMicrosecond);
 
 void BM_ValueControlsScreen_Counting(benchmark::State& state) {
   Screen screen;
-  CountingGraphics g;
+  perf::DiscardingGraphics g;
   for (auto _ : state) {
     g.calls = 0;
     screen.draw(g);
