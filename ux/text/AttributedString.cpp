@@ -217,52 +217,71 @@ void AttributedString::setAttributes(Ptr<const Map> attrs, Ptr<const Range> rang
   _apply(attrs.get(), true, range.get());
 }
 
-void AttributedString::_splice(int32_t s, int32_t e, const AttributedString& other) {
+void AttributedString::_splice(int32_t s, int32_t e, const AttributedString& other, bool adopt) {
   const int32_t olen = other.byteLength();
   if (s == e && olen == 0) return;
   const int32_t delta = olen + s - e;
   text->replaceByteRange(uint32_t(s), uint32_t(e - s), other.text);
 
   // The old runs that overlap [s, e), or that hold s inside them.
+  const uint32_t n = uint32_t(runs_.size());
   const uint32_t first = _runIndexAt(s);
   uint32_t last = first;  // one past the runs that start before e (s <= e)
-  while (last < runs_.size() && runs_[last].start < e) last++;
+  while (last < n && runs_[last].start < e) last++;
 
-  std::vector<Run> pieces;
-  pieces.reserve((last - first) * 2 + other.runs_.size());
-  std::vector<bool> usedMap(last - first, false);
+  // The new runs of the window, with the untouched neighbour on each side so
+  // that merging happens here and the vector changes size at most once.
+  const uint32_t lo = first > 0 ? first - 1 : first;
+  const uint32_t hi = last < n ? last + 1 : last;
+  std::vector<Run> window;
+  window.reserve(size_t(last - first) * 2 + other.runs_.size() + 2);
+  if (lo < first) window.push_back(std::move(runs_[lo]));
   for (uint32_t i = first; i < last; i++) {
     const Run& r = runs_[i];
     if (r.start >= s) continue;
     Run head = r;
     head.length = std::min(r.end(), s) - r.start;
-    pieces.push_back(std::move(head));
-    usedMap[i - first] = true;
+    window.push_back(std::move(head));
   }
   for (const Run& o : other.runs_) {
     Run piece = o;
     piece.start = o.start + s;
-    piece.attributes = copyOf(o.attributes);
-    pieces.push_back(std::move(piece));
+    if (!adopt) piece.attributes = copyOf(o.attributes);
+    window.push_back(std::move(piece));
   }
   for (uint32_t i = first; i < last; i++) {
-    const Run& r = runs_[i];
+    Run& r = runs_[i];
     if (r.end() <= e) continue;
     const int32_t b = std::max(r.start, e);
-    Run tail = r;
+    const int32_t tailLength = r.end() - b;
+    // A run cut on both sides shares its map with the head: the tail copies.
+    Run tail;
+    if (r.start < s) {
+      tail = r;
+      tail.attributes = copyOf(r.attributes);
+    } else {
+      tail = std::move(r);
+    }
     tail.start = b + delta;
-    tail.length = r.end() - b;
-    if (usedMap[i - first]) tail.attributes = copyOf(r.attributes);
-    pieces.push_back(std::move(tail));
+    tail.length = tailLength;
+    window.push_back(std::move(tail));
   }
+  if (last < hi) {
+    window.push_back(std::move(runs_[last]));
+    window.back().start += delta;
+  }
+  size_t w = 0;
+  for (size_t r = 1; r < window.size(); r++) {
+    if (same(window[w].attributes.get(), window[r].attributes.get())) window[w].length += window[r].length;
+    else if (++w != r) window[w] = std::move(window[r]);
+  }
+  if (!window.empty()) window.resize(w + 1);
 
-  for (uint32_t i = last; i < runs_.size(); i++) runs_[i].start += delta;
-  const uint32_t replaced = last - first;
-  const uint32_t count = uint32_t(pieces.size());
-  if (count > replaced) runs_.insert(runs_.begin() + last, count - replaced, Run{});
-  else if (count < replaced) runs_.erase(runs_.begin() + first + count, runs_.begin() + last);
-  std::move(pieces.begin(), pieces.end(), runs_.begin() + first);
-  _mergeAround(first, first + count);
+  for (uint32_t i = hi; i < n; i++) runs_[i].start += delta;
+  const size_t replaced = hi - lo;
+  if (window.size() > replaced) runs_.insert(runs_.begin() + hi, window.size() - replaced, Run{});
+  else if (window.size() < replaced) runs_.erase(runs_.begin() + lo + window.size(), runs_.begin() + hi);
+  std::move(window.begin(), window.end(), runs_.begin() + lo);
   _noteEdit(s, e - s, olen);
 }
 
@@ -279,7 +298,7 @@ void AttributedString::replace(Ptr<const Range> range, Ptr<const String> newText
     const int32_t from = e > s ? s : (s >= 1 ? s - 1 : 0);
     if (from < len) ins->runs_[0].attributes = copyOf(runs_[_runIndexAt(from)].attributes);
   }
-  _splice(s, e, *ins);
+  _splice(s, e, *ins, true);
 }
 
 void AttributedString::replaceWithAttributed(Ptr<const Range> range, Ptr<const AttributedString> other) {
@@ -288,13 +307,13 @@ void AttributedString::replaceWithAttributed(Ptr<const Range> range, Ptr<const A
   const int32_t s = std::clamp(range->start, 0, len);
   const int32_t e = std::max(std::min(wrapAdd(range->start, range->length), len), s);
   if (!other) {
-    _splice(s, e, AttributedString());
+    _splice(s, e, AttributedString(), false);
   } else if (other.get() == this) {
     Range all(0, len);
     Ref<AttributedString> copy = substring(&all);
-    _splice(s, e, *copy);
+    _splice(s, e, *copy, true);
   } else {
-    _splice(s, e, *other);
+    _splice(s, e, *other, false);
   }
 }
 

@@ -118,7 +118,8 @@ class AttributedString : public Object {
   void _splitAt(int32_t offset);
   void _mergeAround(uint32_t from, uint32_t to);
   void _apply(const Map* attrs, bool replaceMaps, const Range* range);
-  void _splice(int32_t s, int32_t e, const AttributedString& other);
+  // adopt: other is a private temporary whose maps may be taken over.
+  void _splice(int32_t s, int32_t e, const AttributedString& other, bool adopt);
   void _noteEdit(int32_t start, int32_t removed, int32_t inserted);
 
   std::vector<Run> runs_;

@@ -39,7 +39,23 @@ uint32_t measure(const char* bytes, int32_t n, uint32_t size, const UXTextStyle&
   return driver->textWidthStyled(gTLScratch, "", size, style.bold, style.italic);
 }
 
-uint32_t span(const AttributedString& attr, int32_t from, int32_t to, uint32_t defaultSize) {
+// The run holding offset, looked for first at hint and the run after it (the
+// wrapper measures from the same line start many times).
+uint32_t runNear(const AttributedString& attr, int32_t offset, uint32_t* hint) {
+  const uint32_t n = attr.runCount();
+  if (hint) {
+    for (uint32_t i = *hint; i < n && i <= *hint + 1; i++) {
+      const AttributedString::Run& r = attr._run(i);
+      if (r.start <= offset && offset < r.end()) return *hint = i;
+    }
+  }
+  const uint32_t i = attr._runIndexAt(offset);
+  if (hint) *hint = i;
+  return i;
+}
+
+uint32_t span(const AttributedString& attr, int32_t from, int32_t to, uint32_t defaultSize,
+              uint32_t* hint = nullptr) {
   const int32_t len = attr.byteLength();
   from = std::max(from, 0);
   to = std::min(to, len);
@@ -48,7 +64,7 @@ uint32_t span(const AttributedString& attr, int32_t from, int32_t to, uint32_t d
   UXViewDriver* driver = gDriver.get();
   uint32_t total = 0;
   int32_t pos = from;
-  uint32_t i = attr._runIndexAt(pos);
+  uint32_t i = runNear(attr, pos, hint);
   UXTextStyle style;
   for (;;) {
     UXTextLayout::styleOfRun(attr, i, style);
@@ -71,8 +87,9 @@ uint32_t span(const AttributedString& attr, int32_t from, int32_t to, uint32_t d
   return total;
 }
 
-bool fits(const AttributedString& attr, int32_t from, int32_t to, int32_t width, uint32_t defaultSize) {
-  return int32_t(span(attr, from, to, defaultSize)) <= width;
+bool fits(const AttributedString& attr, int32_t from, int32_t to, int32_t width, uint32_t defaultSize,
+          uint32_t* hint) {
+  return int32_t(span(attr, from, to, defaultSize, hint)) <= width;
 }
 
 }  // namespace
@@ -118,6 +135,7 @@ void UXTextLayout::wrapInto(const AttributedString& attr, int32_t from, int32_t 
   const char* b = attr.text->cString();
   to = std::min(to, attr.byteLength());
   int32_t pos = std::max(from, 0), lineStart = -1, lineEnd = 0;
+  uint32_t hint = 0;
   while (pos < to) {
     const char c = b[pos];
     if (c == '\n') {
@@ -133,20 +151,20 @@ void UXTextLayout::wrapInto(const AttributedString& attr, int32_t from, int32_t 
     }
     int32_t wordEnd = pos + 1;
     while (wordEnd < to && b[wordEnd] != ' ' && b[wordEnd] != '\n') wordEnd++;
-    if (lineStart >= 0 && fits(attr, lineStart, wordEnd, width, defaultSize)) {
+    if (lineStart >= 0 && fits(attr, lineStart, wordEnd, width, defaultSize, &hint)) {
       pos = lineEnd = wordEnd;
       continue;
     }
     if (lineStart >= 0) out.push_back({lineStart, lineEnd - lineStart});
     // Cut the word into lines of whole characters while it is too wide.
     int32_t p = pos;
-    while (!fits(attr, p, wordEnd, width, defaultSize)) {
+    while (!fits(attr, p, wordEnd, width, defaultSize, &hint)) {
       int32_t firstChar = 0, k = 0;
       for (int32_t q = p; q < wordEnd;) {
         int32_t nq = q + 1;
         while (nq < wordEnd && isContinuation(uint8_t(b[nq]))) nq++;
         if (!firstChar) firstChar = nq - p;
-        if (!fits(attr, p, nq, width, defaultSize)) break;
+        if (!fits(attr, p, nq, width, defaultSize, &hint)) break;
         k = nq - p;
         q = nq;
       }

@@ -53,11 +53,10 @@ void UXTextView::rewrapAll() {
   layout_.lines.clear();
   UXTextLayout::wrapInto(*text, 0, text->byteLength(), layout_.wrapWidth, uint32_t(layout_.base), layout_.lines);
   layout_.heights.resize(layout_.lines.size());
-  layout_.oddHeights = 0;
-  for (size_t i = 0; i < layout_.lines.size(); i++) {
+  for (size_t i = 0; i < layout_.lines.size(); i++)
     layout_.heights[i] = lineHeight(layout_.lines[i].start, layout_.lines[i].end());
-    if (layout_.heights[i] != layout_.base + 5) layout_.oddHeights++;
-  }
+  layout_.tops.resize(layout_.lines.size() + 1);
+  layout_.topsKnown = 0;
 }
 
 // Lines never cross a newline, so an edit changes only the lines of the
@@ -85,11 +84,6 @@ void UXTextView::rewrapEdit(const AttributedString::Edit& edit) {
   std::vector<int32_t> freshHeights(fresh.size());
   for (size_t i = 0; i < fresh.size(); i++) freshHeights[i] = lineHeight(fresh[i].start, fresh[i].end());
 
-  const int32_t usual = layout_.base + 5;
-  for (size_t i = first; i < last; i++)
-    if (layout_.heights[i] != usual) layout_.oddHeights--;
-  for (int32_t h : freshHeights)
-    if (h != usual) layout_.oddHeights++;
   if (delta != 0)
     for (size_t i = last; i < lines.size(); i++) lines[i].start += delta;
   const size_t replaced = last - first;
@@ -102,6 +96,8 @@ void UXTextView::rewrapEdit(const AttributedString::Edit& edit) {
     std::copy(fresh.begin(), fresh.end(), lines.begin() + first);
     std::copy(freshHeights.begin(), freshHeights.end(), layout_.heights.begin() + first);
   }
+  layout_.tops.resize(lines.size() + 1);
+  layout_.topsKnown = std::min(layout_.topsKnown, first + 1);
 }
 
 void UXTextView::updateLayout() {
@@ -132,40 +128,45 @@ const std::vector<int32_t>& UXTextView::layoutHeights() {
   return layout_.heights;
 }
 
+void UXTextView::extendTops(size_t want, int32_t limit) {
+  std::vector<int32_t>& tops = layout_.tops;
+  want = std::min(want, layout_.lines.size());
+  if (layout_.topsKnown == 0) {
+    tops[0] = 0;
+    layout_.topsKnown = 1;
+  }
+  size_t i = layout_.topsKnown;
+  for (; i <= want && tops[i - 1] <= limit; i++) tops[i] = tops[i - 1] + layout_.heights[i - 1];
+  layout_.topsKnown = std::max(layout_.topsKnown, i);
+}
+
 int32_t UXTextView::lineTop(uint32_t line) {
   updateLayout();
-  if (layout_.oddHeights == 0) return int32_t(line) * (layout_.base + 5);
-  int32_t y = 0;
-  for (uint32_t i = 0; i < line && i < layout_.heights.size(); i++) y += layout_.heights[i];
-  return y;
+  const size_t want = std::min<size_t>(line, layout_.lines.size());
+  extendTops(want, INT32_MAX);
+  return layout_.tops[want];
 }
 
 void UXTextView::linesInView(uint32_t& first, uint32_t& end) {
   updateLayout();
   const int32_t h = frame().h();
   const uint32_t n = uint32_t(layout_.lines.size());
-  first = n;
-  end = n;
-  int32_t y = 4 - scrollY;
-  uint32_t i = 0;
-  if (layout_.oddHeights == 0 && y < 0) {
-    const int32_t lh = layout_.base + 5;
-    // Lines wholly above the view: those with y + lh < 0.
-    i = std::min<uint32_t>(uint32_t((-y - 1) / lh), n);
-    y += int32_t(i) * lh;
-  }
-  for (; i < n; i++) {
-    const int32_t lh = layout_.heights[i];
-    if (y + lh < 0) {
-      y += lh;
-      continue;
-    }
-    if (y > h) break;
-    if (first == n) first = i;
-    y += lh;
-  }
-  if (first == n) end = n;
-  else end = i;
+  first = end = n;
+  if (n == 0) return;
+  // Line i lies at y = 4 - scrollY + top(i). Lines with y + height < 0 are
+  // above the view; drawing stops at the first line with y > h. The tops
+  // are needed only as far as that line.
+  const int32_t origin = 4 - scrollY;
+  extendTops(n, h - origin);
+  const std::vector<int32_t>& tops = layout_.tops;
+  const size_t known = layout_.topsKnown;  // tops[0 .. known)
+  // The first line whose bottom, the next line's top, is not above 0.
+  auto firstShown = std::upper_bound(tops.begin() + 1, tops.begin() + known, -origin - 1);
+  if (firstShown == tops.begin() + known) return;  // every line is above the view
+  const size_t f = size_t(firstShown - tops.begin()) - 1;
+  auto below = std::upper_bound(tops.begin() + f, tops.begin() + std::min<size_t>(known, n), h - origin);
+  first = uint32_t(f);
+  end = uint32_t(below - tops.begin());
 }
 
 // ---------------------------------------------------------------------------

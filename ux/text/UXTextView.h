@@ -141,7 +141,10 @@ class UXTextView : public UXView {
     const void* driver = nullptr;
     std::vector<UXLineSpan> lines;
     std::vector<int32_t> heights;
-    uint32_t oddHeights = 0;  // lines whose height is not base + 5
+    // tops[i]: the top of line i below the first line's top, known for
+    // i < topsKnown (tops has one entry more than lines: the total height).
+    std::vector<int32_t> tops;
+    size_t topsKnown = 0;
   };
 
   int32_t wrapWidth() const;
@@ -149,6 +152,8 @@ class UXTextView : public UXView {
   void rewrapAll();
   void rewrapEdit(const AttributedString::Edit& edit);
   int32_t lineTop(uint32_t line);  // relative to the first line's top
+  // Knows the tops of lines up to want, or up to the first top below limit.
+  void extendTops(size_t want, int32_t limit);
   uint32_t nearestBoundary(const UXLineSpan& line, int32_t x, int32_t width);
   uint32_t charStart(int32_t i) const;  // i moved back onto a boundary
   uint32_t charEnd(int32_t i) const;    // i moved forward onto a boundary

@@ -59,6 +59,37 @@ TEST(UXTextView, KeptLayoutFollowsRandomEdits) {
   }
 }
 
+TEST(UXTextView, LinesInViewFollowTheDrawingRule) {
+  ViewScope v(8, 120, 100);
+  std::string s;
+  for (int i = 0; i < 60; i++) s += "line " + std::to_string(i) + (i % 7 == 0 ? " wraps here and there\n" : "\n");
+  v.setText(s.c_str());
+  Range big{40, 30};
+  v.view->text->addAttributes(attrs({{"size", 30}}), &big);
+  for (int32_t scroll : {0, 1, 3, 4, 5, 17, 21, 22, 23, 100, 333, 1000, 5000}) {
+    v.view->scrollY = scroll;
+    // The rule as drawing states it, line by line.
+    const auto& heights = v.view->layoutHeights();
+    uint32_t wantFirst = uint32_t(heights.size()), wantEnd = wantFirst;
+    int32_t y = 4 - scroll;
+    for (uint32_t i = 0; i < heights.size(); i++) {
+      if (y + heights[i] < 0) {
+        y += heights[i];
+        continue;
+      }
+      if (y > 100) break;
+      if (wantFirst == heights.size()) wantFirst = i;
+      wantEnd = i + 1;
+      y += heights[i];
+    }
+    uint32_t first = 0, end = 0;
+    v.view->linesInView(first, end);
+    EXPECT_EQ(first, wantFirst) << scroll;
+    if (wantFirst < heights.size()) EXPECT_EQ(end, wantEnd) << scroll;
+    v.view->text->replace(nullptr, String::withCString("x"));  // tops computed afresh after edits
+  }
+}
+
 TEST(UXTextView, LineModel) {
   ViewScope v;
   EXPECT_TRUE(v.view->drawnLines()->count() == 0);
