@@ -85,7 +85,9 @@ TEST(UXTextView, LinesInViewFollowTheDrawingRule) {
     uint32_t first = 0, end = 0;
     v.view->linesInView(first, end);
     EXPECT_EQ(first, wantFirst) << scroll;
-    if (wantFirst < heights.size()) EXPECT_EQ(end, wantEnd) << scroll;
+    if (wantFirst < heights.size()) {
+      EXPECT_EQ(end, wantEnd) << scroll;
+    }
     v.view->text->replace(nullptr, String::withCString("x"));  // tops computed afresh after edits
   }
 }
