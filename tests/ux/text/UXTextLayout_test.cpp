@@ -65,11 +65,8 @@ TEST(UXTextLayout, PiecesGoToTheDriverWholeCharacters) {
   EXPECT_EQ(UXTextLayout::spanWidthAttr(a, 0, a->byteLength(), 12), uint32_t(s.size() * 12));
   const auto calls = scope.driver->only({"textWidthStyled"});
   ASSERT_GE(calls.size(), 2u);
-  for (const std::string& c : calls) {
-    const std::string text = c.substr(c.find('"') + 1, c.rfind('"', c.size() - 1) - c.find('"') - 1);
-    EXPECT_LE(text.size(), 1023u + 4);
-  }
-  // Measured pieces add up to the whole and each holds whole characters.
+  // The pieces add up to the whole; the first stops before the character
+  // that would have crossed byte 1023.
   std::string joined;
   for (const std::string& c : calls) {
     const size_t q1 = c.find('"'), q2 = c.find('"', q1 + 1);

@@ -318,5 +318,37 @@ TEST(UXTextViewBridge, MirrorsANativeControl) {
   EXPECT_EQ(view->text->byteLength(), 0);
 }
 
+// A driver with undo of its own: the view leaves undo to it and reads back.
+class UndoingDriver : public ScriptedDriver {
+ public:
+  bool hasTextViewUndo() const override { return true; }
+  int32_t textViewUndo(uint32_t window, int32_t id, uint8_t redo) override {
+    textViewSetAll(window, id, redo ? "redone" : "undone", 6, nullptr, 0);
+    return 1;
+  }
+};
+
+TEST(UXTextViewBridge, NativeUndoIsLeftToTheDriver) {
+  DriverScope scope;
+  auto d = make<UndoingDriver>();
+  d->setNativeTextViews(true);
+  d->logging = false;
+  gDriver = d;
+  const uint32_t win = d->windowCreate(0, 0, 300, 200);
+  auto tree = make<UXViewTree>();
+  auto view = make<UXTextView>();
+  view->attachTo(tree, UXRect(0, 0, 200, 100));
+  d->realizeTree(win, tree->driverTree.get());
+  view->becomeNative(int32_t(win), view->node);
+  EXPECT_TRUE(view->nativeUndoes());
+  d->textViewReplace(win, view->node, 0, 0, "ab", 2, nullptr, 0);
+  view->nativeDidChange();
+  EXPECT_EQ(view->undoManager->undoStack->count(), 0u);  // no snapshots
+  view->undo();
+  EXPECT_EQ(view->text->text->view(), "undone");
+  view->redo();
+  EXPECT_EQ(view->text->text->view(), "redone");
+}
+
 }  // namespace
 }  // namespace quorl::test
