@@ -4,6 +4,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "ux/core/UXDispatch.h"
 #include "ux/core/UXEvent.h"
 
 namespace quorl {
@@ -679,7 +680,7 @@ void ScriptedDriver::setDrawOffset(int32_t x, int32_t y) {
 
 bool ScriptedDriver::scrollsNatively() {
   logCall("scrollsNatively");
-  return UXHeadlessDriver::scrollsNatively();
+  return nativeScrolling;
 }
 
 void ScriptedDriver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) {
@@ -830,12 +831,17 @@ uint32_t ScriptedDriver::windowAtPoint(int32_t x, int32_t y) {
 
 bool ScriptedDriver::trackDragStep(int32_t& x, int32_t& y) {
   logCall("trackDragStep", Out(), Out());
-  return UXHeadlessDriver::trackDragStep(x, y);
+  if (dragSteps.empty() || gInputReplay) return UXHeadlessDriver::trackDragStep(x, y);
+  x = dragSteps.front().first;
+  y = dragSteps.front().second;
+  dragSteps.pop_front();
+  if (afterDragStep) afterDragStep();
+  return true;
 }
 
 bool ScriptedDriver::dragTrackingIsModal() {
   logCall("dragTrackingIsModal");
-  return UXHeadlessDriver::dragTrackingIsModal();
+  return modalDrags;
 }
 
 bool ScriptedDriver::boot(int32_t& w, int32_t& h) {

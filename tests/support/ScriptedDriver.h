@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -221,6 +222,17 @@ class ScriptedDriver : public UXHeadlessDriver {
   bool scripted_hasNativeFileOpen();
   uint32_t scripted_textWidthStyled(const char* text, const char* face, uint32_t size, uint8_t bold,
                                     uint8_t italic);
+
+ public:
+  // -- Scrolling and drags (controls) ---------------------------------------------
+  // Answers of scrollsNatively and dragTrackingIsModal; the defaults are the
+  // headless driver's.
+  bool nativeScrolling = true;
+  bool modalDrags = true;
+  // Pointer positions that trackDragStep hands out, front first; the button
+  // counts as released once they run out. afterDragStep runs after each.
+  std::deque<std::pair<int32_t, int32_t>> dragSteps;
+  std::function<void()> afterDragStep;
 };
 
 }  // namespace quorl
