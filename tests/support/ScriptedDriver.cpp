@@ -480,7 +480,10 @@ int32_t ScriptedDriver::textAscent(const char* face, uint32_t size, uint32_t wei
 
 int32_t ScriptedDriver::runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) {
   logCall("runPopupMenu", view, x, y);
-  return UXHeadlessDriver::runPopupMenu(view, x, y);
+  if (runPopupAnswers.empty()) return UXHeadlessDriver::runPopupMenu(view, x, y);
+  const int32_t answer = runPopupAnswers.front();
+  runPopupAnswers.pop_front();
+  return answer;
 }
 
 int32_t ScriptedDriver::fontFamilyCount() {

@@ -65,6 +65,8 @@ class ScriptedDriver : public UXHeadlessDriver {
   std::deque<std::string> fileOpenAnswers;  // front first; empty: cancelled
   // Width per byte at size 12 for textWidthStyled; 0 keeps the headless rule.
   uint32_t textWidthPerByte = 0;
+  // Answers of runPopupMenu, front first; empty: the headless -1.
+  std::deque<int32_t> runPopupAnswers;
 
   // -- The contract, logged -------------------------------------------------------
   uint32_t windowCreate(int32_t x, int32_t y, int32_t w, int32_t h) override;
