@@ -6,6 +6,7 @@
 
 #include "foundation/Array.h"
 #include "foundation/String.h"
+#include "ux/controls/UXControl.h"
 #include "ux/controls/UXScrollbar.h"
 #include "ux/controls/UXTapRecord.h"
 #include "ux/core/UXApplication.h"
@@ -74,9 +75,7 @@ void adopt(UXView& parent, const Ref<UXView>& child, UXRect frame) {
 }  // namespace
 
 void UXScrollView::attachTo(const Ref<UXViewTree>& t, UXRect frame) {
-  UXView::attachTo(t, frame);
-  if (!isAttached() || !gDriver) return;
-  gDriver->structSetPeer(t->driverTree, int16_t(node), this);
+  if (!uxAttachPeer(*this, t, frame) || !gDriver) return;
   const int32_t w = frame.w(), h = frame.h();
 
   clipView = make<UXView>();

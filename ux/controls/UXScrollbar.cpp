@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/String.h"
+#include "ux/controls/UXControl.h"
 #include "ux/controls/UXScrollView.h"
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXEvent.h"
@@ -48,8 +49,7 @@ int32_t UXScrollbarGeometry::dragTarget(int32_t pos, int32_t freeTrack, int32_t 
 // 2. The bar.
 
 void UXScrollbar::attachTo(const Ref<UXViewTree>& t, UXRect frame) {
-  UXView::attachTo(t, frame);
-  if (isAttached() && gDriver) gDriver->structSetPeer(t->driverTree, int16_t(node), this);
+  uxAttachPeer(*this, t, frame);
 }
 
 UXScrollbarGeometry UXScrollbar::geometry() const {

@@ -7,6 +7,7 @@
 
 #include "foundation/Array.h"
 #include "foundation/String.h"
+#include "ux/controls/UXControl.h"
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXGraphics.h"
 #include "ux/core/UXViewDriver.h"
@@ -107,9 +108,7 @@ void UXTableView::adoptView(UXView& parent, const Ref<UXView>& child, UXRect fra
 }
 
 void UXTableView::attachTo(const Ref<UXViewTree>& t, UXRect frame) {
-  UXView::attachTo(t, frame);
-  if (!isAttached() || !gDriver) return;
-  gDriver->structSetPeer(t->driverTree, int16_t(node), this);
+  if (!uxAttachPeer(*this, t, frame) || !gDriver) return;
   t->setClipsOf(node, 1);
   scrollView = make<UXScrollView>();
   adoptView(*this, scrollView, UXRect(0, 0, frame.w(), frame.h()));

@@ -8,17 +8,15 @@
 namespace quorl {
 
 bool uxOfferToEventTap(uint8_t type, int32_t a, int32_t b, Ref<Object> object) {
-  if (gInputReplay || !gEventTap.function) return false;
-  Ref<Object> target = gEventTap.target.lock();
-  if (!target) return false;
+  if (gInputReplay || !gEventTap.function || gEventTap.target.expired()) return false;
   Ref<UXEvent> event = make<UXEvent>();
   event->type = type;
   event->a = a;
   event->b = b;
   event->object = std::move(object);
   // A copy: the tap may replace itself while it runs.
-  const auto function = gEventTap.function;
-  function(target, *event);
+  const UXEventTap tap = gEventTap;
+  tap.call(*event);
   return true;
 }
 
