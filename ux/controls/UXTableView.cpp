@@ -205,6 +205,15 @@ void UXTableView::placeRow(UXTableRow& row, int32_t index) {
   gDriver->structSetFrame(t->driverTree, int16_t(row.node), 0, int32_t(y), placedWidth_, pitch());
 }
 
+void UXTableView::releaseViews() {
+  Ref<UXViewTree> t = tree.lock();
+  for (int32_t k = 0; k < poolSize; k++) {
+    if (shown_[size_t(k)] < 0) continue;
+    if (t) t->setHiddenOf(staticCast<UXTableRow>(rows->get(uint32_t(k)))->node, 1);
+    shown_[size_t(k)] = -1;
+  }
+}
+
 void UXTableView::reloadData() {
   needsNativeReload = 1;
   rowCount = std::max(countRows(), 0);
@@ -214,7 +223,7 @@ void UXTableView::reloadData() {
   if (!scrollView || !isAttached()) return;  // shown once attached and reloaded
   ensureHeader();
   // Every view is given its row afresh: texts, frames and flags.
-  std::fill(shown_.begin(), shown_.end(), -1);
+  releaseViews();
   placedWidth_ = -1;
   scrollView->lineStep = rowHeight;
   scrollView->setDocumentHeight(int32_t(std::min<int64_t>(int64_t(rowCount) * pitch(), INT32_MAX)));
@@ -233,7 +242,7 @@ void UXTableView::tileRows() {
   if (want > poolSize) {
     ensureRows(want);
     // The ring changed its length: every view is placed afresh.
-    std::fill(shown_.begin(), shown_.end(), -1);
+    releaseViews();
   }
   const int32_t width = scrollView->documentView->frame().w();
   if (width != placedWidth_ || scrollView->documentOrigin != placedOrigin_) {

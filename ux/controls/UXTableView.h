@@ -212,6 +212,8 @@ class UXTableView : public UXView, public UXDesignable, public UXScrollObserver 
  private:
   void adoptView(UXView& parent, const Ref<UXView>& child, UXRect frame);
   void placeRow(UXTableRow& row, int32_t index);
+  // Hides every view that shows a row; each is given its row afresh.
+  void releaseViews();
 
   std::vector<uint8_t> selected_;  // one flag a data row
   int32_t selectedTotal_ = 0;
