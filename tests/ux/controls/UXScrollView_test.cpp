@@ -181,7 +181,9 @@ TEST_F(UXScrollViewTest, ThirtyTwoBitDocumentsScrollToTheirEndOnBothPaths) {
     EXPECT_EQ(f.h(), 2560);
     EXPECT_EQ(f.y(), native ? 0 : 1597440 - 1599900);
     EXPECT_EQ(sv->hitScrollOffset(), native ? 1599900 - 1597440 : 0);
-    if (native) EXPECT_EQ(driver->last("nativeScrollTo"), "nativeScrollTo ptr " + std::to_string(sv->node) + " 1599900");
+    if (native) {
+      EXPECT_EQ(driver->last("nativeScrollTo"), "nativeScrollTo ptr " + std::to_string(sv->node) + " 1599900");
+    }
     sv->scrollTo(0);
     EXPECT_EQ(sv->documentOrigin, 0);
     EXPECT_EQ(sv->documentView->frame().h(), 32767);
