@@ -173,11 +173,12 @@ void UXScrollView::scrollTo(int64_t y) {
   Ref<UXViewTree> t = tree.lock();
   if (!t || !gDriver) return;  // scrolling needs an attached view
   offset = target;
+  const int32_t origin = documentOrigin;
   documentOrigin = UXScrollLayout::originFor(documentHeight, offset);
   if (nativePath()) {
     gDriver->nativeScrollTo(gDriver->structObjects(t->driverTree), int16_t(node), target);
-    // The origin may have moved: the frame's height follows it.
-    if (documentView) placeDocument(documentView->frame().w());
+    // A new origin changes what the document view's frame holds.
+    if (documentView && documentOrigin != origin) placeDocument(documentView->frame().w());
   } else if (documentView) {
     placeDocument(documentView->frame().w());
     clipView->setNeedsDisplayInRect(clipView->absoluteFrame());

@@ -113,7 +113,7 @@ void UXTableView::attachTo(const Ref<UXViewTree>& t, UXRect frame) {
   scrollView = make<UXScrollView>();
   adoptView(*this, scrollView, UXRect(0, 0, frame.w(), frame.h()));
   scrollView->setAutoresizeMask(kUXAutoresizeWidth | kUXAutoresizeHeight);
-  scrollView->lineStep = rowHeight;
+  scrollView->lineStep = int16_t(pitch());
   scrollView->observer = self<UXTableView>();
 }
 
@@ -225,7 +225,7 @@ void UXTableView::reloadData() {
   // Every view is given its row afresh: texts, frames and flags.
   releaseViews();
   placedWidth_ = -1;
-  scrollView->lineStep = rowHeight;
+  scrollView->lineStep = int16_t(pitch());
   scrollView->setDocumentHeight(int32_t(std::min<int64_t>(int64_t(rowCount) * pitch(), INT32_MAX)));
   tileRows();
   setNeedsDisplayInRect(absoluteFrame());

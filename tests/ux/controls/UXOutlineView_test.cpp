@@ -202,8 +202,6 @@ TEST_F(UXOutlineViewTest, PressesInTheZoneToggle) {
 }
 
 TEST_F(UXOutlineViewTest, NativeAccessors) {
-  EXPECT_TRUE(view->nativeIsOutline());
-  EXPECT_TRUE(view->reportsDragStart());
   EXPECT_EQ(view->nativeChildren(nullptr), 3);
   EXPECT_EQ(view->nativeChild(a, 1), a2);
   EXPECT_EQ(view->nativeExpandable(a), 1);

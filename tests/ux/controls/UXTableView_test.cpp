@@ -66,12 +66,6 @@ TEST_F(UXTableViewTest, FreshValuesAndDescriptions) {
   EXPECT_STREQ(t->description()->cString(), "<UXTableView>(0, 0, 20, 16, -1, 0, 0, 0, 0, 0)");
   EXPECT_STREQ(make<UXTableColumn>()->description()->cString(), "<UXTableColumn>(80)");
   EXPECT_STREQ(make<UXTableRow>()->description()->cString(), "<UXTableRow>(0)");
-  EXPECT_EQ(t->kind(), 5);
-  EXPECT_EQ(t->countRows(), 0);
-  EXPECT_STREQ(t->nativeCellText(0, 0), "");
-  EXPECT_FALSE(t->nativeIsOutline());
-  EXPECT_EQ(t->nativeRowLevel(3), 0u);
-  EXPECT_EQ(t->nativeRowDisclosure(3), 0);
   build(2, 140, false);
   for (int32_t i : {-1, 3, 100}) {
     EXPECT_STREQ(table->columnTitle(i), "") << i;
@@ -99,8 +93,7 @@ TEST_F(UXTableViewTest, AttachAndFirstReloadBuildTheTree) {
     Ref<UXTableRow> r = staticCast<UXTableRow>(table->rows->get(uint32_t(i)));
     EXPECT_EQ(r->rowIndex, uint32_t(i));
     EXPECT_EQ(frameOf(*r), UXRect(0, i * 16, 400, 16));
-    EXPECT_EQ(r->superview.lock(), table->scrollView->documentView);
-    EXPECT_EQ(nodeOf(*r).clips, 1);
+      EXPECT_EQ(nodeOf(*r).clips, 1);
     EXPECT_EQ(nodeOf(*r).hidden, 0);
   }
   Ref<UXTableRow> r2 = table->rowViewFor(2);
@@ -235,11 +228,6 @@ TEST_F(UXTableViewTest, CellRowAndHeaderDrawing) {
             "drawText \"B\" 104 3 1 14\n"
             "drawText \"\" 154 3 1 14\n"
             "drawLine 0 19 400 19 1\n");
-  table->columns->removeAll();
-  g.clear();
-  table->header->drawRect(g, UXRect(0, 0, 400, 20));
-  EXPECT_EQ(g.count("drawText"), 0u);
-  EXPECT_EQ(g.lines.size(), 2u);
 }
 
 TEST_F(UXTableViewTest, OutletsTakeOnlyConformingObjects) {
