@@ -3,6 +3,8 @@
 
 #include "foundation/String.h"
 #include "ux/core/UXApplication.h"
+#include "ux/core/UXDispatch.h"
+#include "ux/core/UXEvent.h"
 #include "ux/core/UXNodeTree.h"
 #include "ux/core/UXViewDriver.h"
 #include "ux/core/UXViewTree.h"
@@ -77,6 +79,21 @@ UXRect UXControl::drawBounds(UXRect rect) const {
   if (!isAttached()) return UXRect(0, 0, rect.w(), rect.h());
   const UXRect f = frame();
   return UXRect(0, 0, f.w(), f.h());
+}
+
+void UXControl::applyNativeClick() {
+  Ref<UXViewTree> t = tree.lock();
+  if (!t) return;
+  // The tap or the action may drop the last outside reference to this control.
+  Ref<Object> keep = self();
+  const UXRect f = absoluteFrame();
+  Ref<UXEvent> click = make<UXEvent>();
+  click->type = kUXEventMouseDown;
+  click->x = int16_t(int32_t(f.x()) + f.w() / 2);
+  click->y = int16_t(int32_t(f.y()) + f.h() / 2);
+  click->window = t->windowHandle;
+  if (gEventTap.isSet()) gEventTap.call(*click);
+  mouseDown(*click);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,7 +1,7 @@
 // The control base and the two simplest controls.
 //
 // Sections:
-//   1. Block helpers shared by every control
+//   1. Block and attach helpers shared by every control
 //   2. UXControl: action, title, alignment; the attach pattern and click rule
 //   3. UXButton (kind 2), UXLabel (kind 4)
 //
@@ -24,7 +24,7 @@
 // alive while they are shown.
 //
 // What the platform drivers read and call (kept stable): `action`, `title`,
-// `alignment`, `mouseDown`, `sendAction`, `isEnabled`.
+// `alignment`, `mouseDown`, `sendAction`, `isEnabled`, `applyNativeClick`.
 #pragma once
 
 #include <cstdint>
@@ -37,7 +37,7 @@ class UXNodeTree;
 class UXViewTree;
 
 // ---------------------------------------------------------------------------
-// 1. Block helpers.
+// 1. Block and attach helpers.
 
 // Whether a block (or the event tap) counts as set: its function or its
 // live target is present. Such a block is still called only when both are
@@ -89,6 +89,10 @@ class UXControl : public UXView, public UXActionSource {
   void redraw();
   // The driver tree of the attached control, else null.
   Ref<UXNodeTree> driverTree() const;
+  // What a driver does when the user clicks the native control: a
+  // mouse-down record (type 1) at the centre of the absolute frame, offered
+  // to the event tap when one is set, then `mouseDown` with it.
+  void applyNativeClick();
 
   const UXAction& actionBlock() const override { return action; }
   const char* classNameC() const override { return "UXControl"; }

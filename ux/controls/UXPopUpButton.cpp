@@ -71,4 +71,9 @@ int32_t UXPopUpButton::itemTag(uint32_t i) const {
   return item ? item->tag : 0;
 }
 
+void UXPopUpButton::applyNativePick(int32_t index) {
+  selectItem(index);
+  sendAction();
+}
+
 }  // namespace quorl

@@ -57,6 +57,9 @@ class UXPopUpButton : public UXControl {
   const char* itemTitle(uint32_t i) const;
   // Item i's tag, 0 outside the items.
   int32_t itemTag(uint32_t i) const;
+  // What a driver does when the user picks an entry of the native list:
+  // selectItem(index), then the action with this control as sender.
+  void applyNativePick(int32_t index);
 
   const char* classNameC() const override { return "UXPopUpButton"; }
 };

@@ -92,7 +92,7 @@ Ref<String> UXTextField::description() const {
   return String::_classDescribe("UXTextField", values, 3, 0x2);
 }
 
-void UXTextField::setText(const char* text) {
+uint32_t UXTextField::copyIn(const char* text) {
   const uint32_t limit = usableCapacity() - 1;
   uint32_t n = 0;
   // Byte by byte, forwards: a source inside the buffer itself is safe.
@@ -102,8 +102,17 @@ void UXTextField::setText(const char* text) {
       n++;
     }
   buffer[n] = 0;
-  caret = n;
+  return n;
+}
+
+void UXTextField::setText(const char* text) {
+  caret = copyIn(text);
   redraw();
+}
+
+void UXTextField::applyNativeText(const char* text) {
+  copyIn(text);
+  fieldDidChange();
 }
 
 void UXTextField::fieldDidChange() {

@@ -60,6 +60,10 @@ class UXTextField : public UXControl {
   void fieldDidChange();
   // Runs onEnter with this field as sender; answers whether it ran.
   bool sendEnter();
+  // What a driver does after the user edited the native control: copies
+  // the control's text (null: "") into the buffer, at most capacity - 1
+  // bytes, then fieldDidChange. The caret is left as it was.
+  void applyNativeText(const char* text);
   const char* text() const { return buffer.data(); }
 
   const char* classNameC() const override { return "UXTextField"; }
@@ -67,6 +71,8 @@ class UXTextField : public UXControl {
  private:
   // The buffer's usable size: capacity, but never more than was allocated.
   uint32_t usableCapacity() const;
+  // Copies text into the buffer within its capacity; answers the length.
+  uint32_t copyIn(const char* text);
   // editText on this field's node; false when it is not attached.
   bool edit(uint8_t character, int32_t mode, int32_t& handled);
   void releaseEditor();

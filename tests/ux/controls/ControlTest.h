@@ -62,6 +62,12 @@ class ControlTest : public ::testing::Test {
     gDriver.reset();
   }
 
+  // A fresh driver and tree, for each row of a table-driven test.
+  void reset() {
+    TearDown();
+    SetUp();
+  }
+
   // Attaches the view as the builders do: attachTo, then its node linked
   // under the root.
   template <class T> Ref<T> place(const Ref<T>& view, UXRect frame) {

@@ -1,5 +1,7 @@
 // The control base, buttons and labels: defaults, the attach pattern, the
 // title rules and the click rule.
+#include <algorithm>
+
 #include "ControlTest.h"
 #include "ux/controls/UXCheckbox.h"
 #include "ux/controls/UXControl.h"
@@ -22,12 +24,8 @@ TEST(UXControlDefaults, FreshControlsAndTheirDescriptions) {
   for (int i = 0; i < 3; i++) {
     SCOPED_TRACE(controls[i]->classNameC());
     EXPECT_STREQ(controls[i]->title, "");
-    EXPECT_EQ(controls[i]->alignment, 0u);
-    EXPECT_FALSE(controls[i]->action);
     EXPECT_EQ(controls[i]->kind(), kinds[i]);
-    EXPECT_FALSE(controls[i]->isAttached());
-    EXPECT_FALSE(controls[i]->isEnabled());
-    EXPECT_FALSE(controls[i]->acceptsFirstResponder());
+    EXPECT_FALSE(controls[i]->isEnabled());  // no node to ask
     // Every level prints the base's name and the alignment as signed 16 bits.
     EXPECT_EQ(describe(*controls[i]), "<UXControl>(0)");
     controls[i]->alignment = 0xFFFF;
@@ -42,43 +40,30 @@ TEST_F(UXControlTest, AttachPatternGivesEachNodeItsKindSpecPeerAndFlags) {
     Ref<UXControl> control;
     uint8_t kind;
     uint16_t selectable;
-    std::vector<std::string> extra;  // driver calls after the peer
   };
-  Case cases[] = {
-      {make<UXButton>(), 2, 1, {"structSetSelectable ptr 1 1"}},
-      {make<UXLabel>(), 4, 0, {}},
-      {make<UXCheckbox>(), 6, 0, {}},
-      {make<UXRadioButton>(), 7, 0, {}},
-  };
+  Case cases[] = {{make<UXButton>(), 2, 1}, {make<UXLabel>(), 4, 0}, {make<UXCheckbox>(), 6, 0},
+                  {make<UXRadioButton>(), 7, 0}};
   for (Case& c : cases) {
     SCOPED_TRACE(c.control->classNameC());
-    SetUp();
+    reset();
     static const char kTitle[] = "Open...";
     c.control->setTitle(kTitle);  // before attaching: only stored
-    EXPECT_TRUE(driver->calls.empty());
     c.control->attachTo(tree, UXRect(5, 6, 70, 22));
-    const std::string spec = std::to_string(uxSpecOfText(kTitle));
     std::vector<std::string> want = {"structAppend ptr " + std::to_string(c.kind) + " 5 6 70 22",
-                                     "structSetSpec ptr 1 " + spec, "structSetPeer ptr 1 ptr"};
-    want.insert(want.end(), c.extra.begin(), c.extra.end());
+                                     "structSetSpec ptr 1 " + std::to_string(uxSpecOfText(kTitle)),
+                                     "structSetPeer ptr 1 ptr"};
+    if (c.selectable) want.push_back("structSetSelectable ptr 1 1");
     EXPECT_EQ(driver->calls, want);
-    ASSERT_EQ(c.control->node, 1);
     const UXNode& n = nodeOf(*c.control);
-    EXPECT_EQ(n.kind, c.kind);
     EXPECT_EQ(uxTextOfSpec(n.spec), kTitle);  // the pointer itself, not a copy
     EXPECT_EQ(n.peer.lock(), c.control);
     EXPECT_EQ(n.selectable, c.selectable);
-    EXPECT_EQ(n.editable, 0);
-    EXPECT_EQ(n.enabled, 1);
-    EXPECT_EQ(n.parent, -1);  // linking under a parent is the builder's step
-    EXPECT_EQ(tree->viewAt(1), c.control);
+    EXPECT_EQ(n.parent, -1);      // linking under a parent is the builder's step
     EXPECT_EQ(gNeedsDisplay, 0);  // attaching does not redraw
     EXPECT_TRUE(c.control->isEnabled());
-    TearDown();
   }
-}
-
-TEST_F(UXControlTest, AFullDriverTreeLeavesTheControlDetachedAndUntouched) {
+  // A full driver tree refuses the node: nothing else reaches the driver.
+  reset();  // an empty tree again
   driver->logging = false;
   while (driver->structLength(tree->driverTree) < UXNodeTree::kMaxNodes)
     driver->structAppend(tree->driverTree, 1, 0, 0, 1, 1);
@@ -86,65 +71,41 @@ TEST_F(UXControlTest, AFullDriverTreeLeavesTheControlDetachedAndUntouched) {
   auto button = make<UXButton>();
   button->attachTo(tree, UXRect(0, 0, 10, 10));
   EXPECT_FALSE(button->isAttached());
-  EXPECT_EQ(driver->count("structSetSpec") + driver->count("structSetPeer"), 0u);
-  EXPECT_EQ(driver->count("structSetSelectable"), 0u);
+  EXPECT_EQ(driver->calls, (std::vector<std::string>{"structAppend ptr 2 0 0 10 10"}));
 }
 
 // setTitle reaches the driver for the kinds whose spec is their title, and
-// only stores the title for every other kind.
-TEST_F(UXControlTest, SetTitleReplacesTheSpecOnlyForTitledKinds) {
-  struct Case {
-    uint8_t kind;
-    bool reachesDriver;
-  };
-  const Case cases[] = {{1, false}, {2, true}, {3, false}, {4, true}, {6, true},
-                        {7, true},  {9, false}, {10, false}, {11, false}, {12, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(int(c.kind));
-    SetUp();
+// only stores the title for every other kind; a label's setText always does.
+TEST_F(UXControlTest, TitlesReachTheSpecOnlyForTitledKinds) {
+  const uint8_t titled[] = {2, 4, 6, 7};
+  for (uint8_t kind : {1, 2, 3, 4, 6, 7, 9, 10, 11, 12}) {
+    SCOPED_TRACE(int(kind));
+    reset();
     auto control = make<KindedControl>();
-    control->k = c.kind;
+    control->k = kind;
     place(control, UXRect(30, 40, 50, 20));
     const uint64_t before = nodeOf(*control).spec;
-    driver->clearCalls();
     clearMarks();
     static const char kTitle[] = "Renamed";
     control->setTitle(kTitle);
     EXPECT_EQ(control->title, kTitle);
-    if (c.reachesDriver) {
-      EXPECT_EQ(nodeOf(*control).spec, uxSpecOfText(kTitle));
-      EXPECT_EQ(gNeedsDisplay, 1);
-      EXPECT_EQ(tree->dirty, 1);
-      EXPECT_EQ(tree->dirtyRect, UXRect(40, 60, 50, 20));  // the absolute frame
-    } else {
-      EXPECT_EQ(nodeOf(*control).spec, before);
-      EXPECT_EQ(driver->count("structSetSpec"), 0u);
-      EXPECT_EQ(gNeedsDisplay, 0);
-      EXPECT_EQ(tree->dirty, 0);
-    }
-    TearDown();
+    const bool reaches = std::find(std::begin(titled), std::end(titled), kind) != std::end(titled);
+    EXPECT_EQ(nodeOf(*control).spec, reaches ? uxSpecOfText(kTitle) : before);
+    EXPECT_EQ(gNeedsDisplay, reaches ? 1 : 0);
+    EXPECT_EQ(tree->dirtyRect, reaches ? UXRect(40, 60, 50, 20) : UXRect());  // the absolute frame
   }
-}
-
-TEST_F(UXControlTest, LabelTextAndNullTitles) {
   auto label = place(make<UXLabel>(), UXRect(1, 2, 100, 16));
   clearMarks();
   static const char kText[] = "Opened a.json (3 runs)";
   label->setText(kText);
-  EXPECT_EQ(label->title, kText);
   EXPECT_EQ(nodeOf(*label).spec, uxSpecOfText(kText));
   EXPECT_EQ(tree->dirtyRect, UXRect(11, 22, 100, 16));
-  EXPECT_EQ(gNeedsDisplay, 1);
-
   // A null title would reach the driver as a null spec: it reads as "".
   label->setText(nullptr);
-  EXPECT_STREQ(label->title, "");
   EXPECT_STREQ(uxTextOfSpec(nodeOf(*label).spec), "");
   auto button = place(make<UXButton>(), UXRect(0, 0, 10, 10));
   button->setTitle(nullptr);
-  EXPECT_STREQ(button->title, "");
   EXPECT_STREQ(uxTextOfSpec(nodeOf(*button).spec), "");
-
   // Unattached: stored only, no redraw.
   auto loose = make<UXLabel>();
   clearMarks();
@@ -156,48 +117,36 @@ TEST_F(UXControlTest, LabelTextAndNullTitles) {
 // The click rule: the action runs only on an enabled node with a function
 // and a live target; the event never travels on.
 TEST_F(UXControlTest, ClickRunsTheActionOnlyWhenEnabledWithFunctionAndLiveTarget) {
-  enum Target { kAlive, kReleased, kNone };
   struct Case {
     const char* name;
-    bool enabled;
-    Target target;
-    bool function;
+    bool enabled, releaseTarget, dropTarget, dropFunction;
     int wantCalls;
   };
   const Case cases[] = {
-      {"enabled", true, kAlive, true, 1},
-      {"disabled node", false, kAlive, true, 0},
-      {"target released", true, kReleased, true, 0},
-      {"target without function", true, kAlive, false, 0},
-      {"function without target", true, kNone, true, 0},
+      {"enabled", true, false, false, false, 1},          {"disabled node", false, false, false, false, 0},
+      {"target released", true, true, false, false, 0},   {"function without target", true, false, true, false, 0},
+      {"target without function", true, false, false, true, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
+    reset();
     auto button = place(make<UXButton>(), UXRect(0, 0, 80, 24));
-    auto next = make<UXButton>();  // would count a click that travelled on
+    auto next = make<UXButton>();  // its mouseDown would run nextProbe
     auto nextProbe = make<ActionProbe>();
-    place(next, UXRect(0, 30, 80, 24));
-    next->action = nextProbe->block();
+    place(next, UXRect(0, 30, 80, 24))->action = nextProbe->block();
     button->nextResponder = next;
     auto probe = make<ActionProbe>();
     button->action = probe->block();
-    if (!c.function) button->action.function = nullptr;
-    if (c.target == kNone) button->action.target.reset();
-    if (c.target == kReleased) {
-      auto gone = make<ActionProbe>();
-      button->action.target = gone;
-    }
+    if (c.releaseTarget) button->action.target = make<Object>();
+    if (c.dropTarget) button->action.target.reset();
+    if (c.dropFunction) button->action.function = nullptr;
     if (!c.enabled) disable(*button);
     UXEvent event;
     event.x = -500;  // the position is never read
     button->mouseDown(event);
     EXPECT_EQ(probe->calls, c.wantCalls);
-    if (c.wantCalls) {
-      EXPECT_EQ(probe->lastSender.lock(), button);
-    }
+    EXPECT_EQ(probe->lastSender.lock(), c.wantCalls ? button : nullptr);
     EXPECT_EQ(nextProbe->calls, 0);
-    TearDown();
   }
 }
 
@@ -221,6 +170,35 @@ TEST_F(UXControlTest, ReturnRunsTheDefaultButtonEvenWhenItsNodeIsDisabled) {
   // The driver's own path after a native value change.
   EXPECT_TRUE(button->sendAction());
   EXPECT_EQ(probe->calls, 2);
+}
+
+// A native click (BN_CLICKED) comes back as a mouse-down at the centre of
+// the absolute frame, seen by the event tap first, then the click rule.
+TEST_F(UXControlTest, NativeClicksReachTheTapThenTheClickRule) {
+  tree->windowHandle = 5;
+  auto button = place(make<UXButton>(), UXRect(30, 40, 81, 25));
+  auto box = place(make<UXCheckbox>(), UXRect(30, 80, 100, 20));
+  auto probe = make<ActionProbe>();
+  button->action = probe->block();
+  auto owner = make<Object>();
+  std::vector<std::string> seen;
+  gEventTap.target = owner;
+  gEventTap.function = [&](const Ref<Object>&, UXEvent& e) {
+    seen.push_back(describe(e) + " after " + std::to_string(probe->calls));
+  };
+  button->applyNativeClick();
+  box->applyNativeClick();
+  // The button's record is seen before its action has run.
+  EXPECT_EQ(seen, (std::vector<std::string>{"<UXEvent>(1, 80, 72, 0, 0, 0, 5, 0, 0) after 0",
+                                            "<UXEvent>(1, 90, 110, 0, 0, 0, 5, 0, 0) after 1"}));
+  EXPECT_EQ(probe->calls, 1);
+  EXPECT_EQ(box->state, 1);
+  disable(*button);
+  button->applyNativeClick();
+  EXPECT_EQ(seen.size(), 3u);  // offered to the tap, but the node is disabled
+  EXPECT_EQ(probe->calls, 1);
+  make<UXButton>()->applyNativeClick();  // not attached: nothing
+  EXPECT_EQ(seen.size(), 3u);
 }
 
 }  // namespace

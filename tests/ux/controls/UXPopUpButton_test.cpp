@@ -69,7 +69,7 @@ TEST_F(UXPopUpButtonTest, ClickChoosesThroughTheDriversMenu) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
+    reset();
     auto popUp = place(make<UXPopUpButton>(), UXRect(30, 40, 160, 22));
     popUp->addItem("Time (ms)", 0);
     popUp->addItem("Speed-up over slowest", 1);
@@ -92,7 +92,6 @@ TEST_F(UXPopUpButtonTest, ClickChoosesThroughTheDriversMenu) {
     if (c.wantCalls) {
       EXPECT_EQ(tree->dirtyRect, UXRect(40, 60, 160, 22));
     }
-    TearDown();
   }
 }
 
@@ -118,6 +117,23 @@ TEST_F(UXPopUpButtonTest, DrawsThemeArtAndTheSelectedTitle) {
   g.clear();
   low->drawRect(g, UXRect(0, 0, 60, 5));
   EXPECT_EQ(g.of("drawText"), (std::vector<std::string>{"drawText \"\" 8 -3 1 0"}));
+}
+
+// A pick in the native list selects (when in range) and always runs the
+// action, as the driver reports it.
+TEST_F(UXPopUpButtonTest, NativePicksSelectThenRunTheAction) {
+  auto popUp = place(make<UXPopUpButton>(), UXRect(0, 0, 160, 22));
+  popUp->addItem("Time (ms)", 0);
+  popUp->addItem("Speed-up over slowest", 1);
+  auto probe = make<ActionProbe>();
+  popUp->action = probe->block();
+  popUp->applyNativePick(1);
+  EXPECT_EQ(popUp->selectedIndex, 1);
+  EXPECT_EQ(probe->calls, 1);
+  popUp->applyNativePick(7);
+  EXPECT_EQ(popUp->selectedIndex, 1);
+  EXPECT_EQ(probe->calls, 2);
+  EXPECT_EQ(probe->lastSender.lock(), popUp);
 }
 
 }  // namespace
