@@ -13,6 +13,10 @@
 // kOriginStep at or below the scroll position, and content under it is
 // placed relative to that origin. While the document fits in 16 bits the
 // origin stays 0 and the document view's y is -offset, as usual.
+//
+// A driver that scrolls natively reads documentHeight, cornerRadius and
+// borderColor, and paints the subtree of nativeDocNode shifted by its
+// scroll position less nativeDocOrigin (kept stable for the Win32 driver).
 #pragma once
 
 #include <cstdint>

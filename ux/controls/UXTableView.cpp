@@ -7,6 +7,7 @@
 
 #include "foundation/Array.h"
 #include "foundation/String.h"
+#include "ux/controls/UXClamp.h"
 #include "ux/controls/UXControl.h"
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXGraphics.h"
@@ -201,8 +202,10 @@ void UXTableView::ensureRows(int32_t n) {
 void UXTableView::placeRow(UXTableRow& row, int32_t index) {
   Ref<UXViewTree> t = tree.lock();
   if (!t || !gDriver) return;
+  // Rows in the pooled window lie near the origin; anything else is held at
+  // the edge of the 16-bit range rather than wrapped into it.
   const int64_t y = int64_t(index) * pitch() - scrollView->documentOrigin;
-  gDriver->structSetFrame(t->driverTree, int16_t(row.node), 0, int32_t(y), placedWidth_, pitch());
+  gDriver->structSetFrame(t->driverTree, int16_t(row.node), 0, uxClamp16(y), placedWidth_, pitch());
 }
 
 void UXTableView::releaseViews() {

@@ -22,6 +22,15 @@
 // that has a view.
 //
 // Selection, clicks and drags are in UXTableSelection.cpp.
+//
+// What a driver with a native list calls (kept stable for the Win32
+// driver): nativeIsOutline, columnTitle, columnWidth, countRows,
+// nativeCellText, nativeRowLevel, nativeRowDisclosure, nativeToggleRow,
+// rowDragText, selectedCount with selectedRowList (or selectedRows), and
+// applyNativeSelection; it reads multiSelect and rowsDraggable and clears
+// needsNativeReload and selectionDirty. The selection handed either way is
+// sized to the selection, never cut. After the table's size changes, call
+// tileRows so the pool covers the new viewport.
 #pragma once
 
 #include <cstdint>
