@@ -5,6 +5,7 @@
 // shows a row carries the same flag, which is what a row draws from. Every
 // write of a flag sets selectionDirty for the driver's native list.
 #include <algorithm>
+#include <string>
 
 #include "foundation/Array.h"
 #include "ux/controls/IndexSet.h"
@@ -115,11 +116,15 @@ void UXTableView::beginDragSelect() {
 const char* UXTableView::rowDragText(int32_t row) { return rowsDraggable ? nativeCellText(row, 0) : nullptr; }
 
 void UXTableView::trackRowDrag(int32_t row, int32_t x0, int32_t y0) {
-  const char* text = rowDragText(row);
+  const char* rowText = rowDragText(row);
   Ref<UXViewTree> t = tree.lock();
-  if (!text || !t || !gApp || !gDriver) return;
+  if (!rowText || !t || !gApp || !gDriver) return;
   if (!gDriver->dragTrackingIsModal()) return;
   Ref<UXTableView> keep = self<UXTableView>();
+  // The data source's text lives only until its next reload, which a hover
+  // handler may start: the drag carries its own copy.
+  const std::string carried = rowText;
+  const char* text = carried.c_str();
   const uint32_t w = t->windowHandle;
   int32_t x = x0, y = y0;
   bool started = false;

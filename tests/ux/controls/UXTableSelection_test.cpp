@@ -203,6 +203,18 @@ TEST_F(UXTableSelectionTest, RowDragsDeliverHoversAndADrop) {
   click(2);
   EXPECT_EQ(drops->events, (std::vector<std::string>{"hover r2c0 1 9 30", "hover r2c0 1 40 80",
                                                      "hover r2c0 1 -1 -1", "drop r2c0 1 40 80"}));
+  // A hover handler that reloads frees the data source's texts; the drop
+  // still carries the row's text.
+  drops->events.clear();
+  UXDropBlock reloading;
+  reloading.target = table;
+  reloading.function = [](const Ref<Object>& t, const char*, int32_t, int32_t, int32_t) {
+    staticCast<UXTableView>(t)->reloadData();
+  };
+  gApp->onItemHover = reloading;
+  driver->dragSteps = {{40, 80}};
+  click(2);
+  EXPECT_EQ(drops->events, std::vector<std::string>{"drop r2c0 1 40 80"});
   // Without modal tracking nothing is dragged.
   drops->events.clear();
   driver->modalDrags = false;
