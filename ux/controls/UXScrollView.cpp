@@ -1,5 +1,8 @@
-// Sections follow UXScrollView.h: layout rules, attaching, scrolling,
-// input, hit hooks.
+// Sections:
+//   2. Layout rules
+//   3. Attaching, layout and scrolling
+//   4. Drawing and input
+//   5. Hit hooks and description
 #include "ux/controls/UXScrollView.h"
 
 #include <algorithm>
@@ -55,7 +58,7 @@ int32_t UXScrollLayout::documentFrameHeight(int32_t documentHeight, int32_t orig
 }
 
 // ---------------------------------------------------------------------------
-// 3. Attaching.
+// 3. Attaching, layout and scrolling.
 
 namespace {
 

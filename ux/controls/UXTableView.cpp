@@ -1,5 +1,11 @@
-// Sections follow UXTableView.h: companions, the pooled window, attaching,
-// loading and tiling, drawing, outlets.
+// The table without its selection (UXTableSelection.cpp).
+//
+// Sections:
+//   2. Companions: descriptions and drawing of cells, rows and the header
+//   3. The pooled window
+//   4. Attaching
+//   5. Loading and tiling
+//   6. Outlets and description
 #include "ux/controls/UXTableView.h"
 
 #include <algorithm>
