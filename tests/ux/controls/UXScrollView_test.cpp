@@ -101,6 +101,12 @@ TEST_F(UXScrollViewTest, DefaultsDescriptionsAndTreeShape) {
   EXPECT_EQ(nodeOf(*sv).lastChild, int16_t(sv->scroller->node));
   EXPECT_EQ(nodeOf(*sv->clipView).firstChild, int16_t(sv->documentView->node));
   EXPECT_EQ(nodeOf(*sv->clipView).clips, 1);
+  // Node kinds, and peers for the two that a driver calls back.
+  EXPECT_EQ(nodeOf(*sv).kind, 8u);
+  EXPECT_EQ(nodeOf(*sv->clipView).kind + nodeOf(*sv->documentView).kind + nodeOf(*sv->scroller).kind, 3u);
+  EXPECT_EQ(nodeOf(*sv).peer.lock(), sv);
+  EXPECT_EQ(nodeOf(*sv->scroller).peer.lock(), sv->scroller);
+  EXPECT_TRUE(nodeOf(*sv->documentView).peer.expired());
   EXPECT_EQ(sv->clipView->autoresizeMask, 48u);
   EXPECT_EQ(sv->scroller->autoresizeMask, 34u);
   EXPECT_EQ(frameOf(*sv->scroller), UXRect(186, 0, 14, 100));

@@ -79,6 +79,10 @@ TEST_F(UXTableViewTest, AttachAndFirstReloadBuildTheTree) {
   build(5);
   const UXNode& tn = nodeOf(*table);
   EXPECT_EQ(tn.clips, 1);
+  EXPECT_EQ(tn.kind, 5u);
+  EXPECT_EQ(tn.peer.lock(), table);
+  EXPECT_EQ(nodeOf(*table->header).kind, 1u);
+  EXPECT_EQ(nodeOf(*table->header).clips, 1);
   EXPECT_EQ(tn.firstChild, int16_t(table->scrollView->node));
   EXPECT_EQ(tn.lastChild, int16_t(table->header->node));
   EXPECT_EQ(frameOf(*table->header), UXRect(0, 0, 400, 20));
@@ -94,6 +98,8 @@ TEST_F(UXTableViewTest, AttachAndFirstReloadBuildTheTree) {
     EXPECT_EQ(r->rowIndex, uint32_t(i));
     EXPECT_EQ(frameOf(*r), UXRect(0, i * 16, 400, 16));
       EXPECT_EQ(nodeOf(*r).clips, 1);
+    EXPECT_EQ(nodeOf(*r).kind, 1u);
+    EXPECT_EQ(nodeOf(*staticCast<UXView>(r->subviews->get(0))).kind, 1u);
     EXPECT_EQ(nodeOf(*r).hidden, 0);
   }
   Ref<UXTableRow> r2 = table->rowViewFor(2);
