@@ -21,6 +21,9 @@
 
 namespace quorl {
 
+UXScrollView::UXScrollView() = default;
+UXScrollView::~UXScrollView() = default;
+
 // ---------------------------------------------------------------------------
 // 2. Layout rules.
 

@@ -69,6 +69,10 @@ class UXScrollView : public UXView {
   static constexpr int32_t kOriginStep = 8192;
   static constexpr int32_t kMaxFrame = 32767;
 
+  // Out of line: the scroll bar is complete only there.
+  UXScrollView();
+  ~UXScrollView() override;
+
   Ref<UXView> clipView;         // made by attachTo; its frame is the viewport
   Ref<UXView> documentView;     // child of the clip view; callers fill it
   Ref<UXScrollbar> scroller;    // made by attachTo
