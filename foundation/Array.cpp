@@ -8,6 +8,8 @@
 
 #include "Data.h"
 #include "Number.h"
+
+#include <cstring>
 #include "String.h"
 
 namespace quorl {
@@ -44,18 +46,27 @@ Ref<Array> Array::withCapacity(uint32_t n) {
 Ref<Array> Array::_withIntegers(const int64_t* values, uint32_t n) {
   Ref<Array> a = make<Array>();
   if (n == 0) return a;
-  a->integers_ = PoolArray<int64_t>::make(n);
-  std::copy(values, values + n, a->integers_.get());
+  bool narrow = true;
+  for (uint32_t i = 0; i < n && narrow; ++i) narrow = values[i] == static_cast<int32_t>(values[i]);
+  a->narrow_ = narrow;
+  a->packed_.resize(size_t{n} * (narrow ? 4 : 8));
+  if (narrow) {
+    auto* out = reinterpret_cast<int32_t*>(a->packed_.get());
+    for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<int32_t>(values[i]);
+  } else {
+    std::memcpy(a->packed_.get(), values, size_t{n} * 8);
+  }
   a->count_ = a->capacity_ = n;
   return a;
 }
 
 void Array::_unpack() const {
   // Every entry becomes the Number the reader would have made for it.
+  const PackedIntegers values = _integers();
   auto items = PoolArray<Ref<Object>>::make(capacity_);
-  for (uint32_t i = 0; i < count_; ++i) items[i] = Number::withI64(integers_[i]);
+  for (uint32_t i = 0; i < count_; ++i) items[i] = Number::withI64(values[i]);
   items_ = std::move(items);
-  integers_.reset();
+  packed_.reset();
 }
 
 Ref<Object> Array::first() const {

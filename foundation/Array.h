@@ -103,8 +103,20 @@ class Array : public Object, public Copying, public Enumerable {
   // `_integers` first: the values, or null when the array holds objects.
   // Reading a packed array therefore changes it: arrays shared between
   // threads must be read once on one thread first.
+  // Values that all fit 32 bits are kept in 4 bytes each.
+  struct PackedIntegers {
+    const int32_t* narrow = nullptr;
+    const int64_t* wide = nullptr;
+    explicit operator bool() const { return narrow || wide; }
+    int64_t operator[](uint32_t i) const { return narrow ? narrow[i] : wide[i]; }
+    const void* data() const { return narrow ? static_cast<const void*>(narrow) : wide; }
+  };
   static Ref<Array> _withIntegers(const int64_t* values, uint32_t n);
-  const int64_t* _integers() const { return integers_ ? integers_.get() : nullptr; }
+  PackedIntegers _integers() const {
+    if (!packed_) return {};
+    if (narrow_) return {reinterpret_cast<const int32_t*>(packed_.get()), nullptr};
+    return {nullptr, reinterpret_cast<const int64_t*>(packed_.get())};
+  }
 
   // -- 2b. Changing in place --------------------------------------------------
   void add(Ref<Object> object);                  // null may be added
@@ -178,13 +190,14 @@ class Array : public Object, public Copying, public Enumerable {
   void _growFor(uint32_t needed);
   void _removeSpan(uint32_t start, uint32_t n);
   void _unpackIfPacked() const {
-    if (integers_) [[unlikely]]
+    if (packed_) [[unlikely]]
       _unpack();
   }
   void _unpack() const;
 
   mutable PoolArray<Ref<Object>> items_;
-  mutable PoolArray<int64_t> integers_;  // the entries while packed
+  mutable PoolBytes packed_;  // the entries while packed, 4 or 8 bytes each
+  bool narrow_ = false;       // packed in 4 bytes
   uint32_t count_ = 0;
   uint32_t capacity_ = 0;
 };

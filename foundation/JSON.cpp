@@ -898,7 +898,7 @@ void putArray(Sink& sink, const Array* array, bool pretty, uint32_t depth) {
   if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
   sink.put('[');
   const uint32_t n = array->count();
-  if (const int64_t* integers = array->_integers()) {
+  if (const Array::PackedIntegers integers = array->_integers()) {
     for (uint32_t i = 0; i < n; ++i) {
       if (i) sink.put(',');
       if (pretty) putNewline(sink, depth + 1);
