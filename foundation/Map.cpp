@@ -313,7 +313,7 @@ void Map::remove(Ptr<const Object> key) {
 }
 
 void Map::removeAll() {
-  if (capacity_ == 0) return;
+  if (capacity_ == 0 || count_ == 0) return;  // nothing to release, nothing changes
   _table();
   uint32_t n = count_;
   count_ = 0;
