@@ -553,33 +553,40 @@ class _JSONReader : public Object {
     if (++depth > JSON::kMaxDepth) _fail("nested too deeply");
     ++position;
     _ws();
-    Ref<Map> map = make<Map>();
     if (position < length && bytes[position] == '}') {
       ++position;
       --depth;  // an empty object closes its level as an empty array does
-      return map;
+      return make<Map>();
     }
+    // Keys and values wait on the arrays' shared stack, so that the map is
+    // made once with room for them all; `set` then decides duplicates as it
+    // always has (the later key and value, in the first one's place).
+    const size_t base = pending_.size();
     for (;;) {
       _ws();
       if (position >= length || bytes[position] != '"') _fail("expected a key");
-      Ref<String> key = _string();
+      pending_.push_back(_string());
       _ws();
       if (position >= length || bytes[position] != ':') _fail("expected ':'");
       ++position;
       _ws();
-      Ref<Object> value = _value();
-      map->set(std::move(key), std::move(value));
+      pending_.push_back(_value());
       _ws();
       if (position >= length) _fail("unterminated object");
       const uint8_t c = bytes[position];
       if (c == '}') {
         ++position;
         --depth;
-        return map;
+        break;
       }
       if (c != ',') _fail("expected ',' or '}'");
       ++position;
     }
+    const size_t end = pending_.size();
+    Ref<Map> map = Map::_withRoom(static_cast<uint32_t>((end - base) / 2));
+    for (size_t i = base; i < end; i += 2) map->set(std::move(pending_[i]), std::move(pending_[i + 1]));
+    pending_.resize(base);
+    return map;
   }
 };
 
@@ -888,12 +895,6 @@ inline void prefetch(const void* address) {
 // subclass, or a class from another module) takes the general dynamic_cast.
 template <class T> inline bool isExactly(const std::type_info& type) { return &type == &typeid(T); }
 
-inline void prefetchSlot(const Map* map, uint32_t slot) {
-  // A slot may straddle two cache lines; its key and value are at either end.
-  prefetch(&map->_readKey(slot));
-  prefetch(&map->_readVal(slot) + 1);
-}
-
 void putArray(Sink& sink, const Array* array, bool pretty, uint32_t depth) {
   if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
   sink.put('[');
@@ -929,19 +930,22 @@ void putMap(Sink& sink, const Map* map, bool pretty, uint32_t depth) {
   if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
   sink.put('{');
   const uint32_t n = map->count();
-  // Members are scattered: the slots in hash order, the values wherever
-  // they were made. The first sixteen slots are fetched at once (their
-  // addresses need only the order array), then each value object two
-  // members ahead, once its slot has arrived.
-  constexpr uint32_t kSlotsAhead = 16;
+  // Members are scattered: the entries of a large map in its table's hash
+  // order, the values wherever they were made. The entries are fetched at
+  // once (a compact map's are one short run of memory), then each value
+  // object two members ahead, once its entry has arrived.
+  constexpr uint32_t kEntriesAhead = 16;
   constexpr uint32_t kValuesAhead = 2;
-  for (uint32_t i = 0; i < n && i < kSlotsAhead; ++i) prefetchSlot(map, map->_orderAt(i));
-  for (uint32_t i = 0; i < n && i < kValuesAhead; ++i) prefetch(map->_readVal(map->_orderAt(i)).get());
+  auto prefetchEntry = [map](uint32_t i) {
+    prefetch(&map->_keyAt(i));
+    prefetch(&map->_valueAt(i));  // a table slot may straddle two lines
+  };
+  for (uint32_t i = 0; i < n && i < kEntriesAhead; ++i) prefetchEntry(i);
+  for (uint32_t i = 0; i < n && i < kValuesAhead; ++i) prefetch(map->_valueAt(i).get());
   for (uint32_t i = 0; i < n; ++i) {
-    const uint32_t slot = map->_orderAt(i);
-    if (i + kSlotsAhead < n) prefetchSlot(map, map->_orderAt(i + kSlotsAhead));
-    if (i + kValuesAhead < n) prefetch(map->_readVal(map->_orderAt(i + kValuesAhead)).get());
-    const Object* key = map->_readKey(slot).get();
+    if (i + kEntriesAhead < n) prefetchEntry(i + kEntriesAhead);
+    if (i + kValuesAhead < n) prefetch(map->_valueAt(i + kValuesAhead).get());
+    const Object* key = map->_keyAt(i).get();
     const String* name = key ? asString(key) : nullptr;
     if (!name) throw JSONError("JSON: a Map key that is not a String");
     if (i) sink.put(',');
@@ -952,7 +956,7 @@ void putMap(Sink& sink, const Map* map, bool pretty, uint32_t depth) {
     } else {
       sink.put(':');
     }
-    putValue(sink, map->_readVal(slot).get(), pretty, depth + 1);
+    putValue(sink, map->_valueAt(i).get(), pretty, depth + 1);
   }
   if (pretty && n) putNewline(sink, depth);
   sink.put('}');

@@ -205,6 +205,58 @@ TEST(JSONReaderTest, MapsKeepDocumentOrderAndTheLastOfRepeatedKeys) {
   EXPECT_EQ(number(m->get("a"))->integerValue(), 4);
 }
 
+// Each object is made at its final size, yet repeated keys come out as
+// one `set` after another would leave them: the last value in the first
+// key's place, and the capacity those sets give (an existing key set into
+// twelve entries still doubles the table).
+TEST(JSONReaderTest, ObjectsAreTheMapsTheirSetsWouldMake) {
+  auto keys = [](int from, int to) {
+    std::vector<std::string> out;
+    for (int i = from; i < to; ++i) out.push_back("k" + std::to_string(i));
+    return out;
+  };
+  auto plus = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  struct Case {
+    std::vector<std::string> keys;  // in the document; the i-th has the value i
+    std::string description;
+    bool compact;
+  };
+  const Case cases[] = {
+      {{}, "<Map>(0, 0)", true},
+      {{"a", "b", "a"}, "<Map>(2, 16)", true},
+      {{"a", "a", "a"}, "<Map>(1, 16)", true},
+      {keys(0, 12), "<Map>(12, 16)", true},
+      {plus(keys(0, 12), {"k0"}), "<Map>(12, 32)", false},
+      {plus(keys(0, 11), {"k3", "k4"}), "<Map>(11, 16)", true},
+      {keys(0, 13), "<Map>(13, 32)", false},
+      {plus(keys(0, 25), {"k24", "k0"}), "<Map>(25, 64)", false},
+  };
+  for (const Case& c : cases) {
+    std::string text = "{", written = "{";
+    Ref<Map> bySets = make<Map>();
+    for (size_t i = 0; i < c.keys.size(); ++i) {
+      text += (i ? ",\"" : "\"") + c.keys[i] + "\":" + std::to_string(i);
+      bySets->set(str(c.keys[i]), Number::withI64(static_cast<int64_t>(i)));
+    }
+    for (uint32_t i = 0; i < bySets->count(); ++i)
+      written += (i ? ",\"" : "\"") + bytesOf(cast<String>(bySets->enumAt(i))) + "\":" +
+                 std::to_string(number(bySets->valueAt(i))->integerValue());
+    text += "}", written += "}";
+    SCOPED_TRACE(text);
+    Ref<Map> m = cast<Map>(parse(text));
+    ASSERT_TRUE(m);
+    EXPECT_EQ(bytesOf(m->description()), c.description);
+    EXPECT_EQ(m->_isCompact(), c.compact);
+    EXPECT_EQ(write(m), written);
+    EXPECT_EQ(m->_isCompact(), c.compact) << "writing makes no table";
+    EXPECT_EQ(bytesOf(bySets->description()), c.description);
+    for (uint32_t i = 0; i < m->count(); ++i) EXPECT_EQ(m->_findSlot(m->enumAt(i)), bySets->_findSlot(m->enumAt(i)));
+  }
+}
+
 TEST(JSONReaderTest, ArraysHoldTheirElementsInOrder) {
   Ref<Array> a = cast<Array>(parse("[ 1 , \"two\" , [ ] , { } , null , [3, [4]] ]"));
   ASSERT_TRUE(a);
