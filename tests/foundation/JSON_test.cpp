@@ -722,6 +722,8 @@ TEST(JSONPackedArrays, ReadWriteAndChangeAsOrdinaryArrays) {
     const char* text;
     bool packed;
   } cases[] = {
+      {"[-9223372036854775808,-9223372036854710273]", true},         // 2-byte offsets at the bottom
+      {"[70000,135535,70001]", true},                                // offsets spanning 65,535
       {"[1,-2,1023,1024,2147483647,-2147483648]", true},            // 4 bytes an entry
       {"[2147483648,-9223372036854775808,-1]", true},  // 8 bytes an entry
       {"[1,2.5,3]", false},
