@@ -126,8 +126,8 @@ class SamplePipeline {
     stage_[0] = nullptr;
     if (Run* run = stage_[1]) {
       const Array& items = *run->samples;
-      if (const int64_t* values = items._integers()) {
-        __builtin_prefetch(values);
+      if (const Array::PackedIntegers values = items._integers()) {
+        __builtin_prefetch(values.data());
       } else if (items.count() > 0) {
         __builtin_prefetch(items.begin());
       }

@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <typeinfo>
 #include <utility>
+#include <vector>
 
 #include "Data.h"
 #include "Number.h"
+
+#include <cstring>
 #include "String.h"
 
 namespace quorl {
@@ -43,18 +46,27 @@ Ref<Array> Array::withCapacity(uint32_t n) {
 Ref<Array> Array::_withIntegers(const int64_t* values, uint32_t n) {
   Ref<Array> a = make<Array>();
   if (n == 0) return a;
-  a->integers_ = PoolArray<int64_t>::make(n);
-  std::copy(values, values + n, a->integers_.get());
+  bool narrow = true;
+  for (uint32_t i = 0; i < n && narrow; ++i) narrow = values[i] == static_cast<int32_t>(values[i]);
+  a->narrow_ = narrow;
+  a->packed_.resize(size_t{n} * (narrow ? 4 : 8));
+  if (narrow) {
+    auto* out = reinterpret_cast<int32_t*>(a->packed_.get());
+    for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<int32_t>(values[i]);
+  } else {
+    std::memcpy(a->packed_.get(), values, size_t{n} * 8);
+  }
   a->count_ = a->capacity_ = n;
   return a;
 }
 
 void Array::_unpack() const {
   // Every entry becomes the Number the reader would have made for it.
+  const PackedIntegers values = _integers();
   auto items = PoolArray<Ref<Object>>::make(capacity_);
-  for (uint32_t i = 0; i < count_; ++i) items[i] = Number::withI64(integers_[i]);
+  for (uint32_t i = 0; i < count_; ++i) items[i] = Number::withI64(values[i]);
   items_ = std::move(items);
-  integers_.reset();
+  packed_.reset();
 }
 
 Ref<Object> Array::first() const {
@@ -313,12 +325,12 @@ Ref<Array> Array::sorted() const {
   return a;
 }
 
-Ref<Array> Array::sortedUsing(const ArrayComparison& comparison) const {
+Ref<Array> Array::sortedUsing(const ArrayComparison& comparison, ArrayOrdering ordering) const {
   _unpackIfPacked();
   Ref<Array> a = withCapacity(count_);
   std::copy(begin(), end(), a->items_.get());
   a->count_ = count_;
-  a->sortUsing(comparison);
+  a->sortUsing(comparison, ordering);
   return a;
 }
 
@@ -430,18 +442,24 @@ Ref<String> Array::description() const {
 // -- Sorting ----------------------------------------------------------------------
 //
 // The partition is Lomuto's with the last entry as pivot, exactly as the
-// array has always sorted, so equal entries end where they always have. Two
-// things keep it from degenerating:
-//  - The two sides of a partition never touch, so sorting the smaller side
-//    first (recursively) and the larger side next (in the loop) gives the
-//    same result as left-then-right, with a recursion depth of at most
-//    log2(count).
-//  - On a range whose neighbours are already in order, every entry compares
-//    <= 0 with the pivot when the comparison is consistent (transitive), so
-//    each partition would only swap entries with themselves and the range
-//    would end as it is. It is left alone after one linear check instead of
-//    a quadratic walk. On unordered input the check stops within a few
-//    comparisons. The check is skipped when consistency is not known.
+// array has always sorted, so equal entries end where they always have. The
+// two sides of a partition are kept on a list of ranges still to sort
+// instead of the machine stack, so that no input can exhaust it:
+//  - Without a promise about the comparison, the left side is sorted first
+//    and the right side after it, which is the order of the plain recursive
+//    algorithm: every comparison is made as it would make it, in the same
+//    order, and a comparison that is no order, or keeps state, gets the
+//    same result. The list then holds at most one range for each level.
+//  - With a consistent ordering, the order of the sides does not matter
+//    (they never touch, and the comparison answers the same whenever it is
+//    asked), so the smaller side goes first and the list stays within
+//    log2(count). And on a range whose neighbours are already in order
+//    every entry compares <= 0 with the pivot, by transitivity, so each
+//    partition would only swap entries with themselves and the range would
+//    end as it is: it is left alone after one linear check instead of a
+//    quadratic walk. On unordered input the check stops within a few
+//    comparisons. Without transitivity the check proves nothing (a <= b and
+//    b <= c, yet c < a), so it is never made on the caller's word alone.
 
 namespace {
 
@@ -452,27 +470,47 @@ bool inOrder(const Ref<Object>* a, uint32_t lo, uint32_t hi, Compare& compare) {
   return true;
 }
 
+// Partitions [lo, hi] around the entry at hi; answers where the pivot ends.
+template <class Compare>
+uint32_t partition(Ref<Object>* a, uint32_t lo, uint32_t hi, Compare& compare) {
+  uint32_t i = lo;
+  for (uint32_t j = lo; j < hi; ++j) {
+    if (compare(a[j], a[hi]) <= 0) {
+      if (i != j) std::swap(a[i], a[j]);
+      ++i;
+    }
+  }
+  if (i != hi) std::swap(a[i], a[hi]);
+  return i;
+}
+
 template <class Compare>
 void quicksort(Ref<Object>* a, uint32_t lo, uint32_t hi, Compare& compare, bool consistent) {
-  while (lo < hi) {
-    if (consistent && inOrder(a, lo, hi, compare)) return;
-    uint32_t i = lo;
-    for (uint32_t j = lo; j < hi; ++j) {
-      if (compare(a[j], a[hi]) <= 0) {
-        if (i != j) std::swap(a[i], a[j]);
-        ++i;
+  struct Range {
+    uint32_t lo, hi;
+  };
+  std::vector<Range> later;
+  for (;;) {
+    while (lo < hi) {
+      if (consistent && inOrder(a, lo, hi, compare)) break;
+      const uint32_t i = partition(a, lo, hi, compare);
+      const bool left = i > lo, right = i < hi;
+      if (!left) {
+        lo = i + 1;
+      } else if (!right) {
+        hi = i - 1;
+      } else if (!consistent || i - lo <= hi - i) {
+        later.push_back({i + 1, hi});
+        hi = i - 1;
+      } else {
+        later.push_back({lo, i - 1});
+        lo = i + 1;
       }
     }
-    if (i != hi) std::swap(a[i], a[hi]);
-    uint32_t left = i - lo, right = hi - i;
-    if (left < right) {
-      if (left > 0) quicksort(a, lo, i - 1, compare, consistent);
-      lo = i + 1;
-    } else {
-      if (right > 0) quicksort(a, i + 1, hi, compare, consistent);
-      if (left == 0) return;
-      hi = i - 1;
-    }
+    if (later.empty()) return;
+    lo = later.back().lo;
+    hi = later.back().hi;
+    later.pop_back();
   }
 }
 
@@ -515,7 +553,7 @@ bool numbersOrderTotally(const Ref<Object>* a, uint32_t n) {
 
 }  // namespace
 
-void Array::sortUsing(const ArrayComparison& comparison) {
+void Array::sortUsing(const ArrayComparison& comparison, ArrayOrdering ordering) {
   _unpackIfPacked();
   if (count_ < 2) return;
   Ref<Object> target = liveTarget(comparison);
@@ -523,8 +561,7 @@ void Array::sortUsing(const ArrayComparison& comparison) {
   auto compare = [&](const Ref<Object>& a, const Ref<Object>& b) -> int {
     return comparison.function(target, a, b);
   };
-  // A caller's comparison is trusted to order consistently.
-  quicksort(items_.get(), 0, count_ - 1, compare, true);
+  quicksort(items_.get(), 0, count_ - 1, compare, ordering == ArrayOrdering::consistent);
 }
 
 bool Array::sort() {

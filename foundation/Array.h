@@ -38,6 +38,14 @@ template <class R, class... Args> struct ValueBlock {
 using ArrayPredicate = ValueBlock<bool, const Ref<Object>&>;
 // Negative, 0 or positive, as `a` orders before, with or after `b`.
 using ArrayComparison = ValueBlock<int8_t, const Ref<Object>& /*a*/, const Ref<Object>& /*b*/>;
+// What a caller's comparison promises to the sort. `unknown` promises
+// nothing: the sort then makes exactly the algorithm's comparisons in the
+// algorithm's order, so a comparison that is no order at all (or answers
+// differently when asked again) still gets the algorithm's own result.
+// `consistent` promises a pure, transitive order (a <= b and b <= c give
+// a <= c, and asking again answers the same), which lets the sort leave a
+// range already in order after one linear check.
+enum class ArrayOrdering : uint8_t { unknown, consistent };
 // Answers the mapped object, or null to leave the entry out.
 using ArrayMapper = ValueBlock<Ref<Object>, const Ref<Object>&>;
 using ArrayVisitor = Block<const Ref<Object>&>;
@@ -95,8 +103,20 @@ class Array : public Object, public Copying, public Enumerable {
   // `_integers` first: the values, or null when the array holds objects.
   // Reading a packed array therefore changes it: arrays shared between
   // threads must be read once on one thread first.
+  // Values that all fit 32 bits are kept in 4 bytes each.
+  struct PackedIntegers {
+    const int32_t* narrow = nullptr;
+    const int64_t* wide = nullptr;
+    explicit operator bool() const { return narrow || wide; }
+    int64_t operator[](uint32_t i) const { return narrow ? narrow[i] : wide[i]; }
+    const void* data() const { return narrow ? static_cast<const void*>(narrow) : wide; }
+  };
   static Ref<Array> _withIntegers(const int64_t* values, uint32_t n);
-  const int64_t* _integers() const { return integers_ ? integers_.get() : nullptr; }
+  PackedIntegers _integers() const {
+    if (!packed_) return {};
+    if (narrow_) return {reinterpret_cast<const int32_t*>(packed_.get()), nullptr};
+    return {nullptr, reinterpret_cast<const int64_t*>(packed_.get())};
+  }
 
   // -- 2b. Changing in place --------------------------------------------------
   void add(Ref<Object> object);                  // null may be added
@@ -131,7 +151,8 @@ class Array : public Object, public Copying, public Enumerable {
   Ref<Array> subarray(uint32_t start, uint32_t n) const;
   Ref<Array> reversed() const;
   Ref<Array> sorted() const;
-  Ref<Array> sortedUsing(const ArrayComparison& comparison) const;
+  Ref<Array> sortedUsing(const ArrayComparison& comparison,
+                         ArrayOrdering ordering = ArrayOrdering::unknown) const;
   Ref<Array> filtered(const ArrayPredicate& predicate) const;
   Ref<Array> mapped(const ArrayMapper& mapper) const;
 
@@ -148,11 +169,13 @@ class Array : public Object, public Copying, public Enumerable {
   bool isSortedUsing(const ArrayComparison& comparison) const;
 
   // Quicksort, last entry as pivot; not stable. The order of equal entries is
-  // exactly that of the plain recursive algorithm: only the recursion is
-  // bounded (smaller side first, larger side in a loop), and ranges already
-  // in order are recognised without partitioning them again, which is what
-  // the algorithm leaves them as when the comparison orders consistently.
-  void sortUsing(const ArrayComparison& comparison);
+  // exactly that of the plain recursive algorithm; only the depth of the
+  // machine stack is bounded. With a consistent ordering (the caller's
+  // promise, or `sort` on values known to order totally) ranges already in
+  // order are recognised without partitioning them again, which is what the
+  // algorithm leaves them as; without one, a sorted input costs the
+  // algorithm's quadratic count of comparisons.
+  void sortUsing(const ArrayComparison& comparison, ArrayOrdering ordering = ArrayOrdering::unknown);
   // Sorts by the entries' own `compare`; false, and nothing changes, when
   // the first entry is null or cannot compare. Nulls gather at the front.
   bool sort();
@@ -167,13 +190,14 @@ class Array : public Object, public Copying, public Enumerable {
   void _growFor(uint32_t needed);
   void _removeSpan(uint32_t start, uint32_t n);
   void _unpackIfPacked() const {
-    if (integers_) [[unlikely]]
+    if (packed_) [[unlikely]]
       _unpack();
   }
   void _unpack() const;
 
   mutable PoolArray<Ref<Object>> items_;
-  mutable PoolArray<int64_t> integers_;  // the entries while packed
+  mutable PoolBytes packed_;  // the entries while packed, 4 or 8 bytes each
+  bool narrow_ = false;       // packed in 4 bytes
   uint32_t count_ = 0;
   uint32_t capacity_ = 0;
 };

@@ -23,42 +23,55 @@ constexpr uint64_t kReadSlice = uint64_t{1} << 30;
 
 }  // namespace
 
-Ref<Data> Files::_readData(Ptr<const String> path, uint64_t limit) {
-  if (!path) return nullptr;
-  limit = std::min(limit, kMaxLength);
-  const char* cpath = path->cString();
-  std::unique_ptr<std::FILE, CloseFile> file(_openRead(cpath));
-  if (!file) return nullptr;
+namespace {
 
-  // Sizes are 64-bit here: the buffer may reach limit + 1 = 2^32 bytes, which
-  // is how a file one byte too long is told from one that fits exactly.
-  const int64_t size = _sizeOf(cpath);
-  if (size > 0 && static_cast<uint64_t>(size) > limit) return nullptr;
-  uint64_t capacity = size > 0 ? static_cast<uint64_t>(size) + 1 : kFirstBuffer;
+// Reads a whole file into a buffer that `room(capacity, count)` makes (its
+// first `count` bytes kept) and answers the bytes read, or -1 when the file
+// cannot be opened or read, or holds more than `limit` bytes. Sizes are
+// 64-bit here: the buffer may reach limit + 1 = 2^32 bytes, which is how a
+// file one byte too long is told from one that fits exactly.
+template <class Room> int64_t readAll(const char* cpath, uint64_t limit, const Room& room) {
+  std::unique_ptr<std::FILE, CloseFile> file(Files::_openRead(cpath));
+  if (!file) return -1;
+  const int64_t size = Files::_sizeOf(cpath);
+  if (size > 0 && static_cast<uint64_t>(size) > limit) return -1;
+  uint64_t capacity = size > 0 ? static_cast<uint64_t>(size) + 1 : Files::kFirstBuffer;
   capacity = std::min(capacity, limit + 1);
-  std::unique_ptr<uint8_t, FreeBytes> buffer(static_cast<uint8_t*>(std::malloc(capacity)));
-  if (!buffer) return nullptr;
-
+  uint8_t* buffer = room(capacity, 0);
+  if (!buffer) return -1;
   uint64_t count = 0;
   for (;;) {
     if (count == capacity) {
-      if (capacity > limit) return nullptr;  // more bytes than a Data can hold
-      const uint64_t grown = std::min(capacity * 2, limit + 1);
-      void* bigger = std::realloc(buffer.get(), grown);
-      if (!bigger) return nullptr;
-      (void)buffer.release();
-      buffer.reset(static_cast<uint8_t*>(bigger));
-      capacity = grown;
+      if (capacity > limit) return -1;  // more bytes than the result can hold
+      capacity = std::min(capacity * 2, limit + 1);
+      buffer = room(capacity, count);
+      if (!buffer) return -1;
     }
     const size_t want = static_cast<size_t>(std::min(capacity - count, kReadSlice));
-    const size_t got = std::fread(buffer.get() + count, 1, want, file.get());
+    const size_t got = std::fread(buffer + count, 1, want, file.get());
     if (got == 0) {
-      if (std::ferror(file.get())) return nullptr;
+      if (std::ferror(file.get())) return -1;
       break;
     }
     count += got;
   }
-  file.reset();
+  return static_cast<int64_t>(count);
+}
+
+}  // namespace
+
+Ref<Data> Files::_readData(Ptr<const String> path, uint64_t limit) {
+  if (!path) return nullptr;
+  limit = std::min(limit, kMaxLength);
+  std::unique_ptr<uint8_t, FreeBytes> buffer;
+  const int64_t count = readAll(path->cString(), limit, [&buffer](uint64_t capacity, uint64_t) -> uint8_t* {
+    void* bigger = std::realloc(buffer.get(), capacity);
+    if (!bigger) return nullptr;
+    (void)buffer.release();
+    buffer.reset(static_cast<uint8_t*>(bigger));
+    return buffer.get();
+  });
+  if (count < 0) return nullptr;
   return Data::withBytes(buffer.get(), static_cast<uint32_t>(count));
 }
 
@@ -66,9 +79,17 @@ Ref<Data> Files::readData(Ptr<const String> path) { return _readData(path, kMaxL
 
 Ref<String> Files::readText(Ptr<const String> path) {
   if (!path) return nullptr;
-  Ref<Data> data = readData(path);
-  if (!data) return nullptr;
-  return String::withBytes(data->bytes(), data->length());
+  // Straight into the String's own buffer: a large file is in memory once.
+  Ref<String> text = make<String>();
+  const int64_t count = readAll(path->cString(), kMaxLength, [&text](uint64_t capacity, uint64_t count) -> uint8_t* {
+    if (capacity >= 0xFFFFFFFFu) return nullptr;  // past what a String holds
+    text->_setByteLength(static_cast<uint32_t>(count));
+    uint8_t* room = text->_appendRoom(static_cast<uint32_t>(capacity - count));
+    return room ? room - count : nullptr;
+  });
+  if (count < 0) return nullptr;
+  text->_setByteLength(static_cast<uint32_t>(count));
+  return text;
 }
 
 bool Files::exists(Ptr<const String> path) {

@@ -243,6 +243,54 @@ class TextCache {
   uint32_t size_ = 0;
 };
 
+// Objects of a document often have the same members in the same order (the
+// runs of a corpus): their maps share one block of keys. The keys of the
+// last object made with each sequence of key objects are kept, direct-mapped
+// by the addresses of those key objects (the texts above make equal short
+// keys one object).
+class KeysCache {
+ public:
+  KeysCache() = default;
+  KeysCache(const KeysCache&) = delete;
+  KeysCache& operator=(const KeysCache&) = delete;
+  ~KeysCache() {
+    for (Entry& e : entries_) Map::_dropKeys(e.keys);
+  }
+
+  // A map of the n members at `pairs` (key, value, key, value...), which it
+  // takes; later equal keys replace earlier ones as `set` does.
+  Ref<Map> makeMap(Ref<Object>* pairs, uint32_t n) {
+    if (n == 0 || n > Map::kCompactMost) return byMembers(pairs, n);
+    uint64_t h = n;
+    for (uint32_t i = 0; i < n; ++i) h = (h ^ reinterpret_cast<uintptr_t>(pairs[2 * i].get())) * 0x9E3779B97F4A7C15ull;
+    Entry& e = entries_[(h >> 40) & (kSize - 1)];
+    if (e.hash == h && Map::_keysAre(e.keys, pairs, n)) return Map::_withKeys(e.keys, pairs, n);
+    Ref<Map> map = byMembers(pairs, n);
+    if (map->count() == n) {  // no key twice: the keys are these objects, in this order
+      if (Map::Keys* keys = map->_shareKeys()) {
+        Map::_dropKeys(e.keys);
+        e.keys = keys;
+        e.hash = h;
+      }
+    }
+    return map;
+  }
+
+ private:
+  static Ref<Map> byMembers(Ref<Object>* pairs, uint32_t n) {
+    Ref<Map> map = Map::_withRoom(n);
+    for (uint32_t i = 0; i < n; ++i) map->set(std::move(pairs[2 * i]), std::move(pairs[2 * i + 1]));
+    return map;
+  }
+
+  static constexpr uint32_t kSize = 256;
+  struct Entry {
+    uint64_t hash = 0;
+    Map::Keys* keys = nullptr;
+  };
+  Entry entries_[kSize];
+};
+
 class _JSONReader : public Object {
  public:
   // The document's value, or null with `error` holding the full text.
@@ -282,10 +330,25 @@ class _JSONReader : public Object {
   std::unique_ptr<TextCache> cache_;
   std::vector<Ref<Object>> pending_;
   std::vector<int64_t> integers_;
+  KeysCache keys_;
+
+  // Integers repeat through a document as texts do (sizes, counts, thread
+  // numbers): the last Number made for each of a few values is handed out
+  // again. Numbers never change, so sharing them is invisible.
+  static constexpr uint32_t kIntegerCache = 512;
+  Ref<Number> integerCache_[kIntegerCache];
+
+  Ref<Number> _integer(int64_t value) {
+    if (value >= -128 && value <= 1023) return Number::withI64(value);  // shared already
+    const uint64_t h = static_cast<uint64_t>(value) * 0x9E3779B97F4A7C15ull;
+    Ref<Number>& cached = integerCache_[h >> 55];
+    if (!cached || cached->integerValue() != value) cached = Number::withI64(value);
+    return cached;
+  }
 
   // The integers read so far for the array being read, as Numbers.
   void _unpackIntegers(size_t intBase) {
-    for (size_t i = intBase; i < integers_.size(); ++i) pending_.push_back(Number::withI64(integers_[i]));
+    for (size_t i = intBase; i < integers_.size(); ++i) pending_.push_back(_integer(integers_[i]));
     integers_.resize(intBase);
   }
 
@@ -346,7 +409,7 @@ class _JSONReader : public Object {
   Ref<Object> _number() {
     int64_t integer;
     Ref<Object> other;
-    if (_scanNumber(integer, other)) return Number::withI64(integer);
+    if (_scanNumber(integer, other)) return _integer(integer);
     return other;
   }
 
@@ -588,9 +651,8 @@ class _JSONReader : public Object {
       if (c != ',') _fail("expected ',' or '}'");
       ++position;
     }
-    const size_t end = pending_.size();
-    Ref<Map> map = Map::_withRoom(static_cast<uint32_t>((end - base) / 2));
-    for (size_t i = base; i < end; i += 2) map->set(std::move(pending_[i]), std::move(pending_[i + 1]));
+    const uint32_t n = static_cast<uint32_t>((pending_.size() - base) / 2);
+    Ref<Map> map = keys_.makeMap(pending_.data() + base, n);
     pending_.resize(base);
     return map;
   }
@@ -905,7 +967,7 @@ void putArray(Sink& sink, const Array* array, bool pretty, uint32_t depth) {
   if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
   sink.put('[');
   const uint32_t n = array->count();
-  if (const int64_t* integers = array->_integers()) {
+  if (const Array::PackedIntegers integers = array->_integers()) {
     for (uint32_t i = 0; i < n; ++i) {
       if (i) sink.put(',');
       if (pretty) putNewline(sink, depth + 1);

@@ -89,14 +89,15 @@ void Map::_makeTable() const {
   // `set` put it, as no two keys are equal and nothing was ever removed.
   auto slots = PoolArray<Slot>::make(16);
   auto order = PoolArray<uint32_t>::make(16);
-  Ref<Object>* pairs = store_.compact.pairs;
-  const uint32_t* hashes = store_.compact.hashes();
+  Keys* keys = store_.compact.keys;
+  Ref<Object>* values = store_.compact.values;
   for (uint32_t i = 0; i < count_; ++i) {
-    uint32_t s = hashes[i] & 15;
+    const uint32_t h = keys->hashes()[i];
+    uint32_t s = h & 15;
     while (slots[s].key) s = (s + 1) & 15;
-    slots[s].key = std::move(pairs[2 * i]);
-    slots[s].value = std::move(pairs[2 * i + 1]);
-    slots[s].hash = hashes[i];
+    slots[s].key = keys->at(i);  // shared keys stay with their other maps
+    slots[s].value = std::move(values[i]);
+    slots[s].hash = h;
     order[i] = s;
   }
   _releaseCompact();
@@ -142,57 +143,124 @@ void Map::_writeKey(uint32_t slot, Ref<Object> key) {
 
 // -- Compact entries ----------------------------------------------------------------
 
+namespace {
+
+Map::Keys* makeKeys(uint32_t room) {
+  void* block = pool::allocateBuffer(Map::Keys::bytesFor(room));
+  if (!block) throw std::bad_alloc();
+  auto* keys = ::new (block) Map::Keys();
+  keys->room = room;
+  return keys;
+}
+
+}  // namespace
+
+void Map::_dropKeys(Keys* keys) {
+  if (!keys || keys->holders.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  for (uint32_t i = 0; i < keys->count; ++i) keys->at(i).~Ref();
+  const uint32_t room = keys->room;
+  keys->~Keys();
+  pool::releaseBuffer(keys, Keys::bytesFor(room));
+}
+
+Map::Keys* Map::_shareKeys() const {
+  Keys* keys = slots_ || count_ == 0 ? nullptr : store_.compact.keys;
+  if (keys) keys->holders.fetch_add(1, std::memory_order_relaxed);
+  return keys;
+}
+
+bool Map::_keysAre(const Keys* keys, const Ref<Object>* pairs, uint32_t n) {
+  if (!keys || keys->count != n) return false;
+  auto* held = const_cast<Keys*>(keys);
+  for (uint32_t i = 0; i < n; ++i)
+    if (held->at(i).get() != pairs[2 * i].get()) return false;
+  return true;
+}
+
+Ref<Map> Map::_withKeys(Keys* keys, Ref<Object>* pairs, uint32_t n) {
+  Ref<Map> m = make<Map>();
+  Compact& c = m->store_.compact;
+  c.values = static_cast<Ref<Object>*>(pool::allocateBuffer(size_t(n) * sizeof(Ref<Object>)));
+  if (!c.values) throw std::bad_alloc();
+  c.room = n;
+  for (uint32_t i = 0; i < n; ++i) ::new (c.values + i) Ref<Object>(std::move(pairs[2 * i + 1]));
+  keys->holders.fetch_add(1, std::memory_order_relaxed);
+  c.keys = keys;
+  m->count_ = n;
+  m->capacity_ = 16;
+  return m;
+}
+
+void Map::_ownKeys(uint32_t room) {
+  Compact& c = store_.compact;
+  Keys* old = c.keys;
+  if (old && old->room >= room && old->holders.load(std::memory_order_acquire) == 1) return;
+  Keys* keys = makeKeys(std::max(room, old ? old->room : 0));
+  for (uint32_t i = 0; i < count_; ++i) {
+    ::new (&keys->at(i)) Ref<Object>(old->at(i));
+    keys->hashes()[i] = old->hashes()[i];
+  }
+  keys->count = count_;
+  c.keys = keys;
+  _dropKeys(old);
+}
+
 uint32_t Map::_compactFind(const Object* key, uint32_t h) const {
-  const Ref<Object>* pairs = store_.compact.pairs;
-  const uint32_t* hashes = store_.compact.hashes();
+  if (count_ == 0) return kNotFound;
+  Keys* keys = store_.compact.keys;
+  const uint32_t* hashes = keys->hashes();
   for (uint32_t i = 0; i < count_; ++i)
-    if (hashes[i] == h && key->equals(pairs[2 * i])) return i;
+    if (hashes[i] == h && key->equals(keys->at(i))) return i;
   return kNotFound;
 }
 
 uint32_t Map::_compactFindString(std::string_view key) const {
-  const Ref<Object>* pairs = store_.compact.pairs;
-  const uint32_t* hashes = store_.compact.hashes();
+  if (count_ == 0) return kNotFound;
+  Keys* keys = store_.compact.keys;
+  const uint32_t* hashes = keys->hashes();
   const uint32_t h = String::_fnv1a(key.data(), uint32_t(key.size()));
   for (uint32_t i = 0; i < count_; ++i)
-    if (hashes[i] == h && holdsBytes(pairs[2 * i].get(), key)) return i;
+    if (hashes[i] == h && holdsBytes(keys->at(i).get(), key)) return i;
   return kNotFound;
 }
 
 void Map::_reserve(uint32_t room) {
   Compact& c = store_.compact;
   if (room <= c.room) return;
-  auto* pairs = static_cast<Ref<Object>*>(pool::allocateBuffer(size_t(room) * (2 * sizeof(Ref<Object>) + sizeof(uint32_t))));
-  if (!pairs) throw std::bad_alloc();
-  auto* hashes = reinterpret_cast<uint32_t*>(pairs + 2 * room);
-  for (uint32_t i = 0; i < 2 * count_; ++i) {
-    ::new (pairs + i) Ref<Object>(std::move(c.pairs[i]));
-    c.pairs[i].~Ref();
+  auto* values = static_cast<Ref<Object>*>(pool::allocateBuffer(size_t(room) * sizeof(Ref<Object>)));
+  if (!values) throw std::bad_alloc();
+  for (uint32_t i = 0; i < count_; ++i) {
+    ::new (values + i) Ref<Object>(std::move(c.values[i]));
+    c.values[i].~Ref();
   }
-  if (count_) std::memcpy(hashes, c.hashes(), count_ * sizeof(uint32_t));
-  if (c.pairs) pool::releaseBuffer(c.pairs, size_t(c.room) * (2 * sizeof(Ref<Object>) + sizeof(uint32_t)));
-  c.pairs = pairs;
+  if (c.values) pool::releaseBuffer(c.values, size_t(c.room) * sizeof(Ref<Object>));
+  c.values = values;
   c.room = room;
 }
 
 void Map::_append(Ref<Object> key, Ref<Object> value, uint32_t h) {
   Compact& c = store_.compact;
   if (count_ == c.room) _reserve(c.room ? std::min(2 * c.room, kCompactMost) : 4);
-  ::new (c.pairs + 2 * count_) Ref<Object>(std::move(key));
-  ::new (c.pairs + 2 * count_ + 1) Ref<Object>(std::move(value));
-  store_.compact.hashes()[count_] = h;
+  _ownKeys(c.room);
+  ::new (&c.keys->at(count_)) Ref<Object>(std::move(key));
+  c.keys->hashes()[count_] = h;
+  c.keys->count = count_ + 1;
+  ::new (c.values + count_) Ref<Object>(std::move(value));
   ++count_;
   capacity_ = 16;
 }
 
 void Map::_releaseCompact() const {
   Compact& c = store_.compact;
-  if (!c.pairs) return;
   // Emptied before the entries go, whose destructors may reach this map.
-  Ref<Object>* pairs = std::exchange(c.pairs, nullptr);
+  Ref<Object>* values = std::exchange(c.values, nullptr);
   const uint32_t room = std::exchange(c.room, 0);
-  for (uint32_t i = 0; i < 2 * count_; ++i) pairs[i].~Ref();
-  pool::releaseBuffer(pairs, size_t(room) * (2 * sizeof(Ref<Object>) + sizeof(uint32_t)));
+  Keys* keys = std::exchange(c.keys, nullptr);
+  if (values) {
+    for (uint32_t i = 0; i < count_; ++i) values[i].~Ref();
+    pool::releaseBuffer(values, size_t(room) * sizeof(Ref<Object>));
+  }
+  _dropKeys(keys);
 }
 
 const void* Map::_entryBytes(size_t& bytes) const {
@@ -200,8 +268,8 @@ const void* Map::_entryBytes(size_t& bytes) const {
     bytes = size_t(capacity_) * sizeof(Slot);
     return slots_.get();
   }
-  bytes = size_t(count_) * 2 * sizeof(Ref<Object>);
-  return bytes ? store_.compact.pairs : nullptr;
+  bytes = size_t(count_) * sizeof(Ref<Object>);
+  return bytes ? store_.compact.values : nullptr;
 }
 
 Ref<Map> Map::_withRoom(uint32_t n) {
@@ -223,9 +291,12 @@ void Map::set(Ref<Object> key, Ref<Object> value) {
         return;
       }
       // As in a slot below: the new objects are in before the old ones go.
-      Ref<Object>* pair = store_.compact.pairs + 2 * i;
-      Ref<Object> oldKey = std::exchange(pair[0], std::move(key));
-      Ref<Object> oldValue = std::exchange(pair[1], std::move(value));
+      Ref<Object> oldKey;
+      if (store_.compact.keys->at(i).get() != key.get()) {
+        _ownKeys(store_.compact.keys->room);
+        oldKey = std::exchange(store_.compact.keys->at(i), std::move(key));
+      }
+      Ref<Object> oldValue = std::exchange(store_.compact.values[i], std::move(value));
       return;
     }
     _makeTable();  // the thirteenth set, which doubles the table below
@@ -259,7 +330,7 @@ const Ref<Object>* Map::_valueOf(const Object* key) const {
   if (!key || capacity_ == 0) return nullptr;
   if (!slots_) {
     const uint32_t i = _compactFind(key, key->hash());
-    return i == kNotFound ? nullptr : &store_.compact.pairs[2 * i + 1];
+    return i == kNotFound ? nullptr : &store_.compact.values[i];
   }
   const uint32_t s = _find(key, key->hash());
   return s == kNotFound || !hashslots::isLive(slots_[s]) ? nullptr : &slots_[s].value;
@@ -274,7 +345,7 @@ Ref<Object> Map::get(std::string_view key) const {
   if (!slots_) {
     if (capacity_ == 0) return nullptr;
     const uint32_t i = _compactFindString(key);
-    return i == kNotFound ? nullptr : store_.compact.pairs[2 * i + 1];
+    return i == kNotFound ? nullptr : store_.compact.values[i];
   }
   uint32_t s = _findString(key);
   if (s == kNotFound || !hashslots::isLive(slots_[s])) return nullptr;
@@ -350,11 +421,19 @@ Ref<Array> Map::allValues() const {
 Ref<Map> Map::copy() const {
   Ref<Map> m = make<Map>();
   if (count_ <= kCompactMost) {
-    // What the sets below would give: 16 slots, no tombstones, kept compact.
-    m->_reserve(count_);
-    for (uint32_t i = 0; i < count_; ++i) {
-      const Ref<Object>& key = _keyAt(i);
-      m->_append(key, _valueAt(i), key->hash());
+    // What the sets below would give: 16 slots, no tombstones, kept compact;
+    // a compact map's copy shares its keys.
+    if (slots_ || count_ == 0) {
+      m->_reserve(count_);
+      for (uint32_t i = 0; i < count_; ++i) {
+        const Ref<Object>& key = _keyAt(i);
+        m->_append(key, _valueAt(i), key->hash());
+      }
+    } else {
+      m->_reserve(count_);
+      for (uint32_t i = 0; i < count_; ++i) ::new (m->store_.compact.values + i) Ref<Object>(store_.compact.values[i]);
+      m->store_.compact.keys = _shareKeys();
+      m->count_ = count_;
     }
     m->capacity_ = 16;
     return m;

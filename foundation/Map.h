@@ -14,13 +14,17 @@
 //
 // Most maps are small (a parsed object has a dozen members), so a map that
 // holds at most kCompactMost entries and has never lost one keeps them
-// compact instead: one buffer of key/value pairs in insertion order followed
-// by the keys' hashes, searched from the front. It behaves exactly as its
+// compact instead: its values in insertion order, and its keys with their
+// hashes in a block of their own, searched from the front. Maps with the same
+// keys in the same order may share that block (the JSON reader shares it
+// between the objects of a document that have the same members, as the run
+// objects of a corpus do); a map copies it before changing a shared one. It behaves exactly as its
 // 16-slot table would (`capacity` says 16), and becomes that table, built as
 // the same sets would have built it, at its thirteenth entry, at the first
 // removal, or when its slots are asked for (section 4).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -99,10 +103,10 @@ class Map : public Object, public Copying, public Enumerable {
   // Entries in insertion order, compact or not, without bounds tests
   // (i < count); these never make the table.
   const Ref<Object>& _keyAt(uint32_t i) const {
-    return slots_ ? slots_[store_.order[i]].key : store_.compact.pairs[2 * i];
+    return slots_ ? slots_[store_.order[i]].key : store_.compact.keys->at(i);
   }
   const Ref<Object>& _valueAt(uint32_t i) const {
-    return slots_ ? slots_[store_.order[i]].value : store_.compact.pairs[2 * i + 1];
+    return slots_ ? slots_[store_.order[i]].value : store_.compact.values[i];
   }
   // The memory holding the entries (for prefetching): the compact buffer,
   // else the table's slots. Null and 0 when there is neither.
@@ -113,18 +117,36 @@ class Map : public Object, public Copying, public Enumerable {
   bool _isCompact() const { return !slots_; }
   static constexpr uint32_t kCompactMost = 12;  // what 16 slots hold
 
+  // The keys block of a compact map, for a reader that makes many maps with
+  // the same members: `_shareKeys` answers it with one more holder (null
+  // when the map is not compact or empty), `_keysAre` tells whether it holds
+  // exactly these n keys (the even entries of `pairs`, the same objects),
+  // and `_withKeys` makes a map of those keys and the n values (the odd
+  // entries, moved out). The holder gives its count back with `_dropKeys`.
+  struct alignas(8) Keys {
+    std::atomic<uint32_t> holders{1};
+    uint32_t room = 0;   // keys that fit
+    uint32_t count = 0;  // keys made, the first ones
+    Ref<Object>& at(uint32_t i) { return reinterpret_cast<Ref<Object>*>(this + 1)[i]; }
+    uint32_t* hashes() { return reinterpret_cast<uint32_t*>(&at(room)); }
+    static size_t bytesFor(uint32_t room) { return sizeof(Keys) + size_t(room) * (sizeof(Ref<Object>) + sizeof(uint32_t)); }
+  };
+  Keys* _shareKeys() const;
+  static void _dropKeys(Keys* keys);
+  static bool _keysAre(const Keys* keys, const Ref<Object>* pairs, uint32_t n);
+  static Ref<Map> _withKeys(Keys* keys, Ref<Object>* pairs, uint32_t n);
+
  private:
   struct Slot {
     Ref<Object> key;
     Ref<Object> value;
     uint32_t hash = 0;
   };
-  // `room` key/value pairs, then `room` hashes; the first `count_` pairs
-  // are constructed.
+  // The values, `room` of them with the first `count_` made, and the keys.
   struct Compact {
-    Ref<Object>* pairs = nullptr;
+    Keys* keys = nullptr;
+    Ref<Object>* values = nullptr;
     uint32_t room = 0;
-    uint32_t* hashes() const { return reinterpret_cast<uint32_t*>(pairs + 2 * room); }
   };
   // Which member is live follows `slots_`: the order with a table, the
   // compact entries without one.
@@ -137,6 +159,7 @@ class Map : public Object, public Copying, public Enumerable {
 
   uint32_t _findString(std::string_view key) const;
   uint32_t _find(const Object* key, uint32_t h) const;
+  void _ownKeys(uint32_t room);  // keys of this map alone, room for `room`
   uint32_t _compactFind(const Object* key, uint32_t h) const;
   uint32_t _compactFindString(std::string_view key) const;
   const Ref<Object>* _valueOf(const Object* key) const;  // null when absent

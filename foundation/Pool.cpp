@@ -1,110 +1,407 @@
+// Sections:
+//   1. Pages and heaps: the layout and who may touch what
+//   2. The owning thread: taking and giving blocks
+//   3. Other threads: remote frees and the mailbox
+//   4. The public entry points (general heap in sanitized builds)
 #include "foundation/Pool.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+
+#include "foundation/PoolPages.h"
 
 namespace quorl::pool {
 
+static_assert(classSize(kClasses - 1) == kBufferMax && classOf(kBufferMax) == kClasses - 1);
+static_assert(classSize(1) == 24 && classSize(14) == 128 && classSize(15) == 144 && classSize(22) == 256 &&
+              classSize(23) == 320 && classSize(34) == 1024 && classSize(35) == 1280);
+static_assert(classAlign(1) == 8 && classAlign(4) == 16 && classAlign(15) == 16);
+static_assert(kPageBytes == kMapAlign);
+
+#ifndef QUORL_SANITIZE
 namespace {
 
-// Size classes: 16-byte steps to 256 bytes (0..15), 64-byte steps to 1024
-// (16..27), 256-byte steps to 4096 (28..39). Hash tables and arrays come in
-// sizes such as 640 or 1536 bytes, which powers of two would waste.
-constexpr size_t kClasses = 40;
-constexpr size_t kChunkBytes = 64 * 1024;
-
-constexpr size_t classSize(size_t cls) {
-  if (cls < 16) return (cls + 1) * 16;
-  if (cls < 28) return 256 + (cls - 15) * 64;
-  return 1024 + (cls - 27) * 256;
-}
-
-constexpr size_t classOf(size_t bytes) {
-  if (bytes <= 256) return (bytes - 1) / 16;
-  if (bytes <= 1024) return 16 + (bytes - 257) / 64;
-  return 28 + (bytes - 1025) / 256;
-}
-
-static_assert(classSize(kClasses - 1) == kBufferMax);
-static_assert(classOf(256) == 15 && classOf(257) == 16 && classOf(1024) == 27 && classOf(1025) == 28);
-static_assert(classOf(kBufferMax) == kClasses - 1);
+// ---------------------------------------------------------------------------
+// 1. Pages and heaps
+//
+// A page is kPageBytes aligned to kPageBytes, so a block's page is its
+// address rounded down. The header's first cache line belongs to the owning
+// thread alone; the second holds what other threads write, so their frees
+// do not slow the owner's hot path.
+//
+// A page of a heap is in exactly one place: the current page of its class,
+// the class's `avail` list (it has free blocks), the class's `full` list
+// (none were free when it stopped being current), or the heap's cache of
+// empty pages. Its `live` count is blocks handed out minus blocks back in
+// its local free list, so blocks freed remotely stay live until taken back.
 
 struct FreeBlock {
   FreeBlock* next;
 };
 
-// Per-thread free lists: plain pointers, so thread_local needs no
-// constructor or destructor on any platform.
-thread_local FreeBlock* tFree[kClasses];
+struct Mailbox;
 
-// A chunk is carved into blocks of one class and never given back: blocks
-// of one kind lie together, in address order when first handed out.
-FreeBlock* refill(size_t cls) {
-  size_t size = classSize(cls);
-  auto* chunk = static_cast<char*>(::operator new(kChunkBytes, std::align_val_t(16)));
-  FreeBlock* head = nullptr;
-  for (size_t i = kChunkBytes / size; i-- > 1;) {  // block 0 is handed out at once
-    auto* b = reinterpret_cast<FreeBlock*>(chunk + i * size);
-    b->next = head;
-    head = b;
+enum PageState : uint8_t { kCurrent = 1, kAvail, kFull, kCached };
+
+// `remote` holds the blocks other threads freed, as a list; its low bit,
+// set only by the owner on an empty list, asks the next remote freer to post
+// the page to the owner's mailbox (see section 3).
+constexpr uintptr_t kNotifyMe = 1;
+
+struct alignas(64) Page {
+  FreeBlock* free;
+  char* bump;  // next block never handed out
+  char* end;   // end of the last whole block
+  uint64_t owner;
+  uint32_t live;
+  uint16_t size;
+  uint8_t cls;
+  uint8_t state;
+  Page* prev;
+  Page* next;
+
+  alignas(64) std::atomic<uintptr_t> remote;
+  Mailbox* mailbox;    // the owner's; outlives the owner
+  Page* notifiedNext;  // link in the mailbox, written by the notifier
+};
+constexpr size_t kHeaderBytes = 128;
+static_assert(sizeof(Page) <= kHeaderBytes);
+
+// Pages whose owner should look at their remote frees. Mailboxes are never
+// freed, so a remote freer may post to one whose thread has ended.
+struct alignas(64) Mailbox {
+  std::atomic<Page*> head;
+};
+
+struct ClassPages {
+  Page* current;
+  Page* avail;
+  Page* full;
+};
+
+// Plain data, zero at thread start, so thread_local needs no constructor or
+// destructor on any platform; nothing is handed over when a thread ends.
+// Heaps are told apart by id, never by address: a new thread's heap may sit
+// where an ended thread's was.
+struct Heap {
+  uint64_t id;  // 0 until the first page
+  Mailbox* mailbox;
+  size_t cached;
+  Page* cache[kPageCache];
+  ClassPages classes[kClasses];
+};
+
+thread_local Heap tHeap;
+std::atomic<uint64_t> gLastHeapId{0};
+std::atomic<size_t> gMappedBytes{0};
+
+// Size classes of 1..1024 bytes by 8-byte granule; class boundaries are
+// multiples of 8 up to there.
+constexpr auto kClassOfGranule = [] {
+  struct Table {
+    uint8_t cls[129];
+  } t{};
+  for (size_t g = 0; g <= 128; g++) t.cls[g] = static_cast<uint8_t>(classOf(g * 8));
+  return t;
+}();
+
+inline size_t fastClassOf(size_t bytes) {
+  if (bytes <= 1024) return kClassOfGranule.cls[(bytes + 7) >> 3];
+  return 35 + (bytes - 1025) / 256;
+}
+
+inline Page* pageOf(const void* block) {
+  return reinterpret_cast<Page*>(reinterpret_cast<uintptr_t>(block) & ~(kPageBytes - 1));
+}
+
+void pushList(Page*& head, Page* p) {
+  p->prev = nullptr;
+  p->next = head;
+  if (head) head->prev = p;
+  head = p;
+}
+
+void unlinkList(Page*& head, Page* p) {
+  if (p->prev)
+    p->prev->next = p->next;
+  else
+    head = p->next;
+  if (p->next) p->next->prev = p->prev;
+  p->prev = p->next = nullptr;
+}
+
+bool initHeap(Heap& h) {
+  static std::mutex lock;
+  static char* spare = nullptr;
+  static size_t spareLeft = 0;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    if (spareLeft < sizeof(Mailbox)) {
+      spare = static_cast<char*>(mapPages(kMapAlign));
+      if (!spare) return false;
+      spareLeft = kMapAlign;
+    }
+    h.mailbox = ::new (spare) Mailbox{};
+    spare += sizeof(Mailbox), spareLeft -= sizeof(Mailbox);
   }
-  tFree[cls] = head;
-  return reinterpret_cast<FreeBlock*>(chunk);
+  h.id = gLastHeapId.fetch_add(1, std::memory_order_relaxed) + 1;
+  return true;
 }
 
-void* take(size_t cls) {
-  FreeBlock* b = tFree[cls];
-  if (!b) return refill(cls);
-  tFree[cls] = b->next;
-  return b;
+Page* newPage(Heap& h, size_t cls) {
+  Page* p;
+  if (h.cached) {
+    p = h.cache[--h.cached];
+  } else {
+    p = static_cast<Page*>(mapPages(kPageBytes));
+    if (!p) return nullptr;
+    gMappedBytes.fetch_add(kPageBytes, std::memory_order_relaxed);
+    ::new (p) Page{};
+    p->owner = h.id;
+    p->mailbox = h.mailbox;
+  }
+  size_t size = classSize(cls);
+  char* first = reinterpret_cast<char*>(p) + kHeaderBytes;
+  p->free = nullptr;
+  p->bump = first;
+  p->end = first + (kPageBytes - kHeaderBytes) / size * size;
+  p->live = 0;
+  p->size = static_cast<uint16_t>(size);
+  p->cls = static_cast<uint8_t>(cls);
+  p->state = kCurrent;
+  p->prev = p->next = nullptr;
+  p->remote.store(0, std::memory_order_relaxed);
+  return p;
 }
 
-void give(void* block, size_t cls) {
+// The page is empty and in no list: keep it for reuse or give it back.
+void dropPage(Heap& h, Page* p) {
+  if (h.cached < kPageCache) {
+    p->state = kCached;
+    h.cache[h.cached++] = p;
+    return;
+  }
+  gMappedBytes.fetch_sub(kPageBytes, std::memory_order_relaxed);
+  unmapPages(p, kPageBytes);
+}
+
+// Moves the page's remote frees to its local free list; false when there
+// were none.
+bool takeRemote(Page* p) {
+  if ((p->remote.load(std::memory_order_relaxed) & ~kNotifyMe) == 0) return false;
+  auto* list = reinterpret_cast<FreeBlock*>(p->remote.exchange(0, std::memory_order_acquire));
+  uint32_t n = 1;
+  FreeBlock* last = list;
+  for (; last->next; last = last->next) n++;
+  last->next = p->free;
+  p->free = list;
+  p->live -= n;
+  return true;
+}
+
+// Pages posted by remote freers go back to their classes' avail lists, or
+// to the system when nothing in them is live any more.
+void drainMailbox(Heap& h) {
+  if (!h.mailbox->head.load(std::memory_order_relaxed)) return;
+  Page* p = h.mailbox->head.exchange(nullptr, std::memory_order_acquire);
+  while (p) {
+    Page* next = p->notifiedNext;
+    ClassPages& cp = h.classes[p->cls];
+    takeRemote(p);
+    unlinkList(cp.full, p);
+    if (p->live == 0) {
+      dropPage(h, p);
+    } else {
+      p->state = kAvail;
+      pushList(cp.avail, p);
+    }
+    p = next;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 2. The owning thread
+
+inline void* popFrom(Page* p) {
+  if (FreeBlock* b = p->free) {
+    p->free = b->next;
+    p->live++;
+    return b;
+  }
+  char* c = p->bump;
+  if (c < p->end) {
+    p->bump = c + p->size;
+    p->live++;
+    return c;
+  }
+  return nullptr;
+}
+
+[[gnu::noinline]] void* takeSlow(Heap& h, size_t cls) {
+  if (!h.id && !initHeap(h)) return nullptr;
+  ClassPages& cp = h.classes[cls];
+  if (Page* p = cp.current) {
+    // The current page ran out: take back its remote frees, or retire it to
+    // the full list, asking its next remote freer to tell us.
+    for (;;) {
+      if (takeRemote(p)) return popFrom(p);
+      uintptr_t empty = 0;
+      if (p->remote.compare_exchange_strong(empty, kNotifyMe, std::memory_order_relaxed)) break;
+    }
+    p->state = kFull;
+    pushList(cp.full, p);
+    cp.current = nullptr;
+  }
+  drainMailbox(h);
+  if (Page* p = cp.avail) {
+    unlinkList(cp.avail, p);
+    p->state = kCurrent;
+    cp.current = p;
+    takeRemote(p);
+    return popFrom(p);  // an avail page has a free block
+  }
+  Page* p = newPage(h, cls);
+  if (!p) return nullptr;
+  cp.current = p;
+  return popFrom(p);
+}
+
+inline void* take(size_t cls) {
+  Heap& h = tHeap;
+  if (Page* p = h.classes[cls].current) {
+    if (void* b = popFrom(p)) return b;
+  }
+  return takeSlow(h, cls);
+}
+
+// After a local release that emptied the page or hit a full one.
+[[gnu::noinline]] void giveSlow(Heap& h, Page* p) {
+  ClassPages& cp = h.classes[p->cls];
+  if (p->state == kFull) {
+    // Unless a remote freer has already posted it to the mailbox (the
+    // mailbox then brings it back), the page has room again.
+    uintptr_t notify = kNotifyMe;
+    if (!p->remote.compare_exchange_strong(notify, 0, std::memory_order_relaxed)) return;
+    unlinkList(cp.full, p);
+    p->state = kAvail;
+    pushList(cp.avail, p);
+  }
+  if (p->live == 0 && p->state == kAvail) {
+    unlinkList(cp.avail, p);
+    dropPage(h, p);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 3. Other threads
+//
+// A remote free pushes the block onto the page's `remote` list, lock-free.
+// The owner takes the list back when its current page of the class runs
+// out. A full page is in no place the owner looks, so when it retires one
+// it sets kNotifyMe on the empty list; the one freer whose push clears the
+// bit posts the page to the owner's mailbox, which the owner drains when it
+// next needs a page. Until it is drained the page has a live block, so the
+// owner never gives it back while a freer still holds it. Pages of an ended
+// thread are posted to a mailbox nobody drains: they are never reused.
+
+[[gnu::noinline]] void giveRemote(Page* p, FreeBlock* b) {
+  uintptr_t old = p->remote.load(std::memory_order_relaxed);
+  do {
+    b->next = reinterpret_cast<FreeBlock*>(old & ~kNotifyMe);
+  } while (!p->remote.compare_exchange_weak(old, reinterpret_cast<uintptr_t>(b), std::memory_order_release,
+                                            std::memory_order_relaxed));
+  if (!(old & kNotifyMe)) return;
+  Mailbox* m = p->mailbox;
+  Page* head = m->head.load(std::memory_order_relaxed);
+  do {
+    p->notifiedNext = head;
+  } while (!m->head.compare_exchange_weak(head, p, std::memory_order_release, std::memory_order_relaxed));
+}
+
+inline void give(void* block) {
+  Page* p = pageOf(block);
   auto* b = static_cast<FreeBlock*>(block);
-  b->next = tFree[cls];
-  tFree[cls] = b;
+  Heap& h = tHeap;
+  if (p->owner == h.id) {  // a heap without id owns no page
+    b->next = p->free;
+    p->free = b;
+    if (--p->live == 0 || p->state == kFull) giveSlow(h, p);
+    return;
+  }
+  giveRemote(p, b);
 }
 
 }  // namespace
+#endif
+
+// ---------------------------------------------------------------------------
+// 4. Entry points
 
 #ifdef QUORL_SANITIZE
-// Sanitized builds hand every block to the general heap, where the
-// sanitizers can watch it.
-void* allocate(size_t bytes) { return std::malloc(bytes); }
+void* allocate(size_t bytes) {
+  void* p = std::malloc(bytes ? bytes : 1);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
 void release(void* block, size_t) { std::free(block); }
 void* allocateBuffer(size_t bytes) { return bytes ? std::malloc(bytes) : nullptr; }
 void releaseBuffer(void* buffer, size_t) { std::free(buffer); }
 void* resizeBuffer(void* buffer, size_t, size_t newBytes) { return std::realloc(buffer, newBytes ? newBytes : 1); }
+Stats stats() { return {}; }
 #else
-void* allocate(size_t bytes) { return take(classOf(bytes)); }
+void* allocate(size_t bytes) {
+  void* p = bytes <= kBufferMax ? take(fastClassOf(bytes)) : std::malloc(bytes);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
 
-void release(void* block, size_t bytes) { give(block, classOf(bytes)); }
+void release(void* block, size_t bytes) {
+  if (!block) return;
+  if (bytes > kBufferMax)
+    std::free(block);
+  else
+    give(block);
+}
 
 void* allocateBuffer(size_t bytes) {
   if (bytes == 0) return nullptr;
   if (bytes > kBufferMax) return std::malloc(bytes);
-  return take(classOf(bytes));
+  return take(fastClassOf(bytes));
 }
 
-void releaseBuffer(void* buffer, size_t bytes) {
-  if (!buffer) return;
-  if (bytes > kBufferMax)
-    std::free(buffer);
-  else
-    give(buffer, classOf(bytes));
-}
+void releaseBuffer(void* buffer, size_t bytes) { release(buffer, bytes); }
 
 void* resizeBuffer(void* buffer, size_t oldBytes, size_t newBytes) {
   if (!buffer || oldBytes == 0) return allocateBuffer(newBytes);
   if (oldBytes > kBufferMax && newBytes > kBufferMax) return std::realloc(buffer, newBytes);
   // Within one class the block already has room.
-  if (oldBytes <= kBufferMax && newBytes <= kBufferMax && newBytes != 0 && classOf(oldBytes) == classOf(newBytes))
+  if (oldBytes <= kBufferMax && newBytes <= kBufferMax && newBytes != 0 && fastClassOf(oldBytes) == fastClassOf(newBytes))
     return buffer;
   void* fresh = allocateBuffer(newBytes);
   if (!fresh && newBytes != 0) return nullptr;
   if (fresh) std::memcpy(fresh, buffer, oldBytes < newBytes ? oldBytes : newBytes);
   releaseBuffer(buffer, oldBytes);
   return fresh;
+}
+
+Stats stats() {
+  Stats s{};
+  s.mappedBytes = gMappedBytes.load(std::memory_order_relaxed);
+  const Heap& h = tHeap;
+  s.threadCachedPages = h.cached;
+  auto count = [&s](const Page* p) {
+    s.threadPages++;
+    s.threadLiveBlocks += p->live;
+  };
+  for (const ClassPages& cp : h.classes) {
+    if (cp.current) count(cp.current);
+    for (const Page* p = cp.avail; p; p = p->next) count(p);
+    for (const Page* p = cp.full; p; p = p->next) count(p);
+  }
+  return s;
 }
 #endif
 

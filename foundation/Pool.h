@@ -1,15 +1,26 @@
-// Small-object pool behind make<T>(): every object and its reference count
-// come from size-classed free lists instead of the general heap.
+// Small-object pool behind make<T>(): every object and the buffers of
+// strings, arrays and hash tables come from size-classed pages instead of
+// the general heap.
 //
-// Parsed documents are millions of small objects (numbers, strings, maps)
-// made and released together; size-classed free lists make each allocation
-// a pointer pop and each release a push, and keep the blocks of one kind
-// together. Blocks are 16-byte aligned, at most kPoolMax bytes; anything
-// larger goes to operator new. Any thread may release any block: a block
-// freed on another thread simply joins that thread's free list. Memory of
-// the pool is never returned to the system, and blocks left on the lists of
-// a thread that ends stay unused: keep threads that make many objects
-// long-lived.
+// Parsed documents are millions of small objects made and released
+// together. Each thread has its own heap of 64 KiB pages, each page holding
+// blocks of one size class, so an allocation is a pointer pop and a release
+// a push, and blocks of one kind lie together. A page whose blocks are all
+// released goes back to the system at once (a thread keeps at most
+// kPageCache empty pages, and the page it currently carves each class
+// from), so closing a large document gives its memory back.
+//
+// Any thread may release any block. A block released on a thread other
+// than the one that allocated it goes onto its page's list of remote frees,
+// which the owning thread takes back the next time it looks for room in
+// that class. Pages belonging to a thread that has ended are never used
+// again: blocks released into them later stay unused, and the pages stay
+// mapped. Keep threads that make many objects long-lived.
+//
+// Blocks of a class are aligned to min(16, the largest power of two that
+// divides the class size): a 24-byte block is 8-aligned, a 48-byte one
+// 16-aligned. Sanitized builds (QUORL_SANITIZE) take everything from the
+// general heap, where the sanitizers can watch it.
 #pragma once
 
 #include <cstddef>
@@ -19,20 +30,61 @@
 namespace quorl {
 
 namespace pool {
-inline constexpr size_t kPoolMax = 256;
-inline constexpr size_t kPoolAlign = 16;
-void* allocate(size_t bytes);  // bytes in 1..kPoolMax
+inline constexpr size_t kPoolMax = 256;   // largest object PoolAllocator pools
+inline constexpr size_t kPoolAlign = 16;  // largest block alignment
+inline constexpr size_t kBufferMax = 4096;
+inline constexpr size_t kPageBytes = 64 * 1024;
+inline constexpr size_t kPageCache = 4;  // empty pages a thread keeps
+
+// Size classes: 8-byte steps to 128 bytes (0..14), 16-byte steps to 256
+// (15..22), 64-byte steps to 1024 (23..34), 256-byte steps to 4096 (35..46).
+// Small objects differ by a word; hash tables and arrays come in sizes such
+// as 640 or 1536 bytes, which powers of two would waste.
+inline constexpr size_t kClasses = 47;
+constexpr size_t classOf(size_t bytes) {  // bytes in 0..kBufferMax
+  if (bytes <= 16) return 0;
+  if (bytes <= 128) return (bytes - 9) / 8;
+  if (bytes <= 256) return 15 + (bytes - 129) / 16;
+  if (bytes <= 1024) return 23 + (bytes - 257) / 64;
+  return 35 + (bytes - 1025) / 256;
+}
+constexpr size_t classSize(size_t cls) {
+  if (cls < 15) return 16 + cls * 8;
+  if (cls < 23) return 128 + (cls - 14) * 16;
+  if (cls < 35) return 256 + (cls - 22) * 64;
+  return 1024 + (cls - 34) * 256;
+}
+constexpr size_t classAlign(size_t cls) {
+  size_t size = classSize(cls);
+  size_t low = size & (~size + 1);
+  return low < kPoolAlign ? low : kPoolAlign;
+}
+
+// Objects: bytes up to kBufferMax come from the pool (0 counts as 1), larger
+// ones from malloc. Throws std::bad_alloc when memory runs out. Release
+// with the size that was asked for; releasing null does nothing.
+void* allocate(size_t bytes);
 void release(void* block, size_t bytes);
 
 // Raw buffers (string bytes, array slots, hash tables) of any size: up to
-// kBufferMax bytes from the pool's size classes, larger ones from malloc. The caller passes the same size to
-// release that it asked for; 0 bytes gives null.
-inline constexpr size_t kBufferMax = 4096;
+// kBufferMax bytes from the pool's size classes, larger ones from malloc.
+// The caller passes the same size to release that it asked for; 0 bytes
+// gives null, and so does running out of memory.
 void* allocateBuffer(size_t bytes);
 void releaseBuffer(void* buffer, size_t bytes);
 // Moves the first min(oldBytes, newBytes) bytes into a buffer of newBytes.
 // Null when memory runs out; the old buffer is then kept.
 void* resizeBuffer(void* buffer, size_t oldBytes, size_t newBytes);
+
+// What the pool holds, for tests and benchmarks. Zero in sanitized builds.
+struct Stats {
+  size_t mappedBytes;       // every thread's pages, mapped from the system
+  size_t threadLiveBlocks;  // blocks of this thread's pages not yet back in
+                            // them (remote frees it has not taken back count)
+  size_t threadPages;       // this thread's pages in use, cache excluded
+  size_t threadCachedPages; // this thread's empty pages kept for reuse
+};
+Stats stats();
 }  // namespace pool
 
 // The bytes of a growable buffer (a String's text), owned, from the pool.
@@ -121,7 +173,7 @@ template <class T> struct PoolAllocator {
   template <class U> PoolAllocator(const PoolAllocator<U>&) {}
 
   static constexpr bool pooled(size_t n) {
-    return alignof(T) <= pool::kPoolAlign && n == 1 && sizeof(T) <= pool::kPoolMax;
+    return n == 1 && sizeof(T) <= pool::kPoolMax && alignof(T) <= pool::classAlign(pool::classOf(sizeof(T)));
   }
   T* allocate(size_t n) {
     if (pooled(n)) return static_cast<T*>(pool::allocate(sizeof(T)));

@@ -135,13 +135,27 @@ bool applyWait(_HttpSocket& s, uint32_t wait, uint32_t& applied) {
 }
 }  // namespace
 
+// The handshake is part of connecting: it gets the connect time-out, within
+// the I/O time-out and the deadline like any wait, and the layer keeps to
+// the socket's time-outs for the whole handshake rather than for each
+// record. A handshake that fails once the deadline is reached reports the
+// deadline.
 bool _HttpSocket::startSecure(HttpSecureLayer* layer, Ptr<const String> host) {
   const char* hostText = host ? host->cString() : "";
   secure = nullptr;
-  if (layer && connected && applyWait(*this, _nextWaitMs(), appliedTimeoutMs_))
-    secure = layer->connect(handle, host);
+  if (layer && connected) {
+    uint32_t wait = _nextWaitMs();
+    bool endsAtDeadline = waitEndsAtDeadline_;
+    const uint32_t connectMs = Http::limits().connectTimeoutMs;
+    if (wait != 0 && connectMs != 0 && connectMs < wait) wait = connectMs, endsAtDeadline = false;
+    const HttpClock::time_point started = HttpClock::now();
+    if (applyWait(*this, wait, appliedTimeoutMs_)) secure = layer->connect(handle, host);
+    if (!secure && ((endsAtDeadline && HttpClock::now() - started >= std::chrono::milliseconds(wait)) ||
+                    HttpClock::now() >= deadline))
+      deadlinePassed = true;
+  }
   if (secure) return true;
-  error = String::withFormat("TLS handshake with %s failed", hostText);
+  error = deadlinePassed ? deadlineText() : String::withFormat("TLS handshake with %s failed", hostText);
   return false;
 }
 

@@ -6,6 +6,7 @@
 // (an unsigned pointer-sized value) and a POSIX descriptor both fit.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace quorl::SocketIO {
@@ -39,5 +40,56 @@ int32_t send(Handle handle, const void* bytes, uint32_t length);
 int32_t receive(Handle handle, void* buffer, uint32_t capacity);
 
 void close(Handle handle);
+
+// The time-outs set on the socket, in milliseconds; 0 when none is set.
+uint32_t receiveTimeout(Handle handle);
+uint32_t sendTimeout(Handle handle);
+
+// Waits until a receive (or, when `writing`, a send) would not block, at
+// most timeoutMs (below 0: without limit). An interrupted wait is resumed.
+enum class WaitResult : uint8_t { ready, timedOut, failed };
+WaitResult waitReady(Handle handle, bool writing, int32_t timeoutMs);
+
+// The time one operation of a layer above the socket (a TLS handshake, one
+// TLS read) may take in all: the socket's own time-out, counted once from
+// the operation's start, however many receives and sends it makes. Waiting
+// with what is left before each call keeps a peer that answers a byte at a
+// time, or a blocking call restarted after a time-out, from stretching it.
+class Budget {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // Starts from the smaller of the socket's receive and send time-outs that
+  // are set (those asked for); none set means no limit.
+  void start(Handle handle, bool receiving, bool sending) {
+    uint32_t ms = 0;
+    if (receiving) ms = smaller(ms, receiveTimeout(handle));
+    if (sending) ms = smaller(ms, sendTimeout(handle));
+    bounded_ = ms != 0;
+    end_ = Clock::now() + std::chrono::milliseconds(ms);
+  }
+
+  bool spent() const { return bounded_ && Clock::now() >= end_; }
+
+  // waitReady with what is left; false once the time is spent.
+  bool wait(Handle handle, bool writing) const {
+    if (!bounded_) return waitReady(handle, writing, -1) == WaitResult::ready;
+    for (;;) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - Clock::now()).count();
+      if (left < 0) left = 0;
+      WaitResult r = waitReady(handle, writing, left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(left));
+      if (r != WaitResult::timedOut) return r == WaitResult::ready;
+      // Timers may end a wait a little early: only a clock past the end
+      // spends the budget.
+      if (left == 0 || Clock::now() >= end_) return false;
+    }
+  }
+
+ private:
+  static uint32_t smaller(uint32_t a, uint32_t b) { return a == 0 ? b : b == 0 ? a : a < b ? a : b; }
+
+  bool bounded_ = false;
+  Clock::time_point end_{};
+};
 
 }  // namespace quorl::SocketIO

@@ -114,4 +114,27 @@ void close(Handle handle) {
   if (handle >= 0) ::close(static_cast<int>(handle));
 }
 
+namespace {
+uint32_t timeoutOf(Handle handle, int option) {
+  timeval tv{};
+  socklen_t length = sizeof tv;
+  if (getsockopt(static_cast<int>(handle), SOL_SOCKET, option, &tv, &length) != 0) return 0;
+  const uint64_t ms = static_cast<uint64_t>(tv.tv_sec) * 1000 + (static_cast<uint64_t>(tv.tv_usec) + 999) / 1000;
+  return ms > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(ms);
+}
+}  // namespace
+
+uint32_t receiveTimeout(Handle handle) { return timeoutOf(handle, SO_RCVTIMEO); }
+uint32_t sendTimeout(Handle handle) { return timeoutOf(handle, SO_SNDTIMEO); }
+
+WaitResult waitReady(Handle handle, bool writing, int32_t timeoutMs) {
+  pollfd p{static_cast<int>(handle), static_cast<short>(writing ? POLLOUT : POLLIN), 0};
+  int ready;
+  do ready = ::poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
+  while (ready < 0 && errno == EINTR);
+  if (ready < 0 || (ready > 0 && (p.revents & POLLNVAL))) return WaitResult::failed;
+  // An error or a hang-up is ready too: the next call reports it.
+  return ready > 0 ? WaitResult::ready : WaitResult::timedOut;
+}
+
 }  // namespace quorl::SocketIO

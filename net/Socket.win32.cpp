@@ -127,4 +127,36 @@ void close(Handle handle) {
   if (handle != kNoHandle) closesocket(static_cast<SOCKET>(handle));
 }
 
+namespace {
+uint32_t timeoutOf(Handle handle, int option) {
+  DWORD value = 0;
+  int length = sizeof value;
+  if (getsockopt(static_cast<SOCKET>(handle), SOL_SOCKET, option, reinterpret_cast<char*>(&value), &length) != 0)
+    return 0;
+  return value;
+}
+}  // namespace
+
+uint32_t receiveTimeout(Handle handle) { return timeoutOf(handle, SO_RCVTIMEO); }
+uint32_t sendTimeout(Handle handle) { return timeoutOf(handle, SO_SNDTIMEO); }
+
+WaitResult waitReady(Handle handle, bool writing, int32_t timeoutMs) {
+  const SOCKET s = static_cast<SOCKET>(handle);
+  for (;;) {
+    // An error shows in the exception set: ready too, so that the next call
+    // reports it.
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(s, &ready);
+    FD_SET(s, &failed);
+    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int r = writing ? select(0, nullptr, &ready, &failed, timeoutMs < 0 ? nullptr : &tv)
+                    : select(0, &ready, nullptr, &failed, timeoutMs < 0 ? nullptr : &tv);
+    if (r > 0) return WaitResult::ready;
+    if (r == 0) return WaitResult::timedOut;
+    if (WSAGetLastError() != WSAEINTR) return WaitResult::failed;
+  }
+}
+
 }  // namespace quorl::SocketIO

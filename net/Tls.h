@@ -6,6 +6,11 @@
 // Natively it stands on libtls (Tls.posix.cpp); on Windows on Schannel
 // (Tls.win32.cpp), whose own set-up trusts the system's root store.
 // Certificates and host names are verified on both.
+//
+// Every operation (the handshake, one read, one write, the close notice)
+// ends within the socket's time-outs as they stand when it starts, counted
+// once for the whole operation however many records it moves: the HTTP
+// client bounds each step, and the handshake as a whole, by setting them.
 #pragma once
 
 #include <cstdint>

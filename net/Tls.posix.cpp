@@ -7,9 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 
 namespace quorl {
 
@@ -17,34 +15,15 @@ int32_t tls_abi_1_0() { return 1; }
 
 namespace {
 
-// libtls runs OpenSSL without automatic retries, so even on a blocking
-// socket it answers TLS_WANT_POLLIN/POLLOUT when it only handled a record
-// that carried no data (a TLS 1.3 session ticket, say), as well as when the
-// socket's time-out ran out. Waiting for the socket with that same time-out
-// tells the two apart: a socket that stays silent for it has timed out.
-int socketTimeoutMs(int fd, int option) {
-  timeval tv{};
-  socklen_t length = sizeof tv;
-  if (getsockopt(fd, SOL_SOCKET, option, &tv, &length) != 0) return -1;
-  if (tv.tv_sec == 0 && tv.tv_usec == 0) return -1;  // none: wait as long as it takes
-  return static_cast<int>(tv.tv_sec * 1000 + tv.tv_usec / 1000);
-}
-
-template <class Call> ssize_t retrying(int fd, Call call) {
-  for (int attempt = 0; attempt < 1024; attempt++) {
-    ssize_t r = call();
-    if (r != TLS_WANT_POLLIN && r != TLS_WANT_POLLOUT) return r;
-    const bool in = r == TLS_WANT_POLLIN;
-    pollfd p{fd, static_cast<short>(in ? POLLIN : POLLOUT), 0};
-    const int timeout = socketTimeoutMs(fd, in ? SO_RCVTIMEO : SO_SNDTIMEO);
-    int ready;
-    do ready = poll(&p, 1, timeout);
-    while (ready < 0 && errno == EINTR);
-    if (ready <= 0) return -1;
-  }
-  return -1;
-}
-
+// Every operation of a session (the handshake, one read, one write, the
+// close notice) ends within the socket's own time-out, counted once from the
+// operation's start (SocketIO::Budget): the HTTP client shortens those
+// time-outs as its deadline nears and relies on no operation outlasting
+// them. libtls reaches the socket only through the two callbacks below,
+// which move bytes without blocking and wait with what is left when the
+// socket has none to give or no room to take. Left
+// to its own blocking calls, libtls would restart the full time-out at every
+// record, and a wait for the socket after a timed-out call would double it.
 class LibTlsConnection final : public TlsConnection {
  public:
   LibTlsConnection(struct tls* ctx, int fd) : ctx_(ctx), fd_(fd) {}
@@ -53,29 +32,74 @@ class LibTlsConnection final : public TlsConnection {
   }
   const char* classNameC() const override { return "TlsConnection"; }
 
+  bool handshake(const char* host) {
+    if (tls_connect_cbs(ctx_, receiveCallback, sendCallback, this, host) != 0) return false;
+    budget_.start(fd_, true, true);
+    return retrying([&] { return static_cast<ssize_t>(tls_handshake(ctx_)); }) == 0;
+  }
+
   void close() override {
-    if (ctx_ && !closed_) tls_close(ctx_);
+    if (ctx_ && !closed_) {
+      budget_.start(fd_, false, true);
+      retrying([&] { return static_cast<ssize_t>(tls_close(ctx_)); });
+    }
     closed_ = true;
   }
 
   int32_t read(void* buffer, uint32_t capacity) override {
     if (!ctx_ || closed_) return -1;
     if (capacity > 0x7FFFFFFFu) capacity = 0x7FFFFFFFu;
-    ssize_t r = retrying(fd_, [&] { return tls_read(ctx_, buffer, capacity); });
+    budget_.start(fd_, true, false);
+    ssize_t r = retrying([&] { return tls_read(ctx_, buffer, capacity); });
     return r < 0 ? -1 : static_cast<int32_t>(r);
   }
 
   int32_t write(const void* bytes, uint32_t length) override {
     if (!ctx_ || closed_) return -1;
     if (length > 0x7FFFFFFFu) length = 0x7FFFFFFFu;
-    ssize_t r = retrying(fd_, [&] { return tls_write(ctx_, bytes, length); });
+    budget_.start(fd_, false, true);
+    ssize_t r = retrying([&] { return tls_write(ctx_, bytes, length); });
     return r <= 0 ? -1 : static_cast<int32_t>(r);
   }
 
  private:
+  // libtls drives OpenSSL without automatic retries, so it can answer
+  // TLS_WANT_POLLIN after a record that carried no data (a TLS 1.3 session
+  // ticket, say) even though the callbacks never ask to be called again.
+  // The call is repeated while time is left; the callbacks do the waiting.
+  template <class Call> ssize_t retrying(Call call) {
+    for (int attempt = 0; attempt < 1024; attempt++) {
+      ssize_t r = call();
+      if (r != TLS_WANT_POLLIN && r != TLS_WANT_POLLOUT) return r;
+      if (budget_.spent()) return -1;
+    }
+    return -1;
+  }
+
+  static ssize_t receiveCallback(struct tls*, void* buffer, size_t length, void* self) {
+    auto* c = static_cast<LibTlsConnection*>(self);
+    for (;;) {
+      ssize_t r = ::recv(c->fd_, buffer, length, MSG_DONTWAIT);
+      if (r >= 0) return r;
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+      if (errno != EINTR && !c->budget_.wait(c->fd_, false)) return -1;
+    }
+  }
+
+  static ssize_t sendCallback(struct tls*, const void* bytes, size_t length, void* self) {
+    auto* c = static_cast<LibTlsConnection*>(self);
+    for (;;) {
+      ssize_t r = ::send(c->fd_, bytes, length, MSG_DONTWAIT | MSG_NOSIGNAL);
+      if (r >= 0) return r;
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+      if (errno != EINTR && !c->budget_.wait(c->fd_, true)) return -1;
+    }
+  }
+
   struct tls* ctx_;
   int fd_;
   bool closed_ = false;
+  SocketIO::Budget budget_;
 };
 
 }  // namespace
@@ -145,12 +169,10 @@ Ref<TlsConnection> TlsClient::connect(SocketIO::Handle socket, const char* host)
   if (!state_->ready || socket < 0 || !host) return nullptr;
   struct tls* ctx = tls_client();
   if (!ctx) return nullptr;
-  if (tls_configure(ctx, state_->config) != 0 || tls_connect_socket(ctx, static_cast<int>(socket), host) != 0 ||
-      retrying(static_cast<int>(socket), [&] { return static_cast<ssize_t>(tls_handshake(ctx)); }) != 0) {
-    tls_free(ctx);
-    return nullptr;
-  }
-  return make<LibTlsConnection>(ctx, static_cast<int>(socket));
+  // The connection owns the context from here on, and frees it on failure.
+  auto connection = make<LibTlsConnection>(ctx, static_cast<int>(socket));
+  if (tls_configure(ctx, state_->config) != 0 || !connection->handshake(host)) return nullptr;
+  return connection;
 }
 
 }  // namespace quorl

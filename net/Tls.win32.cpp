@@ -149,9 +149,17 @@ bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& 
 constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                                 ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION;
 
-bool sendAllRaw(SocketIO::Handle socket, const void* bytes, size_t length) {
+// Every operation of a session (the handshake, one read, one write, the
+// close notice) ends within the socket's own time-out, counted once from the
+// operation's start (SocketIO::Budget): the HTTP client shortens those
+// time-outs as its deadline nears and relies on no operation outlasting
+// them. Each receive and send first waits with what is left, so a peer that
+// sends a byte now and then cannot stretch an operation by a full time-out
+// per call.
+bool sendAllRaw(SocketIO::Handle socket, const SocketIO::Budget& budget, const void* bytes, size_t length) {
   const char* b = static_cast<const char*>(bytes);
   while (length > 0) {
+    if (!budget.wait(socket, true)) return false;
     uint32_t piece = length > 0x40000000u ? 0x40000000u : static_cast<uint32_t>(length);
     int32_t r = SocketIO::send(socket, b, piece);
     if (r <= 0) return false;
@@ -162,9 +170,9 @@ bool sendAllRaw(SocketIO::Handle socket, const void* bytes, size_t length) {
 }
 
 // Sends a token Schannel allocated, then frees it.
-bool sendToken(SocketIO::Handle socket, SecBuffer& token) {
+bool sendToken(SocketIO::Handle socket, const SocketIO::Budget& budget, SecBuffer& token) {
   bool ok = true;
-  if (token.pvBuffer && token.cbBuffer > 0) ok = sendAllRaw(socket, token.pvBuffer, token.cbBuffer);
+  if (token.pvBuffer && token.cbBuffer > 0) ok = sendAllRaw(socket, budget, token.pvBuffer, token.cbBuffer);
   if (token.pvBuffer) FreeContextBuffer(token.pvBuffer);
   token.pvBuffer = nullptr;
   token.cbBuffer = 0;
@@ -203,16 +211,19 @@ class SchannelConnection final : public TlsConnection {
   std::vector<char> incoming_;  // encrypted bytes not yet decrypted
   std::vector<char> plain_;     // decrypted bytes not yet handed out
   size_t plainAt_ = 0;
+  SocketIO::Budget budget_;  // the time of the operation under way
 };
 
 int32_t SchannelConnection::receiveMore() {
   char buffer[16384 + 512];
+  if (!budget_.wait(socket_, false)) return -1;
   int32_t r = SocketIO::receive(socket_, buffer, sizeof buffer);
   if (r > 0) incoming_.insert(incoming_.end(), buffer, buffer + r);
   return r;
 }
 
 bool SchannelConnection::handshake() {
+  budget_.start(socket_, true, true);
   SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
   SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
   ULONG attributes = 0;
@@ -221,7 +232,7 @@ bool SchannelConnection::handshake() {
                                  nullptr, 0, &context_, &outDesc, &attributes, nullptr);
   if (status != SEC_I_CONTINUE_NEEDED) return false;
   haveContext_ = true;
-  if (!sendToken(socket_, out)) return false;
+  if (!sendToken(socket_, budget_, out)) return false;
 
   bool needInput = true;
   for (;;) {
@@ -237,7 +248,7 @@ bool SchannelConnection::handshake() {
       needInput = true;
       continue;
     }
-    if (!sendToken(socket_, out)) return false;
+    if (!sendToken(socket_, budget_, out)) return false;
     if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) return false;
     if (in[1].BufferType == SECBUFFER_EXTRA && in[1].cbBuffer > 0) {
       incoming_.erase(incoming_.begin(), incoming_.end() - in[1].cbBuffer);
@@ -260,6 +271,7 @@ PCCERT_CONTEXT SchannelConnection::serverCertificate() {
 int32_t SchannelConnection::read(void* buffer, uint32_t capacity) {
   if (closed_) return -1;
   if (capacity > 0x7FFFFFFFu) capacity = 0x7FFFFFFFu;
+  budget_.start(socket_, true, false);
   while (plainAt_ >= plain_.size()) {
     plain_.clear();
     plainAt_ = 0;
@@ -325,7 +337,8 @@ int32_t SchannelConnection::write(const void* bytes, uint32_t length) {
   SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
   if (EncryptMessage(&context_, 0, &desc, 0) != SEC_E_OK) return -1;
   size_t total = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;
-  if (!sendAllRaw(socket_, record.data(), total)) return -1;
+  budget_.start(socket_, false, true);
+  if (!sendAllRaw(socket_, budget_, record.data(), total)) return -1;
   return static_cast<int32_t>(piece);
 }
 
@@ -341,7 +354,8 @@ void SchannelConnection::close() {
   ULONG attributes = 0;
   InitializeSecurityContextW(credentials_, &context_, const_cast<wchar_t*>(host_.c_str()), kContextFlags, 0, 0,
                              nullptr, 0, nullptr, &outDesc, &attributes, nullptr);
-  sendToken(socket_, out);
+  budget_.start(socket_, false, true);
+  sendToken(socket_, budget_, out);
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 // heat-map model) and a draw of each mode into a surface that discards every
 // call, against std::sort of the same 100,000 values as the peer.
 //
-// The data: 200 machines of 500 runs each over 60 benchmarks, 12 targets,
-// 3 devices, 2 optimisation levels and 3 architectures, from a fixed seed.
+// The data, the last argument of each benchmark: 0 the current shape, 200
+// machines of 500 runs each over 60 benchmarks, 12 targets, 3 devices,
+// 2 optimisation levels and 3 architectures, built directly from a fixed
+// seed; 1 the user-size corpus of CorpusShape.h (320 machines, 84
+// benchmarks, 16 targets, 4 devices, 6 optimisation levels, 4 architectures)
+// loaded from its text.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -111,27 +115,38 @@ class DiscardingGraphics : public UXGraphics {
   }
 };
 
+Ref<DataSet> loadData(Shape shape) {
+  const std::string& text = corpusText(shape);
+  auto data = make<DataSet>();
+  data->contributions = Contribution::loadText(String::withBytes(text.data(), static_cast<uint32_t>(text.size())),
+                                               String::withCString("corpus"));
+  return data;
+}
+
 // One chart view over the data, attached so that it has a 1280-pixel frame.
 struct Chart {
   Ref<UXViewTree> tree;
   Ref<ChartView> view;
-  explicit Chart(int machines) {
+  explicit Chart(Shape shape) {
     if (!gDriver) gDriver = make<UXHeadlessDriver>();
     tree = make<UXViewTree>();
     view = make<ChartView>();
     view->attachTo(tree, UXRect(0, 0, 1280, 32767));
-    view->dataSet = makeData(machines);
+    view->dataSet = shape == Shape::Current ? makeData(kMachines) : loadData(shape);
     view->filter = make<Filter>();
   }
 };
 
-Chart& chart() {
-  static Chart* shared = new Chart(kMachines);  // lives to the end of the process
-  return *shared;
+Chart& chart(Shape shape) {
+  // Each lives to the end of the process.
+  static Chart* shared[2] = {nullptr, nullptr};
+  Chart*& c = shared[static_cast<int>(shape)];
+  if (!c) c = new Chart(shape);
+  return *c;
 }
 
 void BM_ChartRebuild(benchmark::State& state) {
-  Chart& c = chart();
+  Chart& c = chart(shapeOf(state.range(1)));
   c.view->metric = static_cast<int32_t>(state.range(0));
   for (auto _ : state) {
     c.view->rebuild();
@@ -139,10 +154,11 @@ void BM_ChartRebuild(benchmark::State& state) {
   }
   state.counters["rows"] = c.view->rows->count();
 }
-BENCHMARK(BM_ChartRebuild)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+// Args: the metric, the shape.
+BENCHMARK(BM_ChartRebuild)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 void BM_ChartDraw(benchmark::State& state) {
-  Chart& c = chart();
+  Chart& c = chart(shapeOf(state.range(1)));
   c.view->metric = 0;
   c.view->rebuild();
   c.view->mode = static_cast<int32_t>(state.range(0));
@@ -151,12 +167,12 @@ void BM_ChartDraw(benchmark::State& state) {
   state.counters["calls"] = benchmark::Counter(static_cast<double>(g.calls), benchmark::Counter::kAvgIterations);
   c.view->mode = 0;
 }
-// Arg: the mode (0 bar charts, 1 summary panels, 2 heat map).
-BENCHMARK(BM_ChartDraw)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+// Args: the mode (0 bar charts, 1 summary panels, 2 heat map), the shape.
+BENCHMARK(BM_ChartDraw)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 // The peer: sorting the 100,000 runs' values, the least a rebuild must do.
 void BM_ChartPeerSortKeys(benchmark::State& state) {
-  Chart& c = chart();
+  Chart& c = chart(shapeOf(state.range(0)));
   std::vector<double> keys;
   for (uint32_t i = 0; i < c.view->dataSet->contributions->count(); ++i) {
     auto contribution = cast<Contribution>(c.view->dataSet->contributions->get(i));
@@ -171,7 +187,7 @@ void BM_ChartPeerSortKeys(benchmark::State& state) {
   }
   state.counters["keys"] = static_cast<double>(keys.size());
 }
-BENCHMARK(BM_ChartPeerSortKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChartPeerSortKeys)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

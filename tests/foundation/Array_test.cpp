@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -578,7 +579,7 @@ TEST(ArraySortTest, MillionSortedEntries) {
   auto byValue = [](const Ref<Object>& x, const Ref<Object>& y) -> int8_t {
     return cast<Number>(x)->compare(*cast<Number>(y));
   };
-  a->sortUsing(blocks.cmp(byValue));
+  a->sortUsing(blocks.cmp(byValue), ArrayOrdering::consistent);
   EXPECT_EQ(Entries(a), before);
 
   // All equal: the same, one object a million times.
@@ -587,6 +588,72 @@ TEST(ArraySortTest, MillionSortedEntries) {
   for (uint32_t i = 0; i < n; ++i) same->add(s);
   ASSERT_TRUE(same->sort());
   EXPECT_EQ(same->count(), n);
+}
+
+// Comparisons that are no consistent order, on input that each of them
+// finds in order pair by pair at first: the sort must make the algorithm's
+// own comparisons in its own order and end where the algorithm ends. A
+// consistent ordering promised by the caller gives the algorithm's order too.
+TEST(ArraySortTest, InconsistentComparisonsGetTheAlgorithmsOrder) {
+  using Comparison = std::function<int8_t(const Ref<Object>&, const Ref<Object>&)>;
+  auto key = [](const Ref<Object>& o) { return cast<String>(o)->byteAt(0) - '0'; };
+  // Each entry is a key digit and a letter that tells equal keys apart.
+  auto entries = [](const std::string& digits) {
+    Ref<Array> a = make<Array>();
+    for (size_t i = 0; i < digits.size(); ++i) {
+      char text[3] = {digits[i], static_cast<char>('a' + i % 26), 0};
+      a->add(S(text));
+    }
+    return a;
+  };
+  // 0 < 1 < 2 < 0: every neighbour of 0120120... is in order, no order holds.
+  auto cyclic = [key](uint32_t*) -> Comparison {
+    return [key](const Ref<Object>& a, const Ref<Object>& b) -> int8_t {
+      int x = key(a), y = key(b);
+      return x == y ? 0 : (y - x + 3) % 3 == 1 ? -1 : 1;
+    };
+  };
+  // Answers "before" to its first `honest` questions, then by its count of
+  // calls alone: right only if every call comes in the algorithm's order.
+  auto counting = [](uint32_t* calls) -> Comparison {
+    return [calls](const Ref<Object>&, const Ref<Object>&) -> int8_t {
+      uint32_t n = (*calls)++;
+      return n < 39 ? -1 : static_cast<int8_t>((n * 2654435761u >> 13) % 3) - 1;
+    };
+  };
+  auto byKey = [key](uint32_t*) -> Comparison {
+    return [key](const Ref<Object>& a, const Ref<Object>& b) -> int8_t { return key(a) - key(b); };
+  };
+  struct Case {
+    const char* name;
+    std::string digits;
+    std::function<Comparison(uint32_t*)> make;
+    ArrayOrdering ordering;
+    bool changes;  // the algorithm does not leave the input as it is
+  };
+  const Case cases[] = {
+      {"cyclic", "0120120120120120120120120", cyclic, ArrayOrdering::unknown, true},
+      {"counting", "3141592653589793238462643", counting, ArrayOrdering::unknown, true},
+      {"counting, sorted", "0000111122223333444455556", counting, ArrayOrdering::unknown, true},
+      {"by key, promised", "3141592653589793238462643", byKey, ArrayOrdering::consistent, true},
+      {"by key, sorted, promised", "0000111122223333444455556", byKey, ArrayOrdering::consistent, false},
+  };
+  Blocks blocks;
+  for (const Case& c : cases) {
+    Ref<Array> a = entries(c.digits);
+    std::vector<Ref<Object>> reference = Entries(a);
+    uint32_t calls = 0;
+    ReferenceSort(reference, 0, static_cast<int64_t>(reference.size()) - 1, c.make(&calls));
+    V expected;
+    for (const Ref<Object>& o : reference) expected.push_back(std::string(cast<String>(o)->view()));
+    EXPECT_EQ(expected != Texts(a), c.changes) << c.name;
+
+    calls = 0;
+    a->sortUsing(blocks.cmp(c.make(&calls)), c.ordering);
+    EXPECT_EQ(Texts(a), expected) << c.name;
+    calls = 0;
+    EXPECT_EQ(Texts(entries(c.digits)->sortedUsing(blocks.cmp(c.make(&calls)), c.ordering)), expected) << c.name;
+  }
 }
 
 // A value that measures how deep the stack is whenever it is compared; its

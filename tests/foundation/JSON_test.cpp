@@ -732,5 +732,61 @@ TEST(JSONRoundTripTest, ACorpusShapedDocumentIsStable) {
   EXPECT_EQ(parseError(once), "<no error>");
 }
 
+
+// Integer arrays are kept packed; whatever reads them must see the Numbers
+// the reader would have made, and writing them must spell them the same.
+TEST(JSONPackedArrays, ReadWriteAndChangeAsOrdinaryArrays) {
+  struct Case {
+    const char* text;
+    bool packed;
+  } cases[] = {
+      {"[1,-2,1023,1024,2147483647,-2147483648]", true},            // 4 bytes an entry
+      {"[2147483648,-9223372036854775808,-1]", true},  // 8 bytes an entry
+      {"[1,2.5,3]", false},
+      {"[1,\"a\",3]", false},
+      {"[1,[2],3]", false},
+      {"[true,1]", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto array = cast<Array>(parse(c.text));
+    ASSERT_TRUE(array);
+    EXPECT_EQ(bool(array->_integers()), c.packed);
+    EXPECT_EQ(write(array), c.text);  // written packed (or not) alike
+    auto again = cast<Array>(parse(c.text));
+    for (uint32_t i = 0; i < again->count(); ++i) {  // unpacks on first read
+      auto n = cast<Number>(again->get(i));
+      if (n && !n->isBool() && c.packed) EXPECT_EQ(n->integerValue(), array->_integers()[i]);
+    }
+    EXPECT_FALSE(again->_integers());
+    EXPECT_EQ(write(again), c.text);
+  }
+  auto array = cast<Array>(parse("[5,6]"));
+  array->add(String::withCString("x"));  // a change unpacks first
+  EXPECT_EQ(write(array), "[5,6,\"x\"]");
+  EXPECT_EQ(array->capacity(), 4u);       // grown from 2 as an array made at 2 would
+}
+
+// A short text that occurs twice is one object; it can no longer change, so
+// editing one value never edits another.
+TEST(JSONSharedTexts, AreFrozenOnceShared) {
+  auto list = cast<Array>(parse("[\"same\",\"same\",\"once\"]"));
+  auto first = cast<String>(list->get(0));
+  auto second = cast<String>(list->get(1));
+  auto once = cast<String>(list->get(2));
+  ASSERT_EQ(first.get(), second.get());
+  EXPECT_TRUE(first->isFrozen());
+  first->appendCString("!");
+  first->setCString("other");
+  first->clear();
+  EXPECT_EQ(bytesOf(second), "same");
+  auto copy = first->copy();
+  copy->appendCString("!");
+  EXPECT_EQ(bytesOf(copy), "same!");
+  EXPECT_FALSE(once->isFrozen());  // alone, it stays editable
+  once->appendCString("!");
+  EXPECT_EQ(bytesOf(once), "once!");
+}
+
 }  // namespace
 }  // namespace quorl

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "SilentPeer.h"
 #include "Support.h"
 #include "TestServer.h"
 #include "net/HttpTls.h"
@@ -174,6 +175,47 @@ TEST_F(Https, SilentServerTimesOutInsideTls) {
   auto r = get(server().https + "/slow?delay=5");
   EXPECT_EQ(r->status, 0u);
   EXPECT_EQ(str(r->error), "malformed response (no end of headers)");
+}
+
+}  // namespace
+
+namespace {
+
+// A handshake with a peer that never answers ends at the first bound it
+// meets: the connect time-out, the I/O time-out or the request's deadline,
+// each counted once for the whole handshake. Which bound ended it shows in
+// the text: only the deadline gives its own.
+TEST(HttpsSilentPeer, HandshakeEndsAtTheNearestBound) {
+  SilentPeer peer;
+  ASSERT_NE(peer.port, 0) << peer.error;
+  Ref<TlsClient> client = make<TlsClient>();
+  client->init();
+  ASSERT_TRUE(client->setupWithoutBundle());
+  Http::setSecureLayer(make<_HttpTlsLayer>(client));
+  const std::string url = "https://127.0.0.1:" + std::to_string(peer.port) + "/";
+  const std::string refused = "TLS handshake with 127.0.0.1 failed";
+
+  struct Case {
+    uint32_t connectMs, ioMs, deadlineMs;
+    std::string error;
+  };
+  const Case cases[] = {
+      {500, 30000, 5000, refused},                            // the connect time-out
+      {30000, 500, 5000, refused},                            // the I/O time-out
+      {30000, 30000, 1000, "request timed out after 1 seconds"},  // the deadline
+      // One connect time-out, not two: twice it would run into the deadline.
+      {1000, 30000, 1900, refused},
+  };
+  for (const Case& c : cases) {
+    LimitsScope limits;
+    Http::limits().connectTimeoutMs = c.connectMs;
+    Http::limits().ioTimeoutMs = c.ioMs;
+    Http::limits().requestDeadlineMs = c.deadlineMs;
+    auto r = Http::get(Url::withCString(url.c_str()));
+    EXPECT_EQ(r->status, 0u) << c.connectMs << " " << c.ioMs << " " << c.deadlineMs;
+    EXPECT_EQ(str(r->error), c.error) << c.connectMs << " " << c.ioMs << " " << c.deadlineMs;
+  }
+  Http::setSecureLayer(nullptr);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "ux/core/UXDispatch.h"
 #include "ux/core/UXEvent.h"
 
 namespace quorl {
@@ -479,7 +480,10 @@ int32_t ScriptedDriver::textAscent(const char* face, uint32_t size, uint32_t wei
 
 int32_t ScriptedDriver::runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) {
   logCall("runPopupMenu", view, x, y);
-  return UXHeadlessDriver::runPopupMenu(view, x, y);
+  if (runPopupAnswers.empty()) return UXHeadlessDriver::runPopupMenu(view, x, y);
+  const int32_t answer = runPopupAnswers.front();
+  runPopupAnswers.pop_front();
+  return answer;
 }
 
 int32_t ScriptedDriver::fontFamilyCount() {
@@ -679,7 +683,7 @@ void ScriptedDriver::setDrawOffset(int32_t x, int32_t y) {
 
 bool ScriptedDriver::scrollsNatively() {
   logCall("scrollsNatively");
-  return UXHeadlessDriver::scrollsNatively();
+  return nativeScrolling;
 }
 
 void ScriptedDriver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) {
@@ -830,12 +834,17 @@ uint32_t ScriptedDriver::windowAtPoint(int32_t x, int32_t y) {
 
 bool ScriptedDriver::trackDragStep(int32_t& x, int32_t& y) {
   logCall("trackDragStep", Out(), Out());
-  return UXHeadlessDriver::trackDragStep(x, y);
+  if (dragSteps.empty() || gInputReplay) return UXHeadlessDriver::trackDragStep(x, y);
+  x = dragSteps.front().first;
+  y = dragSteps.front().second;
+  dragSteps.pop_front();
+  if (afterDragStep) afterDragStep();
+  return true;
 }
 
 bool ScriptedDriver::dragTrackingIsModal() {
   logCall("dragTrackingIsModal");
-  return UXHeadlessDriver::dragTrackingIsModal();
+  return modalDrags;
 }
 
 bool ScriptedDriver::boot(int32_t& w, int32_t& h) {

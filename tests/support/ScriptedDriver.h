@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,8 @@ class ScriptedDriver : public UXHeadlessDriver {
   std::deque<std::string> fileOpenAnswers;  // front first; empty: cancelled
   // Width per byte at size 12 for textWidthStyled; 0 keeps the headless rule.
   uint32_t textWidthPerByte = 0;
+  // Answers of runPopupMenu, front first; empty: the headless -1.
+  std::deque<int32_t> runPopupAnswers;
 
   // -- The contract, logged -------------------------------------------------------
   uint32_t windowCreate(int32_t x, int32_t y, int32_t w, int32_t h) override;
@@ -221,6 +224,17 @@ class ScriptedDriver : public UXHeadlessDriver {
   bool scripted_hasNativeFileOpen();
   uint32_t scripted_textWidthStyled(const char* text, const char* face, uint32_t size, uint8_t bold,
                                     uint8_t italic);
+
+ public:
+  // -- Scrolling and drags (controls) ---------------------------------------------
+  // Answers of scrollsNatively and dragTrackingIsModal; the defaults are the
+  // headless driver's.
+  bool nativeScrolling = true;
+  bool modalDrags = true;
+  // Pointer positions that trackDragStep hands out, front first; the button
+  // counts as released once they run out. afterDragStep runs after each.
+  std::deque<std::pair<int32_t, int32_t>> dragSteps;
+  std::function<void()> afterDragStep;
 };
 
 }  // namespace quorl

@@ -20,10 +20,12 @@ struct UXEventTap {
 
   // Set when either the target or the function is present.
   bool isSet() const { return static_cast<bool>(function) || !target.expired(); }
-  // Calls the function with the target (null once it is gone); a tap without
-  // a function has nothing to call.
+  // Calls the function with the target only while both are present: a tap
+  // set by its target alone has nothing to call, and one whose target is
+  // gone is not called (as every block).
   void call(UXEvent& event) const {
-    if (function) function(target.lock(), event);
+    if (!function) return;
+    if (Ref<Object> alive = target.lock()) function(alive, event);
   }
 };
 

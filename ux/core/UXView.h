@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "foundation/Array.h"
 #include "ux/core/UXGeometry.h"
 #include "ux/core/UXResponder.h"
 

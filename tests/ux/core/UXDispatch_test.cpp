@@ -216,5 +216,25 @@ TEST_F(UXDispatchTest, ResizePostsTheNotificationCallsTheDelegateAndRelayouts) {
   EXPECT_EQ(notes.size(), 2u);
 }
 
+// A tap counts as set by its function or its target, but runs only with
+// both: one whose target was released, or that never had one, is skipped.
+TEST_F(UXDispatchTest, TapRunsOnlyWithItsFunctionAndALiveTarget) {
+  int calls = 0;
+  gEventTap.function = [&](const Ref<Object>& target, UXEvent&) {
+    EXPECT_TRUE(target);
+    calls++;
+  };
+  EXPECT_TRUE(gEventTap.isSet());
+  dispatch(makeEvent(kUXEventNone));  // no target at all
+  {
+    auto owner = make<Object>();
+    gEventTap.target = owner;
+    dispatch(makeEvent(kUXEventNone));
+  }
+  EXPECT_TRUE(gEventTap.isSet());
+  dispatch(makeEvent(kUXEventNone));  // target released
+  EXPECT_EQ(calls, 1);
+}
+
 }  // namespace
 }  // namespace quorl::test

@@ -1,0 +1,139 @@
+// Loading a corpus file in a fresh process: its peak memory and its speed,
+// against RapidJSON's and nlohmann-json's parse of the same file, each in a
+// fresh process of its own.
+//
+// A fresh process pays for every page it touches for the first time, so the
+// speed of a first load depends on how much memory it touches: this is what
+// a user waits for when the program opens a corpus. Each measurement runs
+// this executable again as a child (`--load-child NAME FILE`), which reads
+// the file, loads it, and prints its peak resident size and the seconds
+// from the first read to the loaded result.
+//
+// Targets: our peak at most 3x the file; our speed at least half of
+// RapidJSON's parse in the same conditions.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <rapidjson/document.h>
+#include <string>
+#include <unistd.h>
+
+#include "CorpusShape.h"
+#include "bench/ResultModel.h"
+#include "foundation/Array.h"
+#include "foundation/Files.h"
+#include "foundation/String.h"
+
+using namespace quorl;
+
+namespace {
+
+// The peers' read: the file's size, then its bytes into a string of that size.
+std::string readWhole(const char* path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::string text(static_cast<size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  return text;
+}
+
+struct ChildResult {
+  double peakBytes = 0;
+  double seconds = 0;
+  bool ok = false;
+};
+
+ChildResult runChild(const char* name, const std::string& file) {
+  ChildResult result;
+  char self[4096] = {};
+  if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return result;
+  std::string command = std::string(self) + " --load-child " + name + " " + file;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  double peak = 0, seconds = 0;
+  result.ok = std::fscanf(pipe, "%lf %lf", &peak, &seconds) == 2;
+  result.ok = pclose(pipe) == 0 && result.ok;
+  result.peakBytes = peak;
+  result.seconds = seconds;
+  return result;
+}
+
+const std::string& corpusFile(perfcorpus::Shape shape) {
+  static std::string paths[2];
+  std::string& path = paths[static_cast<int>(shape)];
+  if (path.empty()) {
+    path = "/tmp/quorl-perf-corpus-" + std::to_string(getpid()) + "-" + perfcorpus::shapeInfo(shape).name + ".json";
+    std::ofstream(path, std::ios::binary) << perfcorpus::corpusText(shape);
+  }
+  return path;
+}
+
+// Arg: the shape. Every iteration starts one child for each of the three.
+void BM_FreshLoad(benchmark::State& state) {
+  const perfcorpus::Shape shape = perfcorpus::shapeOf(state.range(0));
+  const std::string& file = corpusFile(shape);
+  const double size = static_cast<double>(perfcorpus::corpusText(shape).size());
+  ChildResult ours, rapid, nlohmann;
+  for (auto _ : state) {
+    ours = runChild("quorl", file);
+    rapid = runChild("rapidjson", file);
+    nlohmann = runChild("nlohmann", file);
+    if (!ours.ok || !rapid.ok || !nlohmann.ok) {
+      state.SkipWithError("a child load failed");
+      break;
+    }
+    state.SetIterationTime(ours.seconds);
+  }
+  state.SetLabel(perfcorpus::shapeInfo(shape).name);
+  state.counters["file_MB"] = size / 1e6;
+  state.counters["quorl_peak_x"] = ours.peakBytes / size;
+  state.counters["rapidjson_peak_x"] = rapid.peakBytes / size;
+  state.counters["nlohmann_peak_x"] = nlohmann.peakBytes / size;
+  state.counters["quorl_MBps"] = size / 1e6 / ours.seconds;
+  state.counters["rapidjson_MBps"] = size / 1e6 / rapid.seconds;
+  state.counters["ratio"] = rapid.seconds / ours.seconds;  // our speed over RapidJSON's
+}
+BENCHMARK(BM_FreshLoad)->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+// The child: loads FILE the way NAME does, prints "peak-bytes seconds".
+// Answers -1 when the command line is not a child's.
+int perfChildMain(int argc, char** argv) {
+  if (argc != 4 || std::strcmp(argv[1], "--load-child") != 0) return -1;
+  const char* name = argv[2];
+  const char* path = argv[3];
+  const auto start = std::chrono::steady_clock::now();
+  size_t loaded = 0;
+  if (std::strcmp(name, "quorl") == 0) {
+    Ref<String> text = Files::readText(String::withCString(path));
+    if (!text) return 1;
+    Ref<Array> list = Contribution::loadText(text, String::withCString(path));
+    loaded = list->count();
+    benchmark::DoNotOptimize(list);
+  } else if (std::strcmp(name, "rapidjson") == 0) {
+    std::string text = readWhole(path);
+    rapidjson::Document document;
+    document.Parse(text.data(), text.size());
+    if (document.HasParseError()) return 1;
+    loaded = document.MemberCount();
+  } else if (std::strcmp(name, "nlohmann") == 0) {
+    std::string text = readWhole(path);
+    auto document = nlohmann::json::parse(text);
+    loaded = document.size();
+  } else {
+    return 2;
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("%.0f %.6f\n", static_cast<double>(usage.ru_maxrss) * 1024.0, seconds);
+  return loaded ? 0 : 1;
+}

@@ -1,0 +1,277 @@
+// Sections:
+//   2. Layout rules
+//   3. Attaching, layout and scrolling
+//   4. Drawing and input
+//   5. Hit hooks and description
+#include "ux/controls/UXScrollView.h"
+
+#include <algorithm>
+
+#include "foundation/Array.h"
+#include "foundation/String.h"
+#include "ux/controls/UXControl.h"
+#include "ux/controls/UXScrollbar.h"
+#include "ux/controls/UXTapRecord.h"
+#include "ux/core/UXApplication.h"
+#include "ux/core/UXEvent.h"
+#include "ux/core/UXPainter.h"
+#include "ux/core/UXShapePath.h"
+#include "ux/core/UXViewDriver.h"
+#include "ux/core/UXViewTree.h"
+
+namespace quorl {
+
+UXScrollView::UXScrollView() = default;
+UXScrollView::~UXScrollView() = default;
+
+// ---------------------------------------------------------------------------
+// 2. Layout rules.
+
+UXScrollLayout UXScrollLayout::compute(int32_t w, int32_t h, int32_t headerHeight, int32_t scrollerWidth,
+                                       int32_t edge, int32_t inset, bool overflow) {
+  UXScrollLayout l;
+  l.clipWidth = overflow ? w - 2 * edge - scrollerWidth : w - 2 * edge;
+  l.clip = UXRect(edge, headerHeight + edge, l.clipWidth, h - headerHeight - 2 * edge);
+  l.scroller = UXRect(w - scrollerWidth - edge, headerHeight + inset, scrollerWidth, h - headerHeight - 2 * inset);
+  return l;
+}
+
+int32_t UXScrollLayout::maxScroll(int32_t documentHeight, int32_t viewport) {
+  const int64_t m = int64_t(documentHeight) - viewport;
+  return m < 1 ? 0 : int32_t(std::min<int64_t>(m, INT32_MAX));
+}
+
+int32_t UXScrollLayout::clampScroll(int64_t target, int32_t max) {
+  if (target < 0) return 0;
+  return target > max ? max : int32_t(target);
+}
+
+int32_t UXScrollLayout::pageStep(int32_t viewport, int32_t lineStep) {
+  const int32_t step = viewport - lineStep;
+  return step < lineStep ? lineStep : step;
+}
+
+int32_t UXScrollLayout::originFor(int32_t documentHeight, int32_t offset) {
+  if (documentHeight <= UXScrollView::kMaxFrame || offset <= 0) return 0;
+  return offset / UXScrollView::kOriginStep * UXScrollView::kOriginStep;
+}
+
+int32_t UXScrollLayout::documentFrameHeight(int32_t documentHeight, int32_t origin) {
+  return std::clamp<int32_t>(documentHeight - origin, 0, UXScrollView::kMaxFrame);
+}
+
+// ---------------------------------------------------------------------------
+// 3. Attaching, layout and scrolling.
+
+namespace {
+
+// Attaches child under parent (driver link, view links, redraw of parent).
+void adopt(UXView& parent, const Ref<UXView>& child, UXRect frame) {
+  Ref<UXViewTree> t = parent.tree.lock();
+  if (!t || !gDriver) return;
+  child->attachTo(t, frame);
+  gDriver->structAddChild(t->driverTree, int16_t(parent.node), int16_t(child->node));
+  Ref<UXView> p = parent.self<UXView>();
+  child->superview = p;
+  child->nextResponder = p;
+  parent.subviews->add(child);
+  parent.setNeedsDisplayInRect(parent.absoluteFrame());
+}
+
+}  // namespace
+
+void UXScrollView::attachTo(const Ref<UXViewTree>& t, UXRect frame) {
+  if (!uxAttachPeer(*this, t, frame) || !gDriver) return;
+  const int32_t w = frame.w(), h = frame.h();
+
+  clipView = make<UXView>();
+  adopt(*this, clipView, UXRect(0, 0, w, h));
+  t->setClipsOf(clipView->node, 1);
+  clipView->setAutoresizeMask(kUXAutoresizeWidth | kUXAutoresizeHeight);
+
+  documentView = make<UXView>();
+  adopt(*clipView, documentView, UXRect(0, 0, w, h));
+
+  scroller = make<UXScrollbar>();
+  scroller->scrollView = self<UXScrollView>();
+  adopt(*this, scroller, UXRect(w - scrollerWidth, 0, scrollerWidth, h));
+  scroller->setAutoresizeMask(kUXAutoresizeRight | kUXAutoresizeHeight);
+
+  if (cornerRadius > 0 || borderColor >= 0) applyShape();
+}
+
+bool UXScrollView::nativePath() const { return gDriver && gDriver->scrollsNatively(); }
+
+int32_t UXScrollView::edgePx() const {
+  if (nativePath()) return 0;
+  return borderColor >= 0 ? 1 : 0;
+}
+
+void UXScrollView::applyShape() {
+  Ref<UXViewTree> t = tree.lock();
+  if (t && gDriver && !nativePath()) {
+    const int32_t e = edgePx(), r = cornerRadius;
+    t->setClipsOf(node, (r > 0 || e > 0) ? 1 : 0);
+    gDriver->structSetClipShape(t->driverTree, int16_t(node), uint16_t(std::max(r - e, 0)), uint16_t(e));
+    relayout();
+  }
+  setNeedsDisplayInRect(absoluteFrame());
+}
+
+int32_t UXScrollView::viewportPx() const {
+  if (clipView) return clipView->frame().h();
+  return frame().h() - headerHeight;
+}
+
+int32_t UXScrollView::maxScroll() const { return UXScrollLayout::maxScroll(documentHeight, viewportPx()); }
+
+int32_t UXScrollView::scrollPx() const {
+  Ref<UXViewTree> t = tree.lock();
+  if (gDriver && gDriver->scrollsNatively())
+    return gDriver->nativeScrollPx(t ? gDriver->structObjects(t->driverTree) : nullptr, int16_t(node));
+  return offset;
+}
+
+void UXScrollView::placeDocument(int32_t width) {
+  Ref<UXViewTree> t = tree.lock();
+  if (!documentView || !t || !gDriver) return;
+  const int32_t y = nativePath() ? 0 : documentOrigin - offset;
+  gDriver->structSetFrame(t->driverTree, int16_t(documentView->node), 0, y, width,
+                          UXScrollLayout::documentFrameHeight(documentHeight, documentOrigin));
+}
+
+void UXScrollView::setDocumentHeight(int32_t height) {
+  documentHeight = height;
+  if (documentView) {
+    const UXRect f = documentView->frame();
+    Ref<UXViewTree> t = documentView->tree.lock();
+    if (t && gDriver)
+      gDriver->structSetFrame(t->driverTree, int16_t(documentView->node), f.x(), f.y(), f.w(),
+                              UXScrollLayout::documentFrameHeight(documentHeight, documentOrigin));
+  }
+  relayout();
+}
+
+void UXScrollView::relayout() {
+  Ref<UXViewTree> t = tree.lock();
+  if (!clipView || !t || !gDriver) return;
+  const UXRect f = frame();
+  const bool overflow = documentHeight > viewportPx();
+  const int32_t e = edgePx();
+  const int32_t inset = nativePath() ? 0 : std::max<int32_t>(cornerRadius, e);
+  const UXScrollLayout l = UXScrollLayout::compute(f.w(), f.h(), headerHeight, scrollerWidth, e, inset, overflow);
+  gDriver->structSetFrame(t->driverTree, int16_t(clipView->node), l.clip.x(), l.clip.y(), l.clip.w(), l.clip.h());
+  if (scroller) {
+    gDriver->structSetFrame(t->driverTree, int16_t(scroller->node), l.scroller.x(), l.scroller.y(),
+                            l.scroller.w(), l.scroller.h());
+    t->setHiddenOf(scroller->node, overflow ? 0 : 1);
+  }
+  const int32_t m = maxScroll();
+  if (offset > m) offset = m;
+  documentOrigin = UXScrollLayout::originFor(documentHeight, offset);
+  placeDocument(l.clipWidth);
+  notifyObserver();
+}
+
+void UXScrollView::scrollTo(int64_t y) {
+  const int32_t target = UXScrollLayout::clampScroll(y, maxScroll());
+  if (target == offset) return;
+  Ref<UXViewTree> t = tree.lock();
+  if (!t || !gDriver) return;  // scrolling needs an attached view
+  offset = target;
+  const int32_t origin = documentOrigin;
+  documentOrigin = UXScrollLayout::originFor(documentHeight, offset);
+  if (nativePath()) {
+    gDriver->nativeScrollTo(gDriver->structObjects(t->driverTree), int16_t(node), target);
+    // A new origin changes what the document view's frame holds.
+    if (documentView && documentOrigin != origin) placeDocument(documentView->frame().w());
+  } else if (documentView) {
+    placeDocument(documentView->frame().w());
+    clipView->setNeedsDisplayInRect(clipView->absoluteFrame());
+    if (scroller) scroller->setNeedsDisplayInRect(scroller->absoluteFrame());
+  }
+  notifyObserver();
+  uxOfferToEventTap(kUXEventScrollChanged, int32_t(node), target);
+}
+
+void UXScrollView::scrollPage(int32_t pages) {
+  scrollTo(int64_t(offset) + int64_t(UXScrollLayout::pageStep(viewportPx(), lineStep)) * pages);
+}
+
+void UXScrollView::notifyObserver() {
+  Ref<Object> o = observer.lock();
+  if (auto* client = dynamic_cast<UXScrollObserver*>(o.get())) client->scrollViewDidChangeVisible(*this);
+}
+
+// ---------------------------------------------------------------------------
+// 4. Drawing and input.
+
+void UXScrollView::drawRect(UXGraphics& g, UXRect) {
+  if (borderColor < 0 || nativePath()) return;
+  const UXRect f = frame();
+  Ref<UXShapePath> path = UXShapePath::roundRect(0, 0, f.w(), f.h(), cornerRadius);
+  UXPainter::strokePath(g, *path, 2.0, 0xFF000000u | (uint32_t(borderColor) & 0xFFFFFFu));
+}
+
+void UXScrollView::scrollWheel(UXEvent& event) {
+  scrollTo(int64_t(offset) - 3 * int64_t(event.a) * lineStep);
+}
+
+void UXScrollView::mouseDown(UXEvent& event) {
+  if (!gDriver || gDriver->dragTrackingIsModal()) {
+    UXResponder::mouseDown(event);
+    return;
+  }
+  dragging = 1;
+  dragStartY = event.y;
+  dragStartOffset = offset;
+}
+
+void UXScrollView::mouseDragged(UXEvent& event) {
+  if (!gDriver || gDriver->dragTrackingIsModal()) {
+    UXResponder::mouseDragged(event);
+    return;
+  }
+  if (!dragging) {
+    Ref<UXViewTree> t = tree.lock();
+    dragStartY = t ? t->lastMouseY : event.y;
+    dragging = 1;
+    dragStartOffset = offset;
+  }
+  scrollTo(int64_t(dragStartOffset) - (int32_t(event.y) - dragStartY));
+}
+
+void UXScrollView::mouseUp(UXEvent& event) {
+  if (dragging) {
+    dragging = 0;
+    return;
+  }
+  UXResponder::mouseUp(event);
+}
+
+// ---------------------------------------------------------------------------
+// 5. Hit hooks and description.
+
+bool UXScrollView::hitScrollContains(int32_t x, int32_t y) {
+  const UXRect f = clipView ? clipView->absoluteFrame() : absoluteFrame();
+  return UXGeom::contains(f, int16_t(x), int16_t(y));
+}
+
+int32_t UXScrollView::hitScrollDoc() { return documentView ? int32_t(documentView->node) : -1; }
+
+int32_t UXScrollView::hitScrollOffset() {
+  if (!gDriver || !gDriver->scrollsNatively()) return 0;
+  return scrollPx() - documentOrigin;
+}
+
+int32_t UXScrollView::nativeDocNode() const { return documentView ? int32_t(documentView->node) : -1; }
+
+Ref<String> UXScrollView::description() const {
+  const uint16_t values[] = {uint16_t(offset),         uint16_t(scrollerWidth),  uint16_t(headerHeight),
+                             uint16_t(lineStep),       uint16_t(documentHeight), uint16_t(cornerRadius),
+                             uint16_t(borderColor),    dragging,                 uint16_t(dragStartY),
+                             uint16_t(dragStartOffset)};
+  return String::_classDescribe("UXScrollView", values, 10, 0x7F);
+}
+
+}  // namespace quorl
