@@ -59,6 +59,9 @@ constexpr size_t classAlign(size_t cls) {
   size_t low = size & (~size + 1);
   return low < kPoolAlign ? low : kPoolAlign;
 }
+// Whether allocate(bytes) suits an object of that size and alignment
+// (class operator new can static_assert it).
+constexpr bool holds(size_t bytes, size_t align) { return bytes <= kBufferMax && align <= classAlign(classOf(bytes)); }
 
 // Objects: bytes up to kBufferMax come from the pool (0 counts as 1), larger
 // ones from malloc. Throws std::bad_alloc when memory runs out. Release
@@ -173,7 +176,7 @@ template <class T> struct PoolAllocator {
   template <class U> PoolAllocator(const PoolAllocator<U>&) {}
 
   static constexpr bool pooled(size_t n) {
-    return n == 1 && sizeof(T) <= pool::kPoolMax && alignof(T) <= pool::classAlign(pool::classOf(sizeof(T)));
+    return n == 1 && sizeof(T) <= pool::kPoolMax && pool::holds(sizeof(T), alignof(T));
   }
   T* allocate(size_t n) {
     if (pooled(n)) return static_cast<T*>(pool::allocate(sizeof(T)));

@@ -7,6 +7,7 @@
 
 #include "foundation/Object.h"
 #include "foundation/Pool.h"
+#include "foundation/PoolPages.h"
 
 using namespace quorl;
 
@@ -88,6 +89,7 @@ TEST(Pool, EverySizeGetsTheSmallestClassAlignedAsPromised) {
     char bytes[32];
   };
   static_assert(PoolAllocator<Wide>::pooled(1) && !PoolAllocator<Wider>::pooled(1));
+  static_assert(pool::holds(24, 8) && !pool::holds(24, 16) && pool::holds(4096, 16) && !pool::holds(4097, 8));
 
   for (size_t cls = 0; cls < pool::kClasses; cls++) {
     size_t size = pool::classSize(cls);
@@ -107,6 +109,25 @@ TEST(Pool, EverySizeGetsTheSmallestClassAlignedAsPromised) {
       pool::releaseBuffer(blocks[i], asked);
     }
   }
+}
+
+// Spans from the system are aligned and zeroed whatever lies around them:
+// keeping every other span leaves holes that the next ones may fall into.
+TEST(Pool, SystemSpansAreAlignedAndZeroed) {
+  std::vector<std::pair<void*, size_t>> kept;
+  for (size_t i = 0; i < 48; i++) {
+    size_t bytes = (1 + i % 3) * pool::kMapAlign;
+    auto* span = static_cast<unsigned char*>(pool::mapPages(bytes));
+    ASSERT_NE(span, nullptr);
+    ASSERT_EQ(reinterpret_cast<uintptr_t>(span) % pool::kMapAlign, 0u) << i;
+    ASSERT_EQ(span[0] | span[bytes / 2] | span[bytes - 1], 0) << i;
+    std::memset(span, 0xFF, bytes);
+    if (i % 2)
+      pool::unmapPages(span, bytes);
+    else
+      kept.emplace_back(span, bytes);
+  }
+  for (auto& [span, bytes] : kept) pool::unmapPages(span, bytes);
 }
 
 #ifndef QUORL_SANITIZE  // the sanitized build takes everything from the general heap
