@@ -18,7 +18,9 @@
 // which the owning thread takes back the next time it looks for room in
 // that class. Pages belonging to a thread that has ended are never used
 // again: blocks released into them later stay unused, and the pages stay
-// mapped. Keep threads that make many objects long-lived.
+// mapped, its cached empty pages too. Keep threads that make many objects
+// long-lived, and have a thread that tears down a large document call
+// trim() before it ends.
 //
 // Blocks of a class are aligned to min(16, the largest power of two that
 // divides the class size): a 24-byte block is 8-aligned, a 48-byte one
