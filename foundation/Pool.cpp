@@ -438,6 +438,19 @@ void trim() {
   Heap& h = tHeap;
   if (!h.id) return;
   drainMailbox(h);
+  // Blocks other threads freed into pages that still have room come back
+  // too, so that pages they emptied are given back with the rest.
+  for (ClassPages& cp : h.classes) {
+    if (cp.current) takeRemote(cp.current);
+    for (Page* p = cp.avail; p;) {
+      Page* next = p->next;
+      if (takeRemote(p) && p->live == 0) {
+        unlinkList(cp.avail, p);
+        dropPage(h, p);
+      }
+      p = next;
+    }
+  }
   giveBack(h, 0);
 }
 
