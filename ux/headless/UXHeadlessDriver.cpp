@@ -1174,7 +1174,6 @@ bool UXHeadlessDriver::takeQueued(UXEvent& event) {
     case kUXEventKey:
       event.key = q.key;
       event.mods = q.mods;
-      event.window = q.window;
       break;
     case kUXEventMenuCommand:
       event.a = q.a;

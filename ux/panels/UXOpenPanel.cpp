@@ -125,9 +125,10 @@ void UXFilePanel::buildPanel(const Ref<UXView>& back, const char* title) {
 }
 
 // ---------------------------------------------------------------------------
-// 3. The modal loop. Only the panel's window gets input; the panel's close
-//    cancels; a quit request (close of window 0) cancels and is handed on to
-//    the application after the loop, as are closes of other windows.
+// 3. The modal loop. Mouse and wheel input count only in the panel's
+//    window, keys (which name no window) go to it; the panel's close
+//    cancels; a quit request (close of window 0) cancels and is handed on
+//    to the application after the loop, as are closes of other windows.
 
 void UXFilePanel::handleEvent(UXEvent& event) {
   const uint32_t own = window ? window->handle : 0;
@@ -137,7 +138,8 @@ void UXFilePanel::handleEvent(UXEvent& event) {
       if (mine) window->dispatchMouse(event);
       break;
     case kUXEventKey:
-      if (mine) window->dispatchKey(event);
+      // Keys name no window (0): while the panel runs it is the key window.
+      if (mine || event.window == 0) window->dispatchKey(event);
       break;
     case kUXEventWheel:
       // One step of three rows against the wheel's sense; none for none.
