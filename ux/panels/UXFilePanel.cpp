@@ -75,9 +75,11 @@ void UXFilePanel::listFolder(const std::string& dir, UXFileRows& dirs, UXFileRow
   unreadable = 0;
   truncated = 0;
   // A line is at most 300 bytes, so a listing that leaves more than that
-  // free is whole.
+  // free is whole. The buffer starts at the size the last whole listing
+  // needed, so a large folder is listed again in one call.
+  static uint32_t lastCapacity = kListingStart;
   std::vector<char> buffer;
-  for (uint32_t capacity = kListingStart;; capacity *= 2) {
+  for (uint32_t capacity = lastCapacity;; capacity *= 2) {
     buffer.assign(capacity, 0);
     const int32_t count = gDriver ? gDriver->listDir(dir.c_str(), buffer.data(), capacity) : -1;
     buffer[capacity - 1] = 0;
@@ -86,7 +88,12 @@ void UXFilePanel::listFolder(const std::string& dir, UXFileRows& dirs, UXFileRow
       buffer[0] = 0;
       break;
     }
-    if (std::strlen(buffer.data()) + 300 < capacity) break;
+    const size_t used = std::strlen(buffer.data());
+    if (used + 300 < capacity) {
+      // Shrinks again after a large folder, with room to grow.
+      lastCapacity = std::max<uint32_t>(kListingStart, std::min<uint32_t>(capacity, uint32_t(used) * 2 + 600));
+      break;
+    }
     if (capacity >= kListingLimit) {
       truncated = 1;
       break;
