@@ -114,7 +114,7 @@ void UXFilePanel::reload() {
   selectedName.clear();
   if (!saveMode && nameField) nameField->setText("");
   listFolder(dir, dirs, files, unreadable, truncated);
-  dotDot = dir.size() > 1 ? make<UXFileRow>("..", 1, 0) : nullptr;
+  dotDot = isRoot(dir) ? nullptr : make<UXFileRow>("..", 1, 0);
   std::string label = dir;
   if (unreadable) label += " (cannot be read)";
   else if (truncated) label += " (not every entry is shown)";
@@ -269,9 +269,18 @@ std::string UXFilePanel::join(const std::string& dir, const std::string& name) {
   return std::string(joined.get());
 }
 
+bool UXFilePanel::isRoot(const std::string& dir) {
+  return dir.size() <= 1 || (dir.size() == 3 && dir[1] == ':' && dir[2] == '/');
+}
+
 std::string UXFilePanel::parentOf(const std::string& dir) {
-  for (size_t i = dir.size(); i-- > 1;)
-    if (dir[i] == '/') return dir.substr(0, i);
+  for (size_t i = dir.size(); i-- > 1;) {
+    if (dir[i] != '/') continue;
+    // Above "C:/x" is the drive's root "C:/", not "C:" (the drive's current
+    // folder).
+    if (i == 2 && dir[1] == ':') return dir.size() > 3 ? dir.substr(0, 3) : dir;
+    return dir.substr(0, i);
+  }
   return "/";
 }
 

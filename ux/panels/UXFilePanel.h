@@ -143,8 +143,11 @@ class UXFilePanel : public Object {
   static void formatSize(uint32_t size, char buffer[8]);
   static uint32_t utoa(uint32_t value, char* buffer);
   static std::string join(const std::string& dir, const std::string& name);
-  // The folder above dir ("/" at the top); a trailing '/' is the cut.
+  // The folder above dir ("/" at the top; a drive's root "C:/" stays); a
+  // trailing '/' is the cut.
   static std::string parentOf(const std::string& dir);
+  // "/", any one-byte folder, or a drive's root "C:/": no ".." row.
+  static bool isRoot(const std::string& dir);
   // An absolute, '/'-separated form of a start folder (".", "sub/..", "").
   static std::string absoluteDir(const char* dir);
   // The text the directory label shows.

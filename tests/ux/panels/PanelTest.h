@@ -58,6 +58,16 @@ class PanelTest : public ::testing::Test {
   void write(const std::string& name, const std::string& content) {
     std::ofstream(at(name), std::ios::binary) << content;
   }
+  // Whether the file system takes the name (Windows refuses bytes that are
+  // not UTF-8 and line feeds).
+  bool tryWrite(const std::string& name, const std::string& content) {
+    try {
+      write(name, content);
+      return has(name);
+    } catch (const std::exception&) {
+      return false;
+    }
+  }
   std::string read(const std::string& name) const {
     std::ifstream in(at(name), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

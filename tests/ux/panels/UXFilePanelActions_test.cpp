@@ -143,10 +143,11 @@ TEST_F(PanelActions, HandlesNamesAtTheEdges) {
   const std::string longName(255, 'n'), otherLong = std::string(254, 'm') + "x";
   const std::string notUtf8 = "bad\xff\xfe.bin";
   write(longName, "long");
-  write(notUtf8, "bytes");
-  write("line\nbreak", "kept");
+  const bool rawBytes = tryWrite(notUtf8, "bytes");
+  const bool lineFeed = tryWrite("line\nbreak", "kept");
   panel->reload();
-  EXPECT_EQ(names(panel->visible), "..,sub,a.txt,b.txt,bad\xff\xfe.bin," + longName);  // no half names
+  EXPECT_EQ(names(panel->visible),
+            "..,sub,a.txt,b.txt," + (rawBytes ? notUtf8 + "," : std::string()) + longName);  // no half names
 
   ASSERT_TRUE(pick(*panel, longName));
   EXPECT_EQ(std::string(panel->nameField->text()), longName);
@@ -154,11 +155,13 @@ TEST_F(PanelActions, HandlesNamesAtTheEdges) {
   panel->onRename();
   EXPECT_EQ(read(otherLong), "long");
 
-  ASSERT_TRUE(pick(*panel, notUtf8));
-  driver->queueAlertAnswer(1);
-  panel->onDelete();
-  EXPECT_FALSE(has(notUtf8));
-  EXPECT_EQ(read("line\nbreak"), "kept");
+  if (rawBytes) {
+    ASSERT_TRUE(pick(*panel, notUtf8));
+    driver->queueAlertAnswer(1);
+    panel->onDelete();
+    EXPECT_FALSE(has(notUtf8));
+  }
+  if (lineFeed) EXPECT_EQ(read("line\nbreak"), "kept");
   EXPECT_EQ(read("a.txt"), "alpha");
 }
 

@@ -134,18 +134,24 @@ TEST(FileListing, JoinsAndCutsPaths) {
       {"/", "a", "/a"}, {"C:", "a", "C:/a"}, {"C:/", "a", "C://a"}, {"/tmp", "sub/x", "/tmp/sub/x"}};
   for (const Join& j : joins) EXPECT_EQ(UXFilePanel::join(j.dir, j.name), j.path);
   struct Up { const char* dir; const char* parent; } ups[] = {
-      {"/a", "/"}, {"/a/b/", "/a/b"}, {"C:", "/"}, {"/", "/"}, {"/a/b", "/a"}};
+      {"/a", "/"}, {"/a/b/", "/a/b"}, {"C:", "/"}, {"/", "/"}, {"/a/b", "/a"}, {"C:/x", "C:/"}, {"C:/", "C:/"}};
   for (const Up& u : ups) EXPECT_EQ(UXFilePanel::parentOf(u.dir), u.parent);
 }
 
+// "/tmp" natively, "Z:/tmp" on Windows: absolute, '/'-separated, no
+// trailing '/' but at a root, and never a single byte such as ".".
 TEST(FileListing, MakesTheStartFolderAbsolute) {
   const std::string here = UXFilePanel::absoluteDir(".");
-  ASSERT_FALSE(here.empty());
-  EXPECT_EQ(here.front(), '/');
+  ASSERT_GT(here.size(), 1u);
   EXPECT_NE(here.back(), '/');
+  EXPECT_EQ(here.find('\\'), std::string::npos);
+  EXPECT_FALSE(UXFilePanel::isRoot(here));
   EXPECT_EQ(UXFilePanel::absoluteDir(""), here);
-  EXPECT_EQ(UXFilePanel::absoluteDir("/tmp/x/../"), "/tmp");
-  EXPECT_EQ(UXFilePanel::absoluteDir("/"), "/");
+  const std::string tmp = UXFilePanel::absoluteDir("/tmp");
+  EXPECT_EQ(tmp.substr(tmp.size() - 4), "/tmp");
+  EXPECT_EQ(UXFilePanel::absoluteDir("/tmp/x/../"), tmp);
+  EXPECT_TRUE(UXFilePanel::isRoot(UXFilePanel::absoluteDir("/")));
+  EXPECT_EQ(UXFilePanel::parentOf(tmp), UXFilePanel::absoluteDir("/"));
 }
 
 TEST(FileListing, ScrollsWithinTheShownRows) {
