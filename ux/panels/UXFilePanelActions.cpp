@@ -186,7 +186,8 @@ void UXFilePanel::onCopy() {
 
 void UXFilePanel::onDelete() {
   Ref<UXFileRow> row = actionRow();
-  if (!row || !gDriver) return;
+  // Files only: the question names a file, and Find can select a folder.
+  if (!row || row->isDir || !gDriver) return;
   if (ask("Delete this file?|" + row->name, "Delete|Cancel") != 1) return;
   if (!gDriver->fileDelete(join(dir, row->name).c_str())) report("The file could not be deleted.|" + row->name);
   reload();
@@ -202,9 +203,10 @@ bool UXFilePanel::exists(const std::string& path) {
   for (const UXFileRows* rows : {&d, &f})
     for (const Ref<UXFileRow>& row : *rows)
       if (row->name == leaf) return true;
-  // A folder that cannot be listed, or a listing cut short, cannot prove
-  // that the name is free.
-  return unreadable || truncated;
+  // A listing cut short cannot prove that the name is free; a folder that
+  // cannot be listed holds nothing to replace (the operation itself then
+  // fails and is reported).
+  return truncated && !unreadable;
 }
 
 // ---------------------------------------------------------------------------

@@ -113,9 +113,19 @@ TEST_F(PanelActions, ActsOnlyOnTheSelectedShownRow) {
     }
   }
   UXFilePanel& p = *panel;
+  p.recentsMode = 0;
   p.reload();
-  ASSERT_TRUE(pick(p, ".."));  // Find can select the ".." row
+  ASSERT_TRUE(pick(p, ".."));  // Find can select the ".." row or a folder
   EXPECT_FALSE(p.actionRow());
+  ASSERT_TRUE(pick(p, "sub"));
+  driver->queueAlertAnswer(1);
+  p.onDelete();
+  EXPECT_TRUE(has("sub"));
+  EXPECT_EQ(alertCount(), 0u);
+  ASSERT_TRUE(pick(p, "a.txt"));
+  type("nowhere/a.txt");  // a folder that is not there: no question, a report
+  p.onCopy();
+  EXPECT_EQ(lastAlert(), "3|The file could not be copied.|a.txt|OK");
 }
 
 TEST_F(PanelActions, ReportsAFileGoneSinceTheListing) {
