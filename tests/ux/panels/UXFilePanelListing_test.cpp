@@ -68,20 +68,6 @@ TEST(FileListing, OrdersByTheKeyAndDirection) {
   }
 }
 
-TEST(FileListing, SortByFlipsTheSameKeyAndResetsANewOne) {
-  auto panel = make<UXFilePanel>();
-  struct Step { uint32_t key; uint32_t sortKey; uint8_t ascending; } steps[] = {
-      {0, 0, 0}, {0, 0, 1}, {1, 1, 1}, {1, 1, 0}, {0, 0, 1}};
-  for (const Step& s : steps) {
-    panel->sortBy(s.key);
-    EXPECT_EQ(panel->sortKey, s.sortKey);
-    EXPECT_EQ(panel->ascending, s.ascending);
-  }
-  panel->recentsMode = 1;
-  panel->sortBy(1);
-  EXPECT_EQ(panel->sortKey, 0u);
-}
-
 TEST(FileListing, MatchesMasks) {
   struct Case { const char* mask; const char* name; bool match; } cases[] = {
       {"", "anything", true},  {"*", "x", true},        {"*.txt", "a.txt", true},

