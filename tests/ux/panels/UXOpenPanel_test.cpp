@@ -188,6 +188,7 @@ TEST_F(PanelSession, BuildsTheWindowForOpenAndSave) {
     EXPECT_EQ(title(5), c.caption);
     EXPECT_EQ(title(17), c.last);
     EXPECT_EQ(std::string(panel->nameField->text()), c.saveMode ? "result.json" : "");
+    EXPECT_EQ(panel->nameField->capacity, UXFilePanel::kNameCapacity);  // a 255-byte name fits whole
     EXPECT_EQ(driver->structIsHidden(panel->window->tree->driverTree, int16_t(panel->recentButton->node)),
               c.recentHidden);
     EXPECT_EQ(back->frame(), UXRect(0, 0, 444, 330));
