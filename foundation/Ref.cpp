@@ -18,12 +18,17 @@ namespace refs {
 
 struct WeakLink {
   std::atomic<uint32_t> weak{1};   // the object's own count, plus one a Weak
-  const Counted* object = nullptr; // null once the object is gone; under gLock
+  const Counted* object = nullptr; // null once the object is gone; under lockOfLinks()
 };
 
 namespace {
 
-constinit std::mutex gLock;
+// A function-local mutex: ready on first use from any static initialiser,
+// and it needs no constant constructor (mingw-w64's std::mutex has none).
+std::mutex& lockOfLinks() {
+  static std::mutex* lock = new std::mutex();  // never destroyed, as the table
+  return *lock;
+}
 
 std::unordered_map<const Counted*, WeakLink*>& links() {
   // Never destroyed: objects may die during static destruction.
@@ -53,7 +58,7 @@ void Counted::destroy(uint32_t hadWeak) const {
   if (hadWeak) {
     refs::WeakLink* link = nullptr;
     {
-      std::lock_guard<std::mutex> hold(refs::gLock);
+      std::lock_guard<std::mutex> hold(refs::lockOfLinks());
       auto found = refs::links().find(this);
       if (found != refs::links().end()) {
         link = found->second;
@@ -69,7 +74,7 @@ void Counted::destroy(uint32_t hadWeak) const {
 namespace refs {
 
 WeakLink* linkFor(const Counted* object) {
-  std::lock_guard<std::mutex> hold(gLock);
+  std::lock_guard<std::mutex> hold(lockOfLinks());
   WeakLink*& link = links()[object];
   if (!link) {
     link = new WeakLink();
@@ -87,7 +92,7 @@ void releaseLink(WeakLink* link) {
 }
 
 bool tryRetain(WeakLink* link) {
-  std::lock_guard<std::mutex> hold(gLock);
+  std::lock_guard<std::mutex> hold(lockOfLinks());
   const Counted* object = link->object;
   if (!object) return false;
   // Only while some strong reference remains: a count that reached zero is
@@ -101,7 +106,7 @@ bool tryRetain(WeakLink* link) {
 }
 
 bool linkExpired(WeakLink* link) {
-  std::lock_guard<std::mutex> hold(gLock);
+  std::lock_guard<std::mutex> hold(lockOfLinks());
   return !link->object || (link->object->refs_.load(std::memory_order_relaxed) & Counted::kCountMask) == 0;
 }
 
