@@ -63,12 +63,14 @@ W32Peer* w32PeerOf(HWND control) {
   return it == peers().end() ? nullptr : it->second.get();
 }
 
-void w32SetPeer(HWND control, W32Peer* peer) {
-  if (!control) return;
+W32Peer& w32NewPeer(HWND control) {
   auto& slot = peers()[control];
-  if (slot.get() != peer) slot.reset(peer);
-  SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(peer));
-  SetWindowSubclass(control, peerSubclass, 1, 0);
+  slot = std::make_unique<W32Peer>();
+  if (control) {
+    SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(slot.get()));
+    SetWindowSubclass(control, peerSubclass, 1, 0);
+  }
+  return *slot;
 }
 
 void w32DropPeer(HWND control) {

@@ -99,10 +99,10 @@ struct W32Peer {
 };
 // The record of a control made by the driver, or null (any other window).
 W32Peer* w32PeerOf(HWND control);
-// Marks a window's GWLP_USERDATA as a W32Peer: set by the code that makes
-// the control, checked by w32PeerOf.
-void w32SetPeer(HWND control, W32Peer* peer);
-void w32DropPeer(HWND control);  // frees the record: call on WM_NCDESTROY
+// Makes the control's record (replacing one it had), stores it as its
+// GWLP_USERDATA and subclasses the control so that the record goes with it.
+W32Peer& w32NewPeer(HWND control);
+void w32DropPeer(HWND control);  // frees the record (done on WM_NCDESTROY)
 
 // Set while the driver itself pushes a selection into a list, so the
 // change notifications it causes are not reported back.
