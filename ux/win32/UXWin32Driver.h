@@ -21,6 +21,8 @@
 
 namespace quorl {
 
+class UXTableView;
+
 class UXWin32Driver : public UXViewDriver {
  public:
   bool hasMenuPopUp() const override { return true; }
@@ -164,6 +166,15 @@ class UXWin32Driver : public UXViewDriver {
   void runLoop() override;
   int32_t formFactorClass() override;
   int32_t orientation() override;
+
+  // -- Driver-internal tests (no state of their own) ----------------------
+  // The table handle of a top-level window, 0 for any other window.
+  static uint32_t handleOf(void* hwnd);
+  static bool isUXWindow(void* hwnd) { return handleOf(hwnd) != 0; }
+  // Whether the window's class is "EDIT" in any letter case.
+  static bool isEditClass(void* hwnd);
+  // True when no column of the table has a title.
+  static bool untitled(const UXTableView& table);
 
   const char* classNameC() const override { return "UXWin32Driver"; }
 };

@@ -2,6 +2,7 @@
 // painting, sizes, the event pump, menus, field editors, the node tree's
 // controls and alerts. Every wait is bounded; no result depends on timing.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <functional>
@@ -221,6 +222,14 @@ TEST_F(Win32DriverTest, TheClientSizeFollowsResizesAndTheMenuBar) {
   EXPECT_EQ(GetScrollPos(hwndOf(h), SB_VERT), 1000 - (client.bottom - 40));
   d->windowContentSize(h, 100, 10);  // content within the client: the offset drops to 0
   EXPECT_EQ(d->windowScrollY(h), 0);
+
+  // The minimum client size holds against a smaller outer size.
+  d->windowSetMinSize(h, 250, 150);
+  SetWindowPos(hwndOf(h), nullptr, 0, 0, 60, 60, SWP_NOMOVE | SWP_NOZORDER);
+  GetClientRect(hwndOf(h), &client);
+  EXPECT_EQ(client.right, 250);
+  EXPECT_EQ(client.bottom, 150);
+  EXPECT_EQ(gW32WinH[h], 150u);
 
   // A window made while the bar is shown gets it, with the client size asked for.
   uint32_t second = d->windowCreate(0, 0, 220, 140);
@@ -519,6 +528,49 @@ TEST_F(Win32DriverTest, NodeChangesReachTheirControls) {
   d->structAbsFrame(tree, button, x, y, w, hh);
   EXPECT_EQ((std::vector<int>{x, y, w, hh}), (std::vector<int>{27, 18, 90, 26}));
   d->structFree(tree);
+}
+
+TEST_F(Win32DriverTest, NativeScrollingMovesListsByWholeRows) {
+  uint32_t h = openWindow();
+  HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOCOLUMNHEADER, 0, 0,
+                              200, 120, hwndOf(h), nullptr, gW32Inst, nullptr);
+  ASSERT_NE(list, nullptr);
+  LVCOLUMNW column{};
+  column.mask = LVCF_WIDTH;
+  column.cx = 180;
+  SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+  Ref<UXNodeTree> tree = d->structNew();
+  int16_t root = d->structAppend(tree, kUXNodeView, 0, 0, 300, 200);
+  int16_t table = d->structAppend(tree, kUXNodeTable, 0, 0, 200, 120);
+  int16_t cell = d->structAppend(tree, kUXNodeView, 0, 0, 200, 16);
+  int16_t scroller = d->structAppend(tree, kUXNodeScroll, 0, 0, 50, 50);
+  d->structAddChild(tree, root, table);
+  d->structAddChild(tree, table, cell);
+  d->structAddChild(tree, root, scroller);
+  tree->at(table)->native = uint64_t(reinterpret_cast<uintptr_t>(list));
+  EXPECT_TRUE(w32IsUnderTable(*tree, cell));
+  EXPECT_FALSE(w32IsUnderTable(*tree, table));
+
+  d->nativeScrollTo(tree, cell, 40);  // an empty list has no row height: nothing moves
+  EXPECT_EQ(d->nativeScrollPx(tree, cell), 0);
+  for (int i = 0; i < 60; ++i) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = i;
+    item.pszText = const_cast<wchar_t*>(L"r\u00E9sultat");
+    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  int32_t row = w32ListRowHeight(list);
+  ASSERT_GT(row, 0);
+  d->nativeScrollTo(tree, cell, 2 * row + row / 2);  // truncated to whole rows
+  EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 2);
+  EXPECT_EQ(d->nativeScrollPx(tree, cell), 2 * row);
+  EXPECT_EQ(d->nativeScrollPx(tree, table), 2 * row);  // the table's own control is the same list
+
+  // A scroll view not realised yet keeps its position for later.
+  d->nativeScrollTo(tree, scroller, 120);
+  EXPECT_EQ(d->nativeScrollPx(tree, scroller), 120);
+  DestroyWindow(list);
 }
 
 // ---------------------------------------------------------------------------
