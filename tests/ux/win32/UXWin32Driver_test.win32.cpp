@@ -573,6 +573,77 @@ TEST_F(Win32DriverTest, NativeScrollingMovesListsByWholeRows) {
   DestroyWindow(list);
 }
 
+TEST_F(Win32DriverTest, OutlineItemsAreFoundUnderAPoint) {
+  uint32_t h = openWindow();
+  HWND outline = CreateWindowExW(0, WC_TREEVIEWW, L"", WS_CHILD | WS_VISIBLE, 20, 30, 200, 120, hwndOf(h), nullptr,
+                                 gW32Inst, nullptr);
+  TVINSERTSTRUCTW insert{};
+  insert.hParent = TVI_ROOT;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+  insert.item.pszText = const_cast<wchar_t*>(L"\u00C9l\u00E9ment");
+  insert.item.lParam = 42;
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageW(outline, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+  RECT r{};
+  *reinterpret_cast<HTREEITEM*>(&r) = item;
+  ASSERT_TRUE(SendMessageW(outline, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)));
+
+  Ref<UXNodeTree> tree = d->structNew();
+  int16_t root = d->structAppend(tree, kUXNodeView, 0, 0, 300, 200);
+  int16_t node = d->structAppend(tree, kUXNodeTable, 20, 30, 200, 120);
+  d->structAddChild(tree, root, node);
+  tree->at(node)->native = uint64_t(reinterpret_cast<uintptr_t>(outline));
+  d->realizeTree(h, tree.get());
+  int32_t x = 20 + (r.left + r.right) / 2, y = 30 + (r.top + r.bottom) / 2;
+  EXPECT_EQ(d->outlineItemAt(h, node, x, y), 42);
+  EXPECT_EQ(d->outlineItemAt(h, node, x, 30 + 110), 0);  // below the items
+  EXPECT_EQ(d->outlineItemAt(h, node, 10, 10), 0);       // outside the control
+  EXPECT_EQ(d->outlineItemAt(h, root, x, y), 0);         // a node with no control
+  EXPECT_EQ(d->outlineItemAt(0, node, x, y), 0);
+  d->structSetHidden(tree, node, 1);
+  EXPECT_EQ(d->outlineItemAt(h, node, x, y), 0);  // hidden
+  d->structFree(tree);
+  DestroyWindow(outline);
+}
+
+void CALLBACK dismissMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
+TEST_F(Win32DriverTest, PopUpMenusAnswerMinusOneWhenDismissed) {
+  uint32_t h = openWindow();
+  const char* titles[] = {"Copier", "-", "Supprimer\xE2\x80\xA6"};
+  const uint32_t flags[] = {0, 1, 2};
+  EXPECT_EQ(d->menuPopUp(h, titles, flags, 0, 10, 10), -1);  // nothing to show
+  EXPECT_EQ(d->menuPopUp(77, titles, flags, 3, 10, 10), -1);
+  SetForegroundWindow(hwndOf(h));
+  SetTimer(nullptr, 0, 200, dismissMenu);  // closes the menu from inside its loop
+  EXPECT_EQ(d->menuPopUp(h, titles, flags, 3, 10, 10), -1);
+}
+
+TEST_F(Win32DriverTest, TheLineOverlayLiesOverTheClientArea) {
+  uint32_t h = openWindow(300, 200);
+  d->windowLine(h, 10, 10, 200, 150, 255, 0, 0, 255, 2);
+  HWND line = gW32LineWin[h];
+  ASSERT_NE(line, nullptr);
+  EXPECT_TRUE(IsWindowVisible(line));
+  EXPECT_EQ(GetWindow(line, GW_OWNER), hwndOf(h));
+  EXPECT_TRUE(GetWindowLongPtrW(line, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+  RECT r{};
+  GetWindowRect(line, &r);
+  POINT origin{0, 0};
+  ClientToScreen(hwndOf(h), &origin);
+  EXPECT_EQ((std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+            (std::vector<long>{origin.x, origin.y, 300, 200}));
+  d->windowLine(h, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(line));
+  EXPECT_EQ(gW32LineOn[h], 0u);
+  d->windowLine(h, 5, 5, 50, 50, 0, 0, 255, 255, 1);  // the same overlay again
+  EXPECT_EQ(gW32LineWin[h], line);
+  EXPECT_TRUE(IsWindowVisible(line));
+}
+
 // ---------------------------------------------------------------------------
 // Alerts.
 
