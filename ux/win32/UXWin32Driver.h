@@ -198,6 +198,9 @@ class UXWin32Driver : public UXViewDriver {
   static bool isUXWindow(void* hwnd) { return handleOf(hwnd) != 0; }
   // Whether the window's class is "EDIT" in any letter case.
   static bool isEditClass(void* hwnd);
+  // Frees a window's table entry (its window is gone or going); posts the
+  // quit message when no window is left.
+  static void forgetWindow(uint32_t handle);
   // True when no column of the table has a title.
   static bool untitled(const UXTableView& table);
 

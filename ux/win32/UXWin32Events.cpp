@@ -343,6 +343,13 @@ LRESULT CALLBACK UXWin32Proc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
       }
       return DefWindowProcW(window, message, wParam, lParam);
+    case WM_NCDESTROY: {
+      // A table window destroyed behind the toolkit's back (windowDestroy
+      // clears its entry first) frees its entry as windowDestroy would, so
+      // the table never holds a dead window.
+      if (uint32_t handle = w32HandleOf(window)) UXWin32Driver::forgetWindow(handle);
+      return DefWindowProcW(window, message, wParam, lParam);
+    }
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
       SetBkColor(reinterpret_cast<HDC>(wParam), 0xC0C0C0);

@@ -63,6 +63,12 @@ TEST_F(Win32DriverTest, WindowsAreCreatedSizedDestroyedAndTheirHandlesReused) {
   EXPECT_FALSE(quitQueued());  // two windows are left
   EXPECT_EQ(d->windowCreate(0, 0, 100, 100), 2u);
 
+  // A window destroyed behind the driver's back frees its entry too.
+  DestroyWindow(hwndOf(c));
+  EXPECT_EQ(hwndOf(c), nullptr);
+  EXPECT_EQ(d->liveNativeCount(), 2);
+  EXPECT_EQ(d->windowCreate(30, 30, 302, 202), c);
+
   d->windowOpen(a);
   EXPECT_TRUE(IsWindowVisible(hwndOf(a)));
   // Newest first: where windows overlap the higher handle wins.
