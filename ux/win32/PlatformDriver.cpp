@@ -1,9 +1,8 @@
-// The Windows build's platform driver. Until the Win32 driver exists the
-// headless driver stands in; the Win32 driver replaces this definition.
-#include "ux/headless/UXHeadlessDriver.h"
+// The Windows build's platform driver.
+#include "ux/win32/UXWin32Driver.h"
 
 namespace quorl {
 
-Ref<UXViewDriver> uxMakePlatformDriver() { return make<UXHeadlessDriver>(); }
+Ref<UXViewDriver> uxMakePlatformDriver() { return make<UXWin32Driver>(); }
 
 }  // namespace quorl

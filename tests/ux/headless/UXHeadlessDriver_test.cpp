@@ -27,12 +27,6 @@ class HeadlessTest : public ::testing::Test {
 // ---------------------------------------------------------------------------
 // Factory and contract queries.
 
-TEST(PlatformDriverTest, NativeFactoryMakesTheHeadlessDriver) {
-  Ref<UXViewDriver> driver = uxMakePlatformDriver();
-  ASSERT_NE(driver, nullptr);
-  EXPECT_TRUE(isA<UXHeadlessDriver>(driver));
-}
-
 TEST_F(HeadlessTest, OptionalOperationsAreReported) {
   EXPECT_FALSE(d->hasOperation(UXDriverOp::slot21));
   EXPECT_FALSE(d->hasOperation(UXDriverOp::textViewUndo));

@@ -1,0 +1,75 @@
+// Shared by the Wine tests of the Win32 driver: a fixture that installs a
+// booted UXWin32Driver as gDriver and leaves no window, menu or queued
+// message behind, and helpers to wait for events without hanging.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "ux/core/UXApplication.h"
+#include "ux/core/UXEvent.h"
+#include "ux/core/UXGraphics.h"
+#include "ux/win32/UXWin32Driver.h"
+#include "ux/win32/W32Globals.h"
+#include "ux/win32/W32Text.h"
+
+namespace quorl::test {
+
+// Takes every queued message; the quit message is dropped, the rest handled.
+inline void drainQueue() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+inline bool quitQueued() {
+  MSG msg;
+  return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != 0;
+}
+
+class Win32DriverTest : public ::testing::Test {
+ protected:
+  Ref<UXWin32Driver> d = make<UXWin32Driver>();
+  Ref<UXViewDriver> saved;
+  UXEvent event;
+
+  void SetUp() override {
+    saved = gDriver;
+    gDriver = d;
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(d->boot(w, h));
+    drainQueue();
+  }
+  void TearDown() override {
+    d->menuShow(0, 0);
+    for (uint32_t h = 1; h < kW32TableSize; ++h)
+      if (gW32Hwnds[h]) d->windowDestroy(h);
+    drainQueue();
+    gDriver = saved;
+  }
+
+  // A shown window of client size w x h at (x, y).
+  uint32_t openWindow(int32_t w = 320, int32_t h = 200, int32_t x = 40, int32_t y = 40) {
+    uint32_t handle = d->windowCreate(x, y, w, h);
+    d->windowOpen(handle);
+    d->windowOrderFront(handle);
+    return handle;
+  }
+  HWND hwndOf(uint32_t handle) const { return gW32Hwnds[handle]; }
+
+  // Turns the loop with timed waits until an event of the type arrives;
+  // false after the given number of empty turns.
+  bool waitFor(uint8_t type, int turns = 40) {
+    for (int i = 0; i < turns; ++i) {
+      d->nextEvent(50, event);
+      if (event.type == type) return true;
+    }
+    return false;
+  }
+};
+
+}  // namespace quorl::test

@@ -1,0 +1,261 @@
+// The native node tree: UXNodeTree's records, with each change that shows,
+// hides, enables or moves a node applied to its realised control at once.
+// A node's `native` word holds its control's HWND once realised.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ux/core/UXNodeTree.h"
+#include "ux/win32/UXWin32Driver.h"
+#include "ux/win32/W32Globals.h"
+
+namespace quorl {
+
+namespace {
+
+HWND controlOf(const UXNode* n) { return n ? reinterpret_cast<HWND>(uintptr_t(n->native)) : nullptr; }
+
+}  // namespace
+
+// Shows or hides every control of the subtree of n by the hiding rule
+// (hidden itself, under a hidden node, or detached).
+void w32PushHiddenSubtree(UXNodeTree& tree, int16_t n) {
+  if (!tree.valid(n)) return;
+  tree.walk(n, [&](int16_t m, int32_t, int32_t) {
+    UXNode* node = tree.at(m);
+    if (HWND control = controlOf(node)) {
+      bool hidden = tree.effectivelyHidden(m);
+      ShowWindow(control, hidden ? SW_HIDE : SW_SHOW);
+      node->nativeShown = hidden ? 0 : 1;
+    }
+    return true;
+  });
+}
+
+// The control that scrolls for n: its own (a scroll view, or a list when the
+// node is a table itself), else that of the nearest table above it (a
+// list); null when none.
+HWND w32ScrollContainer(UXNodeTree& tree, int16_t n, bool& list) {
+  list = false;
+  const UXNode* node = tree.at(n);
+  if (!node) return nullptr;
+  if (HWND own = controlOf(node)) {
+    list = node->kind == kUXNodeTable;
+    return own;
+  }
+  for (int16_t p = node->parent; tree.valid(p); p = tree.at(p)->parent) {
+    const UXNode* up = tree.at(p);
+    if (up->kind == kUXNodeTable && up->native) {
+      list = true;
+      return controlOf(up);
+    }
+  }
+  return nullptr;
+}
+
+bool w32IsUnderTable(const UXNodeTree& tree, int16_t n) {
+  const UXNode* node = tree.at(n);
+  for (int steps = 0; node && tree.valid(node->parent) && steps < 256; ++steps) {
+    node = tree.at(node->parent);
+    if (node->kind == kUXNodeTable) return true;
+  }
+  return false;
+}
+
+namespace {
+
+// Before realisation: the node that will scroll for n (a scroll view or
+// table itself, else the nearest table above), or -1.
+int16_t pendingContainer(UXNodeTree& tree, int16_t n) {
+  const UXNode* node = tree.at(n);
+  if (!node) return -1;
+  if (node->kind == kUXNodeScroll || node->kind == kUXNodeTable) return n;
+  for (int16_t p = node->parent; tree.valid(p); p = tree.at(p)->parent)
+    if (tree.at(p)->kind == kUXNodeTable) return p;
+  return -1;
+}
+
+}  // namespace
+
+int32_t w32ListRowHeight(HWND list) {
+  RECT r{};
+  r.left = LVIR_BOUNDS;
+  if (!SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r))) return 0;
+  int32_t h = r.bottom - r.top;
+  return h < 1 ? 0 : h;
+}
+
+void UXWin32Driver::treeOffset(Ptr<UXNodeTree>, int32_t& x, int32_t& y) { x = y = 0; }
+
+int16_t UXWin32Driver::treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) {
+  return tree ? tree->hitTest(root, x, y) : int16_t(-1);
+}
+
+void UXWin32Driver::structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w,
+                                   int32_t& h) {
+  x = y = w = h = 0;
+  if (tree) tree->absFrame(node, x, y, w, h);
+}
+
+Ref<UXNodeTree> UXWin32Driver::structNew() { return make<UXNodeTree>(); }
+
+void UXWin32Driver::structFree(Ptr<UXNodeTree> tree) {
+  if (!tree) return;
+  // The controls die with their window; a window must not keep reading a
+  // tree that is gone.
+  for (uint32_t h = 1; h < kW32TableSize; ++h)
+    if (gW32TreeOf[h] == tree.get()) gW32TreeOf[h] = nullptr;
+  tree->release();
+}
+
+void UXWin32Driver::structAdopt(Ptr<UXNodeTree>, int16_t) {}
+UXNodeTree* UXWin32Driver::structObjects(Ptr<UXNodeTree> tree) { return tree.get(); }
+uint32_t UXWin32Driver::structLength(Ptr<UXNodeTree> tree) { return tree ? tree->count() : 0; }
+
+int16_t UXWin32Driver::structAppend(Ptr<UXNodeTree> tree, uint8_t kind, int32_t x, int32_t y, int32_t w,
+                                    int32_t h) {
+  return tree ? tree->append(kind, x, y, w, h) : int16_t(-1);
+}
+
+int16_t UXWin32Driver::structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) {
+  if (!tree) return -1;
+  int16_t added = tree->addChild(parent, child);
+  // A subtree linked back in shows its controls again.
+  if (added >= 0) w32PushHiddenSubtree(*tree, added);
+  return added;
+}
+
+void UXWin32Driver::structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) {
+  if (!tree) return;
+  tree->removeChild(parent, child);
+  if (tree->valid(child) && tree->at(child)->parent < 0) w32PushHiddenSubtree(*tree, child);
+}
+
+void UXWin32Driver::structFinalise(Ptr<UXNodeTree>) {}
+
+void UXWin32Driver::structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x, int32_t y, int32_t w,
+                                   int32_t h) {
+  if (!tree || !tree->valid(node)) return;
+  tree->setFrame(node, x, y, w, h);
+  if (HWND control = controlOf(tree->at(node))) {
+    // Controls are children of the top-level window: the absolute frame is
+    // their client position.
+    int32_t ax = 0, ay = 0, aw = 0, ah = 0;
+    tree->absFrame(node, ax, ay, aw, ah);
+    MoveWindow(control, ax, ay, aw, ah, TRUE);
+  }
+}
+
+void UXWin32Driver::structFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w,
+                                int32_t& h) {
+  const UXNode* n = tree ? tree->at(node) : nullptr;
+  x = n ? n->x : 0;
+  y = n ? n->y : 0;
+  w = n ? n->w : 0;
+  h = n ? n->h : 0;
+}
+
+void UXWin32Driver::structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t hidden) {
+  UXNode* n = tree ? tree->at(node) : nullptr;
+  if (!n) return;
+  n->hidden = hidden;
+  w32PushHiddenSubtree(*tree, node);
+}
+
+uint16_t UXWin32Driver::structIsHidden(Ptr<UXNodeTree> tree, int16_t node) {
+  const UXNode* n = tree ? tree->at(node) : nullptr;
+  return n ? n->hidden : 0;
+}
+
+void UXWin32Driver::structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_t enabled) {
+  UXNode* n = tree ? tree->at(node) : nullptr;
+  if (!n) return;
+  n->enabled = enabled;
+  if (HWND control = controlOf(n)) EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+uint16_t UXWin32Driver::structIsEnabled(Ptr<UXNodeTree> tree, int16_t node) {
+  const UXNode* n = tree ? tree->at(node) : nullptr;
+  return n ? n->enabled : 0;
+}
+
+void UXWin32Driver::structSetSelected(Ptr<UXNodeTree> tree, int16_t node, uint16_t selected) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->selected = selected;
+}
+
+uint16_t UXWin32Driver::structIsSelected(Ptr<UXNodeTree> tree, int16_t node) {
+  const UXNode* n = tree ? tree->at(node) : nullptr;
+  return n ? n->selected : 0;
+}
+
+void UXWin32Driver::structSetClips(Ptr<UXNodeTree> tree, int16_t node, uint16_t clips) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->clips = clips;
+}
+
+void UXWin32Driver::structSetClipShape(Ptr<UXNodeTree> tree, int16_t node, uint16_t shape, uint16_t param) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) {
+    n->clipShape = shape;
+    n->clipParam = param;
+  }
+}
+
+void UXWin32Driver::structSetSpec(Ptr<UXNodeTree> tree, int16_t node, uint64_t spec) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->spec = spec;
+}
+
+void UXWin32Driver::structSetSelectable(Ptr<UXNodeTree> tree, int16_t node, uint16_t selectable) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->selectable = selectable;
+}
+
+void UXWin32Driver::structSetEditable(Ptr<UXNodeTree> tree, int16_t node, uint16_t editable) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->editable = editable;
+}
+
+void UXWin32Driver::structSetPeer(Ptr<UXNodeTree> tree, int16_t node, Ptr<Object> view) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->peer = view ? Weak<Object>(view->self()) : Weak<Object>();
+}
+
+void UXWin32Driver::structSetAutoresize(Ptr<UXNodeTree>, int16_t, uint32_t) {}
+bool UXWin32Driver::driverAutoresizes() { return false; }
+
+void UXWin32Driver::treeSetUserDraw(UXNodeDrawFunction draw, void* userData) {
+  gW32UserFn = draw;
+  gW32UserUd = userData;
+}
+
+void UXWin32Driver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) {
+  if (!tree) return;
+  bool list = false;
+  HWND control = w32ScrollContainer(*tree, node, list);
+  if (!control) {
+    // Not realised yet: the position waits on the container's node.
+    int16_t c = pendingContainer(*tree, node);
+    if (c >= 0) tree->at(c)->scrollPx = px < 0 ? 0 : px;
+    return;
+  }
+  if (!list) {
+    SetScrollPos(control, SB_VERT, px, TRUE);
+    InvalidateRect(control, nullptr, TRUE);
+    UpdateWindow(control);
+    return;
+  }
+  int32_t h = w32ListRowHeight(control);
+  if (h < 1) return;
+  int32_t target = px / h;
+  int32_t top = int32_t(SendMessageW(control, LVM_GETTOPINDEX, 0, 0));
+  if (target != top) SendMessageW(control, LVM_SCROLL, 0, LPARAM((target - top) * h));
+}
+
+int32_t UXWin32Driver::nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) {
+  if (!tree) return 0;
+  bool list = false;
+  HWND control = w32ScrollContainer(*tree, node, list);
+  if (!control) {
+    int16_t c = pendingContainer(*tree, node);
+    return c >= 0 ? tree->at(c)->scrollPx : 0;
+  }
+  if (!list) return GetScrollPos(control, SB_VERT);
+  int32_t h = w32ListRowHeight(control);
+  return h < 1 ? 0 : int32_t(SendMessageW(control, LVM_GETTOPINDEX, 0, 0)) * h;
+}
+
+}  // namespace quorl
