@@ -23,7 +23,13 @@ struct WeakLink {
 
 namespace {
 
-constinit std::mutex gLock;
+// Made on first use and never destroyed, like the table: std::mutex is not
+// constant-initialised with every standard library (mingw's is not), and
+// objects may die during static destruction.
+std::mutex& gLock() {
+  static auto* lock = new std::mutex();
+  return *lock;
+}
 
 std::unordered_map<const Counted*, WeakLink*>& links() {
   // Never destroyed: objects may die during static destruction.
@@ -53,7 +59,7 @@ void Counted::destroy(uint32_t hadWeak) const {
   if (hadWeak) {
     refs::WeakLink* link = nullptr;
     {
-      std::lock_guard<std::mutex> hold(refs::gLock);
+      std::lock_guard<std::mutex> hold(refs::gLock());
       auto found = refs::links().find(this);
       if (found != refs::links().end()) {
         link = found->second;
@@ -69,7 +75,7 @@ void Counted::destroy(uint32_t hadWeak) const {
 namespace refs {
 
 WeakLink* linkFor(const Counted* object) {
-  std::lock_guard<std::mutex> hold(gLock);
+  std::lock_guard<std::mutex> hold(gLock());
   WeakLink*& link = links()[object];
   if (!link) {
     link = new WeakLink();
@@ -87,7 +93,7 @@ void releaseLink(WeakLink* link) {
 }
 
 bool tryRetain(WeakLink* link) {
-  std::lock_guard<std::mutex> hold(gLock);
+  std::lock_guard<std::mutex> hold(gLock());
   const Counted* object = link->object;
   if (!object) return false;
   // Only while some strong reference remains: a count that reached zero is
@@ -101,7 +107,7 @@ bool tryRetain(WeakLink* link) {
 }
 
 bool linkExpired(WeakLink* link) {
-  std::lock_guard<std::mutex> hold(gLock);
+  std::lock_guard<std::mutex> hold(gLock());
   return !link->object || (link->object->refs_.load(std::memory_order_relaxed) & Counted::kCountMask) == 0;
 }
 
