@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "foundation/Object.h"
 
@@ -20,6 +21,7 @@ class ChartRow;
 class HeatMap final : public Object {
  public:
   HeatMap();
+  ~HeatMap() override;
 
   Ref<Array> rows;        // ChartRows of the last build, shared with the chart
   Ref<String> baseline;   // baseline series, or null for the fastest run
@@ -65,6 +67,10 @@ class HeatMap final : public Object {
   uint32_t shade(double ratio) const;
   static Ref<String> ratioText(double ratio);
   static Ref<String> clip(const Ref<String>& text, int32_t n);
+
+ private:
+  struct MachineSettings;
+  std::unique_ptr<MachineSettings> machineSettings_;  // kept from build to build
 };
 
 }  // namespace quorl
