@@ -288,6 +288,8 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
   TextIds texts;
   struct RowIds {
     uint32_t bench, series, setting, machine;  // texts; kNone when missing
+    const Contribution* contribution;
+    bool complete;  // bench, series and setting all there
   };
   std::vector<RowIds> ids(count);
   for (uint32_t i = 0; i < count; ++i) {
@@ -302,8 +304,12 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
     if (i + kAhead < count && list[i + kAhead]) prefetchTexts(*list[i + kAhead], true);
     ChartRow* row = list[i];
     if (!row) continue;
-    ids[i] = {row->bench ? texts.of(row->bench) : kNone, texts.of(row->series), texts.of(row->setting),
-              row->machineText ? texts.of(row->machineText) : kNone};
+    ids[i] = {row->bench ? texts.of(row->bench) : kNone,
+              texts.of(row->series),
+              texts.of(row->setting),
+              row->machineText ? texts.of(row->machineText) : kNone,
+              row->contribution.get(),
+              row->bench && row->series && row->setting};
   }
 
   // Machine disambiguation: is there a pair of rows from two contributions
@@ -314,12 +320,11 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
   {
     chart::FlatIndex pairs(64), firstRow(64);
     for (uint32_t i = 0; i < count && !duplicate; ++i) {
-      const ChartRow* row = list[i];
-      if (!row || !row->bench || !row->series || !row->setting) continue;
+      if (!list[i] || !ids[i].complete) continue;
       const uint32_t b = texts.folded(ids[i].bench), s = texts.folded(ids[i].series), t = texts.folded(ids[i].setting);
       const uint32_t pair = pairs.insert(chart::pairKey(b, s), static_cast<uint32_t>(pairs.count()));
       const uint32_t first = firstRow.insert(chart::pairKey(pair, t), i);
-      if (first != i && list[first]->contribution != row->contribution) duplicate = true;
+      if (first != i && ids[first].contribution != ids[i].contribution) duplicate = true;
     }
   }
 
@@ -366,8 +371,8 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
       const ChartRow* row = list[i];
       if (!row) continue;
       // A missing name never equals another, so it always makes a line.
-      if (!row->bench) {
-        benches->add(row->bench);
+      if (ids[i].bench == kNone) {
+        benches->add(nullptr);
       } else if (ids[i].bench != lastBench) {
         lastBench = ids[i].bench;
         const uint32_t b = texts.folded(lastBench);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "bench/BHelp.h"
 #include "foundation/Object.h"
@@ -130,13 +131,73 @@ class DataSet final : public Object {
 // ---------------------------------------------------------------------------
 // 5. ChartRow: filled by the chart view, read by the heat map, the summary,
 //    the chart drawing and the runs table.
+
+// A row text that the rebuild may leave to be made when it is first read:
+// it then keeps what the text is made from (the recipe), and the first
+// reader makes the String that it and every later reader get. Most rows of
+// a large data set are never shown in the table, and their texts are never
+// made. Reads like a Ref<String>; assigning a String sets it outright.
+template <class Recipe> class RowText {
+ public:
+  RowText() = default;
+  RowText(Ref<String> text) : text_(std::move(text)) {}
+  RowText& operator=(Ref<String> text) {
+    text_ = std::move(text);
+    recipe_ = Recipe();
+    return *this;
+  }
+  // Leaves the text to the recipe, until first read.
+  void defer(Recipe recipe) {
+    text_.reset();
+    recipe_ = std::move(recipe);
+  }
+
+  const Ref<String>& ref() const {
+    if (recipe_) {
+      text_ = recipe_.make();
+      recipe_ = Recipe();
+    }
+    return text_;
+  }
+  operator const Ref<String>&() const { return ref(); }
+  operator Ptr<const String>() const { return ref().get(); }
+  String* get() const { return ref().get(); }
+  String* operator->() const { return ref().get(); }
+  String& operator*() const { return *ref(); }
+  explicit operator bool() const { return static_cast<bool>(ref()); }
+
+ private:
+  mutable Ref<String> text_;
+  mutable Recipe recipe_;
+};
+
+// A number's text: the shown value in either metric, or the spread.
+struct NumberRecipe {
+  enum Kind : uint8_t { kNone, kTime, kSpeedUp, kSpread };
+  double number = 0;
+  Kind kind = kNone;
+  explicit operator bool() const { return kind != kNone; }
+  Ref<String> make() const;  // ChartView.cpp
+};
+
+// The parameter line (ChartView::paramLine) of the run at `index` among the
+// contribution's runs (which never change once loaded; past the end, or no
+// run there, the line of no run). Holding the contribution rather than the
+// run keeps the recipe to objects that rows share.
+struct ParamsRecipe {
+  Ref<Contribution> contribution;
+  uint32_t index = 0;
+  explicit operator bool() const { return static_cast<bool>(contribution); }
+  Ref<String> make() const;  // ChartView.cpp
+};
+
 class ChartRow final : public Object {
  public:
   Ref<String> bench;
   Ref<String> label;
-  Ref<String> paramText;
-  Ref<String> bestText;
-  Ref<String> spreadText;
+  RowText<ParamsRecipe> paramText;
+  RowText<NumberRecipe> bestText;
+  RowText<NumberRecipe> spreadText;
   Ref<String> machineText;
   Ref<String> series;
   Ref<String> setting;
