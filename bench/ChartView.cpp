@@ -225,7 +225,7 @@ void fieldsOf(const Run& run, const String* (&out)[kFields]) {
 
 // Stable ascending order of 64-bit keys: a radix sort on 11-bit digits,
 // least significant first, skipping the digits that every key shares.
-void radixOrder(const std::vector<uint64_t>& keys, std::vector<uint32_t>& order) {
+void radixOrder(const std::vector<uint64_t>& keys, std::vector<uint32_t>& order, std::vector<uint32_t>& moved) {
   constexpr uint32_t kBits = 11, kDigits = 6, kBuckets = 1u << kBits;
   const auto n = static_cast<uint32_t>(keys.size());
   order.resize(n);
@@ -234,7 +234,7 @@ void radixOrder(const std::vector<uint64_t>& keys, std::vector<uint32_t>& order)
   for (uint64_t key : keys) {
     for (uint32_t d = 0; d < kDigits; ++d) ++counts[d * kBuckets + ((key >> (d * kBits)) & (kBuckets - 1))];
   }
-  std::vector<uint32_t> moved(n);
+  moved.resize(n);
   for (uint32_t d = 0; d < kDigits; ++d) {
     uint32_t* count = &counts[d * kBuckets];
     if (std::find(count, count + kBuckets, n) != count + kBuckets) continue;
@@ -248,6 +248,12 @@ void radixOrder(const std::vector<uint64_t>& keys, std::vector<uint32_t>& order)
     order.swap(moved);
   }
 }
+
+// A matching run, with what its row will hold.
+struct Match {
+  double value, mean, stddev;
+  uint32_t owner, index, group, configuration;  // index: among the owner's runs
+};
 
 // A key that orders as the value does; -0 and 0 are one value.
 uint64_t orderKey(double value) {
@@ -283,6 +289,11 @@ struct ChartView::RunCache {
   std::vector<Configuration> configurations;
   std::unordered_map<std::string, uint32_t> configurationOf;  // by the five texts' bytes
   Ref<String> unnamed = make<String>();
+  // Room a rebuild reuses from the last one.
+  std::vector<Match> matches;
+  std::vector<uint64_t> keys;
+  std::vector<uint32_t> byValue, order;
+  HeatMap::Made made;
 
   void fill(Entry& entry, const Ref<Run>& run) {
     entry.run = run;
@@ -345,11 +356,8 @@ void ChartView::rebuild() {
 
   // Matching runs in matching order, with what their rows will hold. A run
   // without a benchmark name joins the group of the empty name.
-  struct Match {
-    double value, mean, stddev;
-    uint32_t owner, index, group, configuration;  // index: among the owner's runs
-  };
-  std::vector<Match> matches;
+  std::vector<Match>& matches = cache.matches;
+  matches.clear();
   const Array& contributions = *dataSet->contributions;
   cache.owners.resize(contributions.count());
   constexpr uint32_t kAhead = 8;
@@ -413,17 +421,19 @@ void ChartView::rebuild() {
 
   // Each group ascending by value, equal values in matching order: a
   // stable sort of the values' keys, then a stable split into the groups.
-  std::vector<uint32_t> byValue;
+  std::vector<uint32_t>& byValue = cache.byValue;
   {
-    std::vector<uint64_t> keys(matches.size());
+    std::vector<uint64_t>& keys = cache.keys;
+    keys.resize(matches.size());
     for (size_t i = 0; i < matches.size(); ++i) keys[i] = orderKey(matches[i].value);
-    radixOrder(keys, byValue);
+    radixOrder(keys, byValue, cache.order);
   }
   const auto groupCount = static_cast<uint32_t>(names.size());
   std::vector<uint32_t> start(groupCount + 1, 0);
   for (const Match& m : matches) ++start[m.group + 1];
   for (uint32_t g = 0; g < groupCount; ++g) start[g + 1] += start[g];
-  std::vector<uint32_t> order(matches.size());
+  std::vector<uint32_t>& order = cache.order;
+  order.resize(matches.size());
   {
     std::vector<uint32_t> at(start.begin(), start.end() - 1);
     for (uint32_t i : byValue) order[at[matches[i].group]++] = i;
@@ -443,7 +453,20 @@ void ChartView::rebuild() {
     std::copy(ordered.begin(), ordered.end(), order.begin() + start[g]);
   }
 
-  // The rows, group after group.
+  // The rows, group after group; the heat map is told what each is made of.
+  HeatMap::Made& made = cache.made;
+  for (auto* list : {&made.benches, &made.series, &made.settings, &made.machines}) list->clear();
+  made.contributions.clear();
+  for (auto* list : {&made.group, &made.configuration, &made.owner}) list->clear();
+  for (const Ref<String>& name : names) made.benches.push_back(&name);
+  for (const Configuration& c : cache.configurations) {
+    made.series.push_back(&c.series);
+    made.settings.push_back(&c.setting);
+  }
+  for (const RunCache::Owner& o : cache.owners) {
+    made.machines.push_back(&o.machine);
+    made.contributions.push_back(o.contribution.get());
+  }
   for (uint32_t g = 0; g < groupCount; ++g) {
     for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
       // The matches are read in row order, scattered: fetch them ahead.
@@ -469,12 +492,15 @@ void ChartView::rebuild() {
       row->color = config.color;
       row->contribution = owner.contribution;
       rows->add(std::move(row));
+      made.group.push_back(g);
+      made.configuration.push_back(m.configuration);
+      made.owner.push_back(m.owner);
     }
     const uint32_t size = start[g + 1] - start[g];
     if (static_cast<int64_t>(size) > maxGroupRows) maxGroupRows = static_cast<int32_t>(size);
   }
 
-  heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)));
+  heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)), &made);
 }
 
 // ---------------------------------------------------------------------------

@@ -186,6 +186,14 @@ ChartRow* rowAt(const Array& rows, uint32_t i) {
 }
 
 constexpr uint32_t kAhead = 8;
+constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+// A row's texts as numbers.
+struct RowIds {
+  uint32_t bench = kNone, series = 0, setting = 0, machine = kNone;  // kNone: missing
+  const Object* contribution = nullptr;
+  bool complete = false;  // bench, series and setting all there
+};
 
 // The lines of a row object that the build reads, without reading it.
 void prefetchRow(const ChartRow* row) {
@@ -221,6 +229,9 @@ struct HeatMap::MachineSettings {
   std::unordered_map<std::string, Entry> texts;
   uint64_t build = 0;
   size_t used = 0;
+  // Room a build reuses from the last one.
+  std::vector<ChartRow*> list;
+  std::vector<RowIds> ids;
 
   const Ref<String>& of(Text setting, Text machine) {
     std::string key;
@@ -274,6 +285,10 @@ Ref<String> HeatMap::description() const {
 // 1. Build
 
 void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, uint32_t newWidth) {
+  build(newRows, newBaseline, newWidth, nullptr);
+}
+
+void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, uint32_t newWidth, const Made* made) {
   rows = newRows ? newRows : make<Array>();
   baseline = newBaseline;
   width = newWidth;
@@ -282,34 +297,50 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
   colSetting = make<Array>();
 
   // Each row's texts as numbers, read while every row still holds them.
-  constexpr uint32_t kNone = 0xFFFFFFFFu;
   const uint32_t count = rows->count();
-  std::vector<ChartRow*> list(count);
+  MachineSettings& cache = *machineSettings_;
+  std::vector<ChartRow*>& list = cache.list;
+  list.assign(count, nullptr);
   TextIds texts;
-  struct RowIds {
-    uint32_t bench, series, setting, machine;  // texts; kNone when missing
-    const Contribution* contribution;
-    bool complete;  // bench, series and setting all there
-  };
-  std::vector<RowIds> ids(count);
-  for (uint32_t i = 0; i < count; ++i) {
-    if (i + 4 * kAhead < count) __builtin_prefetch(rows->get(i + 4 * kAhead).get());
-    list[i] = rowAt(*rows, i);
-  }
-  for (uint32_t i = 0; i < count; ++i) {
-    // The rows and their texts lie scattered in memory: each step fetches
-    // what the step after it needs, some rows ahead.
-    if (i + 4 * kAhead < count) prefetchRow(list[i + 4 * kAhead]);
-    if (i + 2 * kAhead < count && list[i + 2 * kAhead]) prefetchTexts(*list[i + 2 * kAhead], false);
-    if (i + kAhead < count && list[i + kAhead]) prefetchTexts(*list[i + kAhead], true);
-    ChartRow* row = list[i];
-    if (!row) continue;
-    ids[i] = {row->bench ? texts.of(row->bench) : kNone,
-              texts.of(row->series),
-              texts.of(row->setting),
-              row->machineText ? texts.of(row->machineText) : kNone,
-              row->contribution.get(),
-              row->bench && row->series && row->setting};
+  std::vector<RowIds>& ids = cache.ids;
+  ids.assign(count, RowIds{});
+  if (made) {
+    // Rows the chart view has just made, every one a ChartRow: their texts
+    // are those of a few groups, configurations and owners.
+    const auto idsOf = [&](const std::vector<const Ref<String>*>& list) {
+      std::vector<uint32_t> out;
+      for (const Ref<String>* text : list) out.push_back(*text ? texts.of(*text) : kNone);
+      return out;
+    };
+    const std::vector<uint32_t> bench = idsOf(made->benches), series = idsOf(made->series),
+                                setting = idsOf(made->settings), machine = idsOf(made->machines);
+    for (uint32_t i = 0; i < count; ++i) {
+      list[i] = static_cast<ChartRow*>(rows->get(i).get());
+      const uint32_t g = made->group[i], c = made->configuration[i], o = made->owner[i];
+      ids[i] = {bench[g],     series[c] == kNone ? 0 : series[c], setting[c] == kNone ? 0 : setting[c],
+                machine[o],   made->contributions[o],
+                bench[g] != kNone && series[c] != kNone && setting[c] != kNone};
+    }
+  } else {
+    for (uint32_t i = 0; i < count; ++i) {
+      if (i + 4 * kAhead < count) __builtin_prefetch(rows->get(i + 4 * kAhead).get());
+      list[i] = rowAt(*rows, i);
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+      // The rows and their texts lie scattered in memory: each step fetches
+      // what the step after it needs, some rows ahead.
+      if (i + 4 * kAhead < count) prefetchRow(list[i + 4 * kAhead]);
+      if (i + 2 * kAhead < count && list[i + 2 * kAhead]) prefetchTexts(*list[i + 2 * kAhead], false);
+      if (i + kAhead < count && list[i + kAhead]) prefetchTexts(*list[i + kAhead], true);
+      ChartRow* row = list[i];
+      if (!row) continue;
+      ids[i] = {row->bench ? texts.of(row->bench) : kNone,
+                texts.of(row->series),
+                texts.of(row->setting),
+                row->machineText ? texts.of(row->machineText) : kNone,
+                row->contribution.get(),
+                row->bench && row->series && row->setting};
+    }
   }
 
   // Machine disambiguation: is there a pair of rows from two contributions
@@ -330,7 +361,6 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
 
   // Then every row with a machine text gets "%s %s" of its setting and the
   // machine; equal texts give the same String.
-  MachineSettings& cache = *machineSettings_;
   cache.startBuild();
   if (duplicate) {
     chart::FlatIndex memo(1024);

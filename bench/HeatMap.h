@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "foundation/Object.h"
 
@@ -69,6 +70,20 @@ class HeatMap final : public Object {
   static Ref<String> clip(const Ref<String>& text, int32_t n);
 
  private:
+  friend class ChartView;
+  // What the chart view knows of the rows it has just made: row i has the
+  // bench of benches[group[i]], the series and setting of configuration
+  // configuration[i] and the machine text and contribution of owner[i]. The
+  // build then reads no row to learn its texts.
+  struct Made {
+    std::vector<const Ref<String>*> benches;
+    std::vector<const Ref<String>*> series, settings;      // by configuration
+    std::vector<const Ref<String>*> machines;              // by owner
+    std::vector<const Object*> contributions;              // by owner
+    std::vector<uint32_t> group, configuration, owner;     // by row
+  };
+  void build(const Ref<Array>& rows, const Ref<String>& baseline, uint32_t width, const Made* made);
+
   struct MachineSettings;
   std::unique_ptr<MachineSettings> machineSettings_;  // kept from build to build
 };

@@ -193,20 +193,22 @@ struct ParamsRecipe {
 
 class ChartRow final : public Object {
  public:
+  // What the heat map reads of every row comes first, so that a pass over
+  // many rows touches few of each row's bytes.
   Ref<String> bench;
+  Ref<String> series;
+  Ref<String> setting;
+  Ref<String> machineText;
+  Ref<Contribution> contribution;
+  double value = 0;       // microseconds
+  double mean = 0;
+  double stddev = 0;
+  double shown = 0;
+  uint32_t color = 0;     // 0xRRGGBB
   Ref<String> label;
   RowText<ParamsRecipe> paramText;
   RowText<NumberRecipe> bestText;
   RowText<NumberRecipe> spreadText;
-  Ref<String> machineText;
-  Ref<String> series;
-  Ref<String> setting;
-  double shown = 0;
-  double value = 0;       // microseconds
-  double mean = 0;
-  double stddev = 0;
-  uint32_t color = 0;     // 0xRRGGBB
-  Ref<Contribution> contribution;
 
   const char* classNameC() const override { return "ChartRow"; }
   Ref<String> description() const override;
