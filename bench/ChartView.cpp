@@ -290,7 +290,7 @@ struct ChartView::RunCache {
   std::unordered_map<std::string, uint32_t> configurationOf;  // by the five texts' bytes
   Ref<String> unnamed = make<String>();
   // Room a rebuild reuses from the last one.
-  std::vector<Match> matches;
+  std::vector<Match> matches, sorted;
   std::vector<uint64_t> keys;
   std::vector<uint32_t> byValue, order;
   HeatMap::Made made;
@@ -453,7 +453,17 @@ void ChartView::rebuild() {
     std::copy(ordered.begin(), ordered.end(), order.begin() + start[g]);
   }
 
-  // The rows, group after group; the heat map is told what each is made of.
+  // The matches in row order.
+  std::vector<Match>& sorted = cache.sorted;
+  sorted.resize(matches.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    // Read scattered: fetch them ahead.
+    if (k + 4 * kAhead < order.size()) __builtin_prefetch(&matches[order[k + 4 * kAhead]]);
+    sorted[k] = matches[order[k]];
+  }
+
+  // The heat map is told what each row is made of, and says which setting
+  // each gets (with its machine when two machines measured the same thing).
   HeatMap::Made& made = cache.made;
   for (auto* list : {&made.benches, &made.series, &made.settings, &made.machines}) list->clear();
   made.contributions.clear();
@@ -467,34 +477,37 @@ void ChartView::rebuild() {
     made.machines.push_back(&o.machine);
     made.contributions.push_back(o.contribution.get());
   }
+  for (const Match& m : sorted) {
+    made.group.push_back(m.group);
+    made.configuration.push_back(m.configuration);
+    made.owner.push_back(m.owner);
+  }
+  heatMap->settle(made);
+
+  // The rows, group after group.
   for (uint32_t g = 0; g < groupCount; ++g) {
     for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
-      // The matches are read in row order, scattered: fetch them ahead.
-      if (k + 2 * kAhead < order.size()) __builtin_prefetch(&matches[order[k + 2 * kAhead]]);
-      const Match& m = matches[order[k]];
+      const Match& m = sorted[k];
       const Configuration& config = cache.configurations[m.configuration];
       const RunCache::Owner& owner = cache.owners[m.owner];
       double shown = m.value;
       if (metric == 1 && slowest[g] > 0) shown = shown > 0 ? slowest[g] / shown : 0.0;
       auto row = make<ChartRow>();
       row->bench = names[g];
+      row->series = config.series;
+      row->setting = *made.setting[k];
+      row->machineText = owner.machine;
+      row->contribution = owner.contribution;
+      row->value = m.value;
+      row->mean = m.mean;
+      row->stddev = m.stddev;
+      row->shown = shown;
+      row->color = config.color;
       row->label = config.label;
       row->paramText.defer({owner.contribution, m.index});
       row->bestText.defer({shown, metric == 1 ? NumberRecipe::kSpeedUp : NumberRecipe::kTime});
       row->spreadText.defer({m.stddev, NumberRecipe::kSpread});
-      row->machineText = owner.machine;
-      row->series = config.series;
-      row->setting = config.setting;
-      row->shown = shown;
-      row->value = m.value;
-      row->mean = m.mean;
-      row->stddev = m.stddev;
-      row->color = config.color;
-      row->contribution = owner.contribution;
       rows->add(std::move(row));
-      made.group.push_back(g);
-      made.configuration.push_back(m.configuration);
-      made.owner.push_back(m.owner);
     }
     const uint32_t size = start[g + 1] - start[g];
     if (static_cast<int64_t>(size) > maxGroupRows) maxGroupRows = static_cast<int32_t>(size);

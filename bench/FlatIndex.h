@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -62,6 +63,11 @@ class FlatIndex {
     }
   }
   size_t count() const { return count_; }
+  // Empties the table, keeping its room.
+  void reset() {
+    std::fill(slots_.begin(), slots_.end(), Slot{});
+    count_ = 0;
+  }
   void clear() {
     slots_.assign(16, Slot{});
     count_ = 0;

@@ -232,6 +232,27 @@ struct HeatMap::MachineSettings {
   // Room a build reuses from the last one.
   std::vector<ChartRow*> list;
   std::vector<RowIds> ids;
+  chart::FlatIndex columnOf{256};
+  // The texts and ids of the rows the chart view is about to make, from
+  // `settle` to the build that follows it.
+  std::unique_ptr<TextIds> settled;
+
+  // The setting with the machine, per build, by the two texts' numbers.
+  struct Split {
+    const Ref<String>* text;
+    uint32_t id;
+  };
+  chart::FlatIndex splitOf{1024};
+  std::vector<Split> splits;
+  const Split& split(TextIds& ids, uint32_t setting, uint32_t machine) {
+    const auto n = static_cast<uint32_t>(splits.size());
+    const uint32_t k = splitOf.insert(chart::pairKey(setting, machine), n);
+    if (k == n) {
+      const Ref<String>& text = of(ids.text(setting), ids.text(machine));
+      splits.push_back({&text, ids.add(visibleOf(text), text)});
+    }
+    return splits[k];
+  }
 
   const Ref<String>& of(Text setting, Text machine) {
     std::string key;
@@ -258,10 +279,13 @@ struct HeatMap::MachineSettings {
   void startBuild() {
     ++build;
     used = 0;
+    splitOf.reset();
+    splits.clear();
   }
   // After a build: forget the texts it did not ask for once they outnumber
   // the ones it did.
   void endBuild() {
+    settled.reset();
     if (texts.size() <= 2 * used + 256) return;
     for (auto it = texts.begin(); it != texts.end();) it = it->second.build == build ? std::next(it) : texts.erase(it);
   }
@@ -288,6 +312,60 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
   build(newRows, newBaseline, newWidth, nullptr);
 }
 
+namespace {
+
+// Machine disambiguation: is there a pair of rows from two contributions
+// with the same benchmark, series and setting? Each key remembers its first
+// row; any later row of the key from another contribution answers. A
+// missing text matches nothing.
+bool hasDuplicate(const std::vector<RowIds>& ids, const TextIds& texts) {
+  chart::FlatIndex pairs(64), firstRow(64);
+  for (uint32_t i = 0; i < ids.size(); ++i) {
+    if (!ids[i].complete) continue;
+    const uint32_t b = texts.folded(ids[i].bench), s = texts.folded(ids[i].series), t = texts.folded(ids[i].setting);
+    const uint32_t pair = pairs.insert(chart::pairKey(b, s), static_cast<uint32_t>(pairs.count()));
+    const uint32_t first = firstRow.insert(chart::pairKey(pair, t), i);
+    if (first != i && ids[first].contribution != ids[i].contribution) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void HeatMap::settle(Made& made) {
+  MachineSettings& cache = *machineSettings_;
+  cache.startBuild();
+  cache.settled = std::make_unique<TextIds>();
+  TextIds& texts = *cache.settled;
+  const auto count = static_cast<uint32_t>(made.group.size());
+  std::vector<RowIds>& ids = cache.ids;
+  ids.assign(count, RowIds{});
+  const auto idsOf = [&](const std::vector<const Ref<String>*>& list) {
+    std::vector<uint32_t> out;
+    for (const Ref<String>* text : list) out.push_back(*text ? texts.of(*text) : kNone);
+    return out;
+  };
+  const std::vector<uint32_t> bench = idsOf(made.benches), series = idsOf(made.series),
+                              setting = idsOf(made.settings), machine = idsOf(made.machines);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t g = made.group[i], c = made.configuration[i], o = made.owner[i];
+    ids[i] = {bench[g],   series[c] == kNone ? 0 : series[c], setting[c] == kNone ? 0 : setting[c],
+              machine[o], made.contributions[o],
+              bench[g] != kNone && series[c] != kNone && setting[c] != kNone};
+  }
+  const bool duplicate = hasDuplicate(ids, texts);
+  made.setting.resize(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const Ref<String>* text = made.settings[made.configuration[i]];
+    if (duplicate && ids[i].machine != kNone) {
+      const MachineSettings::Split& split = cache.split(texts, ids[i].setting, ids[i].machine);
+      text = split.text;
+      ids[i].setting = split.id;
+    }
+    made.setting[i] = text;
+  }
+}
+
 void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, uint32_t newWidth, const Made* made) {
   rows = newRows ? newRows : make<Array>();
   baseline = newBaseline;
@@ -296,32 +374,22 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
   colSeries = make<Array>();
   colSetting = make<Array>();
 
-  // Each row's texts as numbers, read while every row still holds them.
   const uint32_t count = rows->count();
   MachineSettings& cache = *machineSettings_;
   std::vector<ChartRow*>& list = cache.list;
   list.assign(count, nullptr);
-  TextIds texts;
   std::vector<RowIds>& ids = cache.ids;
-  ids.assign(count, RowIds{});
-  if (made) {
-    // Rows the chart view has just made, every one a ChartRow: their texts
-    // are those of a few groups, configurations and owners.
-    const auto idsOf = [&](const std::vector<const Ref<String>*>& list) {
-      std::vector<uint32_t> out;
-      for (const Ref<String>* text : list) out.push_back(*text ? texts.of(*text) : kNone);
-      return out;
-    };
-    const std::vector<uint32_t> bench = idsOf(made->benches), series = idsOf(made->series),
-                                setting = idsOf(made->settings), machine = idsOf(made->machines);
-    for (uint32_t i = 0; i < count; ++i) {
-      list[i] = static_cast<ChartRow*>(rows->get(i).get());
-      const uint32_t g = made->group[i], c = made->configuration[i], o = made->owner[i];
-      ids[i] = {bench[g],     series[c] == kNone ? 0 : series[c], setting[c] == kNone ? 0 : setting[c],
-                machine[o],   made->contributions[o],
-                bench[g] != kNone && series[c] != kNone && setting[c] != kNone};
-    }
+  std::unique_ptr<TextIds> own;
+  if (made && cache.settled && cache.ids.size() == count) {
+    // Rows the chart view has made as `settle` said, every one a ChartRow
+    // with its final setting.
+    for (uint32_t i = 0; i < count; ++i) list[i] = static_cast<ChartRow*>(rows->get(i).get());
   } else {
+    // Each row's texts as numbers, read while every row still holds them.
+    cache.startBuild();
+    own = std::make_unique<TextIds>();
+    TextIds& texts = *own;
+    ids.assign(count, RowIds{});
     for (uint32_t i = 0; i < count; ++i) {
       if (i + 4 * kAhead < count) __builtin_prefetch(rows->get(i + 4 * kAhead).get());
       list[i] = rowAt(*rows, i);
@@ -341,47 +409,21 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
                 row->contribution.get(),
                 row->bench && row->series && row->setting};
     }
-  }
-
-  // Machine disambiguation: is there a pair of rows from two contributions
-  // with the same benchmark, series and setting? Each key remembers its
-  // first row; any later row of the key from another contribution answers.
-  // A missing text matches nothing.
-  bool duplicate = false;
-  {
-    chart::FlatIndex pairs(64), firstRow(64);
-    for (uint32_t i = 0; i < count && !duplicate; ++i) {
-      if (!list[i] || !ids[i].complete) continue;
-      const uint32_t b = texts.folded(ids[i].bench), s = texts.folded(ids[i].series), t = texts.folded(ids[i].setting);
-      const uint32_t pair = pairs.insert(chart::pairKey(b, s), static_cast<uint32_t>(pairs.count()));
-      const uint32_t first = firstRow.insert(chart::pairKey(pair, t), i);
-      if (first != i && ids[first].contribution != ids[i].contribution) duplicate = true;
-    }
-  }
-
-  // Then every row with a machine text gets "%s %s" of its setting and the
-  // machine; equal texts give the same String.
-  cache.startBuild();
-  if (duplicate) {
-    chart::FlatIndex memo(1024);
-    struct Made {
-      const Ref<String>* text;
-      uint32_t id;
-    };
-    std::vector<Made> made;
-    for (uint32_t i = 0; i < count; ++i) {
-      ChartRow* row = list[i];
-      if (!row || ids[i].machine == kNone) continue;
-      const auto n = static_cast<uint32_t>(made.size());
-      const uint32_t k = memo.insert(chart::pairKey(ids[i].setting, ids[i].machine), n);
-      if (k == n) {
-        const Ref<String>& text = cache.of(texts.text(ids[i].setting), texts.text(ids[i].machine));
-        made.push_back({&text, texts.add(visibleOf(text), text)});
+    // Then, when two machines measured the same thing, every row with a
+    // machine text gets "%s %s" of its setting and the machine; equal texts
+    // give the same String.
+    if (hasDuplicate(ids, texts)) {
+      for (uint32_t i = 0; i < count; ++i) {
+        ChartRow* row = list[i];
+        if (!row || ids[i].machine == kNone) continue;
+        const MachineSettings::Split& split = cache.split(texts, ids[i].setting, ids[i].machine);
+        row->setting = *split.text;
+        ids[i].setting = split.id;
       }
-      row->setting = *made[k].text;
-      ids[i].setting = made[k].id;
     }
   }
+  TextIds& texts = own ? *own : *cache.settled;
+
   // Lines and columns in order of first appearance. A column's key is the
   // text "series|setting" compared ignoring case; while no series holds the
   // separator the pair of folded texts is the same key, else whole texts
@@ -394,7 +436,8 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
   std::vector<Column> columns;
   bool pipe = false;
   {
-    chart::FlatIndex columnOf(256);
+    chart::FlatIndex& columnOf = cache.columnOf;
+    columnOf.reset();
     std::vector<bool> lineSeen;
     uint32_t lastBench = kNone;
     for (uint32_t i = 0; i < count; ++i) {
@@ -469,6 +512,8 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
       keys[j] = {setting << 32 | seriesRank.find(reinterpret_cast<uintptr_t>(columns[j].series)), j};
     }
     std::sort(keys.begin(), keys.end());
+    colSeries = Array::withCapacity(static_cast<uint32_t>(keys.size()));
+    colSetting = Array::withCapacity(static_cast<uint32_t>(keys.size()));
     for (const auto& key : keys) {
       const ChartRow& row = *list[columns[key.second].row];
       colSeries->add(row.series);

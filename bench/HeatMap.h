@@ -71,17 +71,22 @@ class HeatMap final : public Object {
 
  private:
   friend class ChartView;
-  // What the chart view knows of the rows it has just made: row i has the
-  // bench of benches[group[i]], the series and setting of configuration
-  // configuration[i] and the machine text and contribution of owner[i]. The
-  // build then reads no row to learn its texts.
+  // What the chart view knows of the rows it is about to make: row i will
+  // have the bench of benches[group[i]], the series and setting of
+  // configuration[i] and the machine text and contribution of owner[i].
+  // `settle` decides the machine disambiguation from that and gives each
+  // row its final setting (setting[i]); the chart view makes the rows with
+  // it and hands them to the build, which then reads no row to learn its
+  // texts and rewrites no setting.
   struct Made {
     std::vector<const Ref<String>*> benches;
     std::vector<const Ref<String>*> series, settings;      // by configuration
     std::vector<const Ref<String>*> machines;              // by owner
     std::vector<const Object*> contributions;              // by owner
     std::vector<uint32_t> group, configuration, owner;     // by row
+    std::vector<const Ref<String>*> setting;               // by row, from settle
   };
+  void settle(Made& made);
   void build(const Ref<Array>& rows, const Ref<String>& baseline, uint32_t width, const Made* made);
 
   struct MachineSettings;
