@@ -12,8 +12,6 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <string_view>
-#include <typeinfo>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
