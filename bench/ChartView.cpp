@@ -185,16 +185,14 @@ Ref<String> NumberRecipe::make() const {
     case kSpeedUp:
       return chart::valueText(1, number);
     case kSpread:
-      return String::withFormat("+/- %.1f", number);
-    case kNone:
       break;
   }
-  return nullptr;
+  return String::withFormat("+/- %.1f", number);
 }
 
 Ref<String> ParamsRecipe::make() const {
-  const Array& runs = *contribution->runs;
-  return ChartView::paramLine(index < runs.count() ? cast<Run>(runs.get(index)) : nullptr);
+  if (!contribution || index >= contribution->runs->count()) return ChartView::paramLine(nullptr);
+  return ChartView::paramLine(cast<Run>(contribution->runs->get(index)));
 }
 
 namespace {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <utility>
+#include <variant>
 
 #include "bench/BHelp.h"
 #include "foundation/Object.h"
@@ -140,24 +141,17 @@ class DataSet final : public Object {
 template <class Recipe> class RowText {
  public:
   RowText() = default;
-  RowText(Ref<String> text) : text_(std::move(text)) {}
+  RowText(Ref<String> text) : state_(std::move(text)) {}
   RowText& operator=(Ref<String> text) {
-    text_ = std::move(text);
-    recipe_ = Recipe();
+    state_ = std::move(text);
     return *this;
   }
   // Leaves the text to the recipe, until first read.
-  void defer(Recipe recipe) {
-    text_.reset();
-    recipe_ = std::move(recipe);
-  }
+  void defer(Recipe recipe) { state_ = std::move(recipe); }
 
   const Ref<String>& ref() const {
-    if (recipe_) {
-      text_ = recipe_.make();
-      recipe_ = Recipe();
-    }
-    return text_;
+    if (const Recipe* recipe = std::get_if<Recipe>(&state_)) state_ = recipe->make();
+    return std::get<Ref<String>>(state_);
   }
   operator const Ref<String>&() const { return ref(); }
   operator Ptr<const String>() const { return ref().get(); }
@@ -167,16 +161,16 @@ template <class Recipe> class RowText {
   explicit operator bool() const { return static_cast<bool>(ref()); }
 
  private:
-  mutable Ref<String> text_;
-  mutable Recipe recipe_;
+  // The text, or what it is to be made from: one or the other, so that a
+  // row stays small.
+  mutable std::variant<Ref<String>, Recipe> state_;
 };
 
 // A number's text: the shown value in either metric, or the spread.
 struct NumberRecipe {
-  enum Kind : uint8_t { kNone, kTime, kSpeedUp, kSpread };
+  enum Kind : uint8_t { kTime, kSpeedUp, kSpread };
   double number = 0;
-  Kind kind = kNone;
-  explicit operator bool() const { return kind != kNone; }
+  Kind kind = kTime;
   Ref<String> make() const;  // ChartView.cpp
 };
 
@@ -187,7 +181,6 @@ struct NumberRecipe {
 struct ParamsRecipe {
   Ref<Contribution> contribution;
   uint32_t index = 0;
-  explicit operator bool() const { return static_cast<bool>(contribution); }
   Ref<String> make() const;  // ChartView.cpp
 };
 
