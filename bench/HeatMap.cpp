@@ -233,6 +233,10 @@ struct HeatMap::MachineSettings {
   std::vector<ChartRow*> list;
   std::vector<RowIds> ids;
   chart::FlatIndex columnOf{256};
+  // The last build's columns: their objects in order of appearance, and in
+  // column order.
+  std::vector<const String*> firstSeries, firstSetting;
+  std::vector<Ref<String>> orderedSeries, orderedSetting;
   // The texts and ids of the rows the chart view is about to make, from
   // `settle` to the build that follows it.
   std::unique_ptr<TextIds> settled;
@@ -482,7 +486,13 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
   // columns' settings in byte order, then each series' place with the own
   // language first and the others in lowercased byte order. Equal places
   // keep the order of first appearance, as the stable insertion does.
-  {
+  // The same columns as the last build (the same objects in the same order
+  // of appearance) come in the same order: the last build's is taken as it
+  // is. The kept order holds every object compared here.
+  bool same = columns.size() == cache.firstSeries.size();
+  for (size_t j = 0; same && j < columns.size(); ++j)
+    same = columns[j].series == cache.firstSeries[j] && columns[j].setting == cache.firstSetting[j];
+  if (!same) {
     const auto rankOf = [&](const String* Column::*field, auto&& less) {
       // Distinct objects first: the columns share few.
       std::vector<const String*> objects;
@@ -512,13 +522,25 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
       keys[j] = {setting << 32 | seriesRank.find(reinterpret_cast<uintptr_t>(columns[j].series)), j};
     }
     std::sort(keys.begin(), keys.end());
-    colSeries = Array::withCapacity(static_cast<uint32_t>(keys.size()));
-    colSetting = Array::withCapacity(static_cast<uint32_t>(keys.size()));
+    cache.firstSeries.clear();
+    cache.firstSetting.clear();
+    for (const Column& c : columns) {
+      cache.firstSeries.push_back(c.series);
+      cache.firstSetting.push_back(c.setting);
+    }
+    cache.orderedSeries.clear();
+    cache.orderedSetting.clear();
     for (const auto& key : keys) {
       const ChartRow& row = *list[columns[key.second].row];
-      colSeries->add(row.series);
-      colSetting->add(row.setting);
+      cache.orderedSeries.push_back(row.series);
+      cache.orderedSetting.push_back(row.setting);
     }
+  }
+  colSeries = Array::withCapacity(static_cast<uint32_t>(columns.size()));
+  colSetting = Array::withCapacity(static_cast<uint32_t>(columns.size()));
+  for (size_t j = 0; j < columns.size(); ++j) {
+    colSeries->add(cache.orderedSeries[j]);
+    colSetting->add(cache.orderedSetting[j]);
   }
   cache.endBuild();
 }

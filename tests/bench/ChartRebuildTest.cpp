@@ -229,3 +229,46 @@ TEST_F(ChartRebuildAgain, HeatMapOfTheRebuildEqualsOneBuiltFromTheRowsAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string columnsOf(const HeatMap& map) {
+  std::string out;
+  for (uint32_t j = 0; j < map.colSeries->count(); ++j)
+    out += (j ? ", " : "") + str(cast<String>(map.colSeries->get(j))) + "@" + str(cast<String>(map.colSetting->get(j)));
+  return out;
+}
+
+Ref<ChartRow> rowOf(const Ref<String>& series, const Ref<String>& setting, const Ref<Contribution>& owner) {
+  auto r = make<ChartRow>();
+  r->bench = S("b");
+  r->series = series;
+  r->setting = setting;
+  r->value = 1;
+  r->contribution = owner;
+  return r;
+}
+
+TEST(HeatMapAgain, TheSameTextsPairedOtherwiseAreOtherColumns) {
+  // One map built again and again from the same String objects, paired
+  // differently each time, against a fresh map each time.
+  auto owner = make<Contribution>();
+  const Ref<String> quorl = S("quorl"), cpp = S("cpp"), o1 = S("O1"), o2 = S("O2");
+  const std::vector<std::vector<std::pair<Ref<String>, Ref<String>>>> builds = {
+      {{cpp, o1}, {quorl, o2}}, {{cpp, o1}, {quorl, o2}}, {{cpp, o2}, {quorl, o1}},
+      {{quorl, o1}, {cpp, o2}}, {{cpp, o2}, {quorl, o1}}, {{cpp, o2}, {quorl, o1}, {cpp, o1}}};
+  const char* expected[] = {"cpp@O1, quorl@O2", "cpp@O1, quorl@O2", "quorl@O1, cpp@O2",
+                            "quorl@O1, cpp@O2", "quorl@O1, cpp@O2", "quorl@O1, cpp@O1, cpp@O2"};
+  HeatMap again;
+  for (size_t k = 0; k < builds.size(); ++k) {
+    auto rows = make<Array>();
+    for (const auto& [series, setting] : builds[k]) rows->add(rowOf(series, setting, owner));
+    again.build(rows, nullptr, 800);
+    HeatMap fresh;
+    fresh.build(rows, nullptr, 800);
+    EXPECT_EQ(columnsOf(again), expected[k]) << k;
+    EXPECT_EQ(columnsOf(fresh), expected[k]) << k;
+  }
+}
+
+}  // namespace
