@@ -25,7 +25,10 @@ class ChartRebuildAgain : public ChartFixture {};
 
 std::string settings(const ChartView& view) {
   std::string out;
-  for (uint32_t i = 0; i < view.rows->count(); ++i) out += (i ? "," : "") + str(rowAt(view, i).setting);
+  for (uint32_t i = 0; i < view.rows->count(); ++i) {
+    if (i) out += ",";
+    out += str(rowAt(view, i).setting);
+  }
   return out;
 }
 
@@ -132,20 +135,20 @@ TEST_F(ChartRebuildAgain, OrderFollowsTheInsertionRuleForAnyValues) {
       for (uint32_t r = 0; r < runs; ++r) {
         const char* bench = names[next(4)];
         const bool withNaN = round % 5 == 0 && next(8) == 0;
-        RunSpec spec{.bench = bench};
+        RunSpec made{.bench = bench};
         if (next(2)) {
-          spec.best = 1 + next(20);
+          made.best = 1 + next(20);
         } else {
-          spec.mean = withNaN ? nan : odd[next(10)];
-          if (spec.mean == 0) spec.mean = std::signbit(spec.mean) ? -0.0 : 0.0;
+          made.mean = withNaN ? nan : odd[next(10)];
+          if (made.mean == 0) made.mean = std::signbit(made.mean) ? -0.0 : 0.0;
         }
-        spec.stddev = identity++;
-        auto run = makeRun(spec);
-        run->mean = spec.best ? static_cast<double>(spec.best) : spec.mean;  // a zero mean too
+        made.stddev = identity++;
+        auto run = makeRun(made);
+        run->mean = made.best ? static_cast<double>(made.best) : made.mean;  // a zero mean too
         contribution->runs->add(run);
         std::string key = bench[0] == 'A' ? "a" : bench;
         if (!byGroup.count(key)) groupOrder.push_back(key);
-        byGroup[key].push_back({run->value(false), spec.stddev});
+        byGroup[key].push_back({run->value(false), made.stddev});
       }
       data->contributions->add(contribution);
     }
@@ -234,8 +237,12 @@ namespace {
 
 std::string columnsOf(const HeatMap& map) {
   std::string out;
-  for (uint32_t j = 0; j < map.colSeries->count(); ++j)
-    out += (j ? ", " : "") + str(cast<String>(map.colSeries->get(j))) + "@" + str(cast<String>(map.colSetting->get(j)));
+  for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
+    if (j) out += ", ";
+    out += str(cast<String>(map.colSeries->get(j)));
+    out += "@";
+    out += str(cast<String>(map.colSetting->get(j)));
+  }
   return out;
 }
 
