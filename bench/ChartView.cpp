@@ -344,7 +344,7 @@ void ChartView::rebuild() {
     cache_.reset();
     return;
   }
-  if (!cache_ || cache_->dataSet != dataSet) {
+  if (!cache_ || !(cache_->dataSet == dataSet)) {
     cache_ = std::make_unique<RunCache>();
     cache_->dataSet = dataSet;
   }
