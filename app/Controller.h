@@ -90,9 +90,6 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // Where every status line and report line goes besides standard output
   // (tests read the run's whole output here); null keeps nothing.
   Ref<String> transcript;
-  // The file chooser of onOpen: answers the chosen path, or null when the
-  // user cancelled. Unset, onOpen asks the toolkit's open panel.
-  std::function<Ref<String>(const char* title, const char* directory)> choosePath;
 
   // Largest file loadFile reads (the size of the biggest reply the network
   // layer accepts).

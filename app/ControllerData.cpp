@@ -10,12 +10,12 @@
 
 #include <unordered_set>
 
-#include "app/OpenFile.h"
 #include "foundation/Data.h"
 #include "foundation/Files.h"
 #include "foundation/JSON.h"
 #include "foundation/Map.h"
 #include "net/Net.h"
+#include "ux/panels/UXOpenPanel.h"
 
 namespace quorl {
 
@@ -88,9 +88,10 @@ void Controller::loadFile(const Ref<String>& path) {
 }
 
 void Controller::onOpen(const Ref<UXMenuItem>&) {
-  Ref<String> path = choosePath ? choosePath("Open a contribution", ".") : appChooseFile("Open a contribution", ".");
+  // The driver's native dialog when it has one, else the toolkit's panel.
+  UXCString path = UXOpenPanel::run("Open a contribution", ".");
   if (!path) return;
-  loadFile(path);
+  loadFile(String::withCString(path.get()));
 }
 
 void Controller::onOpenControl(const Ref<UXView>&) { onOpen(nullptr); }

@@ -9,6 +9,7 @@
 #include "AppTestSupport.h"
 #include "bench/HeatMap.h"
 #include "ux/core/UXViewTree.h"
+#include "ux/panels/UXFilePanel.h"
 
 using namespace quorl;
 using namespace quorl::apptest;
@@ -110,6 +111,33 @@ TEST_F(App, OpeningThroughTheFileChooser) {
   EXPECT_EQ(controller->rows->count(), 24u);
   EXPECT_EQ(joined(controller->cpuPick->choices),
             "AMD Ryzen 9 7950X 16-Core Processor|Intel(R) Core(TM) i7-12700H");
+}
+
+// Without a native dialog the toolkit's own file panel comes up over the
+// main window: a click on a row and one on "Open" choose the file.
+TEST_F(App, OpeningThroughTheToolkitFilePanel) {
+  open();
+  driver->fileOpenAvailable = false;
+  TempDir dir;
+  dir.write("b.json", "{}");
+  dir.write("a.json", R"({"schema":"quorl-bench/1","machine":{"cpu":"Mine"},"runs":[{},{}]})");
+  gFileLastDir = dir.path;
+  driver->postMenu(0, 0);
+  // Rows of 18 px under the header: "..", then the files by name.
+  const uint32_t panel = handle() + 1;
+  driver->postMouseDown(panel, 100, int16_t(98 + 18 * 1 + 9));
+  driver->postMouseDown(panel, 389, 305);  // "Open"
+  pump();
+  EXPECT_EQ(take(), "Opened a.json (2 runs)\n");
+  EXPECT_EQ(controller->rows->count(), 2u);
+  EXPECT_NE(controller->ownContribution, nullptr);
+  EXPECT_EQ(driver->window(panel), nullptr);  // the panel is gone
+
+  driver->postMenu(0, 0);
+  driver->postClose(panel);  // the panel closed: cancelled, nothing said
+  pump();
+  EXPECT_EQ(take(), "");
+  gFileLastDir.clear();
 }
 
 // The table answers exactly the chart's rows, in its order, and its row
