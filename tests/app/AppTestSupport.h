@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "ScriptedDriver.h"
@@ -39,18 +41,14 @@ class TempDir {
  public:
   std::string path;
   TempDir() {
-    std::string templ = std::string(QUORL_BINARY_DIR) + "/app-test-XXXXXX";
-#ifdef _WIN32
-    path = templ.substr(0, templ.size() - 6) + std::to_string(std::rand());
-    std::system(("mkdir \"" + path + "\"").c_str());
-#else
-    path = mkdtemp(templ.data()) ? templ : std::string();
-#endif
+    static unsigned serial = 0;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path = std::string(QUORL_BINARY_DIR) + "/app-test-" + std::to_string(stamp) + "-" + std::to_string(++serial);
+    std::filesystem::create_directories(path);
   }
   ~TempDir() {
-#ifndef _WIN32
-    if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
-#endif
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
   }
   // Writes the bytes to a file of the folder; answers its path.
   std::string write(const std::string& name, const std::string& bytes) const {

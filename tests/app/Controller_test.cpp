@@ -3,6 +3,10 @@
 // pickers' choices, the runs table's cells and the report's body field.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "AppTestSupport.h"
 #include "bench/ResultModel.h"
 #include "net/Net.h"
