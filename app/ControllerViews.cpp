@@ -8,6 +8,7 @@
 //   4. the runs table's data source
 #include "app/Controller.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 #include "app/PickView.h"
@@ -150,6 +151,24 @@ Ref<Array> Controller::distinct(const Ref<String>& key) const {
     }
     list->add(value);
   };
+  // A run's series depends on its suite, target and device alone, and those
+  // texts are shared objects too: name each combination once.
+  struct Triple {
+    const String *suite, *target, *device;
+    bool operator==(const Triple& o) const { return suite == o.suite && target == o.target && device == o.device; }
+  };
+  struct TripleHash {
+    size_t operator()(const Triple& t) const {
+      return std::hash<const void*>()(t.suite) ^ (std::hash<const void*>()(t.target) * 31) ^
+             (std::hash<const void*>()(t.device) * 131);
+    }
+  };
+  std::unordered_map<Triple, Ref<String>, TripleHash> seriesOf;
+  auto series = [&](const Ref<Run>& run) -> Ref<String> {
+    auto [at, added] = seriesOf.try_emplace(Triple{run->suite.get(), run->target.get(), run->device.get()});
+    if (added) at->second = ChartView::seriesName(run);
+    return at->second;
+  };
   // Walking each contribution's own runs gives every run with its owner,
   // in the order of DataSet.runs.
   const Array& contributions = *dataSet->contributions;
@@ -166,7 +185,7 @@ Ref<Array> Controller::distinct(const Ref<String>& key) const {
         case kSuite: offer(run->suite); break;
         case kOpt: offer(run->opt); break;
         case kArch: offer(run->arch); break;
-        case kSeries: offer(ChartView::seriesName(run)); break;
+        case kSeries: offer(series(run)); break;
         default: break;
       }
     }
