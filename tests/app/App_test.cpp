@@ -232,6 +232,26 @@ TEST_F(App, PickerMenuEdges) {
   EXPECT_EQ(controller->rows->count(), 1u);
 }
 
+// Bytes that are not UTF-8 in a document's texts travel as they are: the
+// file opens, its choices can be picked and drawn; only writing the document
+// back out (for Submit) refuses them, with its own status line.
+TEST_F(App, InvalidUtf8InFields) {
+  open();
+  TempDir dir;
+  driver->fileOpenAnswers.push_back(dir.write(
+      "bad.json", "{\"schema\":\"quorl-bench/1\",\"machine\":{\"cpu\":\"Bad\xff\xfe CPU\"},\"runs\":[{\"suite\":"
+                  "\"langs\",\"benchmark\":\"b\xc3\",\"target\":\"quorl\",\"samples_us\":[1,2]}]}"));
+  menu(0);
+  EXPECT_EQ(take(), "Opened bad.json (1 runs)\n");
+  choose(controller->cpuPick, 1);
+  EXPECT_EQ(str(controller->filter->cpu), "Bad\xff\xfe CPU");
+  EXPECT_EQ(controller->rows->count(), 1u);
+  EXPECT_STREQ(controller->table->nativeCellText(0, 0), "b\xc3");
+  click(controller->publishBox);
+  menu(3);
+  EXPECT_EQ(take(), "The contribution could not be serialised.\n");
+}
+
 TEST_F(App, SubmitChecksConsentFirst) {
   open();
   menu(3);
