@@ -11,7 +11,32 @@ namespace quorl {
 Controller::Controller()
     : dataSet(make<DataSet>()), filter(make<Filter>()), rows(make<Array>()), downloaded(make<Array>()) {}
 
-Controller::~Controller() = default;
+// Fields 1 to 21 and 25 in declaration order: the model first, then the
+// views, the window last of them.
+Controller::~Controller() {
+  dataSet.reset();
+  filter.reset();
+  chart.reset();
+  chartScroll.reset();
+  table.reset();
+  cpuPick.reset();
+  gpuPick.reset();
+  suitePick.reset();
+  devicePick.reset();
+  optPick.reset();
+  archPick.reset();
+  viewPick.reset();
+  baselinePick.reset();
+  metricPopUp.reset();
+  firstRunBox.reset();
+  publishBox.reset();
+  statusLabel.reset();
+  window.reset();
+  rows.reset();
+  ownContribution.reset();
+  lastStatus.reset();
+  startPath.reset();
+}
 
 Ref<String> Controller::description() const {
   const uint16_t values[3] = {uint16_t(exitCode), uint16_t(updating ? 1 : 0), uint16_t(selfTest ? 1 : 0)};
