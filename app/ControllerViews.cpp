@@ -63,16 +63,20 @@ void Controller::rebuild(bool reset) {
   rows->setTo(chart->rows);
 
   if (chartScroll) {
-    int32_t width = 0;
-    if (chartScroll->documentView) width = chartScroll->documentView->frame().w();
+    // The chart draws in one 16-bit frame from its own pixel 0: a taller
+    // chart is cut there (not wrapped to a negative height), and the
+    // document ends there too. A longer document would move the scroll
+    // view's document origin, under which the chart would show its top
+    // rows again at the wrong places.
+    // The document height goes first: it decides whether the scroll bar
+    // shows, and with it the document's width, which the chart takes.
     const int32_t height = chart->height();
-    // The chart's node holds a 16-bit frame: a taller chart is cut there
-    // rather than wrapped to a negative height.
     const int32_t frameHeight = height > UXScrollView::kMaxFrame ? UXScrollView::kMaxFrame : height;
+    chartScroll->setDocumentHeight(frameHeight);
+    const int32_t width = chartScroll->documentView ? chartScroll->documentView->frame().w() : 0;
     if (Ref<UXViewTree> t = chart->tree.lock(); t && gDriver)
       gDriver->structSetFrame(t->driverTree, int16_t(chart->node), 0, 0, width, frameHeight);
     chart->setNeedsDisplayInRect(chart->absoluteFrame());
-    chartScroll->setDocumentHeight(height);
   }
   if (table) table->reloadData();
   chart->setNeedsDisplayInRect(chart->absoluteFrame());

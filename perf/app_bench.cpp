@@ -177,10 +177,10 @@ void BM_AppOpenSteps(benchmark::State& state) {
     at = Clock::now();
     c.chart->rebuild();
     c.rows->setTo(c.chart->rows);
-    const int32_t height = c.chart->height();
-    gDriver->structSetFrame(c.window->tree->driverTree, int16_t(c.chart->node), 0, 0,
-                            c.chartScroll->documentView->frame().w(), height > 32767 ? 32767 : height);
+    const int32_t height = c.chart->height() > 32767 ? 32767 : c.chart->height();
     c.chartScroll->setDocumentHeight(height);
+    gDriver->structSetFrame(c.window->tree->driverTree, int16_t(c.chart->node), 0, 0,
+                            c.chartScroll->documentView->frame().w(), height);
     t[5] = msSince(at);
     at = Clock::now();
     c.table->reloadData();
@@ -290,10 +290,10 @@ void BM_PickSteps(benchmark::State& state) {
     t[0] = msSince(at);
     at = Clock::now();
     c.rows->setTo(c.chart->rows);
-    const int32_t height = c.chart->height();
-    gDriver->structSetFrame(c.window->tree->driverTree, int16_t(c.chart->node), 0, 0,
-                            c.chartScroll->documentView->frame().w(), height > 32767 ? 32767 : height);
+    const int32_t height = c.chart->height() > 32767 ? 32767 : c.chart->height();
     c.chartScroll->setDocumentHeight(height);
+    gDriver->structSetFrame(c.window->tree->driverTree, int16_t(c.chart->node), 0, 0,
+                            c.chartScroll->documentView->frame().w(), height);
     t[1] = msSince(at);
     at = Clock::now();
     c.table->reloadData();

@@ -279,6 +279,32 @@ TEST_F(App, StatusLinesRepaintAtOnce) {
   EXPECT_TRUE(shown);
 }
 
+// The chart's frame and the scroll view's document follow each rebuild, and
+// stop at the largest frame a node holds.
+TEST_F(App, ChartFrameAndDocumentHeight) {
+  open();
+  EXPECT_EQ(controller->chartScroll->documentHeight, 400);
+  openSample("selftest.json");
+  const int32_t height = controller->chart->height();
+  EXPECT_EQ(controller->chart->frame().h(), height);
+  EXPECT_EQ(controller->chart->frame().w(), controller->chartScroll->documentView->frame().w());
+  EXPECT_EQ(controller->chartScroll->documentHeight, height);
+
+  TempDir dir;
+  std::string runs;
+  for (int i = 0; i < 3000; i++) {
+    runs += (i ? "," : "") + std::string(R"({"suite":"core","benchmark":"b)") + std::to_string(i) +
+            R"(","device":"cpu","samples_us":[1]})";
+  }
+  driver->fileOpenAnswers.push_back(
+      dir.write("tall.json", R"({"schema":"quorl-bench/1","machine":{"cpu":"T"},"runs":[)" + runs + "]}"));
+  menu(0);
+  ASSERT_GT(controller->chart->height(), 32767);
+  EXPECT_EQ(controller->chart->frame().h(), 32767);
+  EXPECT_EQ(controller->chartScroll->documentHeight, 32767);
+  EXPECT_EQ(controller->table->rowCount, 19 + 3000);
+}
+
 // The chart and pickers paint into the window.
 TEST_F(App, ChartAndPickersPaint) {
   open();
