@@ -14,6 +14,7 @@
 #include "foundation/Files.h"
 #include "foundation/JSON.h"
 #include "foundation/Map.h"
+#include "foundation/Pool.h"
 #include "net/Net.h"
 #include "ux/panels/UXOpenPanel.h"
 
@@ -129,9 +130,13 @@ void Controller::mergeCorpus(const Ref<String>& text) {
     }
     dataSet->contributions->setTo(kept);
   }
+  const bool replaced = !downloaded->isEmpty();
   downloaded->setTo(list);
   const int32_t total = appendAll(list);
   rebuild(true);
+  // The previous corpus is gone with the rebuild: its memory goes back to
+  // the system now rather than when the pool next looks.
+  if (replaced) pool::trim();
   say(String::withFormat("Downloaded %d runs in %d result sets.", total, int32_t(list->count())));
 }
 
