@@ -306,14 +306,7 @@ void UXFilePanel::syncControls() {
 // 5. Buttons
 
 void UXFilePanel::addSubview(const Ref<UXView>& parent, const Ref<UXView>& view, UXRect frame) {
-  Ref<UXViewTree> t = parent->tree.lock();
-  if (!t || !gDriver) return;
-  view->attachTo(t, frame);
-  gDriver->structAddChild(t->driverTree, int16_t(parent->node), int16_t(view->node));
-  view->superview = parent;
-  view->nextResponder = parent;
-  parent->subviews->add(view);
-  parent->setNeedsDisplayInRect(parent->absoluteFrame());
+  uxAddChild(*parent, view, frame);
 }
 
 Ref<UXButton> UXFilePanel::mkBtn(const Ref<UXView>& parent, const char* title, void (UXFilePanel::*action)(),
