@@ -13,7 +13,7 @@
 
 #include "foundation/Array.h"
 #include "foundation/String.h"
-#include "ux/controls/UXClamp.h"
+#include "ux/core/UXClamp.h"
 #include "ux/controls/UXControl.h"
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXGraphics.h"
