@@ -12,6 +12,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,15 +51,40 @@ struct Folder {
   }
 };
 
+// The folder of n files, made on first use and shared by every benchmark.
+const Folder& folderOf(uint32_t n) {
+  static std::map<uint32_t, std::unique_ptr<Folder>> folders;
+  std::unique_ptr<Folder>& folder = folders[n];
+  if (!folder) folder = std::make_unique<Folder>(n);
+  return *folder;
+}
+
+// A file panel over the folder with the mask "*.json", on a headless
+// driver that stands in for the benchmark's length.
+struct PanelRun {
+  Ref<UXViewDriver> previous = gDriver;
+  Ref<UXFilePanel> panel;
+  explicit PanelRun(const Folder& folder) {
+    gDriver = make<UXHeadlessDriver>();
+    panel = make<UXFilePanel>();
+    panel->dir = folder.path.generic_string();
+    panel->maskField = make<UXTextField>();
+    panel->maskField->setText("*.json");
+  }
+  ~PanelRun() { gDriver = previous; }
+};
+
+void reportTimes(benchmark::State& state, double ours, double floor, uint64_t iterations) {
+  state.counters["ours_ms"] = ours / double(iterations);
+  state.counters["floor_ms"] = floor / double(iterations);
+  state.counters["ratio"] = floor > 0 ? ours / floor : 0;
+}
+
 void BM_PanelListSortFilter(benchmark::State& state) {
   const uint32_t n = uint32_t(state.range(0));
-  static Folder folder(n);
-  Ref<UXViewDriver> previous = gDriver;
-  gDriver = make<UXHeadlessDriver>();
-  auto panel = make<UXFilePanel>();
-  panel->dir = folder.path.generic_string();
-  panel->maskField = make<UXTextField>();
-  panel->maskField->setText("*.json");
+  const Folder& folder = folderOf(n);
+  PanelRun run(folder);
+  const Ref<UXFilePanel>& panel = run.panel;
   double ours = 0, floor = 0;
   uint64_t iterations = 0;
   for (auto _ : state) {
@@ -83,10 +110,7 @@ void BM_PanelListSortFilter(benchmark::State& state) {
     state.SetIterationTime(one / 1000.0);
   }
   state.counters["rows"] = double(panel->visible.size());
-  state.counters["ours_ms"] = ours / double(iterations);
-  state.counters["floor_ms"] = floor / double(iterations);
-  state.counters["ratio"] = floor > 0 ? ours / floor : 0;
-  gDriver = previous;
+  reportTimes(state, ours, floor, iterations);
 }
 BENCHMARK(BM_PanelListSortFilter)->Name("FilePanel/listSortFilter")->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -94,13 +118,9 @@ BENCHMARK(BM_PanelListSortFilter)->Name("FilePanel/listSortFilter")->Arg(20000)-
 // size and masked; the floor is std::stable_sort of the names alone.
 void BM_PanelSortFilter(benchmark::State& state) {
   const uint32_t n = uint32_t(state.range(0));
-  static Folder folder(n);
-  Ref<UXViewDriver> previous = gDriver;
-  gDriver = make<UXHeadlessDriver>();
-  auto panel = make<UXFilePanel>();
-  panel->dir = folder.path.generic_string();
-  panel->maskField = make<UXTextField>();
-  panel->maskField->setText("*.json");
+  const Folder& folder = folderOf(n);
+  PanelRun run(folder);
+  const Ref<UXFilePanel>& panel = run.panel;
   panel->reload();
   std::vector<std::string> names;
   for (const Ref<UXFileRow>& row : panel->files) names.push_back(row->name);
@@ -120,10 +140,7 @@ void BM_PanelSortFilter(benchmark::State& state) {
     ++iterations;
     state.SetIterationTime(one / 1000.0);
   }
-  state.counters["ours_ms"] = ours / double(iterations);
-  state.counters["floor_ms"] = floor / double(iterations);
-  state.counters["ratio"] = floor > 0 ? ours / floor : 0;
-  gDriver = previous;
+  reportTimes(state, ours, floor, iterations);
 }
 BENCHMARK(BM_PanelSortFilter)->Name("FilePanel/sortFilter")->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
