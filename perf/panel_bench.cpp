@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "PairTimer.h"
 #include "ux/core/UXApplication.h"
 #include "ux/controls/UXTextField.h"
 #include "ux/headless/UXHeadlessDriver.h"
@@ -26,10 +27,6 @@ using namespace quorl;
 namespace fs = std::filesystem;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
 // A folder of n files named entry-NNNNN with mixed extensions and sizes,
 // made once per run and removed at exit.
@@ -74,9 +71,10 @@ struct PanelRun {
   ~PanelRun() { gDriver = previous; }
 };
 
-void reportTimes(benchmark::State& state, double ours, double floor, uint64_t iterations) {
-  state.counters["ours_ms"] = ours / double(iterations);
-  state.counters["floor_ms"] = floor / double(iterations);
+void reportTimes(benchmark::State& state, const perf::PairTimer& timer) {
+  const double ours = timer.firstSeconds, floor = timer.secondSeconds;
+  state.counters["ours_ms"] = ours * 1e3 / double(state.iterations());
+  state.counters["floor_ms"] = floor * 1e3 / double(state.iterations());
   state.counters["ratio"] = floor > 0 ? ours / floor : 0;
 }
 
@@ -85,32 +83,29 @@ void BM_PanelListSortFilter(benchmark::State& state) {
   const Folder& folder = folderOf(n);
   PanelRun run(folder);
   const Ref<UXFilePanel>& panel = run.panel;
-  double ours = 0, floor = 0;
-  uint64_t iterations = 0;
+  perf::PairTimer timer;
   for (auto _ : state) {
-    auto t0 = Clock::now();
-    panel->sortKey = 0;
-    panel->reload();  // list, order by name, mask
-    panel->sortBy(1);  // order by size, mask
-    const double one = msSince(t0);
-    ours += one;
-
-    t0 = Clock::now();
-    std::vector<std::string> names;
-    uint64_t bytes = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder.path)) {
-      names.push_back(entry.path().filename().string());
-      std::error_code ec;
-      bytes += entry.file_size(ec);
-    }
-    std::sort(names.begin(), names.end());
-    benchmark::DoNotOptimize(bytes);
-    floor += msSince(t0);
-    ++iterations;
-    state.SetIterationTime(one / 1000.0);
+    const double ours = timer.run(
+        [&] {
+          panel->sortKey = 0;
+          panel->reload();   // list, order by name, mask
+          panel->sortBy(1);  // order by size, mask
+        },
+        [&] {
+          std::vector<std::string> names;
+          uint64_t bytes = 0;
+          for (const fs::directory_entry& entry : fs::directory_iterator(folder.path)) {
+            names.push_back(entry.path().filename().string());
+            std::error_code ec;
+            bytes += entry.file_size(ec);
+          }
+          std::sort(names.begin(), names.end());
+          benchmark::DoNotOptimize(bytes);
+        });
+    state.SetIterationTime(ours);
   }
   state.counters["rows"] = double(panel->visible.size());
-  reportTimes(state, ours, floor, iterations);
+  reportTimes(state, timer);
 }
 BENCHMARK(BM_PanelListSortFilter)->Name("FilePanel/listSortFilter")->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -124,23 +119,21 @@ void BM_PanelSortFilter(benchmark::State& state) {
   panel->reload();
   std::vector<std::string> names;
   for (const Ref<UXFileRow>& row : panel->files) names.push_back(row->name);
-  double ours = 0, floor = 0;
-  uint64_t iterations = 0;
+  perf::PairTimer timer;
   for (auto _ : state) {
-    auto t0 = Clock::now();
-    panel->sortBy(0);
-    panel->sortBy(1);
-    const double one = msSince(t0);
-    ours += one;
-    t0 = Clock::now();
-    std::vector<std::string> copy = names;
-    std::stable_sort(copy.begin(), copy.end());
-    benchmark::DoNotOptimize(copy.data());
-    floor += msSince(t0);
-    ++iterations;
-    state.SetIterationTime(one / 1000.0);
+    const double ours = timer.run(
+        [&] {
+          panel->sortBy(0);
+          panel->sortBy(1);
+        },
+        [&] {
+          std::vector<std::string> copy = names;
+          std::stable_sort(copy.begin(), copy.end());
+          benchmark::DoNotOptimize(copy.data());
+        });
+    state.SetIterationTime(ours);
   }
-  reportTimes(state, ours, floor, iterations);
+  reportTimes(state, timer);
 }
 BENCHMARK(BM_PanelSortFilter)->Name("FilePanel/sortFilter")->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
