@@ -13,9 +13,9 @@
 
 #include "foundation/Array.h"
 #include "foundation/String.h"
-#include "ux/core/UXClamp.h"
 #include "ux/controls/UXControl.h"
 #include "ux/core/UXApplication.h"
+#include "ux/core/UXClamp.h"
 #include "ux/core/UXGraphics.h"
 #include "ux/core/UXViewDriver.h"
 #include "ux/core/UXViewTree.h"
