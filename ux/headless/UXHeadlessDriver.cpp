@@ -1121,17 +1121,26 @@ int32_t UXHeadlessDriver::alertRun(int32_t style, const char* message, const cha
   return titles >= 3 ? 3 : titles;
 }
 
+namespace {
+
+// Every field but the type, between an event and its queued copy.
+template <class To, class From> void copyEventFields(To& to, const From& from) {
+  to.x = from.x;
+  to.y = from.y;
+  to.key = from.key;
+  to.mods = from.mods;
+  to.window = from.window;
+  to.a = from.a;
+  to.b = from.b;
+  to.object = from.object;
+}
+
+}  // namespace
+
 void UXHeadlessDriver::postEvent(const UXEvent& e) {
   QueuedEvent q{};
   q.type = e.type;
-  q.x = e.x;
-  q.y = e.y;
-  q.key = e.key;
-  q.mods = e.mods;
-  q.window = e.window;
-  q.a = e.a;
-  q.b = e.b;
-  q.object = e.object;
+  copyEventFields(q, e);
   queue_.push_back(q);
 }
 
@@ -1172,14 +1181,7 @@ bool UXHeadlessDriver::takeQueued(UXEvent& event) {
       event.b = q.b;
       break;
     default:
-      event.x = q.x;
-      event.y = q.y;
-      event.key = q.key;
-      event.mods = q.mods;
-      event.window = q.window;
-      event.a = q.a;
-      event.b = q.b;
-      event.object = q.object;
+      copyEventFields(event, q);
       break;
   }
   return true;
