@@ -6,9 +6,8 @@
 //   UXWin32Events.cpp    nextEvent, window procedures, alerts, drag polling
 //   UXWin32Menus.cpp     menu bar, field editors, view drawing, constants
 //   UXWin32Tree.cpp      the native node tree and its controls' visibility
-//   UXWin32Services.cpp  operations not yet native (they answer as the
-//                        headless driver does): dialogs, clocks, settings,
-//                        text metrics, files, text views, GL, sound, icons
+//   UXWin32Services.cpp  hooks of the native controls, realising the tree
+//   W32*.cpp             the services: see W32Services.h
 // Text crosses the contract as UTF-8 and becomes UTF-16 only at the W entry
 // points (W32Text.h).
 #pragma once
@@ -24,6 +23,7 @@ namespace quorl {
 class UXWin32Driver : public UXViewDriver {
  public:
   bool hasMenuPopUp() const override { return true; }
+  bool hasTextViewSetAll() const override { return true; }  // the rich-text bridge
 
   uint32_t windowCreate(int32_t x, int32_t y, int32_t w, int32_t h) override;
   void windowSetContent(uint32_t window, UXContentDrawFunction draw, void* userData) override;
