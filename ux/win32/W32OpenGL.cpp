@@ -195,6 +195,11 @@ int32_t w32GlFind(Ptr<Object> view) {
   return -1;
 }
 
+bool w32GlIsOffscreen(Ptr<Object> view) {
+  int32_t s = w32GlFind(view);
+  return s >= 0 && gW32GlOff[s] != 0;
+}
+
 void w32GlAttach(Ptr<Object> view, HWND window) {
   if (!load() || gW32GlCount >= kSlots || !view || !window) return;
   if (w32GlFind(view) >= 0) return;

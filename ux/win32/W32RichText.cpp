@@ -125,6 +125,21 @@ void w32TextViewDropWindow(uint32_t window) {
   });
 }
 
+HWND w32TextViewRealize(uint32_t window, int16_t node, Ptr<Object> peer, HWND parent, int32_t x, int32_t y,
+                        int32_t w, int32_t h) {
+  if (node < 0) return nullptr;
+  if (Ref<W32TextView> b = W32TextView::at(window, uint32_t(node))) {
+    MoveWindow(b->control, x, y, w, h, TRUE);
+    return b->control;
+  }
+  Ref<UXTextView> view = peer ? cast<UXTextView>(peer->self<Object>()) : nullptr;
+  if (!view) return nullptr;
+  Ref<W32TextView> b = W32TextView::make(window, uint32_t(node), parent, x, y, w, h, view);
+  if (!b) return nullptr;
+  view->becomeNative(int32_t(window), node);
+  return b->control;
+}
+
 // ---------------------------------------------------------------------------
 // 2. Text and offsets.
 

@@ -80,6 +80,12 @@ class W32TextView : public Object {
 
 // Forgets every bridge of a window that is being destroyed.
 void w32TextViewDropWindow(uint32_t window);
+// For the tree's realisation, a node of kind 18: the first time, makes the
+// control with its bridge and lets the view push its text, runs, selection
+// and looks (becomeNative); later, moves the control to the node's frame.
+// Null when the peer is not a text view or no control can be made.
+HWND w32TextViewRealize(uint32_t window, int16_t node, Ptr<Object> peer, HWND parent, int32_t x, int32_t y,
+                        int32_t w, int32_t h);
 
 // ---------------------------------------------------------------------------
 // Settings: the file, made on first use ("APPDATA"\Wendle\Wendle.ini, or
@@ -92,6 +98,9 @@ void w32GlAttach(Ptr<Object> view, HWND window);    // on realisation
 void w32GlViewport(Ptr<Object> view);               // after a move or resize
 bool w32GlBlit(Ptr<Object> view, int32_t x, int32_t y, int32_t w, int32_t h);  // during a paint
 int32_t w32GlFind(Ptr<Object> view);                // slot or -1
+// Whether the view's surface renders off screen: its window then stays
+// hidden, whatever the node's visibility.
+bool w32GlIsOffscreen(Ptr<Object> view);
 // The read-back frame as 0xAARRGGBB values, rows top-down; false unless the
 // size is exactly the buffer's.
 bool w32GlReadFrame(Ptr<Object> view, uint32_t* out, int32_t width, int32_t height);

@@ -209,6 +209,18 @@ TEST_F(W32RichTextTest, UndoKeysGoThroughTheView) {
   EXPECT_EQ(readText(), "abc");  // the control follows the view
 }
 
+TEST_F(W32RichTextTest, RealisingANodeMakesTheControlOnce) {
+  Ref<UXTextView> shown = make<UXTextView>();
+  shown->text = AttributedString::withString(String::withCString("h\xC3\xA9llo\nworld"));
+  HWND control = w32TextViewRealize(window, 7, shown, hwndOf(window), 0, 0, 120, 60);
+  ASSERT_TRUE(control);
+  EXPECT_EQ(GetDlgCtrlID(control), 1007);
+  EXPECT_EQ(shown->nativeWindow, int32_t(window));
+  EXPECT_EQ(W32TextView::at(window, 7)->wide(), u"h\u00E9llo\rworld");
+  EXPECT_EQ(w32TextViewRealize(window, 7, shown, hwndOf(window), 5, 5, 120, 60), control);
+  EXPECT_FALSE(w32TextViewRealize(window, 8, make<UXView>(), hwndOf(window), 0, 0, 10, 10));
+}
+
 TEST_F(W32RichTextTest, BridgesGoWithTheirWindow) {
   HWND old = bridge->control;
   d->windowDestroy(window);
