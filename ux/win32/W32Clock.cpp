@@ -17,9 +17,7 @@ uint64_t UXWin32Driver::nowUs() {
   }();
   LARGE_INTEGER now{};
   if (frequency == 0 || !QueryPerformanceCounter(&now)) return GetTickCount64() * 1000;
-  uint64_t ticks = uint64_t(now.QuadPart);
-  // Whole seconds and the remainder apart, so the product never overflows.
-  return ticks / frequency * 1000000 + ticks % frequency * 1000000 / frequency;
+  return w32MicrosOf(uint64_t(now.QuadPart), frequency);
 }
 
 void UXWin32Driver::nowUTC(uint32_t out[7]) {

@@ -19,7 +19,9 @@ int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capaci
     n = 590;
     while (n > 0 && (uint8_t(folder[n]) & 0xC0) == 0x80) --n;
   }
-  std::wstring pattern = w32Wide(folder, n) + L"\\*";
+  std::wstring pattern = w32Wide(folder, n);
+  if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/')) pattern += L'\\';
+  pattern += L'*';
   WIN32_FIND_DATAW entry{};
   HANDLE find = FindFirstFileW(pattern.c_str(), &entry);
   if (find == INVALID_HANDLE_VALUE) return -1;

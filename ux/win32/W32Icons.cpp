@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <vector>
 
 #include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Globals.h"
@@ -37,7 +38,10 @@ HICON w32AppIconMake(const uint8_t* pixels, int32_t width, int32_t height, int32
     out[i * 4 + 2] = swap == 1 ? p[2] : p[0];
     out[i * 4 + 3] = p[3];
   }
-  W32GdiObject mask(CreateBitmap(width, height, 1, 1, nullptr));
+  // An all-zero AND mask, so the alpha channel alone decides; mask rows are
+  // whole 16-bit words.
+  std::vector<uint8_t> clear(size_t((width + 15) / 16 * 2) * size_t(height), 0);
+  W32GdiObject mask(CreateBitmap(width, height, 1, 1, clear.data()));
   if (!mask) return nullptr;
   ICONINFO icon{};
   icon.fIcon = TRUE;

@@ -30,6 +30,11 @@ uint32_t w32U8At(const char16_t* wide, uint32_t length, uint32_t unitOffset) {
 // ---------------------------------------------------------------------------
 // 2. Clocks and fonts.
 
+uint64_t w32MicrosOf(uint64_t ticks, uint64_t frequency) {
+  if (frequency == 0) return 0;
+  return ticks / frequency * 1000000 + ticks % frequency * 1000000 / frequency;
+}
+
 int64_t w32DayNumber(int32_t year, int32_t month, int32_t day) {
   // Days from the civil date, counting years from March so that the leap
   // day ends the year.

@@ -23,6 +23,10 @@ uint32_t w32U8At(const char16_t* wide, uint32_t length, uint32_t unitOffset);
 
 // ---------------------------------------------------------------------------
 // 2. Clocks and fonts.
+// Microseconds of a performance-counter reading, in 64 bits: whole seconds
+// and the remainder apart, so the product never overflows (0 without a
+// frequency).
+uint64_t w32MicrosOf(uint64_t ticks, uint64_t frequency);
 // Days since 1970-01-01 of a proleptic Gregorian date.
 int64_t w32DayNumber(int32_t year, int32_t month, int32_t day);
 // Minutes to add to UTC to get local time, from the two calendar readings

@@ -3,7 +3,8 @@
 // mark, which makes the system keep it in UTF-16, so values, keys and
 // sections in any script survive (the original design's A calls wrote the
 // code page's bytes). A missing key is told from an empty value by a
-// default of the one byte 0x01.
+// default of the one byte 0x01. Texts the line format cannot hold are
+// refused rather than written damaged.
 #include <windows.h>
 
 #include <cstring>
@@ -31,6 +32,14 @@ void ensureUnicodeFile(const std::wstring& path) {
   DWORD written = 0;
   WriteFile(file, bom, 2, &written, nullptr);
   CloseHandle(file);
+}
+
+// What the file's line format cannot hold: a line end anywhere (it would cut
+// the value and could start a key of its own), "=" in a key, "]" in a
+// section name.
+bool storable(const char* section, const char* key, const char* value) {
+  auto has = [](const char* text, const char* bad) { return text && std::strpbrk(text, bad); };
+  return key && *key && !has(section, "\r\n]") && !has(key, "\r\n=") && !has(value, "\r\n");
 }
 
 }  // namespace
@@ -72,7 +81,7 @@ int32_t UXWin32Driver::settingGet(const char* section, const char* key, char* bu
 }
 
 bool UXWin32Driver::settingSet(const char* section, const char* key, const char* value) {
-  if (!key || !*key) return false;
+  if (!storable(section, key, value)) return false;
   ensureUnicodeFile(w32SettingsFile());
   return WritePrivateProfileStringW(sectionOf(section).c_str(), w32Wide(key).c_str(), w32Wide(value ? value : "").c_str(),
                                     w32SettingsFile().c_str()) != 0;

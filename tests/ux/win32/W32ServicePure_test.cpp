@@ -41,6 +41,22 @@ TEST(W32OffsetsTest, UnitsToBytesTable) {
   for (const Case& c : cases) EXPECT_EQ(w32U8At(text.data(), n, c.unit), c.byte) << c.unit;
 }
 
+TEST(W32ClockTest, MicrosecondsDoNotWrap) {
+  struct Case {
+    uint64_t ticks, frequency, micros;
+  } cases[] = {
+      {0, 10000000, 0},
+      {15, 10000000, 1},
+      {10000000, 10000000, 1000000},
+      // 72 minutes: past 2^32 microseconds, where a 32-bit clock wrapped.
+      {43200000000ull, 10000000, 4320000000ull},
+      // A counter near its top: no overflow in the multiplication.
+      {0x7FFFFFFFFFFFFFFFull, 3579545, 2576688388288113658ull},
+      {123, 0, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(w32MicrosOf(c.ticks, c.frequency), c.micros) << c.ticks;
+}
+
 TEST(W32ClockTest, DayNumbersAndLocalOffsets) {
   EXPECT_EQ(w32DayNumber(1970, 1, 1), 0);
   EXPECT_EQ(w32DayNumber(2000, 3, 1), 11017);

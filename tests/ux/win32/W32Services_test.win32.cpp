@@ -140,6 +140,15 @@ TEST_F(Win32DriverTest, SettingsReadBackWhatWasWritten) {
     EXPECT_TRUE(d->settingRemove(c.section, c.key.c_str()));
     EXPECT_EQ(d->settingGet(c.section, c.key.c_str(), buffer, sizeof buffer), -1);
   }
+  // What a line of the file cannot hold is refused, and nothing is written.
+  struct Refused {
+    const char *section, *key, *value;
+  } refused[] = {{"ui", "a", "two\nlines"}, {"ui", "a", "cr\r"}, {"ui", "k=v", "x"},
+                 {"u]i", "a", "x"},        {"ui", "", "x"},      {"ui", nullptr, "x"}};
+  for (const Refused& r : refused) {
+    EXPECT_FALSE(d->settingSet(r.section, r.key, r.value)) << (r.key ? r.key : "null");
+    EXPECT_EQ(d->settingGet(r.section, r.key, buffer, sizeof buffer), -1);
+  }
   // A missing key removes nothing, least of all the section.
   d->settingSet("ui", "keep", "1");
   EXPECT_FALSE(d->settingRemove("ui", nullptr));
@@ -263,6 +272,7 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
   // A rename moves a file into another folder of the same volume.
   EXPECT_TRUE(d->fileRename(folder.at(renamed).c_str(), folder.at(sub + "\\" + renamed).c_str()));
   EXPECT_EQ(listing(*d, folder.at(sub), count), (std::vector<std::string>{"f\t5\t" + renamed}));
+  EXPECT_EQ(listing(*d, folder.at(sub) + "\\", count), (std::vector<std::string>{"f\t5\t" + renamed}));
   EXPECT_TRUE(d->fileDelete(folder.at(data).c_str()));
   EXPECT_FALSE(d->fileDelete(folder.at(data).c_str()));
   EXPECT_FALSE(d->fileCopy(folder.at(data).c_str(), folder.at("x").c_str()));
