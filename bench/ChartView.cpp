@@ -324,20 +324,18 @@ const Map* paramsAt(const Array& runs, uint32_t k) {
 
 // The entries of a run's parameters, which its parameter line reads next.
 void prefetchEntries(const Map& params) {
-  const uint32_t capacity = params.capacity();
-  if (capacity == 0 || capacity > 16) return;
-  const char* first = reinterpret_cast<const char*>(&params._readKey(0));
-  const char* end = reinterpret_cast<const char*>(&params._readKey(capacity - 1)) + 2 * sizeof(Ref<Object>);
-  for (const char* p = first; p < end; p += 64) __builtin_prefetch(p);
+  size_t bytes = 0;
+  const char* first = static_cast<const char*>(params._entryBytes(bytes));
+  if (!first || params.capacity() > 16) return;
+  for (const char* p = first; p < first + bytes; p += 64) __builtin_prefetch(p);
 }
 
 // The key objects of the entries, then (once they have arrived) their bytes.
 void prefetchKeys(const Map& params, bool bytes) {
-  const uint32_t capacity = params.capacity();
-  if (capacity == 0 || capacity > 16) return;
-  for (uint32_t s = 0; s < capacity; ++s) {
-    const Object* key = params._readKey(s).get();
-    if (!key || key == Map::_tombstone().get()) continue;
+  if (params.capacity() > 16) return;
+  const uint32_t count = params.count();
+  for (uint32_t i = 0; i < count; ++i) {
+    const Object* key = params._keyAt(i).get();
     if (!bytes) {
       __builtin_prefetch(key);
     } else if (typeid(*key) == typeid(String)) {

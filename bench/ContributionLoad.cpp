@@ -25,15 +25,13 @@ Ref<Run> readRun(const Map& object) {
     auto* n = valueAs<Number>(value.get());
     return n ? n->integerValue() : 0;
   };
-  // The table is walked slot by slot rather than in insertion order: the
-  // names are unique, so the order does not matter, and a straight walk
-  // spares a dependent load per member. Empty slots and tombstones are no
-  // String and drop out.
-  const uint32_t capacity = object.capacity();
-  for (uint32_t slot = 0; slot < capacity; ++slot) {
-    const String* name = valueAs<String>(object._readKey(slot).get());
+  // The names are unique, so each member is looked at once, in order; a
+  // parsed run keeps them compact, one short run of memory.
+  const uint32_t count = object.count();
+  for (uint32_t i = 0; i < count; ++i) {
+    const String* name = valueAs<String>(object._keyAt(i).get());
     if (!name) continue;
-    const Ref<Object>& value = object._readVal(slot);
+    const Ref<Object>& value = object._valueAt(i);
     switch (name->byteLength()) {
       case 3:
         if (isKey(*name, "opt", 3)) texts.opt = BHelp::text(value);
@@ -96,11 +94,12 @@ void prefetchMap(const Object* object, bool table) {
     return;
   }
   auto* map = valueAs<Map>(object);
-  if (!map || map->capacity() == 0) return;
-  // The whole table: a run object's dozen members fill a small one.
-  auto* first = reinterpret_cast<const char*>(&map->_readKey(0));
-  auto* last = reinterpret_cast<const char*>(&map->_readKey(map->capacity() - 1));
-  if (last - first > 2048) last = first + 2048;
+  if (!map) return;
+  // All its entries: a run object's dozen members are a few cache lines.
+  size_t bytes = 0;
+  auto* first = static_cast<const char*>(map->_entryBytes(bytes));
+  if (!first) return;
+  auto* last = first + (bytes < 2048 ? bytes - 1 : 2047);
   for (const char* line = first; line <= last; line += 64) __builtin_prefetch(line);
 }
 
@@ -127,8 +126,8 @@ class SamplePipeline {
     stage_[0] = nullptr;
     if (Run* run = stage_[1]) {
       const Array& items = *run->samples;
-      if (const int64_t* values = items._integers()) {
-        __builtin_prefetch(values);
+      if (const Array::PackedIntegers values = items._integers()) {
+        __builtin_prefetch(values.data());
       } else if (items.count() > 0) {
         __builtin_prefetch(items.begin());
       }

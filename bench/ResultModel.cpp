@@ -55,7 +55,7 @@ void Run::compute() {
   Wide sum = 0;
   int64_t n = 0;
   const uint32_t count = samples->count();
-  if (const int64_t* values = samples->_integers()) {  // as read: integers alone
+  if (const Array::PackedIntegers values = samples->_integers()) {  // as read: integers alone
     for (uint32_t i = 0; i < count; ++i) sum += values[i];
     if (count == 0) {
       mean = stddev = 0;

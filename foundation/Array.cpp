@@ -8,6 +8,8 @@
 
 #include "Data.h"
 #include "Number.h"
+
+#include <cstring>
 #include "String.h"
 
 namespace quorl {
@@ -41,21 +43,52 @@ Ref<Array> Array::withCapacity(uint32_t n) {
   return a;
 }
 
+Array::~Array() {
+  if (width_ == PackedIntegers::kNone)
+    items_.~PoolArray();
+  else
+    packed_.~PoolBytes();
+}
+
 Ref<Array> Array::_withIntegers(const int64_t* values, uint32_t n) {
   Ref<Array> a = make<Array>();
   if (n == 0) return a;
-  a->integers_ = PoolArray<int64_t>::make(n);
-  std::copy(values, values + n, a->integers_.get());
+  a->items_.~PoolArray();  // empty: the bytes take its place
+  ::new (&a->packed_) PoolBytes();
+  int64_t low = values[0], high = values[0];
+  for (uint32_t i = 1; i < n; ++i) {
+    low = std::min(low, values[i]);
+    high = std::max(high, values[i]);
+  }
+  const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low);
+  if (span <= 0xFFFF) {
+    a->width_ = PackedIntegers::kOffsets;
+    a->packed_.resize(sizeof low + size_t{n} * 2);
+    std::memcpy(a->packed_.get(), &low, sizeof low);
+    auto* out = reinterpret_cast<uint16_t*>(a->packed_.get() + sizeof low);
+    for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<uint16_t>(static_cast<uint64_t>(values[i]) - static_cast<uint64_t>(low));
+  } else if (low >= INT32_MIN && high <= INT32_MAX) {
+    a->width_ = PackedIntegers::kNarrow;
+    a->packed_.resize(size_t{n} * 4);
+    auto* out = reinterpret_cast<int32_t*>(a->packed_.get());
+    for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<int32_t>(values[i]);
+  } else {
+    a->width_ = PackedIntegers::kWide;
+    a->packed_.resize(size_t{n} * 8);
+    std::memcpy(a->packed_.get(), values, size_t{n} * 8);
+  }
   a->count_ = a->capacity_ = n;
   return a;
 }
 
 void Array::_unpack() const {
   // Every entry becomes the Number the reader would have made for it.
+  const PackedIntegers values = _integers();
   auto items = PoolArray<Ref<Object>>::make(capacity_);
-  for (uint32_t i = 0; i < count_; ++i) items[i] = Number::withI64(integers_[i]);
-  items_ = std::move(items);
-  integers_.reset();
+  for (uint32_t i = 0; i < count_; ++i) items[i] = Number::withI64(values[i]);
+  packed_.~PoolBytes();
+  width_ = PackedIntegers::kNone;
+  ::new (&items_) PoolArray<Ref<Object>>(std::move(items));
 }
 
 Ref<Object> Array::first() const {

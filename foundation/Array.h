@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -56,10 +57,10 @@ using ArrayVisitor = Block<const Ref<Object>&>;
 //    doubles.
 class Array : public Object, public Copying, public Enumerable {
  public:
-  Array() = default;
+  Array() : items_() {}
   Array(const Array&) = delete;
   Array& operator=(const Array&) = delete;
-  ~Array() override = default;
+  ~Array() override;
 
   // -- 2a. Construction, size, reading ----------------------------------------
   // Room for n entries; no buffer at all for 0.
@@ -103,8 +104,34 @@ class Array : public Object, public Copying, public Enumerable {
   // `_integers` first: the values, or null when the array holds objects.
   // Reading a packed array therefore changes it: arrays shared between
   // threads must be read once on one thread first.
+  // Values within 65,535 of the smallest are kept as 2-byte offsets from
+  // it (a run's samples lie close together), values that fit 32 bits in 4
+  // bytes each, any others in 8.
+  struct PackedIntegers {
+    enum Width : uint8_t { kNone, kOffsets, kNarrow, kWide } width = kNone;
+    const void* values = nullptr;
+    int64_t base = 0;  // what the offsets add to
+    explicit operator bool() const { return width != kNone; }
+    int64_t operator[](uint32_t i) const {
+      switch (width) {
+        case kOffsets: return static_cast<int64_t>(static_cast<uint64_t>(base) + static_cast<const uint16_t*>(values)[i]);
+        case kNarrow: return static_cast<const int32_t*>(values)[i];
+        default: return static_cast<const int64_t*>(values)[i];
+      }
+    }
+    const void* data() const { return values; }
+  };
   static Ref<Array> _withIntegers(const int64_t* values, uint32_t n);
-  const int64_t* _integers() const { return integers_ ? integers_.get() : nullptr; }
+  PackedIntegers _integers() const {
+    if (width_ == PackedIntegers::kNone) return {};
+    const unsigned char* bytes = packed_.get();
+    if (width_ == PackedIntegers::kOffsets) {
+      int64_t base;
+      std::memcpy(&base, bytes, sizeof base);
+      return {PackedIntegers::kOffsets, bytes + sizeof base, base};
+    }
+    return {width_, bytes, 0};
+  }
 
   // -- 2b. Changing in place --------------------------------------------------
   void add(Ref<Object> object);                  // null may be added
@@ -178,13 +205,18 @@ class Array : public Object, public Copying, public Enumerable {
   void _growFor(uint32_t needed);
   void _removeSpan(uint32_t start, uint32_t n);
   void _unpackIfPacked() const {
-    if (integers_) [[unlikely]]
+    if (width_ != PackedIntegers::kNone) [[unlikely]]
       _unpack();
   }
   void _unpack() const;
 
-  mutable PoolArray<Ref<Object>> items_;
-  mutable PoolArray<int64_t> integers_;  // the entries while packed
+  // The entries, or while packed their integers (the base first, for
+  // offsets): `width_` says which member lives.
+  union {
+    mutable PoolArray<Ref<Object>> items_;
+    mutable PoolBytes packed_;
+  };
+  mutable PackedIntegers::Width width_ = PackedIntegers::kNone;
   uint32_t count_ = 0;
   uint32_t capacity_ = 0;
 };

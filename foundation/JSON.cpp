@@ -237,6 +237,54 @@ class TextCache {
   uint32_t size_ = 0;
 };
 
+// Objects of a document often have the same members in the same order (the
+// runs of a corpus): their maps share one block of keys. The keys of the
+// last object made with each sequence of key objects are kept, direct-mapped
+// by the addresses of those key objects (the texts above make equal short
+// keys one object).
+class KeysCache {
+ public:
+  KeysCache() = default;
+  KeysCache(const KeysCache&) = delete;
+  KeysCache& operator=(const KeysCache&) = delete;
+  ~KeysCache() {
+    for (Entry& e : entries_) Map::_dropKeys(e.keys);
+  }
+
+  // A map of the n members at `pairs` (key, value, key, value...), which it
+  // takes; later equal keys replace earlier ones as `set` does.
+  Ref<Map> makeMap(Ref<Object>* pairs, uint32_t n) {
+    if (n == 0 || n > Map::kCompactMost) return byMembers(pairs, n);
+    uint64_t h = n;
+    for (uint32_t i = 0; i < n; ++i) h = (h ^ reinterpret_cast<uintptr_t>(pairs[2 * i].get())) * 0x9E3779B97F4A7C15ull;
+    Entry& e = entries_[(h >> 40) & (kSize - 1)];
+    if (e.hash == h && Map::_keysAre(e.keys, pairs, n)) return Map::_withKeys(e.keys, pairs, n);
+    Ref<Map> map = byMembers(pairs, n);
+    if (map->count() == n) {  // no key twice: the keys are these objects, in this order
+      if (Map::Keys* keys = map->_shareKeys()) {
+        Map::_dropKeys(e.keys);
+        e.keys = keys;
+        e.hash = h;
+      }
+    }
+    return map;
+  }
+
+ private:
+  static Ref<Map> byMembers(Ref<Object>* pairs, uint32_t n) {
+    Ref<Map> map = Map::_withRoom(n);
+    for (uint32_t i = 0; i < n; ++i) map->set(std::move(pairs[2 * i]), std::move(pairs[2 * i + 1]));
+    return map;
+  }
+
+  static constexpr uint32_t kSize = 256;
+  struct Entry {
+    uint64_t hash = 0;
+    Map::Keys* keys = nullptr;
+  };
+  Entry entries_[kSize];
+};
+
 class _JSONReader : public Object {
  public:
   // The document's value, or null with `error` holding the full text.
@@ -276,10 +324,25 @@ class _JSONReader : public Object {
   std::unique_ptr<TextCache> cache_;
   std::vector<Ref<Object>> pending_;
   std::vector<int64_t> integers_;
+  KeysCache keys_;
+
+  // Integers repeat through a document as texts do (sizes, counts, thread
+  // numbers): the last Number made for each of a few values is handed out
+  // again. Numbers never change, so sharing them is invisible.
+  static constexpr uint32_t kIntegerCache = 512;
+  Ref<Number> integerCache_[kIntegerCache];
+
+  Ref<Number> _integer(int64_t value) {
+    if (value >= -128 && value <= 1023) return Number::withI64(value);  // shared already
+    const uint64_t h = static_cast<uint64_t>(value) * 0x9E3779B97F4A7C15ull;
+    Ref<Number>& cached = integerCache_[h >> 55];
+    if (!cached || cached->integerValue() != value) cached = Number::withI64(value);
+    return cached;
+  }
 
   // The integers read so far for the array being read, as Numbers.
   void _unpackIntegers(size_t intBase) {
-    for (size_t i = intBase; i < integers_.size(); ++i) pending_.push_back(Number::withI64(integers_[i]));
+    for (size_t i = intBase; i < integers_.size(); ++i) pending_.push_back(_integer(integers_[i]));
     integers_.resize(intBase);
   }
 
@@ -340,7 +403,7 @@ class _JSONReader : public Object {
   Ref<Object> _number() {
     int64_t integer;
     Ref<Object> other;
-    if (_scanNumber(integer, other)) return Number::withI64(integer);
+    if (_scanNumber(integer, other)) return _integer(integer);
     return other;
   }
 
@@ -553,33 +616,39 @@ class _JSONReader : public Object {
     if (++depth > JSON::kMaxDepth) _fail("nested too deeply");
     ++position;
     _ws();
-    Ref<Map> map = make<Map>();
     if (position < length && bytes[position] == '}') {
       ++position;
       --depth;  // an empty object closes its level as an empty array does
-      return map;
+      return make<Map>();
     }
+    // Keys and values wait on the arrays' shared stack, so that the map is
+    // made once with room for them all; `set` then decides duplicates as it
+    // always has (the later key and value, in the first one's place).
+    const size_t base = pending_.size();
     for (;;) {
       _ws();
       if (position >= length || bytes[position] != '"') _fail("expected a key");
-      Ref<String> key = _string();
+      pending_.push_back(_string());
       _ws();
       if (position >= length || bytes[position] != ':') _fail("expected ':'");
       ++position;
       _ws();
-      Ref<Object> value = _value();
-      map->set(std::move(key), std::move(value));
+      pending_.push_back(_value());
       _ws();
       if (position >= length) _fail("unterminated object");
       const uint8_t c = bytes[position];
       if (c == '}') {
         ++position;
         --depth;
-        return map;
+        break;
       }
       if (c != ',') _fail("expected ',' or '}'");
       ++position;
     }
+    const uint32_t n = static_cast<uint32_t>((pending_.size() - base) / 2);
+    Ref<Map> map = keys_.makeMap(pending_.data() + base, n);
+    pending_.resize(base);
+    return map;
   }
 };
 
@@ -888,17 +957,11 @@ inline void prefetch(const void* address) {
 // subclass, or a class from another module) takes the general dynamic_cast.
 template <class T> inline bool isExactly(const std::type_info& type) { return &type == &typeid(T); }
 
-inline void prefetchSlot(const Map* map, uint32_t slot) {
-  // A slot may straddle two cache lines; its key and value are at either end.
-  prefetch(&map->_readKey(slot));
-  prefetch(&map->_readVal(slot) + 1);
-}
-
 void putArray(Sink& sink, const Array* array, bool pretty, uint32_t depth) {
   if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
   sink.put('[');
   const uint32_t n = array->count();
-  if (const int64_t* integers = array->_integers()) {
+  if (const Array::PackedIntegers integers = array->_integers()) {
     for (uint32_t i = 0; i < n; ++i) {
       if (i) sink.put(',');
       if (pretty) putNewline(sink, depth + 1);
@@ -929,19 +992,22 @@ void putMap(Sink& sink, const Map* map, bool pretty, uint32_t depth) {
   if (depth >= JSON::kMaxDepth) throw JSONError("JSON: nested too deeply");
   sink.put('{');
   const uint32_t n = map->count();
-  // Members are scattered: the slots in hash order, the values wherever
-  // they were made. The first sixteen slots are fetched at once (their
-  // addresses need only the order array), then each value object two
-  // members ahead, once its slot has arrived.
-  constexpr uint32_t kSlotsAhead = 16;
+  // Members are scattered: the entries of a large map in its table's hash
+  // order, the values wherever they were made. The entries are fetched at
+  // once (a compact map's are one short run of memory), then each value
+  // object two members ahead, once its entry has arrived.
+  constexpr uint32_t kEntriesAhead = 16;
   constexpr uint32_t kValuesAhead = 2;
-  for (uint32_t i = 0; i < n && i < kSlotsAhead; ++i) prefetchSlot(map, map->_orderAt(i));
-  for (uint32_t i = 0; i < n && i < kValuesAhead; ++i) prefetch(map->_readVal(map->_orderAt(i)).get());
+  auto prefetchEntry = [map](uint32_t i) {
+    prefetch(&map->_keyAt(i));
+    prefetch(&map->_valueAt(i));  // a table slot may straddle two lines
+  };
+  for (uint32_t i = 0; i < n && i < kEntriesAhead; ++i) prefetchEntry(i);
+  for (uint32_t i = 0; i < n && i < kValuesAhead; ++i) prefetch(map->_valueAt(i).get());
   for (uint32_t i = 0; i < n; ++i) {
-    const uint32_t slot = map->_orderAt(i);
-    if (i + kSlotsAhead < n) prefetchSlot(map, map->_orderAt(i + kSlotsAhead));
-    if (i + kValuesAhead < n) prefetch(map->_readVal(map->_orderAt(i + kValuesAhead)).get());
-    const Object* key = map->_readKey(slot).get();
+    if (i + kEntriesAhead < n) prefetchEntry(i + kEntriesAhead);
+    if (i + kValuesAhead < n) prefetch(map->_valueAt(i + kValuesAhead).get());
+    const Object* key = map->_keyAt(i).get();
     const String* name = key ? asString(key) : nullptr;
     if (!name) throw JSONError("JSON: a Map key that is not a String");
     if (i) sink.put(',');
@@ -952,7 +1018,7 @@ void putMap(Sink& sink, const Map* map, bool pretty, uint32_t depth) {
     } else {
       sink.put(':');
     }
-    putValue(sink, map->_readVal(slot).get(), pretty, depth + 1);
+    putValue(sink, map->_valueAt(i).get(), pretty, depth + 1);
   }
   if (pretty && n) putNewline(sink, depth);
   sink.put('}');

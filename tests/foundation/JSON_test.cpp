@@ -205,6 +205,58 @@ TEST(JSONReaderTest, MapsKeepDocumentOrderAndTheLastOfRepeatedKeys) {
   EXPECT_EQ(number(m->get("a"))->integerValue(), 4);
 }
 
+// Each object is made at its final size, yet repeated keys come out as
+// one `set` after another would leave them: the last value in the first
+// key's place, and the capacity those sets give (an existing key set into
+// twelve entries still doubles the table).
+TEST(JSONReaderTest, ObjectsAreTheMapsTheirSetsWouldMake) {
+  auto keys = [](int from, int to) {
+    std::vector<std::string> out;
+    for (int i = from; i < to; ++i) out.push_back("k" + std::to_string(i));
+    return out;
+  };
+  auto plus = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  struct Case {
+    std::vector<std::string> keys;  // in the document; the i-th has the value i
+    std::string description;
+    bool compact;
+  };
+  const Case cases[] = {
+      {{}, "<Map>(0, 0)", true},
+      {{"a", "b", "a"}, "<Map>(2, 16)", true},
+      {{"a", "a", "a"}, "<Map>(1, 16)", true},
+      {keys(0, 12), "<Map>(12, 16)", true},
+      {plus(keys(0, 12), {"k0"}), "<Map>(12, 32)", false},
+      {plus(keys(0, 11), {"k3", "k4"}), "<Map>(11, 16)", true},
+      {keys(0, 13), "<Map>(13, 32)", false},
+      {plus(keys(0, 25), {"k24", "k0"}), "<Map>(25, 64)", false},
+  };
+  for (const Case& c : cases) {
+    std::string text = "{", written = "{";
+    Ref<Map> bySets = make<Map>();
+    for (size_t i = 0; i < c.keys.size(); ++i) {
+      text += (i ? ",\"" : "\"") + c.keys[i] + "\":" + std::to_string(i);
+      bySets->set(str(c.keys[i]), Number::withI64(static_cast<int64_t>(i)));
+    }
+    for (uint32_t i = 0; i < bySets->count(); ++i)
+      written += (i ? ",\"" : "\"") + bytesOf(cast<String>(bySets->enumAt(i))) + "\":" +
+                 std::to_string(number(bySets->valueAt(i))->integerValue());
+    text += "}", written += "}";
+    SCOPED_TRACE(text);
+    Ref<Map> m = cast<Map>(parse(text));
+    ASSERT_TRUE(m);
+    EXPECT_EQ(bytesOf(m->description()), c.description);
+    EXPECT_EQ(m->_isCompact(), c.compact);
+    EXPECT_EQ(write(m), written);
+    EXPECT_EQ(m->_isCompact(), c.compact) << "writing makes no table";
+    EXPECT_EQ(bytesOf(bySets->description()), c.description);
+    for (uint32_t i = 0; i < m->count(); ++i) EXPECT_EQ(m->_findSlot(m->enumAt(i)), bySets->_findSlot(m->enumAt(i)));
+  }
+}
+
 TEST(JSONReaderTest, ArraysHoldTheirElementsInOrder) {
   Ref<Array> a = cast<Array>(parse("[ 1 , \"two\" , [ ] , { } , null , [3, [4]] ]"));
   ASSERT_TRUE(a);
@@ -660,6 +712,64 @@ TEST(JSONRoundTripTest, ACorpusShapedDocumentIsStable) {
   const std::string twice = write(parse(once));
   EXPECT_EQ(once, twice);
   EXPECT_EQ(parseError(once), "<no error>");
+}
+
+
+// Integer arrays are kept packed; whatever reads them must see the Numbers
+// the reader would have made, and writing them must spell them the same.
+TEST(JSONPackedArrays, ReadWriteAndChangeAsOrdinaryArrays) {
+  struct Case {
+    const char* text;
+    bool packed;
+  } cases[] = {
+      {"[-9223372036854775808,-9223372036854710273]", true},         // 2-byte offsets at the bottom
+      {"[70000,135535,70001]", true},                                // offsets spanning 65,535
+      {"[1,-2,1023,1024,2147483647,-2147483648]", true},            // 4 bytes an entry
+      {"[2147483648,-9223372036854775808,-1]", true},  // 8 bytes an entry
+      {"[1,2.5,3]", false},
+      {"[1,\"a\",3]", false},
+      {"[1,[2],3]", false},
+      {"[true,1]", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto array = cast<Array>(parse(c.text));
+    ASSERT_TRUE(array);
+    EXPECT_EQ(bool(array->_integers()), c.packed);
+    EXPECT_EQ(write(array), c.text);  // written packed (or not) alike
+    auto again = cast<Array>(parse(c.text));
+    for (uint32_t i = 0; i < again->count(); ++i) {  // unpacks on first read
+      auto n = cast<Number>(again->get(i));
+      if (n && !n->isBool() && c.packed) EXPECT_EQ(n->integerValue(), array->_integers()[i]);
+    }
+    EXPECT_FALSE(again->_integers());
+    EXPECT_EQ(write(again), c.text);
+  }
+  auto array = cast<Array>(parse("[5,6]"));
+  array->add(String::withCString("x"));  // a change unpacks first
+  EXPECT_EQ(write(array), "[5,6,\"x\"]");
+  EXPECT_EQ(array->capacity(), 4u);       // grown from 2 as an array made at 2 would
+}
+
+// A short text that occurs twice is one object; it can no longer change, so
+// editing one value never edits another.
+TEST(JSONSharedTexts, AreFrozenOnceShared) {
+  auto list = cast<Array>(parse("[\"same\",\"same\",\"once\"]"));
+  auto first = cast<String>(list->get(0));
+  auto second = cast<String>(list->get(1));
+  auto once = cast<String>(list->get(2));
+  ASSERT_EQ(first.get(), second.get());
+  EXPECT_TRUE(first->isFrozen());
+  first->appendCString("!");
+  first->setCString("other");
+  first->clear();
+  EXPECT_EQ(bytesOf(second), "same");
+  auto copy = first->copy();
+  copy->appendCString("!");
+  EXPECT_EQ(bytesOf(copy), "same!");
+  EXPECT_FALSE(once->isFrozen());  // alone, it stays editable
+  once->appendCString("!");
+  EXPECT_EQ(bytesOf(once), "once!");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // algorithm written out plainly.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -428,6 +429,165 @@ TEST(MapTest, EverySlotMatchesThePlainAlgorithm) {
     for (uint32_t i = 0; i < p.count; ++i) pc.set(p.keys[p.order[i]], p.values[p.order[i]]);
     ExpectSameTable(*c, pc, -1);
   }
+}
+
+// -- Compact entries against the table -----------------------------------------------
+
+// Everything a caller can see of a map, written out as text: keys and
+// values by their place among the objects made so far, lookups of the last
+// dozen of them.
+std::string Observed(const Map& m, const std::vector<Ref<Object>>& made) {
+  std::string out = std::string(m.description()->view()) + " count " + std::to_string(m.count()) + " capacity " +
+                    std::to_string(m.capacity()) + " empty " + std::to_string(m.isEmpty()) + " length " +
+                    std::to_string(m.enumLength());
+  auto id = [&](const Object* o) {
+    if (!o) return std::string("null");
+    for (size_t i = 0; i < made.size(); ++i)
+      if (made[i].get() == o) return std::to_string(i);
+    return std::string("?");
+  };
+  for (uint32_t i = 0; i <= m.count(); ++i) out += " [" + id(m.enumAt(i).get()) + "=" + id(m.valueAt(i).get()) + "]";
+  Ref<Array> keys = m.allKeys(), values = m.allValues();
+  for (uint32_t i = 0; i < keys->count(); ++i) out += " k" + id(keys->get(i).get()) + " v" + id(values->get(i).get());
+  Ref<Object> fallback = String::withCString("fallback");
+  for (size_t i = made.size() > 12 ? made.size() - 12 : 0; i < made.size(); ++i) {
+    const Ref<Object>& p = made[i];
+    out += " |" + id(m.get(p).get()) + "," + std::to_string(m.containsKey(p)) + std::to_string(m.contains(p)) + "," +
+           (m.getOrDefault(p, fallback) == fallback ? std::string("fallback") : id(m.getOrDefault(p, fallback).get()));
+    if (const String* s = dynamic_cast<const String*>(p.get())) out += "," + id(m.get(s->view()).get());
+  }
+  return out;
+}
+
+struct TwinCase {
+  const char* name;
+  // The key for a random draw v in [0, keys): distinct objects every time,
+  // so a replaced key shows.
+  Ref<Object> (*key)(uint32_t v);
+  uint32_t keys;
+  uint32_t removePercent;
+  uint32_t steps;
+};
+
+Ref<Object> TextKey(uint32_t v) { return String::withCString(("key" + std::to_string(v)).c_str()); }
+Ref<Object> CollidingKey(uint32_t v) { return make<Key>(static_cast<int>(v), 0x40u | (v % 3)); }
+Ref<Object> WrappingKey(uint32_t v) { return make<Key>(static_cast<int>(v), 14u + (v % 4)); }
+Ref<Object> NumberKey(uint32_t v) {
+  // 1 and 1.0 are one key; NaN equals nothing, not even itself.
+  switch (v % 4) {
+    case 0: return Number::withI64(v / 4);
+    case 1: return Number::withDouble(static_cast<double>(v / 4));
+    case 2: return Number::withDouble(std::nan(""));
+    default: return String::withCString(std::to_string(v).c_str());
+  }
+}
+
+// A map that keeps its entries compact and a twin made to hold the table
+// from its first entry: every step leaves them alike to a caller; the
+// compact one stays compact until it must not; and when its table is
+// finally asked for, it is slot for slot the table that the same sets made.
+TEST(MapTest, CompactEntriesBehaveAsTheTable) {
+  const TwinCase cases[] = {
+      {"texts", TextKey, 20, 4, 40},
+      {"texts past twelve", TextKey, 40, 0, 30},
+      {"colliding hashes", CollidingKey, 16, 6, 30},
+      {"paths wrapping past the last slot", WrappingKey, 14, 5, 30},
+      {"numbers and NaN", NumberKey, 40, 5, 30},
+  };
+  std::mt19937 rng(7);
+  for (const TwinCase& c : cases) {
+    for (int round = 0; round < 40; ++round) {
+      Ref<Map> m = make<Map>(), twin = make<Map>();
+      PlainMap plain;
+      std::vector<Ref<Object>> probes;
+      bool lostOne = false, outgrew = false;
+      const int steps = static_cast<int>(c.steps);
+      const int tableAt = round % 3 == 0 ? static_cast<int>(rng() % c.steps) : steps;
+      for (int step = 0; step < steps; ++step) {
+        SCOPED_TRACE(std::string(c.name) + " round " + std::to_string(round) + " step " + std::to_string(step));
+        Ref<Object> key = c.key(rng() % c.keys);
+        // Now and then the same object again: NaN then is two keys.
+        if (!probes.empty() && rng() % 8 == 0) key = probes[rng() % probes.size()];
+        probes.push_back(key);
+        const uint32_t op = rng() % 100;
+        if (op < c.removePercent) {
+          if (m->containsKey(key)) lostOne = true;
+          m->remove(key), twin->remove(key), plain.remove(key);
+        } else if (op == 99) {
+          if (m->count()) lostOne = true;
+          m->removeAll(), twin->removeAll(), plain.removeAll();
+        } else {
+          if (m->count() == Map::kCompactMost) outgrew = true;
+          Ref<Object> value = make<Object>();
+          probes.push_back(value);
+          m->set(key, value), twin->set(key, value), plain.set(key, value);
+        }
+        twin->_findSlot(key);  // the twin keeps a table throughout
+        ASSERT_TRUE(twin->capacity() == 0 || !twin->_isCompact());
+        if (step == tableAt) {
+          m->_findSlot(key);
+          ExpectSameTable(*m, plain, step);
+          lostOne = true;
+        }
+        ASSERT_EQ(m->_isCompact(), !lostOne && !outgrew);
+        ASSERT_EQ(Observed(*m, probes), Observed(*twin, probes));
+        Ref<Map> copy = m->copy(), twinCopy = twin->copy();
+        ASSERT_EQ(Observed(*copy, probes), Observed(*twinCopy, probes));
+        ASSERT_EQ(copy->_isCompact(), m->count() <= Map::kCompactMost);
+        if (copy->_isCompact() && copy->count()) {
+          // Its table: the same entries set in order into 16 slots.
+          PlainMap fresh;
+          fresh.growTo(16);
+          for (uint32_t i = 0; i < plain.count; ++i) fresh.set(plain.keys[plain.order[i]], plain.values[plain.order[i]]);
+          copy->_findSlot(key);
+          ExpectSameTable(*copy, fresh, step);
+          if (HasFatalFailure()) return;
+        }
+      }
+      m->_findSlot(probes.front());
+      ExpectSameTable(*m, plain, steps);
+      ExpectSameTable(*twin, plain, steps);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(MapTest, RoomAndTheSlotAccessorsOfACompactMap) {
+  // Made with room: nothing set yet is a map without a table.
+  Ref<Map> m = Map::_withRoom(3);
+  EXPECT_EQ(Desc(m), "<Map>(0, 0)");
+  EXPECT_EQ(m->_findSlot(S("a")), kNotFound);
+  for (const char* k : {"a", "b", "c", "d", "e"}) m->set(S(k), S(k));  // past the room
+  EXPECT_EQ(Desc(m), "<Map>(5, 16)");
+  EXPECT_TRUE(m->_isCompact());
+  EXPECT_EQ(KeyTexts(m), (V{"a", "b", "c", "d", "e"}));
+  size_t bytes = 0;
+  EXPECT_EQ(m->_entryBytes(bytes), &m->_valueAt(0));  // the values; the keys lie apart
+  EXPECT_EQ(bytes, 5 * sizeof(Ref<Object>));
+  // Writing a slot makes the table first, and the entry follows the write.
+  const uint32_t slot = m->_findSlot(S("c"));
+  EXPECT_FALSE(m->_isCompact());
+  m->_writeVal(slot, S("C"));
+  EXPECT_EQ(cast<String>(m->get("c"))->view(), "C");
+  EXPECT_EQ(m->_entryBytes(bytes), &m->_readKey(0));
+  EXPECT_GE(bytes, 16 * 2 * sizeof(Ref<Object>));
+
+  // Growing or resizing a compact map works on its table, as it always has.
+  Ref<Map> g = make<Map>();
+  g->set(S("x"), nullptr);
+  g->_growTo(100);  // has a table: nothing
+  EXPECT_EQ(g->capacity(), 16u);
+  g->_resize(64);
+  EXPECT_EQ(Desc(g), "<Map>(1, 64)");
+  EXPECT_TRUE(g->containsKey(S("x")));
+  Ref<Map> fresh = Map::_withRoom(4);
+  fresh->_resize(24);  // refused: not a power of two
+  EXPECT_EQ(fresh->capacity(), 0u);
+  EXPECT_TRUE(fresh->_isCompact());
+  fresh->_growTo(40);
+  EXPECT_EQ(fresh->capacity(), 64u);
+  fresh->set(S("y"), nullptr);
+  EXPECT_EQ(fresh->capacity(), 64u);
 }
 
 }  // namespace
