@@ -1,8 +1,9 @@
 // The operations whose native forms belong to the native controls and the
 // services. Until they stand, each answers as the headless driver does
 // (dialogs cancel, text metrics by the headless rule, settings in memory),
-// so the toolkit runs unchanged on Windows. Also here: the hooks the event
-// pump routes to, and the window procedures of the scroll and GL classes.
+// so the toolkit runs unchanged on Windows. Also here: the rich-text hooks
+// the event pump routes to, and the window procedure of the GL class. The
+// native controls, their tree and its drawing are in the W32 family files.
 #include <windows.h>
 
 #include "ux/core/UXNodeTree.h"
@@ -29,39 +30,9 @@ UXHeadlessDriver& w32Fallback() {
 bool w32TextViewKey(HWND, const MSG&) { return false; }
 bool w32TextViewCommand(HWND, UINT) { return false; }
 bool w32TextViewNotify(HWND, NMHDR*) { return false; }
-void w32ValueChanged(HWND, int32_t) {}
-void w32RowDrag(HWND, int32_t, const char*, bool, int32_t, int32_t) {}
-bool w32OutlineNotify(HWND, NMHDR*) { return false; }
-void w32ScrollersInvalidate(uint32_t) {}
-void w32ScrollerDropWindow(uint32_t) {}
-
-LRESULT CALLBACK UXScroll32Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(window, message, wParam, lParam);
-}
 
 LRESULT CALLBACK UXGl32Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// --- Realising and drawing the tree ----------------------------------------------
-void UXWin32Driver::realizeTree(uint32_t window, UXNodeTree* tree) {
-  if (w32IsLive(window)) gW32TreeOf[window] = tree;
-}
-
-void UXWin32Driver::treeDraw(UXNodeTree* tree, int16_t start, int32_t, int32_t, int32_t, int32_t) {
-  if (!tree) return;
-  tree->walk(start, [&](int16_t n, int32_t ax, int32_t ay) {
-    const UXNode* node = tree->at(n);
-    if (node->hidden) return false;
-    if (uxKindDrawnByToolkit(node->kind)) {
-      if (gW32UserFn) gW32UserFn(tree, n, gW32UserUd);
-    } else if (node->kind == kUXNodeLabel && node->spec && gW32Gfx) {
-      // Labels have no control: the driver draws their text.
-      gW32Gfx->bind(gW32CurHdc, -gW32DrawOX, -gW32DrawOY, 0, 0);
-      gW32Gfx->drawText(uxTextOfSpec(node->spec), int16_t(ax), int16_t(ay), 1, 12);
-    }
-    return true;
-  });
 }
 
 // --- Answered as the headless driver does ---------------------------------------
