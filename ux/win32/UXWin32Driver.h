@@ -21,10 +21,13 @@
 
 namespace quorl {
 
+class UXTableView;
+
 class UXWin32Driver : public UXViewDriver {
  public:
   bool hasMenuPopUp() const override { return true; }
 
+  // -- Windows [0-24]: UXWin32Windows.cpp (icons, sound, snapshots: UXWin32Services.cpp)
   uint32_t windowCreate(int32_t x, int32_t y, int32_t w, int32_t h) override;
   void windowSetContent(uint32_t window, UXContentDrawFunction draw, void* userData) override;
   void windowOpen(uint32_t window) override;
@@ -46,19 +49,29 @@ class UXWin32Driver : public UXViewDriver {
   void windowInvalidateRect(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h) override;
   void windowOrderFront(uint32_t window) override;
   void windowSetMinSize(uint32_t window, int32_t w, int32_t h) override;
-  void windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t r, uint32_t g, uint32_t b, uint32_t a, int32_t thickness) override;
+  void windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t r, uint32_t g, uint32_t b,
+                  uint32_t a, int32_t thickness) override;
   int32_t outlineItemAt(uint32_t window, int16_t node, int32_t x, int32_t y) override;
-  int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count, int32_t x, int32_t y) override;
-  void textViewSetAll(uint32_t window, int32_t id, const char* text, uint32_t length, const uint32_t* runs, uint32_t runCount) override;
-  void textViewReplace(uint32_t window, int32_t id, uint32_t start, uint32_t length, const char* text, uint32_t textLength, const uint32_t* runs, uint32_t runCount) override;
+  int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count, int32_t x,
+                    int32_t y) override;
+
+  // -- Text views [25-34]: UXWin32Services.cpp
+  void textViewSetAll(uint32_t window, int32_t id, const char* text, uint32_t length, const uint32_t* runs,
+                      uint32_t runCount) override;
+  void textViewReplace(uint32_t window, int32_t id, uint32_t start, uint32_t length, const char* text,
+                       uint32_t textLength, const uint32_t* runs, uint32_t runCount) override;
   void textViewSize(uint32_t window, int32_t id, uint32_t& length, uint32_t& runCount) override;
-  uint32_t textViewRead(uint32_t window, int32_t id, char* buffer, uint32_t capacity, uint32_t* runs, uint32_t runCapacity) override;
+  uint32_t textViewRead(uint32_t window, int32_t id, char* buffer, uint32_t capacity, uint32_t* runs,
+                        uint32_t runCapacity) override;
   void textViewSelection(uint32_t window, int32_t id, uint32_t& start, uint32_t& length) override;
   void textViewSetSelection(uint32_t window, int32_t id, uint32_t start, uint32_t length) override;
   int32_t textViewUndo(uint32_t window, int32_t id, uint8_t redo) override;
   void textViewSetTyping(uint32_t window, int32_t id, uint32_t flags, uint32_t colour, int16_t size) override;
   void textViewFocus(uint32_t window, int32_t id) override;
-  void textViewSetLook(uint32_t window, int32_t id, uint32_t background, uint32_t textColour, uint32_t caretColour, uint32_t selectionColour, uint32_t value, uint8_t flag) override;
+  void textViewSetLook(uint32_t window, int32_t id, uint32_t background, uint32_t textColour, uint32_t caretColour,
+                       uint32_t selectionColour, uint32_t value, uint8_t flag) override;
+
+  // -- Dialogs [35-46]: UXWin32Services.cpp
   bool hasNativeFileOpen() override;
   int32_t fileOpen(const char* title, const char* folder, char* buffer, uint32_t capacity) override;
   bool hasNativeNavigation() override;
@@ -71,6 +84,8 @@ class UXWin32Driver : public UXViewDriver {
   bool pickColor(uint32_t r, uint32_t g, uint32_t b, uint32_t& outR, uint32_t& outG, uint32_t& outB) override;
   bool hasNativeFontPicker() override;
   bool pickFont(char* face, uint32_t capacity, int32_t& size) override;
+
+  // -- Clocks, settings, text metrics, files [47-64]: UXWin32Services.cpp
   uint32_t nowMs() override;
   uint64_t nowUs() override;
   void nowUTC(uint32_t out[7]) override;
@@ -89,6 +104,8 @@ class UXWin32Driver : public UXViewDriver {
   bool fileDelete(const char* path) override;
   bool fileRename(const char* from, const char* to) override;
   bool fileCopy(const char* from, const char* to) override;
+
+  // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32Menus.cpp, UXWin32Services.cpp)
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;
   int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;
   void structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
@@ -125,6 +142,8 @@ class UXWin32Driver : public UXViewDriver {
   bool scrollsNatively() override;
   void nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) override;
   int32_t nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) override;
+
+  // -- GL surfaces [101-111]: UXWin32Services.cpp
   int32_t glKind() override;
   void* glProc(const char* name) override;
   uint64_t makeGLContext(Ptr<UXView> view) override;
@@ -136,6 +155,8 @@ class UXWin32Driver : public UXViewDriver {
   bool glReadFrame(Ptr<UXView> view, uint8_t* buffer, uint32_t capacity) override;
   bool compositesWithGL() override;
   bool setTurnHook(UXTurnHook hook, void* userData) override;
+
+  // -- Realisation and field editors [112-118]: UXWin32Services.cpp, UXWin32Menus.cpp
   void realizeTree(uint32_t window, UXNodeTree* tree) override;
   UXFieldEditor* fieldEditorNew(char* buffer, uint32_t capacity) override;
   void fieldEditorSetValid(UXFieldEditor* editor, const char* templ) override;
@@ -143,17 +164,23 @@ class UXWin32Driver : public UXViewDriver {
   void fieldEditorSetSecure(UXFieldEditor* editor, uint8_t secure) override;
   void fieldEditorFree(UXFieldEditor* editor) override;
   int32_t editText(UXNodeTree* tree, int16_t node, uint8_t character, int32_t& caret, int32_t mode) override;
+
+  // -- Menus and alerts [119-124]: UXWin32Menus.cpp, UXWin32Events.cpp
   uint64_t menuBuild(const UXMenuRecord* menus, int32_t menuCount) override;
   void menuShow(uint64_t bar, uint8_t on) override;
   int32_t menuItemOrd(uint64_t bar, int32_t menu, int32_t position) override;
   void menuCheck(uint64_t bar, int32_t menu, int32_t item, uint8_t on) override;
   void menuEnable(uint64_t bar, int32_t menu, int32_t item, uint8_t on) override;
   int32_t alertRun(int32_t style, const char* message, const char* buttons, int32_t extra = 0) override;
+
+  // -- Events and drag tracking [125-129]: UXWin32Events.cpp
   void nextEvent(int32_t timeoutMs, UXEvent& event) override;
   void pumpMessages(UXEvent& event) override;
   uint32_t windowAtPoint(int32_t x, int32_t y) override;
   bool trackDragStep(int32_t& x, int32_t& y) override;
   bool dragTrackingIsModal() override;
+
+  // -- Start-up and run loop [130-139]: UXWin32Windows.cpp, UXWin32Menus.cpp
   bool boot(int32_t& w, int32_t& h) override;
   int32_t liveNativeCount() override;
   bool driverOwnsRunLoop() override;
@@ -164,6 +191,18 @@ class UXWin32Driver : public UXViewDriver {
   void runLoop() override;
   int32_t formFactorClass() override;
   int32_t orientation() override;
+
+  // -- Driver-internal tests (no state of their own) ----------------------
+  // The table handle of a top-level window, 0 for any other window.
+  static uint32_t handleOf(void* hwnd);
+  static bool isUXWindow(void* hwnd) { return handleOf(hwnd) != 0; }
+  // Whether the window's class is "EDIT" in any letter case.
+  static bool isEditClass(void* hwnd);
+  // Frees a window's table entry (its window is gone or going); posts the
+  // quit message when no window is left.
+  static void forgetWindow(uint32_t handle);
+  // True when no column of the table has a title.
+  static bool untitled(const UXTableView& table);
 
   const char* classNameC() const override { return "UXWin32Driver"; }
 };

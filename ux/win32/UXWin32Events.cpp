@@ -83,6 +83,8 @@ void w32DropPeer(HWND control) {
 // ---------------------------------------------------------------------------
 // 2. nextEvent and pumpMessages.
 
+void w32RepostQuit(const MSG& msg) { PostQuitMessage(int(msg.wParam)); }
+
 namespace {
 
 // A typed character beyond ASCII becomes several UTF-8 bytes; the bytes
@@ -173,8 +175,7 @@ bool mapMessage(MSG& msg, UXEvent& event) {
   } else if (msg.hwnd) {
     if (w32TextViewKey(msg.hwnd, msg)) return true;
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
-      wchar_t name[16] = {};
-      if (GetClassNameW(msg.hwnd, name, 16) > 0 && w32IsEditClassName(reinterpret_cast<char16_t*>(name))) {
+      if (UXWin32Driver::isEditClass(msg.hwnd)) {
         W32Peer* peer = w32PeerOf(msg.hwnd);
         Ref<UXTextField> field = peer ? cast<UXTextField>(peer->view.lock()) : nullptr;
         if (field) {
@@ -234,8 +235,7 @@ void UXWin32Driver::pumpMessages(UXEvent& event) {
   MSG msg{};
   if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return;
   if (msg.message == WM_QUIT) {
-    // Not ours to consume: the main loop must still see it.
-    PostQuitMessage(int(msg.wParam));
+    w32RepostQuit(msg);
     return;
   }
   dispatch(msg);
@@ -343,6 +343,13 @@ LRESULT CALLBACK UXWin32Proc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
       }
       return DefWindowProcW(window, message, wParam, lParam);
+    case WM_NCDESTROY: {
+      // A table window destroyed behind the toolkit's back (windowDestroy
+      // clears its entry first) frees its entry as windowDestroy would, so
+      // the table never holds a dead window.
+      if (uint32_t handle = w32HandleOf(window)) UXWin32Driver::forgetWindow(handle);
+      return DefWindowProcW(window, message, wParam, lParam);
+    }
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
       SetBkColor(reinterpret_cast<HDC>(wParam), 0xC0C0C0);

@@ -7,6 +7,8 @@
 
 #include <map>
 
+#include "foundation/Array.h"
+#include "ux/controls/UXTableView.h"
 #include "ux/core/UXNodeTree.h"
 #include "ux/win32/UXGdiGraphics.h"
 #include "ux/win32/UXWin32Driver.h"
@@ -61,7 +63,7 @@ void UXWin32Driver::menuEnable(uint64_t bar, int32_t menu, int32_t item, uint8_t
 
 // ---------------------------------------------------------------------------
 // 2. Field editors: records over the text field's own buffer, owned here
-//    from fieldEditorNew to fieldEditorFree. A spec word is edited only when
+//    from fieldEditorNew to fieldEditorFree. A node's word is edited only when
 //    it names a live record.
 
 namespace {
@@ -121,7 +123,25 @@ void UXWin32Driver::setDrawOffset(int32_t x, int32_t y) {
 }
 
 // ---------------------------------------------------------------------------
-// 4. Lifecycle and run-loop constants.
+// 4. Lifecycle and run-loop constants, and the driver's window tests.
+
+uint32_t UXWin32Driver::handleOf(void* hwnd) { return w32HandleOf(static_cast<HWND>(hwnd)); }
+
+bool UXWin32Driver::isEditClass(void* hwnd) {
+  wchar_t name[16] = {};
+  if (!hwnd || GetClassNameW(static_cast<HWND>(hwnd), name, 16) < 1) return false;
+  return w32IsEditClassName(reinterpret_cast<const char16_t*>(name));
+}
+
+bool UXWin32Driver::untitled(const UXTableView& table) {
+  uint32_t count = table.columns ? table.columns->count() : 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const char* title = table.columnTitle(int32_t(i));
+    if (title && *title) return false;
+  }
+  return true;
+}
+
 
 bool UXWin32Driver::scrollsNatively() { return true; }
 bool UXWin32Driver::setTurnHook(UXTurnHook, void*) { return false; }

@@ -14,9 +14,11 @@ namespace {
 
 HWND controlOf(const UXNode* n) { return n ? reinterpret_cast<HWND>(uintptr_t(n->native)) : nullptr; }
 
+}  // namespace
+
 // Shows or hides every control of the subtree of n by the hiding rule
 // (hidden itself, under a hidden node, or detached).
-void pushHiddenSubtree(UXNodeTree& tree, int16_t n) {
+void w32PushHiddenSubtree(UXNodeTree& tree, int16_t n) {
   if (!tree.valid(n)) return;
   tree.walk(n, [&](int16_t m, int32_t, int32_t) {
     UXNode* node = tree.at(m);
@@ -29,13 +31,17 @@ void pushHiddenSubtree(UXNodeTree& tree, int16_t n) {
   });
 }
 
-// The control that scrolls for n: its own (a scroll view), else that of the
-// nearest table above it (a list); null when none.
-HWND scrollContainer(UXNodeTree& tree, int16_t n, bool& list) {
+// The control that scrolls for n: its own (a scroll view, or a list when the
+// node is a table itself), else that of the nearest table above it (a
+// list); null when none.
+HWND w32ScrollContainer(UXNodeTree& tree, int16_t n, bool& list) {
   list = false;
   const UXNode* node = tree.at(n);
   if (!node) return nullptr;
-  if (HWND own = controlOf(node)) return own;
+  if (HWND own = controlOf(node)) {
+    list = node->kind == kUXNodeTable;
+    return own;
+  }
   for (int16_t p = node->parent; tree.valid(p); p = tree.at(p)->parent) {
     const UXNode* up = tree.at(p);
     if (up->kind == kUXNodeTable && up->native) {
@@ -45,6 +51,17 @@ HWND scrollContainer(UXNodeTree& tree, int16_t n, bool& list) {
   }
   return nullptr;
 }
+
+bool w32IsUnderTable(const UXNodeTree& tree, int16_t n) {
+  const UXNode* node = tree.at(n);
+  for (int steps = 0; node && tree.valid(node->parent) && steps < 256; ++steps) {
+    node = tree.at(node->parent);
+    if (node->kind == kUXNodeTable) return true;
+  }
+  return false;
+}
+
+namespace {
 
 // Before realisation: the node that will scroll for n (a scroll view or
 // table itself, else the nearest table above), or -1.
@@ -57,15 +74,15 @@ int16_t pendingContainer(UXNodeTree& tree, int16_t n) {
   return -1;
 }
 
-int32_t listRowHeight(HWND list) {
+}  // namespace
+
+int32_t w32ListRowHeight(HWND list) {
   RECT r{};
   r.left = LVIR_BOUNDS;
   if (!SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r))) return 0;
   int32_t h = r.bottom - r.top;
   return h < 1 ? 0 : h;
 }
-
-}  // namespace
 
 void UXWin32Driver::treeOffset(Ptr<UXNodeTree>, int32_t& x, int32_t& y) { x = y = 0; }
 
@@ -103,14 +120,14 @@ int16_t UXWin32Driver::structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int1
   if (!tree) return -1;
   int16_t added = tree->addChild(parent, child);
   // A subtree linked back in shows its controls again.
-  if (added >= 0) pushHiddenSubtree(*tree, added);
+  if (added >= 0) w32PushHiddenSubtree(*tree, added);
   return added;
 }
 
 void UXWin32Driver::structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) {
   if (!tree) return;
   tree->removeChild(parent, child);
-  if (tree->valid(child) && tree->at(child)->parent < 0) pushHiddenSubtree(*tree, child);
+  if (tree->valid(child) && tree->at(child)->parent < 0) w32PushHiddenSubtree(*tree, child);
 }
 
 void UXWin32Driver::structFinalise(Ptr<UXNodeTree>) {}
@@ -141,7 +158,7 @@ void UXWin32Driver::structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t
   UXNode* n = tree ? tree->at(node) : nullptr;
   if (!n) return;
   n->hidden = hidden;
-  pushHiddenSubtree(*tree, node);
+  w32PushHiddenSubtree(*tree, node);
 }
 
 uint16_t UXWin32Driver::structIsHidden(Ptr<UXNodeTree> tree, int16_t node) {
@@ -208,7 +225,7 @@ void UXWin32Driver::treeSetUserDraw(UXNodeDrawFunction draw, void* userData) {
 void UXWin32Driver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) {
   if (!tree) return;
   bool list = false;
-  HWND control = scrollContainer(*tree, node, list);
+  HWND control = w32ScrollContainer(*tree, node, list);
   if (!control) {
     // Not realised yet: the position waits on the container's node.
     int16_t c = pendingContainer(*tree, node);
@@ -221,7 +238,7 @@ void UXWin32Driver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t p
     UpdateWindow(control);
     return;
   }
-  int32_t h = listRowHeight(control);
+  int32_t h = w32ListRowHeight(control);
   if (h < 1) return;
   int32_t target = px / h;
   int32_t top = int32_t(SendMessageW(control, LVM_GETTOPINDEX, 0, 0));
@@ -231,13 +248,13 @@ void UXWin32Driver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t p
 int32_t UXWin32Driver::nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) {
   if (!tree) return 0;
   bool list = false;
-  HWND control = scrollContainer(*tree, node, list);
+  HWND control = w32ScrollContainer(*tree, node, list);
   if (!control) {
     int16_t c = pendingContainer(*tree, node);
     return c >= 0 ? tree->at(c)->scrollPx : 0;
   }
   if (!list) return GetScrollPos(control, SB_VERT);
-  int32_t h = listRowHeight(control);
+  int32_t h = w32ListRowHeight(control);
   return h < 1 ? 0 : int32_t(SendMessageW(control, LVM_GETTOPINDEX, 0, 0)) * h;
 }
 

@@ -160,20 +160,25 @@ void UXWin32Driver::windowOpen(uint32_t window) {
 
 void UXWin32Driver::windowDestroy(uint32_t window) {
   if (!w32IsLive(window)) return;
-  w32ScrollerDropWindow(window);
   HWND hwnd = gW32Hwnds[window];
   // The content's user data dies with the toolkit's window: no paint may
   // reach it while the window goes.
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-  gW32Hwnds[window] = nullptr;  // first, so messages sent by DestroyWindow find no entry
+  forgetWindow(window);  // first, so messages sent by DestroyWindow find no entry
   DestroyWindow(hwnd);
+}
+
+void UXWin32Driver::forgetWindow(uint32_t window) {
+  if (!w32IsLive(window)) return;
+  w32ScrollerDropWindow(window);
+  gW32Hwnds[window] = nullptr;
   gW32LineWin[window] = nullptr;  // owned windows die with their owner
   gW32LineOn[window] = 0;
   gW32TreeOf[window] = nullptr;
+  if (gW32Native > 0) --gW32Native;
   bool any = false;
   for (uint32_t h = 1; h < gW32NextHandle && h <= kW32MaxWindows; ++h) any = any || gW32Hwnds[h];
   if (!any) PostQuitMessage(0);
-  if (gW32Native > 0) --gW32Native;
 }
 
 // ---------------------------------------------------------------------------

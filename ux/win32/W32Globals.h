@@ -108,6 +108,19 @@ void w32DropPeer(HWND control);  // frees the record (done on WM_NCDESTROY)
 // change notifications it causes are not reported back.
 extern uint32_t gW32SelPush;
 
+// Every loop of the driver but nextEvent's that takes a WM_QUIT (a modal
+// drag, pumpMessages) hands it on with this, so the main loop still ends.
+void w32RepostQuit(const MSG& msg);
+
+// The native tree's rules over controls, for realising and drawing it:
+// show or hide the controls of a subtree by the hiding rule; the control
+// that scrolls for a node (its own, else a table's above it: list = true);
+// a list's row height (0 when empty); whether a proper ancestor is a table.
+void w32PushHiddenSubtree(UXNodeTree& tree, int16_t node);
+HWND w32ScrollContainer(UXNodeTree& tree, int16_t node, bool& list);
+int32_t w32ListRowHeight(HWND list);
+bool w32IsUnderTable(const UXNodeTree& tree, int16_t node);
+
 // Hooks of the native controls' families (rich text, value controls, row
 // dragging, tree views). The event pump and the window procedure route to
 // them; each answers whether it handled the message.

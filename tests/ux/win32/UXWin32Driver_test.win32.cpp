@@ -2,6 +2,7 @@
 // painting, sizes, the event pump, menus, field editors, the node tree's
 // controls and alerts. Every wait is bounded; no result depends on timing.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <functional>
@@ -61,6 +62,12 @@ TEST_F(Win32DriverTest, WindowsAreCreatedSizedDestroyedAndTheirHandlesReused) {
   EXPECT_EQ(d->liveNativeCount(), 2);
   EXPECT_FALSE(quitQueued());  // two windows are left
   EXPECT_EQ(d->windowCreate(0, 0, 100, 100), 2u);
+
+  // A window destroyed behind the driver's back frees its entry too.
+  DestroyWindow(hwndOf(c));
+  EXPECT_EQ(hwndOf(c), nullptr);
+  EXPECT_EQ(d->liveNativeCount(), 2);
+  EXPECT_EQ(d->windowCreate(30, 30, 302, 202), c);
 
   d->windowOpen(a);
   EXPECT_TRUE(IsWindowVisible(hwndOf(a)));
@@ -221,6 +228,14 @@ TEST_F(Win32DriverTest, TheClientSizeFollowsResizesAndTheMenuBar) {
   EXPECT_EQ(GetScrollPos(hwndOf(h), SB_VERT), 1000 - (client.bottom - 40));
   d->windowContentSize(h, 100, 10);  // content within the client: the offset drops to 0
   EXPECT_EQ(d->windowScrollY(h), 0);
+
+  // The minimum client size holds against a smaller outer size.
+  d->windowSetMinSize(h, 250, 150);
+  SetWindowPos(hwndOf(h), nullptr, 0, 0, 60, 60, SWP_NOMOVE | SWP_NOZORDER);
+  GetClientRect(hwndOf(h), &client);
+  EXPECT_EQ(client.right, 250);
+  EXPECT_EQ(client.bottom, 150);
+  EXPECT_EQ(gW32WinH[h], 150u);
 
   // A window made while the bar is shown gets it, with the client size asked for.
   uint32_t second = d->windowCreate(0, 0, 220, 140);
@@ -519,6 +534,120 @@ TEST_F(Win32DriverTest, NodeChangesReachTheirControls) {
   d->structAbsFrame(tree, button, x, y, w, hh);
   EXPECT_EQ((std::vector<int>{x, y, w, hh}), (std::vector<int>{27, 18, 90, 26}));
   d->structFree(tree);
+}
+
+TEST_F(Win32DriverTest, NativeScrollingMovesListsByWholeRows) {
+  uint32_t h = openWindow();
+  HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOCOLUMNHEADER, 0, 0,
+                              200, 120, hwndOf(h), nullptr, gW32Inst, nullptr);
+  ASSERT_NE(list, nullptr);
+  LVCOLUMNW column{};
+  column.mask = LVCF_WIDTH;
+  column.cx = 180;
+  SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+  Ref<UXNodeTree> tree = d->structNew();
+  int16_t root = d->structAppend(tree, kUXNodeView, 0, 0, 300, 200);
+  int16_t table = d->structAppend(tree, kUXNodeTable, 0, 0, 200, 120);
+  int16_t cell = d->structAppend(tree, kUXNodeView, 0, 0, 200, 16);
+  int16_t scroller = d->structAppend(tree, kUXNodeScroll, 0, 0, 50, 50);
+  d->structAddChild(tree, root, table);
+  d->structAddChild(tree, table, cell);
+  d->structAddChild(tree, root, scroller);
+  tree->at(table)->native = uint64_t(reinterpret_cast<uintptr_t>(list));
+  EXPECT_TRUE(w32IsUnderTable(*tree, cell));
+  EXPECT_FALSE(w32IsUnderTable(*tree, table));
+
+  d->nativeScrollTo(tree, cell, 40);  // an empty list has no row height: nothing moves
+  EXPECT_EQ(d->nativeScrollPx(tree, cell), 0);
+  for (int i = 0; i < 60; ++i) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = i;
+    item.pszText = const_cast<wchar_t*>(L"r\u00E9sultat");
+    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  int32_t row = w32ListRowHeight(list);
+  ASSERT_GT(row, 0);
+  d->nativeScrollTo(tree, cell, 2 * row + row / 2);  // truncated to whole rows
+  EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 2);
+  EXPECT_EQ(d->nativeScrollPx(tree, cell), 2 * row);
+  EXPECT_EQ(d->nativeScrollPx(tree, table), 2 * row);  // the table's own control is the same list
+
+  // A scroll view not realised yet keeps its position for later.
+  d->nativeScrollTo(tree, scroller, 120);
+  EXPECT_EQ(d->nativeScrollPx(tree, scroller), 120);
+  DestroyWindow(list);
+}
+
+TEST_F(Win32DriverTest, OutlineItemsAreFoundUnderAPoint) {
+  uint32_t h = openWindow();
+  HWND outline = CreateWindowExW(0, WC_TREEVIEWW, L"", WS_CHILD | WS_VISIBLE, 20, 30, 200, 120, hwndOf(h), nullptr,
+                                 gW32Inst, nullptr);
+  TVINSERTSTRUCTW insert{};
+  insert.hParent = TVI_ROOT;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+  insert.item.pszText = const_cast<wchar_t*>(L"\u00C9l\u00E9ment");
+  insert.item.lParam = 42;
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageW(outline, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+  RECT r{};
+  *reinterpret_cast<HTREEITEM*>(&r) = item;
+  ASSERT_TRUE(SendMessageW(outline, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)));
+
+  Ref<UXNodeTree> tree = d->structNew();
+  int16_t root = d->structAppend(tree, kUXNodeView, 0, 0, 300, 200);
+  int16_t node = d->structAppend(tree, kUXNodeTable, 20, 30, 200, 120);
+  d->structAddChild(tree, root, node);
+  tree->at(node)->native = uint64_t(reinterpret_cast<uintptr_t>(outline));
+  d->realizeTree(h, tree.get());
+  int32_t x = 20 + (r.left + r.right) / 2, y = 30 + (r.top + r.bottom) / 2;
+  EXPECT_EQ(d->outlineItemAt(h, node, x, y), 42);
+  EXPECT_EQ(d->outlineItemAt(h, node, x, 30 + 110), 0);  // below the items
+  EXPECT_EQ(d->outlineItemAt(h, node, 10, 10), 0);       // outside the control
+  EXPECT_EQ(d->outlineItemAt(h, root, x, y), 0);         // a node with no control
+  EXPECT_EQ(d->outlineItemAt(0, node, x, y), 0);
+  d->structSetHidden(tree, node, 1);
+  EXPECT_EQ(d->outlineItemAt(h, node, x, y), 0);  // hidden
+  d->structFree(tree);
+  DestroyWindow(outline);
+}
+
+void CALLBACK dismissMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
+TEST_F(Win32DriverTest, PopUpMenusAnswerMinusOneWhenDismissed) {
+  uint32_t h = openWindow();
+  const char* titles[] = {"Copier", "-", "Supprimer\xE2\x80\xA6"};
+  const uint32_t flags[] = {0, 1, 2};
+  EXPECT_EQ(d->menuPopUp(h, titles, flags, 0, 10, 10), -1);  // nothing to show
+  EXPECT_EQ(d->menuPopUp(77, titles, flags, 3, 10, 10), -1);
+  SetForegroundWindow(hwndOf(h));
+  SetTimer(nullptr, 0, 200, dismissMenu);  // closes the menu from inside its loop
+  EXPECT_EQ(d->menuPopUp(h, titles, flags, 3, 10, 10), -1);
+}
+
+TEST_F(Win32DriverTest, TheLineOverlayLiesOverTheClientArea) {
+  uint32_t h = openWindow(300, 200);
+  d->windowLine(h, 10, 10, 200, 150, 255, 0, 0, 255, 2);
+  HWND line = gW32LineWin[h];
+  ASSERT_NE(line, nullptr);
+  EXPECT_TRUE(IsWindowVisible(line));
+  EXPECT_EQ(GetWindow(line, GW_OWNER), hwndOf(h));
+  EXPECT_TRUE(GetWindowLongPtrW(line, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+  RECT r{};
+  GetWindowRect(line, &r);
+  POINT origin{0, 0};
+  ClientToScreen(hwndOf(h), &origin);
+  EXPECT_EQ((std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+            (std::vector<long>{origin.x, origin.y, 300, 200}));
+  d->windowLine(h, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(line));
+  EXPECT_EQ(gW32LineOn[h], 0u);
+  d->windowLine(h, 5, 5, 50, 50, 0, 0, 255, 255, 1);  // the same overlay again
+  EXPECT_EQ(gW32LineWin[h], line);
+  EXPECT_TRUE(IsWindowVisible(line));
 }
 
 // ---------------------------------------------------------------------------
