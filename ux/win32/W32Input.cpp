@@ -60,7 +60,7 @@ void w32RowDrag(HWND control, int32_t kind, const char* text, bool right, int32_
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) {
       // The main loop must still see the quit.
-      if (got == 0) PostQuitMessage(int(msg.wParam));
+      if (got == 0) w32RepostQuit(msg);
       break;
     }
     if (msg.message == WM_MOUSEMOVE || msg.message == up) {

@@ -5,6 +5,7 @@
 
 #include "foundation/Array.h"
 #include "ux/controls/UXTableView.h"
+#include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Globals.h"
 #include "ux/win32/W32Text.h"
 
@@ -34,18 +35,9 @@ DWORD w32ListStyle(bool multiSelect, bool untitled) {
   return style;
 }
 
-bool w32Untitled(UXTableView& table) {
-  uint32_t n = table.columns ? table.columns->count() : 0;
-  for (uint32_t i = 0; i < n; ++i) {
-    const char* title = table.columnTitle(int32_t(i));
-    if (title && *title) return false;
-  }
-  return true;
-}
-
 HWND w32ListCreate(const W32Realize& r) {
   auto* table = dynamic_cast<UXTableView*>(r.peer.get());
-  W32CreateArgs a = r.args(WC_LISTVIEWW, w32ListStyle(table && table->multiSelect, !table || w32Untitled(*table)));
+  W32CreateArgs a = r.args(WC_LISTVIEWW, w32ListStyle(table && table->multiSelect, !table || UXWin32Driver::untitled(*table)));
   HWND control = w32CreateControl(a);
   if (!control) return nullptr;
   SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT,

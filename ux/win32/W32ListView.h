@@ -22,8 +22,6 @@ class UXTableView;
 // LVS_SINGLESEL unless the table selects several rows, plus
 // LVS_NOCOLUMNHEADER when every column title is empty.
 DWORD w32ListStyle(bool multiSelect, bool untitled);
-// Whether the table has no column with a title.
-bool w32Untitled(UXTableView& table);
 
 HWND w32ListCreate(const W32Realize& r);
 // Position; the columns and row count again when the table asks for a

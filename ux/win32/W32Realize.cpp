@@ -34,13 +34,6 @@ bool isOutline(const W32Realize& r) {
   return table && table->nativeIsOutline();
 }
 
-bool underTable(const UXNodeTree& tree, int16_t n) {
-  const UXNode* node = tree.at(n);
-  for (int16_t p = node ? node->parent : -1, steps = 0; tree.valid(p) && steps < 257; p = tree.at(p)->parent, ++steps)
-    if (tree.at(p)->kind == kUXNodeTable) return true;
-  return false;
-}
-
 // Shields and GL views: plain windows of the driver's classes, moved and
 // shown or hidden on every pass.
 HWND plainCreate(const W32Realize& r, const wchar_t* className, DWORD style, bool route) {
@@ -116,7 +109,7 @@ HWND realizeOne(const W32Realize& r, HWND control, bool& created) {
       }
       return control;
     case kUXNodeScroll:
-      if (!control && underTable(*r.tree, r.node)) return nullptr;
+      if (!control && w32IsUnderTable(*r.tree, r.node)) return nullptr;
       if (!control) control = make(w32ScrollCreate(r));
       if (control) w32ScrollSync(control, r, created);
       return control;
