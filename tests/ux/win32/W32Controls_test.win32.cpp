@@ -774,6 +774,102 @@ TEST_F(ControlsTest, StandInsOfFieldsWithoutControlsHideASecureFieldsText) {
 }
 
 // ---------------------------------------------------------------------------
+// On screen: controls over drawn views.
+
+// A view that fills its frame with one colour.
+class Fill : public UXView {
+ public:
+  uint32_t r = 0, g = 0, b = 0;
+  void drawRect(UXGraphics& graphics, UXRect rect) override {
+    graphics.fillRectRGB(UXRect(0, 0, frame().w(), frame().h()), r, g, b);
+  }
+};
+
+// The window's pixels as shown, saved as a BMP when QUORL_W32_SHOT names a
+// file (for looking at them by eye).
+void saveShot(HWND window) {
+  wchar_t path[MAX_PATH] = {};
+  if (!GetEnvironmentVariableW(L"QUORL_W32_SHOT", path, MAX_PATH)) return;
+  RECT r{};
+  GetClientRect(window, &r);
+  int w = r.right, h = r.bottom;
+  HDC dc = GetDC(window);
+  HDC memory = CreateCompatibleDC(dc);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+  GdiFlush();
+  DWORD stride = DWORD((w * 3 + 3) & ~3), size = stride * DWORD(h);
+  BITMAPFILEHEADER file{0x4D42, DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
+                        DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))};
+  HANDLE out = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(out, &file, sizeof file, &written, nullptr);
+  WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr);
+  WriteFile(out, bits, size, &written, nullptr);
+  CloseHandle(out);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, dc);
+}
+
+TEST_F(ControlsTest, ControlsStayVisibleOverTheViewsDrawnBehindThem) {
+  auto back = make<Fill>();
+  back->r = 255;
+  add(back, UXRect(0, 0, 640, 420));
+  auto button = make<UXButton>();
+  button->title = "Open";
+  add(button, UXRect(20, 20, 100, 30));
+  auto rows = make<Rows>();
+  rows->cells = {{"json"}, {"sort"}};
+  auto table = make<UXTableView>();
+  table->columns->add(column("Suite", 120));
+  table->dataSource = Weak<Object>(rows);
+  add(table, UXRect(20, 70, 200, 120));
+  table->reloadData();
+  auto scroll = make<UXScrollView>();
+  add(scroll, UXRect(250, 70, 200, 120));
+  scroll->setDocumentHeight(400);
+  auto inside = make<Fill>();
+  inside->b = 255;
+  add(inside, UXRect(10, 10, 50, 30), scroll->documentView);
+  auto label = make<UXLabel>();
+  label->title = "MMMM";
+  add(label, UXRect(20, 200, 100, 16));
+  realize();
+  // Paint, then paint the window again over its standing controls.
+  for (int pass = 0; pass < 2; ++pass) {
+    d->windowInvalidate(window->handle);
+    for (int i = 0; i < 10; ++i) drainQueue();
+  }
+  saveShot(top());
+  HDC dc = GetDC(top());
+  struct Probe {
+    const char* what;
+    int x, y;
+    bool red;
+  } probes[] = {
+      {"the drawn view behind", 600, 400, true},
+      {"the button's face", 26, 24, false},
+      {"the list's rows", 150, 150, false},
+      {"the scroll view's face", 430, 170, false},
+      {"a view inside the scroll view", 280, 100, false},
+  };
+  for (const Probe& p : probes) EXPECT_EQ(GetPixel(dc, p.x, p.y) == 0x0000FF, p.red) << p.what;
+  EXPECT_EQ(GetPixel(dc, 280, 100), 0xFF0000u);  // blue: drawn through the scroll view's paint
+  EXPECT_EQ(GetPixel(dc, 430, 170), 0xC0C0C0u);
+  int dark = 0;
+  for (int y = 202; y < 216; ++y)
+    for (int x = 22; x < 70; ++x) dark += GetPixel(dc, x, y) == 0;
+  EXPECT_GT(dark, 10);  // the label's text
+  ReleaseDC(top(), dc);
+}
+
+// ---------------------------------------------------------------------------
 // Row drags.
 
 class DragLog : public Object {
