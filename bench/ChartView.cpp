@@ -10,9 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
-#include <string_view>
-#include <typeinfo>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -178,268 +177,339 @@ Ref<String> ChartView::description() const {
 // ---------------------------------------------------------------------------
 // 4. Rebuild
 
+// The texts a rebuild leaves to be made on first read.
+Ref<String> NumberRecipe::make() const {
+  switch (kind) {
+    case kTime:
+      return chart::valueText(0, number);
+    case kSpeedUp:
+      return chart::valueText(1, number);
+    case kSpread:
+      break;
+  }
+  return String::withFormat("+/- %.1f", number);
+}
+
+Ref<String> ParamsRecipe::make() const {
+  if (!contribution || index >= contribution->runs->count()) return ChartView::paramLine(nullptr);
+  return ChartView::paramLine(cast<Run>(contribution->runs->get(index)));
+}
+
 namespace {
 
 // The texts and colour of a row that depend only on a run's suite, target,
 // device, opt and arch. Runs of a large data set repeat a few dozen such
-// configurations, so a rebuild works each one out once and its rows share
-// the resulting Strings (rows are read, never edited in place; the heat map
-// replaces a row's setting with a new String when it adds the machine).
+// configurations: each is worked out once, and its rows share the
+// resulting Strings (rows are read, never edited in place; the heat map
+// replaces a row's setting with another String rather than changing it).
 struct Configuration {
   Ref<String> label, series, setting;
   uint32_t color;
 };
 
-class ConfigurationCache {
- public:
-  const Configuration& of(const Run& run) {
-    const Key key{{run.suite.get(), run.target.get(), run.device.get(), run.opt.get(), run.arch.get()}};
-    // Runs share their text objects: the same five objects are the same
-    // configuration, found without reading their bytes.
-    auto known = byObjects_.find(key);
-    if (known != byObjects_.end()) return *known->second;
-    const Configuration& found = byBytes(key, run);
-    byObjects_.emplace(key, &found);
-    return found;
-  }
+constexpr uint32_t kBenchField = 0;
+constexpr uint32_t kFields = 6;  // benchmark, suite, target, device, opt, arch
 
- private:
-  struct Key;
-  const Configuration& byBytes(const Key& key, const Run& run) {
-    auto it = cache_.find(key);
-    if (it != cache_.end()) return it->second;
-    Configuration c;
-    c.label = ChartView::labelFor(&run);
-    c.series = ChartView::seriesName(&run);
-    c.setting = ChartView::subFor(&run);
-    uint32_t r = 0, g = 0, b = 0;
-    ChartView::colorOf(&run, r, g, b);
-    c.color = r << 16 | g << 8 | b;
-    // The key points into the run's texts, which outlive the rebuild.
-    return cache_.emplace(key, std::move(c)).first->second;
-  }
-
-  // Equal when every field is missing on both sides or holds the same
-  // bytes on both (exact bytes: the texts keep their letter case).
-  struct Key {
-    const String* f[5];
-  };
-  struct Hash {
-    size_t operator()(const Key& k) const {
-      uint64_t h = 1469598103934665603ull;
-      for (const String* s : k.f) {
-        if (!s) {
-          h = (h ^ 0xFF) * 1099511628211ull;
-          continue;
-        }
-        const uint8_t* p = reinterpret_cast<const uint8_t*>(s->cString());
-        for (uint32_t i = 0, n = s->byteLength(); i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-        h = (h ^ s->byteLength()) * 1099511628211ull;
-      }
-      return static_cast<size_t>(h);
-    }
-  };
-  struct Equal {
-    bool operator()(const Key& a, const Key& b) const {
-      for (int i = 0; i < 5; ++i) {
-        const String* x = a.f[i];
-        const String* y = b.f[i];
-        if (x == y) continue;
-        if (!x || !y || !x->equals(y)) return false;
-      }
-      return true;
-    }
-  };
-  struct ObjectsHash {
-    size_t operator()(const Key& k) const {
-      uint64_t h = 0;
-      for (const String* s : k.f) h = (h ^ reinterpret_cast<uintptr_t>(s)) * 0x9E3779B97F4A7C15ull;
-      return static_cast<size_t>(h ^ (h >> 29));
-    }
-  };
-  struct SameObjects {
-    bool operator()(const Key& a, const Key& b) const { return std::equal(a.f, a.f + 5, b.f); }
-  };
-  std::unordered_map<Key, Configuration, Hash, Equal> cache_;  // nodes: the entries stay put
-  std::unordered_map<Key, const Configuration*, ObjectsHash, SameObjects> byObjects_;
-};
-
-// Texts that many rows share, made once per distinct text in a rebuild:
-// rows are read, never edited in place (the heat map replaces a row's
-// setting with a new String rather than changing the old one).
-class SharedTexts {
- public:
-  const Ref<String>& of(const std::string& bytes) {
-    auto it = texts_.find(std::string_view(bytes));
-    if (it != texts_.end()) return it->second;
-    Ref<String> text = String::withBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    // The key reads the bytes of the String it maps to, which never change.
-    return texts_.emplace(std::string_view(text->cString(), text->byteLength()), std::move(text)).first->second;
-  }
-
- private:
-  std::unordered_map<std::string_view, Ref<String>> texts_;
-};
-
-// A matching run as its group keeps it until the group is in order: what
-// its row will hold, next to its sort key. The rows themselves are made in
-// row order, once the groups are ordered, so that the rows of one rebuild
-// lie in memory in the order they are read (and released) in.
-struct GroupRow {
-  double shown;  // the value, until the speed-up metric replaces it
-  double mean, stddev;
-  const Configuration* config;   // held by the rebuild's configurations
-  const Ref<String>* paramText;  // held by the rebuild's shared texts
-  uint32_t owner;                // the contribution, in the rebuild's owners
-};
-
-// Orders a group ascending by value; equal values keep their matching order.
-// A NaN value never counts as greater than another, so the rule "insert
-// before the first row that is strictly greater" is not a sort order then:
-// such a group is built by that rule literally.
-void orderGroup(std::vector<GroupRow>& group) {
-  const bool hasNaN = std::any_of(group.begin(), group.end(), [](const GroupRow& r) { return std::isnan(r.shown); });
-  if (!hasNaN) {
-    std::stable_sort(group.begin(), group.end(),
-                     [](const GroupRow& a, const GroupRow& b) { return a.shown < b.shown; });
-    return;
-  }
-  std::vector<GroupRow> ordered;
-  ordered.reserve(group.size());
-  for (GroupRow& row : group) {
-    auto at = std::find_if(ordered.begin(), ordered.end(), [&](const GroupRow& o) { return o.shown > row.shown; });
-    ordered.insert(at, std::move(row));
-  }
-  group.swap(ordered);
+void fieldsOf(const Run& run, const String* (&out)[kFields]) {
+  out[0] = run.benchmark.get();
+  out[1] = run.suite.get();
+  out[2] = run.target.get();
+  out[3] = run.device.get();
+  out[4] = run.opt.get();
+  out[5] = run.arch.get();
 }
 
-constexpr uint32_t kAhead = 4;
-
-const Map* paramsAt(const Array& runs, uint32_t k) {
-  if (k >= runs.count()) return nullptr;
-  const Object* o = runs.get(k).get();
-  const Run* run = o && typeid(*o) == typeid(Run) ? static_cast<const Run*>(o) : nullptr;
-  return run ? run->params.get() : nullptr;
-}
-
-// The entries of a run's parameters, which its parameter line reads next.
-void prefetchEntries(const Map& params) {
-  size_t bytes = 0;
-  const char* first = static_cast<const char*>(params._entryBytes(bytes));
-  if (!first || params.capacity() > 16) return;
-  for (const char* p = first; p < first + bytes; p += 64) __builtin_prefetch(p);
-}
-
-// The key objects of the entries, then (once they have arrived) their bytes.
-void prefetchKeys(const Map& params, bool bytes) {
-  if (params.capacity() > 16) return;
-  const uint32_t count = params.count();
-  for (uint32_t i = 0; i < count; ++i) {
-    const Object* key = params._keyAt(i).get();
-    if (!bytes) {
-      __builtin_prefetch(key);
-    } else if (typeid(*key) == typeid(String)) {
-      __builtin_prefetch(static_cast<const String*>(key)->cString());
-    }
+// Stable ascending order of 64-bit keys: a radix sort on 11-bit digits,
+// least significant first, skipping the digits that every key shares.
+void radixOrder(const std::vector<uint64_t>& keys, std::vector<uint32_t>& order, std::vector<uint32_t>& moved) {
+  constexpr uint32_t kBits = 11, kDigits = 6, kBuckets = 1u << kBits;
+  const auto n = static_cast<uint32_t>(keys.size());
+  order.resize(n);
+  for (uint32_t i = 0; i < n; ++i) order[i] = i;
+  std::vector<uint32_t> counts(kDigits * kBuckets, 0);
+  for (uint64_t key : keys) {
+    for (uint32_t d = 0; d < kDigits; ++d) ++counts[d * kBuckets + ((key >> (d * kBits)) & (kBuckets - 1))];
   }
+  moved.resize(n);
+  for (uint32_t d = 0; d < kDigits; ++d) {
+    uint32_t* count = &counts[d * kBuckets];
+    if (std::find(count, count + kBuckets, n) != count + kBuckets) continue;
+    uint32_t at = 0;
+    for (uint32_t b = 0; b < kBuckets; ++b) {
+      const uint32_t c = count[b];
+      count[b] = at;
+      at += c;
+    }
+    for (uint32_t i : order) moved[count[(keys[i] >> (d * kBits)) & (kBuckets - 1)]++] = i;
+    order.swap(moved);
+  }
+}
+
+// A matching run, with what its row will hold.
+struct Match {
+  double value, mean, stddev;
+  uint32_t owner, index, group, configuration;  // index: among the owner's runs
+};
+
+// A key that orders as the value does; -0 and 0 are one value.
+uint64_t orderKey(double value) {
+  if (value == 0) value = 0;
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return (bits >> 63) ? ~bits : bits | (1ull << 63);
 }
 
 }  // namespace
 
+// What a rebuild works out for each run and keeps for the next one: the
+// run's benchmark group and configuration, and for each contribution its
+// machine label. An entry stands while its contribution holds the same run
+// with the same six texts (runs do not change once loaded); anything else
+// is worked out again. A new data set starts afresh.
+struct ChartView::RunCache {
+  struct Entry {
+    Ref<Run> run;  // held, so that its address stays its own
+    const String* fields[kFields];
+    uint32_t group, configuration;
+  };
+  struct Owner {
+    Ref<Contribution> contribution;
+    Ref<String> cpu, gpu;  // the machine texts the label was made from
+    Ref<String> machine;
+    std::vector<Entry> runs;
+  };
+
+  Ref<DataSet> dataSet;
+  std::vector<Owner> owners;  // by index among the data set's contributions
+  chart::NameIndex groups;    // benchmark names, case ignored; none is ""
+  std::vector<Configuration> configurations;
+  std::unordered_map<std::string, uint32_t> configurationOf;  // by the five texts' bytes
+  Ref<String> unnamed = make<String>();
+  // Room a rebuild reuses from the last one.
+  std::vector<Match> matches, sorted;
+  std::vector<uint64_t> keys;
+  std::vector<uint32_t> byValue, order;
+  HeatMap::Made made;
+
+  void fill(Entry& entry, const Ref<Run>& run) {
+    entry.run = run;
+    fieldsOf(*run, entry.fields);
+    entry.group = groups.indexOf(run->benchmark ? run->benchmark : unnamed);
+    // Equal when every field is missing on both sides or holds the same
+    // bytes on both (exact bytes: the texts keep their letter case).
+    std::string key;
+    for (uint32_t f = kBenchField + 1; f < kFields; ++f) {
+      const String* text = entry.fields[f];
+      if (!text) {
+        key.push_back('\0');
+        continue;
+      }
+      const uint32_t n = text->byteLength();
+      key.push_back('\1');
+      key.append(reinterpret_cast<const char*>(&n), sizeof n);
+      key.append(text->cString(), n);
+    }
+    auto [it, added] = configurationOf.try_emplace(key, static_cast<uint32_t>(configurations.size()));
+    if (added) {
+      Configuration c;
+      c.label = ChartView::labelFor(run);
+      c.series = ChartView::seriesName(run);
+      c.setting = ChartView::subFor(run);
+      uint32_t r = 0, g = 0, b = 0;
+      ChartView::colorOf(run, r, g, b);
+      c.color = r << 16 | g << 8 | b;
+      configurations.push_back(std::move(c));
+    }
+    entry.configuration = it->second;
+  }
+
+  // The owner of a contribution, its label up to date.
+  Owner& owner(uint32_t index, const Ref<Contribution>& contribution) {
+    Owner& o = owners[index];
+    if (!(o.contribution == contribution)) o = Owner{contribution, nullptr, nullptr, nullptr, {}};
+    const Machine& machine = *contribution->machine;
+    if (!o.machine || !(o.cpu == machine.cpu) || !(o.gpu == machine.gpu)) {
+      o.cpu = machine.cpu;
+      o.gpu = machine.gpu;
+      o.machine = machine.label();
+    }
+    return o;
+  }
+};
+
 void ChartView::rebuild() {
   rows->removeAll();
   maxGroupRows = 0;
-  if (!dataSet || !filter) return;
+  if (!dataSet || !filter) {
+    cache_.reset();
+    return;
+  }
+  if (!cache_ || !(cache_->dataSet == dataSet)) {
+    cache_ = std::make_unique<RunCache>();
+    cache_->dataSet = dataSet;
+  }
+  RunCache& cache = *cache_;
 
-  // Matching runs join the list of their group (benchmark) in matching
-  // order; the runs are visited only this once. A run without a benchmark
-  // name joins the group of the empty name.
-  NameIndex benches;
-  std::vector<std::vector<GroupRow>> groups;
-  std::vector<double> slowest;
-  ConfigurationCache configurations;
-  SharedTexts paramTexts;
-  std::string scratch;
-  Ref<String> unnamed;
-  // The contributions with their machine labels, made once per
-  // contribution and shared by its rows.
-  struct Owner {
-    Ref<Contribution> contribution;
-    Ref<String> machine;
-  };
-  std::vector<Owner> owners;
-  std::unordered_map<const Contribution*, uint32_t> ownerOf;
+  // Matching runs in matching order, with what their rows will hold. A run
+  // without a benchmark name joins the group of the empty name.
+  std::vector<Match>& matches = cache.matches;
+  matches.clear();
   const Array& contributions = *dataSet->contributions;
+  cache.owners.resize(contributions.count());
+  constexpr uint32_t kAhead = 8;
   for (uint32_t c = 0; c < contributions.count(); ++c) {
-    auto* contribution = dynamic_cast<Contribution*>(contributions.get(c).get());
+    const Ref<Object>& object = contributions.get(c);
+    auto* contribution = dynamic_cast<Contribution*>(object.get());
     if (!contribution) continue;
-    auto [known, added] = ownerOf.try_emplace(contribution, static_cast<uint32_t>(owners.size()));
-    if (added) owners.push_back({staticCast<Contribution>(contributions.get(c)), nullptr});
-    const uint32_t owner = known->second;
+    RunCache::Owner& owner = cache.owner(c, staticCast<Contribution>(object));
     const Array& runs = *contribution->runs;
     const uint32_t runCount = runs.count();
+    owner.runs.resize(runCount);
     for (uint32_t k = 0; k < runCount; ++k) {
-      // The runs and their parameters lie scattered in memory: fetch them
-      // some runs ahead of their turn, each step what the step before it
-      // (further ahead) has brought in.
-      if (k + 4 * kAhead < runCount) {
-        if (const Object* next = runs.get(k + 4 * kAhead).get()) __builtin_prefetch(next);
+      // The runs lie scattered in memory: fetch them some runs ahead.
+      if (k + kAhead < runCount) {
+        const char* next = reinterpret_cast<const char*>(runs.get(k + kAhead).get());
+        if (next) {
+          for (size_t at = 0; at < sizeof(Run); at += 64) __builtin_prefetch(next + at);
+        }
       }
-      if (const Map* params = paramsAt(runs, k + 3 * kAhead)) __builtin_prefetch(params);
-      if (const Map* params = paramsAt(runs, k + 2 * kAhead)) prefetchEntries(*params);
-      if (const Map* params = paramsAt(runs, k + kAhead)) prefetchKeys(*params, false);
-      if (const Map* params = paramsAt(runs, k + kAhead / 2)) prefetchKeys(*params, true);
-      auto* run = dynamic_cast<const Run*>(runs.get(k).get());
-      if (!run || !filter->matches(contribution, run)) continue;
-      Ref<String> name = run->benchmark;
-      if (!name) {
-        if (!unnamed) unnamed = make<String>();
-        name = unnamed;
+      const Ref<Object>& item = runs.get(k);
+      RunCache::Entry& entry = owner.runs[k];
+      const Run* run = entry.run.get();
+      const String* fields[kFields];
+      if (run && run == item.get()) {
+        fieldsOf(*run, fields);
+        if (!std::equal(fields, fields + kFields, entry.fields)) cache.fill(entry, entry.run);
+      } else {
+        auto fresh = cast<Run>(item);
+        if (!fresh) {
+          entry = RunCache::Entry{};
+          continue;
+        }
+        cache.fill(entry, fresh);
+        run = entry.run.get();
       }
-      const uint32_t g = benches.indexOf(name);
-      if (g == groups.size()) {
-        groups.emplace_back();
-        slowest.push_back(0.0);
-      }
-      const double value = run->value(firstRun);
-      if (value > slowest[g]) slowest[g] = value;
-
-      paramBytes(*run, scratch);
-      if (!owners[owner].machine) owners[owner].machine = contribution->machine->label();
-      groups[g].push_back({value, run->mean, run->stddev, &configurations.of(*run), &paramTexts.of(scratch), owner});
+      if (!filter->matches(contribution, run)) continue;
+      matches.push_back({run->value(firstRun), run->mean, run->stddev, c, k, entry.group, entry.configuration});
     }
   }
 
-  for (uint32_t g = 0; g < groups.size(); ++g) {
-    std::vector<GroupRow>& group = groups[g];
-    orderGroup(group);
-    const size_t size = group.size();
-    for (const GroupRow& entry : group) {
-      const Configuration& config = *entry.config;
-      const Owner& owner = owners[entry.owner];
+  // Groups in the order their benchmarks first appear among the matching
+  // runs, named as they first appear; the slowest value of each.
+  constexpr uint32_t kNone = 0xFFFFFFFFu;
+  std::vector<uint32_t> rankOf(cache.groups.count(), kNone);
+  std::vector<Ref<String>> names;
+  std::vector<double> slowest;
+  std::vector<bool> hasNaN;
+  for (Match& m : matches) {
+    uint32_t& rank = rankOf[m.group];
+    if (rank == kNone) {
+      rank = static_cast<uint32_t>(names.size());
+      const Ref<String>& name = cache.owners[m.owner].runs[m.index].run->benchmark;
+      names.push_back(name ? name : cache.unnamed);
+      slowest.push_back(0.0);
+      hasNaN.push_back(false);
+    }
+    m.group = rank;
+    if (m.value > slowest[rank]) slowest[rank] = m.value;
+    if (std::isnan(m.value)) hasNaN[rank] = true;
+  }
+
+  // Each group ascending by value, equal values in matching order: a
+  // stable sort of the values' keys, then a stable split into the groups.
+  std::vector<uint32_t>& byValue = cache.byValue;
+  {
+    std::vector<uint64_t>& keys = cache.keys;
+    keys.resize(matches.size());
+    for (size_t i = 0; i < matches.size(); ++i) keys[i] = orderKey(matches[i].value);
+    radixOrder(keys, byValue, cache.order);
+  }
+  const auto groupCount = static_cast<uint32_t>(names.size());
+  std::vector<uint32_t> start(groupCount + 1, 0);
+  for (const Match& m : matches) ++start[m.group + 1];
+  for (uint32_t g = 0; g < groupCount; ++g) start[g + 1] += start[g];
+  std::vector<uint32_t>& order = cache.order;
+  order.resize(matches.size());
+  {
+    std::vector<uint32_t> at(start.begin(), start.end() - 1);
+    for (uint32_t i : byValue) order[at[matches[i].group]++] = i;
+  }
+  // A NaN value never counts as greater than another, so "insert before the
+  // first row that is strictly greater" is no sort order then: such a group
+  // is built by that rule literally, from its runs in matching order.
+  for (uint32_t g = 0; g < groupCount; ++g) {
+    if (!hasNaN[g]) continue;
+    std::vector<uint32_t> ordered;
+    for (uint32_t i = 0; i < matches.size(); ++i) {
+      if (matches[i].group != g) continue;
+      const double v = matches[i].value;
+      auto place = std::find_if(ordered.begin(), ordered.end(), [&](uint32_t o) { return matches[o].value > v; });
+      ordered.insert(place, i);
+    }
+    std::copy(ordered.begin(), ordered.end(), order.begin() + start[g]);
+  }
+
+  // The matches in row order.
+  std::vector<Match>& sorted = cache.sorted;
+  sorted.resize(matches.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    // Read scattered: fetch them ahead.
+    if (k + 4 * kAhead < order.size()) __builtin_prefetch(&matches[order[k + 4 * kAhead]]);
+    sorted[k] = matches[order[k]];
+  }
+
+  // The heat map is told what each row is made of, and says which setting
+  // each gets (with its machine when two machines measured the same thing).
+  HeatMap::Made& made = cache.made;
+  for (auto* list : {&made.benches, &made.series, &made.settings, &made.machines}) list->clear();
+  made.contributions.clear();
+  for (auto* list : {&made.group, &made.configuration, &made.owner}) list->clear();
+  for (const Ref<String>& name : names) made.benches.push_back(&name);
+  for (const Configuration& c : cache.configurations) {
+    made.series.push_back(&c.series);
+    made.settings.push_back(&c.setting);
+  }
+  for (const RunCache::Owner& o : cache.owners) {
+    made.machines.push_back(&o.machine);
+    made.contributions.push_back(o.contribution.get());
+  }
+  for (const Match& m : sorted) {
+    made.group.push_back(m.group);
+    made.configuration.push_back(m.configuration);
+    made.owner.push_back(m.owner);
+  }
+  heatMap->settle(made);
+
+  // The rows, group after group.
+  for (uint32_t g = 0; g < groupCount; ++g) {
+    for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
+      const Match& m = sorted[k];
+      const Configuration& config = cache.configurations[m.configuration];
+      const RunCache::Owner& owner = cache.owners[m.owner];
+      double shown = m.value;
+      if (metric == 1 && slowest[g] > 0) shown = shown > 0 ? slowest[g] / shown : 0.0;
       auto row = make<ChartRow>();
-      row->bench = benches.names()[g];
-      row->label = config.label;
-      row->paramText = *entry.paramText;
+      row->bench = names[g];
       row->series = config.series;
-      row->setting = config.setting;
-      row->value = entry.shown;
-      row->shown = entry.shown;
-      if (metric == 1 && slowest[g] > 0) row->shown = row->shown > 0 ? slowest[g] / row->shown : 0.0;
-      row->mean = entry.mean;
-      row->stddev = entry.stddev;
-      row->color = config.color;
-      row->contribution = owner.contribution;
-      row->bestText = chart::valueText(metric, row->shown);
-      row->spreadText = String::withFormat("+/- %.1f", row->stddev);
+      row->setting = *made.setting[k];
       row->machineText = owner.machine;
+      row->contribution = owner.contribution;
+      row->value = m.value;
+      row->mean = m.mean;
+      row->stddev = m.stddev;
+      row->shown = shown;
+      row->color = config.color;
+      row->label = config.label;
+      row->paramText.defer({owner.contribution, m.index});
+      row->bestText.defer({shown, metric == 1 ? NumberRecipe::kSpeedUp : NumberRecipe::kTime});
+      row->spreadText.defer({m.stddev, NumberRecipe::kSpread});
       rows->add(std::move(row));
     }
+    const uint32_t size = start[g + 1] - start[g];
     if (static_cast<int64_t>(size) > maxGroupRows) maxGroupRows = static_cast<int32_t>(size);
-    std::vector<GroupRow>().swap(group);
   }
 
-  heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)));
+  heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)), &made);
 }
 
 // ---------------------------------------------------------------------------

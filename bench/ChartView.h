@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "ux/core/UXView.h"
 
@@ -85,6 +86,9 @@ class ChartView : public UXView {
 
  private:
   void drawBars(UXGraphics& graphics) const;
+
+  struct RunCache;
+  std::unique_ptr<RunCache> cache_;  // what rebuilds keep from one to the next
 };
 
 }  // namespace quorl

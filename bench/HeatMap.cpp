@@ -2,7 +2,7 @@
 // run-time ratios.
 //
 // Sections:
-//   0. Text keys and hashing of the build's tables (unnamed namespace)
+//   0. Text numbers of a build, and the machine settings kept between builds
 //   1. Build: lines, columns, settings, rows
 //   2. Lookups: cells, fastest, baseline, ratios, geometric means
 //   3. Sizes, colours, texts
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/BHelp.h"
+#include "bench/FlatIndex.h"
 #include "bench/ResultModel.h"
 #include "bench/TextKeys.h"
 #include "foundation/Array.h"
@@ -48,13 +49,6 @@ Text visibleOf(Ptr<const String> s) {
   return t;
 }
 
-// "%s" prints a missing text as "(null)"; the column keys follow suit.
-Text keyBytesOf(Ptr<const String> s) {
-  static const char kNull[] = "(null)";
-  if (!s) return {reinterpret_cast<const uint8_t*>(kNull), 6};
-  return visibleOf(s);
-}
-
 // Byte order of String::compare; a missing text orders as the empty one.
 int compareBytes(Text a, Text b, bool folded) {
   const uint32_t n = a.n < b.n ? a.n : b.n;
@@ -65,48 +59,6 @@ int compareBytes(Text a, Text b, bool folded) {
   }
   return a.n < b.n ? -1 : (a.n > b.n ? 1 : 0);
 }
-
-// A column's key is the text "series|setting"; two keys are compared as
-// whole texts ignoring case, so the split point plays no part.
-struct ColumnKey {
-  Text part[3];
-  static ColumnKey of(Ptr<const String> series, Ptr<const String> setting) {
-    static const uint8_t kBar = '|';
-    return {{keyBytesOf(series), {&kBar, 1}, keyBytesOf(setting)}};
-  }
-  uint32_t length() const { return part[0].n + part[1].n + part[2].n; }
-  uint8_t at(uint32_t k) const {
-    if (k < part[0].n) return part[0].p[k];
-    k -= part[0].n;
-    if (k < part[1].n) return part[1].p[k];
-    return part[2].p[k - part[1].n];
-  }
-  // Every byte counts: keys that carry a machine name differ only in its
-  // middle ("O2 Machine 12 CPU + <same GPU>"), so a hash of the ends alone
-  // put all machines of a configuration on one chain.
-  uint32_t hash() const {
-    uint32_t h = textkeys::kHashSeed;
-    for (const Text& t : part) h = textkeys::hashFolded(h, t.p, t.n);
-    return (h ^ length()) * 16777619u;
-  }
-  bool equalsFolded(const ColumnKey& o) const {
-    if (part[0].n == o.part[0].n && part[2].n == o.part[2].n) {
-      for (int i = 0; i < 3; i += 2) {
-        if (std::memcmp(part[i].p, o.part[i].p, part[i].n) != 0 &&
-            !textkeys::equalFolded(part[i].p, part[i].n, o.part[i].p, o.part[i].n)) {
-          return false;
-        }
-      }
-      return true;
-    }
-    const uint32_t n = length();
-    if (n != o.length()) return false;
-    for (uint32_t k = 0; k < n; ++k) {
-      if (textkeys::fold(at(k)) != textkeys::fold(o.at(k))) return false;
-    }
-    return true;
-  }
-};
 
 // Open-addressed set of indices, for the build's "already there?" tests,
 // which the row count makes too many for linear scans.
@@ -152,99 +104,67 @@ class IndexSet {
   uint32_t count_ = 0;
 };
 
-uint32_t hashField(uint32_t h, Ptr<const String> s) {
-  Text t = visibleOf(s);
-  h = textkeys::hashFolded(h, t.p, t.n);
-  return (h ^ t.n) * 16777619u;  // keeps ("ab", "c") apart from ("a", "bc")
-}
-
-struct PairHash {
-  size_t operator()(const std::pair<const void*, const void*>& k) const {
-    const auto a = reinterpret_cast<uintptr_t>(k.first), b = reinterpret_cast<uintptr_t>(k.second);
-    return static_cast<size_t>((a * 0x9E3779B97F4A7C15ull) ^ (b + (b >> 17)));
-  }
-};
-
-// Pairs of objects already seen, in one flat table: asked once or twice per
-// row, where a node-based map would cost a cache miss per question.
-class SeenPairs {
+// The "%s" texts of a build (the bytes up to the first NUL; "(null)" for a
+// missing String), each distinct one numbered once, with the number of its
+// folded form (A-Z folded, as BHelp::same compares) and whether it holds the
+// column key's separator. The first String of each text is held, as the
+// table reads its bytes in place. Rows share their Strings, so a small
+// direct-mapped memo answers most objects without reading their bytes; it
+// is asked only while every row still holds its texts.
+class TextIds {
  public:
-  // True when (a, b) was not seen before (and is now).
-  bool add(const void* a, const void* b) {
-    if ((count_ + 1) * 2 > slots_.size()) grow();
-    const size_t mask = slots_.size() - 1;
-    for (size_t s = PairHash()({a, b}) & mask;; s = (s + 1) & mask) {
-      Slot& slot = slots_[s];
-      if (!slot.used) {
-        slot = {a, b, true};
-        ++count_;
-        return true;
-      }
-      if (slot.a == a && slot.b == b) return false;
-    }
+  TextIds() {
+    static const char kNull[] = "(null)";
+    add({reinterpret_cast<const uint8_t*>(kNull), 6}, nullptr);
+    memo_.assign(kMemo, Memo{});
   }
+  // The number of a String's text (0 for none).
+  uint32_t of(const Ref<String>& s) {
+    if (!s) return 0;
+    Memo& slot = memo_[chart::mix(reinterpret_cast<uintptr_t>(s.get())) & (kMemo - 1)];
+    if (slot.string != s.get()) slot = {s.get(), add(visibleOf(s), s)};
+    return slot.id;
+  }
+  // The number of a text; `holder` (may be null for static text) holds it.
+  uint32_t add(Text t, const Ref<String>& holder) {
+    uint32_t h = 0x9747b28cu;
+    for (uint32_t k = 0; k < t.n; ++k) h = (h ^ t.p[k]) * 16777619u;
+    const auto n = static_cast<uint32_t>(texts_.size());
+    const uint32_t found = exact_.findOrInsert(h, n, [&](uint32_t j) {
+      return texts_[j].n == t.n && (t.n == 0 || std::memcmp(texts_[j].p, t.p, t.n) == 0);
+    });
+    if (found == n) {
+      const auto f = static_cast<uint32_t>(foldedTexts_.size());
+      const uint32_t folded =
+          folded_.findOrInsert(textkeys::hashFolded(textkeys::kHashSeed, t.p, t.n), f, [&](uint32_t j) {
+            return textkeys::equalFolded(foldedTexts_[j].p, foldedTexts_[j].n, t.p, t.n);
+          });
+      if (folded == f) foldedTexts_.push_back(t);
+      texts_.push_back(t);
+      info_.push_back({folded, t.n && std::memchr(t.p, '|', t.n) != nullptr});
+      holders_.push_back(holder);
+    }
+    return found;
+  }
+  uint32_t folded(uint32_t id) const { return info_[id].folded; }
+  bool pipe(uint32_t id) const { return info_[id].pipe; }
+  Text text(uint32_t id) const { return texts_[id]; }
 
  private:
-  struct Slot {
-    const void* a = nullptr;
-    const void* b = nullptr;
-    bool used = false;
+  static constexpr size_t kMemo = 4096;
+  struct Memo {
+    const String* string = nullptr;
+    uint32_t id = 0;
   };
-  void grow() {
-    std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
-    old.swap(slots_);
-    count_ = 0;
-    for (const Slot& slot : old)
-      if (slot.used) add(slot.a, slot.b);
-  }
-  std::vector<Slot> slots_;
-  size_t count_ = 0;
-};
-
-// The settings with their machine, "%s %s" of (setting, machine). Rows of a
-// large data set share a few settings and one machine text per
-// contribution, so each distinct text is made once and shared by its rows,
-// found by the setting's bytes and the machine's String object. The first
-// setting of each key is held, as the key reads its bytes.
-class MachineSettings {
- public:
-  const Ref<String>& of(const Ref<String>& setting, const Ref<String>& machine) {
-    // "%s" of each: the bytes up to the first NUL, a missing setting as "(null)".
-    const char* s = setting ? setting->cString() : "(null)";
-    const uint32_t sn = setting ? textkeys::visibleLength(s, setting->byteLength()) : 6;
-    auto [it, added] = texts_.try_emplace({std::string_view(s, sn), machine.get()});
-    if (added) {
-      it->second.setting = setting;
-      it->second.machine = machine;
-      const char* m = machine->cString();
-      const uint32_t mn = textkeys::visibleLength(m, machine->byteLength());
-      auto text = make<String>();
-      text->reserve(sn + mn + 1);
-      text->appendBytes(s, sn);
-      text->appendByte(' ');
-      text->appendBytes(m, mn);
-      it->second.text = std::move(text);
-    }
-    return it->second.text;
-  }
-
- private:
-  struct Key {
-    std::string_view setting;
-    const String* machine;
-    bool operator==(const Key& o) const { return machine == o.machine && setting == o.setting; }
+  struct Info {
+    uint32_t folded;
+    bool pipe;
   };
-  struct KeyHash {
-    size_t operator()(const Key& k) const {
-      const auto n = static_cast<uint32_t>(k.setting.size());
-      const uint32_t h = textkeys::hashFolded(textkeys::kHashSeed, k.setting.data(), n);
-      return PairHash()({k.machine, reinterpret_cast<const void*>(static_cast<uintptr_t>(h))});
-    }
-  };
-  struct Entry {
-    Ref<String> setting, machine, text;
-  };
-  std::unordered_map<Key, Entry, KeyHash> texts_;
+  std::vector<Memo> memo_;
+  IndexSet exact_{64}, folded_{64};
+  std::vector<Text> texts_, foldedTexts_;
+  std::vector<Info> info_;
+  std::vector<Ref<String>> holders_;
 };
 
 uint8_t channel(double v) {
@@ -265,7 +185,15 @@ ChartRow* rowAt(const Array& rows, uint32_t i) {
   return o && typeid(*o) == typeid(ChartRow) ? static_cast<ChartRow*>(o) : nullptr;
 }
 
-constexpr uint32_t kAhead = 16;
+constexpr uint32_t kAhead = 8;
+constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+// A row's texts as numbers.
+struct RowIds {
+  uint32_t bench = kNone, series = 0, setting = 0, machine = kNone;  // kNone: missing
+  const Object* contribution = nullptr;
+  bool complete = false;  // bench, series and setting all there
+};
 
 // The lines of a row object that the build reads, without reading it.
 void prefetchRow(const ChartRow* row) {
@@ -288,7 +216,93 @@ void prefetchTexts(const ChartRow& row, bool bytes) {
 
 }  // namespace
 
-HeatMap::HeatMap() : rows(make<Array>()), benches(make<Array>()), colSeries(make<Array>()), colSetting(make<Array>()) {}
+// The settings with their machine, "%s %s" of (setting, machine), kept from
+// build to build: a rebuild of the same data asks for the same few thousand
+// texts again, and makes none of them anew. Keyed by the two texts, so what
+// any build gets is exactly the text it asks for. Texts no build has asked
+// for lately are let go.
+struct HeatMap::MachineSettings {
+  struct Entry {
+    Ref<String> text;
+    uint64_t build = 0;
+  };
+  std::unordered_map<std::string, Entry> texts;
+  uint64_t build = 0;
+  size_t used = 0;
+  // Room a build reuses from the last one.
+  std::vector<ChartRow*> list;
+  std::vector<RowIds> ids;
+  chart::FlatIndex columnOf{256};
+  // The last build's columns: their objects in order of appearance, and in
+  // column order.
+  std::vector<const String*> firstSeries, firstSetting;
+  std::vector<Ref<String>> orderedSeries, orderedSetting;
+  // The texts and ids of the rows the chart view is about to make, from
+  // `settle` to the build that follows it.
+  std::unique_ptr<TextIds> settled;
+
+  // The setting with the machine, per build, by the two texts' numbers.
+  struct Split {
+    const Ref<String>* text;
+    uint32_t id;
+  };
+  chart::FlatIndex splitOf{1024};
+  std::vector<Split> splits;
+  const Split& split(TextIds& ids, uint32_t setting, uint32_t machine) {
+    const auto n = static_cast<uint32_t>(splits.size());
+    const uint32_t k = splitOf.insert(chart::pairKey(setting, machine), n);
+    if (k == n) {
+      const Ref<String>& text = of(ids.text(setting), ids.text(machine));
+      splits.push_back({&text, ids.add(visibleOf(text), text)});
+    }
+    return splits[k];
+  }
+
+  const Ref<String>& of(Text setting, Text machine) {
+    std::string key;
+    key.reserve(setting.n + machine.n + 1);
+    key.append(reinterpret_cast<const char*>(setting.p), setting.n);
+    key.push_back('\0');  // neither "%s" text holds a NUL
+    key.append(reinterpret_cast<const char*>(machine.p), machine.n);
+    Entry& entry = texts[key];
+    if (!entry.text) {
+      auto text = make<String>();
+      text->reserve(setting.n + machine.n + 1);
+      text->appendBytes(reinterpret_cast<const char*>(setting.p), setting.n);
+      text->appendByte(' ');
+      text->appendBytes(reinterpret_cast<const char*>(machine.p), machine.n);
+      entry.text = std::move(text);
+    }
+    if (entry.build != build) {
+      entry.build = build;
+      ++used;
+    }
+    return entry.text;
+  }
+
+  void startBuild() {
+    ++build;
+    used = 0;
+    splitOf.reset();
+    splits.clear();
+  }
+  // After a build: forget the texts it did not ask for once they outnumber
+  // the ones it did.
+  void endBuild() {
+    settled.reset();
+    if (texts.size() <= 2 * used + 256) return;
+    for (auto it = texts.begin(); it != texts.end();) it = it->second.build == build ? std::next(it) : texts.erase(it);
+  }
+};
+
+HeatMap::HeatMap()
+    : rows(make<Array>()),
+      benches(make<Array>()),
+      colSeries(make<Array>()),
+      colSetting(make<Array>()),
+      machineSettings_(std::make_unique<MachineSettings>()) {}
+
+HeatMap::~HeatMap() = default;
 
 Ref<String> HeatMap::description() const {
   const uint16_t values[1] = {static_cast<uint16_t>(width)};
@@ -299,6 +313,64 @@ Ref<String> HeatMap::description() const {
 // 1. Build
 
 void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, uint32_t newWidth) {
+  build(newRows, newBaseline, newWidth, nullptr);
+}
+
+namespace {
+
+// Machine disambiguation: is there a pair of rows from two contributions
+// with the same benchmark, series and setting? Each key remembers its first
+// row; any later row of the key from another contribution answers. A
+// missing text matches nothing.
+bool hasDuplicate(const std::vector<RowIds>& ids, const TextIds& texts) {
+  chart::FlatIndex pairs(64), firstRow(64);
+  for (uint32_t i = 0; i < ids.size(); ++i) {
+    if (!ids[i].complete) continue;
+    const uint32_t b = texts.folded(ids[i].bench), s = texts.folded(ids[i].series), t = texts.folded(ids[i].setting);
+    const uint32_t pair = pairs.insert(chart::pairKey(b, s), static_cast<uint32_t>(pairs.count()));
+    const uint32_t first = firstRow.insert(chart::pairKey(pair, t), i);
+    if (first != i && ids[first].contribution != ids[i].contribution) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void HeatMap::settle(Made& made) {
+  MachineSettings& cache = *machineSettings_;
+  cache.startBuild();
+  cache.settled = std::make_unique<TextIds>();
+  TextIds& texts = *cache.settled;
+  const auto count = static_cast<uint32_t>(made.group.size());
+  std::vector<RowIds>& ids = cache.ids;
+  ids.assign(count, RowIds{});
+  const auto idsOf = [&](const std::vector<const Ref<String>*>& list) {
+    std::vector<uint32_t> out;
+    for (const Ref<String>* text : list) out.push_back(*text ? texts.of(*text) : kNone);
+    return out;
+  };
+  const std::vector<uint32_t> bench = idsOf(made.benches), series = idsOf(made.series),
+                              setting = idsOf(made.settings), machine = idsOf(made.machines);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t g = made.group[i], c = made.configuration[i], o = made.owner[i];
+    ids[i] = {bench[g],   series[c] == kNone ? 0 : series[c], setting[c] == kNone ? 0 : setting[c],
+              machine[o], made.contributions[o],
+              bench[g] != kNone && series[c] != kNone && setting[c] != kNone};
+  }
+  const bool duplicate = hasDuplicate(ids, texts);
+  made.setting.resize(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const Ref<String>* text = made.settings[made.configuration[i]];
+    if (duplicate && ids[i].machine != kNone) {
+      const MachineSettings::Split& split = cache.split(texts, ids[i].setting, ids[i].machine);
+      text = split.text;
+      ids[i].setting = split.id;
+    }
+    made.setting[i] = text;
+  }
+}
+
+void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, uint32_t newWidth, const Made* made) {
   rows = newRows ? newRows : make<Array>();
   baseline = newBaseline;
   width = newWidth;
@@ -306,89 +378,171 @@ void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, u
   colSeries = make<Array>();
   colSetting = make<Array>();
 
-  // The rows and their texts lie scattered in memory, and a build of a
-  // large data set waits on memory more than it computes: each pass fetches
-  // what the following rows will need some rows ahead.
   const uint32_t count = rows->count();
-  std::vector<ChartRow*> list(count);
-  for (uint32_t i = 0; i < count; ++i) {
-    if (i + kAhead < count) __builtin_prefetch(rows->get(i + kAhead).get());
-    list[i] = rowAt(*rows, i);
-  }
-
-  // Machine disambiguation: is there a pair of rows from two contributions
-  // with the same benchmark, series and setting? Each key remembers its
-  // first row; any later row of the key from another contribution answers.
-  bool duplicate = false;
-  {
-    IndexSet seen(64);
-    for (uint32_t i = 0; i < count && !duplicate; ++i) {
-      ChartRow* row = list[i];
-      if (!row || !row->bench || !row->series || !row->setting) continue;
-      uint32_t h = hashField(hashField(hashField(textkeys::kHashSeed, row->bench), row->series), row->setting);
-      uint32_t first = seen.findOrInsert(h, i, [&](uint32_t j) {
-        ChartRow* other = list[j];
-        return BHelp::same(row->bench, other->bench) && BHelp::same(row->series, other->series) &&
-               BHelp::same(row->setting, other->setting);
-      });
-      if (first != i && list[first]->contribution != row->contribution) duplicate = true;
+  MachineSettings& cache = *machineSettings_;
+  std::vector<ChartRow*>& list = cache.list;
+  list.assign(count, nullptr);
+  std::vector<RowIds>& ids = cache.ids;
+  std::unique_ptr<TextIds> own;
+  if (made && cache.settled && cache.ids.size() == count) {
+    // Rows the chart view has made as `settle` said, every one a ChartRow
+    // with its final setting.
+    for (uint32_t i = 0; i < count; ++i) list[i] = static_cast<ChartRow*>(rows->get(i).get());
+  } else {
+    // Each row's texts as numbers, read while every row still holds them.
+    cache.startBuild();
+    own = std::make_unique<TextIds>();
+    TextIds& texts = *own;
+    ids.assign(count, RowIds{});
+    for (uint32_t i = 0; i < count; ++i) {
+      if (i + 4 * kAhead < count) __builtin_prefetch(rows->get(i + 4 * kAhead).get());
+      list[i] = rowAt(*rows, i);
     }
-  }
-
-  // Lines and columns in order of first appearance, found through hashed
-  // indices; the columns are then ordered by `before`. Inserting each new
-  // column before the first one it precedes is an insertion sort, so a
-  // stable sort of the first appearances gives the very same order.
-  struct Column {
-    ChartRow* row;
-    ColumnKey key;
-  };
-  std::vector<const String*> benchNames;
-  std::vector<Column> columns;
-  IndexSet benchIndex(64);
-  IndexSet columnIndex(64);
-  MachineSettings machineSettings;
-  // Rows share their bench, series and setting Strings: the same objects
-  // are the same texts, so each pair of objects is looked up by text once.
-  // The rows hold every String keyed here for the whole build.
-  SeenPairs benchObjects, columnObjects;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (i + 2 * kAhead < count) prefetchRow(list[i + 2 * kAhead]);
-    if (i + kAhead < count && list[i + kAhead]) prefetchTexts(*list[i + kAhead], false);
-    if (i + kAhead / 2 < count && list[i + kAhead / 2]) prefetchTexts(*list[i + kAhead / 2], true);
-    ChartRow* row = list[i];
-    if (!row) continue;
-
-    if (duplicate && row->machineText) row->setting = machineSettings.of(row->setting, row->machineText);
-
-    // A missing name never equals another, so it always makes a line.
-    if (!row->bench) {
-      benches->add(row->bench);
-    } else if (benchObjects.add(row->bench.get(), nullptr)) {
-      Text t = visibleOf(row->bench);
-      const uint32_t n = static_cast<uint32_t>(benchNames.size());
-      const uint32_t found = benchIndex.findOrInsert(textkeys::hashFolded(textkeys::kHashSeed, t.p, t.n), n,
-                                                     [&](uint32_t j) { return BHelp::same(row->bench, benchNames[j]); });
-      if (found == n) {
-        benchNames.push_back(row->bench.get());
-        benches->add(row->bench);
+    for (uint32_t i = 0; i < count; ++i) {
+      // The rows and their texts lie scattered in memory: each step fetches
+      // what the step after it needs, some rows ahead.
+      if (i + 4 * kAhead < count) prefetchRow(list[i + 4 * kAhead]);
+      if (i + 2 * kAhead < count && list[i + 2 * kAhead]) prefetchTexts(*list[i + 2 * kAhead], false);
+      if (i + kAhead < count && list[i + kAhead]) prefetchTexts(*list[i + kAhead], true);
+      ChartRow* row = list[i];
+      if (!row) continue;
+      ids[i] = {row->bench ? texts.of(row->bench) : kNone,
+                texts.of(row->series),
+                texts.of(row->setting),
+                row->machineText ? texts.of(row->machineText) : kNone,
+                row->contribution.get(),
+                row->bench && row->series && row->setting};
+    }
+    // Then, when two machines measured the same thing, every row with a
+    // machine text gets "%s %s" of its setting and the machine; equal texts
+    // give the same String.
+    if (hasDuplicate(ids, texts)) {
+      for (uint32_t i = 0; i < count; ++i) {
+        ChartRow* row = list[i];
+        if (!row || ids[i].machine == kNone) continue;
+        const MachineSettings::Split& split = cache.split(texts, ids[i].setting, ids[i].machine);
+        row->setting = *split.text;
+        ids[i].setting = split.id;
       }
     }
+  }
+  TextIds& texts = own ? *own : *cache.settled;
 
-    if (!columnObjects.add(row->series.get(), row->setting.get())) continue;
-    ColumnKey key = ColumnKey::of(row->series, row->setting);
-    const uint32_t n = static_cast<uint32_t>(columns.size());
-    if (columnIndex.findOrInsert(key.hash(), n, [&](uint32_t j) { return columns[j].key.equalsFolded(key); }) == n) {
-      columns.push_back({row, key});
+  // Lines and columns in order of first appearance. A column's key is the
+  // text "series|setting" compared ignoring case; while no series holds the
+  // separator the pair of folded texts is the same key, else whole texts
+  // are compared.
+  struct Column {
+    const String* series;  // of the column's first row
+    const String* setting;
+    uint32_t row;
+  };
+  std::vector<Column> columns;
+  bool pipe = false;
+  {
+    chart::FlatIndex& columnOf = cache.columnOf;
+    columnOf.reset();
+    std::vector<bool> lineSeen;
+    uint32_t lastBench = kNone;
+    for (uint32_t i = 0; i < count; ++i) {
+      const ChartRow* row = list[i];
+      if (!row) continue;
+      // A missing name never equals another, so it always makes a line.
+      if (ids[i].bench == kNone) {
+        benches->add(nullptr);
+      } else if (ids[i].bench != lastBench) {
+        lastBench = ids[i].bench;
+        const uint32_t b = texts.folded(lastBench);
+        if (b >= lineSeen.size()) lineSeen.resize(b + 1, false);
+        if (!lineSeen[b]) {
+          lineSeen[b] = true;
+          benches->add(row->bench);
+        }
+      }
+      pipe = pipe || texts.pipe(ids[i].series);
+      const auto n = static_cast<uint32_t>(columns.size());
+      const uint64_t key = chart::pairKey(texts.folded(ids[i].series), texts.folded(ids[i].setting));
+      if (columnOf.insert(key, n) == n) columns.push_back({row->series.get(), row->setting.get(), i});
     }
   }
-  std::stable_sort(columns.begin(), columns.end(), [](const Column& a, const Column& b) {
-    return before(a.row->series, a.row->setting, b.row->series, b.row->setting);
-  });
-  for (const Column& column : columns) {
-    colSeries->add(column.row->series);
-    colSetting->add(column.row->setting);
+  if (pipe) {
+    // Keys of whole texts: "a|b" with "c" is the same column as "a" with "b|c".
+    columns.clear();
+    std::unordered_map<std::string, uint32_t> columnOf;
+    std::string key;
+    for (uint32_t i = 0; i < count; ++i) {
+      const ChartRow* row = list[i];
+      if (!row) continue;
+      key.clear();
+      for (const Text part :
+           {texts.text(ids[i].series), Text{reinterpret_cast<const uint8_t*>("|"), 1}, texts.text(ids[i].setting)}) {
+        for (uint32_t k = 0; k < part.n; ++k) key.push_back(static_cast<char>(textkeys::fold(part.p[k])));
+      }
+      if (columnOf.try_emplace(key, static_cast<uint32_t>(columns.size())).second)
+        columns.push_back({row->series.get(), row->setting.get(), i});
+    }
   }
+  // Column order (`before`) from numbers: each setting's place among the
+  // columns' settings in byte order, then each series' place with the own
+  // language first and the others in lowercased byte order. Equal places
+  // keep the order of first appearance, as the stable insertion does.
+  // The same columns as the last build (the same objects in the same order
+  // of appearance) come in the same order: the last build's is taken as it
+  // is. The kept order holds every object compared here.
+  bool same = columns.size() == cache.firstSeries.size();
+  for (size_t j = 0; same && j < columns.size(); ++j)
+    same = columns[j].series == cache.firstSeries[j] && columns[j].setting == cache.firstSetting[j];
+  if (!same) {
+    const auto rankOf = [&](const String* Column::*field, auto&& less) {
+      // Distinct objects first: the columns share few.
+      std::vector<const String*> objects;
+      objects.reserve(columns.size());
+      for (const Column& c : columns) objects.push_back(c.*field);
+      std::sort(objects.begin(), objects.end());
+      objects.erase(std::unique(objects.begin(), objects.end()), objects.end());
+      std::stable_sort(objects.begin(), objects.end(), less);
+      chart::FlatIndex rank(objects.size());
+      for (size_t k = 0, r = 0; k < objects.size(); ++k) {
+        if (k > 0 && less(objects[k - 1], objects[k])) r = k;
+        rank.set(reinterpret_cast<uintptr_t>(objects[k]), static_cast<uint32_t>(r));
+      }
+      return rank;
+    };
+    const chart::FlatIndex settingRank = rankOf(&Column::setting, [](const String* a, const String* b) {
+      return compareBytes(bytesOf(a), bytesOf(b), false) < 0;
+    });
+    const chart::FlatIndex seriesRank = rankOf(&Column::series, [](const String* a, const String* b) {
+      const bool ownA = BHelp::same(a, "quorl"), ownB = BHelp::same(b, "quorl");
+      if (ownA || ownB) return ownA && !ownB;
+      return compareBytes(visibleOf(a), visibleOf(b), true) < 0;
+    });
+    std::vector<std::pair<uint64_t, uint32_t>> keys(columns.size());
+    for (uint32_t j = 0; j < columns.size(); ++j) {
+      const uint64_t setting = settingRank.find(reinterpret_cast<uintptr_t>(columns[j].setting));
+      keys[j] = {setting << 32 | seriesRank.find(reinterpret_cast<uintptr_t>(columns[j].series)), j};
+    }
+    std::sort(keys.begin(), keys.end());
+    cache.firstSeries.clear();
+    cache.firstSetting.clear();
+    for (const Column& c : columns) {
+      cache.firstSeries.push_back(c.series);
+      cache.firstSetting.push_back(c.setting);
+    }
+    cache.orderedSeries.clear();
+    cache.orderedSetting.clear();
+    for (const auto& key : keys) {
+      const ChartRow& row = *list[columns[key.second].row];
+      cache.orderedSeries.push_back(row.series);
+      cache.orderedSetting.push_back(row.setting);
+    }
+  }
+  colSeries = Array::withCapacity(static_cast<uint32_t>(columns.size()));
+  colSetting = Array::withCapacity(static_cast<uint32_t>(columns.size()));
+  for (size_t j = 0; j < columns.size(); ++j) {
+    colSeries->add(cache.orderedSeries[j]);
+    colSetting->add(cache.orderedSetting[j]);
+  }
+  cache.endBuild();
 }
 
 bool HeatMap::addOnce(Ptr<Array> list, const Ref<String>& name) {

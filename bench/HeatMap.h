@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "foundation/Object.h"
 
@@ -20,6 +22,7 @@ class ChartRow;
 class HeatMap final : public Object {
  public:
   HeatMap();
+  ~HeatMap() override;
 
   Ref<Array> rows;        // ChartRows of the last build, shared with the chart
   Ref<String> baseline;   // baseline series, or null for the fastest run
@@ -65,6 +68,29 @@ class HeatMap final : public Object {
   uint32_t shade(double ratio) const;
   static Ref<String> ratioText(double ratio);
   static Ref<String> clip(const Ref<String>& text, int32_t n);
+
+ private:
+  friend class ChartView;
+  // What the chart view knows of the rows it is about to make: row i will
+  // have the bench of benches[group[i]], the series and setting of
+  // configuration[i] and the machine text and contribution of owner[i].
+  // `settle` decides the machine disambiguation from that and gives each
+  // row its final setting (setting[i]); the chart view makes the rows with
+  // it and hands them to the build, which then reads no row to learn its
+  // texts and rewrites no setting.
+  struct Made {
+    std::vector<const Ref<String>*> benches;
+    std::vector<const Ref<String>*> series, settings;      // by configuration
+    std::vector<const Ref<String>*> machines;              // by owner
+    std::vector<const Object*> contributions;              // by owner
+    std::vector<uint32_t> group, configuration, owner;     // by row
+    std::vector<const Ref<String>*> setting;               // by row, from settle
+  };
+  void settle(Made& made);
+  void build(const Ref<Array>& rows, const Ref<String>& baseline, uint32_t width, const Made* made);
+
+  struct MachineSettings;
+  std::unique_ptr<MachineSettings> machineSettings_;  // kept from build to build
 };
 
 }  // namespace quorl

@@ -14,6 +14,7 @@
 
 #include "bench/BHelp.h"
 #include "bench/ChartCanvas.h"
+#include "bench/FlatIndex.h"
 #include "bench/TextKeys.h"
 #include "bench/HeatMap.h"
 #include "bench/ResultModel.h"
@@ -23,6 +24,8 @@
 namespace quorl {
 
 using chart::ChartCanvas;
+using chart::FlatIndex;
+using chart::pairKey;
 
 namespace {
 
@@ -94,74 +97,6 @@ Text textOf(const String* s) {
 
 bool sameText(const Text& a, const Text& b) { return textkeys::equalFolded(a.p, a.n, b.p, b.n); }
 
-uint64_t mix(uint64_t h) {
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdull;
-  h ^= h >> 33;
-  return h;
-}
-
-// A flat open-addressed table from a 64-bit key to a 32-bit value.
-class FlatIndex {
- public:
-  static constexpr uint32_t kNone = 0xFFFFFFFFu;
-  explicit FlatIndex(size_t expected = 16) {
-    size_t capacity = 16;
-    while (capacity < expected * 2) capacity *= 2;
-    slots_.assign(capacity, Slot{});
-  }
-  uint32_t find(uint64_t key) const {
-    const size_t mask = slots_.size() - 1;
-    for (size_t s = mix(key) & mask;; s = (s + 1) & mask) {
-      const Slot& slot = slots_[s];
-      if (slot.value == kNone) return kNone;
-      if (slot.key == key) return slot.value;
-    }
-  }
-  // Keeps `value` for the key, replacing what was kept.
-  void set(uint64_t key, uint32_t value) {
-    if ((count_ + 1) * 2 > slots_.size()) grow();
-    const size_t mask = slots_.size() - 1;
-    for (size_t s = mix(key) & mask;; s = (s + 1) & mask) {
-      Slot& slot = slots_[s];
-      if (slot.value == kNone || slot.key == key) {
-        if (slot.value == kNone) ++count_;
-        slot = {key, value};
-        return;
-      }
-    }
-  }
-  // The value already kept for the key, or `value` when the key is new.
-  uint32_t insert(uint64_t key, uint32_t value) {
-    if ((count_ + 1) * 2 > slots_.size()) grow();
-    const size_t mask = slots_.size() - 1;
-    for (size_t s = mix(key) & mask;; s = (s + 1) & mask) {
-      Slot& slot = slots_[s];
-      if (slot.value == kNone) {
-        slot = {key, value};
-        ++count_;
-        return value;
-      }
-      if (slot.key == key) return slot.value;
-    }
-  }
-
- private:
-  struct Slot {
-    uint64_t key = 0;
-    uint32_t value = kNone;
-  };
-  void grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
-    count_ = 0;
-    for (const Slot& slot : old)
-      if (slot.value != kNone) insert(slot.key, slot.value);
-  }
-  std::vector<Slot> slots_;
-  size_t count_ = 0;
-};
-
 // Distinct texts (folded) to a number; a missing text has none.
 class TextIds {
  public:
@@ -201,8 +136,6 @@ class ObjectIds {
   const TextIds& texts_;
   FlatIndex memo_;
 };
-
-uint64_t pairKey(uint32_t a, uint32_t b) { return static_cast<uint64_t>(a) << 32 | b; }
 
 }  // namespace
 

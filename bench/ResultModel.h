@@ -13,6 +13,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <variant>
 
 #include "bench/BHelp.h"
 #include "foundation/Object.h"
@@ -130,22 +132,76 @@ class DataSet final : public Object {
 // ---------------------------------------------------------------------------
 // 5. ChartRow: filled by the chart view, read by the heat map, the summary,
 //    the chart drawing and the runs table.
+
+// A row text that the rebuild may leave to be made when it is first read:
+// it then keeps what the text is made from (the recipe), and the first
+// reader makes the String that it and every later reader get. Most rows of
+// a large data set are never shown in the table, and their texts are never
+// made. Reads like a Ref<String>; assigning a String sets it outright.
+template <class Recipe> class RowText {
+ public:
+  RowText() = default;
+  RowText(Ref<String> text) : state_(std::move(text)) {}
+  RowText& operator=(Ref<String> text) {
+    state_ = std::move(text);
+    return *this;
+  }
+  // Leaves the text to the recipe, until first read.
+  void defer(Recipe recipe) { state_ = std::move(recipe); }
+
+  const Ref<String>& ref() const {
+    if (const Recipe* recipe = std::get_if<Recipe>(&state_)) state_ = recipe->make();
+    return std::get<Ref<String>>(state_);
+  }
+  operator const Ref<String>&() const { return ref(); }
+  operator Ptr<const String>() const { return ref().get(); }
+  String* get() const { return ref().get(); }
+  String* operator->() const { return ref().get(); }
+  String& operator*() const { return *ref(); }
+  explicit operator bool() const { return static_cast<bool>(ref()); }
+
+ private:
+  // The text, or what it is to be made from: one or the other, so that a
+  // row stays small.
+  mutable std::variant<Ref<String>, Recipe> state_;
+};
+
+// A number's text: the shown value in either metric, or the spread.
+struct NumberRecipe {
+  enum Kind : uint8_t { kTime, kSpeedUp, kSpread };
+  double number = 0;
+  Kind kind = kTime;
+  Ref<String> make() const;  // ChartView.cpp
+};
+
+// The parameter line (ChartView::paramLine) of the run at `index` among the
+// contribution's runs (which never change once loaded; past the end, or no
+// run there, the line of no run). Holding the contribution rather than the
+// run keeps the recipe to objects that rows share.
+struct ParamsRecipe {
+  Ref<Contribution> contribution;
+  uint32_t index = 0;
+  Ref<String> make() const;  // ChartView.cpp
+};
+
 class ChartRow final : public Object {
  public:
+  // What the heat map reads of every row comes first, so that a pass over
+  // many rows touches few of each row's bytes.
   Ref<String> bench;
-  Ref<String> label;
-  Ref<String> paramText;
-  Ref<String> bestText;
-  Ref<String> spreadText;
-  Ref<String> machineText;
   Ref<String> series;
   Ref<String> setting;
-  double shown = 0;
+  Ref<String> machineText;
+  Ref<Contribution> contribution;
   double value = 0;       // microseconds
   double mean = 0;
   double stddev = 0;
+  double shown = 0;
   uint32_t color = 0;     // 0xRRGGBB
-  Ref<Contribution> contribution;
+  Ref<String> label;
+  RowText<ParamsRecipe> paramText;
+  RowText<NumberRecipe> bestText;
+  RowText<NumberRecipe> spreadText;
 
   const char* classNameC() const override { return "ChartRow"; }
   Ref<String> description() const override;

@@ -939,26 +939,6 @@ constexpr bool log10Pow2Holds() {
 }
 static_assert(log10Pow2Holds());
 
-constexpr uint64_t kPowers10[20] = {1ull,
-                                    10ull,
-                                    100ull,
-                                    1000ull,
-                                    10000ull,
-                                    100000ull,
-                                    1000000ull,
-                                    10000000ull,
-                                    100000000ull,
-                                    1000000000ull,
-                                    10000000000ull,
-                                    100000000000ull,
-                                    1000000000000ull,
-                                    10000000000000ull,
-                                    100000000000000ull,
-                                    1000000000000000ull,
-                                    10000000000000000ull,
-                                    100000000000000000ull,
-                                    1000000000000000000ull,
-                                    10000000000000000000ull};
 
 struct DigitPairs {
   char text[200];
@@ -1037,7 +1017,7 @@ uint64_t powerOfTwoDigits(int32_t q, int32_t& exponent) {
   const uint64_t vbr = scaledOdd(g, (cb + 2) << h);
   const uint64_t s = vb >> 2;
   for (int32_t drop = 2; drop >= 1; --drop) {
-    const uint64_t unit = kPowers10[drop];
+    const uint64_t unit = kPow10u64[drop];
     const uint64_t t = s / unit;
     const uint64_t middle = 4 * unit * t + 2 * unit;  // 4 x (t + 1/2) units
     const uint64_t r = t + (vb > middle || (vb == middle && (t & 1) != 0));
@@ -1093,7 +1073,7 @@ uint64_t FloatPrint::shortest(uint64_t bits, int32_t& exponent) {
 
 uint32_t FloatPrint::digitCount(uint64_t v) {
   const uint32_t t = (static_cast<uint32_t>(std::bit_width(v | 1)) * 1233) >> 12;
-  return t + 1 - ((v | 1) < kPowers10[t]);
+  return t + 1 - ((v | 1) < kPow10u64[t]);
 }
 
 uint32_t FloatPrint::writeDigits(char* out, uint64_t v) {

@@ -216,7 +216,13 @@ class TextCache {
       std::memcpy(&tail, bytes + i, n - i);
       h = (h ^ tail) * 0xBF58476D1CE4E5B9ull;
     }
-    h ^= h >> 29;
+    // Mixed once more, so that the slot depends on every byte: a product's
+    // low bits see only the low bits of its factors, and texts that differ
+    // only in their last bytes ("member1", "member2") would share a slot
+    // and push each other out.
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
     Entry& e = entries_[h & (size_ - 1)];
     if (e.hash == h && e.text && e.text->byteLength() == n &&
         (n == 0 || std::memcmp(e.text->_bytesAt(0), bytes, n) == 0)) {

@@ -6,6 +6,7 @@
 #include "foundation/Pool.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -89,8 +90,10 @@ struct ClassPages {
 struct Heap {
   uint64_t id;  // 0 until the first page
   Mailbox* mailbox;
+  Page* cache;  // empty pages, linked through `next`
   size_t cached;
-  Page* cache[kPageCache];
+  size_t idle;         // fewest pages in the cache since the last trim
+  int64_t lastTrimMs;  // when the cache was last trimmed
   ClassPages classes[kClasses];
 };
 
@@ -151,10 +154,52 @@ bool initHeap(Heap& h) {
   return true;
 }
 
+std::atomic<int64_t> gClockSkewMs{0};
+
+int64_t nowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() +
+         gClockSkewMs.load(std::memory_order_relaxed);
+}
+
+void unmapPage(Page* p) {
+  gMappedBytes.fetch_sub(kPageBytes, std::memory_order_relaxed);
+  unmapPages(p, kPageBytes);
+}
+
+// Empty pages wait in the cache, so that a document torn down and another
+// built in its place (or the same work repeated) reuses pages instead of
+// mapping and first-touching them again. What the cache did not need for a
+// whole trim interval, beyond kPageCache pages, goes back to the system at
+// the next page the heap takes or drops; trim() gives it all back at once.
+constexpr int64_t kTrimIntervalMs = 1000;
+
+void giveBack(Heap& h, size_t keep) {
+  while (h.cached > keep) {
+    Page* p = h.cache;
+    h.cache = p->next;
+    h.cached--;
+    unmapPage(p);
+  }
+  if (h.idle > h.cached) h.idle = h.cached;
+}
+
+void maybeTrim(Heap& h) {
+  int64_t now = nowMs();
+  if (now - h.lastTrimMs < kTrimIntervalMs) return;
+  size_t unused = h.idle < h.cached ? h.idle : h.cached;
+  if (unused > kPageCache) giveBack(h, h.cached - (unused - kPageCache));
+  h.idle = h.cached;
+  h.lastTrimMs = now;
+}
+
 Page* newPage(Heap& h, size_t cls) {
   Page* p;
   if (h.cached) {
-    p = h.cache[--h.cached];
+    p = h.cache;
+    h.cache = p->next;
+    if (--h.cached < h.idle) h.idle = h.cached;
+    maybeTrim(h);
   } else {
     p = static_cast<Page*>(mapPages(kPageBytes));
     if (!p) return nullptr;
@@ -177,15 +222,13 @@ Page* newPage(Heap& h, size_t cls) {
   return p;
 }
 
-// The page is empty and in no list: keep it for reuse or give it back.
+// The page is empty and in no list.
 void dropPage(Heap& h, Page* p) {
-  if (h.cached < kPageCache) {
-    p->state = kCached;
-    h.cache[h.cached++] = p;
-    return;
-  }
-  gMappedBytes.fetch_sub(kPageBytes, std::memory_order_relaxed);
-  unmapPages(p, kPageBytes);
+  p->state = kCached;
+  p->next = h.cache;
+  h.cache = p;
+  h.cached++;
+  maybeTrim(h);
 }
 
 // Moves the page's remote frees to its local free list; false when there
@@ -351,6 +394,8 @@ void* allocateBuffer(size_t bytes) { return bytes ? std::malloc(bytes) : nullptr
 void releaseBuffer(void* buffer, size_t) { std::free(buffer); }
 void* resizeBuffer(void* buffer, size_t, size_t newBytes) { return std::realloc(buffer, newBytes ? newBytes : 1); }
 Stats stats() { return {}; }
+void trim() {}
+void _advanceClockForTesting(int64_t) {}
 #else
 void* allocate(size_t bytes) {
   void* p = bytes <= kBufferMax ? take(fastClassOf(bytes)) : std::malloc(bytes);
@@ -385,6 +430,28 @@ void* resizeBuffer(void* buffer, size_t oldBytes, size_t newBytes) {
   if (fresh) std::memcpy(fresh, buffer, oldBytes < newBytes ? oldBytes : newBytes);
   releaseBuffer(buffer, oldBytes);
   return fresh;
+}
+
+void _advanceClockForTesting(int64_t ms) { gClockSkewMs.fetch_add(ms, std::memory_order_relaxed); }
+
+void trim() {
+  Heap& h = tHeap;
+  if (!h.id) return;
+  drainMailbox(h);
+  // Blocks other threads freed into pages that still have room come back
+  // too, so that pages they emptied are given back with the rest.
+  for (ClassPages& cp : h.classes) {
+    if (cp.current) takeRemote(cp.current);
+    for (Page* p = cp.avail; p;) {
+      Page* next = p->next;
+      if (takeRemote(p) && p->live == 0) {
+        unlinkList(cp.avail, p);
+        dropPage(h, p);
+      }
+      p = next;
+    }
+  }
+  giveBack(h, 0);
 }
 
 Stats stats() {

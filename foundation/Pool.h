@@ -6,16 +6,21 @@
 // together. Each thread has its own heap of 64 KiB pages, each page holding
 // blocks of one size class, so an allocation is a pointer pop and a release
 // a push, and blocks of one kind lie together. A page whose blocks are all
-// released goes back to the system at once (a thread keeps at most
-// kPageCache empty pages, and the page it currently carves each class
-// from), so closing a large document gives its memory back.
+// released leaves its class at once and waits, empty, in its thread's
+// cache: a document torn down and another built in its place reuse the
+// pages instead of mapping and first-touching them again. Cached pages the
+// thread has not needed for a second, beyond kPageCache of them, go back to
+// the system the next time the thread takes or drops a page, and trim()
+// gives them all back at once: call it after closing a large document.
 //
 // Any thread may release any block. A block released on a thread other
 // than the one that allocated it goes onto its page's list of remote frees,
 // which the owning thread takes back the next time it looks for room in
 // that class. Pages belonging to a thread that has ended are never used
 // again: blocks released into them later stay unused, and the pages stay
-// mapped. Keep threads that make many objects long-lived.
+// mapped, its cached empty pages too. Keep threads that make many objects
+// long-lived, and have a thread that tears down a large document call
+// trim() before it ends.
 //
 // Blocks of a class are aligned to min(16, the largest power of two that
 // divides the class size): a 24-byte block is 8-aligned, a 48-byte one
@@ -24,6 +29,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -34,7 +40,7 @@ inline constexpr size_t kPoolMax = 256;   // largest object PoolAllocator pools
 inline constexpr size_t kPoolAlign = 16;  // largest block alignment
 inline constexpr size_t kBufferMax = 4096;
 inline constexpr size_t kPageBytes = 64 * 1024;
-inline constexpr size_t kPageCache = 4;  // empty pages a thread keeps
+inline constexpr size_t kPageCache = 4;  // empty pages a thread keeps while idle
 
 // Size classes: 8-byte steps to 128 bytes (0..14), 16-byte steps to 256
 // (15..22), 64-byte steps to 1024 (23..34), 256-byte steps to 4096 (35..46).
@@ -59,6 +65,9 @@ constexpr size_t classAlign(size_t cls) {
   size_t low = size & (~size + 1);
   return low < kPoolAlign ? low : kPoolAlign;
 }
+// Whether allocate(bytes) suits an object of that size and alignment
+// (class operator new can static_assert it).
+constexpr bool holds(size_t bytes, size_t align) { return bytes <= kBufferMax && align <= classAlign(classOf(bytes)); }
 
 // Objects: bytes up to kBufferMax come from the pool (0 counts as 1), larger
 // ones from malloc. Throws std::bad_alloc when memory runs out. Release
@@ -85,6 +94,12 @@ struct Stats {
   size_t threadCachedPages; // this thread's empty pages kept for reuse
 };
 Stats stats();
+
+// Gives the calling thread's cached empty pages back to the system, with
+// those that other threads have emptied of its blocks since it last looked.
+void trim();
+// Moves the pool's clock forward, as if the thread had idled that long.
+void _advanceClockForTesting(int64_t milliseconds);
 }  // namespace pool
 
 // The bytes of a growable buffer (a String's text), owned, from the pool.
@@ -173,7 +188,7 @@ template <class T> struct PoolAllocator {
   template <class U> PoolAllocator(const PoolAllocator<U>&) {}
 
   static constexpr bool pooled(size_t n) {
-    return n == 1 && sizeof(T) <= pool::kPoolMax && alignof(T) <= pool::classAlign(pool::classOf(sizeof(T)));
+    return n == 1 && sizeof(T) <= pool::kPoolMax && pool::holds(sizeof(T), alignof(T));
   }
   T* allocate(size_t n) {
     if (pooled(n)) return static_cast<T*>(pool::allocate(sizeof(T)));

@@ -18,15 +18,16 @@ namespace refs {
 
 struct WeakLink {
   std::atomic<uint32_t> weak{1};   // the object's own count, plus one a Weak
-  const Counted* object = nullptr; // null once the object is gone; under lockOfLinks()
+  const Counted* object = nullptr; // null once the object is gone; under weakLock()
 };
 
 namespace {
 
-// A function-local mutex: ready on first use from any static initialiser,
-// and it needs no constant constructor (mingw-w64's std::mutex has none).
-std::mutex& lockOfLinks() {
-  static std::mutex* lock = new std::mutex();  // never destroyed, as the table
+// Made on first use and never destroyed (objects may die during static
+// destruction); a function-local object, as not every library's mutex can be
+// constant-initialised.
+std::mutex& weakLock() {
+  static auto* lock = new std::mutex();
   return *lock;
 }
 
@@ -58,7 +59,7 @@ void Counted::destroy(uint32_t hadWeak) const {
   if (hadWeak) {
     refs::WeakLink* link = nullptr;
     {
-      std::lock_guard<std::mutex> hold(refs::lockOfLinks());
+      std::lock_guard<std::mutex> hold(refs::weakLock());
       auto found = refs::links().find(this);
       if (found != refs::links().end()) {
         link = found->second;
@@ -74,7 +75,7 @@ void Counted::destroy(uint32_t hadWeak) const {
 namespace refs {
 
 WeakLink* linkFor(const Counted* object) {
-  std::lock_guard<std::mutex> hold(lockOfLinks());
+  std::lock_guard<std::mutex> hold(weakLock());
   WeakLink*& link = links()[object];
   if (!link) {
     link = new WeakLink();
@@ -92,7 +93,7 @@ void releaseLink(WeakLink* link) {
 }
 
 bool tryRetain(WeakLink* link) {
-  std::lock_guard<std::mutex> hold(lockOfLinks());
+  std::lock_guard<std::mutex> hold(weakLock());
   const Counted* object = link->object;
   if (!object) return false;
   // Only while some strong reference remains: a count that reached zero is
@@ -106,7 +107,7 @@ bool tryRetain(WeakLink* link) {
 }
 
 bool linkExpired(WeakLink* link) {
-  std::lock_guard<std::mutex> hold(lockOfLinks());
+  std::lock_guard<std::mutex> hold(weakLock());
   return !link->object || (link->object->refs_.load(std::memory_order_relaxed) & Counted::kCountMask) == 0;
 }
 

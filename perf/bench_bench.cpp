@@ -1,6 +1,7 @@
 // Results subsystem speed: loading a large corpus, filtering its runs and
 // building the heat map, against RapidJSON and nlohmann-json parsing the
-// same text in the same run.
+// same text, and a std::unordered_set grouping the same rows by column key,
+// in the same run.
 //
 // The corpora (CorpusShape.h, fixed seeds), the last argument of each
 // benchmark: 0 the current shape (200 machines, five samples a run), 1 the
@@ -14,6 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <rapidjson/document.h>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "CorpusShape.h"
@@ -145,6 +147,32 @@ void BM_FilterAndHeatMap(benchmark::State& state) {
   state.counters["columns"] = columns;
   state.counters["lines"] = map.benches->count();
 }
+// The peer: grouping the same rows by their column key ("series|setting"
+// with the machine) in a std::unordered_set of std::string, the least a
+// heat-map build must do. Arg: the shape.
+void BM_HeatMapPeerGroupKeys(benchmark::State& state) {
+  auto list = Contribution::loadText(corpusString(shapeOf(state.range(0))), String::withCString("corpus"));
+  std::vector<std::string> keys;
+  for (uint32_t c = 0; c < list->count(); ++c) {
+    auto contribution = cast<Contribution>(list->get(c));
+    const std::string machine(contribution->machine->label()->view());
+    for (uint32_t r = 0; r < contribution->runs->count(); ++r) {
+      auto run = cast<quorl::Run>(contribution->runs->get(r));
+      keys.push_back(std::string(run->target->view()) + "|" + std::string(run->arch->view()) + " " +
+                     std::string(run->opt->view()) + " " + machine);
+    }
+  }
+  size_t columns = 0;
+  for (auto _ : state) {
+    std::unordered_set<std::string> seen;
+    for (const std::string& key : keys) seen.insert(key);
+    columns = seen.size();
+    benchmark::DoNotOptimize(columns);
+  }
+  state.counters["columns"] = static_cast<double>(columns);
+}
+BENCHMARK(BM_HeatMapPeerGroupKeys)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 // Second argument: the corpus shape.
 BENCHMARK(BM_FilterAndHeatMap)
     ->ArgsProduct({{0, 1, 2, 3}, {0, 1}})

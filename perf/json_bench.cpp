@@ -13,6 +13,8 @@
 // and ratio (quorl speed / peer speed, above 1 when quorl is faster).
 // Destroying the parsed value is part of every parse measurement.
 #include <benchmark/benchmark.h>
+
+#include "CorpusShape.h"
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
@@ -199,33 +201,36 @@ class Corpus {
   std::mt19937_64 random_;
 };
 
-const std::string& corpusText() {
+// Source 0: the document above; source 1: the user-size corpus that the
+// result benchmarks share (CorpusShape.h).
+template <int Source = 0> const std::string& corpusText() {
+  if constexpr (Source == 1) return perfcorpus::corpusText(perfcorpus::Shape::UserSize);
   static const std::string text = Corpus(20240611).make(30u << 20);
   return text;
 }
 
-const Ref<quorl::String>& corpusString() {
+template <int Source = 0> const Ref<quorl::String>& corpusString() {
   static const Ref<quorl::String> text =
-      quorl::String::withBytes(corpusText().data(), static_cast<uint32_t>(corpusText().size()));
+      quorl::String::withBytes(corpusText<Source>().data(), static_cast<uint32_t>(corpusText<Source>().size()));
   return text;
 }
 
-const Ref<quorl::Object>& corpusValue() {
-  static const Ref<quorl::Object> value = JSON::parse(corpusString());
+template <int Source = 0> const Ref<quorl::Object>& corpusValue() {
+  static const Ref<quorl::Object> value = JSON::parse(corpusString<Source>());
   return value;
 }
 
-const rapidjson::Document& corpusRapid() {
+template <int Source = 0> const rapidjson::Document& corpusRapid() {
   static const rapidjson::Document document = [] {
     rapidjson::Document d;
-    d.Parse(corpusText().data(), corpusText().size());
+    d.Parse(corpusText<Source>().data(), corpusText<Source>().size());
     return d;
   }();
   return document;
 }
 
-const nlohmann::json& corpusNlohmann() {
-  static const nlohmann::json value = nlohmann::json::parse(corpusText());
+template <int Source = 0> const nlohmann::json& corpusNlohmann() {
+  static const nlohmann::json value = nlohmann::json::parse(corpusText<Source>());
   return value;
 }
 
@@ -242,38 +247,38 @@ void settleHeap() {
   std::free(large);
 }
 
-size_t quorlParse() {
+template <int Source> size_t quorlParse() {
   {
-    Ref<quorl::Object> value = JSON::parse(corpusString());
+    Ref<quorl::Object> value = JSON::parse(corpusString<Source>());
     benchmark::DoNotOptimize(value.get());
   }
   settleHeap();
-  return corpusText().size();
+  return corpusText<Source>().size();
 }
 
-size_t rapidParse() {
+template <int Source> size_t rapidParse() {
   {
     rapidjson::Document d;
-    d.Parse(corpusText().data(), corpusText().size());
+    d.Parse(corpusText<Source>().data(), corpusText<Source>().size());
     benchmark::DoNotOptimize(d.HasParseError());
   }
   settleHeap();
-  return corpusText().size();
+  return corpusText<Source>().size();
 }
 
-size_t nlohmannParse() {
+template <int Source> size_t nlohmannParse() {
   {
-    nlohmann::json value = nlohmann::json::parse(corpusText());
+    nlohmann::json value = nlohmann::json::parse(corpusText<Source>());
     benchmark::DoNotOptimize(value.size());
   }
   settleHeap();
-  return corpusText().size();
+  return corpusText<Source>().size();
 }
 
-size_t quorlStringify() {
+template <int Source> size_t quorlStringify() {
   size_t n;
   {
-    Ref<quorl::String> text = JSON::stringify(corpusValue());
+    Ref<quorl::String> text = JSON::stringify(corpusValue<Source>());
     benchmark::DoNotOptimize(text.get());
     n = text->byteLength();
   }
@@ -281,12 +286,12 @@ size_t quorlStringify() {
   return n;
 }
 
-size_t rapidStringify() {
+template <int Source> size_t rapidStringify() {
   size_t n;
   {
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-    corpusRapid().Accept(writer);
+    corpusRapid<Source>().Accept(writer);
     benchmark::DoNotOptimize(buffer.GetString());
     n = buffer.GetSize();
   }
@@ -294,10 +299,10 @@ size_t rapidStringify() {
   return n;
 }
 
-size_t nlohmannStringify() {
+template <int Source> size_t nlohmannStringify() {
   size_t n;
   {
-    std::string text = corpusNlohmann().dump();
+    std::string text = corpusNlohmann<Source>().dump();
     benchmark::DoNotOptimize(text.data());
     n = text.size();
   }
@@ -306,14 +311,14 @@ size_t nlohmannStringify() {
 }
 
 // Makes the shared inputs before any clock starts.
-void prepare() {
-  benchmark::DoNotOptimize(corpusValue().get());
-  benchmark::DoNotOptimize(&corpusRapid());
-  benchmark::DoNotOptimize(&corpusNlohmann());
+template <int Source> void prepare() {
+  benchmark::DoNotOptimize(corpusValue<Source>().get());
+  benchmark::DoNotOptimize(&corpusRapid<Source>());
+  benchmark::DoNotOptimize(&corpusNlohmann<Source>());
 }
 
 template <size_t (*Operation)()> void BM_Alone(benchmark::State& state) {
-  prepare();
+  prepare<0>();
   int64_t bytes = 0;
   for (auto _ : state) bytes += static_cast<int64_t>(Operation());
   state.SetBytesProcessed(bytes);
@@ -321,9 +326,9 @@ template <size_t (*Operation)()> void BM_Alone(benchmark::State& state) {
 
 // Alternates quorl and the peer on every iteration, so both see the same
 // machine state; the ratio is quorl's speed over the peer's.
-template <size_t (*Quorl)(), size_t (*Peer)()> void BM_Ratio(benchmark::State& state) {
+template <size_t (*Quorl)(), size_t (*Peer)(), void (*Prepare)()> void BM_Ratio(benchmark::State& state) {
   using Clock = std::chrono::steady_clock;
-  prepare();
+  Prepare();
   double quorlSeconds = 0, peerSeconds = 0, quorlBytes = 0, peerBytes = 0;
   for (auto _ : state) {
     auto t0 = Clock::now();
@@ -343,16 +348,20 @@ template <size_t (*Quorl)(), size_t (*Peer)()> void BM_Ratio(benchmark::State& s
 
 void setUp(benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond)->MinTime(2.0); }
 
-BENCHMARK(BM_Alone<quorlParse>)->Name("JSON/parse/quorl")->Apply(setUp);
-BENCHMARK(BM_Alone<rapidParse>)->Name("JSON/parse/rapidjson")->Apply(setUp);
-BENCHMARK(BM_Alone<nlohmannParse>)->Name("JSON/parse/nlohmann")->Apply(setUp);
-BENCHMARK(BM_Alone<quorlStringify>)->Name("JSON/stringify/quorl")->Apply(setUp);
-BENCHMARK(BM_Alone<rapidStringify>)->Name("JSON/stringify/rapidjson")->Apply(setUp);
-BENCHMARK(BM_Alone<nlohmannStringify>)->Name("JSON/stringify/nlohmann")->Apply(setUp);
+BENCHMARK(BM_Alone<quorlParse<0>>)->Name("JSON/parse/quorl")->Apply(setUp);
+BENCHMARK(BM_Alone<rapidParse<0>>)->Name("JSON/parse/rapidjson")->Apply(setUp);
+BENCHMARK(BM_Alone<nlohmannParse<0>>)->Name("JSON/parse/nlohmann")->Apply(setUp);
+BENCHMARK(BM_Alone<quorlStringify<0>>)->Name("JSON/stringify/quorl")->Apply(setUp);
+BENCHMARK(BM_Alone<rapidStringify<0>>)->Name("JSON/stringify/rapidjson")->Apply(setUp);
+BENCHMARK(BM_Alone<nlohmannStringify<0>>)->Name("JSON/stringify/nlohmann")->Apply(setUp);
 
-BENCHMARK(BM_Ratio<quorlParse, rapidParse>)->Name("JSON/parse/ratio_vs_rapidjson")->Apply(setUp);
-BENCHMARK(BM_Ratio<quorlParse, nlohmannParse>)->Name("JSON/parse/ratio_vs_nlohmann")->Apply(setUp);
-BENCHMARK(BM_Ratio<quorlStringify, rapidStringify>)->Name("JSON/stringify/ratio_vs_rapidjson")->Apply(setUp);
-BENCHMARK(BM_Ratio<quorlStringify, nlohmannStringify>)->Name("JSON/stringify/ratio_vs_nlohmann")->Apply(setUp);
+BENCHMARK(BM_Ratio<quorlParse<0>, rapidParse<0>, prepare<0>>)->Name("JSON/parse/ratio_vs_rapidjson")->Apply(setUp);
+BENCHMARK(BM_Ratio<quorlParse<0>, nlohmannParse<0>, prepare<0>>)->Name("JSON/parse/ratio_vs_nlohmann")->Apply(setUp);
+BENCHMARK(BM_Ratio<quorlStringify<0>, rapidStringify<0>, prepare<0>>)->Name("JSON/stringify/ratio_vs_rapidjson")->Apply(setUp);
+BENCHMARK(BM_Ratio<quorlStringify<0>, nlohmannStringify<0>, prepare<0>>)->Name("JSON/stringify/ratio_vs_nlohmann")->Apply(setUp);
+
+// The same bytes as the fresh-process and load benchmarks: the user-size corpus.
+BENCHMARK(BM_Ratio<quorlParse<1>, rapidParse<1>, prepare<1>>)->Name("JSON/parse/user-size/ratio_vs_rapidjson")->Apply(setUp);
+BENCHMARK(BM_Ratio<quorlStringify<1>, rapidStringify<1>, prepare<1>>)->Name("JSON/stringify/user-size/ratio_vs_rapidjson")->Apply(setUp);
 
 }  // namespace

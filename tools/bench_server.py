@@ -2,7 +2,11 @@
 """Local benchmark server for the networking tests and benchmarks.
 
 Serves the corpus on GET /benchmarks/corpus.php and takes contributions on
-POST /benchmarks/submit.php, over HTTP and optionally HTTPS, on 127.0.0.1
+POST /benchmarks/submit.php, as the benchmark server does: the corpus
+carries a "published" list of results, a contribution is answered 200 with
+its id and the new count and appears in the corpus from then on, and the
+same contribution sent again within a minute is answered 429. Over HTTP and
+optionally HTTPS, on 127.0.0.1
 with ephemeral ports. On start it prints one line per listener,
 "http PORT", "https PORT" and "https-wrong PORT" (a certificate for another
 host name), then "ready", and flushes. It stops when its standard input
@@ -61,6 +65,7 @@ class State:
         self.count = count_contributions(corpus)
         self.next_id = 1
         self.recent = {}  # body digest -> time of submission
+        self.accepted = []  # parsed contributions, in the order accepted
         self.holds = {}  # key -> Event that /release sets
 
     def hold(self, key):
@@ -92,9 +97,30 @@ def make_corpus(size):
         entries.append(text)
         total += len(text) + 1
         i += 1
+    published = ('{"schema":"quorl-bench/1","id":"published-1","machine":{"cpu":"published"},"runs":['
+                 '{"suite":"core","benchmark":"b000000","target":"quorl","device":"cpu","opt":"O2",'
+                 '"arch":"x86_64","samples_us":[100,101,102]}]}')
     body = ('{"contributions":[{"schema":"quorl-bench/1","machine":{"cpu":"local"},"runs":['
-            + ",".join(entries) + ']}],"published":"2024-01-01"}')
+            + ",".join(entries) + ']}],"published":[' + published + ']}')
     return body.encode()
+
+
+def corpus_with(corpus, accepted):
+    """The corpus document with the accepted contributions appended to its
+    "contributions"; the stored bytes unchanged while there are none."""
+    if not accepted:
+        return corpus
+    try:
+        doc = json.loads(corpus)
+    except ValueError:
+        doc = None
+    if isinstance(doc, dict) and isinstance(doc.get("contributions"), list):
+        doc["contributions"].extend(accepted)
+    elif isinstance(doc, list):
+        doc.extend(accepted)
+    else:
+        doc = {"contributions": list(accepted)}
+    return json.dumps(doc, separators=(",", ":")).encode()
 
 
 def pattern(n):
@@ -186,7 +212,9 @@ class Handler(socketserver.BaseRequestHandler):
     def dispatch(self, method, path, query, fields, raw, body):
         state = self.server.state
         if path == "/benchmarks/corpus.php":
-            self.reply(200, state.corpus, [("Content-Type", "application/json")])
+            with state.lock:
+                accepted = list(state.accepted)
+            self.reply(200, corpus_with(state.corpus, accepted), [("Content-Type", "application/json")])
         elif path == "/benchmarks/submit.php":
             self.submit(method, body)
         elif path == "/echo":
@@ -306,6 +334,7 @@ class Handler(socketserver.BaseRequestHandler):
                 self.json_reply(429, {"error": "this contribution was just submitted"})
                 return
             state.recent[digest] = now
+            state.accepted.append(doc)
             state.count += 1
             ident = state.next_id
             state.next_id += 1

@@ -33,16 +33,23 @@ summary() { # adds the GoogleTest counts of one verbose ctest log
   passed=$((passed + ok)); failed=$((failed + bad))
 }
 
+start=$SECONDS
+stage() { # prints the time the previous stage took, then the next stage's name
+  echo "   ($((SECONDS - start)) s)"
+  start=$SECONDS
+  echo "== $1"
+}
+
 build() { # name, extra cmake arguments...
   local name=$1; shift
-  echo "== $name build"
+  stage "$name build"
   cmake -S . -B "build/$name" -G Ninja "$@" >"build/$name.log" 2>&1 || { cat "build/$name.log"; return 1; }
   cmake --build "build/$name" -j "$jobs" >>"build/$name.log" 2>&1 || { grep -E "error|Error" -A3 "build/$name.log" | head -n 60; return 1; }
 }
 
 run_tests() { # name, [runner prefix...]
   local name=$1; shift
-  echo "== $name tests"
+  stage "$name tests"
   (cd "build/$name" && "$@" ctest -V -j "$jobs") >"build/$name-ctest.log" 2>&1
   grep -E '^[0-9]+: \[  (FAILED|PASSED) |tests passed|Failed|Timeout|\*\*\*' "build/$name-ctest.log" | sort -u | tail -n 40
   summary "build/$name-ctest.log"
@@ -55,7 +62,7 @@ else failed=$((failed + 1)); fi
 if build windows -DCMAKE_BUILD_TYPE=Release -DQUORL_PERF=OFF -DCMAKE_TOOLCHAIN_FILE="$root/tools/mingw-toolchain.cmake"; then
   export WINEPREFIX="$root/build/windows/wineprefix"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "== making the Wine prefix"
+    stage "making the Wine prefix"
     mkdir -p "$WINEPREFIX"
     WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
     wineserver -w
@@ -63,5 +70,6 @@ if build windows -DCMAKE_BUILD_TYPE=Release -DQUORL_PERF=OFF -DCMAKE_TOOLCHAIN_F
   run_tests windows xvfb-run -a
 else failed=$((failed + 1)); fi
 
-echo "all builds: $passed passed, $failed failed"
+stage "done"
+echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

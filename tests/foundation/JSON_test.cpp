@@ -316,6 +316,24 @@ TEST(JSONReaderTest, RepeatedShortTextsAreOneSharedString) {
   EXPECT_NE(cast<Map>(cast<Array>(parse("[{\"k\":1}]"))->get(0))->enumAt(0), first->enumAt(0));
 }
 
+// Two texts that differ only in their last byte are each shared, at every
+// length that is shared at all: neither pushes the other out of the cache.
+TEST(JSONReaderTest, TextsDifferingInTheirLastByteAreEachShared) {
+  const std::string padding(1 << 18, ' ');  // the largest cache
+  for (uint32_t n = 1; n <= 32; ++n) {
+    for (char last : {'1', 'q'}) {
+      std::string a(n, 'k'), b(n, 'k');
+      a.back() = '0', b.back() = last;
+      const std::string object = "{\"" + a + "\":0,\"" + b + "\":1}";
+      Ref<Array> doc = cast<Array>(parse("[" + object + "," + object + "]" + padding));
+      ASSERT_TRUE(doc);
+      Ref<Map> first = cast<Map>(doc->get(0)), second = cast<Map>(doc->get(1));
+      EXPECT_EQ(first->enumAt(0), second->enumAt(0)) << a;
+      EXPECT_EQ(first->enumAt(1), second->enumAt(1)) << b;
+    }
+  }
+}
+
 TEST(JSONReaderTest, IntegerTextsFollowTheSixtyFourBitRules) {
   struct Case {
     const char* text;

@@ -7,6 +7,7 @@
 
 #include "foundation/Object.h"
 #include "foundation/Pool.h"
+#include "foundation/PoolPages.h"
 
 using namespace quorl;
 
@@ -88,6 +89,7 @@ TEST(Pool, EverySizeGetsTheSmallestClassAlignedAsPromised) {
     char bytes[32];
   };
   static_assert(PoolAllocator<Wide>::pooled(1) && !PoolAllocator<Wider>::pooled(1));
+  static_assert(pool::holds(24, 8) && !pool::holds(24, 16) && pool::holds(4096, 16) && !pool::holds(4097, 8));
 
   for (size_t cls = 0; cls < pool::kClasses; cls++) {
     size_t size = pool::classSize(cls);
@@ -109,10 +111,45 @@ TEST(Pool, EverySizeGetsTheSmallestClassAlignedAsPromised) {
   }
 }
 
+// Spans from the system are aligned and zeroed whatever lies around them:
+// keeping every other span leaves holes that the next ones may fall into.
+TEST(Pool, SystemSpansAreAlignedAndZeroed) {
+  std::vector<std::pair<void*, size_t>> kept;
+  for (size_t i = 0; i < 48; i++) {
+    size_t bytes = (1 + i % 3) * pool::kMapAlign;
+    auto* span = static_cast<unsigned char*>(pool::mapPages(bytes));
+    ASSERT_NE(span, nullptr);
+    ASSERT_EQ(reinterpret_cast<uintptr_t>(span) % pool::kMapAlign, 0u) << i;
+    ASSERT_EQ(span[0] | span[bytes / 2] | span[bytes - 1], 0) << i;
+    std::memset(span, 0xFF, bytes);
+    if (i % 2)
+      pool::unmapPages(span, bytes);
+    else
+      kept.emplace_back(span, bytes);
+  }
+  for (auto& [span, bytes] : kept) pool::unmapPages(span, bytes);
+}
+
 #ifndef QUORL_SANITIZE  // the sanitized build takes everything from the general heap
 
-TEST(Pool, ReleasedPagesGoBackToTheSystem) {
+namespace {
+uintptr_t pageOf(void* block) { return reinterpret_cast<uintptr_t>(block) & ~(pool::kPageBytes - 1); }
+
+// Blocks of one size until they have filled `full` pages and begun the next.
+std::vector<void*> fillPages(size_t size, size_t full) {
+  std::vector<void*> blocks;
+  std::set<uintptr_t> pages;
+  while (pages.size() <= full) {
+    blocks.push_back(pool::allocate(size));
+    pages.insert(pageOf(blocks.back()));
+  }
+  return blocks;
+}
+}  // namespace
+
+TEST(Pool, ReleasedPagesAreReusedThenGivenBack) {
   const size_t sizes[] = {16, 24, 48, 136, 640};
+  pool::trim();  // what earlier work left cached would be reused
   const pool::Stats before = pool::stats();
   std::vector<std::pair<void*, size_t>> blocks;
   size_t bytes = 0;
@@ -133,32 +170,49 @@ TEST(Pool, ReleasedPagesGoBackToTheSystem) {
   // The holes are filled before any new page is taken.
   for (size_t i = 1; i < blocks.size(); i += 2) blocks[i].first = pool::allocate(blocks[i].second);
   EXPECT_EQ(pool::stats().mappedBytes, peak.mappedBytes);
-  for (size_t i = 1; i < blocks.size(); i += 2) pool::release(blocks[i].first, blocks[i].second);
-  for (size_t i = blocks.size(); i-- > 0;)
-    if (i % 2 == 0) pool::release(blocks[i].first, blocks[i].second);
-
-  const pool::Stats after = pool::stats();
-  EXPECT_EQ(after.threadLiveBlocks, before.threadLiveBlocks);
-  EXPECT_LE(after.threadCachedPages, pool::kPageCache);
-  // Left: the empty pages kept for reuse and the page each class carves from.
-  EXPECT_LE(after.mappedBytes, before.mappedBytes + (pool::kPageCache + std::size(sizes)) * pool::kPageBytes);
-  EXPECT_LE(after.threadPages, before.threadPages + std::size(sizes));
-}
-
-namespace {
-uintptr_t pageOf(void* block) { return reinterpret_cast<uintptr_t>(block) & ~(pool::kPageBytes - 1); }
-
-// Blocks of one size until they have filled `full` pages and begun the next.
-std::vector<void*> fillPages(size_t size, size_t full) {
-  std::vector<void*> blocks;
-  std::set<uintptr_t> pages;
-  while (pages.size() <= full) {
-    blocks.push_back(pool::allocate(size));
-    pages.insert(pageOf(blocks.back()));
+  for (size_t round = 0; round < 2; round++) {
+    for (size_t i = 1; i < blocks.size(); i += 2) pool::release(blocks[i].first, blocks[i].second);
+    for (size_t i = blocks.size(); i-- > 0;)
+      if (i % 2 == 0) pool::release(blocks[i].first, blocks[i].second);
+    const pool::Stats empty = pool::stats();
+    EXPECT_EQ(empty.threadLiveBlocks, before.threadLiveBlocks);
+    EXPECT_LE(empty.threadPages, before.threadPages + std::size(sizes));  // each class carves one
+    if (round == 1) break;
+    // The same work again takes the emptied pages back instead of new ones.
+    for (auto& [block, size] : blocks) block = pool::allocate(size);
+    EXPECT_LE(pool::stats().mappedBytes, peak.mappedBytes);
   }
-  return blocks;
+
+  pool::trim();
+  const pool::Stats after = pool::stats();
+  EXPECT_EQ(after.threadCachedPages, 0u);
+  EXPECT_LE(after.mappedBytes, before.mappedBytes + std::size(sizes) * pool::kPageBytes);
 }
-}  // namespace
+
+// Cached pages that the thread has not needed for a whole second go back
+// the next time it takes or drops a page; those it did need stay.
+TEST(Pool, IdleCachedPagesGoBackAfterASecond) {
+  pool::trim();
+  std::vector<void*> blocks = fillPages(640, 40);
+  for (void* b : blocks) pool::release(b, 640);
+  const size_t cached = pool::stats().threadCachedPages;
+  ASSERT_GE(cached, 39u);
+  auto takeAndDropAPage = [] {
+    std::vector<void*> other = fillPages(4096, 1);
+    for (void* b : other) pool::release(b, 4096);
+  };
+
+  pool::_advanceClockForTesting(1001);
+  takeAndDropAPage();  // the cache filled during this second: it stays
+  const pool::Stats kept = pool::stats();
+  EXPECT_GE(kept.threadCachedPages, cached - 2);
+
+  pool::_advanceClockForTesting(1001);
+  takeAndDropAPage();
+  const pool::Stats trimmed = pool::stats();
+  EXPECT_LE(trimmed.threadCachedPages, pool::kPageCache + 2);
+  EXPECT_LE(trimmed.mappedBytes + (cached - pool::kPageCache - 2) * pool::kPageBytes, kept.mappedBytes);
+}
 
 TEST(Pool, BlocksReleasedOnAnotherThreadAreReusedByTheirOwner) {
   const size_t size = 3072;

@@ -68,6 +68,15 @@ bool UXControl::isEnabled() const {
   return t && gDriver && gDriver->structIsEnabled(t->driverTree, int16_t(node)) != 0;
 }
 
+void UXControl::setEnabled(bool enabled) {
+  Ref<UXViewTree> t = tree.lock();
+  if (!t || !gDriver) return;
+  const uint16_t flag = enabled ? 1 : 0;
+  if ((gDriver->structIsEnabled(t->driverTree, int16_t(node)) != 0) == enabled) return;
+  gDriver->structSetEnabled(t->driverTree, int16_t(node), flag);
+  redraw();
+}
+
 void UXControl::redraw() { setNeedsDisplayInRect(absoluteFrame()); }
 
 Ref<UXNodeTree> UXControl::driverTree() const {

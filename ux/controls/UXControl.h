@@ -85,6 +85,9 @@ class UXControl : public UXView, public UXActionSource {
   bool sendAction();
   // The node's enabled flag; false while not attached.
   bool isEnabled() const;
+  // Sets the node's enabled flag and redraws when it changes; nothing while
+  // not attached.
+  void setEnabled(bool enabled);
   // Marks the control's absolute frame dirty (and raises gNeedsDisplay).
   void redraw();
   // The driver tree of the attached control, else null.

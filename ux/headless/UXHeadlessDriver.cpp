@@ -629,8 +629,12 @@ void uxCivilFromMs(int64_t ms, uint32_t out[7]) {
   out[6] = uint32_t(dayMs % 1000);
 }
 
+namespace {
+std::string sectionOf(const char* section) { return section && *section ? std::string(section) : "Shared"; }
+}  // namespace
+
 int32_t UXHeadlessDriver::settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) {
-  auto it = settings_.find(cstr(section) + '\n' + cstr(key));
+  auto it = settings_.find(sectionOf(section) + '\n' + cstr(key));
   if (it == settings_.end()) {
     copyOut("", buffer, capacity);
     return -1;
@@ -639,12 +643,65 @@ int32_t UXHeadlessDriver::settingGet(const char* section, const char* key, char*
 }
 
 bool UXHeadlessDriver::settingSet(const char* section, const char* key, const char* value) {
-  settings_[cstr(section) + '\n' + cstr(key)] = cstr(value);
-  return true;
+  const std::string k = cstr(key), v = cstr(value), sec = sectionOf(section);
+  if (!settingsFile_.empty() &&
+      ((v + k + sec).find_first_of("\r\n") != std::string::npos || k.find('=') != std::string::npos ||
+       sec.find(']') != std::string::npos))
+    return false;
+  settings_[sec + '\n' + k] = v;
+  return writeSettings();
 }
 
 bool UXHeadlessDriver::settingRemove(const char* section, const char* key) {
-  return settings_.erase(cstr(section) + '\n' + cstr(key)) > 0;
+  if (settings_.erase(sectionOf(section) + '\n' + cstr(key)) == 0) return false;
+  return writeSettings();
+}
+
+void UXHeadlessDriver::setSettingsFile(const std::string& path) {
+  settingsFile_ = path;
+  if (path.empty()) return;
+  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+  std::string line, section = "Shared";
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+      section = line.substr(1, line.size() - 2);
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    settings_[section + '\n' + line.substr(0, eq)] = line.substr(eq + 1);
+  }
+}
+
+// The whole file is written to a sibling and renamed over the old one, so a
+// failed write never leaves half a file.
+bool UXHeadlessDriver::writeSettings() const {
+  if (settingsFile_.empty()) return true;
+  namespace fs = std::filesystem;
+  const fs::path target(std::u8string(settingsFile_.begin(), settingsFile_.end()));
+  std::error_code ec;
+  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+  fs::path temp = target;
+  temp += ".new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    std::string current;
+    for (const auto& [composite, value] : settings_) {
+      const size_t cut = composite.find('\n');
+      const std::string section = composite.substr(0, cut), key = composite.substr(cut + 1);
+      if (section != current || current.empty()) {
+        out << '[' << section << "]\n";
+        current = section;
+      }
+      out << key << '=' << value << '\n';
+    }
+    out.close();
+    if (out.fail()) return false;
+  }
+  fs::rename(temp, target, ec);
+  return !ec;
 }
 
 uint32_t UXHeadlessDriver::textWidth(const char* text, int32_t size) { return uxHeadlessTextWidth(text, size); }
@@ -697,6 +754,7 @@ int32_t UXHeadlessDriver::listDir(const char* folder, char* buffer, uint32_t cap
     if (ec) break;
     if (capacity <= 300 || used >= capacity - 300) break;
     std::u8string name = it->path().filename().u8string();
+    if (name.find(u8'\n') != std::u8string::npos) continue;
     std::error_code e2;
     bool dir = it->is_directory(e2);
     uint64_t size = 0;
@@ -1075,6 +1133,11 @@ int32_t UXHeadlessDriver::alertRun(int32_t style, const char* message, const cha
   alerts_.push_back(record);
   int32_t titles = 1;
   for (const char* p = buttons; p && *p; ++p) titles += *p == '|' ? 1 : 0;
+  if (!alertAnswers_.empty()) {
+    const int32_t answer = alertAnswers_.front();
+    alertAnswers_.pop_front();
+    return answer;
+  }
   // Cancel: the last choice the box offers.
   return titles >= 3 ? 3 : titles;
 }

@@ -19,7 +19,16 @@
 //     than maxWaitMs (100 ms by default, also for "no limit"), and answers
 //     type 0. Nothing else produces input.
 //   - Dialogs answer cancel: fileOpen and fileSave 0, pickColor and pickFont
-//     false, menuPopUp -1, alertRun the last of its choices.
+//     false, menuPopUp -1, alertRun the last of its choices (or the next of
+//     the answers queued with queueAlertAnswer). There is no native open
+//     dialog: the toolkit shows its own file panel.
+//   - Settings live in memory; with a settings file (setSettingsFile) they
+//     are read from it once and every change is written back to it (an INI
+//     text: "[section]" lines, then "key=value" lines; a missing or empty
+//     section is "Shared"). Values with a line break are then refused.
+//   - Files are real: listDir, fileDelete, fileRename and fileCopy work on
+//     the native file system. listDir leaves out names with a line feed,
+//     which its line format cannot carry.
 //   - windowInvalidate and windowInvalidateRect call the content draw
 //     function at once over the whole client area; what is drawn is recorded
 //     in the window's paint log (see UXHeadlessGraphics for the lines).
@@ -171,6 +180,13 @@ class UXHeadlessDriver : public UXViewDriver {
   // Queues an event (a copy of its fields, object included) for nextEvent.
   void postEvent(const UXEvent& event);
   size_t pendingEvents() const { return queue_.size(); }
+  // The answers of the next alerts, in order; once used up alertRun answers
+  // cancel again.
+  void queueAlertAnswer(int32_t answer) { alertAnswers_.push_back(answer); }
+  // Reads the settings from path (a missing file holds none) and writes
+  // every later change back to it; an empty path keeps them in memory only.
+  void setSettingsFile(const std::string& path);
+  const std::string& settingsFile() const { return settingsFile_; }
   // Longest real sleep of one nextEvent.
   void setMaxWaitMs(int32_t ms) { maxWaitMs_ = ms; }
   int32_t maxWaitMs() const { return maxWaitMs_; }
@@ -237,7 +253,7 @@ class UXHeadlessDriver : public UXViewDriver {
   void textViewSetLook(uint32_t window, int32_t id, uint32_t background, uint32_t textColour,
                        uint32_t caretColour, uint32_t selectionColour, uint32_t value, uint8_t flag) override;
 
-  bool hasNativeFileOpen() override { return true; }
+  bool hasNativeFileOpen() override { return false; }
   int32_t fileOpen(const char* title, const char* folder, char* buffer, uint32_t capacity) override;
   bool hasNativeNavigation() override { return false; }
   int32_t navAttach(uint32_t window) override { return 0; }
@@ -392,6 +408,9 @@ class UXHeadlessDriver : public UXViewDriver {
   std::vector<std::unique_ptr<UXFieldEditor>> editors_;
   std::map<std::string, std::string> settings_;  // "section\nkey" -> value
   std::vector<std::string> alerts_;
+  std::deque<int32_t> alertAnswers_;
+  std::string settingsFile_;
+  bool writeSettings() const;
   uint64_t windowOrder_ = 0;
   int64_t startUs_ = 0;
 };

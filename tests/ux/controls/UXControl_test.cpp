@@ -203,3 +203,32 @@ TEST_F(UXControlTest, NativeClicksReachTheTapThenTheClickRule) {
 
 }  // namespace
 }  // namespace quorl::test
+
+namespace quorl::test {
+namespace {
+
+class UXControlEnableTest : public ControlTest {};
+
+// Disabling stops clicks; each change redraws, a repeated state does not.
+TEST_F(UXControlEnableTest, SetEnabledGatesClicksAndRedrawsOnChange) {
+  auto button = place(make<UXButton>(), UXRect(0, 0, 80, 24));
+  auto probe = make<ActionProbe>();
+  button->action = probe->block();
+  struct Step { bool enabled; bool redrawn; int calls; } steps[] = {
+      {false, true, 0}, {false, false, 0}, {true, true, 1}, {true, false, 2}};
+  for (const Step& s : steps) {
+    clearMarks();
+    button->setEnabled(s.enabled);
+    EXPECT_EQ(button->isEnabled(), s.enabled);
+    EXPECT_EQ(gNeedsDisplay != 0, s.redrawn);
+    UXEvent event;
+    button->mouseDown(event);
+    EXPECT_EQ(probe->calls, s.calls);
+  }
+  UXButton loose;
+  loose.setEnabled(true);  // not attached: nothing to change
+  EXPECT_FALSE(loose.isEnabled());
+}
+
+}  // namespace
+}  // namespace quorl::test

@@ -591,7 +591,7 @@ TEST_F(HeadlessTest, DialogsAnswerCancel) {
   d->alertRun(3, longMessage.c_str(), "OK");
   EXPECT_EQ(d->alerts().back(), "3|" + std::string(510, 'm') + "|OK");
   char path[8] = "junk";
-  EXPECT_TRUE(d->hasNativeFileOpen());
+  EXPECT_FALSE(d->hasNativeFileOpen());
   EXPECT_EQ(d->fileOpen("Open", "/", path, sizeof path), 0);
   EXPECT_STREQ(path, "");
   EXPECT_EQ(d->fileSave("Save", "/", "a.json", path, sizeof path), 0);
@@ -764,6 +764,42 @@ TEST(ScriptedDriverTest, WheelEventsCarryNotchesAndPixels) {
   s->nextEvent(0, e);
   EXPECT_EQ(e.a, 30000000);
   EXPECT_EQ(e.b, int32_t(uint32_t(-3000000000LL)));
+}
+
+// Names the listing's lines cannot carry are left out; the settings file
+// keeps what was set across drivers and refuses values it cannot hold.
+TEST_F(FilesTest, ListDirLeavesOutNamesWithALineFeed) {
+  std::ofstream(dir / "two\nlines", std::ios::binary) << "x";
+  std::vector<char> buffer(4096, 0);
+  EXPECT_EQ(d->listDir(dir.string().c_str(), buffer.data(), uint32_t(buffer.size())), 2);
+  EXPECT_EQ(std::string(buffer.data()).find("two"), std::string::npos);
+}
+
+TEST_F(FilesTest, SettingsFilePersistsChanges) {
+  const std::string file = p("conf/settings.ini");
+  d->setSettingsFile(file);
+  EXPECT_TRUE(d->settingSet("RecentFiles", "0", "/a b/c=d.json"));
+  EXPECT_TRUE(d->settingSet(nullptr, "k", "v"));
+  EXPECT_TRUE(d->settingSet("RecentFiles", "1", "gone"));
+  EXPECT_TRUE(d->settingRemove("RecentFiles", "1"));
+  EXPECT_FALSE(d->settingSet("RecentFiles", "2", "two\nlines"));
+  auto again = make<UXHeadlessDriver>();
+  again->setSettingsFile(file);
+  char value[64];
+  EXPECT_EQ(again->settingGet("RecentFiles", "0", value, sizeof value), 13);
+  EXPECT_STREQ(value, "/a b/c=d.json");
+  EXPECT_EQ(again->settingGet("", "k", value, sizeof value), 1);
+  EXPECT_EQ(again->settingGet("RecentFiles", "1", value, sizeof value), -1);
+  EXPECT_EQ(again->settingGet("RecentFiles", "2", value, sizeof value), -1);
+}
+
+TEST_F(HeadlessTest, QueuedAlertAnswersComeFirst) {
+  d->queueAlertAnswer(1);
+  d->queueAlertAnswer(2);
+  EXPECT_EQ(d->alertRun(2, "Delete?", "Delete|Cancel"), 1);
+  EXPECT_EQ(d->alertRun(2, "Delete?", "Delete|Cancel"), 2);
+  EXPECT_EQ(d->alertRun(2, "Delete?", "Yes|No|Cancel"), 3);
+  EXPECT_EQ(d->alerts().size(), 3u);
 }
 
 }  // namespace

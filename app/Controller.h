@@ -1,0 +1,173 @@
+// The application controller: the one object that holds the state of the
+// running visualiser and carries every operation of its window.
+//
+// Sections (and the file that holds each):
+//   1. Fields and lifecycle                      Controller.cpp
+//   2. Status line, opening, downloading,
+//      submitting                                ControllerData.cpp
+//   3. Filters, choices and rebuilding; the
+//      runs table's data source                  ControllerViews.cpp
+//   4. Main window and menu                      ControllerWindow.cpp
+//   5. Self test with its heat-map and network
+//      checks                                    SelfTest.cpp
+//
+// Every view field is null until applicationDidStart builds the window, and
+// every operation tests the views it touches, so loading, merging and
+// computing choices work on the model alone (tests, the self test's own
+// chart). Everything runs on the one UI thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "bench/ChartView.h"
+#include "bench/Filter.h"
+#include "bench/ResultModel.h"
+#include "foundation/Array.h"
+#include "foundation/String.h"
+#include "ux/controls/UXCheckbox.h"
+#include "ux/controls/UXControl.h"
+#include "ux/controls/UXPopUpButton.h"
+#include "ux/controls/UXScrollView.h"
+#include "ux/controls/UXTableView.h"
+#include "ux/core/UXApplication.h"
+#include "ux/core/UXMenu.h"
+#include "ux/core/UXWindow.h"
+
+namespace quorl {
+
+class HttpResponse;
+class PaneView;
+class PickView;
+
+// Picker tags, fixed by the window builder.
+enum : uint32_t {
+  kPickCpu = 0,
+  kPickGpu = 1,
+  kPickSuite = 2,
+  kPickOpt = 3,
+  kPickDevice = 4,
+  kPickView = 5,
+  kPickArch = 6,
+  kPickBaseline = 7,
+};
+
+class Controller : public Object, public UXApplicationDelegate, public UXTableDataSource {
+ public:
+  // -- 1. Fields, in declaration order ---------------------------------------
+  Ref<DataSet> dataSet;
+  Ref<Filter> filter;
+  Ref<ChartView> chart;
+  Ref<UXScrollView> chartScroll;
+  Ref<UXTableView> table;
+  Ref<PickView> cpuPick;
+  Ref<PickView> gpuPick;
+  Ref<PickView> suitePick;
+  Ref<PickView> devicePick;
+  Ref<PickView> optPick;
+  Ref<PickView> archPick;
+  Ref<PickView> viewPick;
+  Ref<PickView> baselinePick;
+  Ref<UXPopUpButton> metricPopUp;
+  Ref<UXCheckbox> firstRunBox;
+  Ref<UXCheckbox> publishBox;
+  Ref<UXLabel> statusLabel;
+  Ref<UXWindow> window;
+  Ref<Array> rows;  // ChartRow, shared with the chart
+  Ref<Contribution> ownContribution;
+  Ref<String> lastStatus;
+  int32_t exitCode = 0;
+  bool updating = false;
+  bool selfTest = false;
+  Ref<String> startPath;
+
+  // The contributions of the last download: the next download replaces
+  // them, while files the user opened stay.
+  Ref<Array> downloaded;
+  // Set once runSelfTest has written its exit code: a self-test run that
+  // never got there must not end with status 0.
+  bool selfTestCompleted = false;
+  // Where every status line and report line goes besides standard output
+  // (tests read the run's whole output here); null keeps nothing.
+  Ref<String> transcript;
+
+  // Largest file loadFile reads (the size of the biggest reply the network
+  // layer accepts).
+  static constexpr int64_t kMaxFileBytes = int64_t(256) << 20;
+  // Bytes of a server's reply body shown in a report line.
+  static constexpr uint32_t kMaxBodyShown = 200;
+
+  Controller();
+  ~Controller() override;
+
+  // <Controller>(exit code, updating, self test)
+  Ref<String> description() const override;
+  const char* classNameC() const override { return "Controller"; }
+
+  // -- 2. Status line, opening, downloading, submitting -----------------------
+  void say(const Ref<String>& message);
+  void say(const char* message) { say(String::withCString(message)); }
+  void loadFile(const Ref<String>& path);
+  void mergeCorpus(const Ref<String>& text);
+  void onOpen(const Ref<UXMenuItem>& item);
+  void onOpenControl(const Ref<UXView>& sender);
+  void onDownload(const Ref<UXMenuItem>& item);
+  void onDownloadControl(const Ref<UXView>& sender);
+  void onSubmit(const Ref<UXMenuItem>& item);
+  void onSubmitControl(const Ref<UXView>& sender);
+
+  // -- 3. Filters, choices, rebuilding; the table ----------------------------
+  void rebuild(bool reset);
+  void applyPick(uint32_t tag, const Ref<String>& selection);
+  void syncFilter();
+  void onMetric(const Ref<UXView>& sender);
+  void onFirstRun(const Ref<UXView>& sender);
+  Ref<Array> distinct(const Ref<String>& key) const;
+  Ref<Array> distinct(const char* key) const { return distinct(String::withCString(key)); }
+  Ref<Array> deviceChoices() const;
+  Ref<Contribution> ownerOf(Ptr<const Run> run) const;
+  static Ref<String> friendlyDevice(const Ref<String>& device);
+
+  uint32_t numberOfRows(UXTableView& table) override;
+  const char* valueForCell(UXTableView& table, uint32_t row, uint32_t column) override;
+
+  // -- 4. Main window and menu ----------------------------------------------
+  int32_t applicationDidStart(UXApplication& application) override;
+  Ref<UXMenuBar> buildMenu();
+  Ref<PaneView> pane(const Ref<UXView>& parent, const char* title, int16_t y, int16_t height, uint32_t mask);
+  Ref<PickView> pick(const Ref<UXView>& parent, int16_t x, int16_t y, int16_t width, uint32_t tag);
+  void label(const Ref<UXView>& parent, const char* text, int16_t x, int16_t y);
+  // The five steps that put a child under its parent.
+  void addChild(const Ref<UXView>& parent, const Ref<UXView>& child, UXRect frame);
+
+  // -- 5. Self test ------------------------------------------------------------
+  void runSelfTest();
+  int32_t heatSelfTest();
+  int32_t netSelfTest();
+  // One report line (no status line): standard output and the transcript.
+  void report(const Ref<String>& line);
+  // A server's reply body as one safe report field: control bytes escaped,
+  // cut after kMaxBodyShown bytes.
+  static Ref<String> shownBody(const uint8_t* bytes, uint32_t length);
+
+  // The embedded documents of the self test.
+  static const char* const kRunPyDocument;
+  static const char* const kParDocument;
+  static const char* const kCorpusDocument;
+
+ private:
+  // Realises the window's tree and paints it before returning.
+  void repaintNow();
+  // Appends the contributions to the data set; answers their runs.
+  int32_t appendAll(Ptr<const Array> contributions);
+  void refill(const Ref<PickView>& picker, Ref<Array> choices);
+};
+
+// The program: reads the command line, runs the application and answers
+// the process exit status. main() calls it; tests call it with a scripted
+// driver installed beforehand, and `prepare` sees the controller before the
+// application runs.
+int quorlMain(int argc, const char* const* argv,
+              const std::function<void(const Ref<Controller>&)>& prepare = nullptr);
+
+}  // namespace quorl

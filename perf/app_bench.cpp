@@ -1,0 +1,320 @@
+// The program's own speed: opening a 100,000-run corpus file into the main
+// window (chart, table and choices in place, one paint over the headless
+// driver's recording surface), and every pick after that.
+//
+//   App/open/quorl        Controller::loadFile of the corpus file, the window
+//                         standing: the whole open as the user waits for it
+//   App/open/rapidjson    the floor: the same file read and parsed into a
+//                         RapidJSON DOM, nothing else
+//   App/open/steps        the open cut into its steps, each timed alone:
+//                         counters read_ms, parse_ms, load_ms, merge_ms,
+//                         choices_ms, chart_ms, table_ms, paint_ms, total_ms
+//                         and each step's share of the total (pct_*)
+//   App/pick/*            one pick on the loaded corpus: a CPU filter, the
+//                         view mode, the heat-map baseline, the metric; each
+//                         rebuilds the chart, reloads the table and paints
+//   App/pick/steps        a view pick cut into those steps (chart_ms,
+//                         rows_ms, table_ms, paint_ms and their shares)
+//
+// Targets: the open under 1 s; every pick under 50 ms. The corpus is
+// CorpusShape's current shape (fixed seed, 200 machines, 100,000 runs).
+// Status lines go to standard output as in the program; the benchmarks send
+// them to /dev/null while they run.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <rapidjson/document.h>
+#include <string>
+#include <unistd.h>
+
+#include "CorpusShape.h"
+#include "app/Controller.h"
+#include "app/PickView.h"
+#include "foundation/Files.h"
+#include "foundation/JSON.h"
+#include "ux/core/UXViewDriver.h"
+#include "ux/core/UXViewTree.h"
+#include "ux/headless/UXHeadlessDriver.h"
+
+using namespace quorl;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+
+// The corpus as a file, written once.
+const std::string& corpusFile() {
+  static std::string path;
+  if (path.empty()) {
+    char templ[] = "/tmp/quorl-app-bench-XXXXXX";
+    int fd = mkstemp(templ);
+    const std::string& text = perfcorpus::corpusText(perfcorpus::Shape::Current);
+    if (fd >= 0) {
+      size_t done = 0;
+      while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n <= 0) break;
+        done += size_t(n);
+      }
+      close(fd);
+      path = templ;
+      std::atexit([] { unlink(path.c_str()); });
+    }
+  }
+  return path;
+}
+
+// Standard output to /dev/null while it lives.
+struct Quiet {
+  int saved = -1;
+  Quiet() {
+    std::fflush(stdout);
+    saved = dup(1);
+    int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, 1);
+      close(null);
+    }
+  }
+  ~Quiet() {
+    if (saved >= 0) {
+      dup2(saved, 1);
+      close(saved);
+    }
+  }
+};
+
+// A controller with its main window built over the headless driver.
+struct Session {
+  Ref<UXApplication> app;
+  Ref<Controller> controller;
+  Session() {
+    if (!gDriver) gDriver = make<UXHeadlessDriver>();
+    app = make<UXApplication>();
+    controller = make<Controller>();
+    app->delegate = controller;
+    Quiet quiet;
+    app->boot();
+    controller->applicationDidStart(*app);
+  }
+  ~Session() {
+    app->delegate.reset();
+    controller.reset();
+    app.reset();
+  }
+};
+
+void BM_AppOpen(benchmark::State& state) {
+  Ref<String> path = String::withCString(corpusFile().c_str());
+  uint32_t rows = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      auto session = std::make_unique<Session>();
+      Quiet quiet;
+      state.ResumeTiming();
+      session->controller->loadFile(path);
+      state.PauseTiming();
+      rows = session->controller->rows->count();
+    }
+    state.ResumeTiming();
+  }
+  if (rows != 100000) state.SkipWithError("the corpus did not open whole");
+  state.counters["rows"] = rows;
+}
+BENCHMARK(BM_AppOpen)->Name("App/open/quorl")->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_AppOpenRapidJSON(benchmark::State& state) {
+  Ref<String> path = String::withCString(corpusFile().c_str());
+  for (auto _ : state) {
+    Ref<String> text = Files::readText(path);
+    rapidjson::Document document;
+    document.Parse(text->cString(), text->byteLength());
+    benchmark::DoNotOptimize(document.IsObject());
+  }
+}
+BENCHMARK(BM_AppOpenRapidJSON)->Name("App/open/rapidjson")->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The open cut into its steps: what loadFile and rebuild do, in their order.
+void BM_AppOpenSteps(benchmark::State& state) {
+  Ref<String> path = String::withCString(corpusFile().c_str());
+  const char* names[] = {"read", "parse", "load", "merge", "choices", "chart", "table", "paint"};
+  double sums[8] = {};
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto session = std::make_unique<Session>();
+    Controller& c = *session->controller;
+    Quiet quiet;
+    state.ResumeTiming();
+    double t[8];
+    auto at = Clock::now();
+    Ref<String> text = Files::readText(path);
+    t[0] = msSince(at);
+    at = Clock::now();
+    Ref<Object> document = JSON::parse(text);
+    t[1] = msSince(at);
+    at = Clock::now();
+    Ref<Array> list = Contribution::loadObject(document, path);
+    t[2] = msSince(at);
+    at = Clock::now();
+    for (uint32_t i = 0; i < list->count(); i++) c.dataSet->contributions->add(list->get(i));
+    t[3] = msSince(at);
+    at = Clock::now();
+    c.updating = true;
+    c.cpuPick->setChoices(c.distinct("cpu"));
+    c.gpuPick->setChoices(c.distinct("gpu"));
+    c.suitePick->setChoices(c.distinct("suite"));
+    c.devicePick->setChoices(c.deviceChoices());
+    c.optPick->setChoices(c.distinct("opt"));
+    c.archPick->setChoices(c.distinct("arch"));
+    c.baselinePick->setChoices(c.distinct("series"));
+    c.updating = false;
+    t[4] = msSince(at);
+    at = Clock::now();
+    c.chart->rebuild();
+    c.rows->setTo(c.chart->rows);
+    const int32_t height = c.chart->height() > 32767 ? 32767 : c.chart->height();
+    c.chartScroll->setDocumentHeight(height);
+    gDriver->structSetFrame(c.window->tree->driverTree, int16_t(c.chart->node), 0, 0,
+                            c.chartScroll->documentView->frame().w(), height);
+    t[5] = msSince(at);
+    at = Clock::now();
+    c.table->reloadData();
+    t[6] = msSince(at);
+    at = Clock::now();
+    c.window->tree->clearDirty();
+    gDriver->realizeTree(c.window->handle, gDriver->structObjects(c.window->tree->driverTree));
+    gDriver->windowInvalidate(c.window->handle);
+    t[7] = msSince(at);
+    for (int i = 0; i < 8; i++) sums[i] += t[i];
+    state.PauseTiming();
+    session.reset();
+    state.ResumeTiming();
+  }
+  double total = 0;
+  for (double s : sums) total += s;
+  const double n = double(state.iterations());
+  for (int i = 0; i < 8; i++) {
+    state.counters[std::string(names[i]) + "_ms"] = sums[i] / n;
+    state.counters[std::string("pct_") + names[i]] = total > 0 ? 100.0 * sums[i] / total : 0;
+  }
+  state.counters["total_ms"] = total / n;
+}
+BENCHMARK(BM_AppOpenSteps)->Name("App/open/steps")->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// One loaded session shared by the pick benchmarks.
+Session& loaded() {
+  static Session* session = [] {
+    auto* s = new Session();  // lives to the end of the process
+    Quiet quiet;
+    s->controller->loadFile(String::withCString(corpusFile().c_str()));
+    return s;
+  }();
+  return *session;
+}
+
+// Alternates the pick between two values so that every iteration changes
+// something (tags of the view mode and the baseline).
+void pickBench(benchmark::State& state, uint32_t tag, Ref<String> a, Ref<String> b) {
+  Controller& c = *loaded().controller;
+  Quiet quiet;
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    c.applyPick(tag, flip ? a : b);
+  }
+  state.counters["rows"] = c.rows->count();
+}
+
+void BM_PickCpu(benchmark::State& state) {
+  Controller& c = *loaded().controller;
+  Ref<String> first = cast<String>(c.cpuPick->choices->get(0));
+  Quiet quiet;
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    // As the picker does: its selection first, then the controller.
+    c.cpuPick->selection = flip ? first : nullptr;
+    c.applyPick(kPickCpu, c.cpuPick->selection);
+  }
+  state.counters["rows"] = c.rows->count();
+  c.cpuPick->selection = nullptr;
+  c.syncFilter();
+}
+BENCHMARK(BM_PickCpu)->Name("App/pick/cpu")->Unit(benchmark::kMillisecond);
+
+void BM_PickView(benchmark::State& state) {
+  pickBench(state, kPickView, String::withCString("Heat map"), String::withCString("Per benchmark"));
+}
+BENCHMARK(BM_PickView)->Name("App/pick/view")->Unit(benchmark::kMillisecond);
+
+void BM_PickBaseline(benchmark::State& state) {
+  Controller& c = *loaded().controller;
+  c.applyPick(kPickView, String::withCString("Heat map"));
+  pickBench(state, kPickBaseline, String::withCString("quorl"), nullptr);
+  c.applyPick(kPickView, nullptr);
+}
+BENCHMARK(BM_PickBaseline)->Name("App/pick/baseline")->Unit(benchmark::kMillisecond);
+
+void BM_PickMetric(benchmark::State& state) {
+  Controller& c = *loaded().controller;
+  Quiet quiet;
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    c.metricPopUp->selectItem(flip ? 1 : 0);
+    c.onMetric(c.metricPopUp);
+  }
+}
+BENCHMARK(BM_PickMetric)->Name("App/pick/metric")->Unit(benchmark::kMillisecond);
+
+// A pick cut into its steps (the view mode alternating between the bar
+// charts and the heat map, as App/pick/view): the chart's rebuild, the rows
+// handed to the table with the chart's frame, the table's reload, the paint.
+void BM_PickSteps(benchmark::State& state) {
+  Controller& c = *loaded().controller;
+  Quiet quiet;
+  const char* names[] = {"chart", "rows", "table", "paint"};
+  double sums[4] = {};
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    c.chart->mode = flip ? 2 : 0;
+    double t[4];
+    auto at = Clock::now();
+    c.chart->rebuild();
+    t[0] = msSince(at);
+    at = Clock::now();
+    c.rows->setTo(c.chart->rows);
+    const int32_t height = c.chart->height() > 32767 ? 32767 : c.chart->height();
+    c.chartScroll->setDocumentHeight(height);
+    gDriver->structSetFrame(c.window->tree->driverTree, int16_t(c.chart->node), 0, 0,
+                            c.chartScroll->documentView->frame().w(), height);
+    t[1] = msSince(at);
+    at = Clock::now();
+    c.table->reloadData();
+    t[2] = msSince(at);
+    at = Clock::now();
+    c.window->tree->clearDirty();
+    gDriver->realizeTree(c.window->handle, gDriver->structObjects(c.window->tree->driverTree));
+    gDriver->windowInvalidate(c.window->handle);
+    t[3] = msSince(at);
+    for (int i = 0; i < 4; i++) sums[i] += t[i];
+  }
+  double total = 0;
+  for (double v : sums) total += v;
+  const double n = double(state.iterations());
+  for (int i = 0; i < 4; i++) {
+    state.counters[std::string(names[i]) + "_ms"] = sums[i] / n;
+    state.counters[std::string("pct_") + names[i]] = total > 0 ? 100.0 * sums[i] / total : 0;
+  }
+  c.chart->mode = 0;
+  c.rebuild(false);
+}
+BENCHMARK(BM_PickSteps)->Name("App/pick/steps")->Unit(benchmark::kMillisecond);
+
+}  // namespace

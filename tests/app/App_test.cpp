@@ -1,0 +1,489 @@
+// The whole application through the scripted driver: the window and its
+// menu as built, menu items and buttons by their events, picks through the
+// pickers' menus, opening through the file chooser, the runs table's rows
+// and cells; and the entry point's command line and exit statuses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "AppTestSupport.h"
+#include "bench/HeatMap.h"
+#include "ux/core/UXViewTree.h"
+#include "ux/panels/UXFilePanel.h"
+
+using namespace quorl;
+using namespace quorl::apptest;
+
+namespace {
+
+class App : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+#ifdef _WIN32
+    _putenv_s("QUORL_BENCH_SERVER", "");
+#else
+    unsetenv("QUORL_BENCH_SERVER");
+#endif
+  }
+  // The attached control of class T whose title is `title`.
+  template <class T> Ref<T> find(const char* title) {
+    const Array& views = *controller->window->tree->views;
+    for (uint32_t i = 0; i < views.count(); i++) {
+      Ref<T> v = cast<T>(views.get(i));
+      if (v && std::string(v->title) == title) return v;
+    }
+    ADD_FAILURE() << "no view titled " << title;
+    return nullptr;
+  }
+  std::string frameOf(const Ref<UXView>& v) {
+    const UXRect f = v->absoluteFrame();
+    return std::to_string(f.x()) + "," + std::to_string(f.y()) + "," + std::to_string(f.w()) + "," +
+           std::to_string(f.h());
+  }
+  void openSample(const char* name) {
+    driver->fileOpenAnswers.push_back(samplePath(name));
+    menu(0);
+  }
+};
+
+TEST_F(App, WindowMenuAndLayoutAsBuilt) {
+  open();
+  const UXHeadlessDriver::Window* w = driver->window(handle());
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->title, "quorl benchmark visualiser");
+  const UXHeadlessDriver::MenuBar* bar = driver->menuBar(app->menuBar->handle);
+  ASSERT_NE(bar, nullptr);
+  ASSERT_EQ(bar->titles, std::vector<std::string>{"File"});
+  EXPECT_EQ(bar->items[0], (std::vector<std::string>{"Open a contribution...", "Download contributions", "-",
+                                                     "Submit to the corpus"}));
+  EXPECT_STREQ(controller->statusLabel->title,
+               "Open your results JSON, or Download the published results and everyone's runs.");
+  EXPECT_EQ(str(controller->lastStatus), "<null>");  // the builder says nothing
+
+  const struct {
+    Ref<UXView> view;
+    const char* frame;
+  } frames[] = {
+      {controller->cpuPick, "18,116,214,24"},      {controller->archPick, "18,346,214,24"},
+      {controller->baselinePick, "18,438,214,24"}, {controller->metricPopUp, "18,484,214,24"},
+      {controller->firstRunBox, "18,516,214,20"},  {controller->publishBox, "18,654,214,20"},
+      {find<UXButton>("Open JSON..."), "18,32,104,24"},
+      {find<UXButton>("Download"), "128,32,104,24"},
+      {find<UXButton>("Submit to the corpus"), "18,680,214,24"},
+      {controller->chartScroll, "258,8,834,534"},  {controller->table, "258,550,834,140"},
+      {controller->statusLabel, "262,696,826,18"},
+  };
+  for (const auto& k : frames) EXPECT_EQ(frameOf(k.view), k.frame) << k.view->classNameC();
+
+  const char* titles[] = {"Benchmark", "Series", "Best", "Spread", "Machine", "Parameters"};
+  const int widths[] = {130, 120, 90, 90, 180, 380};
+  ASSERT_EQ(controller->table->columns->count(), 6u);
+  for (int i = 0; i < 6; i++) {
+    EXPECT_STREQ(controller->table->columnTitle(i), titles[i]);
+    EXPECT_EQ(controller->table->columnWidth(i), widths[i]);
+  }
+  EXPECT_EQ(str(controller->cpuPick->shownText()), "Any");
+  EXPECT_EQ(str(controller->baselinePick->shownText()), "Fastest");
+  EXPECT_EQ(str(controller->viewPick->shownText()), "Per benchmark");
+  EXPECT_EQ(joined(controller->viewPick->choices), "Per benchmark|Summary|Heat map");
+  EXPECT_EQ(controller->metricPopUp->selectedIndex, 0);
+  EXPECT_EQ(controller->table->rowCount, 0);
+  EXPECT_EQ(controller->cpuPick->windowHandle, handle());
+}
+
+// Open through the menu and the button, both through the file chooser; a
+// cancelled choice says nothing.
+TEST_F(App, OpeningThroughTheFileChooser) {
+  open();
+  openSample("selftest.json");
+  EXPECT_EQ(take(), "Opened selftest.json (19 runs)\n");
+  EXPECT_STREQ(controller->statusLabel->title, "Opened selftest.json (19 runs)");
+  EXPECT_EQ(controller->rows->count(), 19u);
+  EXPECT_EQ(controller->table->rowCount, 19);
+
+  menu(0);  // no answer queued: the chooser is cancelled
+  EXPECT_EQ(take(), "");
+
+  driver->fileOpenAnswers.push_back(samplePath("contributions.json"));
+  click(find<UXButton>("Open JSON..."));
+  EXPECT_EQ(take(), "Opened contributions.json (5 runs)\n");
+  EXPECT_EQ(controller->rows->count(), 24u);
+  EXPECT_EQ(joined(controller->cpuPick->choices),
+            "AMD Ryzen 9 7950X 16-Core Processor|Intel(R) Core(TM) i7-12700H");
+}
+
+// Without a native dialog the toolkit's own file panel comes up over the
+// main window: a click on a row and one on "Open" choose the file.
+TEST_F(App, OpeningThroughTheToolkitFilePanel) {
+  open();
+  driver->fileOpenAvailable = false;
+  TempDir dir;
+  dir.write("b.json", "{}");
+  dir.write("a.json", R"({"schema":"quorl-bench/1","machine":{"cpu":"Mine"},"runs":[{},{}]})");
+  gFileLastDir = dir.path;
+  driver->postMenu(0, 0);
+  // Rows of 18 px under the header: "..", then the files by name.
+  const uint32_t panel = handle() + 1;
+  driver->postMouseDown(panel, 100, int16_t(98 + 18 * 1 + 9));
+  driver->postMouseDown(panel, 389, 305);  // "Open"
+  pump();
+  EXPECT_EQ(take(), "Opened a.json (2 runs)\n");
+  EXPECT_EQ(controller->rows->count(), 2u);
+  EXPECT_NE(controller->ownContribution, nullptr);
+  EXPECT_EQ(driver->window(panel), nullptr);  // the panel is gone
+
+  driver->postMenu(0, 0);
+  driver->postClose(panel);  // the panel closed: cancelled, nothing said
+  pump();
+  EXPECT_EQ(take(), "");
+  gFileLastDir.clear();
+}
+
+// The table answers exactly the chart's rows, in its order, and its row
+// views show the data source's own texts.
+TEST_F(App, TableRowsAndCells) {
+  open();
+  openSample("selftest.json");
+  UXTableView& table = *controller->table;
+  const Array& chartRows = *controller->chart->rows;
+  ASSERT_EQ(uint32_t(table.rowCount), chartRows.count());
+  for (uint32_t r = 0; r < chartRows.count(); r++) {
+    Ref<ChartRow> row = cast<ChartRow>(chartRows.get(r));
+    EXPECT_EQ(controller->rows->get(r), row);
+    EXPECT_STREQ(table.nativeCellText(int32_t(r), 0), row->bench->cString());
+    EXPECT_STREQ(table.nativeCellText(int32_t(r), 1), row->label->cString());
+  }
+  Ref<UXTableRow> first = table.rowViewFor(0);
+  ASSERT_NE(first, nullptr);
+  ASSERT_EQ(first->subviews->count(), 6u);
+  for (uint32_t col = 0; col < 6; col++) {
+    Ref<UXTableCell> cell = cast<UXTableCell>(first->subviews->get(col));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text, controller->valueForCell(table, 0, col)) << col;  // the same bytes, not a copy
+  }
+  EXPECT_STREQ(table.nativeCellText(0, 2), "117.9 ms");
+}
+
+// Picks set the filter, the mode and the baseline; the metric and the
+// first-run box survive a reset, the filters do not.
+TEST_F(App, PicksFiltersAndSettings) {
+  open();
+  openSample("contributions.json");
+  take();
+  choose(controller->cpuPick, 2);  // "Intel(R) Core(TM) i7-12700H"
+  EXPECT_EQ(str(controller->filter->cpu), "Intel(R) Core(TM) i7-12700H");
+  EXPECT_EQ(str(controller->cpuPick->shownText()), "Intel(R) Core(TM) i7-12700H");
+  EXPECT_EQ(controller->rows->count(), 2u);
+  EXPECT_EQ(controller->table->rowCount, 2);
+
+  choose(controller->cpuPick, 0);  // "Any"
+  EXPECT_EQ(controller->filter->cpu, nullptr);
+  EXPECT_EQ(controller->rows->count(), 5u);
+
+  const struct {
+    int32_t entry;
+    int32_t mode;
+    const char* shown;
+  } modes[] = {{3, 2, "Heat map"}, {2, 1, "Summary"}, {0, 0, "Any"}, {1, 0, "Per benchmark"}};
+  for (const auto& k : modes) {
+    choose(controller->viewPick, k.entry);
+    EXPECT_EQ(controller->chart->mode, k.mode) << k.shown;
+    EXPECT_EQ(str(controller->viewPick->shownText()), k.shown);
+  }
+
+  choose(controller->baselinePick, 1);
+  Ref<String> series = cast<String>(controller->baselinePick->choices->get(0));
+  EXPECT_EQ(str(controller->chart->baseline), str(series));
+  EXPECT_EQ(str(controller->chart->heatMap->baseline), str(series));
+
+  driver->runPopupAnswers.push_back(1);
+  click(controller->metricPopUp);
+  EXPECT_EQ(controller->chart->metric, 1);
+  click(controller->firstRunBox);
+  EXPECT_TRUE(controller->chart->firstRun);
+  choose(controller->suitePick, 1);
+  ASSERT_NE(controller->filter->suite, nullptr);
+
+  openSample("par-results.json");  // a reset
+  EXPECT_EQ(controller->filter->suite, nullptr);
+  EXPECT_EQ(controller->suitePick->selection, nullptr);
+  EXPECT_EQ(controller->chart->baseline, nullptr);
+  EXPECT_EQ(controller->chart->metric, 1);
+  EXPECT_TRUE(controller->chart->firstRun);
+  EXPECT_EQ(controller->chart->mode, 0);
+  EXPECT_EQ(str(controller->viewPick->shownText()), "Per benchmark");
+  EXPECT_EQ(take(), "Opened par-results.json (13 runs)\n");
+}
+
+// A dismissed menu changes nothing; a choice equal to the none-label in
+// another case reads as no choice.
+TEST_F(App, PickerMenuEdges) {
+  open();
+  TempDir dir;
+  driver->fileOpenAnswers.push_back(
+      dir.write("any.json", R"({"schema":"quorl-bench/1","machine":{"cpu":"ANY"},"runs":[{"suite":"s"}]})"));
+  menu(0);
+  choose(controller->cpuPick, -1);
+  EXPECT_EQ(controller->cpuPick->selection, nullptr);
+  choose(controller->cpuPick, 1);  // "ANY"
+  EXPECT_EQ(controller->cpuPick->selection, nullptr);
+  EXPECT_EQ(controller->filter->cpu, nullptr);
+  EXPECT_EQ(controller->rows->count(), 1u);
+}
+
+// Bytes that are not UTF-8 in a document's texts travel as they are: the
+// file opens, its choices can be picked and drawn; only writing the document
+// back out (for Submit) refuses them, with its own status line.
+TEST_F(App, InvalidUtf8InFields) {
+  open();
+  TempDir dir;
+  driver->fileOpenAnswers.push_back(dir.write(
+      "bad.json", "{\"schema\":\"quorl-bench/1\",\"machine\":{\"cpu\":\"Bad\xff\xfe CPU\"},\"runs\":[{\"suite\":"
+                  "\"langs\",\"benchmark\":\"b\xc3\",\"target\":\"quorl\",\"samples_us\":[1,2]}]}"));
+  menu(0);
+  EXPECT_EQ(take(), "Opened bad.json (1 runs)\n");
+  choose(controller->cpuPick, 1);
+  EXPECT_EQ(str(controller->filter->cpu), "Bad\xff\xfe CPU");
+  EXPECT_EQ(controller->rows->count(), 1u);
+  EXPECT_STREQ(controller->table->nativeCellText(0, 0), "b\xc3");
+  click(controller->publishBox);
+  menu(3);
+  EXPECT_EQ(take(), "The contribution could not be serialised.\n");
+}
+
+TEST_F(App, SubmitChecksConsentFirst) {
+  open();
+  menu(3);
+  click(find<UXButton>("Submit to the corpus"));
+  click(controller->publishBox);
+  EXPECT_EQ(controller->publishBox->state, 1);
+  menu(3);
+  openSample("corpus.json");  // strangers' results: nothing of our own
+  take();
+  menu(3);
+  EXPECT_EQ(take(), "Nothing to submit: open your own quorl-bench JSON first (diy.py writes it).\n");
+  EXPECT_EQ(controller->ownContribution, nullptr);
+}
+
+// Repainting at once: every status line reaches the window before the next
+// step, which is what shows "Fetching the corpus..." during the download.
+TEST_F(App, StatusLinesRepaintAtOnce) {
+  open();
+  const uint32_t before = driver->window(handle())->paints;
+  controller->say("Fetching the corpus...");
+  EXPECT_EQ(driver->window(handle())->paints, before + 1);
+  bool shown = false;
+  for (const std::string& line : driver->window(handle())->paintLog)
+    shown = shown || line.find("Fetching the corpus...") != std::string::npos;
+  EXPECT_TRUE(shown);
+}
+
+// The chart's frame and the scroll view's document follow each rebuild, and
+// stop at the largest frame a node holds.
+TEST_F(App, ChartFrameAndDocumentHeight) {
+  open();
+  EXPECT_EQ(controller->chartScroll->documentHeight, 400);
+  openSample("selftest.json");
+  const int32_t height = controller->chart->height();
+  EXPECT_EQ(controller->chart->frame().h(), height);
+  EXPECT_EQ(controller->chart->frame().w(), controller->chartScroll->documentView->frame().w());
+  EXPECT_EQ(controller->chartScroll->documentHeight, height);
+
+  TempDir dir;
+  std::string runs;
+  for (int i = 0; i < 3000; i++) {
+    runs += (i ? "," : "") + std::string(R"({"suite":"core","benchmark":"b)") + std::to_string(i) +
+            R"(","device":"cpu","samples_us":[1]})";
+  }
+  driver->fileOpenAnswers.push_back(
+      dir.write("tall.json", R"({"schema":"quorl-bench/1","machine":{"cpu":"T"},"runs":[)" + runs + "]}"));
+  menu(0);
+  ASSERT_GT(controller->chart->height(), 32767);
+  EXPECT_EQ(controller->chart->frame().h(), 32767);
+  EXPECT_EQ(controller->chartScroll->documentHeight, 32767);
+  EXPECT_EQ(controller->table->rowCount, 19 + 3000);
+}
+
+// The chart and pickers paint into the window.
+TEST_F(App, ChartAndPickersPaint) {
+  open();
+  openSample("selftest.json");
+  const auto& log = driver->window(handle())->paintLog;
+  auto has = [&](const std::string& text) {
+    for (const std::string& line : log)
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  };
+  EXPECT_TRUE(has("\"Any\""));
+  EXPECT_TRUE(has("\"Fastest\""));
+  EXPECT_TRUE(has("\"int_accum\""));
+  EXPECT_TRUE(has("\"Filters and view\""));
+}
+
+// ---------------------------------------------------------------------------
+// The entry point
+
+struct Outcome {
+  int status = -1;
+  std::string output;
+  bool released = false;
+};
+
+Outcome runMain(std::vector<std::string> args, bool boots = true, bool quitFirst = true) {
+  Ref<ScriptedDriver> driver = make<ScriptedDriver>();
+  driver->logging = false;
+  driver->bootAnswer = boots;
+  if (quitFirst) driver->postClose(0);
+  gDriver = driver;
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  Ref<String> out = make<String>();
+  Weak<Controller> weak;
+  Outcome o;
+  o.status = quorlMain(int(argv.size()), argv.data(), [&](const Ref<Controller>& c) {
+    c->transcript = out;
+    weak = c;
+  });
+  o.output = str(out);
+  o.released = weak.expired();
+  gApp.reset();
+  gDriver.reset();
+  return o;
+}
+
+class Main : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifdef _WIN32
+    _putenv_s("QUORL_BENCH_SERVER", "");
+#else
+    unsetenv("QUORL_BENCH_SERVER");
+#endif
+  }
+};
+
+// The self test's report, byte for byte, and its exit status.
+TEST_F(Main, SelfTestReportsAndStatuses) {
+  TempDir dir;
+  const std::string mix = dir.write(
+      "mix.json",
+      R"({"schema":"quorl-bench/1","machine":{"cpu":"Box"},"runs":[{"suite":"langs","benchmark":"a",)"
+      R"("target":"quorl","device":"cpu","opt":"O3","arch":"x86_64","samples_us":[]},{"suite":"par",)"
+      R"("benchmark":"p","target":"quorl","device":"gpu","opt":"O3","samples_us":[-5,-7],"best_us":3}]})");
+  const std::string bad = dir.write("bad.json", "{\"a\":");
+  const std::string none = dir.write("none.json", "[]");
+  const std::string sample = samplePath("selftest.json");
+  const std::string tail =
+      "Downloaded 1 runs in 1 result sets.\n"
+      "net:      skipped (set QUORL_BENCH_SERVER to test the corpus)\n";
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string output;
+  } cases[] = {
+      {"passing sample",
+       {"quorl", "--selftest", sample},
+       0,
+       "Opened selftest.json (19 runs)\n"
+       "machine:  AMD Ryzen 9 7950X 16-Core Processor + NVIDIA GeForce RTX 4070\n"
+       "runs:     19\n"
+       "cpu-only: 17 of 19 (2 GPU runs)\n"
+       "filters: cpu 1, suite 2, opt 2, device 6\n"
+       "cpu filter 'AMD Ryzen 9 7950X 16-Core Processor': 19 of 19\n"
+       "chart:    19 rows\n"
+       "heat map: 4 benchmarks x 4 series\n"
+       "  quorl        x86-64 O3  geomean 1.000x\n"
+       "heat map: int_accum clang over quorl 1.0696x\n"
+       "  C++ (clang)  x86-64 O3  geomean 1.070x\n"
+       "  C++ (GCC)    x86-64 O3  geomean 1.009x\n"
+       "  Swift        x86-64 O3  geomean 1.129x\n" +
+           tail + "PASS\n"},
+      {"failing mix",
+       {"quorl", "--SelfTest", mix},
+       1,
+       "Opened mix.json (2 runs)\n"
+       "machine:  Box\n"
+       "runs:     2\n"
+       "FAIL: no samples for a/quorl/cpu/O3\n"
+       "FAIL: negative mean for p/quorl/gpu/O3\n"
+       "cpu-only: 1 of 2 (1 GPU runs)\n"
+       "filters: cpu 1, suite 2, opt 1, device 4\n"
+       "cpu filter 'Box': 2 of 2\n"
+       "chart:    2 rows\n"
+       "heat map: 1 benchmarks x 1 series\n"
+       "FAIL: heat map too small\n" +
+           tail + "FAIL: 3 check(s)\n"},
+      {"no data",
+       {"quorl", "--selftest", none},
+       1,
+       "Could not read none.json: not a contribution, a run.py results.json or a par results.json\n"
+       "FAIL: could not parse " +
+           none + "\n"},
+      {"bad JSON",
+       {"quorl", "--selftest", bad},
+       1,
+       "Could not read bad.json: not a contribution, a run.py results.json or a par results.json\n"
+       "FAIL: could not parse " +
+           bad + "\n"},
+      {"no file", {"quorl", "--SELFTEST"}, 2, "FAIL: --selftest needs a file\n"},
+  };
+  for (const auto& k : cases) {
+    Outcome o = runMain(k.args, true, false);
+    EXPECT_EQ(o.status, k.status) << k.name;
+    EXPECT_EQ(o.output, k.output) << k.name;
+    EXPECT_TRUE(o.released) << k.name << ": the controller outlived the run";
+  }
+}
+
+// Normal runs: the first argument opens, "--selftest" counts only first, and
+// an application that cannot run does not end with status 0.
+TEST_F(Main, CommandLineAndExitStatus) {
+  const std::string a = samplePath("contribution.json"), b = samplePath("selftest.json");
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    bool boots;
+    int status;
+    std::string output;
+  } cases[] = {
+      {"no argument", {"quorl"}, true, 0, ""},
+      {"a file", {"quorl", a}, true, 0, "Opened contribution.json (11 runs)\n"},
+      {"two files", {"quorl", a, b}, true, 0, "Opened contribution.json (11 runs)\n"},
+      {"file then switch", {"quorl", a, "--selftest"}, true, 0, "Opened contribution.json (11 runs)\n"},
+      {"driver does not boot", {"quorl", a}, false, 1, ""},
+      {"self test, driver does not boot", {"quorl", "--selftest", b}, false, 1, ""},
+  };
+  for (const auto& k : cases) {
+    Outcome o = runMain(k.args, k.boots);
+    EXPECT_EQ(o.status, k.status) << k.name;
+    EXPECT_EQ(o.output, k.output) << k.name;
+    EXPECT_TRUE(o.released) << k.name << ": the controller outlived the run";
+  }
+}
+
+// The pickers link back weakly: the controller goes with its window.
+TEST(AppLifecycle, ControllerIsReleasedWithItsWindow) {
+  Ref<ScriptedDriver> driver = make<ScriptedDriver>();
+  driver->logging = false;
+  gDriver = driver;
+  Weak<Controller> weak;
+  Weak<PickView> picker;
+  {
+    Ref<UXApplication> app = make<UXApplication>();
+    Ref<Controller> c = make<Controller>();
+    app->delegate = c;
+    ASSERT_TRUE(app->boot());
+    c->applicationDidStart(*app);
+    weak = c;
+    picker = c->cpuPick;
+    EXPECT_EQ(c->cpuPick->owner.lock(), c);
+    app->delegate.reset();
+  }
+  EXPECT_TRUE(weak.expired());
+  EXPECT_TRUE(picker.expired());
+  gDriver.reset();
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+// Downloading and submitting against the local benchmark server
+// (tools/bench_server.py on 127.0.0.1), driven through the menu and the
+// buttons; the server's failures; and the network part of the self test end
+// to end.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "AppTestSupport.h"
+#include "ServerProcess.posix.h"
+#include "net/Http.h"
+#include "net/Net.h"
+#include "ux/core/UXViewTree.h"
+
+using namespace quorl;
+using namespace quorl::apptest;
+
+namespace {
+
+class Server : public AppFixture {
+ protected:
+  std::unique_ptr<test::ServerProcess> server;
+  HttpLimits saved = Http::limits();
+
+  void SetUp() override {
+    AppFixture::SetUp();
+    server = std::make_unique<test::ServerProcess>(QUORL_SOURCE_DIR, "quorl-app", std::vector<std::string>{});
+    ASSERT_EQ(server->error, "");
+    setServer("");
+  }
+  void TearDown() override {
+    Http::limits() = saved;
+    unsetenv("QUORL_BENCH_SERVER");
+    AppFixture::TearDown();
+  }
+  // The server's address with `suffix` appended; "%s/benchmarks/..." then
+  // lands where the suffix leads (a query swallows the usual path).
+  void setServer(const std::string& suffix) {
+    setenv("QUORL_BENCH_SERVER", (server->url("http") + suffix).c_str(), 1);
+  }
+  Ref<UXButton> button(const char* title) {
+    const Array& views = *controller->window->tree->views;
+    for (uint32_t i = 0; i < views.count(); i++) {
+      Ref<UXButton> b = cast<UXButton>(views.get(i));
+      if (b && std::string(b->title) == title) return b;
+    }
+    return nullptr;
+  }
+};
+
+// Download twice, by the menu and by the button: the second replaces the
+// first. Submit twice: accepted, then refused as a repeat; the corpus then
+// holds the submission.
+TEST_F(Server, DownloadAndSubmit) {
+  open();
+  controller->loadFile(S(samplePath("selftest.json").c_str()));
+  take();
+  menu(1);
+  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n");
+  const uint32_t afterFirst = controller->dataSet->contributions->count();
+  EXPECT_EQ(afterFirst, 3u);
+  click(button("Download"));
+  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n");
+  EXPECT_EQ(controller->dataSet->contributions->count(), afterFirst);
+  EXPECT_EQ(controller->rows->count(), 19u + 31u);
+
+  click(controller->publishBox);
+  menu(3);
+  EXPECT_EQ(take(), "Submitting...\nSubmitted as 1; the corpus holds 2 contribution(s).\n");
+  click(button("Submit to the corpus"));
+  EXPECT_EQ(take(), "Submitting...\nThe server refused the run (429): this contribution was just submitted\n");
+
+  menu(1);
+  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 50 runs in 3 result sets.\n");
+  EXPECT_EQ(controller->dataSet->contributions->count(), 4u);
+}
+
+// Whatever the server does, one status line says it and the data stays.
+TEST_F(Server, ServerFailures) {
+  open();
+  controller->loadFile(S(samplePath("selftest.json").c_str()));
+  click(controller->publishBox);
+  take();
+  Http::limits().ioTimeoutMs = 300;
+  Http::limits().requestDeadlineMs = 2000;
+  const struct {
+    const char* name;
+    std::string server;  // empty: the server's own address plus suffix
+    std::string suffix;
+    const char* download;
+    const char* submit;
+  } cases[] = {
+      {"error status", "", "/status/500?p=", "Could not read the corpus: the server answered 500",
+       "The server refused the run (500): no reason given"},
+      {"garbage with 200", "", "/echo?p=", "The corpus had no contributions.",
+       "The server refused the run (200): no reason given"},
+      {"no such path", "", "/nowhere", "Could not read the corpus: the server answered 404",
+       "The server refused the run (404): no reason given"},
+      {"refused connection", "http://127.0.0.1:1", "", "Could not read the corpus: ", "Submit failed: "},
+      {"silent server", "", "/slow?delay=5&p=", "Could not read the corpus: ", "Submit failed: "},
+      {"closed without reply", "", "/close?p=", "Could not read the corpus: ", "Submit failed: "},
+  };
+  for (const auto& k : cases) {
+    if (k.server.empty()) setServer(k.suffix);
+    else setenv("QUORL_BENCH_SERVER", k.server.c_str(), 1);
+    menu(1);
+    std::string said = take();
+    EXPECT_EQ(said.rfind(std::string("Fetching the corpus...\n") + k.download, 0), 0u) << k.name << ": " << said;
+    menu(3);
+    said = take();
+    EXPECT_EQ(said.rfind(std::string("Submitting...\n") + k.submit, 0), 0u) << k.name << ": " << said;
+    EXPECT_EQ(controller->dataSet->contributions->count(), 1u) << k.name;
+    EXPECT_EQ(controller->rows->count(), 19u) << k.name;
+  }
+}
+
+// The self test's network checks end to end against a fresh server.
+TEST_F(Server, NetworkSelfTest) {
+  gDriver.reset();
+  Ref<ScriptedDriver> scripted = make<ScriptedDriver>();
+  scripted->logging = false;
+  gDriver = scripted;
+  const std::string sample = samplePath("selftest.json");
+  const char* argv[] = {"quorl", "--selftest", sample.c_str()};
+  Ref<String> out = make<String>();
+  const int status = quorlMain(3, argv, [&](const Ref<Controller>& c) { c->transcript = out; });
+  const std::string text = str(out);
+  const size_t at = text.find("net:");
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_EQ(text.substr(at),
+            "net:      corpus has 2 contribution(s), 1 published\n"
+            "net:      submit 1 -> 200 {\"id\": 1, \"count\": 2}\n"
+            "net:      submit 2 -> 429 {\"error\": \"this contribution was just submitted\"}\n"
+            "net:      corpus now has 3 contribution(s)\n"
+            "PASS\n");
+  EXPECT_EQ(status, 0);
+
+  // A start file with nothing of our own ends the network checks early.
+  const std::string script = samplePath("run-py-results.json");
+  const char* argv2[] = {"quorl", "--selftest", script.c_str()};
+  out->clear();
+  EXPECT_EQ(quorlMain(3, argv2, [&](const Ref<Controller>& c) { c->transcript = out; }), 1);
+  const std::string text2 = str(out);
+  EXPECT_NE(text2.find("net:      corpus has 3 contribution(s), 1 published\n"
+                       "FAIL: nothing of our own to submit\n"),
+            std::string::npos)
+      << text2;
+}
+
+}  // namespace

@@ -1,0 +1,272 @@
+// The controller on its model alone (no window): opening files of every
+// kind and every fault, the own contribution, merging the corpus, the
+// pickers' choices, the runs table's cells and the report's body field.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "AppTestSupport.h"
+#include "bench/ResultModel.h"
+#include "net/Net.h"
+
+using namespace quorl;
+using namespace quorl::apptest;
+
+namespace {
+
+class ControllerModel : public ::testing::Test {
+ protected:
+  Ref<Controller> c = make<Controller>();
+  Ref<String> out = make<String>();
+  void SetUp() override { c->transcript = out; }
+  std::string take() {
+    std::string text = str(out);
+    out->clear();
+    return text;
+  }
+  uint32_t contributions() const { return c->dataSet->contributions->count(); }
+};
+
+TEST_F(ControllerModel, FreshStateAndDescription) {
+  EXPECT_EQ(str(c->description()), "<Controller>(0, 0, 0)");
+  c->selfTest = true;
+  EXPECT_EQ(str(c->description()), "<Controller>(0, 0, 1)");
+  c->exitCode = -1;
+  EXPECT_EQ(str(c->description()), "<Controller>(-1, 0, 1)");
+  EXPECT_EQ(contributions(), 0u);
+  EXPECT_EQ(c->rows->count(), 0u);
+  EXPECT_EQ(c->chart, nullptr);
+  EXPECT_EQ(c->filter->cpu, nullptr);
+}
+
+// Every kind of file that is not a result document ends in the one
+// could-not-read line, and what was loaded stays.
+TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
+  TempDir dir;
+  c->loadFile(S(samplePath("contribution.json").c_str()));
+  ASSERT_EQ(contributions(), 1u);
+  Ref<Contribution> own = c->ownContribution;
+  ASSERT_NE(own, nullptr);
+  take();
+
+  std::string corpus;
+  {
+    FILE* f = std::fopen(samplePath("corpus.json").c_str(), "rb");
+    char buffer[8192];
+    size_t n = f ? std::fread(buffer, 1, sizeof buffer, f) : 0;
+    if (f) std::fclose(f);
+    corpus.assign(buffer, n);
+  }
+  const struct {
+    const char* name;
+    std::string path;
+    std::string shown;  // the name the message gives
+  } cases[] = {
+      {"missing", dir.path + "/nothing-here.json", "nothing-here.json"},
+      {"empty", dir.write("empty.json", ""), "empty.json"},
+      {"folder", dir.path, dir.path.substr(dir.path.rfind('/') + 1)},
+      {"not JSON", dir.write("notes.txt", "hello, world\n"), "notes.txt"},
+      {"unknown shape", dir.write("shape.json", R"({"schema":"other/2","runs":[]})"), "shape.json"},
+      {"a number", dir.write("number.json", "42"), "number.json"},
+      {"truncated corpus", dir.write("cut.json", corpus.substr(0, corpus.size() / 2)), "cut.json"},
+      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json"},
+      {"NUL bytes", dir.write("nul.json", std::string("{\"schema\"\0:1}", 13)), "nul.json"},
+  };
+  for (const auto& k : cases) {
+    c->loadFile(S(k.path.c_str()));
+    EXPECT_EQ(take(), "Could not read " + k.shown +
+                          ": not a contribution, a run.py results.json or a par results.json\n")
+        << k.name;
+    EXPECT_EQ(contributions(), 1u) << k.name;
+    EXPECT_EQ(c->ownContribution, own) << k.name;
+  }
+}
+
+#ifndef _WIN32
+// A file past the reply cap is refused by its size, without reading it (the
+// sparse file takes no room on disk).
+TEST_F(ControllerModel, HugeFileIsRefusedBySize) {
+  TempDir dir;
+  std::string path = dir.write("huge.json", "{");
+  ASSERT_EQ(truncate(path.c_str(), int64_t(1) << 30), 0);
+  c->loadFile(S(path.c_str()));
+  EXPECT_EQ(take(), "Could not read huge.json: the file is larger than 256 MB\n");
+  EXPECT_EQ(contributions(), 0u);
+}
+#endif
+
+// Only a file that is one contribution document becomes the user's own: a
+// corpus or an array holds other people's results.
+TEST_F(ControllerModel, OwnContributionOnlyFromASingleDocument) {
+  TempDir dir;
+  const std::string single = R"({"schema":"QUORL-BENCH/1","machine":{"cpu":"Mine"},"runs":[]})";
+  const struct {
+    const char* name;
+    std::string text;
+    bool own;
+  } cases[] = {
+      {"one contribution (schema case ignored)", single, true},
+      {"array of one", "[" + single + "]", false},
+      {"corpus of one", R"({"contributions":[)" + single + "]}", false},
+      {"corpus with published", R"({"contributions":[],"published":[)" + single + "]}", false},
+      {"other schema", R"({"schema":"quorl-bench/1x","machine":{},"runs":[{}]})", false},
+  };
+  for (const auto& k : cases) {
+    Ref<Controller> fresh = make<Controller>();
+    fresh->loadFile(S(dir.write("f.json", k.text).c_str()));
+    EXPECT_EQ(fresh->ownContribution != nullptr, k.own) << k.name;
+    if (k.own) EXPECT_EQ(fresh->ownContribution, fresh->dataSet->at(0)) << k.name;
+  }
+}
+
+TEST_F(ControllerModel, LaterOwnFileWinsScriptsLeaveItAlone) {
+  c->loadFile(S(samplePath("run-py-results.json").c_str()));
+  EXPECT_EQ(c->ownContribution, nullptr);
+  c->loadFile(S(samplePath("selftest.json").c_str()));
+  Ref<Contribution> first = c->ownContribution;
+  ASSERT_NE(first, nullptr);
+  c->loadFile(S(samplePath("par-results.json").c_str()));
+  EXPECT_EQ(c->ownContribution, first);
+  c->loadFile(S(samplePath("contribution.json").c_str()));
+  ASSERT_NE(c->ownContribution, nullptr);
+  EXPECT_NE(c->ownContribution, first);
+  EXPECT_EQ(str(c->ownContribution->machine->cpu), "Apple M2 Pro");
+  EXPECT_EQ(take(),
+            "Opened run-py-results.json (16 runs)\nOpened selftest.json (19 runs)\n"
+            "Opened par-results.json (13 runs)\nOpened contribution.json (11 runs)\n");
+}
+
+TEST_F(ControllerModel, EmptyContributionStillOpens) {
+  TempDir dir;
+  c->loadFile(S(dir.write("zero.json", R"({"schema":"quorl-bench/1"})").c_str()));
+  EXPECT_EQ(take(), "Opened zero.json (0 runs)\n");
+  EXPECT_EQ(contributions(), 1u);
+}
+
+// A second download replaces the first instead of adding every run again;
+// opened files stay, and a failed download changes nothing.
+TEST_F(ControllerModel, DownloadReplacesThePreviousDownload) {
+  c->loadFile(S(samplePath("selftest.json").c_str()));
+  Ref<Contribution> own = c->ownContribution;
+  const char* corpus = R"({"contributions":[{"schema":"quorl-bench/1","machine":{"cpu":"A"},"runs":[{},{}]},)"
+                       R"({"schema":"quorl-bench/1","machine":{"cpu":"B"},"runs":[{}]}]})";
+  take();
+  c->mergeCorpus(S(corpus));
+  c->mergeCorpus(S(corpus));
+  EXPECT_EQ(take(), "Downloaded 3 runs in 2 result sets.\nDownloaded 3 runs in 2 result sets.\n");
+  EXPECT_EQ(contributions(), 3u);
+  EXPECT_EQ(c->dataSet->at(0), own);
+  EXPECT_EQ(c->ownContribution, own);  // never a downloaded one
+  EXPECT_EQ(c->dataSet->runs()->count(), 19u + 3u);
+
+  c->mergeCorpus(S(R"({"contributions":[]})"));
+  c->mergeCorpus(S("<html>"));
+  Net::_reset();
+  c->mergeCorpus(nullptr);
+  EXPECT_EQ(take(),
+            "The corpus had no contributions.\nThe corpus had no contributions.\n"
+            "Could not read the corpus: unknown error\n");
+  EXPECT_EQ(contributions(), 3u);
+}
+
+// Choices in order of first appearance, case folded to the first form;
+// devices by their friendly names, then the CPU-only and GPU-only entries.
+TEST_F(ControllerModel, DistinctChoicesAndDevices) {
+  TempDir dir;
+  const char* doc =
+      R"([{"schema":"quorl-bench/1","machine":{"cpu":"Zen 4","gpu":"RTX"},"runs":[)"
+      R"({"suite":"langs","target":"cpp","device":"cpu","opt":"O3","arch":"x86_64"},)"
+      R"({"suite":"par","device":"VULKAN","opt":"o3","arch":""},)"
+      R"({"suite":"Langs","target":"quorl","device":"serial","opt":"O0","arch":"arm64"}]},)"
+      R"({"schema":"quorl-bench/1","machine":{"cpu":"ZEN 4"},"runs":[)"
+      R"({"suite":"par","device":"odd","opt":"O2"}]}])";
+  c->loadFile(S(dir.write("mix.json", doc).c_str()));
+  const struct {
+    const char* key;
+    const char* expected;
+  } cases[] = {
+      {"cpu", "Zen 4"},
+      {"CPU", "Zen 4"},
+      {"gpu", "RTX"},
+      {"suite", "langs|par"},
+      {"opt", "O3|O0|O2"},
+      {"arch", "x86_64|arm64"},
+      {"series", "C++ (clang)|Vulkan|quorl|auto"},
+      {"device", ""},
+  };
+  for (const auto& k : cases) EXPECT_EQ(joined(c->distinct(k.key)), k.expected) << k.key;
+  // "VULKAN" is shown as Vulkan but is no GPU run (the test is case-sensitive).
+  EXPECT_EQ(joined(c->deviceChoices()), "all threads|Vulkan|one thread|odd|CPU only");
+
+  Ref<Controller> empty = make<Controller>();
+  EXPECT_EQ(joined(empty->deviceChoices()), "");
+  EXPECT_EQ(joined(empty->distinct("cpu")), "");
+}
+
+TEST_F(ControllerModel, FriendlyDeviceNames) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"serial", "one thread"}, {"CPU", "all threads"}, {"gpu", "GPU"},
+      {"Vulkan", "Vulkan"},     {"metal", "metal"},     {"", ""}};
+  for (const auto& [code, name] : cases) EXPECT_EQ(str(Controller::friendlyDevice(S(code))), name) << code;
+  EXPECT_EQ(Controller::friendlyDevice(nullptr), nullptr);
+}
+
+TEST_F(ControllerModel, OwnerOfARun) {
+  c->loadFile(S(samplePath("contributions.json").c_str()));
+  Ref<Contribution> second = c->dataSet->at(1);
+  EXPECT_EQ(c->ownerOf(cast<quorl::Run>(second->runs->get(1))), second);
+  EXPECT_EQ(c->ownerOf(make<quorl::Run>()), c->dataSet->at(0));  // a stranger: the first
+}
+
+// Without a window nothing is rebuilt: the filter keeps its criteria and the
+// table has no rows.
+TEST_F(ControllerModel, NoRebuildBeforeTheWindow) {
+  c->filter->cpu = S("x");
+  c->rebuild(true);
+  EXPECT_EQ(str(c->filter->cpu), "x");
+  c->loadFile(S(samplePath("selftest.json").c_str()));  // rebuilds with reset
+  EXPECT_EQ(str(c->filter->cpu), "x");
+  EXPECT_EQ(c->rows->count(), 0u);
+}
+
+TEST_F(ControllerModel, TableCells) {
+  auto row = make<ChartRow>();
+  row->bench = S("nbody");
+  row->label = S("GPU  x86-64");
+  row->bestText = S("1.05 ms");
+  row->paramText = S("n=1000");
+  c->rows->add(row);
+  UXTableView& table = *make<UXTableView>();
+  EXPECT_EQ(c->numberOfRows(table), 1u);
+  const struct {
+    uint32_t row, column;
+    const char* text;
+  } cases[] = {{0, 0, "nbody"},  {0, 1, "GPU  x86-64"}, {0, 2, "1.05 ms"}, {0, 3, ""},  {0, 4, ""},
+               {0, 5, "n=1000"}, {0, 6, "n=1000"},      {0, 99, "n=1000"}, {1, 0, ""}, {0xFFFFFFFFu, 0, ""}};
+  for (const auto& k : cases) EXPECT_STREQ(c->valueForCell(table, k.row, k.column), k.text) << k.row << "," << k.column;
+}
+
+// A server's reply in a report line: control bytes escaped, at most 200
+// bytes of the body shown.
+TEST(ControllerReport, ShownBody) {
+  const struct {
+    std::string body;
+    std::string shown;
+  } cases[] = {
+      {R"({"id": 1, "count": 2})", R"({"id": 1, "count": 2})"},
+      {"line\r\nnext\tx", "line\\r\\nnext\\tx"},
+      {std::string("a\0b\x1b[2J\x7f", 8), "a\\x00b\\x1B[2J\\x7F"},
+      {"caf\xc3\xa9", "caf\xc3\xa9"},
+      {std::string(200, 'x'), std::string(200, 'x')},
+      {std::string(201, 'y'), std::string(200, 'y') + "..."},
+      {"", ""},
+  };
+  for (const auto& k : cases) {
+    EXPECT_EQ(str(Controller::shownBody(reinterpret_cast<const uint8_t*>(k.body.data()), uint32_t(k.body.size()))),
+              k.shown);
+  }
+}
+
+}  // namespace

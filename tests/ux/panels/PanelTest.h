@@ -1,0 +1,94 @@
+// The fixture the file panel suites share: the headless driver installed
+// (no real waits), a fresh temporary folder, and the panel's globals reset.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ux/core/UXApplication.h"
+#include "ux/headless/UXHeadlessDriver.h"
+#include "ux/panels/UXFilePanel.h"
+
+namespace quorl::test {
+
+namespace fs = std::filesystem;
+
+inline std::string names(const UXFileRows& rows) {
+  std::string out;
+  for (const Ref<UXFileRow>& r : rows) out += (out.empty() ? "" : ",") + r->name;
+  return out;
+}
+
+class PanelTest : public ::testing::Test {
+ protected:
+  Ref<UXHeadlessDriver> driver;
+  fs::path root;  // the temporary folder, removed afterwards
+  std::string rootText;
+
+  void SetUp() override {
+    driver = make<UXHeadlessDriver>();
+    driver->setMaxWaitMs(0);
+    gDriver = driver;
+    gNeedsDisplay = 0;
+    gFileLastDir.clear();
+    UXFileRecents::reset();
+    std::random_device rd;
+    root = fs::temp_directory_path() / ("quorl-panel-" + std::to_string(rd()) + std::to_string(rd()));
+    fs::create_directories(root);
+    rootText = root.generic_string();
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto& entry : fs::recursive_directory_iterator(root, ec))
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root, ec);
+    UXFileRecents::reset();
+    gFileLastDir.clear();
+    gNeedsDisplay = 0;
+    gDriver.reset();
+  }
+
+  fs::path at(const std::string& name) const { return root / fs::path(std::u8string(name.begin(), name.end())); }
+  void write(const std::string& name, const std::string& content) {
+    std::ofstream(at(name), std::ios::binary) << content;
+  }
+  // Whether the file system takes the name (Windows refuses bytes that are
+  // not UTF-8 and line feeds).
+  bool tryWrite(const std::string& name, const std::string& content) {
+    try {
+      write(name, content);
+      return has(name);
+    } catch (const std::exception&) {
+      return false;
+    }
+  }
+  std::string read(const std::string& name) const {
+    std::ifstream in(at(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  bool has(const std::string& name) const { return fs::exists(at(name)); }
+  // A panel listing the temporary folder, without a window.
+  Ref<UXFilePanel> listed() {
+    auto panel = make<UXFilePanel>();
+    panel->dir = rootText;
+    panel->reload();
+    return panel;
+  }
+  // Selects the shown row of that name; false when it is not shown.
+  static bool pick(UXFilePanel& panel, const std::string& name) {
+    for (size_t i = 0; i < panel.visible.size(); ++i)
+      if (panel.visible[i]->name == name) {
+        panel.select(int32_t(i));
+        return true;
+      }
+    return false;
+  }
+};
+
+}  // namespace quorl::test

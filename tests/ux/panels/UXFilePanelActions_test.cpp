@@ -1,0 +1,257 @@
+// The panel's actions over a real temporary folder through the headless
+// driver: nothing is deleted, replaced, renamed or moved without the
+// confirmation the panel asks, and failures are reported.
+#include <functional>
+#include <string>
+
+#include "PanelTest.h"
+#include "ux/controls/UXTextField.h"
+
+namespace quorl::test {
+namespace {
+
+class PanelActions : public PanelTest {
+ protected:
+  Ref<UXFilePanel> panel;
+  void SetUp() override {
+    PanelTest::SetUp();
+    write("a.txt", "alpha");
+    write("b.txt", "bravo");
+    write(".hidden", "secret");
+    fs::create_directory(at("sub"));
+    panel = listed();
+    panel->nameField = make<UXTextField>();
+    panel->nameField->buffer.assign(UXFilePanel::kNameCapacity, 0);
+    panel->nameField->capacity = UXFilePanel::kNameCapacity;
+  }
+  void type(const std::string& text) { panel->nameField->setText(text.c_str()); }
+  size_t alertCount() const { return driver->alerts().size(); }
+  std::string lastAlert() const { return driver->alerts().empty() ? "" : driver->alerts().back(); }
+};
+
+TEST_F(PanelActions, DeletesOnlyAfterTheConfirmation) {
+  panel->onDelete();
+  EXPECT_EQ(alertCount(), 0u);  // nothing selected: no question
+  ASSERT_TRUE(pick(*panel, "a.txt"));
+  panel->onDelete();  // answered Cancel
+  EXPECT_EQ(lastAlert(), "2|Delete this file?|a.txt|Delete|Cancel");
+  EXPECT_TRUE(has("a.txt"));
+  driver->queueAlertAnswer(1);
+  panel->onDelete();
+  EXPECT_FALSE(has("a.txt"));
+  EXPECT_EQ(names(panel->visible), "..,sub,b.txt");
+  EXPECT_EQ(panel->selected, -1);
+}
+
+TEST_F(PanelActions, CopyAsksBeforeReplacing) {
+  ASSERT_TRUE(pick(*panel, "a.txt"));
+  type("b.txt");
+  panel->onCopy();  // answered Cancel
+  EXPECT_EQ(lastAlert(), "2|A file with this name already exists.|b.txt|Replace it?|Replace|Cancel");
+  EXPECT_EQ(read("b.txt"), "bravo");
+  ASSERT_TRUE(pick(*panel, "a.txt"));
+  type("b.txt");
+  driver->queueAlertAnswer(1);
+  panel->onCopy();
+  EXPECT_EQ(read("b.txt"), "alpha");
+  ASSERT_TRUE(pick(*panel, "a.txt"));
+  type("sub/c.txt");
+  const size_t before = alertCount();
+  panel->onCopy();  // a new name: no question
+  EXPECT_EQ(alertCount(), before);
+  EXPECT_EQ(read("sub/c.txt"), "alpha");
+  EXPECT_EQ(read("a.txt"), "alpha");
+}
+
+TEST_F(PanelActions, RenameAndMoveNeverReplace) {
+  struct Case { void (UXFilePanel::*action)(); const char* from; const char* to; bool moved; const char* alert; } cases[] = {
+      {&UXFilePanel::onRename, "a.txt", "b.txt", false, "3|A file with this name already exists.|b.txt|OK"},
+      {&UXFilePanel::onMove, "a.txt", "sub", false, "3|A file with this name already exists.|sub|OK"},
+      {&UXFilePanel::onRename, "a.txt", "c.txt", true, nullptr},
+      {&UXFilePanel::onMove, "c.txt", "sub/d.txt", true, nullptr},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(pick(*panel, c.from)) << c.from;
+    type(c.to);
+    const size_t before = alertCount();
+    (panel.get()->*c.action)();
+    EXPECT_EQ(has(c.from), !c.moved) << c.to;
+    if (c.alert) EXPECT_EQ(lastAlert(), c.alert);
+    else EXPECT_EQ(alertCount(), before);
+  }
+  EXPECT_EQ(read("b.txt"), "bravo");
+  EXPECT_EQ(read("sub/d.txt"), "alpha");
+}
+
+// After each of these the row once selected is no longer the selection, so
+// no action may touch it.
+TEST_F(PanelActions, ActsOnlyOnTheSelectedShownRow) {
+  struct Case { const char* what; std::function<void(UXFilePanel&)> change; } changes[] = {
+      {"re-sort", [](UXFilePanel& p) { p.sortBy(1); }},
+      {"mask", [](UXFilePanel& p) { p.maskField = make<UXTextField>(); p.maskField->setText("*.json"); p.syncMask(); }},
+      {"hidden toggle", [](UXFilePanel& p) { p.showHidden = 1; p.applyMask(); }},
+      {"recent list", [](UXFilePanel& p) { p.showRecents(); }},
+  };
+  struct Action { const char* name; void (UXFilePanel::*run)(); } actions[] = {
+      {"delete", &UXFilePanel::onDelete}, {"rename", &UXFilePanel::onRename},
+      {"copy", &UXFilePanel::onCopy}, {"move", &UXFilePanel::onMove}};
+  for (const Case& c : changes) {
+    for (const Action& a : actions) {
+      panel->recentsMode = 0;
+      panel->maskField.reset();
+      panel->mask = "*";
+      panel->showHidden = 0;
+      panel->reload();
+      ASSERT_TRUE(pick(*panel, "a.txt"));
+      type("b.txt");
+      c.change(*panel);
+      // Any attempt would ask or report (b.txt exists): nothing may show.
+      (panel.get()->*a.run)();
+      EXPECT_EQ(read("a.txt"), "alpha") << c.what << " " << a.name;
+      EXPECT_EQ(read("b.txt"), "bravo") << c.what << " " << a.name;
+      EXPECT_EQ(alertCount(), 0u) << c.what << " " << a.name;
+    }
+  }
+  UXFilePanel& p = *panel;
+  p.recentsMode = 0;
+  p.reload();
+  ASSERT_TRUE(pick(p, ".."));  // Find can select the ".." row or a folder
+  EXPECT_FALSE(p.actionRow());
+  ASSERT_TRUE(pick(p, "sub"));
+  driver->queueAlertAnswer(1);
+  p.onDelete();
+  EXPECT_TRUE(has("sub"));
+  EXPECT_EQ(alertCount(), 0u);
+  ASSERT_TRUE(pick(p, "a.txt"));
+  type("nowhere/a.txt");  // a folder that is not there: no question, a report
+  p.onCopy();
+  EXPECT_EQ(lastAlert(), "3|The file could not be copied.|a.txt|OK");
+}
+
+TEST_F(PanelActions, ReportsAFileGoneSinceTheListing) {
+  struct Case { void (UXFilePanel::*action)(); uint8_t answer; const char* alert; } cases[] = {
+      {&UXFilePanel::onCopy, 0, "3|The file could not be copied.|a.txt|OK"},
+      {&UXFilePanel::onRename, 0, "3|The file could not be renamed.|a.txt|OK"},
+      {&UXFilePanel::onMove, 0, "3|The file could not be moved.|a.txt|OK"},
+      {&UXFilePanel::onDelete, 1, "3|The file could not be deleted.|a.txt|OK"},
+  };
+  for (const Case& c : cases) {
+    write("a.txt", "alpha");
+    panel->reload();
+    ASSERT_TRUE(pick(*panel, "a.txt"));
+    type("new.txt");
+    fs::remove(at("a.txt"));
+    if (c.answer) driver->queueAlertAnswer(c.answer);
+    (panel.get()->*c.action)();
+    EXPECT_EQ(lastAlert(), c.alert);
+    EXPECT_FALSE(has("new.txt"));
+    EXPECT_EQ(names(panel->visible), "..,sub,b.txt");  // the listing follows the disk
+  }
+}
+
+TEST_F(PanelActions, HandlesNamesAtTheEdges) {
+  const std::string longName(255, 'n'), otherLong = std::string(254, 'm') + "x";
+  const std::string notUtf8 = "bad\xff\xfe.bin";
+  write(longName, "long");
+  const bool rawBytes = tryWrite(notUtf8, "bytes");
+  const bool lineFeed = tryWrite("line\nbreak", "kept");
+  panel->reload();
+  EXPECT_EQ(names(panel->visible),
+            "..,sub,a.txt,b.txt," + (rawBytes ? notUtf8 + "," : std::string()) + longName);  // no half names
+
+  ASSERT_TRUE(pick(*panel, longName));
+  EXPECT_EQ(std::string(panel->nameField->text()), longName);
+  type(otherLong);
+  panel->onRename();
+  EXPECT_EQ(read(otherLong), "long");
+
+  if (rawBytes) {
+    ASSERT_TRUE(pick(*panel, notUtf8));
+    driver->queueAlertAnswer(1);
+    panel->onDelete();
+    EXPECT_FALSE(has(notUtf8));
+  }
+  if (lineFeed) EXPECT_EQ(read("line\nbreak"), "kept");
+  EXPECT_EQ(read("a.txt"), "alpha");
+}
+
+TEST_F(PanelActions, OpensFindsAndMoves) {
+  type("b.txt");
+  panel->onOpen();  // nothing selected: a typed name alone does not open
+  EXPECT_EQ(panel->done, 0);
+  ASSERT_TRUE(pick(*panel, "a.txt"));
+  type("b.txt");
+  panel->onOpen();
+  EXPECT_EQ(panel->done, 1);
+  EXPECT_EQ(panel->resultCode, 1u);
+  EXPECT_EQ(panel->resultPath, rootText + "/b.txt");
+
+  panel->dirs.clear();
+  panel->files.clear();
+  UXFilePanel::parseListing("f\t0\tabc\nf\t0\txab\n", panel->dirs, panel->files);
+  panel->rebuild();
+  type("ab");
+  panel->onFind();
+  EXPECT_EQ(panel->selected, 1);
+  EXPECT_EQ(panel->top, 0);  // clamped: three rows fit
+  EXPECT_EQ(std::string(panel->nameField->text()), "ab");
+  type("abcd");
+  panel->onFind();
+  EXPECT_EQ(panel->selected, 1);
+
+  panel->reload();
+  panel->rowClicked(1);  // sub
+  EXPECT_EQ(panel->dir, rootText + "/sub");
+  panel->rowClicked(0);  // ..
+  EXPECT_EQ(panel->dir, rootText);
+  panel->rowClicked(99);
+  EXPECT_EQ(panel->dir, rootText);
+}
+
+TEST_F(PanelActions, SaveModeConfirmsAReplacement) {
+  panel->saveMode = 1;
+  panel->saveName = "new.json";
+  struct Case { const char* name; int32_t answer; uint8_t done; const char* dir; } cases[] = {
+      {"", 0, 0, ""},              {"a.txt", 2, 0, ""},         {"sub", 0, 0, "/sub"},
+      {"..", 0, 0, ""},            {"a.txt", 1, 1, ""},         {"fresh.json", 0, 1, ""},
+  };
+  for (const Case& c : cases) {
+    panel->done = 0;
+    type(c.name);
+    if (c.answer) driver->queueAlertAnswer(c.answer);
+    panel->onOpen();
+    EXPECT_EQ(panel->done, c.done) << c.name;
+    EXPECT_EQ(panel->dir, rootText + c.dir) << c.name;
+    if (c.done) EXPECT_EQ(panel->resultPath, rootText + "/" + c.name);
+  }
+  EXPECT_EQ(read("a.txt"), "alpha");
+}
+
+TEST_F(PanelActions, KeepsTwelveRecentPathsMostRecentFirst) {
+  for (int i = 1; i <= 13; ++i) UXFilePanel::addRecent("/p" + std::to_string(i));
+  EXPECT_EQ(names(UXFileRecents::list()), "/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6,/p5,/p4,/p3,/p2");
+  UXFilePanel::addRecent("/p5");
+  EXPECT_EQ(names(UXFileRecents::list()), "/p5,/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6,/p4,/p3,/p2");
+
+  // Kept through the settings: a new driver over the same file reads them.
+  const std::string file = (root / "settings.ini").generic_string();
+  driver->setSettingsFile(file);
+  UXFilePanel::addRecent("/with\nbreak");
+  UXFilePanel::addRecent("/last");
+  auto fresh = make<UXHeadlessDriver>();
+  fresh->setSettingsFile(file);
+  gDriver = fresh;
+  UXFileRecents::reset();
+  EXPECT_EQ(names(UXFileRecents::list()), "/last,/p5,/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6,/p4");
+
+  panel->showRecents();
+  EXPECT_EQ(panel->dirText(), "Recent files");
+  panel->sortBy(1);
+  EXPECT_EQ(panel->visible[0]->name, "/last");
+  panel->rowClicked(1);
+  EXPECT_EQ(panel->done, 1);
+  EXPECT_EQ(panel->resultPath, "/p5");
+}
+
+}  // namespace
+}  // namespace quorl::test

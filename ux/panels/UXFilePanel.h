@@ -1,0 +1,210 @@
+// The toolkit's own modal file chooser.
+//
+// Sections:
+//   1. UXFileRow: one entry of a listing, or one recent path
+//   2. UXFilePanel: state
+//   3. Listing, ordering and filtering (UXFilePanel.cpp)
+//   4. Actions and recent files (UXFilePanelActions.cpp)
+//   5. The window and its modal loop (UXOpenPanel.cpp)
+//
+// Strings are byte strings (UTF-8 or not: names are kept exactly as the
+// driver lists them) held in std::string; paths use '/'. Row positions are
+// 16-bit: one list holds at most kMaxRows rows, and a folder with more
+// entries shows the first of them (in the order the driver lists them).
+//
+// The panel only ever acts on the row that is selected and shown: after a
+// re-sort, a mask change, a hidden toggle, a new listing or while the recent
+// list is shown, nothing is selected and Rename, Copy, Move and Delete do
+// nothing. Every change of the disk is confirmed when it would replace or
+// delete a file, and every failure is reported through the driver's alert.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "foundation/Object.h"
+#include "ux/core/UXEvent.h"
+#include "ux/core/UXStr.h"
+#include "ux/core/UXView.h"
+
+namespace quorl {
+
+class UXButton;
+class UXCheckbox;
+class UXEvent;
+class UXFileHeader;
+class UXFileListView;
+class UXLabel;
+class UXTextField;
+class UXWindow;
+
+// ---------------------------------------------------------------------------
+// 1. A row.
+class UXFileRow : public Object {
+ public:
+  std::string name;  // as listed; for a recent path the whole path
+  uint8_t isDir = 0;
+  uint32_t size = 0;  // bytes as listed (wraps modulo 2^32); folders 0
+
+  UXFileRow() = default;
+  UXFileRow(std::string n, uint8_t dir, uint32_t s) : name(std::move(n)), isDir(dir), size(s) {}
+
+  // <UXFileRow>(isDir, size), both unsigned and cut to 16 bits.
+  Ref<String> description() const override;
+  const char* classNameC() const override { return "UXFileRow"; }
+};
+
+using UXFileRows = std::vector<Ref<UXFileRow>>;
+
+// The recent paths, most recent first, at most UXFilePanel::kMaxRecents, no
+// two alike. Loaded from the driver's settings on first use and written back
+// on every change; `reset` forgets the list in memory (not the settings).
+struct UXFileRecents {
+  static const UXFileRows& list();
+  static void add(const std::string& path);
+  static void reset();
+};
+
+// ---------------------------------------------------------------------------
+// 2. The panel.
+class UXFilePanel : public Object {
+ public:
+  static constexpr uint32_t kVisibleRows = 10;   // rows the list shows
+  static constexpr uint32_t kMaxRows = 65535;    // 16-bit row positions
+  static constexpr uint32_t kMaxRecents = 12;
+  static constexpr uint32_t kListingStart = 16384;       // first listing buffer
+  static constexpr uint32_t kListingLimit = 64u << 20;   // largest listing buffer
+  static constexpr uint16_t kNameCapacity = 1024;  // a 255-byte name and more fit
+  // Settings section and keys ("0" ... "11") of the recent paths.
+  static constexpr const char* kRecentsSection = "RecentFiles";
+
+  std::string dir = "/";
+  UXFileRows rows;     // ".." first when there is one, then the ordered rows
+  UXFileRows visible;  // rows after the hidden rule and the mask, or the recents
+  int32_t selected = -1;     // index into visible
+  std::string selectedName;  // name of the selected row; kept after a reset
+  int32_t top = 0;           // first row shown
+  uint8_t done = 0;
+  uint32_t resultCode = 0;   // 1 chosen, 0 cancelled
+  std::string resultPath;
+  UXFileRows dirs;   // folder rows in listing order
+  UXFileRows files;  // file rows in listing order
+  Ref<UXFileRow> dotDot;
+  Ref<UXWindow> window;
+  Ref<UXFileListView> list;
+  Ref<UXFileHeader> header;
+  Ref<UXLabel> dirLabel;
+  Ref<UXTextField> maskField;
+  Ref<UXTextField> nameField;
+  Ref<UXCheckbox> hiddenBox;
+  Ref<UXButton> recentButton;
+  Ref<UXButton> manageButtons[4];  // Rename, Copy, Move, Delete
+  std::string mask = "*";
+  uint8_t showHidden = 0;
+  uint8_t recentsMode = 0;
+  uint32_t sortKey = 0;  // 0 name, 1 size
+  uint8_t ascending = 1;
+  uint8_t saveMode = 0;
+  std::string saveName;
+  uint8_t unreadable = 0;   // the last listing failed
+  uint8_t truncated = 0;    // the last listing held more rows than fit
+
+  UXFilePanel();
+  ~UXFilePanel() override;
+
+  // <UXFilePanel>(selected, top, done, resultCode, showHidden, recentsMode,
+  // sortKey, ascending, saveMode)
+  Ref<String> description() const override;
+  const char* classNameC() const override { return "UXFilePanel"; }
+
+  // -- 3. Listing, ordering, filtering ---------------------------------------
+  void reload();
+  void rebuild();
+  void applyMask();
+  void syncMask();
+  void onToggleHidden();
+  void sortBy(uint32_t key);
+  void scrollBy(int32_t delta);
+  void setTopFromY(int32_t y, int32_t span);
+  // The listing text as the driver writes it, appended to dirs and files
+  // (at most kMaxRows - 1 rows; answers false when some were left out).
+  static bool parseListing(const char* text, UXFileRows& dirs, UXFileRows& files);
+  // Lists a folder through the driver into dirs and files, growing the
+  // buffer until the whole listing fits (up to kListingLimit bytes).
+  static void listFolder(const std::string& dir, UXFileRows& dirs, UXFileRows& files, uint8_t& unreadable,
+                         uint8_t& truncated);
+  static bool matchMask(const char* mask, const char* name);
+  // Byte order with only 'A'..'Z' folded to lower case.
+  static bool before(const std::string& a, const std::string& b);
+  bool less(const UXFileRow& a, const UXFileRow& b) const;
+  UXFileRows sortedCopy(const UXFileRows& rows) const;
+  // "1023", "1.0K", "1023.9K", "3.9G": at most 7 bytes and the NUL.
+  static void formatSize(uint32_t size, char buffer[8]);
+  static uint32_t utoa(uint32_t value, char* buffer);
+  static std::string join(const std::string& dir, const std::string& name);
+  // The folder above dir ("/" at the top; a drive's root "C:/" stays); a
+  // trailing '/' is the cut.
+  static std::string parentOf(const std::string& dir);
+  // "/", any one-byte folder, or a drive's root "C:/": no ".." row.
+  static bool isRoot(const std::string& dir);
+  // An absolute, '/'-separated form of a start folder (".", "sub/..", "").
+  static std::string absoluteDir(const char* dir);
+  // The text the directory label shows.
+  const std::string& dirText() const { return dirText_; }
+
+  // -- 4. Actions -------------------------------------------------------------
+  void rowClicked(int32_t index);
+  void select(int32_t index);
+  void goUp();
+  static bool isDotDot(const std::string& name) { return name == ".."; }
+  // The typed name, or the selected name without a name field.
+  std::string target() const;
+  // The row Rename, Copy, Move and Delete act on: the selected, shown row of
+  // the folder (never "..", never a recent path); null when there is none.
+  Ref<UXFileRow> actionRow() const;
+  void onOpen();
+  void onSave();
+  void onCancel();
+  void onFind();
+  void onRename();
+  void onCopy();
+  void onMove();
+  void onDelete();
+  void onRecent();
+  void showRecents();
+  static void addRecent(const std::string& path);
+  // Whether path names an entry, asked through the driver's listing of its
+  // folder.
+  static bool exists(const std::string& path);
+  // Makes a button with that title and action and adds it to parent.
+  Ref<UXButton> mkBtn(const Ref<UXView>& parent, const char* title, void (UXFilePanel::*action)(), int32_t x,
+                      int32_t y, int32_t w, int32_t h);
+
+  // -- 5. The window and its loop --------------------------------------------
+  // Runs modally; the chosen path, or null when cancelled.
+  UXCString run(const char* title, const char* startDir);
+  void buildPanel(const Ref<UXView>& back, const char* title);
+  // One event of the modal loop (what `run` does with each).
+  void handleEvent(UXEvent& event);
+  // Events the panel does not take (closes of other windows, the quit
+  // request) are kept and handed to the application after the loop.
+  std::vector<Ref<UXEvent>> passedOn;
+
+ private:
+  void renameOrMove(const char* failure);
+  // An alert with the panel's confirmation style; answers the button number.
+  static int32_t ask(const std::string& message, const char* buttons);
+  static void report(const std::string& message);
+  void setDirText(const std::string& text);
+  void syncControls();
+  void addSubview(const Ref<UXView>& parent, const Ref<UXView>& view, UXRect frame);
+
+  std::string dirText_;  // the label borrows it
+};
+
+// The remembered folder of the toolkit panel for the life of the program;
+// empty before the first run.
+extern std::string gFileLastDir;
+
+}  // namespace quorl

@@ -1,0 +1,331 @@
+// UXFilePanel: row clicks, the buttons' actions and the recent paths.
+//
+// Sections:
+//   1. Rows: clicks, selection, going up
+//   2. Open, save, cancel, find
+//   3. Rename, copy, move, delete
+//   4. Recent paths
+//   5. Buttons
+#include <cstring>
+
+#include "foundation/Array.h"
+#include "ux/core/UXApplication.h"
+#include "ux/core/UXViewDriver.h"
+#include "ux/core/UXViewTree.h"
+#include "ux/core/UXWindow.h"
+#include "ux/controls/UXCheckbox.h"
+#include "ux/controls/UXControl.h"
+#include "ux/controls/UXTextField.h"
+#include "ux/panels/UXFilePanel.h"
+#include "ux/panels/UXFilePanelViews.h"
+
+namespace quorl {
+
+// ---------------------------------------------------------------------------
+// 1. Rows
+
+void UXFilePanel::rowClicked(int32_t index) {
+  if (index < 0 || uint32_t(index) >= visible.size()) return;
+  Ref<UXFileRow> row = visible[size_t(index)];
+  if (recentsMode) {
+    resultPath = row->name;
+    resultCode = 1;
+    done = 1;
+    return;
+  }
+  if (!row->isDir) {
+    select(index);
+  } else if (isDotDot(row->name)) {
+    goUp();
+  } else {
+    recentsMode = 0;
+    dir = join(dir, row->name);
+    reload();
+  }
+}
+
+void UXFilePanel::select(int32_t index) {
+  if (index < 0 || uint32_t(index) >= visible.size()) return;
+  selected = index;
+  selectedName = visible[size_t(index)]->name;
+  if (nameField) nameField->setText(selectedName.c_str());
+  if (list) list->setNeedsDisplayInRect(list->absoluteFrame());
+}
+
+void UXFilePanel::goUp() {
+  dir = parentOf(dir);
+  reload();
+}
+
+std::string UXFilePanel::target() const { return nameField ? std::string(nameField->text()) : selectedName; }
+
+Ref<UXFileRow> UXFilePanel::actionRow() const {
+  if (recentsMode || selected < 0 || uint32_t(selected) >= visible.size()) return nullptr;
+  Ref<UXFileRow> row = visible[size_t(selected)];
+  if (isDotDot(row->name)) return nullptr;
+  return row;
+}
+
+// ---------------------------------------------------------------------------
+// 2. Open, save, cancel, find
+
+void UXFilePanel::onOpen() {
+  if (saveMode) {
+    onSave();
+    return;
+  }
+  if (selected < 0 || uint32_t(selected) >= visible.size()) return;
+  if (recentsMode) {
+    resultPath = visible[size_t(selected)]->name;
+  } else {
+    const std::string name = target();
+    if (name.empty()) return;
+    resultPath = join(dir, name);
+  }
+  resultCode = 1;
+  done = 1;
+}
+
+void UXFilePanel::onSave() {
+  const std::string name = target();
+  if (name.empty()) return;
+  if (isDotDot(name)) {
+    goUp();
+    if (nameField) nameField->setText(saveName.c_str());
+    return;
+  }
+  for (const Ref<UXFileRow>& row : dirs) {
+    if (row->name != name) continue;
+    recentsMode = 0;
+    dir = join(dir, name);
+    reload();
+    if (nameField) nameField->setText(saveName.c_str());
+    return;
+  }
+  for (const Ref<UXFileRow>& row : files) {
+    if (row->name != name) continue;
+    if (ask("A file with this name already exists.|" + name + "|Replace it?", "Replace|Cancel") != 1) return;
+    break;
+  }
+  resultPath = join(dir, name);
+  resultCode = 1;
+  done = 1;
+}
+
+void UXFilePanel::onCancel() {
+  resultCode = 0;
+  done = 1;
+}
+
+void UXFilePanel::onFind() {
+  const std::string text = target();
+  if (text.empty()) return;
+  for (size_t i = 0; i < visible.size(); ++i) {
+    const std::string& name = visible[i]->name;
+    if (name.size() < text.size() || name.compare(0, text.size(), text) != 0) continue;
+    selected = int32_t(i);
+    selectedName = name;
+    top = int32_t(i);
+    scrollBy(0);
+    return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 3. Rename, copy, move, delete. Each acts on the selected, shown row only,
+//    never replaces or deletes without a confirmation, reports a failure
+//    through the alert and lists the folder again, so that the list shows
+//    what the disk holds.
+
+int32_t UXFilePanel::ask(const std::string& message, const char* buttons) {
+  UXAlert alert;
+  alert.style = 2;
+  alert.message = message;
+  alert.buttons = buttons;
+  return alert.run();
+}
+
+void UXFilePanel::report(const std::string& message) {
+  UXAlert alert;
+  alert.style = 3;
+  alert.message = message;
+  alert.buttons = "OK";
+  alert.run();
+}
+
+void UXFilePanel::renameOrMove(const char* failure) {
+  Ref<UXFileRow> row = actionRow();
+  if (!row || !gDriver) return;
+  const std::string name = target();
+  if (name.empty() || name == row->name) return;
+  const std::string to = join(dir, name);
+  if (exists(to)) {
+    report("A file with this name already exists.|" + name);
+    return;
+  }
+  if (!gDriver->fileRename(join(dir, row->name).c_str(), to.c_str())) report(failure + ("|" + row->name));
+  reload();
+}
+
+void UXFilePanel::onRename() { renameOrMove("The file could not be renamed."); }
+void UXFilePanel::onMove() { renameOrMove("The file could not be moved."); }
+
+void UXFilePanel::onCopy() {
+  Ref<UXFileRow> row = actionRow();
+  if (!row || !gDriver) return;
+  const std::string name = target();
+  if (name.empty() || name == row->name) return;
+  const std::string to = join(dir, name);
+  if (exists(to) &&
+      ask("A file with this name already exists.|" + name + "|Replace it?", "Replace|Cancel") != 1)
+    return;
+  if (!gDriver->fileCopy(join(dir, row->name).c_str(), to.c_str()))
+    report("The file could not be copied.|" + row->name);
+  reload();
+}
+
+void UXFilePanel::onDelete() {
+  Ref<UXFileRow> row = actionRow();
+  // Files only: the question names a file, and Find can select a folder.
+  if (!row || row->isDir || !gDriver) return;
+  if (ask("Delete this file?|" + row->name, "Delete|Cancel") != 1) return;
+  if (!gDriver->fileDelete(join(dir, row->name).c_str())) report("The file could not be deleted.|" + row->name);
+  reload();
+}
+
+bool UXFilePanel::exists(const std::string& path) {
+  const size_t cut = path.rfind('/');
+  const std::string folder = cut == std::string::npos ? std::string(".") : cut == 0 ? "/" : path.substr(0, cut);
+  const std::string leaf = cut == std::string::npos ? path : path.substr(cut + 1);
+  UXFileRows d, f;
+  uint8_t unreadable = 0, truncated = 0;
+  listFolder(folder, d, f, unreadable, truncated);
+  for (const UXFileRows* rows : {&d, &f})
+    for (const Ref<UXFileRow>& row : *rows)
+      if (row->name == leaf) return true;
+  // A listing cut short cannot prove that the name is free; a folder that
+  // cannot be listed holds nothing to replace (the operation itself then
+  // fails and is reported).
+  return truncated && !unreadable;
+}
+
+// ---------------------------------------------------------------------------
+// 4. Recent paths, kept through the driver's settings (keys "0" ... "11").
+
+namespace {
+
+UXFileRows gFileRecents;
+bool gRecentsLoaded = false;
+
+void loadRecents() {
+  if (gRecentsLoaded) return;
+  gRecentsLoaded = true;
+  if (!gDriver) return;
+  std::vector<char> value(4096);
+  for (uint32_t i = 0; i < UXFilePanel::kMaxRecents; ++i) {
+    const std::string key = std::to_string(i);
+    if (gDriver->settingGet(UXFilePanel::kRecentsSection, key.c_str(), value.data(), uint32_t(value.size())) < 0)
+      break;
+    value.back() = 0;
+    std::string path(value.data());
+    if (path.empty()) break;
+    bool seen = false;
+    for (const Ref<UXFileRow>& row : gFileRecents) seen = seen || row->name == path;
+    if (!seen) gFileRecents.push_back(make<UXFileRow>(path, 0, 0));
+  }
+}
+
+void saveRecents() {
+  if (!gDriver) return;
+  uint32_t key = 0;
+  for (const Ref<UXFileRow>& row : gFileRecents) {
+    // A settings value is one line: a path with a line break stays in memory.
+    if (row->name.find_first_of("\r\n") != std::string::npos) continue;
+    gDriver->settingSet(UXFilePanel::kRecentsSection, std::to_string(key++).c_str(), row->name.c_str());
+  }
+  for (; key < UXFilePanel::kMaxRecents; ++key)
+    gDriver->settingRemove(UXFilePanel::kRecentsSection, std::to_string(key).c_str());
+}
+
+}  // namespace
+
+const UXFileRows& UXFileRecents::list() {
+  loadRecents();
+  return gFileRecents;
+}
+
+void UXFileRecents::add(const std::string& path) {
+  loadRecents();
+  UXFileRows next;
+  next.push_back(make<UXFileRow>(path, 0, 0));
+  for (const Ref<UXFileRow>& row : gFileRecents)
+    if (row->name != path && next.size() < UXFilePanel::kMaxRecents) next.push_back(row);
+  gFileRecents = std::move(next);
+  saveRecents();
+}
+
+void UXFileRecents::reset() {
+  gFileRecents.clear();
+  gRecentsLoaded = false;
+}
+
+void UXFilePanel::addRecent(const std::string& path) { UXFileRecents::add(path); }
+
+void UXFilePanel::showRecents() {
+  recentsMode = 1;
+  visible = UXFileRecents::list();
+  selected = -1;
+  top = 0;
+  setDirText("Recent files");
+  syncControls();
+  if (list) list->setNeedsDisplayInRect(list->absoluteFrame());
+}
+
+void UXFilePanel::onRecent() {
+  if (!recentsMode) {
+    showRecents();
+    return;
+  }
+  recentsMode = 0;
+  reload();
+}
+
+// The Recent button's title, and the controls that act on the folder only
+// while the folder is shown.
+void UXFilePanel::syncControls() {
+  if (recentButton) {
+    const char* title = recentsMode ? "Folder" : "Recent";
+    if (std::strcmp(recentButton->title, title) != 0) recentButton->setTitle(title);
+  }
+  for (const Ref<UXButton>& button : manageButtons)
+    if (button) button->setEnabled(!recentsMode);
+  if (hiddenBox) hiddenBox->setEnabled(!recentsMode);
+}
+
+// ---------------------------------------------------------------------------
+// 5. Buttons
+
+void UXFilePanel::addSubview(const Ref<UXView>& parent, const Ref<UXView>& view, UXRect frame) {
+  Ref<UXViewTree> t = parent->tree.lock();
+  if (!t || !gDriver) return;
+  view->attachTo(t, frame);
+  gDriver->structAddChild(t->driverTree, int16_t(parent->node), int16_t(view->node));
+  view->superview = parent;
+  view->nextResponder = parent;
+  parent->subviews->add(view);
+  parent->setNeedsDisplayInRect(parent->absoluteFrame());
+}
+
+Ref<UXButton> UXFilePanel::mkBtn(const Ref<UXView>& parent, const char* title, void (UXFilePanel::*action)(),
+                                 int32_t x, int32_t y, int32_t w, int32_t h) {
+  auto button = make<UXButton>();
+  button->title = title;
+  button->action.target = self();
+  button->action.function = [action](const Ref<Object>& target, const Ref<UXView>&, const UXAction&) {
+    (static_cast<UXFilePanel*>(target.get())->*action)();
+  };
+  addSubview(parent, button, UXRect(x, y, w, h));
+  return button;
+}
+
+}  // namespace quorl
