@@ -25,8 +25,10 @@ void w32ButtonSync(HWND control, const W32Realize& r, bool created) {
     w32Move(control, r.x, r.y, r.w, r.h);
     if (const char* title = r.title()) w32SyncText(control, title);
   }
-  if (r.kind == kUXNodeCheckbox || r.kind == kUXNodeRadio)
-    SendMessageW(control, BM_SETCHECK, WPARAM(w32ToggleState(r.peer, r.kind)), 0);
+  if (r.kind == kUXNodeCheckbox || r.kind == kUXNodeRadio) {
+    WPARAM state = WPARAM(w32ToggleState(r.peer, r.kind));
+    if (SendMessageW(control, BM_GETCHECK, 0, 0) != LRESULT(state)) SendMessageW(control, BM_SETCHECK, state, 0);
+  }
 }
 
 }  // namespace quorl

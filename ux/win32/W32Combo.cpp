@@ -7,6 +7,30 @@
 namespace quorl {
 
 namespace {
+// The dropped list's height right after the driver placed the combo box: a
+// move by anyone else (the tree's own frame changes) shows as a different
+// height, and the box is placed again.
+struct ComboPlace {
+  LONG dropped = -1;
+};
+W32StateMap<ComboPlace> gW32ComboPlaces;
+
+LONG droppedHeight(HWND control) {
+  RECT r{};
+  SendMessageW(control, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&r));
+  return r.bottom - r.top;
+}
+
+void place(HWND control, const W32Realize& r) {
+  ComboPlace& p = gW32ComboPlaces.of(control);
+  RECT now{};
+  GetWindowRect(control, &now);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&now), 2);
+  if (now.left == r.x && now.top == r.y && now.right - now.left == r.w && p.dropped == droppedHeight(control)) return;
+  MoveWindow(control, r.x, r.y, r.w, r.h + kW32ComboDrop, TRUE);
+  p.dropped = droppedHeight(control);
+}
+
 // Whether the control lists exactly the pop-up's titles, in order.
 bool listsItems(HWND control, UXPopUpButton& popUp) {
   uint32_t n = popUp.itemCount();
@@ -37,6 +61,7 @@ HWND w32ComboCreate(const W32Realize& r) {
   if (!control) return nullptr;
   w32Route(control, r);
   fill(control, *popUp);
+  gW32ComboPlaces.of(control).dropped = droppedHeight(control);
   return control;
 }
 
@@ -44,7 +69,7 @@ void w32ComboSync(HWND control, const W32Realize& r, bool created) {
   auto* popUp = dynamic_cast<UXPopUpButton*>(r.peer.get());
   if (!popUp) return;
   if (!created) {
-    w32Move(control, r.x, r.y, r.w, r.h + kW32ComboDrop);
+    place(control, r);
     // Items changed after creation: the list follows them, so the index the
     // toolkit selects names the same entry here.
     if (!listsItems(control, *popUp)) fill(control, *popUp);

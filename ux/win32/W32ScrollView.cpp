@@ -65,6 +65,9 @@ void w32ScrollRange(HWND scroller, int32_t contentHeight, int32_t fallbackHeight
   RECT r{};
   GetClientRect(scroller, &r);
   int32_t top = w32ScrollerMax(contentHeight, r.bottom - r.top, fallbackHeight);
+  int lo = 0, hi = 0;
+  // Unchanged: nothing is redrawn.
+  if (GetScrollRange(scroller, SB_VERT, &lo, &hi) && lo == 0 && hi == top) return;
   SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE, 0, top, 0, 0, 0};
   // The page stays 0: the range is the positions themselves.
   SetScrollInfo(scroller, SB_VERT, &info, TRUE);

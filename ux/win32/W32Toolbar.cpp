@@ -128,8 +128,11 @@ void w32SegmentedSync(HWND control, const W32Realize& r, bool created) {
       if (!SendMessageW(control, TB_DELETEBUTTON, 0, 0)) break;
     addSegments(control, *seg);
   }
-  for (uint32_t i = 0; i < n; ++i)
-    SendMessageW(control, TB_CHECKBUTTON, i, MAKELPARAM(seg->nativeSegSelected(int32_t(i)) ? TRUE : FALSE, 0));
+  for (uint32_t i = 0; i < n; ++i) {
+    BOOL on = seg->nativeSegSelected(int32_t(i)) ? TRUE : FALSE;
+    if ((SendMessageW(control, TB_ISBUTTONCHECKED, i, 0) != 0) != (on != 0))
+      SendMessageW(control, TB_CHECKBUTTON, i, MAKELPARAM(on, 0));
+  }
 }
 
 HWND w32ToolbarCreate(const W32Realize& r) {

@@ -44,7 +44,8 @@ void w32TrackbarSync(HWND control, const W32Realize& r, bool created) {
   // A range set after creation reaches the control too; the value alone
   // would be clamped to the old one.
   pushRange(control, *slider);
-  SendMessageW(control, TBM_SETPOS, TRUE, LPARAM(slider->value));
+  if (SendMessageW(control, TBM_GETPOS, 0, 0) != LRESULT(slider->value))
+    SendMessageW(control, TBM_SETPOS, TRUE, LPARAM(slider->value));
 }
 
 }  // namespace quorl

@@ -41,7 +41,8 @@ void w32UpDownSync(HWND control, const W32Realize& r, bool created) {
   if (!stepper || created) return;
   w32Move(control, r.x, r.y, r.w, r.h);
   pushRange(control, *stepper);
-  SendMessageW(control, UDM_SETPOS32, 0, LPARAM(stepper->value));
+  if (SendMessageW(control, UDM_GETPOS32, 0, 0) != LRESULT(stepper->value))
+    SendMessageW(control, UDM_SETPOS32, 0, LPARAM(stepper->value));
 }
 
 }  // namespace quorl
