@@ -124,6 +124,9 @@ void UXWin32Driver::realizeTree(uint32_t window, UXNodeTree* tree) {
   if (!w32IsLive(window) || !tree) return;
   gW32TreeOf[window] = tree;
   HWND parent = gW32Hwnds[window];
+  // A shield of a window that had this handle before is not this one's.
+  if (gW32Shield[window] && (!IsWindow(gW32Shield[window]) || GetParent(gW32Shield[window]) != parent))
+    gW32Shield[window] = nullptr;
   // The count is read on every turn: a notification sent while a control
   // is made may add views.
   for (int16_t n = 0; n >= 0 && uint32_t(n) < tree->count(); ++n) {
@@ -153,7 +156,7 @@ void UXWin32Driver::realizeTree(uint32_t window, UXNodeTree* tree) {
     if (!node->enabled) EnableWindow(control, FALSE);
     if (r.kind == kUXNodeTextField) w32PushAlign(control, w32AlignOf(r.peer));
   }
-  if (HWND shield = gW32Shield[window]; shield && IsWindow(shield)) BringWindowToTop(shield);
+  if (HWND shield = gW32Shield[window]) BringWindowToTop(shield);
 }
 
 }  // namespace quorl

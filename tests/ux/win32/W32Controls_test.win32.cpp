@@ -350,6 +350,34 @@ TEST_F(ControlsTest, ANodeWhosePeerIsNotOfItsClassGetsNoControl) {
   EXPECT_TRUE(GetWindowLongW(controlOf(table), GWL_STYLE) & LVS_NOCOLUMNHEADER);
 }
 
+TEST_F(ControlsTest, AShieldLiesOverTheControlsAndFollowsItsNodesVisibility) {
+  auto shield = make<UXShieldView>();
+  add(shield, UXRect(0, 0, 300, 200));
+  auto button = make<UXButton>();
+  add(button, UXRect(10, 10, 80, 24));
+  realize();
+  HWND cover = controlOf(shield);
+  ASSERT_NE(cover, nullptr);
+  EXPECT_EQ(classOf(cover), "uxshield32");
+  EXPECT_EQ(GetWindow(top(), GW_CHILD), cover);  // raised above the later button
+  EXPECT_EQ(gW32Shield[window->handle], cover);
+  window->tree->setHiddenOf(shield->node, 1);
+  realize();
+  EXPECT_FALSE(IsWindowVisible(cover));
+  window->tree->setHiddenOf(shield->node, 0);
+  realize();
+  EXPECT_TRUE(IsWindowVisible(cover));
+
+  // A new window under the same handle has no shield of its own.
+  uint32_t handle = window->handle;
+  window->close();
+  window = make<UXWindow>();
+  content = make<UXView>();
+  window->open("Again", UXRect(40, 40, 200, 100), content);
+  ASSERT_EQ(window->handle, handle);
+  EXPECT_EQ(gW32Shield[handle], nullptr);
+}
+
 // ---------------------------------------------------------------------------
 // Native actions come back to the toolkit.
 
