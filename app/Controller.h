@@ -126,6 +126,20 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   Ref<Array> distinct(const char* key) const { return distinct(String::withCString(key)); }
   Ref<Array> deviceChoices() const;
   Ref<Contribution> ownerOf(Ptr<const Run> run) const;
+  // Every run with its owner, in the order of DataSet.runs.
+  template <class Visit> void forEachRun(const Visit& visit) const {
+    const Array& contributions = *dataSet->contributions;
+    for (uint32_t c = 0; c < contributions.count(); c++) {
+      Ref<Contribution> owner = cast<Contribution>(contributions.get(c));
+      if (!owner) continue;
+      const Array& runs = *owner->runs;
+      for (uint32_t r = 0; r < runs.count(); r++)
+        if (Ref<Run> run = cast<Run>(runs.get(r))) visit(owner, run);
+    }
+  }
+  // The user's own contribution as JSON text to submit; null when it cannot
+  // be written.
+  Ref<String> ownContributionText() const;
   static Ref<String> friendlyDevice(const Ref<String>& device);
 
   uint32_t numberOfRows(UXTableView& table) override;

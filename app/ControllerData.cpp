@@ -143,6 +143,15 @@ void Controller::mergeCorpus(const Ref<String>& text) {
 // ---------------------------------------------------------------------------
 // 4. Submitting
 
+Ref<String> Controller::ownContributionText() const {
+  if (!ownContribution || !ownContribution->root) return nullptr;
+  try {
+    return JSON::stringify(ownContribution->root);
+  } catch (const JSONError&) {
+    return nullptr;
+  }
+}
+
 void Controller::onSubmit(const Ref<UXMenuItem>&) {
   if (!publishBox || publishBox->state == 0) {
     say("Tick \"I agree to publish this run\" before submitting.");
@@ -152,12 +161,7 @@ void Controller::onSubmit(const Ref<UXMenuItem>&) {
     say("Nothing to submit: open your own quorl-bench JSON first (diy.py writes it).");
     return;
   }
-  Ref<String> body;
-  try {
-    body = JSON::stringify(ownContribution->root);
-  } catch (const JSONError&) {
-    body.reset();
-  }
+  Ref<String> body = ownContributionText();
   if (!body) {
     say("The contribution could not be serialised.");
     return;

@@ -173,27 +173,17 @@ Ref<Array> Controller::distinct(const Ref<String>& key) const {
     if (added) at->second = ChartView::seriesName(run);
     return at->second;
   };
-  // Walking each contribution's own runs gives every run with its owner,
-  // in the order of DataSet.runs.
-  const Array& contributions = *dataSet->contributions;
-  for (uint32_t c = 0; c < contributions.count(); c++) {
-    Ref<Contribution> owner = cast<Contribution>(contributions.get(c));
-    if (!owner) continue;
-    const Array& runs = *owner->runs;
-    for (uint32_t r = 0; r < runs.count(); r++) {
-      Ref<Run> run = cast<Run>(runs.get(r));
-      if (!run) continue;
-      switch (which) {
-        case kCpu: offer(owner->machine->cpu); break;
-        case kGpu: offer(owner->machine->gpu); break;
-        case kSuite: offer(run->suite); break;
-        case kOpt: offer(run->opt); break;
-        case kArch: offer(run->arch); break;
-        case kSeries: offer(series(run)); break;
-        default: break;
-      }
+  forEachRun([&](const Ref<Contribution>& owner, const Ref<Run>& run) {
+    switch (which) {
+      case kCpu: offer(owner->machine->cpu); break;
+      case kGpu: offer(owner->machine->gpu); break;
+      case kSuite: offer(run->suite); break;
+      case kOpt: offer(run->opt); break;
+      case kArch: offer(run->arch); break;
+      case kSeries: offer(series(run)); break;
+      default: break;
     }
-  }
+  });
   return list;
 }
 
@@ -201,25 +191,17 @@ Ref<Array> Controller::deviceChoices() const {
   Ref<Array> list = make<Array>();
   bool anyCpu = false, anyGpu = false;
   std::unordered_set<const String*> seen;
-  const Array& contributions = *dataSet->contributions;
-  for (uint32_t c = 0; c < contributions.count(); c++) {
-    Ref<Contribution> owner = cast<Contribution>(contributions.get(c));
-    if (!owner) continue;
-    const Array& runs = *owner->runs;
-    for (uint32_t r = 0; r < runs.count(); r++) {
-      Ref<Run> run = cast<Run>(runs.get(r));
-      if (!run) continue;
-      if (run->isGpu()) anyGpu = true;
-      else anyCpu = true;
-      if (!run->device || !seen.insert(run->device.get()).second) continue;
-      Ref<String> name = friendlyDevice(run->device);
-      if (!name || name->isEmpty()) continue;
-      bool known = false;
-      for (uint32_t i = 0; i < list->count() && !known; i++)
-        known = name->equalsIgnoringCase(staticCast<String>(list->get(i)));
-      if (!known) list->add(name);
-    }
-  }
+  forEachRun([&](const Ref<Contribution>&, const Ref<Run>& run) {
+    if (run->isGpu()) anyGpu = true;
+    else anyCpu = true;
+    if (!run->device || !seen.insert(run->device.get()).second) return;
+    Ref<String> name = friendlyDevice(run->device);
+    if (!name || name->isEmpty()) return;
+    bool known = false;
+    for (uint32_t i = 0; i < list->count() && !known; i++)
+      known = name->equalsIgnoringCase(staticCast<String>(list->get(i)));
+    if (!known) list->add(name);
+  });
   if (anyCpu) list->add(String::withCString("CPU only"));
   if (anyGpu) list->add(String::withCString("GPU only"));
   return list;

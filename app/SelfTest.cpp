@@ -343,12 +343,7 @@ int32_t Controller::netSelfTest() {
     report(String::withCString("FAIL: nothing of our own to submit\n"));
     return failures + 1;
   }
-  Ref<String> body;
-  try {
-    body = JSON::stringify(ownContribution->root);
-  } catch (const JSONError&) {
-    body.reset();
-  }
+  Ref<String> body = ownContributionText();
   if (!body) {
     report(String::withCString("FAIL: the contribution could not be serialised\n"));
     return failures + 1;

@@ -5,7 +5,7 @@
 // each entry's size, and std::sort of the names.
 //
 // Counters: `rows` shown after the mask; `ours_ms`, `floor_ms` and `ratio`
-// (ours / floor). The target: ours under 20 ms.
+// (floor / ours: our speed over the floor's). The target: ours under 20 ms.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -85,7 +85,7 @@ void BM_PanelListSortFilter(benchmark::State& state) {
   state.counters["rows"] = double(panel->visible.size());
   state.counters["ours_ms"] = ours / double(iterations);
   state.counters["floor_ms"] = floor / double(iterations);
-  state.counters["ratio"] = floor > 0 ? ours / floor : 0;
+  state.counters["ratio"] = ours > 0 ? floor / ours : 0;  // our speed over the floor's
   gDriver = previous;
 }
 BENCHMARK(BM_PanelListSortFilter)->Name("FilePanel/listSortFilter")->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -122,7 +122,7 @@ void BM_PanelSortFilter(benchmark::State& state) {
   }
   state.counters["ours_ms"] = ours / double(iterations);
   state.counters["floor_ms"] = floor / double(iterations);
-  state.counters["ratio"] = floor > 0 ? ours / floor : 0;
+  state.counters["ratio"] = ours > 0 ? floor / ours : 0;  // our speed over the floor's
   gDriver = previous;
 }
 BENCHMARK(BM_PanelSortFilter)->Name("FilePanel/sortFilter")->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -30,7 +30,10 @@ summary() { # adds the GoogleTest counts of one verbose ctest log
   [ -n "$line" ] && broken=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
   # an executable that crashed or timed out prints no GoogleTest count
   [ "$bad" -eq 0 ] && bad=$broken
-  passed=$((passed + ok)); failed=$((failed + bad))
+  # tests that are not GoogleTest executables (the program's self test) count one each
+  local whole
+  whole=$(grep -cE 'Test +#[0-9]+: [^t][^ ]* \.+ +Passed' "$1")
+  passed=$((passed + ok + whole)); failed=$((failed + bad))
 }
 
 start=$SECONDS
