@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "ux/controls/UXTextField.h"
 #include "ux/core/UXNodeTree.h"
 #include "ux/win32/W32Globals.h"
@@ -45,7 +47,15 @@ HWND w32EditCreate(const W32Realize& r) {
 
 void w32EditSync(HWND control, const W32Realize& r, bool created) {
   if (!created) w32Move(control, r.x, w32EditBandY(r.y, r.h), r.w, kW32EditHeight);
-  if (UXFieldEditor* editor = editorOf(r)) w32SyncText(control, bufferOf(editor));
+  UXFieldEditor* editor = editorOf(r);
+  if (!editor) return;
+  // The control's change notice for text the driver puts back is no edit
+  // of the user's: without the record the window procedure lets it pass,
+  // so the field's change block runs only for typing.
+  W32Peer* peer = w32PeerOf(control);
+  UXFieldEditor* routed = peer ? std::exchange(peer->editor, nullptr) : nullptr;
+  w32SyncText(control, bufferOf(editor));
+  if (peer) peer->editor = routed;
 }
 
 }  // namespace quorl

@@ -424,6 +424,27 @@ TEST_F(ControlsTest, ClicksOnButtonsCheckBoxesAndPopUpItemsRunTheirActions) {
   EXPECT_EQ(counter->runs, 4);
 }
 
+TEST_F(ControlsTest, TypingInAFieldReachesItsBufferButTextPutBackIsNoEdit) {
+  auto counter = make<Counter>();
+  auto field = make<UXTextField>();
+  field->onChange = counter->action();
+  add(field, UXRect(10, 10, 150, 24));
+  realize();
+  HWND edit = controlOf(field);
+  // The user's typing: the control's text, then its change notice.
+  SetWindowTextW(edit, L"caf\u00E9");
+  EXPECT_STREQ(field->text(), "caf\xC3\xA9");
+  EXPECT_EQ(counter->runs, 1);
+  // The toolkit's own text goes to the control on the next pass, quietly.
+  field->setText("n=10 \xC2\xB7 O2");
+  realize();
+  EXPECT_EQ(w32GetText(edit), "n=10 \xC2\xB7 O2");
+  EXPECT_STREQ(field->text(), "n=10 \xC2\xB7 O2");
+  EXPECT_EQ(counter->runs, 1);
+  SetWindowTextW(edit, L"x");
+  EXPECT_EQ(counter->runs, 2);
+}
+
 TEST_F(ControlsTest, ValueChangesAreClampedAndAlwaysRunTheAction) {
   auto counter = make<Counter>();
   auto slider = make<UXSlider>();
