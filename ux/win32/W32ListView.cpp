@@ -65,6 +65,8 @@ void w32ListSync(HWND control, const W32Realize& r, bool created) {
 
 void w32TableFill(HWND control, UXTableView* table) {
   if (!table) return;
+  // Emptying the list drops its selection: that is no choice of the user's.
+  gW32SelPush = 1;
   SendMessageW(control, WM_SETREDRAW, FALSE, 0);
   SendMessageW(control, LVM_DELETEALLITEMS, 0, 0);
   while (SendMessageW(control, LVM_DELETECOLUMN, 0, 0)) {
@@ -82,6 +84,7 @@ void w32TableFill(HWND control, UXTableView* table) {
   }
   int32_t rows = table->countRows();
   SendMessageW(control, LVM_SETITEMCOUNT, WPARAM(rows < 0 ? 0 : rows), 0);
+  gW32SelPush = 0;
   SendMessageW(control, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(control, nullptr, TRUE);
 }

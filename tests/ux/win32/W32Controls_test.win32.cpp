@@ -663,6 +663,14 @@ TEST_F(ControlsTest, TheListShowsExactlyTheTablesColumnsRowsAndCellsAfterEveryRe
   EXPECT_TRUE(table->isRowSelected(0));
   EXPECT_FALSE(table->isRowSelected(2));
   EXPECT_EQ(table->selectedCount(), 1);
+
+  // A row chosen by the program right after a reload survives the list's
+  // emptying and is shown.
+  table->reloadData();
+  table->selectRow(2);
+  realize();
+  EXPECT_TRUE(table->isRowSelected(2));
+  EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED), 2);
 }
 
 TEST_F(ControlsTest, AHundredThousandRowTableIsAVirtualListAnsweringCellsOnDemand) {
