@@ -18,6 +18,7 @@
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
 #include "foundation/String.h"
+#include "ux/core/UXClamp.h"
 #include "ux/core/UXGeometry.h"
 #include "ux/core/UXGraphics.h"
 #include "ux/core/UXPainter.h"
@@ -56,8 +57,6 @@ inline Ref<String> valueText(int32_t metric, double shown) {
 }
 
 inline bool fits16(int64_t v) { return v >= kMinCoord && v <= kMaxCoord; }
-
-inline int64_t clampTo(int64_t v, int64_t lo, int64_t hi) { return std::min(std::max(v, lo), hi); }
 
 // Red, green and blue of a 0xRRGGBB colour.
 struct RGB {

@@ -144,8 +144,8 @@ void ChartView::drawBars(UXGraphics& graphics) const {
           // the view must not wrap round to the other side when packed into
           // 16 bits, so each end is held to the coordinate range; ends that
           // fit are drawn exactly where they fall, ticks included.
-          const int64_t x1 = chart::clampTo(scaled(row->mean - row->stddev) + kPlotLeft, chart::kMinCoord, chart::kMaxCoord);
-          const int64_t x2 = chart::clampTo(scaled(row->mean + row->stddev) + kPlotLeft, chart::kMinCoord, chart::kMaxCoord);
+          const int64_t x1 = uxClamp16(scaled(row->mean - row->stddev) + kPlotLeft);
+          const int64_t x2 = uxClamp16(scaled(row->mean + row->stddev) + kPlotLeft);
           canvas.line(x1, r + 16, x1, r + 26, 1);
           canvas.line(x2, r + 16, x2, r + 26, 1);
           canvas.line(x1, r + 21, x2, r + 21, 1);

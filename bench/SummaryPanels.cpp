@@ -152,8 +152,8 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
           // Mean plus or minus one deviation may reach far past the panel;
           // each end is held to the 16-bit coordinate range rather than
           // wrapped round it when packed. Ends that fit stay where they fall.
-          const int64_t y1 = chart::clampTo(axis - barUnits(row->mean + row->stddev, scale), chart::kMinCoord, chart::kMaxCoord);
-          const int64_t y2 = chart::clampTo(axis - barUnits(row->mean - row->stddev, scale), chart::kMinCoord, chart::kMaxCoord);
+          const int64_t y1 = uxClamp16(axis - barUnits(row->mean + row->stddev, scale));
+          const int64_t y2 = uxClamp16(axis - barUnits(row->mean - row->stddev, scale));
           canvas.line(bx + 9, y1, bx + 9, y2, 1);
         }
       }

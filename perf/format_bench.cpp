@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "PairTimer.h"
 #include "foundation/NumberText.h"
 #include "foundation/String.h"
 
@@ -163,19 +164,12 @@ template <const std::vector<std::string>& (*Texts)()> size_t stdParse() {
 // Alternates quorl and the peer on every iteration, so both see the same
 // machine state; ratio is quorl's speed over the peer's.
 template <size_t (*Quorl)(), size_t (*Peer)()> void BM_Ratio(benchmark::State& state) {
-  using Clock = std::chrono::steady_clock;
   benchmark::DoNotOptimize(Quorl());  // warm the batches and caches
   benchmark::DoNotOptimize(Peer());
-  double quorlSeconds = 0, peerSeconds = 0;
-  for (auto _ : state) {
-    auto t0 = Clock::now();
-    benchmark::DoNotOptimize(Quorl());
-    auto t1 = Clock::now();
-    benchmark::DoNotOptimize(Peer());
-    auto t2 = Clock::now();
-    quorlSeconds += std::chrono::duration<double>(t1 - t0).count();
-    peerSeconds += std::chrono::duration<double>(t2 - t1).count();
-  }
+  quorl::perf::PairTimer timer;
+  for (auto _ : state)
+    timer.run([] { benchmark::DoNotOptimize(Quorl()); }, [] { benchmark::DoNotOptimize(Peer()); });
+  const double quorlSeconds = timer.firstSeconds, peerSeconds = timer.secondSeconds;
   const double items = static_cast<double>(state.iterations()) * kBatch;
   state.counters["quorl_ns"] = quorlSeconds / items * 1e9;
   state.counters["peer_ns"] = peerSeconds / items * 1e9;

@@ -14,6 +14,7 @@
 // Destroying the parsed value is part of every parse measurement.
 #include <benchmark/benchmark.h>
 
+#include "PairTimer.h"
 #include "CorpusShape.h"
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
@@ -327,20 +328,13 @@ template <size_t (*Operation)()> void BM_Alone(benchmark::State& state) {
 // Alternates quorl and the peer on every iteration, so both see the same
 // machine state; the ratio is quorl's speed over the peer's.
 template <size_t (*Quorl)(), size_t (*Peer)(), void (*Prepare)()> void BM_Ratio(benchmark::State& state) {
-  using Clock = std::chrono::steady_clock;
   Prepare();
-  double quorlSeconds = 0, peerSeconds = 0, quorlBytes = 0, peerBytes = 0;
-  for (auto _ : state) {
-    auto t0 = Clock::now();
-    quorlBytes += static_cast<double>(Quorl());
-    auto t1 = Clock::now();
-    peerBytes += static_cast<double>(Peer());
-    auto t2 = Clock::now();
-    quorlSeconds += std::chrono::duration<double>(t1 - t0).count();
-    peerSeconds += std::chrono::duration<double>(t2 - t1).count();
-  }
-  const double quorlRate = quorlBytes / quorlSeconds / 1e6;
-  const double peerRate = peerBytes / peerSeconds / 1e6;
+  double quorlBytes = 0, peerBytes = 0;
+  quorl::perf::PairTimer timer;
+  for (auto _ : state)
+    timer.run([&] { quorlBytes += static_cast<double>(Quorl()); }, [&] { peerBytes += static_cast<double>(Peer()); });
+  const double quorlRate = quorlBytes / timer.firstSeconds / 1e6;
+  const double peerRate = peerBytes / timer.secondSeconds / 1e6;
   state.counters["quorl_MBps"] = quorlRate;
   state.counters["peer_MBps"] = peerRate;
   state.counters["ratio"] = quorlRate / peerRate;

@@ -12,9 +12,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "PairTimer.h"
 #include "ux/core/UXApplication.h"
 #include "ux/controls/UXTextField.h"
 #include "ux/headless/UXHeadlessDriver.h"
@@ -24,10 +27,6 @@ using namespace quorl;
 namespace fs = std::filesystem;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
 // A folder of n files named entry-NNNNN with mixed extensions and sizes,
 // made once per run and removed at exit.
@@ -49,44 +48,64 @@ struct Folder {
   }
 };
 
+// The folder of n files, made on first use and shared by every benchmark.
+const Folder& folderOf(uint32_t n) {
+  static std::map<uint32_t, std::unique_ptr<Folder>> folders;
+  std::unique_ptr<Folder>& folder = folders[n];
+  if (!folder) folder = std::make_unique<Folder>(n);
+  return *folder;
+}
+
+// A file panel over the folder with the mask "*.json", on a headless
+// driver that stands in for the benchmark's length.
+struct PanelRun {
+  Ref<UXViewDriver> previous = gDriver;
+  Ref<UXFilePanel> panel;
+  explicit PanelRun(const Folder& folder) {
+    gDriver = make<UXHeadlessDriver>();
+    panel = make<UXFilePanel>();
+    panel->dir = folder.path.generic_string();
+    panel->maskField = make<UXTextField>();
+    panel->maskField->setText("*.json");
+  }
+  ~PanelRun() { gDriver = previous; }
+};
+
+void reportTimes(benchmark::State& state, const perf::PairTimer& timer) {
+  const double ours = timer.firstSeconds, floor = timer.secondSeconds;
+  state.counters["ours_ms"] = ours * 1e3 / double(state.iterations());
+  state.counters["floor_ms"] = floor * 1e3 / double(state.iterations());
+  state.counters["ratio"] = ours > 0 ? floor / ours : 0;  // our speed over the floor's
+}
+
 void BM_PanelListSortFilter(benchmark::State& state) {
   const uint32_t n = uint32_t(state.range(0));
-  static Folder folder(n);
-  Ref<UXViewDriver> previous = gDriver;
-  gDriver = make<UXHeadlessDriver>();
-  auto panel = make<UXFilePanel>();
-  panel->dir = folder.path.generic_string();
-  panel->maskField = make<UXTextField>();
-  panel->maskField->setText("*.json");
-  double ours = 0, floor = 0;
-  uint64_t iterations = 0;
+  const Folder& folder = folderOf(n);
+  PanelRun run(folder);
+  const Ref<UXFilePanel>& panel = run.panel;
+  perf::PairTimer timer;
   for (auto _ : state) {
-    auto t0 = Clock::now();
-    panel->sortKey = 0;
-    panel->reload();  // list, order by name, mask
-    panel->sortBy(1);  // order by size, mask
-    const double one = msSince(t0);
-    ours += one;
-
-    t0 = Clock::now();
-    std::vector<std::string> names;
-    uint64_t bytes = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder.path)) {
-      names.push_back(entry.path().filename().string());
-      std::error_code ec;
-      bytes += entry.file_size(ec);
-    }
-    std::sort(names.begin(), names.end());
-    benchmark::DoNotOptimize(bytes);
-    floor += msSince(t0);
-    ++iterations;
-    state.SetIterationTime(one / 1000.0);
+    const double ours = timer.run(
+        [&] {
+          panel->sortKey = 0;
+          panel->reload();   // list, order by name, mask
+          panel->sortBy(1);  // order by size, mask
+        },
+        [&] {
+          std::vector<std::string> names;
+          uint64_t bytes = 0;
+          for (const fs::directory_entry& entry : fs::directory_iterator(folder.path)) {
+            names.push_back(entry.path().filename().string());
+            std::error_code ec;
+            bytes += entry.file_size(ec);
+          }
+          std::sort(names.begin(), names.end());
+          benchmark::DoNotOptimize(bytes);
+        });
+    state.SetIterationTime(ours);
   }
   state.counters["rows"] = double(panel->visible.size());
-  state.counters["ours_ms"] = ours / double(iterations);
-  state.counters["floor_ms"] = floor / double(iterations);
-  state.counters["ratio"] = ours > 0 ? floor / ours : 0;  // our speed over the floor's
-  gDriver = previous;
+  reportTimes(state, timer);
 }
 BENCHMARK(BM_PanelListSortFilter)->Name("FilePanel/listSortFilter")->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -94,36 +113,27 @@ BENCHMARK(BM_PanelListSortFilter)->Name("FilePanel/listSortFilter")->Arg(20000)-
 // size and masked; the floor is std::stable_sort of the names alone.
 void BM_PanelSortFilter(benchmark::State& state) {
   const uint32_t n = uint32_t(state.range(0));
-  static Folder folder(n);
-  Ref<UXViewDriver> previous = gDriver;
-  gDriver = make<UXHeadlessDriver>();
-  auto panel = make<UXFilePanel>();
-  panel->dir = folder.path.generic_string();
-  panel->maskField = make<UXTextField>();
-  panel->maskField->setText("*.json");
+  const Folder& folder = folderOf(n);
+  PanelRun run(folder);
+  const Ref<UXFilePanel>& panel = run.panel;
   panel->reload();
   std::vector<std::string> names;
   for (const Ref<UXFileRow>& row : panel->files) names.push_back(row->name);
-  double ours = 0, floor = 0;
-  uint64_t iterations = 0;
+  perf::PairTimer timer;
   for (auto _ : state) {
-    auto t0 = Clock::now();
-    panel->sortBy(0);
-    panel->sortBy(1);
-    const double one = msSince(t0);
-    ours += one;
-    t0 = Clock::now();
-    std::vector<std::string> copy = names;
-    std::stable_sort(copy.begin(), copy.end());
-    benchmark::DoNotOptimize(copy.data());
-    floor += msSince(t0);
-    ++iterations;
-    state.SetIterationTime(one / 1000.0);
+    const double ours = timer.run(
+        [&] {
+          panel->sortBy(0);
+          panel->sortBy(1);
+        },
+        [&] {
+          std::vector<std::string> copy = names;
+          std::stable_sort(copy.begin(), copy.end());
+          benchmark::DoNotOptimize(copy.data());
+        });
+    state.SetIterationTime(ours);
   }
-  state.counters["ours_ms"] = ours / double(iterations);
-  state.counters["floor_ms"] = floor / double(iterations);
-  state.counters["ratio"] = ours > 0 ? floor / ours : 0;  // our speed over the floor's
-  gDriver = previous;
+  reportTimes(state, timer);
 }
 BENCHMARK(BM_PanelSortFilter)->Name("FilePanel/sortFilter")->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "PairTimer.h"
 #include "foundation/Pool.h"
 
 namespace {
@@ -97,20 +98,12 @@ template <class A, size_t Size> void churn(std::vector<void*>& slots) {
 template <void (*Quorl)(std::vector<void*>&), void (*Peer)(std::vector<void*>&), size_t Pairs,
           Memory (*QuorlMemory)(std::vector<void*>&) = nullptr, Memory (*PeerMemory)(std::vector<void*>&) = nullptr>
 void BM_Ratio(benchmark::State& state) {
-  using Clock = std::chrono::steady_clock;
   std::vector<void*> slots(kBatch);
   Quorl(slots);  // warm up both sides
   Peer(slots);
-  double quorlSeconds = 0, peerSeconds = 0;
-  for (auto _ : state) {
-    auto t0 = Clock::now();
-    Quorl(slots);
-    auto t1 = Clock::now();
-    Peer(slots);
-    auto t2 = Clock::now();
-    quorlSeconds += std::chrono::duration<double>(t1 - t0).count();
-    peerSeconds += std::chrono::duration<double>(t2 - t1).count();
-  }
+  quorl::perf::PairTimer timer;
+  for (auto _ : state) timer.run([&] { Quorl(slots); }, [&] { Peer(slots); });
+  const double quorlSeconds = timer.firstSeconds, peerSeconds = timer.secondSeconds;
   const double pairs = static_cast<double>(state.iterations()) * Pairs;
   state.counters["quorl_ns"] = quorlSeconds / pairs * 1e9;
   state.counters["peer_ns"] = peerSeconds / pairs * 1e9;

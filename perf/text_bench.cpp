@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "PairTimer.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
 #include "ux/core/UXApplication.h"
@@ -91,38 +92,37 @@ std::vector<int32_t> insertPlaces() {
   return at;
 }
 
-double secondsOf(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
 void BM_TextTyping(benchmark::State& state) {
   const std::string source = makeText();
   const Ref<AttributedString> master = makeAttributed(source);
   const std::vector<int32_t> places = insertPlaces();
   Ref<String> x = String::withCString("x");
   Scene scene;
-  double ours = 0, peer = 0;
+  perf::PairTimer timer;
   uint64_t checksum = 0;
   for (auto _ : state) {
     Range all{0, master->byteLength()};
     scene.view->text = master->substring(&all);
     scene.view->layoutLines();  // the document was open before typing
     std::string floor = source;
-    auto t0 = std::chrono::steady_clock::now();
-    for (int32_t at : places) {
-      Range r{at, 0};
-      scene.view->text->replace(&r, x);
-      scene.view->caret = uint32_t(at + 1);
-      scene.view->scrollToCaret();
-      uint32_t first = 0, end = 0;
-      scene.view->linesInView(first, end);
-      checksum += end - first;
-    }
-    auto t1 = std::chrono::steady_clock::now();
-    for (int32_t at : places) floor.insert(size_t(at), 1, 'x');
-    auto t2 = std::chrono::steady_clock::now();
+    timer.run(
+        [&] {
+          for (int32_t at : places) {
+            Range r{at, 0};
+            scene.view->text->replace(&r, x);
+            scene.view->caret = uint32_t(at + 1);
+            scene.view->scrollToCaret();
+            uint32_t first = 0, end = 0;
+            scene.view->linesInView(first, end);
+            checksum += end - first;
+          }
+        },
+        [&] {
+          for (int32_t at : places) floor.insert(size_t(at), 1, 'x');
+        });
     benchmark::DoNotOptimize(floor.data());
-    ours += secondsOf(t1 - t0);
-    peer += secondsOf(t2 - t1);
   }
+  const double ours = timer.firstSeconds, peer = timer.secondSeconds;
   benchmark::DoNotOptimize(checksum);
   const double n = double(state.iterations()) * kInserts;
   state.counters["quorl_us_per_insert"] = ours / n * 1e6;
@@ -165,18 +165,14 @@ void BM_TextWrap(benchmark::State& state) {
   const Ref<AttributedString> text = makeAttributed(source);
   Scene scene;
   std::vector<std::pair<int32_t, int32_t>> peerLines;
-  double ours = 0, peer = 0;
+  perf::PairTimer timer;
   size_t lines = 0;
   for (auto _ : state) {
-    auto t0 = std::chrono::steady_clock::now();
-    Ref<Array> wrapped = UXTextLayout::wrapAttr(text, 600, 13);
-    auto t1 = std::chrono::steady_clock::now();
-    naiveWrap(source, 600, peerLines);
-    auto t2 = std::chrono::steady_clock::now();
+    Ref<Array> wrapped;
+    timer.run([&] { wrapped = UXTextLayout::wrapAttr(text, 600, 13); }, [&] { naiveWrap(source, 600, peerLines); });
     lines = wrapped->count();
-    ours += secondsOf(t1 - t0);
-    peer += secondsOf(t2 - t1);
   }
+  const double ours = timer.firstSeconds, peer = timer.secondSeconds;
   const double n = double(state.iterations());
   state.counters["lines"] = double(lines);
   state.counters["quorl_ms"] = ours / n * 1e3;

@@ -1,6 +1,7 @@
 // UXControl, UXButton, UXLabel; sections follow UXControl.h.
 #include "ux/controls/UXControl.h"
 
+#include "foundation/Array.h"
 #include "foundation/String.h"
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXDispatch.h"
@@ -39,6 +40,18 @@ bool uxAttachPeer(UXView& view, const Ref<UXViewTree>& tree, UXRect frame) {
 
 bool uxAttachPeerSpec(UXView& view, const Ref<UXViewTree>& tree, UXRect frame, uint64_t spec) {
   return attachNode(view, tree, frame, &spec);
+}
+
+void uxAddChild(UXView& parent, const Ref<UXView>& child, UXRect frame) {
+  Ref<UXViewTree> t = parent.tree.lock();
+  if (!t || !gDriver) return;
+  child->attachTo(t, frame);
+  gDriver->structAddChild(t->driverTree, int16_t(parent.node), int16_t(child->node));
+  Ref<UXView> p = parent.self<UXView>();
+  child->superview = p;
+  child->nextResponder = p;
+  parent.subviews->add(child);
+  parent.setNeedsDisplayInRect(parent.absoluteFrame());
 }
 
 // ---------------------------------------------------------------------------

@@ -54,6 +54,11 @@ template <class B> bool uxBlockIsSet(const B& block) {
 bool uxAttachPeer(UXView& view, const Ref<UXViewTree>& tree, UXRect frame);
 // Steps 1 to 3: the node, its spec word, the peer.
 bool uxAttachPeerSpec(UXView& view, const Ref<UXViewTree>& tree, UXRect frame, uint64_t spec);
+// Attaches child to parent's tree at frame and links it under parent: the
+// driver's node link, superview and next responder, parent's subviews, and
+// a redraw of parent. Nothing when parent is not attached or there is no
+// driver.
+void uxAddChild(UXView& parent, const Ref<UXView>& child, UXRect frame);
 
 // ---------------------------------------------------------------------------
 // 2. The control base.

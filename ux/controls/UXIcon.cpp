@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ux/core/UXClamp.h"
 #include "ux/core/UXGraphics.h"
 
 namespace quorl {
@@ -160,8 +161,6 @@ void line64(UXGraphics& g, int64_t ax, int64_t ay, int64_t bx, int64_t by, uint3
   }
 }
 
-int16_t clamp16(int64_t v) { return int16_t(std::clamp(v, kMin16, kMax16)); }
-
 }  // namespace
 
 bool UXIcon::same(const char* a, const char* b) {
@@ -211,8 +210,8 @@ bool UXIcon::draw(UXGraphics& g, const char* name, int32_t x, int32_t y, uint32_
         break;
       }
       case kTri:
-        g.fillTriangle(clamp16(px(v[0])), clamp16(py(v[1])), clamp16(px(v[2])), clamp16(py(v[3])),
-                       clamp16(px(v[4])), clamp16(py(v[5])), ci);
+        g.fillTriangle(uxClamp16(px(v[0])), uxClamp16(py(v[1])), uxClamp16(px(v[2])), uxClamp16(py(v[3])),
+                       uxClamp16(px(v[4])), uxClamp16(py(v[5])), ci);
         break;
     }
   }

@@ -63,38 +63,21 @@ int32_t UXScrollLayout::documentFrameHeight(int32_t documentHeight, int32_t orig
 // ---------------------------------------------------------------------------
 // 3. Attaching, layout and scrolling.
 
-namespace {
-
-// Attaches child under parent (driver link, view links, redraw of parent).
-void adopt(UXView& parent, const Ref<UXView>& child, UXRect frame) {
-  Ref<UXViewTree> t = parent.tree.lock();
-  if (!t || !gDriver) return;
-  child->attachTo(t, frame);
-  gDriver->structAddChild(t->driverTree, int16_t(parent.node), int16_t(child->node));
-  Ref<UXView> p = parent.self<UXView>();
-  child->superview = p;
-  child->nextResponder = p;
-  parent.subviews->add(child);
-  parent.setNeedsDisplayInRect(parent.absoluteFrame());
-}
-
-}  // namespace
-
 void UXScrollView::attachTo(const Ref<UXViewTree>& t, UXRect frame) {
   if (!uxAttachPeer(*this, t, frame) || !gDriver) return;
   const int32_t w = frame.w(), h = frame.h();
 
   clipView = make<UXView>();
-  adopt(*this, clipView, UXRect(0, 0, w, h));
+  uxAddChild(*this, clipView, UXRect(0, 0, w, h));
   t->setClipsOf(clipView->node, 1);
   clipView->setAutoresizeMask(kUXAutoresizeWidth | kUXAutoresizeHeight);
 
   documentView = make<UXView>();
-  adopt(*clipView, documentView, UXRect(0, 0, w, h));
+  uxAddChild(*clipView, documentView, UXRect(0, 0, w, h));
 
   scroller = make<UXScrollbar>();
   scroller->scrollView = self<UXScrollView>();
-  adopt(*this, scroller, UXRect(w - scrollerWidth, 0, scrollerWidth, h));
+  uxAddChild(*this, scroller, UXRect(w - scrollerWidth, 0, scrollerWidth, h));
   scroller->setAutoresizeMask(kUXAutoresizeRight | kUXAutoresizeHeight);
 
   if (cornerRadius > 0 || borderColor >= 0) applyShape();

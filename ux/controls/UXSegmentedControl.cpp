@@ -3,7 +3,7 @@
 
 #include "foundation/Array.h"
 #include "foundation/String.h"
-#include "ux/controls/UXClamp.h"
+#include "ux/core/UXClamp.h"
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXGraphics.h"
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "foundation/String.h"
-#include "ux/controls/UXClamp.h"
 #include "ux/core/UXApplication.h"
+#include "ux/core/UXClamp.h"
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXGraphics.h"
 #include "ux/core/UXViewDriver.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "foundation/String.h"
-#include "ux/controls/UXClamp.h"
+#include "ux/core/UXClamp.h"
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXGraphics.h"
 

@@ -13,9 +13,9 @@
 
 #include "foundation/Array.h"
 #include "foundation/String.h"
-#include "ux/controls/UXClamp.h"
 #include "ux/controls/UXControl.h"
 #include "ux/core/UXApplication.h"
+#include "ux/core/UXClamp.h"
 #include "ux/core/UXGraphics.h"
 #include "ux/core/UXViewDriver.h"
 #include "ux/core/UXViewTree.h"
@@ -102,23 +102,11 @@ UXTableDataSource* UXTableView::source() const {
   return dynamic_cast<UXTableDataSource*>(o.get());
 }
 
-void UXTableView::adoptView(UXView& parent, const Ref<UXView>& child, UXRect frame) {
-  Ref<UXViewTree> t = parent.tree.lock();
-  if (!t || !gDriver) return;
-  child->attachTo(t, frame);
-  gDriver->structAddChild(t->driverTree, int16_t(parent.node), int16_t(child->node));
-  Ref<UXView> p = parent.self<UXView>();
-  child->superview = p;
-  child->nextResponder = p;
-  parent.subviews->add(child);
-  parent.setNeedsDisplayInRect(parent.absoluteFrame());
-}
-
 void UXTableView::attachTo(const Ref<UXViewTree>& t, UXRect frame) {
   if (!uxAttachPeer(*this, t, frame) || !gDriver) return;
   t->setClipsOf(node, 1);
   scrollView = make<UXScrollView>();
-  adoptView(*this, scrollView, UXRect(0, 0, frame.w(), frame.h()));
+  uxAddChild(*this, scrollView, UXRect(0, 0, frame.w(), frame.h()));
   scrollView->setAutoresizeMask(kUXAutoresizeWidth | kUXAutoresizeHeight);
   scrollView->lineStep = int16_t(pitch());
   scrollView->observer = self<UXTableView>();
@@ -175,7 +163,7 @@ void UXTableView::ensureHeader() {
   if (!t) return;
   header = make<UXTableHeader>();
   header->table = self<UXTableView>();
-  adoptView(*this, header, UXRect(0, 0, frame().w(), headerHeight));
+  uxAddChild(*this, header, UXRect(0, 0, frame().w(), headerHeight));
   t->setClipsOf(header->node, 1);
   header->setAutoresizeMask(kUXAutoresizeWidth);
   scrollView->headerView = header;
@@ -194,11 +182,11 @@ void UXTableView::ensureRows(int32_t n) {
     Ref<UXTableRow> r = newRow();
     r->table = self<UXTableView>();
     r->rowIndex = uint32_t(poolSize);
-    adoptView(*d, r, UXRect(0, 0, width, pitch()));
+    uxAddChild(*d, r, UXRect(0, 0, width, pitch()));
     if (!r->isAttached()) break;  // the node tree is full
     t->setClipsOf(r->node, 1);
     t->setHiddenOf(r->node, 1);  // shown once it is given a row
-    for (uint32_t j = 0; j < c; j++) adoptView(*r, newCell(), UXRect(0, 0, 8, pitch()));
+    for (uint32_t j = 0; j < c; j++) uxAddChild(*r, newCell(), UXRect(0, 0, 8, pitch()));
     rows->add(r);
     shown_.push_back(-1);
     poolSize++;

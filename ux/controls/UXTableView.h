@@ -219,7 +219,6 @@ class UXTableView : public UXView, public UXDesignable, public UXScrollObserver 
   UXTableDataSource* source() const;
 
  private:
-  void adoptView(UXView& parent, const Ref<UXView>& child, UXRect frame);
   void placeRow(UXTableRow& row, int32_t index);
   // Hides every view that shows a row; each is given its row afresh.
   void releaseViews();

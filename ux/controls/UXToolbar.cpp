@@ -10,8 +10,8 @@
 
 #include "foundation/Array.h"
 #include "foundation/String.h"
-#include "ux/controls/UXClamp.h"
 #include "ux/controls/UXIcon.h"
+#include "ux/core/UXClamp.h"
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXGraphics.h"
 

@@ -157,8 +157,12 @@ int32_t UXFieldEditor::edit(uint8_t character, int32_t& caret, int32_t mode) {
   }
   if (character == 8) {
     if (caret == 0) return 1;
-    std::memmove(buffer + caret - 1, buffer + caret, size_t(len - caret) + 1);
-    --caret;
+    // The whole character before the caret goes, never one byte of it: step
+    // back over its continuation bytes (at most three) to its lead byte.
+    int32_t from = caret - 1;
+    for (int k = 0; k < 3 && from > 0 && (uint8_t(buffer[from]) & 0xC0) == 0x80; ++k) --from;
+    std::memmove(buffer + from, buffer + caret, size_t(len - caret) + 1);
+    caret = from;
     return 1;
   }
   if (character < 32 || character > 126) return 0;

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <system_error>
 #include <thread>
 
@@ -28,6 +29,16 @@ void appendInt(std::string& s, int64_t v) {
   char buf[24];
   auto r = std::to_chars(buf, buf + sizeof buf, v);
   s.append(buf, r.ptr);
+}
+
+// The values in order with sep between them: "1 2 3" for ' '.
+void appendInts(std::string& s, std::initializer_list<int64_t> values, char sep = ' ') {
+  bool first = true;
+  for (int64_t v : values) {
+    if (!first) s += sep;
+    first = false;
+    appendInt(s, v);
+  }
 }
 
 void appendColour(std::string& s, uint32_t rgb) {
@@ -62,13 +73,7 @@ void UXHeadlessGraphics::note(const std::string& line) {
 void UXHeadlessGraphics::fill(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb) {
   if (w < 1 || h < 1) return;
   std::string s = "fill ";
-  appendInt(s, ox_ + x);
-  s += ' ';
-  appendInt(s, oy_ + y);
-  s += ' ';
-  appendInt(s, w);
-  s += ' ';
-  appendInt(s, h);
+  appendInts(s, {ox_ + x, oy_ + y, w, h});
   s += ' ';
   appendColour(s, rgb);
   note(s);
@@ -92,17 +97,11 @@ void UXHeadlessGraphics::text(const char* text, int32_t x, int32_t y, uint32_t r
                               uint8_t italic, const char* face) {
   if (!text || !*text) return;
   std::string s = "text ";
-  appendInt(s, ox_ + x);
-  s += ' ';
-  appendInt(s, oy_ + y);
+  appendInts(s, {ox_ + x, oy_ + y});
   s += ' ';
   appendColour(s, rgb);
   s += ' ';
-  appendInt(s, size);
-  s += ' ';
-  appendInt(s, weight);
-  s += ' ';
-  appendInt(s, italic ? 1 : 0);
+  appendInts(s, {size, weight, italic ? 1 : 0});
   s += " \"";
   s += cstr(face);
   s += "\" \"";
@@ -176,21 +175,9 @@ void UXHeadlessGraphics::drawPixels(const uint8_t* pixels, uint32_t width, uint3
                                     UXRect src, UXRect dest, uint32_t alpha) {
   if (!pixels || alpha < 1 || UXGeom::isEmpty(dest)) return;
   std::string s = "pixels ";
-  appendInt(s, ox_ + dest.x());
-  s += ' ';
-  appendInt(s, oy_ + dest.y());
-  s += ' ';
-  appendInt(s, dest.w());
-  s += ' ';
-  appendInt(s, dest.h());
+  appendInts(s, {ox_ + dest.x(), oy_ + dest.y(), dest.w(), dest.h()});
   s += " src=";
-  appendInt(s, src.x());
-  s += ',';
-  appendInt(s, src.y());
-  s += ',';
-  appendInt(s, src.w());
-  s += ',';
-  appendInt(s, src.h());
+  appendInts(s, {src.x(), src.y(), src.w(), src.h()}, ',');
   s += " alpha=";
   appendInt(s, alpha > 255 ? 255 : alpha);
   s += " swap=";
@@ -445,10 +432,8 @@ void UXHeadlessDriver::windowLine(uint32_t window, int32_t x1, int32_t y1, int32
   if (!w) return;
   std::string s = "overlay ";
   appendColour(s, rgbOf(r, g, b));
-  for (int32_t v : {x1, y1, x2, y2, thickness}) {
-    s += ' ';
-    appendInt(s, v);
-  }
+  s += ' ';
+  appendInts(s, {x1, y1, x2, y2, thickness});
   w->paintLog.push_back(s);
 }
 
@@ -969,13 +954,7 @@ UXGraphics* UXHeadlessDriver::beginViewDraw(int32_t x, int32_t y, int32_t w, int
     strayLines_.erase(strayLines_.begin(), strayLines_.begin() + ptrdiff_t(strayLines_.size() / 2));
   surface_.setOrigin(x - drawOffsetX_, y - drawOffsetY_);
   std::string s = "view ";
-  appendInt(s, x - drawOffsetX_);
-  s += ' ';
-  appendInt(s, y - drawOffsetY_);
-  s += ' ';
-  appendInt(s, w);
-  s += ' ';
-  appendInt(s, h);
+  appendInts(s, {x - drawOffsetX_, y - drawOffsetY_, w, h});
   surface_.note(s);
   return &surface_;
 }
@@ -1142,17 +1121,26 @@ int32_t UXHeadlessDriver::alertRun(int32_t style, const char* message, const cha
   return titles >= 3 ? 3 : titles;
 }
 
+namespace {
+
+// Every field but the type, between an event and its queued copy.
+template <class To, class From> void copyEventFields(To& to, const From& from) {
+  to.x = from.x;
+  to.y = from.y;
+  to.key = from.key;
+  to.mods = from.mods;
+  to.window = from.window;
+  to.a = from.a;
+  to.b = from.b;
+  to.object = from.object;
+}
+
+}  // namespace
+
 void UXHeadlessDriver::postEvent(const UXEvent& e) {
   QueuedEvent q{};
   q.type = e.type;
-  q.x = e.x;
-  q.y = e.y;
-  q.key = e.key;
-  q.mods = e.mods;
-  q.window = e.window;
-  q.a = e.a;
-  q.b = e.b;
-  q.object = e.object;
+  copyEventFields(q, e);
   queue_.push_back(q);
 }
 
@@ -1193,14 +1181,7 @@ bool UXHeadlessDriver::takeQueued(UXEvent& event) {
       event.b = q.b;
       break;
     default:
-      event.x = q.x;
-      event.y = q.y;
-      event.key = q.key;
-      event.mods = q.mods;
-      event.window = q.window;
-      event.a = q.a;
-      event.b = q.b;
-      event.object = q.object;
+      copyEventFields(event, q);
       break;
   }
   return true;

@@ -199,6 +199,8 @@ class UXFilePanel : public Object {
   void setDirText(const std::string& text);
   void syncControls();
   void addSubview(const Ref<UXView>& parent, const Ref<UXView>& view, UXRect frame);
+  // A block that calls action on this panel while it lives.
+  UXAction panelAction(void (UXFilePanel::*action)());
 
   std::string dirText_;  // the label borrows it
 };

@@ -306,24 +306,23 @@ void UXFilePanel::syncControls() {
 // 5. Buttons
 
 void UXFilePanel::addSubview(const Ref<UXView>& parent, const Ref<UXView>& view, UXRect frame) {
-  Ref<UXViewTree> t = parent->tree.lock();
-  if (!t || !gDriver) return;
-  view->attachTo(t, frame);
-  gDriver->structAddChild(t->driverTree, int16_t(parent->node), int16_t(view->node));
-  view->superview = parent;
-  view->nextResponder = parent;
-  parent->subviews->add(view);
-  parent->setNeedsDisplayInRect(parent->absoluteFrame());
+  uxAddChild(*parent, view, frame);
+}
+
+UXAction UXFilePanel::panelAction(void (UXFilePanel::*action)()) {
+  UXAction a;
+  a.target = self();
+  a.function = [action](const Ref<Object>& target, const Ref<UXView>&, const UXAction&) {
+    (static_cast<UXFilePanel*>(target.get())->*action)();
+  };
+  return a;
 }
 
 Ref<UXButton> UXFilePanel::mkBtn(const Ref<UXView>& parent, const char* title, void (UXFilePanel::*action)(),
                                  int32_t x, int32_t y, int32_t w, int32_t h) {
   auto button = make<UXButton>();
   button->title = title;
-  button->action.target = self();
-  button->action.function = [action](const Ref<Object>& target, const Ref<UXView>&, const UXAction&) {
-    (static_cast<UXFilePanel*>(target.get())->*action)();
-  };
+  button->action = panelAction(action);
   addSubview(parent, button, UXRect(x, y, w, h));
   return button;
 }

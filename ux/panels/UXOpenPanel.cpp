@@ -90,13 +90,7 @@ void UXFilePanel::buildPanel(const Ref<UXView>& back, const char* title) {
   list = make<UXFileListView>();
   list->panel = self<UXFilePanel>();
   addSubview(back, list, UXRect(10, 98, 316, 180));
-  recentButton = make<UXButton>();
-  recentButton->title = "Recent";
-  recentButton->action.target = self();
-  recentButton->action.function = [](const Ref<Object>& t, const Ref<UXView>&, const UXAction&) {
-    static_cast<UXFilePanel*>(t.get())->onRecent();
-  };
-  addSubview(back, recentButton, UXRect(334, 80, 100, 26));
+  recentButton = mkBtn(back, "Recent", &UXFilePanel::onRecent, 334, 80, 100, 26);
   auto group = make<UXGroupBox>();
   group->title = "Manage";
   addSubview(back, group, UXRect(334, 118, 100, 160));
@@ -106,10 +100,7 @@ void UXFilePanel::buildPanel(const Ref<UXView>& back, const char* title) {
   manageButtons[3] = mkBtn(back, "Delete", &UXFilePanel::onDelete, 342, 234, 84, 24);
   hiddenBox = make<UXCheckbox>();
   hiddenBox->title = "Show hidden";
-  hiddenBox->action.target = self();
-  hiddenBox->action.function = [](const Ref<Object>& t, const Ref<UXView>&, const UXAction&) {
-    static_cast<UXFilePanel*>(t.get())->onToggleHidden();
-  };
+  hiddenBox->action = panelAction(&UXFilePanel::onToggleHidden);
   addSubview(back, hiddenBox, UXRect(10, 294, 130, 18));
   mkBtn(back, "Cancel", &UXFilePanel::onCancel, 248, 292, 84, 28);
   mkBtn(back, saveMode ? "Save" : "Open", &UXFilePanel::onOpen, 344, 290, 90, 30);

@@ -6,9 +6,10 @@
 //   UXWin32Events.cpp    nextEvent, window procedures, alerts, drag polling
 //   UXWin32Menus.cpp     menu bar, field editors, view drawing, constants
 //   UXWin32Tree.cpp      the native node tree and its controls' visibility
-//   UXWin32Services.cpp  operations not yet native (they answer as the
-//                        headless driver does): dialogs, clocks, settings,
-//                        text metrics, files, text views, GL, sound, icons
+//   W32Realize.cpp       realising the tree into native controls, one file
+//                        pair a control family (see W32Control.h)
+//   W32TreeDraw.cpp      drawing the tree
+//   W32*.cpp             the services: see W32Services.h
 // Text crosses the contract as UTF-8 and becomes UTF-16 only at the W entry
 // points (W32Text.h).
 #pragma once
@@ -26,8 +27,9 @@ class UXTableView;
 class UXWin32Driver : public UXViewDriver {
  public:
   bool hasMenuPopUp() const override { return true; }
+  bool hasTextViewSetAll() const override { return true; }  // the rich-text bridge
 
-  // -- Windows [0-24]: UXWin32Windows.cpp (icons, sound, snapshots: UXWin32Services.cpp)
+  // -- Windows [0-24]: UXWin32Windows.cpp (icons, sound, snapshots: W32Icons, W32Sound, W32Snapshot)
   uint32_t windowCreate(int32_t x, int32_t y, int32_t w, int32_t h) override;
   void windowSetContent(uint32_t window, UXContentDrawFunction draw, void* userData) override;
   void windowOpen(uint32_t window) override;
@@ -55,7 +57,7 @@ class UXWin32Driver : public UXViewDriver {
   int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count, int32_t x,
                     int32_t y) override;
 
-  // -- Text views [25-34]: UXWin32Services.cpp
+  // -- Text views [25-34]: W32RichText.cpp
   void textViewSetAll(uint32_t window, int32_t id, const char* text, uint32_t length, const uint32_t* runs,
                       uint32_t runCount) override;
   void textViewReplace(uint32_t window, int32_t id, uint32_t start, uint32_t length, const char* text,
@@ -71,7 +73,7 @@ class UXWin32Driver : public UXViewDriver {
   void textViewSetLook(uint32_t window, int32_t id, uint32_t background, uint32_t textColour, uint32_t caretColour,
                        uint32_t selectionColour, uint32_t value, uint8_t flag) override;
 
-  // -- Dialogs [35-46]: UXWin32Services.cpp
+  // -- Dialogs [35-46]: W32Dialogs.cpp
   bool hasNativeFileOpen() override;
   int32_t fileOpen(const char* title, const char* folder, char* buffer, uint32_t capacity) override;
   bool hasNativeNavigation() override;
@@ -85,7 +87,7 @@ class UXWin32Driver : public UXViewDriver {
   bool hasNativeFontPicker() override;
   bool pickFont(char* face, uint32_t capacity, int32_t& size) override;
 
-  // -- Clocks, settings, text metrics, files [47-64]: UXWin32Services.cpp
+  // -- Clocks, settings, text metrics, files [47-64]: W32Clock, W32Settings, W32TextMeasure, W32Files
   uint32_t nowMs() override;
   uint64_t nowUs() override;
   void nowUTC(uint32_t out[7]) override;
@@ -105,7 +107,7 @@ class UXWin32Driver : public UXViewDriver {
   bool fileRename(const char* from, const char* to) override;
   bool fileCopy(const char* from, const char* to) override;
 
-  // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32Menus.cpp, UXWin32Services.cpp)
+  // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32Menus.cpp, W32TreeDraw.cpp)
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;
   int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;
   void structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
@@ -143,7 +145,7 @@ class UXWin32Driver : public UXViewDriver {
   void nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) override;
   int32_t nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) override;
 
-  // -- GL surfaces [101-111]: UXWin32Services.cpp
+  // -- GL surfaces [101-111]: W32OpenGL.cpp
   int32_t glKind() override;
   void* glProc(const char* name) override;
   uint64_t makeGLContext(Ptr<UXView> view) override;
@@ -156,7 +158,7 @@ class UXWin32Driver : public UXViewDriver {
   bool compositesWithGL() override;
   bool setTurnHook(UXTurnHook hook, void* userData) override;
 
-  // -- Realisation and field editors [112-118]: UXWin32Services.cpp, UXWin32Menus.cpp
+  // -- Realisation and field editors [112-118]: W32Realize.cpp, UXWin32Menus.cpp
   void realizeTree(uint32_t window, UXNodeTree* tree) override;
   UXFieldEditor* fieldEditorNew(char* buffer, uint32_t capacity) override;
   void fieldEditorSetValid(UXFieldEditor* editor, const char* templ) override;

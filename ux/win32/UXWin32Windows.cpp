@@ -14,6 +14,7 @@
 #include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Globals.h"
 #include "ux/win32/W32Handles.h"
+#include "ux/win32/W32Services.h"
 #include "ux/win32/W32Text.h"
 
 namespace quorl {
@@ -131,6 +132,7 @@ uint32_t UXWin32Driver::windowCreate(int32_t x, int32_t y, int32_t w, int32_t h)
   gW32NextHandle = next;
   gW32Hwnds[handle] = window;
   DragAcceptFiles(window, TRUE);
+  w32AppIconApply(window);
   gW32MinW[handle] = gW32MinH[handle] = 0;
   gW32WinW[handle] = uint32_t(w < 0 ? 0 : w);
   gW32WinH[handle] = uint32_t(h < 0 ? 0 : h);
@@ -171,6 +173,7 @@ void UXWin32Driver::windowDestroy(uint32_t window) {
 void UXWin32Driver::forgetWindow(uint32_t window) {
   if (!w32IsLive(window)) return;
   w32ScrollerDropWindow(window);
+  w32TextViewDropWindow(window);
   gW32Hwnds[window] = nullptr;
   gW32LineWin[window] = nullptr;  // owned windows die with their owner
   gW32LineOn[window] = 0;

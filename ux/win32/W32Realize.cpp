@@ -18,6 +18,7 @@
 #include "ux/win32/W32Progress.h"
 #include "ux/win32/W32Realize.h"
 #include "ux/win32/W32ScrollView.h"
+#include "ux/win32/W32Services.h"
 #include "ux/win32/W32Toolbar.h"
 #include "ux/win32/W32Trackbar.h"
 #include "ux/win32/W32TreeView.h"
@@ -53,17 +54,27 @@ HWND realizeOne(const W32Realize& r, HWND control, bool& created) {
     return made;
   };
   switch (r.kind) {
-    case kUXNodeTextView:
-      // The rich-text control comes with the rich-text bridge.
-      return control;
+    case kUXNodeTextView: {
+      // The rich-text bridge makes the control the first time and moves it
+      // later.
+      HWND made = w32TextViewRealize(r.window, r.node, r.peer, r.parent, r.x, r.y, r.w, r.h);
+      created = made && made != control;
+      return made ? made : control;
+    }
     case kUXNodeShield:
       if (!control) control = make(plainCreate(r, kW32ShieldClass, WS_CHILD | WS_VISIBLE, true));
       else w32Move(control, r.x, r.y, r.w, r.h);
       if (control) gW32Shield[r.window] = control;
       return control;
     case kUXNodeGL:
-      if (!control) control = make(plainCreate(r, kW32GlClass, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, false));
-      else w32Move(control, r.x, r.y, r.w, r.h);
+      if (!control) {
+        control = make(plainCreate(r, kW32GlClass, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, false));
+        if (control) w32GlAttach(r.peer, control);
+      } else {
+        w32Move(control, r.x, r.y, r.w, r.h);
+        w32GlAttach(r.peer, control);
+        w32GlViewport(r.peer);
+      }
       return control;
     case kUXNodeButton:
     case kUXNodeCheckbox:
@@ -147,13 +158,18 @@ void UXWin32Driver::realizeTree(uint32_t window, UXNodeTree* tree) {
     UXNode* node = tree->at(n);
     if (!node || !control) continue;
     if (created) node->native = uint64_t(reinterpret_cast<uintptr_t>(control));
-    const bool hidden = tree->effectivelyHidden(n);
-    // Shields and GL views follow visibility both ways on every pass; other
-    // controls are shown again only by the tree's own visibility changes.
-    if (r.kind == kUXNodeShield || r.kind == kUXNodeGL) ShowWindow(control, hidden ? SW_HIDE : SW_SHOW);
+    bool hidden = tree->effectivelyHidden(n);
+    // A GL view that renders off screen is shown through the paint's blit.
+    if (r.kind == kUXNodeGL && w32GlIsOffscreen(r.peer)) hidden = true;
+    // Shields, GL and text views follow visibility both ways on every pass;
+    // other controls are shown again only by the tree's own visibility
+    // changes.
+    const bool bothWays = r.kind == kUXNodeShield || r.kind == kUXNodeGL || r.kind == kUXNodeTextView;
+    if (bothWays) ShowWindow(control, hidden ? SW_HIDE : SW_SHOW);
     else if (hidden) ShowWindow(control, SW_HIDE);
     node->nativeShown = IsWindowVisible(control) ? 1 : 0;
-    if (!node->enabled) EnableWindow(control, FALSE);
+    if (r.kind == kUXNodeTextView) EnableWindow(control, node->enabled ? TRUE : FALSE);
+    else if (!node->enabled) EnableWindow(control, FALSE);
     if (r.kind == kUXNodeTextField) w32PushAlign(control, w32AlignOf(r.peer));
   }
   if (HWND shield = gW32Shield[window]) BringWindowToTop(shield);

@@ -15,6 +15,7 @@
 #include "ux/win32/W32ControlRules.h"
 #include "ux/win32/W32Globals.h"
 #include "ux/win32/W32Handles.h"
+#include "ux/win32/W32Services.h"
 #include "ux/win32/W32Text.h"
 
 namespace quorl {
@@ -82,9 +83,13 @@ void w32TreeDrawFrom(UXNodeTree* tree, int16_t start) {
       case kUXNodeToolbar:
       case kUXNodeTextView:
         return !hasControl;
+      case kUXNodeGL:
+        // A surface rendered off screen is copied in; it covers its area.
+        if (dc && w32GlBlit(node->peer.lock(), r.left, r.top, node->w, node->h)) return false;
+        if (gW32UserFn) drawUser(tree, n, r);
+        return true;
       case kUXNodeView:
       case kUXNodeShield:
-      case kUXNodeGL:
       case kUXNodePeer:
         // The callback may add nodes: nothing of node is read after it.
         if (gW32UserFn) drawUser(tree, n, r);

@@ -104,7 +104,7 @@ TEST_F(UXSegmentedClick, ClicksSelectRedrawAndRunTheAction) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
+    reset();
     // 100 x 24 at (30, 40) under the root at (10, 20): absolute (40, 60).
     auto control = place(controlWith(c.n), UXRect(30, 40, 100, 24));
     control->multipleSelection = c.multiple;

@@ -93,7 +93,7 @@ TEST_F(UXSliderTest, PressAndDrag) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
+    reset();
     seen.clear();
     auto s = placed();
     s->minimum = c.minimum, s->maximum = c.maximum, s->value = 33;

@@ -80,7 +80,7 @@ TEST_F(UXStepperTest, UpperHalfIncrementsLowerHalfDecrements) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dy);
-    SetUp();
+    reset();
     // 30 x 25 at (5, 100) under the root at (10, 20): absolute y 120.
     auto s = place(make<UXStepper>(), UXRect(5, 100, 30, 25));
     s->value = 50;

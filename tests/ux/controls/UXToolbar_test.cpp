@@ -196,7 +196,7 @@ TEST_F(UXToolbarClick, ClicksOnButtonsOnly) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
+    reset();
     auto t = placed();
     if (c.laidOut) t->layout(300);
     if (!c.enabled) disable(*t);

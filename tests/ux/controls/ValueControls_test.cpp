@@ -47,7 +47,7 @@ TEST_F(ValueControlsTest, AttachGivesKindAndPeerWithoutSpec) {
   };
   for (const auto& [control, kind] : cases) {
     SCOPED_TRACE(control->classNameC());
-    SetUp();
+    reset();
     control->title = "never a spec";
     control->attachTo(tree, UXRect(5, 6, 120, 30));
     EXPECT_EQ(driver->calls, (std::vector<std::string>{"structAppend ptr " + std::to_string(kind) + " 5 6 120 30",

@@ -25,6 +25,7 @@
 #include "ux/controls/UXTextField.h"
 #include "ux/controls/UXToolbar.h"
 #include "ux/core/UXNodeTree.h"
+#include "ux/text/UXTextView.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/core/UXWindow.h"
 #include "ux/win32/W32Control.h"
@@ -348,6 +349,31 @@ TEST_F(ControlsTest, ANodeWhosePeerIsNotOfItsClassGetsNoControl) {
   EXPECT_NE(controlOf(table), nullptr);
   // A table whose columns have no titles shows no header.
   EXPECT_TRUE(GetWindowLongW(controlOf(table), GWL_STYLE) & LVS_NOCOLUMNHEADER);
+}
+
+TEST_F(ControlsTest, TextViewsAndGLViewsGetTheirWindowsAndFollowTheirNodesBothWays) {
+  auto text = make<UXTextView>();
+  ASSERT_EQ(text->kind(), kUXNodeTextView);
+  add(text, UXRect(10, 10, 200, 80));
+  auto gl = make<UXGLView>();
+  add(gl, UXRect(220, 10, 100, 80));
+  realize();
+  HWND rich = controlOf(text), surface = controlOf(gl);
+  ASSERT_NE(rich, nullptr);
+  ASSERT_NE(surface, nullptr);
+  EXPECT_EQ(classOf(rich), "richedit50w");
+  EXPECT_EQ(classOf(surface), "uxgl32");
+  EXPECT_EQ(uint32_t(GetWindowLongW(surface, GWL_STYLE)), 0x54000000u);
+  EXPECT_EQ(placeOf(rich), (std::vector<long>{10, 10, 200, 80}));
+  // Changed behind the tree's back: every pass puts them back as the
+  // nodes say.
+  EnableWindow(rich, FALSE);
+  ShowWindow(rich, SW_HIDE);
+  ShowWindow(surface, SW_HIDE);
+  realize();
+  EXPECT_TRUE(IsWindowEnabled(rich));
+  EXPECT_TRUE(IsWindowVisible(rich));
+  EXPECT_TRUE(IsWindowVisible(surface));
 }
 
 TEST_F(ControlsTest, AShieldLiesOverTheControlsAndFollowsItsNodesVisibility) {

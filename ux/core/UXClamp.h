@@ -1,6 +1,6 @@
-// Integer helpers of the self-drawn controls: values that become packed
-// rectangle or text coordinates are clamped to the signed 16-bit range
-// rather than wrapped into it.
+// Integer helpers of everything that draws itself (controls, charts):
+// values that become packed rectangle or text coordinates are clamped to
+// the signed 16-bit range rather than wrapped into it.
 #pragma once
 
 #include <algorithm>

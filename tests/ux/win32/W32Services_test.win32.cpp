@@ -1,0 +1,565 @@
+// The driver's services under Wine: text measurement and font families,
+// clocks, the settings file (also across two processes), listings and file
+// operations on a folder with non-ASCII names, the modal dialogs driven from
+// a helper thread, sound without a device, icons and window snapshots.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "W32TestSupport.h"
+#include "ux/win32/W32Services.h"
+
+namespace quorl::test {
+namespace {
+
+// ---------------------------------------------------------------------------
+// Text measurement and font families.
+
+TEST_F(Win32DriverTest, TextWidthsFollowTheFontRules) {
+  EXPECT_EQ(d->textWidth("", 0), 0u);
+  EXPECT_EQ(d->textWidth(nullptr, 14), 0u);
+  EXPECT_GT(d->textWidth("Wendle", 0), 0u);  // the stock GUI font
+  const char* text = "Benchmark 42";
+  uint32_t at12 = d->textWidthWeight(text, "Tahoma", 12, 400, 0);
+  EXPECT_GT(at12, 0u);
+  EXPECT_EQ(d->textWidthWeight(text, "Tahoma", 0, 400, 0), at12);  // size 0 measures at 12
+  EXPECT_EQ(d->textWidthWeight(text, "Tahoma", 12, 0, 0), at12);   // weight 0 measures at 400
+  EXPECT_GT(d->textWidthWeight(text, "Tahoma", 24, 400, 0), at12);
+  EXPECT_EQ(d->textWidthStyled(text, "Tahoma", 12, 1, 0), d->textWidthWeight(text, "Tahoma", 12, 600, 0));
+  EXPECT_EQ(d->textWidthStyled(text, "Tahoma", 12, 0, 0), at12);
+  // Non-ASCII text is measured as characters, not as its UTF-8 bytes: an
+  // accented letter is as wide as its base letter, not two glyphs.
+  uint32_t plain = d->textWidthWeight("eeeeeeee", "Tahoma", 16, 400, 0);
+  uint32_t accented = d->textWidthWeight("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "Tahoma", 16, 400, 0);
+  EXPECT_NEAR(double(accented), double(plain), 2.0);
+  EXPECT_EQ(d->textWidth("\xC2\xB7", 16), d->textWidthWeight("\xC2\xB7", nullptr, 16, 400, 0));
+
+  int32_t ascent = d->textAscent("Tahoma", 20, 400);
+  EXPECT_GT(ascent, 10);
+  EXPECT_LE(ascent, 20);
+  EXPECT_EQ(d->textAscent("Tahoma", 0, 400), d->textAscent("Tahoma", 12, 400));
+  EXPECT_EQ(d->runPopupMenu(nullptr, 0, 0), -1);
+}
+
+TEST_F(Win32DriverTest, FontFamilies) {
+  EXPECT_EQ(d->fontFamilyCount(), 12);
+  struct Case {
+    int32_t index;
+    uint32_t capacity;
+    bool ok;
+    const char* name;
+  } cases[] = {
+      {0, 64, true, "Arial"},   {1, 64, true, "Times New Roman"}, {9, 64, true, "Consolas"},
+      {11, 64, true, "Segoe UI"}, {0, 4, true, "Ari"},           {12, 64, false, "#"},
+      {-1, 64, false, "#"},     {3, 1, true, ""},
+  };
+  for (const Case& c : cases) {
+    char buffer[64] = "#";
+    EXPECT_EQ(d->fontFamilyName(c.index, buffer, c.capacity), c.ok) << c.index;
+    EXPECT_STREQ(buffer, c.name) << c.index;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Clocks.
+
+TEST_F(Win32DriverTest, ClocksRunIn64BitsAndTellTheCalendar) {
+  uint64_t a = d->nowUs();
+  uint64_t previous = a;
+  for (int i = 0; i < 1000; ++i) {
+    uint64_t now = d->nowUs();
+    ASSERT_GE(now, previous);
+    previous = now;
+  }
+  Sleep(30);
+  uint64_t b = d->nowUs();
+  EXPECT_GE(b - a, 25000u);  // microseconds, not milliseconds
+  uint32_t tick = uint32_t(GetTickCount64());
+  EXPECT_LT(uint32_t(d->nowMs() - tick), 1000u);  // the tick count's low 32 bits
+
+  uint32_t utc[7] = {};
+  d->nowUTC(utc);
+  SYSTEMTIME t{};
+  GetSystemTime(&t);
+  EXPECT_EQ(utc[0], t.wYear);
+  EXPECT_TRUE(utc[1] >= 1 && utc[1] <= 12);
+  EXPECT_TRUE(utc[2] >= 1 && utc[2] <= 31);
+  EXPECT_LT(utc[6], 1000u);
+  int32_t offset = d->localOffsetMinutes();
+  EXPECT_TRUE(offset >= -14 * 60 && offset <= 14 * 60) << offset;
+}
+
+// ---------------------------------------------------------------------------
+// Settings.
+
+TEST_F(Win32DriverTest, SettingsFileLivesInTheApplicationDataFolder) {
+  wchar_t appdata[512] = {};
+  DWORD n = GetEnvironmentVariableW(L"APPDATA", appdata, 512);
+  std::wstring expected = (n > 0 && n < 256 ? std::wstring(appdata, n) : std::wstring(L".")) + L"\\Wendle\\Wendle.ini";
+  EXPECT_EQ(w32SettingsFile(), expected);
+}
+
+TEST_F(Win32DriverTest, SettingsReadBackWhatWasWritten) {
+  const std::string unicode = "Gr\xC3\xBC\xC3\x9F" "e \xC2\xB7 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
+  struct Case {
+    const char* section;
+    std::string key, value;
+  } cases[] = {
+      {"ui", "width", "1024"},
+      {"ui", "empty", ""},                      // an empty value is a value
+      {nullptr, "shared", "yes"},               // no section: "Shared"
+      {"ui", "text", unicode},
+      {"r\xC3\xA9glages", "cl\xC3\xA9", "valeur \xE2\x82\xAC"},
+  };
+  char buffer[128];
+  for (const Case& c : cases) {
+    d->settingRemove(c.section, c.key.c_str());
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(d->settingGet(c.section, c.key.c_str(), buffer, sizeof buffer), -1) << c.key;
+    EXPECT_STREQ(buffer, "");
+    ASSERT_TRUE(d->settingSet(c.section, c.key.c_str(), c.value.c_str())) << c.key;
+    EXPECT_EQ(d->settingGet(c.section, c.key.c_str(), buffer, sizeof buffer), int32_t(c.value.size())) << c.key;
+    EXPECT_EQ(std::string(buffer), c.value);
+  }
+  EXPECT_EQ(d->settingGet("", "shared", buffer, sizeof buffer), 3);
+  EXPECT_EQ(d->settingGet("Shared", "shared", buffer, sizeof buffer), 3);
+  // A short buffer keeps whole characters.
+  EXPECT_EQ(d->settingGet("ui", "text", buffer, 4), 2);
+  EXPECT_STREQ(buffer, "Gr");
+  std::memset(buffer, '#', 4);
+  EXPECT_EQ(d->settingGet("ui", "text", buffer, 0), 0);
+  EXPECT_EQ(buffer[0], '#');
+  // The no-value marker stored as a value reads as no value.
+  d->settingSet("ui", "marker", "\x01");
+  EXPECT_EQ(d->settingGet("ui", "marker", buffer, sizeof buffer), -1);
+  for (const Case& c : cases) {
+    EXPECT_TRUE(d->settingRemove(c.section, c.key.c_str()));
+    EXPECT_EQ(d->settingGet(c.section, c.key.c_str(), buffer, sizeof buffer), -1);
+  }
+  // What a line of the file cannot hold is refused, and nothing is written.
+  struct Refused {
+    const char *section, *key, *value;
+  } refused[] = {{"ui", "a", "two\nlines"}, {"ui", "a", "cr\r"}, {"ui", "k=v", "x"},
+                 {"u]i", "a", "x"},        {"ui", "", "x"},      {"ui", nullptr, "x"}};
+  for (const Refused& r : refused) {
+    EXPECT_FALSE(d->settingSet(r.section, r.key, r.value)) << (r.key ? r.key : "null");
+    EXPECT_EQ(d->settingGet(r.section, r.key, buffer, sizeof buffer), -1);
+  }
+  // A missing key removes nothing, least of all the section.
+  d->settingSet("ui", "keep", "1");
+  EXPECT_FALSE(d->settingRemove("ui", nullptr));
+  EXPECT_EQ(d->settingGet("ui", "keep", buffer, sizeof buffer), 1);
+  d->settingRemove("ui", "keep");
+  d->settingRemove("ui", "marker");
+}
+
+// Run by SettingsSurviveARestart in a second process of this program.
+TEST(W32SettingsChild, ReadsWhatTheFirstProcessWrote) {
+  wchar_t expected[256] = {};
+  if (GetEnvironmentVariableW(L"QUORL_SETTINGS_CHILD", expected, 256) == 0) GTEST_SKIP() << "run by the parent";
+  Ref<UXWin32Driver> driver = make<UXWin32Driver>();
+  char buffer[256];
+  ASSERT_GT(driver->settingGet("restart", "written", buffer, sizeof buffer), 0);
+  EXPECT_EQ(std::string(buffer), w32Utf8(expected));
+  EXPECT_TRUE(driver->settingSet("restart", "answer", "\xC3\xB1" "and\xC3\xBA"));
+}
+
+TEST_F(Win32DriverTest, SettingsSurviveARestart) {
+  const std::string value = "first \xE2\x86\x92 second " + std::to_string(GetCurrentProcessId());
+  ASSERT_TRUE(d->settingSet("restart", "written", value.c_str()));
+  d->settingRemove("restart", "answer");
+
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=W32SettingsChild.* --gtest_brief=1";
+  SetEnvironmentVariableW(L"QUORL_SETTINGS_CHILD", w32Wide(value).c_str());
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  SetEnvironmentVariableW(L"QUORL_SETTINGS_CHILD", nullptr);
+  ASSERT_TRUE(started);
+  ASSERT_EQ(WaitForSingleObject(pi.hProcess, 120000), WAIT_OBJECT_0);
+  DWORD code = 99;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_EQ(code, 0u) << "the second process did not read the setting back";
+  char buffer[64];
+  ASSERT_GT(d->settingGet("restart", "answer", buffer, sizeof buffer), 0);
+  EXPECT_STREQ(buffer, "\xC3\xB1" "and\xC3\xBA");
+  d->settingRemove("restart", "written");
+  d->settingRemove("restart", "answer");
+}
+
+// ---------------------------------------------------------------------------
+// Files, in a temporary folder with non-ASCII names.
+
+class TempFolder {
+ public:
+  TempFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    wide_ = std::wstring(temp) + L"quorl-\u00E9t\u00E9-\u65E5\u672C-" + std::to_wstring(GetCurrentProcessId()) +
+            L"-" + std::to_wstring(counter_++);
+    CreateDirectoryW(wide_.c_str(), nullptr);
+    path = w32Utf8(wide_.c_str());
+  }
+  ~TempFolder() { removeAll(wide_); }
+  std::string path;  // UTF-8
+  std::string at(const std::string& name) const { return path + "\\" + name; }
+  void write(const std::string& name, const std::string& bytes) const {
+    HANDLE f = CreateFileW(w32Wide(at(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (!bytes.empty()) WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+  }
+
+ private:
+  static void removeAll(const std::wstring& folder) {
+    WIN32_FIND_DATAW e{};
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &e);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring name = e.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring full = folder + L"\\" + name;
+        if (e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          removeAll(full);
+        else
+          DeleteFileW(full.c_str());
+      } while (FindNextFileW(find, &e));
+      FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+  std::wstring wide_;
+  static inline int counter_ = 0;
+};
+
+std::vector<std::string> listing(UXViewDriver& d, const std::string& folder, int32_t& count) {
+  std::vector<char> buffer(8192, '#');
+  count = d.listDir(folder.c_str(), buffer.data(), uint32_t(buffer.size()));
+  std::vector<std::string> lines;
+  std::string text(buffer.data());
+  for (size_t at = 0, lf; (lf = text.find('\n', at)) != std::string::npos; at = lf + 1)
+    lines.push_back(text.substr(at, lf - at));
+  std::sort(lines.begin(), lines.end());  // the platform's order is its own
+  return lines;
+}
+
+TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
+  TempFolder folder;
+  const std::string sub = "\xE6\x97\xA5\xE6\x9C\xAC", empty = "b-\xC3\xA9.txt", data = "data-\xC3\xBC";
+  CreateDirectoryW(w32Wide(folder.at(sub)).c_str(), nullptr);
+  folder.write(empty, "");
+  folder.write(data, "12345");
+  int32_t count = 0;
+  EXPECT_EQ(listing(*d, folder.path, count),
+            (std::vector<std::string>{"d\t0\t" + sub, "f\t0\t" + empty, "f\t5\t" + data}));
+  EXPECT_EQ(count, 3);
+
+  const std::string renamed = "c-\xE2\x82\xAC.txt";
+  EXPECT_TRUE(d->fileRename(folder.at(empty).c_str(), folder.at(renamed).c_str()));
+  EXPECT_FALSE(d->fileRename(folder.at(renamed).c_str(), folder.at(data).c_str()));  // the target exists
+  EXPECT_TRUE(d->fileCopy(folder.at(data).c_str(), folder.at(renamed).c_str()));    // replaces it
+  EXPECT_EQ(listing(*d, folder.path, count),
+            (std::vector<std::string>{"d\t0\t" + sub, "f\t5\t" + renamed, "f\t5\t" + data}));
+  // A rename moves a file into another folder of the same volume.
+  EXPECT_TRUE(d->fileRename(folder.at(renamed).c_str(), folder.at(sub + "\\" + renamed).c_str()));
+  EXPECT_EQ(listing(*d, folder.at(sub), count), (std::vector<std::string>{"f\t5\t" + renamed}));
+  EXPECT_EQ(listing(*d, folder.at(sub) + "\\", count), (std::vector<std::string>{"f\t5\t" + renamed}));
+  EXPECT_TRUE(d->fileDelete(folder.at(data).c_str()));
+  EXPECT_FALSE(d->fileDelete(folder.at(data).c_str()));
+  EXPECT_FALSE(d->fileCopy(folder.at(data).c_str(), folder.at("x").c_str()));
+  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"d\t0\t" + sub}));
+  EXPECT_EQ(count, 1);
+
+  char buffer[400] = "#";
+  EXPECT_EQ(d->listDir(folder.at("missing").c_str(), buffer, sizeof buffer), -1);
+  EXPECT_STREQ(buffer, "");
+  TempFolder none;
+  std::memset(buffer, '#', sizeof buffer);
+  EXPECT_EQ(d->listDir(none.path.c_str(), buffer, sizeof buffer), 0);
+  EXPECT_STREQ(buffer, "");
+}
+
+// ---------------------------------------------------------------------------
+// Dialogs: modal, so a helper thread finds the dialog of this thread and
+// answers it.
+
+class DialogAnswerer {
+ public:
+  DialogAnswerer(std::function<void(HWND)> answer) : thread_([this, answer, tid = GetCurrentThreadId()] {
+    for (int i = 0; i < 600 && !stop_; ++i) {
+      HWND found = nullptr;
+      EnumThreadWindows(
+          tid,
+          [](HWND w, LPARAM out) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(w, name, 16);
+            if (wcscmp(name, L"#32770") == 0 && IsWindowVisible(w)) {
+              *reinterpret_cast<HWND*>(out) = w;
+              return FALSE;
+            }
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(&found));
+      if (found) {
+        Sleep(300);  // let the dialog finish initialising
+        answer(found);
+        answered = true;
+        return;
+      }
+      Sleep(50);
+    }
+  }) {}
+  ~DialogAnswerer() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::atomic<bool> answered{false};
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+void press(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// The file name field of the file dialogs: a combo box (cmb13) or an edit
+// control (edt1), as the system's template has it.
+void typeFileName(HWND dialog, const std::wstring& name) {
+  HWND field = GetDlgItem(dialog, 0x47C);
+  if (!field) field = GetDlgItem(dialog, 0x480);
+  SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+}
+
+TEST_F(Win32DriverTest, FileDialogsAnswerTheChosenPath) {
+  EXPECT_TRUE(d->hasNativeFileOpen());
+  EXPECT_TRUE(d->hasNativeFileSave());
+  EXPECT_FALSE(d->hasNativeNavigation());
+  TempFolder folder;
+  const std::string name = "r\xC3\xA9sum\xC3\xA9-\xE6\x97\xA5\xE6\x9C\xAC.txt";
+  folder.write(name, "x");
+  char buffer[1024];
+  {
+    DialogAnswerer answerer([&](HWND dialog) {
+      typeFileName(dialog, w32Wide(name));
+      press(dialog, IDOK);
+    });
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(d->fileOpen("Open \xE2\x86\x92", folder.path.c_str(), buffer, sizeof buffer), 1);
+  }
+  EXPECT_EQ(std::string(buffer), folder.at(name));
+  {
+    DialogAnswerer answerer([&](HWND dialog) { press(dialog, IDCANCEL); });
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(d->fileOpen("Open", folder.path.c_str(), buffer, sizeof buffer), 0);
+  }
+  EXPECT_STREQ(buffer, "");
+  {
+    // A path that does not fit the buffer whole is not cut: no answer.
+    DialogAnswerer answerer([&](HWND dialog) {
+      typeFileName(dialog, w32Wide(name));
+      press(dialog, IDOK);
+    });
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(d->fileOpen("Open", folder.path.c_str(), buffer, 12), 0);
+  }
+  EXPECT_STREQ(buffer, "");
+  const std::string proposed = "propos\xC3\xA9 \xE2\x82\xAC.csv";
+  {
+    DialogAnswerer answerer([&](HWND dialog) { press(dialog, IDOK); });
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(d->fileSave("Save", folder.path.c_str(), proposed.c_str(), buffer, sizeof buffer), 1);
+  }
+  EXPECT_EQ(std::string(buffer), folder.at(proposed));
+}
+
+TEST_F(Win32DriverTest, ColourAndFontDialogs) {
+  EXPECT_TRUE(d->hasNativeColorPicker());
+  EXPECT_TRUE(d->hasNativeFontPicker());
+  uint32_t r = 7, g = 7, b = 7;
+  {
+    DialogAnswerer answerer([](HWND dialog) { press(dialog, IDOK); });
+    EXPECT_TRUE(d->pickColor(10, 20, 30, r, g, b));
+  }
+  EXPECT_EQ(r, 10u);
+  EXPECT_EQ(g, 20u);
+  EXPECT_EQ(b, 30u);
+  {
+    DialogAnswerer answerer([](HWND dialog) { press(dialog, IDCANCEL); });
+    r = g = b = 7;
+    EXPECT_FALSE(d->pickColor(10, 20, 30, r, g, b));
+  }
+  EXPECT_EQ(r + g + b, 21u);  // untouched
+
+  // A face the system has, so that the dialog proposes it as given.
+  std::wstring installed;
+  LOGFONTW query{};
+  query.lfCharSet = DEFAULT_CHARSET;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExW(
+      screen, &query,
+      [](const LOGFONTW* lf, const TEXTMETRICW*, DWORD type, LPARAM out) -> int {
+        if (!(type & TRUETYPE_FONTTYPE) || lf->lfFaceName[0] == L'@') return 1;
+        *reinterpret_cast<std::wstring*>(out) = lf->lfFaceName;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&installed), 0);
+  ReleaseDC(nullptr, screen);
+  ASSERT_FALSE(installed.empty());
+  const std::string chosen = w32Utf8(installed.c_str());
+  char face[32] = {};
+  std::strncpy(face, chosen.c_str(), 31);
+  int32_t size = 12;
+  {
+    DialogAnswerer answerer([](HWND dialog) { press(dialog, IDOK); });
+    EXPECT_TRUE(d->pickFont(face, sizeof face, size));
+  }
+  EXPECT_EQ(std::string(face), chosen);
+  EXPECT_EQ(size, 12);
+  {
+    DialogAnswerer answerer([](HWND dialog) { press(dialog, IDCANCEL); });
+    size = 9;
+    EXPECT_FALSE(d->pickFont(face, sizeof face, size));
+  }
+  EXPECT_EQ(size, 9);
+}
+
+// ---------------------------------------------------------------------------
+// Sound, icons, snapshots.
+
+TEST_F(Win32DriverTest, SoundAnswersWhetherItPlays) {
+  std::vector<int16_t> tone(4410);
+  for (size_t i = 0; i < tone.size(); ++i) tone[i] = int16_t((i % 100) * 300 - 15000);
+  EXPECT_EQ(w32SoundPlay(nullptr, 10, 44100), 0);
+  EXPECT_EQ(w32SoundPlay(tone.data(), 0, 44100), 0);
+  EXPECT_EQ(w32SoundPlay(tone.data(), uint32_t(tone.size()), 0), 0);
+  // Without an audio device the wave mapper will not open: the failure is
+  // answered and nothing is kept.
+  HMODULE winmm = LoadLibraryW(L"winmm.dll");
+  auto devices = reinterpret_cast<UINT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(winmm, "waveOutGetNumDevs")));
+  ASSERT_TRUE(devices);
+  int32_t expected = devices() > 0 ? 1 : 0;
+  std::printf("wave output devices: %u\n", devices());
+  EXPECT_EQ(w32SoundPlay(tone.data(), uint32_t(tone.size()), 44100), expected);
+  d->audioPlay(tone.data(), uint32_t(tone.size()), 22050);
+}
+
+uint32_t firstPixelOf(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return 0;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = 2;
+  bi.bmiHeader.biHeight = -1;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  uint32_t pixels[2] = {};
+  HDC dc = GetDC(nullptr);
+  GetDIBits(dc, info.hbmColor, 0, 1, pixels, &bi, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return pixels[0];
+}
+
+TEST_F(Win32DriverTest, ApplicationIconsInEitherByteOrder) {
+  const uint8_t pixels[8] = {0x11, 0x22, 0x33, 0xFF, 0x44, 0x55, 0x66, 0xFF};
+  struct Case {
+    int32_t swap;
+    uint32_t first;
+  } cases[] = {{1, 0xFF332211}, {0, 0xFF112233}, {2, 0xFF112233}};
+  for (const Case& c : cases) {
+    HICON icon = w32AppIconMake(pixels, 2, 1, c.swap);
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(firstPixelOf(icon), c.first) << c.swap;
+    DestroyIcon(icon);
+  }
+  EXPECT_FALSE(w32AppIconMake(pixels, 0, 1, 0));
+  EXPECT_FALSE(w32AppIconMake(nullptr, 2, 1, 0));
+
+  uint32_t before = openWindow(200, 100);
+  d->appSetIcon(pixels, 2, 1);
+  ASSERT_TRUE(gW32AppIcon);
+  auto iconOf = [&](uint32_t h, WPARAM which) {
+    return reinterpret_cast<HICON>(SendMessageW(hwndOf(h), WM_GETICON, which, 0));
+  };
+  EXPECT_EQ(iconOf(before, ICON_BIG), gW32AppIcon);
+  uint32_t after = openWindow(200, 100);
+  EXPECT_EQ(iconOf(after, ICON_SMALL), gW32AppIcon);
+  d->windowSetIcon(after, "");
+  EXPECT_EQ(iconOf(after, ICON_BIG), gW32AppIcon);
+  d->windowSetIcon(after, "C:\\windows\\system32\\notepad.exe");
+  d->windowSetIcon(after, "");
+  EXPECT_EQ(iconOf(after, ICON_SMALL), gW32AppIcon);
+  d->windowDestroy(before);
+  d->windowDestroy(after);
+  DestroyIcon(gW32AppIcon);
+  gW32AppIcon = nullptr;
+}
+
+void paintBlue(int32_t, int32_t, int32_t, int32_t, int32_t, void*) {
+  if (UXGraphics* g = gDriver->beginViewDraw(0, 0, 40, 30)) {
+    g->fillRect(UXRect(0, 0, 40, 30), 250);  // light blue
+    gDriver->endViewDraw();
+  }
+}
+
+TEST_F(Win32DriverTest, SnapshotsReadInsideTheClientAreaOnly) {
+  uint32_t h = openWindow(120, 80);
+  int anchor = 0;
+  d->windowSetContent(h, paintBlue, &anchor);
+  d->windowInvalidate(h);
+  HDC dc = GetDC(hwndOf(h));
+  COLORREF blue = GetPixel(dc, 5, 5), grey = GetPixel(dc, 100, 70);
+  ReleaseDC(hwndOf(h), dc);
+  auto argb = [](COLORREF c) { return 0xFF000000u | (c & 255) << 16 | (c & 0xFF00) | (c >> 16 & 255); };
+
+  uint32_t out[16];
+  std::fill(out, out + 16, 0x12345678u);
+  ASSERT_TRUE(w32Snapshot(h, 38, 28, 4, 4, out));
+  EXPECT_EQ(out[0], argb(blue));    // (38, 28): inside the blue block
+  EXPECT_EQ(out[15], argb(grey));   // (41, 31): the background
+  for (uint32_t p : out) EXPECT_EQ(p >> 24, 0xFFu);
+
+  struct Case {
+    int32_t x, y, w, h;
+  } refused[] = {
+      {-1, 0, 4, 4}, {0, -4, 4, 4}, {117, 0, 4, 4}, {0, 77, 4, 4},
+      {0x7FFFFFF0, 0, 0x20, 1},     // the far edge wraps in 32 bits
+      {-0x7FFFFFF0, 0, 0x7FFFFFF8, 1},
+      {0, 0, 0, 4},
+  };
+  for (const Case& c : refused) {
+    std::fill(out, out + 16, 0x12345678u);
+    EXPECT_FALSE(w32Snapshot(h, c.x, c.y, c.w, c.h, out)) << c.x << "," << c.y;
+    EXPECT_EQ(out[0], 0x12345678u);
+  }
+  EXPECT_FALSE(w32Snapshot(h + 1, 0, 0, 1, 1, out));
+
+  // The contract's form: the whole client area as R, G, B, A bytes.
+  std::vector<uint8_t> rgba(120 * 80 * 4);
+  int32_t w = 0, ht = 0;
+  EXPECT_FALSE(d->windowSnapshot(h, rgba.data(), 100, w, ht));
+  EXPECT_EQ(w, 120);
+  EXPECT_EQ(ht, 80);
+  ASSERT_TRUE(d->windowSnapshot(h, rgba.data(), uint32_t(rgba.size()), w, ht));
+  size_t at = (size_t(5) * 120 + 5) * 4;
+  EXPECT_EQ(rgba[at], GetRValue(blue));
+  EXPECT_EQ(rgba[at + 1], GetGValue(blue));
+  EXPECT_EQ(rgba[at + 2], GetBValue(blue));
+  EXPECT_EQ(rgba[at + 3], 0xFF);
+}
+
+}  // namespace
+}  // namespace quorl::test

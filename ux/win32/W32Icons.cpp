@@ -1,0 +1,93 @@
+// The application icon, made from pixels and put on every window (new
+// windows get it at creation), and a window's icon from the shell's icon
+// of a file.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <vector>
+
+#include "ux/win32/UXWin32Driver.h"
+#include "ux/win32/W32Globals.h"
+#include "ux/win32/W32Handles.h"
+#include "ux/win32/W32Services.h"
+#include "ux/win32/W32Text.h"
+
+namespace quorl {
+
+HICON gW32AppIcon = nullptr;
+
+HICON w32AppIconMake(const uint8_t* pixels, int32_t width, int32_t height, int32_t swap) {
+  if (!pixels || width < 1 || height < 1 || int64_t(width) * height > (1 << 24)) return nullptr;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  W32GdiObject colour(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!colour || !bits) return nullptr;
+  auto* out = static_cast<uint8_t*>(bits);
+  size_t count = size_t(width) * size_t(height);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* p = pixels + i * 4;
+    out[i * 4] = swap == 1 ? p[0] : p[2];
+    out[i * 4 + 1] = p[1];
+    out[i * 4 + 2] = swap == 1 ? p[2] : p[0];
+    out[i * 4 + 3] = p[3];
+  }
+  // An all-zero AND mask, so the alpha channel alone decides; mask rows are
+  // whole 16-bit words.
+  std::vector<uint8_t> clear(size_t((width + 15) / 16 * 2) * size_t(height), 0);
+  W32GdiObject mask(CreateBitmap(width, height, 1, 1, clear.data()));
+  if (!mask) return nullptr;
+  ICONINFO icon{};
+  icon.fIcon = TRUE;
+  icon.hbmMask = static_cast<HBITMAP>(mask.get());
+  icon.hbmColor = static_cast<HBITMAP>(colour.get());
+  return CreateIconIndirect(&icon);  // copies both bitmaps, deleted as they go
+}
+
+void w32AppIconApply(HWND window) {
+  if (!window || !gW32AppIcon) return;
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(gW32AppIcon));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(gW32AppIcon));
+}
+
+bool w32AppSetIcon(const uint8_t* pixels, int32_t width, int32_t height, int32_t swap) {
+  HICON icon = w32AppIconMake(pixels, width, height, swap);
+  if (!icon) return false;
+  HICON previous = gW32AppIcon;
+  gW32AppIcon = icon;
+  for (uint32_t h = 1; h <= kW32MaxWindows; ++h)
+    if (gW32Hwnds[h]) w32AppIconApply(gW32Hwnds[h]);
+  if (previous) DestroyIcon(previous);
+  return true;
+}
+
+void UXWin32Driver::appSetIcon(const uint8_t* rgba, int32_t w, int32_t h) { w32AppSetIcon(rgba, w, h, 0); }
+
+void UXWin32Driver::windowSetIcon(uint32_t window, const char* imagePath) {
+  if (!w32IsLive(window)) return;
+  HWND hwnd = gW32Hwnds[window];
+  HICON big = nullptr, small = nullptr;
+  if (imagePath && *imagePath) {
+    std::wstring path = w32Wide(imagePath);
+    SHFILEINFOW info{};
+    if (SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_ICON)) big = info.hIcon;
+    info = SHFILEINFOW{};
+    if (SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)) small = info.hIcon;
+  }
+  if (!big) big = gW32AppIcon;
+  if (!small) small = gW32AppIcon;
+  auto oldBig = reinterpret_cast<HICON>(SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big)));
+  auto oldSmall =
+      reinterpret_cast<HICON>(SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small)));
+  // An icon shared by both sizes is destroyed once; the application's never.
+  if (oldBig && oldBig != big && oldBig != gW32AppIcon) DestroyIcon(oldBig);
+  if (oldSmall && oldSmall != small && oldSmall != gW32AppIcon && oldSmall != oldBig) DestroyIcon(oldSmall);
+}
+
+}  // namespace quorl

@@ -1,0 +1,114 @@
+#include "ux/win32/W32ServicePure.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "ux/win32/W32Pure.h"
+
+namespace quorl {
+
+// ---------------------------------------------------------------------------
+// 1. Offsets. The counts come from the same conversion that builds the
+//    control's text, so an invalid byte counts as the one unit it became.
+
+uint32_t w32U16At(const char* utf8, uint32_t length, uint32_t byteOffset) {
+  uint32_t m = std::min(byteOffset, length);
+  if (!utf8 || m < 1) return 0;
+  if (m < length)
+    while (m > 0 && (uint8_t(utf8[m]) & 0xC0) == 0x80) --m;
+  return uint32_t(w32Utf16(utf8, m).size());
+}
+
+uint32_t w32U8At(const char16_t* wide, uint32_t length, uint32_t unitOffset) {
+  uint32_t m = std::min(unitOffset, length);
+  if (!wide || m < 1) return 0;
+  if (m < length && wide[m] >= 0xDC00 && wide[m] <= 0xDFFF) --m;
+  return uint32_t(w32Utf8(wide, m).size());
+}
+
+// ---------------------------------------------------------------------------
+// 2. Clocks and fonts.
+
+uint64_t w32MicrosOf(uint64_t ticks, uint64_t frequency) {
+  if (frequency == 0) return 0;
+  return ticks / frequency * 1000000 + ticks % frequency * 1000000 / frequency;
+}
+
+int64_t w32DayNumber(int32_t year, int32_t month, int32_t day) {
+  // Days from the civil date, counting years from March so that the leap
+  // day ends the year.
+  int64_t y = int64_t(year) - (month <= 2 ? 1 : 0);
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t yoe = y - era * 400;
+  int64_t mp = (int64_t(month) + 9) % 12;
+  int64_t doy = (153 * mp + 2) / 5 + int64_t(day) - 1;
+  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+int32_t w32LocalOffsetMinutes(const int32_t utc[5], const int32_t local[5]) {
+  int64_t days = w32DayNumber(local[0], local[1], local[2]) - w32DayNumber(utc[0], utc[1], utc[2]);
+  int64_t minutes = (int64_t(local[3]) * 60 + local[4]) - (int64_t(utc[3]) * 60 + utc[4]) + days * 1440;
+  return int32_t(std::clamp<int64_t>(minutes, INT32_MIN, INT32_MAX));
+}
+
+int32_t w32FontHeightOfPoints(int32_t points) {
+  int64_t px = (int64_t(points) * 96 + 36) / 72;
+  return int32_t(-std::clamp<int64_t>(px, -0x7FFFFFFF, 0x7FFFFFFF));
+}
+
+int32_t w32PointsOfTenths(int32_t tenths) { return int32_t((int64_t(tenths) + 5) / 10); }
+
+// ---------------------------------------------------------------------------
+// 3. Directory listings.
+
+W32ListWriter::W32ListWriter(char* buffer, uint32_t capacity) : buffer_(buffer), capacity_(buffer ? capacity : 0) {
+  if (capacity_ > 0) buffer_[0] = 0;
+}
+
+void W32ListWriter::add(bool directory, uint64_t size, const std::string& name) {
+  if (capacity_ <= 300 || position_ >= capacity_ - 300) return;
+  char digits[16];
+  auto r = std::to_chars(digits, digits + sizeof digits, directory ? 0u : uint32_t(size));
+  size_t digitCount = size_t(r.ptr - digits);
+  size_t line = 1 + 1 + digitCount + 1 + name.size() + 1;
+  if (size_t(position_) + line + 1 > capacity_) return;
+  char* p = buffer_ + position_;
+  *p++ = directory ? 'd' : 'f';
+  *p++ = '\t';
+  std::memcpy(p, digits, digitCount);
+  p += digitCount;
+  *p++ = '\t';
+  std::memcpy(p, name.data(), name.size());
+  p += name.size();
+  *p++ = '\n';
+  *p = 0;
+  position_ += uint32_t(line);
+  ++count_;
+}
+
+// ---------------------------------------------------------------------------
+// 4. Rectangles and sizes.
+
+bool w32SnapRectInside(int32_t x, int32_t y, int32_t w, int32_t h, int32_t cw, int32_t ch) {
+  if (cw < 1 || ch < 1 || x < 0 || y < 0 || w < 1 || h < 1) return false;
+  return int64_t(x) + w <= cw && int64_t(y) + h <= ch;
+}
+
+void w32GlBufferSize(int32_t cw, int32_t ch, int32_t maxSide, int32_t& w, int32_t& h) {
+  int64_t bw = std::max(cw, 0), bh = std::max(ch, 0);
+  if (maxSide > 0 && (bw > maxSide || bh > maxSide)) {
+    if (bw >= bh) {
+      bh = bh * maxSide / bw;
+      bw = maxSide;
+    } else {
+      bw = bw * maxSide / bh;
+      bh = maxSide;
+    }
+  }
+  w = int32_t(std::max<int64_t>(bw, 1));
+  h = int32_t(std::max<int64_t>(bh, 1));
+}
+
+}  // namespace quorl

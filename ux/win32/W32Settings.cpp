@@ -1,0 +1,97 @@
+// The settings store: an INI file read and written only through the
+// private-profile W calls. The file is created with a UTF-16 byte-order
+// mark, which makes the system keep it in UTF-16, so values, keys and
+// sections in any script survive (the original design's A calls wrote the
+// code page's bytes). A missing key is told from an empty value by a
+// default of the one byte 0x01. Texts the line format cannot hold are
+// refused rather than written damaged.
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "ux/win32/UXWin32Driver.h"
+#include "ux/win32/W32Services.h"
+#include "ux/win32/W32Text.h"
+
+namespace quorl {
+
+namespace {
+
+constexpr wchar_t kNoValue[] = L"\x01";
+
+std::wstring sectionOf(const char* section) {
+  return section && *section ? w32Wide(section) : std::wstring(L"Shared");
+}
+
+// A new file starts as an empty UTF-16 text.
+void ensureUnicodeFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;  // exists already, or cannot be made
+  static const unsigned char bom[2] = {0xFF, 0xFE};
+  DWORD written = 0;
+  WriteFile(file, bom, 2, &written, nullptr);
+  CloseHandle(file);
+}
+
+// What the file's line format cannot hold: a line end anywhere (it would cut
+// the value and could start a key of its own), "=" in a key, "]" in a
+// section name.
+bool storable(const char* section, const char* key, const char* value) {
+  auto has = [](const char* text, const char* bad) { return text && std::strpbrk(text, bad); };
+  return key && *key && !has(section, "\r\n]") && !has(key, "\r\n=") && !has(value, "\r\n");
+}
+
+}  // namespace
+
+const std::wstring& w32SettingsFile() {
+  static const std::wstring path = [] {
+    wchar_t appdata[256] = {};
+    DWORD n = GetEnvironmentVariableW(L"APPDATA", appdata, 256);
+    std::wstring p = n == 0 || n >= 256 ? std::wstring(L".") : std::wstring(appdata, n);
+    p += L"\\Wendle";
+    CreateDirectoryW(p.c_str(), nullptr);  // an existing folder is fine
+    p += L"\\Wendle.ini";
+    return p;
+  }();
+  return path;
+}
+
+int32_t UXWin32Driver::settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) {
+  if (!buffer || capacity < 1) return 0;
+  buffer[0] = 0;
+  if (!key || !*key) return -1;
+  std::wstring s = sectionOf(section), k = w32Wide(key);
+  // The call answers size - 1 when the value was cut: grow until it fits.
+  std::vector<wchar_t> value(256);
+  DWORD n = 0;
+  for (;;) {
+    n = GetPrivateProfileStringW(s.c_str(), k.c_str(), kNoValue, value.data(), DWORD(value.size()),
+                                 w32SettingsFile().c_str());
+    if (n + 1 < value.size() || value.size() >= (1u << 20)) break;
+    value.resize(value.size() * 2);
+  }
+  if (n == 1 && value[0] == kNoValue[0]) return -1;
+  std::string text = w32Utf8(value.data(), n);
+  size_t cut = std::min<size_t>(text.size(), capacity - 1);
+  while (cut < text.size() && cut > 0 && (uint8_t(text[cut]) & 0xC0) == 0x80) --cut;
+  std::memcpy(buffer, text.data(), cut);
+  buffer[cut] = 0;
+  return int32_t(cut);
+}
+
+bool UXWin32Driver::settingSet(const char* section, const char* key, const char* value) {
+  if (!storable(section, key, value)) return false;
+  ensureUnicodeFile(w32SettingsFile());
+  return WritePrivateProfileStringW(sectionOf(section).c_str(), w32Wide(key).c_str(), w32Wide(value ? value : "").c_str(),
+                                    w32SettingsFile().c_str()) != 0;
+}
+
+bool UXWin32Driver::settingRemove(const char* section, const char* key) {
+  // A null key would remove the whole section.
+  if (!key || !*key) return false;
+  return WritePrivateProfileStringW(sectionOf(section).c_str(), w32Wide(key).c_str(), nullptr,
+                                    w32SettingsFile().c_str()) != 0;
+}
+
+}  // namespace quorl
