@@ -106,8 +106,16 @@ void UXGdiGraphics::fillTriangle(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
 }
 
 void UXGdiGraphics::fillCircle(int16_t cx, int16_t cy, int16_t radius, uint32_t ci) {
-  int32_t d = 2 * int32_t(radius);
-  fillRect(UXRect(int32_t(cx) - radius, int32_t(cy) - radius, d, d), ci);
+  if (!dc || radius < 1) return;
+  // A disc: the ellipse's outline in the fill colour, so its edge is the
+  // circle's and not a frame around it.
+  COLORREF colour = w32PenColor(ci);
+  W32GdiObject brush(CreateSolidBrush(colour));
+  W32GdiObject pen(CreatePen(PS_SOLID, 1, colour));
+  W32Select useBrush(dc, brush.get());
+  W32Select usePen(dc, pen.get());
+  Ellipse(dc, w32Clamp16(int64_t(X(cx)) - radius), w32Clamp16(int64_t(Y(cy)) - radius),
+          w32Clamp16(int64_t(X(cx)) + radius + 1), w32Clamp16(int64_t(Y(cy)) + radius + 1));
 }
 
 void UXGdiGraphics::drawLine(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint32_t ci) {

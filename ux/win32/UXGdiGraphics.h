@@ -6,7 +6,8 @@
 // Rules of this surface (tests rely on them):
 //   - palette: 0 white, 2 red, 8 light grey, 9 grey, 250 light blue, any
 //     other index black; alpha is ignored except by drawPixels
-//   - theme parts are light-grey fills; circles are their bounding squares
+//   - theme parts are light-grey fills; circles are filled discs (a radius
+//     below 1 draws nothing)
 //   - lines are 2 pixels thick: horizontal and vertical ones are rectangles
 //     below and right of the points, slanted ones parallelograms
 //   - polygons use at most 128 points and no outline; triangles and

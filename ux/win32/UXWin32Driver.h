@@ -6,7 +6,9 @@
 //   UXWin32Events.cpp    nextEvent, window procedures, alerts, drag polling
 //   UXWin32Menus.cpp     menu bar, field editors, view drawing, constants
 //   UXWin32Tree.cpp      the native node tree and its controls' visibility
-//   UXWin32Services.cpp  hooks of the native controls, realising the tree
+//   W32Realize.cpp       realising the tree into native controls, one file
+//                        pair a control family (see W32Control.h)
+//   W32TreeDraw.cpp      drawing the tree
 //   W32*.cpp             the services: see W32Services.h
 // Text crosses the contract as UTF-8 and becomes UTF-16 only at the W entry
 // points (W32Text.h).
@@ -105,7 +107,7 @@ class UXWin32Driver : public UXViewDriver {
   bool fileRename(const char* from, const char* to) override;
   bool fileCopy(const char* from, const char* to) override;
 
-  // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32Menus.cpp, UXWin32Services.cpp)
+  // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32Menus.cpp, W32TreeDraw.cpp)
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;
   int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;
   void structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
@@ -156,7 +158,7 @@ class UXWin32Driver : public UXViewDriver {
   bool compositesWithGL() override;
   bool setTurnHook(UXTurnHook hook, void* userData) override;
 
-  // -- Realisation and field editors [112-118]: UXWin32Services.cpp, UXWin32Menus.cpp
+  // -- Realisation and field editors [112-118]: W32Realize.cpp, UXWin32Menus.cpp
   void realizeTree(uint32_t window, UXNodeTree* tree) override;
   UXFieldEditor* fieldEditorNew(char* buffer, uint32_t capacity) override;
   void fieldEditorSetValid(UXFieldEditor* editor, const char* templ) override;

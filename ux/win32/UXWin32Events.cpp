@@ -457,6 +457,7 @@ LRESULT onNotify(NMHDR* header) {
     return 0;
   }
   if (w32OutlineNotify(control, header)) return 0;
+  if (w32ListNotify(control, header)) return 0;
   Ref<UXTableView> table = cast<UXTableView>(viewOf(control));
   if (!table) return 0;
   switch (header->code) {

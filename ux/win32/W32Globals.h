@@ -130,5 +130,6 @@ bool w32TextViewNotify(HWND control, NMHDR* header);          // EN_SELCHANGE
 void w32ValueChanged(HWND control, int32_t value);            // slider, stepper, pop-up
 void w32RowDrag(HWND control, int32_t kind, const char* text, bool right, int32_t x, int32_t y);
 bool w32OutlineNotify(HWND control, NMHDR* header);           // TVN_* codes
+bool w32ListNotify(HWND control, NMHDR* header);              // LVN_GETDISPINFOW, LVN_ODSTATECHANGED
 
 }  // namespace quorl

@@ -102,11 +102,19 @@ TEST_F(GdiGraphicsTest, LinesCirclesAndTriangles) {
   EXPECT_EQ(canvas.at(51, 11), kBlack);
   EXPECT_EQ(canvas.at(52, 7), kWhite);
   canvas.clear();
-  g->fillCircle(10, 10, 4, 9);  // the square 6..13
-  EXPECT_EQ(canvas.at(16, 11), 0x808080u);
-  EXPECT_EQ(canvas.at(23, 18), 0x808080u);
-  EXPECT_EQ(canvas.at(24, 18), kWhite);
-  EXPECT_EQ(canvas.at(15, 11), kWhite);
+  g->fillCircle(10, 10, 4, 9);  // a disc 6..14 across, not its bounding square
+  EXPECT_EQ(canvas.at(20, 15), 0x808080u);  // centre
+  EXPECT_EQ(canvas.at(17, 15), 0x808080u);  // inside the left and right edges
+  EXPECT_EQ(canvas.at(23, 15), 0x808080u);
+  EXPECT_EQ(canvas.at(20, 12), 0x808080u);  // inside the top and bottom edges
+  EXPECT_EQ(canvas.at(20, 18), 0x808080u);
+  EXPECT_EQ(canvas.at(16, 11), kWhite);     // the square's corners stay clear
+  EXPECT_EQ(canvas.at(24, 19), kWhite);
+  EXPECT_EQ(canvas.at(24, 11), kWhite);
+  EXPECT_EQ(canvas.at(26, 15), kWhite);
+  canvas.clear();
+  g->fillCircle(10, 10, 0, 9);  // no radius, no disc
+  EXPECT_EQ(canvas.at(20, 15), kWhite);
   canvas.clear();
   g->fillTriangle(0, 0, 30, 0, 0, 30, 2);
   EXPECT_EQ(canvas.at(15, 10), kRed);

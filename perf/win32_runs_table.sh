@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The Windows program under Wine and Xvfb opening a corpus of 100,000 runs:
+# the time from launch to the status line "Opened ... (100000 runs)", which
+# the program prints after the runs table has been reloaded, its list view
+# realised and the window repainted. The same is measured for a 5-run
+# sample in the same session; the difference is what the big corpus costs
+# (reading, charting, and showing the table), of which the list view's part
+# is a count handed to a virtual list: its cells are asked for only as they
+# are painted.
+# Usage: bash perf/win32_runs_table.sh [RUNS]   (after building build/windows)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-100000}
+exe=build/windows/quorl.exe
+[ -x "$exe" ] || { echo "build $exe first (cmake --build build/windows --target quorl)"; exit 1; }
+export WINEPREFIX=${WINEPREFIX:-$PWD/build/windows/wineprefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+python3 - "$runs" "$tmp/corpus.json" <<'PY'
+import json, random, sys
+runs, path = int(sys.argv[1]), sys.argv[2]
+rng = random.Random(7)
+suites = {"langs": ["int_accum", "fib", "sort", "json", "nbody"], "par": ["mandel", "scan", "reduce"]}
+contributions, left, m = [], runs, 0
+while left > 0:
+    n = min(500, left)
+    left -= n
+    m += 1
+    out = []
+    for i in range(n):
+        suite = rng.choice(sorted(suites))
+        target = rng.choice(["quorl", "cpp", "rust", "go"])
+        out.append({"suite": suite, "benchmark": rng.choice(suites[suite]), "target": target,
+                    "device": rng.choice(["cpu", "cpu-all", "gpu"]), "opt": rng.choice(["O2", "O3"]),
+                    "arch": rng.choice(["x86_64", "arm64"]), "params": {"lang": target, "n": str(i % 7)},
+                    "samples_us": [rng.randint(1000, 200000) for _ in range(5)]})
+    contributions.append({"schema": "quorl-bench/1", "id": "gen-%d" % m,
+                          "machine": {"os": "Linux", "arch": "x86_64", "cpu": "CPU %d" % (m % 40),
+                                      "gpu": "GPU %d" % (m % 7)}, "runs": out})
+json.dump({"contributions": contributions}, open(path, "w"))
+PY
+measure() {  # FILE -> seconds from launch to the "Opened" line
+  python3 - "$exe" "$1" <<'PY'
+import os, subprocess, sys, time
+env = dict(os.environ, UX_AUTOQUIT="1500")
+start = time.monotonic()
+p = subprocess.Popen(["wine", sys.argv[1], sys.argv[2]], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
+for line in p.stdout:
+    if line.startswith(b"Opened"):
+        print("%.2f %s" % (time.monotonic() - start, line.decode("utf-8", "replace").strip()))
+        break
+p.wait()
+PY
+}
+cp samples/contributions.json "$tmp/small.json"
+measure "$tmp/small.json" >/dev/null  # a first Wine start warms the prefix
+small=$(measure "$tmp/small.json")
+big=$(measure "$tmp/corpus.json")
+echo "small sample: ${small}"
+echo "${runs} runs:  ${big}"
+python3 -c "import sys; a=float(sys.argv[1]); b=float(sys.argv[2]); print('difference: %.2f s' % (b - a))" \
+  "${small%% *}" "${big%% *}"
