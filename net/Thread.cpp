@@ -17,19 +17,13 @@ bool Thread::start() {
     if (gFailStarts.compare_exchange_weak(failing, failing - 1)) return false;
   }
   Block<> block = block_;
-  try {
-    handle_ = std::make_unique<std::thread>([block] { block.call(); });
-  } catch (const std::system_error&) {
-    handle_.reset();
-    return false;
-  }
-  return true;
+  handle_ = _startNative(std::make_unique<std::function<void()>>([block] { block.call(); }));
+  return handle_ != nullptr;
 }
 
 void Thread::detach() {
   if (!handle_) return;
-  std::unique_ptr<std::thread> handle = std::move(handle_);
-  if (handle->joinable()) handle->detach();
+  _detachNative(std::exchange(handle_, nullptr));
 }
 
 Ref<String> RunLoop::description() const {

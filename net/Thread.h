@@ -42,8 +42,17 @@ class Thread : public Object {
   // Makes the next `count` starts fail as a system out of threads would.
   static void _failStartsForTesting(uint32_t count);
 
+  // The platform's threads (Thread.posix.cpp, Thread.win32.cpp): a handle of
+  // a thread that runs `body`, null when none could be started; and its
+  // release, after which the thread runs on by itself. On Windows these are
+  // the system's own threads: the C++ library's threads over mingw's
+  // pthreads start without their state or hang under Wine on a loaded
+  // machine when made and detached many times.
+  static void* _startNative(std::unique_ptr<std::function<void()>> body);
+  static void _detachNative(void* handle);
+
  private:
-  std::unique_ptr<std::thread> handle_;
+  void* handle_ = nullptr;
   Block<> block_;
 };
 

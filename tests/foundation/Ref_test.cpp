@@ -86,7 +86,7 @@ TEST(Weak, ReadsNullOnceTheObjectIsGoneAndOutlivesIt) {
 TEST(Weak, LockRacingTheLastReleaseNeverRevives) {
   // One thread drops the last reference while others lock: either they get
   // the object whole or null, and it is destroyed exactly once.
-  for (int round = 0; round < 200; ++round) {
+  for (int round = 0; round < 50; ++round) {
     auto strong = make<Tracked>();
     Weak<Tracked> weak = strong;
     std::atomic<bool> go{false};
