@@ -818,18 +818,12 @@ void UXHeadlessDriver::structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_
     x = y = w = h = 0;
 }
 
-Ref<UXNodeTree> UXHeadlessDriver::structNew() { return make<UXNodeTree>(); }
 
 void UXHeadlessDriver::structFree(Ptr<UXNodeTree> tree) {
   if (tree) tree->release();
 }
 
-uint32_t UXHeadlessDriver::structLength(Ptr<UXNodeTree> tree) { return tree ? tree->count() : 0; }
 
-int16_t UXHeadlessDriver::structAppend(Ptr<UXNodeTree> tree, uint8_t kind, int32_t x, int32_t y, int32_t w,
-                                       int32_t h) {
-  return tree ? tree->append(kind, x, y, w, h) : int16_t(-1);
-}
 
 int16_t UXHeadlessDriver::structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) {
   return tree ? tree->addChild(parent, child) : int16_t(-1);
@@ -860,14 +854,6 @@ void UXHeadlessDriver::structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_
   if (tree) tree->setFrame(node, x, y, w, h);
 }
 
-void UXHeadlessDriver::structFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w,
-                                   int32_t& h) {
-  const UXNode* n = tree ? tree->at(node) : nullptr;
-  x = n ? n->x : 0;
-  y = n ? n->y : 0;
-  w = n ? n->w : 0;
-  h = n ? n->h : 0;
-}
 
 void UXHeadlessDriver::structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t hidden) {
   UXNode* n = tree ? tree->at(node) : nullptr;
@@ -876,55 +862,19 @@ void UXHeadlessDriver::structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint1
   syncShown(*tree, node);
 }
 
-uint16_t UXHeadlessDriver::structIsHidden(Ptr<UXNodeTree> tree, int16_t node) {
-  const UXNode* n = tree ? tree->at(node) : nullptr;
-  return n ? n->hidden : 0;
-}
 
 void UXHeadlessDriver::structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_t enabled) {
   if (UXNode* n = tree ? tree->at(node) : nullptr) n->enabled = enabled;
 }
 
-uint16_t UXHeadlessDriver::structIsEnabled(Ptr<UXNodeTree> tree, int16_t node) {
-  const UXNode* n = tree ? tree->at(node) : nullptr;
-  return n ? n->enabled : 0;
-}
 
-void UXHeadlessDriver::structSetSelected(Ptr<UXNodeTree> tree, int16_t node, uint16_t selected) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->selected = selected;
-}
 
-uint16_t UXHeadlessDriver::structIsSelected(Ptr<UXNodeTree> tree, int16_t node) {
-  const UXNode* n = tree ? tree->at(node) : nullptr;
-  return n ? n->selected : 0;
-}
 
-void UXHeadlessDriver::structSetClips(Ptr<UXNodeTree> tree, int16_t node, uint16_t clips) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->clips = clips;
-}
 
-void UXHeadlessDriver::structSetClipShape(Ptr<UXNodeTree> tree, int16_t node, uint16_t shape, uint16_t param) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) {
-    n->clipShape = shape;
-    n->clipParam = param;
-  }
-}
 
-void UXHeadlessDriver::structSetSpec(Ptr<UXNodeTree> tree, int16_t node, uint64_t spec) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->spec = spec;
-}
 
-void UXHeadlessDriver::structSetSelectable(Ptr<UXNodeTree> tree, int16_t node, uint16_t selectable) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->selectable = selectable;
-}
 
-void UXHeadlessDriver::structSetEditable(Ptr<UXNodeTree> tree, int16_t node, uint16_t editable) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->editable = editable;
-}
 
-void UXHeadlessDriver::structSetPeer(Ptr<UXNodeTree> tree, int16_t node, Ptr<Object> view) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->peer = view ? Weak<Object>(view->self()) : Weak<Object>();
-}
 
 void UXHeadlessDriver::treeSetUserDraw(UXNodeDrawFunction draw, void* userData) {
   userDraw_ = draw;

@@ -18,13 +18,14 @@
 
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXNodeTree.h"
+#include "ux/core/UXNodeTreeDriver.h"
 #include "ux/core/UXViewDriver.h"
 
 namespace quorl {
 
 class UXTableView;
 
-class UXWin32Driver : public UXViewDriver {
+class UXWin32Driver : public UXNodeTreeDriver {
  public:
   bool hasMenuPopUp() const override { return true; }
   bool hasTextViewSetAll() const override { return true; }  // the rich-text bridge
@@ -111,29 +112,15 @@ class UXWin32Driver : public UXViewDriver {
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;
   int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;
   void structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
-  Ref<UXNodeTree> structNew() override;
   void structFree(Ptr<UXNodeTree> tree) override;
   void structAdopt(Ptr<UXNodeTree> tree, int16_t node) override;
   UXNodeTree* structObjects(Ptr<UXNodeTree> tree) override;
-  uint32_t structLength(Ptr<UXNodeTree> tree) override;
-  int16_t structAppend(Ptr<UXNodeTree> tree, uint8_t kind, int32_t x, int32_t y, int32_t w, int32_t h) override;
   int16_t structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
   void structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
   void structFinalise(Ptr<UXNodeTree> tree) override;
   void structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x, int32_t y, int32_t w, int32_t h) override;
-  void structFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
   void structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t hidden) override;
-  uint16_t structIsHidden(Ptr<UXNodeTree> tree, int16_t node) override;
   void structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_t enabled) override;
-  uint16_t structIsEnabled(Ptr<UXNodeTree> tree, int16_t node) override;
-  void structSetSelected(Ptr<UXNodeTree> tree, int16_t node, uint16_t selected) override;
-  uint16_t structIsSelected(Ptr<UXNodeTree> tree, int16_t node) override;
-  void structSetClips(Ptr<UXNodeTree> tree, int16_t node, uint16_t clips) override;
-  void structSetClipShape(Ptr<UXNodeTree> tree, int16_t node, uint16_t shape, uint16_t param) override;
-  void structSetSpec(Ptr<UXNodeTree> tree, int16_t node, uint64_t spec) override;
-  void structSetSelectable(Ptr<UXNodeTree> tree, int16_t node, uint16_t selectable) override;
-  void structSetEditable(Ptr<UXNodeTree> tree, int16_t node, uint16_t editable) override;
-  void structSetPeer(Ptr<UXNodeTree> tree, int16_t node, Ptr<Object> view) override;
   void structSetAutoresize(Ptr<UXNodeTree> tree, int16_t node, uint32_t mask) override;
   bool driverAutoresizes() override;
   void treeSetUserDraw(UXNodeDrawFunction draw, void* userData) override;

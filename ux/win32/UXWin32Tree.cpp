@@ -96,7 +96,6 @@ void UXWin32Driver::structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& 
   if (tree) tree->absFrame(node, x, y, w, h);
 }
 
-Ref<UXNodeTree> UXWin32Driver::structNew() { return make<UXNodeTree>(); }
 
 void UXWin32Driver::structFree(Ptr<UXNodeTree> tree) {
   if (!tree) return;
@@ -109,12 +108,7 @@ void UXWin32Driver::structFree(Ptr<UXNodeTree> tree) {
 
 void UXWin32Driver::structAdopt(Ptr<UXNodeTree>, int16_t) {}
 UXNodeTree* UXWin32Driver::structObjects(Ptr<UXNodeTree> tree) { return tree.get(); }
-uint32_t UXWin32Driver::structLength(Ptr<UXNodeTree> tree) { return tree ? tree->count() : 0; }
 
-int16_t UXWin32Driver::structAppend(Ptr<UXNodeTree> tree, uint8_t kind, int32_t x, int32_t y, int32_t w,
-                                    int32_t h) {
-  return tree ? tree->append(kind, x, y, w, h) : int16_t(-1);
-}
 
 int16_t UXWin32Driver::structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) {
   if (!tree) return -1;
@@ -145,14 +139,6 @@ void UXWin32Driver::structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x
   }
 }
 
-void UXWin32Driver::structFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w,
-                                int32_t& h) {
-  const UXNode* n = tree ? tree->at(node) : nullptr;
-  x = n ? n->x : 0;
-  y = n ? n->y : 0;
-  w = n ? n->w : 0;
-  h = n ? n->h : 0;
-}
 
 void UXWin32Driver::structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t hidden) {
   UXNode* n = tree ? tree->at(node) : nullptr;
@@ -161,10 +147,6 @@ void UXWin32Driver::structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t
   w32PushHiddenSubtree(*tree, node);
 }
 
-uint16_t UXWin32Driver::structIsHidden(Ptr<UXNodeTree> tree, int16_t node) {
-  const UXNode* n = tree ? tree->at(node) : nullptr;
-  return n ? n->hidden : 0;
-}
 
 void UXWin32Driver::structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_t enabled) {
   UXNode* n = tree ? tree->at(node) : nullptr;
@@ -173,46 +155,14 @@ void UXWin32Driver::structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_
   if (HWND control = controlOf(n)) EnableWindow(control, enabled ? TRUE : FALSE);
 }
 
-uint16_t UXWin32Driver::structIsEnabled(Ptr<UXNodeTree> tree, int16_t node) {
-  const UXNode* n = tree ? tree->at(node) : nullptr;
-  return n ? n->enabled : 0;
-}
 
-void UXWin32Driver::structSetSelected(Ptr<UXNodeTree> tree, int16_t node, uint16_t selected) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->selected = selected;
-}
 
-uint16_t UXWin32Driver::structIsSelected(Ptr<UXNodeTree> tree, int16_t node) {
-  const UXNode* n = tree ? tree->at(node) : nullptr;
-  return n ? n->selected : 0;
-}
 
-void UXWin32Driver::structSetClips(Ptr<UXNodeTree> tree, int16_t node, uint16_t clips) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->clips = clips;
-}
 
-void UXWin32Driver::structSetClipShape(Ptr<UXNodeTree> tree, int16_t node, uint16_t shape, uint16_t param) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) {
-    n->clipShape = shape;
-    n->clipParam = param;
-  }
-}
 
-void UXWin32Driver::structSetSpec(Ptr<UXNodeTree> tree, int16_t node, uint64_t spec) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->spec = spec;
-}
 
-void UXWin32Driver::structSetSelectable(Ptr<UXNodeTree> tree, int16_t node, uint16_t selectable) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->selectable = selectable;
-}
 
-void UXWin32Driver::structSetEditable(Ptr<UXNodeTree> tree, int16_t node, uint16_t editable) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->editable = editable;
-}
 
-void UXWin32Driver::structSetPeer(Ptr<UXNodeTree> tree, int16_t node, Ptr<Object> view) {
-  if (UXNode* n = tree ? tree->at(node) : nullptr) n->peer = view ? Weak<Object>(view->self()) : Weak<Object>();
-}
 
 void UXWin32Driver::structSetAutoresize(Ptr<UXNodeTree>, int16_t, uint32_t) {}
 bool UXWin32Driver::driverAutoresizes() { return false; }

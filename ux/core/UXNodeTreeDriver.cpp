@@ -1,0 +1,70 @@
+// The node-tree operations that only read and write the toolkit's records.
+#include "ux/core/UXNodeTreeDriver.h"
+
+namespace quorl {
+
+Ref<UXNodeTree> UXNodeTreeDriver::structNew() { return make<UXNodeTree>(); }
+
+uint32_t UXNodeTreeDriver::structLength(Ptr<UXNodeTree> tree) { return tree ? tree->count() : 0; }
+
+int16_t UXNodeTreeDriver::structAppend(Ptr<UXNodeTree> tree, uint8_t kind, int32_t x, int32_t y, int32_t w,
+                                       int32_t h) {
+  return tree ? tree->append(kind, x, y, w, h) : int16_t(-1);
+}
+
+void UXNodeTreeDriver::structFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w,
+                                   int32_t& h) {
+  const UXNode* n = tree ? tree->at(node) : nullptr;
+  x = n ? n->x : 0;
+  y = n ? n->y : 0;
+  w = n ? n->w : 0;
+  h = n ? n->h : 0;
+}
+
+uint16_t UXNodeTreeDriver::structIsHidden(Ptr<UXNodeTree> tree, int16_t node) {
+  const UXNode* n = tree ? tree->at(node) : nullptr;
+  return n ? n->hidden : 0;
+}
+
+uint16_t UXNodeTreeDriver::structIsEnabled(Ptr<UXNodeTree> tree, int16_t node) {
+  const UXNode* n = tree ? tree->at(node) : nullptr;
+  return n ? n->enabled : 0;
+}
+
+void UXNodeTreeDriver::structSetSelected(Ptr<UXNodeTree> tree, int16_t node, uint16_t selected) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->selected = selected;
+}
+
+uint16_t UXNodeTreeDriver::structIsSelected(Ptr<UXNodeTree> tree, int16_t node) {
+  const UXNode* n = tree ? tree->at(node) : nullptr;
+  return n ? n->selected : 0;
+}
+
+void UXNodeTreeDriver::structSetClips(Ptr<UXNodeTree> tree, int16_t node, uint16_t clips) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->clips = clips;
+}
+
+void UXNodeTreeDriver::structSetClipShape(Ptr<UXNodeTree> tree, int16_t node, uint16_t shape, uint16_t param) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) {
+    n->clipShape = shape;
+    n->clipParam = param;
+  }
+}
+
+void UXNodeTreeDriver::structSetSpec(Ptr<UXNodeTree> tree, int16_t node, uint64_t spec) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->spec = spec;
+}
+
+void UXNodeTreeDriver::structSetSelectable(Ptr<UXNodeTree> tree, int16_t node, uint16_t selectable) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->selectable = selectable;
+}
+
+void UXNodeTreeDriver::structSetEditable(Ptr<UXNodeTree> tree, int16_t node, uint16_t editable) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->editable = editable;
+}
+
+void UXNodeTreeDriver::structSetPeer(Ptr<UXNodeTree> tree, int16_t node, Ptr<Object> view) {
+  if (UXNode* n = tree ? tree->at(node) : nullptr) n->peer = view ? Weak<Object>(view->self()) : Weak<Object>();
+}
+
+}  // namespace quorl
