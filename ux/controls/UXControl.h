@@ -68,7 +68,7 @@ class UXControl : public UXView, public UXActionSource {
   // directly by a window's Return (default button) and by the drivers after
   // a native value change.
   UXAction action;
-  // Borrowed NUL-terminated UTF-8, never null; becomes the spec word of
+  // Borrowed NUL-terminated UTF-8, never null; becomes the node's spec word for
   // buttons, labels, check boxes and radio buttons.
   const char* title = "";
   // Native edit alignment: 0 left, 1 right, 2 centre (others: left).
@@ -129,7 +129,7 @@ class UXLabel : public UXControl {
  public:
   uint8_t kind() const override { return 4; }
   void attachTo(const Ref<UXViewTree>& tree, UXRect frame) override;
-  // As setTitle, but replaces the spec and redraws whatever the kind.
+  // As setTitle, but replaces the node's spec word and redraws whatever the kind.
   void setText(const char* text);
   const char* classNameC() const override { return "UXLabel"; }
 };

@@ -62,7 +62,7 @@ TEST_F(UXTextFieldTest, AttachMakesAFieldEditorOverTheBufferAsTheNodesSpec) {
     SCOPED_TRACE(placeholder ? placeholder : "plain");
     reset();
     auto f = make<UXTextField>();
-    f->setTitle("not the spec");
+    f->setTitle("a title, not a field");
     f->placeholder = placeholder;
     f->secure = placeholder ? 1 : 0;
     f->attachTo(tree, UXRect(5, 6, 200, 24));
