@@ -183,4 +183,13 @@ int32_t UXFieldEditor::edit(uint8_t character, int32_t& caret, int32_t mode) {
   return 1;
 }
 
+int16_t UXNodeTree::scrollContainerOf(int16_t n) const {
+  const UXNode* node = at(n);
+  if (!node) return -1;
+  if (node->kind == kUXNodeScroll || node->kind == kUXNodeTable) return n;
+  for (int16_t p = node->parent; valid(p); p = at(p)->parent)
+    if (at(p)->kind == kUXNodeTable) return p;
+  return -1;
+}
+
 }  // namespace quorl

@@ -90,6 +90,9 @@ class UXNodeTree : public Object {
   bool valid(int16_t n) const { return n >= 0 && uint32_t(n) < nodes_.size(); }
   const UXNode* at(int16_t n) const { return valid(n) ? &nodes_[size_t(n)] : nullptr; }
   UXNode* at(int16_t n) { return valid(n) ? &nodes_[size_t(n)] : nullptr; }
+  // The node whose container scrolls for n: n itself when it is a scroll
+  // view or a table, else the nearest table above it; -1 when there is none.
+  int16_t scrollContainerOf(int16_t n) const;
 
   // A new unlinked node; -1 once the tree holds kMaxNodes.
   int16_t append(uint8_t kind, int32_t x, int32_t y, int32_t w, int32_t h);

@@ -916,29 +916,15 @@ void UXHeadlessDriver::setDrawOffset(int32_t x, int32_t y) {
   drawOffsetY_ = y;
 }
 
-namespace {
-// The node whose native container scrolls for n: n itself when it is a
-// scroll view or a table, else the nearest table above it; -1 when there is
-// none.
-int16_t scrollContainer(UXNodeTree& tree, int16_t n) {
-  const UXNode* node = tree.at(n);
-  if (!node) return -1;
-  if (node->kind == kUXNodeScroll || node->kind == kUXNodeTable) return n;
-  for (int16_t p = node->parent; tree.valid(p); p = tree.at(p)->parent)
-    if (tree.at(p)->kind == kUXNodeTable) return p;
-  return -1;
-}
-}  // namespace
-
 void UXHeadlessDriver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) {
   if (!tree) return;
-  int16_t c = scrollContainer(*tree, node);
+  int16_t c = tree->scrollContainerOf(node);
   if (c >= 0) tree->at(c)->scrollPx = px < 0 ? 0 : px;
 }
 
 int32_t UXHeadlessDriver::nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) {
   if (!tree) return 0;
-  int16_t c = scrollContainer(*tree, node);
+  int16_t c = tree->scrollContainerOf(node);
   return c >= 0 ? tree->at(c)->scrollPx : 0;
 }
 

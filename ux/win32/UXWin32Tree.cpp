@@ -61,21 +61,6 @@ bool w32IsUnderTable(const UXNodeTree& tree, int16_t n) {
   return false;
 }
 
-namespace {
-
-// Before realisation: the node that will scroll for n (a scroll view or
-// table itself, else the nearest table above), or -1.
-int16_t pendingContainer(UXNodeTree& tree, int16_t n) {
-  const UXNode* node = tree.at(n);
-  if (!node) return -1;
-  if (node->kind == kUXNodeScroll || node->kind == kUXNodeTable) return n;
-  for (int16_t p = node->parent; tree.valid(p); p = tree.at(p)->parent)
-    if (tree.at(p)->kind == kUXNodeTable) return p;
-  return -1;
-}
-
-}  // namespace
-
 int32_t w32ListRowHeight(HWND list) {
   RECT r{};
   r.left = LVIR_BOUNDS;
@@ -178,7 +163,7 @@ void UXWin32Driver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t p
   HWND control = w32ScrollContainer(*tree, node, list);
   if (!control) {
     // Not realised yet: the position waits on the container's node.
-    int16_t c = pendingContainer(*tree, node);
+    int16_t c = tree->scrollContainerOf(node);
     if (c >= 0) tree->at(c)->scrollPx = px < 0 ? 0 : px;
     return;
   }
@@ -200,7 +185,7 @@ int32_t UXWin32Driver::nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) {
   bool list = false;
   HWND control = w32ScrollContainer(*tree, node, list);
   if (!control) {
-    int16_t c = pendingContainer(*tree, node);
+    int16_t c = tree->scrollContainerOf(node);
     return c >= 0 ? tree->at(c)->scrollPx : 0;
   }
   if (!list) return GetScrollPos(control, SB_VERT);
