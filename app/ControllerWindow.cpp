@@ -10,6 +10,8 @@
 // stands only the autoresize masks move frames.
 #include "app/Controller.h"
 
+#include <iterator>
+
 #include "app/PickView.h"
 #include "ux/core/UXViewDriver.h"
 #include "ux/core/UXViewTree.h"
@@ -129,20 +131,23 @@ int32_t Controller::applicationDidStart(UXApplication& application) {
   button(data, "Download", UXRect(120, 24, 104, 24), &Controller::onDownloadControl);
 
   Ref<PaneView> filters = pane(column, "Filters and view", 76, 466, 5);
-  label(filters, "CPU", 10, 24);
-  cpuPick = pick(filters, 10, 40, 214, kPickCpu);
-  label(filters, "GPU", 10, 70);
-  gpuPick = pick(filters, 10, 86, 214, kPickGpu);
-  label(filters, "Suite", 10, 116);
-  suitePick = pick(filters, 10, 132, 214, kPickSuite);
-  label(filters, "Device", 10, 162);
-  devicePick = pick(filters, 10, 178, 214, kPickDevice);
-  label(filters, "Optimisation", 10, 208);
-  optPick = pick(filters, 10, 224, 214, kPickOpt);
-  label(filters, "Arch", 10, 254);
-  archPick = pick(filters, 10, 270, 214, kPickArch);
-  label(filters, "View", 10, 300);
-  viewPick = pick(filters, 10, 316, 214, kPickView);
+  // A caption and its picker every 46 px, from the top of the pane.
+  struct Picker {
+    const char* caption;
+    Ref<PickView> Controller::*field;
+    uint32_t tag;
+  };
+  static const Picker kPickers[] = {
+      {"CPU", &Controller::cpuPick, kPickCpu},          {"GPU", &Controller::gpuPick, kPickGpu},
+      {"Suite", &Controller::suitePick, kPickSuite},    {"Device", &Controller::devicePick, kPickDevice},
+      {"Optimisation", &Controller::optPick, kPickOpt}, {"Arch", &Controller::archPick, kPickArch},
+      {"View", &Controller::viewPick, kPickView},
+  };
+  for (size_t i = 0; i < std::size(kPickers); i++) {
+    const int16_t y = int16_t(24 + 46 * i);
+    label(filters, kPickers[i].caption, 10, y);
+    this->*kPickers[i].field = pick(filters, 10, int16_t(y + 16), 214, kPickers[i].tag);
+  }
   {
     Ref<Array> modes = make<Array>();
     modes->add(String::withCString("Per benchmark"));
