@@ -256,6 +256,10 @@ class String : public Object, public Copying {
   // when the sequence is invalid or cut off.
   static uint32_t _decodeUtf8(const uint8_t* bytes, uint32_t available, uint32_t* codePoint);
   bool isCharBoundary(uint32_t i) const;
+  // The length of the longest prefix of `bytes` (of `length` bytes) that is
+  // at most `limit` bytes and does not end inside a UTF-8 sequence: the one
+  // rule for cutting text to fit a buffer or a field.
+  static size_t utf8Prefix(const char* bytes, size_t length, size_t limit);
   uint32_t charCount() const;
   uint32_t charAtByte(uint32_t i) const;  // U+FFFD where nothing decodes
   uint32_t charByteLength(uint32_t i) const;

@@ -56,6 +56,15 @@ uint32_t String::_decodeLenAt(uint32_t i) const {
 
 bool String::isCharBoundary(uint32_t i) const { return i >= length_ || !isContinuation(bytes_.get()[i]); }
 
+size_t String::utf8Prefix(const char* bytes, size_t length, size_t limit) {
+  if (length <= limit) return length;
+  // A sequence has at most three continuation bytes; a longer stray run of
+  // them is cut where the limit falls.
+  size_t cut = limit;
+  for (int k = 0; k < 3 && cut > 0 && isContinuation(uint8_t(bytes[cut])); ++k) --cut;
+  return isContinuation(uint8_t(bytes[cut])) ? limit : cut;
+}
+
 uint32_t String::charCount() const {
   const uint8_t* b = bytes_.get();
   uint32_t n = 0;

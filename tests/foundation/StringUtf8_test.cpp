@@ -2,6 +2,7 @@
 // validation and sanitising.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "foundation/String.h"
@@ -95,6 +96,24 @@ TEST(StringUtf8Test, Boundaries) {
   EXPECT_FALSE(s->isCharBoundary(3));
   EXPECT_TRUE(s->isCharBoundary(4));
   EXPECT_TRUE(s->isCharBoundary(100));
+}
+
+TEST(StringUtf8Test, PrefixCutsOnlyAtCharacterBoundaries) {
+  struct Case { const char* text; size_t limit; size_t expected; };
+  const Case cases[] = {
+      {"abc", 5, 3},                      // fits whole
+      {"abc", 2, 2},
+      {"a\xE2\x82\xAC", 4, 4},           // the euro sign fits exactly
+      {"a\xE2\x82\xAC", 3, 1},           // cut inside it: before it
+      {"a\xE2\x82\xAC", 2, 1},
+      {"\xF0\x9F\x98\x80z", 3, 0},      // four-byte sequence, nothing fits
+      {"\xF0\x9F\x98\x80z", 4, 4},
+      {"a\x80\x80\x80\x80\x80", 5, 5},  // a stray run of continuation bytes is cut at the limit
+      {"", 0, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(String::utf8Prefix(c.text, std::strlen(c.text), c.limit), c.expected) << c.text << " limit " << c.limit;
+  }
 }
 
 TEST(StringUtf8Test, CharCount) {
