@@ -77,6 +77,7 @@ cmake --build build/sample-windows --target quorl -j "$jobs" >>build/sample-wind
   { tail -n 40 build/sample-windows.log; exit 1; }
 
 if [ -n "${DISPLAY:-}" ]; then
+  export QUORL_WINE_MANAGED=Y  # the desktop's window manager places the window
   session
 else
   xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inside-display "$file"

@@ -21,19 +21,31 @@ fi
 
 mkdir -p build
 passed=0; failed=0
-summary() { # adds the GoogleTest counts of one verbose ctest log
-  local line ok bad broken
-  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -n1)
-  ok=$(grep -oE '\[  PASSED  \] [0-9]+ test' "$1" | awk '{s += $4} END {print s + 0}')
-  bad=$(grep -oE '\[  FAILED  \] [0-9]+ test' "$1" | awk '{s += $4} END {print s + 0}')
-  broken=1
-  [ -n "$line" ] && broken=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
-  # an executable that crashed or timed out prints no GoogleTest count
-  [ "$bad" -eq 0 ] && bad=$broken
-  # tests that are not GoogleTest executables (the program's self test) count one each
-  local whole
-  whole=$(grep -cE 'Test +#[0-9]+: [^t][^ ]* \.+ +Passed' "$1")
-  passed=$((passed + ok + whole)); failed=$((failed + bad))
+summary() { # adds the counts of one verbose ctest log: GoogleTest's own for its executables, one for any other test
+  local counts
+  counts=$(awk '
+    match($0, /Test +#[0-9]+: /) {  # the result line of one CTest test
+      n = substr($0, RSTART, RLENGTH); gsub(/[^0-9]/, "", n)
+      result[n] = ($0 ~ / Passed +[0-9.]+ sec/) ? "pass" : "fail"; next
+    }
+    match($0, /^[0-9]+: /) {
+      n = substr($0, 1, RLENGTH - 2); line = substr($0, RLENGTH + 1)
+      if (line ~ /^\[==========\]/) gtest[n] = 1
+      if (match(line, /^\[  PASSED  \] [0-9]+ test/)) ok[n] += substr(line, 14) + 0
+      if (match(line, /^\[  FAILED  \] [0-9]+ test/)) bad[n] += substr(line, 14) + 0
+    }
+    END {
+      for (n in result) {
+        if (!(n in gtest)) { if (result[n] == "pass") p++; else f++; continue }
+        p += ok[n]; f += bad[n]
+        # a crash, a time-out or the watchdog leaves no count of failures
+        if (result[n] == "fail" && bad[n] == 0) f++
+      }
+      print p + 0, f + 0
+    }' "$1")
+  passed=$((passed + ${counts% *})); failed=$((failed + ${counts#* }))
+  # no result line at all: ctest itself failed
+  grep -qE 'Test +#[0-9]+: ' "$1" || failed=$((failed + 1))
 }
 
 start=$SECONDS
@@ -54,7 +66,7 @@ run_tests() { # name, [runner prefix...]
   local name=$1; shift
   stage "$name tests"
   (cd "build/$name" && "$@" ctest -V -j "$jobs") >"build/$name-ctest.log" 2>&1
-  grep -E '^[0-9]+: \[  (FAILED|PASSED) |tests passed|Failed|Timeout|\*\*\*' "build/$name-ctest.log" | sort -u | tail -n 40
+  grep -E '^[0-9]+: \[  (FAILED|PASSED|TIMEOUT) |tests passed|Failed|Timeout|\*\*\*' "build/$name-ctest.log" | sort -u | tail -n 40
   summary "build/$name-ctest.log"
 }
 
@@ -64,12 +76,8 @@ if build asan -DCMAKE_BUILD_TYPE=Debug -DQUORL_SANITIZE=ON -DQUORL_PERF=OFF; the
 else failed=$((failed + 1)); fi
 if build windows -DCMAKE_BUILD_TYPE=Release -DQUORL_PERF=OFF -DCMAKE_TOOLCHAIN_FILE="$root/tools/mingw-toolchain.cmake"; then
   export WINEPREFIX="$root/build/windows/wineprefix"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    stage "making the Wine prefix"
-    mkdir -p "$WINEPREFIX"
-    WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-    wineserver -w
-  fi
+  stage "the Wine prefix"
+  tools/wine-run --prepare
   run_tests windows xvfb-run -a
 else failed=$((failed + 1)); fi
 

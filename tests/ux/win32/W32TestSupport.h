@@ -62,9 +62,12 @@ class Win32DriverTest : public ::testing::Test {
   HWND hwndOf(uint32_t handle) const { return gW32Hwnds[handle]; }
 
   // Turns the loop with timed waits until an event of the type arrives;
-  // false after the given number of empty turns.
-  bool waitFor(uint8_t type, int turns = 40) {
-    for (int i = 0; i < turns; ++i) {
+  // false when none came within the seconds given. Input that goes through
+  // the display takes its time on a loaded machine; a passing test waits
+  // only as long as the event takes.
+  bool waitFor(uint8_t type, int seconds = 10) {
+    const ULONGLONG end = GetTickCount64() + ULONGLONG(seconds) * 1000;
+    while (GetTickCount64() < end) {
       d->nextEvent(50, event);
       if (event.type == type) return true;
     }

@@ -1,0 +1,87 @@
+// The entry point of every test executable: GoogleTest with a watchdog.
+//
+// A test that hangs (a deadlock, a loop that never ends) would otherwise
+// stall the whole executable until CTest's time-out, which names no test.
+// The watchdog polls the running test's start time from its own thread; a
+// test that runs past the limit is named on standard output and the process
+// ends at once with status 1, so CI shows one failed test with its name.
+//
+// The limit is 60 s a test, or QUORL_TEST_LIMIT_S seconds when that is set
+// (0 turns the watchdog off, for a debugger). Under Wine the watchdog costs
+// nothing per test: no process is started.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "TestMain.h"
+
+namespace quorl::test {
+namespace {
+
+int64_t nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+class Watchdog final : public ::testing::EmptyTestEventListener {
+ public:
+  void setLimit(int64_t limitMs) { limitMs_ = limitMs; }
+
+  void OnTestStart(const ::testing::TestInfo& info) override {
+    std::snprintf(name_, sizeof name_, "%s.%s", info.test_suite_name(), info.name());
+    started_.store(nowMs(), std::memory_order_release);
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override { started_.store(0, std::memory_order_release); }
+
+  // Runs on the watchdog's thread until the process ends.
+  [[noreturn]] void watch() {
+    for (;;) {
+      sleepMs(200);
+      const int64_t started = started_.load(std::memory_order_acquire);
+      if (started == 0 || nowMs() - started <= limitMs_) continue;
+      std::fflush(stdout);
+      std::printf("\n[  TIMEOUT ] %s ran past its limit of %lld s\n[  FAILED  ] %s\n", name_,
+                  static_cast<long long>(limitMs_ / 1000), name_);
+      std::fflush(stdout);
+      exitNow(1);
+    }
+  }
+
+ private:
+  int64_t limitMs_ = 0;  // set before the thread starts
+  std::atomic<int64_t> started_{0};
+  char name_[512] = {};  // written before started_ is published, read after
+};
+
+int64_t limitFromEnvironment() {
+  const char* text = std::getenv("QUORL_TEST_LIMIT_S");
+  if (!text || !*text) return 60 * 1000;
+  char* end = nullptr;
+  const long seconds = std::strtol(text, &end, 10);
+  return (*end == 0 && seconds >= 0) ? int64_t{seconds} * 1000 : 60 * 1000;
+}
+
+}  // namespace
+}  // namespace quorl::test
+
+int main(int argc, char** argv) {
+  using namespace quorl::test;
+  ::testing::InitGoogleTest(&argc, argv);
+  const int64_t limit = limitFromEnvironment();
+  // Static, and taken back from GoogleTest's list before it would delete
+  // it: the watchdog's thread reads it until the process ends.
+  static Watchdog watchdog;
+  auto& listeners = ::testing::UnitTest::GetInstance()->listeners();
+  if (limit > 0) {
+    watchdog.setLimit(limit);
+    listeners.Append(&watchdog);
+    startWatchdogThread([] { watchdog.watch(); });
+  }
+  const int status = RUN_ALL_TESTS();
+  if (limit > 0) listeners.Release(&watchdog);
+  return status;
+}
