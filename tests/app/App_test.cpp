@@ -278,9 +278,9 @@ TEST_F(App, PicksFiltersAndSettings) {
 }
 
 // Each filter picker, picked through its menu, sets its own criterion and
-// no other and narrows the runs; opening a file afterwards clears every
-// criterion with the pickers, so no filter survives that the pickers do not
-// show.
+// no other and narrows the runs; the view mode, the metric and the
+// first-run box keep it; opening a file clears every criterion with the
+// pickers, so no filter survives that the pickers do not show.
 TEST_F(App, EveryFilterPickerNarrowsTheRunsUntilAFileIsOpened) {
   open();
   TempDir dir;
@@ -325,6 +325,14 @@ TEST_F(App, EveryFilterPickerNarrowsTheRunsUntilAFileIsOpened) {
     EXPECT_EQ(criteria(), k.criteria);
     EXPECT_EQ(controller->rows->count(), k.rows);
     EXPECT_EQ(controller->table->rowCount, int32_t(k.rows));
+
+    // The view's settings keep the criterion; only opening a file drops it.
+    choose(controller->viewPick, controller->chart->mode == 0 ? 2 : 1);
+    driver->runPopupAnswers.push_back(1 - controller->metricPopUp->selectedIndex);
+    click(controller->metricPopUp);
+    click(controller->firstRunBox);
+    EXPECT_EQ(criteria(), k.criteria);
+    EXPECT_EQ(controller->rows->count(), k.rows);
 
     driver->fileOpenAnswers.push_back(empty);
     menu(0);
