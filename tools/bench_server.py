@@ -411,7 +411,12 @@ def main():
     print("ready", flush=True)
 
     done = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: done.set())
+    # SIGTERM ends the process at once. Setting `done` from the handler could
+    # deadlock: the handler runs on the main thread, which may be holding the
+    # event's lock inside done.wait() just as the stdin watcher wakes it
+    # (callers close stdin and signal back to back), and the handler would
+    # then wait for that lock for ever.
+    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
 
     def watch_stdin():
         try:

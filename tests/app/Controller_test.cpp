@@ -231,20 +231,31 @@ TEST_F(ControllerModel, NoRebuildBeforeTheWindow) {
   EXPECT_EQ(c->rows->count(), 0u);
 }
 
+// Each column answers its own field of the row: every text differs, so two
+// columns swapped show. A field the row lacks reads as the empty text, and
+// so does a row past the end.
 TEST_F(ControllerModel, TableCells) {
   auto row = make<ChartRow>();
   row->bench = S("nbody");
   row->label = S("GPU  x86-64");
   row->bestText = S("1.05 ms");
+  row->spreadText = S("+/- 3.2");
+  row->machineText = S("Zen 4 + RTX");
   row->paramText = S("n=1000");
   c->rows->add(row);
+  auto bare = make<ChartRow>();
+  bare->bench = S("fib");
+  bare->label = S("quorl");
+  c->rows->add(bare);
   UXTableView& table = *make<UXTableView>();
-  EXPECT_EQ(c->numberOfRows(table), 1u);
+  EXPECT_EQ(c->numberOfRows(table), 2u);
   const struct {
     uint32_t row, column;
     const char* text;
-  } cases[] = {{0, 0, "nbody"},  {0, 1, "GPU  x86-64"}, {0, 2, "1.05 ms"}, {0, 3, ""},  {0, 4, ""},
-               {0, 5, "n=1000"}, {0, 6, "n=1000"},      {0, 99, "n=1000"}, {1, 0, ""}, {0xFFFFFFFFu, 0, ""}};
+  } cases[] = {{0, 0, "nbody"},       {0, 1, "GPU  x86-64"}, {0, 2, "1.05 ms"}, {0, 3, "+/- 3.2"},
+               {0, 4, "Zen 4 + RTX"}, {0, 5, "n=1000"},      {0, 6, "n=1000"},  {0, 99, "n=1000"},
+               {1, 0, "fib"},         {1, 1, "quorl"},       {1, 2, ""},        {1, 3, ""},
+               {1, 4, ""},            {1, 5, ""},            {2, 0, ""},        {0xFFFFFFFFu, 0, ""}};
   for (const auto& k : cases) EXPECT_STREQ(c->valueForCell(table, k.row, k.column), k.text) << k.row << "," << k.column;
 }
 

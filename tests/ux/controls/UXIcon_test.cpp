@@ -1,9 +1,12 @@
-// The line icons: name table, the line rule, and what every icon paints.
+// The line icons: name table, the line rule, and what every icon paints,
+// step by step.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdio>
+#include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -92,29 +95,81 @@ TEST(UXIconTest, EveryIconStaysInsideItsCell) {
   }
 }
 
-TEST(UXIconTest, PicturesAndUnknownNames) {
-  auto draw = [](const char* name, int x, int y) {
-    RecordingGraphics g;
-    EXPECT_TRUE(UXIcon::draw(g, name, x, y, 1)) << name;
-    return g;
-  };
-  EXPECT_EQ(draw("open", 3, 4).lines, draw("folder", 3, 4).lines);
-  // A box is top, bottom, left, right.
-  std::vector<std::string> save = draw("save", 0, 0).lines;
-  EXPECT_EQ(std::vector<std::string>(save.begin(), save.begin() + 5),
-            (std::vector<std::string>{"fillRect 1,1,14,1 1", "fillRect 1,14,14,1 1", "fillRect 1,1,1,14 1",
-                                      "fillRect 14,1,1,14 1", "fillRect 4,1,7,5 1"}));
-  EXPECT_EQ(draw("play", 10, 20).lines, std::vector<std::string>{"fillTriangle 14 22 14 34 24 28 1"});
-  // "back" is a '<' of two 45-degree strokes meeting at (4, 8).
-  Pixels back;
-  for (int k = 0; k <= 6; ++k) back.insert({10 - k, 2 + k}), back.insert({4 + k, 8 + k});
-  EXPECT_EQ(pixelsOf(draw("back", 0, 0)), back);
-  // "redo" is "undo" turned about the vertical axis.
-  Pixels undo = pixelsOf(draw("undo", 0, 0)), redo = pixelsOf(draw("redo", 0, 0));
-  EXPECT_EQ(undo.size(), redo.size());
-  for (auto p : {std::pair{2, 6}, {12, 6}, {14, 9}, {12, 13}, {6, 2}, {6, 10}})
-    EXPECT_TRUE(undo.count(p) && redo.count({15 - p.first, p.second})) << p.first << "," << p.second;
+// Every icon, step by step in the documented order, from its step table:
+// "path" is one line per consecutive pair of points, "box (a,b)-(c,d)" the
+// lines top, bottom, left, right, "R x,y,w,h" a filled rectangle and "T" a
+// filled triangle, all relative to the icon's origin. Lines are made with
+// UXIcon::ln, whose rule LineRule pins down.
+std::vector<std::string> stepsOf(const char* table, int ox, int oy, uint32_t ci) {
+  RecordingGraphics g;
+  std::istringstream steps(table);
+  std::string step;
+  while (std::getline(steps, step, ';')) {
+    step.erase(0, step.find_first_not_of(' '));
+    std::string digits = step;  // the step's numbers, in order
+    for (char& c : digits) c = (c >= '0' && c <= '9') ? c : ' ';
+    std::istringstream numbers(digits);
+    std::vector<int> v{std::istream_iterator<int>(numbers), std::istream_iterator<int>()};
+    auto line = [&](int a, int b, int c, int d) { UXIcon::ln(g, ox + a, oy + b, ox + c, oy + d, ci); };
+    if (step.rfind("path ", 0) == 0 && v.size() >= 4 && v.size() % 2 == 0) {
+      for (size_t k = 0; k + 3 < v.size(); k += 2) line(v[k], v[k + 1], v[k + 2], v[k + 3]);
+    } else if (step.rfind("box ", 0) == 0 && v.size() == 4) {
+      line(v[0], v[1], v[2], v[1]);
+      line(v[0], v[3], v[2], v[3]);
+      line(v[0], v[1], v[0], v[3]);
+      line(v[2], v[1], v[2], v[3]);
+    } else if (step.rfind("R ", 0) == 0 && v.size() == 4) {
+      g.fillRect(UXRect(ox + v[0], oy + v[1], v[2], v[3]), ci);
+    } else if (step.rfind("T ", 0) == 0 && v.size() == 6) {
+      g.fillTriangle(int16_t(ox + v[0]), int16_t(oy + v[1]), int16_t(ox + v[2]), int16_t(oy + v[3]),
+                     int16_t(ox + v[4]), int16_t(oy + v[5]), ci);
+    } else {
+      ADD_FAILURE() << "not a step: " << step;
+    }
+  }
+  return g.lines;
+}
 
+TEST(UXIconTest, EveryIconDrawsItsStepTable) {
+  const std::pair<const char*, const char*> icons[UXIcon::kCount] = {
+      {"new", "path (2,1) (8,1) (11,4) (11,14) (2,14) (2,1); R 10,8,6,2; R 12,6,2,6"},
+      {"open", "box (1,4)-(14,13); path (1,4) (3,2) (7,2) (8,4)"},
+      {"save", "box (1,1)-(14,14); R 4,1,7,5; box (4,9)-(11,14)"},
+      {"delete", "path (1,3) (14,3); path (6,1) (9,1); path (3,4) (4,14); path (12,4) (11,14); "
+                 "path (4,14) (11,14); path (6,6) (6,12); path (9,6) (9,12)"},
+      {"cut", "path (4,10) (6,12) (4,14) (2,12) (4,10); path (11,10) (13,12) (11,14) (9,12) (11,10); "
+              "path (5,10) (11,1); path (10,10) (4,1)"},
+      {"copy", "box (1,1)-(9,11); box (6,4)-(14,14)"},
+      {"paste", "box (2,2)-(13,14); R 5,1,6,3; path (5,8) (10,8); path (5,11) (10,11)"},
+      {"undo", "path (2,6) (12,6) (14,9) (12,13); path (2,6) (6,2); path (2,6) (6,10)"},
+      // undo mirrored: every x is 15 - x
+      {"redo", "path (13,6) (3,6) (1,9) (3,13); path (13,6) (9,2); path (13,6) (9,10)"},
+      {"add", "R 2,7,12,2; R 7,2,2,12"},
+      {"remove", "R 2,7,12,2"},
+      {"play", "T (4,2) (4,14) (14,8)"},
+      {"pause", "R 4,2,3,12; R 9,2,3,12"},
+      {"stop", "R 3,3,10,10"},
+      {"back", "path (10,2) (4,8) (10,14)"},
+      {"forward", "path (5,2) (11,8) (5,14)"},
+      {"search", "path (4,1) (8,1) (11,4) (11,8) (8,11) (4,11) (1,8) (1,4) (4,1); path (10,10) (14,14); "
+                 "path (11,10) (15,14)"},
+      {"settings", "path (6,3) (10,3) (13,6) (13,10) (10,13) (6,13) (3,10) (3,6) (6,3); "
+                   "path (8,6) (10,8) (8,10) (6,8) (8,6); R 7,1,2,2; R 7,13,2,2; R 1,7,2,2; R 13,7,2,2"},
+      {"info", "path (6,1) (10,1) (15,6) (15,10) (10,15) (6,15) (1,10) (1,6) (6,1); R 7,4,2,2; R 7,7,2,5"},
+      {"share", "path (3,7) (3,14) (12,14) (12,7); path (8,1) (8,10); path (8,1) (5,4); path (8,1) (11,4)"},
+      {"print", "box (1,6)-(14,11); box (4,1)-(11,5); box (4,10)-(11,14)"},
+      {"refresh", "path (13,8) (11,12) (8,14) (4,12) (2,8) (4,4) (8,2) (11,3); T (10,0) (14,4) (9,6)"},
+      {"edit", "path (2,14) (12,4); path (4,14) (14,4); path (12,4) (14,2); path (2,14) (4,14)"},
+      {"close", "path (3,3) (13,13); path (4,3) (13,12); path (13,3) (3,13); path (12,3) (3,12)"},
+      {"folder", "box (1,4)-(14,13); path (1,4) (3,2) (7,2) (8,4)"},
+  };
+  for (int32_t i = 0; i < UXIcon::kCount; ++i) {
+    const auto& [name, steps] = icons[i];
+    EXPECT_STREQ(UXIcon::nameAt(i), name);
+    RecordingGraphics g;
+    EXPECT_TRUE(UXIcon::draw(g, name, 100, 50, 9)) << name;
+    EXPECT_EQ(g.lines, stepsOf(steps, 100, 50, 9)) << name;
+  }
   for (const char* bad : {"New", "", static_cast<const char*>(nullptr)}) {
     RecordingGraphics g;
     EXPECT_FALSE(UXIcon::draw(g, bad, 0, 0, 1));

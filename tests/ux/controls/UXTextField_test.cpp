@@ -141,6 +141,8 @@ TEST_F(UXTextFieldTest, KeysGoThroughTheFieldEditorOrUpTheChain) {
       {"caret past the end is clamped", "ab", 90, 'c', kNoEnter, "abc", 3, 1, 0, false},
       {"backspace", "ab", 2, 8, kNoEnter, "a", 1, 1, 0, false},
       {"backspace at the start still reports", "ab", 0, 8, kNoEnter, "ab", 0, 1, 0, false},
+      {"backspace of the last byte empties the field and reports", "a", 1, 8, kNoEnter, "", 0, 1, 0, false},
+      {"backspace in an empty field still reports", "", 0, 8, kNoEnter, "", 0, 1, 0, false},
       {"full buffer swallows and reports", full, 127, 'x', kNoEnter, full, 127, 1, 0, false},
       {"non-ASCII key code", "ab", 2, 200, kNoEnter, "ab", 2, 0, 0, true},
       {"tab", "ab", 2, 9, kNoEnter, "ab", 2, 0, 0, true},
@@ -172,6 +174,9 @@ TEST_F(UXTextFieldTest, KeysGoThroughTheFieldEditorOrUpTheChain) {
     EXPECT_EQ(enters->calls, c.wantEnters);
     EXPECT_EQ(sink->keys.size(), c.forwarded ? 1u : 0u);
     EXPECT_EQ(gNeedsDisplay, c.wantChanges ? 1 : 0);
+    if (c.wantChanges) {
+      EXPECT_EQ(tree->dirtyRect, UXRect(30, 50, 200, 24));
+    }
   }
 }
 
