@@ -378,13 +378,13 @@ TEST_F(ChartSummary, PanelsBarsAndNames) {
       // C++ (clang): the scale's text is right-aligned by estimate only.
       "roundRect 8,8,52,228 197 202 214 255",
       "roundRect 9,9,50,226 252 253 255 255",
-      "drawTextRGBA \"C++ (clang)\" 18 15 24 24 28 255 12",
+      "drawTextRGBA \"C++ (\" 18 15 24 24 28 255 12",  // cut to its 52-pixel panel
       "fillRectRGB 16,178,36,1 200 203 210",
       "fillRectRGB 16,141,36,1 234 236 242",
       "fillRectRGB 16,103,36,1 234 236 242",
       "fillRectRGB 16,66,36,1 234 236 242",
       "fillRectRGB 16,28,36,1 234 236 242",
-      "drawTextRGBA \"200 us\" -14 15 120 120 128 255 10",
+      "drawTextRGBA \"200 us\" 18 31 120 120 128 255 10",  // a line down: the title would reach it
       "fillRectRGB 19,103,12,75 59 130 246",
       "drawTextRGBA \"f\" 22 182 70 70 78 255 8",
       "drawTextRGBA \"i\" 22 190 70 70 78 255 8",
@@ -403,7 +403,7 @@ TEST_F(ChartSummary, PanelsBarsAndNames) {
       "fillRectRGB 80,103,36,1 234 236 242",
       "fillRectRGB 80,66,36,1 234 236 242",
       "fillRectRGB 80,28,36,1 234 236 242",
-      "drawTextRGBA \"200 us\" 50 15 120 120 128 255 10",
+      "drawTextRGBA \"200 us\" 82 31 120 120 128 255 10",
       "fillRectRGB 83,28,12,150 212 117 31",
       "drawLine 89 13 89 28 1",  // 210 +/- 10 on a scale of 200
       "drawTextRGBA \"f\" 86 182 70 70 78 255 8",
@@ -424,7 +424,7 @@ TEST_F(ChartSummary, SpeedUpMetricHasNoErrorBars) {
   view->drawSummary(g);
   EXPECT_EQ(g.count("drawLine"), 0u);
   // The slowest of fib is 200: C++ runs 2.00x; sieve's only run 1.00x.
-  EXPECT_NE(g.text().find("\"2.00x\" -14 15 120 120 128 255 10"), std::string::npos) << g.text();
+  EXPECT_NE(g.text().find("\"2.00x\" 24 31 120 120 128 255 10"), std::string::npos) << g.text();
   EXPECT_NE(g.text().find("fillRectRGB 19,28,12,150 59 130 246"), std::string::npos);
   EXPECT_NE(g.text().find("fillRectRGB 83,103,12,75 212 117 31"), std::string::npos);
 }
