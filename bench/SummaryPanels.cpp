@@ -46,9 +46,9 @@ int32_t colsFor(int16_t width, int64_t B) {
 // Where a panel's title and scale text go, relative to the panel slot.
 // Texts are not measured: a title (size 12) is taken as 7 pixels a byte and
 // the scale text (size 10) as 6. The scale text stands at the right end of
-// the title line; where the title would reach it, one line down, at the
-// same right end (or at the title's x when the panel is narrower than it).
-// A title is cut to what its panel holds.
+// the title line; where the title would reach it, one line down, against
+// the panel box's right edge (or at its left edge when the box is narrower
+// than the text). A title is cut to what its panel holds.
 constexpr int64_t kTitleX = 18;
 constexpr int64_t kTextGap = 6;
 struct SummaryTexts {
@@ -61,7 +61,7 @@ SummaryTexts summaryTexts(int64_t B, uint32_t scaleBytes) {
   SummaryTexts t;
   t.titleBytes = static_cast<size_t>(std::max<int64_t>((inner - kTitleX) / 7, 0));
   t.scaleX = inner - scaleW;
-  t.scaleBelowX = std::max(kTitleX, inner - scaleW);
+  t.scaleBelowX = std::max<int64_t>(10, B * 18 + 24 - 2 - scaleW);
   return t;
 }
 int64_t titleEnd(size_t bytes) { return kTitleX + static_cast<int64_t>(bytes) * 7; }

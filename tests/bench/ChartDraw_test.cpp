@@ -446,7 +446,7 @@ TEST_F(ChartSummary, PanelsBarsAndNames) {
       "fillRectRGB 16,103,36,1 234 236 242",
       "fillRectRGB 16,66,36,1 234 236 242",
       "fillRectRGB 16,28,36,1 234 236 242",
-      "drawTextRGBA \"200 us\" 18 31 120 120 128 255 10",  // a line down: the title would reach it
+      "drawTextRGBA \"200 us\" 22 31 120 120 128 255 10",  // a line down: the title would reach it
       "fillRectRGB 19,103,12,75 59 130 246",
       "drawTextRGBA \"f\" 22 182 70 70 78 255 8",
       "drawTextRGBA \"i\" 22 190 70 70 78 255 8",
@@ -465,7 +465,7 @@ TEST_F(ChartSummary, PanelsBarsAndNames) {
       "fillRectRGB 80,103,36,1 234 236 242",
       "fillRectRGB 80,66,36,1 234 236 242",
       "fillRectRGB 80,28,36,1 234 236 242",
-      "drawTextRGBA \"200 us\" 82 31 120 120 128 255 10",
+      "drawTextRGBA \"200 us\" 86 31 120 120 128 255 10",
       "fillRectRGB 83,28,12,150 212 117 31",
       "drawLine 89 13 89 28 1",  // 210 +/- 10 on a scale of 200
       "drawTextRGBA \"f\" 86 182 70 70 78 255 8",
@@ -516,6 +516,7 @@ TEST_F(ChartSummary, TitlesAndScaleTextsNeverOverlap) {
       EXPECT_FALSE(overlap) << B << " benchmarks, panel " << k;
       const int panelRight = (t.x - 18) + B * 18 + 24;  // the box of the panel whose title this is
       EXPECT_LE(t.x + t.w, panelRight) << B << " benchmarks, panel " << k;
+      EXPECT_GE(s.x, t.x - 18 + 8) << B << " benchmarks, panel " << k;  // not left of its panel box
     }
   }
 }
@@ -526,7 +527,7 @@ TEST_F(ChartSummary, SpeedUpMetricHasNoErrorBars) {
   view->drawSummary(g);
   EXPECT_EQ(g.count("drawLine"), 0u);
   // The slowest of fib is 200: C++ runs 2.00x; sieve's only run 1.00x.
-  EXPECT_NE(g.text().find("\"2.00x\" 24 31 120 120 128 255 10"), std::string::npos) << g.text();
+  EXPECT_NE(g.text().find("\"2.00x\" 28 31 120 120 128 255 10"), std::string::npos) << g.text();
   EXPECT_NE(g.text().find("fillRectRGB 19,28,12,150 59 130 246"), std::string::npos);
   EXPECT_NE(g.text().find("fillRectRGB 83,103,12,75 212 117 31"), std::string::npos);
 }
