@@ -102,7 +102,7 @@ void Controller::followChartScroll() {
   chart->originX = scroll.documentOriginX;
   chart->originY = scroll.documentOrigin;
   chart->shownX = scroll.offsetX;
-  chart->shownY = scroll.scrollPx();
+  chart->shownY = scroll.offset;
   chart->shownW = scroll.viewportWidthPx();
   chart->shownH = scroll.viewportPx();
 }

@@ -195,6 +195,8 @@ void UXScrollView::relayout() {
   }
   const int32_t m = maxScroll();
   if (offset > m) offset = m;
+  // A native position past a shorter document's end follows it down too.
+  if (nativePath() && scrollPx() > m) gDriver->nativeScrollTo(gDriver->structObjects(t->driverTree), int16_t(node), m);
   documentOrigin = UXScrollLayout::originFor(documentHeight, offset);
   const int32_t mx = maxScrollX();
   if (offsetX > mx) offsetX = mx;

@@ -190,6 +190,12 @@ TEST_F(UXScrollViewTest, ThirtyTwoBitDocumentsScrollToTheirEndOnBothPaths) {
     sv->scrollTo(0);
     EXPECT_EQ(sv->documentOrigin, 0);
     EXPECT_EQ(sv->documentView->frame().h(), 32767);
+    // A shorter document takes the position down to its own end.
+    sv->scrollTo(1599950);
+    sv->setDocumentHeight(5000);
+    EXPECT_EQ(sv->offset, 4900);
+    EXPECT_EQ(sv->scrollPx(), 4900);
+    EXPECT_EQ(sv->documentOrigin, 0);
   }
 }
 
