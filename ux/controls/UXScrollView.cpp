@@ -194,9 +194,11 @@ void UXScrollView::relayout() {
     t->setHiddenOf(hscroller->node, overflowX ? 0 : 1);
   }
   const int32_t m = maxScroll();
-  if (offset > m) offset = m;
-  // A native position past a shorter document's end follows it down too.
-  if (nativePath() && scrollPx() > m) gDriver->nativeScrollTo(gDriver->structObjects(t->driverTree), int16_t(node), m);
+  if (offset > m) {
+    offset = m;
+    // The native position follows a shorter document's end down too.
+    if (nativePath()) gDriver->nativeScrollTo(gDriver->structObjects(t->driverTree), int16_t(node), m);
+  }
   documentOrigin = UXScrollLayout::originFor(documentHeight, offset);
   const int32_t mx = maxScrollX();
   if (offsetX > mx) offsetX = mx;
@@ -222,6 +224,18 @@ void UXScrollView::scrollTo(int64_t y) {
     clipView->setNeedsDisplayInRect(clipView->absoluteFrame());
     if (scroller) scroller->setNeedsDisplayInRect(scroller->absoluteFrame());
   }
+  notifyObserver();
+  uxOfferToEventTap(kUXEventScrollChanged, int32_t(node), target);
+}
+
+void UXScrollView::nativeDidScroll(int32_t y) {
+  const int32_t target = UXScrollLayout::clampScroll(y, maxScroll());
+  if (target == offset || !documentView) return;
+  offset = target;
+  const int32_t origin = documentOrigin;
+  documentOrigin = UXScrollLayout::originFor(documentHeight, offset);
+  // A new origin changes what the document view's frame holds.
+  if (documentOrigin != origin) placeDocument();
   notifyObserver();
   uxOfferToEventTap(kUXEventScrollChanged, int32_t(node), target);
 }

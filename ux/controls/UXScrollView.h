@@ -123,6 +123,10 @@ class UXScrollView : public UXView {
   int32_t scrollPx() const;
   // Clamped to 0..maxScroll; nothing at all when it lands on `offset`.
   void scrollTo(int64_t y);
+  // Native path: the platform's bar has moved to y. The toolkit follows
+  // (its position, origin and observer) without moving the bar back: the
+  // bar's own range is the one that holds.
+  void nativeDidScroll(int32_t y);
   // The same sideways.
   void scrollToX(int64_t x);
   void scrollPage(int32_t pages, bool sideways = false);

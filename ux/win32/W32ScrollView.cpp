@@ -146,7 +146,7 @@ void afterScroll(HWND scroller, int32_t target) {
   // The toolkit follows every position: a document taller than a frame can
   // hold is placed from an origin that follows it, and the scroll view's
   // observer learns what is in sight.
-  if (Ref<UXScrollView> view = viewOf(scroller)) view->scrollTo(GetScrollPos(scroller, SB_VERT));
+  if (Ref<UXScrollView> view = viewOf(scroller)) view->nativeDidScroll(GetScrollPos(scroller, SB_VERT));
 }
 
 // Sideways the toolkit holds the position: it takes the target, and the
