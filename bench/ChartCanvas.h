@@ -82,7 +82,8 @@ struct ChartBand {
 
 class ChartCanvas {
  public:
-  explicit ChartCanvas(UXGraphics& g, const ChartBand& band = ChartBand()) : g_(g), dx_(band.originX), dy_(band.originY) {}
+  explicit ChartCanvas(UXGraphics& g, const ChartBand& band = ChartBand())
+      : g_(g), dx_(band.originX), dy_(band.originY) {}
 
   UXGraphics& surface() { return g_; }
 

@@ -358,7 +358,8 @@ TEST_F(ChartDraw, TallChartAtItsEndShowsTheLastGroupAndTheCaption) {
   std::vector<std::string> names;
   for (int b = 0; b < 2000; ++b) names.push_back("b" + std::to_string(b));
   for (int b = 0; b < 2000; ++b)
-    for (const char* target : {"quorl", "cpp"}) c->runs->add(makeRun({.bench = names[b].c_str(), .target = target, .best = 1000 + b}));
+    for (const char* target : {"quorl", "cpp"})
+      c->runs->add(makeRun({.bench = names[b].c_str(), .target = target, .best = 1000 + b}));
   const int32_t height = 56 + 2000 * (52 * 2 + 38) + 40;
   const int32_t offset = height - 500, origin = offset / 8192 * 8192;  // as the scroll view places it
   auto view = chart(dataSetOf({c}), 800, height - origin);
@@ -389,7 +390,8 @@ TEST_F(ChartDraw, WideHeatMapAtItsRightEndDrawsTheLastColumn) {
   std::vector<std::string> archs;  // one column each: quorl at a setting of its own
   for (int t = 0; t < 30; ++t) archs.push_back("arch" + std::to_string(t + 10));
   for (int t = 0; t < 30; ++t)
-    for (const char* bench : {"fib", "sieve"}) c->runs->add(makeRun({.bench = bench, .arch = archs[t].c_str(), .best = 100 + t}));
+    for (const char* bench : {"fib", "sieve"})
+      c->runs->add(makeRun({.bench = bench, .arch = archs[t].c_str(), .best = 100 + t}));
   auto view = chart(dataSetOf({c}), 800, 400);
   view->mode = 2;
   view->rebuild();

@@ -210,8 +210,10 @@ LRESULT CALLBACK UXScroll32Proc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     }
     case WM_MOUSEWHEEL:
-      if (wheelsSideways(window, wParam)) afterScrollX(window, w32ScrollerWheel(offsetXOf(window), int16_t(HIWORD(wParam))));
-      else afterScroll(window, w32ScrollerWheel(GetScrollPos(window, SB_VERT), int16_t(HIWORD(wParam))));
+      if (wheelsSideways(window, wParam))
+        afterScrollX(window, w32ScrollerWheel(offsetXOf(window), int16_t(HIWORD(wParam))));
+      else
+        afterScroll(window, w32ScrollerWheel(GetScrollPos(window, SB_VERT), int16_t(HIWORD(wParam))));
       return 0;
     case WM_MOUSEHWHEEL:
       // Tilting right scrolls right.
