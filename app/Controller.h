@@ -52,7 +52,7 @@ enum : uint32_t {
   kPickBaseline = 7,
 };
 
-class Controller : public Object, public UXApplicationDelegate, public UXTableDataSource {
+class Controller : public Object, public UXApplicationDelegate, public UXTableDataSource, public UXScrollObserver {
  public:
   // -- 1. Fields, in declaration order ---------------------------------------
   Ref<DataSet> dataSet;
@@ -142,12 +142,20 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   Ref<String> ownContributionText() const;
   static Ref<String> friendlyDevice(const Ref<String>& device);
 
+  // The chart's size, origin and band in sight follow its scroll view: the
+  // whole chart is the document, however tall or wide.
+  void placeChart();
+  void scrollViewDidChangeVisible(UXScrollView& scrollView) override;
+
   uint32_t numberOfRows(UXTableView& table) override;
   const char* valueForCell(UXTableView& table, uint32_t row, uint32_t column) override;
 
   // -- 4. Main window and menu ----------------------------------------------
   int32_t applicationDidStart(UXApplication& application) override;
   Ref<UXMenuBar> buildMenu();
+  // The smallest client size at which every control of the window shows.
+  static constexpr int32_t kMinClientWidth = 800;
+  static constexpr int32_t kMinClientHeight = 640;
   Ref<PaneView> pane(const Ref<UXView>& parent, const char* title, int16_t y, int16_t height, uint32_t mask);
   Ref<PickView> pick(const Ref<UXView>& parent, int16_t x, int16_t y, int16_t width, uint32_t tag);
   void label(const Ref<UXView>& parent, const char* text, int16_t x, int16_t y);
@@ -175,6 +183,10 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // Appends the contributions to the data set; answers their runs.
   int32_t appendAll(Ptr<const Array> contributions);
   void refill(const Ref<PickView>& picker, Ref<Array> choices);
+  // The chart's frame, origin and band in sight from its scroll view's.
+  void followChartScroll();
+  bool placingChart_ = false;    // placeChart is under way
+  int32_t placedViewportW_ = -1;  // the chart viewport's width placeChart last saw
 };
 
 // The program: reads the command line, runs the application and answers

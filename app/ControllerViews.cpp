@@ -62,25 +62,56 @@ void Controller::rebuild(bool reset) {
   chart->rebuild();
   rows->setTo(chart->rows);
 
-  if (chartScroll) {
-    // The chart draws in one 16-bit frame from its own pixel 0: a taller
-    // chart is cut there (not wrapped to a negative height), and the
-    // document ends there too. A longer document would move the scroll
-    // view's document origin, under which the chart would show its top
-    // rows again at the wrong places.
-    // The document height goes first: it decides whether the scroll bar
-    // shows, and with it the document's width, which the chart takes.
-    const int32_t height = chart->height();
-    const int32_t frameHeight = height > UXScrollView::kMaxFrame ? UXScrollView::kMaxFrame : height;
-    chartScroll->setDocumentHeight(frameHeight);
-    const int32_t width = chartScroll->documentView ? chartScroll->documentView->frame().w() : 0;
-    if (Ref<UXViewTree> t = chart->tree.lock(); t && gDriver)
-      gDriver->structSetFrame(t->driverTree, int16_t(chart->node), 0, 0, width, frameHeight);
-    chart->setNeedsDisplayInRect(chart->absoluteFrame());
-  }
+  placeChart();
   if (table) table->reloadData();
   chart->setNeedsDisplayInRect(chart->absoluteFrame());
   repaintNow();
+}
+
+// The chart view is the scroll view's document: the document is as tall as
+// the chart and at least as wide as its mode needs (a wider viewport widens
+// the chart, which the summary's height follows). A chart larger than a
+// frame lies in the document view from its origin, and is told what of it
+// is in sight so that it draws only that.
+void Controller::placeChart() {
+  if (placingChart_ || !chart || !chartScroll || !chartScroll->documentView) return;
+  placingChart_ = true;
+  // Width first, then the height that follows from it; a scroll bar that
+  // comes or goes changes the width again, so a few rounds settle it.
+  for (int round = 0; round < 3; ++round) {
+    const int32_t width = chart->minimumWidth();
+    if (width != chartScroll->documentWidth) chartScroll->setDocumentWidth(width);
+    followChartScroll();
+    const int32_t height = chart->height();
+    if (height == chartScroll->documentHeight) break;
+    chartScroll->setDocumentHeight(height);
+  }
+  followChartScroll();
+  placedViewportW_ = chartScroll->viewportWidthPx();
+  placingChart_ = false;
+  chart->setNeedsDisplayInRect(chart->absoluteFrame());
+}
+
+void Controller::followChartScroll() {
+  const UXScrollView& scroll = *chartScroll;
+  const UXRect doc = scroll.documentView->frame();
+  const UXRect f = chart->frame();
+  Ref<UXViewTree> t = chart->tree.lock();
+  if (t && gDriver && (f.x() != 0 || f.y() != 0 || f.w() != doc.w() || f.h() != doc.h()))
+    gDriver->structSetFrame(t->driverTree, int16_t(chart->node), 0, 0, doc.w(), doc.h());
+  chart->originX = scroll.documentOriginX;
+  chart->originY = scroll.documentOrigin;
+  chart->shownX = scroll.offsetX;
+  chart->shownY = scroll.offset;
+  chart->shownW = scroll.viewportWidthPx();
+  chart->shownH = scroll.viewportPx();
+}
+
+void Controller::scrollViewDidChangeVisible(UXScrollView& scrollView) {
+  if (&scrollView != chartScroll.get() || placingChart_ || !chart || !scrollView.documentView) return;
+  // A new viewport width (the window was resized) lays the chart out anew.
+  if (scrollView.viewportWidthPx() != placedViewportW_) placeChart();
+  else followChartScroll();
 }
 
 // ---------------------------------------------------------------------------

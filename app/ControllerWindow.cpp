@@ -112,6 +112,8 @@ int32_t Controller::applicationDidStart(UXApplication& application) {
 
   application.menuBar = buildMenu();
   application.menuBar->install(window->handle);
+  // Below this the Publish pane would slide over the filters.
+  if (gDriver) gDriver->windowSetMinSize(window->handle, kMinClientWidth, kMinClientHeight);
 
   // Rows 1 to 27: the left column.
   Ref<UXView> column = make<UXView>();
@@ -191,7 +193,8 @@ int32_t Controller::applicationDidStart(UXApplication& application) {
   addChild(content, chartScroll, UXRect(258, 8, 834, 534));
   chart->setAutoresizeMask(0);
   addChild(chartScroll->documentView, chart, UXRect(0, 0, 834, 400));
-  chartScroll->setDocumentHeight(400);
+  chartScroll->observer = me;
+  placeChart();
 
   // Row 30: the runs table.
   table = make<UXTableView>();

@@ -5,8 +5,13 @@
 // error bar would wrap past 32767 and land on the wrong side of the view.
 // ChartCanvas passes on what fits and cuts the rest off the way a clipping
 // surface would: rectangles reaching past the range are cut to 0..32767, a
-// text whose anchor does not fit is left out, a line is clamped by its
-// caller. What fits is passed on unchanged.
+// text whose anchor does not fit is left out, a line's ends are held to the
+// range. What fits is passed on unchanged.
+//
+// A chart larger than a frame can hold is drawn in slices: the canvas takes
+// chart coordinates and moves them by the origin of the slice (the chart
+// pixel at the view's top left corner), and a ChartBand names the chart
+// pixels in sight, so that the drawing can skip what lies outside them.
 #pragma once
 
 #include <algorithm>
@@ -64,15 +69,27 @@ struct RGB {
   static RGB of(uint32_t color) { return {(color >> 16) & 255u, (color >> 8) & 255u, color & 255u}; }
 };
 
+// The chart pixels in sight, [left, right) x [top, bottom), and the chart
+// pixel at the view's top left corner. The default is a view at the chart's
+// origin that shows all a frame can hold.
+struct ChartBand {
+  int64_t originX = 0, originY = 0;
+  int64_t left = 0, top = 0, right = kMaxCoord + 1, bottom = kMaxCoord + 1;
+
+  bool meetsY(int64_t y0, int64_t y1) const { return y1 > top && y0 < bottom; }
+  bool meetsX(int64_t x0, int64_t x1) const { return x1 > left && x0 < right; }
+};
+
 class ChartCanvas {
  public:
-  explicit ChartCanvas(UXGraphics& g) : g_(g) {}
+  explicit ChartCanvas(UXGraphics& g, const ChartBand& band = ChartBand())
+      : g_(g), dx_(band.originX), dy_(band.originY) {}
 
   UXGraphics& surface() { return g_; }
 
   void fillRect(int64_t x, int64_t y, int64_t w, int64_t h, uint32_t r, uint32_t gr, uint32_t b) {
     int64_t x0, y0, x1, y1;
-    if (!cut(x, y, w, h, x0, y0, x1, y1)) return;
+    if (!cut(x - dx_, y - dy_, w, h, x0, y0, x1, y1)) return;
     g_.fillRectRGB(UXRect(int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)), r, gr, b);
   }
 
@@ -82,19 +99,24 @@ class ChartCanvas {
   void fillRoundRect(int64_t x, int64_t y, int64_t w, int64_t h, int32_t radius, uint32_t r, uint32_t gr,
                      uint32_t b, uint32_t a) {
     int64_t x0, y0, x1, y1;
-    if (!cut(x, y, w, h, x0, y0, x1, y1)) return;
+    if (!cut(x - dx_, y - dy_, w, h, x0, y0, x1, y1)) return;
     UXPainter::fillRoundRectRGBA(g_, UXRect(int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0)),
                                  radius, r, gr, b, a);
   }
 
   void text(const char* s, int64_t x, int64_t y, uint32_t r, uint32_t gr, uint32_t b, int32_t size) {
+    x -= dx_;
+    y -= dy_;
     if (!fits16(x) || !fits16(y)) return;
     g_.drawTextRGBA(s, int16_t(x), int16_t(y), r, gr, b, 255, size);
   }
 
-  // Both end points must already lie in the range (callers clamp).
+  // A vertical or horizontal line (the charts draw no other): an end far
+  // past the range is held to its edge rather than wrapped round it when
+  // packed into 16 bits, which leaves the part within the range where it
+  // falls. Ends that fit are drawn exactly where they are.
   void line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t ci) {
-    if (!fits16(x1) || !fits16(y1) || !fits16(x2) || !fits16(y2)) return;
+    x1 = uxClamp16(x1 - dx_), x2 = uxClamp16(x2 - dx_), y1 = uxClamp16(y1 - dy_), y2 = uxClamp16(y2 - dy_);
     g_.drawLine(int16_t(x1), int16_t(y1), int16_t(x2), int16_t(y2), ci);
   }
 
@@ -120,6 +142,7 @@ class ChartCanvas {
   }
 
   UXGraphics& g_;
+  int64_t dx_ = 0, dy_ = 0;
 };
 
 }  // namespace quorl::chart

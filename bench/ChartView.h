@@ -22,6 +22,10 @@
 
 namespace quorl {
 
+namespace chart {
+struct ChartBand;
+}
+
 class Array;
 class ChartRow;
 class DataSet;
@@ -45,6 +49,15 @@ class ChartView : public UXView {
   int32_t mode = 0;       // 0 bar charts, 1 summary panels, 2 heat map
   Ref<HeatMap> heatMap;   // rebuilt with every rebuild of the rows
   Ref<String> baseline;   // the heat map's baseline series, or null
+
+  // A chart larger than a frame can hold lies in its scroll view's document
+  // in slices: originX and originY are the chart pixels at this view's top
+  // left corner (the scroll view's document origin), and shownX, shownY,
+  // shownW and shownH the chart pixels in sight. Drawing covers only what
+  // meets them, so a draw costs the same at any scroll position. A negative
+  // shownW or shownH: all that the frame can hold.
+  int32_t originX = 0, originY = 0;
+  int32_t shownX = 0, shownY = 0, shownW = -1, shownH = -1;
 
   // -- Naming and colouring a run (ChartView.cpp) ----------------------------
   static Ref<String> seriesName(Ptr<const Run> run);
@@ -72,6 +85,10 @@ class ChartView : public UXView {
   // -- Sizes and drawing (ChartDraw.cpp) ------------------------------------------
   int32_t height() const;
   int32_t rowsHeight() const;
+  // The narrowest the mode's content can be: a heat map's columns and a
+  // summary panel do not shrink below it, so a narrower view scrolls
+  // sideways. A wider view is filled as it is.
+  int32_t minimumWidth() const;
   void drawRect(UXGraphics& graphics, UXRect rect) override;
 
   // -- Summary panels and the axis step (SummaryPanels.cpp) -----------------------
@@ -86,6 +103,8 @@ class ChartView : public UXView {
 
  private:
   void drawBars(UXGraphics& graphics) const;
+  // The chart pixels in sight and the origin of the slice (ChartDraw.cpp).
+  chart::ChartBand band() const;
 
   struct RunCache;
   std::unique_ptr<RunCache> cache_;  // what rebuilds keep from one to the next

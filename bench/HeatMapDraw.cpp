@@ -290,8 +290,8 @@ void fillHeatMapCell(const HeatMap& map, UXGraphics& g, int32_t x, int32_t y, in
   paintCell(canvas, map, x, y, w, h, ratio, grey, framed, text);
 }
 
-void drawHeatMap(const HeatMap& map, UXGraphics& g, int64_t visibleRight) {
-  ChartCanvas canvas(g);
+void drawHeatMap(const HeatMap& map, UXGraphics& g, const chart::ChartBand& band) {
+  ChartCanvas canvas(g, band);
   canvas.fillRect(0, 0, map.width, map.height(), 255, 255, 255);
 
   const uint32_t N = map.benches ? map.benches->count() : 0;
@@ -314,15 +314,20 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g, int64_t visibleRight) {
   }
   canvas.text(title->cString(), 12, 8, 40, 40, 44, 12);
 
-  // What lies right of the view is not drawn: a header starts at its x; a
+  // What lies right of the band is not drawn: a header starts at its x; a
   // cell's text may start left of its cell, but never by as much as
-  // kMaxOverhang, so cells further right are left out altogether.
-  const int64_t headerLimit = std::min(chart::kMaxCoord, visibleRight - 1);
-  const int64_t cellLimit = std::min(chart::kMaxCoord, visibleRight + kMaxOverhang);
+  // kMaxOverhang, so cells further right are left out altogether. Columns
+  // left of the band are skipped by the same measure, lines above and below
+  // it by a line.
+  const int64_t headerLimit = std::min(band.originX + chart::kMaxCoord, band.right - 1);
+  const int64_t cellLimit = std::min(band.originX + chart::kMaxCoord, band.right + kMaxOverhang);
+  const int64_t firstColumn = std::clamp<int64_t>((band.left - kMaxOverhang - kLabelColumn) / W, 0, M);
+  const int64_t firstLine = std::clamp<int64_t>((band.top - kFirstLine) / kLine - 1, 0, N);
+  const int64_t lastY = std::min(band.originY + chart::kMaxCoord, band.bottom + kLine);
 
   // Column headers, clipped to about 7 pixels a byte.
   const int32_t chars = static_cast<int32_t>(W / 7);
-  for (uint32_t j = 0; j < M; ++j) {
+  for (uint32_t j = static_cast<uint32_t>(firstColumn); j < M && band.meetsY(0, 66); ++j) {
     const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W + 4;
     if (x > headerLimit) break;
     if (Ref<String> series = textAt(*map.colSeries, j))
@@ -333,14 +338,14 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g, int64_t visibleRight) {
 
   // One line per benchmark. Lines and columns past the 16-bit range lie
   // outside every view, so they are not worked out at all.
-  for (uint32_t i = 0; i < N; ++i) {
+  for (uint32_t i = static_cast<uint32_t>(firstLine); i < N; ++i) {
     const int64_t y = kFirstLine + static_cast<int64_t>(i) * kLine;
-    if (y > chart::kMaxCoord) break;
+    if (y > lastY) break;
     if (i % 2 == 1) canvas.fillRect(4, y, 142, kLine, 244, 245, 248);
     if (Ref<String> name = textAt(*map.benches, i))
       canvas.text(HeatMap::clip(name, 20)->cString(), 10, y + 7, 40, 40, 44, 12);
     const ChartRow* fastest = lookup.fastest(i);
-    for (uint32_t j = 0; j < M; ++j) {
+    for (uint32_t j = static_cast<uint32_t>(firstColumn); j < M; ++j) {
       const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W;
       if (x > cellLimit) break;
       double ratio = 0.0;
@@ -362,12 +367,12 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g, int64_t visibleRight) {
   const int64_t yb = kFirstLine + static_cast<int64_t>(N) * kLine;
   canvas.fillRect(4, yb + 4, kLabelColumn + static_cast<int64_t>(M) * W - 4, 1, 190, 194, 202);
   const int64_t ym = yb + 8;
-  if (ym <= chart::kMaxCoord) {
+  if (ym <= lastY && band.meetsY(ym - kLine, ym + kLine)) {
     canvas.text("geometric mean", 10, ym + 2, 40, 40, 44, 12);
     bool outlier = false;
     for (uint32_t i = 0; i < N && !outlier; ++i) outlier = BHelp::isOutlier(stringAt(*map.benches, i));
     if (outlier) canvas.text("without matrix_mul_f32", 10, ym + 15, 120, 120, 128, 9);
-    for (uint32_t j = 0; j < M; ++j) {
+    for (uint32_t j = static_cast<uint32_t>(firstColumn); j < M; ++j) {
       const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W;
       if (x > cellLimit) break;
       double mean = 0.0;
@@ -377,7 +382,7 @@ void drawHeatMap(const HeatMap& map, UXGraphics& g, int64_t visibleRight) {
 
   // Legend: 40 swatches from 1x (or 1/4x with a baseline) to 4x.
   const int64_t yl = ym + 48;
-  if (yl > chart::kMaxCoord) return;
+  if (yl > lastY || !band.meetsY(yl - kLine, yl + 2 * kLine)) return;
   for (int k = 0; k < 40; ++k) {
     const double t = k / 39.0;
     const double u = hasBaseline ? 2.0 * t - 1.0 : t;

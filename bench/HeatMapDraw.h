@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "bench/ChartCanvas.h"
+
 namespace quorl {
 
 class ChartRow;
@@ -37,9 +39,11 @@ class HeatMapLookup {
 // benchmark, the geometric-mean line and the colour legend, map.width wide
 // and map.height() high. Columns never shrink below 96 pixels, so many
 // columns reach past the width and are cut off by the surface. A surface
-// that clips at visibleRight (a view's width) is spared what lies wholly
-// right of it, which draws nothing there.
-void drawHeatMap(const HeatMap& map, UXGraphics& g, int64_t visibleRight = INT32_MAX);
+// that clips at the band's right edge (a view's width) is spared what lies
+// wholly right of it, which draws nothing there; so is what lies wholly
+// outside the band's other edges. The band's origin is the map pixel at the
+// surface's (0, 0).
+void drawHeatMap(const HeatMap& map, UXGraphics& g, const chart::ChartBand& band = chart::ChartBand());
 
 // Paints one measured cell of w x h at (x, y): a dark frame when framed, a
 // light one otherwise, the colour of the ratio (pale grey when grey) and the

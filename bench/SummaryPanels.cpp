@@ -8,6 +8,7 @@
 // py + 178.
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -42,6 +43,29 @@ int32_t colsFor(int16_t width, int64_t B) {
   return static_cast<int32_t>(std::max<int64_t>(cols, 1));
 }
 
+// Where a panel's title and scale text go, relative to the panel slot.
+// Texts are not measured: a title (size 12) is taken as 7 pixels a byte and
+// the scale text (size 10) as 6. The scale text stands at the right end of
+// the title line; where the title would reach it, one line down, against
+// the panel box's right edge (or at its left edge when the box is narrower
+// than the text). A title is cut to what its panel holds.
+constexpr int64_t kTitleX = 18;
+constexpr int64_t kTextGap = 6;
+struct SummaryTexts {
+  size_t titleBytes;
+  int64_t scaleX, scaleBelowX;
+};
+SummaryTexts summaryTexts(int64_t B, uint32_t scaleBytes) {
+  const int64_t inner = B * 18 + 24 - kTextGap;  // the panel box's right end, less a gap
+  const int64_t scaleW = static_cast<int64_t>(scaleBytes) * 6;
+  SummaryTexts t;
+  t.titleBytes = static_cast<size_t>(std::max<int64_t>((inner - kTitleX) / 7, 0));
+  t.scaleX = inner - scaleW;
+  t.scaleBelowX = std::max<int64_t>(10, B * 18 + 24 - 2 - scaleW);
+  return t;
+}
+int64_t titleEnd(size_t bytes) { return kTitleX + static_cast<int64_t>(bytes) * 7; }
+
 // The longest name in bytes, at most 16 (labelChars of these names).
 int32_t longestOf(const Array& names) {
   uint32_t longest = 0;
@@ -65,10 +89,11 @@ int32_t ChartView::summaryHeight() const {
 }
 
 void ChartView::drawSummary(UXGraphics& graphics) const {
-  ChartCanvas canvas(graphics);
+  const chart::ChartBand shown = band();
+  ChartCanvas canvas(graphics, shown);
   const UXRect bounds = frame();
   const int64_t H = bounds.h();
-  canvas.fillRect(0, 0, bounds.w(), H, 255, 255, 255);
+  canvas.fillRect(originX, originY, bounds.w(), H, 255, 255, 255);
 
   Ref<Array> benches = benchNames();
   Ref<Array> series = seriesNames();
@@ -124,36 +149,46 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
   const int64_t slotW = static_cast<int64_t>(B) * 18 + 28;
   const int64_t slotH = L * 8 + 200;
   const int64_t plotW = static_cast<int64_t>(B) * 18;
-  for (uint32_t k = 0; k < S; ++k) {
-    const int64_t px = (k % C) * slotW;
-    const int64_t py = (k / C) * slotH;
-    // Panels further down lie past the 16-bit range, outside every view.
-    if (py > chart::kMaxCoord) break;
-    if (px > chart::kMaxCoord) continue;
+  const SummaryTexts texts = summaryTexts(static_cast<int64_t>(B), topLabel->byteLength());
+  // Only the panels that meet the band are drawn: the first line of them
+  // is found by division, so a draw costs the same at any position.
+  const int64_t firstLine = std::max<int64_t>((shown.top - slotH) / slotH, 0);
+  for (uint64_t k = static_cast<uint64_t>(firstLine * C); k < S; ++k) {
+    const int64_t px = static_cast<int64_t>(k % static_cast<uint64_t>(C)) * slotW;
+    const int64_t py = static_cast<int64_t>(k / static_cast<uint64_t>(C)) * slotH;
+    if (py >= shown.bottom) break;
+    if (!shown.meetsY(py, py + slotH) || !shown.meetsX(px, px + slotW)) continue;
 
     canvas.fillRoundRect(px + 8, py + 8, plotW + 16, L * 8 + 188, 7, 197, 202, 214, 255);
     canvas.fillRoundRect(px + 9, py + 9, plotW + 14, L * 8 + 186, 6, 252, 253, 255, 255);
-    const auto* label = static_cast<const String*>(series->get(k).get());
-    canvas.text(label->cString(), px + 18, py + 15, 24, 24, 28, 12);
+    const auto* label = static_cast<const String*>(series->get(static_cast<uint32_t>(k)).get());
+    const size_t titleBytes = String::utf8Prefix(label->cString(), label->byteLength(), texts.titleBytes);
+    if (titleBytes == label->byteLength()) {
+      canvas.text(label->cString(), px + 18, py + 15, 24, 24, 28, 12);
+    } else {
+      const std::string title(label->cString(), titleBytes);
+      canvas.text(title.c_str(), px + 18, py + 15, 24, 24, 28, 12);
+    }
 
     const int64_t axis = py + kAxis;
     canvas.fillRect(px + 16, axis, plotW, 1, 200, 203, 210);
     for (int64_t i = 1; i <= 4; ++i) canvas.fillRect(px + 16, axis - (i * kPlotHeight) / 4, plotW, 1, 234, 236, 242);
-    canvas.text(topLabel->cString(), px + plotW + 16 - 66, py + 15, 120, 120, 128, 10);
+    const bool below = titleEnd(titleBytes) > texts.scaleX - kTextGap;
+    canvas.text(topLabel->cString(), px + (below ? texts.scaleBelowX : texts.scaleX), py + (below ? 31 : 15), 120,
+                120, 128, 10);
 
     for (uint32_t j = 0; j < B; ++j) {
       const int64_t bx = px + 16 + 18 * static_cast<int64_t>(j);
-      if (bx > chart::kMaxCoord) break;
+      if (bx >= shown.right) break;
       if (const ChartRow* row = found[static_cast<size_t>(k) * B + j]) {
         const int64_t h = std::max<int64_t>(barUnits(row->shown, scale), 2);
         const chart::RGB c = chart::RGB::of(row->color);
         canvas.fillRect(bx + 3, axis - h, 12, h, c.r, c.g, c.b);
         if (metric == 0 && row->stddev > 0) {
           // Mean plus or minus one deviation may reach far past the panel;
-          // each end is held to the 16-bit coordinate range rather than
-          // wrapped round it when packed. Ends that fit stay where they fall.
-          const int64_t y1 = uxClamp16(axis - barUnits(row->mean + row->stddev, scale));
-          const int64_t y2 = uxClamp16(axis - barUnits(row->mean - row->stddev, scale));
+          // the canvas holds such an end to the coordinate range.
+          const int64_t y1 = axis - barUnits(row->mean + row->stddev, scale);
+          const int64_t y2 = axis - barUnits(row->mean - row->stddev, scale);
           canvas.line(bx + 9, y1, bx + 9, y2, 1);
         }
       }

@@ -15,8 +15,15 @@
 //                         rebuilds the chart, reloads the table and paints
 //   App/pick/steps        a view pick cut into those steps (chart_ms,
 //                         rows_ms, table_ms, paint_ms and their shares)
+//   App/chart/drawAt      the chart of the loaded corpus drawn where its
+//                         scroll view stands (top, middle, end: 0, 1, 2),
+//                         in each mode (bars, summary, heat map: 0, 1, 2)
+//   App/chart/scrollToEnd from the top to the end of the scroll range, and
+//                         the chart drawn there, in each mode
 //
-// Targets: the open under 1 s; every pick under 50 ms. The corpus is
+// Targets: the open under 1 s; every pick under 50 ms; a chart draw at any
+// position under 20 ms, and a scroll to the end with its draw under 50 ms
+// (their `ratio` is the budget over our time: 1 or more is within it). The corpus is
 // CorpusShape's current shape (fixed seed, 200 machines, 100,000 runs).
 // Status lines go to standard output as in the program; the benchmarks send
 // them to /dev/null while they run.
@@ -30,6 +37,7 @@
 #include <unistd.h>
 
 #include "CorpusShape.h"
+#include "DiscardingGraphics.h"
 #include "app/Controller.h"
 #include "app/PickView.h"
 #include "foundation/Files.h"
@@ -316,5 +324,48 @@ void BM_PickSteps(benchmark::State& state) {
   c.rebuild(false);
 }
 BENCHMARK(BM_PickSteps)->Name("App/pick/steps")->Unit(benchmark::kMillisecond);
+
+// The chart of the loaded corpus in a mode, its scroll view at a position
+// (0 the top, 1 the middle, 2 the end): where the chart lies, what of it is
+// in sight, as the scroll view's observer left it.
+Controller& chartAt(int64_t mode, int64_t position) {
+  Controller& c = *loaded().controller;
+  static const char* const kModes[3] = {"Per benchmark", "Summary", "Heat map"};
+  if (c.chart->mode != mode) {
+    Quiet quiet;
+    c.applyPick(kPickView, String::withCString(kModes[mode]));
+  }
+  UXScrollView& scroll = *c.chartScroll;
+  scroll.scrollTo(int64_t(scroll.maxScroll()) * position / 2);
+  return c;
+}
+
+void BM_ChartDrawAt(benchmark::State& state) {
+  Controller& c = chartAt(state.range(0), state.range(1));
+  perf::DiscardingGraphics g;
+  const UXRect f = c.chart->frame();
+  for (auto _ : state) c.chart->drawRect(g, UXRect(0, 0, f.w(), f.h()));
+  state.counters["ratio"] = benchmark::Counter(20e-3, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["calls"] = benchmark::Counter(double(g.calls), benchmark::Counter::kAvgIterations);
+  state.counters["height"] = c.chart->height();
+}
+BENCHMARK(BM_ChartDrawAt)->Name("App/chart/drawAt")->ArgsProduct({{0, 1, 2}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
+
+void BM_ChartScrollToEnd(benchmark::State& state) {
+  Controller& c = chartAt(state.range(0), 0);
+  perf::DiscardingGraphics g;
+  UXScrollView& scroll = *c.chartScroll;
+  for (auto _ : state) {
+    scroll.scrollTo(scroll.maxScroll());
+    const UXRect f = c.chart->frame();
+    c.chart->drawRect(g, UXRect(0, 0, f.w(), f.h()));
+    state.PauseTiming();
+    scroll.scrollTo(0);
+    state.ResumeTiming();
+  }
+  state.counters["ratio"] = benchmark::Counter(50e-3, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["max_scroll"] = scroll.maxScroll();
+}
+BENCHMARK(BM_ChartScrollToEnd)->Name("App/chart/scrollToEnd")->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -349,6 +349,70 @@ TEST_F(ChartDraw, RowsPastTheCoordinateRangeAreNotWrapped) {
   EXPECT_EQ(g.count("fillPolygonRGBA"), 2u);  // the one panel, cut at the range's end
 }
 
+// A chart far taller than a frame lies in its scroll view's document in
+// slices. At the end of its scroll range, drawn relative to the origin the
+// scroll view gives, it shows the last benchmark and the caption in the
+// viewport, and draws only the rows in sight.
+TEST_F(ChartDraw, TallChartAtItsEndShowsTheLastGroupAndTheCaption) {
+  auto c = contribution("c", {});
+  std::vector<std::string> names;
+  for (int b = 0; b < 2000; ++b) names.push_back("b" + std::to_string(b));
+  for (int b = 0; b < 2000; ++b)
+    for (const char* target : {"quorl", "cpp"})
+      c->runs->add(makeRun({.bench = names[b].c_str(), .target = target, .best = 1000 + b}));
+  const int32_t height = 56 + 2000 * (52 * 2 + 38) + 40;
+  const int32_t offset = height - 500, origin = offset / 8192 * 8192;  // as the scroll view places it
+  auto view = chart(dataSetOf({c}), 800, height - origin);
+  view->rebuild();
+  ASSERT_EQ(view->height(), height);
+  view->originY = origin;
+  view->shownY = offset;
+  view->shownW = 800;
+  view->shownH = 500;
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, 800, int16_t(height - origin)));
+  EXPECT_TRUE(outside(g, 800, height - origin).empty()) << joined(outside(g, 800, height - origin)).substr(0, 2000);
+  const std::string text = g.text();
+  // The last group starts at 56 + 1999 x 142; its title 9 below, the
+  // caption 4 below where a next group would start.
+  EXPECT_NE(text.find("\"b1999\" 12 " + std::to_string(56 + 1999 * 142 + 9 - origin) + " "), std::string::npos);
+  EXPECT_NE(text.find("label = machine\" 12 " + std::to_string(56 + 2000 * 142 + 4 - origin) + " "),
+            std::string::npos);
+  // Rows are 52 apart: about ten are in a 500-pixel band.
+  EXPECT_LE(g.count("drawTextRGBA"), 40u);
+}
+
+// A heat map of 30 series needs more than an 800-pixel view: its minimum
+// width holds every column at 96 pixels, and drawn at the right end of that
+// width it shows the last column, leaving out the columns left of the view.
+TEST_F(ChartDraw, WideHeatMapAtItsRightEndDrawsTheLastColumn) {
+  auto c = contribution("c", {});
+  std::vector<std::string> archs;  // one column each: quorl at a setting of its own
+  for (int t = 0; t < 30; ++t) archs.push_back("arch" + std::to_string(t + 10));
+  for (int t = 0; t < 30; ++t)
+    for (const char* bench : {"fib", "sieve"})
+      c->runs->add(makeRun({.bench = bench, .arch = archs[t].c_str(), .best = 100 + t}));
+  auto view = chart(dataSetOf({c}), 800, 400);
+  view->mode = 2;
+  view->rebuild();
+  ASSERT_EQ(view->heatMap->colSeries->count(), 30u);
+  const int32_t width = 166 + 96 * 30;
+  EXPECT_EQ(view->minimumWidth(), width);
+  resize(view, width, 400);  // as the scroll view's document view
+  view->shownX = width - 800;
+  view->shownW = 800;
+  view->shownH = 400;
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, int16_t(width), 400));
+  EXPECT_EQ(view->heatMap->cellW(), 96);
+  const std::string text = g.text();
+  const std::string last = str(cast<String>(view->heatMap->colSetting->get(29)));
+  EXPECT_EQ(last, "arch39 O3");
+  EXPECT_NE(text.find("\"" + last + "\" " + std::to_string(150 + 29 * 96 + 4) + " 48 "), std::string::npos) << text;
+  EXPECT_NE(text.find("fillRectRGB " + std::to_string(150 + 29 * 96 + 1) + ",67,94,24 "), std::string::npos);
+  EXPECT_EQ(text.find("\" 154 32 "), std::string::npos);  // the first column lies far left of the view
+}
+
 // --- Summary panels -----------------------------------------------------------------
 
 class ChartSummary : public ChartDraw {
@@ -378,13 +442,13 @@ TEST_F(ChartSummary, PanelsBarsAndNames) {
       // C++ (clang): the scale's text is right-aligned by estimate only.
       "roundRect 8,8,52,228 197 202 214 255",
       "roundRect 9,9,50,226 252 253 255 255",
-      "drawTextRGBA \"C++ (clang)\" 18 15 24 24 28 255 12",
+      "drawTextRGBA \"C++ (\" 18 15 24 24 28 255 12",  // cut to its 52-pixel panel
       "fillRectRGB 16,178,36,1 200 203 210",
       "fillRectRGB 16,141,36,1 234 236 242",
       "fillRectRGB 16,103,36,1 234 236 242",
       "fillRectRGB 16,66,36,1 234 236 242",
       "fillRectRGB 16,28,36,1 234 236 242",
-      "drawTextRGBA \"200 us\" -14 15 120 120 128 255 10",
+      "drawTextRGBA \"200 us\" 22 31 120 120 128 255 10",  // a line down: the title would reach it
       "fillRectRGB 19,103,12,75 59 130 246",
       "drawTextRGBA \"f\" 22 182 70 70 78 255 8",
       "drawTextRGBA \"i\" 22 190 70 70 78 255 8",
@@ -403,7 +467,7 @@ TEST_F(ChartSummary, PanelsBarsAndNames) {
       "fillRectRGB 80,103,36,1 234 236 242",
       "fillRectRGB 80,66,36,1 234 236 242",
       "fillRectRGB 80,28,36,1 234 236 242",
-      "drawTextRGBA \"200 us\" 50 15 120 120 128 255 10",
+      "drawTextRGBA \"200 us\" 86 31 120 120 128 255 10",
       "fillRectRGB 83,28,12,150 212 117 31",
       "drawLine 89 13 89 28 1",  // 210 +/- 10 on a scale of 200
       "drawTextRGBA \"f\" 86 182 70 70 78 255 8",
@@ -418,13 +482,54 @@ TEST_F(ChartSummary, PanelsBarsAndNames) {
   EXPECT_EQ(joined(normalised(g)), joined(expected));
 }
 
+// For 1 to 30 benchmarks, with long series names and a long scale text, a
+// panel's scale text never overlaps its title and every title stays inside
+// its panel (texts taken at 7 pixels a byte at size 12 and 6 at size 10).
+TEST_F(ChartSummary, TitlesAndScaleTextsNeverOverlap) {
+  std::vector<std::string> names;
+  for (int b = 0; b < 30; ++b) names.push_back("bench_" + std::to_string(b));
+  for (int B = 1; B <= 30; ++B) {
+    auto c = contribution("c", {});
+    for (int b = 0; b < B; ++b)
+      for (const char* arch : {"x86_64", "an_architecture_with_a_long_name"})
+        c->runs->add(makeRun({.bench = names[b].c_str(), .arch = arch, .best = 123456789}));
+    auto view = chart(dataSetOf({c}), 800, 600);
+    view->mode = 1;
+    view->rebuild();
+    RecordingGraphics g;
+    view->drawSummary(g);
+    struct Box {
+      int x, y, w, h;
+    };
+    std::vector<Box> titles, scales;
+    for (const std::string& line : g.of("drawTextRGBA")) {
+      const size_t open = line.find('"'), close = line.rfind('"');
+      int x, y, r, gr, b, a, size;
+      std::sscanf(line.c_str() + close + 1, " %d %d %d %d %d %d %d", &x, &y, &r, &gr, &b, &a, &size);
+      const int bytes = int(close - open - 1);
+      if (size == 12) titles.push_back({x, y, bytes * 7, 14});
+      if (size == 10) scales.push_back({x, y, bytes * 6, 12});
+    }
+    ASSERT_EQ(titles.size(), 2u) << B;
+    ASSERT_EQ(scales.size(), 2u) << B;
+    for (size_t k = 0; k < 2; ++k) {
+      const Box t = titles[k], s = scales[k];
+      const bool overlap = t.x < s.x + s.w && s.x < t.x + t.w && t.y < s.y + s.h && s.y < t.y + t.h;
+      EXPECT_FALSE(overlap) << B << " benchmarks, panel " << k;
+      const int panelRight = (t.x - 18) + B * 18 + 24;  // the box of the panel whose title this is
+      EXPECT_LE(t.x + t.w, panelRight) << B << " benchmarks, panel " << k;
+      EXPECT_GE(s.x, t.x - 18 + 8) << B << " benchmarks, panel " << k;  // not left of its panel box
+    }
+  }
+}
+
 TEST_F(ChartSummary, SpeedUpMetricHasNoErrorBars) {
   auto view = summaryView(1);
   RecordingGraphics g;
   view->drawSummary(g);
   EXPECT_EQ(g.count("drawLine"), 0u);
   // The slowest of fib is 200: C++ runs 2.00x; sieve's only run 1.00x.
-  EXPECT_NE(g.text().find("\"2.00x\" -14 15 120 120 128 255 10"), std::string::npos) << g.text();
+  EXPECT_NE(g.text().find("\"2.00x\" 28 31 120 120 128 255 10"), std::string::npos) << g.text();
   EXPECT_NE(g.text().find("fillRectRGB 19,28,12,150 59 130 246"), std::string::npos);
   EXPECT_NE(g.text().find("fillRectRGB 83,103,12,75 212 117 31"), std::string::npos);
 }

@@ -127,9 +127,10 @@ void ScriptedDriver::postMenu(int32_t menu, int32_t item) { post(kUXEventMenuCom
 void ScriptedDriver::postClose(uint32_t window) { post(kUXEventClose, window); }
 void ScriptedDriver::postResize(uint32_t window) { post(kUXEventResize, window); }
 
-void ScriptedDriver::postWheel(uint32_t window, int16_t x, int16_t y, int32_t notches) {
+void ScriptedDriver::postWheel(uint32_t window, int16_t x, int16_t y, int32_t notches, uint16_t mods) {
   UXEvent e;
   e.type = kUXEventWheel;
+  e.mods = mods;
   e.window = window;
   e.x = x;
   e.y = y;

@@ -44,7 +44,7 @@ class ScriptedDriver : public UXHeadlessDriver {
   void postMenu(int32_t menu, int32_t item);  // a = menu + 2, b = item
   void postClose(uint32_t window);             // 0: quit
   void postResize(uint32_t window);
-  void postWheel(uint32_t window, int16_t x, int16_t y, int32_t notches);
+  void postWheel(uint32_t window, int16_t x, int16_t y, int32_t notches, uint16_t mods = 0);
   void post(uint8_t type, uint32_t window = 0, int32_t a = 0, int32_t b = 0);
 
   // -- Time ---------------------------------------------------------------------

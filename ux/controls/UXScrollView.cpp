@@ -28,11 +28,14 @@ UXScrollView::~UXScrollView() = default;
 // 2. Layout rules.
 
 UXScrollLayout UXScrollLayout::compute(int32_t w, int32_t h, int32_t headerHeight, int32_t scrollerWidth,
-                                       int32_t edge, int32_t inset, bool overflow) {
+                                       int32_t edge, int32_t inset, bool overflow, bool overflowX) {
   UXScrollLayout l;
+  const int32_t bar = overflowX ? scrollerWidth : 0;
   l.clipWidth = overflow ? w - 2 * edge - scrollerWidth : w - 2 * edge;
-  l.clip = UXRect(edge, headerHeight + edge, l.clipWidth, h - headerHeight - 2 * edge);
-  l.scroller = UXRect(w - scrollerWidth - edge, headerHeight + inset, scrollerWidth, h - headerHeight - 2 * inset);
+  l.clip = UXRect(edge, headerHeight + edge, l.clipWidth, h - headerHeight - 2 * edge - bar);
+  l.scroller =
+      UXRect(w - scrollerWidth - edge, headerHeight + inset, scrollerWidth, h - headerHeight - 2 * inset - bar);
+  if (overflowX) l.hscroller = UXRect(edge + inset, h - edge - scrollerWidth, l.clipWidth - inset, scrollerWidth);
   return l;
 }
 
@@ -106,7 +109,14 @@ int32_t UXScrollView::viewportPx() const {
   return frame().h() - headerHeight;
 }
 
+int32_t UXScrollView::viewportWidthPx() const {
+  if (clipView) return clipView->frame().w();
+  return frame().w();
+}
+
 int32_t UXScrollView::maxScroll() const { return UXScrollLayout::maxScroll(documentHeight, viewportPx()); }
+
+int32_t UXScrollView::maxScrollX() const { return UXScrollLayout::maxScroll(documentWidth, viewportWidthPx()); }
 
 int32_t UXScrollView::scrollPx() const {
   Ref<UXViewTree> t = tree.lock();
@@ -115,11 +125,15 @@ int32_t UXScrollView::scrollPx() const {
   return offset;
 }
 
-void UXScrollView::placeDocument(int32_t width) {
+void UXScrollView::placeDocument() {
   Ref<UXViewTree> t = tree.lock();
   if (!documentView || !t || !gDriver) return;
-  const int32_t y = nativePath() ? 0 : documentOrigin - offset;
-  gDriver->structSetFrame(t->driverTree, int16_t(documentView->node), 0, y, width,
+  const bool native = nativePath();
+  const int32_t x = native ? 0 : documentOriginX - offsetX;
+  const int32_t y = native ? 0 : documentOrigin - offset;
+  const int32_t width = std::max(documentWidth, viewportWidthPx());
+  gDriver->structSetFrame(t->driverTree, int16_t(documentView->node), x, y,
+                          UXScrollLayout::documentFrameHeight(width, documentOriginX),
                           UXScrollLayout::documentFrameHeight(documentHeight, documentOrigin));
 }
 
@@ -135,24 +149,61 @@ void UXScrollView::setDocumentHeight(int32_t height) {
   relayout();
 }
 
+void UXScrollView::setDocumentWidth(int32_t width) {
+  documentWidth = std::max(width, 0);
+  Ref<UXViewTree> t = tree.lock();
+  if (!hscroller && documentWidth > 0 && t && gDriver) {
+    hscroller = make<UXScrollbar>();
+    hscroller->horizontal = true;
+    hscroller->scrollView = self<UXScrollView>();
+    const UXRect f = frame();
+    uxAddChild(*this, hscroller, UXRect(0, f.h() - scrollerWidth, f.w(), scrollerWidth));
+    t->setHiddenOf(hscroller->node, 1);
+  }
+  relayout();
+}
+
 void UXScrollView::relayout() {
   Ref<UXViewTree> t = tree.lock();
   if (!clipView || !t || !gDriver) return;
   const UXRect f = frame();
-  const bool overflow = documentHeight > viewportPx();
+  bool overflow = documentHeight > viewportPx();
   const int32_t e = edgePx();
+  bool overflowX = false;
+  if (documentWidth > 0) {
+    // Each bar takes room from the other's direction: settle both.
+    const int32_t w = f.w() - 2 * e, h = f.h() - headerHeight - 2 * e;
+    overflow = documentHeight > h;
+    overflowX = documentWidth > w - (overflow ? scrollerWidth : 0);
+    overflow = documentHeight > h - (overflowX ? scrollerWidth : 0);
+    overflowX = documentWidth > w - (overflow ? scrollerWidth : 0);
+  }
   const int32_t inset = nativePath() ? 0 : std::max<int32_t>(cornerRadius, e);
-  const UXScrollLayout l = UXScrollLayout::compute(f.w(), f.h(), headerHeight, scrollerWidth, e, inset, overflow);
+  const UXScrollLayout l =
+      UXScrollLayout::compute(f.w(), f.h(), headerHeight, scrollerWidth, e, inset, overflow, overflowX);
   gDriver->structSetFrame(t->driverTree, int16_t(clipView->node), l.clip.x(), l.clip.y(), l.clip.w(), l.clip.h());
   if (scroller) {
     gDriver->structSetFrame(t->driverTree, int16_t(scroller->node), l.scroller.x(), l.scroller.y(),
                             l.scroller.w(), l.scroller.h());
     t->setHiddenOf(scroller->node, overflow ? 0 : 1);
   }
+  if (hscroller) {
+    if (overflowX)
+      gDriver->structSetFrame(t->driverTree, int16_t(hscroller->node), l.hscroller.x(), l.hscroller.y(),
+                              l.hscroller.w(), l.hscroller.h());
+    t->setHiddenOf(hscroller->node, overflowX ? 0 : 1);
+  }
   const int32_t m = maxScroll();
-  if (offset > m) offset = m;
+  if (offset > m) {
+    offset = m;
+    // The native position follows a shorter document's end down too.
+    if (nativePath()) gDriver->nativeScrollTo(gDriver->structObjects(t->driverTree), int16_t(node), m);
+  }
   documentOrigin = UXScrollLayout::originFor(documentHeight, offset);
-  placeDocument(l.clipWidth);
+  const int32_t mx = maxScrollX();
+  if (offsetX > mx) offsetX = mx;
+  documentOriginX = UXScrollLayout::originFor(std::max(documentWidth, l.clipWidth), offsetX);
+  placeDocument();
   notifyObserver();
 }
 
@@ -167,9 +218,9 @@ void UXScrollView::scrollTo(int64_t y) {
   if (nativePath()) {
     gDriver->nativeScrollTo(gDriver->structObjects(t->driverTree), int16_t(node), target);
     // A new origin changes what the document view's frame holds.
-    if (documentView && documentOrigin != origin) placeDocument(documentView->frame().w());
+    if (documentView && documentOrigin != origin) placeDocument();
   } else if (documentView) {
-    placeDocument(documentView->frame().w());
+    placeDocument();
     clipView->setNeedsDisplayInRect(clipView->absoluteFrame());
     if (scroller) scroller->setNeedsDisplayInRect(scroller->absoluteFrame());
   }
@@ -177,8 +228,38 @@ void UXScrollView::scrollTo(int64_t y) {
   uxOfferToEventTap(kUXEventScrollChanged, int32_t(node), target);
 }
 
-void UXScrollView::scrollPage(int32_t pages) {
-  scrollTo(int64_t(offset) + int64_t(UXScrollLayout::pageStep(viewportPx(), lineStep)) * pages);
+void UXScrollView::nativeDidScroll(int32_t y) {
+  const int32_t target = UXScrollLayout::clampScroll(y, maxScroll());
+  if (target == offset || !documentView) return;
+  offset = target;
+  const int32_t origin = documentOrigin;
+  documentOrigin = UXScrollLayout::originFor(documentHeight, offset);
+  // A new origin changes what the document view's frame holds.
+  if (documentOrigin != origin) placeDocument();
+  notifyObserver();
+  uxOfferToEventTap(kUXEventScrollChanged, int32_t(node), target);
+}
+
+void UXScrollView::scrollToX(int64_t x) {
+  const int32_t target = UXScrollLayout::clampScroll(x, maxScrollX());
+  if (target == offsetX) return;
+  Ref<UXViewTree> t = tree.lock();
+  if (!t || !gDriver) return;
+  offsetX = target;
+  documentOriginX = UXScrollLayout::originFor(std::max(documentWidth, viewportWidthPx()), offsetX);
+  placeDocument();
+  // The native container repaints from offsetX when the tree is realised.
+  if (nativePath()) setNeedsDisplayInRect(absoluteFrame());
+  else if (clipView) clipView->setNeedsDisplayInRect(clipView->absoluteFrame());
+  if (hscroller) hscroller->setNeedsDisplayInRect(hscroller->absoluteFrame());
+  notifyObserver();
+}
+
+void UXScrollView::scrollPage(int32_t pages, bool sideways) {
+  if (sideways)
+    scrollToX(int64_t(offsetX) + int64_t(UXScrollLayout::pageStep(viewportWidthPx(), lineStep)) * pages);
+  else
+    scrollTo(int64_t(offset) + int64_t(UXScrollLayout::pageStep(viewportPx(), lineStep)) * pages);
 }
 
 void UXScrollView::notifyObserver() {
@@ -197,7 +278,10 @@ void UXScrollView::drawRect(UXGraphics& g, UXRect) {
 }
 
 void UXScrollView::scrollWheel(UXEvent& event) {
-  scrollTo(int64_t(offset) - 3 * int64_t(event.a) * lineStep);
+  const int64_t step = 3 * int64_t(event.a) * lineStep;
+  // Shift turns the wheel sideways where there is room to go sideways.
+  if ((event.mods & kUXModShiftAny) && maxScrollX() > 0) scrollToX(int64_t(offsetX) - step);
+  else scrollTo(int64_t(offset) - step);
 }
 
 void UXScrollView::mouseDown(UXEvent& event) {

@@ -1,6 +1,7 @@
 #include "ux/controls/UXScrollbar.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "foundation/String.h"
 #include "ux/controls/UXControl.h"
@@ -55,9 +56,15 @@ void UXScrollbar::attachTo(const Ref<UXViewTree>& t, UXRect frame) {
 UXScrollbarGeometry UXScrollbar::geometry() const {
   Ref<UXScrollView> sv = scrollView.lock();
   const UXRect f = frame();
+  // Across and along the bar.
+  const int32_t across = horizontal ? f.h() : f.w(), along = horizontal ? f.w() : f.h();
   if (!sv)
-    return UXScrollbarGeometry::compute(f.w(), f.h(), topArrowHeight, bottomArrowHeight, minThumbHeight, 0, 0, 0);
-  return UXScrollbarGeometry::compute(f.w(), f.h(), topArrowHeight, bottomArrowHeight, minThumbHeight,
+    return UXScrollbarGeometry::compute(across, along, topArrowHeight, bottomArrowHeight, minThumbHeight, 0, 0, 0);
+  if (horizontal)
+    return UXScrollbarGeometry::compute(across, along, topArrowHeight, bottomArrowHeight, minThumbHeight,
+                                        std::max(sv->documentWidth, sv->viewportWidthPx()), sv->maxScrollX(),
+                                        sv->offsetX);
+  return UXScrollbarGeometry::compute(across, along, topArrowHeight, bottomArrowHeight, minThumbHeight,
                                       sv->documentHeight, sv->maxScroll(), sv->scrollPx());
 }
 
@@ -72,35 +79,60 @@ void UXScrollbar::drawRect(UXGraphics& g, UXRect) {
   Ref<UXScrollView> sv = scrollView.lock();
   if (!sv) return;
   const UXRect f = frame();
-  const int16_t w = f.w(), h = f.h();
+  // Drawn in the upright bar's terms; a horizontal bar swaps the axes.
+  const int16_t w = horizontal ? f.h() : f.w(), h = horizontal ? f.w() : f.h();
+  const auto at = [this](int32_t x, int32_t y) {
+    return horizontal ? std::pair{int16_t(y), int16_t(x)} : std::pair{int16_t(x), int16_t(y)};
+  };
+  const auto line = [&](int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    const auto [ax, ay] = at(x1, y1);
+    const auto [bx, by] = at(x2, y2);
+    g.drawLine(ax, ay, bx, by, 1);
+  };
+  const auto rect = [&](int32_t x, int32_t y, int32_t rw, int32_t rh, uint32_t ci) {
+    const auto [ax, ay] = at(x, y);
+    g.fillRect(horizontal ? UXRect(ax, ay, rh, rw) : UXRect(ax, ay, rw, rh), ci);
+  };
+  const auto triangle = [&](int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3) {
+    const auto [ax, ay] = at(x1, y1);
+    const auto [bx, by] = at(x2, y2);
+    const auto [cx, cy] = at(x3, y3);
+    g.fillTriangle(ax, ay, bx, by, cx, cy, 1);
+  };
   const UXScrollbarGeometry geo = geometry();
   const int16_t cx = int16_t(w / 2), a = geo.arrowH, b = geo.arrowBottomH;
-  g.fillRect(UXRect(0, 0, w, h), 9);
-  g.drawLine(0, 0, 0, h, 1);
-  g.fillTriangle(cx, 4, int16_t(cx - 4), int16_t(a - 5), int16_t(cx + 4), int16_t(a - 5), 1);
-  g.fillTriangle(cx, int16_t(h - 5), int16_t(cx - 4), int16_t(h - b + 4), int16_t(cx + 4), int16_t(h - b + 4), 1);
-  g.drawLine(0, a, w, a, 1);
-  g.drawLine(0, int16_t(h - b), w, int16_t(h - b), 1);
-  if (sv->documentHeight > h && geo.track > 0) {
+  rect(0, 0, w, h, 9);
+  line(0, 0, 0, h);
+  triangle(cx, 4, cx - 4, a - 5, cx + 4, a - 5);
+  triangle(cx, h - 5, cx - 4, h - b + 4, cx + 4, h - b + 4);
+  line(0, a, w, a);
+  line(0, h - b, w, h - b);
+  const int32_t document = horizontal ? std::max(sv->documentWidth, sv->viewportWidthPx()) : sv->documentHeight;
+  if (document > h && geo.track > 0) {
     const int16_t y = int16_t(geo.thumbY), th = int16_t(geo.thumbH);
-    g.fillRect(UXRect(2, y, w - 3, th), 8);
-    g.drawLine(2, y, int16_t(w - 1), y, 1);
-    g.drawLine(2, int16_t(y + th - 1), int16_t(w - 1), int16_t(y + th - 1), 1);
-    g.drawLine(2, y, 2, int16_t(y + th - 1), 1);
-    g.drawLine(int16_t(w - 1), y, int16_t(w - 1), int16_t(y + th - 1), 1);
+    rect(2, y, w - 3, th, 8);
+    line(2, y, w - 1, y);
+    line(2, y + th - 1, w - 1, y + th - 1);
+    line(2, y, 2, y + th - 1);
+    line(w - 1, y, w - 1, y + th - 1);
   }
 }
 
 void UXScrollbar::mouseDown(UXEvent& event) {
   Ref<UXScrollView> sv = scrollView.lock();
   if (!sv) return;
-  const int32_t ly = int32_t(event.y) - absoluteFrame().y();
+  const UXRect af = absoluteFrame();
+  const int32_t ly = horizontal ? int32_t(event.x) - af.x() : int32_t(event.y) - af.y();
   const UXScrollbarGeometry geo = geometry();
-  const int32_t h = frame().h();
-  if (ly < geo.arrowH) sv->scrollTo(int64_t(sv->offset) - sv->lineStep);
-  else if (ly >= h - geo.arrowBottomH) sv->scrollTo(int64_t(sv->offset) + sv->lineStep);
-  else if (ly < geo.thumbY) sv->scrollPage(-1);
-  else if (ly >= geo.thumbY + geo.thumbH) sv->scrollPage(1);
+  const int32_t h = horizontal ? frame().w() : frame().h();
+  const auto line = [&](int32_t lines) {
+    if (horizontal) sv->scrollToX(int64_t(sv->offsetX) + lines * sv->lineStep);
+    else sv->scrollTo(int64_t(sv->offset) + lines * sv->lineStep);
+  };
+  if (ly < geo.arrowH) line(-1);
+  else if (ly >= h - geo.arrowBottomH) line(1);
+  else if (ly < geo.thumbY) sv->scrollPage(-1, horizontal);
+  else if (ly >= geo.thumbY + geo.thumbH) sv->scrollPage(1, horizontal);
   else dragThumb(ly - geo.thumbY);
 }
 
@@ -109,14 +141,17 @@ void UXScrollbar::dragThumb(int32_t grab) {
   if (!sv || !gDriver) return;
   // Kept alive across the loop's redraws.
   Ref<UXScrollbar> keep = self<UXScrollbar>();
-  const int32_t ay = absoluteFrame().y();
+  const UXRect af = absoluteFrame();
+  const int32_t ay = horizontal ? af.x() : af.y();
   const UXScrollbarGeometry geo = geometry();
   const int32_t freeTrack = geo.track - geo.thumbH;
-  const int32_t m = sv->maxScroll();
+  const int32_t m = horizontal ? sv->maxScrollX() : sv->maxScroll();
   int32_t x = 0, y = 0;
   while (gDriver && gDriver->trackDragStep(x, y)) {
-    const int32_t pos = y - ay - geo.arrowH - grab;
-    sv->scrollTo(UXScrollbarGeometry::dragTarget(pos, freeTrack, m));
+    const int32_t pos = (horizontal ? x : y) - ay - geo.arrowH - grab;
+    const int32_t target = UXScrollbarGeometry::dragTarget(pos, freeTrack, m);
+    if (horizontal) sv->scrollToX(target);
+    else sv->scrollTo(target);
     if (gApp) gApp->displayIfNeeded();
   }
 }

@@ -1,6 +1,7 @@
-// The vertical scroll bar of a scroll view: an arrow box, a track with a
-// thumb and a second arrow box, drawn by the toolkit (node kind 1). It keeps
-// no scroll state: every value comes from its scroll view when needed.
+// The scroll bar of a scroll view: an arrow box, a track with a thumb and a
+// second arrow box, drawn by the toolkit (node kind 1), upright at the right
+// edge or, when horizontal, lying along the bottom edge. It keeps no scroll
+// state: every value comes from its scroll view when needed.
 //
 // Sections:
 //   1. UXScrollbarGeometry: the pure layout of arrows and thumb
@@ -42,6 +43,9 @@ class UXScrollbar : public UXView {
   int32_t topArrowHeight = -1;     // negative: the bar's width
   int32_t bottomArrowHeight = -1;  // negative: the bar's width
   int32_t minThumbHeight = 20;
+  // Lies along the bottom edge and scrolls sideways: the geometry's heights
+  // and y positions are then widths and x positions.
+  bool horizontal = false;
 
   uint8_t kind() const override { return 1; }
   // Appends the node and records the bar as its peer.

@@ -17,7 +17,7 @@ enum : uint8_t {
   kUXEventClose = 8,           // window 0: quit
   kUXEventResize = 9,
   kUXEventRedraw = 10,         // no producer; handled like 5
-  kUXEventWheel = 11,          // a = notches, b = pixels
+  kUXEventWheel = 11,          // a = notches, b = pixels; Shift: sideways (a horizontal wheel too)
   kUXEventScrollChanged = 12,  // for the event tap only
   kUXEventSelectionChanged = 13,
   kUXEventFieldChanged = 14,

@@ -129,6 +129,7 @@ void UXView::resizeSubviews(Ptr<UXView> view, int32_t oldW, int32_t oldH, int32_
       child->setNeedsDisplayInRect(child->absoluteFrame());
     }
     resizeSubviews(child, f.w(), f.h(), w, h);
+    if (w != f.w() || h != f.h()) child->didAutoresize();
   }
 }
 

@@ -80,6 +80,9 @@ class UXView : public UXResponder {
   virtual uint8_t kind() const;
   virtual bool ownsGL() const { return false; }
   virtual void removeFromSuperview();
+  // After the autoresize pass gave the view a new size (its subviews have
+  // followed already): a view that lays out its parts itself does it here.
+  virtual void didAutoresize() {}
 
   bool isAttached() const { return !tree.expired(); }
   // Relative to the parent node; (0, 0, 0, 0) when not attached.

@@ -423,7 +423,20 @@ void UXHeadlessDriver::windowSetMinSize(uint32_t window, int32_t w, int32_t h) {
   if (Window* win = liveWindow(window)) {
     win->minW = w;
     win->minH = h;
+    // A window already smaller grows at once, as a native one does.
+    if (win->w < w || win->h < h) resizeWindow(window, win->w, win->h);
   }
+}
+
+void UXHeadlessDriver::resizeWindow(uint32_t handle, int32_t w, int32_t h) {
+  Window* win = liveWindow(handle);
+  if (!win) return;
+  win->w = std::max({w, win->minW, 0});
+  win->h = std::max({h, win->minH, 0});
+  UXEvent e;
+  e.type = kUXEventResize;
+  e.window = handle;
+  postEvent(e);
 }
 
 void UXHeadlessDriver::windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t r,
@@ -1112,6 +1125,7 @@ bool UXHeadlessDriver::takeQueued(UXEvent& event) {
     case kUXEventWheel:
       event.x = q.x;
       event.y = q.y;
+      event.mods = q.mods;  // Shift: sideways
       event.window = q.window;
       event.a = q.a;
       event.b = q.b;

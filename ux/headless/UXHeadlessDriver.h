@@ -180,6 +180,9 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   uint32_t liveWindowCount() const;
   // Queues an event (a copy of its fields, object included) for nextEvent.
   void postEvent(const UXEvent& event);
+  // Gives a window a new client size as a user's drag of its frame would:
+  // held to the window's minimum size, then a resize event is queued.
+  void resizeWindow(uint32_t handle, int32_t w, int32_t h);
   size_t pendingEvents() const { return queue_.size(); }
   // The answers of the next alerts, in order; once used up alertRun answers
   // cancel again.

@@ -138,14 +138,20 @@ bool mapMessage(MSG& msg, UXEvent& event) {
                                                    : kUXEventRightMouseDown;
         setPoint(event, msg.lParam);
         return true;
-      case WM_MOUSEWHEEL: {
+      case WM_MOUSEWHEEL:
+      case WM_MOUSEHWHEEL: {
         event.window = handle;
         POINT p{int16_t(LOWORD(msg.lParam)), int16_t(HIWORD(msg.lParam))};
         ScreenToClient(msg.hwnd, &p);
         event.x = int16_t(p.x);
         event.y = int16_t(p.y);
         event.type = kUXEventWheel;
-        w32WheelArgs(int16_t(HIWORD(msg.wParam)), event.a, event.b);
+        // The horizontal wheel is the wheel with Shift; tilting right
+        // scrolls right, as Shift with the wheel turned down does.
+        const bool sideways = msg.message == WM_MOUSEHWHEEL;
+        const int16_t delta = int16_t(HIWORD(msg.wParam));
+        w32WheelArgs(sideways ? int16_t(-int32_t(delta)) : delta, event.a, event.b);
+        event.mods = (sideways || (GET_KEYSTATE_WPARAM(msg.wParam) & MK_SHIFT)) ? kUXModShift : 0;
         return true;
       }
       case WM_CHAR: {

@@ -9,6 +9,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "ux/core/UXNodeTree.h"
 #include "ux/win32/UXGdiGraphics.h"
 #include "ux/win32/UXWin32Driver.h"
@@ -277,6 +279,16 @@ void UXWin32Driver::windowSetMinSize(uint32_t window, int32_t w, int32_t h) {
   if (!w32IsLive(window)) return;
   gW32MinW[window] = w;
   gW32MinH[window] = h;
+  // A window already smaller grows at once; later drags are held by
+  // WM_GETMINMAXINFO.
+  RECT client{};
+  GetClientRect(gW32Hwnds[window], &client);
+  if (client.right < w || client.bottom < h) {
+    RECT outer{0, 0, std::max<LONG>(client.right, w), std::max<LONG>(client.bottom, h)};
+    AdjustWindowRect(&outer, kW32WindowStyle, gW32Menu != nullptr);
+    SetWindowPos(gW32Hwnds[window], nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -74,6 +74,19 @@ void w32ScrollRange(HWND scroller, int32_t contentHeight, int32_t fallbackHeight
   SetScrollPos(scroller, SB_VERT, GetScrollPos(scroller, SB_VERT), TRUE);
 }
 
+void w32ScrollRangeX(HWND scroller) {
+  Ref<UXScrollView> view = viewOf(scroller);
+  if (!view) return;
+  // The toolkit keeps the sideways position; the bar shows it. A range of
+  // 0..0 hides the bar.
+  const int32_t top = view->maxScrollX();
+  SCROLLINFO now{sizeof(SCROLLINFO), SIF_RANGE | SIF_POS, 0, 0, 0, 0, 0};
+  const bool known = GetScrollInfo(scroller, SB_HORZ, &now);
+  if (known && now.nMin == 0 && now.nMax == top && now.nPos == view->offsetX) return;
+  SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_POS, 0, top, 0, view->offsetX, 0};
+  SetScrollInfo(scroller, SB_HORZ, &info, TRUE);
+}
+
 void w32ScrollFrame(HWND scroller, HDC dc, int32_t inset) {
   Ref<UXScrollView> view = viewOf(scroller);
   if (!view || !dc || (view->borderColor < 0 && view->cornerRadius < 1)) return;
@@ -109,7 +122,8 @@ void w32ScrollPaint(HWND scroller, HDC dc) {
   UXNodeDrawFunction previousFn = gW32UserFn;
   void* previousUd = gW32UserUd;
   gW32CurHdc = dc;
-  gDriver->setDrawOffset(origin.x(), origin.y() + pos - view->nativeDocOrigin());
+  gDriver->setDrawOffset(origin.x() + view->offsetX - view->documentOriginX,
+                         origin.y() + pos - view->nativeDocOrigin());
   gDriver->treeSetUserDraw(ux_surface_userdraw, viewTree.get());
   w32TreeDrawFrom(gDriver->structObjects(viewTree->driverTree), int16_t(view->nativeDocNode()));
   gDriver->treeSetUserDraw(previousFn, previousUd);
@@ -129,19 +143,38 @@ void afterScroll(HWND scroller, int32_t target) {
     ReleaseDC(scroller, dc);
   }
   InvalidateRect(scroller, nullptr, TRUE);
-  // A document taller than a frame can hold is placed from an origin that
-  // follows the position: the toolkit moves it when the position crosses.
-  if (Ref<UXScrollView> view = viewOf(scroller)) {
-    int32_t pos = GetScrollPos(scroller, SB_VERT);
-    if (UXScrollLayout::originFor(view->documentHeight, pos) != view->documentOrigin) view->scrollTo(pos);
-  }
+  // The toolkit follows every position: a document taller than a frame can
+  // hold is placed from an origin that follows it, and the scroll view's
+  // observer learns what is in sight.
+  if (Ref<UXScrollView> view = viewOf(scroller)) view->nativeDidScroll(GetScrollPos(scroller, SB_VERT));
 }
 
-int32_t thumbPosition(HWND scroller) {
+// Sideways the toolkit holds the position: it takes the target, and the
+// bar shows what it kept.
+void afterScrollX(HWND scroller, int64_t target) {
+  Ref<UXScrollView> view = viewOf(scroller);
+  if (!view) return;
+  view->scrollToX(target);
+  SetScrollPos(scroller, SB_HORZ, view->offsetX, TRUE);
+  InvalidateRect(scroller, nullptr, TRUE);
+}
+
+int32_t offsetXOf(HWND scroller) {
+  Ref<UXScrollView> view = viewOf(scroller);
+  return view ? view->offsetX : 0;
+}
+
+// Shift turns the wheel sideways where the document is wider than the view.
+bool wheelsSideways(HWND scroller, WPARAM wParam) {
+  Ref<UXScrollView> view = viewOf(scroller);
+  return view && (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) && view->maxScrollX() > 0;
+}
+
+int32_t thumbPosition(HWND scroller, int bar) {
   // The 32-bit track position: the message's 16-bit one wraps on long
   // documents.
   SCROLLINFO info{sizeof(SCROLLINFO), SIF_TRACKPOS, 0, 0, 0, 0, 0};
-  return GetScrollInfo(scroller, SB_VERT, &info) ? info.nTrackPos : 0;
+  return GetScrollInfo(scroller, bar, &info) ? info.nTrackPos : 0;
 }
 }  // namespace
 
@@ -166,12 +199,25 @@ LRESULT CALLBACK UXScroll32Proc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_VSCROLL: {
       uint32_t code = LOWORD(wParam);
       int32_t pos = GetScrollPos(window, SB_VERT);
-      int32_t thumb = (code == SB_THUMBPOSITION || code == SB_THUMBTRACK) ? thumbPosition(window) : 0;
+      int32_t thumb = (code == SB_THUMBPOSITION || code == SB_THUMBTRACK) ? thumbPosition(window, SB_VERT) : 0;
       afterScroll(window, w32ScrollerStep(pos, code, thumb));
       return 0;
     }
+    case WM_HSCROLL: {
+      uint32_t code = LOWORD(wParam);
+      int32_t thumb = (code == SB_THUMBPOSITION || code == SB_THUMBTRACK) ? thumbPosition(window, SB_HORZ) : 0;
+      afterScrollX(window, w32ScrollerStep(offsetXOf(window), code, thumb));
+      return 0;
+    }
     case WM_MOUSEWHEEL:
-      afterScroll(window, w32ScrollerWheel(GetScrollPos(window, SB_VERT), int16_t(HIWORD(wParam))));
+      if (wheelsSideways(window, wParam))
+        afterScrollX(window, w32ScrollerWheel(offsetXOf(window), int16_t(HIWORD(wParam))));
+      else
+        afterScroll(window, w32ScrollerWheel(GetScrollPos(window, SB_VERT), int16_t(HIWORD(wParam))));
+      return 0;
+    case WM_MOUSEHWHEEL:
+      // Tilting right scrolls right.
+      afterScrollX(window, w32ScrollerWheel(offsetXOf(window), -int16_t(HIWORD(wParam))));
       return 0;
     case WM_LBUTTONDOWN: {
       Ref<UXScrollView> view = viewOf(window);
@@ -223,6 +269,8 @@ HWND w32ScrollCreate(const W32Realize& r) {
   if (!control) return nullptr;
   if (dynamic_cast<UXScrollView*>(r.peer.get())) w32Route(control, r);
   w32ScrollerAdd(control, r.window);
+  // Sideways first: its bar takes height from the page.
+  w32ScrollRangeX(control);
   w32ScrollRange(control, contentOf(r), r.h);
   // A position asked for before the control existed.
   if (const UXNode* n = r.tree->at(r.node); n && n->scrollPx > 0) SetScrollPos(control, SB_VERT, n->scrollPx, TRUE);
@@ -233,6 +281,7 @@ HWND w32ScrollCreate(const W32Realize& r) {
 void w32ScrollSync(HWND control, const W32Realize& r, bool created) {
   if (created) return;
   w32Move(control, r.x, r.y, r.w, r.h);
+  w32ScrollRangeX(control);
   w32ScrollRange(control, contentOf(r), r.h);
   applyRegion(control, r);
 }

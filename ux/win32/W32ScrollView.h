@@ -1,8 +1,11 @@
 // Native scroll views (kind 8): windows of the class "UXScroll32" with a
-// vertical scroll bar, painting the scroll view's document subtree shifted
-// by the scroll position through the toolkit's view drawing. Messages of
-// UXScroll32Proc: WM_PAINT, WM_PRINTCLIENT, WM_NCPAINT, WM_VSCROLL,
-// WM_MOUSEWHEEL, WM_LBUTTONDOWN. The driver keeps a table of each window's
+// vertical scroll bar, and a horizontal one while the document is wider
+// than the view, painting the scroll view's document subtree shifted by the
+// scroll positions through the toolkit's view drawing. The vertical
+// position is the bar's; the horizontal one is the toolkit's (offsetX),
+// which the bar mirrors. Messages of UXScroll32Proc: WM_PAINT,
+// WM_PRINTCLIENT, WM_NCPAINT, WM_VSCROLL, WM_HSCROLL, WM_MOUSEWHEEL (with
+// Shift: sideways), WM_MOUSEHWHEEL, WM_LBUTTONDOWN. The driver keeps a table of each window's
 // scroll views so that invalidating the window repaints them too.
 #pragma once
 
@@ -25,6 +28,9 @@ void w32ScrollerAdd(HWND scroller, uint32_t window);
 // The vertical range 0 .. content - page, the page being the client height
 // (fallback when below 1); the position is kept inside it.
 void w32ScrollRange(HWND scroller, int32_t contentHeight, int32_t fallbackHeight);
+// The horizontal range 0 .. the scroll view's maxScrollX and its offsetX as
+// the position, set only when they differ (0 .. 0 hides the bar).
+void w32ScrollRangeX(HWND scroller);
 // The rounded outline in the view's border colour (or the system's window
 // frame colour), when it has a border colour or a corner radius.
 void w32ScrollFrame(HWND scroller, HDC dc, int32_t inset);

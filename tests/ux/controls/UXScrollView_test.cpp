@@ -190,7 +190,63 @@ TEST_F(UXScrollViewTest, ThirtyTwoBitDocumentsScrollToTheirEndOnBothPaths) {
     sv->scrollTo(0);
     EXPECT_EQ(sv->documentOrigin, 0);
     EXPECT_EQ(sv->documentView->frame().h(), 32767);
+    // A shorter document takes the position down to its own end.
+    sv->scrollTo(1599950);
+    sv->setDocumentHeight(5000);
+    EXPECT_EQ(sv->offset, 4900);
+    EXPECT_EQ(sv->scrollPx(), 4900);
+    EXPECT_EQ(sv->documentOrigin, 0);
   }
+}
+
+// A document wider than the viewport gets a bar along the bottom edge and
+// scrolls sideways by Shift with the wheel, the bar's arrows and its thumb;
+// one that fits changes nothing. Wider than a frame, it is placed from an
+// origin as a tall one is.
+TEST_F(UXScrollViewTest, WideDocumentsScrollSideways) {
+  driver->nativeScrolling = false;
+  attach();  // 200 x 100
+  sv->setDocumentHeight(80);
+  sv->setDocumentWidth(150);
+  EXPECT_EQ(nodeOf(*sv->hscroller).hidden, 1);
+  EXPECT_EQ(frameOf(*sv->clipView), UXRect(0, 0, 200, 100));
+  EXPECT_EQ(sv->documentView->frame(), UXRect(0, 0, 200, 80));
+  UXEvent wheel;
+  wheel.a = -1;
+  wheel.mods = kUXModShift;
+  sv->scrollWheel(wheel);
+  EXPECT_EQ(sv->offsetX, 0);
+
+  sv->setDocumentWidth(1000);
+  EXPECT_EQ(nodeOf(*sv->hscroller).hidden, 0);
+  EXPECT_EQ(nodeOf(*sv->scroller).hidden, 1);  // 80 still fits above the bar
+  EXPECT_EQ(frameOf(*sv->clipView), UXRect(0, 0, 200, 86));
+  EXPECT_EQ(frameOf(*sv->hscroller), UXRect(0, 86, 200, 14));
+  EXPECT_EQ(sv->maxScrollX(), 800);
+  sv->scrollWheel(wheel);
+  EXPECT_EQ(sv->offsetX, 48);
+  EXPECT_EQ(sv->offset, 0);
+  EXPECT_EQ(sv->documentView->frame(), UXRect(-48, 0, 1000, 80));
+  const UXRect bar = sv->hscroller->absoluteFrame();
+  sv->hscroller->mouseDown(*press(bar.x() + bar.w() - 3, bar.y() + 5));  // the right arrow box
+  EXPECT_EQ(sv->offsetX, 64);
+  driver->dragSteps = {{bar.x() + 5000, bar.y() + 5}};
+  sv->hscroller->dragThumb(0);
+  EXPECT_EQ(sv->offsetX, 800);
+
+  // Both bars: each takes its room from the other's direction.
+  sv->setDocumentHeight(400);
+  EXPECT_EQ(frameOf(*sv->clipView), UXRect(0, 0, 186, 86));
+  EXPECT_EQ(frameOf(*sv->scroller), UXRect(186, 0, 14, 86));
+  EXPECT_EQ(frameOf(*sv->hscroller), UXRect(0, 86, 186, 14));
+  EXPECT_EQ(sv->maxScrollX(), 814);
+
+  sv->setDocumentWidth(100000);
+  sv->scrollToX(99999);
+  EXPECT_EQ(sv->offsetX, 99814);
+  EXPECT_EQ(sv->documentOriginX, 98304);
+  EXPECT_EQ(sv->documentView->frame().x(), 98304 - 99814);
+  EXPECT_EQ(sv->documentView->frame().w(), 100000 - 98304);
 }
 
 TEST_F(UXScrollViewTest, TapSeesScrollsOnlyWithALiveTargetAndAFunction) {

@@ -184,7 +184,7 @@ TEST_F(HeadlessTest, QueuedEventsWriteOnlyTheFieldsOfTheirType) {
   EXPECT_EQ(e.type, 11);
   EXPECT_EQ(e.a, -2);
   EXPECT_EQ(e.b, 200);
-  EXPECT_EQ(e.mods, 5);
+  EXPECT_EQ(e.mods, 0);  // a wheel carries its own modifiers: Shift turns it sideways
   d->nextEvent(0, e);
   EXPECT_EQ(e.type, 0);
 }

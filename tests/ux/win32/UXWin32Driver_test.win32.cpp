@@ -236,6 +236,11 @@ TEST_F(Win32DriverTest, TheClientSizeFollowsResizesAndTheMenuBar) {
   EXPECT_EQ(client.right, 250);
   EXPECT_EQ(client.bottom, 150);
   EXPECT_EQ(gW32WinH[h], 150u);
+  // A window already smaller than a new minimum grows to it at once.
+  d->windowSetMinSize(h, 420, 320);
+  GetClientRect(hwndOf(h), &client);
+  EXPECT_EQ(client.right, 420);
+  EXPECT_EQ(client.bottom, 320);
 
   // A window made while the bar is shown gets it, with the client size asked for.
   uint32_t second = d->windowCreate(0, 0, 220, 140);

@@ -843,6 +843,64 @@ TEST_F(ControlsTest, LabelsInAScrollViewAreDrawnAtTheScrolledPlace) {
   }
 }
 
+// A document wider than the view: the native horizontal bar mirrors the
+// toolkit's range and position; its codes, Shift with the wheel and the
+// horizontal wheel scroll sideways within the range; and the document is
+// painted moved left by the position. A document that fits has no bar.
+TEST_F(ControlsTest, AWideScrollViewScrollsSideways) {
+  auto scroll = make<UXScrollView>();
+  add(scroll, UXRect(10, 10, 200, 102));
+  scroll->setDocumentHeight(60);
+  scroll->setDocumentWidth(150);
+  auto label = make<UXLabel>();
+  label->title = "MMMMMMMM";
+  add(label, UXRect(250, 30, 150, 16), scroll->documentView);
+  realize();
+  HWND scroller = controlOf(scroll);
+  ASSERT_NE(scroller, nullptr);
+  int lo = -1, hi = -1;
+  GetScrollRange(scroller, SB_HORZ, &lo, &hi);
+  EXPECT_EQ(hi, 0);
+
+  scroll->setDocumentWidth(600);
+  realize();
+  GetScrollRange(scroller, SB_HORZ, &lo, &hi);
+  EXPECT_EQ(hi, 400);
+  EXPECT_EQ(scroll->maxScrollX(), 400);
+  struct Step {
+    UINT message;
+    WPARAM wParam;
+    int want;
+  } steps[] = {
+      {WM_HSCROLL, SB_LINEDOWN, 20},
+      {WM_HSCROLL, SB_PAGEDOWN, 120},
+      {WM_MOUSEHWHEEL, MAKEWPARAM(0, 120), 160},          // tilted right
+      {WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, -120), 200},   // Shift, towards the user
+      {WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, 120), 160},
+      {WM_HSCROLL, SB_PAGEDOWN, 260},
+      {WM_HSCROLL, SB_PAGEDOWN, 360},
+      {WM_HSCROLL, SB_PAGEDOWN, 400},
+      {WM_HSCROLL, SB_LINEUP, 380},
+  };
+  for (const Step& s : steps) {
+    SendMessageW(scroller, s.message, s.wParam, 0);
+    EXPECT_EQ(scroll->offsetX, s.want) << s.message << " " << s.wParam;
+    EXPECT_EQ(GetScrollPos(scroller, SB_HORZ), s.want) << s.message << " " << s.wParam;
+  }
+  EXPECT_EQ(GetScrollPos(scroller, SB_VERT), 0);  // the wheel without Shift was not asked
+
+  struct Case {
+    int pos;
+    int textLeft;  // the label's text in the scroller: 250 - pos + 2
+  } cases[] = {{200, 52}, {240, 12}};
+  for (const Case& c : cases) {
+    scroll->scrollToX(c.pos);
+    Canvas canvas = paint(200, 80, [&](HDC dc) { w32ScrollPaint(scroller, dc); });
+    EXPECT_TRUE(canvas.anyDark(c.textLeft, 30, c.textLeft + 40, 46)) << c.pos;
+    EXPECT_FALSE(canvas.anyDark(0, 0, c.textLeft - 3, 80)) << c.pos;
+  }
+}
+
 TEST_F(ControlsTest, StandInsOfFieldsWithoutControlsHideASecureFieldsText) {
   // Not realised: the driver draws stand-ins.
   auto plainA = make<UXTextField>(), plainB = make<UXTextField>();
