@@ -193,8 +193,11 @@ int32_t Controller::applicationDidStart(UXApplication& application) {
   addChild(content, chartScroll, UXRect(258, 8, 834, 534));
   chart->setAutoresizeMask(0);
   addChild(chartScroll->documentView, chart, UXRect(0, 0, 834, 400));
+  chartScroll->setDocumentHeight(400);
+  // From here the chart follows its scroll view; the first rebuild places it.
   chartScroll->observer = me;
-  placeChart();
+  followChartScroll();
+  placedViewportW_ = chartScroll->viewportWidthPx();
 
   // Row 30: the runs table.
   table = make<UXTableView>();
