@@ -3,40 +3,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "String.h"
+
 namespace quorl {
 
 namespace {
 
 constexpr uint32_t kReplacement = 0xFFFD;
-
-// The strict decoder: shortest form only, no surrogates, nothing past
-// U+10FFFF. Answers the sequence length (0 when invalid) and the code point.
-size_t decodeUtf8(const uint8_t* s, size_t left, uint32_t& codePoint) {
-  const uint8_t lead = s[0];
-  if (lead < 0x80) {
-    codePoint = lead;
-    return 1;
-  }
-  size_t k;
-  uint32_t value, smallest;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    k = 1, value = lead & 0x1Fu, smallest = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    k = 2, value = lead & 0x0Fu, smallest = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    k = 3, value = lead & 0x07u, smallest = 0x10000;
-  } else {
-    return 0;
-  }
-  if (k >= left) return 0;
-  for (size_t i = 1; i <= k; ++i) {
-    if ((s[i] & 0xC0) != 0x80) return 0;
-    value = value << 6 | (s[i] & 0x3Fu);
-  }
-  if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-  codePoint = value;
-  return k + 1;
-}
 
 template <class Unit>
 std::basic_string<Unit> toUtf16(const char* utf8, size_t length) {
@@ -47,7 +20,8 @@ std::basic_string<Unit> toUtf16(const char* utf8, size_t length) {
   const auto* s = reinterpret_cast<const uint8_t*>(utf8);
   for (size_t i = 0; i < length;) {
     uint32_t cp = kReplacement;
-    const size_t n = decodeUtf8(s + i, length - i, cp);
+    // A sequence is at most 4 bytes, so the window never needs more.
+    const uint32_t n = String::_decodeUtf8(s + i, uint32_t(length - i < 4 ? length - i : 4), &cp);
     i += n ? n : 1;  // an invalid byte is one U+FFFD; decoding resumes at the next
     if (cp < 0x10000) {
       out += Unit(cp);
@@ -65,30 +39,17 @@ std::string toUtf8(const Unit* units, size_t count) {
   std::string out;
   if (!units) return out;
   out.reserve(count);
+  uint8_t bytes[4];
   for (size_t i = 0; i < count; ++i) {
     uint32_t u = uint32_t(units[i]);
     const uint32_t next = i + 1 < count ? uint32_t(units[i + 1]) : 0;
     if (u >= 0xD800 && u <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
       u = 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00);
       ++i;
-    } else if ((u >= 0xD800 && u <= 0xDFFF) || u > 0xFFFF) {
-      u = kReplacement;  // half a pair, or no UTF-16 unit at all
+    } else if (u > 0xFFFF) {
+      u = kReplacement;  // no UTF-16 unit at all; half a pair the encoder replaces
     }
-    if (u < 0x80) {
-      out += char(u);
-    } else if (u < 0x800) {
-      out += char(0xC0 | u >> 6);
-      out += char(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-      out += char(0xE0 | u >> 12);
-      out += char(0x80 | ((u >> 6) & 0x3F));
-      out += char(0x80 | (u & 0x3F));
-    } else {
-      out += char(0xF0 | u >> 18);
-      out += char(0x80 | ((u >> 12) & 0x3F));
-      out += char(0x80 | ((u >> 6) & 0x3F));
-      out += char(0x80 | (u & 0x3F));
-    }
+    out.append(reinterpret_cast<const char*>(bytes), String::_encodeUtf8(u, bytes));
   }
   return out;
 }
