@@ -29,9 +29,9 @@ template <class F> F fn(const char* name) {
 // system marked its header done. Slots never move: the system writes to
 // the header while the sound plays.
 struct Voice {
-  W32WaveOut device;
   WAVEHDR header{};
   std::vector<int16_t> samples;  // the caller's samples, copied
+  W32WaveOut device;             // last, so it is closed before its samples go
 };
 Voice gW32Voices[32];
 
