@@ -49,26 +49,28 @@ class W32Unique {
   Handle handle_ = Traits::none();  // owned: freed in reset
 };
 
-struct W32GdiTraits {  // a pen, brush, font, bitmap or region
-  using Handle = HGDIOBJ;
+// Most kinds: null is none, and one call frees a handle.
+template <class H, auto Free>
+struct W32FreeTraits {
+  using Handle = H;
   static Handle none() { return nullptr; }
-  static void destroy(Handle h) { DeleteObject(h); }
+  static void destroy(Handle h) { Free(h); }
 };
-using W32GdiObject = W32Unique<W32GdiTraits>;
+template <class H, auto Free>
+using W32Owner = W32Unique<W32FreeTraits<H, Free>>;
 
-struct W32IconTraits {
-  using Handle = HICON;
-  static Handle none() { return nullptr; }
-  static void destroy(Handle h) { DestroyIcon(h); }
-};
-using W32Icon = W32Unique<W32IconTraits>;
-
-struct W32FileTraits {  // what CreateFileW answers: INVALID_HANDLE_VALUE is none
+// Kernel handles of the kinds CreateFileW answers: INVALID_HANDLE_VALUE is
+// none.
+template <auto Free>
+struct W32KernelTraits {
   using Handle = HANDLE;
   static Handle none() { return INVALID_HANDLE_VALUE; }
-  static void destroy(Handle h) { CloseHandle(h); }
+  static void destroy(Handle h) { Free(h); }
 };
-using W32File = W32Unique<W32FileTraits>;
+
+using W32GdiObject = W32Owner<HGDIOBJ, &DeleteObject>;  // a pen, brush, font, bitmap or region
+using W32Icon = W32Owner<HICON, &DestroyIcon>;
+using W32File = W32Unique<W32KernelTraits<&CloseHandle>>;
 
 struct W32WindowTraits {  // a window already gone with its parent is left alone
   using Handle = HWND;
@@ -90,23 +92,42 @@ using W32WaveOut = W32Unique<W32WaveTraits>;
 // 2. Scoped pairs.
 
 // GetDC (the client area) or GetWindowDC (the whole window, frame included)
-// ... ReleaseDC. A null window is the screen.
+// ... ReleaseDC. A null window has no DC; screen() is the screen's.
 class W32WindowDC {
  public:
   enum Area { kClient, kWhole };
+  W32WindowDC() = default;
   explicit W32WindowDC(HWND window, Area area = kClient)
-      : window_(window), dc_(area == kWhole ? GetWindowDC(window) : GetDC(window)) {}
+      : window_(window), dc_(!window ? nullptr : area == kWhole ? GetWindowDC(window) : GetDC(window)) {}
+  static W32WindowDC screen() {
+    W32WindowDC dc;
+    dc.dc_ = GetDC(nullptr);
+    return dc;
+  }
+  W32WindowDC(W32WindowDC&& o) noexcept
+      : window_(std::exchange(o.window_, nullptr)), dc_(std::exchange(o.dc_, nullptr)) {}
+  W32WindowDC& operator=(W32WindowDC&& o) noexcept {
+    if (this != &o) {
+      reset();
+      window_ = std::exchange(o.window_, nullptr);
+      dc_ = std::exchange(o.dc_, nullptr);
+    }
+    return *this;
+  }
   W32WindowDC(const W32WindowDC&) = delete;
   W32WindowDC& operator=(const W32WindowDC&) = delete;
-  ~W32WindowDC() {
+  ~W32WindowDC() { reset(); }
+  void reset() {
     if (dc_) ReleaseDC(window_, dc_);
+    window_ = nullptr;
+    dc_ = nullptr;
   }
   HDC get() const { return dc_; }
   explicit operator bool() const { return dc_ != nullptr; }
 
  private:
-  HWND window_;  // borrowed
-  HDC dc_;       // owned: ReleaseDC
+  HWND window_ = nullptr;  // borrowed
+  HDC dc_ = nullptr;       // owned: released in reset
 };
 
 // Selects an object into a DC and puts the previous one back when it goes.

@@ -27,7 +27,7 @@ void begin(HWND control) {
 // Renders one picture into a fresh bitmap and appends it to the list;
 // answers its index, -1 on failure.
 int32_t addPicture(HIMAGELIST list, const char* iconName, const UXImage* image) {
-  W32WindowDC screen(nullptr);
+  W32WindowDC screen = W32WindowDC::screen();
   W32MemoryDC memory(screen.get());
   W32GdiObject bitmap(CreateCompatibleBitmap(screen.get(), 16, 16));
   if (!memory.get() || !bitmap) return -1;
