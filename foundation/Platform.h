@@ -1,10 +1,7 @@
-// Platform: the process environment, and the UTF-8 / UTF-16 conversions used
-// at the wide-character system calls of the Windows build.
+// Platform: the process environment.
 //
-// Text inside the program is UTF-8. The Windows build turns it into UTF-16
-// only at the operating system's wide calls (_wfopen, GetFileAttributesW,
-// GetEnvironmentVariableW) and turns what comes back into UTF-8 again; the
-// conversions are portable code, so both builds test them.
+// Text inside the program is UTF-8; the Windows build reads the environment
+// through the wide call and turns it into UTF-8 with WideText.
 #pragma once
 
 #include <cstdint>
@@ -27,12 +24,6 @@ class Platform final : public Object {
   // 0 byte.
   static Ref<String> env(Ptr<const String> name);
   static constexpr uint32_t kEnvLimit = 4096;
-
-  // UTF-8 bytes up to the first NUL as UTF-16; every byte that does not
-  // begin a valid sequence becomes one U+FFFD.
-  static std::u16string _utf16(const char* text);
-  // UTF-16 units as UTF-8; a surrogate without its partner becomes U+FFFD.
-  static Ref<String> _utf8(const char16_t* units, size_t count);
 
  private:
   // The raw value as the platform gives it (UTF-8), or null when unset.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "String.h"
+#include "WideText.h"
 
 namespace quorl {
 
@@ -40,19 +41,15 @@ void writeConsole(HANDLE h, const uint8_t* bytes, uint32_t count) {
   const uint32_t hold = incompleteTail(text.data(), static_cast<uint32_t>(text.size()));
   gCarryLength = hold;
   for (uint32_t k = 0; k < hold; k++) gCarry[k] = text[text.size() - hold + k];
-  const int n = static_cast<int>(text.size() - hold);
-  if (n <= 0) return;
-  const char* utf8 = reinterpret_cast<const char*>(text.data());
-  const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8, n, nullptr, 0);
-  if (wide <= 0) return;
-  std::vector<wchar_t> w(static_cast<size_t>(wide));
-  MultiByteToWideChar(CP_UTF8, 0, utf8, n, w.data(), wide);
+  const size_t n = text.size() - hold;
+  if (n == 0) return;
+  const std::wstring w = WideText::wide(reinterpret_cast<const char*>(text.data()), n);
   // Old consoles refuse very large single writes; write in slices.
-  for (int done = 0; done < wide;) {
-    const DWORD slice = static_cast<DWORD>(wide - done < 8192 ? wide - done : 8192);
+  for (size_t done = 0; done < w.size();) {
+    const DWORD slice = static_cast<DWORD>(w.size() - done < 8192 ? w.size() - done : 8192);
     DWORD written = 0;
     if (!WriteConsoleW(h, w.data() + done, slice, &written, nullptr) || written == 0) return;
-    done += static_cast<int>(written);
+    done += written;
   }
 }
 

@@ -255,6 +255,9 @@ class String : public Object, public Copying {
   // `available` bytes, with its code point in `codePoint` when not null; 0
   // when the sequence is invalid or cut off.
   static uint32_t _decodeUtf8(const uint8_t* bytes, uint32_t available, uint32_t* codePoint);
+  // The encoder behind appendChar: the bytes (1-4) of the code point in
+  // `out`; surrogates and values past U+10FFFF become U+FFFD.
+  static uint32_t _encodeUtf8(uint32_t codePoint, uint8_t out[4]);
   bool isCharBoundary(uint32_t i) const;
   // The length of the longest prefix of `bytes` (of `length` bytes) that is
   // at most `limit` bytes and does not end inside a UTF-8 sequence: the one

@@ -113,30 +113,33 @@ Ref<String> String::substringChars(uint32_t start, uint32_t count) const {
   return substringBytes(s, e - s);
 }
 
-void String::appendChar(uint32_t c) {
+uint32_t String::_encodeUtf8(uint32_t c, uint8_t out[4]) {
   if ((c >= 0xD800 && c <= 0xDFFF) || c >= 0x110000) c = kReplacement;
-  uint8_t out[4];
-  uint32_t n;
   if (c < 0x80) {
     out[0] = static_cast<uint8_t>(c);
-    n = 1;
-  } else if (c < 0x800) {
+    return 1;
+  }
+  if (c < 0x800) {
     out[0] = static_cast<uint8_t>(0xC0 | (c >> 6));
     out[1] = static_cast<uint8_t>(0x80 | (c & 0x3F));
-    n = 2;
-  } else if (c < 0x10000) {
+    return 2;
+  }
+  if (c < 0x10000) {
     out[0] = static_cast<uint8_t>(0xE0 | (c >> 12));
     out[1] = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
     out[2] = static_cast<uint8_t>(0x80 | (c & 0x3F));
-    n = 3;
-  } else {
-    out[0] = static_cast<uint8_t>(0xF0 | (c >> 18));
-    out[1] = static_cast<uint8_t>(0x80 | ((c >> 12) & 0x3F));
-    out[2] = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
-    out[3] = static_cast<uint8_t>(0x80 | (c & 0x3F));
-    n = 4;
+    return 3;
   }
-  appendBytes(out, n);
+  out[0] = static_cast<uint8_t>(0xF0 | (c >> 18));
+  out[1] = static_cast<uint8_t>(0x80 | ((c >> 12) & 0x3F));
+  out[2] = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
+  out[3] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+  return 4;
+}
+
+void String::appendChar(uint32_t c) {
+  uint8_t out[4];
+  appendBytes(out, _encodeUtf8(c, out));
 }
 
 bool String::isValidUtf8() const {

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "foundation/WideText.h"
+
 namespace quorl::SocketIO {
 
 namespace {
@@ -24,15 +26,6 @@ bool startup() {
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
   gStarted = true;
   return true;
-}
-
-std::wstring widen(const char* utf8) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), n);
-  wide.resize(static_cast<size_t>(n - 1));
-  return wide;
 }
 
 bool setBlocking(SOCKET s, bool blocking) {
@@ -76,7 +69,7 @@ void setTimeout(Handle handle, int option, uint32_t milliseconds) {
 OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, Handle& handle) {
   handle = kNoHandle;
   if (!startup()) return OpenResult::startupFailed;
-  std::wstring wideHost = widen(host);
+  std::wstring wideHost = WideText::wide(host);
   std::wstring portText = std::to_wstring(port);
   ADDRINFOW hints{};
   hints.ai_family = AF_UNSPEC;

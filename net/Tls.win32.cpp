@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/WideText.h"
+
 namespace quorl {
 
 int32_t tls_abi_1_0() { return 1; }
@@ -36,17 +38,8 @@ constexpr uint8_t kAlertRecord = 21;             // TLS record content type
 // ---------------------------------------------------------------------------
 // 1. Helpers
 
-std::wstring widen(const char* utf8) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), n);
-  wide.resize(static_cast<size_t>(n - 1));
-  return wide;
-}
-
 bool readFile(const char* path, std::string& out) {
-  FILE* f = _wfopen(widen(path).c_str(), L"rb");
+  FILE* f = _wfopen(WideText::wide(path).c_str(), L"rb");
   if (!f) return false;
   char buffer[65536];
   size_t n;
@@ -415,7 +408,7 @@ bool TlsClient::setupWithoutBundle() {
 
 Ref<TlsConnection> TlsClient::connect(SocketIO::Handle socket, const char* host) {
   if (!state_->ready || socket == SocketIO::kNoHandle || !host) return nullptr;
-  std::wstring wideHost = widen(host);
+  std::wstring wideHost = WideText::wide(host);
   auto connection = make<SchannelConnection>(self<Object>(), socket, &state_->credentials, wideHost);
   if (!connection->handshake()) return nullptr;
   PCCERT_CONTEXT server = connection->serverCertificate();

@@ -1,4 +1,4 @@
-// Platform: environment values and the UTF-8 / UTF-16 conversions.
+// Platform: environment values.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -55,49 +55,6 @@ TEST(PlatformTest, EnvValuesAreUtf8AndCopied) {
   // The name is read up to its first 0 byte.
   EXPECT_EQ(env(std::string("QUORL_TEST_UTF8\0ignored", 23)), "changed");
   unsetTestEnv("QUORL_TEST_UTF8");
-}
-
-TEST(PlatformTest, Utf8ToUtf16) {
-  struct Case {
-    std::string utf8;
-    std::u16string utf16;
-  };
-  const std::vector<Case> cases = {
-      {"", u""},
-      {"a/b\\c.json", u"a/b\\c.json"},
-      {"\xC3\xA9", u"\u00e9"},
-      {"\xE2\x82\xAC", u"\u20ac"},
-      {"\xF0\x9F\x98\x80", u"\U0001F600"},
-      {"\xC3\x28", u"\uFFFD("},           // cut-off sequence
-      {"\xC0\x80", u"\uFFFD\uFFFD"},      // overlong
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // a surrogate
-      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
-      {"\xE2\x82", u"\uFFFD\uFFFD"},      // ends early
-  };
-  for (const Case& c : cases) EXPECT_EQ(Platform::_utf16(c.utf8.c_str()), c.utf16) << c.utf8;
-  EXPECT_EQ(Platform::_utf16(nullptr), u"");
-}
-
-TEST(PlatformTest, Utf16ToUtf8) {
-  struct Case {
-    std::u16string utf16;
-    std::string utf8;
-  };
-  const std::vector<Case> cases = {
-      {u"", ""},
-      {u"plain", "plain"},
-      {u"\u00e9\u65e5", "\xC3\xA9\xE6\x97\xA5"},
-      {u"\U0001F600", "\xF0\x9F\x98\x80"},
-      {std::u16string(1, u'\xD83D'), "\xEF\xBF\xBD"},                   // high surrogate alone
-      {std::u16string(1, u'\xDE00') + u"x", "\xEF\xBF\xBDx"},           // low surrogate alone
-      {std::u16string({u'\xD83D', u'a', u'\xDE00'}), "\xEF\xBF\xBD" "a\xEF\xBF\xBD"},
-      {std::u16string(1, u'\0') + u"z", std::string(1, '\0') + "z"},
-  };
-  for (const Case& c : cases) {
-    Ref<String> s = Platform::_utf8(c.utf16.data(), c.utf16.size());
-    EXPECT_EQ(std::string(s->view()), c.utf8);
-  }
-  EXPECT_EQ(Platform::_utf8(nullptr, 3)->byteLength(), 0u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "foundation/Platform.h"
 #include "foundation/String.h"
+#include "foundation/WideText.h"
 
 namespace quorl::test {
 
@@ -15,10 +16,8 @@ std::string env(const char* name) {
 }  // namespace
 
 void setEnv(const char* name, const char* value) {
-  std::u16string wideName = Platform::_utf16(name);
-  std::u16string wideValue = value ? Platform::_utf16(value) : std::u16string();
-  SetEnvironmentVariableW(reinterpret_cast<const wchar_t*>(wideName.c_str()),
-                          value ? reinterpret_cast<const wchar_t*>(wideValue.c_str()) : nullptr);
+  std::wstring wideValue = WideText::wide(value);
+  SetEnvironmentVariableW(WideText::wide(name).c_str(), value ? wideValue.c_str() : nullptr);
 }
 
 TestServer& TestServer::shared() {

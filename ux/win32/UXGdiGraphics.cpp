@@ -161,17 +161,9 @@ void UXGdiGraphics::drawPixels(const uint8_t* pixels, uint32_t width, uint32_t h
   AlphaBlendFn blend = alphaBlend();
   W32PixelClip clip;
   if (!blend || !w32ClipPixels(src, width, height, clip)) return;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = clip.w;
-  info.bmiHeader.biHeight = -clip.h;  // top-down rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  W32GdiObject section(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!section || !bits) return;
-  w32PremultiplyBlock(pixels, width, swap, clip, static_cast<uint8_t*>(bits));
+  W32Dib section(clip.w, clip.h);
+  if (!section) return;
+  w32PremultiplyBlock(pixels, width, swap, clip, reinterpret_cast<uint8_t*>(section.bits()));
   W32MemoryDC memory(dc);
   if (!memory.get()) return;
   W32Select keep(memory.get(), section.get());

@@ -459,12 +459,7 @@ LRESULT onControlCommand(HWND control, UINT code, UINT id) {
       std::wstring wide(size_t(length) + 1, L'\0');
       length = GetWindowTextW(control, wide.data(), length + 1);
       std::string text = w32Utf8(wide.data(), size_t(length));
-      size_t room = peer->editor->capacity - 1;
-      if (text.size() > room) {
-        size_t cut = room;
-        while (cut > 0 && (uint8_t(text[cut]) & 0xC0) == 0x80) --cut;
-        text.resize(cut);
-      }
+      text.resize(String::utf8Prefix(text.data(), text.size(), peer->editor->capacity - 1));
       std::memcpy(peer->editor->buffer, text.c_str(), text.size() + 1);
       if (Ref<UXTextField> field = cast<UXTextField>(view)) field->fieldDidChange();
       return 0;

@@ -164,12 +164,13 @@ void UXWin32Driver::windowOpen(uint32_t window) {
 
 void UXWin32Driver::windowDestroy(uint32_t window) {
   if (!w32IsLive(window)) return;
-  HWND hwnd = gW32Hwnds[window];
+  // The table's entry hands the window to an owner that destroys it last,
+  // so messages sent by DestroyWindow find no entry.
+  W32Window hwnd(gW32Hwnds[window]);
   // The content's user data dies with the toolkit's window: no paint may
   // reach it while the window goes.
-  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-  forgetWindow(window);  // first, so messages sent by DestroyWindow find no entry
-  DestroyWindow(hwnd);
+  SetWindowLongPtrW(hwnd.get(), GWLP_USERDATA, 0);
+  forgetWindow(window);
 }
 
 void UXWin32Driver::forgetWindow(uint32_t window) {

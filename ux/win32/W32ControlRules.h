@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+
+#include "foundation/String.h"
 
 namespace quorl {
 
@@ -13,15 +16,7 @@ namespace quorl {
 inline std::string w32ToolbarTitle(const char* title) {
   std::string s;
   if (!title) return s;
-  size_t n = 0;
-  while (n < 126 && title[n]) ++n;
-  if (title[n]) {
-    // Cut short: drop a character whose bytes run past the cut.
-    size_t start = n;
-    while (start > 0 && (uint8_t(title[start]) & 0xC0) == 0x80) --start;
-    n = start;
-  }
-  s.assign(title, n);
+  s.assign(title, String::utf8Prefix(title, strnlen(title, 127), 126));
   return s;
 }
 

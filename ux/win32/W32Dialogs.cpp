@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/String.h"
 #include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Globals.h"
 #include "ux/win32/W32ServicePure.h"
@@ -31,10 +32,7 @@ bool copyWhole(const std::string& text, char* buffer, uint32_t capacity) {
 
 // At most max bytes of the text, cut on a character boundary.
 std::string cutUtf8(std::string text, size_t max) {
-  if (text.size() <= max) return text;
-  size_t cut = max;
-  while (cut > 0 && (uint8_t(text[cut]) & 0xC0) == 0x80) --cut;
-  text.resize(cut);
+  text.resize(String::utf8Prefix(text.data(), text.size(), max));
   return text;
 }
 

@@ -19,7 +19,7 @@ class UXNodeTree;
 constexpr uint32_t kW32TableSize = kW32MaxWindows + 1;
 
 // --- The window table ----------------------------------------------------------
-extern HWND gW32Hwnds[kW32TableSize];          // owned: DestroyWindow in windowDestroy; null = free
+extern HWND gW32Hwnds[kW32TableSize];          // owned: a W32Window in windowDestroy; null = free
 extern std::string gW32Title[kW32TableSize];   // the title last set ("" = none)
 extern std::string gW32Subtitle[kW32TableSize];
 extern uint8_t gW32Modified[kW32TableSize];

@@ -15,21 +15,28 @@
 
 namespace quorl {
 
-HICON gW32AppIcon = nullptr;
+W32Icon gW32AppIcon;
+
+namespace {
+// The shell's icons a window shows, by table handle, with the window they
+// were put on: a window gone since gives its entry up at the next change.
+struct WindowIcons {
+  HWND window = nullptr;  // borrowed
+  W32Icon big, small;
+};
+WindowIcons gW32WindowIcons[kW32TableSize];
+
+void dropStaleIcons() {
+  for (uint32_t h = 1; h < kW32TableSize; ++h)
+    if (gW32WindowIcons[h].window && gW32WindowIcons[h].window != gW32Hwnds[h]) gW32WindowIcons[h] = WindowIcons{};
+}
+}  // namespace
 
 HICON w32AppIconMake(const uint8_t* pixels, int32_t width, int32_t height, int32_t swap) {
   if (!pixels || width < 1 || height < 1 || int64_t(width) * height > (1 << 24)) return nullptr;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  W32GdiObject colour(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!colour || !bits) return nullptr;
-  auto* out = static_cast<uint8_t*>(bits);
+  W32Dib colour(width, height);
+  if (!colour) return nullptr;
+  auto* out = reinterpret_cast<uint8_t*>(colour.bits());
   size_t count = size_t(width) * size_t(height);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* p = pixels + i * 4;
@@ -46,24 +53,24 @@ HICON w32AppIconMake(const uint8_t* pixels, int32_t width, int32_t height, int32
   ICONINFO icon{};
   icon.fIcon = TRUE;
   icon.hbmMask = static_cast<HBITMAP>(mask.get());
-  icon.hbmColor = static_cast<HBITMAP>(colour.get());
+  icon.hbmColor = colour.get();
   return CreateIconIndirect(&icon);  // copies both bitmaps, deleted as they go
 }
 
 void w32AppIconApply(HWND window) {
   if (!window || !gW32AppIcon) return;
-  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(gW32AppIcon));
-  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(gW32AppIcon));
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(gW32AppIcon.get()));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(gW32AppIcon.get()));
 }
 
 bool w32AppSetIcon(const uint8_t* pixels, int32_t width, int32_t height, int32_t swap) {
-  HICON icon = w32AppIconMake(pixels, width, height, swap);
+  W32Icon icon(w32AppIconMake(pixels, width, height, swap));
   if (!icon) return false;
-  HICON previous = gW32AppIcon;
-  gW32AppIcon = icon;
+  // The windows let go of the icons they showed before the old ones go.
+  std::swap(gW32AppIcon, icon);
   for (uint32_t h = 1; h <= kW32MaxWindows; ++h)
     if (gW32Hwnds[h]) w32AppIconApply(gW32Hwnds[h]);
-  if (previous) DestroyIcon(previous);
+  for (WindowIcons& shown : gW32WindowIcons) shown = WindowIcons{};
   return true;
 }
 
@@ -72,22 +79,23 @@ void UXWin32Driver::appSetIcon(const uint8_t* rgba, int32_t w, int32_t h) { w32A
 void UXWin32Driver::windowSetIcon(uint32_t window, const char* imagePath) {
   if (!w32IsLive(window)) return;
   HWND hwnd = gW32Hwnds[window];
-  HICON big = nullptr, small = nullptr;
+  dropStaleIcons();
+  WindowIcons shown;
+  shown.window = hwnd;
   if (imagePath && *imagePath) {
     std::wstring path = w32Wide(imagePath);
     SHFILEINFOW info{};
-    if (SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_ICON)) big = info.hIcon;
+    if (SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_ICON)) shown.big.reset(info.hIcon);
     info = SHFILEINFOW{};
-    if (SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)) small = info.hIcon;
+    if (SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON))
+      shown.small.reset(info.hIcon);
   }
-  if (!big) big = gW32AppIcon;
-  if (!small) small = gW32AppIcon;
-  auto oldBig = reinterpret_cast<HICON>(SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big)));
-  auto oldSmall =
-      reinterpret_cast<HICON>(SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small)));
-  // An icon shared by both sizes is destroyed once; the application's never.
-  if (oldBig && oldBig != big && oldBig != gW32AppIcon) DestroyIcon(oldBig);
-  if (oldSmall && oldSmall != small && oldSmall != gW32AppIcon && oldSmall != oldBig) DestroyIcon(oldSmall);
+  HICON big = shown.big ? shown.big.get() : gW32AppIcon.get();
+  HICON small = shown.small ? shown.small.get() : gW32AppIcon.get();
+  SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  // The icons the window showed before are freed once it shows these.
+  gW32WindowIcons[window] = std::move(shown);
 }
 
 }  // namespace quorl

@@ -2,115 +2,14 @@
 
 #include <cstring>
 
+#include "foundation/String.h"
+#include "foundation/WideText.h"
 #include "ux/core/UXMenu.h"
 
 namespace quorl {
 
 // ---------------------------------------------------------------------------
-// 1. UTF-8 <-> UTF-16.
-
-namespace {
-
-void putUtf16(std::u16string& out, uint32_t cp) {
-  if (cp < 0x10000) {
-    out += char16_t(cp);
-  } else {
-    cp -= 0x10000;
-    out += char16_t(0xD800 + (cp >> 10));
-    out += char16_t(0xDC00 + (cp & 0x3FF));
-  }
-}
-
-int putUtf8(char* out, uint32_t cp) {
-  if (cp < 0x80) {
-    out[0] = char(cp);
-    return 1;
-  }
-  if (cp < 0x800) {
-    out[0] = char(0xC0 | cp >> 6);
-    out[1] = char(0x80 | (cp & 0x3F));
-    return 2;
-  }
-  if (cp < 0x10000) {
-    out[0] = char(0xE0 | cp >> 12);
-    out[1] = char(0x80 | ((cp >> 6) & 0x3F));
-    out[2] = char(0x80 | (cp & 0x3F));
-    return 3;
-  }
-  out[0] = char(0xF0 | cp >> 18);
-  out[1] = char(0x80 | ((cp >> 12) & 0x3F));
-  out[2] = char(0x80 | ((cp >> 6) & 0x3F));
-  out[3] = char(0x80 | (cp & 0x3F));
-  return 4;
-}
-
-constexpr uint32_t kReplacement = 0xFFFD;
-
-}  // namespace
-
-std::u16string w32Utf16(const char* utf8, size_t length) {
-  std::u16string out;
-  if (!utf8) return out;
-  out.reserve(length);
-  const auto* s = reinterpret_cast<const uint8_t*>(utf8);
-  size_t i = 0;
-  while (i < length) {
-    uint8_t c = s[i];
-    if (c < 0x80) {
-      out += char16_t(c);
-      ++i;
-      continue;
-    }
-    int need = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 ? (c <= 0xEF ? 2 : 0) : c >= 0xC2 ? 1 : 0;
-    uint32_t cp = need == 3 ? c & 0x07u : need == 2 ? c & 0x0Fu : c & 0x1Fu;
-    size_t j = i + 1;
-    bool ok = need > 0;
-    for (int k = 0; ok && k < need; ++k, ++j) {
-      if (j >= length || (s[j] & 0xC0) != 0x80) ok = false;
-      else cp = cp << 6 | (s[j] & 0x3Fu);
-    }
-    // Overlong three- and four-byte forms, surrogates and values past
-    // U+10FFFF are not characters.
-    if (ok && ((need == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-               (need == 3 && (cp < 0x10000 || cp > 0x10FFFF))))
-      ok = false;
-    if (ok) {
-      putUtf16(out, cp);
-      i = j;
-    } else {
-      out += char16_t(kReplacement);
-      ++i;  // resynchronise on the next byte
-    }
-  }
-  return out;
-}
-
-std::u16string w32Utf16(const char* utf8) { return utf8 ? w32Utf16(utf8, std::strlen(utf8)) : std::u16string(); }
-
-std::string w32Utf8(const char16_t* utf16, size_t length) {
-  std::string out;
-  if (!utf16) return out;
-  out.reserve(length);
-  char buf[4];
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t u = utf16[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < length && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
-      u = 0x10000 + ((u - 0xD800) << 10) + (utf16[i + 1] - 0xDC00u);
-      ++i;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      u = kReplacement;
-    }
-    out.append(buf, size_t(putUtf8(buf, u)));
-  }
-  return out;
-}
-
-std::string w32Utf8(const char16_t* utf16) {
-  if (!utf16) return {};
-  size_t n = 0;
-  while (utf16[n]) ++n;
-  return w32Utf8(utf16, n);
-}
+// 1. Typed characters.
 
 int W32CharDecoder::feed(char16_t unit, char out[4]) {
   if (unit >= 0xD800 && unit <= 0xDBFF) {
@@ -118,13 +17,12 @@ int W32CharDecoder::feed(char16_t unit, char out[4]) {
     high = unit;
     return 0;
   }
-  uint32_t cp = unit;
-  if (unit >= 0xDC00 && unit <= 0xDFFF) {
-    if (!high) return putUtf8(out, kReplacement);
-    cp = 0x10000 + ((uint32_t(high) - 0xD800) << 10) + (unit - 0xDC00u);
-  }
+  const char16_t pair[2] = {high, unit};
+  const bool paired = high && unit >= 0xDC00 && unit <= 0xDFFF;
   high = 0;
-  return putUtf8(out, cp);
+  const std::string bytes = paired ? WideText::utf8(pair, 2) : WideText::utf8(&unit, 1);
+  std::memcpy(out, bytes.data(), bytes.size());
+  return int(bytes.size());
 }
 
 // ---------------------------------------------------------------------------
@@ -204,11 +102,8 @@ uint32_t w32AlertFlags(int32_t style, const char* buttons, int32_t& count) {
 
 std::string w32AlertText(const char* message) {
   if (!message) return {};
-  size_t len = std::strlen(message), cut = len > 510 ? 510 : len;
   // Cut on a character boundary, so the box never shows half a character.
-  if (cut < len)
-    while (cut > 0 && (uint8_t(message[cut]) & 0xC0) == 0x80) --cut;
-  std::string text(message, cut);
+  std::string text(message, String::utf8Prefix(message, std::strlen(message), 510));
   for (char& c : text)
     if (c == '|') c = '\n';
   return text;

@@ -3,7 +3,7 @@
 // so it can be checked on any machine; the driver files only make the calls.
 //
 // Sections:
-//   1. UTF-8 <-> UTF-16
+//   1. Typed characters
 //   2. Window table: handles, captions, scrolling
 //   3. Input: menu command ids, wheel, typed characters, alerts
 //   4. Menus: encoded item strings
@@ -20,15 +20,7 @@
 namespace quorl {
 
 // ---------------------------------------------------------------------------
-// 1. UTF-8 <-> UTF-16. Lengths are explicit, so an inner NUL is kept. A byte
-//    that does not start or continue a valid sequence (overlong forms and
-//    encoded surrogates included) becomes U+FFFD; so does an unpaired
-//    surrogate on the way back. Null with length 0 is the empty text.
-std::u16string w32Utf16(const char* utf8, size_t length);
-std::u16string w32Utf16(const char* utf8);  // up to the NUL; null gives ""
-std::string w32Utf8(const char16_t* utf16, size_t length);
-std::string w32Utf8(const char16_t* utf16);  // up to the NUL; null gives ""
-
+// 1. Typed characters (text itself converts with foundation/WideText.h).
 // Typed characters arrive one UTF-16 unit a message; a surrogate pair spans
 // two. feed answers the UTF-8 bytes of a completed character (0 to 4).
 struct W32CharDecoder {

@@ -138,10 +138,7 @@ void w32ScrollPaint(HWND scroller, HDC dc) {
 namespace {
 void afterScroll(HWND scroller, int32_t target) {
   SetScrollPos(scroller, SB_VERT, target, TRUE);  // the bar keeps it inside the range
-  if (HDC dc = GetWindowDC(scroller)) {
-    w32ScrollFrame(scroller, dc, 0);
-    ReleaseDC(scroller, dc);
-  }
+  if (W32WindowDC dc(scroller, W32WindowDC::kWhole); dc) w32ScrollFrame(scroller, dc.get(), 0);
   InvalidateRect(scroller, nullptr, TRUE);
   // The toolkit follows every position: a document taller than a frame can
   // hold is placed from an origin that follows it, and the scroll view's
@@ -190,10 +187,7 @@ LRESULT CALLBACK UXScroll32Proc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_NCPAINT: {
       LRESULT result = DefWindowProcW(window, message, wParam, lParam);
-      if (HDC dc = GetWindowDC(window)) {
-        w32ScrollFrame(window, dc, 0);
-        ReleaseDC(window, dc);
-      }
+      if (W32WindowDC dc(window, W32WindowDC::kWhole); dc) w32ScrollFrame(window, dc.get(), 0);
       return result;
     }
     case WM_VSCROLL: {

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "foundation/String.h"
+#include "foundation/WideText.h"
 #include "ux/win32/W32Pure.h"
 
 namespace quorl {
@@ -13,18 +15,15 @@ namespace quorl {
 //    control's text, so an invalid byte counts as the one unit it became.
 
 uint32_t w32U16At(const char* utf8, uint32_t length, uint32_t byteOffset) {
-  uint32_t m = std::min(byteOffset, length);
-  if (!utf8 || m < 1) return 0;
-  if (m < length)
-    while (m > 0 && (uint8_t(utf8[m]) & 0xC0) == 0x80) --m;
-  return uint32_t(w32Utf16(utf8, m).size());
+  if (!utf8) return 0;
+  return uint32_t(WideText::utf16(utf8, String::utf8Prefix(utf8, length, byteOffset)).size());
 }
 
 uint32_t w32U8At(const char16_t* wide, uint32_t length, uint32_t unitOffset) {
   uint32_t m = std::min(unitOffset, length);
   if (!wide || m < 1) return 0;
   if (m < length && wide[m] >= 0xDC00 && wide[m] <= 0xDFFF) --m;
-  return uint32_t(w32Utf8(wide, m).size());
+  return uint32_t(WideText::utf8(wide, m).size());
 }
 
 // ---------------------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "foundation/Object.h"
+#include "ux/win32/W32Handles.h"
 
 namespace quorl {
 
@@ -113,7 +114,7 @@ int32_t w32SoundPlay(const int16_t* samples, uint32_t count, uint32_t rate);
 HICON w32AppIconMake(const uint8_t* pixels, int32_t width, int32_t height, int32_t swap);
 bool w32AppSetIcon(const uint8_t* pixels, int32_t width, int32_t height, int32_t swap);
 void w32AppIconApply(HWND window);
-extern HICON gW32AppIcon;  // owned: destroyed when replaced
+extern W32Icon gW32AppIcon;  // owned: freed when replaced
 // The rectangle of the window's client area as 0xFFRRGGBB values, rows
 // top-down; false (out untouched) unless the rectangle lies inside.
 bool w32Snapshot(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t* out);

@@ -10,7 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/String.h"
 #include "ux/win32/UXWin32Driver.h"
+#include "ux/win32/W32Handles.h"
 #include "ux/win32/W32Services.h"
 #include "ux/win32/W32Text.h"
 
@@ -26,12 +28,11 @@ std::wstring sectionOf(const char* section) {
 
 // A new file starts as an empty UTF-16 text.
 void ensureUnicodeFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;  // exists already, or cannot be made
+  W32File file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;  // exists already, or cannot be made
   static const unsigned char bom[2] = {0xFF, 0xFE};
   DWORD written = 0;
-  WriteFile(file, bom, 2, &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), bom, 2, &written, nullptr);
 }
 
 // What the file's line format cannot hold: a line end anywhere (it would cut
@@ -73,11 +74,9 @@ int32_t UXWin32Driver::settingGet(const char* section, const char* key, char* bu
   }
   if (n == 1 && value[0] == kNoValue[0]) return -1;
   std::string text = w32Utf8(value.data(), n);
-  size_t cut = std::min<size_t>(text.size(), capacity - 1);
-  while (cut < text.size() && cut > 0 && (uint8_t(text[cut]) & 0xC0) == 0x80) --cut;
-  std::memcpy(buffer, text.data(), cut);
-  buffer[cut] = 0;
-  return int32_t(cut);
+  text.resize(String::utf8Prefix(text.data(), text.size(), capacity - 1));
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return int32_t(text.size());
 }
 
 bool UXWin32Driver::settingSet(const char* section, const char* key, const char* value) {

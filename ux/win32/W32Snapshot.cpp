@@ -32,21 +32,6 @@ void snapLoad() {
         reinterpret_cast<void*>(GetProcAddress(user, "PrintWindow")));
 }
 
-// A top-down 32-bit DIB section of w x h and its pixels.
-HBITMAP makeImage(int32_t w, int32_t h, uint32_t*& bits) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* p = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &p, nullptr, 0);
-  bits = static_cast<uint32_t*>(p);
-  return bits ? bitmap : nullptr;
-}
-
 // Every visible child's area, copied from the printed image to the rendered.
 void snapChildren(HWND window, const uint32_t* printed, uint32_t* rendered, int32_t cw, int32_t ch) {
   for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -76,15 +61,14 @@ bool render(HWND window, HDC memory, uint32_t* image, int32_t cw, int32_t ch) {
     }
     gW32CurHdc = previous;
   }
-  uint32_t* printed = nullptr;
   if (gW32PrintWindow) {
-    W32GdiObject second(makeImage(cw, ch, printed));
+    W32Dib printed(cw, ch);
     W32MemoryDC printDC(nullptr);
-    if (second && printDC.get()) {
-      W32Select chosen(printDC.get(), second.get());
+    if (printed && printDC.get()) {
+      W32Select chosen(printDC.get(), printed.get());
       if (gW32PrintWindow(window, printDC.get(), 3)) {  // client only, full content
         GdiFlush();
-        snapChildren(window, printed, image, cw, ch);
+        snapChildren(window, printed.bits(), image, cw, ch);
       }
     }
   }
@@ -103,19 +87,18 @@ bool w32Snapshot(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h, ui
   // Origins left of or above the client area, and far edges past it or
   // wrapping round, are refused before anything is read.
   if (!w32SnapRectInside(x, y, w, h, cw, ch)) return false;
-  uint32_t* image = nullptr;
-  W32GdiObject bitmap(makeImage(cw, ch, image));
+  W32Dib bitmap(cw, ch);
   W32MemoryDC memory(nullptr);
   if (!bitmap || !memory.get()) return false;
+  const uint32_t* image = bitmap.bits();
   bool captured = false;
   {
     W32Select chosen(memory.get(), bitmap.get());
     if (gW32UnderWine) {
-      HDC source = GetDC(hwnd);
-      captured = source && BitBlt(memory.get(), 0, 0, cw, ch, source, 0, 0, SRCCOPY);
-      if (source) ReleaseDC(hwnd, source);
+      W32WindowDC source(hwnd);
+      captured = source && BitBlt(memory.get(), 0, 0, cw, ch, source.get(), 0, 0, SRCCOPY);
     } else {
-      captured = render(hwnd, memory.get(), image, cw, ch);
+      captured = render(hwnd, memory.get(), bitmap.bits(), cw, ch);
     }
     GdiFlush();
   }

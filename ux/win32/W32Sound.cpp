@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ux/win32/UXWin32Driver.h"
+#include "ux/win32/W32Handles.h"
 #include "ux/win32/W32Services.h"
 
 namespace quorl {
@@ -15,16 +16,6 @@ namespace quorl {
 namespace {
 
 HMODULE gW32WinMM = nullptr;  // loaded once, never freed
-
-// A voice is busy from a successful write until the first play after the
-// system marked its header done. Slots never move: the system writes to
-// the header while the sound plays.
-struct Voice {
-  HWAVEOUT device = nullptr;   // owned: closed when pruned
-  WAVEHDR header{};
-  std::vector<int16_t> samples;  // the caller's samples, copied
-};
-Voice gW32Voices[32];
 
 using OpenFn = MMRESULT(WINAPI*)(LPHWAVEOUT, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD);
 using HeaderFn = MMRESULT(WINAPI*)(HWAVEOUT, LPWAVEHDR, UINT);
@@ -34,11 +25,21 @@ template <class F> F fn(const char* name) {
   return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(gW32WinMM, name)));
 }
 
+// A voice is busy from a successful write until the first play after the
+// system marked its header done. Slots never move: the system writes to
+// the header while the sound plays.
+struct Voice {
+  WAVEHDR header{};
+  std::vector<int16_t> samples;  // the caller's samples, copied
+  W32WaveOut device;             // last, so it is closed before its samples go
+};
+Voice gW32Voices[32];
+
 void release(Voice& v, bool prepared) {
   if (prepared)
-    if (auto unprepare = fn<HeaderFn>("waveOutUnprepareHeader")) unprepare(v.device, &v.header, sizeof(WAVEHDR));
-  if (auto close = fn<CloseFn>("waveOutClose")) close(v.device);
-  v.device = nullptr;
+    if (auto unprepare = fn<HeaderFn>("waveOutUnprepareHeader"))
+      unprepare(v.device.get(), &v.header, sizeof(WAVEHDR));
+  v.device.reset();
   v.header = WAVEHDR{};
   std::vector<int16_t>().swap(v.samples);
 }
@@ -49,6 +50,11 @@ void prune() {
 }
 
 }  // namespace
+
+// A device is opened only after winmm.dll has loaded.
+void W32WaveTraits::destroy(Handle h) {
+  if (auto close = fn<CloseFn>("waveOutClose")) close(h);
+}
 
 int32_t w32SoundPlay(const int16_t* samples, uint32_t count, uint32_t rate) {
   if (!gW32WinMM) gW32WinMM = LoadLibraryW(L"winmm.dll");
@@ -75,7 +81,7 @@ int32_t w32SoundPlay(const int16_t* samples, uint32_t count, uint32_t rate) {
   format.wBitsPerSample = 16;
   HWAVEOUT device = nullptr;
   if (open(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR || !device) return 0;
-  voice->device = device;
+  voice->device.reset(device);
   voice->samples.assign(samples, samples + count);
   voice->header.lpData = reinterpret_cast<LPSTR>(voice->samples.data());
   voice->header.dwBufferLength = DWORD(count) * 2;

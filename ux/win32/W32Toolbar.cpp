@@ -27,21 +27,15 @@ void begin(HWND control) {
 // Renders one picture into a fresh bitmap and appends it to the list;
 // answers its index, -1 on failure.
 int32_t addPicture(HIMAGELIST list, const char* iconName, const UXImage* image) {
-  HDC screen = GetDC(nullptr);
-  int32_t index = -1;
+  W32WindowDC screen = W32WindowDC::screen();
+  W32MemoryDC memory(screen.get());
+  W32GdiObject bitmap(CreateCompatibleBitmap(screen.get(), 16, 16));
+  if (!memory.get() || !bitmap) return -1;
   {
-    W32MemoryDC memory(screen);
-    W32GdiObject bitmap(CreateCompatibleBitmap(screen, 16, 16));
-    if (memory.get() && bitmap) {
-      {
-        W32Select keep(memory.get(), bitmap.get());
-        w32DrawPicture(memory.get(), iconName, image);
-      }
-      index = ImageList_Add(list, static_cast<HBITMAP>(bitmap.get()), nullptr);
-    }
+    W32Select keep(memory.get(), bitmap.get());
+    w32DrawPicture(memory.get(), iconName, image);
   }
-  ReleaseDC(nullptr, screen);
-  return index;
+  return ImageList_Add(list, static_cast<HBITMAP>(bitmap.get()), nullptr);
 }
 
 void addSegments(HWND control, UXSegmentedControl& seg) {

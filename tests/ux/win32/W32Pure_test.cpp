@@ -1,5 +1,5 @@
-// The Win32 driver's pure rules, run natively and under Wine: text
-// conversion, the window table, input mapping, menus and the GDI surface's
+// The Win32 driver's pure rules, run natively and under Wine: typed
+// characters, the window table, input mapping, menus and the GDI surface's
 // arithmetic.
 #include <gtest/gtest.h>
 
@@ -12,43 +12,7 @@ namespace quorl {
 namespace {
 
 // ---------------------------------------------------------------------------
-// UTF-8 <-> UTF-16.
-
-TEST(W32TextTest, Utf8ToUtf16Table) {
-  struct Case {
-    std::string utf8;
-    std::u16string utf16;
-  } cases[] = {
-      {"", u""},
-      {"abc", u"abc"},
-      {"caf\xC3\xA9", u"caf\u00E9"},
-      {" \xC2\xB7 ", u" \u00B7 "},                            // the runs table's parameter separator
-      {"\xF0\x9F\x98\x80", u"\U0001F600"},                    // a surrogate pair
-      {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},  // an inner NUL is kept
-      {"\xFF", u"\uFFFD"},
-      {"a\xC3", u"a\uFFFD"},                 // cut short at the end
-      {"\xC3(", u"\uFFFD("},                 // a missing continuation resynchronises
-      {"\xC0\xAF", u"\uFFFD\uFFFD"},         // overlong
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate
-      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(w32Utf16(c.utf8.data(), c.utf8.size()), c.utf16) << c.utf8;
-    bool valid = c.utf16.find(u'\uFFFD') == std::u16string::npos;
-    if (valid) {
-      EXPECT_EQ(w32Utf8(c.utf16.data(), c.utf16.size()), c.utf8);
-    }
-  }
-  EXPECT_EQ(w32Utf16(nullptr, 0), u"");
-  EXPECT_EQ(w32Utf16(static_cast<const char*>(nullptr)), u"");
-  EXPECT_EQ(w32Utf8(static_cast<const char16_t*>(nullptr)), "");
-  EXPECT_EQ(w32Utf16("x\xC3\xA9"), u"x\u00E9");
-}
-
-TEST(W32TextTest, UnpairedSurrogatesBecomeTheReplacementCharacter) {
-  const char16_t lone[] = {u'a', 0xD800, u'b', 0xDC00};
-  EXPECT_EQ(w32Utf8(lone, 4), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
-}
+// Typed characters.
 
 TEST(W32TextTest, TypedUnitsBecomeUtf8Characters) {
   W32CharDecoder d;

@@ -504,18 +504,22 @@ TEST_F(Win32DriverTest, ApplicationIconsInEitherByteOrder) {
   auto iconOf = [&](uint32_t h, WPARAM which) {
     return reinterpret_cast<HICON>(SendMessageW(hwndOf(h), WM_GETICON, which, 0));
   };
-  EXPECT_EQ(iconOf(before, ICON_BIG), gW32AppIcon);
+  EXPECT_EQ(iconOf(before, ICON_BIG), gW32AppIcon.get());
   uint32_t after = openWindow(200, 100);
-  EXPECT_EQ(iconOf(after, ICON_SMALL), gW32AppIcon);
+  EXPECT_EQ(iconOf(after, ICON_SMALL), gW32AppIcon.get());
   d->windowSetIcon(after, "");
-  EXPECT_EQ(iconOf(after, ICON_BIG), gW32AppIcon);
+  EXPECT_EQ(iconOf(after, ICON_BIG), gW32AppIcon.get());
   d->windowSetIcon(after, "C:\\windows\\system32\\notepad.exe");
+  HICON fileIcon = iconOf(after, ICON_BIG);
+  ASSERT_TRUE(fileIcon);
+  EXPECT_NE(fileIcon, gW32AppIcon.get()) << "the shell's icon of the file";
   d->windowSetIcon(after, "");
-  EXPECT_EQ(iconOf(after, ICON_SMALL), gW32AppIcon);
+  EXPECT_EQ(iconOf(after, ICON_SMALL), gW32AppIcon.get());
+  ICONINFO gone{};
+  EXPECT_FALSE(GetIconInfo(fileIcon, &gone)) << "the file's icon is freed once the window shows another";
   d->windowDestroy(before);
   d->windowDestroy(after);
-  DestroyIcon(gW32AppIcon);
-  gW32AppIcon = nullptr;
+  gW32AppIcon.reset();
 }
 
 void paintBlue(int32_t, int32_t, int32_t, int32_t, int32_t, void*) {
