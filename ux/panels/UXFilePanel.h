@@ -27,6 +27,7 @@
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXStr.h"
 #include "ux/core/UXView.h"
+#include "ux/core/UXViewDriver.h"
 
 namespace quorl {
 
@@ -175,8 +176,13 @@ class UXFilePanel : public Object {
   void showRecents();
   static void addRecent(const std::string& path);
   // Whether path names an entry, asked through the driver's listing of its
-  // folder.
-  static bool exists(const std::string& path);
+  // folder: unknown when that folder cannot be listed whole, which never
+  // counts as absent.
+  enum class Presence : uint8_t { absent, present, unknown };
+  static Presence presenceOf(const std::string& path);
+  // The user's words for why a driver file operation failed; empty when the
+  // driver cannot tell.
+  static const char* failureText(UXFileFailure failure);
   // Makes a button with that title and action and adds it to parent.
   Ref<UXButton> mkBtn(const Ref<UXView>& parent, const char* title, void (UXFilePanel::*action)(), int32_t x,
                       int32_t y, int32_t w, int32_t h);
@@ -193,6 +199,12 @@ class UXFilePanel : public Object {
 
  private:
   void renameOrMove(const char* failure);
+  // The row an action of Rename, Copy or Move may take, or null after saying
+  // why it may not (the target is empty or the row's own name); `name` is
+  // the typed target.
+  Ref<UXFileRow> rowToChange(const std::string& name) const;
+  // Reports a failed driver operation with its reason.
+  static void reportFailure(const char* failure, const std::string& name);
   // An alert with the panel's confirmation style; answers the button number.
   static int32_t ask(const std::string& message, const char* buttons);
   static void report(const std::string& message);

@@ -1,5 +1,6 @@
-// Move-only owners of GDI objects, selections, paints and windows, so that
-// no drawing path has a DeleteObject, a re-select or an EndPaint to forget.
+// Move-only owners of GDI objects, selections, paints, windows and
+// directory searches, so that no path has a DeleteObject, a re-select, an
+// EndPaint or a FindClose to forget.
 #pragma once
 
 #include <windows.h>
@@ -106,6 +107,33 @@ class W32Window {
 
  private:
   HWND window_ = nullptr;  // owned: destroyed in reset
+};
+
+// Owns a directory search of FindFirstFileW: FindClose when it goes.
+class W32FindHandle {
+ public:
+  W32FindHandle() = default;
+  explicit W32FindHandle(HANDLE find) : find_(find) {}
+  W32FindHandle(W32FindHandle&& o) noexcept : find_(std::exchange(o.find_, INVALID_HANDLE_VALUE)) {}
+  W32FindHandle& operator=(W32FindHandle&& o) noexcept {
+    if (this != &o) {
+      reset();
+      find_ = std::exchange(o.find_, INVALID_HANDLE_VALUE);
+    }
+    return *this;
+  }
+  W32FindHandle(const W32FindHandle&) = delete;
+  W32FindHandle& operator=(const W32FindHandle&) = delete;
+  ~W32FindHandle() { reset(); }
+  void reset() {
+    if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
+    find_ = INVALID_HANDLE_VALUE;
+  }
+  HANDLE get() const { return find_; }
+  explicit operator bool() const { return find_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE find_ = INVALID_HANDLE_VALUE;  // owned: closed in reset
 };
 
 }  // namespace quorl
