@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <sstream>
 #include <system_error>
 #include <thread>
 
@@ -26,6 +27,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "foundation/Files.h"
+#include "foundation/String.h"
 
 namespace quorl {
 
@@ -653,7 +657,10 @@ bool UXHeadlessDriver::settingRemove(const char* section, const char* key) {
 void UXHeadlessDriver::setSettingsFile(const std::string& path) {
   settingsFile_ = path;
   if (path.empty()) return;
-  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+  // Read as every file is: a pipe or a device in its place is no settings
+  // file, and no settings file is larger than a few kilobytes.
+  Ref<String> text = Files::readText(String::withBytes(path.data(), uint32_t(path.size())), 1u << 20, nullptr);
+  std::istringstream in(text ? std::string(text->view()) : std::string());
   std::string line, section = "Shared";
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
