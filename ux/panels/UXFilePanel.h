@@ -16,7 +16,9 @@
 // re-sort, a mask change, a hidden toggle, a new listing or while the recent
 // list is shown, nothing is selected and Rename, Copy, Move and Delete do
 // nothing. Every change of the disk is confirmed when it would replace or
-// delete a file, and every failure is reported through the driver's alert.
+// delete a file; a name in a folder that cannot be listed never counts as
+// free. Every failure is reported through the driver's alert with its
+// reason, and every action that does nothing says why.
 #pragma once
 
 #include <cstdint>
@@ -203,6 +205,9 @@ class UXFilePanel : public Object {
   // why it may not (the target is empty or the row's own name); `name` is
   // the typed target.
   Ref<UXFileRow> rowToChange(const std::string& name) const;
+  // Whether a file may be written under name, given its presence: absent,
+  // or present and the user chose Replace; unknown is refused with a report.
+  static bool mayWrite(Presence presence, const std::string& name);
   // Reports a failed driver operation with its reason.
   static void reportFailure(const char* failure, const std::string& name);
   // An alert with the panel's confirmation style; answers the button number.

@@ -94,6 +94,15 @@ void UXFilePanel::onOpen() {
   done = 1;
 }
 
+bool UXFilePanel::mayWrite(Presence presence, const std::string& name) {
+  if (presence == Presence::unknown) {
+    report(kUnchecked + name);
+    return false;
+  }
+  return presence == Presence::absent ||
+         ask("A file with this name already exists.|" + name + "|Replace it?", "Replace|Cancel") == 1;
+}
+
 void UXFilePanel::onSave() {
   const std::string name = target();
   if (name.empty()) {
@@ -119,13 +128,7 @@ void UXFilePanel::onSave() {
   Presence presence = presenceOf(path);
   for (const Ref<UXFileRow>& row : files)
     if (row->name == name) presence = Presence::present;
-  if (presence == Presence::unknown) {
-    report(kUnchecked + name);
-    return;
-  }
-  if (presence == Presence::present &&
-      ask("A file with this name already exists.|" + name + "|Replace it?", "Replace|Cancel") != 1)
-    return;
+  if (!mayWrite(presence, name)) return;
   resultPath = path;
   resultCode = 1;
   done = 1;
@@ -229,15 +232,9 @@ void UXFilePanel::onCopy() {
   Ref<UXFileRow> row = rowToChange(name);
   if (!row) return;
   const std::string to = join(dir, name);
-  const Presence presence = presenceOf(to);
-  if (presence == Presence::unknown) {
-    report(kUnchecked + name);
-    return;
-  }
-  if (presence == Presence::present &&
-      ask("A file with this name already exists.|" + name + "|Replace it?", "Replace|Cancel") != 1)
-    return;
-  if (!gDriver->fileCopy(join(dir, row->name).c_str(), to.c_str())) reportFailure("The file could not be copied.", row->name);
+  if (!mayWrite(presenceOf(to), name)) return;
+  if (!gDriver->fileCopy(join(dir, row->name).c_str(), to.c_str()))
+    reportFailure("The file could not be copied.", row->name);
   reload();
 }
 
@@ -250,7 +247,8 @@ void UXFilePanel::onDelete() {
     return;
   }
   if (ask("Delete this file?|" + row->name, "Delete|Cancel") != 1) return;
-  if (!gDriver->fileDelete(join(dir, row->name).c_str())) reportFailure("The file could not be deleted.", row->name);
+  if (!gDriver->fileDelete(join(dir, row->name).c_str()))
+    reportFailure("The file could not be deleted.", row->name);
   reload();
 }
 
