@@ -737,6 +737,16 @@ fs::path pathOf(const char* s) {
   return fs::path(std::u8string(reinterpret_cast<const char8_t*>(s), std::strlen(s)));
 }
 
+#ifdef _WIN32
+// A name longer than a file system allows (Windows reports it as an
+// invalid name, not as too long).
+bool overlongName(const fs::path& p) {
+  for (const fs::path& part : p)
+    if (part.native().size() > 255) return true;
+  return false;
+}
+#endif
+
 // The last failure of a file operation (the UI thread's only).
 UXFileFailure gFileFailure = UXFileFailure::none;
 
@@ -861,11 +871,14 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
 #else
   std::error_code ec;
   fs::path target = pathOf(to);
+  if (overlongName(target)) return failed(UXFileFailure::tooLong);
   const fs::file_type type = fs::symlink_status(target, ec).type();
   if (type != fs::file_type::not_found) return failed(ec ? failureOf(ec, false) : UXFileFailure::exists);
   ec.clear();
   fs::rename(pathOf(from), target, ec);
-  return !ec || failed(failureOf(ec, !fs::exists(pathOf(from))));
+  if (!ec) return true;
+  std::error_code probe;
+  return failed(fs::exists(pathOf(from), probe) ? failureOf(ec, false) : UXFileFailure::gone);
 #endif
 }
 
@@ -917,6 +930,7 @@ bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
   std::error_code ec;
   fs::path source = pathOf(from), target = pathOf(to);
+  if (overlongName(target)) return failed(UXFileFailure::tooLong);
   const fs::file_type type = fs::status(source, ec).type();
   if (type == fs::file_type::not_found) return failed(UXFileFailure::gone);
   if (type == fs::file_type::directory) return failed(UXFileFailure::isFolder);

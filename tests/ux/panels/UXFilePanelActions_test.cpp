@@ -203,6 +203,10 @@ TEST_F(PanelActions, SaysWhyAnActionDoesNothing) {
 // separator before "real" and shown the parent's rows, whose same-named
 // file would then have been the one deleted or replaced.
 TEST_F(PanelActions, DeepFoldersAreListedAndChangedWhole) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the C runtime under the headless driver cuts paths past MAX_PATH on Windows, where the "
+                  "panel runs over the Win32 driver (its deep folders: Win32DriverTest.DeepFoldersAreReachedWhole)";
+#endif
   std::string parent = rootText;
   while (590 - parent.size() - 1 > 200) parent += "/" + std::string(200, 'p');
   parent += "/" + std::string(590 - parent.size() - 1, 'q');
