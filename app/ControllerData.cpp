@@ -8,6 +8,7 @@
 //   4. submitting
 #include "app/Controller.h"
 
+#include <cstring>
 #include <unordered_set>
 
 #include "foundation/Data.h"
@@ -54,17 +55,25 @@ int32_t Controller::appendAll(Ptr<const Array> contributions) {
 
 void Controller::loadFile(const Ref<String>& path) {
   Ref<String> name = path ? path->lastPathComponent() : make<String>();
-  // A file past the reply cap of the network layer is refused before it is
-  // read: reading it would hold all of it in memory to no purpose.
-  if (path && Files::_sizeOf(path->cString()) > kMaxFileBytes) {
+  // Nothing past the reply cap of the network layer is read, whatever size
+  // the file reports: holding all of it in memory would serve no purpose.
+  FileFailure failure = FileFailure::none;
+  Ref<String> text = Files::readText(path, uint64_t(kMaxFileBytes), &failure);
+  if (!text && failure == FileFailure::notRegular) {
+    say(String::withFormat("Could not read %s: not a regular file", name->cString()));
+    return;
+  }
+  if (!text && failure == FileFailure::tooLarge) {
     say(String::withFormat("Could not read %s: the file is larger than 256 MB", name->cString()));
     return;
   }
-  Ref<String> text = Files::readText(path);
   Ref<Object> document;
   if (text) {
+    // A leading byte-order mark, as PowerShell's Out-File and some editors
+    // write one, is not part of the document.
+    const uint32_t skip = text->byteLength() >= 3 && std::memcmp(text->cString(), "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
     try {
-      document = JSON::parse(text);
+      document = JSON::_parseBytes(text->_bytesAt(skip), text->byteLength() - skip);
     } catch (const JSONError&) {
       document.reset();
     }

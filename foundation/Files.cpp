@@ -25,32 +25,37 @@ constexpr uint64_t kReadSlice = uint64_t{1} << 30;
 
 namespace {
 
-// Reads a whole file into a buffer that `room(capacity, count)` makes (its
-// first `count` bytes kept) and answers the bytes read, or -1 when the file
-// cannot be opened or read, or holds more than `limit` bytes. Sizes are
-// 64-bit here: the buffer may reach limit + 1 = 2^32 bytes, which is how a
-// file one byte too long is told from one that fits exactly.
-template <class Room> int64_t readAll(const char* cpath, uint64_t limit, const Room& room) {
-  std::unique_ptr<std::FILE, CloseFile> file(Files::_openRead(cpath));
+// Reads a whole regular file into a buffer that `room(capacity, count)`
+// makes (its first `count` bytes kept) and answers the bytes read, or -1 with
+// the reason. The buffer never passes limit + 1 bytes, whatever size the file
+// reported: that last byte is how a file one byte too long is told from one
+// that fits exactly. Sizes are 64-bit here: limit + 1 may be 2^32.
+template <class Room> int64_t readAll(const char* cpath, uint64_t limit, FileFailure& failure, const Room& room) {
+  int64_t size = -1;
+  failure = FileFailure::none;
+  std::unique_ptr<std::FILE, CloseFile> file(Files::_openRegular(cpath, size, failure));
   if (!file) return -1;
-  const int64_t size = Files::_sizeOf(cpath);
-  if (size > 0 && static_cast<uint64_t>(size) > limit) return -1;
+  auto fail = [&failure](FileFailure why) {
+    failure = why;
+    return int64_t{-1};
+  };
+  if (size > 0 && static_cast<uint64_t>(size) > limit) return fail(FileFailure::tooLarge);
   uint64_t capacity = size > 0 ? static_cast<uint64_t>(size) + 1 : Files::kFirstBuffer;
   capacity = std::min(capacity, limit + 1);
   uint8_t* buffer = room(capacity, 0);
-  if (!buffer) return -1;
+  if (!buffer) return fail(FileFailure::tooLarge);
   uint64_t count = 0;
   for (;;) {
     if (count == capacity) {
-      if (capacity > limit) return -1;  // more bytes than the result can hold
+      if (capacity > limit) return fail(FileFailure::tooLarge);
       capacity = std::min(capacity * 2, limit + 1);
       buffer = room(capacity, count);
-      if (!buffer) return -1;
+      if (!buffer) return fail(FileFailure::tooLarge);
     }
     const size_t want = static_cast<size_t>(std::min(capacity - count, kReadSlice));
     const size_t got = std::fread(buffer + count, 1, want, file.get());
     if (got == 0) {
-      if (std::ferror(file.get())) return -1;
+      if (std::ferror(file.get())) return fail(FileFailure::readError);
       break;
     }
     count += got;
@@ -60,11 +65,14 @@ template <class Room> int64_t readAll(const char* cpath, uint64_t limit, const R
 
 }  // namespace
 
-Ref<Data> Files::_readData(Ptr<const String> path, uint64_t limit) {
+Ref<Data> Files::_readData(Ptr<const String> path, uint64_t limit, FileFailure* failure) {
+  FileFailure ignored;
+  FileFailure& why = failure ? *failure : ignored;
+  why = FileFailure::cannotOpen;
   if (!path) return nullptr;
   limit = std::min(limit, kMaxLength);
   std::unique_ptr<uint8_t, FreeBytes> buffer;
-  const int64_t count = readAll(path->cString(), limit, [&buffer](uint64_t capacity, uint64_t) -> uint8_t* {
+  const int64_t count = readAll(path->cString(), limit, why, [&buffer](uint64_t capacity, uint64_t) -> uint8_t* {
     void* bigger = std::realloc(buffer.get(), capacity);
     if (!bigger) return nullptr;
     (void)buffer.release();
@@ -77,11 +85,17 @@ Ref<Data> Files::_readData(Ptr<const String> path, uint64_t limit) {
 
 Ref<Data> Files::readData(Ptr<const String> path) { return _readData(path, kMaxLength); }
 
-Ref<String> Files::readText(Ptr<const String> path) {
+Ref<String> Files::readText(Ptr<const String> path) { return readText(path, kMaxLength, nullptr); }
+
+Ref<String> Files::readText(Ptr<const String> path, uint64_t limit, FileFailure* failure) {
+  FileFailure ignored;
+  FileFailure& why = failure ? *failure : ignored;
+  why = FileFailure::cannotOpen;
   if (!path) return nullptr;
+  limit = std::min(limit, kMaxLength);
   // Straight into the String's own buffer: a large file is in memory once.
   Ref<String> text = make<String>();
-  const int64_t count = readAll(path->cString(), kMaxLength, [&text](uint64_t capacity, uint64_t count) -> uint8_t* {
+  const int64_t count = readAll(path->cString(), limit, why, [&text](uint64_t capacity, uint64_t count) -> uint8_t* {
     if (capacity >= 0xFFFFFFFFu) return nullptr;  // past what a String holds
     text->_setByteLength(static_cast<uint32_t>(count));
     uint8_t* room = text->_appendRoom(static_cast<uint32_t>(capacity - count));

@@ -2,7 +2,11 @@
 //
 // Paths are UTF-8 Strings, handed to the platform up to their first 0 byte.
 // The portable logic lives in Files.cpp; Files.posix.cpp and Files.win32.cpp
-// hold the three platform operations (open, size, attributes).
+// hold the two platform operations (open a regular file, attributes).
+//
+// Only regular files are read: a pipe, a device or a folder is refused when
+// it is opened, before a byte is read, so that nothing waits for a writer
+// that never comes or reads a device that never ends.
 #pragma once
 
 #include <cstdint>
@@ -15,19 +19,31 @@ namespace quorl {
 class Data;
 class String;
 
+// Why a read gave nothing.
+enum class FileFailure : uint8_t {
+  none,
+  cannotOpen,  // missing, or not allowed
+  notRegular,  // a folder, a pipe, a device
+  tooLarge,    // more bytes than the limit, whatever the size said
+  readError,
+};
+
 class Files final : public Object {
  public:
   Files() = delete;
   const char* classNameC() const override { return "Files"; }
 
-  // The whole content of the file, or null when the path is null, the file
-  // cannot be opened or read, or it holds more than kMaxLength bytes (a Data
-  // counts its bytes in 32 bits). A pipe or a device that never ends stops
-  // there too instead of growing without bound.
+  // The whole content of the file, or null when the path is null, it is not
+  // a regular file, the file cannot be opened or read, or it holds more than
+  // kMaxLength bytes (a Data counts its bytes in 32 bits).
   static Ref<Data> readData(Ptr<const String> path);
   // readData as a String, byte for byte: no UTF-8 check, no byte-order-mark
   // removal, no line-end conversion.
   static Ref<String> readText(Ptr<const String> path);
+  // readText that stops past `limit` bytes (at most limit + 1 are read, even
+  // from a file that grows or reports a wrong size) and tells why it gave
+  // nothing.
+  static Ref<String> readText(Ptr<const String> path, uint64_t limit, FileFailure* failure);
   // True when the path's attributes can be read: a file or a directory.
   static bool exists(Ptr<const String> path);
 
@@ -37,14 +53,13 @@ class Files final : public Object {
 
   // readData with a smaller length limit, so that the limit can be tested
   // without files of gigabytes.
-  static Ref<Data> _readData(Ptr<const String> path, uint64_t limit);
+  static Ref<Data> _readData(Ptr<const String> path, uint64_t limit, FileFailure* failure = nullptr);
 
   // -- Platform operations -----------------------------------------------------
-  // Opens for reading in binary mode; null on failure.
-  static std::FILE* _openRead(const char* path);
-  // The byte size of a regular file, or -1 when it cannot be known (no such
-  // file, no size, not a regular file).
-  static int64_t _sizeOf(const char* path);
+  // Opens a regular file for reading in binary mode, without waiting (a pipe
+  // with no writer is refused, not waited on), and gives the size the open
+  // file reports; null with the reason on failure.
+  static std::FILE* _openRegular(const char* path, int64_t& size, FileFailure& failure);
   static bool _attributesReadable(const char* path);
 };
 

@@ -1,17 +1,34 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "Files.h"
 
 namespace quorl {
 
-std::FILE* Files::_openRead(const char* path) { return std::fopen(path, "rb"); }
-
-int64_t Files::_sizeOf(const char* path) {
+std::FILE* Files::_openRegular(const char* path, int64_t& size, FileFailure& failure) {
+  // Without O_NONBLOCK, opening a pipe waits for a writer: the type is
+  // checked on the open file, so nothing put in its place since can slip by.
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    failure = FileFailure::cannotOpen;
+    return nullptr;
+  }
   struct stat info;
-  if (::stat(path, &info) != 0) return -1;
-  // Pipes and devices report 0 or a meaningless size: read them by growing.
-  if (!S_ISREG(info.st_mode)) return -1;
-  return static_cast<int64_t>(info.st_size);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    failure = ::fstat(fd, &info) == 0 ? FileFailure::notRegular : FileFailure::cannotOpen;
+    ::close(fd);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (!file) {
+    ::close(fd);
+    failure = FileFailure::cannotOpen;
+    return nullptr;
+  }
+  size = static_cast<int64_t>(info.st_size);
+  return file;
 }
 
 bool Files::_attributesReadable(const char* path) {

@@ -1,6 +1,8 @@
 // Files on Windows: every path goes to the wide calls as UTF-16, so names
 // outside the ANSI code page open as well as any other.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 
@@ -9,17 +11,42 @@
 
 namespace quorl {
 
-std::FILE* Files::_openRead(const char* path) {
+std::FILE* Files::_openRegular(const char* path, int64_t& size, FileFailure& failure) {
   const std::wstring wpath = WideText::wide(path);
-  return ::_wfopen(wpath.c_str(), L"rb");
-}
-
-int64_t Files::_sizeOf(const char* path) {
-  const std::wstring wpath = WideText::wide(path);
-  WIN32_FILE_ATTRIBUTE_DATA info;
-  if (!GetFileAttributesExW(wpath.c_str(), GetFileExInfoStandard, &info)) return -1;
-  if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return -1;
-  return static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  const DWORD attributes = GetFileAttributesW(wpath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) {
+    failure = FileFailure::notRegular;
+    return nullptr;
+  }
+  HANDLE handle = CreateFileW(wpath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    failure = FileFailure::cannotOpen;
+    return nullptr;
+  }
+  // Pipes and character devices (CON, NUL, COM1) open as files too: only a
+  // file on a disk has an end to read to.
+  LARGE_INTEGER length{};
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &length)) {
+    CloseHandle(handle);
+    failure = FileFailure::notRegular;
+    return nullptr;
+  }
+  // From here the C runtime owns the handle: fclose closes it.
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    failure = FileFailure::cannotOpen;
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "rb");
+  if (!file) {
+    _close(fd);
+    failure = FileFailure::cannotOpen;
+    return nullptr;
+  }
+  size = static_cast<int64_t>(length.QuadPart);
+  return file;
 }
 
 bool Files::_attributesReadable(const char* path) {

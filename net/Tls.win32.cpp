@@ -12,6 +12,9 @@
 // host name must match the certificate.
 #include "net/Tls.h"
 
+#include "foundation/Files.h"
+#include "foundation/String.h"
+
 #include <winsock2.h>
 #include <windows.h>
 #define SECURITY_WIN32
@@ -39,15 +42,10 @@ constexpr uint8_t kAlertRecord = 21;             // TLS record content type
 // 1. Helpers
 
 bool readFile(const char* path, std::string& out) {
-  FILE* f = _wfopen(WideText::wide(path).c_str(), L"rb");
-  if (!f) return false;
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-    out.append(buffer, n);
-    if (out.size() > (64u << 20)) break;  // no bundle is that large
-  }
-  std::fclose(f);
+  // Read as every file is: regular files only, and no bundle is that large.
+  Ref<String> text = Files::readText(String::withCString(path), 64u << 20, nullptr);
+  if (!text) return false;
+  out.assign(text->view());
   return true;
 }
 

@@ -3,17 +3,21 @@
 # the report names files as given) and on the cases of tests/app/selftest/,
 # and compares each report and exit status with tests/app/selftest/*.out
 # byte for byte.
-# Usage: tools/selftest-check.sh [--network] [--update] RUNNER...
+# Usage: tools/selftest-check.sh [--network | --special] [--update] RUNNER...
 #   RUNNER: the program, with any launcher before it (tools/wine-run X.exe).
 #   --network: only the network self test on selftest.json against the local
 #              server (run it under tools/with-test-server).
+#   --special: only files that are not regular (a named pipe, a link to
+#              /dev/zero; POSIX): each must be refused at once, and the run's
+#              peak memory stay under 300 MB. A hang is the caller's time-out.
 #   --update:  rewrite the .out files from what the program prints now.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
-network=0 update=0
+network=0 update=0 special=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --network) network=1; shift ;;
+    --special) special=1; shift ;;
     --update) update=1; shift ;;
     *) break ;;
   esac
@@ -21,10 +25,11 @@ done
 [ $# -gt 0 ] || { echo "usage: $0 [--network] [--update] RUNNER..."; exit 2; }
 expected=$root/tests/app/selftest
 failed=0
+where=$root/samples
 check() { # name, arguments after --selftest...
   local name=$1; shift
   local got
-  got=$(cd "$root/samples" && env "$@"; echo "exit $?")
+  got=$(cd "$where" && env "$@"; echo "exit $?")
   if [ "$update" = 1 ]; then
     printf '%s\n' "$got" > "$expected/$name.out"
   elif [ "$got" != "$(cat "$expected/$name.out")" ]; then
@@ -41,7 +46,23 @@ runner=("$@")
 for i in "${!runner[@]}"; do
   [ -e "${runner[$i]}" ] && runner[$i]=$(cd "$(dirname "${runner[$i]}")" && pwd)/$(basename "${runner[$i]}")
 done
-if [ "$network" = 1 ]; then
+if [ "$special" = 1 ]; then
+  where=$(mktemp -d)
+  trap 'rm -rf "$where"' EXIT
+  mkfifo "$where/pipe.json"
+  ln -s /dev/zero "$where/zero.json"
+  # Runs the program and adds a line on its peak resident memory.
+  peak='
+import resource, subprocess, sys
+status = subprocess.run(sys.argv[1:]).returncode
+sys.stdout.flush()
+kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+print("peak memory under 300 MB" if kib < 300 * 1024 else "peak memory %d KiB" % kib)
+sys.exit(status)'
+  for name in pipe zero; do
+    check "special-$name" QUORL_BENCH_SERVER= python3 -c "$peak" "${runner[@]}" --selftest "$name.json"
+  done
+elif [ "$network" = 1 ]; then
   [ -n "${QUORL_TEST_SERVER:-}" ] || { echo "no local server (run under tools/with-test-server)"; exit 2; }
   check network QUORL_BENCH_SERVER="$QUORL_TEST_SERVER" "${runner[@]}" --selftest selftest.json
 else

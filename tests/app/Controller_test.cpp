@@ -3,7 +3,12 @@
 // pickers' choices, the runs table's cells and the report's body field.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -59,28 +64,70 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
     if (f) std::fclose(f);
     corpus.assign(buffer, n);
   }
-  const struct {
+  const std::string notResults = ": not a contribution, a run.py results.json or a par results.json\n";
+  const std::string notRegular = ": not a regular file\n";
+  struct Case {
     const char* name;
     std::string path;
     std::string shown;  // the name the message gives
-  } cases[] = {
-      {"missing", dir.path + "/nothing-here.json", "nothing-here.json"},
-      {"empty", dir.write("empty.json", ""), "empty.json"},
-      {"folder", dir.path, dir.path.substr(dir.path.rfind('/') + 1)},
-      {"not JSON", dir.write("notes.txt", "hello, world\n"), "notes.txt"},
-      {"unknown shape", dir.write("shape.json", R"({"schema":"other/2","runs":[]})"), "shape.json"},
-      {"a number", dir.write("number.json", "42"), "number.json"},
-      {"truncated corpus", dir.write("cut.json", corpus.substr(0, corpus.size() / 2)), "cut.json"},
-      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json"},
-      {"NUL bytes", dir.write("nul.json", std::string("{\"schema\"\0:1}", 13)), "nul.json"},
+    std::string reason;
   };
+  std::vector<Case> cases = {
+      {"missing", dir.path + "/nothing-here.json", "nothing-here.json", notResults},
+      {"empty", dir.write("empty.json", ""), "empty.json", notResults},
+      {"folder", dir.path, dir.path.substr(dir.path.rfind('/') + 1), notRegular},
+      {"not JSON", dir.write("notes.txt", "hello, world\n"), "notes.txt", notResults},
+      {"unknown shape", dir.write("shape.json", R"({"schema":"other/2","runs":[]})"), "shape.json", notResults},
+      {"a number", dir.write("number.json", "42"), "number.json", notResults},
+      {"truncated corpus", dir.write("cut.json", corpus.substr(0, corpus.size() / 2)), "cut.json", notResults},
+      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json", notResults},
+      {"NUL bytes", dir.write("nul-bytes.json", std::string("{\"schema\"\0:1}", 13)), "nul-bytes.json", notResults},
+      {"two byte-order marks", dir.write("marks.json", "\xEF\xBB\xBF\xEF\xBB\xBF{}"), "marks.json", notResults},
+  };
+#ifndef _WIN32
+  // Nothing here is read: a pipe with no writer and an endless device are
+  // refused at once.
+  const std::string pipe = dir.path + "/pipe.json", zero = dir.path + "/zero.json";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+  cases.push_back({"named pipe", pipe, "pipe.json", notRegular});
+  cases.push_back({"link to /dev/zero", zero, "zero.json", notRegular});
+#else
+  // A reserved name: the null device, whatever the folder.
+  cases.push_back({"the NUL device", dir.path + "/nul.json", "nul.json", notRegular});
+#endif
   for (const auto& k : cases) {
     c->loadFile(S(k.path.c_str()));
-    EXPECT_EQ(take(), "Could not read " + k.shown +
-                          ": not a contribution, a run.py results.json or a par results.json\n")
-        << k.name;
+    EXPECT_EQ(take(), "Could not read " + k.shown + k.reason) << k.name;
     EXPECT_EQ(contributions(), 1u) << k.name;
     EXPECT_EQ(c->ownContribution, own) << k.name;
+  }
+}
+
+// A result file of each format opens the same with one leading byte-order
+// mark, as PowerShell's Out-File and some editors write it.
+TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
+  TempDir dir;
+  const struct {
+    const char* sample;
+    const char* opened;
+  } cases[] = {
+      {"contribution.json", "Opened contribution.json (11 runs)\n"},
+      {"run-py-results.json", "Opened run-py-results.json (16 runs)\n"},
+      {"par-results.json", "Opened par-results.json (13 runs)\n"},
+  };
+  for (const auto& k : cases) {
+    std::string text;
+    {
+      std::ifstream in(samplePath(k.sample), std::ios::binary);
+      text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_FALSE(text.empty()) << k.sample;
+    Ref<Controller> fresh = make<Controller>();
+    fresh->transcript = out;
+    fresh->loadFile(S(dir.write(k.sample, "\xEF\xBB\xBF" + text).c_str()));
+    EXPECT_EQ(take(), k.opened);
+    EXPECT_EQ(fresh->ownContribution != nullptr, std::string(k.sample) == "contribution.json") << k.sample;
   }
 }
 

@@ -96,7 +96,9 @@ TEST_F(FilesTest, FoldersExistButAreNotRead) {
   Ref<String> folder = pathString(dir_);
   EXPECT_TRUE(Files::exists(folder));
   EXPECT_FALSE(Files::readData(folder));
-  EXPECT_FALSE(Files::readText(folder));
+  FileFailure failure = FileFailure::none;
+  EXPECT_FALSE(Files::readText(folder, Files::kMaxLength, &failure));
+  EXPECT_EQ(failure, FileFailure::notRegular);
 }
 
 TEST_F(FilesTest, NamesOutsideAsciiOpen) {
@@ -127,6 +129,11 @@ TEST_F(FilesTest, ThePathEndsAtItsFirstNul) {
 TEST_F(FilesTest, MoreBytesThanTheLimitGiveNothing) {
   Ref<String> path = file("limit.bin", std::string(5000, 'z'));
   EXPECT_FALSE(Files::_readData(path, 4999));
+  FileFailure failure = FileFailure::none;
+  EXPECT_FALSE(Files::readText(path, 4999, &failure));
+  EXPECT_EQ(failure, FileFailure::tooLarge);
+  ASSERT_TRUE(Files::readText(path, 5000, &failure));
+  EXPECT_EQ(failure, FileFailure::none);
   Ref<Data> exact = Files::_readData(path, 5000);
   ASSERT_TRUE(exact);
   EXPECT_EQ(exact->length(), 5000u);

@@ -2,6 +2,7 @@
 #include "ux/controls/UXTextField.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "foundation/String.h"
 #include "ux/core/UXApplication.h"
@@ -94,13 +95,12 @@ Ref<String> UXTextField::description() const {
 
 uint32_t UXTextField::copyIn(const char* text) {
   const uint32_t limit = usableCapacity() - 1;
-  uint32_t n = 0;
+  // A text past the capacity is cut at a character boundary, so the field
+  // never holds half a character.
+  const size_t length = text ? strnlen(text, size_t(limit) + 1) : 0;
+  const uint32_t n = uint32_t(String::utf8Prefix(text, length, limit));
   // Byte by byte, forwards: a source inside the buffer itself is safe.
-  if (text)
-    while (n < limit && text[n] != 0) {
-      buffer[n] = text[n];
-      n++;
-    }
+  for (uint32_t i = 0; i < n; i++) buffer[i] = text[i];
   buffer[n] = 0;
   return n;
 }

@@ -94,6 +94,21 @@ enum class UXDriverOp : uint8_t {
 static_assert(uint8_t(UXDriverOp::count_) == 140, "the contract has 140 slots");
 static_assert(uint8_t(UXDriverOp::textViewUndo) == 31 && uint8_t(UXDriverOp::menuBuild) == 119);
 
+// Why the last fileDelete, fileRename or fileCopy failed, so that the user
+// is told the real reason.
+enum class UXFileFailure : uint8_t {
+  none,
+  exists,         // the target exists (rename, move)
+  tooLong,        // a name or the path is longer than the system allows
+  permission,     // not allowed
+  gone,           // the source is no longer there
+  noFolder,       // the target's folder is not there
+  notRegular,     // a pipe, a device: only regular files are copied
+  isFolder,       // a folder where a file was expected
+  same,           // copying a file onto itself
+  unknown,
+};
+
 // Slot names, for logs: "windowCreate" ... "orientation"; "slot21" for 21.
 const char* uxDriverOpName(UXDriverOp op);
 
@@ -106,6 +121,9 @@ class UXViewDriver : public Object {
   virtual bool hasMenuPopUp() const { return false; }
   virtual bool hasTextViewSetAll() const { return false; }
   virtual bool hasTextViewUndo() const { return false; }
+  // The reason the last fileDelete, fileRename or fileCopy answered false
+  // (not a slot of the contract: a driver that cannot tell answers unknown).
+  virtual UXFileFailure fileFailure() const { return UXFileFailure::unknown; }
 
   // -------------------------------------------------------------------------
   // 2. Windows [0-24].
@@ -213,10 +231,12 @@ class UXViewDriver : public Object {
   // One line per entry ("d" or "f", TAB, size, TAB, name, LF), then NUL;
   // the number of entries written, or -1 with an empty buffer.
   virtual int32_t listDir(const char* folder, char* buffer, uint32_t capacity) = 0;
+  // Deletes files only: a folder (even an empty one) is refused.
   virtual bool fileDelete(const char* path) = 0;
   // Fails when the target exists.
   virtual bool fileRename(const char* from, const char* to) = 0;
-  // Overwrites an existing target.
+  // Copies a regular file onto a regular file (overwritten) or a new name;
+  // anything else (pipes, devices, folders, the file itself) is refused.
   virtual bool fileCopy(const char* from, const char* to) = 0;
 
   // -------------------------------------------------------------------------

@@ -16,8 +16,20 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <sstream>
 #include <system_error>
 #include <thread>
+
+#ifndef _WIN32
+#include <cerrno>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "foundation/Files.h"
+#include "foundation/String.h"
 
 namespace quorl {
 
@@ -658,7 +670,10 @@ bool UXHeadlessDriver::settingRemove(const char* section, const char* key) {
 void UXHeadlessDriver::setSettingsFile(const std::string& path) {
   settingsFile_ = path;
   if (path.empty()) return;
-  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+  // Read as every file is: a pipe or a device in its place is no settings
+  // file, and no settings file is larger than a few kilobytes.
+  Ref<String> text = Files::readText(String::withBytes(path.data(), uint32_t(path.size())), 1u << 20, nullptr);
+  std::istringstream in(text ? std::string(text->view()) : std::string());
   std::string line, section = "Shared";
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -724,23 +739,82 @@ bool UXHeadlessDriver::fontFamilyName(int32_t index, char* buffer, uint32_t capa
 
 // ---------------------------------------------------------------------------
 // 6. Files, through std::filesystem so that the same code serves both builds
-//    (paths are UTF-8 on both).
+//    (paths are UTF-8 on both), and through the POSIX calls where only they
+//    act on the entry that was checked: unlink never removes a folder,
+//    renameat2 never replaces, and a copy checks the files it opened.
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path pathOf(const char* s, size_t limit = SIZE_MAX) {
-  size_t n = std::min(std::strlen(s), limit);
-  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(s), n));
+fs::path pathOf(const char* s) {
+  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(s), std::strlen(s)));
 }
 
+#ifdef _WIN32
+// A name longer than a file system allows (Windows reports it as an
+// invalid name, not as too long).
+bool overlongName(const fs::path& p) {
+  for (const fs::path& part : p)
+    if (part.native().size() > 255) return true;
+  return false;
+}
+#endif
+
+// The last failure of a file operation (the UI thread's only).
+UXFileFailure gFileFailure = UXFileFailure::none;
+
+bool failed(UXFileFailure why) {
+  gFileFailure = why;
+  return false;
+}
+
+// The reason behind a system error; `source` tells a missing source (gone)
+// from a missing target folder.
+UXFileFailure failureOf(std::error_code ec, bool source) {
+  if (ec == std::errc::file_exists || ec == std::errc::directory_not_empty) return UXFileFailure::exists;
+  if (ec == std::errc::filename_too_long) return UXFileFailure::tooLong;
+  if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
+      ec == std::errc::read_only_file_system)
+    return UXFileFailure::permission;
+  if (ec == std::errc::no_such_file_or_directory) return source ? UXFileFailure::gone : UXFileFailure::noFolder;
+  if (ec == std::errc::not_a_directory) return UXFileFailure::noFolder;
+  if (ec == std::errc::is_a_directory) return UXFileFailure::isFolder;
+  if (ec == std::errc::no_such_device_or_address) return UXFileFailure::notRegular;  // a pipe without a reader
+  return UXFileFailure::unknown;
+}
+
+#ifndef _WIN32
+UXFileFailure failureOfErrno(bool source) { return failureOf(std::error_code(errno, std::generic_category()), source); }
+
+// Closes a descriptor when it goes.
+struct Fd {
+  int fd = -1;
+  explicit Fd(int f) : fd(f) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// A failed rename's ENOENT: the source gone, or the target's folder.
+UXFileFailure renameFailure(const char* from) {
+  const int error = errno;
+  struct stat info;
+  if (error == ENOENT && ::lstat(from, &info) != 0) return UXFileFailure::gone;
+  return failureOf(std::error_code(error, std::generic_category()), false);
+}
+#endif
+
 }  // namespace
+
+UXFileFailure UXHeadlessDriver::fileFailure() const { return gFileFailure; }
 
 int32_t UXHeadlessDriver::listDir(const char* folder, char* buffer, uint32_t capacity) {
   if (buffer && capacity > 0) buffer[0] = 0;
   if (!folder) return -1;
   std::error_code ec;
-  fs::directory_iterator it(pathOf(folder, 590), ec);
+  fs::directory_iterator it(pathOf(folder), ec);
   if (ec) return -1;
   if (!buffer || capacity == 0) return 0;
   size_t used = 0;
@@ -775,44 +849,126 @@ int32_t UXHeadlessDriver::listDir(const char* folder, char* buffer, uint32_t cap
 }
 
 bool UXHeadlessDriver::fileDelete(const char* path) {
-  if (!path || !*path) return false;
+  gFileFailure = UXFileFailure::none;
+  if (!path || !*path) return failed(UXFileFailure::gone);
+#ifndef _WIN32
+  if (::unlink(path) == 0) return true;
+  struct stat info;
+  // Linux answers EISDIR for a folder, POSIX allows EPERM.
+  if ((errno == EISDIR || errno == EPERM) && ::lstat(path, &info) == 0 && S_ISDIR(info.st_mode))
+    return failed(UXFileFailure::isFolder);
+  return failed(failureOfErrno(true));
+#else
   std::error_code ec;
-  return fs::remove(pathOf(path), ec) && !ec;
+  const fs::path p = pathOf(path);
+  const fs::file_type type = fs::symlink_status(p, ec).type();
+  if (type == fs::file_type::directory) return failed(UXFileFailure::isFolder);
+  if (type == fs::file_type::not_found) return failed(UXFileFailure::gone);
+  if (fs::remove(p, ec) && !ec) return true;
+  return failed(ec ? failureOf(ec, true) : UXFileFailure::gone);
+#endif
 }
 
 bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
-  if (!from || !to || !*from || !*to) return false;
+  gFileFailure = UXFileFailure::none;
+  if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
+#ifndef _WIN32
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return failed(renameFailure(from));
+  // A file system without RENAME_NOREPLACE: look, then rename.
+  struct stat info;
+  if (::lstat(to, &info) == 0) return failed(UXFileFailure::exists);
+  if (errno != ENOENT) return failed(failureOfErrno(false));
+  if (::rename(from, to) == 0) return true;
+  return failed(renameFailure(from));
+#else
   std::error_code ec;
   fs::path target = pathOf(to);
-  if (fs::symlink_status(target, ec).type() != fs::file_type::not_found) return false;
+  if (overlongName(target)) return failed(UXFileFailure::tooLong);
+  const fs::file_type type = fs::symlink_status(target, ec).type();
+  if (type != fs::file_type::not_found) return failed(ec ? failureOf(ec, false) : UXFileFailure::exists);
   ec.clear();
   fs::rename(pathOf(from), target, ec);
-  return !ec;
+  if (!ec) return true;
+  std::error_code probe;
+  return failed(fs::exists(pathOf(from), probe) ? failureOf(ec, false) : UXFileFailure::gone);
+#endif
 }
 
+#ifndef _WIN32
+bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
+  gFileFailure = UXFileFailure::none;
+  if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
+  // Both ends are opened without waiting (a pipe answers at once) and
+  // checked on the open descriptors; the target is emptied only then.
+  Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (in.fd < 0) return failed(failureOfErrno(true));
+  struct stat source;
+  if (::fstat(in.fd, &source) != 0) return failed(failureOfErrno(true));
+  if (S_ISDIR(source.st_mode)) return failed(UXFileFailure::isFolder);
+  if (!S_ISREG(source.st_mode)) return failed(UXFileFailure::notRegular);
+  Fd out(::open(to, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666));
+  if (out.fd < 0) return failed(failureOfErrno(false));
+  struct stat target;
+  if (::fstat(out.fd, &target) != 0) return failed(failureOfErrno(false));
+  if (!S_ISREG(target.st_mode)) return failed(UXFileFailure::notRegular);
+  // Emptying the target would lose the file copied onto itself.
+  if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return failed(UXFileFailure::same);
+  if (::ftruncate(out.fd, 0) != 0) return failed(failureOfErrno(false));
+  ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
+  char chunk[65536];
+  for (;;) {
+    const ssize_t got = ::read(in.fd, chunk, sizeof chunk);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return failed(failureOfErrno(true));
+    }
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = ::write(out.fd, chunk + done, size_t(got - done));
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        return failed(failureOfErrno(false));
+      }
+      done += put;
+    }
+  }
+  return true;
+}
+#else
 // Copied by streams rather than fs::copy_file, whose overwriting fails on
 // the Windows build's runtime.
 bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
-  if (!from || !to || !*from || !*to) return false;
+  gFileFailure = UXFileFailure::none;
+  if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
   std::error_code ec;
   fs::path source = pathOf(from), target = pathOf(to);
-  if (!fs::is_regular_file(source, ec)) return false;
+  if (overlongName(target)) return failed(UXFileFailure::tooLong);
+  const fs::file_type type = fs::status(source, ec).type();
+  if (type == fs::file_type::not_found) return failed(UXFileFailure::gone);
+  if (type == fs::file_type::directory) return failed(UXFileFailure::isFolder);
+  if (type != fs::file_type::regular) return failed(UXFileFailure::notRegular);
+  const fs::file_type targetType = fs::status(target, ec).type();
+  if (targetType == fs::file_type::directory) return failed(UXFileFailure::isFolder);
+  if (targetType != fs::file_type::not_found && targetType != fs::file_type::regular)
+    return failed(UXFileFailure::notRegular);
   // Opening the target truncates it: copying a file onto itself would lose it.
-  if (fs::exists(target, ec) && fs::equivalent(source, target, ec)) return false;
+  if (targetType == fs::file_type::regular && fs::equivalent(source, target, ec)) return failed(UXFileFailure::same);
   std::ifstream in(source, std::ios::binary);
-  if (!in) return false;
+  if (!in) return failed(UXFileFailure::permission);
   std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
+  if (!out) return failed(fs::exists(target.parent_path(), ec) ? UXFileFailure::permission : UXFileFailure::noFolder);
   char chunk[65536];
   while (in) {
     in.read(chunk, sizeof chunk);
     std::streamsize got = in.gcount();
-    if (got > 0 && !out.write(chunk, got)) return false;
+    if (got > 0 && !out.write(chunk, got)) return failed(UXFileFailure::unknown);
   }
-  if (in.bad()) return false;
+  if (in.bad()) return failed(UXFileFailure::unknown);
   out.close();
-  return !out.fail();
+  return !out.fail() || failed(UXFileFailure::unknown);
 }
+#endif
 
 // ---------------------------------------------------------------------------
 // 7. Node tree, drawing, realisation, field editors.

@@ -27,8 +27,11 @@
 //     text: "[section]" lines, then "key=value" lines; a missing or empty
 //     section is "Shared"). Values with a line break are then refused.
 //   - Files are real: listDir, fileDelete, fileRename and fileCopy work on
-//     the native file system. listDir leaves out names with a line feed,
-//     which its line format cannot carry.
+//     the native file system, on whole paths of any length. listDir leaves
+//     out names with a line feed, which its line format cannot carry.
+//     fileDelete deletes no folder, fileRename replaces nothing, fileCopy
+//     copies a regular file onto a regular file or a new name and never
+//     waits on a pipe; fileFailure tells why one of them failed.
 //   - windowInvalidate and windowInvalidateRect call the content draw
 //     function at once over the whole client area; what is drawn is recorded
 //     in the window's paint log (see UXHeadlessGraphics for the lines).
@@ -291,6 +294,7 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   bool fileDelete(const char* path) override;
   bool fileRename(const char* from, const char* to) override;
   bool fileCopy(const char* from, const char* to) override;
+  UXFileFailure fileFailure() const override;
 
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;
   int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;

@@ -16,7 +16,9 @@
 // re-sort, a mask change, a hidden toggle, a new listing or while the recent
 // list is shown, nothing is selected and Rename, Copy, Move and Delete do
 // nothing. Every change of the disk is confirmed when it would replace or
-// delete a file, and every failure is reported through the driver's alert.
+// delete a file; a name in a folder that cannot be listed never counts as
+// free. Every failure is reported through the driver's alert with its
+// reason, and every action that does nothing says why.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,7 @@
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXStr.h"
 #include "ux/core/UXView.h"
+#include "ux/core/UXViewDriver.h"
 
 namespace quorl {
 
@@ -175,8 +178,13 @@ class UXFilePanel : public Object {
   void showRecents();
   static void addRecent(const std::string& path);
   // Whether path names an entry, asked through the driver's listing of its
-  // folder.
-  static bool exists(const std::string& path);
+  // folder: unknown when that folder cannot be listed whole, which never
+  // counts as absent.
+  enum class Presence : uint8_t { absent, present, unknown };
+  static Presence presenceOf(const std::string& path);
+  // The user's words for why a driver file operation failed; empty when the
+  // driver cannot tell.
+  static const char* failureText(UXFileFailure failure);
   // Makes a button with that title and action and adds it to parent.
   Ref<UXButton> mkBtn(const Ref<UXView>& parent, const char* title, void (UXFilePanel::*action)(), int32_t x,
                       int32_t y, int32_t w, int32_t h);
@@ -193,6 +201,15 @@ class UXFilePanel : public Object {
 
  private:
   void renameOrMove(const char* failure);
+  // The row an action of Rename, Copy or Move may take, or null after saying
+  // why it may not (the target is empty or the row's own name); `name` is
+  // the typed target.
+  Ref<UXFileRow> rowToChange(const std::string& name) const;
+  // Whether a file may be written under name, given its presence: absent,
+  // or present and the user chose Replace; unknown is refused with a report.
+  static bool mayWrite(Presence presence, const std::string& name);
+  // Reports a failed driver operation with its reason.
+  static void reportFailure(const char* failure, const std::string& name);
   // An alert with the panel's confirmation style; answers the button number.
   static int32_t ask(const std::string& message, const char* buttons);
   static void report(const std::string& message);

@@ -69,6 +69,11 @@ Ref<UXFileRow> UXFilePanel::actionRow() const {
 // ---------------------------------------------------------------------------
 // 2. Open, save, cancel, find
 
+namespace {
+constexpr const char* kNoName = "Type or select a file name first.";
+constexpr const char* kUnchecked = "The folder cannot be read, so the name cannot be checked.|";
+}  // namespace
+
 void UXFilePanel::onOpen() {
   if (saveMode) {
     onSave();
@@ -79,16 +84,31 @@ void UXFilePanel::onOpen() {
     resultPath = visible[size_t(selected)]->name;
   } else {
     const std::string name = target();
-    if (name.empty()) return;
+    if (name.empty()) {
+      report(kNoName);
+      return;
+    }
     resultPath = join(dir, name);
   }
   resultCode = 1;
   done = 1;
 }
 
+bool UXFilePanel::mayWrite(Presence presence, const std::string& name) {
+  if (presence == Presence::unknown) {
+    report(kUnchecked + name);
+    return false;
+  }
+  return presence == Presence::absent ||
+         ask("A file with this name already exists.|" + name + "|Replace it?", "Replace|Cancel") == 1;
+}
+
 void UXFilePanel::onSave() {
   const std::string name = target();
-  if (name.empty()) return;
+  if (name.empty()) {
+    report(kNoName);
+    return;
+  }
   if (isDotDot(name)) {
     goUp();
     if (nameField) nameField->setText(saveName.c_str());
@@ -102,12 +122,14 @@ void UXFilePanel::onSave() {
     if (nameField) nameField->setText(saveName.c_str());
     return;
   }
-  for (const Ref<UXFileRow>& row : files) {
-    if (row->name != name) continue;
-    if (ask("A file with this name already exists.|" + name + "|Replace it?", "Replace|Cancel") != 1) return;
-    break;
-  }
-  resultPath = join(dir, name);
+  // The disk is asked again: the listing may be unreadable, or the name may
+  // lead into a folder below or have appeared since.
+  const std::string path = join(dir, name);
+  Presence presence = presenceOf(path);
+  for (const Ref<UXFileRow>& row : files)
+    if (row->name == name) presence = Presence::present;
+  if (!mayWrite(presence, name)) return;
+  resultPath = path;
   resultCode = 1;
   done = 1;
 }
@@ -153,17 +175,52 @@ void UXFilePanel::report(const std::string& message) {
   alert.run();
 }
 
-void UXFilePanel::renameOrMove(const char* failure) {
+const char* UXFilePanel::failureText(UXFileFailure failure) {
+  switch (failure) {
+    case UXFileFailure::exists: return "A file with this name already exists.";
+    case UXFileFailure::tooLong: return "The name is too long.";
+    case UXFileFailure::permission: return "Permission denied.";
+    case UXFileFailure::gone: return "The file is no longer there.";
+    case UXFileFailure::noFolder: return "The folder is not there.";
+    case UXFileFailure::notRegular: return "Only regular files are copied.";
+    case UXFileFailure::isFolder: return "It is a folder.";
+    case UXFileFailure::same: return "It is the same file.";
+    default: return "";
+  }
+}
+
+void UXFilePanel::reportFailure(const char* failure, const std::string& name) {
+  std::string message = failure + ("|" + name);
+  const char* reason = failureText(gDriver ? gDriver->fileFailure() : UXFileFailure::unknown);
+  if (*reason) message += std::string("|") + reason;
+  report(message);
+}
+
+Ref<UXFileRow> UXFilePanel::rowToChange(const std::string& name) const {
   Ref<UXFileRow> row = actionRow();
-  if (!row || !gDriver) return;
+  if (!row || !gDriver) return nullptr;
+  if (name.empty()) {
+    report(kNoName);
+    return nullptr;
+  }
+  if (name == row->name) {
+    report("Type a new name: this is the file's own name.|" + name);
+    return nullptr;
+  }
+  return row;
+}
+
+void UXFilePanel::renameOrMove(const char* failure) {
   const std::string name = target();
-  if (name.empty() || name == row->name) return;
+  Ref<UXFileRow> row = rowToChange(name);
+  if (!row) return;
   const std::string to = join(dir, name);
-  if (exists(to)) {
+  // An unknown answer goes on: the driver's rename itself never replaces.
+  if (presenceOf(to) == Presence::present) {
     report("A file with this name already exists.|" + name);
     return;
   }
-  if (!gDriver->fileRename(join(dir, row->name).c_str(), to.c_str())) report(failure + ("|" + row->name));
+  if (!gDriver->fileRename(join(dir, row->name).c_str(), to.c_str())) reportFailure(failure, row->name);
   reload();
 }
 
@@ -171,29 +228,31 @@ void UXFilePanel::onRename() { renameOrMove("The file could not be renamed."); }
 void UXFilePanel::onMove() { renameOrMove("The file could not be moved."); }
 
 void UXFilePanel::onCopy() {
-  Ref<UXFileRow> row = actionRow();
-  if (!row || !gDriver) return;
   const std::string name = target();
-  if (name.empty() || name == row->name) return;
+  Ref<UXFileRow> row = rowToChange(name);
+  if (!row) return;
   const std::string to = join(dir, name);
-  if (exists(to) &&
-      ask("A file with this name already exists.|" + name + "|Replace it?", "Replace|Cancel") != 1)
-    return;
+  if (!mayWrite(presenceOf(to), name)) return;
   if (!gDriver->fileCopy(join(dir, row->name).c_str(), to.c_str()))
-    report("The file could not be copied.|" + row->name);
+    reportFailure("The file could not be copied.", row->name);
   reload();
 }
 
 void UXFilePanel::onDelete() {
   Ref<UXFileRow> row = actionRow();
+  if (!gDriver || recentsMode || selected < 0 || uint32_t(selected) >= visible.size()) return;
   // Files only: the question names a file, and Find can select a folder.
-  if (!row || row->isDir || !gDriver) return;
+  if (!row || row->isDir) {
+    report("Only files can be deleted.|" + visible[size_t(selected)]->name);
+    return;
+  }
   if (ask("Delete this file?|" + row->name, "Delete|Cancel") != 1) return;
-  if (!gDriver->fileDelete(join(dir, row->name).c_str())) report("The file could not be deleted.|" + row->name);
+  if (!gDriver->fileDelete(join(dir, row->name).c_str()))
+    reportFailure("The file could not be deleted.", row->name);
   reload();
 }
 
-bool UXFilePanel::exists(const std::string& path) {
+UXFilePanel::Presence UXFilePanel::presenceOf(const std::string& path) {
   const size_t cut = path.rfind('/');
   const std::string folder = cut == std::string::npos ? std::string(".") : cut == 0 ? "/" : path.substr(0, cut);
   const std::string leaf = cut == std::string::npos ? path : path.substr(cut + 1);
@@ -202,11 +261,10 @@ bool UXFilePanel::exists(const std::string& path) {
   listFolder(folder, d, f, unreadable, truncated);
   for (const UXFileRows* rows : {&d, &f})
     for (const Ref<UXFileRow>& row : *rows)
-      if (row->name == leaf) return true;
-  // A listing cut short cannot prove that the name is free; a folder that
-  // cannot be listed holds nothing to replace (the operation itself then
-  // fails and is reported).
-  return truncated && !unreadable;
+      if (row->name == leaf) return Presence::present;
+  // A folder that cannot be listed, or whose listing was cut short, cannot
+  // prove that the name is free.
+  return unreadable || truncated ? Presence::unknown : Presence::absent;
 }
 
 // ---------------------------------------------------------------------------

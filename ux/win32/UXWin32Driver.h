@@ -107,6 +107,7 @@ class UXWin32Driver : public UXNodeTreeDriver {
   bool fileDelete(const char* path) override;
   bool fileRename(const char* from, const char* to) override;
   bool fileCopy(const char* from, const char* to) override;
+  UXFileFailure fileFailure() const override;
 
   // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32Menus.cpp, W32TreeDraw.cpp)
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;

@@ -1,47 +1,121 @@
 // Directory listings and file delete, rename and copy for the toolkit's own
-// file panel. Paths cross as UTF-16 (FindFirstFileW, DeleteFileW, MoveFileW,
-// CopyFileW; the original design's A calls garbled non-ASCII names) and
-// names come back as UTF-8.
+// file panel. Paths cross as UTF-16 in their long form ("\\?\C:\..." or
+// "\\?\UNC\server\share\..."), so that a folder or file deeper than MAX_PATH
+// is reached whole, never through a cut path that names another one; names
+// come back as UTF-8.
 #include <windows.h>
 
 #include "ux/win32/UXWin32Driver.h"
+#include "ux/win32/W32Handles.h"
 #include "ux/win32/W32ServicePure.h"
 #include "ux/win32/W32Text.h"
 
 namespace quorl {
 
+namespace {
+
+// The last failure of a file operation (the UI thread's only).
+UXFileFailure gW32FileFailure = UXFileFailure::none;
+
+std::u16string u16(const std::wstring& w) { return std::u16string(w.begin(), w.end()); }
+
+// The whole path in its long form. GetFullPathNameW makes it absolute and
+// resolves "." and ".." as the plain calls would (the long form does not).
+std::wstring longPath(const char* path) {
+  std::wstring wide = w32Wide(path);
+  const DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return wide;
+  std::wstring full(need, L'\0');
+  const DWORD n = GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+  if (n == 0 || n >= need) return wide;
+  full.resize(n);
+  const std::u16string form = w32LongPathForm(u16(full));
+  return std::wstring(form.begin(), form.end());
+}
+
+DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+bool isFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The reason behind the last error of a call on `from` (the source) and
+// `to` (the target, or empty).
+UXFileFailure failureOf(DWORD error, const std::wstring& from, const std::wstring& to) {
+  switch (error) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return UXFileFailure::exists;
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BUFFER_OVERFLOW: return UXFileFailure::tooLong;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION: return UXFileFailure::permission;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return attributesOf(from) == INVALID_FILE_ATTRIBUTES ? UXFileFailure::gone : UXFileFailure::noFolder;
+    case ERROR_INVALID_NAME:
+      return w32HasOverlongName(u16(to)) || w32HasOverlongName(u16(from)) ? UXFileFailure::tooLong
+                                                                           : UXFileFailure::unknown;
+    default: return UXFileFailure::unknown;
+  }
+}
+
+bool failed(UXFileFailure why) {
+  gW32FileFailure = why;
+  return false;
+}
+
+}  // namespace
+
+UXFileFailure UXWin32Driver::fileFailure() const { return gW32FileFailure; }
+
 int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capacity) {
   W32ListWriter out(buffer, capacity);
   if (!folder) return -1;
-  // At most 590 bytes of the folder, cut on a character boundary.
-  size_t n = strnlen(folder, 591);
-  if (n > 590) {
-    n = 590;
-    while (n > 0 && (uint8_t(folder[n]) & 0xC0) == 0x80) --n;
-  }
-  std::wstring pattern = w32Wide(folder, n);
+  std::wstring pattern = longPath(folder);
   if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/')) pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW entry{};
-  HANDLE find = FindFirstFileW(pattern.c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return -1;
+  W32FindHandle find(FindFirstFileW(pattern.c_str(), &entry));
+  if (!find) return -1;
   do {
     if (!wcscmp(entry.cFileName, L".") || !wcscmp(entry.cFileName, L"..")) continue;
     bool directory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     out.add(directory, entry.nFileSizeLow, w32Utf8(entry.cFileName));
-  } while (FindNextFileW(find, &entry));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &entry));
   return out.count();
 }
 
-bool UXWin32Driver::fileDelete(const char* path) { return path && DeleteFileW(w32Wide(path).c_str()); }
+bool UXWin32Driver::fileDelete(const char* path) {
+  gW32FileFailure = UXFileFailure::none;
+  if (!path) return failed(UXFileFailure::gone);
+  const std::wstring target = longPath(path);
+  if (DeleteFileW(target.c_str())) return true;
+  const DWORD error = GetLastError();
+  // DeleteFileW refuses a folder as access denied: say what it is.
+  if (isFolder(attributesOf(target))) return failed(UXFileFailure::isFolder);
+  return failed(failureOf(error, target, L""));
+}
 
 bool UXWin32Driver::fileRename(const char* from, const char* to) {
-  return from && to && MoveFileW(w32Wide(from).c_str(), w32Wide(to).c_str());
+  gW32FileFailure = UXFileFailure::none;
+  if (!from || !to) return failed(UXFileFailure::unknown);
+  const std::wstring source = longPath(from), target = longPath(to);
+  if (MoveFileW(source.c_str(), target.c_str())) return true;
+  return failed(failureOf(GetLastError(), source, target));
 }
 
 bool UXWin32Driver::fileCopy(const char* from, const char* to) {
-  return from && to && CopyFileW(w32Wide(from).c_str(), w32Wide(to).c_str(), FALSE);
+  gW32FileFailure = UXFileFailure::none;
+  if (!from || !to) return failed(UXFileFailure::unknown);
+  const std::wstring source = longPath(from), target = longPath(to);
+  const DWORD kinds = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
+  const DWORD sourceAttributes = attributesOf(source), targetAttributes = attributesOf(target);
+  if (isFolder(sourceAttributes)) return failed(UXFileFailure::isFolder);
+  if (sourceAttributes != INVALID_FILE_ATTRIBUTES && (sourceAttributes & kinds)) return failed(UXFileFailure::notRegular);
+  if (isFolder(targetAttributes)) return failed(UXFileFailure::isFolder);
+  if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & kinds)) return failed(UXFileFailure::notRegular);
+  if (CopyFileW(source.c_str(), target.c_str(), FALSE)) return true;
+  return failed(failureOf(GetLastError(), source, target));
 }
 
 }  // namespace quorl

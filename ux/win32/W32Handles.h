@@ -1,6 +1,6 @@
 // Move-only owners of the driver's Win32 handles, so that no path has a
-// DeleteObject, DestroyIcon, CloseHandle, DestroyWindow, waveOutClose,
-// ReleaseDC, a re-select or an EndPaint to forget. A handle that lives for the whole process (the face
+// DeleteObject, DestroyIcon, CloseHandle, FindClose, DestroyWindow,
+// waveOutClose, ReleaseDC, a re-select or an EndPaint to forget. A handle that lives for the whole process (the face
 // brush, the measuring DC, the toolbar's image list, loaded modules) has no
 // owner: its global says so.
 //
@@ -71,6 +71,7 @@ struct W32KernelTraits {
 using W32GdiObject = W32Owner<HGDIOBJ, &DeleteObject>;  // a pen, brush, font, bitmap or region
 using W32Icon = W32Owner<HICON, &DestroyIcon>;
 using W32File = W32Unique<W32KernelTraits<&CloseHandle>>;
+using W32FindHandle = W32Unique<W32KernelTraits<&FindClose>>;  // a directory search of FindFirstFileW
 
 struct W32WindowTraits {  // a window already gone with its parent is left alone
   using Handle = HWND;

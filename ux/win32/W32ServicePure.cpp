@@ -110,4 +110,27 @@ void w32GlBufferSize(int32_t cw, int32_t ch, int32_t maxSide, int32_t& w, int32_
   h = int32_t(std::max<int64_t>(bh, 1));
 }
 
+std::u16string w32LongPathForm(const std::u16string& full) {
+  auto sep = [](char16_t c) { return c == u'\\' || c == u'/'; };
+  if (full.size() >= 4 && sep(full[0]) && sep(full[1]) && (full[2] == u'?' || full[2] == u'.') && sep(full[3]))
+    return full;
+  const bool share = full.size() >= 3 && sep(full[0]) && sep(full[1]);
+  const bool drive = full.size() >= 3 && ((full[0] | 0x20) >= u'a' && (full[0] | 0x20) <= u'z') &&
+                     full[1] == u':' && sep(full[2]);
+  if (!share && !drive) return full;
+  // The long form is taken as it is written: only backslashes separate.
+  std::u16string out = share ? u"\\\\?\\UNC\\" + full.substr(2) : u"\\\\?\\" + full;
+  std::replace(out.begin(), out.end(), u'/', u'\\');
+  return out;
+}
+
+bool w32HasOverlongName(const std::u16string& path) {
+  size_t run = 0;
+  for (char16_t c : path) {
+    run = c == u'\\' || c == u'/' ? 0 : run + 1;
+    if (run > 255) return true;
+  }
+  return false;
+}
+
 }  // namespace quorl

@@ -4,7 +4,7 @@
 // Sections:
 //   1. Offsets between UTF-8 bytes and UTF-16 units (the rich-text bridge)
 //   2. Clocks and fonts: day numbers, the local offset, point sizes
-//   3. Directory listings
+//   3. Directory listings and long paths
 //   4. Snapshot rectangles and off-screen GL sizes
 #pragma once
 
@@ -56,6 +56,14 @@ class W32ListWriter {
   uint32_t position_ = 0;
   int32_t count_ = 0;
 };
+
+// The long form of a full path (as GetFullPathNameW makes it), which the
+// wide file calls take past MAX_PATH: "\\?\" before a drive path, "\\?\UNC\"
+// in place of a share's leading "\\". A path already in a "\\?\" or "\\.\"
+// form, and anything that is not a full path, stays as it is.
+std::u16string w32LongPathForm(const std::u16string& full);
+// Whether a path has a component longer than the 255 units a name may have.
+bool w32HasOverlongName(const std::u16string& path);
 
 // ---------------------------------------------------------------------------
 // 4. Rectangles and sizes.

@@ -101,7 +101,15 @@ TEST_F(UXTextFieldTest, ReleasingTheFieldFreesItsEditorWithTheDriverThatMadeIt) 
 
 TEST_F(UXTextFieldTest, SetTextCopiesAtMostCapacityMinusOneBytes) {
   auto f = field("previous text");
-  const std::string cases[][2] = {{std::string(200, 'x'), std::string(127, 'x')}, {"", ""}, {"Résumé", "Résumé"}};
+  // A character that would straddle the 127th byte is left out whole.
+  const std::string x126(126, 'x'), x125(125, 'x');
+  const std::string cases[][2] = {{std::string(200, 'x'), std::string(127, 'x')},
+                                  {"", ""},
+                                  {"Résumé", "Résumé"},
+                                  {x126 + "\xC3\xA9", x126},
+                                  {x125 + "\xE2\x82\xAC", x125},
+                                  {x125 + "\xC3\xA9", x125 + "\xC3\xA9"},
+                                  {x126 + "\xF0\x9F\x98\x80", x126}};
   for (const auto& c : cases) {
     clearMarks();
     f->setText(c[0].c_str());
@@ -260,9 +268,11 @@ TEST_F(UXTextFieldTest, NativeEditsComeBackThroughFieldDidChangeAndSendEnter) {
   const std::string longText(300, 'n');
   f->applyNativeText(longText.c_str());
   EXPECT_EQ(std::string(f->text()), std::string(127, 'n'));
+  f->applyNativeText((std::string(126, 'n') + "\xC3\xA9").c_str());
+  EXPECT_EQ(std::string(f->text()), std::string(126, 'n'));
   f->applyNativeText(nullptr);
   EXPECT_STREQ(f->text(), "");
-  EXPECT_EQ(changes->calls, 3);
+  EXPECT_EQ(changes->calls, 4);
   EXPECT_TRUE(f->sendEnter());
   EXPECT_EQ(enters->calls, 1);
   f->onEnter.function = nullptr;

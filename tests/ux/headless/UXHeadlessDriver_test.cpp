@@ -704,19 +704,36 @@ TEST_F(FilesTest, ListDirStaysInsideItsCapacity) {
 TEST_F(FilesTest, RenameRefusesAnExistingTargetAndCopyOverwrites) {
   std::ofstream(dir / "b.txt", std::ios::binary) << "bee";
   EXPECT_FALSE(d->fileRename(p("a.txt").c_str(), p("b.txt").c_str()));
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::exists);
+  EXPECT_FALSE(d->fileRename(p("a.txt").c_str(), p("sub").c_str()));  // not even an empty folder
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::exists);
   EXPECT_TRUE(d->fileRename(p("a.txt").c_str(), p("c.txt").c_str()));
   EXPECT_FALSE(std::filesystem::exists(dir / "a.txt"));
   EXPECT_TRUE(d->fileCopy(p("c.txt").c_str(), p("b.txt").c_str()));
   EXPECT_EQ(std::filesystem::file_size(dir / "b.txt"), 5u);
-  EXPECT_FALSE(d->fileCopy(p("nothing").c_str(), p("d.txt").c_str()));
-  EXPECT_FALSE(d->fileCopy(p("sub").c_str(), p("d.txt").c_str()));  // a folder
-  EXPECT_FALSE(d->fileCopy(p("c.txt").c_str(), p("c.txt").c_str()));  // onto itself
+  // Each refusal with its reason.
+  const struct { const char* from; const char* to; UXFileFailure why; } refused[] = {
+      {"nothing", "d.txt", UXFileFailure::gone},
+      {"sub", "d.txt", UXFileFailure::isFolder},
+      {"c.txt", "sub", UXFileFailure::isFolder},
+      {"c.txt", "c.txt", UXFileFailure::same},
+      {"c.txt", "nowhere/d.txt", UXFileFailure::noFolder},
+  };
+  for (const auto& r : refused) {
+    EXPECT_FALSE(d->fileCopy(p(r.from).c_str(), p(r.to).c_str())) << r.from << " " << r.to;
+    EXPECT_EQ(d->fileFailure(), r.why) << r.from << " " << r.to;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "d.txt"));
   EXPECT_EQ(std::filesystem::file_size(dir / "c.txt"), 5u);
   std::ofstream(dir / "empty", std::ios::binary).flush();
   EXPECT_TRUE(d->fileCopy(p("empty").c_str(), p("b.txt").c_str()));
   EXPECT_EQ(std::filesystem::file_size(dir / "b.txt"), 0u);
   EXPECT_TRUE(d->fileDelete(p("b.txt").c_str()));
   EXPECT_FALSE(d->fileDelete(p("b.txt").c_str()));
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::gone);
+  EXPECT_FALSE(d->fileDelete(p("sub").c_str()));  // files only: an empty folder stays
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::isFolder);
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "sub"));
   EXPECT_FALSE(d->fileDelete(nullptr));
   EXPECT_FALSE(d->fileRename(nullptr, p("x").c_str()));
 }

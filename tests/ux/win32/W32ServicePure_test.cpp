@@ -114,6 +114,25 @@ TEST(W32ListWriterTest, LinesSizesAndLimits) {
   EXPECT_EQ(edge.count(), 1);
 }
 
+// Full paths take the long form that the wide calls follow past MAX_PATH.
+TEST(W32LongPathTest, FullPathsTakeTheLongForm) {
+  const std::u16string cases[][2] = {
+      {u"C:\\data\\a.json", u"\\\\?\\C:\\data\\a.json"},
+      {u"z:/tmp/x", u"\\\\?\\z:\\tmp\\x"},
+      {u"\\\\server\\share\\a", u"\\\\?\\UNC\\server\\share\\a"},
+      {u"//server/share/a", u"\\\\?\\UNC\\server\\share\\a"},
+      {u"\\\\?\\C:\\already", u"\\\\?\\C:\\already"},
+      {u"\\\\.\\pipe\\name", u"\\\\.\\pipe\\name"},
+      {u"relative\\a", u"relative\\a"},
+      {u"C:", u"C:"},
+      {u"", u""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(w32LongPathForm(c[0]), c[1]);
+  EXPECT_FALSE(w32HasOverlongName(u"C:\\" + std::u16string(255, u'n') + u"\\b"));
+  EXPECT_TRUE(w32HasOverlongName(u"C:\\" + std::u16string(256, u'n') + u"\\b"));
+  EXPECT_TRUE(w32HasOverlongName(u"a/" + std::u16string(256, u'n')));
+}
+
 TEST(W32SnapshotRectTest, InsideOnlyIn64Bits) {
   struct Case {
     int32_t x, y, w, h;

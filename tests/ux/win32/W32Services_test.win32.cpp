@@ -213,7 +213,7 @@ class TempFolder {
     CreateDirectoryW(wide_.c_str(), nullptr);
     path = w32Utf8(wide_.c_str());
   }
-  ~TempFolder() { removeAll(wide_); }
+  ~TempFolder() { removeAll(L"\\\\?\\" + wide_); }  // the long form reaches deep folders too
   std::string path;  // UTF-8
   std::string at(const std::string& name) const { return path + "\\" + name; }
   void write(const std::string& name, const std::string& bytes) const {
@@ -290,6 +290,48 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
   std::memset(buffer, '#', sizeof buffer);
   EXPECT_EQ(d->listDir(none.path.c_str(), buffer, sizeof buffer), 0);
   EXPECT_STREQ(buffer, "");
+}
+
+// A folder deeper than MAX_PATH, and than the 590 bytes the listing once
+// kept, is listed and changed through its whole path: the cut path would
+// have named its parent, whose same-named file would have been the one
+// deleted.
+TEST_F(Win32DriverTest, DeepFoldersAreReachedWhole) {
+  TempFolder folder;
+  auto longForm = [](const std::string& path) { return L"\\\\?\\" + w32Wide(path); };
+  std::string parent = folder.path;
+  while (590 - parent.size() - 1 > 200) {
+    parent += "\\" + std::string(200, 'p');
+    ASSERT_TRUE(CreateDirectoryW(longForm(parent).c_str(), nullptr)) << parent.size();
+  }
+  parent += "\\" + std::string(590 - parent.size() - 1, 'q');
+  const std::string deep = parent + "\\real";
+  ASSERT_TRUE(CreateDirectoryW(longForm(parent).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(longForm(deep).c_str(), nullptr));
+  auto put = [&](const std::string& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(longForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+  };
+  put(parent + "\\b.txt", "parent b");
+  put(deep + "\\a.txt", "deep a");
+  put(deep + "\\b.txt", "deep b");
+  std::string slashed = deep;  // as the file panel writes paths
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  int32_t count = 0;
+  for (const std::string& path : {deep, slashed}) {
+    EXPECT_EQ(listing(*d, path, count), (std::vector<std::string>{"f\t6\ta.txt", "f\t6\tb.txt"})) << path;
+    EXPECT_EQ(count, 2);
+  }
+  EXPECT_TRUE(d->fileCopy((slashed + "/a.txt").c_str(), (slashed + "/c.txt").c_str()));
+  EXPECT_FALSE(d->fileRename((slashed + "/c.txt").c_str(), (slashed + "/b.txt").c_str()));
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::exists);
+  EXPECT_TRUE(d->fileDelete((slashed + "/b.txt").c_str()));
+  EXPECT_FALSE(d->fileDelete(slashed.c_str()));
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::isFolder);
+  EXPECT_EQ(listing(*d, slashed, count), (std::vector<std::string>{"f\t6\ta.txt", "f\t6\tc.txt"}));
+  EXPECT_EQ(listing(*d, parent, count), (std::vector<std::string>{"d\t0\treal", "f\t8\tb.txt"}));
 }
 
 // ---------------------------------------------------------------------------
