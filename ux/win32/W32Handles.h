@@ -1,5 +1,6 @@
-// Move-only owners of GDI objects, selections, paints and windows, so that
-// no drawing path has a DeleteObject, a re-select or an EndPaint to forget.
+// Move-only owners of GDI objects, selections, paints, windows, window DCs,
+// GL contexts and menus, so that no path has a DeleteObject, a re-select,
+// an EndPaint, a ReleaseDC or a DestroyMenu to forget.
 #pragma once
 
 #include <windows.h>
@@ -106,6 +107,109 @@ class W32Window {
 
  private:
   HWND window_ = nullptr;  // owned: destroyed in reset
+};
+
+// A window's DC taken with GetDC: ReleaseDC when it goes. A window of a
+// CS_OWNDC class keeps the same DC, so an owner may hold it for as long as
+// the window lives.
+class W32WindowDC {
+ public:
+  W32WindowDC() = default;
+  explicit W32WindowDC(HWND window) : window_(window), dc_(window ? GetDC(window) : nullptr) {}
+  W32WindowDC(W32WindowDC&& o) noexcept
+      : window_(std::exchange(o.window_, nullptr)), dc_(std::exchange(o.dc_, nullptr)) {}
+  W32WindowDC& operator=(W32WindowDC&& o) noexcept {
+    if (this != &o) {
+      reset();
+      window_ = std::exchange(o.window_, nullptr);
+      dc_ = std::exchange(o.dc_, nullptr);
+    }
+    return *this;
+  }
+  W32WindowDC(const W32WindowDC&) = delete;
+  W32WindowDC& operator=(const W32WindowDC&) = delete;
+  ~W32WindowDC() { reset(); }
+  void reset() {
+    if (dc_) ReleaseDC(window_, dc_);
+    window_ = nullptr;
+    dc_ = nullptr;
+  }
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_ = nullptr;  // borrowed
+  HDC dc_ = nullptr;       // owned: released in reset
+};
+
+// Owns a GL rendering context: made not current and deleted when it goes.
+// The WGL entry points are looked up at run time (the program runs without
+// opengl32.dll), so the owner carries the two it needs.
+class W32GlContext {
+ public:
+  using MakeCurrent = BOOL(WINAPI*)(HDC, HGLRC);
+  using Delete = BOOL(WINAPI*)(HGLRC);
+  W32GlContext() = default;
+  W32GlContext(HGLRC context, MakeCurrent makeCurrent, Delete deleteContext)
+      : context_(context), makeCurrent_(makeCurrent), delete_(deleteContext) {}
+  W32GlContext(W32GlContext&& o) noexcept
+      : context_(std::exchange(o.context_, nullptr)), makeCurrent_(o.makeCurrent_), delete_(o.delete_) {}
+  W32GlContext& operator=(W32GlContext&& o) noexcept {
+    if (this != &o) {
+      reset();
+      context_ = std::exchange(o.context_, nullptr);
+      makeCurrent_ = o.makeCurrent_;
+      delete_ = o.delete_;
+    }
+    return *this;
+  }
+  W32GlContext(const W32GlContext&) = delete;
+  W32GlContext& operator=(const W32GlContext&) = delete;
+  ~W32GlContext() { reset(); }
+  void reset() {
+    if (context_) {
+      if (makeCurrent_) makeCurrent_(nullptr, nullptr);
+      if (delete_) delete_(context_);
+    }
+    context_ = nullptr;
+  }
+  HGLRC get() const { return context_; }
+  explicit operator bool() const { return context_ != nullptr; }
+
+ private:
+  HGLRC context_ = nullptr;  // owned: deleted in reset
+  MakeCurrent makeCurrent_ = nullptr;
+  Delete delete_ = nullptr;
+};
+
+// Owns a menu (a bar or a pop-up): DestroyMenu when it goes, which takes
+// its submenus with it. A pop-up appended to a bar belongs to the bar:
+// release() hands it over.
+class W32Menu {
+ public:
+  W32Menu() = default;
+  explicit W32Menu(HMENU menu) : menu_(menu) {}
+  W32Menu(W32Menu&& o) noexcept : menu_(std::exchange(o.menu_, nullptr)) {}
+  W32Menu& operator=(W32Menu&& o) noexcept {
+    if (this != &o) {
+      reset();
+      menu_ = std::exchange(o.menu_, nullptr);
+    }
+    return *this;
+  }
+  W32Menu(const W32Menu&) = delete;
+  W32Menu& operator=(const W32Menu&) = delete;
+  ~W32Menu() { reset(); }
+  void reset() {
+    if (menu_) DestroyMenu(menu_);
+    menu_ = nullptr;
+  }
+  HMENU release() { return std::exchange(menu_, nullptr); }
+  HMENU get() const { return menu_; }
+  explicit operator bool() const { return menu_ != nullptr; }
+
+ private:
+  HMENU menu_ = nullptr;  // owned: destroyed in reset
 };
 
 }  // namespace quorl

@@ -18,7 +18,7 @@ Ref<UXTableView> tableOf(HWND control) {
   return table && !table->nativeIsOutline() ? table : nullptr;
 }
 
-// The list's selection handed to the table, as for LVN_ITEMCHANGED.
+// The list's selection handed to the table.
 void reportSelection(HWND control, UXTableView& table) {
   std::vector<uint32_t> rows;
   int item = -1;
@@ -128,8 +128,10 @@ bool w32ListNotify(HWND control, NMHDR* header) {
       std::memcpy(info->item.pszText, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
       return true;
     }
+    case LVN_ITEMCHANGED:
     case LVN_ODSTATECHANGED: {
-      // A range of rows changed at once (shift-click): as LVN_ITEMCHANGED.
+      // One row, or a range at once (shift-click, select-all): the whole
+      // selection, however many rows it holds.
       if (gW32SelPush) return true;
       if (Ref<UXTableView> table = tableOf(control)) reportSelection(control, *table);
       return true;

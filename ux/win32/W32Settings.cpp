@@ -60,7 +60,7 @@ const std::wstring& w32SettingsFile() {
 int32_t UXWin32Driver::settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) {
   if (!buffer || capacity < 1) return 0;
   buffer[0] = 0;
-  if (!key || !*key) return -1;
+  if (!key || !*key) return 0;
   std::wstring s = sectionOf(section), k = w32Wide(key);
   // The call answers size - 1 when the value was cut: grow until it fits.
   std::vector<wchar_t> value(256);
@@ -71,13 +71,13 @@ int32_t UXWin32Driver::settingGet(const char* section, const char* key, char* bu
     if (n + 1 < value.size() || value.size() >= (1u << 20)) break;
     value.resize(value.size() * 2);
   }
-  if (n == 1 && value[0] == kNoValue[0]) return -1;
+  if (n == 1 && value[0] == kNoValue[0]) return 0;
   std::string text = w32Utf8(value.data(), n);
   size_t cut = std::min<size_t>(text.size(), capacity - 1);
   while (cut < text.size() && cut > 0 && (uint8_t(text[cut]) & 0xC0) == 0x80) --cut;
   std::memcpy(buffer, text.data(), cut);
   buffer[cut] = 0;
-  return int32_t(cut);
+  return 1;
 }
 
 bool UXWin32Driver::settingSet(const char* section, const char* key, const char* value) {
