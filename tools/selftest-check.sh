@@ -21,10 +21,10 @@ done
 [ $# -gt 0 ] || { echo "usage: $0 [--network] [--update] RUNNER..."; exit 2; }
 expected=$root/tests/app/selftest
 failed=0
-check() { # name, arguments after --selftest...
+check() { # name, arguments after --selftest... (run in CHECK_DIR, samples/ by default)
   local name=$1; shift
   local got
-  got=$(cd "$root/samples" && env "$@"; echo "exit $?")
+  got=$(cd "${CHECK_DIR:-$root/samples}" && env "$@"; echo "exit $?")
   if [ "$update" = 1 ]; then
     printf '%s\n' "$got" > "$expected/$name.out"
   elif [ "$got" != "$(cat "$expected/$name.out")" ]; then
@@ -52,5 +52,12 @@ else
   check no-file QUORL_BENCH_SERVER= "${runner[@]}" --selftest
   check not-json QUORL_BENCH_SERVER= "${runner[@]}" --selftest ../tests/app/selftest/not-json.txt
   check missing QUORL_BENCH_SERVER= "${runner[@]}" --selftest no-such-file.json
+  # A file whose name is not ASCII opens from the command line like any other
+  # (in a UTF-8 locale, so that the name reaches Wine's command line intact).
+  unicode=$(mktemp -d)
+  cp "$root/samples/selftest.json" "$unicode/résumé 日本.json"
+  CHECK_DIR=$unicode check unicode-name LC_ALL=C.UTF-8 QUORL_BENCH_SERVER= "${runner[@]}" \
+    --selftest "résumé 日本.json"
+  rm -rf "$unicode"
 fi
 [ "$failed" -eq 0 ]

@@ -13,8 +13,10 @@
 #include "W32TestSupport.h"
 #include "foundation/Array.h"
 #include "ux/controls/UXTextField.h"
+#include "ux/core/UXDispatch.h"
 #include "ux/core/UXMenu.h"
 #include "ux/core/UXNodeTree.h"
+#include "ux/core/UXWindow.h"
 
 namespace quorl::test {
 namespace {
@@ -197,6 +199,24 @@ TEST_F(Win32DriverTest, InvalidatingPaintsBeforeReturningAndReleasesThePaintDC) 
   EXPECT_EQ(log.paints, before + 2);
   d->windowSetScroll(h, 0, 0);
   EXPECT_EQ(log.paints, before + 3);
+
+  // Printed into another DC (a snapshot, an animation), the content draws
+  // there, and that DC is not left current either.
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 300, 200);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  RECT all{0, 0, 300, 200};
+  FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SendMessageW(hwndOf(h), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+  EXPECT_EQ(log.paints, before + 4);
+  EXPECT_EQ(GetPixel(memory, 15, 15), 0x0000FFu);
+  EXPECT_EQ(GetPixel(memory, 60, 50), 0xFFFFFFu);  // nothing drawn there
+  EXPECT_EQ(gW32CurHdc, nullptr);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
 }
 
 TEST_F(Win32DriverTest, TheClientSizeFollowsResizesAndTheMenuBar) {
@@ -349,6 +369,38 @@ TEST_F(Win32DriverTest, SynthesizedInputBecomesToolkitEvents) {
   EXPECT_EQ(event.key, 19);
   EXPECT_EQ(event.mods, kUXModCtrl);
   EXPECT_EQ(event.window, 0u);
+}
+
+TEST_F(Win32DriverTest, DragStepsFollowTheHeldButtonInTheActiveWindow) {
+  uint32_t h = openWindow(300, 200, 60, 60);
+  HWND w = hwndOf(h);
+  SetForegroundWindow(w);
+  SetActiveWindow(w);
+  POINT p{40, 50};
+  ClientToScreen(w, &p);
+  SetCursorPos(p.x, p.y);
+  INPUT button{};
+  button.type = INPUT_MOUSE;
+  auto press = [&](DWORD flags) {
+    button.mi.dwFlags = flags;
+    ASSERT_EQ(SendInput(1, &button, sizeof(INPUT)), 1u);
+    drainQueue();
+  };
+  int32_t x = -7, y = -7;
+  EXPECT_FALSE(d->trackDragStep(x, y));  // the button is up
+  EXPECT_EQ(x + y, -14);                 // nothing written
+  press(MOUSEEVENTF_LEFTDOWN);
+  gUXDragDX = 3;
+  gUXDragDY = -2;
+  EXPECT_TRUE(d->trackDragStep(x, y));
+  EXPECT_EQ(x, 40 + 3);
+  EXPECT_EQ(y, 50 - 2);
+  gInputReplay = 1;  // a replay drives drags itself
+  EXPECT_FALSE(d->trackDragStep(x, y));
+  gInputReplay = 0;
+  gUXDragDX = gUXDragDY = 0;
+  press(MOUSEEVENTF_LEFTUP);
+  EXPECT_FALSE(d->trackDragStep(x, y));
 }
 
 // ---------------------------------------------------------------------------
