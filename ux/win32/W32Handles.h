@@ -9,32 +9,36 @@
 
 namespace quorl {
 
-// Owns a pen, brush, font, bitmap or region: DeleteObject when it goes.
-class W32GdiObject {
+// A move-only owner of one handle, closed with Close when it goes.
+template <class Handle, auto Close> class W32Owner {
  public:
-  W32GdiObject() = default;
-  explicit W32GdiObject(HGDIOBJ object) : object_(object) {}
-  W32GdiObject(W32GdiObject&& o) noexcept : object_(std::exchange(o.object_, nullptr)) {}
-  W32GdiObject& operator=(W32GdiObject&& o) noexcept {
+  W32Owner() = default;
+  explicit W32Owner(Handle handle) : handle_(handle) {}
+  W32Owner(W32Owner&& o) noexcept : handle_(std::exchange(o.handle_, nullptr)) {}
+  W32Owner& operator=(W32Owner&& o) noexcept {
     if (this != &o) {
       reset();
-      object_ = std::exchange(o.object_, nullptr);
+      handle_ = std::exchange(o.handle_, nullptr);
     }
     return *this;
   }
-  W32GdiObject(const W32GdiObject&) = delete;
-  W32GdiObject& operator=(const W32GdiObject&) = delete;
-  ~W32GdiObject() { reset(); }
+  W32Owner(const W32Owner&) = delete;
+  W32Owner& operator=(const W32Owner&) = delete;
+  ~W32Owner() { reset(); }
   void reset() {
-    if (object_) DeleteObject(object_);
-    object_ = nullptr;
+    if (handle_) Close(handle_);
+    handle_ = nullptr;
   }
-  HGDIOBJ get() const { return object_; }
-  explicit operator bool() const { return object_ != nullptr; }
+  Handle release() { return std::exchange(handle_, nullptr); }
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
 
  private:
-  HGDIOBJ object_ = nullptr;  // owned: deleted in reset
+  Handle handle_ = nullptr;  // owned: closed in reset
 };
+
+// Owns a pen, brush, font, bitmap or region: DeleteObject when it goes.
+using W32GdiObject = W32Owner<HGDIOBJ, &DeleteObject>;
 
 // Selects an object into a DC and puts the previous one back when it goes.
 // Declare it after the W32GdiObject it selects, so it is undone first.
@@ -185,31 +189,6 @@ class W32GlContext {
 // Owns a menu (a bar or a pop-up): DestroyMenu when it goes, which takes
 // its submenus with it. A pop-up appended to a bar belongs to the bar:
 // release() hands it over.
-class W32Menu {
- public:
-  W32Menu() = default;
-  explicit W32Menu(HMENU menu) : menu_(menu) {}
-  W32Menu(W32Menu&& o) noexcept : menu_(std::exchange(o.menu_, nullptr)) {}
-  W32Menu& operator=(W32Menu&& o) noexcept {
-    if (this != &o) {
-      reset();
-      menu_ = std::exchange(o.menu_, nullptr);
-    }
-    return *this;
-  }
-  W32Menu(const W32Menu&) = delete;
-  W32Menu& operator=(const W32Menu&) = delete;
-  ~W32Menu() { reset(); }
-  void reset() {
-    if (menu_) DestroyMenu(menu_);
-    menu_ = nullptr;
-  }
-  HMENU release() { return std::exchange(menu_, nullptr); }
-  HMENU get() const { return menu_; }
-  explicit operator bool() const { return menu_ != nullptr; }
-
- private:
-  HMENU menu_ = nullptr;  // owned: destroyed in reset
-};
+using W32Menu = W32Owner<HMENU, &DestroyMenu>;
 
 }  // namespace quorl
