@@ -113,13 +113,13 @@ class W32Window {
   HWND window_ = nullptr;  // owned: destroyed in reset
 };
 
-// A window's DC taken with GetDC: ReleaseDC when it goes. A window of a
-// CS_OWNDC class keeps the same DC, so an owner may hold it for as long as
-// the window lives.
+// A window's DC taken with GetDC (a null window: the screen's): ReleaseDC
+// when it goes. A window of a CS_OWNDC class keeps the same DC, so an owner
+// may hold it for as long as the window lives.
 class W32WindowDC {
  public:
   W32WindowDC() = default;
-  explicit W32WindowDC(HWND window) : window_(window), dc_(window ? GetDC(window) : nullptr) {}
+  explicit W32WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
   W32WindowDC(W32WindowDC&& o) noexcept
       : window_(std::exchange(o.window_, nullptr)), dc_(std::exchange(o.dc_, nullptr)) {}
   W32WindowDC& operator=(W32WindowDC&& o) noexcept {
