@@ -712,6 +712,9 @@ TEST_F(Win32DriverTest, PopUpMenusAnswerTheChosenIndexOrMinusOne) {
   SetForegroundWindow(hwndOf(h));
   SetTimer(nullptr, 0, 200, dismissMenu);  // closes the menu from inside its loop
   EXPECT_EQ(d->menuPopUp(h, titles, flags, 4, 10, 10), -1);
+  // EndMenu also queued a cancel for the menu it ended, which would close
+  // the next menu at once.
+  drainQueue();
   // The separator counts: the second item down is the caller's index 2.
   gMenuOwner = hwndOf(h);
   SetTimer(nullptr, 0, 200, chooseThird);
