@@ -1,5 +1,16 @@
 // quorl: the benchmark visualiser. "quorl [FILE]" opens the window (with
 // FILE loaded); "quorl --selftest FILE" runs the checks and exits 0, 1 or 2.
-#include "app/Controller.h"
+#include <string>
+#include <vector>
 
-int main(int argc, char** argv) { return quorl::quorlMain(argc, argv); }
+#include "app/Controller.h"
+#include "foundation/Platform.h"
+
+int main(int argc, char** argv) {
+  // UTF-8 from here on, whatever the system's code page.
+  const std::vector<std::string> arguments = quorl::Platform::arguments(argc, argv);
+  std::vector<const char*> pointers;
+  for (const std::string& a : arguments) pointers.push_back(a.c_str());
+  pointers.push_back(nullptr);
+  return quorl::quorlMain(int(arguments.size()), pointers.data());
+}

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Object.h"
 
@@ -24,6 +25,14 @@ class Platform final : public Object {
   // 0 byte.
   static Ref<String> env(Ptr<const String> name);
   static constexpr uint32_t kEnvLimit = 4096;
+
+  // The program's arguments as UTF-8. Elsewhere they are argv itself; on
+  // Windows they are split again from the UTF-16 command line, because the
+  // narrow argv is in the ANSI code page, which cannot name every file.
+  static std::vector<std::string> arguments(int argc, const char* const* argv);
+  // A UTF-16 command line split as the system splits it (quotes,
+  // backslashes), each argument as UTF-8. Platform.win32.cpp only.
+  static std::vector<std::string> _argumentsOf(const char16_t* commandLine);
 
  private:
   // The raw value as the platform gives it (UTF-8), or null when unset.

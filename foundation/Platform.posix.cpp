@@ -5,6 +5,12 @@
 
 namespace quorl {
 
+std::vector<std::string> Platform::arguments(int argc, const char* const* argv) {
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc && argv && argv[i]; ++i) arguments.emplace_back(argv[i]);
+  return arguments;
+}
+
 Ref<String> Platform::_rawEnv(const char* name) {
   const char* value = std::getenv(name);
   if (!value) return nullptr;

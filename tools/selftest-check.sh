@@ -26,7 +26,7 @@ done
 expected=$root/tests/app/selftest
 failed=0
 where=$root/samples
-check() { # name, arguments after --selftest...
+check() { # name, arguments after --selftest... (run in $where)
   local name=$1; shift
   local got
   got=$(cd "$where" && env "$@"; echo "exit $?")
@@ -73,5 +73,13 @@ else
   check no-file QUORL_BENCH_SERVER= "${runner[@]}" --selftest
   check not-json QUORL_BENCH_SERVER= "${runner[@]}" --selftest ../tests/app/selftest/not-json.txt
   check missing QUORL_BENCH_SERVER= "${runner[@]}" --selftest no-such-file.json
+  # A file whose name is not ASCII opens from the command line like any other
+  # (in a UTF-8 locale, so that the name reaches Wine's command line intact).
+  unicode=$(mktemp -d)
+  cp "$root/samples/selftest.json" "$unicode/résumé 日本.json"
+  where=$unicode
+  check unicode-name LC_ALL=C.UTF-8 QUORL_BENCH_SERVER= "${runner[@]}" --selftest "résumé 日本.json"
+  where=$root/samples
+  rm -rf "$unicode"
 fi
 [ "$failed" -eq 0 ]

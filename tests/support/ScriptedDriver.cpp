@@ -234,9 +234,9 @@ void ScriptedDriver::windowSetIcon(uint32_t window, const char* imagePath) {
   UXHeadlessDriver::windowSetIcon(window, imagePath);
 }
 
-void ScriptedDriver::appSetIcon(const uint8_t* rgba, int32_t w, int32_t h) {
-  logCall("appSetIcon", rgba, w, h);
-  UXHeadlessDriver::appSetIcon(rgba, w, h);
+bool ScriptedDriver::appSetIcon(const uint8_t* pixels, int32_t w, int32_t h, uint8_t byteOrder) {
+  logCall("appSetIcon", pixels, w, h, byteOrder);
+  return UXHeadlessDriver::appSetIcon(pixels, w, h, byteOrder);
 }
 
 void ScriptedDriver::audioPlay(const int16_t* samples, uint32_t count, uint32_t sampleRate) {
@@ -274,9 +274,9 @@ void ScriptedDriver::windowContentGeometry(uint32_t window, int32_t& w, int32_t&
   UXHeadlessDriver::windowContentGeometry(window, w, h);
 }
 
-bool ScriptedDriver::windowSnapshot(uint32_t window, uint8_t* pixels, uint32_t capacity, int32_t& w, int32_t& h) {
-  logCall("windowSnapshot", window, pixels, capacity, Out(), Out());
-  return UXHeadlessDriver::windowSnapshot(window, pixels, capacity, w, h);
+bool ScriptedDriver::windowSnapshot(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t* out) {
+  logCall("windowSnapshot", window, x, y, w, h, out);
+  return UXHeadlessDriver::windowSnapshot(window, x, y, w, h, out);
 }
 
 void ScriptedDriver::windowInvalidate(uint32_t window) {
@@ -299,9 +299,10 @@ void ScriptedDriver::windowSetMinSize(uint32_t window, int32_t w, int32_t h) {
   UXHeadlessDriver::windowSetMinSize(window, w, h);
 }
 
-void ScriptedDriver::windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t r, uint32_t g, uint32_t b, uint32_t a, int32_t thickness) {
-  logCall("windowLine", window, x1, y1, x2, y2, r, g, b, a, thickness);
-  UXHeadlessDriver::windowLine(window, x1, y1, x2, y2, r, g, b, a, thickness);
+void ScriptedDriver::windowLine(uint32_t window, uint8_t on, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t rx,
+                                int32_t ry, int32_t rw, int32_t rh) {
+  logCall("windowLine", window, on, x1, y1, x2, y2, rx, ry, rw, rh);
+  UXHeadlessDriver::windowLine(window, on, x1, y1, x2, y2, rx, ry, rw, rh);
 }
 
 int32_t ScriptedDriver::outlineItemAt(uint32_t window, int16_t node, int32_t x, int32_t y) {
@@ -419,9 +420,10 @@ bool ScriptedDriver::hasNativeFontPicker() {
   return UXHeadlessDriver::hasNativeFontPicker();
 }
 
-bool ScriptedDriver::pickFont(char* face, uint32_t capacity, int32_t& size) {
-  logCall("pickFont", face, capacity, Out());
-  return UXHeadlessDriver::pickFont(face, capacity, size);
+bool ScriptedDriver::pickFont(const char* face, int32_t size, uint8_t bold, uint8_t italic, char* outFace,
+                              uint32_t capacity, int32_t& outSize, uint8_t& outBold, uint8_t& outItalic) {
+  logCall("pickFont", face, size, bold, italic, outFace, capacity, Out(), Out(), Out());
+  return UXHeadlessDriver::pickFont(face, size, bold, italic, outFace, capacity, outSize, outBold, outItalic);
 }
 
 uint32_t ScriptedDriver::nowMs() {
@@ -474,9 +476,9 @@ uint32_t ScriptedDriver::textWidthWeight(const char* text, const char* face, uin
   return UXHeadlessDriver::textWidthWeight(text, face, size, weight, italic);
 }
 
-int32_t ScriptedDriver::textAscent(const char* face, uint32_t size, uint32_t weight) {
-  logCall("textAscent", face, size, weight);
-  return UXHeadlessDriver::textAscent(face, size, weight);
+int32_t ScriptedDriver::textAscent(const char* face, uint32_t size, uint32_t weight, uint8_t italic) {
+  logCall("textAscent", face, size, weight, italic);
+  return UXHeadlessDriver::textAscent(face, size, weight, italic);
 }
 
 int32_t ScriptedDriver::runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) {
@@ -492,7 +494,7 @@ int32_t ScriptedDriver::fontFamilyCount() {
   return UXHeadlessDriver::fontFamilyCount();
 }
 
-bool ScriptedDriver::fontFamilyName(int32_t index, char* buffer, uint32_t capacity) {
+int32_t ScriptedDriver::fontFamilyName(int32_t index, char* buffer, uint32_t capacity) {
   logCall("fontFamilyName", index, buffer, capacity);
   return UXHeadlessDriver::fontFamilyName(index, buffer, capacity);
 }
@@ -737,9 +739,9 @@ void ScriptedDriver::glDrawableSize(Ptr<UXView> view, int32_t& w, int32_t& h) {
   UXHeadlessDriver::glDrawableSize(view, w, h);
 }
 
-bool ScriptedDriver::glReadFrame(Ptr<UXView> view, uint8_t* buffer, uint32_t capacity) {
-  logCall("glReadFrame", view, buffer, capacity);
-  return UXHeadlessDriver::glReadFrame(view, buffer, capacity);
+bool ScriptedDriver::glReadFrame(Ptr<UXView> view, uint32_t* out, uint32_t w, uint32_t h) {
+  logCall("glReadFrame", view, out, w, h);
+  return UXHeadlessDriver::glReadFrame(view, out, w, h);
 }
 
 bool ScriptedDriver::compositesWithGL() {

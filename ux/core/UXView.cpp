@@ -135,6 +135,11 @@ void UXView::resizeSubviews(Ptr<UXView> view, int32_t oldW, int32_t oldH, int32_
 
 UXGLView::~UXGLView() { destroyGL(); }
 
+void UXGLView::attachTo(const Ref<UXViewTree>& newTree, UXRect frame) {
+  UXView::attachTo(newTree, frame);
+  if (isAttached() && gDriver) gDriver->structSetPeer(newTree->driverTree, int16_t(node), this);
+}
+
 void UXGLView::destroyGL() {
   if (glContext == 0) return;
   if (gDriver) gDriver->destroyGLContext(this);

@@ -123,6 +123,9 @@ class UXGLView : public UXView {
 
   uint8_t kind() const override { return 16; }
   bool ownsGL() const override { return glContext != 0; }
+  // Records the view as its node's peer: the driver's GL surface finds its
+  // view through it.
+  void attachTo(const Ref<UXViewTree>& tree, UXRect frame) override;
   void removeFromSuperview() override;
   void destroyGL();
 

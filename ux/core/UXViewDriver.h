@@ -138,7 +138,10 @@ class UXViewDriver : public Object {
   virtual void windowSetSubtitle(uint32_t window, const char* subtitle) = 0;
   virtual void windowSetInfo(uint32_t window, const char* info) = 0;
   virtual void windowSetIcon(uint32_t window, const char* imagePath) = 0;
-  virtual void appSetIcon(const uint8_t* rgba, int32_t w, int32_t h) = 0;
+  // The icon of every window, from w x h pixels of four bytes: R, G, B, A,
+  // or B, G, R, A when byteOrder is 1. Answers whether the icon was made (a
+  // failure keeps the previous one).
+  virtual bool appSetIcon(const uint8_t* pixels, int32_t w, int32_t h, uint8_t byteOrder) = 0;
   virtual void audioPlay(const int16_t* samples, uint32_t count, uint32_t sampleRate) = 0;
   virtual void windowSetModified(uint32_t window, uint8_t modified) = 0;
   virtual void windowContentSize(uint32_t window, int32_t w, int32_t h) = 0;
@@ -146,8 +149,10 @@ class UXViewDriver : public Object {
   virtual int32_t windowScrollY(uint32_t window) = 0;
   virtual void windowSetScroll(uint32_t window, int32_t x, int32_t y) = 0;
   virtual void windowContentGeometry(uint32_t window, int32_t& w, int32_t& h) = 0;
-  // Copies at most capacity bytes of RGBA pixels; answers whether it did.
-  virtual bool windowSnapshot(uint32_t window, uint8_t* pixels, uint32_t capacity, int32_t& w, int32_t& h) = 0;
+  // The client rectangle (x, y, w, h) as w x h values 0xFFRRGGBB, rows
+  // top-down. False, with out untouched, unless the rectangle lies inside
+  // the client area.
+  virtual bool windowSnapshot(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t* out) = 0;
   // Both repaint synchronously: the content draw function has run when they
   // return (always over the whole client area; the rectangle is the damage).
   virtual void windowInvalidate(uint32_t window) = 0;
@@ -155,8 +160,12 @@ class UXViewDriver : public Object {
   virtual void windowOrderFront(uint32_t window) = 0;
   virtual void windowSetMinSize(uint32_t window, int32_t w, int32_t h) = 0;
   // [21] empty.
-  virtual void windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t r,
-                          uint32_t g, uint32_t b, uint32_t a, int32_t thickness) = 0;
+  // The line overlay over the client area: on = 0 hides it; otherwise a
+  // curve from (x1, y1) to (x2, y2) ending in a dot, and the outline of the
+  // target rectangle (rx, ry, rw, rh) when rw and rh are above 0. Client
+  // coordinates.
+  virtual void windowLine(uint32_t window, uint8_t on, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t rx,
+                          int32_t ry, int32_t rw, int32_t rh) = 0;
   virtual int32_t outlineItemAt(uint32_t window, int16_t node, int32_t x, int32_t y) = 0;
   // Optional (hasMenuPopUp). Modal; flags: bit 0 separator, bit 1 disabled.
   // The chosen index, or -1 when dismissed.
@@ -201,7 +210,10 @@ class UXViewDriver : public Object {
   virtual bool hasNativeColorPicker() = 0;
   virtual bool pickColor(uint32_t r, uint32_t g, uint32_t b, uint32_t& outR, uint32_t& outG, uint32_t& outB) = 0;
   virtual bool hasNativeFontPicker() = 0;
-  virtual bool pickFont(char* face, uint32_t capacity, int32_t& size) = 0;
+  // Proposes face (null = none), size in points, bold and italic; on OK
+  // writes the choice (the face cut to capacity - 1 bytes).
+  virtual bool pickFont(const char* face, int32_t size, uint8_t bold, uint8_t italic, char* outFace,
+                        uint32_t capacity, int32_t& outSize, uint8_t& outBold, uint8_t& outItalic) = 0;
 
   // -------------------------------------------------------------------------
   // 5. Clocks [47-50], settings [51-53], text metrics [54-60], files [61-64].
@@ -209,10 +221,13 @@ class UXViewDriver : public Object {
   // take differences in u32 arithmetic.
   virtual uint32_t nowMs() = 0;
   virtual uint64_t nowUs() = 0;
-  // Calendar time (UTC): year, month 1-12, day, hour, minute, second, ms.
+  // Calendar time (UTC): year, month 1-12, day, hour, minute, second,
+  // microseconds.
   virtual void nowUTC(uint32_t out[7]) = 0;
   virtual int32_t localOffsetMinutes() = 0;
-  // Bytes of the value written (NUL-terminated), or -1 when not set.
+  // 1 with the value NUL-terminated in the buffer (cut at a character to
+  // capacity - 1 bytes); 0 with an empty buffer when the key has no value;
+  // 0, touching nothing, for a null buffer or capacity 0.
   virtual int32_t settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) = 0;
   virtual bool settingSet(const char* section, const char* key, const char* value) = 0;
   virtual bool settingRemove(const char* section, const char* key) = 0;
@@ -223,11 +238,13 @@ class UXViewDriver : public Object {
                                    uint8_t italic) = 0;
   virtual uint32_t textWidthWeight(const char* text, const char* face, uint32_t size, uint32_t weight,
                                    uint8_t italic) = 0;
-  virtual int32_t textAscent(const char* face, uint32_t size, uint32_t weight) = 0;
+  virtual int32_t textAscent(const char* face, uint32_t size, uint32_t weight, uint8_t italic) = 0;
   // -1: no native pop-up list, the caller draws its own.
   virtual int32_t runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) = 0;
   virtual int32_t fontFamilyCount() = 0;
-  virtual bool fontFamilyName(int32_t index, char* buffer, uint32_t capacity) = 0;
+  // The family's name cut to capacity - 1 bytes and terminated: the bytes
+  // written; -1, touching nothing, for an index that names no family.
+  virtual int32_t fontFamilyName(int32_t index, char* buffer, uint32_t capacity) = 0;
   // One line per entry ("d" or "f", TAB, size, TAB, name, LF), then NUL;
   // the number of entries written, or -1 with an empty buffer.
   virtual int32_t listDir(const char* folder, char* buffer, uint32_t capacity) = 0;
@@ -296,7 +313,9 @@ class UXViewDriver : public Object {
   virtual void presentGL(Ptr<UXView> view) = 0;
   virtual void glSetSwapInterval(int32_t n) = 0;
   virtual void glDrawableSize(Ptr<UXView> view, int32_t& w, int32_t& h) = 0;
-  virtual bool glReadFrame(Ptr<UXView> view, uint8_t* buffer, uint32_t capacity) = 0;
+  // The last presented frame as w x h values 0xAARRGGBB, rows top-down;
+  // false, writing nothing, unless w x h is the frame's size.
+  virtual bool glReadFrame(Ptr<UXView> view, uint32_t* out, uint32_t w, uint32_t h) = 0;
   virtual bool compositesWithGL() = 0;
   virtual bool setTurnHook(UXTurnHook hook, void* userData) = 0;
 

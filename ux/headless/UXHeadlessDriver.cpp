@@ -63,11 +63,12 @@ uint32_t rgbOf(uint32_t r, uint32_t g, uint32_t b) { return (r & 255) << 16 | (g
 
 std::string cstr(const char* s) { return s ? std::string(s) : std::string(); }
 
-// A bounded copy into a caller's buffer: at most capacity - 1 bytes and a
-// NUL; answers the bytes copied (nothing at all for capacity 0).
+// A bounded copy into a caller's buffer: at most capacity - 1 bytes, never
+// half a character, and a NUL; answers the bytes copied (nothing at all for
+// capacity 0).
 uint32_t copyOut(const std::string& text, char* buffer, uint32_t capacity) {
   if (!buffer || capacity == 0) return 0;
-  uint32_t n = uint32_t(std::min<size_t>(text.size(), capacity - 1));
+  uint32_t n = uint32_t(String::utf8Prefix(text.data(), text.size(), capacity - 1));
   std::memcpy(buffer, text.data(), n);
   buffer[n] = 0;
   return n;
@@ -359,7 +360,7 @@ void UXHeadlessDriver::windowSetSubtitle(uint32_t window, const char* subtitle) 
 
 void UXHeadlessDriver::windowSetInfo(uint32_t, const char*) {}
 void UXHeadlessDriver::windowSetIcon(uint32_t, const char*) {}
-void UXHeadlessDriver::appSetIcon(const uint8_t*, int32_t, int32_t) {}
+bool UXHeadlessDriver::appSetIcon(const uint8_t*, int32_t, int32_t, uint8_t) { return false; }
 void UXHeadlessDriver::audioPlay(const int16_t*, uint32_t, uint32_t) {}
 
 void UXHeadlessDriver::windowSetModified(uint32_t window, uint8_t modified) {
@@ -396,8 +397,7 @@ void UXHeadlessDriver::windowContentGeometry(uint32_t window, int32_t& w, int32_
   h = win ? win->h : 0;
 }
 
-bool UXHeadlessDriver::windowSnapshot(uint32_t window, uint8_t*, uint32_t, int32_t& w, int32_t& h) {
-  windowContentGeometry(window, w, h);
+bool UXHeadlessDriver::windowSnapshot(uint32_t, int32_t, int32_t, int32_t, int32_t, uint32_t*) {
   return false;  // nothing is rasterised
 }
 
@@ -451,14 +451,16 @@ void UXHeadlessDriver::resizeWindow(uint32_t handle, int32_t w, int32_t h) {
   postEvent(e);
 }
 
-void UXHeadlessDriver::windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t r,
-                                  uint32_t g, uint32_t b, uint32_t, int32_t thickness) {
+void UXHeadlessDriver::windowLine(uint32_t window, uint8_t on, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                                  int32_t rx, int32_t ry, int32_t rw, int32_t rh) {
   Window* w = liveWindow(window);
   if (!w) return;
+  if (!on) {
+    w->paintLog.push_back("overlay off");
+    return;
+  }
   std::string s = "overlay ";
-  appendColour(s, rgbOf(r, g, b));
-  s += ' ';
-  appendInts(s, {x1, y1, x2, y2, thickness});
+  appendInts(s, {x1, y1, x2, y2, rx, ry, rw, rh});
   w->paintLog.push_back(s);
 }
 
@@ -593,7 +595,9 @@ bool UXHeadlessDriver::pickColor(uint32_t r, uint32_t g, uint32_t b, uint32_t& o
   return false;
 }
 
-bool UXHeadlessDriver::pickFont(char*, uint32_t, int32_t&) { return false; }
+bool UXHeadlessDriver::pickFont(const char*, int32_t, uint8_t, uint8_t, char*, uint32_t, int32_t&, uint8_t&, uint8_t&) {
+  return false;
+}
 
 // ---------------------------------------------------------------------------
 // 5. Clocks, settings, text metrics.
@@ -611,15 +615,16 @@ uint64_t UXHeadlessDriver::nowUs() {
 }
 
 void UXHeadlessDriver::nowUTC(uint32_t out[7]) {
-  uxCivilFromMs(std::chrono::duration_cast<std::chrono::milliseconds>(
+  uxCivilFromUs(std::chrono::duration_cast<std::chrono::microseconds>(
                     std::chrono::system_clock::now().time_since_epoch())
                     .count(),
                 out);
 }
 
-void uxCivilFromMs(int64_t ms, uint32_t out[7]) {
-  int64_t days = ms >= 0 ? ms / 86400000 : (ms - 86399999) / 86400000;
-  int64_t dayMs = ms - days * 86400000;
+void uxCivilFromUs(int64_t us, uint32_t out[7]) {
+  constexpr int64_t kDay = 86400000000;
+  int64_t days = us >= 0 ? us / kDay : (us - (kDay - 1)) / kDay;
+  int64_t dayUs = us - days * kDay;
   // Civil date from days since 1970-01-01 (proleptic Gregorian).
   int64_t z = days + 719468;
   int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -633,10 +638,10 @@ void uxCivilFromMs(int64_t ms, uint32_t out[7]) {
   out[0] = uint32_t(year);
   out[1] = uint32_t(month);
   out[2] = uint32_t(day);
-  out[3] = uint32_t(dayMs / 3600000);
-  out[4] = uint32_t(dayMs / 60000 % 60);
-  out[5] = uint32_t(dayMs / 1000 % 60);
-  out[6] = uint32_t(dayMs % 1000);
+  out[3] = uint32_t(dayUs / 3600000000);
+  out[4] = uint32_t(dayUs / 60000000 % 60);
+  out[5] = uint32_t(dayUs / 1000000 % 60);
+  out[6] = uint32_t(dayUs % 1000000);
 }
 
 namespace {
@@ -647,9 +652,11 @@ int32_t UXHeadlessDriver::settingGet(const char* section, const char* key, char*
   auto it = settings_.find(sectionOf(section) + '\n' + cstr(key));
   if (it == settings_.end()) {
     copyOut("", buffer, capacity);
-    return -1;
+    return 0;
   }
-  return int32_t(copyOut(it->second, buffer, capacity));
+  if (!buffer || capacity == 0) return 0;
+  copyOut(it->second, buffer, capacity);
+  return 1;
 }
 
 bool UXHeadlessDriver::settingSet(const char* section, const char* key, const char* value) {
@@ -727,14 +734,13 @@ uint32_t UXHeadlessDriver::textWidthWeight(const char* text, const char*, uint32
   return uxHeadlessTextWidth(text, size > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(size));
 }
 
-int32_t UXHeadlessDriver::textAscent(const char*, uint32_t size, uint32_t) {
+int32_t UXHeadlessDriver::textAscent(const char*, uint32_t size, uint32_t, uint8_t) {
   return size < 1 ? 12 : size > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(size);
 }
 
-bool UXHeadlessDriver::fontFamilyName(int32_t index, char* buffer, uint32_t capacity) {
-  if (index != 0) return false;
-  copyOut("Headless", buffer, capacity);
-  return buffer && capacity > 0;
+int32_t UXHeadlessDriver::fontFamilyName(int32_t index, char* buffer, uint32_t capacity) {
+  if (index != 0) return -1;
+  return int32_t(copyOut("Headless", buffer, capacity));
 }
 
 // ---------------------------------------------------------------------------

@@ -282,7 +282,7 @@ void loadRecents() {
   std::vector<char> value(4096);
   for (uint32_t i = 0; i < UXFilePanel::kMaxRecents; ++i) {
     const std::string key = std::to_string(i);
-    if (gDriver->settingGet(UXFilePanel::kRecentsSection, key.c_str(), value.data(), uint32_t(value.size())) < 0)
+    if (gDriver->settingGet(UXFilePanel::kRecentsSection, key.c_str(), value.data(), uint32_t(value.size())) == 0)
       break;
     value.back() = 0;
     std::string path(value.data());

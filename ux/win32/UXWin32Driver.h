@@ -39,7 +39,7 @@ class UXWin32Driver : public UXNodeTreeDriver {
   void windowSetSubtitle(uint32_t window, const char* subtitle) override;
   void windowSetInfo(uint32_t window, const char* info) override;
   void windowSetIcon(uint32_t window, const char* imagePath) override;
-  void appSetIcon(const uint8_t* rgba, int32_t w, int32_t h) override;
+  bool appSetIcon(const uint8_t* pixels, int32_t w, int32_t h, uint8_t byteOrder) override;
   void audioPlay(const int16_t* samples, uint32_t count, uint32_t sampleRate) override;
   void windowSetModified(uint32_t window, uint8_t modified) override;
   void windowContentSize(uint32_t window, int32_t w, int32_t h) override;
@@ -47,13 +47,13 @@ class UXWin32Driver : public UXNodeTreeDriver {
   int32_t windowScrollY(uint32_t window) override;
   void windowSetScroll(uint32_t window, int32_t x, int32_t y) override;
   void windowContentGeometry(uint32_t window, int32_t& w, int32_t& h) override;
-  bool windowSnapshot(uint32_t window, uint8_t* pixels, uint32_t capacity, int32_t& w, int32_t& h) override;
+  bool windowSnapshot(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t* out) override;
   void windowInvalidate(uint32_t window) override;
   void windowInvalidateRect(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h) override;
   void windowOrderFront(uint32_t window) override;
   void windowSetMinSize(uint32_t window, int32_t w, int32_t h) override;
-  void windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t r, uint32_t g, uint32_t b,
-                  uint32_t a, int32_t thickness) override;
+  void windowLine(uint32_t window, uint8_t on, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t rx, int32_t ry,
+                  int32_t rw, int32_t rh) override;
   int32_t outlineItemAt(uint32_t window, int16_t node, int32_t x, int32_t y) override;
   int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count, int32_t x,
                     int32_t y) override;
@@ -86,7 +86,8 @@ class UXWin32Driver : public UXNodeTreeDriver {
   bool hasNativeColorPicker() override;
   bool pickColor(uint32_t r, uint32_t g, uint32_t b, uint32_t& outR, uint32_t& outG, uint32_t& outB) override;
   bool hasNativeFontPicker() override;
-  bool pickFont(char* face, uint32_t capacity, int32_t& size) override;
+  bool pickFont(const char* face, int32_t size, uint8_t bold, uint8_t italic, char* outFace, uint32_t capacity,
+                int32_t& outSize, uint8_t& outBold, uint8_t& outItalic) override;
 
   // -- Clocks, settings, text metrics, files [47-64]: W32Clock, W32Settings, W32TextMeasure, W32Files
   uint32_t nowMs() override;
@@ -99,10 +100,10 @@ class UXWin32Driver : public UXNodeTreeDriver {
   uint32_t textWidth(const char* text, int32_t size) override;
   uint32_t textWidthStyled(const char* text, const char* face, uint32_t size, uint8_t bold, uint8_t italic) override;
   uint32_t textWidthWeight(const char* text, const char* face, uint32_t size, uint32_t weight, uint8_t italic) override;
-  int32_t textAscent(const char* face, uint32_t size, uint32_t weight) override;
+  int32_t textAscent(const char* face, uint32_t size, uint32_t weight, uint8_t italic) override;
   int32_t runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) override;
   int32_t fontFamilyCount() override;
-  bool fontFamilyName(int32_t index, char* buffer, uint32_t capacity) override;
+  int32_t fontFamilyName(int32_t index, char* buffer, uint32_t capacity) override;
   int32_t listDir(const char* folder, char* buffer, uint32_t capacity) override;
   bool fileDelete(const char* path) override;
   bool fileRename(const char* from, const char* to) override;
@@ -142,7 +143,7 @@ class UXWin32Driver : public UXNodeTreeDriver {
   void presentGL(Ptr<UXView> view) override;
   void glSetSwapInterval(int32_t n) override;
   void glDrawableSize(Ptr<UXView> view, int32_t& w, int32_t& h) override;
-  bool glReadFrame(Ptr<UXView> view, uint8_t* buffer, uint32_t capacity) override;
+  bool glReadFrame(Ptr<UXView> view, uint32_t* out, uint32_t w, uint32_t h) override;
   bool compositesWithGL() override;
   bool setTurnHook(UXTurnHook hook, void* userData) override;
 

@@ -374,6 +374,11 @@ LRESULT CALLBACK UXWin32Proc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
       }
       return DefWindowProcW(window, message, wParam, lParam);
+    case WM_DESTROY:
+      // The menu bar is shared by every window and owned by the driver:
+      // the system would destroy it with the window that holds it.
+      if (GetMenu(window)) SetMenu(window, nullptr);
+      return 0;
     case WM_NCDESTROY: {
       // A table window destroyed behind the toolkit's back (windowDestroy
       // clears its entry first) frees its entry as windowDestroy would, so
@@ -494,16 +499,6 @@ LRESULT onNotify(NMHDR* header) {
       const char* text = table->nativeCellText(nm->iItem, 0);
       w32RowDrag(control, 0, text ? text : "", header->code == LVN_BEGINRDRAG, nm->ptAction.x,
                  nm->ptAction.y);
-      return 0;
-    }
-    case LVN_ITEMCHANGED: {
-      if (gW32SelPush) return 0;
-      uint32_t rows[256];
-      uint32_t count = 0;
-      int item = -1;
-      while (count < 256 && (item = int(SendMessageW(control, LVM_GETNEXTITEM, WPARAM(item), LVNI_SELECTED))) >= 0)
-        rows[count++] = uint32_t(item);
-      table->applyNativeSelection(rows, count);
       return 0;
     }
     default:

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <map>
+#include <vector>
 
 #include "foundation/Array.h"
 #include "ux/controls/UXTableView.h"
@@ -13,27 +14,48 @@
 #include "ux/win32/UXGdiGraphics.h"
 #include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Globals.h"
+#include "ux/win32/W32Handles.h"
 #include "ux/win32/W32Text.h"
 
 namespace quorl {
 
 // ---------------------------------------------------------------------------
 // 1. Menu bar. Item i of menu m has the command id m * 256 + i + 1; there is
-//    no accelerator table: shortcuts arrive as Ctrl characters.
+//    no accelerator table: shortcuts arrive as Ctrl characters. The driver
+//    owns the bars it builds: the latest one, and the one shown until
+//    another is shown in its place.
+
+namespace {
+std::vector<W32Menu> gW32Bars;  // owned: every bar built and not yet replaced
+
+// Destroys the bars that are neither shown nor the latest built.
+void dropReplacedBars() {
+  for (size_t i = 0; i + 1 < gW32Bars.size();) {
+    if (gW32Bars[i].get() == gW32Menu) ++i;
+    else gW32Bars.erase(gW32Bars.begin() + std::ptrdiff_t(i));
+  }
+}
+}  // namespace
 
 uint64_t UXWin32Driver::menuBuild(const UXMenuRecord* menus, int32_t menuCount) {
-  HMENU bar = CreateMenu();
+  W32Menu bar(CreateMenu());
   if (!bar) return 0;
   for (int32_t m = 0; menus && m < menuCount; ++m) {
-    HMENU popup = CreatePopupMenu();
+    W32Menu popup(CreatePopupMenu());
+    if (!popup) continue;
     for (int32_t i = 0; menus[m].items && i < menus[m].itemCount; ++i) {
       W32MenuItem item = w32MenuItemOf(menus[m].items[i]);
-      if (item.separator) AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-      else AppendMenuW(popup, MF_STRING | item.flags, w32CommandId(m, i), w32Wide(item.label).c_str());
+      if (item.separator) AppendMenuW(popup.get(), MF_SEPARATOR, 0, nullptr);
+      else AppendMenuW(popup.get(), MF_STRING | item.flags, w32CommandId(m, i), w32Wide(item.label).c_str());
     }
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), w32Wide(menus[m].title).c_str());
+    // The bar owns a pop-up once it holds it.
+    if (AppendMenuW(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup.get()), w32Wide(menus[m].title).c_str()))
+      popup.release();
   }
-  return uint64_t(reinterpret_cast<uintptr_t>(bar));
+  const uint64_t handle = uint64_t(reinterpret_cast<uintptr_t>(bar.get()));
+  gW32Bars.push_back(std::move(bar));
+  dropReplacedBars();
+  return handle;
 }
 
 void UXWin32Driver::menuShow(uint64_t bar, uint8_t on) {
@@ -45,6 +67,7 @@ void UXWin32Driver::menuShow(uint64_t bar, uint8_t on) {
     SetMenu(gW32Hwnds[h], gW32Menu);
     DrawMenuBar(gW32Hwnds[h]);
   }
+  dropReplacedBars();
 }
 
 int32_t UXWin32Driver::menuItemOrd(uint64_t, int32_t, int32_t position) { return position; }

@@ -7,6 +7,7 @@
 #include "ux/core/UXNodeTree.h"
 #include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Globals.h"
+#include "ux/win32/W32Services.h"
 
 namespace quorl {
 
@@ -121,6 +122,8 @@ void UXWin32Driver::structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x
     int32_t ax = 0, ay = 0, aw = 0, ah = 0;
     tree->absFrame(node, ax, ay, aw, ah);
     MoveWindow(control, ax, ay, aw, ah, TRUE);
+    // A GL surface draws into its new size from the next frame on.
+    if (tree->at(node)->kind == kUXNodeGL) w32GlViewport(control);
   }
 }
 

@@ -298,17 +298,16 @@ void UXWin32Driver::windowSetMinSize(uint32_t window, int32_t w, int32_t h) {
 int32_t UXWin32Driver::menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count,
                                  int32_t x, int32_t y) {
   if (!w32IsLive(window) || count < 1 || !titles) return -1;
-  HMENU menu = CreatePopupMenu();
+  W32Menu menu(CreatePopupMenu());
   if (!menu) return -1;
   for (int32_t i = 0; i < count; ++i) {
     uint32_t f = flags ? flags[i] : 0;
-    if (f & 1) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    else AppendMenuW(menu, (f & 2) ? MF_GRAYED : MF_STRING, UINT_PTR(i + 1), w32Wide(titles[i]).c_str());
+    if (f & 1) AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    else AppendMenuW(menu.get(), (f & 2) ? MF_GRAYED : MF_STRING, UINT_PTR(i + 1), w32Wide(titles[i]).c_str());
   }
   POINT p{x, y};
   ClientToScreen(gW32Hwnds[window], &p);
-  int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, p.x, p.y, 0, gW32Hwnds[window], nullptr);
-  DestroyMenu(menu);
+  int chosen = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY, p.x, p.y, 0, gW32Hwnds[window], nullptr);
   return int32_t(chosen) - 1;
 }
 
@@ -336,49 +335,55 @@ int32_t UXWin32Driver::outlineItemAt(uint32_t window, int16_t node, int32_t x, i
 }
 
 // ---------------------------------------------------------------------------
-// 6. Line overlay: a layered, click-through window over the client area on
-//    which a line is drawn; magenta is its transparent colour.
+// 6. Line overlay: a layered, click-through window over the client area,
+//    magenta where it is transparent, on which a curve joins two points of
+//    the window: the target rectangle's outline, the curve and its end dot.
 
 namespace {
 constexpr COLORREF kW32LineKey = 0xFF00FF;
+constexpr COLORREF kW32LineBlue = RGB(38, 115, 242);
 
 LRESULT CALLBACK UXLine32Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_ERASEBKGND) return 1;
-  if (message == WM_PAINT) {
-    W32Paint paint(window);
-    RECT r{};
-    GetClientRect(window, &r);
-    W32GdiObject key(CreateSolidBrush(kW32LineKey));
-    FillRect(paint.dc(), &r, static_cast<HBRUSH>(key.get()));
-    uint32_t h = uint32_t(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (h >= 1 && h <= kW32MaxWindows) {
-      const int32_t* v = gW32LineV[h];
-      int32_t thickness = v[5] < 1 ? 1 : v[5];
-      W32GdiObject pen(CreatePen(PS_SOLID, thickness, COLORREF(uint32_t(v[4]))));
-      W32Select keep(paint.dc(), pen.get());
-      MoveToEx(paint.dc(), v[0], v[1], nullptr);
-      LineTo(paint.dc(), v[2], v[3]);
-    }
-    return 0;
+  if (message != WM_PAINT) return DefWindowProcW(window, message, wParam, lParam);
+  W32Paint paint(window);
+  HDC dc = paint.dc();
+  RECT r{};
+  GetClientRect(window, &r);
+  W32GdiObject key(CreateSolidBrush(kW32LineKey));
+  FillRect(dc, &r, static_cast<HBRUSH>(key.get()));
+  uint32_t h = uint32_t(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (h < 1 || h > kW32MaxWindows) return 0;
+  const int32_t* v = gW32LineV[h];
+  W32GdiObject pen(CreatePen(PS_SOLID, 2, kW32LineBlue));
+  W32Select penIn(dc, pen.get());
+  {
+    W32Select hollow(dc, GetStockObject(NULL_BRUSH));
+    if (v[6] > 0 && v[7] > 0)
+      Rectangle(dc, v[4] - 1, v[5] - 1, int32_t(int64_t(v[4]) + v[6] + 1), int32_t(int64_t(v[5]) + v[7] + 1));
+    int32_t c[6];
+    w32LineCurve(v[0], v[1], v[2], v[3], c);
+    const POINT points[3] = {{c[0], c[1]}, {c[2], c[3]}, {c[4], c[5]}};
+    MoveToEx(dc, v[0], v[1], nullptr);
+    PolyBezierTo(dc, points, 3);
   }
-  return DefWindowProcW(window, message, wParam, lParam);
+  W32GdiObject dot(CreateSolidBrush(kW32LineBlue));
+  W32Select dotIn(dc, dot.get());
+  Ellipse(dc, v[2] - 3, v[3] - 3, v[2] + 4, v[3] + 4);
+  return 0;
 }
 }  // namespace
 
-void UXWin32Driver::windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t r,
-                               uint32_t g, uint32_t b, uint32_t a, int32_t thickness) {
+void UXWin32Driver::windowLine(uint32_t window, uint8_t on, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t rx,
+                               int32_t ry, int32_t rw, int32_t rh) {
   if (!w32IsLive(window)) return;
-  HWND owner = gW32Hwnds[window];
-  if (thickness < 1 || a == 0) {
-    // Off: hide the overlay when there is one.
+  if (!on) {
     if (gW32LineWin[window]) ShowWindow(gW32LineWin[window], SW_HIDE);
     gW32LineOn[window] = 0;
     return;
   }
-  uint32_t colour = w32Rgb(r, g, b);
-  if (colour == kW32LineKey) colour = 0xFE00FF;  // the key colour would vanish
+  HWND owner = gW32Hwnds[window];
   int32_t* v = gW32LineV[window];
-  v[0] = x1, v[1] = y1, v[2] = x2, v[3] = y2, v[4] = int32_t(colour), v[5] = thickness, v[6] = 0, v[7] = 0;
+  v[0] = x1, v[1] = y1, v[2] = x2, v[3] = y2, v[4] = rx, v[5] = ry, v[6] = rw, v[7] = rh;
   RECT client{};
   GetClientRect(owner, &client);
   POINT origin{0, 0};
@@ -389,6 +394,8 @@ void UXWin32Driver::windowLine(uint32_t window, int32_t x1, int32_t y1, int32_t 
       registerClass(kW32LineClass, 0, UXLine32Proc, nullptr);
       registered = true;
     }
+    // CreateWindowExA in the original design. Owned by the window, so it
+    // goes with it.
     HWND line = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
                                 kW32LineClass, L"", WS_POPUP, origin.x, origin.y, client.right, client.bottom,
                                 owner, nullptr, gW32Inst, nullptr);

@@ -29,7 +29,7 @@ void UXWin32Driver::nowUTC(uint32_t out[7]) {
   out[3] = t.wHour;
   out[4] = t.wMinute;
   out[5] = t.wSecond;
-  out[6] = t.wMilliseconds;  // the contract's last field is milliseconds
+  out[6] = uint32_t(t.wMilliseconds) * 1000;  // microseconds, at the clock's millisecond resolution
 }
 
 int32_t UXWin32Driver::localOffsetMinutes() {

@@ -125,12 +125,14 @@ bool UXWin32Driver::pickColor(uint32_t r, uint32_t g, uint32_t b, uint32_t& outR
 }
 
 bool UXWin32Driver::hasNativeFontPicker() { return true; }
-bool UXWin32Driver::pickFont(char* face, uint32_t capacity, int32_t& size) {
+bool UXWin32Driver::pickFont(const char* face, int32_t size, uint8_t bold, uint8_t italic, char* outFace,
+                             uint32_t capacity, int32_t& outSize, uint8_t& outBold, uint8_t& outItalic) {
   LOGFONTW lf{};
   lf.lfHeight = w32FontHeightOfPoints(size);
-  lf.lfWeight = FW_NORMAL;
-  if (face && capacity > 0) {
-    std::wstring name = w32Wide(cutUtf8(std::string(face, strnlen(face, capacity)), 31));
+  lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = italic ? TRUE : FALSE;
+  if (face) {
+    std::wstring name = w32Wide(cutUtf8(face, 31));
     if (name.size() > 31) name.resize(31);
     std::copy(name.begin(), name.end(), lf.lfFaceName);
   }
@@ -141,11 +143,13 @@ bool UXWin32Driver::pickFont(char* face, uint32_t capacity, int32_t& size) {
   cf.iPointSize = INT(std::clamp<int64_t>(int64_t(size) * 10, 0, 0x7FFFFFFF));
   cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_NOVERTFONTS;
   if (!ChooseFontW(&cf)) return false;
-  if (face && capacity > 0) {
+  if (outFace && capacity > 0) {
     std::string chosen = cutUtf8(w32Utf8(lf.lfFaceName), std::min<size_t>(capacity - 1, 31));
-    std::memcpy(face, chosen.c_str(), chosen.size() + 1);
+    std::memcpy(outFace, chosen.c_str(), chosen.size() + 1);
   }
-  size = w32PointsOfTenths(cf.iPointSize);
+  outSize = w32PointsOfTenths(cf.iPointSize);
+  outBold = lf.lfWeight >= 600 ? 1 : 0;
+  outItalic = lf.lfItalic ? 1 : 0;
   return true;
 }
 

@@ -30,14 +30,14 @@ extern int32_t gW32ScrollMaxX[kW32TableSize], gW32ScrollMax[kW32TableSize];
 extern int32_t gW32MinW[kW32TableSize], gW32MinH[kW32TableSize];  // 0 = none
 extern UXNodeTree* gW32TreeOf[kW32TableSize];  // borrowed: set by realizeTree, owned by the window's view tree
 extern HWND gW32LineWin[kW32TableSize];        // owned by its window (destroyed with it)
-extern int32_t gW32LineV[kW32TableSize][8];    // x1, y1, x2, y2, colour, thickness, 0, 0
+extern int32_t gW32LineV[kW32TableSize][8];    // x1, y1, x2, y2, then the target rectangle x, y, w, h
 extern uint32_t gW32LineOn[kW32TableSize];
 
 // --- Scalars ----------------------------------------------------------------------
 extern uint32_t gW32NextHandle;   // one above the highest handle given out; 1 after boot
 extern uint32_t gW32Native;       // live top-level windows
 extern HINSTANCE gW32Inst;
-extern HMENU gW32Menu;            // borrowed: the bar menuBuild made, shown by menuShow; null = none
+extern HMENU gW32Menu;            // borrowed: the bar shown (owned by the bar list of UXWin32Menus.cpp); null = none
 extern UXContentDrawFunction gW32ContentFn;
 extern HBRUSH gW32FaceBrush;      // owned for the life of the process (light grey)
 extern HFONT gW32Font;            // stock: never deleted
@@ -130,6 +130,6 @@ bool w32TextViewNotify(HWND control, NMHDR* header);          // EN_SELCHANGE
 void w32ValueChanged(HWND control, int32_t value);            // slider, stepper, pop-up
 void w32RowDrag(HWND control, int32_t kind, const char* text, bool right, int32_t x, int32_t y);
 bool w32OutlineNotify(HWND control, NMHDR* header);           // TVN_* codes
-bool w32ListNotify(HWND control, NMHDR* header);              // LVN_GETDISPINFOW, LVN_ODSTATECHANGED
+bool w32ListNotify(HWND control, NMHDR* header);              // LVN_GETDISPINFOW, the selection changes
 
 }  // namespace quorl

@@ -1,6 +1,7 @@
 // Move-only owners of the driver's Win32 handles, so that no path has a
 // DeleteObject, DestroyIcon, CloseHandle, FindClose, DestroyWindow,
-// waveOutClose, ReleaseDC, a re-select or an EndPaint to forget. A handle that lives for the whole process (the face
+// DestroyMenu, waveOutClose, ReleaseDC, a GL context's deletion, a re-select
+// or an EndPaint to forget. A handle that lives for the whole process (the face
 // brush, the measuring DC, the toolbar's image list, loaded modules) has no
 // owner: its global says so.
 //
@@ -8,6 +9,7 @@
 //   1. W32Unique: the one shape of an owner, and its kinds
 //   2. Scoped pairs: a window's DC, a selection, a memory DC, a paint
 //   3. W32Dib: a 32-bit DIB section with its pixels
+//   4. GL contexts and menus
 #pragma once
 
 #include <windows.h>
@@ -213,5 +215,53 @@ class W32Dib {
   W32GdiObject bitmap_;        // owned
   uint32_t* bits_ = nullptr;   // owned by the section
 };
+
+// ---------------------------------------------------------------------------
+// 4. GL contexts and menus.
+
+// Owns a GL rendering context: made not current and deleted when it goes.
+// The WGL entry points are looked up at run time (the program runs without
+// opengl32.dll), so the owner carries the two it needs.
+class W32GlContext {
+ public:
+  using MakeCurrent = BOOL(WINAPI*)(HDC, HGLRC);
+  using Delete = BOOL(WINAPI*)(HGLRC);
+  W32GlContext() = default;
+  W32GlContext(HGLRC context, MakeCurrent makeCurrent, Delete deleteContext)
+      : context_(context), makeCurrent_(makeCurrent), delete_(deleteContext) {}
+  W32GlContext(W32GlContext&& o) noexcept
+      : context_(std::exchange(o.context_, nullptr)), makeCurrent_(o.makeCurrent_), delete_(o.delete_) {}
+  W32GlContext& operator=(W32GlContext&& o) noexcept {
+    if (this != &o) {
+      reset();
+      context_ = std::exchange(o.context_, nullptr);
+      makeCurrent_ = o.makeCurrent_;
+      delete_ = o.delete_;
+    }
+    return *this;
+  }
+  W32GlContext(const W32GlContext&) = delete;
+  W32GlContext& operator=(const W32GlContext&) = delete;
+  ~W32GlContext() { reset(); }
+  void reset() {
+    if (context_) {
+      if (makeCurrent_) makeCurrent_(nullptr, nullptr);
+      if (delete_) delete_(context_);
+    }
+    context_ = nullptr;
+  }
+  HGLRC get() const { return context_; }
+  explicit operator bool() const { return context_ != nullptr; }
+
+ private:
+  HGLRC context_ = nullptr;  // owned: deleted in reset
+  MakeCurrent makeCurrent_ = nullptr;
+  Delete delete_ = nullptr;
+};
+
+// Owns a menu (a bar or a pop-up): DestroyMenu when it goes, which takes
+// its submenus with it. A pop-up appended to a bar belongs to the bar:
+// release() hands it over.
+using W32Menu = W32Owner<HMENU, &DestroyMenu>;
 
 }  // namespace quorl

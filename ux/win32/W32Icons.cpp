@@ -74,7 +74,9 @@ bool w32AppSetIcon(const uint8_t* pixels, int32_t width, int32_t height, int32_t
   return true;
 }
 
-void UXWin32Driver::appSetIcon(const uint8_t* rgba, int32_t w, int32_t h) { w32AppSetIcon(rgba, w, h, 0); }
+bool UXWin32Driver::appSetIcon(const uint8_t* pixels, int32_t w, int32_t h, uint8_t byteOrder) {
+  return w32AppSetIcon(pixels, w, h, byteOrder);
+}
 
 void UXWin32Driver::windowSetIcon(uint32_t window, const char* imagePath) {
   if (!w32IsLive(window)) return;

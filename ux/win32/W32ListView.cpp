@@ -1,7 +1,10 @@
 // Virtual report lists (W32ListView.h).
 #include "ux/win32/W32ListView.h"
 
+#include <algorithm>
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 #include "foundation/Array.h"
 #include "ux/controls/UXTableView.h"
@@ -18,12 +21,25 @@ Ref<UXTableView> tableOf(HWND control) {
   return table && !table->nativeIsOutline() ? table : nullptr;
 }
 
-// The list's selection handed to the table, as for LVN_ITEMCHANGED.
-void reportSelection(HWND control, UXTableView& table) {
+// The list's selection handed to the table, whole. A change of every row
+// at once (select-all, deselect-all) says what it did; otherwise the list
+// is asked, row by row, only until every selected row is found.
+void reportSelection(HWND control, UXTableView& table, const NMLISTVIEW* change) {
   std::vector<uint32_t> rows;
-  int item = -1;
-  while ((item = int(SendMessageW(control, LVM_GETNEXTITEM, WPARAM(item), LVNI_SELECTED))) >= 0)
-    rows.push_back(uint32_t(item));
+  if (change && change->iItem == -1 && (change->uChanged & LVIF_STATE) &&
+      ((change->uOldState ^ change->uNewState) & LVIS_SELECTED)) {
+    if (change->uNewState & LVIS_SELECTED) {
+      rows.resize(size_t(std::max<LRESULT>(SendMessageW(control, LVM_GETITEMCOUNT, 0, 0), 0)));
+      std::iota(rows.begin(), rows.end(), 0u);
+    }
+  } else {
+    size_t selected = size_t(std::max<LRESULT>(SendMessageW(control, LVM_GETSELECTEDCOUNT, 0, 0), 0));
+    rows.reserve(selected);
+    int item = -1;
+    while (rows.size() < selected &&
+           (item = int(SendMessageW(control, LVM_GETNEXTITEM, WPARAM(item), LVNI_SELECTED))) >= 0)
+      rows.push_back(uint32_t(item));
+  }
   table.applyNativeSelection(rows.data(), uint32_t(rows.size()));
 }
 }  // namespace
@@ -128,10 +144,13 @@ bool w32ListNotify(HWND control, NMHDR* header) {
       std::memcpy(info->item.pszText, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
       return true;
     }
+    case LVN_ITEMCHANGED:
     case LVN_ODSTATECHANGED: {
-      // A range of rows changed at once (shift-click): as LVN_ITEMCHANGED.
+      // One row, a range (shift-click) or every row: the whole selection,
+      // however many rows it holds.
       if (gW32SelPush) return true;
-      if (Ref<UXTableView> table = tableOf(control)) reportSelection(control, *table);
+      auto* change = header->code == LVN_ITEMCHANGED ? reinterpret_cast<NMLISTVIEW*>(header) : nullptr;
+      if (Ref<UXTableView> table = tableOf(control)) reportSelection(control, *table, change);
       return true;
     }
     default:

@@ -1,5 +1,8 @@
-// GL surfaces: a table of at most 8, one per GL view, each over a "UXGl32"
-// child window. A surface renders on screen (double-buffered, SwapBuffers)
+// GL surfaces: a table of at most 8, one per realised "UXGl32" child
+// window, which the driver owns: a surface is keyed by its window (the view
+// is the window's peer, held weakly) and goes with the window, so a view
+// made later at the same address never finds an old surface. A surface
+// renders on screen (double-buffered, SwapBuffers)
 // or, when framebuffer objects are at hand, off screen: each presented
 // frame is read back and copied into the parent window while it paints,
 // and the child stays hidden. opengl32.dll and every GL and WGL function
@@ -34,17 +37,16 @@ namespace {
 
 constexpr int32_t kSlots = 8;
 
-// Slots fill in order and are never freed: a view keeps its window and
-// device context for the life of the program.
-const Object* gW32GlPeer[kSlots] = {};  // not counted: the key of every look-up
-HWND gW32GlHwnd[kSlots] = {};           // borrowed: the realised child window
-HDC gW32GlDc[kSlots] = {};              // owned: taken at registration and kept (CS_OWNDC)
-HGLRC gW32GlCtx[kSlots] = {};           // owned: deleted by destroyGLContext
-uint32_t gW32GlFbo[kSlots] = {}, gW32GlRb[kSlots] = {};
-std::vector<uint8_t> gW32GlPx[kSlots];  // read-back, bottom-up rows of B, G, R, A
-int32_t gW32GlPW[kSlots] = {}, gW32GlPH[kSlots] = {};
-uint32_t gW32GlOff[kSlots] = {};
-int32_t gW32GlCount = 0;
+struct GlSurface {
+  HWND window = nullptr;   // borrowed: the realised child window; null = free slot
+  W32WindowDC dc;          // owned: taken at registration (CS_OWNDC), released with the surface
+  W32GlContext context;    // owned: deleted by destroyGLContext or with the window
+  uint32_t fbo = 0, rb = 0;  // names in the context, 0 = none
+  std::vector<uint8_t> px;   // read-back, bottom-up rows of B, G, R, A
+  int32_t pw = 0, ph = 0;
+  bool off = false;          // renders off screen; the window stays hidden
+};
+GlSurface gW32Gl[kSlots];
 int32_t gW32GlSwap = 1;
 
 using GLenum = unsigned int;
@@ -133,7 +135,7 @@ bool loadFramebuffers() {
 constexpr GLenum kFramebuffer = 0x8D40, kRenderbuffer = 0x8D41, kRgba8 = 0x8058, kColour0 = 0x8CE0;
 constexpr GLenum kComplete = 0x8CD5, kBgra = 0x80E1, kUnsignedByte = 0x1401;
 
-bool current(int32_t s) { return gl.makeCurrent && gW32GlCtx[s] && gl.makeCurrent(gW32GlDc[s], gW32GlCtx[s]); }
+bool current(GlSurface& g) { return gl.makeCurrent && g.context && gl.makeCurrent(g.dc.get(), g.context.get()); }
 
 // ---------------------------------------------------------------------------
 // 2. Registration, viewport, off-screen buffers.
@@ -150,60 +152,103 @@ int32_t maxSide() {
   return m;
 }
 
-void freeOffscreen(int32_t s) {
-  if (gW32GlFbo[s] && gl.deleteFramebuffers) gl.deleteFramebuffers(1, &gW32GlFbo[s]);
-  if (gW32GlRb[s] && gl.deleteRenderbuffers) gl.deleteRenderbuffers(1, &gW32GlRb[s]);
-  gW32GlFbo[s] = gW32GlRb[s] = 0;
-  std::vector<uint8_t>().swap(gW32GlPx[s]);
-  gW32GlPW[s] = gW32GlPH[s] = 0;
+void freeOffscreen(GlSurface& g) {
+  if (g.fbo && gl.deleteFramebuffers) gl.deleteFramebuffers(1, &g.fbo);
+  if (g.rb && gl.deleteRenderbuffers) gl.deleteRenderbuffers(1, &g.rb);
+  g.fbo = g.rb = 0;
+  std::vector<uint8_t>().swap(g.px);
+  g.pw = g.ph = 0;
 }
 
-bool offscreen(int32_t s) {
+bool offscreen(GlSurface& g) {
   if (!loadFramebuffers()) return false;
   RECT client{0, 0, 0, 0};
-  GetClientRect(gW32GlHwnd[s], &client);
+  GetClientRect(g.window, &client);
   int32_t w = 1, h = 1;
   w32GlBufferSize(client.right, client.bottom, maxSide(), w, h);
-  if (gW32GlFbo[s] && gW32GlPW[s] == w && gW32GlPH[s] == h) {
-    gl.bindFramebuffer(kFramebuffer, gW32GlFbo[s]);
+  if (g.fbo && g.pw == w && g.ph == h) {
+    gl.bindFramebuffer(kFramebuffer, g.fbo);
     return true;
   }
-  freeOffscreen(s);
-  gl.genRenderbuffers(1, &gW32GlRb[s]);
-  gl.bindRenderbuffer(kRenderbuffer, gW32GlRb[s]);
+  freeOffscreen(g);
+  gl.genRenderbuffers(1, &g.rb);
+  gl.bindRenderbuffer(kRenderbuffer, g.rb);
   gl.renderbufferStorage(kRenderbuffer, kRgba8, w, h);
-  gl.genFramebuffers(1, &gW32GlFbo[s]);
-  gl.bindFramebuffer(kFramebuffer, gW32GlFbo[s]);
-  gl.framebufferRenderbuffer(kFramebuffer, kColour0, kRenderbuffer, gW32GlRb[s]);
+  gl.genFramebuffers(1, &g.fbo);
+  gl.bindFramebuffer(kFramebuffer, g.fbo);
+  gl.framebufferRenderbuffer(kFramebuffer, kColour0, kRenderbuffer, g.rb);
   if (gl.checkFramebufferStatus(kFramebuffer) != kComplete) {
     gl.bindFramebuffer(kFramebuffer, 0);
-    freeOffscreen(s);
+    freeOffscreen(g);
     return false;
   }
-  gW32GlPx[s].assign(size_t(w) * size_t(h) * 4, 0);
-  gW32GlPW[s] = w;
-  gW32GlPH[s] = h;
+  g.px.assign(size_t(w) * size_t(h) * 4, 0);
+  g.pw = w;
+  g.ph = h;
   return true;
+}
+
+// The context goes first, with its framebuffer names, then the DC.
+void releaseContext(GlSurface& g) {
+  if (!g.context) return;
+  if (current(g)) freeOffscreen(g);  // the names belong to this context
+  g.context.reset();
+  freeOffscreen(g);
+  g.off = false;
+}
+
+GlSurface* surfaceOfWindow(HWND window) {
+  if (!window) return nullptr;
+  for (GlSurface& g : gW32Gl)
+    if (g.window == window) return &g;
+  return nullptr;
+}
+
+// The surface whose window stands for the view now. The link is the
+// window's peer, which holds the view weakly: once a view is gone no
+// surface answers for it, whatever address a later view gets.
+GlSurface* surfaceOf(Ptr<Object> view) {
+  if (!view) return nullptr;
+  for (GlSurface& g : gW32Gl) {
+    if (!g.window) continue;
+    W32Peer* peer = w32PeerOf(g.window);
+    if (peer && peer->view.lock().get() == view.get()) return &g;
+  }
+  return nullptr;
+}
+
+void viewport(GlSurface& g) {
+  if (!gl.viewport || !current(g)) return;
+  int32_t w = 0, h = 0;
+  if (g.off && g.pw > 0) {
+    w = g.pw;
+    h = g.ph;
+  } else {
+    RECT client{0, 0, 0, 0};
+    GetClientRect(g.window, &client);
+    w = client.right;
+    h = client.bottom;
+  }
+  gl.viewport(0, 0, std::max(w, 1), std::max(h, 1));
 }
 
 }  // namespace
 
 int32_t w32GlFind(Ptr<Object> view) {
-  if (!view) return -1;
-  for (int32_t s = 0; s < gW32GlCount; ++s)
-    if (gW32GlPeer[s] == view.get()) return s;
-  return -1;
+  GlSurface* g = surfaceOf(view);
+  return g ? int32_t(g - gW32Gl) : -1;
 }
 
-bool w32GlIsOffscreen(Ptr<Object> view) {
-  int32_t s = w32GlFind(view);
-  return s >= 0 && gW32GlOff[s] != 0;
+bool w32GlIsOffscreen(HWND window) {
+  GlSurface* g = surfaceOfWindow(window);
+  return g && g->off;
 }
 
-void w32GlAttach(Ptr<Object> view, HWND window) {
-  if (!load() || gW32GlCount >= kSlots || !view || !window) return;
-  if (w32GlFind(view) >= 0) return;
-  HDC dc = GetDC(window);
+void w32GlAttach(HWND window) {
+  if (!load() || !window || surfaceOfWindow(window)) return;
+  GlSurface* g = std::find_if(std::begin(gW32Gl), std::end(gW32Gl), [](const GlSurface& s) { return !s.window; });
+  if (g == std::end(gW32Gl)) return;  // eight surfaces live
+  W32WindowDC dc(window);
   if (!dc) return;
   PIXELFORMATDESCRIPTOR pfd{};
   pfd.nSize = sizeof pfd;  // 40
@@ -213,56 +258,28 @@ void w32GlAttach(Ptr<Object> view, HWND window) {
   pfd.cColorBits = 24;
   pfd.cAlphaBits = 8;
   pfd.iLayerType = PFD_MAIN_PLANE;
-  int format = ChoosePixelFormat(dc, &pfd);
-  if (format == 0 || !SetPixelFormat(dc, format, &pfd)) {
-    ReleaseDC(window, dc);
-    return;
-  }
-  int32_t s = gW32GlCount++;
-  gW32GlPeer[s] = view.get();
-  gW32GlHwnd[s] = window;
-  gW32GlDc[s] = dc;
-  gW32GlCtx[s] = nullptr;
+  int format = ChoosePixelFormat(dc.get(), &pfd);
+  if (format == 0 || !SetPixelFormat(dc.get(), format, &pfd)) return;
+  *g = GlSurface{};
+  g->window = window;
+  g->dc = std::move(dc);
 }
 
-void w32GlViewport(Ptr<Object> view) {
-  int32_t s = w32GlFind(view);
-  if (s < 0 || !gl.viewport || !current(s)) return;
-  int32_t w = 0, h = 0;
-  if (gW32GlOff[s] && gW32GlPW[s] > 0) {
-    w = gW32GlPW[s];
-    h = gW32GlPH[s];
-  } else {
-    RECT client{0, 0, 0, 0};
-    GetClientRect(gW32GlHwnd[s], &client);
-    w = client.right;
-    h = client.bottom;
-  }
-  gl.viewport(0, 0, std::max(w, 1), std::max(h, 1));
+void w32GlViewport(HWND window) {
+  if (GlSurface* g = surfaceOfWindow(window)) viewport(*g);
 }
 
-bool w32GlBlit(Ptr<Object> view, int32_t x, int32_t y, int32_t w, int32_t h) {
-  int32_t s = w32GlFind(view);
-  if (s < 0 || !gW32GlOff[s] || gW32GlPx[s].empty() || !gW32CurHdc || !gl.stretchDIBits) return false;
+bool w32GlBlit(HWND window, int32_t x, int32_t y, int32_t w, int32_t h) {
+  GlSurface* g = surfaceOfWindow(window);
+  if (!g || !g->off || g->px.empty() || !gW32CurHdc || !gl.stretchDIBits) return false;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = gW32GlPW[s];
-  info.bmiHeader.biHeight = gW32GlPH[s];  // bottom-up, as GL reads
+  info.bmiHeader.biWidth = g->pw;
+  info.bmiHeader.biHeight = g->ph;  // bottom-up, as GL reads
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  gl.stretchDIBits(gW32CurHdc, x, y, w, h, 0, 0, gW32GlPW[s], gW32GlPH[s], gW32GlPx[s].data(), &info,
-                   DIB_RGB_COLORS, SRCCOPY);
-  return true;
-}
-
-bool w32GlReadFrame(Ptr<Object> view, uint32_t* out, int32_t width, int32_t height) {
-  int32_t s = w32GlFind(view);
-  if (s < 0 || !out || gW32GlPx[s].empty() || width != gW32GlPW[s] || height != gW32GlPH[s]) return false;
-  for (int32_t r = 0; r < height; ++r) {
-    const uint8_t* row = gW32GlPx[s].data() + size_t(height - 1 - r) * size_t(width) * 4;
-    std::memcpy(out + size_t(r) * size_t(width), row, size_t(width) * 4);  // B, G, R, A is 0xAARRGGBB
-  }
+  gl.stretchDIBits(gW32CurHdc, x, y, w, h, 0, 0, g->pw, g->ph, g->px.data(), &info, DIB_RGB_COLORS, SRCCOPY);
   return true;
 }
 
@@ -279,90 +296,79 @@ void* UXWin32Driver::glProc(const char* name) {
 }
 
 uint64_t UXWin32Driver::makeGLContext(Ptr<UXView> view) {
-  int32_t s = w32GlFind(view);
-  if (s < 0) return 0;
-  if (!gW32GlCtx[s]) {
+  GlSurface* g = surfaceOf(view);
+  if (!g) return 0;
+  if (!g->context) {
+    HGLRC made = nullptr;
     if (gl.createContextAttribs) {
       const int attributes[] = {0x2091, 3, 0x2092, 3, 0x9126, 1, 0};  // 3.3 core
-      gW32GlCtx[s] = gl.createContextAttribs(gW32GlDc[s], nullptr, attributes);
+      made = gl.createContextAttribs(g->dc.get(), nullptr, attributes);
     }
-    if (!gW32GlCtx[s] && gl.createContext) gW32GlCtx[s] = gl.createContext(gW32GlDc[s]);
-    if (!gW32GlCtx[s]) return 0;
+    if (!made && gl.createContext) made = gl.createContext(g->dc.get());
+    if (!made) return 0;
+    g->context = W32GlContext(made, gl.makeCurrent, gl.deleteContext);
   }
-  if (!current(s)) return 0;
+  if (!current(*g)) return 0;
   loadWithContext();
   if (gl.swapInterval) gl.swapInterval(gW32GlSwap >= 1 ? 1 : 0);
-  w32GlViewport(view);
-  if (!gW32GlOff[s] && offscreen(s)) {
-    gW32GlOff[s] = 1;
-    ShowWindow(gW32GlHwnd[s], SW_HIDE);
-    w32GlViewport(view);
+  viewport(*g);
+  if (!g->off && offscreen(*g)) {
+    g->off = true;
+    ShowWindow(g->window, SW_HIDE);
+    viewport(*g);
   }
-  return uint64_t(s) + 1;
+  return uint64_t(g - gW32Gl) + 1;
 }
 
 void UXWin32Driver::destroyGLContext(Ptr<UXView> view) {
-  int32_t s = w32GlFind(view);
-  if (s < 0 || !gW32GlCtx[s]) return;
-  if (current(s)) freeOffscreen(s);  // the names belong to this context
-  if (gl.makeCurrent) gl.makeCurrent(nullptr, nullptr);
-  if (gl.deleteContext) gl.deleteContext(gW32GlCtx[s]);
-  gW32GlCtx[s] = nullptr;
-  freeOffscreen(s);
-  gW32GlOff[s] = 0;
+  if (GlSurface* g = surfaceOf(view)) releaseContext(*g);
 }
 
-void UXWin32Driver::resizeGL(Ptr<UXView> view, int32_t, int32_t) { w32GlViewport(view); }
+void UXWin32Driver::resizeGL(Ptr<UXView> view, int32_t, int32_t) {
+  if (GlSurface* g = surfaceOf(view)) viewport(*g);
+}
 
 void UXWin32Driver::presentGL(Ptr<UXView> view) {
-  int32_t s = w32GlFind(view);
-  if (s < 0 || !gW32GlCtx[s]) return;
-  if (!gW32GlOff[s]) {
-    SwapBuffers(gW32GlDc[s]);
+  GlSurface* g = surfaceOf(view);
+  if (!g || !g->context) return;
+  if (!g->off) {
+    SwapBuffers(g->dc.get());
     return;
   }
-  if (!current(s) || gW32GlPx[s].empty()) return;
-  gl.bindFramebuffer(kFramebuffer, gW32GlFbo[s]);
-  gl.readPixels(0, 0, gW32GlPW[s], gW32GlPH[s], kBgra, kUnsignedByte, gW32GlPx[s].data());
-  if (HWND parent = GetParent(gW32GlHwnd[s])) InvalidateRect(parent, nullptr, FALSE);
+  if (!current(*g) || g->px.empty()) return;
+  gl.bindFramebuffer(kFramebuffer, g->fbo);
+  gl.readPixels(0, 0, g->pw, g->ph, kBgra, kUnsignedByte, g->px.data());
+  if (HWND parent = GetParent(g->window)) InvalidateRect(parent, nullptr, FALSE);
   // Follows a change of the window's size: the next frame renders at it
   // (a new buffer starts blank).
-  if (!offscreen(s)) {
-    gW32GlOff[s] = 0;
-    ShowWindow(gW32GlHwnd[s], SW_SHOW);
+  if (!offscreen(*g)) {
+    g->off = false;
+    ShowWindow(g->window, SW_SHOW);
   }
-  w32GlViewport(view);
+  viewport(*g);
 }
 
 void UXWin32Driver::glSetSwapInterval(int32_t n) {
   gW32GlSwap = n;
   if (!gl.swapInterval || !gl.makeCurrent) return;
-  for (int32_t s = 0; s < gW32GlCount; ++s)
-    if (current(s)) gl.swapInterval(n >= 1 ? 1 : 0);
+  for (GlSurface& g : gW32Gl)
+    if (g.window && current(g)) gl.swapInterval(n >= 1 ? 1 : 0);
 }
 
 void UXWin32Driver::glDrawableSize(Ptr<UXView> view, int32_t& w, int32_t& h) {
   w = h = 0;
-  int32_t s = w32GlFind(view);
-  if (s < 0 || gW32GlPW[s] < 1 || gW32GlPH[s] < 1) return;
-  w = gW32GlPW[s];
-  h = gW32GlPH[s];
+  GlSurface* g = surfaceOf(view);
+  if (!g || g->pw < 1 || g->ph < 1) return;
+  w = g->pw;
+  h = g->ph;
 }
 
-bool UXWin32Driver::glReadFrame(Ptr<UXView> view, uint8_t* buffer, uint32_t capacity) {
-  // The frame as R, G, B, A bytes, rows top-down, when it fits the buffer.
-  int32_t s = w32GlFind(view);
-  if (s < 0 || !buffer || gW32GlPx[s].empty()) return false;
-  size_t count = size_t(gW32GlPW[s]) * size_t(gW32GlPH[s]);
-  if (count * 4 > capacity) return false;
-  std::vector<uint32_t> pixels(count);
-  if (!w32GlReadFrame(view, pixels.data(), gW32GlPW[s], gW32GlPH[s])) return false;
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t p = pixels[i];
-    buffer[i * 4] = uint8_t(p >> 16);
-    buffer[i * 4 + 1] = uint8_t(p >> 8);
-    buffer[i * 4 + 2] = uint8_t(p);
-    buffer[i * 4 + 3] = uint8_t(p >> 24);
+bool UXWin32Driver::glReadFrame(Ptr<UXView> view, uint32_t* out, uint32_t w, uint32_t h) {
+  GlSurface* g = surfaceOf(view);
+  if (!g || !out || g->px.empty() || w != uint32_t(g->pw) || h != uint32_t(g->ph)) return false;
+  for (uint32_t r = 0; r < h; ++r) {
+    const uint8_t* row = g->px.data() + size_t(h - 1 - r) * size_t(w) * 4;
+    std::memcpy(out + size_t(r) * size_t(w), row, size_t(w) * 4);  // B, G, R, A is 0xAARRGGBB
   }
   return true;
 }
@@ -387,15 +393,21 @@ LRESULT CALLBACK UXGl32Proc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       // reaches the toolkit through the window procedure.
       W32Peer* peer = w32PeerOf(window);
       HWND parent = GetParent(window);
-      if (!peer || !parent || peer->node < 0 || !w32IsLive(peer->window)) return 0;
-      UXNodeTree* tree = gW32TreeOf[peer->window];
-      if (!tree || !peer->view.lock()) return 0;
-      int32_t fx = 0, fy = 0, fw = 0, fh = 0;
-      tree->absFrame(peer->node, fx, fy, fw, fh);
-      int32_t x = int16_t(LOWORD(lParam)) + fx, y = int16_t(HIWORD(lParam)) + fy;
+      if (!peer || !parent) return 0;
+      Ref<UXView> view = cast<UXView>(peer->view.lock());
+      if (!view) return 0;
+      UXRect frame = view->absoluteFrame();
+      int32_t x = int16_t(LOWORD(lParam)) + frame.x(), y = int16_t(HIWORD(lParam)) + frame.y();
       PostMessageW(parent, WM_LBUTTONDOWN, wParam, MAKELPARAM(uint16_t(x), uint16_t(y)));
       return 0;
     }
+    case WM_NCDESTROY:
+      // The surface goes with its window: context, buffers, then the DC.
+      if (GlSurface* g = surfaceOfWindow(window)) {
+        releaseContext(*g);
+        *g = GlSurface{};
+      }
+      return DefWindowProcW(window, message, wParam, lParam);
     default:
       return DefWindowProcW(window, message, wParam, lParam);
   }

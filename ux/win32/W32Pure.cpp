@@ -1,5 +1,7 @@
 #include "ux/win32/W32Pure.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "foundation/String.h"
@@ -55,6 +57,20 @@ int32_t w32ScrollLimit(int32_t content, int32_t client, int32_t slack) {
 int32_t w32ClampScroll(int32_t value, int32_t limit) {
   if (limit < 0) limit = 0;
   return value < 0 ? 0 : value > limit ? limit : value;
+}
+
+void w32LineCurve(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t out[6]) {
+  // In 64 bits: the difference of two far coordinates does not fit 32.
+  const int64_t dx = int64_t(x2) - int64_t(x1);
+  const int64_t reach = std::max<int64_t>((dx < 0 ? -dx : dx) / 2, 30);
+  const int64_t step = dx >= 0 ? reach : -reach;
+  auto fit = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  out[0] = fit(int64_t(x1) + step);
+  out[1] = y1;
+  out[2] = fit(int64_t(x2) - step);
+  out[3] = y2;
+  out[4] = x2;
+  out[5] = y2;
 }
 
 int32_t w32ScrollByCode(int32_t offset, uint32_t code, int32_t thumb, int32_t limit) {

@@ -50,6 +50,12 @@ int32_t w32ScrollByCode(int32_t offset, uint32_t code, int32_t thumb, int32_t li
 // A wheel message that reached a window: 30 pixels a notch, clamped.
 int32_t w32ScrollByWheel(int32_t offset, int16_t delta, int32_t limit);
 
+// The line overlay's curve from (x1, y1) to (x2, y2): the two control
+// points and the end of a Bezier segment that leaves the start and enters
+// the end horizontally, each control point max(|x2 - x1| / 2, 30) pixels
+// out towards the other end. out = {cx1, cy1, cx2, cy2, x2, y2}.
+void w32LineCurve(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t out[6]);
+
 // ---------------------------------------------------------------------------
 // 3. Input.
 // Menu command id of item i of menu m (both from 0): m * 256 + i + 1.

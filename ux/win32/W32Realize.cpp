@@ -67,13 +67,15 @@ HWND realizeOne(const W32Realize& r, HWND control, bool& created) {
       if (control) gW32Shield[r.window] = control;
       return control;
     case kUXNodeGL:
+      // The peer record links the window to its view: clicks go on through
+      // it, and the surface finds its view by it.
       if (!control) {
-        control = make(plainCreate(r, kW32GlClass, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, false));
-        if (control) w32GlAttach(r.peer, control);
+        control = make(plainCreate(r, kW32GlClass, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, true));
+        w32GlAttach(control);
       } else {
         w32Move(control, r.x, r.y, r.w, r.h);
-        w32GlAttach(r.peer, control);
-        w32GlViewport(r.peer);
+        w32GlAttach(control);
+        w32GlViewport(control);
       }
       return control;
     case kUXNodeButton:
@@ -160,7 +162,7 @@ void UXWin32Driver::realizeTree(uint32_t window, UXNodeTree* tree) {
     if (created) node->native = uint64_t(reinterpret_cast<uintptr_t>(control));
     bool hidden = tree->effectivelyHidden(n);
     // A GL view that renders off screen is shown through the paint's blit.
-    if (r.kind == kUXNodeGL && w32GlIsOffscreen(r.peer)) hidden = true;
+    if (r.kind == kUXNodeGL && w32GlIsOffscreen(control)) hidden = true;
     // Shields, GL and text views follow visibility both ways on every pass;
     // other controls are shown again only by the tree's own visibility
     // changes.

@@ -94,17 +94,15 @@ HWND w32TextViewRealize(uint32_t window, int16_t node, Ptr<Object> peer, HWND pa
 const std::wstring& w32SettingsFile();
 
 // ---------------------------------------------------------------------------
-// GL surfaces.
-void w32GlAttach(Ptr<Object> view, HWND window);    // on realisation
-void w32GlViewport(Ptr<Object> view);               // after a move or resize
-bool w32GlBlit(Ptr<Object> view, int32_t x, int32_t y, int32_t w, int32_t h);  // during a paint
-int32_t w32GlFind(Ptr<Object> view);                // slot or -1
-// Whether the view's surface renders off screen: its window then stays
-// hidden, whatever the node's visibility.
-bool w32GlIsOffscreen(Ptr<Object> view);
-// The read-back frame as 0xAARRGGBB values, rows top-down; false unless the
-// size is exactly the buffer's.
-bool w32GlReadFrame(Ptr<Object> view, uint32_t* out, int32_t width, int32_t height);
+// GL surfaces, keyed by their realised "UXGl32" window, whose peer is the
+// view.
+void w32GlAttach(HWND window);     // on realisation, once the window has its peer
+void w32GlViewport(HWND window);   // after a move or resize
+bool w32GlBlit(HWND window, int32_t x, int32_t y, int32_t w, int32_t h);  // during a paint
+int32_t w32GlFind(Ptr<Object> view);  // the view's slot, or -1
+// Whether the surface renders off screen: its window then stays hidden,
+// whatever the node's visibility.
+bool w32GlIsOffscreen(HWND window);
 
 // ---------------------------------------------------------------------------
 // Sound, icons, snapshots.

@@ -61,7 +61,7 @@ const std::wstring& w32SettingsFile() {
 int32_t UXWin32Driver::settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) {
   if (!buffer || capacity < 1) return 0;
   buffer[0] = 0;
-  if (!key || !*key) return -1;
+  if (!key || !*key) return 0;
   std::wstring s = sectionOf(section), k = w32Wide(key);
   // The call answers size - 1 when the value was cut: grow until it fits.
   std::vector<wchar_t> value(256);
@@ -72,11 +72,11 @@ int32_t UXWin32Driver::settingGet(const char* section, const char* key, char* bu
     if (n + 1 < value.size() || value.size() >= (1u << 20)) break;
     value.resize(value.size() * 2);
   }
-  if (n == 1 && value[0] == kNoValue[0]) return -1;
+  if (n == 1 && value[0] == kNoValue[0]) return 0;
   std::string text = w32Utf8(value.data(), n);
   text.resize(String::utf8Prefix(text.data(), text.size(), capacity - 1));
   std::memcpy(buffer, text.c_str(), text.size() + 1);
-  return int32_t(text.size());
+  return 1;
 }
 
 bool UXWin32Driver::settingSet(const char* section, const char* key, const char* value) {

@@ -109,24 +109,8 @@ bool w32Snapshot(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h, ui
   return true;
 }
 
-bool UXWin32Driver::windowSnapshot(uint32_t window, uint8_t* pixels, uint32_t capacity, int32_t& w, int32_t& h) {
-  // The whole client area as R, G, B, A bytes, when the buffer holds it.
-  w = h = 0;
-  if (!w32IsLive(window)) return false;
-  RECT client{};
-  GetClientRect(gW32Hwnds[window], &client);
-  w = client.right;
-  h = client.bottom;
-  if (!pixels || w < 1 || h < 1 || uint64_t(w) * uint64_t(h) * 4 > capacity) return false;
-  std::vector<uint32_t> image(size_t(w) * size_t(h));
-  if (!w32Snapshot(window, 0, 0, w, h, image.data())) return false;
-  for (size_t i = 0; i < image.size(); ++i) {
-    pixels[i * 4] = uint8_t(image[i] >> 16);
-    pixels[i * 4 + 1] = uint8_t(image[i] >> 8);
-    pixels[i * 4 + 2] = uint8_t(image[i]);
-    pixels[i * 4 + 3] = 0xFF;
-  }
-  return true;
+bool UXWin32Driver::windowSnapshot(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t* out) {
+  return w32Snapshot(window, x, y, w, h, out);
 }
 
 }  // namespace quorl

@@ -69,11 +69,11 @@ uint32_t UXWin32Driver::textWidthWeight(const char* text, const char* face, uint
   return widthIn(dc, font.get(), text);
 }
 
-int32_t UXWin32Driver::textAscent(const char* face, uint32_t size, uint32_t weight) {
+int32_t UXWin32Driver::textAscent(const char* face, uint32_t size, uint32_t weight, uint8_t italic) {
   int32_t fallback = size < 1 ? 12 : size > 0x7FFF ? 0x7FFF : int32_t(size);
   HDC dc = measureDC();
   if (!dc) return fallback;
-  W32GdiObject font = fontOf(face, size, weight, 0);
+  W32GdiObject font = fontOf(face, size, weight, italic);
   if (!font) return fallback;
   W32Select chosen(dc, font.get());
   TEXTMETRICW tm{};
@@ -86,13 +86,14 @@ int32_t UXWin32Driver::runPopupMenu(Ptr<UXView>, int32_t, int32_t) { return -1; 
 
 int32_t UXWin32Driver::fontFamilyCount() { return 12; }
 
-bool UXWin32Driver::fontFamilyName(int32_t index, char* buffer, uint32_t capacity) {
-  if (index < 0 || index > 11 || !buffer || capacity < 1) return false;
-  size_t n = std::strlen(kFamilies[index]);
+int32_t UXWin32Driver::fontFamilyName(int32_t index, char* buffer, uint32_t capacity) {
+  if (index < 0 || index > 11) return -1;
+  if (!buffer || capacity < 1) return 0;
+  size_t n = std::strlen(kFamilies[index]);  // ASCII: any cut is at a character
   if (n > capacity - 1) n = capacity - 1;
   std::memcpy(buffer, kFamilies[index], n);
   buffer[n] = 0;
-  return true;
+  return int32_t(n);
 }
 
 }  // namespace quorl

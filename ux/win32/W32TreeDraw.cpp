@@ -85,7 +85,7 @@ void w32TreeDrawFrom(UXNodeTree* tree, int16_t start) {
         return !hasControl;
       case kUXNodeGL:
         // A surface rendered off screen is copied in; it covers its area.
-        if (dc && w32GlBlit(node->peer.lock(), r.left, r.top, node->w, node->h)) return false;
+        if (dc && w32GlBlit(w32ControlOf(node), r.left, r.top, node->w, node->h)) return false;
         if (gW32UserFn) drawUser(tree, n, r);
         return true;
       case kUXNodeView:

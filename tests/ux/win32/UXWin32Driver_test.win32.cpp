@@ -13,8 +13,10 @@
 #include "W32TestSupport.h"
 #include "foundation/Array.h"
 #include "ux/controls/UXTextField.h"
+#include "ux/core/UXDispatch.h"
 #include "ux/core/UXMenu.h"
 #include "ux/core/UXNodeTree.h"
+#include "ux/core/UXWindow.h"
 
 namespace quorl::test {
 namespace {
@@ -197,6 +199,24 @@ TEST_F(Win32DriverTest, InvalidatingPaintsBeforeReturningAndReleasesThePaintDC) 
   EXPECT_EQ(log.paints, before + 2);
   d->windowSetScroll(h, 0, 0);
   EXPECT_EQ(log.paints, before + 3);
+
+  // Printed into another DC (a snapshot, an animation), the content draws
+  // there, and that DC is not left current either.
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 300, 200);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  RECT all{0, 0, 300, 200};
+  FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SendMessageW(hwndOf(h), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+  EXPECT_EQ(log.paints, before + 4);
+  EXPECT_EQ(GetPixel(memory, 15, 15), 0x0000FFu);
+  EXPECT_EQ(GetPixel(memory, 60, 50), 0xFFFFFFu);  // nothing drawn there
+  EXPECT_EQ(gW32CurHdc, nullptr);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
 }
 
 TEST_F(Win32DriverTest, TheClientSizeFollowsResizesAndTheMenuBar) {
@@ -356,6 +376,38 @@ TEST_F(Win32DriverTest, SynthesizedInputBecomesToolkitEvents) {
   EXPECT_EQ(event.window, 0u);
 }
 
+TEST_F(Win32DriverTest, DragStepsFollowTheHeldButtonInTheActiveWindow) {
+  uint32_t h = openWindow(300, 200, 60, 60);
+  HWND w = hwndOf(h);
+  SetForegroundWindow(w);
+  SetActiveWindow(w);
+  POINT p{40, 50};
+  ClientToScreen(w, &p);
+  SetCursorPos(p.x, p.y);
+  INPUT button{};
+  button.type = INPUT_MOUSE;
+  auto press = [&](DWORD flags) {
+    button.mi.dwFlags = flags;
+    ASSERT_EQ(SendInput(1, &button, sizeof(INPUT)), 1u);
+    drainQueue();
+  };
+  int32_t x = -7, y = -7;
+  EXPECT_FALSE(d->trackDragStep(x, y));  // the button is up
+  EXPECT_EQ(x + y, -14);                 // nothing written
+  press(MOUSEEVENTF_LEFTDOWN);
+  gUXDragDX = 3;
+  gUXDragDY = -2;
+  EXPECT_TRUE(d->trackDragStep(x, y));
+  EXPECT_EQ(x, 40 + 3);
+  EXPECT_EQ(y, 50 - 2);
+  gInputReplay = 1;  // a replay drives drags itself
+  EXPECT_FALSE(d->trackDragStep(x, y));
+  gInputReplay = 0;
+  gUXDragDX = gUXDragDY = 0;
+  press(MOUSEEVENTF_LEFTUP);
+  EXPECT_FALSE(d->trackDragStep(x, y));
+}
+
 // ---------------------------------------------------------------------------
 // Menus.
 
@@ -410,7 +462,31 @@ TEST_F(Win32DriverTest, MenuItemsKeepTheirFlagsAndSeparators) {
   EXPECT_FALSE(GetMenuState(popup, 2, MF_BYPOSITION) & MF_SEPARATOR);
   EXPECT_TRUE(GetMenuState(popup, 3, MF_BYPOSITION) & MF_GRAYED);
   EXPECT_EQ(GetMenuItemID(popup, 3), w32CommandId(0, 3));
-  DestroyMenu(bar);
+}
+
+TEST_F(Win32DriverTest, ABarLivesWhileShownOrLatestAndOutlivesItsWindows) {
+  uint32_t a = openWindow(), b = openWindow();
+  const char* items[] = {"One", "Two"};
+  UXMenuRecord menu{"M", items, 2};
+  auto build = [&] { return reinterpret_cast<HMENU>(uintptr_t(d->menuBuild(&menu, 1))); };
+  HMENU first = build();
+  d->menuShow(uint64_t(uintptr_t(first)), 1);
+  HMENU second = build();
+  EXPECT_TRUE(IsMenu(first));  // still on the windows
+  d->menuShow(uint64_t(uintptr_t(second)), 1);
+  EXPECT_FALSE(IsMenu(first));  // replaced everywhere: destroyed with its pop-up
+  EXPECT_EQ(GetMenu(hwndOf(a)), second);
+  // A window that goes leaves the shared bar to the others.
+  d->windowDestroy(a);
+  ASSERT_TRUE(IsMenu(second));
+  EXPECT_EQ(GetMenu(hwndOf(b)), second);
+  EXPECT_EQ(GetMenuItemCount(GetSubMenu(second, 0)), 2);
+  // Taken off, the bar stays for a later show until another is built.
+  d->menuShow(uint64_t(uintptr_t(second)), 0);
+  EXPECT_TRUE(IsMenu(second));
+  HMENU third = build();
+  EXPECT_FALSE(IsMenu(second));
+  EXPECT_TRUE(IsMenu(third));
 }
 
 // ---------------------------------------------------------------------------
@@ -622,37 +698,94 @@ void CALLBACK dismissMenu(HWND, UINT, UINT_PTR id, DWORD) {
   EndMenu();
 }
 
-TEST_F(Win32DriverTest, PopUpMenusAnswerMinusOneWhenDismissed) {
-  uint32_t h = openWindow();
-  const char* titles[] = {"Copier", "-", "Supprimer\xE2\x80\xA6"};
-  const uint32_t flags[] = {0, 1, 2};
-  EXPECT_EQ(d->menuPopUp(h, titles, flags, 0, 10, 10), -1);  // nothing to show
-  EXPECT_EQ(d->menuPopUp(77, titles, flags, 3, 10, 10), -1);
-  SetForegroundWindow(hwndOf(h));
-  SetTimer(nullptr, 0, 200, dismissMenu);  // closes the menu from inside its loop
-  EXPECT_EQ(d->menuPopUp(h, titles, flags, 3, 10, 10), -1);
+// Keys for the open menu, as the user presses them: down, down, Return.
+HWND gMenuOwner = nullptr;
+void CALLBACK chooseThird(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  for (WPARAM key : {WPARAM(VK_DOWN), WPARAM(VK_DOWN), WPARAM(VK_RETURN)}) {
+    PostMessageW(gMenuOwner, WM_KEYDOWN, key, 1);
+    PostMessageW(gMenuOwner, WM_KEYUP, key, 0xC0000001);
+  }
 }
 
-TEST_F(Win32DriverTest, TheLineOverlayLiesOverTheClientArea) {
+TEST_F(Win32DriverTest, PopUpMenusAnswerTheChosenIndexOrMinusOne) {
+  uint32_t h = openWindow();
+  const char* titles[] = {"Copier", "-", "Coller", "Supprimer\xE2\x80\xA6"};
+  const uint32_t flags[] = {0, 1, 0, 2};
+  EXPECT_EQ(d->menuPopUp(h, titles, flags, 0, 10, 10), -1);  // nothing to show
+  EXPECT_EQ(d->menuPopUp(77, titles, flags, 4, 10, 10), -1);
+  SetForegroundWindow(hwndOf(h));
+  SetTimer(nullptr, 0, 200, dismissMenu);  // closes the menu from inside its loop
+  EXPECT_EQ(d->menuPopUp(h, titles, flags, 4, 10, 10), -1);
+  // EndMenu also queued a cancel for the menu it ended, which would close
+  // the next menu at once.
+  drainQueue();
+  // The separator counts: the second item down is the caller's index 2.
+  gMenuOwner = hwndOf(h);
+  SetTimer(nullptr, 0, 200, chooseThird);
+  EXPECT_EQ(d->menuPopUp(h, titles, flags, 4, 10, 10), 2);
+  drainQueue();
+}
+
+TEST_F(Win32DriverTest, TheLineOverlayDrawsItsCurveTargetAndDotOverTheClientArea) {
   uint32_t h = openWindow(300, 200);
-  d->windowLine(h, 10, 10, 200, 150, 255, 0, 0, 255, 2);
+  // From (20, 100) to (220, 40), around the target (200, 20, 40, 40).
+  d->windowLine(h, 1, 20, 100, 220, 40, 200, 20, 40, 40);
   HWND line = gW32LineWin[h];
   ASSERT_NE(line, nullptr);
-  EXPECT_TRUE(IsWindowVisible(line));
+  wchar_t name[16] = {};
+  GetClassNameW(line, name, 16);
+  EXPECT_EQ(std::wstring(name), L"UXLine32");
+  // A pop-up, and nothing but what the system adds to any shown one.
+  EXPECT_EQ(uint32_t(GetWindowLongW(line, GWL_STYLE)) & ~uint32_t(WS_VISIBLE | WS_CLIPSIBLINGS), uint32_t(WS_POPUP));
+  EXPECT_EQ(uint32_t(GetWindowLongW(line, GWL_EXSTYLE)) & 0x080800A0u, 0x080800A0u);
+  COLORREF key = 0;
+  BYTE alpha = 0;
+  DWORD how = 0;
+  ASSERT_TRUE(GetLayeredWindowAttributes(line, &key, &alpha, &how));
+  EXPECT_EQ(key, COLORREF(0xFF00FF));
+  EXPECT_EQ(how & LWA_COLORKEY, DWORD(LWA_COLORKEY));
   EXPECT_EQ(GetWindow(line, GW_OWNER), hwndOf(h));
-  EXPECT_TRUE(GetWindowLongPtrW(line, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
   RECT r{};
   GetWindowRect(line, &r);
   POINT origin{0, 0};
   ClientToScreen(hwndOf(h), &origin);
   EXPECT_EQ((std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
             (std::vector<long>{origin.x, origin.y, 300, 200}));
+
+  // What the overlay paints: blue (38, 115, 242) on the transparent key.
+  const COLORREF blue = RGB(38, 115, 242), clear = 0xFF00FF;
+  HDC dc = GetDC(line);
+  struct Sample {
+    const char* what;
+    int x, y;
+    COLORREF colour;
+  } samples[] = {
+      {"the curve leaves the start level", 30, 100, blue},
+      {"a quarter of the way along", 79, 91, blue},  // the S-curve, not the straight line
+      {"the straight line's place", 79, 82, clear},
+      {"half way", 120, 70, blue},
+      {"the target's left edge", 199, 30, blue},
+      {"the target's bottom edge", 230, 60, blue},
+      {"inside the target", 230, 30, clear},
+      {"the end dot", 220, 40, blue},
+      {"just right of the dot", 222, 43, blue},
+      {"far from everything", 150, 170, clear},
+  };
+  for (const Sample& p : samples) EXPECT_EQ(GetPixel(dc, p.x, p.y), p.colour) << p.what;
+  ReleaseDC(line, dc);
+
   d->windowLine(h, 0, 0, 0, 0, 0, 0, 0, 0, 0);
   EXPECT_FALSE(IsWindowVisible(line));
   EXPECT_EQ(gW32LineOn[h], 0u);
-  d->windowLine(h, 5, 5, 50, 50, 0, 0, 255, 255, 1);  // the same overlay again
+  // Shown again, the same overlay; a target of no size is not drawn.
+  d->windowLine(h, 1, 20, 100, 220, 40, 200, 20, 0, 40);
   EXPECT_EQ(gW32LineWin[h], line);
   EXPECT_TRUE(IsWindowVisible(line));
+  dc = GetDC(line);
+  EXPECT_EQ(GetPixel(dc, 199, 30), clear);
+  ReleaseDC(line, dc);
+  d->windowLine(77, 1, 0, 0, 10, 10, 0, 0, 0, 0);  // no such window: nothing
 }
 
 // ---------------------------------------------------------------------------

@@ -4,9 +4,11 @@
 // Every wait is bounded; no result depends on timing.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -156,6 +158,32 @@ Ref<UXTableColumn> column(const char* title, uint16_t width) {
   return c;
 }
 
+// The chart modes' segments, the one given selected.
+Ref<UXSegmentedControl> modeSegments(int32_t selected) {
+  auto segmented = make<UXSegmentedControl>();
+  for (const char* t : {"Bars", "Summary", "Heat"}) {
+    Ref<UXSegment> s = make<UXSegment>();
+    s->title = t;
+    segmented->segments->add(s);
+  }
+  segmented->selectSegment(selected);
+  return segmented;
+}
+
+// "Open" (with an icon, tag 40), a separator (41), "Save" (42).
+Ref<UXToolbar> openSaveToolbar() {
+  auto toolbar = make<UXToolbar>();
+  for (int i = 0; i < 3; ++i) {
+    Ref<UXToolbarItem> item = make<UXToolbarItem>();
+    item->itemKind = i == 1 ? kUXToolbarSeparator : kUXToolbarButton;
+    item->title = i == 0 ? "Open" : "Save";
+    item->iconName = i == 0 ? UXIcon::nameAt(0) : "";
+    item->tag = uint32_t(40 + i);
+    toolbar->items->add(item);
+  }
+  return toolbar;
+}
+
 // ---------------------------------------------------------------------------
 // Realising: every kind of control, read back through its handle.
 
@@ -194,23 +222,9 @@ TEST_F(ControlsTest, EveryControlHasItsClassIdStyleTextAndPlace) {
   add(stepper, UXRect(150, 40, 16, 24), box);
   auto progress = make<UXProgressBar>();
   add(progress, UXRect(150, 70, 120, 16), box);
-  auto segmented = make<UXSegmentedControl>();
-  for (const char* t : {"Bars", "Summary", "Heat"}) {
-    Ref<UXSegment> s = make<UXSegment>();
-    s->title = t;
-    segmented->segments->add(s);
-  }
-  segmented->selectSegment(2);
+  auto segmented = modeSegments(2);
   add(segmented, UXRect(150, 90, 200, 24), box);
-  auto toolbar = make<UXToolbar>();
-  for (int i = 0; i < 3; ++i) {
-    Ref<UXToolbarItem> item = make<UXToolbarItem>();
-    item->itemKind = i == 1 ? kUXToolbarSeparator : kUXToolbarButton;
-    item->title = i == 0 ? "Open" : "Save";
-    item->iconName = i == 0 ? UXIcon::nameAt(0) : "";
-    item->tag = uint32_t(40 + i);
-    toolbar->items->add(item);
-  }
+  auto toolbar = openSaveToolbar();
   add(toolbar, UXRect(150, 120, 240, 28), box);
   auto rows = make<Rows>();
   rows->cells = {{"a", "1"}, {"b", "2"}};
@@ -450,6 +464,91 @@ TEST_F(ControlsTest, ClicksOnButtonsCheckBoxesAndPopUpItemsRunTheirActions) {
   EXPECT_EQ(counter->runs, 4);
 }
 
+// A press and release of the left button at the middle of a toolbar's
+// button, as the user clicks it.
+void clickToolbarButton(HWND toolbar, int index) {
+  RECT r{};
+  ASSERT_TRUE(SendMessageW(toolbar, TB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&r)));
+  LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  SendMessageW(toolbar, WM_MOUSEMOVE, 0, at);
+  SendMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(toolbar, WM_LBUTTONUP, 0, at);
+}
+
+TEST_F(ControlsTest, ClicksOnSegmentsAndToolbarButtonsSelectAndRunTheirActions) {
+  auto counter = make<Counter>();
+  auto segmented = modeSegments(0);
+  segmented->action = counter->action();
+  add(segmented, UXRect(10, 10, 240, 24));
+  auto toolbar = openSaveToolbar();
+  toolbar->action = counter->action();
+  add(toolbar, UXRect(10, 50, 240, 28));
+  realize();
+
+  clickToolbarButton(controlOf(segmented), 2);
+  EXPECT_EQ(counter->runs, 1);
+  EXPECT_EQ(counter->lastSender.lock(), segmented);
+  EXPECT_TRUE(segmented->nativeSegSelected(2));
+  EXPECT_FALSE(segmented->nativeSegSelected(0));
+  EXPECT_TRUE(SendMessageW(controlOf(segmented), TB_ISBUTTONCHECKED, 2, 0));
+
+  clickToolbarButton(controlOf(toolbar), 2);  // "Save", after the separator
+  EXPECT_EQ(counter->runs, 2);
+  EXPECT_EQ(counter->lastSender.lock(), toolbar);
+  EXPECT_EQ(toolbar->clickedIndex, 2);
+  clickToolbarButton(controlOf(toolbar), 0);
+  EXPECT_EQ(toolbar->clickedIndex, 0);
+}
+
+TEST_F(ControlsTest, FilesDroppedOnTheWindowReachTheDropBlockAsUtf8) {
+  Ref<UXApplication> savedApp = gApp;
+  gApp = make<UXApplication>();
+  std::vector<std::string> drops;
+  struct Log : Object {
+    std::vector<std::string>* drops = nullptr;
+  };
+  auto log = make<Log>();
+  log->drops = &drops;
+  gApp->onFileDrop = UXDropBlock{log, [](const Ref<Object>& t, const char* path, int32_t w, int32_t x, int32_t y) {
+                                   staticCast<Log>(t)->drops->push_back(std::string(path) + " " + std::to_string(w) +
+                                                                        " " + std::to_string(x) + "," +
+                                                                        std::to_string(y));
+                                 }};
+  // The block the shell posts: its header, then the paths as UTF-16, each
+  // ending in a NUL, and one NUL more.
+  const std::wstring paths = std::wstring(L"C:\\donn\u00e9es\\r\u00e9sum\u00e9 \u65e5\u672c.json") + L'\0' +
+                             L"C:\\b.json" + L'\0' + L'\0';
+  HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + paths.size() * sizeof(wchar_t));
+  ASSERT_TRUE(block);
+  auto* header = static_cast<DROPFILES*>(GlobalLock(block));
+  header->pFiles = sizeof(DROPFILES);
+  header->pt = {12, 34};
+  header->fWide = TRUE;
+  std::memcpy(header + 1, paths.data(), paths.size() * sizeof(wchar_t));
+  GlobalUnlock(block);
+  drainQueue();
+  PostMessageW(top(), WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+  drainQueue();
+  const std::string w = std::to_string(window->handle);
+  const std::string first = "C:\\donn\xC3\xA9" "es\\r\xC3\xA9sum\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.json";
+  EXPECT_EQ(drops, (std::vector<std::string>{first + " " + w + " 12,34", "C:\\b.json " + w + " 12,34"}));
+  gApp = savedApp;
+}
+
+TEST_F(ControlsTest, ATextViewTakesTheFocusWhenAsked) {
+  auto text = make<UXTextView>();
+  add(text, UXRect(10, 10, 200, 80));
+  auto field = make<UXTextField>();
+  add(field, UXRect(10, 100, 150, 24));
+  realize();
+  ASSERT_NE(controlOf(text), nullptr);
+  SetFocus(controlOf(field));
+  d->textViewFocus(window->handle, int32_t(text->node) + 1);  // no text view there
+  EXPECT_EQ(GetFocus(), controlOf(field));
+  d->textViewFocus(window->handle, int32_t(text->node));
+  EXPECT_EQ(GetFocus(), controlOf(text));
+}
+
 TEST_F(ControlsTest, TypingInAFieldReachesItsBufferButTextPutBackIsNoEdit) {
   auto counter = make<Counter>();
   auto field = make<UXTextField>();
@@ -683,6 +782,7 @@ TEST_F(ControlsTest, TheListShowsExactlyTheTablesColumnsRowsAndCellsAfterEveryRe
   LVITEMW none{};
   none.stateMask = LVIS_SELECTED;
   SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+  EXPECT_EQ(table->selectedCount(), 0);
   LVITEMW on{};
   on.stateMask = on.state = LVIS_SELECTED;
   SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&on));
@@ -706,6 +806,7 @@ TEST_F(ControlsTest, AHundredThousandRowTableIsAVirtualListAnsweringCellsOnDeman
   table->columns->add(column("Run", 90));
   table->columns->add(column("Parameters", 120));
   table->dataSource = Weak<Object>(rows);
+  table->multiSelect = 1;
   add(table, UXRect(10, 10, 400, 300));
   table->reloadData();
   realize();
@@ -714,6 +815,12 @@ TEST_F(ControlsTest, AHundredThousandRowTableIsAVirtualListAnsweringCellsOnDeman
   EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 100000);
   EXPECT_EQ(cellOf(list, 0, 0), "r0");
   EXPECT_EQ(cellOf(list, 99999, 1), "r99999 \xC2\xB7 c1");
+  // Select-all (Ctrl+A's message) reaches the table whole.
+  LVITEMW state{};
+  state.stateMask = LVIS_SELECTED;
+  state.state = LVIS_SELECTED;
+  SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&state));
+  EXPECT_EQ(table->selectedCount(), 100000);
   // A reload to fewer rows: the list follows; rows past the end are empty.
   rows->count = 3;
   table->reloadData();

@@ -14,6 +14,7 @@
 #include "W32TestSupport.h"
 #include "app/Controller.h"
 #include "app/PickView.h"
+#include "foundation/Platform.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/win32/W32Control.h"
 
@@ -198,6 +199,27 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
   UXRect status = controller->statusLabel->absoluteFrame();
   EXPECT_GT(count(status.x(), status.y(), status.x() + 200, status.y() + status.h(), dark), 20);
   ReleaseDC(top(), dc);
+}
+
+TEST_F(MainWindowTest, AFileNamedInAnyScriptOnTheCommandLineOpensAndNamesItselfInTheStatusLine) {
+  // A copy of a sample under a name that no ANSI code page holds.
+  wchar_t temp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring path = std::wstring(temp) + L"r\u00e9sum\u00e9 \u65e5\u672c.json";
+  ASSERT_TRUE(CopyFileW(w32Wide("Z:" QUORL_SOURCE_DIR "/samples/selftest.json").c_str(), path.c_str(), FALSE));
+  // The command line as the system keeps it, in UTF-16, split as the
+  // program's entry point splits it.
+  const std::wstring commandLine = L"quorl.exe \"" + path + L"\"";
+  std::vector<std::string> arguments =
+      Platform::_argumentsOf(reinterpret_cast<const char16_t*>(commandLine.c_str()));
+  ASSERT_EQ(arguments.size(), 2u);
+  EXPECT_EQ(arguments[1], w32Utf8(path.c_str()));
+  controller->loadFile(String::withCString(arguments[1].c_str()));
+  DeleteFileW(path.c_str());
+  const char* opened = "Opened r\xC3\xA9sum\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.json (19 runs)";
+  EXPECT_STREQ(controller->lastStatus->cString(), opened);
+  EXPECT_STREQ(uxTextOfSpec(controller->window->tree->driverTree->at(int16_t(controller->statusLabel->node))->spec),
+               opened);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // GL surfaces under Wine with Xvfb (Mesa's software renderer behind Wine's
-// opengl32): a context on a "UXGl32" window, an off-screen surface cleared
-// to colours and read back, releasing and remaking the context, and a click
-// passed on to the parent window.
+// opengl32), on GL views realised as the toolkit realises them: an
+// off-screen surface cleared to colours, read back and shown in the
+// window's paint; its viewport after a move; a click passed on to the
+// parent; and surfaces that go with their windows and views.
 #include <vector>
 
 #include "W32TestSupport.h"
 #include "ux/core/UXNodeTree.h"
 #include "ux/core/UXView.h"
+#include "ux/core/UXViewTree.h"
+#include "ux/core/UXWindow.h"
 #include "ux/win32/W32Services.h"
 
 namespace quorl::test {
@@ -17,32 +20,49 @@ using ClearFn = void(WINAPI*)(unsigned);
 using EnableFn = void(WINAPI*)(unsigned);
 using ScissorFn = void(WINAPI*)(int, int, int, int);
 using FinishFn = void(WINAPI*)();
-
-void blitInto(int32_t, int32_t, int32_t, int32_t, int32_t, void* view) {
-  w32GlBlit(static_cast<Object*>(view), 100, 50, 64, 48);
-}
+using ViewportFn = void(WINAPI*)(int, int, int, int);
+using GetIntegervFn = void(WINAPI*)(unsigned, int*);
 
 class W32OpenGLTest : public Win32DriverTest {
  protected:
-  uint32_t window = 0;
-  HWND child = nullptr;
-  Ref<UXView> view = make<UXView>();
+  Ref<UXWindow> window;
+  Ref<UXView> content = make<UXView>();
+  Ref<UXView> box = make<UXView>();
+  Ref<UXGLView> view = make<UXGLView>();
 
   void SetUp() override {
     Win32DriverTest::SetUp();
-    window = openWindow(200, 150);
-    child = CreateWindowExW(0, kW32GlClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 10, 20, 64, 48,
-                            hwndOf(window), reinterpret_cast<HMENU>(uintptr_t(1001)), gW32Inst, nullptr);
-    ASSERT_TRUE(child);
+    window = make<UXWindow>();
+    window->open("GL", UXRect(40, 40, 200, 150), content);
+    add(box, UXRect(5, 5, 150, 100), content);
+    add(view, UXRect(5, 15, 64, 48), box);
+    realize();
   }
+  void TearDown() override {
+    view->destroyGL();
+    window->close();
+    window.reset();
+    Win32DriverTest::TearDown();
+  }
+  void add(const Ref<UXView>& v, UXRect frame, const Ref<UXView>& parent) {
+    v->attachTo(window->tree, frame);
+    d->structAddChild(window->tree->driverTree, int16_t(parent->node), int16_t(v->node));
+  }
+  void realize() { d->realizeTree(window->handle, window->tree->driverTree.get()); }
+  HWND top() const { return hwndOf(window->handle); }
+  HWND surface() const { return GetDlgItem(top(), int(view->node) + 1000); }
   template <class F> F proc(const char* name) { return reinterpret_cast<F>(d->glProc(name)); }
+  std::vector<int> viewport() {
+    int v[4] = {-1, -1, -1, -1};
+    proc<GetIntegervFn>("glGetIntegerv")(0x0BA2, v);  // GL_VIEWPORT
+    return {v[0], v[1], v[2], v[3]};
+  }
 };
 
-TEST_F(W32OpenGLTest, OffscreenSurfaceClearsAndReadsBack) {
+TEST_F(W32OpenGLTest, OffscreenSurfaceClearsReadsBackAndShowsInThePaint) {
   EXPECT_EQ(d->glKind(), 2);
   EXPECT_FALSE(d->compositesWithGL());
-  EXPECT_EQ(d->makeGLContext(view), 0u);  // not registered yet
-  w32GlAttach(view, child);
+  EXPECT_EQ(d->makeGLContext(make<UXGLView>()), 0u);  // a view with no surface
   ASSERT_GE(w32GlFind(view), 0) << "no GL pixel format for the window";
   uint64_t slot = d->makeGLContext(view);
   ASSERT_NE(slot, 0u) << "no GL context";
@@ -50,7 +70,9 @@ TEST_F(W32OpenGLTest, OffscreenSurfaceClearsAndReadsBack) {
   d->glDrawableSize(view, w, h);
   ASSERT_EQ(w, 64) << "no framebuffer objects: the surface stayed on screen";
   ASSERT_EQ(h, 48);
-  EXPECT_FALSE(IsWindowVisible(child));  // off screen: the parent shows the frame
+  EXPECT_FALSE(IsWindowVisible(surface()));  // off screen: the parent shows the frame
+  realize();
+  EXPECT_FALSE(IsWindowVisible(surface()));
 
   auto clearColor = proc<ClearColorFn>("glClearColor");
   auto clear = proc<ClearFn>("glClear");
@@ -70,61 +92,77 @@ TEST_F(W32OpenGLTest, OffscreenSurfaceClearsAndReadsBack) {
   d->presentGL(view);
 
   std::vector<uint32_t> pixels(64 * 48, 0x12345678u);
-  EXPECT_FALSE(w32GlReadFrame(view, pixels.data(), 63, 48));
+  EXPECT_FALSE(d->glReadFrame(view, pixels.data(), 63, 48));
+  EXPECT_FALSE(d->glReadFrame(view, pixels.data(), 64, 49));
   EXPECT_EQ(pixels[0], 0x12345678u);
-  ASSERT_TRUE(w32GlReadFrame(view, pixels.data(), 64, 48));
+  ASSERT_TRUE(d->glReadFrame(view, pixels.data(), 64, 48));
   EXPECT_EQ(pixels[0], 0xFF0000FFu);               // the first row is the top: blue
   EXPECT_EQ(pixels[7 * 64 + 63], 0xFF0000FFu);
   EXPECT_EQ(pixels[8 * 64], 0xFFFF0000u);          // then red
   EXPECT_EQ(pixels[47 * 64 + 63], 0xFFFF0000u);
 
-  std::vector<uint8_t> rgba(64 * 48 * 4);
-  EXPECT_FALSE(d->glReadFrame(view, rgba.data(), 100));
-  ASSERT_TRUE(d->glReadFrame(view, rgba.data(), uint32_t(rgba.size())));
-  EXPECT_EQ((std::vector<uint8_t>(rgba.begin(), rgba.begin() + 4)), (std::vector<uint8_t>{0, 0, 255, 255}));
-
-  // The frame reaches the parent window's pixels when it paints.
-  EXPECT_FALSE(w32GlBlit(view, 0, 0, 64, 48));  // no paint in progress
-  d->windowSetContent(window, blitInto, view.get());
-  d->windowInvalidate(window);
-  HDC dc = GetDC(hwndOf(window));
-  EXPECT_EQ(GetPixel(dc, 100, 50), COLORREF(0xFF0000));   // top rows: blue
-  EXPECT_EQ(GetPixel(dc, 163, 97), COLORREF(0x0000FF));   // bottom right: red
-  EXPECT_EQ(GetPixel(dc, 99, 50), COLORREF(0xC0C0C0));    // outside: the background
-  ReleaseDC(hwndOf(window), dc);
-  d->windowSetContent(window, nullptr, nullptr);
+  // The window's own paint copies the frame in at the view's place.
+  d->windowInvalidate(window->handle);
+  HDC dc = GetDC(top());
+  EXPECT_EQ(GetPixel(dc, 10, 20), COLORREF(0xFF0000));   // top rows: blue
+  EXPECT_EQ(GetPixel(dc, 73, 67), COLORREF(0x0000FF));   // bottom right: red
+  ReleaseDC(top(), dc);
   d->glSetSwapInterval(5);
   d->glSetSwapInterval(0);
 
-  // Released, the surface keeps its slot and a new context reuses it.
+  // Released, the surface stays with its window and a new context reuses it.
   d->destroyGLContext(view);
   d->glDrawableSize(view, w, h);
   EXPECT_EQ(w, 0);
-  EXPECT_FALSE(w32GlReadFrame(view, pixels.data(), 64, 48));
+  EXPECT_FALSE(d->glReadFrame(view, pixels.data(), 64, 48));
   EXPECT_EQ(d->makeGLContext(view), slot);
   d->glDrawableSize(view, w, h);
   EXPECT_EQ(w, 64);
-  d->destroyGLContext(view);
+}
+
+TEST_F(W32OpenGLTest, MovingTheNodeResetsTheViewport) {
+  ASSERT_NE(d->makeGLContext(view), 0u) << "no GL context";
+  proc<ViewportFn>("glViewport")(0, 0, 1, 1);  // what a frame of the view may leave
+  d->structSetFrame(window->tree->driverTree, int16_t(view->node), 5, 15, 100, 60);
+  int32_t w = 0, h = 0;
+  d->glDrawableSize(view, w, h);
+  // Off screen the viewport is the buffer's until the next frame resizes
+  // it; on screen it is the window's new size.
+  std::vector<int> want = w > 0 ? std::vector<int>{0, 0, w, h} : std::vector<int>{0, 0, 100, 60};
+  EXPECT_EQ(viewport(), want);
+  d->presentGL(view);
+  EXPECT_EQ(viewport(), (std::vector<int>{0, 0, 100, 60}));
 }
 
 TEST_F(W32OpenGLTest, ClicksGoOnToTheParentAtTheViewsPosition) {
-  Ref<UXNodeTree> tree = d->structNew();
-  int16_t root = d->structAppend(tree, kUXNodeView, 0, 0, 200, 150);
-  int16_t box = d->structAppend(tree, kUXNodeView, 5, 5, 150, 100);
-  int16_t gl = d->structAppend(tree, kUXNodeGL, 5, 15, 64, 48);
-  d->structAddChild(tree, root, box);
-  d->structAddChild(tree, box, gl);
-  gW32TreeOf[window] = tree.get();
-  W32Peer& peer = w32NewPeer(child);
-  peer.view = view;
-  peer.node = gl;
-  peer.window = window;
-  PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4));
+  ASSERT_NE(surface(), nullptr);
+  PostMessageW(surface(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4));
   ASSERT_TRUE(waitFor(kUXEventMouseDown));
-  EXPECT_EQ(event.window, window);
+  EXPECT_EQ(event.window, window->handle);
   EXPECT_EQ(event.x, 10 + 3);
   EXPECT_EQ(event.y, 20 + 4);
-  gW32TreeOf[window] = nullptr;
+}
+
+TEST_F(W32OpenGLTest, SurfacesGoWithTheirWindows) {
+  ASSERT_NE(d->makeGLContext(view), 0u) << "no GL context";
+  // More windows than the table holds surfaces, one after another: each
+  // closed window frees its surface, and a new view (often at the address
+  // of the one that went) has none until its own window is realised.
+  for (int i = 0; i < 9; ++i) {
+    SCOPED_TRACE(i);
+    view->destroyGL();
+    window->close();
+    window = make<UXWindow>();
+    content = make<UXView>();
+    view = make<UXGLView>();
+    EXPECT_EQ(w32GlFind(view), -1);
+    window->open("GL", UXRect(40, 40, 120, 90), content);
+    add(view, UXRect(5, 5, 40, 30), content);
+    realize();
+    ASSERT_GE(w32GlFind(view), 0);
+    view->glContext = d->makeGLContext(view);
+    EXPECT_NE(view->glContext, 0u);
+  }
 }
 
 }  // namespace

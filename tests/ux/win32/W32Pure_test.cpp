@@ -3,6 +3,7 @@
 // arithmetic.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,24 @@ TEST(W32WindowTableTest, ScrollArithmeticTable) {
   EXPECT_EQ(w32ScrollByWheel(100, 120, 500), 70);
   EXPECT_EQ(w32ScrollByWheel(100, 60, 500), 100);  // half a notch does not move
   EXPECT_EQ(w32ScrollByWheel(10, 120, 500), 0);
+}
+
+TEST(W32WindowTableTest, TheOverlayCurveReachesOutHalfTheWidthAtLeastThirty) {
+  struct Case {
+    int32_t x1, y1, x2, y2;
+    std::vector<int32_t> want;  // cx1, cy1, cx2, cy2, x2, y2
+  } cases[] = {
+      {100, 50, 110, 80, {130, 50, 80, 80, 110, 80}},     // short: 30 pixels out
+      {300, 50, 100, 80, {200, 50, 200, 80, 100, 80}},    // leftward: 100 pixels back
+      {20, 100, 220, 40, {120, 100, 120, 40, 220, 40}},
+      {5, 5, 5, 90, {35, 5, -25, 90, 5, 90}},             // straight down still curves
+      {INT32_MIN, 0, INT32_MAX, 0, {-1, 0, 0, 0, INT32_MAX, 0}},  // no overflow
+  };
+  for (const Case& c : cases) {
+    int32_t out[6];
+    w32LineCurve(c.x1, c.y1, c.x2, c.y2, out);
+    EXPECT_EQ(std::vector<int32_t>(out, out + 6), c.want) << c.x1 << "," << c.y1 << " to " << c.x2 << "," << c.y2;
+  }
 }
 
 // ---------------------------------------------------------------------------
