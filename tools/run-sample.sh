@@ -24,6 +24,9 @@ rm -f "$shot" "$out"
 # file is open (or after 30 s) the screen is saved; the program then ends by
 # itself (UX_AUTOQUIT) or is closed.
 session() {
+  # As a desktop shows it: a window manager's frame where there is one, the
+  # client area alone on Xvfb (Wine's own frame there lacks its symbols).
+  export QUORL_WINE_MANAGED=Y
   UX_AUTOQUIT=60000 tools/wine-run build/sample-windows/quorl.exe "$file" >"$out" 2>&1 &
   local pid=$! waited=0
   while [ $waited -lt 300 ] && ! grep -qE '^(Opened|Could not)' "$out" 2>/dev/null; do
@@ -77,7 +80,6 @@ cmake --build build/sample-windows --target quorl -j "$jobs" >>build/sample-wind
   { tail -n 40 build/sample-windows.log; exit 1; }
 
 if [ -n "${DISPLAY:-}" ]; then
-  export QUORL_WINE_MANAGED=Y  # the desktop's window manager places the window
   session
 else
   xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inside-display "$file"
