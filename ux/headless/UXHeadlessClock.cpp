@@ -25,6 +25,8 @@ void UXHeadlessDriver::nowUTC(uint32_t out[7]) {
                 out);
 }
 
+int32_t UXHeadlessDriver::localOffsetMinutes() { return 0; }
+
 void uxCivilFromUs(int64_t us, uint32_t out[7]) {
   constexpr int64_t kDay = 86400000000;
   int64_t days = us >= 0 ? us / kDay : (us - (kDay - 1)) / kDay;

@@ -33,6 +33,16 @@ bool UXHeadlessDriver::windowSnapshot(uint32_t, int32_t, int32_t, int32_t, int32
 
 void UXHeadlessDriver::glDrawableSize(Ptr<UXView>, int32_t& w, int32_t& h) { w = h = 0; }
 
+int32_t UXHeadlessDriver::glKind() { return 2; }
+void* UXHeadlessDriver::glProc(const char*) { return nullptr; }
+uint64_t UXHeadlessDriver::makeGLContext(Ptr<UXView>) { return 0; }
+void UXHeadlessDriver::destroyGLContext(Ptr<UXView>) {}
+void UXHeadlessDriver::resizeGL(Ptr<UXView>, int32_t, int32_t) {}
+void UXHeadlessDriver::presentGL(Ptr<UXView>) {}
+void UXHeadlessDriver::glSetSwapInterval(int32_t) {}
+bool UXHeadlessDriver::glReadFrame(Ptr<UXView>, uint32_t*, uint32_t, uint32_t) { return false; }
+bool UXHeadlessDriver::compositesWithGL() { return false; }
+
 // Text controls.
 
 UXHeadlessDriver::TextControl* UXHeadlessDriver::findText(uint32_t window, int32_t id) {

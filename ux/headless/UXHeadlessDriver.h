@@ -214,25 +214,25 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   void textViewSetLook(uint32_t window, int32_t id, uint32_t background, uint32_t textColour,
                        uint32_t caretColour, uint32_t selectionColour, uint32_t value, uint8_t flag) override;
 
-  bool hasNativeFileOpen() override { return false; }
+  bool hasNativeFileOpen() override;
   int32_t fileOpen(const char* title, const char* folder, char* buffer, uint32_t capacity) override;
-  bool hasNativeNavigation() override { return false; }
-  int32_t navAttach(uint32_t window) override { return 0; }
-  int32_t navPush(uint32_t window, const char* title) override { return 0; }
-  int32_t navPop(uint32_t window) override { return 0; }
-  bool hasNativeFileSave() override { return true; }
+  bool hasNativeNavigation() override;
+  int32_t navAttach(uint32_t window) override;
+  int32_t navPush(uint32_t window, const char* title) override;
+  int32_t navPop(uint32_t window) override;
+  bool hasNativeFileSave() override;
   int32_t fileSave(const char* title, const char* folder, const char* name, char* buffer,
                    uint32_t capacity) override;
-  bool hasNativeColorPicker() override { return true; }
+  bool hasNativeColorPicker() override;
   bool pickColor(uint32_t r, uint32_t g, uint32_t b, uint32_t& outR, uint32_t& outG, uint32_t& outB) override;
-  bool hasNativeFontPicker() override { return true; }
+  bool hasNativeFontPicker() override;
   bool pickFont(const char* face, int32_t size, uint8_t bold, uint8_t italic, char* outFace, uint32_t capacity,
                 int32_t& outSize, uint8_t& outBold, uint8_t& outItalic) override;
 
   uint32_t nowMs() override;
   uint64_t nowUs() override;
   void nowUTC(uint32_t out[7]) override;
-  int32_t localOffsetMinutes() override { return 0; }
+  int32_t localOffsetMinutes() override;
   int32_t settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) override;
   bool settingSet(const char* section, const char* key, const char* value) override;
   bool settingRemove(const char* section, const char* key) override;
@@ -242,8 +242,8 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   uint32_t textWidthWeight(const char* text, const char* face, uint32_t size, uint32_t weight,
                            uint8_t italic) override;
   int32_t textAscent(const char* face, uint32_t size, uint32_t weight, uint8_t italic) override;
-  int32_t runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) override { return -1; }
-  int32_t fontFamilyCount() override { return 1; }
+  int32_t runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) override;
+  int32_t fontFamilyCount() override;
   int32_t fontFamilyName(int32_t index, char* buffer, uint32_t capacity) override;
   int32_t listDir(const char* folder, char* buffer, uint32_t capacity) override;
   bool fileDelete(const char* path) override;
@@ -255,36 +255,36 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;
   void structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
   void structFree(Ptr<UXNodeTree> tree) override;
-  void structAdopt(Ptr<UXNodeTree> tree, int16_t node) override {}
-  UXNodeTree* structObjects(Ptr<UXNodeTree> tree) override { return tree.get(); }
+  void structAdopt(Ptr<UXNodeTree> tree, int16_t node) override;
+  UXNodeTree* structObjects(Ptr<UXNodeTree> tree) override;
   int16_t structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
   void structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
-  void structFinalise(Ptr<UXNodeTree> tree) override {}
+  void structFinalise(Ptr<UXNodeTree> tree) override;
   void structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x, int32_t y, int32_t w, int32_t h) override;
   void structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t hidden) override;
   void structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_t enabled) override;
-  void structSetAutoresize(Ptr<UXNodeTree> tree, int16_t node, uint32_t mask) override {}
-  bool driverAutoresizes() override { return false; }
+  void structSetAutoresize(Ptr<UXNodeTree> tree, int16_t node, uint32_t mask) override;
+  bool driverAutoresizes() override;
   void treeSetUserDraw(UXNodeDrawFunction draw, void* userData) override;
   void treeDraw(UXNodeTree* tree, int16_t start, int32_t x, int32_t y, int32_t w, int32_t h) override;
   UXGraphics* beginViewDraw(int32_t x, int32_t y, int32_t w, int32_t h) override;
   void endViewDraw() override;
   void setDrawOffset(int32_t x, int32_t y) override;
-  bool scrollsNatively() override { return true; }
+  bool scrollsNatively() override;
   void nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) override;
   int32_t nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) override;
 
-  int32_t glKind() override { return 2; }
-  void* glProc(const char* name) override { return nullptr; }
-  uint64_t makeGLContext(Ptr<UXView> view) override { return 0; }
-  void destroyGLContext(Ptr<UXView> view) override {}
-  void resizeGL(Ptr<UXView> view, int32_t w, int32_t h) override {}
-  void presentGL(Ptr<UXView> view) override {}
-  void glSetSwapInterval(int32_t n) override {}
+  int32_t glKind() override;
+  void* glProc(const char* name) override;
+  uint64_t makeGLContext(Ptr<UXView> view) override;
+  void destroyGLContext(Ptr<UXView> view) override;
+  void resizeGL(Ptr<UXView> view, int32_t w, int32_t h) override;
+  void presentGL(Ptr<UXView> view) override;
+  void glSetSwapInterval(int32_t n) override;
   void glDrawableSize(Ptr<UXView> view, int32_t& w, int32_t& h) override;
-  bool glReadFrame(Ptr<UXView> view, uint32_t* out, uint32_t w, uint32_t h) override { return false; }
-  bool compositesWithGL() override { return false; }
-  bool setTurnHook(UXTurnHook hook, void* userData) override { return false; }
+  bool glReadFrame(Ptr<UXView> view, uint32_t* out, uint32_t w, uint32_t h) override;
+  bool compositesWithGL() override;
+  bool setTurnHook(UXTurnHook hook, void* userData) override;
 
   void realizeTree(uint32_t window, UXNodeTree* tree) override;
   UXFieldEditor* fieldEditorNew(char* buffer, uint32_t capacity) override;
@@ -296,27 +296,27 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
 
   uint64_t menuBuild(const UXMenuRecord* menus, int32_t menuCount) override;
   void menuShow(uint64_t bar, uint8_t on) override;
-  int32_t menuItemOrd(uint64_t bar, int32_t menu, int32_t position) override { return position; }
+  int32_t menuItemOrd(uint64_t bar, int32_t menu, int32_t position) override;
   void menuCheck(uint64_t bar, int32_t menu, int32_t item, uint8_t on) override;
   void menuEnable(uint64_t bar, int32_t menu, int32_t item, uint8_t on) override;
   int32_t alertRun(int32_t style, const char* message, const char* buttons, int32_t extra = 0) override;
 
   void nextEvent(int32_t timeoutMs, UXEvent& event) override;
-  void pumpMessages(UXEvent& event) override {}
+  void pumpMessages(UXEvent& event) override;
   uint32_t windowAtPoint(int32_t x, int32_t y) override;
-  bool trackDragStep(int32_t& x, int32_t& y) override { return false; }  // no button is ever down
-  bool dragTrackingIsModal() override { return true; }
+  bool trackDragStep(int32_t& x, int32_t& y) override;
+  bool dragTrackingIsModal() override;
 
   bool boot(int32_t& w, int32_t& h) override;
   int32_t liveNativeCount() override;
-  bool driverOwnsRunLoop() override { return false; }
-  void appAttached(Ptr<UXApplication> application) override {}
-  void requestStop() override {}
-  void setHeadless(uint8_t on) override { headless_ = on; }
-  bool stopAfterMs(int32_t ms) override { return false; }
-  void runLoop() override {}
-  int32_t formFactorClass() override { return 1; }
-  int32_t orientation() override { return 0; }
+  bool driverOwnsRunLoop() override;
+  void appAttached(Ptr<UXApplication> application) override;
+  void requestStop() override;
+  void setHeadless(uint8_t on) override;
+  bool stopAfterMs(int32_t ms) override;
+  void runLoop() override;
+  int32_t formFactorClass() override;
+  int32_t orientation() override;
 
   const char* classNameC() const override { return "UXHeadlessDriver"; }
 

@@ -27,6 +27,9 @@ uint32_t UXHeadlessDriver::windowAtPoint(int32_t x, int32_t y) {
   return best;
 }
 
+bool UXHeadlessDriver::trackDragStep(int32_t&, int32_t&) { return false; }  // no button is ever down
+bool UXHeadlessDriver::dragTrackingIsModal() { return true; }
+
 int32_t UXHeadlessDriver::alertRun(int32_t style, const char* message, const char* buttons, int32_t) {
   std::string record;
   appendInt(record, style);
@@ -127,6 +130,8 @@ void UXHeadlessDriver::nextEvent(int32_t timeoutMs, UXEvent& event) {
   idleWait(timeoutMs);
   takeQueued(event);
 }
+
+void UXHeadlessDriver::pumpMessages(UXEvent&) {}
 
 int32_t UXHeadlessDriver::liveNativeCount() { return int32_t(liveWindowCount() + texts_.size()); }
 

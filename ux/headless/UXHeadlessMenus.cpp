@@ -41,6 +41,8 @@ void UXHeadlessDriver::menuShow(uint64_t bar, uint8_t on) {
   }
 }
 
+int32_t UXHeadlessDriver::menuItemOrd(uint64_t, int32_t, int32_t position) { return position; }
+
 void UXHeadlessDriver::menuCheck(uint64_t bar, int32_t menu, int32_t item, uint8_t on) {
   if (!menuBar(bar)) return;
   MenuBar& b = *menuBars_[bar - 1];
@@ -117,5 +119,19 @@ void UXHeadlessDriver::setDrawOffset(int32_t x, int32_t y) {
   drawOffsetX_ = x;
   drawOffsetY_ = y;
 }
+
+bool UXHeadlessDriver::scrollsNatively() { return true; }
+
+// Run-loop and start-up answers: the caller runs the loop, and the driver
+// has no screen to change shape.
+bool UXHeadlessDriver::setTurnHook(UXTurnHook, void*) { return false; }
+bool UXHeadlessDriver::driverOwnsRunLoop() { return false; }
+void UXHeadlessDriver::appAttached(Ptr<UXApplication>) {}
+void UXHeadlessDriver::requestStop() {}
+void UXHeadlessDriver::setHeadless(uint8_t on) { headless_ = on; }
+bool UXHeadlessDriver::stopAfterMs(int32_t) { return false; }
+void UXHeadlessDriver::runLoop() {}
+int32_t UXHeadlessDriver::formFactorClass() { return 1; }
+int32_t UXHeadlessDriver::orientation() { return 0; }
 
 }  // namespace quorl

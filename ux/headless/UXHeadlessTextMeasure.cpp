@@ -30,6 +30,9 @@ int32_t UXHeadlessDriver::textAscent(const char*, uint32_t size, uint32_t, uint8
   return size < 1 ? 12 : size > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(size);
 }
 
+int32_t UXHeadlessDriver::runPopupMenu(Ptr<UXView>, int32_t, int32_t) { return -1; }
+int32_t UXHeadlessDriver::fontFamilyCount() { return 1; }
+
 int32_t UXHeadlessDriver::fontFamilyName(int32_t index, char* buffer, uint32_t capacity) {
   if (index != 0) return -1;
   return int32_t(copyOut("Headless", buffer, capacity));

@@ -24,6 +24,9 @@ void UXHeadlessDriver::structFree(Ptr<UXNodeTree> tree) {
   if (tree) tree->release();
 }
 
+void UXHeadlessDriver::structAdopt(Ptr<UXNodeTree>, int16_t) {}
+UXNodeTree* UXHeadlessDriver::structObjects(Ptr<UXNodeTree> tree) { return tree.get(); }
+
 int16_t UXHeadlessDriver::structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) {
   return tree ? tree->addChild(parent, child) : int16_t(-1);
 }
@@ -46,6 +49,8 @@ void UXHeadlessDriver::structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, i
   if (tree->valid(child) && tree->at(child)->parent < 0) syncShown(*tree, child);
 }
 
+void UXHeadlessDriver::structFinalise(Ptr<UXNodeTree>) {}
+
 void UXHeadlessDriver::structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x, int32_t y, int32_t w,
                                       int32_t h) {
   // A realised control's position is the node's absolute frame, so moving
@@ -63,6 +68,9 @@ void UXHeadlessDriver::structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint1
 void UXHeadlessDriver::structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_t enabled) {
   if (UXNode* n = tree ? tree->at(node) : nullptr) n->enabled = enabled;
 }
+
+void UXHeadlessDriver::structSetAutoresize(Ptr<UXNodeTree>, int16_t, uint32_t) {}
+bool UXHeadlessDriver::driverAutoresizes() { return false; }
 
 void UXHeadlessDriver::treeSetUserDraw(UXNodeDrawFunction draw, void* userData) {
   userDraw_ = draw;
