@@ -55,7 +55,10 @@
 //     out names with a line feed, which its line format cannot carry.
 //     fileDelete deletes no folder, fileRename replaces nothing, fileCopy
 //     copies a regular file onto a regular file or a new name and never
-//     waits on a pipe; fileFailure tells why one of them failed.
+//     waits on a pipe; it writes the copy to a new sibling of the target
+//     and renames it over the target once whole, so a copy that fails
+//     leaves the old file as it was. fileFailure tells why one of them
+//     failed.
 //   - windowInvalidate and windowInvalidateRect call the content draw
 //     function at once over the whole client area; what is drawn is recorded
 //     in the window's paint log (see UXHeadlessGraphics for the lines).

@@ -1,14 +1,17 @@
 // File delete, rename and copy on POSIX, through the calls that act on the
 // entry that was checked: unlink never removes a folder, renameat2 never
-// replaces, and a copy checks the files it opened. The Windows build's are
-// in UXHeadlessFiles.win32.cpp.
+// replaces, and a copy checks the files it opened and replaces its target
+// only once whole. The Windows build's are in UXHeadlessFiles.win32.cpp.
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <string>
 #include <system_error>
+#include <utility>
 
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessInternal.h"
@@ -38,6 +41,21 @@ UXFileFailure renameFailure(const char* from) {
   struct stat info;
   if (error == ENOENT && ::lstat(from, &info) != 0) return UXFileFailure::gone;
   return failureOf(std::error_code(error, std::generic_category()), false);
+}
+
+// Opens a new, empty sibling of `to` for writing (in the same folder, so
+// that renaming it over `to` replaces `to` in one step) and records its path
+// in `sibling`; -1 with errno when none can be made.
+int createSibling(const char* to, mode_t mode, CopySibling& sibling) {
+  const char* slash = std::strrchr(to, '/');
+  for (uint32_t attempt = 0; attempt < 16; ++attempt) {
+    std::string path(to, slash ? size_t(slash - to + 1) : 0);
+    path += copySiblingName(attempt);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd >= 0) sibling.path = path;
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 }  // namespace
@@ -70,21 +88,29 @@ bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
   gFileFailure = UXFileFailure::none;
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
   // Both ends are opened without waiting (a pipe answers at once) and
-  // checked on the open descriptors; the target is emptied only then.
+  // checked on the open descriptors. The target is opened only to be
+  // checked (a regular file the user may write, not the source) and never
+  // written: the copy goes to a new sibling that replaces it once whole, so
+  // a copy that fails midway leaves the old file as it was.
   Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (in.fd < 0) return failed(failureOfErrno(true));
   struct stat source;
   if (::fstat(in.fd, &source) != 0) return failed(failureOfErrno(true));
   if (S_ISDIR(source.st_mode)) return failed(UXFileFailure::isFolder);
   if (!S_ISREG(source.st_mode)) return failed(UXFileFailure::notRegular);
-  Fd out(::open(to, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666));
-  if (out.fd < 0) return failed(failureOfErrno(false));
+  Fd out(::open(to, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (out.fd < 0 && errno != ENOENT) return failed(failureOfErrno(false));
   struct stat target;
-  if (::fstat(out.fd, &target) != 0) return failed(failureOfErrno(false));
-  if (!S_ISREG(target.st_mode)) return failed(UXFileFailure::notRegular);
-  // Emptying the target would lose the file copied onto itself.
-  if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return failed(UXFileFailure::same);
-  if (::ftruncate(out.fd, 0) != 0) return failed(failureOfErrno(false));
+  const bool replacing = out.fd >= 0;
+  if (replacing) {
+    if (::fstat(out.fd, &target) != 0) return failed(failureOfErrno(false));
+    if (!S_ISREG(target.st_mode)) return failed(UXFileFailure::notRegular);
+    if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return failed(UXFileFailure::same);
+  }
+  // A replacing copy is private until it has the old file's permissions.
+  CopySibling sibling;
+  Fd copy(createSibling(to, replacing ? 0600 : 0666, sibling));
+  if (copy.fd < 0) return failed(failureOfErrno(false));
   ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
   char chunk[65536];
   for (;;) {
@@ -95,7 +121,7 @@ bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
       return failed(failureOfErrno(true));
     }
     for (ssize_t done = 0; done < got;) {
-      const ssize_t put = ::write(out.fd, chunk + done, size_t(got - done));
+      const ssize_t put = ::write(copy.fd, chunk + done, size_t(got - done));
       if (put < 0) {
         if (errno == EINTR) continue;
         return failed(failureOfErrno(false));
@@ -103,6 +129,15 @@ bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
       done += put;
     }
   }
+  // A file system that keeps no permissions refuses them; the copy then
+  // stays private.
+  if (replacing) ::fchmod(copy.fd, target.st_mode & 0777);
+  // Written through before the rename, so that not even a crash leaves a
+  // cut file in the target's place.
+  if (::fsync(copy.fd) != 0) return failed(failureOfErrno(false));
+  if (::close(std::exchange(copy.fd, -1)) != 0) return failed(failureOfErrno(false));
+  if (::rename(sibling.path.c_str(), to) != 0) return failed(failureOfErrno(false));
+  sibling.path.clear();
   return true;
 }
 
