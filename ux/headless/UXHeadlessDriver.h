@@ -6,9 +6,33 @@
 // and stands in for the Win32 driver until that exists.
 //
 // Sections:
-//   1. UXHeadlessGraphics: the recording surface of the driver
-//   2. UXHeadlessDriver: state and inspection
-//   3. UXHeadlessDriver: the contract operations
+//   1. UXHeadlessDriver: state and inspection
+//   2. UXHeadlessDriver: the contract operations
+//
+// The files are split by concern as the Win32 driver's are, so that an
+// operation is found in the same place in both (the Win32 file in brackets):
+//   UXHeadlessWindows.cpp      boot, the window table, captions, scrolling,
+//                              the synchronous paint, windowLine, menuPopUp
+//                              (UXWin32Windows.cpp)
+//   UXHeadlessEvents.cpp       the event queue, nextEvent, windowAtPoint,
+//                              alertRun, liveNativeCount (UXWin32Events.cpp)
+//   UXHeadlessMenus.cpp        menu bars, field editors, view drawing
+//                              (UXWin32Menus.cpp)
+//   UXHeadlessTree.cpp         the node tree, treeDraw, realizeTree
+//                              (UXWin32Tree.cpp, W32TreeDraw.cpp, W32Realize.cpp)
+//   UXHeadlessGraphics.h/.cpp  the recording surface (UXGdiGraphics.h/.cpp)
+//   UXHeadlessDialogs.cpp      fileOpen, fileSave, pickColor, pickFont
+//                              (W32Dialogs.cpp)
+//   UXHeadlessFiles.cpp        listDir, fileFailure; fileDelete, fileRename
+//                              and fileCopy in its .posix.cpp and .win32.cpp
+//                              (W32Files.cpp)
+//   UXHeadlessSettings.cpp     settings and the settings file (W32Settings.cpp)
+//   UXHeadlessClock.cpp        clocks (W32Clock.cpp)
+//   UXHeadlessTextMeasure.cpp  text widths, ascents, the font family
+//                              (W32TextMeasure.cpp)
+//   UXHeadlessDriver.cpp       construction, text controls (W32RichText.cpp),
+//                              icons, sound, snapshots and GL, which do nothing
+//   UXHeadlessInternal.h       helpers the files share
 //
 // Fixed rules of this driver (tests and callers may rely on them):
 //   - Text metrics: a byte is 7 pixels wide at size 12, scaled by size
@@ -31,7 +55,10 @@
 //     out names with a line feed, which its line format cannot carry.
 //     fileDelete deletes no folder, fileRename replaces nothing, fileCopy
 //     copies a regular file onto a regular file or a new name and never
-//     waits on a pipe; fileFailure tells why one of them failed.
+//     waits on a pipe; it writes the copy to a new sibling of the target
+//     and renames it over the target once whole, so a copy that fails
+//     leaves the old file as it was. fileFailure tells why one of them
+//     failed.
 //   - windowInvalidate and windowInvalidateRect call the content draw
 //     function at once over the whole client area; what is drawn is recorded
 //     in the window's paint log (see UXHeadlessGraphics for the lines).
@@ -50,79 +77,9 @@
 #include "ux/core/UXNodeTree.h"
 #include "ux/core/UXNodeTreeDriver.h"
 #include "ux/core/UXViewDriver.h"
+#include "ux/headless/UXHeadlessGraphics.h"
 
 namespace quorl {
-
-// ---------------------------------------------------------------------------
-// 1. The driver's surface. It behaves as the platform surface is specified
-//    to: no blending (alpha ignored), no theme art (parts filled with palette
-//    colour 8), circles as their bounding square, native stroking without
-//    dashes. It records, in window coordinates (origin applied), one line
-//    per primitive:
-//      view X Y W H                    beginViewDraw: origin and clip
-//      fill X Y W H #RRGGBB            rectangles, theme parts, circles, lines
-//      poly #RRGGBB X,Y X,Y ...        polygons, triangles, slanted lines
-//      text X Y #RRGGBB SIZE WEIGHT ITALIC "FACE" "TEXT"
-//      pixels X Y W H src=X,Y,W,H alpha=A swap=S
-//      stroke #RRGGBB width=W cap=C join=J OPS...
-//    Colours are upper-case hex. Nothing is recorded for degenerate input.
-class UXHeadlessGraphics : public UXGraphics {
- public:
-  // Where lines go; null drops them.
-  void setSink(std::vector<std::string>* sink) { sink_ = sink; }
-  void setOrigin(int32_t x, int32_t y) { ox_ = x; oy_ = y; }
-  int32_t originX() const { return ox_; }
-  int32_t originY() const { return oy_; }
-
-  void fillRect(UXRect rect, uint32_t ci) override;
-  void fillRectRGB(UXRect rect, uint32_t r, uint32_t g, uint32_t b) override;
-  void fillRectRGBA(UXRect rect, uint32_t r, uint32_t g, uint32_t b, uint32_t a) override;
-  void clearRect(UXRect rect) override;
-  void drawPixels(const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t swap, UXRect src, UXRect dest,
-                  uint32_t alpha) override;
-  void drawTheme(const char* part, UXRect rect) override;
-  void drawText(const char* text, int16_t x, int16_t y, uint32_t ci, int32_t size) override;
-  void drawTextRGBA(const char* text, int16_t x, int16_t y, uint32_t r, uint32_t g, uint32_t b, uint32_t a,
-                    int32_t size) override;
-  void drawTextFont(const char* text, int16_t x, int16_t y, uint32_t ci, const char* face, int32_t size,
-                    uint8_t bold, uint8_t italic) override;
-  void drawTextFontRGBA(const char* text, int16_t x, int16_t y, const char* face, int32_t size, int32_t weight,
-                        uint8_t italic, uint32_t r, uint32_t g, uint32_t b, uint32_t a) override;
-  void fillTriangle(int16_t x1, int16_t y1, int16_t x2, int16_t y2, int16_t x3, int16_t y3, uint32_t ci) override;
-  void fillCircle(int16_t cx, int16_t cy, int16_t radius, uint32_t ci) override;
-  bool hasThemeArt() override { return false; }
-  void drawLine(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint32_t ci) override;
-  void fillPolygon(const int16_t* points, int32_t n, uint32_t ci) override;
-  void fillPolygonRGB(const int16_t* points, int32_t n, uint32_t r, uint32_t g, uint32_t b) override;
-  void fillPolygonRGBA(const int16_t* points, int32_t n, uint32_t r, uint32_t g, uint32_t b, uint32_t a) override;
-  bool blendsAlpha() override { return false; }
-  bool strokesNatively() override { return true; }
-  bool dashesNatively() override { return false; }
-  void strokeNative(const int32_t* ops, int32_t n, double width, uint32_t startCap, uint32_t endCap, uint32_t join,
-                    const uint32_t* dashes, uint32_t dashCount, uint32_t dashPhase, uint32_t ci) override;
-  void strokeNativeRGB(const int32_t* ops, int32_t n, double width, uint32_t startCap, uint32_t endCap,
-                       uint32_t join, const uint32_t* dashes, uint32_t dashCount, uint32_t dashPhase, uint32_t r,
-                       uint32_t g, uint32_t b) override;
-  void strokeNativeRGBA(const int32_t* ops, int32_t n, double width, uint32_t startCap, uint32_t endCap,
-                        uint32_t join, const uint32_t* dashes, uint32_t dashCount, uint32_t dashPhase, uint32_t r,
-                        uint32_t g, uint32_t b, uint32_t a) override;
-
-  // Records a line as is (the driver's own marks, e.g. "view ...").
-  void note(const std::string& line);
-
-  const char* classNameC() const override { return "UXHeadlessGraphics"; }
-
- private:
-  void fill(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb);
-  void poly(const int16_t* points, int32_t n, uint32_t rgb);
-  void text(const char* text, int32_t x, int32_t y, uint32_t rgb, int32_t size, int32_t weight, uint8_t italic,
-            const char* face);
-  void stroke(const int32_t* ops, int32_t n, double width, uint32_t startCap, uint32_t endCap, uint32_t join,
-              uint32_t rgb);
-
-  std::vector<std::string>* sink_ = nullptr;
-  int32_t ox_ = 0, oy_ = 0;
-};
 
 // Text width by the headless rule: bytes * 7 * size / 12 (size < 1: 12).
 uint32_t uxHeadlessTextWidth(const char* text, int32_t size);
@@ -131,7 +88,7 @@ uint32_t uxHeadlessTextWidth(const char* text, int32_t size);
 void uxCivilFromUs(int64_t us, uint32_t out[7]);
 
 // ---------------------------------------------------------------------------
-// 2. The driver.
+// 1. The driver.
 class UXHeadlessDriver : public UXNodeTreeDriver {
  public:
   static constexpr uint32_t kMaxWindows = 63;
@@ -215,7 +172,7 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   static constexpr size_t kMaxStrayLines = 10000;
   const std::vector<std::string>& strayLines() const { return strayLines_; }
 
-  // -- 3. The contract ------------------------------------------------------
+  // -- 2. The contract ------------------------------------------------------
   bool hasMenuPopUp() const override { return true; }
   bool hasTextViewSetAll() const override { return nativeTextViews_; }
 
@@ -260,25 +217,25 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   void textViewSetLook(uint32_t window, int32_t id, uint32_t background, uint32_t textColour,
                        uint32_t caretColour, uint32_t selectionColour, uint32_t value, uint8_t flag) override;
 
-  bool hasNativeFileOpen() override { return false; }
+  bool hasNativeFileOpen() override;
   int32_t fileOpen(const char* title, const char* folder, char* buffer, uint32_t capacity) override;
-  bool hasNativeNavigation() override { return false; }
-  int32_t navAttach(uint32_t window) override { return 0; }
-  int32_t navPush(uint32_t window, const char* title) override { return 0; }
-  int32_t navPop(uint32_t window) override { return 0; }
-  bool hasNativeFileSave() override { return true; }
+  bool hasNativeNavigation() override;
+  int32_t navAttach(uint32_t window) override;
+  int32_t navPush(uint32_t window, const char* title) override;
+  int32_t navPop(uint32_t window) override;
+  bool hasNativeFileSave() override;
   int32_t fileSave(const char* title, const char* folder, const char* name, char* buffer,
                    uint32_t capacity) override;
-  bool hasNativeColorPicker() override { return true; }
+  bool hasNativeColorPicker() override;
   bool pickColor(uint32_t r, uint32_t g, uint32_t b, uint32_t& outR, uint32_t& outG, uint32_t& outB) override;
-  bool hasNativeFontPicker() override { return true; }
+  bool hasNativeFontPicker() override;
   bool pickFont(const char* face, int32_t size, uint8_t bold, uint8_t italic, char* outFace, uint32_t capacity,
                 int32_t& outSize, uint8_t& outBold, uint8_t& outItalic) override;
 
   uint32_t nowMs() override;
   uint64_t nowUs() override;
   void nowUTC(uint32_t out[7]) override;
-  int32_t localOffsetMinutes() override { return 0; }
+  int32_t localOffsetMinutes() override;
   int32_t settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) override;
   bool settingSet(const char* section, const char* key, const char* value) override;
   bool settingRemove(const char* section, const char* key) override;
@@ -288,8 +245,8 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   uint32_t textWidthWeight(const char* text, const char* face, uint32_t size, uint32_t weight,
                            uint8_t italic) override;
   int32_t textAscent(const char* face, uint32_t size, uint32_t weight, uint8_t italic) override;
-  int32_t runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) override { return -1; }
-  int32_t fontFamilyCount() override { return 1; }
+  int32_t runPopupMenu(Ptr<UXView> view, int32_t x, int32_t y) override;
+  int32_t fontFamilyCount() override;
   int32_t fontFamilyName(int32_t index, char* buffer, uint32_t capacity) override;
   int32_t listDir(const char* folder, char* buffer, uint32_t capacity) override;
   bool fileDelete(const char* path) override;
@@ -301,36 +258,36 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;
   void structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
   void structFree(Ptr<UXNodeTree> tree) override;
-  void structAdopt(Ptr<UXNodeTree> tree, int16_t node) override {}
-  UXNodeTree* structObjects(Ptr<UXNodeTree> tree) override { return tree.get(); }
+  void structAdopt(Ptr<UXNodeTree> tree, int16_t node) override;
+  UXNodeTree* structObjects(Ptr<UXNodeTree> tree) override;
   int16_t structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
   void structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
-  void structFinalise(Ptr<UXNodeTree> tree) override {}
+  void structFinalise(Ptr<UXNodeTree> tree) override;
   void structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x, int32_t y, int32_t w, int32_t h) override;
   void structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t hidden) override;
   void structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_t enabled) override;
-  void structSetAutoresize(Ptr<UXNodeTree> tree, int16_t node, uint32_t mask) override {}
-  bool driverAutoresizes() override { return false; }
+  void structSetAutoresize(Ptr<UXNodeTree> tree, int16_t node, uint32_t mask) override;
+  bool driverAutoresizes() override;
   void treeSetUserDraw(UXNodeDrawFunction draw, void* userData) override;
   void treeDraw(UXNodeTree* tree, int16_t start, int32_t x, int32_t y, int32_t w, int32_t h) override;
   UXGraphics* beginViewDraw(int32_t x, int32_t y, int32_t w, int32_t h) override;
   void endViewDraw() override;
   void setDrawOffset(int32_t x, int32_t y) override;
-  bool scrollsNatively() override { return true; }
+  bool scrollsNatively() override;
   void nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) override;
   int32_t nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) override;
 
-  int32_t glKind() override { return 2; }
-  void* glProc(const char* name) override { return nullptr; }
-  uint64_t makeGLContext(Ptr<UXView> view) override { return 0; }
-  void destroyGLContext(Ptr<UXView> view) override {}
-  void resizeGL(Ptr<UXView> view, int32_t w, int32_t h) override {}
-  void presentGL(Ptr<UXView> view) override {}
-  void glSetSwapInterval(int32_t n) override {}
+  int32_t glKind() override;
+  void* glProc(const char* name) override;
+  uint64_t makeGLContext(Ptr<UXView> view) override;
+  void destroyGLContext(Ptr<UXView> view) override;
+  void resizeGL(Ptr<UXView> view, int32_t w, int32_t h) override;
+  void presentGL(Ptr<UXView> view) override;
+  void glSetSwapInterval(int32_t n) override;
   void glDrawableSize(Ptr<UXView> view, int32_t& w, int32_t& h) override;
-  bool glReadFrame(Ptr<UXView> view, uint32_t* out, uint32_t w, uint32_t h) override { return false; }
-  bool compositesWithGL() override { return false; }
-  bool setTurnHook(UXTurnHook hook, void* userData) override { return false; }
+  bool glReadFrame(Ptr<UXView> view, uint32_t* out, uint32_t w, uint32_t h) override;
+  bool compositesWithGL() override;
+  bool setTurnHook(UXTurnHook hook, void* userData) override;
 
   void realizeTree(uint32_t window, UXNodeTree* tree) override;
   UXFieldEditor* fieldEditorNew(char* buffer, uint32_t capacity) override;
@@ -342,27 +299,27 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
 
   uint64_t menuBuild(const UXMenuRecord* menus, int32_t menuCount) override;
   void menuShow(uint64_t bar, uint8_t on) override;
-  int32_t menuItemOrd(uint64_t bar, int32_t menu, int32_t position) override { return position; }
+  int32_t menuItemOrd(uint64_t bar, int32_t menu, int32_t position) override;
   void menuCheck(uint64_t bar, int32_t menu, int32_t item, uint8_t on) override;
   void menuEnable(uint64_t bar, int32_t menu, int32_t item, uint8_t on) override;
   int32_t alertRun(int32_t style, const char* message, const char* buttons, int32_t extra = 0) override;
 
   void nextEvent(int32_t timeoutMs, UXEvent& event) override;
-  void pumpMessages(UXEvent& event) override {}
+  void pumpMessages(UXEvent& event) override;
   uint32_t windowAtPoint(int32_t x, int32_t y) override;
-  bool trackDragStep(int32_t& x, int32_t& y) override { return false; }  // no button is ever down
-  bool dragTrackingIsModal() override { return true; }
+  bool trackDragStep(int32_t& x, int32_t& y) override;
+  bool dragTrackingIsModal() override;
 
   bool boot(int32_t& w, int32_t& h) override;
   int32_t liveNativeCount() override;
-  bool driverOwnsRunLoop() override { return false; }
-  void appAttached(Ptr<UXApplication> application) override {}
-  void requestStop() override {}
-  void setHeadless(uint8_t on) override { headless_ = on; }
-  bool stopAfterMs(int32_t ms) override { return false; }
-  void runLoop() override {}
-  int32_t formFactorClass() override { return 1; }
-  int32_t orientation() override { return 0; }
+  bool driverOwnsRunLoop() override;
+  void appAttached(Ptr<UXApplication> application) override;
+  void requestStop() override;
+  void setHeadless(uint8_t on) override;
+  bool stopAfterMs(int32_t ms) override;
+  void runLoop() override;
+  int32_t formFactorClass() override;
+  int32_t orientation() override;
 
   const char* classNameC() const override { return "UXHeadlessDriver"; }
 
