@@ -2,8 +2,8 @@
 // window. Windows, node trees, menus, settings and text controls live in
 // memory; painting is synchronous and drawn onto a surface that records
 // every primitive as a text line, so the whole toolkit runs and is testable
-// on a machine without a display. It is the native build's platform driver
-// and stands in for the Win32 driver until that exists.
+// on a machine without a display. It is the native build's platform driver,
+// and serves the Windows build's tests beside the Win32 driver.
 //
 // Sections:
 //   1. UXHeadlessDriver: state and inspection
