@@ -3,26 +3,26 @@
 # the report names files as given) and on the cases of tests/app/selftest/,
 # and compares each report and exit status with tests/app/selftest/*.out
 # byte for byte.
-# Usage: tools/selftest-check.sh [--network | --special] [--update] RUNNER...
+# Usage: tools/selftest-check.sh [--network | --irregular] [--update] RUNNER...
 #   RUNNER: the program, with any launcher before it (tools/wine-run X.exe).
 #   --network: only the network self test on selftest.json against the local
 #              server (run it under tools/with-test-server).
-#   --special: only files that are not regular (a named pipe, a link to
+#   --irregular: only files that are not regular (a named pipe, a link to
 #              /dev/zero; POSIX): each must be refused at once, and the run's
 #              peak memory stay under 300 MB. A hang is the caller's time-out.
 #   --update:  rewrite the .out files from what the program prints now.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
-network=0 update=0 special=0
+network=0 update=0 irregular=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --network) network=1; shift ;;
-    --special) special=1; shift ;;
+    --irregular) irregular=1; shift ;;
     --update) update=1; shift ;;
     *) break ;;
   esac
 done
-[ $# -gt 0 ] || { echo "usage: $0 [--network] [--update] RUNNER..."; exit 2; }
+[ $# -gt 0 ] || { echo "usage: $0 [--network | --irregular] [--update] RUNNER..."; exit 2; }
 expected=$root/tests/app/selftest
 failed=0
 where=$root/samples
@@ -46,7 +46,7 @@ runner=("$@")
 for i in "${!runner[@]}"; do
   [ -e "${runner[$i]}" ] && runner[$i]=$(cd "$(dirname "${runner[$i]}")" && pwd)/$(basename "${runner[$i]}")
 done
-if [ "$special" = 1 ]; then
+if [ "$irregular" = 1 ]; then
   where=$(mktemp -d)
   trap 'rm -rf "$where"' EXIT
   mkfifo "$where/pipe.json"
@@ -60,7 +60,7 @@ kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
 print("peak memory under 300 MB" if kib < 300 * 1024 else "peak memory %d KiB" % kib)
 sys.exit(status)'
   for name in pipe zero; do
-    check "special-$name" QUORL_BENCH_SERVER= python3 -c "$peak" "${runner[@]}" --selftest "$name.json"
+    check "irregular-$name" QUORL_BENCH_SERVER= python3 -c "$peak" "${runner[@]}" --selftest "$name.json"
   done
 elif [ "$network" = 1 ]; then
   [ -n "${QUORL_TEST_SERVER:-}" ] || { echo "no local server (run under tools/with-test-server)"; exit 2; }

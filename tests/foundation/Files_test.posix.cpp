@@ -18,17 +18,17 @@ namespace {
 
 // A folder of its own with a named pipe nobody writes to: opening it
 // without care would wait forever.
-class Special {
+class IrregularFiles {
  public:
-  Special() {
-    char folder[] = "/tmp/quorl-special-XXXXXX";
+  IrregularFiles() {
+    char folder[] = "/tmp/quorl-irregular-XXXXXX";
     if (!mkdtemp(folder)) return;
     folder_ = folder;
     mkfifo(at("pipe").c_str(), 0600);
     symlink("/dev/zero", at("zero").c_str());
     symlink(at("pipe").c_str(), at("to-pipe").c_str());
   }
-  ~Special() {
+  ~IrregularFiles() {
     for (const char* name : {"pipe", "zero", "to-pipe"}) unlink(at(name).c_str());
     rmdir(folder_.c_str());
   }
@@ -41,8 +41,8 @@ class Special {
 // Pipes, devices and folders, named or linked, are refused at once with
 // their reason, before a byte is read.
 TEST(FilesPosixTest, OnlyRegularFilesAreRead) {
-  Special special;
-  const std::string paths[] = {special.at("pipe"), special.at("to-pipe"), special.at("zero"), "/dev/zero",
+  IrregularFiles irregular;
+  const std::string paths[] = {irregular.at("pipe"), irregular.at("to-pipe"), irregular.at("zero"), "/dev/zero",
                                "/dev/null", "/tmp"};
   for (const std::string& path : paths) {
     FileFailure failure = FileFailure::none;

@@ -10,8 +10,8 @@
 
 namespace quorl {
 
-// The driver's surface. It behaves as the platform surface is specified
-//    to: no blending (alpha ignored), no theme art (parts filled with palette
+// The driver's surface. It does what every platform surface must and
+//    no more: no blending (alpha ignored), no theme art (parts filled with palette
 //    colour 8), circles as their bounding square, native stroking without
 //    dashes. It records, in window coordinates (origin applied), one line
 //    per primitive:

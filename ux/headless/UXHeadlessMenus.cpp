@@ -94,7 +94,7 @@ int32_t UXHeadlessDriver::editText(UXNodeTree* tree, int16_t node, uint8_t chara
                                    int32_t mode) {
   const UXNode* n = tree ? tree->at(node) : nullptr;
   if (!n || n->spec == 0) return 0;
-  // The spec word is only a field editor when it names a live one: a title
+  // The node's word is only a field editor when it names a live one: a title
   // pointer or a freed editor is never edited.
   auto* editor = reinterpret_cast<UXFieldEditor*>(uintptr_t(n->spec));
   if (!isLiveFieldEditor(editor)) return 0;
