@@ -6,7 +6,7 @@
 // and serves the Windows build's tests beside the Win32 driver.
 //
 // Sections:
-//   1. UXHeadlessDriver: state and inspection
+//   1. UXHeadlessDriver: state, and what tests read and script
 //   2. UXHeadlessDriver: the contract operations
 //
 // The files are split by concern as the Win32 driver's are, so that an
@@ -134,7 +134,7 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   UXHeadlessDriver();
   ~UXHeadlessDriver() override;
 
-  // -- Inspection and scripting ---------------------------------------------
+  // -- What tests read and script -------------------------------------------
   // The window of a live handle, else null.
   const Window* window(uint32_t handle) const;
   uint32_t liveWindowCount() const;
