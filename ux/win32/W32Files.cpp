@@ -38,6 +38,15 @@ bool isFolder(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Why a copy refuses a path that is there but is no file: a folder, or a
+// device. A missing path is for the copy itself to report.
+UXFileFailure notAFile(const std::wstring& path) {
+  const DWORD attributes = attributesOf(path);
+  if (isFolder(attributes)) return UXFileFailure::isFolder;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE)) return UXFileFailure::notRegular;
+  return UXFileFailure::none;
+}
+
 // The reason behind the last error of a call on `from` (the source) and
 // `to` (the target, or empty).
 UXFileFailure failureOf(DWORD error, const std::wstring& from, const std::wstring& to) {
@@ -108,12 +117,8 @@ bool UXWin32Driver::fileCopy(const char* from, const char* to) {
   gW32FileFailure = UXFileFailure::none;
   if (!from || !to) return failed(UXFileFailure::unknown);
   const std::wstring source = longPath(from), target = longPath(to);
-  const DWORD kinds = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
-  const DWORD sourceAttributes = attributesOf(source), targetAttributes = attributesOf(target);
-  if (isFolder(sourceAttributes)) return failed(UXFileFailure::isFolder);
-  if (sourceAttributes != INVALID_FILE_ATTRIBUTES && (sourceAttributes & kinds)) return failed(UXFileFailure::notRegular);
-  if (isFolder(targetAttributes)) return failed(UXFileFailure::isFolder);
-  if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & kinds)) return failed(UXFileFailure::notRegular);
+  for (const std::wstring* path : {&source, &target})
+    if (UXFileFailure why = notAFile(*path); why != UXFileFailure::none) return failed(why);
   if (CopyFileW(source.c_str(), target.c_str(), FALSE)) return true;
   return failed(failureOf(GetLastError(), source, target));
 }

@@ -219,45 +219,15 @@ class W32Dib {
 // ---------------------------------------------------------------------------
 // 4. GL contexts and menus.
 
-// Owns a GL rendering context: made not current and deleted when it goes.
-// The WGL entry points are looked up at run time (the program runs without
-// opengl32.dll), so the owner carries the two it needs.
-class W32GlContext {
- public:
-  using MakeCurrent = BOOL(WINAPI*)(HDC, HGLRC);
-  using Delete = BOOL(WINAPI*)(HGLRC);
-  W32GlContext() = default;
-  W32GlContext(HGLRC context, MakeCurrent makeCurrent, Delete deleteContext)
-      : context_(context), makeCurrent_(makeCurrent), delete_(deleteContext) {}
-  W32GlContext(W32GlContext&& o) noexcept
-      : context_(std::exchange(o.context_, nullptr)), makeCurrent_(o.makeCurrent_), delete_(o.delete_) {}
-  W32GlContext& operator=(W32GlContext&& o) noexcept {
-    if (this != &o) {
-      reset();
-      context_ = std::exchange(o.context_, nullptr);
-      makeCurrent_ = o.makeCurrent_;
-      delete_ = o.delete_;
-    }
-    return *this;
-  }
-  W32GlContext(const W32GlContext&) = delete;
-  W32GlContext& operator=(const W32GlContext&) = delete;
-  ~W32GlContext() { reset(); }
-  void reset() {
-    if (context_) {
-      if (makeCurrent_) makeCurrent_(nullptr, nullptr);
-      if (delete_) delete_(context_);
-    }
-    context_ = nullptr;
-  }
-  HGLRC get() const { return context_; }
-  explicit operator bool() const { return context_ != nullptr; }
-
- private:
-  HGLRC context_ = nullptr;  // owned: deleted in reset
-  MakeCurrent makeCurrent_ = nullptr;
-  Delete delete_ = nullptr;
+// A GL rendering context: made not current and deleted, through the WGL
+// entry points W32OpenGL loads by name (the program runs without
+// opengl32.dll; a context exists only once they are loaded).
+struct W32GlContextTraits {
+  using Handle = HGLRC;
+  static Handle none() { return nullptr; }
+  static void destroy(Handle h);  // W32OpenGL.cpp
 };
+using W32GlContext = W32Unique<W32GlContextTraits>;
 
 // Owns a menu (a bar or a pop-up): DestroyMenu when it goes, which takes
 // its submenus with it. A pop-up appended to a bar belongs to the bar:

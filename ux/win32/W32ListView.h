@@ -5,8 +5,8 @@
 // at once after a rebuild, and no row text is copied ahead of need.
 // Messages: WM_SETFONT, LVM_SETEXTENDEDLISTVIEWSTYLE, LVM_DELETECOLUMN,
 // LVM_INSERTCOLUMNW, LVM_DELETEALLITEMS, LVM_SETITEMCOUNT, LVM_SETITEMSTATE;
-// notifications LVN_GETDISPINFOW (here), LVN_ODSTATECHANGED (here),
-// LVN_ITEMCHANGED and LVN_BEGIN(R)DRAG (the window procedure).
+// notifications LVN_GETDISPINFOW, LVN_ITEMCHANGED and LVN_ODSTATECHANGED
+// (here), LVN_BEGIN(R)DRAG (the window procedure).
 #pragma once
 
 #include <windows.h>

@@ -234,6 +234,11 @@ void viewport(GlSurface& g) {
 
 }  // namespace
 
+void W32GlContextTraits::destroy(Handle h) {
+  if (gl.makeCurrent) gl.makeCurrent(nullptr, nullptr);
+  if (gl.deleteContext) gl.deleteContext(h);
+}
+
 int32_t w32GlFind(Ptr<Object> view) {
   GlSurface* g = surfaceOf(view);
   return g ? int32_t(g - gW32Gl) : -1;
@@ -306,7 +311,7 @@ uint64_t UXWin32Driver::makeGLContext(Ptr<UXView> view) {
     }
     if (!made && gl.createContext) made = gl.createContext(g->dc.get());
     if (!made) return 0;
-    g->context = W32GlContext(made, gl.makeCurrent, gl.deleteContext);
+    g->context.reset(made);
   }
   if (!current(*g)) return 0;
   loadWithContext();
