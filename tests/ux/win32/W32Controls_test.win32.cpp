@@ -120,31 +120,22 @@ class Outline : public Object, public UXOutlineDataSource {
   }
 };
 
-class ControlsTest : public Win32DriverTest {
+class ControlsTest : public Win32WindowTest {
  protected:
-  Ref<UXWindow> window;
-  Ref<UXView> content = make<UXView>();
-
   void SetUp() override {
-    Win32DriverTest::SetUp();
-    window = make<UXWindow>();
-    window->open("Controls", UXRect(40, 40, 640, 420), content);
+    Win32WindowTest::SetUp();
+    openToolkitWindow("Controls", UXRect(40, 40, 640, 420));
   }
-  void TearDown() override {
-    window->close();
-    window.reset();
-    Win32DriverTest::TearDown();
-  }
-
-  template <class V> Ref<V> add(const Ref<V>& view, UXRect frame, const Ref<UXView>& parent = nullptr) {
-    view->attachTo(window->tree, frame);
-    d->structAddChild(window->tree->driverTree, int16_t(parent ? parent->node : content->node), int16_t(view->node));
-    return view;
-  }
-  void realize() { d->realizeTree(window->handle, window->tree->driverTree.get()); }
-  HWND top() const { return hwndOf(window->handle); }
-  HWND controlOf(const Ref<UXView>& view) const { return GetDlgItem(top(), int(view->node) + 1000); }
   LONG styleOf(const Ref<UXView>& view) const { return GetWindowLongW(controlOf(view), GWL_STYLE); }
+  // A scroll view whose document holds a line of dark text at labelFrame.
+  Ref<UXScrollView> scrollWithLabel(UXRect frame, int32_t documentHeight, UXRect labelFrame) {
+    auto scroll = add(make<UXScrollView>(), frame);
+    scroll->setDocumentHeight(documentHeight);
+    auto label = make<UXLabel>();
+    label->title = "MMMMMMMM";
+    add(label, labelFrame, scroll->documentView);
+    return scroll;
+  }
   // The command a control's change sends to its parent.
   void command(const Ref<UXView>& view, UINT code) {
     SendMessageW(top(), WM_COMMAND, MAKEWPARAM(view->node + 1000, code), reinterpret_cast<LPARAM>(controlOf(view)));
@@ -183,6 +174,19 @@ Ref<UXToolbar> openSaveToolbar() {
   }
   return toolbar;
 }
+
+// Logs each call of a drop block as "what text window x,y".
+class DragLog : public Object {
+ public:
+  std::vector<std::string> events;
+  UXDropBlock block(const char* what) {
+    return UXDropBlock{self(), [what](const Ref<Object>& t, const char* text, int32_t window, int32_t x, int32_t y) {
+                         staticCast<DragLog>(t)->events.push_back(std::string(what) + " " + text + " " +
+                                                                  std::to_string(window) + " " + std::to_string(x) +
+                                                                  "," + std::to_string(y));
+                       }};
+  }
+};
 
 // ---------------------------------------------------------------------------
 // Realising: every kind of control, read back through its handle.
@@ -411,9 +415,7 @@ TEST_F(ControlsTest, AShieldLiesOverTheControlsAndFollowsItsNodesVisibility) {
   // A new window under the same handle has no shield of its own.
   uint32_t handle = window->handle;
   window->close();
-  window = make<UXWindow>();
-  content = make<UXView>();
-  window->open("Again", UXRect(40, 40, 200, 100), content);
+  openToolkitWindow("Again", UXRect(40, 40, 200, 100));
   ASSERT_EQ(window->handle, handle);
   EXPECT_EQ(gW32Shield[handle], nullptr);
 }
@@ -503,17 +505,8 @@ TEST_F(ControlsTest, ClicksOnSegmentsAndToolbarButtonsSelectAndRunTheirActions) 
 TEST_F(ControlsTest, FilesDroppedOnTheWindowReachTheDropBlockAsUtf8) {
   Ref<UXApplication> savedApp = gApp;
   gApp = make<UXApplication>();
-  std::vector<std::string> drops;
-  struct Log : Object {
-    std::vector<std::string>* drops = nullptr;
-  };
-  auto log = make<Log>();
-  log->drops = &drops;
-  gApp->onFileDrop = UXDropBlock{log, [](const Ref<Object>& t, const char* path, int32_t w, int32_t x, int32_t y) {
-                                   staticCast<Log>(t)->drops->push_back(std::string(path) + " " + std::to_string(w) +
-                                                                        " " + std::to_string(x) + "," +
-                                                                        std::to_string(y));
-                                 }};
+  auto log = make<DragLog>();
+  gApp->onFileDrop = log->block("file");
   // The block the shell posts: its header, then the paths as UTF-16, each
   // ending in a NUL, and one NUL more.
   const std::wstring paths = std::wstring(L"C:\\donn\u00e9es\\r\u00e9sum\u00e9 \u65e5\u672c.json") + L'\0' +
@@ -531,7 +524,8 @@ TEST_F(ControlsTest, FilesDroppedOnTheWindowReachTheDropBlockAsUtf8) {
   drainQueue();
   const std::string w = std::to_string(window->handle);
   const std::string first = "C:\\donn\xC3\xA9" "es\\r\xC3\xA9sum\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.json";
-  EXPECT_EQ(drops, (std::vector<std::string>{first + " " + w + " 12,34", "C:\\b.json " + w + " 12,34"}));
+  EXPECT_EQ(log->events,
+            (std::vector<std::string>{"file " + first + " " + w + " 12,34", "file C:\\b.json " + w + " 12,34"}));
   gApp = savedApp;
 }
 
@@ -816,10 +810,9 @@ TEST_F(ControlsTest, AHundredThousandRowTableIsAVirtualListAnsweringCellsOnDeman
   EXPECT_EQ(cellOf(list, 0, 0), "r0");
   EXPECT_EQ(cellOf(list, 99999, 1), "r99999 \xC2\xB7 c1");
   // Select-all (Ctrl+A's message) reaches the table whole.
-  LVITEMW state{};
-  state.stateMask = LVIS_SELECTED;
-  state.state = LVIS_SELECTED;
-  SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&state));
+  LVITEMW all{};
+  all.stateMask = all.state = LVIS_SELECTED;
+  SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&all));
   EXPECT_EQ(table->selectedCount(), 100000);
   // A reload to fewer rows: the list follows; rows past the end are empty.
   rows->count = 3;
@@ -903,35 +896,19 @@ struct Canvas {
 
 // Paints with fn into a white 32-bit DIB of w x h.
 template <class F> Canvas paint(int w, int h, F&& fn) {
-  Canvas c;
-  c.w = w, c.h = h;
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bitmap);
+  W32Dib bitmap(w, h);
+  W32MemoryDC dc(nullptr);
+  W32Select chosen(dc.get(), bitmap.get());
   RECT all{0, 0, w, h};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  SelectObject(dc, gW32Font);
-  fn(dc);
+  FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SelectObject(dc.get(), gW32Font);
+  fn(dc.get());
   GdiFlush();
-  c.px.assign(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + size_t(w) * size_t(h));
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  return c;
+  return Canvas{w, h, std::vector<uint32_t>(bitmap.bits(), bitmap.bits() + size_t(w) * size_t(h))};
 }
 
 TEST_F(ControlsTest, LabelsInAScrollViewAreDrawnAtTheScrolledPlace) {
-  auto scroll = make<UXScrollView>();
-  add(scroll, UXRect(10, 170, 200, 102));
-  scroll->setDocumentHeight(400);
-  auto label = make<UXLabel>();
-  label->title = "MMMMMMMM";
-  add(label, UXRect(0, 30, 150, 16), scroll->documentView);
+  auto scroll = scrollWithLabel(UXRect(10, 170, 200, 102), 400, UXRect(0, 30, 150, 16));
   realize();
   HWND scroller = controlOf(scroll);
   ASSERT_NE(scroller, nullptr);
@@ -955,13 +932,8 @@ TEST_F(ControlsTest, LabelsInAScrollViewAreDrawnAtTheScrolledPlace) {
 // horizontal wheel scroll sideways within the range; and the document is
 // painted moved left by the position. A document that fits has no bar.
 TEST_F(ControlsTest, AWideScrollViewScrollsSideways) {
-  auto scroll = make<UXScrollView>();
-  add(scroll, UXRect(10, 10, 200, 102));
-  scroll->setDocumentHeight(60);
+  auto scroll = scrollWithLabel(UXRect(10, 10, 200, 102), 60, UXRect(250, 30, 150, 16));
   scroll->setDocumentWidth(150);
-  auto label = make<UXLabel>();
-  label->title = "MMMMMMMM";
-  add(label, UXRect(250, 30, 150, 16), scroll->documentView);
   realize();
   HWND scroller = controlOf(scroll);
   ASSERT_NE(scroller, nullptr);
@@ -1036,18 +1008,6 @@ TEST_F(ControlsTest, StandInsOfFieldsWithoutControlsHideASecureFieldsText) {
 
 // ---------------------------------------------------------------------------
 // Row drags.
-
-class DragLog : public Object {
- public:
-  std::vector<std::string> events;
-  UXDropBlock block(const char* what) {
-    return UXDropBlock{self(), [what](const Ref<Object>& t, const char* text, int32_t window, int32_t x, int32_t y) {
-                         staticCast<DragLog>(t)->events.push_back(std::string(what) + " " + text + " " +
-                                                                  std::to_string(window) + " " + std::to_string(x) +
-                                                                  "," + std::to_string(y));
-                       }};
-  }
-};
 
 TEST_F(ControlsTest, ARowDragEndsInTheHoverAndDropBlocks) {
   Ref<UXApplication> savedApp = gApp;

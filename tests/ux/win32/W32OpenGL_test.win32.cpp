@@ -8,8 +8,6 @@
 #include "W32TestSupport.h"
 #include "ux/core/UXNodeTree.h"
 #include "ux/core/UXView.h"
-#include "ux/core/UXViewTree.h"
-#include "ux/core/UXWindow.h"
 #include "ux/win32/W32Services.h"
 
 namespace quorl::test {
@@ -23,34 +21,23 @@ using FinishFn = void(WINAPI*)();
 using ViewportFn = void(WINAPI*)(int, int, int, int);
 using GetIntegervFn = void(WINAPI*)(unsigned, int*);
 
-class W32OpenGLTest : public Win32DriverTest {
+class W32OpenGLTest : public Win32WindowTest {
  protected:
-  Ref<UXWindow> window;
-  Ref<UXView> content = make<UXView>();
   Ref<UXView> box = make<UXView>();
   Ref<UXGLView> view = make<UXGLView>();
 
   void SetUp() override {
-    Win32DriverTest::SetUp();
-    window = make<UXWindow>();
-    window->open("GL", UXRect(40, 40, 200, 150), content);
-    add(box, UXRect(5, 5, 150, 100), content);
+    Win32WindowTest::SetUp();
+    openToolkitWindow("GL", UXRect(40, 40, 200, 150));
+    add(box, UXRect(5, 5, 150, 100));
     add(view, UXRect(5, 15, 64, 48), box);
     realize();
   }
   void TearDown() override {
     view->destroyGL();
-    window->close();
-    window.reset();
-    Win32DriverTest::TearDown();
+    Win32WindowTest::TearDown();
   }
-  void add(const Ref<UXView>& v, UXRect frame, const Ref<UXView>& parent) {
-    v->attachTo(window->tree, frame);
-    d->structAddChild(window->tree->driverTree, int16_t(parent->node), int16_t(v->node));
-  }
-  void realize() { d->realizeTree(window->handle, window->tree->driverTree.get()); }
-  HWND top() const { return hwndOf(window->handle); }
-  HWND surface() const { return GetDlgItem(top(), int(view->node) + 1000); }
+  HWND surface() const { return controlOf(view); }
   template <class F> F proc(const char* name) { return reinterpret_cast<F>(d->glProc(name)); }
   std::vector<int> viewport() {
     int v[4] = {-1, -1, -1, -1};
@@ -152,12 +139,10 @@ TEST_F(W32OpenGLTest, SurfacesGoWithTheirWindows) {
     SCOPED_TRACE(i);
     view->destroyGL();
     window->close();
-    window = make<UXWindow>();
-    content = make<UXView>();
+    openToolkitWindow("GL", UXRect(40, 40, 120, 90));
     view = make<UXGLView>();
     EXPECT_EQ(w32GlFind(view), -1);
-    window->open("GL", UXRect(40, 40, 120, 90), content);
-    add(view, UXRect(5, 5, 40, 30), content);
+    add(view, UXRect(5, 5, 40, 30));
     realize();
     ASSERT_GE(w32GlFind(view), 0);
     view->glContext = d->makeGLContext(view);

@@ -204,6 +204,16 @@ TEST_F(Win32DriverTest, SettingsSurviveARestart) {
 // ---------------------------------------------------------------------------
 // Files, in a temporary folder with non-ASCII names.
 
+// A full path in the long form, which reaches past MAX_PATH.
+std::wstring longForm(const std::string& path) { return L"\\\\?\\" + w32Wide(path); }
+
+// The bytes as the whole file at the full path, made or replaced.
+void writeFile(const std::string& path, const std::string& bytes) {
+  W32File f(CreateFileW(longForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  if (!bytes.empty()) WriteFile(f.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+}
+
 class TempFolder {
  public:
   TempFolder() {
@@ -217,18 +227,13 @@ class TempFolder {
   ~TempFolder() { removeAll(L"\\\\?\\" + wide_); }  // the long form reaches deep folders too
   std::string path;  // UTF-8
   std::string at(const std::string& name) const { return path + "\\" + name; }
-  void write(const std::string& name, const std::string& bytes) const {
-    HANDLE f = CreateFileW(w32Wide(at(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    if (!bytes.empty()) WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(f);
-  }
+  void write(const std::string& name, const std::string& bytes) const { writeFile(at(name), bytes); }
 
  private:
   static void removeAll(const std::wstring& folder) {
     WIN32_FIND_DATAW e{};
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &e);
-    if (find != INVALID_HANDLE_VALUE) {
+    W32FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &e));
+    if (find) {
       do {
         std::wstring name = e.cFileName;
         if (name == L"." || name == L"..") continue;
@@ -237,8 +242,7 @@ class TempFolder {
           removeAll(full);
         else
           DeleteFileW(full.c_str());
-      } while (FindNextFileW(find, &e));
-      FindClose(find);
+      } while (FindNextFileW(find.get(), &e));
     }
     RemoveDirectoryW(folder.c_str());
   }
@@ -299,7 +303,6 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
 // deleted.
 TEST_F(Win32DriverTest, DeepFoldersAreReachedWhole) {
   TempFolder folder;
-  auto longForm = [](const std::string& path) { return L"\\\\?\\" + w32Wide(path); };
   std::string parent = folder.path;
   while (590 - parent.size() - 1 > 200) {
     parent += "\\" + std::string(200, 'p');
@@ -309,15 +312,9 @@ TEST_F(Win32DriverTest, DeepFoldersAreReachedWhole) {
   const std::string deep = parent + "\\real";
   ASSERT_TRUE(CreateDirectoryW(longForm(parent).c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW(longForm(deep).c_str(), nullptr));
-  auto put = [&](const std::string& path, const std::string& bytes) {
-    HANDLE f = CreateFileW(longForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(f);
-  };
-  put(parent + "\\b.txt", "parent b");
-  put(deep + "\\a.txt", "deep a");
-  put(deep + "\\b.txt", "deep b");
+  writeFile(parent + "\\b.txt", "parent b");
+  writeFile(deep + "\\a.txt", "deep a");
+  writeFile(deep + "\\b.txt", "deep b");
   std::string slashed = deep;  // as the file panel writes paths
   std::replace(slashed.begin(), slashed.end(), '\\', '/');
   int32_t count = 0;

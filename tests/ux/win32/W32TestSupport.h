@@ -1,6 +1,7 @@
 // Shared by the Wine tests of the Win32 driver: a fixture that installs a
 // booted UXWin32Driver as gDriver and leaves no window, menu or queued
-// message behind, and helpers to wait for events without hanging.
+// message behind, one that realises a toolkit window's views into real
+// controls, and helpers to wait for events without hanging.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +11,12 @@
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXGraphics.h"
+#include "ux/core/UXView.h"
+#include "ux/core/UXViewTree.h"
+#include "ux/core/UXWindow.h"
 #include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Globals.h"
+#include "ux/win32/W32Handles.h"
 #include "ux/win32/W32Text.h"
 
 namespace quorl::test {
@@ -73,6 +78,35 @@ class Win32DriverTest : public ::testing::Test {
     }
     return false;
   }
+};
+
+// A toolkit window whose views are realised as the toolkit realises them:
+// a view's control is the child of id node + 1000.
+class Win32WindowTest : public Win32DriverTest {
+ protected:
+  Ref<UXWindow> window;
+  Ref<UXView> content;
+
+  // A new window of that title and frame, with a new content view.
+  void openToolkitWindow(const char* title, UXRect frame) {
+    window = make<UXWindow>();
+    content = make<UXView>();
+    window->open(title, frame, content);
+  }
+  void TearDown() override {
+    if (window) window->close();
+    window.reset();
+    Win32DriverTest::TearDown();
+  }
+
+  template <class V> Ref<V> add(const Ref<V>& view, UXRect frame, const Ref<UXView>& parent = nullptr) {
+    view->attachTo(window->tree, frame);
+    d->structAddChild(window->tree->driverTree, int16_t(parent ? parent->node : content->node), int16_t(view->node));
+    return view;
+  }
+  void realize() { d->realizeTree(window->handle, window->tree->driverTree.get()); }
+  HWND top() const { return hwndOf(window->handle); }
+  HWND controlOf(const Ref<UXView>& view) const { return GetDlgItem(top(), int(view->node) + 1000); }
 };
 
 }  // namespace quorl::test
