@@ -186,7 +186,7 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // The chart's frame, origin and band in sight from its scroll view's.
   void followChartScroll();
   bool placingChart_ = false;    // placeChart is under way
-  int32_t placedViewportW_ = -1;  // the chart viewport's width placeChart last saw
+  int32_t placedViewportW_ = -1;  // the chart viewport's width the chart last followed
 };
 
 // The program: reads the command line, runs the application and answers

@@ -87,7 +87,6 @@ void Controller::placeChart() {
     chartScroll->setDocumentHeight(height);
   }
   followChartScroll();
-  placedViewportW_ = chartScroll->viewportWidthPx();
   placingChart_ = false;
   chart->setNeedsDisplayInRect(chart->absoluteFrame());
 }
@@ -105,6 +104,7 @@ void Controller::followChartScroll() {
   chart->shownY = scroll.offset;
   chart->shownW = scroll.viewportWidthPx();
   chart->shownH = scroll.viewportPx();
+  placedViewportW_ = scroll.viewportWidthPx();
 }
 
 void Controller::scrollViewDidChangeVisible(UXScrollView& scrollView) {

@@ -197,7 +197,6 @@ int32_t Controller::applicationDidStart(UXApplication& application) {
   // From here the chart follows its scroll view; the first rebuild places it.
   chartScroll->observer = me;
   followChartScroll();
-  placedViewportW_ = chartScroll->viewportWidthPx();
 
   // Row 30: the runs table.
   table = make<UXTableView>();

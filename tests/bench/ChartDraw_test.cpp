@@ -498,27 +498,23 @@ TEST_F(ChartSummary, TitlesAndScaleTextsNeverOverlap) {
     view->rebuild();
     RecordingGraphics g;
     view->drawSummary(g);
-    struct Box {
-      int x, y, w, h;
-    };
-    std::vector<Box> titles, scales;
+    std::vector<UXRect> titles, scales;
     for (const std::string& line : g.of("drawTextRGBA")) {
       const size_t open = line.find('"'), close = line.rfind('"');
       int x, y, r, gr, b, a, size;
       std::sscanf(line.c_str() + close + 1, " %d %d %d %d %d %d %d", &x, &y, &r, &gr, &b, &a, &size);
       const int bytes = int(close - open - 1);
-      if (size == 12) titles.push_back({x, y, bytes * 7, 14});
-      if (size == 10) scales.push_back({x, y, bytes * 6, 12});
+      if (size == 12) titles.push_back(UXRect(x, y, bytes * 7, 14));
+      if (size == 10) scales.push_back(UXRect(x, y, bytes * 6, 12));
     }
     ASSERT_EQ(titles.size(), 2u) << B;
     ASSERT_EQ(scales.size(), 2u) << B;
     for (size_t k = 0; k < 2; ++k) {
-      const Box t = titles[k], s = scales[k];
-      const bool overlap = t.x < s.x + s.w && s.x < t.x + t.w && t.y < s.y + s.h && s.y < t.y + t.h;
-      EXPECT_FALSE(overlap) << B << " benchmarks, panel " << k;
-      const int panelRight = (t.x - 18) + B * 18 + 24;  // the box of the panel whose title this is
-      EXPECT_LE(t.x + t.w, panelRight) << B << " benchmarks, panel " << k;
-      EXPECT_GE(s.x, t.x - 18 + 8) << B << " benchmarks, panel " << k;  // not left of its panel box
+      const UXRect t = titles[k], s = scales[k];
+      EXPECT_FALSE(UXGeom::intersects(t, s)) << B << " benchmarks, panel " << k;
+      const int panelRight = (t.x() - 18) + B * 18 + 24;  // the box of the panel whose title this is
+      EXPECT_LE(t.maxX(), panelRight) << B << " benchmarks, panel " << k;
+      EXPECT_GE(s.x(), t.x() - 18 + 8) << B << " benchmarks, panel " << k;  // not left of its panel box
     }
   }
 }

@@ -116,6 +116,8 @@ int32_t UXScrollView::viewportWidthPx() const {
 
 int32_t UXScrollView::maxScroll() const { return UXScrollLayout::maxScroll(documentHeight, viewportPx()); }
 
+int32_t UXScrollView::documentWidthPx() const { return std::max(documentWidth, viewportWidthPx()); }
+
 int32_t UXScrollView::maxScrollX() const { return UXScrollLayout::maxScroll(documentWidth, viewportWidthPx()); }
 
 int32_t UXScrollView::scrollPx() const {
@@ -131,9 +133,8 @@ void UXScrollView::placeDocument() {
   const bool native = nativePath();
   const int32_t x = native ? 0 : documentOriginX - offsetX;
   const int32_t y = native ? 0 : documentOrigin - offset;
-  const int32_t width = std::max(documentWidth, viewportWidthPx());
   gDriver->structSetFrame(t->driverTree, int16_t(documentView->node), x, y,
-                          UXScrollLayout::documentFrameHeight(width, documentOriginX),
+                          UXScrollLayout::documentFrameHeight(documentWidthPx(), documentOriginX),
                           UXScrollLayout::documentFrameHeight(documentHeight, documentOrigin));
 }
 
@@ -202,7 +203,7 @@ void UXScrollView::relayout() {
   documentOrigin = UXScrollLayout::originFor(documentHeight, offset);
   const int32_t mx = maxScrollX();
   if (offsetX > mx) offsetX = mx;
-  documentOriginX = UXScrollLayout::originFor(std::max(documentWidth, l.clipWidth), offsetX);
+  documentOriginX = UXScrollLayout::originFor(documentWidthPx(), offsetX);
   placeDocument();
   notifyObserver();
 }
@@ -246,7 +247,7 @@ void UXScrollView::scrollToX(int64_t x) {
   Ref<UXViewTree> t = tree.lock();
   if (!t || !gDriver) return;
   offsetX = target;
-  documentOriginX = UXScrollLayout::originFor(std::max(documentWidth, viewportWidthPx()), offsetX);
+  documentOriginX = UXScrollLayout::originFor(documentWidthPx(), offsetX);
   placeDocument();
   // The native container repaints from offsetX when the tree is realised.
   if (nativePath()) setNeedsDisplayInRect(absoluteFrame());

@@ -117,6 +117,9 @@ class UXScrollView : public UXView {
   void setDocumentWidth(int32_t width);
   int32_t viewportPx() const;
   int32_t viewportWidthPx() const;
+  // The width the document is laid out at: documentWidth, or the viewport's
+  // when that is wider.
+  int32_t documentWidthPx() const;
   int32_t maxScroll() const;
   int32_t maxScrollX() const;
   // The position as the platform sees it.

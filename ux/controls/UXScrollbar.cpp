@@ -62,8 +62,7 @@ UXScrollbarGeometry UXScrollbar::geometry() const {
     return UXScrollbarGeometry::compute(across, along, topArrowHeight, bottomArrowHeight, minThumbHeight, 0, 0, 0);
   if (horizontal)
     return UXScrollbarGeometry::compute(across, along, topArrowHeight, bottomArrowHeight, minThumbHeight,
-                                        std::max(sv->documentWidth, sv->viewportWidthPx()), sv->maxScrollX(),
-                                        sv->offsetX);
+                                        sv->documentWidthPx(), sv->maxScrollX(), sv->offsetX);
   return UXScrollbarGeometry::compute(across, along, topArrowHeight, bottomArrowHeight, minThumbHeight,
                                       sv->documentHeight, sv->maxScroll(), sv->scrollPx());
 }
@@ -107,7 +106,7 @@ void UXScrollbar::drawRect(UXGraphics& g, UXRect) {
   triangle(cx, h - 5, cx - 4, h - b + 4, cx + 4, h - b + 4);
   line(0, a, w, a);
   line(0, h - b, w, h - b);
-  const int32_t document = horizontal ? std::max(sv->documentWidth, sv->viewportWidthPx()) : sv->documentHeight;
+  const int32_t document = horizontal ? sv->documentWidthPx() : sv->documentHeight;
   if (document > h && geo.track > 0) {
     const int16_t y = int16_t(geo.thumbY), th = int16_t(geo.thumbH);
     rect(2, y, w - 3, th, 8);
