@@ -3,7 +3,21 @@
 
 namespace quorl {
 
+int16_t UXNodeTreeDriver::treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) {
+  return tree ? tree->hitTest(root, x, y) : int16_t(-1);
+}
+
+void UXNodeTreeDriver::structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w,
+                                      int32_t& h) {
+  x = y = w = h = 0;
+  if (tree) tree->absFrame(node, x, y, w, h);
+}
+
 Ref<UXNodeTree> UXNodeTreeDriver::structNew() { return make<UXNodeTree>(); }
+
+void UXNodeTreeDriver::structAdopt(Ptr<UXNodeTree>, int16_t) {}
+UXNodeTree* UXNodeTreeDriver::structObjects(Ptr<UXNodeTree> tree) { return tree.get(); }
+void UXNodeTreeDriver::structFinalise(Ptr<UXNodeTree>) {}
 
 uint32_t UXNodeTreeDriver::structLength(Ptr<UXNodeTree> tree) { return tree ? tree->count() : 0; }
 

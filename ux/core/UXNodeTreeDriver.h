@@ -1,9 +1,10 @@
 // The part of the driver contract that every driver keeping its view trees
 // in the toolkit's own node records (UXNodeTree) shares: making a tree,
-// appending nodes, and the flags, specs and peers that are only written and
-// read back. The headless and the Win32 driver build on it; what a driver
-// must also show natively (frames, visibility, enabled state, children) it
-// implements itself.
+// appending nodes, hit tests and absolute frames, the flags, specs and peers
+// that are only written and read back, and the ownership calls that the
+// records make no-ops. The headless and the Win32 driver build on it; what a
+// driver must also show natively (frames, visibility, enabled state,
+// children) it implements itself.
 #pragma once
 
 #include "ux/core/UXNodeTree.h"
@@ -13,7 +14,13 @@ namespace quorl {
 
 class UXNodeTreeDriver : public UXViewDriver {
  public:
+  int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;
+  void structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
   Ref<UXNodeTree> structNew() override;
+  // The records are the tree's objects: there is nothing to adopt or finish.
+  void structAdopt(Ptr<UXNodeTree> tree, int16_t node) override;
+  UXNodeTree* structObjects(Ptr<UXNodeTree> tree) override;
+  void structFinalise(Ptr<UXNodeTree> tree) override;
   uint32_t structLength(Ptr<UXNodeTree> tree) override;
   int16_t structAppend(Ptr<UXNodeTree> tree, uint8_t kind, int32_t x, int32_t y, int32_t w, int32_t h) override;
   void structFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;

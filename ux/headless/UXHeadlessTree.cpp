@@ -8,24 +8,9 @@ namespace quorl {
 
 void UXHeadlessDriver::treeOffset(Ptr<UXNodeTree>, int32_t& x, int32_t& y) { x = y = 0; }
 
-int16_t UXHeadlessDriver::treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) {
-  return tree ? tree->hitTest(root, x, y) : int16_t(-1);
-}
-
-void UXHeadlessDriver::structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w,
-                                      int32_t& h) {
-  if (tree)
-    tree->absFrame(node, x, y, w, h);
-  else
-    x = y = w = h = 0;
-}
-
 void UXHeadlessDriver::structFree(Ptr<UXNodeTree> tree) {
   if (tree) tree->release();
 }
-
-void UXHeadlessDriver::structAdopt(Ptr<UXNodeTree>, int16_t) {}
-UXNodeTree* UXHeadlessDriver::structObjects(Ptr<UXNodeTree> tree) { return tree.get(); }
 
 int16_t UXHeadlessDriver::structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) {
   return tree ? tree->addChild(parent, child) : int16_t(-1);
@@ -48,8 +33,6 @@ void UXHeadlessDriver::structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, i
   tree->removeChild(parent, child);
   if (tree->valid(child) && tree->at(child)->parent < 0) syncShown(*tree, child);
 }
-
-void UXHeadlessDriver::structFinalise(Ptr<UXNodeTree>) {}
 
 void UXHeadlessDriver::structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x, int32_t y, int32_t w,
                                       int32_t h) {

@@ -112,14 +112,9 @@ class UXWin32Driver : public UXNodeTreeDriver {
 
   // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32Menus.cpp, W32TreeDraw.cpp)
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;
-  int16_t treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) override;
-  void structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w, int32_t& h) override;
   void structFree(Ptr<UXNodeTree> tree) override;
-  void structAdopt(Ptr<UXNodeTree> tree, int16_t node) override;
-  UXNodeTree* structObjects(Ptr<UXNodeTree> tree) override;
   int16_t structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
   void structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
-  void structFinalise(Ptr<UXNodeTree> tree) override;
   void structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x, int32_t y, int32_t w, int32_t h) override;
   void structSetHidden(Ptr<UXNodeTree> tree, int16_t node, uint16_t hidden) override;
   void structSetEnabled(Ptr<UXNodeTree> tree, int16_t node, uint16_t enabled) override;

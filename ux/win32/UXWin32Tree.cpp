@@ -72,17 +72,6 @@ int32_t w32ListRowHeight(HWND list) {
 
 void UXWin32Driver::treeOffset(Ptr<UXNodeTree>, int32_t& x, int32_t& y) { x = y = 0; }
 
-int16_t UXWin32Driver::treeHitTest(Ptr<UXNodeTree> tree, int16_t root, int32_t x, int32_t y) {
-  return tree ? tree->hitTest(root, x, y) : int16_t(-1);
-}
-
-void UXWin32Driver::structAbsFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t& x, int32_t& y, int32_t& w,
-                                   int32_t& h) {
-  x = y = w = h = 0;
-  if (tree) tree->absFrame(node, x, y, w, h);
-}
-
-
 void UXWin32Driver::structFree(Ptr<UXNodeTree> tree) {
   if (!tree) return;
   // The controls die with their window; a window must not keep reading a
@@ -91,10 +80,6 @@ void UXWin32Driver::structFree(Ptr<UXNodeTree> tree) {
     if (gW32TreeOf[h] == tree.get()) gW32TreeOf[h] = nullptr;
   tree->release();
 }
-
-void UXWin32Driver::structAdopt(Ptr<UXNodeTree>, int16_t) {}
-UXNodeTree* UXWin32Driver::structObjects(Ptr<UXNodeTree> tree) { return tree.get(); }
-
 
 int16_t UXWin32Driver::structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) {
   if (!tree) return -1;
@@ -109,8 +94,6 @@ void UXWin32Driver::structRemoveChild(Ptr<UXNodeTree> tree, int16_t parent, int1
   tree->removeChild(parent, child);
   if (tree->valid(child) && tree->at(child)->parent < 0) w32PushHiddenSubtree(*tree, child);
 }
-
-void UXWin32Driver::structFinalise(Ptr<UXNodeTree>) {}
 
 void UXWin32Driver::structSetFrame(Ptr<UXNodeTree> tree, int16_t node, int32_t x, int32_t y, int32_t w,
                                    int32_t h) {

@@ -1,6 +1,7 @@
 // Holds the size of the files this process writes to a limit while it
 // lives, as a disk that fills up would: a write past it fails. Only where
-// the system has such a limit (POSIX); elsewhere held() answers false.
+// the system has such a limit (POSIX), and never for 0 bytes; otherwise
+// held() answers false.
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,7 @@ namespace quorl::test {
 
 FileSizeLimit::FileSizeLimit(uint64_t bytes) {
   struct rlimit limit;
-  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return;
+  if (bytes == 0 || ::getrlimit(RLIMIT_FSIZE, &limit) != 0) return;
   savedLimit_ = limit.rlim_cur;
   // A write past the limit would otherwise end the process; ignored, the
   // write fails with EFBIG as it would with ENOSPC on a full disk.
