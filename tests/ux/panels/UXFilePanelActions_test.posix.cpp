@@ -11,32 +11,14 @@
 #include <string>
 
 #include "PanelTest.h"
-#include "ux/controls/UXTextField.h"
 
 namespace quorl::test {
 namespace {
 
 constexpr uid_t kNobody = 65534;
 
-class PanelPosix : public PanelTest {
+class PanelPosix : public PanelActions {
  protected:
-  Ref<UXFilePanel> panel;
-  void SetUp() override {
-    PanelTest::SetUp();
-    write("a.txt", "alpha");
-    panel = listed();
-    panel->nameField = make<UXTextField>();
-    panel->nameField->buffer.assign(UXFilePanel::kNameCapacity, 0);
-    panel->nameField->capacity = UXFilePanel::kNameCapacity;
-  }
-  void type(const std::string& text) { panel->nameField->setText(text.c_str()); }
-  std::string lastAlert() const { return driver->alerts().empty() ? "" : driver->alerts().back(); }
-  std::string kindOf(const std::string& name) const {
-    struct stat info;
-    if (::lstat(at(name).c_str(), &info) != 0) return "none";
-    return S_ISFIFO(info.st_mode) ? "pipe" : S_ISDIR(info.st_mode) ? "folder" : "file";
-  }
-
   // Runs `body` as the user nobody in a forked child when this process is
   // root (as itself otherwise), and answers what the body answered. The
   // temporary folder is handed to that user first. Empty `skip` when it ran.
@@ -45,31 +27,18 @@ class PanelPosix : public PanelTest {
     for (const auto& entry : fs::recursive_directory_iterator(root))
       if (::lchown(entry.path().c_str(), kNobody, kNobody) != 0) skip = "cannot hand the folder to nobody";
     if (::chown(root.c_str(), kNobody, kNobody) != 0) skip = "cannot hand the folder to nobody";
-    if (!skip.empty()) return "";
     int out[2];
-    if (::pipe(out) != 0) {
-      skip = "no pipe";
-      return "";
-    }
-    const pid_t child = ::fork();
-    if (child < 0) {
-      skip = "cannot fork";
-      return "";
-    }
+    if (skip.empty() && ::pipe(out) != 0) skip = "no pipe";
+    const pid_t child = skip.empty() ? ::fork() : -1;
     if (child == 0) {
-      ::close(out[0]);
-      std::string result;
-      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 || ::geteuid() == 0)
-        result = "\x01cannot drop to an unprivileged user";
-      else
-        result = body();
-      for (size_t done = 0; done < result.size();) {
-        const ssize_t n = ::write(out[1], result.data() + done, result.size() - done);
-        if (n <= 0) break;
-        done += size_t(n);
-      }
-      ::_exit(0);
+      const bool dropped =
+          ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 && ::geteuid() != 0;
+      const std::string result = dropped ? body() : "\x01cannot drop to an unprivileged user";
+      // Far below a pipe's atomic size: one write carries it whole.
+      ::_exit(::write(out[1], result.data(), result.size()) == ssize_t(result.size()) ? 0 : 1);
     }
+    if (skip.empty() && child < 0) skip = "cannot fork";
+    if (!skip.empty()) return "";
     ::close(out[1]);
     std::string result;
     char chunk[4096];
@@ -101,8 +70,8 @@ TEST_F(PanelPosix, CopyRefusesPipesWithoutWaiting) {
     panel->onCopy();
     EXPECT_EQ(lastAlert(), c.alert) << c.row;
   }
-  EXPECT_EQ(kindOf("pipe"), "pipe");
-  EXPECT_EQ(kindOf("copy.txt"), "none");
+  EXPECT_TRUE(fs::is_fifo(at("pipe")));
+  EXPECT_FALSE(has("copy.txt"));
   EXPECT_EQ(read("a.txt"), "alpha");
 }
 
@@ -114,46 +83,20 @@ TEST_F(PanelPosix, PermissionsAreHonouredAndReported) {
   write("locked/keep.txt", "keep");
   fs::create_directory(at("ro"));
   write("ro/f.txt", "eff");
-  struct Case { const char* what; std::function<std::string(UXFilePanel&)> act; const char* expected; } cases[] = {
-      {"copy onto a name in a folder that cannot be listed",
-       [this](UXFilePanel& p) {
-         pick(p, "a.txt");
-         type("locked/keep.txt");
-         driver->queueAlertAnswer(1);
-         p.onCopy();
-         return std::string();
-       },
-       "3|The folder cannot be read, so the name cannot be checked.|locked/keep.txt|OK"},
-      {"save under a name in a folder that cannot be listed",
-       [this](UXFilePanel& p) {
-         p.dir = rootText + "/locked";
-         p.saveMode = 1;
-         p.reload();
-         type("keep.txt");
-         driver->queueAlertAnswer(1);
-         p.onOpen();
-         return " label " + p.dirText().substr(rootText.size()) + " done " + std::to_string(p.done);
-       },
-       "3|The folder cannot be read, so the name cannot be checked.|keep.txt|OK"
-       " label /locked (cannot be read) done 0"},
-      {"move into a read-only folder",
-       [this](UXFilePanel& p) {
-         pick(p, "a.txt");
-         type("ro/a.txt");
-         p.onMove();
-         return std::string();
-       },
-       "3|The file could not be moved.|a.txt|Permission denied.|OK"},
-      {"delete in a read-only folder",
-       [this](UXFilePanel& p) {
-         p.dir = rootText + "/ro";
-         p.reload();
-         pick(p, "f.txt");
-         driver->queueAlertAnswer(1);
-         p.onDelete();
-         return std::string();
-       },
-       "2|Delete this file?|f.txt|Delete|Cancel3|The file could not be deleted.|f.txt|Permission denied.|OK"},
+  // Each runs in the folder below the temporary one, picks the row, types
+  // the name and acts; Replace or Delete answers where it asks.
+  struct Case {
+    const char* what; const char* folder; uint8_t saveMode; const char* row; const char* typed;
+    void (UXFilePanel::*action)(); const char* expected;
+  } cases[] = {
+      {"copy onto a name in a folder that cannot be listed", "", 0, "a.txt", "locked/keep.txt", &UXFilePanel::onCopy,
+       "3|The folder cannot be read, so the name cannot be checked.|locked/keep.txt|OK label  done 0"},
+      {"save under a name in a folder that cannot be listed", "/locked", 1, nullptr, "keep.txt", &UXFilePanel::onOpen,
+       "3|The folder cannot be read, so the name cannot be checked.|keep.txt|OK label /locked (cannot be read) done 0"},
+      {"move into a read-only folder", "", 0, "a.txt", "ro/a.txt", &UXFilePanel::onMove,
+       "3|The file could not be moved.|a.txt|Permission denied.|OK label  done 0"},
+      {"delete in a read-only folder", "/ro", 0, "f.txt", "f.txt", &UXFilePanel::onDelete,
+       "2|Delete this file?|f.txt|Delete|Cancel3|The file could not be deleted.|f.txt|Permission denied.|OK label /ro done 0"},
   };
   fs::permissions(at("locked"), fs::perms::owner_write | fs::perms::owner_exec);
   fs::permissions(at("ro"), fs::perms::owner_read | fs::perms::owner_exec);
@@ -161,14 +104,17 @@ TEST_F(PanelPosix, PermissionsAreHonouredAndReported) {
     std::string skip;
     const std::string got = asUnprivileged(
         [&] {
-          panel->dir = rootText;
-          panel->saveMode = 0;
+          panel->dir = rootText + c.folder;
+          panel->saveMode = c.saveMode;
           panel->reload();
-          const size_t before = driver->alerts().size();
-          const std::string more = c.act(*panel);
+          if (c.row) pick(*panel, c.row);
+          type(c.typed);
+          driver->queueAlertAnswer(1);
+          const size_t before = alertCount();
+          (panel.get()->*c.action)();
           std::string alerts;
-          for (size_t i = before; i < driver->alerts().size(); ++i) alerts += driver->alerts()[i];
-          return alerts + more;
+          for (size_t i = before; i < alertCount(); ++i) alerts += driver->alerts()[i];
+          return alerts + " label " + panel->dirText().substr(rootText.size()) + " done " + std::to_string(panel->done);
         },
         skip);
     if (!skip.empty()) GTEST_SKIP() << skip;
