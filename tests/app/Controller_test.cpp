@@ -164,7 +164,9 @@ TEST_F(ControllerModel, OwnContributionOnlyFromASingleDocument) {
     Ref<Controller> fresh = make<Controller>();
     fresh->loadFile(S(dir.write("f.json", k.text).c_str()));
     EXPECT_EQ(fresh->ownContribution != nullptr, k.own) << k.name;
-    if (k.own) EXPECT_EQ(fresh->ownContribution, fresh->dataSet->at(0)) << k.name;
+    if (k.own) {
+      EXPECT_EQ(fresh->ownContribution, fresh->dataSet->at(0)) << k.name;
+    }
   }
 }
 

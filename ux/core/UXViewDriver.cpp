@@ -1,5 +1,7 @@
 #include "ux/core/UXViewDriver.h"
 
+#include <chrono>
+
 namespace quorl {
 
 namespace {
@@ -51,5 +53,10 @@ int32_t UXViewDriver::menuPopUp(uint32_t, const char* const*, const uint32_t*, i
 }
 void UXViewDriver::textViewSetAll(uint32_t, int32_t, const char*, uint32_t, const uint32_t*, uint32_t) {}
 int32_t UXViewDriver::textViewUndo(uint32_t, int32_t, uint8_t) { return 0; }
+
+std::string uxCopySiblingName(uint32_t attempt) {
+  const uint64_t clock = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) >> 1;
+  return ".quorl-copy-" + std::to_string(clock) + "-" + std::to_string(attempt);
+}
 
 }  // namespace quorl

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "foundation/Object.h"
 #include "ux/core/UXGeometry.h"
@@ -108,6 +109,13 @@ enum class UXFileFailure : uint8_t {
   same,           // copying a file onto itself
   unknown,
 };
+
+// The name of a copy's temporary sibling, the attempt-th try at one: a copy
+// onto a file is written whole beside its target and then put in its place,
+// so that a copy failing midway leaves the old file as it was. Hidden, and
+// unlike any name a user or another copy would choose (a clock reading and
+// the attempt).
+std::string uxCopySiblingName(uint32_t attempt);
 
 // Slot names, for logs: "windowCreate" ... "orientation"; "slot21" for 21.
 const char* uxDriverOpName(UXDriverOp op);

@@ -4,7 +4,6 @@
 // on the entry they checked, which takes each system's own calls: they are
 // in UXHeadlessFiles.posix.cpp and UXHeadlessFiles.win32.cpp (W32Files.cpp
 // on Win32).
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -37,16 +36,6 @@ UXFileFailure failureOf(std::error_code ec, bool source) {
   if (ec == std::errc::is_a_directory) return UXFileFailure::isFolder;
   if (ec == std::errc::no_such_device_or_address) return UXFileFailure::notRegular;  // a pipe without a reader
   return UXFileFailure::unknown;
-}
-
-// Hidden, and unlike any name a user or another copy would choose: a clock
-// reading and the attempt.
-std::string copySiblingName(uint32_t attempt) {
-  std::string name = ".quorl-copy-";
-  appendInt(name, int64_t(uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) >> 1));
-  name += '-';
-  appendInt(name, attempt);
-  return name;
 }
 
 }  // namespace headless

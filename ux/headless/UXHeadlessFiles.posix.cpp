@@ -50,7 +50,7 @@ int createSibling(const char* to, mode_t mode, CopySibling& sibling) {
   const char* slash = std::strrchr(to, '/');
   for (uint32_t attempt = 0; attempt < 16; ++attempt) {
     std::string path(to, slash ? size_t(slash - to + 1) : 0);
-    path += copySiblingName(attempt);
+    path += uxCopySiblingName(attempt);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
     if (fd >= 0) sibling.path = path;
     if (fd >= 0 || errno != EEXIST) return fd;

@@ -30,7 +30,7 @@ bool overlongName(const fs::path& p) {
 // path in `sibling`; false when none can be made.
 bool createSibling(const fs::path& target, CopySibling& sibling) {
   for (uint32_t attempt = 0; attempt < 16; ++attempt) {
-    const fs::path path = target.parent_path() / copySiblingName(attempt);
+    const fs::path path = target.parent_path() / uxCopySiblingName(attempt);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       CloseHandle(file);

@@ -61,11 +61,9 @@ extern UXFileFailure gFileFailure;
 bool failed(UXFileFailure why);
 UXFileFailure failureOf(std::error_code ec, bool source);
 
-// A copy is written to a new sibling of its target (copySiblingName names
-// the attempt-th try at one) and renamed over the target only once whole;
-// a CopySibling removes the sibling when it goes, unless it took the
-// target's place.
-std::string copySiblingName(uint32_t attempt);
+// A copy is written to a new sibling of its target (uxCopySiblingName) and
+// renamed over the target only once whole; a CopySibling removes the
+// sibling when it goes, unless it took the target's place.
 struct CopySibling {
   fs::path path;  // empty once renamed, or before it exists
   CopySibling() = default;

@@ -68,6 +68,13 @@ UXFileFailure failureOf(DWORD error, const std::wstring& from, const std::wstrin
   }
 }
 
+// Removes a copy's sibling, which carries the source's attributes and so
+// may be read-only.
+void removeSibling(const std::wstring& sibling) {
+  SetFileAttributesW(sibling.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(sibling.c_str());
+}
+
 bool failed(UXFileFailure why) {
   gW32FileFailure = why;
   return false;
@@ -113,14 +120,34 @@ bool UXWin32Driver::fileRename(const char* from, const char* to) {
   return failed(failureOf(GetLastError(), source, target));
 }
 
+// The copy is made whole in a new sibling of the target and then moved over
+// it in one step: a copy that fails midway (a full disk, a source gone)
+// leaves the old file as it was, and no sibling behind.
 bool UXWin32Driver::fileCopy(const char* from, const char* to) {
   gW32FileFailure = UXFileFailure::none;
   if (!from || !to) return failed(UXFileFailure::unknown);
   const std::wstring source = longPath(from), target = longPath(to);
   for (const std::wstring* path : {&source, &target})
     if (UXFileFailure why = notAFile(*path); why != UXFileFailure::none) return failed(why);
-  if (CopyFileW(source.c_str(), target.c_str(), FALSE)) return true;
-  return failed(failureOf(GetLastError(), source, target));
+  // A read-only file stays as it is, as under a copy straight onto it (the
+  // move that puts the copy in its place would not refuse everywhere).
+  if (const DWORD old = attributesOf(target); old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY))
+    return failed(UXFileFailure::permission);
+  const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
+  for (uint32_t attempt = 0; attempt < 16; ++attempt) {
+    const std::wstring sibling = folder + w32Wide(uxCopySiblingName(attempt).c_str());
+    if (!CopyFileW(source.c_str(), sibling.c_str(), TRUE)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;  // another copy's: the next name
+      removeSibling(sibling);
+      return failed(failureOf(error, source, target));
+    }
+    if (MoveFileExW(sibling.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = GetLastError();
+    removeSibling(sibling);
+    return failed(failureOf(error, source, target));
+  }
+  return failed(UXFileFailure::unknown);
 }
 
 }  // namespace quorl

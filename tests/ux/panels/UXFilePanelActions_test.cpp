@@ -245,7 +245,9 @@ TEST_F(PanelActions, HandlesNamesAtTheEdges) {
     panel->onDelete();
     EXPECT_FALSE(has(notUtf8));
   }
-  if (lineFeed) EXPECT_EQ(read("line\nbreak"), "kept");
+  if (lineFeed) {
+    EXPECT_EQ(read("line\nbreak"), "kept");
+  }
   EXPECT_EQ(read("a.txt"), "alpha");
 }
 
@@ -296,7 +298,9 @@ TEST_F(PanelActions, SaveModeConfirmsAReplacement) {
     panel->onOpen();
     EXPECT_EQ(panel->done, c.done) << c.name;
     EXPECT_EQ(panel->dir, rootText + c.dir) << c.name;
-    if (c.done) EXPECT_EQ(panel->resultPath, rootText + "/" + c.name);
+    if (c.done) {
+      EXPECT_EQ(panel->resultPath, rootText + "/" + c.name);
+    }
   }
   EXPECT_EQ(read("a.txt"), "alpha");
 }

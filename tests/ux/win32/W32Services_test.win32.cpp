@@ -219,9 +219,12 @@ class TempFolder {
   TempFolder() {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    wide_ = std::wstring(temp) + L"quorl-\u00E9t\u00E9-\u65E5\u672C-" + std::to_wstring(GetCurrentProcessId()) +
-            L"-" + std::to_wstring(counter_++);
-    CreateDirectoryW(wide_.c_str(), nullptr);
+    // A new folder each time: Wine reuses process ids, and a run that was
+    // stopped midway leaves its folders behind.
+    do {
+      wide_ = std::wstring(temp) + L"quorl-\u00E9t\u00E9-\u65E5\u672C-" + std::to_wstring(GetCurrentProcessId()) +
+              L"-" + std::to_wstring(counter_++);
+    } while (!CreateDirectoryW(wide_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
     path = w32Utf8(wide_.c_str());
   }
   ~TempFolder() { removeAll(L"\\\\?\\" + wide_); }  // the long form reaches deep folders too
@@ -276,8 +279,17 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
   EXPECT_TRUE(d->fileRename(folder.at(empty).c_str(), folder.at(renamed).c_str()));
   EXPECT_FALSE(d->fileRename(folder.at(renamed).c_str(), folder.at(data).c_str()));  // the target exists
   EXPECT_TRUE(d->fileCopy(folder.at(data).c_str(), folder.at(renamed).c_str()));    // replaces it
+  // A file that may not be written stays as it was; neither copy leaves its
+  // temporary sibling behind.
+  folder.write("locked", "old");
+  const std::wstring locked = w32Wide(folder.at("locked").c_str());
+  SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(d->fileCopy(folder.at(data).c_str(), folder.at("locked").c_str()));
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::permission);
   EXPECT_EQ(listing(*d, folder.path, count),
-            (std::vector<std::string>{"d\t0\t" + sub, "f\t5\t" + renamed, "f\t5\t" + data}));
+            (std::vector<std::string>{"d\t0\t" + sub, "f\t3\tlocked", "f\t5\t" + renamed, "f\t5\t" + data}));
+  SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(locked.c_str());
   // A rename moves a file into another folder of the same volume.
   EXPECT_TRUE(d->fileRename(folder.at(renamed).c_str(), folder.at(sub + "\\" + renamed).c_str()));
   EXPECT_EQ(listing(*d, folder.at(sub), count), (std::vector<std::string>{"f\t5\t" + renamed}));
