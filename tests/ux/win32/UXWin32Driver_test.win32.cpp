@@ -688,15 +688,25 @@ TEST_F(Win32DriverTest, OutlineItemsAreFoundUnderAPoint) {
   DestroyWindow(outline);
 }
 
-void CALLBACK dismissMenu(HWND, UINT, UINT_PTR id, DWORD) {
+// A menu's timers act only once its loop has begun: on a loaded machine the
+// timer can come before the menu is tracking, and keys sent then are lost.
+bool menuIsTracking(TIMERPROC again, UINT_PTR id) {
   KillTimer(nullptr, id);
-  EndMenu();
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & GUI_INMENUMODE)) return true;
+  SetTimer(nullptr, 0, 50, again);
+  return false;
+}
+
+void CALLBACK dismissMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  if (menuIsTracking(dismissMenu, id)) EndMenu();
 }
 
 // Keys for the open menu, as the user presses them: down, down, Return.
 HWND gMenuOwner = nullptr;
 void CALLBACK chooseThird(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
+  if (!menuIsTracking(chooseThird, id)) return;
   for (WPARAM key : {WPARAM(VK_DOWN), WPARAM(VK_DOWN), WPARAM(VK_RETURN)}) {
     PostMessageW(gMenuOwner, WM_KEYDOWN, key, 1);
     PostMessageW(gMenuOwner, WM_KEYUP, key, 0xC0000001);
