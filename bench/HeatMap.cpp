@@ -20,6 +20,7 @@
 
 #include "bench/BHelp.h"
 #include "bench/FlatIndex.h"
+#include "bench/HeatMapDraw.h"
 #include "bench/ResultModel.h"
 #include "bench/TextKeys.h"
 #include "foundation/Array.h"
@@ -648,17 +649,23 @@ bool HeatMap::geomeanOf(Ptr<const Array> benches, const std::function<bool(uint3
 // 3. Sizes, colours, texts
 
 uint32_t HeatMap::height() const {
-  if (benches->count() == 0) return 220;
-  return (benches->count() + 1) * 26 + 144;
+  return static_cast<uint32_t>(HeatMapMetrics::heightFor(benches->count()));
 }
 
 int32_t HeatMap::cellW() const {
+  using L = HeatMapMetrics;
   const uint32_t columns = colSeries->count();
-  if (columns == 0) return 100;
-  int64_t w = (static_cast<int64_t>(static_cast<int32_t>(width - 166u))) / static_cast<int64_t>(columns);
-  if (w < 96) w = 96;
-  if (w > 130) w = 130;
-  return static_cast<int32_t>(w);
+  if (columns == 0) return L::kCellWithoutColumns;
+  // The width is unsigned: one narrower than the side room wraps, and reads
+  // as the negative room it is once taken back to 32 signed bits.
+  const int64_t room = static_cast<int32_t>(width - static_cast<uint32_t>(L::kSideRoom));
+  return static_cast<int32_t>(std::clamp<int64_t>(room / static_cast<int64_t>(columns), L::kMinCell, L::kMaxCell));
+}
+
+int32_t HeatMap::minimumWidth() const {
+  using L = HeatMapMetrics;
+  const int64_t columns = colSeries ? colSeries->count() : 0;
+  return columns == 0 ? 0 : static_cast<int32_t>(std::min<int64_t>(L::kSideRoom + L::kMinCell * columns, INT32_MAX));
 }
 
 uint32_t HeatMap::colorFor(double r) {

@@ -62,6 +62,9 @@ class HeatMap final : public Object {
 
   uint32_t height() const;
   int32_t cellW() const;
+  // The narrowest the map can be drawn: every column at its least width
+  // beside the names column; 0 without columns.
+  int32_t minimumWidth() const;
 
   static uint32_t colorFor(double ratio);     // diverging: a baseline is chosen
   static uint32_t colorBehind(double ratio);  // sequential: against the fastest

@@ -1,10 +1,13 @@
 // Heat-map drawing.
 //
-// Vertical layout: title at 8, series headers at 32, settings at 48, the
-// first line at 66 and one every 26, the separator 4 below the last line,
-// the geometric-mean line 8 below it, the legend strip 48 below that and
-// the explanation 30 below the strip. The label column is 150 wide and
-// column j starts at 150 + j x cellW.
+// Sections:
+//   1. A cell
+//   2. The lookup index
+//   3. The picture: frame, title rows, names, cells, the geometric-mean
+//      line and the legend, and the bands that stay in sight when the map
+//      is scrolled
+//
+// The layout's numbers are HeatMapMetrics (HeatMapDraw.h).
 #include "bench/HeatMapDraw.h"
 
 #include <algorithm>
@@ -29,10 +32,9 @@ using chart::pairKey;
 
 namespace {
 
+using L = HeatMapMetrics;
+
 constexpr double kLn2 = 0.6931471805599453;
-constexpr int64_t kLine = 26;
-constexpr int64_t kFirstLine = 66;
-constexpr int64_t kLabelColumn = 150;
 // The furthest a cell's text can start left of its cell: the longest ratio
 // text ("%.0fx slower" of the largest double, 317 bytes at 6 pixels) centred
 // on the narrowest cell (96 pixels), rounded up.
@@ -42,13 +44,18 @@ const String* stringAt(const Array& list, uint32_t i) { return dynamic_cast<cons
 
 Ref<String> textAt(const Array& list, uint32_t i) { return cast<String>(list.get(i)); }
 
+// ---------------------------------------------------------------------------
+// 1. A cell
+
 void paintCell(ChartCanvas& canvas, const HeatMap& map, int64_t x, int64_t y, int64_t w, int64_t h, double ratio,
                bool grey, bool framed, const char* text) {
   const uint32_t c = framed ? 50 : 222;
-  canvas.fillRect(x + 1, y + 1, w - 2, h - 2, c, c, c + 4);
+  canvas.fillRect(x + L::kFrameInset, y + L::kFrameInset, w - 2 * L::kFrameInset, h - 2 * L::kFrameInset, c, c,
+                  c + 4);
 
   const chart::RGB fill = grey ? chart::RGB{238, 238, 240} : chart::RGB::of(map.shade(ratio));
-  canvas.fillRect(x + 3, y + 3, w - 6, h - 6, fill.r, fill.g, fill.b);
+  canvas.fillRect(x + L::kFillInset, y + L::kFillInset, w - 2 * L::kFillInset, h - 2 * L::kFillInset, fill.r,
+                  fill.g, fill.b);
 
   // Distance from 1x on the log-4 scale; the thresholds are the single-
   // precision 0.8 and 0.55 read as doubles.
@@ -63,15 +70,17 @@ void paintCell(ChartCanvas& canvas, const HeatMap& map, int64_t x, int64_t y, in
   }
   const int64_t bytes = static_cast<int64_t>(String::_cstringLen(text));
   const uint32_t v = dark ? 255 : (grey ? 130 : 30);
-  // Signed division truncating toward zero, as the layout is specified.
-  const int64_t tx = x + (w - bytes * 6) / 2;
-  canvas.text(text, tx, y + 7, v, v, v, framed ? 12 : 11);
+  // Centred on the cell by the byte estimate. The division truncates toward
+  // zero, so a text wider than its cell starts left of it by half the
+  // excess, rounded toward the cell, and stays centred.
+  const int64_t tx = x + (w - bytes * L::kCellCharW) / 2;
+  canvas.text(text, tx, y + L::kTextDown, v, v, v, framed ? 12 : 11);
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// The lookup index. Texts compare as BHelp::same does: folded A-Z, up to the
+// 2. The lookup index. Texts compare as BHelp::same does: folded A-Z, up to the
 // first NUL, and a missing text matches nothing.
 //
 // Every row is placed once: its benchmark is line i when its bench equals
@@ -282,7 +291,14 @@ bool HeatMapLookup::geomean(uint32_t j, double& mean) const {
 }
 
 // ---------------------------------------------------------------------------
-// The picture
+// 3. The picture
+//
+// Scrolled sideways, the names column stays at the band's left edge;
+// scrolled down, the title rows stay at its top; where they meet, the
+// corner holds the title on the background. Each frozen band is painted
+// after the cells, over them: its background first, so that no cell shows
+// through, then its texts. A map in its place (the band at the map's
+// origin) draws each part where it lies, in one pass.
 
 void fillHeatMapCell(const HeatMap& map, UXGraphics& g, int32_t x, int32_t y, int32_t w, int32_t h, double ratio,
                      bool grey, bool framed, const char* text) {
@@ -290,115 +306,226 @@ void fillHeatMapCell(const HeatMap& map, UXGraphics& g, int32_t x, int32_t y, in
   paintCell(canvas, map, x, y, w, h, ratio, grey, framed, text);
 }
 
-void drawHeatMap(const HeatMap& map, UXGraphics& g, const chart::ChartBand& band) {
-  ChartCanvas canvas(g, band);
-  canvas.fillRect(0, 0, map.width, map.height(), 255, 255, 255);
+namespace {
 
-  const uint32_t N = map.benches ? map.benches->count() : 0;
-  const uint32_t M = map.colSeries ? map.colSeries->count() : 0;
-  if (N == 0 || M == 0) {
-    canvas.text("No runs match the filters.", 16, 16, 90, 90, 90, 13);
-    return;
-  }
-  const int64_t W = map.cellW();
-  const HeatMapLookup lookup(map);
-  const bool hasBaseline = static_cast<bool>(map.baseline);
+class HeatMapPicture {
+ public:
+  HeatMapPicture(const HeatMap& map, UXGraphics& g, const chart::ChartBand& band)
+      : map_(map), band_(band), canvas_(g, band) {}
 
-  // Title.
-  Ref<String> title = String::withCString("each run against ");
-  if (hasBaseline) {
-    title->append(map.baseline);
-    title->appendCString(" at the same setting");
-  } else {
-    title->appendCString("the fastest run of each benchmark");
-  }
-  canvas.text(title->cString(), 12, 8, 40, 40, 44, 12);
-
-  // What lies right of the band is not drawn: a header starts at its x; a
-  // cell's text may start left of its cell, but never by as much as
-  // kMaxOverhang, so cells further right are left out altogether. Columns
-  // left of the band are skipped by the same measure, lines above and below
-  // it by a line.
-  const int64_t headerLimit = std::min(band.originX + chart::kMaxCoord, band.right - 1);
-  const int64_t cellLimit = std::min(band.originX + chart::kMaxCoord, band.right + kMaxOverhang);
-  const int64_t firstColumn = std::clamp<int64_t>((band.left - kMaxOverhang - kLabelColumn) / W, 0, M);
-  const int64_t firstLine = std::clamp<int64_t>((band.top - kFirstLine) / kLine - 1, 0, N);
-  const int64_t lastY = std::min(band.originY + chart::kMaxCoord, band.bottom + kLine);
-
-  // Column headers, clipped to about 7 pixels a byte.
-  const int32_t chars = static_cast<int32_t>(W / 7);
-  for (uint32_t j = static_cast<uint32_t>(firstColumn); j < M && band.meetsY(0, 66); ++j) {
-    const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W + 4;
-    if (x > headerLimit) break;
-    if (Ref<String> series = textAt(*map.colSeries, j))
-      canvas.text(HeatMap::clip(series, chars)->cString(), x, 32, 24, 24, 28, 12);
-    if (Ref<String> setting = textAt(*map.colSetting, j))
-      canvas.text(HeatMap::clip(setting, chars + 2)->cString(), x, 48, 110, 110, 118, 10);
+  void draw() {
+    if (!drawFrame()) return;
+    const HeatMapLookup lookup(map_);
+    lookup_ = &lookup;
+    const bool frozenNames = band_.left > 0, frozenTitles = band_.top > 0;
+    if (!frozenNames && !frozenTitles) drawTitle(0, 0);
+    if (!frozenTitles) drawHeaders(0);
+    for (uint32_t i = firstLine_; i < N_; ++i) {
+      const int64_t y = lineY(i);
+      if (y > lastY_) break;
+      if (!frozenNames) drawName(i, 0);
+      drawCells(i, y);
+    }
+    drawSeparator(0, L::kLabelColumn + static_cast<int64_t>(M_) * W_ - L::kStripeX);
+    if (meanInSight()) {
+      if (!frozenNames) drawMeanCaption(0);
+      drawMeans();
+    }
+    drawLegend();
+    if (frozenNames) drawFrozenNames();
+    if (frozenTitles) drawFrozenTitles();
+    if (frozenNames || frozenTitles) drawCorner();
+    lookup_ = nullptr;
   }
 
-  // One line per benchmark. Lines and columns past the 16-bit range lie
-  // outside every view, so they are not worked out at all.
-  for (uint32_t i = static_cast<uint32_t>(firstLine); i < N; ++i) {
-    const int64_t y = kFirstLine + static_cast<int64_t>(i) * kLine;
-    if (y > lastY) break;
-    if (i % 2 == 1) canvas.fillRect(4, y, 142, kLine, 244, 245, 248);
-    if (Ref<String> name = textAt(*map.benches, i))
-      canvas.text(HeatMap::clip(name, 20)->cString(), 10, y + 7, 40, 40, 44, 12);
-    const ChartRow* fastest = lookup.fastest(i);
-    for (uint32_t j = static_cast<uint32_t>(firstColumn); j < M; ++j) {
-      const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W;
-      if (x > cellLimit) break;
+ private:
+  int64_t lineY(uint32_t i) const { return L::kFirstLine + static_cast<int64_t>(i) * L::kLine; }
+  int64_t columnX(uint32_t j) const { return L::kLabelColumn + static_cast<int64_t>(j) * W_; }
+  // The separator's y, the geometric-mean line's and the legend strip's.
+  int64_t separatorY() const { return lineY(N_) + L::kSeparatorGap; }
+  int64_t meanY() const { return lineY(N_) + L::kMeanGap; }
+  int64_t legendY() const { return meanY() + L::kLegendGap; }
+  bool meanInSight() const {
+    return meanY() <= lastY_ && band_.meetsY(meanY() - L::kLine, meanY() + L::kLine);
+  }
+
+  // -- Frame: the background, and the message of an empty map; false when
+  // there is nothing more to draw. Works out what of the map is in sight.
+  bool drawFrame() {
+    canvas_.fillRect(0, 0, map_.width, map_.height(), 255, 255, 255);
+    N_ = map_.benches ? map_.benches->count() : 0;
+    M_ = map_.colSeries ? map_.colSeries->count() : 0;
+    if (N_ == 0 || M_ == 0) {
+      canvas_.text("No runs match the filters.", L::kMessageX, L::kMessageY, 90, 90, 90, 13);
+      return false;
+    }
+    W_ = map_.cellW();
+    hasBaseline_ = static_cast<bool>(map_.baseline);
+    // What lies right of the band is not drawn: a header starts at its x; a
+    // cell's text may start left of its cell, but never by as much as
+    // kMaxOverhang, so cells further right are left out altogether. Columns
+    // left of the band are skipped by the same measure, lines above and
+    // below it by a line. Lines and columns past the 16-bit range lie
+    // outside every view, so they are not worked out at all.
+    headerLimit_ = std::min(band_.originX + chart::kMaxCoord, band_.right - 1);
+    cellLimit_ = std::min(band_.originX + chart::kMaxCoord, band_.right + kMaxOverhang);
+    firstColumn_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.left - kMaxOverhang - L::kLabelColumn) / W_, 0, M_));
+    firstLine_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.top - L::kFirstLine) / L::kLine - 1, 0, N_));
+    lastY_ = std::min(band_.originY + chart::kMaxCoord, band_.bottom + L::kLine);
+    return true;
+  }
+
+  // -- Title rows
+  void drawTitle(int64_t left, int64_t top) {
+    Ref<String> title = String::withCString("each run against ");
+    if (hasBaseline_) {
+      title->append(map_.baseline);
+      title->appendCString(" at the same setting");
+    } else {
+      title->appendCString("the fastest run of each benchmark");
+    }
+    canvas_.text(title->cString(), left + L::kTitleX, top + L::kTitleY, 40, 40, 44, 12);
+  }
+
+  // Each column's series and setting, cut to about the column's width, for
+  // the columns in sight; top is the title rows' y.
+  void drawHeaders(int64_t top) {
+    if (!band_.meetsY(top, top + L::kFirstLine)) return;
+    const int32_t chars = static_cast<int32_t>(W_ / L::kHeaderCharW);
+    for (uint32_t j = firstColumn_; j < M_; ++j) {
+      const int64_t x = columnX(j) + L::kHeaderInset;
+      if (x > headerLimit_) break;
+      if (Ref<String> series = textAt(*map_.colSeries, j))
+        canvas_.text(HeatMap::clip(series, chars)->cString(), x, top + L::kSeriesY, 24, 24, 28, 12);
+      if (Ref<String> setting = textAt(*map_.colSetting, j))
+        canvas_.text(HeatMap::clip(setting, chars + L::kSettingExtraChars)->cString(), x, top + L::kSettingY, 110,
+                     110, 118, 10);
+    }
+  }
+
+  // -- Names: line i's benchmark, on a shade every other line; left is the
+  // names column's x.
+  void drawName(uint32_t i, int64_t left) {
+    const int64_t y = lineY(i);
+    if (i % 2 == 1) canvas_.fillRect(left + L::kStripeX, y, L::kStripeW, L::kLine, 244, 245, 248);
+    if (Ref<String> name = textAt(*map_.benches, i))
+      canvas_.text(HeatMap::clip(name, L::kNameChars)->cString(), left + L::kNameX, y + L::kTextDown, 40, 40, 44, 12);
+  }
+
+  void drawMeanCaption(int64_t left) {
+    const int64_t y = meanY();
+    canvas_.text("geometric mean", left + L::kNameX, y + L::kMeanCaptionDown, 40, 40, 44, 12);
+    bool outlier = false;
+    for (uint32_t i = 0; i < N_ && !outlier; ++i) outlier = BHelp::isOutlier(stringAt(*map_.benches, i));
+    if (outlier)
+      canvas_.text("without matrix_mul_f32", left + L::kNameX, y + L::kOutlierNoteDown, 120, 120, 128, 9);
+  }
+
+  // -- Cells: line i's, at y; a missing measurement shows "-".
+  void drawCells(uint32_t i, int64_t y) {
+    const ChartRow* fastest = lookup_->fastest(i);
+    for (uint32_t j = firstColumn_; j < M_; ++j) {
+      const int64_t x = columnX(j);
+      if (x > cellLimit_) break;
       double ratio = 0.0;
       bool grey = false;
-      if (lookup.ratio(i, j, ratio, grey)) {
-        const ChartRow* a = lookup.cell(i, j);
-        const ChartRow* b = lookup.baseOf(i, j);
-        const char* text = a == b ? (hasBaseline ? "baseline" : "fastest") : nullptr;
-        paintCell(canvas, map, x, y, W, kLine, ratio, grey, a == fastest, text);
+      if (lookup_->ratio(i, j, ratio, grey)) {
+        const ChartRow* a = lookup_->cell(i, j);
+        const ChartRow* b = lookup_->baseOf(i, j);
+        const char* text = a == b ? (hasBaseline_ ? "baseline" : "fastest") : nullptr;
+        paintCell(canvas_, map_, x, y, W_, L::kLine, ratio, grey, a == fastest, text);
       } else {
-        canvas.fillRect(x + 1, y + 1, W - 2, 24, 214, 216, 222);
-        canvas.fillRect(x + 2, y + 2, W - 4, 22, 255, 255, 255);
-        canvas.text("-", x + W / 2 - 3, y + 7, 170, 170, 176, 11);
+        const int64_t f = L::kFrameInset, m = L::kMissingInset;
+        canvas_.fillRect(x + f, y + f, W_ - 2 * f, L::kLine - 2 * f, 214, 216, 222);
+        canvas_.fillRect(x + m, y + m, W_ - 2 * m, L::kLine - 2 * m, 255, 255, 255);
+        canvas_.text("-", x + W_ / 2 - L::kDashHalfW, y + L::kTextDown, 170, 170, 176, 11);
       }
     }
   }
 
-  // Separator and the geometric-mean line.
-  const int64_t yb = kFirstLine + static_cast<int64_t>(N) * kLine;
-  canvas.fillRect(4, yb + 4, kLabelColumn + static_cast<int64_t>(M) * W - 4, 1, 190, 194, 202);
-  const int64_t ym = yb + 8;
-  if (ym <= lastY && band.meetsY(ym - kLine, ym + kLine)) {
-    canvas.text("geometric mean", 10, ym + 2, 40, 40, 44, 12);
-    bool outlier = false;
-    for (uint32_t i = 0; i < N && !outlier; ++i) outlier = BHelp::isOutlier(stringAt(*map.benches, i));
-    if (outlier) canvas.text("without matrix_mul_f32", 10, ym + 15, 120, 120, 128, 9);
-    for (uint32_t j = static_cast<uint32_t>(firstColumn); j < M; ++j) {
-      const int64_t x = kLabelColumn + static_cast<int64_t>(j) * W;
-      if (x > cellLimit) break;
+  // -- The geometric-mean line: the separator above it, from x over w, and
+  // each column's mean.
+  void drawSeparator(int64_t x, int64_t w) {
+    canvas_.fillRect(x + L::kStripeX, separatorY(), w, 1, 190, 194, 202);
+  }
+
+  void drawMeans() {
+    for (uint32_t j = firstColumn_; j < M_; ++j) {
+      const int64_t x = columnX(j);
+      if (x > cellLimit_) break;
       double mean = 0.0;
-      if (lookup.geomean(j, mean)) paintCell(canvas, map, x, ym, W, kLine, mean, false, false, nullptr);
+      if (lookup_->geomean(j, mean)) paintCell(canvas_, map_, x, meanY(), W_, L::kLine, mean, false, false, nullptr);
     }
   }
 
-  // Legend: 40 swatches from 1x (or 1/4x with a baseline) to 4x.
-  const int64_t yl = ym + 48;
-  if (yl > lastY || !band.meetsY(yl - kLine, yl + 2 * kLine)) return;
-  for (int k = 0; k < 40; ++k) {
-    const double t = k / 39.0;
-    const double u = hasBaseline ? 2.0 * t - 1.0 : t;
-    const chart::RGB c = chart::RGB::of(map.shade(std::exp(u * 2.0 * kLn2)));
-    canvas.fillRect(kLabelColumn + 6 * k, yl, 6, 12, c.r, c.g, c.b);
+  // -- Legend: swatches from 1x (or 1/4x with a baseline) to 4x, the scale's
+  // ends and middle, and what the cells mean.
+  void drawLegend() {
+    const int64_t yl = legendY();
+    if (yl > lastY_ || !band_.meetsY(yl - L::kLine, yl + 2 * L::kLine)) return;
+    for (int k = 0; k < L::kSwatches; ++k) {
+      const double t = k / static_cast<double>(L::kSwatches - 1);
+      const double u = hasBaseline_ ? 2.0 * t - 1.0 : t;
+      const chart::RGB c = chart::RGB::of(map_.shade(std::exp(u * 2.0 * kLn2)));
+      canvas_.fillRect(L::kLabelColumn + L::kSwatchW * k, yl, L::kSwatchW, L::kSwatchH, c.r, c.g, c.b);
+    }
+    // The low end's caption ends at the strip by the cell's byte estimate.
+    const char* low = hasBaseline_ ? "4x faster" : "fastest";
+    const int64_t lowX =
+        L::kLabelColumn - L::kLegendEndGap - static_cast<int64_t>(String::_cstringLen(low)) * L::kCellCharW;
+    canvas_.text(low, lowX, yl + L::kLegendUpperDown, 90, 90, 96, 10);
+    if (hasBaseline_)
+      canvas_.text("same", L::kLegendSameX, yl + L::kLegendLowerDown, 90, 90, 96, 10);
+    else
+      canvas_.text("2x slower", L::kLegendTwiceX, yl + L::kLegendLowerDown, 90, 90, 96, 10);
+    const int64_t highX = L::kLabelColumn + L::kSwatches * L::kSwatchW + L::kLegendEndGap;
+    canvas_.text("4x slower", highX, yl + L::kLegendUpperDown, 90, 90, 96, 10);
+    canvas_.text(
+        "green = better, red = worse, grey = within one standard deviation, framed = fastest, - = not measured",
+        L::kTitleX, yl + L::kExplanationGap, 110, 110, 118, 10);
   }
-  if (hasBaseline) {
-    canvas.text("4x faster", 92, yl + 1, 90, 90, 96, 10);
-    canvas.text("same", 258, yl + 15, 90, 90, 96, 10);
-  } else {
-    canvas.text("fastest", 104, yl + 1, 90, 90, 96, 10);
-    canvas.text("2x slower", 246, yl + 15, 90, 90, 96, 10);
+
+  // -- Frozen bands
+  // The names column at the band's left edge, down to the end of the
+  // geometric-mean line: background, the separator's part, names, caption.
+  void drawFrozenNames() {
+    const int64_t left = band_.left;
+    const int64_t end = std::min(band_.bottom, meanY() + L::kLine);
+    if (end <= band_.top) return;
+    canvas_.fillRect(left, band_.top, L::kLabelColumn, end - band_.top, 255, 255, 255);
+    for (uint32_t i = firstLine_; i < N_ && lineY(i) <= lastY_; ++i) drawName(i, left);
+    drawSeparator(left, L::kLabelColumn - L::kStripeX);
+    if (meanInSight()) drawMeanCaption(left);
   }
-  canvas.text("4x slower", 394, yl + 1, 90, 90, 96, 10);
-  canvas.text("green = better, red = worse, grey = within one standard deviation, framed = fastest, - = not measured",
-              12, yl + 30, 110, 110, 118, 10);
+
+  // The title rows at the band's top, across the band.
+  void drawFrozenTitles() {
+    canvas_.fillRect(band_.left, band_.top, band_.right - band_.left, L::kFirstLine, 255, 255, 255);
+    drawHeaders(band_.top);
+  }
+
+  // Where the names column and the title rows meet: the background and the
+  // title, whatever lies under them.
+  void drawCorner() {
+    canvas_.fillRect(band_.left, band_.top, L::kLabelColumn, L::kFirstLine, 255, 255, 255);
+    drawTitle(band_.left, band_.top);
+  }
+
+  const HeatMap& map_;
+  const chart::ChartBand band_;
+  ChartCanvas canvas_;
+  const HeatMapLookup* lookup_ = nullptr;
+  uint32_t N_ = 0, M_ = 0;
+  int64_t W_ = 0;
+  bool hasBaseline_ = false;
+  int64_t headerLimit_ = 0, cellLimit_ = 0, lastY_ = 0;
+  uint32_t firstColumn_ = 0, firstLine_ = 0;
+};
+
+}  // namespace
+
+void drawHeatMap(const HeatMap& map, UXGraphics& g, const chart::ChartBand& band) {
+  HeatMapPicture(map, g, band).draw();
 }
 
 }  // namespace quorl

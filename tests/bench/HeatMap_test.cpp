@@ -321,6 +321,8 @@ TEST(HeatMapSizes, HeightAndCellWidth) {
     map.build(rows, nullptr, c.width);
     ASSERT_EQ(map.colSeries->count(), c.columns);
     EXPECT_EQ(map.cellW(), c.cellW) << c.width << " " << c.columns;
+    // Every column at its least width, and the names column beside them.
+    EXPECT_EQ(map.minimumWidth(), int32_t(166 + 96 * c.columns)) << c.columns;
   }
 }
 

@@ -1,0 +1,201 @@
+// The heat map drawn scrolled: the names column and the title rows stay in
+// sight over the cells, and the corner where they meet stays clear.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ChartTestSupport.h"
+#include "bench/HeatMapDraw.h"
+
+using namespace quorl;
+using namespace quorl::charttest;
+
+namespace {
+
+using L = HeatMapMetrics;
+
+struct Box {
+  int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // [x0, x1) x [y0, y1)
+  bool empty() const { return x1 <= x0 || y1 <= y0; }
+  Box meet(const Box& o) const {
+    return {std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+  }
+  bool holds(const Box& o) const { return o.x0 >= x0 && o.y0 >= y0 && o.x1 <= x1 && o.y1 <= y1; }
+};
+
+// A recorded fill or text: what it covers, its colour or its text. A text
+// covers an estimate of 7 pixels a byte by 14.
+struct Call {
+  bool text = false;
+  std::string what;  // the text, or the fill's colour "r g b"
+  Box box;
+};
+
+std::vector<Call> callsOf(const RecordingGraphics& g) {
+  std::vector<Call> out;
+  for (const std::string& line : g.lines) {
+    Call c;
+    if (line.rfind("fillRectRGB ", 0) == 0) {
+      int64_t x, y, w, h;
+      char comma;
+      std::istringstream in(line.substr(12));
+      in >> x >> comma >> y >> comma >> w >> comma >> h;
+      std::getline(in >> std::ws, c.what);
+      c.box = {x, y, x + w, y + h};
+    } else if (line.rfind("drawTextRGBA \"", 0) == 0) {
+      const size_t close = line.find("\" ", 14);
+      c.text = true;
+      c.what = line.substr(14, close - 14);
+      std::istringstream in(line.substr(close + 2));
+      int64_t x, y;
+      in >> x >> y;
+      c.box = {x, y, x + 7 * static_cast<int64_t>(c.what.size()), y + 14};
+    } else {
+      ADD_FAILURE() << "unexpected call " << line;
+      continue;
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
+constexpr int kLines = 60, kColumns = 20;
+constexpr int64_t kViewW = 800, kViewH = 500;
+
+class HeatMapScrolled : public ChartFixture {
+ protected:
+  // 60 benchmarks by 20 columns (quorl at settings of their own), a few
+  // cells not measured.
+  Ref<ChartView> bigMap() {
+    auto c = contribution("c", {});
+    for (int j = 0; j < kColumns; ++j) archs_.push_back("arch" + std::to_string(10 + j));
+    for (int i = 0; i < kLines; ++i) names_.push_back("bench_" + std::to_string(100 + i));
+    for (int i = 0; i < kLines; ++i)
+      for (int j = 0; j < kColumns; ++j)
+        if ((i + j) % 7 != 3)
+          c->runs->add(makeRun({.bench = names_[i].c_str(), .arch = archs_[j].c_str(), .best = 100 + 37 * ((i * j) % 11)}));
+    auto view = chart(dataSetOf({c}), kViewW, kViewH);
+    view->mode = 2;
+    view->rebuild();
+    return view;
+  }
+  std::vector<std::string> archs_, names_;
+};
+
+// At each corner of its scroll range (and between), every line and column
+// wholly in sight has its name and its title inside the band in sight, not
+// painted over afterwards; nothing but the names, the titles and their
+// backgrounds shows in the names column, the title rows and the corner.
+TEST_F(HeatMapScrolled, NamesAndTitlesStayInSightOverTheCells) {
+  auto view = bigMap();
+  const HeatMap& map = *view->heatMap;
+  ASSERT_EQ(map.colSeries->count(), uint32_t(kColumns));
+  ASSERT_EQ(map.benches->count(), uint32_t(kLines));
+  const int64_t width = view->minimumWidth(), height = view->height();
+  ASSERT_GT(width, kViewW);
+  ASSERT_GT(height, kViewH);
+  resize(view, int32_t(width), int32_t(height));  // as the scroll view's document view
+
+  const std::string title = "each run against the fastest run of each benchmark";
+  std::set<std::string> names(names_.begin(), names_.end()), headers;
+  for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
+    headers.insert(str(cast<String>(map.colSeries->get(j))));
+    headers.insert(str(cast<String>(map.colSetting->get(j))));
+  }
+  const std::string stripe = "244 245 248", separator = "190 194 202", white = "255 255 255";
+
+  struct Case {
+    const char* where;
+    int64_t x, y;
+  } cases[] = {{"bottom-right", width - kViewW, height - kViewH},
+               {"right-top", width - kViewW, 0},
+               {"left-bottom", 0, height - kViewH},
+               {"between", 333, 517}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    view->shownX = int32_t(c.x), view->shownY = int32_t(c.y);
+    view->shownW = int32_t(kViewW), view->shownH = int32_t(kViewH);
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, int16_t(width), int16_t(height)));
+    const int32_t W = map.cellW();
+    const std::vector<Call> calls = callsOf(g);
+    std::vector<std::string> faults;
+
+    const Box band{c.x, c.y, c.x + kViewW, c.y + kViewH};
+    const int64_t gridEnd = L::kFirstLine + kLines * L::kLine + L::kMeanGap + L::kLine;
+    const Box corner{c.x, c.y, c.x + L::kLabelColumn, c.y + L::kFirstLine};
+    const Box nameColumn{c.x, c.y + L::kFirstLine, c.x + L::kLabelColumn, std::min(band.y1, gridEnd)};
+    const Box titleRows{c.x + L::kLabelColumn, c.y, band.x1, c.y + L::kFirstLine};
+    const Box cellsInSight{nameColumn.x1, titleRows.y1, band.x1, band.y1};
+
+    // A label is drawn with its anchor in its band, and nothing is painted
+    // over it afterwards.
+    const auto expectLabel = [&](const std::string& text, const Box& where, const std::string& what) {
+      const auto at = std::find_if(calls.begin(), calls.end(), [&](const Call& k) {
+        return k.text && k.what == text && where.holds({k.box.x0, k.box.y0, k.box.x0 + 1, k.box.y0 + 1});
+      });
+      if (at == calls.end()) {
+        faults.push_back(what + " \"" + text + "\" not drawn in sight");
+        return;
+      }
+      for (auto later = at + 1; later != calls.end(); ++later)
+        if (!later->text && !later->box.meet(at->box).meet(band).empty())
+          faults.push_back(what + " \"" + text + "\" painted over by a fill of " + later->what);
+    };
+    expectLabel(title, corner, "the title");
+    for (int i = 0; i < kLines; ++i) {
+      const int64_t y = L::kFirstLine + i * L::kLine;
+      if (y >= cellsInSight.y0 && y + L::kLine <= cellsInSight.y1)
+        expectLabel(names_[i], {nameColumn.x0, y, nameColumn.x1, y + L::kLine}, "line " + std::to_string(i));
+    }
+    const int64_t meanY = L::kFirstLine + kLines * L::kLine + L::kMeanGap;
+    if (meanY >= cellsInSight.y0 && meanY + L::kLine <= cellsInSight.y1)
+      expectLabel("geometric mean", {nameColumn.x0, meanY, nameColumn.x1, meanY + L::kLine}, "mean line");
+    int columnsInSight = 0;
+    for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
+      const int64_t x = L::kLabelColumn + int64_t(j) * W;
+      if (x < cellsInSight.x0 || x + W > cellsInSight.x1) continue;
+      ++columnsInSight;
+      const Box column{x, titleRows.y0, x + W, titleRows.y1};
+      expectLabel(str(cast<String>(map.colSeries->get(j))), column, "column " + std::to_string(j));
+      expectLabel(str(cast<String>(map.colSetting->get(j))), column, "column " + std::to_string(j));
+    }
+    EXPECT_GE(columnsInSight, 5);
+
+    // What else meets a frozen band is covered by a later background fill.
+    struct Frozen {
+      const char* name;
+      Box box;
+      std::function<bool(const Call&)> own;
+    } frozen[] = {
+        {"corner", corner, [&](const Call& k) { return k.text && k.what == title; }},
+        {"names column", nameColumn,
+         [&](const Call& k) {
+           return k.text ? names.count(k.what) || k.what == "geometric mean" : k.what == stripe || k.what == separator;
+         }},
+        {"title rows", titleRows, [&](const Call& k) { return k.text && (headers.count(k.what) || k.what == title); }},
+    };
+    for (const Frozen& f : frozen) {
+      if (f.box.empty()) continue;
+      for (size_t k = 0; k < calls.size(); ++k) {
+        const Box part = calls[k].box.meet(f.box);
+        if (part.empty() || (!calls[k].text && calls[k].what == white) || f.own(calls[k])) continue;
+        const bool covered = std::any_of(calls.begin() + k + 1, calls.end(), [&](const Call& later) {
+          return !later.text && later.what == white && later.box.holds(part);
+        });
+        if (!covered)
+          faults.push_back(std::string(f.name) + " shows " +
+                           (calls[k].text ? "\"" + calls[k].what + "\"" : calls[k].what) + " at " +
+                           std::to_string(calls[k].box.x0) + "," + std::to_string(calls[k].box.y0));
+      }
+    }
+    EXPECT_TRUE(faults.empty()) << faults.size() << " faults, the first: " << faults.front();
+  }
+}
+
+}  // namespace
