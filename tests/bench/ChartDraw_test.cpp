@@ -286,6 +286,66 @@ TEST_F(ChartDraw, PlotWidthAtTheNarrowLimits) {
   }
 }
 
+// The axis of the bars from the minimum width to 2,000 pixels and from
+// 1 us to 10^7 ms: every grid line stays, the labels stand on every k-th
+// of them from the first, k the smallest that leaves a character's width
+// (6 pixels a byte at size 11) between neighbours, and no two overlap.
+TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
+  const int64_t maxima[] = {1, 7, 12, 999, 7300, 123456, 2500000, 400000000, 987654321, 10000000000};
+  for (int metric : {0, 1}) {
+    for (int64_t top : maxima) {
+      auto data = dataSetOf({contribution("c", {{.bench = "b", .best = top}, {.bench = "b", .target = "cpp", .best = 1}})});
+      const auto axis = [&](int width) {
+        auto view = chart(data, width, 200);
+        view->metric = metric;
+        view->rebuild();
+        RecordingGraphics g;
+        view->drawRect(g, UXRect(0, 0, width, 200));
+        std::vector<int> grid;
+        std::vector<std::pair<int, std::string>> labels;  // x, text
+        for (const std::string& line : g.lines) {
+          int x, y, w, h;
+          if (std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d 208 211 219", &x, &y, &w, &h) == 4 && y == 48 && w == 1)
+            grid.push_back(x);
+          if (line.rfind("drawTextRGBA ", 0) == 0 && line.find("\" ") != std::string::npos &&
+              line.substr(line.rfind('"')).find(" 30 110 110 110 255 11") != std::string::npos) {
+            const size_t open = line.find('"'), close = line.rfind('"');
+            std::sscanf(line.c_str() + close + 1, " %d", &x);
+            labels.push_back({x, line.substr(open + 1, close - open - 1)});
+          }
+        }
+        return std::make_pair(grid, labels);
+      };
+      // Every tick's label, from a view wide enough to show them all.
+      const auto [allGrid, all] = axis(30000);
+      ASSERT_EQ(allGrid.size(), all.size());
+      const int minimum = [&] {
+        auto view = chart(data);
+        return view->minimumWidth();
+      }();
+      for (int width = minimum; width <= 2000; width += width < 400 ? 7 : 61) {
+        SCOPED_TRACE("metric " + std::to_string(metric) + ", top " + std::to_string(top) + ", width " +
+                     std::to_string(width));
+        const auto [grid, labels] = axis(width);
+        ASSERT_LE(grid.size(), all.size());
+        const auto end = [](int x, const std::string& text) { return x + int(text.size() + 1) * 6; };
+        size_t k = 1;
+        for (;; ++k) {
+          bool apart = true;
+          for (size_t i = 0; i + k < grid.size(); i += k)
+            apart = apart && end(grid[i] + 2, all[i].second) <= grid[i + k] + 2;
+          if (apart || k >= grid.size()) break;
+        }
+        std::vector<std::pair<int, std::string>> expected;
+        for (size_t i = 0; i < grid.size(); i += k) expected.push_back({grid[i] + 2, all[i].second});
+        EXPECT_EQ(labels, expected);
+        for (size_t i = 0; i + 1 < labels.size(); ++i)
+          EXPECT_LE(end(labels[i].first, labels[i].second) - 6, labels[i + 1].first);
+      }
+    }
+  }
+}
+
 TEST_F(ChartDraw, ZeroAndNegativeValuesDrawTwoPixelBars) {
   auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 0, .mean = 0},
                                                    {.bench = "b", .target = "cpp", .best = 0, .mean = -4}})}));
