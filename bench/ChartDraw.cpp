@@ -180,15 +180,16 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
     if (gridBottom > gridTop) p.canvas.fillRect(labels[t].x, gridTop, 1, gridBottom - gridTop, 208, 211, 219);
     if (labelsShown && t % every == 0)
       p.canvas.text(labels[t].text->cString(), labels[t].x + BM::kTickLabelDX, BM::kTickLabelY, 110, 110, 110,
-                    static_cast<int32_t>(BM::kTickLabelSize));
+                    BM::kTickLabelSize);
   }
   if (p.shown.meetsY(BM::kAxisTitleY - kSlack, BM::kAxisTitleY + kSlack))
-    p.canvas.text(p.metric == 1 ? "speed-up (x)" : "time (ms)", BM::kPlotLeft, BM::kAxisTitleY, 60, 60, 60, 12);
+    p.canvas.text(p.metric == 1 ? "speed-up (x)" : "time (ms)", BM::kPlotLeft, BM::kAxisTitleY, 60, 60, 60,
+                  BM::kAxisTitleSize);
 }
 
 // One row at its line r: label, bar, value and, for times, the error bar.
 void drawBarRow(const BarPass& p, const ChartRow& row, int64_t r) {
-  if (row.label) p.canvas.text(row.label->cString(), BM::kLabelX, r + BM::kLabelDY, 80, 80, 88, 11);
+  if (row.label) p.canvas.text(row.label->cString(), BM::kLabelX, r + BM::kLabelDY, 80, 80, 88, BM::kRowTextSize);
 
   double f = row.shown / p.S;
   if (f < 0) f = 0;
@@ -198,7 +199,7 @@ void drawBarRow(const BarPass& p, const ChartRow& row, int64_t r) {
   p.canvas.fillRect(BM::kPlotLeft, r + BM::kBarDY, bw, BM::kBarH, c.r, c.g, c.b);
 
   p.canvas.text(chart::valueText(p.metric, row.shown)->cString(), bw + BM::kPlotLeft + BM::kValueDX,
-                r + BM::kValueDY, 40, 40, 44, 11);
+                r + BM::kValueDY, 40, 40, 44, BM::kRowTextSize);
 
   if (p.metric == 0 && row.stddev > 0) {
     // Centred on the mean and not held to the plot; the canvas holds an
@@ -225,7 +226,7 @@ void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
     }
     const ChartRow* first = rowAt(*view.rows, static_cast<uint32_t>(i));
     if (first && first->bench && p.shown.meetsY(y + BM::kBenchDY - kSlack, y + BM::kBenchDY + kSlack))
-      p.canvas.text(first->bench->cString(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, 13);
+      p.canvas.text(first->bench->cString(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
     // The first row whose line can reach into the band.
     const int64_t skip = std::clamp<int64_t>(
         (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
@@ -250,7 +251,7 @@ void ChartView::drawBars(UXGraphics& graphics) const {
 
   const uint32_t n = rows->count();
   if (n == 0) {
-    canvas.text("No runs match the filters.", BM::kMessageX, BM::kMessageY, 90, 90, 90, 13);
+    canvas.text("No runs match the filters.", BM::kMessageX, BM::kMessageY, 90, 90, 90, BM::kMessageSize);
     return;
   }
 
@@ -271,7 +272,7 @@ void ChartView::drawBars(UXGraphics& graphics) const {
   drawBarGroups(pass, *this, static_cast<int32_t>(n));
   // Under the last panel, where a next one would start.
   canvas.text("bar = value    error bar = one standard deviation    label = machine", BM::kCaptionX,
-              bottom + BM::kPanelGap + BM::kCaptionDY, 110, 110, 118, 11);
+              bottom + BM::kPanelGap + BM::kCaptionDY, 110, 110, 118, BM::kCaptionSize);
 }
 
 }  // namespace quorl

@@ -16,6 +16,7 @@ namespace quorl::chart {
 struct BarMetrics {
   static constexpr int64_t kEmptyHeight = 220;     // the height without rows
   static constexpr int64_t kMessageX = 16, kMessageY = 16;  // "No runs match the filters."
+  static constexpr int32_t kMessageSize = 13;
 
   // The plot runs from kPlotLeft to R = W - kRightRoom, or to kNarrowRight
   // when that leaves no plot.
@@ -36,13 +37,14 @@ struct BarMetrics {
   static constexpr int64_t kAxisTitleY = 6;
   static constexpr int64_t kTickLabelY = 30;
   static constexpr int64_t kTickLabelDX = 2;       // right of its grid line
-  static constexpr int64_t kTickLabelSize = 11;
+  static constexpr int32_t kTickLabelSize = 11, kAxisTitleSize = 12;
   static constexpr int64_t kTickLabelByteW = 6;
   static constexpr int64_t kGridTop = 48;
 
   // Inside a panel at y: the benchmark title, then row i's line at
   // r = y + kFirstRowDY + i x kRowPitch.
   static constexpr int64_t kBenchX = 12, kBenchDY = 9;
+  static constexpr int32_t kBenchSize = 13, kRowTextSize = 11;  // the title; label and value
   static constexpr int64_t kFirstRowDY = 30;
   static constexpr int64_t kLabelX = 24, kLabelDY = 21;
   static constexpr int64_t kBarDY = 14, kBarH = 14, kMinBar = 2;
@@ -52,6 +54,7 @@ struct BarMetrics {
   // The caption stands kCaptionDY below where a next panel would start,
   // and the content ends kBottomRoom below that point.
   static constexpr int64_t kCaptionX = 12, kCaptionDY = 4;
+  static constexpr int32_t kCaptionSize = 11;
   static constexpr int64_t kBottomRoom = 40;
 
   static constexpr int64_t panelHeight(int64_t k) { return kRowPitch * k + kPanelPad; }
@@ -68,6 +71,7 @@ struct BarMetrics {
 struct SummaryMetrics {
   static constexpr int64_t kEmptyHeight = 220;     // the height without series
   static constexpr int64_t kMessageX = 16, kMessageY = 16;
+  static constexpr int32_t kMessageSize = 13;
   static constexpr int64_t kMargin = 16;           // the view's width less this holds the slots
   static constexpr int64_t kFoot = 8;              // below the last line of panels
 
@@ -91,8 +95,8 @@ struct SummaryMetrics {
   static constexpr int64_t kTitleX = kBoxInset + 10, kTitleY = 15;
   static constexpr int64_t kTextLeft = kTitleX - kBoxInset;
   static constexpr int64_t kTextRight = 6;
-  static constexpr int64_t kTitleSize = 12, kTitleByteW = 7;
-  static constexpr int64_t kScaleSize = 10, kScaleByteW = 6;
+  static constexpr int32_t kTitleSize = 12, kScaleSize = 10;
+  static constexpr int64_t kTitleByteW = 7, kScaleByteW = 6;
   static constexpr int64_t kLineAdvance = 16;
 
   // The plot: kPlotH high from kPlotTop to its axis, kGridLines lines.
@@ -102,7 +106,9 @@ struct SummaryMetrics {
 
   // Names: kNamesGap under the axis, kNameStep a byte, at most
   // labelChars() bytes; the box ends kBoxFoot below them.
-  static constexpr int64_t kNamesGap = 4, kNameStep = 8, kNameDX = 6, kNameSize = 8;
+  static constexpr int64_t kNamesGap = 4, kNameStep = 8, kNameDX = 6;
+  static constexpr int32_t kNameSize = 8;
+  static constexpr uint32_t kNameBytes = 16;  // the most written of a name
   static constexpr int64_t kBoxFoot = 14;
 
   // The box width for B benchmarks before texts widen it, and the slot's.

@@ -60,14 +60,15 @@ Ref<String> scaleTextOf(int32_t metric, double scale) {
   return metric == 1 ? String::withFormat("%.2fx", scale) : Fmt::us(chart::toI64(scale));
 }
 
-// The longest name in bytes, at most 16 (labelChars of these names).
+// The longest name in bytes, at most kNameBytes (labelChars of these names).
 int64_t longestOf(const Array& names) {
   uint32_t longest = 0;
   for (uint32_t i = 0; i < names.count(); ++i)
     longest = std::max(longest, static_cast<const String*>(names.get(i).get())->byteLength());
-  return std::min<uint32_t>(longest, 16);
+  return std::min<uint32_t>(longest, M::kNameBytes);
 }
 
+// The longest of the names in bytes, the widest title.
 int64_t widestOf(const Array& names) {
   int64_t widest = 0;
   for (uint32_t i = 0; i < names.count(); ++i)
@@ -100,10 +101,10 @@ SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t L, int64_t titleBytes,
   s.plotW = B * M::kBarPitch;
   s.boxW = M::plotBoxW(B);
   const int64_t scaleW = scaleBytes * M::kScaleByteW;
+  // The margin comes off in 16 bits, as the frame holds the width.
+  const int64_t room = static_cast<int16_t>(static_cast<uint16_t>(viewW) - static_cast<uint16_t>(M::kMargin));
   if (B > 0) {
     const int64_t wanted = std::max(M::boxForText(titleBytes * M::kTitleByteW), M::boxForText(scaleW));
-    // The margin comes off in 16 bits, as the frame holds the width.
-    const int64_t room = static_cast<int16_t>(static_cast<uint16_t>(viewW) - static_cast<uint16_t>(M::kMargin));
     const int64_t held = room - M::kBoxInset - M::kSlotTail;
     s.boxW = std::max(s.boxW, std::min(wanted, held));
     s.titleBytes = static_cast<size_t>(std::max<int64_t>((s.boxW - M::kTextLeft - M::kTextRight) / M::kTitleByteW, 0));
@@ -122,10 +123,7 @@ SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t L, int64_t titleBytes,
   s.boxH = s.namesTop + L * M::kNameStep + M::kBoxFoot - M::kBoxInset;
   s.slotW = M::slotWidth(s.boxW);
   s.slotH = M::kBoxInset + s.boxH + M::kSlotTail;
-  if (B > 0) {
-    const int32_t room = static_cast<int16_t>(static_cast<uint16_t>(viewW) - static_cast<uint16_t>(M::kMargin));
-    s.cols = std::max<int64_t>(room / s.slotW, 1);
-  }
+  if (B > 0) s.cols = std::max<int64_t>(room / s.slotW, 1);
   return s;
 }
 
@@ -141,7 +139,6 @@ SummaryLayout layoutOf(const ChartView& view, const Array& benches, const Array&
 // What every panel shares: the layout, the scale and its text.
 struct PanelPass {
   ChartCanvas& canvas;
-  const chart::ChartBand& shown;
   const SummaryLayout& layout;
   double scale;
   const String& scaleText;
@@ -281,7 +278,7 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
   const uint32_t B = benches->count();
   const uint32_t S = series->count();
   if (S == 0 || B == 0) {
-    canvas.text("No runs match the filters.", M::kMessageX, M::kMessageY, 90, 90, 90, 13);
+    canvas.text("No runs match the filters.", M::kMessageX, M::kMessageY, 90, 90, 90, M::kMessageSize);
     return;
   }
 
@@ -289,7 +286,7 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
   Ref<String> scaleText = scaleTextOf(metric, scale);
   const SummaryLayout s = layoutFor(bounds.w(), B, longestOf(*benches), widestOf(*series), scaleText->byteLength());
   const std::vector<const ChartRow*> found = rowsByPanel(*rows, *series, *benches);
-  const PanelPass pass{canvas, shown, s, scale, *scaleText, metric};
+  const PanelPass pass{canvas, s, scale, *scaleText, metric};
 
   // Only the panels that meet the band are drawn: the first line of them
   // is found by division, so a draw costs the same at any position.
