@@ -585,18 +585,30 @@ struct SummaryPicture {
     return in.x() >= out.x() && in.y() >= out.y() && in.maxX() <= out.maxX() && in.maxY() <= out.maxY();
   }
 
-  // The faults found, one line each.
+  // The faults found, one line each. Boxes are swept from left to right:
+  // only boxes that meet in x are compared.
   std::string faults() const {
     std::string out;
-    for (size_t i = 0; i < texts.size(); ++i) {
-      const UXRect t = texts[i].box;
-      for (size_t j = i + 1; j < texts.size(); ++j)
-        if (UXGeom::intersects(t, texts[j].box)) out += "texts overlap: " + texts[i].text + " / " + texts[j].text + "\n";
-      for (UXRect b : bars)
-        if (UXGeom::intersects(t, b)) out += "a bar crosses " + texts[i].text + "\n";
-      if (std::none_of(panels.begin(), panels.end(), [&](UXRect p) { return inside(t, p); }))
-        out += "outside every panel: " + texts[i].text + "\n";
-    }
+    struct Item {
+      UXRect box;
+      int text;  // index into texts, or -1 for a bar
+    };
+    std::vector<Item> items;
+    for (size_t i = 0; i < texts.size(); ++i) items.push_back({texts[i].box, int(i)});
+    for (UXRect b : bars) items.push_back({b, -1});
+    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.box.x() < b.box.x(); });
+    for (size_t i = 0; i < items.size(); ++i)
+      for (size_t j = i + 1; j < items.size() && items[j].box.x() < items[i].box.maxX(); ++j) {
+        const Item &a = items[i], &b = items[j];
+        if ((a.text < 0 && b.text < 0) || !UXGeom::intersects(a.box, b.box)) continue;
+        if (a.text >= 0 && b.text >= 0)
+          out += "texts overlap: " + texts[a.text].text + " / " + texts[b.text].text + "\n";
+        else
+          out += "a bar crosses " + texts[a.text >= 0 ? a.text : b.text].text + "\n";
+      }
+    for (const Text& t : texts)
+      if (std::none_of(panels.begin(), panels.end(), [&](UXRect p) { return inside(t.box, p); }))
+        out += "outside every panel: " + t.text + "\n";
     return out;
   }
 };
