@@ -1,12 +1,17 @@
 // Chart view drawing: heights and the bar charts of mode 0.
 //
-// Layout of the bar charts: a plot from x = 190 to R (W - 90, or 230 for a
-// narrow view); one rounded panel per benchmark from y = 56, 52 pixels a row
-// plus 22, 16 between panels; grid lines and tick labels on one scale for
-// all benchmarks; a caption under the last panel.
+// Layout of the bar charts (the numbers are BarMetrics, ChartMetrics.h): a
+// plot from kPlotLeft to R; one rounded panel per benchmark, kRowPitch a
+// row; grid lines and tick labels on one scale for all benchmarks; a
+// caption under the last panel.
+//
+//   1. Sizes
+//   2. The bar charts: scale, panels, axis, groups and rows, caption
 #include <algorithm>
+#include <vector>
 
 #include "bench/ChartCanvas.h"
+#include "bench/ChartMetrics.h"
 #include "bench/ChartView.h"
 #include "bench/HeatMap.h"
 #include "bench/HeatMapDraw.h"
@@ -18,20 +23,18 @@ namespace quorl {
 
 using chart::ChartCanvas;
 using chart::rowAt;
+using BM = chart::BarMetrics;
 
 namespace {
-
-constexpr int32_t kPlotLeft = 190;
-constexpr int64_t kFirstPanel = 56;
-
-// The y advance of a benchmark with k rows: its panel and the gap below.
-int64_t groupAdvance(int64_t k) { return 52 * k + 38; }
 
 // How far a text or a corner may reach from the point it is placed at: what
 // lies this far outside the band is drawn, in case part of it shows.
 constexpr int64_t kSlack = 24;
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// 1. Sizes
 
 int32_t ChartView::height() const {
   if (mode == 2) return static_cast<int32_t>(heatMap->height());
@@ -41,15 +44,15 @@ int32_t ChartView::height() const {
 
 int32_t ChartView::rowsHeight() const {
   const int32_t n = static_cast<int32_t>(rows->count());
-  if (n == 0) return 220;
-  int64_t y = kFirstPanel;
+  if (n == 0) return static_cast<int32_t>(BM::kEmptyHeight);
+  int64_t y = BM::kFirstPanel;
   for (int32_t i = 0; i < n;) {
     const int32_t e = groupEnd(i);
-    y += groupAdvance(e - i);
+    y += BM::groupAdvance(e - i);
     i = e;
   }
   // More rows than a 32-bit height can hold would need 40 million runs.
-  return static_cast<int32_t>(std::min<int64_t>(y + 40, INT32_MAX));
+  return static_cast<int32_t>(std::min<int64_t>(y + BM::kBottomRoom, INT32_MAX));
 }
 
 int32_t ChartView::minimumWidth() const {
@@ -59,13 +62,8 @@ int32_t ChartView::minimumWidth() const {
     const int64_t columns = heatMap->colSeries ? heatMap->colSeries->count() : 0;
     return columns == 0 ? 0 : static_cast<int32_t>(std::min<int64_t>(166 + 96 * columns, INT32_MAX));
   }
-  if (mode == 1) {
-    // One panel slot and the 16-pixel margin (summaryCols).
-    const int64_t benches = benchNames()->count();
-    return benches == 0 ? 0 : static_cast<int32_t>(std::min<int64_t>(benches * 18 + 44, INT32_MAX));
-  }
-  // A 40-pixel plot and the room right of it.
-  return static_cast<int32_t>(230 + 90);
+  if (mode == 1) return summaryMinimumWidth();
+  return static_cast<int32_t>(BM::kMinimumWidth);
 }
 
 chart::ChartBand ChartView::band() const {
@@ -96,18 +94,164 @@ void ChartView::drawRect(UXGraphics& graphics, UXRect) {
   drawBars(graphics);
 }
 
+// ---------------------------------------------------------------------------
+// 2. The bar charts
+
+namespace {
+
+// What every part of the bar charts shares: the band, the plot and the
+// scale, whose full width S stands for P pixels.
+struct BarPass {
+  ChartCanvas& canvas;
+  const chart::ChartBand& shown;
+  int64_t W, R, P;
+  double step, S;
+  int64_t ticks;
+  int32_t metric;
+
+  int64_t scaled(double v) const { return chart::toI32(v / S * static_cast<double>(P)); }
+};
+
+// Only what meets the band is drawn. A panel cut by it keeps its rounded
+// corners out of sight, beyond the band's edges.
+void roundRectInBand(const BarPass& p, int64_t x, int64_t y, int64_t w, int64_t h, int64_t radius, uint32_t r,
+                     uint32_t g, uint32_t b) {
+  const int64_t y0 = std::max(y, p.shown.top - kSlack), y1 = std::min(y + h, p.shown.bottom + kSlack);
+  p.canvas.fillRoundRect(x, y0, w, y1 - y0, static_cast<int32_t>(radius), r, g, b, 255);
+}
+
+// A tick left of the plot's right end: its grid line's x and its label,
+// the value at the tick.
+struct TickLabel {
+  int64_t x;
+  Ref<String> text;
+};
+
+// Every k-th tick is labelled, k the smallest that leaves at least one
+// character's width between neighbouring labels (texts taken at
+// kTickLabelByteW a byte). The ticks between keep their grid lines.
+int64_t labelEvery(const std::vector<TickLabel>& labels) {
+  const auto fits = [&](size_t k) {
+    for (size_t i = 0; i + k < labels.size(); i += k) {
+      const int64_t end = labels[i].x + (labels[i].text->byteLength() + 1) * BM::kTickLabelByteW;
+      if (end > labels[i + k].x) return false;
+    }
+    return true;
+  };
+  size_t k = 1;
+  while (k < labels.size() && !fits(k)) ++k;
+  return static_cast<int64_t>(k);
+}
+
+// Under the grid lines: one rounded panel per benchmark. Answers the bottom
+// of the last panel.
+int64_t drawBarPanels(const BarPass& p, const ChartView& view, int32_t n) {
+  int64_t y = BM::kFirstPanel;
+  int64_t bottom = y;
+  for (int32_t i = 0; i < n;) {
+    const int32_t e = view.groupEnd(i);
+    const int64_t h = BM::panelHeight(e - i);
+    if (p.shown.meetsY(y, y + h)) {
+      roundRectInBand(p, BM::kPanelX, y, p.W - 2 * BM::kPanelX, h, BM::kBorderRadius, 197, 202, 214);
+      roundRectInBand(p, BM::kPanelX + 1, y + 1, p.W - 2 * BM::kPanelX - 2, h - 2, BM::kFaceRadius, 236, 238, 243);
+    }
+    bottom = y + h;
+    y += BM::groupAdvance(e - i);
+    i = e;
+  }
+  return bottom;
+}
+
+// Grid lines down to the last panel's bottom, tick labels that keep apart,
+// and the axis title.
+void drawBarAxis(const BarPass& p, int64_t bottom) {
+  const int64_t gridTop = std::max<int64_t>(BM::kGridTop, p.shown.top - kSlack);
+  const int64_t gridBottom = std::min(bottom, p.shown.bottom + kSlack);
+  std::vector<TickLabel> labels;
+  for (int64_t t = 0; t <= p.ticks; ++t) {
+    const double v = static_cast<double>(t) * p.step;
+    const int64_t x = p.scaled(v) + BM::kPlotLeft;
+    if (x > p.R) break;
+    labels.push_back({x, p.metric == 1 ? String::withFormat("%.2fx", v) : String::withFormat("%.1f", v / 1000.0)});
+  }
+  const size_t every = static_cast<size_t>(labelEvery(labels));
+  const bool labelsShown = p.shown.meetsY(BM::kTickLabelY - kSlack, BM::kTickLabelY + kSlack);
+  for (size_t t = 0; t < labels.size(); ++t) {
+    if (gridBottom > gridTop) p.canvas.fillRect(labels[t].x, gridTop, 1, gridBottom - gridTop, 208, 211, 219);
+    if (labelsShown && t % every == 0)
+      p.canvas.text(labels[t].text->cString(), labels[t].x + BM::kTickLabelDX, BM::kTickLabelY, 110, 110, 110,
+                    BM::kTickLabelSize);
+  }
+  if (p.shown.meetsY(BM::kAxisTitleY - kSlack, BM::kAxisTitleY + kSlack))
+    p.canvas.text(p.metric == 1 ? "speed-up (x)" : "time (ms)", BM::kPlotLeft, BM::kAxisTitleY, 60, 60, 60,
+                  BM::kAxisTitleSize);
+}
+
+// One row at its line r: label, bar, value and, for times, the error bar.
+void drawBarRow(const BarPass& p, const ChartRow& row, int64_t r) {
+  if (row.label) p.canvas.text(row.label->cString(), BM::kLabelX, r + BM::kLabelDY, 80, 80, 88, BM::kRowTextSize);
+
+  double f = row.shown / p.S;
+  if (f < 0) f = 0;
+  if (f > 1) f = 1;
+  const int64_t bw = std::max<int64_t>(chart::toI32(f * static_cast<double>(p.P)), BM::kMinBar);
+  const chart::RGB c = chart::RGB::of(row.color);
+  p.canvas.fillRect(BM::kPlotLeft, r + BM::kBarDY, bw, BM::kBarH, c.r, c.g, c.b);
+
+  p.canvas.text(chart::valueText(p.metric, row.shown)->cString(), bw + BM::kPlotLeft + BM::kValueDX,
+                r + BM::kValueDY, 40, 40, 44, BM::kRowTextSize);
+
+  if (p.metric == 0 && row.stddev > 0) {
+    // Centred on the mean and not held to the plot; the canvas holds an
+    // end far past the view to the coordinate range.
+    const int64_t x1 = p.scaled(row.mean - row.stddev) + BM::kPlotLeft;
+    const int64_t x2 = p.scaled(row.mean + row.stddev) + BM::kPlotLeft;
+    p.canvas.line(x1, r + BM::kErrorTopDY, x1, r + BM::kErrorBottomDY, 1);
+    p.canvas.line(x2, r + BM::kErrorTopDY, x2, r + BM::kErrorBottomDY, 1);
+    p.canvas.line(x1, r + BM::kErrorMidDY, x2, r + BM::kErrorMidDY, 1);
+  }
+}
+
+// Titles and rows of the groups in the band.
+void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
+  int64_t y = BM::kFirstPanel;
+  for (int32_t i = 0; i < n;) {
+    const int32_t e = view.groupEnd(i);
+    const int64_t k = e - i;
+    if (y >= p.shown.bottom + kSlack) break;
+    if (!p.shown.meetsY(y - kSlack, y + BM::panelHeight(k) + kSlack)) {
+      y += BM::groupAdvance(k);
+      i = e;
+      continue;
+    }
+    const ChartRow* first = rowAt(*view.rows, static_cast<uint32_t>(i));
+    if (first && first->bench && p.shown.meetsY(y + BM::kBenchDY - kSlack, y + BM::kBenchDY + kSlack))
+      p.canvas.text(first->bench->cString(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
+    // The first row whose line can reach into the band.
+    const int64_t skip = std::clamp<int64_t>(
+        (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
+    for (int32_t j = i + static_cast<int32_t>(skip); j < e; ++j) {
+      const int64_t r = y + BM::kFirstRowDY + BM::kRowPitch * static_cast<int64_t>(j - i);
+      if (r >= p.shown.bottom + kSlack) break;
+      if (const ChartRow* row = rowAt(*view.rows, static_cast<uint32_t>(j))) drawBarRow(p, *row, r);
+    }
+    y += BM::groupAdvance(k);
+    i = e;
+  }
+}
+
+}  // namespace
+
 void ChartView::drawBars(UXGraphics& graphics) const {
   const chart::ChartBand shown = band();
   ChartCanvas canvas(graphics, shown);
   const UXRect bounds = frame();
   const int64_t W = bounds.w();
   canvas.fillRect(originX, originY, W, bounds.h(), 255, 255, 255);
-  const int64_t R = W - 90 > kPlotLeft ? W - 90 : 230;
-  const int64_t P = R - kPlotLeft;
 
   const uint32_t n = rows->count();
   if (n == 0) {
-    canvas.text("No runs match the filters.", 16, 16, 90, 90, 90, 13);
+    canvas.text("No runs match the filters.", BM::kMessageX, BM::kMessageY, 90, 90, 90, BM::kMessageSize);
     return;
   }
 
@@ -120,94 +264,15 @@ void ChartView::drawBars(UXGraphics& graphics) const {
   const double top = M > 0 ? M : 1.0;
   const double step = niceStep(top);
   const int64_t ticks = static_cast<int64_t>(chart::toI32(top / step)) + 1;
-  const double S = step * static_cast<double>(ticks);
-  const auto scaled = [&](double v) { return static_cast<int64_t>(chart::toI32(v / S * static_cast<double>(P))); };
+  const int64_t R = BM::plotRight(W);
+  const BarPass pass{canvas, shown, W, R, R - BM::kPlotLeft, step, step * static_cast<double>(ticks), ticks, metric};
 
-  // Only what meets the band is drawn. A panel cut by it keeps its rounded
-  // corners out of sight, beyond the band's edges.
-  const auto roundRect = [&](int64_t x, int64_t y, int64_t w, int64_t h, int32_t radius, uint32_t r, uint32_t g,
-                             uint32_t b) {
-    const int64_t y0 = std::max(y, shown.top - kSlack), y1 = std::min(y + h, shown.bottom + kSlack);
-    canvas.fillRoundRect(x, y0, w, y1 - y0, radius, r, g, b, 255);
-  };
-  int64_t y = kFirstPanel;
-  int64_t bottom = y;
-  for (int32_t i = 0; i < static_cast<int32_t>(n);) {
-    const int32_t e = groupEnd(i);
-    const int64_t k = e - i;
-    if (shown.meetsY(y, y + 52 * k + 22)) {
-      roundRect(4, y, W - 8, 52 * k + 22, 7, 197, 202, 214);
-      roundRect(5, y + 1, W - 10, 52 * k + 20, 6, 236, 238, 243);
-    }
-    bottom = y + 52 * k + 22;
-    y += groupAdvance(k);
-    i = e;
-  }
-
-  // Grid lines and tick labels.
-  const int64_t gridTop = std::max<int64_t>(48, shown.top - kSlack);
-  const int64_t gridBottom = std::min(bottom, shown.bottom + kSlack);
-  for (int64_t t = 0; t <= ticks; ++t) {
-    const double v = static_cast<double>(t) * step;
-    const int64_t x = scaled(v);
-    if (x + kPlotLeft > R) break;
-    if (gridBottom > gridTop) canvas.fillRect(x + kPlotLeft, gridTop, 1, gridBottom - gridTop, 208, 211, 219);
-    if (!shown.meetsY(30 - kSlack, 30 + kSlack)) continue;
-    Ref<String> label = metric == 1 ? String::withFormat("%.2fx", v) : String::withFormat("%.1f", v / 1000.0);
-    canvas.text(label->cString(), x + kPlotLeft + 2, 30, 110, 110, 110, 11);
-  }
-
-  if (shown.meetsY(6 - kSlack, 6 + kSlack))
-    canvas.text(metric == 1 ? "speed-up (x)" : "time (ms)", kPlotLeft, 6, 60, 60, 60, 12);
-
-  // Titles, labels, bars, values and error bars of the rows in the band.
-  y = kFirstPanel;
-  for (int32_t i = 0; i < static_cast<int32_t>(n);) {
-    const int32_t e = groupEnd(i);
-    const int64_t k = e - i;
-    if (y >= shown.bottom + kSlack) break;
-    if (!shown.meetsY(y - kSlack, y + 52 * k + 22 + kSlack)) {
-      y += groupAdvance(k);
-      i = e;
-      continue;
-    }
-    const ChartRow* first = rowAt(*rows, static_cast<uint32_t>(i));
-    if (first && first->bench && shown.meetsY(y + 9 - kSlack, y + 9 + kSlack))
-      canvas.text(first->bench->cString(), 12, y + 9, 24, 24, 28, 13);
-    // The first row whose line can reach into the band.
-    const int64_t skip = std::clamp<int64_t>((shown.top - kSlack - (y + 30 + 52)) / 52, 0, k);
-    for (int32_t j = i + static_cast<int32_t>(skip); j < e; ++j) {
-      const int64_t r = y + 30 + 52 * static_cast<int64_t>(j - i);
-      if (r >= shown.bottom + kSlack) break;
-      const ChartRow* row = rowAt(*rows, static_cast<uint32_t>(j));
-      if (!row) continue;
-      if (row->label) canvas.text(row->label->cString(), 24, r + 21, 80, 80, 88, 11);
-
-      double f = row->shown / S;
-      if (f < 0) f = 0;
-      if (f > 1) f = 1;
-      const int64_t bw = std::max<int64_t>(chart::toI32(f * static_cast<double>(P)), 2);
-      const chart::RGB c = chart::RGB::of(row->color);
-      canvas.fillRect(kPlotLeft, r + 14, bw, 14, c.r, c.g, c.b);
-
-      canvas.text(chart::valueText(metric, row->shown)->cString(), bw + 196, r + 19, 40, 40, 44, 11);
-
-      if (metric == 0 && row->stddev > 0) {
-        // Centred on the mean and not held to the plot; the canvas holds an
-        // end far past the view to the coordinate range.
-        const int64_t x1 = scaled(row->mean - row->stddev) + kPlotLeft;
-        const int64_t x2 = scaled(row->mean + row->stddev) + kPlotLeft;
-        canvas.line(x1, r + 16, x1, r + 26, 1);
-        canvas.line(x2, r + 16, x2, r + 26, 1);
-        canvas.line(x1, r + 21, x2, r + 21, 1);
-      }
-    }
-    y += groupAdvance(k);
-    i = e;
-  }
-  // The caption, 4 below where a next panel would start.
-  canvas.text("bar = value    error bar = one standard deviation    label = machine", 12, bottom + 16 + 4, 110,
-              110, 118, 11);
+  const int64_t bottom = drawBarPanels(pass, *this, static_cast<int32_t>(n));
+  drawBarAxis(pass, bottom);
+  drawBarGroups(pass, *this, static_cast<int32_t>(n));
+  // Under the last panel, where a next one would start.
+  canvas.text("bar = value    error bar = one standard deviation    label = machine", BM::kCaptionX,
+              bottom + BM::kPanelGap + BM::kCaptionDY, 110, 110, 118, BM::kCaptionSize);
 }
 
 }  // namespace quorl

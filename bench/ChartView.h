@@ -103,6 +103,7 @@ class ChartView : public UXView {
 
  private:
   void drawBars(UXGraphics& graphics) const;
+  int32_t summaryMinimumWidth() const;  // SummaryPanels.cpp
   // The chart pixels in sight and the origin of the slice (ChartDraw.cpp).
   chart::ChartBand band() const;
 

@@ -2,10 +2,15 @@
 //
 // One small panel per series label, laid out in a grid of summaryCols()
 // panels a line; in each, one bar per benchmark on one scale shared by all
-// panels, with the benchmark names written downwards under the axis.
-// A panel slot is B x 18 + 28 wide and L x 8 + 200 high (B benchmarks, L
-// the longest name in bytes up to 16); the plot is 150 high, its axis at
-// py + 178.
+// panels, with the benchmark names written downwards under the axis. The
+// numbers of the layout are SummaryMetrics (ChartMetrics.h); what follows
+// from them and the texts of a chart is a SummaryLayout, which the sizes
+// and the drawing share.
+//
+//   1. Scale and layout
+//   2. Sizes
+//   3. Drawing: frame, texts, axis, bars, names
+//   4. The axis step of the bars
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -14,6 +19,7 @@
 
 #include "bench/BHelp.h"
 #include "bench/ChartCanvas.h"
+#include "bench/ChartMetrics.h"
 #include "bench/ChartNames.h"
 #include "bench/ChartView.h"
 #include "bench/ResultModel.h"
@@ -24,92 +30,21 @@ namespace quorl {
 
 using chart::ChartCanvas;
 using chart::rowAt;
+using M = chart::SummaryMetrics;
 
 namespace {
 
-constexpr int64_t kPlotHeight = 150;
-constexpr int64_t kAxis = 178;  // below the panel slot's top
+// ---------------------------------------------------------------------------
+// 1. Scale and layout
 
-// A bar length from a value on the scale: truncated, 0 when it does not fit
-// in 32 bits.
-int64_t barUnits(double v, double scale) { return chart::toI32(v / scale * static_cast<double>(kPlotHeight)); }
-
-// Panels a line for B benchmarks in a view of the given width.
-int32_t colsFor(int16_t width, int64_t B) {
-  if (B == 0) return 1;
-  // The margin comes off in 16 bits, as the frame holds the width.
-  const int32_t room = static_cast<int16_t>(static_cast<uint16_t>(width) - 16u);
-  const int64_t cols = room / (B * 18 + 28);
-  return static_cast<int32_t>(std::max<int64_t>(cols, 1));
-}
-
-// Where a panel's title and scale text go, relative to the panel slot.
-// Texts are not measured: a title (size 12) is taken as 7 pixels a byte and
-// the scale text (size 10) as 6. The scale text stands at the right end of
-// the title line; where the title would reach it, one line down, against
-// the panel box's right edge (or at its left edge when the box is narrower
-// than the text). A title is cut to what its panel holds.
-constexpr int64_t kTitleX = 18;
-constexpr int64_t kTextGap = 6;
-struct SummaryTexts {
-  size_t titleBytes;
-  int64_t scaleX, scaleBelowX;
-};
-SummaryTexts summaryTexts(int64_t B, uint32_t scaleBytes) {
-  const int64_t inner = B * 18 + 24 - kTextGap;  // the panel box's right end, less a gap
-  const int64_t scaleW = static_cast<int64_t>(scaleBytes) * 6;
-  SummaryTexts t;
-  t.titleBytes = static_cast<size_t>(std::max<int64_t>((inner - kTitleX) / 7, 0));
-  t.scaleX = inner - scaleW;
-  t.scaleBelowX = std::max<int64_t>(10, B * 18 + 24 - 2 - scaleW);
-  return t;
-}
-int64_t titleEnd(size_t bytes) { return kTitleX + static_cast<int64_t>(bytes) * 7; }
-
-// The longest name in bytes, at most 16 (labelChars of these names).
-int32_t longestOf(const Array& names) {
-  uint32_t longest = 0;
-  for (uint32_t i = 0; i < names.count(); ++i)
-    longest = std::max(longest, static_cast<const String*>(names.get(i).get())->byteLength());
-  return static_cast<int32_t>(std::min<uint32_t>(longest, 16));
-}
-
-}  // namespace
-
-int32_t ChartView::summaryCols() const { return colsFor(frame().w(), benchNames()->count()); }
-
-int32_t ChartView::summaryHeight() const {
-  const int64_t S = seriesNames()->count();
-  if (S == 0) return 220;
-  Ref<Array> benches = benchNames();
-  const int64_t C = colsFor(frame().w(), benches->count());
-  const int64_t L = longestOf(*benches);
-  const int64_t h = (L * 8 + 200) * ((S + C - 1) / C) + 8;
-  return static_cast<int32_t>(std::min<int64_t>(h, INT32_MAX));
-}
-
-void ChartView::drawSummary(UXGraphics& graphics) const {
-  const chart::ChartBand shown = band();
-  ChartCanvas canvas(graphics, shown);
-  const UXRect bounds = frame();
-  const int64_t H = bounds.h();
-  canvas.fillRect(originX, originY, bounds.w(), H, 255, 255, 255);
-
-  Ref<Array> benches = benchNames();
-  Ref<Array> series = seriesNames();
-  const uint32_t B = benches->count();
-  const uint32_t S = series->count();
-  if (S == 0 || B == 0) {
-    canvas.text("No runs match the filters.", 16, 16, 90, 90, 90, 13);
-    return;
-  }
-
-  // One scale for every panel; the outlier benchmark has no say in it.
+// One scale for every panel, so that bars compare across panels; the
+// outlier benchmark has no say in it.
+double scaleOf(const Array& rows) {
   double m = 0.0;
   const String* lastBench = nullptr;  // rows of a group share their bench
   bool outlier = false;
-  for (uint32_t i = 0; i < rows->count(); ++i) {
-    const ChartRow* row = rowAt(*rows, i);
+  for (uint32_t i = 0; i < rows.count(); ++i) {
+    const ChartRow* row = rowAt(rows, i);
     if (!row) continue;
     if (row->bench.get() != lastBench || i == 0) {
       lastBench = row->bench.get();
@@ -117,14 +52,164 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
     }
     if (!outlier && row->shown > m) m = row->shown;
   }
-  const double scale = m > 0 ? m : 1.0;
-  Ref<String> topLabel = metric == 1 ? String::withFormat("%.2fx", scale) : Fmt::us(chart::toI64(scale));
+  return m > 0 ? m : 1.0;
+}
 
-  // findRow (label, bench) for every panel and bar at once: the first row of
-  // each pair, in row order.
+// The value at the top grid line, written over every panel's plot.
+Ref<String> scaleTextOf(int32_t metric, double scale) {
+  return metric == 1 ? String::withFormat("%.2fx", scale) : Fmt::us(chart::toI64(scale));
+}
+
+// The longest name in bytes, at most kNameBytes (labelChars of these names).
+int64_t longestOf(const Array& names) {
+  uint32_t longest = 0;
+  for (uint32_t i = 0; i < names.count(); ++i)
+    longest = std::max(longest, static_cast<const String*>(names.get(i).get())->byteLength());
+  return std::min<uint32_t>(longest, M::kNameBytes);
+}
+
+// The longest of the names in bytes, the widest title.
+int64_t widestOf(const Array& names) {
+  int64_t widest = 0;
+  for (uint32_t i = 0; i < names.count(); ++i)
+    widest = std::max<int64_t>(widest, static_cast<const String*>(names.get(i).get())->byteLength());
+  return widest;
+}
+
+// Where everything of a panel goes, relative to its slot. Every panel has
+// the same: the grid stays a grid, and one line of a panel reads as the
+// same line of its neighbours.
+struct SummaryLayout {
+  int64_t cols = 1;               // panels a line
+  int64_t boxW = 0, boxH = 0;     // the panel box, from (kBoxInset, kBoxInset)
+  int64_t slotW = 0, slotH = 0;
+  int64_t plotW = 0;              // the bars' width
+  int64_t plotTop = M::kPlotTop, axis = M::kPlotTop + M::kPlotH;
+  int64_t namesTop = 0, names = 0;  // names from namesTop, at most `names` bytes
+  size_t titleBytes = 0;          // what a title may show, in bytes
+  int64_t scaleX = 0, scaleY = M::kTitleY;
+};
+
+// The panel box holds the bars and, whole, the widest title and the scale
+// text; only where the view is narrower than that box (less its margins)
+// is the box held to the view and a longer title cut. The scale text
+// stands at the right end of the title line when every title leaves room
+// for it there, else on a line of its own under the titles, and then the
+// plot of every panel starts below that line.
+SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t L, int64_t titleBytes, int64_t scaleBytes) {
+  SummaryLayout s;
+  s.plotW = B * M::kBarPitch;
+  s.boxW = M::plotBoxW(B);
+  const int64_t scaleW = scaleBytes * M::kScaleByteW;
+  // The margin comes off in 16 bits, as the frame holds the width.
+  const int64_t room = static_cast<int16_t>(static_cast<uint16_t>(viewW) - static_cast<uint16_t>(M::kMargin));
+  if (B > 0) {
+    const int64_t wanted = std::max(M::boxForText(titleBytes * M::kTitleByteW), M::boxForText(scaleW));
+    const int64_t held = room - M::kBoxInset - M::kSlotTail;
+    s.boxW = std::max(s.boxW, std::min(wanted, held));
+    s.titleBytes = static_cast<size_t>(std::max<int64_t>((s.boxW - M::kTextLeft - M::kTextRight) / M::kTitleByteW, 0));
+    const int64_t shownTitleW = std::min<int64_t>(titleBytes, static_cast<int64_t>(s.titleBytes)) * M::kTitleByteW;
+    const int64_t boxRight = M::kBoxInset + s.boxW;
+    s.scaleX = boxRight - M::kTextRight - scaleW;
+    if (M::kTitleX + shownTitleW + M::kTextRight > s.scaleX) {
+      s.scaleX = std::max(M::kTitleX, s.scaleX);
+      s.scaleY = M::kTitleY + M::kLineAdvance;
+      s.plotTop += M::kLineAdvance;
+    }
+  }
+  s.axis = s.plotTop + M::kPlotH;
+  s.namesTop = s.axis + M::kNamesGap;
+  s.names = L;
+  s.boxH = s.namesTop + L * M::kNameStep + M::kBoxFoot - M::kBoxInset;
+  s.slotW = M::slotWidth(s.boxW);
+  s.slotH = M::kBoxInset + s.boxH + M::kSlotTail;
+  if (B > 0) s.cols = std::max<int64_t>(room / s.slotW, 1);
+  return s;
+}
+
+SummaryLayout layoutOf(const ChartView& view, const Array& benches, const Array& series) {
+  const int64_t B = benches.count();
+  const int64_t scaleBytes = B > 0 ? scaleTextOf(view.metric, scaleOf(*view.rows))->byteLength() : 0;
+  return layoutFor(view.frame().w(), B, longestOf(benches), B > 0 ? widestOf(series) : 0, scaleBytes);
+}
+
+// ---------------------------------------------------------------------------
+// 3. Drawing (helpers)
+
+// What every panel shares: the layout, the scale and its text.
+struct PanelPass {
+  ChartCanvas& canvas;
+  const SummaryLayout& layout;
+  double scale;
+  const String& scaleText;
+  int32_t metric;
+};
+
+// A bar length from a value on the scale: truncated, 0 when it does not fit
+// in 32 bits.
+int64_t barUnits(double v, double scale) { return chart::toI32(v / scale * static_cast<double>(M::kPlotH)); }
+
+void drawPanelFrame(const PanelPass& p, int64_t px, int64_t py) {
+  const SummaryLayout& s = p.layout;
+  p.canvas.fillRoundRect(px + M::kBoxInset, py + M::kBoxInset, s.boxW, s.boxH, M::kBorderRadius, 197, 202, 214,
+                         255);
+  p.canvas.fillRoundRect(px + M::kBoxInset + 1, py + M::kBoxInset + 1, s.boxW - 2, s.boxH - 2, M::kFaceRadius, 252,
+                         253, 255, 255);
+}
+
+// The title, cut at a character boundary only where the box was held to
+// the view.
+void drawPanelTitle(const PanelPass& p, int64_t px, int64_t py, const String& label) {
+  const size_t bytes = String::utf8Prefix(label.cString(), label.byteLength(), p.layout.titleBytes);
+  if (bytes == label.byteLength()) {
+    p.canvas.text(label.cString(), px + M::kTitleX, py + M::kTitleY, 24, 24, 28, M::kTitleSize);
+  } else {
+    const std::string title(label.cString(), bytes);
+    p.canvas.text(title.c_str(), px + M::kTitleX, py + M::kTitleY, 24, 24, 28, M::kTitleSize);
+  }
+}
+
+void drawPanelAxis(const PanelPass& p, int64_t px, int64_t py) {
+  const SummaryLayout& s = p.layout;
+  const int64_t axis = py + s.axis;
+  p.canvas.fillRect(px + M::kPlotX, axis, s.plotW, 1, 200, 203, 210);
+  for (int64_t i = 1; i <= M::kGridLines; ++i)
+    p.canvas.fillRect(px + M::kPlotX, axis - (i * M::kPlotH) / M::kGridLines, s.plotW, 1, 234, 236, 242);
+  p.canvas.text(p.scaleText.cString(), px + s.scaleX, py + s.scaleY, 120, 120, 128, M::kScaleSize);
+}
+
+// One benchmark's bar and error bar. The error bar spans the mean plus or
+// minus one deviation, held to the plot: past its top it would cross the
+// texts above it, below the axis the names.
+void drawPanelBar(const PanelPass& p, int64_t bx, int64_t py, const ChartRow& row) {
+  const int64_t axis = py + p.layout.axis;
+  const int64_t h = std::max<int64_t>(barUnits(row.shown, p.scale), M::kMinBar);
+  const chart::RGB c = chart::RGB::of(row.color);
+  p.canvas.fillRect(bx + M::kBarInset, axis - h, M::kBarW, h, c.r, c.g, c.b);
+  if (p.metric == 0 && row.stddev > 0) {
+    const auto held = [&](double v) { return std::clamp<int64_t>(barUnits(v, p.scale), 0, M::kPlotH); };
+    p.canvas.line(bx + M::kErrorDX, axis - held(row.mean + row.stddev), bx + M::kErrorDX,
+                  axis - held(row.mean - row.stddev), 1);
+  }
+}
+
+// The name goes down one byte at a time, whether or not a bar stands.
+void drawPanelName(const PanelPass& p, int64_t bx, int64_t py, const String& name) {
+  const uint32_t bytes = std::min<uint32_t>(name.byteLength(), static_cast<uint32_t>(p.layout.names));
+  for (uint32_t c = 0; c < bytes; ++c) {
+    const char one[2] = {static_cast<char>(name.byteAt(c)), 0};
+    p.canvas.text(one, bx + M::kNameDX, py + p.layout.namesTop + M::kNameStep * static_cast<int64_t>(c), 70, 70,
+                  78, M::kNameSize);
+  }
+}
+
+// findRow (label, bench) for every panel and bar at once: the first row of
+// each pair, in row order, at [k * B + j].
+std::vector<const ChartRow*> rowsByPanel(const Array& rows, const Array& series, const Array& benches) {
+  const uint32_t S = series.count(), B = benches.count();
   chart::NameIndex labelIndex, benchIndex;
-  for (uint32_t k = 0; k < S; ++k) labelIndex.indexOf(staticCast<String>(series->get(k)));
-  for (uint32_t j = 0; j < B; ++j) benchIndex.indexOf(staticCast<String>(benches->get(j)));
+  for (uint32_t k = 0; k < S; ++k) labelIndex.indexOf(staticCast<String>(series.get(k)));
+  for (uint32_t j = 0; j < B; ++j) benchIndex.indexOf(staticCast<String>(benches.get(j)));
   std::vector<const ChartRow*> found(static_cast<size_t>(S) * B, nullptr);
   // Texts shared by many rows are looked up once per String object.
   std::unordered_map<const String*, uint32_t> labelOf, benchOf;
@@ -134,8 +219,8 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
     if (added) it->second = index.find(text);
     return it->second;
   };
-  for (uint32_t i = 0; i < rows->count(); ++i) {
-    const ChartRow* row = rowAt(*rows, i);
+  for (uint32_t i = 0; i < rows.count(); ++i) {
+    const ChartRow* row = rowAt(rows, i);
     if (!row) continue;
     const uint32_t k = lookup(labelOf, labelIndex, row->label.get());
     const uint32_t j = lookup(benchOf, benchIndex, row->bench.get());
@@ -143,65 +228,90 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
     const ChartRow*& slot = found[static_cast<size_t>(k) * B + j];
     if (!slot) slot = row;
   }
+  return found;
+}
 
-  const int64_t C = colsFor(bounds.w(), B);
-  const int64_t L = longestOf(*benches);
-  const int64_t slotW = static_cast<int64_t>(B) * 18 + 28;
-  const int64_t slotH = L * 8 + 200;
-  const int64_t plotW = static_cast<int64_t>(B) * 18;
-  const SummaryTexts texts = summaryTexts(static_cast<int64_t>(B), topLabel->byteLength());
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// 2. Sizes
+
+int32_t ChartView::summaryCols() const {
+  Ref<Array> benches = benchNames();
+  Ref<Array> series = seriesNames();
+  return static_cast<int32_t>(layoutOf(*this, *benches, *series).cols);
+}
+
+int32_t ChartView::summaryHeight() const {
+  Ref<Array> series = seriesNames();
+  const int64_t S = series->count();
+  if (S == 0) return static_cast<int32_t>(M::kEmptyHeight);
+  Ref<Array> benches = benchNames();
+  const SummaryLayout s = layoutOf(*this, *benches, *series);
+  const int64_t h = s.slotH * ((S + s.cols - 1) / s.cols) + M::kFoot;
+  return static_cast<int32_t>(std::min<int64_t>(h, INT32_MAX));
+}
+
+// One panel and the view's margin; a panel widened by its texts counts,
+// up to the widest a view can be.
+int32_t ChartView::summaryMinimumWidth() const {
+  Ref<Array> benches = benchNames();
+  if (benches->count() == 0) return 0;
+  Ref<Array> series = seriesNames();
+  const SummaryLayout s = layoutFor(static_cast<int16_t>(chart::kMaxCoord), benches->count(), longestOf(*benches),
+                                    widestOf(*series),
+                                    scaleTextOf(metric, scaleOf(*rows))->byteLength());
+  return static_cast<int32_t>(std::min<int64_t>(s.slotW + M::kMargin, chart::kMaxCoord));
+}
+
+// ---------------------------------------------------------------------------
+// 3. Drawing
+
+void ChartView::drawSummary(UXGraphics& graphics) const {
+  const chart::ChartBand shown = band();
+  ChartCanvas canvas(graphics, shown);
+  const UXRect bounds = frame();
+  canvas.fillRect(originX, originY, bounds.w(), bounds.h(), 255, 255, 255);
+
+  Ref<Array> benches = benchNames();
+  Ref<Array> series = seriesNames();
+  const uint32_t B = benches->count();
+  const uint32_t S = series->count();
+  if (S == 0 || B == 0) {
+    canvas.text("No runs match the filters.", M::kMessageX, M::kMessageY, 90, 90, 90, M::kMessageSize);
+    return;
+  }
+
+  const double scale = scaleOf(*rows);
+  Ref<String> scaleText = scaleTextOf(metric, scale);
+  const SummaryLayout s = layoutFor(bounds.w(), B, longestOf(*benches), widestOf(*series), scaleText->byteLength());
+  const std::vector<const ChartRow*> found = rowsByPanel(*rows, *series, *benches);
+  const PanelPass pass{canvas, s, scale, *scaleText, metric};
+
   // Only the panels that meet the band are drawn: the first line of them
   // is found by division, so a draw costs the same at any position.
-  const int64_t firstLine = std::max<int64_t>((shown.top - slotH) / slotH, 0);
+  const int64_t C = s.cols;
+  const int64_t firstLine = std::max<int64_t>((shown.top - s.slotH) / s.slotH, 0);
   for (uint64_t k = static_cast<uint64_t>(firstLine * C); k < S; ++k) {
-    const int64_t px = static_cast<int64_t>(k % static_cast<uint64_t>(C)) * slotW;
-    const int64_t py = static_cast<int64_t>(k / static_cast<uint64_t>(C)) * slotH;
+    const int64_t px = static_cast<int64_t>(k % static_cast<uint64_t>(C)) * s.slotW;
+    const int64_t py = static_cast<int64_t>(k / static_cast<uint64_t>(C)) * s.slotH;
     if (py >= shown.bottom) break;
-    if (!shown.meetsY(py, py + slotH) || !shown.meetsX(px, px + slotW)) continue;
+    if (!shown.meetsY(py, py + s.slotH) || !shown.meetsX(px, px + s.slotW)) continue;
 
-    canvas.fillRoundRect(px + 8, py + 8, plotW + 16, L * 8 + 188, 7, 197, 202, 214, 255);
-    canvas.fillRoundRect(px + 9, py + 9, plotW + 14, L * 8 + 186, 6, 252, 253, 255, 255);
-    const auto* label = static_cast<const String*>(series->get(static_cast<uint32_t>(k)).get());
-    const size_t titleBytes = String::utf8Prefix(label->cString(), label->byteLength(), texts.titleBytes);
-    if (titleBytes == label->byteLength()) {
-      canvas.text(label->cString(), px + 18, py + 15, 24, 24, 28, 12);
-    } else {
-      const std::string title(label->cString(), titleBytes);
-      canvas.text(title.c_str(), px + 18, py + 15, 24, 24, 28, 12);
-    }
-
-    const int64_t axis = py + kAxis;
-    canvas.fillRect(px + 16, axis, plotW, 1, 200, 203, 210);
-    for (int64_t i = 1; i <= 4; ++i) canvas.fillRect(px + 16, axis - (i * kPlotHeight) / 4, plotW, 1, 234, 236, 242);
-    const bool below = titleEnd(titleBytes) > texts.scaleX - kTextGap;
-    canvas.text(topLabel->cString(), px + (below ? texts.scaleBelowX : texts.scaleX), py + (below ? 31 : 15), 120,
-                120, 128, 10);
-
+    drawPanelFrame(pass, px, py);
+    drawPanelTitle(pass, px, py, *static_cast<const String*>(series->get(static_cast<uint32_t>(k)).get()));
+    drawPanelAxis(pass, px, py);
     for (uint32_t j = 0; j < B; ++j) {
-      const int64_t bx = px + 16 + 18 * static_cast<int64_t>(j);
+      const int64_t bx = px + M::kPlotX + M::kBarPitch * static_cast<int64_t>(j);
       if (bx >= shown.right) break;
-      if (const ChartRow* row = found[static_cast<size_t>(k) * B + j]) {
-        const int64_t h = std::max<int64_t>(barUnits(row->shown, scale), 2);
-        const chart::RGB c = chart::RGB::of(row->color);
-        canvas.fillRect(bx + 3, axis - h, 12, h, c.r, c.g, c.b);
-        if (metric == 0 && row->stddev > 0) {
-          // Mean plus or minus one deviation may reach far past the panel;
-          // the canvas holds such an end to the coordinate range.
-          const int64_t y1 = axis - barUnits(row->mean + row->stddev, scale);
-          const int64_t y2 = axis - barUnits(row->mean - row->stddev, scale);
-          canvas.line(bx + 9, y1, bx + 9, y2, 1);
-        }
-      }
-      // The name goes down one byte at a time, whether or not a bar stands.
-      const auto* name = static_cast<const String*>(benches->get(j).get());
-      const uint32_t bytes = std::min<uint32_t>(name->byteLength(), static_cast<uint32_t>(L));
-      for (uint32_t c = 0; c < bytes; ++c) {
-        const char one[2] = {static_cast<char>(name->byteAt(c)), 0};
-        canvas.text(one, bx + 6, py + 182 + 8 * static_cast<int64_t>(c), 70, 70, 78, 8);
-      }
+      if (const ChartRow* row = found[static_cast<size_t>(k) * B + j]) drawPanelBar(pass, bx, py, *row);
+      drawPanelName(pass, bx, py, *static_cast<const String*>(benches->get(j).get()));
     }
   }
 }
+
+// ---------------------------------------------------------------------------
+// 4. The axis step of the bars
 
 double ChartView::niceStep(double max) {
   const double raw = max / 5.0;
