@@ -56,12 +56,7 @@ int32_t ChartView::rowsHeight() const {
 }
 
 int32_t ChartView::minimumWidth() const {
-  if (mode == 2) {
-    // Columns of at least 96 pixels after the 166 the layout keeps beside
-    // them (HeatMap::cellW).
-    const int64_t columns = heatMap->colSeries ? heatMap->colSeries->count() : 0;
-    return columns == 0 ? 0 : static_cast<int32_t>(std::min<int64_t>(166 + 96 * columns, INT32_MAX));
-  }
+  if (mode == 2) return heatMap->minimumWidth();
   if (mode == 1) return summaryMinimumWidth();
   return static_cast<int32_t>(BM::kMinimumWidth);
 }
