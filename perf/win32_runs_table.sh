@@ -9,7 +9,13 @@
 # are painted.
 # The program's own figure, from its creation to its first paint, is printed
 # beside (QUORL_FIRST_PAINT).
-# Usage: bash perf/win32_runs_table.sh [RUNS]   (after building build/windows)
+# Then the list's selection at 100,000 rows, step by step (a click, a
+# Shift+click of 300 rows, select-all, a Ctrl+click after it, and the
+# program's own selections pushed into the list), timed in the list tests'
+# run, whose messages those tests count; beside them the figures from
+# before a change crossed by the rows it names.
+# Usage: bash perf/win32_runs_table.sh [RUNS]   (after building build/windows;
+# on a display: xvfb-run -a bash perf/win32_runs_table.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-100000}
@@ -68,3 +74,10 @@ echo "small sample: ${small}"
 echo "${runs} runs:  ${big}"
 python3 -c "import sys; a=float(sys.argv[1]); b=float(sys.argv[2]); print('difference: %.2f s' % (b - a))" \
   "${small%% *}" "${big%% *}"
+tests=build/windows/tests/test_ux_win32.exe
+if [ -x "$tests" ]; then
+  echo "selection at 100000 rows (before: a Ctrl+click after select-all 4 to 6 s, one question to the list"
+  echo "  a selected row; pushing 100000 selected rows 13 s, one write a row):"
+  QUORL_STEP_TIMES=1 wine "$tests" --gtest_filter=ControlsTest.SelectionsCrossByTheRowsThatChangedAtAHundredThousandRows \
+    2>/dev/null | grep '^step' | sed 's/^/  /'
+fi

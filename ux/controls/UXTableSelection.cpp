@@ -146,7 +146,26 @@ void UXTableView::applyNativeSelection(const uint32_t* list, uint32_t count) {
   deselectAllRows();
   for (uint32_t i = 0; i < count; i++)
     if (list[i] <= uint32_t(INT32_MAX)) setRowSelected(int32_t(list[i]), 1);
-  anchorRow = count < 1 ? -1 : int32_t(list[count - 1]);
+  tookNativeSelection(count < 1 ? -1 : int32_t(list[count - 1]));
+}
+
+void UXTableView::applyNativeRowChange(int32_t first, int32_t last, uint8_t on) {
+  first = std::max(first, 0);
+  last = std::min(last, rowCount - 1);
+  for (int32_t r = first; r <= last; r++)
+    if (isRowSelected(r) != (on != 0)) setRowSelected(r, on);
+  // The anchor a whole list of the same rows would have set: the last one.
+  int32_t lastSelected = -1;
+  for (int32_t r = rowCount - 1; r >= 0 && selectedTotal_ > 0; r--)
+    if (selected_[size_t(r)]) {
+      lastSelected = r;
+      break;
+    }
+  tookNativeSelection(lastSelected);
+}
+
+void UXTableView::tookNativeSelection(int32_t anchor) {
+  anchorRow = anchor;
   selectionDirty = 0;
   fireSelectionChanged(anchorRow);
   if (gInputReplay || !gEventTap.function) return;

@@ -26,8 +26,8 @@
 // What a driver with a native list calls (kept stable for the Win32
 // driver): nativeIsOutline, columnTitle, columnWidth, countRows,
 // nativeCellText, nativeRowLevel, nativeRowDisclosure, nativeToggleRow,
-// rowDragText, selectedCount with selectedRowList (or selectedRows), and
-// applyNativeSelection; it reads multiSelect and rowsDraggable and clears
+// rowDragText, selectedCount with selectedRowList (or selectedRows),
+// applyNativeSelection and applyNativeRowChange; it reads multiSelect and rowsDraggable and clears
 // needsNativeReload and selectionDirty. The selection handed either way is
 // sized to the selection, never cut. After the table's size changes, call
 // tileRows so the pool covers the new viewport.
@@ -206,6 +206,11 @@ class UXTableView : public UXView, public UXDesignable, public UXScrollObserver 
   void trackRowDrag(int32_t row, int32_t x0, int32_t y0);
   // Takes over a selection made in the native list: any number of rows.
   void applyNativeSelection(const uint32_t* list, uint32_t count);
+  // Takes over a change the native list made to rows first..last (clamped
+  // to the rows): each selected when on is not 0, else deselected; the
+  // rest of the selection stays. Afterwards the table is as
+  // applyNativeSelection with the whole new selection would leave it.
+  void applyNativeRowChange(int32_t first, int32_t last, uint8_t on);
 
   // -- Designable, scroll observer, description ------------------------------
   bool setOutlet(const char* name, const Ref<Object>& object) override;
@@ -222,6 +227,8 @@ class UXTableView : public UXView, public UXDesignable, public UXScrollObserver 
   void placeRow(UXTableRow& row, int32_t index);
   // Hides every view that shows a row; each is given its row afresh.
   void releaseViews();
+  // The end of taking a native selection: anchor, delegate and event tap.
+  void tookNativeSelection(int32_t anchor);
 
   std::vector<uint8_t> selected_;  // one flag a data row
   int32_t selectedTotal_ = 0;

@@ -1,8 +1,12 @@
 // The common dialogs: open, save, colour and font, each modal and owned by
-// window 1 when it stands. Paths and face names cross as UTF-16 (the
-// original design's GetOpenFileNameA and friends garbled any non-ASCII
-// name); a chosen path that does not fit the caller's buffer whole is
-// answered as a cancel, never cut.
+// window 1 when it stands. Paths and face names cross as UTF-16, through the
+// W entry points, so a name in any script survives the round trip; a chosen
+// path that does not fit the caller's buffer whole is answered as a cancel,
+// never cut.
+//
+// The file dialogs take no hook and no template: either would make Windows
+// show its older dialog in place of the system's current one. Explorer-style
+// dialogs without them can already be resized.
 #include <windows.h>
 #include <commdlg.h>
 #include <ole2.h>
@@ -36,23 +40,6 @@ std::string cutUtf8(std::string text, size_t max) {
   return text;
 }
 
-// The file dialogs' hook. Once the user has chosen, the dialog turns
-// invisible (an empty window region) before it closes, and the window it
-// covered repaints at once: closing can take seconds (Wine waits up to two
-// for a window manager to withdraw the dialog, and there may be none), and
-// the area it uncovered would stay black until then. Hiding it instead
-// would wait in the same way.
-UINT_PTR CALLBACK fileDialogHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
-  if (message != WM_NOTIFY || reinterpret_cast<const NMHDR*>(lParam)->code != CDN_FILEOK) return 0;
-  HWND dialog = GetParent(hook);
-  SetWindowRgn(dialog, CreateRectRgn(0, 0, 0, 0), TRUE);  // the window owns the region
-  MSG pending;
-  PeekMessageW(&pending, nullptr, 0, 0, PM_NOREMOVE);  // takes in what that uncovered
-  if (HWND owner = GetWindow(dialog, GW_OWNER))
-    RedrawWindow(owner, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  return 0;  // the choice stands
-}
-
 int32_t fileDialog(bool save, const char* title, const char* folder, const char* name, char* buffer,
                    uint32_t capacity) {
   if (!buffer || capacity < 1) return 0;
@@ -73,11 +60,7 @@ int32_t fileDialog(bool save, const char* title, const char* folder, const char*
   ofn.nMaxFile = DWORD(file.size());
   ofn.lpstrInitialDir = folder && *folder ? wideFolder.c_str() : nullptr;
   ofn.lpstrTitle = title && *title ? wideTitle.c_str() : nullptr;
-  ofn.Flags = save ? OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT
-                   : OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-  // A hook alone would make the dialog fixed in size.
-  ofn.Flags |= OFN_ENABLEHOOK | OFN_ENABLESIZING;
-  ofn.lpfnHook = fileDialogHook;
+  ofn.Flags = w32FileDialogFlags(save);
   HRESULT ole = OleInitialize(nullptr);
   BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   if (SUCCEEDED(ole)) OleUninitialize();

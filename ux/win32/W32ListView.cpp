@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <vector>
 
 #include "foundation/Array.h"
@@ -21,26 +20,27 @@ Ref<UXTableView> tableOf(HWND control) {
   return table && !table->nativeIsOutline() ? table : nullptr;
 }
 
-// The list's selection handed to the table, whole. A change of every row
-// at once (select-all, deselect-all) says what it did; otherwise the list
-// is asked, row by row, only until every selected row is found.
-void reportSelection(HWND control, UXTableView& table, const NMLISTVIEW* change) {
-  std::vector<uint32_t> rows;
-  if (change && change->iItem == -1 && (change->uChanged & LVIF_STATE) &&
-      ((change->uOldState ^ change->uNewState) & LVIS_SELECTED)) {
-    if (change->uNewState & LVIS_SELECTED) {
-      rows.resize(size_t(std::max<LRESULT>(SendMessageW(control, LVM_GETITEMCOUNT, 0, 0), 0)));
-      std::iota(rows.begin(), rows.end(), 0u);
-    }
-  } else {
-    size_t selected = size_t(std::max<LRESULT>(SendMessageW(control, LVM_GETSELECTEDCOUNT, 0, 0), 0));
-    rows.reserve(selected);
-    int item = -1;
-    while (rows.size() < selected &&
-           (item = int(SendMessageW(control, LVM_GETNEXTITEM, WPARAM(item), LVNI_SELECTED))) >= 0)
-      rows.push_back(uint32_t(item));
+// A change of list rows handed to the table by those rows alone: the
+// notice says which rows changed and how, so the list is not asked again
+// (one question a selected row cost seconds at 100,000 rows). Row -1 of
+// LVN_ITEMCHANGED is every row (select-all, deselect-all); LVN_ODSTATECHANGED
+// gives a range (Shift+click, Shift+arrow). A change that leaves the
+// selected state alone (the focus moving) is not one.
+void reportChange(UXTableView& table, int first, int last, UINT oldState, UINT newState) {
+  if (!((oldState ^ newState) & LVIS_SELECTED)) return;
+  if (first < 0) {
+    first = 0;
+    last = table.rowCount - 1;
   }
-  table.applyNativeSelection(rows.data(), uint32_t(rows.size()));
+  table.applyNativeRowChange(first, last, (newState & LVIS_SELECTED) ? 1 : 0);
+}
+
+// Sets the selected state of one row, or of every row for -1.
+void setSelected(HWND control, int row, bool on) {
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED;
+  item.state = on ? LVIS_SELECTED : 0;
+  SendMessageW(control, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(&item));
 }
 }  // namespace
 
@@ -106,20 +106,24 @@ void w32TableFill(HWND control, UXTableView* table) {
 }
 
 void w32TablePushSelection(HWND control, UXTableView& table) {
-  // The whole selection, not a first part of it: the table hands its
-  // selection either way at its full size.
-  std::vector<uint32_t> rows = table.selectedRows();
+  // The whole selection, in the fewest messages the list takes: one that
+  // sets every row to the state most rows have, then one for each row that
+  // differs. Select-all and deselect-all are one message each; no message
+  // sets a range of a virtual list.
+  const int32_t rows = std::max<int32_t>(table.rowCount, 0);
+  const int32_t selected = table.selectedCount();
+  const bool most = selected > rows - selected;
   gW32SelPush = 1;
-  LVITEMW none{};
-  none.stateMask = LVIS_SELECTED;
-  none.state = 0;
-  SendMessageW(control, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
-  for (uint32_t row : rows) {
-    LVITEMW on{};
-    on.stateMask = LVIS_SELECTED;
-    on.state = LVIS_SELECTED;
-    SendMessageW(control, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&on));
-  }
+  // One repaint afterwards rather than one a changed row.
+  SendMessageW(control, WM_SETREDRAW, FALSE, 0);
+  setSelected(control, -1, most);
+  for (int32_t r = 0, left = most ? rows - selected : selected; r < rows && left > 0; r++)
+    if (table.isRowSelected(r) != most) {
+      setSelected(control, r, !most);
+      left--;
+    }
+  SendMessageW(control, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(control, nullptr, TRUE);
   gW32SelPush = 0;
   table.selectionDirty = 0;
 }
@@ -144,13 +148,19 @@ bool w32ListNotify(HWND control, NMHDR* header) {
       std::memcpy(info->item.pszText, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
       return true;
     }
-    case LVN_ITEMCHANGED:
-    case LVN_ODSTATECHANGED: {
-      // One row, a range (shift-click) or every row: the whole selection,
-      // however many rows it holds.
+    case LVN_ITEMCHANGED: {
       if (gW32SelPush) return true;
-      auto* change = header->code == LVN_ITEMCHANGED ? reinterpret_cast<NMLISTVIEW*>(header) : nullptr;
-      if (Ref<UXTableView> table = tableOf(control)) reportSelection(control, *table, change);
+      auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+      if (!(change->uChanged & LVIF_STATE)) return true;
+      if (Ref<UXTableView> table = tableOf(control))
+        reportChange(*table, change->iItem, change->iItem, change->uOldState, change->uNewState);
+      return true;
+    }
+    case LVN_ODSTATECHANGED: {
+      if (gW32SelPush) return true;
+      auto* change = reinterpret_cast<NMLVODSTATECHANGE*>(header);
+      if (Ref<UXTableView> table = tableOf(control))
+        reportChange(*table, change->iFrom, change->iTo, change->uOldState, change->uNewState);
       return true;
     }
     default:

@@ -133,4 +133,14 @@ bool w32HasOverlongName(const std::u16string& path) {
   return false;
 }
 
+// ---------------------------------------------------------------------------
+// 5. File dialog flags (commdlg.h values: this file has no windows.h).
+
+uint32_t w32FileDialogFlags(bool save) {
+  constexpr uint32_t kExplorer = 0x00080000, kFileMustExist = 0x1000, kPathMustExist = 0x0800,
+                     kNoChangeDir = 0x0008, kHideReadOnly = 0x0004, kOverwritePrompt = 0x0002;
+  const uint32_t both = kExplorer | kPathMustExist | kNoChangeDir | kHideReadOnly;
+  return save ? both | kOverwritePrompt : both | kFileMustExist;
+}
+
 }  // namespace quorl

@@ -6,6 +6,7 @@
 //   2. Clocks and fonts: day numbers, the local offset, point sizes
 //   3. Directory listings and long paths
 //   4. Snapshot rectangles and off-screen GL sizes
+//   5. The file dialogs' flags
 #pragma once
 
 #include <cstddef>
@@ -74,5 +75,13 @@ bool w32SnapRectInside(int32_t x, int32_t y, int32_t w, int32_t h, int32_t cw, i
 // The off-screen buffer for a client of cw x ch when no side may exceed
 // maxSide (0: no limit): the aspect ratio is kept, each side at least 1.
 void w32GlBufferSize(int32_t cw, int32_t ch, int32_t maxSide, int32_t& w, int32_t& h);
+
+// ---------------------------------------------------------------------------
+// 5. The OPENFILENAMEW flags of the open (save false) and save dialogs:
+//    Explorer style, no hook and no template (either brings back the older
+//    dialog on Windows); open wants an existing file, save an existing
+//    folder and asks before it overwrites; neither changes the current
+//    directory or offers read-only.
+uint32_t w32FileDialogFlags(bool save);
 
 }  // namespace quorl

@@ -135,6 +135,39 @@ TEST_F(UXTableSelectionTest, ListsForTheNativeListAreNotCut) {
   EXPECT_EQ(log->calls, std::vector<int32_t>{5000});
 }
 
+// A change the native list reports for one row, a range or every row
+// leaves the rest of the selection as it was.
+TEST_F(UXTableSelectionTest, NativeRowChangesKeepTheRestOfTheSelection) {
+  struct Case {
+    const char* name;
+    std::vector<int32_t> before;
+    int32_t first, last;
+    uint8_t on;
+    std::vector<int32_t> after;
+    int32_t anchor;
+  } cases[] = {
+      {"select-all", {}, 0, 9, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 9},
+      {"one row off after all", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 4, 4, 0, {0, 1, 2, 3, 5, 6, 7, 8, 9}, 9},
+      {"the last row off", {2, 9}, 9, 9, 0, {2}, 2},
+      {"deselect-all", {1, 3}, -1, 100, 0, {}, -1},
+      {"a range on", {0}, 5, 7, 1, {0, 5, 6, 7}, 7},
+      {"a range past the rows", {}, 8, 20, 1, {8, 9}, 9},
+      {"a row already on", {3}, 3, 3, 1, {3}, 3},
+  };
+  for (const Case& c : cases) {
+    table->deselectAllRows();
+    for (int32_t r : c.before) table->setRowSelected(r, 1);
+    log->calls.clear();
+    table->applyNativeRowChange(c.first, c.last, c.on);
+    EXPECT_EQ(selection(), c.after) << c.name;
+    EXPECT_EQ(table->selectedCount(), int32_t(c.after.size())) << c.name;
+    EXPECT_EQ(table->anchorRow, c.anchor) << c.name;
+    EXPECT_EQ(log->calls, std::vector<int32_t>{c.anchor}) << c.name;
+    EXPECT_EQ(table->selectionDirty, 0) << c.name;
+    EXPECT_EQ(nodeOf(*table->rowViewFor(4)).selected, table->isRowSelected(4) ? 1 : 0) << c.name;
+  }
+}
+
 TEST_F(UXTableSelectionTest, NativeSelectionsReachTheTap) {
   std::vector<std::string> seen;
   auto target = make<Object>();
@@ -145,13 +178,18 @@ TEST_F(UXTableSelectionTest, NativeSelectionsReachTheTap) {
   const uint32_t list[] = {2, 5, 6};
   table->applyNativeSelection(list, 3);
   table->applyNativeSelection(nullptr, 0);
-  EXPECT_EQ(log->calls, (std::vector<int32_t>{6, -1}));
+  table->applyNativeRowChange(0, 9, 1);
+  table->applyNativeRowChange(4, 4, 0);
+  EXPECT_EQ(log->calls, (std::vector<int32_t>{6, -1, 9, 9}));
   const std::string node = std::to_string(table->node);
   EXPECT_EQ(seen, (std::vector<std::string>{"<UXEvent>(13, 0, 0, 0, 0, 0, 0, " + node + ", 6) (2, 5-6)",
-                                            "<UXEvent>(13, 0, 0, 0, 0, 0, 0, " + node + ", 65535) ()"}));
+                                            "<UXEvent>(13, 0, 0, 0, 0, 0, 0, " + node + ", 65535) ()",
+                                            "<UXEvent>(13, 0, 0, 0, 0, 0, 0, " + node + ", 9) (0-9)",
+                                            "<UXEvent>(13, 0, 0, 0, 0, 0, 0, " + node + ", 9) (0-3, 5-9)"}));
   gEventTap.function = nullptr;  // a target alone: nothing is called
   table->applyNativeSelection(list, 1);
-  EXPECT_EQ(seen.size(), 2u);
+  table->applyNativeRowChange(1, 1, 1);
+  EXPECT_EQ(seen.size(), 4u);
 }
 
 TEST_F(UXTableSelectionTest, RowAtWindowY) {

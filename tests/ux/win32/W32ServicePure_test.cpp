@@ -1,7 +1,7 @@
 // The pure rules of the driver's services, run natively and under Wine:
 // offsets between UTF-8 and UTF-16, day numbers and the local offset, point
 // sizes, the listing's lines and limits, snapshot rectangles, off-screen GL
-// sizes, and Backspace in a field editor.
+// sizes, the file dialogs' flags, and Backspace in a field editor.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -170,6 +170,20 @@ TEST(W32GlSizeTest, OffscreenBufferSizes) {
     w32GlBufferSize(c.cw, c.ch, c.max, w, h);
     EXPECT_EQ(w, c.w) << c.cw << "x" << c.ch;
     EXPECT_EQ(h, c.h) << c.cw << "x" << c.ch;
+  }
+}
+
+// The file dialogs are the system's current ones: Explorer style with no
+// hook (0x20) or template (0x40, 0x80), which would bring the older dialog
+// back on Windows.
+TEST(W32FileDialogTest, FlagsKeepTheSystemsDialog) {
+  struct Case {
+    bool save;
+    uint32_t flags;
+  } cases[] = {{false, 0x0008180C}, {true, 0x0008080E}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(w32FileDialogFlags(c.save), c.flags) << c.save;
+    EXPECT_EQ(w32FileDialogFlags(c.save) & 0xE0u, 0u) << c.save;
   }
 }
 
