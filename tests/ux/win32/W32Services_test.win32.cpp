@@ -104,9 +104,8 @@ TEST_F(Win32DriverTest, ClocksRunIn64BitsAndTellTheCalendar) {
     FILETIME f{};
     return SystemTimeToFileTime(&t, &f) ? uint64_t(f.dwHighDateTime) << 32 | f.dwLowDateTime : 0;
   };
-  const std::string said = std::to_string(utc[0]) + "-" + std::to_string(utc[1]) + "-" + std::to_string(utc[2]) +
-                           " " + std::to_string(utc[3]) + ":" + std::to_string(utc[4]) + ":" +
-                           std::to_string(utc[5]) + "." + std::to_string(utc[6]);
+  std::string said = "nowUTC:";
+  for (uint32_t field : utc) said += " " + std::to_string(field);
   EXPECT_LE(instant(before), instant(told)) << said;
   EXPECT_LE(instant(told), instant(after)) << said;
   int32_t offset = d->localOffsetMinutes();
