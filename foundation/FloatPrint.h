@@ -73,7 +73,7 @@ class TextBuffer {
 // ---------------------------------------------------------------------------
 // 2. FixedBig: an unsigned integer of at most 1280 bits on the stack, for
 //    the exact paths of printing and of reading numbers. An operation whose
-//    result would not fit sets `overflowed` and leaves the value unspecified;
+//    result would not fit sets `overflowed` and leaves the value meaningless;
 //    callers then take a slower exact route.
 class FixedBig {
  public:

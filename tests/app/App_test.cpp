@@ -376,8 +376,11 @@ TEST_F(App, InvalidUtf8InFields) {
 
 TEST_F(App, SubmitChecksConsentFirst) {
   open();
+  take();
   menu(3);
   click(find<UXButton>("Submit to the corpus"));
+  const std::string tick = "Tick \"I agree to publish this run\" before submitting.\n";
+  EXPECT_EQ(take(), tick + tick);
   click(controller->publishBox);
   EXPECT_EQ(controller->publishBox->state, 1);
   menu(3);

@@ -49,8 +49,10 @@ class Server : public AppFixture {
 };
 
 // Download twice, by the menu and by the button: the second replaces the
-// first. Submit twice: accepted, then refused as a repeat; the corpus then
-// holds the submission.
+// first. Submit unticked, by the menu and by the button: only the request
+// for the tick, and nothing reaches the server (the first ticked submission
+// is then number 1, not a repeat). Submit twice ticked: accepted, then
+// refused as a repeat; the corpus then holds the submission.
 TEST_F(Server, DownloadAndSubmit) {
   open();
   controller->loadFile(S(samplePath("selftest.json").c_str()));
@@ -64,6 +66,11 @@ TEST_F(Server, DownloadAndSubmit) {
   EXPECT_EQ(controller->dataSet->contributions->count(), afterFirst);
   EXPECT_EQ(controller->rows->count(), 19u + 31u);
 
+  ASSERT_NE(controller->ownContribution, nullptr);
+  menu(3);
+  click(button("Submit to the corpus"));
+  const std::string tick = "Tick \"I agree to publish this run\" before submitting.\n";
+  EXPECT_EQ(take(), tick + tick);
   click(controller->publishBox);
   menu(3);
   EXPECT_EQ(take(), "Submitting...\nSubmitted as 1; the corpus holds 2 contribution(s).\n");

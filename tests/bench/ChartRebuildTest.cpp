@@ -98,7 +98,7 @@ TEST_F(ChartRebuildAgain, RowTextsAreMadeOnceAndFollowTheirRow) {
   EXPECT_FALSE(again.paramText);
 }
 
-// The documented rule for one group, literally: insert each run, in
+// The ordering rule for one group, written out plainly: insert each run, in
 // matching order, before the first row whose value is strictly greater.
 std::vector<double> insertionOrder(const std::vector<std::pair<double, double>>& runs) {
   std::vector<std::pair<double, double>> ordered;  // (value, identity)

@@ -41,7 +41,7 @@ double Reference(const std::string& text) {
   return d;
 }
 
-TEST(NumberText, ReadsTheDocumentedCases) {
+TEST(NumberText, ReadsEachFormOfNumber) {
   const double inf = std::numeric_limits<double>::infinity();
   struct Row {
     const char* text;
@@ -116,7 +116,7 @@ TEST(NumberText, RandomTextsReadLikeTheReference) {
   }
 }
 
-TEST(NumberText, WritesTheDocumentedSpelling) {
+TEST(NumberText, WritesTheShortestSpelling) {
   struct Row {
     double value;
     const char* text;

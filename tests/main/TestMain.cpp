@@ -37,6 +37,8 @@ class Watchdog final : public ::testing::EmptyTestEventListener {
   }
   void OnTestEnd(const ::testing::TestInfo&) override { started_.store(0, std::memory_order_release); }
 
+  const char* running() const { return started_.load(std::memory_order_acquire) != 0 ? name_ : ""; }
+
   // Runs on the watchdog's thread until the process ends.
   [[noreturn]] void watch() {
     for (;;) {
@@ -76,12 +78,15 @@ int main(int argc, char** argv) {
   // it: the watchdog's thread reads it until the process ends.
   static Watchdog watchdog;
   auto& listeners = ::testing::UnitTest::GetInstance()->listeners();
+  // The listener always keeps the running test's name, for a crash report;
+  // the thread that ends a test past its limit runs only with a limit.
+  listeners.Append(&watchdog);
+  reportCrashes([] { return watchdog.running(); });
   if (limit > 0) {
     watchdog.setLimit(limit);
-    listeners.Append(&watchdog);
     startWatchdogThread([] { watchdog.watch(); });
   }
   const int status = RUN_ALL_TESTS();
-  if (limit > 0) listeners.Release(&watchdog);
+  listeners.Release(&watchdog);
   return status;
 }

@@ -10,5 +10,9 @@ void sleepMs(int milliseconds);
 // Ends the process at once with the status: no exit handlers, no waiting for
 // other threads, which may be the ones that hang.
 [[noreturn]] void exitNow(int status);
+// Where a crash would end the process silently (Windows), makes it print the
+// running test's name (from `running`, "" between tests) and the exception
+// first, and keeps standard output unbuffered so nothing printed is lost.
+void reportCrashes(const char* (*running)());
 
 }  // namespace quorl::test

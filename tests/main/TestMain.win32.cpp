@@ -2,12 +2,15 @@
 // state, or hang, under Wine on a loaded machine.
 #include <windows.h>
 
+#include <cstdio>
+
 #include "TestMain.h"
 
 namespace quorl::test {
 
 namespace {
 void (*gBody)() = nullptr;  // one detached thread a process: the watchdog's
+const char* (*gRunning)() = nullptr;
 DWORD WINAPI run(void*) {
   gBody();
   return 0;
@@ -27,6 +30,30 @@ void sleepMs(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 void exitNow(int status) {
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
   for (;;) Sleep(1000);
+}
+
+namespace {
+// Under Wine an unhandled exception ends the process with its code and,
+// with Wine's messages off, nothing on the output: say which test and what.
+LONG WINAPI crashed(EXCEPTION_POINTERS* e) {
+  const char* name = gRunning ? gRunning() : "";
+  if (!*name) name = "(between tests)";
+  const DWORD code = e && e->ExceptionRecord ? e->ExceptionRecord->ExceptionCode : 0;
+  char line[1200];
+  const int n = std::snprintf(line, sizeof line, "\n[  CRASH   ] %s: exception 0x%08lX at %p\n[  FAILED  ] %s\n", name,
+                              static_cast<unsigned long>(code),
+                              e && e->ExceptionRecord ? e->ExceptionRecord->ExceptionAddress : nullptr, name);
+  DWORD written = 0;
+  if (n > 0) WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, DWORD(n < int(sizeof line) ? n : sizeof line - 1), &written, nullptr);
+  TerminateProcess(GetCurrentProcess(), code ? UINT(code) : 1u);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+}  // namespace
+
+void reportCrashes(const char* (*running)()) {
+  gRunning = running;
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // the msvcrt buffers a pipe whole
+  SetUnhandledExceptionFilter(crashed);
 }
 
 }  // namespace quorl::test

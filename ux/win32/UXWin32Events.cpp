@@ -458,8 +458,8 @@ LRESULT onControlCommand(HWND control, UINT code, UINT id) {
     case EN_CHANGE: {
       W32Peer* peer = w32PeerOf(control);
       if (!peer || !peer->editor || !peer->editor->buffer || peer->editor->capacity < 1) return 0;
-      // GetWindowTextA in the original design: the text comes back as UTF-8,
-      // cut on a character boundary to the buffer's capacity.
+      // Read as UTF-16 so a field's text in any script survives, then kept
+      // as UTF-8 cut on a character boundary to the buffer's capacity.
       int length = GetWindowTextLengthW(control);
       std::wstring wide(size_t(length) + 1, L'\0');
       length = GetWindowTextW(control, wide.data(), length + 1);
@@ -533,8 +533,8 @@ int32_t UXWin32Driver::alertRun(int32_t style, const char* message, const char* 
   int32_t count = 1;
   UINT flags = w32AlertFlags(style, buttons, count);
   std::wstring text = w32Wide(w32AlertText(message));
-  // MessageBoxA in the original design. The box's own loop posts a quit it
-  // meets again, so the main loop still ends.
+  // The message crosses to Windows as UTF-16 so any script survives. The
+  // box's own loop posts again a quit it meets, so the main loop still ends.
   int id = MessageBoxW(nullptr, text.c_str(), L"Alert", flags);
   return w32AlertAnswer(count, id);
 }

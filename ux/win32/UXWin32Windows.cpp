@@ -194,7 +194,7 @@ namespace {
 void composeTitle(uint32_t handle) {
   std::string caption = w32ComposeTitle(gW32Title[handle].c_str(), gW32Subtitle[handle].c_str(),
                                         gW32Modified[handle]);
-  // SetWindowTextA in the original design; UTF-8 only reaches W calls.
+  // The caption crosses to Windows as UTF-16 so a title in any script survives.
   SetWindowTextW(gW32Hwnds[handle], w32Wide(caption).c_str());
 }
 }  // namespace
@@ -394,8 +394,7 @@ void UXWin32Driver::windowLine(uint32_t window, uint8_t on, int32_t x1, int32_t 
       registerClass(kW32LineClass, 0, UXLine32Proc, nullptr);
       registered = true;
     }
-    // CreateWindowExA in the original design. Owned by the window, so it
-    // goes with it.
+    // Owned by the window, so it goes with it.
     HWND line = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
                                 kW32LineClass, L"", WS_POPUP, origin.x, origin.y, client.right, client.bottom,
                                 owner, nullptr, gW32Inst, nullptr);

@@ -1,5 +1,5 @@
-// Clocks. nowUs runs on the performance counter in 64 bits: the original
-// design's tick count x 1000 in 32 bits wrapped every 71.6 minutes.
+// Clocks. nowUs runs on the performance counter in 64 bits, so it never
+// wraps (a 32-bit tick count x 1000 would wrap every 71.6 minutes).
 #include <windows.h>
 
 #include "ux/win32/UXWin32Driver.h"

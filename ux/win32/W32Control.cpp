@@ -16,8 +16,7 @@
 namespace quorl {
 
 HWND w32CreateControl(const W32CreateArgs& a) {
-  // CreateWindowExA in the original design: the text reaches the W call as
-  // UTF-16.
+  // The text crosses to Windows as UTF-16 so a label in any script survives.
   std::wstring text = w32Wide(a.text ? a.text : "");
   HWND control = CreateWindowExW(a.exStyle, a.className, text.c_str(), a.style, a.x, a.y, a.w, a.h, a.parent,
                                  reinterpret_cast<HMENU>(intptr_t(a.id)), gW32Inst, nullptr);
@@ -77,8 +76,8 @@ std::string w32GetText(HWND control) {
 
 void w32SyncText(HWND control, const char* text) {
   if (!control || !text) return;
-  // GetWindowTextA and a 256-byte buffer in the original design: read whole
-  // here, so a long title that is unchanged is not set again.
+  // The current text is read whole, however long, so a long text that is
+  // unchanged is not set again.
   if (w32Same(w32GetText(control).c_str(), text)) return;
   SetWindowTextW(control, w32Wide(text).c_str());
 }

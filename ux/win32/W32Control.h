@@ -25,8 +25,8 @@ class UXNodeTree;
 struct UXNode;
 class UXView;
 
-// One CreateWindowExW call (the A entry point in the original design). The
-// style bits are those the realisation rules give each kind; tests compare
+// One CreateWindowExW call: the text crosses as UTF-16 so any script
+// survives. The style bits are those the realisation rules give each kind; tests compare
 // them with what the window reports.
 struct W32CreateArgs {
   HWND parent = nullptr;              // borrowed: the top-level window

@@ -79,7 +79,6 @@ void select(HWND control, int32_t from, int32_t to) {
 Ref<W32TextView> W32TextView::make(uint32_t window, uint32_t id, HWND parent, int32_t x, int32_t y, int32_t width,
                                    int32_t height, const Ref<UXTextView>& view) {
   if (!gW32RichLib) gW32RichLib = LoadLibraryW(L"Msftedit.dll");
-  // CreateWindowExA in the original design.
   HWND control = CreateWindowExW(WS_EX_CLIENTEDGE, L"RICHEDIT50W", L"", kRichStyle, x, y, width, height, parent,
                                  reinterpret_cast<HMENU>(uintptr_t(id) + 1000), gW32Inst, nullptr);
   if (!control) return nullptr;

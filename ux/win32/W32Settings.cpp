@@ -1,8 +1,8 @@
 // The settings store: an INI file read and written only through the
 // private-profile W calls. The file is created with a UTF-16 byte-order
 // mark, which makes the system keep it in UTF-16, so values, keys and
-// sections in any script survive (the original design's A calls wrote the
-// code page's bytes). A missing key is told from an empty value by a
+// sections in any script survive (the A calls would write the code page's
+// bytes, losing what it cannot hold). A missing key is told from an empty value by a
 // default of the one byte 0x01. Texts the line format cannot hold are
 // refused rather than written damaged.
 #include <windows.h>

@@ -1,7 +1,7 @@
 // Text widths and ascents in the platform's fonts, measured on a memory
 // device context of their own so that they work outside any paint, and the
-// twelve font families the toolkit offers. Text and face names go to the W
-// entry points (CreateFontA / GetTextExtentPoint32A in the original design).
+// twelve font families the toolkit offers. Text and face names cross to the
+// W entry points as UTF-16, so text in any script is measured as drawn.
 #include <windows.h>
 
 #include <cstring>

@@ -95,7 +95,7 @@ TEST(UXIconTest, EveryIconStaysInsideItsCell) {
   }
 }
 
-// Every icon, step by step in the documented order, from its step table:
+// Every icon, step by step in drawing order, from its step table:
 // "path" is one line per consecutive pair of points, "box (a,b)-(c,d)" the
 // lines top, bottom, left, right, "R x,y,w,h" a filled rectangle and "T" a
 // filled triangle, all relative to the icon's origin. Lines are made with

@@ -14,7 +14,6 @@
 #include "W32TestSupport.h"
 #include "app/Controller.h"
 #include "app/PickView.h"
-#include "foundation/Platform.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/win32/W32Control.h"
 
@@ -201,22 +200,54 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
   ReleaseDC(top(), dc);
 }
 
+// Starts the program with the command line, its standard output and error
+// on a pipe; answers what it printed and sets its exit status.
+std::string runProgram(std::wstring commandLine, DWORD& status) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "(no pipe)";
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = si.hStdError = writeEnd;
+  PROCESS_INFORMATION pi{};
+  const BOOL started =
+      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(writeEnd);
+  std::string out = started ? "" : "(did not start)";
+  char buffer[4096];
+  DWORD n = 0;
+  while (started && ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
+  CloseHandle(readEnd);
+  status = 99;
+  if (started) {
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    GetExitCodeProcess(pi.hProcess, &status);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  return out;
+}
+
 TEST_F(MainWindowTest, AFileNamedInAnyScriptOnTheCommandLineOpensAndNamesItselfInTheStatusLine) {
   // A copy of a sample under a name that no ANSI code page holds.
   wchar_t temp[MAX_PATH] = {};
   ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
   const std::wstring path = std::wstring(temp) + L"r\u00e9sum\u00e9 \u65e5\u672c.json";
   ASSERT_TRUE(CopyFileW(w32Wide("Z:" QUORL_SOURCE_DIR "/samples/selftest.json").c_str(), path.c_str(), FALSE));
-  // The command line as the system keeps it, in UTF-16, split as the
-  // program's entry point splits it.
-  const std::wstring commandLine = L"quorl.exe \"" + path + L"\"";
-  std::vector<std::string> arguments =
-      Platform::_argumentsOf(reinterpret_cast<const char16_t*>(commandLine.c_str()));
-  ASSERT_EQ(arguments.size(), 2u);
-  EXPECT_EQ(arguments[1], w32Utf8(path.c_str()));
-  controller->loadFile(String::withCString(arguments[1].c_str()));
-  DeleteFileW(path.c_str());
+  // The program itself, started with that name: its entry point must hand
+  // the name on whole, as the system keeps it in UTF-16.
+  std::wstring program = w32Wide("Z:" QUORL_BINARY_DIR "/quorl.exe");
+  std::replace(program.begin(), program.end(), L'/', L'\\');
+  DWORD status = 99;
+  const std::string printed = runProgram(L"\"" + program + L"\" --selftest \"" + path + L"\"", status);
   const char* opened = "Opened r\xC3\xA9sum\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.json (19 runs)";
+  EXPECT_EQ(printed.substr(0, printed.find('\n')), opened) << printed;
+  EXPECT_EQ(status, 0u) << printed;
+  // The same name opened in this window shows in its status line.
+  controller->loadFile(String::withCString(w32Utf8(path.c_str()).c_str()));
+  DeleteFileW(path.c_str());
   EXPECT_STREQ(controller->lastStatus->cString(), opened);
   EXPECT_STREQ(uxTextOfSpec(controller->window->tree->driverTree->at(int16_t(controller->statusLabel->node))->spec),
                opened);

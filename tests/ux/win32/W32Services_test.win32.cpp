@@ -85,15 +85,29 @@ TEST_F(Win32DriverTest, ClocksRunIn64BitsAndTellTheCalendar) {
   const uint32_t tickAfter = uint32_t(GetTickCount64());
   EXPECT_LE(uint32_t(ms - tickBefore), uint32_t(tickAfter - tickBefore));
 
+  // The calendar: every field lies between two readings of the system's
+  // clock taken around the call, so a second, minute or day that rolls over
+  // between them still passes, and a field written into another does not.
   uint32_t utc[7] = {};
+  SYSTEMTIME before{}, after{};
+  GetSystemTime(&before);
   d->nowUTC(utc);
-  SYSTEMTIME t{};
-  GetSystemTime(&t);
-  EXPECT_EQ(utc[0], t.wYear);
-  EXPECT_TRUE(utc[1] >= 1 && utc[1] <= 12);
-  EXPECT_TRUE(utc[2] >= 1 && utc[2] <= 31);
+  GetSystemTime(&after);
   EXPECT_LT(utc[6], 1000000u);  // microseconds, at the clock's millisecond resolution
   EXPECT_EQ(utc[6] % 1000, 0u);
+  SYSTEMTIME told{};
+  WORD* fields[7] = {&told.wYear, &told.wMonth, &told.wDay, &told.wHour, &told.wMinute, &told.wSecond,
+                     &told.wMilliseconds};
+  for (int i = 0; i < 7; ++i) *fields[i] = WORD(i == 6 ? utc[6] / 1000 : std::min(utc[i], 0xFFFFu));
+  // 100-ns units since 1601, or 0 for a date the calendar does not hold.
+  auto instant = [](const SYSTEMTIME& t) {
+    FILETIME f{};
+    return SystemTimeToFileTime(&t, &f) ? uint64_t(f.dwHighDateTime) << 32 | f.dwLowDateTime : 0;
+  };
+  std::string said = "nowUTC:";
+  for (uint32_t field : utc) said += " " + std::to_string(field);
+  EXPECT_LE(instant(before), instant(told)) << said;
+  EXPECT_LE(instant(told), instant(after)) << said;
   int32_t offset = d->localOffsetMinutes();
   EXPECT_TRUE(offset >= -14 * 60 && offset <= 14 * 60) << offset;
 }
