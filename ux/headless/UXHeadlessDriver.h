@@ -269,8 +269,6 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   void endViewDraw() override;
   void setDrawOffset(int32_t x, int32_t y) override;
   bool scrollsNatively() override;
-  void nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) override;
-  int32_t nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) override;
 
   int32_t glKind() override;
   void* glProc(const char* name) override;
