@@ -16,8 +16,13 @@
 //                              (UXWin32Windows.cpp)
 //   UXHeadlessEvents.cpp       the event queue, nextEvent, windowAtPoint,
 //                              alertRun, liveNativeCount (UXWin32Events.cpp)
-//   UXHeadlessMenus.cpp        menu bars, field editors, view drawing
-//                              (UXWin32Menus.cpp)
+//   UXHeadlessMenus.cpp        menu bars (UXWin32Menus.cpp)
+//   UXHeadlessFieldEditors.cpp field editors, editText
+//                              (UXWin32FieldEditors.cpp)
+//   UXHeadlessViewDrawing.cpp  the surface of a view's draw, the draw offset
+//                              (UXWin32ViewDrawing.cpp)
+//   UXHeadlessRunLoop.cpp      run-loop and start-up answers
+//                              (UXWin32RunLoop.cpp)
 //   UXHeadlessTree.cpp         the node tree, treeDraw, realizeTree
 //                              (UXWin32Tree.cpp, W32TreeDraw.cpp, W32Realize.cpp)
 //   UXHeadlessGraphics.h/.cpp  the recording surface (UXGdiGraphics.h/.cpp)

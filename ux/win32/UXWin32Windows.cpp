@@ -1,7 +1,7 @@
 // Boot and the window table. Sections:
 //   1. Globals
 //   2. Boot and window classes
-//   3. Creating and destroying windows
+//   3. Creating and destroying windows; tests of windows and tables
 //   4. Captions, scrolling, invalidation, ordering
 //   5. Context pop-up menu and outline hit test
 //   6. Line overlay
@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "foundation/Array.h"
+#include "ux/controls/UXTableView.h"
 #include "ux/core/UXNodeTree.h"
 #include "ux/win32/UXGdiGraphics.h"
 #include "ux/win32/UXWin32Driver.h"
@@ -185,6 +187,25 @@ void UXWin32Driver::forgetWindow(uint32_t window) {
   bool any = false;
   for (uint32_t h = 1; h < gW32NextHandle && h <= kW32MaxWindows; ++h) any = any || gW32Hwnds[h];
   if (!any) PostQuitMessage(0);
+}
+
+// The driver's tests of windows and tables (no state of their own).
+
+uint32_t UXWin32Driver::handleOf(void* hwnd) { return w32HandleOf(static_cast<HWND>(hwnd)); }
+
+bool UXWin32Driver::isEditClass(void* hwnd) {
+  wchar_t name[16] = {};
+  if (!hwnd || GetClassNameW(static_cast<HWND>(hwnd), name, 16) < 1) return false;
+  return w32IsEditClassName(reinterpret_cast<const char16_t*>(name));
+}
+
+bool UXWin32Driver::untitled(const UXTableView& table) {
+  uint32_t count = table.columns ? table.columns->count() : 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const char* title = table.columnTitle(int32_t(i));
+    if (title && *title) return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------
