@@ -111,7 +111,10 @@ void UXTextField::setText(const char* text) {
 }
 
 void UXTextField::applyNativeText(const char* text) {
-  copyIn(text);
+  const uint32_t n = copyIn(text);
+  // The caret stays where it was, but within the new text and between two
+  // of its characters, so the next edit never splits one.
+  caret = uint32_t(String::utf8Prefix(buffer.data(), n, std::min(caret, n)));
   fieldDidChange();
 }
 

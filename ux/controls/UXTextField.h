@@ -62,7 +62,9 @@ class UXTextField : public UXControl {
   bool sendEnter();
   // What a driver does after the user edited the native control: copies
   // the control's text (null: "") into the buffer, at most capacity - 1
-  // bytes, then fieldDidChange. The caret is left as it was.
+  // bytes, then fieldDidChange. The caret stays where it was when that is
+  // inside the new text and between two characters; otherwise it moves back
+  // to the nearest such place.
   void applyNativeText(const char* text);
   const char* text() const { return buffer.data(); }
 

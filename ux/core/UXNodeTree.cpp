@@ -145,12 +145,17 @@ Ref<String> UXNodeTree::description() const {
 
 int32_t UXFieldEditor::edit(uint8_t character, int32_t& caret, int32_t mode) {
   if (!buffer || capacity < 1) return 0;
-  // Bounded scan: a buffer without a NUL inside its capacity is cut there.
+  // Bounded scan: a buffer without a NUL inside its capacity is cut there,
+  // at a character boundary.
   const void* nul = std::memchr(buffer, 0, capacity);
-  int32_t len = nul ? int32_t(static_cast<const char*>(nul) - buffer) : int32_t(capacity - 1);
+  int32_t len = nul ? int32_t(static_cast<const char*>(nul) - buffer)
+                    : int32_t(String::utf8Prefix(buffer, capacity, capacity - 1));
   if (!nul) buffer[len] = 0;
   if (caret < 0) caret = 0;
   if (caret > len) caret = len;
+  // Edits happen only between characters: a caret inside one (the text was
+  // replaced under it) moves to that character's start.
+  caret = int32_t(String::utf8Prefix(buffer, size_t(len), size_t(caret)));
   if (mode == 0 || mode == 2) {
     caret = len;
     return 1;

@@ -81,4 +81,16 @@ void UXNodeTreeDriver::structSetPeer(Ptr<UXNodeTree> tree, int16_t node, Ptr<Obj
   if (UXNode* n = tree ? tree->at(node) : nullptr) n->peer = view ? Weak<Object>(view->self()) : Weak<Object>();
 }
 
+void UXNodeTreeDriver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) {
+  if (!tree) return;
+  int16_t c = tree->scrollContainerOf(node);
+  if (c >= 0) tree->at(c)->scrollPx = px < 0 ? 0 : px;
+}
+
+int32_t UXNodeTreeDriver::nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) {
+  if (!tree) return 0;
+  int16_t c = tree->scrollContainerOf(node);
+  return c >= 0 ? tree->at(c)->scrollPx : 0;
+}
+
 }  // namespace quorl

@@ -34,6 +34,12 @@ class UXNodeTreeDriver : public UXViewDriver {
   void structSetSelectable(Ptr<UXNodeTree> tree, int16_t node, uint16_t selectable) override;
   void structSetEditable(Ptr<UXNodeTree> tree, int16_t node, uint16_t editable) override;
   void structSetPeer(Ptr<UXNodeTree> tree, int16_t node, Ptr<Object> view) override;
+  // The scroll position kept on the node of the scroll container that holds
+  // `node` (none: nothing kept, 0 read). A driver with no native control
+  // scrolls only this; one with native controls keeps it until the control
+  // is realised.
+  void nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) override;
+  int32_t nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) override;
 };
 
 }  // namespace quorl

@@ -16,8 +16,13 @@
 //                              (UXWin32Windows.cpp)
 //   UXHeadlessEvents.cpp       the event queue, nextEvent, windowAtPoint,
 //                              alertRun, liveNativeCount (UXWin32Events.cpp)
-//   UXHeadlessMenus.cpp        menu bars, field editors, view drawing
-//                              (UXWin32Menus.cpp)
+//   UXHeadlessMenus.cpp        menu bars (UXWin32Menus.cpp)
+//   UXHeadlessFieldEditors.cpp field editors, editText
+//                              (UXWin32FieldEditors.cpp)
+//   UXHeadlessViewDrawing.cpp  the surface of a view's draw, the draw offset
+//                              (UXWin32ViewDrawing.cpp)
+//   UXHeadlessRunLoop.cpp      run-loop and start-up answers
+//                              (UXWin32RunLoop.cpp)
 //   UXHeadlessTree.cpp         the node tree, treeDraw, realizeTree
 //                              (UXWin32Tree.cpp, W32TreeDraw.cpp, W32Realize.cpp)
 //   UXHeadlessGraphics.h/.cpp  the recording surface (UXGdiGraphics.h/.cpp)
@@ -269,8 +274,6 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   void endViewDraw() override;
   void setDrawOffset(int32_t x, int32_t y) override;
   bool scrollsNatively() override;
-  void nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) override;
-  int32_t nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) override;
 
   int32_t glKind() override;
   void* glProc(const char* name) override;

@@ -60,18 +60,6 @@ void UXHeadlessDriver::treeSetUserDraw(UXNodeDrawFunction draw, void* userData) 
   userDrawData_ = userData;
 }
 
-void UXHeadlessDriver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t px) {
-  if (!tree) return;
-  int16_t c = tree->scrollContainerOf(node);
-  if (c >= 0) tree->at(c)->scrollPx = px < 0 ? 0 : px;
-}
-
-int32_t UXHeadlessDriver::nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) {
-  if (!tree) return 0;
-  int16_t c = tree->scrollContainerOf(node);
-  return c >= 0 ? tree->at(c)->scrollPx : 0;
-}
-
 void UXHeadlessDriver::treeDraw(UXNodeTree* tree, int16_t start, int32_t, int32_t, int32_t, int32_t) {
   if (!tree) return;
   tree->walk(start, [&](int16_t n, int32_t ax, int32_t ay) {

@@ -2,14 +2,20 @@
 // and the thread's message queue. The class has no fields: its state is the
 // set of gW32 globals of W32Globals.h, one UI thread touching them. The
 // operations live in one file per area:
-//   UXWin32Windows.cpp   boot, the window table, captions, scrolling, overlay
-//   UXWin32Events.cpp    nextEvent, window procedures, alerts, drag polling
-//   UXWin32Menus.cpp     menu bar, field editors, view drawing, constants
-//   UXWin32Tree.cpp      the native node tree and its controls' visibility
-//   W32Realize.cpp       realising the tree into native controls, one file
-//                        pair a control family (see W32Control.h)
-//   W32TreeDraw.cpp      drawing the tree
-//   W32*.cpp             the services: see W32Services.h
+//   UXWin32Windows.cpp       boot, the window table, captions, scrolling,
+//                            overlay
+//   UXWin32Events.cpp        nextEvent, window procedures, alerts, drag
+//                            polling
+//   UXWin32Menus.cpp         the menu bar
+//   UXWin32FieldEditors.cpp  field editors, editText
+//   UXWin32ViewDrawing.cpp   the surface of a view's draw, the draw offset
+//   UXWin32RunLoop.cpp       run-loop and start-up answers
+//   UXWin32Tree.cpp          the native node tree and its controls'
+//                            visibility
+//   W32Realize.cpp           realising the tree into native controls, one
+//                            file pair a control family (see W32Control.h)
+//   W32TreeDraw.cpp          drawing the tree
+//   W32*.cpp                 the services: see W32Services.h
 // Text crosses the contract as UTF-8 and becomes UTF-16 only at the W entry
 // points (W32Text.h).
 #pragma once
@@ -110,7 +116,7 @@ class UXWin32Driver : public UXNodeTreeDriver {
   bool fileCopy(const char* from, const char* to) override;
   UXFileFailure fileFailure() const override;
 
-  // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32Menus.cpp, W32TreeDraw.cpp)
+  // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32ViewDrawing.cpp, W32TreeDraw.cpp)
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;
   void structFree(Ptr<UXNodeTree> tree) override;
   int16_t structAddChild(Ptr<UXNodeTree> tree, int16_t parent, int16_t child) override;
@@ -142,7 +148,7 @@ class UXWin32Driver : public UXNodeTreeDriver {
   bool compositesWithGL() override;
   bool setTurnHook(UXTurnHook hook, void* userData) override;
 
-  // -- Realisation and field editors [112-118]: W32Realize.cpp, UXWin32Menus.cpp
+  // -- Realisation and field editors [112-118]: W32Realize.cpp, UXWin32FieldEditors.cpp
   void realizeTree(uint32_t window, UXNodeTree* tree) override;
   UXFieldEditor* fieldEditorNew(char* buffer, uint32_t capacity) override;
   void fieldEditorSetValid(UXFieldEditor* editor, const char* templ) override;
@@ -166,7 +172,7 @@ class UXWin32Driver : public UXNodeTreeDriver {
   bool trackDragStep(int32_t& x, int32_t& y) override;
   bool dragTrackingIsModal() override;
 
-  // -- Start-up and run loop [130-139]: UXWin32Windows.cpp, UXWin32Menus.cpp
+  // -- Start-up and run loop [130-139]: UXWin32Windows.cpp, UXWin32RunLoop.cpp
   bool boot(int32_t& w, int32_t& h) override;
   int32_t liveNativeCount() override;
   bool driverOwnsRunLoop() override;

@@ -149,8 +149,7 @@ void UXWin32Driver::nativeScrollTo(Ptr<UXNodeTree> tree, int16_t node, int32_t p
   HWND control = w32ScrollContainer(*tree, node, list);
   if (!control) {
     // Not realised yet: the position waits on the container's node.
-    int16_t c = tree->scrollContainerOf(node);
-    if (c >= 0) tree->at(c)->scrollPx = px < 0 ? 0 : px;
+    UXNodeTreeDriver::nativeScrollTo(tree, node, px);
     return;
   }
   if (!list) {
@@ -170,10 +169,7 @@ int32_t UXWin32Driver::nativeScrollPx(Ptr<UXNodeTree> tree, int16_t node) {
   if (!tree) return 0;
   bool list = false;
   HWND control = w32ScrollContainer(*tree, node, list);
-  if (!control) {
-    int16_t c = tree->scrollContainerOf(node);
-    return c >= 0 ? tree->at(c)->scrollPx : 0;
-  }
+  if (!control) return UXNodeTreeDriver::nativeScrollPx(tree, node);
   if (!list) return GetScrollPos(control, SB_VERT);
   int32_t h = w32ListRowHeight(control);
   return h < 1 ? 0 : int32_t(SendMessageW(control, LVM_GETTOPINDEX, 0, 0)) * h;

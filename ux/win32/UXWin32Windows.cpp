@@ -1,7 +1,7 @@
 // Boot and the window table. Sections:
 //   1. Globals
 //   2. Boot and window classes
-//   3. Creating and destroying windows
+//   3. Creating and destroying windows; tests of windows and tables
 //   4. Captions, scrolling, invalidation, ordering
 //   5. Context pop-up menu and outline hit test
 //   6. Line overlay
@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "foundation/Array.h"
+#include "ux/controls/UXTableView.h"
 #include "ux/core/UXNodeTree.h"
 #include "ux/win32/UXGdiGraphics.h"
 #include "ux/win32/UXWin32Driver.h"
@@ -35,7 +37,7 @@ int32_t gW32ScrollMaxX[kW32TableSize], gW32ScrollMax[kW32TableSize];
 int32_t gW32MinW[kW32TableSize], gW32MinH[kW32TableSize];
 UXNodeTree* gW32TreeOf[kW32TableSize];
 HWND gW32LineWin[kW32TableSize];
-int32_t gW32LineV[kW32TableSize][8];
+W32LineGeometry gW32Line[kW32TableSize];
 uint32_t gW32LineOn[kW32TableSize];
 
 uint32_t gW32NextHandle = 1;
@@ -185,6 +187,25 @@ void UXWin32Driver::forgetWindow(uint32_t window) {
   bool any = false;
   for (uint32_t h = 1; h < gW32NextHandle && h <= kW32MaxWindows; ++h) any = any || gW32Hwnds[h];
   if (!any) PostQuitMessage(0);
+}
+
+// The driver's tests of windows and tables (no state of their own).
+
+uint32_t UXWin32Driver::handleOf(void* hwnd) { return w32HandleOf(static_cast<HWND>(hwnd)); }
+
+bool UXWin32Driver::isEditClass(void* hwnd) {
+  wchar_t name[16] = {};
+  if (!hwnd || GetClassNameW(static_cast<HWND>(hwnd), name, 16) < 1) return false;
+  return w32IsEditClassName(reinterpret_cast<const char16_t*>(name));
+}
+
+bool UXWin32Driver::untitled(const UXTableView& table) {
+  uint32_t count = table.columns ? table.columns->count() : 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const char* title = table.columnTitle(int32_t(i));
+    if (title && *title) return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -353,22 +374,25 @@ LRESULT CALLBACK UXLine32Proc(HWND window, UINT message, WPARAM wParam, LPARAM l
   FillRect(dc, &r, static_cast<HBRUSH>(key.get()));
   uint32_t h = uint32_t(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (h < 1 || h > kW32MaxWindows) return 0;
-  const int32_t* v = gW32LineV[h];
+  const W32LineGeometry& g = gW32Line[h];
   W32GdiObject pen(CreatePen(PS_SOLID, 2, kW32LineBlue));
   W32Select penIn(dc, pen.get());
   {
     W32Select hollow(dc, GetStockObject(NULL_BRUSH));
-    if (v[6] > 0 && v[7] > 0)
-      Rectangle(dc, v[4] - 1, v[5] - 1, int32_t(int64_t(v[4]) + v[6] + 1), int32_t(int64_t(v[5]) + v[7] + 1));
+    // The outline runs one pixel outside the target, leaving the target
+    // itself clear.
+    if (g.targetW > 0 && g.targetH > 0)
+      Rectangle(dc, g.targetX - 1, g.targetY - 1, int32_t(int64_t(g.targetX) + g.targetW + 1),
+                int32_t(int64_t(g.targetY) + g.targetH + 1));
     int32_t c[6];
-    w32LineCurve(v[0], v[1], v[2], v[3], c);
+    w32LineCurve(g.fromX, g.fromY, g.toX, g.toY, c);
     const POINT points[3] = {{c[0], c[1]}, {c[2], c[3]}, {c[4], c[5]}};
-    MoveToEx(dc, v[0], v[1], nullptr);
+    MoveToEx(dc, g.fromX, g.fromY, nullptr);
     PolyBezierTo(dc, points, 3);
   }
   W32GdiObject dot(CreateSolidBrush(kW32LineBlue));
   W32Select dotIn(dc, dot.get());
-  Ellipse(dc, v[2] - 3, v[3] - 3, v[2] + 4, v[3] + 4);
+  Ellipse(dc, g.toX - 3, g.toY - 3, g.toX + 4, g.toY + 4);
   return 0;
 }
 }  // namespace
@@ -382,8 +406,7 @@ void UXWin32Driver::windowLine(uint32_t window, uint8_t on, int32_t x1, int32_t 
     return;
   }
   HWND owner = gW32Hwnds[window];
-  int32_t* v = gW32LineV[window];
-  v[0] = x1, v[1] = y1, v[2] = x2, v[3] = y2, v[4] = rx, v[5] = ry, v[6] = rw, v[7] = rh;
+  gW32Line[window] = W32LineGeometry{x1, y1, x2, y2, rx, ry, rw, rh};
   RECT client{};
   GetClientRect(owner, &client);
   POINT origin{0, 0};

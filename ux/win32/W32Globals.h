@@ -30,7 +30,14 @@ extern int32_t gW32ScrollMaxX[kW32TableSize], gW32ScrollMax[kW32TableSize];
 extern int32_t gW32MinW[kW32TableSize], gW32MinH[kW32TableSize];  // 0 = none
 extern UXNodeTree* gW32TreeOf[kW32TableSize];  // borrowed: set by realizeTree, owned by the window's view tree
 extern HWND gW32LineWin[kW32TableSize];        // owned by its window (destroyed with it)
-extern int32_t gW32LineV[kW32TableSize][8];    // x1, y1, x2, y2, then the target rectangle x, y, w, h
+// What a window's line overlay shows: a curve from (fromX, fromY) to the dot
+// at (toX, toY), and the outline of the target rectangle, drawn only when it
+// has a size. Client coordinates of the window.
+struct W32LineGeometry {
+  int32_t fromX = 0, fromY = 0, toX = 0, toY = 0;
+  int32_t targetX = 0, targetY = 0, targetW = 0, targetH = 0;
+};
+extern W32LineGeometry gW32Line[kW32TableSize];
 extern uint32_t gW32LineOn[kW32TableSize];
 
 // --- Scalars ----------------------------------------------------------------------

@@ -1,5 +1,9 @@
 // The text field: its node and field editor, setText, keys through the
 // field editor, the Enter and change blocks, the event-tap record and focus.
+#include <cstring>
+#include <iterator>
+#include <random>
+
 #include "ControlTest.h"
 #include "ux/controls/UXTextField.h"
 #include "ux/core/UXWindow.h"
@@ -150,6 +154,9 @@ TEST_F(UXTextFieldTest, KeysGoThroughTheFieldEditorOrUpTheChain) {
       {"backspace of the last byte empties the field and reports", "a", 1, 8, kNoEnter, "", 0, 1, 0, false},
       {"backspace in an empty field still reports", "", 0, 8, kNoEnter, "", 0, 1, 0, false},
       {"full buffer swallows and reports", full, 127, 'x', kNoEnter, full, 127, 1, 0, false},
+      {"caret inside a character: typed before it", "a\xC3\xA9", 2, 'x', kNoEnter, "ax\xC3\xA9", 2, 1, 0, false},
+      {"caret inside a character: backspace takes the one before it", "a\xE2\x82\xAC" "b", 3, 8, kNoEnter,
+       "\xE2\x82\xAC" "b", 0, 1, 0, false},
       {"non-ASCII key code", "ab", 2, 200, kNoEnter, "ab", 2, 0, 0, true},
       {"tab", "ab", 2, 9, kNoEnter, "ab", 2, 0, 0, true},
       {"return without onEnter", "ab", 2, 13, kNoEnter, "ab", 2, 0, 0, true},
@@ -262,7 +269,7 @@ TEST_F(UXTextFieldTest, NativeEditsComeBackThroughFieldDidChangeAndSendEnter) {
   EXPECT_EQ(changes->calls, 1);
   EXPECT_EQ(changes->lastSender.lock(), f);
   EXPECT_EQ(records.size(), 1u);
-  EXPECT_EQ(f->caret, 3u);  // not updated on this path
+  EXPECT_EQ(f->caret, 3u);  // between two characters of the new text: kept
   const std::string longText(300, 'n');
   f->applyNativeText(longText.c_str());
   EXPECT_EQ(std::string(f->text()), std::string(127, 'n'));
@@ -271,10 +278,78 @@ TEST_F(UXTextFieldTest, NativeEditsComeBackThroughFieldDidChangeAndSendEnter) {
   f->applyNativeText(nullptr);
   EXPECT_STREQ(f->text(), "");
   EXPECT_EQ(changes->calls, 4);
+  // Otherwise the caret goes back to the nearest place between two
+  // characters, never past the end.
+  const struct {
+    uint32_t caret;
+    const char* text;
+    uint32_t want;
+  } moves[] = {{4, "\xE4\xB8\xAD\xE6\x96\x87", 3}, {4, "a\xF0\x9F\x98\x80", 1}, {2, "\xC3\xA9", 2},
+               {40, "ab", 2}, {1, "", 0}};
+  for (const auto& m : moves) {
+    f->caret = m.caret;
+    f->applyNativeText(m.text);
+    EXPECT_EQ(f->caret, m.want) << m.caret << " in " << m.text;
+  }
   EXPECT_TRUE(f->sendEnter());
   EXPECT_EQ(enters->calls, 1);
   f->onEnter.function = nullptr;
   EXPECT_FALSE(f->sendEnter());
+}
+
+// Typing, Backspace and both ways of replacing the text, at random over
+// texts of two-, three- and four-byte characters: after every step the
+// field holds valid UTF-8, NUL-terminated inside its capacity, with the
+// caret between two characters.
+TEST_F(UXTextFieldTest, RandomEditsOverMultiByteTextNeverSplitACharacter) {
+#ifdef QUORL_SANITIZE
+  constexpr int kRounds = 1;
+#else
+  constexpr int kRounds = 10;
+#endif
+  const char* texts[] = {"",
+                         "caf\xC3\xA9",
+                         "\xE2\x82\xAC" "12",
+                         "\xE4\xB8\xAD\xE6\x96\x87",
+                         "\xF0\x9F\x98\x80 ok",
+                         "a\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD\xF0\x9F\x98\x80",
+                         // 26 bytes: cut to the capacity at a boundary
+                         "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87"
+                         "\xF0\x9F\x98\x80\xF0\x9F\x98\x80"};
+  constexpr uint16_t kCapacity = 24;
+  for (int round = 0; round < kRounds; ++round) {
+    reset();
+    auto f = make<UXTextField>();
+    f->capacity = kCapacity;  // small, so that texts and typing reach the end
+    place(f, UXRect(0, 0, 200, 24));
+    std::mt19937 rng(uint32_t(2800 + round));
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int step = 0; step < 400; ++step) {
+      const int what = pick(0, 9);
+      std::string did;
+      if (what < 4) {
+        UXEvent e = key(uint16_t(pick(32, 126)));
+        f->keyDown(e);
+        did = "type";
+      } else if (what < 6) {
+        UXEvent e = key(8);
+        f->keyDown(e);
+        did = "backspace";
+      } else {
+        const char* text = texts[pick(0, int(std::size(texts)) - 1)];
+        if (what < 7) f->setText(text);
+        else f->applyNativeText(text);
+        did = std::string(what < 7 ? "setText " : "applyNativeText ") + text;
+      }
+      SCOPED_TRACE("round " + std::to_string(round) + " step " + std::to_string(step) + ": " + did);
+      const void* nul = std::memchr(f->buffer.data(), 0, kCapacity);
+      ASSERT_NE(nul, nullptr);
+      const auto length = uint32_t(static_cast<const char*>(nul) - f->buffer.data());
+      ASSERT_TRUE(String::withCString(f->text())->isValidUtf8()) << f->text();
+      ASSERT_LE(f->caret, length);
+      ASSERT_TRUE(f->caret == length || (uint8_t(f->text()[f->caret]) & 0xC0) != 0x80) << f->caret;
+    }
+  }
 }
 
 // Through a window: a click focuses the field (caret to the end), typed keys

@@ -743,7 +743,10 @@ TEST_F(Win32DriverTest, TheLineOverlayDrawsItsCurveTargetAndDotOverTheClientArea
   EXPECT_EQ(std::wstring(name), L"UXLine32");
   // A pop-up, and nothing but what the system adds to any shown one.
   EXPECT_EQ(uint32_t(GetWindowLongW(line, GWL_STYLE)) & ~uint32_t(WS_VISIBLE | WS_CLIPSIBLINGS), uint32_t(WS_POPUP));
-  EXPECT_EQ(uint32_t(GetWindowLongW(line, GWL_EXSTYLE)) & 0x080800A0u, 0x080800A0u);
+  // Layered for its transparent key, click-through, off the taskbar, never
+  // taking the focus from its window.
+  const uint32_t overlay = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+  EXPECT_EQ(uint32_t(GetWindowLongW(line, GWL_EXSTYLE)) & overlay, overlay);
   COLORREF key = 0;
   BYTE alpha = 0;
   DWORD how = 0;
