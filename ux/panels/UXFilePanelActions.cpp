@@ -258,7 +258,8 @@ void UXFilePanel::renameOrMove(const char* failure) {
   const std::string from = join(dir, row->name);
   const UXFilePresence now = gDriver->filePresence(from.c_str());
   if ((now == UXFilePresence::folder && !row->isDir) || (now == UXFilePresence::file && row->isDir)) {
-    report(failure + ("|" + asLine(row->name) + "|") + (row->isDir ? kNotFolder : failureText(UXFileFailure::isFolder)));
+    const char* why = row->isDir ? kNotFolder : failureText(UXFileFailure::isFolder);
+    report(failure + ("|" + asLine(row->name) + "|") + why);
     reload();
     return;
   }
@@ -349,18 +350,20 @@ UXFilePanel::Presence UXFilePanel::presenceFor(const std::string& name) const {
     const size_t n = std::strlen(tail);
     return path.size() > n && path.compare(path.size() - n, n, tail) == 0;
   };
-  const char* separators = drivePath(path) ? "/\\" : "/";
-  const bool folderForm = name == "." || name == ".." || std::strchr(separators, name.back()) ||
-                          endsWith("/.") || endsWith("/..") || (drivePath(path) && (endsWith("\\.") || endsWith("\\..")));
+  const bool windows = drivePath(path);
+  const char* separators = windows ? "/\\" : "/";
+  const bool folderForm = name.empty() || name == "." || name == ".." || std::strchr(separators, name.back()) ||
+                          endsWith("/.") || endsWith("/..") || (windows && (endsWith("\\.") || endsWith("\\..")));
   if (!folderForm) {
     Presence presence = presenceOf(path);
     for (const Ref<UXFileRow>& row : files)
       if (row->name == name && presence == Presence::absent) presence = Presence::present;
     return presence;
   }
-  // "x/", "x/." and "x/./" name x itself; "x/.." is left to the system.
-  while (path.size() > 1 && !endsWith("..") && (std::strchr(separators, path.back()) || endsWith("/.") ||
-                                                 (drivePath(path) && endsWith("\\."))))
+  // "x/", "x/." and "x/./" name x itself; "x/.." is left to the system. A
+  // root ("/", "C:/") stays whole.
+  while (path.size() > 1 && !(windows && path.size() == 3 && path[1] == ':') && !endsWith("..") &&
+         (std::strchr(separators, path.back()) || endsWith("/.") || (windows && endsWith("\\."))))
     path.pop_back();
   const UXFilePresence found = gDriver ? gDriver->filePresence(path.c_str()) : UXFilePresence::unknown;
   switch (found) {
