@@ -1,9 +1,8 @@
-// What the headless driver answers about a path before the file panel acts
-// on it, over a real temporary folder: whether the name is taken (a link
-// and a broken link are entries of their own), and who a folder is, so that
-// a folder swapped for another under the same path is told apart.
+// Whether a name is taken, as the headless driver answers it over a real
+// temporary folder: a link and a broken link are entries of their own, a
+// file on the way of a folder path is told apart. (Folder identities are
+// tested through the panel: PanelTest.ActsOnlyInTheFolderThatWasListed.)
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -49,23 +48,6 @@ TEST_F(FileQueriesTest, PresenceIsAskedOfTheFileSystem) {
   for (const Case& c : cases) EXPECT_EQ(d->filePresence(p(c.name).c_str()), c.presence) << c.name;
   EXPECT_EQ(d->filePresence(nullptr), UXFilePresence::unknown);
   EXPECT_EQ(d->filePresence(""), UXFilePresence::unknown);
-}
-
-TEST_F(FileQueriesTest, AFolderKeepsItsIdentityUnderAnyPathAndLosesItWhenSwapped) {
-  UXFileIdentity listed, same, swapped, other;
-  ASSERT_TRUE(d->fileIdentity(p("sub").c_str(), listed));
-  ASSERT_TRUE(d->fileIdentity((p("sub") + "/.").c_str(), same));
-  EXPECT_EQ(listed, same);
-  fs::create_directory(dir / "victim");
-  fs::rename(dir / "sub", dir / "old");
-  fs::create_directory_symlink(dir / "victim", dir / "sub");
-  ASSERT_TRUE(d->fileIdentity(p("sub").c_str(), swapped));  // through the link: the victim
-  ASSERT_TRUE(d->fileIdentity(p("victim").c_str(), other));
-  EXPECT_FALSE(swapped == listed);
-  EXPECT_EQ(swapped, other);
-  UXFileIdentity untouched{7, 9};
-  EXPECT_FALSE(d->fileIdentity(p("missing").c_str(), untouched));
-  EXPECT_EQ(untouched, (UXFileIdentity{7, 9}));
 }
 
 }  // namespace
