@@ -110,6 +110,23 @@ enum class UXFileFailure : uint8_t {
   unknown,
 };
 
+// What filePresence finds at a path.
+enum class UXFilePresence : uint8_t {
+  absent,     // nothing has that name
+  file,       // an entry that is no folder: a file, a link, a pipe, a device
+  folder,     // a folder
+  notFolder,  // a file stands where the path names a folder on its way
+  unknown,    // the system will not tell
+};
+
+// Who a folder or file is, whatever the path that reaches it: the volume
+// (device) and the number of the entry on it (inode, file index).
+struct UXFileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const UXFileIdentity&) const = default;
+};
+
 // The name of a copy's temporary sibling, the attempt-th try at one: a copy
 // onto a file is written whole beside its target and then put in its place,
 // so that a copy failing midway leaves the old file as it was. Hidden, and
@@ -263,6 +280,31 @@ class UXViewDriver : public Object {
   // Copies a regular file onto a regular file (overwritten) or a new name;
   // anything else (pipes, devices, folders, the file itself) is refused.
   virtual bool fileCopy(const char* from, const char* to) = 0;
+
+  // -- Presence and identity (not slots of the contract). What the file panel
+  //    asks before it acts, so that it acts only on what it showed.
+  // Whether path names an entry now, asked of the file system itself, so
+  // that the names it folds (case, trailing dots and spaces on Windows) are
+  // taken as it takes them. A link is an entry of its own, wherever it
+  // points. A name longer than the system allows is absent; anything the
+  // system will not tell (permissions, link loops) is unknown, which never
+  // counts as absent. A driver that cannot ask answers unknown.
+  virtual UXFilePresence filePresence(const char* path) {
+    (void)path;
+    return UXFilePresence::unknown;
+  }
+  // The identity of the folder or file path reaches (links followed): the
+  // same identity means the same object on disk, whatever its path. false,
+  // with the identity untouched, when it cannot be had.
+  virtual bool fileIdentity(const char* path, UXFileIdentity& identity) {
+    (void)path;
+    (void)identity;
+    return false;
+  }
+  // Whether the last listDir wrote every entry of its folder: false when it
+  // left one out (a name its line format cannot carry, a line its buffer had
+  // no room for) or stopped early. A driver that cannot tell answers false.
+  virtual bool listDirWhole() const { return false; }
 
   // -------------------------------------------------------------------------
   // 6. Native node tree [65-100]: the semantics are UXNodeTree's.

@@ -31,6 +31,7 @@
 //   UXHeadlessFiles.cpp        listDir, fileFailure; fileDelete, fileRename
 //                              and fileCopy in its .posix.cpp and .win32.cpp
 //                              (W32Files.cpp)
+//   UXHeadlessFileQueries.*    filePresence, fileIdentity (W32FileQueries.cpp)
 //   UXHeadlessSettings.cpp     settings and the settings file (W32Settings.cpp)
 //   UXHeadlessClock.cpp        clocks (W32Clock.cpp)
 //   UXHeadlessTextMeasure.cpp  text widths, ascents, the font family
@@ -57,7 +58,8 @@
 //     section is "Shared"). Values with a line break are then refused.
 //   - Files are real: listDir, fileDelete, fileRename and fileCopy work on
 //     the native file system, on whole paths of any length. listDir leaves
-//     out names with a line feed, which its line format cannot carry.
+//     out names with a line feed, which its line format cannot carry, and
+//     then answers listDirWhole false.
 //     fileDelete deletes no folder, fileRename replaces nothing, fileCopy
 //     copies a regular file onto a regular file or a new name and never
 //     waits on a pipe; it writes the copy to a new sibling of the target
@@ -258,6 +260,11 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   bool fileRename(const char* from, const char* to) override;
   bool fileCopy(const char* from, const char* to) override;
   UXFileFailure fileFailure() const override;
+  // Presence and identity (UXHeadlessFileQueries.posix.cpp / .win32.cpp);
+  // whether the last listing was whole (UXHeadlessFiles.cpp).
+  UXFilePresence filePresence(const char* path) override;
+  bool fileIdentity(const char* path, UXFileIdentity& identity) override;
+  bool listDirWhole() const override { return listingWhole_; }
 
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;
   void structFree(Ptr<UXNodeTree> tree) override;
@@ -361,6 +368,7 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   std::deque<int32_t> alertAnswers_;
   std::string settingsFile_;
   bool writeSettings() const;
+  bool listingWhole_ = false;  // the last listDir wrote every entry
   uint64_t windowOrder_ = 0;
   int64_t startUs_ = 0;
 };

@@ -46,6 +46,7 @@ UXFileFailure UXHeadlessDriver::fileFailure() const { return gFileFailure; }
 
 int32_t UXHeadlessDriver::listDir(const char* folder, char* buffer, uint32_t capacity) {
   if (buffer && capacity > 0) buffer[0] = 0;
+  listingWhole_ = false;
   if (!folder) return -1;
   std::error_code ec;
   fs::directory_iterator it(pathOf(folder), ec);
@@ -53,14 +54,21 @@ int32_t UXHeadlessDriver::listDir(const char* folder, char* buffer, uint32_t cap
   if (!buffer || capacity == 0) return 0;
   size_t used = 0;
   int32_t count = 0;
+  bool whole = true;  // false once an entry is left out
   // Entries are written while fewer than capacity - 300 bytes are used, and
   // only when the whole line and the closing NUL fit: a long name never
   // runs past the buffer.
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) break;
-    if (capacity <= 300 || used >= capacity - 300) break;
+    if (capacity <= 300 || used >= capacity - 300) {
+      whole = false;
+      break;
+    }
     std::u8string name = it->path().filename().u8string();
-    if (name.find(u8'\n') != std::u8string::npos) continue;
+    if (name.find(u8'\n') != std::u8string::npos) {
+      whole = false;
+      continue;
+    }
     std::error_code e2;
     bool dir = it->is_directory(e2);
     uint64_t size = 0;
@@ -73,12 +81,16 @@ int32_t UXHeadlessDriver::listDir(const char* folder, char* buffer, uint32_t cap
     line += '\t';
     line.append(reinterpret_cast<const char*>(name.data()), name.size());
     line += '\n';
-    if (used + line.size() + 1 > capacity) break;
+    if (used + line.size() + 1 > capacity) {
+      whole = false;
+      break;
+    }
     std::memcpy(buffer + used, line.data(), line.size());
     used += line.size();
     ++count;
   }
   buffer[used] = 0;
+  listingWhole_ = whole && !ec;
   return count;
 }
 

@@ -71,12 +71,16 @@ bool UXFilePanel::parseListing(const char* text, UXFileRows& dirs, UXFileRows& f
 }
 
 void UXFilePanel::listFolder(const std::string& dir, UXFileRows& dirs, UXFileRows& files, uint8_t& unreadable,
-                             uint8_t& truncated) {
+                             uint8_t& truncated, uint8_t& partial) {
   unreadable = 0;
   truncated = 0;
-  // A line is at most 300 bytes, so a listing that leaves more than that
-  // free is whole. The buffer starts at the size the last whole listing
+  partial = 0;
+  // The driver says whether it wrote every entry. When it did not, a larger
+  // buffer helps only if this one was nearly full: a line (kind, size and a
+  // name of at most 255 UTF-16 units, 765 bytes as UTF-8) is below
+  // kRoomForALine. The buffer starts at the size the last whole listing
   // needed, so a large folder is listed again in one call.
+  constexpr uint32_t kRoomForALine = 1024;
   static uint32_t lastCapacity = kListingStart;
   std::vector<char> buffer;
   for (uint32_t capacity = lastCapacity;; capacity *= 2) {
@@ -89,7 +93,9 @@ void UXFilePanel::listFolder(const std::string& dir, UXFileRows& dirs, UXFileRow
       break;
     }
     const size_t used = std::strlen(buffer.data());
-    if (used + 300 < capacity) {
+    const bool whole = gDriver->listDirWhole();
+    if (whole || used + kRoomForALine < capacity) {
+      if (!whole) partial = 1;
       // Shrinks again after a large folder, with room to grow.
       lastCapacity = std::max<uint32_t>(kListingStart, std::min<uint32_t>(capacity, uint32_t(used) * 2 + 600));
       break;
@@ -113,11 +119,17 @@ void UXFilePanel::reload() {
   files.clear();
   selectedName.clear();
   if (!saveMode && nameField) nameField->setText("");
-  listFolder(dir, dirs, files, unreadable, truncated);
+  // The folder's identity before and after the listing: known only when
+  // both agree, so that a folder swapped meanwhile is never taken for the
+  // one listed.
+  UXFileIdentity after;
+  listedIdKnown = gDriver && gDriver->fileIdentity(dir.c_str(), listedId);
+  listFolder(dir, dirs, files, unreadable, truncated, partial);
+  listedIdKnown = listedIdKnown && gDriver->fileIdentity(dir.c_str(), after) && after == listedId;
   dotDot = isRoot(dir) ? nullptr : make<UXFileRow>("..", 1, 0);
   std::string label = dir;
   if (unreadable) label += " (cannot be read)";
-  else if (truncated) label += " (not every entry is shown)";
+  else if (truncated || partial) label += " (not every entry is shown)";
   setDirText(label);
   syncControls();
   rebuild();

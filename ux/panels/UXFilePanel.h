@@ -16,9 +16,12 @@
 // re-sort, a mask change, a hidden toggle, a new listing or while the recent
 // list is shown, nothing is selected and Rename, Copy, Move and Delete do
 // nothing. Every change of the disk is confirmed when it would replace or
-// delete a file; a name in a folder that cannot be listed never counts as
-// free. Every failure is reported through the driver's alert with its
-// reason, and every action that does nothing says why.
+// delete a file, and is made only while the folder shown is still the one
+// listed (the same identity on disk). Whether a name is taken is asked of
+// the file system through the driver, and a name counts as free only when
+// the file system says so and a whole listing of its folder agrees. Every
+// failure is reported through the driver's alert with its reason, and every
+// action that does nothing says why.
 #pragma once
 
 #include <cstdint>
@@ -112,6 +115,9 @@ class UXFilePanel : public Object {
   std::string saveName;
   uint8_t unreadable = 0;   // the last listing failed
   uint8_t truncated = 0;    // the last listing held more rows than fit
+  uint8_t partial = 0;      // the driver left names out of the last listing
+  UXFileIdentity listedId;  // who the folder listed last is on disk
+  uint8_t listedIdKnown = 0;
 
   UXFilePanel();
   ~UXFilePanel() override;
@@ -134,9 +140,11 @@ class UXFilePanel : public Object {
   // (at most kMaxRows - 1 rows; answers false when some were left out).
   static bool parseListing(const char* text, UXFileRows& dirs, UXFileRows& files);
   // Lists a folder through the driver into dirs and files, growing the
-  // buffer until the whole listing fits (up to kListingLimit bytes).
+  // buffer until the whole listing fits (up to kListingLimit bytes; past
+  // that, or past kMaxRows rows, truncated). partial: the driver left out
+  // names that no larger buffer would bring.
   static void listFolder(const std::string& dir, UXFileRows& dirs, UXFileRows& files, uint8_t& unreadable,
-                         uint8_t& truncated);
+                         uint8_t& truncated, uint8_t& partial);
   static bool matchMask(const char* mask, const char* name);
   // Byte order with only 'A'..'Z' folded to lower case.
   static bool before(const std::string& a, const std::string& b);
@@ -163,6 +171,11 @@ class UXFilePanel : public Object {
   static bool isDotDot(const std::string& name) { return name == ".."; }
   // The typed name, or the selected name without a name field.
   std::string target() const;
+  // Whether a typed name is a whole path, taken as it is: "/x", and where
+  // folders are drive paths also "C:\x", "C:x" and "\\server\x".
+  bool isAbsolute(const std::string& name) const;
+  // The path a typed name stands for: itself when absolute, else under dir.
+  std::string pathFor(const std::string& name) const;
   // The row Rename, Copy, Move and Delete act on: the selected, shown row of
   // the folder (never "..", never a recent path); null when there is none.
   Ref<UXFileRow> actionRow() const;
@@ -177,11 +190,28 @@ class UXFilePanel : public Object {
   void onRecent();
   void showRecents();
   static void addRecent(const std::string& path);
-  // Whether path names an entry, asked through the driver's listing of its
-  // folder: unknown when that folder cannot be listed whole, which never
-  // counts as absent.
-  enum class Presence : uint8_t { absent, present, unknown };
+  // What stands at a path, asked of the file system through the driver
+  // (which folds names as the system does) and checked against a listing
+  // of its folder: absent only when both say so and the listing is whole.
+  // The last four never count as absent and each has its own report.
+  enum class Presence : uint8_t {
+    absent,
+    present,    // a file (or any entry that is no folder)
+    folder,
+    notFolder,  // the path names a folder, and a file has that name
+    noFolder,   // the path names a folder that is not there
+    unknown,    // the folder cannot be listed, or the system will not tell
+    tooMany,    // the folder has more entries than a listing holds
+    partial,    // the listing left names out
+  };
   static Presence presenceOf(const std::string& path);
+  // The presence of what a typed name stands for; a name that can only be
+  // a folder ("x/", "x/.", "x/..", ".") is answered as a folder or as one
+  // of the refusals notFolder and noFolder.
+  Presence presenceFor(const std::string& name) const;
+  // A name or path as one line of an alert: '|', which would start a new
+  // line or a button, is shown as U+2223.
+  static std::string asLine(const std::string& text);
   // The user's words for why a driver file operation failed; empty when the
   // driver cannot tell.
   static const char* failureText(UXFileFailure failure);
@@ -206,8 +236,13 @@ class UXFilePanel : public Object {
   // the typed target.
   Ref<UXFileRow> rowToChange(const std::string& name) const;
   // Whether a file may be written under name, given its presence: absent,
-  // or present and the user chose Replace; unknown is refused with a report.
+  // or present and the user chose Replace; anything else is refused with a
+  // report.
   static bool mayWrite(Presence presence, const std::string& name);
+  // Whether the folder shown is still the one listed; when not (or when
+  // that cannot be told) reports it, lists the folder again and answers
+  // false.
+  bool folderStillListed();
   // Reports a failed driver operation with its reason.
   static void reportFailure(const char* failure, const std::string& name);
   // An alert with the panel's confirmation style; answers the button number.

@@ -59,6 +59,20 @@ void UXFilePanel::goUp() {
 
 std::string UXFilePanel::target() const { return nameField ? std::string(nameField->text()) : selectedName; }
 
+bool UXFilePanel::isAbsolute(const std::string& name) const {
+  if (name.empty()) return false;
+  if (name[0] == '/') return true;
+  // Only where folders are drive paths are '\\' and "C:" path syntax; on
+  // POSIX they are bytes of a name.
+  const bool drives = dir.size() >= 2 && dir[1] == ':';
+  const bool letter = (name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z');
+  return drives && (name[0] == '\\' || (letter && name.size() >= 2 && name[1] == ':'));
+}
+
+std::string UXFilePanel::pathFor(const std::string& name) const {
+  return isAbsolute(name) ? name : join(dir, name);
+}
+
 Ref<UXFileRow> UXFilePanel::actionRow() const {
   if (recentsMode || selected < 0 || uint32_t(selected) >= visible.size()) return nullptr;
   Ref<UXFileRow> row = visible[size_t(selected)];
@@ -73,6 +87,11 @@ namespace {
 constexpr const char* kNoName = "Type or select a file name first.";
 constexpr const char* kExists = "A file with this name already exists.";
 constexpr const char* kUnchecked = "The folder cannot be read, so the name cannot be checked.|";
+constexpr const char* kTooMany = "The folder has too many entries to check the name.|";
+constexpr const char* kPartial = "Not every entry of the folder could be listed, so the name cannot be checked.|";
+constexpr const char* kNotFolder = "It is not a folder.";
+constexpr const char* kSwapped = "The folder shown is no longer the one listed, so nothing was changed.|";
+constexpr const char* kUnidentified = "The folder shown cannot be identified, so nothing was changed.|";
 }  // namespace
 
 void UXFilePanel::onOpen() {
@@ -89,19 +108,35 @@ void UXFilePanel::onOpen() {
       report(kNoName);
       return;
     }
-    resultPath = join(dir, name);
+    resultPath = pathFor(name);
   }
   resultCode = 1;
   done = 1;
 }
 
 bool UXFilePanel::mayWrite(Presence presence, const std::string& name) {
-  if (presence == Presence::unknown) {
-    report(kUnchecked + name);
-    return false;
+  const std::string line = asLine(name);
+  switch (presence) {
+    case Presence::absent: return true;
+    case Presence::present: return ask(kExists + ("|" + line + "|Replace it?"), "Replace|Cancel") == 1;
+    case Presence::folder: report(failureText(UXFileFailure::isFolder) + ("|" + line)); return false;
+    case Presence::notFolder: report(kNotFolder + ("|" + line)); return false;
+    case Presence::noFolder: report(failureText(UXFileFailure::noFolder) + ("|" + line)); return false;
+    case Presence::tooMany: report(kTooMany + line); return false;
+    case Presence::partial: report(kPartial + line); return false;
+    case Presence::unknown: break;
   }
-  return presence == Presence::absent ||
-         ask(kExists + ("|" + name + "|Replace it?"), "Replace|Cancel") == 1;
+  report(kUnchecked + line);
+  return false;
+}
+
+bool UXFilePanel::folderStillListed() {
+  UXFileIdentity now;
+  const bool known = gDriver && gDriver->fileIdentity(dir.c_str(), now);
+  if (known && listedIdKnown && now == listedId) return true;
+  report((known && listedIdKnown ? kSwapped : kUnidentified) + asLine(dir));
+  reload();
+  return false;
 }
 
 void UXFilePanel::onSave() {
@@ -116,7 +151,7 @@ void UXFilePanel::onSave() {
     return;
   }
   for (const Ref<UXFileRow>& row : dirs) {
-    if (row->name != name) continue;
+    if (row->name != name || isAbsolute(name)) continue;
     recentsMode = 0;
     dir = join(dir, name);
     reload();
@@ -125,12 +160,8 @@ void UXFilePanel::onSave() {
   }
   // The disk is asked again: the listing may be unreadable, or the name may
   // lead into a folder below or have appeared since.
-  const std::string path = join(dir, name);
-  Presence presence = presenceOf(path);
-  for (const Ref<UXFileRow>& row : files)
-    if (row->name == name) presence = Presence::present;
-  if (!mayWrite(presence, name)) return;
-  resultPath = path;
+  if (!mayWrite(presenceFor(name), name) || !folderStillListed()) return;
+  resultPath = pathFor(name);
   resultCode = 1;
   done = 1;
 }
@@ -191,7 +222,7 @@ const char* UXFilePanel::failureText(UXFileFailure failure) {
 }
 
 void UXFilePanel::reportFailure(const char* failure, const std::string& name) {
-  std::string message = failure + ("|" + name);
+  std::string message = failure + ("|" + asLine(name));
   const char* reason = failureText(gDriver ? gDriver->fileFailure() : UXFileFailure::unknown);
   if (*reason) message += std::string("|") + reason;
   report(message);
@@ -205,7 +236,7 @@ Ref<UXFileRow> UXFilePanel::rowToChange(const std::string& name) const {
     return nullptr;
   }
   if (name == row->name) {
-    report("Type a new name: this is the file's own name.|" + name);
+    report("Type a new name: this is the file's own name.|" + asLine(name));
     return nullptr;
   }
   return row;
@@ -215,13 +246,24 @@ void UXFilePanel::renameOrMove(const char* failure) {
   const std::string name = target();
   Ref<UXFileRow> row = rowToChange(name);
   if (!row) return;
-  const std::string to = join(dir, name);
   // An unknown answer goes on: the driver's rename itself never replaces.
-  if (presenceOf(to) == Presence::present) {
-    report(kExists + ("|" + name));
+  const Presence taken = presenceFor(name);
+  if (taken == Presence::present || taken == Presence::folder) {
+    report(kExists + ("|" + asLine(name)));
     return;
   }
-  if (!gDriver->fileRename(join(dir, row->name).c_str(), to.c_str())) reportFailure(failure, row->name);
+  if (!folderStillListed()) return;
+  // The row is renamed only while it is what was listed: a file that has
+  // become a folder (or the reverse) since is left alone.
+  const std::string from = join(dir, row->name);
+  const UXFilePresence now = gDriver->filePresence(from.c_str());
+  if ((now == UXFilePresence::folder && !row->isDir) || (now == UXFilePresence::file && row->isDir)) {
+    const char* why = row->isDir ? kNotFolder : failureText(UXFileFailure::isFolder);
+    report(failure + ("|" + asLine(row->name) + "|") + why);
+    reload();
+    return;
+  }
+  if (!gDriver->fileRename(from.c_str(), pathFor(name).c_str())) reportFailure(failure, row->name);
   reload();
 }
 
@@ -232,9 +274,8 @@ void UXFilePanel::onCopy() {
   const std::string name = target();
   Ref<UXFileRow> row = rowToChange(name);
   if (!row) return;
-  const std::string to = join(dir, name);
-  if (!mayWrite(presenceOf(to), name)) return;
-  if (!gDriver->fileCopy(join(dir, row->name).c_str(), to.c_str()))
+  if (!folderStillListed() || !mayWrite(presenceFor(name), name) || !folderStillListed()) return;
+  if (!gDriver->fileCopy(join(dir, row->name).c_str(), pathFor(name).c_str()))
     reportFailure("The file could not be copied.", row->name);
   reload();
 }
@@ -245,28 +286,101 @@ void UXFilePanel::onDelete() {
   // the ".." row (a folder row too).
   const Ref<UXFileRow> row = visible[size_t(selected)];
   if (row->isDir) {
-    report("Only files can be deleted.|" + row->name);
+    report("Only files can be deleted.|" + asLine(row->name));
     return;
   }
-  if (ask("Delete this file?|" + row->name, "Delete|Cancel") != 1) return;
+  if (!folderStillListed() || ask("Delete this file?|" + asLine(row->name), "Delete|Cancel") != 1 ||
+      !folderStillListed())
+    return;
   if (!gDriver->fileDelete(join(dir, row->name).c_str()))
     reportFailure("The file could not be deleted.", row->name);
   reload();
 }
 
+namespace {
+
+// Whether a path is a Windows one ("C:\x", "\\server\x"), where '\\'
+// separates too.
+bool drivePath(const std::string& path) {
+  return (path.size() >= 2 && path[1] == ':') || path.compare(0, 2, "\\\\") == 0;
+}
+
+size_t lastSeparator(const std::string& path) {
+  return path.find_last_of(drivePath(path) ? "/\\" : "/");
+}
+
+UXFilePanel::Presence presenceOfEntry(UXFilePresence found) {
+  switch (found) {
+    case UXFilePresence::absent: return UXFilePanel::Presence::absent;
+    case UXFilePresence::file: return UXFilePanel::Presence::present;
+    case UXFilePresence::folder: return UXFilePanel::Presence::folder;
+    case UXFilePresence::notFolder: return UXFilePanel::Presence::notFolder;
+    case UXFilePresence::unknown: break;
+  }
+  return UXFilePanel::Presence::unknown;
+}
+
+}  // namespace
+
 UXFilePanel::Presence UXFilePanel::presenceOf(const std::string& path) {
-  const size_t cut = path.rfind('/');
-  const std::string folder = cut == std::string::npos ? std::string(".") : cut == 0 ? "/" : path.substr(0, cut);
+  const size_t cut = lastSeparator(path);
+  std::string folder = cut == std::string::npos ? std::string(".") : cut == 0 ? "/" : path.substr(0, cut);
+  if (cut == 2 && path[1] == ':') folder = path.substr(0, 3);  // "C:" alone is the drive's current folder
   const std::string leaf = cut == std::string::npos ? path : path.substr(cut + 1);
   UXFileRows d, f;
-  uint8_t unreadable = 0, truncated = 0;
-  listFolder(folder, d, f, unreadable, truncated);
+  uint8_t unreadable = 0, truncated = 0, partial = 0;
+  listFolder(folder, d, f, unreadable, truncated, partial);
+  // Nothing in a folder that cannot be listed counts as free.
+  if (unreadable) return Presence::unknown;
+  // The file system answers for the names it folds.
+  const Presence found = presenceOfEntry(gDriver->filePresence(path.c_str()));
+  if (found != Presence::absent) return found;
   for (const UXFileRows* rows : {&d, &f})
     for (const Ref<UXFileRow>& row : *rows)
-      if (row->name == leaf) return Presence::present;
-  // A folder that cannot be listed, or whose listing was cut short, cannot
-  // prove that the name is free.
-  return unreadable || truncated ? Presence::unknown : Presence::absent;
+      if (row->name == leaf) return row->isDir ? Presence::folder : Presence::present;
+  // A listing cut short cannot prove that the name is free.
+  if (truncated) return Presence::tooMany;
+  return partial ? Presence::partial : Presence::absent;
+}
+
+UXFilePanel::Presence UXFilePanel::presenceFor(const std::string& name) const {
+  std::string path = pathFor(name);
+  // A name whose last part is empty, "." or ".." can only be a folder.
+  auto endsWith = [&path](const char* tail) {
+    const size_t n = std::strlen(tail);
+    return path.size() > n && path.compare(path.size() - n, n, tail) == 0;
+  };
+  const bool windows = drivePath(path);
+  const char* separators = windows ? "/\\" : "/";
+  const bool folderForm = name.empty() || name == "." || name == ".." || std::strchr(separators, name.back()) ||
+                          endsWith("/.") || endsWith("/..") || (windows && (endsWith("\\.") || endsWith("\\..")));
+  if (!folderForm) {
+    Presence presence = presenceOf(path);
+    for (const Ref<UXFileRow>& row : files)
+      if (row->name == name && presence == Presence::absent) presence = Presence::present;
+    return presence;
+  }
+  // "x/", "x/." and "x/./" name x itself; "x/.." is left to the system. A
+  // root ("/", "C:/") stays whole.
+  while (path.size() > 1 && !(windows && path.size() == 3 && path[1] == ':') && !endsWith("..") &&
+         (std::strchr(separators, path.back()) || endsWith("/.") || (windows && endsWith("\\."))))
+    path.pop_back();
+  const UXFilePresence found = gDriver ? gDriver->filePresence(path.c_str()) : UXFilePresence::unknown;
+  switch (found) {
+    case UXFilePresence::folder: return Presence::folder;
+    case UXFilePresence::file: return Presence::notFolder;
+    case UXFilePresence::absent: return Presence::noFolder;
+    default: return presenceOfEntry(found);
+  }
+}
+
+std::string UXFilePanel::asLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '|') out += "\xE2\x88\xA3";
+    else out += c;
+  }
+  return out;
 }
 
 // ---------------------------------------------------------------------------

@@ -115,6 +115,11 @@ class UXWin32Driver : public UXNodeTreeDriver {
   bool fileRename(const char* from, const char* to) override;
   bool fileCopy(const char* from, const char* to) override;
   UXFileFailure fileFailure() const override;
+  // Presence and identity: W32FileQueries.cpp; whether the last listing was
+  // whole: W32Files.cpp.
+  UXFilePresence filePresence(const char* path) override;
+  bool fileIdentity(const char* path, UXFileIdentity& identity) override;
+  bool listDirWhole() const override;
 
   // -- Native node tree [65-100]: UXWin32Tree.cpp (drawing: UXWin32ViewDrawing.cpp, W32TreeDraw.cpp)
   void treeOffset(Ptr<UXNodeTree> tree, int32_t& x, int32_t& y) override;

@@ -16,6 +16,8 @@ namespace {
 
 // The last failure of a file operation (the UI thread's only).
 UXFileFailure gW32FileFailure = UXFileFailure::none;
+// Whether the last listing wrote every entry of its folder.
+bool gW32ListingWhole = false;
 
 std::u16string u16(const std::wstring& w) { return std::u16string(w.begin(), w.end()); }
 
@@ -83,9 +85,11 @@ bool failed(UXFileFailure why) {
 }  // namespace
 
 UXFileFailure UXWin32Driver::fileFailure() const { return gW32FileFailure; }
+bool UXWin32Driver::listDirWhole() const { return gW32ListingWhole; }
 
 int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capacity) {
   W32ListWriter out(buffer, capacity);
+  gW32ListingWhole = false;
   if (!folder) return -1;
   std::wstring pattern = longPath(folder);
   if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/')) pattern += L'\\';
@@ -98,6 +102,9 @@ int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capaci
     bool directory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     out.add(directory, entry.nFileSizeLow, w32Utf8(entry.cFileName));
   } while (FindNextFileW(find.get(), &entry));
+  // A search that ended on an error, or an entry the buffer had no room
+  // for, leaves names out.
+  gW32ListingWhole = GetLastError() == ERROR_NO_MORE_FILES && out.whole();
   return out.count();
 }
 

@@ -67,12 +67,18 @@ W32ListWriter::W32ListWriter(char* buffer, uint32_t capacity) : buffer_(buffer),
 }
 
 void W32ListWriter::add(bool directory, uint64_t size, const std::string& name) {
-  if (capacity_ <= 300 || position_ >= capacity_ - 300) return;
+  if (capacity_ <= 300 || position_ >= capacity_ - 300) {
+    whole_ = false;
+    return;
+  }
   char digits[16];
   auto r = std::to_chars(digits, digits + sizeof digits, directory ? 0u : uint32_t(size));
   size_t digitCount = size_t(r.ptr - digits);
   size_t line = 1 + 1 + digitCount + 1 + name.size() + 1;
-  if (size_t(position_) + line + 1 > capacity_) return;
+  if (size_t(position_) + line + 1 > capacity_) {
+    whole_ = false;
+    return;
+  }
   char* p = buffer_ + position_;
   *p++ = directory ? 'd' : 'f';
   *p++ = '\t';

@@ -50,12 +50,15 @@ class W32ListWriter {
   // The size is cut to its low 32 bits, as the listing has always shown it.
   void add(bool directory, uint64_t size, const std::string& name);
   int32_t count() const { return count_; }
+  // Whether every entry added was written (false once one had no room).
+  bool whole() const { return whole_; }
 
  private:
   char* buffer_;  // borrowed: the caller's
   uint32_t capacity_;
   uint32_t position_ = 0;
   int32_t count_ = 0;
+  bool whole_ = true;
 };
 
 // The long form of a full path (as GetFullPathNameW makes it), which the

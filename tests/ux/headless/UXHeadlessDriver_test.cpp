@@ -675,6 +675,7 @@ TEST_F(FilesTest, ListDirWritesTypeSizeAndNameLines) {
   EXPECT_NE(text.find("f\t5\ta.txt\n"), std::string::npos) << text;
   EXPECT_NE(text.find("d\t0\tsub\n"), std::string::npos) << text;
   EXPECT_EQ(text.size(), std::strlen("f\t5\ta.txt\n") + std::strlen("d\t0\tsub\n"));
+  EXPECT_TRUE(d->listDirWhole());
 }
 
 TEST_F(FilesTest, ListDirOfAnUnreadableFolderIsMinusOneAndEmpty) {
@@ -691,6 +692,7 @@ TEST_F(FilesTest, ListDirStaysInsideItsCapacity) {
   EXPECT_EQ(d->listDir(dir.string().c_str(), small, sizeof small), 0);
   EXPECT_EQ(small[0], 0);
   EXPECT_EQ(small[1], 'Z');
+  EXPECT_FALSE(d->listDirWhole());  // entries were left out, and it says so
   // A long name: the line is written only when it fits whole with its NUL.
   std::string name(240, 'n');
   std::ofstream(dir / name, std::ios::binary) << "x";
@@ -701,8 +703,9 @@ TEST_F(FilesTest, ListDirStaysInsideItsCapacity) {
     EXPECT_LT(used, capacity);
     EXPECT_GE(n, 1);
     for (size_t i = capacity; i < buf.size(); ++i) ASSERT_EQ(buf[i], 'Z') << capacity;
-    // Every line written is whole.
+    // Every line written is whole, and a listing without every entry says so.
     EXPECT_EQ(std::count(buf.data(), buf.data() + used, '\n'), n);
+    EXPECT_EQ(d->listDirWhole(), n == 3) << capacity;
   }
 }
 
@@ -846,6 +849,8 @@ TEST_F(FilesTest, ListDirLeavesOutNamesWithALineFeed) {
   std::vector<char> buffer(4096, 0);
   EXPECT_EQ(d->listDir(dir.string().c_str(), buffer.data(), uint32_t(buffer.size())), 2);
   EXPECT_EQ(std::string(buffer.data()).find("two"), std::string::npos);
+  std::error_code ec;
+  if (std::filesystem::exists(dir / "two\nlines", ec)) EXPECT_FALSE(d->listDirWhole());  // Windows takes no such name
 }
 
 TEST_F(FilesTest, SettingsFilePersistsChanges) {

@@ -92,6 +92,7 @@ TEST(W32ListWriterTest, LinesSizesAndLimits) {
   out.add(false, 5000000000ull, "big");  // the low 32 bits
   out.add(false, 7, "\xC3\xA9t\xC3\xA9");
   EXPECT_EQ(out.count(), 4);
+  EXPECT_TRUE(out.whole());
   EXPECT_STREQ(buffer, "d\t0\ta\nf\t0\tb\nf\t705032704\tbig\nf\t7\t\xC3\xA9t\xC3\xA9\n");
 
   // At or below 300 bytes of room nothing is written, but the NUL is.
@@ -100,13 +101,16 @@ TEST(W32ListWriterTest, LinesSizesAndLimits) {
   W32ListWriter none(small, sizeof small);
   none.add(false, 1, "a");
   EXPECT_EQ(none.count(), 0);
+  EXPECT_FALSE(none.whole());
   EXPECT_EQ(small[0], 0);
 
-  // A name longer than the 300 bytes kept free is skipped, not overrun.
+  // A name longer than the 300 bytes kept free is skipped, not overrun,
+  // and the listing no longer claims to be whole.
   std::string buf(400, '#');
   W32ListWriter edge(buf.data(), 302);
   edge.add(false, 1, std::string(500, 'n'));
   EXPECT_EQ(edge.count(), 0);
+  EXPECT_FALSE(edge.whole());
   edge.add(false, 1, "short");
   EXPECT_EQ(edge.count(), 1);
   EXPECT_EQ(buf[302], '#');
