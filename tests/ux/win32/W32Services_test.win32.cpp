@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "W32TestSupport.h"
+#include "ux/core/UXSiblingCopy.h"
 #include "ux/win32/W32Services.h"
 
 namespace quorl::test {
@@ -279,6 +280,8 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
   EXPECT_TRUE(d->fileRename(folder.at(empty).c_str(), folder.at(renamed).c_str()));
   EXPECT_FALSE(d->fileRename(folder.at(renamed).c_str(), folder.at(data).c_str()));  // the target exists
   EXPECT_TRUE(d->fileCopy(folder.at(data).c_str(), folder.at(renamed).c_str()));    // replaces it
+  EXPECT_FALSE(d->fileCopy(folder.at(data).c_str(), folder.at(data).c_str()));       // onto itself
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::same);
   // A file that may not be written stays as it was; neither copy leaves its
   // temporary sibling behind.
   folder.write("locked", "old");
@@ -307,6 +310,29 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
   std::memset(buffer, '#', sizeof buffer);
   EXPECT_EQ(d->listDir(none.path.c_str(), buffer, sizeof buffer), 0);
   EXPECT_STREQ(buffer, "");
+}
+
+// A file that another program writes under the copy's name while the copy
+// is made is never replaced by a copy meant for a new name; a copy the user
+// chose to replace still replaces. No sibling stays.
+TEST_F(Win32DriverTest, ACopyToANewNameReplacesNoFileThatAppeared) {
+  TempFolder folder;
+  folder.write("a.txt", "alpha");
+  const struct Case { const char* what; bool oldFile; bool copied; const char* after; } cases[] = {
+      {"a new name taken meanwhile", false, false, "f\t6\tb.txt"},
+      {"a replace", true, true, "f\t5\tb.txt"},
+  };
+  for (const Case& c : cases) {
+    DeleteFileW(w32Wide(folder.at("b.txt")).c_str());
+    if (c.oldFile) folder.write("b.txt", "old");
+    gUXBeforeSiblingPlace = [&](const std::string&) { folder.write("b.txt", "theirs"); };
+    const bool copied = d->fileCopy(folder.at("a.txt").c_str(), folder.at("b.txt").c_str());
+    gUXBeforeSiblingPlace = nullptr;
+    EXPECT_EQ(copied, c.copied) << c.what;
+    EXPECT_EQ(d->fileFailure(), c.copied ? UXFileFailure::none : UXFileFailure::exists) << c.what;
+    int32_t count = 0;
+    EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t5\ta.txt", c.after})) << c.what;
+  }
 }
 
 // A folder deeper than MAX_PATH, and than the 590 bytes the listing once
