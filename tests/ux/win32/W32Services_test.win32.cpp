@@ -335,6 +335,51 @@ TEST_F(Win32DriverTest, ACopyToANewNameReplacesNoFileThatAppeared) {
   }
 }
 
+// Runs the host's program (mkfifo, rm) on the host's name for the Windows
+// path, as Wine starts any program, until the path is listed (`listed`) or
+// no longer is; false outside Wine or when that does not come. Wine can
+// make and remove no named pipe itself.
+bool onHost(const wchar_t* program, const std::string& path, bool listed) {
+  using UnixName = char* (*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  char* host = unixName ? unixName(w32Wide(path).c_str()) : nullptr;
+  if (!host) return false;
+  std::wstring command = std::wstring(program) + L" \"" + w32Wide(host) + L"\"";
+  HeapFree(GetProcessHeap(), 0, host);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW((L"Z:\\usr\\bin\\" + std::wstring(program)).c_str(), command.data(), nullptr, nullptr, FALSE,
+                      0, nullptr, nullptr, &startup, &process))
+    return false;
+  W32File child(process.hProcess), thread(process.hThread);
+  // A host program's handle does not wait for it: wait for the listing
+  // instead (a pipe's attributes are not read under Wine), with a budget.
+  for (int waited = 0; waited < 20000; waited += 10) {
+    WIN32_FIND_DATAW entry{};
+    if (bool(W32FindHandle(FindFirstFileW(w32Wide(path).c_str(), &entry))) == listed) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+// A named pipe is never copied from nor written onto, and the refusal says
+// so (not "permission denied"); the copy does not wait on it.
+TEST_F(Win32DriverTest, ACopyRefusesNamedPipes) {
+  TempFolder folder;
+  folder.write("a.txt", "alpha");
+  if (!onHost(L"mkfifo", folder.at("pipe"), true)) GTEST_SKIP() << "no named pipe could be made here (not under Wine?)";
+  const struct { const char* from; const char* to; } cases[] = {{"pipe", "copy.txt"}, {"a.txt", "pipe"}};
+  for (const auto& c : cases) {
+    EXPECT_FALSE(d->fileCopy(folder.at(c.from).c_str(), folder.at(c.to).c_str())) << c.from;
+    EXPECT_EQ(d->fileFailure(), UXFileFailure::notRegular) << c.from;
+  }
+  int32_t count = 0;
+  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t0\tpipe", "f\t5\ta.txt"}));
+  EXPECT_TRUE(onHost(L"rm", folder.at("pipe"), false));
+}
+
 // A folder deeper than MAX_PATH, and than the 590 bytes the listing once
 // kept, is listed and changed through its whole path: the cut path would
 // have named its parent, whose same-named file would have been the one
