@@ -7,6 +7,7 @@
 #include "foundation/Platform.h"
 
 int main(int argc, char** argv) {
+  quorl::Platform::prepareProcess();
   // UTF-8 from here on, whatever the system's code page.
   const std::vector<std::string> arguments = quorl::Platform::arguments(argc, argv);
   std::vector<const char*> pointers;

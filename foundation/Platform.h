@@ -26,6 +26,13 @@ class Platform final : public Object {
   static Ref<String> env(Ptr<const String> name);
   static constexpr uint32_t kEnvLimit = 4096;
 
+  // Readies the process before anything else runs: on POSIX the signals
+  // that a write past a file-size limit (SIGXFSZ) or into a closed pipe
+  // (SIGPIPE) sends are ignored, so that the write fails and is reported
+  // instead of ending the program midway (a copy's temporary file left
+  // behind). Nothing to do on Windows.
+  static void prepareProcess();
+
   // The program's arguments as UTF-8. Elsewhere they are argv itself; on
   // Windows they are split again from the UTF-16 command line, because the
   // narrow argv is in the ANSI code page, which cannot name every file.

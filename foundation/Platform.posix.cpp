@@ -1,9 +1,16 @@
+#include <signal.h>
+
 #include <cstdlib>
 
 #include "Platform.h"
 #include "String.h"
 
 namespace quorl {
+
+void Platform::prepareProcess() {
+  ::signal(SIGXFSZ, SIG_IGN);
+  ::signal(SIGPIPE, SIG_IGN);
+}
 
 std::vector<std::string> Platform::arguments(int argc, const char* const* argv) {
   std::vector<std::string> arguments;

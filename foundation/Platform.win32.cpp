@@ -10,6 +10,10 @@
 
 namespace quorl {
 
+// Windows sends no signal for a write past a limit or into a closed pipe:
+// the write fails by itself.
+void Platform::prepareProcess() {}
+
 // The environment is UTF-16 on Windows; the narrow CRT copy would be in the
 // ANSI code page, so the wide call is the only faithful source.
 Ref<String> Platform::_rawEnv(const char* name) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ScriptedDriver.h"
+#include "TempDir.h"
 #include "app/Controller.h"
 #include "app/PickView.h"
 #include "foundation/Array.h"
@@ -36,30 +37,7 @@ inline std::string joined(Ptr<const Array> list) {
   return out;
 }
 
-// A fresh folder under the build tree, removed with the object.
-class TempDir {
- public:
-  std::string path;
-  TempDir() {
-    static unsigned serial = 0;
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path = std::string(QUORL_BINARY_DIR) + "/app-test-" + std::to_string(stamp) + "-" + std::to_string(++serial);
-    std::filesystem::create_directories(path);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  // Writes the bytes to a file of the folder; answers its path.
-  std::string write(const std::string& name, const std::string& bytes) const {
-    std::string file = path + "/" + name;
-    if (FILE* f = std::fopen(file.c_str(), "wb")) {
-      std::fwrite(bytes.data(), 1, bytes.size(), f);
-      std::fclose(f);
-    }
-    return file;
-  }
-};
+using test::TempDir;  // a fresh folder under the build tree, removed with the object
 
 // A controller over the scripted driver. `open()` builds the main window as
 // UXApplication.run does (boot, then applicationDidStart) without entering

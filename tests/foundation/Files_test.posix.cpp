@@ -11,6 +11,7 @@
 
 #include "foundation/Data.h"
 #include "foundation/Files.h"
+#include "TempDir.h"
 #include "foundation/String.h"
 
 namespace quorl {
@@ -20,19 +21,16 @@ namespace {
 // reason, before a byte is read: a pipe nobody writes to would wait forever,
 // a link to /dev/zero would never end.
 TEST(FilesPosixTest, OnlyRegularFilesAreRead) {
-  char folder[] = "/tmp/quorl-irregular-XXXXXX";
-  ASSERT_TRUE(mkdtemp(folder));
-  const std::string pipe = std::string(folder) + "/pipe", toPipe = pipe + "-link", zero = std::string(folder) + "/zero";
-  mkfifo(pipe.c_str(), 0600);
-  symlink(pipe.c_str(), toPipe.c_str());
-  symlink("/dev/zero", zero.c_str());
+  test::TempDir folder;
+  const std::string pipe = folder.at("pipe"), toPipe = pipe + "-link", zero = folder.at("zero");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  ASSERT_EQ(symlink(pipe.c_str(), toPipe.c_str()), 0);
+  ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
   for (const std::string& path : {pipe, toPipe, zero, std::string("/dev/null")}) {
     FileFailure failure = FileFailure::none;
     EXPECT_FALSE(Files::readText(String::withCString(path.c_str()), Files::kMaxLength, &failure)) << path;
     EXPECT_EQ(failure, FileFailure::notRegular) << path;
   }
-  for (const std::string& path : {toPipe, zero, pipe}) unlink(path.c_str());
-  rmdir(folder);
 }
 
 TEST(FilesPosixTest, AFileThatReportsSizeZeroIsStillRead) {

@@ -99,7 +99,7 @@ static_assert(uint8_t(UXDriverOp::textViewUndo) == 31 && uint8_t(UXDriverOp::men
 // is told the real reason.
 enum class UXFileFailure : uint8_t {
   none,
-  exists,         // the target exists (rename, move)
+  exists,         // the target exists (rename, move; a copy's new name taken meanwhile)
   tooLong,        // a name or the path is longer than the system allows
   permission,     // not allowed
   gone,           // the source is no longer there
@@ -107,6 +107,11 @@ enum class UXFileFailure : uint8_t {
   notRegular,     // a pipe, a device: only regular files are copied
   isFolder,       // a folder where a file was expected
   same,           // copying a file onto itself
+  noSpace,        // the disk (or the user's quota) is full
+  tooLarge,       // the file is larger than the file system (or a limit) allows
+  linkLoop,       // a link leads round to itself
+  brokenLink,     // a link that points to nothing
+  otherVolume,    // a move to another file system that cannot copy it there
   unknown,
 };
 

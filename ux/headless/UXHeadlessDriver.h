@@ -38,7 +38,8 @@
 //                              (W32TextMeasure.cpp)
 //   UXHeadlessDriver.cpp       construction, text controls (W32RichText.cpp),
 //                              icons, sound, snapshots and GL, which do nothing
-//   UXHeadlessInternal.h       helpers the files share
+//   UXHeadlessFiles.h          helpers of the file operations
+//   UXHeadlessInternal.h       helpers the other files share
 //
 // Fixed rules of this driver (tests and callers may rely on them):
 //   - Text metrics: a byte is 7 pixels wide at size 12, scaled by size
@@ -63,9 +64,12 @@
 //     fileDelete deletes no folder, fileRename replaces nothing, fileCopy
 //     copies a regular file onto a regular file or a new name and never
 //     waits on a pipe; it writes the copy to a new sibling of the target
-//     and renames it over the target once whole, so a copy that fails
-//     leaves the old file as it was. fileFailure tells why one of them
-//     failed.
+//     and puts it in the target's place once whole (uxCopyThroughSibling),
+//     so a copy that fails leaves the old file as it was, and a copy to a
+//     new name replaces nothing that appeared meanwhile. A new copy takes
+//     its source's permissions, a replacing one the old file's. A rename
+//     to another file system copies the file and deletes the source.
+//     fileFailure tells why one of them failed.
 //   - windowInvalidate and windowInvalidateRect call the content draw
 //     function at once over the whole client area; what is drawn is recorded
 //     in the window's paint log (see UXHeadlessGraphics for the lines).
@@ -369,6 +373,13 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   std::string settingsFile_;
   bool writeSettings() const;
   bool listingWhole_ = false;  // the last listDir wrote every entry
+  // Why the last file operation failed; failed records it and answers
+  // false.
+  UXFileFailure fileFailure_ = UXFileFailure::none;
+  bool failed(UXFileFailure why) {
+    fileFailure_ = why;
+    return false;
+  }
   uint64_t windowOrder_ = 0;
   int64_t startUs_ = 0;
 };

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "ux/headless/UXHeadlessDriver.h"
-#include "ux/headless/UXHeadlessInternal.h"
+#include "ux/headless/UXHeadlessFiles.h"
 
 namespace quorl {
 

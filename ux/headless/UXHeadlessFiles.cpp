@@ -10,21 +10,12 @@
 #include <system_error>
 
 #include "ux/headless/UXHeadlessDriver.h"
+#include "ux/headless/UXHeadlessFiles.h"
 #include "ux/headless/UXHeadlessInternal.h"
 
 namespace quorl {
 namespace headless {
 
-// The last failure of a file operation (the UI thread's only).
-UXFileFailure gFileFailure = UXFileFailure::none;
-
-bool failed(UXFileFailure why) {
-  gFileFailure = why;
-  return false;
-}
-
-// The reason behind a system error; `source` tells a missing source (gone)
-// from a missing target folder.
 UXFileFailure failureOf(std::error_code ec, bool source) {
   if (ec == std::errc::file_exists || ec == std::errc::directory_not_empty) return UXFileFailure::exists;
   if (ec == std::errc::filename_too_long) return UXFileFailure::tooLong;
@@ -35,6 +26,10 @@ UXFileFailure failureOf(std::error_code ec, bool source) {
   if (ec == std::errc::not_a_directory) return UXFileFailure::noFolder;
   if (ec == std::errc::is_a_directory) return UXFileFailure::isFolder;
   if (ec == std::errc::no_such_device_or_address) return UXFileFailure::notRegular;  // a pipe without a reader
+  if (ec == std::errc::no_space_on_device) return UXFileFailure::noSpace;
+  if (ec == std::errc::file_too_large) return UXFileFailure::tooLarge;
+  if (ec == std::errc::too_many_symbolic_link_levels) return UXFileFailure::linkLoop;
+  if (ec == std::errc::cross_device_link) return UXFileFailure::otherVolume;
   return UXFileFailure::unknown;
 }
 
@@ -42,7 +37,7 @@ UXFileFailure failureOf(std::error_code ec, bool source) {
 
 using namespace headless;
 
-UXFileFailure UXHeadlessDriver::fileFailure() const { return gFileFailure; }
+UXFileFailure UXHeadlessDriver::fileFailure() const { return fileFailure_; }
 
 int32_t UXHeadlessDriver::listDir(const char* folder, char* buffer, uint32_t capacity) {
   if (buffer && capacity > 0) buffer[0] = 0;

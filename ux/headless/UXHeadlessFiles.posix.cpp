@@ -1,7 +1,8 @@
 // File delete, rename and copy on POSIX, through the calls that act on the
 // entry that was checked: unlink never removes a folder, renameat2 never
-// replaces, and a copy checks the files it opened and replaces its target
-// only once whole. The Windows build's are in UXHeadlessFiles.win32.cpp.
+// replaces, and a copy checks the files it opened and puts its copy in the
+// target's place only once whole (uxCopyThroughSibling). The Windows
+// build's are in UXHeadlessFiles.win32.cpp.
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
@@ -13,8 +14,9 @@
 #include <system_error>
 #include <utility>
 
+#include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
-#include "ux/headless/UXHeadlessInternal.h"
+#include "ux/headless/UXHeadlessFiles.h"
 
 namespace quorl {
 
@@ -22,7 +24,20 @@ using namespace headless;
 
 namespace {
 
-UXFileFailure failureOfErrno(bool source) { return failureOf(std::error_code(errno, std::generic_category()), source); }
+UXFileFailure failureOfErrno(bool source) {
+  if (errno == EDQUOT) return UXFileFailure::noSpace;
+  return failureOf(std::error_code(errno, std::generic_category()), source);
+}
+
+// Why `path` could not be opened: a link that points nowhere is broken,
+// not gone.
+UXFileFailure openFailure(const char* path, bool source) {
+  const int error = errno;
+  struct stat info;
+  if (error == ENOENT && ::lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) return UXFileFailure::brokenLink;
+  errno = error;
+  return failureOfErrno(source);
+}
 
 // Closes a descriptor when it goes.
 struct Fd {
@@ -40,28 +55,138 @@ UXFileFailure renameFailure(const char* from) {
   const int error = errno;
   struct stat info;
   if (error == ENOENT && ::lstat(from, &info) != 0) return UXFileFailure::gone;
-  return failureOf(std::error_code(error, std::generic_category()), false);
+  errno = error;
+  return failureOfErrno(false);
 }
 
-// Opens a new, empty sibling of `to` for writing (in the same folder, so
-// that renaming it over `to` replaces `to` in one step) and records its path
-// in `sibling`; -1 with errno when none can be made.
-int createSibling(const char* to, mode_t mode, CopySibling& sibling) {
-  const char* slash = std::strrchr(to, '/');
-  for (uint32_t attempt = 0; attempt < 16; ++attempt) {
-    std::string path(to, slash ? size_t(slash - to + 1) : 0);
-    path += uxCopySiblingName(attempt);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
-    if (fd >= 0) sibling.path = path;
-    if (fd >= 0 || errno != EEXIST) return fd;
+// Puts `from` at `to` only while `to` is free. renameat2 refuses at once;
+// where a file system lacks it, a hard link is made (which fails on a taken
+// name) and the old name unlinked; where it lacks both, the name is looked
+// at just before the rename.
+bool renameNoReplace(const char* from, const char* to) {
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(from, to) == 0) {
+    if (::unlink(from) == 0) return true;
+    const int error = errno;  // two names for one file: take the new one back
+    ::unlink(to);
+    errno = error;
+    return false;
   }
-  return -1;
+  if (errno != EPERM && errno != EOPNOTSUPP) return false;
+  struct stat info;
+  if (::lstat(to, &info) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return errno == ENOENT && ::rename(from, to) == 0;
+}
+
+// The POSIX calls of a copy from an open, checked source.
+class PosixCopy final : public UXSiblingCopy {
+ public:
+  PosixCopy(int source, mode_t mode, const char* target) : source_(source), mode_(mode), target_(target) {}
+  ~PosixCopy() override { closeSibling(); }
+
+  UXFileFailure create(const std::string& sibling) override {
+    // Private until finish gives it its permissions.
+    sibling_ = ::open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600);
+    return sibling_ >= 0 ? UXFileFailure::none : failureOfErrno(false);
+  }
+  UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
+    for (;;) {
+      const ssize_t n = ::read(source_, buffer, capacity);
+      if (n >= 0) {
+        got = uint32_t(n);
+        return UXFileFailure::none;
+      }
+      if (errno != EINTR) return failureOfErrno(true);
+    }
+  }
+  UXFileFailure write(const char* bytes, uint32_t count) override {
+    for (uint32_t done = 0; done < count;) {
+      const ssize_t put = ::write(sibling_, bytes + done, count - done);
+      if (put > 0) done += uint32_t(put);
+      else if (put == 0) return UXFileFailure::unknown;
+      else if (errno != EINTR) return failureOfErrno(false);
+    }
+    return UXFileFailure::none;
+  }
+  UXFileFailure finish() override {
+    // A file system that keeps no permissions refuses them; the copy then
+    // stays private.
+    ::fchmod(sibling_, mode_);
+    // Written through before it takes the name, so that not even a crash
+    // leaves a cut file there.
+    if (::fsync(sibling_) != 0) return failureOfErrno(false);
+    if (::close(std::exchange(sibling_, -1)) != 0) return failureOfErrno(false);
+    return UXFileFailure::none;
+  }
+  UXFileFailure place(const std::string& sibling, bool replace) override {
+    const bool placed = replace ? ::rename(sibling.c_str(), target_) == 0 : renameNoReplace(sibling.c_str(), target_);
+    return placed ? UXFileFailure::none : failureOfErrno(false);
+  }
+  void remove(const std::string& sibling) override {
+    closeSibling();
+    ::unlink(sibling.c_str());
+  }
+
+ private:
+  void closeSibling() {
+    if (sibling_ >= 0) ::close(std::exchange(sibling_, -1));
+  }
+  int source_;
+  int sibling_ = -1;  // owned while open
+  mode_t mode_;
+  const char* target_;
+};
+
+// The target's folder with its slash, where the copy's sibling is made (so
+// that taking the target's name is one step of one file system).
+std::string folderOf(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  return std::string(path, slash ? size_t(slash - path + 1) : 0);
+}
+
+// Copies the regular file `from` to `to`: over a regular file there when
+// `mayReplace`, else only to a name that stays free. `fromFlags` adds to
+// the source's open (O_NOFOLLOW to copy no link's target).
+UXFileFailure copyFile(const char* from, const char* to, bool mayReplace, int fromFlags) {
+  // Both ends are opened without waiting (a pipe answers at once) and
+  // checked on the open descriptors. The target is opened only to be
+  // checked (a regular file the user may write, not the source) and never
+  // written.
+  Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | fromFlags));
+  if (in.fd < 0) return openFailure(from, true);
+  struct stat source;
+  if (::fstat(in.fd, &source) != 0) return failureOfErrno(true);
+  if (S_ISDIR(source.st_mode)) return UXFileFailure::isFolder;
+  if (!S_ISREG(source.st_mode)) return UXFileFailure::notRegular;
+  Fd out(::open(to, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (out.fd < 0 && errno != ENOENT) return failureOfErrno(false);
+  if (out.fd < 0) {
+    struct stat link;
+    if (::lstat(to, &link) == 0) return S_ISLNK(link.st_mode) ? UXFileFailure::brokenLink : UXFileFailure::exists;
+  }
+  struct stat target;
+  const bool replacing = out.fd >= 0;
+  if (replacing) {
+    if (!mayReplace) return UXFileFailure::exists;
+    if (::fstat(out.fd, &target) != 0) return failureOfErrno(false);
+    if (!S_ISREG(target.st_mode)) return UXFileFailure::notRegular;
+    if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return UXFileFailure::same;
+  }
+  ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
+  // A replacing copy takes the old file's permissions, a new one the
+  // source's: a private file stays private.
+  PosixCopy copy(in.fd, (replacing ? target.st_mode : source.st_mode) & 0777, to);
+  return uxCopyThroughSibling(copy, folderOf(to), replacing);
 }
 
 }  // namespace
 
 bool UXHeadlessDriver::fileDelete(const char* path) {
-  gFileFailure = UXFileFailure::none;
+  fileFailure_ = UXFileFailure::none;
   if (!path || !*path) return failed(UXFileFailure::gone);
   if (::unlink(path) == 0) return true;
   struct stat info;
@@ -72,73 +197,29 @@ bool UXHeadlessDriver::fileDelete(const char* path) {
 }
 
 bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
-  gFileFailure = UXFileFailure::none;
+  fileFailure_ = UXFileFailure::none;
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
-  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return failed(renameFailure(from));
-  // A file system without RENAME_NOREPLACE: look, then rename.
+  if (renameNoReplace(from, to)) return true;
+  if (errno != EXDEV) return failed(renameFailure(from));
+  // Another file system: a regular file is copied there and then deleted
+  // here, as a move between volumes on Windows is; a folder or a link is
+  // not moved.
   struct stat info;
-  if (::lstat(to, &info) == 0) return failed(UXFileFailure::exists);
-  if (errno != ENOENT) return failed(failureOfErrno(false));
-  if (::rename(from, to) == 0) return true;
-  return failed(renameFailure(from));
+  if (::lstat(from, &info) != 0) return failed(renameFailure(from));
+  if (!S_ISREG(info.st_mode)) return failed(UXFileFailure::otherVolume);
+  if (UXFileFailure why = copyFile(from, to, false, O_NOFOLLOW); why != UXFileFailure::none) return failed(why);
+  if (::unlink(from) == 0) return true;
+  // The source stays: so must nothing else.
+  const UXFileFailure why = failureOfErrno(true);
+  ::unlink(to);
+  return failed(why);
 }
 
 bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
-  gFileFailure = UXFileFailure::none;
+  fileFailure_ = UXFileFailure::none;
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
-  // Both ends are opened without waiting (a pipe answers at once) and
-  // checked on the open descriptors. The target is opened only to be
-  // checked (a regular file the user may write, not the source) and never
-  // written: the copy goes to a new sibling that replaces it once whole, so
-  // a copy that fails midway leaves the old file as it was.
-  Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (in.fd < 0) return failed(failureOfErrno(true));
-  struct stat source;
-  if (::fstat(in.fd, &source) != 0) return failed(failureOfErrno(true));
-  if (S_ISDIR(source.st_mode)) return failed(UXFileFailure::isFolder);
-  if (!S_ISREG(source.st_mode)) return failed(UXFileFailure::notRegular);
-  Fd out(::open(to, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (out.fd < 0 && errno != ENOENT) return failed(failureOfErrno(false));
-  struct stat target;
-  const bool replacing = out.fd >= 0;
-  if (replacing) {
-    if (::fstat(out.fd, &target) != 0) return failed(failureOfErrno(false));
-    if (!S_ISREG(target.st_mode)) return failed(UXFileFailure::notRegular);
-    if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return failed(UXFileFailure::same);
-  }
-  // A replacing copy is private until it has the old file's permissions.
-  CopySibling sibling;
-  Fd copy(createSibling(to, replacing ? 0600 : 0666, sibling));
-  if (copy.fd < 0) return failed(failureOfErrno(false));
-  ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
-  char chunk[65536];
-  for (;;) {
-    const ssize_t got = ::read(in.fd, chunk, sizeof chunk);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return failed(failureOfErrno(true));
-    }
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t put = ::write(copy.fd, chunk + done, size_t(got - done));
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        return failed(failureOfErrno(false));
-      }
-      done += put;
-    }
-  }
-  // A file system that keeps no permissions refuses them; the copy then
-  // stays private.
-  if (replacing) ::fchmod(copy.fd, target.st_mode & 0777);
-  // Written through before the rename, so that not even a crash leaves a
-  // cut file in the target's place.
-  if (::fsync(copy.fd) != 0) return failed(failureOfErrno(false));
-  if (::close(std::exchange(copy.fd, -1)) != 0) return failed(failureOfErrno(false));
-  if (::rename(sibling.path.c_str(), to) != 0) return failed(failureOfErrno(false));
-  sibling.path.clear();
-  return true;
+  const UXFileFailure why = copyFile(from, to, true, 0);
+  return why == UXFileFailure::none || failed(why);
 }
 
 }  // namespace quorl

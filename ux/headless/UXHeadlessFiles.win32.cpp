@@ -1,15 +1,17 @@
 // File delete, rename and copy in the Windows build (where the headless
-// driver serves the tests), through std::filesystem, streams and, to put a
-// whole copy in its target's place, MoveFileExW. The native build's are in
-// UXHeadlessFiles.posix.cpp.
+// driver serves the tests), through std::filesystem, a stream for the
+// copy's source and the Windows calls of W32SiblingCopy for its target. The
+// native build's are in UXHeadlessFiles.posix.cpp.
 #include <windows.h>
 
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
-#include "ux/headless/UXHeadlessInternal.h"
+#include "ux/headless/UXHeadlessFiles.h"
+#include "ux/win32/W32SiblingCopy.h"
 
 namespace quorl {
 
@@ -25,27 +27,24 @@ bool overlongName(const fs::path& p) {
   return false;
 }
 
-// Makes a new, empty sibling of `target` (in the same folder, so that
-// moving it over `target` replaces `target` in one step) and records its
-// path in `sibling`; false when none can be made.
-bool createSibling(const fs::path& target, CopySibling& sibling) {
-  for (uint32_t attempt = 0; attempt < 16; ++attempt) {
-    const fs::path path = target.parent_path() / uxCopySiblingName(attempt);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      sibling.path = path;
-      return true;
-    }
-    if (GetLastError() != ERROR_FILE_EXISTS) return false;
+// A copy whose source is read through a stream.
+class StreamCopy final : public W32SiblingCopy {
+ public:
+  StreamCopy(std::ifstream& in, const fs::path& target) : W32SiblingCopy(target.native()), in_(in) {}
+  UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
+    in_.read(buffer, std::streamsize(capacity));
+    got = uint32_t(in_.gcount());
+    return in_.bad() ? UXFileFailure::unknown : UXFileFailure::none;
   }
-  return false;
-}
+
+ private:
+  std::ifstream& in_;
+};
 
 }  // namespace
 
 bool UXHeadlessDriver::fileDelete(const char* path) {
-  gFileFailure = UXFileFailure::none;
+  fileFailure_ = UXFileFailure::none;
   if (!path || !*path) return failed(UXFileFailure::gone);
   std::error_code ec;
   const fs::path p = pathOf(path);
@@ -57,7 +56,7 @@ bool UXHeadlessDriver::fileDelete(const char* path) {
 }
 
 bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
-  gFileFailure = UXFileFailure::none;
+  fileFailure_ = UXFileFailure::none;
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
   std::error_code ec;
   fs::path target = pathOf(to);
@@ -71,12 +70,11 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
   return failed(fs::exists(pathOf(from), probe) ? failureOf(ec, false) : UXFileFailure::gone);
 }
 
-// Copied by streams rather than fs::copy_file, whose overwriting fails on
-// the Windows build's runtime, into a new sibling of the target that
-// replaces it once whole: a copy that fails midway leaves the old file as
-// it was.
+// Copied from a stream rather than by fs::copy_file, whose overwriting
+// fails on the Windows build's runtime, into a new sibling of the target
+// that takes its place once whole (uxCopyThroughSibling).
 bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
-  gFileFailure = UXFileFailure::none;
+  fileFailure_ = UXFileFailure::none;
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
   std::error_code ec;
   fs::path source = pathOf(from), target = pathOf(to);
@@ -89,32 +87,18 @@ bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
   if (targetType == fs::file_type::directory) return failed(UXFileFailure::isFolder);
   if (targetType != fs::file_type::not_found && targetType != fs::file_type::regular)
     return failed(UXFileFailure::notRegular);
-  if (targetType == fs::file_type::regular && fs::equivalent(source, target, ec)) return failed(UXFileFailure::same);
+  const bool replacing = targetType == fs::file_type::regular;
+  if (replacing && fs::equivalent(source, target, ec)) return failed(UXFileFailure::same);
   // The old file must be one the user may write: replacing it would not ask.
-  if (targetType == fs::file_type::regular && !std::fstream(target, std::ios::binary | std::ios::in | std::ios::out))
+  if (replacing && !std::fstream(target, std::ios::binary | std::ios::in | std::ios::out))
     return failed(UXFileFailure::permission);
   std::ifstream in(source, std::ios::binary);
   if (!in) return failed(UXFileFailure::permission);
-  CopySibling sibling;
-  if (!createSibling(target, sibling))
-    return failed(fs::exists(target.parent_path(), ec) ? UXFileFailure::permission : UXFileFailure::noFolder);
-  {
-    std::ofstream out(sibling.path, std::ios::binary | std::ios::trunc);
-    if (!out) return failed(UXFileFailure::permission);
-    char chunk[65536];
-    while (in) {
-      in.read(chunk, sizeof chunk);
-      std::streamsize got = in.gcount();
-      if (got > 0 && !out.write(chunk, got)) return failed(UXFileFailure::unknown);
-    }
-    if (in.bad()) return failed(UXFileFailure::unknown);
-    out.close();
-    if (out.fail()) return failed(UXFileFailure::unknown);
-  }
-  if (!MoveFileExW(sibling.path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return failed(GetLastError() == ERROR_ACCESS_DENIED ? UXFileFailure::permission : UXFileFailure::unknown);
-  sibling.path.clear();
-  return true;
+  if (target.has_parent_path() && !fs::exists(target.parent_path(), ec)) return failed(UXFileFailure::noFolder);
+  StreamCopy copy(in, target);
+  const std::u8string folder = target.has_parent_path() ? (target.parent_path() / "").u8string() : u8"";
+  const UXFileFailure why = uxCopyThroughSibling(copy, std::string(folder.begin(), folder.end()), replacing);
+  return why == UXFileFailure::none || failed(why);
 }
 
 }  // namespace quorl

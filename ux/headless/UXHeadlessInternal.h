@@ -1,18 +1,15 @@
 // What the headless driver's files share and nobody else sees: number text
-// without printf or the locale, bounded copies into a caller's buffer, and
-// the record of why the last file operation failed.
+// without printf or the locale, and bounded copies into a caller's buffer.
+// The file operations' helpers are in UXHeadlessFiles.h.
 #pragma once
 
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <initializer_list>
 #include <string>
-#include <system_error>
 
 #include "foundation/String.h"
-#include "ux/core/UXViewDriver.h"
 
 namespace quorl::headless {
 
@@ -45,34 +42,5 @@ inline uint32_t copyOut(const std::string& text, char* buffer, uint32_t capacity
   buffer[n] = 0;
   return n;
 }
-
-// Files (UXHeadlessFiles.cpp; the operations that differ by platform are in
-// UXHeadlessFiles.posix.cpp and UXHeadlessFiles.win32.cpp).
-
-namespace fs = std::filesystem;
-
-inline fs::path pathOf(const char* s) {
-  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(s), std::strlen(s)));
-}
-
-// What fileFailure answers; failed records a reason and answers false;
-// failureOf reads one from a system error.
-extern UXFileFailure gFileFailure;
-bool failed(UXFileFailure why);
-UXFileFailure failureOf(std::error_code ec, bool source);
-
-// A copy is written to a new sibling of its target (uxCopySiblingName) and
-// renamed over the target only once whole; a CopySibling removes the
-// sibling when it goes, unless it took the target's place.
-struct CopySibling {
-  fs::path path;  // empty once renamed, or before it exists
-  CopySibling() = default;
-  CopySibling(const CopySibling&) = delete;
-  CopySibling& operator=(const CopySibling&) = delete;
-  ~CopySibling() {
-    std::error_code ec;
-    if (!path.empty()) fs::remove(path, ec);
-  }
-};
 
 }  // namespace quorl::headless

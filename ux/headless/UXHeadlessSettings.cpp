@@ -8,6 +8,7 @@
 #include "foundation/Files.h"
 #include "foundation/String.h"
 #include "ux/headless/UXHeadlessDriver.h"
+#include "ux/headless/UXHeadlessFiles.h"
 #include "ux/headless/UXHeadlessInternal.h"
 
 namespace quorl {

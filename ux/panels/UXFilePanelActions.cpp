@@ -217,6 +217,11 @@ const char* UXFilePanel::failureText(UXFileFailure failure) {
     case UXFileFailure::notRegular: return "Only regular files are copied.";
     case UXFileFailure::isFolder: return "It is a folder.";
     case UXFileFailure::same: return "It is the same file.";
+    case UXFileFailure::noSpace: return "The disk is full.";
+    case UXFileFailure::tooLarge: return "The file is too large for the disk it goes to.";
+    case UXFileFailure::linkLoop: return "The link leads round in a loop.";
+    case UXFileFailure::brokenLink: return "The link is broken: what it points to is not there.";
+    case UXFileFailure::otherVolume: return "It cannot be moved to another disk; copy it instead.";
     default: return "";
   }
 }

@@ -8,6 +8,7 @@
 #include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Handles.h"
 #include "ux/win32/W32ServicePure.h"
+#include "ux/win32/W32SiblingCopy.h"
 #include "ux/win32/W32Text.h"
 
 namespace quorl {
@@ -53,29 +54,44 @@ UXFileFailure notAFile(const std::wstring& path) {
 // `to` (the target, or empty).
 UXFileFailure failureOf(DWORD error, const std::wstring& from, const std::wstring& to) {
   switch (error) {
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return UXFileFailure::exists;
-    case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_BUFFER_OVERFLOW: return UXFileFailure::tooLong;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_SHARING_VIOLATION: return UXFileFailure::permission;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
       return attributesOf(from) == INVALID_FILE_ATTRIBUTES ? UXFileFailure::gone : UXFileFailure::noFolder;
     case ERROR_INVALID_NAME:
       return w32HasOverlongName(u16(to)) || w32HasOverlongName(u16(from)) ? UXFileFailure::tooLong
                                                                            : UXFileFailure::unknown;
-    default: return UXFileFailure::unknown;
+    default: return w32FileFailure(error);
   }
 }
 
-// Removes a copy's sibling, which carries the source's attributes and so
-// may be read-only.
-void removeSibling(const std::wstring& sibling) {
-  SetFileAttributesW(sibling.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(sibling.c_str());
+// The same file: one volume, one file index.
+bool sameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION x{}, y{};
+  return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+         x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+         x.nFileIndexLow == y.nFileIndexLow;
 }
+
+// A copy from an open source, its errors read against both paths.
+class W32FileCopy final : public W32SiblingCopy {
+ public:
+  W32FileCopy(HANDLE in, const std::wstring& source, const std::wstring& target)
+      : W32SiblingCopy(target), in_(in), source_(source), target_(target) {}
+  UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
+    DWORD n = 0;
+    if (!ReadFile(in_, buffer, capacity, &n, nullptr)) return failureOf(GetLastError());
+    got = n;
+    return UXFileFailure::none;
+  }
+
+ protected:
+  UXFileFailure failureOf(DWORD error) const override { return quorl::failureOf(error, source_, target_); }
+
+ private:
+  HANDLE in_;  // the caller's
+  const std::wstring& source_;
+  const std::wstring& target_;
+};
 
 bool failed(UXFileFailure why) {
   gW32FileFailure = why;
@@ -127,9 +143,10 @@ bool UXWin32Driver::fileRename(const char* from, const char* to) {
   return failed(failureOf(GetLastError(), source, target));
 }
 
-// The copy is made whole in a new sibling of the target and then moved over
-// it in one step: a copy that fails midway (a full disk, a source gone)
-// leaves the old file as it was, and no sibling behind.
+// The copy is made whole in a new sibling of the target and then moved to
+// it (uxCopyThroughSibling): a copy that fails midway (a full disk, a
+// source gone) leaves the old file as it was, and no sibling behind; a copy
+// to a new name replaces nothing that took the name meanwhile.
 bool UXWin32Driver::fileCopy(const char* from, const char* to) {
   gW32FileFailure = UXFileFailure::none;
   if (!from || !to) return failed(UXFileFailure::unknown);
@@ -140,21 +157,23 @@ bool UXWin32Driver::fileCopy(const char* from, const char* to) {
   // move that puts the copy in its place would not refuse everywhere).
   if (const DWORD old = attributesOf(target); old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY))
     return failed(UXFileFailure::permission);
-  const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
-  for (uint32_t attempt = 0; attempt < 16; ++attempt) {
-    const std::wstring sibling = folder + w32Wide(uxCopySiblingName(attempt).c_str());
-    if (!CopyFileW(source.c_str(), sibling.c_str(), TRUE)) {
-      const DWORD error = GetLastError();
-      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;  // another copy's: the next name
-      removeSibling(sibling);
-      return failed(failureOf(error, source, target));
-    }
-    if (MoveFileExW(sibling.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    const DWORD error = GetLastError();
-    removeSibling(sibling);
-    return failed(failureOf(error, source, target));
-  }
-  return failed(UXFileFailure::unknown);
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  W32File in(CreateFileW(source.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                         nullptr));
+  if (!in) return failed(failureOf(GetLastError(), source, target));
+  if (GetFileType(in.get()) != FILE_TYPE_DISK) return failed(UXFileFailure::notRegular);
+  // The old file, opened only to be told apart (no access asked): a pipe or
+  // the source itself is refused.
+  W32File old(CreateFileW(target.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!old && GetLastError() != ERROR_FILE_NOT_FOUND) return failed(failureOf(GetLastError(), source, target));
+  const bool replacing = bool(old);
+  if (replacing && GetFileType(old.get()) != FILE_TYPE_DISK) return failed(UXFileFailure::notRegular);
+  if (replacing && sameFile(in.get(), old.get())) return failed(UXFileFailure::same);
+  old.reset();
+  W32FileCopy copy(in.get(), source, target);
+  const std::string folder = w32Utf8(target.substr(0, target.find_last_of(L'\\') + 1).c_str());
+  const UXFileFailure why = uxCopyThroughSibling(copy, folder, replacing);
+  return why == UXFileFailure::none || failed(why);
 }
 
 }  // namespace quorl

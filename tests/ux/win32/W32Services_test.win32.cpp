@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "W32TestSupport.h"
+#include "ux/core/UXSiblingCopy.h"
 #include "ux/win32/W32Services.h"
 
 namespace quorl::test {
@@ -307,6 +308,8 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
   EXPECT_TRUE(d->fileRename(folder.at(empty).c_str(), folder.at(renamed).c_str()));
   EXPECT_FALSE(d->fileRename(folder.at(renamed).c_str(), folder.at(data).c_str()));  // the target exists
   EXPECT_TRUE(d->fileCopy(folder.at(data).c_str(), folder.at(renamed).c_str()));    // replaces it
+  EXPECT_FALSE(d->fileCopy(folder.at(data).c_str(), folder.at(data).c_str()));       // onto itself
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::same);
   // A file that may not be written stays as it was; neither copy leaves its
   // temporary sibling behind.
   folder.write("locked", "old");
@@ -335,6 +338,74 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
   std::memset(buffer, '#', sizeof buffer);
   EXPECT_EQ(d->listDir(none.path.c_str(), buffer, sizeof buffer), 0);
   EXPECT_STREQ(buffer, "");
+}
+
+// A file that another program writes under the copy's name while the copy
+// is made is never replaced by a copy meant for a new name; a copy the user
+// chose to replace still replaces. No sibling stays.
+TEST_F(Win32DriverTest, ACopyToANewNameReplacesNoFileThatAppeared) {
+  TempFolder folder;
+  folder.write("a.txt", "alpha");
+  const struct Case { const char* what; bool oldFile; bool copied; const char* after; } cases[] = {
+      {"a new name taken meanwhile", false, false, "f\t6\tb.txt"},
+      {"a replace", true, true, "f\t5\tb.txt"},
+  };
+  for (const Case& c : cases) {
+    DeleteFileW(w32Wide(folder.at("b.txt")).c_str());
+    if (c.oldFile) folder.write("b.txt", "old");
+    gUXBeforeSiblingPlace = [&](const std::string&) { folder.write("b.txt", "theirs"); };
+    const bool copied = d->fileCopy(folder.at("a.txt").c_str(), folder.at("b.txt").c_str());
+    gUXBeforeSiblingPlace = nullptr;
+    EXPECT_EQ(copied, c.copied) << c.what;
+    EXPECT_EQ(d->fileFailure(), c.copied ? UXFileFailure::none : UXFileFailure::exists) << c.what;
+    int32_t count = 0;
+    EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t5\ta.txt", c.after})) << c.what;
+  }
+}
+
+// Runs the host's program (mkfifo, rm) on the host's name for the Windows
+// path, as Wine starts any program, until the path is listed (`listed`) or
+// no longer is; false outside Wine or when that does not come. Wine can
+// make and remove no named pipe itself.
+bool onHost(const wchar_t* program, const std::string& path, bool listed) {
+  using UnixName = char* (*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  char* host = unixName ? unixName(w32Wide(path).c_str()) : nullptr;
+  if (!host) return false;
+  std::wstring command = std::wstring(program) + L" \"" + w32Wide(host) + L"\"";
+  HeapFree(GetProcessHeap(), 0, host);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW((L"Z:\\usr\\bin\\" + std::wstring(program)).c_str(), command.data(), nullptr, nullptr, FALSE,
+                      0, nullptr, nullptr, &startup, &process))
+    return false;
+  W32File child(process.hProcess), thread(process.hThread);
+  // A host program's handle does not wait for it: wait for the listing
+  // instead (a pipe's attributes are not read under Wine), with a budget.
+  for (int waited = 0; waited < 20000; waited += 10) {
+    WIN32_FIND_DATAW entry{};
+    if (bool(W32FindHandle(FindFirstFileW(w32Wide(path).c_str(), &entry))) == listed) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+// A named pipe is never copied from nor written onto, and the refusal says
+// so (not "permission denied"); the copy does not wait on it.
+TEST_F(Win32DriverTest, ACopyRefusesNamedPipes) {
+  TempFolder folder;
+  folder.write("a.txt", "alpha");
+  if (!onHost(L"mkfifo", folder.at("pipe"), true)) GTEST_SKIP() << "no named pipe could be made here (not under Wine?)";
+  const struct { const char* from; const char* to; } cases[] = {{"pipe", "copy.txt"}, {"a.txt", "pipe"}};
+  for (const auto& c : cases) {
+    EXPECT_FALSE(d->fileCopy(folder.at(c.from).c_str(), folder.at(c.to).c_str())) << c.from;
+    EXPECT_EQ(d->fileFailure(), UXFileFailure::notRegular) << c.from;
+  }
+  int32_t count = 0;
+  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t0\tpipe", "f\t5\ta.txt"}));
+  EXPECT_TRUE(onHost(L"rm", folder.at("pipe"), false));
 }
 
 // A folder deeper than MAX_PATH, and than the 590 bytes the listing once

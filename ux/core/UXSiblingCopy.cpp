@@ -1,0 +1,44 @@
+#include "ux/core/UXSiblingCopy.h"
+
+#include <vector>
+
+namespace quorl {
+
+namespace {
+
+constexpr uint32_t kSiblingAttempts = 16;
+constexpr uint32_t kChunk = 65536;
+
+UXFileFailure copyBytes(UXSiblingCopy& copy) {
+  std::vector<char> chunk(kChunk);
+  for (;;) {
+    uint32_t got = 0;
+    if (UXFileFailure why = copy.read(chunk.data(), kChunk, got); why != UXFileFailure::none) return why;
+    if (got == 0) return UXFileFailure::none;
+    if (UXFileFailure why = copy.write(chunk.data(), got); why != UXFileFailure::none) return why;
+  }
+}
+
+}  // namespace
+
+std::function<void(const std::string& sibling)> gUXBeforeSiblingPlace;
+
+UXFileFailure uxCopyThroughSibling(UXSiblingCopy& copy, const std::string& folder, bool replace) {
+  for (uint32_t attempt = 0; attempt < kSiblingAttempts; ++attempt) {
+    const std::string sibling = folder + uxCopySiblingName(attempt);
+    UXFileFailure why = copy.create(sibling);
+    if (why == UXFileFailure::exists) continue;  // another copy's sibling: the next name
+    if (why != UXFileFailure::none) return why;
+    why = copyBytes(copy);
+    if (why == UXFileFailure::none) why = copy.finish();
+    if (why == UXFileFailure::none) {
+      if (gUXBeforeSiblingPlace) gUXBeforeSiblingPlace(sibling);
+      why = copy.place(sibling, replace);
+    }
+    if (why != UXFileFailure::none) copy.remove(sibling);
+    return why;
+  }
+  return UXFileFailure::unknown;
+}
+
+}  // namespace quorl

@@ -1,0 +1,52 @@
+// A file copy made whole in a new, hidden sibling of its target and only
+// then put in the target's place: a copy that fails midway (a full disk, a
+// source gone) leaves the old file as it was, and no sibling behind. The
+// order of the steps and the clean-up live here once; each driver supplies
+// only its system calls, as a UXSiblingCopy.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "ux/core/UXViewDriver.h"
+
+namespace quorl {
+
+// The system calls of one copy, from a source the driver has already
+// opened and checked. Each step answers UXFileFailure::none or why it
+// failed.
+class UXSiblingCopy {
+ public:
+  virtual ~UXSiblingCopy() = default;
+  // Makes `sibling` as a new, empty file and holds it open for writing;
+  // `exists` when the name is taken (the next name is tried), never
+  // opening or emptying a file that stood there.
+  virtual UXFileFailure create(const std::string& sibling) = 0;
+  // The next bytes of the source into `buffer`: `got` 0 at its end.
+  virtual UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) = 0;
+  // All `count` bytes onto the end of the sibling.
+  virtual UXFileFailure write(const char* bytes, uint32_t count) = 0;
+  // Gives the sibling the permissions it keeps, writes it through to the
+  // disk and closes it.
+  virtual UXFileFailure finish() = 0;
+  // Puts the closed sibling at the target: over it when `replace`, else
+  // only while the target's name is free (`exists` when it was taken
+  // meanwhile, with nothing replaced).
+  virtual UXFileFailure place(const std::string& sibling, bool replace) = 0;
+  // Closes the sibling if it is open and removes it.
+  virtual void remove(const std::string& sibling) = 0;
+};
+
+// Copies through a sibling in `folder` (the target's folder with its
+// separator, or empty for the working folder) named by uxCopySiblingName,
+// trying the next name while one is taken, and removes the sibling on any
+// failure. Answers none once the copy is in place.
+UXFileFailure uxCopyThroughSibling(UXSiblingCopy& copy, const std::string& folder, bool replace);
+
+// Called with the sibling's path once the copy is whole and before it is
+// put in place, when set: where tests play the other program that writes
+// the target meanwhile. Empty in the program.
+extern std::function<void(const std::string& sibling)> gUXBeforeSiblingPlace;
+
+}  // namespace quorl
