@@ -63,9 +63,9 @@ namespace {
 // kOpenPerObject of that for each object, for the contribution or run made
 // of it and its share of the views. Result files take a fraction of this; a
 // file of empty objects or tiny numbers would take far more.
-constexpr uint64_t kOpenBytesPerByte = 8;
+constexpr uint64_t kOpenBytesPerByte = 10;
 constexpr uint64_t kOpenFloor = uint64_t(64) << 20;
-constexpr uint32_t kOpenPerObject = 512;
+constexpr uint32_t kOpenPerObject = 384;
 
 enum class Encoding { utf8, utf16, badUtf16 };
 

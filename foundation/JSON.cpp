@@ -339,7 +339,7 @@ class _JSONReader : public Object {
   // doubling.
   static constexpr uint32_t kPendingSlot = 2 * sizeof(Ref<Object>);
   // A member: its key and value waiting, then its place in the map's table.
-  static constexpr uint32_t kMapEntry = 2 * kPendingSlot + 16;
+  static constexpr uint32_t kMapEntry = kPendingSlot + 2 * sizeof(Ref<Object>);
   void _spend(uint64_t bytes) {
     spent_ += bytes;
     if (spent_ + cache_->made > budget.bytes) throw std::bad_alloc();
