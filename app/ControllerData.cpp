@@ -91,6 +91,21 @@ Encoding utf8Text(Ref<String>& text, uint32_t& skip) {
   return Encoding::utf16;
 }
 
+// The contributions of a document's UTF-8 bytes, read within what opening
+// `size` bytes may take (throws std::bad_alloc past it), and the parsed
+// document in `document`; none for text that is not JSON.
+Ref<Array> loadBounded(const uint8_t* bytes, uint32_t length, uint64_t size, const Ref<String>& source,
+                       Ref<Object>& document) {
+  const JSON::Budget budget{size * kOpenBytesPerByte + kOpenFloor, kOpenPerObject};
+  try {
+    document = JSON::_parseBytes(bytes, length, budget);
+  } catch (const JSONError&) {
+    document.reset();
+    return make<Array>();
+  }
+  return Contribution::loadObject(document, source);
+}
+
 }  // namespace
 
 void Controller::loadFile(const Ref<String>& path) {
@@ -114,14 +129,10 @@ void Controller::loadFile(const Ref<String>& path) {
       uint32_t skip = 0;
       const uint64_t fileBytes = text->byteLength();
       if (utf8Text(text, skip) == Encoding::badUtf16) return refuse("not valid UTF-16 text");
-      const JSON::Budget budget{fileBytes * kOpenBytesPerByte + kOpenFloor, kOpenPerObject};
-      try {
-        document = JSON::_parseBytes(text->_bytesAt(skip), text->byteLength() - skip, budget);
-      } catch (const JSONError&) {
-        document.reset();
-      }
+      list = loadBounded(text->_bytesAt(skip), text->byteLength() - skip, fileBytes, path, document);
+    } else {
+      list = make<Array>();
     }
-    list = document ? Contribution::loadObject(document, path) : make<Array>();
   } catch (const std::bad_alloc&) {
     document.reset();
     list.reset();
@@ -181,7 +192,18 @@ void Controller::mergeCorpus(const Ref<String>& text) {
     say(String::withFormat("Could not read the corpus: %s", Net::lastError()->cString()));
     return;
   }
-  Ref<Array> list = Contribution::loadText(text, String::withCString("corpus"));
+  // A reply is held to what opening a file of its size may take.
+  Ref<Array> list;
+  try {
+    Ref<Object> document;
+    list = loadBounded(text->_bytesAt(0), text->byteLength(), text->byteLength(), String::withCString("corpus"),
+                       document);
+  } catch (const std::bad_alloc&) {
+    list.reset();
+    pool::trim();
+    say("Could not read the corpus: it would take too much memory to open");
+    return;
+  }
   if (list->count() == 0) {
     say("The corpus had no contributions.");
     return;

@@ -257,10 +257,12 @@ TEST_F(ControllerModel, DownloadReplacesThePreviousDownload) {
 
   c->mergeCorpus(S(R"({"contributions":[]})"));
   c->mergeCorpus(S("<html>"));
+  c->mergeCorpus(S((R"({"contributions":[)" + repeated("{},", 350000) + "{}]}").c_str()));
   Net::_reset();
   c->mergeCorpus(nullptr);
   EXPECT_EQ(take(),
             "The corpus had no contributions.\nThe corpus had no contributions.\n"
+            "Could not read the corpus: it would take too much memory to open\n"
             "Could not read the corpus: unknown error\n");
   EXPECT_EQ(contributions(), 3u);
 }
