@@ -13,7 +13,8 @@
 // RapidJSON's parse in the same conditions.
 //
 // BM_HostileOpen opens files of the shapes that cost most per byte (empty
-// objects, empty arrays, one-digit numbers, deep nesting) and the user-size
+// objects, empty arrays, one-digit numbers, deep nesting, a run.py results
+// file of many entries) and the user-size
 // corpus the way the program does (Controller::loadFile), each in a fresh
 // process, and gives the peak over the file's size and whether it opened.
 // Target: every shape opened or refused, its peak bounded by about 10x the
@@ -120,11 +121,11 @@ void BM_FreshLoad(benchmark::State& state) {
 BENCHMARK(BM_FreshLoad)->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // The hostile shapes, about 10 MB each: one array of many tiny elements.
-const char* const kHostileNames[] = {"empty-objects", "empty-arrays", "one-digit-numbers", "deep-nesting",
-                                     "user-size-corpus"};
+const char* const kHostileNames[] = {"empty-objects", "empty-arrays",     "one-digit-numbers",
+                                     "deep-nesting",  "user-size-corpus", "run-py-entries"};
 
 const std::string& hostileFile(int shape) {
-  static std::string paths[5];
+  static std::string paths[6];
   std::string& path = paths[shape];
   if (!path.empty()) return path;
   path = "/tmp/quorl-perf-hostile-" + std::to_string(getpid()) + "-" + kHostileNames[shape] + ".json";
@@ -133,6 +134,12 @@ const std::string& hostileFile(int shape) {
     return path;
   }
   constexpr size_t kBytes = 10'000'000;
+  if (shape == 5) {  // a run.py results file: every entry a run
+    std::string text = R"({"raw":{"b":{"O2":{)";
+    for (uint32_t i = 0; text.size() < kBytes; ++i) text += (i ? ",\"c" : "\"c") + std::to_string(i) + "\":1";
+    std::ofstream(path, std::ios::binary) << text << "}}}}";
+    return path;
+  }
   std::string deep = std::string(JSON::kMaxDepth - 1, '[') + std::string(JSON::kMaxDepth - 1, ']');
   const std::string element = shape == 0 ? "{}" : shape == 1 ? "[]" : shape == 2 ? "1" : deep;
   std::string text = "[";
@@ -166,7 +173,7 @@ void BM_HostileOpen(benchmark::State& state) {
   state.counters["peak_x"] = ours.peakBytes / size;
   state.counters["opened"] = ours.firstLine.rfind("Opened ", 0) == 0;
 }
-BENCHMARK(BM_HostileOpen)->DenseRange(0, 4)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HostileOpen)->DenseRange(0, 5)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
