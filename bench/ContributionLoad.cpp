@@ -203,7 +203,7 @@ Ref<Array> Contribution::loadText(Ptr<const String> text, const Ref<String>& sou
   return loadObject(parsed, source);
 }
 
-Ref<Array> Contribution::loadObject(const Ref<Object>& value, const Ref<String>& source) {
+Ref<Array> Contribution::loadObject(const Ref<Object>& value, const Ref<String>& source, uint64_t maxRuns) {
   const ResultKeys& k = ResultKeys::shared();
   auto result = make<Array>();
   if (auto array = cast<Array>(value)) {
@@ -218,7 +218,7 @@ Ref<Array> Contribution::loadObject(const Ref<Object>& value, const Ref<String>&
     if (auto published = cast<Array>(object->get(k.published))) {
       const uint32_t count = published->count();
       auto publishedSource = k.publishedSource->copy();
-      for (uint32_t i = 0; i < count; ++i) result->addAll(loadObject(published->get(i), publishedSource));
+      for (uint32_t i = 0; i < count; ++i) result->addAll(loadObject(published->get(i), publishedSource, maxRuns));
     }
     return result;
   }
@@ -227,7 +227,7 @@ Ref<Array> Contribution::loadObject(const Ref<Object>& value, const Ref<String>&
     result->add(fromRoot(object, source));
     return result;
   }
-  if (cast<Map>(object->get(k.net)) || cast<Map>(object->get(k.raw))) return fromRunJSON(object, source);
+  if (cast<Map>(object->get(k.net)) || cast<Map>(object->get(k.raw))) return fromRunJSON(object, source, maxRuns);
   if (looksPar(object)) return fromParJSON(object, source);
   return result;
 }

@@ -2,6 +2,7 @@
 // compared, seconds per benchmark, optimisation level and language) and par
 // (parallel runs, microseconds per benchmark, platform and device).
 #include <cmath>
+#include <new>
 
 #include "bench/ResultKeys.h"
 #include "bench/ResultModel.h"
@@ -70,7 +71,7 @@ Ref<String> Contribution::langTarget(const Ref<String>& key) {
   return key;
 }
 
-Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>& source) {
+Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>& source, uint64_t maxRuns) {
   const ResultKeys& k = ResultKeys::shared();
   auto result = make<Array>();
   if (!document) return result;
@@ -85,16 +86,21 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
 
   // Architectures in order of first appearance, first spelling kept;
   // "baseline" counts here although it carries no runs.
+  // Every language entry makes at most one run.
   auto archs = make<Array>();
+  uint64_t entries = 0;
   forEachObject(*times, [&](const Ref<String>&, const Ref<Map>& opts) {
     forEachObject(*opts, [&](const Ref<String>&, const Ref<Map>& langs) {
       const uint32_t count = langs->count();
+      entries += count;
       for (uint32_t i = 0; i < count; ++i) {
         auto arch = langArch(cast<String>(langs->enumAt(i)), platform);
         if (!listHoldsFolded(*archs, arch)) archs->add(arch);
       }
     });
   });
+
+  if (entries > maxRuns) throw std::bad_alloc();
 
   const uint32_t archCount = archs->count();
   for (uint32_t a = 0; a < archCount; ++a) {

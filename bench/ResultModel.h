@@ -97,14 +97,17 @@ class Contribution final : public Object {
   Ref<String> description() const override;
 
   // Entry points of every input format (ContributionLoad.cpp). Never fail:
-  // bad JSON or an unknown document gives an empty array.
+  // bad JSON or an unknown document gives an empty array. A run.py results
+  // document that would make more than `maxRuns` runs throws std::bad_alloc
+  // before it makes any (its runs come from numbers, which cost a document
+  // far less than the runs made of them).
   static Ref<Array> loadText(Ptr<const String> text, const Ref<String>& source);
-  static Ref<Array> loadObject(const Ref<Object>& value, const Ref<String>& source);
+  static Ref<Array> loadObject(const Ref<Object>& value, const Ref<String>& source, uint64_t maxRuns = UINT64_MAX);
   static Ref<Contribution> fromRoot(const Ref<Map>& root, const Ref<String>& source);
   static Ref<Contribution> fromText(Ptr<const String> text, const Ref<String>& source);
 
   // run.py and par results files (ContributionScripts.cpp).
-  static Ref<Array> fromRunJSON(const Ref<Map>& document, const Ref<String>& source);
+  static Ref<Array> fromRunJSON(const Ref<Map>& document, const Ref<String>& source, uint64_t maxRuns = UINT64_MAX);
   static bool looksPar(Ptr<const Map> document);
   static Ref<Array> fromParJSON(const Ref<Map>& document, const Ref<String>& source);
   static Ref<String> langArch(const Ref<String>& key, const Ref<String>& platform);

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <typeinfo>
 #include <vector>
 
@@ -231,8 +232,11 @@ class TextCache {
     }
     e.hash = h;
     e.text = String::withBytes(bytes, n);
+    made += sizeof(String) + n;
     return e.text;
   }
+
+  uint64_t made = 0;  // bytes of the Strings made
 
  private:
   struct Entry {
@@ -324,9 +328,22 @@ class _JSONReader : public Object {
   uint32_t position = 0;
   uint32_t depth = 0;  // arrays and objects open
   Ref<String> error;
+  JSON::Budget budget;
 
  private:
   struct Failed {};
+  uint64_t spent_ = 0;  // bytes made, but for the texts' cache
+
+  // What the values made here take, checked as each is made: a container
+  // also pays for its elements' slots on the shared stacks, which grow by
+  // doubling.
+  static constexpr uint32_t kPendingSlot = 2 * sizeof(Ref<Object>);
+  // A member: its key and value waiting, then its place in the map's table.
+  static constexpr uint32_t kMapEntry = kPendingSlot + 2 * sizeof(Ref<Object>);
+  void _spend(uint64_t bytes) {
+    spent_ += bytes;
+    if (spent_ + cache_->made > budget.bytes) throw std::bad_alloc();
+  }
   std::unique_ptr<TextCache> cache_;
   std::vector<Ref<Object>> pending_;
   std::vector<int64_t> integers_;
@@ -342,7 +359,10 @@ class _JSONReader : public Object {
     if (value >= -128 && value <= 1023) return Number::withI64(value);  // shared already
     const uint64_t h = static_cast<uint64_t>(value) * 0x9E3779B97F4A7C15ull;
     Ref<Number>& cached = integerCache_[h >> 55];
-    if (!cached || cached->integerValue() != value) cached = Number::withI64(value);
+    if (!cached || cached->integerValue() != value) {
+      _spend(sizeof(Number));
+      cached = Number::withI64(value);
+    }
     return cached;
   }
 
@@ -461,6 +481,7 @@ class _JSONReader : public Object {
         return true;
       }
     }
+    _spend(sizeof(Number));
     other = Number::withDouble(parseDouble(bytes + start, at - start));
     return false;
   }
@@ -491,8 +512,10 @@ class _JSONReader : public Object {
     if (at < length && bytes[at] == '"') {
       position = at + 1;
       if (at - runStart <= TextCache::kLongest) return cache_->get(bytes + runStart, at - runStart);
+      _spend(sizeof(String) + (at - runStart));
       return String::withBytes(bytes + runStart, at - runStart);
     }
+    _spend(sizeof(String) + (at - runStart));
     Ref<String> text = make<String>();
     text->reserve(at - runStart + 16);
     for (;;) {
@@ -566,6 +589,7 @@ class _JSONReader : public Object {
     if (position < length && bytes[position] == ']') {
       ++position;
       --depth;
+      _spend(sizeof(Array) + kPendingSlot);  // and its slot while its container is read
       return make<Array>();
     }
     // Elements wait on one shared stack until the array is complete, so each
@@ -607,11 +631,13 @@ class _JSONReader : public Object {
     }
     if (allIntegers) {
       const size_t n = integers_.size() - intBase;
+      _spend(sizeof(Array) + n * 3 * sizeof(int64_t));  // waiting, then packed
       Ref<Array> array = Array::_withIntegers(integers_.data() + intBase, static_cast<uint32_t>(n));
       integers_.resize(intBase);
       return array;
     }
     const size_t n = pending_.size() - base;
+    _spend(sizeof(Array) + n * (kPendingSlot + sizeof(Ref<Object>)));
     Ref<Array> array = Array::withCapacity(static_cast<uint32_t>(n));
     for (size_t i = base; i < base + n; ++i) array->add(std::move(pending_[i]));
     pending_.resize(base);
@@ -625,6 +651,7 @@ class _JSONReader : public Object {
     if (position < length && bytes[position] == '}') {
       ++position;
       --depth;  // an empty object closes its level as an empty array does
+      _spend(sizeof(Map) + kPendingSlot + budget.perObject);
       return make<Map>();
     }
     // Keys and values wait on the arrays' shared stack, so that the map is
@@ -652,6 +679,7 @@ class _JSONReader : public Object {
       ++position;
     }
     const uint32_t n = static_cast<uint32_t>((pending_.size() - base) / 2);
+    _spend(sizeof(Map) + budget.perObject + uint64_t(n) * kMapEntry);
     Ref<Map> map = keys_.makeMap(pending_.data() + base, n);
     pending_.resize(base);
     return map;
@@ -1164,8 +1192,11 @@ Ref<Object> JSON::parse(Ptr<const String> text) {
   return _parseBytes(reinterpret_cast<const uint8_t*>(text->cString()), text->byteLength());
 }
 
-Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length) {
+Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length) { return _parseBytes(bytes, length, Budget{}); }
+
+Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length, const Budget& budget) {
   _JSONReader reader;
+  reader.budget = budget;
   Ref<Object> value = reader.parse(bytes, length);
   if (reader.error) throw JSONError(reader.error);
   return value;

@@ -54,6 +54,18 @@ class JSON final : public Object {
   static Ref<Object> parse(Ptr<const String> text);
   static Ref<Object> _parseBytes(const uint8_t* bytes, uint32_t length);
 
+  // What a parse may make, in bytes: the values it builds (each at its
+  // size, containers with their slots), and `perObject` more for every
+  // object, for what a reader of the document builds from each one. A
+  // document that would pass `bytes` is given up with std::bad_alloc as
+  // soon as it does, so that a hostile file of empty containers or tiny
+  // numbers cannot take memory at many times its size.
+  struct Budget {
+    uint64_t bytes = UINT64_MAX;
+    uint32_t perObject = 0;
+  };
+  static Ref<Object> _parseBytes(const uint8_t* bytes, uint32_t length, const Budget& budget);
+
   // Compact JSON text of the value (null writes "null"); throws JSONError
   // for what has no JSON spelling, and returns no partial text.
   static Ref<String> stringify(Ptr<const Object> value);

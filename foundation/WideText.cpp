@@ -73,4 +73,30 @@ std::string WideText::utf8(const char16_t* units) { return units ? toUtf8(units,
 std::string WideText::utf8(const wchar_t* units, size_t count) { return toUtf8(units, count); }
 std::string WideText::utf8(const wchar_t* units) { return units ? toUtf8(units, unitsBeforeNul(units)) : std::string(); }
 
+bool WideText::utf8FromBytes(const void* bytes, size_t length, bool bigEndian, std::string& out) {
+  out.clear();
+  if (length % 2 != 0) return false;
+  const auto* p = static_cast<const uint8_t*>(bytes);
+  const auto unit = [p, bigEndian](size_t i) -> uint32_t {
+    return bigEndian ? uint32_t(p[2 * i]) << 8 | p[2 * i + 1] : uint32_t(p[2 * i + 1]) << 8 | p[2 * i];
+  };
+  const size_t count = length / 2;
+  out.reserve(count + count / 2);
+  uint8_t encoded[4];
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t u = unit(i);
+    if (u >= 0xD800 && u <= 0xDFFF) {
+      const uint32_t next = i + 1 < count ? unit(i + 1) : 0;
+      if (u > 0xDBFF || next < 0xDC00 || next > 0xDFFF) {
+        out.clear();
+        return false;
+      }
+      u = 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00);
+      ++i;
+    }
+    out.append(reinterpret_cast<const char*>(encoded), String::_encodeUtf8(u, encoded));
+  }
+  return true;
+}
+
 }  // namespace quorl

@@ -31,6 +31,11 @@ class WideText final : public Object {
   static std::string utf8(const char16_t* units);
   static std::string utf8(const wchar_t* units, size_t count);
   static std::string utf8(const wchar_t* units);
+
+  // The UTF-8 of `length` bytes of UTF-16 in the given byte order (a text
+  // read from a file), into `out`; false, with `out` emptied, for an odd
+  // number of bytes or an unpaired surrogate, which no text holds.
+  static bool utf8FromBytes(const void* bytes, size_t length, bool bigEndian, std::string& out);
 };
 
 }  // namespace quorl

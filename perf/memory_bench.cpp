@@ -11,6 +11,14 @@
 //
 // Targets: our peak at most 3x the file; our speed at least half of
 // RapidJSON's parse in the same conditions.
+//
+// BM_HostileOpen opens files of the shapes that cost most per byte (empty
+// objects, empty arrays, one-digit numbers, deep nesting, a run.py results
+// file of many entries) and the user-size
+// corpus the way the program does (Controller::loadFile), each in a fresh
+// process, and gives the peak over the file's size and whether it opened.
+// Target: every shape opened or refused, its peak bounded by about 10x the
+// file; the corpus opened with its peak under 3x.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -26,9 +34,11 @@
 #include <unistd.h>
 
 #include "CorpusShape.h"
+#include "app/Controller.h"
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
 #include "foundation/Files.h"
+#include "foundation/JSON.h"
 #include "foundation/String.h"
 
 using namespace quorl;
@@ -45,6 +55,7 @@ std::string readWhole(const char* path) {
 }
 
 struct ChildResult {
+  std::string firstLine;  // an opening child's status line
   double peakBytes = 0;
   double seconds = 0;
   bool ok = false;
@@ -57,8 +68,15 @@ ChildResult runChild(const char* name, const std::string& file) {
   std::string command = std::string(self) + " --load-child " + name + " " + file;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
+  // The figures are the last line; an opening child prints its status first.
+  char line[4096];
+  std::string last;
+  while (std::fgets(line, sizeof line, pipe)) {
+    if (result.firstLine.empty()) result.firstLine = line;
+    last = line;
+  }
   double peak = 0, seconds = 0;
-  result.ok = std::fscanf(pipe, "%lf %lf", &peak, &seconds) == 2;
+  result.ok = std::sscanf(last.c_str(), "%lf %lf", &peak, &seconds) == 2;
   result.ok = pclose(pipe) == 0 && result.ok;
   result.peakBytes = peak;
   result.seconds = seconds;
@@ -102,6 +120,61 @@ void BM_FreshLoad(benchmark::State& state) {
 }
 BENCHMARK(BM_FreshLoad)->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// The hostile shapes, about 10 MB each: one array of many tiny elements.
+const char* const kHostileNames[] = {"empty-objects", "empty-arrays",     "one-digit-numbers",
+                                     "deep-nesting",  "user-size-corpus", "run-py-entries"};
+
+const std::string& hostileFile(int shape) {
+  static std::string paths[6];
+  std::string& path = paths[shape];
+  if (!path.empty()) return path;
+  path = "/tmp/quorl-perf-hostile-" + std::to_string(getpid()) + "-" + kHostileNames[shape] + ".json";
+  if (shape == 4) {
+    std::ofstream(path, std::ios::binary) << perfcorpus::corpusText(perfcorpus::Shape::UserSize);
+    return path;
+  }
+  constexpr size_t kBytes = 10'000'000;
+  if (shape == 5) {  // a run.py results file: every entry a run
+    std::string text = R"({"raw":{"b":{"O2":{)";
+    for (uint32_t i = 0; text.size() < kBytes; ++i) text += (i ? ",\"c" : "\"c") + std::to_string(i) + "\":1";
+    std::ofstream(path, std::ios::binary) << text << "}}}}";
+    return path;
+  }
+  std::string deep = std::string(JSON::kMaxDepth - 1, '[') + std::string(JSON::kMaxDepth - 1, ']');
+  const std::string element = shape == 0 ? "{}" : shape == 1 ? "[]" : shape == 2 ? "1" : deep;
+  std::string text = "[";
+  text.reserve(kBytes + element.size() + 2);
+  while (text.size() < kBytes) {
+    if (text.size() > 1) text += ',';
+    text += element;
+  }
+  text += ']';
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+// Arg: the shape (kHostileNames). One fresh process an iteration.
+void BM_HostileOpen(benchmark::State& state) {
+  const int shape = static_cast<int>(state.range(0));
+  const std::string& file = hostileFile(shape);
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  const double size = static_cast<double>(in.tellg());
+  ChildResult ours;
+  for (auto _ : state) {
+    ours = runChild("open", file);
+    if (!ours.ok) {
+      state.SkipWithError("the child ended without its figures");
+      break;
+    }
+    state.SetIterationTime(ours.seconds);
+  }
+  state.SetLabel(kHostileNames[shape]);
+  state.counters["file_MB"] = size / 1e6;
+  state.counters["peak_x"] = ours.peakBytes / size;
+  state.counters["opened"] = ours.firstLine.rfind("Opened ", 0) == 0;
+}
+BENCHMARK(BM_HostileOpen)->DenseRange(0, 5)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 // The child: loads FILE the way NAME does, prints "peak-bytes seconds".
@@ -118,6 +191,11 @@ int perfChildMain(int argc, char** argv) {
     Ref<Array> list = Contribution::loadText(text, String::withCString(path));
     loaded = list->count();
     benchmark::DoNotOptimize(list);
+  } else if (std::strcmp(name, "open") == 0) {
+    // As the program opens a file; refusing it with a message counts too.
+    Ref<Controller> controller = make<Controller>();
+    controller->loadFile(String::withCString(path));
+    loaded = 1;
   } else if (std::strcmp(name, "rapidjson") == 0) {
     std::string text = readWhole(path);
     rapidjson::Document document;

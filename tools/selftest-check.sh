@@ -8,8 +8,9 @@
 #   --network: only the network self test on selftest.json against the local
 #              server (run it under tools/with-test-server).
 #   --irregular: only files that are not regular (a named pipe, a link to
-#              /dev/zero; POSIX): each must be refused at once, and the run's
-#              peak memory stay under 300 MB. A hang is the caller's time-out.
+#              /dev/zero; POSIX) and a 40 MB file of empty objects: each must
+#              be refused, and the run's peak memory stay under 300 MB. A
+#              hang is the caller's time-out.
 #   --update:  rewrite the .out files from what the program prints now.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -59,7 +60,8 @@ sys.stdout.flush()
 kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
 print("peak memory under 300 MB" if kib < 300 * 1024 else "peak memory %d KiB" % kib)
 sys.exit(status)'
-  for name in pipe zero; do
+  python3 -c "open('$where/dense.json', 'w').write('[' + '{},' * 13333333 + '{}]')"
+  for name in pipe zero dense; do
     check "irregular-$name" QUORL_BENCH_SERVER= python3 -c "$peak" "${runner[@]}" --selftest "$name.json"
   done
 elif [ "$network" = 1 ]; then

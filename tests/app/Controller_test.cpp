@@ -14,12 +14,31 @@
 
 #include "AppTestSupport.h"
 #include "bench/ResultModel.h"
+#include "foundation/WideText.h"
 #include "net/Net.h"
 
 using namespace quorl;
 using namespace quorl::apptest;
 
 namespace {
+
+// The UTF-16 bytes of a UTF-8 text, without a byte-order mark.
+std::string utf16(const std::string& utf8, bool bigEndian) {
+  std::string bytes;
+  for (char16_t u : WideText::utf16(utf8.data(), utf8.size())) {
+    const char high = char(u >> 8), low = char(u & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+std::string repeated(const std::string& text, size_t times) {
+  std::string out;
+  out.reserve(text.size() * times);
+  for (size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
 
 class ControllerModel : public ::testing::Test {
  protected:
@@ -66,6 +85,8 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
   }
   const std::string notResults = ": not a contribution, a run.py results.json or a par results.json\n";
   const std::string notRegular = ": not a regular file\n";
+  const std::string notUtf16 = ": not valid UTF-16 text\n";
+  const std::string tooMuchMemory = ": it would take too much memory to open\n";
   struct Case {
     const char* name;
     std::string path;
@@ -83,6 +104,14 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
       {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json", notResults},
       {"NUL bytes", dir.write("nul-bytes.json", std::string("{\"schema\"\0:1}", 13)), "nul-bytes.json", notResults},
       {"two byte-order marks", dir.write("marks.json", "\xEF\xBB\xBF\xEF\xBB\xBF{}"), "marks.json", notResults},
+      // UTF-16 only after its mark, and only when it is valid.
+      {"UTF-16 without a mark", dir.write("plain16.json", utf16("{}", false)), "plain16.json", notResults},
+      {"UTF-16 of odd length", dir.write("odd.json", "\xFF\xFE" + utf16("{}", false) + "x"), "odd.json", notUtf16},
+      {"a lone surrogate", dir.write("lone.json", "\xFE\xFF" + utf16("[\"", true) + "\xD8\x3D" + utf16("\"]", true)),
+       "lone.json", notUtf16},
+      // Values that would take memory at many times the file's size.
+      {"a megabyte of empty objects", dir.write("dense.json", "[" + repeated("{},", 350000) + "{}]"), "dense.json",
+       tooMuchMemory},
   };
 #ifndef _WIN32
   // Nothing here is read: a pipe with no writer and an endless device are
@@ -105,7 +134,8 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
 }
 
 // A result file of each format opens the same with one leading byte-order
-// mark, as PowerShell's Out-File and some editors write it.
+// mark, as PowerShell's Out-File and some editors write it, and as UTF-16
+// after its mark in either byte order, as Windows PowerShell's ">" writes it.
 TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
   TempDir dir;
   const struct {
@@ -123,11 +153,26 @@ TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
       text.assign(std::istreambuf_iterator<char>(in), {});
     }
     ASSERT_FALSE(text.empty()) << k.sample;
+    for (const std::string& marked :
+         {"\xEF\xBB\xBF" + text, "\xFF\xFE" + utf16(text, false), "\xFE\xFF" + utf16(text, true)}) {
+      Ref<Controller> fresh = make<Controller>();
+      fresh->transcript = out;
+      fresh->loadFile(S(dir.write(k.sample, marked).c_str()));
+      EXPECT_EQ(take(), k.opened) << marked.substr(0, 2);
+      EXPECT_EQ(fresh->ownContribution != nullptr, std::string(k.sample) == "contribution.json") << k.sample;
+    }
+  }
+  // Text beyond ASCII, a surrogate pair included, reads as its UTF-8.
+  const std::string cpu = "Caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80";
+  const std::string own = R"({"schema":"quorl-bench/1","machine":{"cpu":")" + cpu +
+                          R"("},"runs":[{"suite":"s","benchmark":"b","samples_us":[5]}]})";
+  for (bool bigEndian : {false, true}) {
     Ref<Controller> fresh = make<Controller>();
     fresh->transcript = out;
-    fresh->loadFile(S(dir.write(k.sample, "\xEF\xBB\xBF" + text).c_str()));
-    EXPECT_EQ(take(), k.opened);
-    EXPECT_EQ(fresh->ownContribution != nullptr, std::string(k.sample) == "contribution.json") << k.sample;
+    fresh->loadFile(S(dir.write("names.json", (bigEndian ? "\xFE\xFF" : "\xFF\xFE") + utf16(own, bigEndian)).c_str()));
+    EXPECT_EQ(take(), "Opened names.json (1 runs)\n");
+    ASSERT_TRUE(fresh->ownContribution);
+    EXPECT_EQ(str(fresh->ownContribution->machine->cpu), cpu);
   }
 }
 
@@ -212,10 +257,12 @@ TEST_F(ControllerModel, DownloadReplacesThePreviousDownload) {
 
   c->mergeCorpus(S(R"({"contributions":[]})"));
   c->mergeCorpus(S("<html>"));
+  c->mergeCorpus(S((R"({"contributions":[)" + repeated("{},", 350000) + "{}]}").c_str()));
   Net::_reset();
   c->mergeCorpus(nullptr);
   EXPECT_EQ(take(),
             "The corpus had no contributions.\nThe corpus had no contributions.\n"
+            "Could not read the corpus: it would take too much memory to open\n"
             "Could not read the corpus: unknown error\n");
   EXPECT_EQ(contributions(), 3u);
 }

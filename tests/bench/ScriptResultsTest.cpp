@@ -1,6 +1,8 @@
 // run.py and par results documents.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "BenchTestSupport.h"
 #include "foundation/JSON.h"
 
@@ -55,6 +57,28 @@ TEST(RunPyResults, SplitsByArchitecture) {
   EXPECT_EQ(cast<Number>(run->samples->get(0))->integerValue(), 1300000);
   EXPECT_EQ(run->mean, 1300000);
   EXPECT_EQ(run->stddev, 0);
+}
+
+// Every language entry may make a run, in each file that holds it: a file
+// whose entries pass the caller's bound makes none at all.
+TEST(RunPyResults, MoreEntriesThanTheBoundAllowsMakeNoRuns) {
+  const char* text = R"({"platform":"arm64","raw":{"a":{"O3":{"quorl":1,"cpp_x86_64":2}},"b":{"O2":{"go":3}}},)"
+                     R"("published":[]})";
+  const struct {
+    uint64_t maxRuns;
+    bool refused;
+  } cases[] = {{3, false}, {2, true}, {0, true}};
+  for (const auto& k : cases) {
+    Ref<Array> list;
+    bool refused = false;
+    try {
+      list = Contribution::loadObject(parse(text), S("f"), k.maxRuns);
+    } catch (const std::bad_alloc&) {
+      refused = true;
+    }
+    EXPECT_EQ(refused, k.refused) << k.maxRuns;
+    if (!refused) EXPECT_EQ(totalRuns(list), 3u) << k.maxRuns;
+  }
 }
 
 TEST(RunPyResults, SecondsToMicroseconds) {

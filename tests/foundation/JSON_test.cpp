@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -175,6 +176,48 @@ TEST(JSONReaderTest, EmptyObjectsCloseTheirLevel) {
   // 255 levels of arrays around a run of empty objects and arrays still fit.
   std::string nested = std::string(255, '[') + "{},{},[],{}" + std::string(255, ']');
   EXPECT_TRUE(cast<Array>(parse(nested)));
+}
+
+// A budget gives up a document as soon as its values would take more than
+// it allows: the shapes that cost most per byte are refused at ten times
+// their size, while a result document of the same size passes.
+TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
+  const auto repeated = [](const std::string& element, size_t bytes) {
+    std::string text = "[" + element;
+    while (text.size() < bytes) text += "," + element;
+    return text + "]";
+  };
+  const std::string deep = std::string(JSON::kMaxDepth - 1, '[') + std::string(JSON::kMaxDepth - 1, ']');
+  std::string run = R"({"suite":"cpu","benchmark":"nbody","target":"quorl","device":"serial","opt":"O2",)"
+                    R"("arch":"x86_64","best_us":1204,"first_us":1377,"samples_us":[1204,1250,1262,1301],)"
+                    R"("params":{"n":1000,"threads":1}})";
+  const struct {
+    const char* name;
+    std::string text;
+    bool refused;
+  } cases[] = {
+      {"empty objects", repeated("{}", 200000), true},
+      {"empty arrays", repeated("[]", 200000), true},
+      {"one-digit numbers", repeated("1", 200000), true},
+      {"one-digit numbers among others", repeated("[null,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1]", 200000), true},
+      {"deep nesting", repeated(deep, 200000), true},
+      {"short objects", repeated(R"({"a":1})", 200000), true},
+      {"runs", R"({"schema":"quorl-bench/1","runs":)" + repeated(run, 200000) + "}", false},
+  };
+  for (const auto& k : cases) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(k.text.data());
+    const auto length = static_cast<uint32_t>(k.text.size());
+    const JSON::Budget budget{10 * uint64_t(length), 384};
+    bool refused = false;
+    try {
+      EXPECT_TRUE(JSON::_parseBytes(bytes, length, budget)) << k.name;
+    } catch (const std::bad_alloc&) {
+      refused = true;
+    }
+    EXPECT_EQ(refused, k.refused) << k.name;
+    // Without a budget every one of them is read.
+    EXPECT_TRUE(JSON::_parseBytes(bytes, length)) << k.name;
+  }
 }
 
 // ---------------------------------------------------------------------------

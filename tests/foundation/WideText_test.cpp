@@ -57,6 +57,45 @@ TEST(WideTextTest, UnpairedSurrogatesBecomeTheReplacementCharacter) {
   }
 }
 
+// UTF-16 bytes of a file, in either byte order: what they hold as UTF-8, or
+// refused when no text could be spelt by them.
+TEST(WideTextTest, Utf16BytesInEitherOrder) {
+  const auto bytesOf = [](const std::u16string& units, bool bigEndian) {
+    std::string bytes;
+    for (char16_t u : units) {
+      const char high = char(u >> 8), low = char(u & 0xFF);
+      bytes += bigEndian ? high : low;
+      bytes += bigEndian ? low : high;
+    }
+    return bytes;
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;  // little-endian unless bigEndian
+    bool bigEndian;
+    bool valid;
+    std::string utf8;
+  };
+  const std::u16string text = u"{\"cpu\":\"Caf\u00E9 \u65E5 \U0001F600\"}";
+  const std::string utf8 = "{\"cpu\":\"Caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80\"}";
+  const std::vector<Case> cases = {
+      {"little-endian", bytesOf(text, false), false, true, utf8},
+      {"big-endian", bytesOf(text, true), true, true, utf8},
+      {"empty", "", false, true, ""},
+      {"an inner NUL", bytesOf(std::u16string(u"a\0b", 3), true), true, true, std::string("a\0b", 3)},
+      {"odd length", bytesOf(u"{}", false) + "x", false, false, ""},
+      {"a high half alone", bytesOf(std::u16string({u'a', u'\xD83D', u'b'}), false), false, false, ""},
+      {"a high half at the end", bytesOf(std::u16string({u'a', u'\xD83D'}), true), true, false, ""},
+      {"a low half alone", bytesOf(std::u16string({u'\xDE00', u'a'}), false), false, false, ""},
+      {"the halves reversed", bytesOf(std::u16string({u'\xDE00', u'\xD83D'}), true), true, false, ""},
+  };
+  for (const Case& c : cases) {
+    std::string out = "left over";
+    EXPECT_EQ(WideText::utf8FromBytes(c.bytes.data(), c.bytes.size(), c.bigEndian, out), c.valid) << c.name;
+    EXPECT_EQ(out, c.utf8) << c.name;
+  }
+}
+
 // The forms without a length stop at the first NUL; null is the empty text.
 TEST(WideTextTest, NulTerminatedFormsAndNull) {
   EXPECT_EQ(WideText::utf16("x\xC3\xA9"), u"x\u00E9");

@@ -56,7 +56,9 @@
 //   - Settings live in memory; with a settings file (setSettingsFile) they
 //     are read from it once and every change is written back to it (an INI
 //     text: "[section]" lines, then "key=value" lines; a missing or empty
-//     section is "Shared"). Values with a line break are then refused.
+//     section is "Shared"). Values with a line break are then refused, and
+//     so is every change when the file is there but could not be read: it
+//     is never written over. The file is replaced whole by a new sibling.
 //   - Files are real: listDir, fileDelete, fileRename and fileCopy work on
 //     the native file system, on whole paths of any length. listDir leaves
 //     out names with a line feed, which its line format cannot carry, and
@@ -160,6 +162,8 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   void queueAlertAnswer(int32_t answer) { alertAnswers_.push_back(answer); }
   // Reads the settings from path (a missing file holds none) and writes
   // every later change back to it; an empty path keeps them in memory only.
+  // A file that is there but could not be read (not allowed, too large,
+  // not a regular file) is never written over: every change then fails.
   void setSettingsFile(const std::string& path);
   const std::string& settingsFile() const { return settingsFile_; }
   // Longest real sleep of one nextEvent.
@@ -371,6 +375,7 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   std::vector<std::string> alerts_;
   std::deque<int32_t> alertAnswers_;
   std::string settingsFile_;
+  bool settingsUnreadable_ = false;  // the file is there but was not read
   bool writeSettings() const;
   bool listingWhole_ = false;  // the last listDir wrote every entry
   // Why the last file operation failed; failed records it and answers
