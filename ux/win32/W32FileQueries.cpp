@@ -12,28 +12,9 @@
 
 namespace quorl {
 
-namespace {
-
-std::u16string u16(const std::wstring& w) { return std::u16string(w.begin(), w.end()); }
-
-// The path as the file operations take it: full, then in its long form.
-std::wstring fullLongPath(const char* path) {
-  std::wstring wide = w32Wide(path);
-  const DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (need == 0) return wide;
-  std::wstring full(need, L'\0');
-  const DWORD n = GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
-  if (n == 0 || n >= need) return wide;
-  full.resize(n);
-  const std::u16string form = w32LongPathForm(u16(full));
-  return std::wstring(form.begin(), form.end());
-}
-
-}  // namespace
-
 UXFilePresence UXWin32Driver::filePresence(const char* path) {
   if (!path || !*path) return UXFilePresence::unknown;
-  const std::wstring target = fullLongPath(path);
+  const std::wstring target = w32LongPath(path);
   // The attributes of a link are its own: a link is found, not followed.
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES)
@@ -44,7 +25,7 @@ UXFilePresence UXWin32Driver::filePresence(const char* path) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILENAME_EXCED_RANGE: return UXFilePresence::absent;
-    case ERROR_INVALID_NAME: return w32HasOverlongName(u16(target)) ? UXFilePresence::absent : UXFilePresence::unknown;
+    case ERROR_INVALID_NAME: return w32HasOverlongName(w32U16(target)) ? UXFilePresence::absent : UXFilePresence::unknown;
     case ERROR_DIRECTORY: return UXFilePresence::notFolder;
     default: return UXFilePresence::unknown;
   }
@@ -53,7 +34,7 @@ UXFilePresence UXWin32Driver::filePresence(const char* path) {
 bool UXWin32Driver::fileIdentity(const char* path, UXFileIdentity& identity) {
   if (!path || !*path) return false;
   // No access asked, every sharing allowed: only the identity is read.
-  W32File file(CreateFileW(fullLongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  W32File file(CreateFileW(w32LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file || !GetFileInformationByHandle(file.get(), &info)) return false;

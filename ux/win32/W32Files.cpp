@@ -13,18 +13,7 @@
 
 namespace quorl {
 
-namespace {
-
-// The last failure of a file operation (the UI thread's only).
-UXFileFailure gW32FileFailure = UXFileFailure::none;
-// Whether the last listing wrote every entry of its folder.
-bool gW32ListingWhole = false;
-
-std::u16string u16(const std::wstring& w) { return std::u16string(w.begin(), w.end()); }
-
-// The whole path in its long form. GetFullPathNameW makes it absolute and
-// resolves "." and ".." as the plain calls would (the long form does not).
-std::wstring longPath(const char* path) {
+std::wstring w32LongPath(const char* path) {
   std::wstring wide = w32Wide(path);
   const DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (need == 0) return wide;
@@ -32,9 +21,16 @@ std::wstring longPath(const char* path) {
   const DWORD n = GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
   if (n == 0 || n >= need) return wide;
   full.resize(n);
-  const std::u16string form = w32LongPathForm(u16(full));
+  const std::u16string form = w32LongPathForm(w32U16(full));
   return std::wstring(form.begin(), form.end());
 }
+
+namespace {
+
+// The last failure of a file operation (the UI thread's only).
+UXFileFailure gW32FileFailure = UXFileFailure::none;
+// Whether the last listing wrote every entry of its folder.
+bool gW32ListingWhole = false;
 
 DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 bool isFolder(DWORD attributes) {
@@ -58,7 +54,7 @@ UXFileFailure failureOf(DWORD error, const std::wstring& from, const std::wstrin
     case ERROR_PATH_NOT_FOUND:
       return attributesOf(from) == INVALID_FILE_ATTRIBUTES ? UXFileFailure::gone : UXFileFailure::noFolder;
     case ERROR_INVALID_NAME:
-      return w32HasOverlongName(u16(to)) || w32HasOverlongName(u16(from)) ? UXFileFailure::tooLong
+      return w32HasOverlongName(w32U16(to)) || w32HasOverlongName(w32U16(from)) ? UXFileFailure::tooLong
                                                                            : UXFileFailure::unknown;
     default: return w32FileFailure(error);
   }
@@ -107,7 +103,7 @@ int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capaci
   W32ListWriter out(buffer, capacity);
   gW32ListingWhole = false;
   if (!folder) return -1;
-  std::wstring pattern = longPath(folder);
+  std::wstring pattern = w32LongPath(folder);
   if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/')) pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW entry{};
@@ -127,7 +123,7 @@ int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capaci
 bool UXWin32Driver::fileDelete(const char* path) {
   gW32FileFailure = UXFileFailure::none;
   if (!path) return failed(UXFileFailure::gone);
-  const std::wstring target = longPath(path);
+  const std::wstring target = w32LongPath(path);
   if (DeleteFileW(target.c_str())) return true;
   const DWORD error = GetLastError();
   // DeleteFileW refuses a folder as access denied: say what it is.
@@ -138,7 +134,7 @@ bool UXWin32Driver::fileDelete(const char* path) {
 bool UXWin32Driver::fileRename(const char* from, const char* to) {
   gW32FileFailure = UXFileFailure::none;
   if (!from || !to) return failed(UXFileFailure::unknown);
-  const std::wstring source = longPath(from), target = longPath(to);
+  const std::wstring source = w32LongPath(from), target = w32LongPath(to);
   if (MoveFileW(source.c_str(), target.c_str())) return true;
   return failed(failureOf(GetLastError(), source, target));
 }
@@ -150,7 +146,7 @@ bool UXWin32Driver::fileRename(const char* from, const char* to) {
 bool UXWin32Driver::fileCopy(const char* from, const char* to) {
   gW32FileFailure = UXFileFailure::none;
   if (!from || !to) return failed(UXFileFailure::unknown);
-  const std::wstring source = longPath(from), target = longPath(to);
+  const std::wstring source = w32LongPath(from), target = w32LongPath(to);
   for (const std::wstring* path : {&source, &target})
     if (UXFileFailure why = notAFile(*path); why != UXFileFailure::none) return failed(why);
   // A read-only file stays as it is, as under a copy straight onto it (the
