@@ -1,0 +1,50 @@
+// Whether a path names an entry, and who a folder is, asked of the system:
+// shared by the Win32 driver (W32FileQueries.cpp) and the headless driver's
+// Windows build (UXHeadlessFileQueries.win32.cpp), each handing over the
+// path in the form its file operations use, so that a name the system folds
+// (case, trailing dots and spaces) is found as the operation would find it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ux/core/UXViewDriver.h"
+#include "ux/win32/W32Handles.h"
+#include "ux/win32/W32ServicePure.h"
+#include "ux/win32/W32Text.h"
+
+namespace quorl {
+
+// The attributes of a link are its own: a link is found, not followed.
+inline UXFilePresence w32FilePresence(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES)
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+               ? UXFilePresence::folder
+               : UXFilePresence::file;
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILENAME_EXCED_RANGE: return UXFilePresence::absent;
+    // A name longer than a file system allows is no entry's.
+    case ERROR_INVALID_NAME: return w32HasOverlongName(w32U16(path)) ? UXFilePresence::absent : UXFilePresence::unknown;
+    case ERROR_DIRECTORY: return UXFilePresence::notFolder;
+    default: return UXFilePresence::unknown;
+  }
+}
+
+// The volume serial and file index of what the path reaches, links
+// followed. No access is asked and every sharing allowed: only the identity
+// is read.
+inline bool w32FileIdentity(const std::wstring& path, UXFileIdentity& identity) {
+  W32File file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file.get(), &info)) return false;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+}  // namespace quorl
