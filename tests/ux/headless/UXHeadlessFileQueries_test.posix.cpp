@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "TempDir.h"
 #include "ux/headless/UXHeadlessDriver.h"
 
 namespace quorl {
@@ -15,22 +16,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FileQueriesTest : public ::testing::Test {
- protected:
-  Ref<UXHeadlessDriver> d = make<UXHeadlessDriver>();
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::path(::testing::TempDir()) /
-          ("uxa_queries_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "sub");
-    std::ofstream(dir / "b.txt") << "bee";
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string p(const std::string& name) const { return (dir / name).string(); }
-};
-
-TEST_F(FileQueriesTest, PresenceIsAskedOfTheFileSystem) {
+TEST(FileQueries, PresenceIsAskedOfTheFileSystem) {
+  auto d = make<UXHeadlessDriver>();
+  test::TempDir folder;
+  const fs::path dir = folder.path;
+  fs::create_directories(dir / "sub");
+  std::ofstream(dir / "b.txt") << "bee";
   fs::create_directory_symlink(dir / "sub", dir / "to-sub");
   fs::create_symlink(dir / "nowhere", dir / "broken");
   struct Case { std::string name; UXFilePresence presence; } cases[] = {
@@ -45,7 +36,7 @@ TEST_F(FileQueriesTest, PresenceIsAskedOfTheFileSystem) {
       {"sub/../b.txt", UXFilePresence::file},
       {std::string(300, 'n'), UXFilePresence::absent},  // no entry has a name this long
   };
-  for (const Case& c : cases) EXPECT_EQ(d->filePresence(p(c.name).c_str()), c.presence) << c.name;
+  for (const Case& c : cases) EXPECT_EQ(d->filePresence(folder.at(c.name).c_str()), c.presence) << c.name;
   EXPECT_EQ(d->filePresence(nullptr), UXFilePresence::unknown);
   EXPECT_EQ(d->filePresence(""), UXFilePresence::unknown);
 }

@@ -134,12 +134,9 @@ TEST_F(PanelActions, ReportsAFileGoneSinceTheListing) {
 // What replaced the listed file since the listing is not deleted, renamed,
 // moved or copied: an empty folder in its place is refused and reported.
 TEST_F(PanelActions, NoActionTakesAFolderThatReplacedTheFile) {
-  struct Case { void (UXFilePanel::*action)(); const char* alert; } cases[] = {
-      {&UXFilePanel::onDelete, "3|The file could not be deleted.|a.txt|It is a folder.|OK"},
-      {&UXFilePanel::onRename, "3|The file could not be renamed.|a.txt|It is a folder.|OK"},
-      {&UXFilePanel::onMove, "3|The file could not be moved.|a.txt|It is a folder.|OK"},
-      {&UXFilePanel::onCopy, "3|The file could not be copied.|a.txt|It is a folder.|OK"},
-  };
+  struct Case { void (UXFilePanel::*action)(); const char* verb; } cases[] = {
+      {&UXFilePanel::onDelete, "deleted"}, {&UXFilePanel::onRename, "renamed"},
+      {&UXFilePanel::onMove, "moved"},     {&UXFilePanel::onCopy, "copied"}};
   for (const Case& c : cases) {
     fs::remove_all(at("a.txt"));
     write("a.txt", "alpha");
@@ -150,82 +147,68 @@ TEST_F(PanelActions, NoActionTakesAFolderThatReplacedTheFile) {
     fs::create_directory(at("a.txt"));
     driver->queueAlertAnswer(1);
     (panel.get()->*c.action)();
-    EXPECT_EQ(lastAlert(), c.alert);
-    EXPECT_TRUE(fs::is_directory(at("a.txt"))) << c.alert;
-    EXPECT_FALSE(has("c.txt")) << c.alert;
+    EXPECT_EQ(lastAlert(), "3|The file could not be " + std::string(c.verb) + ".|a.txt|It is a folder.|OK");
+    EXPECT_TRUE(fs::is_directory(at("a.txt"))) << c.verb;
+    EXPECT_FALSE(has("c.txt")) << c.verb;
   }
 }
 
 // The folder shown, swapped after the listing for another (moved away and
 // replaced by a link to it or by the other folder itself): no action
-// touches the other folder, each says why, and the list then shows what
-// the path holds now.
+// touches either folder, each says why, and the list then shows what the
+// path holds now.
 TEST_F(PanelTest, ActsOnlyInTheFolderThatWasListed) {
-  struct Case { const char* swap; void (UXFilePanel::*action)(); const char* typed; } cases[] = {
-      {"link", &UXFilePanel::onDelete, "a.txt"},   {"link", &UXFilePanel::onCopy, "b.txt"},
-      {"link", &UXFilePanel::onRename, "c.txt"},   {"link", &UXFilePanel::onMove, "c.txt"},
-      {"rename", &UXFilePanel::onDelete, "a.txt"}, {"rename", &UXFilePanel::onCopy, "b.txt"},
-      {"rename", &UXFilePanel::onRename, "c.txt"}, {"rename", &UXFilePanel::onMove, "c.txt"},
-      {"rename", &UXFilePanel::onOpen, "b.txt"},  // in save mode: a path in the other folder
+  struct Case { void (UXFilePanel::*action)(); const char* typed; } cases[] = {
+      {&UXFilePanel::onDelete, "a.txt"}, {&UXFilePanel::onCopy, "b.txt"}, {&UXFilePanel::onRename, "c.txt"},
+      {&UXFilePanel::onMove, "c.txt"},
+      {&UXFilePanel::onOpen, "b.txt"},  // in save mode: a path in the other folder
   };
-  for (const Case& c : cases) {
-    std::error_code ec;
-    for (const char* name : {"shown", "old", "victim"}) fs::remove_all(at(name), ec);
-    for (const char* name : {"shown", "victim"}) {
-      fs::create_directory(at(name));
-      write(std::string(name) + "/a.txt", std::string(name) + " a");
-      write(std::string(name) + "/b.txt", std::string(name) + " b");
+  for (const std::string swap : {"link", "rename"})
+    for (const Case& c : cases) {
+      std::error_code ec;
+      for (const std::string name : {"shown", "old", "victim"}) fs::remove_all(at(name), ec);
+      for (const std::string name : {"shown", "victim"}) {
+        fs::create_directory(at(name));
+        for (const char* file : {"a.txt", "b.txt"}) write(name + "/" + file, name + " " + file[0]);
+      }
+      auto panel = make<UXFilePanel>();
+      panel->dir = rootText + "/shown";
+      panel->saveMode = c.action == &UXFilePanel::onOpen;
+      panel->reload();
+      ASSERT_TRUE(pick(*panel, "a.txt"));
+      panel->selectedName = c.typed;  // no name field: the target is the selected name
+      fs::rename(at("shown"), at("old"));
+      if (swap == "rename") fs::rename(at("victim"), at("shown"));
+      else if (fs::create_directory_symlink(at("victim"), at("shown"), ec); ec) continue;  // no links here
+      const size_t before = driver->alerts().size();
+      driver->queueAlertAnswer(1);
+      driver->queueAlertAnswer(1);
+      (panel.get()->*c.action)();
+      const std::string why = swap + " " + c.typed, other = swap == "link" ? "victim" : "shown";
+      ASSERT_GT(driver->alerts().size(), before) << why;
+      EXPECT_EQ(driver->alerts().back(),
+                "3|The folder shown is no longer the one listed, so nothing was changed.|" + panel->dir + "|OK")
+          << why;
+      EXPECT_EQ(panel->done, 0) << why;
+      EXPECT_EQ(read(other + "/a.txt") + read(other + "/b.txt"), "victim avictim b") << why;
+      EXPECT_FALSE(has(other + "/c.txt")) << why;
+      EXPECT_EQ(read("old/a.txt") + read("old/b.txt"), "shown ashown b") << why;
+      EXPECT_EQ(names(panel->visible), "..,a.txt,b.txt") << why;  // listed again
+      fs::remove(at("shown"), ec);  // the link, before its target goes
     }
-    auto panel = make<UXFilePanel>();
-    panel->dir = rootText + "/shown";
-    panel->saveMode = c.action == &UXFilePanel::onOpen;
-    panel->reload();
-    ASSERT_TRUE(pick(*panel, "a.txt"));
-    panel->selectedName = c.typed;  // no name field: the target is the selected name
-    fs::rename(at("shown"), at("old"));
-    if (std::string(c.swap) == "link") {
-      fs::create_directory_symlink(at("victim"), at("shown"), ec);
-      if (ec) continue;  // a system without links for this user: the rename rows stand for it
-    } else {
-      fs::rename(at("victim"), at("shown"));
-    }
-    const size_t before = driver->alerts().size();
-    driver->queueAlertAnswer(1);
-    driver->queueAlertAnswer(1);
-    (panel.get()->*c.action)();
-    const std::string why = std::string(c.swap) + " " + c.typed;
-    ASSERT_GT(driver->alerts().size(), before) << why;
-    EXPECT_EQ(driver->alerts().back(),
-              "3|The folder shown is no longer the one listed, so nothing was changed.|" + panel->dir + "|OK")
-        << why;
-    EXPECT_EQ(panel->done, 0) << why;
-    const std::string other = c.swap == std::string("link") ? "victim" : "shown";
-    EXPECT_EQ(read(other + "/a.txt"), "victim a") << why;
-    EXPECT_EQ(read(other + "/b.txt"), "victim b") << why;
-    EXPECT_FALSE(has(other + "/c.txt")) << why;
-    EXPECT_EQ(read("old/a.txt"), "shown a") << why;
-    EXPECT_EQ(read("old/b.txt"), "shown b") << why;
-    EXPECT_EQ(names(panel->visible), "..,a.txt,b.txt") << why;  // listed again
-    fs::remove(at("shown"), ec);  // the link, before its target goes
-  }
 }
 
 // A typed path that is whole is taken as it is, and a name that can only
 // be a folder is never taken for a file.
 TEST_F(PanelActions, TypedPathsAreTakenAsTheyStand) {
   fs::create_directory(at("elsewhere"));
-  const std::string away = rootText + "/elsewhere/x.txt";
-  struct Case { uint8_t save; std::string typed; std::string alert; std::string result; } cases[] = {
-      {1, away, "", away},
-      {1, ".", "3|It is a folder.|.|OK", ""},
-      {1, "sub/..", "3|It is a folder.|sub/..|OK", ""},
-      {1, "sub/./", "3|It is a folder.|sub/./|OK", ""},
-      {1, "./sub", "3|It is a folder.|./sub|OK", ""},
-      {1, "b.txt/", "3|It is not a folder.|b.txt/|OK", ""},
-      {1, "nothing/", "3|The folder is not there.|nothing/|OK", ""},
+  const std::string away = rootText + "/elsewhere/x.txt", folder = "It is a folder.", notFolder = "It is not a folder.";
+  struct Case { uint8_t save; std::string typed; std::string why; std::string result; } cases[] = {
+      {1, away, "", away},          {1, ".", folder, ""},        {1, "sub/..", folder, ""},
+      {1, "sub/./", folder, ""},    {1, "./sub", folder, ""},    {1, "b.txt/", notFolder, ""},
+      {1, "nothing/", "The folder is not there.", ""},
       {0, away, "", ""},  // copied there, not below the folder shown
-      {0, "./sub", "3|It is a folder.|./sub|OK", ""},
-      {0, "b.txt/", "3|It is not a folder.|b.txt/|OK", ""},
+      {0, "./sub", folder, ""},     {0, "b.txt/", notFolder, ""},
   };
   for (const Case& c : cases) {
     panel->saveMode = c.save;
@@ -237,13 +220,12 @@ TEST_F(PanelActions, TypedPathsAreTakenAsTheyStand) {
     const size_t before = alertCount();
     driver->queueAlertAnswer(1);  // a question would be answered yes
     c.save ? panel->onOpen() : panel->onCopy();
-    if (c.alert.empty()) EXPECT_EQ(alertCount(), before) << c.typed;
-    else EXPECT_EQ(lastAlert(), c.alert) << c.typed;
+    if (c.why.empty()) EXPECT_EQ(alertCount(), before) << c.typed;
+    else EXPECT_EQ(lastAlert(), "3|" + c.why + "|" + c.typed + "|OK");
     EXPECT_EQ(panel->resultPath, c.result) << c.typed;
   }
   EXPECT_EQ(read("elsewhere/x.txt"), "alpha");
   EXPECT_EQ(read("b.txt"), "bravo");
-  EXPECT_TRUE(fs::is_directory(at("sub")));
   EXPECT_EQ(names(panel->visible), "..,elsewhere,sub,a.txt,b.txt");
 }
 

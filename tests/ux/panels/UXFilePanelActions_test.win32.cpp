@@ -4,24 +4,17 @@
 // say; paths typed whole ("C:\x") are taken as they are; and a folder
 // swapped after its listing is never acted in. Alerts are answered by the
 // test instead of a message box; everything else is the driver's own.
+#include <algorithm>
+#include <cstring>
 #include <deque>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "ux/core/UXApplication.h"
-#include "ux/controls/UXTextField.h"
-#include "ux/panels/UXFilePanel.h"
+#include "PanelTest.h"
 #include "ux/win32/UXWin32Driver.h"
 
 namespace quorl::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The Win32 driver with its alerts recorded ("style|message|buttons") and
 // answered from a queue, Cancel (the last choice) once it is empty.
@@ -31,102 +24,63 @@ class AnsweringWin32Driver : public UXWin32Driver {
   std::deque<int32_t> answers;
   int32_t alertRun(int32_t style, const char* message, const char* buttons, int32_t) override {
     alerts.push_back(std::to_string(style) + "|" + message + "|" + buttons);
-    if (!answers.empty()) {
-      const int32_t answer = answers.front();
-      answers.pop_front();
-      return answer;
-    }
-    int32_t titles = 1;
-    for (const char* p = buttons; *p; ++p) titles += *p == '|';
-    return titles >= 3 ? 3 : titles;
+    if (answers.empty()) return std::min(3, 1 + int(std::count(buttons, buttons + std::strlen(buttons), '|')));
+    const int32_t answer = answers.front();
+    answers.pop_front();
+    return answer;
   }
 };
 
-class Win32PanelActions : public ::testing::Test {
+// The actions' fixture (a.txt, b.txt, sub) plus sub/b.txt, over the Win32 driver.
+class Win32PanelActions : public PanelActions {
  protected:
-  Ref<AnsweringWin32Driver> driver = make<AnsweringWin32Driver>();
-  Ref<UXViewDriver> saved;
-  Ref<UXFilePanel> panel;
-  fs::path root;
-  std::string rootText;  // '/'-separated, as the panel keeps folders
-
+  Ref<AnsweringWin32Driver> w32 = make<AnsweringWin32Driver>();
   void SetUp() override {
-    saved = gDriver;
-    gDriver = driver;
-    std::random_device rd;
-    root = fs::temp_directory_path() / ("quorl-w32panel-" + std::to_string(rd()) + std::to_string(rd()));
-    fs::create_directories(root / "sub");
-    rootText = root.generic_string();
-    write("a.txt", "alpha");
-    write("b.txt", "bravo");
+    PanelActions::SetUp();
     write("sub/b.txt", "sub bravo");
-    panel = make<UXFilePanel>();
-    panel->dir = rootText;
-    panel->nameField = make<UXTextField>();
-    panel->nameField->buffer.assign(UXFilePanel::kNameCapacity, 0);
-    panel->nameField->capacity = UXFilePanel::kNameCapacity;
+    gDriver = w32;
     panel->reload();
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-    gDriver = saved;
-  }
-  void write(const std::string& name, const std::string& content) {
-    std::ofstream(root / name, std::ios::binary) << content;
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(root / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  void pickA() {
-    for (size_t i = 0; i < panel->visible.size(); ++i)
-      if (panel->visible[i]->name == "a.txt") panel->select(int32_t(i));
-  }
-  std::string lastAlert() const { return driver->alerts.empty() ? "" : driver->alerts.back(); }
+  std::string lastAlert() const { return w32->alerts.empty() ? "" : w32->alerts.back(); }
 };
 
-// Every spelling Windows takes for b.txt is b.txt: Copy and Save ask before
-// replacing it, and answered Cancel leave it as it was.
+// Every spelling Windows takes for b.txt is b.txt, and for sub a folder:
+// Copy and Save ask before replacing, and answered Cancel change nothing.
 TEST_F(Win32PanelActions, NamesTheSystemFoldsAreTaken) {
-  struct Case { uint8_t save; const char* typed; } cases[] = {
-      {0, "B.TXT"}, {0, "b.txt."}, {0, "b.txt "}, {0, "SUB/B.TXT"}, {0, "sub\\b.TXT"}, {1, "B.TXT"}, {1, "b.txt. "},
+  struct Case { uint8_t save; std::string typed; bool folder; } cases[] = {
+      {0, "B.TXT", false},     {0, "b.txt.", false},   {0, "b.txt ", false}, {0, "SUB/B.TXT", false},
+      {0, "sub\\b.TXT", false}, {1, "B.TXT", false},   {1, "b.txt. ", false}, {1, "SUB\\", true},
   };
   for (const Case& c : cases) {
     panel->saveMode = c.save;
     panel->reload();
-    pickA();
-    panel->nameField->setText(c.typed);
-    const size_t before = driver->alerts.size();
+    ASSERT_TRUE(pick(*panel, "a.txt"));
+    type(c.typed);
+    const size_t before = w32->alerts.size();
     c.save ? panel->onOpen() : panel->onCopy();
-    EXPECT_EQ(driver->alerts.size(), before + 1) << c.typed;
-    EXPECT_EQ(lastAlert(), std::string("2|A file with this name already exists.|") + c.typed +
-                               "|Replace it?|Replace|Cancel");
+    EXPECT_EQ(w32->alerts.size(), before + 1) << c.typed;
+    EXPECT_EQ(lastAlert(), c.folder ? "3|It is a folder.|" + c.typed + "|OK"
+                                    : "2|A file with this name already exists.|" + c.typed +
+                                          "|Replace it?|Replace|Cancel");
     EXPECT_EQ(panel->done, 0) << c.typed;
   }
   EXPECT_EQ(read("b.txt"), "bravo");
   EXPECT_EQ(read("sub/b.txt"), "sub bravo");
-  // A folder in any spelling is a folder.
-  panel->saveMode = 1;
-  panel->nameField->setText("SUB\\");
-  panel->onOpen();
-  EXPECT_EQ(lastAlert(), "3|It is a folder.|SUB\\|OK");
-  EXPECT_EQ(panel->done, 0);
 }
 
 // A path typed whole, with the system's separators, is taken as it is.
 TEST_F(Win32PanelActions, WholePathsAreTakenAsTyped) {
-  fs::create_directory(root / "elsewhere");
-  const std::string away = (root / "elsewhere" / "x.txt").string();  // "C:\...\x.txt"
+  fs::create_directory(at("elsewhere"));
+  const std::string away = (at("elsewhere") / "x.txt").string();  // "C:\...\x.txt"
   ASSERT_EQ(away[1], ':');
-  pickA();
-  panel->nameField->setText(away.c_str());
+  ASSERT_TRUE(pick(*panel, "a.txt"));
+  type(away);
   panel->onCopy();
-  EXPECT_TRUE(driver->alerts.empty()) << lastAlert();
+  EXPECT_TRUE(w32->alerts.empty()) << lastAlert();
   EXPECT_EQ(read("elsewhere/x.txt"), "alpha");
   panel->saveMode = 1;
-  panel->nameField->setText(away.c_str());
-  driver->answers.push_back(1);  // it exists now: Replace
+  type(away);
+  w32->answers.push_back(1);  // it exists now: Replace
   panel->onOpen();
   EXPECT_EQ(lastAlert(), "2|A file with this name already exists.|" + away + "|Replace it?|Replace|Cancel");
   EXPECT_EQ(panel->resultPath, away);
@@ -139,25 +93,23 @@ TEST_F(Win32PanelActions, ActsOnlyInTheFolderThatWasListed) {
       {&UXFilePanel::onDelete, "a.txt"}, {&UXFilePanel::onCopy, "b.txt"}, {&UXFilePanel::onRename, "c.txt"}};
   for (const Case& c : cases) {
     std::error_code ec;
-    for (const char* name : {"shown", "old", "victim"}) fs::remove_all(root / name, ec);
-    for (const char* name : {"shown", "victim"}) {
-      fs::create_directory(root / name);
-      write(std::string(name) + "/a.txt", std::string(name) + " a");
-      write(std::string(name) + "/b.txt", std::string(name) + " b");
+    for (const std::string name : {"shown", "old", "victim"}) fs::remove_all(at(name), ec);
+    for (const std::string name : {"shown", "victim"}) {
+      fs::create_directory(at(name));
+      for (const char* file : {"a.txt", "b.txt"}) write(name + "/" + file, name + " " + file[0]);
     }
     panel->dir = rootText + "/shown";
     panel->reload();
-    pickA();
-    panel->nameField->setText(c.typed);
-    fs::rename(root / "shown", root / "old");
-    fs::rename(root / "victim", root / "shown");
-    driver->answers = {1, 1};
+    ASSERT_TRUE(pick(*panel, "a.txt"));
+    type(c.typed);
+    fs::rename(at("shown"), at("old"));
+    fs::rename(at("victim"), at("shown"));
+    w32->answers = {1, 1};
     (panel.get()->*c.action)();
     EXPECT_EQ(lastAlert(),
               "3|The folder shown is no longer the one listed, so nothing was changed.|" + panel->dir + "|OK");
-    EXPECT_EQ(read("shown/a.txt"), "victim a") << c.typed;
-    EXPECT_EQ(read("shown/b.txt"), "victim b") << c.typed;
-    EXPECT_FALSE(fs::exists(root / "shown" / "c.txt")) << c.typed;
+    EXPECT_EQ(read("shown/a.txt") + read("shown/b.txt"), "victim avictim b") << c.typed;
+    EXPECT_FALSE(has("shown/c.txt")) << c.typed;
     EXPECT_EQ(read("old/a.txt"), "shown a") << c.typed;
   }
 }

@@ -177,9 +177,7 @@ TEST_F(PanelTest, ListsRealFoldersWhateverTheirSize) {
   EXPECT_EQ(panel->dirText(), rootText);
 
   fs::create_directory(at("many"));
-  // Long names fill the buffers with few files: each made under Wine costs
-  // milliseconds, so 800 of 120 bytes (about 100 KB of listing, several
-  // times the first buffer) rather than ten thousand short ones.
+  // 800 names of 120 bytes fill several times the first buffer; few files, as each is slow under Wine.
   for (int i = 0; i < 800; ++i) {
     std::string name = "entry-" + std::to_string(i) + "-";
     std::ofstream(at("many/" + name + std::string(120 - name.size(), 'x')));
