@@ -12,7 +12,6 @@
 #include "FileSizeLimit.h"
 #include "ScriptedDriver.h"
 #include "foundation/String.h"
-#include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 
 namespace quorl {
@@ -796,33 +795,6 @@ TEST_F(FilesTest, CopyReplacesTheTargetWholeOrNotAtAll) {
         << c.what;
   }
   if (!unheld.empty()) GTEST_SKIP() << "no file size limit here for:" << unheld;
-}
-
-// A file that another program writes under the copy's name while the copy
-// is made is never replaced by a copy meant for a new name: the copy fails
-// as "exists", the other file keeps its bytes and no sibling stays. A copy
-// the user chose to replace still replaces.
-TEST_F(FilesTest, ACopyToANewNameReplacesNoFileThatAppeared) {
-  namespace fs = std::filesystem;
-  const struct Case { const char* what; bool oldFile; bool copied; const char* after; } cases[] = {
-      {"a new name taken meanwhile", false, false, "theirs"},
-      {"a replace", true, true, "hello"},
-  };
-  for (const Case& c : cases) {
-    fs::remove(dir / "b.txt");
-    if (c.oldFile) std::ofstream(dir / "b.txt", std::ios::binary) << "old";
-    gUXBeforeSiblingPlace = [&](const std::string&) {
-      std::ofstream(dir / "b.txt", std::ios::binary | std::ios::trunc) << "theirs";
-    };
-    const bool copied = d->fileCopy(p("a.txt").c_str(), p("b.txt").c_str());
-    gUXBeforeSiblingPlace = nullptr;
-    EXPECT_EQ(copied, c.copied) << c.what;
-    EXPECT_EQ(d->fileFailure(), c.copied ? UXFileFailure::none : UXFileFailure::exists) << c.what;
-    std::ifstream in(dir / "b.txt", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.after) << c.what;
-    // a.txt, b.txt and sub: no sibling.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3) << c.what;
-  }
 }
 
 // ---------------------------------------------------------------------------

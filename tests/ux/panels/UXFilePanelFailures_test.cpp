@@ -22,26 +22,35 @@ TEST(PanelFailureTexts, EachReasonHasItsOwnWords) {
   EXPECT_STREQ(UXFilePanel::failureText(UXFileFailure::unknown), "");
 }
 
+// A file another program writes under the copy's name meanwhile is never
+// replaced by a copy meant for a new name, and no sibling stays; a copy the
+// user chose to replace still replaces.
 TEST_F(PanelActions, CopyReportsWhatTheDiskDidMeanwhile) {
   std::error_code ec;
   fs::create_symlink(at("missing"), at("dangling"), ec);
   const bool linked = !ec;
-  const struct Case { const char* row; bool rival; const char* alert; } cases[] = {
-      {"a.txt", true, "3|The file could not be copied.|a.txt|A file with this name already exists.|OK"},
-      {"dangling", false,
-       "3|The file could not be copied.|dangling|The link is broken: what it points to is not there.|OK"},
+  const std::string exists = "A file with this name already exists.|";
+  const struct Case { const char* row; const char* typed; bool rival; std::string alert; const char* after; } cases[] = {
+      {"a.txt", "new.txt", true, "3|The file could not be copied.|a.txt|" + exists + "OK", "theirs"},
+      {"a.txt", "b.txt", true, "2|" + exists + "b.txt|Replace it?|Replace|Cancel", "alpha"},
+      {"dangling", "new.txt", false,
+       "3|The file could not be copied.|dangling|The link is broken: what it points to is not there.|OK", ""},
   };
   for (const Case& c : cases) {
     if (!linked && !c.rival) continue;
     fs::remove(at("new.txt"));
     panel->reload();
     ASSERT_TRUE(pick(*panel, c.row)) << c.row;
-    type("new.txt");
-    if (c.rival) gUXBeforeSiblingPlace = [&](const std::string&) { write("new.txt", "theirs"); };
+    type(c.typed);
+    if (c.rival) gUXBeforeSiblingPlace = [&](const std::string&) { write(c.typed, "theirs"); };
+    driver->queueAlertAnswer(1);  // Replace, when asked
     panel->onCopy();
     gUXBeforeSiblingPlace = nullptr;
-    EXPECT_EQ(lastAlert(), c.alert) << c.row;
-    EXPECT_EQ(read("new.txt"), c.rival ? "theirs" : "") << c.row;
+    EXPECT_EQ(lastAlert(), c.alert) << c.typed;
+    EXPECT_EQ(read(c.typed), c.after) << c.typed;
+    // a.txt, b.txt, .hidden, sub, the link and new.txt if made: no sibling.
+    EXPECT_EQ(size_t(std::distance(fs::directory_iterator(root), fs::directory_iterator())),
+              4 + linked + has("new.txt")) << c.typed;
   }
   if (!linked) GTEST_SKIP() << "no links here: the broken link was not tried";
 }
