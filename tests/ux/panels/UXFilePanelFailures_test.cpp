@@ -30,7 +30,9 @@ TEST_F(PanelActions, CopyReportsWhatTheDiskDidMeanwhile) {
   fs::create_symlink(at("missing"), at("dangling"), ec);
   const bool linked = !ec;
   const std::string exists = "A file with this name already exists.|";
-  const struct Case { const char* row; const char* typed; bool rival; std::string alert; const char* after; } cases[] = {
+  const struct Case {
+    const char* row; const char* typed; bool rival; std::string alert; const char* after;
+  } cases[] = {
       {"a.txt", "new.txt", true, "3|The file could not be copied.|a.txt|" + exists + "OK", "theirs"},
       {"a.txt", "b.txt", true, "2|" + exists + "b.txt|Replace it?|Replace|Cancel", "alpha"},
       {"dangling", "new.txt", false,
