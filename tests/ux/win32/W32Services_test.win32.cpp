@@ -86,9 +86,9 @@ TEST_F(Win32DriverTest, ClocksRunIn64BitsAndTellTheCalendar) {
   const uint32_t tickAfter = uint32_t(GetTickCount64());
   EXPECT_LE(uint32_t(ms - tickBefore), uint32_t(tickAfter - tickBefore));
 
-  // The calendar: every field lies between two readings of the system's
-  // clock taken around the call, so a second, minute or day that rolls over
-  // between them still passes, and a field written into another does not.
+  // Every calendar field lies between two readings of the system's clock
+  // around the call: a second or day that rolls over between them passes, a
+  // field written into another does not.
   uint32_t utc[7] = {};
   SYSTEMTIME before{}, after{};
   GetSystemTime(&before);
@@ -96,17 +96,14 @@ TEST_F(Win32DriverTest, ClocksRunIn64BitsAndTellTheCalendar) {
   GetSystemTime(&after);
   EXPECT_LT(utc[6], 1000000u);  // microseconds, at the clock's millisecond resolution
   EXPECT_EQ(utc[6] % 1000, 0u);
-  SYSTEMTIME told{};
-  WORD* fields[7] = {&told.wYear, &told.wMonth, &told.wDay, &told.wHour, &told.wMinute, &told.wSecond,
-                     &told.wMilliseconds};
-  for (int i = 0; i < 7; ++i) *fields[i] = WORD(i == 6 ? utc[6] / 1000 : std::min(utc[i], 0xFFFFu));
+  auto field = [&](int i) { return WORD(std::min(i == 6 ? utc[6] / 1000 : utc[i], 0xFFFFu)); };
+  const SYSTEMTIME told{field(0), field(1), 0, field(2), field(3), field(4), field(5), field(6)};
   // 100-ns units since 1601, or 0 for a date the calendar does not hold.
   auto instant = [](const SYSTEMTIME& t) {
     FILETIME f{};
     return SystemTimeToFileTime(&t, &f) ? uint64_t(f.dwHighDateTime) << 32 | f.dwLowDateTime : 0;
   };
-  std::string said = "nowUTC:";
-  for (uint32_t field : utc) said += " " + std::to_string(field);
+  const std::string said = testing::PrintToString(std::vector<uint32_t>(utc, utc + 7));
   EXPECT_LE(instant(before), instant(told)) << said;
   EXPECT_LE(instant(told), instant(after)) << said;
   int32_t offset = d->localOffsetMinutes();
@@ -290,11 +287,9 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
             (std::vector<std::string>{"d\t0\t" + sub, "f\t0\t" + empty, "f\t5\t" + data}));
   EXPECT_EQ(count, 3);
   EXPECT_TRUE(d->listDirWhole());
-  // A buffer without room for a line leaves the name out and says so (the
-  // writer's own test covers names longer than the room kept free, which a
-  // host file system under Wine does not take).
+  // A buffer without room for a line leaves the name out and says so.
   TempFolder wide;
-  std::string longName;
+  std::string longName;  // 255 bytes
   for (int i = 0; i < 85; ++i) longName += "\xE6\x97\xA5";
   wide.write(longName, "x");
   std::vector<char> room(300);
