@@ -358,10 +358,9 @@ TEST_F(Win32DriverTest, ACopyToANewNameReplacesNoFileThatAppeared) {
   }
 }
 
-// Runs the host's program (mkfifo, rm) on the host's name for the Windows
-// path, as Wine starts any program, until the path is listed (`listed`) or
-// no longer is; false outside Wine or when that does not come. Wine can
-// make and remove no named pipe itself.
+// Runs the host's program (mkfifo, rm: Wine makes no named pipe itself) on
+// the host's name for the path and waits until the path is `listed` or is
+// not; false outside Wine or when that does not come.
 bool onHost(const wchar_t* program, const std::string& path, bool listed) {
   using UnixName = char* (*)(const wchar_t*);
   const auto unixName = reinterpret_cast<UnixName>(
@@ -509,13 +508,13 @@ TEST_F(Win32DriverTest, FileDialogsAnswerTheChosenPath) {
   // A hook or a template puts a dialog of its own inside the file dialog,
   // and on Windows brings back the older dialog: neither may be there.
   std::atomic<int> inner{0};
-  auto innerDialog = [&](HWND dialog) {
-    if (FindWindowExW(dialog, nullptr, L"#32770", nullptr)) inner++;
+  auto noInner = [&](HWND dialog) {
+    inner += FindWindowExW(dialog, nullptr, L"#32770", nullptr) != nullptr;
+    return dialog;
   };
   {
     DialogAnswerer answerer([&](HWND dialog) {
-      innerDialog(dialog);
-      typeFileName(dialog, w32Wide(name));
+      typeFileName(noInner(dialog), w32Wide(name));
       press(dialog, IDOK);
     });
     std::memset(buffer, '#', sizeof buffer);
@@ -540,10 +539,7 @@ TEST_F(Win32DriverTest, FileDialogsAnswerTheChosenPath) {
   EXPECT_STREQ(buffer, "");
   const std::string proposed = "propos\xC3\xA9 \xE2\x82\xAC.csv";
   {
-    DialogAnswerer answerer([&](HWND dialog) {
-      innerDialog(dialog);
-      press(dialog, IDOK);
-    });
+    DialogAnswerer answerer([&](HWND dialog) { press(noInner(dialog), IDOK); });
     std::memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(d->fileSave("Save", folder.path.c_str(), proposed.c_str(), buffer, sizeof buffer), 1);
   }
