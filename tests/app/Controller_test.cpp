@@ -25,11 +25,8 @@ namespace {
 // The UTF-16 bytes of a UTF-8 text, without a byte-order mark.
 std::string utf16(const std::string& utf8, bool bigEndian) {
   std::string bytes;
-  for (char16_t u : WideText::utf16(utf8.data(), utf8.size())) {
-    const char high = char(u >> 8), low = char(u & 0xFF);
-    bytes += bigEndian ? high : low;
-    bytes += bigEndian ? low : high;
-  }
+  for (char16_t u : WideText::utf16(utf8.data(), utf8.size()))
+    bytes += bigEndian ? std::string{char(u >> 8), char(u)} : std::string{char(u), char(u >> 8)};
   return bytes;
 }
 
@@ -166,8 +163,9 @@ TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
       fresh->loadFile(S(dir.write(k.sample, marked).c_str()));
       EXPECT_EQ(take(), k.opened) << marked.substr(0, 2);
       EXPECT_EQ(fresh->ownContribution != nullptr, k.own) << k.sample;
-      if (!k.text.empty() && fresh->ownContribution)
+      if (!k.text.empty() && fresh->ownContribution) {
         EXPECT_EQ(str(fresh->ownContribution->machine->cpu), cpu) << marked.substr(0, 2);
+      }
     }
   }
 }
