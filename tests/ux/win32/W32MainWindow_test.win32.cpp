@@ -200,12 +200,14 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
   ReleaseDC(top(), dc);
 }
 
-// Starts the program with the command line, its standard output and error
-// on a pipe; answers what it printed and sets its exit status.
+// Runs the command line with standard output and error on a pipe; answers
+// what it printed and sets its exit status (99 when it did not start).
 std::string runProgram(std::wstring commandLine, DWORD& status) {
+  status = 99;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "(no pipe)";
+  W32File reading(readEnd);
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOW si{};
   si.cb = sizeof si;
@@ -215,18 +217,14 @@ std::string runProgram(std::wstring commandLine, DWORD& status) {
   const BOOL started =
       CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   CloseHandle(writeEnd);
-  std::string out = started ? "" : "(did not start)";
+  if (!started) return "(did not start)";
+  W32File process(pi.hProcess), thread(pi.hThread);
+  std::string out;
   char buffer[4096];
   DWORD n = 0;
-  while (started && ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
-  CloseHandle(readEnd);
-  status = 99;
-  if (started) {
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    GetExitCodeProcess(pi.hProcess, &status);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
+  while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  GetExitCodeProcess(pi.hProcess, &status);
   return out;
 }
 

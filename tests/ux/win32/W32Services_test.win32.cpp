@@ -86,9 +86,9 @@ TEST_F(Win32DriverTest, ClocksRunIn64BitsAndTellTheCalendar) {
   const uint32_t tickAfter = uint32_t(GetTickCount64());
   EXPECT_LE(uint32_t(ms - tickBefore), uint32_t(tickAfter - tickBefore));
 
-  // The calendar: every field lies between two readings of the system's
-  // clock taken around the call, so a second, minute or day that rolls over
-  // between them still passes, and a field written into another does not.
+  // Every calendar field lies between two readings of the system's clock
+  // around the call: a second or day that rolls over between them passes, a
+  // field written into another does not.
   uint32_t utc[7] = {};
   SYSTEMTIME before{}, after{};
   GetSystemTime(&before);
@@ -96,17 +96,14 @@ TEST_F(Win32DriverTest, ClocksRunIn64BitsAndTellTheCalendar) {
   GetSystemTime(&after);
   EXPECT_LT(utc[6], 1000000u);  // microseconds, at the clock's millisecond resolution
   EXPECT_EQ(utc[6] % 1000, 0u);
-  SYSTEMTIME told{};
-  WORD* fields[7] = {&told.wYear, &told.wMonth, &told.wDay, &told.wHour, &told.wMinute, &told.wSecond,
-                     &told.wMilliseconds};
-  for (int i = 0; i < 7; ++i) *fields[i] = WORD(i == 6 ? utc[6] / 1000 : std::min(utc[i], 0xFFFFu));
+  auto field = [&](int i) { return WORD(std::min(i == 6 ? utc[6] / 1000 : utc[i], 0xFFFFu)); };
+  const SYSTEMTIME told{field(0), field(1), 0, field(2), field(3), field(4), field(5), field(6)};
   // 100-ns units since 1601, or 0 for a date the calendar does not hold.
   auto instant = [](const SYSTEMTIME& t) {
     FILETIME f{};
     return SystemTimeToFileTime(&t, &f) ? uint64_t(f.dwHighDateTime) << 32 | f.dwLowDateTime : 0;
   };
-  std::string said = "nowUTC:";
-  for (uint32_t field : utc) said += " " + std::to_string(field);
+  const std::string said = testing::PrintToString(std::vector<uint32_t>(utc, utc + 7));
   EXPECT_LE(instant(before), instant(told)) << said;
   EXPECT_LE(instant(told), instant(after)) << said;
   int32_t offset = d->localOffsetMinutes();
@@ -290,13 +287,9 @@ TEST_F(Win32DriverTest, ListingsAndFileOperationsWithNonAsciiNames) {
             (std::vector<std::string>{"d\t0\t" + sub, "f\t0\t" + empty, "f\t5\t" + data}));
   EXPECT_EQ(count, 3);
   EXPECT_TRUE(d->listDirWhole());
-  // A buffer without room for a line leaves the name out and says so (the
-  // writer's own test covers names longer than the room kept free, which a
-  // host file system under Wine does not take).
+  // A buffer without room for a line leaves the name out and says so.
   TempFolder wide;
-  std::string longName;
-  for (int i = 0; i < 85; ++i) longName += "\xE6\x97\xA5";
-  wide.write(longName, "x");
+  wide.write(std::string(255, 'n'), "x");
   std::vector<char> room(300);
   EXPECT_EQ(d->listDir(wide.path.c_str(), room.data(), uint32_t(room.size())), 0);
   EXPECT_FALSE(d->listDirWhole());
@@ -363,10 +356,9 @@ TEST_F(Win32DriverTest, ACopyToANewNameReplacesNoFileThatAppeared) {
   }
 }
 
-// Runs the host's program (mkfifo, rm) on the host's name for the Windows
-// path, as Wine starts any program, until the path is listed (`listed`) or
-// no longer is; false outside Wine or when that does not come. Wine can
-// make and remove no named pipe itself.
+// Runs the host's program (mkfifo, rm: Wine makes no named pipe itself) on
+// the host's name for the path and waits until the path is `listed` or is
+// not; false outside Wine or when that does not come.
 bool onHost(const wchar_t* program, const std::string& path, bool listed) {
   using UnixName = char* (*)(const wchar_t*);
   const auto unixName = reinterpret_cast<UnixName>(
@@ -514,13 +506,13 @@ TEST_F(Win32DriverTest, FileDialogsAnswerTheChosenPath) {
   // A hook or a template puts a dialog of its own inside the file dialog,
   // and on Windows brings back the older dialog: neither may be there.
   std::atomic<int> inner{0};
-  auto innerDialog = [&](HWND dialog) {
-    if (FindWindowExW(dialog, nullptr, L"#32770", nullptr)) inner++;
+  auto noInner = [&](HWND dialog) {
+    inner += FindWindowExW(dialog, nullptr, L"#32770", nullptr) != nullptr;
+    return dialog;
   };
   {
     DialogAnswerer answerer([&](HWND dialog) {
-      innerDialog(dialog);
-      typeFileName(dialog, w32Wide(name));
+      typeFileName(noInner(dialog), w32Wide(name));
       press(dialog, IDOK);
     });
     std::memset(buffer, '#', sizeof buffer);
@@ -545,10 +537,7 @@ TEST_F(Win32DriverTest, FileDialogsAnswerTheChosenPath) {
   EXPECT_STREQ(buffer, "");
   const std::string proposed = "propos\xC3\xA9 \xE2\x82\xAC.csv";
   {
-    DialogAnswerer answerer([&](HWND dialog) {
-      innerDialog(dialog);
-      press(dialog, IDOK);
-    });
+    DialogAnswerer answerer([&](HWND dialog) { press(noInner(dialog), IDOK); });
     std::memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(d->fileSave("Save", folder.path.c_str(), proposed.c_str(), buffer, sizeof buffer), 1);
   }
