@@ -620,8 +620,7 @@ TEST_F(ChartSummary, TitlesWholeAndTextsClearOfEachOtherAndOfBars) {
       for (const auto& text : picture.texts)
         if (text.box.h() == 12) shown.insert(text.text);
       EXPECT_EQ(shown, titles) << B << " benchmarks, titles of " << length;
-      const std::string faults = picture.faults();
-      ASSERT_EQ(faults, "") << B << " benchmarks, titles of " << length;
+      ASSERT_EQ(picture.faults(), "") << B << " benchmarks, titles of " << length;
     }
   }
 }
