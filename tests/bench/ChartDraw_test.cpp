@@ -128,9 +128,8 @@ TEST_F(ChartDraw, HeightsPerMode) {
   view->mode = 2;
   EXPECT_EQ(view->height(), 248);  // three benchmarks: 4 x 26 + 144
   view->mode = 1;
-  // Three series of 3 benchmarks, names 1 byte: "C++ (clang)" widens the
-  // slots from 82 to 105 (7 a line), and with it the scale text takes a
-  // line of its own under the titles (16 more).
+  // Three series of 3 benchmarks: "C++ (clang)" widens the slots to 105 (7 a
+  // line) and puts the scale text on a line of its own (16 more).
   EXPECT_EQ(view->summaryCols(), 7);
   EXPECT_EQ(view->summaryHeight(), 208 + 16 + 8);
   EXPECT_EQ(view->height(), 232);
@@ -150,8 +149,7 @@ TEST_F(ChartDraw, SummaryColumnsAndHeight) {
   view->rebuild();
   EXPECT_EQ(view->seriesNames()->count(), 7u);
   EXPECT_EQ(view->summaryCols(), 5);
-  // "C++ (clang)  arm64" widens the slot to 158, and the scale text
-  // takes a line of its own.
+  // "C++ (clang)  arm64" widens the slot to 158; the scale text has its own line.
   EXPECT_EQ(view->summaryHeight(), (16 * 8 + 200 + 16) * 2 + 8);
   resize(view, 100, 600);  // narrower than a slot: still one panel a line
   EXPECT_EQ(view->summaryCols(), 1);
@@ -286,64 +284,52 @@ TEST_F(ChartDraw, PlotWidthAtTheNarrowLimits) {
   }
 }
 
-// The axis of the bars from the minimum width to 2,000 pixels and from
-// 1 us to 10^7 ms: every grid line stays, the labels stand on every k-th
-// of them from the first, k the smallest that leaves a character's width
-// (6 pixels a byte at size 11) between neighbours, and no two overlap.
+// From the minimum width to 2,000 pixels and from 1 us to 10^7 ms, every
+// grid line stays and the labels stand on every k-th of them from the
+// first, k the smallest that leaves a character's width (6 pixels a byte)
+// between neighbours.
 TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
   const int64_t maxima[] = {1, 7, 12, 999, 7300, 123456, 2500000, 400000000, 987654321, 10000000000};
-  for (int metric : {0, 1}) {
+  const auto end = [](int x, const std::string& text) { return x + int(text.size() + 1) * 6; };
+  for (int metric : {0, 1})
     for (int64_t top : maxima) {
       auto data = dataSetOf({contribution("c", {{.bench = "b", .best = top}, {.bench = "b", .target = "cpp", .best = 1}})});
-      const auto axis = [&](int width) {
+      const auto axis = [&](int width) {  // grid x's; labels as (x, text)
         auto view = chart(data, width, 200);
         view->metric = metric;
         view->rebuild();
         RecordingGraphics g;
         view->drawRect(g, UXRect(0, 0, width, 200));
         std::vector<int> grid;
-        std::vector<std::pair<int, std::string>> labels;  // x, text
+        std::vector<std::pair<int, std::string>> labels;
         for (const std::string& line : g.lines) {
           int x, y, w, h;
           if (std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d 208 211 219", &x, &y, &w, &h) == 4 && y == 48 && w == 1)
             grid.push_back(x);
-          if (line.rfind("drawTextRGBA ", 0) == 0 && line.find("\" ") != std::string::npos &&
-              line.substr(line.rfind('"')).find(" 30 110 110 110 255 11") != std::string::npos) {
-            const size_t open = line.find('"'), close = line.rfind('"');
-            std::sscanf(line.c_str() + close + 1, " %d", &x);
-            labels.push_back({x, line.substr(open + 1, close - open - 1)});
-          }
+          if (const auto t = drawnText(line); t && t->y == 30 && t->colour == "110 110 110 255" && t->size == 11)
+            labels.push_back({t->x, t->text});
         }
         return std::make_pair(grid, labels);
       };
-      // Every tick's label, from a view wide enough to show them all.
-      const auto [allGrid, all] = axis(30000);
+      const auto [allGrid, all] = axis(30000);  // wide enough for every label
       ASSERT_EQ(allGrid.size(), all.size());
-      const int minimum = [&] {
-        auto view = chart(data);
-        return view->minimumWidth();
-      }();
-      for (int width = minimum; width <= 2000; width += width < 400 ? 7 : 61) {
+      for (int width = chart(data)->minimumWidth(); width <= 2000; width += width < 400 ? 7 : 61) {
         SCOPED_TRACE("metric " + std::to_string(metric) + ", top " + std::to_string(top) + ", width " +
                      std::to_string(width));
         const auto [grid, labels] = axis(width);
         ASSERT_LE(grid.size(), all.size());
-        const auto end = [](int x, const std::string& text) { return x + int(text.size() + 1) * 6; };
         size_t k = 1;
-        for (;; ++k) {
-          bool apart = true;
+        const auto apart = [&] {
           for (size_t i = 0; i + k < grid.size(); i += k)
-            apart = apart && end(grid[i] + 2, all[i].second) <= grid[i + k] + 2;
-          if (apart || k >= grid.size()) break;
-        }
+            if (end(grid[i] + 2, all[i].second) > grid[i + k] + 2) return false;
+          return true;
+        };
+        while (!apart() && k < grid.size()) ++k;
         std::vector<std::pair<int, std::string>> expected;
         for (size_t i = 0; i < grid.size(); i += k) expected.push_back({grid[i] + 2, all[i].second});
         EXPECT_EQ(labels, expected);
-        for (size_t i = 0; i + 1 < labels.size(); ++i)
-          EXPECT_LE(end(labels[i].first, labels[i].second) - 6, labels[i + 1].first);
       }
     }
-  }
 }
 
 TEST_F(ChartDraw, ZeroAndNegativeValuesDrawTwoPixelBars) {
@@ -499,9 +485,8 @@ class ChartSummary : public ChartDraw {
 
 TEST_F(ChartSummary, PanelsBarsAndNames) {
   auto view = summaryView();
-  // The title "C++ (clang)" widens every panel box to 77 + 16 and slot to
-  // 105 (784 / 105 = 7 a line); the scale text then stands under the
-  // titles, and every plot starts 16 lower.
+  // "C++ (clang)" widens every box to 93 and slot to 105 (7 a line); the
+  // scale text stands under the titles, and every plot starts 16 lower.
   EXPECT_EQ(view->summaryCols(), 7);
   EXPECT_EQ(view->summaryHeight(), 264);
   RecordingGraphics g;
@@ -551,8 +536,7 @@ TEST_F(ChartSummary, PanelsBarsAndNames) {
 }
 
 // The summary's drawing read back as boxes: texts (size s taken as s high
-// and so many pixels a byte wide), bars (the 12-wide fills), error bars
-// and panel boxes (the borders).
+// and 7, 6 or 5 pixels a byte), bars and error bars, and panel borders.
 struct SummaryPicture {
   struct Text {
     std::string text;
@@ -564,13 +548,9 @@ struct SummaryPicture {
   explicit SummaryPicture(const RecordingGraphics& g) {
     for (const std::string& line : normalised(g)) {
       int x, y, w, h, x2, y2;
-      if (line.rfind("drawTextRGBA ", 0) == 0) {
-        const size_t open = line.find('"'), close = line.rfind('"');
-        int r, gr, b, a, size;
-        std::sscanf(line.c_str() + close + 1, " %d %d %d %d %d %d %d", &x, &y, &r, &gr, &b, &a, &size);
-        const int perByte = size >= 12 ? 7 : size >= 9 ? 6 : 5;
-        const std::string text = line.substr(open + 1, close - open - 1);
-        texts.push_back({text, UXRect(x, y, int(text.size()) * perByte, size)});
+      if (const auto t = drawnText(line)) {
+        const int perByte = t->size >= 12 ? 7 : t->size >= 9 ? 6 : 5;
+        texts.push_back({t->text, UXRect(t->x, t->y, int(t->text.size()) * perByte, t->size)});
       } else if (std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d", &x, &y, &w, &h) == 4 && w == 12) {
         bars.push_back(UXRect(x, y, w, h));
       } else if (std::sscanf(line.c_str(), "drawLine %d %d %d %d", &x, &y, &x2, &y2) == 4) {
@@ -581,78 +561,66 @@ struct SummaryPicture {
     }
   }
 
-  static bool inside(UXRect in, UXRect out) {
-    return in.x() >= out.x() && in.y() >= out.y() && in.maxX() <= out.maxX() && in.maxY() <= out.maxY();
-  }
-
-  // The faults found, one line each. Boxes are swept from left to right:
-  // only boxes that meet in x are compared.
+  // The faults found, one a line: a text meeting a text or a bar, a text
+  // outside every panel. Swept from left to right, so that only boxes that
+  // meet in x are compared.
   std::string faults() const {
     std::string out;
-    struct Item {
-      UXRect box;
-      int text;  // index into texts, or -1 for a bar
-    };
-    std::vector<Item> items;
+    std::vector<std::pair<UXRect, int>> items;  // box, index into texts or -1 for a bar
     for (size_t i = 0; i < texts.size(); ++i) items.push_back({texts[i].box, int(i)});
     for (UXRect b : bars) items.push_back({b, -1});
-    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.box.x() < b.box.x(); });
+    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first.x() < b.first.x(); });
     for (size_t i = 0; i < items.size(); ++i)
-      for (size_t j = i + 1; j < items.size() && items[j].box.x() < items[i].box.maxX(); ++j) {
-        const Item &a = items[i], &b = items[j];
-        if ((a.text < 0 && b.text < 0) || !UXGeom::intersects(a.box, b.box)) continue;
-        if (a.text >= 0 && b.text >= 0)
-          out += "texts overlap: " + texts[a.text].text + " / " + texts[b.text].text + "\n";
-        else
-          out += "a bar crosses " + texts[a.text >= 0 ? a.text : b.text].text + "\n";
+      for (size_t j = i + 1; j < items.size() && items[j].first.x() < items[i].first.maxX(); ++j) {
+        const auto &[a, ta] = items[i];
+        const auto &[b, tb] = items[j];
+        if ((ta < 0 && tb < 0) || !UXGeom::intersects(a, b)) continue;
+        out += ta >= 0 && tb >= 0 ? "texts overlap: " + texts[ta].text + " / " + texts[tb].text + "\n"
+                                  : "a bar crosses " + texts[std::max(ta, tb)].text + "\n";
       }
     for (const Text& t : texts)
-      if (std::none_of(panels.begin(), panels.end(), [&](UXRect p) { return inside(t.box, p); }))
+      if (std::none_of(panels.begin(), panels.end(), [&](UXRect p) {
+            return t.box.x() >= p.x() && t.box.y() >= p.y() && t.box.maxX() <= p.maxX() && t.box.maxY() <= p.maxY();
+          }))
         out += "outside every panel: " + t.text + "\n";
     return out;
   }
 };
 
-// For 1 to 30 benchmarks and titles of 1 to 40 characters that differ in
-// their last one, every title is drawn whole (no two panels read the
-// same), no two texts overlap, no bar or error bar crosses a text, and
-// every text stays in its panel. Bars reach the top of the scale, error
-// bars past it and below 0.
+// For 1 to 30 benchmarks and titles of 1 to 40 characters alike but for
+// their last, every title is drawn whole and SummaryPicture finds no fault.
+// Bars reach the top of the scale, error bars past it and below 0.
 TEST_F(ChartSummary, TitlesWholeAndTextsClearOfEachOtherAndOfBars) {
   const char* targets[] = {"quorl", "cpp", "gcc"};
   for (int B = 1; B <= 30; ++B) {
     auto c = contribution("c", {});
-    for (int b = 0; b < B; ++b) {
-      const std::string bench = "b" + std::to_string(b) + std::string(b % 3, 'x');
+    for (int b = 0; b < B; ++b)
       for (int t = 0; t < 3; ++t) {
+        const std::string bench = "b" + std::to_string(b) + std::string(b % 3, 'x');
         const int64_t best = 100000 + 37000 * ((b + t) % 5);
         c->runs->add(makeRun({.bench = bench.c_str(), .target = targets[t], .best = best,
                               .mean = best * 1.2, .stddev = best * (t == 2 ? 2.0 : 0.3)}));
       }
-    }
     auto view = chart(dataSetOf({c}), 800, 600);
     view->mode = 1;
     view->rebuild();
     for (int length = 1; length <= 40; ++length) {
-      // Titles alike but for their last character.
-      std::vector<Ref<String>> titles;
-      for (int t = 0; t < 3; ++t) titles.push_back(S((std::string(length - 1, 'W') + char('A' + t)).c_str()));
+      std::set<std::string> titles;
       std::unordered_map<const String*, Ref<String>> relabel;
-      Ref<Array> series = view->seriesNames();
-      for (uint32_t k = 0; k < series->count(); ++k) relabel[static_cast<const String*>(series->get(k).get())] = titles[k];
+      for (uint32_t k = 0; k < 3; ++k) {
+        const std::string title = std::string(length - 1, 'W') + char('A' + k);
+        relabel[static_cast<const String*>(view->seriesNames()->get(k).get())] = S(title.c_str());
+        titles.insert(title);
+      }
       for (uint32_t i = 0; i < view->rows->count(); ++i) rowAt(*view, i).label = relabel.at(rowAt(*view, i).label.get());
-
       RecordingGraphics g;
       view->drawSummary(g);
       const SummaryPicture picture(g);
       std::set<std::string> shown;
       for (const auto& text : picture.texts)
         if (text.box.h() == 12) shown.insert(text.text);
-      ASSERT_EQ(shown.size(), 3u) << B << " benchmarks, titles of " << length;
-      for (const auto& title : titles) EXPECT_EQ(shown.count(title->cString()), 1u) << title->cString();
-      const std::string faults = picture.faults();
-      EXPECT_EQ(faults, "") << B << " benchmarks, titles of " << length;
-      if (!faults.empty()) return;
+      EXPECT_EQ(shown, titles) << B << " benchmarks, titles of " << length;
+      ASSERT_EQ(picture.faults(), "") << B << " benchmarks, titles of " << length;
     }
   }
 }
@@ -668,14 +636,11 @@ TEST_F(ChartSummary, ATitleWiderThanTheViewIsCutAtACharacter) {
   rowAt(*view, 0).label = S(title.c_str());
   RecordingGraphics g;
   view->drawSummary(g);
-  const SummaryPicture picture(g);
-  ASSERT_EQ(picture.texts.front().box.h(), 12);
-  const std::string drawn = picture.texts.front().text;
-  EXPECT_LT(drawn.size(), title.size());
-  EXPECT_GT(drawn.size(), 0u);
-  EXPECT_EQ(drawn.size() % 2, 0u) << drawn;  // never half of an é
-  EXPECT_EQ(title.compare(0, drawn.size(), drawn), 0);
-  EXPECT_LE(picture.texts.front().box.maxX(), 200);
+  const auto drawn = SummaryPicture(g).texts.front();
+  ASSERT_EQ(drawn.box.h(), 12);
+  EXPECT_TRUE(!drawn.text.empty() && drawn.text.size() < title.size()) << drawn.text;
+  EXPECT_TRUE(drawn.text.size() % 2 == 0 && title.starts_with(drawn.text)) << drawn.text;  // never half an é
+  EXPECT_LE(drawn.box.maxX(), 200);
 }
 
 TEST_F(ChartSummary, SpeedUpMetricHasNoErrorBars) {
@@ -684,8 +649,7 @@ TEST_F(ChartSummary, SpeedUpMetricHasNoErrorBars) {
   view->drawSummary(g);
   EXPECT_EQ(g.count("drawLine"), 0u);
   // The slowest of fib is 200: C++ runs 2.00x; sieve's only run 1.00x.
-  // "C++ (clang)" widens the boxes to 93 and puts the scale text on a line
-  // of its own, right-aligned.
+  // Boxes 93 wide, the scale text right-aligned on its own line.
   EXPECT_NE(g.text().find("\"2.00x\" 65 31 120 120 128 255 10"), std::string::npos) << g.text();
   EXPECT_NE(g.text().find("fillRectRGB 19,44,12,150 59 130 246"), std::string::npos);
   EXPECT_NE(g.text().find("fillRectRGB 124,119,12,75 212 117 31"), std::string::npos);
@@ -697,8 +661,7 @@ TEST_F(ChartSummary, AllZeroValuesGiveAScaleOfOne) {
   RecordingGraphics g;
   view->drawSummary(g);
   EXPECT_NE(g.text().find("\"1 us\""), std::string::npos);
-  // A 2-pixel bar on the axis, which lies 16 lower for the scale text's
-  // own line.
+  // A 2-pixel bar on the axis, 16 lower for the scale text's own line.
   EXPECT_NE(g.text().find("fillRectRGB 19,192,12,2 "), std::string::npos);
 }
 
@@ -715,10 +678,8 @@ TEST_F(ChartSummary, ErrorBarEndsAreHeldToTheCoordinateRange) {
   EXPECT_EQ(joined(g.of("drawLine")), "drawLine 25 44 25 194 1\n");
 }
 
-// Ends inside the plot are drawn where they fall; an end above its top or
-// below its axis is held to it, short of the texts around the plot. On a
-// scale of 200 the plot runs from 44 (the scale text has its own line) to
-// the axis at 194, 150 pixels.
+// Ends inside the plot are drawn where they fall; one past its top (44 on
+// a scale of 200) or below its axis (194) is held there.
 TEST_F(ChartSummary, ErrorBarEndsThatFitAreNotClipped) {
   struct Case {
     double mean, stddev;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,24 @@ inline Ref<DataSet> dataSetOf(std::initializer_list<Ref<Contribution>> list) {
   auto set = make<DataSet>();
   for (const auto& c : list) set->contributions->add(c);
   return set;
+}
+
+// A recorded "drawTextRGBA \"text\" x y r g b a size" line read back.
+struct DrawnText {
+  std::string text;
+  int x = 0, y = 0, size = 0;
+  std::string colour;  // "r g b a"
+};
+
+inline std::optional<DrawnText> drawnText(const std::string& line) {
+  if (line.rfind("drawTextRGBA \"", 0) != 0) return std::nullopt;
+  const size_t close = line.rfind('"');
+  DrawnText t;
+  t.text = line.substr(14, close - 14);
+  int r, g, b, a;
+  std::sscanf(line.c_str() + close + 1, " %d %d %d %d %d %d %d", &t.x, &t.y, &r, &g, &b, &a, &t.size);
+  t.colour = std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b) + " " + std::to_string(a);
+  return t;
 }
 
 inline ChartRow& rowAt(const ChartView& view, uint32_t i) { return *cast<ChartRow>(view.rows->get(i)); }

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
+#include <cstdio>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,27 +38,13 @@ struct Call {
 std::vector<Call> callsOf(const RecordingGraphics& g) {
   std::vector<Call> out;
   for (const std::string& line : g.lines) {
-    Call c;
-    if (line.rfind("fillRectRGB ", 0) == 0) {
-      int64_t x, y, w, h;
-      char comma;
-      std::istringstream in(line.substr(12));
-      in >> x >> comma >> y >> comma >> w >> comma >> h;
-      std::getline(in >> std::ws, c.what);
-      c.box = {x, y, x + w, y + h};
-    } else if (line.rfind("drawTextRGBA \"", 0) == 0) {
-      const size_t close = line.find("\" ", 14);
-      c.text = true;
-      c.what = line.substr(14, close - 14);
-      std::istringstream in(line.substr(close + 2));
-      int64_t x, y;
-      in >> x >> y;
-      c.box = {x, y, x + 7 * static_cast<int64_t>(c.what.size()), y + 14};
-    } else {
+    int x, y, w, h, n = 0;
+    if (std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d %n", &x, &y, &w, &h, &n) == 4 && n > 0)
+      out.push_back({false, line.substr(n), {x, y, int64_t(x) + w, int64_t(y) + h}});
+    else if (const auto t = drawnText(line))
+      out.push_back({true, t->text, {t->x, t->y, t->x + 7 * int64_t(t->text.size()), t->y + 14}});
+    else
       ADD_FAILURE() << "unexpected call " << line;
-      continue;
-    }
-    out.push_back(c);
   }
   return out;
 }
@@ -67,32 +52,26 @@ std::vector<Call> callsOf(const RecordingGraphics& g) {
 constexpr int kLines = 60, kColumns = 20;
 constexpr int64_t kViewW = 800, kViewH = 500;
 
-class HeatMapScrolled : public ChartFixture {
- protected:
-  // 60 benchmarks by 20 columns (quorl at settings of their own), a few
-  // cells not measured.
-  Ref<ChartView> bigMap() {
-    auto c = contribution("c", {});
-    for (int j = 0; j < kColumns; ++j) archs_.push_back("arch" + std::to_string(10 + j));
-    for (int i = 0; i < kLines; ++i) names_.push_back("bench_" + std::to_string(100 + i));
-    for (int i = 0; i < kLines; ++i)
-      for (int j = 0; j < kColumns; ++j)
-        if ((i + j) % 7 != 3)
-          c->runs->add(makeRun({.bench = names_[i].c_str(), .arch = archs_[j].c_str(), .best = 100 + 37 * ((i * j) % 11)}));
-    auto view = chart(dataSetOf({c}), kViewW, kViewH);
-    view->mode = 2;
-    view->rebuild();
-    return view;
-  }
-  std::vector<std::string> archs_, names_;
-};
+using HeatMapScrolled = ChartFixture;
 
 // At each corner of its scroll range (and between), every line and column
 // wholly in sight has its name and its title inside the band in sight, not
 // painted over afterwards; nothing but the names, the titles and their
 // backgrounds shows in the names column, the title rows and the corner.
 TEST_F(HeatMapScrolled, NamesAndTitlesStayInSightOverTheCells) {
-  auto view = bigMap();
+  // 60 benchmarks by 20 columns (quorl at settings of their own), a few cells not measured.
+  auto c = contribution("c", {});
+  std::vector<std::string> benchNames;
+  for (int i = 0; i < kLines; ++i) benchNames.push_back("bench_" + std::to_string(100 + i));
+  for (int i = 0; i < kLines; ++i)
+    for (int j = 0; j < kColumns; ++j)
+      if ((i + j) % 7 != 3) {
+        const std::string arch = "arch" + std::to_string(10 + j);
+        c->runs->add(makeRun({.bench = benchNames[i].c_str(), .arch = arch.c_str(), .best = 100 + 37 * ((i * j) % 11)}));
+      }
+  auto view = chart(dataSetOf({c}), kViewW, kViewH);
+  view->mode = 2;
+  view->rebuild();
   const HeatMap& map = *view->heatMap;
   ASSERT_EQ(map.colSeries->count(), uint32_t(kColumns));
   ASSERT_EQ(map.benches->count(), uint32_t(kLines));
@@ -102,7 +81,7 @@ TEST_F(HeatMapScrolled, NamesAndTitlesStayInSightOverTheCells) {
   resize(view, int32_t(width), int32_t(height));  // as the scroll view's document view
 
   const std::string title = "each run against the fastest run of each benchmark";
-  std::set<std::string> names(names_.begin(), names_.end()), headers;
+  std::set<std::string> names(benchNames.begin(), benchNames.end()), headers;
   for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
     headers.insert(str(cast<String>(map.colSeries->get(j))));
     headers.insert(str(cast<String>(map.colSetting->get(j))));
@@ -148,14 +127,12 @@ TEST_F(HeatMapScrolled, NamesAndTitlesStayInSightOverTheCells) {
           faults.push_back(what + " \"" + text + "\" painted over by a fill of " + later->what);
     };
     expectLabel(title, corner, "the title");
-    for (int i = 0; i < kLines; ++i) {
-      const int64_t y = L::kFirstLine + i * L::kLine;
+    for (int i = 0; i <= kLines; ++i) {  // the benchmarks, then the mean line
+      const int64_t y = L::kFirstLine + i * L::kLine + (i == kLines ? L::kMeanGap : 0);
       if (y >= cellsInSight.y0 && y + L::kLine <= cellsInSight.y1)
-        expectLabel(names_[i], {nameColumn.x0, y, nameColumn.x1, y + L::kLine}, "line " + std::to_string(i));
+        expectLabel(i < kLines ? benchNames[i] : "geometric mean", {nameColumn.x0, y, nameColumn.x1, y + L::kLine},
+                    "line " + std::to_string(i));
     }
-    const int64_t meanY = L::kFirstLine + kLines * L::kLine + L::kMeanGap;
-    if (meanY >= cellsInSight.y0 && meanY + L::kLine <= cellsInSight.y1)
-      expectLabel("geometric mean", {nameColumn.x0, meanY, nameColumn.x1, meanY + L::kLine}, "mean line");
     int columnsInSight = 0;
     for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
       const int64_t x = L::kLabelColumn + int64_t(j) * W;
@@ -168,28 +145,23 @@ TEST_F(HeatMapScrolled, NamesAndTitlesStayInSightOverTheCells) {
     EXPECT_GE(columnsInSight, 5);
 
     // What else meets a frozen band is covered by a later background fill.
-    struct Frozen {
-      const char* name;
-      Box box;
-      std::function<bool(const Call&)> own;
-    } frozen[] = {
-        {"corner", corner, [&](const Call& k) { return k.text && k.what == title; }},
-        {"names column", nameColumn,
-         [&](const Call& k) {
-           return k.text ? names.count(k.what) || k.what == "geometric mean" : k.what == stripe || k.what == separator;
-         }},
-        {"title rows", titleRows, [&](const Call& k) { return k.text && (headers.count(k.what) || k.what == title); }},
+    const char* frozenName[] = {"corner", "names column", "title rows"};
+    const Box frozen[] = {corner, nameColumn, titleRows};
+    const auto own = [&](const Call& k, int f) {
+      if (!k.text) return f == 1 && (k.what == stripe || k.what == separator);
+      if (f == 1) return names.count(k.what) || k.what == "geometric mean";
+      return k.what == title || (f == 2 && headers.count(k.what));
     };
-    for (const Frozen& f : frozen) {
-      if (f.box.empty()) continue;
+    for (int f = 0; f < 3; ++f) {
+      if (frozen[f].empty()) continue;
       for (size_t k = 0; k < calls.size(); ++k) {
-        const Box part = calls[k].box.meet(f.box);
-        if (part.empty() || (!calls[k].text && calls[k].what == white) || f.own(calls[k])) continue;
+        const Box part = calls[k].box.meet(frozen[f]);
+        if (part.empty() || (!calls[k].text && calls[k].what == white) || own(calls[k], f)) continue;
         const bool covered = std::any_of(calls.begin() + k + 1, calls.end(), [&](const Call& later) {
           return !later.text && later.what == white && later.box.holds(part);
         });
         if (!covered)
-          faults.push_back(std::string(f.name) + " shows " +
+          faults.push_back(std::string(frozenName[f]) + " shows " +
                            (calls[k].text ? "\"" + calls[k].what + "\"" : calls[k].what) + " at " +
                            std::to_string(calls[k].box.x0) + "," + std::to_string(calls[k].box.y0));
       }

@@ -297,21 +297,16 @@ TEST_F(UXTextFieldTest, NativeEditsComeBackThroughFieldDidChangeAndSendEnter) {
   EXPECT_FALSE(f->sendEnter());
 }
 
-// Typing, Backspace and both ways of replacing the text, at random over
-// texts of two-, three- and four-byte characters: after every step the
-// field holds valid UTF-8, NUL-terminated inside its capacity, with the
-// caret between two characters.
+// Typing, Backspace, setText and native edits at random over multi-byte
+// texts: after every step the field holds valid UTF-8, NUL-terminated
+// inside its capacity, with the caret between two characters.
 TEST_F(UXTextFieldTest, RandomEditsOverMultiByteTextNeverSplitACharacter) {
 #ifdef QUORL_SANITIZE
   constexpr int kRounds = 1;
 #else
   constexpr int kRounds = 10;
 #endif
-  const char* texts[] = {"",
-                         "caf\xC3\xA9",
-                         "\xE2\x82\xAC" "12",
-                         "\xE4\xB8\xAD\xE6\x96\x87",
-                         "\xF0\x9F\x98\x80 ok",
+  const char* texts[] = {"", "caf\xC3\xA9", "\xE2\x82\xAC" "12", "\xE4\xB8\xAD\xE6\x96\x87", "\xF0\x9F\x98\x80 ok",
                          "a\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD\xF0\x9F\x98\x80",
                          // 26 bytes: cut to the capacity at a boundary
                          "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87"
@@ -326,20 +321,14 @@ TEST_F(UXTextFieldTest, RandomEditsOverMultiByteTextNeverSplitACharacter) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     for (int step = 0; step < 400; ++step) {
       const int what = pick(0, 9);
-      std::string did;
-      if (what < 4) {
-        UXEvent e = key(uint16_t(pick(32, 126)));
+      const char* text = texts[pick(0, int(std::size(texts)) - 1)];
+      std::string did = what < 4 ? "type" : what < 6 ? "backspace" : what < 7 ? "setText " : "applyNativeText ";
+      if (what < 6) {
+        UXEvent e = key(what < 4 ? uint16_t(pick(32, 126)) : 8);
         f->keyDown(e);
-        did = "type";
-      } else if (what < 6) {
-        UXEvent e = key(8);
-        f->keyDown(e);
-        did = "backspace";
       } else {
-        const char* text = texts[pick(0, int(std::size(texts)) - 1)];
-        if (what < 7) f->setText(text);
-        else f->applyNativeText(text);
-        did = std::string(what < 7 ? "setText " : "applyNativeText ") + text;
+        what < 7 ? f->setText(text) : f->applyNativeText(text);
+        did += text;
       }
       SCOPED_TRACE("round " + std::to_string(round) + " step " + std::to_string(step) + ": " + did);
       const void* nul = std::memchr(f->buffer.data(), 0, kCapacity);
