@@ -59,6 +59,16 @@ class PanelTest : public ::testing::Test {
   void write(const std::string& name, const std::string& content) {
     std::ofstream(at(name), std::ios::binary) << content;
   }
+  // Two folders, "shown" and "victim", each holding a.txt and b.txt that
+  // say whose they are, and no "old": where a test swaps the shown folder.
+  void makeShownAndVictim() {
+    std::error_code ec;
+    for (const std::string name : {"shown", "old", "victim"}) fs::remove_all(at(name), ec);
+    for (const std::string name : {"shown", "victim"}) {
+      fs::create_directory(at(name));
+      for (const char* file : {"a.txt", "b.txt"}) write(name + "/" + file, name + " " + file[0]);
+    }
+  }
   // Whether the file system takes the name (Windows refuses bytes that are
   // not UTF-8 and line feeds).
   bool tryWrite(const std::string& name, const std::string& content) {

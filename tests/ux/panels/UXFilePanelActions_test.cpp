@@ -165,12 +165,8 @@ TEST_F(PanelTest, ActsOnlyInTheFolderThatWasListed) {
   };
   for (const std::string swap : {"link", "rename"})
     for (const Case& c : cases) {
+      makeShownAndVictim();
       std::error_code ec;
-      for (const std::string name : {"shown", "old", "victim"}) fs::remove_all(at(name), ec);
-      for (const std::string name : {"shown", "victim"}) {
-        fs::create_directory(at(name));
-        for (const char* file : {"a.txt", "b.txt"}) write(name + "/" + file, name + " " + file[0]);
-      }
       auto panel = make<UXFilePanel>();
       panel->dir = rootText + "/shown";
       panel->saveMode = c.action == &UXFilePanel::onOpen;

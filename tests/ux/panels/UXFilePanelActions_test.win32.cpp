@@ -92,12 +92,7 @@ TEST_F(Win32PanelActions, ActsOnlyInTheFolderThatWasListed) {
   struct Case { void (UXFilePanel::*action)(); const char* typed; } cases[] = {
       {&UXFilePanel::onDelete, "a.txt"}, {&UXFilePanel::onCopy, "b.txt"}, {&UXFilePanel::onRename, "c.txt"}};
   for (const Case& c : cases) {
-    std::error_code ec;
-    for (const std::string name : {"shown", "old", "victim"}) fs::remove_all(at(name), ec);
-    for (const std::string name : {"shown", "victim"}) {
-      fs::create_directory(at(name));
-      for (const char* file : {"a.txt", "b.txt"}) write(name + "/" + file, name + " " + file[0]);
-    }
+    makeShownAndVictim();
     panel->dir = rootText + "/shown";
     panel->reload();
     ASSERT_TRUE(pick(*panel, "a.txt"));
