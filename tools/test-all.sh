@@ -4,7 +4,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-jobs=$(nproc)
+jobs=${QUORL_JOBS:-$(nproc)}  # QUORL_JOBS: fewer when the machine is shared
 
 packages="cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine64 wine xvfb xauth rapidjson-dev nlohmann-json3-dev
