@@ -154,12 +154,18 @@ bool initHeap(Heap& h) {
   return true;
 }
 
-std::atomic<int64_t> gClockSkewMs{0};
+// The pool's clock follows the steady clock, unless a test holds it: then
+// it reads gHeldMs, which only the test moves, so no real time reaches it.
+std::atomic<bool> gClockHeld{false};
+std::atomic<int64_t> gHeldMs{0};
+
+int64_t steadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 int64_t nowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() +
-         gClockSkewMs.load(std::memory_order_relaxed);
+  return gClockHeld.load(std::memory_order_relaxed) ? gHeldMs.load(std::memory_order_relaxed) : steadyMs();
 }
 
 void unmapPage(Page* p) {
@@ -395,6 +401,7 @@ void releaseBuffer(void* buffer, size_t) { std::free(buffer); }
 void* resizeBuffer(void* buffer, size_t, size_t newBytes) { return std::realloc(buffer, newBytes ? newBytes : 1); }
 Stats stats() { return {}; }
 void trim() {}
+void _holdClockForTesting(bool) {}
 void _advanceClockForTesting(int64_t) {}
 #else
 void* allocate(size_t bytes) {
@@ -432,7 +439,12 @@ void* resizeBuffer(void* buffer, size_t oldBytes, size_t newBytes) {
   return fresh;
 }
 
-void _advanceClockForTesting(int64_t ms) { gClockSkewMs.fetch_add(ms, std::memory_order_relaxed); }
+void _holdClockForTesting(bool hold) {
+  if (hold) gHeldMs.store(steadyMs(), std::memory_order_relaxed);
+  gClockHeld.store(hold, std::memory_order_relaxed);
+}
+
+void _advanceClockForTesting(int64_t ms) { gHeldMs.fetch_add(ms, std::memory_order_relaxed); }
 
 void trim() {
   Heap& h = tHeap;
@@ -452,6 +464,8 @@ void trim() {
     }
   }
   giveBack(h, 0);
+  // A trim has just happened: the idle interval starts again from here.
+  h.lastTrimMs = nowMs();
 }
 
 Stats stats() {

@@ -98,7 +98,10 @@ Stats stats();
 // Gives the calling thread's cached empty pages back to the system, with
 // those that other threads have emptied of its blocks since it last looked.
 void trim();
-// Moves the pool's clock forward, as if the thread had idled that long.
+// Holds the pool's clock at its present reading (true), so that it moves
+// only by _advanceClockForTesting, or lets it follow real time again.
+void _holdClockForTesting(bool hold);
+// Moves the held clock forward, as if the thread had idled that long.
 void _advanceClockForTesting(int64_t milliseconds);
 }  // namespace pool
 
