@@ -46,7 +46,7 @@ summary() { # adds the counts of one verbose ctest log: GoogleTest's own for its
     }' "$1")
   set -- "$1" $counts
   passed=$(($passed + $2)); failed=$(($failed + $3)); skipped=$(($skipped + $4))
-  skipped_names+=$(grep -E '^[0-9]+: \[  SKIPPED \] [A-Za-z_]+\.[A-Za-z_0-9/]+$' "$1" |
+  skipped_names+=$(grep -E '^[0-9]+: \[  SKIPPED \] [A-Za-z_][A-Za-z_0-9/]*\.[A-Za-z_0-9/]+$' "$1" |
     sed "s|^[0-9]*: \[  SKIPPED \] |   skipped in ${1#build/}: |; s|-ctest.log||")$'\n'
   # no result line at all: ctest itself failed
   grep -qE 'Test +#[0-9]+: ' "$1" || failed=$((failed + 1))
