@@ -204,12 +204,13 @@ TEST(HttpsSilentPeer, HandshakeEndsAtTheNearestBound) {
   Http::setSecureLayer(make<_HttpTlsLayer>(client));
   const std::string url = "https://127.0.0.1:" + std::to_string(peer.port) + "/";
   auto silent = [](uint32_t ms) {
-    std::string text = std::to_string(ms / 1000);
+    std::string text = "the server did not answer within " + std::to_string(ms / 1000);
     if (ms % 1000) {
-      text += "." + std::to_string(1000 + ms % 1000).substr(1);
+      text += '.';
+      text += std::to_string(1000 + ms % 1000).substr(1);
       while (text.back() == '0') text.pop_back();
     }
-    return "the server did not answer within " + text + " s";
+    return text + " s";
   };
   auto request = [&](uint32_t connectMs, uint32_t ioMs, uint32_t deadlineMs) {
     LimitsScope limits;
