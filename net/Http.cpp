@@ -12,7 +12,6 @@
 #include <cstring>
 #include <mutex>
 
-
 namespace quorl {
 
 namespace {
