@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -17,6 +19,7 @@
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
+#include "ux/headless/UXHeadlessSettingsFile.h"
 
 namespace quorl {
 
@@ -82,8 +85,9 @@ bool renameNoReplace(const char* from, const char* to) {
   return errno == ENOENT && ::rename(from, to) == 0;
 }
 
-// The POSIX calls of a copy from an open, checked source.
-class PosixCopy final : public UXSiblingCopy {
+// The POSIX calls of a copy from an open, checked source (the settings
+// file's bytes are its source in replaceSettingsFile).
+class PosixCopy : public UXSiblingCopy {
  public:
   PosixCopy(int source, mode_t mode, const char* target) : source_(source), mode_(mode), target_(target) {}
   ~PosixCopy() override { closeSibling(); }
@@ -220,6 +224,25 @@ bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
   const UXFileFailure why = copyFile(from, to, true, 0);
   return why == UXFileFailure::none || failed(why);
+}
+
+// The settings file's new text, written as a copy is: the old file's
+// permissions are kept (a private file stays private); a new file has those
+// of any new file, 0666 less the umask, read where Linux shows it (setting
+// the mask to read it would change it for every thread meanwhile).
+bool headless::replaceSettingsFile(const fs::path& target, const std::string& text) {
+  const std::string path = target.string();
+  struct stat old;
+  mode_t mode = 0600;  // when the umask cannot be read
+  if (::stat(path.c_str(), &old) == 0) {
+    mode = old.st_mode & 0777;
+  } else {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("Umask:", 0) == 0) mode = 0666 & ~mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
+  }
+  UXSiblingWrite<PosixCopy> copy(text, -1, mode, path.c_str());
+  return uxCopyThroughSibling(copy, folderOf(path.c_str()), true) == UXFileFailure::none;
 }
 
 }  // namespace quorl
