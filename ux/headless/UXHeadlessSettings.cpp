@@ -1,5 +1,6 @@
-// The settings store: in memory, and with a settings file read again and
-// written whole on every change (W32Settings.cpp on Win32).
+// The settings store: in memory, and with a settings file read again on
+// every read and every change, and written whole on every change
+// (W32Settings.cpp on Win32).
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -82,7 +83,13 @@ fs::path fileBehind(fs::path path) {
 
 }  // namespace
 
+// A read sees the file as it is now, with what another instance wrote
+// since; while it cannot be read, what was read last stands.
 int32_t UXHeadlessDriver::settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) {
+  if (!settingsFile_.empty() && !settingsUnreadable_) {
+    Settings now;
+    if (readSettingsFile(settingsFile_, now)) settings_ = std::move(now);
+  }
   auto it = settings_.find(sectionOf(section) + '\n' + cstr(key));
   if (it == settings_.end()) {
     copyOut("", buffer, capacity);

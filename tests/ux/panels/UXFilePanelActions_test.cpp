@@ -410,7 +410,7 @@ TEST_F(PanelActions, KeepsTwelveRecentPathsMostRecentFirst) {
   fresh->setSettingsFile(file);
   gDriver = fresh;
   UXFileRecents::reset();
-  EXPECT_EQ(names(UXFileRecents::list()), "/last,/p5,/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6,/p4");
+  EXPECT_EQ(names(UXFileRecents::list()), "/last,/p5,/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6,/p4,/p3");
 
   panel->showRecents();
   EXPECT_EQ(panel->dirText(), "Recent files");
@@ -419,6 +419,17 @@ TEST_F(PanelActions, KeepsTwelveRecentPathsMostRecentFirst) {
   panel->rowClicked(1);
   EXPECT_EQ(panel->done, 1);
   EXPECT_EQ(panel->resultPath, "/p5");
+
+  // Another instance of the program stores its list with its own path in
+  // front meanwhile: this one's next path goes before it and keeps it.
+  const UXFileRows before = UXFileRecents::list();
+  auto other = make<UXHeadlessDriver>();
+  other->setSettingsFile(file);
+  ASSERT_TRUE(other->settingSet(UXFilePanel::kRecentsSection, "0", "/theirs"));
+  for (uint32_t i = 1; i < UXFilePanel::kMaxRecents; ++i)
+    ASSERT_TRUE(other->settingSet(UXFilePanel::kRecentsSection, std::to_string(i).c_str(), before[i - 1]->name.c_str()));
+  UXFilePanel::addRecent("/mine");
+  EXPECT_EQ(names(UXFileRecents::list()), "/mine,/theirs,/last,/p5,/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6");
 }
 
 }  // namespace
