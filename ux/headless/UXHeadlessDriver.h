@@ -178,6 +178,9 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   const TextControl* textControl(uint32_t window, int32_t id) const;
   const MenuBar* menuBar(uint64_t handle) const;
   bool headless() const { return headless_ != 0; }
+  // Steps that hold the thread and have not ended (setBusy 1 less setBusy
+  // 0): above 0 while the cursor would show that the program is busy.
+  int32_t busyDepth() const { return busyDepth_; }
   bool booted() const { return booted_; }
   // Number of live field editors (each must be freed by fieldEditorFree).
   size_t liveFieldEditors() const { return editors_.size(); }
@@ -221,6 +224,8 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   int32_t outlineItemAt(uint32_t window, int16_t node, int32_t x, int32_t y) override;
   int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count, int32_t x,
                     int32_t y) override;
+  void windowPaintAll(uint32_t window) override;
+  void setBusy(uint8_t on) override;
 
   void textViewSetAll(uint32_t window, int32_t id, const char* text, uint32_t length, const uint32_t* runs,
                       uint32_t runCount) override;
@@ -365,6 +370,7 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   int32_t maxWaitMs_ = 100;
   bool nativeTextViews_ = false;
   uint8_t headless_ = 0;
+  int32_t busyDepth_ = 0;
   bool booted_ = false;
   UXNodeDrawFunction userDraw_ = nullptr;
   void* userDrawData_ = nullptr;
