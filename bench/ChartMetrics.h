@@ -50,7 +50,7 @@ struct BarMetrics {
   static constexpr int64_t kFirstRowDY = 30;
   static constexpr int64_t kLabelX = 24, kLabelDY = 21;
   static constexpr int64_t kBarDY = 14, kBarH = 14, kMinBar = 2;
-  static constexpr int64_t kValueDX = 6, kValueDY = 19;  // right of the bar's end
+  static constexpr int64_t kValueDX = 6, kValueDY = 19;  // right of the bar's end, or the error bar's
   static constexpr int64_t kErrorTopDY = 16, kErrorMidDY = 21, kErrorBottomDY = 26;
 
   // The caption stands kCaptionDY below where a next panel would start,

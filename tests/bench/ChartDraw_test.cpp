@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <set>
 #include <unordered_map>
 #include <sstream>
@@ -223,14 +224,14 @@ TEST_F(ChartDraw, BarChartTimeMetricDrawsEveryElementInOrder) {
       "drawTextRGBA \"2.0 ms\" 326 105 40 40 44 255 11",
       "drawTextRGBA \"quorl\" 24 159 80 80 88 255 11",
       "fillRectRGB 190,152,474,14 212 117 31",
-      "drawTextRGBA \"7.3 ms\" 670 157 40 40 44 255 11",
+      "drawTextRGBA \"7.3 ms\" 684 157 40 40 44 255 11",  // right of the error bar, which ends at 677
       "drawLine 612 154 612 164 1",  // the error bar is centred on the mean (7000 +/- 500)
       "drawLine 677 154 677 164 1",
       "drawLine 612 159 677 159 1",
       "drawTextRGBA \"sieve\" 12 207 24 24 28 255 13",
       "drawTextRGBA \"quorl\" 24 249 80 80 88 255 11",
       "fillRectRGB 190,242,65,14 212 117 31",
-      "drawTextRGBA \"1.0 ms\" 261 247 40 40 44 255 11",
+      "drawTextRGBA \"1.0 ms\" 268 247 40 40 44 255 11",
       "drawLine 248 244 248 254 1",
       "drawLine 261 244 261 254 1",
       "drawLine 248 249 261 249 1",
@@ -239,6 +240,51 @@ TEST_F(ChartDraw, BarChartTimeMetricDrawsEveryElementInOrder) {
   };
   expected.insert(expected.end(), rest.begin(), rest.end());
   EXPECT_EQ(joined(normalised(g)), joined(expected));
+}
+
+// Bars from 1 us to 400 s with spreads from a tenth of their value to ten
+// times it, short bars among long ones, at several widths: no value text,
+// as wide as the driver measures it, meets its row's error bar.
+TEST_F(ChartDraw, ValueTextsStandClearOfErrorBars) {
+  const int64_t tops[] = {1, 40, 1388, 387002, 5300000, 18860000, 400000000};
+  const double spreads[] = {0.1, 0.3, 1, 3, 10};
+  int checked = 0;
+  for (int64_t top : tops) {
+    auto c = contribution("c", {});
+    int k = 0;
+    for (int64_t value : {top, std::max<int64_t>(top / 3, 1), std::max<int64_t>(top / 40, 1)})
+      for (double spread : spreads) {
+        const std::string bench = "b" + std::to_string(k++);
+        c->runs->add(makeRun({.bench = bench.c_str(), .best = value, .mean = double(value) * 1.05,
+                              .stddev = double(value) * spread}));
+      }
+    auto data = dataSetOf({c});
+    for (int width : {320, 640, 1024, 1600}) {
+      SCOPED_TRACE("top " + std::to_string(top) + " us, width " + std::to_string(width));
+      auto view = chart(data, width, 2000);
+      view->rebuild();
+      RecordingGraphics g;
+      view->drawRect(g, UXRect(0, 0, int16_t(width), 2000));
+      std::map<int, std::pair<int, int>> errorBars;  // by the line of the bar's middle: from, to
+      for (const std::string& line : g.of("drawLine")) {
+        int x1, y1, x2, y2;
+        if (std::sscanf(line.c_str(), "drawLine %d %d %d %d", &x1, &y1, &x2, &y2) == 4 && y1 == y2)
+          errorBars[y1] = {std::min(x1, x2), std::max(x1, x2)};
+      }
+      for (const std::string& line : g.lines) {
+        const auto t = drawnText(line);
+        if (!t || t->colour != "40 40 44 255") continue;
+        const auto bar = errorBars.find(t->y + 2);  // the value 19 below the row's line, the error bar 21
+        if (bar == errorBars.end()) continue;
+        ++checked;
+        const int right = t->x + int(gDriver->textWidth(t->text.c_str(), t->size));
+        EXPECT_TRUE(right <= bar->second.first || t->x > bar->second.second)
+            << "\"" << t->text << "\" over " << t->x << ".." << right << " meets the error bar over "
+            << bar->second.first << ".." << bar->second.second;
+      }
+    }
+  }
+  EXPECT_GT(checked, 300);
 }
 
 TEST_F(ChartDraw, BarChartSpeedUpMetric) {
