@@ -18,6 +18,8 @@
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
 #include "foundation/String.h"
+#include "ux/core/UXApplication.h"
+#include "ux/core/UXViewDriver.h"
 
 namespace quorl {
 
@@ -122,15 +124,24 @@ struct TickLabel {
   Ref<String> text;
 };
 
-// Every k-th tick is labelled, k the smallest that leaves at least one
-// character's width between neighbouring labels (texts taken at
-// kTickLabelByteW a byte). The ticks between keep their grid lines.
+// A tick label's width as the driver draws it (the byte estimate without
+// a driver): labels stand side by side, where an estimate short of the font
+// lets them touch.
+int64_t tickLabelWidth(const char* text) {
+  if (gDriver) return gDriver->textWidth(text, BM::kTickLabelSize);
+  return static_cast<int64_t>(String::_cstringLen(text)) * BM::kTickLabelByteW;
+}
+
+// Every k-th tick is labelled, k the smallest that leaves at least a
+// digit's width between neighbouring labels. The ticks between keep their
+// grid lines.
 int64_t labelEvery(const std::vector<TickLabel>& labels) {
+  const int64_t gap = tickLabelWidth("0");
+  std::vector<int64_t> ends;
+  for (const TickLabel& label : labels) ends.push_back(label.x + tickLabelWidth(label.text->cString()) + gap);
   const auto fits = [&](size_t k) {
-    for (size_t i = 0; i + k < labels.size(); i += k) {
-      const int64_t end = labels[i].x + (labels[i].text->byteLength() + 1) * BM::kTickLabelByteW;
-      if (end > labels[i + k].x) return false;
-    }
+    for (size_t i = 0; i + k < labels.size(); i += k)
+      if (ends[i] > labels[i + k].x) return false;
     return true;
   };
   size_t k = 1;

@@ -40,7 +40,7 @@ struct BarMetrics {
   static constexpr int64_t kTickLabelY = 30;
   static constexpr int64_t kTickLabelDX = 2;       // right of its grid line
   static constexpr int32_t kTickLabelSize = 11, kAxisTitleSize = 12;
-  static constexpr int64_t kTickLabelByteW = 6;
+  static constexpr int64_t kTickLabelByteW = 6;  // without a driver to measure them
   static constexpr int64_t kGridTop = 48;
 
   // Inside a panel at y: the benchmark title, then row i's line at
