@@ -109,31 +109,15 @@ std::string joined(std::string_view t, const std::vector<uint32_t>& starts, uint
   return out;
 }
 
-// The short form of distinct text d, t.
-std::string shortened(std::string_view t, uint32_t d, uint32_t chars, const Sorted& front, const Sorted& back) {
-  const std::vector<uint32_t> starts = charStarts(t);
+// Where distinct text d, t, parts from its nearest only in its middle: a
+// short front (what parts it from the texts that share less of their
+// beginnings, or its first word when that is short), then from the start
+// of the word where it parts, with an ellipsis between and after. Nothing
+// where the room holds no such form.
+std::string middleForm(std::string_view t, const std::vector<uint32_t>& starts, uint32_t d, uint32_t chars,
+                       const Sorted& front, uint32_t headNeed) {
   const uint32_t n = static_cast<uint32_t>(starts.size() - 1);
-  const uint32_t keep = chars - kEllipsisChars;
-  // The fewest characters of the front, or of the end, that no other text
-  // shares.
-  const uint32_t headNeed = charsThrough(starts, front.most(d));
-  const uint32_t backShared = back.most(d);
-  const uint32_t tailNeed =
-      backShared < t.size() ? n - charsThrough(starts, static_cast<uint32_t>(t.size()) - 1 - backShared) + 1 : kFar;
-  // Of the two ends, the one that tells the text apart in fewer characters.
-  if (tailNeed < keep && (tailNeed <= headNeed || headNeed >= keep)) {
-    const uint32_t tail = std::max(tailNeed, keep / 2);
-    return joined(t, starts, keep - tail, n - tail, n);
-  }
-  if (headNeed < keep) {
-    const uint32_t head = std::max(headNeed, keep - keep / 2);
-    return joined(t, starts, head, n - (keep - head), n);
-  }
-  // The text parts from its nearest only in the middle: the window shows
-  // where, from the start of that word, and the front keeps what parts it
-  // from the texts that share less of their beginnings (at least its first
-  // word, when that is short).
-  if (headNeed == kFar || chars < 2 * kEllipsisChars + 4) return std::string(t);
+  if (headNeed == kFar || chars < 2 * kEllipsisChars + 4) return {};
   const uint32_t parts = headNeed - 1;  // the first character its nearest does not share
   uint32_t from = parts;
   while (from > 0 && from + 4 > parts && t[starts[from - 1]] != ' ') --from;
@@ -148,8 +132,39 @@ std::string shortened(std::string_view t, uint32_t d, uint32_t chars, const Sort
     }
   head = std::max(head, 1u);
   const uint32_t room = chars - 2 * kEllipsisChars;
-  if (head >= from || head + 2 > room) return std::string(t);
+  if (head >= from || head + 2 > room) return {};
   return joined(t, starts, head, from, std::min(from + (room - head), n));
+}
+
+// The short form of distinct text d, t: its front and its end, whichever
+// tells it apart in fewer characters and still leaves a third of the room
+// to the other; else its middle form; else the end that tells it apart at
+// all. Whole where none does.
+std::string shortened(std::string_view t, uint32_t d, uint32_t chars, const Sorted& front, const Sorted& back) {
+  const std::vector<uint32_t> starts = charStarts(t);
+  const uint32_t n = static_cast<uint32_t>(starts.size() - 1);
+  const uint32_t keep = chars - kEllipsisChars;
+  // The fewest characters of the front, or of the end, that no other text
+  // shares.
+  const uint32_t headNeed = charsThrough(starts, front.most(d));
+  const uint32_t backShared = back.most(d);
+  const uint32_t tailNeed =
+      backShared < t.size() ? n - charsThrough(starts, static_cast<uint32_t>(t.size()) - 1 - backShared) + 1 : kFar;
+  const auto tailForm = [&] {
+    const uint32_t tail = std::max(tailNeed, keep / 2);
+    return joined(t, starts, keep - tail, n - tail, n);
+  };
+  const auto headForm = [&] {
+    const uint32_t head = std::max(headNeed, keep - keep / 2);
+    return joined(t, starts, head, n - (keep - head), n);
+  };
+  const uint32_t good = keep - keep / 3;
+  if (tailNeed <= good && (tailNeed <= headNeed || headNeed > good)) return tailForm();
+  if (headNeed <= good) return headForm();
+  if (std::string middle = middleForm(t, starts, d, chars, front, headNeed); !middle.empty()) return middle;
+  if (tailNeed < keep && (tailNeed <= headNeed || headNeed >= keep)) return tailForm();
+  if (headNeed < keep) return headForm();
+  return std::string(t);
 }
 
 }  // namespace

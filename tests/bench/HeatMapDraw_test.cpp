@@ -216,9 +216,14 @@ TEST_F(HeatMapScrolled, NamesAndTitlesSharingLongBeginningsAreToldApart) {
     }
     EXPECT_EQ(names.size(), benches.size()) << g.text();
     std::set<std::pair<std::string, std::string>> titles;
-    for (const auto& [x, s] : series) titles.insert({s, settings[x]});
+    for (const auto& [x, s] : series) {
+      titles.insert({s, settings[x]});
+      EXPECT_NE(settings[x].find("\xE2\x80\xA6"), std::string::npos) << settings[x];  // shortened, not whole
+    }
     EXPECT_EQ(titles.size(), 8u) << g.text();
     if (width == 1920)
       for (const std::string& b : benches) EXPECT_EQ(names.count(b), 1u) << b;
+    else
+      EXPECT_EQ(names.count(dna + "v1"), 0u);
   }
 }
