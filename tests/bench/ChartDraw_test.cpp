@@ -309,7 +309,9 @@ TEST_F(ChartDraw, PlotWidthAtTheNarrowLimits) {
 // first, k the smallest that leaves a digit's width between neighbours, as
 // the driver measures the labels.
 TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
-  const int64_t maxima[] = {1, 7, 12, 999, 7300, 123456, 2500000, 400000000, 987654321, 10000000000, 1000000000000000, 98765432109876543};
+  const int64_t maxima[] = {1,         7,          12,          999,           7300,
+                            123456,    2500000,    400000000,   987654321,     10000000000,
+                            1000000000000000,      98765432109876543};
   const auto end = [](int x, const std::string& text) {
     return x + int(gDriver->textWidth(text.c_str(), 11) + gDriver->textWidth("0", 11));
   };

@@ -183,15 +183,18 @@ TEST_F(HeatMapScrolled, NamesAndTitlesSharingLongBeginningsAreToldApart) {
   const std::string dna = "reverse_complement_of_a_dna_sequence_read_from_a_fasta_file_",
                     matrix = "_f32_large_square_matrices_with_row_padding",
                     spectral = "spectral_norm_iteration_variant_with_a_long_descriptive_suffix_";
-  const std::vector<std::string> benches = {dna + "v1", dna + "v2", dna + "blocked_v1", "matrix_transpose_naive" + matrix,
-                                            "matrix_transpose_tiled" + matrix, "mandelbrot", spectral + "01",
-                                            spectral + "02"};
+  const std::vector<std::string> benches = {dna + "v1",         dna + "v2",
+                                            dna + "blocked_v1", "matrix_transpose_naive" + matrix,
+                                            "matrix_transpose_tiled" + matrix, "mandelbrot",
+                                            spectral + "01",    spectral + "02"};
   std::vector<Ref<Contribution>> machines;
   for (const char* cpu : {"AMD EPYC 7763 64-Core Processor", "AMD EPYC 9654 96-Core Processor"}) {
     auto c = contribution(cpu, {});
     for (const std::string& b : benches)
       for (const char* target : {"quorl", "cpp"})
-        for (const char* opt : {"O0", "O3"}) c->runs->add(makeRun({.bench = b.c_str(), .target = target, .opt = opt, .arch = "arm64", .best = 100 + int64_t(b.size())}));
+        for (const char* opt : {"O0", "O3"})
+          c->runs->add(makeRun(
+              {.bench = b.c_str(), .target = target, .opt = opt, .arch = "arm64", .best = 100 + int64_t(b.size())}));
     machines.push_back(c);
   }
   auto view = chart(dataSetOf({machines[0], machines[1]}));
