@@ -18,6 +18,8 @@
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
 #include "foundation/String.h"
+#include "ux/core/UXApplication.h"
+#include "ux/core/UXViewDriver.h"
 
 namespace quorl {
 
@@ -122,15 +124,24 @@ struct TickLabel {
   Ref<String> text;
 };
 
-// Every k-th tick is labelled, k the smallest that leaves at least one
-// character's width between neighbouring labels (texts taken at
-// kTickLabelByteW a byte). The ticks between keep their grid lines.
+// A tick label's width as the driver draws it (the byte estimate without
+// a driver): labels stand side by side, where an estimate short of the font
+// lets them touch.
+int64_t tickLabelWidth(const char* text) {
+  if (gDriver) return gDriver->textWidth(text, BM::kTickLabelSize);
+  return static_cast<int64_t>(String::_cstringLen(text)) * BM::kTickLabelByteW;
+}
+
+// Every k-th tick is labelled, k the smallest that leaves at least a
+// digit's width between neighbouring labels. The ticks between keep their
+// grid lines.
 int64_t labelEvery(const std::vector<TickLabel>& labels) {
+  const int64_t gap = tickLabelWidth("0");
+  std::vector<int64_t> ends;
+  for (const TickLabel& label : labels) ends.push_back(label.x + tickLabelWidth(label.text->cString()) + gap);
   const auto fits = [&](size_t k) {
-    for (size_t i = 0; i + k < labels.size(); i += k) {
-      const int64_t end = labels[i].x + (labels[i].text->byteLength() + 1) * BM::kTickLabelByteW;
-      if (end > labels[i + k].x) return false;
-    }
+    for (size_t i = 0; i + k < labels.size(); i += k)
+      if (ends[i] > labels[i + k].x) return false;
     return true;
   };
   size_t k = 1;
@@ -183,6 +194,8 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
 }
 
 // One row at its line r: label, bar, value and, for times, the error bar.
+// The value stands right of the bar, or of the error bar where that reaches
+// further, so that no whisker crosses it.
 void drawBarRow(const BarPass& p, const ChartRow& row, int64_t r) {
   if (row.label) p.canvas.text(row.label->cString(), BM::kLabelX, r + BM::kLabelDY, 80, 80, 88, BM::kRowTextSize);
 
@@ -193,14 +206,17 @@ void drawBarRow(const BarPass& p, const ChartRow& row, int64_t r) {
   const chart::RGB c = chart::RGB::of(row.color);
   p.canvas.fillRect(BM::kPlotLeft, r + BM::kBarDY, bw, BM::kBarH, c.r, c.g, c.b);
 
-  p.canvas.text(chart::valueText(p.metric, row.shown)->cString(), bw + BM::kPlotLeft + BM::kValueDX,
-                r + BM::kValueDY, 40, 40, 44, BM::kRowTextSize);
+  // The error bar is centred on the mean and not held to the plot; the
+  // canvas holds an end far past the view to the coordinate range.
+  const bool errorBar = p.metric == 0 && row.stddev > 0;
+  const int64_t x1 = errorBar ? p.scaled(row.mean - row.stddev) + BM::kPlotLeft : 0;
+  const int64_t x2 = errorBar ? p.scaled(row.mean + row.stddev) + BM::kPlotLeft : 0;
+  // One past the last pixel of the bar, or of the error bar.
+  const int64_t end = std::max(BM::kPlotLeft + bw, errorBar ? std::max(x1, x2) + 1 : 0);
+  p.canvas.text(chart::valueText(p.metric, row.shown)->cString(), end + BM::kValueDX, r + BM::kValueDY, 40, 40, 44,
+                BM::kRowTextSize);
 
-  if (p.metric == 0 && row.stddev > 0) {
-    // Centred on the mean and not held to the plot; the canvas holds an
-    // end far past the view to the coordinate range.
-    const int64_t x1 = p.scaled(row.mean - row.stddev) + BM::kPlotLeft;
-    const int64_t x2 = p.scaled(row.mean + row.stddev) + BM::kPlotLeft;
+  if (errorBar) {
     p.canvas.line(x1, r + BM::kErrorTopDY, x1, r + BM::kErrorBottomDY, 1);
     p.canvas.line(x2, r + BM::kErrorTopDY, x2, r + BM::kErrorBottomDY, 1);
     p.canvas.line(x1, r + BM::kErrorMidDY, x2, r + BM::kErrorMidDY, 1);

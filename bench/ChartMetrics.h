@@ -1,10 +1,12 @@
-// The layout numbers of the bar charts (mode 0) and the summary panels
-// (mode 1), one table per mode: the sizes (height, minimumWidth,
-// summaryCols) and the drawing read the same names, so a change of layout
-// is made here alone.
+// The layout numbers of the bar charts (mode 0), the summary panels
+// (mode 1) and the heat map (mode 2), one table per mode: the sizes
+// (height, minimumWidth, summaryCols, the heat map's cellW) and the drawing
+// read the same names, so a change of layout is made here alone.
 //
-// Texts are not measured: a text of size s is taken as s pixels high from
-// its anchor down, and as so many pixels a byte wide (the ...ByteW values).
+// A text of size s is taken as s pixels high from its anchor down. Widths
+// are estimated at so many pixels a byte or a character (the ...ByteW and
+// ...CharW values), except the bar chart's tick labels, which are measured
+// by the driver: they stand side by side and must not touch.
 #pragma once
 
 #include <cstdint>
@@ -38,7 +40,7 @@ struct BarMetrics {
   static constexpr int64_t kTickLabelY = 30;
   static constexpr int64_t kTickLabelDX = 2;       // right of its grid line
   static constexpr int32_t kTickLabelSize = 11, kAxisTitleSize = 12;
-  static constexpr int64_t kTickLabelByteW = 6;
+  static constexpr int64_t kTickLabelByteW = 6;  // without a driver to measure them
   static constexpr int64_t kGridTop = 48;
 
   // Inside a panel at y: the benchmark title, then row i's line at
@@ -48,7 +50,7 @@ struct BarMetrics {
   static constexpr int64_t kFirstRowDY = 30;
   static constexpr int64_t kLabelX = 24, kLabelDY = 21;
   static constexpr int64_t kBarDY = 14, kBarH = 14, kMinBar = 2;
-  static constexpr int64_t kValueDX = 6, kValueDY = 19;  // right of the bar's end
+  static constexpr int64_t kValueDX = 6, kValueDY = 19;  // right of the bar's end, or the error bar's
   static constexpr int64_t kErrorTopDY = 16, kErrorMidDY = 21, kErrorBottomDY = 26;
 
   // The caption stands kCaptionDY below where a next panel would start,
@@ -116,6 +118,84 @@ struct SummaryMetrics {
   static constexpr int64_t slotWidth(int64_t boxW) { return kBoxInset + boxW + kSlotTail; }
   // The box width a text of w pixels needs to stand whole in it.
   static constexpr int64_t boxForText(int64_t w) { return kTextLeft + w + kTextRight; }
+};
+
+// Mode 2, in map pixels from the map's top left:
+//
+//   0 .. kFirstLine        title rows: the title, then each column's series
+//                          and setting
+//   kFirstLine + i kLine   line i: its benchmark's name in the names column,
+//                          then one cell per column
+//   below the last line    the separator, the geometric-mean line, the
+//                          colour legend and its explanation
+//
+// The names column is as wide as the widest name needs, at least
+// kNamesMinW and at most a kNamesShare-th of the map's width (never less
+// than kNamesMinW); a name wider than that is shortened (ChartNames.h).
+// Column j starts at the names column's width + j cellW, cellW being the
+// width left after the names column and kRightMargin shared among the
+// columns, within kMinCell..kMaxCell.
+struct HeatMapMetrics {
+  // Title rows. Headers are shortened to W / kHeaderCharW characters of a
+  // column W wide, the setting's smaller type to kSettingExtraChars more.
+  static constexpr int64_t kTitleX = 12, kTitleY = 8;
+  static constexpr int64_t kSeriesY = 32, kSettingY = 48;
+  static constexpr int64_t kHeaderInset = 4;   // a header's x inside its column
+  static constexpr int64_t kHeaderCharW = 7;
+  static constexpr int32_t kSettingExtraChars = 2;
+
+  // Lines and the names column. A name of c characters needs
+  // kNameX + c x kNameCharW pixels.
+  static constexpr int64_t kFirstLine = 66;
+  static constexpr int64_t kLine = 26;
+  static constexpr int64_t kNamesMinW = 150;
+  static constexpr int64_t kNamesShare = 3;
+  static constexpr int64_t kNameX = 10, kNameCharW = 7;
+  static constexpr int64_t kStripeX = 4, kStripeEnd = 4;  // the shade behind every other name, inside the column
+  static constexpr int64_t kTextDown = 7;  // a name's or a cell's text below its line's top
+
+  // Columns.
+  static constexpr int64_t kRightMargin = 16;
+  static constexpr int32_t kMinCell = 96, kMaxCell = 130;
+  static constexpr int32_t kCellWithoutColumns = 100;
+
+  // Cells: a frame inset by one pixel, the colour by three, a missing
+  // cell's white inset by two; text centred on kCellCharW pixels a byte.
+  static constexpr int64_t kFrameInset = 1, kFillInset = 3, kMissingInset = 2;
+  static constexpr int64_t kCellCharW = 6;
+  static constexpr int64_t kDashHalfW = 3;  // half the width of a missing cell's "-"
+
+  // Below the lines. The legend stands at kLegendX whatever the names
+  // column's width.
+  static constexpr int64_t kSeparatorGap = 4;    // the separator below the last line
+  static constexpr int64_t kMeanGap = 8;         // the geometric-mean line below the last line
+  static constexpr int64_t kMeanCaptionDown = 2, kOutlierNoteDown = 15;
+  static constexpr int64_t kLegendGap = 48;      // the legend strip below the geometric-mean line's top
+  static constexpr int64_t kLegendX = 150;
+  static constexpr int32_t kSwatches = 40;
+  static constexpr int64_t kSwatchW = 6, kSwatchH = 12;
+  static constexpr int64_t kLegendEndGap = 4;    // the captions' gap to the strip's ends
+  static constexpr int64_t kLegendUpperDown = 1, kLegendLowerDown = 15;  // caption rows below the strip's top
+  static constexpr int64_t kLegendSameX = 258, kLegendTwiceX = 246;      // the middle caption, each scale
+  static constexpr int64_t kExplanationGap = 30;  // the explanation below the strip's top
+  static constexpr int64_t kBottomMargin = 18;    // below the explanation's top
+  static constexpr int64_t kEmptyHeight = 220;    // a map without lines
+  static constexpr int64_t kMessageX = 16, kMessageY = 16;  // where an empty map says so
+
+  // The map's height with n lines.
+  static constexpr int64_t heightFor(int64_t lines) {
+    return lines == 0 ? kEmptyHeight
+                      : kFirstLine + lines * kLine + kMeanGap + kLegendGap + kExplanationGap + kBottomMargin;
+  }
+  // The names column of a map `width` wide whose widest name has `chars`
+  // characters.
+  static constexpr int64_t namesWidth(int64_t width, int64_t chars) {
+    const int64_t most = width / kNamesShare > kNamesMinW ? width / kNamesShare : kNamesMinW;
+    const int64_t wanted = kNameX + chars * kNameCharW;
+    return wanted < kNamesMinW ? kNamesMinW : (wanted > most ? most : wanted);
+  }
+  // The characters a name may show in a names column `names` wide.
+  static constexpr int64_t nameChars(int64_t names) { return (names - kNameX) / kNameCharW; }
 };
 
 }  // namespace quorl::chart

@@ -1,4 +1,6 @@
-// Case-insensitive sets of names for the chart view's grouping and lookups.
+// Names in the charts: case-insensitive sets of names for the chart view's
+// grouping and lookups, and the short forms that names too long for their
+// place are shown in.
 //
 // Names are equal when their bytes up to the first NUL agree with A-Z
 // folded, exactly as String::equalsIgnoringCase compares them. A hash on the
@@ -7,11 +9,17 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "bench/TextKeys.h"
 #include "foundation/String.h"
+
+namespace quorl {
+class Array;
+}
 
 namespace quorl::chart {
 
@@ -55,6 +63,31 @@ class NameIndex {
 
   std::unordered_map<Key, uint32_t, Hash, Equal> index_;
   std::vector<Ref<String>> names_;
+};
+
+// Short forms that keep texts told apart. A text of at most `chars`
+// characters stands whole; a longer one loses a middle part to an ellipsis
+// ("\u2026", counted as two characters) and keeps the ends that tell it from
+// the others: its beginning up to where it parts from every other text, or
+// its end from where it does. Where a text parts from another only in its
+// middle, it keeps a short beginning and, between two ellipses, the words
+// around where the two part. Two different texts never get the same form
+// (a text that could not be shortened so stands whole), equal texts get the
+// same one, and texts are cut only between characters.
+std::vector<std::string> shortForms(const std::vector<std::string_view>& texts, uint32_t chars);
+
+// The short forms of an Array of Strings (a missing one shows as nothing),
+// made again only when the Strings or the room change: a picture of
+// thousands of names is drawn at every scroll step.
+class ShortForms {
+ public:
+  const std::vector<std::string>& of(const Array& texts, uint32_t chars);
+
+ private:
+  std::vector<Ref<String>> sources_;  // held, so that no other String takes an address
+  std::vector<uint32_t> lengths_;
+  uint32_t chars_ = 0;
+  std::vector<std::string> forms_;
 };
 
 }  // namespace quorl::chart

@@ -19,8 +19,9 @@
 #include <vector>
 
 #include "bench/BHelp.h"
+#include "bench/ChartMetrics.h"
+#include "bench/ChartNames.h"
 #include "bench/FlatIndex.h"
-#include "bench/HeatMapDraw.h"
 #include "bench/ResultModel.h"
 #include "bench/TextKeys.h"
 #include "foundation/Array.h"
@@ -301,7 +302,8 @@ HeatMap::HeatMap()
       benches(make<Array>()),
       colSeries(make<Array>()),
       colSetting(make<Array>()),
-      machineSettings_(std::make_unique<MachineSettings>()) {}
+      machineSettings_(std::make_unique<MachineSettings>()),
+      shown_(std::make_unique<Shown>()) {}
 
 HeatMap::~HeatMap() = default;
 
@@ -648,24 +650,73 @@ bool HeatMap::geomeanOf(Ptr<const Array> benches, const std::function<bool(uint3
 // ---------------------------------------------------------------------------
 // 3. Sizes, colours, texts
 
-uint32_t HeatMap::height() const {
-  return static_cast<uint32_t>(HeatMapMetrics::heightFor(benches->count()));
+using HM = chart::HeatMapMetrics;
+
+struct HeatMap::Shown {
+  chart::ShortForms benches, series, settings;
+};
+
+uint32_t HeatMap::height() const { return static_cast<uint32_t>(HM::heightFor(benches->count())); }
+
+namespace {
+
+// The most characters of any name, as drawn (up to the first NUL).
+int64_t widestName(const Array& names) {
+  int64_t widest = 0;
+  for (uint32_t i = 0; i < names.count(); ++i) {
+    const String* s = dynamic_cast<const String*>(names.get(i).get());
+    if (!s) continue;
+    const char* p = s->cString();
+    const uint32_t n = textkeys::visibleLength(p, s->byteLength());
+    int64_t chars = 0;
+    for (uint32_t k = 0; k < n; ++k) chars += (static_cast<uint8_t>(p[k]) & 0xC0) != 0x80;
+    widest = std::max(widest, chars);
+  }
+  return widest;
 }
+
+}  // namespace
+
+int64_t HeatMap::namesWidth() const { return HM::namesWidth(width, widestName(*benches)); }
 
 int32_t HeatMap::cellW() const {
-  using L = HeatMapMetrics;
   const uint32_t columns = colSeries->count();
-  if (columns == 0) return L::kCellWithoutColumns;
+  if (columns == 0) return HM::kCellWithoutColumns;
   // The width is unsigned: one narrower than the side room wraps, and reads
   // as the negative room it is once taken back to 32 signed bits.
-  const int64_t room = static_cast<int32_t>(width - static_cast<uint32_t>(L::kSideRoom));
-  return static_cast<int32_t>(std::clamp<int64_t>(room / static_cast<int64_t>(columns), L::kMinCell, L::kMaxCell));
+  const uint32_t side = static_cast<uint32_t>(namesWidth() + HM::kRightMargin);
+  const int64_t room = static_cast<int32_t>(width - side);
+  return static_cast<int32_t>(std::clamp<int64_t>(room / static_cast<int64_t>(columns), HM::kMinCell, HM::kMaxCell));
 }
 
+// The least width w that holds the names column at w and every column at
+// its least width: the names column grows by at most a third of a pixel a
+// pixel, so what is left of w for the columns never shrinks as w grows, and
+// the least such w is found by halving.
 int32_t HeatMap::minimumWidth() const {
-  using L = HeatMapMetrics;
   const int64_t columns = colSeries ? colSeries->count() : 0;
-  return columns == 0 ? 0 : static_cast<int32_t>(std::min<int64_t>(L::kSideRoom + L::kMinCell * columns, INT32_MAX));
+  if (columns == 0) return 0;
+  const int64_t widest = widestName(*benches), cells = HM::kRightMargin + HM::kMinCell * columns;
+  int64_t low = HM::kNamesMinW + cells, high = HM::namesWidth(INT64_MAX, widest) + cells;
+  while (low < high) {
+    const int64_t w = low + (high - low) / 2;
+    if (HM::namesWidth(w, widest) + cells <= w) high = w;
+    else low = w + 1;
+  }
+  return static_cast<int32_t>(std::min<int64_t>(low, INT32_MAX));
+}
+
+const std::vector<std::string>& HeatMap::shownBenches() const {
+  return shown_->benches.of(*benches, static_cast<uint32_t>(HM::nameChars(namesWidth())));
+}
+
+const std::vector<std::string>& HeatMap::shownSeries() const {
+  return shown_->series.of(*colSeries, static_cast<uint32_t>(cellW() / HM::kHeaderCharW));
+}
+
+const std::vector<std::string>& HeatMap::shownSettings() const {
+  return shown_->settings.of(*colSetting,
+                             static_cast<uint32_t>(cellW() / HM::kHeaderCharW + HM::kSettingExtraChars));
 }
 
 uint32_t HeatMap::colorFor(double r) {

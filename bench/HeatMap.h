@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "foundation/Object.h"
@@ -65,6 +66,15 @@ class HeatMap final : public Object {
   // The narrowest the map can be drawn: every column at its least width
   // beside the names column; 0 without columns.
   int32_t minimumWidth() const;
+  // The names column at the map's width: as wide as the widest name needs,
+  // within HeatMapMetrics::namesWidth's bounds.
+  int64_t namesWidth() const;
+  // What the names and the column headers show: their short forms
+  // (ChartNames.h) at the names column's and the columns' widths, one per
+  // benchmark or column. Valid until the next call of the same.
+  const std::vector<std::string>& shownBenches() const;
+  const std::vector<std::string>& shownSeries() const;
+  const std::vector<std::string>& shownSettings() const;
 
   static uint32_t colorFor(double ratio);     // diverging: a baseline is chosen
   static uint32_t colorBehind(double ratio);  // sequential: against the fastest
@@ -94,6 +104,8 @@ class HeatMap final : public Object {
 
   struct MachineSettings;
   std::unique_ptr<MachineSettings> machineSettings_;  // kept from build to build
+  struct Shown;
+  std::unique_ptr<Shown> shown_;  // the short forms, kept from draw to draw
 };
 
 }  // namespace quorl

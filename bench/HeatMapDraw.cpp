@@ -7,16 +7,18 @@
 //      line and the legend, and the bands that stay in sight when the map
 //      is scrolled
 //
-// The layout's numbers are HeatMapMetrics (HeatMapDraw.h).
+// The layout's numbers are HeatMapMetrics (ChartMetrics.h).
 #include "bench/HeatMapDraw.h"
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "bench/BHelp.h"
 #include "bench/ChartCanvas.h"
+#include "bench/ChartMetrics.h"
 #include "bench/FlatIndex.h"
 #include "bench/TextKeys.h"
 #include "bench/HeatMap.h"
@@ -32,7 +34,7 @@ using chart::pairKey;
 
 namespace {
 
-using L = HeatMapMetrics;
+using L = chart::HeatMapMetrics;
 
 constexpr double kLn2 = 0.6931471805599453;
 // The furthest a cell's text can start left of its cell: the longest ratio
@@ -41,8 +43,6 @@ constexpr double kLn2 = 0.6931471805599453;
 constexpr int64_t kMaxOverhang = 1000;
 
 const String* stringAt(const Array& list, uint32_t i) { return dynamic_cast<const String*>(list.get(i).get()); }
-
-Ref<String> textAt(const Array& list, uint32_t i) { return cast<String>(list.get(i)); }
 
 // ---------------------------------------------------------------------------
 // 1. A cell
@@ -326,7 +326,7 @@ class HeatMapPicture {
       if (!frozenNames) drawName(i, 0);
       drawCells(i, y);
     }
-    drawSeparator(0, L::kLabelColumn + static_cast<int64_t>(M_) * W_ - L::kStripeX);
+    drawSeparator(0, names_ + static_cast<int64_t>(M_) * W_ - L::kStripeX);
     if (meanInSight()) {
       if (!frozenNames) drawMeanCaption(0);
       drawMeans();
@@ -340,7 +340,7 @@ class HeatMapPicture {
 
  private:
   int64_t lineY(uint32_t i) const { return L::kFirstLine + static_cast<int64_t>(i) * L::kLine; }
-  int64_t columnX(uint32_t j) const { return L::kLabelColumn + static_cast<int64_t>(j) * W_; }
+  int64_t columnX(uint32_t j) const { return names_ + static_cast<int64_t>(j) * W_; }
   // The separator's y, the geometric-mean line's and the legend strip's.
   int64_t separatorY() const { return lineY(N_) + L::kSeparatorGap; }
   int64_t meanY() const { return lineY(N_) + L::kMeanGap; }
@@ -360,6 +360,8 @@ class HeatMapPicture {
       return false;
     }
     W_ = map_.cellW();
+    names_ = map_.namesWidth();
+    shownNames_ = &map_.shownBenches();
     hasBaseline_ = static_cast<bool>(map_.baseline);
     // What lies right of the band is not drawn: a header starts at its x; a
     // cell's text may start left of its cell, but never by as much as
@@ -369,7 +371,7 @@ class HeatMapPicture {
     // outside every view, so they are not worked out at all.
     headerLimit_ = std::min(band_.originX + chart::kMaxCoord, band_.right - 1);
     cellLimit_ = std::min(band_.originX + chart::kMaxCoord, band_.right + kMaxOverhang);
-    firstColumn_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.left - kMaxOverhang - L::kLabelColumn) / W_, 0, M_));
+    firstColumn_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.left - kMaxOverhang - names_) / W_, 0, M_));
     firstLine_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.top - L::kFirstLine) / L::kLine - 1, 0, N_));
     lastY_ = std::min(band_.originY + chart::kMaxCoord, band_.bottom + L::kLine);
     return true;
@@ -387,29 +389,29 @@ class HeatMapPicture {
     canvas_.text(title->cString(), left + L::kTitleX, top + L::kTitleY, 40, 40, 44, 12);
   }
 
-  // Each column's series and setting, cut to about the column's width, for
-  // the columns in sight; top is the title rows' y.
+  // Each column's series and setting in their short forms, for the columns
+  // in sight; top is the title rows' y.
   void drawHeaders(int64_t top) {
     if (!band_.meetsY(top, top + L::kFirstLine)) return;
-    const int32_t chars = static_cast<int32_t>(W_ / L::kHeaderCharW);
+    const std::vector<std::string>& series = map_.shownSeries();
+    const std::vector<std::string>& settings = map_.shownSettings();
     for (uint32_t j = firstColumn_; j < M_; ++j) {
       const int64_t x = columnX(j) + L::kHeaderInset;
       if (x > headerLimit_) break;
-      if (Ref<String> series = textAt(*map_.colSeries, j))
-        canvas_.text(HeatMap::clip(series, chars)->cString(), x, top + L::kSeriesY, 24, 24, 28, 12);
-      if (Ref<String> setting = textAt(*map_.colSetting, j))
-        canvas_.text(HeatMap::clip(setting, chars + L::kSettingExtraChars)->cString(), x, top + L::kSettingY, 110,
-                     110, 118, 10);
+      if (stringAt(*map_.colSeries, j)) canvas_.text(series[j].c_str(), x, top + L::kSeriesY, 24, 24, 28, 12);
+      if (j < settings.size() && stringAt(*map_.colSetting, j))
+        canvas_.text(settings[j].c_str(), x, top + L::kSettingY, 110, 110, 118, 10);
     }
   }
 
-  // -- Names: line i's benchmark, on a shade every other line; left is the
-  // names column's x.
+  // -- Names: line i's benchmark in its short form, on a shade every other
+  // line; left is the names column's x.
   void drawName(uint32_t i, int64_t left) {
     const int64_t y = lineY(i);
-    if (i % 2 == 1) canvas_.fillRect(left + L::kStripeX, y, L::kStripeW, L::kLine, 244, 245, 248);
-    if (Ref<String> name = textAt(*map_.benches, i))
-      canvas_.text(HeatMap::clip(name, L::kNameChars)->cString(), left + L::kNameX, y + L::kTextDown, 40, 40, 44, 12);
+    if (i % 2 == 1)
+      canvas_.fillRect(left + L::kStripeX, y, names_ - L::kStripeX - L::kStripeEnd, L::kLine, 244, 245, 248);
+    if (stringAt(*map_.benches, i))
+      canvas_.text((*shownNames_)[i].c_str(), left + L::kNameX, y + L::kTextDown, 40, 40, 44, 12);
   }
 
   void drawMeanCaption(int64_t left) {
@@ -467,18 +469,18 @@ class HeatMapPicture {
       const double t = k / static_cast<double>(L::kSwatches - 1);
       const double u = hasBaseline_ ? 2.0 * t - 1.0 : t;
       const chart::RGB c = chart::RGB::of(map_.shade(std::exp(u * 2.0 * kLn2)));
-      canvas_.fillRect(L::kLabelColumn + L::kSwatchW * k, yl, L::kSwatchW, L::kSwatchH, c.r, c.g, c.b);
+      canvas_.fillRect(L::kLegendX + L::kSwatchW * k, yl, L::kSwatchW, L::kSwatchH, c.r, c.g, c.b);
     }
     // The low end's caption ends at the strip by the cell's byte estimate.
     const char* low = hasBaseline_ ? "4x faster" : "fastest";
     const int64_t lowX =
-        L::kLabelColumn - L::kLegendEndGap - static_cast<int64_t>(String::_cstringLen(low)) * L::kCellCharW;
+        L::kLegendX - L::kLegendEndGap - static_cast<int64_t>(String::_cstringLen(low)) * L::kCellCharW;
     canvas_.text(low, lowX, yl + L::kLegendUpperDown, 90, 90, 96, 10);
     if (hasBaseline_)
       canvas_.text("same", L::kLegendSameX, yl + L::kLegendLowerDown, 90, 90, 96, 10);
     else
       canvas_.text("2x slower", L::kLegendTwiceX, yl + L::kLegendLowerDown, 90, 90, 96, 10);
-    const int64_t highX = L::kLabelColumn + L::kSwatches * L::kSwatchW + L::kLegendEndGap;
+    const int64_t highX = L::kLegendX + L::kSwatches * L::kSwatchW + L::kLegendEndGap;
     canvas_.text("4x slower", highX, yl + L::kLegendUpperDown, 90, 90, 96, 10);
     canvas_.text(
         "green = better, red = worse, grey = within one standard deviation, framed = fastest, - = not measured",
@@ -492,9 +494,9 @@ class HeatMapPicture {
     const int64_t left = band_.left;
     const int64_t end = std::min(band_.bottom, meanY() + L::kLine);
     if (end <= band_.top) return;
-    canvas_.fillRect(left, band_.top, L::kLabelColumn, end - band_.top, 255, 255, 255);
+    canvas_.fillRect(left, band_.top, names_, end - band_.top, 255, 255, 255);
     for (uint32_t i = firstLine_; i < N_ && lineY(i) <= lastY_; ++i) drawName(i, left);
-    drawSeparator(left, L::kLabelColumn - L::kStripeX);
+    drawSeparator(left, names_ - L::kStripeX);
     if (meanInSight()) drawMeanCaption(left);
   }
 
@@ -507,7 +509,7 @@ class HeatMapPicture {
   // Where the names column and the title rows meet: the background and the
   // title, whatever lies under them.
   void drawCorner() {
-    canvas_.fillRect(band_.left, band_.top, L::kLabelColumn, L::kFirstLine, 255, 255, 255);
+    canvas_.fillRect(band_.left, band_.top, names_, L::kFirstLine, 255, 255, 255);
     drawTitle(band_.left, band_.top);
   }
 
@@ -515,8 +517,9 @@ class HeatMapPicture {
   const chart::ChartBand band_;
   ChartCanvas canvas_;
   const HeatMapLookup* lookup_ = nullptr;
+  const std::vector<std::string>* shownNames_ = nullptr;
   uint32_t N_ = 0, M_ = 0;
-  int64_t W_ = 0;
+  int64_t W_ = 0, names_ = L::kNamesMinW;
   bool hasBaseline_ = false;
   int64_t headerLimit_ = 0, cellLimit_ = 0, lastY_ = 0;
   uint32_t firstColumn_ = 0, firstLine_ = 0;

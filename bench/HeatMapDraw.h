@@ -9,69 +9,6 @@
 
 namespace quorl {
 
-// The heat map's layout in map pixels, the one place its numbers live: the
-// picture, the model's sizes (HeatMap::height, cellW, minimumWidth) and the
-// chart view all read these names.
-//
-//   0 .. kFirstLine        title rows: the title, then each column's series
-//                          and setting
-//   kFirstLine + i kLine   line i: its benchmark's name left of
-//                          kLabelColumn, then one cell per column
-//   below the last line    the separator, the geometric-mean line, the
-//                          colour legend and its explanation
-//
-// Column j starts at kLabelColumn + j cellW, cellW being the width left
-// after kSideRoom shared among the columns, within kMinCell..kMaxCell.
-struct HeatMapMetrics {
-  // Title rows.
-  static constexpr int64_t kTitleX = 12, kTitleY = 8;
-  static constexpr int64_t kSeriesY = 32, kSettingY = 48;
-  static constexpr int64_t kHeaderInset = 4;   // a header's x inside its column
-  static constexpr int64_t kHeaderCharW = 7;   // a header is cut to its column at this many pixels a byte
-  static constexpr int32_t kSettingExtraChars = 2;  // the setting's smaller type fits two bytes more
-
-  // Lines and the names column.
-  static constexpr int64_t kFirstLine = 66;
-  static constexpr int64_t kLine = 26;
-  static constexpr int64_t kLabelColumn = 150;
-  static constexpr int64_t kStripeX = 4, kStripeW = 142;  // the shade behind every other name
-  static constexpr int64_t kNameX = 10;
-  static constexpr int32_t kNameChars = 20;
-  static constexpr int64_t kTextDown = 7;  // a name's or a cell's text below its line's top
-
-  // Columns.
-  static constexpr int64_t kSideRoom = kLabelColumn + 16;  // the names column and a right margin
-  static constexpr int32_t kMinCell = 96, kMaxCell = 130;
-  static constexpr int32_t kCellWithoutColumns = 100;
-
-  // Cells: a frame inset by one pixel, the colour by three, a missing
-  // cell's white inset by two; text centred on kCellCharW pixels a byte.
-  static constexpr int64_t kFrameInset = 1, kFillInset = 3, kMissingInset = 2;
-  static constexpr int64_t kCellCharW = 6;
-  static constexpr int64_t kDashHalfW = 3;  // half the width of a missing cell's "-"
-
-  // Below the lines.
-  static constexpr int64_t kSeparatorGap = 4;    // the separator below the last line
-  static constexpr int64_t kMeanGap = 8;         // the geometric-mean line below the last line
-  static constexpr int64_t kMeanCaptionDown = 2, kOutlierNoteDown = 15;
-  static constexpr int64_t kLegendGap = 48;      // the legend strip below the geometric-mean line's top
-  static constexpr int32_t kSwatches = 40;
-  static constexpr int64_t kSwatchW = 6, kSwatchH = 12;
-  static constexpr int64_t kLegendEndGap = 4;    // the captions' gap to the strip's ends
-  static constexpr int64_t kLegendUpperDown = 1, kLegendLowerDown = 15;  // caption rows below the strip's top
-  static constexpr int64_t kLegendSameX = 258, kLegendTwiceX = 246;      // the middle caption, each scale
-  static constexpr int64_t kExplanationGap = 30;  // the explanation below the strip's top
-  static constexpr int64_t kBottomMargin = 18;    // below the explanation's top
-  static constexpr int64_t kEmptyHeight = 220;    // a map without lines
-  static constexpr int64_t kMessageX = 16, kMessageY = 16;  // where an empty map says so
-
-  // The map's height with n lines.
-  static constexpr int64_t heightFor(int64_t lines) {
-    return lines == 0 ? kEmptyHeight
-                      : kFirstLine + lines * kLine + kMeanGap + kLegendGap + kExplanationGap + kBottomMargin;
-  }
-};
-
 class ChartRow;
 class HeatMap;
 class UXGraphics;

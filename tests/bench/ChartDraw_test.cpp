@@ -223,14 +223,14 @@ TEST_F(ChartDraw, BarChartTimeMetricDrawsEveryElementInOrder) {
       "drawTextRGBA \"2.0 ms\" 326 105 40 40 44 255 11",
       "drawTextRGBA \"quorl\" 24 159 80 80 88 255 11",
       "fillRectRGB 190,152,474,14 212 117 31",
-      "drawTextRGBA \"7.3 ms\" 670 157 40 40 44 255 11",
+      "drawTextRGBA \"7.3 ms\" 684 157 40 40 44 255 11",  // right of the error bar, which ends at 677
       "drawLine 612 154 612 164 1",  // the error bar is centred on the mean (7000 +/- 500)
       "drawLine 677 154 677 164 1",
       "drawLine 612 159 677 159 1",
       "drawTextRGBA \"sieve\" 12 207 24 24 28 255 13",
       "drawTextRGBA \"quorl\" 24 249 80 80 88 255 11",
       "fillRectRGB 190,242,65,14 212 117 31",
-      "drawTextRGBA \"1.0 ms\" 261 247 40 40 44 255 11",
+      "drawTextRGBA \"1.0 ms\" 268 247 40 40 44 255 11",
       "drawLine 248 244 248 254 1",
       "drawLine 261 244 261 254 1",
       "drawLine 248 249 261 249 1",
@@ -239,6 +239,26 @@ TEST_F(ChartDraw, BarChartTimeMetricDrawsEveryElementInOrder) {
   };
   expected.insert(expected.end(), rest.begin(), rest.end());
   EXPECT_EQ(joined(normalised(g)), joined(expected));
+}
+
+// Bars from 1 us to 400 s with spreads from a tenth of their value to ten
+// times it, short bars among long ones, at several widths: no value text,
+// as wide as the driver measures it, meets its row's error bar.
+TEST_F(ChartDraw, ValueTextsStandClearOfErrorBars) {
+  int checked = 0;
+  for (int64_t top : kSpreadTops) {
+    auto data = spreadBars(top);
+    for (int width : {320, 640, 1024, 1600}) {
+      SCOPED_TRACE("top " + std::to_string(top) + " us, width " + std::to_string(width));
+      auto view = chart(data, width, 2000);
+      view->rebuild();
+      RecordingGraphics g;
+      view->drawRect(g, UXRect(0, 0, int16_t(width), 2000));
+      const std::vector<std::string> faults = valueTextsOverErrorBars(g, *gDriver, checked);
+      EXPECT_TRUE(faults.empty()) << faults.size() << " faults, the first: " << faults.front();
+    }
+  }
+  EXPECT_GT(checked, 300);
 }
 
 TEST_F(ChartDraw, BarChartSpeedUpMetric) {
@@ -284,13 +304,17 @@ TEST_F(ChartDraw, PlotWidthAtTheNarrowLimits) {
   }
 }
 
-// From the minimum width to 2,000 pixels and from 1 us to 10^7 ms, every
+// From the minimum width to 2,000 pixels and from 1 us to 10^14 ms, every
 // grid line stays and the labels stand on every k-th of them from the
-// first, k the smallest that leaves a character's width (6 pixels a byte)
-// between neighbours.
+// first, k the smallest that leaves a digit's width between neighbours, as
+// the driver measures the labels.
 TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
-  const int64_t maxima[] = {1, 7, 12, 999, 7300, 123456, 2500000, 400000000, 987654321, 10000000000};
-  const auto end = [](int x, const std::string& text) { return x + int(text.size() + 1) * 6; };
+  const int64_t maxima[] = {1,         7,          12,          999,           7300,
+                            123456,    2500000,    400000000,   987654321,     10000000000,
+                            1000000000000000,      98765432109876543};
+  const auto end = [](int x, const std::string& text) {
+    return x + int(gDriver->textWidth(text.c_str(), 11) + gDriver->textWidth("0", 11));
+  };
   for (int metric : {0, 1})
     for (int64_t top : maxima) {
       auto data = dataSetOf({contribution("c", {{.bench = "b", .best = top}, {.bench = "b", .target = "cpp", .best = 1}})});

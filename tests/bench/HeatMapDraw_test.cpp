@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "ChartTestSupport.h"
+#include "bench/ChartMetrics.h"
 #include "bench/HeatMapDraw.h"
 
 using namespace quorl;
@@ -16,7 +18,7 @@ using namespace quorl::charttest;
 
 namespace {
 
-using L = HeatMapMetrics;
+using L = chart::HeatMapMetrics;
 
 struct Box {
   int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // [x0, x1) x [y0, y1)
@@ -102,14 +104,15 @@ TEST_F(HeatMapScrolled, NamesAndTitlesStayInSightOverTheCells) {
     RecordingGraphics g;
     view->drawRect(g, UXRect(0, 0, int16_t(width), int16_t(height)));
     const int32_t W = map.cellW();
+    const int64_t namesW = map.namesWidth();
     const std::vector<Call> calls = callsOf(g);
     std::vector<std::string> faults;
 
     const Box band{c.x, c.y, c.x + kViewW, c.y + kViewH};
     const int64_t gridEnd = L::kFirstLine + kLines * L::kLine + L::kMeanGap + L::kLine;
-    const Box corner{c.x, c.y, c.x + L::kLabelColumn, c.y + L::kFirstLine};
-    const Box nameColumn{c.x, c.y + L::kFirstLine, c.x + L::kLabelColumn, std::min(band.y1, gridEnd)};
-    const Box titleRows{c.x + L::kLabelColumn, c.y, band.x1, c.y + L::kFirstLine};
+    const Box corner{c.x, c.y, c.x + namesW, c.y + L::kFirstLine};
+    const Box nameColumn{c.x, c.y + L::kFirstLine, c.x + namesW, std::min(band.y1, gridEnd)};
+    const Box titleRows{c.x + namesW, c.y, band.x1, c.y + L::kFirstLine};
     const Box cellsInSight{nameColumn.x1, titleRows.y1, band.x1, band.y1};
 
     // A label is drawn with its anchor in its band, and nothing is painted
@@ -135,7 +138,7 @@ TEST_F(HeatMapScrolled, NamesAndTitlesStayInSightOverTheCells) {
     }
     int columnsInSight = 0;
     for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
-      const int64_t x = L::kLabelColumn + int64_t(j) * W;
+      const int64_t x = namesW + int64_t(j) * W;
       if (x < cellsInSight.x0 || x + W > cellsInSight.x1) continue;
       ++columnsInSight;
       const Box column{x, titleRows.y0, x + W, titleRows.y1};
@@ -171,3 +174,59 @@ TEST_F(HeatMapScrolled, NamesAndTitlesStayInSightOverTheCells) {
 }
 
 }  // namespace
+
+// Names and machines that share long beginnings: every line shows a name
+// of its own and every column a title and subtitle of its own, whether the
+// names column and the columns are narrow or wide; a name the view has room
+// for stands whole.
+TEST_F(HeatMapScrolled, NamesAndTitlesSharingLongBeginningsAreToldApart) {
+  const std::string dna = "reverse_complement_of_a_dna_sequence_read_from_a_fasta_file_",
+                    matrix = "_f32_large_square_matrices_with_row_padding",
+                    spectral = "spectral_norm_iteration_variant_with_a_long_descriptive_suffix_";
+  const std::vector<std::string> benches = {dna + "v1",         dna + "v2",
+                                            dna + "blocked_v1", "matrix_transpose_naive" + matrix,
+                                            "matrix_transpose_tiled" + matrix, "mandelbrot",
+                                            spectral + "01",    spectral + "02"};
+  std::vector<Ref<Contribution>> machines;
+  for (const char* cpu : {"AMD EPYC 7763 64-Core Processor", "AMD EPYC 9654 96-Core Processor"}) {
+    auto c = contribution(cpu, {});
+    for (const std::string& b : benches)
+      for (const char* target : {"quorl", "cpp"})
+        for (const char* opt : {"O0", "O3"})
+          c->runs->add(makeRun(
+              {.bench = b.c_str(), .target = target, .opt = opt, .arch = "arm64", .best = 100 + int64_t(b.size())}));
+    machines.push_back(c);
+  }
+  auto view = chart(dataSetOf({machines[0], machines[1]}));
+  view->mode = 2;
+  view->rebuild();
+  const HeatMap& map = *view->heatMap;
+  ASSERT_EQ(map.benches->count(), benches.size());
+  ASSERT_EQ(map.colSeries->count(), 8u);
+  for (int width : {640, 800, 1280, 1920}) {
+    SCOPED_TRACE("width " + std::to_string(width));
+    resize(view, std::max(width, view->minimumWidth()), 400);
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, int16_t(view->frame().w()), 400));
+    std::set<std::string> names;
+    std::map<int, std::string> series, settings;  // by x
+    for (const std::string& line : g.lines) {
+      const auto t = drawnText(line);
+      if (!t) continue;
+      if (t->x == L::kNameX && t->y >= L::kFirstLine && t->text != "geometric mean") names.insert(t->text);
+      if (t->y == L::kSeriesY) series[t->x] = t->text;
+      if (t->y == L::kSettingY) settings[t->x] = t->text;
+    }
+    EXPECT_EQ(names.size(), benches.size()) << g.text();
+    std::set<std::pair<std::string, std::string>> titles;
+    for (const auto& [x, s] : series) {
+      titles.insert({s, settings[x]});
+      EXPECT_NE(settings[x].find("\xE2\x80\xA6"), std::string::npos) << settings[x];  // shortened, not whole
+    }
+    EXPECT_EQ(titles.size(), 8u) << g.text();
+    if (width == 1920)
+      for (const std::string& b : benches) EXPECT_EQ(names.count(b), 1u) << b;
+    else
+      EXPECT_EQ(names.count(dna + "v1"), 0u);
+  }
+}

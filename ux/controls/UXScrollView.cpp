@@ -230,7 +230,11 @@ void UXScrollView::scrollTo(int64_t y) {
 }
 
 void UXScrollView::nativeDidScroll(int32_t y) {
-  const int32_t target = UXScrollLayout::clampScroll(y, maxScroll());
+  // The bar's range is the platform's client area, which its border and its
+  // own bars make a few pixels shorter than the viewport here: at its end
+  // the bar stands past maxScroll. Taken as it is, the position names what
+  // the platform shows, so that what stays in sight stays in place.
+  const int32_t target = UXScrollLayout::clampScroll(y, documentHeight);
   if (target == offset || !documentView) return;
   offset = target;
   const int32_t origin = documentOrigin;

@@ -17,6 +17,9 @@
 #include "W32TestSupport.h"
 #include "app/Controller.h"
 #include "app/PickView.h"
+#include "bench/ChartMetrics.h"
+#include "bench/ChartView.h"
+#include "tests/bench/ChartTestSupport.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/win32/W32Control.h"
 
@@ -297,6 +300,67 @@ TEST_F(MainWindowTest, AStepHoldingTheThreadFindsTheWindowPaintedAndTheCursorBus
   EXPECT_NE(GetCursor(), wait);
   EXPECT_EQ(std::string(controller->lastStatus->cString()).rfind("Could not read the corpus: ", 0), 0u)
       << controller->lastStatus->cString();
+}
+
+// The top rows of a control's client area as shown, w x h pixels.
+std::vector<uint32_t> topRowsOf(HWND control, int w, int h) {
+  std::vector<uint32_t> out(size_t(w) * size_t(h));
+  HDC dc = GetDC(control);
+  HDC memory = CreateCompatibleDC(dc);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+  GdiFlush();
+  if (bits) std::copy_n(static_cast<const uint32_t*>(bits), out.size(), out.begin());
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(control, dc);
+  return out;
+}
+
+// A heat map taller and wider than its scroll view: scrolled down to the
+// end, its title rows stay where they are at the top, pixel for pixel. The
+// native bar's range is the client area's, which the border and the
+// platform's own bars make smaller than the toolkit's viewport; the chart
+// must be told the position the bar shows.
+TEST_F(MainWindowTest, TheHeatMapsTitleRowsStayInPlaceAtTheEndOfItsScrollRange) {
+  auto c = charttest::contribution("c", {});
+  std::vector<std::string> names, archs;
+  for (int i = 0; i < 30; ++i) names.push_back("bench_" + std::to_string(100 + i));
+  for (int j = 0; j < 12; ++j) archs.push_back("arch" + std::to_string(10 + j));
+  for (const std::string& name : names)
+    for (const std::string& arch : archs)
+      c->runs->add(charttest::makeRun({.bench = name.c_str(), .arch = arch.c_str(), .best = 100}));
+  controller->dataSet->contributions->add(c);
+  controller->rebuild(true);
+  controller->applyPick(kPickView, String::withCString("Heat map"));
+  ASSERT_EQ(controller->chart->mode, 2);
+  HWND scroll = controlOf(controller->chartScroll);
+  RECT client{};
+  GetClientRect(scroll, &client);
+  ASSERT_GT(controller->chart->height(), client.bottom);
+  ASSERT_GT(controller->chart->minimumWidth(), client.right);  // the sideways bar shows too
+  const int w = std::min<int>(client.right, 600), h = int(chart::HeatMapMetrics::kFirstLine);
+
+  d->windowInvalidate(controller->window->handle);
+  for (int i = 0; i < 5; ++i) drainQueue();
+  UpdateWindow(scroll);
+  const std::vector<uint32_t> first = topRowsOf(scroll, w, h);
+  SendMessageW(scroll, WM_MOUSEWHEEL, MAKEWPARAM(0, uint16_t(int16_t(-120 * 200))), 0);  // far past the end
+  for (int i = 0; i < 5; ++i) drainQueue();
+  UpdateWindow(scroll);
+  ASSERT_GT(GetScrollPos(scroll, SB_VERT), 0);
+  EXPECT_EQ(controller->chartScroll->offset, GetScrollPos(scroll, SB_VERT));
+  const std::vector<uint32_t> last = topRowsOf(scroll, w, h);
+  size_t differ = 0, firstRow = size_t(h);
+  for (size_t k = 0; k < first.size(); ++k)
+    if ((first[k] & 0xFFFFFF) != (last[k] & 0xFFFFFF)) ++differ, firstRow = std::min(firstRow, k / size_t(w));
+  EXPECT_EQ(differ, 0u) << "from row " << firstRow;
+  saveShot(top());
 }
 
 // Runs the command line with standard output and error on a pipe; answers
