@@ -1,4 +1,5 @@
-// Case-insensitive sets of names for the chart view's grouping and lookups.
+// Case-insensitive sets of names for the chart view's grouping and lookups,
+// the par loader's platforms and the pickers' choices.
 //
 // Names are equal when their bytes up to the first NUL agree with A-Z
 // folded, exactly as String::equalsIgnoringCase compares them. A hash on the
