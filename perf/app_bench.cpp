@@ -303,6 +303,7 @@ void BM_AppGrowth(benchmark::State& state) {
   const Ref<String> path = String::withCString(templ);
   double open = 0, selfTest = 0, parse = 0;
   bool opened = false;
+  uint32_t rows = 0;
   for (auto _ : state) {
     auto session = std::make_unique<Session>();
     Controller& c = *session->controller;
@@ -312,6 +313,7 @@ void BM_AppGrowth(benchmark::State& state) {
       c.loadFile(path);
       const double openMs = msSince(at);
       opened = c.lastStatus && c.lastStatus->hasPrefix(String::withCString("Opened"));
+      rows = c.rows->count();
       c.startPath = path;
       at = Clock::now();
       c.runSelfTest();
@@ -331,6 +333,7 @@ void BM_AppGrowth(benchmark::State& state) {
   state.SetLabel(kGrowthNames[shape]);
   state.counters["file_MB"] = mb;
   state.counters["opened"] = opened;
+  state.counters["rows"] = rows;
   state.counters["open_ms_per_MB"] = open / n / mb;
   state.counters["selftest_ms_per_MB"] = selfTest / n / mb;
   state.counters["rapidjson_ms_per_MB"] = parse / n / mb;
