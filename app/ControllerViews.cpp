@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "app/PickView.h"
+#include "bench/ChartNames.h"
 #include "ux/core/UXViewDriver.h"
 #include "ux/core/UXViewTree.h"
 
@@ -176,15 +177,14 @@ Ref<Array> Controller::distinct(const Ref<String>& key) const {
   if (which == kNone) return list;
 
   // The reader shares one String object among equal short texts, so most
-  // values are met again by address and need no comparison.
+  // values are met again by address; the others are looked up by their
+  // folded text, which is how equalsIgnoringCase compares them.
   std::unordered_set<const String*> seen;
+  chart::NameIndex known;
   auto offer = [&](const Ref<String>& value) {
     if (!value || value->isEmpty()) return;
     if (!seen.insert(value.get()).second) return;
-    for (uint32_t i = 0; i < list->count(); i++) {
-      if (value->equalsIgnoringCase(staticCast<String>(list->get(i)))) return;
-    }
-    list->add(value);
+    if (known.indexOf(value) == list->count()) list->add(value);
   };
   // A run's series depends on its suite, target and device alone, and those
   // texts are shared objects too: name each combination once.
@@ -222,16 +222,14 @@ Ref<Array> Controller::deviceChoices() const {
   Ref<Array> list = make<Array>();
   bool anyCpu = false, anyGpu = false;
   std::unordered_set<const String*> seen;
+  chart::NameIndex known;
   forEachRun([&](const Ref<Contribution>&, const Ref<Run>& run) {
     if (run->isGpu()) anyGpu = true;
     else anyCpu = true;
     if (!run->device || !seen.insert(run->device.get()).second) return;
     Ref<String> name = friendlyDevice(run->device);
     if (!name || name->isEmpty()) return;
-    bool known = false;
-    for (uint32_t i = 0; i < list->count() && !known; i++)
-      known = name->equalsIgnoringCase(staticCast<String>(list->get(i)));
-    if (!known) list->add(name);
+    if (known.indexOf(name) == list->count()) list->add(name);
   });
   if (anyCpu) list->add(String::withCString("CPU only"));
   if (anyGpu) list->add(String::withCString("GPU only"));

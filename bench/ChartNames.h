@@ -1,6 +1,7 @@
 // Names in the charts: case-insensitive sets of names for the chart view's
-// grouping and lookups, and the short forms that names too long for their
-// place are shown in.
+// grouping and lookups, the par loader's platforms and the pickers'
+// choices, and the short forms that names too long for their place are
+// shown in.
 //
 // Names are equal when their bytes up to the first NUL agree with A-Z
 // folded, exactly as String::equalsIgnoringCase compares them. A hash on the

@@ -3,7 +3,9 @@
 // (parallel runs, microseconds per benchmark, platform and device).
 #include <cmath>
 #include <new>
+#include <vector>
 
+#include "bench/ChartNames.h"
 #include "bench/ResultKeys.h"
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
@@ -209,29 +211,33 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
 
   // Platforms in order of first appearance; a later spelling that differs
   // only in case is the same platform, looked up with the first spelling.
-  auto platforms = make<Array>();
+  chart::NameIndex platforms;
   forEachObject(*document, [&](const Ref<String>&, const Ref<Map>& byPlatform) {
     const uint32_t count = byPlatform->count();
     for (uint32_t i = 0; i < count; ++i) {
-      auto key = cast<String>(byPlatform->enumAt(i));
-      if (key && !listHoldsFolded(*platforms, key)) platforms->add(key);
+      if (auto key = cast<String>(byPlatform->enumAt(i))) platforms.indexOf(key);
     }
   });
 
-  const uint32_t platformCount = platforms->count();
-  for (uint32_t p = 0; p < platformCount; ++p) {
-    auto platform = cast<String>(platforms->get(p));
-    auto contribution = newContribution(document, source);
-    contribution->schema = k.parPy->copy();
-    contribution->id = platform;
-    auto name = parMachineName(platform);
-    contribution->machine->cpu = name;
-    contribution->machine->os = name;
-    contribution->machine->arch = platform;
-
-    forEachObject(*document, [&](const Ref<String>& bench, const Ref<Map>& byPlatform) {
-      auto devices = cast<Map>(byPlatform->get(platform));
-      if (!devices) return;
+  // One pass over the benchmarks: each platform key is the member that
+  // looking up its platform's first spelling would find (the same bytes),
+  // and its runs join that platform's contribution in benchmark order.
+  std::vector<Ref<Contribution>> contributions(platforms.count());
+  forEachObject(*document, [&](const Ref<String>& bench, const Ref<Map>& byPlatform) {
+    forEachObject(*byPlatform, [&](const Ref<String>& key, const Ref<Map>& devices) {
+      const uint32_t p = platforms.find(key.get());
+      if (p == kNotFound || !platforms.names()[p]->equals(key)) return;
+      const Ref<String>& platform = platforms.names()[p];
+      Ref<Contribution>& contribution = contributions[p];
+      if (!contribution) {
+        contribution = newContribution(document, source);
+        contribution->schema = k.parPy->copy();
+        contribution->id = platform;
+        auto name = parMachineName(platform);
+        contribution->machine->cpu = name;
+        contribution->machine->os = name;
+        contribution->machine->arch = platform;
+      }
       Ref<String> checksum = BHelp::field(devices, k.checksum);
       if (!checksum) checksum = make<String>();
       forEachObject(*devices, [&](const Ref<String>& device, const Ref<Map>& times) {
@@ -250,7 +256,9 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
         addRun(*contribution, run, run->best_us);
       });
     });
-    if (contribution->runs->count() > 0) result->add(contribution);
+  });
+  for (const Ref<Contribution>& contribution : contributions) {
+    if (contribution && contribution->runs->count() > 0) result->add(contribution);
   }
   return result;
 }

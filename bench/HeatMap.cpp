@@ -625,13 +625,19 @@ bool HeatMap::geomean(uint32_t j, double& mean) const {
   return geomeanOf(benches, [&](uint32_t i, double& r, bool& grey) { return ratio(i, j, r, grey); }, mean);
 }
 
-bool HeatMap::geomeanOf(Ptr<const Array> benches, const std::function<bool(uint32_t, double&, bool&)>& ratioOf,
-                        double& mean) {
+namespace {
+
+// The geometric mean's sum over the lines `lineAt` gives (k below `count`),
+// ascending, leaving out the outlier benchmark.
+template <class LineAt>
+bool geomeanOver(Ptr<const Array> benches, uint32_t count, LineAt&& lineAt,
+                 const std::function<bool(uint32_t, double&, bool&)>& ratioOf, double& mean) {
   double sum = 0.0;
   uint32_t n = 0;
-  const uint32_t count = benches ? benches->count() : 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (BHelp::isOutlier(cast<String>(benches->get(i)))) continue;
+  const uint32_t lines = benches ? benches->count() : 0;
+  for (uint32_t k = 0; k < count; ++k) {
+    const uint32_t i = lineAt(k);
+    if (i >= lines || BHelp::isOutlier(cast<String>(benches->get(i)))) continue;
     double r;
     bool grey;
     if (ratioOf(i, r, grey)) {
@@ -645,6 +651,19 @@ bool HeatMap::geomeanOf(Ptr<const Array> benches, const std::function<bool(uint3
   }
   mean = std::exp(sum / n);
   return true;
+}
+
+}  // namespace
+
+bool HeatMap::geomeanOf(Ptr<const Array> benches, const std::function<bool(uint32_t, double&, bool&)>& ratioOf,
+                        double& mean) {
+  return geomeanOver(benches, benches ? benches->count() : 0, [](uint32_t k) { return k; }, ratioOf, mean);
+}
+
+bool HeatMap::geomeanOf(Ptr<const Array> benches, std::span<const uint32_t> lines,
+                        const std::function<bool(uint32_t, double&, bool&)>& ratioOf, double& mean) {
+  return geomeanOver(benches, static_cast<uint32_t>(lines.size()), [&](uint32_t k) { return lines[k]; }, ratioOf,
+                     mean);
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ class HeatMap final : public Object {
   // answers the cell of line i, as `ratio` does.
   static bool geomeanOf(Ptr<const Array> benches, const std::function<bool(uint32_t, double&, bool&)>& ratioOf,
                         double& mean);
+  // The same over the given lines alone, in ascending order: every line
+  // left out must have no ratio, and then the mean is the same.
+  static bool geomeanOf(Ptr<const Array> benches, std::span<const uint32_t> lines,
+                        const std::function<bool(uint32_t, double&, bool&)>& ratioOf, double& mean);
 
   uint32_t height() const;
   int32_t cellW() const;

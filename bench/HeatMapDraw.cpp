@@ -159,6 +159,10 @@ struct HeatMapLookup::Index {
   std::vector<const ChartRow*> fastest;   // per line
   std::vector<uint32_t> columnSetting;    // setting id of each column
   bool hasBaseline = false;
+  std::vector<uint64_t> filled;           // (column, line) of each cell that holds a row
+  // filled in column order, made when first asked: where each column's
+  // lines start in `filledLines`.
+  std::vector<uint32_t> columnStart, filledLines;
 
   const ChartRow* at(uint32_t k) const { return k == FlatIndex::kNone ? nullptr : rows[k]; }
   static constexpr uint64_t kDenseLimit = 1u << 22;
@@ -166,10 +170,12 @@ struct HeatMapLookup::Index {
   void addFirst(uint32_t i, uint32_t j, uint32_t number) {
     if (dense()) {
       uint32_t& slot = firstDense[static_cast<size_t>(i) * M + j];
-      if (slot == FlatIndex::kNone) slot = number;
-    } else {
-      first.insert(pairKey(i, j), number);
+      if (slot != FlatIndex::kNone) return;
+      slot = number;
+    } else if (first.insert(pairKey(i, j), number) != number) {
+      return;
     }
+    filled.push_back(pairKey(j, i));
   }
   uint32_t firstOf(uint32_t i, uint32_t j) const {
     return dense() ? firstDense[static_cast<size_t>(i) * M + j] : first.find(pairKey(i, j));
@@ -269,6 +275,22 @@ const ChartRow* HeatMapLookup::baseOf(uint32_t i, uint32_t j) const {
   if (!x.hasBaseline) return fastest(i);
   if (i >= x.N || j >= x.M || x.columnSetting[j] == kNotFound) return nullptr;
   return x.at(x.base.find(pairKey(i, x.columnSetting[j])));
+}
+
+std::span<const uint32_t> HeatMapLookup::filledLines(uint32_t j) const {
+  Index& x = *index_;
+  if (j >= x.M) return {};
+  if (x.columnStart.empty()) {
+    std::sort(x.filled.begin(), x.filled.end());
+    x.columnStart.assign(x.M + 1, 0);
+    x.filledLines.reserve(x.filled.size());
+    for (const uint64_t cell : x.filled) {
+      ++x.columnStart[(cell >> 32) + 1];
+      x.filledLines.push_back(static_cast<uint32_t>(cell));
+    }
+    for (uint32_t c = 0; c < x.M; ++c) x.columnStart[c + 1] += x.columnStart[c];
+  }
+  return {x.filledLines.data() + x.columnStart[j], x.filledLines.data() + x.columnStart[j + 1]};
 }
 
 // The rule of HeatMap::ratio, on the indexed rows.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "bench/ChartCanvas.h"
 
@@ -28,6 +29,10 @@ class HeatMapLookup {
   const ChartRow* baseOf(uint32_t i, uint32_t j) const;
   bool ratio(uint32_t i, uint32_t j, double& ratio, bool& grey) const;
   bool geomean(uint32_t j, double& mean) const;
+  // The lines of column j whose cell holds a row, in ascending order: no
+  // other line has a ratio there. Worked out on the first call, for callers
+  // that visit every cell and would otherwise ask lines times columns.
+  std::span<const uint32_t> filledLines(uint32_t j) const;
 
  private:
   struct Index;

@@ -21,11 +21,18 @@
 //                         summary, heat map: 0, 1, 2)
 //   App/chart/scrollToEnd from the top left to the bottom right end of the
 //                         scroll range, and the chart drawn there, in each mode
+//   App/growth/SHAPE/MB   files of 1, 2 and 4 MB whose values are nearly all
+//                         distinct (platforms, devices, opt values, machines
+//                         with a benchmark each, every text): the open and
+//                         the self test, each per MB, beside RapidJSON's
+//                         parse of the same bytes
 //
 // Targets: the open under 1 s; every pick under 50 ms; a chart draw at any
 // position under 20 ms, and a scroll to the end with its draw under 50 ms
 // (their `ratio` is the budget over our time: 1 or more is within it). The corpus is
 // CorpusShape's current shape (fixed seed, 200 machines, 100,000 runs).
+// The growth shapes: a time per MB that stays the same from 1 to 4 MB, and
+// no open or self test of them past a couple of seconds.
 // Status lines go to standard output as in the program; the benchmarks send
 // them to /dev/null while they run.
 #include <benchmark/benchmark.h>
@@ -214,6 +221,130 @@ void BM_AppOpenSteps(benchmark::State& state) {
   state.counters["total_ms"] = total / n;
 }
 BENCHMARK(BM_AppOpenSteps)->Name("App/open/steps")->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Files whose values are nearly all distinct, as a hostile or careless
+// writer could make them: every lookup of a value among the values seen so
+// far shows here, where a scan makes the time per MB grow with the file.
+const char* const kGrowthNames[] = {"par-platforms", "par-devices", "opt-values", "heat-diagonal",
+                                    "distinct-texts"};
+
+// The text of a shape, at least `bytes` long.
+std::string growthText(int64_t shape, size_t bytes) {
+  std::string text;
+  text.reserve(bytes + 512);
+  const auto number = [](uint64_t i) { return std::to_string(i); };
+  // `head`, then items made by `item(i)` joined by commas, then `tail`.
+  const auto items = [&](const char* head, const char* tail, auto&& item) {
+    text = head;
+    for (uint64_t i = 0; text.size() < bytes; ++i) {
+      if (i) text += ',';
+      item(i);
+    }
+    text += tail;
+  };
+  switch (shape) {
+    case 0:  // par: each benchmark on a platform of its own
+      items("{", "}", [&](uint64_t i) {
+        text += "\"bench-" + number(i) + "\":{\"platform-" + number(i) +
+                "\":{\"checksum\":\"5d41402abc4b2a76b9719d911017c592\",\"cpu\":{\"best_us\":" + number(i + 1) + "}}}";
+      });
+      break;
+    case 1:  // par: one platform with many devices
+      items("{\"nbody\":{\"linux\":{\"checksum\":\"42\",", "}}}", [&](uint64_t i) {
+        text += "\"device-" + number(i) + "\":{\"best_us\":" + number(i + 1) + ",\"first_us\":" + number(i + 2) + "}";
+      });
+      break;
+    case 2:  // one contribution whose runs each have an opt of their own
+      items(R"({"schema":"quorl-bench/1","machine":{"cpu":"Zen 4"},"runs":[)", "]}", [&](uint64_t i) {
+        text += R"({"suite":"langs","benchmark":"bench-)" + number(i % 50) +
+                R"(","target":"quorl","device":"cpu","opt":"O-)" + number(i) + R"(","arch":"x86_64","samples_us":[)" +
+                number(i + 1) + "]}";
+      });
+      break;
+    case 3:  // machines that share one benchmark and each measure one of their own
+      items(R"({"contributions":[)", "]}", [&](uint64_t i) {
+        const std::string run = R"({"suite":"langs","target":"quorl","opt":"O3","arch":"x86_64","benchmark":")";
+        text += R"({"schema":"quorl-bench/1","machine":{"cpu":"cpu-)" + number(i) + R"("},"runs":[)" + run +
+                R"(int_accum","samples_us":[)" + number(i + 1) + "]}," + run + "bench-" + number(i) +
+                R"(","samples_us":[)" + number(i + 2) + "]}]}";
+      });
+      break;
+    default:  // machines of four runs, every text of its own
+      items(R"({"contributions":[)", "]}", [&](uint64_t i) {
+        text += R"({"schema":"quorl-bench/1","machine":{"cpu":"cpu-)" + number(i) + R"(","gpu":"gpu-)" + number(i) +
+                R"("},"runs":[)";
+        for (uint64_t k = 4 * i; k < 4 * i + 4; ++k) {
+          const std::string n = number(k);
+          text += R"({"suite":"s-)" + n + R"(","benchmark":"b-)" + n + R"(","target":"t-)" + n + R"(","device":"d-)" +
+                  n + R"(","opt":"o-)" + n + R"(","arch":"a-)" + n + R"(","samples_us":[)" + number(k + 1) + "]}";
+          text += k + 1 < 4 * i + 4 ? "," : "]}";
+        }
+      });
+      break;
+  }
+  return text;
+}
+
+// Args: the shape (kGrowthNames), the size in MB. Each iteration opens the
+// file in a fresh window (loadFile, which rebuilds the pickers, the chart
+// and the table), runs the self test on it, and parses it with RapidJSON.
+void BM_AppGrowth(benchmark::State& state) {
+  const int64_t shape = state.range(0);
+  const double megabytes = double(state.range(1));
+  const std::string text = growthText(shape, size_t(megabytes * 1e6));
+  char templ[] = "/tmp/quorl-app-growth-XXXXXX";
+  const int fd = mkstemp(templ);
+  if (fd < 0 || write(fd, text.data(), text.size()) != ssize_t(text.size())) {
+    if (fd >= 0) close(fd);
+    state.SkipWithError("could not write the file");
+    return;
+  }
+  close(fd);
+  const Ref<String> path = String::withCString(templ);
+  double open = 0, selfTest = 0, parse = 0;
+  bool opened = false;
+  uint32_t rows = 0;
+  for (auto _ : state) {
+    auto session = std::make_unique<Session>();
+    Controller& c = *session->controller;
+    {
+      Quiet quiet;
+      auto at = Clock::now();
+      c.loadFile(path);
+      const double openMs = msSince(at);
+      opened = c.lastStatus && c.lastStatus->hasPrefix(String::withCString("Opened"));
+      rows = c.rows->count();
+      c.startPath = path;
+      at = Clock::now();
+      c.runSelfTest();
+      open += openMs;
+      selfTest += msSince(at);
+      state.SetIterationTime(openMs / 1e3);
+    }
+    session.reset();
+    const auto at = Clock::now();
+    rapidjson::Document document;
+    document.Parse(text.data(), text.size());
+    benchmark::DoNotOptimize(document.IsObject());
+    parse += msSince(at);
+  }
+  unlink(templ);
+  const double n = double(state.iterations()), mb = double(text.size()) / 1e6;
+  state.SetLabel(kGrowthNames[shape]);
+  state.counters["file_MB"] = mb;
+  state.counters["opened"] = opened;
+  state.counters["rows"] = rows;
+  state.counters["open_ms_per_MB"] = open / n / mb;
+  state.counters["selftest_ms_per_MB"] = selfTest / n / mb;
+  state.counters["rapidjson_ms_per_MB"] = parse / n / mb;
+  state.counters["ratio"] = open > 0 ? parse / open : 0;  // our speed over RapidJSON's parse alone
+}
+BENCHMARK(BM_AppGrowth)
+    ->Name("App/growth")
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {1, 2, 4}})
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
 
 // One loaded session shared by the pick benchmarks.
 Session& loaded() {

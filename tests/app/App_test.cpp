@@ -551,6 +551,14 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
       R"({"schema":"quorl-bench/1","machine":{"cpu":"Box"},"runs":[{"suite":"langs","benchmark":"a",)"
       R"("target":"quorl","device":"cpu","opt":"O3","arch":"x86_64","samples_us":[]},{"suite":"par",)"
       R"("benchmark":"p","target":"quorl","device":"gpu","opt":"O3","samples_us":[-5,-7],"best_us":3}]})");
+  // Line z has no ratio at all (its one run is 0): its fastest stays at the
+  // check's starting value.
+  const std::string zero = dir.write(
+      "zero.json",
+      R"({"schema":"quorl-bench/1","machine":{"cpu":"Box"},"runs":[{"suite":"langs","benchmark":"a",)"
+      R"("target":"quorl","opt":"O3","arch":"x86_64","samples_us":[10]},{"suite":"langs","benchmark":"a",)"
+      R"("target":"cpp","opt":"O3","arch":"x86_64","samples_us":[20]},{"suite":"langs","benchmark":"z",)"
+      R"("target":"quorl","opt":"O3","arch":"x86_64","samples_us":[0]}]})");
   const std::string bad = dir.write("bad.json", "{\"a\":");
   const std::string none = dir.write("none.json", "[]");
   const std::string sample = samplePath("selftest.json");
@@ -595,6 +603,22 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
        "heat map: 1 benchmarks x 1 series\n"
        "FAIL: heat map too small\n" +
            tail + "FAIL: 3 check(s)\n"},
+      {"heat-map checks failing",
+       {"quorl", "--selftest", zero},
+       1,
+       "Opened zero.json (3 runs)\n"
+       "machine:  Box\n"
+       "runs:     3\n"
+       "cpu-only: 3 of 3 (0 GPU runs)\n"
+       "filters: cpu 1, suite 1, opt 1, device 1\n"
+       "cpu filter 'Box': 3 of 3\n"
+       "chart:    3 rows\n"
+       "heat map: 2 benchmarks x 2 series\n"
+       "FAIL: the fastest of row 1 is 1000000015047466219876688855040.000x, not 1x\n"
+       "  quorl        x86-64 O3  geomean 1.000x\n"
+       "FAIL: the geometric mean kept matrix_mul_f32 (2.000x)\n"
+       "  C++ (clang)  x86-64 O3  geomean 2.000x\n" +
+           tail + "FAIL: 2 check(s)\n"},
       {"no data",
        {"quorl", "--selftest", none},
        1,

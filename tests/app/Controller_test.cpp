@@ -261,8 +261,9 @@ TEST_F(ControllerModel, DownloadReplacesThePreviousDownload) {
   EXPECT_EQ(contributions(), 3u);
 }
 
-// Choices in order of first appearance, case folded to the first form;
-// devices by their friendly names, then the CPU-only and GPU-only entries.
+// Choices in order of first appearance, case folded to the first form (texts
+// compare up to a NUL, so "o3\0x" is O3); devices by their friendly names,
+// then the CPU-only and GPU-only entries.
 TEST_F(ControllerModel, DistinctChoicesAndDevices) {
   TempDir dir;
   const char* doc =
@@ -271,7 +272,7 @@ TEST_F(ControllerModel, DistinctChoicesAndDevices) {
       R"({"suite":"par","device":"VULKAN","opt":"o3","arch":""},)"
       R"({"suite":"Langs","target":"quorl","device":"serial","opt":"O0","arch":"arm64"}]},)"
       R"({"schema":"quorl-bench/1","machine":{"cpu":"ZEN 4"},"runs":[)"
-      R"({"suite":"par","device":"odd","opt":"O2"}]}])";
+      R"({"suite":"par","device":"odd","opt":"O2"},{"suite":"par","opt":"o3\u0000x"}]}])";
   c->loadFile(S(dir.write("mix.json", doc).c_str()));
   const struct {
     const char* key;

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <limits>
 #include <set>
+#include <span>
 #include <unordered_map>
 #include <sstream>
+#include <vector>
 
 #include "ChartTestSupport.h"
 #include "bench/HeatMapDraw.h"
@@ -883,19 +885,34 @@ void expectLookupMatchesModel(const HeatMap& map) {
     double m1 = -1, m2 = -1;
     EXPECT_EQ(lookup.geomean(j, m1), map.geomean(j, m2));
     EXPECT_EQ(m1, m2);
+    // The filled lines are exactly the lines whose cell holds a row, and
+    // the mean over them alone is the same.
+    std::vector<uint32_t> filled;
+    for (uint32_t i = 0; i < map.benches->count(); ++i)
+      if (map.cell(i, j)) filled.push_back(i);
+    const std::span<const uint32_t> lines = lookup.filledLines(j);
+    EXPECT_EQ(std::vector<uint32_t>(lines.begin(), lines.end()), filled) << j;
+    double m3 = -1;
+    EXPECT_EQ(HeatMap::geomeanOf(
+                  map.benches, lines, [&](uint32_t i, double& r, bool& grey) { return lookup.ratio(i, j, r, grey); },
+                  m3),
+              map.geomean(j, m2));
+    EXPECT_EQ(m3, m2);
   }
+  EXPECT_TRUE(lookup.filledLines(map.colSeries->count()).empty());
 }
 
 TEST_F(ChartHeatMap, IndexedLookupsAnswerAsTheModel) {
   // Case variants, two machines with the same measurement (settings get the
-  // machine), a missing cell, zero values, spreads for the grey rule and the
-  // outlier.
+  // machine), a missing cell, zero values, spreads for the grey rule, the
+  // outlier, and two runs in one cell (the first is the cell's).
   auto one = contribution("Cpu A", {{.bench = "fib", .target = "quorl", .best = 100, .mean = 100, .stddev = 3},
                                     {.bench = "FIB", .target = "cpp", .best = 104, .mean = 104, .stddev = 3},
                                     {.bench = "fib", .target = "cpp", .opt = "O2", .best = 90},
                                     {.bench = "fib", .target = "gcc", .best = 80},  // ties with Cpu B's quorl
                                     {.bench = "sieve", .target = "QUORL", .best = 0, .mean = 0},
                                     {.bench = "sieve", .target = "gcc", .best = 70},
+                                    {.bench = "Sieve", .target = "gcc", .best = 60},
                                     {.bench = "matrix_mul_f32", .target = "quorl", .best = 5}});
   auto two = contribution("Cpu B", {{.bench = "fib", .target = "quorl", .best = 80, .stddev = 1},
                                     {.bench = "nbody", .target = "swift", .opt = "O2", .best = 30}});

@@ -206,15 +206,20 @@ TEST(ParResults, Example) {
 }
 
 TEST(ParResults, PlatformsDevicesAndChecksums) {
+  using namespace std::string_literals;
   struct Case {
     const char* name;
     const char* json;
-    const char* ids;
-    const char* runs;
+    std::string ids;
+    std::string runs;
   } cases[] = {
       {"platform case differs: first spelling, exact lookups",
        R"({"a":{"linux":{"checksum":"1","cpu":{"best_us":1}}},"b":{"Linux":{"checksum":"2","cpu":{"best_us":2}}}})",
        "linux", "a/quorl/cpu/O3/linux=1"},
+      {"platforms equal up to a NUL are one, looked up with the first spelling's bytes",
+       R"({"a":{"p\u0000x":{"checksum":"1","cpu":{"best_us":1}}},"b":{"P\u0000y":{"checksum":"2","cpu":{"best_us":2}},)"
+       R"("p\u0000x":{"checksum":"3","gpu":{"best_us":3}}}})",
+       "p\0x"s, "a/quorl/cpu/O3/p\0x=1 b/quorl/gpu/O3/p\0x=3"s},
       {"platforms in order of first appearance, any value",
        R"({"a":{"mac":7,"checksum_only":{"checksum":"x"}},"b":{"browser":{"checksum":"1","serial":{"best_us":4}},"mac":{"checksum":"1","gpu":{"best_us":5}}}})",
        "mac,browser", "b/quorl/gpu/O3/mac=5 | b/quorl/serial/O3/browser=4"},
