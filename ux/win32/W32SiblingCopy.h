@@ -52,7 +52,7 @@ struct W32SourceTerms {
 // system error is told by `failureOf`.
 inline UXFileFailure w32OpenSource(const std::wstring& path, const W32SourceTerms& terms, W32File& file,
                                    const std::function<UXFileFailure(DWORD)>& failureOf) {
-  const auto open = [&path](DWORD flags) {
+  const auto open = [&path, &file](DWORD flags) {
     constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     file.reset(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN | flags, nullptr));
