@@ -54,11 +54,15 @@
 //     the answers queued with queueAlertAnswer). There is no native open
 //     dialog: the toolkit shows its own file panel.
 //   - Settings live in memory; with a settings file (setSettingsFile) they
-//     are read from it once and every change is written back to it (an INI
+//     are read from it, and every change is made to the file as it is just
+//     then, read again, so that another instance's changes are kept (an INI
 //     text: "[section]" lines, then "key=value" lines; a missing or empty
 //     section is "Shared"). Values with a line break are then refused, and
 //     so is every change when the file is there but could not be read: it
-//     is never written over. The file is replaced whole by a new sibling.
+//     is never written over. The file is replaced whole by a new sibling
+//     that keeps the old file's permissions; a link at the settings path is
+//     kept and its target replaced (a link that leads nowhere reads as a
+//     file that could not be read).
 //   - Files are real: listDir, fileDelete, fileRename and fileCopy work on
 //     the native file system, on whole paths of any length. listDir leaves
 //     out names with a line feed, which its line format cannot carry, and
@@ -380,7 +384,9 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   std::deque<int32_t> alertAnswers_;
   std::string settingsFile_;
   bool settingsUnreadable_ = false;  // the file is there but was not read
-  bool writeSettings() const;
+  // Applies one change (a value, or null to remove the key) in memory and
+  // to the settings file as it is now.
+  bool changeSetting(const std::string& composite, const std::string* value);
   bool listingWhole_ = false;  // the last listDir wrote every entry
   // Why the last file operation failed; failed records it and answers
   // false.

@@ -2,15 +2,17 @@
 // entry that was checked: unlink never removes a folder, renameat2 never
 // replaces, and a copy checks the files it opened (the panel's copy: the
 // very file it identified) and puts its copy in the target's place only
-// once whole (uxCopyThroughSibling), over a file there only when allowed. The Windows
-// build's are in UXHeadlessFiles.win32.cpp.
+// once whole (uxCopyThroughSibling), over a file there only when allowed.
+// The Windows build's are in UXHeadlessFiles.win32.cpp.
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -18,6 +20,7 @@
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
+#include "ux/headless/UXHeadlessSettingsFile.h"
 
 namespace quorl {
 
@@ -83,13 +86,13 @@ bool renameNoReplace(const char* from, const char* to) {
   return errno == ENOENT && ::rename(from, to) == 0;
 }
 
-// The POSIX calls of a copy from an open, checked source. The sibling is
-// made with `createMode` and given `finishMode` once whole, when that is
-// set: a replacing copy is private until it takes the old file's bits; a
-// new one is made with its source's bits, which the system cuts by the
-// umask (or a default ACL) as for any new file, so that it is never wider
-// than it ends.
-class PosixCopy final : public UXSiblingCopy {
+// The POSIX calls of a copy from an open, checked source (the settings
+// file's bytes are its source in replaceSettingsFile). The sibling is made
+// with `createMode` and given `finishMode` once whole, when that is set: a
+// replacing copy is private until it takes the old file's bits; a new one
+// is made with its source's bits, which the system cuts by the umask (or a
+// default ACL) as for any new file, so that it is never wider than it ends.
+class PosixCopy : public UXSiblingCopy {
  public:
   PosixCopy(int source, mode_t createMode, int finishMode, const char* target)
       : source_(source), createMode_(createMode), finishMode_(finishMode), target_(target) {}
@@ -271,6 +274,25 @@ bool UXHeadlessDriver::fileCopyDecided(const char* from, const char* to, bool re
   fileFailure_ = UXFileFailure::none;
   const UXFileFailure why = from && to && *from && *to ? copyFile(from, to, terms) : UXFileFailure::unknown;
   return why == UXFileFailure::none || failed(why);
+}
+
+// The settings file's new text, written as a copy is: the old file's
+// permissions are kept (a private file stays private); a new file has those
+// of any new file, 0666 less the umask, read where Linux shows it (setting
+// the mask to read it would change it for every thread meanwhile).
+bool headless::replaceSettingsFile(const fs::path& target, const std::string& text) {
+  const std::string path = target.string();
+  struct stat old;
+  mode_t mode = 0600;  // when the umask cannot be read
+  if (::stat(path.c_str(), &old) == 0) {
+    mode = old.st_mode & 0777;
+  } else {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("Umask:", 0) == 0) mode = 0666 & ~mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
+  }
+  UXSiblingWrite<PosixCopy> copy(text, -1, 0600, int(mode), path.c_str());
+  return uxCopyThroughSibling(copy, folderOf(path.c_str()), true) == UXFileFailure::none;
 }
 
 }  // namespace quorl
