@@ -1,7 +1,7 @@
 // File delete, rename and copy in the Windows build (where the headless
 // driver serves the tests), through std::filesystem and the Windows calls
-// of W32SiblingCopy for the copy. The
-// native build's are in UXHeadlessFiles.posix.cpp.
+// of W32SiblingCopy for the copy. The native build's are in
+// UXHeadlessFiles.posix.cpp.
 #include <windows.h>
 
 #include <filesystem>

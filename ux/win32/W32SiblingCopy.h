@@ -85,6 +85,8 @@ class W32SiblingCopy : public UXSiblingCopy {
  public:
   // `source` stays the caller's.
   W32SiblingCopy(HANDLE source, std::wstring target) : source_(source), target_(std::move(target)) {}
+  // For a writer that gives its bytes by its own read (UXSiblingWrite).
+  explicit W32SiblingCopy(std::wstring target) : W32SiblingCopy(INVALID_HANDLE_VALUE, std::move(target)) {}
 
   UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
     DWORD n = 0;
