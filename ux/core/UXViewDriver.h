@@ -95,8 +95,8 @@ enum class UXDriverOp : uint8_t {
 static_assert(uint8_t(UXDriverOp::count_) == 140, "the contract has 140 slots");
 static_assert(uint8_t(UXDriverOp::textViewUndo) == 31 && uint8_t(UXDriverOp::menuBuild) == 119);
 
-// Why the last fileDelete, fileRename or fileCopy failed, so that the user
-// is told the real reason.
+// Why the last fileDelete, fileRename, fileCopy or fileCopyDecided failed,
+// so that the user is told the real reason.
 enum class UXFileFailure : uint8_t {
   none,
   exists,         // the target exists (rename, move; a copy's new name taken meanwhile)
@@ -112,6 +112,7 @@ enum class UXFileFailure : uint8_t {
   linkLoop,       // a link leads round to itself
   brokenLink,     // a link that points to nothing
   otherVolume,    // a move to another file system that cannot copy it there
+  swapped,        // the source is no longer the file the panel identified
   unknown,
 };
 
@@ -151,7 +152,7 @@ class UXViewDriver : public Object {
   virtual bool hasMenuPopUp() const { return false; }
   virtual bool hasTextViewSetAll() const { return false; }
   virtual bool hasTextViewUndo() const { return false; }
-  // The reason the last fileDelete, fileRename or fileCopy answered false
+  // The reason the last fileDelete, fileRename or copy answered false
   // (not a slot of the contract: a driver that cannot tell answers unknown).
   virtual UXFileFailure fileFailure() const { return UXFileFailure::unknown; }
 
@@ -322,6 +323,23 @@ class UXViewDriver : public Object {
   // left one out (a name its line format cannot carry, a line its buffer had
   // no room for) or stopped early. A driver that cannot tell answers false.
   virtual bool listDirWhole() const { return false; }
+  // A copy as the file panel decided it, the decision carried to the disk:
+  // onto a file at `to` only when `replace` (the user confirmed Replace);
+  // else only while the name stays free, with `exists` and nothing replaced
+  // when it was taken at any time before the copy is in place. The source
+  // is opened without following a link (a link is refused, saying why) and
+  // must be the file `source` identifies, taken before the panel asked;
+  // null when the panel could not identify it, and then whatever opens
+  // there now is another file. Another file is refused as `swapped`. A new
+  // copy takes its source's permission bits less the umask, a replacing one
+  // the old file's. A driver that cannot carry the decision copies nothing.
+  virtual bool fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) {
+    (void)from;
+    (void)to;
+    (void)replace;
+    (void)source;
+    return false;
+  }
 
   // -------------------------------------------------------------------------
   // 6. Native node tree [65-100]: the semantics are UXNodeTree's.

@@ -73,8 +73,11 @@
 //     and puts it in the target's place once whole (uxCopyThroughSibling),
 //     so a copy that fails leaves the old file as it was, and a copy to a
 //     new name replaces nothing that appeared meanwhile. A new copy takes
-//     its source's permissions, a replacing one the old file's. A rename
-//     to another file system copies the file and deletes the source.
+//     its source's permissions less the umask, a replacing one the old
+//     file's. fileCopyDecided copies only onto a free name unless told to
+//     replace, and only the source file identified, never through a link.
+//     A rename to another file system copies the file (its permissions
+//     whole) and deletes the source.
 //     fileFailure tells why one of them failed.
 //   - windowInvalidate and windowInvalidateRect call the content draw
 //     function at once over the whole client area; what is drawn is recorded
@@ -276,6 +279,7 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   bool fileDelete(const char* path) override;
   bool fileRename(const char* from, const char* to) override;
   bool fileCopy(const char* from, const char* to) override;
+  bool fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) override;
   UXFileFailure fileFailure() const override;
   // Presence and identity (UXHeadlessFileQueries.posix.cpp / .win32.cpp);
   // whether the last listing was whole (UXHeadlessFiles.cpp).

@@ -1,8 +1,9 @@
 // File delete, rename and copy on POSIX, through the calls that act on the
 // entry that was checked: unlink never removes a folder, renameat2 never
-// replaces, and a copy checks the files it opened and puts its copy in the
-// target's place only once whole (uxCopyThroughSibling). The Windows
-// build's are in UXHeadlessFiles.win32.cpp.
+// replaces, and a copy checks the files it opened (the panel's copy: the
+// very file it identified) and puts its copy in the target's place only
+// once whole (uxCopyThroughSibling), over a file there only when allowed.
+// The Windows build's are in UXHeadlessFiles.win32.cpp.
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
@@ -86,15 +87,20 @@ bool renameNoReplace(const char* from, const char* to) {
 }
 
 // The POSIX calls of a copy from an open, checked source (the settings
-// file's bytes are its source in replaceSettingsFile).
+// file's bytes are its source in replaceSettingsFile). The sibling is made
+// with `createMode` and given `finishMode` once whole, when that is set: a
+// replacing copy is private until it takes the old file's bits; a new one
+// is made with its source's bits, which the system cuts by the umask (or a
+// default ACL) as for any new file, so that it is never wider than it ends.
 class PosixCopy : public UXSiblingCopy {
  public:
-  PosixCopy(int source, mode_t mode, const char* target) : source_(source), mode_(mode), target_(target) {}
+  PosixCopy(int source, mode_t createMode, int finishMode, const char* target)
+      : source_(source), createMode_(createMode), finishMode_(finishMode), target_(target) {}
   ~PosixCopy() override { closeSibling(); }
 
   UXFileFailure create(const std::string& sibling) override {
-    // Private until finish gives it its permissions.
-    sibling_ = ::open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600);
+    sibling_ =
+        ::open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, createMode_);
     return sibling_ >= 0 ? UXFileFailure::none : failureOfErrno(false);
   }
   UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
@@ -118,8 +124,8 @@ class PosixCopy : public UXSiblingCopy {
   }
   UXFileFailure finish() override {
     // A file system that keeps no permissions refuses them; the copy then
-    // stays private.
-    ::fchmod(sibling_, mode_);
+    // stays as it was made.
+    if (finishMode_ >= 0) ::fchmod(sibling_, mode_t(finishMode_));
     // Written through before it takes the name, so that not even a crash
     // leaves a cut file there.
     if (::fsync(sibling_) != 0) return failureOfErrno(false);
@@ -141,7 +147,8 @@ class PosixCopy : public UXSiblingCopy {
   }
   int source_;
   int sibling_ = -1;  // owned while open
-  mode_t mode_;
+  mode_t createMode_;
+  int finishMode_;  // -1: none
   const char* target_;
 };
 
@@ -152,20 +159,46 @@ std::string folderOf(const char* path) {
   return std::string(path, slash ? size_t(slash - path + 1) : 0);
 }
 
-// Copies the regular file `from` to `to`: over a regular file there when
-// `mayReplace`, else only to a name that stays free. `fromFlags` adds to
-// the source's open (O_NOFOLLOW to copy no link's target).
-UXFileFailure copyFile(const char* from, const char* to, bool mayReplace, int fromFlags) {
+// What a copy may do, and what its source must be.
+struct CopyTerms {
+  bool replace = false;      // over a regular file at the target
+  bool followLinks = true;   // the source may be a link to the file copied
+  bool keepMode = false;     // a move: the copy keeps its source's bits whole
+  bool checkSource = false;  // the source must be *source (null: no file was identified)
+  const UXFileIdentity* source = nullptr;
+};
+
+bool identifies(const struct stat& info, const UXFileIdentity* identity) {
+  return identity && uint64_t(info.st_dev) == identity->volume && uint64_t(info.st_ino) == identity->index;
+}
+
+// Why a source opened without following links could not be: a link is
+// told by where it leads (nowhere, round in a loop), as a swap when it
+// leads to another file than the one identified, else as no regular file.
+UXFileFailure unfollowedFailure(const char* from, const CopyTerms& terms) {
+  const int error = errno;
+  struct stat info;
+  if ((error != ELOOP && error != EMLINK) || ::lstat(from, &info) != 0 || !S_ISLNK(info.st_mode)) {
+    errno = error;
+    return openFailure(from, true);
+  }
+  if (::stat(from, &info) != 0) return errno == ENOENT ? UXFileFailure::brokenLink : failureOfErrno(true);
+  return terms.checkSource && !identifies(info, terms.source) ? UXFileFailure::swapped : UXFileFailure::notRegular;
+}
+
+// Copies the regular file `from` to `to` on the terms given.
+UXFileFailure copyFile(const char* from, const char* to, const CopyTerms& terms) {
   // Both ends are opened without waiting (a pipe answers at once) and
   // checked on the open descriptors. The target is opened only to be
   // checked (a regular file the user may write, not the source) and never
   // written.
-  Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | fromFlags));
-  if (in.fd < 0) return openFailure(from, true);
+  Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (terms.followLinks ? 0 : O_NOFOLLOW)));
+  if (in.fd < 0) return terms.followLinks ? openFailure(from, true) : unfollowedFailure(from, terms);
   struct stat source;
   if (::fstat(in.fd, &source) != 0) return failureOfErrno(true);
   if (S_ISDIR(source.st_mode)) return UXFileFailure::isFolder;
   if (!S_ISREG(source.st_mode)) return UXFileFailure::notRegular;
+  if (terms.checkSource && !identifies(source, terms.source)) return UXFileFailure::swapped;
   Fd out(::open(to, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (out.fd < 0 && errno != ENOENT) return failureOfErrno(false);
   if (out.fd < 0) {
@@ -175,15 +208,17 @@ UXFileFailure copyFile(const char* from, const char* to, bool mayReplace, int fr
   struct stat target;
   const bool replacing = out.fd >= 0;
   if (replacing) {
-    if (!mayReplace) return UXFileFailure::exists;
+    if (!terms.replace) return UXFileFailure::exists;
     if (::fstat(out.fd, &target) != 0) return failureOfErrno(false);
     if (!S_ISREG(target.st_mode)) return UXFileFailure::notRegular;
     if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return UXFileFailure::same;
   }
   ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
-  // A replacing copy takes the old file's permissions, a new one the
-  // source's: a private file stays private.
-  PosixCopy copy(in.fd, (replacing ? target.st_mode : source.st_mode) & 0777, to);
+  // A replacing copy takes the old file's permissions (a private file stays
+  // private), a moved file its own, a new copy its source's less the umask.
+  const mode_t bits = source.st_mode & 0777;
+  PosixCopy copy(in.fd, replacing || terms.keepMode ? 0600 : bits,
+                 replacing ? int(target.st_mode & 0777) : terms.keepMode ? int(bits) : -1, to);
   return uxCopyThroughSibling(copy, folderOf(to), replacing);
 }
 
@@ -211,7 +246,10 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
   struct stat info;
   if (::lstat(from, &info) != 0) return failed(renameFailure(from));
   if (!S_ISREG(info.st_mode)) return failed(UXFileFailure::otherVolume);
-  if (UXFileFailure why = copyFile(from, to, false, O_NOFOLLOW); why != UXFileFailure::none) return failed(why);
+  CopyTerms move;
+  move.followLinks = false;
+  move.keepMode = true;
+  if (UXFileFailure why = copyFile(from, to, move); why != UXFileFailure::none) return failed(why);
   if (::unlink(from) == 0) return true;
   // The source stays: so must nothing else.
   const UXFileFailure why = failureOfErrno(true);
@@ -220,9 +258,21 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
 }
 
 bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
+  CopyTerms terms;
+  terms.replace = true;
   fileFailure_ = UXFileFailure::none;
-  if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
-  const UXFileFailure why = copyFile(from, to, true, 0);
+  const UXFileFailure why = from && to && *from && *to ? copyFile(from, to, terms) : UXFileFailure::unknown;
+  return why == UXFileFailure::none || failed(why);
+}
+
+bool UXHeadlessDriver::fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) {
+  CopyTerms terms;
+  terms.replace = replace;
+  terms.followLinks = false;
+  terms.checkSource = true;
+  terms.source = source;
+  fileFailure_ = UXFileFailure::none;
+  const UXFileFailure why = from && to && *from && *to ? copyFile(from, to, terms) : UXFileFailure::unknown;
   return why == UXFileFailure::none || failed(why);
 }
 
@@ -241,7 +291,7 @@ bool headless::replaceSettingsFile(const fs::path& target, const std::string& te
     for (std::string line; std::getline(status, line);)
       if (line.rfind("Umask:", 0) == 0) mode = 0666 & ~mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
   }
-  UXSiblingWrite<PosixCopy> copy(text, -1, mode, path.c_str());
+  UXSiblingWrite<PosixCopy> copy(text, -1, 0600, int(mode), path.c_str());
   return uxCopyThroughSibling(copy, folderOf(path.c_str()), true) == UXFileFailure::none;
 }
 

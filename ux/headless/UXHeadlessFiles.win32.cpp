@@ -1,7 +1,7 @@
 // File delete, rename and copy in the Windows build (where the headless
-// driver serves the tests), through std::filesystem, a stream for the
-// copy's source and the Windows calls of W32SiblingCopy for its target. The
-// native build's are in UXHeadlessFiles.posix.cpp.
+// driver serves the tests), through std::filesystem and the Windows calls
+// of W32SiblingCopy for the copy. The native build's are in
+// UXHeadlessFiles.posix.cpp.
 #include <windows.h>
 
 #include <filesystem>
@@ -26,20 +26,6 @@ bool overlongName(const fs::path& p) {
     if (part.native().size() > 255) return true;
   return false;
 }
-
-// A copy whose source is read through a stream.
-class StreamCopy final : public W32SiblingCopy {
- public:
-  StreamCopy(std::ifstream& in, const fs::path& target) : W32SiblingCopy(target.native()), in_(in) {}
-  UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
-    in_.read(buffer, std::streamsize(capacity));
-    got = uint32_t(in_.gcount());
-    return in_.bad() ? UXFileFailure::unknown : UXFileFailure::none;
-  }
-
- private:
-  std::ifstream& in_;
-};
 
 }  // namespace
 
@@ -70,34 +56,53 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
   return failed(fs::exists(pathOf(from), probe) ? failureOf(ec, false) : UXFileFailure::gone);
 }
 
-// Copied from a stream rather than by fs::copy_file, whose overwriting
-// fails on the Windows build's runtime, into a new sibling of the target
-// that takes its place once whole (uxCopyThroughSibling).
-bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
-  fileFailure_ = UXFileFailure::none;
-  if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
+namespace {
+
+// Copied by hand rather than by fs::copy_file, whose overwriting fails on
+// the Windows build's runtime, into a new sibling of the target that takes
+// its place once whole (uxCopyThroughSibling), over a file there only when
+// `replace`.
+UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const W32SourceTerms& terms) {
+  if (!from || !to || !*from || !*to) return UXFileFailure::unknown;
   std::error_code ec;
   fs::path source = pathOf(from), target = pathOf(to);
-  if (overlongName(target)) return failed(UXFileFailure::tooLong);
+  if (overlongName(target)) return UXFileFailure::tooLong;
   const fs::file_type type = fs::status(source, ec).type();
-  if (type == fs::file_type::not_found) return failed(UXFileFailure::gone);
-  if (type == fs::file_type::directory) return failed(UXFileFailure::isFolder);
-  if (type != fs::file_type::regular) return failed(UXFileFailure::notRegular);
+  if (type == fs::file_type::not_found) return UXFileFailure::gone;
+  if (type == fs::file_type::directory) return UXFileFailure::isFolder;
+  if (type != fs::file_type::regular) return UXFileFailure::notRegular;
   const fs::file_type targetType = fs::status(target, ec).type();
-  if (targetType == fs::file_type::directory) return failed(UXFileFailure::isFolder);
+  if (targetType == fs::file_type::directory) return UXFileFailure::isFolder;
   if (targetType != fs::file_type::not_found && targetType != fs::file_type::regular)
-    return failed(UXFileFailure::notRegular);
+    return UXFileFailure::notRegular;
   const bool replacing = targetType == fs::file_type::regular;
-  if (replacing && fs::equivalent(source, target, ec)) return failed(UXFileFailure::same);
+  if (replacing && !replace) return UXFileFailure::exists;
+  if (replacing && fs::equivalent(source, target, ec)) return UXFileFailure::same;
   // The old file must be one the user may write: replacing it would not ask.
   if (replacing && !std::fstream(target, std::ios::binary | std::ios::in | std::ios::out))
-    return failed(UXFileFailure::permission);
-  std::ifstream in(source, std::ios::binary);
-  if (!in) return failed(UXFileFailure::permission);
-  if (target.has_parent_path() && !fs::exists(target.parent_path(), ec)) return failed(UXFileFailure::noFolder);
-  StreamCopy copy(in, target);
+    return UXFileFailure::permission;
+  W32File in;
+  const UXFileFailure opened = w32OpenSource(source.native(), terms, in, [](DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND ? UXFileFailure::gone : w32FileFailure(error);
+  });
+  if (opened != UXFileFailure::none) return opened;
+  if (target.has_parent_path() && !fs::exists(target.parent_path(), ec)) return UXFileFailure::noFolder;
+  W32SiblingCopy copy(in.get(), target.native());
   const std::u8string folder = target.has_parent_path() ? (target.parent_path() / "").u8string() : u8"";
-  const UXFileFailure why = uxCopyThroughSibling(copy, std::string(folder.begin(), folder.end()), replacing);
+  return uxCopyThroughSibling(copy, std::string(folder.begin(), folder.end()), replacing);
+}
+
+}  // namespace
+
+bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
+  fileFailure_ = UXFileFailure::none;
+  const UXFileFailure why = copyOnTerms(from, to, true, W32SourceTerms{});
+  return why == UXFileFailure::none || failed(why);
+}
+
+bool UXHeadlessDriver::fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) {
+  fileFailure_ = UXFileFailure::none;
+  const UXFileFailure why = copyOnTerms(from, to, replace, W32SourceTerms{false, true, source});
   return why == UXFileFailure::none || failed(why);
 }
 

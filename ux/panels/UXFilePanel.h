@@ -17,11 +17,14 @@
 // list is shown, nothing is selected and Rename, Copy, Move and Delete do
 // nothing. Every change of the disk is confirmed when it would replace or
 // delete a file, and is made only while the folder shown is still the one
-// listed (the same identity on disk). Whether a name is taken is asked of
-// the file system through the driver, and a name counts as free only when
-// the file system says so and a whole listing of its folder agrees. Every
-// failure is reported through the driver's alert with its reason, and every
-// action that does nothing says why.
+// listed (the same identity on disk), and a file written under a typed
+// name lands only in the folder that was asked about. Whether a name is
+// taken is asked of the file system through the driver, and a name counts
+// as free only when the file system says so and no listed name matches; a
+// copy to a free name is made only while the name stays free (the decision
+// goes to the driver with the copy). Every failure is reported through the
+// driver's alert with its reason, and every action that does nothing says
+// why.
 #pragma once
 
 #include <cstdint>
@@ -192,8 +195,10 @@ class UXFilePanel : public Object {
   static void addRecent(const std::string& path);
   // What stands at a path, asked of the file system through the driver
   // (which folds names as the system does) and checked against a listing
-  // of its folder: absent only when both say so and the listing is whole.
-  // The last four never count as absent and each has its own report.
+  // of its folder: absent only when the folder can be listed, the system
+  // says absent and no listed name matches. The last four never count as
+  // absent and each has its own report; tooMany and partial say why a
+  // listing cannot stand in where the system will not tell.
   enum class Presence : uint8_t {
     absent,
     present,    // a file (or any entry that is no folder)
@@ -201,8 +206,8 @@ class UXFilePanel : public Object {
     notFolder,  // the path names a folder, and a file has that name
     noFolder,   // the path names a folder that is not there
     unknown,    // the folder cannot be listed, or the system will not tell
-    tooMany,    // the folder has more entries than a listing holds
-    partial,    // the listing left names out
+    tooMany,    // the system will not tell, and the folder has more entries than a listing holds
+    partial,    // the system will not tell, and the listing left names out
   };
   static Presence presenceOf(const std::string& path);
   // The presence of what a typed name stands for; a name that can only be
@@ -243,6 +248,16 @@ class UXFilePanel : public Object {
   // that cannot be told) reports it, lists the folder again and answers
   // false.
   bool folderStillListed();
+  // Who the folder is that a typed name lands in, taken before the panel
+  // asks about the name; and whether it is still that folder afterwards
+  // (when not, or when that cannot be told, reports it, lists the folder
+  // shown again and answers false).
+  struct TargetFolder {
+    UXFileIdentity id;
+    bool known = false;
+  };
+  TargetFolder targetFolder(const std::string& name) const;
+  bool targetFolderStill(const TargetFolder& before, const std::string& name);
   // Reports a failed driver operation with its reason.
   static void reportFailure(const char* failure, const std::string& name);
   // An alert with the panel's confirmation style; answers the button number.

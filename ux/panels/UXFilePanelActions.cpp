@@ -92,6 +92,27 @@ constexpr const char* kPartial = "Not every entry of the folder could be listed,
 constexpr const char* kNotFolder = "It is not a folder.";
 constexpr const char* kSwapped = "The folder shown is no longer the one listed, so nothing was changed.|";
 constexpr const char* kUnidentified = "The folder shown cannot be identified, so nothing was changed.|";
+constexpr const char* kTargetSwapped = "The folder it goes to is no longer the one checked, so nothing was changed.|";
+constexpr const char* kTargetUnidentified = "The folder it goes to cannot be identified, so nothing was changed.|";
+
+// Whether a path is a Windows one ("C:\x", "\\server\x"), where '\\'
+// separates too.
+bool drivePath(const std::string& path) {
+  return (path.size() >= 2 && path[1] == ':') || path.compare(0, 2, "\\\\") == 0;
+}
+
+size_t lastSeparator(const std::string& path) {
+  return path.find_last_of(drivePath(path) ? "/\\" : "/");
+}
+
+// The folder a path's last name is in: "." for a bare name, "/" and "C:/"
+// (never "C:", the drive's current folder) for a root's.
+std::string folderOf(const std::string& path) {
+  const size_t cut = lastSeparator(path);
+  if (cut == std::string::npos) return ".";
+  if (cut == 2 && path[1] == ':') return path.substr(0, 3);
+  return cut == 0 ? "/" : path.substr(0, cut);
+}
 }  // namespace
 
 void UXFilePanel::onOpen() {
@@ -139,6 +160,21 @@ bool UXFilePanel::folderStillListed() {
   return false;
 }
 
+UXFilePanel::TargetFolder UXFilePanel::targetFolder(const std::string& name) const {
+  TargetFolder folder;
+  folder.known = gDriver && gDriver->fileIdentity(folderOf(pathFor(name)).c_str(), folder.id);
+  return folder;
+}
+
+bool UXFilePanel::targetFolderStill(const TargetFolder& before, const std::string& name) {
+  UXFileIdentity now;
+  const bool known = gDriver && gDriver->fileIdentity(folderOf(pathFor(name)).c_str(), now);
+  if (known && before.known && now == before.id) return true;
+  report((known && before.known ? kTargetSwapped : kTargetUnidentified) + asLine(name));
+  reload();
+  return false;
+}
+
 void UXFilePanel::onSave() {
   const std::string name = target();
   if (name.empty()) {
@@ -159,8 +195,10 @@ void UXFilePanel::onSave() {
     return;
   }
   // The disk is asked again: the listing may be unreadable, or the name may
-  // lead into a folder below or have appeared since.
-  if (!mayWrite(presenceFor(name), name) || !folderStillListed()) return;
+  // lead into a folder below or have appeared since. The folder it lands in
+  // must still be the one asked about once the question is answered.
+  const TargetFolder into = targetFolder(name);
+  if (!mayWrite(presenceFor(name), name) || !folderStillListed() || !targetFolderStill(into, name)) return;
   resultPath = pathFor(name);
   resultCode = 1;
   done = 1;
@@ -222,6 +260,7 @@ const char* UXFilePanel::failureText(UXFileFailure failure) {
     case UXFileFailure::linkLoop: return "The link leads round in a loop.";
     case UXFileFailure::brokenLink: return "The link is broken: what it points to is not there.";
     case UXFileFailure::otherVolume: return "It cannot be moved to another disk; copy it instead.";
+    case UXFileFailure::swapped: return "It is no longer the file that was listed.";
     default: return "";
   }
 }
@@ -278,9 +317,18 @@ void UXFilePanel::onMove() { renameOrMove("The file could not be moved."); }
 void UXFilePanel::onCopy() {
   const std::string name = target();
   Ref<UXFileRow> row = rowToChange(name);
-  if (!row) return;
-  if (!folderStillListed() || !mayWrite(presenceFor(name), name) || !folderStillListed()) return;
-  if (!gDriver->fileCopy(join(dir, row->name).c_str(), pathFor(name).c_str()))
+  if (!row || !folderStillListed()) return;
+  // Who the source and the folder the copy lands in are before the
+  // question: the copy is made only from that file into that folder, and
+  // onto a file there only when the user chose Replace.
+  const std::string from = join(dir, row->name);
+  UXFileIdentity source;
+  const bool identified = gDriver->fileIdentity(from.c_str(), source);
+  const TargetFolder into = targetFolder(name);
+  const Presence presence = presenceFor(name);
+  if (!mayWrite(presence, name) || !folderStillListed() || !targetFolderStill(into, name)) return;
+  const bool replace = presence == Presence::present;
+  if (!gDriver->fileCopyDecided(from.c_str(), pathFor(name).c_str(), replace, identified ? &source : nullptr))
     reportFailure("The file could not be copied.", row->name);
   reload();
 }
@@ -304,16 +352,6 @@ void UXFilePanel::onDelete() {
 
 namespace {
 
-// Whether a path is a Windows one ("C:\x", "\\server\x"), where '\\'
-// separates too.
-bool drivePath(const std::string& path) {
-  return (path.size() >= 2 && path[1] == ':') || path.compare(0, 2, "\\\\") == 0;
-}
-
-size_t lastSeparator(const std::string& path) {
-  return path.find_last_of(drivePath(path) ? "/\\" : "/");
-}
-
 UXFilePanel::Presence presenceOfEntry(UXFilePresence found) {
   switch (found) {
     case UXFilePresence::absent: return UXFilePanel::Presence::absent;
@@ -329,23 +367,24 @@ UXFilePanel::Presence presenceOfEntry(UXFilePresence found) {
 
 UXFilePanel::Presence UXFilePanel::presenceOf(const std::string& path) {
   const size_t cut = lastSeparator(path);
-  std::string folder = cut == std::string::npos ? std::string(".") : cut == 0 ? "/" : path.substr(0, cut);
-  if (cut == 2 && path[1] == ':') folder = path.substr(0, 3);  // "C:" alone is the drive's current folder
   const std::string leaf = cut == std::string::npos ? path : path.substr(cut + 1);
   UXFileRows d, f;
   uint8_t unreadable = 0, truncated = 0, partial = 0;
-  listFolder(folder, d, f, unreadable, truncated, partial);
+  listFolder(folderOf(path), d, f, unreadable, truncated, partial);
   // Nothing in a folder that cannot be listed counts as free.
   if (unreadable) return Presence::unknown;
-  // The file system answers for the names it folds.
+  // The file system answers for the exact name, folded as it folds names:
+  // its "absent" is what proves the name free, whatever other names a
+  // listing left out.
   const Presence found = presenceOfEntry(gDriver->filePresence(path.c_str()));
-  if (found != Presence::absent) return found;
+  if (found != Presence::absent && found != Presence::unknown) return found;
   for (const UXFileRows* rows : {&d, &f})
     for (const Ref<UXFileRow>& row : *rows)
       if (row->name == leaf) return row->isDir ? Presence::folder : Presence::present;
-  // A listing cut short cannot prove that the name is free.
+  if (found == Presence::absent) return Presence::absent;
+  // The system will not tell: say why the listing cannot tell either.
   if (truncated) return Presence::tooMany;
-  return partial ? Presence::partial : Presence::absent;
+  return partial ? Presence::partial : Presence::unknown;
 }
 
 UXFilePanel::Presence UXFilePanel::presenceFor(const std::string& name) const {

@@ -117,6 +117,7 @@ class UXWin32Driver : public UXNodeTreeDriver {
   bool fileDelete(const char* path) override;
   bool fileRename(const char* from, const char* to) override;
   bool fileCopy(const char* from, const char* to) override;
+  bool fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) override;
   UXFileFailure fileFailure() const override;
   // Presence and identity: W32FileQueries.cpp; whether the last listing was
   // whole: W32Files.cpp.

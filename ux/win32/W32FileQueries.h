@@ -34,17 +34,21 @@ inline UXFilePresence w32FilePresence(const std::wstring& path) {
   }
 }
 
-// The volume serial and file index of what the path reaches, links
-// followed. No access is asked and every sharing allowed: only the identity
-// is read.
-inline bool w32FileIdentity(const std::wstring& path, UXFileIdentity& identity) {
-  W32File file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+// The volume serial and file index of an open file or folder.
+inline bool w32HandleIdentity(HANDLE file, UXFileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!file || !GetFileInformationByHandle(file.get(), &info)) return false;
+  if (!GetFileInformationByHandle(file, &info)) return false;
   identity.volume = info.dwVolumeSerialNumber;
   identity.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   return true;
+}
+
+// The identity of what the path reaches, links followed. No access is
+// asked and every sharing allowed: only the identity is read.
+inline bool w32FileIdentity(const std::wstring& path, UXFileIdentity& identity) {
+  W32File file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file && w32HandleIdentity(file.get(), identity);
 }
 
 }  // namespace quorl

@@ -72,19 +72,12 @@ bool sameFile(HANDLE a, HANDLE b) {
 class W32FileCopy final : public W32SiblingCopy {
  public:
   W32FileCopy(HANDLE in, const std::wstring& source, const std::wstring& target)
-      : W32SiblingCopy(target), in_(in), source_(source), target_(target) {}
-  UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
-    DWORD n = 0;
-    if (!ReadFile(in_, buffer, capacity, &n, nullptr)) return failureOf(GetLastError());
-    got = n;
-    return UXFileFailure::none;
-  }
+      : W32SiblingCopy(in, target), source_(source), target_(target) {}
 
  protected:
   UXFileFailure failureOf(DWORD error) const override { return quorl::failureOf(error, source_, target_); }
 
  private:
-  HANDLE in_;  // the caller's
   const std::wstring& source_;
   const std::wstring& target_;
 };
@@ -139,37 +132,53 @@ bool UXWin32Driver::fileRename(const char* from, const char* to) {
   return failed(failureOf(GetLastError(), source, target));
 }
 
+namespace {
+
 // The copy is made whole in a new sibling of the target and then moved to
 // it (uxCopyThroughSibling): a copy that fails midway (a full disk, a
 // source gone) leaves the old file as it was, and no sibling behind; a copy
-// to a new name replaces nothing that took the name meanwhile.
-bool UXWin32Driver::fileCopy(const char* from, const char* to) {
-  gW32FileFailure = UXFileFailure::none;
-  if (!from || !to) return failed(UXFileFailure::unknown);
+// to a new name replaces nothing that took the name meanwhile, and one that
+// may not replace takes no name that is taken.
+UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const W32SourceTerms& terms) {
+  if (!from || !to) return UXFileFailure::unknown;
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
   for (const std::wstring* path : {&source, &target})
-    if (UXFileFailure why = notAFile(*path); why != UXFileFailure::none) return failed(why);
+    if (UXFileFailure why = notAFile(*path); why != UXFileFailure::none) return why;
   // A read-only file stays as it is, as under a copy straight onto it (the
   // move that puts the copy in its place would not refuse everywhere).
   if (const DWORD old = attributesOf(target); old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY))
-    return failed(UXFileFailure::permission);
-  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  W32File in(CreateFileW(source.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                         nullptr));
-  if (!in) return failed(failureOf(GetLastError(), source, target));
-  if (GetFileType(in.get()) != FILE_TYPE_DISK) return failed(UXFileFailure::notRegular);
+    return replace ? UXFileFailure::permission : UXFileFailure::exists;
+  W32File in;
+  const UXFileFailure opened =
+      w32OpenSource(source, terms, in, [&](DWORD error) { return failureOf(error, source, target); });
+  if (opened != UXFileFailure::none) return opened;
   // The old file, opened only to be told apart (no access asked): a pipe or
   // the source itself is refused.
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   W32File old(CreateFileW(target.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!old && GetLastError() != ERROR_FILE_NOT_FOUND) return failed(failureOf(GetLastError(), source, target));
+  if (!old && GetLastError() != ERROR_FILE_NOT_FOUND) return failureOf(GetLastError(), source, target);
   const bool replacing = bool(old);
-  if (replacing && GetFileType(old.get()) != FILE_TYPE_DISK) return failed(UXFileFailure::notRegular);
-  if (replacing && sameFile(in.get(), old.get())) return failed(UXFileFailure::same);
+  if (replacing && !replace) return UXFileFailure::exists;
+  if (replacing && GetFileType(old.get()) != FILE_TYPE_DISK) return UXFileFailure::notRegular;
+  if (replacing && sameFile(in.get(), old.get())) return UXFileFailure::same;
   old.reset();
   W32FileCopy copy(in.get(), source, target);
   const std::string folder = w32Utf8(target.substr(0, target.find_last_of(L'\\') + 1).c_str());
-  const UXFileFailure why = uxCopyThroughSibling(copy, folder, replacing);
-  return why == UXFileFailure::none || failed(why);
+  return uxCopyThroughSibling(copy, folder, replacing);
+}
+
+}  // namespace
+
+bool UXWin32Driver::fileCopy(const char* from, const char* to) {
+  const UXFileFailure why = copyOnTerms(from, to, true, W32SourceTerms{});
+  gW32FileFailure = why;
+  return why == UXFileFailure::none;
+}
+
+bool UXWin32Driver::fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) {
+  const UXFileFailure why = copyOnTerms(from, to, replace, W32SourceTerms{false, true, source});
+  gW32FileFailure = why;
+  return why == UXFileFailure::none;
 }
 
 }  // namespace quorl

@@ -1,15 +1,17 @@
 // The Windows calls of a copy through a sibling (UXSiblingCopy), shared by
 // the Win32 driver (W32Files.cpp) and the headless driver's Windows build
-// (UXHeadlessFiles.win32.cpp): the sibling is made with CREATE_NEW, written,
-// flushed and moved to the target, over it only when replacing. Each driver
-// gives the reads of its source.
+// (UXHeadlessFiles.win32.cpp): the source opened as the copy's terms say
+// (w32OpenSource), the sibling made with CREATE_NEW, written, flushed and
+// moved to the target, over it only when replacing.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "ux/core/UXSiblingCopy.h"
+#include "ux/win32/W32FileQueries.h"
 #include "ux/win32/W32Handles.h"
 #include "ux/win32/W32Text.h"
 
@@ -35,9 +37,63 @@ inline UXFileFailure w32FileFailure(DWORD error) {
   }
 }
 
+// What a copy's source must be.
+struct W32SourceTerms {
+  bool followLinks = true;  // it may be a link to the file copied
+  bool check = false;       // it must be *identity (null: no file was identified)
+  const UXFileIdentity* identity = nullptr;
+};
+
+// Opens a copy's source for reading into `file`, on the terms given:
+// unless links are followed, a link (a symbolic link, a junction) is told
+// by where it leads (nowhere, another file than the one identified) or
+// refused as no regular file, and a file another filter keeps in place (in
+// the cloud, deduplicated) is read as itself. Answers none, or why not; a
+// system error is told by `failureOf`.
+inline UXFileFailure w32OpenSource(const std::wstring& path, const W32SourceTerms& terms, W32File& file,
+                                   const std::function<UXFileFailure(DWORD)>& failureOf) {
+  const auto open = [&path, &file](DWORD flags) {
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    file.reset(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN | flags, nullptr));
+    return bool(file);
+  };
+  const auto is = [&file](const UXFileIdentity* identity) {
+    UXFileIdentity found;
+    return identity && w32HandleIdentity(file.get(), found) && found == *identity;
+  };
+  if (!open(terms.followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT)) return failureOf(GetLastError());
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!terms.followLinks && GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag) &&
+      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    UXFileIdentity entry;
+    const bool known = w32HandleIdentity(file.get(), entry);
+    if (!open(0)) {
+      const DWORD error = GetLastError();
+      const bool nowhere = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+      return nowhere && IsReparseTagNameSurrogate(tag.ReparseTag) ? UXFileFailure::brokenLink : failureOf(error);
+    }
+    if (IsReparseTagNameSurrogate(tag.ReparseTag))
+      return terms.check && !is(terms.identity) ? UXFileFailure::swapped : UXFileFailure::notRegular;
+    if (!known || !is(&entry)) return UXFileFailure::swapped;
+  }
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return UXFileFailure::notRegular;
+  return terms.check && !is(terms.identity) ? UXFileFailure::swapped : UXFileFailure::none;
+}
+
 class W32SiblingCopy : public UXSiblingCopy {
  public:
-  explicit W32SiblingCopy(std::wstring target) : target_(std::move(target)) {}
+  // `source` stays the caller's.
+  W32SiblingCopy(HANDLE source, std::wstring target) : source_(source), target_(std::move(target)) {}
+  // For a writer that gives its bytes by its own read (UXSiblingWrite).
+  explicit W32SiblingCopy(std::wstring target) : W32SiblingCopy(INVALID_HANDLE_VALUE, std::move(target)) {}
+
+  UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
+    DWORD n = 0;
+    if (!ReadFile(source_, buffer, capacity, &n, nullptr)) return failureOf(GetLastError());
+    got = n;
+    return UXFileFailure::none;
+  }
 
   UXFileFailure create(const std::string& sibling) override {
     file_.reset(CreateFileW(w32Wide(sibling).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
@@ -73,6 +129,7 @@ class W32SiblingCopy : public UXSiblingCopy {
   virtual UXFileFailure failureOf(DWORD error) const { return w32FileFailure(error); }
 
  private:
+  HANDLE source_;
   std::wstring target_;
   W32File file_;  // the sibling while it is written
 };

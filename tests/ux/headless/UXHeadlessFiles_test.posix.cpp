@@ -40,18 +40,25 @@ class HeadlessFilesPosix : public ::testing::Test {
   test::TempDir folder;
 };
 
-// A copy to a new name has its source's permission bits, whatever the
-// umask: a private file stays private, an executable stays executable.
-TEST_F(HeadlessFilesPosix, ANewCopyHasItsSourcesPermissions) {
-  const mode_t umask = ::umask(022);
-  for (const mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0755)}) {
-    const std::string from = folder.write("source", "private"), to = folder.at("copy");
-    ::chmod(from.c_str(), mode);
-    EXPECT_TRUE(d->fileCopy(from.c_str(), to.c_str())) << std::oct << mode;
-    EXPECT_EQ(modeOf(to), mode) << std::oct << mode;
-    fs::remove(to);
+// A copy to a new name has its source's permission bits less the umask, as
+// any new file (a private file stays private, an executable executable, and
+// a world-writable one is not under a strict umask); a copy onto a file
+// keeps the old file's bits.
+TEST_F(HeadlessFilesPosix, ANewCopyHasItsSourcesPermissionsLessTheUmask) {
+  for (const mode_t umask : {mode_t(022), mode_t(077)}) {
+    const mode_t saved = ::umask(umask);
+    for (const mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0755), mode_t(0666)}) {
+      const std::string from = folder.write("source", "private"), to = folder.at("copy");
+      ::chmod(from.c_str(), mode);
+      EXPECT_TRUE(d->fileCopy(from.c_str(), to.c_str())) << std::oct << mode;
+      EXPECT_EQ(modeOf(to), mode & ~umask) << std::oct << mode << " under " << umask;
+      ::chmod(to.c_str(), 0644);
+      EXPECT_TRUE(d->fileCopy(from.c_str(), to.c_str())) << std::oct << mode;
+      EXPECT_EQ(modeOf(to), 0644u) << std::oct << mode << " replacing, under " << umask;
+      fs::remove(to);
+    }
+    ::umask(saved);
   }
-  ::umask(umask);
 }
 
 // Every refusal names its reason, and changes nothing.

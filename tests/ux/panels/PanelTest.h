@@ -6,8 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ux/core/UXApplication.h"
@@ -25,14 +27,53 @@ inline std::string names(const UXFileRows& rows) {
   return out;
 }
 
+// A driver whose file queries, copies and alerts let a test act as another
+// program at that moment: `meddle` is called with the call's name after
+// each listing, presence and identity query, and before each panel copy
+// and each alert (while the question is open, before it is answered).
+template <class Driver>
+class Meddled : public Driver {
+ public:
+  std::function<void(const std::string& call)> meddle;
+
+  int32_t listDir(const char* folder, char* buffer, uint32_t capacity) override {
+    const int32_t count = Driver::listDir(folder, buffer, capacity);
+    at("listDir");
+    return count;
+  }
+  UXFilePresence filePresence(const char* path) override {
+    const UXFilePresence found = Driver::filePresence(path);
+    at("filePresence");
+    return found;
+  }
+  bool fileIdentity(const char* path, UXFileIdentity& identity) override {
+    const bool known = Driver::fileIdentity(path, identity);
+    at("fileIdentity");
+    return known;
+  }
+  bool fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) override {
+    at("fileCopyDecided");
+    return Driver::fileCopyDecided(from, to, replace, source);
+  }
+  int32_t alertRun(int32_t style, const char* message, const char* buttons, int32_t extra) override {
+    at("alertRun");
+    return Driver::alertRun(style, message, buttons, extra);
+  }
+
+ private:
+  void at(const char* call) {
+    if (meddle) meddle(call);
+  }
+};
+
 class PanelTest : public ::testing::Test {
  protected:
-  Ref<UXHeadlessDriver> driver;
+  Ref<Meddled<UXHeadlessDriver>> driver;
   fs::path root;  // the temporary folder, removed afterwards
   std::string rootText;
 
   void SetUp() override {
-    driver = make<UXHeadlessDriver>();
+    driver = make<Meddled<UXHeadlessDriver>>();
     driver->setMaxWaitMs(0);
     gDriver = driver;
     gNeedsDisplay = 0;
@@ -119,8 +160,139 @@ class PanelActions : public PanelTest {
     panel->nameField->capacity = UXFilePanel::kNameCapacity;
   }
   void type(const std::string& text) { panel->nameField->setText(text.c_str()); }
-  size_t alertCount() const { return driver->alerts().size(); }
-  std::string lastAlert() const { return driver->alerts().empty() ? "" : driver->alerts().back(); }
+  // What the cases both drivers run act through; the Win32 suite points
+  // them at its own driver.
+  virtual std::function<void(const std::string&)>& meddling() { return driver->meddle; }
+  virtual std::vector<std::string> alertsShown() const { return driver->alerts(); }
+  virtual void answer(int32_t button) { driver->queueAlertAnswer(button); }
+  size_t alertCount() const { return alertsShown().size(); }
+  std::string lastAlert() const { return alertsShown().empty() ? "" : alertsShown().back(); }
+
+  // -- Cases both drivers run -------------------------------------------------
+
+  // A copy to a free name never replaces a file another program writes
+  // under that name at any moment between the panel's checks and the copy
+  // (after each of the panel's queries, and as the copy starts): the panel
+  // asks about it (answered Cancel) or the driver refuses to take the name.
+  void copyToAFreeNameKeepsWhatAppearsMeanwhile() {
+    const auto copyToNew = [&](std::function<void(const std::string&)> meddle) {
+      fs::remove(at("new.txt"));
+      panel->reload();
+      ASSERT_TRUE(pick(*panel, "a.txt"));
+      type("new.txt");
+      meddling() = std::move(meddle);
+      panel->onCopy();
+      meddling() = nullptr;
+    };
+    size_t queries = 0;  // the panel's calls before the copy, on a copy left alone
+    bool copying = false;
+    copyToNew([&](const std::string& call) { queries += !(copying = copying || call == "fileCopyDecided"); });
+    ASSERT_EQ(read("new.txt"), "alpha");
+    ASSERT_GE(queries, 4u);
+    const std::string asked = "2|A file with this name already exists.|new.txt|Replace it?|Replace|Cancel",
+                      refused = "3|The file could not be copied.|a.txt|A file with this name already exists.|OK";
+    for (size_t point = 0; point <= queries; ++point) {
+      const size_t before = alertCount();
+      size_t calls = 0;
+      copyToNew([&](const std::string&) {
+        if (calls++ == point) write("new.txt", "theirs");
+      });
+      EXPECT_EQ(read("new.txt"), "theirs") << point;
+      EXPECT_EQ(alertCount(), before + 1) << point;
+      EXPECT_TRUE(lastAlert() == asked || lastAlert() == refused) << point << ": " << lastAlert();
+      // a.txt, b.txt, .hidden, sub and new.txt: no sibling stays.
+      EXPECT_EQ(size_t(std::distance(fs::directory_iterator(root), fs::directory_iterator())), 5u) << point;
+    }
+  }
+
+  // Copy a.txt onto b.txt, Replace answered while a.txt is swapped for
+  // another file (the user's private key): a link to it, a hard link, or
+  // the key itself moved into its place. Nothing is copied, and the report
+  // says why.
+  void copyTakesOnlyTheListedSource() {
+    std::error_code ec;
+    const struct Swap { const char* how; std::function<void()> make; } swaps[] = {
+        {"link", [&] { fs::create_symlink(at("key"), at("a.txt"), ec); }},
+        {"hard link", [&] { fs::create_hard_link(at("key"), at("a.txt"), ec); }},
+        {"moved", [&] { fs::rename(at("key"), at("a.txt"), ec); }},
+    };
+    std::string unmade;
+    for (const Swap& swap : swaps) {
+      write("a.txt", "alpha");
+      write("b.txt", "bravo");
+      write("key", "private key");
+      panel->reload();
+      ASSERT_TRUE(pick(*panel, "a.txt"));
+      type("b.txt");
+      bool swapped = false;
+      meddling() = [&](const std::string& call) {
+        if (call != "alertRun" || std::exchange(swapped, true)) return;
+        fs::remove(at("a.txt"));
+        swap.make();
+      };
+      answer(1);  // Replace
+      panel->onCopy();
+      meddling() = nullptr;
+      if (ec) {
+        unmade += std::string(" ") + swap.how;
+        ec.clear();
+        continue;
+      }
+      EXPECT_EQ(lastAlert(), "3|The file could not be copied.|a.txt|It is no longer the file that was listed.|OK")
+          << swap.how;
+      EXPECT_EQ(read("b.txt"), "bravo") << swap.how;
+      fs::remove(at("a.txt"));
+      fs::remove(at("key"));
+    }
+    if (!unmade.empty()) GTEST_SKIP() << "the file system could not make:" << unmade;
+  }
+
+  // Copy and Save under a name in a typed folder (relative or whole), the
+  // question answered Replace while that folder is swapped for another
+  // (renamed into its place, or a link to it): nothing is written in
+  // either folder, and the report says why.
+  void typedFolderStaysTheOneAsked() {
+    std::string unmade;
+    for (const std::string how : {"rename", "link"})
+      for (const uint8_t save : {0, 1})
+        for (const std::string& typed : {std::string("../other/x.txt"), rootText + "/other/x.txt"}) {
+          std::error_code ec;
+          for (const char* name : {"shown", "other", "old", "victim"}) fs::remove_all(at(name), ec);
+          for (const char* name : {"shown", "other", "victim"}) fs::create_directory(at(name));
+          write("shown/a.txt", "alpha");
+          write("other/x.txt", "other x");
+          write("victim/x.txt", "victim x");
+          panel->dir = rootText + "/shown";
+          panel->saveMode = save;
+          panel->done = 0;
+          panel->reload();
+          ASSERT_TRUE(pick(*panel, "a.txt"));
+          type(typed);
+          bool swapped = false;
+          meddling() = [&](const std::string& call) {
+            if (call != "alertRun" || std::exchange(swapped, true)) return;
+            fs::rename(at("other"), at("old"));
+            if (how == "rename") fs::rename(at("victim"), at("other"));
+            else fs::create_directory_symlink(at("victim"), at("other"), ec);
+          };
+          answer(1);  // Replace
+          save ? panel->onOpen() : panel->onCopy();
+          meddling() = nullptr;
+          const std::string why = how + (save ? " save " : " copy ") + typed;
+          if (ec) {
+            unmade = " a link to a folder";
+            continue;
+          }
+          EXPECT_EQ(lastAlert(),
+                    "3|The folder it goes to is no longer the one checked, so nothing was changed.|" + typed + "|OK")
+              << why;
+          EXPECT_EQ(panel->done, 0) << why;
+          EXPECT_EQ(read("old/x.txt"), "other x") << why;
+          EXPECT_EQ(read(how == "link" ? "victim/x.txt" : "other/x.txt"), "victim x") << why;
+          fs::remove(at("other"), ec);  // the link, before its target goes
+        }
+    if (!unmade.empty()) GTEST_SKIP() << "the file system could not make" << unmade;
+  }
 };
 
 }  // namespace quorl::test

@@ -155,45 +155,62 @@ TEST_F(PanelActions, NoActionTakesAFolderThatReplacedTheFile) {
 }
 
 // The folder shown, swapped after the listing for another (moved away and
-// replaced by a link to it or by the other folder itself): no action
-// touches either folder, each says why, and the list then shows what the
-// path holds now.
+// replaced by a link to it or by the other folder itself), before the
+// action or while its question is open: no action touches either folder,
+// each says why, and the list then shows what the path holds now.
 TEST_F(PanelTest, ActsOnlyInTheFolderThatWasListed) {
-  struct Case { void (UXFilePanel::*action)(); const char* typed; } cases[] = {
-      {&UXFilePanel::onDelete, "a.txt"}, {&UXFilePanel::onCopy, "b.txt"}, {&UXFilePanel::onRename, "c.txt"},
-      {&UXFilePanel::onMove, "c.txt"},
-      {&UXFilePanel::onOpen, "b.txt"},  // in save mode: a path in the other folder
+  struct Case { void (UXFilePanel::*action)(); const char* typed; bool asks; } cases[] = {
+      {&UXFilePanel::onDelete, "a.txt", true}, {&UXFilePanel::onCopy, "b.txt", true},
+      {&UXFilePanel::onRename, "c.txt", false}, {&UXFilePanel::onMove, "c.txt", false},
+      {&UXFilePanel::onOpen, "b.txt", true},  // in save mode: a path in the other folder
   };
-  for (const std::string swap : {"link", "rename"})
-    for (const Case& c : cases) {
-      makeShownAndVictim();
-      std::error_code ec;
-      auto panel = make<UXFilePanel>();
-      panel->dir = rootText + "/shown";
-      panel->saveMode = c.action == &UXFilePanel::onOpen;
-      panel->reload();
-      ASSERT_TRUE(pick(*panel, "a.txt"));
-      panel->selectedName = c.typed;  // no name field: the target is the selected name
-      fs::rename(at("shown"), at("old"));
-      if (swap == "rename") fs::rename(at("victim"), at("shown"));
-      else if (fs::create_directory_symlink(at("victim"), at("shown"), ec); ec) continue;  // no links here
-      const size_t before = driver->alerts().size();
-      driver->queueAlertAnswer(1);
-      driver->queueAlertAnswer(1);
-      (panel.get()->*c.action)();
-      const std::string why = swap + " " + c.typed, other = swap == "link" ? "victim" : "shown";
-      ASSERT_GT(driver->alerts().size(), before) << why;
-      EXPECT_EQ(driver->alerts().back(),
-                "3|The folder shown is no longer the one listed, so nothing was changed.|" + panel->dir + "|OK")
-          << why;
-      EXPECT_EQ(panel->done, 0) << why;
-      EXPECT_EQ(read(other + "/a.txt") + read(other + "/b.txt"), "victim avictim b") << why;
-      EXPECT_FALSE(has(other + "/c.txt")) << why;
-      EXPECT_EQ(read("old/a.txt") + read("old/b.txt"), "shown ashown b") << why;
-      EXPECT_EQ(names(panel->visible), "..,a.txt,b.txt") << why;  // listed again
-      fs::remove(at("shown"), ec);  // the link, before its target goes
-    }
+  for (const std::string when : {"before", "asked"})
+    for (const std::string swap : {"link", "rename"})
+      for (const Case& c : cases) {
+        if (when == "asked" && !c.asks) continue;
+        makeShownAndVictim();
+        std::error_code ec;
+        auto panel = make<UXFilePanel>();
+        panel->dir = rootText + "/shown";
+        panel->saveMode = c.action == &UXFilePanel::onOpen;
+        panel->reload();
+        ASSERT_TRUE(pick(*panel, "a.txt"));
+        panel->selectedName = c.typed;  // no name field: the target is the selected name
+        bool swapped = false;
+        const auto swapFolders = [&] {
+          swapped = true;
+          fs::rename(at("shown"), at("old"));
+          if (swap == "rename") fs::rename(at("victim"), at("shown"));
+          else fs::create_directory_symlink(at("victim"), at("shown"), ec);
+        };
+        if (when == "before") swapFolders();
+        else driver->meddle = [&](const std::string& call) {
+          if (call == "alertRun" && !swapped) swapFolders();
+        };
+        const size_t before = driver->alerts().size();
+        driver->queueAlertAnswer(1);
+        driver->queueAlertAnswer(1);
+        (panel.get()->*c.action)();
+        driver->meddle = nullptr;
+        if (ec) continue;  // no links here
+        const std::string why = when + " " + swap + " " + c.typed, other = swap == "link" ? "victim" : "shown";
+        ASSERT_TRUE(swapped) << why;
+        ASSERT_GT(driver->alerts().size(), before) << why;
+        EXPECT_EQ(driver->alerts().back(),
+                  "3|The folder shown is no longer the one listed, so nothing was changed.|" + panel->dir + "|OK")
+            << why;
+        EXPECT_EQ(panel->done, 0) << why;
+        EXPECT_EQ(read(other + "/a.txt") + read(other + "/b.txt"), "victim avictim b") << why;
+        EXPECT_FALSE(has(other + "/c.txt")) << why;
+        EXPECT_EQ(read("old/a.txt") + read("old/b.txt"), "shown ashown b") << why;
+        EXPECT_EQ(names(panel->visible), "..,a.txt,b.txt") << why;  // listed again
+        fs::remove(at("shown"), ec);  // the link, before its target goes
+      }
 }
+
+TEST_F(PanelActions, CopyToAFreeNameKeepsWhatAppearsMeanwhile) { copyToAFreeNameKeepsWhatAppearsMeanwhile(); }
+TEST_F(PanelActions, CopyTakesOnlyTheListedSource) { copyTakesOnlyTheListedSource(); }
+TEST_F(PanelActions, ATypedFolderStaysTheOneAsked) { typedFolderStaysTheOneAsked(); }
 
 // A typed path that is whole is taken as it is, and a name that can only
 // be a folder is never taken for a file.

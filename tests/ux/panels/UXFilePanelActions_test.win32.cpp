@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PanelTest.h"
@@ -34,14 +36,16 @@ class AnsweringWin32Driver : public UXWin32Driver {
 // The actions' fixture (a.txt, b.txt, sub) plus sub/b.txt, over the Win32 driver.
 class Win32PanelActions : public PanelActions {
  protected:
-  Ref<AnsweringWin32Driver> w32 = make<AnsweringWin32Driver>();
+  Ref<Meddled<AnsweringWin32Driver>> w32 = make<Meddled<AnsweringWin32Driver>>();
   void SetUp() override {
     PanelActions::SetUp();
     write("sub/b.txt", "sub bravo");
     gDriver = w32;
     panel->reload();
   }
-  std::string lastAlert() const { return w32->alerts.empty() ? "" : w32->alerts.back(); }
+  std::function<void(const std::string&)>& meddling() override { return w32->meddle; }
+  std::vector<std::string> alertsShown() const override { return w32->alerts; }
+  void answer(int32_t button) override { w32->answers.push_back(button); }
 };
 
 // Every spelling Windows takes for b.txt is b.txt, and for sub a folder:
@@ -94,28 +98,46 @@ TEST_F(Win32PanelActions, WholePathsAreTakenAsTyped) {
   }
 }
 
-// The folder shown, moved away and replaced by another after its listing:
-// nothing in the other folder is deleted, replaced or renamed.
+// The folder shown, moved away and replaced by another after its listing,
+// before the action or while its question is open: nothing in the other
+// folder is deleted, replaced or renamed.
 TEST_F(Win32PanelActions, ActsOnlyInTheFolderThatWasListed) {
-  struct Case { void (UXFilePanel::*action)(); const char* typed; } cases[] = {
-      {&UXFilePanel::onDelete, "a.txt"}, {&UXFilePanel::onCopy, "b.txt"}, {&UXFilePanel::onRename, "c.txt"}};
-  for (const Case& c : cases) {
-    makeShownAndVictim();
-    panel->dir = rootText + "/shown";
-    panel->reload();
-    ASSERT_TRUE(pick(*panel, "a.txt"));
-    type(c.typed);
-    fs::rename(at("shown"), at("old"));
-    fs::rename(at("victim"), at("shown"));
-    w32->answers = {1, 1};
-    (panel.get()->*c.action)();
-    EXPECT_EQ(lastAlert(),
-              "3|The folder shown is no longer the one listed, so nothing was changed.|" + panel->dir + "|OK");
-    EXPECT_EQ(read("shown/a.txt") + read("shown/b.txt"), "victim avictim b") << c.typed;
-    EXPECT_FALSE(has("shown/c.txt")) << c.typed;
-    EXPECT_EQ(read("old/a.txt"), "shown a") << c.typed;
-  }
+  struct Case { void (UXFilePanel::*action)(); const char* typed; bool asks; } cases[] = {
+      {&UXFilePanel::onDelete, "a.txt", true}, {&UXFilePanel::onCopy, "b.txt", true},
+      {&UXFilePanel::onRename, "c.txt", false}};
+  for (const std::string when : {"before", "asked"})
+    for (const Case& c : cases) {
+      if (when == "asked" && !c.asks) continue;
+      makeShownAndVictim();
+      panel->dir = rootText + "/shown";
+      panel->reload();
+      ASSERT_TRUE(pick(*panel, "a.txt"));
+      type(c.typed);
+      const auto swapFolders = [&] {
+        fs::rename(at("shown"), at("old"));
+        fs::rename(at("victim"), at("shown"));
+      };
+      bool swapped = false;
+      if (when == "before") swapFolders();
+      else w32->meddle = [&](const std::string& call) {
+        if (call == "alertRun" && !std::exchange(swapped, true)) swapFolders();
+      };
+      w32->answers = {1, 1};
+      (panel.get()->*c.action)();
+      w32->meddle = nullptr;
+      const std::string why = when + " " + c.typed;
+      EXPECT_EQ(lastAlert(),
+                "3|The folder shown is no longer the one listed, so nothing was changed.|" + panel->dir + "|OK")
+          << why;
+      EXPECT_EQ(read("shown/a.txt") + read("shown/b.txt"), "victim avictim b") << why;
+      EXPECT_FALSE(has("shown/c.txt")) << why;
+      EXPECT_EQ(read("old/a.txt"), "shown a") << why;
+    }
 }
+
+TEST_F(Win32PanelActions, CopyToAFreeNameKeepsWhatAppearsMeanwhile) { copyToAFreeNameKeepsWhatAppearsMeanwhile(); }
+TEST_F(Win32PanelActions, CopyTakesOnlyTheListedSource) { copyTakesOnlyTheListedSource(); }
+TEST_F(Win32PanelActions, ATypedFolderStaysTheOneAsked) { typedFolderStaysTheOneAsked(); }
 
 }  // namespace
 }  // namespace quorl::test
