@@ -2,7 +2,6 @@
 // compared, seconds per benchmark, optimisation level and language) and par
 // (parallel runs, microseconds per benchmark, platform and device).
 #include <cmath>
-#include <new>
 
 #include "bench/ResultKeys.h"
 #include "bench/ResultModel.h"
@@ -71,7 +70,7 @@ Ref<String> Contribution::langTarget(const Ref<String>& key) {
   return key;
 }
 
-Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>& source, uint64_t maxRuns) {
+Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>& source, JSON::Budget* budget) {
   const ResultKeys& k = ResultKeys::shared();
   auto result = make<Array>();
   if (!document) return result;
@@ -86,7 +85,8 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
 
   // Architectures in order of first appearance, first spelling kept;
   // "baseline" counts here although it carries no runs.
-  // Every language entry makes at most one run.
+  // Every language entry makes at most one run: they are paid for at once,
+  // before any is made.
   auto archs = make<Array>();
   uint64_t entries = 0;
   forEachObject(*times, [&](const Ref<String>&, const Ref<Map>& opts) {
@@ -100,7 +100,9 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
     });
   });
 
-  if (entries > maxRuns) throw std::bad_alloc();
+  if (budget) {
+    budget->spend(entries * (kMadeRunBytes + budget->perObject) + archs->count() * uint64_t(kContributionBytes));
+  }
 
   const uint32_t archCount = archs->count();
   for (uint32_t a = 0; a < archCount; ++a) {
@@ -202,7 +204,7 @@ Ref<Map> Contribution::paramsPar(Ptr<const String> device) {
   return params;
 }
 
-Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>& source) {
+Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>& source, JSON::Budget* budget) {
   const ResultKeys& k = ResultKeys::shared();
   auto result = make<Array>();
   if (!document) return result;
@@ -221,6 +223,7 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
   const uint32_t platformCount = platforms->count();
   for (uint32_t p = 0; p < platformCount; ++p) {
     auto platform = cast<String>(platforms->get(p));
+    if (budget) budget->spend(kContributionBytes);
     auto contribution = newContribution(document, source);
     contribution->schema = k.parPy->copy();
     contribution->id = platform;
@@ -236,6 +239,7 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
       if (!checksum) checksum = make<String>();
       forEachObject(*devices, [&](const Ref<String>& device, const Ref<Map>& times) {
         if (BHelp::same(device, k.checksum)) return;
+        if (budget) budget->spend(kMadeRunBytes);
         auto run = make<Run>();
         run->suite = k.par->copy();
         run->benchmark = bench;

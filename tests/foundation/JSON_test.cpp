@@ -207,7 +207,7 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
   for (const auto& k : cases) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(k.text.data());
     const auto length = static_cast<uint32_t>(k.text.size());
-    const JSON::Budget budget{10 * uint64_t(length), 384};
+    JSON::Budget budget{10 * uint64_t(length), 384};
     bool refused = false;
     try {
       EXPECT_TRUE(JSON::_parseBytes(bytes, length, budget)) << k.name;
