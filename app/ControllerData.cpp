@@ -109,12 +109,16 @@ Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>
     return reading;
   }
   try {
+    // The text is held while it is read, and made anew from UTF-16.
     JSON::Budget budget{uint64_t(text->byteLength()) * kOpenBytesPerByte + kOpenFloor, kViewBytesPerRun};
+    budget.spend(text->byteLength());
     uint32_t skip = 0;
-    if (utf8Text(text, skip) == Encoding::badUtf16) {
+    const Encoding encoding = utf8Text(text, skip);
+    if (encoding == Encoding::badUtf16) {
       reading.failure = "not valid UTF-16 text";
       return reading;
     }
+    if (encoding == Encoding::utf16) budget.spend(text->byteLength());
     try {
       reading.document = JSON::_parseBytes(text->_bytesAt(skip), text->byteLength() - skip, budget);
     } catch (const JSONError&) {
@@ -200,8 +204,14 @@ void Controller::onOpenControl(const Ref<UXView>&) { onOpen(nullptr); }
 // 4. Downloading and merging the corpus
 
 void Controller::onDownload(const Ref<UXMenuItem>&) {
-  say("Fetching the corpus...");
-  Ref<String> text = Net::get(String::withFormat("%s/benchmarks/corpus.php", Net::server()->cString()));
+  Ref<String> text;
+  try {
+    say("Fetching the corpus...");
+    text = Net::get(String::withFormat("%s/benchmarks/corpus.php", Net::server()->cString()));
+  } catch (const std::bad_alloc&) {
+    pool::trim();
+    return say(String::withFormat("Could not read the corpus: %s", kTooMuchMemory));
+  }
   mergeCorpus(text);
 }
 

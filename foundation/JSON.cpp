@@ -339,6 +339,11 @@ class _JSONReader : public Object {
   static constexpr uint32_t kPendingSlot = 2 * sizeof(Ref<Object>);
   // A member: its key and value waiting, then its place in the map's table.
   static constexpr uint32_t kMapEntry = kPendingSlot + 2 * sizeof(Ref<Object>);
+  // A member of a map too large to stay compact: its place in a hash table
+  // made by doubling and at most three quarters full (up to 8/3 slots of a
+  // key, a value and a hash, with their order), and in the half as large
+  // table it was moved from, both held while the last doubling runs.
+  static constexpr uint32_t kTableEntry = kPendingSlot + 4 * (3 * sizeof(Ref<Object>) + sizeof(uint32_t));
   // The texts' cache counts its own bytes; they join the budget's count
   // when the parse ends.
   void _spend(uint64_t bytes) {
@@ -680,7 +685,7 @@ class _JSONReader : public Object {
       ++position;
     }
     const uint32_t n = static_cast<uint32_t>((pending_.size() - base) / 2);
-    _spend(sizeof(Map) + budget->perObject + uint64_t(n) * kMapEntry);
+    _spend(sizeof(Map) + budget->perObject + uint64_t(n) * (n <= Map::kCompactMost ? kMapEntry : kTableEntry));
     Ref<Map> map = keys_.makeMap(pending_.data() + base, n);
     pending_.resize(base);
     return map;

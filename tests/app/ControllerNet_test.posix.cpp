@@ -8,6 +8,7 @@
 
 #include "AppTestSupport.h"
 #include "ServerProcess.posix.h"
+#include "foundation/Pool.h"
 #include "net/Http.h"
 #include "net/Net.h"
 #include "ux/core/UXViewTree.h"
@@ -80,6 +81,27 @@ TEST_F(Server, DownloadAndSubmit) {
   menu(1);
   EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 50 runs in 3 result sets.\n");
   EXPECT_EQ(controller->dataSet->contributions->count(), 4u);
+}
+
+// Memory runs out at each allocation of a download in turn, from the
+// request to the views: the status line says the corpus could not be read,
+// and the data stays.
+TEST_F(Server, RunningOutOfMemoryInADownloadKeepsTheData) {
+  open();
+  controller->loadFile(S(samplePath("selftest.json").c_str()));
+  take();
+  uint64_t n = 1;
+  for (;; ++n) {
+    pool::_failAllocationForTesting(n);
+    controller->onDownload(nullptr);
+    if (pool::_failAllocationForTesting(0)) break;  // it took fewer: the download is done
+    const std::string said = take();
+    const size_t last = said.rfind('\n', said.size() - 2) + 1;  // 0 for a single line
+    ASSERT_EQ(said.compare(last, 27, "Could not read the corpus: "), 0) << n << ": " << said;
+    ASSERT_EQ(controller->dataSet->contributions->count(), 1u) << n;
+    ASSERT_EQ(controller->rows->count(), 19u) << n;
+  }
+  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n");
 }
 
 // Whatever the server does, one status line says it and the data stays.
