@@ -60,10 +60,11 @@ int32_t Controller::appendAll(Ptr<const Array> contributions) {
 namespace {
 
 // What reading a document may take in memory: kOpenBytesPerByte times its
-// size, and kOpenFloor for any document. The parse, the loaders and the
-// views spend from it what they make: the values of the document, the
-// contributions and runs made of them, and kViewBytesPerRun for each run's
-// share of the views (its chart row, its table row and texts). The parse
+// size, and kOpenFloor for any document. Its text (held while it is read,
+// and made anew from UTF-16), the parse, the loaders and the views spend
+// from it what they take: the values of the document, the contributions
+// and runs made of them, and kViewBytesPerRun for each run's share of the
+// views (its chart row, its table row and texts). The parse
 // spends that share on every object as it reads it, since most objects
 // become a run, a contribution or a run's parameters, and a loader on each
 // run it makes of something else (a run.py number): a document of empty
@@ -109,7 +110,6 @@ Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>
     return reading;
   }
   try {
-    // The text is held while it is read, and made anew from UTF-16.
     JSON::Budget budget{uint64_t(text->byteLength()) * kOpenBytesPerByte + kOpenFloor, kViewBytesPerRun};
     budget.spend(text->byteLength());
     uint32_t skip = 0;
