@@ -109,6 +109,18 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   void say(const char* message) { say(String::withCString(message)); }
   void loadFile(const Ref<String>& path);
   void mergeCorpus(const Ref<String>& text);
+  // What a document's bytes hold, read as every document from a file or the
+  // network is: UTF-8 after an optional byte-order mark, or UTF-16 after
+  // its mark; parsed, loaded and given its views' share within what reading
+  // its size may take (JSON::Budget). `failure` says why a text could not
+  // be read at all; else `contributions` holds what it gave (none for text
+  // that is no result document) and `document` its parsed value.
+  struct Reading {
+    Ref<Array> contributions;
+    Ref<Object> document;
+    const char* failure = nullptr;
+  };
+  static Reading readDocument(Ref<String> text, const Ref<String>& source);
   void onOpen(const Ref<UXMenuItem>& item);
   void onOpenControl(const Ref<UXView>& sender);
   void onDownload(const Ref<UXMenuItem>& item);

@@ -3,9 +3,10 @@
 //
 // Sections:
 //   1. the status line
-//   2. opening a file
-//   3. downloading and merging the corpus
-//   4. submitting
+//   2. reading a document, from a file or from the network
+//   3. opening a file
+//   4. downloading and merging the corpus
+//   5. submitting
 #include "app/Controller.h"
 
 #include <cstring>
@@ -54,18 +55,27 @@ int32_t Controller::appendAll(Ptr<const Array> contributions) {
 }
 
 // ---------------------------------------------------------------------------
-// 2. Opening a file
+// 2. Reading a document, from a file or from the network
 
 namespace {
 
-// What opening a file may take in memory: the values of the document, at
-// most kOpenBytesPerByte times its size (and kOpenFloor for any file), with
-// kOpenPerObject of that for each object, for the contribution or run made
-// of it and its share of the views. Result files take a fraction of this; a
-// file of empty objects or tiny numbers would take far more.
+// What reading a document may take in memory: kOpenBytesPerByte times its
+// size, and kOpenFloor for any document. Its text (held while it is read,
+// and made anew from UTF-16), the parse, the loaders and the views spend
+// from it what they take: the values of the document, the contributions
+// and runs made of them, and kViewBytesPerRun for each run's share of the
+// views (its chart row, its table row and texts). The parse
+// spends that share on every object as it reads it, since most objects
+// become a run, a contribution or a run's parameters, and a loader on each
+// run it makes of something else (a run.py number): a document of empty
+// objects is then given up early. Result files take a fraction of this; a
+// file of empty objects, tiny numbers or run.py entries would take far
+// more.
 constexpr uint64_t kOpenBytesPerByte = 10;
 constexpr uint64_t kOpenFloor = uint64_t(64) << 20;
-constexpr uint32_t kOpenPerObject = 384;
+constexpr uint32_t kViewBytesPerRun = 512;
+
+constexpr const char* kTooMuchMemory = "it would take too much memory to open";
 
 enum class Encoding { utf8, utf16, badUtf16 };
 
@@ -91,35 +101,54 @@ Encoding utf8Text(Ref<String>& text, uint32_t& skip) {
   return Encoding::utf16;
 }
 
-// The contributions of a document's UTF-8 bytes, read within what opening
-// `size` bytes may take (throws std::bad_alloc past it), and the parsed
-// document in `document`; none for text that is not JSON.
-Ref<Array> loadBounded(const uint8_t* bytes, uint32_t length, uint64_t size, const Ref<String>& source,
-                       Ref<Object>& document) {
-  const JSON::Budget budget{size * kOpenBytesPerByte + kOpenFloor, kOpenPerObject};
-  try {
-    document = JSON::_parseBytes(bytes, length, budget);
-  } catch (const JSONError&) {
-    document.reset();
-    return make<Array>();
-  }
-  // A run.py results file makes a run of numbers, not of objects: those
-  // runs are held to the same share of the budget.
-  return Contribution::loadObject(document, source, budget.bytes / kOpenPerObject);
-}
-
 }  // namespace
 
+Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>& source) {
+  Reading reading;
+  if (!text) {
+    reading.contributions = make<Array>();
+    return reading;
+  }
+  try {
+    JSON::Budget budget{uint64_t(text->byteLength()) * kOpenBytesPerByte + kOpenFloor, kViewBytesPerRun};
+    budget.spend(text->byteLength());
+    uint32_t skip = 0;
+    const Encoding encoding = utf8Text(text, skip);
+    if (encoding == Encoding::badUtf16) {
+      reading.failure = "not valid UTF-16 text";
+      return reading;
+    }
+    if (encoding == Encoding::utf16) budget.spend(text->byteLength());
+    try {
+      reading.document = JSON::_parseBytes(text->_bytesAt(skip), text->byteLength() - skip, budget);
+    } catch (const JSONError&) {
+      reading.contributions = make<Array>();
+      return reading;
+    }
+    text.reset();
+    reading.contributions = Contribution::loadObject(reading.document, source, &budget);
+  } catch (const std::bad_alloc&) {
+    reading = Reading{};
+    text.reset();
+    pool::trim();
+    reading.failure = kTooMuchMemory;
+  }
+  return reading;
+}
+
+// ---------------------------------------------------------------------------
+// 3. Opening a file
+
 void Controller::loadFile(const Ref<String>& path) {
-  Ref<String> name = path ? path->lastPathComponent() : make<String>();
+  // Made when said: memory may have run out before.
+  const auto name = [&] { return path ? path->lastPathComponent() : make<String>(); };
   const auto refuse = [&](const char* reason) {
-    say(String::withFormat("Could not read %s: %s", name->cString(), reason));
+    say(String::withFormat("Could not read %s: %s", name()->cString(), reason));
   };
-  constexpr const char* kTooMuchMemory = "it would take too much memory to open";
-  Ref<Object> document;
-  Ref<Array> list;
-  // Running out of memory while the file is read and parsed leaves the
-  // data already loaded as it was: nothing is added before the end.
+  // Running out of memory anywhere leaves the data already loaded as it
+  // was: nothing is added before the file has been read and loaded whole,
+  // and what was added goes again when the views cannot be made of it.
+  Reading reading;
   try {
     // Nothing past the reply cap of the network layer is read, whatever size
     // the file reports: holding all of it in memory would serve no purpose.
@@ -127,46 +156,39 @@ void Controller::loadFile(const Ref<String>& path) {
     Ref<String> text = Files::readText(path, uint64_t(kMaxFileBytes), &failure);
     if (!text && failure == FileFailure::notRegular) return refuse("not a regular file");
     if (!text && failure == FileFailure::tooLarge) return refuse("the file is larger than 256 MB");
-    if (text) {
-      uint32_t skip = 0;
-      const uint64_t fileBytes = text->byteLength();
-      if (utf8Text(text, skip) == Encoding::badUtf16) return refuse("not valid UTF-16 text");
-      list = loadBounded(text->_bytesAt(skip), text->byteLength() - skip, fileBytes, path, document);
-    } else {
-      list = make<Array>();
-    }
+    if (text) reading = readDocument(std::move(text), path);
+    if (reading.failure) return refuse(reading.failure);
+    if (!reading.contributions || reading.contributions->count() == 0)
+      return refuse("not a contribution, a run.py results.json or a par results.json");
   } catch (const std::bad_alloc&) {
-    document.reset();
-    list.reset();
+    reading = Reading{};
     pool::trim();
     return refuse(kTooMuchMemory);
   }
-  if (list->count() == 0) return refuse("not a contribution, a run.py results.json or a par results.json");
+  const Ref<Array>& list = reading.contributions;
   const uint32_t before = dataSet->contributions->count();
   const Ref<Contribution> previousOwn = ownContribution;
-  int32_t total = 0;
   try {
-    total = appendAll(list);
+    const int32_t total = appendAll(list);
     // Only a file that is one contribution document is the user's own: the
     // members of a corpus or of an array are other people's results, and
     // Submit would publish them under the user's consent.
     Ref<Contribution> single = list->count() == 1 ? cast<Contribution>(list->get(0)) : nullptr;
-    if (single && single->root && single->root.get() == document.get() && single->schema &&
+    if (single && single->root && single->root.get() == reading.document.get() && single->schema &&
         single->schema->equalsIgnoringCase(String::withCString(kOurSchema))) {
       ownContribution = single;
     }
     rebuild(true);
+    say(String::withFormat("Opened %s (%d runs)", name()->cString(), total));
   } catch (const std::bad_alloc&) {
     // What was loaded before stays, and so do its views.
-    list.reset();
-    document.reset();
+    reading = Reading{};
     ownContribution = previousOwn;
     dataSet->contributions->removeRange(before, dataSet->contributions->count() - before);
     pool::trim();
     rebuild(true);
-    return refuse(kTooMuchMemory);
+    refuse(kTooMuchMemory);
   }
-  say(String::withFormat("Opened %s (%d runs)", name->cString(), total));
 }
 
 void Controller::onOpen(const Ref<UXMenuItem>&) {
@@ -180,62 +202,71 @@ void Controller::onOpen(const Ref<UXMenuItem>&) {
 void Controller::onOpenControl(const Ref<UXView>&) { onOpen(nullptr); }
 
 // ---------------------------------------------------------------------------
-// 3. Downloading and merging the corpus
+// 4. Downloading and merging the corpus
 
 void Controller::onDownload(const Ref<UXMenuItem>&) {
-  say("Fetching the corpus...");
-  UXBusyStep step(window);
-  Ref<String> text = Net::get(String::withFormat("%s/benchmarks/corpus.php", Net::server()->cString()));
-  mergeCorpus(text);
+  try {
+    say("Fetching the corpus...");
+    UXBusyStep step(window);
+    Ref<String> text = Net::get(String::withFormat("%s/benchmarks/corpus.php", Net::server()->cString()));
+    mergeCorpus(text);
+  } catch (const std::bad_alloc&) {
+    pool::trim();
+    say(String::withFormat("Could not read the corpus: %s", kTooMuchMemory));
+  }
 }
 
 void Controller::onDownloadControl(const Ref<UXView>&) { onDownload(nullptr); }
 
 void Controller::mergeCorpus(const Ref<String>& text) {
-  if (!text) {
-    say(String::withFormat("Could not read the corpus: %s", Net::lastError()->cString()));
-    return;
-  }
-  // A reply is held to what opening a file of its size may take.
-  Ref<Array> list;
+  const auto refuse = [&](const char* reason) { say(String::withFormat("Could not read the corpus: %s", reason)); };
+  if (!text) return refuse(Net::lastError()->cString());
+  Reading reading;
   try {
-    Ref<Object> document;
-    list = loadBounded(text->_bytesAt(0), text->byteLength(), text->byteLength(), String::withCString("corpus"),
-                       document);
+    reading = readDocument(text, String::withCString("corpus"));
   } catch (const std::bad_alloc&) {
-    list.reset();
-    pool::trim();
-    say("Could not read the corpus: it would take too much memory to open");
-    return;
+    reading.failure = kTooMuchMemory;
   }
-  if (list->count() == 0) {
-    say("The corpus had no contributions.");
-    return;
-  }
-  // A new download replaces the previous one: appending it again would show
-  // every downloaded run twice. Files the user opened stay.
-  if (!downloaded->isEmpty()) {
-    std::unordered_set<const Object*> previous;
-    for (uint32_t i = 0; i < downloaded->count(); i++) previous.insert(downloaded->get(i).get());
-    Ref<Array> kept = make<Array>();
-    for (uint32_t i = 0; i < dataSet->contributions->count(); i++) {
-      Ref<Object> c = dataSet->contributions->get(i);
-      if (!previous.count(c.get())) kept->add(c);
+  if (reading.failure) return refuse(reading.failure);
+  if (!reading.contributions || reading.contributions->count() == 0) return say("The corpus had no contributions.");
+  // The new data set is made whole before anything changes, and the old
+  // one kept until the views are made of the new, so that running out of
+  // memory on the way leaves the data loaded before as it was. A new
+  // download replaces the previous one: appending it again would show every
+  // downloaded run twice. Files the user opened stay.
+  Ref<Array> previous = dataSet->contributions;
+  Ref<Array> previousDownload = downloaded;
+  try {
+    std::unordered_set<const Object*> replaced;
+    for (uint32_t i = 0; i < previousDownload->count(); i++) replaced.insert(previousDownload->get(i).get());
+    Ref<Array> next = Array::withCapacity(previous->count() + reading.contributions->count());
+    for (uint32_t i = 0; i < previous->count(); i++) {
+      Ref<Object> c = previous->get(i);
+      if (!replaced.count(c.get())) next->add(c);
     }
-    dataSet->contributions->setTo(kept);
+    dataSet->contributions = next;
+    downloaded = reading.contributions;
+    const int32_t total = appendAll(reading.contributions);
+    rebuild(true);
+    say(String::withFormat("Downloaded %d runs in %d result sets.", total, int32_t(downloaded->count())));
+  } catch (const std::bad_alloc&) {
+    dataSet->contributions = previous;
+    downloaded = previousDownload;
+    reading = Reading{};
+    pool::trim();
+    rebuild(true);
+    return refuse(kTooMuchMemory);
   }
-  const bool replaced = !downloaded->isEmpty();
-  downloaded->setTo(list);
-  const int32_t total = appendAll(list);
-  rebuild(true);
   // The previous corpus is gone with the rebuild: its memory goes back to
   // the system now rather than when the pool next looks.
+  const bool replaced = !previousDownload->isEmpty();
+  previous.reset();
+  previousDownload.reset();
   if (replaced) pool::trim();
-  say(String::withFormat("Downloaded %d runs in %d result sets.", total, int32_t(list->count())));
 }
 
 // ---------------------------------------------------------------------------
-// 4. Submitting
+// 5. Submitting
 
 Ref<String> Controller::ownContributionText() const {
   if (!ownContribution || !ownContribution->root) return nullptr;

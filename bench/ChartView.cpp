@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -349,6 +350,16 @@ void ChartView::rebuild() {
     cache_->dataSet = dataSet;
   }
   RunCache& cache = *cache_;
+  // Running out of memory half-way would leave entries that name groups and
+  // configurations never made: the cache goes, and the next rebuild starts
+  // afresh.
+  struct DropOnThrow {
+    std::unique_ptr<RunCache>& cache;
+    const int uncaught = std::uncaught_exceptions();
+    ~DropOnThrow() {
+      if (std::uncaught_exceptions() > uncaught) cache.reset();
+    }
+  } dropOnThrow{cache_};
 
   // Matching runs in matching order, with what their rows will hold. A run
   // without a benchmark name joins the group of the empty name.

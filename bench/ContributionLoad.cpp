@@ -15,7 +15,7 @@ namespace {
 // One pass over the run object's members instead of a lookup per field:
 // a corpus holds a hundred thousand of them. Member names are unique in a
 // Map, so each field still takes the value its key holds.
-Ref<Run> readRun(const Map& object) {
+Ref<Run> readRun(const Map& object, JSON::Budget* budget) {
   Ref<Object> params, samples;
   struct Texts {
     Ref<String> suite, benchmark, target, device, opt, arch, checksum;
@@ -71,6 +71,8 @@ Ref<Run> readRun(const Map& object) {
         break;
     }
   }
+  // The lists the document lacks are made, empty.
+  if (budget) budget->spend((params ? 0 : sizeof(Map)) + (samples ? 0 : sizeof(Array)));
   auto run = make<Run>(staticCast<Map>(params), staticCast<Array>(samples));
   run->suite = std::move(texts.suite);
   run->benchmark = std::move(texts.benchmark);
@@ -140,17 +142,18 @@ class SamplePipeline {
   Run* stage_[kStages] = {};
 };
 
-void appendRoots(Array& out, const Array& elements, const Ref<String>& source) {
+void appendRoots(Array& out, const Array& elements, const Ref<String>& source, JSON::Budget* budget) {
   const uint32_t count = elements.count();
   for (uint32_t i = 0; i < count; ++i) {
-    if (auto object = cast<Map>(elements.get(i))) out.add(Contribution::fromRoot(object, source));
+    if (auto object = cast<Map>(elements.get(i))) out.add(Contribution::fromRoot(object, source, budget));
   }
 }
 
 }  // namespace
 
-Ref<Contribution> Contribution::fromRoot(const Ref<Map>& root, const Ref<String>& source) {
+Ref<Contribution> Contribution::fromRoot(const Ref<Map>& root, const Ref<String>& source, JSON::Budget* budget) {
   const ResultKeys& k = ResultKeys::shared();
+  if (budget) budget->spend(kContributionBytes);
   auto contribution = make<Contribution>();
   contribution->root = root;
   contribution->source = source;
@@ -173,6 +176,7 @@ Ref<Contribution> Contribution::fromRoot(const Ref<Map>& root, const Ref<String>
   if (auto toolchains = cast<Map>(root->get(k.toolchains))) contribution->toolchains = toolchains;
   if (auto runs = cast<Array>(root->get(k.runs))) {
     const uint32_t count = runs->count();
+    if (budget) budget->spend(uint64_t(count) * kDocumentRunBytes);
     SamplePipeline samples;
     for (uint32_t i = 0; i < count; ++i) {
       // The run objects lie scattered through the parsed tree; fetching a
@@ -180,7 +184,7 @@ Ref<Contribution> Contribution::fromRoot(const Ref<Map>& root, const Ref<String>
       if (i + kAhead < count) prefetchMap(runs->get(i + kAhead).get(), false);
       if (i + kAhead / 2 < count) prefetchMap(runs->get(i + kAhead / 2).get(), true);
       if (auto* object = valueAs<Map>(runs->get(i).get())) {
-        auto run = readRun(*object);
+        auto run = readRun(*object, budget);
         samples.push(run.get());
         contribution->runs->add(std::move(run));
       }
@@ -203,32 +207,32 @@ Ref<Array> Contribution::loadText(Ptr<const String> text, const Ref<String>& sou
   return loadObject(parsed, source);
 }
 
-Ref<Array> Contribution::loadObject(const Ref<Object>& value, const Ref<String>& source, uint64_t maxRuns) {
+Ref<Array> Contribution::loadObject(const Ref<Object>& value, const Ref<String>& source, JSON::Budget* budget) {
   const ResultKeys& k = ResultKeys::shared();
   auto result = make<Array>();
   if (auto array = cast<Array>(value)) {
-    appendRoots(*result, *array, source);
+    appendRoots(*result, *array, source, budget);
     return result;
   }
   auto object = cast<Map>(value);
   if (!object) return result;
 
   if (auto contributions = cast<Array>(object->get(k.contributions))) {
-    appendRoots(*result, *contributions, source);
+    appendRoots(*result, *contributions, source, budget);
     if (auto published = cast<Array>(object->get(k.published))) {
       const uint32_t count = published->count();
       auto publishedSource = k.publishedSource->copy();
-      for (uint32_t i = 0; i < count; ++i) result->addAll(loadObject(published->get(i), publishedSource, maxRuns));
+      for (uint32_t i = 0; i < count; ++i) result->addAll(loadObject(published->get(i), publishedSource, budget));
     }
     return result;
   }
   // A document without "schema" is not one of ours, however it is spelt.
   if (BHelp::same(BHelp::field(object, k.schema), k.ourSchema)) {
-    result->add(fromRoot(object, source));
+    result->add(fromRoot(object, source, budget));
     return result;
   }
-  if (cast<Map>(object->get(k.net)) || cast<Map>(object->get(k.raw))) return fromRunJSON(object, source, maxRuns);
-  if (looksPar(object)) return fromParJSON(object, source);
+  if (cast<Map>(object->get(k.net)) || cast<Map>(object->get(k.raw))) return fromRunJSON(object, source, budget);
+  if (looksPar(object)) return fromParJSON(object, source, budget);
   return result;
 }
 

@@ -73,7 +73,7 @@ Ref<String> Contribution::langTarget(const Ref<String>& key) {
   return key;
 }
 
-Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>& source, uint64_t maxRuns) {
+Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>& source, JSON::Budget* budget) {
   const ResultKeys& k = ResultKeys::shared();
   auto result = make<Array>();
   if (!document) return result;
@@ -88,7 +88,8 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
 
   // Architectures in order of first appearance, first spelling kept;
   // "baseline" counts here although it carries no runs.
-  // Every language entry makes at most one run.
+  // Every language entry makes at most one run: they are paid for at once,
+  // before any is made.
   auto archs = make<Array>();
   uint64_t entries = 0;
   forEachObject(*times, [&](const Ref<String>&, const Ref<Map>& opts) {
@@ -102,7 +103,9 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
     });
   });
 
-  if (entries > maxRuns) throw std::bad_alloc();
+  if (budget) {
+    budget->spend(entries * (kMadeRunBytes + budget->perObject) + archs->count() * uint64_t(kContributionBytes));
+  }
 
   const uint32_t archCount = archs->count();
   for (uint32_t a = 0; a < archCount; ++a) {
@@ -204,7 +207,7 @@ Ref<Map> Contribution::paramsPar(Ptr<const String> device) {
   return params;
 }
 
-Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>& source) {
+Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>& source, JSON::Budget* budget) {
   const ResultKeys& k = ResultKeys::shared();
   auto result = make<Array>();
   if (!document) return result;
@@ -230,6 +233,7 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
       const Ref<String>& platform = platforms.names()[p];
       Ref<Contribution>& contribution = contributions[p];
       if (!contribution) {
+        if (budget) budget->spend(kContributionBytes);
         contribution = newContribution(document, source);
         contribution->schema = k.parPy->copy();
         contribution->id = platform;
@@ -242,6 +246,7 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
       if (!checksum) checksum = make<String>();
       forEachObject(*devices, [&](const Ref<String>& device, const Ref<Map>& times) {
         if (BHelp::same(device, k.checksum)) return;
+        if (budget) budget->spend(kMadeRunBytes);
         auto run = make<Run>();
         run->suite = k.par->copy();
         run->benchmark = bench;

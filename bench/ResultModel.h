@@ -17,7 +17,9 @@
 #include <variant>
 
 #include "bench/BHelp.h"
+#include "foundation/JSON.h"
 #include "foundation/Object.h"
+#include "foundation/String.h"
 
 namespace quorl {
 
@@ -97,19 +99,28 @@ class Contribution final : public Object {
   Ref<String> description() const override;
 
   // Entry points of every input format (ContributionLoad.cpp). Never fail:
-  // bad JSON or an unknown document gives an empty array. A run.py results
-  // document that would make more than `maxRuns` runs throws std::bad_alloc
-  // before it makes any (its runs come from numbers, which cost a document
-  // far less than the runs made of them).
+  // bad JSON or an unknown document gives an empty array.
+  //
+  // The readers given a budget spend from it what they make, before they
+  // make it (the budget of the parse, so that the document and what is made
+  // of it are held to one bound), and throw std::bad_alloc past it. A run
+  // made of a run.py number also spends the budget's `perObject`, which the
+  // parse spent on every object that becomes a run: such runs come from
+  // numbers and keys that cost the document far less than the runs made of
+  // them. The members of a corpus's "published" list spend from the same
+  // budget as the rest.
+  static constexpr uint32_t kContributionBytes = 320;  // with its machine, tables and lists
+  static constexpr uint32_t kDocumentRunBytes = 160;   // its texts and lists are the document's
+  static constexpr uint32_t kMadeRunBytes = 1088;      // with texts, parameters and a sample of its own
   static Ref<Array> loadText(Ptr<const String> text, const Ref<String>& source);
-  static Ref<Array> loadObject(const Ref<Object>& value, const Ref<String>& source, uint64_t maxRuns = UINT64_MAX);
-  static Ref<Contribution> fromRoot(const Ref<Map>& root, const Ref<String>& source);
+  static Ref<Array> loadObject(const Ref<Object>& value, const Ref<String>& source, JSON::Budget* budget = nullptr);
+  static Ref<Contribution> fromRoot(const Ref<Map>& root, const Ref<String>& source, JSON::Budget* budget = nullptr);
   static Ref<Contribution> fromText(Ptr<const String> text, const Ref<String>& source);
 
   // run.py and par results files (ContributionScripts.cpp).
-  static Ref<Array> fromRunJSON(const Ref<Map>& document, const Ref<String>& source, uint64_t maxRuns = UINT64_MAX);
+  static Ref<Array> fromRunJSON(const Ref<Map>& document, const Ref<String>& source, JSON::Budget* budget = nullptr);
   static bool looksPar(Ptr<const Map> document);
-  static Ref<Array> fromParJSON(const Ref<Map>& document, const Ref<String>& source);
+  static Ref<Array> fromParJSON(const Ref<Map>& document, const Ref<String>& source, JSON::Budget* budget = nullptr);
   static Ref<String> langArch(const Ref<String>& key, const Ref<String>& platform);
   static Ref<String> langTarget(const Ref<String>& key);
   static Ref<String> parMachineName(const Ref<String>& platform);

@@ -310,6 +310,7 @@ class _JSONReader : public Object {
       Ref<Object> value = _value();
       _ws();
       if (position != length) _fail("unexpected text after the JSON value");
+      budget->spend(cache_->made);
       return value;
     } catch (const Failed&) {
       return nullptr;
@@ -328,21 +329,26 @@ class _JSONReader : public Object {
   uint32_t position = 0;
   uint32_t depth = 0;  // arrays and objects open
   Ref<String> error;
-  JSON::Budget budget;
+  JSON::Budget* budget = nullptr;  // borrowed for one parse
 
  private:
   struct Failed {};
-  uint64_t spent_ = 0;  // bytes made, but for the texts' cache
-
   // What the values made here take, checked as each is made: a container
   // also pays for its elements' slots on the shared stacks, which grow by
   // doubling.
   static constexpr uint32_t kPendingSlot = 2 * sizeof(Ref<Object>);
   // A member: its key and value waiting, then its place in the map's table.
   static constexpr uint32_t kMapEntry = kPendingSlot + 2 * sizeof(Ref<Object>);
+  // A member of a map too large to stay compact: its place in a hash table
+  // made by doubling and at most three quarters full (up to 8/3 slots of a
+  // key, a value and a hash, with their order), and in the half as large
+  // table it was moved from, both held while the last doubling runs.
+  static constexpr uint32_t kTableEntry = kPendingSlot + 4 * (3 * sizeof(Ref<Object>) + sizeof(uint32_t));
+  // The texts' cache counts its own bytes; they join the budget's count
+  // when the parse ends.
   void _spend(uint64_t bytes) {
-    spent_ += bytes;
-    if (spent_ + cache_->made > budget.bytes) throw std::bad_alloc();
+    budget->spend(bytes);
+    if (cache_->made > budget->bytes - budget->spent) throw std::bad_alloc();
   }
   std::unique_ptr<TextCache> cache_;
   std::vector<Ref<Object>> pending_;
@@ -651,7 +657,7 @@ class _JSONReader : public Object {
     if (position < length && bytes[position] == '}') {
       ++position;
       --depth;  // an empty object closes its level as an empty array does
-      _spend(sizeof(Map) + kPendingSlot + budget.perObject);
+      _spend(sizeof(Map) + kPendingSlot + budget->perObject);
       return make<Map>();
     }
     // Keys and values wait on the arrays' shared stack, so that the map is
@@ -679,7 +685,7 @@ class _JSONReader : public Object {
       ++position;
     }
     const uint32_t n = static_cast<uint32_t>((pending_.size() - base) / 2);
-    _spend(sizeof(Map) + budget.perObject + uint64_t(n) * kMapEntry);
+    _spend(sizeof(Map) + budget->perObject + uint64_t(n) * (n <= Map::kCompactMost ? kMapEntry : kTableEntry));
     Ref<Map> map = keys_.makeMap(pending_.data() + base, n);
     pending_.resize(base);
     return map;
@@ -1192,11 +1198,14 @@ Ref<Object> JSON::parse(Ptr<const String> text) {
   return _parseBytes(reinterpret_cast<const uint8_t*>(text->cString()), text->byteLength());
 }
 
-Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length) { return _parseBytes(bytes, length, Budget{}); }
+Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length) {
+  Budget unbounded;
+  return _parseBytes(bytes, length, unbounded);
+}
 
-Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length, const Budget& budget) {
+Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length, Budget& budget) {
   _JSONReader reader;
-  reader.budget = budget;
+  reader.budget = &budget;
   Ref<Object> value = reader.parse(bytes, length);
   if (reader.error) throw JSONError(reader.error);
   return value;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <new>
 
 #include "Object.h"
 
@@ -54,17 +55,24 @@ class JSON final : public Object {
   static Ref<Object> parse(Ptr<const String> text);
   static Ref<Object> _parseBytes(const uint8_t* bytes, uint32_t length);
 
-  // What a parse may make, in bytes: the values it builds (each at its
-  // size, containers with their slots), and `perObject` more for every
-  // object, for what a reader of the document builds from each one. A
-  // document that would pass `bytes` is given up with std::bad_alloc as
-  // soon as it does, so that a hostile file of empty containers or tiny
-  // numbers cannot take memory at many times its size.
+  // What a parse, and whatever is built from its document, may make in
+  // bytes: the parse spends on the values it builds (each at its size,
+  // containers with their slots) and `perObject` more for every object;
+  // the readers of the document spend on what they build of it. Spending
+  // past `bytes` throws std::bad_alloc at once, so that a hostile file of
+  // empty containers or tiny numbers cannot take memory at many times its
+  // size, whichever step would take it.
   struct Budget {
     uint64_t bytes = UINT64_MAX;
     uint32_t perObject = 0;
+    uint64_t spent = 0;
+
+    void spend(uint64_t n) {
+      if (n > bytes - spent) throw std::bad_alloc();
+      spent += n;
+    }
   };
-  static Ref<Object> _parseBytes(const uint8_t* bytes, uint32_t length, const Budget& budget);
+  static Ref<Object> _parseBytes(const uint8_t* bytes, uint32_t length, Budget& budget);
 
   // Compact JSON text of the value (null writes "null"); throws JSONError
   // for what has no JSON spelling, and returns no partial text.

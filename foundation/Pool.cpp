@@ -389,22 +389,47 @@ inline void give(void* block) {
 // ---------------------------------------------------------------------------
 // 4. Entry points
 
+namespace {
+
+// A test's failing allocation: the arming thread's allocations still to go
+// before one fails; 0 for none. The flag keeps every other allocation to
+// one load.
+std::atomic<bool> gFailArmed{false};
+thread_local uint64_t tFailIn = 0;
+
+inline bool failsForTesting() {
+  if (!gFailArmed.load(std::memory_order_relaxed) || tFailIn == 0) return false;
+  return --tFailIn == 0;
+}
+
+}  // namespace
+
+bool _failAllocationForTesting(uint64_t nth) {
+  const bool pending = tFailIn != 0;
+  tFailIn = nth;
+  gFailArmed.store(nth != 0, std::memory_order_relaxed);
+  return pending;
+}
+
 #ifdef QUORL_SANITIZE
 void* allocate(size_t bytes) {
-  void* p = std::malloc(bytes ? bytes : 1);
+  void* p = failsForTesting() ? nullptr : std::malloc(bytes ? bytes : 1);
   if (!p) throw std::bad_alloc();
   return p;
 }
 void release(void* block, size_t) { std::free(block); }
-void* allocateBuffer(size_t bytes) { return bytes ? std::malloc(bytes) : nullptr; }
+void* allocateBuffer(size_t bytes) { return bytes && !failsForTesting() ? std::malloc(bytes) : nullptr; }
 void releaseBuffer(void* buffer, size_t) { std::free(buffer); }
-void* resizeBuffer(void* buffer, size_t, size_t newBytes) { return std::realloc(buffer, newBytes ? newBytes : 1); }
+void* resizeBuffer(void* buffer, size_t, size_t newBytes) {
+  return failsForTesting() ? nullptr : std::realloc(buffer, newBytes ? newBytes : 1);
+}
 Stats stats() { return {}; }
 void trim() {}
 void _holdClockForTesting(bool) {}
 void _advanceClockForTesting(int64_t) {}
 #else
 void* allocate(size_t bytes) {
+  if (failsForTesting()) throw std::bad_alloc();
   void* p = bytes <= kBufferMax ? take(fastClassOf(bytes)) : std::malloc(bytes);
   if (!p) throw std::bad_alloc();
   return p;
@@ -419,7 +444,7 @@ void release(void* block, size_t bytes) {
 }
 
 void* allocateBuffer(size_t bytes) {
-  if (bytes == 0) return nullptr;
+  if (bytes == 0 || failsForTesting()) return nullptr;
   if (bytes > kBufferMax) return std::malloc(bytes);
   return take(fastClassOf(bytes));
 }
@@ -428,7 +453,8 @@ void releaseBuffer(void* buffer, size_t bytes) { release(buffer, bytes); }
 
 void* resizeBuffer(void* buffer, size_t oldBytes, size_t newBytes) {
   if (!buffer || oldBytes == 0) return allocateBuffer(newBytes);
-  if (oldBytes > kBufferMax && newBytes > kBufferMax) return std::realloc(buffer, newBytes);
+  if (oldBytes > kBufferMax && newBytes > kBufferMax)
+    return failsForTesting() ? nullptr : std::realloc(buffer, newBytes);
   // Within one class the block already has room.
   if (oldBytes <= kBufferMax && newBytes <= kBufferMax && newBytes != 0 && fastClassOf(oldBytes) == fastClassOf(newBytes))
     return buffer;

@@ -103,6 +103,11 @@ void trim();
 void _holdClockForTesting(bool hold);
 // Moves the held clock forward, as if the thread had idled that long.
 void _advanceClockForTesting(int64_t milliseconds);
+// Makes the calling thread's nth allocation or buffer growth from now on
+// fail once, as running out of memory does (allocate throws, the buffer
+// calls answer null); 0 asks for none. Answers whether the failure asked for
+// before had not come yet. The program never asks.
+bool _failAllocationForTesting(uint64_t nth);
 }  // namespace pool
 
 // The bytes of a growable buffer (a String's text), owned, from the pool.

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "AppTestSupport.h"
 #include "bench/HeatMap.h"
+#include "foundation/Pool.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/panels/UXFilePanel.h"
 
@@ -231,6 +235,58 @@ TEST_F(App, TableRowsAndCells) {
     Ref<UXTableCell> cell = cast<UXTableCell>(first->subviews->get(col));
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->text, controller->valueForCell(table, 0, col)) << col;  // the same bytes, not a copy
+  }
+}
+
+// Memory runs out at the first allocation of an open or a download, then at
+// the second, and so on to the last: each time the status line says so, and
+// the data, the own contribution, the last download, the table and the
+// pickers are as they were before.
+TEST_F(App, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
+  open();
+  controller->loadFile(S(samplePath("contribution.json").c_str()));
+  controller->mergeCorpus(S(Controller::kCorpusDocument));
+  take();
+  const auto state = [&] {
+    std::string text;
+    for (uint32_t i = 0; i < controller->dataSet->contributions->count(); i++)
+      text += std::to_string(uintptr_t(controller->dataSet->contributions->get(i).get())) + " ";
+    text += "own " + std::to_string(uintptr_t(controller->ownContribution.get())) + " downloaded";
+    for (uint32_t i = 0; i < controller->downloaded->count(); i++)
+      text += " " + std::to_string(uintptr_t(controller->downloaded->get(i).get()));
+    text += " rows " + std::to_string(controller->rows->count()) + "/" + std::to_string(controller->table->rowCount);
+    for (const Ref<PickView>& pick : {controller->cpuPick, controller->suitePick, controller->baselinePick})
+      text += " " + joined(pick->choices);
+    return text;
+  };
+  std::ifstream in(samplePath("corpus.json"), std::ios::binary);
+  const Ref<String> corpus = S(std::string(std::istreambuf_iterator<char>(in), {}).c_str());
+  const Ref<String> runPy = S(samplePath("run-py-results.json").c_str());
+  const struct {
+    const char* name;
+    std::function<void()> load;
+    const char* refused;
+    const char* done;
+  } cases[] = {
+      {"open", [&] { controller->loadFile(runPy); },
+       "Could not read run-py-results.json: it would take too much memory to open\n",
+       "Opened run-py-results.json (16 runs)\n"},
+      {"download", [&] { controller->mergeCorpus(corpus); },
+       "Could not read the corpus: it would take too much memory to open\n",
+       "Downloaded 14 runs in 5 result sets.\n"},
+  };
+  for (const auto& k : cases) {
+    const std::string before = state();
+    uint64_t n = 1;
+    for (;; ++n) {
+      pool::_failAllocationForTesting(n);
+      k.load();
+      if (pool::_failAllocationForTesting(0)) break;  // it took fewer: the load is done
+      ASSERT_EQ(take(), k.refused) << k.name << " failing allocation " << n;
+      ASSERT_EQ(state(), before) << k.name << " failing allocation " << n;
+    }
+    EXPECT_EQ(take(), k.done) << k.name;
+    EXPECT_GT(n, 300u) << k.name;  // the loads and their views allocate this much at least
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "AppTestSupport.h"
 #include "ServerProcess.posix.h"
+#include "foundation/Pool.h"
 #include "net/Http.h"
 #include "net/Net.h"
 #include "ux/core/UXViewTree.h"
@@ -94,6 +95,27 @@ TEST_F(Server, DownloadAndSubmit) {
   EXPECT_EQ(controller->dataSet->contributions->count(), 4u);
 }
 
+// Memory runs out at each allocation of a download in turn, from the
+// request to the views: the status line says the corpus could not be read,
+// and the data stays.
+TEST_F(Server, RunningOutOfMemoryInADownloadKeepsTheData) {
+  open();
+  controller->loadFile(S(samplePath("selftest.json").c_str()));
+  take();
+  uint64_t n = 1;
+  for (;; ++n) {
+    pool::_failAllocationForTesting(n);
+    controller->onDownload(nullptr);
+    if (pool::_failAllocationForTesting(0)) break;  // it took fewer: the download is done
+    const std::string said = take();
+    const size_t last = said.rfind('\n', said.size() - 2) + 1;  // 0 for a single line
+    ASSERT_EQ(said.compare(last, 27, "Could not read the corpus: "), 0) << n << ": " << said;
+    ASSERT_EQ(controller->dataSet->contributions->count(), 1u) << n;
+    ASSERT_EQ(controller->rows->count(), 19u) << n;
+  }
+  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n");
+}
+
 // Whatever the server does, one status line says it and the data stays.
 TEST_F(Server, ServerFailures) {
   open();
@@ -167,6 +189,53 @@ TEST_F(Server, NetworkSelfTest) {
                        "FAIL: nothing of our own to submit\n"),
             std::string::npos)
       << text2;
+
+  // A corpus of a megabyte of empty contributions is read as a download is,
+  // within its budget, and refused.
+  TempDir dir;
+  std::string dense = R"({"contributions":[{})";
+  while (dense.size() < (1u << 20)) dense += ",{}";
+  const std::string densePath = dir.write("dense.json", dense + "]}");
+  test::ServerProcess hostile(QUORL_SOURCE_DIR, "quorl-app", {"--corpus", densePath});
+  ASSERT_EQ(hostile.error, "");
+  setenv("QUORL_BENCH_SERVER", hostile.url("http").c_str(), 1);
+  out->clear();
+  EXPECT_EQ(quorlMain(3, argv, [&](const Ref<Controller>& c) { c->transcript = out; }), 1);
+  const std::string text3 = str(out);
+  EXPECT_NE(text3.find("FAIL: corpus download: it would take too much memory to open\nFAIL: 1 check(s)\n"),
+            std::string::npos)
+      << text3;
+}
+
+// A downloaded corpus is decoded as an opened file is: after a UTF-8
+// byte-order mark, or from UTF-16 after its mark in either byte order.
+TEST_F(Server, DownloadsAreDecodedAsOpenedFiles) {
+  open();
+  const std::string corpus = Controller::kCorpusDocument;
+  const auto utf16 = [&](bool big) {
+    std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : corpus) bytes += big ? std::string{'\0', c} : std::string{c, '\0'};
+    return bytes;
+  };
+  const struct {
+    const char* name;
+    std::string body;
+    const char* said;
+  } cases[] = {
+      {"UTF-8 with its mark", "\xEF\xBB\xBF" + corpus, "Downloaded 1 runs in 1 result sets."},
+      {"UTF-16, little end first", utf16(false), "Downloaded 1 runs in 1 result sets."},
+      {"UTF-16, big end first", utf16(true), "Downloaded 1 runs in 1 result sets."},
+      {"UTF-16 of odd length", utf16(false) + "x", "Could not read the corpus: not valid UTF-16 text"},
+  };
+  for (const auto& k : cases) {
+    const std::string reply =
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(k.body.size()) + "\r\nConnection: close\r\n\r\n" + k.body;
+    std::string hex;
+    for (unsigned char c : reply) hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+    setServer("/raw?hex=" + hex + "&p=");
+    menu(1);
+    EXPECT_EQ(take(), std::string("Fetching the corpus...\n") + k.said + "\n") << k.name;
+  }
 }
 
 }  // namespace

@@ -170,6 +170,37 @@ TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
   }
 }
 
+// A run.py results file makes a run of every entry, at many times the
+// entry's size: the runs and their views are held to the budget of the
+// file's size with the document (about 39,000 entries of this shape), and
+// the members of a corpus's "published" list to one budget together.
+TEST_F(ControllerModel, RunPyEntriesAreHeldToTheFilesBudget) {
+  TempDir dir;
+  const auto runPy = [](int entries) {
+    std::string text = R"({"raw":{"b":{"O2":{)";
+    for (int i = 0; i < entries; ++i) text += (i ? ",\"c" : "\"c") + std::to_string(i) + "\":1";
+    return text + "}}}}";
+  };
+  const std::string member = runPy(10000);
+  const struct {
+    const char* name;
+    std::string text;
+    const char* said;
+  } cases[] = {
+      {"34,000 entries", runPy(34000), "Opened f.json (34000 runs)\n"},
+      {"44,000 entries", runPy(44000), "Could not read f.json: it would take too much memory to open\n"},
+      {"3 MB of 300,000 entries", runPy(300000), "Could not read f.json: it would take too much memory to open\n"},
+      {"five published files of 10,000", R"({"contributions":[],"published":[)" + repeated(member + ",", 4) + member + "]}",
+       "Could not read f.json: it would take too much memory to open\n"},
+  };
+  for (const auto& k : cases) {
+    Ref<Controller> fresh = make<Controller>();
+    fresh->transcript = out;
+    fresh->loadFile(S(dir.write("f.json", k.text).c_str()));
+    EXPECT_EQ(take(), k.said) << k.name;
+  }
+}
+
 #ifndef _WIN32
 // A file past the reply cap is refused by its size, without reading it (the
 // sparse file takes no room on disk).

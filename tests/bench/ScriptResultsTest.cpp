@@ -5,6 +5,7 @@
 
 #include "BenchTestSupport.h"
 #include "foundation/JSON.h"
+#include "foundation/Pool.h"
 
 using namespace quorl;
 using namespace quorl::benchtest;
@@ -59,23 +60,49 @@ TEST(RunPyResults, SplitsByArchitecture) {
   EXPECT_EQ(run->stddev, 0);
 }
 
-// Every language entry may make a run, in each file that holds it: a file
-// whose entries pass the caller's bound makes none at all.
-TEST(RunPyResults, MoreEntriesThanTheBoundAllowsMakeNoRuns) {
-  const char* text = R"({"platform":"arm64","raw":{"a":{"O3":{"quorl":1,"cpp_x86_64":2}},"b":{"O2":{"go":3}}},)"
-                     R"("published":[]})";
-  const struct {
-    uint64_t maxRuns;
-    bool refused;
-  } cases[] = {{3, false}, {2, true}, {0, true}};
-  for (const auto& k : cases) {
-    bool refused = false;
-    try {
-      EXPECT_EQ(totalRuns(Contribution::loadObject(parse(text), S("f"), k.maxRuns)), 3u) << k.maxRuns;
-    } catch (const std::bad_alloc&) {
-      refused = true;
+// Every reader spends from its budget what it makes, before it makes it:
+// at least what the pool gives it (where the build has the pool), and less
+// than twice that, so that no file is refused sooner than it must be. A
+// budget a byte short of it gives the document up; the members of a
+// corpus's "published" list spend from the one budget of the document.
+TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
+  // `count` elements, each with "#" in it as its number.
+  const auto list = [](const char* open, const std::string& element, int count, const char* close) {
+    std::string text = open;
+    for (int i = 0; i < count; ++i) {
+      std::string e = element;
+      while (e.find('#') != std::string::npos) e.replace(e.find('#'), 1, std::to_string(i));
+      text += (i ? "," : "") + e;
     }
-    EXPECT_EQ(refused, k.refused) << k.maxRuns;
+    return text + close;
+  };
+  const std::string runPy = list(R"({"platform":"arm64","raw":{"b":{"O2":{)", R"("c#":1.5,"c#_x86_64":2)", 12000, "}}}}");
+  const struct {
+    const char* name;
+    std::string text;
+    uint32_t runs;
+  } cases[] = {
+      {"run.py entries", runPy, 24000},
+      {"par devices", list(R"({"b":{"mac":{"checksum":"x",)", R"("d#":{"best_us":5})", 24000, "}}}"), 24000},
+      {"contribution runs", list(R"({"schema":"quorl-bench/1","runs":[)", R"({"best_us":#})", 40000, "]}"), 40000},
+      {"empty contributions", list("[", "{}", 40000, "]"), 0},
+      {"published run.py files", R"({"contributions":[],"published":[)" + runPy + "," + runPy + "]}", 48000},
+  };
+  for (const auto& k : cases) {
+    Ref<Object> document = JSON::parse(S(k.text.c_str()));
+    JSON::Budget budget;
+    pool::trim();
+    const size_t before = pool::stats().mappedBytes;
+    Ref<Array> loaded = Contribution::loadObject(document, S("f"), &budget);
+    const double made = double(pool::stats().mappedBytes - before);
+    EXPECT_EQ(totalRuns(loaded), k.runs) << k.name;
+    if (before) {  // the pool's own count: none in sanitized builds
+      EXPECT_GE(double(budget.spent), made) << k.name;
+      EXPECT_LT(double(budget.spent), 2 * made) << k.name;
+    }
+    loaded.reset();
+    JSON::Budget tooSmall{budget.spent - 1};
+    EXPECT_THROW(Contribution::loadObject(document, S("f"), &tooSmall), std::bad_alloc) << k.name;
   }
 }
 
