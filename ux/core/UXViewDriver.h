@@ -112,6 +112,7 @@ enum class UXFileFailure : uint8_t {
   linkLoop,       // a link leads round to itself
   brokenLink,     // a link that points to nothing
   otherVolume,    // a move to another file system that cannot copy it there
+  changed,        // a move's source was replaced or written while it was copied: both kept
   unknown,
 };
 

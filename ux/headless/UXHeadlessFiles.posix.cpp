@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -60,11 +61,13 @@ UXFileFailure renameFailure(const char* from) {
 }
 
 // Puts `from` at `to` only while `to` is free. renameat2 refuses at once;
-// where a file system lacks it, a hard link is made (which fails on a taken
-// name) and the old name unlinked; where it lacks both, the name is looked
-// at just before the rename.
+// where a file system (EINVAL) or the kernel or a seccomp filter (ENOSYS)
+// lacks it, a hard link is made (which fails on a taken name) and the old
+// name unlinked; where it lacks both, the name is looked at just before the
+// rename. The system call is made directly: the C library's wrapper may
+// turn ENOSYS into EINVAL, or lack renameat2 altogether.
 bool renameNoReplace(const char* from, const char* to) {
-  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  if (::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   if (::link(from, to) == 0) {
     if (::unlink(from) == 0) return true;
@@ -82,10 +85,20 @@ bool renameNoReplace(const char* from, const char* to) {
   return errno == ENOENT && ::rename(from, to) == 0;
 }
 
-// The POSIX calls of a copy from an open, checked source.
+// What a move to another file system keeps of its source, and learns on
+// the way: the source as it was opened and the copy as it was made.
+struct MovedFile {
+  struct stat source {};
+  struct stat copy {};
+};
+
+// The POSIX calls of a copy from an open, checked source. A move's copy
+// (`move` set) keeps its source's owner and group where the user may give
+// them, and its times, as a move on one file system does.
 class PosixCopy final : public UXSiblingCopy {
  public:
-  PosixCopy(int source, mode_t mode, const char* target) : source_(source), mode_(mode), target_(target) {}
+  PosixCopy(int source, mode_t mode, const char* target, MovedFile* move = nullptr)
+      : source_(source), mode_(mode), target_(target), move_(move) {}
   ~PosixCopy() override { closeSibling(); }
 
   UXFileFailure create(const std::string& sibling) override {
@@ -113,12 +126,23 @@ class PosixCopy final : public UXSiblingCopy {
     return UXFileFailure::none;
   }
   UXFileFailure finish() override {
+    // The owner only root may give away; the group a member may. Before the
+    // permissions, which a change of owner would clear of set-id bits.
+    if (move_ && ::fchown(sibling_, move_->source.st_uid, move_->source.st_gid) != 0 &&
+        ::fchown(sibling_, uid_t(-1), move_->source.st_gid) != 0) {
+      // Neither allowed: the copy is the user's, in the user's group.
+    }
     // A file system that keeps no permissions refuses them; the copy then
     // stays private.
     ::fchmod(sibling_, mode_);
+    if (move_) {
+      const struct timespec times[2] = {move_->source.st_atim, move_->source.st_mtim};
+      ::futimens(sibling_, times);
+    }
     // Written through before it takes the name, so that not even a crash
     // leaves a cut file there.
     if (::fsync(sibling_) != 0) return failureOfErrno(false);
+    if (move_ && ::fstat(sibling_, &move_->copy) != 0) return failureOfErrno(false);
     if (::close(std::exchange(sibling_, -1)) != 0) return failureOfErrno(false);
     return UXFileFailure::none;
   }
@@ -139,6 +163,7 @@ class PosixCopy final : public UXSiblingCopy {
   int sibling_ = -1;  // owned while open
   mode_t mode_;
   const char* target_;
+  MovedFile* move_;  // the caller's, for a move
 };
 
 // The target's folder with its slash, where the copy's sibling is made (so
@@ -150,8 +175,9 @@ std::string folderOf(const char* path) {
 
 // Copies the regular file `from` to `to`: over a regular file there when
 // `mayReplace`, else only to a name that stays free. `fromFlags` adds to
-// the source's open (O_NOFOLLOW to copy no link's target).
-UXFileFailure copyFile(const char* from, const char* to, bool mayReplace, int fromFlags) {
+// the source's open (O_NOFOLLOW to copy no link's target). A move's copy
+// (`move` set) keeps what PosixCopy says and tells what it copied.
+UXFileFailure copyFile(const char* from, const char* to, bool mayReplace, int fromFlags, MovedFile* move = nullptr) {
   // Both ends are opened without waiting (a pipe answers at once) and
   // checked on the open descriptors. The target is opened only to be
   // checked (a regular file the user may write, not the source) and never
@@ -178,9 +204,17 @@ UXFileFailure copyFile(const char* from, const char* to, bool mayReplace, int fr
   }
   ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
   // A replacing copy takes the old file's permissions, a new one the
-  // source's: a private file stays private.
-  PosixCopy copy(in.fd, (replacing ? target.st_mode : source.st_mode) & 0777, to);
+  // source's: a private file stays private. A move keeps them all.
+  if (move) move->source = source;
+  PosixCopy copy(in.fd, (replacing ? target.st_mode : source.st_mode) & (move ? 07777 : 0777), to, move);
   return uxCopyThroughSibling(copy, folderOf(to), replacing);
+}
+
+// Whether `now` is still the file a move copied, as it was copied: the same
+// entry, not written since.
+bool sameAsCopied(const struct stat& now, const struct stat& copied) {
+  return now.st_dev == copied.st_dev && now.st_ino == copied.st_ino && now.st_size == copied.st_size &&
+         now.st_mtim.tv_sec == copied.st_mtim.tv_sec && now.st_mtim.tv_nsec == copied.st_mtim.tv_nsec;
 }
 
 }  // namespace
@@ -207,11 +241,23 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
   struct stat info;
   if (::lstat(from, &info) != 0) return failed(renameFailure(from));
   if (!S_ISREG(info.st_mode)) return failed(UXFileFailure::otherVolume);
-  if (UXFileFailure why = copyFile(from, to, false, O_NOFOLLOW); why != UXFileFailure::none) return failed(why);
-  if (::unlink(from) == 0) return true;
-  // The source stays: so must nothing else.
+  MovedFile moved;
+  if (UXFileFailure why = copyFile(from, to, false, O_NOFOLLOW, &moved); why != UXFileFailure::none)
+    return failed(why);
+  // Only the file that was copied is deleted, as it was copied: one that
+  // took its name or was written meanwhile stays beside the copy. One that
+  // went meanwhile leaves the copy as the file.
+  if (gUXBeforeMoveDelete) gUXBeforeMoveDelete(from);
+  struct stat now;
+  if (::lstat(from, &now) != 0) {
+    if (errno == ENOENT) return true;
+    return failed(failureOfErrno(true));
+  }
+  if (!sameAsCopied(now, moved.source)) return failed(UXFileFailure::changed);
+  if (::unlink(from) == 0 || errno == ENOENT) return true;
+  // The source stays: so must nothing else, but only the copy made goes.
   const UXFileFailure why = failureOfErrno(true);
-  ::unlink(to);
+  if (::lstat(to, &now) == 0 && now.st_dev == moved.copy.st_dev && now.st_ino == moved.copy.st_ino) ::unlink(to);
   return failed(why);
 }
 

@@ -222,6 +222,7 @@ const char* UXFilePanel::failureText(UXFileFailure failure) {
     case UXFileFailure::linkLoop: return "The link leads round in a loop.";
     case UXFileFailure::brokenLink: return "The link is broken: what it points to is not there.";
     case UXFileFailure::otherVolume: return "It cannot be moved to another disk; copy it instead.";
+    case UXFileFailure::changed: return "It changed while it was moved, so it was kept here beside the copy.";
     default: return "";
   }
 }

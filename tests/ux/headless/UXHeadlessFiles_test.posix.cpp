@@ -1,23 +1,36 @@
 // The headless driver's file operations where POSIX lets a test make the
-// case: permissions, links, a full disk and a second file system.
+// case: permissions, links, a full disk, a second file system, and a kernel
+// without renameat2.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "TempDir.h"
+#include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 
 namespace quorl {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr int kChildSkips = 100;  // a child's exit status: the case cannot be made here
 
 std::string contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -31,6 +44,16 @@ mode_t modeOf(const std::string& path) {
 
 size_t entries(const std::string& folder) {
   return size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+// Runs `body` in a forked child and answers its exit status (-1 when it did
+// not exit): for what a test may not do to its own process.
+int inChild(const std::function<int()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(body());
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 class HeadlessFilesPosix : public ::testing::Test {
@@ -73,40 +96,145 @@ TEST_F(HeadlessFilesPosix, LinksThatLeadNowhereAreNamed) {
   EXPECT_FALSE(fs::exists(folder.at("missing")));
 }
 
-// A move to another file system copies the file there and deletes it here,
-// as a move between volumes on Windows does; what it cannot move it leaves
-// where it was, saying why.
-TEST_F(HeadlessFilesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
+// A folder on another file system than the test's folder (/dev/shm),
+// removed afterwards; the tests skip where there is none.
+class HeadlessMovesPosix : public HeadlessFilesPosix {
+ protected:
   const std::string other = "/dev/shm/quorl-move-" + std::to_string(::getpid());
-  struct stat here{}, there{};
-  if (::stat(folder.path.c_str(), &here) != 0 || !fs::create_directory(other) ||
-      ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev) {
+  void SetUp() override {
+    struct stat here{}, there{};
+    if (::stat(folder.path.c_str(), &here) != 0 || !fs::create_directory(other) ||
+        ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev)
+      GTEST_SKIP() << "no second file system at /dev/shm beside " << folder.path;
+  }
+  void TearDown() override {
     std::error_code ec;
     fs::remove_all(other, ec);
-    GTEST_SKIP() << "no second file system at /dev/shm beside " << folder.path;
   }
+};
+
+// A move to another file system copies the file there and deletes it here,
+// as a move between volumes on Windows does, keeping its times, permissions
+// and (where allowed: as root) owner and group. Only the file copied is
+// deleted: one that another program put in its place, or wrote, meanwhile
+// stays beside the copy. What it cannot move it leaves where it was, saying
+// why.
+TEST_F(HeadlessMovesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
   const std::string moved = folder.write("moved.txt", "moved");
-  ::chmod(moved.c_str(), 0600);
+  ::chmod(moved.c_str(), 0640);
+  const struct timespec times[2] = {{1000000000, 5}, {1200000000, 123456789}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, moved.c_str(), times, 0), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) ASSERT_EQ(::chown(moved.c_str(), 4321, 1234), 0);
   folder.write("kept.txt", "kept");
   std::ofstream(other + "/kept.txt", std::ios::binary) << "theirs";
   fs::create_directory(folder.at("sub"));
-  const struct Case { const char* what; const char* name; bool moves; UXFileFailure why; } cases[] = {
-      {"a file to a free name", "moved.txt", true, UXFileFailure::none},
-      {"a file to a taken name", "kept.txt", false, UXFileFailure::exists},
-      {"a folder", "sub", false, UXFileFailure::otherVolume},
+  enum Rival { none, replaces, writes };
+  const struct Case { const char* what; const char* name; Rival rival; bool moves; UXFileFailure why; } cases[] = {
+      {"a file to a free name", "moved.txt", none, true, UXFileFailure::none},
+      {"a file to a taken name", "kept.txt", none, false, UXFileFailure::exists},
+      {"a folder", "sub", none, false, UXFileFailure::otherVolume},
+      {"a file replaced meanwhile", "replaced.txt", replaces, false, UXFileFailure::changed},
+      {"a file written meanwhile", "written.txt", writes, false, UXFileFailure::changed},
   };
   for (const Case& c : cases) {
     const std::string from = folder.at(c.name), to = other + "/" + c.name;
+    if (c.rival != none) folder.write(c.name, "copied");
+    gUXBeforeMoveDelete = [&](const std::string& source) {
+      if (c.rival == replaces) fs::rename(folder.write("new", "theirs"), source);
+      if (c.rival == writes) folder.write(c.name, "theirs");
+    };
     EXPECT_EQ(d->fileRename(from.c_str(), to.c_str()), c.moves) << c.what;
+    gUXBeforeMoveDelete = nullptr;
     EXPECT_EQ(d->fileFailure(), c.why) << c.what;
     EXPECT_EQ(fs::exists(from), !c.moves) << c.what;
+    if (c.rival != none) EXPECT_EQ(contents(from) + " " + contents(to), "theirs copied") << c.what;
   }
+  struct stat info{};
+  ASSERT_EQ(::stat((other + "/moved.txt").c_str(), &info), 0);
   EXPECT_EQ(contents(other + "/moved.txt"), "moved");
-  EXPECT_EQ(modeOf(other + "/moved.txt"), 0600u);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(info.st_mtim.tv_sec, times[1].tv_sec);
+  EXPECT_EQ(info.st_mtim.tv_nsec, times[1].tv_nsec);
+  if (root) EXPECT_EQ(std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid), "4321:1234");
   EXPECT_EQ(contents(other + "/kept.txt"), "theirs");
   EXPECT_EQ(contents(folder.at("kept.txt")), "kept");
-  EXPECT_EQ(entries(other), 2u);  // no sibling
-  fs::remove_all(other);
+  EXPECT_EQ(entries(other), 4u);  // moved, kept and the two rivals' copies: no sibling
+}
+
+// A move whose source may not be deleted (its folder is read-only to the
+// user, and root passes by that: the move runs as nobody in a child) takes
+// its copy back from the other file system and keeps the source.
+TEST_F(HeadlessMovesPosix, AMoveThatCannotDeleteItsSourceTakesItsCopyBack) {
+  if (::geteuid() != 0) GTEST_SKIP() << "not root: cannot become another user";
+  fs::create_directory(folder.at("locked"));
+  const std::string from = folder.write("locked/file.txt", "stays"), to = other + "/file.txt";
+  ::chmod(folder.at("locked").c_str(), 0555);
+  ::chmod(other.c_str(), 0777);
+  const int status = inChild([&] {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0 || ::access(from.c_str(), R_OK) != 0) return kChildSkips;
+    Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
+    if (driver->fileRename(from.c_str(), to.c_str())) return 1;
+    return driver->fileFailure() == UXFileFailure::permission ? 0 : 2;
+  });
+  if (status == kChildSkips) GTEST_SKIP() << "nobody cannot read the test's folder";
+  EXPECT_EQ(status, 0) << "1: moved, 2: another reason";
+  EXPECT_EQ(entries(other), 0u);
+  EXPECT_EQ(contents(from), "stays");
+}
+
+// Where renameat2 is missing (ENOSYS: an older kernel, a seccomp filter)
+// or refused (EINVAL: a file system without it), renames and copies to a
+// new name still work and still never replace a file, not even one that
+// appears meanwhile. A seccomp filter in a child gives each answer.
+TEST_F(HeadlessFilesPosix, WithoutRenameat2NothingIsReplaced) {
+#if defined(__x86_64__)
+  constexpr uint32_t kArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+  constexpr uint32_t kArch = AUDIT_ARCH_AARCH64;
+#else
+  GTEST_SKIP() << "no seccomp filter written for this architecture";
+  constexpr uint32_t kArch = 0;
+#endif
+  for (const int answer : {ENOSYS, EINVAL}) {
+    test::TempDir place;
+    const std::string a = place.write("a.txt", "alpha");
+    place.write("kept.txt", "kept");
+    const int status = inChild([&] {
+      // Any other architecture's calls pass; renameat2 gets the answer.
+      struct sock_filter filter[] = {
+          BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, arch)),
+          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArch, 1, 0),
+          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+          BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+          BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 1),
+          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (uint32_t(answer) & SECCOMP_RET_DATA)),
+          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      };
+      struct sock_fprog program = {sizeof filter / sizeof filter[0], filter};
+      if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+          ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) != 0)
+        return kChildSkips;
+      if (::syscall(SYS_renameat2, AT_FDCWD, a.c_str(), AT_FDCWD, place.at("x").c_str(), 0) == 0 || errno != answer)
+        return 10;
+      Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
+      if (!driver->fileRename(a.c_str(), place.at("b.txt").c_str())) return 1;
+      if (driver->fileRename(place.at("b.txt").c_str(), place.at("kept.txt").c_str()) ||
+          driver->fileFailure() != UXFileFailure::exists)
+        return 2;
+      if (!driver->fileCopy(place.at("b.txt").c_str(), place.at("c.txt").c_str())) return 3;
+      gUXBeforeSiblingPlace = [&](const std::string&) { place.write("d.txt", "theirs"); };
+      if (driver->fileCopy(place.at("b.txt").c_str(), place.at("d.txt").c_str()) ||
+          driver->fileFailure() != UXFileFailure::exists)
+        return 4;
+      return 0;
+    });
+    if (status == kChildSkips) GTEST_SKIP() << "no seccomp filter can be installed here";
+    EXPECT_EQ(status, 0) << answer << " 1: a rename failed, 2: a rename replaced, 3: a copy failed, 4: a copy replaced";
+    EXPECT_EQ(contents(place.at("b.txt")) + contents(place.at("c.txt")), "alphaalpha") << answer;
+    EXPECT_EQ(contents(place.at("kept.txt")) + contents(place.at("d.txt")), "kepttheirs") << answer;
+    EXPECT_EQ(entries(place.path), 4u) << answer;  // b, c, d and kept: no sibling, no second name
+  }
 }
 
 // A copy onto a full disk says so and leaves neither a cut file nor its
@@ -114,23 +242,17 @@ TEST_F(HeadlessFilesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
 TEST_F(HeadlessFilesPosix, ACopyOntoAFullDiskSaysSo) {
   const std::string big = folder.write("big", std::string(256 * 1024, 'b'));
   fs::create_directory(folder.at("disk"));
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // 100: no disk could be made here.
+  const int status = inChild([&] {
     if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("quorl-full", folder.at("disk").c_str(), "tmpfs", 0, "size=64k") != 0)
-      ::_exit(100);
+      return kChildSkips;
     Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
     const bool copied = driver->fileCopy(big.c_str(), folder.at("disk/copy").c_str());
     const bool clean = entries(folder.at("disk")) == 0;
-    ::_exit(copied ? 1 : driver->fileFailure() != UXFileFailure::noSpace ? 2 : !clean ? 3 : 0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 100) GTEST_SKIP() << "cannot mount a small tmpfs here (no mount namespace)";
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: copied, 2: another reason, 3: a file left on the disk";
+    return copied ? 1 : driver->fileFailure() != UXFileFailure::noSpace ? 2 : !clean ? 3 : 0;
+  });
+  if (status == kChildSkips) GTEST_SKIP() << "cannot mount a small tmpfs here (no mount namespace)";
+  EXPECT_EQ(status, 0) << "1: copied, 2: another reason, 3: a file left on the disk";
 }
 
 }  // namespace
