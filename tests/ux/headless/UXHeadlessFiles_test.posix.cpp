@@ -125,7 +125,9 @@ TEST_F(HeadlessMovesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
   const struct timespec times[2] = {{1000000000, 5}, {1200000000, 123456789}};
   ASSERT_EQ(::utimensat(AT_FDCWD, moved.c_str(), times, 0), 0);
   const bool root = ::geteuid() == 0;
-  if (root) ASSERT_EQ(::chown(moved.c_str(), 4321, 1234), 0);
+  if (root) {
+    ASSERT_EQ(::chown(moved.c_str(), 4321, 1234), 0);
+  }
   folder.write("kept.txt", "kept");
   std::ofstream(other + "/kept.txt", std::ios::binary) << "theirs";
   fs::create_directory(folder.at("sub"));
@@ -148,7 +150,9 @@ TEST_F(HeadlessMovesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
     gUXBeforeMoveDelete = nullptr;
     EXPECT_EQ(d->fileFailure(), c.why) << c.what;
     EXPECT_EQ(fs::exists(from), !c.moves) << c.what;
-    if (c.rival != none) EXPECT_EQ(contents(from) + " " + contents(to), "theirs copied") << c.what;
+    if (c.rival != none) {
+      EXPECT_EQ(contents(from) + " " + contents(to), "theirs copied") << c.what;
+    }
   }
   struct stat info{};
   ASSERT_EQ(::stat((other + "/moved.txt").c_str(), &info), 0);
@@ -156,7 +160,9 @@ TEST_F(HeadlessMovesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   EXPECT_EQ(info.st_mtim.tv_sec, times[1].tv_sec);
   EXPECT_EQ(info.st_mtim.tv_nsec, times[1].tv_nsec);
-  if (root) EXPECT_EQ(std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid), "4321:1234");
+  if (root) {
+    EXPECT_EQ(std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid), "4321:1234");
+  }
   EXPECT_EQ(contents(other + "/kept.txt"), "theirs");
   EXPECT_EQ(contents(folder.at("kept.txt")), "kept");
   EXPECT_EQ(entries(other), 4u);  // moved, kept and the two rivals' copies: no sibling
