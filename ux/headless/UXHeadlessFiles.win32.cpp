@@ -11,6 +11,7 @@
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
+#include "ux/win32/W32ServicePure.h"
 #include "ux/win32/W32SiblingCopy.h"
 
 namespace quorl {
@@ -26,6 +27,10 @@ bool overlongName(const fs::path& p) {
     if (part.native().size() > 255) return true;
   return false;
 }
+
+// Whether a path ends in a name Windows keeps for a device (NUL, aux.json),
+// which would reach the device rather than a file.
+bool deviceNamed(const char* path) { return w32IsDeviceName(pathOf(path).u16string()); }
 
 // A copy whose source is read through a stream.
 class StreamCopy final : public W32SiblingCopy {
@@ -46,6 +51,7 @@ class StreamCopy final : public W32SiblingCopy {
 bool UXHeadlessDriver::fileDelete(const char* path) {
   fileFailure_ = UXFileFailure::none;
   if (!path || !*path) return failed(UXFileFailure::gone);
+  if (deviceNamed(path)) return failed(UXFileFailure::deviceName);
   std::error_code ec;
   const fs::path p = pathOf(path);
   const fs::file_type type = fs::symlink_status(p, ec).type();
@@ -58,6 +64,7 @@ bool UXHeadlessDriver::fileDelete(const char* path) {
 bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
   fileFailure_ = UXFileFailure::none;
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
+  if (deviceNamed(from) || deviceNamed(to)) return failed(UXFileFailure::deviceName);
   std::error_code ec;
   fs::path target = pathOf(to);
   if (overlongName(target)) return failed(UXFileFailure::tooLong);
@@ -76,6 +83,7 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
 bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
   fileFailure_ = UXFileFailure::none;
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
+  if (deviceNamed(from) || deviceNamed(to)) return failed(UXFileFailure::deviceName);
   std::error_code ec;
   fs::path source = pathOf(from), target = pathOf(to);
   if (overlongName(target)) return failed(UXFileFailure::tooLong);

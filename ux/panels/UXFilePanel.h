@@ -193,12 +193,14 @@ class UXFilePanel : public Object {
   // What stands at a path, asked of the file system through the driver
   // (which folds names as the system does) and checked against a listing
   // of its folder: absent only when both say so and the listing is whole.
-  // The last four never count as absent and each has its own report.
+  // Only absent counts as free; every other answer but present and folder
+  // has its own report.
   enum class Presence : uint8_t {
     absent,
     present,    // a file (or any entry that is no folder)
     folder,
     notFolder,  // the path names a folder, and a file has that name
+    deviceName,  // the system keeps the name for a device
     noFolder,   // the path names a folder that is not there
     unknown,    // the folder cannot be listed, or the system will not tell
     tooMany,    // the folder has more entries than a listing holds

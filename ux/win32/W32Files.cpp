@@ -94,6 +94,11 @@ bool failed(UXFileFailure why) {
   return false;
 }
 
+// Whether a path ends in a name Windows keeps for a device: refused before
+// the system turns it into the device's path (a file of that name, made
+// elsewhere, would then be a console or the null device here).
+bool deviceNamed(const char* path) { return w32IsDeviceName(w32U16(w32Wide(path))); }
+
 }  // namespace
 
 UXFileFailure UXWin32Driver::fileFailure() const { return gW32FileFailure; }
@@ -123,6 +128,7 @@ int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capaci
 bool UXWin32Driver::fileDelete(const char* path) {
   gW32FileFailure = UXFileFailure::none;
   if (!path) return failed(UXFileFailure::gone);
+  if (deviceNamed(path)) return failed(UXFileFailure::deviceName);
   const std::wstring target = w32LongPath(path);
   if (DeleteFileW(target.c_str())) return true;
   const DWORD error = GetLastError();
@@ -134,6 +140,7 @@ bool UXWin32Driver::fileDelete(const char* path) {
 bool UXWin32Driver::fileRename(const char* from, const char* to) {
   gW32FileFailure = UXFileFailure::none;
   if (!from || !to) return failed(UXFileFailure::unknown);
+  if (deviceNamed(from) || deviceNamed(to)) return failed(UXFileFailure::deviceName);
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
   if (MoveFileW(source.c_str(), target.c_str())) return true;
   return failed(failureOf(GetLastError(), source, target));
@@ -146,6 +153,7 @@ bool UXWin32Driver::fileRename(const char* from, const char* to) {
 bool UXWin32Driver::fileCopy(const char* from, const char* to) {
   gW32FileFailure = UXFileFailure::none;
   if (!from || !to) return failed(UXFileFailure::unknown);
+  if (deviceNamed(from) || deviceNamed(to)) return failed(UXFileFailure::deviceName);
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
   for (const std::wstring* path : {&source, &target})
     if (UXFileFailure why = notAFile(*path); why != UXFileFailure::none) return failed(why);

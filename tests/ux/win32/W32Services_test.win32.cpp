@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "W32TestSupport.h"
+#include "WineHost.h"
 #include "ux/core/UXSiblingCopy.h"
+#include "ux/win32/W32SiblingCopy.h"
 #include "ux/win32/W32Services.h"
 
 namespace quorl::test {
@@ -356,40 +358,14 @@ TEST_F(Win32DriverTest, ACopyToANewNameReplacesNoFileThatAppeared) {
   }
 }
 
-// Runs the host's program (mkfifo, rm: Wine makes no named pipe itself) on
-// the host's name for the path and waits until the path is `listed` or is
-// not; false outside Wine or when that does not come.
-bool onHost(const wchar_t* program, const std::string& path, bool listed) {
-  using UnixName = char* (*)(const wchar_t*);
-  const auto unixName = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  char* host = unixName ? unixName(w32Wide(path).c_str()) : nullptr;
-  if (!host) return false;
-  std::wstring command = std::wstring(program) + L" \"" + w32Wide(host) + L"\"";
-  HeapFree(GetProcessHeap(), 0, host);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW((L"Z:\\usr\\bin\\" + std::wstring(program)).c_str(), command.data(), nullptr, nullptr, FALSE,
-                      0, nullptr, nullptr, &startup, &process))
-    return false;
-  W32File child(process.hProcess), thread(process.hThread);
-  // A host program's handle does not wait for it: wait for the listing
-  // instead (a pipe's attributes are not read under Wine), with a budget.
-  for (int waited = 0; waited < 20000; waited += 10) {
-    WIN32_FIND_DATAW entry{};
-    if (bool(W32FindHandle(FindFirstFileW(w32Wide(path).c_str(), &entry))) == listed) return true;
-    Sleep(10);
-  }
-  return false;
-}
-
 // A named pipe is never copied from nor written onto, and the refusal says
-// so (not "permission denied"); the copy does not wait on it.
+// so (not "permission denied"); the copy does not wait on it. It is an
+// entry all the same, though Wine reads no attributes of it.
 TEST_F(Win32DriverTest, ACopyRefusesNamedPipes) {
   TempFolder folder;
   folder.write("a.txt", "alpha");
-  if (!onHost(L"mkfifo", folder.at("pipe"), true)) GTEST_SKIP() << "no named pipe could be made here (not under Wine?)";
+  if (!onHost(L"mkfifo", folder.path, "pipe", true)) GTEST_SKIP() << "no named pipe could be made here (not under Wine?)";
+  EXPECT_EQ(d->filePresence(folder.at("pipe").c_str()), UXFilePresence::file);
   const struct { const char* from; const char* to; } cases[] = {{"pipe", "copy.txt"}, {"a.txt", "pipe"}};
   for (const auto& c : cases) {
     EXPECT_FALSE(d->fileCopy(folder.at(c.from).c_str(), folder.at(c.to).c_str())) << c.from;
@@ -397,7 +373,57 @@ TEST_F(Win32DriverTest, ACopyRefusesNamedPipes) {
   }
   int32_t count = 0;
   EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t0\tpipe", "f\t5\ta.txt"}));
-  EXPECT_TRUE(onHost(L"rm", folder.at("pipe"), false));
+  EXPECT_TRUE(onHost(L"rm", folder.path, "pipe", false));
+}
+
+// A link to a folder (the host's, which Wine shows as a reparse point) is
+// an entry of its own, not a folder to walk into; a name Windows keeps for
+// a device is no entry's, whether a file has it on the host or not.
+TEST_F(Win32DriverTest, LinksToFoldersAndDeviceNamesAreNoFolders) {
+  TempFolder folder;
+  CreateDirectoryW(w32Wide(folder.at("real")).c_str(), nullptr);
+  if (!onHost(L"ln", L"-s real \"" + hostName(folder.path) + L"/link\"", folder.path, "link", true) ||
+      !onHost(L"touch", folder.path, "aux.json", true))
+    GTEST_SKIP() << "the host could not make a link here (not under Wine?)";
+  EXPECT_EQ(d->filePresence(folder.at("real").c_str()), UXFilePresence::folder);
+  EXPECT_EQ(d->filePresence(folder.at("link").c_str()), UXFilePresence::file);
+  for (const char* name : {"aux.json", "NUL", "com1.txt", "CON"})
+    EXPECT_EQ(d->filePresence(folder.at(name).c_str()), UXFilePresence::deviceName) << name;
+  EXPECT_TRUE(onHost(L"rm", folder.path, "link", false));
+}
+
+// A copy whose read or write fails once its sibling is open leaves the
+// folder as it was: the sibling is closed before it is removed (an open
+// one is not removed).
+TEST_F(Win32DriverTest, ACopyThatFailsMidwayLeavesNoSibling) {
+  // Two chunks: the second read or the second write fails.
+  class Failing final : public W32SiblingCopy {
+   public:
+    Failing(const std::wstring& target, bool reads) : W32SiblingCopy(target), reads_(reads) {}
+    UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
+      if (reads_ && chunks_ == 1) return UXFileFailure::gone;
+      std::memset(buffer, 'x', capacity);
+      got = capacity;
+      return UXFileFailure::none;
+    }
+    UXFileFailure write(const char* bytes, uint32_t count) override {
+      if (++chunks_ == 2 && !reads_) return UXFileFailure::noSpace;
+      return W32SiblingCopy::write(bytes, count);
+    }
+
+   private:
+    bool reads_;
+    int chunks_ = 0;  // written
+  };
+  for (const bool reads : {true, false}) {
+    TempFolder folder;
+    folder.write("b.txt", "old");
+    Failing copy(w32LongPath(folder.at("b.txt").c_str()), reads);
+    EXPECT_EQ(uxCopyThroughSibling(copy, folder.path + "\\", true),
+              reads ? UXFileFailure::gone : UXFileFailure::noSpace);
+    int32_t count = 0;
+    EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t3\tb.txt"})) << reads;
+  }
 }
 
 // A folder deeper than MAX_PATH, and than the 590 bytes the listing once
