@@ -68,16 +68,32 @@ bool sameFile(HANDLE a, HANDLE b) {
          x.nFileIndexLow == y.nFileIndexLow;
 }
 
-// A copy from an open source, its errors read against both paths.
+// A copy from an open source, its errors read against both paths. A
+// move's copy (`moved` set: the source's information) keeps the source's
+// times, as a move on one volume does, and learns who the copy is.
 class W32FileCopy final : public W32SiblingCopy {
  public:
-  W32FileCopy(HANDLE in, const std::wstring& source, const std::wstring& target)
-      : W32SiblingCopy(target), in_(in), source_(source), target_(target) {}
+  W32FileCopy(HANDLE in, const std::wstring& source, const std::wstring& target,
+              const BY_HANDLE_FILE_INFORMATION* moved = nullptr)
+      : W32SiblingCopy(target), in_(in), source_(source), target_(target), moved_(moved) {}
   UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
     DWORD n = 0;
     if (!ReadFile(in_, buffer, capacity, &n, nullptr)) return failureOf(GetLastError());
     got = n;
     return UXFileFailure::none;
+  }
+  UXFileFailure finish() override {
+    if (moved_) {
+      SetFileTime(sibling(), &moved_->ftCreationTime, &moved_->ftLastAccessTime, &moved_->ftLastWriteTime);
+      if (!GetFileInformationByHandle(sibling(), &made_)) return failureOf(GetLastError());
+    }
+    return W32SiblingCopy::finish();
+  }
+  // Whether an open file is the copy this move made.
+  bool isTheCopy(HANDLE file) const {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return moved_ && GetFileInformationByHandle(file, &info) && info.dwVolumeSerialNumber == made_.dwVolumeSerialNumber &&
+           info.nFileIndexHigh == made_.nFileIndexHigh && info.nFileIndexLow == made_.nFileIndexLow;
   }
 
  protected:
@@ -87,7 +103,50 @@ class W32FileCopy final : public W32SiblingCopy {
   HANDLE in_;  // the caller's
   const std::wstring& source_;
   const std::wstring& target_;
+  const BY_HANDLE_FILE_INFORMATION* moved_;  // the caller's, for a move
+  BY_HANDLE_FILE_INFORMATION made_{};
 };
+
+// The target's folder with its separator, where a copy's sibling is made.
+std::string folderOf(const std::wstring& target) {
+  return w32Utf8(target.substr(0, target.find_last_of(L'\\') + 1).c_str());
+}
+
+// Deletes the file open as `file` (with DELETE access) when it is closed:
+// that file, whatever has its name by then.
+bool deleteOnClose(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// A move to another volume, as the system's own would copy and then delete
+// by name: the source, held so that no other program writes, deletes or
+// replaces it meanwhile, is copied there (never over a file) and then
+// deleted through its own handle, so only the file copied goes. A source
+// that cannot be deleted takes back the copy made.
+UXFileFailure moveToOtherVolume(const std::wstring& source, const std::wstring& target) {
+  if (isFolder(attributesOf(source))) return UXFileFailure::otherVolume;
+  W32File in(CreateFileW(source.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in) return failureOf(GetLastError(), source, target);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(in.get()) != FILE_TYPE_DISK) return UXFileFailure::notRegular;
+  if (!GetFileInformationByHandle(in.get(), &info)) return failureOf(GetLastError(), source, target);
+  // A folder, or a link (which the copy would follow), is not moved.
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+    return UXFileFailure::otherVolume;
+  W32FileCopy copy(in.get(), source, target, &info);
+  if (UXFileFailure why = uxCopyThroughSibling(copy, folderOf(target), false); why != UXFileFailure::none)
+    return why;
+  if (gUXBeforeMoveDelete) gUXBeforeMoveDelete(w32Utf8(source.c_str()));
+  if (deleteOnClose(in.get())) return UXFileFailure::none;
+  const UXFileFailure why = failureOf(GetLastError(), source, target);
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  W32File placed(CreateFileW(target.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (placed && copy.isTheCopy(placed.get())) deleteOnClose(placed.get());
+  return why;
+}
 
 bool failed(UXFileFailure why) {
   gW32FileFailure = why;
@@ -142,8 +201,12 @@ bool UXWin32Driver::fileRename(const char* from, const char* to) {
   if (!from || !to) return failed(UXFileFailure::unknown);
   if (deviceNamed(from) || deviceNamed(to)) return failed(UXFileFailure::deviceName);
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
-  if (MoveFileW(source.c_str(), target.c_str())) return true;
-  return failed(failureOf(GetLastError(), source, target));
+  // Within one volume only, never over a file.
+  if (MoveFileExW(source.c_str(), target.c_str(), 0)) return true;
+  const DWORD error = GetLastError();
+  if (error != ERROR_NOT_SAME_DEVICE) return failed(failureOf(error, source, target));
+  const UXFileFailure why = moveToOtherVolume(source, target);
+  return why == UXFileFailure::none || failed(why);
 }
 
 // The copy is made whole in a new sibling of the target and then moved to
@@ -175,8 +238,7 @@ bool UXWin32Driver::fileCopy(const char* from, const char* to) {
   if (replacing && sameFile(in.get(), old.get())) return failed(UXFileFailure::same);
   old.reset();
   W32FileCopy copy(in.get(), source, target);
-  const std::string folder = w32Utf8(target.substr(0, target.find_last_of(L'\\') + 1).c_str());
-  const UXFileFailure why = uxCopyThroughSibling(copy, folder, replacing);
+  const UXFileFailure why = uxCopyThroughSibling(copy, folderOf(target), replacing);
   return why == UXFileFailure::none || failed(why);
 }
 

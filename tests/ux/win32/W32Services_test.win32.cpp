@@ -230,13 +230,14 @@ void writeFile(const std::string& path, const std::string& bytes) {
 
 class TempFolder {
  public:
-  TempFolder() {
+  // In the temporary folder, or in `base` (with its separator) when given.
+  explicit TempFolder(std::wstring base = L"") {
     wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
+    if (base.empty()) base = GetTempPathW(MAX_PATH, temp) ? temp : L"";
     // A new folder each time: Wine reuses process ids, and a run that was
     // stopped midway leaves its folders behind.
     do {
-      wide_ = std::wstring(temp) + L"quorl-\u00E9t\u00E9-\u65E5\u672C-" + std::to_wstring(GetCurrentProcessId()) +
+      wide_ = base + L"quorl-\u00E9t\u00E9-\u65E5\u672C-" + std::to_wstring(GetCurrentProcessId()) +
               L"-" + std::to_wstring(counter_++);
     } while (!CreateDirectoryW(wide_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
     path = w32Utf8(wide_.c_str());
@@ -424,6 +425,76 @@ TEST_F(Win32DriverTest, ACopyThatFailsMidwayLeavesNoSibling) {
     int32_t count = 0;
     EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t3\tb.txt"})) << reads;
   }
+}
+
+// The whole file at the full path; "(none)" when it cannot be read.
+std::string readFile(const std::string& path) {
+  W32File f(CreateFileW(longForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  char buffer[256];
+  DWORD got = 0;
+  if (!f || !ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr)) return "(none)";
+  return std::string(buffer, got);
+}
+
+// A move to another volume (under Wine, Z:\dev\shm is the host's tmpfs)
+// copies the file there with its times and deletes it here through the
+// handle it copied from: no other program can replace or write the source
+// meanwhile, so no save of theirs is lost. A source that cannot be deleted
+// (read-only) takes its copy back; a folder, or a name taken there, is not
+// moved.
+TEST_F(Win32DriverTest, AMoveToAnotherVolumeDeletesOnlyWhatItCopied) {
+  TempFolder folder;
+  if (GetFileAttributesW(L"Z:\\dev\\shm") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no Z:\\dev\\shm (not Wine?)";
+  TempFolder other(L"Z:\\dev\\shm\\");
+  folder.write("probe", "");
+  if (MoveFileExW(w32Wide(folder.at("probe")).c_str(), w32Wide(other.at("probe")).c_str(), 0) ||
+      GetLastError() != ERROR_NOT_SAME_DEVICE)
+    GTEST_SKIP() << "Z:\\dev\\shm is on the test folder's volume";
+  folder.write("moved.txt", "moved");
+  const FILETIME written{0x12345678, 0x01D00000};
+  {
+    W32File f(CreateFileW(w32Wide(folder.at("moved.txt")).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                          0, nullptr));
+    ASSERT_TRUE(SetFileTime(f.get(), nullptr, nullptr, &written));
+  }
+  folder.write("kept.txt", "kept");
+  other.write("kept.txt", "theirs");
+  folder.write("locked.txt", "locked");
+  SetFileAttributesW(w32Wide(folder.at("locked.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
+  CreateDirectoryW(w32Wide(folder.at("sub")).c_str(), nullptr);
+  folder.write("rival", "theirs");
+  int held = 0;  // the sources another program could neither replace nor write
+  gUXBeforeMoveDelete = [&](const std::string& source) {
+    const bool replaced = MoveFileExW(w32Wide(folder.at("rival")).c_str(), w32Wide(source).c_str(),
+                                      MOVEFILE_REPLACE_EXISTING);
+    const bool opened = bool(W32File(CreateFileW(w32Wide(source).c_str(), GENERIC_WRITE,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr)));
+    held += !replaced && !opened;
+  };
+  const struct { const char* name; bool moves; UXFileFailure why; } cases[] = {
+      {"moved.txt", true, UXFileFailure::none},
+      {"kept.txt", false, UXFileFailure::exists},
+      {"sub", false, UXFileFailure::otherVolume},
+      {"locked.txt", false, UXFileFailure::permission},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(d->fileRename(folder.at(c.name).c_str(), other.at(c.name).c_str()), c.moves) << c.name;
+    EXPECT_EQ(d->fileFailure(), c.why) << c.name;
+    EXPECT_EQ(GetFileAttributesW(w32Wide(folder.at(c.name)).c_str()) == INVALID_FILE_ATTRIBUTES, c.moves) << c.name;
+  }
+  gUXBeforeMoveDelete = nullptr;
+  SetFileAttributesW(w32Wide(folder.at("locked.txt")).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(held, 2);  // moved.txt and locked.txt
+  EXPECT_EQ(readFile(folder.at("rival")), "theirs");
+  EXPECT_EQ(readFile(other.at("moved.txt")) + " " + readFile(other.at("kept.txt")), "moved theirs");
+  int32_t count = 0;
+  EXPECT_EQ(listing(*d, other.path, count), (std::vector<std::string>{"f\t5\tmoved.txt", "f\t6\tkept.txt"}));
+  FILETIME kept{};
+  W32File f(CreateFileW(w32Wide(other.at("moved.txt")).c_str(), 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(GetFileTime(f.get(), nullptr, nullptr, &kept));
+  EXPECT_EQ(uint64_t(kept.dwHighDateTime) << 32 | kept.dwLowDateTime,
+            uint64_t(written.dwHighDateTime) << 32 | written.dwLowDateTime);
 }
 
 // A folder deeper than MAX_PATH, and than the 590 bytes the listing once
