@@ -32,6 +32,8 @@ UXFileFailure gW32FileFailure = UXFileFailure::none;
 // Whether the last listing wrote every entry of its folder.
 bool gW32ListingWhole = false;
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 bool isFolder(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -61,11 +63,17 @@ UXFileFailure failureOf(DWORD error, const std::wstring& from, const std::wstrin
 }
 
 // The same file: one volume, one file index.
-bool sameFile(HANDLE a, HANDLE b) {
-  BY_HANDLE_FILE_INFORMATION x{}, y{};
-  return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
-         x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+bool sameIndex(const BY_HANDLE_FILE_INFORMATION& x, const BY_HANDLE_FILE_INFORMATION& y) {
+  return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
          x.nFileIndexLow == y.nFileIndexLow;
+}
+bool sameFile(HANDLE a, const BY_HANDLE_FILE_INFORMATION& y) {
+  BY_HANDLE_FILE_INFORMATION x{};
+  return GetFileInformationByHandle(a, &x) && sameIndex(x, y);
+}
+bool sameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION y{};
+  return GetFileInformationByHandle(b, &y) && sameFile(a, y);
 }
 
 // A copy from an open source, its errors read against both paths. A
@@ -90,11 +98,7 @@ class W32FileCopy final : public W32SiblingCopy {
     return W32SiblingCopy::finish();
   }
   // Whether an open file is the copy this move made.
-  bool isTheCopy(HANDLE file) const {
-    BY_HANDLE_FILE_INFORMATION info{};
-    return moved_ && GetFileInformationByHandle(file, &info) && info.dwVolumeSerialNumber == made_.dwVolumeSerialNumber &&
-           info.nFileIndexHigh == made_.nFileIndexHigh && info.nFileIndexLow == made_.nFileIndexLow;
-  }
+  bool isTheCopy(HANDLE file) const { return moved_ && sameFile(file, made_); }
 
  protected:
   UXFileFailure failureOf(DWORD error) const override { return quorl::failureOf(error, source_, target_); }
@@ -141,7 +145,6 @@ UXFileFailure moveToOtherVolume(const std::wstring& source, const std::wstring& 
   if (gUXBeforeMoveDelete) gUXBeforeMoveDelete(w32Utf8(source.c_str()));
   if (deleteOnClose(in.get())) return UXFileFailure::none;
   const UXFileFailure why = failureOf(GetLastError(), source, target);
-  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   W32File placed(CreateFileW(target.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (placed && copy.isTheCopy(placed.get())) deleteOnClose(placed.get());
@@ -224,7 +227,6 @@ bool UXWin32Driver::fileCopy(const char* from, const char* to) {
   // move that puts the copy in its place would not refuse everywhere).
   if (const DWORD old = attributesOf(target); old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY))
     return failed(UXFileFailure::permission);
-  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   W32File in(CreateFileW(source.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                          nullptr));
   if (!in) return failed(failureOf(GetLastError(), source, target));
