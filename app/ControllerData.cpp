@@ -173,6 +173,7 @@ void Controller::onOpen(const Ref<UXMenuItem>&) {
   // The driver's native dialog when it has one, else the toolkit's panel.
   UXCString path = UXOpenPanel::run("Open a contribution", ".");
   if (!path) return;
+  UXBusyStep step(window);
   loadFile(String::withCString(path.get()));
 }
 
@@ -183,6 +184,7 @@ void Controller::onOpenControl(const Ref<UXView>&) { onOpen(nullptr); }
 
 void Controller::onDownload(const Ref<UXMenuItem>&) {
   say("Fetching the corpus...");
+  UXBusyStep step(window);
   Ref<String> text = Net::get(String::withFormat("%s/benchmarks/corpus.php", Net::server()->cString()));
   mergeCorpus(text);
 }
@@ -259,6 +261,7 @@ void Controller::onSubmit(const Ref<UXMenuItem>&) {
     return;
   }
   say("Submitting...");
+  UXBusyStep step(window);
   Ref<HttpResponse> response = Net::post(String::withFormat("%s/benchmarks/submit.php", Net::server()->cString()), body);
   if (!response) {
     say(String::withFormat("Submit failed: %s", Net::lastError()->cString()));

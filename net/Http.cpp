@@ -12,8 +12,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "foundation/Array.h"
-
 namespace quorl {
 
 namespace {
@@ -24,8 +22,31 @@ bool equalsC(Ptr<const String> s, const char* text) {
   return s && s->byteLength() == std::strlen(text) && std::memcmp(s->cString(), text, s->byteLength()) == 0;
 }
 
+// Milliseconds as seconds: "30", "1.5", "0.25".
+Ref<String> secondsText(uint32_t ms) {
+  Ref<String> text = String::withU32(ms / 1000);
+  if (uint32_t fraction = ms % 1000) {
+    char digits[5] = {'.', char('0' + fraction / 100), char('0' + fraction / 10 % 10), char('0' + fraction % 10), 0};
+    uint32_t n = 4;
+    while (digits[n - 1] == '0') n--;
+    text->appendBytes(digits, n);
+  }
+  return text;
+}
+
 Ref<String> deadlineText() {
-  return String::withFormat("request timed out after %u seconds", Http::limits().requestDeadlineMs / 1000);
+  return String::withFormat("request timed out after %s seconds",
+                            secondsText(Http::limits().requestDeadlineMs)->cString());
+}
+
+// A time-out is said as one: silence is not a malformed reply.
+Ref<String> silenceText(uint32_t ms, bool partOfAReply) {
+  return String::withFormat(partOfAReply ? "the server stopped sending for %s s" : "the server did not answer within %s s",
+                            secondsText(ms)->cString());
+}
+
+Ref<String> headTooLargeText() {
+  return String::withFormat("response headers larger than %u bytes", Http::limits().maxHeadBytes);
 }
 
 }  // namespace
@@ -92,14 +113,30 @@ uint32_t _HttpSocket::_nextWaitMs() {
   return static_cast<uint32_t>(left);
 }
 
+void _HttpSocket::_noteFailedWait(HttpClock::time_point started, uint32_t wait, bool endsAtDeadline) {
+  const HttpClock::time_point now = HttpClock::now();
+  if (wait != 0 && now - started >= std::chrono::milliseconds(wait)) {
+    timedOutMs = wait;
+    if (endsAtDeadline) deadlinePassed = true;
+  }
+  if (now >= deadline) deadlinePassed = true;
+}
+
+// Every address is tried within the connect time-out, and all of them
+// within what is left of the deadline.
 bool _HttpSocket::open(Ptr<const String> host, uint32_t port) {
   const char* hostText = host ? host->cString() : "";
-  uint32_t wait = _nextWaitMs();
-  uint32_t connectMs = Http::limits().connectTimeoutMs;
-  if (connectMs == 0 || (wait != 0 && wait < connectMs)) connectMs = wait;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - HttpClock::now()).count();
   SocketIO::OpenResult result = SocketIO::OpenResult::connectFailed;
   SocketIO::Handle h = SocketIO::kNoHandle;
-  if (wait != 0) result = SocketIO::open(hostText, port, connectMs, h);
+  if (left > 0)
+    result = SocketIO::open(hostText, port, Http::limits().connectTimeoutMs,
+                            left > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<uint32_t>(left), h);
+  if (result == SocketIO::OpenResult::connectFailed && HttpClock::now() >= deadline) {
+    deadlinePassed = true;
+    error = deadlineText();
+    return false;
+  }
   switch (result) {
     case SocketIO::OpenResult::ok:
       break;
@@ -150,12 +187,12 @@ bool _HttpSocket::startSecure(HttpSecureLayer* layer, Ptr<const String> host) {
     if (wait != 0 && connectMs != 0 && connectMs < wait) wait = connectMs, endsAtDeadline = false;
     const HttpClock::time_point started = HttpClock::now();
     if (applyWait(*this, wait, appliedTimeoutMs_)) secure = layer->connect(handle, host);
-    if (!secure && ((endsAtDeadline && HttpClock::now() - started >= std::chrono::milliseconds(wait)) ||
-                    HttpClock::now() >= deadline))
-      deadlinePassed = true;
+    if (!secure) _noteFailedWait(started, wait, endsAtDeadline);
   }
   if (secure) return true;
-  error = deadlinePassed ? deadlineText() : String::withFormat("TLS handshake with %s failed", hostText);
+  error = deadlinePassed ? deadlineText()
+          : timedOutMs   ? silenceText(timedOutMs, false)
+                         : String::withFormat("TLS handshake with %s failed", hostText);
   return false;
 }
 
@@ -174,12 +211,24 @@ bool _HttpSocket::sendAll(const void* bytes, uint32_t length) {
   return true;
 }
 
+// A plain receive first waits for data on the clock, as the secure layer
+// does, so that a time-out is told from a failure by the time it took: the
+// system's own receive time-out may end a little early.
 int32_t _HttpSocket::receive(void* buffer, uint32_t capacity) {
-  if (!connected || !applyWait(*this, _nextWaitMs(), appliedTimeoutMs_)) return -1;
-  int32_t r = secure ? secure->read(buffer, capacity) : SocketIO::receive(handle, buffer, capacity);
-  // A wait cut to the deadline that fails ran into it (the system's timers
-  // may end it a little before the clock reads the deadline).
-  if (r < 0 && (waitEndsAtDeadline_ || HttpClock::now() >= deadline)) deadlinePassed = true;
+  if (!connected) return -1;
+  const uint32_t wait = _nextWaitMs();
+  const bool endsAtDeadline = waitEndsAtDeadline_;
+  if (!applyWait(*this, wait, appliedTimeoutMs_)) return -1;
+  const HttpClock::time_point started = HttpClock::now();
+  int32_t r = -1;
+  if (secure) {
+    r = secure->read(buffer, capacity);
+  } else {
+    SocketIO::Budget budget;
+    budget.start(wait);
+    if (budget.wait(handle, false)) r = SocketIO::receive(handle, buffer, capacity);
+  }
+  if (r < 0) _noteFailedWait(started, wait, endsAtDeadline);
   return r;
 }
 
@@ -347,9 +396,10 @@ bool parseContentLength(const String& value, uint32_t& length) {
   return true;
 }
 
-uint32_t findHeadEnd(const uint8_t* b, uint32_t n) {
-  if (n < 4) return kNotFound;
-  for (uint32_t i = 0; i + 3 < n; i++) {
+// Where the head's blank line (CR LF CR LF) starts, searching bytes from
+// `from` to `n`; kNotFound when it is not there.
+uint32_t findHeadEnd(const uint8_t* b, uint32_t from, uint32_t n) {
+  for (uint32_t i = from; i + 3 < n; i++) {
     const void* cr = std::memchr(b + i, '\r', n - 3 - i);
     if (!cr) return kNotFound;
     i = static_cast<uint32_t>(static_cast<const uint8_t*>(cr) - b);
@@ -358,13 +408,37 @@ uint32_t findHeadEnd(const uint8_t* b, uint32_t n) {
   return kNotFound;
 }
 
+bool isBlank(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The bytes from start to end without blanks at either end.
+void trim(const uint8_t* b, uint32_t& start, uint32_t& end) {
+  while (start < end && isBlank(b[start])) start++;
+  while (end > start && isBlank(b[end - 1])) end--;
+}
+
+// One header line, b[start, end): the field's name lower-cased, its value,
+// and a repeated field joined to the earlier value in place, so that a head
+// of many repeats costs time in proportion to its bytes.
+void addField(Map& headers, const uint8_t* b, uint32_t start, uint32_t end) {
+  const void* found = std::memchr(b + start, ':', end - start);
+  if (!found) return;
+  const uint32_t colon = static_cast<uint32_t>(static_cast<const uint8_t*>(found) - b);
+  uint32_t nameStart = start, nameEnd = colon, valueStart = colon + 1, valueEnd = end;
+  trim(b, nameStart, nameEnd);
+  trim(b, valueStart, valueEnd);
+  Ref<String> name = String::withBytes(b + nameStart, nameEnd - nameStart)->lowercased();
+  if (Ref<String> old = cast<String>(headers.get(name))) {
+    old->appendBytes(", ", 2);
+    old->appendBytes(b + valueStart, valueEnd - valueStart);
+    return;
+  }
+  headers.set(name, String::withBytes(b + valueStart, valueEnd - valueStart));
+}
+
 }  // namespace
 
-bool Http::_reserveForBody(Data& raw, uint32_t cap) {
+void Http::_reserveForBody(Data& raw, uint32_t end, uint32_t cap) {
   const uint8_t* b = raw.bytes();
-  const uint32_t n = raw.length();
-  const uint32_t end = findHeadEnd(b, n);
-  if (end == kNotFound) return n > (64u << 10);  // a head this long is not worth sizing for
   // Only room made ahead: a plain Content-Length field is looked at here,
   // and the parse proper decides later what the reply holds.
   static const char kField[] = "\r\ncontent-length:";
@@ -382,17 +456,21 @@ bool Http::_reserveForBody(Data& raw, uint32_t cap) {
     if (total <= cap && total > raw.capacity()) raw._reserve(static_cast<uint32_t>(total));
     break;
   }
-  return true;
 }
 
+// The head is looked for in the new bytes only, and the reading stops as
+// soon as the head has outgrown its cap: a reply of endless header lines
+// costs no more memory or time than the cap.
 Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing) {
   const uint32_t cap = limits().maxReplyBytes;
+  const uint32_t headCap = limits().maxHeadBytes;
   Ref<Data> raw = make<Data>();
   constexpr uint32_t kPiece = 8192;
   std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
   bool failed = false;
   bool tooLarge = false;
-  bool sized = false;
+  bool headTooLarge = false;
+  uint32_t headEnd = kNotFound;
   for (;;) {
     int32_t r = socket.receive(piece.get(), kPiece);
     if (r == 0) break;
@@ -404,20 +482,33 @@ Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* noth
       tooLarge = true;
       break;
     }
+    const uint32_t searched = raw->length();
     raw->appendBytes(piece.get(), static_cast<uint32_t>(r));
-    if (!sized) sized = _reserveForBody(*raw, cap);
+    if (headEnd != kNotFound) continue;
+    headEnd = findHeadEnd(raw->bytes(), searched < 3 ? 0 : searched - 3, raw->length());
+    if (headEnd == kNotFound ? raw->length() > headCap : headEnd + 4 > headCap) {
+      headTooLarge = true;
+      break;
+    }
+    if (headEnd != kNotFound) _reserveForBody(*raw, headEnd, cap);
   }
   socket.disconnect();
-  if (nothing) *nothing = raw->length() == 0 && !tooLarge;
+  const bool timedOut = socket.timedOutMs != 0 || socket.deadlinePassed;
+  if (nothing) *nothing = raw->length() == 0 && !tooLarge && !timedOut;
   if (tooLarge) return HttpResponse::failure(url, String::withFormat("response larger than %u bytes", cap));
+  if (headTooLarge) return HttpResponse::failure(url, headTooLargeText());
 
   ParseInfo info;
-  Ref<HttpResponse> response = _parse(url, raw, &info);
-  // A head that never ended keeps the parse's own text, whatever ended the
-  // reading.
-  if (!(failed || socket.deadlinePassed) || !info.headComplete) return response;
-  Ref<String> cut = socket.deadlinePassed ? deadlineText() : String::withCString(kReceiveFailed);
-  if (response->status == 0 && !response->error) {
+  Ref<HttpResponse> response = _parse(url, raw, &info, socket.deadline);
+  if (!(failed || socket.deadlinePassed)) return response;
+  Ref<String> cut = socket.deadlinePassed ? deadlineText()
+                    : timedOut            ? silenceText(socket.timedOutMs, raw->length() != 0)
+                                          : String::withCString(kReceiveFailed);
+  // A head that never ended keeps the parse's own text, unless the reading
+  // ran out of time: then it was cut short, not malformed.
+  if (!info.headComplete) {
+    if (timedOut) response->error = cut;
+  } else if (response->status == 0 && !response->error) {
     response->error = cut;
   } else if (!info.framedComplete && response->status != 0) {
     // A body without its own end was cut short by the failure, whatever the
@@ -429,45 +520,42 @@ Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* noth
 
 Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply) { return _parse(std::move(url), reply, nullptr); }
 
-Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply, ParseInfo* info) {
+// One pass over the head: lines are split at LF in place (no list of them
+// is made), so an empty line costs nothing but its byte.
+Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply, ParseInfo* info,
+                               HttpClock::time_point deadline) {
   ParseInfo ignored;
   if (!info) info = &ignored;
   *info = ParseInfo();
   const uint8_t* b = reply ? reply->bytes() : nullptr;
   const uint32_t n = reply ? reply->length() : 0;
-  const uint32_t i = b ? findHeadEnd(b, n) : kNotFound;
+  const uint32_t i = b ? findHeadEnd(b, 0, n) : kNotFound;
   if (i == kNotFound) return HttpResponse::failure(url, "malformed response (no end of headers)");
   info->headComplete = true;
 
-  Ref<HttpResponse> response = make<HttpResponse>(url);
-  Ref<Array> lines = String::withBytes(b, i)->splitOnByte('\n');
-  Ref<String> statusLine = cast<String>(lines->get(0))->trimmed();
-  if (!statusLine->hasPrefix(String::withCString("HTTP/")))
+  const void* firstLf = std::memchr(b, '\n', i);
+  const uint32_t statusEnd = firstLf ? static_cast<uint32_t>(static_cast<const uint8_t*>(firstLf) - b) : i;
+  uint32_t lineStart = 0, lineEnd = statusEnd;
+  trim(b, lineStart, lineEnd);
+  static const char kHttp[] = "HTTP/";
+  if (lineEnd - lineStart < 5 || std::memcmp(b + lineStart, kHttp, 5) != 0)
     return HttpResponse::failure(url, "malformed response (no status line)");
-  uint32_t space = statusLine->indexOfByte(' ');
-  if (space != kNotFound) {
+  Ref<HttpResponse> response = make<HttpResponse>(url);
+  const void* space = std::memchr(b + lineStart, ' ', lineEnd - lineStart);
+  if (space) {
     uint32_t status = 0;
-    for (uint32_t k = space + 1; k < statusLine->byteLength() && k <= space + 3; k++) {
-      uint8_t c = statusLine->byteAt(k);
-      if (c < '0' || c > '9') break;
-      status = status * 10 + (c - '0');
-    }
+    const uint32_t at = static_cast<uint32_t>(static_cast<const uint8_t*>(space) - b) + 1;
+    for (uint32_t k = at; k < lineEnd && k < at + 3 && b[k] >= '0' && b[k] <= '9'; k++) status = status * 10 + (b[k] - '0');
     response->status = status;
   }
 
-  for (uint32_t k = 1; k < lines->count(); k++) {
-    auto line = cast<String>(lines->get(k));
-    uint32_t colon = line->indexOfByte(':');
-    if (colon == kNotFound) continue;
-    Ref<String> name = line->substringBytes(0, colon)->trimmed()->lowercased();
-    Ref<String> value = line->substringFromByte(colon + 1)->trimmed();
-    if (auto old = cast<String>(response->headers->get(name))) {
-      Ref<String> joined = old->copy();
-      joined->appendCString(", ");
-      joined->append(value);
-      value = joined;
-    }
-    response->headers->set(name, value);
+  uint32_t lines = 0;
+  for (uint32_t start = statusEnd + 1; start < i;) {
+    const void* lf = std::memchr(b + start, '\n', i - start);
+    const uint32_t end = lf ? static_cast<uint32_t>(static_cast<const uint8_t*>(lf) - b) : i;
+    addField(*response->headers, b, start, end);
+    start = end + 1;
+    if (++lines % 4096 == 0 && HttpClock::now() >= deadline) return HttpResponse::failure(url, deadlineText());
   }
 
   const uint32_t s = i + 4;

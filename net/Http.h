@@ -6,7 +6,7 @@
 //   1. HttpSecureLayer / HttpSecureConnection: the client's two TLS protocols
 //   2. HttpResponse: the result of every exchange, failures included
 //   3. Socket, SocketError: plain holders the client itself does not use
-//   4. HttpLimits: time-outs, the per-request deadline, the reply cap
+//   4. HttpLimits: time-outs, the per-request deadline, the reply caps
 //   5. _HttpSocket: one TCP connection of the client
 //   6. Http: get, one request, reply parsing, chunks, redirect targets
 #pragma once
@@ -99,8 +99,9 @@ class SocketError : public Object, public Error {
 struct HttpLimits {
   uint32_t connectTimeoutMs = 30000;   // each address tried
   uint32_t ioTimeoutMs = 30000;        // each send and each receive
-  uint32_t requestDeadlineMs = 180000; // a whole request, redirects included
+  uint32_t requestDeadlineMs = 180000; // a whole request: connect, TLS, send, reply, every redirect
   uint32_t maxReplyBytes = 256u << 20; // the reply held in memory
+  uint32_t maxHeadBytes = 64u << 10;   // the status line and the header fields, blank line included
 };
 
 using HttpClock = std::chrono::steady_clock;
@@ -129,11 +130,15 @@ class _HttpSocket : public Object {
   Ref<String> error;
   HttpClock::time_point deadline;
   bool deadlinePassed = false;  // a wait was cut short by the deadline
+  uint32_t timedOutMs = 0;      // the time-out that ended a wait, 0 while none did
 
  private:
   // The time-out for the next wait: the I/O time-out, or less when the
   // deadline is nearer; 0 once the deadline has passed.
   uint32_t _nextWaitMs();
+  // After a wait of `wait` ms that began at `started` failed: notes whether
+  // it ran out (its time-out or the deadline) rather than failing early.
+  void _noteFailedWait(HttpClock::time_point started, uint32_t wait, bool endsAtDeadline);
   uint32_t appliedTimeoutMs_ = 0;
   bool waitEndsAtDeadline_ = false;  // the last wait was cut to the deadline
 };
@@ -177,20 +182,23 @@ class Http final : public Object {
   static Ref<String> _checkUrlText(Ptr<const Url> url);
   // The URL without its fragment, which is never sent.
   static Ref<Url> _withoutFragment(const Ref<Url>& url);
-  // Reads the reply to the end of the stream, within the cap, and parses it.
-  // `nothing` is set when not one byte arrived.
+  // Reads the reply to the end of the stream, within the caps, and parses
+  // it. `nothing` is set when the server ended the exchange (or it failed)
+  // before one byte arrived; a time-out is never nothing.
   static Ref<HttpResponse> _readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing = nullptr);
-  // Once the head is in, makes room for the announced body in one step
-  // (within the cap); answers whether there is nothing more to size.
-  static bool _reserveForBody(Data& raw, uint32_t cap);
+  // Once the head (`headEnd`, where its blank line starts) is in, makes room
+  // for the announced body in one step, within the cap.
+  static void _reserveForBody(Data& raw, uint32_t headEnd, uint32_t cap);
   // _parse, telling what the reply held: its whole head, and its whole body
   // by the body's own framing (a complete Content-Length body, or a chunked
-  // body up to its last chunk).
+  // body up to its last chunk). Reading the header fields stops at the
+  // request's deadline.
   struct ParseInfo {
     bool headComplete = false;
     bool framedComplete = false;
   };
-  static Ref<HttpResponse> _parse(Ref<Url> url, Ptr<const Data> reply, ParseInfo* info);
+  static Ref<HttpResponse> _parse(Ref<Url> url, Ptr<const Data> reply, ParseInfo* info,
+                                  HttpClock::time_point deadline = HttpClock::time_point::max());
 };
 
 }  // namespace quorl

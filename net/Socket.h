@@ -22,9 +22,11 @@ enum class OpenResult : uint8_t {
 };
 
 // Resolves host (IPv4 and IPv6, in the resolver's order) and connects to the
-// first address that answers within timeoutMs each; 0 waits without limit.
-// On ok, `handle` is a connected, blocking stream socket.
-OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, Handle& handle);
+// first address that answers within timeoutMs each and within totalMs for
+// all the addresses together; 0 waits without limit. (The name resolution
+// itself is the system's and has no bound here.) On ok, `handle` is a
+// connected, blocking stream socket.
+OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, uint32_t totalMs, Handle& handle);
 
 // Time-outs in milliseconds for each later receive and each send; 0 means
 // none. Failures are ignored: the socket then keeps its old time-outs.
@@ -65,6 +67,10 @@ class Budget {
     uint32_t ms = 0;
     if (receiving) ms = smaller(ms, receiveTimeout(handle));
     if (sending) ms = smaller(ms, sendTimeout(handle));
+    start(ms);
+  }
+  // Starts from ms (0: no limit).
+  void start(uint32_t ms) {
     bounded_ = ms != 0;
     end_ = Clock::now() + std::chrono::milliseconds(ms);
   }
@@ -90,6 +96,33 @@ class Budget {
 
   bool bounded_ = false;
   Clock::time_point end_{};
+};
+
+// The waits of one open: each address gets its own time-out, and all of them
+// together no more than the total, so that a host with many addresses that
+// drop SYNs cannot stretch the caller's bound.
+class ConnectBudget {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  ConnectBudget(uint32_t eachMs, uint32_t totalMs)
+      : each_(eachMs), bounded_(totalMs != 0), end_(Clock::now() + std::chrono::milliseconds(totalMs)) {}
+
+  // The wait for the next address (0: without limit); false once the total
+  // is spent.
+  bool next(uint32_t& wait) const {
+    wait = each_;
+    if (!bounded_) return true;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - Clock::now()).count();
+    if (left <= 0) return false;
+    if (wait == 0 || left < wait) wait = static_cast<uint32_t>(left);
+    return true;
+  }
+
+ private:
+  uint32_t each_;
+  bool bounded_;
+  Clock::time_point end_;
 };
 
 }  // namespace quorl::SocketIO

@@ -59,7 +59,7 @@ void setTimeout(Handle handle, int option, uint32_t milliseconds) {
 
 }  // namespace
 
-OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, Handle& handle) {
+OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, uint32_t totalMs, Handle& handle) {
   handle = kNoHandle;
   char portText[16];
   std::snprintf(portText, sizeof portText, "%u", port);
@@ -72,10 +72,12 @@ OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, Handle& han
     return OpenResult::resolveFailed;
   }
   int connected = -1;
-  for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
+  const ConnectBudget budget(timeoutMs, totalMs);
+  uint32_t wait = 0;
+  for (addrinfo* a = list; a != nullptr && budget.next(wait); a = a->ai_next) {
     int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
     if (fd < 0) continue;
-    if (connectWithin(fd, a->ai_addr, a->ai_addrlen, timeoutMs)) {
+    if (connectWithin(fd, a->ai_addr, a->ai_addrlen, wait)) {
       connected = fd;
       break;
     }

@@ -66,7 +66,7 @@ void setTimeout(Handle handle, int option, uint32_t milliseconds) {
 
 }  // namespace
 
-OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, Handle& handle) {
+OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, uint32_t totalMs, Handle& handle) {
   handle = kNoHandle;
   if (!startup()) return OpenResult::startupFailed;
   std::wstring wideHost = WideText::wide(host);
@@ -80,10 +80,12 @@ OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, Handle& han
     return OpenResult::resolveFailed;
   }
   SOCKET connected = INVALID_SOCKET;
-  for (ADDRINFOW* a = list; a != nullptr; a = a->ai_next) {
+  const ConnectBudget budget(timeoutMs, totalMs);
+  uint32_t wait = 0;
+  for (ADDRINFOW* a = list; a != nullptr && budget.next(wait); a = a->ai_next) {
     SOCKET s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     if (s == INVALID_SOCKET) continue;
-    if (connectWithin(s, a->ai_addr, static_cast<int>(a->ai_addrlen), timeoutMs)) {
+    if (connectWithin(s, a->ai_addr, static_cast<int>(a->ai_addrlen), wait)) {
       connected = s;
       break;
     }

@@ -4,6 +4,8 @@
 //
 //   NetGet/http    Net::get of http://127.0.0.1:PORT/benchmarks/corpus.php
 //   NetGet/https   the same over TLS, with the test CA (tools/make_test_certs.sh)
+//   NetHostileHead/<attack>  a reply whose head is an attack (below), fetched
+//                  by a fresh process of ours and by curl, one after the other
 //
 // Each iteration downloads the corpus once with Net::get and once with
 // `curl -s -o /dev/null` (for https with --cacert), alternating, so both see
@@ -11,11 +13,34 @@
 // corpus a second, 10^6 bytes) and ratio (quorl speed / curl speed, above 1
 // when quorl is faster). curl's times include starting the process, which
 // is its normal use from the command line.
+//
+// NetHostileHead: each attack is fetched once an iteration by this
+// executable started again as `--net-child URL` (Net::get, its error text
+// on stdout) and by `curl -s -o /dev/null`, each process timed from its
+// start to its end, its peak resident size taken from wait4. Each is
+// started through a fresh, small launcher (`--measure COMMAND...`): Linux
+// counts into a child's peak the memory of the process that spawned it,
+// which here would be this benchmark's own. Counters:
+// quorl_s, curl_s, ratio (curl's time over ours), quorl_peak_MB,
+// curl_peak_MB, head_MB (the attack's head) and refused (1 when ours ended
+// with the head cap's words). The attacks:
+//   empty-lines  10 million LF-only lines (10 MB)
+//   repeated     400,000 "A: b" fields (2.4 MB)
+//   long-line    one field of 10 MB
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "ServerProcess.posix.h"
 #include "net/HttpTls.h"
@@ -112,4 +137,123 @@ void NetGetHttps(benchmark::State& state) { download(state, true); }
 BENCHMARK(NetGetHttp)->Name("NetGet/http")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
 BENCHMARK(NetGetHttps)->Name("NetGet/https")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
 
+struct Finished {
+  double seconds = 0;
+  double peakBytes = 0;
+  std::string out;  // the first line the process printed
+  bool ran = false;
+};
+
+// Spawns the command with its standard output into `out` (or inherited
+// when -1) and its errors dropped; waits for it; its time and peak.
+Finished spawnAndWait(std::vector<std::string> args, int out) {
+  Finished f;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (out >= 0) posix_spawn_file_actions_adddup2(&actions, out, 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const auto start = std::chrono::steady_clock::now();
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (out >= 0) close(out);
+  if (rc != 0) return f;
+  int status = 0;
+  struct rusage usage {};
+  if (wait4(pid, &status, 0, &usage) != pid) return f;
+  f.seconds = seconds(start);
+  f.peakBytes = static_cast<double>(usage.ru_maxrss) * 1024.0;
+  f.ran = true;
+  return f;
+}
+
+// The command through the launcher: its first line of output, and the
+// launcher's last line, "peak-bytes seconds".
+Finished measure(const std::string& self, std::vector<std::string> command) {
+  Finished f;
+  command.insert(command.begin(), {self, "--measure"});
+  int out[2];
+  if (pipe(out) != 0) return f;
+  FILE* reading = fdopen(out[0], "r");
+  Finished launcher = spawnAndWait(std::move(command), out[1]);
+  std::string first, last;
+  char line[4096];
+  while (reading && std::fgets(line, sizeof line, reading)) {
+    if (first.empty()) first = line;
+    last = line;
+  }
+  if (reading) std::fclose(reading);
+  f.ran = launcher.ran && std::sscanf(last.c_str(), "%lf %lf", &f.peakBytes, &f.seconds) == 2;
+  f.out = first.substr(0, first.find('\n'));
+  return f;
+}
+
+struct Attack {
+  const char* name;
+  const char* kind;
+  uint32_t headBytes;
+};
+const Attack kAttacks[] = {
+    {"empty-lines", "empty", 10'000'000},
+    {"repeated", "repeat", 2'400'000},
+    {"long-line", "long", 10'000'000},
+};
+
+// Arg: the attack (kAttacks).
+void NetHostileHead(benchmark::State& state) {
+  Server& server = Server::shared();
+  if (!server.error.empty()) {
+    state.SkipWithError(server.error.c_str());
+    return;
+  }
+  const Attack& attack = kAttacks[state.range(0)];
+  const std::string url =
+      server.http + "/head?kind=" + attack.kind + "&bytes=" + std::to_string(attack.headBytes);
+  char self[4096] = {};
+  if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) {
+    state.SkipWithError("no /proc/self/exe");
+    return;
+  }
+  Finished ours, curl;
+  for (auto _ : state) {
+    ours = measure(self, {self, "--net-child", url});
+    curl = measure(self, {"curl", "-s", "-o", "/dev/null", url});
+    if (!ours.ran || !curl.ran) {
+      state.SkipWithError("a process did not run");
+      return;
+    }
+    state.SetIterationTime(ours.seconds);
+  }
+  state.SetLabel(attack.name + (": " + ours.out));
+  state.counters["head_MB"] = attack.headBytes / 1e6;
+  state.counters["quorl_s"] = ours.seconds;
+  state.counters["curl_s"] = curl.seconds;
+  state.counters["ratio"] = curl.seconds / ours.seconds;
+  state.counters["quorl_peak_MB"] = ours.peakBytes / 1e6;
+  state.counters["curl_peak_MB"] = curl.peakBytes / 1e6;
+  state.counters["refused"] = ours.out.rfind("response headers larger than", 0) == 0;
+}
+BENCHMARK(NetHostileHead)->DenseRange(0, 2)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
+
+// The processes of NetHostileHead: `--net-child URL` prints "ok" or the
+// error text of Net::get of the URL; `--measure COMMAND...` runs the
+// command and prints "peak-bytes seconds" after its output. Answers -1 when
+// the command line is neither.
+int netChildMain(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--net-child") == 0) {
+    Ref<String> body = Net::get(String::withCString(argv[2]));
+    std::printf("%s\n", body ? "ok" : Net::lastError()->cString());
+    return 0;
+  }
+  if (argc < 3 || std::strcmp(argv[1], "--measure") != 0) return -1;
+  std::fflush(stdout);
+  Finished f = spawnAndWait(std::vector<std::string>(argv + 2, argv + argc), -1);
+  if (!f.ran) return 1;
+  std::printf("%.0f %.6f\n", f.peakBytes, f.seconds);
+  return 0;
+}

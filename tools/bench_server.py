@@ -9,7 +9,8 @@ same contribution sent again within a minute is answered 429. Over HTTP and
 optionally HTTPS, on 127.0.0.1
 with ephemeral ports. On start it prints one line per listener,
 "http PORT", "https PORT" and "https-wrong PORT" (a certificate for another
-host name), then "ready", and flushes. It stops when its standard input
+host name), and "silent PORT" (a listener that takes connections and never
+says a word), then "ready", and flushes. It stops when its standard input
 closes (unless --ignore-stdin), on SIGTERM, or after --lifetime seconds.
 
 Paths that misbehave on purpose (query parameters in brackets):
@@ -25,6 +26,10 @@ Paths that misbehave on purpose (query parameters in brackets):
   /short                    Content-Length 100, 10 bytes, then a close
   /length?value=V[&n=N]     the Content-Length field V, then N bytes
   /bigheader?size=N         a reply with one header field of N bytes
+  /head?kind=K&bytes=N      a 200 reply whose head (status line to blank line)
+                            is exactly N bytes, filled with empty (LF-only)
+                            lines (K=empty), "A: b" lines (K=repeat) or one
+                            long field (K=long); its body is "ok"
   /endlessheader            a head that never ends
   /endless                  a body without a length that never ends
   /slow?delay=S             S seconds of silence, then a reply
@@ -121,6 +126,20 @@ def corpus_with(corpus, accepted):
     else:
         doc = {"contributions": list(accepted)}
     return json.dumps(doc, separators=(",", ":")).encode()
+
+
+def head_of(kind, size):
+    """A reply head of exactly `size` bytes (at least 47) ending in
+    Content-Length 2, the rest of it filled as `kind` says."""
+    start, end = b"HTTP/1.1 200 OK\r\n", b"Content-Length: 2\r\n\r\n"
+    k = max(size - len(start) - len(end), 0)
+    if kind == "repeat":
+        fill = b"A: b\r\n" * (k // 6) + b"\n" * (k % 6)
+    elif kind == "long":
+        fill = b"X-Big: " + b"b" * max(k - 9, 0) + b"\r\n"
+    else:
+        fill = b"\n" * k
+    return start + fill + end
 
 
 def pattern(n):
@@ -239,6 +258,8 @@ class Handler(socketserver.BaseRequestHandler):
                        % query.get("value", "")).encode("latin-1") + pattern(int(query.get("n", "10"))))
         elif path == "/bigheader":
             self.reply(200, b"ok", [("X-Big", "b" * int(query.get("size", "100000")))])
+        elif path == "/head":
+            self.send(head_of(query.get("kind", "empty"), int(query.get("bytes", "65536"))) + b"ok")
         elif path == "/endlessheader":
             self.send(b"HTTP/1.1 200 OK\r\nX-Endless: ")
             self.stream(b"h" * 65536)
@@ -408,6 +429,11 @@ def main():
     for name, server in servers:
         serve(server)
         print("%s %d" % (name, server.server_address[1]))
+    # Connections to it complete in its listen queue and are never read.
+    silent = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(64)
+    print("silent %d" % silent.getsockname()[1])
     print("ready", flush=True)
 
     done = threading.Event()

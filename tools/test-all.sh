@@ -20,7 +20,7 @@ if [ -n "$missing" ]; then
 fi
 
 mkdir -p build
-passed=0; failed=0
+passed=0; failed=0; skipped=0; skipped_names=""
 summary() { # adds the counts of one verbose ctest log: GoogleTest's own for its executables, one for any other test
   local counts
   counts=$(awk '
@@ -33,17 +33,21 @@ summary() { # adds the counts of one verbose ctest log: GoogleTest's own for its
       if (line ~ /^\[==========\]/) gtest[n] = 1
       if (match(line, /^\[  PASSED  \] [0-9]+ test/)) ok[n] += substr(line, 14) + 0
       if (match(line, /^\[  FAILED  \] [0-9]+ test/)) bad[n] += substr(line, 14) + 0
+      if (match(line, /^\[  SKIPPED \] [0-9]+ test/)) skip[n] += substr(line, 14) + 0
     }
     END {
       for (n in result) {
         if (!(n in gtest)) { if (result[n] == "pass") p++; else f++; continue }
-        p += ok[n]; f += bad[n]
+        p += ok[n]; f += bad[n]; s += skip[n]
         # a crash, a time-out or the watchdog leaves no count of failures
         if (result[n] == "fail" && bad[n] == 0) f++
       }
-      print p + 0, f + 0
+      print p + 0, f + 0, s + 0
     }' "$1")
-  passed=$((passed + ${counts% *})); failed=$((failed + ${counts#* }))
+  set -- "$1" $counts
+  passed=$(($passed + $2)); failed=$(($failed + $3)); skipped=$(($skipped + $4))
+  skipped_names+=$(grep -E '^[0-9]+: \[  SKIPPED \] [A-Za-z_][A-Za-z_0-9/]*\.[A-Za-z_0-9/]+$' "$1" |
+    sed "s|^[0-9]*: \[  SKIPPED \] |   skipped in ${1#build/}: |; s|-ctest.log||")$'\n'
   # no result line at all: ctest itself failed
   grep -qE 'Test +#[0-9]+: ' "$1" || failed=$((failed + 1))
 }
@@ -82,5 +86,8 @@ if build windows -DCMAKE_BUILD_TYPE=Release -DQUORL_PERF=OFF -DCMAKE_TOOLCHAIN_F
 else failed=$((failed + 1)); fi
 
 stage "done"
+# A skipped test is no pass: each is named, and counted on the line before the sum.
+printf '%s' "$skipped_names" | grep -v '^$'
+echo "skipped: $skipped"
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

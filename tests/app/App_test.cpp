@@ -140,7 +140,15 @@ TEST_F(App, WindowMenuAndLayoutAsBuilt) {
 // cancelled choice says nothing.
 TEST_F(App, OpeningThroughTheFileChooser) {
   open();
+  driver->logging = true;
   openSample("selftest.json");
+  // Once the chooser closed, the whole window painted, its controls too;
+  // then the busy cursor while the file loads (the rebuilt views and the
+  // status line painted meanwhile), and the cursor back.
+  EXPECT_EQ(driver->only({"fileOpen", "windowPaintAll", "setBusy", "windowInvalidate"}),
+            (std::vector<std::string>{"fileOpen \"Open a contribution\" \".\" ptr 1024", "windowPaintAll 1",
+                                      "setBusy 1", "windowInvalidate 1", "windowInvalidate 1", "setBusy 0"}));
+  driver->logging = false;
   EXPECT_EQ(take(), "Opened selftest.json (19 runs)\n");
   EXPECT_STREQ(controller->statusLabel->title, "Opened selftest.json (19 runs)");
   EXPECT_EQ(controller->rows->count(), 19u);

@@ -57,7 +57,14 @@ TEST_F(Server, DownloadAndSubmit) {
   open();
   controller->loadFile(S(samplePath("selftest.json").c_str()));
   take();
+  driver->logging = true;
   menu(1);
+  // The status line painted, then the whole window with its controls, then
+  // the busy cursor while the request waits and the corpus loads.
+  const std::vector<std::string> waited = {"windowInvalidate 1", "windowPaintAll 1", "setBusy 1",
+                                           "windowInvalidate 1", "windowInvalidate 1", "setBusy 0"};
+  EXPECT_EQ(driver->only({"windowPaintAll", "setBusy", "windowInvalidate"}), waited);
+  driver->clearCalls();
   EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n");
   const uint32_t afterFirst = controller->dataSet->contributions->count();
   EXPECT_EQ(afterFirst, 3u);
@@ -72,7 +79,12 @@ TEST_F(Server, DownloadAndSubmit) {
   const std::string tick = "Tick \"I agree to publish this run\" before submitting.\n";
   EXPECT_EQ(take(), tick + tick);
   click(controller->publishBox);
+  driver->clearCalls();
   menu(3);
+  EXPECT_EQ(driver->only({"windowPaintAll", "setBusy", "windowInvalidate"}),
+            (std::vector<std::string>{"windowInvalidate 1", "windowPaintAll 1", "setBusy 1", "windowInvalidate 1",
+                                      "setBusy 0"}));
+  driver->logging = false;
   EXPECT_EQ(take(), "Submitting...\nSubmitted as 1; the corpus holds 2 contribution(s).\n");
   click(button("Submit to the corpus"));
   EXPECT_EQ(take(), "Submitting...\nThe server refused the run (429): this contribution was just submitted\n");
@@ -103,7 +115,9 @@ TEST_F(Server, ServerFailures) {
       {"no such path", "", "/nowhere", "Could not read the corpus: the server answered 404",
        "The server refused the run (404): no reason given"},
       {"refused connection", "http://127.0.0.1:1", "", "Could not read the corpus: ", "Submit failed: "},
-      {"silent server", "", "/slow?delay=5&p=", "Could not read the corpus: ", "Submit failed: ", true},
+      {"silent server", "http://127.0.0.1:" + std::to_string(server->ports["silent"]), "",
+       "Could not read the corpus: the server did not answer within 0.3 s\n",
+       "Submit failed: the server did not answer within 0.3 s\n", true},
       {"closed without reply", "", "/close?p=", "Could not read the corpus: ", "Submit failed: "},
   };
   for (const auto& k : cases) {

@@ -88,6 +88,9 @@ TEST(WideTextTest, Utf16BytesInEitherOrder) {
       {"a high half at the end", bytesOf(std::u16string({u'a', u'\xD83D'}), true), true, false, ""},
       {"a low half alone", bytesOf(std::u16string({u'\xDE00', u'a'}), false), false, false, ""},
       {"the halves reversed", bytesOf(std::u16string({u'\xDE00', u'\xD83D'}), true), true, false, ""},
+      {"two low halves", bytesOf(std::u16string({u'a', u'\xDE00', u'\xDE00', u'b'}), false), false, false, ""},
+      {"a high half after a pair, at the very end", bytesOf(std::u16string({u'\xD83D', u'\xDE00', u'\xD83D'}), false),
+       false, false, ""},
   };
   for (const Case& c : cases) {
     std::string out = "left over";

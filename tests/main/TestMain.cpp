@@ -35,7 +35,13 @@ class Watchdog final : public ::testing::EmptyTestEventListener {
     std::snprintf(name_, sizeof name_, "%s.%s", info.test_suite_name(), info.name());
     started_.store(nowMs(), std::memory_order_release);
   }
-  void OnTestEnd(const ::testing::TestInfo&) override { started_.store(0, std::memory_order_release); }
+  void OnTestEnd(const ::testing::TestInfo& info) override {
+    started_.store(0, std::memory_order_release);
+    // The brief output names failures only: a skip is named too, so that the
+    // summary of a run can say which tests did not run.
+    if (GTEST_FLAG_GET(brief) && info.result()->Skipped())
+      std::printf("[  SKIPPED ] %s.%s\n", info.test_suite_name(), info.name());
+  }
 
   const char* running() const { return started_.load(std::memory_order_acquire) != 0 ? name_ : ""; }
 
@@ -72,6 +78,10 @@ int64_t limitFromEnvironment() {
 
 int main(int argc, char** argv) {
   using namespace quorl::test;
+  // Tells tools/wine-run that Wine did start this program, so that a run
+  // that fails silently is never taken for one Wine failed to start.
+  if (const char* mark = std::getenv("QUORL_STARTED_MARK"); mark && *mark)
+    if (std::FILE* f = std::fopen(mark, "w")) std::fclose(f);
   ::testing::InitGoogleTest(&argc, argv);
   const int64_t limit = limitFromEnvironment();
   // Static, and taken back from GoogleTest's list before it would delete

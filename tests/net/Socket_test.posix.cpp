@@ -34,7 +34,7 @@ struct Unanswering {
     port = ntohs(a.sin_port);
     for (int i = 0; i < 4; i++) {
       SocketIO::Handle h;
-      if (SocketIO::open("127.0.0.1", port, 200, h) != SocketIO::OpenResult::ok) break;
+      if (SocketIO::open("127.0.0.1", port, 200, 0, h) != SocketIO::OpenResult::ok) break;
       queued.push_back(static_cast<int>(h));
     }
   }
@@ -49,7 +49,7 @@ TEST(SocketIO, ConnectGivesUpAfterItsTimeOut) {
   ASSERT_NE(server.port, 0);
   ASSERT_FALSE(server.queued.empty());
   SocketIO::Handle h = SocketIO::kNoHandle;
-  EXPECT_EQ(SocketIO::open("127.0.0.1", server.port, 300, h), SocketIO::OpenResult::connectFailed);
+  EXPECT_EQ(SocketIO::open("127.0.0.1", server.port, 300, 0, h), SocketIO::OpenResult::connectFailed);
   EXPECT_EQ(h, SocketIO::kNoHandle);
 
   LimitsScope limits;
@@ -57,6 +57,11 @@ TEST(SocketIO, ConnectGivesUpAfterItsTimeOut) {
   const std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/";
   auto r = Http::get(Url::withCString(url.c_str()));
   EXPECT_EQ(str(r->error), "cannot connect to 127.0.0.1:" + std::to_string(server.port));
+  // A nearer deadline ends the connect, in its own words.
+  Http::limits().connectTimeoutMs = 30000;
+  Http::limits().requestDeadlineMs = 300;
+  r = Http::get(Url::withCString(url.c_str()));
+  EXPECT_EQ(str(r->error), "request timed out after 0.3 seconds");
 }
 
 TEST(SocketIO, SendAndReceiveOnAPair) {

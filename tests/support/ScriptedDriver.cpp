@@ -315,6 +315,16 @@ int32_t ScriptedDriver::menuPopUp(uint32_t window, const char* const* titles, co
   return scripted_menuPopUp(window, titles, flags, count, x, y);
 }
 
+void ScriptedDriver::windowPaintAll(uint32_t window) {
+  logCall("windowPaintAll", window);
+  UXHeadlessDriver::windowPaintAll(window);
+}
+
+void ScriptedDriver::setBusy(uint8_t on) {
+  logCall("setBusy", on);
+  UXHeadlessDriver::setBusy(on);
+}
+
 void ScriptedDriver::textViewSetAll(uint32_t window, int32_t id, const char* text, uint32_t length, const uint32_t* runs, uint32_t runCount) {
   logCall("textViewSetAll", window, id, text, length, runs, runCount);
   UXHeadlessDriver::textViewSetAll(window, id, text, length, runs, runCount);

@@ -94,6 +94,8 @@ class ScriptedDriver : public UXHeadlessDriver {
                   int32_t rw, int32_t rh) override;
   int32_t outlineItemAt(uint32_t window, int16_t node, int32_t x, int32_t y) override;
   int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count, int32_t x, int32_t y) override;
+  void windowPaintAll(uint32_t window) override;
+  void setBusy(uint8_t on) override;
   void textViewSetAll(uint32_t window, int32_t id, const char* text, uint32_t length, const uint32_t* runs, uint32_t runCount) override;
   void textViewReplace(uint32_t window, int32_t id, uint32_t start, uint32_t length, const char* text, uint32_t textLength, const uint32_t* runs, uint32_t runCount) override;
   void textViewSize(uint32_t window, int32_t id, uint32_t& length, uint32_t& runCount) override;

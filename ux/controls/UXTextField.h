@@ -3,11 +3,11 @@
 // Enter block.
 //
 // The node (kind 3) carries the field editor as its spec word. On Win32 it
-// becomes a native EDIT control: the driver copies the user's edits into
-// `buffer` and calls `fieldDidChange`, runs `sendEnter` on Return, and puts
-// `buffer` back into the control when they differ. Elsewhere keys arrive as
-// `keyDown` and are applied through `UXViewDriver::editText`. Every edit is
-// offered to the application's event tap as a type-14 record.
+// becomes a native EDIT control: the driver hands the control's text after
+// each of the user's edits to `applyNativeText`, runs `sendEnter` on Return,
+// and puts `buffer` back into the control when they differ. Elsewhere keys
+// arrive as `keyDown` and are applied through `UXViewDriver::editText`.
+// Every edit is offered to the application's event tap as a type-14 record.
 #pragma once
 
 #include <cstdint>

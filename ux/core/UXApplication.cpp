@@ -6,6 +6,7 @@
 //   2. windows: adding, stopping, closing, the close queue
 //   3. the main loop
 //   4. redraw, lookup, drop and hover delivery, description
+//   5. busy steps
 #include "ux/core/UXApplication.h"
 
 #include "foundation/Array.h"
@@ -15,6 +16,7 @@
 #include "ux/core/UXMenu.h"
 #include "ux/core/UXStr.h"
 #include "ux/core/UXViewDriver.h"
+#include "ux/core/UXViewTree.h"
 #include "ux/core/UXWindow.h"
 
 namespace quorl {
@@ -172,6 +174,23 @@ Ref<String> UXApplication::description() const {
   const uint16_t values[] = {running, uint16_t(defaultWidth), uint16_t(defaultHeight), uint16_t(tickInterval),
                              tickPaused};
   return String::_classDescribe(classNameC(), values, 5, 0x0E);
+}
+
+// ---------------------------------------------------------------------------
+// 5. Busy steps
+
+UXBusyStep::UXBusyStep(Ptr<UXWindow> window) : driver_(gDriver) {
+  if (!driver_) return;
+  if (window && window->handle != 0) {
+    window->tree->clearDirty();
+    driver_->realizeTree(window->handle, driver_->structObjects(window->tree->driverTree));
+    driver_->windowPaintAll(window->handle);
+  }
+  driver_->setBusy(1);
+}
+
+UXBusyStep::~UXBusyStep() {
+  if (driver_) driver_->setBusy(0);
 }
 
 }  // namespace quorl

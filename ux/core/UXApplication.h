@@ -4,6 +4,7 @@
 //   1. Globals
 //   2. UXApplicationDelegate
 //   3. UXApplication
+//   4. UXBusyStep
 //
 // One application exists per program. It installs the platform driver, owns
 // the windows and the menu bar, and runs the main loop: wait for an event,
@@ -98,6 +99,23 @@ class UXApplication : public UXResponder {
   // Dispatch helpers (UXDispatch.cpp).
   void relayout(const Ref<UXWindow>& window);
   void windowDidResize(const Ref<UXWindow>& window);
+};
+
+// ---------------------------------------------------------------------------
+// 4. A step that holds the UI thread (reading a file, a network request)
+//    handles no event until it ends. Made just before such a step, this
+//    paints the window and every control in it at once, so that nothing
+//    stale or blank (where a dialog just closed, an unpainted list) stays up
+//    meanwhile, and shows the busy cursor until it is destroyed.
+class UXBusyStep {
+ public:
+  explicit UXBusyStep(Ptr<UXWindow> window);
+  ~UXBusyStep();
+  UXBusyStep(const UXBusyStep&) = delete;
+  UXBusyStep& operator=(const UXBusyStep&) = delete;
+
+ private:
+  Ref<UXViewDriver> driver_;  // told busy, and told again at the end
 };
 
 }  // namespace quorl

@@ -21,12 +21,14 @@ UXFileFailure copyBytes(UXSiblingCopy& copy) {
 
 }  // namespace
 
+std::function<void(const std::string& sibling)> gUXBeforeSiblingCreate;
 std::function<void(const std::string& sibling)> gUXBeforeSiblingPlace;
 std::function<void(const std::string& source)> gUXBeforeMoveDelete;
 
 UXFileFailure uxCopyThroughSibling(UXSiblingCopy& copy, const std::string& folder, bool replace) {
   for (uint32_t attempt = 0; attempt < kSiblingAttempts; ++attempt) {
     const std::string sibling = folder + uxCopySiblingName(attempt);
+    if (gUXBeforeSiblingCreate) gUXBeforeSiblingCreate(sibling);
     UXFileFailure why = copy.create(sibling);
     if (why == UXFileFailure::exists) continue;  // another copy's sibling: the next name
     if (why != UXFileFailure::none) return why;

@@ -5,9 +5,13 @@
 // only its system calls, as a UXSiblingCopy.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "ux/core/UXViewDriver.h"
 
@@ -38,11 +42,34 @@ class UXSiblingCopy {
   virtual void remove(const std::string& sibling) = 0;
 };
 
+// A copy whose source is bytes in memory, for a file written whole (a
+// settings file): `Calls`, a driver's UXSiblingCopy, makes, writes and
+// places the sibling as it does for a copy. The bytes are borrowed.
+template <class Calls>
+class UXSiblingWrite final : public Calls {
+ public:
+  template <class... Args>
+  explicit UXSiblingWrite(std::string_view bytes, Args&&... args) : Calls(std::forward<Args>(args)...), bytes_(bytes) {}
+  UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
+    got = uint32_t(std::min<size_t>(capacity, bytes_.size()));
+    std::memcpy(buffer, bytes_.data(), got);
+    bytes_.remove_prefix(got);
+    return UXFileFailure::none;
+  }
+
+ private:
+  std::string_view bytes_;
+};
+
 // Copies through a sibling in `folder` (the target's folder with its
 // separator, or empty for the working folder) named by uxCopySiblingName,
 // trying the next name while one is taken, and removes the sibling on any
 // failure. Answers none once the copy is in place.
 UXFileFailure uxCopyThroughSibling(UXSiblingCopy& copy, const std::string& folder, bool replace);
+
+// Called with each sibling's path just before it is made, when set: where
+// tests plant what another program could have put under the name.
+extern std::function<void(const std::string& sibling)> gUXBeforeSiblingCreate;
 
 // Called with the sibling's path once the copy is whole and before it is
 // put in place, when set: where tests play the other program that writes

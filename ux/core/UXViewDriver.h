@@ -205,6 +205,18 @@ class UXViewDriver : public Object {
   virtual int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count,
                             int32_t x, int32_t y);
 
+  // -- Before a step that holds the UI thread (not slots of the contract):
+  //    reading a file, a network request. No event is handled until the
+  //    step ends, so the window shows meanwhile what was painted before it.
+  // Paints the window and every native control in it now, what the system
+  // had still to paint (where a dialog just closed) included. By default as
+  // windowInvalidate, for a driver that draws every view itself.
+  virtual void windowPaintAll(uint32_t window) { windowInvalidate(window); }
+  // on 1: the cursor shows that the program is busy; on 0: as it was
+  // before. Calls nest: the cursor comes back when every 1 had its 0. A
+  // driver without a cursor does nothing.
+  virtual void setBusy(uint8_t on) { (void)on; }
+
   // -------------------------------------------------------------------------
   // 3. Text views [25-34], addressed by (window, id). Colours are 0x01RRGGBB
   //    or 0 for the default; runs are five u32 words (start, length, flags,

@@ -54,11 +54,15 @@
 //     the answers queued with queueAlertAnswer). There is no native open
 //     dialog: the toolkit shows its own file panel.
 //   - Settings live in memory; with a settings file (setSettingsFile) they
-//     are read from it once and every change is written back to it (an INI
+//     are read from it, and every change is made to the file as it is just
+//     then, read again, so that another instance's changes are kept (an INI
 //     text: "[section]" lines, then "key=value" lines; a missing or empty
 //     section is "Shared"). Values with a line break are then refused, and
 //     so is every change when the file is there but could not be read: it
-//     is never written over. The file is replaced whole by a new sibling.
+//     is never written over. The file is replaced whole by a new sibling
+//     that keeps the old file's permissions; a link at the settings path is
+//     kept and its target replaced (a link that leads nowhere reads as a
+//     file that could not be read).
 //   - Files are real: listDir, fileDelete, fileRename and fileCopy work on
 //     the native file system, on whole paths of any length. listDir leaves
 //     out names with a line feed, which its line format cannot carry, and
@@ -174,6 +178,9 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   const TextControl* textControl(uint32_t window, int32_t id) const;
   const MenuBar* menuBar(uint64_t handle) const;
   bool headless() const { return headless_ != 0; }
+  // Steps that hold the thread and have not ended (setBusy 1 less setBusy
+  // 0): above 0 while the cursor would show that the program is busy.
+  int32_t busyDepth() const { return busyDepth_; }
   bool booted() const { return booted_; }
   // Number of live field editors (each must be freed by fieldEditorFree).
   size_t liveFieldEditors() const { return editors_.size(); }
@@ -217,6 +224,8 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   int32_t outlineItemAt(uint32_t window, int16_t node, int32_t x, int32_t y) override;
   int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count, int32_t x,
                     int32_t y) override;
+  void windowPaintAll(uint32_t window) override;
+  void setBusy(uint8_t on) override;
 
   void textViewSetAll(uint32_t window, int32_t id, const char* text, uint32_t length, const uint32_t* runs,
                       uint32_t runCount) override;
@@ -361,6 +370,7 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   int32_t maxWaitMs_ = 100;
   bool nativeTextViews_ = false;
   uint8_t headless_ = 0;
+  int32_t busyDepth_ = 0;
   bool booted_ = false;
   UXNodeDrawFunction userDraw_ = nullptr;
   void* userDrawData_ = nullptr;
@@ -376,7 +386,9 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   std::deque<int32_t> alertAnswers_;
   std::string settingsFile_;
   bool settingsUnreadable_ = false;  // the file is there but was not read
-  bool writeSettings() const;
+  // Applies one change (a value, or null to remove the key) in memory and
+  // to the settings file as it is now.
+  bool changeSetting(const std::string& composite, const std::string* value);
   bool listingWhole_ = false;  // the last listDir wrote every entry
   // Why the last file operation failed; failed records it and answers
   // false.

@@ -10,7 +10,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -18,6 +20,7 @@
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
+#include "ux/headless/UXHeadlessSettingsFile.h"
 
 namespace quorl {
 
@@ -92,10 +95,11 @@ struct MovedFile {
   struct stat copy {};
 };
 
-// The POSIX calls of a copy from an open, checked source. A move's copy
+// The POSIX calls of a copy from an open, checked source (the settings
+// file's bytes are its source in replaceSettingsFile). A move's copy
 // (`move` set) keeps its source's owner and group where the user may give
 // them, and its times, as a move on one file system does.
-class PosixCopy final : public UXSiblingCopy {
+class PosixCopy : public UXSiblingCopy {
  public:
   PosixCopy(int source, mode_t mode, const char* target, MovedFile* move = nullptr)
       : source_(source), mode_(mode), target_(target), move_(move) {}
@@ -266,6 +270,25 @@ bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
   const UXFileFailure why = copyFile(from, to, true, 0);
   return why == UXFileFailure::none || failed(why);
+}
+
+// The settings file's new text, written as a copy is: the old file's
+// permissions are kept (a private file stays private); a new file has those
+// of any new file, 0666 less the umask, read where Linux shows it (setting
+// the mask to read it would change it for every thread meanwhile).
+bool headless::replaceSettingsFile(const fs::path& target, const std::string& text) {
+  const std::string path = target.string();
+  struct stat old;
+  mode_t mode = 0600;  // when the umask cannot be read
+  if (::stat(path.c_str(), &old) == 0) {
+    mode = old.st_mode & 0777;
+  } else {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("Umask:", 0) == 0) mode = 0666 & ~mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
+  }
+  UXSiblingWrite<PosixCopy> copy(text, -1, mode, path.c_str());
+  return uxCopyThroughSibling(copy, folderOf(path.c_str()), true) == UXFileFailure::none;
 }
 
 }  // namespace quorl

@@ -1,5 +1,6 @@
 // The run loop and start-up answers: the caller runs the loop, and the
-// driver has no screen to change shape (UXWin32RunLoop.cpp on Win32).
+// driver has no screen to change shape; the busy steps, counted
+// (UXWin32RunLoop.cpp on Win32).
 #include "ux/headless/UXHeadlessDriver.h"
 
 namespace quorl {
@@ -13,5 +14,9 @@ bool UXHeadlessDriver::stopAfterMs(int32_t) { return false; }
 void UXHeadlessDriver::runLoop() {}
 int32_t UXHeadlessDriver::formFactorClass() { return 1; }
 int32_t UXHeadlessDriver::orientation() { return 0; }
+void UXHeadlessDriver::setBusy(uint8_t on) {
+  if (on) busyDepth_++;
+  else if (busyDepth_ > 0) busyDepth_--;
+}
 
 }  // namespace quorl

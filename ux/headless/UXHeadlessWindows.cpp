@@ -133,6 +133,12 @@ void UXHeadlessDriver::windowInvalidate(uint32_t window) {
   if (w) paint(window, UXRect(0, 0, w->w, w->h));
 }
 
+void UXHeadlessDriver::windowPaintAll(uint32_t window) {
+  // Every view is drawn through the content draw (a subclass's log sees
+  // this call alone).
+  UXHeadlessDriver::windowInvalidate(window);
+}
+
 void UXHeadlessDriver::windowInvalidateRect(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h) {
   paint(window, UXRect(x, y, w, h));
 }

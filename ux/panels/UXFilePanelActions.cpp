@@ -402,24 +402,34 @@ std::string UXFilePanel::asLine(const std::string& text) {
 namespace {
 
 UXFileRows gFileRecents;
-bool gRecentsLoaded = false;
 
+bool listed(const UXFileRows& rows, const std::string& path) {
+  for (const Ref<UXFileRow>& row : rows)
+    if (row->name == path) return true;
+  return false;
+}
+
+// The paths stored in the settings now, then those this process holds that
+// are not among them (a path with a line break, one no settings could
+// keep): another instance of the program may have stored paths since this
+// one last looked, and they are kept.
 void loadRecents() {
-  if (gRecentsLoaded) return;
-  gRecentsLoaded = true;
-  if (!gDriver) return;
-  std::vector<char> value(4096);
-  for (uint32_t i = 0; i < UXFilePanel::kMaxRecents; ++i) {
-    const std::string key = std::to_string(i);
-    if (gDriver->settingGet(UXFilePanel::kRecentsSection, key.c_str(), value.data(), uint32_t(value.size())) == 0)
-      break;
-    value.back() = 0;
-    std::string path(value.data());
-    if (path.empty()) break;
-    bool seen = false;
-    for (const Ref<UXFileRow>& row : gFileRecents) seen = seen || row->name == path;
-    if (!seen) gFileRecents.push_back(make<UXFileRow>(path, 0, 0));
+  UXFileRows rows;
+  if (gDriver) {
+    std::vector<char> value(4096);
+    for (uint32_t i = 0; i < UXFilePanel::kMaxRecents; ++i) {
+      const std::string key = std::to_string(i);
+      if (gDriver->settingGet(UXFilePanel::kRecentsSection, key.c_str(), value.data(), uint32_t(value.size())) == 0)
+        break;
+      value.back() = 0;
+      std::string path(value.data());
+      if (path.empty()) break;
+      if (!listed(rows, path)) rows.push_back(make<UXFileRow>(path, 0, 0));
+    }
   }
+  for (const Ref<UXFileRow>& row : gFileRecents)
+    if (rows.size() < UXFilePanel::kMaxRecents && !listed(rows, row->name)) rows.push_back(row);
+  gFileRecents = std::move(rows);
 }
 
 void saveRecents() {
@@ -453,7 +463,6 @@ void UXFileRecents::add(const std::string& path) {
 
 void UXFileRecents::reset() {
   gFileRecents.clear();
-  gRecentsLoaded = false;
 }
 
 void UXFilePanel::addRecent(const std::string& path) { UXFileRecents::add(path); }

@@ -63,6 +63,9 @@ class UXWin32Driver : public UXNodeTreeDriver {
   int32_t outlineItemAt(uint32_t window, int16_t node, int32_t x, int32_t y) override;
   int32_t menuPopUp(uint32_t window, const char* const* titles, const uint32_t* flags, int32_t count, int32_t x,
                     int32_t y) override;
+  // Before a step that holds the thread: UXWin32Windows.cpp, UXWin32RunLoop.cpp
+  void windowPaintAll(uint32_t window) override;
+  void setBusy(uint8_t on) override;
 
   // -- Text views [25-34]: W32RichText.cpp
   void textViewSetAll(uint32_t window, int32_t id, const char* text, uint32_t length, const uint32_t* runs,

@@ -15,6 +15,7 @@
 #include <richedit.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -456,17 +457,18 @@ LRESULT onControlCommand(HWND control, UINT code, UINT id) {
   if (w32TextViewCommand(control, code)) return 0;
   switch (code) {
     case EN_CHANGE: {
+      // Without the record the change is the driver's own (w32EditSync).
       W32Peer* peer = w32PeerOf(control);
-      if (!peer || !peer->editor || !peer->editor->buffer || peer->editor->capacity < 1) return 0;
-      // Read as UTF-16 so a field's text in any script survives, then kept
-      // as UTF-8 cut on a character boundary to the buffer's capacity.
+      Ref<UXTextField> field = cast<UXTextField>(view);
+      if (!peer || !peer->editor || !field) return 0;
+      // Read as UTF-16 so a field's text in any script survives; the field
+      // takes it as every driver hands it a native edit: cut to its
+      // capacity on a character boundary, the caret kept between two
+      // characters inside the new text.
       int length = GetWindowTextLengthW(control);
       std::wstring wide(size_t(length) + 1, L'\0');
       length = GetWindowTextW(control, wide.data(), length + 1);
-      std::string text = w32Utf8(wide.data(), size_t(length));
-      text.resize(String::utf8Prefix(text.data(), text.size(), peer->editor->capacity - 1));
-      std::memcpy(peer->editor->buffer, text.c_str(), text.size() + 1);
-      if (Ref<UXTextField> field = cast<UXTextField>(view)) field->fieldDidChange();
+      field->applyNativeText(w32Utf8(wide.data(), size_t(std::max(length, 0))).c_str());
       return 0;
     }
     case BN_CLICKED:

@@ -283,6 +283,19 @@ void UXWin32Driver::windowInvalidate(uint32_t window) {
   UpdateWindow(gW32Hwnds[window]);
 }
 
+void UXWin32Driver::windowPaintAll(uint32_t window) {
+  if (!w32IsLive(window)) return;
+  RedrawWindow(gW32Hwnds[window], nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  // A wait of no time is where the system puts what was painted on the
+  // screen: Wine copies a window's pixels to the display when its thread
+  // waits, and after a paint only once 50 ms have passed since the last
+  // wait. Without it a step that starts right after a dialog closed or a
+  // click was handled runs with the old pixels on the screen (the dialog's,
+  // a blank list) until it ends.
+  MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
+}
+
 void UXWin32Driver::windowInvalidateRect(uint32_t window, int32_t x, int32_t y, int32_t w, int32_t h) {
   if (!w32IsLive(window)) return;
   RECT r{x, y, int32_t(int64_t(x) + w), int32_t(int64_t(y) + h)};

@@ -1,7 +1,7 @@
 // EDIT controls of text fields (kind 3). Messages: WM_SETFONT,
 // EM_SETCUEBANNER for the placeholder, the alignment bits of the style; the
 // user's typing comes back as EN_CHANGE to the window procedure, which
-// copies the text into the field editor's buffer.
+// hands the control's text to UXTextField::applyNativeText.
 #pragma once
 
 #include <windows.h>

@@ -109,10 +109,13 @@ void w32TablePushSelection(HWND control, UXTableView& table) {
   // The whole selection, in the fewest messages the list takes: one that
   // sets every row to the state most rows have, then one for each row that
   // differs. Select-all and deselect-all are one message each; no message
-  // sets a range of a virtual list.
+  // sets a range of a virtual list. A single-select list refuses select-all
+  // (it answers 0 and selects nothing, so a one-row table's selected row
+  // would not show): it is always pushed as deselect-all and its row.
   const int32_t rows = std::max<int32_t>(table.rowCount, 0);
   const int32_t selected = table.selectedCount();
-  const bool most = selected > rows - selected;
+  const bool single = GetWindowLongW(control, GWL_STYLE) & LVS_SINGLESEL;
+  const bool most = !single && selected > rows - selected;
   gW32SelPush = 1;
   // One repaint afterwards rather than one a changed row.
   SendMessageW(control, WM_SETREDRAW, FALSE, 0);

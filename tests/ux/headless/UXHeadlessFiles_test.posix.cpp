@@ -22,6 +22,7 @@
 #include <string>
 
 #include "TempDir.h"
+#include "Unprivileged.posix.h"
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 
@@ -164,22 +165,22 @@ TEST_F(HeadlessMovesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
 }
 
 // A move whose source may not be deleted (its folder is read-only to the
-// user, and root passes by that: the move runs as nobody in a child) takes
-// its copy back from the other file system and keeps the source.
+// user; root passes by that, so the move runs as nobody) takes its copy back
+// from the other file system and keeps the source.
 TEST_F(HeadlessMovesPosix, AMoveThatCannotDeleteItsSourceTakesItsCopyBack) {
-  if (::geteuid() != 0) GTEST_SKIP() << "not root: cannot become another user";
   fs::create_directory(folder.at("locked"));
   const std::string from = folder.write("locked/file.txt", "stays"), to = other + "/file.txt";
   ::chmod(folder.at("locked").c_str(), 0555);
   ::chmod(other.c_str(), 0777);
-  const int status = inChild([&] {
-    if (::setgid(65534) != 0 || ::setuid(65534) != 0 || ::access(from.c_str(), R_OK) != 0) return kChildSkips;
+  std::string skip;
+  const std::string result = test::asUnprivileged(folder.path, [&] {
+    if (::access(from.c_str(), R_OK) != 0) return std::string("\x01" "the test's folder cannot be read");
     Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
-    if (driver->fileRename(from.c_str(), to.c_str())) return 1;
-    return driver->fileFailure() == UXFileFailure::permission ? 0 : 2;
-  });
-  if (status == kChildSkips) GTEST_SKIP() << "nobody cannot read the test's folder";
-  EXPECT_EQ(status, 0) << "1: moved, 2: another reason";
+    if (driver->fileRename(from.c_str(), to.c_str())) return std::string("moved");
+    return std::string(driver->fileFailure() == UXFileFailure::permission ? "" : "another reason");
+  }, skip);
+  if (!skip.empty()) GTEST_SKIP() << skip;
+  EXPECT_EQ(result, "");
   EXPECT_EQ(entries(other), 0u);
   EXPECT_EQ(contents(from), "stays");
 }
@@ -233,22 +234,47 @@ TEST_F(HeadlessFilesPosix, WithoutRenameat2NothingIsReplaced) {
   }
 }
 
+// Writes the whole text to a file of /proc in one call, as the kernel
+// wants for an id map.
+bool writeProc(const char* path, const std::string& text) {
+  const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+  const bool written = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+  if (fd >= 0) ::close(fd);
+  return written;
+}
+
 // A copy onto a full disk says so and leaves neither a cut file nor its
-// sibling. The disk is a small tmpfs mounted in a child of its own.
+// sibling. The disk is a small tmpfs mounted in a child of its own, which
+// becomes root of a user namespace first (this user mapped to its root), so
+// that it may mount there whether the tests run as root or not.
 TEST_F(HeadlessFilesPosix, ACopyOntoAFullDiskSaysSo) {
   const std::string big = folder.write("big", std::string(256 * 1024, 'b'));
   fs::create_directory(folder.at("disk"));
-  const int status = inChild([&] {
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+  const uid_t uid = ::geteuid();
+  const gid_t gid = ::getegid();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // 100, 101: no disk could be made here.
+    const bool inNamespace = ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && writeProc("/proc/self/setgroups", "deny") &&
+                             writeProc("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") &&
+                             writeProc("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+    if (!inNamespace) ::_exit(100);
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("quorl-full", folder.at("disk").c_str(), "tmpfs", 0, "size=64k") != 0)
-      return kChildSkips;
+      ::_exit(101);
     Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
     const bool copied = driver->fileCopy(big.c_str(), folder.at("disk/copy").c_str());
     const bool clean = entries(folder.at("disk")) == 0;
-    return copied ? 1 : driver->fileFailure() != UXFileFailure::noSpace ? 2 : !clean ? 3 : 0;
-  });
-  if (status == kChildSkips) GTEST_SKIP() << "cannot mount a small tmpfs here (no mount namespace)";
-  EXPECT_EQ(status, 0) << "1: copied, 2: another reason, 3: a file left on the disk";
+    ::_exit(copied ? 1 : driver->fileFailure() != UXFileFailure::noSpace ? 2 : !clean ? 3 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 100)
+    GTEST_SKIP() << "no small disk to fill: the kernel or the container here refuses a user namespace";
+  if (WEXITSTATUS(status) == 101) GTEST_SKIP() << "no small disk to fill: no tmpfs may be mounted in a user namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: copied, 2: another reason, 3: a file left on the disk";
 }
 
 }  // namespace

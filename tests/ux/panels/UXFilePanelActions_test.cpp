@@ -3,6 +3,7 @@
 // confirmation the panel asks, and failures are reported.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "PanelTest.h"
 #include "ux/controls/UXTextField.h"
@@ -199,13 +200,20 @@ TEST_F(PanelTest, ActsOnlyInTheFolderThatWasListed) {
 TEST_F(PanelActions, TypedPathsAreTakenAsTheyStand) {
   fs::create_directory(at("elsewhere"));
   const std::string away = rootText + "/elsewhere/x.txt", folder = "It is a folder.", notFolder = "It is not a folder.";
-  struct Case { uint8_t save; std::string typed; std::string why; std::string result; } cases[] = {
+  // "c:x.txt" and "\x" are whole paths only where folders are drive paths;
+  // elsewhere they are names in the folder shown.
+  const bool drives = rootText.size() >= 2 && rootText[1] == ':';
+  const auto named = [&](const std::string& typed) { return drives ? typed : rootText + "/" + typed; };
+  struct Case { uint8_t save; std::string typed; std::string why; std::string result; };
+  std::vector<Case> cases = {
       {1, away, "", away},          {1, ".", folder, ""},        {1, "sub/..", folder, ""},
       {1, "sub/./", folder, ""},    {1, "./sub", folder, ""},    {1, "b.txt/", notFolder, ""},
       {1, "nothing/", "The folder is not there.", ""},
+      {1, "c:x.txt", "", named("c:x.txt")}, {1, "\\x", "", named("\\x")},
       {0, away, "", ""},  // copied there, not below the folder shown
       {0, "./sub", folder, ""},     {0, "b.txt/", notFolder, ""},
   };
+  if (!drives) cases.insert(cases.end(), {{0, "c:x.txt", "", ""}, {0, "\\x", "", ""}});
   for (const Case& c : cases) {
     panel->saveMode = c.save;
     panel->done = 0;
@@ -222,7 +230,7 @@ TEST_F(PanelActions, TypedPathsAreTakenAsTheyStand) {
   }
   EXPECT_EQ(read("elsewhere/x.txt"), "alpha");
   EXPECT_EQ(read("b.txt"), "bravo");
-  EXPECT_EQ(names(panel->visible), "..,elsewhere,sub,a.txt,b.txt");
+  EXPECT_EQ(names(panel->visible), drives ? "..,elsewhere,sub,a.txt,b.txt" : "..,elsewhere,sub,\\x,a.txt,b.txt,c:x.txt");
 }
 
 // Every refusal says why, and changes nothing.
@@ -402,7 +410,7 @@ TEST_F(PanelActions, KeepsTwelveRecentPathsMostRecentFirst) {
   fresh->setSettingsFile(file);
   gDriver = fresh;
   UXFileRecents::reset();
-  EXPECT_EQ(names(UXFileRecents::list()), "/last,/p5,/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6,/p4");
+  EXPECT_EQ(names(UXFileRecents::list()), "/last,/p5,/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6,/p4,/p3");
 
   panel->showRecents();
   EXPECT_EQ(panel->dirText(), "Recent files");
@@ -411,6 +419,17 @@ TEST_F(PanelActions, KeepsTwelveRecentPathsMostRecentFirst) {
   panel->rowClicked(1);
   EXPECT_EQ(panel->done, 1);
   EXPECT_EQ(panel->resultPath, "/p5");
+
+  // Another instance of the program stores its list with its own path in
+  // front meanwhile: this one's next path goes before it and keeps it.
+  const UXFileRows before = UXFileRecents::list();
+  auto other = make<UXHeadlessDriver>();
+  other->setSettingsFile(file);
+  ASSERT_TRUE(other->settingSet(UXFilePanel::kRecentsSection, "0", "/theirs"));
+  for (uint32_t i = 1; i < UXFilePanel::kMaxRecents; ++i)
+    ASSERT_TRUE(other->settingSet(UXFilePanel::kRecentsSection, std::to_string(i).c_str(), before[i - 1]->name.c_str()));
+  UXFilePanel::addRecent("/mine");
+  EXPECT_EQ(names(UXFileRecents::list()), "/mine,/theirs,/last,/p5,/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6");
 }
 
 }  // namespace

@@ -2,55 +2,24 @@
 // pipes, and permissions, which root passes by, so those cases run as an
 // unprivileged user in a forked child.
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
 #include <string>
 
 #include "PanelTest.h"
+#include "Unprivileged.posix.h"
 
 namespace quorl::test {
 namespace {
 
-constexpr uid_t kNobody = 65534;
-
 class PanelPosix : public PanelActions {
  protected:
-  // Runs `body` as the user nobody in a forked child when this process is
-  // root (as itself otherwise), and answers what the body answered. The
-  // temporary folder is handed to that user first. Empty `skip` when it ran.
+  // Runs `body` as the user nobody when this process is root, with the
+  // temporary folder handed to that user (Unprivileged.posix.h).
   std::string asUnprivileged(const std::function<std::string()>& body, std::string& skip) {
-    if (::geteuid() != 0) return body();
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-      if (::lchown(entry.path().c_str(), kNobody, kNobody) != 0) skip = "cannot hand the folder to nobody";
-    if (::chown(root.c_str(), kNobody, kNobody) != 0) skip = "cannot hand the folder to nobody";
-    int out[2];
-    if (skip.empty() && ::pipe(out) != 0) skip = "no pipe";
-    const pid_t child = skip.empty() ? ::fork() : -1;
-    if (child == 0) {
-      const bool dropped =
-          ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 && ::geteuid() != 0;
-      const std::string result = dropped ? body() : "\x01" "cannot drop to an unprivileged user";
-      // Far below a pipe's atomic size: one write carries it whole.
-      ::_exit(::write(out[1], result.data(), result.size()) == ssize_t(result.size()) ? 0 : 1);
-    }
-    if (skip.empty() && child < 0) skip = "cannot fork";
-    if (!skip.empty()) return "";
-    ::close(out[1]);
-    std::string result;
-    char chunk[4096];
-    for (ssize_t n; (n = ::read(out[0], chunk, sizeof chunk)) > 0;) result.append(chunk, size_t(n));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!result.empty() && result[0] == '\x01') {
-      skip = result.substr(1);
-      return "";
-    }
-    return result;
+    return test::asUnprivileged(rootText, body, skip);
   }
 };
 
@@ -127,8 +96,8 @@ TEST_F(PanelPosix, PermissionsAreHonouredAndReported) {
   EXPECT_EQ(read("a.txt"), "alpha");
 }
 
-// A name holding '|' stays one line of every question and report: the bar
-// would otherwise start a new line, or a button.
+// A name holding '|' stays one line of every question, report and failure:
+// the bar would otherwise start a new line, or a button.
 TEST_F(PanelPosix, NamesWithABarStayOneLine) {
   write("a|b.txt", "barred");
   const std::string shown = "a\xE2\x88\xA3" "b.txt", exists = "A file with this name already exists.|" + shown;
@@ -146,6 +115,13 @@ TEST_F(PanelPosix, NamesWithABarStayOneLine) {
     EXPECT_EQ(lastAlert(), c.alert);
   }
   EXPECT_EQ(read("a|b.txt"), "barred");
+  // A failure's report too: the file is gone by the time it is copied.
+  panel->reload();
+  ASSERT_TRUE(pick(*panel, "a|b.txt"));
+  fs::remove(at("a|b.txt"));
+  type("c.txt");
+  panel->onCopy();
+  EXPECT_EQ(lastAlert(), "3|The file could not be copied.|" + shown + "|The file is no longer there.|OK");
 }
 
 // A listing that left entries out (a name with a line feed; more entries

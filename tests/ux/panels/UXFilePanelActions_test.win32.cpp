@@ -85,6 +85,14 @@ TEST_F(Win32PanelActions, WholePathsAreTakenAsTyped) {
   panel->onOpen();
   EXPECT_EQ(lastAlert(), "2|A file with this name already exists.|" + away + "|Replace it?|Replace|Cancel");
   EXPECT_EQ(panel->resultPath, away);
+  // A path on a drive's current folder, and one from the drive's root, are
+  // whole paths too: neither is put below the folder shown.
+  for (const std::string typed : {"c:x.txt", "\\x"}) {
+    panel->resultPath.clear();
+    type(typed);
+    panel->onOpen();
+    EXPECT_EQ(panel->resultPath, typed);
+  }
 }
 
 // The folder shown, moved away and replaced by another after its listing:

@@ -917,20 +917,55 @@ TEST_F(ControlsTest, SelectionsCrossByTheRowsThatChangedAtAHundredThousandRows) 
     EXPECT_EQ(among([&](int32_t r) { return table->isRowSelected(r); }), s.among) << s.name;
     EXPECT_LE(counted.all, s.messages) << s.name;
   }
-  const Step pushed[] = {
-      {"every row", [&] { table->selectRow(0); table->extendSelectionTo(99999); }, 100000, probe, 1},
-      {"all but one", [&] { table->toggleRow(7); }, 99999, {0, 5, 42, 299, 300, 99999}, 2},
-      {"one row", [&] { table->selectRow(42); }, 1, {42}, 2},
-      {"a range", [&] { table->extendSelectionTo(341); }, 300, {42, 299, 300}, 301},
-      {"none", [&] { table->deselectAllRows(); }, 0, {}, 1},
+  // The table's selections pushed into this multi-select list and into a
+  // single-select one (the tables' default), which refuses select-all: at
+  // 100,000 rows, then 2, then 1.
+  auto singleRows = make<ManyRows>();
+  singleRows->count = 100000;
+  auto single = make<UXTableView>();
+  single->columns->add(column("Run", 90));
+  single->dataSource = Weak<Object>(singleRows);
+  add(single, UXRect(420, 10, 200, 300));
+  single->reloadData();
+  realize();
+  ListMessages singleCounted(controlOf(single));
+  auto reload = [](const Ref<ManyRows>& source, const Ref<UXTableView>& of, uint32_t count) {
+    source->count = count;
+    of->reloadData();
   };
-  for (const Step& s : pushed) {
+  struct Push {
+    const char* name;
+    const Ref<UXTableView>& table;
+    std::function<void()> act;
+    int32_t count;
+    std::vector<int32_t> among;
+    int messages;
+  };
+  const Push pushed[] = {
+      {"every row", table, [&] { table->selectRow(0); table->extendSelectionTo(99999); }, 100000, probe, 1},
+      {"all but one", table, [&] { table->toggleRow(7); }, 99999, {0, 5, 42, 299, 300, 99999}, 2},
+      {"one row", table, [&] { table->selectRow(42); }, 1, {42}, 2},
+      {"a range", table, [&] { table->extendSelectionTo(341); }, 300, {42, 299, 300}, 301},
+      {"none", table, [&] { table->deselectAllRows(); }, 0, {}, 1},
+      {"both of 2 rows", table, [&] { reload(rows, table, 2); table->selectRow(0); table->extendSelectionTo(1); },
+       2, {0}, 1},
+      {"one of 2 rows", table, [&] { table->selectRow(0); }, 1, {0}, 2},
+      {"the one row", table, [&] { reload(rows, table, 1); table->selectRow(0); }, 1, {0}, 1},
+      {"single: the last of 100,000", single, [&] { single->selectRow(99999); }, 1, {99999}, 2},
+      {"single: one of 2 rows", single, [&] { reload(singleRows, single, 2); single->selectRow(0); }, 1, {0}, 2},
+      {"single: the one row", single, [&] { reload(singleRows, single, 1); single->selectRow(0); }, 1, {0}, 2},
+      {"single: none", single, [&] { single->deselectAllRows(); }, 0, {}, 1},
+  };
+  for (const Push& s : pushed) {
+    HWND shown = controlOf(s.table);
+    ListMessages& messages = s.table == single ? singleCounted : counted;
     s.act();
+    messages.clear();
     run(s.name, [&] { realize(); });
-    EXPECT_EQ(counted.setState, s.messages) << s.name;
-    EXPECT_EQ(ListView_GetSelectedCount(list), UINT(s.count)) << s.name;
-    EXPECT_EQ(among([&](int32_t r) { return ListView_GetItemState(list, r, LVIS_SELECTED) != 0; }), s.among) << s.name;
-    EXPECT_EQ(table->selectedCount(), s.count) << s.name;  // the push did not come back
+    EXPECT_EQ(messages.setState, s.messages) << s.name;
+    EXPECT_EQ(ListView_GetSelectedCount(shown), UINT(s.count)) << s.name;
+    EXPECT_EQ(among([&](int32_t r) { return ListView_GetItemState(shown, r, LVIS_SELECTED) != 0; }), s.among) << s.name;
+    EXPECT_EQ(s.table->selectedCount(), s.count) << s.name;  // the push did not come back
   }
 }
 

@@ -1,14 +1,20 @@
 // The pure rules of the driver's services, run natively and under Wine:
 // offsets between UTF-8 and UTF-16, day numbers and the local offset, point
-// sizes, the listing's lines and limits, snapshot rectangles, off-screen GL
-// sizes, the file dialogs' flags, and Backspace in a field editor.
+// sizes, the listing's lines and limits (and the file panel reading them),
+// snapshot rectangles, off-screen GL sizes, the file dialogs' flags, and
+// Backspace in a field editor.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/WideText.h"
+#include "ux/core/UXApplication.h"
 #include "ux/core/UXNodeTree.h"
+#include "ux/headless/UXHeadlessDriver.h"
+#include "ux/panels/UXFilePanel.h"
 #include "ux/win32/W32ServicePure.h"
 
 namespace quorl {
@@ -117,6 +123,48 @@ TEST(W32ListWriterTest, LinesSizesAndLimits) {
   EXPECT_EQ(buf[302], '#');
   edge.add(false, 1, "again");  // the position reached capacity - 300
   EXPECT_EQ(edge.count(), 1);
+}
+
+// A driver whose listing is written the way the Win32 driver writes it,
+// from names no real folder here can hold.
+class ListingDriver : public UXHeadlessDriver {
+ public:
+  std::vector<std::string> names;
+  int32_t listDir(const char*, char* buffer, uint32_t capacity) override {
+    W32ListWriter out(buffer, capacity);
+    for (const std::string& name : names) out.add(false, 0, name);
+    whole_ = out.whole();
+    return out.count();
+  }
+  bool listDirWhole() const override { return whole_; }
+
+ private:
+  bool whole_ = false;
+};
+
+// A name of 255 UTF-16 units of CJK (765 bytes, as NTFS allows) whose line
+// falls near the end of the panel's first buffer is listed: the buffer
+// grows for it rather than the folder being labelled partial.
+TEST(W32ListWriterTest, TheLongestNameNearTheBuffersEndIsListed) {
+  auto driver = make<ListingDriver>();
+  gDriver = driver;
+  UXFileRows dirs, files;
+  uint8_t unreadable = 0, truncated = 0, partial = 0;
+  UXFilePanel::listFolder("/", dirs, files, unreadable, truncated, partial);  // the first buffer at its start
+  std::string longest;
+  for (int i = 0; i < 255; ++i) longest += "\xE6\x97\xA5";
+  char name[16];
+  for (int i = 0; i < 790; ++i) {  // 20-byte lines: 15,800 of the first 16,384 bytes
+    std::snprintf(name, sizeof name, "file-%05d.json", i);
+    driver->names.push_back(name);
+  }
+  driver->names.push_back(longest);
+  ASSERT_EQ(UXFilePanel::kListingStart, 16384u);
+  UXFilePanel::listFolder("/", dirs, files, unreadable, truncated, partial);
+  gDriver.reset();
+  EXPECT_EQ(unreadable + truncated + partial, 0);
+  ASSERT_EQ(files.size(), 791u);
+  EXPECT_EQ(files.back()->name, longest);
 }
 
 // Full paths take the long form that the wide calls follow past MAX_PATH.
