@@ -50,9 +50,12 @@ inline bool onHost(const wchar_t* program, const std::wstring& arguments, const 
   if (!CreateProcessW((L"Z:\\usr\\bin\\" + std::wstring(program)).c_str(), command.data(), nullptr, nullptr, FALSE,
                       0, nullptr, nullptr, &startup, &process))
     return false;
-  W32File child(process.hProcess), thread(process.hThread);
-  // A host program's handle does not wait for it: wait for the listing
-  // instead, with a budget.
+  // Wine starts a host program with no process handle, and may leave other
+  // words in hThread (closing that would close another handle of this
+  // process: its window station, say): only a real process's are closed.
+  W32File child(process.hProcess), thread(process.hProcess ? process.hThread : nullptr);
+  // No handle waits for a host program: wait for the listing instead, with
+  // a budget.
   for (int waited = 0; waited < 20000; waited += 10) {
     if (listsEntry(folder, name) == listed) return true;
     Sleep(10);
