@@ -23,6 +23,7 @@ UXFileFailure copyBytes(UXSiblingCopy& copy) {
 
 std::function<void(const std::string& sibling)> gUXBeforeSiblingCreate;
 std::function<void(const std::string& sibling)> gUXBeforeSiblingPlace;
+std::function<void(const std::string& source)> gUXBeforeMoveDelete;
 
 UXFileFailure uxCopyThroughSibling(UXSiblingCopy& copy, const std::string& folder, bool replace) {
   for (uint32_t attempt = 0; attempt < kSiblingAttempts; ++attempt) {

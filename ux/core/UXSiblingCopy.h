@@ -76,4 +76,10 @@ extern std::function<void(const std::string& sibling)> gUXBeforeSiblingCreate;
 // the target meanwhile. Empty in the program.
 extern std::function<void(const std::string& sibling)> gUXBeforeSiblingPlace;
 
+// Called with the source's path once a move to another file system has put
+// its copy in place and before it deletes the source, when set: where tests
+// play the other program that replaces the source meanwhile. Empty in the
+// program.
+extern std::function<void(const std::string& source)> gUXBeforeMoveDelete;
+
 }  // namespace quorl

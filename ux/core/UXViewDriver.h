@@ -113,6 +113,8 @@ enum class UXFileFailure : uint8_t {
   brokenLink,     // a link that points to nothing
   otherVolume,    // a move to another file system that cannot copy it there
   swapped,        // the source is no longer the file the panel identified
+  changed,        // a move's source was replaced or written while it was copied: both kept
+  deviceName,     // a name Windows keeps for a device (NUL, aux.json): no file is reached by it
   unknown,
 };
 
@@ -122,6 +124,7 @@ enum class UXFilePresence : uint8_t {
   file,       // an entry that is no folder: a file, a link, a pipe, a device
   folder,     // a folder
   notFolder,  // a file stands where the path names a folder on its way
+  deviceName,  // the name is one Windows keeps for a device: it reaches no file
   unknown,    // the system will not tell
 };
 

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -64,11 +65,13 @@ UXFileFailure renameFailure(const char* from) {
 }
 
 // Puts `from` at `to` only while `to` is free. renameat2 refuses at once;
-// where a file system lacks it, a hard link is made (which fails on a taken
-// name) and the old name unlinked; where it lacks both, the name is looked
-// at just before the rename.
+// where a file system (EINVAL) or the kernel or a seccomp filter (ENOSYS)
+// lacks it, a hard link is made (which fails on a taken name) and the old
+// name unlinked; where it lacks both, the name is looked at just before the
+// rename. The system call is made directly: the C library's wrapper may
+// turn ENOSYS into EINVAL, or lack renameat2 altogether.
 bool renameNoReplace(const char* from, const char* to) {
-  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  if (::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   if (::link(from, to) == 0) {
     if (::unlink(from) == 0) return true;
@@ -86,16 +89,25 @@ bool renameNoReplace(const char* from, const char* to) {
   return errno == ENOENT && ::rename(from, to) == 0;
 }
 
+// What a move to another file system keeps of its source, and learns on
+// the way: the source as it was opened and the copy as it was made.
+struct MovedFile {
+  struct stat source {};
+  struct stat copy {};
+};
+
 // The POSIX calls of a copy from an open, checked source (the settings
 // file's bytes are its source in replaceSettingsFile). The sibling is made
 // with `createMode` and given `finishMode` once whole, when that is set: a
 // replacing copy is private until it takes the old file's bits; a new one
 // is made with its source's bits, which the system cuts by the umask (or a
 // default ACL) as for any new file, so that it is never wider than it ends.
+// A move's copy (`move` set) keeps its source's owner and group where the
+// user may give them, and its times, as a move on one file system does.
 class PosixCopy : public UXSiblingCopy {
  public:
-  PosixCopy(int source, mode_t createMode, int finishMode, const char* target)
-      : source_(source), createMode_(createMode), finishMode_(finishMode), target_(target) {}
+  PosixCopy(int source, mode_t createMode, int finishMode, const char* target, MovedFile* move = nullptr)
+      : source_(source), createMode_(createMode), finishMode_(finishMode), target_(target), move_(move) {}
   ~PosixCopy() override { closeSibling(); }
 
   UXFileFailure create(const std::string& sibling) override {
@@ -123,12 +135,23 @@ class PosixCopy : public UXSiblingCopy {
     return UXFileFailure::none;
   }
   UXFileFailure finish() override {
+    // The owner only root may give away; the group a member may. Before the
+    // permissions, which a change of owner would clear of set-id bits.
+    if (move_ && ::fchown(sibling_, move_->source.st_uid, move_->source.st_gid) != 0 &&
+        ::fchown(sibling_, uid_t(-1), move_->source.st_gid) != 0) {
+      // Neither allowed: the copy is the user's, in the user's group.
+    }
     // A file system that keeps no permissions refuses them; the copy then
     // stays as it was made.
     if (finishMode_ >= 0) ::fchmod(sibling_, mode_t(finishMode_));
+    if (move_) {
+      const struct timespec times[2] = {move_->source.st_atim, move_->source.st_mtim};
+      ::futimens(sibling_, times);
+    }
     // Written through before it takes the name, so that not even a crash
     // leaves a cut file there.
     if (::fsync(sibling_) != 0) return failureOfErrno(false);
+    if (move_ && ::fstat(sibling_, &move_->copy) != 0) return failureOfErrno(false);
     if (::close(std::exchange(sibling_, -1)) != 0) return failureOfErrno(false);
     return UXFileFailure::none;
   }
@@ -150,6 +173,7 @@ class PosixCopy : public UXSiblingCopy {
   mode_t createMode_;
   int finishMode_;  // -1: none
   const char* target_;
+  MovedFile* move_;  // the caller's, for a move
 };
 
 // The target's folder with its slash, where the copy's sibling is made (so
@@ -163,7 +187,7 @@ std::string folderOf(const char* path) {
 struct CopyTerms {
   bool replace = false;      // over a regular file at the target
   bool followLinks = true;   // the source may be a link to the file copied
-  bool keepMode = false;     // a move: the copy keeps its source's bits whole
+  MovedFile* move = nullptr;  // a move: the copy keeps its source's bits, owner and times, and tells what it copied
   bool checkSource = false;  // the source must be *source (null: no file was identified)
   const UXFileIdentity* source = nullptr;
 };
@@ -215,11 +239,23 @@ UXFileFailure copyFile(const char* from, const char* to, const CopyTerms& terms)
   }
   ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
   // A replacing copy takes the old file's permissions (a private file stays
-  // private), a moved file its own, a new copy its source's less the umask.
+  // private), a moved file all of its own, a new copy its source's less the
+  // umask.
   const mode_t bits = source.st_mode & 0777;
-  PosixCopy copy(in.fd, replacing || terms.keepMode ? 0600 : bits,
-                 replacing ? int(target.st_mode & 0777) : terms.keepMode ? int(bits) : -1, to);
+  if (terms.move) terms.move->source = source;
+  PosixCopy copy(in.fd, replacing || terms.move ? 0600 : bits,
+                 replacing    ? int(target.st_mode & 0777)
+                 : terms.move ? int(source.st_mode & 07777)
+                              : -1,
+                 to, terms.move);
   return uxCopyThroughSibling(copy, folderOf(to), replacing);
+}
+
+// Whether `now` is still the file a move copied, as it was copied: the same
+// entry, not written since.
+bool sameAsCopied(const struct stat& now, const struct stat& copied) {
+  return now.st_dev == copied.st_dev && now.st_ino == copied.st_ino && now.st_size == copied.st_size &&
+         now.st_mtim.tv_sec == copied.st_mtim.tv_sec && now.st_mtim.tv_nsec == copied.st_mtim.tv_nsec;
 }
 
 }  // namespace
@@ -246,14 +282,25 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
   struct stat info;
   if (::lstat(from, &info) != 0) return failed(renameFailure(from));
   if (!S_ISREG(info.st_mode)) return failed(UXFileFailure::otherVolume);
+  MovedFile moved;
   CopyTerms move;
   move.followLinks = false;
-  move.keepMode = true;
+  move.move = &moved;
   if (UXFileFailure why = copyFile(from, to, move); why != UXFileFailure::none) return failed(why);
-  if (::unlink(from) == 0) return true;
-  // The source stays: so must nothing else.
+  // Only the file that was copied is deleted, as it was copied: one that
+  // took its name or was written meanwhile stays beside the copy. One that
+  // went meanwhile leaves the copy as the file.
+  if (gUXBeforeMoveDelete) gUXBeforeMoveDelete(from);
+  struct stat now;
+  if (::lstat(from, &now) != 0) {
+    if (errno == ENOENT) return true;
+    return failed(failureOfErrno(true));
+  }
+  if (!sameAsCopied(now, moved.source)) return failed(UXFileFailure::changed);
+  if (::unlink(from) == 0 || errno == ENOENT) return true;
+  // The source stays: so must nothing else, but only the copy made goes.
   const UXFileFailure why = failureOfErrno(true);
-  ::unlink(to);
+  if (::lstat(to, &now) == 0 && now.st_dev == moved.copy.st_dev && now.st_ino == moved.copy.st_ino) ::unlink(to);
   return failed(why);
 }
 

@@ -11,6 +11,7 @@
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
+#include "ux/win32/W32ServicePure.h"
 #include "ux/win32/W32SiblingCopy.h"
 
 namespace quorl {
@@ -27,11 +28,16 @@ bool overlongName(const fs::path& p) {
   return false;
 }
 
+// Whether a path ends in a name Windows keeps for a device (NUL, aux.json),
+// which would reach the device rather than a file.
+bool deviceNamed(const char* path) { return w32IsDeviceName(pathOf(path).u16string()); }
+
 }  // namespace
 
 bool UXHeadlessDriver::fileDelete(const char* path) {
   fileFailure_ = UXFileFailure::none;
   if (!path || !*path) return failed(UXFileFailure::gone);
+  if (deviceNamed(path)) return failed(UXFileFailure::deviceName);
   std::error_code ec;
   const fs::path p = pathOf(path);
   const fs::file_type type = fs::symlink_status(p, ec).type();
@@ -44,6 +50,7 @@ bool UXHeadlessDriver::fileDelete(const char* path) {
 bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
   fileFailure_ = UXFileFailure::none;
   if (!from || !to || !*from || !*to) return failed(UXFileFailure::unknown);
+  if (deviceNamed(from) || deviceNamed(to)) return failed(UXFileFailure::deviceName);
   std::error_code ec;
   fs::path target = pathOf(to);
   if (overlongName(target)) return failed(UXFileFailure::tooLong);
@@ -64,6 +71,7 @@ namespace {
 // `replace`.
 UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const W32SourceTerms& terms) {
   if (!from || !to || !*from || !*to) return UXFileFailure::unknown;
+  if (deviceNamed(from) || deviceNamed(to)) return UXFileFailure::deviceName;
   std::error_code ec;
   fs::path source = pathOf(from), target = pathOf(to);
   if (overlongName(target)) return UXFileFailure::tooLong;

@@ -196,7 +196,7 @@ class UXFilePanel : public Object {
   // What stands at a path, asked of the file system through the driver
   // (which folds names as the system does) and checked against a listing
   // of its folder: absent only when the folder can be listed, the system
-  // says absent and no listed name matches. The last four never count as
+  // says absent and no listed name matches. The last five never count as
   // absent and each has its own report; tooMany and partial say why a
   // listing cannot stand in where the system will not tell.
   enum class Presence : uint8_t {
@@ -204,6 +204,7 @@ class UXFilePanel : public Object {
     present,    // a file (or any entry that is no folder)
     folder,
     notFolder,  // the path names a folder, and a file has that name
+    deviceName,  // the system keeps the name for a device
     noFolder,   // the path names a folder that is not there
     unknown,    // the folder cannot be listed, or the system will not tell
     tooMany,    // the system will not tell, and the folder has more entries than a listing holds

@@ -143,6 +143,7 @@ bool UXFilePanel::mayWrite(Presence presence, const std::string& name) {
     case Presence::folder: report(failureText(UXFileFailure::isFolder) + ("|" + line)); return false;
     case Presence::notFolder: report(kNotFolder + ("|" + line)); return false;
     case Presence::noFolder: report(failureText(UXFileFailure::noFolder) + ("|" + line)); return false;
+    case Presence::deviceName: report(failureText(UXFileFailure::deviceName) + ("|" + line)); return false;
     case Presence::tooMany: report(kTooMany + line); return false;
     case Presence::partial: report(kPartial + line); return false;
     case Presence::unknown: break;
@@ -261,6 +262,8 @@ const char* UXFilePanel::failureText(UXFileFailure failure) {
     case UXFileFailure::brokenLink: return "The link is broken: what it points to is not there.";
     case UXFileFailure::otherVolume: return "It cannot be moved to another disk; copy it instead.";
     case UXFileFailure::swapped: return "It is no longer the file that was listed.";
+    case UXFileFailure::changed: return "It changed while it was moved, so it was kept here beside the copy.";
+    case UXFileFailure::deviceName: return "It is a device name Windows reserves.";
     default: return "";
   }
 }
@@ -294,6 +297,10 @@ void UXFilePanel::renameOrMove(const char* failure) {
   const Presence taken = presenceFor(name);
   if (taken == Presence::present || taken == Presence::folder) {
     report(kExists + ("|" + asLine(name)));
+    return;
+  }
+  if (taken == Presence::deviceName) {
+    report(failureText(UXFileFailure::deviceName) + ("|" + asLine(name)));
     return;
   }
   if (!folderStillListed()) return;
@@ -358,6 +365,7 @@ UXFilePanel::Presence presenceOfEntry(UXFilePresence found) {
     case UXFilePresence::file: return UXFilePanel::Presence::present;
     case UXFilePresence::folder: return UXFilePanel::Presence::folder;
     case UXFilePresence::notFolder: return UXFilePanel::Presence::notFolder;
+    case UXFilePresence::deviceName: return UXFilePanel::Presence::deviceName;
     case UXFilePresence::unknown: break;
   }
   return UXFilePanel::Presence::unknown;

@@ -16,13 +16,18 @@
 
 namespace quorl {
 
-// The attributes of a link are its own: a link is found, not followed.
+// The attributes of a link are its own: a link is found, not followed (a
+// link to a folder is an entry, not a folder to walk into).
+inline UXFilePresence w32PresenceOf(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+             ? UXFilePresence::folder
+             : UXFilePresence::file;
+}
+
 inline UXFilePresence w32FilePresence(const std::wstring& path) {
+  if (w32IsDeviceName(w32U16(path))) return UXFilePresence::deviceName;
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES)
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-               ? UXFilePresence::folder
-               : UXFilePresence::file;
+  if (attributes != INVALID_FILE_ATTRIBUTES) return w32PresenceOf(attributes);
   switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -30,7 +35,16 @@ inline UXFilePresence w32FilePresence(const std::wstring& path) {
     // A name longer than a file system allows is no entry's.
     case ERROR_INVALID_NAME: return w32HasOverlongName(w32U16(path)) ? UXFilePresence::absent : UXFilePresence::unknown;
     case ERROR_DIRECTORY: return UXFilePresence::notFolder;
-    default: return UXFilePresence::unknown;
+    default: {
+      // An entry whose attributes cannot be read (a named pipe under Wine)
+      // is still found in its folder; a last name with wildcards could find
+      // another's.
+      if (path.find_first_of(L"*?", path.find_last_of(L"\\/") + 1) != std::wstring::npos)
+        return UXFilePresence::unknown;
+      WIN32_FIND_DATAW entry{};
+      return W32FindHandle(FindFirstFileW(path.c_str(), &entry)) ? w32PresenceOf(entry.dwFileAttributes)
+                                                                 : UXFilePresence::unknown;
+    }
   }
 }
 

@@ -32,6 +32,8 @@ UXFileFailure gW32FileFailure = UXFileFailure::none;
 // Whether the last listing wrote every entry of its folder.
 bool gW32ListingWhole = false;
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 bool isFolder(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -61,18 +63,36 @@ UXFileFailure failureOf(DWORD error, const std::wstring& from, const std::wstrin
 }
 
 // The same file: one volume, one file index.
-bool sameFile(HANDLE a, HANDLE b) {
-  BY_HANDLE_FILE_INFORMATION x{}, y{};
-  return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
-         x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+bool sameIndex(const BY_HANDLE_FILE_INFORMATION& x, const BY_HANDLE_FILE_INFORMATION& y) {
+  return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
          x.nFileIndexLow == y.nFileIndexLow;
 }
+bool sameFile(HANDLE a, const BY_HANDLE_FILE_INFORMATION& y) {
+  BY_HANDLE_FILE_INFORMATION x{};
+  return GetFileInformationByHandle(a, &x) && sameIndex(x, y);
+}
+bool sameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION y{};
+  return GetFileInformationByHandle(b, &y) && sameFile(a, y);
+}
 
-// A copy from an open source, its errors read against both paths.
+// A copy from an open source, its errors read against both paths. A
+// move's copy (`moved` set: the source's information) keeps the source's
+// times, as a move on one volume does, and learns who the copy is.
 class W32FileCopy final : public W32SiblingCopy {
  public:
-  W32FileCopy(HANDLE in, const std::wstring& source, const std::wstring& target)
-      : W32SiblingCopy(in, target), source_(source), target_(target) {}
+  W32FileCopy(HANDLE in, const std::wstring& source, const std::wstring& target,
+              const BY_HANDLE_FILE_INFORMATION* moved = nullptr)
+      : W32SiblingCopy(in, target), source_(source), target_(target), moved_(moved) {}
+  UXFileFailure finish() override {
+    if (moved_) {
+      SetFileTime(sibling(), &moved_->ftCreationTime, &moved_->ftLastAccessTime, &moved_->ftLastWriteTime);
+      if (!GetFileInformationByHandle(sibling(), &made_)) return failureOf(GetLastError());
+    }
+    return W32SiblingCopy::finish();
+  }
+  // Whether an open file is the copy this move made.
+  bool isTheCopy(HANDLE file) const { return moved_ && sameFile(file, made_); }
 
  protected:
   UXFileFailure failureOf(DWORD error) const override { return quorl::failureOf(error, source_, target_); }
@@ -80,12 +100,59 @@ class W32FileCopy final : public W32SiblingCopy {
  private:
   const std::wstring& source_;
   const std::wstring& target_;
+  const BY_HANDLE_FILE_INFORMATION* moved_;  // the caller's, for a move
+  BY_HANDLE_FILE_INFORMATION made_{};
 };
+
+// The target's folder with its separator, where a copy's sibling is made.
+std::string folderOf(const std::wstring& target) {
+  return w32Utf8(target.substr(0, target.find_last_of(L'\\') + 1).c_str());
+}
+
+// Deletes the file open as `file` (with DELETE access) when it is closed:
+// that file, whatever has its name by then.
+bool deleteOnClose(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// A move to another volume, as the system's own would copy and then delete
+// by name: the source, held so that no other program writes, deletes or
+// replaces it meanwhile, is copied there (never over a file) and then
+// deleted through its own handle, so only the file copied goes. A source
+// that cannot be deleted takes back the copy made.
+UXFileFailure moveToOtherVolume(const std::wstring& source, const std::wstring& target) {
+  if (isFolder(attributesOf(source))) return UXFileFailure::otherVolume;
+  W32File in(CreateFileW(source.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in) return failureOf(GetLastError(), source, target);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(in.get()) != FILE_TYPE_DISK) return UXFileFailure::notRegular;
+  if (!GetFileInformationByHandle(in.get(), &info)) return failureOf(GetLastError(), source, target);
+  // A folder, or a link (which the copy would follow), is not moved.
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+    return UXFileFailure::otherVolume;
+  W32FileCopy copy(in.get(), source, target, &info);
+  if (UXFileFailure why = uxCopyThroughSibling(copy, folderOf(target), false); why != UXFileFailure::none)
+    return why;
+  if (gUXBeforeMoveDelete) gUXBeforeMoveDelete(w32Utf8(source.c_str()));
+  if (deleteOnClose(in.get())) return UXFileFailure::none;
+  const UXFileFailure why = failureOf(GetLastError(), source, target);
+  W32File placed(CreateFileW(target.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (placed && copy.isTheCopy(placed.get())) deleteOnClose(placed.get());
+  return why;
+}
 
 bool failed(UXFileFailure why) {
   gW32FileFailure = why;
   return false;
 }
+
+// Whether a path ends in a name Windows keeps for a device: refused before
+// the system turns it into the device's path (a file of that name, made
+// elsewhere, would then be a console or the null device here).
+bool deviceNamed(const char* path) { return w32IsDeviceName(w32U16(w32Wide(path))); }
 
 }  // namespace
 
@@ -116,6 +183,7 @@ int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capaci
 bool UXWin32Driver::fileDelete(const char* path) {
   gW32FileFailure = UXFileFailure::none;
   if (!path) return failed(UXFileFailure::gone);
+  if (deviceNamed(path)) return failed(UXFileFailure::deviceName);
   const std::wstring target = w32LongPath(path);
   if (DeleteFileW(target.c_str())) return true;
   const DWORD error = GetLastError();
@@ -127,9 +195,14 @@ bool UXWin32Driver::fileDelete(const char* path) {
 bool UXWin32Driver::fileRename(const char* from, const char* to) {
   gW32FileFailure = UXFileFailure::none;
   if (!from || !to) return failed(UXFileFailure::unknown);
+  if (deviceNamed(from) || deviceNamed(to)) return failed(UXFileFailure::deviceName);
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
-  if (MoveFileW(source.c_str(), target.c_str())) return true;
-  return failed(failureOf(GetLastError(), source, target));
+  // Within one volume only, never over a file.
+  if (MoveFileExW(source.c_str(), target.c_str(), 0)) return true;
+  const DWORD error = GetLastError();
+  if (error != ERROR_NOT_SAME_DEVICE) return failed(failureOf(error, source, target));
+  const UXFileFailure why = moveToOtherVolume(source, target);
+  return why == UXFileFailure::none || failed(why);
 }
 
 namespace {
@@ -141,6 +214,7 @@ namespace {
 // may not replace takes no name that is taken.
 UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const W32SourceTerms& terms) {
   if (!from || !to) return UXFileFailure::unknown;
+  if (deviceNamed(from) || deviceNamed(to)) return UXFileFailure::deviceName;
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
   for (const std::wstring* path : {&source, &target})
     if (UXFileFailure why = notAFile(*path); why != UXFileFailure::none) return why;
@@ -154,7 +228,6 @@ UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const 
   if (opened != UXFileFailure::none) return opened;
   // The old file, opened only to be told apart (no access asked): a pipe or
   // the source itself is refused.
-  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   W32File old(CreateFileW(target.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!old && GetLastError() != ERROR_FILE_NOT_FOUND) return failureOf(GetLastError(), source, target);
   const bool replacing = bool(old);
@@ -163,8 +236,7 @@ UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const 
   if (replacing && sameFile(in.get(), old.get())) return UXFileFailure::same;
   old.reset();
   W32FileCopy copy(in.get(), source, target);
-  const std::string folder = w32Utf8(target.substr(0, target.find_last_of(L'\\') + 1).c_str());
-  return uxCopyThroughSibling(copy, folder, replacing);
+  return uxCopyThroughSibling(copy, folderOf(target), replacing);
 }
 
 }  // namespace

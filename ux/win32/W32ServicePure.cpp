@@ -139,6 +139,29 @@ bool w32HasOverlongName(const std::u16string& path) {
   return false;
 }
 
+bool w32IsDeviceName(const std::u16string& path) {
+  size_t end = path.size();
+  while (end > 0 && path[end - 1] == u':') --end;
+  // A colon ends a drive ("C:NUL") but not a device's own ("NUL:.txt").
+  size_t start = end;
+  while (start > 0 && path[start - 1] != u'\\' && path[start - 1] != u'/' &&
+         !(path[start - 1] == u':' && path[start] != u'.'))
+    --start;
+  std::u16string base = path.substr(start, end - start);
+  base.resize(std::min(base.size(), base.find(u'.')));
+  while (!base.empty() && (base.back() == u' ' || base.back() == u':')) base.pop_back();
+  auto is = [&base](const char* name) {
+    for (size_t i = 0; i < 3; ++i)
+      if ((base[i] | 0x20) != (name[i] | 0x20)) return false;
+    return true;
+  };
+  if (base.size() == 3) return is("con") || is("prn") || is("aux") || is("nul");
+  if (base.size() != 4) return false;
+  const char16_t n = base[3];
+  const bool digit = (n >= u'1' && n <= u'9') || n == u'\u00B9' || n == u'\u00B2' || n == u'\u00B3';
+  return digit && (is("com") || is("lpt"));
+}
+
 // ---------------------------------------------------------------------------
 // 5. File dialog flags (commdlg.h values: this file has no windows.h).
 

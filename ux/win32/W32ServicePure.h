@@ -68,6 +68,11 @@ class W32ListWriter {
 std::u16string w32LongPathForm(const std::u16string& full);
 // Whether a path has a component longer than the 255 units a name may have.
 bool w32HasOverlongName(const std::u16string& path);
+// Whether the last name of a path is one Windows keeps for a device: CON,
+// PRN, AUX, NUL, COM1-9 and LPT1-9 (also with the superscript digits 1-3),
+// in any case, with any extension and trailing spaces or colons. The system
+// turns such a path into the device's, so it reaches no file.
+bool w32IsDeviceName(const std::u16string& path);
 
 // ---------------------------------------------------------------------------
 // 4. Rectangles and sizes.

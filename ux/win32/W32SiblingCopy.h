@@ -127,6 +127,8 @@ class W32SiblingCopy : public UXSiblingCopy {
  protected:
   // The reason behind an error of a call on the sibling or the target.
   virtual UXFileFailure failureOf(DWORD error) const { return w32FileFailure(error); }
+  // The sibling while it is open (from create to finish).
+  HANDLE sibling() const { return file_.get(); }
 
  private:
   HANDLE source_;

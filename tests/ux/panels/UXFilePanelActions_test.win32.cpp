@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "PanelTest.h"
+#include "WineHost.h"
 #include "ux/win32/UXWin32Driver.h"
 
 namespace quorl::test {
@@ -138,6 +139,44 @@ TEST_F(Win32PanelActions, ActsOnlyInTheFolderThatWasListed) {
 TEST_F(Win32PanelActions, CopyToAFreeNameKeepsWhatAppearsMeanwhile) { copyToAFreeNameKeepsWhatAppearsMeanwhile(); }
 TEST_F(Win32PanelActions, CopyTakesOnlyTheListedSource) { copyTakesOnlyTheListedSource(); }
 TEST_F(Win32PanelActions, ATypedFolderStaysTheOneAsked) { typedFolderStaysTheOneAsked(); }
+
+// A name Windows keeps for a device is refused for that reason, typed or a
+// row's (a file the host made), and nothing changes; a named pipe typed as
+// a copy's target is an entry, and after Replace the copy says why it
+// refuses it.
+TEST_F(Win32PanelActions, DeviceNamesAndPipesAreRefusedForWhatTheyAre) {
+  const std::string folder = root.string();
+  if (!onHost(L"touch", folder, "aux.json", true) || !onHost(L"mkfifo", folder, "pipe", true))
+    GTEST_SKIP() << "the host could not make the entries here (not under Wine?)";
+  const std::string device = "It is a device name Windows reserves.";
+  struct Case { void (UXFilePanel::*action)(); uint8_t save; const char* row; const char* typed; std::string alert; };
+  const Case cases[] = {
+      {&UXFilePanel::onCopy, 0, "a.txt", "NUL", "3|" + device + "|NUL|OK"},
+      {&UXFilePanel::onCopy, 0, "a.txt", "com1.txt", "3|" + device + "|com1.txt|OK"},
+      {&UXFilePanel::onRename, 0, "a.txt", "CON", "3|" + device + "|CON|OK"},
+      {&UXFilePanel::onOpen, 1, "a.txt", "aux.json", "3|" + device + "|aux.json|OK"},
+      {&UXFilePanel::onCopy, 0, "aux.json", "c.txt", "3|The file could not be copied.|aux.json|" + device + "|OK"},
+      {&UXFilePanel::onMove, 0, "aux.json", "sub/c.txt", "3|The file could not be moved.|aux.json|" + device + "|OK"},
+      {&UXFilePanel::onDelete, 0, "aux.json", "", "3|The file could not be deleted.|aux.json|" + device + "|OK"},
+      {&UXFilePanel::onCopy, 0, "a.txt", "pipe", "3|The file could not be copied.|a.txt|Only regular files are copied.|OK"},
+  };
+  for (const Case& c : cases) {
+    panel->saveMode = c.save;
+    panel->reload();
+    ASSERT_TRUE(pick(*panel, c.row)) << c.row;
+    type(c.typed);
+    w32->answers = {1};  // Replace, Delete
+    (panel.get()->*c.action)();
+    EXPECT_EQ(lastAlert(), c.alert) << c.typed;
+    EXPECT_EQ(panel->done, 0) << c.typed;
+  }
+  EXPECT_EQ(read("a.txt"), "alpha");
+  EXPECT_TRUE(listsEntry(folder, "aux.json"));
+  EXPECT_FALSE(has("c.txt") || has("sub/c.txt"));
+  // std::filesystem reaches neither to remove them.
+  EXPECT_TRUE(onHost(L"rm", folder, "aux.json", false));
+  EXPECT_TRUE(onHost(L"rm", folder, "pipe", false));
+}
 
 }  // namespace
 }  // namespace quorl::test

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/WideText.h"
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXNodeTree.h"
 #include "ux/headless/UXHeadlessDriver.h"
@@ -183,6 +184,20 @@ TEST(W32LongPathTest, FullPathsTakeTheLongForm) {
   EXPECT_FALSE(w32HasOverlongName(u"C:\\" + std::u16string(255, u'n') + u"\\b"));
   EXPECT_TRUE(w32HasOverlongName(u"C:\\" + std::u16string(256, u'n') + u"\\b"));
   EXPECT_TRUE(w32HasOverlongName(u"a/" + std::u16string(256, u'n')));
+}
+
+// The names a path turns into a device's, whatever their case, extension
+// or trailing spaces and colons; names that only begin like one are files.
+TEST(W32LongPathTest, DeviceNamesAreKnownByTheirLastName) {
+  const struct { std::u16string path; bool device; } cases[] = {
+      {u"C:\\data\\aux.json", true}, {u"NUL", true},         {u"z:/tmp/com1.txt", true},
+      {u"CON", true},                  {u"lpt9.tar.gz", true},  {u"Prn .txt", true},
+      {u"nul:", true},                 {u"C:NUL", true},        {u"NUL:.txt", true},
+      {u"x\\COM\u00B2", true},         {u"\\\\.\\con", true},     {u"COM0", false},
+      {u"auxiliary.txt", false},       {u"nul\\a.txt", false},   {u"a.nul", false},
+      {u"CONSOLE", false},             {u".con", false},        {u"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(w32IsDeviceName(c.path), c.device) << WideText::utf8(c.path.data(), c.path.size());
 }
 
 TEST(W32SnapshotRectTest, InsideOnlyIn64Bits) {

@@ -9,10 +9,13 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "W32TestSupport.h"
+#include "WineHost.h"
 #include "ux/core/UXSiblingCopy.h"
+#include "ux/win32/W32SiblingCopy.h"
 #include "ux/win32/W32Services.h"
 
 namespace quorl::test {
@@ -228,13 +231,14 @@ void writeFile(const std::string& path, const std::string& bytes) {
 
 class TempFolder {
  public:
-  TempFolder() {
+  // In the temporary folder, or in `base` (with its separator) when given.
+  explicit TempFolder(std::wstring base = L"") {
     wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
+    if (base.empty()) base = GetTempPathW(MAX_PATH, temp) ? temp : L"";
     // A new folder each time: Wine reuses process ids, and a run that was
     // stopped midway leaves its folders behind.
     do {
-      wide_ = std::wstring(temp) + L"quorl-\u00E9t\u00E9-\u65E5\u672C-" + std::to_wstring(GetCurrentProcessId()) +
+      wide_ = base + L"quorl-\u00E9t\u00E9-\u65E5\u672C-" + std::to_wstring(GetCurrentProcessId()) +
               L"-" + std::to_wstring(counter_++);
     } while (!CreateDirectoryW(wide_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
     path = w32Utf8(wide_.c_str());
@@ -356,40 +360,14 @@ TEST_F(Win32DriverTest, ACopyToANewNameReplacesNoFileThatAppeared) {
   }
 }
 
-// Runs the host's program (mkfifo, rm: Wine makes no named pipe itself) on
-// the host's name for the path and waits until the path is `listed` or is
-// not; false outside Wine or when that does not come.
-bool onHost(const wchar_t* program, const std::string& path, bool listed) {
-  using UnixName = char* (*)(const wchar_t*);
-  const auto unixName = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  char* host = unixName ? unixName(w32Wide(path).c_str()) : nullptr;
-  if (!host) return false;
-  std::wstring command = std::wstring(program) + L" \"" + w32Wide(host) + L"\"";
-  HeapFree(GetProcessHeap(), 0, host);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW((L"Z:\\usr\\bin\\" + std::wstring(program)).c_str(), command.data(), nullptr, nullptr, FALSE,
-                      0, nullptr, nullptr, &startup, &process))
-    return false;
-  W32File child(process.hProcess), thread(process.hThread);
-  // A host program's handle does not wait for it: wait for the listing
-  // instead (a pipe's attributes are not read under Wine), with a budget.
-  for (int waited = 0; waited < 20000; waited += 10) {
-    WIN32_FIND_DATAW entry{};
-    if (bool(W32FindHandle(FindFirstFileW(w32Wide(path).c_str(), &entry))) == listed) return true;
-    Sleep(10);
-  }
-  return false;
-}
-
 // A named pipe is never copied from nor written onto, and the refusal says
-// so (not "permission denied"); the copy does not wait on it.
+// so (not "permission denied"); the copy does not wait on it. It is an
+// entry all the same, though Wine reads no attributes of it.
 TEST_F(Win32DriverTest, ACopyRefusesNamedPipes) {
   TempFolder folder;
   folder.write("a.txt", "alpha");
-  if (!onHost(L"mkfifo", folder.at("pipe"), true)) GTEST_SKIP() << "no named pipe could be made here (not under Wine?)";
+  if (!onHost(L"mkfifo", folder.path, "pipe", true)) GTEST_SKIP() << "no named pipe could be made here (not under Wine?)";
+  EXPECT_EQ(d->filePresence(folder.at("pipe").c_str()), UXFilePresence::file);
   const struct { const char* from; const char* to; } cases[] = {{"pipe", "copy.txt"}, {"a.txt", "pipe"}};
   for (const auto& c : cases) {
     EXPECT_FALSE(d->fileCopy(folder.at(c.from).c_str(), folder.at(c.to).c_str())) << c.from;
@@ -397,7 +375,103 @@ TEST_F(Win32DriverTest, ACopyRefusesNamedPipes) {
   }
   int32_t count = 0;
   EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t0\tpipe", "f\t5\ta.txt"}));
-  EXPECT_TRUE(onHost(L"rm", folder.at("pipe"), false));
+  EXPECT_TRUE(onHost(L"rm", folder.path, "pipe", false));
+}
+
+// A link to a folder (the host's, which Wine shows as a reparse point) is
+// an entry of its own, not a folder to walk into; a name Windows keeps for
+// a device is no entry's, whether a file has it on the host or not.
+TEST_F(Win32DriverTest, LinksToFoldersAndDeviceNamesAreNoFolders) {
+  TempFolder folder;
+  CreateDirectoryW(w32Wide(folder.at("real")).c_str(), nullptr);
+  if (!onHost(L"ln", L"-s real \"" + hostName(folder.path) + L"/link\"", folder.path, "link", true) ||
+      !onHost(L"touch", folder.path, "aux.json", true))
+    GTEST_SKIP() << "the host could not make a link here (not under Wine?)";
+  EXPECT_EQ(d->filePresence(folder.at("real").c_str()), UXFilePresence::folder);
+  EXPECT_EQ(d->filePresence(folder.at("link").c_str()), UXFilePresence::file);
+  for (const char* name : {"aux.json", "NUL", "com1.txt", "CON"})
+    EXPECT_EQ(d->filePresence(folder.at(name).c_str()), UXFilePresence::deviceName) << name;
+  EXPECT_TRUE(onHost(L"rm", folder.path, "link", false));
+}
+
+// A copy whose source fails midway, once its sibling is open, leaves the
+// folder as it was: the sibling is closed before it is removed (an open
+// one is not removed).
+TEST_F(Win32DriverTest, ACopyThatFailsMidwayLeavesNoSibling) {
+  // One whole chunk, then a failure.
+  class Failing final : public W32SiblingCopy {
+   public:
+    using W32SiblingCopy::W32SiblingCopy;
+    UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
+      if (std::exchange(read_, true)) return UXFileFailure::gone;
+      std::memset(buffer, 'x', got = capacity);
+      return UXFileFailure::none;
+    }
+    bool read_ = false;
+  };
+  TempFolder folder;
+  folder.write("b.txt", "old");
+  Failing copy(w32LongPath(folder.at("b.txt").c_str()));
+  EXPECT_EQ(uxCopyThroughSibling(copy, folder.path + "\\", true), UXFileFailure::gone);
+  int32_t count = 0;
+  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t3\tb.txt"}));
+}
+
+// A move to another volume (under Wine, Z:\dev\shm is the host's tmpfs)
+// copies the file there with its times and deletes it here through the
+// handle it copied from: no other program can replace or write the source
+// meanwhile, so no save of theirs is lost. A source that cannot be deleted
+// (read-only) takes its copy back; a folder, or a name taken there, is not
+// moved.
+TEST_F(Win32DriverTest, AMoveToAnotherVolumeDeletesOnlyWhatItCopied) {
+  TempFolder folder;
+  if (GetFileAttributesW(L"Z:\\dev\\shm") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no Z:\\dev\\shm (not Wine?)";
+  TempFolder other(L"Z:\\dev\\shm\\");
+  folder.write("probe", "");
+  if (MoveFileExW(w32Wide(folder.at("probe")).c_str(), w32Wide(other.at("probe")).c_str(), 0) ||
+      GetLastError() != ERROR_NOT_SAME_DEVICE)
+    GTEST_SKIP() << "Z:\\dev\\shm is on the test folder's volume";
+  folder.write("moved.txt", "moved");
+  auto open = [](const std::string& path) {
+    return W32File(CreateFileW(w32Wide(path).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, 0, nullptr));
+  };
+  FILETIME written{0x12345678, 0x01D00000}, kept{};
+  ASSERT_TRUE(SetFileTime(open(folder.at("moved.txt")).get(), nullptr, nullptr, &written));
+  folder.write("kept.txt", "kept");
+  other.write("kept.txt", "theirs");
+  folder.write("locked.txt", "locked");
+  SetFileAttributesW(w32Wide(folder.at("locked.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
+  CreateDirectoryW(w32Wide(folder.at("sub")).c_str(), nullptr);
+  folder.write("rival", "theirs");
+  int held = 0;  // the sources another program could neither replace nor write
+  gUXBeforeMoveDelete = [&](const std::string& source) {
+    const bool replaced = MoveFileExW(w32Wide(folder.at("rival")).c_str(), w32Wide(source).c_str(),
+                                      MOVEFILE_REPLACE_EXISTING);
+    const bool opened = bool(W32File(CreateFileW(w32Wide(source).c_str(), GENERIC_WRITE,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr)));
+    held += !replaced && !opened;
+  };
+  const struct { const char* name; bool moves; UXFileFailure why; } cases[] = {
+      {"moved.txt", true, UXFileFailure::none},
+      {"kept.txt", false, UXFileFailure::exists},
+      {"sub", false, UXFileFailure::otherVolume},
+      {"locked.txt", false, UXFileFailure::permission},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(d->fileRename(folder.at(c.name).c_str(), other.at(c.name).c_str()), c.moves) << c.name;
+    EXPECT_EQ(d->fileFailure(), c.why) << c.name;
+  }
+  gUXBeforeMoveDelete = nullptr;
+  SetFileAttributesW(w32Wide(folder.at("locked.txt")).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(held, 2);  // moved.txt and locked.txt
+  int32_t count = 0;
+  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"d\t0\tsub", "f\t0\tprobe", "f\t4\tkept.txt",
+                                                                     "f\t6\tlocked.txt", "f\t6\trival"}));
+  EXPECT_EQ(listing(*d, other.path, count), (std::vector<std::string>{"f\t5\tmoved.txt", "f\t6\tkept.txt"}));
+  ASSERT_TRUE(GetFileTime(open(other.at("moved.txt")).get(), nullptr, nullptr, &kept));
+  EXPECT_EQ(CompareFileTime(&kept, &written), 0);
 }
 
 // A folder deeper than MAX_PATH, and than the 590 bytes the listing once
