@@ -115,6 +115,7 @@ enum class UXFileFailure : uint8_t {
   swapped,        // the source is no longer the file the panel identified
   changed,        // a move's source was replaced or written while it was copied: both kept
   deviceName,     // a name Windows keeps for a device (NUL, aux.json): no file is reached by it
+  linkAsTarget,   // a link the system reaches only as what it leads to (Wine's host links): left alone
   unknown,
 };
 

@@ -264,6 +264,7 @@ const char* UXFilePanel::failureText(UXFileFailure failure) {
     case UXFileFailure::swapped: return "It is no longer the file that was listed.";
     case UXFileFailure::changed: return "It changed while it was moved, so it was kept here beside the copy.";
     case UXFileFailure::deviceName: return "It is a device name Windows reserves.";
+    case UXFileFailure::linkAsTarget: return "It is a link this system reaches only as what it leads to.";
     default: return "";
   }
 }

@@ -57,6 +57,29 @@ inline bool w32HandleIdentity(HANDLE file, UXFileIdentity& identity) {
   return true;
 }
 
+// Whether an open file is another entry than the one `path` names, told by
+// the name the system gives the open file: a link the system opens as what
+// it leads to, with no reparse point to tell it by (Wine does so with the
+// host's links to files, and reports the target's name). Only a name that
+// is neither the entry's long nor its short name counts, in any case; a
+// name that cannot be read is taken for the entry's.
+inline bool w32OpenedElsewhere(HANDLE file, const std::wstring& path) {
+  std::wstring opened(MAX_PATH, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(file, opened.data(), DWORD(opened.size()), FILE_NAME_NORMALIZED);
+  if (n >= opened.size()) {
+    opened.resize(n);
+    n = GetFinalPathNameByHandleW(file, opened.data(), DWORD(opened.size()), FILE_NAME_NORMALIZED);
+  }
+  WIN32_FIND_DATAW entry{};
+  if (n == 0 || n >= opened.size() || !W32FindHandle(FindFirstFileW(path.c_str(), &entry))) return false;
+  opened.resize(n);
+  const wchar_t* leaf = opened.c_str() + opened.find_last_of(L'\\') + 1;
+  const auto is = [leaf](const wchar_t* name) {
+    return *name && CompareStringOrdinal(leaf, -1, name, -1, TRUE) == CSTR_EQUAL;
+  };
+  return !is(entry.cFileName) && !is(entry.cAlternateFileName);
+}
+
 // The identity of what the path reaches, links followed. No access is
 // asked and every sharing allowed: only the identity is read.
 inline bool w32FileIdentity(const std::wstring& path, UXFileIdentity& identity) {

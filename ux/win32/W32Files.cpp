@@ -144,6 +144,15 @@ UXFileFailure moveToOtherVolume(const std::wstring& source, const std::wstring& 
   return why;
 }
 
+// Whether the path names a link that the system opens as what it leads to,
+// under that one's name (Wine's host links): deleting or renaming it would
+// delete or move its target (which may lie in another folder) instead.
+bool linkAsTarget(const std::wstring& path) {
+  W32File entry(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return entry && w32OpenedElsewhere(entry.get(), path);
+}
+
 bool failed(UXFileFailure why) {
   gW32FileFailure = why;
   return false;
@@ -185,6 +194,7 @@ bool UXWin32Driver::fileDelete(const char* path) {
   if (!path) return failed(UXFileFailure::gone);
   if (deviceNamed(path)) return failed(UXFileFailure::deviceName);
   const std::wstring target = w32LongPath(path);
+  if (linkAsTarget(target)) return failed(UXFileFailure::linkAsTarget);
   if (DeleteFileW(target.c_str())) return true;
   const DWORD error = GetLastError();
   // DeleteFileW refuses a folder as access denied: say what it is.
@@ -197,6 +207,7 @@ bool UXWin32Driver::fileRename(const char* from, const char* to) {
   if (!from || !to) return failed(UXFileFailure::unknown);
   if (deviceNamed(from) || deviceNamed(to)) return failed(UXFileFailure::deviceName);
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
+  if (linkAsTarget(source)) return failed(UXFileFailure::linkAsTarget);
   // Within one volume only, never over a file.
   if (MoveFileExW(source.c_str(), target.c_str(), 0)) return true;
   const DWORD error = GetLastError();

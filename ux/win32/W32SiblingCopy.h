@@ -45,11 +45,12 @@ struct W32SourceTerms {
 };
 
 // Opens a copy's source for reading into `file`, on the terms given:
-// unless links are followed, a link (a symbolic link, a junction) is told
-// by where it leads (nowhere, another file than the one identified) or
-// refused as no regular file, and a file another filter keeps in place (in
-// the cloud, deduplicated) is read as itself. Answers none, or why not; a
-// system error is told by `failureOf`.
+// unless links are followed, a link (a symbolic link, a junction, a host's
+// link under Wine, which opens as what it leads to) is told by where it
+// leads (nowhere, another file than the one identified) or refused as no
+// regular file, and a file another filter keeps in place (in the cloud,
+// deduplicated) is read as itself. Answers none, or why not; a system
+// error is told by `failureOf`.
 inline UXFileFailure w32OpenSource(const std::wstring& path, const W32SourceTerms& terms, W32File& file,
                                    const std::function<UXFileFailure(DWORD)>& failureOf) {
   const auto open = [&path, &file](DWORD flags) {
@@ -78,7 +79,11 @@ inline UXFileFailure w32OpenSource(const std::wstring& path, const W32SourceTerm
     if (!known || !is(&entry)) return UXFileFailure::swapped;
   }
   if (GetFileType(file.get()) != FILE_TYPE_DISK) return UXFileFailure::notRegular;
-  return terms.check && !is(terms.identity) ? UXFileFailure::swapped : UXFileFailure::none;
+  const bool swapped = terms.check && !is(terms.identity);
+  // A link the system opened as what it leads to (Wine's to a file), told
+  // by the name it gives the file opened.
+  if (!terms.followLinks && !swapped && w32OpenedElsewhere(file.get(), path)) return UXFileFailure::notRegular;
+  return swapped ? UXFileFailure::swapped : UXFileFailure::none;
 }
 
 class W32SiblingCopy : public UXSiblingCopy {

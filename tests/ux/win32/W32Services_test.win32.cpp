@@ -380,18 +380,33 @@ TEST_F(Win32DriverTest, ACopyRefusesNamedPipes) {
 
 // A link to a folder (the host's, which Wine shows as a reparse point) is
 // an entry of its own, not a folder to walk into; a name Windows keeps for
-// a device is no entry's, whether a file has it on the host or not.
+// a device is no entry's, whether a file has it on the host or not. A host
+// link, which Wine opens as what it leads to, is neither deleted nor
+// renamed: Wine would delete or move what it leads to instead.
 TEST_F(Win32DriverTest, LinksToFoldersAndDeviceNamesAreNoFolders) {
   TempFolder folder;
   CreateDirectoryW(w32Wide(folder.at("real")).c_str(), nullptr);
+  folder.write("real.txt", "real");
   if (!onHost(L"ln", L"-s real \"" + hostName(folder.path) + L"/link\"", folder.path, "link", true) ||
+      !onHost(L"ln", L"-s real.txt \"" + hostName(folder.path) + L"/flink\"", folder.path, "flink", true) ||
       !onHost(L"touch", folder.path, "aux.json", true))
     GTEST_SKIP() << "the host could not make a link here (not under Wine?)";
   EXPECT_EQ(d->filePresence(folder.at("real").c_str()), UXFilePresence::folder);
   EXPECT_EQ(d->filePresence(folder.at("link").c_str()), UXFilePresence::file);
   for (const char* name : {"aux.json", "NUL", "com1.txt", "CON"})
     EXPECT_EQ(d->filePresence(folder.at(name).c_str()), UXFilePresence::deviceName) << name;
+  for (const char* link : {"link", "flink"}) {
+    EXPECT_FALSE(d->fileRename(folder.at(link).c_str(), folder.at("real/moved").c_str())) << link;
+    EXPECT_EQ(d->fileFailure(), UXFileFailure::linkAsTarget) << link;
+    EXPECT_FALSE(d->fileDelete(folder.at(link).c_str())) << link;
+    EXPECT_EQ(d->fileFailure(), UXFileFailure::linkAsTarget) << link;
+  }
+  int32_t count = 0;  // the links lead where they did, and nothing moved into real
+  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"d\t0\tlink", "d\t0\treal", "f\t0\taux.json",
+                                                                        "f\t4\tflink", "f\t4\treal.txt"}));
+  EXPECT_EQ(listing(*d, folder.path + "\\real", count), std::vector<std::string>{});
   EXPECT_TRUE(onHost(L"rm", folder.path, "link", false));
+  EXPECT_TRUE(onHost(L"rm", folder.path, "flink", false));
 }
 
 // A copy whose source fails midway, once its sibling is open, leaves the
