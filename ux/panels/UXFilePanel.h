@@ -245,20 +245,22 @@ class UXFilePanel : public Object {
   // or present and the user chose Replace; anything else is refused with a
   // report.
   static bool mayWrite(Presence presence, const std::string& name);
-  // Whether the folder shown is still the one listed; when not (or when
-  // that cannot be told) reports it, lists the folder again and answers
-  // false.
-  bool folderStillListed();
-  // Who the folder is that a typed name lands in, taken before the panel
-  // asks about the name; and whether it is still that folder afterwards
-  // (when not, or when that cannot be told, reports it, lists the folder
-  // shown again and answers false).
-  struct TargetFolder {
+  // Who a folder is on disk, when that can be told.
+  struct FolderId {
     UXFileIdentity id;
     bool known = false;
   };
-  TargetFolder targetFolder(const std::string& name) const;
-  bool targetFolderStill(const TargetFolder& before, const std::string& name);
+  // Whether the folder at `path` is still `before`; when not (or when that
+  // cannot be told) reports it with `name`, lists the folder shown again
+  // and answers false.
+  bool stillFolder(const std::string& path, const FolderId& before, const char* swapped, const char* unidentified,
+                   const std::string& name);
+  // stillFolder for the folder shown, against the one listed.
+  bool folderStillListed();
+  // Who the folder is that a typed name lands in, taken before the panel
+  // asks about the name; and stillFolder for it afterwards.
+  FolderId targetFolder(const std::string& name) const;
+  bool targetFolderStill(const FolderId& before, const std::string& name);
   // Reports a failed driver operation with its reason.
   static void reportFailure(const char* failure, const std::string& name);
   // An alert with the panel's confirmation style; answers the button number.

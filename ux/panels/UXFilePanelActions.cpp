@@ -152,28 +152,28 @@ bool UXFilePanel::mayWrite(Presence presence, const std::string& name) {
   return false;
 }
 
-bool UXFilePanel::folderStillListed() {
+bool UXFilePanel::stillFolder(const std::string& path, const FolderId& before, const char* swapped,
+                              const char* unidentified, const std::string& name) {
   UXFileIdentity now;
-  const bool known = gDriver && gDriver->fileIdentity(dir.c_str(), now);
-  if (known && listedIdKnown && now == listedId) return true;
-  report((known && listedIdKnown ? kSwapped : kUnidentified) + asLine(dir));
+  const bool known = before.known && gDriver && gDriver->fileIdentity(path.c_str(), now);
+  if (known && now == before.id) return true;
+  report((known ? swapped : unidentified) + asLine(name));
   reload();
   return false;
 }
 
-UXFilePanel::TargetFolder UXFilePanel::targetFolder(const std::string& name) const {
-  TargetFolder folder;
+bool UXFilePanel::folderStillListed() {
+  return stillFolder(dir, {listedId, listedIdKnown != 0}, kSwapped, kUnidentified, dir);
+}
+
+UXFilePanel::FolderId UXFilePanel::targetFolder(const std::string& name) const {
+  FolderId folder;
   folder.known = gDriver && gDriver->fileIdentity(folderOf(pathFor(name)).c_str(), folder.id);
   return folder;
 }
 
-bool UXFilePanel::targetFolderStill(const TargetFolder& before, const std::string& name) {
-  UXFileIdentity now;
-  const bool known = gDriver && gDriver->fileIdentity(folderOf(pathFor(name)).c_str(), now);
-  if (known && before.known && now == before.id) return true;
-  report((known && before.known ? kTargetSwapped : kTargetUnidentified) + asLine(name));
-  reload();
-  return false;
+bool UXFilePanel::targetFolderStill(const FolderId& before, const std::string& name) {
+  return stillFolder(folderOf(pathFor(name)), before, kTargetSwapped, kTargetUnidentified, name);
 }
 
 void UXFilePanel::onSave() {
@@ -198,7 +198,7 @@ void UXFilePanel::onSave() {
   // The disk is asked again: the listing may be unreadable, or the name may
   // lead into a folder below or have appeared since. The folder it lands in
   // must still be the one asked about once the question is answered.
-  const TargetFolder into = targetFolder(name);
+  const FolderId into = targetFolder(name);
   if (!mayWrite(presenceFor(name), name) || !folderStillListed() || !targetFolderStill(into, name)) return;
   resultPath = pathFor(name);
   resultCode = 1;
@@ -332,7 +332,7 @@ void UXFilePanel::onCopy() {
   const std::string from = join(dir, row->name);
   UXFileIdentity source;
   const bool identified = gDriver->fileIdentity(from.c_str(), source);
-  const TargetFolder into = targetFolder(name);
+  const FolderId into = targetFolder(name);
   const Presence presence = presenceFor(name);
   if (!mayWrite(presence, name) || !folderStillListed() || !targetFolderStill(into, name)) return;
   const bool replace = presence == Presence::present;
