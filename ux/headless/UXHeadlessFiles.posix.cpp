@@ -19,7 +19,6 @@
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
-#include "ux/headless/UXHeadlessSettingsFile.h"
 
 namespace quorl {
 

@@ -12,7 +12,6 @@
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
 #include "ux/headless/UXHeadlessInternal.h"
-#include "ux/headless/UXHeadlessSettingsFile.h"
 
 namespace quorl {
 
