@@ -192,12 +192,8 @@ TEST(Pool, ReleasedPagesAreReusedThenGivenBack) {
 // Cached pages that the thread has not needed for a whole second go back
 // the next time it takes or drops a page; those it did need stay.
 TEST(Pool, IdleCachedPagesGoBackAfterASecond) {
-  // The pool's clock moves only when the test moves it: no real time, and
-  // no trim from before the test, can reach the checks below.
-  struct HeldClock {
-    HeldClock() { pool::_holdClockForTesting(true); }
-    ~HeldClock() { pool::_holdClockForTesting(false); }
-  } held;
+  // The pool's clock moves only when the test moves it: no real time reaches the checks below.
+  struct Held { Held() { pool::_holdClockForTesting(true); } ~Held() { pool::_holdClockForTesting(false); } } held;
   pool::trim();
   pool::_advanceClockForTesting(999);  // a second since the trim all but runs out
   std::vector<void*> blocks = fillPages(640, 40);

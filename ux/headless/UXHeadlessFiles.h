@@ -1,6 +1,6 @@
 // What the headless driver's file operations share (UXHeadlessFiles.cpp and
-// its .posix.cpp and .win32.cpp): paths from UTF-8, and the reason behind a
-// system error.
+// its .posix.cpp and .win32.cpp): paths from UTF-8, the reason behind a
+// system error, and the settings file's replacement, made as a copy is.
 #pragma once
 
 #include <cstring>
@@ -21,5 +21,11 @@ inline fs::path pathOf(const char* s) {
 // The reason behind a system error; `source` tells a missing source (gone)
 // from a missing target folder.
 UXFileFailure failureOf(std::error_code ec, bool source);
+
+// Writes `text` to a new sibling of `target` (a name of its own, created
+// afresh, never through a link already there) and puts it in `target`'s
+// place once whole, through uxCopyThroughSibling: false, with the sibling
+// removed, when any step fails. A replaced file's permissions are kept.
+bool replaceSettingsFile(const fs::path& target, const std::string& text);
 
 }  // namespace quorl::headless

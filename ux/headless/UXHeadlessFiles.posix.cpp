@@ -11,9 +11,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -21,7 +19,6 @@
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
-#include "ux/headless/UXHeadlessSettingsFile.h"
 
 namespace quorl {
 
@@ -137,10 +134,9 @@ class PosixCopy : public UXSiblingCopy {
   UXFileFailure finish() override {
     // The owner only root may give away; the group a member may. Before the
     // permissions, which a change of owner would clear of set-id bits.
-    if (move_ && ::fchown(sibling_, move_->source.st_uid, move_->source.st_gid) != 0 &&
-        ::fchown(sibling_, uid_t(-1), move_->source.st_gid) != 0) {
-      // Neither allowed: the copy is the user's, in the user's group.
-    }
+    // Neither allowed: the copy is the user's, in the user's group.
+    if (move_ && ::fchown(sibling_, move_->source.st_uid, move_->source.st_gid) != 0)
+      (void)::fchown(sibling_, uid_t(-1), move_->source.st_gid);
     // A file system that keeps no permissions refuses them; the copy then
     // stays as it was made.
     if (finishMode_ >= 0) ::fchmod(sibling_, mode_t(finishMode_));
@@ -212,6 +208,7 @@ UXFileFailure unfollowedFailure(const char* from, const CopyTerms& terms) {
 
 // Copies the regular file `from` to `to` on the terms given.
 UXFileFailure copyFile(const char* from, const char* to, const CopyTerms& terms) {
+  if (!from || !to || !*from || !*to) return UXFileFailure::unknown;
   // Both ends are opened without waiting (a pipe answers at once) and
   // checked on the open descriptors. The target is opened only to be
   // checked (a regular file the user may write, not the source) and never
@@ -283,10 +280,8 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
   if (::lstat(from, &info) != 0) return failed(renameFailure(from));
   if (!S_ISREG(info.st_mode)) return failed(UXFileFailure::otherVolume);
   MovedFile moved;
-  CopyTerms move;
-  move.followLinks = false;
-  move.move = &moved;
-  if (UXFileFailure why = copyFile(from, to, move); why != UXFileFailure::none) return failed(why);
+  if (UXFileFailure why = copyFile(from, to, {.followLinks = false, .move = &moved}); why != UXFileFailure::none)
+    return failed(why);
   // Only the file that was copied is deleted, as it was copied: one that
   // took its name or was written meanwhile stays beside the copy. One that
   // went meanwhile leaves the copy as the file.
@@ -305,40 +300,27 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
 }
 
 bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
-  CopyTerms terms;
-  terms.replace = true;
   fileFailure_ = UXFileFailure::none;
-  const UXFileFailure why = from && to && *from && *to ? copyFile(from, to, terms) : UXFileFailure::unknown;
+  const UXFileFailure why = copyFile(from, to, {.replace = true});
   return why == UXFileFailure::none || failed(why);
 }
 
 bool UXHeadlessDriver::fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) {
-  CopyTerms terms;
-  terms.replace = replace;
-  terms.followLinks = false;
-  terms.checkSource = true;
-  terms.source = source;
   fileFailure_ = UXFileFailure::none;
-  const UXFileFailure why = from && to && *from && *to ? copyFile(from, to, terms) : UXFileFailure::unknown;
+  const UXFileFailure why =
+      copyFile(from, to, {.replace = replace, .followLinks = false, .checkSource = true, .source = source});
   return why == UXFileFailure::none || failed(why);
 }
 
-// The settings file's new text, written as a copy is: the old file's
-// permissions are kept (a private file stays private); a new file has those
-// of any new file, 0666 less the umask, read where Linux shows it (setting
-// the mask to read it would change it for every thread meanwhile).
+// The settings file's new text, written as a copy is: a replaced file's
+// permissions are kept (a private file stays private), a new file has those
+// of any new file (0666, which the system cuts by the umask).
 bool headless::replaceSettingsFile(const fs::path& target, const std::string& text) {
   const std::string path = target.string();
   struct stat old;
-  mode_t mode = 0600;  // when the umask cannot be read
-  if (::stat(path.c_str(), &old) == 0) {
-    mode = old.st_mode & 0777;
-  } else {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-      if (line.rfind("Umask:", 0) == 0) mode = 0666 & ~mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
-  }
-  UXSiblingWrite<PosixCopy> copy(text, -1, 0600, int(mode), path.c_str());
+  const bool replacing = ::stat(path.c_str(), &old) == 0;
+  UXSiblingWrite<PosixCopy> copy(text, -1, replacing ? 0600 : 0666, replacing ? int(old.st_mode & 0777) : -1,
+                                 path.c_str());
   return uxCopyThroughSibling(copy, folderOf(path.c_str()), true) == UXFileFailure::none;
 }
 

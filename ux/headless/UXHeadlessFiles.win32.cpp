@@ -1,7 +1,7 @@
 // File delete, rename and copy in the Windows build (where the headless
 // driver serves the tests), through std::filesystem and the Windows calls
-// of W32SiblingCopy for the copy. The native build's are in
-// UXHeadlessFiles.posix.cpp.
+// of W32SiblingCopy for the copy and the settings file's replacement. The
+// native build's are in UXHeadlessFiles.posix.cpp.
 #include <windows.h>
 
 #include <filesystem>
@@ -26,6 +26,13 @@ bool overlongName(const fs::path& p) {
   for (const fs::path& part : p)
     if (part.native().size() > 255) return true;
   return false;
+}
+
+// The target's folder with its separator, where the copy's sibling is made
+// (so that it can take the target's place); empty for the working folder.
+std::string folderOf(const fs::path& target) {
+  const std::u8string folder = target.has_parent_path() ? (target.parent_path() / "").u8string() : u8"";
+  return std::string(folder.begin(), folder.end());
 }
 
 // Whether a path ends in a name Windows keeps for a device (NUL, aux.json),
@@ -96,8 +103,7 @@ UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const 
   if (opened != UXFileFailure::none) return opened;
   if (target.has_parent_path() && !fs::exists(target.parent_path(), ec)) return UXFileFailure::noFolder;
   W32SiblingCopy copy(in.get(), target.native());
-  const std::u8string folder = target.has_parent_path() ? (target.parent_path() / "").u8string() : u8"";
-  return uxCopyThroughSibling(copy, std::string(folder.begin(), folder.end()), replacing);
+  return uxCopyThroughSibling(copy, folderOf(target), replacing);
 }
 
 }  // namespace
@@ -112,6 +118,13 @@ bool UXHeadlessDriver::fileCopyDecided(const char* from, const char* to, bool re
   fileFailure_ = UXFileFailure::none;
   const UXFileFailure why = copyOnTerms(from, to, replace, W32SourceTerms{false, true, source});
   return why == UXFileFailure::none || failed(why);
+}
+
+// The settings file's new text, written as a copy is (CREATE_NEW opens
+// nothing that is already there under the sibling's name).
+bool headless::replaceSettingsFile(const fs::path& target, const std::string& text) {
+  UXSiblingWrite<W32SiblingCopy> copy(text, target.native());
+  return uxCopyThroughSibling(copy, folderOf(target), true) == UXFileFailure::none;
 }
 
 }  // namespace quorl

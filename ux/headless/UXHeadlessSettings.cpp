@@ -12,7 +12,6 @@
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
 #include "ux/headless/UXHeadlessInternal.h"
-#include "ux/headless/UXHeadlessSettingsFile.h"
 
 namespace quorl {
 
@@ -133,10 +132,12 @@ bool UXHeadlessDriver::changeSetting(const std::string& composite, const std::st
   Settings now;
   if (settingsUnreadable_ || !readSettingsFile(settingsFile_, now)) return false;
   const bool changed = apply(now);
-  const fs::path file = changed ? fileBehind(pathOf(settingsFile_.c_str())) : fs::path();
-  std::error_code ec;
-  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
-  if (changed && (file.empty() || !replaceSettingsFile(file, textOf(now)))) return false;
+  if (changed) {
+    const fs::path file = fileBehind(pathOf(settingsFile_.c_str()));
+    std::error_code ec;
+    if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+    if (file.empty() || !replaceSettingsFile(file, textOf(now))) return false;
+  }
   settings_ = std::move(now);
   return changed;
 }
