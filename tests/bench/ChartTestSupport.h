@@ -1,6 +1,6 @@
 // Builders for the chart view tests: runs, contributions, a data set, and a
 // chart view attached to a headless view tree so that it has a frame; and
-// checks of drawn texts that the Win32 tests make with GDI's measures too.
+// checks of drawn texts, measured by the driver given.
 #pragma once
 
 #include <gtest/gtest.h>

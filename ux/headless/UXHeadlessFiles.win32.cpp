@@ -116,7 +116,7 @@ bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
 
 bool UXHeadlessDriver::fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) {
   fileFailure_ = UXFileFailure::none;
-  const UXFileFailure why = copyOnTerms(from, to, replace, W32SourceTerms{false, true, source});
+  const UXFileFailure why = copyOnTerms(from, to, replace, W32SourceTerms{true, source});
   return why == UXFileFailure::none || failed(why);
 }
 

@@ -15,7 +15,6 @@
 #include <richedit.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -33,6 +32,7 @@
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXWindow.h"
 #include "ux/win32/UXWin32Driver.h"
+#include "ux/win32/W32Control.h"
 #include "ux/win32/W32Globals.h"
 #include "ux/win32/W32Handles.h"
 #include "ux/win32/W32Text.h"
@@ -462,13 +462,8 @@ LRESULT onControlCommand(HWND control, UINT code, UINT id) {
       Ref<UXTextField> field = cast<UXTextField>(view);
       if (!peer || !peer->editor || !field) return 0;
       // Read as UTF-16 so a field's text in any script survives; the field
-      // takes it as every driver hands it a native edit: cut to its
-      // capacity on a character boundary, the caret kept between two
-      // characters inside the new text.
-      int length = GetWindowTextLengthW(control);
-      std::wstring wide(size_t(length) + 1, L'\0');
-      length = GetWindowTextW(control, wide.data(), length + 1);
-      field->applyNativeText(w32Utf8(wide.data(), size_t(std::max(length, 0))).c_str());
+      // cuts it to its capacity and keeps its caret between characters.
+      field->applyNativeText(w32GetText(control).c_str());
       return 0;
     }
     case BN_CLICKED:

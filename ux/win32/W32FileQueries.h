@@ -16,6 +16,9 @@
 
 namespace quorl {
 
+// Every sharing allowed: an open that only reads or tells apart bars no one.
+constexpr DWORD kW32ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 // The attributes of a link are its own: a link is found, not followed (a
 // link to a folder is an entry, not a folder to walk into).
 inline UXFilePresence w32PresenceOf(DWORD attributes) {
@@ -57,6 +60,12 @@ inline bool w32HandleIdentity(HANDLE file, UXFileIdentity& identity) {
   return true;
 }
 
+// Whether an open file is the one identified (false for none).
+inline bool w32IsFile(HANDLE file, const UXFileIdentity* identity) {
+  UXFileIdentity found;
+  return identity && w32HandleIdentity(file, found) && found == *identity;
+}
+
 // Whether an open file is another entry than the one `path` names, told by
 // the name the system gives the open file: a link the system opens as what
 // it leads to, with no reparse point to tell it by (Wine does so with the
@@ -83,8 +92,8 @@ inline bool w32OpenedElsewhere(HANDLE file, const std::wstring& path) {
 // The identity of what the path reaches, links followed. No access is
 // asked and every sharing allowed: only the identity is read.
 inline bool w32FileIdentity(const std::wstring& path, UXFileIdentity& identity) {
-  W32File file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  W32File file(
+      CreateFileW(path.c_str(), 0, kW32ShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return file && w32HandleIdentity(file.get(), identity);
 }
 

@@ -32,8 +32,6 @@ UXFileFailure gW32FileFailure = UXFileFailure::none;
 // Whether the last listing wrote every entry of its folder.
 bool gW32ListingWhole = false;
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
 DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 bool isFolder(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -63,17 +61,9 @@ UXFileFailure failureOf(DWORD error, const std::wstring& from, const std::wstrin
 }
 
 // The same file: one volume, one file index.
-bool sameIndex(const BY_HANDLE_FILE_INFORMATION& x, const BY_HANDLE_FILE_INFORMATION& y) {
-  return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
-         x.nFileIndexLow == y.nFileIndexLow;
-}
-bool sameFile(HANDLE a, const BY_HANDLE_FILE_INFORMATION& y) {
-  BY_HANDLE_FILE_INFORMATION x{};
-  return GetFileInformationByHandle(a, &x) && sameIndex(x, y);
-}
 bool sameFile(HANDLE a, HANDLE b) {
-  BY_HANDLE_FILE_INFORMATION y{};
-  return GetFileInformationByHandle(b, &y) && sameFile(a, y);
+  UXFileIdentity identity;
+  return w32HandleIdentity(b, identity) && w32IsFile(a, &identity);
 }
 
 // A copy from an open source, its errors read against both paths. A
@@ -87,12 +77,12 @@ class W32FileCopy final : public W32SiblingCopy {
   UXFileFailure finish() override {
     if (moved_) {
       SetFileTime(sibling(), &moved_->ftCreationTime, &moved_->ftLastAccessTime, &moved_->ftLastWriteTime);
-      if (!GetFileInformationByHandle(sibling(), &made_)) return failureOf(GetLastError());
+      if (!w32HandleIdentity(sibling(), made_)) return failureOf(GetLastError());
     }
     return W32SiblingCopy::finish();
   }
   // Whether an open file is the copy this move made.
-  bool isTheCopy(HANDLE file) const { return moved_ && sameFile(file, made_); }
+  bool isTheCopy(HANDLE file) const { return moved_ && w32IsFile(file, &made_); }
 
  protected:
   UXFileFailure failureOf(DWORD error) const override { return quorl::failureOf(error, source_, target_); }
@@ -101,7 +91,7 @@ class W32FileCopy final : public W32SiblingCopy {
   const std::wstring& source_;
   const std::wstring& target_;
   const BY_HANDLE_FILE_INFORMATION* moved_;  // the caller's, for a move
-  BY_HANDLE_FILE_INFORMATION made_{};
+  UXFileIdentity made_;
 };
 
 // The target's folder with its separator, where a copy's sibling is made.
@@ -138,7 +128,7 @@ UXFileFailure moveToOtherVolume(const std::wstring& source, const std::wstring& 
   if (gUXBeforeMoveDelete) gUXBeforeMoveDelete(w32Utf8(source.c_str()));
   if (deleteOnClose(in.get())) return UXFileFailure::none;
   const UXFileFailure why = failureOf(GetLastError(), source, target);
-  W32File placed(CreateFileW(target.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+  W32File placed(CreateFileW(target.c_str(), DELETE | FILE_READ_ATTRIBUTES, kW32ShareAll, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (placed && copy.isTheCopy(placed.get())) deleteOnClose(placed.get());
   return why;
@@ -148,7 +138,7 @@ UXFileFailure moveToOtherVolume(const std::wstring& source, const std::wstring& 
 // under that one's name (Wine's host links): deleting or renaming it would
 // delete or move its target (which may lie in another folder) instead.
 bool linkAsTarget(const std::wstring& path) {
-  W32File entry(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+  W32File entry(CreateFileW(path.c_str(), 0, kW32ShareAll, nullptr, OPEN_EXISTING,
                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return entry && w32OpenedElsewhere(entry.get(), path);
 }
@@ -156,6 +146,11 @@ bool linkAsTarget(const std::wstring& path) {
 bool failed(UXFileFailure why) {
   gW32FileFailure = why;
   return false;
+}
+// Keeps the outcome as the last failure; answers whether it is none.
+bool done(UXFileFailure why) {
+  gW32FileFailure = why;
+  return why == UXFileFailure::none;
 }
 
 // Whether a path ends in a name Windows keeps for a device: refused before
@@ -212,8 +207,7 @@ bool UXWin32Driver::fileRename(const char* from, const char* to) {
   if (MoveFileExW(source.c_str(), target.c_str(), 0)) return true;
   const DWORD error = GetLastError();
   if (error != ERROR_NOT_SAME_DEVICE) return failed(failureOf(error, source, target));
-  const UXFileFailure why = moveToOtherVolume(source, target);
-  return why == UXFileFailure::none || failed(why);
+  return done(moveToOtherVolume(source, target));
 }
 
 namespace {
@@ -239,7 +233,7 @@ UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const 
   if (opened != UXFileFailure::none) return opened;
   // The old file, opened only to be told apart (no access asked): a pipe or
   // the source itself is refused.
-  W32File old(CreateFileW(target.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+  W32File old(CreateFileW(target.c_str(), 0, kW32ShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!old && GetLastError() != ERROR_FILE_NOT_FOUND) return failureOf(GetLastError(), source, target);
   const bool replacing = bool(old);
   if (replacing && !replace) return UXFileFailure::exists;
@@ -253,15 +247,11 @@ UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const 
 }  // namespace
 
 bool UXWin32Driver::fileCopy(const char* from, const char* to) {
-  const UXFileFailure why = copyOnTerms(from, to, true, W32SourceTerms{});
-  gW32FileFailure = why;
-  return why == UXFileFailure::none;
+  return done(copyOnTerms(from, to, true, W32SourceTerms{}));
 }
 
 bool UXWin32Driver::fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) {
-  const UXFileFailure why = copyOnTerms(from, to, replace, W32SourceTerms{false, true, source});
-  gW32FileFailure = why;
-  return why == UXFileFailure::none;
+  return done(copyOnTerms(from, to, replace, W32SourceTerms{true, source}));
 }
 
 }  // namespace quorl

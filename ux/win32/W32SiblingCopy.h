@@ -37,15 +37,15 @@ inline UXFileFailure w32FileFailure(DWORD error) {
   }
 }
 
-// What a copy's source must be.
+// What a copy's source must be: anything a path leads to, or for a decided
+// copy (fileCopyDecided) no link and the file identified (null: none was).
 struct W32SourceTerms {
-  bool followLinks = true;  // it may be a link to the file copied
-  bool check = false;       // it must be *identity (null: no file was identified)
+  bool decided = false;
   const UXFileIdentity* identity = nullptr;
 };
 
-// Opens a copy's source for reading into `file`, on the terms given:
-// unless links are followed, a link (a symbolic link, a junction, a host's
+// Opens a copy's source for reading into `file`, on the terms given: for
+// a decided copy, a link (a symbolic link, a junction, a host's
 // link under Wine, which opens as what it leads to) is told by where it
 // leads (nowhere, another file than the one identified) or refused as no
 // regular file, and a file another filter keeps in place (in the cloud,
@@ -54,18 +54,13 @@ struct W32SourceTerms {
 inline UXFileFailure w32OpenSource(const std::wstring& path, const W32SourceTerms& terms, W32File& file,
                                    const std::function<UXFileFailure(DWORD)>& failureOf) {
   const auto open = [&path, &file](DWORD flags) {
-    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    file.reset(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+    file.reset(CreateFileW(path.c_str(), GENERIC_READ, kW32ShareAll, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN | flags, nullptr));
     return bool(file);
   };
-  const auto is = [&file](const UXFileIdentity* identity) {
-    UXFileIdentity found;
-    return identity && w32HandleIdentity(file.get(), found) && found == *identity;
-  };
-  if (!open(terms.followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT)) return failureOf(GetLastError());
+  if (!open(terms.decided ? FILE_FLAG_OPEN_REPARSE_POINT : 0)) return failureOf(GetLastError());
   FILE_ATTRIBUTE_TAG_INFO tag{};
-  if (!terms.followLinks && GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag) &&
+  if (terms.decided && GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag) &&
       (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     UXFileIdentity entry;
     const bool known = w32HandleIdentity(file.get(), entry);
@@ -75,15 +70,15 @@ inline UXFileFailure w32OpenSource(const std::wstring& path, const W32SourceTerm
       return nowhere && IsReparseTagNameSurrogate(tag.ReparseTag) ? UXFileFailure::brokenLink : failureOf(error);
     }
     if (IsReparseTagNameSurrogate(tag.ReparseTag))
-      return terms.check && !is(terms.identity) ? UXFileFailure::swapped : UXFileFailure::notRegular;
-    if (!known || !is(&entry)) return UXFileFailure::swapped;
+      return w32IsFile(file.get(), terms.identity) ? UXFileFailure::notRegular : UXFileFailure::swapped;
+    if (!known || !w32IsFile(file.get(), &entry)) return UXFileFailure::swapped;
   }
   if (GetFileType(file.get()) != FILE_TYPE_DISK) return UXFileFailure::notRegular;
-  const bool swapped = terms.check && !is(terms.identity);
+  if (!terms.decided) return UXFileFailure::none;
+  if (!w32IsFile(file.get(), terms.identity)) return UXFileFailure::swapped;
   // A link the system opened as what it leads to (Wine's to a file), told
   // by the name it gives the file opened.
-  if (!terms.followLinks && !swapped && w32OpenedElsewhere(file.get(), path)) return UXFileFailure::notRegular;
-  return swapped ? UXFileFailure::swapped : UXFileFailure::none;
+  return w32OpenedElsewhere(file.get(), path) ? UXFileFailure::notRegular : UXFileFailure::none;
 }
 
 class W32SiblingCopy : public UXSiblingCopy {

@@ -153,8 +153,7 @@ TEST_F(UXTableSelectionTest, NativeRowChangesKeepTheRestOfTheSelection) {
       {"a range on", {0}, 5, 7, 1, {0, 5, 6, 7}, 7},
       {"a range past the rows", {}, 8, 20, 1, {8, 9}, 9},
       {"a row already on", {3}, 3, 3, 1, {3}, 3},
-      // The anchor is the last selected row, not the row just selected.
-      {"a row above the last", {9}, 3, 3, 1, {3, 9}, 9},
+      {"a row above the last", {9}, 3, 3, 1, {3, 9}, 9},  // the anchor stays at the last
   };
   for (const Case& c : cases) {
     table->deselectAllRows();

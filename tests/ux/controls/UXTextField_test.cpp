@@ -326,18 +326,12 @@ TEST_F(UXTextFieldTest, RandomEditsOverMultiByteTextNeverSplitACharacter) {
       if (what < 6) {
         UXEvent e = key(what < 4 ? uint16_t(pick(32, 126)) : 8);
         f->keyDown(e);
-      } else if (what < 7) {
-        f->setText(text);
-        did += text;
       } else {
-        // As a driver hands over a native control's edit: the control's
-        // whole text, the field's with a span replaced (typing, deleting,
-        // pasting over a selection) wherever the control's own caret was.
-        std::string shown = f->text();
+        std::string shown = what < 7 ? "" : f->text();  // a native edit hands over the whole text
         const size_t a = String::utf8Prefix(shown.data(), shown.size(), size_t(pick(0, int(shown.size()))));
         const size_t b = String::utf8Prefix(shown.data(), shown.size(), size_t(pick(int(a), int(shown.size()))));
         shown.replace(a, b - a, text);
-        f->applyNativeText(shown.c_str());
+        what < 7 ? f->setText(shown.c_str()) : f->applyNativeText(shown.c_str());
         did += shown;
       }
       SCOPED_TRACE("round " + std::to_string(round) + " step " + std::to_string(step) + ": " + did);

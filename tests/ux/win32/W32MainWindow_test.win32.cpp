@@ -2,14 +2,11 @@
 // sample loaded: every native control read back through its handle against
 // the window's layout, the runs table's list against the controller's rows,
 // and sample pixels of what the window shows (panes, pickers, chart bars
-// with error bars, table, status line); and what the window shows while a
-// step holds its thread.
-#include <winsock2.h>  // before windows.h, which would bring the old winsock.h
+// with error bars, table, status line).
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,9 +14,6 @@
 #include "W32TestSupport.h"
 #include "app/Controller.h"
 #include "app/PickView.h"
-#include "bench/ChartMetrics.h"
-#include "bench/ChartView.h"
-#include "tests/bench/ChartTestSupport.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/win32/W32Control.h"
 
@@ -204,163 +198,6 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
   UXRect status = controller->statusLabel->absoluteFrame();
   EXPECT_GT(count(status.x(), status.y(), status.x() + 200, status.y() + status.h(), dark), 20);
   ReleaseDC(top(), dc);
-}
-
-// A server on 127.0.0.1 that, once the program waits for its reply, looks
-// from its own thread at what the screen shows of the program's runs list,
-// then closes the connection without a reply (so that no time-out decides
-// when the step ends).
-struct LookingServer {
-  SOCKET listener = INVALID_SOCKET;
-  DWORD uiThread = GetCurrentThreadId();
-  HWND list = nullptr;
-  COLORREF stale = 0;
-  // What it saw.
-  bool accepted = false;
-  BOOL listToPaint = TRUE;  // the list still had a region to paint
-  int stalePixels = -1, darkPixels = -1;
-  HCURSOR cursor = nullptr;
-
-  static DWORD WINAPI serve(LPVOID self) {
-    auto& s = *static_cast<LookingServer*>(self);
-    // Sharing the UI thread's input state lets GetCursor read its cursor.
-    AttachThreadInput(GetCurrentThreadId(), s.uiThread, TRUE);
-    SOCKET peer = accept(s.listener, nullptr, nullptr);
-    if (peer != INVALID_SOCKET) {
-      s.accepted = true;
-      s.listToPaint = GetUpdateRect(s.list, nullptr, FALSE);
-      // The screen's pixels, not the window's: painted ones reach the
-      // screen only when the system copies them there.
-      RECT r{};
-      GetClientRect(s.list, &r);
-      MapWindowPoints(s.list, nullptr, reinterpret_cast<POINT*>(&r), 2);
-      HDC screen = GetDC(nullptr);
-      s.stalePixels = s.darkPixels = 0;
-      for (int y = r.top; y < r.bottom; y += 2)
-        for (int x = r.left; x < r.right; x += 2) {
-          const COLORREF p = GetPixel(screen, x, y);
-          s.stalePixels += p == s.stale;
-          s.darkPixels += GetRValue(p) < 80 && GetGValue(p) < 80 && GetBValue(p) < 80;
-        }
-      ReleaseDC(nullptr, screen);
-      s.cursor = GetCursor();
-      closesocket(peer);
-    }
-    AttachThreadInput(GetCurrentThreadId(), s.uiThread, FALSE);
-    return 0;
-  }
-};
-
-// A step that holds the UI thread (a download; an Open's loading likewise)
-// finds the whole window painted on the screen, its runs list too, though a
-// dialog had just left its image there; and the wait cursor, which is gone
-// once the step ends.
-TEST_F(MainWindowTest, AStepHoldingTheThreadFindsTheWindowPaintedAndTheCursorBusy) {
-  HWND list = controlOf(controller->table);
-  ASSERT_NE(list, nullptr);
-  LookingServer server;
-  server.list = list;
-  server.stale = RGB(255, 0, 255);
-  // Over the list on the screen, what a dialog that just closed leaves.
-  RECT inside{};
-  GetClientRect(list, &inside);
-  HDC dc = GetDC(list);
-  HBRUSH brush = CreateSolidBrush(server.stale);
-  FillRect(dc, &inside, brush);
-  DeleteObject(brush);
-  ReleaseDC(list, dc);
-  MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);  // shown
-
-  WSADATA wsa;
-  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-  server.listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int length = sizeof at;
-  ASSERT_EQ(bind(server.listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-  ASSERT_EQ(listen(server.listener, 1), 0);
-  ASSERT_EQ(getsockname(server.listener, reinterpret_cast<sockaddr*>(&at), &length), 0);
-  HANDLE serving = CreateThread(nullptr, 0, &LookingServer::serve, &server, 0, nullptr);
-  ASSERT_NE(serving, nullptr);
-  _putenv_s("QUORL_BENCH_SERVER", ("http://127.0.0.1:" + std::to_string(ntohs(at.sin_port))).c_str());
-  controller->onDownload(nullptr);
-  _putenv_s("QUORL_BENCH_SERVER", "");
-  closesocket(server.listener);  // ends a wait that no connection came to
-  WaitForSingleObject(serving, INFINITE);
-  CloseHandle(serving);
-  WSACleanup();
-
-  ASSERT_TRUE(server.accepted);
-  EXPECT_FALSE(server.listToPaint);
-  EXPECT_EQ(server.stalePixels, 0);
-  EXPECT_GT(server.darkPixels, 10);  // the rows' text
-  const HCURSOR wait = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT));
-  EXPECT_EQ(server.cursor, wait);
-  EXPECT_NE(GetCursor(), wait);
-  EXPECT_EQ(std::string(controller->lastStatus->cString()).rfind("Could not read the corpus: ", 0), 0u)
-      << controller->lastStatus->cString();
-}
-
-// The top rows of a control's client area as shown, w x h pixels.
-std::vector<uint32_t> topRowsOf(HWND control, int w, int h) {
-  std::vector<uint32_t> out(size_t(w) * size_t(h));
-  HDC dc = GetDC(control);
-  HDC memory = CreateCompatibleDC(dc);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, dc, 0, 0, SRCCOPY);
-  GdiFlush();
-  if (bits) std::copy_n(static_cast<const uint32_t*>(bits), out.size(), out.begin());
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(control, dc);
-  return out;
-}
-
-// A heat map taller and wider than its scroll view: scrolled down to the
-// end, its title rows stay where they are at the top, pixel for pixel. The
-// native bar's range is the client area's, which the border and the
-// platform's own bars make smaller than the toolkit's viewport; the chart
-// must be told the position the bar shows.
-TEST_F(MainWindowTest, TheHeatMapsTitleRowsStayInPlaceAtTheEndOfItsScrollRange) {
-  auto c = charttest::contribution("c", {});
-  std::vector<std::string> names, archs;
-  for (int i = 0; i < 30; ++i) names.push_back("bench_" + std::to_string(100 + i));
-  for (int j = 0; j < 12; ++j) archs.push_back("arch" + std::to_string(10 + j));
-  for (const std::string& name : names)
-    for (const std::string& arch : archs)
-      c->runs->add(charttest::makeRun({.bench = name.c_str(), .arch = arch.c_str(), .best = 100}));
-  controller->dataSet->contributions->add(c);
-  controller->rebuild(true);
-  controller->applyPick(kPickView, String::withCString("Heat map"));
-  ASSERT_EQ(controller->chart->mode, 2);
-  HWND scroll = controlOf(controller->chartScroll);
-  RECT client{};
-  GetClientRect(scroll, &client);
-  ASSERT_GT(controller->chart->height(), client.bottom);
-  ASSERT_GT(controller->chart->minimumWidth(), client.right);  // the sideways bar shows too
-  const int w = std::min<int>(client.right, 600), h = int(chart::HeatMapMetrics::kFirstLine);
-
-  d->windowInvalidate(controller->window->handle);
-  for (int i = 0; i < 5; ++i) drainQueue();
-  UpdateWindow(scroll);
-  const std::vector<uint32_t> first = topRowsOf(scroll, w, h);
-  SendMessageW(scroll, WM_MOUSEWHEEL, MAKEWPARAM(0, uint16_t(int16_t(-120 * 200))), 0);  // far past the end
-  for (int i = 0; i < 5; ++i) drainQueue();
-  UpdateWindow(scroll);
-  ASSERT_GT(GetScrollPos(scroll, SB_VERT), 0);
-  EXPECT_EQ(controller->chartScroll->offset, GetScrollPos(scroll, SB_VERT));
-  const std::vector<uint32_t> last = topRowsOf(scroll, w, h);
-  size_t differ = 0, firstRow = size_t(h);
-  for (size_t k = 0; k < first.size(); ++k)
-    if ((first[k] & 0xFFFFFF) != (last[k] & 0xFFFFFF)) ++differ, firstRow = std::min(firstRow, k / size_t(w));
-  EXPECT_EQ(differ, 0u) << "from row " << firstRow;
-  saveShot(top());
 }
 
 // Runs the command line with standard output and error on a pipe; answers

@@ -1,16 +1,13 @@
 // The pure rules of the driver's services, run natively and under Wine:
 // offsets between UTF-8 and UTF-16, day numbers and the local offset, point
-// sizes, the listing's lines and limits (and the file panel reading them),
-// snapshot rectangles, off-screen GL sizes, the file dialogs' flags, and
-// Backspace in a field editor.
+// sizes, the listing's lines and limits, snapshot rectangles, off-screen GL
+// sizes, the file dialogs' flags, and Backspace in a field editor.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "foundation/WideText.h"
 #include "ux/core/UXApplication.h"
 #include "ux/core/UXNodeTree.h"
 #include "ux/headless/UXHeadlessDriver.h"
@@ -125,46 +122,37 @@ TEST(W32ListWriterTest, LinesSizesAndLimits) {
   EXPECT_EQ(edge.count(), 1);
 }
 
-// A driver whose listing is written the way the Win32 driver writes it,
-// from names no real folder here can hold.
-class ListingDriver : public UXHeadlessDriver {
- public:
+// Lists names as the Win32 driver writes them (no folder here holds a
+// 765-byte name).
+struct ListingDriver : UXHeadlessDriver {
   std::vector<std::string> names;
+  bool whole = false;
   int32_t listDir(const char*, char* buffer, uint32_t capacity) override {
     W32ListWriter out(buffer, capacity);
     for (const std::string& name : names) out.add(false, 0, name);
-    whole_ = out.whole();
+    whole = out.whole();
     return out.count();
   }
-  bool listDirWhole() const override { return whole_; }
-
- private:
-  bool whole_ = false;
+  bool listDirWhole() const override { return whole; }
 };
 
-// A name of 255 UTF-16 units of CJK (765 bytes, as NTFS allows) whose line
-// falls near the end of the panel's first buffer is listed: the buffer
-// grows for it rather than the folder being labelled partial.
+// A 255-unit CJK name near the end of the panel's first buffer is listed:
+// the buffer grows rather than the folder being labelled partial.
 TEST(W32ListWriterTest, TheLongestNameNearTheBuffersEndIsListed) {
   auto driver = make<ListingDriver>();
   gDriver = driver;
   UXFileRows dirs, files;
   uint8_t unreadable = 0, truncated = 0, partial = 0;
   UXFilePanel::listFolder("/", dirs, files, unreadable, truncated, partial);  // the first buffer at its start
-  std::string longest;
-  for (int i = 0; i < 255; ++i) longest += "\xE6\x97\xA5";
-  char name[16];
-  for (int i = 0; i < 790; ++i) {  // 20-byte lines: 15,800 of the first 16,384 bytes
-    std::snprintf(name, sizeof name, "file-%05d.json", i);
-    driver->names.push_back(name);
-  }
-  driver->names.push_back(longest);
-  ASSERT_EQ(UXFilePanel::kListingStart, 16384u);
+  for (int i = 0; i < 790; ++i) driver->names.push_back("file-" + std::to_string(10000 + i) + ".json");
+  driver->names.push_back("");
+  for (int i = 0; i < 255; ++i) driver->names.back() += "\xE6\x97\xA5";
+  ASSERT_EQ(UXFilePanel::kListingStart, 16384u);  // 20-byte lines fill 15,800 bytes
   UXFilePanel::listFolder("/", dirs, files, unreadable, truncated, partial);
   gDriver.reset();
   EXPECT_EQ(unreadable + truncated + partial, 0);
   ASSERT_EQ(files.size(), 791u);
-  EXPECT_EQ(files.back()->name, longest);
+  EXPECT_EQ(files.back()->name, driver->names.back());
 }
 
 // Full paths take the long form that the wide calls follow past MAX_PATH.
@@ -189,15 +177,11 @@ TEST(W32LongPathTest, FullPathsTakeTheLongForm) {
 // The names a path turns into a device's, whatever their case, extension
 // or trailing spaces and colons; names that only begin like one are files.
 TEST(W32LongPathTest, DeviceNamesAreKnownByTheirLastName) {
-  const struct { std::u16string path; bool device; } cases[] = {
-      {u"C:\\data\\aux.json", true}, {u"NUL", true},         {u"z:/tmp/com1.txt", true},
-      {u"CON", true},                  {u"lpt9.tar.gz", true},  {u"Prn .txt", true},
-      {u"nul:", true},                 {u"C:NUL", true},        {u"NUL:.txt", true},
-      {u"x\\COM\u00B2", true},         {u"\\\\.\\con", true},     {u"COM0", false},
-      {u"auxiliary.txt", false},       {u"nul\\a.txt", false},   {u"a.nul", false},
-      {u"CONSOLE", false},             {u".con", false},        {u"", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(w32IsDeviceName(c.path), c.device) << WideText::utf8(c.path.data(), c.path.size());
+  for (const char16_t* path : {u"C:\\data\\aux.json", u"NUL", u"z:/tmp/com1.txt", u"CON", u"lpt9.tar.gz", u"Prn .txt",
+                               u"nul:", u"C:NUL", u"NUL:.txt", u"x\\COM\u00B2", u"\\\\.\\con"})
+    EXPECT_TRUE(w32IsDeviceName(path)) << testing::PrintToString(path);
+  for (const char16_t* path : {u"COM0", u"auxiliary.txt", u"nul\\a.txt", u"a.nul", u"CONSOLE", u".con", u""})
+    EXPECT_FALSE(w32IsDeviceName(path)) << testing::PrintToString(path);
 }
 
 TEST(W32SnapshotRectTest, InsideOnlyIn64Bits) {

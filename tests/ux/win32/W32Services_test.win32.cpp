@@ -9,9 +9,9 @@
 #include <functional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
+#include "TestLinks.h"
 #include "W32TestSupport.h"
 #include "WineHost.h"
 #include "ux/core/UXSiblingCopy.h"
@@ -361,13 +361,11 @@ TEST_F(Win32DriverTest, ACopyToANewNameReplacesNoFileThatAppeared) {
 }
 
 // A named pipe is never copied from nor written onto, and the refusal says
-// so (not "permission denied"); the copy does not wait on it. It is an
-// entry all the same, though Wine reads no attributes of it.
+// so (not "permission denied"); the copy does not wait on it.
 TEST_F(Win32DriverTest, ACopyRefusesNamedPipes) {
   TempFolder folder;
   folder.write("a.txt", "alpha");
   if (!onHost(L"mkfifo", folder.path, "pipe", true)) GTEST_SKIP() << "no named pipe could be made here (not under Wine?)";
-  EXPECT_EQ(d->filePresence(folder.at("pipe").c_str()), UXFilePresence::file);
   const struct { const char* from; const char* to; } cases[] = {{"pipe", "copy.txt"}, {"a.txt", "pipe"}};
   for (const auto& c : cases) {
     EXPECT_FALSE(d->fileCopy(folder.at(c.from).c_str(), folder.at(c.to).c_str())) << c.from;
@@ -378,95 +376,63 @@ TEST_F(Win32DriverTest, ACopyRefusesNamedPipes) {
   EXPECT_TRUE(onHost(L"rm", folder.path, "pipe", false));
 }
 
-// A link to a folder (the host's, which Wine shows as a reparse point) is
-// an entry of its own, not a folder to walk into; a name Windows keeps for
-// a device is no entry's, whether a file has it on the host or not. A host
-// link, which Wine opens as what it leads to, is neither deleted nor
-// renamed: Wine would delete or move what it leads to instead.
-TEST_F(Win32DriverTest, LinksToFoldersAndDeviceNamesAreNoFolders) {
+// Host links (to a folder: a reparse point; to a file: opened as the file)
+// are entries, neither deleted nor renamed: Wine would delete or move their
+// targets.
+TEST_F(Win32DriverTest, HostLinksAreEntriesNeitherDeletedNorRenamed) {
   TempFolder folder;
   CreateDirectoryW(w32Wide(folder.at("real")).c_str(), nullptr);
   folder.write("real.txt", "real");
-  if (!onHost(L"ln", L"-s real \"" + hostName(folder.path) + L"/link\"", folder.path, "link", true) ||
-      !onHost(L"ln", L"-s real.txt \"" + hostName(folder.path) + L"/flink\"", folder.path, "flink", true) ||
-      !onHost(L"touch", folder.path, "aux.json", true))
-    GTEST_SKIP() << "the host could not make a link here (not under Wine?)";
-  EXPECT_EQ(d->filePresence(folder.at("real").c_str()), UXFilePresence::folder);
+  const std::string skip = makeLink(w32Wide(folder.at("real")), w32Wide(folder.at("link"))) +
+                           makeLink(w32Wide(folder.at("real.txt")), w32Wide(folder.at("flink")));
+  if (!skip.empty()) GTEST_SKIP() << skip;
   EXPECT_EQ(d->filePresence(folder.at("link").c_str()), UXFilePresence::file);
-  for (const char* name : {"aux.json", "NUL", "com1.txt", "CON"})
-    EXPECT_EQ(d->filePresence(folder.at(name).c_str()), UXFilePresence::deviceName) << name;
   for (const char* link : {"link", "flink"}) {
     EXPECT_FALSE(d->fileRename(folder.at(link).c_str(), folder.at("real/moved").c_str())) << link;
     EXPECT_EQ(d->fileFailure(), UXFileFailure::linkAsTarget) << link;
     EXPECT_FALSE(d->fileDelete(folder.at(link).c_str())) << link;
     EXPECT_EQ(d->fileFailure(), UXFileFailure::linkAsTarget) << link;
+    EXPECT_TRUE(removeLink(w32Wide(folder.at(link)))) << link;
   }
-  int32_t count = 0;  // the links lead where they did, and nothing moved into real
-  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"d\t0\tlink", "d\t0\treal", "f\t0\taux.json",
-                                                                        "f\t4\tflink", "f\t4\treal.txt"}));
+  int32_t count = 0;  // the targets stay where they were
+  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"d\t0\treal", "f\t4\treal.txt"}));
   EXPECT_EQ(listing(*d, folder.path + "\\real", count), std::vector<std::string>{});
-  EXPECT_TRUE(onHost(L"rm", folder.path, "link", false));
-  EXPECT_TRUE(onHost(L"rm", folder.path, "flink", false));
 }
 
-// A copy whose source fails midway, once its sibling is open, leaves the
-// folder as it was: the sibling is closed before it is removed (an open
-// one is not removed).
-TEST_F(Win32DriverTest, ACopyThatFailsMidwayLeavesNoSibling) {
-  // One whole chunk, then a failure.
-  class Failing final : public W32SiblingCopy {
-   public:
-    using W32SiblingCopy::W32SiblingCopy;
-    UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
-      if (std::exchange(read_, true)) return UXFileFailure::gone;
-      std::memset(buffer, 'x', got = capacity);
-      return UXFileFailure::none;
-    }
-    bool read_ = false;
-  };
+// A copy whose source fails once its sibling is open leaves no sibling (an
+// open one would not be removed).
+TEST_F(Win32DriverTest, ACopyWhoseSourceFailsLeavesNoSibling) {
   TempFolder folder;
   folder.write("b.txt", "old");
-  Failing copy(w32LongPath(folder.at("b.txt").c_str()));
-  EXPECT_EQ(uxCopyThroughSibling(copy, folder.path + "\\", true), UXFileFailure::gone);
+  W32SiblingCopy copy(w32LongPath(folder.at("b.txt").c_str()));  // no source to read
+  EXPECT_EQ(uxCopyThroughSibling(copy, folder.path + "\\", true), UXFileFailure::unknown);
   int32_t count = 0;
   EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"f\t3\tb.txt"}));
 }
 
-// A move to another volume (under Wine, Z:\dev\shm is the host's tmpfs)
-// copies the file there with its times and deletes it here through the
-// handle it copied from: no other program can replace or write the source
-// meanwhile, so no save of theirs is lost. A source that cannot be deleted
-// (read-only) takes its copy back; a folder, or a name taken there, is not
-// moved.
+// A move to another volume (Wine's Z:\dev\shm) copies the file with its
+// times and deletes it through the handle it copied from, which no other
+// program can replace or write meanwhile; a read-only source takes its copy
+// back; a folder, or a name taken there, is not moved.
 TEST_F(Win32DriverTest, AMoveToAnotherVolumeDeletesOnlyWhatItCopied) {
-  TempFolder folder;
-  if (GetFileAttributesW(L"Z:\\dev\\shm") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no Z:\\dev\\shm (not Wine?)";
-  TempFolder other(L"Z:\\dev\\shm\\");
+  TempFolder folder, other(L"Z:\\dev\\shm\\");
   folder.write("probe", "");
   if (MoveFileExW(w32Wide(folder.at("probe")).c_str(), w32Wide(other.at("probe")).c_str(), 0) ||
       GetLastError() != ERROR_NOT_SAME_DEVICE)
-    GTEST_SKIP() << "Z:\\dev\\shm is on the test folder's volume";
-  folder.write("moved.txt", "moved");
-  auto open = [](const std::string& path) {
-    return W32File(CreateFileW(w32Wide(path).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
-                               nullptr, OPEN_EXISTING, 0, nullptr));
-  };
-  FILETIME written{0x12345678, 0x01D00000}, kept{};
-  ASSERT_TRUE(SetFileTime(open(folder.at("moved.txt")).get(), nullptr, nullptr, &written));
-  folder.write("kept.txt", "kept");
+    GTEST_SKIP() << "Z:\\dev\\shm is no other volume here (not Wine?)";
+  for (const char* name : {"moved.txt", "kept.txt", "locked.txt", "rival"}) folder.write(name, name);
   other.write("kept.txt", "theirs");
-  folder.write("locked.txt", "locked");
+  const FILETIME written{0x12345678, 0x01D00000};
+  ASSERT_TRUE(SetFileTime(W32File(CreateFileW(w32Wide(folder.at("moved.txt")).c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                                              nullptr, OPEN_EXISTING, 0, nullptr)).get(), nullptr, nullptr, &written));
   SetFileAttributesW(w32Wide(folder.at("locked.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
   CreateDirectoryW(w32Wide(folder.at("sub")).c_str(), nullptr);
-  folder.write("rival", "theirs");
   int held = 0;  // the sources another program could neither replace nor write
   gUXBeforeMoveDelete = [&](const std::string& source) {
-    const bool replaced = MoveFileExW(w32Wide(folder.at("rival")).c_str(), w32Wide(source).c_str(),
-                                      MOVEFILE_REPLACE_EXISTING);
-    const bool opened = bool(W32File(CreateFileW(w32Wide(source).c_str(), GENERIC_WRITE,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr)));
-    held += !replaced && !opened;
+    const bool replaced =
+        MoveFileExW(w32Wide(folder.at("rival")).c_str(), w32Wide(source).c_str(), MOVEFILE_REPLACE_EXISTING);
+    held += !replaced && !W32File(CreateFileW(w32Wide(source).c_str(), GENERIC_WRITE, kW32ShareAll, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
   };
   const struct { const char* name; bool moves; UXFileFailure why; } cases[] = {
       {"moved.txt", true, UXFileFailure::none},
@@ -482,11 +448,12 @@ TEST_F(Win32DriverTest, AMoveToAnotherVolumeDeletesOnlyWhatItCopied) {
   SetFileAttributesW(w32Wide(folder.at("locked.txt")).c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(held, 2);  // moved.txt and locked.txt
   int32_t count = 0;
-  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"d\t0\tsub", "f\t0\tprobe", "f\t4\tkept.txt",
-                                                                     "f\t6\tlocked.txt", "f\t6\trival"}));
-  EXPECT_EQ(listing(*d, other.path, count), (std::vector<std::string>{"f\t5\tmoved.txt", "f\t6\tkept.txt"}));
-  ASSERT_TRUE(GetFileTime(open(other.at("moved.txt")).get(), nullptr, nullptr, &kept));
-  EXPECT_EQ(CompareFileTime(&kept, &written), 0);
+  EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"d\t0\tsub", "f\t0\tprobe", "f\t10\tlocked.txt",
+                                                                     "f\t5\trival", "f\t8\tkept.txt"}));
+  EXPECT_EQ(listing(*d, other.path, count), (std::vector<std::string>{"f\t6\tkept.txt", "f\t9\tmoved.txt"}));
+  WIN32_FILE_ATTRIBUTE_DATA kept{};
+  ASSERT_TRUE(GetFileAttributesExW(w32Wide(other.at("moved.txt")).c_str(), GetFileExInfoStandard, &kept));
+  EXPECT_EQ(CompareFileTime(&kept.ftLastWriteTime, &written), 0);
 }
 
 // A folder deeper than MAX_PATH, and than the 590 bytes the listing once
