@@ -1,8 +1,8 @@
-// The bar chart's texts as GDI measures them: the chart asks the installed
-// driver for its tick labels' widths and places value texts by its error
-// bars, and both must hold with the Win32 driver's fonts (the default face
-// at the text's size, as the chart draws it), not only with the headless
-// driver's rule.
+// The bar chart's tick labels as GDI measures them: the chart asks the
+// installed driver for their widths, and they must keep apart with the Win32
+// driver's fonts (the default face at the text's size, as the chart draws
+// it), not only with the headless driver's rule. (Value texts start past
+// their error bars whatever their width.)
 #include "W32TestSupport.h"
 #include "bench/ChartView.h"
 #include "tests/bench/ChartTestSupport.h"
@@ -12,9 +12,8 @@ namespace {
 
 using charttest::kSpreadTops;
 
-TEST_F(Win32DriverTest, ChartValueTextsAndTickLabelsKeepClearInGdiMeasures) {
+TEST_F(Win32DriverTest, ChartTickLabelsKeepApartInGdiMeasures) {
   auto tree = make<UXViewTree>();
-  int checked = 0;
   std::vector<int64_t> tops(std::begin(kSpreadTops), std::end(kSpreadTops));
   tops.push_back(98765432109876543);  // labels of 17 bytes and more
   for (int64_t top : tops) {
@@ -31,12 +30,10 @@ TEST_F(Win32DriverTest, ChartValueTextsAndTickLabelsKeepClearInGdiMeasures) {
         view->rebuild();
         RecordingGraphics g;
         view->drawRect(g, UXRect(0, 0, int16_t(width), 2000));
-        std::vector<std::string> faults = charttest::valueTextsOverErrorBars(g, *d, checked);
-        for (const std::string& f : charttest::tickLabelsTooClose(g, *d)) faults.push_back(f);
+        const std::vector<std::string> faults = charttest::tickLabelsTooClose(g, *d);
         EXPECT_TRUE(faults.empty()) << faults.size() << " faults, the first: " << faults.front();
       }
   }
-  EXPECT_GT(checked, 300);
 }
 
 }  // namespace
