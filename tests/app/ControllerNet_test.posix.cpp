@@ -105,15 +105,15 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
       text += " " + joined(pick->choices);
     return text + " " + std::to_string(controller->rows->count()) + "/" + std::to_string(controller->table->rowCount);
   };
-  const Ref<String> runPy = S(samplePath("run-py-results.json").c_str());
+  const Ref<String> own = S(samplePath("selftest.json").c_str());
   for (const bool download : {false, true}) {
     const std::string refused = download ? "Could not read the corpus: "
-                                         : "Could not read run-py-results.json: it would take too much memory to open\n";
+                                         : "Could not read selftest.json: it would take too much memory to open\n";
     const std::string before = state();
     uint64_t n = 1;
     for (take();; ++n) {
       pool::_failAllocationForTesting(n);
-      download ? controller->onDownload(nullptr) : controller->loadFile(runPy);
+      download ? controller->onDownload(nullptr) : controller->loadFile(own);
       if (pool::_failAllocationForTesting(0)) break;  // it took fewer: the load is done
       const std::string said = take();
       // A download says the corpus could not be read after its first line, or alone.
@@ -121,7 +121,7 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
       ASSERT_EQ(state(), before) << "failing allocation " << n;
     }
     EXPECT_EQ(take(), download ? "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n"
-                               : "Opened run-py-results.json (16 runs)\n");
+                               : "Opened selftest.json (19 runs)\n");
     EXPECT_GT(n, 300u);  // the loads and their views allocate this much at least
   }
 }

@@ -46,7 +46,7 @@ TEST_F(HttpWire, StatusAndHeaders) {
 }
 
 // A head past its cap ends in its words at once (the reply cap, two reads
-// above, would give others); one of exactly the cap is read. 400,000 repeats
+// above, would give others); one of exactly the cap is read. 800,000 repeats
 // under a raised cap are parsed within the deadline only when linearly.
 TEST_F(HttpWire, HeadsAreCapped) {
   Http::limits().requestDeadlineMs = 20000;
@@ -58,7 +58,7 @@ TEST_F(HttpWire, HeadsAreCapped) {
       {"/head?kind=empty&bytes=40000000", 65536, -1},  {"/head?kind=long&bytes=65537", 65536, -1},
       {"/endlessheader", 65536, -1},                   {"/head?kind=empty&bytes=65536", 65536, 0},
       {"/head?kind=long&bytes=65536", 65536, 65536 - 38 - 9},
-      {"/head?kind=repeat&bytes=2400000", 2400000, (2400000 - 38) / 6 * 3 - 2},  // "b, b, ..., b"
+      {"/head?kind=repeat&bytes=4800000", 4800000, (4800000 - 38) / 6 * 3 - 2},  // "b, b, ..., b"
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.path) + " cap " + std::to_string(c.cap));
