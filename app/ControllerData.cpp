@@ -105,10 +105,6 @@ Encoding utf8Text(Ref<String>& text, uint32_t& skip) {
 
 Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>& source) {
   Reading reading;
-  if (!text) {
-    reading.contributions = make<Array>();
-    return reading;
-  }
   try {
     JSON::Budget budget{uint64_t(text->byteLength()) * kOpenBytesPerByte + kOpenFloor, kViewBytesPerRun};
     budget.spend(text->byteLength());
@@ -228,7 +224,7 @@ void Controller::mergeCorpus(const Ref<String>& text) {
     reading.failure = kTooMuchMemory;
   }
   if (reading.failure) return refuse(reading.failure);
-  if (!reading.contributions || reading.contributions->count() == 0) return say("The corpus had no contributions.");
+  if (reading.contributions->count() == 0) return say("The corpus had no contributions.");
   // The new data set is made whole before anything changes, and the old
   // one kept until the views are made of the new, so that running out of
   // memory on the way leaves the data loaded before as it was. A new

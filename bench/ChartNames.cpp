@@ -30,12 +30,6 @@ std::vector<uint32_t> charStarts(std::string_view t) {
   return starts;
 }
 
-uint32_t charCount(std::string_view t) {
-  uint32_t n = 0;
-  for (char c : t) n += !continuation(c);
-  return n;
-}
-
 // The bytes of a and b that agree from the front (or, backwards, from the end).
 uint32_t shared(std::string_view a, std::string_view b, bool backwards) {
   const size_t n = std::min(a.size(), b.size());
@@ -169,6 +163,12 @@ std::string shortened(std::string_view t, uint32_t d, uint32_t chars, const Sort
 
 }  // namespace
 
+uint32_t charCount(std::string_view t) {
+  uint32_t n = 0;
+  for (char c : t) n += !continuation(c);
+  return n;
+}
+
 std::vector<std::string> shortForms(const std::vector<std::string_view>& texts, uint32_t chars) {
   std::unordered_map<std::string_view, uint32_t> idOf;
   std::vector<std::string_view> distinct;
@@ -222,8 +222,7 @@ const std::vector<std::string>& ShortForms::of(const Array& texts, uint32_t char
     sources_[i] = cast<String>(texts.get(i));
     if (!sources_[i]) continue;
     lengths_[i] = sources_[i]->byteLength();
-    // As drawn: up to the first NUL.
-    views[i] = std::string_view(sources_[i]->cString(), textkeys::visibleLength(sources_[i]->cString(), lengths_[i]));
+    views[i] = drawnText(*sources_[i]);
   }
   chars_ = chars;
   forms_ = shortForms(views, chars);

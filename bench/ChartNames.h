@@ -77,6 +77,13 @@ class NameIndex {
 // same one, and texts are cut only between characters.
 std::vector<std::string> shortForms(const std::vector<std::string_view>& texts, uint32_t chars);
 
+// A String's text as drawn (up to its first NUL), and the characters of a
+// UTF-8 text.
+inline std::string_view drawnText(const String& s) {
+  return {s.cString(), textkeys::visibleLength(s.cString(), s.byteLength())};
+}
+uint32_t charCount(std::string_view text);
+
 // The short forms of an Array of Strings (a missing one shows as nothing),
 // made again only when the Strings or the room change: a picture of
 // thousands of names is drawn at every scroll step.

@@ -683,13 +683,8 @@ namespace {
 int64_t widestName(const Array& names) {
   int64_t widest = 0;
   for (uint32_t i = 0; i < names.count(); ++i) {
-    const String* s = dynamic_cast<const String*>(names.get(i).get());
-    if (!s) continue;
-    const char* p = s->cString();
-    const uint32_t n = textkeys::visibleLength(p, s->byteLength());
-    int64_t chars = 0;
-    for (uint32_t k = 0; k < n; ++k) chars += (static_cast<uint8_t>(p[k]) & 0xC0) != 0x80;
-    widest = std::max(widest, chars);
+    if (const String* s = dynamic_cast<const String*>(names.get(i).get()))
+      widest = std::max<int64_t>(widest, chart::charCount(chart::drawnText(*s)));
   }
   return widest;
 }

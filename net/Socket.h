@@ -77,11 +77,24 @@ class Budget {
 
   bool spent() const { return bounded_ && Clock::now() >= end_; }
 
+  // The wait for one of several steps, each allowed `eachMs` (0: no
+  // limit), within what is left; false once the time is spent. An open
+  // gives each address its time-out, and all of them the total, so that a
+  // host with many addresses that drop SYNs cannot stretch the caller's bound.
+  bool next(uint32_t eachMs, uint32_t& wait) const {
+    wait = eachMs;
+    if (!bounded_) return true;
+    const int64_t left = leftMs();
+    if (left <= 0) return false;
+    if (wait == 0 || left < wait) wait = static_cast<uint32_t>(left);
+    return true;
+  }
+
   // waitReady with what is left; false once the time is spent.
   bool wait(Handle handle, bool writing) const {
     if (!bounded_) return waitReady(handle, writing, -1) == WaitResult::ready;
     for (;;) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - Clock::now()).count();
+      int64_t left = leftMs();
       if (left < 0) left = 0;
       WaitResult r = waitReady(handle, writing, left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(left));
       if (r != WaitResult::timedOut) return r == WaitResult::ready;
@@ -93,36 +106,10 @@ class Budget {
 
  private:
   static uint32_t smaller(uint32_t a, uint32_t b) { return a == 0 ? b : b == 0 ? a : a < b ? a : b; }
+  int64_t leftMs() const { return std::chrono::ceil<std::chrono::milliseconds>(end_ - Clock::now()).count(); }
 
   bool bounded_ = false;
   Clock::time_point end_{};
-};
-
-// The waits of one open: each address gets its own time-out, and all of them
-// together no more than the total, so that a host with many addresses that
-// drop SYNs cannot stretch the caller's bound.
-class ConnectBudget {
- public:
-  using Clock = std::chrono::steady_clock;
-
-  ConnectBudget(uint32_t eachMs, uint32_t totalMs)
-      : each_(eachMs), bounded_(totalMs != 0), end_(Clock::now() + std::chrono::milliseconds(totalMs)) {}
-
-  // The wait for the next address (0: without limit); false once the total
-  // is spent.
-  bool next(uint32_t& wait) const {
-    wait = each_;
-    if (!bounded_) return true;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - Clock::now()).count();
-    if (left <= 0) return false;
-    if (wait == 0 || left < wait) wait = static_cast<uint32_t>(left);
-    return true;
-  }
-
- private:
-  uint32_t each_;
-  bool bounded_;
-  Clock::time_point end_;
 };
 
 }  // namespace quorl::SocketIO

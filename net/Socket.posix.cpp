@@ -72,9 +72,10 @@ OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, uint32_t to
     return OpenResult::resolveFailed;
   }
   int connected = -1;
-  const ConnectBudget budget(timeoutMs, totalMs);
+  Budget budget;
+  budget.start(totalMs);
   uint32_t wait = 0;
-  for (addrinfo* a = list; a != nullptr && budget.next(wait); a = a->ai_next) {
+  for (addrinfo* a = list; a != nullptr && budget.next(timeoutMs, wait); a = a->ai_next) {
     int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
     if (fd < 0) continue;
     if (connectWithin(fd, a->ai_addr, a->ai_addrlen, wait)) {

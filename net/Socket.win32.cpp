@@ -80,9 +80,10 @@ OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, uint32_t to
     return OpenResult::resolveFailed;
   }
   SOCKET connected = INVALID_SOCKET;
-  const ConnectBudget budget(timeoutMs, totalMs);
+  Budget budget;
+  budget.start(totalMs);
   uint32_t wait = 0;
-  for (ADDRINFOW* a = list; a != nullptr && budget.next(wait); a = a->ai_next) {
+  for (ADDRINFOW* a = list; a != nullptr && budget.next(timeoutMs, wait); a = a->ai_next) {
     SOCKET s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     if (s == INVALID_SOCKET) continue;
     if (connectWithin(s, a->ai_addr, static_cast<int>(a->ai_addrlen), wait)) {

@@ -1,13 +1,12 @@
 // Builders for the chart view tests: runs, contributions, a data set, and a
 // chart view attached to a headless view tree so that it has a frame; and
-// checks of drawn texts, measured by the driver given.
+// checks of drawn texts.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,8 +87,7 @@ inline std::optional<DrawnText> drawnText(const std::string& line) {
 inline ChartRow& rowAt(const ChartView& view, uint32_t i) { return *cast<ChartRow>(view.rows->get(i)); }
 
 // Bars of `top`, a third and a fortieth of it, each with spreads from a
-// tenth of its value to ten times it (a benchmark each); tops from 1 us to
-// 400 s, times of the corpus samples among them.
+// tenth of its value to ten times it; tops from 1 us to 400 s.
 inline constexpr int64_t kSpreadTops[] = {1, 40, 1388, 387002, 5300000, 18860000, 400000000};
 
 inline Ref<DataSet> spreadBars(int64_t top) {
@@ -102,48 +100,6 @@ inline Ref<DataSet> spreadBars(int64_t top) {
           {.bench = bench.c_str(), .best = value, .mean = double(value) * 1.05, .stddev = double(value) * spread}));
     }
   return dataSetOf({c});
-}
-
-// The value texts of a drawn bar chart that meet their row's error bar,
-// each as wide as `driver` measures it; `checked` counts the texts that
-// have an error bar.
-inline std::vector<std::string> valueTextsOverErrorBars(const RecordingGraphics& g, UXViewDriver& driver,
-                                                        int& checked) {
-  std::map<int, std::pair<int, int>> errorBars;  // by the y of its middle line: from, to
-  for (const std::string& line : g.of("drawLine")) {
-    int x1, y1, x2, y2;
-    if (std::sscanf(line.c_str(), "drawLine %d %d %d %d", &x1, &y1, &x2, &y2) == 4 && y1 == y2)
-      errorBars[y1] = {std::min(x1, x2), std::max(x1, x2)};
-  }
-  std::vector<std::string> faults;
-  for (const std::string& line : g.lines) {
-    const auto t = drawnText(line);
-    if (!t || t->colour != "40 40 44 255") continue;
-    const auto bar = errorBars.find(t->y + 2);  // the value 19 below its row's line, the error bar 21
-    if (bar == errorBars.end()) continue;
-    ++checked;
-    const int right = t->x + int(driver.textWidth(t->text.c_str(), t->size));
-    if (right > bar->second.first && t->x <= bar->second.second)
-      faults.push_back("\"" + t->text + "\" over " + std::to_string(t->x) + ".." + std::to_string(right) +
-                       " meets the error bar over " + std::to_string(bar->second.first) + ".." +
-                       std::to_string(bar->second.second));
-  }
-  return faults;
-}
-
-// Neighbouring tick labels of a drawn bar chart that leave less than a
-// digit's width between them, as `driver` measures them.
-inline std::vector<std::string> tickLabelsTooClose(const RecordingGraphics& g, UXViewDriver& driver) {
-  std::vector<DrawnText> labels;
-  for (const std::string& line : g.lines)
-    if (const auto t = drawnText(line); t && t->y == 30 && t->colour == "110 110 110 255") labels.push_back(*t);
-  std::vector<std::string> faults;
-  const int gap = int(driver.textWidth("0", 11));
-  for (size_t i = 0; i + 1 < labels.size(); ++i)
-    if (labels[i].x + int(driver.textWidth(labels[i].text.c_str(), labels[i].size)) + gap > labels[i + 1].x)
-      faults.push_back("\"" + labels[i].text + "\" at " + std::to_string(labels[i].x) + " and \"" +
-                       labels[i + 1].text + "\" at " + std::to_string(labels[i + 1].x));
-  return faults;
 }
 
 // Installs a headless driver for the suite when none is there, and gives

@@ -203,14 +203,10 @@ TEST(HttpsSilentPeer, HandshakeEndsAtTheNearestBound) {
   ASSERT_TRUE(client->setupWithoutBundle());
   Http::setSecureLayer(make<_HttpTlsLayer>(client));
   const std::string url = "https://127.0.0.1:" + std::to_string(peer.port) + "/";
-  auto silent = [](uint32_t ms) {
-    std::string text = "the server did not answer within " + std::to_string(ms / 1000);
-    if (ms % 1000) {
-      text += '.';
-      text += std::to_string(1000 + ms % 1000).substr(1);
-      while (text.back() == '0') text.pop_back();
-    }
-    return text + " s";
+  auto silent = [](uint32_t ms) {  // "0.05", "1.5", "2"
+    std::string s = std::to_string(ms / 1000.0);
+    s.erase(ms % 1000 ? s.find_last_not_of('0') + 1 : s.find('.'));
+    return "the server did not answer within " + s + " s";
   };
   auto request = [&](uint32_t connectMs, uint32_t ioMs, uint32_t deadlineMs) {
     LimitsScope limits;
