@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <set>
 #include <span>
 #include <unordered_map>
@@ -240,6 +241,33 @@ TEST_F(ChartDraw, BarChartTimeMetricDrawsEveryElementInOrder) {
   };
   expected.insert(expected.end(), rest.begin(), rest.end());
   EXPECT_EQ(joined(normalised(g)), joined(expected));
+}
+
+// No value text, as wide as the driver measures it, meets its row's error
+// bar: bars from 1 us to 400 s with spreads from a tenth to ten times.
+TEST_F(ChartDraw, ValueTextsStandClearOfErrorBars) {
+  int checked = 0;
+  for (int64_t top : kSpreadTops)
+    for (int width : {320, 640, 1024, 1600}) {
+      auto view = chart(spreadBars(top), width, 2000);
+      view->rebuild();
+      RecordingGraphics g;
+      view->drawRect(g, UXRect(0, 0, int16_t(width), 2000));
+      std::map<int, std::pair<int, int>> errorBars;  // by the y of the middle line
+      for (const std::string& line : g.of("drawLine"))
+        if (int x1, y1, x2, y2; std::sscanf(line.c_str(), "drawLine %d %d %d %d", &x1, &y1, &x2, &y2) == 4 && y1 == y2)
+          errorBars[y1] = {std::min(x1, x2), std::max(x1, x2)};
+      for (const std::string& line : g.lines) {
+        const auto t = drawnText(line);
+        const auto bar = t && t->colour == "40 40 44 255" ? errorBars.find(t->y + 2) : errorBars.end();
+        if (bar == errorBars.end()) continue;
+        ++checked;
+        EXPECT_TRUE(t->x + int(gDriver->textWidth(t->text.c_str(), t->size)) <= bar->second.first ||
+                    t->x > bar->second.second)
+            << t->text << " at " << t->x << ", top " << top << ", width " << width;
+      }
+    }
+  EXPECT_GT(checked, 300);
 }
 
 TEST_F(ChartDraw, BarChartSpeedUpMetric) {
