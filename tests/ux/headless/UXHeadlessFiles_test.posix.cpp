@@ -19,6 +19,7 @@
 #include <string>
 
 #include "TempDir.h"
+#include "Unprivileged.posix.h"
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 
@@ -134,7 +135,24 @@ TEST_F(HeadlessFilesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
   EXPECT_EQ(contents(other + "/kept.txt"), "theirs");
   EXPECT_EQ(contents(folder.at("kept.txt")), "kept");
   EXPECT_EQ(entries(other), 4u);  // no sibling
+
+  // A source its user may not delete (root passes by that: as nobody): the
+  // copy on the other disk goes again and the source stays.
+  fs::create_directory(folder.at("locked"));
+  const std::string locked = folder.write("locked/file.txt", "stays");
+  ::chmod(folder.at("locked").c_str(), 0555);
+  ::chmod(other.c_str(), 0777);
+  std::string skip;
+  EXPECT_EQ(test::asUnprivileged(folder.path, [&] {
+    if (::access(locked.c_str(), R_OK) != 0) return std::string("\x01" "the test's folder cannot be read");
+    Ref<UXHeadlessDriver> nobody = make<UXHeadlessDriver>();
+    if (nobody->fileRename(locked.c_str(), (other + "/file.txt").c_str())) return std::string("moved");
+    return std::string(nobody->fileFailure() == UXFileFailure::permission ? "" : "another reason");
+  }, skip), "");
+  EXPECT_EQ(contents(locked), "stays");
+  EXPECT_EQ(entries(other), 4u);
   fs::remove_all(other);
+  if (!skip.empty()) GTEST_SKIP() << skip;
 }
 
 // Where renameat2 is missing (ENOSYS) or refused (EINVAL: a file system
@@ -170,11 +188,21 @@ TEST_F(HeadlessFilesPosix, WithoutRenameat2NothingIsReplaced) {
 TEST_F(HeadlessFilesPosix, ACopyOntoAFullDiskSaysSo) {
   const std::string big = folder.write("big", std::string(256 * 1024, 'b'));
   fs::create_directory(folder.at("disk"));
+  const uid_t uid = ::geteuid();
+  const gid_t gid = ::getegid();
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    // 100: no disk could be made here.
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+    // 100: no disk could be made here. A user namespace first, so that the
+    // test needs no privilege to mount.
+    const auto put = [](const char* file, const std::string& text) {
+      std::ofstream out(file);
+      return bool(out << text << std::flush);
+    };
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 || !put("/proc/self/setgroups", "deny") ||
+        !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+        !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1") ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("quorl-full", folder.at("disk").c_str(), "tmpfs", 0, "size=64k") != 0)
       ::_exit(100);
     Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
@@ -185,7 +213,7 @@ TEST_F(HeadlessFilesPosix, ACopyOntoAFullDiskSaysSo) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 100) GTEST_SKIP() << "cannot mount a small tmpfs here (no mount namespace)";
+  if (WEXITSTATUS(status) == 100) GTEST_SKIP() << "cannot mount a small tmpfs here (no user or mount namespace)";
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: copied, 2: another reason, 3: a file left on the disk";
 }
 
