@@ -51,15 +51,17 @@ class HeadlessFilesPosix : public ::testing::Test {
 // A copy to a new name has its source's permission bits less the umask, as
 // any new file: a private file stays private, an executable executable.
 TEST_F(HeadlessFilesPosix, ANewCopyHasItsSourcesPermissions) {
-  const mode_t umask = ::umask(027);
-  for (const mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0755), mode_t(0666)}) {
-    const std::string from = folder.write("source", "private"), to = folder.at("copy");
-    ::chmod(from.c_str(), mode);
-    EXPECT_TRUE(d->fileCopy(from.c_str(), to.c_str())) << std::oct << mode;
-    EXPECT_EQ(modeOf(to), mode & ~027) << std::oct << mode;
-    fs::remove(to);
+  for (const mode_t mask : {mode_t(022), mode_t(077)}) {
+    const mode_t before = ::umask(mask);
+    for (const mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0755), mode_t(0666)}) {
+      const std::string from = folder.write("source", "private"), to = folder.at("copy");
+      ::chmod(from.c_str(), mode);
+      EXPECT_TRUE(d->fileCopy(from.c_str(), to.c_str())) << std::oct << mode;
+      EXPECT_EQ(modeOf(to), mode & ~mask) << std::oct << mode << " under " << mask;
+      fs::remove(to);
+    }
+    ::umask(before);
   }
-  ::umask(umask);
 }
 
 // Every refusal names its reason, and changes nothing.
