@@ -45,8 +45,7 @@ Ref<String> Controller::description() const {
 
 void Controller::repaintNow() {
   if (!window || !gDriver || window->handle == 0) return;
-  window->tree->clearDirty();
-  gDriver->realizeTree(window->handle, gDriver->structObjects(window->tree->driverTree));
+  window->realize();
   gDriver->windowInvalidate(window->handle);
 }
 

@@ -227,8 +227,7 @@ int32_t Controller::applicationDidStart(UXApplication& application) {
 
   if (gDriver) {
     gDriver->structFinalise(window->tree->driverTree);
-    window->tree->clearDirty();
-    gDriver->realizeTree(window->handle, gDriver->structObjects(window->tree->driverTree));
+    window->realize();
     gDriver->windowInvalidate(window->handle);
   }
 

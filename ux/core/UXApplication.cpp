@@ -182,8 +182,7 @@ Ref<String> UXApplication::description() const {
 UXBusyStep::UXBusyStep(Ptr<UXWindow> window) : driver_(gDriver) {
   if (!driver_) return;
   if (window && window->handle != 0) {
-    window->tree->clearDirty();
-    driver_->realizeTree(window->handle, driver_->structObjects(window->tree->driverTree));
+    window->realize();
     driver_->windowPaintAll(window->handle);
   }
   driver_->setBusy(1);

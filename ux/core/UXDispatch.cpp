@@ -81,9 +81,8 @@ void UXApplication::dispatchEvent(UXEvent& event) {
 
 void UXApplication::relayout(const Ref<UXWindow>& window) {
   // The pending marks are dropped: the whole window is repainted.
-  window->tree->clearDirty();
-  if (!gDriver || window->handle == 0) return;
-  gDriver->realizeTree(window->handle, gDriver->structObjects(window->tree->driverTree));
+  if (!gDriver || window->handle == 0) return window->tree->clearDirty();
+  window->realize();
   gDriver->windowInvalidate(window->handle);
 }
 

@@ -50,9 +50,14 @@ void UXWindow::open(const char* title, UXRect frame, const Ref<UXView>& view) {
   gDriver->windowSetContent(handle, ux_window_draw, this);
   gDriver->windowOpen(handle);
   gDriver->structFinalise(tree->driverTree);
+  realize();
+  gDriver->windowInvalidate(handle);
+}
+
+void UXWindow::realize() {
+  if (handle == 0 || !gDriver) return;
   tree->clearDirty();
   gDriver->realizeTree(handle, gDriver->structObjects(tree->driverTree));
-  gDriver->windowInvalidate(handle);
 }
 
 void UXWindow::layoutFor(int32_t x, int32_t y, int32_t w, int32_t h) {

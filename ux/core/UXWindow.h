@@ -52,6 +52,9 @@ class UXWindow : public UXResponder {
   void layoutFor(int32_t x, int32_t y, int32_t w, int32_t h);
   // Repaints the dirty rectangle, drawing only the views that intersect it.
   void display();
+  // Creates the native controls of the nodes added since the tree was last
+  // realised, and clears its dirty rectangle: the caller repaints it all.
+  void realize();
   void close();
 
   bool makeFirstResponder(const Ref<UXResponder>& responder);

@@ -110,8 +110,7 @@ void UXFilePanel::buildPanel(const Ref<UXView>& back, const char* title) {
 
   if (!gDriver || window->handle == 0) return;
   gDriver->structFinalise(window->tree->driverTree);
-  window->tree->clearDirty();
-  gDriver->realizeTree(window->handle, gDriver->structObjects(window->tree->driverTree));
+  window->realize();
   gDriver->windowInvalidate(window->handle);
 }
 
@@ -150,8 +149,7 @@ void UXFilePanel::handleEvent(UXEvent& event) {
       break;
     case kUXEventRelayout:
       if (mine) {
-        window->tree->clearDirty();
-        gDriver->realizeTree(own, gDriver->structObjects(window->tree->driverTree));
+        window->realize();
         gDriver->windowInvalidate(own);
       }
       break;
