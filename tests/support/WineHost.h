@@ -59,4 +59,18 @@ inline bool onHost(const wchar_t* program, const std::string& folder, const std:
   return !host.empty() && onHost(program, L"\"" + host + L"/" + w32Wide(name) + L"\"", folder, name, listed);
 }
 
+// A link named `name` in `folder` to `target` (as the link holds it), made by
+// the host: Wine makes none itself. "" once it is listed, else why not.
+inline std::string makeHostLink(const std::string& target, const std::string& folder, const std::string& name) {
+  const std::wstring host = hostName(folder);
+  if (host.empty()) return "no links are made here: the host makes them, and this is not Wine";
+  const std::wstring arguments = L"-s \"" + w32Wide(target) + L"\" \"" + host + L"/" + w32Wide(name) + L"\"";
+  return onHost(L"ln", arguments, folder, name, true) ? "" : "the host's ln made no link";
+}
+
+// Removes such a link by the host: Wine's own removal removes its target.
+inline bool removeHostLink(const std::string& folder, const std::string& name) {
+  return onHost(L"rm", folder, name, false);
+}
+
 }  // namespace quorl::test

@@ -47,11 +47,9 @@ class Win32PanelActions : public PanelActions {
   std::function<void(const std::string&)>& meddling() override { return w32->meddle; }
   // Wine makes no link itself, and its removal of the host's removes what it leads to: the host's ln and rm.
   std::string makeLink(const std::string& target, const std::string& link) override {
-    if (!has(target)) return "Wine shows no link that leads nowhere";
-    const std::wstring arguments = L"-s \"" + w32Wide(target) + L"\" \"" + hostName(root.string()) + L"/" + w32Wide(link);
-    return onHost(L"ln", arguments + L"\"", root.string(), link, true) ? "" : "the host made no link (not under Wine?)";
+    return has(target) ? makeHostLink(target, root.string(), link) : "Wine shows no link that leads nowhere";
   }
-  void removeLink(const std::string& link) override { onHost(L"rm", root.string(), link, false); }
+  void removeLink(const std::string& link) override { removeHostLink(root.string(), link); }
 };
 
 // Every spelling Windows takes for b.txt is b.txt, and for sub a folder:

@@ -11,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "TestLinks.h"
 #include "W32TestSupport.h"
 #include "WineHost.h"
 #include "ux/core/UXSiblingCopy.h"
@@ -383,8 +382,8 @@ TEST_F(Win32DriverTest, HostLinksAreEntriesNeitherDeletedNorRenamed) {
   TempFolder folder;
   CreateDirectoryW(w32Wide(folder.at("real")).c_str(), nullptr);
   folder.write("real.txt", "real");
-  const std::string skip = makeLink(w32Wide(folder.at("real")), w32Wide(folder.at("link"))) +
-                           makeLink(w32Wide(folder.at("real.txt")), w32Wide(folder.at("flink")));
+  const std::string skip =
+      makeHostLink("real", folder.path, "link") + makeHostLink("real.txt", folder.path, "flink");
   if (!skip.empty()) GTEST_SKIP() << skip;
   EXPECT_EQ(d->filePresence(folder.at("link").c_str()), UXFilePresence::file);
   for (const char* link : {"link", "flink"}) {
@@ -392,7 +391,7 @@ TEST_F(Win32DriverTest, HostLinksAreEntriesNeitherDeletedNorRenamed) {
     EXPECT_EQ(d->fileFailure(), UXFileFailure::linkAsTarget) << link;
     EXPECT_FALSE(d->fileDelete(folder.at(link).c_str())) << link;
     EXPECT_EQ(d->fileFailure(), UXFileFailure::linkAsTarget) << link;
-    EXPECT_TRUE(removeLink(w32Wide(folder.at(link)))) << link;
+    EXPECT_TRUE(removeHostLink(folder.path, link)) << link;
   }
   int32_t count = 0;  // the targets stay where they were
   EXPECT_EQ(listing(*d, folder.path, count), (std::vector<std::string>{"d\t0\treal", "f\t4\treal.txt"}));
