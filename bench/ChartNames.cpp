@@ -10,6 +10,8 @@
 #include <unordered_set>
 
 #include "foundation/Array.h"
+#include "ux/core/UXApplication.h"
+#include "ux/core/UXViewDriver.h"
 
 namespace quorl::chart {
 
@@ -167,6 +169,27 @@ uint32_t charCount(std::string_view t) {
   uint32_t n = 0;
   for (char c : t) n += !continuation(c);
   return n;
+}
+
+int64_t TextMeasure::widthOf(std::string_view text) const {
+  if (!gDriver) return static_cast<int64_t>(charCount(text)) * perChar;
+  const std::string z(text);  // the driver reads up to a NUL
+  return gDriver->textWidth(z.c_str(), size);
+}
+
+std::string fitText(std::string_view text, int64_t room, const TextMeasure& measure) {
+  if (measure.widthOf(text) <= room) return std::string(text);
+  // Widths grow with the beginning kept: the longest that fits is found by
+  // halving over the character boundaries.
+  const std::vector<uint32_t> starts = charStarts(text);
+  const auto form = [&](size_t k) { return std::string(text.substr(0, starts[k])).append(kEllipsis); };
+  size_t lo = 0, hi = starts.size() - 1;  // form(lo) is tried last; form(hi) is the whole text
+  if (measure.widthOf(form(0)) > room) return {};
+  while (hi - lo > 1) {
+    const size_t mid = lo + (hi - lo) / 2;
+    (measure.widthOf(form(mid)) <= room ? lo : hi) = mid;
+  }
+  return form(lo);
 }
 
 std::vector<std::string> shortForms(const std::vector<std::string_view>& texts, uint32_t chars) {

@@ -84,6 +84,19 @@ inline std::string_view drawnText(const String& s) {
 }
 uint32_t charCount(std::string_view text);
 
+// A drawn text's width in pixels at one text size: the driver's measure,
+// or without a driver `perChar` pixels a character.
+struct TextMeasure {
+  int32_t size;
+  int64_t perChar;
+  int64_t widthOf(std::string_view text) const;
+};
+
+// The text whole when it is at most `room` pixels wide, else its longest
+// beginning that fits with the ellipsis after it, cut only between
+// characters; "" when not even the ellipsis fits.
+std::string fitText(std::string_view text, int64_t room, const TextMeasure& measure);
+
 // The short forms of an Array of Strings (a missing one shows as nothing),
 // made again only when the Strings or the room change: a picture of
 // thousands of names is drawn at every scroll step.
