@@ -116,10 +116,15 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // be read at all; else `contributions` holds what it gave (none for text
   // that is no result document) and `document` its parsed value. `text`
   // must not be null.
+  // A text that is not JSON leaves `contributions` empty and says where
+  // reading stopped: `jsonAt`, the byte of the text (after a UTF-8 mark),
+  // and whether the text ended there.
   struct Reading {
     Ref<Array> contributions;
     Ref<Object> document;
     const char* failure = nullptr;
+    uint32_t jsonAt = kNotFound;
+    bool jsonEndsEarly = false;
   };
   static Reading readDocument(Ref<String> text, const Ref<String>& source);
   void onOpen(const Ref<UXMenuItem>& item);
@@ -193,8 +198,23 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
  private:
   // Realises the window's tree and paints it before returning.
   void repaintNow();
-  // Appends the contributions to the data set; answers their runs.
-  int32_t appendAll(Ptr<const Array> contributions);
+  // What adding a list of contributions did: the runs and contributions
+  // added, the runs of those left out as already loaded, and the runs the
+  // loaders left out for impossible times.
+  struct Added {
+    int32_t runs = 0;
+    int32_t alreadyLoaded = 0;
+    int32_t impossible = 0;
+    Ref<Array> contributions;
+  };
+  // Appends to the data set every contribution of the list that it does not
+  // already hold (Contribution.sameResults), in order.
+  Added appendAll(Ptr<const Array> contributions);
+  // "N runs", or "N new runs" when some were already loaded; and what was
+  // left out, "M already loaded; K runs with impossible times left out"
+  // (empty when nothing was).
+  static Ref<String> runsText(const Added& added);
+  static Ref<String> leftOutText(const Added& added);
   void refill(const Ref<PickView>& picker, Ref<Array> choices);
   // The chart's frame, origin and band in sight from its scroll view's.
   void followChartScroll();

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "foundation/Data.h"
@@ -43,15 +44,50 @@ void Controller::say(const Ref<String>& message) {
   if (transcript) transcript->append(line);
 }
 
-int32_t Controller::appendAll(Ptr<const Array> contributions) {
-  uint32_t runs = 0;
+Controller::Added Controller::appendAll(Ptr<const Array> contributions) {
+  // Whichever way a result set comes (a file opened twice, the corpus that
+  // holds what the user opened and submitted), it is counted once.
+  Added added;
+  added.contributions = make<Array>();
+  std::unordered_multimap<uint64_t, const Contribution*> held;
+  const Array& loaded = *dataSet->contributions;
+  for (uint32_t i = 0; i < loaded.count(); i++)
+    if (Ref<Contribution> c = cast<Contribution>(loaded.get(i))) held.emplace(c->resultsHash(), c.get());
+  uint32_t runs = 0, already = 0, impossible = 0;
   for (uint32_t i = 0; i < contributions->count(); i++) {
     Ref<Contribution> c = cast<Contribution>(contributions->get(i));
     if (!c) continue;
+    impossible += c->impossibleRuns;
+    const uint64_t hash = c->resultsHash();
+    bool known = false;
+    for (auto [at, end] = held.equal_range(hash); at != end && !known; ++at) known = at->second->sameResults(*c);
+    if (known) {
+      already += c->runs->count();
+      continue;
+    }
     dataSet->contributions->add(c);
+    added.contributions->add(c);
+    held.emplace(hash, c.get());
     runs += c->runs->count();
   }
-  return int32_t(runs);
+  added.runs = int32_t(runs);
+  added.alreadyLoaded = int32_t(already);
+  added.impossible = int32_t(impossible);
+  return added;
+}
+
+Ref<String> Controller::runsText(const Added& added) {
+  return String::withFormat(added.alreadyLoaded > 0 ? "%d new runs" : "%d runs", added.runs);
+}
+
+Ref<String> Controller::leftOutText(const Added& added) {
+  Ref<String> text = make<String>();
+  if (added.alreadyLoaded > 0) text->appendFormat("%d already loaded", added.alreadyLoaded);
+  if (added.impossible > 0) {
+    if (!text->isEmpty()) text->appendCString("; ");
+    text->appendFormat("%d runs with impossible times left out", added.impossible);
+  }
+  return text;
 }
 
 // ---------------------------------------------------------------------------
@@ -117,8 +153,12 @@ Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>
     if (encoding == Encoding::utf16) budget.spend(text->byteLength());
     try {
       reading.document = JSON::_parseBytes(text->_bytesAt(skip), text->byteLength() - skip, budget);
-    } catch (const JSONError&) {
+    } catch (const JSONError& error) {
       reading.contributions = make<Array>();
+      if (error.position() != kNotFound) {
+        reading.jsonEndsEarly = error.position() >= text->byteLength() - skip;
+        reading.jsonAt = encoding == Encoding::utf8 ? error.position() + skip : error.position();
+      }
       return reading;
     }
     text.reset();
@@ -150,10 +190,22 @@ void Controller::loadFile(const Ref<String>& path) {
     // the file reports: holding all of it in memory would serve no purpose.
     FileFailure failure = FileFailure::none;
     Ref<String> text = Files::readText(path, uint64_t(kMaxFileBytes), &failure);
-    if (!text && failure == FileFailure::notRegular) return refuse("not a regular file");
-    if (!text && failure == FileFailure::tooLarge) return refuse("the file is larger than 256 MB");
-    if (text) reading = readDocument(std::move(text), path);
+    if (!text) {
+      switch (failure) {
+        case FileFailure::missing: return refuse("no such file");
+        case FileFailure::folder: return refuse("a folder, not a file");
+        case FileFailure::notRegular: return refuse("not a regular file");
+        case FileFailure::tooLarge: return refuse("the file is larger than 256 MB");
+        default: return refuse("the file could not be read");
+      }
+    }
+    if (text->isEmpty()) return refuse("the file is empty");
+    reading = readDocument(std::move(text), path);
     if (reading.failure) return refuse(reading.failure);
+    if (reading.jsonAt != kNotFound) {
+      const char* format = reading.jsonEndsEarly ? "the JSON ends early at byte %u" : "not JSON (byte %u)";
+      return refuse(String::withFormat(format, reading.jsonAt)->cString());
+    }
     if (!reading.contributions || reading.contributions->count() == 0)
       return refuse("not a contribution, a run.py results.json or a par results.json");
   } catch (const std::bad_alloc&) {
@@ -165,17 +217,20 @@ void Controller::loadFile(const Ref<String>& path) {
   const uint32_t before = dataSet->contributions->count();
   const Ref<Contribution> previousOwn = ownContribution;
   try {
-    const int32_t total = appendAll(list);
+    const Added added = appendAll(list);
     // Only a file that is one contribution document is the user's own: the
     // members of a corpus or of an array are other people's results, and
-    // Submit would publish them under the user's consent.
+    // Submit would publish them under the user's consent. A file opened
+    // again is the own one again, though its results were loaded already.
     Ref<Contribution> single = list->count() == 1 ? cast<Contribution>(list->get(0)) : nullptr;
     if (single && single->root && single->root.get() == reading.document.get() && single->schema &&
         single->schema->equalsIgnoringCase(String::withCString(kOurSchema))) {
       ownContribution = single;
     }
     rebuild(true);
-    say(String::withFormat("Opened %s (%d runs)", name()->cString(), total));
+    const Ref<String> leftOut = leftOutText(added);
+    say(String::withFormat("Opened %s (%s%s%s)", name()->cString(), runsText(added)->cString(),
+                           leftOut->isEmpty() ? "" : "; ", leftOut->cString()));
   } catch (const std::bad_alloc&) {
     // What was loaded before stays, and so do its views.
     reading = Reading{};
@@ -241,10 +296,13 @@ void Controller::mergeCorpus(const Ref<String>& text) {
       if (!replaced.count(c.get())) next->add(c);
     }
     dataSet->contributions = next;
-    downloaded = reading.contributions;
-    const int32_t total = appendAll(reading.contributions);
+    const Added added = appendAll(reading.contributions);
+    downloaded = added.contributions;
     rebuild(true);
-    say(String::withFormat("Downloaded %d runs in %d result sets.", total, int32_t(downloaded->count())));
+    const Ref<String> leftOut = leftOutText(added);
+    const bool some = !leftOut->isEmpty();
+    say(String::withFormat("Downloaded %s in %d result sets%s%s%s.", runsText(added)->cString(),
+                           int32_t(downloaded->count()), some ? " (" : "", leftOut->cString(), some ? ")" : ""));
   } catch (const std::bad_alloc&) {
     dataSet->contributions = previous;
     downloaded = previousDownload;

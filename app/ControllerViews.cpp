@@ -143,6 +143,7 @@ void Controller::syncFilter() {
   filter->device = of(devicePick);
   filter->opt = of(optPick);
   filter->arch = of(archPick);
+  filter->picked = true;
   rebuild(false);
 }
 

@@ -49,12 +49,18 @@ bool sameName(Ptr<const String> a, Ptr<const String> b) { return BHelp::same(a, 
 Ref<String> ChartView::seriesName(Ptr<const Run> run) {
   if (!run) return String::withCString("auto");
   if (run->suite && BHelp::same(run->suite, "langs")) {
-    // A language run without a target is the system's own language.
-    static const char* const kTargets[4][2] = {
-        {"objc", "Objective-C"}, {"cpp", "C++ (clang)"}, {"gcc", "C++ (GCC)"}, {"swift", "Swift"}};
+    // A language run without a target is the system's own language; a
+    // language the table does not know is named by its own text, so that
+    // each is a series of its own.
+    static const char* const kTargets[5][2] = {{"quorl", "quorl"},
+                                               {"objc", "Objective-C"},
+                                               {"cpp", "C++ (clang)"},
+                                               {"gcc", "C++ (GCC)"},
+                                               {"swift", "Swift"}};
+    if (!run->target || run->target->isEmpty()) return String::withCString("quorl");
     for (const auto& t : kTargets)
       if (BHelp::same(run->target, t[0])) return String::withCString(t[1]);
-    return String::withCString("quorl");
+    return run->target;
   }
   static const char* const kDevices[4][2] = {
       {"serial", "one thread"}, {"cpu", "all threads"}, {"gpu", "GPU"}, {"vulkan", "Vulkan"}};

@@ -21,8 +21,10 @@ Ref<Run> readRun(const Map& object, JSON::Budget* budget) {
     Ref<String> suite, benchmark, target, device, opt, arch, checksum;
   } texts;
   int64_t best = 0, first = 0;
-  auto integer = [](const Ref<Object>& value) {
+  bool impossible = false;
+  auto integer = [&impossible](const Ref<Object>& value) {
     auto* n = valueAs<Number>(value.get());
+    if (n && Run::impossibleTime(n)) impossible = true;
     return n ? n->integerValue() : 0;
   };
   // The names are unique, so each member is looked at once, in order; a
@@ -83,6 +85,7 @@ Ref<Run> readRun(const Map& object, JSON::Budget* budget) {
   run->checksum = std::move(texts.checksum);
   run->best_us = best;
   run->first_us = first;
+  run->impossible = impossible;
   return run;  // computed by the caller, once its samples are at hand
 }
 
@@ -119,11 +122,16 @@ class SamplePipeline {
   void drain() {
     for (uint32_t k = 0; k < kStages; ++k) advance();
   }
+  // Runs computed so far that hold an impossible time.
+  uint32_t impossible() const { return impossible_; }
 
  private:
   static constexpr uint32_t kStages = 3;
   void advance() {
-    if (Run* done = stage_[kStages - 1]) done->compute();
+    if (Run* done = stage_[kStages - 1]) {
+      done->compute();
+      if (done->impossible) ++impossible_;
+    }
     for (uint32_t k = kStages - 1; k > 0; --k) stage_[k] = stage_[k - 1];
     stage_[0] = nullptr;
     if (Run* run = stage_[1]) {
@@ -140,6 +148,7 @@ class SamplePipeline {
     }
   }
   Run* stage_[kStages] = {};
+  uint32_t impossible_ = 0;
 };
 
 void appendRoots(Array& out, const Array& elements, const Ref<String>& source, JSON::Budget* budget) {
@@ -190,6 +199,7 @@ Ref<Contribution> Contribution::fromRoot(const Ref<Map>& root, const Ref<String>
       }
     }
     samples.drain();
+    if (samples.impossible() > 0) contribution->leaveOutImpossibleRuns();
   }
   return contribution;
 }

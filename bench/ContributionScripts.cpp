@@ -133,6 +133,10 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
           if (!BHelp::same(langArch(lang, platform), arch)) continue;
           auto seconds = cast<Number>(langs->valueAt(i));
           if (!seconds) continue;
+          if (Run::impossibleMicros(seconds->doubleValue() * 1000000.0)) {
+            ++contribution->impossibleRuns;
+            continue;
+          }
           const int64_t micros = microsOf(seconds->doubleValue());
           auto run = make<Run>();
           run->suite = k.langs->copy();
@@ -153,7 +157,7 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
         }
       });
     });
-    if (contribution->runs->count() > 0) result->add(contribution);
+    if (contribution->runs->count() > 0 || contribution->impossibleRuns > 0) result->add(contribution);
   }
   return result;
 }
@@ -246,6 +250,10 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
       if (!checksum) checksum = make<String>();
       forEachObject(*devices, [&](const Ref<String>& device, const Ref<Map>& times) {
         if (BHelp::same(device, k.checksum)) return;
+        if (Run::impossibleTime(times->get(k.best_us).get()) || Run::impossibleTime(times->get(k.first_us).get())) {
+          ++contribution->impossibleRuns;
+          return;
+        }
         if (budget) budget->spend(kMadeRunBytes);
         auto run = make<Run>();
         run->suite = k.par->copy();
@@ -263,7 +271,7 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
     });
   });
   for (const Ref<Contribution>& contribution : contributions) {
-    if (contribution && contribution->runs->count() > 0) result->add(contribution);
+    if (contribution && (contribution->runs->count() > 0 || contribution->impossibleRuns > 0)) result->add(contribution);
   }
   return result;
 }

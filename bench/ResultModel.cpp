@@ -56,7 +56,12 @@ void Run::compute() {
   int64_t n = 0;
   const uint32_t count = samples->count();
   if (const Array::PackedIntegers values = samples->_integers()) {  // as read: integers alone
-    for (uint32_t i = 0; i < count; ++i) sum += values[i];
+    bool outside = false;  // negative, or beyond kMaxTimeUs: one unsigned test
+    for (uint32_t i = 0; i < count; ++i) {
+      sum += values[i];
+      outside |= static_cast<uint64_t>(values[i]) > static_cast<uint64_t>(kMaxTimeUs);
+    }
+    if (outside) impossible = true;
     if (count == 0) {
       mean = stddev = 0;
       return;
@@ -74,6 +79,7 @@ void Run::compute() {
     if (auto* number = valueAs<Number>(samples->get(i).get())) {
       sum += number->integerValue();
       ++n;
+      if (impossibleTime(number)) impossible = true;
     }
   }
   if (n == 0) {
@@ -90,6 +96,13 @@ void Run::compute() {
     }
   }
   stddev = n > 1 ? std::sqrt(squares / static_cast<double>(n)) : 0;
+}
+
+bool Run::impossibleTime(const Object* value) {
+  auto* number = valueAs<Number>(value);
+  if (!number) return false;
+  if (number->isDouble()) return impossibleMicros(number->doubleValue());
+  return static_cast<uint64_t>(number->integerValue()) > static_cast<uint64_t>(kMaxTimeUs);
 }
 
 double Run::value(bool first) const {
@@ -112,6 +125,88 @@ bool Run::isGpu() const {
 Contribution::Contribution() : machine(make<Machine>()), toolchains(make<Map>()), runs(make<Array>()) {}
 
 Ref<String> Contribution::description() const { return describe("Contribution", {repeats}, 1); }
+
+void Contribution::leaveOutImpossibleRuns() {
+  const uint32_t count = runs->count();
+  Ref<Array> kept = Array::withCapacity(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    Ref<Object> item = runs->get(i);
+    auto* run = valueAs<Run>(item.get());
+    if (run && run->impossible) {
+      ++impossibleRuns;
+    } else {
+      kept->add(std::move(item));
+    }
+  }
+  runs = kept;
+}
+
+namespace {
+
+// Texts compared byte for byte; a missing text equals only a missing one.
+bool sameText(const String* a, const String* b) { return a == b || (a && b && a->equals(b)); }
+uint64_t mix(uint64_t h, uint64_t v) { return (h ^ v) * 0x100000001B3ull; }
+uint64_t mixText(uint64_t h, const String* s) { return mix(h, s ? s->hash() : 0x9E3779B9u); }
+
+bool sameRun(const Run& a, const Run& b) {
+  if (a.best_us != b.best_us || a.first_us != b.first_us) return false;
+  if (!sameText(a.suite.get(), b.suite.get()) || !sameText(a.benchmark.get(), b.benchmark.get()) ||
+      !sameText(a.target.get(), b.target.get()) || !sameText(a.device.get(), b.device.get()) ||
+      !sameText(a.opt.get(), b.opt.get()) || !sameText(a.arch.get(), b.arch.get()) ||
+      !sameText(a.checksum.get(), b.checksum.get()))
+    return false;
+  const uint32_t n = a.samples->count();
+  if (n != b.samples->count()) return false;
+  // Packed samples are read as they are, without unpacking either array.
+  const Array::PackedIntegers x = a.samples->_integers(), y = b.samples->_integers();
+  if (x && y) {
+    for (uint32_t i = 0; i < n; ++i)
+      if (x[i] != y[i]) return false;
+    return true;
+  }
+  for (uint32_t i = 0; i < n; ++i) {
+    Ref<Object> x = a.samples->get(i), y = b.samples->get(i);
+    if (x != y && !(x && x->equals(y.get()))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Contribution::sameResults(const Contribution& other) const {
+  if (this == &other) return true;
+  const Machine &m = *machine, &o = *other.machine;
+  if (!sameText(id.get(), other.id.get()) || !sameText(m.os.get(), o.os.get()) ||
+      !sameText(m.arch.get(), o.arch.get()) || !sameText(m.cpu.get(), o.cpu.get()) ||
+      !sameText(m.gpu.get(), o.gpu.get()) || !sameText(m.gpu_driver.get(), o.gpu_driver.get()) ||
+      m.memory_mb != o.memory_mb)
+    return false;
+  const uint32_t n = runs->count();
+  if (n != other.runs->count()) return false;
+  for (uint32_t i = 0; i < n; ++i) {
+    auto* a = valueAs<Run>(runs->get(i).get());
+    auto* b = valueAs<Run>(other.runs->get(i).get());
+    if (a != b && !(a && b && sameRun(*a, *b))) return false;
+  }
+  return true;
+}
+
+uint64_t Contribution::resultsHash() const {
+  // Enough of each run to tell result sets apart; sameResults decides.
+  uint64_t h = 0xCBF29CE484222325ull;
+  const Machine& m = *machine;
+  h = mixText(mixText(mixText(h, id.get()), m.cpu.get()), m.gpu.get());
+  h = mix(mixText(h, m.os.get()), uint64_t(m.memory_mb));
+  const uint32_t n = runs->count();
+  h = mix(h, n);
+  for (uint32_t i = 0; i < n; ++i) {
+    auto* run = valueAs<Run>(runs->get(i).get());
+    if (!run) continue;
+    h = mixText(mixText(h, run->benchmark.get()), run->target.get());
+    h = mix(mix(mix(h, uint64_t(run->best_us)), uint64_t(run->first_us)), run->samples->count());
+  }
+  return h;
+}
 
 // ---------------------------------------------------------------------------
 // DataSet

@@ -66,12 +66,26 @@ class Run final : public Object {
   double mean = 0;        // set by compute()
   double stddev = 0;      // population deviation, set by compute()
   Ref<String> checksum;
+  // A time of the run is one no run can take (impossibleTime): the loaders
+  // leave such a run out.
+  bool impossible = false;
 
   const char* classNameC() const override { return "Run"; }
   Ref<String> description() const override;
 
+  // The longest time a run may take, in microseconds (about 285 years): the
+  // most that the views' doubles hold to the microsecond.
+  static constexpr int64_t kMaxTimeUs = int64_t(1) << 53;
+  // Whether a document's value, read as microseconds, is a time no run can
+  // take: a Number that is negative, not finite or beyond kMaxTimeUs.
+  // Values that are no number are no time at all, and not impossible. 0
+  // stays possible: a run under a microsecond truncates to it.
+  static bool impossibleTime(const Object* value);
+  static bool impossibleMicros(double micros) { return !(micros >= 0 && micros <= double(kMaxTimeUs)); }
+
   // Mean and population standard deviation of the integer views of the
-  // samples. Elements that are not numbers are left out of both.
+  // samples. Elements that are not numbers are left out of both. A sample
+  // that is an impossible time marks the run `impossible`.
   void compute();
   // first_us (when asked and given), else best_us (when given), else mean.
   double value(bool first) const;
@@ -94,6 +108,8 @@ class Contribution final : public Object {
   Ref<Map> toolchains;    // never null
   int32_t repeats = 0;
   Ref<Array> runs;        // of Run, never null
+  // Runs of the document left out for an impossible time (Run.impossible).
+  uint32_t impossibleRuns = 0;
 
   const char* classNameC() const override { return "Contribution"; }
   Ref<String> description() const override;
@@ -125,6 +141,16 @@ class Contribution final : public Object {
   static Ref<String> langTarget(const Ref<String>& key);
   static Ref<String> parMachineName(const Ref<String>& platform);
   static Ref<Map> paramsPar(Ptr<const String> device);
+
+  // Whether the two hold the same results: the same id, the same machine,
+  // and the same runs in the same order (their texts, times and samples).
+  // Where they were read from, their schema and the rest of their documents
+  // do not count: a contribution and its copy in the corpus are the same.
+  bool sameResults(const Contribution& other) const;
+  // A hash of what sameResults compares: equal for the same results.
+  uint64_t resultsHash() const;
+  // Leaves out the runs marked impossible, counting them.
+  void leaveOutImpossibleRuns();
 };
 
 // ---------------------------------------------------------------------------

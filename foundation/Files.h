@@ -22,8 +22,10 @@ class String;
 // Why a read gave nothing.
 enum class FileFailure : uint8_t {
   none,
-  cannotOpen,  // missing, or not allowed
-  notRegular,  // a folder, a pipe, a device
+  cannotOpen,  // not allowed, or not opened for another reason
+  missing,     // no file of that name
+  folder,      // the name is a folder's
+  notRegular,  // a pipe, a device
   tooLarge,    // more bytes than the limit, whatever the size said
   readError,
 };

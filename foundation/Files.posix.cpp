@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,13 +12,15 @@ std::FILE* Files::_openRegular(const char* path, int64_t& size, FileFailure& fai
   // checked on the open file, so nothing put in its place since can slip by.
   const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    failure = FileFailure::cannotOpen;
+    failure = errno == ENOENT || errno == ENOTDIR ? FileFailure::missing : FileFailure::cannotOpen;
     return nullptr;
   }
   struct stat info;
   const bool known = ::fstat(fd, &info) == 0;
   if (!known || !S_ISREG(info.st_mode)) {
-    failure = known ? FileFailure::notRegular : FileFailure::cannotOpen;
+    failure = !known                  ? FileFailure::cannotOpen
+              : S_ISDIR(info.st_mode) ? FileFailure::folder
+                                      : FileFailure::notRegular;
     ::close(fd);
     return nullptr;
   }

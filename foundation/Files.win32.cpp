@@ -15,13 +15,15 @@ std::FILE* Files::_openRegular(const char* path, int64_t& size, FileFailure& fai
   const std::wstring wpath = WideText::wide(path);
   const DWORD attributes = GetFileAttributesW(wpath.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) {
-    failure = FileFailure::notRegular;
+    failure = attributes & FILE_ATTRIBUTE_DIRECTORY ? FileFailure::folder : FileFailure::notRegular;
     return nullptr;
   }
   HANDLE handle = CreateFileW(wpath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    failure = FileFailure::cannotOpen;
+    const DWORD error = GetLastError();
+    failure = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileFailure::missing
+                                                                             : FileFailure::cannotOpen;
     return nullptr;
   }
   // Pipes and character devices (CON, NUL, COM1) open as files too: only a

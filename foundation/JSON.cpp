@@ -37,7 +37,8 @@ namespace quorl {
 // ---------------------------------------------------------------------------
 // 1. JSONError
 
-JSONError::JSONError(Ref<String> message) : message_(message ? std::move(message) : make<String>()) {}
+JSONError::JSONError(Ref<String> message, uint32_t position)
+    : message_(message ? std::move(message) : make<String>()), position_(position) {}
 
 JSONError::JSONError(const char* message) : message_(String::withCString(message)) {}
 
@@ -1207,7 +1208,7 @@ Ref<Object> JSON::_parseBytes(const uint8_t* bytes, uint32_t length, Budget& bud
   _JSONReader reader;
   reader.budget = &budget;
   Ref<Object> value = reader.parse(bytes, length);
-  if (reader.error) throw JSONError(reader.error);
+  if (reader.error) throw JSONError(reader.error, reader.position);
   return value;
 }
 

@@ -24,16 +24,20 @@ class String;
 // 1. JSONError. Thrown by value, caught by reference; `message` is shared.
 class JSONError : public Object, public Error, public std::exception {
  public:
-  explicit JSONError(Ref<String> message);
+  explicit JSONError(Ref<String> message, uint32_t position = kNotFound);
   explicit JSONError(const char* message);
 
   Ref<String> message() const override { return message_; }
+  // The byte of the text where reading stopped, or kNotFound for an error
+  // of no place in a text.
+  uint32_t position() const { return position_; }
   const char* what() const noexcept override;
   Ref<String> description() const override;  // the message
   const char* classNameC() const override { return "JSONError"; }
 
  private:
   Ref<String> message_;
+  uint32_t position_ = kNotFound;
 };
 
 // ---------------------------------------------------------------------------

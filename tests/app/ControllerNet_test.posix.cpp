@@ -84,9 +84,11 @@ TEST_F(Server, DownloadAndSubmit) {
   click(button("Submit to the corpus"));
   EXPECT_EQ(take(), "Submitting...\nThe server refused the run (429): this contribution was just submitted\n");
 
+  // The corpus now holds the user's own runs, which are loaded already.
   menu(1);
-  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 50 runs in 3 result sets.\n");
-  EXPECT_EQ(controller->dataSet->contributions->count(), 4u);
+  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 new runs in 2 result sets (19 already loaded).\n");
+  EXPECT_EQ(controller->dataSet->contributions->count(), 3u);
+  EXPECT_EQ(controller->rows->count(), 19u + 31u);
 }
 
 // Memory runs out at each allocation of an open or a download in turn, the

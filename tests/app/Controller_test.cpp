@@ -81,6 +81,10 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
   }
   const std::string notResults = ": not a contribution, a run.py results.json or a par results.json\n";
   const std::string notRegular = ": not a regular file\n";
+  const std::string missing = ": no such file\n", empty = ": the file is empty\n", folder = ": a folder, not a file\n";
+  const auto endsEarly = [](size_t at) { return ": the JSON ends early at byte " + std::to_string(at) + "\n"; };
+  const auto notJson = [](size_t at) { return ": not JSON (byte " + std::to_string(at) + ")\n"; };
+  const std::string cut = corpus.substr(0, corpus.size() / 2);
   const std::string notUtf16 = ": not valid UTF-16 text\n";
   const std::string tooMuchMemory = ": it would take too much memory to open\n";
   std::string runPy = R"({"raw":{"b":{"O2":{"c0":1)";
@@ -92,18 +96,23 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
     std::string reason;
   };
   std::vector<Case> cases = {
-      {"missing", dir.path + "/nothing-here.json", "nothing-here.json", notResults},
-      {"empty", dir.write("empty.json", ""), "empty.json", notResults},
-      {"folder", dir.path, dir.path.substr(dir.path.rfind('/') + 1), notRegular},
-      {"not JSON", dir.write("notes.txt", "hello, world\n"), "notes.txt", notResults},
+      {"missing", dir.path + "/nothing-here.json", "nothing-here.json", missing},
+      {"in a missing folder", dir.path + "/none/nothing.json", "nothing.json", missing},
+      {"empty", dir.write("empty.json", ""), "empty.json", empty},
+      {"folder", dir.path, dir.path.substr(dir.path.rfind('/') + 1), folder},
+      {"not JSON", dir.write("notes.txt", "hello, world\n"), "notes.txt", notJson(0)},
+      {"only spaces", dir.write("spaces.json", "  \n"), "spaces.json", endsEarly(3)},
+      {"a fault inside", dir.write("comma.json", R"({"runs":[1,]})"), "comma.json", notJson(11)},
       {"unknown shape", dir.write("shape.json", R"({"schema":"other/2","runs":[]})"), "shape.json", notResults},
       {"a number", dir.write("number.json", "42"), "number.json", notResults},
-      {"truncated corpus", dir.write("cut.json", corpus.substr(0, corpus.size() / 2)), "cut.json", notResults},
-      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json", notResults},
-      {"NUL bytes", dir.write("nul-bytes.json", std::string("{\"schema\"\0:1}", 13)), "nul-bytes.json", notResults},
-      {"two byte-order marks", dir.write("marks.json", "\xEF\xBB\xBF\xEF\xBB\xBF{}"), "marks.json", notResults},
+      {"truncated corpus", dir.write("cut.json", cut), "cut.json", endsEarly(cut.size())},
+      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json", endsEarly(1)},
+      {"NUL bytes", dir.write("nul-bytes.json", std::string("{\"schema\"\0:1}", 13)), "nul-bytes.json", notJson(9)},
+      // The byte in the file, counting its byte-order mark.
+      {"two byte-order marks", dir.write("marks.json", "\xEF\xBB\xBF\xEF\xBB\xBF{}"), "marks.json", notJson(3)},
+      {"a mark and a fault", dir.write("mark.json", "\xEF\xBB\xBF[1,,2]"), "mark.json", notJson(6)},
       // UTF-16 only after its mark, and only when it is valid.
-      {"UTF-16 without a mark", dir.write("plain16.json", utf16("{}", false)), "plain16.json", notResults},
+      {"UTF-16 without a mark", dir.write("plain16.json", utf16("{}", false)), "plain16.json", notJson(1)},
       {"UTF-16 of odd length", dir.write("odd.json", "\xFF\xFE" + utf16("{}", false) + "x"), "odd.json", notUtf16},
       {"a lone surrogate", dir.write("lone.json", "\xFE\xFF" + utf16("[\"", true) + "\xD8\x3D" + utf16("\"]", true)),
        "lone.json", notUtf16},
@@ -231,6 +240,42 @@ TEST_F(ControllerModel, LaterOwnFileWinsScriptsLeaveItAlone) {
   EXPECT_EQ(take(),
             "Opened run-py-results.json (16 runs)\nOpened selftest.json (19 runs)\n"
             "Opened par-results.json (13 runs)\nOpened contribution.json (11 runs)\n");
+}
+
+// A result set already loaded is not added again, whichever file brings it;
+// the status line counts what was new, what was loaded already and what was
+// left out for impossible times.
+TEST_F(ControllerModel, NothingIsCountedTwice) {
+  TempDir dir;
+  const std::string one = R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C"},"runs":[)"
+                          R"({"benchmark":"a","samples_us":[5]},{"benchmark":"b","samples_us":[-5]}]})";
+  const std::string other = R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C"},"runs":[)"
+                            R"({"benchmark":"a","samples_us":[6]}]})";
+  const struct {
+    std::string file, text, said;
+    uint32_t runs;  // in the data set afterwards
+  } steps[] = {
+      {"one.json", one, "Opened one.json (1 runs; 1 runs with impossible times left out)\n", 1},
+      {"again.json", one, "Opened again.json (0 new runs; 1 already loaded; 1 runs with impossible times left out)\n", 1},
+      {"both.json", "[" + one + "," + other + "," + other + "]",
+       "Opened both.json (1 new runs; 2 already loaded; 1 runs with impossible times left out)\n", 2},
+      {"corpus.json", R"({"contributions":[)" + other + "]}", "Opened corpus.json (0 new runs; 1 already loaded)\n", 2},
+  };
+  for (const auto& k : steps) {
+    c->loadFile(S(dir.write(k.file, k.text).c_str()));
+    EXPECT_EQ(take(), k.said);
+    EXPECT_EQ(c->dataSet->runs()->count(), k.runs) << k.file;
+  }
+  // The file opened again is the own one again, though loaded already.
+  Ref<Contribution> own = c->ownContribution;
+  c->loadFile(S(dir.write("one.json", one).c_str()));
+  EXPECT_NE(c->ownContribution, own);
+  EXPECT_EQ(contributions(), 2u);
+  // A download holding what was opened adds only the rest.
+  c->mergeCorpus(S((R"({"contributions":[)" + other + "," + R"({"id":"y","runs":[{}]}]})").c_str()));
+  EXPECT_EQ(take(), "Opened one.json (0 new runs; 1 already loaded; 1 runs with impossible times left out)\n"
+                    "Downloaded 1 new runs in 1 result sets (1 already loaded).\n");
+  EXPECT_EQ(contributions(), 3u);
 }
 
 TEST_F(ControllerModel, EmptyContributionStillOpens) {

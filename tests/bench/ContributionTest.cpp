@@ -129,9 +129,9 @@ TEST(ContributionFromRoot, MembersOfEveryTypeFallBack) {
     "machine":{"os":true,"arch":null,"cpu":["x"],"gpu":{"a":1},"gpu_driver":"550.78","memory_mb":8192.7},
     "toolchains":{"quorl":"0.74","nested":{"x":[1]}},
     "runs":[{"suite":false,"benchmark":12.25,"target":"quorl","device":null,"opt":{},"arch":[],"checksum":42,
-             "best_us":"12","first_us":-3,"params":[1,2],"samples_us":{"0":1}},
+             "best_us":"12","first_us":3.9,"params":[1,2],"samples_us":{"0":1}},
             3, "run", null, [],
-            {"best_us":1e300,"first_us":true,"params":{"k":"v"},"samples_us":[1,"x",null]}]})");
+            {"best_us":null,"first_us":true,"params":{"k":"v"},"samples_us":[1,"x",null]}]})");
   ASSERT_EQ(list->count(), 1u);
   auto c = contributionAt(list, 0);
   EXPECT_EQ(str(c->id), "17");
@@ -154,18 +154,53 @@ TEST(ContributionFromRoot, MembersOfEveryTypeFallBack) {
   EXPECT_EQ(a->arch, nullptr);
   EXPECT_EQ(str(a->checksum), "42");
   EXPECT_EQ(a->best_us, 0);
-  EXPECT_EQ(a->first_us, -3);
+  EXPECT_EQ(a->first_us, 3);  // truncated
   EXPECT_EQ(a->params->count(), 0u);
   EXPECT_EQ(a->samples->count(), 0u);
   EXPECT_EQ(a->mean, 0);
 
   auto b = runAt(c, 1);
-  EXPECT_EQ(b->best_us, 0);  // beyond 64 bits
+  EXPECT_EQ(b->best_us, 0);
   EXPECT_EQ(b->first_us, 1);
   EXPECT_EQ(str(cast<String>(b->params->get("k"))), "v");
   ASSERT_EQ(b->samples->count(), 3u);  // kept as read
   EXPECT_EQ(b->mean, 1);
   EXPECT_EQ(b->stddev, 0);
+}
+
+// A run with a time no run can take is left out and counted; the order of
+// the others stays.
+TEST(ContributionFromRoot, ImpossibleTimesAreLeftOut) {
+  const struct {
+    const char* members;
+    bool kept;
+  } cases[] = {
+      {R"("samples_us":[0],"best_us":0,"first_us":0)", true},  // under a microsecond
+      {R"("samples_us":[9007199254740992])", true},             // 2^53 us, the longest time
+      {R"("samples_us":[1.5,"x",null,{}])", true},                 // no numbers, no times
+      {R"("samples_us":[-150])", false},
+      {R"("samples_us":[5,-400])", false},
+      {R"("samples_us":[18446744073709551615])", false},  // read as -1
+      {R"("samples_us":[9007199254740993])", false},
+      {R"("samples_us":[1.5,-0.5])", false},
+      {R"("samples_us":["x",1e400])", false},
+      {R"("samples_us":[1e308])", false},
+      {R"("samples_us":[5],"best_us":-400)", false},
+      {R"("samples_us":[5],"best_us":1e400)", false},
+      {R"("samples_us":[5],"first_us":-1)", false},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.members);
+    const std::string json = std::string(R"({"schema":"quorl-bench/1","runs":[{"benchmark":"a","samples_us":[1]},)") +
+                             R"({"benchmark":"b",)" + k.members + R"(},{"benchmark":"c","samples_us":[2]}]})";
+    auto list = load(json.c_str());
+    ASSERT_EQ(list->count(), 1u);
+    auto c = contributionAt(list, 0);
+    std::string names;
+    for (uint32_t i = 0; i < c->runs->count(); ++i) names += str(runAt(c, i)->benchmark);
+    EXPECT_EQ(names, k.kept ? "abc" : "ac");
+    EXPECT_EQ(c->impossibleRuns, k.kept ? 0u : 1u);
+  }
 }
 
 TEST(ContributionFromRoot, RepeatsKeepTheLow32Bits) {

@@ -14,6 +14,7 @@ struct RunSpec {
 };
 struct FilterSpec {
   const char *cpu, *gpu, *suite, *device, *opt, *arch;
+  bool picked = false;
 };
 
 bool matches(const FilterSpec& f, const RunSpec& r) {
@@ -24,6 +25,7 @@ bool matches(const FilterSpec& f, const RunSpec& r) {
   filter.device = S(f.device);
   filter.opt = S(f.opt);
   filter.arch = S(f.arch);
+  filter.picked = f.picked;
   auto contribution = make<Contribution>();
   contribution->machine->cpu = S(r.cpu);
   contribution->machine->gpu = S(r.gpu);
@@ -61,11 +63,20 @@ TEST(FilterMatches, Table) {
       {"cpu other", {"m3", 0, 0, 0, 0, 0}, kFull, false},
       {"cpu missing", {"m2", 0, 0, 0, 0, 0}, kBare, false},
       {"cpu empty", {"", 0, 0, 0, 0, 0}, kBare, true},
+      // cpu picked from the list: the whole text, ignoring case
+      {"picked cpu whole", {"test m2 PRO", 0, 0, 0, 0, 0, true}, kFull, true},
+      {"picked cpu is no part", {"m2", 0, 0, 0, 0, 0, true}, kFull, false},
+      {"picked cpu is no prefix", {"Apple M2 Pro #1", 0, 0, 0, 0, 0, true}, {"Apple M2 Pro #103", 0, 0, 0, 0, 0}, false},
+      {"picked cpu missing", {"Test M2 Pro", 0, 0, 0, 0, 0, true}, kBare, false},
+      {"picked cpu empty", {"", 0, 0, 0, 0, 0, true}, kBare, true},
       // gpu
       {"gpu part", {0, "RADEON", 0, 0, 0, 0}, kFull, true},
       {"gpu other", {0, "nvidia", 0, 0, 0, 0}, kFull, false},
       {"gpu missing", {0, "radeon", 0, 0, 0, 0}, kBare, false},
       {"gpu empty", {0, "", 0, 0, 0, 0}, kBare, true},
+      {"picked gpu whole", {0, "RADEON 780m", 0, 0, 0, 0, true}, kFull, true},
+      {"picked gpu is no part", {0, "Radeon", 0, 0, 0, 0, true}, kFull, false},
+      {"picked gpu empty", {0, "", 0, 0, 0, 0, true}, kBare, true},
       // suite, opt, arch: equal ignoring case, a run without the field passes
       {"suite LANGS", {0, 0, "LANGS", 0, 0, 0}, kFull, true},
       {"suite other", {0, 0, "par", 0, 0, 0}, kFull, false},

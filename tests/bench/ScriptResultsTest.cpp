@@ -101,37 +101,46 @@ TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
 }
 
 TEST(RunPyResults, SecondsToMicroseconds) {
+  // A time that no run can take is left out (and counted), and its
+  // architecture's result set stays; a value that is no number is no run.
+  enum Made { none, run, leftOut };
   struct Case {
     const char* seconds;
-    bool run;
+    Made made;
     int64_t us;
   } cases[] = {
-      {"0.0000004", true, 0},
-      {"0.0000005", true, 1},
-      {"2", true, 2000000},
-      {"1.2", true, 1200000},
-      {"0", true, 0},
-      {"-0.0000004", true, 0},
-      {"-1", true, -999999},  // half up, then truncated toward zero
-      {"1e300", true, 0},     // beyond 64 bits
-      {"-1e300", true, 0},
-      {"9223372036854.775", true, 0},  // rounds to 2^63: just out of range
-      {"9223372036854", true, 9223372036853999616},
-      {"true", true, 1000000},
-      {"\"1\"", false, 0},
-      {"null", false, 0},
-      {"{}", false, 0},
+      {"0.0000004", run, 0},
+      {"0.0000005", run, 1},
+      {"2", run, 2000000},
+      {"1.2", run, 1200000},
+      {"0", run, 0},
+      {"-0.0", run, 0},
+      {"-0.0000004", leftOut, 0},
+      {"-1", leftOut, 0},
+      {"1e300", leftOut, 0},
+      {"1e400", leftOut, 0},
+      {"-1e300", leftOut, 0},
+      {"9007199254.740992", run, 9007199254740992},  // 2^53 us, the longest time
+      {"9007199254.741", leftOut, 0},
+      {"9223372036854", leftOut, 0},
+      {"true", run, 1000000},
+      {"\"1\"", none, 0},
+      {"null", none, 0},
+      {"{}", none, 0},
   };
   for (const auto& c : cases) {
     std::string json = std::string(R"({"platform":"p","net":{"b":{"O3":{"quorl":)") + c.seconds + "}}}}";
     auto list = load(json.c_str());
     SCOPED_TRACE(c.seconds);
-    if (!c.run) {
+    if (c.made == none) {
       EXPECT_EQ(list->count(), 0u);
       continue;
     }
     ASSERT_EQ(list->count(), 1u);
-    EXPECT_EQ(runAt(contributionAt(list, 0), 0)->best_us, c.us);
+    Ref<Contribution> contribution = contributionAt(list, 0);
+    EXPECT_EQ(contribution->impossibleRuns, c.made == leftOut ? 1u : 0u);
+    ASSERT_EQ(contribution->runs->count(), c.made == run ? 1u : 0u);
+    if (c.made == run) EXPECT_EQ(runAt(contribution, 0)->best_us, c.us);
   }
 }
 
@@ -248,6 +257,13 @@ TEST(ParResults, PlatformsDevicesAndChecksums) {
        "a/quorl/cpu/O3/p=0"},
       {"benchmarks that are not objects", R"({"x":3,"a":{"p":{"checksum":null,"cpu":{}}},"y":"z"})", "p",
        "a/quorl/cpu/O3/p=0"},
+      // "~N": N devices left out for a time no run can take; 0 stays.
+      {"impossible times are left out",
+       R"({"a":{"p":{"checksum":"1","cpu":{"best_us":-4},"gpu":{"best_us":3,"first_us":1e400},"serial":{"best_us":0},)"
+       R"("vulkan":{"best_us":18446744073709551615},"auto":{"best_us":1e308}}}})",
+       "p~4", "a/quorl/serial/O3/p=0"},
+      {"a platform of impossible times only stays", R"({"a":{"p":{"checksum":"1","cpu":{"first_us":-1}}}})", "p~1",
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -255,6 +271,7 @@ TEST(ParResults, PlatformsDevicesAndChecksums) {
     std::string ids, runs;
     for (uint32_t i = 0; i < list->count(); ++i) {
       ids += (i ? "," : "") + str(contributionAt(list, i)->id);
+      if (uint32_t left = contributionAt(list, i)->impossibleRuns) ids += "~" + std::to_string(left);
       runs += (i ? " | " : "") + runsOf(contributionAt(list, i));
     }
     EXPECT_EQ(ids, c.ids);

@@ -98,7 +98,14 @@ TEST_F(FilesTest, FoldersExistButAreNotRead) {
   EXPECT_FALSE(Files::readData(folder));
   FileFailure failure = FileFailure::none;
   EXPECT_FALSE(Files::readText(folder, Files::kMaxLength, &failure));
-  EXPECT_EQ(failure, FileFailure::notRegular);
+  EXPECT_EQ(failure, FileFailure::folder);
+  // A name nothing has, also under a folder that is not there.
+  for (const char* name : {"/none.json", "/none/none.json"}) {
+    Ref<String> missing = pathString(dir_);
+    missing->appendCString(name);
+    EXPECT_FALSE(Files::readText(missing, Files::kMaxLength, &failure)) << name;
+    EXPECT_EQ(failure, FileFailure::missing) << name;
+  }
 }
 
 TEST_F(FilesTest, NamesOutsideAsciiOpen) {
