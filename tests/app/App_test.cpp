@@ -342,6 +342,24 @@ TEST_F(App, EveryFilterPickerNarrowsTheRunsUntilAFileIsOpened) {
     EXPECT_EQ(joined(picker->choices), k.choices);
     EXPECT_EQ(controller->rows->count(), 3u);
   }
+
+  // A picked machine is that machine alone, not every one whose name
+  // begins with its own.
+  const std::string machines[][2] = {{"Apple M2 Pro #1", "Radeon"}, {"apple m2 pro #103", "Radeon 2"}, {"Apple M2", "Radeon"}};
+  std::string text = "[";
+  for (const auto& m : machines)
+    text += std::string(text.size() > 1 ? "," : "") + R"({"schema":"quorl-bench/1","machine":{"cpu":")" + m[0] +
+            R"(","gpu":")" + m[1] + R"("},"runs":[{"suite":"langs","benchmark":"fib","samples_us":[1]}]})";
+  openText("machines.json", text + "]");
+  ASSERT_EQ(joined(controller->cpuPick->choices), "Alpha 7|Beta 9|Apple M2 Pro #1|apple m2 pro #103|Apple M2");
+  ASSERT_EQ(joined(controller->gpuPick->choices), "Alpha GPU|Beta GPU|Radeon|Radeon 2");
+  for (int32_t entry : {3, 5}) {
+    choose(controller->cpuPick, entry);
+    EXPECT_EQ(controller->rows->count(), 1u) << entry;
+  }
+  choose(controller->cpuPick, 0);
+  choose(controller->gpuPick, 3);
+  EXPECT_EQ(controller->rows->count(), 2u);
 }
 
 // A dismissed menu changes nothing; a choice equal to the none-label in
