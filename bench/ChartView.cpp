@@ -60,7 +60,7 @@ Ref<String> ChartView::seriesName(Ptr<const Run> run) {
     if (!run->target || run->target->isEmpty()) return String::withCString("quorl");
     for (const auto& t : kTargets)
       if (BHelp::same(run->target, t[0])) return String::withCString(t[1]);
-    return run->target;
+    return run->target->copy();  // callers may append to it
   }
   static const char* const kDevices[4][2] = {
       {"serial", "one thread"}, {"cpu", "all threads"}, {"gpu", "GPU"}, {"vulkan", "Vulkan"}};

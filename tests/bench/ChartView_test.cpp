@@ -70,20 +70,22 @@ TEST(ChartViewSeries, ArchitectureNames) {
 
 TEST(ChartViewSeries, SettingsAndLabels) {
   struct Case {
-    const char *arch, *opt, *setting, *label;
+    const char *target, *arch, *opt, *setting, *label;
   };
   const Case cases[] = {
-      {"x86_64", "O3", "x86-64 O3", "C++ (clang)  x86-64"},
-      {nullptr, "O2", "O2", "C++ (clang)"},
-      {"arm64", nullptr, "arm64", "C++ (clang)  arm64"},
-      {nullptr, nullptr, "", "C++ (clang)"},
-      {"", "", "", "C++ (clang)"},
-      {"WASM32", "", "wasm", "C++ (clang)  wasm"},
+      {"cpp", "x86_64", "O3", "x86-64 O3", "C++ (clang)  x86-64"},
+      {"cpp", nullptr, "O2", "O2", "C++ (clang)"},
+      {"cpp", "arm64", nullptr, "arm64", "C++ (clang)  arm64"},
+      {"cpp", nullptr, nullptr, "", "C++ (clang)"},
+      {"cpp", "", "", "", "C++ (clang)"},
+      {"cpp", "WASM32", "", "wasm", "C++ (clang)  wasm"},
+      {"java", "riscv64", "O3", "riscv64 O3", "java  riscv64"},  // the run's own target stays as it was
   };
   for (const Case& c : cases) {
-    Ref<quorl::Run> run = makeRun({.bench = "b", .target = "cpp", .opt = c.opt, .arch = c.arch});
+    Ref<quorl::Run> run = makeRun({.bench = "b", .suite = "langs", .target = c.target, .opt = c.opt, .arch = c.arch});
     EXPECT_EQ(str(ChartView::subFor(run)), c.setting);
     EXPECT_EQ(str(ChartView::labelFor(run)), c.label);
+    EXPECT_EQ(str(run->target), c.target);
   }
 }
 
