@@ -210,8 +210,7 @@ Ref<Array> Contribution::loadText(Ptr<const String> text, const Ref<String>& sou
   try {
     parsed = JSON::parse(text);
   } catch (const JSONError&) {
-    // The caller reports "could not read"; the parser's position is not
-    // part of what the user is told.
+    // Nothing was read; a caller that must say why parses the text itself.
     return make<Array>();
   }
   return loadObject(parsed, source);
