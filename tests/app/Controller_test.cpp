@@ -106,7 +106,13 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
       {"unknown shape", dir.write("shape.json", R"({"schema":"other/2","runs":[]})"), "shape.json", notResults},
       {"a number", dir.write("number.json", "42"), "number.json", notResults},
       {"truncated corpus", dir.write("cut.json", cut), "cut.json", endsEarly(cut.size())},
+#ifdef _WIN32
+      // Names are UTF-16 there: no file has this name (the test's ANSI call
+      // wrote another).
+      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json", missing},
+#else
       {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json", endsEarly(1)},
+#endif
       {"NUL bytes", dir.write("nul-bytes.json", std::string("{\"schema\"\0:1}", 13)), "nul-bytes.json", notJson(9)},
       // The byte in the file, counting its byte-order mark.
       {"two byte-order marks", dir.write("marks.json", "\xEF\xBB\xBF\xEF\xBB\xBF{}"), "marks.json", notJson(3)},
