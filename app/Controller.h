@@ -115,10 +115,10 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // its size may take (JSON::Budget). `failure` says why a text could not
   // be read at all; else `contributions` holds what it gave (none for text
   // that is no result document) and `document` its parsed value. `text`
-  // must not be null.
-  // A text that is not JSON leaves `contributions` empty and says where
-  // reading stopped: `jsonAt`, the byte of the text (after a UTF-8 mark),
-  // and whether the text ended there.
+  // must not be null. Text that is not JSON gives no contributions, and
+  // `jsonAt` says where reading stopped (the byte of the file for UTF-8
+  // text, its mark counted; of its UTF-8 form for UTF-16) and
+  // `jsonEndsEarly` whether the text ended there.
   struct Reading {
     Ref<Array> contributions;
     Ref<Object> document;
