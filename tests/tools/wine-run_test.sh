@@ -5,7 +5,7 @@
 # Each row: the name the stand-in runs under, its arguments after the count
 # file, then the status, the number of runs and the output wine-run must give.
 set -u
-standin=$1 build=$2
+standin=$1 build=$(cd "$2" && pwd) || exit 2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 export WINEPREFIX=$build/wineprefix
 work=$(mktemp -d) || exit 1
