@@ -474,6 +474,11 @@ void _advanceClockForTesting(int64_t ms) { gHeldMs.fetch_add(ms, std::memory_ord
 
 void trim() {
   Heap& h = tHeap;
+  // A trim starts the idle interval again from here, on a thread that has
+  // made no heap yet too: else the first interval after it would count from
+  // the epoch and end at once, with nothing idle measured.
+  h.lastTrimMs = nowMs();
+  h.idle = h.cached;
   if (!h.id) return;
   drainMailbox(h);
   // Blocks other threads freed into pages that still have room come back
@@ -490,8 +495,6 @@ void trim() {
     }
   }
   giveBack(h, 0);
-  // A trim has just happened: the idle interval starts again from here.
-  h.lastTrimMs = nowMs();
 }
 
 Stats stats() {

@@ -342,5 +342,30 @@ TEST_F(UXApplicationTest, DropAndHoverBlocksThenRedisplay) {
   EXPECT_EQ(calls.size(), 3u);
 }
 
+// A busy step holds the thread, so nothing else creates the controls added
+// since the window last realised its tree: the step creates them, paints
+// the window, and is busy until it ends.
+TEST_F(UXApplicationTest, ABusyStepCreatesNewControlsAndPaintsEverything) {
+  struct ButtonProbe : ProbeView {
+    uint8_t kind() const override { return kUXNodeButton; }
+  };
+  auto window = addOpenWindow();
+  addView<ButtonProbe>(window->tree, content, UXRect(5, 5, 50, 20));
+  window->realize();
+  auto added = addView<ButtonProbe>(window->tree, content, UXRect(5, 40, 50, 20));
+  UXNode* node = window->tree->driverTree->at(int16_t(added->node));
+  ASSERT_NE(node, nullptr);
+  ASSERT_EQ(node->native, 0u);
+  const int drawn = content->draws;
+  {
+    UXBusyStep step(window);
+    EXPECT_EQ(node->native, uint64_t(kUXNativeIdBase + added->node));
+    EXPECT_EQ(node->nativeShown, 1);
+    EXPECT_GT(content->draws, drawn);
+    EXPECT_EQ(driver->busyDepth(), 1);
+  }
+  EXPECT_EQ(driver->busyDepth(), 0);
+}
+
 }  // namespace
 }  // namespace quorl::test

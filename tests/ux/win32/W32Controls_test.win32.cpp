@@ -962,6 +962,9 @@ TEST_F(ControlsTest, ABusyStepShowsTheWholeWindowAndTheWaitCursor) {
   ReleaseDC(control, dc);
   MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);  // on the screen
   const HCURSOR wait = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT));
+  const HCURSOR cross = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_CROSS));
+  const HCURSOR arrow = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  SetCursor(cross);
   {
     UXBusyStep step(window);
     EXPECT_EQ(GetCursor(), wait);
@@ -978,7 +981,14 @@ TEST_F(ControlsTest, ABusyStepShowsTheWholeWindowAndTheWaitCursor) {
     EXPECT_EQ(stalePixels, 0);
     EXPECT_GT(darkPixels, 10);  // the label's text
   }
-  EXPECT_NE(GetCursor(), wait);
+  EXPECT_EQ(GetCursor(), cross);  // the cursor from before, not none
+  // A program that had set no cursor gets the arrow, not none.
+  SetCursor(nullptr);
+  {
+    UXBusyStep step(window);
+    EXPECT_EQ(GetCursor(), wait);
+  }
+  EXPECT_EQ(GetCursor(), arrow);
 }
 
 // ---------------------------------------------------------------------------

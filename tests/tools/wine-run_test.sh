@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# tools/wine-run on stand-in programs: how often it starts each, and whether
+# it reports the program's own status and output.
+#   wine-run_test.sh STAND_IN.exe BUILD_FOLDER
+# Each row: the name the stand-in runs under, its arguments after the count
+# file, then the status, the number of runs and the output wine-run must give.
+set -u
+standin=$1 build=$(cd "$2" && pwd) || exit 2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+export WINEPREFIX=$build/wineprefix
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
+
+rows=(
+  # a program that is no test executable, silent and failing: started once
+  "quorl.exe|5||5|1|"
+  # a test executable that prints and fails: its status, not the pipe's
+  "test_prints.exe|3|three|3|1|three"
+  # a silent test executable that wrote its start mark: it ran, once
+  "test_marked.exe|4|--mark|4|1|"
+  # a silent test executable that never started: started once more
+  "test_unstarted.exe|4||4|2|"
+  "test_passes.exe|0||0|1|"
+)
+failures=0
+for row in "${rows[@]}"; do
+  IFS='|' read -r name status text want_status want_runs want_out <<<"$row"
+  program=$work/$name count=$work/$name.runs
+  cp "$standin" "$program"
+  rm -f "$count"
+  args=("Z:${count//\//\\}" "$status")
+  [ -n "$text" ] && args+=("$text")
+  out=$("$root/tools/wine-run" "$program" "${args[@]}" 2>"$work/stderr")
+  got_status=$?
+  out=${out//$'\r'/}
+  got_runs=$(grep -c run "$count" 2>/dev/null)
+  if [ "$got_status" != "$want_status" ] || [ "${got_runs:-0}" != "$want_runs" ] || [ "$out" != "$want_out" ]; then
+    echo "FAILED $name: status $got_status (want $want_status), runs ${got_runs:-0} (want $want_runs)," \
+      "output '$out' (want '$want_out')"
+    sed 's/^/  stderr: /' "$work/stderr"
+    failures=$((failures + 1))
+  else
+    echo "ok $name: status $got_status, runs $got_runs"
+  fi
+done
+[ "$failures" = 0 ]
