@@ -2,6 +2,7 @@
 // nesting limits and round trips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cfloat>
 #include <cmath>
@@ -221,6 +222,17 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
     EXPECT_EQ(refused, k.refused) << k.name;
     // Without a budget every one of them is read.
     EXPECT_TRUE(JSON::_parseBytes(bytes, length)) << k.name;
+    // What it spends: its per-object share once for every object, and the
+    // exact amount is enough while a byte less refuses.
+    JSON::Budget unbounded{UINT64_MAX, 384}, noShare;
+    EXPECT_TRUE(JSON::_parseBytes(bytes, length, unbounded)) << k.name;
+    JSON::_parseBytes(bytes, length, noShare);
+    const auto objects = uint64_t(std::count(k.text.begin(), k.text.end(), '{'));
+    EXPECT_EQ(unbounded.spent - noShare.spent, 384 * objects) << k.name;
+    JSON::Budget exact{unbounded.spent, 384}, byteLess{unbounded.spent - 1, 384};
+    EXPECT_TRUE(JSON::_parseBytes(bytes, length, exact)) << k.name;
+    EXPECT_EQ(exact.spent, unbounded.spent) << k.name;
+    EXPECT_THROW(JSON::_parseBytes(bytes, length, byteLess), std::bad_alloc) << k.name;
   }
 }
 
