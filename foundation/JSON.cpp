@@ -208,7 +208,8 @@ class TextCache {
     entries_ = std::make_unique<Entry[]>(size_);
   }
 
-  Ref<String> get(const uint8_t* bytes, uint32_t n) {
+  // A text made here adds its bytes to `owed`.
+  Ref<String> get(const uint8_t* bytes, uint32_t n, uint64_t& owed) {
     uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
     uint32_t i = 0;
     for (; i + 8 <= n; i += 8) h = (h ^ load8(bytes + i)) * 0xBF58476D1CE4E5B9ull;
@@ -232,11 +233,9 @@ class TextCache {
     }
     e.hash = h;
     e.text = String::withBytes(bytes, n);
-    made += sizeof(String) + n;
+    owed += sizeof(String) + n;
     return e.text;
   }
-
-  uint64_t made = 0;  // bytes of the Strings made
 
  private:
   struct Entry {
@@ -305,12 +304,16 @@ class _JSONReader : public Object {
     position = 0;
     depth = 0;
     error.reset();
+    room_ = budget->bytes - budget->spent;
+    owed_ = 0;
+    perObject_ = budget->perObject;
     try {
       _ws();
       Ref<Object> value = _value();
       _ws();
       if (position != length) _fail("unexpected text after the JSON value");
-      budget->spend(cache_->made);
+      _pay(0);
+      budget->spent = budget->bytes - room_;
       return value;
     } catch (const Failed&) {
       return nullptr;
@@ -333,9 +336,15 @@ class _JSONReader : public Object {
 
  private:
   struct Failed {};
-  // What the values made here take, checked as each is made: a container
-  // also pays for its elements' slots on the shared stacks, which grow by
-  // doubling.
+  // What the values made here take. A container pays when it is made, for
+  // itself, its elements' slots on the shared stacks (which grow by
+  // doubling) and every number and short text made since the last payment,
+  // which are only counted as they are made; a text too long for the texts'
+  // cache pays at once. The budget is kept here while the parse runs, as
+  // what is left of it, so that a payment is one comparison. A container
+  // being read pays what is owed once it passes kOwedMost, so that what is
+  // made unpaid stays small whatever the document's shape.
+  static constexpr uint32_t kOwedMost = 16 << 10;
   static constexpr uint32_t kPendingSlot = 2 * sizeof(Ref<Object>);
   // A member: its key and value waiting, then its place in the map's table.
   static constexpr uint32_t kMapEntry = kPendingSlot + 2 * sizeof(Ref<Object>);
@@ -344,11 +353,17 @@ class _JSONReader : public Object {
   // key, a value and a hash, with their order), and in the half as large
   // table it was moved from, both held while the last doubling runs.
   static constexpr uint32_t kTableEntry = kPendingSlot + 4 * (3 * sizeof(Ref<Object>) + sizeof(uint32_t));
-  // The texts' cache counts its own bytes; they join the budget's count
-  // when the parse ends.
-  void _spend(uint64_t bytes) {
-    budget->spend(bytes);
-    if (cache_->made > budget->bytes - budget->spent) throw std::bad_alloc();
+  uint64_t room_ = 0;  // what is left of the budget
+  uint64_t owed_ = 0;  // what was made since the last payment
+  uint32_t perObject_ = 0;
+  void _pay(uint64_t cost) {
+    const uint64_t due = cost + owed_;
+    if (due > room_) throw std::bad_alloc();
+    room_ -= due;
+    owed_ = 0;
+  }
+  void _payIfOwedMuch() {
+    if (owed_ > kOwedMost) _pay(0);
   }
   std::unique_ptr<TextCache> cache_;
   std::vector<Ref<Object>> pending_;
@@ -366,7 +381,7 @@ class _JSONReader : public Object {
     const uint64_t h = static_cast<uint64_t>(value) * 0x9E3779B97F4A7C15ull;
     Ref<Number>& cached = integerCache_[h >> 55];
     if (!cached || cached->integerValue() != value) {
-      _spend(sizeof(Number));
+      owed_ += sizeof(Number);
       cached = Number::withI64(value);
     }
     return cached;
@@ -487,7 +502,7 @@ class _JSONReader : public Object {
         return true;
       }
     }
-    _spend(sizeof(Number));
+    owed_ += sizeof(Number);
     other = Number::withDouble(parseDouble(bytes + start, at - start));
     return false;
   }
@@ -517,11 +532,11 @@ class _JSONReader : public Object {
     uint32_t at = scanRun(bytes, runStart, length, high);
     if (at < length && bytes[at] == '"') {
       position = at + 1;
-      if (at - runStart <= TextCache::kLongest) return cache_->get(bytes + runStart, at - runStart);
-      _spend(sizeof(String) + (at - runStart));
+      if (at - runStart <= TextCache::kLongest) return cache_->get(bytes + runStart, at - runStart, owed_);
+      _pay(sizeof(String) + (at - runStart));
       return String::withBytes(bytes + runStart, at - runStart);
     }
-    _spend(sizeof(String) + (at - runStart));
+    _pay(sizeof(String) + (at - runStart));
     Ref<String> text = make<String>();
     text->reserve(at - runStart + 16);
     for (;;) {
@@ -595,7 +610,7 @@ class _JSONReader : public Object {
     if (position < length && bytes[position] == ']') {
       ++position;
       --depth;
-      _spend(sizeof(Array) + kPendingSlot);  // and its slot while its container is read
+      _pay(sizeof(Array) + kPendingSlot);  // and its slot while its container is read
       return make<Array>();
     }
     // Elements wait on one shared stack until the array is complete, so each
@@ -624,6 +639,7 @@ class _JSONReader : public Object {
         allIntegers = false;
         pending_.push_back(_value());
       }
+      _payIfOwedMuch();
       _ws();
       if (position >= length) _fail("unterminated array");
       const uint8_t c = bytes[position];
@@ -637,13 +653,13 @@ class _JSONReader : public Object {
     }
     if (allIntegers) {
       const size_t n = integers_.size() - intBase;
-      _spend(sizeof(Array) + n * 3 * sizeof(int64_t));  // waiting, then packed
+      _pay(sizeof(Array) + n * 3 * sizeof(int64_t));  // waiting, then packed
       Ref<Array> array = Array::_withIntegers(integers_.data() + intBase, static_cast<uint32_t>(n));
       integers_.resize(intBase);
       return array;
     }
     const size_t n = pending_.size() - base;
-    _spend(sizeof(Array) + n * (kPendingSlot + sizeof(Ref<Object>)));
+    _pay(sizeof(Array) + n * (kPendingSlot + sizeof(Ref<Object>)));
     Ref<Array> array = Array::withCapacity(static_cast<uint32_t>(n));
     for (size_t i = base; i < base + n; ++i) array->add(std::move(pending_[i]));
     pending_.resize(base);
@@ -657,7 +673,7 @@ class _JSONReader : public Object {
     if (position < length && bytes[position] == '}') {
       ++position;
       --depth;  // an empty object closes its level as an empty array does
-      _spend(sizeof(Map) + kPendingSlot + budget->perObject);
+      _pay(sizeof(Map) + kPendingSlot + perObject_);
       return make<Map>();
     }
     // Keys and values wait on the arrays' shared stack, so that the map is
@@ -673,6 +689,7 @@ class _JSONReader : public Object {
       ++position;
       _ws();
       pending_.push_back(_value());
+      _payIfOwedMuch();
       _ws();
       if (position >= length) _fail("unterminated object");
       const uint8_t c = bytes[position];
@@ -685,7 +702,7 @@ class _JSONReader : public Object {
       ++position;
     }
     const uint32_t n = static_cast<uint32_t>((pending_.size() - base) / 2);
-    _spend(sizeof(Map) + budget->perObject + uint64_t(n) * (n <= Map::kCompactMost ? kMapEntry : kTableEntry));
+    _pay(sizeof(Map) + perObject_ + uint64_t(n) * (n <= Map::kCompactMost ? kMapEntry : kTableEntry));
     Ref<Map> map = keys_.makeMap(pending_.data() + base, n);
     pending_.resize(base);
     return map;
