@@ -20,6 +20,7 @@
 #include "foundation/Null.h"
 #include "foundation/Number.h"
 #include "foundation/NumberText.h"
+#include "foundation/Pool.h"
 #include "foundation/String.h"
 
 namespace quorl {
@@ -234,6 +235,20 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
     EXPECT_EQ(exact.spent, unbounded.spent) << k.name;
     EXPECT_THROW(JSON::_parseBytes(bytes, length, byteLess), std::bad_alloc) << k.name;
   }
+}
+
+// Numbers and short texts are paid for with their container, but a long
+// run of them is refused after a few hundred are made, not after all of
+// them: a later allocation armed to fail is never reached.
+TEST(JSONReaderTest, ABudgetRefusesALongArrayOfNumbersEarly) {
+  std::string text = "[1.5";
+  for (int i = 0; i < 100000; ++i) text += ",1.5";
+  text += "]";
+  JSON::Budget budget{1000};
+  pool::_failAllocationForTesting(5000);
+  EXPECT_THROW(JSON::_parseBytes(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), budget),
+               std::bad_alloc);
+  EXPECT_TRUE(pool::_failAllocationForTesting(0)) << "5,000 allocations made before the refusal";
 }
 
 // ---------------------------------------------------------------------------
