@@ -301,15 +301,16 @@ def baseline_section(before, after, label):
            "`before`: the build of %s; `after`: this one. Each figure is the median of the rounds; "
            "`ratio` is our speed over the peer's.\n" % label]
     earlier = {r.name: r for r in before}
-    rows = []
-    for r in after:
-        b = earlier.get(r.name)
-        if not b or "ratio" not in r.counters or "ratio" not in b.counters:
-            continue
-        rows.append((r.name, number(b.counters["ratio"]), number(r.counters["ratio"]), time_text(b), time_text(r)))
-    if not rows:
+    pairs = [(earlier[r.name], r) for r in after
+             if r.name in earlier and "ratio" in r.counters and "ratio" in earlier[r.name].counters]
+    if not pairs:
         return []
-    out.append(table(["benchmark", "ratio before", "ratio after", "time before", "time after"], rows))
+    # Other ratios the benchmarks set (a `cpu_ratio` on the threads' CPU clocks) get columns too.
+    keys = ["ratio"] + sorted({k for b, r in pairs for k in r.counters if k.endswith("_ratio") and k in b.counters})
+    rows = [[r.name] + [number(x.counters.get(k)) for k in keys for x in (b, r)] + [time_text(b), time_text(r)]
+            for b, r in pairs]
+    header = ["benchmark"] + ["%s %s" % (k, when) for k in keys for when in ("before", "after")]
+    out.append(table(header + ["time before", "time after"], rows))
     out.append("")
     return out
 
