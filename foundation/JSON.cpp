@@ -226,22 +226,46 @@ class TextCache {
     h *= 0xD6E8FEB86659FD93ull;
     h ^= h >> 32;
     Entry& e = entries_[h & (size_ - 1)];
-    if (e.hash == h && e.text && e.text->byteLength() == n &&
-        (n == 0 || std::memcmp(e.text->_bytesAt(0), bytes, n) == 0)) {
+    if (e.hash == h && e.text && e.text->byteLength() == n && sameShort(e.bytes, bytes, n)) {
       e.text->_freeze();  // from now on in two places at least
       return e.text;
     }
     e.hash = h;
     e.text = String::withBytes(bytes, n);
+    e.bytes = e.text->_bytesAt(0);
     owed += sizeof(String) + n;
     return e.text;
   }
 
  private:
+  // Nothing changes a text while the parse runs, so its bytes stay where
+  // they were when it was made.
   struct Entry {
     uint64_t hash = 0;
     Ref<String> text;
+    const uint8_t* bytes = nullptr;
   };
+
+  // Equal bytes, for n up to kLongest: whole words inline, the last one
+  // overlapping, where a call of memcmp would cost more than the compare.
+  static bool sameShort(const uint8_t* a, const uint8_t* b, uint32_t n) {
+    if (n >= 8) {
+      for (uint32_t i = 0; i + 8 < n; i += 8)
+        if (load8(a + i) != load8(b + i)) return false;
+      return load8(a + n - 8) == load8(b + n - 8);
+    }
+    if (n >= 4) {
+      uint32_t x, y, u, v;
+      std::memcpy(&x, a, 4);
+      std::memcpy(&y, b, 4);
+      std::memcpy(&u, a + n - 4, 4);
+      std::memcpy(&v, b + n - 4, 4);
+      return x == y && u == v;
+    }
+    for (uint32_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
   std::unique_ptr<Entry[]> entries_;
   uint32_t size_ = 0;
 };
