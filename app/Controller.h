@@ -114,17 +114,18 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // its mark; parsed, loaded and given its views' share within what reading
   // its size may take (JSON::Budget). `failure` says why a text could not
   // be read at all; else `contributions` holds what it gave (none for text
-  // that is no result document) and `document` its parsed value. `text`
-  // must not be null. Text that is not JSON gives no contributions, and
-  // `jsonAt` says where reading stopped (the byte of the file for UTF-8
-  // text, its mark counted; of its UTF-8 form for UTF-16) and
-  // `jsonEndsEarly` whether the text ended there.
+  // that is no result document) and `document` its parsed value, `spent`
+  // what reading took from the budget. `text` must not be null. Text that
+  // is not JSON gives no contributions, and `jsonAt` says where reading
+  // stopped (the byte of the file for UTF-8 text, its mark counted; of its
+  // UTF-8 form for UTF-16) and `jsonEndsEarly` whether the text ended there.
   struct Reading {
     Ref<Array> contributions;
     Ref<Object> document;
     const char* failure = nullptr;
     uint32_t jsonAt = kNotFound;
     bool jsonEndsEarly = false;
+    uint64_t spent = 0;
   };
   static Reading readDocument(Ref<String> text, const Ref<String>& source);
   void onOpen(const Ref<UXMenuItem>& item);

@@ -163,6 +163,7 @@ Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>
     }
     text.reset();
     reading.contributions = Contribution::loadObject(reading.document, source, &budget);
+    reading.spent = budget.spent;
   } catch (const std::bad_alloc&) {
     reading = Reading{};
     text.reset();

@@ -209,7 +209,8 @@ class TextCache {
     entries_ = std::make_unique<Entry[]>(size_);
   }
 
-  Ref<String> get(const uint8_t* bytes, uint32_t n) {
+  // A text made here adds its bytes to `owed`.
+  Ref<String> get(const uint8_t* bytes, uint32_t n, uint64_t& owed) {
     uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
     uint32_t i = 0;
     for (; i + 8 <= n; i += 8) h = (h ^ load8(bytes + i)) * 0xBF58476D1CE4E5B9ull;
@@ -226,24 +227,46 @@ class TextCache {
     h *= 0xD6E8FEB86659FD93ull;
     h ^= h >> 32;
     Entry& e = entries_[h & (size_ - 1)];
-    if (e.hash == h && e.text && e.text->byteLength() == n &&
-        (n == 0 || std::memcmp(e.text->_bytesAt(0), bytes, n) == 0)) {
+    if (e.hash == h && e.text && e.text->byteLength() == n && sameShort(e.bytes, bytes, n)) {
       e.text->_freeze();  // from now on in two places at least
       return e.text;
     }
     e.hash = h;
     e.text = String::withBytes(bytes, n);
-    made += sizeof(String) + n;
+    e.bytes = e.text->_bytesAt(0);
+    owed += sizeof(String) + n;
     return e.text;
   }
 
-  uint64_t made = 0;  // bytes of the Strings made
-
  private:
+  // Nothing changes a text while the parse runs, so its bytes stay where
+  // they were when it was made.
   struct Entry {
     uint64_t hash = 0;
     Ref<String> text;
+    const uint8_t* bytes = nullptr;
   };
+
+  // Equal bytes, for n up to kLongest: whole words inline, the last one
+  // overlapping, where a call of memcmp would cost more than the compare.
+  static bool sameShort(const uint8_t* a, const uint8_t* b, uint32_t n) {
+    if (n >= 8) {
+      for (uint32_t i = 0; i + 8 < n; i += 8)
+        if (load8(a + i) != load8(b + i)) return false;
+      return load8(a + n - 8) == load8(b + n - 8);
+    }
+    if (n >= 4) {
+      uint32_t x, y, u, v;
+      std::memcpy(&x, a, 4);
+      std::memcpy(&y, b, 4);
+      std::memcpy(&u, a + n - 4, 4);
+      std::memcpy(&v, b + n - 4, 4);
+      return x == y && u == v;
+    }
+    for (uint32_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
   std::unique_ptr<Entry[]> entries_;
   uint32_t size_ = 0;
 };
@@ -306,12 +329,16 @@ class _JSONReader : public Object {
     position = 0;
     depth = 0;
     error.reset();
+    room_ = budget->bytes - budget->spent;
+    owed_ = 0;
+    perObject_ = budget->perObject;
     try {
       _ws();
       Ref<Object> value = _value();
       _ws();
       if (position != length) _fail("unexpected text after the JSON value");
-      budget->spend(cache_->made);
+      _pay(0);
+      budget->spent = budget->bytes - room_;
       return value;
     } catch (const Failed&) {
       return nullptr;
@@ -334,9 +361,15 @@ class _JSONReader : public Object {
 
  private:
   struct Failed {};
-  // What the values made here take, checked as each is made: a container
-  // also pays for its elements' slots on the shared stacks, which grow by
-  // doubling.
+  // What the values made here take. A container pays when it is made, for
+  // itself, its elements' slots on the shared stacks (which grow by
+  // doubling) and every number and short text made since the last payment,
+  // which are only counted as they are made; a text too long for the texts'
+  // cache pays at once. The budget is kept here while the parse runs, as
+  // what is left of it, so that a payment is one comparison. A container
+  // being read pays what is owed once it passes kOwedMost, so that what is
+  // made unpaid stays small whatever the document's shape.
+  static constexpr uint32_t kOwedMost = 16 << 10;
   static constexpr uint32_t kPendingSlot = 2 * sizeof(Ref<Object>);
   // A member: its key and value waiting, then its place in the map's table.
   static constexpr uint32_t kMapEntry = kPendingSlot + 2 * sizeof(Ref<Object>);
@@ -345,11 +378,17 @@ class _JSONReader : public Object {
   // key, a value and a hash, with their order), and in the half as large
   // table it was moved from, both held while the last doubling runs.
   static constexpr uint32_t kTableEntry = kPendingSlot + 4 * (3 * sizeof(Ref<Object>) + sizeof(uint32_t));
-  // The texts' cache counts its own bytes; they join the budget's count
-  // when the parse ends.
-  void _spend(uint64_t bytes) {
-    budget->spend(bytes);
-    if (cache_->made > budget->bytes - budget->spent) throw std::bad_alloc();
+  uint64_t room_ = 0;  // what is left of the budget
+  uint64_t owed_ = 0;  // what was made since the last payment
+  uint32_t perObject_ = 0;
+  void _pay(uint64_t cost) {
+    const uint64_t due = cost + owed_;
+    if (due > room_) throw std::bad_alloc();
+    room_ -= due;
+    owed_ = 0;
+  }
+  void _payIfOwedMuch() {
+    if (owed_ > kOwedMost) _pay(0);
   }
   std::unique_ptr<TextCache> cache_;
   std::vector<Ref<Object>> pending_;
@@ -367,7 +406,7 @@ class _JSONReader : public Object {
     const uint64_t h = static_cast<uint64_t>(value) * 0x9E3779B97F4A7C15ull;
     Ref<Number>& cached = integerCache_[h >> 55];
     if (!cached || cached->integerValue() != value) {
-      _spend(sizeof(Number));
+      owed_ += sizeof(Number);
       cached = Number::withI64(value);
     }
     return cached;
@@ -488,7 +527,7 @@ class _JSONReader : public Object {
         return true;
       }
     }
-    _spend(sizeof(Number));
+    owed_ += sizeof(Number);
     other = Number::withDouble(parseDouble(bytes + start, at - start));
     return false;
   }
@@ -518,11 +557,11 @@ class _JSONReader : public Object {
     uint32_t at = scanRun(bytes, runStart, length, high);
     if (at < length && bytes[at] == '"') {
       position = at + 1;
-      if (at - runStart <= TextCache::kLongest) return cache_->get(bytes + runStart, at - runStart);
-      _spend(sizeof(String) + (at - runStart));
+      if (at - runStart <= TextCache::kLongest) return cache_->get(bytes + runStart, at - runStart, owed_);
+      _pay(sizeof(String) + (at - runStart));
       return String::withBytes(bytes + runStart, at - runStart);
     }
-    _spend(sizeof(String) + (at - runStart));
+    _pay(sizeof(String) + (at - runStart));
     Ref<String> text = make<String>();
     text->reserve(at - runStart + 16);
     for (;;) {
@@ -596,7 +635,7 @@ class _JSONReader : public Object {
     if (position < length && bytes[position] == ']') {
       ++position;
       --depth;
-      _spend(sizeof(Array) + kPendingSlot);  // and its slot while its container is read
+      _pay(sizeof(Array) + kPendingSlot);  // and its slot while its container is read
       return make<Array>();
     }
     // Elements wait on one shared stack until the array is complete, so each
@@ -625,6 +664,7 @@ class _JSONReader : public Object {
         allIntegers = false;
         pending_.push_back(_value());
       }
+      _payIfOwedMuch();
       _ws();
       if (position >= length) _fail("unterminated array");
       const uint8_t c = bytes[position];
@@ -638,13 +678,13 @@ class _JSONReader : public Object {
     }
     if (allIntegers) {
       const size_t n = integers_.size() - intBase;
-      _spend(sizeof(Array) + n * 3 * sizeof(int64_t));  // waiting, then packed
+      _pay(sizeof(Array) + n * 3 * sizeof(int64_t));  // waiting, then packed
       Ref<Array> array = Array::_withIntegers(integers_.data() + intBase, static_cast<uint32_t>(n));
       integers_.resize(intBase);
       return array;
     }
     const size_t n = pending_.size() - base;
-    _spend(sizeof(Array) + n * (kPendingSlot + sizeof(Ref<Object>)));
+    _pay(sizeof(Array) + n * (kPendingSlot + sizeof(Ref<Object>)));
     Ref<Array> array = Array::withCapacity(static_cast<uint32_t>(n));
     for (size_t i = base; i < base + n; ++i) array->add(std::move(pending_[i]));
     pending_.resize(base);
@@ -658,7 +698,7 @@ class _JSONReader : public Object {
     if (position < length && bytes[position] == '}') {
       ++position;
       --depth;  // an empty object closes its level as an empty array does
-      _spend(sizeof(Map) + kPendingSlot + budget->perObject);
+      _pay(sizeof(Map) + kPendingSlot + perObject_);
       return make<Map>();
     }
     // Keys and values wait on the arrays' shared stack, so that the map is
@@ -674,6 +714,7 @@ class _JSONReader : public Object {
       ++position;
       _ws();
       pending_.push_back(_value());
+      _payIfOwedMuch();
       _ws();
       if (position >= length) _fail("unterminated object");
       const uint8_t c = bytes[position];
@@ -686,7 +727,7 @@ class _JSONReader : public Object {
       ++position;
     }
     const uint32_t n = static_cast<uint32_t>((pending_.size() - base) / 2);
-    _spend(sizeof(Map) + budget->perObject + uint64_t(n) * (n <= Map::kCompactMost ? kMapEntry : kTableEntry));
+    _pay(sizeof(Map) + perObject_ + uint64_t(n) * (n <= Map::kCompactMost ? kMapEntry : kTableEntry));
     Ref<Map> map = keys_.makeMap(pending_.data() + base, n);
     pending_.resize(base);
     return map;

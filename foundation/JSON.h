@@ -63,9 +63,12 @@ class JSON final : public Object {
   // bytes: the parse spends on the values it builds (each at its size,
   // containers with their slots) and `perObject` more for every object;
   // the readers of the document spend on what they build of it. Spending
-  // past `bytes` throws std::bad_alloc at once, so that a hostile file of
-  // empty containers or tiny numbers cannot take memory at many times its
-  // size, whichever step would take it.
+  // past `bytes` throws std::bad_alloc, so that a hostile file of empty
+  // containers or tiny numbers cannot take memory at many times its size,
+  // whichever step would take it; spending exactly `bytes` is allowed. The
+  // parse pays for numbers and short texts with the container that holds
+  // them, and at the latest once 16 KiB of them are unpaid; `spent` holds
+  // what was spent so far.
   struct Budget {
     uint64_t bytes = UINT64_MAX;
     uint32_t perObject = 0;

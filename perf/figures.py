@@ -6,6 +6,7 @@ that measures itself against a peer, then every benchmark by family.
     python3 perf/figures.py > perf/figures.md
     python3 perf/figures.py --filter 'JSON/' --repetitions 5
     python3 perf/figures.py --from-json saved.json   # tables of an earlier run
+    python3 perf/figures.py --filter 'JSON/' --repetitions 5 --baseline build/perf-old --baseline-label abc1234
 
 Nothing here knows the benchmarks by name. A benchmark shows up in the
 table of peers when it sets a `ratio` counter (our speed over the peer's,
@@ -14,6 +15,11 @@ sibling's (same name up to the last `/`) names a peer, such as
 `JSON/parse/quorl` beside `JSON/parse/rapidjson`. With repetitions, every
 figure is the median of the runs, with the spread (coefficient of
 variation) of the time beside it.
+
+With --baseline, the quorl_perf of another Release build (an earlier
+commit, built apart) runs too, alternating with this one run by run, so
+that both see the same load; a table sets each ratio and time before and
+after side by side, and every other figure is this build's.
 
 Progress and the benchmarks' own console output go to standard error; only
 the Markdown goes to standard output.
@@ -162,6 +168,32 @@ class Result:
         return self.real * scale if self.real is not None else None
 
 
+def medians(rounds):
+    """One Result a benchmark from single runs of several rounds: the median
+    of each figure, with the spread of the time."""
+    by_name = {}
+    for rs in rounds:
+        for r in rs:
+            by_name.setdefault(r.name, []).append(r)
+    out = []
+    for runs in by_name.values():
+        ok = [r for r in runs if not r.error] or runs
+        r = ok[0]
+        def median(values):
+            values = sorted(values)
+            n = len(values)
+            return None if not n else values[n // 2] if n % 2 else (values[n // 2 - 1] + values[n // 2]) / 2
+        times = [x.real for x in ok if x.real is not None]
+        r.real = median(times)
+        r.cpu = median([x.cpu for x in ok if x.cpu is not None])
+        r.counters = {k: median([x.counters[k] for x in ok if k in x.counters]) for k in r.counters}
+        if len(times) > 1:
+            mean = sum(times) / len(times)
+            r.spread = (sum((t - mean) ** 2 for t in times) / (len(times) - 1)) ** 0.5 / mean if mean else None
+        out.append(r)
+    return out
+
+
 def results(report):
     """One Result a benchmark, in the order they ran: the median of its
     repetitions when there are aggregates, else its one run."""
@@ -264,6 +296,25 @@ def peers_section(rs):
     return out
 
 
+def baseline_section(before, after, label):
+    out = ["### Before and after, alternating in one run\n",
+           "`before`: the build of %s; `after`: this one. Each figure is the median of the rounds; "
+           "`ratio` is our speed over the peer's.\n" % label]
+    earlier = {r.name: r for r in before}
+    pairs = [(earlier[r.name], r) for r in after
+             if r.name in earlier and "ratio" in r.counters and "ratio" in earlier[r.name].counters]
+    if not pairs:
+        return []
+    # Other ratios the benchmarks set (a `cpu_ratio` on the threads' CPU clocks) get columns too.
+    keys = ["ratio"] + sorted({k for b, r in pairs for k in r.counters if k.endswith("_ratio") and k in b.counters})
+    rows = [[r.name] + [number(x.counters.get(k)) for k in keys for x in (b, r)] + [time_text(b), time_text(r)]
+            for b, r in pairs]
+    header = ["benchmark"] + ["%s %s" % (k, when) for k in keys for when in ("before", "after")]
+    out.append(table(header + ["time before", "time after"], rows))
+    out.append("")
+    return out
+
+
 def families_section(rs):
     out = ["### Every benchmark, by family\n"]
     families = {}
@@ -318,6 +369,7 @@ def describe(args, build_dir, load_before, load_after, report):
         "build": "Release, %s%s" % (compiler(build_dir), ", benchmark library built as " + library if library else ""),
         "load": "%s before, %s after" % (load_before, load_after),
         "runs": ("one each" if reps <= 1 else "%d each, the median shown with the spread of the time" % reps) +
+                (", alternating with the build of %s" % args.baseline_label if args.baseline else "") +
                 (", benchmarks matching `%s`" % args.filter if args.filter else ", every benchmark"),
     }
 
@@ -344,9 +396,13 @@ def main():
     parser.add_argument("--no-build", action="store_true", help="use the executable as it is")
     parser.add_argument("--save-json", help="also keep the benchmarks' JSON report here")
     parser.add_argument("--from-json", help="print the figures of a report saved with --save-json, running nothing")
+    parser.add_argument("--baseline", help="another Release build folder, run alternately with this one")
+    parser.add_argument("--baseline-label", help="what the baseline was built from, for the header")
     parser.add_argument("extra", nargs="*", help="after --: more arguments for quorl_perf")
     args = parser.parse_args()
     build_dir = os.path.join(ROOT, args.build_dir)
+    if args.baseline and not args.baseline_label:
+        args.baseline_label = args.baseline
 
     if args.from_json:
         report = json.loads(read(args.from_json))
@@ -358,18 +414,36 @@ def main():
             build(build_dir, args.jobs)
         exe = executable(build_dir)
         load_before = load_average()
-        report = measure(exe, args.filter, args.repetitions, args.extra)
+        if args.baseline:
+            earlier = executable(os.path.join(ROOT, args.baseline))
+            report = {"rounds": []}
+            for _ in range(max(args.repetitions, 1)):
+                before = measure(earlier, args.filter, 1, args.extra)
+                after = measure(exe, args.filter, 1, args.extra)
+                report["rounds"].append({"before": before, "after": after})
+                report["context"] = after.get("context", {})
+        else:
+            report = measure(exe, args.filter, args.repetitions, args.extra)
         load_after = load_average()
         about = describe(args, build_dir, load_before, load_after, report)
+        if args.baseline:
+            about["baseline"] = args.baseline_label
         if args.save_json:
             report["quorl_figures"] = about
             with open(args.save_json, "w", encoding="utf-8") as f:
                 json.dump(report, f, indent=1)
 
-    rs = results(report)
+    compared = []
+    if "rounds" in report:
+        before = medians([results(r["before"]) for r in report["rounds"]])
+        rs = medians([results(r["after"]) for r in report["rounds"]])
+        compared = baseline_section(before, rs, about.get("baseline", "the baseline"))
+    else:
+        rs = results(report)
     if not rs:
         sys.exit("figures: no benchmark ran%s" % (" (filter '%s')" % args.filter if args.filter else ""))
     lines = header_section(about)
+    lines += compared
     lines += peers_section(rs)
     lines += families_section(rs)
     print("\n".join(lines).rstrip() + "\n")

@@ -175,8 +175,15 @@ TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
       text.assign(std::istreambuf_iterator<char>(in), {});
     }
     ASSERT_FALSE(text.empty()) << k.sample;
+    const auto spent = [](const std::string& bytes) {
+      return Controller::readDocument(String::withBytes(bytes.data(), uint32_t(bytes.size())), S("f")).spent;
+    };
+    const uint64_t unmarked = spent(text);
     for (const std::string& marked :
          {"\xEF\xBB\xBF" + text, "\xFF\xFE" + utf16(text, false), "\xFE\xFF" + utf16(text, true)}) {
+      // Reading spends the file's bytes, and from UTF-16 its UTF-8 copy too.
+      const uint64_t copy = marked[0] == '\xEF' ? 0 : text.size();
+      EXPECT_EQ(spent(marked), unmarked + marked.size() - text.size() + copy) << marked.substr(0, 2);
       Ref<Controller> fresh = make<Controller>();
       fresh->transcript = out;
       fresh->loadFile(S(dir.write(k.sample, marked).c_str()));

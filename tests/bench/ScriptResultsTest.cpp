@@ -61,7 +61,9 @@ TEST(RunPyResults, SplitsByArchitecture) {
 }
 
 // Every reader spends from the document's one budget at least what the pool
-// gives it, less than twice that, before it makes it: a byte less refuses.
+// gives it, less than twice that, before it makes it: the exact amount is
+// enough and a byte less refuses. A run made of a run.py number also spends
+// the budget's per-object share, which no other reader charges.
 TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
   const auto list = [](std::string text, const std::string& element, int count, const char* close) {
     for (int i = 0; i < count; ++i) {  // "#" in an element is its number
@@ -76,16 +78,18 @@ TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
     const char* name;
     std::string text;
     uint32_t runs;
+    uint32_t perObjectShares;  // runs made of run.py numbers
   } cases[] = {
-      {"run.py entries", runPy, 24000},
-      {"par devices", list(R"({"b":{"mac":{"checksum":"x",)", R"("d#":{"best_us":5})", 24000, "}}}"), 24000},
-      {"contribution runs", list(R"({"schema":"quorl-bench/1","runs":[)", R"({"best_us":#})", 40000, "]}"), 40000},
-      {"empty contributions", list("[", "{}", 40000, "]"), 0},
-      {"published run.py files", R"({"contributions":[],"published":[)" + runPy + "," + runPy + "]}", 48000},
+      {"run.py entries", runPy, 24000, 24000},
+      {"par devices", list(R"({"b":{"mac":{"checksum":"x",)", R"("d#":{"best_us":5})", 24000, "}}}"), 24000, 0},
+      {"contribution runs", list(R"({"schema":"quorl-bench/1","runs":[)", R"({"best_us":#})", 40000, "]}"), 40000, 0},
+      {"empty contributions", list("[", "{}", 40000, "]"), 0, 0},
+      {"published run.py files", R"({"contributions":[],"published":[)" + runPy + "," + runPy + "]}", 48000, 48000},
   };
+  constexpr uint32_t kShare = 100;
   for (const auto& k : cases) {
     Ref<Object> document = JSON::parse(S(k.text.c_str()));
-    JSON::Budget budget;
+    JSON::Budget budget{UINT64_MAX, kShare};
     pool::trim();
     const size_t before = pool::stats().mappedBytes;
     Ref<Array> loaded = Contribution::loadObject(document, S("f"), &budget);
@@ -95,7 +99,13 @@ TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
       EXPECT_GE(double(budget.spent), made) << k.name;
       EXPECT_LT(double(budget.spent), 2 * made) << k.name;
     }
-    JSON::Budget tooSmall{budget.spent - 1};
+    JSON::Budget noShare;
+    Contribution::loadObject(document, S("f"), &noShare);
+    EXPECT_EQ(budget.spent - noShare.spent, uint64_t(k.perObjectShares) * kShare) << k.name;
+    JSON::Budget exact{budget.spent, kShare};
+    EXPECT_EQ(totalRuns(Contribution::loadObject(document, S("f"), &exact)), k.runs) << k.name;
+    EXPECT_EQ(exact.spent, budget.spent) << k.name;
+    JSON::Budget tooSmall{budget.spent - 1, kShare};
     EXPECT_THROW(Contribution::loadObject(document, S("f"), &tooSmall), std::bad_alloc) << k.name;
   }
 }

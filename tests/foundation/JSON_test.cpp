@@ -2,6 +2,7 @@
 // nesting limits and round trips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cfloat>
 #include <cmath>
@@ -19,6 +20,7 @@
 #include "foundation/Null.h"
 #include "foundation/Number.h"
 #include "foundation/NumberText.h"
+#include "foundation/Pool.h"
 #include "foundation/String.h"
 
 namespace quorl {
@@ -221,7 +223,32 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
     EXPECT_EQ(refused, k.refused) << k.name;
     // Without a budget every one of them is read.
     EXPECT_TRUE(JSON::_parseBytes(bytes, length)) << k.name;
+    // What it spends: its per-object share once for every object, and the
+    // exact amount is enough while a byte less refuses.
+    JSON::Budget unbounded{UINT64_MAX, 384}, noShare;
+    EXPECT_TRUE(JSON::_parseBytes(bytes, length, unbounded)) << k.name;
+    JSON::_parseBytes(bytes, length, noShare);
+    const auto objects = uint64_t(std::count(k.text.begin(), k.text.end(), '{'));
+    EXPECT_EQ(unbounded.spent - noShare.spent, 384 * objects) << k.name;
+    JSON::Budget exact{unbounded.spent, 384}, byteLess{unbounded.spent - 1, 384};
+    EXPECT_TRUE(JSON::_parseBytes(bytes, length, exact)) << k.name;
+    EXPECT_EQ(exact.spent, unbounded.spent) << k.name;
+    EXPECT_THROW(JSON::_parseBytes(bytes, length, byteLess), std::bad_alloc) << k.name;
   }
+}
+
+// Numbers and short texts are paid for with their container, but a long
+// run of them is refused after a few hundred are made, not after all of
+// them: a later allocation armed to fail is never reached.
+TEST(JSONReaderTest, ABudgetRefusesALongArrayOfNumbersEarly) {
+  std::string text = "[1.5";
+  for (int i = 0; i < 100000; ++i) text += ",1.5";
+  text += "]";
+  JSON::Budget budget{1000};
+  pool::_failAllocationForTesting(5000);
+  EXPECT_THROW(JSON::_parseBytes(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), budget),
+               std::bad_alloc);
+  EXPECT_TRUE(pool::_failAllocationForTesting(0)) << "5,000 allocations made before the refusal";
 }
 
 // ---------------------------------------------------------------------------
