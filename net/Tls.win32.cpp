@@ -101,7 +101,7 @@ std::string policyFault(DWORD error, const std::wstring& host) {
     case static_cast<DWORD>(CERT_E_CHAINING):
       return "unable to get local issuer certificate";
     case static_cast<DWORD>(CERT_E_CN_NO_MATCH):
-      return "name `" + WideText::utf8(host) + "' not present in server certificate";
+      return "name `" + WideText::utf8(host.c_str()) + "' not present in server certificate";
     case static_cast<DWORD>(CERT_E_WRONG_USAGE):
       return "unsupported certificate purpose";
   }
@@ -249,10 +249,17 @@ int32_t SchannelConnection::receiveMore() {
   return r;
 }
 
-// The words for a handshake that Schannel refused. An alert the server sent
-// in the clear (before any key was agreed) says why in the server's terms,
-// told with the native build's words.
+// The words for a handshake that Schannel refused, in the native build's
+// words where the bytes in the clear show the cause: an alert the server
+// sent before any key was agreed, or a server hello that chose a protocol
+// older than TLS 1.2 (some Schannels offer older ones and refuse the
+// answer with an internal error).
 std::string handshakeFault(SECURITY_STATUS status, const std::vector<char>& incoming) {
+  constexpr uint8_t kHandshakeRecord = 22, kServerHello = 2;
+  if (incoming.size() >= 11 && static_cast<uint8_t>(incoming[0]) == kHandshakeRecord &&
+      static_cast<uint8_t>(incoming[5]) == kServerHello &&
+      (static_cast<uint8_t>(incoming[9]) << 8 | static_cast<uint8_t>(incoming[10])) < 0x0303)
+    return "unsupported protocol";
   if (incoming.size() >= 7 && static_cast<uint8_t>(incoming[0]) == kAlertRecord && incoming[5] == 2) {
     switch (static_cast<uint8_t>(incoming[6])) {
       case 40: return "sslv3 alert handshake failure";
