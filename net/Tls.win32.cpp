@@ -12,7 +12,6 @@
 // host name must match the certificate.
 #include "net/Tls.h"
 
-#include "foundation/Files.h"
 #include "foundation/String.h"
 
 #include <winsock2.h>

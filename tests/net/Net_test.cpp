@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <fstream>
 #include <vector>
 
@@ -173,6 +174,7 @@ TEST_F(NetTest, CacertBesideTheProgram) {
 // A bundle that lies there but cannot be taken is named with its fault,
 // never told as missing.
 TEST_F(NetTest, RefusedBundlesSayWhy) {
+  QUORL_REQUIRE_SERVER(server());  // its test CA, cut short
   const std::string none = "no CA bundle for https (put cacert.pem beside the program): ";
   // Net joins the program's folder and the name with '/' on every system.
   const std::string beside = dir.string() + "/cacert.pem";
@@ -187,6 +189,14 @@ TEST_F(NetTest, RefusedBundlesSayWhy) {
       {"garbage", [&] { write(beside, "garbage\n"); }, none + beside + " holds no certificate"},
       {"a certificate that does not parse",
        [&] { write(beside, "-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n"); },
+       none + beside + " holds no certificate"},
+      {"a certificate cut short",
+       [&] {
+         std::ifstream in(server().ca, std::ios::binary);
+         std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+         const size_t line = pem.find('\n', pem.find('\n') + 1);  // the first line of base64 goes
+         write(beside, pem.erase(pem.find('\n') + 1, line - pem.find('\n')));
+       },
        none + beside + " holds no certificate"},
       {"empty", [&] { write(beside, ""); }, none + beside + " is empty"},
       {"a folder", [&] { std::filesystem::create_directory(beside); }, none + beside + " is a folder"},
