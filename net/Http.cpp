@@ -180,18 +180,20 @@ bool applyWait(_HttpSocket& s, uint32_t wait, uint32_t& applied) {
 bool _HttpSocket::startSecure(HttpSecureLayer* layer, Ptr<const String> host) {
   const char* hostText = host ? host->cString() : "";
   secure = nullptr;
+  Ref<String> why;
   if (layer && connected) {
     uint32_t wait = _nextWaitMs();
     bool endsAtDeadline = waitEndsAtDeadline_;
     const uint32_t connectMs = Http::limits().connectTimeoutMs;
     if (wait != 0 && connectMs != 0 && connectMs < wait) wait = connectMs, endsAtDeadline = false;
     const HttpClock::time_point started = HttpClock::now();
-    if (applyWait(*this, wait, appliedTimeoutMs_)) secure = layer->connect(handle, host);
+    if (applyWait(*this, wait, appliedTimeoutMs_)) secure = layer->connect(handle, host, &why);
     if (!secure) _noteFailedWait(started, wait, endsAtDeadline);
   }
   if (secure) return true;
   error = deadlinePassed ? deadlineText()
           : timedOutMs   ? silenceText(timedOutMs, false)
+          : why          ? String::withFormat("TLS handshake with %s failed: %s", hostText, why->cString())
                          : String::withFormat("TLS handshake with %s failed", hostText);
   return false;
 }

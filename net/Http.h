@@ -42,8 +42,9 @@ class HttpSecureLayer {
  public:
   virtual ~HttpSecureLayer() = default;
   // A session over the connected socket for the host, or none when the
-  // handshake (or the verification of the server) failed.
-  virtual Ref<HttpSecureConnection> connect(SocketIO::Handle socket, Ptr<const String> host) = 0;
+  // handshake (or the verification of the server) failed; then `why`, when
+  // not null, may be given the TLS library's reason.
+  virtual Ref<HttpSecureConnection> connect(SocketIO::Handle socket, Ptr<const String> host, Ref<String>* why) = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -19,35 +19,30 @@ int32_t _HttpTlsConn::read(void* buffer, uint32_t capacity) { return connection-
 
 void _HttpTlsConn::close() { connection->close(); }
 
-Ref<HttpSecureConnection> _HttpTlsLayer::connect(SocketIO::Handle socket, Ptr<const String> host) {
-  Ref<TlsConnection> connection = client->connect(socket, host ? host->cString() : "");
+Ref<HttpSecureConnection> _HttpTlsLayer::connect(SocketIO::Handle socket, Ptr<const String> host, Ref<String>* why) {
+  Ref<TlsConnection> connection = client->connect(socket, host ? host->cString() : "", why);
   if (!connection) return nullptr;
   return make<_HttpTlsConn>(std::move(connection));
 }
 
 std::vector<std::string>& HttpTls::_systemBundles() {
-  static std::vector<std::string> paths = {
-      "/etc/ssl/cert.pem",
-      "/etc/ssl/certs/ca-certificates.crt",
-      "/etc/pki/tls/certs/ca-bundle.crt",
-      "/etc/ssl/ca-bundle.pem",
-  };
+  static std::vector<std::string> paths = tlsSystemBundles();
   return paths;
 }
 
-bool HttpTls::installWithBundle(Ptr<const String> path) {
+bool HttpTls::installWithBundle(Ptr<const String> path, Ref<String>* why) {
   tls_abi_1_0();
   Ref<TlsClient> client = make<TlsClient>();
   client->init();
-  if (!path || !client->init(path->cString())) return false;
+  if (!path || !client->init(path->cString(), why)) return false;
   Http::setSecureLayer(make<_HttpTlsLayer>(std::move(client)));
   return true;
 }
 
-bool HttpTls::install() {
+bool HttpTls::install(Ref<String>* why) {
   for (const std::string& path : _systemBundles()) {
     Ref<String> p = make<String>(std::string_view(path));
-    if (Files::exists(p)) return installWithBundle(p);
+    if (Files::exists(p)) return installWithBundle(p, why);
   }
   return false;
 }

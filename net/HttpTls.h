@@ -30,7 +30,7 @@ class _HttpTlsLayer : public Object, public HttpSecureLayer {
   explicit _HttpTlsLayer(Ref<TlsClient> client) : client(std::move(client)) {}
   const char* classNameC() const override { return "_HttpTlsLayer"; }
 
-  Ref<HttpSecureConnection> connect(SocketIO::Handle socket, Ptr<const String> host) override;
+  Ref<HttpSecureConnection> connect(SocketIO::Handle socket, Ptr<const String> host, Ref<String>* why) override;
 
   Ref<TlsClient> client;
 };
@@ -42,12 +42,14 @@ class HttpTls final : public Object {
 
   // Installs a layer loaded from the first system bundle that exists; that
   // bundle's result is final. False, with nothing called, when none exists.
-  static bool install();
+  static bool install(Ref<String>* why = nullptr);
   // Installs a layer loaded from the bundle at the path; a bundle that does
-  // not load leaves the installed layer as it was.
-  static bool installWithBundle(Ptr<const String> path);
+  // not load leaves the installed layer as it was, and says why in `why`
+  // ("cacert.pem holds no certificate").
+  static bool installWithBundle(Ptr<const String> path, Ref<String>* why = nullptr);
 
-  // The system bundle paths, in the order install tries them.
+  // The system bundle paths, in the order install tries them (none on
+  // Windows, see tlsSystemBundles).
   static std::vector<std::string>& _systemBundles();
 };
 

@@ -66,25 +66,39 @@ void Net::setProgramPath(Ptr<const String> path) {
 bool Net::installTls() {
   std::lock_guard<std::recursive_mutex> lock(gLock);
   if (gTls) return true;
-  gTls = HttpTls::install();
+  // Why each bundle that was found was not taken; a missing one says nothing.
+  Ref<String> refused = String::withCString("no CA bundle for https (put cacert.pem beside the program)");
+  const uint32_t bare = refused->byteLength();
+  Ref<String> why;
+  auto note = [&] {
+    if (!why) return;
+    refused->appendCString(refused->byteLength() == bare ? ": " : "; ");
+    refused->append(why);
+    why = nullptr;
+  };
+  gTls = HttpTls::install(&why);
+  note();
   if (!gTls && _abiLevel()() >= 1) {
     Ref<TlsClient> client = make<TlsClient>();
     client->init();
-    if (client->setupWithoutBundle()) {
+    if (client->setupWithoutBundle(&why)) {
       Http::setSecureLayer(make<_HttpTlsLayer>(client));
       gTls = true;
     }
+    note();
   }
   if (!gTls && gDir && !gDir->isEmpty()) {
     Ref<String> path = gDir->appendingPathComponent(String::withCString("cacert.pem"));
-    if (Files::exists(path)) gTls = HttpTls::installWithBundle(path);
+    if (Files::exists(path)) gTls = HttpTls::installWithBundle(path, &why);
+    note();
   }
   if (!gTls) {
     Ref<String> path = String::withCString("cacert.pem");
-    if (Files::exists(path)) gTls = HttpTls::installWithBundle(path);
+    if (Files::exists(path)) gTls = HttpTls::installWithBundle(path, &why);
+    note();
   }
   if (gTls) return true;
-  gError = String::withCString("no CA bundle for https (put cacert.pem beside the program)");
+  gError = refused;
   return false;
 }
 

@@ -7,6 +7,10 @@
 // (Tls.win32.cpp), whose own set-up trusts the system's root store.
 // Certificates and host names are verified on both.
 //
+// A failed set-up or handshake says why in `why` when the caller asks, in
+// the library's words ("certificate has expired") or, for a bundle file,
+// naming it ("cacert.pem holds no certificate").
+//
 // Every operation (the handshake, one read, one write, the close notice)
 // ends within the socket's time-outs as they stand when it starts, counted
 // once for the whole operation however many records it moves: the HTTP
@@ -15,8 +19,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "foundation/Object.h"
+#include "foundation/String.h"
 #include "net/Socket.h"
 
 namespace quorl {
@@ -24,6 +31,19 @@ namespace quorl {
 // The library's ABI patch level; 1 and up means TlsClient::setupWithoutBundle
 // is offered.
 int32_t tls_abi_1_0();
+
+// The system's own bundle files, in the order they are tried. None on
+// Windows: a rooted path there names a folder on the current drive, which
+// any local user may create, so the system's store is trusted instead.
+std::vector<std::string> tlsSystemBundles();
+
+// The bytes of a bundle file, read as every file is (a regular file only,
+// opened without waiting, at most kMaxBundleBytes); none with the reason,
+// which names the path ("cacert.pem is a folder", "... is empty").
+constexpr uint64_t kMaxBundleBytes = 16u << 20;
+Ref<String> tlsReadBundle(const char* path, Ref<String>* why);
+// The PEM blocks of the text that hold a certificate's DER frame.
+uint32_t tlsCountPemCertificates(std::string_view pem);
 
 // One TLS session over a socket that its caller owns and closes afterwards.
 class TlsConnection : public Object {
@@ -47,15 +67,15 @@ class TlsClient : public Object {
 
   // Always called first on a fresh client.
   void init();
-  // Loads the certificate-authority bundle (PEM) at the UTF-8 path; true
-  // when it held at least one certificate that loaded.
-  bool init(const char* bundlePath);
+  // Loads the certificate-authority bundle (PEM) at the UTF-8 path, read by
+  // tlsReadBundle; true when it held at least one certificate that loaded.
+  bool init(const char* bundlePath, Ref<String>* why = nullptr);
   // Trusts the platform's own store instead of a bundle file; true when the
   // client can be used so.
-  bool setupWithoutBundle();
+  bool setupWithoutBundle(Ref<String>* why = nullptr);
   // Handshake on the connected socket for the host name, with the
   // certificate chain and the name verified; none on any failure.
-  Ref<TlsConnection> connect(SocketIO::Handle socket, const char* host);
+  Ref<TlsConnection> connect(SocketIO::Handle socket, const char* host, Ref<String>* why = nullptr);
 
   struct State;
 

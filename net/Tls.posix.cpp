@@ -1,6 +1,8 @@
 // TlsClient over libtls (LibreSSL's API, here over OpenSSL).
 #include "net/Tls.h"
 
+#include "foundation/Files.h"
+
 #include <tls.h>
 
 #include <cerrno>
@@ -12,6 +14,11 @@
 namespace quorl {
 
 int32_t tls_abi_1_0() { return 1; }
+
+std::vector<std::string> tlsSystemBundles() {
+  return {"/etc/ssl/cert.pem", "/etc/ssl/certs/ca-certificates.crt", "/etc/pki/tls/certs/ca-bundle.crt",
+          "/etc/ssl/ca-bundle.pem"};
+}
 
 namespace {
 
@@ -121,8 +128,9 @@ void TlsClient::init() {
 
 namespace {
 
-// tls_configure is where libtls parses the CA data; a bundle that does not
-// parse (or holds no certificate) only shows up there.
+// tls_configure takes the configuration's other settings; libtls parses the
+// CA data only at the first handshake, so the bundle is checked for
+// certificates here (tlsCountPemCertificates) before it is taken.
 bool configures(struct tls_config* config) {
   struct tls* probe = tls_client();
   if (!probe) return false;
@@ -131,47 +139,77 @@ bool configures(struct tls_config* config) {
   return ok;
 }
 
-bool holdsCertificate(const uint8_t* bytes, size_t length) {
-  static const char kBegin[] = "-----BEGIN CERTIFICATE-----";
-  const size_t m = sizeof kBegin - 1;
-  for (size_t i = 0; i + m <= length; i++)
-    if (std::memcmp(bytes + i, kBegin, m) == 0) return true;
-  return false;
+// Loads the bundle file into the configuration; libtls is never handed the
+// path, since its own read waits on a pipe for ever and has no cap.
+bool loadBundle(struct tls_config* config, const char* path, Ref<String>* why) {
+  Ref<String> pem = tlsReadBundle(path, why);
+  if (!pem) return false;
+  const bool ok = tlsCountPemCertificates(pem->view()) > 0 &&
+                  tls_config_set_ca_mem(config, reinterpret_cast<const uint8_t*>(pem->cString()),
+                                        pem->byteLength()) == 0 &&
+                  configures(config);
+  if (!ok && why) *why = String::withFormat("%s holds no certificate", path);
+  return ok;
+}
+
+// The library's words for why a handshake failed, without OpenSSL's error
+// codes and without the stage that the caller's own words already name:
+// "handshake failed: error:0A000102:SSL routines::unsupported protocol"
+// reads "unsupported protocol", "certificate verification failed:
+// certificate has expired" reads "certificate has expired".
+Ref<String> reasonOf(struct tls* ctx) {
+  const char* text = ctx ? tls_error(ctx) : nullptr;
+  if (!text || !*text) return String::withCString("the handshake failed");
+  std::string reason = text;
+  for (const char* stage : {"handshake failed: ", "certificate verification failed: "})
+    if (reason.size() > std::strlen(stage) && reason.compare(0, std::strlen(stage), stage) == 0)
+      reason.erase(0, std::strlen(stage));
+  for (size_t at = reason.find("error:"); at != std::string::npos; at = reason.find("error:", at)) {
+    // "error:" 8 hex digits ":" library ":" function ":" then the reason.
+    size_t end = at + 6;
+    int fields = 0;
+    while (end < reason.size() && fields < 3)
+      if (reason[end++] == ':') fields++;
+    if (fields < 3 || end - at < 15) {
+      at += 6;
+      continue;
+    }
+    reason.erase(at, end - at);
+  }
+  return make<String>(std::string_view(reason));
 }
 
 }  // namespace
 
-bool TlsClient::init(const char* bundlePath) {
+bool TlsClient::init(const char* bundlePath, Ref<String>* why) {
   init();
   if (!state_->config || !bundlePath) return false;
-  size_t length = 0;
-  uint8_t* bytes = tls_load_file(bundlePath, &length, nullptr);
-  if (!bytes) return false;
-  bool ok = holdsCertificate(bytes, length) && tls_config_set_ca_mem(state_->config, bytes, length) == 0;
-  tls_unload_file(bytes, length);
-  if (!ok || !configures(state_->config)) return false;
+  if (!loadBundle(state_->config, bundlePath, why)) return false;
   state_->ready = true;
   return true;
 }
 
-bool TlsClient::setupWithoutBundle() {
+bool TlsClient::setupWithoutBundle(Ref<String>* why) {
   init();
   if (!state_->config) return false;
-  // A fresh libtls configuration trusts the library's default CA file.
+  // The library's default CA file, read as every bundle is.
+  // A missing one is no fault to report: the search goes on.
   const char* file = tls_default_ca_cert_file();
-  if (!file || tls_config_set_ca_file(state_->config, file) != 0) return false;
-  if (!configures(state_->config)) return false;
+  if (!file || !Files::exists(String::withCString(file)) || !loadBundle(state_->config, file, why)) return false;
   state_->ready = true;
   return true;
 }
 
-Ref<TlsConnection> TlsClient::connect(SocketIO::Handle socket, const char* host) {
+Ref<TlsConnection> TlsClient::connect(SocketIO::Handle socket, const char* host, Ref<String>* why) {
   if (!state_->ready || socket < 0 || !host) return nullptr;
   struct tls* ctx = tls_client();
   if (!ctx) return nullptr;
   // The connection owns the context from here on, and frees it on failure.
   auto connection = make<LibTlsConnection>(ctx, static_cast<int>(socket));
-  if (tls_configure(ctx, state_->config) != 0 || !connection->handshake(host)) return nullptr;
+  if (tls_configure(ctx, state_->config) != 0 || !connection->handshake(host)) {
+    if (why) *why = reasonOf(ctx);
+    return nullptr;
+  }
   return connection;
 }
 

@@ -12,7 +12,6 @@
 // host name must match the certificate.
 #include "net/Tls.h"
 
-#include "foundation/Files.h"
 #include "foundation/String.h"
 
 #include <winsock2.h>
@@ -33,6 +32,11 @@ namespace quorl {
 
 int32_t tls_abi_1_0() { return 1; }
 
+// A rooted path without a drive ("/etc/ssl/cert.pem") names a folder on the
+// current drive, which any local user may create: no bundle is ever read
+// from one. The system's store is what the client trusts.
+std::vector<std::string> tlsSystemBundles() { return {}; }
+
 namespace {
 
 constexpr DWORD kIgnoreUnknownCa = 0x00000100;  // SECURITY_FLAG_IGNORE_UNKNOWN_CA
@@ -40,14 +44,6 @@ constexpr uint8_t kAlertRecord = 21;             // TLS record content type
 
 // ---------------------------------------------------------------------------
 // 1. Helpers
-
-bool readFile(const char* path, std::string& out) {
-  // Read as every file is: regular files only, and no bundle is that large.
-  Ref<String> text = Files::readText(String::withCString(path), 64u << 20, nullptr);
-  if (!text) return false;
-  out.assign(text->view());
-  return true;
-}
 
 // Adds every PEM certificate of the text to the store; answers how many.
 uint32_t addPemCertificates(HCERTSTORE store, const std::string& pem) {
@@ -83,7 +79,38 @@ uint32_t addPemCertificates(HCERTSTORE store, const std::string& pem) {
 // ---------------------------------------------------------------------------
 // 2. Verification of the server's certificate
 
-bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& host) {
+// The words for a chain's faults, the first that applies; the same words
+// as the native build's library where it has them.
+const char* chainFault(DWORD status) {
+  if (status & CERT_TRUST_IS_NOT_TIME_VALID) return "certificate has expired";
+  if (status & CERT_TRUST_IS_REVOKED) return "certificate revoked";
+  if (status & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
+    return "unable to get local issuer certificate";
+  if (status & CERT_TRUST_IS_NOT_SIGNATURE_VALID) return "certificate signature failure";
+  if (status & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) return "unsupported certificate purpose";
+  return "certificate verify failed";
+}
+
+// The words for a failed policy check (CERT_E_* codes).
+std::string policyFault(DWORD error, const std::wstring& host) {
+  switch (error) {
+    case static_cast<DWORD>(CERT_E_EXPIRED):
+      return "certificate has expired";
+    case static_cast<DWORD>(CERT_E_UNTRUSTEDROOT):
+    case static_cast<DWORD>(CERT_E_CHAINING):
+      return "unable to get local issuer certificate";
+    case static_cast<DWORD>(CERT_E_CN_NO_MATCH):
+      return "name `" + WideText::utf8(host.c_str()) + "' not present in server certificate";
+    case static_cast<DWORD>(CERT_E_WRONG_USAGE):
+      return "unsupported certificate purpose";
+  }
+  char text[48];
+  std::snprintf(text, sizeof text, "certificate verify failed (0x%08lX)", static_cast<unsigned long>(error));
+  return text;
+}
+
+bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& host, std::string& why) {
+  why = "certificate verify failed";
   HCERTSTORE extra = CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
   if (!extra) return false;
   if (server->hCertStore) CertAddStoreToCollection(extra, server->hCertStore, 0, 0);
@@ -101,19 +128,25 @@ bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& 
   // is tested here too since not every SSL policy check looks at all of them
   // (Wine's passes a chain that does not reach a root).
   const DWORD revocation = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
-  if (ok && !bundle) ok = (chain->TrustStatus.dwErrorStatus & ~revocation) == 0;
+  if (ok && !bundle) {
+    const DWORD faults = chain->TrustStatus.dwErrorStatus & ~revocation;
+    ok = faults == 0;
+    if (!ok) why = chainFault(faults);
+  }
   if (ok && bundle) {
     // The chain must end in one of the bundle's authorities, and have no
     // fault besides that root being unknown to the system.
     const DWORD tolerated = CERT_TRUST_IS_UNTRUSTED_ROOT | revocation;
-    ok = chain->cChain >= 1 && chain->rgpChain[0]->cElement >= 1 &&
-         (chain->TrustStatus.dwErrorStatus & ~tolerated) == 0;
+    const DWORD faults = chain->TrustStatus.dwErrorStatus & ~tolerated;
+    ok = chain->cChain >= 1 && chain->rgpChain[0]->cElement >= 1 && faults == 0;
+    if (!ok) why = chainFault(faults);
     if (ok) {
       PCERT_SIMPLE_CHAIN simple = chain->rgpChain[0];
       PCCERT_CONTEXT root = simple->rgpElement[simple->cElement - 1]->pCertContext;
       PCCERT_CONTEXT found = CertFindCertificateInStore(bundle, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, root, nullptr);
       ok = found != nullptr;
       if (found) CertFreeCertificateContext(found);
+      if (!ok) why = chainFault(CERT_TRUST_IS_UNTRUSTED_ROOT);
     }
   }
   if (ok) {
@@ -128,6 +161,7 @@ bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& 
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof status;
     ok = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) && status.dwError == 0;
+    if (!ok) why = policyFault(status.dwError, host);
   }
   if (chain) CertFreeCertificateChain(chain);
   CertCloseStore(extra, 0);
@@ -179,7 +213,8 @@ class SchannelConnection final : public TlsConnection {
   }
   const char* classNameC() const override { return "TlsConnection"; }
 
-  bool handshake();
+  // False with the reason in `why`.
+  bool handshake(std::string& why);
   PCCERT_CONTEXT serverCertificate();
 
   void close() override;
@@ -213,7 +248,43 @@ int32_t SchannelConnection::receiveMore() {
   return r;
 }
 
-bool SchannelConnection::handshake() {
+// The words for a handshake that Schannel refused, in the native build's
+// words where the bytes in the clear show the cause: an alert the server
+// sent before any key was agreed, or a server hello that chose a protocol
+// older than TLS 1.2 (some Schannels offer older ones and refuse the
+// answer with an internal error).
+std::string handshakeFault(SECURITY_STATUS status, const std::vector<char>& incoming) {
+  constexpr uint8_t kHandshakeRecord = 22, kServerHello = 2;
+  if (incoming.size() >= 11 && static_cast<uint8_t>(incoming[0]) == kHandshakeRecord &&
+      static_cast<uint8_t>(incoming[5]) == kServerHello &&
+      (static_cast<uint8_t>(incoming[9]) << 8 | static_cast<uint8_t>(incoming[10])) < 0x0303)
+    return "unsupported protocol";
+  if (incoming.size() >= 7 && static_cast<uint8_t>(incoming[0]) == kAlertRecord && incoming[5] == 2) {
+    switch (static_cast<uint8_t>(incoming[6])) {
+      case 40: return "sslv3 alert handshake failure";
+      case 70: return "tlsv1 alert protocol version";
+      case 71: return "tlsv1 alert insufficient security";
+      case 80: return "tlsv1 alert internal error";
+      case 112: return "tlsv1 unrecognized name";
+    }
+  }
+  switch (status) {
+    case SEC_E_ALGORITHM_MISMATCH:
+    case SEC_E_UNSUPPORTED_FUNCTION:
+      return "no protocol version or cipher in common with the server";
+    case SEC_E_ILLEGAL_MESSAGE:
+      return "the server sent an alert or a malformed message";
+    case SEC_E_MESSAGE_ALTERED:
+    case SEC_E_DECRYPT_FAILURE:
+      return "a handshake message was altered";
+  }
+  char text[48];
+  std::snprintf(text, sizeof text, "Schannel error 0x%08lX", static_cast<unsigned long>(status));
+  return text;
+}
+
+bool SchannelConnection::handshake(std::string& why) {
+  why = "the server closed the connection";
   budget_.start(socket_, true, true);
   SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
   SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
@@ -221,7 +292,10 @@ bool SchannelConnection::handshake() {
   SECURITY_STATUS status =
       InitializeSecurityContextW(credentials_, nullptr, const_cast<wchar_t*>(host_.c_str()), kContextFlags, 0, 0,
                                  nullptr, 0, &context_, &outDesc, &attributes, nullptr);
-  if (status != SEC_I_CONTINUE_NEEDED) return false;
+  if (status != SEC_I_CONTINUE_NEEDED) {
+    why = handshakeFault(status, incoming_);
+    return false;
+  }
   haveContext_ = true;
   if (!sendToken(socket_, budget_, out)) return false;
 
@@ -240,7 +314,10 @@ bool SchannelConnection::handshake() {
       continue;
     }
     if (!sendToken(socket_, budget_, out)) return false;
-    if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) return false;
+    if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) {
+      why = handshakeFault(status, incoming_);
+      return false;
+    }
     if (in[1].BufferType == SECBUFFER_EXTRA && in[1].cbBuffer > 0) {
       incoming_.erase(incoming_.begin(), incoming_.end() - in[1].cbBuffer);
       needInput = false;
@@ -380,15 +457,17 @@ void TlsClient::init() {
                                 &credentials, nullptr, nullptr, &state_->credentials, &expiry) == SEC_E_OK;
 }
 
-bool TlsClient::init(const char* bundlePath) {
+bool TlsClient::init(const char* bundlePath, Ref<String>* why) {
   init();
   if (!state_->haveCredentials || !bundlePath) return false;
-  std::string pem;
-  if (!readFile(bundlePath, pem)) return false;
+  Ref<String> text = tlsReadBundle(bundlePath, why);
+  if (!text) return false;
+  const std::string pem(text->view());
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
   if (!store) return false;
   if (addPemCertificates(store, pem) == 0) {
     CertCloseStore(store, 0);
+    if (why) *why = String::withFormat("%s holds no certificate", bundlePath);
     return false;
   }
   if (state_->bundle) CertCloseStore(state_->bundle, 0);
@@ -397,24 +476,31 @@ bool TlsClient::init(const char* bundlePath) {
   return true;
 }
 
-bool TlsClient::setupWithoutBundle() {
+bool TlsClient::setupWithoutBundle(Ref<String>* why) {
   init();
-  if (!state_->haveCredentials) return false;
+  if (!state_->haveCredentials) {
+    if (why) *why = String::withCString("the system's certificate store cannot be used");
+    return false;
+  }
   state_->ready = true;
   return true;
 }
 
-Ref<TlsConnection> TlsClient::connect(SocketIO::Handle socket, const char* host) {
+Ref<TlsConnection> TlsClient::connect(SocketIO::Handle socket, const char* host, Ref<String>* why) {
   if (!state_->ready || socket == SocketIO::kNoHandle || !host) return nullptr;
   std::wstring wideHost = WideText::wide(host);
   auto connection = make<SchannelConnection>(self<Object>(), socket, &state_->credentials, wideHost);
-  if (!connection->handshake()) return nullptr;
-  PCCERT_CONTEXT server = connection->serverCertificate();
-  if (!server) return nullptr;
-  bool trusted = verifyServer(server, state_->bundle, wideHost);
-  CertFreeCertificateContext(server);
-  if (!trusted) return nullptr;
-  return connection;
+  std::string reason;
+  PCCERT_CONTEXT server = nullptr;
+  if (connection->handshake(reason)) {
+    server = connection->serverCertificate();
+    if (!server) reason = "the server sent no certificate";
+  }
+  const bool trusted = server && verifyServer(server, state_->bundle, wideHost, reason);
+  if (server) CertFreeCertificateContext(server);
+  if (trusted) return connection;
+  if (why) *why = make<String>(std::string_view(reason));
+  return nullptr;
 }
 
 }  // namespace quorl

@@ -8,8 +8,9 @@ its id and the new count and appears in the corpus from then on, and the
 same contribution sent again within a minute is answered 429. Over HTTP and
 optionally HTTPS, on 127.0.0.1
 with ephemeral ports. On start it prints one line per listener,
-"http PORT", "https PORT" and "https-wrong PORT" (a certificate for another
-host name), and "silent PORT" (a listener that takes connections and never
+"http PORT", "https PORT", "https-wrong PORT" (a certificate for another
+host name), "https-expired PORT" (an expired certificate), "https-old PORT"
+(the server's certificate over TLS 1.0 and 1.1 only), and "silent PORT" (a listener that takes connections and never
 says a word), then "ready", and flushes. It stops when its standard input
 closes (unless --ignore-stdin), on SIGTERM, or after --lifetime seconds.
 
@@ -56,6 +57,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import warnings
 
 MAX_HEAD = 1 << 20
 MAX_BODY = 256 << 20
@@ -390,9 +392,15 @@ class Server(socketserver.ThreadingTCPServer):
         super().process_request_thread(request, client_address)
 
 
-def tls_context(cert, key):
+def tls_context(cert, key, old=False):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
+    if old:
+        # Protocols a client must refuse; OpenSSL offers them only at
+        # security level 0.
+        context.minimum_version = ssl.TLSVersion.TLSv1
+        context.maximum_version = ssl.TLSVersion.TLSv1_1
+        context.set_ciphers("DEFAULT:@SECLEVEL=0")
     return context
 
 
@@ -410,6 +418,9 @@ def main():
     parser.add_argument("--key", help="server key (PEM) for HTTPS")
     parser.add_argument("--wrong-cert", help="certificate for another host name")
     parser.add_argument("--wrong-key", help="its key")
+    parser.add_argument("--expired-cert", help="an expired certificate for this host")
+    parser.add_argument("--expired-key", help="its key")
+    parser.add_argument("--old-protocol", action="store_true", help="also serve --cert over TLS 1.0 and 1.1 only")
     parser.add_argument("--lifetime", type=float, default=900.0, help="seconds before the server stops")
     parser.add_argument("--ignore-stdin", action="store_true", help="do not stop when standard input closes")
     args = parser.parse_args()
@@ -426,6 +437,12 @@ def main():
         servers.append(("https", Server(state, tls_context(args.cert, args.key))))
     if args.wrong_cert and args.wrong_key:
         servers.append(("https-wrong", Server(state, tls_context(args.wrong_cert, args.wrong_key))))
+    if args.expired_cert and args.expired_key:
+        servers.append(("https-expired", Server(state, tls_context(args.expired_cert, args.expired_key))))
+    if args.old_protocol and args.cert and args.key:
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", DeprecationWarning)
+            servers.append(("https-old", Server(state, tls_context(args.cert, args.key, old=True))))
     for name, server in servers:
         serve(server)
         print("%s %d" % (name, server.server_address[1]))

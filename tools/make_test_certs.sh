@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes a throw-away certificate authority and two server certificates in DIR
 # for the HTTPS tests: server.pem for 127.0.0.1 and localhost, wrong.pem for
-# a host name that no test connects to. Usage: make_test_certs.sh DIR
+# a host name that no test connects to, expired.pem for 127.0.0.1 and
+# localhost that expired a day before it was made. Usage: make_test_certs.sh DIR
 set -euo pipefail
 dir=${1:?usage: make_test_certs.sh DIR}
 mkdir -p "$dir"
@@ -9,11 +10,12 @@ cd "$dir"
 ec="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
 openssl req -x509 $ec -keyout ca.key -out ca.pem -days 2 -subj "/CN=quorl test CA" \
   -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-issue() { # name, subjectAltName
+issue() { # name, subjectAltName[, days]
   openssl req $ec -keyout "$1.key" -out "$1.csr" -subj "/CN=$1" 2>/dev/null
   printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\nsubjectAltName=%s\n' "$2" >"$1.ext"
-  openssl x509 -req -in "$1.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -out "$1.pem" -extfile "$1.ext" 2>/dev/null
+  openssl x509 -req -in "$1.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days "${3:-2}" -out "$1.pem" -extfile "$1.ext" 2>/dev/null
   rm -f "$1.csr" "$1.ext"
 }
 issue server "IP:127.0.0.1,DNS:localhost"
 issue wrong "DNS:wrong.invalid"
+issue expired "IP:127.0.0.1,DNS:localhost" -1

@@ -79,8 +79,12 @@ class HttpTlsInstall : public ::testing::Test {
 };
 
 TEST_F(HttpTlsInstall, BundlesThatDoNotLoadLeaveTheLayerAlone) {
-  EXPECT_FALSE(HttpTls::installWithBundle(s((dir / "missing.pem").string())));
-  EXPECT_FALSE(HttpTls::installWithBundle(s(broken)));
+  const std::string missing = (dir / "missing.pem").string();
+  Ref<String> why;
+  EXPECT_FALSE(HttpTls::installWithBundle(s(missing), &why));
+  EXPECT_EQ(str(why), missing + " cannot be read");
+  EXPECT_FALSE(HttpTls::installWithBundle(s(broken), &why));
+  EXPECT_EQ(str(why), broken + " holds no certificate");
   EXPECT_FALSE(HttpTls::installWithBundle(nullptr));
   EXPECT_EQ(Http::secureLayer(), sentinel);
 }
@@ -142,21 +146,44 @@ TEST_F(Https, GetWithTheTestAuthority) {
   EXPECT_EQ(str(r->error), "short body (10 of 100 bytes)");
 }
 
-TEST_F(Https, WrongHostNameIsRefused) {
-  if (server().wrong.empty()) GTEST_SKIP() << "no second certificate";
-  auto r = get(server().wrong + "/echo");
-  EXPECT_EQ(r->status, 0u);
-  EXPECT_EQ(str(r->error), "TLS handshake with localhost failed");
-}
-
-TEST_F(Https, UnknownAuthorityIsRefused) {
-  // The system's own authorities do not know the test CA.
-  Ref<TlsClient> client = make<TlsClient>();
-  client->init();
-  ASSERT_TRUE(client->setupWithoutBundle());
-  Http::setSecureLayer(make<_HttpTlsLayer>(client));
-  auto r = get(server().https + "/echo");
-  EXPECT_EQ(str(r->error), "TLS handshake with localhost failed");
+// Every refused handshake keeps its words and adds the library's reason.
+TEST_F(Https, RefusedHandshakesSayWhy) {
+  Ref<TlsClient> system = make<TlsClient>();
+  system->init();
+  ASSERT_TRUE(system->setupWithoutBundle());
+  const Ref<HttpSecureLayer> testCa = Http::secureLayer();
+  const Ref<HttpSecureLayer> systemStore = make<_HttpTlsLayer>(system);
+  struct Case {
+    const char* what;
+    std::string url;  // empty when the server does not offer it
+    Ref<HttpSecureLayer> layer;
+    std::string error;
+    std::string otherwise = {};  // the words where the client, not the server, ends it
+  };
+  const Case cases[] = {
+      {"wrong host", server().wrong, testCa,
+       "TLS handshake with localhost failed: name `localhost' not present in server certificate"},
+      {"expired", server().expired, testCa, "TLS handshake with localhost failed: certificate has expired"},
+      {"unknown authority", server().https, systemStore,
+       "TLS handshake with localhost failed: unable to get local issuer certificate"},
+      {"old protocol", server().old, testCa, "TLS handshake with localhost failed: tlsv1 alert protocol version",
+       "TLS handshake with localhost failed: unsupported protocol"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.url.empty()) ADD_FAILURE() << "the test server does not offer it";
+    if (c.url.empty()) continue;
+    Http::setSecureLayer(c.layer);
+    auto r = get(c.url + "/echo");
+    EXPECT_EQ(r->status, 0u);
+    if (str(r->error) != c.otherwise) {
+      EXPECT_EQ(str(r->error), c.error);
+    }
+  }
+  // The same server is taken with the right authority: the refusals above
+  // are the server's faults, not the client's.
+  Http::setSecureLayer(testCa);
+  EXPECT_EQ(get(server().https + "/status/200")->status, 200u);
 }
 
 TEST_F(Https, RedirectsStayOnHttps) {

@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <fstream>
 #include <vector>
 
@@ -147,7 +149,8 @@ TEST_F(NetTest, HttpsGetAndInstallOnce) {
   EXPECT_TRUE(Net::installTls());
   EXPECT_EQ(Http::secureLayer(), layer);
   EXPECT_EQ(Net::get(s(server().wrong + "/")), nullptr);
-  EXPECT_EQ(str(Net::lastError()), "TLS handshake with localhost failed");
+  EXPECT_EQ(str(Net::lastError()),
+            "TLS handshake with localhost failed: name `localhost' not present in server certificate");
 }
 
 TEST_F(NetTest, CacertBesideTheProgram) {
@@ -167,6 +170,55 @@ TEST_F(NetTest, CacertBesideTheProgram) {
   Http::setSecureLayer(nullptr);
   Net::setProgramPath(s("quorl.exe"));
   EXPECT_FALSE(Net::installTls());
+}
+
+// A bundle that lies there but cannot be taken is named with its fault,
+// never told as missing.
+TEST_F(NetTest, RefusedBundlesSayWhy) {
+  QUORL_REQUIRE_SERVER(server());  // its test CA, cut short
+  const std::string none = "no CA bundle for https (put cacert.pem beside the program): ";
+  // Net joins the program's folder and the name with '/' on every system.
+  const std::string beside = dir.string() + "/cacert.pem";
+  const std::string system = (dir / "system.pem").string();
+  auto write = [](const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; };
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"garbage", [&] { write(beside, "garbage\n"); }, none + beside + " holds no certificate"},
+      {"a certificate that does not parse",
+       [&] { write(beside, "-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n"); },
+       none + beside + " holds no certificate"},
+      {"a certificate cut short",
+       [&] {
+         std::ifstream in(server().ca, std::ios::binary);
+         std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+         const size_t line = pem.find('\n', pem.find('\n') + 1);  // the first line of base64 goes
+         write(beside, pem.erase(pem.find('\n') + 1, line - pem.find('\n')));
+       },
+       none + beside + " holds no certificate"},
+      {"empty", [&] { write(beside, ""); }, none + beside + " is empty"},
+      {"a folder", [&] { std::filesystem::create_directory(beside); }, none + beside + " is a folder"},
+      {"a system bundle and the one beside",
+       [&] {
+         write(system, "garbage");
+         HttpTls::_systemBundles() = {system};
+         std::filesystem::create_directory(beside);
+       },
+       none + system + " holds no certificate; " + beside + " is a folder"},
+  };
+  Net::setProgramPath(s((dir / "quorl.exe").string()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(beside);
+    HttpTls::_systemBundles() = {};
+    c.make();
+    EXPECT_FALSE(Net::installTls());
+    EXPECT_EQ(str(Net::lastError()), c.error);
+    EXPECT_EQ(Http::secureLayer(), nullptr);
+  }
 }
 
 TEST_F(NetTest, SetUpWithoutABundleFile) {

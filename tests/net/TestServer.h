@@ -17,6 +17,8 @@ struct TestServer {
   std::string http;   // "http://127.0.0.1:PORT"
   std::string https;  // "https://localhost:PORT", empty when not offered
   std::string wrong;  // https with a certificate for another host name
+  std::string expired;  // https with an expired certificate
+  std::string old;      // https over TLS 1.0 and 1.1 only
   std::string ca;     // path of the test CA's certificate
   std::string error;
   bool required = false;  // natively a missing server fails the tests

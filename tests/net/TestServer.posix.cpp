@@ -13,7 +13,8 @@ struct NativeServer {
   ServerProcess process{QUORL_SOURCE_DIR,
                         "quorl-net",
                         {"--lifetime", "1200", "--cert", "{certs}/server.pem", "--key", "{certs}/server.key",
-                         "--wrong-cert", "{certs}/wrong.pem", "--wrong-key", "{certs}/wrong.key"}};
+                         "--wrong-cert", "{certs}/wrong.pem", "--wrong-key", "{certs}/wrong.key", "--expired-cert",
+                         "{certs}/expired.pem", "--expired-key", "{certs}/expired.key", "--old-protocol"}};
 
   NativeServer() {
     server.required = true;
@@ -22,6 +23,8 @@ struct NativeServer {
     server.http = process.url("http");
     server.https = process.url("https");
     server.wrong = process.url("https-wrong");
+    server.expired = process.url("https-expired");
+    server.old = process.url("https-old");
     server.ca = process.certs() + "/ca.pem";
   }
 };
