@@ -215,6 +215,48 @@ TEST_F(Win32DriverTest, SettingsSurviveARestart) {
   d->settingRemove("restart", "answer");
 }
 
+// Run twice at once by TwoInstancesChangingTheSettingsAtOnceLoseNothing,
+// each adding its 300 keys.
+constexpr int kRaceKeys = 300;
+TEST(W32SettingsChild, AddsItsKeysWhileAnotherDoes) {
+  wchar_t id[8] = {};
+  if (GetEnvironmentVariableW(L"QUORL_SETTINGS_RACE", id, 8) == 0) GTEST_SKIP() << "run by the parent";
+  Ref<UXWin32Driver> driver = make<UXWin32Driver>();
+  for (int k = 0; k < kRaceKeys; ++k)
+    ASSERT_TRUE(driver->settingSet("race", (w32Utf8(id) + "." + std::to_string(k)).c_str(), "1")) << k;
+}
+
+TEST_F(Win32DriverTest, TwoInstancesChangingTheSettingsAtOnceLoseNothing) {
+  WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=W32SettingsChild.AddsItsKeys* --gtest_brief=1";
+  PROCESS_INFORMATION children[2]{};
+  for (int i = 0; i < 2; ++i) {
+    SetEnvironmentVariableW(L"QUORL_SETTINGS_RACE", std::to_wstring(i).c_str());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    std::wstring line = command;
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &children[i]));
+  }
+  SetEnvironmentVariableW(L"QUORL_SETTINGS_RACE", nullptr);
+  for (PROCESS_INFORMATION& child : children) {
+    EXPECT_EQ(WaitForSingleObject(child.hProcess, 120000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(code, 0u) << "a change answered false";
+  }
+  char value[4];
+  int kept = 0;
+  for (int i = 0; i < 2; ++i)
+    for (int k = 0; k < kRaceKeys; ++k)
+      kept += d->settingGet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), value, sizeof value);
+  EXPECT_EQ(kept, 2 * kRaceKeys);
+  WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
+}
+
 // ---------------------------------------------------------------------------
 // Files, in a temporary folder with non-ASCII names.
 
