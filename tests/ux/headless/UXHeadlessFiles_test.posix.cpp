@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "TempDir.h"
@@ -61,6 +62,39 @@ TEST_F(HeadlessFilesPosix, ANewCopyHasItsSourcesPermissions) {
       fs::remove(to);
     }
     ::umask(before);
+  }
+}
+
+// A copy that replaces a file keeps the old file's bits and group: a file
+// shared with one group stays shared with that group, never with the
+// user's own. Where the user may not give that group (nobody, no member of
+// it), the copy keeps no group bits. (Root may give any group; CI runs as
+// root, and nobody is played through asUnprivileged.)
+TEST_F(HeadlessFilesPosix, AReplacingCopyKeepsTheOldFilesGroupOrNoGroupBits) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file another group to test with";
+  constexpr gid_t team = 4321;
+  const struct Case { const char* who; bool asNobody; const char* kept; } cases[] = {
+      {"one who may give the group", false, "660 4321"},
+      {"one who may not", true, "600 65534"},
+  };
+  for (const Case& c : cases) {
+    test::TempDir shared;  // not handed to nobody: the old file keeps its group
+    ::chmod(shared.path.c_str(), 0777);
+    const std::string from = folder.write("new.txt", "new"), to = shared.write("old.txt", "old");
+    EXPECT_EQ(::chown(to.c_str(), c.asNobody ? 65534 : 0, team) | ::chmod(to.c_str(), 0660), 0);
+    const auto copy = [&] {
+      Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
+      struct stat info{};
+      if (!driver->fileCopy(from.c_str(), to.c_str()) || ::stat(to.c_str(), &info) != 0) return std::string("not copied");
+      std::ostringstream out;
+      out << std::oct << (info.st_mode & 07777) << std::dec << " " << info.st_gid;
+      return out.str();
+    };
+    std::string skip;
+    const std::string got = c.asNobody ? test::asUnprivileged(folder.path, copy, skip) : copy();
+    if (!skip.empty()) GTEST_SKIP() << skip;
+    EXPECT_EQ(got, c.kept) << c.who;
+    EXPECT_EQ(contents(to), "new") << c.who;
   }
 }
 
@@ -139,20 +173,30 @@ TEST_F(HeadlessFilesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
   EXPECT_EQ(entries(other), 4u);  // no sibling
 
   // A source its user may not delete (root passes by that: as nobody): the
-  // copy on the other disk goes again and the source stays.
+  // copy on the other disk goes again and the source stays; but a file
+  // another program put at the target meanwhile is theirs, and stays.
   fs::create_directory(folder.at("locked"));
-  const std::string locked = folder.write("locked/file.txt", "stays");
+  const std::string locked = folder.write("locked/file.txt", "stays"), target = other + "/file.txt";
   ::chmod(folder.at("locked").c_str(), 0555);
   ::chmod(other.c_str(), 0777);
   std::string skip;
   EXPECT_EQ(test::asUnprivileged(folder.path, [&] {
     if (::access(locked.c_str(), R_OK) != 0) return std::string("\x01" "the test's folder cannot be read");
     Ref<UXHeadlessDriver> nobody = make<UXHeadlessDriver>();
-    if (nobody->fileRename(locked.c_str(), (other + "/file.txt").c_str())) return std::string("moved");
-    return std::string(nobody->fileFailure() == UXFileFailure::permission ? "" : "another reason");
-  }, skip), "");
+    std::string left;
+    for (const bool rival : {false, true}) {
+      gUXBeforeMoveDelete = [&](const std::string&) {
+        if (rival) std::ofstream(other + "/rival", std::ios::binary) << "theirs", fs::rename(other + "/rival", target);
+      };
+      if (nobody->fileRename(locked.c_str(), target.c_str())) return std::string("moved");
+      if (nobody->fileFailure() != UXFileFailure::permission) return std::string("another reason");
+      left += contents(target) + ";";
+    }
+    return left;
+  }, skip), "(none);theirs;");
+  gUXBeforeMoveDelete = nullptr;
   EXPECT_EQ(contents(locked), "stays");
-  EXPECT_EQ(entries(other), 4u);
+  EXPECT_EQ(entries(other), 5u);  // and the rival
   fs::remove_all(other);
   if (!skip.empty()) GTEST_SKIP() << skip;
 }
