@@ -211,6 +211,9 @@ UXFileFailure w32CopyOnTerms(const char* from, const char* to, bool replace, con
   if (!from || !to) return UXFileFailure::unknown;
   if (w32DeviceNamed(from) || w32DeviceNamed(to)) return UXFileFailure::deviceName;
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
+  // A name longer than a file system allows is no folder missing, whatever
+  // the system answers for it.
+  if (w32HasOverlongName(w32U16(target))) return UXFileFailure::tooLong;
   for (const std::wstring* path : {&source, &target})
     if (UXFileFailure why = notAFile(*path); why != UXFileFailure::none) return why;
   // A read-only file stays as it is, as under a copy straight onto it (the
