@@ -227,6 +227,7 @@ TEST(W32SettingsChild, AddsItsKeysWhileAnotherDoes) {
 }
 
 TEST_F(Win32DriverTest, TwoInstancesChangingTheSettingsAtOnceLoseNothing) {
+  ASSERT_TRUE(d->settingSet("race", "start", "1"));  // the file is made as the driver makes it (UTF-16)
   WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
