@@ -59,8 +59,11 @@
 //     text: "[section]" lines, then "key=value" lines; a missing or empty
 //     section is "Shared"). Values with a line break are then refused, and
 //     so is every change when the file is there but could not be read: it
-//     is never written over. The file is replaced whole by a new sibling
-//     that keeps the old file's permissions; a link at the settings path is
+//     is never written over. Each change holds the file's lock from its
+//     read to its replacement (SettingsLock), so that two instances
+//     changing it at once lose nothing; settingsChange makes several keys'
+//     changes one. The file is replaced whole by a new sibling that keeps
+//     the old file's permissions and group; a link at the settings path is
 //     kept and its target replaced (a link that leads nowhere reads as a
 //     file that could not be read).
 //   - Files are real: listDir, fileDelete, fileRename and fileCopy work on

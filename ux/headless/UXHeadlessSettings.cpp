@@ -166,11 +166,16 @@ bool UXHeadlessDriver::changeSettings(const std::function<bool(Settings&)>& appl
   if (settingsUnreadable_) return false;
   const fs::path file = fileBehind(pathOf(settingsFile_.c_str()));
   if (file.empty()) return false;
+  // Only a settings path where nothing stands is made afresh (a link that
+  // leads nowhere is a file that could not be read), and only for a change
+  // that changes what no settings hold.
   std::error_code ec;
-  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
-  // Only a settings path where nothing stands is made afresh: a link that
-  // leads nowhere is a file that could not be read.
   const bool mayCreate = fs::symlink_status(pathOf(settingsFile_.c_str()), ec).type() == fs::file_type::not_found;
+  if (Settings none; mayCreate && !apply(none)) {
+    settings_.clear();
+    return true;
+  }
+  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
   const SettingsLock lock(file, mayCreate);
   Settings now;
   if (!lock.held() || !readSettingsFile(settingsFile_, now)) return false;
