@@ -341,21 +341,19 @@ bool headless::replaceSettingsFile(const fs::path& target, const std::string& te
 // locked afresh (its replacer held the lock until it was in place).
 headless::SettingsLock::SettingsLock(const fs::path& target, bool create) {
   const std::string path = target.string();
+  const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | (create ? O_CREAT : 0);
   for (;;) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | (create ? O_CREAT : 0),
-                          0666);
-    if (fd < 0) return;
-    Fd open(fd);
+    Fd file(::open(path.c_str(), flags, 0666));
     struct stat locked, now;
-    if (::fstat(fd, &locked) != 0 || !S_ISREG(locked.st_mode)) return;
-    int result;
-    while ((result = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    if (result != 0) return;
+    if (file.fd < 0 || ::fstat(file.fd, &locked) != 0 || !S_ISREG(locked.st_mode)) return;
+    int taken;
+    do taken = ::flock(file.fd, LOCK_EX);
+    while (taken != 0 && errno == EINTR);
+    if (taken != 0) return;
     if (::lstat(path.c_str(), &now) != 0) {
-      if (errno != ENOENT) return;
+      if (errno != ENOENT) return;  // gone meanwhile: made again, or not had
     } else if (now.st_dev == locked.st_dev && now.st_ino == locked.st_ino) {
-      handle_ = std::exchange(open.fd, -1);
+      handle_ = std::exchange(file.fd, -1);
       held_ = true;
       return;
     }

@@ -4,7 +4,8 @@
 // sections in any script survive (the A calls would write the code page's
 // bytes, losing what it cannot hold). A missing key is told from an empty value by a
 // default of the one byte 0x01. Texts the line format cannot hold are
-// refused rather than written damaged.
+// refused rather than written damaged. Every change holds a lock beside
+// the file, which the system's calls reread and rewrite whole.
 #include <windows.h>
 
 #include <cstring>
