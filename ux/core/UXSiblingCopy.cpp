@@ -25,6 +25,13 @@ std::function<void(const std::string& sibling)> gUXBeforeSiblingCreate;
 std::function<void(const std::string& sibling)> gUXBeforeSiblingPlace;
 std::function<void(const std::string& source)> gUXBeforeMoveDelete;
 
+std::string uxSiblingFolder(std::string_view target, bool windows) {
+  const size_t cut = target.find_last_of(windows ? "\\/" : "/");
+  if (cut != std::string_view::npos) return std::string(target.substr(0, cut + 1));
+  if (windows && target.size() >= 2 && target[1] == ':') return std::string(target.substr(0, 2));
+  return {};
+}
+
 UXFileFailure uxCopyThroughSibling(UXSiblingCopy& copy, const std::string& folder, bool replace) {
   for (uint32_t attempt = 0; attempt < kSiblingAttempts; ++attempt) {
     const std::string sibling = folder + uxCopySiblingName(attempt);

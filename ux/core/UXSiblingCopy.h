@@ -61,10 +61,15 @@ class UXSiblingWrite final : public Calls {
   std::string_view bytes_;
 };
 
-// Copies through a sibling in `folder` (the target's folder with its
-// separator, or empty for the working folder) named by uxCopySiblingName,
-// trying the next name while one is taken, and removes the sibling on any
-// failure. Answers none once the copy is in place.
+// Where a copy to `target` makes its sibling, so that taking the target's
+// name is one step of one file system: the target's folder with its
+// separator ("/" on POSIX; "\\" and "/" on Windows, where "C:x" is in the
+// drive's current folder "C:"), or empty for the working folder.
+std::string uxSiblingFolder(std::string_view target, bool windows);
+
+// Copies through a sibling in `folder` (uxSiblingFolder) named by
+// uxCopySiblingName, trying the next name while one is taken, and removes
+// the sibling on any failure. Answers none once the copy is in place.
 UXFileFailure uxCopyThroughSibling(UXSiblingCopy& copy, const std::string& folder, bool replace);
 
 // Called with each sibling's path just before it is made, when set: where

@@ -51,6 +51,20 @@ bool UXViewDriver::hasOperation(UXDriverOp op) const {
 int32_t UXViewDriver::menuPopUp(uint32_t, const char* const*, const uint32_t*, int32_t, int32_t, int32_t) {
   return -1;
 }
+bool UXViewDriver::settingsChange(const char* section, const std::vector<UXSettingChange>& changes) {
+  bool made = true;
+  for (const UXSettingChange& change : changes) {
+    if (!change.remove) {
+      made = settingSet(section, change.key.c_str(), change.value.c_str()) && made;
+      continue;
+    }
+    char probe[1];
+    made = (settingRemove(section, change.key.c_str()) ||
+            settingGet(section, change.key.c_str(), probe, sizeof probe) == 0) && made;
+  }
+  return made;
+}
+
 void UXViewDriver::textViewSetAll(uint32_t, int32_t, const char*, uint32_t, const uint32_t*, uint32_t) {}
 int32_t UXViewDriver::textViewUndo(uint32_t, int32_t, uint8_t) { return 0; }
 

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "foundation/Object.h"
 #include "ux/core/UXGeometry.h"
@@ -94,6 +95,13 @@ enum class UXDriverOp : uint8_t {
 };
 static_assert(uint8_t(UXDriverOp::count_) == 140, "the contract has 140 slots");
 static_assert(uint8_t(UXDriverOp::textViewUndo) == 31 && uint8_t(UXDriverOp::menuBuild) == 119);
+
+// One key's change in settingsChange: set to `value`, or removed.
+struct UXSettingChange {
+  std::string key;
+  std::string value;
+  bool remove = false;
+};
 
 // Why the last fileDelete, fileRename, fileCopy or fileCopyDecided failed,
 // so that the user is told the real reason.
@@ -278,6 +286,12 @@ class UXViewDriver : public Object {
   virtual int32_t settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) = 0;
   virtual bool settingSet(const char* section, const char* key, const char* value) = 0;
   virtual bool settingRemove(const char* section, const char* key) = 0;
+  // Several keys of one section changed as one change (not a slot of the
+  // contract), so that another instance changing the settings meanwhile
+  // sees all of them or none: each key set to its value, or removed where
+  // `remove` is set (a key already missing is no failure). Answers whether
+  // every change was made. A driver without its own makes them one by one.
+  virtual bool settingsChange(const char* section, const std::vector<UXSettingChange>& changes);
   virtual uint32_t textWidth(const char* text, int32_t size) = 0;
   // Width in pixels of the text drawn in that face (""= default), size < 1
   // meaning 12.

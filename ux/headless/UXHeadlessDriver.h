@@ -59,8 +59,11 @@
 //     text: "[section]" lines, then "key=value" lines; a missing or empty
 //     section is "Shared"). Values with a line break are then refused, and
 //     so is every change when the file is there but could not be read: it
-//     is never written over. The file is replaced whole by a new sibling
-//     that keeps the old file's permissions; a link at the settings path is
+//     is never written over. Each change holds the file's lock from its
+//     read to its replacement (SettingsLock), so that two instances
+//     changing it at once lose nothing; settingsChange makes several keys'
+//     changes one. The file is replaced whole by a new sibling that keeps
+//     the old file's permissions and group; a link at the settings path is
 //     kept and its target replaced (a link that leads nowhere reads as a
 //     file that could not be read).
 //   - Files are real: listDir, fileDelete, fileRename and fileCopy work on
@@ -87,6 +90,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -266,6 +270,7 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   int32_t settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) override;
   bool settingSet(const char* section, const char* key, const char* value) override;
   bool settingRemove(const char* section, const char* key) override;
+  bool settingsChange(const char* section, const std::vector<UXSettingChange>& changes) override;
   uint32_t textWidth(const char* text, int32_t size) override;
   uint32_t textWidthStyled(const char* text, const char* face, uint32_t size, uint8_t bold,
                            uint8_t italic) override;
@@ -390,9 +395,9 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   std::deque<int32_t> alertAnswers_;
   std::string settingsFile_;
   bool settingsUnreadable_ = false;  // the file is there but was not read
-  // Applies one change (a value, or null to remove the key) in memory and
-  // to the settings file as it is now.
-  bool changeSetting(const std::string& composite, const std::string* value);
+  // Applies a change (which answers whether it changed anything) in memory
+  // and to the settings file as it is now; false when it could not be made.
+  bool changeSettings(const std::function<bool(std::map<std::string, std::string>&)>& apply);
   bool listingWhole_ = false;  // the last listDir wrote every entry
   // Why the last file operation failed; failed records it and answers
   // false.

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -86,30 +87,36 @@ bool renameNoReplace(const char* from, const char* to) {
   return errno == ENOENT && ::rename(from, to) == 0;
 }
 
-// What a move to another file system keeps of its source, and learns on
-// the way: the source as it was opened and the copy as it was made.
-struct MovedFile {
-  struct stat source {};
-  struct stat copy {};
+// Whose permissions a copy ends with, each rule once.
+enum class Keeps : uint8_t {
+  // A new file's: its model's bits, which the system cuts by the umask (or
+  // a default ACL) as for any new file, so that it is never wider than it
+  // ends.
+  newFile,
+  // A replaced file's: its bits and its group, so that a private file stays
+  // private and a shared one is shared with the same group. Where that
+  // group cannot be given, the copy keeps no group bits rather than give
+  // them to the user's own group. Never set-id bits: the content is new.
+  oldFile,
+  // A moved file's: all its bits, its owner and group where the user may
+  // give them (no group bits where the group cannot be given, as above),
+  // and its times, as a move on one file system keeps them.
+  movedFile,
 };
 
 // The POSIX calls of a copy from an open, checked source (the settings
-// file's bytes are its source in replaceSettingsFile). The sibling is made
-// with `createMode` and given `finishMode` once whole, when that is set: a
-// replacing copy is private until it takes the old file's bits; a new one
-// is made with its source's bits, which the system cuts by the umask (or a
-// default ACL) as for any new file, so that it is never wider than it ends.
-// A move's copy (`move` set) keeps its source's owner and group where the
-// user may give them, and its times, as a move on one file system does.
+// file's bytes are its source in replaceSettingsFile), whose sibling ends
+// with the permissions `keeps` takes from `model`. Only a new file is made
+// with its final bits; the others stay private until they take theirs.
 class PosixCopy : public UXSiblingCopy {
  public:
-  PosixCopy(int source, mode_t createMode, int finishMode, const char* target, MovedFile* move = nullptr)
-      : source_(source), createMode_(createMode), finishMode_(finishMode), target_(target), move_(move) {}
+  PosixCopy(int source, Keeps keeps, const struct stat& model, const char* target)
+      : source_(source), keeps_(keeps), model_(model), target_(target) {}
   ~PosixCopy() override { closeSibling(); }
 
   UXFileFailure create(const std::string& sibling) override {
-    sibling_ =
-        ::open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, createMode_);
+    const mode_t mode = keeps_ == Keeps::newFile ? model_.st_mode & 0777 : 0600;
+    sibling_ = ::open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, mode);
     return sibling_ >= 0 ? UXFileFailure::none : failureOfErrno(false);
   }
   UXFileFailure read(char* buffer, uint32_t capacity, uint32_t& got) override {
@@ -132,22 +139,14 @@ class PosixCopy : public UXSiblingCopy {
     return UXFileFailure::none;
   }
   UXFileFailure finish() override {
-    // The owner only root may give away; the group a member may. Before the
-    // permissions, which a change of owner would clear of set-id bits.
-    // Neither allowed: the copy is the user's, in the user's group.
-    if (move_ && ::fchown(sibling_, move_->source.st_uid, move_->source.st_gid) != 0)
-      (void)::fchown(sibling_, uid_t(-1), move_->source.st_gid);
-    // A file system that keeps no permissions refuses them; the copy then
-    // stays as it was made.
-    if (finishMode_ >= 0) ::fchmod(sibling_, mode_t(finishMode_));
-    if (move_) {
-      const struct timespec times[2] = {move_->source.st_atim, move_->source.st_mtim};
+    if (keeps_ != Keeps::newFile) takeModelsPermissions();
+    if (keeps_ == Keeps::movedFile) {
+      const struct timespec times[2] = {model_.st_atim, model_.st_mtim};
       ::futimens(sibling_, times);
     }
     // Written through before it takes the name, so that not even a crash
     // leaves a cut file there.
-    if (::fsync(sibling_) != 0) return failureOfErrno(false);
-    if (move_ && ::fstat(sibling_, &move_->copy) != 0) return failureOfErrno(false);
+    if (::fsync(sibling_) != 0 || ::fstat(sibling_, &made_) != 0) return failureOfErrno(false);
     if (::close(std::exchange(sibling_, -1)) != 0) return failureOfErrno(false);
     return UXFileFailure::none;
   }
@@ -159,33 +158,47 @@ class PosixCopy : public UXSiblingCopy {
     closeSibling();
     ::unlink(sibling.c_str());
   }
+  // The copy as it was made, once finished.
+  const struct stat& made() const { return made_; }
 
  private:
+  // The owner (a moved file's; only root may give it away) and the group (a
+  // member may), before the bits, which a change of owner would clear of
+  // set-id bits. A file system that keeps no permissions refuses them; the
+  // copy then stays as private as it was made.
+  void takeModelsPermissions() {
+    const bool moved = keeps_ == Keeps::movedFile;
+    const bool owner = moved && ::fchown(sibling_, model_.st_uid, model_.st_gid) == 0;
+    const bool group = owner || ::fchown(sibling_, uid_t(-1), model_.st_gid) == 0;
+    const mode_t kept = (moved ? 07777 : 0777) & (group ? 07777 : ~mode_t(S_IRWXG | S_ISGID));
+    ::fchmod(sibling_, model_.st_mode & kept);
+  }
   void closeSibling() {
     if (sibling_ >= 0) ::close(std::exchange(sibling_, -1));
   }
   int source_;
   int sibling_ = -1;  // owned while open
-  mode_t createMode_;
-  int finishMode_;  // -1: none
+  Keeps keeps_;
+  struct stat model_;
+  struct stat made_ {};
   const char* target_;
-  MovedFile* move_;  // the caller's, for a move
 };
-
-// The target's folder with its slash, where the copy's sibling is made (so
-// that taking the target's name is one step of one file system).
-std::string folderOf(const char* path) {
-  const char* slash = std::strrchr(path, '/');
-  return std::string(path, slash ? size_t(slash - path + 1) : 0);
-}
 
 // What a copy may do, and what its source must be.
 struct CopyTerms {
   bool replace = false;      // over a regular file at the target
   bool followLinks = true;   // the source may be a link to the file copied
-  MovedFile* move = nullptr;  // a move: the copy keeps its source's bits, owner and times, and tells what it copied
+  bool move = false;         // the copy keeps what a moved file keeps
   bool checkSource = false;  // the source must be *source (null: no file was identified)
   const UXFileIdentity* source = nullptr;
+};
+
+// What a copy did: none or why it failed, with the source as it was opened
+// and the copy as it was made.
+struct CopyOutcome {
+  UXFileFailure why = UXFileFailure::none;
+  struct stat source {};
+  struct stat copy {};
 };
 
 bool identifies(const struct stat& info, const UXFileIdentity* identity) {
@@ -207,45 +220,44 @@ UXFileFailure unfollowedFailure(const char* from, const CopyTerms& terms) {
 }
 
 // Copies the regular file `from` to `to` on the terms given.
-UXFileFailure copyFile(const char* from, const char* to, const CopyTerms& terms) {
-  if (!from || !to || !*from || !*to) return UXFileFailure::unknown;
+CopyOutcome copyFile(const char* from, const char* to, const CopyTerms& terms) {
+  CopyOutcome outcome;
+  const auto fails = [&outcome](UXFileFailure why) {
+    outcome.why = why;
+    return outcome;
+  };
+  if (!from || !to || !*from || !*to) return fails(UXFileFailure::unknown);
   // Both ends are opened without waiting (a pipe answers at once) and
   // checked on the open descriptors. The target is opened only to be
   // checked (a regular file the user may write, not the source) and never
   // written.
   Fd in(::open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (terms.followLinks ? 0 : O_NOFOLLOW)));
-  if (in.fd < 0) return terms.followLinks ? openFailure(from, true) : unfollowedFailure(from, terms);
-  struct stat source;
-  if (::fstat(in.fd, &source) != 0) return failureOfErrno(true);
-  if (S_ISDIR(source.st_mode)) return UXFileFailure::isFolder;
-  if (!S_ISREG(source.st_mode)) return UXFileFailure::notRegular;
-  if (terms.checkSource && !identifies(source, terms.source)) return UXFileFailure::swapped;
+  if (in.fd < 0) return fails(terms.followLinks ? openFailure(from, true) : unfollowedFailure(from, terms));
+  struct stat& source = outcome.source;
+  if (::fstat(in.fd, &source) != 0) return fails(failureOfErrno(true));
+  if (S_ISDIR(source.st_mode)) return fails(UXFileFailure::isFolder);
+  if (!S_ISREG(source.st_mode)) return fails(UXFileFailure::notRegular);
+  if (terms.checkSource && !identifies(source, terms.source)) return fails(UXFileFailure::swapped);
   Fd out(::open(to, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (out.fd < 0 && errno != ENOENT) return failureOfErrno(false);
+  if (out.fd < 0 && errno != ENOENT) return fails(failureOfErrno(false));
   if (out.fd < 0) {
     struct stat link;
-    if (::lstat(to, &link) == 0) return S_ISLNK(link.st_mode) ? UXFileFailure::brokenLink : UXFileFailure::exists;
+    if (::lstat(to, &link) == 0) return fails(S_ISLNK(link.st_mode) ? UXFileFailure::brokenLink : UXFileFailure::exists);
   }
   struct stat target;
   const bool replacing = out.fd >= 0;
   if (replacing) {
-    if (!terms.replace) return UXFileFailure::exists;
-    if (::fstat(out.fd, &target) != 0) return failureOfErrno(false);
-    if (!S_ISREG(target.st_mode)) return UXFileFailure::notRegular;
-    if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return UXFileFailure::same;
+    if (!terms.replace) return fails(UXFileFailure::exists);
+    if (::fstat(out.fd, &target) != 0) return fails(failureOfErrno(false));
+    if (!S_ISREG(target.st_mode)) return fails(UXFileFailure::notRegular);
+    if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return fails(UXFileFailure::same);
   }
   ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
-  // A replacing copy takes the old file's permissions (a private file stays
-  // private), a moved file all of its own, a new copy its source's less the
-  // umask.
-  const mode_t bits = source.st_mode & 0777;
-  if (terms.move) terms.move->source = source;
-  PosixCopy copy(in.fd, replacing || terms.move ? 0600 : bits,
-                 replacing    ? int(target.st_mode & 0777)
-                 : terms.move ? int(source.st_mode & 07777)
-                              : -1,
-                 to, terms.move);
-  return uxCopyThroughSibling(copy, folderOf(to), replacing);
+  const Keeps keeps = terms.move ? Keeps::movedFile : replacing ? Keeps::oldFile : Keeps::newFile;
+  PosixCopy copy(in.fd, keeps, keeps == Keeps::oldFile ? target : source, to);
+  outcome.why = uxCopyThroughSibling(copy, uxSiblingFolder(to, false), replacing);
+  outcome.copy = copy.made();
+  return outcome;
 }
 
 // Whether `now` is still the file a move copied, as it was copied: the same
@@ -279,9 +291,8 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
   struct stat info;
   if (::lstat(from, &info) != 0) return failed(renameFailure(from));
   if (!S_ISREG(info.st_mode)) return failed(UXFileFailure::otherVolume);
-  MovedFile moved;
-  if (UXFileFailure why = copyFile(from, to, {.followLinks = false, .move = &moved}); why != UXFileFailure::none)
-    return failed(why);
+  const CopyOutcome moved = copyFile(from, to, {.followLinks = false, .move = true});
+  if (moved.why != UXFileFailure::none) return failed(moved.why);
   // Only the file that was copied is deleted, as it was copied: one that
   // took its name or was written meanwhile stays beside the copy. One that
   // went meanwhile leaves the copy as the file.
@@ -301,27 +312,56 @@ bool UXHeadlessDriver::fileRename(const char* from, const char* to) {
 
 bool UXHeadlessDriver::fileCopy(const char* from, const char* to) {
   fileFailure_ = UXFileFailure::none;
-  const UXFileFailure why = copyFile(from, to, {.replace = true});
+  const UXFileFailure why = copyFile(from, to, {.replace = true}).why;
   return why == UXFileFailure::none || failed(why);
 }
 
 bool UXHeadlessDriver::fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) {
   fileFailure_ = UXFileFailure::none;
   const UXFileFailure why =
-      copyFile(from, to, {.replace = replace, .followLinks = false, .checkSource = true, .source = source});
+      copyFile(from, to, {.replace = replace, .followLinks = false, .checkSource = true, .source = source}).why;
   return why == UXFileFailure::none || failed(why);
 }
 
 // The settings file's new text, written as a copy is: a replaced file's
-// permissions are kept (a private file stays private), a new file has those
-// of any new file (0666, which the system cuts by the umask).
+// permissions and group are kept (a private file stays private), a new
+// file has those of any new file (0666, which the system cuts by the
+// umask).
 bool headless::replaceSettingsFile(const fs::path& target, const std::string& text) {
   const std::string path = target.string();
-  struct stat old;
-  const bool replacing = ::stat(path.c_str(), &old) == 0;
-  UXSiblingWrite<PosixCopy> copy(text, -1, replacing ? 0600 : 0666, replacing ? int(old.st_mode & 0777) : -1,
-                                 path.c_str());
-  return uxCopyThroughSibling(copy, folderOf(path.c_str()), true) == UXFileFailure::none;
+  struct stat model {};
+  const bool replacing = ::stat(path.c_str(), &model) == 0;
+  if (!replacing) model.st_mode = S_IFREG | 0666;
+  UXSiblingWrite<PosixCopy> copy(text, -1, replacing ? Keeps::oldFile : Keeps::newFile, model, path.c_str());
+  return uxCopyThroughSibling(copy, uxSiblingFolder(path, false), true) == UXFileFailure::none;
+}
+
+// The lock is taken on the file open now, and held once that file is still
+// the one at the path: one that replaced it while this instance waited is
+// locked afresh (its replacer held the lock until it was in place).
+headless::SettingsLock::SettingsLock(const fs::path& target, bool create) {
+  const std::string path = target.string();
+  const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | (create ? O_CREAT : 0);
+  for (;;) {
+    Fd file(::open(path.c_str(), flags, 0666));
+    struct stat locked, now;
+    if (file.fd < 0 || ::fstat(file.fd, &locked) != 0 || !S_ISREG(locked.st_mode)) return;
+    int taken;
+    do taken = ::flock(file.fd, LOCK_EX);
+    while (taken != 0 && errno == EINTR);
+    if (taken != 0) return;
+    if (::lstat(path.c_str(), &now) != 0) {
+      if (errno != ENOENT) return;  // gone meanwhile: made again, or not had
+    } else if (now.st_dev == locked.st_dev && now.st_ino == locked.st_ino) {
+      handle_ = std::exchange(file.fd, -1);
+      held_ = true;
+      return;
+    }
+  }
+}
+
+headless::SettingsLock::~SettingsLock() {
+  if (handle_ >= 0) ::close(int(handle_));
 }
 
 }  // namespace quorl

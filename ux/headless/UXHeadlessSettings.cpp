@@ -2,10 +2,12 @@
 // every read and every change, and written whole on every change
 // (W32Settings.cpp on Win32).
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "foundation/Files.h"
 #include "foundation/String.h"
@@ -31,11 +33,15 @@ std::string sectionOf(const char* section) { return section && *section ? std::s
 bool readSettingsFile(const std::string& path, Settings& out) {
   // Read as every file is: a pipe or a device in its place is no settings
   // file, and no settings file is larger than a few kilobytes.
-  Ref<String> text = Files::readText(String::withBytes(path.data(), uint32_t(path.size())), 1u << 20, nullptr);
-  if (!text) {
+  // A file another instance made between the failed open and the look at
+  // the path is read again, not taken for one that cannot be read.
+  Ref<String> text;
+  for (int attempt = 0; attempt < 2 && !text; ++attempt) {
+    text = Files::readText(String::withBytes(path.data(), uint32_t(path.size())), 1u << 20, nullptr);
     std::error_code ec;
-    return fs::symlink_status(pathOf(path.c_str()), ec).type() == fs::file_type::not_found;
+    if (!text && fs::symlink_status(pathOf(path.c_str()), ec).type() == fs::file_type::not_found) return true;
   }
+  if (!text) return false;
   std::istringstream in{std::string(text->view())};
   std::string line, section = "Shared";
   while (std::getline(in, line)) {
@@ -49,6 +55,13 @@ bool readSettingsFile(const std::string& path, Settings& out) {
     out[section + '\n' + line.substr(0, eq)] = line.substr(eq + 1);
   }
   return true;
+}
+
+// What the file's line format can hold: no line break anywhere, no "=" in
+// a key, no "]" in a section's name.
+bool storable(const std::string& section, const std::string& key, const std::string& value) {
+  return (value + key + section).find_first_of("\r\n") == std::string::npos && key.find('=') == std::string::npos &&
+         section.find(']') == std::string::npos;
 }
 
 std::string textOf(const Settings& settings) {
@@ -101,15 +114,37 @@ int32_t UXHeadlessDriver::settingGet(const char* section, const char* key, char*
 
 bool UXHeadlessDriver::settingSet(const char* section, const char* key, const char* value) {
   const std::string k = cstr(key), v = cstr(value), sec = sectionOf(section);
-  if (!settingsFile_.empty() &&
-      ((v + k + sec).find_first_of("\r\n") != std::string::npos || k.find('=') != std::string::npos ||
-       sec.find(']') != std::string::npos))
-    return false;
-  return changeSetting(sec + '\n' + k, &v);
+  if (!settingsFile_.empty() && !storable(sec, k, v)) return false;
+  return changeSettings([&](Settings& settings) {
+    settings[sec + '\n' + k] = v;
+    return true;
+  });
 }
 
 bool UXHeadlessDriver::settingRemove(const char* section, const char* key) {
-  return changeSetting(sectionOf(section) + '\n' + cstr(key), nullptr);
+  const std::string composite = sectionOf(section) + '\n' + cstr(key);
+  bool removed = false;
+  return changeSettings([&](Settings& settings) { return removed = settings.erase(composite) > 0; }) && removed;
+}
+
+bool UXHeadlessDriver::settingsChange(const char* section, const std::vector<UXSettingChange>& changes) {
+  const std::string sec = sectionOf(section);
+  for (const UXSettingChange& change : changes)
+    if (!settingsFile_.empty() && !storable(sec, change.key, change.remove ? "" : change.value)) return false;
+  return changeSettings([&](Settings& settings) {
+    bool changed = false;
+    for (const UXSettingChange& change : changes) {
+      const std::string composite = sec + '\n' + change.key;
+      if (change.remove) {
+        changed = settings.erase(composite) > 0 || changed;
+        continue;
+      }
+      auto [at, added] = settings.try_emplace(composite, change.value);
+      changed = changed || added || at->second != change.value;
+      at->second = change.value;
+    }
+    return changed;
+  });
 }
 
 void UXHeadlessDriver::setSettingsFile(const std::string& path) {
@@ -117,29 +152,36 @@ void UXHeadlessDriver::setSettingsFile(const std::string& path) {
   settingsUnreadable_ = !path.empty() && !readSettingsFile(path, settings_);
 }
 
-// The file is read again just before it is written and the one change made
-// to what it holds, so that what another instance wrote since is kept. The
-// whole text is written to a new sibling and put in the file's place, so a
-// failed write never leaves half a file; a change that could not be written
-// is not made.
-bool UXHeadlessDriver::changeSetting(const std::string& composite, const std::string* value) {
-  const auto apply = [&](Settings& settings) {
-    if (!value) return settings.erase(composite) > 0;
-    settings[composite] = *value;
+// The file is read again just before it is written and the change made to
+// what it holds, so that what another instance wrote since is kept; the
+// settings file's lock is held from the read to the replacement, so that
+// no other instance's change falls between them. The whole text is written
+// to a new sibling and put in the file's place, so a failed write never
+// leaves half a file; a change that could not be written is not made.
+bool UXHeadlessDriver::changeSettings(const std::function<bool(Settings&)>& apply) {
+  if (settingsFile_.empty()) {
+    apply(settings_);
     return true;
-  };
-  if (settingsFile_.empty()) return apply(settings_);
-  Settings now;
-  if (settingsUnreadable_ || !readSettingsFile(settingsFile_, now)) return false;
-  const bool changed = apply(now);
-  if (changed) {
-    const fs::path file = fileBehind(pathOf(settingsFile_.c_str()));
-    std::error_code ec;
-    if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
-    if (file.empty() || !replaceSettingsFile(file, textOf(now))) return false;
   }
+  if (settingsUnreadable_) return false;
+  const fs::path file = fileBehind(pathOf(settingsFile_.c_str()));
+  if (file.empty()) return false;
+  // Only a settings path where nothing stands is made afresh (a link that
+  // leads nowhere is a file that could not be read), and only for a change
+  // that changes what no settings hold.
+  std::error_code ec;
+  const bool mayCreate = fs::symlink_status(pathOf(settingsFile_.c_str()), ec).type() == fs::file_type::not_found;
+  if (Settings none; mayCreate && !apply(none)) {
+    settings_.clear();
+    return true;
+  }
+  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  const SettingsLock lock(file, mayCreate);
+  Settings now;
+  if (!lock.held() || !readSettingsFile(settingsFile_, now)) return false;
+  if (apply(now) && !replaceSettingsFile(file, textOf(now))) return false;
   settings_ = std::move(now);
-  return changed;
+  return true;
 }
 
 }  // namespace quorl

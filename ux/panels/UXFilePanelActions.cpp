@@ -7,6 +7,7 @@
 //   4. Recent paths
 //   5. Buttons
 #include <cstring>
+#include <vector>
 
 #include "foundation/Array.h"
 #include "ux/core/UXApplication.h"
@@ -472,16 +473,18 @@ void loadRecents() {
   gFileRecents = std::move(rows);
 }
 
+// One change of all the keys, so that another instance saving its own
+// paths meanwhile sees this list whole or not at all.
 void saveRecents() {
   if (!gDriver) return;
-  uint32_t key = 0;
+  std::vector<UXSettingChange> changes;
   for (const Ref<UXFileRow>& row : gFileRecents) {
     // A settings value is one line: a path with a line break stays in memory.
     if (row->name.find_first_of("\r\n") != std::string::npos) continue;
-    gDriver->settingSet(UXFilePanel::kRecentsSection, std::to_string(key++).c_str(), row->name.c_str());
+    changes.push_back({std::to_string(changes.size()), row->name});
   }
-  for (; key < UXFilePanel::kMaxRecents; ++key)
-    gDriver->settingRemove(UXFilePanel::kRecentsSection, std::to_string(key).c_str());
+  while (changes.size() < UXFilePanel::kMaxRecents) changes.push_back({std::to_string(changes.size()), "", true});
+  gDriver->settingsChange(UXFilePanel::kRecentsSection, changes);
 }
 
 }  // namespace

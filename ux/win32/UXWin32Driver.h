@@ -106,6 +106,7 @@ class UXWin32Driver : public UXNodeTreeDriver {
   int32_t settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) override;
   bool settingSet(const char* section, const char* key, const char* value) override;
   bool settingRemove(const char* section, const char* key) override;
+  bool settingsChange(const char* section, const std::vector<UXSettingChange>& changes) override;
   uint32_t textWidth(const char* text, int32_t size) override;
   uint32_t textWidthStyled(const char* text, const char* face, uint32_t size, uint8_t bold, uint8_t italic) override;
   uint32_t textWidthWeight(const char* text, const char* face, uint32_t size, uint32_t weight, uint8_t italic) override;

@@ -94,11 +94,6 @@ class W32FileCopy final : public W32SiblingCopy {
   UXFileIdentity made_;
 };
 
-// The target's folder with its separator, where a copy's sibling is made.
-std::string folderOf(const std::wstring& target) {
-  return w32Utf8(target.substr(0, target.find_last_of(L'\\') + 1).c_str());
-}
-
 // Deletes the file open as `file` (with DELETE access) when it is closed:
 // that file, whatever has its name by then.
 bool deleteOnClose(HANDLE file) {
@@ -123,8 +118,8 @@ UXFileFailure moveToOtherVolume(const std::wstring& source, const std::wstring& 
   if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
     return UXFileFailure::otherVolume;
   W32FileCopy copy(in.get(), source, target, &info);
-  if (UXFileFailure why = uxCopyThroughSibling(copy, folderOf(target), false); why != UXFileFailure::none)
-    return why;
+  const UXFileFailure copied = uxCopyThroughSibling(copy, uxSiblingFolder(w32Utf8(target.c_str()), true), false);
+  if (copied != UXFileFailure::none) return copied;
   if (gUXBeforeMoveDelete) gUXBeforeMoveDelete(w32Utf8(source.c_str()));
   if (deleteOnClose(in.get())) return UXFileFailure::none;
   const UXFileFailure why = failureOf(GetLastError(), source, target);
@@ -153,12 +148,9 @@ bool done(UXFileFailure why) {
   return why == UXFileFailure::none;
 }
 
-// Whether a path ends in a name Windows keeps for a device: refused before
-// the system turns it into the device's path (a file of that name, made
-// elsewhere, would then be a console or the null device here).
-bool deviceNamed(const char* path) { return w32IsDeviceName(w32U16(w32Wide(path))); }
-
 }  // namespace
+
+bool w32DeviceNamed(const char* path) { return w32IsDeviceName(w32U16(w32Wide(path))); }
 
 UXFileFailure UXWin32Driver::fileFailure() const { return gW32FileFailure; }
 bool UXWin32Driver::listDirWhole() const { return gW32ListingWhole; }
@@ -187,7 +179,7 @@ int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capaci
 bool UXWin32Driver::fileDelete(const char* path) {
   gW32FileFailure = UXFileFailure::none;
   if (!path) return failed(UXFileFailure::gone);
-  if (deviceNamed(path)) return failed(UXFileFailure::deviceName);
+  if (w32DeviceNamed(path)) return failed(UXFileFailure::deviceName);
   const std::wstring target = w32LongPath(path);
   if (linkAsTarget(target)) return failed(UXFileFailure::linkAsTarget);
   if (DeleteFileW(target.c_str())) return true;
@@ -200,7 +192,7 @@ bool UXWin32Driver::fileDelete(const char* path) {
 bool UXWin32Driver::fileRename(const char* from, const char* to) {
   gW32FileFailure = UXFileFailure::none;
   if (!from || !to) return failed(UXFileFailure::unknown);
-  if (deviceNamed(from) || deviceNamed(to)) return failed(UXFileFailure::deviceName);
+  if (w32DeviceNamed(from) || w32DeviceNamed(to)) return failed(UXFileFailure::deviceName);
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
   if (linkAsTarget(source)) return failed(UXFileFailure::linkAsTarget);
   // Within one volume only, never over a file.
@@ -210,17 +202,18 @@ bool UXWin32Driver::fileRename(const char* from, const char* to) {
   return done(moveToOtherVolume(source, target));
 }
 
-namespace {
-
 // The copy is made whole in a new sibling of the target and then moved to
 // it (uxCopyThroughSibling): a copy that fails midway (a full disk, a
 // source gone) leaves the old file as it was, and no sibling behind; a copy
 // to a new name replaces nothing that took the name meanwhile, and one that
 // may not replace takes no name that is taken.
-UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const W32SourceTerms& terms) {
+UXFileFailure w32CopyOnTerms(const char* from, const char* to, bool replace, const W32SourceTerms& terms) {
   if (!from || !to) return UXFileFailure::unknown;
-  if (deviceNamed(from) || deviceNamed(to)) return UXFileFailure::deviceName;
+  if (w32DeviceNamed(from) || w32DeviceNamed(to)) return UXFileFailure::deviceName;
   const std::wstring source = w32LongPath(from), target = w32LongPath(to);
+  // A name longer than a file system allows is no folder missing, whatever
+  // the system answers for it.
+  if (w32HasOverlongName(w32U16(target))) return UXFileFailure::tooLong;
   for (const std::wstring* path : {&source, &target})
     if (UXFileFailure why = notAFile(*path); why != UXFileFailure::none) return why;
   // A read-only file stays as it is, as under a copy straight onto it (the
@@ -241,17 +234,15 @@ UXFileFailure copyOnTerms(const char* from, const char* to, bool replace, const 
   if (replacing && sameFile(in.get(), old.get())) return UXFileFailure::same;
   old.reset();
   W32FileCopy copy(in.get(), source, target);
-  return uxCopyThroughSibling(copy, folderOf(target), replacing);
+  return uxCopyThroughSibling(copy, uxSiblingFolder(w32Utf8(target.c_str()), true), replacing);
 }
 
-}  // namespace
-
 bool UXWin32Driver::fileCopy(const char* from, const char* to) {
-  return done(copyOnTerms(from, to, true, W32SourceTerms{}));
+  return done(w32CopyOnTerms(from, to, true, W32SourceTerms{}));
 }
 
 bool UXWin32Driver::fileCopyDecided(const char* from, const char* to, bool replace, const UXFileIdentity* source) {
-  return done(copyOnTerms(from, to, replace, W32SourceTerms{true, source}));
+  return done(w32CopyOnTerms(from, to, replace, W32SourceTerms{true, source}));
 }
 
 }  // namespace quorl

@@ -4,7 +4,8 @@
 // sections in any script survive (the A calls would write the code page's
 // bytes, losing what it cannot hold). A missing key is told from an empty value by a
 // default of the one byte 0x01. Texts the line format cannot hold are
-// refused rather than written damaged.
+// refused rather than written damaged. Every change holds a lock beside
+// the file, which the system's calls reread and rewrite whole.
 #include <windows.h>
 
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Handles.h"
 #include "ux/win32/W32Services.h"
+#include "ux/win32/W32SiblingCopy.h"
 #include "ux/win32/W32Text.h"
 
 namespace quorl {
@@ -79,18 +81,37 @@ int32_t UXWin32Driver::settingGet(const char* section, const char* key, char* bu
   return 1;
 }
 
+// Every change holds the settings file's lock (w32LockBeside) around the
+// system's own read, change and rewrite of the file, so that two instances
+// changing it at once lose nothing; a change whose lock cannot be had is
+// not made.
 bool UXWin32Driver::settingSet(const char* section, const char* key, const char* value) {
-  if (!storable(section, key, value)) return false;
-  ensureUnicodeFile(w32SettingsFile());
-  return WritePrivateProfileStringW(sectionOf(section).c_str(), w32Wide(key).c_str(), w32Wide(value ? value : "").c_str(),
-                                    w32SettingsFile().c_str()) != 0;
+  return key && settingsChange(section, {{key, value ? value : ""}});
 }
 
 bool UXWin32Driver::settingRemove(const char* section, const char* key) {
   // A null key would remove the whole section.
   if (!key || !*key) return false;
-  return WritePrivateProfileStringW(sectionOf(section).c_str(), w32Wide(key).c_str(), nullptr,
-                                    w32SettingsFile().c_str()) != 0;
+  const W32File lock = w32LockBeside(w32SettingsFile());
+  return lock && WritePrivateProfileStringW(sectionOf(section).c_str(), w32Wide(key).c_str(), nullptr,
+                                            w32SettingsFile().c_str()) != 0;
+}
+
+bool UXWin32Driver::settingsChange(const char* section, const std::vector<UXSettingChange>& changes) {
+  for (const UXSettingChange& change : changes)
+    if (!storable(section, change.key.c_str(), change.remove ? "" : change.value.c_str())) return false;
+  const W32File lock = w32LockBeside(w32SettingsFile());
+  if (!lock) return false;
+  ensureUnicodeFile(w32SettingsFile());
+  const std::wstring s = sectionOf(section);
+  bool made = true;
+  for (const UXSettingChange& change : changes) {
+    const std::wstring value = w32Wide(change.value);
+    made = WritePrivateProfileStringW(s.c_str(), w32Wide(change.key).c_str(), change.remove ? nullptr : value.c_str(),
+                                      w32SettingsFile().c_str()) != 0 &&
+           made;
+  }
+  return made;
 }
 
 }  // namespace quorl

@@ -81,6 +81,32 @@ inline UXFileFailure w32OpenSource(const std::wstring& path, const W32SourceTerm
   return w32OpenedElsewhere(file.get(), path) ? UXFileFailure::notRegular : UXFileFailure::none;
 }
 
+// A copy on the terms of fileCopy (any source, over a file there) or of
+// fileCopyDecided (`replace` as decided, the source as `terms` say), made
+// whole in a sibling of the target that then takes its place: none, or why
+// not. The Win32 driver's and the headless driver's Windows build's, in
+// W32Files.cpp.
+UXFileFailure w32CopyOnTerms(const char* from, const char* to, bool replace, const W32SourceTerms& terms);
+
+// Whether a path ends in a name Windows keeps for a device (NUL, aux.json):
+// refused before the system turns it into the device's path (a file of
+// that name, made elsewhere, would then be a console or the null device
+// here). In W32Files.cpp.
+bool w32DeviceNamed(const char* path);
+
+// Waits for and holds the lock of the file at `path` while the handle
+// answered lives: an exclusive LockFileEx lock on a file beside it, named
+// with ".lock" after its name, made when missing and never removed (a file
+// that is replaced by a move cannot carry its own lock). Null when the lock
+// could not be had.
+inline W32File w32LockBeside(const std::wstring& path) {
+  W32File lock(CreateFileW((path + L".lock").c_str(), GENERIC_READ | GENERIC_WRITE, kW32ShareAll, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  OVERLAPPED from{};
+  if (lock && !LockFileEx(lock.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &from)) lock.reset();
+  return lock;
+}
+
 class W32SiblingCopy : public UXSiblingCopy {
  public:
   // `source` stays the caller's.

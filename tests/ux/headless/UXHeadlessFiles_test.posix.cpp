@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "TempDir.h"
@@ -62,6 +63,53 @@ TEST_F(HeadlessFilesPosix, ANewCopyHasItsSourcesPermissions) {
     }
     ::umask(before);
   }
+}
+
+// A copy that replaces a file keeps the old file's bits and group, and a
+// move to another file system its own: a file shared with one group stays
+// shared with that group, never with the user's own. Where the user may not
+// give that group (nobody, no member of it), the file keeps no group bits.
+// (Root may give any group; CI runs as root, and nobody is played through
+// asUnprivileged.)
+TEST_F(HeadlessFilesPosix, AFileKeepsItsGroupOrNoGroupBits) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file another group to test with";
+  constexpr gid_t team = 4321;
+  const std::string other = "/dev/shm/quorl-group-" + std::to_string(::getpid());
+  struct stat here{}, there{};
+  const bool otherDisk = fs::create_directory(other) && ::chmod(other.c_str(), 0777) == 0 &&
+                         ::stat(folder.path.c_str(), &here) == 0 && ::stat(other.c_str(), &there) == 0 &&
+                         here.st_dev != there.st_dev;
+  const struct Case { const char* what; bool asNobody; bool move; const char* kept; } cases[] = {
+      {"a replacing copy by one who may give the group", false, false, "660 4321 new"},
+      {"a replacing copy by one who may not", true, false, "600 65534 new"},
+      {"a move by one who may give the group", false, true, "660 4321 old"},
+      {"a move by one who may not", true, true, "600 65534 old"},
+  };
+  for (const Case& c : cases) {
+    if (c.move && !otherDisk) continue;
+    test::TempDir shared;  // not handed to nobody: the old file keeps its group
+    ::chmod(shared.path.c_str(), 0777);
+    const std::string old = shared.write("old.txt", "old"), from = c.move ? old : folder.write("new.txt", "new"),
+                      to = c.move ? other + "/old.txt" : old;
+    EXPECT_EQ(::chown(old.c_str(), c.asNobody ? 65534 : 0, team) | ::chmod(old.c_str(), 0660), 0);
+    const auto act = [&] {
+      Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
+      struct stat info{};
+      if (!(c.move ? driver->fileRename(from.c_str(), to.c_str()) : driver->fileCopy(from.c_str(), to.c_str())) ||
+          ::stat(to.c_str(), &info) != 0)
+        return std::string("not done");
+      std::ostringstream out;
+      out << std::oct << (info.st_mode & 07777) << std::dec << " " << info.st_gid << " " << contents(to);
+      return out.str();
+    };
+    std::string skip;
+    const std::string got = c.asNobody ? test::asUnprivileged(folder.path, act, skip) : act();
+    fs::remove(other + "/old.txt");
+    if (!skip.empty()) break;
+    EXPECT_EQ(got, c.kept) << c.what;
+  }
+  std::error_code ec;
+  fs::remove_all(other, ec);
 }
 
 // Every refusal names its reason, and changes nothing.
@@ -139,20 +187,30 @@ TEST_F(HeadlessFilesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
   EXPECT_EQ(entries(other), 4u);  // no sibling
 
   // A source its user may not delete (root passes by that: as nobody): the
-  // copy on the other disk goes again and the source stays.
+  // copy on the other disk goes again and the source stays; but a file
+  // another program put at the target meanwhile is theirs, and stays.
   fs::create_directory(folder.at("locked"));
-  const std::string locked = folder.write("locked/file.txt", "stays");
+  const std::string locked = folder.write("locked/file.txt", "stays"), target = other + "/file.txt";
   ::chmod(folder.at("locked").c_str(), 0555);
   ::chmod(other.c_str(), 0777);
   std::string skip;
   EXPECT_EQ(test::asUnprivileged(folder.path, [&] {
     if (::access(locked.c_str(), R_OK) != 0) return std::string("\x01" "the test's folder cannot be read");
     Ref<UXHeadlessDriver> nobody = make<UXHeadlessDriver>();
-    if (nobody->fileRename(locked.c_str(), (other + "/file.txt").c_str())) return std::string("moved");
-    return std::string(nobody->fileFailure() == UXFileFailure::permission ? "" : "another reason");
-  }, skip), "");
+    std::string left;
+    for (const bool rival : {false, true}) {
+      gUXBeforeMoveDelete = [&](const std::string&) {
+        if (rival) std::ofstream(other + "/rival", std::ios::binary) << "theirs", fs::rename(other + "/rival", target);
+      };
+      if (nobody->fileRename(locked.c_str(), target.c_str())) return std::string("moved");
+      if (nobody->fileFailure() != UXFileFailure::permission) return std::string("another reason");
+      left += contents(target) + ";";
+    }
+    return left;
+  }, skip), "(none);theirs;");
+  gUXBeforeMoveDelete = nullptr;
   EXPECT_EQ(contents(locked), "stays");
-  EXPECT_EQ(entries(other), 4u);
+  EXPECT_EQ(entries(other), 5u);  // and the rival
   fs::remove_all(other);
   if (!skip.empty()) GTEST_SKIP() << skip;
 }

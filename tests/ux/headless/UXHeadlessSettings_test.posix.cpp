@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -118,6 +120,47 @@ TEST_F(SettingsFileTest, EachChangeIsMadeToTheFileAsItIsThen) {
   EXPECT_EQ(fs::read_symlink(file).string() + " " + fs::read_symlink(conf.at("next.ini")).string(), "next.ini " + far);
   EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(names(dotfiles), std::set<std::string>{"quorl.ini"});  // no sibling stays
+}
+
+// Two instances adding 300 keys each at the same time: every change is made
+// and none is lost, for each holds the file from its read to its
+// replacement. Each child answers through its exit status how many of its
+// changes answered false.
+TEST_F(SettingsFileTest, TwoInstancesChangingAtOnceLoseNothing) {
+  test::TempDir folder;
+  const std::string file = folder.at("settings.ini");
+  constexpr int kEach = 300;
+  int start[2];
+  ASSERT_EQ(::pipe(start), 0);
+  pid_t children[2] = {-1, -1};
+  for (int i = 0; i < 2; ++i) {
+    children[i] = ::fork();
+    if (children[i] != 0) continue;
+    ::close(start[1]);
+    char go;
+    (void)::read(start[0], &go, 1);  // both start together, once the parent lets go
+    Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
+    driver->setSettingsFile(file);
+    int refused = 0;
+    for (int k = 0; k < kEach; ++k)
+      refused += !driver->settingSet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), "1");
+    ::_exit(std::min(refused, 100));
+  }
+  ::close(start[0]);
+  ::close(start[1]);
+  for (const pid_t child : children) {
+    int status = -1;
+    ASSERT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << ": changes refused";
+  }
+  char value[4];
+  int kept = 0;
+  d->setSettingsFile(file);
+  for (int i = 0; i < 2; ++i)
+    for (int k = 0; k < kEach; ++k)
+      kept += d->settingGet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), value, sizeof value);
+  EXPECT_EQ(kept, 2 * kEach);
+  EXPECT_EQ(names(folder), std::set<std::string>{"settings.ini"});
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "PanelTest.h"
 #include "ux/controls/UXTextField.h"
+#include "ux/core/UXSiblingCopy.h"
 
 namespace quorl::test {
 namespace {
@@ -432,7 +433,13 @@ TEST_F(PanelActions, KeepsTwelveRecentPathsMostRecentFirst) {
   auto other = make<UXHeadlessDriver>();
   other->setSettingsFile(file);
   ASSERT_TRUE(other->settingSet(UXFilePanel::kRecentsSection, "0", "/theirs"));
+  // The twelve paths are written as one change of the file, which no
+  // instance's change can fall inside.
+  int writes = 0;
+  gUXBeforeSiblingPlace = [&writes](const std::string&) { ++writes; };
   UXFilePanel::addRecent("/mine");
+  gUXBeforeSiblingPlace = nullptr;
+  EXPECT_EQ(writes, 1);
   EXPECT_EQ(names(UXFileRecents::list()), "/mine,/theirs,/p5,/p13,/p12,/p11,/p10,/p9,/p8,/p7,/p6,/p4");
 }
 

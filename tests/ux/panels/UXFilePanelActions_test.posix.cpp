@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "PanelTest.h"
@@ -129,8 +130,14 @@ TEST_F(PanelPosix, OnlyTheSystemsAnswerProvesANameFree) {
   const std::string unlisted = "3|Not every entry of the folder could be listed, so the name cannot be checked.|",
                     tooMany = "3|The folder has too many entries to check the name.|",
                     replace = "2|A file with this name already exists.|line\nbreak|Replace it?|Replace|Cancel";
+  fs::create_directory(at("plain"));
+  write("plain/a.txt", "alpha");
+  const std::string unchecked = "3|The folder cannot be read, so the name cannot be checked.|";
   struct Case { const char* dir; mode_t mode; uint8_t save; const char* typed; std::string alert; uint8_t done = 0; };
   const Case cases[] = {
+      // A whole listing without the name, from a folder the system will not
+      // search: still no proof.
+      {"/plain", 0600, 0, "free.txt", unchecked + "free.txt|OK"}, {"/plain", 0600, 1, "new.json", unchecked + "new.json|OK"},
       {"", 0700, 0, "line\nbreak", replace},        {"", 0700, 1, "line\nbreak", replace},
       {"", 0700, 0, "new.txt", ""},                   {"", 0700, 1, "new.json", "", 1},
       {"/many", 0700, 0, "new.txt", ""},
@@ -145,7 +152,7 @@ TEST_F(PanelPosix, OnlyTheSystemsAnswerProvesANameFree) {
       panel->saveMode = c.save;
       panel->done = 0;
       panel->reload();
-      EXPECT_EQ(panel->dirText(), panel->dir + " (not every entry is shown)");
+      EXPECT_EQ(panel->dirText(), panel->dir + (std::strcmp(c.dir, "/plain") ? " (not every entry is shown)" : ""));
       if (*c.dir) panel->select(1);
       else pick(*panel, "a.txt");
       type(c.typed);
@@ -162,7 +169,7 @@ TEST_F(PanelPosix, OnlyTheSystemsAnswerProvesANameFree) {
   EXPECT_EQ(failed, "");
   EXPECT_EQ(read("line\nbreak"), "kept");
   EXPECT_EQ(read("new.txt") + read("many/new.txt"), "alphaalpha");
-  EXPECT_FALSE(has("free.txt") || has("many/free.txt"));
+  EXPECT_FALSE(has("free.txt") || has("many/free.txt") || has("plain/free.txt"));
 }
 
 }  // namespace

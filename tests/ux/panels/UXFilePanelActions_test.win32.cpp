@@ -92,6 +92,27 @@ TEST_F(Win32PanelActions, WholePathsAreTakenAsTyped) {
   panel->onOpen();
   EXPECT_EQ(lastAlert(), "2|A file with this name already exists.|" + away + "|Replace it?|Replace|Cancel");
   EXPECT_EQ(panel->resultPath, away);
+
+  // A file at a drive's root is in the root, never in the drive's current
+  // folder ("C:"), which here changes while the question is open.
+  const std::string atRoot = "C:\\quorl-root-" + std::to_string(GetCurrentProcessId()) + ".txt";
+  wchar_t before[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, before);
+  ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
+  write(atRoot, "at the root");
+  meddling() = [](const std::string& call) {
+    if (call == "alertRun") SetCurrentDirectoryW(L"C:\\windows\\system32");
+  };
+  panel->done = 0;
+  type(atRoot);
+  w32->answers.push_back(1);  // Replace
+  panel->onOpen();
+  meddling() = nullptr;
+  SetCurrentDirectoryW(before);
+  DeleteFileW(w32Wide(atRoot).c_str());
+  EXPECT_EQ(lastAlert(), "2|A file with this name already exists.|" + atRoot + "|Replace it?|Replace|Cancel");
+  EXPECT_EQ(panel->done, 1);
+  EXPECT_EQ(panel->resultPath, atRoot);
 }
 
 // The folder shown, moved away and replaced by another after its listing:

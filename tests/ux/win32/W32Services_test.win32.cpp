@@ -187,32 +187,71 @@ TEST(W32SettingsChild, ReadsWhatTheFirstProcessWrote) {
   EXPECT_TRUE(driver->settingSet("restart", "answer", "\xC3\xB1" "and\xC3\xBA"));
 }
 
+// Starts this program again with the tests `filter`, the environment
+// variable set to `value` for it alone.
+PROCESS_INFORMATION startThisProgram(const wchar_t* filter, const wchar_t* variable, const std::wstring& value) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_brief=1";
+  SetEnvironmentVariableW(variable, value.c_str());
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION process{};
+  CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process);
+  SetEnvironmentVariableW(variable, nullptr);
+  return process;
+}
+
+// The exit code of a process started so, once it ended (99 when it was
+// never started or did not end in two minutes).
+DWORD exitCodeOf(PROCESS_INFORMATION& process) {
+  if (!process.hProcess) return 99;
+  DWORD code = 99;
+  if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &code))
+    code = 99;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
 TEST_F(Win32DriverTest, SettingsSurviveARestart) {
   const std::string value = "first \xE2\x86\x92 second " + std::to_string(GetCurrentProcessId());
   ASSERT_TRUE(d->settingSet("restart", "written", value.c_str()));
   d->settingRemove("restart", "answer");
-
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=W32SettingsChild.* --gtest_brief=1";
-  SetEnvironmentVariableW(L"QUORL_SETTINGS_CHILD", w32Wide(value).c_str());
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  SetEnvironmentVariableW(L"QUORL_SETTINGS_CHILD", nullptr);
-  ASSERT_TRUE(started);
-  ASSERT_EQ(WaitForSingleObject(pi.hProcess, 120000), WAIT_OBJECT_0);
-  DWORD code = 99;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  EXPECT_EQ(code, 0u) << "the second process did not read the setting back";
+  PROCESS_INFORMATION child = startThisProgram(L"W32SettingsChild.*", L"QUORL_SETTINGS_CHILD", w32Wide(value));
+  EXPECT_EQ(exitCodeOf(child), 0u) << "the second process did not read the setting back";
   char buffer[64];
   ASSERT_GT(d->settingGet("restart", "answer", buffer, sizeof buffer), 0);
   EXPECT_STREQ(buffer, "\xC3\xB1" "and\xC3\xBA");
   d->settingRemove("restart", "written");
   d->settingRemove("restart", "answer");
+}
+
+// Run twice at once by TwoInstancesChangingTheSettingsAtOnceLoseNothing,
+// each adding its 300 keys.
+constexpr int kRaceKeys = 300;
+TEST(W32SettingsChild, AddsItsKeysWhileAnotherDoes) {
+  wchar_t id[8] = {};
+  if (GetEnvironmentVariableW(L"QUORL_SETTINGS_RACE", id, 8) == 0) GTEST_SKIP() << "run by the parent";
+  Ref<UXWin32Driver> driver = make<UXWin32Driver>();
+  for (int k = 0; k < kRaceKeys; ++k)
+    ASSERT_TRUE(driver->settingSet("race", (w32Utf8(id) + "." + std::to_string(k)).c_str(), "1")) << k;
+}
+
+TEST_F(Win32DriverTest, TwoInstancesChangingTheSettingsAtOnceLoseNothing) {
+  ASSERT_TRUE(d->settingSet("race", "start", "1"));  // the file is made as the driver makes it (UTF-16)
+  WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
+  PROCESS_INFORMATION children[2];
+  for (int i = 0; i < 2; ++i)
+    children[i] = startThisProgram(L"W32SettingsChild.AddsItsKeys*", L"QUORL_SETTINGS_RACE", std::to_wstring(i));
+  for (PROCESS_INFORMATION& child : children) EXPECT_EQ(exitCodeOf(child), 0u) << "a change answered false";
+  char value[4];
+  int kept = 0;
+  for (int i = 0; i < 2; ++i)
+    for (int k = 0; k < kRaceKeys; ++k)
+      kept += d->settingGet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), value, sizeof value);
+  EXPECT_EQ(kept, 2 * kRaceKeys);
+  WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
 }
 
 // ---------------------------------------------------------------------------
