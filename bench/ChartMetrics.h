@@ -136,21 +136,26 @@ struct SummaryMetrics {
 // width left after the names column and kRightMargin shared among the
 // columns, within kMinCell..kMaxCell.
 struct HeatMapMetrics {
-  // Title rows. Headers are shortened to W / kHeaderCharW characters of a
-  // column W wide, the setting's smaller type to kSettingExtraChars more.
+  // Title rows. A column's series and setting are shortened to the
+  // column's width less kHeaderInset before them and kHeaderGap after, in
+  // measured widths (without a driver kHeaderCharW and kSettingCharW
+  // pixels a character).
   static constexpr int64_t kTitleX = 12, kTitleY = 8;
   static constexpr int64_t kSeriesY = 32, kSettingY = 48;
+  static constexpr int32_t kSeriesSize = 12, kSettingSize = 10;
   static constexpr int64_t kHeaderInset = 4;   // a header's x inside its column
-  static constexpr int64_t kHeaderCharW = 7;
-  static constexpr int32_t kSettingExtraChars = 2;
+  static constexpr int64_t kHeaderGap = 1;
+  static constexpr int64_t kHeaderCharW = 7, kSettingCharW = 6;
 
-  // Lines and the names column. A name of c characters needs
-  // kNameX + c x kNameCharW pixels.
+  // Lines and the names column. A name of c characters asks for
+  // kNameX + c x kNameCharW pixels; it is shortened to what of the column
+  // lies right of kNameX, in measured widths.
   static constexpr int64_t kFirstLine = 66;
   static constexpr int64_t kLine = 26;
   static constexpr int64_t kNamesMinW = 150;
   static constexpr int64_t kNamesShare = 3;
   static constexpr int64_t kNameX = 10, kNameCharW = 7;
+  static constexpr int32_t kNameSize = 12;
   static constexpr int64_t kStripeX = 4, kStripeEnd = 4;  // the shade behind every other name, inside the column
   static constexpr int64_t kTextDown = 7;  // a name's or a cell's text below its line's top
 
@@ -194,8 +199,10 @@ struct HeatMapMetrics {
     const int64_t wanted = kNameX + chars * kNameCharW;
     return wanted < kNamesMinW ? kNamesMinW : (wanted > most ? most : wanted);
   }
-  // The characters a name may show in a names column `names` wide.
-  static constexpr int64_t nameChars(int64_t names) { return (names - kNameX) / kNameCharW; }
+  // The pixels a name may take in a names column `names` wide, and a
+  // header in a column `cell` wide.
+  static constexpr int64_t nameRoom(int64_t names) { return names - kNameX; }
+  static constexpr int64_t headerRoom(int64_t cell) { return cell - kHeaderInset - kHeaderGap; }
 };
 
 }  // namespace quorl::chart

@@ -420,9 +420,10 @@ class HeatMapPicture {
     for (uint32_t j = firstColumn_; j < M_; ++j) {
       const int64_t x = columnX(j) + L::kHeaderInset;
       if (x > headerLimit_) break;
-      if (stringAt(*map_.colSeries, j)) canvas_.text(series[j].c_str(), x, top + L::kSeriesY, 24, 24, 28, 12);
+      if (stringAt(*map_.colSeries, j))
+        canvas_.text(series[j].c_str(), x, top + L::kSeriesY, 24, 24, 28, L::kSeriesSize);
       if (j < settings.size() && stringAt(*map_.colSetting, j))
-        canvas_.text(settings[j].c_str(), x, top + L::kSettingY, 110, 110, 118, 10);
+        canvas_.text(settings[j].c_str(), x, top + L::kSettingY, 110, 110, 118, L::kSettingSize);
     }
   }
 
@@ -433,7 +434,7 @@ class HeatMapPicture {
     if (i % 2 == 1)
       canvas_.fillRect(left + L::kStripeX, y, names_ - L::kStripeX - L::kStripeEnd, L::kLine, 244, 245, 248);
     if (stringAt(*map_.benches, i))
-      canvas_.text((*shownNames_)[i].c_str(), left + L::kNameX, y + L::kTextDown, 40, 40, 44, 12);
+      canvas_.text((*shownNames_)[i].c_str(), left + L::kNameX, y + L::kTextDown, 40, 40, 44, L::kNameSize);
   }
 
   void drawMeanCaption(int64_t left) {
