@@ -68,8 +68,7 @@ struct BarMetrics {
 };
 
 // Mode 1: a grid of panels, one per series; in each, one bar per benchmark
-// on one scale shared by all panels, the benchmark names written downwards
-// under the axis. Positions are from the panel slot's top left.
+// on one scale shared by all panels, the benchmark names under the axis. Positions are from the panel slot's top left.
 struct SummaryMetrics {
   static constexpr int64_t kEmptyHeight = 220;     // the height without series
   static constexpr int64_t kMessageX = 16, kMessageY = 16;
@@ -106,15 +105,23 @@ struct SummaryMetrics {
   static constexpr int64_t kPlotH = 150;
   static constexpr int64_t kGridLines = 4;
 
-  // Names: kNamesGap under the axis, kNameStep a byte, at most
-  // labelChars() bytes; the box ends kBoxFoot below them.
-  static constexpr int64_t kNamesGap = 4, kNameStep = 8, kNameDX = 6;
-  static constexpr int32_t kNameSize = 8;
-  static constexpr uint32_t kNameBytes = 16;  // the most written of a name
+  // Names: one line each, kNameLine apart from kNamesGap under the axis,
+  // the last benchmark's on the first line, so that each name starts under
+  // its bar's left edge and a 1-pixel leader from the axis down to it meets
+  // no other name. Every name has the same room, as wide as the widest
+  // name (measured; kNameByteW a byte without a driver) up to kNameRoom,
+  // and is shortened to it; the box is wide enough for the last bar's.
+  static constexpr int64_t kNamesGap = 4, kNameLine = 12, kLeaderGap = 2;
+  static constexpr int32_t kNameSize = 9;
+  static constexpr int64_t kNameByteW = 5, kNameRoom = 150;
   static constexpr int64_t kBoxFoot = 14;
 
   // The box width for B benchmarks before texts widen it, and the slot's.
   static constexpr int64_t plotBoxW(int64_t B) { return B * kBarPitch + kBoxPad; }
+  // The box width that holds the last of B names in a room `room` wide.
+  static constexpr int64_t boxForNames(int64_t B, int64_t room) {
+    return B > 0 ? kPlotX + (B - 1) * kBarPitch + kBarInset + room + kTextRight - kBoxInset : 0;
+  }
   static constexpr int64_t slotWidth(int64_t boxW) { return kBoxInset + boxW + kSlotTail; }
   // The box width a text of w pixels needs to stand whole in it.
   static constexpr int64_t boxForText(int64_t w) { return kTextLeft + w + kTextRight; }
