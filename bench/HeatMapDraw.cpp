@@ -455,11 +455,15 @@ class HeatMapPicture {
 
   void drawMeanCaption(int64_t left) {
     const int64_t y = meanY();
-    canvas_.text("geometric mean", left + L::kNameX, y + L::kMeanCaptionDown, 40, 40, 44, 12);
+    const int64_t room = L::nameRoom(names_);
+    const std::string caption = chart::fitText("geometric mean", room, {L::kNameSize, L::kNameCharW});
+    canvas_.text(caption.c_str(), left + L::kNameX, y + L::kMeanCaptionDown, 40, 40, 44, L::kNameSize);
     bool outlier = false;
     for (uint32_t i = 0; i < N_ && !outlier; ++i) outlier = BHelp::isOutlier(stringAt(*map_.benches, i));
-    if (outlier)
-      canvas_.text("without matrix_mul_f32", left + L::kNameX, y + L::kOutlierNoteDown, 120, 120, 128, 9);
+    if (outlier) {
+      const std::string note = chart::fitText("without matrix_mul_f32", room, {9, L::kSettingCharW});
+      canvas_.text(note.c_str(), left + L::kNameX, y + L::kOutlierNoteDown, 120, 120, 128, 9);
+    }
   }
 
   // -- Cells: line i's, at y; a missing measurement shows "-".

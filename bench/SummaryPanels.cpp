@@ -72,6 +72,14 @@ int64_t widestOf(const Array& texts, const chart::TextMeasure& measure, int64_t 
   return std::min(widest, most);
 }
 
+// The texts of an Array of Strings as drawn (a missing one as nothing).
+std::vector<std::string_view> textsOf(const Array& texts) {
+  std::vector<std::string_view> views(texts.count());
+  for (uint32_t i = 0; i < texts.count(); ++i)
+    if (const String* s = dynamic_cast<const String*>(texts.get(i).get())) views[i] = chart::drawnText(*s);
+  return views;
+}
+
 // Where everything of a panel goes, relative to its slot. Every panel has
 // the same: the grid stays a grid, and one line of a panel reads as the
 // same line of its neighbours.
@@ -141,7 +149,8 @@ struct PanelPass {
   const String& scaleText;
   int32_t metric;
   int64_t benches;
-  const std::vector<std::string>& names;  // each benchmark's in its short form
+  const std::vector<std::string>& names;   // each benchmark's in its short form
+  const std::vector<std::string>& titles;  // each series'
 };
 
 // A bar length from a value on the scale: truncated, 0 when it does not fit
@@ -156,10 +165,10 @@ void drawPanelFrame(const PanelPass& p, int64_t px, int64_t py) {
                          253, 255, 255);
 }
 
-// The title, cut with an ellipsis only where the box was held to the view.
-void drawPanelTitle(const PanelPass& p, int64_t px, int64_t py, const String& label) {
-  const std::string title = chart::fitText(chart::drawnText(label), p.layout.titleRoom, kTitleMeasure);
-  p.canvas.text(title.c_str(), px + M::kTitleX, py + M::kTitleY, 24, 24, 28, M::kTitleSize);
+// Panel k's title: whole, or where the box was held to the view, in its
+// short form among the others.
+void drawPanelTitle(const PanelPass& p, int64_t px, int64_t py, uint32_t k) {
+  p.canvas.text(p.titles[k].c_str(), px + M::kTitleX, py + M::kTitleY, 24, 24, 28, M::kTitleSize);
 }
 
 void drawPanelAxis(const PanelPass& p, int64_t px, int64_t py) {
@@ -279,12 +288,10 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
   Ref<String> scaleText = scaleTextOf(metric, scale);
   const SummaryLayout s = layoutOf(*this, *benches, *series);
   const std::vector<const ChartRow*> found = rowsByPanel(*rows, *series, *benches);
-  // A few hundred names at most: their forms are made at each draw.
-  std::vector<std::string_view> views(B);
-  for (uint32_t j = 0; j < B; ++j)
-    if (const String* name = dynamic_cast<const String*>(benches->get(j).get())) views[j] = chart::drawnText(*name);
-  const std::vector<std::string> names = chart::shortForms(views, s.nameRoom, kNameMeasure);
-  const PanelPass pass{canvas, s, scale, *scaleText, metric, B, names};
+  // A few hundred names and titles at most: their forms are made at each draw.
+  const std::vector<std::string> names = chart::shortForms(textsOf(*benches), s.nameRoom, kNameMeasure);
+  const std::vector<std::string> titles = chart::shortForms(textsOf(*series), s.titleRoom, kTitleMeasure);
+  const PanelPass pass{canvas, s, scale, *scaleText, metric, B, names, titles};
 
   // Only the panels that meet the band are drawn: the first line of them
   // is found by division, so a draw costs the same at any position.
@@ -297,7 +304,7 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
     if (!shown.meetsY(py, py + s.slotH) || !shown.meetsX(px, px + s.slotW)) continue;
 
     drawPanelFrame(pass, px, py);
-    drawPanelTitle(pass, px, py, *static_cast<const String*>(series->get(static_cast<uint32_t>(k)).get()));
+    drawPanelTitle(pass, px, py, static_cast<uint32_t>(k));
     drawPanelAxis(pass, px, py);
     for (uint32_t j = 0; j < B; ++j) {
       const int64_t bx = px + M::kPlotX + M::kBarPitch * static_cast<int64_t>(j);
