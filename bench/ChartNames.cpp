@@ -170,7 +170,10 @@ class Cut {
         const uint32_t head = std::min(word, std::max(keep / 4, 1u));
         if (keep < head + 3) return std::nullopt;
         const uint32_t window = keep - head - 1, parts = headNeed_ - 1;
-        const uint32_t from = std::max(r.at, parts + 1 > window ? parts + 1 - window : 0);
+        uint32_t from = std::max(r.at, parts + 1 > window ? parts + 1 - window : 0);
+        // A window that reaches the end needs no ellipsis after it, and
+        // starts where the room lets it.
+        if (from + window + 1 >= n_) from = std::min(from, n_ - (keep - head));
         if (from <= head) return std::nullopt;
         const uint32_t to = from + window + 1 >= n_ ? n_ : from + window;
         return Form{joined(head, from, to), false};
