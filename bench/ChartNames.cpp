@@ -84,7 +84,7 @@ struct Form {
 // character it starts at.
 class Cut {
  public:
-  enum Kind : uint8_t { kHead, kTail, kMiddle };
+  enum Kind : uint8_t { kHead, kTail, kBoth, kMiddle };
   struct Recipe {
     Kind kind;
     uint32_t at;
@@ -117,13 +117,16 @@ class Cut {
   }
 
   // Ends first when one tells the text apart in at most two thirds of what
-  // is kept, the shorter of them; then windows on the middle from the word
-  // where it parts from its nearest, and from the words before it; then its
-  // ends however much of them it takes; last its beginning, not sure.
+  // is kept, the shorter of them; then both ends, each through where the
+  // text parts from its nearest read from the other end; then windows on
+  // the middle from the word where it parts from its nearest, and from the
+  // words before it; then its ends however much of them it takes; last its
+  // beginning, not sure.
   void recipes() {
     const uint32_t keep = budget_ - 1, good = keep - keep / 3;
     if (tailNeed_ <= good && (tailNeed_ <= headNeed_ || headNeed_ > good)) recipes_.push_back({kTail, 0});
     else if (headNeed_ <= good) recipes_.push_back({kHead, 0});
+    if (tailNeed_ != kFar) recipes_.push_back({kBoth, 0});
     if (headNeed_ != kFar && headNeed_ > 1) {
       const uint32_t parts = headNeed_ - 1;  // the first character its nearest does not share
       uint32_t from = parts;
@@ -161,6 +164,17 @@ class Cut {
         const uint32_t need = headNeed_ == kFar ? 0 : headNeed_;
         const uint32_t head = std::min(std::max(need, keep - keep / 2), keep);
         return Form{joined(head, n_ - (keep - head), n_), r.at == 0 && headNeed_ != kFar && head >= headNeed_};
+      }
+      case kBoth: {
+        // The beginning through the character where the text parts from its
+        // nearest from the end, and the end from where it parts from its
+        // nearest from the front (its last character when it begins
+        // another); what room is left goes half to each.
+        const uint32_t through = n_ - tailNeed_ + 1, from = headNeed_ == kFar ? n_ - 1 : headNeed_ - 1;
+        if (through > from || through + (n_ - from) > keep) return std::nullopt;
+        const uint32_t spare = keep - through - (n_ - from);
+        const uint32_t head = through + spare / 2, tail = n_ - from + (spare - spare / 2);
+        return Form{joined(head, n_ - tail, n_), false};
       }
       case kMiddle: {
         // The first word (a quarter of the room at most), an ellipsis, the
