@@ -6,7 +6,9 @@
 // A text of size s is taken as s pixels high from its anchor down. Widths
 // are estimated at so many pixels a byte or a character (the ...ByteW and
 // ...CharW values), except the bar chart's tick labels, which are measured
-// by the driver: they stand side by side and must not touch.
+// by the driver: they stand side by side and must not touch. A text cut to
+// its room is cut in the driver's measure (ChartNames.h), the estimates
+// standing in without a driver.
 #pragma once
 
 #include <cstdint>
