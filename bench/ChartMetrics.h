@@ -6,7 +6,9 @@
 // A text of size s is taken as s pixels high from its anchor down. Widths
 // are estimated at so many pixels a byte or a character (the ...ByteW and
 // ...CharW values), except the bar chart's tick labels, which are measured
-// by the driver: they stand side by side and must not touch.
+// by the driver: they stand side by side and must not touch. A text cut to
+// its room is cut in the driver's measure (ChartNames.h), the estimates
+// standing in without a driver.
 #pragma once
 
 #include <cstdint>
@@ -68,8 +70,7 @@ struct BarMetrics {
 };
 
 // Mode 1: a grid of panels, one per series; in each, one bar per benchmark
-// on one scale shared by all panels, the benchmark names written downwards
-// under the axis. Positions are from the panel slot's top left.
+// on one scale shared by all panels, the benchmark names under the axis. Positions are from the panel slot's top left.
 struct SummaryMetrics {
   static constexpr int64_t kEmptyHeight = 220;     // the height without series
   static constexpr int64_t kMessageX = 16, kMessageY = 16;
@@ -106,15 +107,23 @@ struct SummaryMetrics {
   static constexpr int64_t kPlotH = 150;
   static constexpr int64_t kGridLines = 4;
 
-  // Names: kNamesGap under the axis, kNameStep a byte, at most
-  // labelChars() bytes; the box ends kBoxFoot below them.
-  static constexpr int64_t kNamesGap = 4, kNameStep = 8, kNameDX = 6;
-  static constexpr int32_t kNameSize = 8;
-  static constexpr uint32_t kNameBytes = 16;  // the most written of a name
+  // Names: one line each, kNameLine apart from kNamesGap under the axis,
+  // the last benchmark's on the first line, so that each name starts under
+  // its bar's left edge and a 1-pixel leader from the axis down to it meets
+  // no other name. Every name has the same room, as wide as the widest
+  // name (measured; kNameByteW a byte without a driver) up to kNameRoom,
+  // and is shortened to it; the box is wide enough for the last bar's.
+  static constexpr int64_t kNamesGap = 4, kNameLine = 12, kLeaderGap = 2;
+  static constexpr int32_t kNameSize = 9;
+  static constexpr int64_t kNameByteW = 5, kNameRoom = 150;
   static constexpr int64_t kBoxFoot = 14;
 
   // The box width for B benchmarks before texts widen it, and the slot's.
   static constexpr int64_t plotBoxW(int64_t B) { return B * kBarPitch + kBoxPad; }
+  // The box width that holds the last of B names in a room `room` wide.
+  static constexpr int64_t boxForNames(int64_t B, int64_t room) {
+    return B > 0 ? kPlotX + (B - 1) * kBarPitch + kBarInset + room + kTextRight - kBoxInset : 0;
+  }
   static constexpr int64_t slotWidth(int64_t boxW) { return kBoxInset + boxW + kSlotTail; }
   // The box width a text of w pixels needs to stand whole in it.
   static constexpr int64_t boxForText(int64_t w) { return kTextLeft + w + kTextRight; }
@@ -136,21 +145,26 @@ struct SummaryMetrics {
 // width left after the names column and kRightMargin shared among the
 // columns, within kMinCell..kMaxCell.
 struct HeatMapMetrics {
-  // Title rows. Headers are shortened to W / kHeaderCharW characters of a
-  // column W wide, the setting's smaller type to kSettingExtraChars more.
+  // Title rows. A column's series and setting are shortened to the
+  // column's width less kHeaderInset before them and kHeaderGap after, in
+  // measured widths (without a driver kHeaderCharW and kSettingCharW
+  // pixels a character).
   static constexpr int64_t kTitleX = 12, kTitleY = 8;
   static constexpr int64_t kSeriesY = 32, kSettingY = 48;
+  static constexpr int32_t kSeriesSize = 12, kSettingSize = 10;
   static constexpr int64_t kHeaderInset = 4;   // a header's x inside its column
-  static constexpr int64_t kHeaderCharW = 7;
-  static constexpr int32_t kSettingExtraChars = 2;
+  static constexpr int64_t kHeaderGap = 1;
+  static constexpr int64_t kHeaderCharW = 7, kSettingCharW = 6;
 
-  // Lines and the names column. A name of c characters needs
-  // kNameX + c x kNameCharW pixels.
+  // Lines and the names column. A name of c characters asks for
+  // kNameX + c x kNameCharW pixels; it is shortened to what of the column
+  // lies right of kNameX, in measured widths.
   static constexpr int64_t kFirstLine = 66;
   static constexpr int64_t kLine = 26;
   static constexpr int64_t kNamesMinW = 150;
   static constexpr int64_t kNamesShare = 3;
   static constexpr int64_t kNameX = 10, kNameCharW = 7;
+  static constexpr int32_t kNameSize = 12;
   static constexpr int64_t kStripeX = 4, kStripeEnd = 4;  // the shade behind every other name, inside the column
   static constexpr int64_t kTextDown = 7;  // a name's or a cell's text below its line's top
 
@@ -194,8 +208,10 @@ struct HeatMapMetrics {
     const int64_t wanted = kNameX + chars * kNameCharW;
     return wanted < kNamesMinW ? kNamesMinW : (wanted > most ? most : wanted);
   }
-  // The characters a name may show in a names column `names` wide.
-  static constexpr int64_t nameChars(int64_t names) { return (names - kNameX) / kNameCharW; }
+  // The pixels a name may take in a names column `names` wide, and a
+  // header in a column `cell` wide.
+  static constexpr int64_t nameRoom(int64_t names) { return names - kNameX; }
+  static constexpr int64_t headerRoom(int64_t cell) { return cell - kHeaderInset - kHeaderGap; }
 };
 
 }  // namespace quorl::chart

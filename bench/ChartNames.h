@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -66,17 +67,6 @@ class NameIndex {
   std::vector<Ref<String>> names_;
 };
 
-// Short forms that keep texts told apart. A text of at most `chars`
-// characters stands whole; a longer one loses a middle part to an ellipsis
-// ("\u2026", counted as two characters) and keeps the ends that tell it from
-// the others: its beginning up to where it parts from every other text, or
-// its end from where it does. Where a text parts from another only in its
-// middle, it keeps a short beginning and, between two ellipses, the words
-// around where the two part. Two different texts never get the same form
-// (a text that could not be shortened so stands whole), equal texts get the
-// same one, and texts are cut only between characters.
-std::vector<std::string> shortForms(const std::vector<std::string_view>& texts, uint32_t chars);
-
 // A String's text as drawn (up to its first NUL), and the characters of a
 // UTF-8 text.
 inline std::string_view drawnText(const String& s) {
@@ -90,6 +80,7 @@ struct TextMeasure {
   int32_t size;
   int64_t perChar;
   int64_t widthOf(std::string_view text) const;
+  bool operator==(const TextMeasure&) const = default;
 };
 
 // The text whole when it is at most `room` pixels wide, else its longest
@@ -97,18 +88,60 @@ struct TextMeasure {
 // characters; "" when not even the ellipsis fits.
 std::string fitText(std::string_view text, int64_t room, const TextMeasure& measure);
 
-// The short forms of an Array of Strings (a missing one shows as nothing),
-// made again only when the Strings or the room change: a picture of
-// thousands of names is drawn at every scroll step.
-class ShortForms {
+// Where each of a list of texts parts from the others, and the short forms
+// that keep them told apart in a room. A text that fits its room stands
+// whole; a longer one loses parts to ellipses ("\u2026") and keeps what
+// tells it from the others: its beginning up to where it parts from every
+// other text, or its end from where it does; where it parts from its
+// nearest only in its middle, a short beginning and, between two ellipses,
+// the words from the one where the two part. Equal texts get the same
+// form, two different texts different forms wherever the room has one that
+// tells them apart, and no form is wider than its room nor cut inside a
+// character; a text is never shown whole where it does not fit.
+//
+// The partings are read off the texts' neighbours in two sorted orders
+// once; the forms at a room take time linear in the texts beyond that.
+// The texts' bytes are read in place and must outlive the object.
+class NameParts {
  public:
-  const std::vector<std::string>& of(const Array& texts, uint32_t chars);
+  explicit NameParts(const std::vector<std::string_view>& texts);
+  ~NameParts();
+  std::vector<std::string> forms(int64_t room, const TextMeasure& measure) const;
 
  private:
+  std::vector<std::string_view> distinct_;
+  std::vector<uint32_t> id_;  // the distinct text of each text
+  // By distinct text: the most bytes it shares with any other from the
+  // front, and from the end.
+  std::vector<uint32_t> front_, back_;
+};
+
+inline std::vector<std::string> shortForms(const std::vector<std::string_view>& texts, int64_t room,
+                                           const TextMeasure& measure) {
+  return NameParts(texts).forms(room, measure);
+}
+
+// The short forms of an Array of Strings (a missing one shows as nothing).
+// The partings are made again only when the Strings change, and the forms
+// of the last few rooms are kept: a picture of thousands of names is drawn
+// at every scroll step, and at every step of a window being resized.
+class ShortForms {
+ public:
+  ShortForms();
+  ~ShortForms();
+  const std::vector<std::string>& of(const Array& texts, int64_t room, const TextMeasure& measure);
+
+ private:
+  static constexpr size_t kRoomsKept = 4;
+  struct Kept {
+    int64_t room;
+    TextMeasure measure;
+    std::vector<std::string> forms;
+  };
   std::vector<Ref<String>> sources_;  // held, so that no other String takes an address
   std::vector<uint32_t> lengths_;
-  uint32_t chars_ = 0;
-  std::vector<std::string> forms_;
+  std::unique_ptr<NameParts> parts_;
+  std::vector<Kept> kept_;  // the most recent first
 };
 
 }  // namespace quorl::chart

@@ -721,16 +721,15 @@ int32_t HeatMap::minimumWidth() const {
 }
 
 const std::vector<std::string>& HeatMap::shownBenches() const {
-  return shown_->benches.of(*benches, static_cast<uint32_t>(HM::nameChars(namesWidth())));
+  return shown_->benches.of(*benches, HM::nameRoom(namesWidth()), {HM::kNameSize, HM::kNameCharW});
 }
 
 const std::vector<std::string>& HeatMap::shownSeries() const {
-  return shown_->series.of(*colSeries, static_cast<uint32_t>(cellW() / HM::kHeaderCharW));
+  return shown_->series.of(*colSeries, HM::headerRoom(cellW()), {HM::kSeriesSize, HM::kHeaderCharW});
 }
 
 const std::vector<std::string>& HeatMap::shownSettings() const {
-  return shown_->settings.of(*colSetting,
-                             static_cast<uint32_t>(cellW() / HM::kHeaderCharW + HM::kSettingExtraChars));
+  return shown_->settings.of(*colSetting, HM::headerRoom(cellW()), {HM::kSettingSize, HM::kSettingCharW});
 }
 
 uint32_t HeatMap::colorFor(double r) {

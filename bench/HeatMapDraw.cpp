@@ -19,6 +19,7 @@
 #include "bench/BHelp.h"
 #include "bench/ChartCanvas.h"
 #include "bench/ChartMetrics.h"
+#include "bench/ChartNames.h"
 #include "bench/FlatIndex.h"
 #include "bench/TextKeys.h"
 #include "bench/HeatMap.h"
@@ -68,13 +69,26 @@ void paintCell(ChartCanvas& canvas, const HeatMap& map, int64_t x, int64_t y, in
     own = HeatMap::ratioText(ratio);
     text = own->cString();
   }
-  const int64_t bytes = static_cast<int64_t>(String::_cstringLen(text));
+  int64_t bytes = static_cast<int64_t>(String::_cstringLen(text));
   const uint32_t v = dark ? 255 : (grey ? 130 : 30);
+  const int32_t size = framed ? 12 : 11;
+  // A text the byte estimate finds near the colour's width is measured, and
+  // cut to it when wider (a ratio of thousands of digits).
+  const int64_t inner = w - 2 * L::kFillInset;
+  std::string cut;
+  if (bytes * L::kCellCharW > inner - 2 * L::kCellCharW) {
+    const chart::TextMeasure measure{size, L::kCellCharW};
+    if (measure.widthOf(text) > inner) {
+      cut = chart::fitText(text, inner, measure);
+      text = cut.c_str();
+      bytes = (measure.widthOf(cut) + L::kCellCharW - 1) / L::kCellCharW;
+    }
+  }
   // Centred on the cell by the byte estimate. The division truncates toward
   // zero, so a text wider than its cell starts left of it by half the
   // excess, rounded toward the cell, and stays centred.
   const int64_t tx = x + (w - bytes * L::kCellCharW) / 2;
-  canvas.text(text, tx, y + L::kTextDown, v, v, v, framed ? 12 : 11);
+  if (*text) canvas.text(text, tx, y + L::kTextDown, v, v, v, size);
 }
 
 }  // namespace
@@ -408,7 +422,9 @@ class HeatMapPicture {
     } else {
       title->appendCString("the fastest run of each benchmark");
     }
-    canvas_.text(title->cString(), left + L::kTitleX, top + L::kTitleY, 40, 40, 44, 12);
+    const std::string shown =
+        chart::fitText(chart::drawnText(*title), map_.width - L::kTitleX - L::kRightMargin, {12, L::kNameCharW});
+    canvas_.text(shown.c_str(), left + L::kTitleX, top + L::kTitleY, 40, 40, 44, 12);
   }
 
   // Each column's series and setting in their short forms, for the columns
@@ -420,9 +436,10 @@ class HeatMapPicture {
     for (uint32_t j = firstColumn_; j < M_; ++j) {
       const int64_t x = columnX(j) + L::kHeaderInset;
       if (x > headerLimit_) break;
-      if (stringAt(*map_.colSeries, j)) canvas_.text(series[j].c_str(), x, top + L::kSeriesY, 24, 24, 28, 12);
+      if (stringAt(*map_.colSeries, j))
+        canvas_.text(series[j].c_str(), x, top + L::kSeriesY, 24, 24, 28, L::kSeriesSize);
       if (j < settings.size() && stringAt(*map_.colSetting, j))
-        canvas_.text(settings[j].c_str(), x, top + L::kSettingY, 110, 110, 118, 10);
+        canvas_.text(settings[j].c_str(), x, top + L::kSettingY, 110, 110, 118, L::kSettingSize);
     }
   }
 
@@ -433,16 +450,20 @@ class HeatMapPicture {
     if (i % 2 == 1)
       canvas_.fillRect(left + L::kStripeX, y, names_ - L::kStripeX - L::kStripeEnd, L::kLine, 244, 245, 248);
     if (stringAt(*map_.benches, i))
-      canvas_.text((*shownNames_)[i].c_str(), left + L::kNameX, y + L::kTextDown, 40, 40, 44, 12);
+      canvas_.text((*shownNames_)[i].c_str(), left + L::kNameX, y + L::kTextDown, 40, 40, 44, L::kNameSize);
   }
 
   void drawMeanCaption(int64_t left) {
     const int64_t y = meanY();
-    canvas_.text("geometric mean", left + L::kNameX, y + L::kMeanCaptionDown, 40, 40, 44, 12);
+    const int64_t room = L::nameRoom(names_);
+    const std::string caption = chart::fitText("geometric mean", room, {L::kNameSize, L::kNameCharW});
+    canvas_.text(caption.c_str(), left + L::kNameX, y + L::kMeanCaptionDown, 40, 40, 44, L::kNameSize);
     bool outlier = false;
     for (uint32_t i = 0; i < N_ && !outlier; ++i) outlier = BHelp::isOutlier(stringAt(*map_.benches, i));
-    if (outlier)
-      canvas_.text("without matrix_mul_f32", left + L::kNameX, y + L::kOutlierNoteDown, 120, 120, 128, 9);
+    if (outlier) {
+      const std::string note = chart::fitText("without matrix_mul_f32", room, {9, L::kSettingCharW});
+      canvas_.text(note.c_str(), left + L::kNameX, y + L::kOutlierNoteDown, 120, 120, 128, 9);
+    }
   }
 
   // -- Cells: line i's, at y; a missing measurement shows "-".
@@ -504,9 +525,10 @@ class HeatMapPicture {
       canvas_.text("2x slower", L::kLegendTwiceX, yl + L::kLegendLowerDown, 90, 90, 96, 10);
     const int64_t highX = L::kLegendX + L::kSwatches * L::kSwatchW + L::kLegendEndGap;
     canvas_.text("4x slower", highX, yl + L::kLegendUpperDown, 90, 90, 96, 10);
-    canvas_.text(
+    const std::string explanation = chart::fitText(
         "green = better, red = worse, grey = within one standard deviation, framed = fastest, - = not measured",
-        L::kTitleX, yl + L::kExplanationGap, 110, 110, 118, 10);
+        map_.width - L::kTitleX - L::kRightMargin, {10, L::kSettingCharW});
+    canvas_.text(explanation.c_str(), L::kTitleX, yl + L::kExplanationGap, 110, 110, 118, 10);
   }
 
   // -- Frozen bands

@@ -2,7 +2,7 @@
 //
 // One small panel per series label, laid out in a grid of summaryCols()
 // panels a line; in each, one bar per benchmark on one scale shared by all
-// panels, with the benchmark names written downwards under the axis. The
+// panels, with the benchmark names under the axis. The
 // numbers of the layout are SummaryMetrics (ChartMetrics.h); what follows
 // from them and the texts of a chart is a SummaryLayout, which the sizes
 // and the drawing share.
@@ -60,20 +60,24 @@ Ref<String> scaleTextOf(int32_t metric, double scale) {
   return metric == 1 ? String::withFormat("%.2fx", scale) : Fmt::us(chart::toI64(scale));
 }
 
-// The longest name in bytes, at most kNameBytes (labelChars of these names).
-int64_t longestOf(const Array& names) {
-  uint32_t longest = 0;
-  for (uint32_t i = 0; i < names.count(); ++i)
-    longest = std::max(longest, static_cast<const String*>(names.get(i).get())->byteLength());
-  return std::min<uint32_t>(longest, M::kNameBytes);
+const chart::TextMeasure kNameMeasure{M::kNameSize, M::kNameByteW};
+const chart::TextMeasure kTitleMeasure{M::kTitleSize, M::kTitleByteW};
+
+// The widest of the texts in measured pixels, or up to `most`.
+int64_t widestOf(const Array& texts, const chart::TextMeasure& measure, int64_t most = INT64_MAX) {
+  int64_t widest = 0;
+  for (uint32_t i = 0; i < texts.count() && widest < most; ++i)
+    if (const String* s = dynamic_cast<const String*>(texts.get(i).get()))
+      widest = std::max(widest, measure.widthOf(chart::drawnText(*s)));
+  return std::min(widest, most);
 }
 
-// The longest of the names in bytes, the widest title.
-int64_t widestOf(const Array& names) {
-  int64_t widest = 0;
-  for (uint32_t i = 0; i < names.count(); ++i)
-    widest = std::max<int64_t>(widest, static_cast<const String*>(names.get(i).get())->byteLength());
-  return widest;
+// The texts of an Array of Strings as drawn (a missing one as nothing).
+std::vector<std::string_view> textsOf(const Array& texts) {
+  std::vector<std::string_view> views(texts.count());
+  for (uint32_t i = 0; i < texts.count(); ++i)
+    if (const String* s = dynamic_cast<const String*>(texts.get(i).get())) views[i] = chart::drawnText(*s);
+  return views;
 }
 
 // Where everything of a panel goes, relative to its slot. Every panel has
@@ -85,8 +89,8 @@ struct SummaryLayout {
   int64_t slotW = 0, slotH = 0;
   int64_t plotW = 0;              // the bars' width
   int64_t plotTop = M::kPlotTop, axis = M::kPlotTop + M::kPlotH;
-  int64_t namesTop = 0, names = 0;  // names from namesTop, at most `names` bytes
-  size_t titleBytes = 0;          // what a title may show, in bytes
+  int64_t namesTop = 0, nameRoom = 0;  // names' lines from namesTop, each `nameRoom` wide
+  int64_t titleRoom = 0;          // what a title may take, in pixels
   int64_t scaleX = 0, scaleY = M::kTitleY;
 };
 
@@ -96,19 +100,19 @@ struct SummaryLayout {
 // stands at the right end of the title line when every title leaves room
 // for it there, else on a line of its own under the titles, and then the
 // plot of every panel starts below that line.
-SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t L, int64_t titleBytes, int64_t scaleBytes) {
+SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t nameRoom, int64_t titleW, int64_t scaleBytes) {
   SummaryLayout s;
   s.plotW = B * M::kBarPitch;
-  s.boxW = M::plotBoxW(B);
+  s.boxW = std::max(M::plotBoxW(B), M::boxForNames(B, nameRoom));
   const int64_t scaleW = scaleBytes * M::kScaleByteW;
   // The margin comes off in 16 bits, as the frame holds the width.
   const int64_t room = static_cast<int16_t>(static_cast<uint16_t>(viewW) - static_cast<uint16_t>(M::kMargin));
   if (B > 0) {
-    const int64_t wanted = std::max(M::boxForText(titleBytes * M::kTitleByteW), M::boxForText(scaleW));
+    const int64_t wanted = std::max(M::boxForText(titleW), M::boxForText(scaleW));
     const int64_t held = room - M::kBoxInset - M::kSlotTail;
     s.boxW = std::max(s.boxW, std::min(wanted, held));
-    s.titleBytes = static_cast<size_t>(std::max<int64_t>((s.boxW - M::kTextLeft - M::kTextRight) / M::kTitleByteW, 0));
-    const int64_t shownTitleW = std::min<int64_t>(titleBytes, static_cast<int64_t>(s.titleBytes)) * M::kTitleByteW;
+    s.titleRoom = std::max<int64_t>(s.boxW - M::kTextLeft - M::kTextRight, 0);
+    const int64_t shownTitleW = std::min(titleW, s.titleRoom);
     const int64_t boxRight = M::kBoxInset + s.boxW;
     s.scaleX = boxRight - M::kTextRight - scaleW;
     if (M::kTitleX + shownTitleW + M::kTextRight > s.scaleX) {
@@ -119,8 +123,8 @@ SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t L, int64_t titleBytes,
   }
   s.axis = s.plotTop + M::kPlotH;
   s.namesTop = s.axis + M::kNamesGap;
-  s.names = L;
-  s.boxH = s.namesTop + L * M::kNameStep + M::kBoxFoot - M::kBoxInset;
+  s.nameRoom = nameRoom;
+  s.boxH = s.namesTop + B * M::kNameLine + M::kBoxFoot - M::kBoxInset;
   s.slotW = M::slotWidth(s.boxW);
   s.slotH = M::kBoxInset + s.boxH + M::kSlotTail;
   if (B > 0) s.cols = std::max<int64_t>(room / s.slotW, 1);
@@ -130,7 +134,8 @@ SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t L, int64_t titleBytes,
 SummaryLayout layoutOf(const ChartView& view, const Array& benches, const Array& series) {
   const int64_t B = benches.count();
   const int64_t scaleBytes = B > 0 ? scaleTextOf(view.metric, scaleOf(*view.rows))->byteLength() : 0;
-  return layoutFor(view.frame().w(), B, longestOf(benches), B > 0 ? widestOf(series) : 0, scaleBytes);
+  return layoutFor(view.frame().w(), B, widestOf(benches, kNameMeasure, M::kNameRoom),
+                   B > 0 ? widestOf(series, kTitleMeasure) : 0, scaleBytes);
 }
 
 // ---------------------------------------------------------------------------
@@ -143,6 +148,9 @@ struct PanelPass {
   double scale;
   const String& scaleText;
   int32_t metric;
+  int64_t benches;
+  const std::vector<std::string>& names;   // each benchmark's in its short form
+  const std::vector<std::string>& titles;  // each series'
 };
 
 // A bar length from a value on the scale: truncated, 0 when it does not fit
@@ -157,16 +165,10 @@ void drawPanelFrame(const PanelPass& p, int64_t px, int64_t py) {
                          253, 255, 255);
 }
 
-// The title, cut at a character boundary only where the box was held to
-// the view.
-void drawPanelTitle(const PanelPass& p, int64_t px, int64_t py, const String& label) {
-  const size_t bytes = String::utf8Prefix(label.cString(), label.byteLength(), p.layout.titleBytes);
-  if (bytes == label.byteLength()) {
-    p.canvas.text(label.cString(), px + M::kTitleX, py + M::kTitleY, 24, 24, 28, M::kTitleSize);
-  } else {
-    const std::string title(label.cString(), bytes);
-    p.canvas.text(title.c_str(), px + M::kTitleX, py + M::kTitleY, 24, 24, 28, M::kTitleSize);
-  }
+// Panel k's title: whole, or where the box was held to the view, in its
+// short form among the others.
+void drawPanelTitle(const PanelPass& p, int64_t px, int64_t py, uint32_t k) {
+  p.canvas.text(p.titles[k].c_str(), px + M::kTitleX, py + M::kTitleY, 24, 24, 28, M::kTitleSize);
 }
 
 void drawPanelAxis(const PanelPass& p, int64_t px, int64_t py) {
@@ -193,14 +195,14 @@ void drawPanelBar(const PanelPass& p, int64_t bx, int64_t py, const ChartRow& ro
   }
 }
 
-// The name goes down one byte at a time, whether or not a bar stands.
-void drawPanelName(const PanelPass& p, int64_t bx, int64_t py, const String& name) {
-  const uint32_t bytes = std::min<uint32_t>(name.byteLength(), static_cast<uint32_t>(p.layout.names));
-  for (uint32_t c = 0; c < bytes; ++c) {
-    const char one[2] = {static_cast<char>(name.byteAt(c)), 0};
-    p.canvas.text(one, bx + M::kNameDX, py + p.layout.namesTop + M::kNameStep * static_cast<int64_t>(c), 70, 70,
-                  78, M::kNameSize);
-  }
+// Bench j's name on its line, from under its bar's left edge, and the
+// leader from the axis down to it, whether or not a bar stands.
+void drawPanelName(const PanelPass& p, int64_t bx, int64_t py, uint32_t j) {
+  const int64_t x = bx + M::kBarInset;
+  const int64_t y = py + p.layout.namesTop + (p.benches - 1 - j) * M::kNameLine;
+  const int64_t top = py + p.layout.axis + M::kLeaderGap;
+  if (y - M::kLeaderGap > top) p.canvas.fillRect(x, top, 1, y - M::kLeaderGap - top, 214, 217, 224);
+  p.canvas.text(p.names[j].c_str(), x, y, 70, 70, 78, M::kNameSize);
 }
 
 // findRow (label, bench) for every panel and bar at once: the first row of
@@ -258,8 +260,8 @@ int32_t ChartView::summaryMinimumWidth() const {
   Ref<Array> benches = benchNames();
   if (benches->count() == 0) return 0;
   Ref<Array> series = seriesNames();
-  const SummaryLayout s = layoutFor(static_cast<int16_t>(chart::kMaxCoord), benches->count(), longestOf(*benches),
-                                    widestOf(*series),
+  const SummaryLayout s = layoutFor(static_cast<int16_t>(chart::kMaxCoord), benches->count(),
+                                    widestOf(*benches, kNameMeasure, M::kNameRoom), widestOf(*series, kTitleMeasure),
                                     scaleTextOf(metric, scaleOf(*rows))->byteLength());
   return static_cast<int32_t>(std::min<int64_t>(s.slotW + M::kMargin, chart::kMaxCoord));
 }
@@ -284,9 +286,12 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
 
   const double scale = scaleOf(*rows);
   Ref<String> scaleText = scaleTextOf(metric, scale);
-  const SummaryLayout s = layoutFor(bounds.w(), B, longestOf(*benches), widestOf(*series), scaleText->byteLength());
+  const SummaryLayout s = layoutOf(*this, *benches, *series);
   const std::vector<const ChartRow*> found = rowsByPanel(*rows, *series, *benches);
-  const PanelPass pass{canvas, s, scale, *scaleText, metric};
+  // A few hundred names and titles at most: their forms are made at each draw.
+  const std::vector<std::string> names = chart::shortForms(textsOf(*benches), s.nameRoom, kNameMeasure);
+  const std::vector<std::string> titles = chart::shortForms(textsOf(*series), s.titleRoom, kTitleMeasure);
+  const PanelPass pass{canvas, s, scale, *scaleText, metric, B, names, titles};
 
   // Only the panels that meet the band are drawn: the first line of them
   // is found by division, so a draw costs the same at any position.
@@ -299,13 +304,13 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
     if (!shown.meetsY(py, py + s.slotH) || !shown.meetsX(px, px + s.slotW)) continue;
 
     drawPanelFrame(pass, px, py);
-    drawPanelTitle(pass, px, py, *static_cast<const String*>(series->get(static_cast<uint32_t>(k)).get()));
+    drawPanelTitle(pass, px, py, static_cast<uint32_t>(k));
     drawPanelAxis(pass, px, py);
     for (uint32_t j = 0; j < B; ++j) {
       const int64_t bx = px + M::kPlotX + M::kBarPitch * static_cast<int64_t>(j);
       if (bx >= shown.right) break;
       if (const ChartRow* row = found[static_cast<size_t>(k) * B + j]) drawPanelBar(pass, bx, py, *row);
-      drawPanelName(pass, bx, py, *static_cast<const String*>(benches->get(j).get()));
+      drawPanelName(pass, bx, py, j);
     }
   }
 }

@@ -18,6 +18,7 @@
 
 #include "CorpusShape.h"
 #include "DiscardingGraphics.h"
+#include "bench/ChartNames.h"
 #include "bench/ChartView.h"
 #include "bench/Filter.h"
 #include "bench/HeatMap.h"
@@ -127,6 +128,39 @@ void BM_ChartDraw(benchmark::State& state) {
 }
 // Args: the mode (0 bar charts, 1 summary panels, 2 heat map), the shape.
 BENCHMARK(BM_ChartDraw)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// Short forms of n benchmark names that share a long beginning and a long
+// ending and part only in a middle word, in a 231-pixel room: the heat
+// map's first draw of n lines. The peer sorts the same names.
+std::vector<std::string> partingNames(int64_t n) {
+  std::vector<std::string> names;
+  for (int64_t i = 0; i < n; ++i)
+    names.push_back("spectral_norm_power_iteration_variant_" + std::to_string(i * 7919 % (n * 8)) +
+                    "_with_double_precision_accumulators");
+  return names;
+}
+
+void BM_ShortForms(benchmark::State& state) {
+  const std::vector<std::string> names = partingNames(state.range(0));
+  const std::vector<std::string_view> views(names.begin(), names.end());
+  for (auto _ : state) {
+    std::vector<std::string> forms = chart::shortForms(views, 231, {12, 7});
+    benchmark::DoNotOptimize(forms.data());
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_ShortForms)->RangeMultiplier(2)->Range(4096, 65536)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_ShortFormsPeerSort(benchmark::State& state) {
+  const std::vector<std::string> names = partingNames(state.range(0));
+  for (auto _ : state) {
+    std::vector<std::string_view> views(names.begin(), names.end());
+    std::sort(views.begin(), views.end());
+    benchmark::DoNotOptimize(views.data());
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_ShortFormsPeerSort)->RangeMultiplier(2)->Range(4096, 65536)->Unit(benchmark::kMillisecond)->Complexity();
 
 // The peer: sorting the 100,000 runs' values, the least a rebuild must do.
 void BM_ChartPeerSortKeys(benchmark::State& state) {

@@ -180,7 +180,9 @@ TEST_F(HeatMapScrolled, NamesAndTitlesSharingLongBeginningsAreToldApart) {
   const std::string dna = "reverse_complement_of_a_dna_sequence_read_from_a_fasta_file_",
                     matrix = "_f32_large_square_matrices_with_row_padding";
   const std::set<std::string> benches = {dna + "v1", dna + "v2", dna + "blocked_v1", "matrix_transpose_naive" + matrix,
-                                         "matrix_transpose_tiled" + matrix, "mandelbrot"};
+                                         "matrix_transpose_tiled" + matrix, "mandelbrot",
+                                         "spectral_norm_power_iteration_variant_scalar_with_double_precision_accumulators",
+                                         "spectral_norm_power_iteration_variant_simd_with_double_precision_accumulators"};
   auto data = dataSetOf({});
   for (const char* cpu : {"AMD EPYC 7763 64-Core Processor", "AMD EPYC 9654 96-Core Processor"}) {
     auto c = contribution(cpu, {});
@@ -201,6 +203,11 @@ TEST_F(HeatMapScrolled, NamesAndTitlesSharingLongBeginningsAreToldApart) {
       if (t && t->x == L::kNameX && t->y >= L::kFirstLine && t->text != "geometric mean") names.insert(t->text);
       if (t && t->y == L::kSettingY) settings.insert(t->text);
       if (t && t->y == L::kSettingY) EXPECT_NE(t->text.find("\xE2\x80\xA6"), std::string::npos) << t->text;
+      // Every name ends inside the names column, every header inside its column.
+      const int64_t end = t ? t->x + int64_t(gDriver->textWidth(t->text.c_str(), t->size)) : 0;
+      if (t && t->x == L::kNameX && t->y >= L::kFirstLine) EXPECT_LE(end, view->heatMap->namesWidth()) << t->text;
+      if (t && (t->y == L::kSettingY || t->y == L::kSeriesY))
+        EXPECT_LE(end, t->x - L::kHeaderInset + view->heatMap->cellW()) << t->text;
     }
     EXPECT_EQ(settings.size(), 4u) << g.text();
     EXPECT_EQ(names.size(), benches.size()) << g.text();

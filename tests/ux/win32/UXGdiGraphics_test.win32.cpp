@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "W32TestSupport.h"
+#include "bench/ChartNames.h"
 #include "ux/win32/UXGdiGraphics.h"
 
 namespace quorl::test {
@@ -235,6 +236,38 @@ void drawSampler(int32_t, int32_t, int32_t, int32_t, int32_t, void*) {
   g->drawPixels(rgba, 1, 1, 1, UXRect(0, 0, 1, 1), UXRect(100, 0, 10, 10), 255);  // window 120..129 x 10..19
   g->drawTextFont("\xE2\x96\x88\xE2\x96\x88", 0, 50, 1, "", 24, 1, 0);  // two full blocks at 20, 60
   gDriver->endViewDraw();
+}
+
+// The charts' short forms of Latin, Cyrillic and Japanese names, measured
+// by this driver and drawn at the charts' size: no ink past the room, and
+// the names of a pair read apart from each other wherever the room holds a
+// dozen characters.
+TEST_F(Win32DriverTest, ShortFormsLeaveNoInkPastTheirRoom) {
+  Canvas canvas;
+  auto g = make<UXGdiGraphics>();
+  g->bind(canvas.dc(), 0, 0, Canvas::kW, Canvas::kH);
+  const std::vector<std::vector<std::string_view>> pairs = {
+      {"spectral_norm_power_iteration_variant_scalar_with_double_precision_accumulators",
+       "spectral_norm_power_iteration_variant_simd_with_double_precision_accumulators"},
+      {"\xD1\x83\xD0\xBC\xD0\xBD\xD0\xBE\xD0\xB6\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5_\xD0\xBC\xD0\xB0\xD1\x82\xD1"
+       "\x80\xD0\xB8\xD1\x86_1024",
+       "\xD1\x83\xD0\xBC\xD0\xBD\xD0\xBE\xD0\xB6\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5_\xD0\xBC\xD0\xB0\xD1\x82\xD1"
+       "\x80\xD0\xB8\xD1\x86_2048"},
+      {"\xE8\xA1\x8C\xE5\x88\x97\xE3\x81\xAE\xE7\xA9\x8D_\xE5\x8D\x98\xE7\xB2\xBE\xE5\xBA\xA6_1024",
+       "\xE8\xA1\x8C\xE5\x88\x97\xE3\x81\xAE\xE7\xA9\x8D_\xE5\x8D\x98\xE7\xB2\xBE\xE5\xBA\xA6_2048"}};
+  for (const auto& pair : pairs)
+    for (int64_t room = 12; room <= Canvas::kW; room += 6) {
+      const std::vector<std::string> forms = chart::shortForms(pair, room, {12, 7});
+      if (room >= int64_t(gDriver->textWidth("spectral_no", 12))) EXPECT_NE(forms[0], forms[1]) << room;
+      for (const std::string& form : forms) {
+        canvas.clear();
+        g->drawTextRGBA(form.c_str(), 0, 0, 0, 0, 0, 255, 12);
+        int inkPast = 0;
+        for (int y = 0; y < Canvas::kH; ++y)
+          for (int x = int(room); x < Canvas::kW; ++x) inkPast += canvas.at(x, y) != kWhite;
+        EXPECT_EQ(inkPast, 0) << form << " in " << room;
+      }
+    }
 }
 
 TEST_F(Win32DriverTest, APaintedWindowShowsWhatTheSurfaceDrew) {
