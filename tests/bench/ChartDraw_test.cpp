@@ -316,13 +316,28 @@ TEST_F(ChartDraw, PlotWidthAtTheNarrowLimits) {
 // From the minimum width to 2,000 pixels and from 1 us to 10^14 ms, every
 // grid line stays and the labels stand on every k-th of them from the
 // first, k the smallest that leaves a digit's width between neighbours, as
-// the driver measures the labels.
+// the driver measures the labels; a label that would pass the view's right
+// edge is left out. No two labels read the same, however fine the step:
+// they carry the decimals it needs, and no more than one (two for a
+// speed-up) where that tells them apart.
 TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
-  const int64_t maxima[] = {1,       7,         12,        999,         7300,        123456,
-                            2500000, 400000000, 987654321, 10000000000, 1000000000000000, 98765432109876543};
+  const int64_t maxima[] = {1,       7,         12,        80,          120,         450,   999,
+                            7300,    123456,    2500000,   400000000,   987654321,   10000000000,
+                            1000000000000000,   98765432109876543};
+  // The labels of the whole axis, where a row reads them exactly.
+  const std::map<std::pair<int, int64_t>, std::string> exact = {
+      {{0, 1}, "0.0000 0.0002 0.0004 0.0006 0.0008 0.0010 0.0012"},
+      {{0, 7}, "0.000 0.001 0.002 0.003 0.004 0.005 0.006 0.007 0.008"},
+      {{0, 80}, "0.00 0.02 0.04 0.06 0.08 0.10"},
+      {{0, 120}, "0.00 0.02 0.04 0.06 0.08 0.10 0.12 0.14"},
+      {{0, 450}, "0.0 0.1 0.2 0.3 0.4 0.5"},
+      {{0, 999}, "0.0 0.2 0.4 0.6 0.8 1.0"},
+      {{1, 12}, "0.00x 2.00x 4.00x 6.00x 8.00x 10.00x 12.00x 14.00x"},
+  };
   const auto end = [](int x, const std::string& t) { return x + int(gDriver->textWidth(t.c_str(), 11) + gDriver->textWidth("0", 11)); };
   for (int metric : {0, 1})
     for (int64_t top : maxima) {
+      SCOPED_TRACE("metric " + std::to_string(metric) + ", top " + std::to_string(top));
       auto data = dataSetOf({contribution("c", {{.bench = "b", .best = top}, {.bench = "b", .target = "cpp", .best = 1}})});
       const auto axis = [&](int width) {  // grid x's; labels as (x, text)
         auto view = chart(data, width, 200);
@@ -336,18 +351,29 @@ TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
           int x, y, w, h;
           if (std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d 208 211 219", &x, &y, &w, &h) == 4 && y == 48 && w == 1)
             grid.push_back(x);
-          if (const auto t = drawnText(line); t && t->y == 30 && t->colour == "110 110 110 255" && t->size == 11)
+          if (const auto t = drawnText(line); t && t->y == 30 && t->colour == "110 110 110 255" && t->size == 11) {
             labels.push_back({t->x, t->text});
+            EXPECT_LE(t->x + int(gDriver->textWidth(t->text.c_str(), 11)), width) << t->text;
+          }
         }
         return std::make_pair(grid, labels);
       };
-      const auto [allGrid, all] = axis(30000);  // wide enough for every label
-      ASSERT_EQ(allGrid.size(), all.size());
+      // Wide enough for every label but the last, which stands at the
+      // plot's right end at every width: wider than the room right of the
+      // plot, it is never drawn.
+      const auto [allGrid, all] = axis(30000);
+      ASSERT_GE(all.size() + 1, allGrid.size());
+      ASSERT_LE(all.size(), allGrid.size());
+      std::string texts;
+      for (size_t i = 0; i < all.size(); ++i) {
+        texts += (i ? " " : "") + all[i].second;
+        if (i > 0) EXPECT_NE(all[i].second, all[i - 1].second);
+      }
+      if (auto it = exact.find({metric, top}); it != exact.end()) EXPECT_EQ(texts, it->second);
       for (int width = chart(data)->minimumWidth(); width <= 2000; width += width < 400 ? 7 : 61) {
-        SCOPED_TRACE("metric " + std::to_string(metric) + ", top " + std::to_string(top) + ", width " +
-                     std::to_string(width));
+        SCOPED_TRACE("width " + std::to_string(width));
         const auto [grid, labels] = axis(width);
-        ASSERT_LE(grid.size(), all.size());
+        ASSERT_LE(grid.size(), allGrid.size());
         size_t k = 1;
         const auto apart = [&] {
           for (size_t i = 0; i + k < grid.size(); i += k)
@@ -356,7 +382,9 @@ TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
         };
         while (!apart() && k < grid.size()) ++k;
         std::vector<std::pair<int, std::string>> expected;
-        for (size_t i = 0; i < grid.size(); i += k) expected.push_back({grid[i] + 2, all[i].second});
+        for (size_t i = 0; i < grid.size(); i += k)
+          if (i < all.size() && grid[i] + 2 + int(gDriver->textWidth(all[i].second.c_str(), 11)) <= width)
+            expected.push_back({grid[i] + 2, all[i].second});
         EXPECT_EQ(labels, expected);
       }
     }
@@ -377,39 +405,48 @@ TEST_F(ChartDraw, ZeroAndNegativeValuesDrawTwoPixelBars) {
   EXPECT_EQ(normalised(g)[1], "roundRect 4,56,792,126 197 202 214 255");
 }
 
-// A known fault: error-bar ends far right of the plot passed 32767 and
-// wrapped to the left of the view. Each end is held to the 16-bit range now;
-// all three lines are still drawn, as they are for ends that fit.
-TEST_F(ChartDraw, ErrorBarEndsAreHeldToTheCoordinateRangeInsteadOfWrapping) {
-  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 7300, .mean = 256000, .stddev = 250000},
-                                                   {.bench = "b", .target = "cpp", .best = 7300, .mean = 7000,
-                                                    .stddev = 1e9}})}));
-  view->rebuild();
-  RecordingGraphics g;
-  view->drawRect(g, UXRect(0, 0, 800, 600));
-  // Row 0: mean - stddev lands at 580; mean + stddev at 33080, past 16 bits.
-  // Row 1: both ends lie past the range, one on each side.
-  EXPECT_EQ(joined(g.of("drawLine")),
-            "drawLine 580 102 580 112 1\n"
-            "drawLine 32767 102 32767 112 1\n"
-            "drawLine 580 107 32767 107 1\n"
-            "drawLine -32768 154 -32768 164 1\n"
-            "drawLine 32767 154 32767 164 1\n"
-            "drawLine -32768 159 32767 159 1\n");
-}
-
-// An end that fits 16 bits is drawn where it falls, even left of the view:
-// the error bar is not clipped to the plot or to the view.
-TEST_F(ChartDraw, ErrorBarEndLeftOfTheViewIsDrawnWhereItFalls) {
-  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 7300, .mean = 100, .stddev = 5000}})}));
-  view->rebuild();
-  RecordingGraphics g;
-  view->drawRect(g, UXRect(0, 0, 800, 600));
-  // S = 8000 over P = 520: -4900 gives -318 (truncated), 5100 gives 331.
-  EXPECT_EQ(joined(g.of("drawLine")),
-            "drawLine -128 102 -128 112 1\n"
-            "drawLine 521 102 521 112 1\n"
-            "drawLine -128 107 521 107 1\n");
+// Error bars are held to the plot, 190 to 710 in an 800-pixel view (S = 8000
+// over P = 520, or S = 120 for a best of 100): an end past it is an
+// arrowhead at the plot's end instead of a whisker, and an error bar wholly
+// past one end is that one mark. Ends that once lay past 32767, or left of
+// the view, are among them. The value text stands after the bar or the
+// error bar's end.
+TEST_F(ChartDraw, ErrorBarsAreHeldToThePlotWithAMarkWhereTheyGoOn) {
+  struct Case {
+    const char* what;
+    int64_t best;
+    double mean, stddev;
+    const char* lines;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"past the right end, once past 16 bits", 7300, 256000, 250000,
+       "drawLine 580 102 580 112 1\ndrawLine 706 103 710 107 1\ndrawLine 706 111 710 107 1\n"
+       "drawLine 580 107 710 107 1\n",
+       "\"7.3 ms\" 717 105"},
+      {"past both ends", 7300, 7000, 1e9,
+       "drawLine 194 103 190 107 1\ndrawLine 194 111 190 107 1\ndrawLine 706 103 710 107 1\n"
+       "drawLine 706 111 710 107 1\ndrawLine 190 107 710 107 1\n",
+       "\"7.3 ms\" 717 105"},
+      {"past the left end, once left of the view", 7300, 100, 5000,
+       "drawLine 194 103 190 107 1\ndrawLine 194 111 190 107 1\ndrawLine 521 102 521 112 1\n"
+       "drawLine 190 107 521 107 1\n",
+       "\"7.3 ms\" 670 105"},
+      {"one slow sample among five: 100, 100, 100, 100, 5000", 100, 1080, 2191.3,
+       "drawLine 194 103 190 107 1\ndrawLine 194 111 190 107 1\ndrawLine 706 103 710 107 1\n"
+       "drawLine 706 111 710 107 1\ndrawLine 190 107 710 107 1\n",
+       "\"100 us\" 717 105"},
+      {"wholly right of the plot", 100, 5000, 100, "drawLine 706 103 710 107 1\ndrawLine 706 111 710 107 1\n",
+       "\"100 us\" 717 105"},
+  };
+  for (const Case& c : cases) {
+    auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = c.best, .mean = c.mean, .stddev = c.stddev}})}));
+    view->rebuild();
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, 800, 600));
+    EXPECT_EQ(joined(g.of("drawLine")), c.lines) << c.what;
+    EXPECT_NE(g.text().find(std::string(c.value) + " 40 40 44 255 11"), std::string::npos) << c.what << "\n" << g.text();
+  }
 }
 
 // A chart taller than 16 bits: rows past 32767 are left out rather than
