@@ -38,6 +38,10 @@ namespace {
 // lies this far outside the band is drawn, in case part of it shows.
 constexpr int64_t kSlack = 24;
 
+// Row labels are shortened to no fewer characters than this: the form that
+// fitted no room is cut at its end instead.
+constexpr uint32_t kFewestLabelChars = 8;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -260,10 +264,17 @@ class GroupLabels {
       if (added) texts.push_back(it->first);
       formOf_[static_cast<size_t>(j - begin)] = it->second;
     }
+    // The short forms count characters: the fewest fewer that fit the
+    // measured room, so that no form is cut again at its end.
     const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
-    const int64_t perChar = std::max<int64_t>(measure.widthOf("0"), 1);
     const std::vector<std::string_view> views(texts.begin(), texts.end());
-    forms_ = chart::shortForms(views, static_cast<uint32_t>(BM::kLabelRoom / perChar));
+    const auto fits = [&] {
+      return std::all_of(forms_.begin(), forms_.end(),
+                         [&](const std::string& form) { return measure.widthOf(form) <= BM::kLabelRoom; });
+    };
+    auto chars = static_cast<uint32_t>(BM::kLabelRoom / std::max<int64_t>(measure.widthOf("0"), 1));
+    forms_ = chart::shortForms(views, chars);
+    while (!fits() && chars > kFewestLabelChars) forms_ = chart::shortForms(views, --chars);
     for (std::string& form : forms_) form = chart::fitText(form, BM::kLabelRoom, measure);
   }
   const std::string& of(int32_t j) const { return forms_[formOf_[static_cast<size_t>(j - begin_)]]; }
@@ -312,8 +323,8 @@ void drawErrorEnd(const BarPass& p, const ErrorEnd& end, int64_t r) {
 // One row at its line r: label, bar, value and, for times, the error bar
 // held to the plot. The value stands right of the bar, or of the error bar
 // where that reaches further, so that no whisker crosses it; where the
-// panel has no room for it there, it stands above the bar's end, and it is
-// cut where not even the plot's width holds it.
+// panel has no room for it there, it stands above the bar, ending where the
+// bar ends, and it is cut only where not even the panel's width holds it.
 void drawBarRow(const BarPass& p, const ChartRow& row, const std::string& label, int64_t r) {
   if (!label.empty()) p.canvas.text(label.c_str(), BM::kLabelX, r + BM::kLabelDY, 80, 80, 88, BM::kRowTextSize);
 
@@ -335,9 +346,10 @@ void drawBarRow(const BarPass& p, const ChartRow& row, const std::string& label,
   std::string value(chart::drawnText(*chart::valueText(p.metric, row.shown)));
   int64_t x = end + BM::kValueDX, y = r + BM::kValueDY;
   if (const int64_t w = measure.widthOf(value); x + w > right) {
-    value = chart::fitText(value, right - BM::kPlotLeft, measure);
-    const int64_t fitted = measure.widthOf(value);
-    x = std::max(std::min(BM::kPlotLeft + bw, right) - fitted, BM::kPlotLeft);
+    // Above the bar nothing stands between the row labels' left edge and
+    // the panel's right one.
+    value = chart::fitText(value, right - BM::kLabelX, measure);
+    x = std::max(std::min(BM::kPlotLeft + bw, right) - measure.widthOf(value), BM::kLabelX);
     y = r + BM::kValueAboveDY;
   }
   p.canvas.text(value.c_str(), x, y, 40, 40, 44, BM::kRowTextSize);

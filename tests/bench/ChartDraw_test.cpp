@@ -266,8 +266,119 @@ TEST_F(ChartDraw, ValueTextsStandClearOfErrorBars) {
                     t->x > bar->second.second)
             << t->text << " at " << t->x << ", top " << top << ", width " << width;
       }
+      // Every error bar within the plot; every value text in the panel,
+      // right of the row labels.
+      const int right = width - 90 > 190 ? width - 90 : 230;
+      for (const std::string& line : g.of("drawLine"))
+        if (int x1, y1, x2, y2; std::sscanf(line.c_str(), "drawLine %d %d %d %d", &x1, &y1, &x2, &y2) == 4)
+          EXPECT_TRUE(std::min(x1, x2) >= 190 && std::max(x1, x2) <= right) << line << ", width " << width;
+      for (const std::string& line : g.lines)
+        if (const auto t = drawnText(line); t && t->colour == "40 40 44 255")
+          EXPECT_TRUE(t->x >= 190 && t->x + int(gDriver->textWidth(t->text.c_str(), t->size)) <= width - 10)
+              << line << ", width " << width;
     }
   EXPECT_GT(checked, 300);
+}
+
+// Every text of the bar charts is held to its room, as the driver measures
+// it: a title to the panel, a row label to the left of the plot, a value
+// text to the panel right of the labels, the caption to the view; a cut text
+// is its beginning and an ellipsis.
+TEST_F(ChartDraw, EveryBarChartTextIsHeldToItsRoom) {
+  const std::string longName(10000, 'n'), longArch = std::string(60, 'a');
+  struct Case {
+    const char* what;
+    std::vector<RunSpec> runs;
+    int32_t metric;
+  };
+  const std::vector<Case> cases = {
+      {"a 10,000-character benchmark name", {{.bench = longName.c_str(), .best = 1000}}, 0},
+      {"a 60-character architecture", {{.bench = "b", .arch = longArch.c_str(), .best = 1000}}, 0},
+      {"a speed-up of 92233720368547760.00x",
+       {{.bench = "b", .best = 1}, {.bench = "b", .target = "cpp", .best = 92233720368547760}},
+       1},
+      {"one slow sample", {{.bench = "b", .best = 100, .mean = 1080, .stddev = 2191.3}}, 0},
+      {"1000, 1000, 900000",
+       {{.bench = "b", .best = 300666, .mean = 300666, .stddev = 519037},
+        {.bench = "b", .target = "cpp", .best = 420000, .mean = 420000, .stddev = 600000}},
+       0},
+  };
+  const auto width = [](const DrawnText& t) { return int(gDriver->textWidth(t.text.c_str(), t.size)); };
+  for (const Case& c : cases)
+    for (int W : {320, 834, 1600}) {
+      SCOPED_TRACE(std::string(c.what) + ", width " + std::to_string(W));
+      auto data = contribution("c", {});
+      for (const RunSpec& r : c.runs) data->runs->add(makeRun(r));
+      auto view = chart(dataSetOf({data}), W, 400);
+      view->metric = c.metric;
+      view->rebuild();
+      RecordingGraphics g;
+      view->drawRect(g, UXRect(0, 0, int16_t(W), 400));
+      // Texts as boxes (size s taken as s high), bars as rectangles: none
+      // meets another.
+      struct Box {
+        int x0, y0, x1, y1;
+        std::string line;
+      };
+      std::vector<Box> boxes;
+      for (const std::string& line : g.lines)
+        if (int x, y, w, h; std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d", &x, &y, &w, &h) == 4 && h == 14)
+          boxes.push_back({x, y, x + w, y + h, line});
+      int texts = 0;
+      for (const std::string& line : g.lines) {
+        const auto t = drawnText(line);
+        if (!t) continue;
+        ++texts;
+        const int end = t->x + width(*t);
+        for (const Box& b : boxes)
+          EXPECT_FALSE(t->x < b.x1 && b.x0 < end && t->y < b.y1 && b.y0 < t->y + t->size) << line << "\n" << b.line;
+        boxes.push_back({t->x, t->y, end, t->y + t->size, line});
+        if (t->colour == "80 80 88 255") EXPECT_LE(end, 184) << line;         // row label
+        if (t->colour == "24 24 28 255") EXPECT_LE(end, W - 10) << line;      // title
+        if (t->colour == "40 40 44 255") EXPECT_LE(end, W - 10) << line;      // value
+        EXPECT_LE(end, W) << line;
+        // Row labels take the short forms that keep them apart (a middle
+        // may go); any other cut text is its beginning and the ellipsis.
+        const size_t cut = t->text.find("\xE2\x80\xA6");
+        if (cut != std::string::npos && t->colour != "80 80 88 255") {
+          EXPECT_EQ(cut + 3, t->text.size()) << line;
+          EXPECT_TRUE(longName.rfind(t->text.substr(0, cut), 0) == 0 || t->text.rfind("bar = value", 0) == 0)
+              << line;
+        }
+      }
+      EXPECT_GE(texts, 4);
+    }
+}
+
+// Rows of one benchmark that read alike get what tells them apart: the
+// machine where they ran on two, the optimisation level where they ran at
+// two; a label no other row shares stays as it is. Machines alike but for
+// their ends stay apart when the room cuts them.
+TEST_F(ChartDraw, RowsOfABenchmarkThatReadAlikeAreToldApart) {
+  const auto labels = [&](const Ref<DataSet>& data) {
+    auto view = chart(data);
+    view->rebuild();
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, 800, 600));
+    std::set<std::string> out;
+    for (const std::string& line : g.lines)
+      if (const auto t = drawnText(line); t && t->colour == "80 80 88 255") {
+        out.insert(t->text);
+        EXPECT_LE(t->x + int(gDriver->textWidth(t->text.c_str(), t->size)), 184) << line;
+      }
+    return out;
+  };
+  EXPECT_EQ(labels(dataSetOf({contribution("Intel Xeon", {{.bench = "b", .arch = "x86_64", .best = 83900},
+                                                          {.bench = "b", .target = "cpp", .arch = "x86_64", .best = 1000}}),
+                              contribution("AMD EPYC", {{.bench = "b", .arch = "x86_64", .best = 117900}})})),
+            (std::set<std::string>{"C++ (clang)  x86-64", "quorl  x86-64  AMD EPYC", "quorl  x86-64  Intel Xeon"}));
+  EXPECT_EQ(labels(dataSetOf({contribution("m", {{.bench = "b", .arch = "arm64", .best = 100},
+                                                 {.bench = "b", .opt = "O2", .arch = "arm64", .best = 200}})})),
+            (std::set<std::string>{"quorl  arm64 O3", "quorl  arm64 O2"}));
+  const std::string common = "AMD EPYC 7763 64-Core Processor with a long name";
+  const auto alike = labels(dataSetOf({contribution((common + " A").c_str(), {{.bench = "b", .best = 100}}),
+                                       contribution((common + " B").c_str(), {{.bench = "b", .best = 200}})}));
+  EXPECT_EQ(alike.size(), 2u);
 }
 
 TEST_F(ChartDraw, BarChartSpeedUpMetric) {
