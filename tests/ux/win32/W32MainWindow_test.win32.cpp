@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "W32Shot.h"
 #include "W32TestSupport.h"
 #include "app/Controller.h"
@@ -198,6 +199,53 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
   UXRect status = controller->statusLabel->absoluteFrame();
   EXPECT_GT(count(status.x(), status.y(), status.x() + 200, status.y() + status.h(), dark), 20);
   ReleaseDC(top(), dc);
+}
+
+// One slow sample among five gives an error bar far wider than the plot:
+// on screen it stays within the plot, striking through neither the row's
+// label nor the room right of the plot, and the value text stands in the
+// chart after it.
+TEST_F(MainWindowTest, AnErrorBarPastThePlotStaysInItAndItsValueInTheChart) {
+  TempDir dir;
+  const std::string path = dir.write(
+      "slow.json",
+      R"([{"schema": "quorl-bench/1", "id": "slow", "machine": {"cpu": "c"}, "runs": [{"suite": "langs",
+          "benchmark": "b", "target": "quorl", "device": "cpu", "opt": "O3", "samples_us": [100, 100, 100, 100, 5000],
+          "best_us": 100, "first_us": 100}]}])");
+  controller->loadFile(String::withCString(path.c_str()));
+  d->windowInvalidate(controller->window->handle);
+  for (int i = 0; i < 10; ++i) drainQueue();
+  saveShot(top());
+  HDC dc = GetDC(top());
+  const auto at = [&](int x, int y) { return uint32_t(GetPixel(dc, x, y)); };
+  const UXRect chart = controller->chartScroll->absoluteFrame();
+  const uint32_t orange = w32Rgb(212, 117, 31);
+  int barY = -1, barStart = -1, barEnd = -1;
+  for (int y = chart.y(); y < chart.y() + 200 && barY < 0; ++y)
+    for (int x = chart.x(); x < chart.x() + chart.w(); ++x)
+      if (at(x, y) == orange) {
+        barY = y, barStart = x;
+        break;
+      }
+  ASSERT_GE(barY, 0) << controller->lastStatus->cString();
+  for (int x = barStart; x < chart.x() + chart.w(); ++x)
+    if (at(x, barY + 3) == orange) barEnd = x;
+  // The plot ends 90 pixels short of the chart's right edge (or of a
+  // scroll bar's left).
+  const int plotRight = chart.x() + chart.w() - 90;
+  int blackLeft = 0, blackRight = 0, text = 0;
+  for (int y = barY - 4; y < barY + 18; ++y)
+    for (int x = chart.x(); x < chart.x() + chart.w() - 4; ++x) {
+      const uint32_t p = at(x, y);
+      if (p == 0 && x < barStart) ++blackLeft;
+      if (p == 0 && x > plotRight + 2) ++blackRight;
+      const bool dark = (p & 0xFF) < 90 && ((p >> 8) & 0xFF) < 90 && ((p >> 16) & 0xFF) < 90 && p != 0;
+      if (dark && x > barEnd + 2) ++text;
+    }
+  ReleaseDC(top(), dc);
+  EXPECT_EQ(blackLeft, 0);
+  EXPECT_EQ(blackRight, 0);
+  EXPECT_GT(text, 10);  // "100 us"
 }
 
 // Runs the command line with standard output and error on a pipe; answers
