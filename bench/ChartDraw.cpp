@@ -224,74 +224,107 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
                   BM::kAxisTitleSize);
 }
 
-// The row labels of one group as drawn. Rows whose labels read alike but
+// The row labels of a group as drawn. Rows whose labels read alike but
 // that ran at different optimisation levels, or on different machines, get
 // the level (" O2") and the machine ("  AMD EPYC 7763") added, whichever
 // differs among them; the labels are then cut to their room by the short
 // forms, so that the cut keeps them apart, and held to the measured room.
-class GroupLabels {
- public:
-  GroupLabels(const Array& rows, int32_t begin, int32_t end) : begin_(begin) {
-    // Which labels read alike with different levels or machines. Rows of
-    // one configuration share their label String: most rows are found by
-    // its address.
-    std::unordered_map<const String*, Alike*> byString;
-    for (int32_t j = begin; j < end; ++j) {
-      const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
-      if (!row) continue;
-      Alike*& alike = byString[row->label.get()];
-      if (!alike) {
-        auto [it, added] = byText_.try_emplace(textOf(row->label.get()));
-        if (added) it->second = {row->opt.get(), row->machineText.get()};
-        alike = &it->second;
-      }
-      alike->optsDiffer = alike->optsDiffer || textOf(alike->opt) != textOf(row->opt.get());
-      alike->machinesDiffer = alike->machinesDiffer || textOf(alike->machine) != textOf(row->machineText.get());
-    }
-    // Each row's text, the distinct texts once.
-    std::unordered_map<std::string, uint32_t> distinct;
-    std::vector<std::string> texts;
-    formOf_.assign(static_cast<size_t>(end - begin), 0);
-    for (int32_t j = begin; j < end; ++j) {
-      const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
-      if (!row) continue;
-      const Alike& alike = byText_.at(textOf(row->label.get()));
-      std::string text(textOf(row->label.get()));
-      if (alike.optsDiffer && !textOf(row->opt.get()).empty()) text.append(" ").append(textOf(row->opt.get()));
-      if (alike.machinesDiffer && !textOf(row->machineText.get()).empty())
-        text.append("  ").append(textOf(row->machineText.get()));
-      auto [it, added] = distinct.try_emplace(std::move(text), static_cast<uint32_t>(texts.size()));
-      if (added) texts.push_back(it->first);
-      formOf_[static_cast<size_t>(j - begin)] = it->second;
-    }
-    // The short forms count characters: the fewest fewer that fit the
-    // measured room, so that no form is cut again at its end.
-    const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
-    const std::vector<std::string_view> views(texts.begin(), texts.end());
-    const auto fits = [&] {
-      return std::all_of(forms_.begin(), forms_.end(),
-                         [&](const std::string& form) { return measure.widthOf(form) <= BM::kLabelRoom; });
-    };
-    auto chars = static_cast<uint32_t>(BM::kLabelRoom / std::max<int64_t>(measure.widthOf("0"), 1));
-    forms_ = chart::shortForms(views, chars);
-    while (!fits() && chars > kFewestLabelChars) forms_ = chart::shortForms(views, --chars);
-    for (std::string& form : forms_) form = chart::fitText(form, BM::kLabelRoom, measure);
-  }
-  const std::string& of(int32_t j) const { return forms_[formOf_[static_cast<size_t>(j - begin_)]]; }
-
- private:
-  struct Alike {
-    const String* opt = nullptr;
-    const String* machine = nullptr;
-    bool optsDiffer = false, machinesDiffer = false;
-  };
-  static std::string_view textOf(const String* s) { return s ? chart::drawnText(*s) : std::string_view(); }
-
-  int32_t begin_;
-  std::unordered_map<std::string_view, Alike> byText_;  // views into the rows' Strings
-  std::vector<uint32_t> formOf_;
-  std::vector<std::string> forms_;
+struct Alike {
+  const String* opt = nullptr;
+  const String* machine = nullptr;
+  bool optsDiffer = false, machinesDiffer = false;
 };
+
+std::string_view textOf(const String* s) { return s ? chart::drawnText(*s) : std::string_view(); }
+
+// Rows that share their label, level and machine Strings share their text.
+struct Source {
+  const String *label, *opt, *machine;
+  bool operator==(const Source&) const = default;
+};
+struct SourceHash {
+  size_t operator()(const Source& s) const {
+    const std::hash<const void*> h;
+    return h(s.label) ^ (h(s.opt) * 31) ^ (h(s.machine) * 1009);
+  }
+};
+
+void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
+  // Which labels read alike with different levels or machines. Rows of one
+  // configuration share their label String, and a group holds few
+  // configurations: most rows are found by its address.
+  std::unordered_map<std::string_view, Alike> byText;  // views into the rows' Strings
+  std::vector<std::pair<const String*, Alike*>> byString;
+  for (int32_t j = out.begin; j < out.end; ++j) {
+    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
+    if (!row) continue;
+    auto known = std::find_if(byString.begin(), byString.end(),
+                              [&](const auto& entry) { return entry.first == row->label.get(); });
+    if (known == byString.end()) {
+      auto [it, added] = byText.try_emplace(textOf(row->label.get()));
+      if (added) it->second = {row->opt.get(), row->machineText.get()};
+      known = byString.insert(byString.end(), {row->label.get(), &it->second});
+    }
+    Alike& alike = *known->second;
+    alike.optsDiffer = alike.optsDiffer || textOf(alike.opt) != textOf(row->opt.get());
+    alike.machinesDiffer = alike.machinesDiffer || textOf(alike.machine) != textOf(row->machineText.get());
+  }
+  // Each row's text, the distinct texts once.
+  std::unordered_map<Source, uint32_t, SourceHash> sources;
+  std::unordered_map<std::string, uint32_t> distinct;
+  std::vector<std::string> texts;
+  out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
+  for (int32_t j = out.begin; j < out.end; ++j) {
+    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
+    if (!row) continue;
+    const Alike& alike = byText.at(textOf(row->label.get()));
+    // What does not tell this label's rows apart is left out of the key.
+    const Source key{row->label.get(), alike.optsDiffer ? row->opt.get() : nullptr,
+                     alike.machinesDiffer ? row->machineText.get() : nullptr};
+    auto [source, added] = sources.try_emplace(key, 0);
+    if (added) {
+      std::string text(textOf(key.label));
+      if (!textOf(key.opt).empty()) text.append(" ").append(textOf(key.opt));
+      if (!textOf(key.machine).empty()) text.append("  ").append(textOf(key.machine));
+      auto [it, fresh] = distinct.try_emplace(std::move(text), static_cast<uint32_t>(texts.size()));
+      if (fresh) texts.push_back(it->first);
+      source->second = it->second;
+    }
+    out.formOf[static_cast<size_t>(j - out.begin)] = source->second;
+  }
+  // The short forms count characters: the most that fit the measured room,
+  // so that no form is cut again at its end.
+  const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
+  const auto fits = [&] {
+    return std::all_of(out.forms.begin(), out.forms.end(),
+                       [&](const std::string& form) { return measure.widthOf(form) <= BM::kLabelRoom; });
+  };
+  out.forms = texts;
+  if (fits()) return;
+  const std::vector<std::string_view> views(texts.begin(), texts.end());
+  auto chars = static_cast<uint32_t>(BM::kLabelRoom / std::max<int64_t>(measure.widthOf("0"), 1));
+  out.forms = chart::shortForms(views, chars);
+  while (!fits() && chars > kFewestLabelChars) out.forms = chart::shortForms(views, --chars);
+  for (std::string& form : out.forms) form = chart::fitText(form, BM::kLabelRoom, measure);
+}
+
+}  // namespace
+
+const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end) const {
+  const void* first = rows->get(static_cast<uint32_t>(begin)).get();
+  const void* last = rows->get(static_cast<uint32_t>(end - 1)).get();
+  for (const GroupLabels& known : groupLabels_)
+    if (known.begin == begin && known.end == end && known.first == first && known.last == last) return known;
+  // As many groups as a tall view shows, and some.
+  constexpr size_t kKept = 64;
+  if (groupLabels_.size() >= kKept) groupLabels_.erase(groupLabels_.begin());
+  GroupLabels& made = groupLabels_.emplace_back();
+  made.begin = begin, made.end = end, made.first = first, made.last = last;
+  makeGroupLabels(*rows, made);
+  return made;
+}
+
+namespace {
 
 // An error bar's end: where it is drawn, held to the plot, and whether the
 // bar goes on past it there.
@@ -382,14 +415,14 @@ void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
                                                titleMeasure);
       p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
     }
-    const GroupLabels labels(*view.rows, i, e);
+    const ChartView::GroupLabels& labels = view.groupLabels(i, e);
     // The first row whose line can reach into the band.
     const int64_t skip = std::clamp<int64_t>(
         (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
     for (int32_t j = i + static_cast<int32_t>(skip); j < e; ++j) {
       const int64_t r = y + BM::kFirstRowDY + BM::kRowPitch * static_cast<int64_t>(j - i);
       if (r >= p.shown.bottom + kSlack) break;
-      if (const ChartRow* row = rowAt(*view.rows, static_cast<uint32_t>(j))) drawBarRow(p, *row, labels.of(j), r);
+      if (const ChartRow* row = rowAt(*view.rows, static_cast<uint32_t>(j))) drawBarRow(p, *row, labels.forms[labels.formOf[static_cast<size_t>(j - i)]], r);
     }
     y += BM::groupAdvance(k);
     i = e;

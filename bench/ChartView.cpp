@@ -340,6 +340,7 @@ struct ChartView::RunCache {
 };
 
 void ChartView::rebuild() {
+  groupLabels_.clear();
   rows->removeAll();
   maxGroupRows = 0;
   if (!dataSet || !filter) {
