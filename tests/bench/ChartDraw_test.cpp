@@ -523,32 +523,25 @@ TEST_F(ChartDraw, ZeroAndNegativeValuesDrawTwoPixelBars) {
 // the view, are among them. The value text stands after the bar or the
 // error bar's end.
 TEST_F(ChartDraw, ErrorBarsAreHeldToThePlotWithAMarkWhereTheyGoOn) {
+  // The arrowheads at the plot's ends, pointing on.
+  const std::string left = "drawLine 194 103 190 107 1\ndrawLine 194 111 190 107 1\n";
+  const std::string right = "drawLine 706 103 710 107 1\ndrawLine 706 111 710 107 1\n";
   struct Case {
     const char* what;
     int64_t best;
     double mean, stddev;
-    const char* lines;
+    std::string lines;
     const char* value;
   };
   const Case cases[] = {
       {"past the right end, once past 16 bits", 7300, 256000, 250000,
-       "drawLine 580 102 580 112 1\ndrawLine 706 103 710 107 1\ndrawLine 706 111 710 107 1\n"
-       "drawLine 580 107 710 107 1\n",
-       "\"7.3 ms\" 717 105"},
-      {"past both ends", 7300, 7000, 1e9,
-       "drawLine 194 103 190 107 1\ndrawLine 194 111 190 107 1\ndrawLine 706 103 710 107 1\n"
-       "drawLine 706 111 710 107 1\ndrawLine 190 107 710 107 1\n",
-       "\"7.3 ms\" 717 105"},
+       "drawLine 580 102 580 112 1\n" + right + "drawLine 580 107 710 107 1\n", "\"7.3 ms\" 717 105"},
+      {"past both ends", 7300, 7000, 1e9, left + right + "drawLine 190 107 710 107 1\n", "\"7.3 ms\" 717 105"},
       {"past the left end, once left of the view", 7300, 100, 5000,
-       "drawLine 194 103 190 107 1\ndrawLine 194 111 190 107 1\ndrawLine 521 102 521 112 1\n"
-       "drawLine 190 107 521 107 1\n",
-       "\"7.3 ms\" 670 105"},
+       left + "drawLine 521 102 521 112 1\ndrawLine 190 107 521 107 1\n", "\"7.3 ms\" 670 105"},
       {"one slow sample among five: 100, 100, 100, 100, 5000", 100, 1080, 2191.3,
-       "drawLine 194 103 190 107 1\ndrawLine 194 111 190 107 1\ndrawLine 706 103 710 107 1\n"
-       "drawLine 706 111 710 107 1\ndrawLine 190 107 710 107 1\n",
-       "\"100 us\" 717 105"},
-      {"wholly right of the plot", 100, 5000, 100, "drawLine 706 103 710 107 1\ndrawLine 706 111 710 107 1\n",
-       "\"100 us\" 717 105"},
+       left + right + "drawLine 190 107 710 107 1\n", "\"100 us\" 717 105"},
+      {"wholly right of the plot", 100, 5000, 100, right, "\"100 us\" 717 105"},
   };
   for (const Case& c : cases) {
     auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = c.best, .mean = c.mean, .stddev = c.stddev}})}));
