@@ -3,10 +3,11 @@
 // Layout of the bar charts (the numbers are BarMetrics, ChartMetrics.h): a
 // plot from kPlotLeft to R; one rounded panel per benchmark, kRowPitch a
 // row; grid lines and tick labels on one scale for all benchmarks; a
-// caption under the last panel.
+// caption under the last panel. Every text is held to its room (measured,
+// ChartNames.h), and error bars to the plot.
 //
 //   1. Sizes
-//   2. The bar charts: scale, panels, axis, groups and rows, caption
+//   2. The bar charts: scale, panels, axis, row labels, rows, caption
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -224,11 +225,8 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
                   BM::kAxisTitleSize);
 }
 
-// The row labels of a group as drawn. Rows whose labels read alike but
-// that ran at different optimisation levels, or on different machines, get
-// the level (" O2") and the machine ("  AMD EPYC 7763") added, whichever
-// differs among them; the labels are then cut to their room by the short
-// forms, so that the cut keeps them apart, and held to the measured room.
+// What rows whose labels read alike have in common: the first one's level
+// and machine, and whether another's differ.
 struct Alike {
   const String* opt = nullptr;
   const String* machine = nullptr;
@@ -249,21 +247,25 @@ struct SourceHash {
   }
 };
 
+// The row labels of a group as drawn. Rows whose labels read alike but
+// that ran at different optimisation levels, or on different machines, get
+// the level (" O2") and the machine ("  AMD EPYC 7763") added, whichever
+// differs among them; the labels are then cut to their room by the short
+// forms, so that the cut keeps them apart, and held to the measured room.
 void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
   // Which labels read alike with different levels or machines. Rows of one
-  // configuration share their label String, and a group holds few
-  // configurations: most rows are found by its address.
+  // configuration share their label String: most rows are found by its
+  // address.
   std::unordered_map<std::string_view, Alike> byText;  // views into the rows' Strings
-  std::vector<std::pair<const String*, Alike*>> byString;
+  std::unordered_map<const String*, Alike*> byString;
   for (int32_t j = out.begin; j < out.end; ++j) {
     const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
     if (!row) continue;
-    auto known = std::find_if(byString.begin(), byString.end(),
-                              [&](const auto& entry) { return entry.first == row->label.get(); });
-    if (known == byString.end()) {
-      auto [it, added] = byText.try_emplace(textOf(row->label.get()));
-      if (added) it->second = {row->opt.get(), row->machineText.get()};
-      known = byString.insert(byString.end(), {row->label.get(), &it->second});
+    auto [known, added] = byString.try_emplace(row->label.get(), nullptr);
+    if (added) {
+      auto [it, first] = byText.try_emplace(textOf(row->label.get()));
+      if (first) it->second = {row->opt.get(), row->machineText.get()};
+      known->second = &it->second;
     }
     Alike& alike = *known->second;
     alike.optsDiffer = alike.optsDiffer || textOf(alike.opt) != textOf(row->opt.get());
