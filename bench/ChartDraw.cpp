@@ -225,6 +225,24 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
                   BM::kAxisTitleSize);
 }
 
+// The short forms of texts held to `room` as measured. The short forms
+// count characters: the most characters whose forms all fit, and a form
+// that still does not is cut at its end.
+std::vector<std::string> formsIn(const std::vector<std::string_view>& texts, int64_t room,
+                                 const chart::TextMeasure& measure) {
+  std::vector<std::string> forms(texts.begin(), texts.end());
+  const auto fits = [&] {
+    return std::all_of(forms.begin(), forms.end(),
+                       [&](const std::string& form) { return measure.widthOf(form) <= room; });
+  };
+  if (fits()) return forms;
+  auto chars = static_cast<uint32_t>(room / std::max<int64_t>(measure.widthOf("0"), 1));
+  forms = chart::shortForms(texts, chars);
+  while (!fits() && chars > kFewestLabelChars) forms = chart::shortForms(texts, --chars);
+  for (std::string& form : forms) form = chart::fitText(form, room, measure);
+  return forms;
+}
+
 // What rows whose labels read alike have in common: the first one's level
 // and machine, and whether another's differ.
 struct Alike {
@@ -271,10 +289,12 @@ void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
     alike.optsDiffer = alike.optsDiffer || textOf(alike.opt) != textOf(row->opt.get());
     alike.machinesDiffer = alike.machinesDiffer || textOf(alike.machine) != textOf(row->machineText.get());
   }
-  // Each row's text, the distinct texts once.
+  // Each row's text, the distinct texts once, and where the machine added
+  // to a text starts in it.
   std::unordered_map<Source, uint32_t, SourceHash> sources;
   std::unordered_map<std::string, uint32_t> distinct;
   std::vector<std::string> texts;
+  std::vector<size_t> machineAt;
   out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
   for (int32_t j = out.begin; j < out.end; ++j) {
     const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
@@ -287,27 +307,32 @@ void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
     if (added) {
       std::string text(textOf(key.label));
       if (!textOf(key.opt).empty()) text.append(" ").append(textOf(key.opt));
-      if (!textOf(key.machine).empty()) text.append("  ").append(textOf(key.machine));
+      size_t machine = std::string::npos;
+      if (!textOf(key.machine).empty()) machine = text.append("  ").size(), text.append(textOf(key.machine));
       auto [it, fresh] = distinct.try_emplace(std::move(text), static_cast<uint32_t>(texts.size()));
-      if (fresh) texts.push_back(it->first);
+      if (fresh) texts.push_back(it->first), machineAt.push_back(machine);
       source->second = it->second;
     }
     out.formOf[static_cast<size_t>(j - out.begin)] = source->second;
   }
-  // The short forms count characters: the most that fit the measured room,
-  // so that no form is cut again at its end.
   const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
-  const auto fits = [&] {
-    return std::all_of(out.forms.begin(), out.forms.end(),
-                       [&](const std::string& form) { return measure.widthOf(form) <= BM::kLabelRoom; });
-  };
-  out.forms = texts;
-  if (fits()) return;
-  const std::vector<std::string_view> views(texts.begin(), texts.end());
-  auto chars = static_cast<uint32_t>(BM::kLabelRoom / std::max<int64_t>(measure.widthOf("0"), 1));
-  out.forms = chart::shortForms(views, chars);
-  while (!fits() && chars > kFewestLabelChars) out.forms = chart::shortForms(views, --chars);
-  for (std::string& form : out.forms) form = chart::fitText(form, BM::kLabelRoom, measure);
+  out.forms = formsIn({texts.begin(), texts.end()}, BM::kLabelRoom, measure);
+  // Where the room leaves enough of it after the label, a machine is
+  // shortened on its own, among the machines after the same label: the
+  // label then reads whole.
+  std::unordered_map<std::string_view, std::vector<uint32_t>> byLabel;
+  for (uint32_t k = 0; k < texts.size(); ++k)
+    if (machineAt[k] != std::string::npos) byLabel[std::string_view(texts[k]).substr(0, machineAt[k])].push_back(k);
+  const int64_t fewest = static_cast<int64_t>(kFewestLabelChars) * measure.widthOf("0");
+  for (const auto& [label, members] : byLabel) {
+    const int64_t room = BM::kLabelRoom - measure.widthOf(label);
+    const bool cut = std::any_of(members.begin(), members.end(), [&](uint32_t k) { return out.forms[k] != texts[k]; });
+    if (!cut || room < fewest) continue;
+    std::vector<std::string_view> machines;
+    for (uint32_t k : members) machines.push_back(std::string_view(texts[k]).substr(machineAt[k]));
+    const std::vector<std::string> forms = formsIn(machines, room, measure);
+    for (size_t m = 0; m < members.size(); ++m) out.forms[members[m]] = std::string(label).append(forms[m]);
+  }
 }
 
 }  // namespace

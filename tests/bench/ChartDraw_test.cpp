@@ -375,10 +375,19 @@ TEST_F(ChartDraw, RowsOfABenchmarkThatReadAlikeAreToldApart) {
   EXPECT_EQ(labels(dataSetOf({contribution("m", {{.bench = "b", .arch = "arm64", .best = 100},
                                                  {.bench = "b", .opt = "O2", .arch = "arm64", .best = 200}})})),
             (std::set<std::string>{"quorl  arm64 O3", "quorl  arm64 O2"}));
+  // Machines too long for the room: the label stays whole, and the
+  // machines' short forms after it tell them apart.
   const std::string common = "AMD EPYC 7763 64-Core Processor with a long name";
-  const auto alike = labels(dataSetOf({contribution((common + " A").c_str(), {{.bench = "b", .best = 100}}),
-                                       contribution((common + " B").c_str(), {{.bench = "b", .best = 200}})}));
-  EXPECT_EQ(alike.size(), 2u);
+  const std::pair<std::string, std::string> machines[] = {
+      {common + " A", common + " B"},
+      {"AMD Ryzen 9 7950X 16-Core Processor + AMD Radeon RX 7900 XTX", "Intel(R) Core(TM) i7-12700H CPU @ 2.30GHz"},
+  };
+  for (const auto& [a, b] : machines) {
+    const auto drawn = labels(dataSetOf({contribution(a.c_str(), {{.bench = "b", .arch = "x86_64", .best = 100}}),
+                                         contribution(b.c_str(), {{.bench = "b", .arch = "x86_64", .best = 200}})}));
+    EXPECT_EQ(drawn.size(), 2u) << a;
+    for (const std::string& label : drawn) EXPECT_EQ(label.substr(0, 15), "quorl  x86-64  ") << label;
+  }
 }
 
 TEST_F(ChartDraw, BarChartSpeedUpMetric) {
