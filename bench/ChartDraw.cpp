@@ -42,6 +42,8 @@ constexpr int64_t kSlack = 24;
 // Row labels are shortened to no fewer characters than this: the form that
 // fitted no room is cut at its end instead.
 constexpr uint32_t kFewestLabelChars = 8;
+// And to no more than this many beyond a digit's width a character.
+constexpr uint32_t kMoreLabelChars = 12;
 
 }  // namespace
 
@@ -236,8 +238,21 @@ std::vector<std::string> formsIn(const std::vector<std::string_view>& texts, int
                        [&](const std::string& form) { return measure.widthOf(form) <= room; });
   };
   if (fits()) return forms;
+  // From a digit's width a character, fewer while the forms do not fit,
+  // more while more fit (a proportional font's letters are mostly narrower).
   auto chars = static_cast<uint32_t>(room / std::max<int64_t>(measure.widthOf("0"), 1));
   forms = chart::shortForms(texts, chars);
+  if (fits()) {
+    for (uint32_t more = 0; more < kMoreLabelChars; ++more) {
+      std::vector<std::string> wider = chart::shortForms(texts, chars + 1);
+      std::swap(forms, wider);
+      if (!fits()) {
+        std::swap(forms, wider);
+        break;
+      }
+      ++chars;
+    }
+  }
   while (!fits() && chars > kFewestLabelChars) forms = chart::shortForms(texts, --chars);
   for (std::string& form : forms) form = chart::fitText(form, room, measure);
   return forms;
