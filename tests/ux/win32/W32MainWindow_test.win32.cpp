@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -204,14 +205,18 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
 // One slow sample among five gives an error bar far wider than the plot:
 // on screen it stays within the plot, striking through neither the row's
 // label nor the room right of the plot, and the value text stands in the
-// chart after it.
+// chart after it. The row's 60-character architecture leaves its label
+// short of the bar, and a 10,000-character benchmark name its title short
+// of the panel's edge.
 TEST_F(MainWindowTest, AnErrorBarPastThePlotStaysInItAndItsValueInTheChart) {
   TempDir dir;
   const std::string path = dir.write(
       "slow.json",
       R"([{"schema": "quorl-bench/1", "id": "slow", "machine": {"cpu": "c"}, "runs": [{"suite": "langs",
-          "benchmark": "b", "target": "quorl", "device": "cpu", "opt": "O3", "samples_us": [100, 100, 100, 100, 5000],
-          "best_us": 100, "first_us": 100}]}])");
+          "benchmark": "b", "target": "quorl", "device": "cpu", "opt": "O3", "arch": ")" + std::string(60, 'a') +
+          R"(", "samples_us": [100, 100, 100, 100, 5000], "best_us": 100, "first_us": 100}, {"suite": "langs",
+          "benchmark": ")" + std::string(10000, 'n') + R"(", "target": "quorl", "device": "cpu", "opt": "O3",
+          "samples_us": [50], "best_us": 50, "first_us": 50}]}])");
   // The slow file alone sets the chart's scale: a file opened joins what
   // is loaded.
   controller->dataSet->contributions->removeAll();
@@ -242,19 +247,34 @@ TEST_F(MainWindowTest, AnErrorBarPastThePlotStaysInItAndItsValueInTheChart) {
   // The plot ends 90 pixels short of the chart's right edge (or of a
   // scroll bar's left).
   const int plotRight = chart.x() + chart.w() - 90;
-  int blackLeft = 0, blackRight = 0, text = 0;
+  const auto red = [](uint32_t p) { return int(p & 0xFF); };
+  const auto green = [](uint32_t p) { return int((p >> 8) & 0xFF); };
+  const auto blue = [](uint32_t p) { return int((p >> 16) & 0xFF); };
+  int blackLeft = 0, blackRight = 0, text = 0, labelOverBar = 0;
   for (int y = barY - 4; y < barY + 18; ++y)
     for (int x = chart.x(); x < chart.x() + chart.w() - 4; ++x) {
       const uint32_t p = at(x, y);
       if (p == 0 && x < barStart) ++blackLeft;
       if (p == 0 && x > plotRight + 2) ++blackRight;
-      const bool dark = (p & 0xFF) < 90 && ((p >> 8) & 0xFF) < 90 && ((p >> 16) & 0xFF) < 90 && p != 0;
+      const bool dark = red(p) < 90 && green(p) < 90 && blue(p) < 90 && p != 0;
       if (dark && x > barEnd + 2) ++text;
+      // The label's grey (80, 80, 88), blended with what lies under it.
+      const bool grey = p != 0 && red(p) < 170 && std::abs(red(p) - green(p)) < 40 && std::abs(green(p) - blue(p)) < 40;
+      if (grey && x >= barStart && x <= barEnd) ++labelOverBar;
+    }
+  // Nothing dark within the panel's last pixels, where the long title ran on.
+  int titleAtEdge = 0;
+  for (int y = chart.y(); y < chart.y() + 300; ++y)
+    for (int x = chart.x() + chart.w() - 9; x < chart.x() + chart.w() - 5; ++x) {
+      const uint32_t p = at(x, y);
+      titleAtEdge += red(p) < 100 && green(p) < 100 && blue(p) < 100;
     }
   ReleaseDC(top(), dc);
   EXPECT_EQ(blackLeft, 0);
   EXPECT_EQ(blackRight, 0);
   EXPECT_GT(text, 10);  // "100 us"
+  EXPECT_EQ(labelOverBar, 0);
+  EXPECT_EQ(titleAtEdge, 0);
 }
 
 // Runs the command line with standard output and error on a pipe; answers
