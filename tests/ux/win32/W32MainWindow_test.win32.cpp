@@ -207,7 +207,7 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
 // label nor the room right of the plot, and the value text stands in the
 // chart after it. The row's 60-character architecture leaves its label
 // short of the bar, and a 10,000-character benchmark name its title short
-// of the panel's edge.
+// of the panel's edge. The tick labels of its 20-us steps all differ.
 TEST_F(MainWindowTest, AnErrorBarPastThePlotStaysInItAndItsValueInTheChart) {
   TempDir dir;
   const std::string path = dir.write(
@@ -269,6 +269,19 @@ TEST_F(MainWindowTest, AnErrorBarPastThePlotStaysInItAndItsValueInTheChart) {
       const uint32_t p = at(x, y);
       titleAtEdge += red(p) < 100 && green(p) < 100 && blue(p) < 100;
     }
+  // The tick labels step by 20 us: as drawn, no two neighbours read the
+  // same.
+  std::vector<int> grid;
+  for (int x = chart.x(); x < chart.x() + chart.w(); ++x)
+    if (at(x, chart.y() + 52) == w32Rgb(208, 211, 219)) grid.push_back(x);
+  const auto label = [&](int gridX) {
+    std::vector<uint32_t> pixels;
+    for (int y = chart.y() + 30; y < chart.y() + 44; ++y)
+      for (int x = gridX + 2; x < gridX + 30; ++x) pixels.push_back(at(x, y));
+    return pixels;
+  };
+  EXPECT_GE(grid.size(), 6u);
+  for (size_t i = 0; i + 1 < grid.size(); ++i) EXPECT_NE(label(grid[i]), label(grid[i + 1])) << "tick " << i;
   ReleaseDC(top(), dc);
   EXPECT_EQ(blackLeft, 0);
   EXPECT_EQ(blackRight, 0);
