@@ -207,7 +207,8 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
 // label nor the room right of the plot, and the value text stands in the
 // chart after it. The row's 60-character architecture leaves its label
 // short of the bar, and a 10,000-character benchmark name its title short
-// of the panel's edge. The tick labels of its 20-us steps all differ.
+// of the panel's edge; that name's rows from two machines read apart. The
+// tick labels of the 20-us steps all differ.
 TEST_F(MainWindowTest, AnErrorBarPastThePlotStaysInItAndItsValueInTheChart) {
   TempDir dir;
   const std::string path = dir.write(
@@ -216,7 +217,10 @@ TEST_F(MainWindowTest, AnErrorBarPastThePlotStaysInItAndItsValueInTheChart) {
           "benchmark": "b", "target": "quorl", "device": "cpu", "opt": "O3", "arch": ")" + std::string(60, 'a') +
           R"(", "samples_us": [100, 100, 100, 100, 5000], "best_us": 100, "first_us": 100}, {"suite": "langs",
           "benchmark": ")" + std::string(10000, 'n') + R"(", "target": "quorl", "device": "cpu", "opt": "O3",
-          "samples_us": [50], "best_us": 50, "first_us": 50}]}])");
+          "samples_us": [50], "best_us": 50, "first_us": 50}]},
+        {"schema": "quorl-bench/1", "id": "other", "machine": {"cpu": "d"}, "runs": [{"suite": "langs",
+          "benchmark": ")" + std::string(10000, 'n') + R"(", "target": "quorl", "device": "cpu", "opt": "O3",
+          "samples_us": [60], "best_us": 60, "first_us": 60}]}])");
   // The slow file alone sets the chart's scale: a file opened joins what
   // is loaded.
   controller->dataSet->contributions->removeAll();
@@ -282,6 +286,20 @@ TEST_F(MainWindowTest, AnErrorBarPastThePlotStaysInItAndItsValueInTheChart) {
   };
   EXPECT_GE(grid.size(), 6u);
   for (size_t i = 0; i + 1 < grid.size(); ++i) EXPECT_NE(label(grid[i]), label(grid[i + 1])) << "tick " << i;
+  // The long name's two rows, from machines c and d, read apart: "quorl  c"
+  // and "quorl  d", not "quorl" twice.
+  std::vector<int> barTops;
+  for (int y = chart.y(); y < chart.y() + 400; ++y)
+    if (at(barStart + 8, y) == orange && at(barStart + 8, y - 1) != orange && at(barStart + 8, y - 1) != 0)
+      barTops.push_back(y);  // not under the error bar's line
+  ASSERT_EQ(barTops.size(), 3u);
+  const auto rowLabel = [&](int barTop) {
+    std::vector<uint32_t> pixels;
+    for (int y = barTop + 6; y < barTop + 20; ++y)
+      for (int x = chart.x() + 20; x < barStart - 4; ++x) pixels.push_back(at(x, y));
+    return pixels;
+  };
+  EXPECT_NE(rowLabel(barTops[1]), rowLabel(barTops[2]));
   ReleaseDC(top(), dc);
   EXPECT_EQ(blackLeft, 0);
   EXPECT_EQ(blackRight, 0);
