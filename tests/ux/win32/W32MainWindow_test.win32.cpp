@@ -209,7 +209,7 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
 // short of the bar, and a 10,000-character benchmark name its title short
 // of the panel's edge; that name's rows from two machines read apart. The
 // tick labels of the 20-us steps all differ.
-TEST_F(MainWindowTest, AnErrorBarPastThePlotStaysInItAndItsValueInTheChart) {
+TEST_F(MainWindowTest, ASlowSampleLongNamesAndTwoMachinesStayReadable) {
   TempDir dir;
   const std::string path = dir.write(
       "slow.json",
