@@ -3,15 +3,21 @@
 // Layout of the bar charts (the numbers are BarMetrics, ChartMetrics.h): a
 // plot from kPlotLeft to R; one rounded panel per benchmark, kRowPitch a
 // row; grid lines and tick labels on one scale for all benchmarks; a
-// caption under the last panel.
+// caption under the last panel. Every text is held to its room (measured,
+// ChartNames.h), and error bars to the plot.
 //
 //   1. Sizes
-//   2. The bar charts: scale, panels, axis, groups and rows, caption
+//   2. The bar charts: scale, panels, axis, row labels, rows, caption
 #include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "bench/ChartCanvas.h"
 #include "bench/ChartMetrics.h"
+#include "bench/ChartNames.h"
 #include "bench/ChartView.h"
 #include "bench/HeatMap.h"
 #include "bench/HeatMapDraw.h"
@@ -32,6 +38,12 @@ namespace {
 // How far a text or a corner may reach from the point it is placed at: what
 // lies this far outside the band is drawn, in case part of it shows.
 constexpr int64_t kSlack = 24;
+
+// Row labels are shortened to no fewer characters than this: the form that
+// fitted no room is cut at its end instead.
+constexpr uint32_t kFewestLabelChars = 8;
+// And to no more than this many beyond a digit's width a character.
+constexpr uint32_t kMoreLabelChars = 12;
 
 }  // namespace
 
@@ -121,15 +133,34 @@ void roundRectInBand(const BarPass& p, int64_t x, int64_t y, int64_t w, int64_t 
 // the value at the tick.
 struct TickLabel {
   int64_t x;
-  Ref<String> text;
+  std::string text;
 };
+
+// The labels of the ticks t x step, t from 0 to n - 1: "%.2fx" of a
+// speed-up, "%.1f" of a time in milliseconds, and more decimals where the
+// step is too fine for those to tell every two neighbours apart.
+std::vector<std::string> tickTexts(int32_t metric, double step, size_t n) {
+  const int32_t fewest = metric == 1 ? BM::kSpeedUpDecimals : BM::kTimeDecimals;
+  constexpr int32_t kMostDecimals = 9;
+  std::vector<std::string> out;
+  for (int32_t d = fewest;; ++d) {
+    char format[8] = {'%', '.', char('0' + d), 'f', metric == 1 ? 'x' : '\0', '\0'};
+    out.clear();
+    bool apart = true;
+    for (size_t t = 0; t < n; ++t) {
+      const double v = static_cast<double>(t) * step;
+      out.emplace_back(chart::drawnText(*String::withFormat(format, metric == 1 ? v : v / 1000.0)));
+      if (t > 0 && out[t] == out[t - 1]) apart = false;
+    }
+    if (apart || d == kMostDecimals) return out;
+  }
+}
 
 // A tick label's width as the driver draws it (the byte estimate without
 // a driver): labels stand side by side, where an estimate short of the font
 // lets them touch.
-int64_t tickLabelWidth(const char* text) {
-  if (gDriver) return gDriver->textWidth(text, BM::kTickLabelSize);
-  return static_cast<int64_t>(String::_cstringLen(text)) * BM::kTickLabelByteW;
+int64_t tickLabelWidth(std::string_view text) {
+  return chart::TextMeasure{BM::kTickLabelSize, BM::kTickLabelByteW}.widthOf(text);
 }
 
 // Every k-th tick is labelled, k the smallest that leaves at least a
@@ -138,7 +169,7 @@ int64_t tickLabelWidth(const char* text) {
 int64_t labelEvery(const std::vector<TickLabel>& labels) {
   const int64_t gap = tickLabelWidth("0");
   std::vector<int64_t> ends;
-  for (const TickLabel& label : labels) ends.push_back(label.x + tickLabelWidth(label.text->cString()) + gap);
+  for (const TickLabel& label : labels) ends.push_back(label.x + tickLabelWidth(label.text) + gap);
   const auto fits = [&](size_t k) {
     for (size_t i = 0; i + k < labels.size(); i += k)
       if (ends[i] > labels[i + k].x) return false;
@@ -175,29 +206,202 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
   const int64_t gridBottom = std::min(bottom, p.shown.bottom + kSlack);
   std::vector<TickLabel> labels;
   for (int64_t t = 0; t <= p.ticks; ++t) {
-    const double v = static_cast<double>(t) * p.step;
-    const int64_t x = p.scaled(v) + BM::kPlotLeft;
+    const int64_t x = p.scaled(static_cast<double>(t) * p.step) + BM::kPlotLeft;
     if (x > p.R) break;
-    labels.push_back({x, p.metric == 1 ? String::withFormat("%.2fx", v) : String::withFormat("%.1f", v / 1000.0)});
+    labels.push_back({x, {}});
   }
+  std::vector<std::string> texts = tickTexts(p.metric, p.step, labels.size());
+  for (size_t t = 0; t < labels.size(); ++t) labels[t].text = std::move(texts[t]);
   const size_t every = static_cast<size_t>(labelEvery(labels));
   const bool labelsShown = p.shown.meetsY(BM::kTickLabelY - kSlack, BM::kTickLabelY + kSlack);
   for (size_t t = 0; t < labels.size(); ++t) {
     if (gridBottom > gridTop) p.canvas.fillRect(labels[t].x, gridTop, 1, gridBottom - gridTop, 208, 211, 219);
-    if (labelsShown && t % every == 0)
-      p.canvas.text(labels[t].text->cString(), labels[t].x + BM::kTickLabelDX, BM::kTickLabelY, 110, 110, 110,
-                    BM::kTickLabelSize);
+    // A number is never cut: a label that would pass the view's edge is
+    // left out, its grid line kept.
+    const int64_t x = labels[t].x + BM::kTickLabelDX;
+    if (labelsShown && t % every == 0 && x + tickLabelWidth(labels[t].text) <= p.W)
+      p.canvas.text(labels[t].text.c_str(), x, BM::kTickLabelY, 110, 110, 110, BM::kTickLabelSize);
   }
   if (p.shown.meetsY(BM::kAxisTitleY - kSlack, BM::kAxisTitleY + kSlack))
     p.canvas.text(p.metric == 1 ? "speed-up (x)" : "time (ms)", BM::kPlotLeft, BM::kAxisTitleY, 60, 60, 60,
                   BM::kAxisTitleSize);
 }
 
-// One row at its line r: label, bar, value and, for times, the error bar.
-// The value stands right of the bar, or of the error bar where that reaches
-// further, so that no whisker crosses it.
-void drawBarRow(const BarPass& p, const ChartRow& row, int64_t r) {
-  if (row.label) p.canvas.text(row.label->cString(), BM::kLabelX, r + BM::kLabelDY, 80, 80, 88, BM::kRowTextSize);
+// The short forms of texts held to `room` as measured. The short forms
+// count characters: the most characters whose forms all fit, and a form
+// that still does not is cut at its end.
+std::vector<std::string> formsIn(const std::vector<std::string_view>& texts, int64_t room,
+                                 const chart::TextMeasure& measure) {
+  std::vector<std::string> forms(texts.begin(), texts.end());
+  const auto fits = [&] {
+    return std::all_of(forms.begin(), forms.end(),
+                       [&](const std::string& form) { return measure.widthOf(form) <= room; });
+  };
+  if (fits()) return forms;
+  // From a digit's width a character, fewer while the forms do not fit,
+  // more while more fit (a proportional font's letters are mostly narrower).
+  auto chars = static_cast<uint32_t>(room / std::max<int64_t>(measure.widthOf("0"), 1));
+  forms = chart::shortForms(texts, chars);
+  if (fits()) {
+    for (uint32_t more = 0; more < kMoreLabelChars; ++more) {
+      std::vector<std::string> wider = chart::shortForms(texts, chars + 1);
+      std::swap(forms, wider);
+      if (!fits()) {
+        std::swap(forms, wider);
+        break;
+      }
+      ++chars;
+    }
+  }
+  while (!fits() && chars > kFewestLabelChars) forms = chart::shortForms(texts, --chars);
+  for (std::string& form : forms) form = chart::fitText(form, room, measure);
+  return forms;
+}
+
+// What rows whose labels read alike have in common: the first one's level
+// and machine, and whether another's differ.
+struct Alike {
+  const String* opt = nullptr;
+  const String* machine = nullptr;
+  bool optsDiffer = false, machinesDiffer = false;
+};
+
+std::string_view textOf(const String* s) { return s ? chart::drawnText(*s) : std::string_view(); }
+
+// Rows that share their label, level and machine Strings share their text.
+struct Source {
+  const String *label, *opt, *machine;
+  bool operator==(const Source&) const = default;
+};
+struct SourceHash {
+  size_t operator()(const Source& s) const {
+    const std::hash<const void*> h;
+    return h(s.label) ^ (h(s.opt) * 31) ^ (h(s.machine) * 1009);
+  }
+};
+
+// The row labels of a group as drawn. Rows whose labels read alike but
+// that ran at different optimisation levels, or on different machines, get
+// the level (" O2") and the machine ("  AMD EPYC 7763") added, whichever
+// differs among them; the labels are then cut to their room by the short
+// forms, so that the cut keeps them apart, and held to the measured room.
+void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
+  // Which labels read alike with different levels or machines. Rows of one
+  // configuration share their label String: most rows are found by its
+  // address.
+  std::unordered_map<std::string_view, Alike> byText;  // views into the rows' Strings
+  std::unordered_map<const String*, Alike*> byString;
+  for (int32_t j = out.begin; j < out.end; ++j) {
+    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
+    if (!row) continue;
+    auto [known, added] = byString.try_emplace(row->label.get(), nullptr);
+    if (added) {
+      auto [it, first] = byText.try_emplace(textOf(row->label.get()));
+      if (first) it->second = {row->opt.get(), row->machineText.get()};
+      known->second = &it->second;
+    }
+    Alike& alike = *known->second;
+    alike.optsDiffer = alike.optsDiffer || textOf(alike.opt) != textOf(row->opt.get());
+    alike.machinesDiffer = alike.machinesDiffer || textOf(alike.machine) != textOf(row->machineText.get());
+  }
+  // Each row's text, the distinct texts once, and where the machine added
+  // to a text starts in it.
+  std::unordered_map<Source, uint32_t, SourceHash> sources;
+  std::unordered_map<std::string, uint32_t> distinct;
+  std::vector<std::string> texts;
+  std::vector<size_t> machineAt;
+  out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
+  for (int32_t j = out.begin; j < out.end; ++j) {
+    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
+    if (!row) continue;
+    const Alike& alike = byText.at(textOf(row->label.get()));
+    // What does not tell this label's rows apart is left out of the key.
+    const Source key{row->label.get(), alike.optsDiffer ? row->opt.get() : nullptr,
+                     alike.machinesDiffer ? row->machineText.get() : nullptr};
+    auto [source, added] = sources.try_emplace(key, 0);
+    if (added) {
+      std::string text(textOf(key.label));
+      if (!textOf(key.opt).empty()) text.append(" ").append(textOf(key.opt));
+      size_t machine = std::string::npos;
+      if (!textOf(key.machine).empty()) machine = text.append("  ").size(), text.append(textOf(key.machine));
+      auto [it, fresh] = distinct.try_emplace(std::move(text), static_cast<uint32_t>(texts.size()));
+      if (fresh) texts.push_back(it->first), machineAt.push_back(machine);
+      source->second = it->second;
+    }
+    out.formOf[static_cast<size_t>(j - out.begin)] = source->second;
+  }
+  const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
+  out.forms = formsIn({texts.begin(), texts.end()}, BM::kLabelRoom, measure);
+  // Where the room leaves enough of it after the label, a machine is
+  // shortened on its own, among the machines after the same label: the
+  // label then reads whole.
+  std::unordered_map<std::string_view, std::vector<uint32_t>> byLabel;
+  for (uint32_t k = 0; k < texts.size(); ++k)
+    if (machineAt[k] != std::string::npos) byLabel[std::string_view(texts[k]).substr(0, machineAt[k])].push_back(k);
+  const int64_t fewest = static_cast<int64_t>(kFewestLabelChars) * measure.widthOf("0");
+  for (const auto& [label, members] : byLabel) {
+    const int64_t room = BM::kLabelRoom - measure.widthOf(label);
+    const bool cut = std::any_of(members.begin(), members.end(), [&](uint32_t k) { return out.forms[k] != texts[k]; });
+    if (!cut || room < fewest) continue;
+    std::vector<std::string_view> machines;
+    for (uint32_t k : members) machines.push_back(std::string_view(texts[k]).substr(machineAt[k]));
+    const std::vector<std::string> forms = formsIn(machines, room, measure);
+    for (size_t m = 0; m < members.size(); ++m) out.forms[members[m]] = std::string(label).append(forms[m]);
+  }
+}
+
+}  // namespace
+
+const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end) const {
+  const void* first = rows->get(static_cast<uint32_t>(begin)).get();
+  const void* last = rows->get(static_cast<uint32_t>(end - 1)).get();
+  for (const GroupLabels& known : groupLabels_)
+    if (known.begin == begin && known.end == end && known.first == first && known.last == last) return known;
+  // As many groups as a tall view shows, and some.
+  constexpr size_t kKept = 64;
+  if (groupLabels_.size() >= kKept) groupLabels_.erase(groupLabels_.begin());
+  GroupLabels& made = groupLabels_.emplace_back();
+  made.begin = begin, made.end = end, made.first = first, made.last = last;
+  makeGroupLabels(*rows, made);
+  return made;
+}
+
+namespace {
+
+// An error bar's end: where it is drawn, held to the plot, and whether the
+// bar goes on past it there.
+struct ErrorEnd {
+  int64_t x;
+  bool past;
+};
+
+ErrorEnd errorEnd(const BarPass& p, double v) {
+  const double at = v / p.S * static_cast<double>(p.P);
+  if (at < 0) return {BM::kPlotLeft, true};
+  if (at > static_cast<double>(p.P)) return {p.R, true};
+  return {BM::kPlotLeft + chart::toI32(at), false};
+}
+
+// A whisker across the bar's line, or where the error bar goes on past the
+// plot an arrowhead pointing on.
+void drawErrorEnd(const BarPass& p, const ErrorEnd& end, int64_t r) {
+  if (!end.past) {
+    p.canvas.line(end.x, r + BM::kErrorTopDY, end.x, r + BM::kErrorBottomDY, 1);
+    return;
+  }
+  const int64_t back = end.x == BM::kPlotLeft ? end.x + BM::kMarkW : end.x - BM::kMarkW;
+  const int64_t mid = r + BM::kErrorMidDY;
+  p.canvas.line(back, mid - BM::kMarkW, end.x, mid, 1);
+  p.canvas.line(back, mid + BM::kMarkW, end.x, mid, 1);
+}
+
+// One row at its line r: label, bar, value and, for times, the error bar
+// held to the plot. The value stands right of the bar, or of the error bar
+// where that reaches further, so that no whisker crosses it; where the
+// panel has no room for it there, it stands above the bar, ending where the
+// bar ends, and it is cut only where not even the panel's width holds it.
+void drawBarRow(const BarPass& p, const ChartRow& row, const std::string& label, int64_t r) {
+  if (!label.empty()) p.canvas.text(label.c_str(), BM::kLabelX, r + BM::kLabelDY, 80, 80, 88, BM::kRowTextSize);
 
   double f = row.shown / p.S;
   if (f < 0) f = 0;
@@ -206,25 +410,37 @@ void drawBarRow(const BarPass& p, const ChartRow& row, int64_t r) {
   const chart::RGB c = chart::RGB::of(row.color);
   p.canvas.fillRect(BM::kPlotLeft, r + BM::kBarDY, bw, BM::kBarH, c.r, c.g, c.b);
 
-  // The error bar is centred on the mean and not held to the plot; the
-  // canvas holds an end far past the view to the coordinate range.
-  const bool errorBar = p.metric == 0 && row.stddev > 0;
-  const int64_t x1 = errorBar ? p.scaled(row.mean - row.stddev) + BM::kPlotLeft : 0;
-  const int64_t x2 = errorBar ? p.scaled(row.mean + row.stddev) + BM::kPlotLeft : 0;
+  // The error bar is centred on the mean, not on the bar's end.
+  const bool errorBar = p.metric == 0 && row.stddev > 0 && std::isfinite(row.mean);
+  const ErrorEnd lo = errorBar ? errorEnd(p, row.mean - row.stddev) : ErrorEnd{0, false};
+  const ErrorEnd hi = errorBar ? errorEnd(p, row.mean + row.stddev) : ErrorEnd{0, false};
   // One past the last pixel of the bar, or of the error bar.
-  const int64_t end = std::max(BM::kPlotLeft + bw, errorBar ? std::max(x1, x2) + 1 : 0);
-  p.canvas.text(chart::valueText(p.metric, row.shown)->cString(), end + BM::kValueDX, r + BM::kValueDY, 40, 40, 44,
-                BM::kRowTextSize);
+  const int64_t end = std::max(BM::kPlotLeft + bw, errorBar ? hi.x + 1 : 0);
+  const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
+  const int64_t right = BM::textRight(p.W);
+  std::string value(chart::drawnText(*chart::valueText(p.metric, row.shown)));
+  int64_t x = end + BM::kValueDX, y = r + BM::kValueDY;
+  if (const int64_t w = measure.widthOf(value); x + w > right) {
+    // Above the bar nothing stands between the row labels' left edge and
+    // the panel's right one.
+    value = chart::fitText(value, right - BM::kLabelX, measure);
+    x = std::max(std::min(BM::kPlotLeft + bw, right) - measure.widthOf(value), BM::kLabelX);
+    y = r + BM::kValueAboveDY;
+  }
+  p.canvas.text(value.c_str(), x, y, 40, 40, 44, BM::kRowTextSize);
 
   if (errorBar) {
-    p.canvas.line(x1, r + BM::kErrorTopDY, x1, r + BM::kErrorBottomDY, 1);
-    p.canvas.line(x2, r + BM::kErrorTopDY, x2, r + BM::kErrorBottomDY, 1);
-    p.canvas.line(x1, r + BM::kErrorMidDY, x2, r + BM::kErrorMidDY, 1);
+    // Wholly past one end of the plot: one mark there.
+    const bool beyond = lo.past && hi.past && lo.x == hi.x;
+    if (!beyond) drawErrorEnd(p, lo, r);
+    drawErrorEnd(p, hi, r);
+    if (!beyond) p.canvas.line(lo.x, r + BM::kErrorMidDY, hi.x, r + BM::kErrorMidDY, 1);
   }
 }
 
-// Titles and rows of the groups in the band.
+// Titles and rows of the groups in the band. A title is cut to the panel.
 void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
+  const chart::TextMeasure titleMeasure{BM::kBenchSize, BM::kBenchCharW};
   int64_t y = BM::kFirstPanel;
   for (int32_t i = 0; i < n;) {
     const int32_t e = view.groupEnd(i);
@@ -236,15 +452,19 @@ void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
       continue;
     }
     const ChartRow* first = rowAt(*view.rows, static_cast<uint32_t>(i));
-    if (first && first->bench && p.shown.meetsY(y + BM::kBenchDY - kSlack, y + BM::kBenchDY + kSlack))
-      p.canvas.text(first->bench->cString(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
+    if (first && first->bench && p.shown.meetsY(y + BM::kBenchDY - kSlack, y + BM::kBenchDY + kSlack)) {
+      const std::string title = chart::fitText(chart::drawnText(*first->bench), BM::textRight(p.W) - BM::kBenchX,
+                                               titleMeasure);
+      p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
+    }
+    const ChartView::GroupLabels& labels = view.groupLabels(i, e);
     // The first row whose line can reach into the band.
     const int64_t skip = std::clamp<int64_t>(
         (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
     for (int32_t j = i + static_cast<int32_t>(skip); j < e; ++j) {
       const int64_t r = y + BM::kFirstRowDY + BM::kRowPitch * static_cast<int64_t>(j - i);
       if (r >= p.shown.bottom + kSlack) break;
-      if (const ChartRow* row = rowAt(*view.rows, static_cast<uint32_t>(j))) drawBarRow(p, *row, r);
+      if (const ChartRow* row = rowAt(*view.rows, static_cast<uint32_t>(j))) drawBarRow(p, *row, labels.forms[labels.formOf[static_cast<size_t>(j - i)]], r);
     }
     y += BM::groupAdvance(k);
     i = e;
@@ -282,8 +502,11 @@ void ChartView::drawBars(UXGraphics& graphics) const {
   drawBarAxis(pass, bottom);
   drawBarGroups(pass, *this, static_cast<int32_t>(n));
   // Under the last panel, where a next one would start.
-  canvas.text("bar = value    error bar = one standard deviation    label = machine", BM::kCaptionX,
-              bottom + BM::kPanelGap + BM::kCaptionDY, 110, 110, 118, BM::kCaptionSize);
+  const std::string caption =
+      chart::fitText("bar = value    error bar = one standard deviation    label = machine",
+                     BM::textRight(W) - BM::kCaptionX, chart::TextMeasure{BM::kCaptionSize, BM::kTextCharW});
+  canvas.text(caption.c_str(), BM::kCaptionX, bottom + BM::kPanelGap + BM::kCaptionDY, 110, 110, 118,
+              BM::kCaptionSize);
 }
 
 }  // namespace quorl

@@ -44,6 +44,7 @@ struct BarMetrics {
   static constexpr int32_t kTickLabelSize = 11, kAxisTitleSize = 12;
   static constexpr int64_t kTickLabelByteW = 6;  // without a driver to measure them
   static constexpr int64_t kGridTop = 48;
+  static constexpr int32_t kTimeDecimals = 1, kSpeedUpDecimals = 2;  // the fewest a tick label carries
 
   // Inside a panel at y: the benchmark title, then row i's line at
   // r = y + kFirstRowDY + i x kRowPitch.
@@ -54,6 +55,19 @@ struct BarMetrics {
   static constexpr int64_t kBarDY = 14, kBarH = 14, kMinBar = 2;
   static constexpr int64_t kValueDX = 6, kValueDY = 19;  // right of the bar's end, or the error bar's
   static constexpr int64_t kErrorTopDY = 16, kErrorMidDY = 21, kErrorBottomDY = 26;
+  // An error bar is held to the plot; where it goes on past an end, that
+  // end is an arrowhead kMarkW long and 2 kMarkW high instead of a whisker.
+  static constexpr int64_t kMarkW = 4;
+  // A value text with no room after its bar or whisker stands above the
+  // bar's end instead, between the row line and the bar.
+  static constexpr int64_t kValueAboveDY = 2;
+  // Every text keeps kTextGap from what it must not meet: a row label from
+  // the plot, a value text and a title from the panel's right edge.
+  static constexpr int64_t kTextGap = 6;
+  static constexpr int64_t kTextCharW = 6, kBenchCharW = 7;  // without a driver to measure them
+  static constexpr int64_t kLabelRoom = kPlotLeft - kTextGap - kLabelX;
+  // The right end of what a text in a panel may cover, in a view W wide.
+  static constexpr int64_t textRight(int64_t W) { return W - kPanelX - kTextGap; }
 
   // The caption stands kCaptionDY below where a next panel would start,
   // and the content ends kBottomRoom below that point.

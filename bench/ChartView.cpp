@@ -210,7 +210,7 @@ namespace {
 // resulting Strings (rows are read, never edited in place; the heat map
 // replaces a row's setting with another String rather than changing it).
 struct Configuration {
-  Ref<String> label, series, setting;
+  Ref<String> label, series, setting, opt;
   uint32_t color;
 };
 
@@ -322,6 +322,7 @@ struct ChartView::RunCache {
       c.label = ChartView::labelFor(run);
       c.series = ChartView::seriesName(run);
       c.setting = ChartView::subFor(run);
+      c.opt = run->opt;
       uint32_t r = 0, g = 0, b = 0;
       ChartView::colorOf(run, r, g, b);
       c.color = r << 16 | g << 8 | b;
@@ -345,6 +346,7 @@ struct ChartView::RunCache {
 };
 
 void ChartView::rebuild() {
+  groupLabels_.clear();
   rows->removeAll();
   maxGroupRows = 0;
   if (!dataSet || !filter) {
@@ -517,6 +519,7 @@ void ChartView::rebuild() {
       row->shown = shown;
       row->color = config.color;
       row->label = config.label;
+      row->opt = config.opt;
       row->paramText.defer({owner.contribution, m.index});
       row->bestText.defer({shown, metric == 1 ? NumberRecipe::kSpeedUp : NumberRecipe::kTime});
       row->spreadText.defer({m.stddev, NumberRecipe::kSpread});

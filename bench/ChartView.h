@@ -17,6 +17,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ux/core/UXView.h"
 
@@ -101,6 +103,16 @@ class ChartView : public UXView {
   Ref<String> description() const override;
   const char* classNameC() const override { return "ChartView"; }
 
+  // The row labels of the bar charts' groups drawn lately, as drawn: a
+  // scroll step redraws the same groups (ChartDraw.cpp). An entry names its
+  // group's rows, which a rebuild replaces; rebuild forgets them all.
+  struct GroupLabels {
+    int32_t begin = 0, end = 0;
+    const void *first = nullptr, *last = nullptr;
+    std::vector<uint32_t> formOf;  // by row from begin
+    std::vector<std::string> forms;
+  };
+  const GroupLabels& groupLabels(int32_t begin, int32_t end) const;
  private:
   void drawBars(UXGraphics& graphics) const;
   int32_t summaryMinimumWidth() const;  // SummaryPanels.cpp
@@ -109,6 +121,8 @@ class ChartView : public UXView {
 
   struct RunCache;
   std::unique_ptr<RunCache> cache_;  // what rebuilds keep from one to the next
+
+  mutable std::vector<GroupLabels> groupLabels_;
 };
 
 }  // namespace quorl

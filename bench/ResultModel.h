@@ -239,6 +239,7 @@ class ChartRow final : public Object {
   double shown = 0;
   uint32_t color = 0;     // 0xRRGGBB
   Ref<String> label;
+  Ref<String> opt;        // the run's optimisation level, or null
   RowText<ParamsRecipe> paramText;
   RowText<NumberRecipe> bestText;
   RowText<NumberRecipe> spreadText;

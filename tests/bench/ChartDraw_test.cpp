@@ -269,8 +269,128 @@ TEST_F(ChartDraw, ValueTextsStandClearOfErrorBars) {
                     t->x > bar->second.second)
             << t->text << " at " << t->x << ", top " << top << ", width " << width;
       }
+      // Every error bar within the plot; every value text in the panel,
+      // right of the row labels.
+      const int right = width - 90 > 190 ? width - 90 : 230;
+      for (const std::string& line : g.of("drawLine"))
+        if (int x1, y1, x2, y2; std::sscanf(line.c_str(), "drawLine %d %d %d %d", &x1, &y1, &x2, &y2) == 4)
+          EXPECT_TRUE(std::min(x1, x2) >= 190 && std::max(x1, x2) <= right) << line << ", width " << width;
+      for (const std::string& line : g.lines)
+        if (const auto t = drawnText(line); t && t->colour == "40 40 44 255")
+          EXPECT_TRUE(t->x >= 190 && t->x + int(gDriver->textWidth(t->text.c_str(), t->size)) <= width - 10)
+              << line << ", width " << width;
     }
   EXPECT_GT(checked, 300);
+}
+
+// Every text of the bar charts is held to its room, as the driver measures
+// it: a title to the panel, a row label to the left of the plot, a value
+// text to the panel right of the labels, the caption to the view; a cut text
+// is its beginning and an ellipsis.
+TEST_F(ChartDraw, EveryBarChartTextIsHeldToItsRoom) {
+  const std::string longName(10000, 'n'), longArch = std::string(60, 'a');
+  struct Case {
+    const char* what;
+    std::vector<RunSpec> runs;
+    int32_t metric;
+  };
+  const std::vector<Case> cases = {
+      {"a 10,000-character benchmark name", {{.bench = longName.c_str(), .best = 1000}}, 0},
+      {"a 60-character architecture", {{.bench = "b", .arch = longArch.c_str(), .best = 1000}}, 0},
+      {"a speed-up of 92233720368547760.00x",
+       {{.bench = "b", .best = 1}, {.bench = "b", .target = "cpp", .best = 92233720368547760}},
+       1},
+      {"one slow sample", {{.bench = "b", .best = 100, .mean = 1080, .stddev = 2191.3}}, 0},
+      {"1000, 1000, 900000",
+       {{.bench = "b", .best = 300666, .mean = 300666, .stddev = 519037},
+        {.bench = "b", .target = "cpp", .best = 420000, .mean = 420000, .stddev = 600000}},
+       0},
+  };
+  const auto width = [](const DrawnText& t) { return int(gDriver->textWidth(t.text.c_str(), t.size)); };
+  for (const Case& c : cases)
+    for (int W : {320, 834, 1600}) {
+      SCOPED_TRACE(std::string(c.what) + ", width " + std::to_string(W));
+      auto data = contribution("c", {});
+      for (const RunSpec& r : c.runs) data->runs->add(makeRun(r));
+      auto view = chart(dataSetOf({data}), W, 400);
+      view->metric = c.metric;
+      view->rebuild();
+      RecordingGraphics g;
+      view->drawRect(g, UXRect(0, 0, int16_t(W), 400));
+      // Texts as boxes (size s taken as s high), bars as rectangles: none
+      // meets another.
+      struct Box {
+        int x0, y0, x1, y1;
+        std::string line;
+      };
+      std::vector<Box> boxes;
+      for (const std::string& line : g.lines)
+        if (int x, y, w, h; std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d", &x, &y, &w, &h) == 4 && h == 14)
+          boxes.push_back({x, y, x + w, y + h, line});
+      int texts = 0;
+      for (const std::string& line : g.lines) {
+        const auto t = drawnText(line);
+        if (!t) continue;
+        ++texts;
+        const int end = t->x + width(*t);
+        for (const Box& b : boxes)
+          EXPECT_FALSE(t->x < b.x1 && b.x0 < end && t->y < b.y1 && b.y0 < t->y + t->size) << line << "\n" << b.line;
+        boxes.push_back({t->x, t->y, end, t->y + t->size, line});
+        if (t->colour == "80 80 88 255") EXPECT_LE(end, 184) << line;         // row label
+        if (t->colour == "24 24 28 255") EXPECT_LE(end, W - 10) << line;      // title
+        if (t->colour == "40 40 44 255") EXPECT_LE(end, W - 10) << line;      // value
+        EXPECT_LE(end, W) << line;
+        // Row labels take the short forms that keep them apart (a middle
+        // may go); any other cut text is its beginning and the ellipsis.
+        const size_t cut = t->text.find("\xE2\x80\xA6");
+        if (cut != std::string::npos && t->colour != "80 80 88 255") {
+          EXPECT_EQ(cut + 3, t->text.size()) << line;
+          EXPECT_TRUE(longName.rfind(t->text.substr(0, cut), 0) == 0 || t->text.rfind("bar = value", 0) == 0)
+              << line;
+        }
+      }
+      EXPECT_GE(texts, 4);
+    }
+}
+
+// Rows of one benchmark that read alike get what tells them apart: the
+// machine where they ran on two, the optimisation level where they ran at
+// two; a label no other row shares stays as it is. Machines alike but for
+// their ends stay apart when the room cuts them.
+TEST_F(ChartDraw, RowsOfABenchmarkThatReadAlikeAreToldApart) {
+  const auto labels = [&](const Ref<DataSet>& data) {
+    auto view = chart(data);
+    view->rebuild();
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, 800, 600));
+    std::set<std::string> out;
+    for (const std::string& line : g.lines)
+      if (const auto t = drawnText(line); t && t->colour == "80 80 88 255") {
+        out.insert(t->text);
+        EXPECT_LE(t->x + int(gDriver->textWidth(t->text.c_str(), t->size)), 184) << line;
+      }
+    return out;
+  };
+  EXPECT_EQ(labels(dataSetOf({contribution("Intel Xeon", {{.bench = "b", .arch = "x86_64", .best = 83900},
+                                                          {.bench = "b", .target = "cpp", .arch = "x86_64", .best = 1000}}),
+                              contribution("AMD EPYC", {{.bench = "b", .arch = "x86_64", .best = 117900}})})),
+            (std::set<std::string>{"C++ (clang)  x86-64", "quorl  x86-64  AMD EPYC", "quorl  x86-64  Intel Xeon"}));
+  EXPECT_EQ(labels(dataSetOf({contribution("m", {{.bench = "b", .arch = "arm64", .best = 100},
+                                                 {.bench = "b", .opt = "O2", .arch = "arm64", .best = 200}})})),
+            (std::set<std::string>{"quorl  arm64 O3", "quorl  arm64 O2"}));
+  // Machines too long for the room: the label stays whole, and the
+  // machines' short forms after it tell them apart.
+  const std::string common = "AMD EPYC 7763 64-Core Processor with a long name";
+  const std::pair<std::string, std::string> machines[] = {
+      {common + " A", common + " B"},
+      {"AMD Ryzen 9 7950X 16-Core Processor + AMD Radeon RX 7900 XTX", "Intel(R) Core(TM) i7-12700H CPU @ 2.30GHz"},
+  };
+  for (const auto& [a, b] : machines) {
+    const auto drawn = labels(dataSetOf({contribution(a.c_str(), {{.bench = "b", .arch = "x86_64", .best = 100}}),
+                                         contribution(b.c_str(), {{.bench = "b", .arch = "x86_64", .best = 200}})}));
+    EXPECT_EQ(drawn.size(), 2u) << a;
+    for (const std::string& label : drawn) EXPECT_EQ(label.substr(0, 15), "quorl  x86-64  ") << label;
+  }
 }
 
 TEST_F(ChartDraw, BarChartSpeedUpMetric) {
@@ -319,13 +439,28 @@ TEST_F(ChartDraw, PlotWidthAtTheNarrowLimits) {
 // From the minimum width to 2,000 pixels and from 1 us to 10^14 ms, every
 // grid line stays and the labels stand on every k-th of them from the
 // first, k the smallest that leaves a digit's width between neighbours, as
-// the driver measures the labels.
+// the driver measures the labels; a label that would pass the view's right
+// edge is left out. No two labels read the same, however fine the step:
+// they carry the decimals it needs, and no more than one (two for a
+// speed-up) where that tells them apart.
 TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
-  const int64_t maxima[] = {1,       7,         12,        999,         7300,        123456,
-                            2500000, 400000000, 987654321, 10000000000, 1000000000000000, 98765432109876543};
+  const int64_t maxima[] = {1,       7,         12,        80,          120,         450,   999,
+                            7300,    123456,    2500000,   400000000,   987654321,   10000000000,
+                            1000000000000000,   98765432109876543};
+  // The labels of the whole axis, where a row reads them exactly.
+  const std::map<std::pair<int, int64_t>, std::string> exact = {
+      {{0, 1}, "0.0000 0.0002 0.0004 0.0006 0.0008 0.0010 0.0012"},
+      {{0, 7}, "0.000 0.001 0.002 0.003 0.004 0.005 0.006 0.007 0.008"},
+      {{0, 80}, "0.00 0.02 0.04 0.06 0.08 0.10"},
+      {{0, 120}, "0.00 0.02 0.04 0.06 0.08 0.10 0.12 0.14"},
+      {{0, 450}, "0.0 0.1 0.2 0.3 0.4 0.5"},
+      {{0, 999}, "0.0 0.2 0.4 0.6 0.8 1.0"},
+      {{1, 12}, "0.00x 2.00x 4.00x 6.00x 8.00x 10.00x 12.00x 14.00x"},
+  };
   const auto end = [](int x, const std::string& t) { return x + int(gDriver->textWidth(t.c_str(), 11) + gDriver->textWidth("0", 11)); };
   for (int metric : {0, 1})
     for (int64_t top : maxima) {
+      SCOPED_TRACE("metric " + std::to_string(metric) + ", top " + std::to_string(top));
       auto data = dataSetOf({contribution("c", {{.bench = "b", .best = top}, {.bench = "b", .target = "cpp", .best = 1}})});
       const auto axis = [&](int width) {  // grid x's; labels as (x, text)
         auto view = chart(data, width, 200);
@@ -339,18 +474,29 @@ TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
           int x, y, w, h;
           if (std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d 208 211 219", &x, &y, &w, &h) == 4 && y == 48 && w == 1)
             grid.push_back(x);
-          if (const auto t = drawnText(line); t && t->y == 30 && t->colour == "110 110 110 255" && t->size == 11)
+          if (const auto t = drawnText(line); t && t->y == 30 && t->colour == "110 110 110 255" && t->size == 11) {
             labels.push_back({t->x, t->text});
+            EXPECT_LE(t->x + int(gDriver->textWidth(t->text.c_str(), 11)), width) << t->text;
+          }
         }
         return std::make_pair(grid, labels);
       };
-      const auto [allGrid, all] = axis(30000);  // wide enough for every label
-      ASSERT_EQ(allGrid.size(), all.size());
+      // Wide enough for every label but the last, which stands at the
+      // plot's right end at every width: wider than the room right of the
+      // plot, it is never drawn.
+      const auto [allGrid, all] = axis(30000);
+      ASSERT_GE(all.size() + 1, allGrid.size());
+      ASSERT_LE(all.size(), allGrid.size());
+      std::string texts;
+      for (size_t i = 0; i < all.size(); ++i) {
+        texts += (i ? " " : "") + all[i].second;
+        if (i > 0) EXPECT_NE(all[i].second, all[i - 1].second);
+      }
+      if (auto it = exact.find({metric, top}); it != exact.end()) EXPECT_EQ(texts, it->second);
       for (int width = chart(data)->minimumWidth(); width <= 2000; width += width < 400 ? 7 : 61) {
-        SCOPED_TRACE("metric " + std::to_string(metric) + ", top " + std::to_string(top) + ", width " +
-                     std::to_string(width));
+        SCOPED_TRACE("width " + std::to_string(width));
         const auto [grid, labels] = axis(width);
-        ASSERT_LE(grid.size(), all.size());
+        ASSERT_LE(grid.size(), allGrid.size());
         size_t k = 1;
         const auto apart = [&] {
           for (size_t i = 0; i + k < grid.size(); i += k)
@@ -359,7 +505,9 @@ TEST_F(ChartDraw, TickLabelsKeepApartAtEveryWidth) {
         };
         while (!apart() && k < grid.size()) ++k;
         std::vector<std::pair<int, std::string>> expected;
-        for (size_t i = 0; i < grid.size(); i += k) expected.push_back({grid[i] + 2, all[i].second});
+        for (size_t i = 0; i < grid.size(); i += k)
+          if (i < all.size() && grid[i] + 2 + int(gDriver->textWidth(all[i].second.c_str(), 11)) <= width)
+            expected.push_back({grid[i] + 2, all[i].second});
         EXPECT_EQ(labels, expected);
       }
     }
@@ -380,39 +528,41 @@ TEST_F(ChartDraw, ZeroAndNegativeValuesDrawTwoPixelBars) {
   EXPECT_EQ(normalised(g)[1], "roundRect 4,56,792,126 197 202 214 255");
 }
 
-// A known fault: error-bar ends far right of the plot passed 32767 and
-// wrapped to the left of the view. Each end is held to the 16-bit range now;
-// all three lines are still drawn, as they are for ends that fit.
-TEST_F(ChartDraw, ErrorBarEndsAreHeldToTheCoordinateRangeInsteadOfWrapping) {
-  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 7300, .mean = 256000, .stddev = 250000},
-                                                   {.bench = "b", .target = "cpp", .best = 7300, .mean = 7000,
-                                                    .stddev = 1e9}})}));
-  view->rebuild();
-  RecordingGraphics g;
-  view->drawRect(g, UXRect(0, 0, 800, 600));
-  // Row 0: mean - stddev lands at 580; mean + stddev at 33080, past 16 bits.
-  // Row 1: both ends lie past the range, one on each side.
-  EXPECT_EQ(joined(g.of("drawLine")),
-            "drawLine 580 102 580 112 1\n"
-            "drawLine 32767 102 32767 112 1\n"
-            "drawLine 580 107 32767 107 1\n"
-            "drawLine -32768 154 -32768 164 1\n"
-            "drawLine 32767 154 32767 164 1\n"
-            "drawLine -32768 159 32767 159 1\n");
-}
-
-// An end that fits 16 bits is drawn where it falls, even left of the view:
-// the error bar is not clipped to the plot or to the view.
-TEST_F(ChartDraw, ErrorBarEndLeftOfTheViewIsDrawnWhereItFalls) {
-  auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = 7300, .mean = 100, .stddev = 5000}})}));
-  view->rebuild();
-  RecordingGraphics g;
-  view->drawRect(g, UXRect(0, 0, 800, 600));
-  // S = 8000 over P = 520: -4900 gives -318 (truncated), 5100 gives 331.
-  EXPECT_EQ(joined(g.of("drawLine")),
-            "drawLine -128 102 -128 112 1\n"
-            "drawLine 521 102 521 112 1\n"
-            "drawLine -128 107 521 107 1\n");
+// Error bars are held to the plot, 190 to 710 in an 800-pixel view (S = 8000
+// over P = 520, or S = 120 for a best of 100): an end past it is an
+// arrowhead at the plot's end instead of a whisker, and an error bar wholly
+// past one end is that one mark. Ends that once lay past 32767, or left of
+// the view, are among them. The value text stands after the bar or the
+// error bar's end.
+TEST_F(ChartDraw, ErrorBarsAreHeldToThePlotWithAMarkWhereTheyGoOn) {
+  // The arrowheads at the plot's ends, pointing on.
+  const std::string left = "drawLine 194 103 190 107 1\ndrawLine 194 111 190 107 1\n";
+  const std::string right = "drawLine 706 103 710 107 1\ndrawLine 706 111 710 107 1\n";
+  struct Case {
+    const char* what;
+    int64_t best;
+    double mean, stddev;
+    std::string lines;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"past the right end, once past 16 bits", 7300, 256000, 250000,
+       "drawLine 580 102 580 112 1\n" + right + "drawLine 580 107 710 107 1\n", "\"7.3 ms\" 717 105"},
+      {"past both ends", 7300, 7000, 1e9, left + right + "drawLine 190 107 710 107 1\n", "\"7.3 ms\" 717 105"},
+      {"past the left end, once left of the view", 7300, 100, 5000,
+       left + "drawLine 521 102 521 112 1\ndrawLine 190 107 521 107 1\n", "\"7.3 ms\" 670 105"},
+      {"one slow sample among five: 100, 100, 100, 100, 5000", 100, 1080, 2191.3,
+       left + right + "drawLine 190 107 710 107 1\n", "\"100 us\" 717 105"},
+      {"wholly right of the plot", 100, 5000, 100, right, "\"100 us\" 717 105"},
+  };
+  for (const Case& c : cases) {
+    auto view = chart(dataSetOf({contribution("c", {{.bench = "b", .best = c.best, .mean = c.mean, .stddev = c.stddev}})}));
+    view->rebuild();
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, 800, 600));
+    EXPECT_EQ(joined(g.of("drawLine")), c.lines) << c.what;
+    EXPECT_NE(g.text().find(std::string(c.value) + " 40 40 44 255 11"), std::string::npos) << c.what << "\n" << g.text();
+  }
 }
 
 // A chart taller than 16 bits: rows past 32767 are left out rather than
