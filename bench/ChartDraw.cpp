@@ -42,8 +42,6 @@ constexpr int64_t kSlack = 24;
 // Row labels are shortened to no fewer characters than this: the form that
 // fitted no room is cut at its end instead.
 constexpr uint32_t kFewestLabelChars = 8;
-// And to no more than this many beyond a digit's width a character.
-constexpr uint32_t kMoreLabelChars = 12;
 
 }  // namespace
 
@@ -227,37 +225,6 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
                   BM::kAxisTitleSize);
 }
 
-// The short forms of texts held to `room` as measured. The short forms
-// count characters: the most characters whose forms all fit, and a form
-// that still does not is cut at its end.
-std::vector<std::string> formsIn(const std::vector<std::string_view>& texts, int64_t room,
-                                 const chart::TextMeasure& measure) {
-  std::vector<std::string> forms(texts.begin(), texts.end());
-  const auto fits = [&] {
-    return std::all_of(forms.begin(), forms.end(),
-                       [&](const std::string& form) { return measure.widthOf(form) <= room; });
-  };
-  if (fits()) return forms;
-  // From a digit's width a character, fewer while the forms do not fit,
-  // more while more fit (a proportional font's letters are mostly narrower).
-  auto chars = static_cast<uint32_t>(room / std::max<int64_t>(measure.widthOf("0"), 1));
-  forms = chart::shortForms(texts, chars);
-  if (fits()) {
-    for (uint32_t more = 0; more < kMoreLabelChars; ++more) {
-      std::vector<std::string> wider = chart::shortForms(texts, chars + 1);
-      std::swap(forms, wider);
-      if (!fits()) {
-        std::swap(forms, wider);
-        break;
-      }
-      ++chars;
-    }
-  }
-  while (!fits() && chars > kFewestLabelChars) forms = chart::shortForms(texts, --chars);
-  for (std::string& form : forms) form = chart::fitText(form, room, measure);
-  return forms;
-}
-
 // What rows whose labels read alike have in common: the first one's level
 // and machine, and whether another's differ.
 struct Alike {
@@ -331,7 +298,7 @@ void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
     out.formOf[static_cast<size_t>(j - out.begin)] = source->second;
   }
   const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
-  out.forms = formsIn({texts.begin(), texts.end()}, BM::kLabelRoom, measure);
+  out.forms = chart::shortForms({texts.begin(), texts.end()}, BM::kLabelRoom, measure);
   // Where the room leaves enough of it after the label, a machine is
   // shortened on its own, among the machines after the same label: the
   // label then reads whole.
@@ -345,7 +312,7 @@ void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
     if (!cut || room < fewest) continue;
     std::vector<std::string_view> machines;
     for (uint32_t k : members) machines.push_back(std::string_view(texts[k]).substr(machineAt[k]));
-    const std::vector<std::string> forms = formsIn(machines, room, measure);
+    const std::vector<std::string> forms = chart::shortForms(machines, room, measure);
     for (size_t m = 0; m < members.size(); ++m) out.forms[members[m]] = std::string(label).append(forms[m]);
   }
 }

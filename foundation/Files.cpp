@@ -104,6 +104,5 @@ bool Files::exists(Ptr<const String> path) {
   return _attributesReadable(path->cString());
 }
 
-bool Files::isFolder(Ptr<const String> path) { return path && _isFolder(path->cString()); }
 
 }  // namespace quorl

@@ -48,9 +48,6 @@ class Files final : public Object {
   static Ref<String> readText(Ptr<const String> path, uint64_t limit, FileFailure* failure);
   // True when the path's attributes can be read: a file or a directory.
   static bool exists(Ptr<const String> path);
-  // True when the path names a directory (a link to one included), so that
-  // a refused read can say why.
-  static bool isFolder(Ptr<const String> path);
 
   static constexpr uint64_t kMaxLength = 0xFFFFFFFFull;
   // The first buffer when the size is not known in advance.
@@ -66,7 +63,6 @@ class Files final : public Object {
   // file reports; null with the reason on failure.
   static std::FILE* _openRegular(const char* path, int64_t& size, FileFailure& failure);
   static bool _attributesReadable(const char* path);
-  static bool _isFolder(const char* path);
 };
 
 }  // namespace quorl

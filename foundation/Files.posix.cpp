@@ -40,9 +40,4 @@ bool Files::_attributesReadable(const char* path) {
   return ::stat(path, &info) == 0;
 }
 
-bool Files::_isFolder(const char* path) {
-  struct stat info;
-  return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 }  // namespace quorl

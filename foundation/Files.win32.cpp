@@ -56,9 +56,4 @@ bool Files::_attributesReadable(const char* path) {
   return GetFileAttributesW(wpath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool Files::_isFolder(const char* path) {
-  const DWORD attributes = GetFileAttributesW(WideText::wide(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace quorl

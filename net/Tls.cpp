@@ -12,8 +12,11 @@ Ref<String> tlsReadBundle(const char* path, Ref<String>* why) {
   const char* reason = nullptr;
   if (!text) {
     switch (failure) {
+      case FileFailure::folder:
+        reason = "%s is a folder";
+        break;
       case FileFailure::notRegular:
-        reason = Files::isFolder(name) ? "%s is a folder" : "%s is not a regular file";
+        reason = "%s is not a regular file";
         break;
       case FileFailure::tooLarge:
         reason = "%s is larger than 16 MiB";
