@@ -395,6 +395,22 @@ TEST_F(App, SubmitChecksConsentFirst) {
   menu(3);
   EXPECT_EQ(take(), "Nothing to submit: open your own quorl-bench JSON first (diy.py writes it).\n");
   EXPECT_EQ(controller->ownContribution, nullptr);
+
+  // The consent belongs to the contribution it was given for: a new own
+  // contribution needs a new tick; results of other kinds leave it.
+  openSample("contribution.json");
+  EXPECT_EQ(controller->publishBox->state, 0);
+  take();
+  menu(3);
+  EXPECT_EQ(take(), tick);
+  click(controller->publishBox);
+  openSample("run-py-results.json");
+  EXPECT_EQ(controller->publishBox->state, 1);
+  openSample("selftest.json");
+  EXPECT_EQ(controller->publishBox->state, 0);
+  take();
+  click(find<UXButton>("Submit to the corpus"));
+  EXPECT_EQ(take(), tick);
 }
 
 // Repainting at once: every status line reaches the window before the next
