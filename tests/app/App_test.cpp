@@ -565,6 +565,13 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
       R"({"schema":"quorl-bench/1","machine":{"cpu":"Box"},"runs":[{"suite":"langs","benchmark":"a",)"
       R"("target":"quorl","device":"cpu","opt":"O3","arch":"x86_64","samples_us":[]},{"suite":"par",)"
       R"("benchmark":"p","target":"quorl","device":"gpu","opt":"O3","samples_us":[-5,-7],"best_us":3}]})");
+  // The same runs named from outside with control bytes: every report line
+  // stays one line, and the terminal gets none of them.
+  const std::string hostile = dir.write(
+      "hostile.json",
+      R"({"schema":"quorl-bench/1","machine":{"cpu":"Box\u001b]0;x\u0007\nPASS"},"runs":[{"suite":"langs",)"
+      R"("benchmark":"a\r","target":"quorl","device":"cpu","opt":"O3","arch":"x86_64","samples_us":[]},)"
+      R"({"suite":"par","benchmark":"p","target":"quorl","device":"gpu","opt":"O3","samples_us":[-5,-7],"best_us":3}]})");
   const std::string bad = dir.write("bad.json", "{\"a\":");
   const std::string none = dir.write("none.json", "[]");
   const std::string sample = samplePath("selftest.json");
@@ -605,6 +612,21 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
        "cpu-only: 1 of 2 (1 GPU runs)\n"
        "filters: cpu 1, suite 2, opt 1, device 4\n"
        "cpu filter 'Box': 2 of 2\n"
+       "chart:    2 rows\n"
+       "heat map: 1 benchmarks x 1 series\n"
+       "FAIL: heat map too small\n" +
+           tail + "FAIL: 3 check(s)\n"},
+      {"control bytes from the file",
+       {"quorl", "--selftest", hostile},
+       1,
+       "Opened hostile.json (2 runs)\n"
+       "machine:  Box\\x1B]0;x\\x07\\nPASS\n"
+       "runs:     2\n"
+       "FAIL: no samples for a\\r/quorl/cpu/O3\n"
+       "FAIL: negative mean for p/quorl/gpu/O3\n"
+       "cpu-only: 1 of 2 (1 GPU runs)\n"
+       "filters: cpu 1, suite 2, opt 1, device 4\n"
+       "cpu filter 'Box\\x1B]0;x\\x07\\nPASS': 2 of 2\n"
        "chart:    2 rows\n"
        "heat map: 1 benchmarks x 1 series\n"
        "FAIL: heat map too small\n" +
