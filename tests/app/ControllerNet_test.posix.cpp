@@ -155,7 +155,8 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
                       : action == kSubmit   ? "Submitting...\nThe server refused the run (429): this contribution was "
                                               "just submitted\n"
                                             : "");
-    EXPECT_GT(n, action == kSubmit || action == kMetric ? 20u : 300u);  // each action allocates this much at least
+    // Each action allocates this much at least (the sanitized build's heap fewer times).
+    EXPECT_GT(n, action == kMetric ? 3u : action == kSubmit ? 20u : 300u);
     // Nothing a failure left half done stops the views following the data.
     EXPECT_EQ(controller->chartScroll->documentHeight, controller->chart->height());
   }
