@@ -94,6 +94,12 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // Largest file loadFile reads (the size of the biggest reply the network
   // layer accepts).
   static constexpr int64_t kMaxFileBytes = int64_t(256) << 20;
+  // Largest reply to a submission that is read: a reply is a few dozen
+  // bytes, and the run has been sent before it comes.
+  static constexpr uint32_t kMaxReplyBytes = 64u << 10;
+  // What an action that ran out of memory says when it has no words of its
+  // own.
+  static constexpr const char* kNoMemory = "Not enough memory for that: what was loaded stays as it was.";
   // Bytes of a server's reply body shown in a report line.
   static constexpr uint32_t kMaxBodyShown = 200;
 
@@ -105,6 +111,8 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   const char* classNameC() const override { return "Controller"; }
 
   // -- 2. Status line, opening, downloading, submitting -----------------------
+  // The status line and standard output: one line, texts from outside in it
+  // shown with their control bytes escaped (Stdio::lineOf).
   void say(const Ref<String>& message);
   void say(const char* message) { say(String::withCString(message)); }
   void loadFile(const Ref<String>& path);
@@ -134,6 +142,16 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   void onDownloadControl(const Ref<UXView>& sender);
   void onSubmit(const Ref<UXMenuItem>& item);
   void onSubmitControl(const Ref<UXView>& sender);
+  // Runs one user action: an open, a download, a submission, a pick, every
+  // menu item and button, the self test. Memory that runs out anywhere in
+  // it never ends the program: the data loaded before (the contributions,
+  // the last download, the own contribution) is put back as it was, the
+  // views are made of it again, and `failed` tells what could not be done.
+  // Actions nest; the innermost one that ran out tells it.
+  void perform(const std::function<void()>& action, const std::function<void()>& failed);
+  // The address of `path` on the server Net::server names; null when that
+  // cannot be taken (the reason in Net::lastError), and nothing is sent.
+  static Ref<String> serverAddress(const char* path);
 
   // -- 3. Filters, choices, rebuilding; the table ----------------------------
   void rebuild(bool reset);
@@ -208,14 +226,23 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
     int32_t impossible = 0;
     Ref<Array> contributions;
   };
-  // Appends to the data set every contribution of the list that it does not
-  // already hold (Contribution.sameResults), in order.
-  Added appendAll(Ptr<const Array> contributions);
+  // Makes the data set's contributions anew: those it holds but the
+  // `dropped` ones, then every one of `added` that it does not already hold
+  // (Contribution.sameResults), in order. The array in place is never
+  // changed.
+  Added appendAll(Ptr<const Array> added, Ptr<const Array> dropped = nullptr);
   // "N runs", or "N new runs" when some were already loaded; and what was
   // left out, "M already loaded; K runs with impossible times left out"
   // (empty when nothing was).
   static Ref<String> runsText(const Added& added);
   static Ref<String> leftOutText(const Added& added);
+  // The steps of Submit after its guard; `sent` is set once the request
+  // may have gone out.
+  void submit(bool& sent);
+  // Consent belongs to the contribution it was given for: clears the box.
+  void withdrawConsent();
+  // The self test's checks, within its guard.
+  void runChecks();
   void refill(const Ref<PickView>& picker, Ref<Array> choices);
   // The chart's frame, origin and band in sight from its scroll view's.
   void followChartScroll();

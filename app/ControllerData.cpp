@@ -3,10 +3,11 @@
 //
 // Sections:
 //   1. the status line
-//   2. reading a document, from a file or from the network
-//   3. opening a file
-//   4. downloading and merging the corpus
-//   5. submitting
+//   2. running out of memory: one rule for every user action
+//   3. reading a document, from a file or from the network
+//   4. opening a file
+//   5. downloading and merging the corpus
+//   6. submitting
 #include "app/Controller.h"
 
 #include <cstring>
@@ -28,13 +29,17 @@ namespace quorl {
 
 namespace {
 constexpr const char* kOurSchema = "quorl-bench/1";
+constexpr const char* kTooMuchMemory = "it would take too much memory to open";
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // 1. The status line
 
+// Every message is one line, whatever the texts from outside that it quotes
+// (a file's name, a server's words) hold: the label shows it on one line and
+// the terminal gets no control byte of theirs.
 void Controller::say(const Ref<String>& message) {
-  Ref<String> text = message ? message : make<String>();
+  Ref<String> text = Stdio::lineOf(message);
   lastStatus = text;
   if (statusLabel) statusLabel->setText(text->cString());
   repaintNow();
@@ -44,18 +49,57 @@ void Controller::say(const Ref<String>& message) {
   if (transcript) transcript->append(line);
 }
 
-Controller::Added Controller::appendAll(Ptr<const Array> contributions) {
+// ---------------------------------------------------------------------------
+// 2. Running out of memory: one rule for every user action
+
+// The data arrays are never changed in place: every change installs new
+// ones, so that holding the old ones is all it takes to put them back.
+void Controller::perform(const std::function<void()>& action, const std::function<void()>& failed) {
+  Ref<Array> contributions = dataSet->contributions;
+  Ref<Array> lastDownload = downloaded;
+  Ref<Contribution> own = ownContribution;
+  try {
+    action();
+    return;
+  } catch (const std::bad_alloc&) {
+  }
+  // What the action made is gone with its frames; flags it left raised on
+  // the way would stop every later pick or placement.
+  updating = false;
+  placingChart_ = false;
+  const bool changed = dataSet->contributions != contributions;
+  dataSet->contributions = std::move(contributions);
+  downloaded = std::move(lastDownload);
+  ownContribution = std::move(own);
+  pool::trim();
+  try {
+    rebuild(changed);
+    failed();
+  } catch (const std::bad_alloc&) {
+    // Not even that could be had: the data stands as it was, and the next
+    // rebuild makes its views.
+  }
+}
+
+Controller::Added Controller::appendAll(Ptr<const Array> added, Ptr<const Array> dropped) {
   // Whichever way a result set comes (a file opened twice, the corpus that
   // holds what the user opened and submitted), it is counted once.
-  Added added;
-  added.contributions = make<Array>();
+  std::unordered_set<const Object*> gone;
+  for (uint32_t i = 0; dropped && i < dropped->count(); i++) gone.insert(dropped->get(i).get());
+  const Array& previous = *dataSet->contributions;
+  Ref<Array> next = Array::withCapacity(previous.count() + added->count());
   std::unordered_multimap<uint64_t, const Contribution*> held;
-  const Array& loaded = *dataSet->contributions;
-  for (uint32_t i = 0; i < loaded.count(); i++)
-    if (Ref<Contribution> c = cast<Contribution>(loaded.get(i))) held.emplace(c->resultsHash(), c.get());
+  for (uint32_t i = 0; i < previous.count(); i++) {
+    Ref<Object> o = previous.get(i);
+    if (gone.count(o.get())) continue;
+    next->add(o);
+    if (Ref<Contribution> c = cast<Contribution>(o)) held.emplace(c->resultsHash(), c.get());
+  }
+  Added out;
+  out.contributions = make<Array>();
   uint32_t runs = 0, already = 0, impossible = 0;
-  for (uint32_t i = 0; i < contributions->count(); i++) {
-    Ref<Contribution> c = cast<Contribution>(contributions->get(i));
+  for (uint32_t i = 0; i < added->count(); i++) {
+    Ref<Contribution> c = cast<Contribution>(added->get(i));
     if (!c) continue;
     impossible += c->impossibleRuns;
     const uint64_t hash = c->resultsHash();
@@ -65,15 +109,16 @@ Controller::Added Controller::appendAll(Ptr<const Array> contributions) {
       already += c->runs->count();
       continue;
     }
-    dataSet->contributions->add(c);
-    added.contributions->add(c);
+    next->add(c);
+    out.contributions->add(c);
     held.emplace(hash, c.get());
     runs += c->runs->count();
   }
-  added.runs = int32_t(runs);
-  added.alreadyLoaded = int32_t(already);
-  added.impossible = int32_t(impossible);
-  return added;
+  dataSet->contributions = std::move(next);
+  out.runs = int32_t(runs);
+  out.alreadyLoaded = int32_t(already);
+  out.impossible = int32_t(impossible);
+  return out;
 }
 
 Ref<String> Controller::runsText(const Added& added) {
@@ -90,8 +135,14 @@ Ref<String> Controller::leftOutText(const Added& added) {
   return text;
 }
 
+void Controller::withdrawConsent() {
+  if (!publishBox || publishBox->state == 0) return;
+  publishBox->state = 0;
+  publishBox->setNeedsDisplayInRect(publishBox->absoluteFrame());
+}
+
 // ---------------------------------------------------------------------------
-// 2. Reading a document, from a file or from the network
+// 3. Reading a document, from a file or from the network
 
 namespace {
 
@@ -110,8 +161,6 @@ namespace {
 constexpr uint64_t kOpenBytesPerByte = 10;
 constexpr uint64_t kOpenFloor = uint64_t(64) << 20;
 constexpr uint32_t kViewBytesPerRun = 512;
-
-constexpr const char* kTooMuchMemory = "it would take too much memory to open";
 
 enum class Encoding { utf8, utf16, badUtf16 };
 
@@ -154,6 +203,7 @@ Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>
     try {
       reading.document = JSON::_parseBytes(text->_bytesAt(skip), text->byteLength() - skip, budget);
     } catch (const JSONError& error) {
+      if (!source) return reading;
       reading.contributions = make<Array>();
       if (error.position() != kNotFound) {
         reading.jsonEndsEarly = error.position() >= text->byteLength() - skip;
@@ -162,9 +212,11 @@ Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>
       return reading;
     }
     text.reset();
-    reading.contributions = Contribution::loadObject(reading.document, source, &budget);
+    if (source) reading.contributions = Contribution::loadObject(reading.document, source, &budget);
     reading.spent = budget.spent;
   } catch (const std::bad_alloc&) {
+    // Past the budget, or memory ran out: this document is given up, and
+    // nothing of it is kept.
     reading = Reading{};
     text.reset();
     pool::trim();
@@ -174,7 +226,7 @@ Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>
 }
 
 // ---------------------------------------------------------------------------
-// 3. Opening a file
+// 4. Opening a file
 
 void Controller::loadFile(const Ref<String>& path) {
   // Made when said: memory may have run out before.
@@ -182,90 +234,86 @@ void Controller::loadFile(const Ref<String>& path) {
   const auto refuse = [&](const char* reason) {
     say(String::withFormat("Could not read %s: %s", name()->cString(), reason));
   };
-  // Running out of memory anywhere leaves the data already loaded as it
-  // was: nothing is added before the file has been read and loaded whole,
-  // and what was added goes again when the views cannot be made of it.
-  Reading reading;
-  try {
-    // Nothing past the reply cap of the network layer is read, whatever size
-    // the file reports: holding all of it in memory would serve no purpose.
-    FileFailure failure = FileFailure::none;
-    Ref<String> text = Files::readText(path, uint64_t(kMaxFileBytes), &failure);
-    if (!text) {
-      switch (failure) {
-        case FileFailure::missing: return refuse("no such file");
-        case FileFailure::folder: return refuse("a folder, not a file");
-        case FileFailure::notRegular: return refuse("not a regular file");
-        case FileFailure::tooLarge: return refuse("the file is larger than 256 MB");
-        default: return refuse("the file could not be read");
-      }
-    }
-    if (text->isEmpty()) return refuse("the file is empty");
-    reading = readDocument(std::move(text), path);
-    if (reading.failure) return refuse(reading.failure);
-    if (reading.jsonAt != kNotFound) {
-      const char* format = reading.jsonEndsEarly ? "the JSON ends early at byte %u" : "not JSON (byte %u)";
-      return refuse(String::withFormat(format, reading.jsonAt)->cString());
-    }
-    if (!reading.contributions || reading.contributions->count() == 0)
-      return refuse("not a contribution, a run.py results.json or a par results.json");
-  } catch (const std::bad_alloc&) {
-    reading = Reading{};
-    pool::trim();
-    return refuse(kTooMuchMemory);
-  }
-  const Ref<Array>& list = reading.contributions;
-  const uint32_t before = dataSet->contributions->count();
-  const Ref<Contribution> previousOwn = ownContribution;
-  try {
-    const Added added = appendAll(list);
-    // Only a file that is one contribution document is the user's own: the
-    // members of a corpus or of an array are other people's results, and
-    // Submit would publish them under the user's consent. A file opened
-    // again is the own one again, though its results were loaded already.
-    Ref<Contribution> single = list->count() == 1 ? cast<Contribution>(list->get(0)) : nullptr;
-    if (single && single->root && single->root.get() == reading.document.get() && single->schema &&
-        single->schema->equalsIgnoringCase(String::withCString(kOurSchema))) {
-      ownContribution = single;
-    }
-    rebuild(true);
-    const Ref<String> leftOut = leftOutText(added);
-    say(String::withFormat("Opened %s (%s%s%s)", name()->cString(), runsText(added)->cString(),
-                           leftOut->isEmpty() ? "" : "; ", leftOut->cString()));
-  } catch (const std::bad_alloc&) {
-    // What was loaded before stays, and so do its views.
-    reading = Reading{};
-    ownContribution = previousOwn;
-    dataSet->contributions->removeRange(before, dataSet->contributions->count() - before);
-    pool::trim();
-    rebuild(true);
-    refuse(kTooMuchMemory);
-  }
+  perform(
+      [&] {
+        // Nothing past the reply cap of the network layer is read, whatever
+        // size the file reports: holding all of it in memory would serve no
+        // purpose.
+        FileFailure failure = FileFailure::none;
+        Ref<String> text = Files::readText(path, uint64_t(kMaxFileBytes), &failure);
+        if (!text) {
+          switch (failure) {
+            case FileFailure::missing: return refuse("no such file");
+            case FileFailure::folder: return refuse("a folder, not a file");
+            case FileFailure::notRegular: return refuse("not a regular file");
+            case FileFailure::tooLarge: return refuse("the file is larger than 256 MB");
+            default: return refuse("the file could not be read");
+          }
+        }
+        if (text->isEmpty()) return refuse("the file is empty");
+        Reading reading = readDocument(std::move(text), path);
+        if (reading.failure) return refuse(reading.failure);
+        if (reading.jsonAt != kNotFound) {
+          const char* format = reading.jsonEndsEarly ? "the JSON ends early at byte %u" : "not JSON (byte %u)";
+          return refuse(String::withFormat(format, reading.jsonAt)->cString());
+        }
+        const Ref<Array> list = reading.contributions;
+        if (!list || list->count() == 0)
+          return refuse("not a contribution, a run.py results.json or a par results.json");
+        const Added added = appendAll(list);
+        // Only a file that is one contribution document is the user's own:
+        // the members of a corpus or of an array are other people's results,
+        // and Submit would publish them under the user's consent. A file
+        // opened again is the own one again, though its results were loaded
+        // already. A consent was given for the contribution it was given
+        // for: a new one needs its own.
+        Ref<Contribution> single = list->count() == 1 ? cast<Contribution>(list->get(0)) : nullptr;
+        if (single && single->root && single->root.get() == reading.document.get() && single->schema &&
+            single->schema->equalsIgnoringCase(String::withCString(kOurSchema))) {
+          ownContribution = single;
+          withdrawConsent();
+        }
+        reading = Reading{};
+        rebuild(true);
+        const Ref<String> leftOut = leftOutText(added);
+        say(String::withFormat("Opened %s (%s%s%s)", name()->cString(), runsText(added)->cString(),
+                               leftOut->isEmpty() ? "" : "; ", leftOut->cString()));
+      },
+      [&] { refuse(kTooMuchMemory); });
 }
 
 void Controller::onOpen(const Ref<UXMenuItem>&) {
-  // The driver's native dialog when it has one, else the toolkit's panel.
-  UXCString path = UXOpenPanel::run("Open a contribution", ".");
-  if (!path) return;
-  UXBusyStep step(window);
-  loadFile(String::withCString(path.get()));
+  perform(
+      [&] {
+        // The driver's native dialog when it has one, else the toolkit's panel.
+        UXCString path = UXOpenPanel::run("Open a contribution", ".");
+        if (!path) return;
+        UXBusyStep step(window);
+        loadFile(String::withCString(path.get()));
+      },
+      [&] { say(kNoMemory); });
 }
 
 void Controller::onOpenControl(const Ref<UXView>&) { onOpen(nullptr); }
 
 // ---------------------------------------------------------------------------
-// 4. Downloading and merging the corpus
+// 5. Downloading and merging the corpus
+
+Ref<String> Controller::serverAddress(const char* path) {
+  Ref<String> server = Net::server();
+  return server ? String::withFormat("%s%s", server->cString(), path) : nullptr;
+}
 
 void Controller::onDownload(const Ref<UXMenuItem>&) {
-  try {
-    say("Fetching the corpus...");
-    UXBusyStep step(window);
-    Ref<String> text = Net::get(String::withFormat("%s/benchmarks/corpus.php", Net::server()->cString()));
-    mergeCorpus(text);
-  } catch (const std::bad_alloc&) {
-    pool::trim();
-    say(String::withFormat("Could not read the corpus: %s", kTooMuchMemory));
-  }
+  perform(
+      [&] {
+        say("Fetching the corpus...");
+        UXBusyStep step(window);
+        // No address: the reason is Net's last error, and nothing is sent.
+        Ref<String> url = serverAddress("/benchmarks/corpus.php");
+        mergeCorpus(url ? Net::get(url) : nullptr);
+      },
+      [&] { say(String::withFormat("Could not read the corpus: %s", kTooMuchMemory)); });
 }
 
 void Controller::onDownloadControl(const Ref<UXView>&) { onDownload(nullptr); }
@@ -273,55 +321,33 @@ void Controller::onDownloadControl(const Ref<UXView>&) { onDownload(nullptr); }
 void Controller::mergeCorpus(const Ref<String>& text) {
   const auto refuse = [&](const char* reason) { say(String::withFormat("Could not read the corpus: %s", reason)); };
   if (!text) return refuse(Net::lastError()->cString());
-  Reading reading;
-  try {
-    reading = readDocument(text, String::withCString("corpus"));
-  } catch (const std::bad_alloc&) {
-    reading.failure = kTooMuchMemory;
-  }
-  if (reading.failure) return refuse(reading.failure);
-  if (reading.contributions->count() == 0) return say("The corpus had no contributions.");
-  // The new data set is made whole before anything changes, and the old
-  // one kept until the views are made of the new, so that running out of
-  // memory on the way leaves the data loaded before as it was. A new
-  // download replaces the previous one: appending it again would show every
-  // downloaded run twice. Files the user opened stay.
-  Ref<Array> previous = dataSet->contributions;
-  Ref<Array> previousDownload = downloaded;
-  try {
-    std::unordered_set<const Object*> replaced;
-    for (uint32_t i = 0; i < previousDownload->count(); i++) replaced.insert(previousDownload->get(i).get());
-    Ref<Array> next = Array::withCapacity(previous->count() + reading.contributions->count());
-    for (uint32_t i = 0; i < previous->count(); i++) {
-      Ref<Object> c = previous->get(i);
-      if (!replaced.count(c.get())) next->add(c);
-    }
-    dataSet->contributions = next;
-    const Added added = appendAll(reading.contributions);
-    downloaded = added.contributions;
-    rebuild(true);
-    const Ref<String> leftOut = leftOutText(added);
-    const bool some = !leftOut->isEmpty();
-    say(String::withFormat("Downloaded %s in %d result sets%s%s%s.", runsText(added)->cString(),
-                           int32_t(downloaded->count()), some ? " (" : "", leftOut->cString(), some ? ")" : ""));
-  } catch (const std::bad_alloc&) {
-    dataSet->contributions = previous;
-    downloaded = previousDownload;
-    reading = Reading{};
-    pool::trim();
-    rebuild(true);
-    return refuse(kTooMuchMemory);
-  }
-  // The previous corpus is gone with the rebuild: its memory goes back to
-  // the system now rather than when the pool next looks.
-  const bool replaced = !previousDownload->isEmpty();
-  previous.reset();
-  previousDownload.reset();
+  bool replaced = false;
+  perform(
+      [&] {
+        Reading reading = readDocument(text, String::withCString("corpus"));
+        if (reading.failure) return refuse(reading.failure);
+        if (reading.contributions->count() == 0) return say("The corpus had no contributions.");
+        // A new download replaces the previous one: appending it again
+        // would show every downloaded run twice. Files the user opened stay.
+        replaced = !downloaded->isEmpty();
+        const Added added = appendAll(reading.contributions, downloaded);
+        downloaded = added.contributions;
+        reading = Reading{};
+        rebuild(true);
+        const Ref<String> leftOut = leftOutText(added);
+        const bool some = !leftOut->isEmpty();
+        say(String::withFormat("Downloaded %s in %d result sets%s%s%s.", runsText(added)->cString(),
+                               int32_t(downloaded->count()), some ? " (" : "", leftOut->cString(), some ? ")" : ""));
+      },
+      [&] { refuse(kTooMuchMemory); });
+  // The previous corpus went with the rebuild and with perform's hold on
+  // it: its memory goes back to the system now rather than when the pool
+  // next looks.
   if (replaced) pool::trim();
 }
 
 // ---------------------------------------------------------------------------
-// 5. Submitting
+// 6. Submitting
 
 Ref<String> Controller::ownContributionText() const {
   if (!ownContribution || !ownContribution->root) return nullptr;
@@ -333,6 +359,15 @@ Ref<String> Controller::ownContributionText() const {
 }
 
 void Controller::onSubmit(const Ref<UXMenuItem>&) {
+  bool sent = false;  // from here on the run may be on the server
+  perform([&] { submit(sent); },
+          [&] {
+            say(sent ? "Submit failed: not enough memory; the run may have reached the server"
+                     : "Submit failed: not enough memory");
+          });
+}
+
+void Controller::submit(bool& sent) {
   if (!publishBox || publishBox->state == 0) {
     say("Tick \"I agree to publish this run\" before submitting.");
     return;
@@ -348,26 +383,32 @@ void Controller::onSubmit(const Ref<UXMenuItem>&) {
   }
   say("Submitting...");
   UXBusyStep step(window);
-  Ref<HttpResponse> response = Net::post(String::withFormat("%s/benchmarks/submit.php", Net::server()->cString()), body);
+  // No address: the reason is Net's last error, and nothing is sent.
+  Ref<String> url = serverAddress("/benchmarks/submit.php");
+  sent = url != nullptr;
+  Ref<HttpResponse> response = url ? Net::post(url, body, kMaxReplyBytes) : nullptr;
   if (!response) {
     say(String::withFormat("Submit failed: %s", Net::lastError()->cString()));
     return;
   }
+  // The reply is read as every outside document is, within its budget.
   Ref<Map> reply;
   if (response->body) {
-    try {
-      reply = cast<Map>(JSON::parse(String::withBytes(response->body->bytes(), response->body->length())));
-    } catch (const JSONError&) {
-      reply.reset();
-    }
+    Reading reading = readDocument(String::withBytes(response->body->bytes(), response->body->length()), nullptr);
+    // Memory ran out on the way: that is no refusal, and the rule for every
+    // action tells it.
+    if (reading.failure == kTooMuchMemory) throw std::bad_alloc();
+    reply = cast<Map>(reading.document);
   }
-  if (response->status == 200 && reply) {
-    Ref<String> id = BHelp::field(reply, "id");
-    say(String::withFormat("Submitted as %s; the corpus holds %lld contribution(s).",
-                           id ? id->cString() : "?", (long long)BHelp::intField(reply, "count", 0)));
+  Ref<String> id = reply ? BHelp::field(reply, "id") : nullptr;
+  Ref<String> error = reply ? BHelp::field(reply, "error") : nullptr;
+  // A 200 that gives a reason and no id is a refusal, not a success.
+  if (response->status == 200 && reply && (id || !error)) {
+    withdrawConsent();  // given for this submission, which has been made
+    say(String::withFormat("Submitted as %s; the corpus holds %lld contribution(s).", id ? id->cString() : "?",
+                           (long long)BHelp::intField(reply, "count", 0)));
     return;
   }
-  Ref<String> error = reply ? BHelp::field(reply, "error") : nullptr;
   say(String::withFormat("The server refused the run (%d): %s", int32_t(response->status),
                          error ? error->cString() : "no reason given"));
 }

@@ -110,28 +110,36 @@ void Controller::followChartScroll() {
 
 void Controller::scrollViewDidChangeVisible(UXScrollView& scrollView) {
   if (&scrollView != chartScroll.get() || placingChart_ || !chart || !scrollView.documentView) return;
-  // A new viewport width (the window was resized) lays the chart out anew.
-  if (scrollView.viewportWidthPx() != placedViewportW_) placeChart();
-  else followChartScroll();
+  perform(
+      [&] {
+        // A new viewport width (the window was resized) lays the chart out anew.
+        if (scrollView.viewportWidthPx() != placedViewportW_) placeChart();
+        else followChartScroll();
+      },
+      [&] { say(kNoMemory); });
 }
 
 // ---------------------------------------------------------------------------
 // 2. Picks, the metric and the first-run box
 
 void Controller::applyPick(uint32_t tag, const Ref<String>& selection) {
-  if (tag == kPickView) {
-    if (chart) {
-      chart->mode = sameText(selection, "Heat map") ? 2 : sameText(selection, "Summary") ? 1 : 0;
-    }
-    rebuild(false);
-  } else if (tag == kPickBaseline) {
-    if (chart) {
-      chart->baseline = selection;
-    }
-    rebuild(false);
-  } else {
-    syncFilter();
-  }
+  perform(
+      [&] {
+        if (tag == kPickView) {
+          if (chart) {
+            chart->mode = sameText(selection, "Heat map") ? 2 : sameText(selection, "Summary") ? 1 : 0;
+          }
+          rebuild(false);
+        } else if (tag == kPickBaseline) {
+          if (chart) {
+            chart->baseline = selection;
+          }
+          rebuild(false);
+        } else {
+          syncFilter();
+        }
+      },
+      [&] { say(kNoMemory); });
 }
 
 void Controller::syncFilter() {

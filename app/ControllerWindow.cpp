@@ -21,12 +21,13 @@ namespace quorl {
 namespace {
 
 // Control actions and menu actions: a weak target (the controller) and the
-// handler.
+// handler, run as a user action (Controller::perform).
 UXAction controlAction(const Ref<Controller>& target, void (Controller::*handler)(const Ref<UXView>&)) {
   UXAction action;
   action.target = target;
   action.function = [handler](const Ref<Object>& t, const Ref<UXView>& sender, const UXAction&) {
-    (staticCast<Controller>(t).get()->*handler)(sender);
+    Controller& c = *staticCast<Controller>(t);
+    c.perform([&] { (c.*handler)(sender); }, [&] { c.say(Controller::kNoMemory); });
   };
   return action;
 }
@@ -35,7 +36,8 @@ UXMenuAction menuAction(const Ref<Controller>& target, void (Controller::*handle
   UXMenuAction action;
   action.target = target;
   action.function = [handler](const Ref<Object>& t, const Ref<UXMenuItem>& item) {
-    (staticCast<Controller>(t).get()->*handler)(item);
+    Controller& c = *staticCast<Controller>(t);
+    c.perform([&] { (c.*handler)(item); }, [&] { c.say(Controller::kNoMemory); });
   };
   return action;
 }

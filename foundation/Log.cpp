@@ -1,5 +1,7 @@
 #include "Log.h"
 
+#include <cstring>
+
 #include "Array.h"
 
 namespace quorl {
@@ -23,7 +25,14 @@ void ConsoleLogger::_emit(const char* colour, const char* reset, const char* pre
   const bool tty = _tty();
   if (tty) Stdio::_emitStr(colour);
   Stdio::_emitStr(prefix);
-  if (text) Stdio::_emitStr(text->cString());
+  if (text) {
+    // Messages carry texts from outside (addresses, a server's words): one
+    // line with its control bytes escaped, up to its first 0 byte as ever.
+    const uint8_t* bytes = text->_bytesAt(0);
+    const void* nul = bytes ? std::memchr(bytes, 0, text->byteLength()) : nullptr;
+    const uint32_t n = nul ? uint32_t(static_cast<const uint8_t*>(nul) - bytes) : text->byteLength();
+    Stdio::_putString(Stdio::lineOf(bytes, n));
+  }
   if (tty) Stdio::_emitStr(reset);
   Stdio::_emitStr("\n");
 }

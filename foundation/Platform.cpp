@@ -14,4 +14,10 @@ Ref<String> Platform::env(Ptr<const String> name) {
   return result;
 }
 
+bool Platform::envTooLong(Ptr<const String> name) {
+  if (!name) return false;
+  Ref<String> value = _rawEnv(name->cString());
+  return value && value->byteLength() >= kEnvLimit;
+}
+
 }  // namespace quorl

@@ -25,6 +25,10 @@ class Platform final : public Object {
   // 0 byte.
   static Ref<String> env(Ptr<const String> name);
   static constexpr uint32_t kEnvLimit = 4096;
+  // Whether the variable is set to a value that env cannot give (kEnvLimit
+  // bytes or longer), which env answers as empty: a caller must not take
+  // that for unset.
+  static bool envTooLong(Ptr<const String> name);
 
   // Readies the process before anything else runs: on POSIX the signals
   // that a write past a file-size limit (SIGXFSZ) or into a closed pipe

@@ -333,6 +333,18 @@ class Stdio {
   static void _putString(Ptr<const String> string);  // all bytes, 0 bytes included
   // The platform write behind both: all `count` bytes, in order.
   static void _write(const void* bytes, uint32_t count);
+
+  // An outside text (a server's words, a file or folder name, a text read
+  // from a document) as one line that is safe to show on the status line or
+  // to print: line breaks, tabs and every other control character (C0, DEL,
+  // C1, the Unicode line and paragraph separators) and every byte that is
+  // not UTF-8 are written as escapes ("\n", "\r", "\t", "\x1B"); the other
+  // characters stay as they are. A text longer than `limit` bytes is cut at
+  // a character boundary within them and "..." appended. The one home of
+  // that rule: every outside text on its way to standard output or the
+  // status line goes through it.
+  static Ref<String> lineOf(const uint8_t* bytes, uint32_t length, uint32_t limit = kNotFound);
+  static Ref<String> lineOf(Ptr<const String> text);  // null gives the empty text
 };
 
 }  // namespace quorl

@@ -190,4 +190,41 @@ void Stdio::_putString(Ptr<const String> string) {
   _write(string->_bytesAt(0), string->byteLength());
 }
 
+Ref<String> Stdio::lineOf(const uint8_t* bytes, uint32_t length, uint32_t limit) {
+  Ref<String> out = make<String>();
+  if (!bytes) return out;
+  const auto escapeByte = [&](uint8_t b) {
+    static const char kHex[] = "0123456789ABCDEF";
+    const char text[4] = {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
+    out->appendBytes(text, 4);
+  };
+  uint32_t i = 0;
+  while (i < length) {
+    uint32_t c = 0;
+    uint32_t n = String::_decodeUtf8(bytes + i, length - i, &c);
+    if (n == 0) n = 1;  // a byte that is not UTF-8 is escaped alone
+    if (n > limit - i) break;  // the next character would pass the limit
+    if (n == 1 && bytes[i] >= 0x80) {
+      escapeByte(bytes[i]);
+    } else if (c == '\n') {
+      out->appendCString("\\n");
+    } else if (c == '\r') {
+      out->appendCString("\\r");
+    } else if (c == '\t') {
+      out->appendCString("\\t");
+    } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
+      for (uint32_t k = 0; k < n; k++) escapeByte(bytes[i + k]);
+    } else {
+      out->appendBytes(bytes + i, n);
+    }
+    i += n;
+  }
+  if (i < length) out->appendCString("...");
+  return out;
+}
+
+Ref<String> Stdio::lineOf(Ptr<const String> text) {
+  return text ? lineOf(text->_bytesAt(0), text->byteLength()) : make<String>();
+}
+
 }  // namespace quorl

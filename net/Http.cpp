@@ -9,6 +9,7 @@
 //   6. Chunked bodies and redirect targets
 #include "net/Http.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -463,8 +464,8 @@ void Http::_reserveForBody(Data& raw, uint32_t end, uint32_t cap) {
 // The head is looked for in the new bytes only, and the reading stops as
 // soon as the head has outgrown its cap: a reply of endless header lines
 // costs no more memory or time than the cap.
-Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing) {
-  const uint32_t cap = limits().maxReplyBytes;
+Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing, uint32_t maxReplyBytes) {
+  const uint32_t cap = std::min(limits().maxReplyBytes, maxReplyBytes);
   const uint32_t headCap = limits().maxHeadBytes;
   Ref<Data> raw = make<Data>();
   constexpr uint32_t kPiece = 8192;

@@ -183,10 +183,12 @@ class Http final : public Object {
   static Ref<String> _checkUrlText(Ptr<const Url> url);
   // The URL without its fragment, which is never sent.
   static Ref<Url> _withoutFragment(const Ref<Url>& url);
-  // Reads the reply to the end of the stream, within the caps, and parses
-  // it. `nothing` is set when the server ended the exchange (or it failed)
-  // before one byte arrived; a time-out is never nothing.
-  static Ref<HttpResponse> _readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing = nullptr);
+  // Reads the reply to the end of the stream, within the caps (the
+  // smaller of `maxReplyBytes` and the limits' for the whole reply), and
+  // parses it. `nothing` is set when the server ended the exchange (or it
+  // failed) before one byte arrived; a time-out is never nothing.
+  static Ref<HttpResponse> _readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing = nullptr,
+                                      uint32_t maxReplyBytes = UINT32_MAX);
   // Once the head (`headEnd`, where its blank line starts) is in, makes room
   // for the announced body in one step, within the cap.
   static void _reserveForBody(Data& raw, uint32_t headEnd, uint32_t cap);

@@ -43,8 +43,15 @@ std::function<int32_t()>& Net::_abiLevel() {
 }
 
 Ref<String> Net::server() {
-  Ref<String> value = Platform::env(String::withCString("QUORL_BENCH_SERVER"));
+  Ref<String> name = String::withCString("QUORL_BENCH_SERVER");
+  Ref<String> value = Platform::env(name);
   uint32_t n = value->byteLength();
+  // A value too long to be taken is no reason to send the user's run to
+  // the built-in server instead of the one they named.
+  if (n == 0 && Platform::envTooLong(name)) {
+    _fail(String::withFormat("QUORL_BENCH_SERVER is longer than %u bytes", Platform::kEnvLimit - 1));
+    return nullptr;
+  }
   // Only an unset or empty variable means the built-in server; any other
   // value is the caller's, even one made only of slashes.
   if (n == 0) return String::withCString(kDefaultServer);
@@ -120,7 +127,7 @@ Ref<String> Net::get(Ptr<const String> urlText) {
   return nullptr;
 }
 
-Ref<HttpResponse> Net::post(Ptr<const String> urlText, Ptr<const String> body) {
+Ref<HttpResponse> Net::post(Ptr<const String> urlText, Ptr<const String> body, uint32_t maxReplyBytes) {
   Ref<Url> url = make<Url>(urlText);
   Ref<Url> target = Http::_withoutFragment(url);
   Ref<String> host = target->host();
@@ -179,7 +186,7 @@ Ref<HttpResponse> Net::post(Ptr<const String> urlText, Ptr<const String> body) {
   }
 
   bool nothing = false;
-  Ref<HttpResponse> response = Http::_readReply(socket, url, &nothing);
+  Ref<HttpResponse> response = Http::_readReply(socket, url, &nothing, maxReplyBytes);
   if (nothing) {
     _fail("the server sent nothing back");
     return nullptr;

@@ -18,7 +18,9 @@ class Net final : public Object {
 
   static constexpr const char* kDefaultServer = "https://bench.quorl.org";
 
-  // QUORL_BENCH_SERVER without trailing '/', or the built-in default.
+  // QUORL_BENCH_SERVER without trailing '/', or the built-in default when
+  // it is unset or empty; none when it is set to a value too long to take
+  // (the reason left for lastError), so that nothing goes to the default.
   static Ref<String> server();
   // The newest failure text; "unknown error" before the first.
   static Ref<String> lastError();
@@ -31,8 +33,11 @@ class Net final : public Object {
   // GET with redirects; the body of a complete 200 reply, else none.
   static Ref<String> get(Ptr<const String> urlText);
   // One POST of a JSON body, no redirects; the reply whatever its status,
-  // or none when there was no well-formed reply.
-  static Ref<HttpResponse> post(Ptr<const String> urlText, Ptr<const String> body);
+  // or none when there was no well-formed reply. A reply longer than
+  // `maxReplyBytes` (or the client's own cap, when that is smaller) is
+  // not read on: none, "response larger than N bytes".
+  static Ref<HttpResponse> post(Ptr<const String> urlText, Ptr<const String> body,
+                                uint32_t maxReplyBytes = UINT32_MAX);
 
   // -- For tests ------------------------------------------------------------
   // Forgets the installed state, the last error and the program directory.

@@ -39,6 +39,9 @@ Paths that misbehave on purpose (query parameters in brackets):
   /close                    closes without a byte
   /raw?hex=H, /raw/H        the bytes H (hexadecimal) as the whole reply
   /raw?hex=H&hold=S         the same, then S seconds of silence before the close
+  /bigreply/N               GET: the corpus, as /benchmarks/corpus.php; any
+                            other method: 200 and about N bytes of a JSON array
+                            of empty objects ([{},{},...]), streamed
 Every endless or slow reply is bounded by --lifetime and stops when the
 client goes away.
 """
@@ -232,7 +235,7 @@ class Handler(socketserver.BaseRequestHandler):
 
     def dispatch(self, method, path, query, fields, raw, body):
         state = self.server.state
-        if path == "/benchmarks/corpus.php":
+        if path == "/benchmarks/corpus.php" or (path.startswith("/bigreply/") and method == "GET"):
             with state.lock:
                 accepted = list(state.accepted)
             self.reply(200, corpus_with(state.corpus, accepted), [("Content-Type", "application/json")])
@@ -295,10 +298,24 @@ class Handler(socketserver.BaseRequestHandler):
             end = time.time() + float(query.get("hold", "0"))
             while time.time() < end and self.alive():
                 time.sleep(0.05)
+        elif path.startswith("/bigreply/"):
+            self.empties(int(path[len("/bigreply/"):]))
         elif path.startswith("/raw/"):
             self.send(binascii.unhexlify(path[len("/raw/"):]))
         else:
             self.reply(404, b"not found")
+
+    def empties(self, size):
+        count = max((size - 4) // 3, 0)  # "[{}" + ",{}" * count + "]"
+        self.send(b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: %d\r\n"
+                  b"Connection: close\r\n\r\n[{}" % (4 + 3 * count))
+        piece = b",{}" * 21845
+        left = count
+        while left > 0 and self.alive():
+            n = min(left, 21845)
+            self.send(piece if n == 21845 else piece[:3 * n])
+            left -= n
+        self.send(b"]")
 
     def stream(self, piece):
         while self.alive():

@@ -67,6 +67,10 @@ sys.exit(status)'
 elif [ "$network" = 1 ]; then
   [ -n "${QUORL_TEST_SERVER:-}" ] || { echo "no local server (run under tools/with-test-server)"; exit 2; }
   check network QUORL_BENCH_SERVER="$QUORL_TEST_SERVER" "${runner[@]}" --selftest selftest.json
+  # A server whose corpus is sound and whose reply to a submission is 200 MB
+  # of empty objects: refused past the reply's cap, never read whole.
+  check network-big-reply QUORL_BENCH_SERVER="$QUORL_TEST_SERVER/bigreply/209715200?" "${runner[@]}" \
+    --selftest selftest.json
 else
   for sample in "$root"/samples/*.json; do
     name=$(basename "$sample" .json)
@@ -75,6 +79,10 @@ else
   check no-file QUORL_BENCH_SERVER= "${runner[@]}" --selftest
   check not-json QUORL_BENCH_SERVER= "${runner[@]}" --selftest ../tests/app/selftest/not-json.txt
   check missing QUORL_BENCH_SERVER= "${runner[@]}" --selftest no-such-file.json
+  # Set to a value too long to be taken: a failure, not a skip, and nothing
+  # sent to the built-in server instead.
+  check long-server QUORL_BENCH_SERVER="http://127.0.0.1:1/$(head -c 4077 /dev/zero | tr '\0' p)" \
+    "${runner[@]}" --selftest selftest.json
   # A file whose name is not ASCII opens from the command line like any other
   # (in a UTF-8 locale, so that the name reaches Wine's command line intact).
   unicode=$(mktemp -d)

@@ -413,6 +413,22 @@ TEST_F(App, SubmitChecksConsentFirst) {
   menu(3);
   EXPECT_EQ(take(), "Nothing to submit: open your own quorl-bench JSON first (diy.py writes it).\n");
   EXPECT_EQ(controller->ownContribution, nullptr);
+
+  // The consent belongs to the contribution it was given for: a new own
+  // contribution needs a new tick; results of other kinds leave it.
+  openSample("contribution.json");
+  EXPECT_EQ(controller->publishBox->state, 0);
+  take();
+  menu(3);
+  EXPECT_EQ(take(), tick);
+  click(controller->publishBox);
+  openSample("run-py-results.json");
+  EXPECT_EQ(controller->publishBox->state, 1);
+  openSample("selftest.json");
+  EXPECT_EQ(controller->publishBox->state, 0);
+  take();
+  click(find<UXButton>("Submit to the corpus"));
+  EXPECT_EQ(take(), tick);
 }
 
 // Repainting at once: every status line reaches the window before the next
@@ -567,6 +583,13 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
       R"({"schema":"quorl-bench/1","machine":{"cpu":"Box"},"runs":[{"suite":"langs","benchmark":"a",)"
       R"("target":"quorl","device":"cpu","opt":"O3","arch":"x86_64","samples_us":[]},{"suite":"par",)"
       R"("benchmark":"p","target":"quorl","device":"gpu","opt":"O3","samples_us":[-5,-7],"best_us":3}]})");
+  // The same runs named from outside with control bytes: every report line
+  // stays one line, and the terminal gets none of them.
+  const std::string hostile = dir.write(
+      "hostile.json",
+      R"({"schema":"quorl-bench/1","machine":{"cpu":"Box\u001b]0;x\u0007\nPASS"},"runs":[{"suite":"langs",)"
+      R"("benchmark":"a\r","target":"quorl","device":"cpu","opt":"O3","arch":"x86_64","samples_us":[]},)"
+      R"({"suite":"par","benchmark":"p","target":"quorl","device":"gpu","opt":"O3","samples_us":[-5,-7],"best_us":3}]})");
   const std::string bad = dir.write("bad.json", "{\"a\":");
   const std::string none = dir.write("none.json", "[]");
   const std::string sample = samplePath("selftest.json");
@@ -606,6 +629,20 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
        "cpu-only: 1 of 1 (0 GPU runs)\n"
        "filters: cpu 1, suite 1, opt 1, device 2\n"
        "cpu filter 'Box': 1 of 1\n"
+       "chart:    1 rows\n"
+       "heat map: 1 benchmarks x 1 series\n"
+       "FAIL: heat map too small\n" +
+           tail + "FAIL: 2 check(s)\n"},
+      {"control bytes from the file",
+       {"quorl", "--selftest", hostile},
+       1,
+       "Opened hostile.json (1 runs; 1 runs with impossible times left out)\n"
+       "machine:  Box\\x1B]0;x\\x07\\nPASS\n"
+       "runs:     1\n"
+       "FAIL: no samples for a\\r/quorl/cpu/O3\n"
+       "cpu-only: 1 of 1 (0 GPU runs)\n"
+       "filters: cpu 1, suite 1, opt 1, device 2\n"
+       "cpu filter 'Box\\x1B]0;x\\x07\\nPASS': 1 of 1\n"
        "chart:    1 rows\n"
        "heat map: 1 benchmarks x 1 series\n"
        "FAIL: heat map too small\n" +

@@ -4,6 +4,7 @@
 // to end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "AppTestSupport.h"
@@ -52,8 +53,9 @@ class Server : public AppFixture {
 // Download twice, by the menu and by the button: the second replaces the
 // first. Submit unticked, by the menu and by the button: only the request
 // for the tick, and nothing reaches the server (the first ticked submission
-// is then number 1, not a repeat). Submit twice ticked: accepted, then
-// refused as a repeat; the corpus then holds the submission.
+// is then number 1, not a repeat). Submit ticked: accepted, and the tick is
+// spent; again without a new tick: only the request for one; ticked again:
+// refused as a repeat. The corpus then holds the submission.
 TEST_F(Server, DownloadAndSubmit) {
   open();
   controller->loadFile(S(samplePath("selftest.json").c_str()));
@@ -81,6 +83,10 @@ TEST_F(Server, DownloadAndSubmit) {
   click(controller->publishBox);
   menu(3);
   EXPECT_EQ(take(), "Submitting...\nSubmitted as 1; the corpus holds 2 contribution(s).\n");
+  EXPECT_EQ(controller->publishBox->state, 0);
+  click(button("Submit to the corpus"));
+  EXPECT_EQ(take(), tick);
+  click(controller->publishBox);
   click(button("Submit to the corpus"));
   EXPECT_EQ(take(), "Submitting...\nThe server refused the run (429): this contribution was just submitted\n");
 
@@ -91,8 +97,10 @@ TEST_F(Server, DownloadAndSubmit) {
   EXPECT_EQ(controller->rows->count(), 19u + 31u);
 }
 
-// Memory runs out at each allocation of an open or a download in turn, the
-// request's too: the status line says so, and the data and its views stay.
+// Memory runs out at each allocation of an open, a download by the menu, a
+// submission by the menu and a change of the metric pop-up in turn, the
+// requests' too: the status line says so, the program goes on, and the data
+// and its views stay.
 TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
   open();
   controller->loadFile(S(samplePath("contribution.json").c_str()));
@@ -107,32 +115,89 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
       text += " " + joined(pick->choices);
     return text + " " + std::to_string(controller->rows->count()) + "/" + std::to_string(controller->table->rowCount);
   };
+  // The menu's event is taken from the queue before memory runs out: what
+  // is tested is everything the action does.
+  const auto byMenu = [&](int32_t item) {
+    driver->postMenu(0, item);
+    Ref<UXEvent> event = make<UXEvent>();
+    driver->nextEvent(0, *event);
+    return event;
+  };
   const Ref<String> own = S(samplePath("selftest.json").c_str());
-  for (const bool download : {false, true}) {
-    const std::string refused = download ? "Could not read the corpus: "
-                                         : "Could not read selftest.json: it would take too much memory to open\n";
+  enum Action { kOpen, kDownload, kSubmit, kMetric };
+  for (const Action action : {kOpen, kDownload, kSubmit, kMetric}) {
+    if (action == kSubmit) controller->publishBox->state = 1;
+    if (action == kMetric) controller->metricPopUp->selectedIndex = 1;
     const std::string before = state();
     uint64_t n = 1;
     for (take();; ++n) {
+      Ref<UXEvent> event = action == kDownload || action == kSubmit ? byMenu(action == kDownload ? 1 : 3) : nullptr;
       pool::_failAllocationForTesting(n);
-      download ? controller->onDownload(nullptr) : controller->loadFile(own);
-      if (pool::_failAllocationForTesting(0)) break;  // it took fewer: the load is done
+      if (event) app->dispatchEvent(*event);
+      else if (action == kMetric) controller->metricPopUp->action.send(controller->metricPopUp);
+      else controller->loadFile(own);
+      if (pool::_failAllocationForTesting(0)) break;  // it took fewer: the action is done
       const std::string said = take();
-      // A download says the corpus could not be read after its first line, or alone.
-      ASSERT_EQ(download ? said.substr(said.rfind('\n', said.size() - 2) + 1, refused.size()) : said, refused) << n;
+      // The last line says it; a download or a submission may have said its first line before.
+      const std::string last = said.substr(said.rfind('\n', said.size() - 2) + 1);
+      if (action == kOpen) ASSERT_EQ(said, "Could not read selftest.json: it would take too much memory to open\n") << n;
+      if (action == kDownload) ASSERT_EQ(last.rfind("Could not read the corpus: ", 0), 0u) << n << ": " << said;
+      if (action == kSubmit)
+        // Before the request is on its way nothing may have reached the server.
+        ASSERT_TRUE(last == "Submit failed: not enough memory; the run may have reached the server\n" ||
+                    last == "Submit failed: not enough memory\n")
+            << n << ": " << said;
+      if (action == kMetric) ASSERT_EQ(said, std::string(Controller::kNoMemory) + "\n") << n;
       ASSERT_EQ(state(), before) << "failing allocation " << n;
     }
-    EXPECT_EQ(take(), download ? "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n"
-                               : "Opened selftest.json (19 runs)\n");
-    EXPECT_GT(n, 300u);  // the loads and their views allocate this much at least
+    // Submissions that ran out after the request reached the server: the
+    // last one is a repeat.
+    EXPECT_EQ(take(), action == kOpen       ? "Opened selftest.json (19 runs)\n"
+                      : action == kDownload ? "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n"
+                      : action == kSubmit   ? "Submitting...\nThe server refused the run (429): this contribution was "
+                                              "just submitted\n"
+                                            : "");
+    // Each action allocates this much at least (the sanitized build's heap fewer times).
+    EXPECT_GT(n, action == kMetric ? 3u : action == kSubmit ? 20u : 300u);
+    // Nothing a failure left half done stops the views following the data.
+    EXPECT_EQ(controller->chartScroll->documentHeight, controller->chart->height());
   }
 }
 
-// Whatever the server does, one status line says it and the data stays.
-TEST_F(Server, ServerFailures) {
+// A reply of 200 MiB to a submission (empty objects, which parsed would
+// take tens of times their size) is not read past the reply's cap: the
+// submission is told as failed, and the data, the views and the tick stay.
+TEST_F(Server, HugeSubmitReplyIsRefusedWithinItsCap) {
   open();
   controller->loadFile(S(samplePath("selftest.json").c_str()));
   click(controller->publishBox);
+  take();
+  const Ref<Contribution> own = controller->ownContribution;
+  setServer("/bigreply/209715200?");
+  menu(3);
+  EXPECT_EQ(take(), "Submitting...\nSubmit failed: response larger than 65536 bytes\n");
+  EXPECT_EQ(controller->ownContribution, own);
+  EXPECT_EQ(controller->dataSet->contributions->count(), 1u);
+  EXPECT_EQ(controller->rows->count(), 19u);
+  EXPECT_EQ(controller->publishBox->state, 1);
+}
+
+// The suffix that makes every request of the server's a request of /raw:
+// the reply's whole bytes, a JSON body after its head.
+std::string rawReply(int status, const std::string& body) {
+  const std::string reply = "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
+                            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  std::string hex = "/raw/";
+  for (const unsigned char c : reply) hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+  return hex + "?";
+}
+
+// Whatever the server does, one status line says it and the data stays;
+// what the server says reaches the status line and standard output as one
+// line, its control bytes escaped.
+TEST_F(Server, ServerFailures) {
+  open();
+  controller->loadFile(S(samplePath("selftest.json").c_str()));
   take();
   const struct {
     const char* name;
@@ -153,6 +218,19 @@ TEST_F(Server, ServerFailures) {
        "Could not read the corpus: the server did not answer within 0.3 s\n",
        "Submit failed: the server did not answer within 0.3 s\n", true},
       {"closed without reply", "", "/close?p=", "Could not read the corpus: ", "Submit failed: "},
+      // Set but too long to take: an error, and nothing sent to any server.
+      {"too long a server", "http://127.0.0.1:1/" + std::string(4096, 'p'), "",
+       "Could not read the corpus: QUORL_BENCH_SERVER is longer than 4095 bytes\n",
+       "Submit failed: QUORL_BENCH_SERVER is longer than 4095 bytes\n"},
+      // A 200 that gives a reason and no id is a refusal.
+      {"refusal with 200", "", rawReply(200, R"({"error": "quota \u001b[31mexceeded"})"),
+       "The corpus had no contributions.", "The server refused the run (200): quota \\x1B[31mexceeded\n"},
+      {"forged second line", "", rawReply(200, R"({"id": "\u001b]0;owned\u0007\u001b[2J\nSubmitted as real-id", "count": 1})"),
+       "The corpus had no contributions.",
+       "Submitted as \\x1B]0;owned\\x07\\x1B[2J\\nSubmitted as real-id; the corpus holds 1 contribution(s).\n"},
+      {"forged reason", "", rawReply(429, "{\"error\": \"no\\r\\nSubmitted as 7\\u0085\"}"),
+       "Could not read the corpus: the server answered 429",
+       "The server refused the run (429): no\\r\\nSubmitted as 7\\xC2\\x85\n"},
   };
   for (const auto& k : cases) {
     Http::limits() = saved;
@@ -162,9 +240,15 @@ TEST_F(Server, ServerFailures) {
     menu(1);
     std::string said = take();
     EXPECT_EQ(said.rfind(std::string("Fetching the corpus...\n") + k.download, 0), 0u) << k.name << ": " << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << k.name << ": " << said;
+    if (controller->publishBox->state == 0) click(controller->publishBox);  // a submission spends the tick
     menu(3);
-    said = take();
-    EXPECT_EQ(said.rfind(std::string("Submitting...\n") + k.submit, 0), 0u) << k.name << ": " << said;
+    const std::string submitted = take();
+    EXPECT_EQ(submitted.rfind(std::string("Submitting...\n") + k.submit, 0), 0u) << k.name << ": " << submitted;
+    said += submitted;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 4) << k.name << ": " << said;
+    EXPECT_FALSE(std::any_of(said.begin(), said.end(), [](char c) { return (c != '\n' && uint8_t(c) < 0x20) || c == 0x7F; }))
+        << k.name << ": " << said;
     EXPECT_EQ(controller->dataSet->contributions->count(), 1u) << k.name;
     EXPECT_EQ(controller->rows->count(), 19u) << k.name;
   }

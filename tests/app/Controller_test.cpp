@@ -106,12 +106,13 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
       {"unknown shape", dir.write("shape.json", R"({"schema":"other/2","runs":[]})"), "shape.json", notResults},
       {"a number", dir.write("number.json", "42"), "number.json", notResults},
       {"truncated corpus", dir.write("cut.json", cut), "cut.json", endsEarly(cut.size())},
+      // A name is shown on one line, its bytes that are not UTF-8 escaped.
 #ifdef _WIN32
       // Names are UTF-16 there: no file has this name (the test's ANSI call
       // wrote another).
-      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json", missing},
+      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\\xFF\\xFE.json", missing},
 #else
-      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\xff\xfe.json", endsEarly(1)},
+      {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\\xFF\\xFE.json", endsEarly(1)},
 #endif
       {"NUL bytes", dir.write("nul-bytes.json", std::string("{\"schema\"\0:1}", 13)), "nul-bytes.json", notJson(9)},
       // The byte in the file, counting its byte-order mark.
@@ -135,6 +136,9 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
   ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
   cases.push_back({"named pipe", pipe, "pipe.json", notRegular});
   cases.push_back({"link to /dev/zero", zero, "zero.json", notRegular});
+  // A name that would split the status line and clear the terminal.
+  cases.push_back({"control bytes in the name", dir.write("two\nlines\x1b[2J.json", "{"), "two\\nlines\\x1B[2J.json",
+                   endsEarly(1)});
 #else
   // A reserved name: the null device, whatever the folder.
   cases.push_back({"the NUL device", dir.path + "/nul.json", "nul.json", notRegular});
@@ -416,7 +420,8 @@ TEST_F(ControllerModel, TableCells) {
   for (const auto& k : cases) EXPECT_STREQ(c->valueForCell(table, k.row, k.column), k.text) << k.row << "," << k.column;
 }
 
-// A server's reply in a report line: control bytes escaped, at most 200
+// A server's reply in a report line: control bytes escaped (those of C0 and
+// C1, DEL, the line separators, and bytes that are not UTF-8), at most 200
 // bytes of the body shown.
 TEST(ControllerReport, ShownBody) {
   const struct {
@@ -430,6 +435,12 @@ TEST(ControllerReport, ShownBody) {
       {std::string(200, 'x'), std::string(200, 'x')},
       {std::string(201, 'y'), std::string(200, 'y') + "..."},
       {"", ""},
+      // A C1 control (CSI), the line separator, bytes that are not UTF-8, a cut sequence.
+      {"\xc2\x9b" "31mred", "\\xC2\\x9B31mred"},
+      {"a\xe2\x80\xa8" "b", "a\\xE2\\x80\\xA8b"},
+      {"\xff\xfe" "x\xe2\x82", "\\xFF\\xFEx\\xE2\\x82"},
+      // Cut between characters: a character across the limit goes whole.
+      {std::string(199, 'z') + "\xc3\xa9", std::string(199, 'z') + "..."},
   };
   for (const auto& k : cases) {
     EXPECT_EQ(str(Controller::shownBody(reinterpret_cast<const uint8_t*>(k.body.data()), uint32_t(k.body.size()))),

@@ -37,6 +37,8 @@ TEST(LogTest, LinesByLevel) {
       {nullptr, 255, "x", "error: x\n"},
       {nullptr, 0, "debug is below the global minimum", ""},
       {"net", 0, "so is a named debug message", ""},
+      // A message carrying a server's words stays one line, its control bytes shown escaped.
+      {"net", 2, "Url.fetch(http://h/\x1b]0;owned\x07\nerror: forged)", "warning: net: Url.fetch(http://h/\\x1B]0;owned\\x07\\nerror: forged)\n"},
   };
   for (const Case& c : cases) {
     Ref<String> name = c.name ? str(c.name) : nullptr;

@@ -70,6 +70,14 @@ TEST_F(NetTest, ServerFromTheEnvironment) {
   // Set, but to slashes only: still the caller's value, never the default.
   setEnv("QUORL_BENCH_SERVER", "/");
   EXPECT_EQ(str(Net::server()), "");
+  // Set, but too long for the environment's reader: no server at all, and
+  // never the default in place of the one the user named.
+  const std::string named = "http://127.0.0.1:9/";
+  setEnv("QUORL_BENCH_SERVER", (named + std::string(4095 - named.size(), 'p')).c_str());
+  EXPECT_EQ(str(Net::server()).size(), 4095u);
+  setEnv("QUORL_BENCH_SERVER", (named + std::string(4096 - named.size(), 'p')).c_str());
+  EXPECT_EQ(Net::server(), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "QUORL_BENCH_SERVER is longer than 4095 bytes");
   setEnv("QUORL_BENCH_SERVER", nullptr);
   EXPECT_EQ(std::string(Net::kDefaultServer).substr(0, 8), "https://");
 }
@@ -238,6 +246,15 @@ TEST_F(NetTest, PostRequestBytes) {
                                 "\r\nUser-Agent: quorl-lumaro/1\r\nContent-Type: application/json\r\n"
                                 "Content-Length: 13\r\nConnection: close\r\n\r\n" +
                                 body);
+  // A caller's cap on the reply, the whole reply counted: at it the reply
+  // stands, one byte below it nothing of it is kept.
+  const std::string echoed = bytes(r->body);
+  const uint32_t whole = uint32_t(
+      ("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(echoed.size()) + "\r\nConnection: close\r\n\r\n").size() +
+      echoed.size());
+  ASSERT_NE(Net::post(s(server().http + "/echo"), s(body), whole), nullptr) << str(Net::lastError());
+  EXPECT_EQ(Net::post(s(server().http + "/echo"), s(body), whole - 1), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "response larger than " + std::to_string(whole - 1) + " bytes");
   r = Net::post(s(server().http), s(""));  // path "/", which the server does not know
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(r->status, 404u);

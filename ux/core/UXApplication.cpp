@@ -14,7 +14,6 @@
 #include "foundation/String.h"
 #include "ux/core/UXEvent.h"
 #include "ux/core/UXMenu.h"
-#include "ux/core/UXStr.h"
 #include "ux/core/UXViewDriver.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/core/UXWindow.h"
@@ -87,6 +86,27 @@ void UXApplication::drainPendingCloses() {
 // ---------------------------------------------------------------------------
 // 3. The main loop
 
+namespace {
+
+// The UX_AUTOQUIT deadline in milliseconds, read as UXStr::toInt reads a
+// number (blanks, one sign, decimal digits), but without wrapping: a number
+// past the longest wait the loop's 32-bit clock can count is that longest
+// wait, never the short one it would wrap to. 0 (no deadline) for anything
+// that is not a positive number.
+int32_t autoQuitMs(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  bool negative = false;
+  if (*s == '-' || *s == '+') negative = *s++ == '-';
+  constexpr uint64_t kLongest = INT32_MAX;
+  uint64_t value = 0;
+  for (; *s >= '0' && *s <= '9'; ++s)
+    if (value <= kLongest) value = value * 10 + uint64_t(*s - '0');
+  if (negative) return 0;
+  return int32_t(value < kLongest ? value : kLongest);
+}
+
+}  // namespace
+
 int32_t UXApplication::run() {
   if (!boot()) return 1;
   if (!delegate) return 2;
@@ -99,7 +119,7 @@ int32_t UXApplication::run() {
   const int32_t status = delegate->applicationDidStart(*this);
   if (status != 0) return status;
 
-  const int32_t ms = UXStr::toInt(Platform::env(String::withCString("UX_AUTOQUIT"))->cString());
+  const int32_t ms = autoQuitMs(Platform::env(String::withCString("UX_AUTOQUIT"))->cString());
   // A deadline may compute to any value, 0 included: its presence is a flag
   // of its own.
   bool hasDeadline = false;

@@ -161,8 +161,22 @@ TEST_F(UXApplicationTest, DeadlineThatWrapsToZeroIsStillADeadline) {
   EXPECT_FALSE(ranAway());
 }
 
+// A deadline past what the loop's clock can count is the longest one,
+// never the short one its number would wrap to (2^32 + 1000 is not 1 s).
+TEST_F(UXApplicationTest, AutoquitPastTheRangeIsTheLongestDeadline) {
+  for (const char* value : {"4294968296", "3000000000", "2147483647", "99999999999999999999999"}) {
+    driver->timeouts.clear();
+    setEnv("UX_AUTOQUIT", value);
+    app->delegate = delegate;
+    EXPECT_EQ(app->run(), 0) << value;
+    ASSERT_FALSE(driver->timeouts.empty()) << value;
+    EXPECT_EQ(driver->timeouts[0], INT32_MAX) << value;
+    EXPECT_FALSE(ranAway()) << value;
+  }
+}
+
 TEST_F(UXApplicationTest, MalformedAutoquitIsIgnored) {
-  for (const char* value : {"abc", "-5", "0", ""}) {
+  for (const char* value : {"abc", "-5", "0", "", "-4294967295"}) {
     driver->timeouts.clear();
     setEnv("UX_AUTOQUIT", value);
     app->delegate = delegate;
