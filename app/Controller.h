@@ -134,6 +134,8 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
     uint32_t jsonAt = kNotFound;
     bool jsonEndsEarly = false;
     uint64_t spent = 0;
+    // Where the text stopped being JSON, in words; null when it is JSON.
+    Ref<String> jsonFault() const;
   };
   static Reading readDocument(Ref<String> text, const Ref<String>& source);
   void onOpen(const Ref<UXMenuItem>& item);

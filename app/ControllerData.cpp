@@ -228,6 +228,11 @@ Controller::Reading Controller::readDocument(Ref<String> text, const Ref<String>
 // ---------------------------------------------------------------------------
 // 4. Opening a file
 
+Ref<String> Controller::Reading::jsonFault() const {
+  if (jsonAt == kNotFound) return nullptr;
+  return String::withFormat(jsonEndsEarly ? "the JSON ends early at byte %u" : "not JSON (byte %u)", jsonAt);
+}
+
 void Controller::loadFile(const Ref<String>& path) {
   // Made when said: memory may have run out before.
   const auto name = [&] { return path ? path->lastPathComponent() : make<String>(); };
@@ -253,10 +258,7 @@ void Controller::loadFile(const Ref<String>& path) {
         if (text->isEmpty()) return refuse("the file is empty");
         Reading reading = readDocument(std::move(text), path);
         if (reading.failure) return refuse(reading.failure);
-        if (reading.jsonAt != kNotFound) {
-          const char* format = reading.jsonEndsEarly ? "the JSON ends early at byte %u" : "not JSON (byte %u)";
-          return refuse(String::withFormat(format, reading.jsonAt)->cString());
-        }
+        if (const Ref<String> fault = reading.jsonFault()) return refuse(fault->cString());
         const Ref<Array> list = reading.contributions;
         if (!list || list->count() == 0)
           return refuse("not a contribution, a run.py results.json or a par results.json");
@@ -326,6 +328,7 @@ void Controller::mergeCorpus(const Ref<String>& text) {
       [&] {
         Reading reading = readDocument(text, String::withCString("corpus"));
         if (reading.failure) return refuse(reading.failure);
+        if (const Ref<String> fault = reading.jsonFault()) return refuse(fault->cString());
         if (reading.contributions->count() == 0) return say("The corpus had no contributions.");
         // A new download replaces the previous one: appending it again
         // would show every downloaded run twice. Files the user opened stay.

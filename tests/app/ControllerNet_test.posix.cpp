@@ -209,7 +209,7 @@ TEST_F(Server, ServerFailures) {
   } cases[] = {
       {"error status", "", "/status/500?p=", "Could not read the corpus: the server answered 500",
        "The server refused the run (500): no reason given"},
-      {"garbage with 200", "", "/echo?p=", "The corpus had no contributions.",
+      {"garbage with 200", "", "/echo?p=", "Could not read the corpus: not JSON (byte 0)",
        "The server refused the run (200): no reason given"},
       {"no such path", "", "/nowhere", "Could not read the corpus: the server answered 404",
        "The server refused the run (404): no reason given"},

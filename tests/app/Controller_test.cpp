@@ -325,7 +325,7 @@ TEST_F(ControllerModel, DownloadReplacesThePreviousDownload) {
   Net::_reset();
   c->mergeCorpus(nullptr);
   EXPECT_EQ(take(),
-            "The corpus had no contributions.\nThe corpus had no contributions.\n"
+            "The corpus had no contributions.\nCould not read the corpus: not JSON (byte 0)\n"
             "Could not read the corpus: it would take too much memory to open\n"
             "Could not read the corpus: not valid UTF-16 text\n"
             "Could not read the corpus: unknown error\n");
