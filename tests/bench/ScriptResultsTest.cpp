@@ -119,24 +119,12 @@ TEST(RunPyResults, SecondsToMicroseconds) {
     Made made;
     int64_t us;
   } cases[] = {
-      {"0.0000004", run, 0},
-      {"0.0000005", run, 1},
-      {"2", run, 2000000},
-      {"1.2", run, 1200000},
-      {"0", run, 0},
-      {"-0.0", run, 0},
-      {"-0.0000004", leftOut, 0},
-      {"-1", leftOut, 0},
-      {"1e300", leftOut, 0},
-      {"1e400", leftOut, 0},
-      {"-1e300", leftOut, 0},
+      {"0.0000004", run, 0},   {"0.0000005", run, 1},   {"2", run, 2000000},     {"1.2", run, 1200000},
+      {"0", run, 0},           {"-0.0", run, 0},        {"-0.0000004", leftOut, 0}, {"-1", leftOut, 0},
+      {"1e300", leftOut, 0},   {"1e400", leftOut, 0},   {"-1e300", leftOut, 0},
       {"9007199254.740992", run, 9007199254740992},  // 2^53 us, the longest time
-      {"9007199254.741", leftOut, 0},
-      {"9223372036854", leftOut, 0},
-      {"true", run, 1000000},
-      {"\"1\"", none, 0},
-      {"null", none, 0},
-      {"{}", none, 0},
+      {"9007199254.741", leftOut, 0}, {"9223372036854", leftOut, 0}, {"true", run, 1000000},
+      {"\"1\"", none, 0},      {"null", none, 0},       {"{}", none, 0},
   };
   for (const auto& c : cases) {
     std::string json = std::string(R"({"platform":"p","net":{"b":{"O3":{"quorl":)") + c.seconds + "}}}}";
