@@ -134,8 +134,7 @@ TEST_F(ChartDraw, HeightsPerMode) {
   EXPECT_EQ(view->height(), 248);  // three benchmarks: 4 x 26 + 144
   view->mode = 1;
   // Three series of 3 benchmarks: "C++ (clang)" widens the slots to 105 (7 a
-  // line) and puts the scale text on a line of its own (16 more); a line of
-  // 12 for each name.
+  // line), the scale text on a line of its own (16 more), 12 for each name.
   EXPECT_EQ(view->summaryCols(), 7);
   EXPECT_EQ(view->summaryHeight(), 200 + 16 + 3 * 12 + 8);
   EXPECT_EQ(view->height(), 260);
@@ -156,8 +155,7 @@ TEST_F(ChartDraw, SummaryColumnsAndHeight) {
   view->rebuild();
   EXPECT_EQ(view->seriesNames()->count(), 7u);
   EXPECT_EQ(view->summaryCols(), 3);
-  // "C++ (clang)  arm64" (126 pixels) no longer widens it, and the scale text
-  // shares the title line; six name lines of 12.
+  // "C++ (clang)  arm64" does not widen it; the scale text shares the title line.
   EXPECT_EQ(view->summaryHeight(), (6 * 12 + 200) * 3 + 8);
   resize(view, 100, 600);  // narrower than a slot: still one panel a line
   EXPECT_EQ(view->summaryCols(), 1);

@@ -62,8 +62,7 @@ TEST(RunPyResults, SplitsByArchitecture) {
 
 // Every reader spends from the document's one budget at least what the pool
 // gives it, less than twice that, before it makes it: the exact amount is
-// enough and a byte less refuses. A run made of a run.py number also spends
-// the budget's per-object share, which no other reader charges.
+// enough, a byte less refuses; a run of a run.py number spends a share more.
 TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
   const auto list = [](std::string text, const std::string& element, int count, const char* close) {
     for (int i = 0; i < count; ++i) {  // "#" in an element is its number
@@ -111,8 +110,7 @@ TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
 }
 
 TEST(RunPyResults, SecondsToMicroseconds) {
-  // A time that no run can take is left out (and counted), and its
-  // architecture's result set stays; a value that is no number is no run.
+  // An impossible time is left out and counted, its result set stays.
   enum Made { none, run, leftOut };
   struct Case {
     const char* seconds;
