@@ -1,8 +1,5 @@
-// Short forms and fitted texts of the charts: tables of texts, rooms and
-// measures, and the rules every form keeps whatever the row: it fits its
-// room in measured width, is cut only between characters, tells different
-// texts apart where the room has a way to, and never stands whole where
-// the whole does not fit.
+// Short forms and fitted texts of the charts: each fits its room as
+// measured, is cut between characters and tells texts apart where it can.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,8 +22,8 @@ namespace {
 
 const std::string kDots = "\xE2\x80\xA6";
 
-// The measure of a row: without a driver (so many pixels a character), or
-// the headless driver's (7 pixels a byte at size 12, the ellipsis 21).
+// Without a driver so many pixels a character; the headless driver's 7 a
+// byte at size 12 (the ellipsis 21).
 class Measured : public ::testing::Test {
  protected:
   void TearDown() override { gDriver = saved_; }
@@ -52,8 +49,8 @@ bool validUtf8(std::string_view s) {
   return true;
 }
 
-// The rules every set of forms keeps; `apart` where the row's room is
-// large enough to tell every pair apart.
+// The rules every set of forms keeps; `apart` where the room can tell every
+// pair apart.
 void expectRules(const std::vector<std::string_view>& texts, const std::vector<std::string>& forms, int64_t room,
                  const TextMeasure& m, bool apart, const std::string& row) {
   ASSERT_EQ(forms.size(), texts.size()) << row;
@@ -69,97 +66,70 @@ void expectRules(const std::vector<std::string_view>& texts, const std::vector<s
   }
 }
 
-struct FitRow {
-  const char* text;
-  int64_t room;
-  bool driver;
-  std::string expected;
-};
-
 TEST_F(Measured, FitTextCutsToTheMeasuredRoomBetweenCharacters) {
-  const FitRow rows[] = {
-      {"abcdef", 60, false, "abcdef"},                   // fits whole, with room to spare
-      {"abcdef", 59, false, "abcd" + kDots},             // 10 a character, the ellipsis one
-      {"abcdef", 50, false, "abcd" + kDots},             // exactly: four and the ellipsis
-      {"abcdef", 49, false, "abc" + kDots},
-      {"abcdef", 10, false, kDots},                      // the ellipsis alone
-      {"abcdef", 9, false, ""},                          // not even that
-      {"", 0, false, ""},
-      {"abcdef", 42, true, "abcdef"},                    // headless: 7 a byte
-      {"abcdef", 41, true, "ab" + kDots},                // the ellipsis is three bytes wide
-      {"\xD0\x96\xD0\x96\xD0\x96", 42, true, "\xD0\x96\xD0\x96\xD0\x96"},  // Cyrillic, two bytes each
+  const struct {
+    const char* text;
+    int64_t room;
+    bool driver;
+    std::string expected;
+  } rows[] = {
+      {"abcdef", 60, false, "abcdef"},        {"abcdef", 59, false, "abcd" + kDots},  // 10 a character, ellipsis one
+      {"abcdef", 50, false, "abcd" + kDots},  {"abcdef", 49, false, "abc" + kDots},
+      {"abcdef", 10, false, kDots},           {"abcdef", 9, false, ""},
+      {"", 0, false, ""},                     {"abcdef", 42, true, "abcdef"},
+      {"abcdef", 41, true, "ab" + kDots},  // the ellipsis is three bytes wide
+      {"\xD0\x96\xD0\x96\xD0\x96", 42, true, "\xD0\x96\xD0\x96\xD0\x96"},
       {"\xD0\x96\xD0\x96\xD0\x96", 41, true, "\xD0\x96" + kDots},
-      {"\xE6\x97\xA5\xE6\x97\xA5", 41, true, kDots},     // Japanese, three bytes each: 21 + 3 bytes is too wide
+      {"\xE6\x97\xA5\xE6\x97\xA5", 41, true, kDots},  // 21 + 3 bytes is too wide
       {"\xE6\x97\xA5\xE6\x97\xA5", 42, true, "\xE6\x97\xA5\xE6\x97\xA5"},
   };
-  for (const FitRow& r : rows) {
+  for (const auto& r : rows) {
     useDriver(r.driver);
-    const TextMeasure m{12, 10};
-    const std::string got = chart::fitText(r.text, r.room, m);
-    EXPECT_EQ(got, r.expected) << r.text << " in " << r.room;
-    EXPECT_LE(m.widthOf(got), r.room) << r.text;
-    EXPECT_TRUE(validUtf8(got)) << r.text;
+    EXPECT_EQ(chart::fitText(r.text, r.room, TextMeasure{12, 10}), r.expected) << r.text << " in " << r.room;
   }
 }
-
-struct FormRow {
-  const char* what;
-  std::vector<std::string_view> texts;
-  int64_t room;
-  bool driver;
-  std::vector<std::string> expected;  // empty: the rules alone
-};
 
 TEST_F(Measured, ShortFormsTellTextsApartInTheirRoom) {
   const std::string_view scalar = "spectral_norm_power_iteration_variant_scalar_with_double_precision_accumulators";
   const std::string_view simd = "spectral_norm_power_iteration_variant_simd_with_double_precision_accumulators";
-  // Settings as the heat map's columns carry them: texts that part twice,
-  // near the front and at the end.
+  // Settings as the heat map's columns carry them: texts that part twice.
   std::vector<std::string> settings;
   const char* cpus[] = {"AMD EPYC 7763 64-Core Processor", "Apple M2 Max", "SiFive U74-MC RISC-V Quad Core"};
   for (int m = 0; m < 60; ++m)
     for (const char* opt : {"O0", "O2", "O3"})
       settings.push_back(std::string(m % 2 ? "arm64 " : "x86-64 ") + opt + " " + cpus[m % 3] + " #" + std::to_string(m));
-  const FormRow rows[] = {
+  const struct {
+    const char* what;
+    std::vector<std::string_view> texts;
+    int64_t room;
+    bool driver;
+    std::vector<std::string> expected;  // empty: the rules alone
+  } rows[] = {
       {"texts that part twice", std::vector<std::string_view>(settings.begin(), settings.end()), 130, false, {}},
       {"short texts stand whole", {"alpha", "beta", "alpha"}, 70, false, {"alpha", "beta", "alpha"}},
-      {"the beginning tells them apart",
-       {"alpha_benchmark_long_name", "beta_benchmark_long_name"},
-       120,
-       false,
+      {"the beginning tells them apart", {"alpha_benchmark_long_name", "beta_benchmark_long_name"}, 120, false,
        {"alpha_" + kDots + "_name", "beta_b" + kDots + "_name"}},
       {"the end tells them apart",
        {"matrix_multiplication_single_precision_blocked_tiled_1024",
         "matrix_multiplication_single_precision_blocked_tiled_2048"},
-       160,
-       false,
-       {"matrix_m" + kDots + "ed_1024", "matrix_m" + kDots + "ed_2048"}},
-      {"parting words that begin alike, in the middle",
-       {scalar, simd},
-       330,
-       false,
+       160, false, {"matrix_m" + kDots + "ed_1024", "matrix_m" + kDots + "ed_2048"}},
+      {"parting words that begin alike, in the middle", {scalar, simd}, 330, false,
        {"spectral" + kDots + "scalar_with_double_prec" + kDots, "spectral" + kDots + "simd_with_double_precis" + kDots}},
       {"the same, measured by the driver", {scalar, simd}, 231, true, {}},
       {"two partings: a window from an earlier word",
-       {"spectral_norm_power_iteration_variant_scalar_with_double_precision_accumulators",
-        "spectral_norm_power_iteration_version_scalar_with_double_precision_accumulators",
-        "spectral_norm_power_iteration_variant_simd_with_double_precision_accumulators",
+       {scalar, "spectral_norm_power_iteration_version_scalar_with_double_precision_accumulators", simd,
         "spectral_norm_power_iteration_version_simd_with_double_precision_accumulators"},
-       330,
-       false,
-       {}},
+       330, false, {}},
       {"a middle window that reaches the end fills the room",
        {"AMD EPYC 7763 64-Core Processor #1 arm64 O0", "AMD EPYC 7763 64-Core Processor #2 arm64 O0",
         "AMD EPYC 7763 64-Core Processor #1 arm64 O3"},
-       130,
-       false,
-       {"AMD" + kDots + " arm64 O0", "AMD" + kDots + "2 arm64 " + kDots, "AMD EP" + kDots + "m64 O3"}},
-      {"a text that begins another", {"bench_quick_sort_of_integers", "bench_quick_sort_of_integers_large"}, 200, false,
-       {}},
+       130, false, {"AMD" + kDots + " arm64 O0", "AMD" + kDots + "2 arm64 " + kDots, "AMD EP" + kDots + "m64 O3"}},
+      {"a text that begins another", {"bench_quick_sort_of_integers", "bench_quick_sort_of_integers_large"}, 200,
+       false, {}},
       {"a room too small for any form", {"abcdefgh", "abcdefgi"}, 5, false, {"", ""}},
       {"a room of one ellipsis", {"abcdefgh", "abcdefgi"}, 10, false, {kDots, kDots}},
   };
-  for (const FormRow& r : rows) {
+  for (const auto& r : rows) {
     useDriver(r.driver);
     const TextMeasure m{12, 10};
     const std::vector<std::string> forms = chart::shortForms(r.texts, r.room, m);
@@ -168,22 +138,17 @@ TEST_F(Measured, ShortFormsTellTextsApartInTheirRoom) {
   }
 }
 
-// Names of other scripts at every room from nothing to whole: the forms
-// fit, are whole characters, and part from each other once the room holds
-// a few characters of each.
+// Names of other scripts at every room from nothing to whole; they part
+// once the room holds a few characters of each.
 TEST_F(Measured, NamesOfOtherScriptsFitEveryRoom) {
+  const std::string cyr = "\xD1\x83\xD0\xBC\xD0\xBD\xD0\xBE\xD0\xB6\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5_\xD0\xBC\xD0\xB0"
+                          "\xD1\x82\xD1\x80\xD0\xB8\xD1\x86_\xD0\xB1\xD0\xBB\xD0\xBE\xD0\xBA_",
+                    jp = "\xE8\xA1\x8C\xE5\x88\x97\xE3\x81\xAE\xE7\xA9\x8D_\xE5\x8D\x98\xE7\xB2\xBE\xE5\xBA\xA6_\xE3\x83"
+                         "\x96\xE3\x83\xAD\xE3\x83\x83\xE3\x82\xAF_",
+                    cyr1 = cyr + "1024", cyr2 = cyr + "2048", jp1 = jp + "1024", jp2 = jp + "2048";
   const std::vector<std::string_view> cyrillic = {
-      "\xD1\x83\xD0\xBC\xD0\xBD\xD0\xBE\xD0\xB6\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5_\xD0\xBC\xD0\xB0\xD1\x82\xD1\x80"
-      "\xD0\xB8\xD1\x86_\xD0\xB1\xD0\xBB\xD0\xBE\xD0\xBA_1024",
-      "\xD1\x83\xD0\xBC\xD0\xBD\xD0\xBE\xD0\xB6\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5_\xD0\xBC\xD0\xB0\xD1\x82\xD1\x80"
-      "\xD0\xB8\xD1\x86_\xD0\xB1\xD0\xBB\xD0\xBE\xD0\xBA_2048",
-      "\xD1\x81\xD0\xBE\xD1\x80\xD1\x82\xD0\xB8\xD1\x80\xD0\xBE\xD0\xB2\xD0\xBA\xD0\xB0"};
-  const std::vector<std::string_view> japanese = {
-      "\xE8\xA1\x8C\xE5\x88\x97\xE3\x81\xAE\xE7\xA9\x8D_\xE5\x8D\x98\xE7\xB2\xBE\xE5\xBA\xA6_\xE3\x83\x96\xE3\x83"
-      "\xAD\xE3\x83\x83\xE3\x82\xAF_1024",
-      "\xE8\xA1\x8C\xE5\x88\x97\xE3\x81\xAE\xE7\xA9\x8D_\xE5\x8D\x98\xE7\xB2\xBE\xE5\xBA\xA6_\xE3\x83\x96\xE3\x83"
-      "\xAD\xE3\x83\x83\xE3\x82\xAF_2048",
-      "\xE4\xB8\xA6\xE3\x81\xB9\xE6\x9B\xBF\xE3\x81\x88"};
+      cyr1, cyr2, "\xD1\x81\xD0\xBE\xD1\x80\xD1\x82\xD0\xB8\xD1\x80\xD0\xBE\xD0\xB2\xD0\xBA\xD0\xB0"};
+  const std::vector<std::string_view> japanese = {jp1, jp2, "\xE4\xB8\xA6\xE3\x81\xB9\xE6\x9B\xBF\xE3\x81\x88"};
   for (const bool driver : {false, true})
     for (const auto* texts : {&cyrillic, &japanese}) {
       useDriver(driver);
@@ -196,8 +161,8 @@ TEST_F(Measured, NamesOfOtherScriptsFitEveryRoom) {
     }
 }
 
-// The forms of a room are kept while the Strings stay, across other rooms:
-// asked again, they take not one measurement.
+// The forms of each room are kept while the Strings stay: asked again, they
+// take not one measurement.
 TEST_F(Measured, FormsAreKeptPerRoomWhileTheStringsStay) {
   auto driver = make<ScriptedDriver>();
   gDriver = driver;
@@ -206,18 +171,18 @@ TEST_F(Measured, FormsAreKeptPerRoomWhileTheStringsStay) {
   names->add(String::withCString("bench_quick_sort_of_integers_large"));
   names->add(nullptr);
   const TextMeasure m{12, 7};
-  const auto measured = [&] { return std::count_if(driver->calls.begin(), driver->calls.end(), [](const std::string& c) {
-                                return c.starts_with("textWidth");
-                              }); };
+  const auto measured = [&] {
+    return std::count_if(driver->calls.begin(), driver->calls.end(),
+                         [](const std::string& c) { return c.starts_with("textWidth"); });
+  };
   chart::ShortForms forms;
-  const std::vector<std::string> narrow = forms.of(*names, 120, m);
+  const std::vector<std::string> narrow = forms.of(*names, 120, m), wide = forms.of(*names, 180, m);
   EXPECT_EQ(narrow[2], "");
-  const std::vector<std::string> wide = forms.of(*names, 180, m);
   EXPECT_NE(wide, narrow);
   driver->calls.clear();
   EXPECT_EQ(forms.of(*names, 120, m), narrow);
   EXPECT_EQ(forms.of(*names, 180, m), wide);
-  EXPECT_EQ(measured(), 0) << "forms of a room seen before were made again";
+  EXPECT_EQ(measured(), 0);
   names->set(1, String::withCString("bench_quick_sort_of_integers_tiny"));
   EXPECT_TRUE(forms.of(*names, 120, m)[1].ends_with("tiny"));
   EXPECT_GT(measured(), 0);

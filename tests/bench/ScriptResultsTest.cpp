@@ -62,8 +62,7 @@ TEST(RunPyResults, SplitsByArchitecture) {
 
 // Every reader spends from the document's one budget at least what the pool
 // gives it, less than twice that, before it makes it: the exact amount is
-// enough and a byte less refuses. A run made of a run.py number also spends
-// the budget's per-object share, which no other reader charges.
+// enough, a byte less refuses; a run of a run.py number spends a share more.
 TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
   const auto list = [](std::string text, const std::string& element, int count, const char* close) {
     for (int i = 0; i < count; ++i) {  // "#" in an element is its number
@@ -111,32 +110,19 @@ TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
 }
 
 TEST(RunPyResults, SecondsToMicroseconds) {
-  // A time that no run can take is left out (and counted), and its
-  // architecture's result set stays; a value that is no number is no run.
+  // An impossible time is left out and counted, its result set stays.
   enum Made { none, run, leftOut };
   struct Case {
     const char* seconds;
     Made made;
     int64_t us;
   } cases[] = {
-      {"0.0000004", run, 0},
-      {"0.0000005", run, 1},
-      {"2", run, 2000000},
-      {"1.2", run, 1200000},
-      {"0", run, 0},
-      {"-0.0", run, 0},
-      {"-0.0000004", leftOut, 0},
-      {"-1", leftOut, 0},
-      {"1e300", leftOut, 0},
-      {"1e400", leftOut, 0},
-      {"-1e300", leftOut, 0},
+      {"0.0000004", run, 0},   {"0.0000005", run, 1},   {"2", run, 2000000},     {"1.2", run, 1200000},
+      {"0", run, 0},           {"-0.0", run, 0},        {"-0.0000004", leftOut, 0}, {"-1", leftOut, 0},
+      {"1e300", leftOut, 0},   {"1e400", leftOut, 0},   {"-1e300", leftOut, 0},
       {"9007199254.740992", run, 9007199254740992},  // 2^53 us, the longest time
-      {"9007199254.741", leftOut, 0},
-      {"9223372036854", leftOut, 0},
-      {"true", run, 1000000},
-      {"\"1\"", none, 0},
-      {"null", none, 0},
-      {"{}", none, 0},
+      {"9007199254.741", leftOut, 0}, {"9223372036854", leftOut, 0}, {"true", run, 1000000},
+      {"\"1\"", none, 0},      {"null", none, 0},       {"{}", none, 0},
   };
   for (const auto& c : cases) {
     std::string json = std::string(R"({"platform":"p","net":{"b":{"O3":{"quorl":)") + c.seconds + "}}}}";

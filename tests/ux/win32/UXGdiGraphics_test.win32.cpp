@@ -238,10 +238,9 @@ void drawSampler(int32_t, int32_t, int32_t, int32_t, int32_t, void*) {
   gDriver->endViewDraw();
 }
 
-// The charts' short forms of Latin, Cyrillic and Japanese names, measured
-// by this driver and drawn at the charts' size: no ink past the room, and
-// the names of a pair read apart from each other wherever the room holds a
-// dozen characters.
+// Short forms of Latin, Cyrillic and Japanese names, measured by this driver:
+// no ink past the room, and a pair reads apart once the room holds a dozen
+// characters.
 TEST_F(Win32DriverTest, ShortFormsLeaveNoInkPastTheirRoom) {
   Canvas canvas;
   auto g = make<UXGdiGraphics>();

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -202,31 +203,25 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
   ReleaseDC(top(), dc);
 }
 
-// One slow sample among five gives an error bar far wider than the plot:
-// on screen it stays within the plot, striking through neither the row's
-// label nor the room right of the plot, and the value text stands in the
-// chart after it. The row's 60-character architecture leaves its label
-// short of the bar, and a 10,000-character benchmark name its title short
-// of the panel's edge; that name's rows from two machines read apart. The
-// tick labels of the 20-us steps all differ.
+// One slow sample among five: its error bar stays within the plot, clear of
+// the row's label and of the room right of the plot, with the value text
+// after it; a 60-character architecture keeps its label short of the bar, a
+// 10,000-character name its title short of the panel's edge, and that name's
+// rows from two machines read apart. The 20-us tick labels all differ.
 TEST_F(MainWindowTest, ASlowSampleLongNamesAndTwoMachinesStayReadable) {
   TempDir dir;
+  const std::string run = R"({"suite": "langs", "target": "quorl", "device": "cpu", "opt": "O3", "benchmark": ")";
+  const std::string longName = run + std::string(10000, 'n') + "\", ";
   const std::string path = dir.write(
-      "slow.json",
-      R"([{"schema": "quorl-bench/1", "id": "slow", "machine": {"cpu": "c"}, "runs": [{"suite": "langs",
-          "benchmark": "b", "target": "quorl", "device": "cpu", "opt": "O3", "arch": ")" + std::string(60, 'a') +
-          R"(", "samples_us": [100, 100, 100, 100, 5000], "best_us": 100, "first_us": 100}, {"suite": "langs",
-          "benchmark": ")" + std::string(10000, 'n') + R"(", "target": "quorl", "device": "cpu", "opt": "O3",
-          "samples_us": [50], "best_us": 50, "first_us": 50}]},
-        {"schema": "quorl-bench/1", "id": "other", "machine": {"cpu": "d"}, "runs": [{"suite": "langs",
-          "benchmark": ")" + std::string(10000, 'n') + R"(", "target": "quorl", "device": "cpu", "opt": "O3",
-          "samples_us": [60], "best_us": 60, "first_us": 60}]}])");
-  // The slow file alone sets the chart's scale: a file opened joins what
-  // is loaded.
-  controller->dataSet->contributions->removeAll();
+      "slow.json", R"([{"schema": "quorl-bench/1", "id": "slow", "machine": {"cpu": "c"}, "runs": [)" + run +
+                       R"(b", "arch": ")" + std::string(60, 'a') +
+                       R"(", "samples_us": [100, 100, 100, 100, 5000], "best_us": 100, "first_us": 100}, )" + longName +
+                       R"("samples_us": [50], "best_us": 50, "first_us": 50}]},
+        {"schema": "quorl-bench/1", "id": "other", "machine": {"cpu": "d"}, "runs": [)" + longName +
+                       R"("samples_us": [60], "best_us": 60, "first_us": 60}]}])");
+  controller->dataSet->contributions->removeAll();  // the slow file alone sets the scale
   controller->loadFile(String::withCString(path.c_str()));
-  // The whole chart on the screen, its right edge included.
-  RECT frame{};
+  RECT frame{};  // the whole chart on the screen
   GetWindowRect(top(), &frame);
   SetWindowPos(top(), nullptr, 0, 0, std::min<int>(frame.right - frame.left, GetSystemMetrics(SM_CXSCREEN) - 40),
                frame.bottom - frame.top, SWP_NOZORDER);
@@ -237,69 +232,54 @@ TEST_F(MainWindowTest, ASlowSampleLongNamesAndTwoMachinesStayReadable) {
   HDC dc = GetDC(top());
   const auto at = [&](int x, int y) { return uint32_t(GetPixel(dc, x, y)); };
   const UXRect chart = controller->chartScroll->absoluteFrame();
+  const int left = chart.x(), right = chart.x() + chart.w();
   const uint32_t orange = w32Rgb(212, 117, 31);
   int barY = -1, barStart = -1, barEnd = -1;
   for (int y = chart.y(); y < chart.y() + 200 && barY < 0; ++y)
-    for (int x = chart.x(); x < chart.x() + chart.w(); ++x)
-      if (at(x, y) == orange) {
-        barY = y, barStart = x;
-        break;
-      }
+    for (int x = left; x < right && barY < 0; ++x)
+      if (at(x, y) == orange) barY = y, barStart = x;
   ASSERT_GE(barY, 0) << controller->lastStatus->cString();
-  for (int x = barStart; x < chart.x() + chart.w(); ++x)
+  for (int x = barStart; x < right; ++x)
     if (at(x, barY + 3) == orange) barEnd = x;
-  // The plot ends 90 pixels short of the chart's right edge (or of a
-  // scroll bar's left).
-  const int plotRight = chart.x() + chart.w() - 90;
-  const auto red = [](uint32_t p) { return int(p & 0xFF); };
-  const auto green = [](uint32_t p) { return int((p >> 8) & 0xFF); };
-  const auto blue = [](uint32_t p) { return int((p >> 16) & 0xFF); };
-  int blackLeft = 0, blackRight = 0, text = 0, labelOverBar = 0;
-  for (int y = barY - 4; y < barY + 18; ++y)
-    for (int x = chart.x(); x < chart.x() + chart.w() - 4; ++x) {
-      const uint32_t p = at(x, y);
-      if (p == 0 && x < barStart) ++blackLeft;
-      if (p == 0 && x > plotRight + 2) ++blackRight;
-      const bool dark = red(p) < 90 && green(p) < 90 && blue(p) < 90 && p != 0;
-      if (dark && x > barEnd + 2) ++text;
-      // The label's grey (80, 80, 88), blended with what lies under it.
-      const bool grey = p != 0 && red(p) < 170 && std::abs(red(p) - green(p)) < 40 && std::abs(green(p) - blue(p)) < 40;
-      if (grey && x >= barStart && x <= barEnd) ++labelOverBar;
-    }
-  // Nothing dark within the panel's last pixels, where the long title ran on.
-  int titleAtEdge = 0;
-  for (int y = chart.y(); y < chart.y() + 300; ++y)
-    for (int x = chart.x() + chart.w() - 9; x < chart.x() + chart.w() - 5; ++x) {
-      const uint32_t p = at(x, y);
-      titleAtEdge += red(p) < 100 && green(p) < 100 && blue(p) < 100;
-    }
-  // The tick labels step by 20 us: as drawn, no two neighbours read the
-  // same.
-  std::vector<int> grid;
-  for (int x = chart.x(); x < chart.x() + chart.w(); ++x)
-    if (at(x, chart.y() + 52) == w32Rgb(208, 211, 219)) grid.push_back(x);
-  const auto label = [&](int gridX) {
-    std::vector<uint32_t> pixels;
-    for (int y = chart.y() + 30; y < chart.y() + 44; ++y)
-      for (int x = gridX + 2; x < gridX + 30; ++x) pixels.push_back(at(x, y));
-    return pixels;
+  const auto channels = [](uint32_t p) { return std::array<int, 3>{int(p & 0xFF), int((p >> 8) & 0xFF), int(p >> 16)}; };
+  const auto dark = [&](uint32_t p, int below) {
+    const auto [r, g, b] = channels(p);
+    return r < below && g < below && b < below;
   };
+  int blackLeft = 0, blackRight = 0, text = 0, labelOverBar = 0, titleAtEdge = 0;
+  for (int y = barY - 4; y < barY + 18; ++y)
+    for (int x = left; x < right - 4; ++x) {
+      const uint32_t p = at(x, y);
+      const auto [r, g, b] = channels(p);
+      blackLeft += p == 0 && x < barStart;
+      blackRight += p == 0 && x > right - 90 + 2;  // the plot ends 90 short of the edge
+      text += p != 0 && dark(p, 90) && x > barEnd + 2;
+      // The label's grey (80, 80, 88), blended with what lies under it.
+      labelOverBar += p != 0 && r < 170 && std::abs(r - g) < 40 && std::abs(g - b) < 40 && x >= barStart && x <= barEnd;
+    }
+  for (int y = chart.y(); y < chart.y() + 300; ++y)  // where the long title ran on
+    for (int x = right - 9; x < right - 5; ++x) titleAtEdge += dark(at(x, y), 100);
+  const auto pixels = [&](int x0, int x1, int y0, int y1) {
+    std::vector<uint32_t> out;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) out.push_back(at(x, y));
+    return out;
+  };
+  std::vector<int> grid;
+  for (int x = left; x < right; ++x)
+    if (at(x, chart.y() + 52) == w32Rgb(208, 211, 219)) grid.push_back(x);
   EXPECT_GE(grid.size(), 6u);
-  for (size_t i = 0; i + 1 < grid.size(); ++i) EXPECT_NE(label(grid[i]), label(grid[i + 1])) << "tick " << i;
-  // The long name's two rows, from machines c and d, read apart: "quorl  c"
-  // and "quorl  d", not "quorl" twice.
-  std::vector<int> barTops;
+  for (size_t i = 0; i + 1 < grid.size(); ++i)
+    EXPECT_NE(pixels(grid[i] + 2, grid[i] + 30, chart.y() + 30, chart.y() + 44),
+              pixels(grid[i + 1] + 2, grid[i + 1] + 30, chart.y() + 30, chart.y() + 44)) << "tick " << i;
+  std::vector<int> barTops;  // not under the error bar's line
   for (int y = chart.y(); y < chart.y() + 400; ++y)
     if (at(barStart + 8, y) == orange && at(barStart + 8, y - 1) != orange && at(barStart + 8, y - 1) != 0)
-      barTops.push_back(y);  // not under the error bar's line
+      barTops.push_back(y);
   ASSERT_EQ(barTops.size(), 3u);
-  const auto rowLabel = [&](int barTop) {
-    std::vector<uint32_t> pixels;
-    for (int y = barTop + 6; y < barTop + 20; ++y)
-      for (int x = chart.x() + 20; x < barStart - 4; ++x) pixels.push_back(at(x, y));
-    return pixels;
-  };
-  EXPECT_NE(rowLabel(barTops[1]), rowLabel(barTops[2]));
+  // The long name's rows: "quorl  c" and "quorl  d", not "quorl" twice.
+  EXPECT_NE(pixels(left + 20, barStart - 4, barTops[1] + 6, barTops[1] + 20),
+            pixels(left + 20, barStart - 4, barTops[2] + 6, barTops[2] + 20));
   ReleaseDC(top(), dc);
   EXPECT_EQ(blackLeft, 0);
   EXPECT_EQ(blackRight, 0);
