@@ -413,8 +413,7 @@ TEST_F(App, SubmitChecksConsentFirst) {
   EXPECT_EQ(take(), "Nothing to submit: open your own quorl-bench JSON first (diy.py writes it).\n");
   EXPECT_EQ(controller->ownContribution, nullptr);
 
-  // The consent belongs to the contribution it was given for: a new own
-  // contribution needs a new tick; results of other kinds leave it.
+  // Consent is for one contribution: a new own one needs a new tick; other kinds leave it.
   openSample("contribution.json");
   EXPECT_EQ(controller->publishBox->state, 0);
   click(controller->publishBox);

@@ -81,8 +81,7 @@ TEST_F(Server, DownloadAndSubmit) {
   const std::string tick = "Tick \"I agree to publish this run\" before submitting.\n";
   EXPECT_EQ(take(), tick + tick);
   click(controller->publishBox);
-  // A reply of 200 MiB (empty objects, which parsed would take tens of times
-  // their size) is not read past its cap: the data, the views and the tick stay.
+  // 200 MiB of empty objects in reply is not read past its cap: data, views and tick stay.
   const Ref<Contribution> own = controller->ownContribution;
   setServer("/bigreply/209715200?");
   menu(3);

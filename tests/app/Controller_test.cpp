@@ -258,8 +258,7 @@ TEST_F(ControllerModel, LaterOwnFileWinsScriptsLeaveItAlone) {
 }
 
 // A result set already loaded is not added again, whichever file brings it;
-// the status line counts what was new, what was loaded already and what was
-// left out for impossible times.
+// the status line counts the new runs, those already loaded and those left out.
 TEST_F(ControllerModel, NothingIsCountedTwice) {
   TempDir dir;
   const std::string head = R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C"},"runs":[)";

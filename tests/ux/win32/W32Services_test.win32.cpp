@@ -187,9 +187,8 @@ TEST(W32SettingsChild, ReadsWhatTheFirstProcessWrote) {
   EXPECT_TRUE(driver->settingSet("restart", "answer", "\xC3\xB1" "and\xC3\xBA"));
 }
 
-// Runs this program again with the tests `filter`, once for each value of
-// the environment variable, all at once: their exit codes (99: not started
-// or not ended within two minutes; a null handle fails the wait).
+// Runs this program with the tests `filter` once for each value of the variable, all at once: their
+// exit codes (99: not started or not ended within two minutes; a null handle fails the wait).
 std::vector<DWORD> runThisProgram(const wchar_t* filter, const wchar_t* variable, std::vector<std::wstring> values) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -240,8 +239,7 @@ TEST_F(Win32DriverTest, TwoInstancesChangingTheSettingsAtOnceLoseNothing) {
   ASSERT_TRUE(d->settingSet("race", "start", "1"));  // the file is made as the driver makes it (UTF-16)
   WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
   EXPECT_EQ(runThisProgram(L"W32SettingsChild.AddsItsKeys*", L"QUORL_SETTINGS_RACE", {L"0", L"1"}),
-            std::vector<DWORD>(2, 0))
-      << "a change answered false";
+            std::vector<DWORD>(2, 0)) << "a change answered false";
   char value[4];
   int kept = 0;
   for (int i = 0; i < 2 * kRaceKeys; ++i)
