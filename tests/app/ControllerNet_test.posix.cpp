@@ -81,6 +81,16 @@ TEST_F(Server, DownloadAndSubmit) {
   const std::string tick = "Tick \"I agree to publish this run\" before submitting.\n";
   EXPECT_EQ(take(), tick + tick);
   click(controller->publishBox);
+  // 200 MiB of empty objects in reply is not read past its cap: data, views and tick stay.
+  const Ref<Contribution> own = controller->ownContribution;
+  setServer("/bigreply/209715200?");
+  menu(3);
+  EXPECT_EQ(take(), "Submitting...\nSubmit failed: response larger than 65536 bytes\n");
+  EXPECT_EQ(controller->ownContribution, own);
+  EXPECT_EQ(controller->dataSet->contributions->count(), afterFirst);
+  EXPECT_EQ(controller->rows->count(), 19u + 31u);
+  EXPECT_EQ(controller->publishBox->state, 1);
+  setServer("");
   menu(3);
   EXPECT_EQ(take(), "Submitting...\nSubmitted as 1; the corpus holds 2 contribution(s).\n");
   EXPECT_EQ(controller->publishBox->state, 0);
@@ -97,10 +107,9 @@ TEST_F(Server, DownloadAndSubmit) {
   EXPECT_EQ(controller->rows->count(), 19u + 31u);
 }
 
-// Memory runs out at each allocation of an open, a download by the menu, a
-// submission by the menu and a change of the metric pop-up in turn, the
-// requests' too: the status line says so, the program goes on, and the data
-// and its views stay.
+// Memory runs out at each allocation of an open, a download, a submission
+// and a change of the metric in turn, the requests' too: the status line
+// says so, the program goes on, and the data and its views stay.
 TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
   open();
   controller->loadFile(S(samplePath("contribution.json").c_str()));
@@ -115,71 +124,43 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
       text += " " + joined(pick->choices);
     return text + " " + std::to_string(controller->rows->count()) + "/" + std::to_string(controller->table->rowCount);
   };
-  // The menu's event is taken from the queue before memory runs out: what
-  // is tested is everything the action does.
-  const auto byMenu = [&](int32_t item) {
-    driver->postMenu(0, item);
-    Ref<UXEvent> event = make<UXEvent>();
-    driver->nextEvent(0, *event);
-    return event;
-  };
   const Ref<String> own = S(samplePath("selftest.json").c_str());
-  enum Action { kOpen, kDownload, kSubmit, kMetric };
-  for (const Action action : {kOpen, kDownload, kSubmit, kMetric}) {
-    if (action == kSubmit) controller->publishBox->state = 1;
-    if (action == kMetric) controller->metricPopUp->selectedIndex = 1;
+  // The menu's item (its event taken from the queue before memory runs out; 0: open, -1: metric), a line that may
+  // come before the failure's, the failure's, the end, and the allocations at least (fewer in the sanitized build).
+  const struct { int32_t item; std::string first, failed, done; uint64_t least; } actions[] = {
+      {0, "", "Could not read selftest.json: it would take too much memory to open\n", "Opened selftest.json (19 runs)\n",
+       300},
+      {1, "Fetching the corpus...\n", "Could not read the corpus: ",
+       "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n", 300},
+      // Whether the run may have reached the server is said; the last that did is a repeat.
+      {3, "Submitting...\n", "Submit failed: not enough memory",
+       "Submitting...\nThe server refused the run (429): this contribution was just submitted\n", 20},
+      {-1, "", std::string(Controller::kNoMemory) + "\n", "", 3},
+  };
+  for (const auto& k : actions) {
+    if (k.item == 3) controller->publishBox->state = 1;
+    if (k.item == -1) controller->metricPopUp->selectedIndex = 1;
     const std::string before = state();
     uint64_t n = 1;
     for (take();; ++n) {
-      Ref<UXEvent> event = action == kDownload || action == kSubmit ? byMenu(action == kDownload ? 1 : 3) : nullptr;
+      Ref<UXEvent> event = make<UXEvent>();
+      if (k.item > 0) driver->postMenu(0, k.item), driver->nextEvent(0, *event);
       pool::_failAllocationForTesting(n);
-      if (event) app->dispatchEvent(*event);
-      else if (action == kMetric) controller->metricPopUp->action.send(controller->metricPopUp);
+      if (k.item > 0) app->dispatchEvent(*event);
+      else if (k.item < 0) controller->metricPopUp->action.send(controller->metricPopUp);
       else controller->loadFile(own);
       if (pool::_failAllocationForTesting(0)) break;  // it took fewer: the action is done
       const std::string said = take();
-      // The last line says it; a download or a submission may have said its first line before.
-      const std::string last = said.substr(said.rfind('\n', said.size() - 2) + 1);
-      if (action == kOpen) ASSERT_EQ(said, "Could not read selftest.json: it would take too much memory to open\n") << n;
-      if (action == kDownload) ASSERT_EQ(last.rfind("Could not read the corpus: ", 0), 0u) << n << ": " << said;
-      if (action == kSubmit)
-        // Before the request is on its way nothing may have reached the server.
-        ASSERT_TRUE(last == "Submit failed: not enough memory; the run may have reached the server\n" ||
-                    last == "Submit failed: not enough memory\n")
-            << n << ": " << said;
-      if (action == kMetric) ASSERT_EQ(said, std::string(Controller::kNoMemory) + "\n") << n;
+      const std::string last = !k.first.empty() && said.rfind(k.first, 0) == 0 ? said.substr(k.first.size()) : said;
+      ASSERT_EQ(last.rfind(k.failed, 0), 0u) << n << ": " << said;
+      ASSERT_EQ(std::count(last.begin(), last.end(), '\n'), 1) << n << ": " << said;
       ASSERT_EQ(state(), before) << "failing allocation " << n;
     }
-    // Submissions that ran out after the request reached the server: the
-    // last one is a repeat.
-    EXPECT_EQ(take(), action == kOpen       ? "Opened selftest.json (19 runs)\n"
-                      : action == kDownload ? "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n"
-                      : action == kSubmit   ? "Submitting...\nThe server refused the run (429): this contribution was "
-                                              "just submitted\n"
-                                            : "");
-    // Each action allocates this much at least (the sanitized build's heap fewer times).
-    EXPECT_GT(n, action == kMetric ? 3u : action == kSubmit ? 20u : 300u);
+    EXPECT_EQ(take(), k.done);
+    EXPECT_GT(n, k.least);
     // Nothing a failure left half done stops the views following the data.
     EXPECT_EQ(controller->chartScroll->documentHeight, controller->chart->height());
   }
-}
-
-// A reply of 200 MiB to a submission (empty objects, which parsed would
-// take tens of times their size) is not read past the reply's cap: the
-// submission is told as failed, and the data, the views and the tick stay.
-TEST_F(Server, HugeSubmitReplyIsRefusedWithinItsCap) {
-  open();
-  controller->loadFile(S(samplePath("selftest.json").c_str()));
-  click(controller->publishBox);
-  take();
-  const Ref<Contribution> own = controller->ownContribution;
-  setServer("/bigreply/209715200?");
-  menu(3);
-  EXPECT_EQ(take(), "Submitting...\nSubmit failed: response larger than 65536 bytes\n");
-  EXPECT_EQ(controller->ownContribution, own);
-  EXPECT_EQ(controller->dataSet->contributions->count(), 1u);
-  EXPECT_EQ(controller->rows->count(), 19u);
-  EXPECT_EQ(controller->publishBox->state, 1);
 }
 
 // The suffix that makes every request of the server's a request of /raw:
@@ -218,11 +199,9 @@ TEST_F(Server, ServerFailures) {
        "Could not read the corpus: the server did not answer within 0.3 s\n",
        "Submit failed: the server did not answer within 0.3 s\n", true},
       {"closed without reply", "", "/close?p=", "Could not read the corpus: ", "Submit failed: "},
-      // Set but too long to take: an error, and nothing sent to any server.
       {"too long a server", "http://127.0.0.1:1/" + std::string(4096, 'p'), "",
        "Could not read the corpus: QUORL_BENCH_SERVER is longer than 4095 bytes\n",
        "Submit failed: QUORL_BENCH_SERVER is longer than 4095 bytes\n"},
-      // A 200 that gives a reason and no id is a refusal.
       {"refusal with 200", "", rawReply(200, R"({"error": "quota \u001b[31mexceeded"})"),
        "The corpus had no contributions.", "The server refused the run (200): quota \\x1B[31mexceeded\n"},
       {"forged second line", "", rawReply(200, R"({"id": "\u001b]0;owned\u0007\u001b[2J\nSubmitted as real-id", "count": 1})"),

@@ -108,8 +108,7 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
       {"truncated corpus", dir.write("cut.json", cut), "cut.json", endsEarly(cut.size())},
       // A name is shown on one line, its bytes that are not UTF-8 escaped.
 #ifdef _WIN32
-      // Names are UTF-16 there: no file has this name (the test's ANSI call
-      // wrote another).
+      // Names are UTF-16 there: the test's ANSI call wrote another name.
       {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\\xFF\\xFE.json", missing},
 #else
       {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\\xFF\\xFE.json", endsEarly(1)},
@@ -186,8 +185,7 @@ TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
     for (const std::string& marked :
          {"\xEF\xBB\xBF" + text, "\xFF\xFE" + utf16(text, false), "\xFE\xFF" + utf16(text, true)}) {
       // Reading spends the file's bytes, and from UTF-16 its UTF-8 copy too.
-      const uint64_t copy = marked[0] == '\xEF' ? 0 : text.size();
-      EXPECT_EQ(spent(marked), unmarked + marked.size() - text.size() + copy) << marked.substr(0, 2);
+      EXPECT_EQ(spent(marked), unmarked + marked.size() - text.size() + (marked[0] == '\xEF' ? 0 : text.size()));
       Ref<Controller> fresh = make<Controller>();
       fresh->transcript = out;
       fresh->loadFile(S(dir.write(k.sample, marked).c_str()));
@@ -260,18 +258,13 @@ TEST_F(ControllerModel, LaterOwnFileWinsScriptsLeaveItAlone) {
 }
 
 // A result set already loaded is not added again, whichever file brings it;
-// the status line counts what was new, what was loaded already and what was
-// left out for impossible times.
+// the status line counts the new runs, those already loaded and those left out.
 TEST_F(ControllerModel, NothingIsCountedTwice) {
   TempDir dir;
-  const std::string one = R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C"},"runs":[)"
-                          R"({"benchmark":"a","samples_us":[5]},{"benchmark":"b","samples_us":[-5]}]})";
-  const std::string other = R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C"},"runs":[)"
-                            R"({"benchmark":"a","samples_us":[6]}]})";
-  const struct {
-    std::string file, text, said;
-    uint32_t runs;  // in the data set afterwards
-  } steps[] = {
+  const std::string head = R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C"},"runs":[)";
+  const std::string one = head + R"({"benchmark":"a","samples_us":[5]},{"benchmark":"b","samples_us":[-5]}]})";
+  const std::string other = head + R"({"benchmark":"a","samples_us":[6]}]})";
+  const struct { std::string file, text, said; uint32_t runs; } steps[] = {  // runs: in the data set afterwards
       {"one.json", one, "Opened one.json (1 runs; 1 runs with impossible times left out)\n", 1},
       {"again.json", one, "Opened again.json (0 new runs; 1 already loaded; 1 runs with impossible times left out)\n", 1},
       {"both.json", "[" + one + "," + other + "," + other + "]",
@@ -289,7 +282,7 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
   EXPECT_NE(c->ownContribution, own);
   EXPECT_EQ(contributions(), 2u);
   // A download holding what was opened adds only the rest.
-  c->mergeCorpus(S((R"({"contributions":[)" + other + "," + R"({"id":"y","runs":[{}]}]})").c_str()));
+  c->mergeCorpus(S((R"({"contributions":[)" + other + R"(,{"id":"y","runs":[{}]}]})").c_str()));
   EXPECT_EQ(take(), "Opened one.json (0 new runs; 1 already loaded; 1 runs with impossible times left out)\n"
                     "Downloaded 1 new runs in 1 result sets (1 already loaded).\n");
   EXPECT_EQ(contributions(), 3u);

@@ -6,7 +6,14 @@
 #include <functional>
 #include <iterator>
 #include <fstream>
+#include <future>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "Support.h"
 #include "TestServer.h"
@@ -185,49 +192,74 @@ TEST_F(NetTest, CacertBesideTheProgram) {
 TEST_F(NetTest, RefusedBundlesSayWhy) {
   QUORL_REQUIRE_SERVER(server());  // its test CA, cut short
   const std::string none = "no CA bundle for https (put cacert.pem beside the program): ";
-  // Net joins the program's folder and the name with '/' on every system.
-  const std::string beside = dir.string() + "/cacert.pem";
-  const std::string system = (dir / "system.pem").string();
-  auto write = [](const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; };
-  struct Case {
-    const char* what;
-    std::function<void()> make;
-    std::string error;
-  };
-  const Case cases[] = {
-      {"garbage", [&] { write(beside, "garbage\n"); }, none + beside + " holds no certificate"},
-      {"a certificate that does not parse",
-       [&] { write(beside, "-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n"); },
-       none + beside + " holds no certificate"},
-      {"a certificate cut short",
-       [&] {
-         std::ifstream in(server().ca, std::ios::binary);
-         std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-         const size_t line = pem.find('\n', pem.find('\n') + 1);  // the first line of base64 goes
-         write(beside, pem.erase(pem.find('\n') + 1, line - pem.find('\n')));
-       },
-       none + beside + " holds no certificate"},
-      {"empty", [&] { write(beside, ""); }, none + beside + " is empty"},
-      {"a folder", [&] { std::filesystem::create_directory(beside); }, none + beside + " is a folder"},
-      {"a system bundle and the one beside",
-       [&] {
-         write(system, "garbage");
-         HttpTls::_systemBundles() = {system};
-         std::filesystem::create_directory(beside);
-       },
-       none + system + " holds no certificate; " + beside + " is a folder"},
+  const std::string beside = dir.string() + "/cacert.pem", system = (dir / "system.pem").string();  // '/' everywhere
+  std::ifstream in(server().ca, std::ios::binary);
+  std::string cut((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  cut.erase(cut.find('\n') + 1, cut.find('\n', cut.find('\n') + 1) - cut.find('\n'));  // its first line of base64
+  std::ofstream(system, std::ios::binary) << "garbage";
+  const struct { const char* beside; bool systemToo; std::string error; } cases[] = {  // beside null: a folder
+      {"garbage\n", false, beside + " holds no certificate"},
+      {"-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n", false, beside + " holds no certificate"},
+      {cut.c_str(), false, beside + " holds no certificate"},
+      {"", false, beside + " is empty"},
+      {nullptr, false, beside + " is a folder"},
+      {nullptr, true, system + " holds no certificate; " + beside + " is a folder"},
   };
   Net::setProgramPath(s((dir / "quorl.exe").string()));
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  std::chrono::steady_clock::duration slowest{};
+  for (const auto& c : cases) {
     std::filesystem::remove_all(beside);
-    HttpTls::_systemBundles() = {};
-    c.make();
+    if (c.beside) std::ofstream(beside, std::ios::binary) << c.beside;
+    else std::filesystem::create_directory(beside);
+    HttpTls::_systemBundles() = c.systemToo ? std::vector<std::string>{system} : std::vector<std::string>{};
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Net::installTls());
-    EXPECT_EQ(str(Net::lastError()), c.error);
+    slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(str(Net::lastError()), none + c.error);
     EXPECT_EQ(Http::secureLayer(), nullptr);
   }
+#ifndef _WIN32
+  // A pipe is refused at once, where a read would wait for a writer forever.
+  std::filesystem::remove_all(beside);
+  ASSERT_EQ(::mkfifo(beside.c_str(), 0600), 0);
+  auto refusal = std::async(std::launch::async, [] { return Net::installTls(); });
+  if (refusal.wait_for(std::max<std::chrono::steady_clock::duration>(std::chrono::seconds(1), slowest * 20)) !=
+      std::future_status::ready) {
+    ADD_FAILURE() << "the search waits on the pipe";
+    const int writer = ::open(beside.c_str(), O_WRONLY | O_NONBLOCK);  // one that comes and goes ends the read
+    if (writer >= 0) ::close(writer);
+  }
+  EXPECT_FALSE(refusal.get());
+  EXPECT_EQ(str(Net::lastError()), none + system + " holds no certificate; " + beside + " is not a regular file");
+#endif
 }
+
+#ifdef _WIN32
+// Never a bundle from "/etc/ssl/cert.pem", a folder on the current drive (here
+// the prefix's C:) that any local user may create: the system's store, else none.
+TEST_F(NetTest, NoBundleIsReadFromTheCurrentDrive) {
+  QUORL_REQUIRE_SERVER(server());
+  if (!haveHttps()) GTEST_SKIP() << "no HTTPS";
+  HttpTls::_systemBundles() = savedBundles;  // the program's own
+  const std::filesystem::path planted = dir.root_path() / L"etc" / L"ssl" / L"cert.pem";  // trusts the test CA
+  std::filesystem::create_directories(planted.parent_path());
+  std::filesystem::copy_file(server().ca, planted, std::filesystem::copy_options::overwrite_existing);
+  const std::filesystem::path saved = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  Net::_abiLevel() = savedAbi;
+  ASSERT_TRUE(Net::installTls()) << str(Net::lastError());  // the system's store, which does not know the test CA
+  EXPECT_EQ(Net::get(s(server().https + "/status/200")), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "TLS handshake with localhost failed: unable to get local issuer certificate");
+  Net::_reset();
+  Http::setSecureLayer(nullptr);
+  Net::_abiLevel() = [] { return 0; };  // where the store cannot be set up
+  EXPECT_FALSE(Net::installTls());
+  EXPECT_EQ(str(Net::lastError()), "no CA bundle for https (put cacert.pem beside the program)");
+  std::filesystem::current_path(saved);
+  std::error_code ignored;
+  std::filesystem::remove_all(dir.root_path() / L"etc", ignored);
+}
+#endif
 
 TEST_F(NetTest, SetUpWithoutABundleFile) {
   Net::_abiLevel() = [] { return 1; };
@@ -246,12 +278,10 @@ TEST_F(NetTest, PostRequestBytes) {
                                 "\r\nUser-Agent: quorl-lumaro/1\r\nContent-Type: application/json\r\n"
                                 "Content-Length: 13\r\nConnection: close\r\n\r\n" +
                                 body);
-  // A caller's cap on the reply, the whole reply counted: at it the reply
-  // stands, one byte below it nothing of it is kept.
-  const std::string echoed = bytes(r->body);
+  // A caller's cap counts the whole reply: at it the reply stands, a byte below it none is kept.
+  const size_t echoed = bytes(r->body).size();
   const uint32_t whole = uint32_t(
-      ("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(echoed.size()) + "\r\nConnection: close\r\n\r\n").size() +
-      echoed.size());
+      echoed + ("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(echoed) + "\r\nConnection: close\r\n\r\n").size());
   ASSERT_NE(Net::post(s(server().http + "/echo"), s(body), whole), nullptr) << str(Net::lastError());
   EXPECT_EQ(Net::post(s(server().http + "/echo"), s(body), whole - 1), nullptr);
   EXPECT_EQ(str(Net::lastError()), "response larger than " + std::to_string(whole - 1) + " bytes");
@@ -321,9 +351,9 @@ TEST_F(NetTest, PostAMegabyteOverHttps) {
     if (c == '"' || c == '\\') c = 'x';
   // The server refuses a contribution it was just sent: each run's differs.
   static int runs = 0;
-  const std::string run = std::to_string(++runs) + "-" +
-                          std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
-  const std::string padded = "{\"schema\":\"quorl-bench/1\",\"run\":\"" + run + "\",\"pad\":\"" + pad + "\"}";
+  const std::string padded = "{\"schema\":\"quorl-bench/1\",\"run\":\"" + std::to_string(++runs) + "-" +
+                             std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) +
+                             "\",\"pad\":\"" + pad + "\"}";
   Ref<HttpResponse> echo = Net::post(s(server().https + "/echo"), s(padded));
   ASSERT_NE(echo, nullptr) << str(Net::lastError());
   const std::string wire = bytes(echo->body);

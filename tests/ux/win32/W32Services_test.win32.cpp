@@ -187,39 +187,37 @@ TEST(W32SettingsChild, ReadsWhatTheFirstProcessWrote) {
   EXPECT_TRUE(driver->settingSet("restart", "answer", "\xC3\xB1" "and\xC3\xBA"));
 }
 
-// Starts this program again with the tests `filter`, the environment
-// variable set to `value` for it alone.
-PROCESS_INFORMATION startThisProgram(const wchar_t* filter, const wchar_t* variable, const std::wstring& value) {
+// Runs this program with the tests `filter` once for each value of the variable, all at once: their
+// exit codes (99: not started or not ended within two minutes; a null handle fails the wait).
+std::vector<DWORD> runThisProgram(const wchar_t* filter, const wchar_t* variable, std::vector<std::wstring> values) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_brief=1";
-  SetEnvironmentVariableW(variable, value.c_str());
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION process{};
-  CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process);
+  std::vector<PROCESS_INFORMATION> processes(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_brief=1";
+    SetEnvironmentVariableW(variable, values[i].c_str());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &processes[i]);
+  }
   SetEnvironmentVariableW(variable, nullptr);
-  return process;
-}
-
-// The exit code of a process started so, once it ended (99 when it was
-// never started or did not end in two minutes).
-DWORD exitCodeOf(PROCESS_INFORMATION& process) {
-  if (!process.hProcess) return 99;
-  DWORD code = 99;
-  if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &code))
-    code = 99;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
+  std::vector<DWORD> codes(values.size(), 99);
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (WaitForSingleObject(processes[i].hProcess, 120000) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(processes[i].hProcess, &codes[i]))
+      codes[i] = 99;
+    CloseHandle(processes[i].hThread);
+    CloseHandle(processes[i].hProcess);
+  }
+  return codes;
 }
 
 TEST_F(Win32DriverTest, SettingsSurviveARestart) {
   const std::string value = "first \xE2\x86\x92 second " + std::to_string(GetCurrentProcessId());
   ASSERT_TRUE(d->settingSet("restart", "written", value.c_str()));
   d->settingRemove("restart", "answer");
-  PROCESS_INFORMATION child = startThisProgram(L"W32SettingsChild.*", L"QUORL_SETTINGS_CHILD", w32Wide(value));
-  EXPECT_EQ(exitCodeOf(child), 0u) << "the second process did not read the setting back";
+  EXPECT_EQ(runThisProgram(L"W32SettingsChild.*", L"QUORL_SETTINGS_CHILD", {w32Wide(value)}), std::vector<DWORD>{0})
+      << "the second process did not read the setting back";
   char buffer[64];
   ASSERT_GT(d->settingGet("restart", "answer", buffer, sizeof buffer), 0);
   EXPECT_STREQ(buffer, "\xC3\xB1" "and\xC3\xBA");
@@ -227,8 +225,7 @@ TEST_F(Win32DriverTest, SettingsSurviveARestart) {
   d->settingRemove("restart", "answer");
 }
 
-// Run twice at once by TwoInstancesChangingTheSettingsAtOnceLoseNothing,
-// each adding its 300 keys.
+// Run twice at once by TwoInstancesChangingTheSettingsAtOnceLoseNothing.
 constexpr int kRaceKeys = 300;
 TEST(W32SettingsChild, AddsItsKeysWhileAnotherDoes) {
   wchar_t id[8] = {};
@@ -241,15 +238,13 @@ TEST(W32SettingsChild, AddsItsKeysWhileAnotherDoes) {
 TEST_F(Win32DriverTest, TwoInstancesChangingTheSettingsAtOnceLoseNothing) {
   ASSERT_TRUE(d->settingSet("race", "start", "1"));  // the file is made as the driver makes it (UTF-16)
   WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
-  PROCESS_INFORMATION children[2];
-  for (int i = 0; i < 2; ++i)
-    children[i] = startThisProgram(L"W32SettingsChild.AddsItsKeys*", L"QUORL_SETTINGS_RACE", std::to_wstring(i));
-  for (PROCESS_INFORMATION& child : children) EXPECT_EQ(exitCodeOf(child), 0u) << "a change answered false";
+  EXPECT_EQ(runThisProgram(L"W32SettingsChild.AddsItsKeys*", L"QUORL_SETTINGS_RACE", {L"0", L"1"}),
+            std::vector<DWORD>(2, 0)) << "a change answered false";
   char value[4];
   int kept = 0;
-  for (int i = 0; i < 2; ++i)
-    for (int k = 0; k < kRaceKeys; ++k)
-      kept += d->settingGet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), value, sizeof value);
+  for (int i = 0; i < 2 * kRaceKeys; ++i)
+    kept += d->settingGet("race", (std::to_string(i / kRaceKeys) + "." + std::to_string(i % kRaceKeys)).c_str(), value,
+                          sizeof value);
   EXPECT_EQ(kept, 2 * kRaceKeys);
   WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
 }
