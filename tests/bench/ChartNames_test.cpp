@@ -36,19 +36,6 @@ class Measured : public ::testing::Test {
   Ref<UXViewDriver> saved_ = gDriver;
 };
 
-// Strict UTF-8: every sequence whole and shortest, no lone continuation.
-bool validUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    const auto c = static_cast<uint8_t>(s[i]);
-    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
-
 // The rules every set of forms keeps; `apart` where the room can tell every
 // pair apart.
 void expectRules(const std::vector<std::string_view>& texts, const std::vector<std::string>& forms, int64_t room,
@@ -56,7 +43,8 @@ void expectRules(const std::vector<std::string_view>& texts, const std::vector<s
   ASSERT_EQ(forms.size(), texts.size()) << row;
   for (size_t i = 0; i < texts.size(); ++i) {
     EXPECT_LE(m.widthOf(forms[i]), room) << row << ": " << forms[i];
-    EXPECT_TRUE(validUtf8(forms[i])) << row << ": " << forms[i];
+    EXPECT_TRUE(String::withBytes(forms[i].data(), uint32_t(forms[i].size()))->isValidUtf8())
+        << row << ": " << forms[i];
     if (m.widthOf(texts[i]) > room) EXPECT_NE(forms[i], texts[i]) << row;
     else EXPECT_EQ(forms[i], texts[i]) << row;
     for (size_t j = 0; j < i; ++j) {
