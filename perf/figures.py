@@ -31,6 +31,7 @@ import json
 import os
 import platform
 import re
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -180,9 +181,7 @@ def medians(rounds):
         ok = [r for r in runs if not r.error] or runs
         r = ok[0]
         def median(values):
-            values = sorted(values)
-            n = len(values)
-            return None if not n else values[n // 2] if n % 2 else (values[n // 2 - 1] + values[n // 2]) / 2
+            return statistics.median(values) if values else None
         times = [x.real for x in ok if x.real is not None]
         r.real = median(times)
         r.cpu = median([x.cpu for x in ok if x.cpu is not None])
