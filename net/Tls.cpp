@@ -8,7 +8,7 @@ namespace quorl {
 Ref<String> tlsReadBundle(const char* path, Ref<String>* why) {
   Ref<String> name = String::withCString(path ? path : "");
   FileFailure failure = FileFailure::none;
-  Ref<String> text = path ? Files::readText(name, kMaxBundleBytes, &failure) : nullptr;
+  Ref<String> text = Files::readText(name, kMaxBundleBytes, &failure);
   const char* reason = nullptr;
   if (!text) {
     switch (failure) {

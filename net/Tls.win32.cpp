@@ -46,16 +46,16 @@ constexpr uint8_t kAlertRecord = 21;             // TLS record content type
 // 1. Helpers
 
 // Adds every PEM certificate of the text to the store; answers how many.
-uint32_t addPemCertificates(HCERTSTORE store, const std::string& pem) {
+uint32_t addPemCertificates(HCERTSTORE store, std::string_view pem) {
   static const char kBegin[] = "-----BEGIN CERTIFICATE-----";
   static const char kEnd[] = "-----END CERTIFICATE-----";
   uint32_t added = 0;
   size_t at = 0;
   for (;;) {
     size_t begin = pem.find(kBegin, at);
-    if (begin == std::string::npos) break;
+    if (begin == std::string_view::npos) break;
     size_t end = pem.find(kEnd, begin);
-    if (end == std::string::npos) break;
+    if (end == std::string_view::npos) break;
     end += sizeof kEnd - 1;
     at = end;
     // The block is base64 text with its header lines; it holds no path or
@@ -462,10 +462,9 @@ bool TlsClient::init(const char* bundlePath, Ref<String>* why) {
   if (!state_->haveCredentials || !bundlePath) return false;
   Ref<String> text = tlsReadBundle(bundlePath, why);
   if (!text) return false;
-  const std::string pem(text->view());
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
   if (!store) return false;
-  if (addPemCertificates(store, pem) == 0) {
+  if (addPemCertificates(store, text->view()) == 0) {
     CertCloseStore(store, 0);
     if (why) *why = String::withFormat("%s holds no certificate", bundlePath);
     return false;

@@ -312,8 +312,8 @@ class Handler(socketserver.BaseRequestHandler):
         piece = b",{}" * 21845
         left = count
         while left > 0 and self.alive():
-            n = min(left, 21845)
-            self.send(piece if n == 21845 else piece[:3 * n])
+            n = min(left, len(piece) // 3)
+            self.send(piece[:3 * n])
             left -= n
         self.send(b"]")
 
