@@ -284,16 +284,13 @@ void Controller::loadFile(const Ref<String>& path) {
       [&] { refuse(kTooMuchMemory); });
 }
 
+// Its menu item and button already run it as a user action.
 void Controller::onOpen(const Ref<UXMenuItem>&) {
-  perform(
-      [&] {
-        // The driver's native dialog when it has one, else the toolkit's panel.
-        UXCString path = UXOpenPanel::run("Open a contribution", ".");
-        if (!path) return;
-        UXBusyStep step(window);
-        loadFile(String::withCString(path.get()));
-      },
-      [&] { say(kNoMemory); });
+  // The driver's native dialog when it has one, else the toolkit's panel.
+  UXCString path = UXOpenPanel::run("Open a contribution", ".");
+  if (!path) return;
+  UXBusyStep step(window);
+  loadFile(String::withCString(path.get()));
 }
 
 void Controller::onOpenControl(const Ref<UXView>&) { onOpen(nullptr); }
