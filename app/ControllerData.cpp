@@ -74,7 +74,7 @@ void Controller::perform(const std::function<void()>& action, const std::functio
   pool::trim();
   try {
     rebuild(changed);
-    failed();
+    failed ? failed() : say(kNoMemory);
   } catch (const std::bad_alloc&) {
     // Not even that could be had: the data stands as it was, and the next
     // rebuild makes its views.
