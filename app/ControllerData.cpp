@@ -97,27 +97,23 @@ Controller::Added Controller::appendAll(Ptr<const Array> added, Ptr<const Array>
   }
   Added out;
   out.contributions = make<Array>();
-  uint32_t runs = 0, already = 0, impossible = 0;
   for (uint32_t i = 0; i < added->count(); i++) {
     Ref<Contribution> c = cast<Contribution>(added->get(i));
     if (!c) continue;
-    impossible += c->impossibleRuns;
+    out.impossible += int32_t(c->impossibleRuns);
     const uint64_t hash = c->resultsHash();
     bool known = false;
     for (auto [at, end] = held.equal_range(hash); at != end && !known; ++at) known = at->second->sameResults(*c);
     if (known) {
-      already += c->runs->count();
+      out.alreadyLoaded += int32_t(c->runs->count());
       continue;
     }
     next->add(c);
     out.contributions->add(c);
     held.emplace(hash, c.get());
-    runs += c->runs->count();
+    out.runs += int32_t(c->runs->count());
   }
   dataSet->contributions = std::move(next);
-  out.runs = int32_t(runs);
-  out.alreadyLoaded = int32_t(already);
-  out.impossible = int32_t(impossible);
   return out;
 }
 
