@@ -148,9 +148,10 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // menu item and button, the self test. Memory that runs out anywhere in
   // it never ends the program: the data loaded before (the contributions,
   // the last download, the own contribution) is put back as it was, the
-  // views are made of it again, and `failed` tells what could not be done.
-  // Actions nest; the innermost one that ran out tells it.
-  void perform(const std::function<void()>& action, const std::function<void()>& failed);
+  // views are made of it again, and `failed` tells what could not be done
+  // (when not given, kNoMemory is said). Actions nest; the innermost one
+  // that ran out tells it.
+  void perform(const std::function<void()>& action, const std::function<void()>& failed = nullptr);
   // The address of `path` on the server Net::server names; null when that
   // cannot be taken (the reason in Net::lastError), and nothing is sent.
   static Ref<String> serverAddress(const char* path);

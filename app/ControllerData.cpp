@@ -74,7 +74,7 @@ void Controller::perform(const std::function<void()>& action, const std::functio
   pool::trim();
   try {
     rebuild(changed);
-    failed();
+    failed ? failed() : say(kNoMemory);
   } catch (const std::bad_alloc&) {
     // Not even that could be had: the data stands as it was, and the next
     // rebuild makes its views.
@@ -97,27 +97,23 @@ Controller::Added Controller::appendAll(Ptr<const Array> added, Ptr<const Array>
   }
   Added out;
   out.contributions = make<Array>();
-  uint32_t runs = 0, already = 0, impossible = 0;
   for (uint32_t i = 0; i < added->count(); i++) {
     Ref<Contribution> c = cast<Contribution>(added->get(i));
     if (!c) continue;
-    impossible += c->impossibleRuns;
+    out.impossible += int32_t(c->impossibleRuns);
     const uint64_t hash = c->resultsHash();
     bool known = false;
     for (auto [at, end] = held.equal_range(hash); at != end && !known; ++at) known = at->second->sameResults(*c);
     if (known) {
-      already += c->runs->count();
+      out.alreadyLoaded += int32_t(c->runs->count());
       continue;
     }
     next->add(c);
     out.contributions->add(c);
     held.emplace(hash, c.get());
-    runs += c->runs->count();
+    out.runs += int32_t(c->runs->count());
   }
   dataSet->contributions = std::move(next);
-  out.runs = int32_t(runs);
-  out.alreadyLoaded = int32_t(already);
-  out.impossible = int32_t(impossible);
   return out;
 }
 
@@ -284,16 +280,13 @@ void Controller::loadFile(const Ref<String>& path) {
       [&] { refuse(kTooMuchMemory); });
 }
 
+// Its menu item and button already run it as a user action.
 void Controller::onOpen(const Ref<UXMenuItem>&) {
-  perform(
-      [&] {
-        // The driver's native dialog when it has one, else the toolkit's panel.
-        UXCString path = UXOpenPanel::run("Open a contribution", ".");
-        if (!path) return;
-        UXBusyStep step(window);
-        loadFile(String::withCString(path.get()));
-      },
-      [&] { say(kNoMemory); });
+  // The driver's native dialog when it has one, else the toolkit's panel.
+  UXCString path = UXOpenPanel::run("Open a contribution", ".");
+  if (!path) return;
+  UXBusyStep step(window);
+  loadFile(String::withCString(path.get()));
 }
 
 void Controller::onOpenControl(const Ref<UXView>&) { onOpen(nullptr); }

@@ -115,8 +115,7 @@ void Controller::scrollViewDidChangeVisible(UXScrollView& scrollView) {
         // A new viewport width (the window was resized) lays the chart out anew.
         if (scrollView.viewportWidthPx() != placedViewportW_) placeChart();
         else followChartScroll();
-      },
-      [&] { say(kNoMemory); });
+      });
 }
 
 // ---------------------------------------------------------------------------
@@ -138,8 +137,7 @@ void Controller::applyPick(uint32_t tag, const Ref<String>& selection) {
         } else {
           syncFilter();
         }
-      },
-      [&] { say(kNoMemory); });
+      });
 }
 
 void Controller::syncFilter() {

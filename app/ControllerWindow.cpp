@@ -27,7 +27,7 @@ UXAction controlAction(const Ref<Controller>& target, void (Controller::*handler
   action.target = target;
   action.function = [handler](const Ref<Object>& t, const Ref<UXView>& sender, const UXAction&) {
     Controller& c = *staticCast<Controller>(t);
-    c.perform([&] { (c.*handler)(sender); }, [&] { c.say(Controller::kNoMemory); });
+    c.perform([&] { (c.*handler)(sender); });
   };
   return action;
 }
@@ -37,7 +37,7 @@ UXMenuAction menuAction(const Ref<Controller>& target, void (Controller::*handle
   action.target = target;
   action.function = [handler](const Ref<Object>& t, const Ref<UXMenuItem>& item) {
     Controller& c = *staticCast<Controller>(t);
-    c.perform([&] { (c.*handler)(item); }, [&] { c.say(Controller::kNoMemory); });
+    c.perform([&] { (c.*handler)(item); });
   };
   return action;
 }

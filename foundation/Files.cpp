@@ -104,5 +104,4 @@ bool Files::exists(Ptr<const String> path) {
   return _attributesReadable(path->cString());
 }
 
-
 }  // namespace quorl

@@ -97,12 +97,10 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
   };
   std::vector<Case> cases = {
       {"missing", dir.path + "/nothing-here.json", "nothing-here.json", missing},
-      {"in a missing folder", dir.path + "/none/nothing.json", "nothing.json", missing},
       {"empty", dir.write("empty.json", ""), "empty.json", empty},
       {"folder", dir.path, dir.path.substr(dir.path.rfind('/') + 1), folder},
       {"not JSON", dir.write("notes.txt", "hello, world\n"), "notes.txt", notJson(0)},
       {"only spaces", dir.write("spaces.json", "  \n"), "spaces.json", endsEarly(3)},
-      {"a fault inside", dir.write("comma.json", R"({"runs":[1,]})"), "comma.json", notJson(11)},
       {"unknown shape", dir.write("shape.json", R"({"schema":"other/2","runs":[]})"), "shape.json", notResults},
       {"a number", dir.write("number.json", "42"), "number.json", notResults},
       {"truncated corpus", dir.write("cut.json", cut), "cut.json", endsEarly(cut.size())},
@@ -116,7 +114,6 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
       {"NUL bytes", dir.write("nul-bytes.json", std::string("{\"schema\"\0:1}", 13)), "nul-bytes.json", notJson(9)},
       // The byte in the file, counting its byte-order mark.
       {"two byte-order marks", dir.write("marks.json", "\xEF\xBB\xBF\xEF\xBB\xBF{}"), "marks.json", notJson(3)},
-      {"a mark and a fault", dir.write("mark.json", "\xEF\xBB\xBF[1,,2]"), "mark.json", notJson(6)},
       // UTF-16 only after its mark, and only when it is valid.
       {"UTF-16 without a mark", dir.write("plain16.json", utf16("{}", false)), "plain16.json", notJson(1)},
       {"UTF-16 of odd length", dir.write("odd.json", "\xFF\xFE" + utf16("{}", false) + "x"), "odd.json", notUtf16},

@@ -83,10 +83,15 @@ TEST_F(FilesTest, LargerFilesAreReadWhole) {
 }
 
 TEST_F(FilesTest, MissingFilesAndNullPaths) {
-  Ref<String> missing = pathString(dir_ / "missing.json");
-  EXPECT_FALSE(Files::readData(missing));
-  EXPECT_FALSE(Files::readText(missing));
-  EXPECT_FALSE(Files::exists(missing));
+  // A name nothing has, also under a folder that is not there.
+  for (const fs::path name : {fs::path("missing.json"), fs::path("none") / "missing.json"}) {
+    Ref<String> missing = pathString(dir_ / name);
+    EXPECT_FALSE(Files::readData(missing)) << name;
+    FileFailure failure = FileFailure::none;
+    EXPECT_FALSE(Files::readText(missing, Files::kMaxLength, &failure)) << name;
+    EXPECT_EQ(failure, FileFailure::missing) << name;
+    EXPECT_FALSE(Files::exists(missing)) << name;
+  }
   EXPECT_FALSE(Files::readData(nullptr));
   EXPECT_FALSE(Files::readText(nullptr));
   EXPECT_FALSE(Files::exists(nullptr));
@@ -99,13 +104,6 @@ TEST_F(FilesTest, FoldersExistButAreNotRead) {
   FileFailure failure = FileFailure::none;
   EXPECT_FALSE(Files::readText(folder, Files::kMaxLength, &failure));
   EXPECT_EQ(failure, FileFailure::folder);
-  // A name nothing has, also under a folder that is not there.
-  for (const char* name : {"/none.json", "/none/none.json"}) {
-    Ref<String> missing = pathString(dir_);
-    missing->appendCString(name);
-    EXPECT_FALSE(Files::readText(missing, Files::kMaxLength, &failure)) << name;
-    EXPECT_EQ(failure, FileFailure::missing) << name;
-  }
 }
 
 TEST_F(FilesTest, NamesOutsideAsciiOpen) {
