@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -42,8 +43,10 @@ inline std::string asUnprivileged(const std::string& folder, const std::function
     const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0;
     const std::string result = dropped ? body() : "\x01" "cannot drop to an unprivileged user";
     const bool written = ::write(out[1], result.data(), result.size()) == ssize_t(result.size());
-    // A failed check in the child is reported there and lost with it: its
-    // status carries it to the parent (which knows of failures before it).
+    // A failed check in the child is printed there (before _exit drops what
+    // stdout holds) and lost with it: its status carries it to the parent
+    // (which knows of failures before it).
+    std::fflush(stdout);
     ::_exit(!written ? 1 : ::testing::Test::HasFailure() && !failedBefore ? 2 : 0);
   }
   std::string result = child < 0 ? "\x01" "cannot hand the folder to nobody, or fork" : "";

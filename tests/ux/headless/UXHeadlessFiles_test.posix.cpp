@@ -43,6 +43,19 @@ size_t entries(const std::string& folder) {
   return size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
+// A new folder named for `name` on a second file system (/dev/shm), or ""
+// (and no folder) when there is none beside `folder`.
+std::string otherDisk(const std::string& folder, const std::string& name) {
+  const std::string other = "/dev/shm/quorl-" + name + "-" + std::to_string(::getpid());
+  struct stat here{}, there{};
+  if (::stat(folder.c_str(), &here) == 0 && fs::create_directory(other) && ::stat(other.c_str(), &there) == 0 &&
+      here.st_dev != there.st_dev)
+    return other;
+  std::error_code ec;
+  fs::remove_all(other, ec);
+  return "";
+}
+
 class HeadlessFilesPosix : public ::testing::Test {
  protected:
   Ref<UXHeadlessDriver> d = make<UXHeadlessDriver>();
@@ -70,16 +83,13 @@ TEST_F(HeadlessFilesPosix, ANewCopyHasItsSourcesPermissions) {
 // group (nobody, played through asUnprivileged), the file keeps no group bits.
 TEST_F(HeadlessFilesPosix, AFileKeepsItsGroupOrNoGroupBits) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file another group to test with";
-  const std::string other = "/dev/shm/quorl-group-" + std::to_string(::getpid());
-  struct stat here{}, there{};
-  const bool otherDisk = fs::create_directory(other) && ::chmod(other.c_str(), 0777) == 0 &&
-                         ::stat(folder.path.c_str(), &here) == 0 && ::stat(other.c_str(), &there) == 0 &&
-                         here.st_dev != there.st_dev;
+  const std::string other = otherDisk(folder.path, "group");
+  ::chmod(other.c_str(), 0777);
   const struct { bool asNobody, move; const char* kept; } cases[] = {  // the old file's group is 4321
       {false, false, "660 4321 new"}, {true, false, "600 65534 new"}, {false, true, "660 4321 old"},
       {true, true, "600 65534 old"}};
   for (const auto& c : cases) {
-    if (c.move && !otherDisk) continue;
+    if (c.move && other.empty()) continue;
     test::TempDir shared;  // not handed to nobody: the old file keeps its group
     ::chmod(shared.path.c_str(), 0777);
     const std::string old = shared.write("old.txt", "old"), from = c.move ? old : folder.write("new.txt", "new"),
@@ -97,12 +107,12 @@ TEST_F(HeadlessFilesPosix, AFileKeepsItsGroupOrNoGroupBits) {
     };
     std::string skip;
     const std::string got = c.asNobody ? test::asUnprivileged(folder.path, act, skip) : act();
-    fs::remove(other + "/old.txt");
+    if (c.move) fs::remove(to);
     if (!skip.empty()) break;
     EXPECT_EQ(got, c.kept) << (c.move ? "move" : "copy") << (c.asNobody ? " by nobody" : "");
   }
   std::error_code ec;
-  fs::remove_all(other, ec);
+  if (!other.empty()) fs::remove_all(other, ec);
 }
 
 // Every refusal names its reason, and changes nothing.
@@ -130,14 +140,8 @@ TEST_F(HeadlessFilesPosix, LinksThatLeadNowhereAreNamed) {
 // where it was, saying why. It keeps the file's bits, times and (as root)
 // owner, and deletes no source that was replaced or written meanwhile.
 TEST_F(HeadlessFilesPosix, AMoveToAnotherFileSystemCopiesThenDeletes) {
-  const std::string other = "/dev/shm/quorl-move-" + std::to_string(::getpid());
-  struct stat here{}, there{};
-  if (::stat(folder.path.c_str(), &here) != 0 || !fs::create_directory(other) ||
-      ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev) {
-    std::error_code ec;
-    fs::remove_all(other, ec);
-    GTEST_SKIP() << "no second file system at /dev/shm beside " << folder.path;
-  }
+  const std::string other = otherDisk(folder.path, "move");
+  if (other.empty()) GTEST_SKIP() << "no second file system at /dev/shm beside " << folder.path;
   const std::string moved = folder.write("moved.txt", "moved");
   ::chmod(moved.c_str(), 0666);
   const struct timespec times[2] = {{1000000000, 5}, {1200000000, 123456789}};

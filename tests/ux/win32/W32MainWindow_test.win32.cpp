@@ -23,6 +23,12 @@
 namespace quorl::test {
 namespace {
 
+std::array<int, 3> channels(uint32_t p) { return {int(p & 0xFF), int((p >> 8) & 0xFF), int((p >> 16) & 0xFF)}; }
+bool darkerThan(uint32_t p, int below) {  // in every channel: ink, not a fill
+  const auto [r, g, b] = channels(p);
+  return r < below && g < below && b < below;
+}
+
 class MainWindowTest : public Win32DriverTest {
  protected:
   Ref<UXApplication> savedApp;
@@ -162,7 +168,7 @@ TEST_F(MainWindowTest, TheWindowShowsPanesPickersChartTableAndStatusLine) {
     return n;
   };
   auto is = [](uint32_t colour) { return [colour](uint32_t p) { return p == colour; }; };
-  auto dark = [](uint32_t p) { return (p & 0xFF) < 80 && ((p >> 8) & 0xFF) < 80 && ((p >> 16) & 0xFF) < 80; };
+  auto dark = [](uint32_t p) { return darkerThan(p, 80); };
 
   // The chart's bars, one colour a series, within the chart's scroll view.
   UXRect chart = controller->chartScroll->absoluteFrame();
@@ -241,11 +247,6 @@ TEST_F(MainWindowTest, ASlowSampleLongNamesAndTwoMachinesStayReadable) {
   ASSERT_GE(barY, 0) << controller->lastStatus->cString();
   for (int x = barStart; x < right; ++x)
     if (at(x, barY + 3) == orange) barEnd = x;
-  const auto channels = [](uint32_t p) { return std::array<int, 3>{int(p & 0xFF), int((p >> 8) & 0xFF), int(p >> 16)}; };
-  const auto dark = [&](uint32_t p, int below) {
-    const auto [r, g, b] = channels(p);
-    return r < below && g < below && b < below;
-  };
   int blackLeft = 0, blackRight = 0, text = 0, labelOverBar = 0, titleAtEdge = 0;
   for (int y = barY - 4; y < barY + 18; ++y)
     for (int x = left; x < right - 4; ++x) {
@@ -253,12 +254,12 @@ TEST_F(MainWindowTest, ASlowSampleLongNamesAndTwoMachinesStayReadable) {
       const auto [r, g, b] = channels(p);
       blackLeft += p == 0 && x < barStart;
       blackRight += p == 0 && x > right - 90 + 2;  // the plot ends 90 short of the edge
-      text += p != 0 && dark(p, 90) && x > barEnd + 2;
+      text += p != 0 && darkerThan(p, 90) && x > barEnd + 2;
       // The label's grey (80, 80, 88), blended with what lies under it.
       labelOverBar += p != 0 && r < 170 && std::abs(r - g) < 40 && std::abs(g - b) < 40 && x >= barStart && x <= barEnd;
     }
   for (int y = chart.y(); y < chart.y() + 300; ++y)  // where the long title ran on
-    for (int x = right - 9; x < right - 5; ++x) titleAtEdge += dark(at(x, y), 100);
+    for (int x = right - 9; x < right - 5; ++x) titleAtEdge += darkerThan(at(x, y), 100);
   const auto pixels = [&](int x0, int x1, int y0, int y1) {
     std::vector<uint32_t> out;
     for (int y = y0; y < y1; ++y)
