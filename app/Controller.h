@@ -221,12 +221,13 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // Realises the window's tree and paints it before returning.
   void repaintNow();
   // What adding a list of contributions did: the runs and contributions
-  // added, the runs of those left out as already loaded, and the runs the
-  // loaders left out for impossible times.
+  // added, the runs of those left out as already loaded, and what the
+  // loaders left out: impossible times, and runs that kept no time.
   struct Added {
     int32_t runs = 0;
     int32_t alreadyLoaded = 0;
-    int32_t impossible = 0;
+    int32_t impossibleTimes = 0;
+    int32_t runsWithoutTime = 0;
     Ref<Array> contributions;
   };
   // Makes the data set's contributions anew: those it holds but the
@@ -235,7 +236,8 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // changed.
   Added appendAll(Ptr<const Array> added, Ptr<const Array> dropped = nullptr);
   // "N runs", or "N new runs" when some were already loaded; and what was
-  // left out, "M already loaded; K runs with impossible times left out"
+  // left out, "M already loaded; K impossible times left out; J runs with
+  // no possible time left out", each word in the number of its count
   // (empty when nothing was).
   static Ref<String> runsText(const Added& added);
   static Ref<String> leftOutText(const Added& added);

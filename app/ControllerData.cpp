@@ -100,7 +100,8 @@ Controller::Added Controller::appendAll(Ptr<const Array> added, Ptr<const Array>
   for (uint32_t i = 0; i < added->count(); i++) {
     Ref<Contribution> c = cast<Contribution>(added->get(i));
     if (!c) continue;
-    out.impossible += int32_t(c->impossibleRuns);
+    out.impossibleTimes += int32_t(c->impossibleTimes);
+    out.runsWithoutTime += int32_t(c->runsWithoutTime);
     const uint64_t hash = c->resultsHash();
     bool known = false;
     for (auto [at, end] = held.equal_range(hash); at != end && !known; ++at) known = at->second->sameResults(*c);
@@ -124,10 +125,13 @@ Ref<String> Controller::runsText(const Added& added) {
 Ref<String> Controller::leftOutText(const Added& added) {
   Ref<String> text = make<String>();
   if (added.alreadyLoaded > 0) text->appendFormat("%d already loaded", added.alreadyLoaded);
-  if (added.impossible > 0) {
+  auto part = [&text](int32_t count, const char* one, const char* many) {
+    if (count <= 0) return;
     if (!text->isEmpty()) text->appendCString("; ");
-    text->appendFormat("%d runs with impossible times left out", added.impossible);
-  }
+    text->appendFormat(count == 1 ? one : many, count);
+  };
+  part(added.impossibleTimes, "%d impossible time left out", "%d impossible times left out");
+  part(added.runsWithoutTime, "%d run with no possible time left out", "%d runs with no possible time left out");
   return text;
 }
 

@@ -45,6 +45,8 @@ void Controller::rebuild(bool reset) {
     updating = true;
     filter->cpu.reset();
     filter->gpu.reset();
+    filter->pickedCpu.reset();
+    filter->pickedGpu.reset();
     filter->suite.reset();
     filter->device.reset();
     filter->opt.reset();
@@ -143,13 +145,12 @@ void Controller::applyPick(uint32_t tag, const Ref<String>& selection) {
 void Controller::syncFilter() {
   if (updating) return;
   auto of = [](const Ref<PickView>& picker) { return picker ? picker->selection : Ref<String>(); };
-  filter->cpu = of(cpuPick);
-  filter->gpu = of(gpuPick);
+  filter->pickedCpu = of(cpuPick);
+  filter->pickedGpu = of(gpuPick);
   filter->suite = of(suitePick);
   filter->device = of(devicePick);
   filter->opt = of(optPick);
   filter->arch = of(archPick);
-  filter->picked = true;
   rebuild(false);
 }
 

@@ -20,13 +20,8 @@ Ref<Run> readRun(const Map& object, JSON::Budget* budget) {
   struct Texts {
     Ref<String> suite, benchmark, target, device, opt, arch, checksum;
   } texts;
-  int64_t best = 0, first = 0;
-  bool impossible = false;
-  auto integer = [&impossible](const Ref<Object>& value) {
-    auto* n = valueAs<Number>(value.get());
-    if (n && Run::impossibleTime(n)) impossible = true;
-    return n ? n->integerValue() : 0;
-  };
+  const Object* best = nullptr;
+  const Object* first = nullptr;
   // The names are unique, so each member is looked at once, in order; a
   // parsed run keeps them compact, one short run of memory.
   const uint32_t count = object.count();
@@ -54,13 +49,13 @@ Ref<Run> readRun(const Map& object, JSON::Budget* budget) {
         }
         break;
       case 7:
-        if (isKey(*name, "best_us", 7)) best = integer(value);
+        if (isKey(*name, "best_us", 7)) best = value.get();
         break;
       case 8:
         if (isKey(*name, "checksum", 8)) {
           texts.checksum = BHelp::text(value);
         } else if (isKey(*name, "first_us", 8)) {
-          first = integer(value);
+          first = value.get();
         }
         break;
       case 9:
@@ -83,9 +78,8 @@ Ref<Run> readRun(const Map& object, JSON::Budget* budget) {
   run->opt = std::move(texts.opt);
   run->arch = std::move(texts.arch);
   run->checksum = std::move(texts.checksum);
-  run->best_us = best;
-  run->first_us = first;
-  run->impossible = impossible;
+  run->takeTime(best, run->best_us);
+  run->takeTime(first, run->first_us);
   return run;  // computed by the caller, once its samples are at hand
 }
 
@@ -122,15 +116,16 @@ class SamplePipeline {
   void drain() {
     for (uint32_t k = 0; k < kStages; ++k) advance();
   }
-  // Runs computed so far that hold an impossible time.
+  // Runs computed so far that left out an impossible time.
   uint32_t impossible() const { return impossible_; }
 
  private:
   static constexpr uint32_t kStages = 3;
   void advance() {
     if (Run* done = stage_[kStages - 1]) {
+      done->leaveOutImpossibleSamples();
       done->compute();
-      if (done->impossible) ++impossible_;
+      if (done->impossibleTimes > 0) ++impossible_;
     }
     for (uint32_t k = kStages - 1; k > 0; --k) stage_[k] = stage_[k - 1];
     stage_[0] = nullptr;
@@ -199,7 +194,7 @@ Ref<Contribution> Contribution::fromRoot(const Ref<Map>& root, const Ref<String>
       }
     }
     samples.drain();
-    if (samples.impossible() > 0) contribution->leaveOutImpossibleRuns();
+    if (samples.impossible() > 0) contribution->leaveOutRunsWithoutTime();
   }
   return contribution;
 }

@@ -134,7 +134,7 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
           auto seconds = cast<Number>(langs->valueAt(i));
           if (!seconds) continue;
           if (Run::impossibleMicros(seconds->doubleValue() * 1000000.0)) {
-            ++contribution->impossibleRuns;
+            ++contribution->runsWithoutTime;  // its one time
             continue;
           }
           const int64_t micros = microsOf(seconds->doubleValue());
@@ -157,7 +157,7 @@ Ref<Array> Contribution::fromRunJSON(const Ref<Map>& document, const Ref<String>
         }
       });
     });
-    if (contribution->runs->count() > 0 || contribution->impossibleRuns > 0) result->add(contribution);
+    if (contribution->runs->count() > 0 || contribution->runsWithoutTime > 0) result->add(contribution);
   }
   return result;
 }
@@ -250,12 +250,18 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
       if (!checksum) checksum = make<String>();
       forEachObject(*devices, [&](const Ref<String>& device, const Ref<Map>& times) {
         if (BHelp::same(device, k.checksum)) return;
-        if (Run::impossibleTime(times->get(k.best_us).get()) || Run::impossibleTime(times->get(k.first_us).get())) {
-          ++contribution->impossibleRuns;
-          return;
-        }
         if (budget) budget->spend(kMadeRunBytes);
         auto run = make<Run>();
+        // An impossible time is left out where it stands (the best time
+        // with the sample made of it); the run goes only when no time is left.
+        const bool best = run->takeTime(times->get(k.best_us).get(), run->best_us);
+        run->takeTime(times->get(k.first_us).get(), run->first_us);
+        if (run->impossibleTimes > 0 && !run->hasTime()) {
+          ++contribution->runsWithoutTime;
+          return;
+        }
+        if (best) run->samples->add(Number::withI64(run->best_us));
+        contribution->impossibleTimes += run->impossibleTimes;
         run->suite = k.par->copy();
         run->benchmark = bench;
         run->target = k.quorl->copy();
@@ -263,15 +269,14 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
         run->opt = k.O3->copy();
         run->arch = platform;
         run->params = paramsPar(device);
-        run->best_us = BHelp::intField(times, k.best_us, 0);
-        run->first_us = BHelp::intField(times, k.first_us, 0);
         run->checksum = checksum;
-        addRun(*contribution, run, run->best_us);
+        run->compute();
+        contribution->runs->add(run);
       });
     });
   });
   for (const Ref<Contribution>& contribution : contributions) {
-    if (contribution && (contribution->runs->count() > 0 || contribution->impossibleRuns > 0)) result->add(contribution);
+    if (contribution && (contribution->runs->count() > 0 || contribution->runsWithoutTime > 0)) result->add(contribution);
   }
   return result;
 }

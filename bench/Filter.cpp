@@ -15,20 +15,21 @@ bool passesEqual(const Ref<String>& criterion, const Ref<String>& field) {
   return !isSet(criterion) || !field || BHelp::same(field, criterion);
 }
 
-}  // namespace
-
-bool Filter::passesMachine(const Ref<String>& criterion, const Ref<String>& field) const {
-  if (picked && isSet(criterion)) return BHelp::same(field, criterion);
-  return BHelp::contains(field, criterion);
+// A picked machine text must be the machine's whole text.
+bool passesWhole(const Ref<String>& criterion, const Ref<String>& field) {
+  return !isSet(criterion) || BHelp::same(field, criterion);
 }
+
+}  // namespace
 
 bool Filter::matches(Ptr<const Contribution> contribution, Ptr<const Run> run) const {
   if (!contribution || !run) return false;
   const Machine& machine = *contribution->machine;
   // The cpu test runs even for an empty criterion, which lets every machine
   // through; the order of the tests is part of the rule.
-  if (cpu && !passesMachine(cpu, machine.cpu)) return false;
-  if (isSet(gpu) && !passesMachine(gpu, machine.gpu)) return false;
+  if (cpu && !BHelp::contains(machine.cpu, cpu)) return false;
+  if (isSet(gpu) && !BHelp::contains(machine.gpu, gpu)) return false;
+  if (!passesWhole(pickedCpu, machine.cpu) || !passesWhole(pickedGpu, machine.gpu)) return false;
   if (!passesEqual(suite, run->suite)) return false;
   if (!passesEqual(opt, run->opt)) return false;
   if (!passesEqual(arch, run->arch)) return false;

@@ -1,6 +1,7 @@
 #include "bench/ResultModel.h"
 
 #include <cmath>
+#include <vector>
 
 #include "bench/ResultKeys.h"
 #include "foundation/Array.h"
@@ -56,12 +57,7 @@ void Run::compute() {
   int64_t n = 0;
   const uint32_t count = samples->count();
   if (const Array::PackedIntegers values = samples->_integers()) {  // as read: integers alone
-    bool outside = false;  // negative, or beyond kMaxTimeUs: one unsigned test
-    for (uint32_t i = 0; i < count; ++i) {
-      sum += values[i];
-      outside |= static_cast<uint64_t>(values[i]) > static_cast<uint64_t>(kMaxTimeUs);
-    }
-    if (outside) impossible = true;
+    for (uint32_t i = 0; i < count; ++i) sum += values[i];
     if (count == 0) {
       mean = stddev = 0;
       return;
@@ -79,7 +75,6 @@ void Run::compute() {
     if (auto* number = valueAs<Number>(samples->get(i).get())) {
       sum += number->integerValue();
       ++n;
-      if (impossibleTime(number)) impossible = true;
     }
   }
   if (n == 0) {
@@ -96,6 +91,55 @@ void Run::compute() {
     }
   }
   stddev = n > 1 ? std::sqrt(squares / static_cast<double>(n)) : 0;
+}
+
+void Run::leaveOutImpossibleSamples() {
+  // The samples are the document's own array, shared: a run that must drop
+  // some gets a new one of the rest, in order.
+  const uint32_t count = samples->count();
+  if (const Array::PackedIntegers values = samples->_integers()) {
+    // Negative, or beyond kMaxTimeUs: one unsigned test.
+    auto outside = [](int64_t v) { return static_cast<uint64_t>(v) > static_cast<uint64_t>(kMaxTimeUs); };
+    uint32_t bad = 0;
+    for (uint32_t i = 0; i < count; ++i) bad += outside(values[i]);
+    if (bad == 0) return;
+    std::vector<int64_t> kept;
+    kept.reserve(count - bad);
+    for (uint32_t i = 0; i < count; ++i)
+      if (!outside(values[i])) kept.push_back(values[i]);
+    impossibleTimes += bad;
+    samples = Array::_withIntegers(kept.data(), uint32_t(kept.size()));
+    return;
+  }
+  uint32_t bad = 0;
+  for (uint32_t i = 0; i < count; ++i) bad += impossibleTime(samples->get(i).get());
+  if (bad == 0) return;
+  Ref<Array> kept = Array::withCapacity(count - bad);
+  for (uint32_t i = 0; i < count; ++i) {
+    Ref<Object> item = samples->get(i);
+    if (!impossibleTime(item.get())) kept->add(std::move(item));
+  }
+  impossibleTimes += bad;
+  samples = std::move(kept);
+}
+
+bool Run::takeTime(const Object* value, int64_t& time) {
+  auto* number = valueAs<Number>(value);
+  if (number && impossibleTime(number)) {
+    ++impossibleTimes;
+    time = 0;
+    return false;
+  }
+  time = number ? number->integerValue() : 0;
+  return true;
+}
+
+bool Run::hasTime() const {
+  if (best_us > 0 || first_us > 0) return true;
+  if (samples->_integers()) return samples->count() > 0;
+  for (const Ref<Object>& item : *samples)
+    if (valueAs<Number>(item.get())) return true;
+  return false;
 }
 
 bool Run::impossibleTime(const Object* value) {
@@ -126,19 +170,24 @@ Contribution::Contribution() : machine(make<Machine>()), toolchains(make<Map>())
 
 Ref<String> Contribution::description() const { return describe("Contribution", {repeats}, 1); }
 
-void Contribution::leaveOutImpossibleRuns() {
+void Contribution::leaveOutRunsWithoutTime() {
   const uint32_t count = runs->count();
-  Ref<Array> kept = Array::withCapacity(count);
+  Ref<Array> kept;  // made at the first run left out
   for (uint32_t i = 0; i < count; ++i) {
     Ref<Object> item = runs->get(i);
     auto* run = valueAs<Run>(item.get());
-    if (run && run->impossible) {
-      ++impossibleRuns;
-    } else {
-      kept->add(std::move(item));
+    if (run && run->impossibleTimes > 0 && !run->hasTime()) {
+      ++runsWithoutTime;
+      if (!kept) {
+        kept = Array::withCapacity(count - 1);
+        for (uint32_t j = 0; j < i; ++j) kept->add(runs->get(j));
+      }
+      continue;
     }
+    if (run) impossibleTimes += run->impossibleTimes;
+    if (kept) kept->add(std::move(item));
   }
-  runs = kept;
+  if (kept) runs = std::move(kept);
 }
 
 namespace {

@@ -66,9 +66,10 @@ class Run final : public Object {
   double mean = 0;        // set by compute()
   double stddev = 0;      // population deviation, set by compute()
   Ref<String> checksum;
-  // A time of the run is one no run can take (impossibleTime): the loaders
-  // leave such a run out.
-  bool impossible = false;
+  // Times of the document that no run can take (impossibleTime) are left
+  // out where they stand: a sample from the samples, a best or first time
+  // as not given. How many were.
+  uint32_t impossibleTimes = 0;
 
   const char* classNameC() const override { return "Run"; }
   Ref<String> description() const override;
@@ -83,10 +84,18 @@ class Run final : public Object {
   static bool impossibleTime(const Object* value);
   static bool impossibleMicros(double micros) { return !(micros >= 0 && micros <= double(kMaxTimeUs)); }
 
+  // The integer view of a document's best or first time, 0 when it is no
+  // number; an impossible time is left out (0) and counted. False for it.
+  bool takeTime(const Object* value, int64_t& time);
+  // Leaves the samples that are impossible times out of the samples,
+  // counting them (the loaders, before compute).
+  void leaveOutImpossibleSamples();
   // Mean and population standard deviation of the integer views of the
-  // samples. Elements that are not numbers are left out of both. A sample
-  // that is an impossible time marks the run `impossible`.
+  // samples. Elements that are not numbers are left out of both.
   void compute();
+  // Whether a time remains to show: a best or first time, or a number
+  // among the samples.
+  bool hasTime() const;
   // first_us (when asked and given), else best_us (when given), else mean.
   double value(bool first) const;
   // Device contains "gpu" or "vulkan", case as stored.
@@ -108,8 +117,10 @@ class Contribution final : public Object {
   Ref<Map> toolchains;    // never null
   int32_t repeats = 0;
   Ref<Array> runs;        // of Run, never null
-  // Runs of the document left out for an impossible time (Run.impossible).
-  uint32_t impossibleRuns = 0;
+  // What the loaders left out: the impossible times of the runs kept
+  // (Run.impossibleTimes), and the runs that kept no time to show.
+  uint32_t impossibleTimes = 0;
+  uint32_t runsWithoutTime = 0;
 
   const char* classNameC() const override { return "Contribution"; }
   Ref<String> description() const override;
@@ -149,8 +160,9 @@ class Contribution final : public Object {
   bool sameResults(const Contribution& other) const;
   // A hash of what sameResults compares: equal for the same results.
   uint64_t resultsHash() const;
-  // Leaves out the runs marked impossible, counting them.
-  void leaveOutImpossibleRuns();
+  // Leaves out the runs whose every time was impossible, counting them, and
+  // sums the impossible times of the rest.
+  void leaveOutRunsWithoutTime();
 };
 
 // ---------------------------------------------------------------------------

@@ -239,13 +239,14 @@ TEST_F(App, PicksFiltersAndSettings) {
   openSample("contributions.json");
   take();
   choose(controller->cpuPick, 2);  // "Intel(R) Core(TM) i7-12700H"
-  EXPECT_EQ(str(controller->filter->cpu), "Intel(R) Core(TM) i7-12700H");
+  EXPECT_EQ(str(controller->filter->pickedCpu), "Intel(R) Core(TM) i7-12700H");
+  EXPECT_EQ(controller->filter->cpu, nullptr);  // a pick is no typed part
   EXPECT_EQ(str(controller->cpuPick->shownText()), "Intel(R) Core(TM) i7-12700H");
   EXPECT_EQ(controller->rows->count(), 2u);
   EXPECT_EQ(controller->table->rowCount, 2);
 
   choose(controller->cpuPick, 0);  // "Any"
-  EXPECT_EQ(controller->filter->cpu, nullptr);
+  EXPECT_EQ(controller->filter->pickedCpu, nullptr);
   EXPECT_EQ(controller->rows->count(), 5u);
 
   const struct {
@@ -301,7 +302,8 @@ TEST_F(App, EveryFilterPickerNarrowsTheRunsUntilAFileIsOpened) {
   // The six criteria in the filter's order: cpu, gpu, suite, device, opt, arch.
   auto criteria = [&] {
     std::string out;
-    for (const Ref<String>* c : {&filter.cpu, &filter.gpu, &filter.suite, &filter.device, &filter.opt, &filter.arch})
+    for (const Ref<String>* c :
+         {&filter.pickedCpu, &filter.pickedGpu, &filter.suite, &filter.device, &filter.opt, &filter.arch})
       out += (out.empty() ? "" : ",") + (*c ? str(*c) : std::string("-"));
     return out;
   };
@@ -373,7 +375,7 @@ TEST_F(App, PickerMenuEdges) {
   EXPECT_EQ(controller->cpuPick->selection, nullptr);
   choose(controller->cpuPick, 1);  // "ANY"
   EXPECT_EQ(controller->cpuPick->selection, nullptr);
-  EXPECT_EQ(controller->filter->cpu, nullptr);
+  EXPECT_EQ(controller->filter->pickedCpu, nullptr);
   EXPECT_EQ(controller->rows->count(), 1u);
 }
 
@@ -389,7 +391,7 @@ TEST_F(App, InvalidUtf8InFields) {
   menu(0);
   EXPECT_EQ(take(), "Opened bad.json (1 runs)\n");
   choose(controller->cpuPick, 1);
-  EXPECT_EQ(str(controller->filter->cpu), "Bad\xff\xfe CPU");
+  EXPECT_EQ(str(controller->filter->pickedCpu), "Bad\xff\xfe CPU");
   EXPECT_EQ(controller->rows->count(), 1u);
   EXPECT_STREQ(controller->table->nativeCellText(0, 0), "b\xc3");
   click(controller->publishBox);
@@ -588,10 +590,11 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
       "Downloaded 1 runs in 1 result sets.\n"
       "net:      skipped (set QUORL_BENCH_SERVER to test the corpus)\n";
   const auto report = [&](const std::string& file, const std::string& cpu, const std::string& a) {
-    return "Opened " + file + " (1 runs; 1 runs with impossible times left out)\nmachine:  " + cpu +
-           "\nruns:     1\nFAIL: no samples for " + a + "/quorl/cpu/O3\ncpu-only: 1 of 1 (0 GPU runs)\n"
-           "filters: cpu 1, suite 1, opt 1, device 2\ncpu filter '" + cpu + "': 1 of 1\nchart:    1 rows\n"
-           "heat map: 1 benchmarks x 1 series\nFAIL: heat map too small\n" + tail + "FAIL: 2 check(s)\n";
+    return "Opened " + file + " (2 runs; 2 impossible times left out)\nmachine:  " + cpu +
+           "\nruns:     2\nFAIL: no samples for " + a + "/quorl/cpu/O3\nFAIL: no samples for p/quorl/gpu/O3\n"
+           "cpu-only: 1 of 2 (1 GPU runs)\nfilters: cpu 1, suite 2, opt 1, device 4\ncpu filter '" + cpu +
+           "': 2 of 2\nchart:    2 rows\nheat map: 1 benchmarks x 1 series\nFAIL: heat map too small\n" + tail +
+           "FAIL: 3 check(s)\n";
   };
   const struct {
     const char* name;

@@ -262,11 +262,14 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
   const std::string one = head + R"({"benchmark":"a","samples_us":[5]},{"benchmark":"b","samples_us":[-5]}]})";
   const std::string other = head + R"({"benchmark":"a","samples_us":[6]}]})";
   const struct { std::string file, text, said; uint32_t runs; } steps[] = {  // runs: in the data set afterwards
-      {"one.json", one, "Opened one.json (1 runs; 1 runs with impossible times left out)\n", 1},
-      {"again.json", one, "Opened again.json (0 new runs; 1 already loaded; 1 runs with impossible times left out)\n", 1},
+      {"one.json", one, "Opened one.json (1 runs; 1 run with no possible time left out)\n", 1},
+      {"again.json", one, "Opened again.json (0 new runs; 1 already loaded; 1 run with no possible time left out)\n", 1},
       {"both.json", "[" + one + "," + other + "," + other + "]",
-       "Opened both.json (1 new runs; 2 already loaded; 1 runs with impossible times left out)\n", 2},
+       "Opened both.json (1 new runs; 2 already loaded; 1 run with no possible time left out)\n", 2},
       {"corpus.json", R"({"contributions":[)" + other + "]}", "Opened corpus.json (0 new runs; 1 already loaded)\n", 2},
+      {"two.json",
+       R"({"schema":"quorl-bench/1","id":"z","runs":[{"samples_us":[-1,3,-2]},{"best_us":-3,"samples_us":["x"]},{"first_us":-4}]})",
+       "Opened two.json (1 runs; 2 impossible times left out; 2 runs with no possible time left out)\n", 3},
   };
   for (const auto& k : steps) {
     c->loadFile(S(dir.write(k.file, k.text).c_str()));
@@ -277,12 +280,12 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
   Ref<Contribution> own = c->ownContribution;
   c->loadFile(S(dir.write("one.json", one).c_str()));
   EXPECT_NE(c->ownContribution, own);
-  EXPECT_EQ(contributions(), 2u);
+  EXPECT_EQ(contributions(), 3u);
   // A download holding what was opened adds only the rest.
   c->mergeCorpus(S((R"({"contributions":[)" + other + R"(,{"id":"y","runs":[{}]}]})").c_str()));
-  EXPECT_EQ(take(), "Opened one.json (0 new runs; 1 already loaded; 1 runs with impossible times left out)\n"
+  EXPECT_EQ(take(), "Opened one.json (0 new runs; 1 already loaded; 1 run with no possible time left out)\n"
                     "Downloaded 1 new runs in 1 result sets (1 already loaded).\n");
-  EXPECT_EQ(contributions(), 3u);
+  EXPECT_EQ(contributions(), 4u);
 }
 
 TEST_F(ControllerModel, EmptyContributionStillOpens) {

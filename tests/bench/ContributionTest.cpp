@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <random>
 
 #include "BenchTestSupport.h"
 
@@ -168,29 +170,115 @@ TEST(ContributionFromRoot, MembersOfEveryTypeFallBack) {
   EXPECT_EQ(b->stddev, 0);
 }
 
-// A run with a time no run can take is left out and counted; the order of
-// the others stays. Under a microsecond, 2^53 us and no numbers at all are
-// times; a negative, a wrapped 2^64 - 1, 2^53 + 1 and an overflow are not.
+// A time no run can take is left out where it stands and counted: a sample
+// from the samples, a best or first time as not given. The run goes only
+// when no time is left to show; the order of the others stays. Under a
+// microsecond, 2^53 us and values that are no numbers are no impossible
+// times; a negative, a wrapped 2^64 - 1, 2^53 + 1 and an overflow are.
 TEST(ContributionFromRoot, ImpossibleTimesAreLeftOut) {
-  const std::pair<const char*, bool> cases[] = {  // members, kept
-      {R"("samples_us":[0],"best_us":0,"first_us":0)", true}, {R"("samples_us":[9007199254740992])", true},
-      {R"("samples_us":[1.5,"x",null,{}])", true},           {R"("samples_us":[-150])", false},
-      {R"("samples_us":[5,-400])", false},                    {R"("samples_us":[18446744073709551615])", false},
-      {R"("samples_us":[9007199254740993])", false},          {R"("samples_us":[1.5,-0.5])", false},
-      {R"("samples_us":["x",1e400])", false},                 {R"("samples_us":[1e308])", false},
-      {R"("samples_us":[5],"best_us":-400)", false},          {R"("samples_us":[5],"best_us":1e400)", false},
-      {R"("samples_us":[5],"first_us":-1)", false},
+  struct Case {
+    const char* members;
+    const char* shown;  // run b: "best/first [samples] value with the first run", or "gone"
+    uint32_t times, runs;  // left out
+  } cases[] = {
+      {R"("samples_us":[0],"best_us":0,"first_us":0)", "0/0 [0] 0", 0, 0},
+      {R"("samples_us":[9007199254740992])", "0/0 [9007199254740992] 9.0072e+15", 0, 0},
+      {R"("samples_us":[1.5,"x",null,{}])", "0/0 [1,x,x,x] 1", 0, 0},
+      {R"("samples_us":[-150])", "gone", 0, 1},
+      {R"("samples_us":[5,-400])", "0/0 [5] 5", 1, 0},
+      {R"("samples_us":[18446744073709551615,7,-1])", "0/0 [7] 7", 2, 0},
+      {R"("samples_us":[9007199254740993])", "gone", 0, 1},
+      {R"("samples_us":[1.5,-0.5])", "0/0 [1] 1", 1, 0},
+      {R"("samples_us":["x",1e400])", "gone", 0, 1},
+      {R"("samples_us":[1e308],"best_us":4)", "4/0 [] 4", 1, 0},
+      {R"("samples_us":[5],"best_us":-400)", "0/0 [5] 5", 1, 0},
+      {R"("samples_us":[5],"best_us":1e400,"first_us":-1)", "0/0 [5] 5", 2, 0},
+      {R"("first_us":-3,"best_us":10)", "10/0 [] 10", 1, 0},
+      {R"("samples_us":[-1,-2],"first_us":7)", "0/7 [] 7", 2, 0},
+      {R"("first_us":-3,"best_us":-3)", "gone", 0, 1},
+      {R"("samples_us":[-3],"first_us":0,"best_us":"x")", "gone", 0, 1},
   };
-  for (const auto& [members, kept] : cases) {
-    SCOPED_TRACE(members);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.members);
     auto list = load((std::string(R"({"schema":"quorl-bench/1","runs":[{"benchmark":"a","samples_us":[1]},)") +
-                      R"({"benchmark":"b",)" + members + R"(},{"benchmark":"c","samples_us":[2]}]})").c_str());
+                      R"({"benchmark":"b",)" + c.members + R"(},{"benchmark":"c","samples_us":[2,-2]}]})").c_str());
     ASSERT_EQ(list->count(), 1u);
-    auto c = contributionAt(list, 0);
-    std::string names;
-    for (uint32_t i = 0; i < c->runs->count(); ++i) names += str(runAt(c, i)->benchmark);
-    EXPECT_EQ(names, kept ? "abc" : "ac");
-    EXPECT_EQ(c->impossibleRuns, kept ? 0u : 1u);
+    auto contribution = contributionAt(list, 0);
+    std::string names, shown = "gone";
+    for (uint32_t i = 0; i < contribution->runs->count(); ++i) {
+      Ref<quorl::Run> run = runAt(contribution, i);
+      names += str(run->benchmark);
+      if (str(run->benchmark) != "b") continue;
+      shown = std::to_string(run->best_us) + "/" + std::to_string(run->first_us) + " [";
+      for (uint32_t k = 0; k < run->samples->count(); ++k) {
+        auto n = cast<Number>(run->samples->get(k));
+        shown += (k ? "," : "") + (n ? std::to_string(n->integerValue()) : std::string("x"));
+      }
+      char value[32];
+      snprintf(value, sizeof value, "%.5g", run->value(true));
+      shown += std::string("] ") + value;
+    }
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(names, c.runs ? "ac" : "abc");
+    // c's -2 is one more time left out of a run that stays
+    EXPECT_EQ(contribution->impossibleTimes, c.times + 1);
+    EXPECT_EQ(contribution->runsWithoutTime, c.runs);
+    EXPECT_EQ(runAt(contribution, c.runs ? 1 : 2)->mean, 2);
+  }
+}
+
+// The rule over generated runs: no impossible time is kept, each one left
+// out is counted where it stood, and a run goes exactly when it lost a time
+// and kept none.
+TEST(ContributionFromRoot, ImpossibleTimesRuleHoldsForGeneratedRuns) {
+  std::mt19937 random(20261210);
+  const char* possible[] = {"0", "1", "7", "2.5", "9007199254740992", "\"x\"", "null"};
+  const char* impossible[] = {"-1", "-0.5", "1e400", "9007199254740993", "18446744073709551615", "-1e300"};
+  auto pick = [&](bool bad) { return bad ? impossible[random() % 6] : possible[random() % 7]; };
+  for (int round = 0; round < 300; ++round) {
+    std::string json = R"({"schema":"quorl-bench/1","runs":[)";
+    uint32_t expectTimes = 0, expectGone = 0, expectKept = 0;
+    const int runs = 1 + int(random() % 4);
+    for (int r = 0; r < runs; ++r) {
+      uint32_t bad = 0;
+      bool time = false;  // a time left to show
+      json += std::string(r ? "," : "") + R"({"benchmark":")" + std::to_string(r) + R"(","samples_us":[)";
+      const int n = int(random() % 4);
+      for (int i = 0; i < n; ++i) {
+        const bool b = random() % 2;
+        const char* v = pick(b);
+        bad += b;
+        time |= !b && v[0] != '"' && v[0] != 'n';
+        json += std::string(i ? "," : "") + v;
+      }
+      json += "]";
+      for (const char* key : {"best_us", "first_us"}) {
+        if (random() % 2) continue;
+        const bool b = random() % 2;
+        const char* v = pick(b);
+        bad += b;
+        time |= !b && v[0] != '"' && v[0] != 'n' && std::strtod(v, nullptr) >= 1;
+        json += std::string(",\"") + key + "\":" + v;
+      }
+      json += "}";
+      if (bad > 0 && !time) {
+        ++expectGone;
+      } else {
+        expectTimes += bad;
+        ++expectKept;
+      }
+    }
+    auto c = contributionAt(load((json + "]}").c_str()), 0);
+    SCOPED_TRACE(json);
+    EXPECT_EQ(c->runs->count(), expectKept);
+    EXPECT_EQ(c->runsWithoutTime, expectGone);
+    EXPECT_EQ(c->impossibleTimes, expectTimes);
+    for (uint32_t i = 0; i < c->runs->count(); ++i) {
+      Ref<quorl::Run> run = runAt(c, i);
+      EXPECT_TRUE(run->best_us >= 0 && run->first_us >= 0 && run->best_us <= quorl::Run::kMaxTimeUs);
+      for (uint32_t k = 0; k < run->samples->count(); ++k)
+        EXPECT_FALSE(quorl::Run::impossibleTime(run->samples->get(k).get()));
+    }
   }
 }
 

@@ -14,7 +14,7 @@ struct RunSpec {
 };
 struct FilterSpec {
   const char *cpu, *gpu, *suite, *device, *opt, *arch;
-  bool picked = false;
+  const char *pickedCpu = nullptr, *pickedGpu = nullptr;
 };
 
 bool matches(const FilterSpec& f, const RunSpec& r) {
@@ -25,7 +25,8 @@ bool matches(const FilterSpec& f, const RunSpec& r) {
   filter.device = S(f.device);
   filter.opt = S(f.opt);
   filter.arch = S(f.arch);
-  filter.picked = f.picked;
+  filter.pickedCpu = S(f.pickedCpu);
+  filter.pickedGpu = S(f.pickedGpu);
   auto contribution = make<Contribution>();
   contribution->machine->cpu = S(r.cpu);
   contribution->machine->gpu = S(r.gpu);
@@ -64,19 +65,23 @@ TEST(FilterMatches, Table) {
       {"cpu missing", {"m2", 0, 0, 0, 0, 0}, kBare, false},
       {"cpu empty", {"", 0, 0, 0, 0, 0}, kBare, true},
       // cpu picked from the list: the whole text, ignoring case
-      {"picked cpu whole", {"test m2 PRO", 0, 0, 0, 0, 0, true}, kFull, true},
-      {"picked cpu is no part", {"m2", 0, 0, 0, 0, 0, true}, kFull, false},
-      {"picked cpu is no prefix", {"Apple M2 Pro #1", 0, 0, 0, 0, 0, true}, {"Apple M2 Pro #103", 0, 0, 0, 0, 0}, false},
-      {"picked cpu missing", {"Test M2 Pro", 0, 0, 0, 0, 0, true}, kBare, false},
-      {"picked cpu empty", {"", 0, 0, 0, 0, 0, true}, kBare, true},
+      {"picked cpu whole", {0, 0, 0, 0, 0, 0, "test m2 PRO", nullptr}, kFull, true},
+      {"picked cpu is no part", {0, 0, 0, 0, 0, 0, "m2", nullptr}, kFull, false},
+      {"picked cpu is no prefix", {0, 0, 0, 0, 0, 0, "Apple M2 Pro #1", nullptr}, {"Apple M2 Pro #103", 0, 0, 0, 0, 0}, false},
+      {"picked cpu missing", {0, 0, 0, 0, 0, 0, "Test M2 Pro", nullptr}, kBare, false},
+      {"picked cpu empty", {0, 0, 0, 0, 0, 0, "", nullptr}, kBare, true},
       // gpu
       {"gpu part", {0, "RADEON", 0, 0, 0, 0}, kFull, true},
       {"gpu other", {0, "nvidia", 0, 0, 0, 0}, kFull, false},
       {"gpu missing", {0, "radeon", 0, 0, 0, 0}, kBare, false},
       {"gpu empty", {0, "", 0, 0, 0, 0}, kBare, true},
-      {"picked gpu whole", {0, "RADEON 780m", 0, 0, 0, 0, true}, kFull, true},
-      {"picked gpu is no part", {0, "Radeon", 0, 0, 0, 0, true}, kFull, false},
-      {"picked gpu empty", {0, "", 0, 0, 0, 0, true}, kBare, true},
+      {"picked gpu whole", {0, 0, 0, 0, 0, 0, nullptr, "RADEON 780m"}, kFull, true},
+      {"picked gpu is no part", {0, 0, 0, 0, 0, 0, nullptr, "Radeon"}, kFull, false},
+      // a picked text and a typed one are two criteria: each keeps its rule
+      {"typed cpu stays a part beside a picked gpu", {"m2", 0, 0, 0, 0, 0, nullptr, "Radeon 780M"}, kFull, true},
+      {"picked cpu stays whole beside a typed gpu", {0, "780", 0, 0, 0, 0, "Test M2"}, kFull, false},
+      {"typed and picked cpu both apply", {"m3", 0, 0, 0, 0, 0, "Test M2 Pro"}, kFull, false},
+      {"picked gpu empty", {0, 0, 0, 0, 0, 0, nullptr, ""}, kBare, true},
       // suite, opt, arch: equal ignoring case, a run without the field passes
       {"suite LANGS", {0, 0, "LANGS", 0, 0, 0}, kFull, true},
       {"suite other", {0, 0, "par", 0, 0, 0}, kFull, false},

@@ -12,7 +12,8 @@ using namespace quorl::benchtest;
 
 namespace {
 
-// "benchmark/target/device/opt/arch=best" per run, joined by " ".
+// "benchmark/target/device/opt/arch=best" per run, joined by " ", with
+// "+first" for a first time and "#N" for N samples other than one.
 std::string runsOf(const Ref<Contribution>& c) {
   std::string out;
   for (uint32_t i = 0; i < c->runs->count(); ++i) {
@@ -20,6 +21,8 @@ std::string runsOf(const Ref<Contribution>& c) {
     if (!out.empty()) out += " ";
     out += str(r->benchmark) + "/" + str(r->target) + "/" + str(r->device) + "/" + str(r->opt) + "/" +
            str(r->arch) + "=" + std::to_string(r->best_us);
+    if (r->first_us) out += "+" + std::to_string(r->first_us);
+    if (r->samples->count() != 1) out += "#" + std::to_string(r->samples->count());
   }
   return out;
 }
@@ -110,7 +113,8 @@ TEST(LoadBudget, EveryReaderSpendsWhatItMakes) {
 }
 
 TEST(RunPyResults, SecondsToMicroseconds) {
-  // An impossible time is left out and counted, its result set stays.
+  // An impossible time is the run's only one: the run is left out and
+  // counted, its result set stays.
   enum Made { none, run, leftOut };
   struct Case {
     const char* seconds;
@@ -134,7 +138,8 @@ TEST(RunPyResults, SecondsToMicroseconds) {
     }
     ASSERT_EQ(list->count(), 1u);
     Ref<Contribution> contribution = contributionAt(list, 0);
-    EXPECT_EQ(contribution->impossibleRuns, c.made == leftOut ? 1u : 0u);
+    EXPECT_EQ(contribution->runsWithoutTime, c.made == leftOut ? 1u : 0u);
+    EXPECT_EQ(contribution->impossibleTimes, 0u);
     ASSERT_EQ(contribution->runs->count(), c.made == run ? 1u : 0u);
     if (c.made == run) EXPECT_EQ(runAt(contribution, 0)->best_us, c.us);
   }
@@ -216,7 +221,7 @@ TEST(ParResults, Example) {
   EXPECT_EQ(str(c->machine->arch), "linux");
   EXPECT_EQ(c->machine->label()->view(), "Linux (x86-64)");
   EXPECT_EQ(c->repeats, 0);
-  EXPECT_EQ(runsOf(c), "nbody/quorl/gpu/O3/linux=1051 nbody/quorl/cpu/O3/linux=66500");
+  EXPECT_EQ(runsOf(c), "nbody/quorl/gpu/O3/linux=1051+202245 nbody/quorl/cpu/O3/linux=66500+67000");
   auto gpu = runAt(c, 0), cpu = runAt(c, 1);
   EXPECT_EQ(gpu->first_us, 202245);
   EXPECT_EQ(cpu->first_us, 67000);
@@ -250,15 +255,17 @@ TEST(ParResults, PlatformsDevicesAndChecksums) {
       {"device values that are not objects", R"({"a":{"p":{"checksum":"1","cpu":5,"gpu":[],"auto":{}}}})", "p",
        "a/quorl/auto/O3/p=0"},
       {"times of other types", R"({"a":{"p":{"checksum":"1","cpu":{"best_us":"5","first_us":2.9}}}})", "p",
-       "a/quorl/cpu/O3/p=0"},
+       "a/quorl/cpu/O3/p=0+2"},
       {"benchmarks that are not objects", R"({"x":3,"a":{"p":{"checksum":null,"cpu":{}}},"y":"z"})", "p",
        "a/quorl/cpu/O3/p=0"},
-      // "~N": N devices left out for a time no run can take; 0 stays.
+      // "~T/R": T impossible times left out of runs that stay, R devices left
+      // out with no time at all; 0 stays. A best time left out takes its
+      // sample with it, and the first time then shows.
       {"impossible times are left out",
        R"({"a":{"p":{"checksum":"1","cpu":{"best_us":-4},"gpu":{"best_us":3,"first_us":1e400},"serial":{"best_us":0},)"
-       R"("vulkan":{"best_us":18446744073709551615},"auto":{"best_us":1e308}}}})",
-       "p~4", "a/quorl/serial/O3/p=0"},
-      {"a platform of impossible times only stays", R"({"a":{"p":{"checksum":"1","cpu":{"first_us":-1}}}})", "p~1",
+       R"("vulkan":{"best_us":18446744073709551615,"first_us":6},"auto":{"best_us":1e308,"first_us":-2}}}})",
+       "p~2/2", "a/quorl/gpu/O3/p=3 a/quorl/serial/O3/p=0 a/quorl/vulkan/O3/p=0+6#0"},
+      {"a platform of impossible times only stays", R"({"a":{"p":{"checksum":"1","cpu":{"first_us":-1}}}})", "p~0/1",
        ""},
   };
   for (const auto& c : cases) {
@@ -267,7 +274,9 @@ TEST(ParResults, PlatformsDevicesAndChecksums) {
     std::string ids, runs;
     for (uint32_t i = 0; i < list->count(); ++i) {
       ids += (i ? "," : "") + str(contributionAt(list, i)->id);
-      if (uint32_t left = contributionAt(list, i)->impossibleRuns) ids += "~" + std::to_string(left);
+      const Contribution& c = *contributionAt(list, i);
+      if (c.impossibleTimes + c.runsWithoutTime > 0)
+        ids += "~" + std::to_string(c.impossibleTimes) + "/" + std::to_string(c.runsWithoutTime);
       runs += (i ? " | " : "") + runsOf(contributionAt(list, i));
     }
     EXPECT_EQ(ids, c.ids);
