@@ -268,8 +268,9 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
        "Opened both.json (1 new runs; 2 already loaded; 1 run with no possible time left out)\n", 2},
       {"corpus.json", R"({"contributions":[)" + other + "]}", "Opened corpus.json (0 new runs; 1 already loaded)\n", 2},
       {"two.json",
-       R"({"schema":"quorl-bench/1","id":"z","runs":[{"samples_us":[-1,3,-2]},{"best_us":-3,"samples_us":["x"]},{"first_us":-4}]})",
-       "Opened two.json (1 runs; 2 impossible times left out; 2 runs with no possible time left out)\n", 3},
+       R"([{"schema":"quorl-bench/1","id":"z","runs":[{"samples_us":[-1,3,-2]},{"best_us":-3,"samples_us":["x"]},)"
+       R"({"first_us":-4}]},{"schema":"quorl-bench/1","id":"w","runs":[{"samples_us":[4,-9]}]}])",
+       "Opened two.json (2 runs; 3 impossible times left out; 2 runs with no possible time left out)\n", 4},
   };
   for (const auto& k : steps) {
     c->loadFile(S(dir.write(k.file, k.text).c_str()));
@@ -280,12 +281,12 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
   Ref<Contribution> own = c->ownContribution;
   c->loadFile(S(dir.write("one.json", one).c_str()));
   EXPECT_NE(c->ownContribution, own);
-  EXPECT_EQ(contributions(), 3u);
+  EXPECT_EQ(contributions(), 4u);
   // A download holding what was opened adds only the rest.
   c->mergeCorpus(S((R"({"contributions":[)" + other + R"(,{"id":"y","runs":[{}]}]})").c_str()));
   EXPECT_EQ(take(), "Opened one.json (0 new runs; 1 already loaded; 1 run with no possible time left out)\n"
                     "Downloaded 1 new runs in 1 result sets (1 already loaded).\n");
-  EXPECT_EQ(contributions(), 4u);
+  EXPECT_EQ(contributions(), 5u);
 }
 
 TEST_F(ControllerModel, EmptyContributionStillOpens) {
