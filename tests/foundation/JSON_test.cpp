@@ -202,6 +202,8 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
   for (size_t i = 0; texts.size() < 200000; ++i)
     texts += std::string(i ? ",\"" : "\"") + alphabet[i % alphabet.size()] + alphabet[i / alphabet.size()] + "\"";
   texts += "]";
+  const auto elements = [](const std::string& text) { return uint64_t(std::count(text.begin(), text.end(), ',') + 1); };
+  const std::string unsignedNumbers = repeated("18446744073709551615", 200000);
   std::string run = R"({"suite":"cpu","benchmark":"nbody","target":"quorl","device":"serial","opt":"O2",)"
                     R"("arch":"x86_64","best_us":1204,"first_us":1377,"samples_us":[1204,1250,1262,1301],)"
                     R"("params":{"n":1000,"threads":1}})";
@@ -209,6 +211,7 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
     const char* name;
     std::string text;
     bool refused;
+    uint64_t made = 0;  // at least what its values take, each with its slot
   } cases[] = {
       {"empty objects", repeated("{}", 200000), true},
       {"empty arrays", repeated("[]", 200000), true},
@@ -217,7 +220,9 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
       {"deep nesting", repeated(deep, 200000), true},
       {"short objects", repeated(R"({"a":1})", 200000), true},
       {"one object of many members", members, true},
-      {"distinct short texts", texts, true},
+      {"distinct short texts", texts, true, elements(texts) * (sizeof(String) + 2 + sizeof(Ref<Object>))},
+      {"numbers above the signed range", unsignedNumbers, false,
+       elements(unsignedNumbers) * (sizeof(Number) + sizeof(Ref<Object>))},
       {"runs", R"({"schema":"quorl-bench/1","runs":)" + repeated(run, 200000) + "}", false},
   };
   for (const auto& k : cases) {
@@ -240,6 +245,7 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
     JSON::_parseBytes(bytes, length, noShare);
     const auto objects = uint64_t(std::count(k.text.begin(), k.text.end(), '{'));
     EXPECT_EQ(unbounded.spent - noShare.spent, 384 * objects) << k.name;
+    EXPECT_GE(noShare.spent, k.made) << k.name;
     JSON::Budget exact{unbounded.spent, 384}, byteLess{unbounded.spent - 1, 384};
     EXPECT_TRUE(JSON::_parseBytes(bytes, length, exact)) << k.name;
     EXPECT_EQ(exact.spent, unbounded.spent) << k.name;
