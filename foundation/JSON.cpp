@@ -646,9 +646,9 @@ class _JSONReader : public Object {
     }
     // Elements wait on one shared stack until the array is complete, so each
     // array is made once with room for exactly its elements.
-    // An array of signed integer literals alone (a run's samples) is kept packed:
-    // its integers wait on a stack of their own until the first element
-    // that is anything else turns them into Numbers.
+    // An array of signed integer literals alone (a run's samples) is kept
+    // packed: its integers wait on a stack of their own until the first
+    // element that is anything else turns them into Numbers.
     const size_t base = pending_.size();
     const size_t intBase = integers_.size();
     bool allIntegers = true;

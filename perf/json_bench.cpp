@@ -233,7 +233,7 @@ template <int Source = 0> const Ref<quorl::Object>& corpusValue() {
 template <int Source = 0> const rapidjson::Document& corpusRapid() {
   static const rapidjson::Document document = [] {
     rapidjson::Document d;
-    d.Parse(corpusText<Source>().data(), corpusText<Source>().size());
+    d.Parse<rapidjson::kParseFullPrecisionFlag>(corpusText<Source>().data(), corpusText<Source>().size());
     return d;
   }();
   return document;
