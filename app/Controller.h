@@ -94,6 +94,7 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // Largest file loadFile reads (the size of the biggest reply the network
   // layer accepts).
   static constexpr int64_t kMaxFileBytes = int64_t(256) << 20;
+  static_assert(kMaxFileBytes % (int64_t(1) << 20) == 0, "the refusal names the cap in whole MiB");
   // Largest reply to a submission that is read: a reply is a few dozen
   // bytes, and the run has been sent before it comes.
   static constexpr uint32_t kMaxReplyBytes = 64u << 10;

@@ -251,7 +251,9 @@ void Controller::loadFile(const Ref<String>& path) {
             case FileFailure::missing: return refuse("no such file");
             case FileFailure::folder: return refuse("a folder, not a file");
             case FileFailure::notRegular: return refuse("not a regular file");
-            case FileFailure::tooLarge: return refuse("the file is larger than 256 MB");
+            case FileFailure::tooLarge:  // said in the unit of the check, 2^20 bytes
+              return refuse(
+                  String::withFormat("the file is larger than %d MiB", int32_t(kMaxFileBytes >> 20))->cString());
             default: return refuse("the file could not be read");
           }
         }

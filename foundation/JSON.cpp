@@ -479,9 +479,9 @@ class _JSONReader : public Object {
     return other;
   }
 
-  // Reads one number. An integer literal within 64 bits (as withI64 would
-  // box it) comes back in `integer` with true; anything else as its Number
-  // in `other` with false.
+  // Reads one number. An integer literal within the signed 64 bits comes
+  // back in `integer` with true; anything else as its Number in `other` with
+  // false (so an array holding one is not kept packed).
   bool _scanNumber(int64_t& integer, Ref<Object>& other) {
     const uint32_t start = position;
     uint32_t at = position;
@@ -521,7 +521,13 @@ class _JSONReader : public Object {
     if (plain && !overflow) {
       constexpr uint64_t kTwo63 = uint64_t{1} << 63;
       // Unsigned texts from 2^63 up keep their 64 bits, so they read as
-      // negative integers: 18446744073709551615 is -1.
+      // negative integers (18446744073709551615 is -1), and are written back
+      // as they were read.
+      if (!negative && magnitude >= kTwo63) {
+        owed_ += sizeof(Number);
+        other = Number::withU64(magnitude);
+        return false;
+      }
       if (!negative || magnitude <= kTwo63) {
         integer = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
         return true;
@@ -640,9 +646,9 @@ class _JSONReader : public Object {
     }
     // Elements wait on one shared stack until the array is complete, so each
     // array is made once with room for exactly its elements.
-    // An array of integer literals alone (a run's samples) is kept packed:
-    // its integers wait on a stack of their own until the first element
-    // that is anything else turns them into Numbers.
+    // An array of signed integer literals alone (a run's samples) is kept
+    // packed: its integers wait on a stack of their own until the first
+    // element that is anything else turns them into Numbers.
     const size_t base = pending_.size();
     const size_t intBase = integers_.size();
     bool allIntegers = true;
@@ -1013,16 +1019,17 @@ inline char* writeDecimal(char* out, uint64_t v) {
   return writeEight(out, low);
 }
 
-void putInteger(Sink& sink, int64_t value) {
+void putDecimal(Sink& sink, uint64_t magnitude, bool negative) {
   char* const start = sink.room(24);
   char* out = start;
-  uint64_t magnitude = static_cast<uint64_t>(value);
-  if (value < 0) {
-    *out++ = '-';
-    magnitude = 0 - magnitude;
-  }
+  if (negative) *out++ = '-';
   out = writeDecimal(out, magnitude);
   sink.commit(static_cast<size_t>(out - start));
+}
+
+void putInteger(Sink& sink, int64_t value) {
+  const uint64_t bits = static_cast<uint64_t>(value);
+  putDecimal(sink, value < 0 ? 0 - bits : bits, value < 0);
 }
 
 void putDouble(Sink& sink, double x);
@@ -1117,6 +1124,8 @@ void putNumber(Sink& sink, const Number* number) {
     const double x = number->doubleValue();
     if (!std::isfinite(x)) throw JSONError("JSON: NaN and the infinities have no JSON spelling");
     putDouble(sink, x);
+  } else if (number->isUnsigned()) {
+    putDecimal(sink, static_cast<uint64_t>(number->integerValue()), false);
   } else {
     putInteger(sink, number->integerValue());
   }

@@ -46,6 +46,13 @@ Ref<Number> Number::withI64(int64_t value) {
   return makeInteger(value, false);
 }
 
+Ref<Number> Number::withU64(uint64_t value) {
+  if (value <= uint64_t(INT64_MAX)) return withI64(static_cast<int64_t>(value));
+  Ref<Number> n = makeInteger(static_cast<int64_t>(value), false);
+  n->unsigned_ = true;
+  return n;
+}
+
 Ref<Number> Number::withDouble(double value) {
   Ref<Number> n = make<Number>();
   n->kind_ = kDouble;
@@ -66,6 +73,7 @@ bool Number::asBool() const {
 
 Ref<String> Number::description() const {
   if (isBool_) return String::withCString(integerValue() != 0 ? "true" : "false");
+  if (unsigned_) return String::withU64(static_cast<uint64_t>(value_.integer));
   if (kind_ == kInteger) return String::withI64(integerValue());
   Ref<String> text = make<String>();
   text->appendFormat("%f", doubleValue());

@@ -7,6 +7,11 @@
 // shared freely: withI64 hands out shared instances for -128 ... 1023
 // and withBool for true and false. Never compare Numbers by address.
 //
+// An integer read from a text in [2^63, 2^64) keeps the same 64 bits as its
+// integer view (18446744073709551615 reads as -1, as every reader expects),
+// and remembers that it was read above the signed range, so that whatever
+// prints it (description, the JSON writer) gives the number that was read.
+//
 // View conversions:
 //   integer -> double: nearest double, ties to even (beyond 2^53 low bits go);
 //   double -> integer: truncation toward zero; NaN, and everything whose
@@ -29,6 +34,9 @@ class Number : public Object {
   Number() = default;
 
   static Ref<Number> withI64(int64_t value);
+  // An integer of the value's 64 bits; from 2^63 up one that is printed
+  // unsigned (below that, withI64 of it).
+  static Ref<Number> withU64(uint64_t value);
   static Ref<Number> withDouble(double value);
   static Ref<Number> withBool(bool value);
 
@@ -40,6 +48,9 @@ class Number : public Object {
   bool isDouble() const { return kind_ == kDouble; }
   bool isInteger() const { return kind_ == kInteger; }
   bool isBool() const { return isBool_; }
+  // An integer made by withU64 from 2^63 up: its integer view is the value
+  // less 2^64, its text the value itself.
+  bool isUnsigned() const { return unsigned_; }
   int64_t integerValue() const { return kind_ == kInteger ? value_.integer : integerOf(value_.dbl); }
   double doubleValue() const { return kind_ == kInteger ? doubleOf(value_.integer) : value_.dbl; }
 
@@ -47,7 +58,8 @@ class Number : public Object {
   // (NaN counts as true).
   bool asBool() const;
 
-  // "true"/"false" for a boolean, decimal for an integer, "%f" for a double.
+  // "true"/"false" for a boolean, decimal for an integer (unsigned for one
+  // read above the signed range), "%f" for a double.
   Ref<String> description() const override;
   const char* classNameC() const override { return "Number"; }
 
@@ -71,6 +83,7 @@ class Number : public Object {
 
   Kind kind_ = kInteger;
   bool isBool_ = false;
+  bool unsigned_ = false;
   union {
     int64_t integer = 0;
     double dbl;

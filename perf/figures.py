@@ -12,7 +12,7 @@ Nothing here knows the benchmarks by name. A benchmark shows up in the
 table of peers when it sets a `ratio` counter (our speed over the peer's,
 above 1 when ours is faster), or when its name ends in `/quorl` and a
 sibling's (same name up to the last `/`) names a peer, such as
-`JSON/parse/quorl` beside `JSON/parse/rapidjson`. With repetitions, every
+`App/open/quorl` beside `App/open/rapidjson`. With repetitions, every
 figure is the median of the runs, with the spread (coefficient of
 variation) of the time beside it.
 

@@ -1,5 +1,5 @@
 // JSON::parse and JSON::stringify against RapidJSON (DOM) and nlohmann::json
-// on one generated corpus of about 30 MB.
+// on one generated corpus of about 30 MB, and on the user-size corpus.
 //
 // The corpus has the shape of the benchmark server's corpus: an object with a
 // "contributions" array of "quorl-bench/1" documents, each with a "machine"
@@ -7,11 +7,10 @@
 // empty "params" object, integer samples in microseconds and a few doubles).
 // It is made from a fixed seed, so every run measures the same bytes.
 //
-// Each library is measured alone (bytes per second), and each pairing is
-// also measured in one benchmark that alternates the two on every iteration
-// and reports both speeds and their ratio as counters: quorl_MBps, peer_MBps
-// and ratio (quorl speed / peer speed, above 1 when quorl is faster).
-// Destroying the parsed value is part of every parse measurement.
+// Every benchmark alternates quorl and one peer on every iteration and
+// reports both speeds and their ratio as counters (quorl speed / peer speed,
+// above 1 when quorl is faster). Both sides work in memory they have used
+// before and do the same work: see "Like with like" below.
 #include <benchmark/benchmark.h>
 
 #include "PairTimer.h"
@@ -20,15 +19,25 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <malloc.h>
+#include <sys/resource.h>
+
 #include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <random>
 #include <string>
+#include <typeinfo>
+#include <vector>
 
+#include "foundation/Array.h"
 #include "foundation/JSON.h"
+#include "foundation/Map.h"
+#include "foundation/Number.h"
 #include "foundation/String.h"
 
 namespace {
@@ -224,7 +233,7 @@ template <int Source = 0> const Ref<quorl::Object>& corpusValue() {
 template <int Source = 0> const rapidjson::Document& corpusRapid() {
   static const rapidjson::Document document = [] {
     rapidjson::Document d;
-    d.Parse(corpusText<Source>().data(), corpusText<Source>().size());
+    d.Parse<rapidjson::kParseFullPrecisionFlag>(corpusText<Source>().data(), corpusText<Source>().size());
     return d;
   }();
   return document;
@@ -236,8 +245,22 @@ template <int Source = 0> const nlohmann::json& corpusNlohmann() {
 }
 
 // ---------------------------------------------------------------------------
-// One operation of each library; each answers the bytes it read or wrote.
+// Like with like
 //
+// Each side parses in memory it has used before: ours from the pool, which
+// keeps its pages; RapidJSON into a MemoryPoolAllocator whose one block,
+// sized to the document and touched once, is kept across iterations;
+// nlohmann from glibc's heap, told to keep what is freed while the JSON
+// benchmarks run (it would otherwise give the top of the heap back at each
+// release and fault it in again at the next parse). The minor page faults
+// of each side are counted to show it.
+//
+// Each side does the same work: a parse with exactly rounded doubles, then a
+// walk that reads every value (each number at its exact value, each string's
+// bytes, each key); an array of integers that our reader keeps packed is
+// read where it lies, as the program reads samples. Releasing the document
+// is timed apart from the parse.
+
 // glibc defers part of the work of freeing many small blocks (merging them)
 // until the next large request, which would otherwise land in whichever
 // library allocates next. Each operation ends by settling the heap, so every
@@ -248,33 +271,261 @@ void settleHeap() {
   std::free(large);
 }
 
-template <int Source> size_t quorlParse() {
-  {
-    Ref<quorl::Object> value = JSON::parse(corpusString<Source>());
-    benchmark::DoNotOptimize(value.get());
-  }
-  settleHeap();
-  return corpusText<Source>().size();
+uint64_t minorFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return uint64_t(usage.ru_minflt);
 }
 
-template <int Source> size_t rapidParse() {
-  {
-    rapidjson::Document d;
-    d.Parse(corpusText<Source>().data(), corpusText<Source>().size());
-    benchmark::DoNotOptimize(d.HasParseError());
+// glibc keeps freed memory in the process while one lives; its thresholds
+// are fixed at their usual starting values after.
+struct KeepFreedMemory {
+  KeepFreedMemory() {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
   }
-  settleHeap();
-  return corpusText<Source>().size();
+  ~KeepFreedMemory() {
+    mallopt(M_TRIM_THRESHOLD, 128 << 10);
+    mallopt(M_MMAP_THRESHOLD, 128 << 10);
+  }
+  KeepFreedMemory(const KeepFreedMemory&) = delete;
+  KeepFreedMemory& operator=(const KeepFreedMemory&) = delete;
+};
+
+// What a walk read: a sum over every number (true counting 1) and the count
+// of every string byte, so that no read can be left out.
+struct Tally {
+  double numbers = 0;
+  uint64_t bytes = 0;
+  uint64_t values = 0;
+};
+
+template <class T> inline bool isExactly(const quorl::Object* o) { return typeid(*o) == typeid(T); }
+
+void readAll(const quorl::Object* v, Tally& t) {
+  t.values++;
+  if (!v) return;
+  if (isExactly<quorl::Map>(v)) {
+    const auto* map = static_cast<const quorl::Map*>(v);
+    for (uint32_t i = 0; i < map->count(); ++i) {
+      t.bytes += static_cast<const quorl::String*>(map->_keyAt(i).get())->byteLength();
+      readAll(map->_valueAt(i).get(), t);
+    }
+  } else if (isExactly<quorl::Array>(v)) {
+    const auto* array = static_cast<const quorl::Array*>(v);
+    if (const quorl::Array::PackedIntegers integers = array->_integers()) {
+      for (uint32_t i = 0; i < array->count(); ++i) t.numbers += double(integers[i]);
+      t.values += array->count();
+    } else {
+      for (uint32_t i = 0; i < array->count(); ++i) readAll(array->get(i).get(), t);
+    }
+  } else if (isExactly<quorl::String>(v)) {
+    t.bytes += static_cast<const quorl::String*>(v)->byteLength();
+  } else if (isExactly<quorl::Number>(v)) {
+    const auto* n = static_cast<const quorl::Number*>(v);
+    if (n->isDouble()) {
+      t.numbers += n->doubleValue();
+    } else if (n->isUnsigned()) {
+      t.numbers += double(uint64_t(n->integerValue()));
+    } else {
+      t.numbers += double(n->integerValue());
+    }
+  }
 }
 
-template <int Source> size_t nlohmannParse() {
-  {
-    nlohmann::json value = nlohmann::json::parse(corpusText<Source>());
-    benchmark::DoNotOptimize(value.size());
+void readAll(const rapidjson::Value& v, Tally& t) {
+  t.values++;
+  switch (v.GetType()) {
+    case rapidjson::kObjectType:
+      for (auto m = v.MemberBegin(); m != v.MemberEnd(); ++m) {
+        t.bytes += m->name.GetStringLength();
+        readAll(m->value, t);
+      }
+      break;
+    case rapidjson::kArrayType:
+      for (const auto& e : v.GetArray()) readAll(e, t);
+      break;
+    case rapidjson::kStringType:
+      t.bytes += v.GetStringLength();
+      break;
+    case rapidjson::kTrueType:
+      t.numbers += 1;
+      break;
+    case rapidjson::kNumberType:
+      if (v.IsDouble()) {
+        t.numbers += v.GetDouble();
+      } else if (v.IsInt64()) {
+        t.numbers += double(v.GetInt64());
+      } else {
+        t.numbers += double(v.GetUint64());
+      }
+      break;
+    default:
+      break;
   }
-  settleHeap();
-  return corpusText<Source>().size();
 }
+
+void readAll(const nlohmann::json& v, Tally& t) {
+  t.values++;
+  switch (v.type()) {
+    case nlohmann::json::value_t::object:
+      for (const auto& [key, value] : v.items()) {
+        t.bytes += key.size();
+        readAll(value, t);
+      }
+      break;
+    case nlohmann::json::value_t::array:
+      for (const auto& e : v) readAll(e, t);
+      break;
+    case nlohmann::json::value_t::string:
+      t.bytes += v.get_ref<const std::string&>().size();
+      break;
+    case nlohmann::json::value_t::boolean:
+      t.numbers += v.get<bool>() ? 1 : 0;
+      break;
+    case nlohmann::json::value_t::number_integer:
+      t.numbers += double(v.get<int64_t>());
+      break;
+    case nlohmann::json::value_t::number_unsigned:
+      t.numbers += double(v.get<uint64_t>());
+      break;
+    case nlohmann::json::value_t::number_float:
+      t.numbers += v.get<double>();
+      break;
+    default:
+      break;
+  }
+}
+
+// One side of a parse comparison: parse, read every value, release, each
+// step on its own clocks, and the page faults of all three.
+struct Steps {
+  double parse = 0, read = 0, release = 0;        // wall seconds
+  double parseCpu = 0, readCpu = 0, releaseCpu = 0;  // the thread's CPU seconds
+  uint64_t faults = 0;
+  uint64_t rounds = 0;
+  double bytes = 0;
+
+  template <class Parse, class Read, class Release> void run(size_t size, Parse&& parse, Read&& read, Release&& release) {
+    using Clock = std::chrono::steady_clock;
+    const uint64_t f0 = minorFaults();
+    const double c0 = quorl::perf::PairTimer::threadCpuSeconds();
+    const auto t0 = Clock::now();
+    parse();
+    const auto t1 = Clock::now();
+    const double c1 = quorl::perf::PairTimer::threadCpuSeconds();
+    read();
+    const auto t2 = Clock::now();
+    const double c2 = quorl::perf::PairTimer::threadCpuSeconds();
+    release();
+    settleHeap();
+    const auto t3 = Clock::now();
+    const double c3 = quorl::perf::PairTimer::threadCpuSeconds();
+    faults += minorFaults() - f0;
+    this->parse += std::chrono::duration<double>(t1 - t0).count();
+    this->read += std::chrono::duration<double>(t2 - t1).count();
+    this->release += std::chrono::duration<double>(t3 - t2).count();
+    parseCpu += c1 - c0;
+    readCpu += c2 - c1;
+    releaseCpu += c3 - c2;
+    rounds++;
+    bytes += double(size);
+  }
+};
+
+template <int Source> struct QuorlSide {
+  Ref<quorl::Object> value;
+  Tally tally;
+  void step(Steps& s) {
+    s.run(
+        corpusText<Source>().size(), [&] { value = JSON::parse(corpusString<Source>()); },
+        [&] { readAll(value.get(), tally); }, [&] { value.reset(); });
+  }
+};
+
+// The DOM's allocator has one kept block of the document's size (and an
+// eighth more), made and touched before any clock starts, so that no chunk
+// is allocated, freed or faulted in while it is timed.
+template <int Source> struct RapidSide {
+  std::vector<char> block;
+  std::unique_ptr<rapidjson::MemoryPoolAllocator<>> pool;
+  std::optional<rapidjson::Document> document;
+  Tally tally;
+  RapidSide() {
+    rapidjson::Document sizing;
+    sizing.Parse<rapidjson::kParseFullPrecisionFlag>(corpusText<Source>().data(), corpusText<Source>().size());
+    block.assign(sizing.GetAllocator().Size() + sizing.GetAllocator().Size() / 8 + (1 << 20), 1);
+    pool = std::make_unique<rapidjson::MemoryPoolAllocator<>>(block.data(), block.size());
+  }
+  void step(Steps& s) {
+    s.run(
+        corpusText<Source>().size(),
+        [&] {
+          document.emplace(pool.get());
+          document->Parse<rapidjson::kParseFullPrecisionFlag>(corpusText<Source>().data(), corpusText<Source>().size());
+          benchmark::DoNotOptimize(document->HasParseError());
+        },
+        [&] { readAll(*document, tally); },
+        [&] {
+          document.reset();
+          pool->Clear();
+        });
+  }
+  // Nothing was allocated beside the kept block.
+  bool keptItsBlock() const { return pool->Capacity() == block.size(); }
+};
+
+template <int Source> struct NlohmannSide {
+  nlohmann::json value;
+  Tally tally;
+  void step(Steps& s) {
+    s.run(
+        corpusText<Source>().size(), [&] { value = nlohmann::json::parse(corpusText<Source>()); },
+        [&] { readAll(value, tally); }, [&] { value = nlohmann::json(); });
+  }
+};
+
+// Our parse and the peer's alternated on every iteration, so that both see
+// the same machine state. `ratio` is our speed over the peer's for parsing
+// and reading every value; `release_ratio` for releasing the document;
+// `whole_ratio` for all three; `cpu_ratio` the first on the thread's CPU
+// clock, steadier under other load; `*_faults` the minor page faults of one
+// round of each side.
+template <class Ours, class Peer, void (*Prepare)()> void BM_ParseRatio(benchmark::State& state) {
+  Prepare();
+  KeepFreedMemory keep;
+  Ours ours;
+  Peer peer;
+  Steps a, b;
+  {
+    Steps warming;  // a round each before the clocks count: every side in memory it used before
+    ours.step(warming);
+    peer.step(warming);
+  }
+  for (auto _ : state) {
+    ours.step(a);
+    peer.step(b);
+  }
+  if (ours.tally.numbers != peer.tally.numbers || ours.tally.bytes != peer.tally.bytes)
+    state.SkipWithError("the two sides read different values");
+  const auto rate = [](double bytes, double seconds) { return bytes / seconds / 1e6; };
+  state.counters["quorl_MBps"] = rate(a.bytes, a.parse + a.read);
+  state.counters["peer_MBps"] = rate(b.bytes, b.parse + b.read);
+  state.counters["ratio"] = (b.parse + b.read) / (a.parse + a.read);
+  state.counters["cpu_ratio"] = (b.parseCpu + b.readCpu) / (a.parseCpu + a.readCpu);
+  state.counters["parse_ratio"] = b.parse / a.parse;
+  state.counters["read_ratio"] = b.read / a.read;
+  state.counters["release_ratio"] = b.release / a.release;
+  state.counters["whole_ratio"] = (b.parse + b.read + b.release) / (a.parse + a.read + a.release);
+  state.counters["quorl_release_ms"] = a.release / double(a.rounds) * 1e3;
+  state.counters["peer_release_ms"] = b.release / double(b.rounds) * 1e3;
+  state.counters["quorl_faults"] = double(a.faults) / double(a.rounds);
+  state.counters["peer_faults"] = double(b.faults) / double(b.rounds);
+}
+
+// ---------------------------------------------------------------------------
+// Writing: each side writes a document it parsed beforehand, every value of
+// it, into a text that is then released.
 
 template <int Source> size_t quorlStringify() {
   size_t n;
@@ -318,21 +569,27 @@ template <int Source> void prepare() {
   benchmark::DoNotOptimize(&corpusNlohmann<Source>());
 }
 
-template <size_t (*Operation)()> void BM_Alone(benchmark::State& state) {
-  prepare<0>();
-  int64_t bytes = 0;
-  for (auto _ : state) bytes += static_cast<int64_t>(Operation());
-  state.SetBytesProcessed(bytes);
-}
-
-// Alternates quorl and the peer on every iteration, so both see the same
-// machine state; the ratio is quorl's speed over the peer's.
+// Alternates quorl and the peer on every iteration; the ratio is quorl's
+// speed over the peer's.
 template <size_t (*Quorl)(), size_t (*Peer)(), void (*Prepare)()> void BM_Ratio(benchmark::State& state) {
   Prepare();
+  KeepFreedMemory keep;
+  benchmark::DoNotOptimize(Quorl() + Peer());  // a round each before the clocks count
   double quorlBytes = 0, peerBytes = 0;
+  uint64_t quorlFaults = 0, peerFaults = 0;
   quorl::perf::PairTimer timer;
-  for (auto _ : state)
-    timer.run([&] { quorlBytes += static_cast<double>(Quorl()); }, [&] { peerBytes += static_cast<double>(Peer()); });
+  for (auto _ : state) {
+    uint64_t f0 = 0, f1 = 0;
+    timer.run(
+        [&] {
+          f0 = minorFaults();
+          quorlBytes += static_cast<double>(Quorl());
+          f1 = minorFaults();
+        },
+        [&] { peerBytes += static_cast<double>(Peer()); });
+    quorlFaults += f1 - f0;
+    peerFaults += minorFaults() - f1;
+  }
   const double quorlRate = quorlBytes / timer.firstSeconds / 1e6;
   const double peerRate = peerBytes / timer.secondSeconds / 1e6;
   state.counters["quorl_MBps"] = quorlRate;
@@ -340,24 +597,19 @@ template <size_t (*Quorl)(), size_t (*Peer)(), void (*Prepare)()> void BM_Ratio(
   state.counters["ratio"] = quorlRate / peerRate;
   // The same on the thread's CPU clock: steadier under other load.
   state.counters["cpu_ratio"] = timer.secondCpuSeconds / peerBytes / (timer.firstCpuSeconds / quorlBytes);
+  state.counters["quorl_faults"] = double(quorlFaults) / double(state.iterations());
+  state.counters["peer_faults"] = double(peerFaults) / double(state.iterations());
 }
 
 void setUp(benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond)->MinTime(2.0); }
 
-BENCHMARK(BM_Alone<quorlParse<0>>)->Name("JSON/parse/quorl")->Apply(setUp);
-BENCHMARK(BM_Alone<rapidParse<0>>)->Name("JSON/parse/rapidjson")->Apply(setUp);
-BENCHMARK(BM_Alone<nlohmannParse<0>>)->Name("JSON/parse/nlohmann")->Apply(setUp);
-BENCHMARK(BM_Alone<quorlStringify<0>>)->Name("JSON/stringify/quorl")->Apply(setUp);
-BENCHMARK(BM_Alone<rapidStringify<0>>)->Name("JSON/stringify/rapidjson")->Apply(setUp);
-BENCHMARK(BM_Alone<nlohmannStringify<0>>)->Name("JSON/stringify/nlohmann")->Apply(setUp);
-
-BENCHMARK(BM_Ratio<quorlParse<0>, rapidParse<0>, prepare<0>>)->Name("JSON/parse/ratio_vs_rapidjson")->Apply(setUp);
-BENCHMARK(BM_Ratio<quorlParse<0>, nlohmannParse<0>, prepare<0>>)->Name("JSON/parse/ratio_vs_nlohmann")->Apply(setUp);
+BENCHMARK(BM_ParseRatio<QuorlSide<0>, RapidSide<0>, prepare<0>>)->Name("JSON/parse/ratio_vs_rapidjson")->Apply(setUp);
+BENCHMARK(BM_ParseRatio<QuorlSide<0>, NlohmannSide<0>, prepare<0>>)->Name("JSON/parse/ratio_vs_nlohmann")->Apply(setUp);
 BENCHMARK(BM_Ratio<quorlStringify<0>, rapidStringify<0>, prepare<0>>)->Name("JSON/stringify/ratio_vs_rapidjson")->Apply(setUp);
 BENCHMARK(BM_Ratio<quorlStringify<0>, nlohmannStringify<0>, prepare<0>>)->Name("JSON/stringify/ratio_vs_nlohmann")->Apply(setUp);
 
 // The same bytes as the fresh-process and load benchmarks: the user-size corpus.
-BENCHMARK(BM_Ratio<quorlParse<1>, rapidParse<1>, prepare<1>>)->Name("JSON/parse/user-size/ratio_vs_rapidjson")->Apply(setUp);
+BENCHMARK(BM_ParseRatio<QuorlSide<1>, RapidSide<1>, prepare<1>>)->Name("JSON/parse/user-size/ratio_vs_rapidjson")->Apply(setUp);
 BENCHMARK(BM_Ratio<quorlStringify<1>, rapidStringify<1>, prepare<1>>)->Name("JSON/stringify/user-size/ratio_vs_rapidjson")->Apply(setUp);
 
 }  // namespace

@@ -97,6 +97,7 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
   };
   std::vector<Case> cases = {
       {"missing", dir.path + "/nothing-here.json", "nothing-here.json", missing},
+      {"under a regular file", dir.write("a.json", "{}") + "/x.json", "x.json", missing},
       {"empty", dir.write("empty.json", ""), "empty.json", empty},
       {"folder", dir.path, dir.path.substr(dir.path.rfind('/') + 1), folder},
       {"not JSON", dir.write("notes.txt", "hello, world\n"), "notes.txt", notJson(0)},
@@ -200,14 +201,26 @@ TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
 
 #ifndef _WIN32
 // A file past the reply cap is refused by its size, without reading it (the
-// sparse file takes no room on disk).
+// sparse files take no room on disk); the words name the cap in the unit of
+// the check, so a file of exactly 256 MiB (268 MB) is read.
 TEST_F(ControllerModel, HugeFileIsRefusedBySize) {
   TempDir dir;
-  std::string path = dir.write("huge.json", "{");
-  ASSERT_EQ(truncate(path.c_str(), int64_t(1) << 30), 0);
-  c->loadFile(S(path.c_str()));
-  EXPECT_EQ(take(), "Could not read huge.json: the file is larger than 256 MB\n");
-  EXPECT_EQ(contributions(), 0u);
+  const std::string refused = "Could not read huge.json: the file is larger than 256 MiB\n";
+  const struct {
+    int64_t size;
+    std::string said;
+  } cases[] = {
+      {int64_t(1) << 30, refused},
+      {(int64_t(256) << 20) + 1, refused},
+      {int64_t(256) << 20, "Could not read huge.json: not JSON (byte 1)\n"},
+  };
+  for (const auto& k : cases) {
+    std::string path = dir.write("huge.json", "{");
+    ASSERT_EQ(truncate(path.c_str(), k.size), 0);
+    c->loadFile(S(path.c_str()));
+    EXPECT_EQ(take(), k.said) << k.size;
+    EXPECT_EQ(contributions(), 0u) << k.size;
+  }
 }
 #endif
 
@@ -235,6 +248,23 @@ TEST_F(ControllerModel, OwnContributionOnlyFromASingleDocument) {
       EXPECT_EQ(fresh->ownContribution, fresh->dataSet->at(0)) << k.name;
     }
   }
+}
+
+// What Submit sends is the document as it was read: every number the same
+// number, those above the signed range (checksums, seeds) too.
+TEST_F(ControllerModel, TheSubmittedTextHoldsEveryNumberAsRead) {
+  TempDir dir;
+  const std::string numbers =
+      "[18446744073709551615,14695981039346656037,9223372036854775808,9223372036854775807,"
+      "-9223372036854775808,0,-0.0,1.7976931348623157e+308,5.0e-324,1.8446744073709552e+19]";
+  const std::string text = R"({"schema":"quorl-bench/1","machine":{"cpu":"Mine","seed":18446744073709551615},)"
+                           R"("checksums":)" + numbers + R"(,"runs":[{"suite":"s","benchmark":"b","samples_us":)" +
+                           "[1,2,9223372036854775808]}]}";
+  c->loadFile(S(dir.write("own.json", text).c_str()));
+  ASSERT_NE(c->ownContribution, nullptr);
+  const Ref<String> body = c->ownContributionText();
+  ASSERT_TRUE(body);
+  EXPECT_EQ(str(body), text);
 }
 
 TEST_F(ControllerModel, LaterOwnFileWinsScriptsLeaveItAlone) {

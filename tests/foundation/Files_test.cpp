@@ -83,8 +83,10 @@ TEST_F(FilesTest, LargerFilesAreReadWhole) {
 }
 
 TEST_F(FilesTest, MissingFilesAndNullPaths) {
-  // A name nothing has, also under a folder that is not there.
-  for (const fs::path name : {fs::path("missing.json"), fs::path("none") / "missing.json"}) {
+  // A name nothing has, also under a folder that is not there, and under a
+  // regular file, which no name can be under.
+  file("a.json", "{}");
+  for (const fs::path& name : {fs::path("missing.json"), fs::path("none") / "missing.json", fs::path("a.json") / "x.json"}) {
     Ref<String> missing = pathString(dir_ / name);
     EXPECT_FALSE(Files::readData(missing)) << name;
     FileFailure failure = FileFailure::none;

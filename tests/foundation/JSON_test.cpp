@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -193,6 +194,16 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
   std::string members = "{";  // a hash table's slots for each
   for (int i = 0; members.size() < 200000; ++i) members += (i ? ",\"m" : "\"m") + std::to_string(i) + "\":1";
   members += "}";
+  // Texts of two bytes, no two alike: each is made, and none is shared.
+  std::string alphabet;
+  for (int b = 0x23; b <= 0xFF; ++b)
+    if (b != '\\' && b != '{') alphabet += char(b);  // no brace: objects are counted by theirs
+  std::string texts = "[";
+  for (size_t i = 0; texts.size() < 200000; ++i)
+    texts += std::string(i ? ",\"" : "\"") + alphabet[i % alphabet.size()] + alphabet[i / alphabet.size()] + "\"";
+  texts += "]";
+  const auto elements = [](const std::string& text) { return uint64_t(std::count(text.begin(), text.end(), ',') + 1); };
+  const std::string unsignedNumbers = repeated("18446744073709551615", 200000);
   std::string run = R"({"suite":"cpu","benchmark":"nbody","target":"quorl","device":"serial","opt":"O2",)"
                     R"("arch":"x86_64","best_us":1204,"first_us":1377,"samples_us":[1204,1250,1262,1301],)"
                     R"("params":{"n":1000,"threads":1}})";
@@ -200,6 +211,7 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
     const char* name;
     std::string text;
     bool refused;
+    uint64_t made = 0;  // at least what its values take, each with its slot
   } cases[] = {
       {"empty objects", repeated("{}", 200000), true},
       {"empty arrays", repeated("[]", 200000), true},
@@ -208,6 +220,9 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
       {"deep nesting", repeated(deep, 200000), true},
       {"short objects", repeated(R"({"a":1})", 200000), true},
       {"one object of many members", members, true},
+      {"distinct short texts", texts, true, elements(texts) * (sizeof(String) + 2 + sizeof(Ref<Object>))},
+      {"numbers above the signed range", unsignedNumbers, false,
+       elements(unsignedNumbers) * (sizeof(Number) + sizeof(Ref<Object>))},
       {"runs", R"({"schema":"quorl-bench/1","runs":)" + repeated(run, 200000) + "}", false},
   };
   for (const auto& k : cases) {
@@ -230,6 +245,7 @@ TEST(JSONReaderTest, ABudgetGivesUpTheShapesThatCostMostPerByte) {
     JSON::_parseBytes(bytes, length, noShare);
     const auto objects = uint64_t(std::count(k.text.begin(), k.text.end(), '{'));
     EXPECT_EQ(unbounded.spent - noShare.spent, 384 * objects) << k.name;
+    EXPECT_GE(noShare.spent, k.made) << k.name;
     JSON::Budget exact{unbounded.spent, 384}, byteLess{unbounded.spent - 1, 384};
     EXPECT_TRUE(JSON::_parseBytes(bytes, length, exact)) << k.name;
     EXPECT_EQ(exact.spent, unbounded.spent) << k.name;
@@ -533,7 +549,8 @@ TEST(JSONWriterTest, IntegersAndBooleans) {
   EXPECT_EQ(write(Number::withI64(INT64_MAX)), "9223372036854775807");
   EXPECT_EQ(write(Number::withI64(1000000)), "1000000");
   EXPECT_EQ(write(Number::withI64(99)), "99");
-  EXPECT_EQ(write(parse("18446744073709551615")), "-1");
+  EXPECT_EQ(write(parse("18446744073709551615")), "18446744073709551615");  // its integer view is -1
+  EXPECT_EQ(write(Number::withU64(uint64_t{1} << 63)), "9223372036854775808");
   EXPECT_EQ(write(Number::withBool(false)), "false");
   for (int64_t v = 1; v > 0 && v < INT64_MAX / 10; v = v * 10 + 7) EXPECT_EQ(write(Number::withI64(v)), std::to_string(v));
 }
@@ -780,7 +797,105 @@ TEST(JSONRoundTripTest, ReadingThenWritingKeepsOrderAndExactNumbers) {
             "\"big\":1.2345678901234568e+29}");
   const std::string numbers = "[1E2,-0.0,0.1,18446744073709551615,9223372036854775807,1e-5,3.141592653589793]";
   EXPECT_EQ(write(parse(numbers)),
-            "[100.0,-0.0,0.1,-1,9223372036854775807,0.00001,3.141592653589793]");
+            "[100.0,-0.0,0.1,18446744073709551615,9223372036854775807,0.00001,3.141592653589793]");
+}
+
+// Every number of a document is written back as the number that was read:
+// integers digit for digit, those read above the signed range too, and
+// doubles as the shortest text of the same double. Each alone, among
+// packed integers, among other values and as a member.
+TEST(JSONRoundTripTest, EveryNumberIsWrittenAsTheNumberThatWasRead) {
+  struct Case {
+    const char* text;
+    const char* written;  // null: the text itself
+  } cases[] = {
+      {"9223372036854775807", nullptr},
+      {"9223372036854775808", nullptr},
+      {"14695981039346656037", nullptr},
+      {"18446744073709551614", nullptr},
+      {"18446744073709551615", nullptr},
+      {"-9223372036854775808", nullptr},
+      {"-9223372036854775807", nullptr},
+      {"0", nullptr},
+      {"-0", "0"},
+      {"-0.0", nullptr},
+      {"18446744073709551616", "1.8446744073709552e+19"},
+      {"18446744073709551617000", "1.8446744073709552e+22"},
+      {"-9223372036854775809", "-9.223372036854776e+18"},
+      {"1.7976931348623157e308", "1.7976931348623157e+308"},
+      {"-1.7976931348623157e308", "-1.7976931348623157e+308"},
+      {"4.9406564584124654e-324", "5.0e-324"},
+      {"-4.9406564584124654e-324", "-5.0e-324"},
+      {"2.2250738585072014e-308", nullptr},
+  };
+  for (const Case& c : cases) {
+    const std::string written = c.written ? c.written : c.text;
+    EXPECT_EQ(write(parse(c.text)), written) << c.text;
+    EXPECT_EQ(write(parse(std::string("[1,") + c.text + ",2]")), "[1," + written + ",2]") << c.text;
+    EXPECT_EQ(write(parse(std::string("[") + c.text + ",\"x\"]")), "[" + written + ",\"x\"]") << c.text;
+    EXPECT_EQ(write(parse(std::string("{\"n\":") + c.text + "}")), "{\"n\":" + written + "}") << c.text;
+    EXPECT_EQ(write(parse(written)), written) << c.text;
+  }
+  // Read above the signed range: the integer view the reader gives, and the
+  // number itself as its text.
+  Ref<Number> top = number(parse("18446744073709551615"));
+  EXPECT_EQ(top->integerValue(), -1);
+  EXPECT_TRUE(top->isInteger());
+  EXPECT_EQ(bytesOf(top->description()), "18446744073709551615");
+  EXPECT_EQ(bytesOf(String::withFormat("%@", top)), "18446744073709551615");
+  EXPECT_FALSE(number(parse("9223372036854775807"))->isUnsigned());
+}
+
+// The same over random numbers of every size and spelling: integers come
+// back digit for digit; doubles as a text of the same double, which is then
+// stable.
+TEST(JSONRoundTripTest, RandomNumbersComeBackAsTheSameNumbers) {
+#ifdef QUORL_SANITIZE
+  constexpr int kRounds = 2000;
+#else
+  constexpr int kRounds = 20000;
+#endif
+  std::mt19937_64 random(45);
+  std::string doc = "[";
+  std::vector<std::string> texts;
+  for (int i = 0; i < kRounds; ++i) {
+    const uint64_t bits = random() >> (random() % 64);  // every magnitude
+    std::string text;
+    switch (random() % 5) {
+      case 0: text = std::to_string(bits); break;
+      case 1: text = std::to_string(int64_t(bits)); break;
+      case 2: text = "-" + std::to_string(bits >> 1); break;
+      case 3: text = (random() & 1 ? "-" : "") + std::to_string(bits | 1) + std::to_string(random() % 1000); break;
+      default: {
+        double x = std::bit_cast<double>(random());
+        if (!std::isfinite(x)) x = 0.0;
+        char buffer[64];
+        text = std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
+        if (text.find_first_of(".e") == std::string::npos) text += ".0";
+      }
+    }
+    texts.push_back(text);
+    doc += (i ? "," : "") + text;
+    const std::string once = write(parse(text));
+    // Integers of 64 bits, signed or not, as from_chars reads them.
+    uint64_t u;
+    int64_t v;
+    const char* end = text.data() + text.size();
+    const bool integer = text.find_first_of(".e") == std::string::npos &&
+                         (std::from_chars(text.data(), end, u).ec == std::errc() ||
+                          std::from_chars(text.data(), end, v).ec == std::errc());
+    if (integer) {
+      ASSERT_EQ(once, text == "-0" ? "0" : text);
+    } else {
+      ASSERT_EQ(std::bit_cast<uint64_t>(number(parse(once))->doubleValue()),
+                std::bit_cast<uint64_t>(number(parse(text))->doubleValue())) << text;
+      ASSERT_EQ(write(parse(once)), once) << text;
+    }
+  }
+  // All of them in one array (packed while it can be): each as alone.
+  std::string expected = "[";
+  for (size_t i = 0; i < texts.size(); ++i) expected += (i ? "," : "") + write(parse(texts[i]));
+  EXPECT_EQ(write(parse(doc + "]")), expected + "]");
 }
 
 TEST(JSONRoundTripTest, ACorpusShapedDocumentIsStable) {
@@ -818,6 +933,7 @@ TEST(JSONPackedArrays, ReadWriteAndChangeAsOrdinaryArrays) {
       {"[70000,135535,70001]", true},                                // offsets spanning 65,535
       {"[1,-2,1023,1024,2147483647,-2147483648]", true},            // 4 bytes an entry
       {"[2147483648,-9223372036854775808,-1]", true},  // 8 bytes an entry
+      {"[1,18446744073709551615,9223372036854775808]", false},  // above the signed range
       {"[1,2.5,3]", false},
       {"[1,\"a\",3]", false},
       {"[1,[2],3]", false},

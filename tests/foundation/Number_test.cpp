@@ -39,6 +39,16 @@ TEST(Number, Forms) {
   EXPECT_STREQ(b->classNameC(), "Number");
   EXPECT_EQ(Object::className(b)->view(), "Number");
 
+  // From 2^63 up: the same 64 bits as the integer view, printed unsigned.
+  Ref<Number> u = Number::withU64(UINT64_MAX);
+  EXPECT_TRUE(u->isInteger());
+  EXPECT_TRUE(u->isUnsigned());
+  EXPECT_EQ(u->integerValue(), -1);
+  EXPECT_EQ(u->doubleValue(), -1.0);
+  EXPECT_FALSE(Number::withU64(uint64_t(INT64_MAX))->isUnsigned());
+  EXPECT_EQ(Number::withU64(5), Number::withI64(5));  // below 2^63, the shared withI64 values
+  EXPECT_FALSE(i->isUnsigned());
+
   Number plain;
   EXPECT_TRUE(plain.isInteger());
   EXPECT_EQ(plain.integerValue(), 0);
@@ -88,6 +98,9 @@ TEST(Number, Descriptions) {
       {Number::withI64(-7), "-7"},
       {Number::withI64(INT64_MIN), "-9223372036854775808"},
       {Number::withI64(123456789), "123456789"},
+      {Number::withU64(UINT64_MAX), "18446744073709551615"},
+      {Number::withU64(uint64_t{1} << 63), "9223372036854775808"},
+      {Number::withU64(uint64_t(INT64_MAX)), "9223372036854775807"},
       {Number::withBool(true), "true"},
       {Number::withBool(false), "false"},
   };

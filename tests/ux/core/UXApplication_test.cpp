@@ -162,9 +162,11 @@ TEST_F(UXApplicationTest, DeadlineThatWrapsToZeroIsStillADeadline) {
 }
 
 // A deadline past what the loop's clock can count is the longest one,
-// never the short one its number would wrap to (2^32 + 1000 is not 1 s).
+// never the short one its number would wrap to (2^32 + 1000 is not 1 s, nor
+// is 2^64 + 1000).
 TEST_F(UXApplicationTest, AutoquitPastTheRangeIsTheLongestDeadline) {
-  for (const char* value : {"4294968296", "3000000000", "2147483647", "99999999999999999999999"}) {
+  for (const char* value :
+       {"4294968296", "3000000000", "2147483647", "99999999999999999999999", "18446744073709552616"}) {
     driver->timeouts.clear();
     setEnv("UX_AUTOQUIT", value);
     app->delegate = delegate;
