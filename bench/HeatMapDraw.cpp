@@ -177,6 +177,10 @@ struct HeatMapLookup::Index {
   // filled in column order, made when first asked: where each column's
   // lines start in `filledLines`.
   std::vector<uint32_t> columnStart, filledLines;
+  // Each column's geometric mean, worked out when first asked.
+  enum : uint8_t { kUnasked, kMean, kNoMean };
+  std::vector<uint8_t> meanState;
+  std::vector<double> means;
 
   const ChartRow* at(uint32_t k) const { return k == FlatIndex::kNone ? nullptr : rows[k]; }
   static constexpr uint64_t kDenseLimit = 1u << 22;
@@ -320,10 +324,21 @@ bool HeatMapLookup::ratio(uint32_t i, uint32_t j, double& result, bool& grey) co
   return true;
 }
 
-// The rule of HeatMap::geomean, on the indexed rows.
+// The rule of HeatMap::geomean, on the indexed rows, once per column.
 bool HeatMapLookup::geomean(uint32_t j, double& mean) const {
-  return HeatMap::geomeanOf(map_.benches, [&](uint32_t i, double& r, bool& grey) { return ratio(i, j, r, grey); },
-                            mean);
+  Index& x = *index_;
+  const auto meanOf = [&](double& m) {
+    return HeatMap::geomeanOf(map_.benches, [&](uint32_t i, double& r, bool& grey) { return ratio(i, j, r, grey); },
+                              m);
+  };
+  if (j >= x.M) return meanOf(mean);
+  if (x.meanState.empty()) {
+    x.meanState.assign(x.M, Index::kUnasked);
+    x.means.assign(x.M, 0.0);
+  }
+  if (x.meanState[j] == Index::kUnasked) x.meanState[j] = meanOf(x.means[j]) ? Index::kMean : Index::kNoMean;
+  mean = x.means[j];
+  return x.meanState[j] == Index::kMean;
 }
 
 // ---------------------------------------------------------------------------
@@ -351,8 +366,7 @@ class HeatMapPicture {
 
   void draw() {
     if (!drawFrame()) return;
-    const HeatMapLookup lookup(map_);
-    lookup_ = &lookup;
+    lookup_ = &map_.lookup();
     const bool frozenNames = band_.left > 0, frozenTitles = band_.top > 0;
     if (!frozenNames && !frozenTitles) drawTitle(0, 0);
     if (!frozenTitles) drawHeaders(0);
@@ -458,9 +472,7 @@ class HeatMapPicture {
     const int64_t room = L::nameRoom(names_);
     const std::string caption = chart::fitText("geometric mean", room, {L::kNameSize, L::kNameCharW});
     canvas_.text(caption.c_str(), left + L::kNameX, y + L::kMeanCaptionDown, 40, 40, 44, L::kNameSize);
-    bool outlier = false;
-    for (uint32_t i = 0; i < N_ && !outlier; ++i) outlier = BHelp::isOutlier(stringAt(*map_.benches, i));
-    if (outlier) {
+    if (map_.hasOutlier()) {
       const std::string note = chart::fitText("without matrix_mul_f32", room, {9, L::kSettingCharW});
       canvas_.text(note.c_str(), left + L::kNameX, y + L::kOutlierNoteDown, 120, 120, 128, 9);
     }

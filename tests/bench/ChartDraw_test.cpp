@@ -3,10 +3,13 @@
 // drawn in every mode.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <set>
@@ -937,6 +940,39 @@ TEST_F(ChartHeatMap, AgainstABaselineWithTheOutlierNote) {
   EXPECT_NE(text.find("fillRectRGB 384,200,6,12 200 40 40\n"), std::string::npos);
 }
 
+// A draw shows the rows of the last rebuild, though the drawing keeps what
+// it knows of the rows from draw to draw: other rows in the same lines and
+// columns, then none at all (the lines and columns stay, every cell not
+// measured).
+TEST_F(ChartHeatMap, EachDrawShowsTheRowsOfTheLastRebuild) {
+  auto view = heatView();
+  resize(view, 800, 222);
+  const auto draw = [&] {
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, 800, 222));
+    return g.text();
+  };
+  const std::string slower = "drawTextRGBA \"3.00x slower\" 309 73 ";
+  EXPECT_NE(draw().find(slower), std::string::npos);
+  EXPECT_NE(draw().find(slower), std::string::npos);
+  view->dataSet = dataSetOf({contribution("c", {{.bench = "fib", .target = "quorl", .best = 100},
+                                                {.bench = "fib", .target = "cpp", .best = 150},
+                                                {.bench = "sieve", .target = "cpp", .best = 50}})});
+  view->rebuild();
+  std::string text = draw();
+  EXPECT_EQ(text.find(slower), std::string::npos) << text;
+  EXPECT_NE(text.find("drawTextRGBA \"1.50x slower\" 309 73 "), std::string::npos) << text;
+  // sieve: its quorl cell not measured, its C++ cell the fastest.
+  EXPECT_NE(text.find("drawTextRGBA \"-\" 212 99 "), std::string::npos) << text;
+  EXPECT_NE(text.find("drawTextRGBA \"fastest\" 324 99 "), std::string::npos) << text;
+  view->dataSet = nullptr;
+  view->rebuild();
+  text = draw();
+  size_t missing = 0;
+  for (size_t at = 0; (at = text.find("drawTextRGBA \"-\" ", at)) != std::string::npos; ++at) ++missing;
+  EXPECT_EQ(missing, 4u) << text;
+}
+
 TEST_F(ChartHeatMap, EmptyMapShowsTheMessage) {
   auto view = chart(dataSetOf({}));
   view->mode = 2;
@@ -984,9 +1020,9 @@ TEST_F(ChartHeatMap, CellRectanglesInRangeAreNotCut) {
   EXPECT_EQ(g.lines[1], "fillRectRGB 13,23,-2,20 238 238 240");
 }
 
-// The drawing's index must answer exactly as the model's own scans do.
-void expectLookupMatchesModel(const HeatMap& map) {
-  const HeatMapLookup lookup(map);
+// The drawing's index must answer exactly as the model's own scans do: one
+// made now, and the one the map keeps.
+void expectIndexMatchesModel(const HeatMap& map, const HeatMapLookup& lookup) {
   for (uint32_t i = 0; i < map.benches->count(); ++i) {
     EXPECT_EQ(lookup.fastest(i), map.fastest(i).get()) << i;
     for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
@@ -1009,6 +1045,11 @@ void expectLookupMatchesModel(const HeatMap& map) {
     const std::span<const uint32_t> lines = lookup.filledLines(j);
     EXPECT_EQ(std::vector<uint32_t>(lines.begin(), lines.end()), filled) << j;
   }
+}
+
+void expectLookupMatchesModel(const HeatMap& map) {
+  expectIndexMatchesModel(map, HeatMapLookup(map));
+  expectIndexMatchesModel(map, map.lookup());
 }
 
 TEST_F(ChartHeatMap, IndexedLookupsAnswerAsTheModel) {
@@ -1035,6 +1076,49 @@ TEST_F(ChartHeatMap, IndexedLookupsAnswerAsTheModel) {
   }
   HeatMap empty;
   expectLookupMatchesModel(empty);
+}
+
+// What the map keeps from draw to draw answers for the map as it stands
+// after any change since: the rows emptied in place (as a rebuild without
+// data leaves them), or a list or the baseline changed by hand, replaced
+// by another of as many entries or grown in place. It draws as a map made
+// afresh with the same fields, and its index answers as the scans do.
+TEST_F(ChartHeatMap, WhatTheMapKeepsFollowsEveryChangeOfIt) {
+  const auto replaced = [](const Ref<Array>& list, Ref<Object> first) {
+    Ref<Array> copy = list->copy();
+    copy->set(0, std::move(first));
+    return copy;
+  };
+  const struct {
+    const char* what;
+    std::function<void(HeatMap&)> change;
+  } changes[] = {
+      {"rows emptied", [](HeatMap& m) { m.rows->removeAll(); }},
+      {"rows replaced", [&](HeatMap& m) { m.rows = replaced(m.rows, m.rows->get(1)); }},
+      {"a baseline", [](HeatMap& m) { m.baseline = S("C++ (clang)"); }},
+      {"lines replaced", [&](HeatMap& m) { m.benches = replaced(m.benches, S("nbody_of_a_name_wider_than_150")); }},
+      {"a line added", [](HeatMap& m) { m.benches->add(S("matrix_mul_f32")); }},
+      {"series replaced", [&](HeatMap& m) { m.colSeries = replaced(m.colSeries, S("Swift")); }},
+      {"a series added", [](HeatMap& m) { m.colSeries->add(S("quorl")); }},
+      {"settings replaced", [&](HeatMap& m) { m.colSetting = replaced(m.colSetting, S("O2")); }},
+      {"a setting removed", [](HeatMap& m) { m.colSetting->removeLast(); }},
+  };
+  for (const auto& c : changes) {
+    SCOPED_TRACE(c.what);
+    auto view = heatView();
+    HeatMap& map = *view->heatMap;
+    RecordingGraphics before, kept, afresh;
+    drawHeatMap(map, before);
+    c.change(map);
+    drawHeatMap(map, kept);
+    auto fresh = make<HeatMap>();
+    fresh->rows = map.rows, fresh->baseline = map.baseline, fresh->benches = map.benches;
+    fresh->colSeries = map.colSeries, fresh->colSetting = map.colSetting, fresh->width = map.width;
+    drawHeatMap(*fresh, afresh);
+    EXPECT_NE(kept.text(), before.text());
+    EXPECT_EQ(kept.text(), afresh.text());
+    expectLookupMatchesModel(map);
+  }
 }
 
 // The x a recorded rectangle or text starts at.
