@@ -49,7 +49,11 @@ constexpr uint32_t kFewestLabelChars = 8;
 // 1. Sizes
 
 int32_t ChartView::height() const {
-  if (mode == 2) return static_cast<int32_t>(heatMap->height());
+  // The heat map at the width it is drawn at (drawRect).
+  if (mode == 2) {
+    return static_cast<int32_t>(
+        heatMap->heightAt(static_cast<uint32_t>(std::max<int64_t>(int64_t(originX) + frame().w(), 0))));
+  }
   if (mode == 1) return summaryHeight();
   return rowsHeight();
 }

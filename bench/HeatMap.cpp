@@ -741,7 +741,11 @@ bool HeatMap::hasOutlier() const {
   return w.outlier == 1;
 }
 
-uint32_t HeatMap::height() const { return static_cast<uint32_t>(HM::heightFor(benches->count())); }
+uint32_t HeatMap::height() const { return heightAt(width); }
+
+uint32_t HeatMap::heightAt(uint32_t at) const {
+  return static_cast<uint32_t>(HM::heightFor(benches->count(), shownColumnsAt(at) < colSeries->count()));
+}
 
 namespace {
 
@@ -765,14 +769,25 @@ int64_t HeatMap::widestName() const {
 
 int64_t HeatMap::namesWidth() const { return HM::namesWidth(width, widestName()); }
 
-int32_t HeatMap::cellW() const {
+int32_t HeatMap::cellW() const { return cellWAt(width); }
+
+int32_t HeatMap::cellWAt(uint32_t at) const {
   const uint32_t columns = colSeries->count();
   if (columns == 0) return HM::kCellWithoutColumns;
   // The width is unsigned: one narrower than the side room wraps, and reads
   // as the negative room it is once taken back to 32 signed bits.
-  const uint32_t side = static_cast<uint32_t>(namesWidth() + HM::kRightMargin);
-  const int64_t room = static_cast<int32_t>(width - side);
+  const uint32_t side = static_cast<uint32_t>(HM::namesWidth(at, widestName()) + HM::kRightMargin);
+  const int64_t room = static_cast<int32_t>(at - side);
   return static_cast<int32_t>(std::clamp<int64_t>(room / static_cast<int64_t>(columns), HM::kMinCell, HM::kMaxCell));
+}
+
+uint32_t HeatMap::shownColumns() const { return shownColumnsAt(width); }
+
+uint32_t HeatMap::shownColumnsAt(uint32_t at) const {
+  const uint32_t columns = colSeries->count();
+  if (columns == 0 || benches->count() == 0) return columns;
+  const int64_t room = int64_t(at) - HM::namesWidth(at, widestName()), w = cellWAt(at);
+  return static_cast<uint32_t>(std::clamp<int64_t>((room + w - 1) / w, 0, columns));
 }
 
 // The least width w that holds the names column at w and every column at

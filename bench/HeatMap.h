@@ -69,6 +69,12 @@ class HeatMap final : public Object {
 
   uint32_t height() const;
   int32_t cellW() const;
+  // The same at another width (the chart view's height is asked before it
+  // sets the width it draws at).
+  uint32_t heightAt(uint32_t width) const;
+  // How many columns start left of the width: all of them unless the
+  // columns at their least width reach past it, and then the map is cut.
+  uint32_t shownColumns() const;
   // The narrowest the map can be drawn: every column at its least width
   // beside the names column; 0 without columns.
   int32_t minimumWidth() const;
@@ -128,6 +134,8 @@ class HeatMap final : public Object {
   std::unique_ptr<Whole> whole_;
   Whole& whole() const;
   int64_t widestName() const;
+  int32_t cellWAt(uint32_t width) const;
+  uint32_t shownColumnsAt(uint32_t width) const;
 };
 
 }  // namespace quorl

@@ -45,6 +45,16 @@ constexpr int64_t kMaxOverhang = 1000;
 
 const String* stringAt(const Array& list, uint32_t i) { return dynamic_cast<const String*>(list.get(i).get()); }
 
+// A count with a comma between each three digits: "2,000".
+std::string grouped(uint64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (size_t k = 0; k < digits.size(); ++k) {
+    if (k > 0 && (digits.size() - k) % 3 == 0) out += ',';
+    out += digits[k];
+  }
+  return out;
+}
+
 // ---------------------------------------------------------------------------
 // 1. A cell
 
@@ -389,7 +399,7 @@ class HeatMapPicture {
   }
 
  private:
-  int64_t lineY(uint32_t i) const { return L::kFirstLine + static_cast<int64_t>(i) * L::kLine; }
+  int64_t lineY(uint32_t i) const { return titleRows_ + static_cast<int64_t>(i) * L::kLine; }
   int64_t columnX(uint32_t j) const { return names_ + static_cast<int64_t>(j) * W_; }
   // The separator's y, the geometric-mean line's and the legend strip's.
   int64_t separatorY() const { return lineY(N_) + L::kSeparatorGap; }
@@ -411,6 +421,8 @@ class HeatMapPicture {
     }
     W_ = map_.cellW();
     names_ = map_.namesWidth();
+    shown_ = map_.shownColumns();
+    titleRows_ = L::titleRows(shown_ < M_);
     shownNames_ = &map_.shownBenches();
     hasBaseline_ = static_cast<bool>(map_.baseline);
     // What lies right of the band is not drawn: a header starts at its x; a
@@ -422,7 +434,7 @@ class HeatMapPicture {
     headerLimit_ = std::min(band_.originX + chart::kMaxCoord, band_.right - 1);
     cellLimit_ = std::min(band_.originX + chart::kMaxCoord, band_.right + kMaxOverhang);
     firstColumn_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.left - kMaxOverhang - names_) / W_, 0, M_));
-    firstLine_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.top - L::kFirstLine) / L::kLine - 1, 0, N_));
+    firstLine_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.top - titleRows_) / L::kLine - 1, 0, N_));
     lastY_ = std::min(band_.originY + chart::kMaxCoord, band_.bottom + L::kLine);
     return true;
   }
@@ -439,12 +451,19 @@ class HeatMapPicture {
     const std::string shown =
         chart::fitText(chart::drawnText(*title), map_.width - L::kTitleX - L::kRightMargin, {12, L::kNameCharW});
     canvas_.text(shown.c_str(), left + L::kTitleX, top + L::kTitleY, 40, 40, 44, 12);
+    if (shown_ < M_) {
+      const std::string note = chart::fitText(
+          grouped(shown_) + " of " + grouped(M_) + " series shown; narrow the filters",
+          map_.width - L::kTitleX - L::kRightMargin, {L::kNoteSize, L::kSettingCharW});
+      canvas_.text(note.c_str(), left + L::kTitleX, top + L::kNoteY, 150, 70, 20, L::kNoteSize);
+    }
   }
 
   // Each column's series and setting in their short forms, for the columns
   // in sight; top is the title rows' y.
   void drawHeaders(int64_t top) {
-    if (!band_.meetsY(top, top + L::kFirstLine)) return;
+    if (!band_.meetsY(top, top + titleRows_)) return;
+    top += titleRows_ - L::kFirstLine;  // below the note of a cut map
     const std::vector<std::string>& series = map_.shownSeries();
     const std::vector<std::string>& settings = map_.shownSettings();
     for (uint32_t j = firstColumn_; j < M_; ++j) {
@@ -558,14 +577,14 @@ class HeatMapPicture {
 
   // The title rows at the band's top, across the band.
   void drawFrozenTitles() {
-    canvas_.fillRect(band_.left, band_.top, band_.right - band_.left, L::kFirstLine, 255, 255, 255);
+    canvas_.fillRect(band_.left, band_.top, band_.right - band_.left, titleRows_, 255, 255, 255);
     drawHeaders(band_.top);
   }
 
   // Where the names column and the title rows meet: the background and the
   // title, whatever lies under them.
   void drawCorner() {
-    canvas_.fillRect(band_.left, band_.top, names_, L::kFirstLine, 255, 255, 255);
+    canvas_.fillRect(band_.left, band_.top, names_, titleRows_, 255, 255, 255);
     drawTitle(band_.left, band_.top);
   }
 
@@ -579,6 +598,8 @@ class HeatMapPicture {
   bool hasBaseline_ = false;
   int64_t headerLimit_ = 0, cellLimit_ = 0, lastY_ = 0;
   uint32_t firstColumn_ = 0, firstLine_ = 0;
+  uint32_t shown_ = 0;                  // columns that start left of the map's width
+  int64_t titleRows_ = L::kFirstLine;  // the title rows' height: the first line's y
 };
 
 }  // namespace

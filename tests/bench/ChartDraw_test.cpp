@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "ChartTestSupport.h"
+#include "bench/ChartMetrics.h"
 #include "bench/HeatMapDraw.h"
 #include "foundation/Array.h"
 #include "foundation/Files.h"
@@ -1165,9 +1166,74 @@ TEST_F(ChartHeatMap, TheViewLeavesOutOnlyWhatLiesRightOfIt) {
   EXPECT_EQ(joined(startingLeftOf(inView.lines, 800)), joined(startingLeftOf(whole.lines, 800)));
   // The ratio's text, wider than its cell, is cut to the cell's colour.
   EXPECT_NE(inView.text().find("\"90000000000\xE2\x80\xA6\" 825 "), std::string::npos) << inView.text();
-  // Headers start at their x: none of the columns right of the view.
-  EXPECT_EQ(inView.text().find("\" 826 32 "), std::string::npos);
-  EXPECT_NE(whole.text().find("\"C++ (GCC)\" 826 32 "), std::string::npos);
+  // Headers start at their x: none of the columns right of the view. (The
+  // map is cut: they stand below its note.)
+  EXPECT_EQ(inView.text().find("\" 826 50 "), std::string::npos);
+  EXPECT_NE(whole.text().find("\"C++ (GCC)\" 826 50 "), std::string::npos);
+}
+
+// A map whose columns reach past its width says how many it shows, in a
+// room of its own under the title that moves the headers and the lines
+// down; a map that shows every column says nothing and keeps its layout.
+// A column shows when it starts left of the width. The chart of the
+// program lies in a document as wide as the map (a slice of it drawn at
+// the right end here) and is never cut.
+TEST_F(ChartHeatMap, AMapCutAtItsWidthSaysSoUnderItsTitle) {
+  using L = chart::HeatMapMetrics;
+  const struct {
+    int columns;
+    int32_t width;     // 0: the map's least width, drawn at its right end
+    const char* note;  // null: the map is whole
+  } cases[] = {
+      {10, 800, "7 of 10 series shown; narrow the filters"},
+      {2000, 32767, "340 of 2,000 series shown; narrow the filters"},
+      {2000, 0, nullptr},
+      {301, 150 + 96 * 300, "300 of 301 series shown; narrow the filters"},
+      {301, 150 + 96 * 300 + 1, nullptr},
+      {7, 800, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.columns) + " columns at " + std::to_string(c.width));
+    auto run = contribution("c", {});
+    for (int j = 0; j < c.columns; ++j)
+      run->runs->add(makeRun({.bench = "fib", .arch = ("arch" + std::to_string(j)).c_str(), .best = 100 + j}));
+    auto view = chart(dataSetOf({run}), c.width ? c.width : 800, 400);
+    view->mode = 2;
+    view->rebuild();
+    ASSERT_EQ(view->heatMap->colSeries->count(), uint32_t(c.columns));
+    // At its least width the map is the document of a scroll view: its
+    // frame a slice from an origin, the view's 800 pixels at the right end.
+    const int32_t width = c.width ? c.width : view->minimumWidth();
+    const int32_t origin = c.width ? 0 : (width - 800) / 8192 * 8192, frameW = std::min(width - origin, 32767);
+    resize(view, frameW, 400);
+    if (!c.width) {
+      view->originX = origin;
+      view->shownX = width - 800, view->shownW = 800, view->shownH = 400;
+    }
+    const int64_t room = c.note ? L::kNoteRoom : 0;
+    EXPECT_EQ(view->height(), L::heightFor(1) + room);
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, int16_t(frameW), 400));
+    const std::string text = g.text();
+    // The first column's header, or at the right end the last's; fib's name.
+    const int64_t headerX = c.width ? 154 : 150 + 96 * (c.columns - 1) + 4 - origin;
+    EXPECT_NE(text.find("\"quorl\" " + std::to_string(headerX) + " " + std::to_string(L::kSeriesY + room) + " "),
+              std::string::npos)
+        << text.substr(0, 2000);
+    const int64_t nameX = c.width ? 10 : width - 800 - origin + 10;  // the names column stays in sight
+    EXPECT_NE(text.find("\"fib\" " + std::to_string(nameX) + " " + std::to_string(L::kFirstLine + room + L::kTextDown) + " "),
+              std::string::npos);
+    if (!c.note) {
+      EXPECT_EQ(text.find("series shown"), std::string::npos) << text.substr(0, 2000);
+      continue;
+    }
+    // Exactly once, between the title and the headers, inside the width.
+    const std::string note = "drawTextRGBA \"" + std::string(c.note) + "\" 12 26 150 70 20 255 11";
+    EXPECT_EQ(std::count(g.lines.begin(), g.lines.end(), note), 1) << text.substr(0, 2000);
+    EXPECT_GE(L::kNoteY, L::kTitleY + 12);
+    EXPECT_LE(L::kNoteY + L::kNoteSize, L::kSeriesY + room);
+    EXPECT_LE(L::kTitleX + int64_t(gDriver->textWidth(c.note, L::kNoteSize)), width);
+  }
 }
 
 // --- Every sample file, every mode, a few widths ------------------------------------
