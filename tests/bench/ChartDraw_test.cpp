@@ -1175,25 +1175,29 @@ TEST_F(ChartHeatMap, TheViewLeavesOutOnlyWhatLiesRightOfIt) {
 // A map whose columns reach past its width says how many it shows, in a
 // room of its own under the title that moves the headers and the lines
 // down; a map that shows every column says nothing and keeps its layout.
-// A column shows when it starts left of the width. The chart of the
-// program lies in a document as wide as the map (a slice of it drawn at
-// the right end here) and is never cut.
+// A column shows when it starts left of the width. The program's chart is
+// a scroll view's document as wide as the map, drawn in slices of at most
+// 32,767 pixels from an origin: never cut, wherever the view stands.
 TEST_F(ChartHeatMap, AMapCutAtItsWidthSaysSoUnderItsTitle) {
   using L = chart::HeatMapMetrics;
+  constexpr int32_t kScrolled = 0;
   const struct {
     int columns;
-    int32_t width;     // 0: the map's least width, drawn at its right end
+    int32_t width;     // kScrolled: in a document of the map's least width
+    int64_t at;        // where an 800-pixel view stands in that document
     const char* note;  // null: the map is whole
   } cases[] = {
-      {10, 800, "7 of 10 series shown; narrow the filters"},
-      {2000, 32767, "340 of 2,000 series shown; narrow the filters"},
-      {2000, 0, nullptr},
-      {301, 150 + 96 * 300, "300 of 301 series shown; narrow the filters"},
-      {301, 150 + 96 * 300 + 1, nullptr},
-      {7, 800, nullptr},
+      {10, 800, 0, "7 of 10 series shown; narrow the filters"},
+      {2000, 32767, 0, "340 of 2,000 series shown; narrow the filters"},
+      {2000, kScrolled, 0, nullptr},
+      {2000, kScrolled, 100000, nullptr},
+      {2000, kScrolled, -1, nullptr},  // at the right end
+      {301, 150 + 96 * 300, 0, "300 of 301 series shown; narrow the filters"},
+      {301, 150 + 96 * 300 + 1, 0, nullptr},
+      {7, 800, 0, nullptr},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.columns) + " columns at " + std::to_string(c.width));
+    SCOPED_TRACE(std::to_string(c.columns) + " columns at " + std::to_string(c.width) + ", " + std::to_string(c.at));
     auto run = contribution("c", {});
     for (int j = 0; j < c.columns; ++j)
       run->runs->add(makeRun({.bench = "fib", .arch = ("arch" + std::to_string(j)).c_str(), .best = 100 + j}));
@@ -1201,27 +1205,30 @@ TEST_F(ChartHeatMap, AMapCutAtItsWidthSaysSoUnderItsTitle) {
     view->mode = 2;
     view->rebuild();
     ASSERT_EQ(view->heatMap->colSeries->count(), uint32_t(c.columns));
-    // At its least width the map is the document of a scroll view: its
-    // frame a slice from an origin, the view's 800 pixels at the right end.
+    // Scrolled, the view's frame is the document from an origin, as the
+    // scroll view places it.
     const int32_t width = c.width ? c.width : view->minimumWidth();
-    const int32_t origin = c.width ? 0 : (width - 800) / 8192 * 8192, frameW = std::min(width - origin, 32767);
+    const int64_t at = c.at < 0 ? width - 800 : c.at;
+    const int32_t origin = c.width ? 0 : int32_t(at / 8192 * 8192), frameW = std::min(width - origin, 32767);
     resize(view, frameW, 400);
     if (!c.width) {
       view->originX = origin;
-      view->shownX = width - 800, view->shownW = 800, view->shownH = 400;
+      view->shownX = int32_t(at), view->shownW = 800, view->shownH = 400;
     }
     const int64_t room = c.note ? L::kNoteRoom : 0;
     EXPECT_EQ(view->height(), L::heightFor(1) + room);
     RecordingGraphics g;
     view->drawRect(g, UXRect(0, 0, int16_t(frameW), 400));
     const std::string text = g.text();
-    // The first column's header, or at the right end the last's; fib's name.
-    const int64_t headerX = c.width ? 154 : 150 + 96 * (c.columns - 1) + 4 - origin;
-    EXPECT_NE(text.find("\"quorl\" " + std::to_string(headerX) + " " + std::to_string(L::kSeriesY + room) + " "),
+    // The header of the first column in sight, and fib's name, in sight.
+    const int64_t column = at > 150 ? (at - 150) / 96 + 1 : 0;
+    const std::string header = str(cast<String>(view->heatMap->colSeries->get(uint32_t(column))));
+    EXPECT_NE(text.find("\"" + header + "\" " + std::to_string(150 + 96 * column + 4 - origin) + " " +
+                        std::to_string(L::kSeriesY + room) + " "),
               std::string::npos)
         << text.substr(0, 2000);
-    const int64_t nameX = c.width ? 10 : width - 800 - origin + 10;  // the names column stays in sight
-    EXPECT_NE(text.find("\"fib\" " + std::to_string(nameX) + " " + std::to_string(L::kFirstLine + room + L::kTextDown) + " "),
+    EXPECT_NE(text.find("\"fib\" " + std::to_string(at - origin + 10) + " " +
+                        std::to_string(L::kFirstLine + room + L::kTextDown) + " "),
               std::string::npos);
     if (!c.note) {
       EXPECT_EQ(text.find("series shown"), std::string::npos) << text.substr(0, 2000);
