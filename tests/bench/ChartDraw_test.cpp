@@ -1241,6 +1241,11 @@ TEST_F(ChartHeatMap, AMapCutAtItsWidthSaysSoUnderItsTitle) {
     EXPECT_LE(L::kNoteY + L::kNoteSize, L::kSeriesY + room);
     EXPECT_LE(L::kTitleX + int64_t(gDriver->textWidth(c.note, L::kNoteSize)), width);
   }
+  // Narrower than its names column, the map shows none of its columns.
+  auto narrow = chart(dataSetOf({contribution("c", {{.bench = "fib", .best = 1}})}), 140, 400);
+  narrow->mode = 2;
+  narrow->rebuild();
+  EXPECT_EQ(narrow->heatMap->shownColumns(), 0u);
 }
 
 // --- Every sample file, every mode, a few widths ------------------------------------
