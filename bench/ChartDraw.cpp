@@ -48,8 +48,22 @@ constexpr uint32_t kFewestLabelChars = 8;
 // ---------------------------------------------------------------------------
 // 1. Sizes
 
+namespace {
+
+// The width the heat map is drawn at: it reaches to the view's right edge,
+// wherever the view lies. A chart scrolled in slices (told what is in
+// sight) is its scroll view's document, as wide as the map at least, of
+// which a frame holds no more than 32,767 pixels from its origin.
+uint32_t heatMapWidth(const ChartView& view) {
+  int64_t w = int64_t(view.originX) + view.frame().w();
+  if (view.shownW >= 0) w = std::max<int64_t>(w, view.heatMap->minimumWidth());
+  return static_cast<uint32_t>(std::max<int64_t>(w, 0));
+}
+
+}  // namespace
+
 int32_t ChartView::height() const {
-  if (mode == 2) return static_cast<int32_t>(heatMap->height());
+  if (mode == 2) return static_cast<int32_t>(heatMap->heightAt(heatMapWidth(*this)));
   if (mode == 1) return summaryHeight();
   return rowsHeight();
 }
@@ -90,8 +104,7 @@ void ChartView::drawRect(UXGraphics& graphics, UXRect) {
     return;
   }
   if (mode == 2) {
-    // The map reaches to the view's right edge, wherever the view lies.
-    heatMap->width = static_cast<uint32_t>(std::max<int64_t>(int64_t(originX) + frame().w(), 0));
+    heatMap->width = heatMapWidth(*this);
     // The view's surface clips at its width.
     chart::ChartBand shown = band();
     if (shownW < 0) shown.right = int64_t(originX) + frame().w();

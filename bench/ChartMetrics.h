@@ -210,10 +210,20 @@ struct HeatMapMetrics {
   static constexpr int64_t kEmptyHeight = 220;    // a map without lines
   static constexpr int64_t kMessageX = 16, kMessageY = 16;  // where an empty map says so
 
-  // The map's height with n lines.
-  static constexpr int64_t heightFor(int64_t lines) {
+  // A map wider than its width is cut: a note under the title says how
+  // many of its columns it shows, and the title rows grow by kNoteRoom to
+  // hold it, moving everything below them down. The note is cut to the
+  // title's room, in measured widths (kSettingCharW a character without a
+  // driver).
+  static constexpr int64_t kNoteY = 26;
+  static constexpr int32_t kNoteSize = 11;
+  static constexpr int64_t kNoteRoom = 18;
+  static constexpr int64_t titleRows(bool cut) { return kFirstLine + (cut ? kNoteRoom : 0); }
+
+  // The map's height with n lines, cut or whole.
+  static constexpr int64_t heightFor(int64_t lines, bool cut = false) {
     return lines == 0 ? kEmptyHeight
-                      : kFirstLine + lines * kLine + kMeanGap + kLegendGap + kExplanationGap + kBottomMargin;
+                      : titleRows(cut) + lines * kLine + kMeanGap + kLegendGap + kExplanationGap + kBottomMargin;
   }
   // The names column of a map `width` wide whose widest name has `chars`
   // characters.

@@ -22,6 +22,7 @@
 #include "bench/ChartMetrics.h"
 #include "bench/ChartNames.h"
 #include "bench/FlatIndex.h"
+#include "bench/HeatMapDraw.h"
 #include "bench/ResultModel.h"
 #include "bench/TextKeys.h"
 #include "foundation/Array.h"
@@ -303,7 +304,8 @@ HeatMap::HeatMap()
       colSeries(make<Array>()),
       colSetting(make<Array>()),
       machineSettings_(std::make_unique<MachineSettings>()),
-      shown_(std::make_unique<Shown>()) {}
+      shown_(std::make_unique<Shown>()),
+      whole_(std::make_unique<Whole>()) {}
 
 HeatMap::~HeatMap() = default;
 
@@ -374,6 +376,7 @@ void HeatMap::settle(Made& made) {
 }
 
 void HeatMap::build(const Ref<Array>& newRows, const Ref<String>& newBaseline, uint32_t newWidth, const Made* made) {
+  ++builds_;
   rows = newRows ? newRows : make<Array>();
   baseline = newBaseline;
   width = newWidth;
@@ -675,7 +678,74 @@ struct HeatMap::Shown {
   chart::ShortForms benches, series, settings;
 };
 
-uint32_t HeatMap::height() const { return static_cast<uint32_t>(HM::heightFor(benches->count())); }
+// What depends on the whole map and not on what is in sight, each part made
+// when first asked. It stands for one build and the lists and rows that
+// build left: a new build, other lists or another count of rows make it
+// anew.
+struct HeatMap::Whole {
+  uint64_t build = 0;
+  const Object *rows = nullptr, *benches = nullptr, *series = nullptr, *settings = nullptr, *baseline = nullptr;
+  uint32_t rowCount = 0, benchCount = 0, seriesCount = 0, settingCount = 0;
+
+  int64_t widest = -1;  // the most characters of a name, as drawn
+  int outlier = -1;     // 1 when the outlier benchmark has a line
+  std::unique_ptr<HeatMapLookup> lookup;
+  // The short forms each list was last given, at their room: what the
+  // list's ShortForms answered then, and still holds, as every call goes
+  // through here.
+  struct Forms {
+    int64_t room = 0;
+    chart::TextMeasure measure{0, 0};
+    const std::vector<std::string>* forms = nullptr;
+  };
+  Forms shown[3];
+
+  const std::vector<std::string>& forms(int list, chart::ShortForms& source, const Array& texts, int64_t room,
+                                        const chart::TextMeasure& measure) {
+    Forms& kept = shown[list];
+    if (!kept.forms || kept.room != room || !(kept.measure == measure))
+      kept = {room, measure, &source.of(texts, room, measure)};
+    return *kept.forms;
+  }
+};
+
+HeatMap::Whole& HeatMap::whole() const {
+  Whole& w = *whole_;
+  const auto countOf = [](const Ref<Array>& list) { return list ? list->count() : 0u; };
+  if (w.build != builds_ || w.rows != rows.get() || w.benches != benches.get() || w.series != colSeries.get() ||
+      w.settings != colSetting.get() || w.baseline != baseline.get() || w.rowCount != countOf(rows) ||
+      w.benchCount != countOf(benches) || w.seriesCount != countOf(colSeries) ||
+      w.settingCount != countOf(colSetting)) {
+    w = Whole{};
+    w.build = builds_;
+    w.rows = rows.get(), w.benches = benches.get(), w.series = colSeries.get(), w.settings = colSetting.get();
+    w.baseline = baseline.get();
+    w.rowCount = countOf(rows), w.benchCount = countOf(benches), w.seriesCount = countOf(colSeries);
+    w.settingCount = countOf(colSetting);
+  }
+  return w;
+}
+
+const HeatMapLookup& HeatMap::lookup() const {
+  Whole& w = whole();
+  if (!w.lookup) w.lookup = std::make_unique<HeatMapLookup>(*this);
+  return *w.lookup;
+}
+
+bool HeatMap::hasOutlier() const {
+  Whole& w = whole();
+  if (w.outlier < 0) {
+    w.outlier = 0;
+    for (uint32_t i = 0; i < benches->count() && !w.outlier; ++i) w.outlier = BHelp::isOutlier(cast<String>(benches->get(i)));
+  }
+  return w.outlier == 1;
+}
+
+uint32_t HeatMap::height() const { return heightAt(width); }
+
+uint32_t HeatMap::heightAt(uint32_t at) const {
+  return static_cast<uint32_t>(HM::heightFor(benches->count(), shownColumnsAt(at) < colSeries->count()));
+}
 
 namespace {
 
@@ -691,16 +761,33 @@ int64_t widestName(const Array& names) {
 
 }  // namespace
 
-int64_t HeatMap::namesWidth() const { return HM::namesWidth(width, widestName(*benches)); }
+int64_t HeatMap::widestName() const {
+  Whole& w = whole();
+  if (w.widest < 0) w.widest = quorl::widestName(*benches);
+  return w.widest;
+}
 
-int32_t HeatMap::cellW() const {
+int64_t HeatMap::namesWidth() const { return HM::namesWidth(width, widestName()); }
+
+int32_t HeatMap::cellW() const { return cellWAt(width); }
+
+int32_t HeatMap::cellWAt(uint32_t at) const {
   const uint32_t columns = colSeries->count();
   if (columns == 0) return HM::kCellWithoutColumns;
   // The width is unsigned: one narrower than the side room wraps, and reads
   // as the negative room it is once taken back to 32 signed bits.
-  const uint32_t side = static_cast<uint32_t>(namesWidth() + HM::kRightMargin);
-  const int64_t room = static_cast<int32_t>(width - side);
+  const uint32_t side = static_cast<uint32_t>(HM::namesWidth(at, widestName()) + HM::kRightMargin);
+  const int64_t room = static_cast<int32_t>(at - side);
   return static_cast<int32_t>(std::clamp<int64_t>(room / static_cast<int64_t>(columns), HM::kMinCell, HM::kMaxCell));
+}
+
+uint32_t HeatMap::shownColumns() const { return shownColumnsAt(width); }
+
+uint32_t HeatMap::shownColumnsAt(uint32_t at) const {
+  const uint32_t columns = colSeries->count();
+  if (columns == 0 || benches->count() == 0) return columns;
+  const int64_t room = int64_t(at) - HM::namesWidth(at, widestName()), w = cellWAt(at);
+  return static_cast<uint32_t>(std::clamp<int64_t>((room + w - 1) / w, 0, columns));
 }
 
 // The least width w that holds the names column at w and every column at
@@ -710,7 +797,7 @@ int32_t HeatMap::cellW() const {
 int32_t HeatMap::minimumWidth() const {
   const int64_t columns = colSeries ? colSeries->count() : 0;
   if (columns == 0) return 0;
-  const int64_t widest = widestName(*benches), cells = HM::kRightMargin + HM::kMinCell * columns;
+  const int64_t widest = widestName(), cells = HM::kRightMargin + HM::kMinCell * columns;
   int64_t low = HM::kNamesMinW + cells, high = HM::namesWidth(INT64_MAX, widest) + cells;
   while (low < high) {
     const int64_t w = low + (high - low) / 2;
@@ -721,15 +808,16 @@ int32_t HeatMap::minimumWidth() const {
 }
 
 const std::vector<std::string>& HeatMap::shownBenches() const {
-  return shown_->benches.of(*benches, HM::nameRoom(namesWidth()), {HM::kNameSize, HM::kNameCharW});
+  return whole().forms(0, shown_->benches, *benches, HM::nameRoom(namesWidth()), {HM::kNameSize, HM::kNameCharW});
 }
 
 const std::vector<std::string>& HeatMap::shownSeries() const {
-  return shown_->series.of(*colSeries, HM::headerRoom(cellW()), {HM::kSeriesSize, HM::kHeaderCharW});
+  return whole().forms(1, shown_->series, *colSeries, HM::headerRoom(cellW()), {HM::kSeriesSize, HM::kHeaderCharW});
 }
 
 const std::vector<std::string>& HeatMap::shownSettings() const {
-  return shown_->settings.of(*colSetting, HM::headerRoom(cellW()), {HM::kSettingSize, HM::kSettingCharW});
+  return whole().forms(2, shown_->settings, *colSetting, HM::headerRoom(cellW()),
+                       {HM::kSettingSize, HM::kSettingCharW});
 }
 
 uint32_t HeatMap::colorFor(double r) {

@@ -20,6 +20,7 @@ namespace quorl {
 
 class Array;
 class ChartRow;
+class HeatMapLookup;
 
 class HeatMap final : public Object {
  public:
@@ -68,6 +69,12 @@ class HeatMap final : public Object {
 
   uint32_t height() const;
   int32_t cellW() const;
+  // The same at another width (the chart view's height is asked before it
+  // sets the width it draws at).
+  uint32_t heightAt(uint32_t width) const;
+  // How many columns start left of the width: all of them unless the
+  // columns at their least width reach past it, and then the map is cut.
+  uint32_t shownColumns() const;
   // The narrowest the map can be drawn: every column at its least width
   // beside the names column; 0 without columns.
   int32_t minimumWidth() const;
@@ -80,6 +87,15 @@ class HeatMap final : public Object {
   const std::vector<std::string>& shownBenches() const;
   const std::vector<std::string>& shownSeries() const;
   const std::vector<std::string>& shownSettings() const;
+  // The drawing's index of the rows (HeatMapDraw.h), made on first use after
+  // a build and kept until the next, so that a draw costs what is in sight.
+  // It answers for the map as a build left it: the lists and rows are
+  // changed only by a build (or emptied with the chart view's rows), and
+  // an index is never kept past a build or a change of a list or the rows'
+  // count.
+  const HeatMapLookup& lookup() const;
+  // Whether the outlier benchmark is among the lines.
+  bool hasOutlier() const;
 
   static uint32_t colorFor(double ratio);     // diverging: a baseline is chosen
   static uint32_t colorBehind(double ratio);  // sequential: against the fastest
@@ -111,6 +127,15 @@ class HeatMap final : public Object {
   std::unique_ptr<MachineSettings> machineSettings_;  // kept from build to build
   struct Shown;
   std::unique_ptr<Shown> shown_;  // the short forms, kept from draw to draw
+  // What depends on the whole map and not on what is in sight, kept for the
+  // build that made the lists (`whole` remakes it when they changed).
+  uint64_t builds_ = 0;
+  struct Whole;
+  std::unique_ptr<Whole> whole_;
+  Whole& whole() const;
+  int64_t widestName() const;
+  int32_t cellWAt(uint32_t width) const;
+  uint32_t shownColumnsAt(uint32_t width) const;
 };
 
 }  // namespace quorl

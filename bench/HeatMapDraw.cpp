@@ -45,6 +45,16 @@ constexpr int64_t kMaxOverhang = 1000;
 
 const String* stringAt(const Array& list, uint32_t i) { return dynamic_cast<const String*>(list.get(i).get()); }
 
+// A count with a comma between each three digits: "2,000".
+std::string grouped(uint64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (size_t k = 0; k < digits.size(); ++k) {
+    if (k > 0 && (digits.size() - k) % 3 == 0) out += ',';
+    out += digits[k];
+  }
+  return out;
+}
+
 // ---------------------------------------------------------------------------
 // 1. A cell
 
@@ -177,6 +187,10 @@ struct HeatMapLookup::Index {
   // filled in column order, made when first asked: where each column's
   // lines start in `filledLines`.
   std::vector<uint32_t> columnStart, filledLines;
+  // Each column's geometric mean, worked out when first asked.
+  enum : uint8_t { kUnasked, kMean, kNoMean };
+  std::vector<uint8_t> meanState;
+  std::vector<double> means;
 
   const ChartRow* at(uint32_t k) const { return k == FlatIndex::kNone ? nullptr : rows[k]; }
   static constexpr uint64_t kDenseLimit = 1u << 22;
@@ -320,10 +334,21 @@ bool HeatMapLookup::ratio(uint32_t i, uint32_t j, double& result, bool& grey) co
   return true;
 }
 
-// The rule of HeatMap::geomean, on the indexed rows.
+// The rule of HeatMap::geomean, on the indexed rows, once per column.
 bool HeatMapLookup::geomean(uint32_t j, double& mean) const {
-  return HeatMap::geomeanOf(map_.benches, [&](uint32_t i, double& r, bool& grey) { return ratio(i, j, r, grey); },
-                            mean);
+  Index& x = *index_;
+  const auto meanOf = [&](double& m) {
+    return HeatMap::geomeanOf(map_.benches, [&](uint32_t i, double& r, bool& grey) { return ratio(i, j, r, grey); },
+                              m);
+  };
+  if (j >= x.M) return meanOf(mean);
+  if (x.meanState.empty()) {
+    x.meanState.assign(x.M, Index::kUnasked);
+    x.means.assign(x.M, 0.0);
+  }
+  if (x.meanState[j] == Index::kUnasked) x.meanState[j] = meanOf(x.means[j]) ? Index::kMean : Index::kNoMean;
+  mean = x.means[j];
+  return x.meanState[j] == Index::kMean;
 }
 
 // ---------------------------------------------------------------------------
@@ -351,8 +376,7 @@ class HeatMapPicture {
 
   void draw() {
     if (!drawFrame()) return;
-    const HeatMapLookup lookup(map_);
-    lookup_ = &lookup;
+    lookup_ = &map_.lookup();
     const bool frozenNames = band_.left > 0, frozenTitles = band_.top > 0;
     if (!frozenNames && !frozenTitles) drawTitle(0, 0);
     if (!frozenTitles) drawHeaders(0);
@@ -375,7 +399,7 @@ class HeatMapPicture {
   }
 
  private:
-  int64_t lineY(uint32_t i) const { return L::kFirstLine + static_cast<int64_t>(i) * L::kLine; }
+  int64_t lineY(uint32_t i) const { return titleRows_ + static_cast<int64_t>(i) * L::kLine; }
   int64_t columnX(uint32_t j) const { return names_ + static_cast<int64_t>(j) * W_; }
   // The separator's y, the geometric-mean line's and the legend strip's.
   int64_t separatorY() const { return lineY(N_) + L::kSeparatorGap; }
@@ -397,6 +421,8 @@ class HeatMapPicture {
     }
     W_ = map_.cellW();
     names_ = map_.namesWidth();
+    shown_ = map_.shownColumns();
+    titleRows_ = L::titleRows(shown_ < M_);
     shownNames_ = &map_.shownBenches();
     hasBaseline_ = static_cast<bool>(map_.baseline);
     // What lies right of the band is not drawn: a header starts at its x; a
@@ -408,7 +434,7 @@ class HeatMapPicture {
     headerLimit_ = std::min(band_.originX + chart::kMaxCoord, band_.right - 1);
     cellLimit_ = std::min(band_.originX + chart::kMaxCoord, band_.right + kMaxOverhang);
     firstColumn_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.left - kMaxOverhang - names_) / W_, 0, M_));
-    firstLine_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.top - L::kFirstLine) / L::kLine - 1, 0, N_));
+    firstLine_ = static_cast<uint32_t>(std::clamp<int64_t>((band_.top - titleRows_) / L::kLine - 1, 0, N_));
     lastY_ = std::min(band_.originY + chart::kMaxCoord, band_.bottom + L::kLine);
     return true;
   }
@@ -425,12 +451,19 @@ class HeatMapPicture {
     const std::string shown =
         chart::fitText(chart::drawnText(*title), map_.width - L::kTitleX - L::kRightMargin, {12, L::kNameCharW});
     canvas_.text(shown.c_str(), left + L::kTitleX, top + L::kTitleY, 40, 40, 44, 12);
+    if (shown_ < M_) {
+      const std::string note = chart::fitText(
+          grouped(shown_) + " of " + grouped(M_) + " series shown; narrow the filters",
+          map_.width - L::kTitleX - L::kRightMargin, {L::kNoteSize, L::kSettingCharW});
+      canvas_.text(note.c_str(), left + L::kTitleX, top + L::kNoteY, 150, 70, 20, L::kNoteSize);
+    }
   }
 
   // Each column's series and setting in their short forms, for the columns
   // in sight; top is the title rows' y.
   void drawHeaders(int64_t top) {
-    if (!band_.meetsY(top, top + L::kFirstLine)) return;
+    if (!band_.meetsY(top, top + titleRows_)) return;
+    top += titleRows_ - L::kFirstLine;  // below the note of a cut map
     const std::vector<std::string>& series = map_.shownSeries();
     const std::vector<std::string>& settings = map_.shownSettings();
     for (uint32_t j = firstColumn_; j < M_; ++j) {
@@ -458,9 +491,7 @@ class HeatMapPicture {
     const int64_t room = L::nameRoom(names_);
     const std::string caption = chart::fitText("geometric mean", room, {L::kNameSize, L::kNameCharW});
     canvas_.text(caption.c_str(), left + L::kNameX, y + L::kMeanCaptionDown, 40, 40, 44, L::kNameSize);
-    bool outlier = false;
-    for (uint32_t i = 0; i < N_ && !outlier; ++i) outlier = BHelp::isOutlier(stringAt(*map_.benches, i));
-    if (outlier) {
+    if (map_.hasOutlier()) {
       const std::string note = chart::fitText("without matrix_mul_f32", room, {9, L::kSettingCharW});
       canvas_.text(note.c_str(), left + L::kNameX, y + L::kOutlierNoteDown, 120, 120, 128, 9);
     }
@@ -546,14 +577,14 @@ class HeatMapPicture {
 
   // The title rows at the band's top, across the band.
   void drawFrozenTitles() {
-    canvas_.fillRect(band_.left, band_.top, band_.right - band_.left, L::kFirstLine, 255, 255, 255);
+    canvas_.fillRect(band_.left, band_.top, band_.right - band_.left, titleRows_, 255, 255, 255);
     drawHeaders(band_.top);
   }
 
   // Where the names column and the title rows meet: the background and the
   // title, whatever lies under them.
   void drawCorner() {
-    canvas_.fillRect(band_.left, band_.top, names_, L::kFirstLine, 255, 255, 255);
+    canvas_.fillRect(band_.left, band_.top, names_, titleRows_, 255, 255, 255);
     drawTitle(band_.left, band_.top);
   }
 
@@ -567,6 +598,8 @@ class HeatMapPicture {
   bool hasBaseline_ = false;
   int64_t headerLimit_ = 0, cellLimit_ = 0, lastY_ = 0;
   uint32_t firstColumn_ = 0, firstLine_ = 0;
+  uint32_t shown_ = 0;                  // columns that start left of the map's width
+  int64_t titleRows_ = L::kFirstLine;  // the title rows' height: the first line's y
 };
 
 }  // namespace

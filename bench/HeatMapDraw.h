@@ -18,7 +18,8 @@ class UXGraphics;
 // same answers as HeatMap's own, from an index made once over the rows.
 // HeatMap answers each by scanning every row, which a picture of thousands
 // of cells over a corpus of thousands of rows cannot afford. Valid while the
-// map and its rows are unchanged.
+// map and its rows are unchanged: the drawing uses the one the map keeps
+// for its last build (HeatMap::lookup), each column's mean worked out once.
 class HeatMapLookup {
  public:
   explicit HeatMapLookup(const HeatMap& map);
@@ -47,7 +48,9 @@ class HeatMapLookup {
 // that clips at the band's right edge (a view's width) is spared what lies
 // wholly right of it, which draws nothing there; so is what lies wholly
 // outside the band's other edges. The band's origin is the map pixel at the
-// surface's (0, 0). A band scrolled sideways keeps the names column at its
+// surface's (0, 0). A map whose columns reach past map.width says under its
+// title how many of them it shows. What depends on the whole map is kept
+// by the map from draw to draw, so that a draw costs what is in sight. A band scrolled sideways keeps the names column at its
 // left edge, one scrolled down keeps the title rows at its top, each drawn
 // over the cells it covers.
 void drawHeatMap(const HeatMap& map, UXGraphics& g, const chart::ChartBand& band = chart::ChartBand());

@@ -15,12 +15,12 @@ const char* const kCpus[5] = {"AMD Ryzen 9 7950X 16-Core Processor", "Apple M2 P
 const ShapeInfo kCurrent = {"current", 200, 100000, 60, 12, 3, 2, 3, 5, 5, 2, 2};
 const ShapeInfo kUserSize = {"user-size", 320, 100000, 84, 16, 4, 6, 4, 3, 40, 3, 5};
 
-std::string makeCurrent() {
+std::string makeCurrent(int machines) {
   std::mt19937_64 random(20240602);
   std::string out;
-  out.reserve(32u << 20);
+  out.reserve(size_t(machines) * (160u << 10));
   out += "{\"contributions\":[";
-  for (int m = 0; m < kMachines; ++m) {
+  for (int m = 0; m < machines; ++m) {
     if (m) out += ",";
     const char* arch = kArchs[m % 3];
     out += "{\"schema\":\"quorl-bench/1\",\"id\":\"machine-" + std::to_string(m) +
@@ -127,8 +127,10 @@ const std::string& corpusText(Shape shape) {
     static const std::string text = makeUserSize();
     return text;
   }
-  static const std::string text = makeCurrent();
+  static const std::string text = makeCurrent(kMachines);
   return text;
 }
+
+std::string currentText(int machines) { return makeCurrent(machines); }
 
 }  // namespace perfcorpus

@@ -49,6 +49,11 @@ const ShapeInfo& shapeInfo(Shape shape);
 // process.
 const std::string& corpusText(Shape shape);
 
+// The current shape with another number of machines of kRunsPerMachine runs
+// each, made anew at each call: its first kMachines machines are those of
+// corpusText(Shape::Current).
+std::string currentText(int machines);
+
 // The benchmark argument that names a shape (0 current, 1 user-size).
 inline Shape shapeOf(long long arg) { return arg == 1 ? Shape::UserSize : Shape::Current; }
 

@@ -18,7 +18,9 @@
 //   App/chart/drawAt      the chart of the loaded corpus drawn where its
 //                         scroll view stands (top left, middle, bottom
 //                         right end: 0, 1, 2), in each mode (bars,
-//                         summary, heat map: 0, 1, 2)
+//                         summary, heat map: 0, 1, 2); the last argument
+//                         the thousands of runs (the heat map at 100, 200
+//                         and 400)
 //   App/chart/scrollToEnd from the top left to the bottom right end of the
 //                         scroll range, and the chart drawn there, in each mode
 //   App/growth/SHAPE/MB   files of 1, 2 and 4 MB whose values are nearly all
@@ -40,6 +42,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <rapidjson/document.h>
 #include <string>
 #include <unistd.h>
@@ -357,6 +360,34 @@ Session& loaded() {
   return *session;
 }
 
+// A session with the current shape at `thousands` thousand runs (500 a
+// machine): the shared one at 100, else one of its own, kept until another
+// size is asked for, its file removed once open.
+Session& loadedWith(int64_t thousands) {
+  if (thousands == perfcorpus::kMachines * perfcorpus::kRunsPerMachine / 1000) return loaded();
+  static std::unique_ptr<Session> session;
+  static int64_t made = 0;
+  if (!session || made != thousands) {
+    session.reset();
+    session = std::make_unique<Session>();
+    made = thousands;
+    char templ[] = "/tmp/quorl-app-bench-XXXXXX";
+    const int fd = mkstemp(templ);
+    const std::string text = perfcorpus::currentText(int(thousands * 1000 / perfcorpus::kRunsPerMachine));
+    size_t done = 0;
+    while (fd >= 0 && done < text.size()) {
+      const ssize_t n = write(fd, text.data() + done, text.size() - done);
+      if (n <= 0) break;
+      done += size_t(n);
+    }
+    if (fd >= 0) close(fd);
+    Quiet quiet;
+    session->controller->loadFile(String::withCString(templ));
+    unlink(templ);
+  }
+  return *session;
+}
+
 // Alternates the pick between two values so that every iteration changes
 // something (tags of the view mode and the baseline).
 void pickBench(benchmark::State& state, uint32_t tag, Ref<String> a, Ref<String> b) {
@@ -460,9 +491,10 @@ BENCHMARK(BM_PickSteps)->Name("App/pick/steps")->Unit(benchmark::kMillisecond);
 // The chart of the loaded corpus in a mode, its scroll view at a position
 // (0 the top left, 1 the middle, 2 the bottom right end, sideways too where
 // the chart is wider than the view): where the chart lies, what of it is in
-// sight, as the scroll view's observer left it.
-Controller& chartAt(int64_t mode, int64_t position) {
-  Controller& c = *loaded().controller;
+// sight, as the scroll view's observer left it. The corpus has `thousands`
+// thousand runs.
+Controller& chartAt(int64_t mode, int64_t position, int64_t thousands = 100) {
+  Controller& c = *loadedWith(thousands).controller;
   static const char* const kModes[3] = {"Per benchmark", "Summary", "Heat map"};
   if (c.chart->mode != mode) {
     Quiet quiet;
@@ -475,7 +507,7 @@ Controller& chartAt(int64_t mode, int64_t position) {
 }
 
 void BM_ChartDrawAt(benchmark::State& state) {
-  Controller& c = chartAt(state.range(0), state.range(1));
+  Controller& c = chartAt(state.range(0), state.range(1), state.range(2));
   perf::DiscardingGraphics g;
   const UXRect f = c.chart->frame();
   for (auto _ : state) c.chart->drawRect(g, UXRect(0, 0, f.w(), f.h()));
@@ -483,8 +515,15 @@ void BM_ChartDrawAt(benchmark::State& state) {
   state.counters["calls"] = benchmark::Counter(double(g.calls), benchmark::Counter::kAvgIterations);
   state.counters["height"] = c.chart->height();
   state.counters["width"] = c.chartScroll->documentWidth;
+  state.counters["rows"] = c.rows->count();
 }
-BENCHMARK(BM_ChartDrawAt)->Name("App/chart/drawAt")->ArgsProduct({{0, 1, 2}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
+// Args: the mode, the position, thousands of runs (the heat map at 200,000
+// and 400,000 too: a draw costs what is in sight, whatever the rows).
+BENCHMARK(BM_ChartDrawAt)
+    ->Name("App/chart/drawAt")
+    ->ArgsProduct({{0, 1, 2}, {0, 1, 2}, {100}})
+    ->ArgsProduct({{2}, {0, 1, 2}, {200, 400}})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ChartScrollToEnd(benchmark::State& state) {
   Controller& c = chartAt(state.range(0), 0);

@@ -3,10 +3,13 @@
 // drawn in every mode.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <set>
@@ -15,6 +18,7 @@
 #include <sstream>
 
 #include "ChartTestSupport.h"
+#include "bench/ChartMetrics.h"
 #include "bench/HeatMapDraw.h"
 #include "foundation/Array.h"
 #include "foundation/Files.h"
@@ -937,6 +941,39 @@ TEST_F(ChartHeatMap, AgainstABaselineWithTheOutlierNote) {
   EXPECT_NE(text.find("fillRectRGB 384,200,6,12 200 40 40\n"), std::string::npos);
 }
 
+// A draw shows the rows of the last rebuild, though the drawing keeps what
+// it knows of the rows from draw to draw: other rows in the same lines and
+// columns, then none at all (the lines and columns stay, every cell not
+// measured).
+TEST_F(ChartHeatMap, EachDrawShowsTheRowsOfTheLastRebuild) {
+  auto view = heatView();
+  resize(view, 800, 222);
+  const auto draw = [&] {
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, 800, 222));
+    return g.text();
+  };
+  const std::string slower = "drawTextRGBA \"3.00x slower\" 309 73 ";
+  EXPECT_NE(draw().find(slower), std::string::npos);
+  EXPECT_NE(draw().find(slower), std::string::npos);
+  view->dataSet = dataSetOf({contribution("c", {{.bench = "fib", .target = "quorl", .best = 100},
+                                                {.bench = "fib", .target = "cpp", .best = 150},
+                                                {.bench = "sieve", .target = "cpp", .best = 50}})});
+  view->rebuild();
+  std::string text = draw();
+  EXPECT_EQ(text.find(slower), std::string::npos) << text;
+  EXPECT_NE(text.find("drawTextRGBA \"1.50x slower\" 309 73 "), std::string::npos) << text;
+  // sieve: its quorl cell not measured, its C++ cell the fastest.
+  EXPECT_NE(text.find("drawTextRGBA \"-\" 212 99 "), std::string::npos) << text;
+  EXPECT_NE(text.find("drawTextRGBA \"fastest\" 324 99 "), std::string::npos) << text;
+  view->dataSet = nullptr;
+  view->rebuild();
+  text = draw();
+  size_t missing = 0;
+  for (size_t at = 0; (at = text.find("drawTextRGBA \"-\" ", at)) != std::string::npos; ++at) ++missing;
+  EXPECT_EQ(missing, 4u) << text;
+}
+
 TEST_F(ChartHeatMap, EmptyMapShowsTheMessage) {
   auto view = chart(dataSetOf({}));
   view->mode = 2;
@@ -984,9 +1021,9 @@ TEST_F(ChartHeatMap, CellRectanglesInRangeAreNotCut) {
   EXPECT_EQ(g.lines[1], "fillRectRGB 13,23,-2,20 238 238 240");
 }
 
-// The drawing's index must answer exactly as the model's own scans do.
-void expectLookupMatchesModel(const HeatMap& map) {
-  const HeatMapLookup lookup(map);
+// The drawing's index must answer exactly as the model's own scans do: one
+// made now, and the one the map keeps.
+void expectIndexMatchesModel(const HeatMap& map, const HeatMapLookup& lookup) {
   for (uint32_t i = 0; i < map.benches->count(); ++i) {
     EXPECT_EQ(lookup.fastest(i), map.fastest(i).get()) << i;
     for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
@@ -1009,6 +1046,11 @@ void expectLookupMatchesModel(const HeatMap& map) {
     const std::span<const uint32_t> lines = lookup.filledLines(j);
     EXPECT_EQ(std::vector<uint32_t>(lines.begin(), lines.end()), filled) << j;
   }
+}
+
+void expectLookupMatchesModel(const HeatMap& map) {
+  expectIndexMatchesModel(map, HeatMapLookup(map));
+  expectIndexMatchesModel(map, map.lookup());
 }
 
 TEST_F(ChartHeatMap, IndexedLookupsAnswerAsTheModel) {
@@ -1035,6 +1077,49 @@ TEST_F(ChartHeatMap, IndexedLookupsAnswerAsTheModel) {
   }
   HeatMap empty;
   expectLookupMatchesModel(empty);
+}
+
+// What the map keeps from draw to draw answers for the map as it stands
+// after any change since: the rows emptied in place (as a rebuild without
+// data leaves them), or a list or the baseline changed by hand, replaced
+// by another of as many entries or grown in place. It draws as a map made
+// afresh with the same fields, and its index answers as the scans do.
+TEST_F(ChartHeatMap, WhatTheMapKeepsFollowsEveryChangeOfIt) {
+  const auto replaced = [](const Ref<Array>& list, Ref<Object> first) {
+    Ref<Array> copy = list->copy();
+    copy->set(0, std::move(first));
+    return copy;
+  };
+  const struct {
+    const char* what;
+    std::function<void(HeatMap&)> change;
+  } changes[] = {
+      {"rows emptied", [](HeatMap& m) { m.rows->removeAll(); }},
+      {"rows replaced", [&](HeatMap& m) { m.rows = replaced(m.rows, m.rows->get(1)); }},
+      {"a baseline", [](HeatMap& m) { m.baseline = S("C++ (clang)"); }},
+      {"lines replaced", [&](HeatMap& m) { m.benches = replaced(m.benches, S("nbody_of_a_name_wider_than_150")); }},
+      {"a line added", [](HeatMap& m) { m.benches->add(S("matrix_mul_f32")); }},
+      {"series replaced", [&](HeatMap& m) { m.colSeries = replaced(m.colSeries, S("Swift")); }},
+      {"a series added", [](HeatMap& m) { m.colSeries->add(S("quorl")); }},
+      {"settings replaced", [&](HeatMap& m) { m.colSetting = replaced(m.colSetting, S("O2")); }},
+      {"a setting removed", [](HeatMap& m) { m.colSetting->removeLast(); }},
+  };
+  for (const auto& c : changes) {
+    SCOPED_TRACE(c.what);
+    auto view = heatView();
+    HeatMap& map = *view->heatMap;
+    RecordingGraphics before, kept, afresh;
+    drawHeatMap(map, before);
+    c.change(map);
+    drawHeatMap(map, kept);
+    auto fresh = make<HeatMap>();
+    fresh->rows = map.rows, fresh->baseline = map.baseline, fresh->benches = map.benches;
+    fresh->colSeries = map.colSeries, fresh->colSetting = map.colSetting, fresh->width = map.width;
+    drawHeatMap(*fresh, afresh);
+    EXPECT_NE(kept.text(), before.text());
+    EXPECT_EQ(kept.text(), afresh.text());
+    expectLookupMatchesModel(map);
+  }
 }
 
 // The x a recorded rectangle or text starts at.
@@ -1081,9 +1166,86 @@ TEST_F(ChartHeatMap, TheViewLeavesOutOnlyWhatLiesRightOfIt) {
   EXPECT_EQ(joined(startingLeftOf(inView.lines, 800)), joined(startingLeftOf(whole.lines, 800)));
   // The ratio's text, wider than its cell, is cut to the cell's colour.
   EXPECT_NE(inView.text().find("\"90000000000\xE2\x80\xA6\" 825 "), std::string::npos) << inView.text();
-  // Headers start at their x: none of the columns right of the view.
-  EXPECT_EQ(inView.text().find("\" 826 32 "), std::string::npos);
-  EXPECT_NE(whole.text().find("\"C++ (GCC)\" 826 32 "), std::string::npos);
+  // Headers start at their x: none of the columns right of the view. (The
+  // map is cut: they stand below its note.)
+  EXPECT_EQ(inView.text().find("\" 826 50 "), std::string::npos);
+  EXPECT_NE(whole.text().find("\"C++ (GCC)\" 826 50 "), std::string::npos);
+}
+
+// A map whose columns reach past its width says how many it shows, in a
+// room of its own under the title that moves the headers and the lines
+// down; a map that shows every column says nothing and keeps its layout.
+// A column shows when it starts left of the width. The program's chart is
+// a scroll view's document as wide as the map, drawn in slices of at most
+// 32,767 pixels from an origin: never cut, wherever the view stands.
+TEST_F(ChartHeatMap, AMapCutAtItsWidthSaysSoUnderItsTitle) {
+  using L = chart::HeatMapMetrics;
+  constexpr int32_t kScrolled = 0;
+  const struct {
+    int columns;
+    int32_t width;     // kScrolled: in a document of the map's least width
+    int64_t at;        // where an 800-pixel view stands in that document
+    const char* note;  // null: the map is whole
+  } cases[] = {
+      {10, 800, 0, "7 of 10 series shown; narrow the filters"},
+      {2000, 32767, 0, "340 of 2,000 series shown; narrow the filters"},
+      {2000, kScrolled, 0, nullptr},
+      {2000, kScrolled, 100000, nullptr},
+      {2000, kScrolled, -1, nullptr},  // at the right end
+      {301, 150 + 96 * 300, 0, "300 of 301 series shown; narrow the filters"},
+      {301, 150 + 96 * 300 + 1, 0, nullptr},
+      {7, 800, 0, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.columns) + " columns at " + std::to_string(c.width) + ", " + std::to_string(c.at));
+    auto run = contribution("c", {});
+    for (int j = 0; j < c.columns; ++j)
+      run->runs->add(makeRun({.bench = "fib", .arch = ("arch" + std::to_string(j)).c_str(), .best = 100 + j}));
+    auto view = chart(dataSetOf({run}), c.width ? c.width : 800, 400);
+    view->mode = 2;
+    view->rebuild();
+    ASSERT_EQ(view->heatMap->colSeries->count(), uint32_t(c.columns));
+    // Scrolled, the view's frame is the document from an origin, as the
+    // scroll view places it.
+    const int32_t width = c.width ? c.width : view->minimumWidth();
+    const int64_t at = c.at < 0 ? width - 800 : c.at;
+    const int32_t origin = c.width ? 0 : int32_t(at / 8192 * 8192), frameW = std::min(width - origin, 32767);
+    resize(view, frameW, 400);
+    if (!c.width) {
+      view->originX = origin;
+      view->shownX = int32_t(at), view->shownW = 800, view->shownH = 400;
+    }
+    const int64_t room = c.note ? L::kNoteRoom : 0;
+    EXPECT_EQ(view->height(), L::heightFor(1) + room);
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, int16_t(frameW), 400));
+    const std::string text = g.text();
+    // The header of the first column in sight, and fib's name, in sight.
+    const int64_t column = at > 150 ? (at - 150) / 96 + 1 : 0;
+    const std::string header = str(cast<String>(view->heatMap->colSeries->get(uint32_t(column))));
+    EXPECT_NE(text.find("\"" + header + "\" " + std::to_string(150 + 96 * column + 4 - origin) + " " +
+                        std::to_string(L::kSeriesY + room) + " "),
+              std::string::npos)
+        << text.substr(0, 2000);
+    EXPECT_NE(text.find("\"fib\" " + std::to_string(at - origin + 10) + " " +
+                        std::to_string(L::kFirstLine + room + L::kTextDown) + " "),
+              std::string::npos);
+    if (!c.note) {
+      EXPECT_EQ(text.find("series shown"), std::string::npos) << text.substr(0, 2000);
+      continue;
+    }
+    // Exactly once, between the title and the headers, inside the width.
+    const std::string note = "drawTextRGBA \"" + std::string(c.note) + "\" 12 26 150 70 20 255 11";
+    EXPECT_EQ(std::count(g.lines.begin(), g.lines.end(), note), 1) << text.substr(0, 2000);
+    EXPECT_GE(L::kNoteY, L::kTitleY + 12);
+    EXPECT_LE(L::kNoteY + L::kNoteSize, L::kSeriesY + room);
+    EXPECT_LE(L::kTitleX + int64_t(gDriver->textWidth(c.note, L::kNoteSize)), width);
+  }
+  // Narrower than its names column, the map shows none of its columns.
+  auto narrow = chart(dataSetOf({contribution("c", {{.bench = "fib", .best = 1}})}), 140, 400);
+  narrow->mode = 2;
+  narrow->rebuild();
+  EXPECT_EQ(narrow->heatMap->shownColumns(), 0u);
 }
 
 // --- Every sample file, every mode, a few widths ------------------------------------
