@@ -68,11 +68,11 @@ TEST_F(Server, DownloadAndSubmit) {
                                       "windowInvalidate 1", "setBusy 0"}));
   driver->logging = false;
   EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n");
-  const uint32_t afterFirst = controller->dataSet->contributions->count();
+  const uint32_t afterFirst = controller->dataSet->contributions().count();
   EXPECT_EQ(afterFirst, 3u);
   click(button("Download"));
   EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n");
-  EXPECT_EQ(controller->dataSet->contributions->count(), afterFirst);
+  EXPECT_EQ(controller->dataSet->contributions().count(), afterFirst);
   EXPECT_EQ(controller->rows->count(), 19u + 31u);
 
   ASSERT_NE(controller->ownContribution, nullptr);
@@ -87,7 +87,7 @@ TEST_F(Server, DownloadAndSubmit) {
   menu(3);
   EXPECT_EQ(take(), "Submitting...\nSubmit failed: response larger than 65536 bytes\n");
   EXPECT_EQ(controller->ownContribution, own);
-  EXPECT_EQ(controller->dataSet->contributions->count(), afterFirst);
+  EXPECT_EQ(controller->dataSet->contributions().count(), afterFirst);
   EXPECT_EQ(controller->rows->count(), 19u + 31u);
   EXPECT_EQ(controller->publishBox->state, 1);
   setServer("");
@@ -103,7 +103,7 @@ TEST_F(Server, DownloadAndSubmit) {
   // The corpus now holds the user's own runs, which are loaded already.
   menu(1);
   EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 new runs in 2 result sets (19 already loaded).\n");
-  EXPECT_EQ(controller->dataSet->contributions->count(), 3u);
+  EXPECT_EQ(controller->dataSet->contributions().count(), 3u);
   EXPECT_EQ(controller->rows->count(), 19u + 31u);
 }
 
@@ -116,7 +116,7 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
   menu(1);
   const auto state = [&] {
     std::string text = std::to_string(uintptr_t(controller->ownContribution.get()));
-    for (const Ref<Array>& list : {controller->dataSet->contributions, controller->downloaded}) {
+    for (const Ref<const Array>& list : {controller->dataSet->held(), Ref<const Array>(controller->downloaded)}) {
       for (uint32_t i = 0; i < list->count(); i++) text += " " + std::to_string(uintptr_t(list->get(i).get()));
       text += " |";
     }
@@ -226,7 +226,7 @@ TEST_F(Server, ServerFailures) {
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 4) << k.name << ": " << said;
     EXPECT_FALSE(std::any_of(said.begin(), said.end(), [](char c) { return (c != '\n' && uint8_t(c) < 0x20) || c == 0x7F; }))
         << k.name << ": " << said;
-    EXPECT_EQ(controller->dataSet->contributions->count(), 1u) << k.name;
+    EXPECT_EQ(controller->dataSet->contributions().count(), 1u) << k.name;
     EXPECT_EQ(controller->rows->count(), 19u) << k.name;
   }
 }

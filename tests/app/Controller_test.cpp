@@ -46,7 +46,7 @@ class ControllerModel : public ::testing::Test {
     out->clear();
     return text;
   }
-  uint32_t contributions() const { return c->dataSet->contributions->count(); }
+  uint32_t contributions() const { return c->dataSet->contributions().count(); }
 };
 
 TEST_F(ControllerModel, FreshStateAndDescription) {

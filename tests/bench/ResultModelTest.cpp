@@ -202,9 +202,9 @@ TEST(DataSetRuns, AllRunsInLoadOrderSameObjects) {
   a->runs->add(r1);
   a->runs->add(r2);
   b->runs->add(r3);
-  set.contributions->add(a);
-  set.contributions->add(make<Contribution>());
-  set.contributions->add(b);
+  set.replace(set.contributions().adding(a));
+  set.replace(set.contributions().adding(make<Contribution>()));
+  set.replace(set.contributions().adding(b));
   auto runs = set.runs();
   ASSERT_EQ(runs->count(), 3u);
   EXPECT_EQ(runs->get(0), r1);

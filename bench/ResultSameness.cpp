@@ -1,0 +1,288 @@
+// Whether two result sets are the same, and the hash that finds the
+// candidates: both walk the fields of ResultFields (ResultModel.h) and
+// nothing else, so that what is compared and what is hashed never part.
+//
+// Sections:
+//   1. the keyed hash: SipHash-1-3 under a key drawn once per process
+//   2. values: texts, numbers, null, arrays, maps, and the model's classes
+//   3. Contribution.sameResults and Contribution.resultsHash
+#include <bit>
+#include <chrono>
+#include <cstring>
+#include <random>
+
+#include "bench/ResultKeys.h"
+#include "bench/ResultModel.h"
+#include "foundation/Array.h"
+#include "foundation/Map.h"
+#include "foundation/Null.h"
+#include "foundation/Number.h"
+#include "foundation/String.h"
+
+namespace quorl {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// 1. The keyed hash. A document may hold any texts and numbers; without the
+//    key it cannot tell which of them share a hash, so the candidates a
+//    result set is compared with stay few whatever it holds.
+struct HashKey {
+  uint64_t k0 = 0, k1 = 0;
+};
+
+HashKey drawKey() {
+  std::random_device device;
+  HashKey key;
+  key.k0 = (uint64_t(device()) << 32) ^ device();
+  key.k1 = (uint64_t(device()) << 32) ^ device();
+  // Should the device be predictable, the start time and where the stack
+  // lies still differ between runs.
+  int local = 0;
+  key.k0 ^= uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+  key.k1 ^= uint64_t(reinterpret_cast<uintptr_t>(&local));
+  return key;
+}
+
+const HashKey& processKey() {
+  static const HashKey key = drawKey();
+  return key;
+}
+
+class KeyedHash {
+ public:
+  explicit KeyedHash(const HashKey& key)
+      : v0_(key.k0 ^ 0x736f6d6570736575ull),
+        v1_(key.k1 ^ 0x646f72616e646f6dull),
+        v2_(key.k0 ^ 0x6c7967656e657261ull),
+        v3_(key.k1 ^ 0x7465646279746573ull) {}
+
+  void word(uint64_t m) {
+    v3_ ^= m;
+    round();
+    v0_ ^= m;
+    ++words_;
+  }
+  // The length first, so that where bytes end is part of what is hashed.
+  void bytes(const char* p, size_t n) {
+    word(n);
+    for (; n >= 8; p += 8, n -= 8) {
+      uint64_t m;
+      std::memcpy(&m, p, 8);
+      word(m);
+    }
+    if (n > 0) {
+      uint64_t m = 0;
+      std::memcpy(&m, p, n);
+      word(m);
+    }
+  }
+  uint64_t finish() {
+    word(words_);
+    v2_ ^= 0xff;
+    round();
+    round();
+    round();
+    return v0_ ^ v1_ ^ v2_ ^ v3_;
+  }
+
+ private:
+  void round() {
+    v0_ += v1_;
+    v1_ = std::rotl(v1_, 13);
+    v1_ ^= v0_;
+    v0_ = std::rotl(v0_, 32);
+    v2_ += v3_;
+    v3_ = std::rotl(v3_, 16);
+    v3_ ^= v2_;
+    v0_ += v3_;
+    v3_ = std::rotl(v3_, 21);
+    v3_ ^= v0_;
+    v2_ += v1_;
+    v1_ = std::rotl(v1_, 17);
+    v1_ ^= v2_;
+    v2_ = std::rotl(v2_, 32);
+  }
+  uint64_t v0_, v1_, v2_, v3_;
+  uint64_t words_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// 2. Values. Every kind starts its hash with its own tag, so that values of
+//    two kinds never agree by their contents alone.
+enum Tag : uint64_t { kAbsent, kNull, kText, kInteger, kDouble, kBoolean, kList, kTable, kMachine, kRun, kContribution, kOther };
+
+bool sameValue(const Object* a, const Object* b);
+void hashValue(KeyedHash& h, const Object* value);
+
+template <class C> bool sameFields(const C& a, const C& b);
+template <class C> void hashFields(KeyedHash& h, const C& object);
+
+template <class T> bool sameField(const Ref<T>& a, const Ref<T>& b) { return sameValue(a.get(), b.get()); }
+bool sameField(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
+template <class I, class = std::enable_if_t<std::is_integral_v<I>>> bool sameField(I a, I b) { return a == b; }
+
+template <class T> void hashField(KeyedHash& h, const Ref<T>& value) { hashValue(h, value.get()); }
+void hashField(KeyedHash& h, double value) { h.word(std::bit_cast<uint64_t>(value)); }
+template <class I, class = std::enable_if_t<std::is_integral_v<I>>> void hashField(KeyedHash& h, I value) {
+  h.word(uint64_t(int64_t(value)));
+}
+
+template <class C> bool sameFields(const C& a, const C& b) {
+  return std::apply([&](auto... field) { return (sameField(a.*field, b.*field) && ...); }, ResultFields<C>::compared);
+}
+template <class C> void hashFields(KeyedHash& h, const C& object) {
+  std::apply([&](auto... field) { (hashField(h, object.*field), ...); }, ResultFields<C>::compared);
+}
+
+// A number is its kind and its value, exactly: 1, 1.0 and true are three
+// values, as they are three texts in the document.
+Tag numberTag(const Number& n) { return n.isBool() ? kBoolean : n.isDouble() ? kDouble : kInteger; }
+uint64_t numberBits(const Number& n) {
+  return n.isDouble() ? std::bit_cast<uint64_t>(n.doubleValue()) : uint64_t(n.integerValue());
+}
+
+// An element of an array: a packed integer, or the object in the slot. A
+// packed array is read as it is, without making its Numbers.
+bool sameElement(const Array& a, const Array::PackedIntegers& x, const Array& b, const Array::PackedIntegers& y,
+                 uint32_t i) {
+  if (x && y) return x[i] == y[i];
+  if (!x && !y) return sameValue(a.get(i).get(), b.get(i).get());
+  const int64_t packed = x ? x[i] : y[i];
+  auto* number = valueAs<Number>((x ? b : a).get(i).get());
+  return number && numberTag(*number) == kInteger && number->integerValue() == packed;
+}
+
+bool sameList(const Array& a, const Array& b) {
+  const uint32_t n = a.count();
+  if (n != b.count()) return false;
+  const Array::PackedIntegers x = a._integers(), y = b._integers();
+  for (uint32_t i = 0; i < n; ++i)
+    if (!sameElement(a, x, b, y, i)) return false;
+  return true;
+}
+
+void hashList(KeyedHash& h, const Array& list) {
+  const uint32_t n = list.count();
+  h.word(kList);
+  h.word(n);
+  if (const Array::PackedIntegers values = list._integers()) {
+    for (uint32_t i = 0; i < n; ++i) {
+      h.word(kInteger);
+      h.word(uint64_t(values[i]));
+    }
+    return;
+  }
+  for (uint32_t i = 0; i < n; ++i) hashValue(h, list.get(i).get());
+}
+
+// Maps are the same members in any order: a document written again by
+// another program may order them otherwise. Members in the same order, as
+// copies of one document have them, are compared without a lookup.
+bool sameTable(const Map& a, const Map& b) {
+  const uint32_t n = a.count();
+  if (n != b.count()) return false;
+  uint32_t i = 0;
+  for (; i < n && sameValue(a._keyAt(i).get(), b._keyAt(i).get()); ++i)
+    if (!sameValue(a._valueAt(i).get(), b._valueAt(i).get())) return false;
+  for (; i < n; ++i) {
+    const Ref<Object>& key = a._keyAt(i);
+    Ref<Object> other = b.get(key.get());
+    if (!other && !b.containsKey(key.get())) return false;
+    if (!sameValue(a._valueAt(i).get(), other.get())) return false;
+  }
+  return true;
+}
+
+// The members' hashes are added, which does not depend on their order.
+void hashTable(KeyedHash& h, const Map& map) {
+  const uint32_t n = map.count();
+  uint64_t members = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    KeyedHash member(processKey());
+    hashValue(member, map._keyAt(i).get());
+    hashValue(member, map._valueAt(i).get());
+    members += member.finish();
+  }
+  h.word(kTable);
+  h.word(n);
+  h.word(members);
+}
+
+bool sameValue(const Object* a, const Object* b) {
+  if (a == b) return true;
+  if (!a || !b) return false;
+  if (auto* x = valueAs<Number>(a)) {
+    auto* y = valueAs<Number>(b);
+    return y && numberTag(*x) == numberTag(*y) && numberBits(*x) == numberBits(*y);
+  }
+  if (auto* x = valueAs<String>(a)) {
+    auto* y = valueAs<String>(b);
+    return y && x->view() == y->view();
+  }
+  if (auto* x = valueAs<Array>(a)) {
+    auto* y = valueAs<Array>(b);
+    return y && sameList(*x, *y);
+  }
+  if (auto* x = valueAs<Map>(a)) {
+    auto* y = valueAs<Map>(b);
+    return y && sameTable(*x, *y);
+  }
+  if (auto* x = valueAs<Run>(a)) {
+    auto* y = valueAs<Run>(b);
+    return y && sameFields(*x, *y);
+  }
+  if (auto* x = valueAs<Machine>(a)) {
+    auto* y = valueAs<Machine>(b);
+    return y && sameFields(*x, *y);
+  }
+  if (auto* x = valueAs<Contribution>(a)) {
+    auto* y = valueAs<Contribution>(b);
+    return y && sameFields(*x, *y);
+  }
+  // Null is one shared object, met above; anything else by its own rule.
+  return !valueAs<Null>(a) && !valueAs<Null>(b) && a->equals(b);
+}
+
+void hashValue(KeyedHash& h, const Object* value) {
+  if (!value) return h.word(kAbsent);
+  if (auto* n = valueAs<Number>(value)) {
+    h.word(numberTag(*n));
+    return h.word(numberBits(*n));
+  }
+  if (auto* s = valueAs<String>(value)) {
+    h.word(kText);
+    return h.bytes(s->view().data(), s->view().size());
+  }
+  if (auto* list = valueAs<Array>(value)) return hashList(h, *list);
+  if (auto* map = valueAs<Map>(value)) return hashTable(h, *map);
+  if (auto* run = valueAs<Run>(value)) {
+    h.word(kRun);
+    return hashFields(h, *run);
+  }
+  if (auto* machine = valueAs<Machine>(value)) {
+    h.word(kMachine);
+    return hashFields(h, *machine);
+  }
+  if (auto* contribution = valueAs<Contribution>(value)) {
+    h.word(kContribution);
+    return hashFields(h, *contribution);
+  }
+  h.word(valueAs<Null>(value) ? kNull : kOther);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// 3. Contribution
+
+bool Contribution::sameResults(const Contribution& other) const { return sameFields(*this, other); }
+
+uint64_t Contribution::resultsHash() const {
+  KeyedHash h(processKey());
+  h.word(kContribution);
+  hashFields(h, *this);
+  return h.finish();
+}
+
+}  // namespace quorl
