@@ -1,7 +1,6 @@
 #include "bench/ResultModel.h"
 
 #include <cmath>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "bench/ResultKeys.h"
@@ -156,15 +155,12 @@ DataSet::Merged DataSet::merge(Ptr<const Array> added, Ptr<const Array> dropped)
   const Array& previous = *contributions_;
   const uint32_t count = added ? added->count() : 0;
   Ref<Array> next = Array::withCapacity(previous.count() + count);
-  // By the results hash, which no document can steer: a bucket holds one
-  // result set but by chance, and each contribution is compared with about
-  // one held before.
-  std::unordered_multimap<uint64_t, uint32_t> held;  // the index in next
+  ResultSetIndex held;
   held.reserve(previous.count() + count);
   for (uint32_t i = 0; i < previous.count(); i++) {
     const Ref<Object>& o = previous.get(i);
     if (gone.count(o.get())) continue;
-    if (auto* c = valueAs<Contribution>(o.get())) held.emplace(c->resultsHash(), next->count());
+    if (auto* c = valueAs<Contribution>(o.get())) held.add(*c, held.hash(*c), next->count());
     next->add(o);
   }
   Merged out;
@@ -173,18 +169,14 @@ DataSet::Merged DataSet::merge(Ptr<const Array> added, Ptr<const Array> dropped)
   for (uint32_t i = 0; i < count; i++) {
     Ref<Contribution> c = cast<Contribution>(added->get(i));
     if (!c) continue;
-    const uint64_t hash = c->resultsHash();
-    const Ref<Object>* known = nullptr;
-    for (auto [at, end] = held.equal_range(hash); at != end && !known; ++at) {
-      const Ref<Object>& candidate = next->get(at->second);
-      if (valueAs<Contribution>(candidate.get())->sameResults(*c)) known = &candidate;
-    }
-    if (known) {
-      out.matched->add(*known);
+    const uint64_t hash = held.hash(*c);
+    const uint32_t known = held.find(*c, hash);
+    if (known != kNotFound) {
+      out.matched->add(next->get(known));
       out.runsMatched += c->runs->count();
       continue;
     }
-    held.emplace(hash, next->count());
+    held.add(*c, hash, next->count());
     next->add(c);
     out.added->add(c);
     out.runsAdded += c->runs->count();

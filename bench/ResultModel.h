@@ -14,7 +14,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 
@@ -146,9 +148,9 @@ class Contribution final : public Object {
 
   // Whether the two hold the same results: every field that ResultFields
   // lists is the same in both, for the contribution, its machine and each of
-  // its runs in order; texts byte for byte, parameters and other maps as
-  // the same members in any order, samples as the same numbers of the same
-  // kind in the same order (ResultSameness.cpp).
+  // its runs in order, and so is the document it was read from; texts byte
+  // for byte, maps as the same members in any order, samples as the same
+  // numbers of the same kind in the same order (ResultSameness.cpp).
   bool sameResults(const Contribution& other) const;
   // A hash of everything sameResults compares, equal for the same results.
   // Keyed by a secret drawn once per process, so that no document can choose
@@ -156,6 +158,38 @@ class Contribution final : public Object {
   uint64_t resultsHash() const;
   // Leaves out the runs marked impossible, counting them.
   void leaveOutImpossibleRuns();
+};
+
+// Finds among the result sets it holds one with the same results as
+// another (Contribution.sameResults), in time linear in their sizes
+// whatever they hold: candidates come by the keyed results hash, and a
+// document that several contributions share (a run.py or par results file
+// gives one per machine) is hashed once and compared once with another.
+class ResultSetIndex {
+ public:
+  // Contribution.resultsHash, each document hashed once.
+  uint64_t hash(const Contribution& c);
+  // The tag of a held contribution with the same results as `c` (whose
+  // hash is given), or kNotFound.
+  uint32_t find(const Contribution& c, uint64_t hash);
+  // Holds `c` (which must outlive the index) under its hash and a tag.
+  void add(const Contribution& c, uint64_t hash, uint32_t tag);
+  void reserve(size_t n) { held_.reserve(n); }
+
+  // What is known of whole documents: their hashes, and which pairs are
+  // the same.
+  struct Documents {
+    std::unordered_map<const Object*, uint64_t> hashes;
+    std::map<std::pair<const Object*, const Object*>, bool> same;
+  };
+
+ private:
+  struct Held {
+    const Contribution* contribution;
+    uint32_t tag;
+  };
+  std::unordered_multimap<uint64_t, Held> held_;
+  Documents documents_;
 };
 
 // ---------------------------------------------------------------------------
@@ -301,14 +335,14 @@ template <> struct ResultFields<Run> {
 };
 
 template <> struct ResultFields<Contribution> {
+  // The document last: members no field holds (a machine's "cores") are
+  // results too, and are sent again on Submit.
   static constexpr auto compared =
       std::make_tuple(&Contribution::schema, &Contribution::id, &Contribution::collected, &Contribution::machine,
-                      &Contribution::toolchains, &Contribution::repeats, &Contribution::runs);
-  // Where it was read from and the document as a whole (a contribution and
-  // its copy in the corpus are the same results), and what the loader left
-  // out of it.
-  static constexpr auto leftOut =
-      std::make_tuple(&Contribution::source, &Contribution::root, &Contribution::impossibleRuns);
+                      &Contribution::toolchains, &Contribution::repeats, &Contribution::runs, &Contribution::root);
+  // Where it was read from (a contribution and its copy in the corpus are
+  // the same results), and what the loader left out of it.
+  static constexpr auto leftOut = std::make_tuple(&Contribution::source, &Contribution::impossibleRuns);
 };
 
 }  // namespace quorl

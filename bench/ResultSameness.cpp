@@ -6,6 +6,7 @@
 //   1. the keyed hash: SipHash-1-3 under a key drawn once per process
 //   2. values: texts, numbers, null, arrays, maps, and the model's classes
 //   3. Contribution.sameResults and Contribution.resultsHash
+//   4. ResultSetIndex: the same, each shared document hashed and compared once
 #include <bit>
 #include <chrono>
 #include <cstring>
@@ -115,8 +116,8 @@ enum Tag : uint64_t { kAbsent, kNull, kText, kInteger, kDouble, kBoolean, kList,
 bool sameValue(const Object* a, const Object* b);
 void hashValue(KeyedHash& h, const Object* value);
 
-template <class C> bool sameFields(const C& a, const C& b);
-template <class C> void hashFields(KeyedHash& h, const C& object);
+template <class C> bool sameFields(const C& a, const C& b, ResultSetIndex::Documents* documents = nullptr);
+template <class C> void hashFields(KeyedHash& h, const C& object, ResultSetIndex::Documents* documents = nullptr);
 
 template <class T> bool sameField(const Ref<T>& a, const Ref<T>& b) { return sameValue(a.get(), b.get()); }
 bool sameField(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
@@ -128,11 +129,55 @@ template <class I, class = std::enable_if_t<std::is_integral_v<I>>> void hashFie
   h.word(uint64_t(int64_t(value)));
 }
 
-template <class C> bool sameFields(const C& a, const C& b) {
-  return std::apply([&](auto... field) { return (sameField(a.*field, b.*field) && ...); }, ResultFields<C>::compared);
+// The document a contribution was read from: compared and hashed as a
+// whole, once for all the contributions that share it when `documents`
+// keeps what is known.
+using Documents = ResultSetIndex::Documents;
+
+uint64_t documentHash(const Object* document, Documents* documents) {
+  if (documents) {
+    auto known = documents->hashes.find(document);
+    if (known != documents->hashes.end()) return known->second;
+  }
+  KeyedHash h(processKey());
+  hashValue(h, document);
+  const uint64_t hash = h.finish();
+  if (documents) documents->hashes.emplace(document, hash);
+  return hash;
 }
-template <class C> void hashFields(KeyedHash& h, const C& object) {
-  std::apply([&](auto... field) { (hashField(h, object.*field), ...); }, ResultFields<C>::compared);
+
+bool sameDocument(const Object* a, const Object* b, Documents* documents) {
+  if (a == b || !documents) return sameValue(a, b);
+  if (documentHash(a, documents) != documentHash(b, documents)) return false;
+  const auto pair = a < b ? std::make_pair(a, b) : std::make_pair(b, a);
+  auto known = documents->same.find(pair);
+  if (known != documents->same.end()) return known->second;
+  const bool same = sameValue(a, b);
+  documents->same.emplace(pair, same);
+  return same;
+}
+
+template <class C, class F> bool sameMember(const C& a, const C& b, F C::*field, Documents*) {
+  return sameField(a.*field, b.*field);
+}
+bool sameMember(const Contribution& a, const Contribution& b, Ref<Map> Contribution::*field, Documents* documents) {
+  if (field == &Contribution::root) return sameDocument(a.root.get(), b.root.get(), documents);
+  return sameField(a.*field, b.*field);
+}
+template <class C, class F> void hashMember(KeyedHash& h, const C& object, F C::*field, Documents*) {
+  hashField(h, object.*field);
+}
+void hashMember(KeyedHash& h, const Contribution& c, Ref<Map> Contribution::*field, Documents* documents) {
+  if (field == &Contribution::root) return h.word(documentHash(c.root.get(), documents));
+  hashField(h, c.*field);
+}
+
+template <class C> bool sameFields(const C& a, const C& b, Documents* documents) {
+  return std::apply([&](auto... field) { return (sameMember(a, b, field, documents) && ...); },
+                    ResultFields<C>::compared);
+}
+template <class C> void hashFields(KeyedHash& h, const C& object, Documents* documents) {
+  std::apply([&](auto... field) { (hashMember(h, object, field, documents), ...); }, ResultFields<C>::compared);
 }
 
 // A number is its kind and its value, exactly: 1, 1.0 and true are three
@@ -284,5 +329,23 @@ uint64_t Contribution::resultsHash() const {
   hashFields(h, *this);
   return h.finish();
 }
+
+// ---------------------------------------------------------------------------
+// 4. ResultSetIndex
+
+uint64_t ResultSetIndex::hash(const Contribution& c) {
+  KeyedHash h(processKey());
+  h.word(kContribution);
+  hashFields(h, c, &documents_);
+  return h.finish();
+}
+
+uint32_t ResultSetIndex::find(const Contribution& c, uint64_t hash) {
+  for (auto [at, end] = held_.equal_range(hash); at != end; ++at)
+    if (sameFields(*at->second.contribution, c, &documents_)) return at->second.tag;
+  return kNotFound;
+}
+
+void ResultSetIndex::add(const Contribution& c, uint64_t hash, uint32_t tag) { held_.emplace(hash, Held{&c, tag}); }
 
 }  // namespace quorl
