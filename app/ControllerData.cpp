@@ -13,7 +13,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "foundation/Data.h"

@@ -160,7 +160,7 @@ DataSet::Merged DataSet::merge(Ptr<const Array> added, Ptr<const Array> dropped)
   for (uint32_t i = 0; i < previous.count(); i++) {
     const Ref<Object>& o = previous.get(i);
     if (gone.count(o.get())) continue;
-    if (auto* c = valueAs<Contribution>(o.get())) held.add(*c, held.hash(*c), next->count());
+    if (auto* c = valueAs<Contribution>(o.get())) held.add(*c, next->count());
     next->add(o);
   }
   Merged out;
@@ -169,14 +169,13 @@ DataSet::Merged DataSet::merge(Ptr<const Array> added, Ptr<const Array> dropped)
   for (uint32_t i = 0; i < count; i++) {
     Ref<Contribution> c = cast<Contribution>(added->get(i));
     if (!c) continue;
-    const uint64_t hash = held.hash(*c);
-    const uint32_t known = held.find(*c, hash);
+    const uint32_t known = held.find(*c);
     if (known != kNotFound) {
       out.matched->add(next->get(known));
       out.runsMatched += c->runs->count();
       continue;
     }
-    held.add(*c, hash, next->count());
+    held.add(*c, next->count());
     next->add(c);
     out.added->add(c);
     out.runsAdded += c->runs->count();

@@ -167,14 +167,12 @@ class Contribution final : public Object {
 // gives one per machine) is hashed once and compared once with another.
 class ResultSetIndex {
  public:
-  // Contribution.resultsHash, each document hashed once.
-  uint64_t hash(const Contribution& c);
-  // The tag of a held contribution with the same results as `c` (whose
-  // hash is given), or kNotFound.
-  uint32_t find(const Contribution& c, uint64_t hash);
-  // Holds `c` (which must outlive the index) under its hash and a tag.
-  void add(const Contribution& c, uint64_t hash, uint32_t tag);
-  void reserve(size_t n) { held_.reserve(n); }
+  // The tag of a held contribution with the same results as `c`, or
+  // kNotFound.
+  uint32_t find(const Contribution& c);
+  // Holds `c` (which must outlive the index) under a tag.
+  void add(const Contribution& c, uint32_t tag);
+  void reserve(size_t n) { byFields_.reserve(n); }
 
   // What is known of whole documents: their hashes, and which pairs are
   // the same.
@@ -187,9 +185,16 @@ class ResultSetIndex {
   struct Held {
     const Contribution* contribution;
     uint32_t tag;
+    bool promoted;  // held by its document's hash too
   };
-  std::unordered_multimap<uint64_t, Held> held_;
+  uint64_t fieldsHash(const Contribution& c);
+  uint64_t wholeHash(const Contribution& c, uint64_t fields);
+  void promote(Held& held, uint64_t fields);
+  std::unordered_map<uint64_t, Held> byFields_;  // the first of each hash of the fields
+  std::unordered_multimap<uint64_t, Held> byWhole_;
   Documents documents_;
+  const Contribution* last_ = nullptr;  // fieldsHash of the last one asked
+  uint64_t lastHash_ = 0;
 };
 
 // ---------------------------------------------------------------------------
