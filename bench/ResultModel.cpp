@@ -180,6 +180,7 @@ DataSet::Merged DataSet::merge(Ptr<const Array> added, Ptr<const Array> dropped)
     out.added->add(c);
     out.runsAdded += c->runs->count();
   }
+  out.comparisons = held.comparisons();
   replace(std::move(next));
   return out;
 }

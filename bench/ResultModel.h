@@ -173,6 +173,9 @@ class ResultSetIndex {
   // Holds `c` (which must outlive the index) under a tag.
   void add(const Contribution& c, uint32_t tag);
   void reserve(size_t n) { byFields_.reserve(n); }
+  // How many pairs find compared in full: about one for each contribution
+  // held already, whatever they hold.
+  uint64_t comparisons() const { return comparisons_; }
 
   // What is known of whole documents: their hashes, and which pairs are
   // the same.
@@ -195,6 +198,7 @@ class ResultSetIndex {
   Documents documents_;
   const Contribution* last_ = nullptr;  // fieldsHash of the last one asked
   uint64_t lastHash_ = 0;
+  uint64_t comparisons_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -221,6 +225,7 @@ class DataSet final : public Object {
     Ref<Array> matched;
     uint32_t runsAdded = 0;
     uint32_t runsMatched = 0;
+    uint64_t comparisons = 0;  // ResultSetIndex.comparisons
   };
   // Holds the contributions anew: those held but the `dropped` ones (by
   // identity), then every one of `added` whose results are not held yet

@@ -406,8 +406,10 @@ uint32_t ResultSetIndex::find(const Contribution& c) {
   auto first = byFields_.find(fields);
   if (first == byFields_.end()) return kNotFound;
   promote(first->second, fields);
-  for (auto [at, end] = byWhole_.equal_range(wholeHash(c, fields)); at != end; ++at)
+  for (auto [at, end] = byWhole_.equal_range(wholeHash(c, fields)); at != end; ++at) {
+    ++comparisons_;
     if (sameFields(*at->second.contribution, c, &documents_)) return at->second.tag;
+  }
   return kNotFound;
 }
 

@@ -241,6 +241,30 @@ TEST(ContributionSameResults, DocumentsThatDifferInOneMember) {
   }
 }
 
+// However alike what is loaded is, a contribution is compared in full only
+// with one that holds the same results: result sets that differ only where
+// a hash of some fields would not look, or that share one document (a par
+// file's platforms), are never compared with each other.
+TEST(ContributionSameResults, ComparedOnlyWithTheirLikes) {
+  std::string alike = "[", par = R"({"b":{)";
+  for (int i = 0; i < 1000; ++i) {
+    alike += (i ? "," : "") + std::string(R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C"},)") +
+             R"("runs":[{"benchmark":"b","best_us":5,"samples_us":[)" + std::to_string(i) + "]}]}";
+    par += (i ? "," : "") + std::string(R"("p)") + std::to_string(i) + R"(":{"checksum":"c","cpu":{"best_us":5}})";
+  }
+  for (const std::string& text : {alike + "]", par + "}}"}) {
+    Ref<Array> list = load(text.c_str());
+    ASSERT_EQ(list->count(), 1000u);
+    DataSet set;
+    EXPECT_EQ(set.merge(list).comparisons, 0u);
+    // The same again: each is compared with its one like.
+    const DataSet::Merged again = set.merge(load(text.c_str()));
+    EXPECT_EQ(again.comparisons, 1000u);
+    EXPECT_EQ(again.matched->count(), 1000u);
+    EXPECT_EQ(set.contributions().count(), 1000u);
+  }
+}
+
 TEST(ContributionFromRoot, RepeatsKeepTheLow32Bits) {
   struct Case {
     const char* repeats;
