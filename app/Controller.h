@@ -81,8 +81,9 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   bool selfTest = false;
   Ref<String> startPath;
 
-  // The contributions of the last download: the next download replaces
-  // them, while files the user opened stay.
+  // The contributions of the last download that no file the user opened
+  // holds too: the next download replaces them, while what the user opened
+  // stays.
   Ref<Array> downloaded;
   // Set once runSelfTest has written its exit code: a self-test run that
   // never got there must not end with status 0.
@@ -169,7 +170,7 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   Ref<Contribution> ownerOf(Ptr<const Run> run) const;
   // Every run with its owner, in the order of DataSet.runs.
   template <class Visit> void forEachRun(const Visit& visit) const {
-    const Array& contributions = *dataSet->contributions;
+    const Array& contributions = dataSet->contributions();
     for (uint32_t c = 0; c < contributions.count(); c++) {
       Ref<Contribution> owner = cast<Contribution>(contributions.get(c));
       if (!owner) continue;
@@ -231,11 +232,10 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
     int32_t runsWithoutTime = 0;
     Ref<Array> contributions;
   };
-  // Makes the data set's contributions anew: those it holds but the
-  // `dropped` ones, then every one of `added` that it does not already hold
-  // (Contribution.sameResults), in order. The array in place is never
-  // changed.
-  Added appendAll(Ptr<const Array> added, Ptr<const Array> dropped = nullptr);
+  // Adds the contributions of a file, or of a download (which replaces the
+  // one before), each result set held once (DataSet.merge); what a file
+  // brings that the download holds stays when the download goes.
+  Added appendAll(Ptr<const Array> added, bool download);
   // "N runs", or "N new runs" when some were already loaded; and what was
   // left out, "M already loaded; K impossible times left out; J runs with
   // no possible time left out", each word in the number of its count

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "foundation/Data.h"
@@ -52,10 +51,11 @@ void Controller::say(const Ref<String>& message) {
 // ---------------------------------------------------------------------------
 // 2. Running out of memory: one rule for every user action
 
-// The data arrays are never changed in place: every change installs new
-// ones, so that holding the old ones is all it takes to put them back.
+// The data set and the download are never changed in place: every change
+// installs new arrays, so that holding the old ones is all it takes to put
+// them back.
 void Controller::perform(const std::function<void()>& action, const std::function<void()>& failed) {
-  Ref<Array> contributions = dataSet->contributions;
+  Ref<const Array> contributions = dataSet->held();
   Ref<Array> lastDownload = downloaded;
   Ref<Contribution> own = ownContribution;
   try {
@@ -67,8 +67,8 @@ void Controller::perform(const std::function<void()>& action, const std::functio
   // the way would stop every later pick or placement.
   updating = false;
   placingChart_ = false;
-  const bool changed = dataSet->contributions != contributions;
-  dataSet->contributions = std::move(contributions);
+  const bool changed = dataSet->held() != contributions;
+  dataSet->replace(std::move(contributions));
   downloaded = std::move(lastDownload);
   ownContribution = std::move(own);
   pool::trim();
@@ -81,40 +81,33 @@ void Controller::perform(const std::function<void()>& action, const std::functio
   }
 }
 
-Controller::Added Controller::appendAll(Ptr<const Array> added, Ptr<const Array> dropped) {
+Controller::Added Controller::appendAll(Ptr<const Array> added, bool download) {
   // Whichever way a result set comes (a file opened twice, the corpus that
-  // holds what the user opened and submitted), it is counted once.
-  std::unordered_set<const Object*> gone;
-  for (uint32_t i = 0; dropped && i < dropped->count(); i++) gone.insert(dropped->get(i).get());
-  const Array& previous = *dataSet->contributions;
-  Ref<Array> next = Array::withCapacity(previous.count() + added->count());
-  std::unordered_multimap<uint64_t, const Contribution*> held;
-  for (uint32_t i = 0; i < previous.count(); i++) {
-    Ref<Object> o = previous.get(i);
-    if (gone.count(o.get())) continue;
-    next->add(o);
-    if (Ref<Contribution> c = cast<Contribution>(o)) held.emplace(c->resultsHash(), c.get());
-  }
+  // holds what the user opened and submitted), it is held once. A download
+  // replaces the one before, but what the user opened stays until the
+  // program ends: a file whose results the download brought makes them the
+  // user's, and they leave the download.
+  const DataSet::Merged merged = dataSet->merge(added, download ? downloaded.get() : nullptr);
   Added out;
-  out.contributions = make<Array>();
   for (uint32_t i = 0; i < added->count(); i++) {
-    Ref<Contribution> c = cast<Contribution>(added->get(i));
-    if (!c) continue;
-    out.impossibleTimes += int32_t(c->impossibleTimes);
-    out.runsWithoutTime += int32_t(c->runsWithoutTime);
-    const uint64_t hash = c->resultsHash();
-    bool known = false;
-    for (auto [at, end] = held.equal_range(hash); at != end && !known; ++at) known = at->second->sameResults(*c);
-    if (known) {
-      out.alreadyLoaded += int32_t(c->runs->count());
-      continue;
+    if (Ref<Contribution> c = cast<Contribution>(added->get(i))) {
+      out.impossibleTimes += int32_t(c->impossibleTimes);
+      out.runsWithoutTime += int32_t(c->runsWithoutTime);
     }
-    next->add(c);
-    out.contributions->add(c);
-    held.emplace(hash, c.get());
-    out.runs += int32_t(c->runs->count());
   }
-  dataSet->contributions = std::move(next);
+  out.runs = int32_t(merged.runsAdded);
+  out.alreadyLoaded = int32_t(merged.runsMatched);
+  out.contributions = merged.added;
+  if (download) {
+    downloaded = merged.added;
+  } else if (!merged.matched->isEmpty() && !downloaded->isEmpty()) {
+    std::unordered_set<const Object*> opened;
+    for (const Ref<Object>& c : *merged.matched) opened.insert(c.get());
+    Ref<Array> rest = make<Array>();
+    for (const Ref<Object>& c : *downloaded)
+      if (!opened.count(c.get())) rest->add(c);
+    downloaded = rest;
+  }
   return out;
 }
 
@@ -264,7 +257,7 @@ void Controller::loadFile(const Ref<String>& path) {
         const Ref<Array> list = reading.contributions;
         if (!list || list->count() == 0)
           return refuse("not a contribution, a run.py results.json or a par results.json");
-        const Added added = appendAll(list);
+        const Added added = appendAll(list, false);
         // Only a file that is one contribution document is the user's own:
         // the members of a corpus or of an array are other people's results,
         // and Submit would publish them under the user's consent. A file
@@ -332,8 +325,7 @@ void Controller::mergeCorpus(const Ref<String>& text) {
         // A new download replaces the previous one: appending it again
         // would show every downloaded run twice. Files the user opened stay.
         replaced = !downloaded->isEmpty();
-        const Added added = appendAll(reading.contributions, downloaded);
-        downloaded = added.contributions;
+        const Added added = appendAll(reading.contributions, true);
         reading = Reading{};
         rebuild(true);
         const Ref<String> leftOut = leftOutText(added);

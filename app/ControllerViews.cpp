@@ -245,7 +245,7 @@ Ref<Array> Controller::deviceChoices() const {
 }
 
 Ref<Contribution> Controller::ownerOf(Ptr<const Run> run) const {
-  const Array& contributions = *dataSet->contributions;
+  const Array& contributions = dataSet->contributions();
   for (uint32_t c = 0; c < contributions.count(); c++) {
     Ref<Contribution> owner = cast<Contribution>(contributions.get(c));
     if (owner && owner->runs->indexOf(run.get()) != kNotFound) return owner;

@@ -133,7 +133,7 @@ void Controller::runChecks() {
   {
     // The owner of a run is the first contribution that holds it.
     std::unordered_map<const Run*, Contribution*> owners;
-    const Array& contributions = *dataSet->contributions;
+    const Array& contributions = dataSet->contributions();
     for (uint32_t c = 0; c < contributions.count(); c++) {
       auto* contribution = dynamic_cast<Contribution*>(contributions.get(c).get());
       if (!contribution) continue;
@@ -224,9 +224,9 @@ void Controller::runChecks() {
   }
   // 13. The corpus document.
   {
-    const int32_t before = int32_t(dataSet->contributions->count());
+    const int32_t before = int32_t(dataSet->contributions().count());
     mergeCorpus(String::withCString(kCorpusDocument));
-    const int32_t added = int32_t(dataSet->contributions->count()) - before;
+    const int32_t added = int32_t(dataSet->contributions().count()) - before;
     if (added != 1) fail(String::withFormat("FAIL: corpus merge added %d\n", added));
   }
   // 14. The server.

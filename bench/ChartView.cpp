@@ -373,7 +373,7 @@ void ChartView::rebuild() {
   // without a benchmark name joins the group of the empty name.
   std::vector<Match>& matches = cache.matches;
   matches.clear();
-  const Array& contributions = *dataSet->contributions;
+  const Array& contributions = dataSet->contributions();
   cache.owners.resize(contributions.count());
   constexpr uint32_t kAhead = 8;
   for (uint32_t c = 0; c < contributions.count(); ++c) {

@@ -1,6 +1,7 @@
 #include "bench/ResultModel.h"
 
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 #include "bench/ResultKeys.h"
@@ -190,88 +191,59 @@ void Contribution::leaveOutRunsWithoutTime() {
   if (kept) runs = std::move(kept);
 }
 
-namespace {
-
-// Texts compared byte for byte; a missing text equals only a missing one.
-bool sameText(const String* a, const String* b) { return a == b || (a && b && a->equals(b)); }
-uint64_t mix(uint64_t h, uint64_t v) { return (h ^ v) * 0x100000001B3ull; }
-uint64_t mixText(uint64_t h, const String* s) { return mix(h, s ? s->hash() : 0x9E3779B9u); }
-
-bool sameRun(const Run& a, const Run& b) {
-  if (a.best_us != b.best_us || a.first_us != b.first_us) return false;
-  if (!sameText(a.suite.get(), b.suite.get()) || !sameText(a.benchmark.get(), b.benchmark.get()) ||
-      !sameText(a.target.get(), b.target.get()) || !sameText(a.device.get(), b.device.get()) ||
-      !sameText(a.opt.get(), b.opt.get()) || !sameText(a.arch.get(), b.arch.get()) ||
-      !sameText(a.checksum.get(), b.checksum.get()))
-    return false;
-  const uint32_t n = a.samples->count();
-  if (n != b.samples->count()) return false;
-  // Packed samples are read as they are, without unpacking either array.
-  const Array::PackedIntegers x = a.samples->_integers(), y = b.samples->_integers();
-  if (x && y) {
-    for (uint32_t i = 0; i < n; ++i)
-      if (x[i] != y[i]) return false;
-    return true;
-  }
-  for (uint32_t i = 0; i < n; ++i) {
-    Ref<Object> x = a.samples->get(i), y = b.samples->get(i);
-    if (x != y && !(x && x->equals(y.get()))) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool Contribution::sameResults(const Contribution& other) const {
-  if (this == &other) return true;
-  const Machine &m = *machine, &o = *other.machine;
-  if (!sameText(id.get(), other.id.get()) || !sameText(m.os.get(), o.os.get()) ||
-      !sameText(m.arch.get(), o.arch.get()) || !sameText(m.cpu.get(), o.cpu.get()) ||
-      !sameText(m.gpu.get(), o.gpu.get()) || !sameText(m.gpu_driver.get(), o.gpu_driver.get()) ||
-      m.memory_mb != o.memory_mb)
-    return false;
-  const uint32_t n = runs->count();
-  if (n != other.runs->count()) return false;
-  for (uint32_t i = 0; i < n; ++i) {
-    auto* a = valueAs<Run>(runs->get(i).get());
-    auto* b = valueAs<Run>(other.runs->get(i).get());
-    if (a != b && !(a && b && sameRun(*a, *b))) return false;
-  }
-  return true;
-}
-
-uint64_t Contribution::resultsHash() const {
-  // Enough of each run to tell result sets apart; sameResults decides.
-  uint64_t h = 0xCBF29CE484222325ull;
-  const Machine& m = *machine;
-  h = mixText(mixText(mixText(h, id.get()), m.cpu.get()), m.gpu.get());
-  h = mix(mixText(h, m.os.get()), uint64_t(m.memory_mb));
-  const uint32_t n = runs->count();
-  h = mix(h, n);
-  for (uint32_t i = 0; i < n; ++i) {
-    auto* run = valueAs<Run>(runs->get(i).get());
-    if (!run) continue;
-    h = mixText(mixText(h, run->benchmark.get()), run->target.get());
-    h = mix(mix(mix(h, uint64_t(run->best_us)), uint64_t(run->first_us)), run->samples->count());
-  }
-  return h;
-}
-
 // ---------------------------------------------------------------------------
 // DataSet
 
-DataSet::DataSet() : contributions(make<Array>()) {}
+DataSet::DataSet() : contributions_(make<Array>()) {}
+
+void DataSet::replace(Ref<const Array> next) { contributions_ = next ? std::move(next) : make<Array>(); }
+
+DataSet::Merged DataSet::merge(Ptr<const Array> added, Ptr<const Array> dropped) {
+  std::unordered_set<const Object*> gone;
+  for (uint32_t i = 0; dropped && i < dropped->count(); i++) gone.insert(dropped->get(i).get());
+  const Array& previous = *contributions_;
+  const uint32_t count = added ? added->count() : 0;
+  Ref<Array> next = Array::withCapacity(previous.count() + count);
+  ResultSetIndex held;
+  held.reserve(previous.count() + count);
+  for (uint32_t i = 0; i < previous.count(); i++) {
+    const Ref<Object>& o = previous.get(i);
+    if (gone.count(o.get())) continue;
+    if (auto* c = valueAs<Contribution>(o.get())) held.add(*c, next->count());
+    next->add(o);
+  }
+  Merged out;
+  out.added = make<Array>();
+  out.matched = make<Array>();
+  for (uint32_t i = 0; i < count; i++) {
+    Ref<Contribution> c = cast<Contribution>(added->get(i));
+    if (!c) continue;
+    const uint32_t known = held.find(*c);
+    if (known != kNotFound) {
+      out.matched->add(next->get(known));
+      out.runsMatched += c->runs->count();
+      continue;
+    }
+    held.add(*c, next->count());
+    next->add(c);
+    out.added->add(c);
+    out.runsAdded += c->runs->count();
+  }
+  out.comparisons = held.comparisons();
+  replace(std::move(next));
+  return out;
+}
 
 Ref<Contribution> DataSet::at(uint32_t index) const {
-  if (index >= contributions->count()) return nullptr;
-  return cast<Contribution>(contributions->get(index));
+  if (index >= contributions_->count()) return nullptr;
+  return cast<Contribution>(contributions_->get(index));
 }
 
 Ref<Array> DataSet::runs() const {
   auto all = make<Array>();
-  const uint32_t count = contributions->count();
+  const uint32_t count = contributions_->count();
   for (uint32_t i = 0; i < count; ++i) {
-    auto contribution = cast<Contribution>(contributions->get(i));
+    auto contribution = cast<Contribution>(contributions_->get(i));
     if (!contribution) continue;
     all->addAll(contribution->runs);
   }

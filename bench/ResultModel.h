@@ -4,8 +4,9 @@
 //   1. Machine       the computer a result set was measured on
 //   2. Run           one measurement with its samples and statistics
 //   3. Contribution  one result set, and the readers of every input format
-//   4. DataSet       every loaded contribution
+//   4. DataSet       every loaded contribution, each result set once
 //   5. ChartRow      one row of the chart and of the runs table
+//   6. ResultFields  what a result set is: the fields sameness compares
 //
 // Runs and contributions are built once by the loaders and never changed
 // afterwards; `params`, `samples`, `toolchains` and `root` are the parsed
@@ -13,6 +14,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 
@@ -153,16 +157,60 @@ class Contribution final : public Object {
   static Ref<String> parMachineName(const Ref<String>& platform);
   static Ref<Map> paramsPar(Ptr<const String> device);
 
-  // Whether the two hold the same results: the same id, the same machine,
-  // and the same runs in the same order (their texts, times and samples).
-  // Where they were read from, their schema and the rest of their documents
-  // do not count: a contribution and its copy in the corpus are the same.
+  // Whether the two hold the same results: every field that ResultFields
+  // lists is the same in both, for the contribution, its machine and each of
+  // its runs in order, and so is the document it was read from; texts byte
+  // for byte, maps as the same members in any order, samples as the same
+  // numbers of the same kind in the same order (ResultSameness.cpp).
   bool sameResults(const Contribution& other) const;
-  // A hash of what sameResults compares: equal for the same results.
+  // A hash of everything sameResults compares, equal for the same results.
+  // Keyed by a secret drawn once per process, so that no document can choose
+  // which result sets share a hash.
   uint64_t resultsHash() const;
   // Leaves out the runs whose every time was impossible, counting them, and
   // sums the impossible times of the rest.
   void leaveOutRunsWithoutTime();
+};
+
+// Finds among the result sets it holds one with the same results as
+// another (Contribution.sameResults), in time linear in their sizes
+// whatever they hold: candidates come by the keyed results hash, and a
+// document that several contributions share (a run.py or par results file
+// gives one per machine) is hashed once and compared once with another.
+class ResultSetIndex {
+ public:
+  // The tag of a held contribution with the same results as `c`, or
+  // kNotFound.
+  uint32_t find(const Contribution& c);
+  // Holds `c` (which must outlive the index) under a tag.
+  void add(const Contribution& c, uint32_t tag);
+  void reserve(size_t n) { byFields_.reserve(n); }
+  // How many pairs find compared in full: about one for each contribution
+  // held already, whatever they hold.
+  uint64_t comparisons() const { return comparisons_; }
+
+  // What is known of whole documents: their hashes, and which pairs are
+  // the same.
+  struct Documents {
+    std::unordered_map<const Object*, uint64_t> hashes;
+    std::map<std::pair<const Object*, const Object*>, bool> same;
+  };
+
+ private:
+  struct Held {
+    const Contribution* contribution;
+    uint32_t tag;
+    bool promoted;  // held by its document's hash too
+  };
+  uint64_t fieldsHash(const Contribution& c);
+  uint64_t wholeHash(const Contribution& c, uint64_t fields);
+  void promote(Held& held, uint64_t fields);
+  std::unordered_map<uint64_t, Held> byFields_;  // the first of each hash of the fields
+  std::unordered_multimap<uint64_t, Held> byWhole_;
+  Documents documents_;
+  const Contribution* last_ = nullptr;  // fieldsHash of the last one asked
+  uint64_t lastHash_ = 0;
+  uint64_t comparisons_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -171,14 +219,39 @@ class DataSet final : public Object {
  public:
   DataSet();
 
-  Ref<Array> contributions;  // of Contribution, in load order
-
   const char* classNameC() const override { return "DataSet"; }
+
+  // The contributions, in load order. The array is never changed while the
+  // data set holds it: every change installs another one, so that whoever
+  // holds the one before (`held`) can put it back with `replace`.
+  const Array& contributions() const { return *contributions_; }
+  const Ref<const Array>& held() const { return contributions_; }
+  // The one writer: the data set holds `next` from now on (never null).
+  void replace(Ref<const Array> next);
+
+  // What merge did: the contributions of `added` that it added, in order,
+  // with their runs; for those it left out, their runs and the contributions
+  // already held that hold the same results.
+  struct Merged {
+    Ref<Array> added;
+    Ref<Array> matched;
+    uint32_t runsAdded = 0;
+    uint32_t runsMatched = 0;
+    uint64_t comparisons = 0;  // ResultSetIndex.comparisons
+  };
+  // Holds the contributions anew: those held but the `dropped` ones (by
+  // identity), then every one of `added` whose results are not held yet
+  // (Contribution.sameResults). Each result set is held once, whichever
+  // list brings it, in time linear in the contributions' sizes.
+  Merged merge(Ptr<const Array> added, Ptr<const Array> dropped = nullptr);
 
   // The contribution at index, or null past the end.
   Ref<Contribution> at(uint32_t index) const;
   // Every run of every contribution, in load order (the same objects).
   Ref<Array> runs() const;
+
+ private:
+  Ref<const Array> contributions_;  // of Contribution
 };
 
 // ---------------------------------------------------------------------------
@@ -258,6 +331,42 @@ class ChartRow final : public Object {
 
   const char* classNameC() const override { return "ChartRow"; }
   Ref<String> description() const override;
+};
+
+// ---------------------------------------------------------------------------
+// 6. ResultFields: every field of a result set that the loaders keep and
+//    that tells it from another, one list per class. Sameness and the
+//    results hash go through these lists and nothing else, so a field added
+//    to a class goes into `compared`, or into `leftOut` with the reason.
+//    Fields are compared by value: texts by their bytes, numbers exactly,
+//    maps and arrays by their members, a machine or a run by its own list.
+template <class C> struct ResultFields;
+
+template <> struct ResultFields<Machine> {
+  static constexpr auto compared = std::make_tuple(&Machine::os, &Machine::arch, &Machine::cpu, &Machine::gpu,
+                                                   &Machine::gpu_driver, &Machine::memory_mb);
+  static constexpr auto leftOut = std::make_tuple();
+};
+
+template <> struct ResultFields<Run> {
+  static constexpr auto compared =
+      std::make_tuple(&Run::suite, &Run::benchmark, &Run::target, &Run::device, &Run::opt, &Run::arch, &Run::params,
+                      &Run::samples, &Run::best_us, &Run::first_us, &Run::mean, &Run::stddev, &Run::checksum);
+  // A count of what the loader left out of the run: the contribution's
+  // document, which is compared, still holds those values.
+  static constexpr auto leftOut = std::make_tuple(&Run::impossibleTimes);
+};
+
+template <> struct ResultFields<Contribution> {
+  // The document last: members no field holds (a machine's "cores") are
+  // results too, and are sent again on Submit.
+  static constexpr auto compared =
+      std::make_tuple(&Contribution::schema, &Contribution::id, &Contribution::collected, &Contribution::machine,
+                      &Contribution::toolchains, &Contribution::repeats, &Contribution::runs, &Contribution::root);
+  // Where it was read from (a contribution and its copy in the corpus are
+  // the same results), and what the loader left out of it.
+  static constexpr auto leftOut =
+      std::make_tuple(&Contribution::source, &Contribution::impossibleTimes, &Contribution::runsWithoutTime);
 };
 
 }  // namespace quorl

@@ -67,7 +67,7 @@ Ref<DataSet> makeData(int machines) {
       run->stddev = static_cast<double>(run->best_us) * 0.01;
       c->runs->add(run);
     }
-    data->contributions->add(c);
+    data->replace(data->contributions().adding(c));
   }
   return data;
 }
@@ -77,8 +77,8 @@ using perf::DiscardingGraphics;  // draws nothing: the chart's own work is measu
 Ref<DataSet> loadData(Shape shape) {
   const std::string& text = corpusText(shape);
   auto data = make<DataSet>();
-  data->contributions = Contribution::loadText(String::withBytes(text.data(), static_cast<uint32_t>(text.size())),
-                                               String::withCString("corpus"));
+  data->replace(Contribution::loadText(String::withBytes(text.data(), static_cast<uint32_t>(text.size())),
+                                String::withCString("corpus")));
   return data;
 }
 
@@ -166,8 +166,8 @@ BENCHMARK(BM_ShortFormsPeerSort)->RangeMultiplier(2)->Range(4096, 65536)->Unit(b
 void BM_ChartPeerSortKeys(benchmark::State& state) {
   Chart& c = chart(shapeOf(state.range(0)));
   std::vector<double> keys;
-  for (uint32_t i = 0; i < c.view->dataSet->contributions->count(); ++i) {
-    auto contribution = cast<Contribution>(c.view->dataSet->contributions->get(i));
+  for (uint32_t i = 0; i < c.view->dataSet->contributions().count(); ++i) {
+    auto contribution = cast<Contribution>(c.view->dataSet->contributions().get(i));
     for (uint32_t k = 0; k < contribution->runs->count(); ++k)
       keys.push_back(cast<Run>(contribution->runs->get(k))->value(false));
   }

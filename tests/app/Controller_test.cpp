@@ -3,8 +3,11 @@
 // pickers' choices, the runs table's cells and the report's body field.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <set>
 #include <vector>
 
 #ifndef _WIN32
@@ -46,7 +49,7 @@ class ControllerModel : public ::testing::Test {
     out->clear();
     return text;
   }
-  uint32_t contributions() const { return c->dataSet->contributions->count(); }
+  uint32_t contributions() const { return c->dataSet->contributions().count(); }
 };
 
 TEST_F(ControllerModel, FreshStateAndDescription) {
@@ -317,6 +320,96 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
   EXPECT_EQ(take(), "Opened one.json (0 new runs; 1 already loaded; 1 run with no possible time left out)\n"
                     "Downloaded 1 new runs in 1 result sets (1 already loaded).\n");
   EXPECT_EQ(contributions(), 5u);
+}
+
+// What the user opened stays loaded, held once, until the program ends,
+// whatever downloads come and go, in generated orders of opens and
+// downloads: a download that holds it skips its own copy, and the next one
+// does not take it away. The status lines count what each step brought, and
+// the own contribution is always among what is shown.
+TEST_F(ControllerModel, WhatTheUserOpenedOutlivesEveryDownload) {
+  TempDir dir;
+  const auto document = [](const std::string& cpu, int runs) {
+    std::string text = R"({"schema":"quorl-bench/1","machine":{"cpu":")" + cpu + R"("},"runs":[)";
+    for (int i = 0; i < runs; ++i) text += (i ? "," : "") + std::string(R"({"benchmark":"b)") + std::to_string(i) + R"("})";
+    return text + "]}";
+  };
+  const std::string names = "ABCD";  // A and B are the user's files; all four may be in a download
+  const int runsOf[] = {2, 3, 1, 4};
+  const std::string paths[] = {dir.write("a.json", document("A", 2)), dir.write("b.json", document("B", 3))};
+#ifdef QUORL_SANITIZE
+  const uint32_t rounds = 20;
+#else
+  const uint32_t rounds = 200;
+#endif
+  std::mt19937 rng(44);
+  for (uint32_t round = 0; round < rounds; ++round) {
+    Ref<Controller> fresh = make<Controller>();
+    fresh->transcript = out;
+    std::set<int> opened;
+    std::vector<int> download;  // the last download's result sets, each once
+    int own = -1;
+    std::string steps;
+    for (int step = 0; step < 8; ++step) {
+      take();
+      std::string expected;
+      if (rng() % 2) {
+        const int x = int(rng() % 2);
+        steps += std::string(" open ") + names[x];
+        const bool held = opened.count(x) || std::count(download.begin(), download.end(), x);
+        fresh->loadFile(S(paths[x].c_str()));
+        expected = "Opened " + std::string(1, char('a' + x)) + ".json (" +
+                   (held ? "0 new runs; " + std::to_string(runsOf[x]) + " already loaded" : std::to_string(runsOf[x]) + " runs") +
+                   ")\n";
+        opened.insert(x);
+        own = x;
+      } else {
+        // Some of the four, in any order, one of them perhaps twice.
+        std::vector<int> members;
+        for (int m = 0; m < 4; ++m)
+          if (rng() % 2) members.push_back(m);
+        if (!members.empty() && rng() % 4 == 0) members.push_back(members[rng() % members.size()]);
+        std::shuffle(members.begin(), members.end(), rng);
+        steps += " download";
+        std::string corpus = R"({"contributions":[)";
+        for (size_t i = 0; i < members.size(); ++i) {
+          corpus += (i ? "," : "") + document(std::string(1, names[members[i]]), runsOf[members[i]]);
+          steps += std::string(1, names[members[i]]);
+        }
+        fresh->mergeCorpus(S((corpus + "]}").c_str()));
+        if (members.empty()) {
+          expected = "The corpus had no contributions.\n";
+        } else {
+          int added = 0, known = 0;
+          download.clear();
+          for (int m : members) {
+            if (opened.count(m) || std::count(download.begin(), download.end(), m)) {
+              known += runsOf[m];
+            } else {
+              download.push_back(m);
+              added += runsOf[m];
+            }
+          }
+          expected = "Downloaded " + std::to_string(added) + (known ? " new runs in " : " runs in ") +
+                     std::to_string(download.size()) + " result sets" +
+                     (known ? " (" + std::to_string(known) + " already loaded)" : "") + ".\n";
+        }
+      }
+      ASSERT_EQ(take(), expected) << "round " << round << ":" << steps;
+      // Each result set opened or downloaded last is shown once, no other.
+      std::string shown, held;
+      for (int m = 0; m < 4; ++m)
+        if (opened.count(m) || std::count(download.begin(), download.end(), m)) held += names[m];
+      for (int m = 0; m < 4; ++m)
+        for (uint32_t i = 0; i < fresh->dataSet->contributions().count(); ++i)
+          if (str(fresh->dataSet->at(i)->machine->cpu) == std::string(1, names[m])) shown += names[m];
+      ASSERT_EQ(shown, held) << "round " << round << ":" << steps;
+      if (own >= 0) {
+        ASSERT_NE(fresh->ownContribution, nullptr);
+        EXPECT_EQ(str(fresh->ownContribution->machine->cpu), std::string(1, names[own]));
+      }
+    }
+  }
 }
 
 TEST_F(ControllerModel, EmptyContributionStillOpens) {

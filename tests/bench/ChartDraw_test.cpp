@@ -1260,7 +1260,7 @@ TEST_F(ChartDraw, EverySampleDrawsInsideTheView) {
     Ref<String> text = Files::readText(S(path.c_str()));
     ASSERT_NE(text, nullptr) << path;
     auto data = make<DataSet>();
-    data->contributions->addAll(Contribution::loadText(text, S(path.c_str())));
+    data->replace(Contribution::loadText(text, S(path.c_str())));
     for (int width : {640, 800, 1280, 1920}) {
       for (int mode : {0, 1, 2}) {
         for (int metric : {0, 1}) {

@@ -58,7 +58,7 @@ TEST_F(ChartRebuildAgain, ChangedRunsContributionsAndMachinesShowInTheNextRebuil
   EXPECT_EQ(str(rowAt(*view, 1).machineText), "Cpu B");
 
   // A contribution appended: the same measurement from two machines.
-  data->contributions->add(contribution("Cpu C", {{.bench = "fib", .target = "gcc", .opt = "O3", .best = 7}}));
+  data->replace(data->contributions().adding(contribution("Cpu C", {{.bench = "fib", .target = "gcc", .opt = "O3", .best = 7}})));
   view->rebuild();
   EXPECT_EQ(settings(*view), "O1 Cpu B,O3 Cpu B,O3 Cpu C");
 
@@ -150,7 +150,7 @@ TEST_F(ChartRebuildAgain, OrderFollowsTheInsertionRuleForAnyValues) {
         if (!byGroup.count(key)) groupOrder.push_back(key);
         byGroup[key].push_back({run->value(false), made.stddev});
       }
-      data->contributions->add(contribution);
+      data->replace(data->contributions().adding(contribution));
     }
     auto view = chart(data);
     for (int metric : {0, 1}) {
@@ -195,7 +195,7 @@ TEST_F(ChartRebuildAgain, HeatMapOfTheRebuildEqualsOneBuiltFromTheRowsAlone) {
         runOf[run->stddev] = run;
         contribution->runs->add(run);
       }
-      data->contributions->add(contribution);
+      data->replace(data->contributions().adding(contribution));
     }
     view->dataSet = data;
     view->baseline = round % 2 ? S("quorl") : nullptr;

@@ -62,7 +62,7 @@ inline Ref<Contribution> contribution(const char* cpu, std::initializer_list<Run
 
 inline Ref<DataSet> dataSetOf(std::initializer_list<Ref<Contribution>> list) {
   auto set = make<DataSet>();
-  for (const auto& c : list) set->contributions->add(c);
+  for (const auto& c : list) set->replace(set->contributions().adding(c));
   return set;
 }
 

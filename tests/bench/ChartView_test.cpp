@@ -279,7 +279,7 @@ TEST_F(ChartViewRebuild, FilterDecidesWhichRunsBecomeRows) {
   ASSERT_EQ(view->rows->count(), 2u);
   EXPECT_EQ(str(rowAt(*view, 0).series), "GPU");
   EXPECT_EQ(str(rowAt(*view, 1).series), "one thread");
-  EXPECT_EQ(rowAt(*view, 1).contribution, cast<Contribution>(data->contributions->get(1)));
+  EXPECT_EQ(rowAt(*view, 1).contribution, cast<Contribution>(data->contributions().get(1)));
 }
 
 TEST_F(ChartViewRebuild, RunWithoutABenchmarkNameStillBuilds) {

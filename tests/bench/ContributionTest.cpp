@@ -282,6 +282,77 @@ TEST(ContributionFromRoot, ImpossibleTimesRuleHoldsForGeneratedRuns) {
   }
 }
 
+// A document that differs from one loaded in a single member is another
+// result set, whichever member it is; the same document read from another
+// place, or with its members in another order, is the same one, held once.
+TEST(ContributionSameResults, DocumentsThatDifferInOneMember) {
+  const std::string base =
+      R"({"schema":"quorl-bench/1","id":"x","collected":"2024-05-18","repeats":5,)"
+      R"("machine":{"cpu":"C","cores":8,"memory_mb":8192},"toolchains":{"quorl":"0.74"},"runs":[)"
+      R"({"benchmark":"a","params":{"n":30},"samples_us":[5,6],"best_us":5,"first_us":9},)"
+      R"({"benchmark":"b","samples_us":[7]}]})";
+  const struct {
+    const char* name;
+    std::string from, to;
+    bool same;
+  } cases[] = {
+      {"the same text", "", "", true},
+      {"members in another order", R"("best_us":5,"first_us":9)", R"("first_us":9,"best_us":5)", true},
+      {"a run's parameters", R"("n":30)", R"("n":35)", false},
+      {"a machine member no field holds", R"("cores":8)", R"("cores":16)", false},
+      {"the machine's memory", "8192", "8193", false},
+      {"toolchains", R"("0.74")", R"("0.75")", false},
+      {"collected", "2024-05-18", "2024-05-19", false},
+      {"repeats", R"("repeats":5)", R"("repeats":6)", false},
+      {"the first-run time alone", R"("first_us":9)", R"("first_us":10)", false},
+      {"a sample", "[5,6]", "[5,7]", false},
+      {"a sample's kind", "[5,6]", "[5,6.0]", false},
+      {"the runs' order", R"({"benchmark":"a","params":{"n":30},"samples_us":[5,6],"best_us":5,"first_us":9},)"
+                          R"({"benchmark":"b","samples_us":[7]})",
+       R"({"benchmark":"b","samples_us":[7]},)"
+       R"({"benchmark":"a","params":{"n":30},"samples_us":[5,6],"best_us":5,"first_us":9})", false},
+      {"a member the loaders do not read", R"({"schema")", R"({"note":1,"schema")", false},
+  };
+  for (const auto& k : cases) {
+    std::string other = base;
+    if (!k.from.empty()) {
+      ASSERT_NE(other.find(k.from), std::string::npos) << k.name;
+      other.replace(other.find(k.from), k.from.size(), k.to);
+    }
+    Ref<Array> opened = load(base.c_str(), "mine.json"), downloaded = load(other.c_str(), "corpus");
+    DataSet set;
+    set.merge(opened);
+    const DataSet::Merged merged = set.merge(downloaded);
+    EXPECT_EQ(set.contributions().count(), k.same ? 1u : 2u) << k.name;
+    EXPECT_EQ(merged.runsMatched, k.same ? 2u : 0u) << k.name;
+    EXPECT_EQ(contributionAt(opened, 0)->sameResults(*contributionAt(downloaded, 0)), k.same) << k.name;
+  }
+}
+
+// However alike what is loaded is, a contribution is compared in full only
+// with one that holds the same results: result sets that differ only where
+// a hash of some fields would not look, or that share one document (a par
+// file's platforms), are never compared with each other.
+TEST(ContributionSameResults, ComparedOnlyWithTheirLikes) {
+  std::string alike = "[", par = R"({"b":{)";
+  for (int i = 0; i < 1000; ++i) {
+    alike += (i ? "," : "") + std::string(R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C"},)") +
+             R"("runs":[{"benchmark":"b","best_us":5,"samples_us":[)" + std::to_string(i) + "]}]}";
+    par += (i ? "," : "") + std::string(R"("p)") + std::to_string(i) + R"(":{"checksum":"c","cpu":{"best_us":5}})";
+  }
+  for (const std::string& text : {alike + "]", par + "}}"}) {
+    Ref<Array> list = load(text.c_str());
+    ASSERT_EQ(list->count(), 1000u);
+    DataSet set;
+    EXPECT_EQ(set.merge(list).comparisons, 0u);
+    // The same again: each is compared with its one like.
+    const DataSet::Merged again = set.merge(load(text.c_str()));
+    EXPECT_EQ(again.comparisons, 1000u);
+    EXPECT_EQ(again.matched->count(), 1000u);
+    EXPECT_EQ(set.contributions().count(), 1000u);
+  }
+}
+
 TEST(ContributionFromRoot, RepeatsKeepTheLow32Bits) {
   struct Case {
     const char* repeats;

@@ -188,7 +188,7 @@ TEST_F(HeatMapScrolled, NamesAndTitlesSharingLongBeginningsAreToldApart) {
     auto c = contribution(cpu, {});
     for (const std::string& b : benches)
       for (const char* opt : {"O0", "O3"}) c->runs->add(makeRun({.bench = b.c_str(), .opt = opt, .best = 100}));
-    data->contributions->add(c);
+    data->replace(data->contributions().adding(c));
   }
   auto view = chart(data);
   view->mode = 2;

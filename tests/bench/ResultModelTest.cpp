@@ -1,8 +1,14 @@
 // Machine, Run (statistics, value, GPU test), DataSet and the descriptions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <functional>
+#include <random>
+#include <set>
+#include <tuple>
+#include <vector>
 
 #include "BenchTestSupport.h"
 #include "foundation/Null.h"
@@ -202,9 +208,9 @@ TEST(DataSetRuns, AllRunsInLoadOrderSameObjects) {
   a->runs->add(r1);
   a->runs->add(r2);
   b->runs->add(r3);
-  set.contributions->add(a);
-  set.contributions->add(make<Contribution>());
-  set.contributions->add(b);
+  set.replace(set.contributions().adding(a));
+  set.replace(set.contributions().adding(make<Contribution>()));
+  set.replace(set.contributions().adding(b));
   auto runs = set.runs();
   ASSERT_EQ(runs->count(), 3u);
   EXPECT_EQ(runs->get(0), r1);
@@ -213,4 +219,241 @@ TEST(DataSetRuns, AllRunsInLoadOrderSameObjects) {
   EXPECT_NE(runs, a->runs);
   EXPECT_EQ(set.at(2), b);
   EXPECT_EQ(set.at(3), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Sameness of result sets, over generated contributions. The generator and
+// the changes go through ResultFields, the lists sameness itself walks: a
+// field added to a list is generated and changed here without more code.
+namespace {
+
+class ResultSetMaker {
+ public:
+  explicit ResultSetMaker(uint64_t seed) : rng_(seed) {}
+
+  Ref<Contribution> contribution() {
+    auto c = make<Contribution>();
+    fill(*c);
+    return c;
+  }
+
+  // One change to one field kept of `c`, its machine or one of its runs,
+  // chosen at random; says which ("run 7 sample added": the eighth field).
+  std::string change(Contribution& c) {
+    std::vector<std::pair<std::string, std::function<void()>>> places;
+    gather(c, "contribution", places);
+    gather(*c.machine, "machine", places);
+    for (uint32_t i = 0; i < c.runs->count(); ++i) gather(*cast<quorl::Run>(c.runs->get(i)), "run", places);
+    auto& [name, apply] = places[next(places.size())];
+    apply();
+    return name;
+  }
+
+  uint64_t next(uint64_t n) { return n ? rng_() % n : 0; }
+
+ private:
+  template <class C> void fill(C& object) {
+    std::apply([&](auto... field) { (fillField(object, field), ...); }, ResultFields<C>::compared);
+  }
+  template <class C, class F> void fillField(C& object, F C::*field) { object.*field = made(object.*field); }
+  void fillField(Contribution& c, Ref<Array> Contribution::*field) {
+    auto runs = make<Array>();
+    for (uint64_t n = next(4); n > 0; --n) {
+      auto run = make<quorl::Run>();
+      fill(*run);
+      runs->add(run);
+    }
+    c.*field = runs;
+  }
+  void fillField(Contribution& c, Ref<Machine> Contribution::*field) {
+    auto machine = make<Machine>();
+    fill(*machine);
+    c.*field = machine;
+  }
+
+  Ref<String> made(const Ref<String>&) { return next(5) ? text() : nullptr; }
+  int64_t made(int64_t) { return int64_t(next(7)) - 1; }
+  int32_t made(int32_t) { return int32_t(next(7)) - 1; }
+  double made(double) { return double(next(5)) / 4; }
+  Ref<Map> made(const Ref<Map>&) {
+    auto map = make<Map>();
+    for (uint64_t n = next(4); n > 0; --n) map->set(S(("k" + std::to_string(next(6))).c_str()), value(1));
+    return map;
+  }
+  Ref<Array> made(const Ref<Array>&) {  // samples
+    std::vector<int64_t> integers;
+    for (uint64_t n = next(5); n > 0; --n) integers.push_back(int64_t(next(9)));
+    if (next(2)) return Array::_withIntegers(integers.data(), uint32_t(integers.size()));  // as the reader packs them
+    auto list = make<Array>();
+    for (int64_t v : integers) list->add(next(4) ? Ref<Object>(Number::withI64(v)) : value(0));
+    return list;
+  }
+  Ref<String> text() { return S(std::string("ab").substr(0, next(3)).append(std::string(next(2), 'c')).c_str()); }
+  Ref<Object> value(int depth) {
+    switch (next(depth > 0 ? 8 : 6)) {
+      case 0: return Number::withI64(int64_t(next(4)));
+      case 1: return Number::withDouble(double(next(4)) / 2);
+      case 2: return Number::withBool(next(2));
+      case 3: return text();
+      case 4: return Null::null();
+      case 5: return Number::withI64(1);
+      case 6: {
+        auto list = make<Array>();
+        for (uint64_t n = next(3); n > 0; --n) list->add(value(depth - 1));
+        return list;
+      }
+      default: {
+        auto map = make<Map>();
+        for (uint64_t n = next(3); n > 0; --n) map->set(S(("m" + std::to_string(next(3))).c_str()), value(depth - 1));
+        return map;
+      }
+    }
+  }
+
+  using Places = std::vector<std::pair<std::string, std::function<void()>>>;
+  template <class C> void gather(C& object, const std::string& owner, Places& places) {
+    uint32_t index = 0;
+    std::apply([&](auto... field) { (changes(object.*field, owner + " " + std::to_string(index++), places), ...); },
+               ResultFields<C>::compared);
+  }
+  void changes(Ref<String>& f, const std::string& name, Places& places) {
+    places.push_back({name, [&f] { f = !f ? S("") : S((str(f) + "x").c_str()); }});
+    if (f) places.push_back({name + " dropped", [&f] { f = nullptr; }});
+  }
+  template <class I, class = std::enable_if_t<std::is_integral_v<I>>>
+  void changes(I& f, const std::string& name, Places& places) {
+    places.push_back({name, [&f] { f = I(f + 1); }});
+  }
+  void changes(double& f, const std::string& name, Places& places) {
+    places.push_back({name, [&f] { f = std::nextafter(f, 1e9); }});
+  }
+  void changes(Ref<Machine>&, const std::string&, Places&) {}  // its fields are gathered on their own
+  void changes(Ref<Map>& f, const std::string& name, Places& places) {
+    places.push_back({name + " member added", [&f] {
+                        f = f->copy();
+                        f->set("added", Number::withI64(0));
+                      }});
+    for (uint32_t i = 0; i < f->count(); ++i) {
+      places.push_back({name + " member changed", [&f, i] {
+                          Ref<Object> key = f->_keyAt(i);
+                          f = f->copy();
+                          f->set(key, S("~"));
+                        }});
+      places.push_back({name + " member dropped", [&f, i] {
+                          Ref<Object> key = f->_keyAt(i);
+                          f = f->copy();
+                          f->remove(key);
+                        }});
+    }
+  }
+  // Samples, or the runs of a contribution.
+  void changes(Ref<Array>& f, const std::string& name, Places& places) {
+    const bool runs = f->count() > 0 && cast<quorl::Run>(f->get(0));
+    if (runs) {
+      places.push_back({name + " run dropped", [&f] { f = f->subarray(1, f->count() - 1); }});
+      places.push_back({name + " run twice", [&f] { f = f->adding(f->get(0)); }});
+      return;
+    }
+    places.push_back({name + " sample added", [&f] { f = f->adding(Number::withI64(0)); }});
+    for (uint32_t i = 0; i < f->count(); ++i) {
+      places.push_back({name + " sample dropped", [&f, i] {
+                          f = f->copy();
+                          f->removeAt(i);
+                        }});
+      // Another value, or the same value of another kind (5 and 5.0).
+      places.push_back({name + " sample changed", [&f, i, this] {
+                          Ref<Object> old = f->get(i);
+                          auto* n = dynamic_cast<const Number*>(old.get());
+                          Ref<Object> other = !n ? Ref<Object>(Number::withI64(0))
+                                              : n->isDouble() || n->isBool() || next(2)
+                                                  ? Ref<Object>(Number::withI64(n->integerValue() + 1))
+                                                  : Ref<Object>(Number::withDouble(double(n->integerValue())));
+                          f = f->copy();
+                          f->set(i, other);
+                        }});
+    }
+  }
+
+  std::mt19937_64 rng_;
+};
+
+// The bytes of C past its Object part that no field of either list holds,
+// but for the padding a field needs for its alignment: "" when the lists
+// name every field of the class.
+template <class C> std::string unlisted() {
+  C object;
+  const char* base = reinterpret_cast<const char*>(&object);
+  size_t end = sizeof(Object);
+  std::vector<std::tuple<size_t, size_t, size_t>> fields;  // start, size, alignment
+  auto note = [&](auto field) {
+    using F = std::remove_reference_t<decltype(object.*field)>;
+    fields.emplace_back(reinterpret_cast<const char*>(&(object.*field)) - base, sizeof(F), alignof(F));
+  };
+  std::apply([&](auto... field) { (note(field), ...); }, ResultFields<C>::compared);
+  std::apply([&](auto... field) { (note(field), ...); }, ResultFields<C>::leftOut);
+  std::sort(fields.begin(), fields.end());
+  std::string out;
+  for (const auto& [at, size, align] : fields) {
+    if (at > end && at - end >= align) out += "bytes " + std::to_string(end) + "-" + std::to_string(at) + " ";
+    end = std::max(end, at + size);
+  }
+  if (sizeof(C) - end >= alignof(C)) out += "bytes " + std::to_string(end) + "-" + std::to_string(sizeof(C));
+  return out;
+}
+
+}  // namespace
+
+// Every field of a machine, a run and a contribution is either compared or
+// left out on purpose: a new field must be placed in one of the lists.
+TEST(ContributionSameResults, EveryFieldIsListed) {
+  EXPECT_EQ(unlisted<Machine>(), "");
+  EXPECT_EQ(unlisted<quorl::Run>(), "");
+  EXPECT_EQ(unlisted<Contribution>(), "");
+  // Only where a result set was read from and the loaders' marks of what
+  // they left out do not count: a first-run time, say, always does.
+  EXPECT_EQ(ResultFields<Machine>::leftOut, std::make_tuple());
+  EXPECT_EQ(ResultFields<quorl::Run>::leftOut, std::make_tuple(&quorl::Run::impossibleTimes));
+  EXPECT_EQ(ResultFields<Contribution>::leftOut, std::make_tuple(&Contribution::source, &Contribution::impossibleTimes,
+                                                                 &Contribution::runsWithoutTime));
+}
+
+// Pairs made alike: identical ones are the same results, held once; a pair
+// that differs in one field kept, chosen at random among all of them, is
+// two result sets, and their hashes differ (a hash blind to a field would
+// gather every result set that differs only there in one bucket).
+TEST(ContributionSameResults, OneFieldChangedIsAnotherResultSet) {
+#ifdef QUORL_SANITIZE
+  const uint64_t rounds = 300;
+#else
+  const uint64_t rounds = 3000;
+#endif
+  std::set<std::string> changed;  // "run 7": the classes and fields changed
+  for (uint64_t seed = 1; seed <= rounds; ++seed) {
+    ResultSetMaker first(seed), second(seed);
+    Ref<Contribution> a = first.contribution(), b = second.contribution();
+    ASSERT_NE(a->runs, b->runs);
+    ASSERT_TRUE(a->sameResults(*b)) << "seed " << seed;
+    ASSERT_EQ(a->resultsHash(), b->resultsHash()) << "seed " << seed;
+    DataSet set;
+    DataSet::Merged merged = set.merge(Array::withCapacity(0)->adding(a)->adding(b));
+    ASSERT_EQ(set.contributions().count(), 1u);
+    ASSERT_EQ(merged.matched->count(), 1u);
+    EXPECT_EQ(merged.matched->get(0), a);
+    EXPECT_EQ(merged.runsMatched, b->runs->count());
+
+    const std::string place = second.change(*b);
+    changed.insert(place.substr(0, place.find(' ', place.find(' ') + 1)));
+    ASSERT_FALSE(a->sameResults(*b)) << "seed " << seed << ": " << place;
+    ASSERT_FALSE(b->sameResults(*a)) << "seed " << seed << ": " << place;
+    ASSERT_NE(a->resultsHash(), b->resultsHash()) << "seed " << seed << ": " << place;
+    merged = set.merge(Array::withCapacity(0)->adding(b));
+    ASSERT_EQ(set.contributions().count(), 2u) << "seed " << seed << ": " << place;
+    EXPECT_EQ(merged.runsAdded, b->runs->count());
+  }
+  // Every field of every class was changed somewhere (the contribution's
+  // machine through its own fields).
+  const size_t fields = std::tuple_size_v<std::remove_const_t<decltype(ResultFields<Contribution>::compared)>> - 1 +
+                        std::tuple_size_v<std::remove_const_t<decltype(ResultFields<Machine>::compared)>> +
+                        std::tuple_size_v<std::remove_const_t<decltype(ResultFields<quorl::Run>::compared)>>;
+  EXPECT_EQ(changed.size(), fields);
 }

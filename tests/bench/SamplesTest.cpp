@@ -58,7 +58,7 @@ Ref<String> settingOf(const quorl::Run& run) {
 
 Ref<Array> chartRows(const DataSet& data, const Filter& filter) {
   auto rows = make<Array>();
-  for (uint32_t c = 0; c < data.contributions->count(); ++c) {
+  for (uint32_t c = 0; c < data.contributions().count(); ++c) {
     auto contribution = data.at(c);
     for (uint32_t r = 0; r < contribution->runs->count(); ++r) {
       auto run = runAt(contribution, r);
@@ -153,8 +153,8 @@ TEST(Samples, ParResults) {
 
 TEST(Samples, SelfTestFilePassesTheDataChecks) {
   DataSet data;
-  data.contributions->addAll(loadSample("selftest.json"));
-  ASSERT_EQ(data.contributions->count(), 1u);
+  data.replace(loadSample("selftest.json"));
+  ASSERT_EQ(data.contributions().count(), 1u);
   auto first = data.at(0);
   EXPECT_EQ(str(first->schema), "quorl-bench/1");
   for (uint32_t i = 0; i < first->runs->count(); ++i) {
@@ -184,7 +184,7 @@ TEST(Samples, SelfTestFilePassesTheDataChecks) {
 
 TEST(Samples, SelfTestFilePassesTheHeatMapChecks) {
   DataSet data;
-  data.contributions->addAll(loadSample("selftest.json"));
+  data.replace(loadSample("selftest.json"));
   Filter filter;
   filter.suite = S("langs");
   filter.opt = S("O3");

@@ -225,7 +225,7 @@ TEST_F(MainWindowTest, ASlowSampleLongNamesAndTwoMachinesStayReadable) {
                        R"("samples_us": [50], "best_us": 50, "first_us": 50}]},
         {"schema": "quorl-bench/1", "id": "other", "machine": {"cpu": "d"}, "runs": [)" + longName +
                        R"("samples_us": [60], "best_us": 60, "first_us": 60}]}])");
-  controller->dataSet->contributions->removeAll();  // the slow file alone sets the scale
+  controller->dataSet->replace(make<Array>());  // the slow file alone sets the scale
   controller->loadFile(String::withCString(path.c_str()));
   RECT frame{};  // the whole chart on the screen
   GetWindowRect(top(), &frame);
