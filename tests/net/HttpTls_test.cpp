@@ -192,6 +192,39 @@ TEST_F(HttpTlsInstall, EveryCertificateBlockIsReadByThePlatform) {
   }
 }
 
+// The platform's reader hands over exactly the certificate's bytes, those
+// the Windows client stores, and none for a block it refuses.
+TEST(TlsPem, ACertificateBlockGivesItsBytes) {
+  TestServer& server = TestServer::shared();
+  QUORL_REQUIRE_SERVER(server);
+  if (server.ca.empty()) GTEST_SKIP() << "no test CA";
+  std::ifstream in(server.ca, std::ios::binary);
+  const std::string ca((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string block = ca.substr(ca.find("-----BEGIN"), ca.find("-----END") + 25 - ca.find("-----BEGIN"));
+  std::string body = block.substr(28, block.size() - 28 - 25);  // between the BEGIN and END lines
+  body.erase(std::remove(body.begin(), body.end(), '\n'), body.end());
+  auto base64 = [](const std::string& bytes) {
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+      uint32_t group = 0;
+      for (size_t k = 0; k < 3; k++) group = group << 8 | (i + k < bytes.size() ? uint8_t(bytes[i + k]) : 0u);
+      for (size_t k = 0; k < 4; k++) out += k <= bytes.size() - i ? digits[group >> (18 - 6 * k) & 63] : '=';
+    }
+    return out;
+  };
+  const struct { std::string block; TlsPemFault fault; std::string base64; } cases[] = {
+      {block, TlsPemFault::none, body},
+      {"-----BEGIN CERTIFICATE-----\nMAA=\n-----END CERTIFICATE-----", TlsPemFault::notCertificate, ""},
+      {withTrailingBytes(block), TlsPemFault::trailingBytes, ""},
+  };
+  for (const auto& c : cases) {
+    std::string der = "stale";
+    EXPECT_EQ(tlsReadPemCertificate(c.block, der), c.fault) << c.block;
+    EXPECT_EQ(base64(der), c.base64) << c.block;
+  }
+}
+
 class Https : public ::testing::Test {
  protected:
   void SetUp() override {
