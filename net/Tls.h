@@ -9,7 +9,7 @@
 //
 // A failed set-up or handshake says why in `why` when the caller asks, in
 // the library's words ("certificate has expired") or, for a bundle file,
-// naming it ("cacert.pem holds no certificate").
+// naming it ("cacert.pem: block 2 is not a certificate").
 //
 // Every operation (the handshake, one read, one write, the close notice)
 // ends within the socket's time-outs as they stand when it starts, counted
@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/Object.h"
@@ -42,8 +43,26 @@ std::vector<std::string> tlsSystemBundles();
 // which names the path ("cacert.pem is a folder", "... is empty").
 constexpr uint64_t kMaxBundleBytes = 16u << 20;
 Ref<String> tlsReadBundle(const char* path, Ref<String>* why);
-// The PEM blocks of the text that hold a certificate's DER frame.
-uint32_t tlsCountPemCertificates(std::string_view pem);
+
+// One certificate of a bundle: its PEM block, from its BEGIN line through
+// its END line, and the DER bytes the platform decoded from it.
+struct TlsBundleCertificate {
+  std::string_view pem;
+  std::string der;
+};
+// How the platform's own X.509 reader takes one PEM block: as one whole
+// certificate (its DER bytes in `der`), as no certificate at all, or as a
+// certificate followed by bytes that belong to none.
+enum class TlsPemFault { none, notCertificate, trailingBytes };
+TlsPemFault tlsReadPemCertificate(std::string_view block, std::string& der);
+// The certificates of a bundle's text, each of its CERTIFICATE blocks read by
+// tlsReadPemCertificate; text between the blocks and blocks of other kinds
+// are left out. Empty, with the reason naming the path, when the text holds
+// no such block ("cacert.pem holds no certificate") or when one of them is
+// not a whole certificate ("cacert.pem: block 2 is not a certificate",
+// "... has bytes after its certificate"): a bundle is taken whole or not
+// at all.
+std::vector<TlsBundleCertificate> tlsBundleCertificates(std::string_view pem, const char* path, Ref<String>* why);
 
 // One TLS session over a socket that its caller owns and closes afterwards.
 class TlsConnection : public Object {
@@ -68,7 +87,7 @@ class TlsClient : public Object {
   // Always called first on a fresh client.
   void init();
   // Loads the certificate-authority bundle (PEM) at the UTF-8 path, read by
-  // tlsReadBundle; true when it held at least one certificate that loaded.
+  // tlsReadBundle; true when its certificates (tlsBundleCertificates) loaded.
   bool init(const char* bundlePath, Ref<String>* why = nullptr);
   // Trusts the platform's own store instead of a bundle file; true when the
   // client can be used so.

@@ -3,6 +3,11 @@
 
 #include "foundation/Files.h"
 
+#include <openssl/bio.h>
+#include <openssl/crypto.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
 #include <tls.h>
 
 #include <cerrno>
@@ -111,6 +116,36 @@ class LibTlsConnection final : public TlsConnection {
 
 }  // namespace
 
+// libcrypto's own PEM and X.509 readers, those of the library under libtls:
+// a block is a certificate when d2i_X509 reads it and no byte is left over.
+TlsPemFault tlsReadPemCertificate(std::string_view block, std::string& der) {
+  der.clear();
+  if (block.size() > 0x7FFFFFFFu) return TlsPemFault::notCertificate;
+  BIO* bio = BIO_new_mem_buf(block.data(), static_cast<int>(block.size()));
+  char* name = nullptr;
+  char* header = nullptr;
+  unsigned char* data = nullptr;
+  long length = 0;
+  TlsPemFault fault = TlsPemFault::notCertificate;
+  if (bio && PEM_read_bio(bio, &name, &header, &data, &length) == 1) {
+    const unsigned char* end = data;
+    if (X509* certificate = d2i_X509(nullptr, &end, length)) {
+      const size_t read = static_cast<size_t>(end - data);
+      fault = read == static_cast<size_t>(length) ? TlsPemFault::none : TlsPemFault::trailingBytes;
+      if (fault == TlsPemFault::none) der.assign(reinterpret_cast<const char*>(data), read);
+      X509_free(certificate);
+    }
+  }
+  OPENSSL_free(name);
+  OPENSSL_free(header);
+  OPENSSL_free(data);
+  BIO_free(bio);
+  // The errors of a refused block must not stay queued on this thread,
+  // where libtls would read them as its own.
+  ERR_clear_error();
+  return fault;
+}
+
 struct TlsClient::State {
   struct tls_config* config = nullptr;
   bool ready = false;  // a bundle loaded, or the default set up
@@ -129,8 +164,8 @@ void TlsClient::init() {
 namespace {
 
 // tls_configure takes the configuration's other settings; libtls parses the
-// CA data only at the first handshake, so the bundle is checked for
-// certificates here (tlsCountPemCertificates) before it is taken.
+// CA data only at the first handshake, so the bundle's certificates are read
+// here (tlsBundleCertificates) before it is taken.
 bool configures(struct tls_config* config) {
   struct tls* probe = tls_client();
   if (!probe) return false;
@@ -140,15 +175,20 @@ bool configures(struct tls_config* config) {
 }
 
 // Loads the bundle file into the configuration; libtls is never handed the
-// path, since its own read waits on a pipe for ever and has no cap.
+// path, since its own read waits on a pipe for ever and has no cap. It is
+// handed the certificate blocks alone: another kind of block, or a
+// malformed one, would fail its whole load at the first handshake.
 bool loadBundle(struct tls_config* config, const char* path, Ref<String>* why) {
   Ref<String> pem = tlsReadBundle(path, why);
   if (!pem) return false;
-  const bool ok = tlsCountPemCertificates(pem->view()) > 0 &&
-                  tls_config_set_ca_mem(config, reinterpret_cast<const uint8_t*>(pem->cString()),
-                                        pem->byteLength()) == 0 &&
+  const std::vector<TlsBundleCertificate> certificates = tlsBundleCertificates(pem->view(), path, why);
+  if (certificates.empty()) return false;
+  std::string authorities;
+  for (const TlsBundleCertificate& c : certificates) authorities.append(c.pem).push_back('\n');
+  const bool ok = tls_config_set_ca_mem(config, reinterpret_cast<const uint8_t*>(authorities.data()),
+                                        authorities.size()) == 0 &&
                   configures(config);
-  if (!ok && why) *why = String::withFormat("%s holds no certificate", path);
+  if (!ok && why) *why = String::withFormat("%s cannot be loaded", path);
   return ok;
 }
 

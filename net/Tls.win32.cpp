@@ -1,7 +1,7 @@
 // TlsClient over Schannel (secur32) with the certificate checks of crypt32.
 //
 // Sections:
-//   1. Helpers: UTF-16, reading a PEM bundle into a certificate store
+//   1. Reading a bundle's certificates
 //   2. The server's certificate: chain and host-name verification
 //   3. SchannelConnection: handshake, read, write, close
 //   4. TlsClient
@@ -43,46 +43,82 @@ constexpr DWORD kIgnoreUnknownCa = 0x00000100;  // SECURITY_FLAG_IGNORE_UNKNOWN_
 constexpr uint8_t kAlertRecord = 21;             // TLS record content type
 
 // ---------------------------------------------------------------------------
-// 1. Helpers
+// 1. Reading a bundle's certificates
 
-// Adds every PEM certificate of the text to the store; answers how many.
-uint32_t addPemCertificates(HCERTSTORE store, std::string_view pem) {
-  static const char kBegin[] = "-----BEGIN CERTIFICATE-----";
-  static const char kEnd[] = "-----END CERTIFICATE-----";
-  uint32_t added = 0;
-  size_t at = 0;
-  for (;;) {
-    size_t begin = pem.find(kBegin, at);
-    if (begin == std::string_view::npos) break;
-    size_t end = pem.find(kEnd, begin);
-    if (end == std::string_view::npos) break;
-    end += sizeof kEnd - 1;
-    at = end;
-    // The block is base64 text with its header lines; it holds no path or
-    // user text, so the narrow call sees only ASCII.
-    DWORD derLength = 0;
-    const char* block = pem.data() + begin;
-    DWORD blockLength = static_cast<DWORD>(end - begin);
-    if (!CryptStringToBinaryA(block, blockLength, CRYPT_STRING_BASE64HEADER, nullptr, &derLength, nullptr, nullptr))
-      continue;
-    std::vector<BYTE> der(derLength);
-    if (!CryptStringToBinaryA(block, blockLength, CRYPT_STRING_BASE64HEADER, der.data(), &derLength, nullptr,
-                              nullptr))
-      continue;
-    if (CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), derLength,
-                                         CERT_STORE_ADD_USE_EXISTING, nullptr))
-      added++;
+// The length of the DER frame at the start of the bytes (its tag, its
+// length octets and its contents), 0 when no whole frame is there.
+size_t derFrameLength(const std::string& der) {
+  if (der.size() < 2) return 0;
+  const uint8_t first = static_cast<uint8_t>(der[1]);
+  size_t header = 2, length = first;
+  if (first & 0x80) {
+    const size_t octets = first & 0x7F;
+    if (octets == 0 || octets > 4 || der.size() < 2 + octets) return 0;
+    length = 0;
+    for (size_t i = 0; i < octets; i++) length = length << 8 | static_cast<uint8_t>(der[2 + i]);
+    header += octets;
   }
-  return added;
+  return header + length <= der.size() ? header + length : 0;
 }
+
+}  // namespace
+
+// crypt32's own base64 and X.509 readers. CertCreateCertificateContext
+// keeps whatever bytes it was given, so the certificate's own frame must
+// end where they do.
+TlsPemFault tlsReadPemCertificate(std::string_view block, std::string& der) {
+  der.clear();
+  if (block.size() > 0x7FFFFFFFu) return TlsPemFault::notCertificate;
+  // The block is base64 text with its header lines; it holds no path or
+  // user text, so the narrow call sees only ASCII.
+  const DWORD blockLength = static_cast<DWORD>(block.size());
+  DWORD length = 0;
+  if (!CryptStringToBinaryA(block.data(), blockLength, CRYPT_STRING_BASE64HEADER, nullptr, &length, nullptr, nullptr))
+    return TlsPemFault::notCertificate;
+  der.resize(length);
+  if (!CryptStringToBinaryA(block.data(), blockLength, CRYPT_STRING_BASE64HEADER, reinterpret_cast<BYTE*>(der.data()),
+                            &length, nullptr, nullptr)) {
+    der.clear();
+    return TlsPemFault::notCertificate;
+  }
+  der.resize(length);
+  PCCERT_CONTEXT certificate = CertCreateCertificateContext(
+      X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
+  if (!certificate) {
+    der.clear();
+    return TlsPemFault::notCertificate;
+  }
+  CertFreeCertificateContext(certificate);
+  if (derFrameLength(der) == der.size()) return TlsPemFault::none;
+  der.clear();
+  return TlsPemFault::trailingBytes;
+}
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // 2. Verification of the server's certificate
 
+// The words for a certificate of the chain outside its validity period,
+// the one nearest the root first, as the native build's library checks
+// them: a certificate whose time has not yet come has not expired.
+const char* validityFault(PCCERT_CHAIN_CONTEXT chain) {
+  for (DWORD c = chain ? chain->cChain : 0; c-- > 0;) {
+    const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[c];
+    for (DWORD e = simple->cElement; e-- > 0;) {
+      const CERT_CHAIN_ELEMENT* element = simple->rgpElement[e];
+      if (!(element->TrustStatus.dwErrorStatus & CERT_TRUST_IS_NOT_TIME_VALID)) continue;
+      if (CertVerifyTimeValidity(nullptr, element->pCertContext->pCertInfo) < 0) return "certificate is not yet valid";
+      return "certificate has expired";
+    }
+  }
+  return "certificate has expired";
+}
+
 // The words for a chain's faults, the first that applies; the same words
 // as the native build's library where it has them.
-const char* chainFault(DWORD status) {
-  if (status & CERT_TRUST_IS_NOT_TIME_VALID) return "certificate has expired";
+const char* chainFault(DWORD status, PCCERT_CHAIN_CONTEXT chain) {
+  if (status & CERT_TRUST_IS_NOT_TIME_VALID) return validityFault(chain);
   if (status & CERT_TRUST_IS_REVOKED) return "certificate revoked";
   if (status & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
     return "unable to get local issuer certificate";
@@ -92,10 +128,10 @@ const char* chainFault(DWORD status) {
 }
 
 // The words for a failed policy check (CERT_E_* codes).
-std::string policyFault(DWORD error, const std::wstring& host) {
+std::string policyFault(DWORD error, const std::wstring& host, PCCERT_CHAIN_CONTEXT chain) {
   switch (error) {
     case static_cast<DWORD>(CERT_E_EXPIRED):
-      return "certificate has expired";
+      return validityFault(chain);
     case static_cast<DWORD>(CERT_E_UNTRUSTEDROOT):
     case static_cast<DWORD>(CERT_E_CHAINING):
       return "unable to get local issuer certificate";
@@ -131,7 +167,7 @@ bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& 
   if (ok && !bundle) {
     const DWORD faults = chain->TrustStatus.dwErrorStatus & ~revocation;
     ok = faults == 0;
-    if (!ok) why = chainFault(faults);
+    if (!ok) why = chainFault(faults, chain);
   }
   if (ok && bundle) {
     // The chain must end in one of the bundle's authorities, and have no
@@ -139,14 +175,14 @@ bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& 
     const DWORD tolerated = CERT_TRUST_IS_UNTRUSTED_ROOT | revocation;
     const DWORD faults = chain->TrustStatus.dwErrorStatus & ~tolerated;
     ok = chain->cChain >= 1 && chain->rgpChain[0]->cElement >= 1 && faults == 0;
-    if (!ok) why = chainFault(faults);
+    if (!ok) why = chainFault(faults, chain);
     if (ok) {
       PCERT_SIMPLE_CHAIN simple = chain->rgpChain[0];
       PCCERT_CONTEXT root = simple->rgpElement[simple->cElement - 1]->pCertContext;
       PCCERT_CONTEXT found = CertFindCertificateInStore(bundle, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, root, nullptr);
       ok = found != nullptr;
       if (found) CertFreeCertificateContext(found);
-      if (!ok) why = chainFault(CERT_TRUST_IS_UNTRUSTED_ROOT);
+      if (!ok) why = chainFault(CERT_TRUST_IS_UNTRUSTED_ROOT, chain);
     }
   }
   if (ok) {
@@ -161,7 +197,7 @@ bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& 
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof status;
     ok = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) && status.dwError == 0;
-    if (!ok) why = policyFault(status.dwError, host);
+    if (!ok) why = policyFault(status.dwError, host, chain);
   }
   if (chain) CertFreeCertificateChain(chain);
   CertCloseStore(extra, 0);
@@ -344,12 +380,10 @@ int32_t SchannelConnection::read(void* buffer, uint32_t capacity) {
     plain_.clear();
     plainAt_ = 0;
     if (ended_) return 0;
-    if (incoming_.empty()) {
-      // A close between records ends the stream; the HTTP layer judges
-      // whether the body was complete.
-      int32_t r = receiveMore();
-      if (r <= 0) return r;
-    }
+    // Only the server's close notice ends the stream: a TCP close before
+    // it, which anyone on the path can send, is a failure, after which the
+    // HTTP layer keeps only a reply whose own framing had ended.
+    if (incoming_.empty() && receiveMore() <= 0) return -1;
     SecBuffer buffers[4] = {{static_cast<unsigned long>(incoming_.size()), SECBUFFER_DATA, incoming_.data()},
                             {0, SECBUFFER_EMPTY, nullptr},
                             {0, SECBUFFER_EMPTY, nullptr},
@@ -462,11 +496,18 @@ bool TlsClient::init(const char* bundlePath, Ref<String>* why) {
   if (!state_->haveCredentials || !bundlePath) return false;
   Ref<String> text = tlsReadBundle(bundlePath, why);
   if (!text) return false;
+  const std::vector<TlsBundleCertificate> certificates = tlsBundleCertificates(text->view(), bundlePath, why);
+  if (certificates.empty()) return false;
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
-  if (!store) return false;
-  if (addPemCertificates(store, text->view()) == 0) {
-    CertCloseStore(store, 0);
-    if (why) *why = String::withFormat("%s holds no certificate", bundlePath);
+  bool loaded = store != nullptr;
+  for (size_t i = 0; loaded && i < certificates.size(); i++)
+    loaded = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING,
+                                              reinterpret_cast<const BYTE*>(certificates[i].der.data()),
+                                              static_cast<DWORD>(certificates[i].der.size()),
+                                              CERT_STORE_ADD_USE_EXISTING, nullptr);
+  if (!loaded) {
+    if (store) CertCloseStore(store, 0);
+    if (why) *why = String::withFormat("%s cannot be loaded", bundlePath);
     return false;
   }
   if (state_->bundle) CertCloseStore(state_->bundle, 0);

@@ -9,9 +9,10 @@ same contribution sent again within a minute is answered 429. Over HTTP and
 optionally HTTPS, on 127.0.0.1
 with ephemeral ports. On start it prints one line per listener,
 "http PORT", "https PORT", "https-wrong PORT" (a certificate for another
-host name), "https-expired PORT" (an expired certificate), "https-old PORT"
-(the server's certificate over TLS 1.0 and 1.1 only), and "silent PORT" (a listener that takes connections and never
-says a word), then "ready", and flushes. It stops when its standard input
+host name), "https-expired PORT" (an expired certificate), "https-future PORT"
+(a certificate not valid yet), "https-old PORT" (the server's certificate
+over TLS 1.0 and 1.1 only), and "silent PORT" (a listener that takes
+connections and never says a word), then "ready", and flushes. It stops when its standard input
 closes (unless --ignore-stdin), on SIGTERM, or after --lifetime seconds.
 
 Paths that misbehave on purpose (query parameters in brackets):
@@ -42,6 +43,8 @@ Paths that misbehave on purpose (query parameters in brackets):
   /bigreply/N               GET: the corpus, as /benchmarks/corpus.php; any
                             other method: 200 and about N bytes of a JSON array
                             of empty objects ([{},{},...]), streamed
+Over HTTPS every reply ends with the TLS close notice, unless the query has
+notify=0: the connection is then closed over TCP alone, as a cut would.
 Every endless or slow reply is bounded by --lifetime and stops when the
 client goes away.
 """
@@ -210,8 +213,9 @@ class Handler(socketserver.BaseRequestHandler):
 
     def finish(self):
         # A TLS reply ends with its close notice, as real servers send it,
-        # so that a client can tell the end of the stream from a cut.
-        if isinstance(self.request, ssl.SSLSocket):
+        # so that a client can tell the end of the stream from a cut; with
+        # notify=0 it is left out, and closing the socket sends none.
+        if isinstance(self.request, ssl.SSLSocket) and self.notify:
             try:
                 self.request.settimeout(2)
                 self.request.unwrap()
@@ -222,6 +226,7 @@ class Handler(socketserver.BaseRequestHandler):
         return time.time() < self.server.state.deadline
 
     def handle(self):
+        self.notify = True
         try:
             request = self.read_request()
             if request is None:
@@ -229,6 +234,7 @@ class Handler(socketserver.BaseRequestHandler):
             method, target, fields, raw, body = request
             url = urllib.parse.urlsplit(target)
             query = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
+            self.notify = query.get("notify") != "0"
             self.dispatch(method, url.path, query, fields, raw, body)
         except (OSError, ValueError):
             pass
@@ -437,6 +443,8 @@ def main():
     parser.add_argument("--wrong-key", help="its key")
     parser.add_argument("--expired-cert", help="an expired certificate for this host")
     parser.add_argument("--expired-key", help="its key")
+    parser.add_argument("--future-cert", help="a certificate for this host that is not valid yet")
+    parser.add_argument("--future-key", help="its key")
     parser.add_argument("--old-protocol", action="store_true", help="also serve --cert over TLS 1.0 and 1.1 only")
     parser.add_argument("--lifetime", type=float, default=900.0, help="seconds before the server stops")
     parser.add_argument("--ignore-stdin", action="store_true", help="do not stop when standard input closes")
@@ -456,6 +464,8 @@ def main():
         servers.append(("https-wrong", Server(state, tls_context(args.wrong_cert, args.wrong_key))))
     if args.expired_cert and args.expired_key:
         servers.append(("https-expired", Server(state, tls_context(args.expired_cert, args.expired_key))))
+    if args.future_cert and args.future_key:
+        servers.append(("https-future", Server(state, tls_context(args.future_cert, args.future_key))))
     if args.old_protocol and args.cert and args.key:
         with warnings.catch_warnings():
             warnings.simplefilter("ignore", DeprecationWarning)

@@ -47,7 +47,7 @@ if [ $inner = 1 ]; then  # the run on the virtual display that the outer run mad
 fi
 
 if [ $native = 1 ]; then
-  packages="cmake ninja-build g++ libtls-dev"
+  packages="cmake ninja-build g++ libtls-dev libssl-dev"
 else
   packages="cmake ninja-build g++-mingw-w64-x86-64-posix wine64 wine xvfb xauth imagemagick fonts-droid-fallback"
 fi

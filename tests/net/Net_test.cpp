@@ -191,18 +191,29 @@ TEST_F(NetTest, CacertBesideTheProgram) {
 // A bundle that lies there but cannot be taken is named with its fault,
 // never told as missing.
 TEST_F(NetTest, RefusedBundlesSayWhy) {
-  QUORL_REQUIRE_SERVER(server());  // its test CA, cut short
+  QUORL_REQUIRE_SERVER(server());  // its test CA, spoilt in several ways
   const std::string none = "no CA bundle for https (put cacert.pem beside the program): ";
   const std::string beside = dir.string() + "/cacert.pem", system = (dir / "system.pem").string();  // '/' everywhere
   std::ifstream in(server().ca, std::ios::binary);
-  std::string cut((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string ca((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string cut = ca;
   const size_t second = cut.find('\n', cut.find('\n') + 1) + 1;  // a whole line from its middle: the frame
   cut.erase(second, cut.find('\n', second) + 1 - second);          // starts as before and says more bytes
+  const std::string emptySequence = "-----BEGIN CERTIFICATE-----\nMAA=\n-----END CERTIFICATE-----\n";
+  const std::string trailing = withTrailingBytes(ca), secondEmpty = ca + emptySequence;
+  const std::string secondUnended = ca + ca.substr(0, ca.find("-----END"));  // the file cut before its END line
   std::ofstream(system, std::ios::binary) << "garbage";
-  const struct { const char* beside; bool systemToo; std::string error; } cases[] = {  // beside null: a folder
-      {"-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n", false, beside + " holds no certificate"},
-      {cut.c_str(), false, beside + " holds no certificate"},
+  // beside null: a folder; a size: the text, then zero bytes up to it
+  const struct { const char* beside; bool systemToo; std::string error; uint64_t size = 0; } cases[] = {
+      {"-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n", false, beside + ": block 1 is not a certificate"},
+      {cut.c_str(), false, beside + ": block 1 is not a certificate"},
+      {emptySequence.c_str(), false, beside + ": block 1 is not a certificate"},
+      {trailing.c_str(), false, beside + ": block 1 has bytes after its certificate"},
+      {secondEmpty.c_str(), false, beside + ": block 2 is not a certificate"},
+      {secondUnended.c_str(), false, beside + ": block 2 is not a certificate"},
       {"", false, beside + " is empty"},
+      {"", false, beside + " holds no certificate", kMaxBundleBytes},
+      {"", false, beside + " is larger than 16 MiB", kMaxBundleBytes + 1},  // by its size, not its bytes
       {nullptr, false, beside + " is a folder"},
       {nullptr, true, system + " holds no certificate; " + beside + " is a folder"},
   };
@@ -212,6 +223,7 @@ TEST_F(NetTest, RefusedBundlesSayWhy) {
     std::filesystem::remove_all(beside);
     if (c.beside) std::ofstream(beside, std::ios::binary) << c.beside;
     else std::filesystem::create_directory(beside);
+    if (c.size) std::filesystem::resize_file(beside, c.size);
     HttpTls::_systemBundles() = c.systemToo ? std::vector<std::string>{system} : std::vector<std::string>{};
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Net::installTls());

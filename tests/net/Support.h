@@ -20,6 +20,19 @@ inline std::string pattern(size_t n) {
   return out;
 }
 
+// The certificate block(s) of a PEM text with zero bytes after the first
+// block's certificate: its padding becomes data ('=' read as 'A' adds a
+// zero byte in the place it held), or a group of three zero bytes is added.
+inline std::string withTrailingBytes(std::string pem) {
+  const size_t end = pem.find("-----END");
+  const size_t pad = pem.find('=');
+  if (pad != std::string::npos && pad < end)
+    for (size_t i = pad; i < end; i++) pem[i] = pem[i] == '=' ? 'A' : pem[i];
+  else
+    pem.insert(end, "AAAA\n");
+  return pem;
+}
+
 // Restores the client's limits when the test ends.
 struct LimitsScope {
   HttpLimits saved = Http::limits();

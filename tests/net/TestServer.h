@@ -18,6 +18,7 @@ struct TestServer {
   std::string https;  // "https://localhost:PORT", empty when not offered
   std::string wrong;  // https with a certificate for another host name
   std::string expired;  // https with an expired certificate
+  std::string future;   // https with a certificate valid only from 2040
   std::string old;      // https over TLS 1.0 and 1.1 only
   std::string ca;     // path of the test CA's certificate
   std::string error;

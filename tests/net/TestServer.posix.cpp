@@ -14,7 +14,8 @@ struct NativeServer {
                         "quorl-net",
                         {"--lifetime", "1200", "--cert", "{certs}/server.pem", "--key", "{certs}/server.key",
                          "--wrong-cert", "{certs}/wrong.pem", "--wrong-key", "{certs}/wrong.key", "--expired-cert",
-                         "{certs}/expired.pem", "--expired-key", "{certs}/expired.key", "--old-protocol"}};
+                         "{certs}/expired.pem", "--expired-key", "{certs}/expired.key", "--future-cert", "{certs}/future.pem",
+                         "--future-key", "{certs}/future.key", "--old-protocol"}};
 
   NativeServer() {
     server.required = true;
@@ -24,6 +25,7 @@ struct NativeServer {
     server.https = process.url("https");
     server.wrong = process.url("https-wrong");
     server.expired = process.url("https-expired");
+    server.future = process.url("https-future");
     server.old = process.url("https-old");
     server.ca = process.certs() + "/ca.pem";
   }

@@ -27,6 +27,7 @@ TestServer& TestServer::shared() {
     s.https = env("QUORL_TEST_SERVER_HTTPS");
     s.wrong = env("QUORL_TEST_SERVER_WRONG");
     s.expired = env("QUORL_TEST_SERVER_EXPIRED");
+    s.future = env("QUORL_TEST_SERVER_FUTURE");
     s.old = env("QUORL_TEST_SERVER_OLD");
     s.ca = env("QUORL_TEST_CA");
     if (s.http.empty()) s.error = "QUORL_TEST_SERVER is not set (run under tools/with-test-server)";
