@@ -45,7 +45,7 @@ bool uxSettingsApply(UXSettings& settings, const std::string& section, const std
 
 // How long a change waits for the lock another instance holds, in
 // milliseconds, before it answers false with UXFileFailure::busy.
-constexpr uint32_t kUXSettingsLockWaitMs = 10000;
+constexpr uint32_t kUXSettingsLockWaitMs = 5000;
 // The wait that changes use: kUXSettingsLockWaitMs, which tests shorten.
 extern uint32_t gUXSettingsLockWaitMs;
 
