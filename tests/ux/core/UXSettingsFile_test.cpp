@@ -34,6 +34,26 @@ TEST(UXSettingsFile, OneLineHoldsTheSettingAsItIs) {
   EXPECT_EQ(uxSettingsSection(""), "Shared");
 }
 
+// A text written by hand: keys before any section are "Shared", an empty
+// name in brackets is a section, and lines that are neither a section nor
+// a key are passed over.
+TEST(UXSettingsFile, AnyTextReadsAsItsSectionsAndKeys) {
+  const struct Case {
+    const char* text;
+    UXSettings settings;
+  } cases[] = {
+      {"k=v", {{"Shared\nk", "v"}}},
+      {"[ui]\r\na=1\r\n[]\r\nb=2\r\n", {{"ui\na", "1"}, {"\nb", "2"}}},
+      {"[ui]\nno key here\n[x]y\nc==d\n\n", {{"ui\nc", "=d"}}},
+      {"[ui]\na=1\n[ui]\na=2", {{"ui\na", "2"}}},
+  };
+  for (const Case& c : cases) {
+    UXSettings read;
+    uxSettingsParse(c.text, read);
+    EXPECT_EQ(read, c.settings) << c.text;
+  }
+}
+
 // Random storable settings read back from their text as they were, and a
 // random list of changes answers whether any of its changes changed what
 // the settings held, whichever comes last.
@@ -110,6 +130,11 @@ TEST(UXSettingsFile, ALockIsWaitedForOnlySoLong) {
   EXPECT_EQ(held.tries, 1);
   EXPECT_EQ(held.written, "");
   EXPECT_TRUE(settings.empty());
+  // A lock never let go is tried again after a pause, not spun on.
+  gUXSettingsLockWaitMs = 50;
+  HeldLock never(1 << 30);
+  EXPECT_EQ(uxSettingsChangeFile(never, set, settings), UXFileFailure::busy);
+  EXPECT_LE(never.tries, 7);
   gUXSettingsLockWaitMs = 60000;
   HeldLock letGo(3);
   EXPECT_EQ(uxSettingsChangeFile(letGo, set, settings), UXFileFailure::none);
