@@ -188,28 +188,52 @@ TEST(W32SettingsChild, ReadsWhatTheFirstProcessWrote) {
   EXPECT_TRUE(driver->settingSet("restart", "answer", "\xC3\xB1" "and\xC3\xBA"));
 }
 
-// Runs this program with the tests `filter` once for each value of the variable, all at once: their
-// exit codes (99: not started or not ended within two minutes; a null handle fails the wait).
-std::vector<DWORD> runThisProgram(const wchar_t* filter, const wchar_t* variable, std::vector<std::wstring> values) {
+// Starts this program with the tests `filter`, the variables set to the
+// values for it alone, in the folder `folder` (empty: this one's); a null
+// process handle when it could not be started.
+PROCESS_INFORMATION startThisProgram(const wchar_t* filter,
+                                     const std::vector<std::pair<std::wstring, std::wstring>>& variables,
+                                     const std::wstring& folder = L"") {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::vector<PROCESS_INFORMATION> processes(values.size());
-  for (size_t i = 0; i < values.size(); ++i) {
-    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_brief=1";
-    SetEnvironmentVariableW(variable, values[i].c_str());
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &processes[i]);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_brief=1";
+  std::vector<std::pair<std::wstring, bool>> saved;
+  for (const auto& [name, value] : variables) {
+    std::wstring was(40000, L'\0');
+    was.resize(GetEnvironmentVariableW(name.c_str(), was.data(), DWORD(was.size())));
+    saved.emplace_back(was, !was.empty() || GetLastError() != ERROR_ENVVAR_NOT_FOUND);
+    SetEnvironmentVariableW(name.c_str(), value.c_str());
   }
-  SetEnvironmentVariableW(variable, nullptr);
-  std::vector<DWORD> codes(values.size(), 99);
-  for (size_t i = 0; i < values.size(); ++i) {
-    if (WaitForSingleObject(processes[i].hProcess, 120000) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(processes[i].hProcess, &codes[i]))
-      codes[i] = 99;
-    CloseHandle(processes[i].hThread);
-    CloseHandle(processes[i].hProcess);
-  }
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &si, &process))
+    process = {};
+  for (size_t i = 0; i < variables.size(); ++i)
+    SetEnvironmentVariableW(variables[i].first.c_str(), saved[i].second ? saved[i].first.c_str() : nullptr);
+  return process;
+}
+
+// Its exit code once it ended (99: not within two minutes).
+DWORD endOf(PROCESS_INFORMATION& process) {
+  DWORD code = 99;
+  if (!process.hProcess || WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process.hProcess, &code))
+    code = 99;
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  process = {};
+  return code;
+}
+
+// Runs this program with the tests `filter` once for each value of the
+// variable, all at once: their exit codes (as endOf).
+std::vector<DWORD> runThisProgram(const wchar_t* filter, const wchar_t* variable, std::vector<std::wstring> values) {
+  std::vector<PROCESS_INFORMATION> processes;
+  for (const std::wstring& value : values) processes.push_back(startThisProgram(filter, {{variable, value}}));
+  std::vector<DWORD> codes;
+  for (PROCESS_INFORMATION& process : processes) codes.push_back(endOf(process));
   return codes;
 }
 
@@ -255,45 +279,6 @@ TEST_F(Win32DriverTest, TwoInstancesChangingTheSettingsAtOnceLoseNothing) {
                           sizeof value);
   EXPECT_EQ(kept, 2 * kRaceKeys);
   EXPECT_TRUE(d->settingsChange("race", raceKeysGone()));
-}
-
-// Starts this program with the tests `filter`, the variables set to the
-// values for it alone, in the folder `folder` (empty: this one's); a null
-// process handle when it could not be started.
-PROCESS_INFORMATION startThisProgram(const wchar_t* filter,
-                                     const std::vector<std::pair<std::wstring, std::wstring>>& variables,
-                                     const std::wstring& folder = L"") {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_brief=1";
-  std::vector<std::pair<std::wstring, bool>> saved;
-  for (const auto& [name, value] : variables) {
-    std::wstring was(40000, L'\0');
-    was.resize(GetEnvironmentVariableW(name.c_str(), was.data(), DWORD(was.size())));
-    saved.emplace_back(was, !was.empty() || GetLastError() != ERROR_ENVVAR_NOT_FOUND);
-    SetEnvironmentVariableW(name.c_str(), value.c_str());
-  }
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &si, &process))
-    process = {};
-  for (size_t i = 0; i < variables.size(); ++i)
-    SetEnvironmentVariableW(variables[i].first.c_str(), saved[i].second ? saved[i].first.c_str() : nullptr);
-  return process;
-}
-
-// Its exit code once it ended (99: not within two minutes).
-DWORD endOf(PROCESS_INFORMATION& process) {
-  DWORD code = 99;
-  if (!process.hProcess || WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 ||
-      !GetExitCodeProcess(process.hProcess, &code))
-    code = 99;
-  if (process.hThread) CloseHandle(process.hThread);
-  if (process.hProcess) CloseHandle(process.hProcess);
-  process = {};
-  return code;
 }
 
 // Run by ALockAnotherProcessHoldsIsWaitedForOnlySoLong: holds the settings
