@@ -11,11 +11,14 @@ constexpr uint32_t kChunk = 65536;
 
 UXFileFailure copyBytes(UXSiblingCopy& copy) {
   std::vector<char> chunk(kChunk);
-  for (;;) {
+  for (uint64_t written = 0;;) {
     uint32_t got = 0;
     if (UXFileFailure why = copy.read(chunk.data(), kChunk, got); why != UXFileFailure::none) return why;
     if (got == 0) return UXFileFailure::none;
+    if (gUXSiblingWriteFault)
+      if (UXFileFailure why = gUXSiblingWriteFault(written, got); why != UXFileFailure::none) return why;
     if (UXFileFailure why = copy.write(chunk.data(), got); why != UXFileFailure::none) return why;
+    written += got;
   }
 }
 
@@ -24,6 +27,7 @@ UXFileFailure copyBytes(UXSiblingCopy& copy) {
 std::function<void(const std::string& sibling)> gUXBeforeSiblingCreate;
 std::function<void(const std::string& sibling)> gUXBeforeSiblingPlace;
 std::function<void(const std::string& source)> gUXBeforeMoveDelete;
+std::function<UXFileFailure(uint64_t written, uint32_t count)> gUXSiblingWriteFault;
 
 std::string uxSiblingFolder(std::string_view target, bool windows) {
   const size_t cut = target.find_last_of(windows ? "\\/" : "/");

@@ -81,6 +81,12 @@ extern std::function<void(const std::string& sibling)> gUXBeforeSiblingCreate;
 // the target meanwhile. Empty in the program.
 extern std::function<void(const std::string& sibling)> gUXBeforeSiblingPlace;
 
+// Asked before each write of a sibling, when set, with the bytes already
+// written and the count about to be: a failure it answers is the write's.
+// Where tests play a disk that fills up on a system whose processes have
+// no file size limit (Windows). Empty in the program.
+extern std::function<UXFileFailure(uint64_t written, uint32_t count)> gUXSiblingWriteFault;
+
 // Called with the source's path once a move to another file system has put
 // its copy in place and before it deletes the source, when set: where tests
 // play the other program that replaces the source meanwhile. Empty in the

@@ -104,7 +104,9 @@ struct UXSettingChange {
 };
 
 // Why the last fileDelete, fileRename, fileCopy or fileCopyDecided failed,
-// so that the user is told the real reason.
+// or the last change of the settings (settingSet, settingRemove,
+// settingsChange) that answered false, so that the user is told the real
+// reason.
 enum class UXFileFailure : uint8_t {
   none,
   exists,         // the target exists (rename, move; a copy's new name taken meanwhile)
@@ -124,6 +126,7 @@ enum class UXFileFailure : uint8_t {
   changed,        // a move's source was replaced or written while it was copied: both kept
   deviceName,     // a name Windows keeps for a device (NUL, aux.json): no file is reached by it
   linkAsTarget,   // a link the system reaches only as what it leads to (Wine's host links): left alone
+  busy,           // another instance held the file's lock for longer than a change waits
   unknown,
 };
 
@@ -164,8 +167,8 @@ class UXViewDriver : public Object {
   virtual bool hasMenuPopUp() const { return false; }
   virtual bool hasTextViewSetAll() const { return false; }
   virtual bool hasTextViewUndo() const { return false; }
-  // The reason the last fileDelete, fileRename or copy answered false
-  // (not a slot of the contract: a driver that cannot tell answers unknown).
+  // The reason the last fileDelete, fileRename, copy or settings change
+  // answered false (not a slot of the contract: a driver that cannot tell answers unknown).
   virtual UXFileFailure fileFailure() const { return UXFileFailure::unknown; }
 
   // -------------------------------------------------------------------------

@@ -57,15 +57,19 @@
 //     are read from it, and every change is made to the file as it is just
 //     then, read again, so that another instance's changes are kept (an INI
 //     text: "[section]" lines, then "key=value" lines; a missing or empty
-//     section is "Shared"). Values with a line break are then refused, and
-//     so is every change when the file is there but could not be read: it
-//     is never written over. Each change holds the file's lock from its
-//     read to its replacement (SettingsLock), so that two instances
-//     changing it at once lose nothing; settingsChange makes several keys'
-//     changes one. The file is replaced whole by a new sibling that keeps
-//     the old file's permissions and group; a link at the settings path is
-//     kept and its target replaced (a link that leads nowhere reads as a
-//     file that could not be read).
+//     section is "Shared"). Values with a line break, and empty keys, are
+//     then refused, and so is every change when the file is there but
+//     could not be read: it is never written over. Each change holds a
+//     private lock file beside the settings file ("settings.ini.lock",
+//     mode 0600) from its read to its replacement, so that two instances
+//     changing it at once lose nothing; a lock another instance holds is
+//     waited for at most gUXSettingsLockWaitMs, and the change then
+//     answers false with fileFailure busy. settingsChange makes several
+//     keys' changes one. The file is replaced whole by a new sibling that
+//     keeps the old file's permissions and group, and a change answers
+//     true only once it is in place (UXSettingsFile.h); a link at the
+//     settings path is kept and its target replaced (a link that leads
+//     nowhere reads as a file that could not be read).
 //   - Files are real: listDir, fileDelete, fileRename and fileCopy work on
 //     the native file system, on whole paths of any length. listDir leaves
 //     out names with a line feed, which its line format cannot carry, and
@@ -394,7 +398,8 @@ class UXHeadlessDriver : public UXNodeTreeDriver {
   std::vector<std::string> alerts_;
   std::deque<int32_t> alertAnswers_;
   std::string settingsFile_;
-  bool settingsUnreadable_ = false;  // the file is there but was not read
+  // Why the file, there when it was set, could not be read (none: it was).
+  UXFileFailure settingsUnread_ = UXFileFailure::none;
   // Applies a change (which answers whether it changed anything) in memory
   // and to the settings file as it is now; false when it could not be made.
   bool changeSettings(const std::function<bool(std::map<std::string, std::string>&)>& apply);

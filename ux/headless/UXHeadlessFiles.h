@@ -1,14 +1,16 @@
 // What the headless driver's file operations share (UXHeadlessFiles.cpp and
 // its .posix.cpp and .win32.cpp): paths from UTF-8, the reason behind a
-// system error, and the settings file's replacement, made as a copy is.
+// system error, and the calls of the settings file.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
+#include "ux/core/UXSettingsFile.h"
 #include "ux/core/UXViewDriver.h"
 
 namespace quorl::headless {
@@ -23,31 +25,12 @@ inline fs::path pathOf(const char* s) {
 // from a missing target folder.
 UXFileFailure failureOf(std::error_code ec, bool source);
 
-// Waits for and holds the lock of the settings file `target` while it
-// lives, so that one instance's read, change and replacement of the file is
-// one step to every other: an advisory lock on the file itself on POSIX
-// (taken again on the file that replaced it, when it was replaced while
-// this one waited), a LockFileEx lock on a file beside it on Windows (where
-// a file held open cannot be replaced). A missing file is made, empty,
-// only when `create`; held() is false when the lock could not be had (no
-// regular file there, no file and none to be made).
-class SettingsLock {
- public:
-  SettingsLock(const fs::path& target, bool create);
-  ~SettingsLock();
-  SettingsLock(const SettingsLock&) = delete;
-  SettingsLock& operator=(const SettingsLock&) = delete;
-  bool held() const { return held_; }
-
- private:
-  intptr_t handle_ = -1;  // the descriptor or handle that holds the lock
-  bool held_ = false;
-};
-
-// Writes `text` to a new sibling of `target` (a name of its own, created
-// afresh, never through a link already there) and puts it in `target`'s
-// place once whole, through uxCopyThroughSibling: false, with the sibling
-// removed, when any step fails. A replaced file's permissions are kept.
-bool replaceSettingsFile(const fs::path& target, const std::string& text);
+// The system calls of a change of the settings file at `path`
+// (UXSettingsFile.h): on POSIX a private lock file beside it (mode 0600,
+// the user's own), the file read as every file is, and a replacement of
+// the file behind the links at the path (so that the links stay) through a
+// new sibling that keeps a replaced file's permissions and group; on
+// Windows W32SettingsFile.h.
+std::unique_ptr<UXSettingsFileCalls> settingsFileCalls(const std::string& path);
 
 }  // namespace quorl::headless

@@ -17,6 +17,8 @@
 #include <system_error>
 #include <utility>
 
+#include "foundation/Files.h"
+#include "foundation/String.h"
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
@@ -323,45 +325,100 @@ bool UXHeadlessDriver::fileCopyDecided(const char* from, const char* to, bool re
   return why == UXFileFailure::none || failed(why);
 }
 
-// The settings file's new text, written as a copy is: a replaced file's
-// permissions and group are kept (a private file stays private), a new
-// file has those of any new file (0666, which the system cuts by the
-// umask).
-bool headless::replaceSettingsFile(const fs::path& target, const std::string& text) {
-  const std::string path = target.string();
-  struct stat model {};
-  const bool replacing = ::stat(path.c_str(), &model) == 0;
-  if (!replacing) model.st_mode = S_IFREG | 0666;
-  UXSiblingWrite<PosixCopy> copy(text, -1, replacing ? Keeps::oldFile : Keeps::newFile, model, path.c_str());
-  return uxCopyThroughSibling(copy, uxSiblingFolder(path, false), true) == UXFileFailure::none;
+namespace {
+
+// The file a settings path stands for: the last target of the links at it
+// (a relative target taken from its link's folder), which is replaced so
+// that the links stay (one into the user's own folder of settings, say).
+// Empty when the links go round.
+fs::path fileBehind(fs::path path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (fs::symlink_status(path, ec).type() != fs::file_type::symlink) return path;
+    const fs::path target = fs::read_symlink(path, ec);
+    if (ec) return {};
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  return {};
 }
 
-// The lock is taken on the file open now, and held once that file is still
-// the one at the path: one that replaced it while this instance waited is
-// locked afresh (its replacer held the lock until it was in place).
-headless::SettingsLock::SettingsLock(const fs::path& target, bool create) {
-  const std::string path = target.string();
-  const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | (create ? O_CREAT : 0);
-  for (;;) {
-    Fd file(::open(path.c_str(), flags, 0666));
-    struct stat locked, now;
-    if (file.fd < 0 || ::fstat(file.fd, &locked) != 0 || !S_ISREG(locked.st_mode)) return;
-    int taken;
-    do taken = ::flock(file.fd, LOCK_EX);
-    while (taken != 0 && errno == EINTR);
-    if (taken != 0) return;
-    if (::lstat(path.c_str(), &now) != 0) {
-      if (errno != ENOENT) return;  // gone meanwhile: made again, or not had
-    } else if (now.st_dev == locked.st_dev && now.st_ino == locked.st_ino) {
-      handle_ = std::exchange(file.fd, -1);
-      held_ = true;
-      return;
+class PosixSettingsCalls final : public UXSettingsFileCalls {
+ public:
+  explicit PosixSettingsCalls(std::string path) : path_(std::move(path)) {}
+  ~PosixSettingsCalls() override {
+    if (lock_ >= 0) ::close(lock_);
+  }
+
+  // The lock file is made private, and one another user made is refused:
+  // whoever may open it could hold every change up.
+  UXFileFailure tryLock() override {
+    if (lock_ < 0) {
+      std::error_code ec;
+      if (const fs::path file = pathOf(path_.c_str()); file.has_parent_path())
+        fs::create_directories(file.parent_path(), ec);
+      const std::string name = path_ + ".lock";
+      lock_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+      if (lock_ < 0) return failureOfErrno(false);
+      struct stat info;
+      if (::fstat(lock_, &info) != 0) return failureOfErrno(false);
+      if (!S_ISREG(info.st_mode)) return UXFileFailure::notRegular;
+      if (info.st_uid != ::geteuid() || ((info.st_mode & 077) != 0 && ::fchmod(lock_, 0600) != 0))
+        return UXFileFailure::permission;
+    }
+    if (::flock(lock_, LOCK_EX | LOCK_NB) == 0) return UXFileFailure::none;
+    return errno == EWOULDBLOCK || errno == EINTR ? UXFileFailure::busy : failureOfErrno(false);
+  }
+
+  // Read as every file is: a pipe or a device in its place is no settings
+  // file, and no settings file is larger than a few kilobytes. Only a path
+  // where nothing stands is gone: a link that leads nowhere is a file that
+  // could not be read, and writing would make one where it points. A file
+  // another instance made between the failed open and the look at the path
+  // is read again.
+  UXFileFailure read(std::string& text) override {
+    FileFailure why = FileFailure::none;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const Ref<String> got = Files::readText(String::withBytes(path_.data(), uint32_t(path_.size())), 1u << 20, &why);
+      if (got) {
+        text = got->view();
+        return UXFileFailure::none;
+      }
+      std::error_code ec;
+      if (fs::symlink_status(pathOf(path_.c_str()), ec).type() == fs::file_type::not_found) return UXFileFailure::gone;
+    }
+    switch (why) {
+      case FileFailure::missing: return UXFileFailure::brokenLink;
+      case FileFailure::cannotOpen: return UXFileFailure::permission;
+      case FileFailure::folder: return UXFileFailure::isFolder;
+      case FileFailure::notRegular: return UXFileFailure::notRegular;
+      case FileFailure::tooLarge: return UXFileFailure::tooLarge;
+      default: return UXFileFailure::unknown;
     }
   }
-}
 
-headless::SettingsLock::~SettingsLock() {
-  if (handle_ >= 0) ::close(int(handle_));
+  // Written as a copy is: a replaced file's permissions and group are kept
+  // (a private file stays private), a new file has those of any new file
+  // (0666, which the system cuts by the umask).
+  UXFileFailure replace(const std::string& text) override {
+    const fs::path target = fileBehind(pathOf(path_.c_str()));
+    if (target.empty()) return UXFileFailure::linkLoop;
+    const std::string path = target.string();
+    struct stat model {};
+    const bool replacing = ::stat(path.c_str(), &model) == 0;
+    if (!replacing) model.st_mode = S_IFREG | 0666;
+    UXSiblingWrite<PosixCopy> copy(text, -1, replacing ? Keeps::oldFile : Keeps::newFile, model, path.c_str());
+    return uxCopyThroughSibling(copy, uxSiblingFolder(path, false), true);
+  }
+
+ private:
+  std::string path_;
+  int lock_ = -1;  // the lock file, held locked from the first tryLock that answers none
+};
+
+}  // namespace
+
+std::unique_ptr<UXSettingsFileCalls> headless::settingsFileCalls(const std::string& path) {
+  return std::make_unique<PosixSettingsCalls>(path);
 }
 
 }  // namespace quorl

@@ -1,7 +1,7 @@
 // File delete and rename in the Windows build (where the headless driver
 // serves the tests) through std::filesystem; the copy is the Win32
 // driver's (w32CopyOnTerms), and the settings file is replaced through the
-// Windows calls of W32SiblingCopy. The native build's are in
+// Win32 driver's calls (W32SettingsFile.h). The native build's are in
 // UXHeadlessFiles.posix.cpp.
 #include <windows.h>
 
@@ -12,6 +12,7 @@
 #include "ux/headless/UXHeadlessDriver.h"
 #include "ux/headless/UXHeadlessFiles.h"
 #include "ux/win32/W32ServicePure.h"
+#include "ux/win32/W32SettingsFile.h"
 #include "ux/win32/W32SiblingCopy.h"
 
 namespace quorl {
@@ -71,25 +72,12 @@ bool UXHeadlessDriver::fileCopyDecided(const char* from, const char* to, bool re
   return why == UXFileFailure::none || failed(why);
 }
 
-// The settings file's new text, written as a copy is (CREATE_NEW opens
-// nothing that is already there under the sibling's name).
-bool headless::replaceSettingsFile(const fs::path& target, const std::string& text) {
-  UXSiblingWrite<W32SiblingCopy> copy(text, target.native());
-  const std::u8string name = target.u8string();
-  return uxCopyThroughSibling(copy, uxSiblingFolder(std::string(name.begin(), name.end()), true), true) ==
-         UXFileFailure::none;
-}
-
-// A file held open cannot be replaced by a move: the lock is held on a file
-// beside it.
-headless::SettingsLock::SettingsLock(const fs::path& target, bool) {
-  W32File lock = w32LockBeside(target.native());
-  held_ = bool(lock);
-  handle_ = reinterpret_cast<intptr_t>(lock.release());
-}
-
-headless::SettingsLock::~SettingsLock() {
-  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+// The settings file's calls are the Win32 driver's; its folder is made
+// for it, as the native build's are.
+std::unique_ptr<UXSettingsFileCalls> headless::settingsFileCalls(const std::string& path) {
+  std::error_code ec;
+  if (const fs::path file = pathOf(path.c_str()); file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  return std::make_unique<W32SettingsCalls>(pathOf(path.c_str()).native());
 }
 
 }  // namespace quorl

@@ -266,6 +266,7 @@ const char* UXFilePanel::failureText(UXFileFailure failure) {
     case UXFileFailure::changed: return "It changed while it was moved, so it was kept here beside the copy.";
     case UXFileFailure::deviceName: return "It is a device name Windows reserves.";
     case UXFileFailure::linkAsTarget: return "It is a link this system reaches only as what it leads to.";
+    case UXFileFailure::busy: return "Another program holds it locked.";
     default: return "";
   }
 }

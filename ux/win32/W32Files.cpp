@@ -8,6 +8,7 @@
 #include "ux/win32/UXWin32Driver.h"
 #include "ux/win32/W32Handles.h"
 #include "ux/win32/W32ServicePure.h"
+#include "ux/win32/W32Services.h"
 #include "ux/win32/W32SiblingCopy.h"
 #include "ux/win32/W32Text.h"
 
@@ -153,6 +154,7 @@ bool done(UXFileFailure why) {
 bool w32DeviceNamed(const char* path) { return w32IsDeviceName(w32U16(w32Wide(path))); }
 
 UXFileFailure UXWin32Driver::fileFailure() const { return gW32FileFailure; }
+void w32SetFileFailure(UXFileFailure why) { gW32FileFailure = why; }
 bool UXWin32Driver::listDirWhole() const { return gW32ListingWhole; }
 
 int32_t UXWin32Driver::listDir(const char* folder, char* buffer, uint32_t capacity) {

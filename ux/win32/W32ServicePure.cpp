@@ -130,6 +130,13 @@ std::u16string w32LongPathForm(const std::u16string& full) {
   return out;
 }
 
+std::u16string w32SettingsFileFor(const std::u16string* appdata) {
+  constexpr size_t kLongestPath = 32767 - 4;  // a "\\?\" form's length less its prefix
+  std::u16string path = appdata && !appdata->empty() ? *appdata : u".";
+  path += u"\\Wendle\\Wendle.ini";
+  return path.size() <= kLongestPath ? path : std::u16string();
+}
+
 bool w32HasOverlongName(const std::u16string& path) {
   size_t run = 0;
   for (char16_t c : path) {

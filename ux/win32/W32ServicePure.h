@@ -66,6 +66,12 @@ class W32ListWriter {
 // in place of a share's leading "\\". A path already in a "\\?\" or "\\.\"
 // form, and anything that is not a full path, stays as it is.
 std::u16string w32LongPathForm(const std::u16string& full);
+// The settings file below the application-data folder `appdata` (null
+// when "APPDATA" is unset): that folder's "Wendle\Wendle.ini", or
+// ".\Wendle\Wendle.ini" when it is unset or empty. Empty when the path
+// would be longer than any path the system can reach (32,767 units): a
+// folder that cannot be named is no reason to write anywhere else.
+std::u16string w32SettingsFileFor(const std::u16string* appdata);
 // Whether a path has a component longer than the 255 units a name may have.
 bool w32HasOverlongName(const std::u16string& path);
 // Whether the last name of a path is one Windows keeps for a device: CON,

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "foundation/Object.h"
+#include "ux/core/UXViewDriver.h"
 #include "ux/win32/W32Handles.h"
 
 namespace quorl {
@@ -90,8 +91,12 @@ HWND w32TextViewRealize(uint32_t window, int16_t node, Ptr<Object> peer, HWND pa
 
 // ---------------------------------------------------------------------------
 // Settings: the file, made on first use ("APPDATA"\Wendle\Wendle.ini, or
-// .\Wendle\Wendle.ini without it), kept UTF-16 so any text survives.
+// .\Wendle\Wendle.ini without it), kept UTF-16 so any text survives; empty
+// when its folder cannot be named, and every change then fails.
 const std::wstring& w32SettingsFile();
+// Keeps why a file operation or a settings change failed, for fileFailure
+// (W32Files.cpp).
+void w32SetFileFailure(UXFileFailure why);
 
 // ---------------------------------------------------------------------------
 // GL surfaces, keyed by their realised "UXGl32" window, whose peer is the

@@ -1,61 +1,61 @@
-// The settings store: an INI file read and written only through the
-// private-profile W calls. The file is created with a UTF-16 byte-order
-// mark, which makes the system keep it in UTF-16, so values, keys and
-// sections in any script survive (the A calls would write the code page's
-// bytes, losing what it cannot hold). A missing key is told from an empty value by a
-// default of the one byte 0x01. Texts the line format cannot hold are
-// refused rather than written damaged. Every change holds a lock beside
-// the file, which the system's calls reread and rewrite whole.
+// The settings store: an INI file in the user's application-data folder,
+// read whole on every read and changed as UXSettingsFile.h says (a private
+// lock waited for a bounded time, the whole new file written beside the old
+// one and moved over it), through the calls of W32SettingsFile.h. The file
+// is kept UTF-16, so values, keys and sections in any script survive. A
+// stored value that is exactly the one byte 0x01 reads as no value, as the
+// system's profile calls read it.
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
-#include "foundation/String.h"
+#include "ux/core/UXSettingsFile.h"
 #include "ux/win32/UXWin32Driver.h"
-#include "ux/win32/W32Handles.h"
+#include "ux/win32/W32ServicePure.h"
 #include "ux/win32/W32Services.h"
-#include "ux/win32/W32SiblingCopy.h"
+#include "ux/win32/W32SettingsFile.h"
 #include "ux/win32/W32Text.h"
 
 namespace quorl {
 
 namespace {
 
-constexpr wchar_t kNoValue[] = L"\x01";
-
-std::wstring sectionOf(const char* section) {
-  return section && *section ? w32Wide(section) : std::wstring(L"Shared");
+// The file as the file calls take it, or empty when it cannot be named.
+std::wstring settingsPath() {
+  const std::wstring& file = w32SettingsFile();
+  return file.empty() ? file : w32LongPath(w32Utf8(file.c_str()).c_str());
 }
 
-// A new file starts as an empty UTF-16 text.
-void ensureUnicodeFile(const std::wstring& path) {
-  W32File file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return;  // exists already, or cannot be made
-  static const unsigned char bom[2] = {0xFF, 0xFE};
-  DWORD written = 0;
-  WriteFile(file.get(), bom, 2, &written, nullptr);
-}
-
-// What the file's line format cannot hold: a line end anywhere (it would cut
-// the value and could start a key of its own), "=" in a key, "]" in a
-// section name.
-bool storable(const char* section, const char* key, const char* value) {
-  auto has = [](const char* text, const char* bad) { return text && std::strpbrk(text, bad); };
-  return key && *key && !has(section, "\r\n]") && !has(key, "\r\n=") && !has(value, "\r\n");
+// Keeps the outcome of a change as the last failure of a file operation.
+bool outcome(UXFileFailure why) {
+  w32SetFileFailure(why);
+  return why == UXFileFailure::none;
 }
 
 }  // namespace
 
 const std::wstring& w32SettingsFile() {
   static const std::wstring path = [] {
-    wchar_t appdata[256] = {};
-    DWORD n = GetEnvironmentVariableW(L"APPDATA", appdata, 256);
-    std::wstring p = n == 0 || n >= 256 ? std::wstring(L".") : std::wstring(appdata, n);
-    p += L"\\Wendle";
-    CreateDirectoryW(p.c_str(), nullptr);  // an existing folder is fine
-    p += L"\\Wendle.ini";
-    return p;
+    std::u16string appdata;
+    bool set = false;
+    for (DWORD size = 256;;) {  // the value's size, asked again if it grew meanwhile
+      std::wstring value(size, L'\0');
+      const DWORD n = GetEnvironmentVariableW(L"APPDATA", value.data(), size);
+      if (n == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) break;
+      if (n < size) {
+        appdata.assign(value.begin(), value.begin() + n);
+        set = true;
+        break;
+      }
+      size = n;
+    }
+    const std::u16string file = w32SettingsFileFor(set ? &appdata : nullptr);
+    if (file.empty()) return std::wstring();
+    const std::wstring folder(file.begin(), file.end() - std::u16string_view(u"\\Wendle.ini").size());
+    CreateDirectoryW(w32LongPath(w32Utf8(folder.c_str()).c_str()).c_str(), nullptr);  // an existing one is fine
+    return std::wstring(file.begin(), file.end());
   }();
   return path;
 }
@@ -63,55 +63,38 @@ const std::wstring& w32SettingsFile() {
 int32_t UXWin32Driver::settingGet(const char* section, const char* key, char* buffer, uint32_t capacity) {
   if (!buffer || capacity < 1) return 0;
   buffer[0] = 0;
-  if (!key || !*key) return 0;
-  std::wstring s = sectionOf(section), k = w32Wide(key);
-  // The call answers size - 1 when the value was cut: grow until it fits.
-  std::vector<wchar_t> value(256);
-  DWORD n = 0;
-  for (;;) {
-    n = GetPrivateProfileStringW(s.c_str(), k.c_str(), kNoValue, value.data(), DWORD(value.size()),
-                                 w32SettingsFile().c_str());
-    if (n + 1 < value.size() || value.size() >= (1u << 20)) break;
-    value.resize(value.size() * 2);
-  }
-  if (n == 1 && value[0] == kNoValue[0]) return 0;
-  std::string text = w32Utf8(value.data(), n);
-  text.resize(String::utf8Prefix(text.data(), text.size(), capacity - 1));
-  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  const std::wstring path = settingsPath();
+  if (!key || path.empty()) return 0;
+  W32SettingsCalls calls(path);
+  UXSettings settings;
+  if (uxSettingsRead(calls, settings) != UXFileFailure::none) return 0;
+  const auto it = settings.find(uxSettingsKey(uxSettingsSection(section), key));
+  if (it == settings.end() || it->second == "\x01") return 0;
+  const size_t n = String::utf8Prefix(it->second.data(), it->second.size(), capacity - 1);
+  std::memcpy(buffer, it->second.data(), n);
+  buffer[n] = 0;
   return 1;
 }
 
-// Every change holds the settings file's lock (w32LockBeside) around the
-// system's own read, change and rewrite of the file, so that two instances
-// changing it at once lose nothing; a change whose lock cannot be had is
-// not made.
 bool UXWin32Driver::settingSet(const char* section, const char* key, const char* value) {
   return key && settingsChange(section, {{key, value ? value : ""}});
 }
 
+// A missing key is no failure: the file then holds no such key, as asked.
 bool UXWin32Driver::settingRemove(const char* section, const char* key) {
-  // A null key would remove the whole section.
-  if (!key || !*key) return false;
-  const W32File lock = w32LockBeside(w32SettingsFile());
-  return lock && WritePrivateProfileStringW(sectionOf(section).c_str(), w32Wide(key).c_str(), nullptr,
-                                            w32SettingsFile().c_str()) != 0;
+  return key && settingsChange(section, {{key, "", true}});
 }
 
 bool UXWin32Driver::settingsChange(const char* section, const std::vector<UXSettingChange>& changes) {
+  const std::string s = uxSettingsSection(section);
   for (const UXSettingChange& change : changes)
-    if (!storable(section, change.key.c_str(), change.remove ? "" : change.value.c_str())) return false;
-  const W32File lock = w32LockBeside(w32SettingsFile());
-  if (!lock) return false;
-  ensureUnicodeFile(w32SettingsFile());
-  const std::wstring s = sectionOf(section);
-  bool made = true;
-  for (const UXSettingChange& change : changes) {
-    const std::wstring value = w32Wide(change.value);
-    made = WritePrivateProfileStringW(s.c_str(), w32Wide(change.key).c_str(), change.remove ? nullptr : value.c_str(),
-                                      w32SettingsFile().c_str()) != 0 &&
-           made;
-  }
-  return made;
+    if (!uxSettingStorable(s, change.key, change.remove ? "" : change.value)) return outcome(UXFileFailure::unknown);
+  const std::wstring path = settingsPath();
+  if (path.empty()) return outcome(UXFileFailure::tooLong);
+  W32SettingsCalls calls(path);
+  UXSettings settings;
+  return outcome(uxSettingsChangeFile(
+      calls, [&](UXSettings& now) { return uxSettingsApply(now, s, changes); }, settings));
 }
 
 }  // namespace quorl

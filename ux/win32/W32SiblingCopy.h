@@ -94,19 +94,6 @@ UXFileFailure w32CopyOnTerms(const char* from, const char* to, bool replace, con
 // here). In W32Files.cpp.
 bool w32DeviceNamed(const char* path);
 
-// Waits for and holds the lock of the file at `path` while the handle
-// answered lives: an exclusive LockFileEx lock on a file beside it, named
-// with ".lock" after its name, made when missing and never removed (a file
-// that is replaced by a move cannot carry its own lock). Null when the lock
-// could not be had.
-inline W32File w32LockBeside(const std::wstring& path) {
-  W32File lock(CreateFileW((path + L".lock").c_str(), GENERIC_READ | GENERIC_WRITE, kW32ShareAll, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  OVERLAPPED from{};
-  if (lock && !LockFileEx(lock.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &from)) lock.reset();
-  return lock;
-}
-
 class W32SiblingCopy : public UXSiblingCopy {
  public:
   // `source` stays the caller's.

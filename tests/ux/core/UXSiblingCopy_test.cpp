@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ux/core/UXSiblingCopy.h"
 
@@ -24,6 +26,54 @@ TEST(UXSiblingFolder, IsTheTargetsFolderWithItsSeparator) {
       {"\\\\server\\share\\b.txt", true, "\\\\server\\share\\"},
   };
   for (const Case& c : cases) EXPECT_EQ(uxSiblingFolder(c.target, c.windows), c.folder) << c.target;
+}
+
+// A copy into memory: what was written, and whether it was put in place.
+class MemoryCopy : public UXSiblingCopy {
+ public:
+  UXFileFailure create(const std::string&) override { return UXFileFailure::none; }
+  UXFileFailure read(char*, uint32_t, uint32_t& got) override {
+    got = 0;
+    return UXFileFailure::none;
+  }
+  UXFileFailure write(const char* bytes, uint32_t count) override {
+    written.append(bytes, count);
+    return UXFileFailure::none;
+  }
+  UXFileFailure finish() override { return UXFileFailure::none; }
+  UXFileFailure place(const std::string&, bool) override {
+    placed = true;
+    return UXFileFailure::none;
+  }
+  void remove(const std::string&) override { removed = true; }
+  std::string written;
+  bool placed = false, removed = false;
+};
+
+// The write seam sees each write with the bytes before it, and a failure
+// it answers stops the copy before anything is put in place.
+TEST(UXSiblingCopy, AWriteTheDiskCannotTakeStopsTheCopy) {
+  const std::string text(150000, 'x');
+  std::vector<std::pair<uint64_t, uint32_t>> asked;
+  for (const uint64_t room : {uint64_t(1) << 20, uint64_t(100000)}) {
+    asked.clear();
+    gUXSiblingWriteFault = [&](uint64_t written, uint32_t count) {
+      asked.emplace_back(written, count);
+      return written + count > room ? UXFileFailure::noSpace : UXFileFailure::none;
+    };
+    UXSiblingWrite<MemoryCopy> copy(text);
+    const UXFileFailure why = uxCopyThroughSibling(copy, "", true);
+    gUXSiblingWriteFault = nullptr;
+    const bool whole = room > text.size();
+    EXPECT_EQ(why, whole ? UXFileFailure::none : UXFileFailure::noSpace);
+    EXPECT_EQ(copy.written.size(), whole ? text.size() : 65536u);
+    EXPECT_EQ(copy.placed, whole);
+    EXPECT_EQ(copy.removed, !whole);
+    const std::vector<std::pair<uint64_t, uint32_t>> expected =
+        whole ? std::vector<std::pair<uint64_t, uint32_t>>{{0, 65536}, {65536, 65536}, {131072, 18928}}
+              : std::vector<std::pair<uint64_t, uint32_t>>{{0, 65536}, {65536, 65536}};
+    EXPECT_EQ(asked, expected);
+  }
 }
 
 }  // namespace

@@ -861,6 +861,8 @@ TEST_F(FilesTest, SettingsFilePersistsChanges) {
   EXPECT_TRUE(d->settingSet("RecentFiles", "1", "gone"));
   EXPECT_TRUE(d->settingRemove("RecentFiles", "1"));
   EXPECT_FALSE(d->settingSet("RecentFiles", "2", "two\nlines"));
+  // One change of several keys whose last is already so is written whole.
+  EXPECT_TRUE(d->settingsChange("RecentFiles", {{"3", "/front"}, {"0", "/a b/c=d.json"}}));
   auto again = make<UXHeadlessDriver>();
   again->setSettingsFile(file);
   char value[64];
@@ -870,6 +872,8 @@ TEST_F(FilesTest, SettingsFilePersistsChanges) {
   EXPECT_STREQ(value, "v");
   EXPECT_EQ(again->settingGet("RecentFiles", "1", value, sizeof value), 0);
   EXPECT_EQ(again->settingGet("RecentFiles", "2", value, sizeof value), 0);
+  EXPECT_EQ(again->settingGet("RecentFiles", "3", value, sizeof value), 1);
+  EXPECT_STREQ(value, "/front");
 }
 
 TEST_F(HeadlessTest, QueuedAlertAnswersComeFirst) {

@@ -3,6 +3,8 @@
 // sibling that nothing placed beforehand can redirect.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,9 +16,11 @@
 #include <set>
 #include <string>
 
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 #include "Unprivileged.posix.h"
 #include "foundation/Ref.h"
+#include "ux/core/UXSettingsFile.h"
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/headless/UXHeadlessDriver.h"
 
@@ -28,7 +32,10 @@ namespace fs = std::filesystem;
 class SettingsFileTest : public ::testing::Test {
  protected:
   Ref<UXHeadlessDriver> d = make<UXHeadlessDriver>();
-  void TearDown() override { gUXBeforeSiblingCreate = nullptr; }
+  void TearDown() override {
+    gUXBeforeSiblingCreate = nullptr;
+    gUXSettingsLockWaitMs = kUXSettingsLockWaitMs;
+  }
   static std::set<std::string> names(const test::TempDir& folder) {
     std::set<std::string> out;
     for (const auto& entry : fs::directory_iterator(folder.path)) out.insert(entry.path().filename().string());
@@ -73,15 +80,108 @@ TEST_F(SettingsFileTest, AFileThatCouldNotBeReadIsNeverWrittenOver) {
   }
 }
 
+// What another process or the disk does to a change: a change waits for
+// the private lock another instance holds only so long, then answers false
+// with its reason and leaves the file as it was; a lock on the settings
+// file itself, which any reader may take, holds nothing up; a change that
+// the disk cannot hold whole is not made. The lock file is the user's
+// alone. The child answers through a pipe once it holds its lock, and lets
+// go when the parent closes the other pipe (or, with `letGoMs`, after that
+// long, while the parent waits).
+TEST_F(SettingsFileTest, AChangeIsMadeWholeOrAnswersFalseWithItsReason) {
+  const std::string kept = "[ui]\nsize=10\n" + std::string(7000, '#') + "=\n";
+  const struct Case {
+    const char* what;
+    const char* held;     // the file the child locks, or nothing
+    uint32_t waitMs;      // the change's wait for the lock
+    uint32_t letGoMs;     // the child lets go after this long (0: when told)
+    uint64_t room;        // the largest file the process may write (0: no limit)
+    std::string value;    // set as "ui" "size"
+    UXFileFailure why;    // none: the change is made
+  } cases[] = {
+      {"the lock held throughout", "settings.ini.lock", 0, 0, 0, "12", UXFileFailure::busy},
+      {"the lock held past a short wait", "settings.ini.lock", 50, 0, 0, "12", UXFileFailure::busy},
+      {"the lock let go during the wait", "settings.ini.lock", 60000, 200, 0, "12", UXFileFailure::none},
+      {"the settings file itself locked by a reader", "settings.ini", 0, 0, 0, "12", UXFileFailure::none},
+      {"a full disk", nullptr, 0, 0, 8192, std::string(2000, '9'), UXFileFailure::tooLarge},
+      {"room enough", nullptr, 0, 0, 16384, std::string(2000, '9'), UXFileFailure::none},
+  };
+  for (const Case& c : cases) {
+    test::TempDir folder;
+    const std::string file = folder.write("settings.ini", kept);
+    d->setSettingsFile(file);
+    ASSERT_TRUE(d->settingSet("ui", "ready", "1")) << c.what;  // the lock file is made
+    const std::string before = contentOf(file);
+    int held[2], release[2];
+    ASSERT_TRUE(::pipe(held) == 0 && ::pipe(release) == 0);
+    const pid_t child = c.held ? ::fork() : -1;
+    if (child == 0) {
+      ::close(release[1]);
+      const int fd = ::open(folder.at(c.held).c_str(), O_RDONLY);
+      const bool locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+      (void)!::write(held[1], locked ? "1" : "0", 1);
+      char go;
+      if (c.letGoMs) ::usleep(c.letGoMs * 1000);
+      else (void)!::read(release[0], &go, 1);
+      ::_exit(0);
+    }
+    char locked = '1';
+    if (c.held) ASSERT_EQ(::read(held[0], &locked, 1), 1);
+    EXPECT_EQ(locked, '1') << c.what << ": the child could not take its lock";
+    gUXSettingsLockWaitMs = c.waitMs;
+    bool made;
+    {
+      test::FileSizeLimit limit(c.room);
+      if (c.room && !limit.held()) GTEST_SKIP() << "no file size limit here";
+      made = d->settingSet("ui", "size", c.value.c_str());
+    }
+    const UXFileFailure why = d->fileFailure();
+    for (int fd : {held[0], held[1], release[0], release[1]}) ::close(fd);
+    int status = 0;
+    if (child > 0) ::waitpid(child, &status, 0);
+    EXPECT_EQ(made, c.why == UXFileFailure::none) << c.what;
+    EXPECT_EQ(int(why), int(c.why)) << c.what;
+    char value[4096];
+    if (c.why == UXFileFailure::none) {
+      EXPECT_EQ(d->settingGet("ui", "size", value, sizeof value), 1) << c.what;
+      EXPECT_EQ(value, c.value) << c.what;
+    } else {
+      EXPECT_EQ(contentOf(file), before) << c.what;
+    }
+    EXPECT_EQ(names(folder), (std::set<std::string>{"settings.ini", "settings.ini.lock"})) << c.what;
+  }
+}
+
+// The lock file is the user's own and no other user may open it: one made
+// open to all is made private, one another user made is refused.
+TEST_F(SettingsFileTest, TheLockIsTheUsersAlone) {
+  test::TempDir folder;
+  const std::string file = folder.at("settings.ini"), lock = folder.at("settings.ini.lock");
+  d->setSettingsFile(file);
+  ASSERT_TRUE(d->settingSet("ui", "size", "12"));
+  struct stat info;
+  ASSERT_EQ(::stat(lock.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  ::chmod(lock.c_str(), 0644);
+  ASSERT_TRUE(d->settingSet("ui", "size", "13"));
+  ASSERT_EQ(::stat(lock.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  if (::geteuid() != 0) GTEST_SKIP() << "another user's lock file needs root to make";
+  ASSERT_EQ(::chown(lock.c_str(), 65534, 65534), 0);
+  EXPECT_FALSE(d->settingSet("ui", "size", "14"));
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::permission);
+  EXPECT_EQ(contentOf(file), "[ui]\nsize=13\n");
+}
+
 // A link planted under the name the writer tries first for its sibling
 // redirects nothing: the name is passed over.
 TEST_F(SettingsFileTest, TheFileIsReplacedThroughANewSibling) {
   test::TempDir folder;
   const std::string file = folder.at("settings.ini"), victim = folder.at("victim.txt");
   std::ofstream(victim, std::ios::binary) << "precious";
-  std::set<std::string> expected = {"settings.ini", "victim.txt"};
+  std::set<std::string> expected = {"settings.ini", "settings.ini.lock", "victim.txt"};
   gUXBeforeSiblingCreate = [&](const std::string& sibling) {
-    if (expected.size() == 2 && ::symlink(victim.c_str(), sibling.c_str()) == 0) expected.insert(fs::path(sibling).filename());
+    if (expected.size() == 3 && ::symlink(victim.c_str(), sibling.c_str()) == 0) expected.insert(fs::path(sibling).filename());
   };
   d->setSettingsFile(file);
   EXPECT_TRUE(d->settingSet("ui", "size", "12"));
@@ -160,7 +260,7 @@ TEST_F(SettingsFileTest, TwoInstancesChangingAtOnceLoseNothing) {
     for (int k = 0; k < kEach; ++k)
       kept += d->settingGet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), value, sizeof value);
   EXPECT_EQ(kept, 2 * kEach);
-  EXPECT_EQ(names(folder), std::set<std::string>{"settings.ini"});
+  EXPECT_EQ(names(folder), (std::set<std::string>{"settings.ini", "settings.ini.lock"}));
 }
 
 }  // namespace

@@ -9,10 +9,12 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "W32TestSupport.h"
 #include "WineHost.h"
+#include "ux/core/UXSettingsFile.h"
 #include "ux/core/UXSiblingCopy.h"
 #include "ux/win32/W32SiblingCopy.h"
 #include "ux/win32/W32Services.h"
@@ -116,10 +118,9 @@ TEST_F(Win32DriverTest, ClocksRunIn64BitsAndTellTheCalendar) {
 // Settings.
 
 TEST_F(Win32DriverTest, SettingsFileLivesInTheApplicationDataFolder) {
-  wchar_t appdata[512] = {};
-  DWORD n = GetEnvironmentVariableW(L"APPDATA", appdata, 512);
-  std::wstring expected = (n > 0 && n < 256 ? std::wstring(appdata, n) : std::wstring(L".")) + L"\\Wendle\\Wendle.ini";
-  EXPECT_EQ(w32SettingsFile(), expected);
+  std::wstring appdata(40000, L'\0');
+  appdata.resize(GetEnvironmentVariableW(L"APPDATA", appdata.data(), DWORD(appdata.size())));
+  EXPECT_EQ(w32SettingsFile(), (appdata.empty() ? std::wstring(L".") : appdata) + L"\\Wendle\\Wendle.ini");
 }
 
 TEST_F(Win32DriverTest, SettingsReadBackWhatWasWritten) {
@@ -187,28 +188,52 @@ TEST(W32SettingsChild, ReadsWhatTheFirstProcessWrote) {
   EXPECT_TRUE(driver->settingSet("restart", "answer", "\xC3\xB1" "and\xC3\xBA"));
 }
 
-// Runs this program with the tests `filter` once for each value of the variable, all at once: their
-// exit codes (99: not started or not ended within two minutes; a null handle fails the wait).
-std::vector<DWORD> runThisProgram(const wchar_t* filter, const wchar_t* variable, std::vector<std::wstring> values) {
+// Starts this program with the tests `filter`, the variables set to the
+// values for it alone, in the folder `folder` (empty: this one's); a null
+// process handle when it could not be started.
+PROCESS_INFORMATION startThisProgram(const wchar_t* filter,
+                                     const std::vector<std::pair<std::wstring, std::wstring>>& variables,
+                                     const std::wstring& folder = L"") {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::vector<PROCESS_INFORMATION> processes(values.size());
-  for (size_t i = 0; i < values.size(); ++i) {
-    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_brief=1";
-    SetEnvironmentVariableW(variable, values[i].c_str());
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &processes[i]);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_brief=1";
+  std::vector<std::pair<std::wstring, bool>> saved;
+  for (const auto& [name, value] : variables) {
+    std::wstring was(40000, L'\0');
+    was.resize(GetEnvironmentVariableW(name.c_str(), was.data(), DWORD(was.size())));
+    saved.emplace_back(was, !was.empty() || GetLastError() != ERROR_ENVVAR_NOT_FOUND);
+    SetEnvironmentVariableW(name.c_str(), value.c_str());
   }
-  SetEnvironmentVariableW(variable, nullptr);
-  std::vector<DWORD> codes(values.size(), 99);
-  for (size_t i = 0; i < values.size(); ++i) {
-    if (WaitForSingleObject(processes[i].hProcess, 120000) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(processes[i].hProcess, &codes[i]))
-      codes[i] = 99;
-    CloseHandle(processes[i].hThread);
-    CloseHandle(processes[i].hProcess);
-  }
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &si, &process))
+    process = {};
+  for (size_t i = 0; i < variables.size(); ++i)
+    SetEnvironmentVariableW(variables[i].first.c_str(), saved[i].second ? saved[i].first.c_str() : nullptr);
+  return process;
+}
+
+// Its exit code once it ended (99: not within two minutes).
+DWORD endOf(PROCESS_INFORMATION& process) {
+  DWORD code = 99;
+  if (!process.hProcess || WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process.hProcess, &code))
+    code = 99;
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  process = {};
+  return code;
+}
+
+// Runs this program with the tests `filter` once for each value of the
+// variable, all at once: their exit codes (as endOf).
+std::vector<DWORD> runThisProgram(const wchar_t* filter, const wchar_t* variable, std::vector<std::wstring> values) {
+  std::vector<PROCESS_INFORMATION> processes;
+  for (const std::wstring& value : values) processes.push_back(startThisProgram(filter, {{variable, value}}));
+  std::vector<DWORD> codes;
+  for (PROCESS_INFORMATION& process : processes) codes.push_back(endOf(process));
   return codes;
 }
 
@@ -235,9 +260,16 @@ TEST(W32SettingsChild, AddsItsKeysWhileAnotherDoes) {
     ASSERT_TRUE(driver->settingSet("race", (w32Utf8(id) + "." + std::to_string(k)).c_str(), "1")) << k;
 }
 
+// Every key of the race, removed.
+std::vector<UXSettingChange> raceKeysGone() {
+  std::vector<UXSettingChange> gone;
+  for (int i = 0; i < 2 * kRaceKeys; ++i)
+    gone.push_back({std::to_string(i / kRaceKeys) + "." + std::to_string(i % kRaceKeys), "", true});
+  return gone;
+}
+
 TEST_F(Win32DriverTest, TwoInstancesChangingTheSettingsAtOnceLoseNothing) {
-  ASSERT_TRUE(d->settingSet("race", "start", "1"));  // the file is made as the driver makes it (UTF-16)
-  WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
+  ASSERT_TRUE(d->settingsChange("race", raceKeysGone()));
   EXPECT_EQ(runThisProgram(L"W32SettingsChild.AddsItsKeys*", L"QUORL_SETTINGS_RACE", {L"0", L"1"}),
             std::vector<DWORD>(2, 0)) << "a change answered false";
   char value[4];
@@ -246,7 +278,87 @@ TEST_F(Win32DriverTest, TwoInstancesChangingTheSettingsAtOnceLoseNothing) {
     kept += d->settingGet("race", (std::to_string(i / kRaceKeys) + "." + std::to_string(i % kRaceKeys)).c_str(), value,
                           sizeof value);
   EXPECT_EQ(kept, 2 * kRaceKeys);
-  WritePrivateProfileStringW(L"race", nullptr, nullptr, w32SettingsFile().c_str());
+  EXPECT_TRUE(d->settingsChange("race", raceKeysGone()));
+}
+
+// Run by ALockAnotherProcessHoldsIsWaitedForOnlySoLong: holds the settings
+// lock as another instance would, from telling the parent (the event named
+// by the variable, "held") until the parent lets go ("release").
+TEST(W32SettingsChild, HoldsTheLock) {
+  wchar_t name[64] = {};
+  if (GetEnvironmentVariableW(L"QUORL_SETTINGS_HOLD", name, 64) == 0) GTEST_SKIP() << "run by the parent";
+  W32File lock(CreateFileW((w32SettingsFile() + L".lock").c_str(), GENERIC_READ | GENERIC_WRITE, kW32ShareAll,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  OVERLAPPED from{};
+  ASSERT_TRUE(lock && LockFileEx(lock.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &from));
+  W32Owner<HANDLE, &CloseHandle> held(OpenEventW(EVENT_MODIFY_STATE, FALSE, (std::wstring(name) + L"held").c_str()));
+  W32Owner<HANDLE, &CloseHandle> release(OpenEventW(SYNCHRONIZE, FALSE, (std::wstring(name) + L"release").c_str()));
+  ASSERT_TRUE(held && release);
+  SetEvent(held.get());
+  EXPECT_EQ(WaitForSingleObject(release.get(), 60000), WAIT_OBJECT_0);
+}
+
+// A change waits for the lock another process holds only so long, then
+// answers false with its reason and leaves the file as it was; once the
+// lock is let go, the next change is made.
+TEST_F(Win32DriverTest, ALockAnotherProcessHoldsIsWaitedForOnlySoLong) {
+  ASSERT_TRUE(d->settingSet("held", "size", "10"));
+  const std::wstring name = L"quorl-settings-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+  W32Owner<HANDLE, &CloseHandle> held(CreateEventW(nullptr, TRUE, FALSE, (name + L"held").c_str()));
+  W32Owner<HANDLE, &CloseHandle> release(CreateEventW(nullptr, TRUE, FALSE, (name + L"release").c_str()));
+  PROCESS_INFORMATION child = startThisProgram(L"W32SettingsChild.HoldsTheLock", {{L"QUORL_SETTINGS_HOLD", name}});
+  ASSERT_TRUE(child.hProcess);
+  const HANDLE either[2] = {held.get(), child.hProcess};
+  ASSERT_EQ(WaitForMultipleObjects(2, either, FALSE, 60000), WAIT_OBJECT_0) << "the child took no lock";
+  gUXSettingsLockWaitMs = 50;
+  const bool made = d->settingSet("held", "size", "12");
+  const UXFileFailure why = d->fileFailure();
+  gUXSettingsLockWaitMs = kUXSettingsLockWaitMs;
+  SetEvent(release.get());
+  EXPECT_EQ(endOf(child), 0u);
+  EXPECT_FALSE(made);
+  EXPECT_EQ(why, UXFileFailure::busy);
+  char value[8];
+  EXPECT_EQ(d->settingGet("held", "size", value, sizeof value), 1);
+  EXPECT_STREQ(value, "10");
+  EXPECT_TRUE(d->settingSet("held", "size", "12"));
+  EXPECT_EQ(d->settingGet("held", "size", value, sizeof value), 1);
+  EXPECT_STREQ(value, "12");
+  EXPECT_TRUE(d->settingRemove("held", "size"));
+}
+
+// The names in the settings file's folder that a change leaves beside it.
+std::vector<std::wstring> siblingsOfTheSettings() {
+  const std::wstring& file = w32SettingsFile();
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW e{};
+  W32FindHandle find(FindFirstFileW((file.substr(0, file.rfind(L'\\')) + L"\\.quorl-copy-*").c_str(), &e));
+  if (find) do names.push_back(e.cFileName);
+    while (FindNextFileW(find.get(), &e));
+  return names;
+}
+
+// A change the disk cannot hold whole (it fills up at 8,192 bytes) is not
+// made: it answers false with the reason, the file keeps every key it had,
+// and nothing is left beside it.
+TEST_F(Win32DriverTest, AChangeTheDiskCannotHoldWholeIsNotMade) {
+  ASSERT_TRUE(d->settingSet("full", "first", "1"));
+  ASSERT_TRUE(d->settingSet("full", "last", "2"));
+  const std::string big(6000, 'v');
+  gUXSiblingWriteFault = [](uint64_t written, uint32_t count) {
+    return written + count > 8192 ? UXFileFailure::noSpace : UXFileFailure::none;
+  };
+  const bool made = d->settingSet("full", "big", big.c_str());
+  gUXSiblingWriteFault = nullptr;
+  EXPECT_FALSE(made);
+  EXPECT_EQ(d->fileFailure(), UXFileFailure::noSpace);
+  char value[8];
+  EXPECT_EQ(d->settingGet("full", "first", value, sizeof value), 1);
+  EXPECT_EQ(d->settingGet("full", "last", value, sizeof value), 1);
+  EXPECT_STREQ(value, "2");
+  EXPECT_EQ(d->settingGet("full", "big", value, sizeof value), 0);
+  EXPECT_EQ(siblingsOfTheSettings(), std::vector<std::wstring>{});
+  EXPECT_TRUE(d->settingsChange("full", {{"first", "", true}, {"last", "", true}}));
 }
 
 // ---------------------------------------------------------------------------
@@ -522,6 +634,31 @@ TEST_F(Win32DriverTest, DeepFoldersAreReachedWhole) {
   EXPECT_EQ(d->fileFailure(), UXFileFailure::isFolder);
   EXPECT_EQ(listing(*d, slashed, count), (std::vector<std::string>{"f\t6\ta.txt", "f\t6\tc.txt"}));
   EXPECT_EQ(listing(*d, parent, count), (std::vector<std::string>{"d\t0\treal", "f\t8\tb.txt"}));
+}
+
+// Run by TheSettingsFileIsMadeBelowALongApplicationDataFolder.
+TEST(W32SettingsChild, SetsAKey) {
+  if (GetEnvironmentVariableW(L"QUORL_SETTINGS_SET", nullptr, 0) == 0) GTEST_SKIP() << "run by the parent";
+  EXPECT_TRUE(make<UXWin32Driver>()->settingSet("where", "set", "1"));
+}
+
+// An application-data folder of 256 characters or more holds the settings
+// file like any other: nothing is made in the working folder.
+TEST_F(Win32DriverTest, TheSettingsFileIsMadeBelowALongApplicationDataFolder) {
+  TempFolder folder, working;
+  std::string appdata = folder.path;
+  for (const char* name : {"a", "b"}) {
+    appdata += "\\" + std::string(120, *name);
+    ASSERT_TRUE(CreateDirectoryW(longForm(appdata).c_str(), nullptr));
+  }
+  ASSERT_GE(w32Wide(appdata).size(), 256u);
+  PROCESS_INFORMATION child = startThisProgram(
+      L"W32SettingsChild.SetsAKey", {{L"APPDATA", w32Wide(appdata)}, {L"QUORL_SETTINGS_SET", L"1"}},
+      w32Wide(working.path));
+  EXPECT_EQ(endOf(child), 0u);
+  EXPECT_NE(GetFileAttributesW(longForm(appdata + "\\Wendle\\Wendle.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+  int32_t count = 0;
+  EXPECT_EQ(listing(*d, working.path, count), std::vector<std::string>{});
 }
 
 // ---------------------------------------------------------------------------
