@@ -27,7 +27,11 @@ const Parts kParts[] = {
     {"s://h:/p", "s", "h", 0, "/p", ""},
     {"s://h:80abc/", "s", "h", 80, "/", ""},
     {"s://u:w@h:81/", "s", "u", 0, "/", ""},
-    {"s://[::1]:81/", "s", "[", 0, "/", ""},
+    // An IPv6 literal is a host, its brackets kept; its colons are no port's.
+    {"s://[::1]:81/", "s", "[::1]", 81, "/", ""},
+    {"s://[2001:db8::7]?q", "s", "[2001:db8::7]", 0, "/", "q"},
+    {"s://[::ffff:1.2.3.4]/p:q", "s", "[::ffff:1.2.3.4]", 0, "/p:q", ""},
+    {"s://[::1:81/x", "s", "[::1:81", 0, "/x", ""},  // no ']': no port either
     {"h/x?y", "", "h", 0, "/x", "y"},
     {"", "", "", 0, "/", ""},
     {"http://h:65535/", "http", "h", 65535, "/", ""},
@@ -45,6 +49,13 @@ TEST(Url, AccessorsScanTheText) {
     EXPECT_EQ(str(url->path()), p.path);
     EXPECT_EQ(str(url->query()), p.query);
   }
+}
+
+TEST(Url, UnbracketedHosts) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"[::1]", "::1"}, {"[]", ""}, {"h", "h"}, {"[::1", "[::1"}, {"::1]", "::1]"}, {"[", "["}, {"", ""}};
+  for (auto& [in, out] : cases) EXPECT_EQ(str(Url::unbracketed(String::withCString(in))), out) << in;
+  EXPECT_EQ(str(Url::unbracketed(nullptr)), "");
 }
 
 TEST(Url, PortsOutsideTheRangeAreInvalidNotWrapped) {
