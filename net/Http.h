@@ -59,6 +59,10 @@ class HttpResponse : public Object {
     return failure(std::move(url), String::withCString(error));
   }
 
+  // A 2xx status: the server did what it was asked (200 OK, 201 Created,
+  // 203 from a proxy...), whichever code it chose to say so.
+  bool succeeded() const { return status >= 200 && status <= 299; }
+
   // The field's value, by its name in any case; null when absent.
   Ref<String> header(Ptr<const String> name) const;
   Ref<String> header(const char* name) const;

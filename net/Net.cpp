@@ -118,7 +118,7 @@ Ref<String> Net::get(Ptr<const String> urlText) {
     _fail("no response");
     return nullptr;
   }
-  if (response->status == 200 && !response->error)
+  if (response->succeeded() && !response->error)
     return String::withBytes(response->body->bytes(), response->body->length());
   if (response->error)
     _fail(response->error);

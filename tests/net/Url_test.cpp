@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "net/Url.h"
@@ -48,6 +49,27 @@ TEST(Url, AccessorsScanTheText) {
     EXPECT_EQ(url->port(), p.port);
     EXPECT_EQ(str(url->path()), p.path);
     EXPECT_EQ(str(url->query()), p.query);
+  }
+}
+
+// Whatever an IPv6 literal holds (colons, dots, hex digits), in brackets it
+// is the host whole, and the port and path behind it are read as for any host.
+TEST(Url, BracketedHostsWhateverTheyHold) {
+  std::mt19937 rng(45);
+  const char kAlphabet[] = "0123456789abcdefABCDEF:.";
+  for (int round = 0; round < 2000; round++) {
+    std::string literal = "[";
+    for (uint32_t n = 1 + rng() % 39; n > 0; n--) literal += kAlphabet[rng() % (sizeof kAlphabet - 1)];
+    literal += "]";
+    const uint32_t port = rng() % 3 ? rng() % 65536 : 0;
+    const std::string path = rng() % 2 ? "/p:" + std::to_string(rng() % 100) : "";
+    const std::string text = "http://" + literal + (port ? ":" + std::to_string(port) : "") + path;
+    SCOPED_TRACE(text);
+    auto url = Url::withCString(text.c_str());
+    ASSERT_EQ(str(url->host()), literal);
+    EXPECT_EQ(url->port(), port);
+    EXPECT_EQ(str(url->path()), path.empty() ? "/" : path);
+    EXPECT_EQ(str(Url::unbracketed(url->host())), literal.substr(1, literal.size() - 2));
   }
 }
 
