@@ -46,7 +46,7 @@ Paths that misbehave on purpose (query parameters in brackets):
   /continue/P               a 100 Continue and a 103 Early Hints (with a Link
                             field) as soon as the head is in, then the body
                             read and P answered as usual
-  /early[?hold=S]           413 with a JSON "error" as soon as the head is in,
+  /early[/S]                413 with a JSON "error" as soon as the head is in,
                             the body never read; then a close at once (the
                             client's sending fails), or the server's side shut
                             and S seconds before the close (the client's
@@ -208,7 +208,10 @@ class Handler(socketserver.BaseRequestHandler):
             fields[name.strip().lower().decode("latin-1")] = value.strip().decode("latin-1")
         target = parts[1].decode("latin-1")
         if target.startswith("/early"):
-            self.early(dict(urllib.parse.parse_qsl(urllib.parse.urlsplit(target).query)))
+            # No room for more of the body than has come: the client's
+            # sending stalls once its own buffer is full.
+            self.request.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+            self.early(target[len("/early/"):])
             return None
         if target.startswith("/continue/"):
             self.send(b"HTTP/1.1 100 Continue\r\n\r\n"
@@ -322,9 +325,9 @@ class Handler(socketserver.BaseRequestHandler):
         else:
             self.reply(404, b"not found")
 
-    def early(self, query):
+    def early(self, hold):
         self.json_reply(413, {"error": "a contribution is at most 1 MB"})
-        hold = float(query.get("hold", "0"))
+        hold = float(hold or "0")
         if hold > 0:
             self.request.shutdown(socket.SHUT_WR)
             end = time.time() + hold
