@@ -129,7 +129,6 @@ class _HttpSocket : public Object {
   enum class Sent : uint8_t { all, stopped, failed };
   using Arrived = std::function<bool(const uint8_t* bytes, int32_t count)>;
   Sent sendAll(const void* bytes, uint32_t length, const Arrived& arrived);
-  bool sendAll(const void* bytes, uint32_t length) { return sendAll(bytes, length, {}) == Sent::all; }
   int32_t receive(void* buffer, uint32_t capacity);
   void disconnect();
 

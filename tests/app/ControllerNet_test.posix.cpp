@@ -239,6 +239,21 @@ TEST_F(Server, ServerFailures) {
   }
 }
 
+// A server that refuses a run by its size as soon as the head is in, and
+// stops reading: its reason is told, not a sending that failed.
+TEST_F(Server, ARefusalBeforeTheRunIsAllSentIsHeard) {
+  open();
+  TempDir dir;
+  const std::string big = R"({"schema":"quorl-bench/1","runs":[],"pad":")" + std::string(16 << 20, 'p') + "\"}";
+  controller->loadFile(S(dir.write("big.json", big).c_str()));
+  EXPECT_EQ(take(), "Opened big.json (0 runs)\n");
+  click(controller->publishBox);
+  Http::limits().ioTimeoutMs = 10000;  // a stalled sending ends here; the answer comes at once
+  setServer("/early/30?");
+  menu(3);
+  EXPECT_EQ(take(), "Submitting...\nThe server refused the run (413): a contribution is at most 1 MB\n");
+}
+
 // The self test's network checks end to end against a fresh server.
 TEST_F(Server, NetworkSelfTest) {
   gDriver.reset();
