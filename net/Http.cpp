@@ -517,11 +517,10 @@ struct ReplyReader {
   uint32_t headStart = 0;          // where the head now awaited starts
   uint32_t headEnd = kNotFound;    // the final head's blank line, once in
   bool tooLarge = false, headTooLarge = false;
-  bool ended = false, failed = false;  // the stream's end, a receive's failure
+  bool failed = false;  // a receive failed
 
   // One receive's answer; false once nothing more is to be read.
   bool take(const uint8_t* bytes, int32_t r) {
-    if (r == 0) ended = true;
     if (r < 0) failed = true;
     if (r <= 0) return false;
     if (static_cast<uint32_t>(r) > cap - raw->length()) {
@@ -575,7 +574,7 @@ Ref<HttpResponse> Http::_exchange(_HttpSocket& socket, Ref<Url> url, Ptr<const S
   }
   constexpr uint32_t kPiece = 8192;
   std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
-  if (!reader.ended && !reader.failed && !reader.tooLarge && !reader.headTooLarge)
+  if (!reader.failed && !reader.tooLarge && !reader.headTooLarge)
     while (reader.take(piece.get(), socket.receive(piece.get(), kPiece))) {}
   socket.disconnect();
   const Ref<Data>& raw = reader.raw;

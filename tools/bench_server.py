@@ -46,11 +46,12 @@ Paths that misbehave on purpose (query parameters in brackets):
   /continue/P               a 100 Continue and a 103 Early Hints (with a Link
                             field) as soon as the head is in, then the body
                             read and P answered as usual
-  /early[/S]                413 with a JSON "error" as soon as the head is in,
-                            the body never read; then a close at once (the
-                            client's sending fails), or the server's side shut
-                            and S seconds before the close (the client's
-                            sending stalls)
+  /early[/S[/open]]         413 with a JSON "error" as soon as the head is in,
+                            the body never read; then a close at once, over
+                            TLS without its close notice (the client's sending
+                            fails), or S seconds before the close (the client's
+                            sending stalls), the server's side shut first
+                            unless "open"
 Every endless or slow reply is bounded by --lifetime and stops when the
 client goes away.
 """
@@ -211,7 +212,7 @@ class Handler(socketserver.BaseRequestHandler):
             # No room for more of the body than has come: the client's
             # sending stalls once its own buffer is full.
             self.request.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
-            self.early(target[len("/early/"):])
+            self.early(target[len("/early/"):].split("/"))
             return None
         if target.startswith("/continue/"):
             self.send(b"HTTP/1.1 100 Continue\r\n\r\n"
@@ -231,7 +232,7 @@ class Handler(socketserver.BaseRequestHandler):
     def finish(self):
         # A TLS reply ends with its close notice, as real servers send it,
         # so that a client can tell the end of the stream from a cut.
-        if isinstance(self.request, ssl.SSLSocket):
+        if isinstance(self.request, ssl.SSLSocket) and not getattr(self, "abrupt", False):
             try:
                 self.request.settimeout(2)
                 self.request.unwrap()
@@ -325,11 +326,13 @@ class Handler(socketserver.BaseRequestHandler):
         else:
             self.reply(404, b"not found")
 
-    def early(self, hold):
+    def early(self, rest):
         self.json_reply(413, {"error": "a contribution is at most 1 MB"})
-        hold = float(hold or "0")
+        hold = float(rest[0] or "0")
+        self.abrupt = True
         if hold > 0:
-            self.request.shutdown(socket.SHUT_WR)
+            if rest[1:] != ["open"]:
+                self.request.shutdown(socket.SHUT_WR)
             end = time.time() + hold
             while time.time() < end and self.alive():
                 time.sleep(0.05)

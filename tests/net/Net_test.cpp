@@ -378,11 +378,12 @@ TEST_F(NetTest, PostHearsAReplyThatComesBeforeTheBodyIsIn) {
   const std::string refusal = "{\"error\": \"a contribution is at most 1 MB\"}";
   // A stalled sending would end at the I/O time-out; the server's answer
   // comes at once, and its silence after it lasts longer.
-  Http::limits().ioTimeoutMs = 10000;
+  Http::limits().ioTimeoutMs = 3000;
   if (haveHttps()) trustTestCa();
   const struct { std::string base; const char* path; uint32_t status; std::string reply; } cases[] = {
       {server().http, "/early", 413, refusal},
       {server().http, "/early/30", 413, refusal},  // a POST sends no query
+      {server().http, "/early/30/open", 413, refusal},  // the sending stops at the answer
       {server().http, "/continue/status/201", 201, "status 201"},
       // Over TLS the reply is read once the sending has failed.
       {haveHttps() ? server().https : server().http, "/early", 413, refusal},
@@ -390,7 +391,8 @@ TEST_F(NetTest, PostHearsAReplyThatComesBeforeTheBodyIsIn) {
   for (const auto& c : cases) {
     Net::_reset();
     Ref<HttpResponse> r = Net::post(s(c.base + c.path), s(body));
-    ASSERT_NE(r, nullptr) << c.path << ": " << str(Net::lastError());
+    EXPECT_NE(r, nullptr) << c.base + c.path << ": " << str(Net::lastError());
+    if (!r) continue;
     EXPECT_EQ(r->status, c.status) << c.path;
     EXPECT_EQ(bytes(r->body), c.reply) << c.path;
     EXPECT_EQ(str(Net::lastError()), "unknown error") << c.path;
