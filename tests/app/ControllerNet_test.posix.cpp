@@ -211,6 +211,8 @@ TEST_F(Server, ServerFailures) {
        "The corpus had no contributions.", "Submitted as r-1; the corpus holds 5 contribution(s).\n"},
       {"201 Created", "", rawReply(201, R"({"id": "r-2", "count": 6})"), "The corpus had no contributions.",
        "Submitted as r-2; the corpus holds 6 contribution(s).\n"},
+      {"2xx without id nor reason", "", rawReply(202, R"({"count": 7})"), "The corpus had no contributions.",
+       "Submitted as ?; the corpus holds 7 contribution(s).\n"},
       {"IPv6 literal", server->url("http6").empty() ? "" : server->url("http6") + "/status/503?p=", "/status/503?p=",
        "Could not read the corpus: the server answered 503", "The server refused the run (503): no reason given"},
       {"forged second line", "", rawReply(200, R"({"id": "\u001b]0;owned\u0007\u001b[2J\nSubmitted as real-id", "count": 1})"),
