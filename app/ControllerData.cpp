@@ -396,8 +396,9 @@ void Controller::submit(bool& sent) {
   }
   Ref<String> id = reply ? BHelp::field(reply, "id") : nullptr;
   Ref<String> error = reply ? BHelp::field(reply, "error") : nullptr;
-  // A 200 that gives a reason and no id is a refusal, not a success.
-  if (response->status == 200 && reply && (id || !error)) {
+  // Any 2xx is the server taking the run (201 Created among them); one that
+  // gives a reason and no id is a refusal, not a success.
+  if (response->succeeded() && reply && (id || !error)) {
     withdrawConsent();  // given for this submission, which has been made
     say(String::withFormat("Submitted as %s; the corpus holds %lld contribution(s).", id ? id->cString() : "?",
                            (long long)BHelp::intField(reply, "count", 0)));

@@ -131,7 +131,7 @@ bool _HttpSocket::open(Ptr<const String> host, uint32_t port) {
   SocketIO::OpenResult result = SocketIO::OpenResult::connectFailed;
   SocketIO::Handle h = SocketIO::kNoHandle;
   if (left > 0)
-    result = SocketIO::open(hostText, port, Http::limits().connectTimeoutMs,
+    result = SocketIO::open(Url::unbracketed(host)->cString(), port, Http::limits().connectTimeoutMs,
                             left > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<uint32_t>(left), h);
   if (result == SocketIO::OpenResult::connectFailed && HttpClock::now() >= deadline) {
     deadlinePassed = true;
@@ -188,7 +188,7 @@ bool _HttpSocket::startSecure(HttpSecureLayer* layer, Ptr<const String> host) {
     const uint32_t connectMs = Http::limits().connectTimeoutMs;
     if (wait != 0 && connectMs != 0 && connectMs < wait) wait = connectMs, endsAtDeadline = false;
     const HttpClock::time_point started = HttpClock::now();
-    if (applyWait(*this, wait, appliedTimeoutMs_)) secure = layer->connect(handle, host, &why);
+    if (applyWait(*this, wait, appliedTimeoutMs_)) secure = layer->connect(handle, Url::unbracketed(host), &why);
     if (!secure) _noteFailedWait(started, wait, endsAtDeadline);
   }
   if (secure) return true;
@@ -199,19 +199,43 @@ bool _HttpSocket::startSecure(HttpSecureLayer* layer, Ptr<const String> host) {
   return false;
 }
 
-bool _HttpSocket::sendAll(const void* bytes, uint32_t length) {
-  if (length == 0) return true;
-  if (!connected || !applyWait(*this, _nextWaitMs(), appliedTimeoutMs_)) return false;
-  if (secure) return secure->write(bytes, length);
+// A plain socket sends only what fits at once and watches for a reply in
+// between: a server that answers before the body is all in (a refusal of
+// its size) and stops reading is heard, not waited on until the time-out.
+_HttpSocket::Sent _HttpSocket::sendAll(const void* bytes, uint32_t length, const Arrived& arrived) {
+  if (length == 0) return Sent::all;
+  if (!connected) return Sent::failed;
   const uint8_t* b = static_cast<const uint8_t*>(bytes);
   uint32_t sent = 0;
+  std::unique_ptr<uint8_t[]> piece;
   while (sent < length) {
-    int32_t r = SocketIO::send(handle, b + sent, length - sent);
-    if (r <= 0) return false;
+    const uint32_t wait = _nextWaitMs();
+    const bool endsAtDeadline = waitEndsAtDeadline_;
+    if (!applyWait(*this, wait, appliedTimeoutMs_)) return Sent::failed;
+    const HttpClock::time_point started = HttpClock::now();
+    if (secure) {
+      if (secure->write(b, length)) return Sent::all;
+      _noteFailedWait(started, wait, endsAtDeadline);
+      return Sent::failed;
+    }
+    bool readable = false;
+    const int32_t waitMs = static_cast<int32_t>(std::min<uint32_t>(wait, 0x7FFFFFFF));
+    if ((arrived ? SocketIO::waitEither(handle, waitMs, readable) : SocketIO::waitReady(handle, true, waitMs)) !=
+        SocketIO::WaitResult::ready) {
+      _noteFailedWait(started, wait, endsAtDeadline);
+      return Sent::failed;
+    }
+    if (readable) {
+      if (!piece) piece.reset(new uint8_t[8192]);
+      const int32_t r = SocketIO::receive(handle, piece.get(), 8192);
+      if (!arrived(piece.get(), r) || r <= 0) return Sent::stopped;
+      continue;
+    }
+    const int32_t r = SocketIO::sendNow(handle, b + sent, length - sent);
+    if (r < 0) return Sent::failed;
     sent += static_cast<uint32_t>(r);
-    if (sent < length && !applyWait(*this, _nextWaitMs(), appliedTimeoutMs_)) return false;
   }
-  return true;
+  return Sent::all;
 }
 
 // A plain receive first waits for data on the clock, as the secure layer
@@ -358,11 +382,9 @@ Ref<HttpResponse> Http::_once(Ref<Url> url, HttpClock::time_point deadline, cons
   request->append(host);
   if (written != 0) request->appendFormat(":%u", written);
   request->appendCString("\r\nUser-Agent: quorlc-http\r\nAccept: */*\r\nConnection: close\r\n\r\n");
-  if (!socket.sendAll(request->cString(), request->byteLength())) {
-    socket.disconnect();
-    return HttpResponse::failure(url, "send failed");
-  }
-  return _readReply(socket, url);
+  bool unsent = false;
+  Ref<HttpResponse> response = _exchange(socket, url, request, &unsent);
+  return unsent ? HttpResponse::failure(url, "send failed") : response;
 }
 
 // ---------------------------------------------------------------------------
@@ -440,13 +462,13 @@ void addField(Map& headers, const uint8_t* b, uint32_t start, uint32_t end) {
 
 }  // namespace
 
-void Http::_reserveForBody(Data& raw, uint32_t end, uint32_t cap) {
+void Http::_reserveForBody(Data& raw, uint32_t start, uint32_t end, uint32_t cap) {
   const uint8_t* b = raw.bytes();
   // Only room made ahead: a plain Content-Length field is looked at here,
   // and the parse proper decides later what the reply holds.
   static const char kField[] = "\r\ncontent-length:";
   const uint32_t m = sizeof kField - 1;
-  for (uint32_t i = 0; i + m <= end; i++) {
+  for (uint32_t i = start; i + m <= end; i++) {
     uint32_t k = 0;
     while (k < m && (b[i + k] | ((b[i + k] >= 'A' && b[i + k] <= 'Z') ? 0x20 : 0)) == static_cast<uint8_t>(kField[k]))
       k++;
@@ -461,49 +483,113 @@ void Http::_reserveForBody(Data& raw, uint32_t end, uint32_t cap) {
   }
 }
 
-// The head is looked for in the new bytes only, and the reading stops as
-// soon as the head has outgrown its cap: a reply of endless header lines
-// costs no more memory or time than the cap.
-Ref<HttpResponse> Http::_readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing, uint32_t maxReplyBytes) {
-  const uint32_t cap = std::min(limits().maxReplyBytes, maxReplyBytes);
-  const uint32_t headCap = limits().maxHeadBytes;
+namespace {
+
+// The status of the status line b[start, end): at most 3 digits behind its
+// first space; 0 when there are none. `isHttp` is false when the line does
+// not begin with "HTTP/".
+uint32_t statusOf(const uint8_t* b, uint32_t start, uint32_t end, bool& isHttp) {
+  trim(b, start, end);
+  isHttp = end - start >= 5 && std::memcmp(b + start, "HTTP/", 5) == 0;
+  const void* space = std::memchr(b + start, ' ', end - start);
+  if (!isHttp || !space) return 0;
+  uint32_t status = 0;
+  const uint32_t at = static_cast<uint32_t>(static_cast<const uint8_t*>(space) - b) + 1;
+  for (uint32_t k = at; k < end && k < at + 3 && b[k] >= '0' && b[k] <= '9'; k++) status = status * 10 + (b[k] - '0');
+  return status;
+}
+
+// The end of the first line of b[start, end).
+uint32_t lineEndOf(const uint8_t* b, uint32_t start, uint32_t end) {
+  const void* lf = std::memchr(b + start, '\n', end - start);
+  return lf ? static_cast<uint32_t>(static_cast<const uint8_t*>(lf) - b) : end;
+}
+
+// The reply as it comes in, within its caps: every head is looked for in
+// the new bytes only, interim heads are passed over (each under the head
+// cap, all of them under the reply cap), and the reading stops as soon as
+// a head has outgrown its cap, so that endless header lines cost no more
+// memory or time than the cap.
+struct ReplyReader {
+  uint32_t cap;
+  uint32_t headCap;
   Ref<Data> raw = make<Data>();
-  constexpr uint32_t kPiece = 8192;
-  std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
-  bool failed = false;
-  bool tooLarge = false;
-  bool headTooLarge = false;
-  uint32_t headEnd = kNotFound;
-  for (;;) {
-    int32_t r = socket.receive(piece.get(), kPiece);
-    if (r == 0) break;
-    if (r < 0) {
-      failed = true;
-      break;
-    }
+  uint32_t headStart = 0;          // where the head now awaited starts
+  uint32_t headEnd = kNotFound;    // the final head's blank line, once in
+  bool tooLarge = false, headTooLarge = false;
+  bool failed = false;  // a receive failed
+
+  // One receive's answer; false once nothing more is to be read.
+  bool take(const uint8_t* bytes, int32_t r) {
+    if (r < 0) failed = true;
+    if (r <= 0) return false;
     if (static_cast<uint32_t>(r) > cap - raw->length()) {
       tooLarge = true;
-      break;
+      return false;
     }
     const uint32_t searched = raw->length();
-    raw->appendBytes(piece.get(), static_cast<uint32_t>(r));
-    if (headEnd != kNotFound) continue;
-    headEnd = findHeadEnd(raw->bytes(), searched < 3 ? 0 : searched - 3, raw->length());
-    if (headEnd == kNotFound ? raw->length() > headCap : headEnd + 4 > headCap) {
-      headTooLarge = true;
-      break;
+    raw->appendBytes(bytes, static_cast<uint32_t>(r));
+    if (headEnd != kNotFound) return true;
+    for (uint32_t from = std::max(headStart, searched < 3 ? 0 : searched - 3);;) {
+      const uint32_t end = findHeadEnd(raw->bytes(), from, raw->length());
+      if (end == kNotFound ? raw->length() - headStart > headCap : end + 4 - headStart > headCap) {
+        headTooLarge = true;
+        return false;
+      }
+      if (end == kNotFound) return true;
+      if (!Http::_isInterim(raw->bytes(), headStart, end)) {
+        headEnd = end;
+        Http::_reserveForBody(*raw, headStart, end, cap);
+        return true;
+      }
+      from = headStart = end + 4;
     }
-    if (headEnd != kNotFound) _reserveForBody(*raw, headEnd, cap);
   }
+  bool finalHead() const { return headEnd != kNotFound; }
+};
+
+}  // namespace
+
+bool Http::_isInterim(const uint8_t* b, uint32_t start, uint32_t end) {
+  bool isHttp = false;
+  const uint32_t status = statusOf(b, start, lineEndOf(b, start, end), isHttp);
+  return status >= 100 && status <= 199 && status != 101;
+}
+
+Ref<HttpResponse> Http::_exchange(_HttpSocket& socket, Ref<Url> url, Ptr<const String> request, bool* unsent,
+                                  bool* nothing, uint32_t maxReplyBytes) {
+  ReplyReader reader{std::min(limits().maxReplyBytes, maxReplyBytes), limits().maxHeadBytes};
+  if (unsent) *unsent = false;
+  // The sending stops at the reply's final head (or its end): the server
+  // has answered, and what it answered is what the caller is told.
+  const _HttpSocket::Sent sent =
+      socket.sendAll(request ? request->cString() : "", request ? request->byteLength() : 0,
+                     [&](const uint8_t* bytes, int32_t r) { return reader.take(bytes, r) && !reader.finalHead(); });
+  // A send that ran out of time had no reply to hear meanwhile; one that
+  // failed (the server closed or reset the connection) may have left one.
+  if (sent == _HttpSocket::Sent::failed && (socket.timedOutMs != 0 || socket.deadlinePassed)) {
+    socket.disconnect();
+    if (unsent) *unsent = true;
+    return nullptr;
+  }
+  constexpr uint32_t kPiece = 8192;
+  std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
+  if (!reader.failed && !reader.tooLarge && !reader.headTooLarge)
+    while (reader.take(piece.get(), socket.receive(piece.get(), kPiece))) {}
   socket.disconnect();
+  const Ref<Data>& raw = reader.raw;
+  if (sent == _HttpSocket::Sent::failed && raw->length() == 0) {
+    if (unsent) *unsent = true;
+    return nullptr;
+  }
   const bool timedOut = socket.timedOutMs != 0 || socket.deadlinePassed;
-  if (nothing) *nothing = raw->length() == 0 && !tooLarge && !timedOut;
-  if (tooLarge) return HttpResponse::failure(url, String::withFormat("response larger than %u bytes", cap));
-  if (headTooLarge) return HttpResponse::failure(url, headTooLargeText());
+  if (nothing) *nothing = raw->length() == 0 && !reader.tooLarge && !timedOut;
+  if (reader.tooLarge) return HttpResponse::failure(url, String::withFormat("response larger than %u bytes", reader.cap));
+  if (reader.headTooLarge) return HttpResponse::failure(url, headTooLargeText());
 
   ParseInfo info;
   Ref<HttpResponse> response = _parse(url, raw, &info, socket.deadline);
-  if (!(failed || socket.deadlinePassed)) return response;
+  if (!(reader.failed || socket.deadlinePassed)) return response;
   Ref<String> cut = socket.deadlinePassed ? deadlineText()
                     : timedOut            ? silenceText(socket.timedOutMs, raw->length() != 0)
                                           : String::withCString(kReceiveFailed);
@@ -532,25 +618,20 @@ Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply, ParseInfo* i
   *info = ParseInfo();
   const uint8_t* b = reply ? reply->bytes() : nullptr;
   const uint32_t n = reply ? reply->length() : 0;
-  const uint32_t i = b ? findHeadEnd(b, 0, n) : kNotFound;
+  // Interim replies (100 Continue, 103 Early Hints...) come before the
+  // final one on the same stream, heads without bodies: passed over.
+  uint32_t headStart = 0;
+  uint32_t i = b ? findHeadEnd(b, 0, n) : kNotFound;
+  while (i != kNotFound && _isInterim(b, headStart, i)) i = findHeadEnd(b, headStart = i + 4, n);
   if (i == kNotFound) return HttpResponse::failure(url, "malformed response (no end of headers)");
   info->headComplete = true;
 
-  const void* firstLf = std::memchr(b, '\n', i);
-  const uint32_t statusEnd = firstLf ? static_cast<uint32_t>(static_cast<const uint8_t*>(firstLf) - b) : i;
-  uint32_t lineStart = 0, lineEnd = statusEnd;
-  trim(b, lineStart, lineEnd);
-  static const char kHttp[] = "HTTP/";
-  if (lineEnd - lineStart < 5 || std::memcmp(b + lineStart, kHttp, 5) != 0)
-    return HttpResponse::failure(url, "malformed response (no status line)");
+  const uint32_t statusEnd = lineEndOf(b, headStart, i);
+  bool isHttp = false;
+  const uint32_t status = statusOf(b, headStart, statusEnd, isHttp);
+  if (!isHttp) return HttpResponse::failure(url, "malformed response (no status line)");
   Ref<HttpResponse> response = make<HttpResponse>(url);
-  const void* space = std::memchr(b + lineStart, ' ', lineEnd - lineStart);
-  if (space) {
-    uint32_t status = 0;
-    const uint32_t at = static_cast<uint32_t>(static_cast<const uint8_t*>(space) - b) + 1;
-    for (uint32_t k = at; k < lineEnd && k < at + 3 && b[k] >= '0' && b[k] <= '9'; k++) status = status * 10 + (b[k] - '0');
-    response->status = status;
-  }
+  response->status = status;
 
   uint32_t lines = 0;
   for (uint32_t start = statusEnd + 1; start < i;) {

@@ -59,6 +59,10 @@ class HttpResponse : public Object {
     return failure(std::move(url), String::withCString(error));
   }
 
+  // A 2xx status: the server did what it was asked (200 OK, 201 Created,
+  // 203 from a proxy...), whichever code it chose to say so.
+  bool succeeded() const { return status >= 200 && status <= 299; }
+
   // The field's value, by its name in any case; null when absent.
   Ref<String> header(Ptr<const String> name) const;
   Ref<String> header(const char* name) const;
@@ -118,7 +122,13 @@ class _HttpSocket : public Object {
 
   bool open(Ptr<const String> host, uint32_t port);
   bool startSecure(HttpSecureLayer* layer, Ptr<const String> host);
-  bool sendAll(const void* bytes, uint32_t length);
+  // Sends the bytes. While they go out, whatever the server answers is
+  // handed to `arrived` as each receive gives it (a count above 0, 0 at the
+  // end of the stream, below 0 on failure), and the sending stops when it
+  // answers false (over TLS the answer is only read afterwards).
+  enum class Sent : uint8_t { all, stopped, failed };
+  using Arrived = std::function<bool(const uint8_t* bytes, int32_t count)>;
+  Sent sendAll(const void* bytes, uint32_t length, const Arrived& arrived);
   int32_t receive(void* buffer, uint32_t capacity);
   void disconnect();
 
@@ -183,16 +193,24 @@ class Http final : public Object {
   static Ref<String> _checkUrlText(Ptr<const Url> url);
   // The URL without its fragment, which is never sent.
   static Ref<Url> _withoutFragment(const Ref<Url>& url);
-  // Reads the reply to the end of the stream, within the caps (the
-  // smaller of `maxReplyBytes` and the limits' for the whole reply), and
-  // parses it. `nothing` is set when the server ended the exchange (or it
-  // failed) before one byte arrived; a time-out is never nothing.
-  static Ref<HttpResponse> _readReply(_HttpSocket& socket, Ref<Url> url, bool* nothing = nullptr,
-                                      uint32_t maxReplyBytes = UINT32_MAX);
-  // Once the head (`headEnd`, where its blank line starts) is in, makes room
-  // for the announced body in one step, within the cap.
-  static void _reserveForBody(Data& raw, uint32_t headEnd, uint32_t cap);
-  // _parse, telling what the reply held: its whole head, and its whole body
+  // Sends the request and reads the reply to the end of the stream, within
+  // the caps (the smaller of `maxReplyBytes` and the limits' for the whole
+  // reply), and parses it. A reply that arrives while the request is still
+  // going out, or is left when the sending fails, is read and stands: the
+  // sending stops at its final head. `nothing` is set when the server ended
+  // the exchange (or it failed) before one byte arrived; a time-out is
+  // never nothing. `unsent` is set, and null answered, when the request
+  // could not be sent and no reply came.
+  static Ref<HttpResponse> _exchange(_HttpSocket& socket, Ref<Url> url, Ptr<const String> request, bool* unsent,
+                                     bool* nothing = nullptr, uint32_t maxReplyBytes = UINT32_MAX);
+  // Once a head (from `headStart` to `headEnd`, where its blank line
+  // starts) is in, makes room for the announced body in one step, within
+  // the cap.
+  static void _reserveForBody(Data& raw, uint32_t headStart, uint32_t headEnd, uint32_t cap);
+  // Whether the head b[start, end) is an interim reply (1xx other than
+  // 101), which a final one follows on the same stream.
+  static bool _isInterim(const uint8_t* b, uint32_t start, uint32_t end);
+  // _parse, telling what the reply held: its whole (final) head, and its whole body
   // by the body's own framing (a complete Content-Length body, or a chunked
   // body up to its last chunk). Reading the header fields stops at the
   // request's deadline.

@@ -118,7 +118,7 @@ Ref<String> Net::get(Ptr<const String> urlText) {
     _fail("no response");
     return nullptr;
   }
-  if (response->status == 200 && !response->error)
+  if (response->succeeded() && !response->error)
     return String::withBytes(response->body->bytes(), response->body->length());
   if (response->error)
     _fail(response->error);
@@ -179,14 +179,14 @@ Ref<HttpResponse> Net::post(Ptr<const String> urlText, Ptr<const String> body, u
   request->append(String::withU32(bodyLength));
   request->appendCString("\r\nConnection: close\r\n\r\n");
   if (body) request->appendBytes(body->cString(), bodyLength);
-  if (!socket.sendAll(request->cString(), request->byteLength())) {
+  // A server that answers before the body is all in (a refusal of its
+  // size) is heard: its answer is the reply.
+  bool unsent = false, nothing = false;
+  Ref<HttpResponse> response = Http::_exchange(socket, url, request, &unsent, &nothing, maxReplyBytes);
+  if (unsent) {
     _fail("the request could not be sent");
-    socket.disconnect();
     return nullptr;
   }
-
-  bool nothing = false;
-  Ref<HttpResponse> response = Http::_readReply(socket, url, &nothing, maxReplyBytes);
   if (nothing) {
     _fail("the server sent nothing back");
     return nullptr;

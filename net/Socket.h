@@ -8,6 +8,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace quorl::SocketIO {
 
@@ -26,7 +29,14 @@ enum class OpenResult : uint8_t {
 // all the addresses together; 0 waits without limit. (The name resolution
 // itself is the system's and has no bound here.) On ok, `handle` is a
 // connected, blocking stream socket.
+//
+// The attempts overlap: while one waits, the next address is tried
+// kStaggerMs later (at once when every earlier attempt has failed), so that
+// dead addresses ahead of a live one cost a fraction of a second each
+// rather than their whole time-out; the first to connect is kept.
 OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, uint32_t totalMs, Handle& handle);
+inline constexpr uint32_t kStaggerMs = 250;
+inline constexpr size_t kMaxAttempts = 32;  // connecting at once; the rest wait their turn
 
 // Time-outs in milliseconds for each later receive and each send; 0 means
 // none. Failures are ignored: the socket then keeps its old time-outs.
@@ -36,6 +46,10 @@ void setSendTimeout(Handle handle, uint32_t milliseconds);
 // One send: more than 0 bytes sent, or 0 / below 0 on failure or time-out.
 // Never raises SIGPIPE; an interrupted call is repeated.
 int32_t send(Handle handle, const void* bytes, uint32_t length);
+
+// One send of what fits now, without waiting: more than 0 bytes sent, 0
+// when nothing fits yet, below 0 on failure. Never raises SIGPIPE.
+int32_t sendNow(Handle handle, const void* bytes, uint32_t length);
 
 // One receive: more than 0 bytes read, 0 at the end of the stream, below 0
 // on failure or time-out. An interrupted call is repeated.
@@ -51,6 +65,10 @@ uint32_t sendTimeout(Handle handle);
 // most timeoutMs (below 0: without limit). An interrupted wait is resumed.
 enum class WaitResult : uint8_t { ready, timedOut, failed };
 WaitResult waitReady(Handle handle, bool writing, int32_t timeoutMs);
+// Waits until a receive or a send would not block, at most timeoutMs; on
+// ready, `readable` tells that a receive would (an error or the peer's
+// close counts), which is told first when both would.
+WaitResult waitEither(Handle handle, int32_t timeoutMs, bool& readable);
 
 // The time one operation of a layer above the socket (a TLS handshake, one
 // TLS read) may take in all: the socket's own time-out, counted once from
@@ -111,5 +129,31 @@ class Budget {
   bool bounded_ = false;
   Clock::time_point end_{};
 };
+
+// -- The platform's pieces of open (Socket.posix.cpp, Socket.win32.cpp) --
+// An address of the resolver's list, as the system's connect takes it.
+struct Address {
+  int32_t family = 0, type = 0, protocol = 0;
+  uint32_t length = 0;
+  alignas(8) uint8_t bytes[128] = {};  // a sockaddr_storage
+};
+// Starts the socket library once (Windows); false when it would not start.
+bool _startup();
+// Appends the addresses of host and port, in the resolver's order.
+void _resolve(const char* host, uint32_t port, std::vector<Address>& out);
+// A non-blocking socket whose connect to the address has begun; kNoHandle
+// when it failed at once. `connected` when it connected at once.
+Handle _startConnect(const Address& address, bool& connected);
+// Waits at most timeoutMs (below 0: without limit) until some of the
+// connects have ended, well or not, and marks those in `ended`.
+void _waitConnects(const std::vector<Handle>& connecting, int32_t timeoutMs, std::vector<uint8_t>& ended);
+// An ended connect that succeeded is made blocking, without Nagle's delay;
+// false when it failed.
+bool _finishConnect(Handle handle);
+
+// Tests: names the hosts whose addresses stand in for those of `host`,
+// each resolved by the system in turn ("127.0.0.2", "127.0.0.1"); unset,
+// or an empty answer, leaves the system's resolver alone.
+std::function<std::vector<std::string>(const char* host)>& _hostsForTests();
 
 }  // namespace quorl::SocketIO

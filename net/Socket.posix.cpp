@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -18,38 +19,6 @@ namespace quorl::SocketIO {
 
 namespace {
 
-bool setBlocking(int fd, bool blocking) {
-  int flags = fcntl(fd, F_GETFL, 0);
-  if (flags < 0) return false;
-  flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
-  return fcntl(fd, F_SETFL, flags) == 0;
-}
-
-// A non-blocking connect bounded by a poll, so that an address that drops
-// SYNs cannot hold the caller for the kernel's minutes-long default.
-bool connectWithin(int fd, const sockaddr* address, socklen_t length, uint32_t timeoutMs) {
-  if (timeoutMs == 0) {
-    int r;
-    do r = ::connect(fd, address, length);
-    while (r != 0 && errno == EINTR);
-    return r == 0;
-  }
-  if (!setBlocking(fd, false)) return false;
-  int r = ::connect(fd, address, length);
-  if (r != 0) {
-    if (errno != EINPROGRESS && errno != EINTR) return false;
-    pollfd p{fd, POLLOUT, 0};
-    int ready;
-    do ready = ::poll(&p, 1, static_cast<int>(timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFFu : timeoutMs));
-    while (ready < 0 && errno == EINTR);
-    if (ready <= 0) return false;
-    int soError = 0;
-    socklen_t soLength = sizeof soError;
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &soLength) != 0 || soError != 0) return false;
-  }
-  return setBlocking(fd, true);
-}
-
 void setTimeout(Handle handle, int option, uint32_t milliseconds) {
   timeval tv{};
   tv.tv_sec = static_cast<time_t>(milliseconds / 1000);
@@ -59,39 +28,61 @@ void setTimeout(Handle handle, int option, uint32_t milliseconds) {
 
 }  // namespace
 
-OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, uint32_t totalMs, Handle& handle) {
-  handle = kNoHandle;
+bool _startup() { return true; }
+
+void _resolve(const char* host, uint32_t port, std::vector<Address>& out) {
   char portText[16];
   std::snprintf(portText, sizeof portText, "%u", port);
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* list = nullptr;
-  if (getaddrinfo(host, portText, &hints, &list) != 0 || list == nullptr) {
-    if (list) freeaddrinfo(list);
-    return OpenResult::resolveFailed;
+  if (getaddrinfo(host, portText, &hints, &list) != 0) list = nullptr;
+  for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
+    Address address;
+    if (a->ai_addrlen > sizeof address.bytes) continue;
+    address.family = a->ai_family;
+    address.type = a->ai_socktype;
+    address.protocol = a->ai_protocol;
+    address.length = static_cast<uint32_t>(a->ai_addrlen);
+    std::memcpy(address.bytes, a->ai_addr, a->ai_addrlen);
+    out.push_back(address);
   }
-  int connected = -1;
-  Budget budget;
-  budget.start(totalMs);
-  uint32_t wait = 0;
-  for (addrinfo* a = list; a != nullptr && budget.next(timeoutMs, wait); a = a->ai_next) {
-    int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-    if (fd < 0) continue;
-    if (connectWithin(fd, a->ai_addr, a->ai_addrlen, wait)) {
-      connected = fd;
-      break;
-    }
+  if (list) freeaddrinfo(list);
+}
+
+Handle _startConnect(const Address& address, bool& connected) {
+  connected = false;
+  int fd = ::socket(address.family, address.type | SOCK_CLOEXEC | SOCK_NONBLOCK, address.protocol);
+  if (fd < 0) return kNoHandle;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(address.bytes), address.length) == 0) {
+    connected = true;
+  } else if (errno != EINPROGRESS && errno != EINTR) {  // an interrupted connect goes on by itself
     ::close(fd);
+    return kNoHandle;
   }
-  freeaddrinfo(list);
-  if (connected < 0) return OpenResult::connectFailed;
+  return fd;
+}
+
+void _waitConnects(const std::vector<Handle>& connecting, int32_t timeoutMs, std::vector<uint8_t>& ended) {
+  std::vector<pollfd> polled;
+  for (Handle h : connecting) polled.push_back(pollfd{static_cast<int>(h), POLLOUT, 0});
+  if (::poll(polled.data(), polled.size(), timeoutMs < 0 ? -1 : timeoutMs) <= 0) return;
+  for (size_t i = 0; i < polled.size(); i++) ended[i] = polled[i].revents != 0;
+}
+
+bool _finishConnect(Handle handle) {
+  const int fd = static_cast<int>(handle);
+  int soError = 0;
+  socklen_t soLength = sizeof soError;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &soLength) != 0 || soError != 0) return false;
+  const int flags = fcntl(fd, F_GETFL, 0);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return false;
   // One request per connection, written in one or two pieces: no point in
   // letting Nagle hold the tail of a request back.
   int one = 1;
-  setsockopt(connected, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  handle = connected;
-  return OpenResult::ok;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return true;
 }
 
 void setReceiveTimeout(Handle handle, uint32_t milliseconds) { setTimeout(handle, SO_RCVTIMEO, milliseconds); }
@@ -102,6 +93,15 @@ int32_t send(Handle handle, const void* bytes, uint32_t length) {
   ssize_t r;
   do r = ::send(static_cast<int>(handle), bytes, length, MSG_NOSIGNAL);
   while (r < 0 && errno == EINTR);
+  return static_cast<int32_t>(r);
+}
+
+int32_t sendNow(Handle handle, const void* bytes, uint32_t length) {
+  if (length > 0x7FFFFFFFu) length = 0x7FFFFFFFu;
+  ssize_t r;
+  do r = ::send(static_cast<int>(handle), bytes, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+  while (r < 0 && errno == EINTR);
+  if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
   return static_cast<int32_t>(r);
 }
 
@@ -138,6 +138,18 @@ WaitResult waitReady(Handle handle, bool writing, int32_t timeoutMs) {
   if (ready < 0 || (ready > 0 && (p.revents & POLLNVAL))) return WaitResult::failed;
   // An error or a hang-up is ready too: the next call reports it.
   return ready > 0 ? WaitResult::ready : WaitResult::timedOut;
+}
+
+WaitResult waitEither(Handle handle, int32_t timeoutMs, bool& readable) {
+  readable = false;
+  pollfd p{static_cast<int>(handle), POLLIN | POLLOUT, 0};
+  int ready;
+  do ready = ::poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
+  while (ready < 0 && errno == EINTR);
+  if (ready < 0 || (ready > 0 && (p.revents & POLLNVAL))) return WaitResult::failed;
+  if (ready == 0) return WaitResult::timedOut;
+  readable = (p.revents & (POLLIN | POLLERR | POLLHUP)) != 0;
+  return WaitResult::ready;
 }
 
 }  // namespace quorl::SocketIO

@@ -5,8 +5,10 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "foundation/WideText.h"
 
@@ -19,7 +21,14 @@ namespace {
 std::mutex gStartupLock;
 bool gStarted = false;
 
-bool startup() {
+void setTimeout(Handle handle, int option, uint32_t milliseconds) {
+  DWORD value = milliseconds;
+  setsockopt(static_cast<SOCKET>(handle), SOL_SOCKET, option, reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+}  // namespace
+
+bool _startup() {
   std::lock_guard<std::mutex> lock(gStartupLock);
   if (gStarted) return true;
   WSADATA data;
@@ -28,76 +37,76 @@ bool startup() {
   return true;
 }
 
-bool setBlocking(SOCKET s, bool blocking) {
-  u_long nonBlocking = blocking ? 0 : 1;
-  return ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
-}
-
-// A non-blocking connect bounded by select, so that an address that drops
-// SYNs cannot hold the caller for the system's default of about 21 seconds
-// per attempt (and longer with retries).
-bool connectWithin(SOCKET s, const sockaddr* address, int length, uint32_t timeoutMs) {
-  if (timeoutMs == 0) return ::connect(s, address, length) == 0;
-  if (!setBlocking(s, false)) return false;
-  if (::connect(s, address, length) != 0) {
-    if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(s, &writable);
-    FD_SET(s, &failed);
-    timeval tv{};
-    tv.tv_sec = static_cast<long>(timeoutMs / 1000);
-    tv.tv_usec = static_cast<long>((timeoutMs % 1000) * 1000);
-    if (select(0, nullptr, &writable, &failed, &tv) <= 0) return false;
-    if (FD_ISSET(s, &failed) || !FD_ISSET(s, &writable)) return false;
-    int soError = 0;
-    int soLength = sizeof soError;
-    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &soLength) != 0 || soError != 0)
-      return false;
-  }
-  return setBlocking(s, true);
-}
-
-void setTimeout(Handle handle, int option, uint32_t milliseconds) {
-  DWORD value = milliseconds;
-  setsockopt(static_cast<SOCKET>(handle), SOL_SOCKET, option, reinterpret_cast<const char*>(&value), sizeof value);
-}
-
-}  // namespace
-
-OpenResult open(const char* host, uint32_t port, uint32_t timeoutMs, uint32_t totalMs, Handle& handle) {
-  handle = kNoHandle;
-  if (!startup()) return OpenResult::startupFailed;
+void _resolve(const char* host, uint32_t port, std::vector<Address>& out) {
   std::wstring wideHost = WideText::wide(host);
   std::wstring portText = std::to_wstring(port);
   ADDRINFOW hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   ADDRINFOW* list = nullptr;
-  if (GetAddrInfoW(wideHost.c_str(), portText.c_str(), &hints, &list) != 0 || list == nullptr) {
-    if (list) FreeAddrInfoW(list);
-    return OpenResult::resolveFailed;
+  if (GetAddrInfoW(wideHost.c_str(), portText.c_str(), &hints, &list) != 0) list = nullptr;
+  for (ADDRINFOW* a = list; a != nullptr; a = a->ai_next) {
+    Address address;
+    if (a->ai_addrlen > sizeof address.bytes) continue;
+    address.family = a->ai_family;
+    address.type = a->ai_socktype;
+    address.protocol = a->ai_protocol;
+    address.length = static_cast<uint32_t>(a->ai_addrlen);
+    std::memcpy(address.bytes, a->ai_addr, a->ai_addrlen);
+    out.push_back(address);
   }
-  SOCKET connected = INVALID_SOCKET;
-  Budget budget;
-  budget.start(totalMs);
-  uint32_t wait = 0;
-  for (ADDRINFOW* a = list; a != nullptr && budget.next(timeoutMs, wait); a = a->ai_next) {
-    SOCKET s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-    if (s == INVALID_SOCKET) continue;
-    if (connectWithin(s, a->ai_addr, static_cast<int>(a->ai_addrlen), wait)) {
-      connected = s;
-      break;
-    }
+  if (list) FreeAddrInfoW(list);
+}
+
+// Non-blocking, so that an address that drops SYNs cannot hold the caller
+// for the system's default of about 21 seconds per attempt.
+Handle _startConnect(const Address& address, bool& connected) {
+  connected = false;
+  SOCKET s = ::socket(address.family, address.type, address.protocol);
+  if (s == INVALID_SOCKET) return kNoHandle;
+  u_long nonBlocking = 1;
+  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
     closesocket(s);
+    return kNoHandle;
   }
-  FreeAddrInfoW(list);
-  if (connected == INVALID_SOCKET) return OpenResult::connectFailed;
+  if (::connect(s, reinterpret_cast<const sockaddr*>(address.bytes), static_cast<int>(address.length)) == 0) {
+    connected = true;
+  } else if (WSAGetLastError() != WSAEWOULDBLOCK) {
+    closesocket(s);
+    return kNoHandle;
+  }
+  return static_cast<Handle>(s);
+}
+
+// A connect that failed shows in the exception set, one that succeeded in
+// the writable set.
+void _waitConnects(const std::vector<Handle>& connecting, int32_t timeoutMs, std::vector<uint8_t>& ended) {
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  for (Handle h : connecting) {
+    FD_SET(static_cast<SOCKET>(h), &writable);
+    FD_SET(static_cast<SOCKET>(h), &failed);
+  }
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  if (select(0, nullptr, &writable, &failed, timeoutMs < 0 ? nullptr : &tv) <= 0) return;
+  for (size_t i = 0; i < connecting.size(); i++) {
+    const SOCKET s = static_cast<SOCKET>(connecting[i]);
+    ended[i] = FD_ISSET(s, &writable) || FD_ISSET(s, &failed);
+  }
+}
+
+bool _finishConnect(Handle handle) {
+  const SOCKET s = static_cast<SOCKET>(handle);
+  int soError = 0;
+  int soLength = sizeof soError;
+  if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &soLength) != 0 || soError != 0)
+    return false;
+  u_long nonBlocking = 0;
+  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return false;
   BOOL one = TRUE;
-  setsockopt(connected, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-  handle = static_cast<Handle>(connected);
-  return OpenResult::ok;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+  return true;
 }
 
 void setReceiveTimeout(Handle handle, uint32_t milliseconds) { setTimeout(handle, SO_RCVTIMEO, milliseconds); }
@@ -108,6 +117,20 @@ int32_t send(Handle handle, const void* bytes, uint32_t length) {
   int r;
   do r = ::send(static_cast<SOCKET>(handle), static_cast<const char*>(bytes), static_cast<int>(length), 0);
   while (r == SOCKET_ERROR && WSAGetLastError() == WSAEINTR);
+  return r;
+}
+
+int32_t sendNow(Handle handle, const void* bytes, uint32_t length) {
+  if (length > 0x7FFFFFFFu) length = 0x7FFFFFFFu;
+  const SOCKET s = static_cast<SOCKET>(handle);
+  u_long nonBlocking = 1;
+  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return -1;
+  int r;
+  do r = ::send(s, static_cast<const char*>(bytes), static_cast<int>(length), 0);
+  while (r == SOCKET_ERROR && WSAGetLastError() == WSAEINTR);
+  if (r == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) r = 0;
+  nonBlocking = 0;
+  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return -1;
   return r;
 }
 
@@ -150,6 +173,28 @@ WaitResult waitReady(Handle handle, bool writing, int32_t timeoutMs) {
     int r = writing ? select(0, nullptr, &ready, &failed, timeoutMs < 0 ? nullptr : &tv)
                     : select(0, &ready, nullptr, &failed, timeoutMs < 0 ? nullptr : &tv);
     if (r > 0) return WaitResult::ready;
+    if (r == 0) return WaitResult::timedOut;
+    if (WSAGetLastError() != WSAEINTR) return WaitResult::failed;
+  }
+}
+
+WaitResult waitEither(Handle handle, int32_t timeoutMs, bool& readable) {
+  readable = false;
+  const SOCKET s = static_cast<SOCKET>(handle);
+  for (;;) {
+    fd_set reading, writing, failed;
+    FD_ZERO(&reading);
+    FD_ZERO(&writing);
+    FD_ZERO(&failed);
+    FD_SET(s, &reading);
+    FD_SET(s, &writing);
+    FD_SET(s, &failed);
+    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int r = select(0, &reading, &writing, &failed, timeoutMs < 0 ? nullptr : &tv);
+    if (r > 0) {
+      readable = FD_ISSET(s, &reading) || FD_ISSET(s, &failed);
+      return WaitResult::ready;
+    }
     if (r == 0) return WaitResult::timedOut;
     if (WSAGetLastError() != WSAEINTR) return WaitResult::failed;
   }

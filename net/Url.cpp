@@ -40,15 +40,27 @@ Ref<String> Url::scheme() const {
   return i == kNotFound ? make<String>() : text_->substringBytes(0, i);
 }
 
+// A host in brackets (an IPv6 literal) ends behind its ']': its colons are
+// not a port's. Without the ']' no colon ends it, so that no part of the
+// literal passes for a host.
 uint32_t Url::_hostEnd(uint32_t from) const {
   const uint32_t n = text_->byteLength();
+  const bool bracketed = from < n && text_->byteAt(from) == '[';
   uint32_t j = from;
   while (j < n) {
     uint8_t c = text_->byteAt(j);
-    if (c == '/' || c == '?' || c == ':') break;
+    if (c == '/' || c == '?' || (c == ':' && !bracketed)) break;
     j++;
+    if (bracketed && c == ']') break;
   }
   return j;
+}
+
+Ref<String> Url::unbracketed(Ptr<const String> host) {
+  if (!host) return make<String>();
+  const uint32_t n = host->byteLength();
+  if (n >= 2 && host->byteAt(0) == '[' && host->byteAt(n - 1) == ']') return host->substringBytes(1, n - 2);
+  return String::withString(host);
 }
 
 Ref<String> Url::host() const {

@@ -33,7 +33,12 @@ class Url : public Object {
   uint32_t _afterScheme() const;
 
   Ref<String> scheme() const;
+  // The host as written, an IPv6 literal with its brackets ("[::1]"), as
+  // the Host field and a redirect target carry it.
   Ref<String> host() const;
+  // The host as the resolver and the TLS name check take it: without the
+  // brackets of an IPv6 literal ("::1"); any other host unchanged.
+  static Ref<String> unbracketed(Ptr<const String> host);
   // The port written behind the host; 0 when none is written. A port
   // outside 0..65535 is invalid and answers kInvalidPort.
   uint32_t port() const;

@@ -8,7 +8,8 @@ its id and the new count and appears in the corpus from then on, and the
 same contribution sent again within a minute is answered 429. Over HTTP and
 optionally HTTPS, on 127.0.0.1
 with ephemeral ports. On start it prints one line per listener,
-"http PORT", "https PORT", "https-wrong PORT" (a certificate for another
+"http PORT", "http6 PORT" (plain HTTP on [::1], where the machine has an
+IPv6 loopback), "https PORT", "https-wrong PORT" (a certificate for another
 host name), "https-expired PORT" (an expired certificate), "https-future PORT"
 (a certificate not valid yet), "https-old PORT" (the server's certificate
 over TLS 1.0 and 1.1 only), and "silent PORT" (a listener that takes
@@ -43,6 +44,15 @@ Paths that misbehave on purpose (query parameters in brackets):
   /bigreply/N               GET: the corpus, as /benchmarks/corpus.php; any
                             other method: 200 and about N bytes of a JSON array
                             of empty objects ([{},{},...]), streamed
+  /continue/P               a 100 Continue and a 103 Early Hints (with a Link
+                            field) as soon as the head is in, then the body
+                            read and P answered as usual
+  /early[/S[/open]]         413 with a JSON "error" as soon as the head is in,
+                            the body never read; then a close at once, over
+                            TLS without its close notice (the client's sending
+                            fails), or S seconds before the close (the client's
+                            sending stalls), the server's side shut first
+                            unless "open"
 Over HTTPS every reply ends with the TLS close notice, unless the query has
 notify=0: the connection is then closed over TCP alone, as a cut would.
 Every endless or slow reply is bounded by --lifetime and stops when the
@@ -200,6 +210,17 @@ class Handler(socketserver.BaseRequestHandler):
         for line in lines[1:]:
             name, _, value = line.partition(b":")
             fields[name.strip().lower().decode("latin-1")] = value.strip().decode("latin-1")
+        target = parts[1].decode("latin-1")
+        if target.startswith("/early"):
+            # No room for more of the body than has come: the client's
+            # sending stalls once its own buffer is full.
+            self.request.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+            self.early(target[len("/early/"):].split("/"))
+            return None
+        if target.startswith("/continue/"):
+            self.send(b"HTTP/1.1 100 Continue\r\n\r\n"
+                      b"HTTP/1.1 103 Early Hints\r\nLink: </style.css>; rel=preload\r\n\r\n")
+            parts[1] = target[len("/continue"):].encode("latin-1")
         length = int(fields.get("content-length", "0") or "0")
         if length > MAX_BODY:
             return None
@@ -214,8 +235,10 @@ class Handler(socketserver.BaseRequestHandler):
     def finish(self):
         # A TLS reply ends with its close notice, as real servers send it,
         # so that a client can tell the end of the stream from a cut; with
-        # notify=0 it is left out, and closing the socket sends none.
-        if isinstance(self.request, ssl.SSLSocket) and self.notify:
+        # notify=0, or after an early refusal, it is left out, and closing
+        # the socket sends none.
+        if isinstance(self.request, ssl.SSLSocket) and getattr(self, "notify", True) \
+                and not getattr(self, "abrupt", False):
             try:
                 self.request.settimeout(2)
                 self.request.unwrap()
@@ -311,6 +334,17 @@ class Handler(socketserver.BaseRequestHandler):
         else:
             self.reply(404, b"not found")
 
+    def early(self, rest):
+        self.json_reply(413, {"error": "a contribution is at most 1 MB"})
+        hold = float(rest[0] or "0")
+        self.abrupt = True
+        if hold > 0:
+            if rest[1:] != ["open"]:
+                self.request.shutdown(socket.SHUT_WR)
+            end = time.time() + hold
+            while time.time() < end and self.alive():
+                time.sleep(0.05)
+
     def empties(self, size):
         count = max((size - 4) // 3, 0)  # "[{}" + ",{}" * count + "]"
         self.send(b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: %d\r\n"
@@ -392,8 +426,10 @@ class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, state, context=None):
-        super().__init__(("127.0.0.1", 0), Handler)
+    def __init__(self, state, context=None, host="127.0.0.1"):
+        if ":" in host:
+            self.address_family = socket.AF_INET6
+        super().__init__((host, 0), Handler)
         self.state = state
         self.context = context
         self.secure = context is not None
@@ -458,6 +494,10 @@ def main():
     state = State(corpus, time.time() + args.lifetime)
 
     servers = [("http", Server(state))]
+    try:  # the IPv6 loopback, where the machine has one
+        servers.append(("http6", Server(state, host="::1")))
+    except OSError:
+        pass
     if args.cert and args.key:
         servers.append(("https", Server(state, tls_context(args.cert, args.key))))
     if args.wrong_cert and args.wrong_key:

@@ -174,9 +174,9 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
 }
 
 // The suffix that makes every request of the server's a request of /raw:
-// the reply's whole bytes, a JSON body after its head.
-std::string rawReply(int status, const std::string& body) {
-  const std::string reply = "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
+// the reply's whole bytes, a JSON body after its head, `before` ahead of it.
+std::string rawReply(int status, const std::string& body, const std::string& before = "") {
+  const std::string reply = before + "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
                             std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
   std::string hex = "/raw/";
   for (const unsigned char c : reply) hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
@@ -215,6 +215,16 @@ TEST_F(Server, ServerFailures) {
       {"refusal with 200", "", rawReply(200, R"({"error": "quota \u001b[31mexceeded\r\nSubmitted as 7\u0085"})"),
        "The corpus had no contributions.",
        "The server refused the run (200): quota \\x1B[31mexceeded\\r\\nSubmitted as 7\\xC2\\x85\n"},
+      {"interim replies first", "",
+       rawReply(200, R"({"id": "r-1", "count": 5})",
+                "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n"),
+       "The corpus had no contributions.", "Submitted as r-1; the corpus holds 5 contribution(s).\n"},
+      {"201 Created", "", rawReply(201, R"({"id": "r-2", "count": 6})"), "The corpus had no contributions.",
+       "Submitted as r-2; the corpus holds 6 contribution(s).\n"},
+      {"2xx without id nor reason", "", rawReply(202, R"({"count": 7})"), "The corpus had no contributions.",
+       "Submitted as ?; the corpus holds 7 contribution(s).\n"},
+      {"IPv6 literal", server->url("http6").empty() ? "" : server->url("http6") + "/status/503?p=", "/status/503?p=",
+       "Could not read the corpus: the server answered 503", "The server refused the run (503): no reason given"},
       {"forged second line", "", rawReply(200, R"({"id": "\u001b]0;owned\u0007\u001b[2J\nSubmitted as real-id", "count": 1})"),
        "The corpus had no contributions.",
        "Submitted as \\x1B]0;owned\\x07\\x1B[2J\\nSubmitted as real-id; the corpus holds 1 contribution(s).\n"},
@@ -239,6 +249,21 @@ TEST_F(Server, ServerFailures) {
     EXPECT_EQ(controller->dataSet->contributions().count(), 1u) << k.name;
     EXPECT_EQ(controller->rows->count(), 19u) << k.name;
   }
+}
+
+// A server that refuses a run by its size as soon as the head is in, and
+// stops reading: its reason is told, not a sending that failed.
+TEST_F(Server, ARefusalBeforeTheRunIsAllSentIsHeard) {
+  open();
+  TempDir dir;
+  const std::string big = R"({"schema":"quorl-bench/1","runs":[],"pad":")" + std::string(16 << 20, 'p') + "\"}";
+  controller->loadFile(S(dir.write("big.json", big).c_str()));
+  EXPECT_EQ(take(), "Opened big.json (0 runs)\n");
+  click(controller->publishBox);
+  Http::limits().ioTimeoutMs = 10000;  // a stalled sending ends here; the answer comes at once
+  setServer("/early/30?");
+  menu(3);
+  EXPECT_EQ(take(), "Submitting...\nThe server refused the run (413): a contribution is at most 1 MB\n");
 }
 
 // The self test's network checks end to end against a fresh server.

@@ -2,6 +2,7 @@
 // failures it finds before any connection.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "net/Http.h"
@@ -168,6 +169,49 @@ TEST(HttpParse, DechunkBounds) {
   EXPECT_EQ(cut.length(), 0u);
 }
 
+// Any number of interim replies (1xx but 101), with any fields, ahead of
+// any final reply: the final one is the reply, its fields alone.
+TEST(HttpParse, InterimRepliesArePassedOverWhateverTheyHold) {
+#ifdef QUORL_SANITIZE
+  constexpr int kRounds = 300;
+#else
+  constexpr int kRounds = 3000;
+#endif
+  std::mt19937 rng(45);
+  for (int round = 0; round < kRounds; round++) {
+    std::string reply;
+    const int interims = static_cast<int>(rng() % 6);
+    for (int i = 0; i < interims; i++) {
+      uint32_t code = 100 + rng() % 100;
+      if (code == 101) code = 103;
+      reply += (rng() % 4 == 0 ? " HTTP/1.0 " : "HTTP/1.1 ") + std::to_string(code) + (rng() % 2 ? " Hint" : "") + "\r\n";
+      for (uint32_t f = rng() % 4; f > 0; f--) reply += "X-I" + std::to_string(f) + ": " + std::to_string(rng()) + "\r\n";
+      reply += "\r\n";
+    }
+    const uint32_t code = 200 + rng() % 400;
+    std::string body(rng() % 40, 'b');
+    for (char& c : body) c = static_cast<char>('a' + rng() % 26);
+    reply += "HTTP/1.1 " + std::to_string(code) + " Final\r\nX-F: f\r\nContent-Length: " + std::to_string(body.size()) +
+             "\r\n\r\n" + body + (rng() % 2 ? "trailing" : "");
+    SCOPED_TRACE(reply);
+    bool framed = false;
+    auto r = parse(reply, &framed);
+    ASSERT_EQ(r->status, code);
+    EXPECT_EQ(bytes(r->body), body);
+    EXPECT_EQ(r->error, nullptr);
+    EXPECT_TRUE(framed);
+    EXPECT_EQ(str(r->header("x-f")), "f");
+    EXPECT_EQ(r->headers->count(), 2u);  // X-F and Content-Length: no interim field
+  }
+  // Without a final reply there is no reply; a 101 is final.
+  auto r = parse("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n");
+  EXPECT_EQ(str(r->error), "malformed response (no end of headers)");
+  r = parse("HTTP/1.1 101 Switching Protocols\r\n\r\nHTTP/1.1 200 OK\r\n\r\n");
+  EXPECT_EQ(r->status, 101u);
+  r = parse("HTTP/1.1 100 Continue\r\n\r\nhttp/1.1 200 OK\r\n\r\n");
+  EXPECT_EQ(str(r->error), "malformed response (no status line)");
+}
+
 TEST(HttpResolve, LocationsAgainstABase) {
   auto base = Url::withCString("http://h:8080/a/b?q");
   const std::pair<const char*, const char*> cases[] = {
@@ -180,6 +224,11 @@ TEST(HttpResolve, LocationsAgainstABase) {
   };
   for (auto& [location, target] : cases)
     EXPECT_EQ(str(Http::_resolve(base, String::withCString(location))->toString()), target) << location;
+  // An IPv6 base keeps its brackets, its port after them.
+  base = Url::withCString("http://[::1]:8080/a/b");
+  EXPECT_EQ(str(Http::_resolve(base, String::withCString("c"))->toString()), "http://[::1]:8080/a/c");
+  EXPECT_EQ(str(Http::_resolve(Url::withCString("http://[fe80::2]/"), String::withCString("/x"))->toString()),
+            "http://[fe80::2]/x");
   EXPECT_EQ(str(Http::_resolve(Url::withCString("HTTP://h"), String::withCString("x"))->toString()), "HTTP://h/x");
 }
 

@@ -1,6 +1,10 @@
 // The HTTP client against the local test server, over plain HTTP.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
+#include "SilentPeer.h"
 #include "Support.h"
 #include "TestServer.h"
 
@@ -34,6 +38,81 @@ TEST_F(HttpWire, RequestBytesOnTheWire) {
   EXPECT_EQ(bytes(r->body).substr(0, 20), "GET /echo HTTP/1.1\r\n");
   r = get("/echo#a?b");
   EXPECT_EQ(bytes(r->body).substr(0, 20), "GET /echo HTTP/1.1\r\n");
+
+  // An IPv6 literal: connected to without its brackets, named with them.
+  if (server().http6.empty()) GTEST_SKIP() << "no IPv6 loopback";
+  const std::string host6 = server().http6.substr(7);
+  r = Http::get(Url::withCString((server().http6 + "/echo").c_str()));
+  ASSERT_EQ(r->status, 200u) << str(r->error);
+  EXPECT_EQ(bytes(r->body).substr(0, 38 + host6.size()), "GET /echo HTTP/1.1\r\nHost: " + host6 + "\r\nUser-Agent");
+  for (const char* mode : {"rel", "abs", "root"}) {  // redirect targets keep the brackets
+    r = Http::get(Url::withCString((server().http6 + "/chain/2?mode=" + mode).c_str()));
+    EXPECT_EQ(bytes(r->body), "done") << mode << ": " << str(r->error);
+    EXPECT_EQ(str(r->url->toString()), server().http6 + "/chain/0?mode=" + mode);
+  }
+}
+
+std::string hex(const std::string& bytes) {
+  std::string out;
+  for (const unsigned char c : bytes) out += "0123456789abcdef"[c >> 4], out += "0123456789abcdef"[c & 15];
+  return out;
+}
+
+// Interim replies come before the final one, any number of them with their
+// fields: passed over, each head under the head cap, the fields never the
+// reply's. A 101 is a final answer of its own.
+TEST_F(HttpWire, InterimRepliesArePassedOver) {
+  const std::string hints = "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n";
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  const std::string filled = "HTTP/1.1 100 Continue\r\n" + std::string(65536 - 27, '\n') + "\r\n\r\n";  // the cap's size
+  const struct { std::string path; uint32_t status; std::string body, error; } cases[] = {
+      {"/continue/status/404", 404, "status 404", "(null)"},
+      {"/raw/" + hex("HTTP/1.1 100 Continue\r\n\r\n" + hints + hints + ok), 200, "ok", "(null)"},
+      {"/raw?hex=" + hex(filled + filled + filled + ok), 200, "ok", "(null)"},
+      {"/raw?hex=" + hex(filled.substr(0, 24) + "\n" + filled.substr(24) + ok), 0, "", "response headers larger than 65536 bytes"},
+      {"/raw/" + hex("HTTP/1.1 101 Switching Protocols\r\n\r\n" + ok), 101, ok, "(null)"},
+      {"/raw/" + hex(hints), 0, "", "malformed response (no end of headers)"},  // no final reply
+      {"/continue/redirect?to=/status/201", 201, "status 201", "(null)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path.substr(0, 80));
+    auto r = get(c.path);
+    EXPECT_EQ(r->status, c.status);
+    EXPECT_EQ(bytes(r->body), c.body);
+    EXPECT_EQ(str(r->error), c.error);
+    EXPECT_EQ(r->header("link"), nullptr);
+  }
+}
+
+// Eight dead addresses ahead of the live one (listeners on 127.0.0.2 to
+// 127.0.0.9 at the server's port, their queues full) each get a turn of a
+// fraction of a second, not a connect time-out beyond the whole deadline.
+TEST_F(HttpWire, ALiveAddressAmongDeadOnesIsReached) {
+  const uint16_t port = static_cast<uint16_t>(std::stoi(base.substr(base.rfind(':') + 1)));
+  std::vector<std::unique_ptr<SilentPeer>> dead;
+  std::vector<std::string> hosts;
+  for (int i = 2; i <= 9; i++) {
+    hosts.push_back("127.0.0." + std::to_string(i));
+    dead.push_back(std::make_unique<SilentPeer>(hosts.back().c_str(), port, true));
+    ASSERT_EQ(dead.back()->error, "");
+  }
+  hosts.push_back("127.0.0.1");
+  struct Restore {
+    ~Restore() { SocketIO::_hostsForTests() = nullptr; }
+  } restore;
+  SocketIO::_hostsForTests() = [&](const char* host) {
+    return std::string(host) == "many.test" ? hosts : std::vector<std::string>{};
+  };
+  // The connect time-out is the deadline: one dead address tried to its
+  // end would spend all of it.
+  Http::limits().connectTimeoutMs = Http::limits().requestDeadlineMs = 30000;
+  auto r = Http::get(Url::withCString(("http://many.test:" + std::to_string(port) + "/status/200").c_str()));
+  EXPECT_EQ(r->status, 200u);
+  EXPECT_EQ(str(r->error), "(null)");
+  hosts.pop_back();  // only the dead: the connect time-out ends it
+  Http::limits().connectTimeoutMs = 500;
+  r = Http::get(Url::withCString(("http://many.test:" + std::to_string(port) + "/").c_str()));
+  EXPECT_EQ(str(r->error), "cannot connect to many.test:" + std::to_string(port));
 }
 
 TEST_F(HttpWire, StatusAndHeaders) {
@@ -199,6 +278,9 @@ TEST_F(HttpWire, Redirects) {
     EXPECT_EQ(r->status, 200u) << code;
     EXPECT_EQ(bytes(r->body).substr(0, 20), "GET /echo HTTP/1.1\r\n") << code;
   }
+  // A redirect behind interim replies is one.
+  r = get("/continue/redirect?to=/echo");
+  EXPECT_EQ(bytes(r->body).substr(0, 20), "GET /echo HTTP/1.1\r\n");
   // An absolute target, in any case of its scheme.
   r = get("/redirect?to=HTTP://" + hostField() + "/status/201");
   EXPECT_EQ(r->status, 201u);

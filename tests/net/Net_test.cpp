@@ -112,6 +112,27 @@ TEST_F(NetTest, GetOverPlainHttpNeedsNoBundle) {
   EXPECT_EQ(str(Net::lastError()), "unknown error");
 }
 
+// Every 2xx is a success, also behind interim replies; the body as it came.
+TEST_F(NetTest, GetAnswersEverySuccess) {
+  QUORL_REQUIRE_SERVER(server());
+  const std::string base = server().http;
+  const std::pair<std::string, std::string> cases[] = {
+      {base + "/status/200", "status 200"},
+      {base + "/status/201", "status 201"},
+      {base + "/status/203", "status 203"},
+      {base + "/status/299", "status 299"},
+      {base + "/continue/status/200", "status 200"},
+      {base + "/continue/status/202", "status 202"},
+      {server().http6.empty() ? base + "/status/200" : server().http6 + "/status/200", "status 200"},
+  };
+  for (auto& [url, body] : cases) {
+    Ref<String> got = Net::get(s(url));
+    EXPECT_EQ(str(got), body) << url << ": " << str(Net::lastError());
+  }
+  EXPECT_EQ(Net::get(s(base + "/status/300")), nullptr);
+  EXPECT_EQ(str(Net::lastError()), "the server answered 300");
+}
+
 TEST_F(NetTest, GetFailureTexts) {
   QUORL_REQUIRE_SERVER(server());
   const std::string base = server().http;
@@ -358,6 +379,40 @@ TEST_F(NetTest, PostAnswersAndFailures) {
     EXPECT_EQ(Net::post(s(url), s("{}")), nullptr) << url;
     EXPECT_EQ(str(Net::lastError()), error) << url;
   }
+}
+
+// A server that answers before the body is all in is heard, whether it
+// then closes (the sending fails) or stops reading (the sending stalls);
+// interim replies meanwhile do not stop the body.
+TEST_F(NetTest, PostHearsAReplyThatComesBeforeTheBodyIsIn) {
+  QUORL_REQUIRE_SERVER(server());
+  const std::string body = "\"" + std::string(16 << 20, 'x') + "\"";  // far more than a connection holds unread
+  const std::string refusal = "{\"error\": \"a contribution is at most 1 MB\"}";
+  // A stalled sending would end at the I/O time-out; the server's answer
+  // comes at once, and its silence after it lasts longer.
+  Http::limits().ioTimeoutMs = 3000;
+  if (haveHttps()) trustTestCa();
+  const struct { std::string base; const char* path; uint32_t status; std::string reply; } cases[] = {
+      {server().http, "/early", 413, refusal},
+      {server().http, "/early/30", 413, refusal},  // a POST sends no query
+      {server().http, "/early/30/open", 413, refusal},  // the sending stops at the answer
+      {server().http, "/continue/status/201", 201, "status 201"},
+      // Over TLS the reply is read once the sending has failed.
+      {haveHttps() ? server().https : server().http, "/early", 413, refusal},
+  };
+  for (const auto& c : cases) {
+    Net::_reset();
+    Ref<HttpResponse> r = Net::post(s(c.base + c.path), s(body));
+    EXPECT_NE(r, nullptr) << c.base + c.path << ": " << str(Net::lastError());
+    if (!r) continue;
+    EXPECT_EQ(r->status, c.status) << c.path;
+    EXPECT_EQ(bytes(r->body), c.reply) << c.path;
+    EXPECT_EQ(str(Net::lastError()), "unknown error") << c.path;
+  }
+  Ref<HttpResponse> echo = Net::post(s(server().http + "/continue/echo"), s(body));
+  ASSERT_NE(echo, nullptr) << str(Net::lastError());
+  const std::string wire = bytes(echo->body);
+  EXPECT_EQ(wire.size() - wire.find("\r\n\r\n") - 4, body.size());
 }
 
 TEST_F(NetTest, PostAMegabyteOverHttps) {

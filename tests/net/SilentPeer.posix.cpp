@@ -1,12 +1,17 @@
 #include "SilentPeer.h"
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "net/Socket.h"
+
 namespace quorl::test {
 
-SilentPeer::SilentPeer() {
+SilentPeer::SilentPeer() : SilentPeer("127.0.0.1", 0, false) {}
+
+SilentPeer::SilentPeer(const char* address, uint16_t wanted, bool full) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     error = "no socket";
@@ -15,17 +20,30 @@ SilentPeer::SilentPeer() {
   listener_ = fd;
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(wanted);
+  inet_pton(AF_INET, address, &a.sin_addr);
   socklen_t length = sizeof a;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 16) != 0 ||
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, full ? 0 : 16) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
-    error = "cannot listen on 127.0.0.1";
+    error = std::string("cannot listen on ") + address;
+    return;
+  }
+  // The queue takes a connection or two; the first that does not complete
+  // shows it full.
+  for (int i = 0; full && i < 8; i++) {
+    SocketIO::Handle h = SocketIO::kNoHandle;
+    if (SocketIO::open(address, ntohs(a.sin_port), 300, 0, h) != SocketIO::OpenResult::ok) break;
+    queued_.push_back(h);
+  }
+  if (full && (queued_.empty() || queued_.size() == 8)) {
+    error = std::string("the queue on ") + address + " would not fill";
     return;
   }
   port = ntohs(a.sin_port);
 }
 
 SilentPeer::~SilentPeer() {
+  for (int64_t h : queued_) close(static_cast<int>(h));
   if (listener_ >= 0) close(static_cast<int>(listener_));
 }
 

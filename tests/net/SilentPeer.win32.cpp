@@ -3,9 +3,13 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "net/Socket.h"
+
 namespace quorl::test {
 
-SilentPeer::SilentPeer() {
+SilentPeer::SilentPeer() : SilentPeer("127.0.0.1", 0, false) {}
+
+SilentPeer::SilentPeer(const char* address, uint16_t wanted, bool full) {
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
     error = "Winsock would not start";
@@ -20,17 +24,30 @@ SilentPeer::SilentPeer() {
   listener_ = static_cast<int64_t>(s);
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(wanted);
+  inet_pton(AF_INET, address, &a.sin_addr);
   int length = sizeof a;
-  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s, 16) != 0 ||
+  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s, full ? 0 : 16) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
-    error = "cannot listen on 127.0.0.1";
+    error = std::string("cannot listen on ") + address;
+    return;
+  }
+  // The queue takes a connection or two; the first that does not complete
+  // shows it full.
+  for (int i = 0; full && i < 8; i++) {
+    SocketIO::Handle h = SocketIO::kNoHandle;
+    if (SocketIO::open(address, ntohs(a.sin_port), 300, 0, h) != SocketIO::OpenResult::ok) break;
+    queued_.push_back(h);
+  }
+  if (full && (queued_.empty() || queued_.size() == 8)) {
+    error = std::string("the queue on ") + address + " would not fill";
     return;
   }
   port = ntohs(a.sin_port);
 }
 
 SilentPeer::~SilentPeer() {
+  for (int64_t h : queued_) closesocket(static_cast<SOCKET>(h));
   if (listener_ != -1) closesocket(static_cast<SOCKET>(listener_));
   if (started_) WSACleanup();
 }

@@ -15,6 +15,7 @@ struct TestServer {
   bool up() const { return !http.empty(); }
 
   std::string http;   // "http://127.0.0.1:PORT"
+  std::string http6;  // "http://[::1]:PORT", empty where the machine has no IPv6 loopback
   std::string https;  // "https://localhost:PORT", empty when not offered
   std::string wrong;  // https with a certificate for another host name
   std::string expired;  // https with an expired certificate

@@ -22,6 +22,7 @@ struct NativeServer {
     server.error = process.error;
     if (!process.error.empty()) return;
     server.http = process.url("http");
+    server.http6 = process.url("http6");
     server.https = process.url("https");
     server.wrong = process.url("https-wrong");
     server.expired = process.url("https-expired");

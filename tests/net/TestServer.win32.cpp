@@ -24,6 +24,7 @@ TestServer& TestServer::shared() {
   static TestServer server = [] {
     TestServer s;
     s.http = env("QUORL_TEST_SERVER");
+    s.http6 = env("QUORL_TEST_SERVER6");
     s.https = env("QUORL_TEST_SERVER_HTTPS");
     s.wrong = env("QUORL_TEST_SERVER_WRONG");
     s.expired = env("QUORL_TEST_SERVER_EXPIRED");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "net/Url.h"
@@ -27,7 +28,11 @@ const Parts kParts[] = {
     {"s://h:/p", "s", "h", 0, "/p", ""},
     {"s://h:80abc/", "s", "h", 80, "/", ""},
     {"s://u:w@h:81/", "s", "u", 0, "/", ""},
-    {"s://[::1]:81/", "s", "[", 0, "/", ""},
+    // An IPv6 literal is a host, its brackets kept; its colons are no port's.
+    {"s://[::1]:81/", "s", "[::1]", 81, "/", ""},
+    {"s://[2001:db8::7]?q", "s", "[2001:db8::7]", 0, "/", "q"},
+    {"s://[::ffff:1.2.3.4]/p:q", "s", "[::ffff:1.2.3.4]", 0, "/p:q", ""},
+    {"s://[::1:81/x", "s", "[::1:81", 0, "/x", ""},  // no ']': no port either
     {"h/x?y", "", "h", 0, "/x", "y"},
     {"", "", "", 0, "/", ""},
     {"http://h:65535/", "http", "h", 65535, "/", ""},
@@ -45,6 +50,34 @@ TEST(Url, AccessorsScanTheText) {
     EXPECT_EQ(str(url->path()), p.path);
     EXPECT_EQ(str(url->query()), p.query);
   }
+}
+
+// Whatever an IPv6 literal holds (colons, dots, hex digits), in brackets it
+// is the host whole, and the port and path behind it are read as for any host.
+TEST(Url, BracketedHostsWhateverTheyHold) {
+  std::mt19937 rng(45);
+  const char kAlphabet[] = "0123456789abcdefABCDEF:.";
+  for (int round = 0; round < 2000; round++) {
+    std::string literal = "[";
+    for (uint32_t n = 1 + rng() % 39; n > 0; n--) literal += kAlphabet[rng() % (sizeof kAlphabet - 1)];
+    literal += "]";
+    const uint32_t port = rng() % 3 ? rng() % 65536 : 0;
+    const std::string path = rng() % 2 ? "/p:" + std::to_string(rng() % 100) : "";
+    const std::string text = "http://" + literal + (port ? ":" + std::to_string(port) : "") + path;
+    SCOPED_TRACE(text);
+    auto url = Url::withCString(text.c_str());
+    ASSERT_EQ(str(url->host()), literal);
+    EXPECT_EQ(url->port(), port);
+    EXPECT_EQ(str(url->path()), path.empty() ? "/" : path);
+    EXPECT_EQ(str(Url::unbracketed(url->host())), literal.substr(1, literal.size() - 2));
+  }
+}
+
+TEST(Url, UnbracketedHosts) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"[::1]", "::1"}, {"[]", ""}, {"h", "h"}, {"[::1", "[::1"}, {"::1]", "::1]"}, {"[", "["}, {"", ""}};
+  for (auto& [in, out] : cases) EXPECT_EQ(str(Url::unbracketed(String::withCString(in))), out) << in;
+  EXPECT_EQ(str(Url::unbracketed(nullptr)), "");
 }
 
 TEST(Url, PortsOutsideTheRangeAreInvalidNotWrapped) {

@@ -102,12 +102,14 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   std::string certs() const { return dir + "/certs"; }
-  // "http://127.0.0.1:PORT" for "http", "https://localhost:PORT" for the rest;
-  // empty when the server did not report that name.
+  // "http://127.0.0.1:PORT" for "http", "http://[::1]:PORT" for "http6",
+  // "https://localhost:PORT" for the rest; empty when the server did not
+  // report that name.
   std::string url(const std::string& name) const {
     auto it = ports.find(name);
     if (it == ports.end()) return "";
-    return (name == "http" ? "http://127.0.0.1:" : "https://localhost:") + std::to_string(it->second);
+    return (name == "http" ? "http://127.0.0.1:" : name == "http6" ? "http://[::1]:" : "https://localhost:") +
+           std::to_string(it->second);
   }
 
  private:
