@@ -434,6 +434,16 @@ TEST_F(App, StatusLinesRepaintAtOnce) {
   for (const std::string& line : driver->window(handle())->paintLog)
     shown = shown || line.find("Fetching the corpus...") != std::string::npos;
   EXPECT_TRUE(shown);
+  // However long a message, the label and standard output carry its first
+  // 4,096 bytes and an ellipsis.
+  const std::string cut = std::string(Stdio::kLineLimit, 'm') + "\xE2\x80\xA6";
+  controller->say(String::withCString(std::string(Stdio::kLineLimit + 1, 'm').c_str()));
+  EXPECT_EQ(str(controller->lastStatus), cut);
+  EXPECT_EQ(str(out), "Fetching the corpus...\n" + cut + "\n");
+  shown = false;
+  for (const std::string& line : driver->window(handle())->paintLog)
+    shown = shown || (line.find(cut) != std::string::npos && line.find(cut + "m") == std::string::npos);
+  EXPECT_TRUE(shown);
 }
 
 // The chart's frame and the scroll view's document follow each rebuild. A
