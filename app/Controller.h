@@ -122,6 +122,9 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // shown with their control bytes escaped (Stdio::lineOf).
   void say(const Ref<String>& message);
   void say(const char* message) { say(String::withCString(message)); }
+  // Where every status and report line goes: standard output and the
+  // transcript; a line that did not go out whole sets outputLost.
+  void print(const Ref<String>& line);
   void loadFile(const Ref<String>& path);
   void mergeCorpus(const Ref<String>& text);
   // What a document's bytes hold, read as every document from a file or the

@@ -46,6 +46,10 @@ void Controller::say(const Ref<String>& message) {
   repaintNow();
   Ref<String> line = String::withString(text);
   line->appendByte('\n');
+  print(line);
+}
+
+void Controller::print(const Ref<String>& line) {
   if (!Stdio::_putString(line)) outputLost = true;
   if (transcript) transcript->append(line);
 }

@@ -71,8 +71,7 @@ void Controller::report(const Ref<String>& line) {
   if (n > 0 && line->byteAt(n - 1) == '\n') n--;
   Ref<String> shown = Stdio::lineOf(line ? line->_bytesAt(0) : nullptr, n, Stdio::kLineLimit);
   shown->appendByte('\n');
-  if (!Stdio::_putString(shown)) outputLost = true;
-  if (transcript) transcript->append(shown);
+  print(shown);
 }
 
 Ref<String> Controller::shownBody(const uint8_t* bytes, uint32_t length) {
