@@ -88,6 +88,10 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // Set once runSelfTest has written its exit code: a self-test run that
   // never got there must not end with status 0.
   bool selfTestCompleted = false;
+  // Set when a status or report line could not be written whole to
+  // standard output (a full disk, a closed stream): a self test whose report
+  // nobody could read then ends with kExitReportLost.
+  bool outputLost = false;
   // Where every status line and report line goes besides standard output
   // (tests read the run's whole output here); null keeps nothing.
   Ref<String> transcript;
@@ -102,6 +106,9 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // What an action that ran out of memory says when it has no words of its
   // own.
   static constexpr const char* kNoMemory = "Not enough memory for that: what was loaded stays as it was.";
+  // The self test's exit status when its report could not be written whole
+  // (0 passed, 1 a check failed, 2 no file).
+  static constexpr int32_t kExitReportLost = 3;
   // Bytes of a server's reply body shown in a report line.
   static constexpr uint32_t kMaxBodyShown = 200;
 
@@ -117,6 +124,9 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // shown with their control bytes escaped (Stdio::lineOf).
   void say(const Ref<String>& message);
   void say(const char* message) { say(String::withCString(message)); }
+  // Where every status and report line goes: standard output and the
+  // transcript; a line that did not go out whole sets outputLost.
+  void print(const Ref<String>& line);
   void loadFile(const Ref<String>& path);
   void mergeCorpus(const Ref<String>& text);
   // What a document's bytes hold, read as every document from a file or the
@@ -210,8 +220,8 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   int32_t netSelfTest();
   // One report line (no status line): standard output and the transcript.
   void report(const Ref<String>& line);
-  // A server's reply body as one safe report field: control bytes escaped,
-  // cut after kMaxBodyShown bytes.
+  // A server's reply body as a report field: its first kMaxBodyShown bytes
+  // (Stdio::quote), escaped with the rest of its line by report.
   static Ref<String> shownBody(const uint8_t* bytes, uint32_t length);
 
   // The embedded documents of the self test.

@@ -36,15 +36,20 @@ constexpr const char* kTooMuchMemory = "it would take too much memory to open";
 
 // Every message is one line, whatever the texts from outside that it quotes
 // (a file's name, a server's words) hold: the label shows it on one line and
-// the terminal gets no control byte of theirs.
+// the terminal gets no control byte of theirs. Each such text comes through
+// Stdio::quote, so that the message's own words after it stay in sight.
 void Controller::say(const Ref<String>& message) {
-  Ref<String> text = Stdio::lineOf(message);
+  Ref<String> text = Stdio::lineOf(message, Stdio::kLineLimit);
   lastStatus = text;
   if (statusLabel) statusLabel->setText(text->cString());
   repaintNow();
   Ref<String> line = String::withString(text);
   line->appendByte('\n');
-  Stdio::_putString(line);
+  print(line);
+}
+
+void Controller::print(const Ref<String>& line) {
+  if (!Stdio::_putString(line)) outputLost = true;
   if (transcript) transcript->append(line);
 }
 
@@ -228,7 +233,7 @@ Ref<String> Controller::Reading::jsonFault() const {
 
 void Controller::loadFile(const Ref<String>& path) {
   // Made when said: memory may have run out before.
-  const auto name = [&] { return path ? path->lastPathComponent() : make<String>(); };
+  const auto name = [&] { return Stdio::quote(path ? path->lastPathComponent() : nullptr); };
   const auto refuse = [&](const char* reason) {
     say(String::withFormat("Could not read %s: %s", name()->cString(), reason));
   };
@@ -314,7 +319,7 @@ void Controller::onDownloadControl(const Ref<UXView>&) { onDownload(nullptr); }
 
 void Controller::mergeCorpus(const Ref<String>& text) {
   const auto refuse = [&](const char* reason) { say(String::withFormat("Could not read the corpus: %s", reason)); };
-  if (!text) return refuse(Net::lastError()->cString());
+  if (!text) return refuse(Stdio::quote(Net::lastError())->cString());
   bool replaced = false;
   perform(
       [&] {
@@ -382,7 +387,7 @@ void Controller::submit(bool& sent) {
   sent = url != nullptr;
   Ref<HttpResponse> response = url ? Net::post(url, body, kMaxReplyBytes) : nullptr;
   if (!response) {
-    say(String::withFormat("Submit failed: %s", Net::lastError()->cString()));
+    say(String::withFormat("Submit failed: %s", Stdio::quote(Net::lastError())->cString()));
     return;
   }
   // The reply is read as every outside document is, within its budget.
@@ -400,12 +405,13 @@ void Controller::submit(bool& sent) {
   // gives a reason and no id is a refusal, not a success.
   if (response->succeeded() && reply && (id || !error)) {
     withdrawConsent();  // given for this submission, which has been made
-    say(String::withFormat("Submitted as %s; the corpus holds %lld contribution(s).", id ? id->cString() : "?",
+    say(String::withFormat("Submitted as %s; the corpus holds %lld contribution(s).",
+                           id ? Stdio::quote(id)->cString() : "?",
                            (long long)BHelp::intField(reply, "count", 0)));
     return;
   }
   say(String::withFormat("The server refused the run (%d): %s", int32_t(response->status),
-                         error ? error->cString() : "no reason given"));
+                         error ? Stdio::quote(error)->cString() : "no reason given"));
 }
 
 void Controller::onSubmitControl(const Ref<UXView>&) { onSubmit(nullptr); }

@@ -40,15 +40,16 @@ const char* const Controller::kCorpusDocument =
 
 namespace {
 
-const char* textOf(const Ref<String>& value) { return value ? value->cString() : "(null)"; }
+// A text of the file in a report line: cut as every outside text is.
+Ref<String> textOf(const Ref<String>& value) { return value ? Stdio::quote(value) : String::withCString("(null)"); }
 
 bool same(const Ref<String>& value, const char* text) {
   return value && value->equalsIgnoringCase(String::withCString(text));
 }
 
 Ref<String> runLabel(const Run& run) {
-  return String::withFormat("%s/%s/%s/%s", textOf(run.benchmark), textOf(run.target), textOf(run.device),
-                            textOf(run.opt));
+  return String::withFormat("%s/%s/%s/%s", textOf(run.benchmark)->cString(), textOf(run.target)->cString(),
+                            textOf(run.device)->cString(), textOf(run.opt)->cString());
 }
 
 int32_t runsIn(const Array& contributions) {
@@ -63,18 +64,18 @@ int32_t runsIn(const Array& contributions) {
 
 // Report lines carry texts from the file and the server (machine names,
 // series, a reply's body, a failure's reason): each is one line with its
-// control bytes escaped, whatever they held.
+// control bytes escaped, whatever they held, and each such text comes
+// through Stdio::quote.
 void Controller::report(const Ref<String>& line) {
   uint32_t n = line ? line->byteLength() : 0;
   if (n > 0 && line->byteAt(n - 1) == '\n') n--;
-  Ref<String> shown = Stdio::lineOf(line ? line->_bytesAt(0) : nullptr, n);
+  Ref<String> shown = Stdio::lineOf(line ? line->_bytesAt(0) : nullptr, n, Stdio::kLineLimit);
   shown->appendByte('\n');
-  Stdio::_putString(shown);
-  if (transcript) transcript->append(shown);
+  print(shown);
 }
 
 Ref<String> Controller::shownBody(const uint8_t* bytes, uint32_t length) {
-  return Stdio::lineOf(bytes, length, kMaxBodyShown);
+  return Stdio::quote(bytes, length, kMaxBodyShown);
 }
 
 // ---------------------------------------------------------------------------
@@ -87,6 +88,9 @@ void Controller::runSelfTest() {
             exitCode = 1;
             selfTestCompleted = true;
           });
+  // Nobody saw a report that did not reach its reader whole: whatever it
+  // said, the run did not pass.
+  if (outputLost) exitCode = kExitReportLost;
 }
 
 void Controller::runChecks() {
@@ -112,7 +116,7 @@ void Controller::runChecks() {
   };
 
   // 3. The first contribution.
-  report(String::withFormat("machine:  %s\n", first->machine->label()->cString()));
+  report(String::withFormat("machine:  %s\n", textOf(first->machine->label())->cString()));
   report(String::withFormat("runs:     %d\n", int32_t(first->runs->count())));
 
   // 4. Its runs.
@@ -173,7 +177,7 @@ void Controller::runChecks() {
       int32_t kept = 0;
       for (const Owned& o : all)
         if (byCpu->matches(o.owner, o.run)) kept++;
-      report(String::withFormat("cpu filter '%s': %d of %d\n", byCpu->cpu->cString(), kept, total));
+      report(String::withFormat("cpu filter '%s': %d of %d\n", textOf(byCpu->cpu)->cString(), kept, total));
       if (cpus->count() >= 2 && (kept == 0 || kept == total))
         fail(String::withCString("FAIL: cpu filter had no effect\n"));
     }
@@ -321,7 +325,8 @@ int32_t Controller::heatSelfTest() {
       fail(String::withFormat("FAIL: the geometric mean kept matrix_mul_f32 (%.3fx)\n", mean));
     if (hasMean) {
       Ref<String> setting = cast<String>(heat->columnSettings()->get(c));
-      report(String::withFormat("  %-12s %-10s geomean %.3fx\n", textOf(series), textOf(setting), mean));
+      report(String::withFormat("  %-12s %-10s geomean %.3fx\n", textOf(series)->cString(), textOf(setting)->cString(),
+                                mean));
     }
   }
   return failures;
@@ -350,7 +355,7 @@ int32_t Controller::netSelfTest() {
 
   Ref<String> corpus = download();
   if (!corpus) {
-    report(String::withFormat("FAIL: corpus download: %s\n", Net::lastError()->cString()));
+    report(String::withFormat("FAIL: corpus download: %s\n", Stdio::quote(Net::lastError())->cString()));
     return 1;
   }
   // Read as a download is, within its budget.
@@ -383,12 +388,13 @@ int32_t Controller::netSelfTest() {
     Ref<String> url = serverAddress("/benchmarks/submit.php");
     Ref<HttpResponse> response = url ? Net::post(url, body, kMaxReplyBytes) : nullptr;
     if (!response) {
-      report(String::withFormat("FAIL: submit: %s\n", Net::lastError()->cString()));
+      report(String::withFormat("FAIL: submit: %s\n", Stdio::quote(Net::lastError())->cString()));
       return failures + 1;
     }
-    Ref<String> shown = response->body ? shownBody(response->body->bytes(), response->body->length())
-                                       : make<String>();
-    report(String::withFormat("net:      submit %d -> %d %s\n", i, int32_t(response->status), shown->cString()));
+    // Appended, not formatted: a 0 byte of the body is shown, not an end.
+    Ref<String> line = String::withFormat("net:      submit %d -> %d ", i, int32_t(response->status));
+    if (response->body) line->append(shownBody(response->body->bytes(), response->body->length()));
+    report(line);
     const int32_t expected = i == 1 ? 200 : 429;
     if (int32_t(response->status) != expected)
       fail(String::withFormat("FAIL: submit %d answered %d, not %d\n", i, int32_t(response->status), expected));

@@ -1,5 +1,5 @@
 // quorl: the benchmark visualiser. "quorl [FILE]" opens the window (with
-// FILE loaded); "quorl --selftest FILE" runs the checks and exits 0, 1 or 2.
+// FILE loaded); "quorl --selftest FILE" runs the checks and exits 0, 1, 2 or 3.
 #include <string>
 #include <vector>
 

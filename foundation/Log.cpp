@@ -27,11 +27,12 @@ void ConsoleLogger::_emit(const char* colour, const char* reset, const char* pre
   Stdio::_emitStr(prefix);
   if (text) {
     // Messages carry texts from outside (addresses, a server's words): one
-    // line with its control bytes escaped, up to its first 0 byte as ever.
+    // line with its control bytes escaped and its length bounded, up to its
+    // first 0 byte as ever.
     const uint8_t* bytes = text->_bytesAt(0);
     const void* nul = bytes ? std::memchr(bytes, 0, text->byteLength()) : nullptr;
     const uint32_t n = nul ? uint32_t(static_cast<const uint8_t*>(nul) - bytes) : text->byteLength();
-    Stdio::_putString(Stdio::lineOf(bytes, n));
+    Stdio::_putString(Stdio::lineOf(bytes, n, Stdio::kLineLimit));
   }
   if (tty) Stdio::_emitStr(reset);
   Stdio::_emitStr("\n");

@@ -8,18 +8,19 @@
 
 namespace quorl {
 
-void Stdio::_write(const void* bytes, uint32_t count) {
-  if (!bytes || count == 0) return;
+bool Stdio::_write(const void* bytes, uint32_t count) {
+  if (!bytes || count == 0) return true;
   std::fflush(stdout);  // keep order with anything printed through C stdio
   const char* p = static_cast<const char*>(bytes);
   size_t left = count;
   while (left) {
     const ssize_t written = ::write(STDOUT_FILENO, p, left);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;  // write errors are ignored
+    if (written <= 0) return false;  // a full disk, a closed descriptor, a pipe with no reader
     p += written;
     left -= static_cast<size_t>(written);
   }
+  return true;
 }
 
 }  // namespace quorl

@@ -34,7 +34,7 @@ uint32_t incompleteTail(const uint8_t* bytes, uint32_t count) {
   return 0;
 }
 
-void writeConsole(HANDLE h, const uint8_t* bytes, uint32_t count) {
+bool writeConsole(HANDLE h, const uint8_t* bytes, uint32_t count) {
   std::lock_guard<std::mutex> lock(gConsoleMutex);
   std::vector<uint8_t> text(gCarry, gCarry + gCarryLength);
   text.insert(text.end(), bytes, bytes + count);
@@ -42,37 +42,36 @@ void writeConsole(HANDLE h, const uint8_t* bytes, uint32_t count) {
   gCarryLength = hold;
   for (uint32_t k = 0; k < hold; k++) gCarry[k] = text[text.size() - hold + k];
   const size_t n = text.size() - hold;
-  if (n == 0) return;
+  if (n == 0) return true;
   const std::wstring w = WideText::wide(reinterpret_cast<const char*>(text.data()), n);
   // Old consoles refuse very large single writes; write in slices.
   for (size_t done = 0; done < w.size();) {
     const DWORD slice = static_cast<DWORD>(w.size() - done < 8192 ? w.size() - done : 8192);
     DWORD written = 0;
-    if (!WriteConsoleW(h, w.data() + done, slice, &written, nullptr) || written == 0) return;
+    if (!WriteConsoleW(h, w.data() + done, slice, &written, nullptr) || written == 0) return false;
     done += written;
   }
+  return true;
 }
 
 }  // namespace
 
-void Stdio::_write(const void* bytes, uint32_t count) {
-  if (!bytes || count == 0) return;
+bool Stdio::_write(const void* bytes, uint32_t count) {
+  if (!bytes || count == 0) return true;
   std::fflush(stdout);  // keep order with anything printed through C stdio
   HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (h == nullptr || h == INVALID_HANDLE_VALUE) return;
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return false;  // no standard output to write to
   DWORD mode = 0;
-  if (GetConsoleMode(h, &mode)) {
-    writeConsole(h, static_cast<const uint8_t*>(bytes), count);
-    return;
-  }
+  if (GetConsoleMode(h, &mode)) return writeConsole(h, static_cast<const uint8_t*>(bytes), count);
   const char* p = static_cast<const char*>(bytes);
   DWORD left = count;
   while (left) {
     DWORD written = 0;
-    if (!WriteFile(h, p, left, &written, nullptr) || written == 0) return;  // errors ignored
+    if (!WriteFile(h, p, left, &written, nullptr) || written == 0) return false;  // a full disk, a closed pipe
     p += written;
     left -= written;
   }
+  return true;
 }
 
 }  // namespace quorl

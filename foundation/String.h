@@ -321,30 +321,45 @@ class String : public Object, public Copying {
 };
 
 // ---------------------------------------------------------------------------
-// 3. Stdio: writes straight to standard output, unbuffered, errors ignored.
-//    Pending C stdio output is flushed first so the two never interleave out
-//    of order. On Windows a real console gets the text as UTF-16 (so UTF-8
-//    shows correctly whatever the console code page); a pipe or file gets the
-//    bytes unchanged.
+// 3. Stdio: writes straight to standard output, unbuffered. Pending C stdio
+//    output is flushed first so the two never interleave out of order. On
+//    Windows a real console gets the text as UTF-16 (so UTF-8 shows correctly
+//    whatever the console code page); a pipe or file gets the bytes unchanged.
+//    Each write answers whether all its bytes went out: a full disk, a
+//    closed or missing standard output, a pipe nobody reads answer false.
 class Stdio {
  public:
   Stdio() = delete;
-  static void _emitStr(const char* text);  // up to the NUL; null writes nothing
-  static void _putString(Ptr<const String> string);  // all bytes, 0 bytes included
+  static bool _emitStr(const char* text);  // up to the NUL; null writes nothing
+  static bool _putString(Ptr<const String> string);  // all bytes, 0 bytes included
   // The platform write behind both: all `count` bytes, in order.
-  static void _write(const void* bytes, uint32_t count);
+  static bool _write(const void* bytes, uint32_t count);
 
   // An outside text (a server's words, a file or folder name, a text read
   // from a document) as one line that is safe to show on the status line or
-  // to print: line breaks, tabs and every other control character (C0, DEL,
-  // C1, the Unicode line and paragraph separators) and every byte that is
-  // not UTF-8 are written as escapes ("\n", "\r", "\t", "\x1B"); the other
-  // characters stay as they are. A text longer than `limit` bytes is cut at
-  // a character boundary within them and "..." appended. The one home of
-  // that rule: every outside text on its way to standard output or the
-  // status line goes through it.
+  // to print, and that cannot pass for another text: line breaks, tabs,
+  // every other control character (C0, DEL, C1, the Unicode line and
+  // paragraph separators), the bidirectional controls (U+061C, U+200E,
+  // U+200F, U+202A-U+202E, U+2066-U+2069), every byte that is not UTF-8 and
+  // the backslash itself are written as escapes ("\n", "\r", "\t", "\\",
+  // "\x1B", "\xE2\x80\xAE"); the other characters stay as they are. Reading
+  // the escapes back gives the very bytes. A text longer than `limit` bytes
+  // is cut first at a character boundary within them (String::utf8Prefix)
+  // and "…" follows. The one home of that rule: every outside text on its
+  // way to standard output or the status line goes through it.
   static Ref<String> lineOf(const uint8_t* bytes, uint32_t length, uint32_t limit = kNotFound);
-  static Ref<String> lineOf(Ptr<const String> text);  // null gives the empty text
+  static Ref<String> lineOf(Ptr<const String> text, uint32_t limit = kNotFound);  // null: the empty text
+
+  // Bytes of one outside text that a status, report or log line quotes, and
+  // bytes of a whole such line: a server's 40 kB reason or a 60 kB id makes
+  // no line longer than a screen can tell.
+  static constexpr uint32_t kQuoteLimit = 512;
+  static constexpr uint32_t kLineLimit = 4096;
+  // An outside text to be put into a line that lineOf then shows whole: at
+  // most `limit` bytes of it, cut as lineOf cuts, nothing escaped (the
+  // line's escaping does that once). Null gives the empty text.
+  static Ref<String> quote(const uint8_t* bytes, uint32_t length, uint32_t limit = kQuoteLimit);
+  static Ref<String> quote(Ptr<const String> text, uint32_t limit = kQuoteLimit);
 };
 
 }  // namespace quorl

@@ -179,31 +179,49 @@ Ref<String> String::sanitizedUtf8() const {
 // ---------------------------------------------------------------------------
 // Stdio: the portable half; Stdio::_write is per platform.
 
-void Stdio::_emitStr(const char* text) {
-  if (!text) return;
+bool Stdio::_emitStr(const char* text) {
+  if (!text) return true;
   const uint32_t n = String::_cstringLen(text);
-  if (n != kNotFound) _write(text, n);
+  return n != kNotFound && _write(text, n);
 }
 
-void Stdio::_putString(Ptr<const String> string) {
-  if (!string) return;
-  _write(string->_bytesAt(0), string->byteLength());
+bool Stdio::_putString(Ptr<const String> string) {
+  return !string || _write(string->_bytesAt(0), string->byteLength());
 }
+
+namespace {
+
+constexpr char kEllipsis[] = "\xE2\x80\xA6";
+
+// Characters shown as the escapes of their bytes: C0, DEL, C1, the line and
+// paragraph separators, and the bidirectional marks, embeddings, overrides
+// and isolates, which reorder what a terminal or a label shows around them.
+bool shownEscaped(uint32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x061C || c == 0x200E ||
+         c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The first bytes of a text that a limit keeps: all of it, or a prefix cut
+// at a character boundary.
+uint32_t kept(const uint8_t* bytes, uint32_t length, uint32_t limit) {
+  return uint32_t(String::utf8Prefix(reinterpret_cast<const char*>(bytes), length, limit));
+}
+
+}  // namespace
 
 Ref<String> Stdio::lineOf(const uint8_t* bytes, uint32_t length, uint32_t limit) {
   Ref<String> out = make<String>();
   if (!bytes) return out;
+  const uint32_t end = kept(bytes, length, limit);
   const auto escapeByte = [&](uint8_t b) {
     static const char kHex[] = "0123456789ABCDEF";
     const char text[4] = {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
     out->appendBytes(text, 4);
   };
-  uint32_t i = 0;
-  while (i < length) {
+  for (uint32_t i = 0; i < end;) {
     uint32_t c = 0;
-    uint32_t n = String::_decodeUtf8(bytes + i, length - i, &c);
+    uint32_t n = String::_decodeUtf8(bytes + i, end - i, &c);
     if (n == 0) n = 1;  // a byte that is not UTF-8 is escaped alone
-    if (n > limit - i) break;  // the next character would pass the limit
     if (n == 1 && bytes[i] >= 0x80) {
       escapeByte(bytes[i]);
     } else if (c == '\n') {
@@ -212,19 +230,33 @@ Ref<String> Stdio::lineOf(const uint8_t* bytes, uint32_t length, uint32_t limit)
       out->appendCString("\\r");
     } else if (c == '\t') {
       out->appendCString("\\t");
-    } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
+    } else if (c == '\\') {
+      out->appendCString("\\\\");
+    } else if (shownEscaped(c)) {
       for (uint32_t k = 0; k < n; k++) escapeByte(bytes[i + k]);
     } else {
       out->appendBytes(bytes + i, n);
     }
     i += n;
   }
-  if (i < length) out->appendCString("...");
+  if (end < length) out->appendCString(kEllipsis);
   return out;
 }
 
-Ref<String> Stdio::lineOf(Ptr<const String> text) {
-  return text ? lineOf(text->_bytesAt(0), text->byteLength()) : make<String>();
+Ref<String> Stdio::lineOf(Ptr<const String> text, uint32_t limit) {
+  return text ? lineOf(text->_bytesAt(0), text->byteLength(), limit) : make<String>();
+}
+
+Ref<String> Stdio::quote(const uint8_t* bytes, uint32_t length, uint32_t limit) {
+  if (!bytes) return make<String>();
+  const uint32_t end = kept(bytes, length, limit);
+  Ref<String> out = String::withBytes(bytes, end);
+  if (end < length) out->appendCString(kEllipsis);
+  return out;
+}
+
+Ref<String> Stdio::quote(Ptr<const String> text, uint32_t limit) {
+  return text ? quote(text->_bytesAt(0), text->byteLength(), limit) : make<String>();
 }
 
 }  // namespace quorl

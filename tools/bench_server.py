@@ -331,6 +331,10 @@ class Handler(socketserver.BaseRequestHandler):
             self.empties(int(path[len("/bigreply/"):]))
         elif path.startswith("/raw/"):
             self.send(binascii.unhexlify(path[len("/raw/"):]))
+        elif path.startswith("/long/"):
+            # /long/FIELD/N: a reply whose FIELD is N letters long, and a count
+            field, _, n = path[len("/long/"):].partition("/")
+            self.json_reply(200, {field: "w" * int(n), "count": 1})
         else:
             self.reply(404, b"not found")
 

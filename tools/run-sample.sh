@@ -49,7 +49,7 @@ fi
 if [ $native = 1 ]; then
   packages="cmake ninja-build g++ libtls-dev libssl-dev"
 else
-  packages="cmake ninja-build g++-mingw-w64-x86-64-posix wine64 wine xvfb xauth imagemagick fonts-droid-fallback"
+  packages="cmake ninja-build g++-mingw-w64-x86-64-posix wine64 wine xvfb xauth imagemagick fonts-droid-fallback fonts-dejavu-core"
 fi
 missing=""
 for p in $packages; do

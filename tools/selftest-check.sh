@@ -83,6 +83,15 @@ else
   # sent to the built-in server instead.
   check long-server QUORL_BENCH_SERVER="http://127.0.0.1:1/$(head -c 4077 /dev/zero | tr '\0' p)" \
     "${runner[@]}" --selftest selftest.json
+  # A report that could not be written whole is no pass, whatever it said:
+  # standard output on a full disk, closed, or a pipe that nobody reads.
+  check report-full QUORL_BENCH_SERVER= sh -c 'exec "$@" >/dev/full' sh "${runner[@]}" --selftest selftest.json
+  check report-closed QUORL_BENCH_SERVER= sh -c 'exec "$@" >&-' sh "${runner[@]}" --selftest selftest.json
+  check report-unread QUORL_BENCH_SERVER= python3 -c '
+import os, subprocess, sys
+reader, writer = os.pipe()
+os.close(reader)
+sys.exit(subprocess.run(sys.argv[1:], stdout=writer).returncode)' "${runner[@]}" --selftest selftest.json
   # A file whose name is not ASCII opens from the command line like any other
   # (in a UTF-8 locale, so that the name reaches Wine's command line intact).
   unicode=$(mktemp -d)

@@ -8,7 +8,7 @@ jobs=${QUORL_JOBS:-$(nproc)}  # QUORL_JOBS: fewer when the machine is shared
 
 packages="cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine64 wine xvfb xauth rapidjson-dev nlohmann-json3-dev
-  libtls-dev libssl-dev openssl python3 curl fonts-droid-fallback"
+  libtls-dev libssl-dev openssl python3 curl fonts-droid-fallback fonts-dejavu-core"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

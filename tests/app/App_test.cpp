@@ -436,6 +436,16 @@ TEST_F(App, StatusLinesRepaintAtOnce) {
   for (const std::string& line : driver->window(handle())->paintLog)
     shown = shown || line.find("Fetching the corpus...") != std::string::npos;
   EXPECT_TRUE(shown);
+  // However long a message, the label and standard output carry its first
+  // 4,096 bytes and an ellipsis.
+  const std::string cut = std::string(Stdio::kLineLimit, 'm') + "\xE2\x80\xA6";
+  controller->say(String::withCString(std::string(Stdio::kLineLimit + 1, 'm').c_str()));
+  EXPECT_EQ(str(controller->lastStatus), cut);
+  EXPECT_EQ(str(out), "Fetching the corpus...\n" + cut + "\n");
+  shown = false;
+  for (const std::string& line : driver->window(handle())->paintLog)
+    shown = shown || (line.find(cut) != std::string::npos && line.find(cut + "m") == std::string::npos);
+  EXPECT_TRUE(shown);
 }
 
 // The chart's frame and the scroll view's document follow each rebuild. A
@@ -583,6 +593,8 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
   };
   const std::string mix = runs("mix.json", "Box", "a");
   const std::string hostile = runs("hostile.json", R"(Box\u001b]0;x\u0007\nPASS)", R"(a\r)");
+  // Names of 600 bytes: each shown by its first 512, the words after it kept.
+  const std::string longer = runs("long.json", std::string(600, 'M'), std::string(600, 'b'));
   const std::string bad = dir.write("bad.json", "{\"a\":");
   const std::string none = dir.write("none.json", "[]");
   const std::string sample = samplePath("selftest.json");
@@ -622,6 +634,8 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
       {"failing mix", {"quorl", "--SelfTest", mix}, 1, report("mix.json", "Box", "a")},
       {"control bytes from the file", {"quorl", "--selftest", hostile}, 1,
        report("hostile.json", "Box\\x1B]0;x\\x07\\nPASS", "a\\r")},
+      {"long names from the file", {"quorl", "--selftest", longer}, 1,
+       report("long.json", std::string(512, 'M') + "\xE2\x80\xA6", std::string(512, 'b') + "\xE2\x80\xA6")},
       {"no data",
        {"quorl", "--selftest", none},
        1,

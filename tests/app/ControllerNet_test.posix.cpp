@@ -190,12 +190,13 @@ TEST_F(Server, ServerFailures) {
   open();
   controller->loadFile(S(samplePath("selftest.json").c_str()));
   take();
+  const std::string longText = std::string(Stdio::kQuoteLimit, 'w') + "\xE2\x80\xA6";
   const struct {
     const char* name;
     std::string server;  // empty: the server's own address plus suffix
     std::string suffix;
     const char* download;
-    const char* submit;
+    std::string submit;
     bool silent = false;  // bounded by short time-outs; the others answer at once
   } cases[] = {
       {"error status", "", "/status/500?p=", "Could not read the corpus: the server answered 500",
@@ -228,6 +229,14 @@ TEST_F(Server, ServerFailures) {
       {"forged second line", "", rawReply(200, R"({"id": "\u001b]0;owned\u0007\u001b[2J\nSubmitted as real-id", "count": 1})"),
        "The corpus had no contributions.",
        "Submitted as \\x1B]0;owned\\x07\\x1B[2J\\nSubmitted as real-id; the corpus holds 1 contribution(s).\n"},
+      // Letters that read as an escape, and a text that reverses what follows it.
+      {"escapes as letters", "", rawReply(200, R"({"error": "quota \\x1B[31m \u202egnp.exe"})"),
+       "The corpus had no contributions.", "The server refused the run (200): quota \\\\x1B[31m \\xE2\\x80\\xAEgnp.exe\n"},
+      // A server's 40 kB reason or 60 kB id: its first 512 bytes, and the words after it.
+      {"a 40 kB reason", "", "/long/error/40000?", "The corpus had no contributions.",
+       "The server refused the run (200): " + longText + "\n"},
+      {"a 60 kB id", "", "/long/id/60000?", "The corpus had no contributions.",
+       "Submitted as " + longText + "; the corpus holds 1 contribution(s).\n"},
   };
   for (const auto& k : cases) {
     Http::limits() = saved;

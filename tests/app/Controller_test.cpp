@@ -538,8 +538,8 @@ TEST_F(ControllerModel, TableCells) {
 }
 
 // A server's reply in a report line: control bytes escaped (those of C0 and
-// C1, DEL, the line separators, and bytes that are not UTF-8), at most 200
-// bytes of the body shown.
+// C1, DEL, the line separators, the bidirectional controls, and bytes that
+// are not UTF-8) and the backslash, at most 200 bytes of the body shown.
 TEST(ControllerReport, ShownBody) {
   const struct {
     std::string body;
@@ -550,18 +550,22 @@ TEST(ControllerReport, ShownBody) {
       {std::string("a\0b\x1b[2J\x7f", 8), "a\\x00b\\x1B[2J\\x7F"},
       {"caf\xc3\xa9", "caf\xc3\xa9"},
       {std::string(200, 'x'), std::string(200, 'x')},
-      {std::string(201, 'y'), std::string(200, 'y') + "..."},
+      {std::string(201, 'y'), std::string(200, 'y') + "\xE2\x80\xA6"},
+      // Letters that read as an escape are not one; a text that reverses what follows it.
+      {"\\x1B[2J \x1B[2J", "\\\\x1B[2J \\x1B[2J"},
+      {"ok\xE2\x80\xAE\xE2\x81\xA6gnp.exe", "ok\\xE2\\x80\\xAE\\xE2\\x81\\xA6gnp.exe"},
       {"", ""},
       // A C1 control (CSI), the line separator, bytes that are not UTF-8, a cut sequence.
       {"\xc2\x9b" "31mred", "\\xC2\\x9B31mred"},
       {"a\xe2\x80\xa8" "b", "a\\xE2\\x80\\xA8b"},
       {"\xff\xfe" "x\xe2\x82", "\\xFF\\xFEx\\xE2\\x82"},
       // Cut between characters: a character across the limit goes whole.
-      {std::string(199, 'z') + "\xc3\xa9", std::string(199, 'z') + "..."},
+      {std::string(199, 'z') + "\xc3\xa9", std::string(199, 'z') + "\xE2\x80\xA6"},
   };
   for (const auto& k : cases) {
-    EXPECT_EQ(str(Controller::shownBody(reinterpret_cast<const uint8_t*>(k.body.data()), uint32_t(k.body.size()))),
-              k.shown);
+    const Ref<String> field =
+        Controller::shownBody(reinterpret_cast<const uint8_t*>(k.body.data()), uint32_t(k.body.size()));
+    EXPECT_EQ(str(Stdio::lineOf(field)), k.shown);  // as its report line shows it
   }
 }
 

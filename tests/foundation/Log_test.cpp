@@ -23,7 +23,7 @@ TEST(LogTest, LinesByLevel) {
   struct Case {
     const char* name;  // null: no name
     uint8_t level;
-    const char* message;
+    std::string message;
     std::string line;
   };
   const std::vector<Case> cases = {
@@ -39,10 +39,14 @@ TEST(LogTest, LinesByLevel) {
       {"net", 0, "so is a named debug message", ""},
       // A message carrying a server's words stays one line, its control bytes shown escaped.
       {"net", 2, "Url.fetch(http://h/\x1b]0;owned\x07\nerror: forged)", "warning: net: Url.fetch(http://h/\\x1B]0;owned\\x07\\nerror: forged)\n"},
+      // Its backslashes too, so that a real ESC and the letters "\x1B" read apart, and its bidirectional controls.
+      {"net", 2, "sent \\x1B, got \x1b; \xE2\x80\xAEtxt.exe", "warning: net: sent \\\\x1B, got \\x1B; \\xE2\\x80\\xAEtxt.exe\n"},
+      // A line of a server's 40 kB is cut after its first 4,096 bytes, name and all.
+      {"net", 1, std::string(40000, 'w'), "net: " + std::string(4091, 'w') + "\xE2\x80\xA6\n"},
   };
   for (const Case& c : cases) {
     Ref<String> name = c.name ? str(c.name) : nullptr;
-    EXPECT_EQ(sent(name, c.level, str(c.message)), c.line) << c.message;
+    EXPECT_EQ(sent(name, c.level, str(c.message)), c.line) << c.message.substr(0, 80);
   }
 }
 

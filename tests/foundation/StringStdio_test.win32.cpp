@@ -40,5 +40,47 @@ TEST(StringStdioTest, PutStringWritesEveryByte) {
   EXPECT_EQ(captureStdout([&] { Stdio::_putString(s); }), std::string("a\0\xE2\x82\xAC\n", 6));
 }
 
+// Every write answers whether all its bytes went out: a report that a
+// handle opened for reading, no standard output or a pipe without reader
+// swallowed is no report.
+TEST(StringStdioTest, AnswersWhetherAllBytesWentOut) {
+  HANDLE readEnd = nullptr, writeEnd = nullptr, unread = nullptr, unreadWrite = nullptr;
+  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 1 << 16));
+  ASSERT_TRUE(CreatePipe(&unread, &unreadWrite, nullptr, 1 << 16));
+  CloseHandle(unread);  // nobody reads the second
+  char folder[MAX_PATH];
+  ASSERT_GT(GetTempPathA(MAX_PATH, folder), 0u);
+  const std::string file = std::string(folder) + "quorl-stdio-readonly.txt";
+  CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const struct {
+    const char* name;
+    HANDLE handle;
+    bool whole;
+  } cases[] = {
+      {"a pipe", writeEnd, true},
+      {"a file opened for reading",
+       CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr), false},
+      {"a pipe without reader", unreadWrite, false},
+      {"no standard output", nullptr, false},
+  };
+  HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
+  for (const auto& k : cases) {
+    std::fflush(stdout);
+    SetStdHandle(STD_OUTPUT_HANDLE, k.handle);
+    const bool put = Stdio::_putString(String::withCString("report line\n"));
+    const bool emitted = Stdio::_emitStr("x");
+    SetStdHandle(STD_OUTPUT_HANDLE, saved);
+    if (k.handle) CloseHandle(k.handle);
+    EXPECT_EQ(put, k.whole) << k.name;
+    EXPECT_EQ(emitted, k.whole) << k.name;
+  }
+  DeleteFileA(file.c_str());
+  char got[32] = {};
+  DWORD n = 0;
+  EXPECT_TRUE(ReadFile(readEnd, got, sizeof got - 1, &n, nullptr));
+  EXPECT_STREQ(got, "report line\nx");
+  CloseHandle(readEnd);
+}
+
 }  // namespace
 }  // namespace quorl

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "foundation/String.h"
 
@@ -222,6 +224,119 @@ TEST(StringUtf8Test, SanitizedUtf8) {
     Ref<String> out = S(c.in)->sanitizedUtf8();
     EXPECT_EQ(str(out), c.out) << testing::PrintToString(c.in);
     EXPECT_TRUE(out->isValidUtf8());
+  }
+}
+
+// An outside text as one line that cannot pass for another: what each
+// character becomes, and the cut at a character boundary with an ellipsis.
+TEST(StringUtf8Test, LineOfEscapesWhatCouldPassForAnotherText) {
+  const std::string kCut = "\xE2\x80\xA6";
+  struct Case {
+    std::string in;
+    uint32_t limit;
+    std::string line;
+  } cases[] = {
+      {"plain caf\xC3\xA9 \xF0\x9F\x98\x80", kNotFound, "plain caf\xC3\xA9 \xF0\x9F\x98\x80"},
+      // A real ESC, and the four letters that a server may send as text.
+      {"\x1B[31m", kNotFound, "\\x1B[31m"},
+      {"\\x1B[31m", kNotFound, "\\\\x1B[31m"},
+      {"C:\\new\\t", kNotFound, "C:\\\\new\\\\t"},
+      {"a\nb\rc\td", kNotFound, "a\\nb\\rc\\td"},
+      {std::string("\0\x1F\x7F ~", 5), kNotFound, "\\x00\\x1F\\x7F ~"},
+      {"\xC2\x80\xC2\x85\xC2\x9F\xC2\xA0", kNotFound, "\\xC2\\x80\\xC2\\x85\\xC2\\x9F\xC2\xA0"},  // C1; no-break space stays
+      // The bidirectional controls; the characters next to them stay.
+      {"\xD8\x9B\xD8\x9C\xD8\x9D", kNotFound, "\xD8\x9B\\xD8\\x9C\xD8\x9D"},                  // U+061C
+      {"\xE2\x80\x8D\xE2\x80\x8E\xE2\x80\x8F\xE2\x80\x90", kNotFound,
+       "\xE2\x80\x8D\\xE2\\x80\\x8E\\xE2\\x80\\x8F\xE2\x80\x90"},                             // U+200E, U+200F
+      {"\xE2\x80\xA7\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAA", kNotFound,
+       "\xE2\x80\xA7\\xE2\\x80\\xA8\\xE2\\x80\\xA9\\xE2\\x80\\xAA"},                           // U+2028 to U+202A
+      {"\xE2\x80\xAE\xE2\x80\xAF", kNotFound, "\\xE2\\x80\\xAE\xE2\x80\xAF"},                 // U+202E
+      {"\xE2\x81\xA5\xE2\x81\xA6\xE2\x81\xA9\xE2\x81\xAA", kNotFound,
+       "\xE2\x81\xA5\\xE2\\x81\\xA6\\xE2\\x81\\xA9\xE2\x81\xAA"},                             // U+2066, U+2069
+      {"\xFF\xE2\x82" "a\x80", kNotFound, "\\xFF\\xE2\\x82a\\x80"},                           // not UTF-8
+      // The limit counts the text's bytes; a character across it goes whole.
+      {"abcdef", 3, "abc" + kCut},
+      {"abc", 3, "abc"},
+      {"ab\xC3\xA9", 3, "ab" + kCut},
+      {"\xF0\x9F\x98\x80!", 3, kCut},
+      {"a\nb", 2, "a\\n" + kCut},
+      {"", 0, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(str(Stdio::lineOf(S(c.in), c.limit)), c.line) << testing::PrintToString(c.in);
+  }
+  EXPECT_EQ(str(Stdio::lineOf(nullptr)), "");
+  // Quoted into a line that is escaped whole: cut the same way, nothing escaped.
+  EXPECT_EQ(str(Stdio::quote(S("a\n\\" + std::string(600, 'q')))), "a\n\\" + std::string(509, 'q') + kCut);
+  EXPECT_EQ(str(Stdio::quote(S("ab\xC3\xA9"), 3)), "ab" + kCut);
+  EXPECT_EQ(str(Stdio::quote(S(std::string(512, 'q')))), std::string(512, 'q'));
+  EXPECT_EQ(str(Stdio::quote(nullptr)), "");
+}
+
+// The escapes of a line read back to bytes; false for a backslash that
+// begins no escape.
+bool unescaped(const std::string& line, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < line.size(); i++) {
+    if (line[i] != '\\') {
+      out += line[i];
+      continue;
+    }
+    if (i + 1 >= line.size()) return false;
+    const char e = line[++i];
+    if (e == '\\' || e == 'n' || e == 'r' || e == 't') {
+      out += e == '\\' ? '\\' : e == 'n' ? '\n' : e == 'r' ? '\r' : '\t';
+      continue;
+    }
+    if (e != 'x' || i + 2 >= line.size()) return false;
+    const std::string hex = line.substr(i + 1, 2);
+    if (hex.find_first_not_of("0123456789ABCDEF") != std::string::npos) return false;
+    out += char(std::stoi(hex, nullptr, 16));
+    i += 2;
+  }
+  return true;
+}
+
+// For any bytes: one line of valid UTF-8 without a control or bidirectional
+// character, whose escapes read back to the very bytes (so that two texts
+// never print alike); cut, a prefix of them at a character boundary.
+TEST(StringUtf8Test, LineOfIsOneSafeLineThatReadsBack) {
+  std::mt19937 rng(45);
+  const std::vector<std::string> pieces = {
+      "\\", "x", "1B", "n", "\x1B", "\n", "\r", "\t", std::string(1, '\0'), "\x7F", "\xC2\x85", "\xC2\x9B",
+      "\xD8\x9C", "\xE2\x80\x8E", "\xE2\x80\x8F", "\xE2\x80\xA8", "\xE2\x80\xAE", "\xE2\x81\xA6", "\xE2\x81\xA9",
+      "\xC3\xA9", "\xF0\x9F\x98\x80", "\xE2\x82", "\xFF", "\x80", "\xE2\x80\xA6"};
+#ifdef QUORL_SANITIZE
+  const int rounds = 2000;
+#else
+  const int rounds = 20000;
+#endif
+  const auto forbidden = [](uint32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+  };
+  for (int round = 0; round < rounds; round++) {
+    std::string in;
+    for (uint32_t n = rng() % 24; n-- > 0;)
+      in += rng() % 3 == 0 ? std::string(1, char(rng())) : pieces[rng() % pieces.size()];
+    const std::string line = str(Stdio::lineOf(S(in)));
+    ASSERT_TRUE(S(line)->isValidUtf8()) << testing::PrintToString(in);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(line.data());
+    for (uint32_t i = 0, c = 0, n; i < line.size(); i += n) {
+      n = String::_decodeUtf8(bytes + i, uint32_t(line.size() - i), &c);
+      ASSERT_FALSE(forbidden(c)) << testing::PrintToString(in) << " shows U+" << std::hex << c;
+    }
+    std::string back;
+    ASSERT_TRUE(unescaped(line, back)) << testing::PrintToString(in);
+    ASSERT_EQ(back, in);
+
+    const uint32_t limit = rng() % 48;
+    const std::string cut = str(Stdio::lineOf(S(in), limit));
+    const size_t keep = String::utf8Prefix(in.data(), in.size(), limit);
+    const std::string mark = keep < in.size() ? "\xE2\x80\xA6" : "";
+    ASSERT_EQ(cut.substr(0, cut.size() - mark.size()) + mark, cut);
+    ASSERT_TRUE(unescaped(cut.substr(0, cut.size() - mark.size()), back));
+    ASSERT_EQ(back, in.substr(0, keep)) << testing::PrintToString(in) << " cut at " << limit;
   }
 }
 

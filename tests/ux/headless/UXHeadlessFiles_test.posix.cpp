@@ -78,6 +78,38 @@ TEST_F(HeadlessFilesPosix, ANewCopyHasItsSourcesPermissions) {
   }
 }
 
+// The helper that plays nobody: a check that failed in its child fails the
+// test, whatever the child answered; a child that passed gives its answer.
+// Each row runs the helper in a child of its own, whose status tells
+// whether the helper failed it (3) or gave the answer (0).
+TEST_F(HeadlessFilesPosix, AnUnprivilegedChildsFailedCheckFailsTheTest) {
+  const struct {
+    const char* name;
+    bool check;
+    int status;
+  } cases[] = {{"a failed check", false, 3}, {"a passing body", true, 0}};
+  for (const auto& c : cases) {
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);  // the planted failure is no news
+      std::string skip;
+      const std::string got = test::asUnprivileged(
+          folder.path,
+          [&] {
+            EXPECT_TRUE(c.check);
+            return std::string("answer");
+          },
+          skip);
+      std::fflush(stdout);
+      ::_exit(::testing::Test::HasFailure() ? 3 : got == "answer" || !skip.empty() ? 0 : 4);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child) << c.name;
+    EXPECT_EQ(test::childEnd(status), c.status ? "exited with status " + std::to_string(c.status) : "") << c.name;
+  }
+}
+
 // A copy that replaces a file keeps the old file's bits and group, and a
 // move to another file system its own; where the user may not give that
 // group (nobody, played through asUnprivileged), the file keeps no group bits.
