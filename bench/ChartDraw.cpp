@@ -225,110 +225,67 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
                   BM::kAxisTitleSize);
 }
 
-// What rows whose labels read alike have in common: the first one's level
-// and machine, and whether another's differ.
-struct Alike {
-  const String* opt = nullptr;
-  const String* machine = nullptr;
-  bool optsDiffer = false, machinesDiffer = false;
-};
-
 std::string_view textOf(const String* s) { return s ? chart::drawnText(*s) : std::string_view(); }
 
-// Rows that share their label, level and machine Strings share their text.
-struct Source {
-  const String *label, *opt, *machine;
-  bool operator==(const Source&) const = default;
-};
-struct SourceHash {
-  size_t operator()(const Source& s) const {
-    const std::hash<const void*> h;
-    return h(s.label) ^ (h(s.opt) * 31) ^ (h(s.machine) * 1009);
-  }
-};
-
-// The row labels of a group as drawn. Rows whose labels read alike but
-// that ran at different optimisation levels, or on different machines, get
-// the level (" O2") and the machine ("  AMD EPYC 7763") added, whichever
-// differs among them; the labels are then cut to their room by the short
-// forms, so that the cut keeps them apart, and held to the measured room.
+// The row labels of a group as drawn. Rows whose labels read alike get
+// their optimisation level (" O2") where the levels of those rows differ,
+// and their machine ("  AMD EPYC 7763") where their machines differ. The
+// label stands whole, and the level with it where both fit; what is added
+// after them is cut first, to what tells it from the others added to the
+// same label (chart::partedForms).
 void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
-  // Which labels read alike with different levels or machines. Rows of one
-  // configuration share their label String: most rows are found by its
-  // address.
-  std::unordered_map<std::string_view, Alike> byText;  // views into the rows' Strings
-  std::unordered_map<const String*, Alike*> byString;
+  struct Alike {
+    std::string_view opt, machine;
+    bool optsDiffer = false, machinesDiffer = false;
+  };
+  std::unordered_map<std::string_view, Alike> byLabel;  // the rows' texts, read during this call
   for (int32_t j = out.begin; j < out.end; ++j) {
     const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
     if (!row) continue;
-    auto [known, added] = byString.try_emplace(row->label.get(), nullptr);
-    if (added) {
-      auto [it, first] = byText.try_emplace(textOf(row->label.get()));
-      if (first) it->second = {row->opt.get(), row->machineText.get()};
-      known->second = &it->second;
-    }
-    Alike& alike = *known->second;
-    alike.optsDiffer = alike.optsDiffer || textOf(alike.opt) != textOf(row->opt.get());
-    alike.machinesDiffer = alike.machinesDiffer || textOf(alike.machine) != textOf(row->machineText.get());
-  }
-  // Each row's text, the distinct texts once, and where the machine added
-  // to a text starts in it.
-  std::unordered_map<Source, uint32_t, SourceHash> sources;
-  std::unordered_map<std::string, uint32_t> distinct;
-  std::vector<std::string> texts;
-  std::vector<size_t> machineAt;
-  out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
-  for (int32_t j = out.begin; j < out.end; ++j) {
-    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
-    if (!row) continue;
-    const Alike& alike = byText.at(textOf(row->label.get()));
-    // What does not tell this label's rows apart is left out of the key.
-    const Source key{row->label.get(), alike.optsDiffer ? row->opt.get() : nullptr,
-                     alike.machinesDiffer ? row->machineText.get() : nullptr};
-    auto [source, added] = sources.try_emplace(key, 0);
-    if (added) {
-      std::string text(textOf(key.label));
-      if (!textOf(key.opt).empty()) text.append(" ").append(textOf(key.opt));
-      size_t machine = std::string::npos;
-      if (!textOf(key.machine).empty()) machine = text.append("  ").size(), text.append(textOf(key.machine));
-      auto [it, fresh] = distinct.try_emplace(std::move(text), static_cast<uint32_t>(texts.size()));
-      if (fresh) texts.push_back(it->first), machineAt.push_back(machine);
-      source->second = it->second;
-    }
-    out.formOf[static_cast<size_t>(j - out.begin)] = source->second;
+    const std::string_view opt = textOf(row->opt.get()), machine = textOf(row->machineText.get());
+    Alike& alike = byLabel.try_emplace(textOf(row->label.get()), Alike{opt, machine}).first->second;
+    alike.optsDiffer = alike.optsDiffer || alike.opt != opt;
+    alike.machinesDiffer = alike.machinesDiffer || alike.machine != machine;
   }
   const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
-  out.forms = chart::shortForms({texts.begin(), texts.end()}, BM::kLabelRoom, measure);
-  // Where the room leaves enough of it after the label, a machine is
-  // shortened on its own, among the machines after the same label: the
-  // label then reads whole.
-  std::unordered_map<std::string_view, std::vector<uint32_t>> byLabel;
-  for (uint32_t k = 0; k < texts.size(); ++k)
-    if (machineAt[k] != std::string::npos) byLabel[std::string_view(texts[k]).substr(0, machineAt[k])].push_back(k);
-  const int64_t fewest = static_cast<int64_t>(kFewestLabelChars) * measure.widthOf("0");
-  for (const auto& [label, members] : byLabel) {
-    const int64_t room = BM::kLabelRoom - measure.widthOf(label);
-    const bool cut = std::any_of(members.begin(), members.end(), [&](uint32_t k) { return out.forms[k] != texts[k]; });
-    if (!cut || room < fewest) continue;
-    std::vector<std::string_view> machines;
-    for (uint32_t k : members) machines.push_back(std::string_view(texts[k]).substr(machineAt[k]));
-    const std::vector<std::string> forms = chart::shortForms(machines, room, measure);
-    for (size_t m = 0; m < members.size(); ++m) out.forms[members[m]] = std::string(label).append(forms[m]);
+  std::unordered_map<std::string, uint32_t> distinct;
+  std::vector<std::pair<uint32_t, uint32_t>> parts;  // by distinct text: keptEnd, restAt
+  out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
+  std::string text;
+  for (int32_t j = out.begin; j < out.end; ++j) {
+    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
+    if (!row) continue;
+    const std::string_view label = textOf(row->label.get());
+    const Alike& alike = byLabel.at(label);
+    const std::string_view opt = textOf(row->opt.get()), machine = textOf(row->machineText.get());
+    text.assign(label);
+    if (alike.optsDiffer && !opt.empty()) text.append(" ").append(opt);
+    // The level stays with the label where the two fit together.
+    const size_t keptEnd = measure.widthOf(text) <= BM::kLabelRoom ? text.size() : label.size();
+    if (alike.machinesDiffer && !machine.empty()) text.append("  ");
+    const size_t restAt = text.size();
+    if (alike.machinesDiffer) text.append(machine);
+    const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(parts.size()));
+    if (added) parts.push_back({static_cast<uint32_t>(keptEnd), static_cast<uint32_t>(restAt)});
+    out.formOf[static_cast<size_t>(j - out.begin)] = it->second;
   }
+  std::vector<chart::PartedName> names(parts.size());
+  for (const auto& [t, k] : distinct) names[k] = {t, parts[k].first, parts[k].second};
+  out.forms = chart::partedForms(names, BM::kLabelRoom, measure);
 }
 
 }  // namespace
 
+// The labels of the groups drawn lately, made by this rebuild: a scroll
+// step redraws the same groups.
 const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end) const {
-  const void* first = rows->get(static_cast<uint32_t>(begin)).get();
-  const void* last = rows->get(static_cast<uint32_t>(end - 1)).get();
   for (const GroupLabels& known : groupLabels_)
-    if (known.begin == begin && known.end == end && known.first == first && known.last == last) return known;
+    if (known.rebuild == rebuilds_ && known.begin == begin && known.end == end) return known;
   // As many groups as a tall view shows, and some.
   constexpr size_t kKept = 64;
   if (groupLabels_.size() >= kKept) groupLabels_.erase(groupLabels_.begin());
   GroupLabels& made = groupLabels_.emplace_back();
-  made.begin = begin, made.end = end, made.first = first, made.last = last;
+  made.rebuild = rebuilds_, made.begin = begin, made.end = end;
   makeGroupLabels(*rows, made);
   return made;
 }

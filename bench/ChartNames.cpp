@@ -300,8 +300,8 @@ uint32_t charCount(std::string_view t) {
 }
 
 int64_t TextMeasure::widthOf(std::string_view text) const {
-  if (!gDriver) return static_cast<int64_t>(charCount(text)) * perChar;
-  const std::string z(text);  // the driver reads up to a NUL
+  if (!gDriver) return static_cast<int64_t>(charCount(after) + charCount(text)) * perChar;
+  const std::string z = std::string(after).append(text);  // the driver reads up to a NUL
   return gDriver->textWidth(z.c_str(), size);
 }
 
@@ -452,20 +452,14 @@ std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64
     }
     std::vector<std::string_view> rests;
     for (uint32_t i : members) rests.push_back(names[i].text.substr(names[i].restAt));
-    const NameParts parts(rests);
-    // The room left after the first part; where a font measures the two
-    // together wider than apart, the rest is cut again a pixel narrower.
-    for (int64_t left = room - measure.widthOf(kept), tries = 0;; --left, ++tries) {
-      const std::vector<std::string> forms = parts.forms(left, measure);
-      bool fit = true;
-      for (size_t m = 0; m < members.size(); ++m) {
-        const PartedName& p = names[members[m]];
-        const bool empty = p.restAt == p.text.size() || forms[m].empty();
-        if (fits[m]) out[members[m]] = std::string(p.text);
-        else out[members[m]] = empty ? std::string(p.text.substr(0, p.keptEnd)) : std::string(kept).append(forms[m]);
-        fit = fit && measure.widthOf(out[members[m]]) <= room;
-      }
-      if (fit || tries == 8) break;
+    // Each rest is measured standing after the first part.
+    const TextMeasure after{measure.size, measure.perChar, kept};
+    const std::vector<std::string> forms = NameParts(rests).forms(room, after);
+    for (size_t m = 0; m < members.size(); ++m) {
+      const PartedName& p = names[members[m]];
+      if (fits[m]) out[members[m]] = std::string(p.text);
+      else if (p.restAt == p.text.size() || forms[m].empty()) out[members[m]] = std::string(p.text.substr(0, p.keptEnd));
+      else out[members[m]] = std::string(kept).append(forms[m]);
     }
   }
   return out;

@@ -77,10 +77,12 @@ inline std::string_view drawnText(const String& s) {
 uint32_t charCount(std::string_view text);
 
 // A drawn text's width in pixels at one text size: the driver's measure,
-// or without a driver `perChar` pixels a character.
+// or without a driver `perChar` pixels a character. With `after`, a text
+// is measured standing after it, the two as one.
 struct TextMeasure {
   int32_t size;
   int64_t perChar;
+  std::string_view after{};
   int64_t widthOf(std::string_view text) const;
   bool operator==(const TextMeasure&) const = default;
 };

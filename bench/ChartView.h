@@ -104,11 +104,11 @@ class ChartView : public UXView {
   const char* classNameC() const override { return "ChartView"; }
 
   // The row labels of the bar charts' groups drawn lately, as drawn: a
-  // scroll step redraws the same groups (ChartDraw.cpp). An entry names its
-  // group's rows, which a rebuild replaces; rebuild forgets them all.
+  // scroll step redraws the same groups (ChartDraw.cpp). An entry holds for
+  // the rows of the rebuild that made it alone.
   struct GroupLabels {
+    uint64_t rebuild = 0;
     int32_t begin = 0, end = 0;
-    const void *first = nullptr, *last = nullptr;
     std::vector<uint32_t> formOf;  // by row from begin
     std::vector<std::string> forms;
   };
@@ -122,6 +122,7 @@ class ChartView : public UXView {
   struct RunCache;
   std::unique_ptr<RunCache> cache_;  // what rebuilds keep from one to the next
 
+  uint64_t rebuilds_ = 0;  // counts the rebuilds: each makes new rows
   mutable std::vector<GroupLabels> groupLabels_;
 };
 

@@ -309,6 +309,57 @@ TEST_F(Measured, GeneratedNamesReadAsTheirOwnAlone) {
   }
 }
 
+// Names in two parts, as the bar labels (label and level, then the
+// machine) and the heat map's settings (architecture and level, then the
+// machine) are: the first part stands whole wherever it fits, and the
+// forms read as their own names alone wherever the room left after it
+// holds a form that tells the rest apart.
+TEST_F(Measured, PartedNamesKeepTheirFirstPartWhole) {
+  const std::vector<std::string> firsts = {"quorl  arm64 O3", "C++ (clang)  x86-64", "x86-64 O0", "arm64"};
+  for (const bool driver : {false, true}) {
+    useDriver(driver);
+    std::mt19937 rng(47);
+    for (int round = 0; round < 300; ++round) {
+      const std::vector<std::string> rests = generatedNames(rng);
+      std::vector<std::string> texts;
+      std::vector<size_t> firstOf;
+      for (const std::string& rest : rests) {
+        firstOf.push_back(rng() % 2);
+        texts.push_back(firsts[firstOf.back()] + "  " + rest);
+      }
+      std::vector<chart::PartedName> names;
+      for (size_t i = 0; i < texts.size(); ++i) {
+        const auto kept = static_cast<uint32_t>(firsts[firstOf[i]].size());
+        names.push_back({texts[i], kept, kept + 2});
+      }
+      const TextMeasure m{11, 6};
+      const int64_t room = 60 + static_cast<int64_t>(rng() % 200);
+      const std::vector<std::string> forms = chart::partedForms(names, room, m);
+      ASSERT_EQ(forms.size(), texts.size());
+      for (size_t i = 0; i < texts.size(); ++i) {
+        const std::string row = "round " + std::to_string(round) + " in " + std::to_string(room) + ": " + forms[i];
+        EXPECT_LE(m.widthOf(forms[i]), room) << row;
+        EXPECT_TRUE(chart::readsAs(forms[i], texts[i])) << row;
+        const std::string& first = firsts[firstOf[i]];
+        if (m.widthOf(first) <= room) EXPECT_TRUE(forms[i].starts_with(first)) << row;
+        // The rests after the same first part, and the room they are left.
+        std::vector<std::string_view> same;
+        size_t self = 0;
+        for (size_t j = 0; j < texts.size(); ++j)
+          if (firstOf[j] == firstOf[i]) {
+            if (j == i) self = same.size();
+            same.push_back(rests[j]);
+          }
+        // A pixel less: a measure may round the two parts apart down.
+        if (forms[i] == texts[i] || room - m.widthOf(first + "  ") - 1 < tellingRoom(same, self, m)) continue;
+        for (size_t j = 0; j < texts.size(); ++j)
+          if (texts[j] != texts[i]) EXPECT_FALSE(chart::readsAs(forms[i], texts[j])) << row << " for " << texts[i] << " / " << texts[j];
+      }
+      if (HasFailure()) return;
+    }
+  }
+}
+
 // The forms of each room are kept while the Strings stay: asked again, they
 // take not one measurement.
 TEST_F(Measured, FormsAreKeptPerRoomWhileTheStringsStay) {
