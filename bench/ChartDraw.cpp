@@ -142,12 +142,12 @@ std::vector<std::string> tickTexts(int32_t metric, double step, size_t n) {
   constexpr int32_t kMostDecimals = 9;
   std::vector<std::string> out;
   for (int32_t d = fewest;; ++d) {
-    char format[8] = {'%', '.', char('0' + d), 'f', metric == 1 ? 'x' : '\0', '\0'};
     out.clear();
     bool apart = true;
     for (size_t t = 0; t < n; ++t) {
       const double v = static_cast<double>(t) * step;
-      out.emplace_back(chart::drawnText(*String::withFormat(format, metric == 1 ? v : v / 1000.0)));
+      out.emplace_back(chart::drawnText(
+          *String::withFormat(metric == 1 ? "%.*fx" : "%.*f", d, metric == 1 ? v : v / 1000.0)));
       if (t > 0 && out[t] == out[t - 1]) apart = false;
     }
     if (apart || d == kMostDecimals) return out;

@@ -229,6 +229,9 @@ struct HeatMap::MachineSettings {
     uint64_t build = 0;
   };
   std::unordered_map<std::string, Entry> texts;
+  // The bytes of the setting at the front of each text, before the blank
+  // and the machine.
+  std::unordered_map<const String*, uint32_t> settingBytes;
   uint64_t build = 0;
   size_t used = 0;
   // Room a build reuses from the last one.
@@ -273,6 +276,7 @@ struct HeatMap::MachineSettings {
       text->appendBytes(reinterpret_cast<const char*>(setting.p), setting.n);
       text->appendByte(' ');
       text->appendBytes(reinterpret_cast<const char*>(machine.p), machine.n);
+      settingBytes[text.get()] = setting.n;
       entry.text = std::move(text);
     }
     if (entry.build != build) {
@@ -293,7 +297,14 @@ struct HeatMap::MachineSettings {
   void endBuild() {
     settled.reset();
     if (texts.size() <= 2 * used + 256) return;
-    for (auto it = texts.begin(); it != texts.end();) it = it->second.build == build ? std::next(it) : texts.erase(it);
+    for (auto it = texts.begin(); it != texts.end();) {
+      if (it->second.build == build) {
+        ++it;
+        continue;
+      }
+      settingBytes.erase(it->second.text.get());
+      it = texts.erase(it);
+    }
   }
 };
 
@@ -728,8 +739,16 @@ const std::vector<std::string>& HeatMap::shownSeries() const {
   return shown_->series.of(*colSeries, HM::headerRoom(cellW()), {HM::kSeriesSize, HM::kHeaderCharW});
 }
 
+// A setting that carries its machine keeps its architecture and level
+// whole, and of the machine what tells the columns apart.
 const std::vector<std::string>& HeatMap::shownSettings() const {
-  return shown_->settings.of(*colSetting, HM::headerRoom(cellW()), {HM::kSettingSize, HM::kSettingCharW});
+  const auto& settingBytes = machineSettings_->settingBytes;
+  return shown_->settings.of(*colSetting, HM::headerRoom(cellW()), {HM::kSettingSize, HM::kSettingCharW},
+                             [&](const String& s) {
+                               const auto it = settingBytes.find(&s);
+                               if (it == settingBytes.end()) return std::pair{s.byteLength(), s.byteLength()};
+                               return std::pair{it->second, it->second + 1};
+                             });
 }
 
 uint32_t HeatMap::colorFor(double r) {

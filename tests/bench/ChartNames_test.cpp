@@ -382,6 +382,12 @@ TEST_F(Measured, FormsAreKeptPerRoomWhileTheStringsStay) {
   EXPECT_EQ(forms.of(*names, 120, m), narrow);
   EXPECT_EQ(forms.of(*names, 180, m), wide);
   EXPECT_EQ(measured(), 0);
+  // Forms of many rooms: only the most recent few are kept.
+  for (int64_t room = 40; room < 400; ++room) forms.of(*names, room, m);
+  EXPECT_EQ(forms.roomsKept(), chart::ShortForms::kRoomsKept);
+  driver->calls.clear();
+  forms.of(*names, 399, m);
+  EXPECT_EQ(measured(), 0);
   names->set(1, String::withCString("bench_quick_sort_of_integers_tiny"));
   EXPECT_TRUE(forms.of(*names, 120, m)[1].ends_with("tiny"));
   EXPECT_GT(measured(), 0);
