@@ -249,7 +249,7 @@ void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
   }
   const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
   std::unordered_map<std::string, uint32_t> distinct;
-  std::vector<std::pair<uint32_t, uint32_t>> parts;  // by distinct text: keptEnd, restAt
+  std::vector<std::pair<uint32_t, uint32_t>>& parts = out.parts;
   out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
   std::string text;
   for (int32_t j = out.begin; j < out.end; ++j) {
@@ -260,33 +260,61 @@ void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
     const std::string_view opt = textOf(row->opt.get()), machine = textOf(row->machineText.get());
     text.assign(label);
     if (alike.optsDiffer && !opt.empty()) text.append(" ").append(opt);
-    // The level stays with the label where the two fit together.
-    const size_t keptEnd = measure.widthOf(text) <= BM::kLabelRoom ? text.size() : label.size();
+    const auto levelEnd = static_cast<uint32_t>(text.size());
     if (alike.machinesDiffer && !machine.empty()) text.append("  ");
-    const size_t restAt = text.size();
+    const auto restAt = static_cast<uint32_t>(text.size());
     if (alike.machinesDiffer) text.append(machine);
     const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(parts.size()));
-    if (added) parts.push_back({static_cast<uint32_t>(keptEnd), static_cast<uint32_t>(restAt)});
+    if (added) {
+      out.texts.push_back(text);
+      // The level stays with the label where the two fit together.
+      const bool levelFits =
+          levelEnd == label.size() || measure.widthOf(std::string_view(text).substr(0, levelEnd)) <= BM::kLabelRoom;
+      parts.push_back({levelFits ? levelEnd : static_cast<uint32_t>(label.size()), restAt});
+    }
     out.formOf[static_cast<size_t>(j - out.begin)] = it->second;
   }
-  std::vector<chart::PartedName> names(parts.size());
-  for (const auto& [t, k] : distinct) names[k] = {t, parts[k].first, parts[k].second};
-  out.forms = chart::partedForms(names, BM::kLabelRoom, measure);
+  out.forms.assign(out.texts.size(), std::string());
+  out.made.assign(out.texts.size(), 0);
+}
+
+// The forms of the labels of rows from to to, where not made yet: each
+// among all the group's labels.
+void makeFormsOf(ChartView::GroupLabels& labels, int32_t from, int32_t to) {
+  std::vector<uint8_t> wanted(labels.texts.size(), 0);
+  bool any = false;
+  for (int32_t j = std::max(from, labels.begin); j < std::min(to, labels.end); ++j) {
+    const uint32_t k = labels.formOf[static_cast<size_t>(j - labels.begin)];
+    any = any || !labels.made[k];
+    wanted[k] = !labels.made[k];
+  }
+  if (!any) return;
+  std::vector<chart::PartedName> names;
+  for (size_t k = 0; k < labels.texts.size(); ++k)
+    names.push_back({labels.texts[k], labels.parts[k].first, labels.parts[k].second});
+  std::vector<std::string> forms =
+      chart::partedForms(names, BM::kLabelRoom, {BM::kRowTextSize, BM::kTextCharW}, &wanted);
+  for (size_t k = 0; k < wanted.size(); ++k)
+    if (wanted[k]) labels.forms[k] = std::move(forms[k]), labels.made[k] = 1;
 }
 
 }  // namespace
 
 // The labels of the groups drawn lately, made by this rebuild: a scroll
 // step redraws the same groups.
-const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end) const {
-  for (const GroupLabels& known : groupLabels_)
-    if (known.rebuild == rebuilds_ && known.begin == begin && known.end == end) return known;
+const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end, int32_t from, int32_t to) const {
+  for (GroupLabels& known : groupLabels_)
+    if (known.rebuild == rebuilds_ && known.begin == begin && known.end == end) {
+      makeFormsOf(known, from, to);
+      return known;
+    }
   // As many groups as a tall view shows, and some.
   constexpr size_t kKept = 64;
   if (groupLabels_.size() >= kKept) groupLabels_.erase(groupLabels_.begin());
   GroupLabels& made = groupLabels_.emplace_back();
   made.rebuild = rebuilds_, made.begin = begin, made.end = end;
   makeGroupLabels(*rows, made);
+  makeFormsOf(made, from, to);
   return made;
 }
 
@@ -381,10 +409,13 @@ void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
                                                titleMeasure);
       p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
     }
-    const ChartView::GroupLabels& labels = view.groupLabels(i, e);
-    // The first row whose line can reach into the band.
+    // The first row whose line can reach into the band, and one past the last.
     const int64_t skip = std::clamp<int64_t>(
         (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
+    const int64_t last = std::clamp<int64_t>(
+        (p.shown.bottom + kSlack - (y + BM::kFirstRowDY)) / BM::kRowPitch + 1, 0, k);
+    const ChartView::GroupLabels& labels =
+        view.groupLabels(i, e, i + static_cast<int32_t>(skip), i + static_cast<int32_t>(last));
     for (int32_t j = i + static_cast<int32_t>(skip); j < e; ++j) {
       const int64_t r = y + BM::kFirstRowDY + BM::kRowPitch * static_cast<int64_t>(j - i);
       if (r >= p.shown.bottom + kSlack) break;

@@ -115,9 +115,11 @@ class Cut {
     if (backShared < t.size())
       tailNeed_ = n_ - charsThrough(static_cast<uint32_t>(t.size()) - 1 - backShared) + 1;
     // The characters to start from: as many as the whole text's mean width
-    // lets the room hold.
-    const int64_t whole = std::max<int64_t>(measure.widthOf(t), 1);
-    if (n_ > 2) budget_ = static_cast<uint32_t>(std::clamp<int64_t>(static_cast<int64_t>(n_) * room / whole, 2, n_ - 1));
+    // lets the room hold, less what stands before the text.
+    const TextMeasure alone{measure.size, measure.perChar};
+    const int64_t whole = std::max<int64_t>(alone.widthOf(t), 1);
+    const int64_t left = room - (measure.after.empty() ? 0 : alone.widthOf(measure.after));
+    if (n_ > 2) budget_ = static_cast<uint32_t>(std::clamp<int64_t>(static_cast<int64_t>(n_) * left / whole, 2, n_ - 1));
     recipes();
   }
 
@@ -286,6 +288,18 @@ class Cut {
   std::vector<Recipe> recipes_;
 };
 
+// A mark for each pair of neighbouring bytes of t that holds no byte of an
+// ellipsis, folded onto 64 bits.
+uint64_t bytePairs(std::string_view t) {
+  uint64_t marks = 0;
+  for (size_t k = 0; k + 1 < t.size(); ++k) {
+    const auto a = static_cast<uint8_t>(t[k]), b = static_cast<uint8_t>(t[k + 1]);
+    if (a >= 0x80 || b >= 0x80) continue;  // a piece's bytes next to an ellipsis are not neighbours in a text
+    marks |= uint64_t{1} << ((a * 31u + b) & 63u);
+  }
+  return marks;
+}
+
 // Forms whose first and last pieces more texts share than this are held
 // to the rule by their being different from every other form alone: a
 // reading of every one would cost time quadratic in the texts.
@@ -301,7 +315,10 @@ uint32_t charCount(std::string_view t) {
 
 int64_t TextMeasure::widthOf(std::string_view text) const {
   if (!gDriver) return static_cast<int64_t>(charCount(after) + charCount(text)) * perChar;
-  const std::string z = std::string(after).append(text);  // the driver reads up to a NUL
+  // The driver reads up to a NUL; the texts are measured on the drawing
+  // thread alone, many thousand at a draw, in one buffer.
+  static std::string z;
+  z.assign(after).append(text);
   return gDriver->textWidth(z.c_str(), size);
 }
 
@@ -350,6 +367,7 @@ NameParts::NameParts(const std::vector<std::string_view>& texts) : id_(texts.siz
   }
   frontOrder_ = sortedOrder(distinct_, false);
   backOrder_ = sortedOrder(distinct_, true);
+  for (std::string_view t : distinct_) pairs_.push_back(bytePairs(t));
   front_ = mostShared(distinct_, frontOrder_, false);
   back_ = mostShared(distinct_, backOrder_, true);
 }
@@ -377,16 +395,26 @@ bool NameParts::misreads(std::string_view f, uint32_t d) const {
   const bool byFront = frontTo - frontFrom <= backTo - backFrom;
   const auto from = byFront ? frontFrom : backFrom, to = byFront ? frontTo : backTo;
   if (static_cast<size_t>(to - from) > kMostRead) return false;
-  return std::any_of(from, to, [&](uint32_t e) { return e != d && readsAs(f, distinct_[e]); });
+  // A text that reads from f holds every pair of bytes of f's pieces
+  // between: most texts sharing f's ends lack one.
+  const uint64_t pairs = first == last ? 0 : bytePairs(f.substr(first, last - first));
+  return std::any_of(from, to, [&](uint32_t e) {
+    return e != d && (pairs & ~pairs_[e]) == 0 && readsAs(f, distinct_[e]);
+  });
 }
 
-std::vector<std::string> NameParts::forms(int64_t room, const TextMeasure& measure) const {
+std::vector<std::string> NameParts::forms(int64_t room, const TextMeasure& measure,
+                                          const std::vector<uint8_t>* wanted) const {
   const uint32_t D = static_cast<uint32_t>(distinct_.size());
   std::vector<Form> forms(D);
   std::vector<std::optional<Cut>> cuts(D);
   std::vector<size_t> recipe(D, 0);
+  std::vector<uint8_t> made(D, wanted ? 0 : 1);
+  if (wanted)
+    for (size_t i = 0; i < id_.size(); ++i) made[id_[i]] = made[id_[i]] || (*wanted)[i];
   std::vector<uint32_t> open;  // cut texts whose form may still change
   for (uint32_t d = 0; d < D; ++d) {
+    if (!made[d]) continue;
     const std::string_view t = distinct_[d];
     if (measure.widthOf(t) <= room) {
       forms[d] = {std::string(t), true};
@@ -407,6 +435,7 @@ std::vector<std::string> NameParts::forms(int64_t room, const TextMeasure& measu
     std::unordered_map<std::string_view, uint32_t> first;
     std::vector<uint8_t> met(D, 0);
     for (uint32_t d = 0; d < D; ++d) {
+      if (!made[d]) continue;
       const auto [it, added] = first.try_emplace(forms[d].text, d);
       if (!added) met[d] = met[it->second] = 1;
     }
@@ -427,40 +456,49 @@ std::vector<std::string> NameParts::forms(int64_t room, const TextMeasure& measu
   return out;
 }
 
-std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64_t room, const TextMeasure& measure) {
+std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64_t room, const TextMeasure& measure,
+                                     const std::vector<uint8_t>* wanted) {
   std::vector<std::string> out(names.size());
-  // By their first part with its joint: the names whose first part fits.
+  const auto want = [&](uint32_t i) { return !wanted || (*wanted)[i]; };
+  // By their first part with its joint.
   std::unordered_map<std::string_view, std::vector<uint32_t>> byKept;
-  std::vector<uint32_t> whole;  // names cut as a whole: not even their first part fits
-  for (uint32_t i = 0; i < names.size(); ++i) {
-    const PartedName& p = names[i];
-    if (measure.widthOf(p.text.substr(0, p.keptEnd)) > room) whole.push_back(i);
-    else byKept[p.text.substr(0, p.restAt)].push_back(i);
+  for (uint32_t i = 0; i < names.size(); ++i) byKept[names[i].text.substr(0, names[i].restAt)].push_back(i);
+  std::vector<uint8_t> whole;  // names cut as a whole: not even their first part fits
+  for (const auto& [kept, members] : byKept) {
+    if (!std::any_of(members.begin(), members.end(), want)) continue;
+    const PartedName& one = names[members.front()];
+    if (measure.widthOf(one.text.substr(0, one.keptEnd)) > room) {
+      whole.resize(names.size(), 0);
+      for (uint32_t i : members) whole[i] = want(i);
+      continue;
+    }
+    // Each rest is measured standing after the first part.
+    std::vector<std::string_view> rests;
+    std::vector<uint8_t> these(members.size());
+    bool cut = false;
+    for (size_t m = 0; m < members.size(); ++m) {
+      const PartedName& p = names[members[m]];
+      rests.push_back(p.text.substr(p.restAt));
+      if (!want(members[m])) continue;
+      if (measure.widthOf(p.text) <= room) out[members[m]] = std::string(p.text);
+      else these[m] = 1, cut = true;
+    }
+    if (!cut) continue;
+    const TextMeasure after{measure.size, measure.perChar, kept};
+    const std::vector<std::string> forms = NameParts(rests).forms(room, after, &these);
+    for (size_t m = 0; m < members.size(); ++m) {
+      if (!these[m]) continue;
+      const PartedName& p = names[members[m]];
+      if (p.restAt == p.text.size() || forms[m].empty()) out[members[m]] = std::string(p.text.substr(0, p.keptEnd));
+      else out[members[m]] = std::string(kept).append(forms[m]);
+    }
   }
   if (!whole.empty()) {
     std::vector<std::string_view> texts;
     for (const PartedName& p : names) texts.push_back(p.text);
-    std::vector<std::string> forms = shortForms(texts, room, measure);
-    for (uint32_t i : whole) out[i] = std::move(forms[i]);
-  }
-  for (const auto& [kept, members] : byKept) {
-    std::vector<uint8_t> fits(members.size());
-    for (size_t m = 0; m < members.size(); ++m) fits[m] = measure.widthOf(names[members[m]].text) <= room;
-    if (std::all_of(fits.begin(), fits.end(), [](uint8_t f) { return f; })) {
-      for (uint32_t i : members) out[i] = std::string(names[i].text);
-      continue;
-    }
-    std::vector<std::string_view> rests;
-    for (uint32_t i : members) rests.push_back(names[i].text.substr(names[i].restAt));
-    // Each rest is measured standing after the first part.
-    const TextMeasure after{measure.size, measure.perChar, kept};
-    const std::vector<std::string> forms = NameParts(rests).forms(room, after);
-    for (size_t m = 0; m < members.size(); ++m) {
-      const PartedName& p = names[members[m]];
-      if (fits[m]) out[members[m]] = std::string(p.text);
-      else if (p.restAt == p.text.size() || forms[m].empty()) out[members[m]] = std::string(p.text.substr(0, p.keptEnd));
-      else out[members[m]] = std::string(kept).append(forms[m]);
-    }
+    std::vector<std::string> forms = NameParts(texts).forms(room, measure, &whole);
+    for (uint32_t i = 0; i < names.size(); ++i)
+      if (whole[i]) out[i] = std::move(forms[i]);
   }
   return out;
 }

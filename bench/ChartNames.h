@@ -120,7 +120,10 @@ class NameParts {
  public:
   explicit NameParts(const std::vector<std::string_view>& texts);
   ~NameParts();
-  std::vector<std::string> forms(int64_t room, const TextMeasure& measure) const;
+  // With `wanted` (by text), the forms of the wanted texts alone; the
+  // others are left empty.
+  std::vector<std::string> forms(int64_t room, const TextMeasure& measure,
+                                 const std::vector<uint8_t>* wanted = nullptr) const;
 
  private:
   // Whether form f of distinct text d reads as another text.
@@ -133,6 +136,7 @@ class NameParts {
   std::vector<uint32_t> front_, back_;
   // The distinct texts sorted by their bytes from the front, and from the end.
   std::vector<uint32_t> frontOrder_, backOrder_;
+  std::vector<uint64_t> pairs_;  // by distinct text: its pairs of ASCII bytes (bytePairs)
 };
 
 inline std::vector<std::string> shortForms(const std::vector<std::string_view>& texts, int64_t room,
@@ -148,7 +152,8 @@ struct PartedName {
   std::string_view text;
   uint32_t keptEnd = 0, restAt = 0;
 };
-std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64_t room, const TextMeasure& measure);
+std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64_t room, const TextMeasure& measure,
+                                     const std::vector<uint8_t>* wanted = nullptr);
 
 // The short forms of an Array of Strings (a missing one shows as nothing).
 // The partings are made again only when the Strings change, and the forms

@@ -106,13 +106,19 @@ class ChartView : public UXView {
   // The row labels of the bar charts' groups drawn lately, as drawn: a
   // scroll step redraws the same groups (ChartDraw.cpp). An entry holds for
   // the rows of the rebuild that made it alone.
+  // The forms are made for the rows drawn: a group may be far taller than
+  // the view.
   struct GroupLabels {
     uint64_t rebuild = 0;
     int32_t begin = 0, end = 0;
     std::vector<uint32_t> formOf;  // by row from begin
-    std::vector<std::string> forms;
+    std::vector<std::string> texts;  // the distinct labels in full
+    std::vector<std::pair<uint32_t, uint32_t>> parts;  // by text: keptEnd, restAt
+    std::vector<std::string> forms;  // by text, as drawn
+    std::vector<uint8_t> made;       // by text: its form is made
   };
-  const GroupLabels& groupLabels(int32_t begin, int32_t end) const;
+  // The labels of rows begin to end, their forms made for rows `from` to `to`.
+  const GroupLabels& groupLabels(int32_t begin, int32_t end, int32_t from, int32_t to) const;
  private:
   void drawBars(UXGraphics& graphics) const;
   int32_t summaryMinimumWidth() const;  // SummaryPanels.cpp
