@@ -6,8 +6,8 @@
 // neighbours; by their bytes from the back, the same for endings. A text's
 // form is tried from a short list of recipes (its ends, then windows on
 // its middle, then its ends however long they must be), each at the most
-// characters that fit the room; texts whose forms meet take their next
-// recipe until none meet.
+// characters that fit the room; texts whose forms meet, or read as
+// another text (readsAs), take their next recipe until none do.
 #include "bench/ChartNames.h"
 
 #include <algorithm>
@@ -83,13 +83,6 @@ bool lower(char c) { return c >= 'a' && c <= 'z'; }
 bool upper(char c) { return c >= 'A' && c <= 'Z'; }
 bool digit(char c) { return c >= '0' && c <= '9'; }
 
-// A form and whether it surely tells its text from every other: it keeps
-// all of the beginning (or end) that no other text shares.
-struct Form {
-  std::string text;
-  bool sure = false;
-};
-
 // What a cut form keeps of its text: the first `head` characters, an
 // ellipsis, the characters from `from` up to `to`, and an ellipsis unless
 // `to` is the text's end.
@@ -124,9 +117,9 @@ class Cut {
   }
 
   // The form of recipe r and on, the first that fits; nothing past the last.
-  std::optional<Form> formFrom(size_t& r) const {
+  std::optional<std::string> formFrom(size_t& r) const {
     for (; r < recipes_.size(); ++r)
-      if (std::optional<Form> f = fitted(recipes_[r])) return f;
+      if (std::optional<std::string> f = fitted(recipes_[r])) return f;
     return std::nullopt;
   }
 
@@ -165,8 +158,8 @@ class Cut {
   // parts from its nearest read from the other end; then windows on the
   // middle from the word where it parts from its nearest, and from the
   // words before it (from the parting character itself in a name of one
-  // word); then its ends however much of them it takes; last its
-  // beginning, not sure.
+  // word); then its ends however much of them it takes, its beginning
+  // last.
   void recipes() {
     const uint32_t good = twoThirds(budget_ - 1);
     if (tailNeed_ <= good && (tailNeed_ <= headNeed_ || headNeed_ > good)) recipes_.push_back({kTail, 0});
@@ -182,8 +175,7 @@ class Cut {
       }
     }
     if (tailNeed_ != kFar) recipes_.push_back({kTail, 0});
-    if (headNeed_ != kFar) recipes_.push_back({kHead, 0});
-    recipes_.push_back({kHead, 1});
+    recipes_.push_back({kHead, 0});
   }
 
   // -- The windows, each of `keep` characters at most
@@ -241,19 +233,16 @@ class Cut {
 
   // The recipe at `chars` characters, the ellipses counted as one each (an
   // ellipsis may stand for one character wider than itself).
-  std::optional<Form> at(const Recipe& r, uint32_t chars) const {
+  std::optional<std::string> at(const Recipe& r, uint32_t chars) const {
     if (chars < 2 || chars > n_) return std::nullopt;
     const uint32_t keep = chars - 1;
     std::optional<Window> w;
-    bool sure = false;
     switch (r.kind) {
       case kTail:
         w = tailFirst(keep);
-        sure = tailNeed_ != kFar && n_ - w->from >= tailNeed_;
         break;
       case kHead:
         w = headFirst(keep);
-        sure = r.at == 0 && headNeed_ != kFar && w->head >= headNeed_;
         break;
       case kBoth:
         w = bothPartings(keep);
@@ -263,17 +252,17 @@ class Cut {
         break;
     }
     if (!w || !holds(*w, keep)) return std::nullopt;
-    return Form{joined(*w), sure};
+    return joined(*w);
   }
 
   // The recipe at the most characters whose form fits the room.
-  std::optional<Form> fitted(const Recipe& r) const {
-    const auto fits = [&](const std::optional<Form>& f) { return f && measure_.widthOf(f->text) <= room_; };
+  std::optional<std::string> fitted(const Recipe& r) const {
+    const auto fits = [&](const std::optional<std::string>& f) { return f && measure_.widthOf(*f) <= room_; };
     uint32_t chars = budget_;
-    std::optional<Form> f = at(r, chars);
+    std::optional<std::string> f = at(r, chars);
     while (chars > 2 && !fits(f)) f = at(r, --chars);
     if (!fits(f)) return std::nullopt;
-    for (std::optional<Form> more; chars + 1 <= n_ && fits(more = at(r, chars + 1)); ++chars) f = std::move(more);
+    for (std::optional<std::string> more; chars + 1 <= n_ && fits(more = at(r, chars + 1)); ++chars) f = std::move(more);
     return f;
   }
 
@@ -302,7 +291,9 @@ uint64_t bytePairs(std::string_view t) {
 
 // Forms whose first and last pieces more texts share than this are held
 // to the rule by their being different from every other form alone: a
-// reading of every one would cost time quadratic in the texts.
+// reading of every one would cost time quadratic in the texts. A form
+// that keeps what no other text has at its beginning or end shares them
+// with its own text alone.
 constexpr size_t kMostRead = 256;
 
 }  // namespace
@@ -406,7 +397,7 @@ bool NameParts::misreads(std::string_view f, uint32_t d) const {
 std::vector<std::string> NameParts::forms(int64_t room, const TextMeasure& measure,
                                           const std::vector<uint8_t>* wanted) const {
   const uint32_t D = static_cast<uint32_t>(distinct_.size());
-  std::vector<Form> forms(D);
+  std::vector<std::string> forms(D);
   std::vector<std::optional<Cut>> cuts(D);
   std::vector<size_t> recipe(D, 0);
   std::vector<uint8_t> made(D, wanted ? 0 : 1);
@@ -417,33 +408,33 @@ std::vector<std::string> NameParts::forms(int64_t room, const TextMeasure& measu
     if (!made[d]) continue;
     const std::string_view t = distinct_[d];
     if (measure.widthOf(t) <= room) {
-      forms[d] = {std::string(t), true};
+      forms[d] = std::string(t);
       continue;
     }
     cuts[d].emplace(t, front_[d], back_[d], room, measure);
-    if (std::optional<Form> f = cuts[d]->formFrom(recipe[d])) {
+    if (std::optional<std::string> f = cuts[d]->formFrom(recipe[d])) {
       forms[d] = std::move(*f);
       open.push_back(d);
     } else {
-      forms[d] = {fitText(t, room, measure), false};  // the room holds no recipe
+      forms[d] = fitText(t, room, measure);  // the room holds no recipe
     }
   }
   // A form that meets another text's, or reads as another text, takes its
-  // text's next recipe (a sure form, or a text out of recipes, stays),
-  // until no form that may change does either.
+  // text's next recipe (a text out of recipes keeps its last), until no
+  // form that may change does either.
   while (!open.empty()) {
     std::unordered_map<std::string_view, uint32_t> first;
     std::vector<uint8_t> met(D, 0);
     for (uint32_t d = 0; d < D; ++d) {
       if (!made[d]) continue;
-      const auto [it, added] = first.try_emplace(forms[d].text, d);
+      const auto [it, added] = first.try_emplace(forms[d], d);
       if (!added) met[d] = met[it->second] = 1;
     }
     std::vector<uint32_t> still;
     for (uint32_t d : open) {
-      if (forms[d].sure || !(met[d] || misreads(forms[d].text, d))) continue;
+      if (!(met[d] || misreads(forms[d], d))) continue;
       ++recipe[d];
-      if (std::optional<Form> f = cuts[d]->formFrom(recipe[d])) {
+      if (std::optional<std::string> f = cuts[d]->formFrom(recipe[d])) {
         forms[d] = std::move(*f);
         still.push_back(d);
       }
@@ -452,7 +443,7 @@ std::vector<std::string> NameParts::forms(int64_t room, const TextMeasure& measu
   }
   std::vector<std::string> out;
   out.reserve(id_.size());
-  for (uint32_t d : id_) out.push_back(forms[d].text);
+  for (uint32_t d : id_) out.push_back(forms[d]);
   return out;
 }
 
