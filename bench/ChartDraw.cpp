@@ -267,10 +267,12 @@ void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
     const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(parts.size()));
     if (added) {
       out.texts.push_back(text);
-      // The level stays with the label where the two fit together.
+      // The level stays with the label where the two fit together; else it
+      // is cut with the machine, after the label.
+      const auto labelEnd = static_cast<uint32_t>(label.size());
       const bool levelFits =
-          levelEnd == label.size() || measure.widthOf(std::string_view(text).substr(0, levelEnd)) <= BM::kLabelRoom;
-      parts.push_back({levelFits ? levelEnd : static_cast<uint32_t>(label.size()), restAt});
+          levelEnd == labelEnd || measure.widthOf(std::string_view(text).substr(0, levelEnd)) <= BM::kLabelRoom;
+      parts.push_back(levelFits ? std::pair{levelEnd, restAt} : std::pair{labelEnd, labelEnd + 1});
     }
     out.formOf[static_cast<size_t>(j - out.begin)] = it->second;
   }

@@ -343,6 +343,16 @@ TEST_F(Measured, GeneratedNamesReadAsTheirOwnAlone) {
 // forms read as their own names alone wherever the room left after it
 // holds a form that tells the rest apart.
 TEST_F(Measured, PartedNamesKeepTheirFirstPartWhole) {
+  {
+    // A name exactly as wide as its room stands whole; one character less
+    // of room cuts what is added, the first part whole.
+    useDriver(false);
+    const std::vector<chart::PartedName> names = {{"arm64 O0 AMD EPYC 7763", 8, 9}, {"arm64 O0 AMD EPYC 9654", 8, 9}};
+    EXPECT_EQ(chart::partedForms(names, 220, {10, 10}), (std::vector<std::string>{"arm64 O0 AMD EPYC 7763",
+                                                                                   "arm64 O0 AMD EPYC 9654"}));
+    EXPECT_EQ(chart::partedForms(names, 219, {10, 10}),
+              (std::vector<std::string>{"arm64 O0 AMD EP" + kDots + " 7763", "arm64 O0 AMD EP" + kDots + " 9654"}));
+  }
   const std::vector<std::string> firsts = {"quorl  arm64 O3", "C++ (clang)  x86-64", "x86-64 O0", "arm64"};
   for (const bool driver : {false, true}) {
     useDriver(driver);
