@@ -306,9 +306,9 @@ uint32_t charCount(std::string_view t) {
 
 int64_t TextMeasure::widthOf(std::string_view text) const {
   if (!gDriver) return static_cast<int64_t>(charCount(after) + charCount(text)) * perChar;
-  // The driver reads up to a NUL; the texts are measured on the drawing
-  // thread alone, many thousand at a draw, in one buffer.
-  static std::string z;
+  // The driver reads up to a NUL; many thousand texts are measured at a
+  // draw, in one buffer a thread.
+  thread_local std::string z;
   z.assign(after).append(text);
   return gDriver->textWidth(z.c_str(), size);
 }
