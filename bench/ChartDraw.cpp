@@ -155,12 +155,12 @@ std::vector<std::string> tickTexts(int32_t metric, double step, size_t n) {
   constexpr int32_t kMostDecimals = 9;
   std::vector<std::string> out;
   for (int32_t d = fewest;; ++d) {
-    char format[8] = {'%', '.', char('0' + d), 'f', metric == 1 ? 'x' : '\0', '\0'};
     out.clear();
     bool apart = true;
     for (size_t t = 0; t < n; ++t) {
       const double v = static_cast<double>(t) * step;
-      out.emplace_back(chart::drawnText(*String::withFormat(format, metric == 1 ? v : v / 1000.0)));
+      out.emplace_back(chart::drawnText(
+          *String::withFormat(metric == 1 ? "%.*fx" : "%.*f", d, metric == 1 ? v : v / 1000.0)));
       if (t > 0 && out[t] == out[t - 1]) apart = false;
     }
     if (apart || d == kMostDecimals) return out;
@@ -238,111 +238,98 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
                   BM::kAxisTitleSize);
 }
 
-// What rows whose labels read alike have in common: the first one's level
-// and machine, and whether another's differ.
-struct Alike {
-  const String* opt = nullptr;
-  const String* machine = nullptr;
-  bool optsDiffer = false, machinesDiffer = false;
-};
-
 std::string_view textOf(const String* s) { return s ? chart::drawnText(*s) : std::string_view(); }
 
-// Rows that share their label, level and machine Strings share their text.
-struct Source {
-  const String *label, *opt, *machine;
-  bool operator==(const Source&) const = default;
-};
-struct SourceHash {
-  size_t operator()(const Source& s) const {
-    const std::hash<const void*> h;
-    return h(s.label) ^ (h(s.opt) * 31) ^ (h(s.machine) * 1009);
-  }
-};
-
-// The row labels of a group as drawn. Rows whose labels read alike but
-// that ran at different optimisation levels, or on different machines, get
-// the level (" O2") and the machine ("  AMD EPYC 7763") added, whichever
-// differs among them; the labels are then cut to their room by the short
-// forms, so that the cut keeps them apart, and held to the measured room.
+// The row labels of a group as drawn. Rows whose labels read alike get
+// their optimisation level (" O2") where the levels of those rows differ,
+// and their machine ("  AMD EPYC 7763") where their machines differ. The
+// label stands whole, and the level with it where both fit; what is added
+// after them is cut first, to what tells it from the others added to the
+// same label (chart::partedForms).
 void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
-  // Which labels read alike with different levels or machines. Rows of one
-  // configuration share their label String: most rows are found by its
-  // address.
-  std::unordered_map<std::string_view, Alike> byText;  // views into the rows' Strings
-  std::unordered_map<const String*, Alike*> byString;
+  struct Alike {
+    std::string_view opt, machine;
+    bool optsDiffer = false, machinesDiffer = false;
+  };
+  std::unordered_map<std::string_view, Alike> byLabel;  // the rows' texts, read during this call
   for (int32_t j = out.begin; j < out.end; ++j) {
     const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
     if (!row) continue;
-    auto [known, added] = byString.try_emplace(row->label.get(), nullptr);
-    if (added) {
-      auto [it, first] = byText.try_emplace(textOf(row->label.get()));
-      if (first) it->second = {row->opt.get(), row->machineText.get()};
-      known->second = &it->second;
-    }
-    Alike& alike = *known->second;
-    alike.optsDiffer = alike.optsDiffer || textOf(alike.opt) != textOf(row->opt.get());
-    alike.machinesDiffer = alike.machinesDiffer || textOf(alike.machine) != textOf(row->machineText.get());
-  }
-  // Each row's text, the distinct texts once, and where the machine added
-  // to a text starts in it.
-  std::unordered_map<Source, uint32_t, SourceHash> sources;
-  std::unordered_map<std::string, uint32_t> distinct;
-  std::vector<std::string> texts;
-  std::vector<size_t> machineAt;
-  out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
-  for (int32_t j = out.begin; j < out.end; ++j) {
-    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
-    if (!row) continue;
-    const Alike& alike = byText.at(textOf(row->label.get()));
-    // What does not tell this label's rows apart is left out of the key.
-    const Source key{row->label.get(), alike.optsDiffer ? row->opt.get() : nullptr,
-                     alike.machinesDiffer ? row->machineText.get() : nullptr};
-    auto [source, added] = sources.try_emplace(key, 0);
-    if (added) {
-      std::string text(textOf(key.label));
-      if (!textOf(key.opt).empty()) text.append(" ").append(textOf(key.opt));
-      size_t machine = std::string::npos;
-      if (!textOf(key.machine).empty()) machine = text.append("  ").size(), text.append(textOf(key.machine));
-      auto [it, fresh] = distinct.try_emplace(std::move(text), static_cast<uint32_t>(texts.size()));
-      if (fresh) texts.push_back(it->first), machineAt.push_back(machine);
-      source->second = it->second;
-    }
-    out.formOf[static_cast<size_t>(j - out.begin)] = source->second;
+    const std::string_view opt = textOf(row->opt.get()), machine = textOf(row->machineText.get());
+    Alike& alike = byLabel.try_emplace(textOf(row->label.get()), Alike{opt, machine}).first->second;
+    alike.optsDiffer = alike.optsDiffer || alike.opt != opt;
+    alike.machinesDiffer = alike.machinesDiffer || alike.machine != machine;
   }
   const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
-  out.forms = chart::shortForms({texts.begin(), texts.end()}, BM::kLabelRoom, measure);
-  // Where the room leaves enough of it after the label, a machine is
-  // shortened on its own, among the machines after the same label: the
-  // label then reads whole.
-  std::unordered_map<std::string_view, std::vector<uint32_t>> byLabel;
-  for (uint32_t k = 0; k < texts.size(); ++k)
-    if (machineAt[k] != std::string::npos) byLabel[std::string_view(texts[k]).substr(0, machineAt[k])].push_back(k);
-  const int64_t fewest = static_cast<int64_t>(kFewestLabelChars) * measure.widthOf("0");
-  for (const auto& [label, members] : byLabel) {
-    const int64_t room = BM::kLabelRoom - measure.widthOf(label);
-    const bool cut = std::any_of(members.begin(), members.end(), [&](uint32_t k) { return out.forms[k] != texts[k]; });
-    if (!cut || room < fewest) continue;
-    std::vector<std::string_view> machines;
-    for (uint32_t k : members) machines.push_back(std::string_view(texts[k]).substr(machineAt[k]));
-    const std::vector<std::string> forms = chart::shortForms(machines, room, measure);
-    for (size_t m = 0; m < members.size(); ++m) out.forms[members[m]] = std::string(label).append(forms[m]);
+  std::unordered_map<std::string, uint32_t> distinct;
+  std::vector<std::pair<uint32_t, uint32_t>>& parts = out.parts;
+  out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
+  std::string text;
+  for (int32_t j = out.begin; j < out.end; ++j) {
+    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
+    if (!row) continue;
+    const std::string_view label = textOf(row->label.get());
+    const Alike& alike = byLabel.at(label);
+    const std::string_view opt = textOf(row->opt.get()), machine = textOf(row->machineText.get());
+    text.assign(label);
+    if (alike.optsDiffer && !opt.empty()) text.append(" ").append(opt);
+    const auto levelEnd = static_cast<uint32_t>(text.size());
+    if (alike.machinesDiffer && !machine.empty()) text.append("  ");
+    const auto restAt = static_cast<uint32_t>(text.size());
+    if (alike.machinesDiffer) text.append(machine);
+    const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(parts.size()));
+    if (added) {
+      out.texts.push_back(text);
+      // The level stays with the label where the two fit together; else it
+      // is cut with the machine, after the label.
+      const auto labelEnd = static_cast<uint32_t>(label.size());
+      const bool levelFits =
+          levelEnd == labelEnd || measure.widthOf(std::string_view(text).substr(0, levelEnd)) <= BM::kLabelRoom;
+      parts.push_back(levelFits ? std::pair{levelEnd, restAt} : std::pair{labelEnd, labelEnd + 1});
+    }
+    out.formOf[static_cast<size_t>(j - out.begin)] = it->second;
   }
+  out.forms.assign(out.texts.size(), std::string());
+  out.made.assign(out.texts.size(), 0);
+}
+
+// The forms of the labels of rows from to to, where not made yet: each
+// among all the group's labels.
+void makeFormsOf(ChartView::GroupLabels& labels, int32_t from, int32_t to) {
+  std::vector<uint8_t> wanted(labels.texts.size(), 0);
+  bool any = false;
+  for (int32_t j = std::max(from, labels.begin); j < std::min(to, labels.end); ++j) {
+    const uint32_t k = labels.formOf[static_cast<size_t>(j - labels.begin)];
+    any = any || !labels.made[k];
+    wanted[k] = !labels.made[k];
+  }
+  if (!any) return;
+  std::vector<chart::PartedName> names;
+  for (size_t k = 0; k < labels.texts.size(); ++k)
+    names.push_back({labels.texts[k], labels.parts[k].first, labels.parts[k].second});
+  std::vector<std::string> forms =
+      chart::partedForms(names, BM::kLabelRoom, {BM::kRowTextSize, BM::kTextCharW}, &wanted);
+  for (size_t k = 0; k < wanted.size(); ++k)
+    if (wanted[k]) labels.forms[k] = std::move(forms[k]), labels.made[k] = 1;
 }
 
 }  // namespace
 
-const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end) const {
-  const void* first = rows->get(static_cast<uint32_t>(begin)).get();
-  const void* last = rows->get(static_cast<uint32_t>(end - 1)).get();
-  for (const GroupLabels& known : groupLabels_)
-    if (known.begin == begin && known.end == end && known.first == first && known.last == last) return known;
+// The labels of the groups drawn lately, made by this rebuild: a scroll
+// step redraws the same groups.
+const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end, int32_t from, int32_t to) const {
+  for (GroupLabels& known : groupLabels_)
+    if (known.rebuild == rebuilds_ && known.begin == begin && known.end == end) {
+      makeFormsOf(known, from, to);
+      return known;
+    }
   // As many groups as a tall view shows, and some.
   constexpr size_t kKept = 64;
   if (groupLabels_.size() >= kKept) groupLabels_.erase(groupLabels_.begin());
   GroupLabels& made = groupLabels_.emplace_back();
-  made.begin = begin, made.end = end, made.first = first, made.last = last;
+  made.rebuild = rebuilds_, made.begin = begin, made.end = end;
   makeGroupLabels(*rows, made);
+  makeFormsOf(made, from, to);
   return made;
 }
 
@@ -437,10 +424,13 @@ void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
                                                titleMeasure);
       p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
     }
-    const ChartView::GroupLabels& labels = view.groupLabels(i, e);
-    // The first row whose line can reach into the band.
+    // The first row whose line can reach into the band, and one past the last.
     const int64_t skip = std::clamp<int64_t>(
         (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
+    const int64_t last = std::clamp<int64_t>(
+        (p.shown.bottom + kSlack - (y + BM::kFirstRowDY)) / BM::kRowPitch + 1, 0, k);
+    const ChartView::GroupLabels& labels =
+        view.groupLabels(i, e, i + static_cast<int32_t>(skip), i + static_cast<int32_t>(last));
     for (int32_t j = i + static_cast<int32_t>(skip); j < e; ++j) {
       const int64_t r = y + BM::kFirstRowDY + BM::kRowPitch * static_cast<int64_t>(j - i);
       if (r >= p.shown.bottom + kSlack) break;

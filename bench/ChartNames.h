@@ -10,10 +10,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "bench/TextKeys.h"
@@ -75,10 +77,12 @@ inline std::string_view drawnText(const String& s) {
 uint32_t charCount(std::string_view text);
 
 // A drawn text's width in pixels at one text size: the driver's measure,
-// or without a driver `perChar` pixels a character.
+// or without a driver `perChar` pixels a character. With `after`, a text
+// is measured standing after it, the two as one.
 struct TextMeasure {
   int32_t size;
   int64_t perChar;
+  std::string_view after{};
   int64_t widthOf(std::string_view text) const;
   bool operator==(const TextMeasure&) const = default;
 };
@@ -87,6 +91,16 @@ struct TextMeasure {
 // beginning that fits with the ellipsis after it, cut only between
 // characters; "" when not even the ellipsis fits.
 std::string fitText(std::string_view text, int64_t room, const TextMeasure& measure);
+
+// The one reading rule of every drawn name. A reader takes a drawn form for
+// a name when the form is the whole name; or, where the form has ellipses,
+// when its first piece begins the name, its last piece ends it, and the
+// pieces between occur in order between them; or, with no ellipsis and
+// shorter than the name, when it begins the name. A list of drawn names
+// reads when each form stands for its own name alone among the names of
+// the list, wherever the room holds such a form. The forms made here are
+// held to it (NameParts::forms).
+bool readsAs(std::string_view form, std::string_view name);
 
 // Where each of a list of texts parts from the others, and the short forms
 // that keep them told apart in a room. A text that fits its room stands
@@ -106,20 +120,40 @@ class NameParts {
  public:
   explicit NameParts(const std::vector<std::string_view>& texts);
   ~NameParts();
-  std::vector<std::string> forms(int64_t room, const TextMeasure& measure) const;
+  // With `wanted` (by text), the forms of the wanted texts alone; the
+  // others are left empty.
+  std::vector<std::string> forms(int64_t room, const TextMeasure& measure,
+                                 const std::vector<uint8_t>* wanted = nullptr) const;
 
  private:
+  // Whether form f of distinct text d reads as another text.
+  bool misreads(std::string_view f, uint32_t d) const;
+
   std::vector<std::string_view> distinct_;
   std::vector<uint32_t> id_;  // the distinct text of each text
   // By distinct text: the most bytes it shares with any other from the
   // front, and from the end.
   std::vector<uint32_t> front_, back_;
+  // The distinct texts sorted by their bytes from the front, and from the end.
+  std::vector<uint32_t> frontOrder_, backOrder_;
+  std::vector<uint64_t> pairs_;  // by distinct text: its pairs of ASCII bytes (bytePairs)
 };
 
 inline std::vector<std::string> shortForms(const std::vector<std::string_view>& texts, int64_t room,
                                            const TextMeasure& measure) {
   return NameParts(texts).forms(room, measure);
 }
+
+// A name of two parts: the first, its bytes up to `keptEnd`, stands whole
+// wherever it fits the room; what is added after it, from byte `restAt` on
+// (the bytes between join the two), is cut first, to what tells it from
+// the additions to the same first part. restAt at the end: nothing added.
+struct PartedName {
+  std::string_view text;
+  uint32_t keptEnd = 0, restAt = 0;
+};
+std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64_t room, const TextMeasure& measure,
+                                     const std::vector<uint8_t>* wanted = nullptr);
 
 // The short forms of an Array of Strings (a missing one shows as nothing).
 // The partings are made again only when the Strings change, and the forms
@@ -130,9 +164,16 @@ class ShortForms {
   ShortForms();
   ~ShortForms();
   const std::vector<std::string>& of(const Array& texts, int64_t room, const TextMeasure& measure);
+  // The same of names in two parts: partsOf gives a String's keptEnd and
+  // restAt (PartedName), the same for a String at every call.
+  using PartsOf = std::function<std::pair<uint32_t, uint32_t>(const String&)>;
+  const std::vector<std::string>& of(const Array& texts, int64_t room, const TextMeasure& measure,
+                                     const PartsOf& partsOf);
+
+  static constexpr size_t kRoomsKept = 4;
+  size_t roomsKept() const { return kept_.size(); }
 
  private:
-  static constexpr size_t kRoomsKept = 4;
   struct Kept {
     int64_t room;
     TextMeasure measure;
@@ -141,6 +182,8 @@ class ShortForms {
   std::vector<Ref<String>> sources_;  // held, so that no other String takes an address
   std::vector<uint32_t> lengths_;
   std::unique_ptr<NameParts> parts_;
+  std::vector<PartedName> parted_;  // with partsOf: each String's parts
+  bool isParted_ = false;
   std::vector<Kept> kept_;  // the most recent first
 };
 

@@ -346,7 +346,7 @@ struct ChartView::RunCache {
 };
 
 void ChartView::rebuild() {
-  groupLabels_.clear();
+  ++rebuilds_;
   rows->removeAll();
   maxGroupRows = 0;
   if (!dataSet || !filter) {

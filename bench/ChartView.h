@@ -104,15 +104,21 @@ class ChartView : public UXView {
   const char* classNameC() const override { return "ChartView"; }
 
   // The row labels of the bar charts' groups drawn lately, as drawn: a
-  // scroll step redraws the same groups (ChartDraw.cpp). An entry names its
-  // group's rows, which a rebuild replaces; rebuild forgets them all.
+  // scroll step redraws the same groups (ChartDraw.cpp). An entry holds for
+  // the rows of the rebuild that made it alone.
+  // The forms are made for the rows drawn: a group may be far taller than
+  // the view.
   struct GroupLabels {
+    uint64_t rebuild = 0;
     int32_t begin = 0, end = 0;
-    const void *first = nullptr, *last = nullptr;
     std::vector<uint32_t> formOf;  // by row from begin
-    std::vector<std::string> forms;
+    std::vector<std::string> texts;  // the distinct labels in full
+    std::vector<std::pair<uint32_t, uint32_t>> parts;  // by text: keptEnd, restAt
+    std::vector<std::string> forms;  // by text, as drawn
+    std::vector<uint8_t> made;       // by text: its form is made
   };
-  const GroupLabels& groupLabels(int32_t begin, int32_t end) const;
+  // The labels of rows begin to end, their forms made for rows `from` to `to`.
+  const GroupLabels& groupLabels(int32_t begin, int32_t end, int32_t from, int32_t to) const;
  private:
   void drawBars(UXGraphics& graphics) const;
   int32_t summaryMinimumWidth() const;  // SummaryPanels.cpp
@@ -122,6 +128,7 @@ class ChartView : public UXView {
   struct RunCache;
   std::unique_ptr<RunCache> cache_;  // what rebuilds keep from one to the next
 
+  uint64_t rebuilds_ = 0;  // counts the rebuilds: each makes new rows
   mutable std::vector<GroupLabels> groupLabels_;
 };
 

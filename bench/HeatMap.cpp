@@ -230,6 +230,9 @@ struct HeatMap::MachineSettings {
     uint64_t build = 0;
   };
   std::unordered_map<std::string, Entry> texts;
+  // The bytes of the setting at the front of each text, before the blank
+  // and the machine.
+  std::unordered_map<const String*, uint32_t> settingBytes;
   uint64_t build = 0;
   size_t used = 0;
   // Room a build reuses from the last one.
@@ -274,6 +277,7 @@ struct HeatMap::MachineSettings {
       text->appendBytes(reinterpret_cast<const char*>(setting.p), setting.n);
       text->appendByte(' ');
       text->appendBytes(reinterpret_cast<const char*>(machine.p), machine.n);
+      settingBytes[text.get()] = setting.n;
       entry.text = std::move(text);
     }
     if (entry.build != build) {
@@ -294,7 +298,14 @@ struct HeatMap::MachineSettings {
   void endBuild() {
     settled.reset();
     if (texts.size() <= 2 * used + 256) return;
-    for (auto it = texts.begin(); it != texts.end();) it = it->second.build == build ? std::next(it) : texts.erase(it);
+    for (auto it = texts.begin(); it != texts.end();) {
+      if (it->second.build == build) {
+        ++it;
+        continue;
+      }
+      settingBytes.erase(it->second.text.get());
+      it = texts.erase(it);
+    }
   }
 };
 
@@ -701,10 +712,11 @@ struct HeatMap::Whole {
   Forms shown[3];
 
   const std::vector<std::string>& forms(int list, chart::ShortForms& source, const Array& texts, int64_t room,
-                                        const chart::TextMeasure& measure) {
+                                        const chart::TextMeasure& measure,
+                                        const chart::ShortForms::PartsOf* partsOf = nullptr) {
     Forms& kept = shown[list];
     if (!kept.forms || kept.room != room || !(kept.measure == measure))
-      kept = {room, measure, &source.of(texts, room, measure)};
+      kept = {room, measure, partsOf ? &source.of(texts, room, measure, *partsOf) : &source.of(texts, room, measure)};
     return *kept.forms;
   }
 };
@@ -815,9 +827,17 @@ const std::vector<std::string>& HeatMap::shownSeries() const {
   return whole().forms(1, shown_->series, *colSeries, HM::headerRoom(cellW()), {HM::kSeriesSize, HM::kHeaderCharW});
 }
 
+// A setting that carries its machine keeps its architecture and level
+// whole, and of the machine what tells the columns apart.
 const std::vector<std::string>& HeatMap::shownSettings() const {
+  const auto& settingBytes = machineSettings_->settingBytes;
+  const chart::ShortForms::PartsOf partsOf = [&](const String& s) {
+    const auto it = settingBytes.find(&s);
+    if (it == settingBytes.end()) return std::pair{s.byteLength(), s.byteLength()};
+    return std::pair{it->second, it->second + 1};
+  };
   return whole().forms(2, shown_->settings, *colSetting, HM::headerRoom(cellW()),
-                       {HM::kSettingSize, HM::kSettingCharW});
+                       {HM::kSettingSize, HM::kSettingCharW}, &partsOf);
 }
 
 uint32_t HeatMap::colorFor(double r) {

@@ -19,6 +19,7 @@
 
 #include "ChartTestSupport.h"
 #include "bench/ChartMetrics.h"
+#include "bench/ChartNames.h"
 #include "bench/HeatMapDraw.h"
 #include "foundation/Array.h"
 #include "foundation/Files.h"
@@ -340,9 +341,7 @@ TEST_F(ChartDraw, EveryBarChartTextIsHeldToItsRoom) {
 // shares stays. Machines too long for the room keep the label whole and
 // part in their short forms after it.
 TEST_F(ChartDraw, RowsOfABenchmarkThatReadAlikeAreToldApart) {
-  const auto labels = [&](const Ref<DataSet>& data) {
-    auto view = chart(data);
-    view->rebuild();
+  const auto drawnLabels = [&](const Ref<ChartView>& view) {
     RecordingGraphics g;
     view->drawRect(g, UXRect(0, 0, 800, 600));
     std::set<std::string> out;
@@ -353,6 +352,20 @@ TEST_F(ChartDraw, RowsOfABenchmarkThatReadAlikeAreToldApart) {
       }
     return out;
   };
+  const auto labels = [&](const Ref<DataSet>& data) {
+    auto view = chart(data);
+    view->rebuild();
+    return drawnLabels(view);
+  };
+  // A rebuild with other rows draws their labels, not the ones drawn before.
+  auto view = chart(dataSetOf({contribution("m", {{.bench = "b", .arch = "arm64", .best = 100},
+                                                  {.bench = "b", .opt = "O2", .arch = "arm64", .best = 200}})}));
+  view->rebuild();
+  EXPECT_EQ(drawnLabels(view), (std::set<std::string>{"quorl  arm64 O3", "quorl  arm64 O2"}));
+  view->dataSet = dataSetOf({contribution("m", {{.bench = "b", .target = "cpp", .arch = "x86_64", .best = 100},
+                                                {.bench = "b", .target = "gcc", .arch = "x86_64", .best = 200}})});
+  view->rebuild();
+  EXPECT_EQ(drawnLabels(view), (std::set<std::string>{"C++ (clang)  x86-64", "C++ (GCC)  x86-64"}));
   EXPECT_EQ(labels(dataSetOf({contribution("Intel Xeon", {{.bench = "b", .arch = "x86_64", .best = 83900},
                                                           {.bench = "b", .target = "cpp", .arch = "x86_64", .best = 1000}}),
                               contribution("AMD EPYC", {{.bench = "b", .arch = "x86_64", .best = 117900}})})),
@@ -360,6 +373,43 @@ TEST_F(ChartDraw, RowsOfABenchmarkThatReadAlikeAreToldApart) {
   EXPECT_EQ(labels(dataSetOf({contribution("m", {{.bench = "b", .arch = "arm64", .best = 100},
                                                  {.bench = "b", .opt = "O2", .arch = "arm64", .best = 200}})})),
             (std::set<std::string>{"quorl  arm64 O3", "quorl  arm64 O2"}));
+  // Every row has its say, not only the first and the last.
+  EXPECT_EQ(labels(dataSetOf({contribution("m", {{.bench = "b", .arch = "arm64", .best = 100},
+                                                 {.bench = "b", .opt = "O2", .arch = "arm64", .best = 200},
+                                                 {.bench = "b", .arch = "arm64", .best = 300}})})),
+            (std::set<std::string>{"quorl  arm64 O3", "quorl  arm64 O2"}));
+  // The series label and the level stand whole; of the machines, what
+  // tells them apart where the room after the two holds it, each form then
+  // reading as its own row alone.
+  for (const bool longLabel : {true, false}) {
+    const std::vector<const char*> machines =
+        longLabel ? std::vector<const char*>{"AMD Ryzen 7 7840U w/ Radeon 780M Graphics",
+                                             "AMD Ryzen 9 7950X 16-Core Processor", "Apple M2 Max"}
+                  : std::vector<const char*>{"AMD EPYC 64-Core 7763", "AMD EPYC 96-Core 9654", "Apple M2 Max"};
+    const std::string label = longLabel ? "C++ (clang)  x86-64" : "quorl  x86-64";
+    auto several = dataSetOf({});
+    std::vector<std::string> full;
+    for (const char* m : machines)
+      for (const char* opt : {"O3", "O2"}) {
+        several->replace(several->contributions().adding(contribution(
+            m, {{.bench = "b", .target = longLabel ? "cpp" : "quorl", .opt = opt, .arch = "x86_64", .best = 100}})));
+        full.push_back(label + " " + opt + "  " + m);
+      }
+    const std::set<std::string> drawn = labels(several);
+    if (!longLabel) {
+      EXPECT_EQ(drawn.size(), full.size());
+    }
+    for (const std::string& shown : drawn) {
+      EXPECT_TRUE(shown.starts_with(label + " O")) << shown;
+      const auto readers = std::count_if(full.begin(), full.end(), [&](const std::string& f) {
+        return chart::readsAs(shown, f);
+      });
+      EXPECT_EQ(readers >= 1, true) << shown;
+      if (!longLabel) {
+        EXPECT_EQ(readers, 1) << shown;
+      }
+    }
+  }
   const std::string common = "AMD EPYC 7763 64-Core Processor with a long name";
   for (const auto& [a, b] : {std::pair<std::string, std::string>{common + " A", common + " B"},
                              {"AMD Ryzen 9 7950X 16-Core Processor + AMD Radeon RX 7900 XTX",

@@ -10,6 +10,7 @@
 
 #include "ChartTestSupport.h"
 #include "bench/ChartMetrics.h"
+#include "bench/ChartNames.h"
 #include "bench/HeatMapDraw.h"
 
 using namespace quorl;
@@ -213,4 +214,39 @@ TEST_F(HeatMapScrolled, NamesAndTitlesSharingLongBeginningsAreToldApart) {
     EXPECT_EQ(names.size(), benches.size()) << g.text();
     EXPECT_EQ(names == benches, width == 1920) << g.text();
   }
+}
+
+// Columns of one machine family: each setting keeps its architecture and
+// level whole, and of its machine what tells it from the others, reading
+// as its own column alone.
+TEST_F(HeatMapScrolled, SettingsKeepArchitectureAndLevelWhole) {
+  const std::vector<std::string> machines = {"Ampere Altra Max M128-30", "Ampere Altra Q80-30",
+                                             "Raspberry Pi 5 (Cortex-A76)", "Raspberry Pi 4 (Cortex-A72)",
+                                             "AMD EPYC 7763 64-Core Processor", "AMD EPYC 9654 96-Core Processor"};
+  auto data = dataSetOf({});
+  std::vector<std::string> full;
+  for (const std::string& m : machines) {
+    auto c = contribution(m.c_str(), {});
+    for (const char* opt : {"O0", "O3"}) {
+      c->runs->add(makeRun({.bench = "fib", .opt = opt, .arch = "aarch64", .best = 100}));
+      full.push_back(std::string("aarch64 ") + opt + " " + m);
+    }
+    data->replace(data->contributions().adding(c));
+  }
+  auto view = chart(data);
+  view->mode = 2;
+  view->rebuild();
+  resize(view, 2400, 400);  // the widest columns: the headers are cut all the same
+  RecordingGraphics g;
+  view->drawRect(g, UXRect(0, 0, int16_t(view->frame().w()), 400));
+  std::set<std::string> settings;
+  for (const std::string& line : g.lines)
+    if (const auto t = drawnText(line); t && t->y == L::kSettingY) {
+      settings.insert(t->text);
+      EXPECT_TRUE(t->text.starts_with("aarch64 O0 ") || t->text.starts_with("aarch64 O3 ")) << t->text;
+      EXPECT_EQ(std::count_if(full.begin(), full.end(), [&](const std::string& f) { return chart::readsAs(t->text, f); }),
+                1)
+          << t->text;
+    }
+  EXPECT_EQ(settings.size(), full.size()) << g.text();
 }
