@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -137,6 +138,20 @@ struct Address {
   uint32_t length = 0;
   alignas(8) uint8_t bytes[128] = {};  // a sockaddr_storage
 };
+// Appends each entry of a resolver's list (addrinfo, ADDRINFOW: the same
+// fields) that fits an Address, in order.
+template <class Entry> void _appendAddresses(const Entry* list, std::vector<Address>& out) {
+  for (const Entry* a = list; a != nullptr; a = a->ai_next) {
+    Address address;
+    if (a->ai_addrlen > sizeof address.bytes) continue;
+    address.family = a->ai_family;
+    address.type = a->ai_socktype;
+    address.protocol = a->ai_protocol;
+    address.length = static_cast<uint32_t>(a->ai_addrlen);
+    std::memcpy(address.bytes, a->ai_addr, a->ai_addrlen);
+    out.push_back(address);
+  }
+}
 // Starts the socket library once (Windows); false when it would not start.
 bool _startup();
 // Appends the addresses of host and port, in the resolver's order.

@@ -45,16 +45,7 @@ void _resolve(const char* host, uint32_t port, std::vector<Address>& out) {
   hints.ai_socktype = SOCK_STREAM;
   ADDRINFOW* list = nullptr;
   if (GetAddrInfoW(wideHost.c_str(), portText.c_str(), &hints, &list) != 0) list = nullptr;
-  for (ADDRINFOW* a = list; a != nullptr; a = a->ai_next) {
-    Address address;
-    if (a->ai_addrlen > sizeof address.bytes) continue;
-    address.family = a->ai_family;
-    address.type = a->ai_socktype;
-    address.protocol = a->ai_protocol;
-    address.length = static_cast<uint32_t>(a->ai_addrlen);
-    std::memcpy(address.bytes, a->ai_addr, a->ai_addrlen);
-    out.push_back(address);
-  }
+  _appendAddresses(list, out);
   if (list) FreeAddrInfoW(list);
 }
 

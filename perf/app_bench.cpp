@@ -49,6 +49,7 @@
 
 #include "CorpusShape.h"
 #include "DiscardingGraphics.h"
+#include "Quiet.h"
 #include "app/Controller.h"
 #include "app/PickView.h"
 #include "foundation/Files.h"
@@ -87,25 +88,7 @@ const std::string& corpusFile() {
   return path;
 }
 
-// Standard output to /dev/null while it lives.
-struct Quiet {
-  int saved = -1;
-  Quiet() {
-    std::fflush(stdout);
-    saved = dup(1);
-    int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-      dup2(null, 1);
-      close(null);
-    }
-  }
-  ~Quiet() {
-    if (saved >= 0) {
-      dup2(saved, 1);
-      close(saved);
-    }
-  }
-};
+using perf::Quiet;
 
 // A controller with its main window built over the headless driver.
 struct Session {

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "PairTimer.h"
+#include "Quiet.h"
 #include "app/Controller.h"
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
@@ -60,26 +61,7 @@ const std::string& corpusText(bool alike, int64_t n) {
   return text;
 }
 
-// Status lines go to standard output: kept out of the benchmark's report.
-struct Quiet {
-  int saved = -1;
-  Quiet() {
-    std::fflush(stdout);
-    saved = dup(1);
-    int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-      dup2(null, 1);
-      close(null);
-    }
-  }
-  ~Quiet() {
-    std::fflush(stdout);
-    if (saved >= 0) {
-      dup2(saved, 1);
-      close(saved);
-    }
-  }
-};
+using perf::Quiet;
 
 void report(benchmark::State& state, const perf::PairTimer& timer, int64_t n) {
   state.counters["ratio"] = timer.secondSeconds / timer.firstSeconds;

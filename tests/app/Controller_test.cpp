@@ -19,6 +19,7 @@
 #include "bench/ResultModel.h"
 #include "foundation/WideText.h"
 #include "net/Net.h"
+#include "Rounds.h"
 
 using namespace quorl;
 using namespace quorl::apptest;
@@ -337,11 +338,7 @@ TEST_F(ControllerModel, WhatTheUserOpenedOutlivesEveryDownload) {
   const std::string names = "ABCD";  // A and B are the user's files; all four may be in a download
   const int runsOf[] = {2, 3, 1, 4};
   const std::string paths[] = {dir.write("a.json", document("A", 2)), dir.write("b.json", document("B", 3))};
-#ifdef QUORL_SANITIZE
-  const uint32_t rounds = 20;
-#else
-  const uint32_t rounds = 200;
-#endif
+  const uint32_t rounds = test::rounds(200);
   std::mt19937 rng(44);
   for (uint32_t round = 0; round < rounds; ++round) {
     Ref<Controller> fresh = make<Controller>();

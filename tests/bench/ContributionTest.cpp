@@ -6,6 +6,7 @@
 #include <random>
 
 #include "BenchTestSupport.h"
+#include "Rounds.h"
 
 using namespace quorl;
 using namespace quorl::benchtest;
@@ -235,7 +236,7 @@ TEST(ContributionFromRoot, ImpossibleTimesRuleHoldsForGeneratedRuns) {
   const char* possible[] = {"0", "1", "7", "2.5", "9007199254740992", "\"x\"", "null"};
   const char* impossible[] = {"-1", "-0.5", "1e400", "9007199254740993", "18446744073709551615", "-1e300"};
   auto pick = [&](bool bad) { return bad ? impossible[random() % 6] : possible[random() % 7]; };
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < test::rounds(300); ++round) {
     std::string json = R"({"schema":"quorl-bench/1","runs":[)";
     uint32_t expectTimes = 0, expectGone = 0, expectKept = 0;
     const int runs = 1 + int(random() % 4);

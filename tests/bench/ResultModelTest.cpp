@@ -12,6 +12,7 @@
 
 #include "BenchTestSupport.h"
 #include "foundation/Null.h"
+#include "Rounds.h"
 
 using namespace quorl;
 using namespace quorl::benchtest;
@@ -422,11 +423,7 @@ TEST(ContributionSameResults, EveryFieldIsListed) {
 // two result sets, and their hashes differ (a hash blind to a field would
 // gather every result set that differs only there in one bucket).
 TEST(ContributionSameResults, OneFieldChangedIsAnotherResultSet) {
-#ifdef QUORL_SANITIZE
-  const uint64_t rounds = 300;
-#else
-  const uint64_t rounds = 3000;
-#endif
+  const uint64_t rounds = test::rounds(3000);
   std::set<std::string> changed;  // "run 7": the classes and fields changed
   for (uint64_t seed = 1; seed <= rounds; ++seed) {
     ResultSetMaker first(seed), second(seed);

@@ -14,6 +14,7 @@
 
 #include "foundation/FloatPrint.h"
 #include "foundation/String.h"
+#include "Rounds.h"
 
 namespace quorl {
 namespace {
@@ -341,11 +342,7 @@ TEST(FloatPrint, ShortestDigitsMatchTheExactReference) {
                                std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
                                std::numeric_limits<double>::denorm_min()});
   std::mt19937_64 rng(20261208);
-#ifdef QUORL_SANITIZE
-  constexpr int kRandom = 200000;
-#else
-  constexpr int kRandom = 3000000;
-#endif
+  constexpr int kRandom = test::rounds(3000000);
   for (int i = 0; i < kRandom; ++i) {
     switch (i % 4) {
       case 0:  // a significand with a short binary fraction: exact ties at 17 digits

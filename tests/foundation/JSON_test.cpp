@@ -23,6 +23,7 @@
 #include "foundation/NumberText.h"
 #include "foundation/Pool.h"
 #include "foundation/String.h"
+#include "Rounds.h"
 
 namespace quorl {
 namespace {
@@ -850,11 +851,7 @@ TEST(JSONRoundTripTest, EveryNumberIsWrittenAsTheNumberThatWasRead) {
 // back digit for digit; doubles as a text of the same double, which is then
 // stable.
 TEST(JSONRoundTripTest, RandomNumbersComeBackAsTheSameNumbers) {
-#ifdef QUORL_SANITIZE
-  constexpr int kRounds = 2000;
-#else
-  constexpr int kRounds = 20000;
-#endif
+  constexpr int kRounds = test::rounds(20000);
   std::mt19937_64 random(45);
   std::string doc = "[";
   std::vector<std::string> texts;

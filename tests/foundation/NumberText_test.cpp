@@ -15,6 +15,7 @@
 
 #include "foundation/NumberText.h"
 #include "foundation/String.h"
+#include "Rounds.h"
 
 namespace quorl {
 namespace {
@@ -179,11 +180,7 @@ size_t SignificantDigits(const std::string& text) {
 TEST(NumberText, RandomBitPatternsRoundTripAndAreShortest) {
   std::mt19937_64 rng(0x5eed);
   char shortest[64];
-#ifdef QUORL_SANITIZE
-  constexpr int kPatterns = 200000;  // the sanitized build checks memory, the plain one the numbers
-#else
-  constexpr int kPatterns = 2000000;
-#endif
+  constexpr int kPatterns = test::rounds(2000000);
   for (int i = 0; i < kPatterns; ++i) {
     uint64_t bits = rng();
     if (i % 16 == 0) bits &= 0x800FFFFFFFFFFFFFull;  // subnormals get their share

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/String.h"
+#include "Rounds.h"
 
 namespace quorl {
 namespace {
@@ -306,11 +307,7 @@ TEST(StringUtf8Test, LineOfIsOneSafeLineThatReadsBack) {
       "\\", "x", "1B", "n", "\x1B", "\n", "\r", "\t", std::string(1, '\0'), "\x7F", "\xC2\x85", "\xC2\x9B",
       "\xD8\x9C", "\xE2\x80\x8E", "\xE2\x80\x8F", "\xE2\x80\xA8", "\xE2\x80\xAE", "\xE2\x81\xA6", "\xE2\x81\xA9",
       "\xC3\xA9", "\xF0\x9F\x98\x80", "\xE2\x82", "\xFF", "\x80", "\xE2\x80\xA6"};
-#ifdef QUORL_SANITIZE
-  const int rounds = 2000;
-#else
-  const int rounds = 20000;
-#endif
+  const int rounds = test::rounds(20000);
   const auto forbidden = [](uint32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
            (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "net/Http.h"
+#include "Rounds.h"
 
 using namespace quorl;
 
@@ -172,11 +173,7 @@ TEST(HttpParse, DechunkBounds) {
 // Any number of interim replies (1xx but 101), with any fields, ahead of
 // any final reply: the final one is the reply, its fields alone.
 TEST(HttpParse, InterimRepliesArePassedOverWhateverTheyHold) {
-#ifdef QUORL_SANITIZE
-  constexpr int kRounds = 300;
-#else
-  constexpr int kRounds = 3000;
-#endif
+  constexpr int kRounds = test::rounds(3000);
   std::mt19937 rng(45);
   for (int round = 0; round < kRounds; round++) {
     std::string reply;

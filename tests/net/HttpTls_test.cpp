@@ -14,6 +14,7 @@
 #include "Support.h"
 #include "TestServer.h"
 #include "net/HttpTls.h"
+#include "Rounds.h"
 
 #ifndef _WIN32
 #include <openssl/err.h>
@@ -146,11 +147,7 @@ TEST_F(HttpTlsInstall, EveryCertificateBlockIsReadByThePlatform) {
       {"# a comment line = not base64\n", ""},
   };
   std::mt19937 random(::testing::UnitTest::GetInstance()->random_seed());
-#ifdef QUORL_SANITIZE
-  const int rounds = 6;
-#else
-  const int rounds = 60;
-#endif
+  const int rounds = test::rounds(60);
   int taken = 0;
   for (int round = 0; round < rounds; round++) {
     std::string bundle, expected;

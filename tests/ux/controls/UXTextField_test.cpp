@@ -7,6 +7,7 @@
 #include "ControlTest.h"
 #include "ux/controls/UXTextField.h"
 #include "ux/core/UXWindow.h"
+#include "Rounds.h"
 
 namespace quorl::test {
 namespace {
@@ -301,11 +302,7 @@ TEST_F(UXTextFieldTest, NativeEditsComeBackThroughFieldDidChangeAndSendEnter) {
 // texts: after every step the field holds valid UTF-8, NUL-terminated
 // inside its capacity, with the caret between two characters.
 TEST_F(UXTextFieldTest, RandomEditsOverMultiByteTextNeverSplitACharacter) {
-#ifdef QUORL_SANITIZE
-  constexpr int kRounds = 1;
-#else
-  constexpr int kRounds = 10;
-#endif
+  constexpr int kRounds = test::rounds(10);
   const char* texts[] = {"", "caf\xC3\xA9", "\xE2\x82\xAC" "12", "\xE4\xB8\xAD\xE6\x96\x87", "\xF0\x9F\x98\x80 ok",
                          "a\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD\xF0\x9F\x98\x80",
                          // 26 bytes: cut to the capacity at a boundary

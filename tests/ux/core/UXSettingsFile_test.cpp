@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ux/core/UXSettingsFile.h"
+#include "Rounds.h"
 
 namespace quorl {
 namespace {
@@ -58,11 +59,7 @@ TEST(UXSettingsFile, AnyTextReadsAsItsSectionsAndKeys) {
 // random list of changes answers whether any of its changes changed what
 // the settings held, whichever comes last.
 TEST(UXSettingsFile, TextsReadBackAndChangesSayWhetherTheyChangedAnything) {
-#ifdef QUORL_SANITIZE
-  constexpr int kRounds = 300;
-#else
-  constexpr int kRounds = 3000;
-#endif
+  constexpr int kRounds = test::rounds(3000);
   std::mt19937 random(45);
   const auto pick = [&](const std::vector<std::string>& from) { return from[random() % from.size()]; };
   const std::vector<std::string> sections = {"ui", "Shared", "RecentFiles", "[x", "s p"}, keys = {"0", "1", "a b", "k]", "k["},
