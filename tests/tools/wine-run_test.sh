@@ -38,6 +38,19 @@ export PATH=$work/bin:$PATH
 "$root/tools/wine-run" --prepare "$build" >/dev/null 2>&1  # sets whatever this prefix still lacked
 rm -f "$work/reg-calls"
 failures=0
+# Where an installed font has Hebrew glyphs, the native controls' font names
+# such a font: links never reach their right-to-left text.
+if [ -n "$(fc-list :lang=ar:lang=he family 2>/dev/null)" ]; then
+  for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
+    family=$(sed -n "s/^\"$face\"=\"\(.*\)\"\$/\1/p" "$WINEPREFIX/system.reg")  # FontSubstitutes alone holds it
+    if [ -n "$family" ] && [ -n "$(fc-list ":family=$family:lang=he" family 2>/dev/null)" ]; then
+      echo "ok: $face is $family, which has Hebrew glyphs"
+    else
+      echo "FAILED: $face is '$family', no font with Hebrew glyphs"
+      failures=$((failures + 1))
+    fi
+  done
+fi
 for row in "${rows[@]}"; do
   IFS='|' read -r name status text want_status want_runs want_out <<<"$row"
   program=$work/$name count=$work/$name.runs

@@ -58,7 +58,39 @@ void UXGdiGraphics::textCore(const char* text, int32_t x, int32_t y, COLORREF co
     font = W32GdiObject(CreateFontW(-height, 0, 0, 0, weight, italic ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                     0, 0, 0, 0, wface.c_str()));
   W32Select keep(dc, font.get());
-  TextOutW(dc, w32Clamp16(X(x)), w32Clamp16(Y(y)), wide.c_str(), int(wide.size()));
+  int32_t px = w32Clamp16(X(x)), py = w32Clamp16(Y(y));
+  // Wine shapes right-to-left text with the glyphs of the selected font
+  // alone, so Hebrew in a font without it draws as boxes although a linked
+  // font has the letters (Arabic escapes only because its shaping refuses
+  // such a font). Text with a character the font lacks is put in display
+  // order here and drawn as it stands, which lets the linked fonts supply
+  // each missing glyph, as they do for the widths measured.
+  if (lacksGlyph(wide)) {
+    std::wstring shown = displayOrder(wide);
+    ExtTextOutW(dc, px, py, ETO_IGNORELANGUAGE, nullptr, shown.c_str(), int(shown.size()), nullptr);
+    return;
+  }
+  TextOutW(dc, px, py, wide.c_str(), int(wide.size()));
+}
+
+bool UXGdiGraphics::lacksGlyph(const std::wstring& wide) const {
+  if (wide.empty()) return false;
+  std::vector<WORD> glyphs(wide.size());
+  if (GetGlyphIndicesW(dc, wide.c_str(), int(wide.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR)
+    return false;
+  for (WORD glyph : glyphs)
+    if (glyph == 0xFFFF) return true;
+  return false;
+}
+
+std::wstring UXGdiGraphics::displayOrder(const std::wstring& wide) const {
+  std::wstring shown(wide.size(), L'\0');
+  GCP_RESULTSW result{};
+  result.lStructSize = sizeof(result);
+  result.lpOutString = shown.data();
+  result.nGlyphs = UINT(wide.size());
+  if (!GetCharacterPlacementW(dc, wide.c_str(), int(wide.size()), 0, &result, GCP_REORDER)) return wide;
+  return shown;
 }
 
 void UXGdiGraphics::drawText(const char* text, int16_t x, int16_t y, uint32_t ci, int32_t size) {

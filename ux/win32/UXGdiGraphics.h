@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "ux/core/UXGraphics.h"
 
@@ -72,6 +73,10 @@ class UXGdiGraphics : public UXGraphics {
   void fillColour(UXRect rect, COLORREF colour);
   void textCore(const char* text, int32_t x, int32_t y, COLORREF colour, int32_t height, int32_t weight,
                 uint8_t italic, const char* face, bool makeFont);
+  // Whether the selected font has no glyph of its own for a character of
+  // the text; the text in left-to-right display order.
+  bool lacksGlyph(const std::wstring& wide) const;
+  std::wstring displayOrder(const std::wstring& wide) const;
   void fillPoly(const int16_t* points, int32_t n, COLORREF colour, bool outline);
   void strokeOps(const int32_t* ops, int32_t n, double width, uint32_t startCap, uint32_t endCap, uint32_t join,
                  COLORREF colour);

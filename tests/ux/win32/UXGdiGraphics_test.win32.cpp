@@ -198,6 +198,42 @@ TEST_F(GdiGraphicsTest, TextIsDrawnAsUtf16AtItsTopLeft) {
   EXPECT_GT(canvas.countNot(kWhite), 10);
 }
 
+// Names in a script the chosen font lacks draw the letters of a font linked
+// to it, in display order (right to left for Hebrew and Arabic), and never
+// the boxes of characters no font has; a name the font has draws as before.
+TEST_F(GdiGraphicsTest, NamesInScriptsTheFontLacksDrawLinkedLettersInDisplayOrder) {
+  struct Case {
+    const char* utf8;
+    const wchar_t* shown;  // left to right as on screen
+  } cases[] = {
+      {"\xD7\x9E\xD7\x99\xD7\x95\xD7\x9F", L"\u05DF\u05D5\u05D9\u05DE"},  // Hebrew
+      {"\xD9\x81\xD8\xB1\xD8\xB2", L"\u0632\u0631\u0641"},                  // Arabic
+      {"\xE5\xBF\xAB\xE9\x80\x9F", L"\u5FEB\u901F"},                          // Chinese
+      {"sort", L"sort"},
+  };
+  // The text drawn as it stands, in the surface's font and place.
+  auto asItStands = [&](const std::wstring& text) {
+    canvas.clear();
+    HFONT font = CreateFontW(-20, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"");
+    HGDIOBJ old = SelectObject(canvas.dc(), font);
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    SetTextColor(canvas.dc(), 0);
+    ExtTextOutW(canvas.dc(), 10, 5, ETO_IGNORELANGUAGE, nullptr, text.c_str(), int(text.size()), nullptr);
+    SelectObject(canvas.dc(), old);
+    DeleteObject(font);
+    return canvas.pixels();
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.utf8);
+    std::wstring shown = c.shown;
+    std::vector<uint32_t> letters = asItStands(shown);
+    if (letters == asItStands(std::wstring(shown.size(), L'\u0378'))) continue;  // no font here has them
+    canvas.clear();
+    g->drawTextFont(c.utf8, 0, 0, 1, "", 20, 0, 0);
+    EXPECT_TRUE(canvas.pixels() == letters);
+  }
+}
+
 TEST_F(GdiGraphicsTest, NativeStrokesFollowTheirOpLists) {
   const int32_t line[] = {0, 0, 20, 1, 60, 20};
   g->strokeNativeRGB(line, 6, 4.0, kUXCapFlat, kUXCapFlat, kUXJoinMiter, nullptr, 0, 0, 255, 0, 0);
