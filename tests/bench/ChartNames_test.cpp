@@ -342,15 +342,13 @@ TEST_F(Measured, PartedNamesKeepTheirFirstPartWhole) {
     for (int round = 0; round < 300; ++round) {
       const std::vector<std::string> rests = generatedNames(rng);
       std::vector<std::string> texts;
+      texts.reserve(rests.size());  // the names view them
       std::vector<size_t> firstOf;
-      for (const std::string& rest : rests) {
-        firstOf.push_back(rng() % 2);
-        texts.push_back(firsts[firstOf.back()] + "  " + rest);
-      }
       std::vector<chart::PartedName> names;
-      for (size_t i = 0; i < texts.size(); ++i) {
-        const auto kept = static_cast<uint32_t>(firsts[firstOf[i]].size());
-        names.push_back({texts[i], kept, kept + 2});
+      for (const std::string& rest : rests) {
+        const std::string& first = firsts[firstOf.emplace_back(rng() % 2)];
+        const auto kept = static_cast<uint32_t>(first.size());
+        names.push_back({texts.emplace_back(first + "  " + rest), kept, kept + 2});
       }
       const TextMeasure m{11, 6};
       const int64_t room = 60 + static_cast<int64_t>(rng() % 200);
