@@ -436,8 +436,7 @@ TEST_F(App, StatusLinesRepaintAtOnce) {
   for (const std::string& line : driver->window(handle())->paintLog)
     shown = shown || line.find("Fetching the corpus...") != std::string::npos;
   EXPECT_TRUE(shown);
-  // However long a message, the label and standard output carry its first
-  // 4,096 bytes and an ellipsis.
+  // A longer message shows its first 4,096 bytes and an ellipsis, on the label and standard output.
   const std::string cut = std::string(Stdio::kLineLimit, 'm') + "\xE2\x80\xA6";
   controller->say(String::withCString(std::string(Stdio::kLineLimit + 1, 'm').c_str()));
   EXPECT_EQ(str(controller->lastStatus), cut);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Rounds.h"
 #include "ScriptedDriver.h"
 #include "bench/ChartNames.h"
 #include "foundation/Array.h"
@@ -37,16 +38,14 @@ class Measured : public ::testing::Test {
   Ref<UXViewDriver> saved_ = gDriver;
 };
 
-// The characters of t through byte `bytes` (one past the last), rounded up
-// to a whole character.
+// `bytes` of t rounded up to a whole character.
 size_t wholeChars(std::string_view t, size_t bytes) {
   while (bytes < t.size() && (static_cast<uint8_t>(t[bytes]) & 0xC0) == 0x80) ++bytes;
   return bytes;
 }
 
-// The narrowest room that surely holds a form telling texts[i] from every
-// other: its beginning through where it parts from them all, or its end
-// from there, with one ellipsis; INT64_MAX when it begins and ends others.
+// The narrowest room surely holding a form that tells texts[i] from all
+// others (its head or tail to where it parts, one ellipsis); INT64_MAX if none.
 int64_t tellingRoom(const std::vector<std::string_view>& texts, size_t i, const TextMeasure& m) {
   const std::string_view t = texts[i];
   size_t front = 0, back = 0;
@@ -73,8 +72,7 @@ int64_t tellingRoom(const std::vector<std::string_view>& texts, size_t i, const 
   return room;
 }
 
-// Whether every ellipsis of a form stands for at least one character of
-// its text: each piece found after the one before and a character past it.
+// Whether every ellipsis of a form stands for at least one character of its text.
 bool ellipsesStandForSomething(std::string_view form, std::string_view text) {
   std::vector<std::string_view> pieces;
   for (size_t at = 0;;) {
@@ -94,10 +92,8 @@ bool ellipsesStandForSomething(std::string_view form, std::string_view text) {
   return text.size() >= end + 1 + pieces.back().size() && text.ends_with(pieces.back());
 }
 
-// The rules every set of forms keeps: each no wider than its room, cut
-// between characters, whole where it fits, read as its own text with no
-// ellipsis standing for nothing, and, where the room holds a form that
-// tells the text apart, read as no other.
+// Every form fits its room, is cut between characters, is whole where it fits,
+// reads as its own text, and as no other where the room can tell it apart.
 void expectRules(const std::vector<std::string_view>& texts, const std::vector<std::string>& forms, int64_t room,
                  const TextMeasure& m, const std::string& row) {
   ASSERT_EQ(forms.size(), texts.size()) << row;
@@ -109,13 +105,10 @@ void expectRules(const std::vector<std::string_view>& texts, const std::vector<s
     else EXPECT_EQ(forms[i], texts[i]) << row;
     EXPECT_TRUE(chart::readsAs(forms[i], texts[i])) << row << ": " << forms[i] << " for " << texts[i];
     EXPECT_TRUE(ellipsesStandForSomething(forms[i], texts[i])) << row << ": " << forms[i] << " for " << texts[i];
-    // A text drawn whole is all a reader can be shown of it.
-    if (forms[i] == texts[i] || room < tellingRoom(texts, i, m)) continue;
+    if (forms[i] == texts[i] || room < tellingRoom(texts, i, m)) continue;  // whole is all it can show
     for (size_t j = 0; j < texts.size(); ++j)
-      if (texts[i] != texts[j]) {
-        EXPECT_FALSE(chart::readsAs(forms[i], texts[j]))
+      EXPECT_FALSE(texts[i] != texts[j] && chart::readsAs(forms[i], texts[j]))
             << row << " in " << room << ": " << forms[i] << " for " << texts[i] << " reads as " << texts[j];
-      }
   }
 }
 
@@ -258,9 +251,7 @@ TEST_F(Measured, NamesOfOtherScriptsFitEveryRoom) {
     }
 }
 
-// Sets of names as the views draw them, generated: CamelCase words, other
-// scripts, long shared beginnings and endings, names parting at any
-// character.
+// Generated names: CamelCase, snake_case, other scripts, shared ends, one-character edits.
 std::vector<std::string> generatedNames(std::mt19937& rng) {
   static const std::vector<std::string> camel = {"Spectral", "Norm", "Power", "Iteration", "Variant", "Matrix",
                                                  "Multiply", "Blocked", "Tiled", "Fft", "Radix", "Scalar",
@@ -307,16 +298,11 @@ std::vector<std::string> generatedNames(std::mt19937& rng) {
   return names;
 }
 
-// The forms of generated names keep the reading rule at every room, as
-// the driver measures them (the Win32 driver's in the Windows build), and
-// without one.
+// Forms of generated names keep the rules at any room, measured by the
+// platform's driver and without one.
 TEST_F(Measured, GeneratedNamesReadAsTheirOwnAlone) {
   Ref<UXViewDriver> platform = uxMakePlatformDriver();
-#ifdef QUORL_SANITIZE
-  const int rounds = 200;
-#else
-  const int rounds = 2000;
-#endif
+  const int rounds = test::rounds(2000);
   for (const Ref<UXViewDriver>& driver : {Ref<UXViewDriver>(), platform}) {
     gDriver = driver;
     ASSERT_GT((TextMeasure{12, 7}.widthOf("W")), 0);
@@ -337,15 +323,11 @@ TEST_F(Measured, GeneratedNamesReadAsTheirOwnAlone) {
   }
 }
 
-// Names in two parts, as the bar labels (label and level, then the
-// machine) and the heat map's settings (architecture and level, then the
-// machine) are: the first part stands whole wherever it fits, and the
-// forms read as their own names alone wherever the room left after it
-// holds a form that tells the rest apart.
+// Names in two parts (bar labels, heat map settings): the first part stays
+// whole where it fits; forms read as no other where the rest can be told apart.
 TEST_F(Measured, PartedNamesKeepTheirFirstPartWhole) {
   {
-    // A name exactly as wide as its room stands whole; one character less
-    // of room cuts what is added, the first part whole.
+    // As wide as its room: whole; a pixel less cuts the second part.
     useDriver(false);
     const std::vector<chart::PartedName> names = {{"arm64 O0 AMD EPYC 7763", 8, 9}, {"arm64 O0 AMD EPYC 9654", 8, 9}};
     EXPECT_EQ(chart::partedForms(names, 220, {10, 10}), (std::vector<std::string>{"arm64 O0 AMD EPYC 7763",
@@ -360,15 +342,13 @@ TEST_F(Measured, PartedNamesKeepTheirFirstPartWhole) {
     for (int round = 0; round < 300; ++round) {
       const std::vector<std::string> rests = generatedNames(rng);
       std::vector<std::string> texts;
+      texts.reserve(rests.size());  // the names view them
       std::vector<size_t> firstOf;
-      for (const std::string& rest : rests) {
-        firstOf.push_back(rng() % 2);
-        texts.push_back(firsts[firstOf.back()] + "  " + rest);
-      }
       std::vector<chart::PartedName> names;
-      for (size_t i = 0; i < texts.size(); ++i) {
-        const auto kept = static_cast<uint32_t>(firsts[firstOf[i]].size());
-        names.push_back({texts[i], kept, kept + 2});
+      for (const std::string& rest : rests) {
+        const std::string& first = firsts[firstOf.emplace_back(rng() % 2)];
+        const auto kept = static_cast<uint32_t>(first.size());
+        names.push_back({texts.emplace_back(first + "  " + rest), kept, kept + 2});
       }
       const TextMeasure m{11, 6};
       const int64_t room = 60 + static_cast<int64_t>(rng() % 200);
@@ -379,9 +359,7 @@ TEST_F(Measured, PartedNamesKeepTheirFirstPartWhole) {
         EXPECT_LE(m.widthOf(forms[i]), room) << row;
         EXPECT_TRUE(chart::readsAs(forms[i], texts[i])) << row;
         const std::string& first = firsts[firstOf[i]];
-        if (m.widthOf(first) <= room) {
-          EXPECT_TRUE(forms[i].starts_with(first)) << row;
-        }
+        EXPECT_TRUE(m.widthOf(first) > room || forms[i].starts_with(first)) << row;
         // The rests after the same first part, and the room they are left.
         std::vector<std::string_view> same;
         size_t self = 0;
@@ -393,9 +371,7 @@ TEST_F(Measured, PartedNamesKeepTheirFirstPartWhole) {
         // A pixel less: a measure may round the two parts apart down.
         if (forms[i] == texts[i] || room - m.widthOf(first + "  ") - 1 < tellingRoom(same, self, m)) continue;
         for (size_t j = 0; j < texts.size(); ++j)
-          if (texts[j] != texts[i]) {
-            EXPECT_FALSE(chart::readsAs(forms[i], texts[j])) << row << " for " << texts[i] << " / " << texts[j];
-          }
+          EXPECT_FALSE(texts[j] != texts[i] && chart::readsAs(forms[i], texts[j])) << row << " for " << texts[i] << " / " << texts[j];
       }
       if (HasFailure()) return;
     }

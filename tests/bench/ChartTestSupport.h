@@ -13,6 +13,7 @@
 
 #include "BenchTestSupport.h"
 #include "RecordingGraphics.h"
+#include "bench/ChartNames.h"
 #include "bench/ChartView.h"
 #include "bench/Filter.h"
 #include "bench/HeatMap.h"
@@ -82,6 +83,11 @@ inline std::optional<DrawnText> drawnText(const std::string& line) {
   std::sscanf(line.c_str() + close + 1, " %d %d %d %d %d %d %d", &t.x, &t.y, &r, &g, &b, &a, &t.size);
   t.colour = std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b) + " " + std::to_string(a);
   return t;
+}
+
+// How many of the full names a drawn form reads as.
+inline long readersOf(const std::string& shown, const std::vector<std::string>& full) {
+  return std::count_if(full.begin(), full.end(), [&](const std::string& f) { return chart::readsAs(shown, f); });
 }
 
 inline ChartRow& rowAt(const ChartView& view, uint32_t i) { return *cast<ChartRow>(view.rows->get(i)); }

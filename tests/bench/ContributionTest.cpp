@@ -171,11 +171,8 @@ TEST(ContributionFromRoot, MembersOfEveryTypeFallBack) {
   EXPECT_EQ(b->stddev, 0);
 }
 
-// A time no run can take is left out where it stands and counted: a sample
-// from the samples, a best or first time as not given. The run goes only
-// when no time is left to show; the order of the others stays. Under a
-// microsecond, 2^53 us and values that are no numbers are no impossible
-// times; a negative, a wrapped 2^64 - 1, 2^53 + 1 and an overflow are.
+// An impossible time (negative, 2^64 - 1, 2^53 + 1, overflow) is left out
+// and counted; the run goes only when no time is left; the order stays.
 TEST(ContributionFromRoot, ImpossibleTimesAreLeftOut) {
   struct Case {
     const char* members;
@@ -228,9 +225,7 @@ TEST(ContributionFromRoot, ImpossibleTimesAreLeftOut) {
   }
 }
 
-// The rule over generated runs: no impossible time is kept, each one left
-// out is counted where it stood, and a run goes exactly when it lost a time
-// and kept none.
+// Generated runs: no impossible time kept, each counted, a run gone exactly when it lost a time and kept none.
 TEST(ContributionFromRoot, ImpossibleTimesRuleHoldsForGeneratedRuns) {
   std::mt19937 random(20261210);
   const char* possible[] = {"0", "1", "7", "2.5", "9007199254740992", "\"x\"", "null"};
@@ -262,12 +257,8 @@ TEST(ContributionFromRoot, ImpossibleTimesRuleHoldsForGeneratedRuns) {
         json += std::string(",\"") + key + "\":" + v;
       }
       json += "}";
-      if (bad > 0 && !time) {
-        ++expectGone;
-      } else {
-        expectTimes += bad;
-        ++expectKept;
-      }
+      const bool gone = bad > 0 && !time;
+      expectGone += gone, expectKept += !gone, expectTimes += gone ? 0 : bad;
     }
     auto c = contributionAt(load((json + "]}").c_str()), 0);
     SCOPED_TRACE(json);
@@ -283,9 +274,7 @@ TEST(ContributionFromRoot, ImpossibleTimesRuleHoldsForGeneratedRuns) {
   }
 }
 
-// A document that differs from one loaded in a single member is another
-// result set, whichever member it is; the same document read from another
-// place, or with its members in another order, is the same one, held once.
+// One member changed makes another result set; another place or member order does not.
 TEST(ContributionSameResults, DocumentsThatDifferInOneMember) {
   const std::string base =
       R"({"schema":"quorl-bench/1","id":"x","collected":"2024-05-18","repeats":5,)"
@@ -330,10 +319,8 @@ TEST(ContributionSameResults, DocumentsThatDifferInOneMember) {
   }
 }
 
-// However alike what is loaded is, a contribution is compared in full only
-// with one that holds the same results: result sets that differ only where
-// a hash of some fields would not look, or that share one document (a par
-// file's platforms), are never compared with each other.
+// Contributions are compared in full only with ones of the same results, however
+// alike (differing where a partial hash would not look, or one par document).
 TEST(ContributionSameResults, ComparedOnlyWithTheirLikes) {
   std::string alike = "[", par = R"({"b":{)";
   for (int i = 0; i < 1000; ++i) {

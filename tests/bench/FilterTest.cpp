@@ -65,11 +65,11 @@ TEST(FilterMatches, Table) {
       {"cpu missing", {"m2", 0, 0, 0, 0, 0}, kBare, false},
       {"cpu empty", {"", 0, 0, 0, 0, 0}, kBare, true},
       // cpu picked from the list: the whole text, ignoring case
-      {"picked cpu whole", {0, 0, 0, 0, 0, 0, "test m2 PRO", nullptr}, kFull, true},
-      {"picked cpu is no part", {0, 0, 0, 0, 0, 0, "m2", nullptr}, kFull, false},
-      {"picked cpu is no prefix", {0, 0, 0, 0, 0, 0, "Apple M2 Pro #1", nullptr}, {"Apple M2 Pro #103", 0, 0, 0, 0, 0}, false},
-      {"picked cpu missing", {0, 0, 0, 0, 0, 0, "Test M2 Pro", nullptr}, kBare, false},
-      {"picked cpu empty", {0, 0, 0, 0, 0, 0, "", nullptr}, kBare, true},
+      {"picked cpu whole", {0, 0, 0, 0, 0, 0, "test m2 PRO"}, kFull, true},
+      {"picked cpu is no part", {0, 0, 0, 0, 0, 0, "m2"}, kFull, false},
+      {"picked cpu is no prefix", {0, 0, 0, 0, 0, 0, "Apple M2 Pro #1"}, {"Apple M2 Pro #103", 0, 0, 0, 0, 0}, false},
+      {"picked cpu missing", {0, 0, 0, 0, 0, 0, "Test M2 Pro"}, kBare, false},
+      {"picked cpu empty", {0, 0, 0, 0, 0, 0, ""}, kBare, true},
       // gpu
       {"gpu part", {0, "RADEON", 0, 0, 0, 0}, kFull, true},
       {"gpu other", {0, "nvidia", 0, 0, 0, 0}, kFull, false},

@@ -10,7 +10,6 @@
 
 #include "ChartTestSupport.h"
 #include "bench/ChartMetrics.h"
-#include "bench/ChartNames.h"
 #include "bench/HeatMapDraw.h"
 
 using namespace quorl;
@@ -216,9 +215,7 @@ TEST_F(HeatMapScrolled, NamesAndTitlesSharingLongBeginningsAreToldApart) {
   }
 }
 
-// Columns of one machine family: each setting keeps its architecture and
-// level whole, and of its machine what tells it from the others, reading
-// as its own column alone.
+// Settings keep architecture and level whole, and read as their own column alone.
 TEST_F(HeatMapScrolled, SettingsKeepArchitectureAndLevelWhole) {
   const std::vector<std::string> machines = {"Ampere Altra Max M128-30", "Ampere Altra Q80-30",
                                              "Raspberry Pi 5 (Cortex-A76)", "Raspberry Pi 4 (Cortex-A72)",
@@ -244,9 +241,7 @@ TEST_F(HeatMapScrolled, SettingsKeepArchitectureAndLevelWhole) {
     if (const auto t = drawnText(line); t && t->y == L::kSettingY) {
       settings.insert(t->text);
       EXPECT_TRUE(t->text.starts_with("aarch64 O0 ") || t->text.starts_with("aarch64 O3 ")) << t->text;
-      EXPECT_EQ(std::count_if(full.begin(), full.end(), [&](const std::string& f) { return chart::readsAs(t->text, f); }),
-                1)
-          << t->text;
+      EXPECT_EQ(readersOf(t->text, full), 1) << t->text;
     }
   EXPECT_EQ(settings.size(), full.size()) << g.text();
 }

@@ -222,14 +222,13 @@ TEST(DataSetRuns, AllRunsInLoadOrderSameObjects) {
   EXPECT_EQ(set.at(3), nullptr);
 }
 
-// ---------------------------------------------------------------------------
-// Sameness of result sets, over generated contributions. The generator and
-// the changes go through ResultFields, the lists sameness itself walks: a
-// field added to a list is generated and changed here without more code.
+// Sameness over generated contributions, made and changed through the lists of
+// ResultFields: a field added to a list is covered here without more code.
 namespace {
 
 class ResultSetMaker {
  public:
+  using Places = std::vector<std::pair<std::string, std::function<void()>>>;
   explicit ResultSetMaker(uint64_t seed) : rng_(seed) {}
 
   Ref<Contribution> contribution() {
@@ -238,10 +237,9 @@ class ResultSetMaker {
     return c;
   }
 
-  // One change to one field kept of `c`, its machine or one of its runs,
-  // chosen at random; says which ("run 7 sample added": the eighth field).
+  // One random change to a compared field of c, its machine or a run; says which ("run 7 sample added").
   std::string change(Contribution& c) {
-    std::vector<std::pair<std::string, std::function<void()>>> places;
+    Places places;
     gather(c, "contribution", places);
     gather(*c.machine, "machine", places);
     for (uint32_t i = 0; i < c.runs->count(); ++i) gather(*cast<quorl::Run>(c.runs->get(i)), "run", places);
@@ -311,7 +309,6 @@ class ResultSetMaker {
     }
   }
 
-  using Places = std::vector<std::pair<std::string, std::function<void()>>>;
   template <class C> void gather(C& object, const std::string& owner, Places& places) {
     uint32_t index = 0;
     std::apply([&](auto... field) { (changes(object.*field, owner + " " + std::to_string(index++), places), ...); },
@@ -330,21 +327,12 @@ class ResultSetMaker {
   }
   void changes(Ref<Machine>&, const std::string&, Places&) {}  // its fields are gathered on their own
   void changes(Ref<Map>& f, const std::string& name, Places& places) {
-    places.push_back({name + " member added", [&f] {
-                        f = f->copy();
-                        f->set("added", Number::withI64(0));
-                      }});
+    places.push_back({name + " member added", [&f] { (f = f->copy())->set("added", Number::withI64(0)); }});
     for (uint32_t i = 0; i < f->count(); ++i) {
-      places.push_back({name + " member changed", [&f, i] {
-                          Ref<Object> key = f->_keyAt(i);
-                          f = f->copy();
-                          f->set(key, S("~"));
-                        }});
-      places.push_back({name + " member dropped", [&f, i] {
-                          Ref<Object> key = f->_keyAt(i);
-                          f = f->copy();
-                          f->remove(key);
-                        }});
+      places.push_back({name + " member changed",
+                        [&f, i] { Ref<Object> k = f->_keyAt(i); (f = f->copy())->set(k, S("~")); }});
+      places.push_back({name + " member dropped",
+                        [&f, i] { Ref<Object> k = f->_keyAt(i); (f = f->copy())->remove(k); }});
     }
   }
   // Samples, or the runs of a contribution.
@@ -357,10 +345,7 @@ class ResultSetMaker {
     }
     places.push_back({name + " sample added", [&f] { f = f->adding(Number::withI64(0)); }});
     for (uint32_t i = 0; i < f->count(); ++i) {
-      places.push_back({name + " sample dropped", [&f, i] {
-                          f = f->copy();
-                          f->removeAt(i);
-                        }});
+      places.push_back({name + " sample dropped", [&f, i] { (f = f->copy())->removeAt(i); }});
       // Another value, or the same value of another kind (5 and 5.0).
       places.push_back({name + " sample changed", [&f, i, this] {
                           Ref<Object> old = f->get(i);
@@ -369,8 +354,7 @@ class ResultSetMaker {
                                               : n->isDouble() || n->isBool() || next(2)
                                                   ? Ref<Object>(Number::withI64(n->integerValue() + 1))
                                                   : Ref<Object>(Number::withDouble(double(n->integerValue())));
-                          f = f->copy();
-                          f->set(i, other);
+                          (f = f->copy())->set(i, other);
                         }});
     }
   }
@@ -378,9 +362,7 @@ class ResultSetMaker {
   std::mt19937_64 rng_;
 };
 
-// The bytes of C past its Object part that no field of either list holds,
-// but for the padding a field needs for its alignment: "" when the lists
-// name every field of the class.
+// The bytes of C past its Object part that no listed field holds (alignment padding aside).
 template <class C> std::string unlisted() {
   C object;
   const char* base = reinterpret_cast<const char*>(&object);
@@ -404,24 +386,20 @@ template <class C> std::string unlisted() {
 
 }  // namespace
 
-// Every field of a machine, a run and a contribution is either compared or
-// left out on purpose: a new field must be placed in one of the lists.
+// Every field of a machine, run and contribution is compared or left out on purpose.
 TEST(ContributionSameResults, EveryFieldIsListed) {
   EXPECT_EQ(unlisted<Machine>(), "");
   EXPECT_EQ(unlisted<quorl::Run>(), "");
   EXPECT_EQ(unlisted<Contribution>(), "");
-  // Only where a result set was read from and the loaders' marks of what
-  // they left out do not count: a first-run time, say, always does.
+  // Only the source and the loaders' marks of what they left out do not count.
   EXPECT_EQ(ResultFields<Machine>::leftOut, std::make_tuple());
   EXPECT_EQ(ResultFields<quorl::Run>::leftOut, std::make_tuple(&quorl::Run::impossibleTimes));
   EXPECT_EQ(ResultFields<Contribution>::leftOut, std::make_tuple(&Contribution::source, &Contribution::impossibleTimes,
                                                                  &Contribution::runsWithoutTime));
 }
 
-// Pairs made alike: identical ones are the same results, held once; a pair
-// that differs in one field kept, chosen at random among all of them, is
-// two result sets, and their hashes differ (a hash blind to a field would
-// gather every result set that differs only there in one bucket).
+// Twins are the same results, held once; one compared field changed makes
+// two result sets with different hashes (a blind hash would bucket them all).
 TEST(ContributionSameResults, OneFieldChangedIsAnotherResultSet) {
   const uint64_t rounds = test::rounds(3000);
   std::set<std::string> changed;  // "run 7": the classes and fields changed
@@ -447,8 +425,7 @@ TEST(ContributionSameResults, OneFieldChangedIsAnotherResultSet) {
     ASSERT_EQ(set.contributions().count(), 2u) << "seed " << seed << ": " << place;
     EXPECT_EQ(merged.runsAdded, b->runs->count());
   }
-  // Every field of every class was changed somewhere (the contribution's
-  // machine through its own fields).
+  // Every field of every class was changed (the machine through its own fields).
   const size_t fields = std::tuple_size_v<std::remove_const_t<decltype(ResultFields<Contribution>::compared)>> - 1 +
                         std::tuple_size_v<std::remove_const_t<decltype(ResultFields<Machine>::compared)>> +
                         std::tuple_size_v<std::remove_const_t<decltype(ResultFields<quorl::Run>::compared)>>;
