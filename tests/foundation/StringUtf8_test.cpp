@@ -228,8 +228,7 @@ TEST(StringUtf8Test, SanitizedUtf8) {
   }
 }
 
-// An outside text as one line that cannot pass for another: what each
-// character becomes, and the cut at a character boundary with an ellipsis.
+// An outside text as one line that cannot pass for another, cut at a character boundary with an ellipsis.
 TEST(StringUtf8Test, LineOfEscapesWhatCouldPassForAnotherText) {
   const std::string kCut = "\xE2\x80\xA6";
   struct Case {
@@ -274,8 +273,7 @@ TEST(StringUtf8Test, LineOfEscapesWhatCouldPassForAnotherText) {
   EXPECT_EQ(str(Stdio::quote(nullptr)), "");
 }
 
-// The escapes of a line read back to bytes; false for a backslash that
-// begins no escape.
+// The escapes of a line read back to bytes; false for a backslash that begins no escape.
 bool unescaped(const std::string& line, std::string& out) {
   out.clear();
   for (size_t i = 0; i < line.size(); i++) {
@@ -298,9 +296,7 @@ bool unescaped(const std::string& line, std::string& out) {
   return true;
 }
 
-// For any bytes: one line of valid UTF-8 without a control or bidirectional
-// character, whose escapes read back to the very bytes (so that two texts
-// never print alike); cut, a prefix of them at a character boundary.
+// Any bytes: one valid UTF-8 line without controls whose escapes read back to them; cut, to a prefix of them.
 TEST(StringUtf8Test, LineOfIsOneSafeLineThatReadsBack) {
   std::mt19937 rng(45);
   const std::vector<std::string> pieces = {
