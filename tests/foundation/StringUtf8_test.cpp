@@ -255,12 +255,8 @@ TEST(StringUtf8Test, LineOfEscapesWhatCouldPassForAnotherText) {
        "\xE2\x81\xA5\\xE2\\x81\\xA6\\xE2\\x81\\xA9\xE2\x81\xAA"},                             // U+2066, U+2069
       {"\xFF\xE2\x82" "a\x80", kNotFound, "\\xFF\\xE2\\x82a\\x80"},                           // not UTF-8
       // The limit counts the text's bytes; a character across it goes whole.
-      {"abcdef", 3, "abc" + kCut},
-      {"abc", 3, "abc"},
-      {"ab\xC3\xA9", 3, "ab" + kCut},
-      {"\xF0\x9F\x98\x80!", 3, kCut},
-      {"a\nb", 2, "a\\n" + kCut},
-      {"", 0, ""},
+      {"abcdef", 3, "abc" + kCut}, {"abc", 3, "abc"}, {"ab\xC3\xA9", 3, "ab" + kCut},
+      {"\xF0\x9F\x98\x80!", 3, kCut}, {"a\nb", 2, "a\\n" + kCut}, {"", 0, ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(str(Stdio::lineOf(S(c.in), c.limit)), c.line) << testing::PrintToString(c.in);

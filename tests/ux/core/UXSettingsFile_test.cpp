@@ -20,13 +20,9 @@ TEST(UXSettingsFile, OneLineHoldsTheSettingAsItIs) {
       {"ui", "path", "/a=b/[c].json", true},  // "=" and brackets in a value
       {"r[1", "k", "", true},                 // an empty value
       {"ui", "", "x", false},                 // no key
-      {"ui", "k=v", "x", false},
-      {"ui", "[k", "x]", false},             // "[k=x]" would read as a section
-      {"u]i", "k", "x", false},
-      {"ui", "k", "two\nlines", false},
-      {"ui", "k", "cr\r", false},
-      {"ui", "k\n", "x", false},
-      {"u\ni", "k", "x", false},
+      {"ui", "[k", "x]", false},              // "[k=x]" would read as a section
+      {"ui", "k=v", "x", false}, {"u]i", "k", "x", false}, {"ui", "k", "two\nlines", false},
+      {"ui", "k", "cr\r", false}, {"ui", "k\n", "x", false}, {"u\ni", "k", "x", false},
   };
   for (const Case& c : cases) EXPECT_EQ(uxSettingStorable(c.section, c.key, c.value), c.storable) << c.key;
   EXPECT_EQ(uxSettingsSection(nullptr), "Shared");
