@@ -271,8 +271,7 @@ TEST_F(Https, RefusedHandshakesSayWhy) {
 
 // Only the close notice ends a TLS stream: after a bare TCP close a reply stands only if its framing had ended.
 TEST_F(Https, AStreamCutBeforeItsCloseNotice) {
-  const std::string unframed = "/raw?hex=485454502f312e3120323030204f4b0d0a436f6e6e656374696f6e3a20636c6f73650d0a0d0a"
-                               "68656c6c6f";  // "HTTP/1.1 200 OK", "Connection: close", no length, "hello"
+  const std::string unframed = "/raw?hex=" + hex("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nhello");  // no length
   const struct { std::string path, body, error; } cases[] = {
       {unframed, "hello", "(null)"},
       {unframed + "&notify=0", "hello", "receive failed or timed out"},

@@ -52,12 +52,6 @@ TEST_F(HttpWire, RequestBytesOnTheWire) {
   }
 }
 
-std::string hex(const std::string& bytes) {
-  std::string out;
-  for (const unsigned char c : bytes) out += "0123456789abcdef"[c >> 4], out += "0123456789abcdef"[c & 15];
-  return out;
-}
-
 // Interim replies, any number, are passed over, each head under the cap, their fields dropped; a 101 is final.
 TEST_F(HttpWire, InterimRepliesArePassedOver) {
   const std::string hints = "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n";
