@@ -53,8 +53,7 @@ TEST(StringStdioTest, KeepsOrderWithCStdio) {
   EXPECT_EQ(out, "one two three");
 }
 
-// Every write answers whether all its bytes went out: a report that a full
-// disk, a closed descriptor or a pipe without reader swallowed is no report.
+// Every write answers whether all its bytes went out: a report a descriptor swallowed is no report.
 TEST(StringStdioTest, AnswersWhetherAllBytesWentOut) {
   int pipes[2][2];
   ASSERT_EQ(pipe(pipes[0]), 0);

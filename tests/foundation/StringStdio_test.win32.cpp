@@ -40,9 +40,7 @@ TEST(StringStdioTest, PutStringWritesEveryByte) {
   EXPECT_EQ(captureStdout([&] { Stdio::_putString(s); }), std::string("a\0\xE2\x82\xAC\n", 6));
 }
 
-// Every write answers whether all its bytes went out: a report that a
-// handle opened for reading, no standard output or a pipe without reader
-// swallowed is no report.
+// Every write answers whether all its bytes went out: a report a handle swallowed is no report.
 TEST(StringStdioTest, AnswersWhetherAllBytesWentOut) {
   HANDLE readEnd = nullptr, writeEnd = nullptr, unread = nullptr, unreadWrite = nullptr;
   ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 1 << 16));

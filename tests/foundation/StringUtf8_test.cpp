@@ -228,8 +228,7 @@ TEST(StringUtf8Test, SanitizedUtf8) {
   }
 }
 
-// An outside text as one line that cannot pass for another: what each
-// character becomes, and the cut at a character boundary with an ellipsis.
+// An outside text as one line that cannot pass for another, cut at a character boundary with an ellipsis.
 TEST(StringUtf8Test, LineOfEscapesWhatCouldPassForAnotherText) {
   const std::string kCut = "\xE2\x80\xA6";
   struct Case {
@@ -256,12 +255,8 @@ TEST(StringUtf8Test, LineOfEscapesWhatCouldPassForAnotherText) {
        "\xE2\x81\xA5\\xE2\\x81\\xA6\\xE2\\x81\\xA9\xE2\x81\xAA"},                             // U+2066, U+2069
       {"\xFF\xE2\x82" "a\x80", kNotFound, "\\xFF\\xE2\\x82a\\x80"},                           // not UTF-8
       // The limit counts the text's bytes; a character across it goes whole.
-      {"abcdef", 3, "abc" + kCut},
-      {"abc", 3, "abc"},
-      {"ab\xC3\xA9", 3, "ab" + kCut},
-      {"\xF0\x9F\x98\x80!", 3, kCut},
-      {"a\nb", 2, "a\\n" + kCut},
-      {"", 0, ""},
+      {"abcdef", 3, "abc" + kCut}, {"abc", 3, "abc"}, {"ab\xC3\xA9", 3, "ab" + kCut},
+      {"\xF0\x9F\x98\x80!", 3, kCut}, {"a\nb", 2, "a\\n" + kCut}, {"", 0, ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(str(Stdio::lineOf(S(c.in), c.limit)), c.line) << testing::PrintToString(c.in);
@@ -274,8 +269,7 @@ TEST(StringUtf8Test, LineOfEscapesWhatCouldPassForAnotherText) {
   EXPECT_EQ(str(Stdio::quote(nullptr)), "");
 }
 
-// The escapes of a line read back to bytes; false for a backslash that
-// begins no escape.
+// The escapes of a line read back to bytes; false for a backslash that begins no escape.
 bool unescaped(const std::string& line, std::string& out) {
   out.clear();
   for (size_t i = 0; i < line.size(); i++) {
@@ -298,9 +292,7 @@ bool unescaped(const std::string& line, std::string& out) {
   return true;
 }
 
-// For any bytes: one line of valid UTF-8 without a control or bidirectional
-// character, whose escapes read back to the very bytes (so that two texts
-// never print alike); cut, a prefix of them at a character boundary.
+// Any bytes: one valid UTF-8 line without controls whose escapes read back to them; cut, to a prefix of them.
 TEST(StringUtf8Test, LineOfIsOneSafeLineThatReadsBack) {
   std::mt19937 rng(45);
   const std::vector<std::string> pieces = {

@@ -170,8 +170,7 @@ TEST(HttpParse, DechunkBounds) {
   EXPECT_EQ(cut.length(), 0u);
 }
 
-// Any number of interim replies (1xx but 101), with any fields, ahead of
-// any final reply: the final one is the reply, its fields alone.
+// Any interim replies (1xx but 101) with any fields ahead of a final reply: the final one is the reply, alone.
 TEST(HttpParse, InterimRepliesArePassedOverWhateverTheyHold) {
   constexpr int kRounds = test::rounds(3000);
   std::mt19937 rng(45);

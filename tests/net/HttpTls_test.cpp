@@ -126,11 +126,8 @@ TEST_F(HttpTlsInstall, SystemBundlesFirstExistingIsFinal) {
   EXPECT_NE(Http::secureLayer(), sentinel);
 }
 
-// A bundle is taken only when every certificate block is one whole
-// certificate to the platform's own reader, at least one is there, and
-// text or blocks of other kinds around them are passed over; the reason
-// names the first block that is not. Checked over bundles made at random of
-// the test CA and faulty blocks, the first taken ones then used for HTTPS.
+// A bundle is taken only when each certificate block is one whole certificate to the platform's reader and
+// one is there (other text and kinds passed over); else the reason names the first bad block. Random bundles.
 TEST_F(HttpTlsInstall, EveryCertificateBlockIsReadByThePlatform) {
   TestServer& server = TestServer::shared();
   QUORL_REQUIRE_SERVER(server);
@@ -152,8 +149,7 @@ TEST_F(HttpTlsInstall, EveryCertificateBlockIsReadByThePlatform) {
   for (int round = 0; round < rounds; round++) {
     std::string bundle, expected;
     uint32_t blocks = 0;
-    // The first bundle has every piece that is passed over; good blocks are
-    // drawn most often, so that a fault often comes late.
+    // The first bundle has every piece passed over; good blocks drawn most, so that a fault often comes late.
     std::vector<size_t> drawn = {4, 0, 5};
     if (round > 0) drawn.resize(random() % 5);
     for (size_t& d : drawn)
@@ -189,8 +185,7 @@ TEST_F(HttpTlsInstall, EveryCertificateBlockIsReadByThePlatform) {
   }
 }
 
-// The platform's reader hands over exactly the certificate's bytes, those
-// the Windows client stores, and none for a block it refuses.
+// The platform's reader hands over exactly the certificate's bytes (the Windows client stores them), none if refused.
 TEST(TlsPem, ACertificateBlockGivesItsBytes) {
   TestServer& server = TestServer::shared();
   QUORL_REQUIRE_SERVER(server);
@@ -274,11 +269,9 @@ TEST_F(Https, RefusedHandshakesSayWhy) {
   }
 }
 
-// Only the server's close notice ends a TLS stream: after a bare TCP close
-// a reply stands only when its own framing had ended.
+// Only the close notice ends a TLS stream: after a bare TCP close a reply stands only if its framing had ended.
 TEST_F(Https, AStreamCutBeforeItsCloseNotice) {
-  const std::string unframed = "/raw?hex=485454502f312e3120323030204f4b0d0a436f6e6e656374696f6e3a20636c6f73650d0a0d0a"
-                               "68656c6c6f";  // "HTTP/1.1 200 OK", "Connection: close", no length, "hello"
+  const std::string unframed = "/raw?hex=" + hex("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nhello");  // no length
   const struct { std::string path, body, error; } cases[] = {
       {unframed, "hello", "(null)"},
       {unframed + "&notify=0", "hello", "receive failed or timed out"},

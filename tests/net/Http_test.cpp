@@ -52,15 +52,7 @@ TEST_F(HttpWire, RequestBytesOnTheWire) {
   }
 }
 
-std::string hex(const std::string& bytes) {
-  std::string out;
-  for (const unsigned char c : bytes) out += "0123456789abcdef"[c >> 4], out += "0123456789abcdef"[c & 15];
-  return out;
-}
-
-// Interim replies come before the final one, any number of them with their
-// fields: passed over, each head under the head cap, the fields never the
-// reply's. A 101 is a final answer of its own.
+// Interim replies, any number, are passed over, each head under the cap, their fields dropped; a 101 is final.
 TEST_F(HttpWire, InterimRepliesArePassedOver) {
   const std::string hints = "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n";
   const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
@@ -84,9 +76,7 @@ TEST_F(HttpWire, InterimRepliesArePassedOver) {
   }
 }
 
-// Eight dead addresses ahead of the live one (listeners on 127.0.0.2 to
-// 127.0.0.9 at the server's port, their queues full) each get a turn of a
-// fraction of a second, not a connect time-out beyond the whole deadline.
+// Eight dead addresses (full queues on 127.0.0.2-9) ahead of the live one each get a fraction of the deadline.
 TEST_F(HttpWire, ALiveAddressAmongDeadOnesIsReached) {
   const uint16_t port = static_cast<uint16_t>(std::stoi(base.substr(base.rfind(':') + 1)));
   std::vector<std::unique_ptr<SilentPeer>> dead;
@@ -103,16 +93,16 @@ TEST_F(HttpWire, ALiveAddressAmongDeadOnesIsReached) {
   SocketIO::_hostsForTests() = [&](const char* host) {
     return std::string(host) == "many.test" ? hosts : std::vector<std::string>{};
   };
-  // The connect time-out is the deadline: one dead address tried to its
-  // end would spend all of it.
+  // The connect time-out is the deadline: one dead address tried to its end would spend all of it.
   Http::limits().connectTimeoutMs = Http::limits().requestDeadlineMs = 30000;
-  auto r = Http::get(Url::withCString(("http://many.test:" + std::to_string(port) + "/status/200").c_str()));
+  const std::string many = "many.test:" + std::to_string(port);
+  auto r = Http::get(Url::withCString(("http://" + many + "/status/200").c_str()));
   EXPECT_EQ(r->status, 200u);
   EXPECT_EQ(str(r->error), "(null)");
   hosts.pop_back();  // only the dead: the connect time-out ends it
   Http::limits().connectTimeoutMs = 500;
-  r = Http::get(Url::withCString(("http://many.test:" + std::to_string(port) + "/").c_str()));
-  EXPECT_EQ(str(r->error), "cannot connect to many.test:" + std::to_string(port));
+  r = Http::get(Url::withCString(("http://" + many + "/").c_str()));
+  EXPECT_EQ(str(r->error), "cannot connect to " + many);
 }
 
 TEST_F(HttpWire, StatusAndHeaders) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "net/Socket.h"
+
 namespace quorl::test {
 
 class SilentPeer {
@@ -27,6 +29,12 @@ class SilentPeer {
  private:
   int64_t listener_ = -1;
   std::vector<int64_t> queued_;  // connections that fill the queue
+  // Connects until one does not complete (the queue takes one or two): false if none or all of 8 did.
+  bool fill(const char* address, uint16_t at) {
+    SocketIO::Handle h = SocketIO::kNoHandle;
+    while (queued_.size() < 8 && SocketIO::open(address, at, 300, 0, h) == SocketIO::OpenResult::ok) queued_.push_back(h);
+    return !queued_.empty() && queued_.size() < 8;
+  }
   bool started_ = false;  // the socket library was started (Windows)
 };
 

@@ -3,8 +3,6 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "net/Socket.h"
-
 namespace quorl::test {
 
 SilentPeer::SilentPeer() : SilentPeer("127.0.0.1", 0, false) {}
@@ -32,14 +30,7 @@ SilentPeer::SilentPeer(const char* address, uint16_t wanted, bool full) {
     error = std::string("cannot listen on ") + address;
     return;
   }
-  // The queue takes a connection or two; the first that does not complete
-  // shows it full.
-  for (int i = 0; full && i < 8; i++) {
-    SocketIO::Handle h = SocketIO::kNoHandle;
-    if (SocketIO::open(address, ntohs(a.sin_port), 300, 0, h) != SocketIO::OpenResult::ok) break;
-    queued_.push_back(h);
-  }
-  if (full && (queued_.empty() || queued_.size() == 8)) {
+  if (full && !fill(address, ntohs(a.sin_port))) {
     error = std::string("the queue on ") + address + " would not fill";
     return;
   }

@@ -20,6 +20,13 @@ inline std::string pattern(size_t n) {
   return out;
 }
 
+// Bytes as the lowercase hex digits the test server's /raw takes.
+inline std::string hex(const std::string& bytes) {
+  std::string out;
+  for (const unsigned char c : bytes) out += "0123456789abcdef"[c >> 4], out += "0123456789abcdef"[c & 15];
+  return out;
+}
+
 // The certificate block(s) of a PEM text with zero bytes after the first
 // block's certificate: its padding becomes data ('=' read as 'A' adds a
 // zero byte in the place it held), or a group of three zero bytes is added.

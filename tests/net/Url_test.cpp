@@ -52,8 +52,7 @@ TEST(Url, AccessorsScanTheText) {
   }
 }
 
-// Whatever an IPv6 literal holds (colons, dots, hex digits), in brackets it
-// is the host whole, and the port and path behind it are read as for any host.
+// Whatever an IPv6 literal holds, in brackets it is the host whole; port and path behind it read as for any host.
 TEST(Url, BracketedHostsWhateverTheyHold) {
   std::mt19937 rng(45);
   const char kAlphabet[] = "0123456789abcdefABCDEF:.";

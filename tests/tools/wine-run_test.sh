@@ -4,10 +4,8 @@
 #   wine-run_test.sh STAND_IN.exe BUILD_FOLDER
 # Each row: the name the stand-in runs under, its arguments after the count
 # file, then the status, the number of runs and the output wine-run must give.
-# On a prepared prefix no start runs a Wine program of its own: the font links
-# and the window setting it finds set are not set again (each `wine reg`
-# costs about half a second a start); a stand-in for wine on the PATH counts
-# the `wine reg` calls of every row.
+# On a prepared prefix no start sets again what it finds set (each `wine reg` costs half a second):
+# a stand-in for wine on the PATH counts the `wine reg` calls of every row.
 set -u
 standin=$1 build=$(cd "$2" && pwd) || exit 2
 root=$(cd "$(dirname "$0")/../.." && pwd)

@@ -1,6 +1,4 @@
-// The settings file's text and changes, both drivers': what one line holds,
-// a text read back as written, a change that says whether it changed
-// anything, and a lock another instance holds waited for only so long.
+// The settings file's text, its changes and its lock, as both drivers share them.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -22,22 +20,16 @@ TEST(UXSettingsFile, OneLineHoldsTheSettingAsItIs) {
       {"ui", "path", "/a=b/[c].json", true},  // "=" and brackets in a value
       {"r[1", "k", "", true},                 // an empty value
       {"ui", "", "x", false},                 // no key
-      {"ui", "k=v", "x", false},
-      {"ui", "[k", "x]", false},             // "[k=x]" would read as a section
-      {"u]i", "k", "x", false},
-      {"ui", "k", "two\nlines", false},
-      {"ui", "k", "cr\r", false},
-      {"ui", "k\n", "x", false},
-      {"u\ni", "k", "x", false},
+      {"ui", "[k", "x]", false},              // "[k=x]" would read as a section
+      {"ui", "k=v", "x", false}, {"u]i", "k", "x", false}, {"ui", "k", "two\nlines", false},
+      {"ui", "k", "cr\r", false}, {"ui", "k\n", "x", false}, {"u\ni", "k", "x", false},
   };
   for (const Case& c : cases) EXPECT_EQ(uxSettingStorable(c.section, c.key, c.value), c.storable) << c.key;
   EXPECT_EQ(uxSettingsSection(nullptr), "Shared");
   EXPECT_EQ(uxSettingsSection(""), "Shared");
 }
 
-// A text written by hand: keys before any section are "Shared", an empty
-// name in brackets is a section, and lines that are neither a section nor
-// a key are passed over.
+// A text by hand: keys before any section are "Shared", "[]" is a section, other lines are passed over.
 TEST(UXSettingsFile, AnyTextReadsAsItsSectionsAndKeys) {
   const struct Case {
     const char* text;
@@ -55,9 +47,7 @@ TEST(UXSettingsFile, AnyTextReadsAsItsSectionsAndKeys) {
   }
 }
 
-// Random storable settings read back from their text as they were, and a
-// random list of changes answers whether any of its changes changed what
-// the settings held, whichever comes last.
+// Random settings read back from their text; random changes answer whether any of them changed anything.
 TEST(UXSettingsFile, TextsReadBackAndChangesSayWhetherTheyChangedAnything) {
   constexpr int kRounds = test::rounds(3000);
   std::mt19937 random(45);
@@ -70,8 +60,7 @@ TEST(UXSettingsFile, TextsReadBackAndChangesSayWhetherTheyChangedAnything) {
     UXSettings read;
     uxSettingsParse(uxSettingsText(settings), read);
     ASSERT_EQ(read, settings) << uxSettingsText(settings);
-    // The same text with CRLF line ends reads the same.
-    std::string crlf;
+    std::string crlf;  // with CRLF line ends: the same
     for (const char c : uxSettingsText(settings)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     read.clear();
     uxSettingsParse(crlf, read);
@@ -93,31 +82,17 @@ TEST(UXSettingsFile, TextsReadBackAndChangesSayWhetherTheyChangedAnything) {
   }
 }
 
-// Calls whose lock is held by another instance for `busyTries` tries.
-class HeldLock : public UXSettingsFileCalls {
- public:
-  explicit HeldLock(int busyTries) : busy_(busyTries) {}
-  UXFileFailure tryLock() override {
-    ++tries;
-    return tries <= busy_ ? UXFileFailure::busy : UXFileFailure::none;
-  }
-  UXFileFailure read(std::string& text) override {
-    text = "[ui]\nsize=10\n";
-    return UXFileFailure::none;
-  }
-  UXFileFailure replace(const std::string& text) override {
-    written = text;
-    return UXFileFailure::none;
-  }
-  int tries = 0;
+// Calls whose lock another instance holds for `busy` tries.
+struct HeldLock : UXSettingsFileCalls {
+  explicit HeldLock(int n) : busy(n) {}
+  UXFileFailure tryLock() override { return ++tries <= busy ? UXFileFailure::busy : UXFileFailure::none; }
+  UXFileFailure read(std::string& text) override { return text = "[ui]\nsize=10\n", UXFileFailure::none; }
+  UXFileFailure replace(const std::string& text) override { return written = text, UXFileFailure::none; }
+  int busy, tries = 0;
   std::string written;
-
- private:
-  int busy_;
 };
 
-// With no wait the lock is tried once; a lock let go within the wait is
-// taken and the change made.
+// With no wait the lock is tried once; one let go within the wait is taken and the change made.
 TEST(UXSettingsFile, ALockIsWaitedForOnlySoLong) {
   const auto set = [](UXSettings& s) { return uxSettingsApply(s, "ui", {{"size", "12"}}); };
   UXSettings settings;

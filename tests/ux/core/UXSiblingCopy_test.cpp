@@ -29,29 +29,18 @@ TEST(UXSiblingFolder, IsTheTargetsFolderWithItsSeparator) {
 }
 
 // A copy into memory: what was written, and whether it was put in place.
-class MemoryCopy : public UXSiblingCopy {
- public:
+struct MemoryCopy : UXSiblingCopy {
   UXFileFailure create(const std::string&) override { return UXFileFailure::none; }
-  UXFileFailure read(char*, uint32_t, uint32_t& got) override {
-    got = 0;
-    return UXFileFailure::none;
-  }
-  UXFileFailure write(const char* bytes, uint32_t count) override {
-    written.append(bytes, count);
-    return UXFileFailure::none;
-  }
+  UXFileFailure read(char*, uint32_t, uint32_t& got) override { return got = 0, UXFileFailure::none; }
+  UXFileFailure write(const char* bytes, uint32_t n) override { return written.append(bytes, n), UXFileFailure::none; }
   UXFileFailure finish() override { return UXFileFailure::none; }
-  UXFileFailure place(const std::string&, bool) override {
-    placed = true;
-    return UXFileFailure::none;
-  }
+  UXFileFailure place(const std::string&, bool) override { return placed = true, UXFileFailure::none; }
   void remove(const std::string&) override { removed = true; }
   std::string written;
   bool placed = false, removed = false;
 };
 
-// The write seam sees each write with the bytes before it, and a failure
-// it answers stops the copy before anything is put in place.
+// The write seam sees each write with the bytes before it; a failure it answers stops the copy before placing.
 TEST(UXSiblingCopy, AWriteTheDiskCannotTakeStopsTheCopy) {
   const std::string text(150000, 'x');
   std::vector<std::pair<uint64_t, uint32_t>> asked;

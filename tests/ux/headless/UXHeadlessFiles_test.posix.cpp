@@ -78,10 +78,8 @@ TEST_F(HeadlessFilesPosix, ANewCopyHasItsSourcesPermissions) {
   }
 }
 
-// The helper that plays nobody: a check that failed in its child fails the
-// test, whatever the child answered; a child that passed gives its answer.
-// Each row runs the helper in a child of its own, whose status tells
-// whether the helper failed it (3) or gave the answer (0).
+// asUnprivileged: a check failed in its child fails the test; else the child's answer is given. Each row runs
+// it in a child of its own, whose status tells whether it failed (3) or gave the answer (0).
 TEST_F(HeadlessFilesPosix, AnUnprivilegedChildsFailedCheckFailsTheTest) {
   const struct {
     const char* name;

@@ -80,14 +80,9 @@ TEST_F(SettingsFileTest, AFileThatCouldNotBeReadIsNeverWrittenOver) {
   }
 }
 
-// What another process or the disk does to a change: a change waits for
-// the private lock another instance holds only so long, then answers false
-// with its reason and leaves the file as it was; a lock on the settings
-// file itself, which any reader may take, holds nothing up; a change that
-// the disk cannot hold whole is not made. The lock file is the user's
-// alone. The child answers through a pipe once it holds its lock, and lets
-// go when the parent closes the other pipe (or, with `letGoMs`, after that
-// long, while the parent waits).
+// A change waits for another instance's lock only so long, else answers false with why and leaves the file;
+// a reader's lock on the file itself holds nothing up; a change the disk cannot hold is not made. The child
+// says through a pipe that it holds its lock, and lets go when the parent closes the other (or after `letGoMs`).
 TEST_F(SettingsFileTest, AChangeIsMadeWholeOrAnswersFalseWithItsReason) {
   const std::string kept = "[ui]\nsize=10\n" + std::string(7000, '#') + "=\n";
   const struct Case {
@@ -152,8 +147,7 @@ TEST_F(SettingsFileTest, AChangeIsMadeWholeOrAnswersFalseWithItsReason) {
   }
 }
 
-// The lock file is the user's own and no other user may open it: one made
-// open to all is made private, one another user made is refused.
+// The lock file is the user's alone: one open to all is made private, another user's is refused.
 TEST_F(SettingsFileTest, TheLockIsTheUsersAlone) {
   test::TempDir folder;
   const std::string file = folder.at("settings.ini"), lock = folder.at("settings.ini.lock");

@@ -174,27 +174,16 @@ TEST(W32LongPathTest, FullPathsTakeTheLongForm) {
   EXPECT_TRUE(w32HasOverlongName(u"a/" + std::u16string(256, u'n')));
 }
 
-// The settings file below "APPDATA" however long its value: only a path
-// longer than any the system reaches is none, never another folder's.
+// The settings file below "APPDATA" however long: only a path longer than the system reaches is none.
 TEST(W32LongPathTest, TheSettingsFileIsInTheApplicationDataFolderWhateverItsLength) {
-  const std::u16string shortOne = u"C:\\users\\a\\AppData", empty, at255 = u"C:\\" + std::u16string(252, u'a'),
-                       at256 = at255 + u"b", deep = u"C:\\" + std::u16string(300, u'a'),
+  const std::u16string ini = u"\\Wendle\\Wendle.ini", empty, at255 = u"C:\\" + std::u16string(252, u'a'),
                        longest = u"C:\\" + std::u16string(32763 - 3 - 18, u'a'), past = longest + u"b";
-  const struct Case {
-    const std::u16string* appdata;
-    std::u16string file;
-  } cases[] = {
-      {nullptr, u".\\Wendle\\Wendle.ini"},
-      {&empty, u".\\Wendle\\Wendle.ini"},
-      {&shortOne, u"C:\\users\\a\\AppData\\Wendle\\Wendle.ini"},
-      {&at255, at255 + u"\\Wendle\\Wendle.ini"},
-      {&at256, at256 + u"\\Wendle\\Wendle.ini"},
-      {&deep, deep + u"\\Wendle\\Wendle.ini"},
-      {&longest, longest + u"\\Wendle\\Wendle.ini"},
-      {&past, u""},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(w32SettingsFileFor(c.appdata), c.file) << (c.appdata ? c.appdata->size() : 0);
+  for (const std::u16string& appdata :
+       {std::u16string(u"C:\\users\\a\\AppData"), at255, at255 + u"b", u"C:\\" + std::u16string(300, u'a'), longest})
+    EXPECT_EQ(w32SettingsFileFor(&appdata), appdata + ini) << appdata.size();
+  EXPECT_EQ(w32SettingsFileFor(nullptr), u"." + ini);
+  EXPECT_EQ(w32SettingsFileFor(&empty), u"." + ini);
+  EXPECT_EQ(w32SettingsFileFor(&past), u"");
 }
 
 // The names a path turns into a device's, whatever their case, extension

@@ -188,9 +188,8 @@ TEST(W32SettingsChild, ReadsWhatTheFirstProcessWrote) {
   EXPECT_TRUE(driver->settingSet("restart", "answer", "\xC3\xB1" "and\xC3\xBA"));
 }
 
-// Starts this program with the tests `filter`, the variables set to the
-// values for it alone, in the folder `folder` (empty: this one's); a null
-// process handle when it could not be started.
+// Starts this program with the tests `filter` and the variables set for it alone, in `folder` (empty: this
+// one's); a null process handle when it could not be started.
 PROCESS_INFORMATION startThisProgram(const wchar_t* filter,
                                      const std::vector<std::pair<std::wstring, std::wstring>>& variables,
                                      const std::wstring& folder = L"") {
@@ -227,8 +226,7 @@ DWORD endOf(PROCESS_INFORMATION& process) {
   return code;
 }
 
-// Runs this program with the tests `filter` once for each value of the
-// variable, all at once: their exit codes (as endOf).
+// Runs this program with the tests `filter` once for each value of the variable, all at once: their exit codes.
 std::vector<DWORD> runThisProgram(const wchar_t* filter, const wchar_t* variable, std::vector<std::wstring> values) {
   std::vector<PROCESS_INFORMATION> processes;
   for (const std::wstring& value : values) processes.push_back(startThisProgram(filter, {{variable, value}}));
@@ -281,9 +279,7 @@ TEST_F(Win32DriverTest, TwoInstancesChangingTheSettingsAtOnceLoseNothing) {
   EXPECT_TRUE(d->settingsChange("race", raceKeysGone()));
 }
 
-// Run by ALockAnotherProcessHoldsIsWaitedForOnlySoLong: holds the settings
-// lock as another instance would, from telling the parent (the event named
-// by the variable, "held") until the parent lets go ("release").
+// Run by ALockAnotherProcessHoldsIsWaitedForOnlySoLong: holds the settings lock from event "held" to "release".
 TEST(W32SettingsChild, HoldsTheLock) {
   wchar_t name[64] = {};
   if (GetEnvironmentVariableW(L"QUORL_SETTINGS_HOLD", name, 64) == 0) GTEST_SKIP() << "run by the parent";
@@ -298,9 +294,7 @@ TEST(W32SettingsChild, HoldsTheLock) {
   EXPECT_EQ(WaitForSingleObject(release.get(), 60000), WAIT_OBJECT_0);
 }
 
-// A change waits for the lock another process holds only so long, then
-// answers false with its reason and leaves the file as it was; once the
-// lock is let go, the next change is made.
+// A change waits for another process's lock only so long, then answers false and leaves the file; then it is made.
 TEST_F(Win32DriverTest, ALockAnotherProcessHoldsIsWaitedForOnlySoLong) {
   ASSERT_TRUE(d->settingSet("held", "size", "10"));
   const std::wstring name = L"quorl-settings-" + std::to_wstring(GetCurrentProcessId()) + L"-";
@@ -338,9 +332,7 @@ std::vector<std::wstring> siblingsOfTheSettings() {
   return names;
 }
 
-// A change the disk cannot hold whole (it fills up at 8,192 bytes) is not
-// made: it answers false with the reason, the file keeps every key it had,
-// and nothing is left beside it.
+// A change the disk cannot hold whole (full at 8,192 bytes) answers false, keeps every key and leaves nothing beside.
 TEST_F(Win32DriverTest, AChangeTheDiskCannotHoldWholeIsNotMade) {
   ASSERT_TRUE(d->settingSet("full", "first", "1"));
   ASSERT_TRUE(d->settingSet("full", "last", "2"));
@@ -642,8 +634,7 @@ TEST(W32SettingsChild, SetsAKey) {
   EXPECT_TRUE(make<UXWin32Driver>()->settingSet("where", "set", "1"));
 }
 
-// An application-data folder of 256 characters or more holds the settings
-// file like any other: nothing is made in the working folder.
+// An application-data folder of 256 characters or more holds the settings file, not the working folder.
 TEST_F(Win32DriverTest, TheSettingsFileIsMadeBelowALongApplicationDataFolder) {
   TempFolder folder, working;
   std::string appdata = folder.path;
