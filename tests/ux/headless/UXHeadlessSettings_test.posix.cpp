@@ -121,7 +121,9 @@ TEST_F(SettingsFileTest, AChangeIsMadeWholeOrAnswersFalseWithItsReason) {
       ::_exit(0);
     }
     char locked = '1';
-    if (c.held) ASSERT_EQ(::read(held[0], &locked, 1), 1);
+    if (c.held) {
+      ASSERT_EQ(::read(held[0], &locked, 1), 1);
+    }
     EXPECT_EQ(locked, '1') << c.what << ": the child could not take its lock";
     gUXSettingsLockWaitMs = c.waitMs;
     bool made;
