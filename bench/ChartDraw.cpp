@@ -238,56 +238,68 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
                   BM::kAxisTitleSize);
 }
 
-std::string_view textOf(const String* s) { return s ? chart::drawnText(*s) : std::string_view(); }
-
 // The row labels of a group as drawn. Rows whose labels read alike get
 // their optimisation level (" O2") where the levels of those rows differ,
-// and their machine ("  AMD EPYC 7763") where their machines differ. The
-// label stands whole, and the level with it where both fit; what is added
-// after them is cut first, to what tells it from the others added to the
-// same label (chart::partedForms).
-void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
-  struct Alike {
-    std::string_view opt, machine;
-    bool optsDiffer = false, machinesDiffer = false;
-  };
-  std::unordered_map<std::string_view, Alike> byLabel;  // the rows' texts, read during this call
-  for (int32_t j = out.begin; j < out.end; ++j) {
-    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
-    if (!row) continue;
-    const std::string_view opt = textOf(row->opt.get()), machine = textOf(row->machineText.get());
-    Alike& alike = byLabel.try_emplace(textOf(row->label.get()), Alike{opt, machine}).first->second;
-    alike.optsDiffer = alike.optsDiffer || alike.opt != opt;
-    alike.machinesDiffer = alike.machinesDiffer || alike.machine != machine;
-  }
+// and their machine ("  AMD EPYC 7763") where their machines differ, as the
+// rebuild worked out (ChartView::RowLabels). The label stands whole, and the
+// level with it where both fit; what is added after them is cut first, to
+// what tells it from the others added to the same label
+// (chart::partedForms). Each distinct text is put together once.
+void makeGroupLabels(const ChartView::RowLabels& keys, ChartView::GroupLabels& out) {
   const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
-  std::unordered_map<std::string, uint32_t> distinct;
+  const auto textOf = [&](uint32_t id) {
+    return keys.texts[id] ? chart::drawnText(*keys.texts[id]) : std::string_view();
+  };
+  // By label, level and machine ids as added (0 where not): the text's index.
+  struct Ids {
+    uint32_t label, level, machine;
+    bool operator==(const Ids&) const = default;
+  };
+  struct IdsHash {
+    size_t operator()(const Ids& k) const {
+      return std::hash<uint64_t>()((uint64_t{k.label} << 32 | k.level) * 0x9E3779B97F4A7C15ull ^ k.machine);
+    }
+  };
+  std::unordered_map<Ids, uint32_t, IdsHash> byIds;
+  std::unordered_map<std::string_view, uint32_t> distinct;  // views into out.texts
   std::vector<std::pair<uint32_t, uint32_t>>& parts = out.parts;
   out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
+  out.texts.reserve(static_cast<size_t>(out.end - out.begin));  // the views into it stay put
   std::string text;
+  if (keys.adds.size() < static_cast<size_t>(out.end)) {
+    // Rows no rebuild made: no labels.
+    out.texts.assign(1, std::string()), parts.assign(1, {0, 0});
+    out.forms.assign(1, std::string()), out.made.assign(1, 1);
+    return;
+  }
   for (int32_t j = out.begin; j < out.end; ++j) {
-    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
-    if (!row) continue;
-    const std::string_view label = textOf(row->label.get());
-    const Alike& alike = byLabel.at(label);
-    const std::string_view opt = textOf(row->opt.get()), machine = textOf(row->machineText.get());
-    text.assign(label);
-    if (alike.optsDiffer && !opt.empty()) text.append(" ").append(opt);
-    const auto levelEnd = static_cast<uint32_t>(text.size());
-    if (alike.machinesDiffer && !machine.empty()) text.append("  ");
-    const auto restAt = static_cast<uint32_t>(text.size());
-    if (alike.machinesDiffer) text.append(machine);
-    const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(parts.size()));
-    if (added) {
-      out.texts.push_back(text);
-      // The level stays with the label where the two fit together; else it
-      // is cut with the machine, after the label.
-      const auto labelEnd = static_cast<uint32_t>(label.size());
-      const bool levelFits =
-          levelEnd == labelEnd || measure.widthOf(std::string_view(text).substr(0, levelEnd)) <= BM::kLabelRoom;
-      parts.push_back(levelFits ? std::pair{levelEnd, restAt} : std::pair{labelEnd, labelEnd + 1});
+    const auto k = static_cast<size_t>(j);
+    const uint8_t adds = keys.adds[k];
+    const bool level = adds & ChartView::RowLabels::kAddsLevel, machine = adds & ChartView::RowLabels::kAddsMachine;
+    const auto [known, fresh] =
+        byIds.try_emplace(Ids{keys.label[k], level ? keys.opt[k] + 1 : 0, machine ? keys.machine[k] + 1 : 0}, 0);
+    if (fresh) {
+      const std::string_view label = textOf(keys.label[k]);
+      text.assign(label);
+      if (level) text.append(" ").append(textOf(keys.opt[k]));
+      const auto levelEnd = static_cast<uint32_t>(text.size());
+      if (machine) text.append("  ");
+      const auto restAt = static_cast<uint32_t>(text.size());
+      if (machine) text.append(textOf(keys.machine[k]));
+      auto it = distinct.find(text);
+      if (it == distinct.end()) {
+        out.texts.push_back(text);
+        it = distinct.emplace(out.texts.back(), static_cast<uint32_t>(parts.size())).first;
+        // The level stays with the label where the two fit together; else it
+        // is cut with the machine, after the label.
+        const auto labelEnd = static_cast<uint32_t>(label.size());
+        const bool levelFits =
+            levelEnd == labelEnd || measure.widthOf(std::string_view(text).substr(0, levelEnd)) <= BM::kLabelRoom;
+        parts.push_back(levelFits ? std::pair{levelEnd, restAt} : std::pair{labelEnd, labelEnd + 1});
+      }
+      known->second = it->second;
     }
-    out.formOf[static_cast<size_t>(j - out.begin)] = it->second;
+    out.formOf[static_cast<size_t>(j - out.begin)] = known->second;
   }
   out.forms.assign(out.texts.size(), std::string());
   out.made.assign(out.texts.size(), 0);
@@ -328,7 +340,7 @@ const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end,
   if (groupLabels_.size() >= kKept) groupLabels_.erase(groupLabels_.begin());
   GroupLabels& made = groupLabels_.emplace_back();
   made.rebuild = rebuilds_, made.begin = begin, made.end = end;
-  makeGroupLabels(*rows, made);
+  makeGroupLabels(rowLabels_, made);
   makeFormsOf(made, from, to);
   return made;
 }
