@@ -261,54 +261,69 @@ void makeGroupLabels(const ChartView::RowLabels& keys, ChartView::GroupLabels& o
     }
   };
   std::unordered_map<Ids, uint32_t, IdsHash> byIds;
-  std::unordered_map<std::string_view, uint32_t> distinct;  // views into out.texts
-  std::vector<std::pair<uint32_t, uint32_t>>& parts = out.parts;
-  out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
-  out.texts.reserve(static_cast<size_t>(out.end - out.begin));  // the views into it stay put
-  std::string text;
+  std::vector<Ids> ids;
+  const auto count = static_cast<size_t>(out.end - out.begin);
+  out.formOf.assign(count, 0);
+  out.texts.clear(), out.textAt.assign(1, 0), out.parts.clear();
   if (keys.adds.size() < static_cast<size_t>(out.end)) {
     // Rows no rebuild made: no labels.
-    out.texts.assign(1, std::string()), parts.assign(1, {0, 0});
+    out.textAt.push_back(0), out.parts.assign(1, {0, 0});
     out.forms.assign(1, std::string()), out.made.assign(1, 1);
     return;
   }
-  for (int32_t j = out.begin; j < out.end; ++j) {
-    const auto k = static_cast<size_t>(j);
+  byIds.reserve(count);
+  for (size_t j = 0; j < count; ++j) {
+    const size_t k = static_cast<size_t>(out.begin) + j;
     const uint8_t adds = keys.adds[k];
-    const bool level = adds & ChartView::RowLabels::kAddsLevel, machine = adds & ChartView::RowLabels::kAddsMachine;
-    const auto [known, fresh] =
-        byIds.try_emplace(Ids{keys.label[k], level ? keys.opt[k] + 1 : 0, machine ? keys.machine[k] + 1 : 0}, 0);
-    if (fresh) {
-      const std::string_view label = textOf(keys.label[k]);
-      text.assign(label);
-      if (level) text.append(" ").append(textOf(keys.opt[k]));
-      const auto levelEnd = static_cast<uint32_t>(text.size());
-      if (machine) text.append("  ");
-      const auto restAt = static_cast<uint32_t>(text.size());
-      if (machine) text.append(textOf(keys.machine[k]));
-      auto it = distinct.find(text);
-      if (it == distinct.end()) {
-        out.texts.push_back(text);
-        it = distinct.emplace(out.texts.back(), static_cast<uint32_t>(parts.size())).first;
-        // The level stays with the label where the two fit together; else it
-        // is cut with the machine, after the label.
-        const auto labelEnd = static_cast<uint32_t>(label.size());
-        const bool levelFits =
-            levelEnd == labelEnd || measure.widthOf(std::string_view(text).substr(0, levelEnd)) <= BM::kLabelRoom;
-        parts.push_back(levelFits ? std::pair{levelEnd, restAt} : std::pair{labelEnd, labelEnd + 1});
-      }
-      known->second = it->second;
-    }
-    out.formOf[static_cast<size_t>(j - out.begin)] = known->second;
+    const Ids key{keys.label[k], adds & ChartView::RowLabels::kAddsLevel ? keys.opt[k] + 1 : 0,
+                  adds & ChartView::RowLabels::kAddsMachine ? keys.machine[k] + 1 : 0};
+    const auto [known, fresh] = byIds.try_emplace(key, static_cast<uint32_t>(ids.size()));
+    if (fresh) ids.push_back(key);
+    out.formOf[j] = known->second;
   }
-  out.forms.assign(out.texts.size(), std::string());
-  out.made.assign(out.texts.size(), 0);
+  // Put together in one buffer that never moves while the texts are told
+  // apart by their bytes: two sets of ids may still read the same.
+  size_t bytes = 0;
+  for (const Ids& i : ids)
+    bytes += textOf(i.label).size() + (i.level ? 1 + textOf(i.level - 1).size() : 0) +
+             (i.machine ? 2 + textOf(i.machine - 1).size() : 0);
+  out.texts.reserve(bytes);
+  std::unordered_map<std::string_view, uint32_t> distinct;  // views into out.texts
+  distinct.reserve(ids.size());
+  std::vector<uint32_t> textOfIds(ids.size());
+  for (size_t t = 0; t < ids.size(); ++t) {
+    const Ids& i = ids[t];
+    const size_t at = out.texts.size();
+    const std::string_view label = textOf(i.label);
+    out.texts.append(label);
+    if (i.level) out.texts.append(" ").append(textOf(i.level - 1));
+    const auto levelEnd = static_cast<uint32_t>(out.texts.size() - at);
+    if (i.machine) out.texts.append("  ");
+    const auto restAt = static_cast<uint32_t>(out.texts.size() - at);
+    if (i.machine) out.texts.append(textOf(i.machine - 1));
+    const std::string_view text(out.texts.data() + at, out.texts.size() - at);
+    const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(out.parts.size()));
+    textOfIds[t] = it->second;
+    if (!added) {
+      out.texts.resize(at);
+      continue;
+    }
+    out.textAt.push_back(static_cast<uint32_t>(out.texts.size()));
+    // The level stays with the label where the two fit together; else it
+    // is cut with the machine, after the label.
+    const auto labelEnd = static_cast<uint32_t>(label.size());
+    const bool levelFits = levelEnd == labelEnd || measure.widthOf(text.substr(0, levelEnd)) <= BM::kLabelRoom;
+    out.parts.push_back(levelFits ? std::pair{levelEnd, restAt} : std::pair{labelEnd, labelEnd + 1});
+  }
+  for (uint32_t& f : out.formOf) f = textOfIds[f];
+  out.forms.assign(out.parts.size(), std::string());
+  out.made.assign(out.parts.size(), 0);
 }
 
 // The forms of the labels of rows from to to, where not made yet: each
 // among all the group's labels.
 void makeFormsOf(ChartView::GroupLabels& labels, int32_t from, int32_t to) {
-  std::vector<uint8_t> wanted(labels.texts.size(), 0);
+  std::vector<uint8_t> wanted(labels.parts.size(), 0);
   bool any = false;
   for (int32_t j = std::max(from, labels.begin); j < std::min(to, labels.end); ++j) {
     const uint32_t k = labels.formOf[static_cast<size_t>(j - labels.begin)];
@@ -317,8 +332,10 @@ void makeFormsOf(ChartView::GroupLabels& labels, int32_t from, int32_t to) {
   }
   if (!any) return;
   std::vector<chart::PartedName> names;
-  for (size_t k = 0; k < labels.texts.size(); ++k)
-    names.push_back({labels.texts[k], labels.parts[k].first, labels.parts[k].second});
+  names.reserve(labels.parts.size());
+  for (size_t k = 0; k < labels.parts.size(); ++k)
+    names.push_back({std::string_view(labels.texts).substr(labels.textAt[k], labels.textAt[k + 1] - labels.textAt[k]),
+                     labels.parts[k].first, labels.parts[k].second});
   std::vector<std::string> forms =
       chart::partedForms(names, BM::kLabelRoom, {BM::kRowTextSize, BM::kTextCharW}, &wanted);
   for (size_t k = 0; k < wanted.size(); ++k)
