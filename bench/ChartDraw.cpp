@@ -264,10 +264,10 @@ void makeGroupLabels(const ChartView::RowLabels& keys, ChartView::GroupLabels& o
   std::vector<Ids> ids;
   const auto count = static_cast<size_t>(out.end - out.begin);
   out.formOf.assign(count, 0);
-  out.texts.clear(), out.textAt.assign(1, 0), out.parts.clear();
+  out.texts.clear(), out.textAt.clear(), out.parts.clear();
   if (keys.adds.size() < static_cast<size_t>(out.end)) {
     // Rows no rebuild made: no labels.
-    out.textAt.push_back(0), out.parts.assign(1, {0, 0});
+    out.textAt.assign(1, {0, 0}), out.parts.assign(1, {0, 0});
     out.forms.assign(1, std::string()), out.made.assign(1, 1);
     return;
   }
@@ -281,39 +281,40 @@ void makeGroupLabels(const ChartView::RowLabels& keys, ChartView::GroupLabels& o
     if (fresh) ids.push_back(key);
     out.formOf[j] = known->second;
   }
-  // Put together in one buffer that never moves while the texts are told
-  // apart by their bytes: two sets of ids may still read the same.
-  size_t bytes = 0;
-  for (const Ids& i : ids)
-    bytes += textOf(i.label).size() + (i.level ? 1 + textOf(i.level - 1).size() : 0) +
-             (i.machine ? 2 + textOf(i.machine - 1).size() : 0);
-  out.texts.reserve(bytes);
-  std::unordered_map<std::string_view, uint32_t> distinct;  // views into out.texts
-  distinct.reserve(ids.size());
-  std::vector<uint32_t> textOfIds(ids.size());
-  for (size_t t = 0; t < ids.size(); ++t) {
-    const Ids& i = ids[t];
-    const size_t at = out.texts.size();
+  // Put together in one buffer first, then told apart by their bytes: two
+  // sets of ids may still read the same.
+  struct Made {
+    uint32_t at, levelEnd, restAt, labelEnd;
+  };
+  std::vector<Made> made;
+  made.reserve(ids.size());
+  for (const Ids& i : ids) {
+    const auto at = static_cast<uint32_t>(out.texts.size());
     const std::string_view label = textOf(i.label);
     out.texts.append(label);
     if (i.level) out.texts.append(" ").append(textOf(i.level - 1));
-    const auto levelEnd = static_cast<uint32_t>(out.texts.size() - at);
+    const auto levelEnd = static_cast<uint32_t>(out.texts.size()) - at;
     if (i.machine) out.texts.append("  ");
-    const auto restAt = static_cast<uint32_t>(out.texts.size() - at);
+    const auto restAt = static_cast<uint32_t>(out.texts.size()) - at;
     if (i.machine) out.texts.append(textOf(i.machine - 1));
-    const std::string_view text(out.texts.data() + at, out.texts.size() - at);
+    made.push_back({at, levelEnd, restAt, static_cast<uint32_t>(label.size())});
+  }
+  made.push_back({static_cast<uint32_t>(out.texts.size()), 0, 0, 0});
+  std::unordered_map<std::string_view, uint32_t> distinct;  // views into out.texts, grown no more
+  distinct.reserve(ids.size());
+  std::vector<uint32_t> textOfIds(ids.size());
+  for (size_t t = 0; t < ids.size(); ++t) {
+    const Made& m = made[t];
+    const std::string_view text = std::string_view(out.texts).substr(m.at, made[t + 1].at - m.at);
     const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(out.parts.size()));
     textOfIds[t] = it->second;
-    if (!added) {
-      out.texts.resize(at);
-      continue;
-    }
-    out.textAt.push_back(static_cast<uint32_t>(out.texts.size()));
+    if (!added) continue;
+    out.textAt.push_back({m.at, made[t + 1].at});
     // The level stays with the label where the two fit together; else it
     // is cut with the machine, after the label.
-    const auto labelEnd = static_cast<uint32_t>(label.size());
-    const bool levelFits = levelEnd == labelEnd || measure.widthOf(text.substr(0, levelEnd)) <= BM::kLabelRoom;
-    out.parts.push_back(levelFits ? std::pair{levelEnd, restAt} : std::pair{labelEnd, labelEnd + 1});
+    const bool levelFits =
+        m.levelEnd == m.labelEnd || measure.widthOf(text.substr(0, m.levelEnd)) <= BM::kLabelRoom;
+    out.parts.push_back(levelFits ? std::pair{m.levelEnd, m.restAt} : std::pair{m.labelEnd, m.labelEnd + 1});
   }
   for (uint32_t& f : out.formOf) f = textOfIds[f];
   out.forms.assign(out.parts.size(), std::string());
@@ -334,7 +335,7 @@ void makeFormsOf(ChartView::GroupLabels& labels, int32_t from, int32_t to) {
   std::vector<chart::PartedName> names;
   names.reserve(labels.parts.size());
   for (size_t k = 0; k < labels.parts.size(); ++k)
-    names.push_back({std::string_view(labels.texts).substr(labels.textAt[k], labels.textAt[k + 1] - labels.textAt[k]),
+    names.push_back({std::string_view(labels.texts).substr(labels.textAt[k].first, labels.textAt[k].second - labels.textAt[k].first),
                      labels.parts[k].first, labels.parts[k].second});
   std::vector<std::string> forms =
       chart::partedForms(names, BM::kLabelRoom, {BM::kRowTextSize, BM::kTextCharW}, &wanted);

@@ -112,8 +112,8 @@ class ChartView : public UXView {
     uint64_t rebuild = 0;
     int32_t begin = 0, end = 0;
     std::vector<uint32_t> formOf;  // by row from begin
-    std::string texts;             // the distinct labels in full, one after another
-    std::vector<uint32_t> textAt;  // by text: where it starts in texts; one more, the end
+    std::string texts;  // the distinct labels in full, one after another
+    std::vector<std::pair<uint32_t, uint32_t>> textAt;  // by text: its bytes in texts, from and to
     std::vector<std::pair<uint32_t, uint32_t>> parts;  // by text: keptEnd, restAt
     std::vector<std::string> forms;  // by text, as drawn
     std::vector<uint8_t> made;       // by text: its form is made
