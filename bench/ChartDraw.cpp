@@ -238,65 +238,93 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
                   BM::kAxisTitleSize);
 }
 
-std::string_view textOf(const String* s) { return s ? chart::drawnText(*s) : std::string_view(); }
-
 // The row labels of a group as drawn. Rows whose labels read alike get
 // their optimisation level (" O2") where the levels of those rows differ,
-// and their machine ("  AMD EPYC 7763") where their machines differ. The
-// label stands whole, and the level with it where both fit; what is added
-// after them is cut first, to what tells it from the others added to the
-// same label (chart::partedForms).
-void makeGroupLabels(const Array& rows, ChartView::GroupLabels& out) {
-  struct Alike {
-    std::string_view opt, machine;
-    bool optsDiffer = false, machinesDiffer = false;
-  };
-  std::unordered_map<std::string_view, Alike> byLabel;  // the rows' texts, read during this call
-  for (int32_t j = out.begin; j < out.end; ++j) {
-    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
-    if (!row) continue;
-    const std::string_view opt = textOf(row->opt.get()), machine = textOf(row->machineText.get());
-    Alike& alike = byLabel.try_emplace(textOf(row->label.get()), Alike{opt, machine}).first->second;
-    alike.optsDiffer = alike.optsDiffer || alike.opt != opt;
-    alike.machinesDiffer = alike.machinesDiffer || alike.machine != machine;
-  }
+// and their machine ("  AMD EPYC 7763") where their machines differ, as the
+// rebuild worked out (ChartView::RowLabels). The label stands whole, and the
+// level with it where both fit; what is added after them is cut first, to
+// what tells it from the others added to the same label
+// (chart::partedForms). Each distinct text is put together once.
+void makeGroupLabels(const ChartView::RowLabels& keys, ChartView::GroupLabels& out) {
   const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
-  std::unordered_map<std::string, uint32_t> distinct;
-  std::vector<std::pair<uint32_t, uint32_t>>& parts = out.parts;
-  out.formOf.assign(static_cast<size_t>(out.end - out.begin), 0);
-  std::string text;
-  for (int32_t j = out.begin; j < out.end; ++j) {
-    const ChartRow* row = rowAt(rows, static_cast<uint32_t>(j));
-    if (!row) continue;
-    const std::string_view label = textOf(row->label.get());
-    const Alike& alike = byLabel.at(label);
-    const std::string_view opt = textOf(row->opt.get()), machine = textOf(row->machineText.get());
-    text.assign(label);
-    if (alike.optsDiffer && !opt.empty()) text.append(" ").append(opt);
-    const auto levelEnd = static_cast<uint32_t>(text.size());
-    if (alike.machinesDiffer && !machine.empty()) text.append("  ");
-    const auto restAt = static_cast<uint32_t>(text.size());
-    if (alike.machinesDiffer) text.append(machine);
-    const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(parts.size()));
-    if (added) {
-      out.texts.push_back(text);
-      // The level stays with the label where the two fit together; else it
-      // is cut with the machine, after the label.
-      const auto labelEnd = static_cast<uint32_t>(label.size());
-      const bool levelFits =
-          levelEnd == labelEnd || measure.widthOf(std::string_view(text).substr(0, levelEnd)) <= BM::kLabelRoom;
-      parts.push_back(levelFits ? std::pair{levelEnd, restAt} : std::pair{labelEnd, labelEnd + 1});
+  const auto textOf = [&](uint32_t id) {
+    return keys.texts[id] ? chart::drawnText(*keys.texts[id]) : std::string_view();
+  };
+  // By label, level and machine ids as added (0 where not): the text's index.
+  struct Ids {
+    uint32_t label, level, machine;
+    bool operator==(const Ids&) const = default;
+  };
+  struct IdsHash {
+    size_t operator()(const Ids& k) const {
+      return std::hash<uint64_t>()((uint64_t{k.label} << 32 | k.level) * 0x9E3779B97F4A7C15ull ^ k.machine);
     }
-    out.formOf[static_cast<size_t>(j - out.begin)] = it->second;
+  };
+  std::unordered_map<Ids, uint32_t, IdsHash> byIds;
+  std::vector<Ids> ids;
+  const auto count = static_cast<size_t>(out.end - out.begin);
+  out.formOf.assign(count, 0);
+  out.texts.clear(), out.textAt.clear(), out.parts.clear();
+  if (keys.adds.size() < static_cast<size_t>(out.end)) {
+    // Rows no rebuild made: no labels.
+    out.textAt.assign(1, {0, 0}), out.parts.assign(1, {0, 0});
+    out.forms.assign(1, std::string()), out.made.assign(1, 1);
+    return;
   }
-  out.forms.assign(out.texts.size(), std::string());
-  out.made.assign(out.texts.size(), 0);
+  byIds.reserve(count);
+  for (size_t j = 0; j < count; ++j) {
+    const size_t k = static_cast<size_t>(out.begin) + j;
+    const uint8_t adds = keys.adds[k];
+    const Ids key{keys.label[k], adds & ChartView::RowLabels::kAddsLevel ? keys.opt[k] + 1 : 0,
+                  adds & ChartView::RowLabels::kAddsMachine ? keys.machine[k] + 1 : 0};
+    const auto [known, fresh] = byIds.try_emplace(key, static_cast<uint32_t>(ids.size()));
+    if (fresh) ids.push_back(key);
+    out.formOf[j] = known->second;
+  }
+  // Put together in one buffer first, then told apart by their bytes: two
+  // sets of ids may still read the same.
+  struct Made {
+    uint32_t at, levelEnd, restAt, labelEnd;
+  };
+  std::vector<Made> made;
+  made.reserve(ids.size());
+  for (const Ids& i : ids) {
+    const auto at = static_cast<uint32_t>(out.texts.size());
+    const std::string_view label = textOf(i.label);
+    out.texts.append(label);
+    if (i.level) out.texts.append(" ").append(textOf(i.level - 1));
+    const auto levelEnd = static_cast<uint32_t>(out.texts.size()) - at;
+    if (i.machine) out.texts.append("  ");
+    const auto restAt = static_cast<uint32_t>(out.texts.size()) - at;
+    if (i.machine) out.texts.append(textOf(i.machine - 1));
+    made.push_back({at, levelEnd, restAt, static_cast<uint32_t>(label.size())});
+  }
+  made.push_back({static_cast<uint32_t>(out.texts.size()), 0, 0, 0});
+  std::unordered_map<std::string_view, uint32_t> distinct;  // views into out.texts, grown no more
+  distinct.reserve(ids.size());
+  std::vector<uint32_t> textOfIds(ids.size());
+  for (size_t t = 0; t < ids.size(); ++t) {
+    const Made& m = made[t];
+    const std::string_view text = std::string_view(out.texts).substr(m.at, made[t + 1].at - m.at);
+    const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(out.parts.size()));
+    textOfIds[t] = it->second;
+    if (!added) continue;
+    out.textAt.push_back({m.at, made[t + 1].at});
+    // The level stays with the label where the two fit together; else it
+    // is cut with the machine, after the label.
+    const bool levelFits =
+        m.levelEnd == m.labelEnd || measure.widthOf(text.substr(0, m.levelEnd)) <= BM::kLabelRoom;
+    out.parts.push_back(levelFits ? std::pair{m.levelEnd, m.restAt} : std::pair{m.labelEnd, m.labelEnd + 1});
+  }
+  for (uint32_t& f : out.formOf) f = textOfIds[f];
+  out.forms.assign(out.parts.size(), std::string());
+  out.made.assign(out.parts.size(), 0);
 }
 
 // The forms of the labels of rows from to to, where not made yet: each
 // among all the group's labels.
 void makeFormsOf(ChartView::GroupLabels& labels, int32_t from, int32_t to) {
-  std::vector<uint8_t> wanted(labels.texts.size(), 0);
+  std::vector<uint8_t> wanted(labels.parts.size(), 0);
   bool any = false;
   for (int32_t j = std::max(from, labels.begin); j < std::min(to, labels.end); ++j) {
     const uint32_t k = labels.formOf[static_cast<size_t>(j - labels.begin)];
@@ -305,8 +333,10 @@ void makeFormsOf(ChartView::GroupLabels& labels, int32_t from, int32_t to) {
   }
   if (!any) return;
   std::vector<chart::PartedName> names;
-  for (size_t k = 0; k < labels.texts.size(); ++k)
-    names.push_back({labels.texts[k], labels.parts[k].first, labels.parts[k].second});
+  names.reserve(labels.parts.size());
+  for (size_t k = 0; k < labels.parts.size(); ++k)
+    names.push_back({std::string_view(labels.texts).substr(labels.textAt[k].first, labels.textAt[k].second - labels.textAt[k].first),
+                     labels.parts[k].first, labels.parts[k].second});
   std::vector<std::string> forms =
       chart::partedForms(names, BM::kLabelRoom, {BM::kRowTextSize, BM::kTextCharW}, &wanted);
   for (size_t k = 0; k < wanted.size(); ++k)
@@ -328,7 +358,7 @@ const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end,
   if (groupLabels_.size() >= kKept) groupLabels_.erase(groupLabels_.begin());
   GroupLabels& made = groupLabels_.emplace_back();
   made.rebuild = rebuilds_, made.begin = begin, made.end = end;
-  makeGroupLabels(*rows, made);
+  makeGroupLabels(rowLabels_, made);
   makeFormsOf(made, from, to);
   return made;
 }

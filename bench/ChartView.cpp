@@ -348,6 +348,7 @@ struct ChartView::RunCache {
 void ChartView::rebuild() {
   ++rebuilds_;
   rows->removeAll();
+  rowLabels_ = RowLabels{};
   maxGroupRows = 0;
   if (!dataSet || !filter) {
     cache_.reset();
@@ -528,8 +529,52 @@ void ChartView::rebuild() {
     const uint32_t size = start[g + 1] - start[g];
     if (static_cast<int64_t>(size) > maxGroupRows) maxGroupRows = static_cast<int32_t>(size);
   }
+  settleRowLabels(start);
 
   heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)), &made);
+}
+
+// The rows' label texts as ids, one id a drawn text, and what each label
+// adds: a pass over each group's rows, by the few configurations and
+// machines rather than by the rows' texts.
+void ChartView::settleRowLabels(const std::vector<uint32_t>& start) {
+  const RunCache& cache = *cache_;
+  RowLabels& out = rowLabels_;
+  std::unordered_map<std::string_view, uint32_t> idOf;  // views into out.texts
+  const auto id = [&](const Ref<String>& s) {
+    const std::string_view text = s ? chart::drawnText(*s) : std::string_view();
+    const auto [it, added] = idOf.try_emplace(text, static_cast<uint32_t>(out.texts.size()));
+    if (added) out.texts.push_back(s);
+    return it->second;
+  };
+  const uint32_t empty = id(nullptr);  // a missing text draws as the empty one
+  std::vector<uint32_t> labelOf, optOf, machineOf;
+  for (const Configuration& c : cache.configurations) labelOf.push_back(id(c.label)), optOf.push_back(id(c.opt));
+  for (const RunCache::Owner& o : cache.owners) machineOf.push_back(id(o.machine));
+  const size_t n = cache.sorted.size();
+  out.groupEnd.resize(n), out.label.resize(n), out.opt.resize(n), out.machine.resize(n), out.adds.assign(n, 0);
+  // By label id, among the rows of the group last seen with it.
+  struct Alike {
+    uint32_t group = 0xFFFFFFFFu, opt = 0, machine = 0;
+    bool optsDiffer = false, machinesDiffer = false;
+  };
+  std::vector<Alike> alike(out.texts.size());
+  for (uint32_t g = 0; g + 1 < start.size(); ++g) {
+    for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
+      const Match& m = cache.sorted[k];
+      const uint32_t label = labelOf[m.configuration], opt = optOf[m.configuration], machine = machineOf[m.owner];
+      out.groupEnd[k] = start[g + 1], out.label[k] = label, out.opt[k] = opt, out.machine[k] = machine;
+      Alike& a = alike[label];
+      if (a.group != g) a = Alike{g, opt, machine};
+      a.optsDiffer = a.optsDiffer || a.opt != opt;
+      a.machinesDiffer = a.machinesDiffer || a.machine != machine;
+    }
+    for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
+      const Alike& a = alike[out.label[k]];
+      out.adds[k] = (a.optsDiffer && out.opt[k] != empty ? RowLabels::kAddsLevel : 0) |
+                    (a.machinesDiffer && out.machine[k] != empty ? RowLabels::kAddsMachine : 0);
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -539,6 +584,7 @@ int32_t ChartView::groupEnd(int32_t i) const {
   const int32_t n = static_cast<int32_t>(rows->count());
   int32_t j = i + 1;
   if (i < 0 || i >= n) return j;
+  if (rowLabels_.groupEnd.size() == static_cast<size_t>(n)) return static_cast<int32_t>(rowLabels_.groupEnd[i]);
   const ChartRow* first = rowAt(*rows, static_cast<uint32_t>(i));
   const String* bench = first ? first->bench.get() : nullptr;
   while (j < n) {

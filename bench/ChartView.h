@@ -112,13 +112,26 @@ class ChartView : public UXView {
     uint64_t rebuild = 0;
     int32_t begin = 0, end = 0;
     std::vector<uint32_t> formOf;  // by row from begin
-    std::vector<std::string> texts;  // the distinct labels in full
+    std::string texts;  // the distinct labels in full, one after another
+    std::vector<std::pair<uint32_t, uint32_t>> textAt;  // by text: its bytes in texts, from and to
     std::vector<std::pair<uint32_t, uint32_t>> parts;  // by text: keptEnd, restAt
     std::vector<std::string> forms;  // by text, as drawn
     std::vector<uint8_t> made;       // by text: its form is made
   };
   // The labels of rows begin to end, their forms made for rows `from` to `to`.
   const GroupLabels& groupLabels(int32_t begin, int32_t end, int32_t from, int32_t to) const;
+  // What the bar labels take of each row, worked out by the rebuild that
+  // made the rows (a first draw then reads no rows out of sight): by row,
+  // one past its group's last row, the ids of its drawn label, level and
+  // machine texts, and what its label adds (kAddsLevel, kAddsMachine): rows
+  // whose labels read alike in a group add their level where those rows'
+  // levels differ and their machine where their machines differ.
+  struct RowLabels {
+    static constexpr uint8_t kAddsLevel = 1, kAddsMachine = 2;
+    std::vector<uint32_t> groupEnd, label, opt, machine;
+    std::vector<uint8_t> adds;
+    std::vector<Ref<String>> texts;  // by id
+  };
  private:
   void drawBars(UXGraphics& graphics) const;
   int32_t summaryMinimumWidth() const;  // SummaryPanels.cpp
@@ -129,6 +142,8 @@ class ChartView : public UXView {
   std::unique_ptr<RunCache> cache_;  // what rebuilds keep from one to the next
 
   uint64_t rebuilds_ = 0;  // counts the rebuilds: each makes new rows
+  RowLabels rowLabels_;
+  void settleRowLabels(const std::vector<uint32_t>& start);  // ChartView.cpp, during rebuild
   mutable std::vector<GroupLabels> groupLabels_;
 };
 

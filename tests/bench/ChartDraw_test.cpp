@@ -370,6 +370,14 @@ TEST_F(ChartDraw, RowsOfABenchmarkThatReadAlikeAreToldApart) {
   EXPECT_EQ(labels(dataSetOf({contribution("m", {{.bench = "b", .arch = "arm64", .best = 100},
                                                  {.bench = "b", .opt = "O2", .arch = "arm64", .best = 200}})})),
             (std::set<std::string>{"quorl  arm64 O3", "quorl  arm64 O2"}));
+  // Each benchmark's rows are told apart among themselves alone: the
+  // machines that part "a" add nothing to "b", whichever comes first.
+  for (const auto& [first, second] : {std::pair{"a", "b"}, std::pair{"b", "a"}})
+    EXPECT_EQ(labels(dataSetOf({contribution("Intel Xeon", {{.bench = first, .arch = "x86_64", .best = 100},
+                                                            {.bench = second, .arch = "x86_64", .best = 100}}),
+                                contribution("AMD EPYC", {{.bench = "a", .arch = "x86_64", .best = 200}})})),
+              (std::set<std::string>{"quorl  x86-64  AMD EPYC", "quorl  x86-64  Intel Xeon", "quorl  x86-64"}))
+        << first;
   // Every row has its say, not only the first and the last.
   EXPECT_EQ(labels(dataSetOf({contribution("m", {{.bench = "b", .arch = "arm64", .best = 100},
                                                  {.bench = "b", .opt = "O2", .arch = "arm64", .best = 200},
