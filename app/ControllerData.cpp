@@ -122,12 +122,12 @@ Ref<String> Controller::runsText(const Added& added) {
 
 Ref<String> Controller::leftOutText(const Added& added) {
   Ref<String> text = make<String>();
-  if (added.alreadyLoaded > 0) text->appendFormat("%d already loaded", added.alreadyLoaded);
   auto part = [&text](int32_t count, const char* one, const char* many) {
     if (count <= 0) return;
     if (!text->isEmpty()) text->appendCString("; ");
     text->appendFormat(count == 1 ? one : many, count);
   };
+  part(added.alreadyLoaded, "%d already loaded", "%d already loaded");
   part(added.impossibleTimes, "%d impossible time left out", "%d impossible times left out");
   part(added.runsWithoutTime, "%d run with no possible time left out", "%d runs with no possible time left out");
   return text;
