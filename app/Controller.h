@@ -233,13 +233,16 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // Realises the window's tree and paints it before returning.
   void repaintNow();
   // What adding a list of contributions did: the runs and contributions
-  // added, the runs of those left out as already loaded, and what the
-  // loaders left out: impossible times, and runs that kept no time.
+  // added, the runs of those left out as already loaded, what the loaders
+  // left out: impossible times, and runs that kept no time; and the runs
+  // the list holds that have no best time (Run::value), which the chart
+  // does not draw.
   struct Added {
     int32_t runs = 0;
     int32_t alreadyLoaded = 0;
     int32_t impossibleTimes = 0;
     int32_t runsWithoutTime = 0;
+    int32_t runsWithoutBest = 0;
     Ref<Array> contributions;
   };
   // Adds the contributions of a file, or of a download (which replaces the
@@ -248,8 +251,8 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   Added appendAll(Ptr<const Array> added, bool download);
   // "N runs", or "N new runs" when some were already loaded; and what was
   // left out, "M already loaded; K impossible times left out; J runs with
-  // no possible time left out", each word in the number of its count
-  // (empty when nothing was).
+  // no possible time left out; L runs with no best time", each word in the
+  // number of its count (empty when nothing was).
   static Ref<String> runsText(const Added& added);
   static Ref<String> leftOutText(const Added& added);
   // The steps of Submit after its guard; `sent` is set once the request

@@ -98,6 +98,7 @@ Controller::Added Controller::appendAll(Ptr<const Array> added, bool download) {
     if (Ref<Contribution> c = cast<Contribution>(added->get(i))) {
       out.impossibleTimes += int32_t(c->impossibleTimes);
       out.runsWithoutTime += int32_t(c->runsWithoutTime);
+      out.runsWithoutBest += int32_t(c->runsWithoutBest());
     }
   }
   out.runs = int32_t(merged.runsAdded);
@@ -130,6 +131,7 @@ Ref<String> Controller::leftOutText(const Added& added) {
   part(added.alreadyLoaded, "%d already loaded", "%d already loaded");
   part(added.impossibleTimes, "%d impossible time left out", "%d impossible times left out");
   part(added.runsWithoutTime, "%d run with no possible time left out", "%d runs with no possible time left out");
+  part(added.runsWithoutBest, "%d run with no best time", "%d runs with no best time");
   return text;
 }
 

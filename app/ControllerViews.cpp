@@ -63,7 +63,7 @@ void Controller::rebuild(bool reset) {
   }
   chart->filter = filter;
   chart->rebuild();
-  rows->setTo(chart->rows);
+  rows->setTo(chart->listed);
 
   placeChart();
   if (table) table->reloadData();

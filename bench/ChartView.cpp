@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -171,7 +172,7 @@ Ref<String> ChartView::paramLine(Ptr<const Run> run) {
 // ---------------------------------------------------------------------------
 // 3. The view
 
-ChartView::ChartView() : rows(make<Array>()), heatMap(make<HeatMap>()) {}
+ChartView::ChartView() : rows(make<Array>()), listed(rows), heatMap(make<HeatMap>()) {}
 
 ChartView::~ChartView() = default;
 
@@ -252,14 +253,20 @@ void radixOrder(const std::vector<uint64_t>& keys, std::vector<uint32_t>& order,
   }
 }
 
-// A matching run, with what its row will hold.
+// A matching run, with what its row will hold. A run without a time for the
+// metric shown (Run::value) is `timed` false, its value NaN; one without a
+// sample has no spread.
 struct Match {
   double value, mean, stddev;
   uint32_t owner, index, group, configuration;  // index: among the owner's runs
+  bool timed, sampled;
 };
 
-// A key that orders as the value does; -0 and 0 are one value.
-uint64_t orderKey(double value) {
+// A key that orders as the value does; -0 and 0 are one value. No time
+// orders after every time.
+uint64_t orderKey(const Match& m) {
+  if (!m.timed) return ~uint64_t(0);
+  double value = m.value;
   if (value == 0) value = 0;
   uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
@@ -292,8 +299,10 @@ struct ChartView::RunCache {
   std::vector<Configuration> configurations;
   std::unordered_map<std::string, uint32_t> configurationOf;  // by the five texts' bytes
   Ref<String> unnamed = make<String>();
+  Ref<String> dash = String::withCString("-");  // the texts of a number the run lacks
+  Ref<Array> listed = make<Array>();            // ChartView::listed when not the rows
   // Room a rebuild reuses from the last one.
-  std::vector<Match> matches, sorted;
+  std::vector<Match> matches, sorted, untimed;
   std::vector<uint64_t> keys;
   std::vector<uint32_t> byValue, order;
   HeatMap::Made made;
@@ -348,6 +357,7 @@ struct ChartView::RunCache {
 void ChartView::rebuild() {
   ++rebuilds_;
   rows->removeAll();
+  listed = rows;
   rowLabels_ = RowLabels{};
   maxGroupRows = 0;
   if (!dataSet || !filter) {
@@ -410,7 +420,9 @@ void ChartView::rebuild() {
         run = entry.run.get();
       }
       if (!filter->matches(contribution, run)) continue;
-      matches.push_back({run->value(firstRun), run->mean, run->stddev, c, k, entry.group, entry.configuration});
+      const std::optional<double> value = run->value(firstRun);
+      matches.push_back({value ? *value : std::nan(""), run->mean, run->stddev, c, k, entry.group,
+                         entry.configuration, value.has_value(), run->timedSamples > 0});
     }
   }
 
@@ -431,17 +443,19 @@ void ChartView::rebuild() {
       hasNaN.push_back(false);
     }
     m.group = rank;
+    if (!m.timed) continue;
     if (m.value > slowest[rank]) slowest[rank] = m.value;
     if (std::isnan(m.value)) hasNaN[rank] = true;
   }
 
-  // Each group ascending by value, equal values in matching order: a
-  // stable sort of the values' keys, then a stable split into the groups.
+  // Each group ascending by value, equal values in matching order, the runs
+  // without a time last: a stable sort of the values' keys, then a stable
+  // split into the groups.
   std::vector<uint32_t>& byValue = cache.byValue;
   {
     std::vector<uint64_t>& keys = cache.keys;
     keys.resize(matches.size());
-    for (size_t i = 0; i < matches.size(); ++i) keys[i] = orderKey(matches[i].value);
+    for (size_t i = 0; i < matches.size(); ++i) keys[i] = orderKey(matches[i]);
     radixOrder(keys, byValue, cache.order);
   }
   const auto groupCount = static_cast<uint32_t>(names.size());
@@ -459,27 +473,51 @@ void ChartView::rebuild() {
   // is built by that rule literally, from its runs in matching order.
   for (uint32_t g = 0; g < groupCount; ++g) {
     if (!hasNaN[g]) continue;
-    std::vector<uint32_t> ordered;
+    std::vector<uint32_t> ordered, none;
     for (uint32_t i = 0; i < matches.size(); ++i) {
       if (matches[i].group != g) continue;
+      if (!matches[i].timed) {
+        none.push_back(i);
+        continue;
+      }
       const double v = matches[i].value;
       auto place = std::find_if(ordered.begin(), ordered.end(), [&](uint32_t o) { return matches[o].value > v; });
       ordered.insert(place, i);
     }
+    ordered.insert(ordered.end(), none.begin(), none.end());
     std::copy(ordered.begin(), ordered.end(), order.begin() + start[g]);
   }
 
-  // The matches in row order.
+  // The matches in row order: the rows of the chart, and apart from them
+  // the runs without a time, each group's listed after its rows.
   std::vector<Match>& sorted = cache.sorted;
-  sorted.resize(matches.size());
-  for (size_t k = 0; k < order.size(); ++k) {
-    // Read scattered: fetch them ahead.
-    if (k + 4 * kAhead < order.size()) __builtin_prefetch(&matches[order[k + 4 * kAhead]]);
-    sorted[k] = matches[order[k]];
+  std::vector<Match>& untimed = cache.untimed;
+  sorted.clear();
+  untimed.clear();
+  sorted.reserve(matches.size());
+  std::vector<uint32_t> rowStart(groupCount + 1, 0), untimedStart(groupCount + 1, 0);
+  for (uint32_t g = 0; g < groupCount; ++g) {
+    for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
+      // Read scattered: fetch them ahead.
+      if (k + 4 * kAhead < order.size()) __builtin_prefetch(&matches[order[k + 4 * kAhead]]);
+      const Match& m = matches[order[k]];
+      (m.timed ? sorted : untimed).push_back(m);
+    }
+    rowStart[g + 1] = static_cast<uint32_t>(sorted.size());
+    untimedStart[g + 1] = static_cast<uint32_t>(untimed.size());
   }
+  const bool allTimed = untimed.empty();
+  // A listed match: the k-th of group g's rows, then of its runs without a time.
+  const auto listedMatches = [&](auto&& visit) {
+    for (uint32_t g = 0; g < groupCount; ++g) {
+      for (uint32_t k = rowStart[g]; k < rowStart[g + 1]; ++k) visit(sorted[k], g);
+      for (uint32_t k = untimedStart[g]; k < untimedStart[g + 1]; ++k) visit(untimed[k], g);
+    }
+  };
 
-  // The heat map is told what each row is made of, and says which setting
-  // each gets (with its machine when two machines measured the same thing).
+  // The heat map is told what each listed row is made of, and says which
+  // setting each gets (with its machine when two machines measured the same
+  // thing).
   HeatMap::Made& made = cache.made;
   for (auto* list : {&made.benches, &made.series, &made.settings, &made.machines}) list->clear();
   made.contributions.clear();
@@ -493,45 +531,63 @@ void ChartView::rebuild() {
     made.machines.push_back(&o.machine);
     made.contributions.push_back(o.contribution.get());
   }
-  for (const Match& m : sorted) {
+  listedMatches([&](const Match& m, uint32_t) {
     made.group.push_back(m.group);
     made.configuration.push_back(m.configuration);
     made.owner.push_back(m.owner);
-  }
+  });
   heatMap->settle(made);
 
-  // The rows, group after group.
-  for (uint32_t g = 0; g < groupCount; ++g) {
-    for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
-      const Match& m = sorted[k];
-      const Configuration& config = cache.configurations[m.configuration];
-      const RunCache::Owner& owner = cache.owners[m.owner];
-      double shown = m.value;
-      if (metric == 1 && slowest[g] > 0) shown = shown > 0 ? slowest[g] / shown : 0.0;
-      auto row = make<ChartRow>();
-      row->bench = names[g];
-      row->series = config.series;
-      row->setting = *made.setting[k];
-      row->machineText = owner.machine;
-      row->contribution = owner.contribution;
-      row->value = m.value;
-      row->mean = m.mean;
-      row->stddev = m.stddev;
-      row->shown = shown;
-      row->color = config.color;
-      row->label = config.label;
-      row->opt = config.opt;
-      row->paramText.defer({owner.contribution, m.index});
-      row->bestText.defer({shown, metric == 1 ? NumberRecipe::kSpeedUp : NumberRecipe::kTime});
-      row->spreadText.defer({m.stddev, NumberRecipe::kSpread});
-      rows->add(std::move(row));
+  // The rows, group after group; a run without a time is listed with "-"
+  // for its numbers, and drawn nowhere.
+  if (!allTimed) {
+    listed = cache.listed;
+    listed->removeAll();
+  }
+  uint32_t k = 0;  // among the listed rows
+  listedMatches([&](const Match& m, uint32_t g) {
+    const Configuration& config = cache.configurations[m.configuration];
+    const RunCache::Owner& owner = cache.owners[m.owner];
+    auto row = make<ChartRow>();
+    row->bench = names[g];
+    row->series = config.series;
+    row->setting = *made.setting[k++];
+    row->machineText = owner.machine;
+    row->contribution = owner.contribution;
+    row->value = m.value;
+    row->mean = m.mean;
+    row->stddev = m.stddev;
+    row->color = config.color;
+    row->timed = m.timed;
+    row->label = config.label;
+    row->opt = config.opt;
+    row->paramText.defer({owner.contribution, m.index});
+    if (!m.timed) {
+      row->shown = m.value;
+      row->bestText = cache.dash;
+      row->spreadText = cache.dash;
+      listed->add(std::move(row));
+      return;
     }
-    const uint32_t size = start[g + 1] - start[g];
+    double shown = m.value;
+    if (metric == 1 && slowest[g] > 0) shown = shown > 0 ? slowest[g] / shown : 0.0;
+    row->shown = shown;
+    row->bestText.defer({shown, metric == 1 ? NumberRecipe::kSpeedUp : NumberRecipe::kTime});
+    if (m.sampled) {
+      row->spreadText.defer({m.stddev, NumberRecipe::kSpread});
+    } else {
+      row->spreadText = cache.dash;
+    }
+    if (!allTimed) listed->add(row);
+    rows->add(std::move(row));
+  });
+  for (uint32_t g = 0; g < groupCount; ++g) {
+    const uint32_t size = rowStart[g + 1] - rowStart[g];
     if (static_cast<int64_t>(size) > maxGroupRows) maxGroupRows = static_cast<int32_t>(size);
   }
-  settleRowLabels(start);
+  settleRowLabels(rowStart);
 
-  heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)), &made);
+  heatMap->build(listed, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)), &made);
 }
 
 // The rows' label texts as ids, one id a drawn text, and what each label

@@ -46,7 +46,14 @@ class ChartView : public UXView {
   Ref<Filter> filter;     // set by the application
   int32_t metric = 0;     // 0 time in microseconds, 1 speed-up over the slowest run
   bool firstRun = false;  // rows take first-run times instead of best times
-  Ref<Array> rows;        // ChartRows of the last rebuild; the same Array for life
+  // The ChartRows the last rebuild drew: one per matching run with a time
+  // for the metric shown (Run::value). The same Array for life.
+  Ref<Array> rows;
+  // Every matching run's row, as the runs table lists them and the heat map
+  // reads them: the rows, and after each group's rows the runs of the group
+  // without a time (ChartRow::timed false), which no chart draws or counts.
+  // The rows themselves when every run has a time.
+  Ref<Array> listed;
   int32_t maxGroupRows = 0;
   int32_t mode = 0;       // 0 bar charts, 1 summary panels, 2 heat map
   Ref<HeatMap> heatMap;   // rebuilt with every rebuild of the rows

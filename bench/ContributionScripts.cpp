@@ -254,12 +254,15 @@ Ref<Array> Contribution::fromParJSON(const Ref<Map>& document, const Ref<String>
         auto run = make<Run>();
         // An impossible time is left out where it stands (the best time
         // with the sample made of it); the run goes only when no time is left.
-        const bool best = run->takeTime(times->get(k.best_us).get(), run->best_us);
+        const Object* bestValue = times->get(k.best_us).get();
+        const bool best = run->takeTime(bestValue, run->best_us) && valueAs<Number>(bestValue);
         run->takeTime(times->get(k.first_us).get(), run->first_us);
         if (run->impossibleTimes > 0 && !run->hasTime()) {
           ++contribution->runsWithoutTime;
           return;
         }
+        // The sample is the best time the document gives: a run without one
+        // has no sample, rather than one of 0.
         if (best) run->samples->add(Number::withI64(run->best_us));
         contribution->impossibleTimes += run->impossibleTimes;
         run->suite = k.par->copy();

@@ -610,7 +610,7 @@ Ref<ChartRow> HeatMap::fastest(uint32_t i) const {
   const uint32_t count = rows->count();
   for (uint32_t k = 0; k < count; ++k) {
     auto row = cast<ChartRow>(rows->get(k));
-    if (!row || !BHelp::same(row->bench, bench) || !(row->value > 0)) continue;
+    if (!row || !BHelp::same(row->bench, bench) || !row->measured()) continue;
     if (!best || row->value < best->value) best = row;
   }
   return best;
@@ -627,7 +627,7 @@ bool HeatMap::ratio(uint32_t i, uint32_t j, double& result, bool& grey) const {
   grey = false;
   auto a = cell(i, j);
   auto b = baseOf(i, j);
-  if (!a || !b || !(a->value > 0) || !(b->value > 0)) return false;
+  if (!a || !b || !a->measured() || !b->measured()) return false;
   result = a->value / b->value;
   if (a != b && (a->stddev > 0 || b->stddev > 0)) {
     grey = std::sqrt(a->stddev * a->stddev + b->stddev * b->stddev) >= std::fabs(a->mean - b->mean);

@@ -275,7 +275,7 @@ HeatMapLookup::HeatMapLookup(const HeatMap& map) : map_(map), index_(std::make_u
       const uint32_t t = settingOf.of(row->setting.get());
       const uint32_t column = s == kNotFound || t == kNotFound ? kNotFound : columnOf.find(pairKey(s, t));
       for (uint32_t i = line; i != kNotFound; i = nextLine[i]) {
-        if (row->value > 0 && (!x.fastest[i] || row->value < x.fastest[i]->value)) x.fastest[i] = row;
+        if (row->measured() && (!x.fastest[i] || row->value < x.fastest[i]->value)) x.fastest[i] = row;
         if (s == kNotFound || t == kNotFound) continue;
         for (uint32_t j = column; j != FlatIndex::kNone && j != kNotFound; j = nextColumn[j])
           x.addFirst(i, j, number);
@@ -327,7 +327,7 @@ bool HeatMapLookup::ratio(uint32_t i, uint32_t j, double& result, bool& grey) co
   grey = false;
   const ChartRow* a = cell(i, j);
   const ChartRow* b = baseOf(i, j);
-  if (!a || !b || !(a->value > 0) || !(b->value > 0)) return false;
+  if (!a || !b || !a->measured() || !b->measured()) return false;
   result = a->value / b->value;
   if (a != b && (a->stddev > 0 || b->stddev > 0))
     grey = std::sqrt(a->stddev * a->stddev + b->stddev * b->stddev) >= std::fabs(a->mean - b->mean);

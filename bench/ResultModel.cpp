@@ -59,6 +59,7 @@ void Run::compute() {
   const uint32_t count = samples->count();
   if (const Array::PackedIntegers values = samples->_integers()) {  // as read: integers alone
     for (uint32_t i = 0; i < count; ++i) sum += values[i];
+    timedSamples = count;
     if (count == 0) {
       mean = stddev = 0;
       return;
@@ -78,6 +79,7 @@ void Run::compute() {
       ++n;
     }
   }
+  timedSamples = static_cast<uint32_t>(n);
   if (n == 0) {
     mean = 0;
     stddev = 0;
@@ -135,14 +137,6 @@ bool Run::takeTime(const Object* value, int64_t& time) {
   return true;
 }
 
-bool Run::hasTime() const {
-  if (best_us > 0 || first_us > 0) return true;
-  if (samples->_integers()) return samples->count() > 0;
-  for (const Ref<Object>& item : *samples)
-    if (valueAs<Number>(item.get())) return true;
-  return false;
-}
-
 bool Run::impossibleTime(const Object* value) {
   auto* number = valueAs<Number>(value);
   if (!number) return false;
@@ -150,10 +144,11 @@ bool Run::impossibleTime(const Object* value) {
   return static_cast<uint64_t>(number->integerValue()) > static_cast<uint64_t>(kMaxTimeUs);
 }
 
-double Run::value(bool first) const {
+std::optional<double> Run::value(bool first) const {
   if (first && first_us > 0) return static_cast<double>(first_us);
   if (best_us > 0) return static_cast<double>(best_us);
-  return mean;
+  if (timedSamples > 0) return mean;
+  return std::nullopt;
 }
 
 bool Run::isGpu() const {
@@ -189,6 +184,13 @@ void Contribution::leaveOutRunsWithoutTime() {
     if (kept) kept->add(std::move(item));
   }
   if (kept) runs = std::move(kept);
+}
+
+uint32_t Contribution::runsWithoutBest() const {
+  uint32_t n = 0;
+  for (const Ref<Object>& item : *runs)
+    if (const Run* run = valueAs<Run>(item.get()); run && !run->value(false)) ++n;
+  return n;
 }
 
 // ---------------------------------------------------------------------------

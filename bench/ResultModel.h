@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -74,6 +75,9 @@ class Run final : public Object {
   // out where they stand: a sample from the samples, a best or first time
   // as not given. How many were.
   uint32_t impossibleTimes = 0;
+  // The numbers among the samples, counted by compute(): the mean is a time
+  // only when there is one.
+  uint32_t timedSamples = 0;
 
   const char* classNameC() const override { return "Run"; }
   Ref<String> description() const override;
@@ -97,11 +101,15 @@ class Run final : public Object {
   // Mean and population standard deviation of the integer views of the
   // samples. Elements that are not numbers are left out of both.
   void compute();
-  // Whether a time remains to show: a best or first time, or a number
-  // among the samples.
-  bool hasTime() const;
-  // first_us (when asked and given), else best_us (when given), else mean.
-  double value(bool first) const;
+  // Whether a time remains to show in either metric: a best or first time,
+  // or a number among the samples.
+  bool hasTime() const { return value(true).has_value(); }
+  // The time the views show for the run, in microseconds: first_us (when
+  // asked and given), else best_us (when given), else the mean of the
+  // samples (when there is a number among them); none without any of
+  // them. Every view and statistic reads a run's time here, and one with
+  // none is never counted as 0.
+  std::optional<double> value(bool first) const;
   // Device contains "gpu" or "vulkan", case as stored.
   bool isGpu() const;
 };
@@ -170,6 +178,9 @@ class Contribution final : public Object {
   // Leaves out the runs whose every time was impossible, counting them, and
   // sums the impossible times of the rest.
   void leaveOutRunsWithoutTime();
+  // How many of its runs have no best time (Run::value): the chart of best
+  // times does not draw them.
+  uint32_t runsWithoutBest() const;
 };
 
 // Finds among the result sets it holds one with the same results as
@@ -323,14 +334,22 @@ class ChartRow final : public Object {
   double stddev = 0;
   double shown = 0;
   uint32_t color = 0;     // 0xRRGGBB
+  // Whether the run has a time for the metric shown (Run::value). A row
+  // without one is listed but never drawn or counted: its value and shown
+  // are NaN, and its texts read "-".
+  bool timed = true;
   Ref<String> label;
   Ref<String> opt;        // the run's optimisation level, or null
   RowText<ParamsRecipe> paramText;
   RowText<NumberRecipe> bestText;
-  RowText<NumberRecipe> spreadText;
+  RowText<NumberRecipe> spreadText;  // "-" for a run without samples
 
   const char* classNameC() const override { return "ChartRow"; }
   Ref<String> description() const override;
+
+  // Whether the row's time is one a ratio can be taken of: given, and
+  // above 0.
+  bool measured() const { return timed && value > 0; }
 };
 
 // ---------------------------------------------------------------------------
@@ -353,8 +372,9 @@ template <> struct ResultFields<Run> {
       std::make_tuple(&Run::suite, &Run::benchmark, &Run::target, &Run::device, &Run::opt, &Run::arch, &Run::params,
                       &Run::samples, &Run::best_us, &Run::first_us, &Run::mean, &Run::stddev, &Run::checksum);
   // A count of what the loader left out of the run: the contribution's
-  // document, which is compared, still holds those values.
-  static constexpr auto leftOut = std::make_tuple(&Run::impossibleTimes);
+  // document, which is compared, still holds those values. And a count of
+  // the samples, which are compared themselves.
+  static constexpr auto leftOut = std::make_tuple(&Run::impossibleTimes, &Run::timedSamples);
 };
 
 template <> struct ResultFields<Contribution> {

@@ -11,7 +11,9 @@
 // under 50 ms.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <rapidjson/document.h>
 #include <string>
@@ -107,7 +109,9 @@ void BM_FilterAndHeatMap(benchmark::State& state) {
       row->bench = run->benchmark;
       row->series = run->target;
       row->setting = String::withFormat("%s %s", run->arch->cString(), run->opt->cString());
-      row->value = row->shown = run->value(false);
+      const std::optional<double> value = run->value(false);
+      row->timed = value.has_value();
+      row->value = row->shown = value ? *value : std::nan("");
       row->mean = run->mean;
       row->stddev = run->stddev;
       row->machineText = label;

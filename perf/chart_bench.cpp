@@ -189,7 +189,7 @@ void BM_ChartPeerSortKeys(benchmark::State& state) {
   for (uint32_t i = 0; i < c.view->dataSet->contributions().count(); ++i) {
     auto contribution = cast<Contribution>(c.view->dataSet->contributions().get(i));
     for (uint32_t k = 0; k < contribution->runs->count(); ++k)
-      keys.push_back(cast<Run>(contribution->runs->get(k))->value(false));
+      if (const auto value = cast<Run>(contribution->runs->get(k))->value(false)) keys.push_back(*value);
   }
   std::vector<double> work;
   for (auto _ : state) {

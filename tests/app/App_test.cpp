@@ -178,7 +178,7 @@ TEST_F(App, OpeningThroughTheToolkitFilePanel) {
   driver->postMouseDown(panel, 100, int16_t(98 + 18 * 1 + 9));
   driver->postMouseDown(panel, 389, 305);  // "Open"
   pump();
-  EXPECT_EQ(take(), "Opened a.json (2 runs)\n");
+  EXPECT_EQ(take(), "Opened a.json (2 runs; 2 runs with no best time)\n");
   EXPECT_EQ(controller->rows->count(), 2u);
   EXPECT_NE(controller->ownContribution, nullptr);
   EXPECT_EQ(driver->window(panel), nullptr);  // the panel is gone
@@ -213,8 +213,29 @@ TEST_F(App, TableRowsAndCells) {
   };
   for (uint32_t col = 0; col < 6; col++) EXPECT_STREQ(table.nativeCellText(0, int32_t(col)), known[col]) << col;
 
+  // A run with no best time is listed after the drawn rows of its benchmark
+  // with "-" for its numbers, and the chart leaves it out; with "First run"
+  // ticked it has its first time, in the chart and in the table.
+  take();
+  openText("first.json",
+           R"({"schema":"quorl-bench/1","machine":{"cpu":"Box"},"runs":[{"benchmark":"fib","target":"cpp",)"
+           R"("samples_us":[-5,1152921504606846976],"best_us":-1,"first_us":120},{"benchmark":"fib","best_us":300}]})");
+  EXPECT_EQ(take(), "Opened first.json (2 runs; 3 impossible times left out; 1 run with no best time)\n");
+  const auto column = [&](int32_t col) {
+    std::string out;
+    for (int32_t r = 0; r < table.rowCount; r++) out += std::string(r ? "|" : "") + table.nativeCellText(r, col);
+    return out;
+  };
+  EXPECT_EQ(column(2), "300 us|1.2 ms|-");
+  EXPECT_EQ(column(3), "-|+/- 668.3|-");  // no samples, no spread
+  EXPECT_EQ(controller->chart->rows->count(), 2u);
+  click(controller->firstRunBox);
+  EXPECT_EQ(column(2), "120 us|300 us|1.2 ms");
+  EXPECT_EQ(controller->chart->rows->count(), 3u);
+  click(controller->firstRunBox);
+
   openSample("selftest.json");
-  const Array& chartRows = *controller->chart->rows;
+  const Array& chartRows = *controller->chart->listed;
   ASSERT_EQ(uint32_t(table.rowCount), chartRows.count());
   for (uint32_t r = 0; r < chartRows.count(); r++) {
     Ref<ChartRow> row = cast<ChartRow>(chartRows.get(r));
@@ -601,10 +622,10 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
       "Downloaded 1 runs in 1 result sets.\n"
       "net:      skipped (set QUORL_BENCH_SERVER to test the corpus)\n";
   const auto report = [&](const std::string& file, const std::string& cpu, const std::string& a) {
-    return "Opened " + file + " (2 runs; 2 impossible times left out)\nmachine:  " + cpu +
+    return "Opened " + file + " (2 runs; 2 impossible times left out; 1 run with no best time)\nmachine:  " + cpu +
            "\nruns:     2\nFAIL: no samples for " + a + "/quorl/cpu/O3\nFAIL: no samples for p/quorl/gpu/O3\n"
            "cpu-only: 1 of 2 (1 GPU runs)\nfilters: cpu 1, suite 2, opt 1, device 4\ncpu filter '" + cpu +
-           "': 2 of 2\nchart:    2 rows\nheat map: 1 benchmarks x 1 series\nFAIL: heat map too small\n" + tail +
+           "': 2 of 2\nchart:    1 rows\nheat map: 1 benchmarks x 1 series\nFAIL: heat map too small\n" + tail +
            "FAIL: 3 check(s)\n";
   };
   const struct {

@@ -67,11 +67,11 @@ TEST_F(Server, DownloadAndSubmit) {
             (std::vector<std::string>{"windowInvalidate 1", "windowPaintAll 1", "setBusy 1", "windowInvalidate 1",
                                       "windowInvalidate 1", "setBusy 0"}));
   driver->logging = false;
-  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n");
+  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets (30 runs with no best time).\n");
   const uint32_t afterFirst = controller->dataSet->contributions().count();
   EXPECT_EQ(afterFirst, 3u);
   click(button("Download"));
-  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n");
+  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 runs in 2 result sets (30 runs with no best time).\n");
   EXPECT_EQ(controller->dataSet->contributions().count(), afterFirst);
   EXPECT_EQ(controller->rows->count(), 19u + 31u);
 
@@ -102,7 +102,7 @@ TEST_F(Server, DownloadAndSubmit) {
 
   // The corpus now holds the user's own runs, which are loaded already.
   menu(1);
-  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 new runs in 2 result sets (19 already loaded).\n");
+  EXPECT_EQ(take(), "Fetching the corpus...\nDownloaded 31 new runs in 2 result sets (19 already loaded; 30 runs with no best time).\n");
   EXPECT_EQ(controller->dataSet->contributions().count(), 3u);
   EXPECT_EQ(controller->rows->count(), 19u + 31u);
 }
@@ -131,7 +131,7 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
       {0, "", "Could not read selftest.json: it would take too much memory to open\n", "Opened selftest.json (19 runs)\n",
        300},
       {1, "Fetching the corpus...\n", "Could not read the corpus: ",
-       "Fetching the corpus...\nDownloaded 31 runs in 2 result sets.\n", 300},
+       "Fetching the corpus...\nDownloaded 31 runs in 2 result sets (30 runs with no best time).\n", 300},
       // Whether the run may have reached the server is said; the last that did is a repeat.
       {3, "Submitting...\n", "Submit failed: not enough memory\n",
        "Submitting...\nThe server refused the run (429): this contribution was just submitted\n", 20,

@@ -305,6 +305,11 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
        R"([{"schema":"quorl-bench/1","id":"z","runs":[{"samples_us":[-1,3,-2]},{"best_us":-3,"samples_us":["x"]},)"
        R"({"first_us":-4}]},{"schema":"quorl-bench/1","id":"w","runs":[{"samples_us":[4,-9]}]}])",
        "Opened two.json (2 runs; 3 impossible times left out; 2 runs with no possible time left out)\n", 4},
+      // Runs whose only time is a first one stay, without a best time.
+      {"first.json",
+       head + R"({"benchmark":"f","samples_us":[-5,1152921504606846976],"best_us":-1,"first_us":120},)"
+              R"({"benchmark":"g","first_us":9},{"benchmark":"h","best_us":3}]})",
+       "Opened first.json (3 runs; 3 impossible times left out; 2 runs with no best time)\n", 7},
   };
   for (const auto& k : steps) {
     c->loadFile(S(dir.write(k.file, k.text).c_str()));
@@ -315,12 +320,12 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
   Ref<Contribution> own = c->ownContribution;
   c->loadFile(S(dir.write("one.json", one).c_str()));
   EXPECT_NE(c->ownContribution, own);
-  EXPECT_EQ(contributions(), 4u);
+  EXPECT_EQ(contributions(), 5u);
   // A download holding what was opened adds only the rest.
   c->mergeCorpus(S((R"({"contributions":[)" + other + R"(,{"id":"y","runs":[{}]}]})").c_str()));
   EXPECT_EQ(take(), "Opened one.json (0 new runs; 1 already loaded; 1 run with no possible time left out)\n"
-                    "Downloaded 1 new runs in 1 result sets (1 already loaded).\n");
-  EXPECT_EQ(contributions(), 5u);
+                    "Downloaded 1 new runs in 1 result sets (1 already loaded; 1 run with no best time).\n");
+  EXPECT_EQ(contributions(), 6u);
 }
 
 // Over generated opens and downloads, what the user opened stays, held once;
@@ -345,6 +350,8 @@ TEST_F(ControllerModel, WhatTheUserOpenedOutlivesEveryDownload) {
     int own = -1;
     std::string steps;
     const auto held = [&](int m) { return opened.count(m) || std::count(download.begin(), download.end(), m); };
+    // The generated runs give no time: each is counted, in the file or download that brings it.
+    const auto noBest = [](int n) { return std::to_string(n) + (n == 1 ? " run" : " runs") + " with no best time"; };
     for (int step = 0; step < 8; ++step) {
       take();
       std::string expected;
@@ -355,7 +362,7 @@ TEST_F(ControllerModel, WhatTheUserOpenedOutlivesEveryDownload) {
         fresh->loadFile(S(paths[x].c_str()));
         expected = "Opened " + std::string(1, char('a' + x)) + ".json (" +
                    (known ? "0 new runs; " + std::to_string(runsOf[x]) + " already loaded" : std::to_string(runsOf[x]) + " runs") +
-                   ")\n";
+                   "; " + noBest(runsOf[x]) + ")\n";
         opened.insert(x);
         own = x;
       } else {
@@ -382,8 +389,8 @@ TEST_F(ControllerModel, WhatTheUserOpenedOutlivesEveryDownload) {
             if (!held(m)) download.push_back(m);
           }
           expected = "Downloaded " + std::to_string(added) + (known ? " new runs in " : " runs in ") +
-                     std::to_string(download.size()) + " result sets" +
-                     (known ? " (" + std::to_string(known) + " already loaded)" : "") + ".\n";
+                     std::to_string(download.size()) + " result sets (" +
+                     (known ? std::to_string(known) + " already loaded; " : "") + noBest(added + known) + ").\n";
         }
       }
       ASSERT_EQ(take(), expected) << "round " << round << ":" << steps;
@@ -420,7 +427,8 @@ TEST_F(ControllerModel, DownloadReplacesThePreviousDownload) {
   take();
   c->mergeCorpus(S(corpus));
   c->mergeCorpus(S(corpus));
-  EXPECT_EQ(take(), "Downloaded 3 runs in 2 result sets.\nDownloaded 3 runs in 2 result sets.\n");
+  EXPECT_EQ(take(), "Downloaded 3 runs in 2 result sets (3 runs with no best time).\n"
+                    "Downloaded 3 runs in 2 result sets (3 runs with no best time).\n");
   EXPECT_EQ(contributions(), 3u);
   EXPECT_EQ(c->dataSet->at(0), own);
   EXPECT_EQ(c->ownContribution, own);  // never a downloaded one

@@ -125,8 +125,10 @@ TEST_F(ChartRebuildAgain, OrderFollowsTheInsertionRuleForAnyValues) {
     SCOPED_TRACE("round " + std::to_string(round));
     auto data = make<DataSet>();
     // Expected: groups by first appearance (case ignored), each in the
-    // insertion rule's order; the identity of a run is its stddev.
+    // insertion rule's order; the identity of a run is its stddev. A run
+    // without a time is no row, and is listed after its group's rows.
     std::map<std::string, std::vector<std::pair<double, double>>> byGroup;
+    std::map<std::string, std::vector<double>> untimed;
     std::vector<std::string> groupOrder;
     double identity = 1;
     for (int c = 0; c < 2; ++c) {
@@ -136,7 +138,10 @@ TEST_F(ChartRebuildAgain, OrderFollowsTheInsertionRuleForAnyValues) {
         const char* bench = names[next(4)];
         const bool withNaN = round % 5 == 0 && next(8) == 0;
         RunSpec made{.bench = bench};
-        if (next(2)) {
+        const bool none = next(6) == 0;
+        if (none) {
+          made.samples = 0;
+        } else if (next(2)) {
           made.best = 1 + next(20);
         } else {
           made.mean = withNaN ? nan : odd[next(10)];
@@ -147,8 +152,12 @@ TEST_F(ChartRebuildAgain, OrderFollowsTheInsertionRuleForAnyValues) {
         run->mean = made.best ? static_cast<double>(made.best) : made.mean;  // a zero mean too
         contribution->runs->add(run);
         std::string key = bench[0] == 'A' ? "a" : bench;
-        if (!byGroup.count(key)) groupOrder.push_back(key);
-        byGroup[key].push_back({run->value(false), made.stddev});
+        if (!byGroup.count(key) && !untimed.count(key)) groupOrder.push_back(key);
+        if (none) {
+          untimed[key].push_back(made.stddev);
+        } else {
+          byGroup[key].push_back({*run->value(false), made.stddev});
+        }
       }
       data->replace(data->contributions().adding(contribution));
     }
@@ -156,12 +165,19 @@ TEST_F(ChartRebuildAgain, OrderFollowsTheInsertionRuleForAnyValues) {
     for (int metric : {0, 1}) {
       view->metric = metric;
       view->rebuild();
-      std::vector<double> expected, actual;
+      std::vector<double> expected, actual, expectListed, listed;
       for (const std::string& g : groupOrder) {
-        for (double id : insertionOrder(byGroup[g])) expected.push_back(id);
+        for (double id : insertionOrder(byGroup[g])) expected.push_back(id), expectListed.push_back(id);
+        for (double id : untimed[g]) expectListed.push_back(id);
       }
       for (uint32_t i = 0; i < view->rows->count(); ++i) actual.push_back(rowAt(*view, i).stddev);
+      for (uint32_t i = 0; i < view->listed->count(); ++i) {
+        const ChartRow& row = *cast<ChartRow>(view->listed->get(i));
+        listed.push_back(row.stddev);
+        if (!row.timed) EXPECT_EQ(str(row.bestText), "-");
+      }
       EXPECT_EQ(actual, expected) << "metric " << metric;
+      EXPECT_EQ(listed, expectListed) << "metric " << metric;
     }
   }
 }
@@ -190,8 +206,9 @@ TEST_F(ChartRebuildAgain, HeatMapOfTheRebuildEqualsOneBuiltFromTheRowsAlone) {
                             .target = targets[next(5)],
                             .opt = opts[next(4)],
                             .arch = next(3) ? nullptr : "x86_64",
-                            .best = 1 + next(50),
-                            .stddev = identity++});
+                            .best = next(8) ? 1 + next(50) : 0,  // 0: no time
+                            .stddev = identity++,
+                            .samples = 0});
         runOf[run->stddev] = run;
         contribution->runs->add(run);
       }
@@ -201,11 +218,13 @@ TEST_F(ChartRebuildAgain, HeatMapOfTheRebuildEqualsOneBuiltFromTheRowsAlone) {
     view->baseline = round % 2 ? S("quorl") : nullptr;
     view->rebuild();
     // The same rows, settings as the chart view makes them, built alone by
-    // the reused map and by a fresh one.
+    // the reused map and by a fresh one; the runs without a time are listed
+    // too.
+    const auto listedAt = [&](uint32_t i) -> ChartRow& { return *cast<ChartRow>(view->listed->get(i)); };
     const auto copies = [&] {
       auto out = make<Array>();
-      for (uint32_t i = 0; i < view->rows->count(); ++i) {
-        auto copy = make<ChartRow>(rowAt(*view, i));
+      for (uint32_t i = 0; i < view->listed->count(); ++i) {
+        auto copy = make<ChartRow>(listedAt(i));
         copy->setting = ChartView::subFor(runOf[copy->stddev]);
         out->add(copy);
       }
@@ -226,7 +245,7 @@ TEST_F(ChartRebuildAgain, HeatMapOfTheRebuildEqualsOneBuiltFromTheRowsAlone) {
         EXPECT_EQ(str(cast<String>(map.colSetting->get(j))), str(cast<String>(other->colSetting->get(j))));
       }
       for (uint32_t i = 0; i < other->rows->count(); ++i)
-        EXPECT_EQ(str(rowAt(*view, i).setting), str(cast<ChartRow>(other->rows->get(i))->setting)) << i;
+        EXPECT_EQ(str(listedAt(i).setting), str(cast<ChartRow>(other->rows->get(i))->setting)) << i;
     }
   }
 }

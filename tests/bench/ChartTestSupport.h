@@ -37,6 +37,7 @@ struct RunSpec {
   int64_t first = 0;
   double mean = 0;
   double stddev = 0;
+  uint32_t samples = 1;  // how many the mean is of; without any the run's time is best or first alone
 };
 
 inline Ref<Run> makeRun(const RunSpec& s) {
@@ -51,6 +52,7 @@ inline Ref<Run> makeRun(const RunSpec& s) {
   run->first_us = s.first;
   run->mean = s.mean ? s.mean : static_cast<double>(s.best);
   run->stddev = s.stddev;
+  run->timedSamples = s.samples;
   return run;
 }
 

@@ -1,9 +1,12 @@
 // Contribution documents, the corpus and the dispatcher of loadText.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "BenchTestSupport.h"
 #include "Rounds.h"
@@ -176,25 +179,30 @@ TEST(ContributionFromRoot, MembersOfEveryTypeFallBack) {
 TEST(ContributionFromRoot, ImpossibleTimesAreLeftOut) {
   struct Case {
     const char* members;
-    const char* shown;  // run b: "best/first [samples] value with the first run", or "gone"
+    // run b: "best/first [samples] value with the first run, value without", or "gone"
+    const char* shown;
     uint32_t times, runs;  // left out
   } cases[] = {
-      {R"("samples_us":[0],"best_us":0,"first_us":0)", "0/0 [0] 0", 0, 0},
-      {R"("samples_us":[9007199254740992])", "0/0 [9007199254740992] 9.0072e+15", 0, 0},
-      {R"("samples_us":[1.5,"x",null,{}])", "0/0 [1,x,x,x] 1", 0, 0},
+      {R"("samples_us":[0],"best_us":0,"first_us":0)", "0/0 [0] 0 0", 0, 0},
+      {R"("samples_us":[9007199254740992])", "0/0 [9007199254740992] 9.0072e+15 9.0072e+15", 0, 0},
+      {R"("samples_us":[1.5,"x",null,{}])", "0/0 [1,x,x,x] 1 1", 0, 0},
       {R"("samples_us":[-150])", "gone", 0, 1},
-      {R"("samples_us":[5,-400])", "0/0 [5] 5", 1, 0},
-      {R"("samples_us":[18446744073709551615,7,-1])", "0/0 [7] 7", 2, 0},
+      {R"("samples_us":[5,-400])", "0/0 [5] 5 5", 1, 0},
+      {R"("samples_us":[18446744073709551615,7,-1])", "0/0 [7] 7 7", 2, 0},
       {R"("samples_us":[9007199254740993])", "gone", 0, 1},
-      {R"("samples_us":[1.5,-0.5])", "0/0 [1] 1", 1, 0},
+      {R"("samples_us":[1.5,-0.5])", "0/0 [1] 1 1", 1, 0},
       {R"("samples_us":["x",1e400])", "gone", 0, 1},
-      {R"("samples_us":[1e308],"best_us":4)", "4/0 [] 4", 1, 0},
-      {R"("samples_us":[5],"best_us":-400)", "0/0 [5] 5", 1, 0},
-      {R"("samples_us":[5],"best_us":1e400,"first_us":-1)", "0/0 [5] 5", 2, 0},
-      {R"("first_us":-3,"best_us":10)", "10/0 [] 10", 1, 0},
-      {R"("samples_us":[-1,-2],"first_us":7)", "0/7 [] 7", 2, 0},
+      {R"("samples_us":[1e308],"best_us":4)", "4/0 [] 4 4", 1, 0},
+      {R"("samples_us":[5],"best_us":-400)", "0/0 [5] 5 5", 1, 0},
+      {R"("samples_us":[5],"best_us":1e400,"first_us":-1)", "0/0 [5] 5 5", 2, 0},
+      {R"("first_us":-3,"best_us":10)", "10/0 [] 10 10", 1, 0},
+      {R"("samples_us":[-1,-2],"first_us":7)", "0/7 [] 7 none", 2, 0},
       {R"("first_us":-3,"best_us":-3)", "gone", 0, 1},
       {R"("samples_us":[-3],"first_us":0,"best_us":"x")", "gone", 0, 1},
+      // Only a first time is left: no best time, rather than a best of 0.
+      {R"("samples_us":[-5,1152921504606846976],"best_us":-1,"first_us":120)", "0/120 [] 120 none", 3, 0},
+      {R"("first_us":120)", "0/120 [] 120 none", 0, 0},
+      {R"("samples_us":["x"])", "0/0 [x] none none", 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.members);
@@ -212,9 +220,12 @@ TEST(ContributionFromRoot, ImpossibleTimesAreLeftOut) {
         auto n = cast<Number>(run->samples->get(k));
         shown += (k ? "," : "") + (n ? std::to_string(n->integerValue()) : std::string("x"));
       }
-      char value[32];
-      snprintf(value, sizeof value, "%.5g", run->value(true));
-      shown += std::string("] ") + value;
+      shown += "]";
+      for (const bool first : {true, false}) {
+        char value[32] = "none";
+        if (const auto v = run->value(first)) snprintf(value, sizeof value, "%.5g", *v);
+        shown += std::string(" ") + value;
+      }
     }
     EXPECT_EQ(shown, c.shown);
     EXPECT_EQ(names, c.runs ? "ac" : "abc");
@@ -234,17 +245,24 @@ TEST(ContributionFromRoot, ImpossibleTimesRuleHoldsForGeneratedRuns) {
   for (int round = 0; round < test::rounds(300); ++round) {
     std::string json = R"({"schema":"quorl-bench/1","runs":[)";
     uint32_t expectTimes = 0, expectGone = 0, expectKept = 0;
+    // Of each run kept, the time it shows with and without the first run
+    // (-1: none): the first time, else the best, else the samples' mean.
+    std::vector<std::pair<double, double>> expectValues;
     const int runs = 1 + int(random() % 4);
     for (int r = 0; r < runs; ++r) {
       uint32_t bad = 0;
       bool time = false;  // a time left to show
+      double sum = 0, best = -1, first = -1;
+      int numbers = 0;
       json += std::string(r ? "," : "") + R"({"benchmark":")" + std::to_string(r) + R"(","samples_us":[)";
       const int n = int(random() % 4);
       for (int i = 0; i < n; ++i) {
         const bool b = random() % 2;
         const char* v = pick(b);
         bad += b;
-        time |= !b && v[0] != '"' && v[0] != 'n';
+        const bool number = !b && v[0] != '"' && v[0] != 'n';
+        time |= number;
+        if (number) sum += std::trunc(std::strtod(v, nullptr)), ++numbers;
         json += std::string(i ? "," : "") + v;
       }
       json += "]";
@@ -253,21 +271,31 @@ TEST(ContributionFromRoot, ImpossibleTimesRuleHoldsForGeneratedRuns) {
         const bool b = random() % 2;
         const char* v = pick(b);
         bad += b;
-        time |= !b && v[0] != '"' && v[0] != 'n' && std::strtod(v, nullptr) >= 1;
+        const bool given = !b && v[0] != '"' && v[0] != 'n' && std::strtod(v, nullptr) >= 1;
+        time |= given;
+        if (given) (key[0] == 'b' ? best : first) = std::trunc(std::strtod(v, nullptr));
         json += std::string(",\"") + key + "\":" + v;
       }
       json += "}";
       const bool gone = bad > 0 && !time;
       expectGone += gone, expectKept += !gone, expectTimes += gone ? 0 : bad;
+      const double withoutFirst = best >= 0 ? best : numbers ? sum / numbers : -1;
+      if (!gone) expectValues.push_back({first >= 0 ? first : withoutFirst, withoutFirst});
     }
     auto c = contributionAt(load((json + "]}").c_str()), 0);
     SCOPED_TRACE(json);
     EXPECT_EQ(c->runs->count(), expectKept);
     EXPECT_EQ(c->runsWithoutTime, expectGone);
     EXPECT_EQ(c->impossibleTimes, expectTimes);
+    EXPECT_EQ(c->runsWithoutBest(),
+              uint32_t(std::count_if(expectValues.begin(), expectValues.end(), [](auto& v) { return v.second < 0; })));
     for (uint32_t i = 0; i < c->runs->count(); ++i) {
       Ref<quorl::Run> run = runAt(c, i);
       EXPECT_TRUE(run->best_us >= 0 && run->first_us >= 0 && run->best_us <= quorl::Run::kMaxTimeUs);
+      if (i < expectValues.size()) {
+        EXPECT_DOUBLE_EQ(run->value(true).value_or(-1), expectValues[i].first) << "run " << i;
+        EXPECT_DOUBLE_EQ(run->value(false).value_or(-1), expectValues[i].second) << "run " << i;
+      }
       for (uint32_t k = 0; k < run->samples->count(); ++k)
         EXPECT_FALSE(quorl::Run::impossibleTime(run->samples->get(k).get()));
     }

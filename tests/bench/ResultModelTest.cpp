@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <random>
 #include <set>
 #include <tuple>
@@ -59,6 +60,7 @@ TEST(RunCompute, IntegerSamples) {
   for (const auto& c : cases) {
     auto run = runWith(numbers(c.samples));
     SCOPED_TRACE(c.samples.size());
+    EXPECT_EQ(run->timedSamples, c.samples.size());
     EXPECT_DOUBLE_EQ(run->mean, c.mean);
     EXPECT_NEAR(run->stddev, c.stddev, 1e-12 * (1 + std::fabs(c.stddev)));
   }
@@ -89,6 +91,7 @@ TEST(RunCompute, OnlyNumbersCount) {
   samples->add(Number::withI64(3));
   samples->add(Number::withBool(true));
   auto run = runWith(samples);
+  EXPECT_EQ(run->timedSamples, 3u);
   EXPECT_DOUBLE_EQ(run->mean, 5.0 / 3.0);
   double m = 5.0 / 3.0;
   EXPECT_DOUBLE_EQ(run->stddev, std::sqrt(((1 - m) * (1 - m) + (3 - m) * (3 - m) + (1 - m) * (1 - m)) / 3));
@@ -100,6 +103,8 @@ TEST(RunCompute, OnlyNumbersCount) {
   auto empty = runWith(noNumbers);
   EXPECT_EQ(empty->mean, 0.0);
   EXPECT_EQ(empty->stddev, 0.0);
+  EXPECT_EQ(empty->timedSamples, 0u);
+  EXPECT_FALSE(empty->value(false));  // no time, though the mean reads 0
 
   // A single numeric sample among others has no spread.
   auto one = make<Array>();
@@ -109,21 +114,31 @@ TEST(RunCompute, OnlyNumbersCount) {
   EXPECT_EQ(runWith(one)->stddev, 0.0);
 }
 
+// The mean is a time only where a sample is: a run with none has no time
+// rather than one of 0 (kNone).
 TEST(RunValue, Table) {
+  constexpr double kNone = -1;
   struct Case {
     bool first;
     int64_t first_us, best_us;
+    uint32_t samples;
     double mean, expected;
   } cases[] = {
-      {true, 0, 0, 7.5, 7.5},   {true, -3, 10, 7.5, 10}, {true, 20, 10, 7.5, 20},   {false, 20, 10, 7.5, 10},
-      {false, 20, 0, 7.5, 7.5}, {false, 0, -1, 7.5, 7.5}, {true, 1, 0, 7.5, 1},
+      {true, 0, 0, 2, 7.5, 7.5},   {true, -3, 10, 2, 7.5, 10}, {true, 20, 10, 2, 7.5, 20},
+      {false, 20, 10, 2, 7.5, 10}, {false, 20, 0, 2, 7.5, 7.5}, {false, 0, -1, 2, 7.5, 7.5},
+      {true, 1, 0, 2, 7.5, 1},     {true, 0, 0, 1, 0, 0},       {false, 0, 0, 0, 0, kNone},
+      {true, 0, 0, 0, 0, kNone},   {false, 120, 0, 0, 0, kNone}, {true, 120, 0, 0, 0, 120},
+      {true, -1, -1, 0, 0, kNone}, {false, 0, 3, 0, 0, 3},
   };
   for (const auto& c : cases) {
     quorl::Run run;
     run.first_us = c.first_us;
     run.best_us = c.best_us;
+    run.timedSamples = c.samples;
     run.mean = c.mean;
-    EXPECT_EQ(run.value(c.first), c.expected) << c.first << " " << c.first_us << " " << c.best_us;
+    const std::optional<double> value = run.value(c.first);
+    EXPECT_EQ(value.value_or(kNone), c.expected) << c.first << " " << c.first_us << " " << c.best_us << " " << c.samples;
+    EXPECT_EQ(run.hasTime(), run.value(true).has_value());
   }
 }
 
@@ -391,9 +406,10 @@ TEST(ContributionSameResults, EveryFieldIsListed) {
   EXPECT_EQ(unlisted<Machine>(), "");
   EXPECT_EQ(unlisted<quorl::Run>(), "");
   EXPECT_EQ(unlisted<Contribution>(), "");
-  // Only the source and the loaders' marks of what they left out do not count.
+  // Only the source, the loaders' marks of what they left out and the count
+  // of the samples (compared themselves) do not count.
   EXPECT_EQ(ResultFields<Machine>::leftOut, std::make_tuple());
-  EXPECT_EQ(ResultFields<quorl::Run>::leftOut, std::make_tuple(&quorl::Run::impossibleTimes));
+  EXPECT_EQ(ResultFields<quorl::Run>::leftOut, std::make_tuple(&quorl::Run::impossibleTimes, &quorl::Run::timedSamples));
   EXPECT_EQ(ResultFields<Contribution>::leftOut, std::make_tuple(&Contribution::source, &Contribution::impossibleTimes,
                                                                  &Contribution::runsWithoutTime));
 }

@@ -67,7 +67,9 @@ Ref<Array> chartRows(const DataSet& data, const Filter& filter) {
       row->bench = run->benchmark;
       row->series = seriesOf(*run);
       row->setting = settingOf(*run);
-      row->value = row->shown = run->value(false);
+      const auto value = run->value(false);
+      row->timed = value.has_value();
+      row->value = row->shown = value ? *value : std::nan("");
       row->mean = run->mean;
       row->stddev = run->stddev;
       row->machineText = contribution->machine->label();

@@ -252,12 +252,14 @@ TEST(ParResults, PlatformsDevicesAndChecksums) {
       {"CHECKSUM in capitals is never a device",
        R"({"a":{"p":{"checksum":"1","CHECKSUM":{"best_us":9},"Checksum":{},"cpu":{"best_us":3}}}})", "p",
        "a/quorl/cpu/O3/p=3"},
+      // A device without a best time has no sample either ("#0"), rather
+      // than one of 0: it has no best time to show.
       {"device values that are not objects", R"({"a":{"p":{"checksum":"1","cpu":5,"gpu":[],"auto":{}}}})", "p",
-       "a/quorl/auto/O3/p=0"},
+       "a/quorl/auto/O3/p=0#0"},
       {"times of other types", R"({"a":{"p":{"checksum":"1","cpu":{"best_us":"5","first_us":2.9}}}})", "p",
-       "a/quorl/cpu/O3/p=0+2"},
+       "a/quorl/cpu/O3/p=0+2#0"},
       {"benchmarks that are not objects", R"({"x":3,"a":{"p":{"checksum":null,"cpu":{}}},"y":"z"})", "p",
-       "a/quorl/cpu/O3/p=0"},
+       "a/quorl/cpu/O3/p=0#0"},
       // "~T/R": T impossible times left out of runs that stay, R devices left
       // out with no time at all; 0 stays. A best time left out takes its
       // sample with it, and the first time then shows.
