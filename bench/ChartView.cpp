@@ -262,11 +262,8 @@ struct Match {
   bool timed, sampled;
 };
 
-// A key that orders as the value does; -0 and 0 are one value. No time
-// orders after every time.
-uint64_t orderKey(const Match& m) {
-  if (!m.timed) return ~uint64_t(0);
-  double value = m.value;
+// A key that orders as the value does; -0 and 0 are one value.
+uint64_t orderKey(double value) {
   if (value == 0) value = 0;
   uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
@@ -448,14 +445,13 @@ void ChartView::rebuild() {
     if (std::isnan(m.value)) hasNaN[rank] = true;
   }
 
-  // Each group ascending by value, equal values in matching order, the runs
-  // without a time last: a stable sort of the values' keys, then a stable
-  // split into the groups.
+  // Each group ascending by value, equal values in matching order: a
+  // stable sort of the values' keys, then a stable split into the groups.
   std::vector<uint32_t>& byValue = cache.byValue;
   {
     std::vector<uint64_t>& keys = cache.keys;
     keys.resize(matches.size());
-    for (size_t i = 0; i < matches.size(); ++i) keys[i] = orderKey(matches[i]);
+    for (size_t i = 0; i < matches.size(); ++i) keys[i] = orderKey(matches[i].value);
     radixOrder(keys, byValue, cache.order);
   }
   const auto groupCount = static_cast<uint32_t>(names.size());
@@ -473,23 +469,19 @@ void ChartView::rebuild() {
   // is built by that rule literally, from its runs in matching order.
   for (uint32_t g = 0; g < groupCount; ++g) {
     if (!hasNaN[g]) continue;
-    std::vector<uint32_t> ordered, none;
+    std::vector<uint32_t> ordered;
     for (uint32_t i = 0; i < matches.size(); ++i) {
       if (matches[i].group != g) continue;
-      if (!matches[i].timed) {
-        none.push_back(i);
-        continue;
-      }
       const double v = matches[i].value;
       auto place = std::find_if(ordered.begin(), ordered.end(), [&](uint32_t o) { return matches[o].value > v; });
       ordered.insert(place, i);
     }
-    ordered.insert(ordered.end(), none.begin(), none.end());
     std::copy(ordered.begin(), ordered.end(), order.begin() + start[g]);
   }
 
   // The matches in row order: the rows of the chart, and apart from them
-  // the runs without a time, each group's listed after its rows.
+  // the runs without a time (whose NaN values sort among themselves in
+  // matching order), each group's listed after its rows.
   std::vector<Match>& sorted = cache.sorted;
   std::vector<Match>& untimed = cache.untimed;
   sorted.clear();

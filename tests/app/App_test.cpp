@@ -615,6 +615,13 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
   const std::string hostile = runs("hostile.json", R"(Box\u001b]0;x\u0007\nPASS)", R"(a\r)");
   // Names of 600 bytes: each shown by its first 512, the words after it kept.
   const std::string longer = runs("long.json", std::string(600, 'M'), std::string(600, 'b'));
+  // A benchmark whose one run has no time: its heat-map line has no fastest run to be 1x.
+  const std::string untimed = dir.write(
+      "untimed.json",
+      R"({"schema":"quorl-bench/1","machine":{"cpu":"Box"},"runs":[{"suite":"langs","benchmark":"a",)"
+      R"("target":"quorl","device":"cpu","opt":"O3","arch":"x86_64","samples_us":[100]},{"suite":"langs",)"
+      R"("benchmark":"a","target":"gcc","device":"cpu","opt":"O3","arch":"x86_64","samples_us":[120]},)"
+      R"({"suite":"langs","benchmark":"b","target":"quorl","device":"cpu","opt":"O3","arch":"x86_64","samples_us":["x"]}]})");
   const std::string bad = dir.write("bad.json", "{\"a\":");
   const std::string none = dir.write("none.json", "[]");
   const std::string sample = samplePath("selftest.json");
@@ -656,6 +663,14 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
        report("hostile.json", "Box\\x1B]0;x\\x07\\nPASS", "a\\r")},
       {"long names from the file", {"quorl", "--selftest", longer}, 1,
        report("long.json", std::string(512, 'M') + "\xE2\x80\xA6", std::string(512, 'b') + "\xE2\x80\xA6")},
+      {"a line without a time",
+       {"quorl", "--selftest", untimed},
+       0,
+       "Opened untimed.json (3 runs; 1 run with no best time)\nmachine:  Box\nruns:     3\n"
+       "cpu-only: 3 of 3 (0 GPU runs)\nfilters: cpu 1, suite 1, opt 1, device 2\ncpu filter 'Box': 3 of 3\n"
+       "chart:    2 rows\nheat map: 2 benchmarks x 2 series\n"
+       "  quorl        x86-64 O3  geomean 1.000x\n  C++ (GCC)    x86-64 O3  geomean 1.200x\n" +
+           tail + "PASS\n"},
       {"no data",
        {"quorl", "--selftest", none},
        1,

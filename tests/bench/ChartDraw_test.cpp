@@ -1455,6 +1455,12 @@ TEST_F(ChartDraw, RunsWithoutATimeAreNeitherDrawnNorCounted) {
       if (fastest) EXPECT_EQ(map.fastest(i)->value, *fastest);
       for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
         const Ref<ChartRow> a = map.cell(i, j), b = map.baseOf(i, j);
+        // A cell shows a run without a time only where its column has no other.
+        for (uint32_t k = 0; a && !a->timed && k < view->rows->count(); ++k) {
+          const ChartRow& other = rowAt(*view, k);
+          EXPECT_FALSE(BHelp::same(other.bench, a->bench) && BHelp::same(other.series, a->series) &&
+                       BHelp::same(other.setting, a->setting));
+        }
         const std::optional<double> ta = a ? time[idOf(a.get())] : std::nullopt;
         const std::optional<double> tb = b ? time[idOf(b.get())] : std::nullopt;
         double r = 0;
