@@ -1335,58 +1335,55 @@ TEST_F(ChartDraw, EverySampleDrawsInsideTheView) {
 // Every drawn value, summary scale and bar, fastest run, heat-map cell and
 // geometric mean is that of those runs alone, and the others read "-".
 TEST_F(ChartDraw, RunsWithoutATimeAreNeitherDrawnNorCounted) {
-  using BM = chart::BarMetrics;
-  using SM = chart::SummaryMetrics;
   const char* benches[] = {"fib", "Fib", "sieve", "matrix_mul_f32"};
   const char* targets[] = {"quorl", "cpp", "gcc"};
-  const char* possible[] = {"1", "250", "4000", "2.5", "0", "7", "300", "12000"};
-  const char* other[] = {"-1", "1e400", "1152921504606846976", "\"x\"", "null"};  // the first three impossible
+  const char* values[] = {"1", "250", "4000", "2.5", "0", "7", "12000", "-1", "1e400", "1152921504606846976", "\"x\""};
   std::mt19937 random(8128);
-  const auto draw = [&](const char* const* list, size_t n) { return list[random() % n]; };
-  const auto texts = [](const RecordingGraphics& g, const std::set<std::string>& colours, int size = 0) {
+  const auto texts = [](const RecordingGraphics& g, std::set<std::string> colours, int size = 0) {
     std::multiset<std::string> out;
     for (const std::string& line : g.lines)
       if (auto t = drawnText(line); t && colours.count(t->colour) && (!size || t->size == size)) out.insert(t->text);
     return out;
   };
   for (int round = 0; round < test::rounds(200); ++round) {
-    std::vector<std::optional<double>> time;  // by the id in a run's parameters, for the metric drawn
+    // By the id in each run's parameters: its benchmark and its time for the metric drawn.
     std::vector<std::string> benchOf;
-    std::vector<bool> kept;
+    std::vector<std::optional<double>> time;
+    size_t kept = 0;
     const bool firstRun = random() % 2;
-    std::string json = R"({"schema":"quorl-bench/1","machine":{"cpu":"m"},"runs":[)";
+    std::string json = R"({"schema":"quorl-bench/1","runs":[)";
     for (int r = 0, runs = 1 + int(random() % 12); r < runs; ++r) {
-      benchOf.push_back(draw(benches, 4));
-      json += std::string(r ? "," : "") + R"({"suite":"langs","device":"cpu","benchmark":")" + benchOf.back() +
-              R"(","target":")" + draw(targets, 3) + R"(","params":{"id":)" + std::to_string(r) + "}";
+      benchOf.push_back(benches[random() % 4]);
+      json += std::string(r ? "," : "") + R"({"suite":"langs","benchmark":")" + benchOf.back() + R"(","target":")" +
+              targets[random() % 3] + R"(","params":{"id":)" + std::to_string(r) + "}";
       std::optional<double> given[2];  // best, first
       double sum = 0;
       int numbers = 0, impossible = 0;
-      const auto value = [&] {
-        const bool ok = random() % 2;
-        const char* v = ok ? draw(possible, 8) : draw(other, 5);
-        impossible += !ok && (v[0] == '-' || v[0] == '1');
-        return std::pair{v, ok ? std::optional<double>(std::trunc(std::strtod(v, nullptr))) : std::nullopt};
+      const auto pick = [&] {  // a value's text, and its number where it is a possible time
+        const int v = int(random() % 11);
+        impossible += v >= 7 && v <= 9;
+        return std::pair{std::string(values[v]), v < 7 ? std::optional(std::trunc(std::strtod(values[v], nullptr)))
+                                                        : std::nullopt};
       };
       for (int k = 0; k < 2; ++k) {
         if (random() % 3 == 0) continue;
-        const auto [v, number] = value();
-        json += std::string(k ? R"(,"first_us":)" : R"(,"best_us":)") + v;
-        if (number && *number >= 1) given[k] = number;
+        const auto [text, number] = pick();
+        json += (k ? R"(,"first_us":)" : R"(,"best_us":)") + text;
+        if (number >= 1.0) given[k] = number;
       }
-      if (random() % 3) {
+      if (random() % 4) {
         json += R"(,"samples_us":[)";
         for (int k = 0, n = int(random() % 4); k < n; ++k) {
-          const auto [v, number] = value();
-          json += std::string(k ? "," : "") + v;
+          const auto [text, number] = pick();
+          json += (k ? "," : "") + text;
           if (number) sum += *number, ++numbers;
         }
         json += "]";
       }
       json += "}";
-      const std::optional<double> best = given[0] ? given[0] : numbers ? std::optional(sum / numbers) : std::nullopt;
+      const auto best = given[0] ? given[0] : numbers ? std::optional(sum / numbers) : std::nullopt;
       time.push_back(firstRun && given[1] ? given[1] : best);
-      kept.push_back(!impossible || time.back() || given[1]);
+      kept += !impossible || best || given[1];
     }
     auto view = chart(dataSetOf({benchtest::contributionAt(benchtest::load((json + "]}").c_str()), 0)}), 2000, 3000);
     SCOPED_TRACE(json + (firstRun ? " first run" : ""));
@@ -1398,80 +1395,72 @@ TEST_F(ChartDraw, RunsWithoutATimeAreNeitherDrawnNorCounted) {
       const std::string params = str(row->paramText);
       return size_t(std::stoi(params.substr(params.rfind("id=") + 3)));
     };
-    const auto groupOf = [&](size_t id) { return benchOf[id][0] == 'F' ? std::string("fib") : benchOf[id]; };
-    // The rows: the runs kept, those with a time drawn.
+    const auto groupOf = [&](size_t id) { return benchOf[id] == "Fib" ? std::string("fib") : benchOf[id]; };
     std::map<std::string, double> slowest;
     for (size_t id = 0; id < time.size(); ++id)
       if (time[id]) slowest[groupOf(id)] = std::max(slowest[groupOf(id)], *time[id]);
-    std::multiset<std::string> values;
-    std::set<std::string> labels, pairs;
+    // Every run kept is listed; those with a time are the chart's rows, each
+    // a value drawn, a summary bar (but the outlier's) and a say in the scale.
+    std::multiset<std::string> drawn;
+    std::set<std::string> labels, bars;
     double scale = 0;
+    ASSERT_EQ(view->listed->count(), kept);
     for (uint32_t i = 0; i < view->listed->count(); ++i) {
       const ChartRow* row = cast<ChartRow>(view->listed->get(i)).get();
       const std::optional<double> t = time[idOf(row)];
       ASSERT_EQ(row->timed, t.has_value()) << idOf(row);
-      if (!t) {
-        EXPECT_EQ(str(row->bestText), "-");
-        continue;
-      }
+      EXPECT_EQ(str(row->bestText) == "-", !t);
+      if (!t) continue;
       EXPECT_EQ(row->value, *t);
       const double s = slowest[groupOf(idOf(row))];
       const double shown = view->metric == 1 && s > 0 ? (*t > 0 ? s / *t : 0) : *t;
-      values.insert(str(chart::valueText(view->metric, shown)));
+      drawn.insert(str(chart::valueText(view->metric, shown)));
       labels.insert(str(row->label));
       if (BHelp::isOutlier(row->bench)) continue;
-      pairs.insert(str(row->label) + "|" + groupOf(idOf(row)));
+      bars.insert(str(row->label) + "|" + groupOf(idOf(row)));
       scale = std::max(scale, shown);
     }
-    EXPECT_EQ(view->listed->count(), uint32_t(std::count(kept.begin(), kept.end(), true)));
-    EXPECT_EQ(view->rows->count(), values.size());
-    // Bars: one value each.
-    RecordingGraphics bars, summary, heat;
-    view->drawRect(bars, UXRect(0, 0, 2000, 3000));
-    EXPECT_EQ(texts(bars, {"40 40 44 255"}, BM::kRowTextSize), values);
-    // Summaries: a panel for each label, one scale over the times alone.
+    RecordingGraphics g;
+    view->drawRect(g, UXRect(0, 0, 2000, 3000));
+    EXPECT_EQ(texts(g, {"40 40 44 255"}, chart::BarMetrics::kRowTextSize), drawn);
+    g.clear();
     view->mode = 1;
-    view->drawRect(summary, UXRect(0, 0, 2000, 3000));
-    const std::multiset<std::string> scales = texts(summary, {"120 120 128 255"});
-    EXPECT_EQ(scales.size(), pairs.empty() ? 0 : labels.size());
+    view->drawRect(g, UXRect(0, 0, 2000, 3000));
+    const std::multiset<std::string> scales = texts(g, {"120 120 128 255"});
+    EXPECT_EQ(scales.size(), bars.empty() ? 0 : labels.size());
     if (!scales.empty()) EXPECT_EQ(*scales.begin(), str(chart::valueText(view->metric, scale > 0 ? scale : 1.0)));
     size_t summaryBars = 0;
-    for (const std::string& line : summary.of("fillRectRGB")) {
+    for (const std::string& line : g.of("fillRectRGB")) {
       int x, y, w, h;
-      summaryBars += std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d", &x, &y, &w, &h) == 4 && w == SM::kBarW;
+      summaryBars += std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d", &x, &y, &w, &h) == 4 &&
+                     w == chart::SummaryMetrics::kBarW;
     }
-    EXPECT_EQ(summaryBars, scales.empty() ? 0 : pairs.size());
-    // The heat map: fastest runs, ratios and means of the times alone, as
-    // drawn; the other cells "-".
+    EXPECT_EQ(summaryBars, scales.empty() ? 0 : bars.size());
+    // The heat map: its fastest runs, ratios and means those of the times
+    // alone, as drawn; every other cell "-", and none where a time is.
     const HeatMap& map = *view->heatMap;
     std::multiset<std::string> cells;
     size_t missing = 0;
     for (uint32_t i = 0; i < map.benches->count(); ++i) {
       std::optional<double> fastest;
       for (size_t id = 0; id < time.size(); ++id)
-        if (time[id] && *time[id] > 0 && BHelp::same(S(benchOf[id].c_str()), cast<String>(map.benches->get(i))))
+        if (time[id] > 0.0 && BHelp::same(S(benchOf[id].c_str()), cast<String>(map.benches->get(i))))
           fastest = std::min(fastest.value_or(*time[id]), *time[id]);
-      ASSERT_EQ(map.fastest(i) != nullptr, fastest.has_value());
-      if (fastest) EXPECT_EQ(map.fastest(i)->value, *fastest);
+      ASSERT_EQ(map.fastest(i) ? std::optional(map.fastest(i)->value) : std::nullopt, fastest);
       for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
         const Ref<ChartRow> a = map.cell(i, j), b = map.baseOf(i, j);
-        // A cell shows a run without a time only where its column has no other.
-        for (uint32_t k = 0; a && !a->timed && k < view->rows->count(); ++k) {
-          const ChartRow& other = rowAt(*view, k);
-          EXPECT_FALSE(BHelp::same(other.bench, a->bench) && BHelp::same(other.series, a->series) &&
-                       BHelp::same(other.setting, a->setting));
-        }
-        const std::optional<double> ta = a ? time[idOf(a.get())] : std::nullopt;
-        const std::optional<double> tb = b ? time[idOf(b.get())] : std::nullopt;
+        for (uint32_t k = 0; a && !a->timed && k < view->rows->count(); ++k)
+          EXPECT_FALSE(BHelp::same(rowAt(*view, k).bench, a->bench) && BHelp::same(rowAt(*view, k).series, a->series) &&
+                       BHelp::same(rowAt(*view, k).setting, a->setting));
+        const std::optional<double> ta = a ? time[idOf(a.get())] : std::nullopt, tb = b ? time[idOf(b.get())] : std::nullopt;
         double r = 0;
         bool grey = false;
-        ASSERT_EQ(map.ratio(i, j, r, grey), ta && tb && *ta > 0 && *tb > 0) << i << "," << j;
-        if (!(ta && tb && *ta > 0 && *tb > 0)) {
-          ++missing;
-          continue;
+        ASSERT_EQ(map.ratio(i, j, r, grey), ta > 0.0 && tb > 0.0) << i << "," << j;
+        missing += !(ta > 0.0 && tb > 0.0);
+        if (ta > 0.0 && tb > 0.0) {
+          EXPECT_EQ(r, *ta / *tb);
+          cells.insert(a == b ? (view->baseline ? "baseline" : "fastest") : str(HeatMap::ratioText(r)));
         }
-        EXPECT_EQ(r, *ta / *tb);
-        cells.insert(a == b ? (view->baseline ? "baseline" : "fastest") : str(HeatMap::ratioText(r)));
       }
     }
     for (uint32_t j = 0; j < map.colSeries->count(); ++j) {
@@ -1483,10 +1472,11 @@ TEST_F(ChartDraw, RunsWithoutATimeAreNeitherDrawnNorCounted) {
       ASSERT_EQ(map.geomean(j, mean), n > 0);
       if (n) cells.insert(str(HeatMap::ratioText(std::exp(sum / n))));
     }
+    g.clear();
     view->mode = 2;
-    view->drawRect(heat, UXRect(0, 0, 2000, 3000));
-    EXPECT_EQ(texts(heat, {"30 30 30 255", "130 130 130 255", "255 255 255 255"}), cells);
-    EXPECT_EQ(texts(heat, {"170 170 176 255"}).size(), missing);
+    view->drawRect(g, UXRect(0, 0, 2000, 3000));
+    EXPECT_EQ(texts(g, {"30 30 30 255", "130 130 130 255", "255 255 255 255"}), cells);
+    EXPECT_EQ(texts(g, {"170 170 176 255"}).size(), missing);
   }
 }
 
