@@ -551,6 +551,7 @@ void ChartView::rebuild() {
     row->stddev = m.stddev;
     row->color = config.color;
     row->timed = m.timed;
+    row->sampled = m.sampled;
     row->label = config.label;
     row->opt = config.opt;
     row->paramText.defer({owner.contribution, m.index});

@@ -629,9 +629,7 @@ bool HeatMap::ratio(uint32_t i, uint32_t j, double& result, bool& grey) const {
   auto b = baseOf(i, j);
   if (!a || !b || !a->measured() || !b->measured()) return false;
   result = a->value / b->value;
-  if (a != b && (a->stddev > 0 || b->stddev > 0)) {
-    grey = std::sqrt(a->stddev * a->stddev + b->stddev * b->stddev) >= std::fabs(a->mean - b->mean);
-  }
+  grey = ChartRow::withinSpread(*a, *b);
   return true;
 }
 

@@ -329,8 +329,7 @@ bool HeatMapLookup::ratio(uint32_t i, uint32_t j, double& result, bool& grey) co
   const ChartRow* b = baseOf(i, j);
   if (!a || !b || !a->measured() || !b->measured()) return false;
   result = a->value / b->value;
-  if (a != b && (a->stddev > 0 || b->stddev > 0))
-    grey = std::sqrt(a->stddev * a->stddev + b->stddev * b->stddev) >= std::fabs(a->mean - b->mean);
+  grey = ChartRow::withinSpread(*a, *b);
   return true;
 }
 

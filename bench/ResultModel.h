@@ -13,6 +13,7 @@
 // document's own objects, shared and never copied.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -338,6 +339,9 @@ class ChartRow final : public Object {
   // without one is listed but never drawn or counted: its value and shown
   // are NaN, and its texts read "-".
   bool timed = true;
+  // Whether the run has samples: its mean and stddev are theirs, where
+  // without any they are no statistic at all.
+  bool sampled = true;
   Ref<String> label;
   Ref<String> opt;        // the run's optimisation level, or null
   RowText<ParamsRecipe> paramText;
@@ -350,6 +354,14 @@ class ChartRow final : public Object {
   // Whether the row's time is one a ratio can be taken of: given, and
   // above 0.
   bool measured() const { return timed && value > 0; }
+  // Whether the means of two rows differ by no more than their combined
+  // standard deviation (the heat map's grey): never for a row with itself,
+  // where neither has a deviation, or where one has no samples to have a
+  // mean of.
+  static bool withinSpread(const ChartRow& a, const ChartRow& b) {
+    if (&a == &b || !(a.stddev > 0 || b.stddev > 0) || !a.sampled || !b.sampled) return false;
+    return std::sqrt(a.stddev * a.stddev + b.stddev * b.stddev) >= std::fabs(a.mean - b.mean);
+  }
 };
 
 // ---------------------------------------------------------------------------

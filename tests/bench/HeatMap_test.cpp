@@ -18,6 +18,7 @@ struct RowSpec {
   const char *bench, *series, *setting;
   double value;
   double mean = 0, stddev = 0;
+  bool timed = true, sampled = true;
 };
 
 Ref<ChartRow> row(const RowSpec& spec, const Ref<Contribution>& owner, const char* machine = "m") {
@@ -28,6 +29,8 @@ Ref<ChartRow> row(const RowSpec& spec, const Ref<Contribution>& owner, const cha
   r->value = spec.value;
   r->mean = spec.mean ? spec.mean : spec.value;
   r->stddev = spec.stddev;
+  r->timed = spec.timed;
+  r->sampled = spec.sampled;
   r->contribution = owner;
   r->machineText = S(machine);
   return r;
@@ -200,19 +203,20 @@ TEST(HeatMapRatio, AgainstTheFastest) {
                       {"b", "gcc", "O3", 100},  // ties keep the earlier row
                       {"b", "swift", "O3", 0},
                       {"c", "quorl", "O3", -5},
-                      {"c", "cpp", "O3", 40}},
+                      {"c", "cpp", "O3", 40},
+                      {"b", "zz", "O3", 50, 50, 0, false}},  // no time: neither the fastest nor measured
                      owner);
   HeatMap map;
   map.build(rows, nullptr, 800);
-  ASSERT_EQ(columns(map), "quorl@O3, cpp@O3, gcc@O3, swift@O3");
+  ASSERT_EQ(columns(map), "quorl@O3, cpp@O3, gcc@O3, swift@O3, zz@O3");
   EXPECT_EQ(map.fastest(0), rows->get(1));
   EXPECT_EQ(map.fastest(1), rows->get(5));
   struct Case {
     uint32_t i, j;
     bool measured;
     double ratio;
-  } cases[] = {{0, 0, true, 2.0}, {0, 1, true, 1.0}, {0, 2, true, 1.0}, {0, 3, false, 0},
-               {1, 0, false, 0},  {1, 1, true, 1.0}, {1, 2, false, 0},  {1, 3, false, 0}};
+  } cases[] = {{0, 0, true, 2.0}, {0, 1, true, 1.0}, {0, 2, true, 1.0}, {0, 3, false, 0}, {0, 4, false, 0},
+               {1, 0, false, 0},  {1, 1, true, 1.0}, {1, 2, false, 0},  {1, 3, false, 0}, {1, 4, false, 0}};
   for (const auto& c : cases) {
     double r = -1;
     bool grey = true;
@@ -226,15 +230,17 @@ TEST(HeatMapRatio, GreyWithinTheCombinedDeviation) {
   struct Case {
     double meanA, sdA, meanB, sdB;
     bool grey;
+    bool sampledB = true;  // false: B's mean is of no samples
   } cases[] = {
       {104, 3, 100, 3, true},  {105, 3, 100, 3, false}, {100, 0, 100, 0, false},
       {101, 1, 100, 0, true},  {102, 0, 100, 1, false}, {100, 0.5, 100, 0, true},
+      {100, 100, 0.0001, 0, false, false},
   };
   for (const auto& c : cases) {
     auto owner = make<Contribution>();
     auto rows = make<Array>();
     rows->add(row({"b", "slow", "O3", 110, c.meanA, c.sdA}, owner));
-    rows->add(row({"b", "fast", "O3", 100, c.meanB, c.sdB}, owner));
+    rows->add(row({"b", "fast", "O3", 100, c.meanB, c.sdB, true, c.sampledB}, owner));
     HeatMap map;
     map.build(rows, nullptr, 800);
     double r;
