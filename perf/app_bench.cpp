@@ -4,7 +4,7 @@
 //
 //   App/open/quorl        Controller::loadFile of the corpus file, the window
 //                         standing: the whole open as the user waits for it
-//   App/open/again        the same file opened again once it is open: every
+//   App/reopen            the same file opened again once it is open: every
 //                         result set is found loaded already
 //   App/open/rapidjson    the floor: the same file read and parsed into a
 //                         RapidJSON DOM, nothing else
@@ -149,7 +149,7 @@ void BM_AppOpenAgain(benchmark::State& state) {
   }
   if (!found) state.SkipWithError("the corpus opened again was not found loaded");
 }
-BENCHMARK(BM_AppOpenAgain)->Name("App/open/again")->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_AppOpenAgain)->Name("App/reopen")->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_AppOpenRapidJSON(benchmark::State& state) {
   Ref<String> path = String::withCString(corpusFile().c_str());
