@@ -146,6 +146,9 @@ template <class C> void hashFields(KeyedHash& h, const C& object, Documents* doc
 // A number is what the JSON writer writes of it (Number::written): 1, 1.0
 // and true are three values, and so are 0.0 and -0.0, 18446744073709551615
 // and -1, as they are different texts when the document is sent again.
+bool sameNumber(const Object* a, const Object* b) {
+  return static_cast<const Number*>(a)->written() == static_cast<const Number*>(b)->written();
+}
 void hashNumber(KeyedHash& h, const Number::Written& n) {
   h.word(kNumber);
   h.word(n.form);
@@ -250,15 +253,14 @@ bool sameValue(const Object* a, const Object* b) {
   const std::type_info* type = &typeid(*a);
   if (type == &typeid(*b)) {
     if (type == &typeid(String)) return sameText(static_cast<const String*>(a), static_cast<const String*>(b));
-    if (type == &typeid(Number))
-      return static_cast<const Number*>(a)->written() == static_cast<const Number*>(b)->written();
+    if (type == &typeid(Number)) return sameNumber(a, b);
     if (type == &typeid(Map)) return sameTable(static_cast<const Map*>(a), static_cast<const Map*>(b));
     if (type == &typeid(Array)) return sameList(static_cast<const Array*>(a), static_cast<const Array*>(b));
   }
   const Tag kind = kindOf(a);
   if (kind == kAbsent || kind != kindOf(b)) return false;
   switch (kind) {
-    case kNumber: return static_cast<const Number*>(a)->written() == static_cast<const Number*>(b)->written();
+    case kNumber: return sameNumber(a, b);
     case kText: return sameText(static_cast<const String*>(a), static_cast<const String*>(b));
     case kList: return sameList(static_cast<const Array*>(a), static_cast<const Array*>(b));
     case kTable: return sameTable(static_cast<const Map*>(a), static_cast<const Map*>(b));
