@@ -169,8 +169,9 @@ class Contribution final : public Object {
   // Whether the two hold the same results: every field that ResultFields
   // lists is the same in both, for the contribution, its machine and each of
   // its runs in order, and so is the document it was read from; texts byte
-  // for byte, maps as the same members in any order, samples as the same
-  // numbers of the same kind in the same order (ResultSameness.cpp).
+  // for byte, maps as the same members in any order, numbers as the JSON
+  // writer writes them back (Number::written), samples in the same order
+  // (ResultSameness.cpp).
   bool sameResults(const Contribution& other) const;
   // A hash of everything sameResults compares, equal for the same results.
   // Keyed by a secret drawn once per process, so that no document can choose
@@ -186,9 +187,10 @@ class Contribution final : public Object {
 
 // Finds among the result sets it holds one with the same results as
 // another (Contribution.sameResults), in time linear in their sizes
-// whatever they hold: candidates come by the keyed results hash, and a
-// document that several contributions share (a run.py or par results file
-// gives one per machine) is hashed once and compared once with another.
+// whatever they hold: candidates come by keyed hashes, of as little of a
+// contribution as tells it from the others held, and a document that
+// several contributions share (a run.py or par results file gives one per
+// machine) is hashed once and compared once with another.
 class ResultSetIndex {
  public:
   // The tag of a held contribution with the same results as `c`, or
@@ -196,9 +198,10 @@ class ResultSetIndex {
   uint32_t find(const Contribution& c);
   // Holds `c` (which must outlive the index) under a tag.
   void add(const Contribution& c, uint32_t tag);
-  void reserve(size_t n) { byFields_.reserve(n); }
-  // How many pairs find compared in full: about one for each contribution
-  // held already, whatever they hold.
+  void reserve(size_t n) { keyed_[kOutline].reserve(n); }
+  // How many pairs find compared in full: one for each contribution found,
+  // and at most one for each other contribution held or asked about,
+  // whatever they hold.
   uint64_t comparisons() const { return comparisons_; }
 
   // What is known of whole documents: their hashes, and which pairs are
@@ -209,19 +212,28 @@ class ResultSetIndex {
   };
 
  private:
+  // The keys, from the least a contribution's hash covers to all of it
+  // (ResultSameness.cpp).
+  enum Level : uint32_t { kOutline, kFields, kWhole, kLevels };
   struct Held {
     const Contribution* contribution;
     uint32_t tag;
-    bool promoted;  // held by its document's hash too
   };
-  uint64_t fieldsHash(const Contribution& c);
-  uint64_t wholeHash(const Contribution& c, uint64_t fields);
-  void promote(Held& held, uint64_t fields);
-  std::unordered_map<uint64_t, Held> byFields_;  // the first of each hash of the fields
-  std::unordered_multimap<uint64_t, Held> byWhole_;
+  // One key's place at a level above the whole: the one contribution held
+  // by it, or none once a second came (both are held further down).
+  struct Slot {
+    Held held;
+    bool movedOn;
+  };
+  uint64_t key(const Contribution& c, uint32_t level);
+  bool same(const Held& held, const Contribution& c);
+  void place(const Held& held, uint32_t level);
+  std::unordered_map<uint64_t, Slot> keyed_[kWhole];
+  std::unordered_multimap<uint64_t, Held> whole_;
   Documents documents_;
-  const Contribution* last_ = nullptr;  // fieldsHash of the last one asked
-  uint64_t lastHash_ = 0;
+  const Contribution* last_ = nullptr;  // the keys of the last one asked
+  uint32_t lastKnown_ = 0;              // which of them: a bit a level
+  uint64_t lastKeys_[kLevels] = {};
   uint64_t comparisons_ = 0;
 };
 
@@ -369,8 +381,9 @@ class ChartRow final : public Object {
 //    that tells it from another, one list per class. Sameness and the
 //    results hash go through these lists and nothing else, so a field added
 //    to a class goes into `compared`, or into `leftOut` with the reason.
-//    Fields are compared by value: texts by their bytes, numbers exactly,
-//    maps and arrays by their members, a machine or a run by its own list.
+//    Fields are compared by value: texts by their bytes, numbers of the
+//    document as written back, others exactly, maps and arrays by their
+//    members, a machine or a run by its own list.
 template <class C> struct ResultFields;
 
 template <> struct ResultFields<Machine> {

@@ -6,7 +6,7 @@
 //   1. the keyed hash: SipHash-1-3 under a key drawn once per process
 //   2. values: texts, numbers, null, arrays, maps, and the model's classes
 //   3. Contribution.sameResults and Contribution.resultsHash
-//   4. ResultSetIndex: the same for many, each document hashed at most once
+//   4. ResultSetIndex: the same for many, keyed by as little as tells them apart
 #include <bit>
 #include <chrono>
 #include <cstring>
@@ -112,7 +112,7 @@ class KeyedHash {
 // ---------------------------------------------------------------------------
 // 2. Values. Every kind starts its hash with its own tag, so that values of
 //    two kinds never agree by their contents alone.
-enum Tag : uint64_t { kAbsent, kNull, kText, kInteger, kDouble, kBoolean, kList, kTable, kMachine, kRun, kContribution, kOther };
+enum Tag : uint64_t { kAbsent, kNull, kText, kNumber, kList, kTable, kMachine, kRun, kContribution, kOther };
 
 // The kind of a value, by its exact class first (parsed documents hold
 // exactly the foundation's classes; a failed dynamic_cast per kind tried
@@ -120,13 +120,13 @@ enum Tag : uint64_t { kAbsent, kNull, kText, kInteger, kDouble, kBoolean, kList,
 Tag kindOf(const Object* value) {
   if (!value) return kAbsent;
   const std::type_info* type = &typeid(*value);
-  if (type == &typeid(Number)) return kInteger;  // or kDouble, or kBoolean: numberTag tells
+  if (type == &typeid(Number)) return kNumber;
   if (type == &typeid(String)) return kText;
   if (type == &typeid(Map)) return kTable;
   if (type == &typeid(Array)) return kList;
   if (type == &typeid(Run)) return kRun;
   if (type == &typeid(Null)) return kNull;
-  if (dynamic_cast<const Number*>(value)) return kInteger;
+  if (dynamic_cast<const Number*>(value)) return kNumber;
   if (dynamic_cast<const String*>(value)) return kText;
   if (dynamic_cast<const Map*>(value)) return kTable;
   if (dynamic_cast<const Array*>(value)) return kList;
@@ -143,15 +143,24 @@ void hashValue(KeyedHash& h, const Object* value);
 template <class C> bool sameFields(const C& a, const C& b, Documents* documents = nullptr);
 template <class C> void hashFields(KeyedHash& h, const C& object, Documents* documents = nullptr);
 
-// A number is its kind and its value, exactly: 1, 1.0 and true are three
-// values, as they are three texts in the document.
-Tag numberTag(const Number& n) { return n.isBool() ? kBoolean : n.isDouble() ? kDouble : kInteger; }
-uint64_t numberBits(const Number& n) {
-  return n.isDouble() ? std::bit_cast<uint64_t>(n.doubleValue()) : uint64_t(n.integerValue());
+// A number is what the JSON writer writes of it (Number::written): 1, 1.0
+// and true are three values, and so are 0.0 and -0.0, 18446744073709551615
+// and -1, as they are different texts when the document is sent again.
+bool sameNumber(const Object* a, const Object* b) {
+  return static_cast<const Number*>(a)->written() == static_cast<const Number*>(b)->written();
+}
+void hashNumber(KeyedHash& h, const Number::Written& n) {
+  h.word(kNumber);
+  h.word(n.form);
+  h.word(n.bits);
 }
 
 // Texts byte for byte; a missing text equals only a missing one.
-bool sameText(const String* a, const String* b) { return a == b || (a && b && a->view() == b->view()); }
+bool sameText(const String* a, const String* b) {
+  if (a == b) return true;
+  if (!a || !b || a->byteLength() != b->byteLength()) return false;
+  return std::memcmp(a->cString(), b->cString(), a->byteLength()) == 0;
+}
 void hashText(KeyedHash& h, const String* s) {
   if (!s) return h.word(kAbsent);
   h.word(kText);
@@ -166,9 +175,7 @@ bool sameElement(const Array& a, const Array::PackedIntegers& x, const Array& b,
   if (!x && !y) return sameValue(a.get(i).get(), b.get(i).get());
   const int64_t packed = x ? x[i] : y[i];
   const Object* other = (x ? b : a).get(i).get();
-  if (kindOf(other) != kInteger) return false;
-  auto* number = static_cast<const Number*>(other);
-  return numberTag(*number) == kInteger && number->integerValue() == packed;
+  return kindOf(other) == kNumber && static_cast<const Number*>(other)->written() == Number::writtenInteger(packed);
 }
 
 bool sameList(const Array* a, const Array* b) {
@@ -177,8 +184,16 @@ bool sameList(const Array* a, const Array* b) {
   const uint32_t n = a->count();
   if (n != b->count()) return false;
   const Array::PackedIntegers x = a->_integers(), y = b->_integers();
-  for (uint32_t i = 0; i < n; ++i)
+  // The elements of two documents lie wherever they were made: those a few
+  // places ahead are fetched while these are compared.
+  constexpr uint32_t kAhead = 4;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (!x && !y && i + kAhead < n) {
+      __builtin_prefetch(a->get(i + kAhead).get());
+      __builtin_prefetch(b->get(i + kAhead).get());
+    }
     if (!sameElement(*a, x, *b, y, i)) return false;
+  }
   return true;
 }
 
@@ -188,10 +203,7 @@ void hashList(KeyedHash& h, const Array* list) {
   h.word(kList);
   h.word(n);
   if (const Array::PackedIntegers values = list->_integers()) {
-    for (uint32_t i = 0; i < n; ++i) {
-      h.word(kInteger);
-      h.word(uint64_t(values[i]));
-    }
+    for (uint32_t i = 0; i < n; ++i) hashNumber(h, Number::writtenInteger(values[i]));
     return;
   }
   for (uint32_t i = 0; i < n; ++i) hashValue(h, list->get(i).get());
@@ -235,13 +247,20 @@ void hashTable(KeyedHash& h, const Map* map) {
 
 bool sameValue(const Object* a, const Object* b) {
   if (a == b) return true;
+  if (!a || !b) return false;
+  // Two values of one of the classes parsed documents hold: settled at
+  // once, without telling their kinds apart one by one.
+  const std::type_info* type = &typeid(*a);
+  if (type == &typeid(*b)) {
+    if (type == &typeid(String)) return sameText(static_cast<const String*>(a), static_cast<const String*>(b));
+    if (type == &typeid(Number)) return sameNumber(a, b);
+    if (type == &typeid(Map)) return sameTable(static_cast<const Map*>(a), static_cast<const Map*>(b));
+    if (type == &typeid(Array)) return sameList(static_cast<const Array*>(a), static_cast<const Array*>(b));
+  }
   const Tag kind = kindOf(a);
   if (kind == kAbsent || kind != kindOf(b)) return false;
   switch (kind) {
-    case kInteger: {
-      auto &x = *static_cast<const Number*>(a), &y = *static_cast<const Number*>(b);
-      return numberTag(x) == numberTag(y) && numberBits(x) == numberBits(y);
-    }
+    case kNumber: return sameNumber(a, b);
     case kText: return sameText(static_cast<const String*>(a), static_cast<const String*>(b));
     case kList: return sameList(static_cast<const Array*>(a), static_cast<const Array*>(b));
     case kTable: return sameTable(static_cast<const Map*>(a), static_cast<const Map*>(b));
@@ -256,11 +275,7 @@ bool sameValue(const Object* a, const Object* b) {
 void hashValue(KeyedHash& h, const Object* value) {
   const Tag kind = kindOf(value);
   switch (kind) {
-    case kInteger: {
-      auto& n = *static_cast<const Number*>(value);
-      h.word(numberTag(n));
-      return h.word(numberBits(n));
-    }
+    case kNumber: return hashNumber(h, static_cast<const Number*>(value)->written());
     case kText: return hashText(h, static_cast<const String*>(value));
     case kList: return hashList(h, static_cast<const Array*>(value));
     case kTable: return hashTable(h, static_cast<const Map*>(value));
@@ -301,9 +316,8 @@ template <class I, class = std::enable_if_t<std::is_integral_v<I>>> void hashFie
   h.word(uint64_t(int64_t(value)));
 }
 
-// The document a contribution was read from: hashed and compared as a
-// whole, once for all the contributions that share it when `documents`
-// keeps what is known.
+// The document a contribution was read from: hashed once for all the
+// contributions that share it when `documents` keeps what is known.
 uint64_t documentHash(const Object* document, Documents* documents) {
   if (documents) {
     auto known = documents->hashes.find(document);
@@ -316,9 +330,13 @@ uint64_t documentHash(const Object* document, Documents* documents) {
   return hash;
 }
 
+// Two documents compared once, however many contributions share them. A
+// document is not hashed to be compared: where both hashes are known
+// already, they settle a difference at once.
 bool sameDocument(const Object* a, const Object* b, Documents* documents) {
   if (a == b || !documents) return sameValue(a, b);
-  if (documentHash(a, documents) != documentHash(b, documents)) return false;
+  const auto ha = documents->hashes.find(a), hb = documents->hashes.find(b);
+  if (ha != documents->hashes.end() && hb != documents->hashes.end() && ha->second != hb->second) return false;
   const auto pair = a < b ? std::make_pair(a, b) : std::make_pair(b, a);
   auto known = documents->same.find(pair);
   if (known != documents->same.end()) return known->second;
@@ -327,8 +345,10 @@ bool sameDocument(const Object* a, const Object* b, Documents* documents) {
   return same;
 }
 
-// Every field but the document, or all of them.
-enum class Part { fields, all };
+// What a hash of a contribution covers: its outline (every field but its
+// runs, of which the count, and but its document), every field but the
+// document, or all of them.
+enum class Part { outline, fields, all };
 
 template <class C, class F> bool sameMember(const C& a, const C& b, F C::*field, Documents*) {
   return sameField(a.*field, b.*field);
@@ -342,7 +362,12 @@ template <class C, class F> void hashMember(KeyedHash& h, const C& object, F C::
 }
 void hashMember(KeyedHash& h, const Contribution& c, Ref<Map> Contribution::*field, Documents* documents, Part part) {
   if (field != &Contribution::root) return hashField(h, c.*field);
-  if (part != Part::fields) h.word(documentHash(c.root.get(), documents));
+  if (part == Part::all) h.word(documentHash(c.root.get(), documents));
+}
+void hashMember(KeyedHash& h, const Contribution& c, Ref<Array> Contribution::*field, Documents*, Part part) {
+  if (part != Part::outline) return hashField(h, c.*field);
+  h.word(kList);
+  h.word((c.*field)->count());
 }
 
 template <class C> bool sameFields(const C& a, const C& b, Documents* documents) {
@@ -372,55 +397,86 @@ bool Contribution::sameResults(const Contribution& other) const { return sameFie
 uint64_t Contribution::resultsHash() const { return contributionHash(*this, nullptr, Part::all); }
 
 // ---------------------------------------------------------------------------
-// 4. ResultSetIndex. The first result set of each hash of its fields is
-//    held by that hash alone, its document not hashed: most are never
-//    compared with anything. When another comes with the same fields, both
-//    are held by the hash of their fields and documents together (each
-//    document hashed once), so that result sets alike in every field but
-//    their documents still fall apart.
+// 4. ResultSetIndex. Three keys, each costing more than the one before: the
+//    outline (a few texts and numbers), every field, every field and the
+//    document. A contribution is held by the first key that no other held
+//    one shares, and is compared in full with the one it meets there, with
+//    no more hashing: opening a file again compares each result set with
+//    its like alone. When another comes with the same key, both move to the
+//    next (each keyed there once), so that result sets alike in their
+//    outline, or in every field but their documents, still fall apart. A
+//    held contribution meets at most one newcomer that is not its like at
+//    each key, which keeps the comparisons, and the time, linear.
 
-uint64_t ResultSetIndex::fieldsHash(const Contribution& c) {
+uint64_t ResultSetIndex::key(const Contribution& c, uint32_t level) {
   if (last_ != &c) {
     last_ = &c;
-    lastHash_ = contributionHash(c, &documents_, Part::fields);
+    lastKnown_ = 0;
   }
-  return lastHash_;
+  if (!(lastKnown_ & (1u << level))) {
+    uint64_t key;
+    if (level == kOutline) {
+      key = contributionHash(c, &documents_, Part::outline);
+    } else if (level == kFields) {
+      key = contributionHash(c, &documents_, Part::fields);
+    } else {
+      KeyedHash h(processKey());
+      h.word(this->key(c, kFields));
+      h.word(documentHash(c.root.get(), &documents_));
+      key = h.finish();
+    }
+    lastKeys_[level] = key;
+    lastKnown_ |= 1u << level;
+  }
+  return lastKeys_[level];
 }
 
-// The hash of the fields and of the document together.
-uint64_t ResultSetIndex::wholeHash(const Contribution& c, uint64_t fields) {
-  KeyedHash h(processKey());
-  h.word(fields);
-  h.word(documentHash(c.root.get(), &documents_));
-  return h.finish();
-}
-
-void ResultSetIndex::promote(Held& held, uint64_t fields) {
-  if (held.promoted) return;
-  held.promoted = true;
-  byWhole_.emplace(wholeHash(*held.contribution, fields), held);
+bool ResultSetIndex::same(const Held& held, const Contribution& c) {
+  ++comparisons_;
+  return sameFields(*held.contribution, c, &documents_);
 }
 
 uint32_t ResultSetIndex::find(const Contribution& c) {
-  const uint64_t fields = fieldsHash(c);
-  auto first = byFields_.find(fields);
-  if (first == byFields_.end()) return kNotFound;
-  promote(first->second, fields);
-  for (auto [at, end] = byWhole_.equal_range(wholeHash(c, fields)); at != end; ++at) {
-    ++comparisons_;
-    if (sameFields(*at->second.contribution, c, &documents_)) return at->second.tag;
+  for (uint32_t level = kOutline; level < kWhole; ++level) {
+    const auto at = keyed_[level].find(key(c, level));
+    if (at == keyed_[level].end()) return kNotFound;
+    if (!at->second.movedOn) return same(at->second.held, c) ? at->second.held.tag : kNotFound;
   }
+  for (auto [at, end] = whole_.equal_range(key(c, kWhole)); at != end; ++at)
+    if (same(at->second, c)) return at->second.tag;
   return kNotFound;
 }
 
 void ResultSetIndex::add(const Contribution& c, uint32_t tag) {
-  const uint64_t fields = fieldsHash(c);
-  const Held held{&c, tag, false};
-  auto [first, placed] = byFields_.emplace(fields, held);
-  if (placed) return;
-  promote(first->second, fields);
-  Held again = held;
-  promote(again, fields);
+  const Held held{&c, tag};
+  for (uint32_t level = kOutline; level < kWhole; ++level) {
+    auto [at, placed] = keyed_[level].try_emplace(key(c, level), Slot{held, false});
+    if (placed) return;
+    if (!at->second.movedOn) {
+      // The one held by this key moves on to the next, and so does c.
+      at->second.movedOn = true;
+      const Held first = at->second.held;
+      place(first, level + 1);
+    }
+  }
+  whole_.emplace(key(c, kWhole), held);
+}
+
+// Holds a contribution that was held by the key above `level` at `level`.
+void ResultSetIndex::place(const Held& held, uint32_t level) {
+  const Contribution& c = *held.contribution;
+  if (level == kWhole) {
+    whole_.emplace(key(c, kWhole), held);
+    return;
+  }
+  auto [at, placed] = keyed_[level].try_emplace(key(c, level), Slot{held, false});
+  // Another held there already can only have come the same way, moved on
+  // with it: both go further.
+  if (!placed && !at->second.movedOn) {
+    at->second.movedOn = true;
+    place(at->second.held, level + 1);
+  }
+  if (!placed) place(held, level + 1);
 }
 
 }  // namespace quorl

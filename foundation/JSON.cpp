@@ -1113,21 +1113,21 @@ void putMap(Sink& sink, const Map* map, bool pretty, uint32_t depth) {
   sink.put('}');
 }
 
+// The text of the number's written form: two Numbers of one form and bits
+// get one text, and no two others do.
 void putNumber(Sink& sink, const Number* number) {
-  if (number->isBool()) {
-    if (number->asBool()) {
-      sink.put("true", 4);
-    } else {
-      sink.put("false", 5);
+  const Number::Written w = number->written();
+  switch (w.form) {
+    case Number::Written::kBoolean:
+      if (w.bits) return sink.put("true", 4);
+      return sink.put("false", 5);
+    case Number::Written::kDouble: {
+      const double x = std::bit_cast<double>(w.bits);
+      if (!std::isfinite(x)) throw JSONError("JSON: NaN and the infinities have no JSON spelling");
+      return putDouble(sink, x);
     }
-  } else if (number->isDouble()) {
-    const double x = number->doubleValue();
-    if (!std::isfinite(x)) throw JSONError("JSON: NaN and the infinities have no JSON spelling");
-    putDouble(sink, x);
-  } else if (number->isUnsigned()) {
-    putDecimal(sink, static_cast<uint64_t>(number->integerValue()), false);
-  } else {
-    putInteger(sink, number->integerValue());
+    case Number::Written::kUnsigned: return putDecimal(sink, w.bits, false);
+    case Number::Written::kInteger: return putInteger(sink, static_cast<int64_t>(w.bits));
   }
 }
 

@@ -86,8 +86,9 @@ bool Number::equals(Ptr<const Object> other) const {
 }
 
 bool Number::equals(const Number& other) const {
-  if (kind_ == kInteger && other.kind_ == kInteger) return integerValue() == other.integerValue();
-  return doubleValue() == other.doubleValue();
+  if (kind_ == kInteger && other.kind_ == kInteger)
+    return value_.integer == other.value_.integer && unsigned_ == other.unsigned_;
+  return readDouble() == other.readDouble();
 }
 
 int8_t Number::compare(Ptr<const Object> other) const {
@@ -97,20 +98,28 @@ int8_t Number::compare(Ptr<const Object> other) const {
 
 int8_t Number::compare(const Number& other) const {
   if (kind_ == kInteger && other.kind_ == kInteger) {
-    if (integerValue() < other.integerValue()) return -1;
-    return integerValue() > other.integerValue() ? 1 : 0;
+    // Every integer read above the signed range is greater than any other.
+    if (unsigned_ != other.unsigned_) return unsigned_ ? 1 : -1;
+    // Both signed, or both from 2^63 up: the same order as signed or as
+    // unsigned, once the sign bit is flipped for the second.
+    const uint64_t flip = unsigned_ ? uint64_t{1} << 63 : 0;
+    const int64_t a = static_cast<int64_t>(static_cast<uint64_t>(value_.integer) ^ flip);
+    const int64_t b = static_cast<int64_t>(static_cast<uint64_t>(other.value_.integer) ^ flip);
+    return a < b ? -1 : a > b ? 1 : 0;
   }
-  if (other.doubleValue() > doubleValue()) return -1;
-  return doubleValue() > other.doubleValue() ? 1 : 0;
+  if (other.readDouble() > readDouble()) return -1;
+  return readDouble() > other.readDouble() ? 1 : 0;
 }
 
 uint32_t Number::hash() const {
   // Mixed kinds are equal when their double views are, so the hash must be
   // a function of the double view: an integer beyond 2^53 hashes as the
   // double it rounds to. Within +-2^53 this is the integer itself, and for a
-  // double it is its own integer view (2.9 hashes as 2).
+  // double it is its own integer view (2.9 hashes as 2). An integer read
+  // from 2^63 up hashes as its double does, which no integer view holds (0).
   int64_t v = integerValue();
-  if (kind_ == kInteger && (v > (int64_t{1} << 53) || v < -(int64_t{1} << 53))) v = integerOf(doubleValue());
+  if (kind_ == kInteger && (unsigned_ || v > (int64_t{1} << 53) || v < -(int64_t{1} << 53)))
+    v = integerOf(readDouble());
   uint32_t a = static_cast<uint32_t>(static_cast<uint64_t>(v));
   uint32_t h = (a ^ (a >> 16)) * 0x85ebca77u;
   return h ^ (h >> 13);

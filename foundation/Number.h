@@ -10,7 +10,11 @@
 // An integer read from a text in [2^63, 2^64) keeps the same 64 bits as its
 // integer view (18446744073709551615 reads as -1, as every reader expects),
 // and remembers that it was read above the signed range, so that whatever
-// prints it (description, the JSON writer) gives the number that was read.
+// prints it (description, the JSON writer) gives the number that was read,
+// and equals, compare and hash take it at that number: it is never -1.
+//
+// written() is what the JSON writer writes of a Number; whatever asks
+// whether two parsed values would be written back the same asks it.
 //
 // View conversions:
 //   integer -> double: nearest double, ties to even (beyond 2^53 low bits go);
@@ -18,6 +22,7 @@
 //   truncation does not fit 64 signed bits, gives 0, except exactly -2^63.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "Object.h"
@@ -39,6 +44,24 @@ class Number : public Object {
   static Ref<Number> withU64(uint64_t value);
   static Ref<Number> withDouble(double value);
   static Ref<Number> withBool(bool value);
+
+  // What the JSON writer writes of a Number, as a form and 64 bits: two
+  // Numbers are written back as one text exactly when these are equal. So
+  // true, 1 and 1.0 are three, 0.0 and -0.0 two, 18446744073709551615 and
+  // -1 two. (NaN and the infinities have no text; their bits tell them.)
+  struct Written {
+    enum Form : uint8_t { kBoolean, kInteger, kUnsigned, kDouble };
+    Form form = kInteger;
+    uint64_t bits = 0;  // 0 or 1 for a boolean, else the value's 64 bits
+    bool operator==(const Written&) const = default;
+  };
+  Written written() const {
+    if (isBool_) return {Written::kBoolean, value_.integer != 0};
+    if (kind_ == kDouble) return {Written::kDouble, std::bit_cast<uint64_t>(value_.dbl)};
+    return {unsigned_ ? Written::kUnsigned : Written::kInteger, static_cast<uint64_t>(value_.integer)};
+  }
+  // The written form of a signed integer, as a packed array holds it.
+  static Written writtenInteger(int64_t value) { return {Written::kInteger, static_cast<uint64_t>(value)}; }
 
   // Conversions of the views, as the Number uses them.
   static double doubleOf(int64_t value) { return static_cast<double>(value); }
@@ -65,7 +88,9 @@ class Number : public Object {
 
   // Same kind: integers exactly, doubles as doubles (NaN equals nothing,
   // 0.0 equals -0.0); mixed kinds: both double views. The boolean flag plays
-  // no part: true equals 1 and 1.0.
+  // no part: true equals 1 and 1.0. An integer read above the signed range
+  // counts as the number read (2^64 - 1 is not -1; it equals the double
+  // 2^64), here, in compare and in hash.
   bool equals(Ptr<const Object> other) const override;
   bool equals(const Number& other) const;
 
@@ -80,6 +105,11 @@ class Number : public Object {
 
  private:
   static Ref<Number> makeInteger(int64_t value, bool isBool);
+  // The double of the number as read: the double view, or for an integer
+  // read above the signed range its unsigned value.
+  double readDouble() const {
+    return unsigned_ ? static_cast<double>(static_cast<uint64_t>(value_.integer)) : doubleValue();
+  }
 
   Kind kind_ = kInteger;
   bool isBool_ = false;

@@ -4,6 +4,8 @@
 //
 //   App/open/quorl        Controller::loadFile of the corpus file, the window
 //                         standing: the whole open as the user waits for it
+//   App/reopen            the same file opened again once it is open: every
+//                         result set is found loaded already
 //   App/open/rapidjson    the floor: the same file read and parsed into a
 //                         RapidJSON DOM, nothing else
 //   App/open/steps        the open cut into its steps, each timed alone:
@@ -129,6 +131,25 @@ void BM_AppOpen(benchmark::State& state) {
   state.counters["rows"] = rows;
 }
 BENCHMARK(BM_AppOpen)->Name("App/open/quorl")->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The same file opened again in the window that holds it: every result set
+// is loaded already, and the open finds each one's like and adds nothing.
+void BM_AppOpenAgain(benchmark::State& state) {
+  Ref<String> path = String::withCString(corpusFile().c_str());
+  Session session;
+  Controller& c = *session.controller;
+  Quiet quiet;
+  c.loadFile(path);
+  const uint32_t contributions = c.dataSet->contributions().count();
+  bool found = true;
+  for (auto _ : state) {
+    c.loadFile(path);
+    found = found && c.dataSet->contributions().count() == contributions && c.lastStatus &&
+            c.lastStatus->view().find("(0 new runs; 100000 already loaded)") != std::string_view::npos;
+  }
+  if (!found) state.SkipWithError("the corpus opened again was not found loaded");
+}
+BENCHMARK(BM_AppOpenAgain)->Name("App/reopen")->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_AppOpenRapidJSON(benchmark::State& state) {
   Ref<String> path = String::withCString(corpusFile().c_str());

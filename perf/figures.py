@@ -19,7 +19,9 @@ variation) of the time beside it.
 With --baseline, the quorl_perf of another Release build (an earlier
 commit, built apart) runs too, alternating with this one run by run, so
 that both see the same load; a table sets each ratio and time before and
-after side by side, and every other figure is this build's.
+after side by side, with the time after over the time before (real and
+CPU) for every benchmark both builds have, and every other figure is this
+build's.
 
 Progress and the benchmarks' own console output go to standard error; only
 the Markdown goes to standard output.
@@ -298,18 +300,24 @@ def peers_section(rs):
 def baseline_section(before, after, label):
     out = ["### Before and after, alternating in one run\n",
            "`before`: the build of %s; `after`: this one. Each figure is the median of the rounds; "
-           "`ratio` is our speed over the peer's.\n" % label]
+           "`ratio` is our speed over the peer's; `after/before` is the time after over the time before "
+           "(real and CPU), below 1 when this build is faster.\n" % label]
     earlier = {r.name: r for r in before}
-    pairs = [(earlier[r.name], r) for r in after
-             if r.name in earlier and "ratio" in r.counters and "ratio" in earlier[r.name].counters]
+    pairs = [(earlier[r.name], r) for r in after if r.name in earlier]
     if not pairs:
         return []
     # Other ratios the benchmarks set (a `cpu_ratio` on the threads' CPU clocks) get columns too.
-    keys = ["ratio"] + sorted({k for b, r in pairs for k in r.counters if k.endswith("_ratio") and k in b.counters})
-    rows = [[r.name] + [number(x.counters.get(k)) for k in keys for x in (b, r)] + [time_text(b), time_text(r)]
+    keys = sorted({k for b, r in pairs for k in r.counters if (k == "ratio" or k.endswith("_ratio")) and k in b.counters},
+                  key=lambda k: (k != "ratio", k))
+
+    def over(a, b):
+        return number(a / b) if a is not None and b and not (a != a) else ""
+
+    rows = [[r.name] + [number(x.counters.get(k)) for k in keys for x in (b, r)] +
+            [time_text(b), time_text(r), over(r.real, b.real), over(r.cpu, b.cpu)]
             for b, r in pairs]
     header = ["benchmark"] + ["%s %s" % (k, when) for k in keys for when in ("before", "after")]
-    out.append(table(header + ["time before", "time after"], rows))
+    out.append(table(header + ["time before", "time after", "after/before", "CPU after/before"], rows))
     out.append("")
     return out
 

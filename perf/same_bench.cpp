@@ -12,6 +12,9 @@
 // Same/merge/<alike>/<n>: DataSet.merge of the loaded contributions into an
 //   empty data set, against a walk that reads every sample once (the least
 //   the comparison must read).
+// Same/again/<alike>/<n>: DataSet.merge of the corpus loaded a second time
+//   into a data set that holds the first, against the same walk: every
+//   contribution is found held already.
 // Same/download/<alike>/<n>: Controller.mergeCorpus of the corpus text (parse,
 //   load, merge), against JSON.parse of the same text.
 // Counters: `ratio` (our speed over the peer's), `us_per_contribution`.
@@ -95,6 +98,37 @@ void BM_SameMerge(benchmark::State& state) {
   report(state, timer, n);
 }
 
+// The corpus loaded twice: the second merged into a data set that holds the
+// first, as when a file is opened again. Each result set is found, and
+// compared in full with its like alone.
+void BM_SameAgain(benchmark::State& state) {
+  const bool alike = state.range(0) != 0;
+  const int64_t n = state.range(1);
+  const std::string& text = corpusText(alike, n);
+  auto loaded = [&] {
+    return Contribution::loadText(String::withBytes(text.data(), uint32_t(text.size())), String::withCString("corpus"));
+  };
+  Ref<Array> first = loaded(), again = loaded();
+  Ref<DataSet> data = make<DataSet>();
+  data->merge(first);
+  perf::PairTimer timer;
+  for (auto _ : state) {
+    uint32_t found = 0;
+    int64_t sum = 0;
+    const double seconds = timer.run([&] { found = data->merge(again).matched->count(); },
+                                     [&] {
+                                       for (const Ref<Object>& c : *again)
+                                         for (const Ref<Object>& r : *staticCast<Contribution>(c)->runs)
+                                           if (auto values = staticCast<Run>(r)->samples->_integers())
+                                             for (uint32_t i = 0; i < 5; ++i) sum += values[i];
+                                     });
+    state.SetIterationTime(seconds);
+    benchmark::DoNotOptimize(sum);
+    if (found != uint32_t(n)) state.SkipWithError("a contribution held already was not found");
+  }
+  report(state, timer, n);
+}
+
 void BM_SameDownload(benchmark::State& state) {
   const bool alike = state.range(0) != 0;
   const int64_t n = state.range(1);
@@ -127,6 +161,7 @@ void shapes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_SameMerge)->Name("Same/merge")->Apply(shapes)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SameAgain)->Name("Same/again")->Apply(shapes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SameDownload)
     ->Name("Same/download")
     ->Apply(shapes)

@@ -328,6 +328,73 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
   EXPECT_EQ(contributions(), 6u);
 }
 
+// Numbers written back differently make other result sets: the second file
+// brings new runs, as Submit would send it as read. Spellings of one
+// number written back alike are one result set.
+TEST_F(ControllerModel, NumbersWrittenBackDifferentlyAreOtherResultSets) {
+  TempDir dir;
+  std::ifstream in(samplePath("contribution.json"), std::ios::binary);
+  const std::string sample((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const struct { const char *first, *second; bool same; } rows[] = {
+      {"18446744073709551615", "-1", false},
+      {"9223372036854775808", "-9223372036854775808", false},
+      {"0.0", "-0.0", false},
+      {"1", "1.0", false},
+      {"1", "true", false},
+      {"1.0", "1.00", true},
+      {"18446744073709551616", "1.8446744073709552e19", true},
+      {"18446744073709551615", "18446744073709551615", true},
+  };
+  for (const auto& row : rows) {
+    Ref<Controller> opener = make<Controller>();
+    opener->transcript = out;
+    for (const char* seed : {row.first, row.second}) {
+      std::string text = sample;
+      text.insert(text.find('{') + 1, std::string("\"seed\":") + seed + ",");
+      opener->loadFile(S(dir.write("seeded.json", text).c_str()));
+    }
+    EXPECT_EQ(take(), std::string("Opened seeded.json (11 runs)\nOpened seeded.json (") +
+                          (row.same ? "0 new runs; 11 already loaded)\n" : "11 runs)\n"))
+        << row.first << " then " << row.second;
+    EXPECT_EQ(opener->dataSet->contributions().count(), row.same ? 1u : 2u) << row.first << " then " << row.second;
+    // Submit sends the number of the file opened last, as it is written back.
+    ASSERT_NE(opener->ownContributionText(), nullptr);
+    EXPECT_EQ(str(opener->ownContributionText()).find("{\"seed\":" + str(JSON::stringify(JSON::parse(S(row.second)))) + ","),
+              0u) << row.second;
+  }
+}
+
+// Result sets alike in every field but their documents (a member no field
+// holds) are told apart, and each is held once however many copies a file
+// holds, in any order: opened again, the file adds nothing.
+TEST_F(ControllerModel, ResultSetsAlikeButForTheirDocumentsAreEachHeldOnce) {
+  TempDir dir;
+  std::mt19937_64 random(11);
+  for (int round = 0; round < test::rounds(200); ++round) {
+    const int kinds = 1 + int(random() % 4);
+    std::vector<int> copies;
+    for (int k = 0; k < kinds; ++k)
+      for (uint64_t n = 1 + random() % 3; n > 0; --n) copies.push_back(k);
+    std::shuffle(copies.begin(), copies.end(), random);
+    std::string text = "[";
+    for (int k : copies)
+      text += (text.size() > 1 ? "," : "") + std::string(R"({"schema":"quorl-bench/1","id":"x","machine":{"cores":)") +
+              std::to_string(k) + R"(},"runs":[{"benchmark":"b","samples_us":[5]}]})";
+    const std::string path = dir.write("alike.json", text + "]");
+    Ref<Controller> opener = make<Controller>();
+    opener->transcript = out;
+    opener->loadFile(S(path.c_str()));
+    opener->loadFile(S(path.c_str()));
+    const int twice = int(copies.size()) - kinds;
+    EXPECT_EQ(take(), (twice ? "Opened alike.json (" + std::to_string(kinds) + " new runs; " + std::to_string(twice) +
+                                   " already loaded)\n"
+                             : "Opened alike.json (" + std::to_string(kinds) + " runs)\n") +
+                          "Opened alike.json (0 new runs; " + std::to_string(copies.size()) + " already loaded)\n")
+        << text;
+    EXPECT_EQ(opener->dataSet->contributions().count(), uint32_t(kinds)) << text;
+  }
+}
+
 // Over generated opens and downloads, what the user opened stays, held once;
 // status lines count what each step brought; the own contribution is shown.
 TEST_F(ControllerModel, WhatTheUserOpenedOutlivesEveryDownload) {

@@ -1,12 +1,16 @@
 // Contribution documents, the corpus and the dispatcher of loadText.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <random>
 
 #include "BenchTestSupport.h"
 #include "Rounds.h"
+#include "ThisProgram.h"
 
 using namespace quorl;
 using namespace quorl::benchtest;
@@ -327,26 +331,109 @@ TEST(ContributionSameResults, DocumentsThatDifferInOneMember) {
   }
 }
 
-// Contributions are compared in full only with ones of the same results, however
-// alike (differing where a partial hash would not look, or one par document).
+// Documents that differ in one number are the same results exactly when the
+// JSON writer writes that number back the same (so Submit would send the
+// same text), wherever it stands: a member no field holds, a run's
+// parameter, a time, a sample among packed integers or among other values.
+TEST(ContributionSameResults, NumbersAreTheSameWhenWrittenBackTheSame) {
+  const char* const places[] = {
+      R"({"schema":"quorl-bench/1","machine":{"cpu":"C","seed":#},"runs":[{"benchmark":"b","samples_us":[5]}]})",
+      R"({"schema":"quorl-bench/1","runs":[{"benchmark":"b","params":{"n":#},"samples_us":[5]}]})",
+      R"({"schema":"quorl-bench/1","runs":[{"benchmark":"b","best_us":#,"samples_us":[5]}]})",
+      R"({"schema":"quorl-bench/1","runs":[{"benchmark":"b","samples_us":[5,#,6]}]})",
+      R"({"schema":"quorl-bench/1","runs":[{"benchmark":"b","samples_us":[#,"x"]}]})",
+  };
+  // Spellings that meet at the edges of the forms, and random ones.
+  const char* const edges[] = {"0", "-0", "0.0", "-0.0", "0e5", "1", "1.0", "1.00", "10e-1", "true", "false", "-1",
+                               "18446744073709551615", "1.8446744073709552e19", "18446744073709551616",
+                               "9223372036854775808", "-9223372036854775808", "9223372036854775807",
+                               "9.223372036854775807e18", "-9223372036854775809", "5", "5.0"};
+  std::mt19937_64 random(2026);
+  auto spelling = [&]() -> std::string {
+    const uint64_t bits = random() >> (random() % 64);
+    switch (random() % 4) {
+      case 0: return edges[random() % std::size(edges)];
+      case 1: return std::to_string(bits);  // from 2^63 up read unsigned
+      case 2: return std::to_string(-int64_t(bits >> 1));
+      default: {
+        char text[64];
+        const double d = double(bits) / double(1 + random() % 1000);
+        return std::string(text, std::to_chars(text, text + sizeof text, random() % 2 ? d : -d).ptr);
+      }
+    }
+  };
+  auto replaced = [](std::string text, const std::string& number) { return text.replace(text.find('#'), 1, number); };
+  const int rounds = test::rounds(4000);
+  for (int i = 0; i < rounds; ++i) {
+    const std::string place = places[random() % std::size(places)];
+    const std::string x = spelling(), y = random() % 4 ? spelling() : x;
+    Ref<Array> one = load(replaced(place, x).c_str(), "one.json"), other = load(replaced(place, y).c_str(), "corpus");
+    ASSERT_EQ(one->count(), 1u) << x;
+    ASSERT_EQ(other->count(), 1u) << y;
+    Ref<Contribution> a = contributionAt(one, 0), b = contributionAt(other, 0);
+    const bool same = str(JSON::stringify(a->root)) == str(JSON::stringify(b->root));
+    ASSERT_EQ(a->sameResults(*b), same) << x << " vs " << y << " in " << place;
+    if (same) {
+      ASSERT_EQ(a->resultsHash(), b->resultsHash()) << x << " vs " << y << " in " << place;
+    }
+    DataSet set;
+    set.merge(one);
+    ASSERT_EQ(set.merge(other).added->count(), same ? 0u : 1u) << x << " vs " << y << " in " << place;
+  }
+}
+
+// Contributions are compared in full once each, with their like when it is
+// held, however alike they are (differing where a partial hash would not
+// look, one par document, or alike in every field and differing in a member
+// of the document no field holds): never with every one alike before them.
 TEST(ContributionSameResults, ComparedOnlyWithTheirLikes) {
-  std::string alike = "[", par = R"({"b":{)";
+  std::string alike = "[", par = R"({"b":{)", unread = "[";
   for (int i = 0; i < 1000; ++i) {
     alike += (i ? "," : "") + std::string(R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C"},)") +
              R"("runs":[{"benchmark":"b","best_us":5,"samples_us":[)" + std::to_string(i) + "]}]}";
     par += (i ? "," : "") + std::string(R"("p)") + std::to_string(i) + R"(":{"checksum":"c","cpu":{"best_us":5}})";
+    unread += (i ? "," : "") + std::string(R"({"schema":"quorl-bench/1","id":"x","machine":{"cpu":"C","cores":)") +
+              std::to_string(i) + R"(},"runs":[{"benchmark":"b","best_us":5,"samples_us":[5]}]})";
   }
-  for (const std::string& text : {alike + "]", par + "}}"}) {
+  for (const std::string& text : {alike + "]", par + "}}", unread + "]"}) {
     Ref<Array> list = load(text.c_str());
     ASSERT_EQ(list->count(), 1000u);
     DataSet set;
-    EXPECT_EQ(set.merge(list).comparisons, 0u);
+    EXPECT_LE(set.merge(list).comparisons, 1u);  // the first two, alike in their outline
     // The same again: each is compared with its one like.
     const DataSet::Merged again = set.merge(load(text.c_str()));
     EXPECT_EQ(again.comparisons, 1000u);
     EXPECT_EQ(again.matched->count(), 1000u);
     EXPECT_EQ(set.contributions().count(), 1000u);
   }
+}
+
+// The results hash is keyed by a secret drawn in each process: two runs of
+// this program hash one contribution differently, so that no file can be
+// made to fill one bucket. One process keeps its key.
+TEST(ContributionSameResults, TheHashKeyIsDrawnInEveryProcess) {
+  const char* const text = R"({"schema":"quorl-bench/1","id":"x","runs":[{"benchmark":"b","samples_us":[5]}]})";
+  const uint64_t hash = contributionAt(load(text), 0)->resultsHash();
+  ASSERT_EQ(contributionAt(load(text), 0)->resultsHash(), hash);
+  if (const char* child = std::getenv("QUORL_HASH_CHILD"); child && *child) {
+    std::printf("results hash %016llx\n", static_cast<unsigned long long>(hash));
+    return;
+  }
+  const auto hashOf = [](const std::string& output) {
+    const size_t at = output.find("results hash ");
+    return at == std::string::npos ? std::string() : output.substr(at + 13, 16);
+  };
+  const std::string first = test::runThisProgram("ContributionSameResults.TheHashKeyIsDrawnInEveryProcess",
+                                                 "QUORL_HASH_CHILD", "1");
+  const std::string second = test::runThisProgram("ContributionSameResults.TheHashKeyIsDrawnInEveryProcess",
+                                                  "QUORL_HASH_CHILD", "1");
+  ASSERT_EQ(hashOf(first).size(), 16u) << first;
+  ASSERT_EQ(hashOf(second).size(), 16u) << second;
+  char own[17];
+  std::snprintf(own, sizeof own, "%016llx", static_cast<unsigned long long>(hash));
+  EXPECT_NE(hashOf(first), hashOf(second));
+  EXPECT_NE(hashOf(first), own);
+  EXPECT_NE(hashOf(second), own);
 }
 
 TEST(ContributionFromRoot, RepeatsKeepTheLow32Bits) {

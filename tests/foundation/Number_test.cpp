@@ -5,10 +5,14 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "foundation/JSON.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
+#include "Rounds.h"
 
 namespace quorl {
 namespace {
@@ -135,6 +139,12 @@ TEST(Number, Equality) {
       {Number::withI64(9007199254740993), Number::withI64(9007199254740992), false},
       {Number::withI64(9007199254740993), Number::withDouble(9007199254740992.0), true},
       {Number::withI64(INT64_MAX), Number::withDouble(9223372036854775808.0), true},
+      // Read above the signed range: the number read, never its integer view.
+      {Number::withU64(UINT64_MAX), Number::withI64(-1), false},
+      {Number::withU64(uint64_t{1} << 63), Number::withI64(INT64_MIN), false},
+      {Number::withU64(UINT64_MAX), Number::withU64(UINT64_MAX), true},
+      {Number::withU64(UINT64_MAX), Number::withDouble(18446744073709551616.0), true},
+      {Number::withU64(UINT64_MAX), Number::withDouble(-1.0), false},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(r.a->equals(r.b), r.equal) << Desc(r.a) << " vs " << Desc(r.b);
@@ -162,6 +172,10 @@ TEST(Number, Ordering) {
       {Number::withDouble(-kInf), Number::withDouble(-1e308), -1},
       {Number::withBool(true), Number::withI64(1), 0},
       {Number::withDouble(-0.0), Number::withDouble(0.0), 0},
+      {Number::withU64(uint64_t{1} << 63), Number::withI64(INT64_MAX), 1},
+      {Number::withI64(-1), Number::withU64(UINT64_MAX), -1},
+      {Number::withU64(UINT64_MAX), Number::withU64(uint64_t{1} << 63), 1},
+      {Number::withU64(uint64_t{1} << 63), Number::withDouble(1e19), -1},
   };
   for (const Row& r : rows) EXPECT_EQ(r.a->compare(r.b), r.expected) << Desc(r.a) << " vs " << Desc(r.b);
   EXPECT_TRUE(Number::withI64(1)->hasCompare());
@@ -201,6 +215,57 @@ TEST(Number, Hashing) {
     }
   }
   EXPECT_EQ(Number::withI64(9007199254740993)->hash(), Number::withDouble(9007199254740992.0)->hash());
+}
+
+// Numbers of every form, drawn at the edges where forms and texts meet and
+// at random: equals, compare and hash agree with the numbers' values, and
+// written() is equal exactly when the JSON writer writes one text.
+TEST(Number, WrittenAlikeExactlyWhenWrittenTheSame) {
+  std::mt19937_64 random(20261210);
+  const uint64_t edges[] = {0, 1, 2, 1023, 1024, uint64_t{1} << 53, (uint64_t{1} << 53) + 1, uint64_t{1} << 63,
+                            (uint64_t{1} << 63) + 1, UINT64_MAX, UINT64_MAX - 1, uint64_t(INT64_MAX)};
+  auto draw = [&]() -> Ref<Number> {
+    const uint64_t bits = random() % 3 ? edges[random() % std::size(edges)] : random() >> (random() % 64);
+    switch (random() % 6) {
+      case 0: return Number::withI64(int64_t(bits));
+      case 1: return Number::withI64(-int64_t(bits % (uint64_t{1} << 63)));
+      case 2: return Number::withU64(bits);
+      case 3: return Number::withBool(bits & 1);
+      case 4: return Number::withDouble(random() % 2 ? -double(bits) : double(bits));
+      default: {  // any finite double, -0.0 among them
+        const double d = std::bit_cast<double>(bits);
+        return Number::withDouble(std::isfinite(d) ? d : random() % 2 ? 0.0 : -0.0);
+      }
+    }
+  };
+  // The exact value of an integer of either form.
+  auto exact = [](const Number& n) -> __int128 {
+    return n.isUnsigned() ? __int128(uint64_t(n.integerValue())) : __int128(n.integerValue());
+  };
+  const int rounds = test::rounds(20000);
+  for (int i = 0; i < rounds; ++i) {
+    Ref<Number> a = draw(), b = draw();
+    const std::string ta(JSON::stringify(a)->view()), tb(JSON::stringify(b)->view());
+    ASSERT_EQ(a->written() == b->written(), ta == tb) << ta << " vs " << tb;
+    if (a->equals(b)) {
+      ASSERT_EQ(a->hash(), b->hash()) << ta << " vs " << tb;
+    }
+    ASSERT_EQ(a->equals(b), b->equals(a)) << ta << " vs " << tb;
+    ASSERT_EQ(a->compare(b), -b->compare(a)) << ta << " vs " << tb;
+    if (a->isInteger() && b->isInteger()) {
+      const __int128 x = exact(*a), y = exact(*b);
+      ASSERT_EQ(a->equals(b), x == y) << ta << " vs " << tb;
+      ASSERT_EQ(a->compare(b), x < y ? -1 : x > y ? 1 : 0) << ta << " vs " << tb;
+    }
+    // Read back from its text, a number is written alike.
+    ASSERT_TRUE(cast<Number>(JSON::parse(String::withCString(ta.c_str())))->written() == a->written()) << ta;
+  }
+  // Texts that differ by the unsigned mark alone.
+  EXPECT_FALSE(Number::withU64(UINT64_MAX)->written() == Number::withI64(-1)->written());
+  EXPECT_FALSE(Number::withU64(uint64_t{1} << 63)->written() == Number::withI64(INT64_MIN)->written());
+  EXPECT_FALSE(Number::withDouble(0.0)->written() == Number::withDouble(-0.0)->written());
+  EXPECT_FALSE(Number::withBool(true)->written() == Number::withI64(1)->written());
+  EXPECT_TRUE(Number::writtenInteger(-1) == Number::withI64(-1)->written());
 }
 
 TEST(Number, SharedSmallValues) {
