@@ -258,6 +258,10 @@ TEST_F(Https, RefusedHandshakesSayWhy) {
       {server().future, testCa, "certificate is not yet valid"},
       {server().https, systemStore, "unable to get local issuer certificate"},
       {server().old, testCa, "tlsv1 alert protocol version", "unsupported protocol"},
+      {server().more["badsig"], testCa, "certificate signature failure"},
+      // A start as a GeneralizedTime (2050 on), an end as a UTCTime (1950 to 2049).
+      {server().more["future-2050-2060"], testCa, "certificate is not yet valid"},
+      {server().more["expired-1949-1950"], testCa, "certificate has expired"},
   };
   for (const auto& c : cases) {
     ASSERT_FALSE(c.url.empty()) << "the test server does not offer " << c.error;
@@ -266,6 +270,17 @@ TEST_F(Https, RefusedHandshakesSayWhy) {
     EXPECT_EQ(r->status, 0u);
     EXPECT_TRUE(str(r->error) == failed + c.error || (!c.otherwise.empty() && str(r->error) == failed + c.otherwise))
         << str(r->error) << ", not " << c.error;
+  }
+}
+
+// A certificate's dates are read in either form: a UTCTime holds the years
+// 1950 to 2049, a GeneralizedTime any other (and may hold those too).
+TEST_F(Https, CertificatesDatedAtBothEndsAreTaken) {
+  for (const char* name : {"valid-1950-2060", "valid-1949-2049"}) {
+    ASSERT_FALSE(server().more[name].empty()) << "the test server does not offer " << name;
+    auto r = get(server().more[name] + "/status/200");
+    EXPECT_EQ(r->status, 200u) << name;
+    EXPECT_EQ(str(r->error), "(null)") << name;
   }
 }
 
