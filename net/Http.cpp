@@ -714,7 +714,9 @@ bool Http::_dechunk(const uint8_t* b, uint32_t p, uint32_t end, Data& out) {
     if (q == p) return false;
     uint32_t c = q;
     while (c + 1 < end && !(b[c] == '\r' && b[c + 1] == '\n')) c++;
-    if (size == 0) return true;
+    // The last chunk only once its line has ended: "0" cut off at the end
+    // may be the start of a size written with leading zeros.
+    if (size == 0) return c + 1 < end;
     if (c + 1 >= end) return false;  // no CR LF: the data would start past the end
     const uint32_t d = c + 2;
     if (d > end || size > end - d) return false;

@@ -132,6 +132,9 @@ TEST(HttpParse, ChunkedBodies) {
       {"5\r\nhello\r\n6\r\n world\r\n0\r\nTrailer: x\r\n\r\n", true, "hello world"},
       {"0000000005\r\nhello\r\n0\r\n\r\n", true, "hello"},
       {"5\r\nhello\r\n", false, "hello"},                      // no last chunk
+      {"5\r\nhello\r\n0", false, "hello"},                     // its line cut: maybe "0000000005" and more
+      {"5\r\nhello\r\n000", false, "hello"},
+      {"5\r\nhello\r\n0\r\n", true, "hello"},                 // the trailer section cut: the body is whole
       {"5\r\nhello\r\n100000005\r\nworld\r\n0\r\n", false, "hello"},  // 33 bits: used to wrap to 5
       {"5\r\nhello\r\nffffffff\r\nworld\r\n0\r\n", false, "hello"},
       {"5\r\nhello\r\n20\r\nworld", false, "hello"},           // more than remains
