@@ -526,7 +526,6 @@ struct ReplyReader {
 
   // One receive's answer; false once nothing more is to be read.
   bool take(const uint8_t* bytes, int32_t r) {
-    if (ended) return false;
     if (r < 0) failed = true;
     if (r <= 0) return false;
     // What fits is looked at first: it may end a reply without a body.
@@ -537,33 +536,30 @@ struct ReplyReader {
     }
     const uint32_t searched = raw->length();
     raw->appendBytes(bytes, over ? cap - raw->length() : static_cast<uint32_t>(r));
-    const bool more = headEnd != kNotFound || findFinalHead(searched);
+    if (headEnd == kNotFound) findFinalHead(searched);
     if (ended || headTooLarge) return false;
     if (over) tooLarge = true;
-    return more && !over;
+    return !over;
   }
   bool finalHead() const { return headEnd != kNotFound; }
 
  private:
-  // Looks for the final head in what came since `searched`; false when a
-  // head outgrew its cap or the reply ended with its head.
-  bool findFinalHead(uint32_t searched) {
+  // Looks for the final head in what came since `searched`: notes a head
+  // that outgrew its cap, the final head, and whether the reply ended there.
+  void findFinalHead(uint32_t searched) {
     for (uint32_t from = std::max(headStart, searched < 3 ? 0 : searched - 3);;) {
       const uint32_t end = findHeadEnd(raw->bytes(), from, raw->length());
       if (end == kNotFound ? raw->length() - headStart > headCap : end + 4 - headStart > headCap) {
         headTooLarge = true;
-        return false;
+        return;
       }
-      if (end == kNotFound) return true;
+      if (end == kNotFound) return;
       if (!Http::_isInterim(raw->bytes(), headStart, end)) {
         headEnd = end;
         bool isHttp = false;
-        if (Http::_hasNoBody(statusOf(raw->bytes(), headStart, lineEndOf(raw->bytes(), headStart, end), isHttp))) {
-          ended = true;
-          return false;
-        }
-        Http::_reserveForBody(*raw, headStart, end, cap);
-        return true;
+        ended = Http::_hasNoBody(statusOf(raw->bytes(), headStart, lineEndOf(raw->bytes(), headStart, end), isHttp));
+        if (!ended) Http::_reserveForBody(*raw, headStart, end, cap);
+        return;
       }
       from = headStart = end + 4;
     }
