@@ -404,8 +404,9 @@ void Controller::submit(bool& sent) {
   Ref<String> id = reply ? BHelp::field(reply, "id") : nullptr;
   Ref<String> error = reply ? BHelp::field(reply, "error") : nullptr;
   // Any 2xx is the server taking the run (201 Created among them); one that
-  // gives a reason and no id is a refusal, not a success.
-  if (response->succeeded() && reply && (id || !error)) {
+  // gives a reason and no id is a refusal, not a success. A 2xx without a
+  // body by its status (204) took it and told nothing more.
+  if (response->succeeded() && (reply || response->hasNoBody()) && (id || !error)) {
     withdrawConsent();  // given for this submission, which has been made
     say(String::withFormat("Submitted as %s; the corpus holds %lld contribution(s).",
                            id ? Stdio::quote(id)->cString() : "?",

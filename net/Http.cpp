@@ -70,6 +70,8 @@ Ref<String> HttpResponse::header(const char* name) const {
   return name ? header(String::withCString(name)) : nullptr;
 }
 
+bool HttpResponse::hasNoBody() const { return Http::_hasNoBody(status); }
+
 Ref<String> HttpResponse::description() const {
   uint16_t values[1] = {static_cast<uint16_t>(status)};
   return String::_classDescribe("HttpResponse", values, 1, 0);
@@ -509,7 +511,9 @@ uint32_t lineEndOf(const uint8_t* b, uint32_t start, uint32_t end) {
 // the new bytes only, interim heads are passed over (each under the head
 // cap, all of them under the reply cap), and the reading stops as soon as
 // a head has outgrown its cap, so that endless header lines cost no more
-// memory or time than the cap.
+// memory or time than the cap. A final head whose status has no body ends
+// the reply: nothing more is read, and bytes that came with it are not
+// counted against the cap.
 struct ReplyReader {
   uint32_t cap;
   uint32_t headCap;
@@ -518,34 +522,48 @@ struct ReplyReader {
   uint32_t headEnd = kNotFound;    // the final head's blank line, once in
   bool tooLarge = false, headTooLarge = false;
   bool failed = false;  // a receive failed
+  bool ended = false;   // the reply ended with its head
 
   // One receive's answer; false once nothing more is to be read.
   bool take(const uint8_t* bytes, int32_t r) {
     if (r < 0) failed = true;
     if (r <= 0) return false;
-    if (static_cast<uint32_t>(r) > cap - raw->length()) {
+    // What fits is looked at first: it may end a reply without a body.
+    const bool over = static_cast<uint32_t>(r) > cap - raw->length();
+    if (over && headEnd != kNotFound) {
       tooLarge = true;
       return false;
     }
     const uint32_t searched = raw->length();
-    raw->appendBytes(bytes, static_cast<uint32_t>(r));
-    if (headEnd != kNotFound) return true;
+    raw->appendBytes(bytes, over ? cap - raw->length() : static_cast<uint32_t>(r));
+    if (headEnd == kNotFound) findFinalHead(searched);
+    if (ended || headTooLarge) return false;
+    if (over) tooLarge = true;
+    return !over;
+  }
+  bool finalHead() const { return headEnd != kNotFound; }
+
+ private:
+  // Looks for the final head in what came since `searched`: notes a head
+  // that outgrew its cap, the final head, and whether the reply ended there.
+  void findFinalHead(uint32_t searched) {
     for (uint32_t from = std::max(headStart, searched < 3 ? 0 : searched - 3);;) {
       const uint32_t end = findHeadEnd(raw->bytes(), from, raw->length());
       if (end == kNotFound ? raw->length() - headStart > headCap : end + 4 - headStart > headCap) {
         headTooLarge = true;
-        return false;
+        return;
       }
-      if (end == kNotFound) return true;
+      if (end == kNotFound) return;
       if (!Http::_isInterim(raw->bytes(), headStart, end)) {
         headEnd = end;
-        Http::_reserveForBody(*raw, headStart, end, cap);
-        return true;
+        bool isHttp = false;
+        ended = Http::_hasNoBody(statusOf(raw->bytes(), headStart, lineEndOf(raw->bytes(), headStart, end), isHttp));
+        if (!ended) Http::_reserveForBody(*raw, headStart, end, cap);
+        return;
       }
       from = headStart = end + 4;
     }
   }
-  bool finalHead() const { return headEnd != kNotFound; }
 };
 
 }  // namespace
@@ -555,6 +573,8 @@ bool Http::_isInterim(const uint8_t* b, uint32_t start, uint32_t end) {
   const uint32_t status = statusOf(b, start, lineEndOf(b, start, end), isHttp);
   return status >= 100 && status <= 199 && status != 101;
 }
+
+bool Http::_hasNoBody(uint32_t status) { return (status >= 100 && status <= 199) || status == 204 || status == 304; }
 
 Ref<HttpResponse> Http::_exchange(_HttpSocket& socket, Ref<Url> url, Ptr<const String> request, bool* unsent,
                                   bool* nothing, uint32_t maxReplyBytes) {
@@ -574,7 +594,7 @@ Ref<HttpResponse> Http::_exchange(_HttpSocket& socket, Ref<Url> url, Ptr<const S
   }
   constexpr uint32_t kPiece = 8192;
   std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
-  if (!reader.failed && !reader.tooLarge && !reader.headTooLarge)
+  if (!reader.failed && !reader.tooLarge && !reader.headTooLarge && !reader.ended)
     while (reader.take(piece.get(), socket.receive(piece.get(), kPiece))) {}
   socket.disconnect();
   const Ref<Data>& raw = reader.raw;
@@ -642,6 +662,11 @@ Ref<HttpResponse> Http::_parse(Ref<Url> url, Ptr<const Data> reply, ParseInfo* i
     if (++lines % 4096 == 0 && HttpClock::now() >= deadline) return HttpResponse::failure(url, deadlineText());
   }
 
+  // The reply ends with its head, whatever its fields announce.
+  if (_hasNoBody(status)) {
+    info->framedComplete = true;
+    return response;
+  }
   const uint32_t s = i + 4;
   Ref<String> coding = response->header("Transfer-Encoding");
   if (coding && coding->lowercased()->contains(String::withCString("chunked"))) {
@@ -685,7 +710,9 @@ bool Http::_dechunk(const uint8_t* b, uint32_t p, uint32_t end, Data& out) {
     if (q == p) return false;
     uint32_t c = q;
     while (c + 1 < end && !(b[c] == '\r' && b[c + 1] == '\n')) c++;
-    if (size == 0) return true;
+    // The last chunk only once its line has ended: "0" cut off at the end
+    // may be the start of a size written with leading zeros.
+    if (size == 0) return c + 1 < end;
     if (c + 1 >= end) return false;  // no CR LF: the data would start past the end
     const uint32_t d = c + 2;
     if (d > end || size > end - d) return false;

@@ -62,6 +62,9 @@ class HttpResponse : public Object {
   // A 2xx status: the server did what it was asked (200 OK, 201 Created,
   // 203 from a proxy...), whichever code it chose to say so.
   bool succeeded() const { return status >= 200 && status <= 299; }
+  // The status is one whose reply never has a body (Http::_hasNoBody): what
+  // the server meant to send is all in the status and the header fields.
+  bool hasNoBody() const;
 
   // The field's value, by its name in any case; null when absent.
   Ref<String> header(Ptr<const String> name) const;
@@ -193,7 +196,8 @@ class Http final : public Object {
   static Ref<String> _checkUrlText(Ptr<const Url> url);
   // The URL without its fragment, which is never sent.
   static Ref<Url> _withoutFragment(const Ref<Url>& url);
-  // Sends the request and reads the reply to the end of the stream, within
+  // Sends the request and reads the reply to the end of the stream (or, for
+  // a reply without a body, to the end of its head), within
   // the caps (the smaller of `maxReplyBytes` and the limits' for the whole
   // reply), and parses it. A reply that arrives while the request is still
   // going out, or is left when the sending fails, is read and stands: the
@@ -210,6 +214,12 @@ class Http final : public Object {
   // Whether the head b[start, end) is an interim reply (1xx other than
   // 101), which a final one follows on the same stream.
   static bool _isInterim(const uint8_t* b, uint32_t start, uint32_t end);
+  // Whether a reply of this status has no body whatever its header fields
+  // say (Content-Length, Transfer-Encoding): any 1xx, 204 No Content and 304
+  // Not Modified. Such a reply ends with its head, and whatever follows the
+  // head on the stream is no part of it. (A reply to HEAD would be one too;
+  // the client sends no HEAD.)
+  static bool _hasNoBody(uint32_t status);
   // _parse, telling what the reply held: its whole (final) head, and its whole body
   // by the body's own framing (a complete Content-Length body, or a chunked
   // body up to its last chunk). Reading the header fields stops at the

@@ -118,7 +118,9 @@ Ref<String> Net::get(Ptr<const String> urlText) {
     _fail("no response");
     return nullptr;
   }
-  if (response->succeeded() && !response->error)
+  // A success whose status carries no body (204) sent no text to answer:
+  // an empty one would stand for a body the server never sent.
+  if (response->succeeded() && !response->hasNoBody() && !response->error)
     return String::withBytes(response->body->bytes(), response->body->length());
   if (response->error)
     _fail(response->error);

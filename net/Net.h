@@ -30,7 +30,8 @@ class Net final : public Object {
   // set-up, "cacert.pem" beside the program, "cacert.pem" in the working
   // directory, in that order.
   static bool installTls();
-  // GET with redirects; the body of a complete 2xx reply, else none.
+  // GET with redirects; the body of a complete 2xx reply, else none (also
+  // for a 2xx that has no body by its status: "the server answered 204").
   static Ref<String> get(Ptr<const String> urlText);
   // One POST of a JSON body, no redirects; the reply whatever its status,
   // or none when there was no well-formed reply. A reply longer than

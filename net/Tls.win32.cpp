@@ -2,7 +2,8 @@
 //
 // Sections:
 //   1. Reading a bundle's certificates
-//   2. The server's certificate: chain and host-name verification
+//   2. The server's certificate: chain and host-name verification, and the
+//      ECDSA signatures crypt32 refused checked again
 //   3. SchannelConnection: handshake, read, write, close
 //   4. TlsClient
 //
@@ -20,9 +21,11 @@
 #include <schannel.h>
 #include <security.h>
 #include <wincrypt.h>
+#include <bcrypt.h>
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -99,6 +102,149 @@ namespace {
 // ---------------------------------------------------------------------------
 // 2. Verification of the server's certificate
 
+// Wine's crypt32 refuses an ECDSA signature one of whose integers is shorter
+// than the key once its leading zero bytes are dropped (one signature in
+// 128), whichever certificate of the chain carries it: "certificate
+// signature failure" for a sound chain. Each signature the chain refused is
+// therefore verified again here with the system's own primitives: the signed
+// part hashed as its algorithm says, r and s each widened to the key's size.
+// Any other algorithm, or any fault on the way, leaves the refusal standing.
+
+// The hash of an ECDSA signature algorithm; none for any other.
+const wchar_t* ecdsaHash(const char* oid) {
+  if (!oid) return nullptr;
+  if (std::strcmp(oid, szOID_ECDSA_SHA256) == 0) return BCRYPT_SHA256_ALGORITHM;
+  if (std::strcmp(oid, szOID_ECDSA_SHA384) == 0) return BCRYPT_SHA384_ALGORITHM;
+  if (std::strcmp(oid, szOID_ECDSA_SHA512) == 0) return BCRYPT_SHA512_ALGORITHM;
+  return nullptr;
+}
+
+// What crypt32 decoded with CRYPT_DECODE_ALLOC_FLAG, freed with LocalFree.
+template <typename T>
+struct Decoded {
+  T* value = nullptr;
+  ~Decoded() {
+    if (value) LocalFree(value);
+  }
+  bool decode(const char* type, const BYTE* bytes, DWORD length) {
+    DWORD size = 0;
+    return CryptDecodeObjectEx(X509_ASN_ENCODING, type, bytes, length, CRYPT_DECODE_ALLOC_FLAG, nullptr, &value, &size) &&
+           value;
+  }
+};
+
+// The integer, little-endian as crypt32 gives it, written big-endian into
+// the `size` bytes at `out`; false when it does not fit.
+bool widen(const CRYPT_UINT_BLOB& integer, BYTE* out, DWORD size) {
+  DWORD n = integer.cbData;
+  while (n > 0 && integer.pbData[n - 1] == 0) n--;
+  if (n > size) return false;
+  for (DWORD k = 0; k < n; k++) out[size - 1 - k] = integer.pbData[k];
+  return true;
+}
+
+bool ecdsaSignatureHolds(PCCERT_CONTEXT subject, PCCERT_CONTEXT issuer) {
+  Decoded<CERT_SIGNED_CONTENT_INFO> content;
+  if (!content.decode(X509_CERT, subject->pbCertEncoded, subject->cbCertEncoded)) return false;
+  const char* algorithm = content.value->SignatureAlgorithm.pszObjId;
+  const char* named = subject->pCertInfo->SignatureAlgorithm.pszObjId;  // the one the signed part names
+  const char* keyKind = issuer->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
+  const wchar_t* hashName = ecdsaHash(algorithm);
+  if (!hashName || !named || std::strcmp(algorithm, named) != 0 || !keyKind ||
+      std::strcmp(keyKind, szOID_ECC_PUBLIC_KEY) != 0)
+    return false;
+  // crypt32 gives a signature's bytes last first.
+  const CRYPT_BIT_BLOB& bits = content.value->Signature;
+  const std::vector<BYTE> signature(std::make_reverse_iterator(bits.pbData + bits.cbData),
+                                    std::make_reverse_iterator(bits.pbData));
+  Decoded<CERT_ECC_SIGNATURE> ecc;
+  if (!ecc.decode(X509_ECC_SIGNATURE, signature.data(), static_cast<DWORD>(signature.size()))) return false;
+  BCRYPT_KEY_HANDLE key = nullptr;
+  if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, &issuer->pCertInfo->SubjectPublicKeyInfo, 0, nullptr, &key))
+    return false;
+  // The key's size from its point, uncompressed: 4, then x and y of that size.
+  const CRYPT_BIT_BLOB& point = issuer->pCertInfo->SubjectPublicKeyInfo.PublicKey;
+  bool holds = false;
+  if (point.cbData >= 3 && point.cbData % 2 == 1 && point.cbData <= 257 && point.pbData[0] == 4) {
+    const DWORD size = (point.cbData - 1) / 2;
+    std::vector<BYTE> rs(2 * size, 0);
+    BYTE hash[64];
+    DWORD hashLength = sizeof hash;
+    holds = widen(ecc.value->r, rs.data(), size) && widen(ecc.value->s, rs.data() + size, size) &&
+            CryptHashCertificate2(hashName, 0, nullptr, content.value->ToBeSigned.pbData,
+                                  content.value->ToBeSigned.cbData, hash, &hashLength) &&
+            BCryptVerifySignature(key, nullptr, hash, hashLength, rs.data(), static_cast<ULONG>(rs.size()), 0) == 0;
+  }
+  BCryptDestroyKey(key);
+  return holds;
+}
+
+// Whether the chain refused a signature and each it refused holds when
+// checked here: its issuer the next certificate of its chain, or the root
+// itself when it issued itself.
+bool refusedSignaturesHold(PCCERT_CHAIN_CONTEXT chain) {
+  bool refused = false;
+  for (DWORD c = 0; c < chain->cChain; c++) {
+    const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[c];
+    for (DWORD e = 0; e < simple->cElement; e++) {
+      const CERT_CHAIN_ELEMENT* element = simple->rgpElement[e];
+      if (!(element->TrustStatus.dwErrorStatus & CERT_TRUST_IS_NOT_SIGNATURE_VALID)) continue;
+      refused = true;
+      PCCERT_CONTEXT subject = element->pCertContext;
+      PCCERT_CONTEXT issuer = e + 1 < simple->cElement ? simple->rgpElement[e + 1]->pCertContext
+                              : CertCompareCertificateName(X509_ASN_ENCODING, &subject->pCertInfo->Issuer,
+                                                           &subject->pCertInfo->Subject)
+                                  ? subject
+                                  : nullptr;
+      if (!issuer || !ecdsaSignatureHolds(subject, issuer)) return false;
+    }
+  }
+  return refused;
+}
+
+// The chain as crypt32 built it, or, when the signatures it refused hold, a
+// copy of its description without that fault, for the faults and the policy
+// check alike. The copy points at the chain's own certificates.
+class CheckedChain {
+ public:
+  explicit CheckedChain(PCCERT_CHAIN_CONTEXT chain) : chain_(chain) {
+    if (!chain || !(chain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_NOT_SIGNATURE_VALID) ||
+        !refusedSignaturesHold(chain))
+      return;
+    copy_ = *chain;
+    copy_.TrustStatus.dwErrorStatus &= ~CERT_TRUST_IS_NOT_SIGNATURE_VALID;
+    copy_.cLowerQualityChainContext = 0;
+    copy_.rgpLowerQualityChainContext = nullptr;
+    simples_.resize(chain->cChain);
+    elements_.resize(chain->cChain);
+    elementPointers_.resize(chain->cChain);
+    for (DWORD c = 0; c < chain->cChain; c++) {
+      simples_[c] = *chain->rgpChain[c];
+      simples_[c].TrustStatus.dwErrorStatus &= ~CERT_TRUST_IS_NOT_SIGNATURE_VALID;
+      for (DWORD e = 0; e < simples_[c].cElement; e++) elements_[c].push_back(*chain->rgpChain[c]->rgpElement[e]);
+      for (CERT_CHAIN_ELEMENT& element : elements_[c]) {
+        element.TrustStatus.dwErrorStatus &= ~CERT_TRUST_IS_NOT_SIGNATURE_VALID;
+        elementPointers_[c].push_back(&element);
+      }
+      simples_[c].rgpElement = elementPointers_[c].data();
+      simplePointers_.push_back(&simples_[c]);
+    }
+    copy_.rgpChain = simplePointers_.data();
+    chain_ = &copy_;
+  }
+  CheckedChain(const CheckedChain&) = delete;
+  CheckedChain& operator=(const CheckedChain&) = delete;
+  PCCERT_CHAIN_CONTEXT get() const { return chain_; }
+
+ private:
+  PCCERT_CHAIN_CONTEXT chain_;
+  CERT_CHAIN_CONTEXT copy_{};
+  std::vector<CERT_SIMPLE_CHAIN> simples_;
+  std::vector<PCERT_SIMPLE_CHAIN> simplePointers_;
+  std::vector<std::vector<CERT_CHAIN_ELEMENT>> elements_;
+  std::vector<std::vector<PCERT_CHAIN_ELEMENT>> elementPointers_;
+};
+
 // The words for a certificate of the chain outside its validity period,
 // the one nearest the root first, as the native build's library checks
 // them: a certificate whose time has not yet come has not expired.
@@ -158,8 +304,10 @@ bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& 
   chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
   chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
   chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-  PCCERT_CHAIN_CONTEXT chain = nullptr;
-  bool ok = CertGetCertificateChain(nullptr, server, nullptr, extra, &chainPara, 0, nullptr, &chain) && chain;
+  PCCERT_CHAIN_CONTEXT built = nullptr;
+  bool ok = CertGetCertificateChain(nullptr, server, nullptr, extra, &chainPara, 0, nullptr, &built) && built;
+  const CheckedChain checked(ok ? built : nullptr);
+  PCCERT_CHAIN_CONTEXT chain = checked.get();
   // Revocation is not asked for; every other fault of the chain counts, and
   // is tested here too since not every SSL policy check looks at all of them
   // (Wine's passes a chain that does not reach a root).
@@ -199,7 +347,7 @@ bool verifyServer(PCCERT_CONTEXT server, HCERTSTORE bundle, const std::wstring& 
     ok = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) && status.dwError == 0;
     if (!ok) why = policyFault(status.dwError, host, chain);
   }
-  if (chain) CertFreeCertificateChain(chain);
+  if (built) CertFreeCertificateChain(built);
   CertCloseStore(extra, 0);
   return ok;
 }

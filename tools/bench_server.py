@@ -12,7 +12,8 @@ with ephemeral ports. On start it prints one line per listener,
 IPv6 loopback), "https PORT", "https-wrong PORT" (a certificate for another
 host name), "https-expired PORT" (an expired certificate), "https-future PORT"
 (a certificate not valid yet), "https-old PORT" (the server's certificate
-over TLS 1.0 and 1.1 only), and "silent PORT" (a listener that takes
+over TLS 1.0 and 1.1 only), "https-NAME PORT" for each --listener NAME (a
+certificate of its own: dated, or signed wrongly), and "silent PORT" (a listener that takes
 connections and never says a word), then "ready", and flushes. It stops when its standard input
 closes (unless --ignore-stdin), on SIGTERM, or after --lifetime seconds.
 
@@ -485,6 +486,8 @@ def main():
     parser.add_argument("--expired-key", help="its key")
     parser.add_argument("--future-cert", help="a certificate for this host that is not valid yet")
     parser.add_argument("--future-key", help="its key")
+    parser.add_argument("--listener", nargs=3, action="append", default=[], metavar=("NAME", "CERT", "KEY"),
+                        help="also serve CERT as the listener https-NAME")
     parser.add_argument("--old-protocol", action="store_true", help="also serve --cert over TLS 1.0 and 1.1 only")
     parser.add_argument("--lifetime", type=float, default=900.0, help="seconds before the server stops")
     parser.add_argument("--ignore-stdin", action="store_true", help="do not stop when standard input closes")
@@ -510,6 +513,8 @@ def main():
         servers.append(("https-expired", Server(state, tls_context(args.expired_cert, args.expired_key))))
     if args.future_cert and args.future_key:
         servers.append(("https-future", Server(state, tls_context(args.future_cert, args.future_key))))
+    for name, cert, key in args.listener:
+        servers.append(("https-" + name, Server(state, tls_context(cert, key))))
     if args.old_protocol and args.cert and args.key:
         with warnings.catch_warnings():
             warnings.simplefilter("ignore", DeprecationWarning)

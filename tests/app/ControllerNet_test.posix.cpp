@@ -19,6 +19,12 @@ using namespace quorl::apptest;
 
 namespace {
 
+std::string hexOf(const std::string& bytes) {
+  std::string hex;
+  for (const unsigned char c : bytes) hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+  return hex;
+}
+
 class Server : public AppFixture {
  protected:
   std::unique_ptr<test::ServerProcess> server;
@@ -176,9 +182,7 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
 std::string rawReply(int status, const std::string& body, const std::string& before = "") {
   const std::string reply = before + "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
                             std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-  std::string hex = "/raw/";
-  for (const unsigned char c : reply) hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
-  return hex + "?";
+  return "/raw/" + hexOf(reply) + "?";
 }
 
 // Whatever the server does, one status line says it and the data stays;
@@ -189,6 +193,10 @@ TEST_F(Server, ServerFailures) {
   controller->loadFile(S(samplePath("selftest.json").c_str()));
   take();
   const std::string longText = std::string(Stdio::kQuoteLimit, 'w') + "\xE2\x80\xA6";
+  // A corpus of one run, which a 200 would download.
+  const std::string corpus = R"({"contributions":[{"schema":"quorl-bench/1","machine":{"cpu":"c"},"runs":[)"
+                             R"({"suite":"core","benchmark":"b1","target":"quorl","device":"cpu","opt":"O2",)"
+                             R"("arch":"x86_64","samples":[101.5,99.25]}]}]})";
   const struct {
     const char* name;
     std::string server;  // empty: the server's own address plus suffix
@@ -234,6 +242,13 @@ TEST_F(Server, ServerFailures) {
        "The server refused the run (200): " + longText + "\n"},
       {"a 60 kB id", "", "/long/id/60000?", "The corpus had no contributions.",
        "Submitted as " + longText + "; the corpus holds 1 contribution(s).\n"},
+      // Replies without a body by their status: what follows the head is not read as one. A 204 took the run.
+      {"204 followed by a corpus", "", rawReply(204, corpus), "Could not read the corpus: the server answered 204\n",
+       "Submitted as ?; the corpus holds 0 contribution(s).\n"},
+      {"304 followed by a corpus", "", rawReply(304, corpus), "Could not read the corpus: the server answered 304\n",
+       "The server refused the run (304): no reason given\n"},
+      {"204 announcing 50 bytes", "", "/raw/" + hexOf("HTTP/1.1 204 No Content\r\nContent-Length: 50\r\n\r\n") + "?",
+       "Could not read the corpus: the server answered 204\n", "Submitted as ?; the corpus holds 0 contribution(s).\n"},
   };
   for (const auto& k : cases) {
     Http::limits() = saved;

@@ -132,6 +132,9 @@ TEST(HttpParse, ChunkedBodies) {
       {"5\r\nhello\r\n6\r\n world\r\n0\r\nTrailer: x\r\n\r\n", true, "hello world"},
       {"0000000005\r\nhello\r\n0\r\n\r\n", true, "hello"},
       {"5\r\nhello\r\n", false, "hello"},                      // no last chunk
+      {"5\r\nhello\r\n0", false, "hello"},                     // its line cut: maybe "0000000005" and more
+      {"5\r\nhello\r\n000", false, "hello"},
+      {"5\r\nhello\r\n0\r\n", true, "hello"},                 // the trailer section cut: the body is whole
       {"5\r\nhello\r\n100000005\r\nworld\r\n0\r\n", false, "hello"},  // 33 bits: used to wrap to 5
       {"5\r\nhello\r\nffffffff\r\nworld\r\n0\r\n", false, "hello"},
       {"5\r\nhello\r\n20\r\nworld", false, "hello"},           // more than remains
@@ -193,7 +196,7 @@ TEST(HttpParse, InterimRepliesArePassedOverWhateverTheyHold) {
     bool framed = false;
     auto r = parse(reply, &framed);
     ASSERT_EQ(r->status, code);
-    EXPECT_EQ(bytes(r->body), body);
+    EXPECT_EQ(bytes(r->body), code == 204 || code == 304 ? "" : body);  // these end with their head
     EXPECT_EQ(r->error, nullptr);
     EXPECT_TRUE(framed);
     EXPECT_EQ(str(r->header("x-f")), "f");
@@ -204,8 +207,76 @@ TEST(HttpParse, InterimRepliesArePassedOverWhateverTheyHold) {
   EXPECT_EQ(str(r->error), "malformed response (no end of headers)");
   r = parse("HTTP/1.1 101 Switching Protocols\r\n\r\nHTTP/1.1 200 OK\r\n\r\n");
   EXPECT_EQ(r->status, 101u);
+  EXPECT_EQ(r->body->length(), 0u);  // what follows a 101 speaks another protocol
   r = parse("HTTP/1.1 100 Continue\r\n\r\nhttp/1.1 200 OK\r\n\r\n");
   EXPECT_EQ(str(r->error), "malformed response (no status line)");
+}
+
+// Random final heads, with and without bodies by their status, their framing
+// fields right, wrong or malformed, bytes after them, interim replies ahead:
+// a 1xx, 204 or 304 reply ends with its head whatever its fields say; any
+// other is framed by its fields alone.
+TEST(HttpParse, RepliesWithoutABodyEndWithTheirHead) {
+  constexpr int kRounds = test::rounds(4000);
+  std::mt19937 rng(::testing::UnitTest::GetInstance()->random_seed());
+  const uint32_t bodiless[] = {101, 204, 304};
+  int withoutBody = 0;
+  for (int round = 0; round < kRounds; round++) {
+    std::string reply;
+    for (int i = static_cast<int>(rng() % 3); i > 0; i--) reply += "HTTP/1.1 100 Continue\r\n\r\n";
+    const bool noBody = rng() % 2 == 0;
+    const uint32_t code = noBody ? bodiless[rng() % 3] : [&] {
+      for (;;)
+        if (uint32_t c = 200 + rng() % 400; !Http::_hasNoBody(c)) return c;
+    }();
+    std::string body(rng() % 30, 'b');
+    for (char& c : body) c = static_cast<char>('a' + rng() % 26);
+    const std::string more = rng() % 2 ? "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc" : "";
+    // 0: unframed, 1: Content-Length, 2: chunked, 3: Content-Length and chunked.
+    const uint32_t framing = rng() % 4;
+    // The length said: the body's, or (without a body by status) any, even one that is no number.
+    const std::string said = !noBody || rng() % 2 ? std::to_string(body.size())
+                             : rng() % 2         ? std::to_string(rng() % 100000)
+                                                 : "x" + std::to_string(rng() % 10);
+    std::string head = "HTTP/1.1 " + std::to_string(code) + " Reason\r\nX-F: " + std::to_string(round) + "\r\n";
+    if (framing & 1) head += "Content-Length: " + said + "\r\n";
+    if (framing & 2) head += "Transfer-Encoding: chunked\r\n";
+    std::string wire = body;
+    if (framing & 2) {
+      wire.clear();
+      for (size_t at = 0; at < body.size(); at += 7) {
+        const std::string piece = body.substr(at, 7);
+        wire += std::to_string(piece.size()) + "\r\n" + piece + "\r\n";
+      }
+      wire += "0\r\n\r\n";
+    }
+    // Without a body by status, what follows the head is anything at all: a body or the next reply.
+    if (noBody && rng() % 3 == 0) wire = more;
+    reply += head + "\r\n" + wire + (framing != 0 && !noBody ? more : "");
+    SCOPED_TRACE(reply);
+    bool framed = false;
+    auto r = parse(reply, &framed);
+    ASSERT_EQ(r->status, code);
+    EXPECT_EQ(str(r->header("x-f")), std::to_string(round));
+    EXPECT_EQ(r->error, nullptr);
+    EXPECT_EQ(framed, noBody || framing != 0);
+    EXPECT_EQ(bytes(r->body), noBody ? "" : body);
+    EXPECT_EQ(r->hasNoBody(), noBody);
+    withoutBody += noBody;
+  }
+  EXPECT_GT(withoutBody, kRounds / 4);
+  for (uint32_t status = 0; status < 1000; status++)  // the rule itself, at every code
+    EXPECT_EQ(Http::_hasNoBody(status), status / 100 == 1 || status == 204 || status == 304) << status;
+  // The named rows: a 204 with a length it did not send, a 304 with a length of what it stands for.
+  for (const char* reply : {"HTTP/1.1 204 No Content\r\nContent-Length: 50\r\n\r\n",
+                            "HTTP/1.1 304 Not Modified\r\nContent-Length: 4096\r\n\r\n{\"contributions\":[]}",
+                            "HTTP/1.1 204 No Content\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"}) {
+    bool framed = false;
+    auto r = parse(reply, &framed);
+    EXPECT_EQ(r->error, nullptr) << reply;
+    EXPECT_EQ(r->body->length(), 0u) << reply;
+    EXPECT_TRUE(framed) << reply;
+  }
 }
 
 TEST(HttpResolve, LocationsAgainstABase) {

@@ -258,6 +258,10 @@ TEST_F(Https, RefusedHandshakesSayWhy) {
       {server().future, testCa, "certificate is not yet valid"},
       {server().https, systemStore, "unable to get local issuer certificate"},
       {server().old, testCa, "tlsv1 alert protocol version", "unsupported protocol"},
+      {server().more["badsig"], testCa, "certificate signature failure"},
+      // A start as a GeneralizedTime (2050 on), an end as a UTCTime (1950 to 2049).
+      {server().more["future-2050-2060"], testCa, "certificate is not yet valid"},
+      {server().more["expired-1949-1950"], testCa, "certificate has expired"},
   };
   for (const auto& c : cases) {
     ASSERT_FALSE(c.url.empty()) << "the test server does not offer " << c.error;
@@ -269,6 +273,19 @@ TEST_F(Https, RefusedHandshakesSayWhy) {
   }
 }
 
+// A certificate's dates are read in either form: a UTCTime holds the years
+// 1950 to 2049, a GeneralizedTime any other (and may hold those too). An
+// ECDSA signature whose integer is shorter than the key (one in 128; the
+// test authority's own is one) verifies as any other.
+TEST_F(Https, CertificatesDatedAtBothEndsOrSignedWithShortIntegersAreTaken) {
+  for (const char* name : {"valid-1950-2060", "valid-1949-2049", "shortsig"}) {
+    ASSERT_FALSE(server().more[name].empty()) << "the test server does not offer " << name;
+    auto r = get(server().more[name] + "/status/200");
+    EXPECT_EQ(r->status, 200u) << name;
+    EXPECT_EQ(str(r->error), "(null)") << name;
+  }
+}
+
 // Only the close notice ends a TLS stream: after a bare TCP close a reply stands only if its framing had ended.
 TEST_F(Https, AStreamCutBeforeItsCloseNotice) {
   const std::string unframed = "/raw?hex=" + hex("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nhello");  // no length
@@ -277,6 +294,9 @@ TEST_F(Https, AStreamCutBeforeItsCloseNotice) {
       {unframed + "&notify=0", "hello", "receive failed or timed out"},
       {"/chunked?n=3000&size=1000&notify=0", pattern(3000), "(null)"},
       {"/status/200?notify=0", "status 200", "(null)"},  // a Content-Length
+      // Cut after a "0" whose line did not end: a size with leading zeros may have been cut, not the last chunk.
+      {"/raw?notify=0&hex=" + hex("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0"), "hello",
+       "receive failed or timed out"},
   };
   for (const auto& c : cases) {
     auto r = get(server().https + c.path);

@@ -62,7 +62,7 @@ TEST_F(HttpWire, InterimRepliesArePassedOver) {
       {"/raw/" + hex("HTTP/1.1 100 Continue\r\n\r\n" + hints + hints + ok), 200, "ok", "(null)"},
       {"/raw?hex=" + hex(filled + filled + filled + ok), 200, "ok", "(null)"},
       {"/raw?hex=" + hex(filled.substr(0, 24) + "\n" + filled.substr(24) + ok), 0, "", "response headers larger than 65536 bytes"},
-      {"/raw/" + hex("HTTP/1.1 101 Switching Protocols\r\n\r\n" + ok), 101, ok, "(null)"},
+      {"/raw/" + hex("HTTP/1.1 101 Switching Protocols\r\n\r\n" + ok), 101, "", "(null)"},  // no body: another protocol
       {"/raw/" + hex(hints), 0, "", "malformed response (no end of headers)"},  // no final reply
       {"/continue/redirect?to=/status/201", 201, "status 201", "(null)"},
   };
@@ -177,6 +177,29 @@ TEST_F(HttpWire, BoundedAndShortBodies) {
   r = get("/length?value=abc");
   EXPECT_EQ(r->status, 0u);
   EXPECT_EQ(str(r->error), "malformed response (bad Content-Length)");
+}
+
+// A reply without a body by its status ends with its head, whatever the
+// head announced: what follows is not read, nor counted against the cap.
+TEST_F(HttpWire, RepliesWithoutABodyEndWithTheirHead) {
+  Http::limits().maxReplyBytes = 4096;
+  const std::string after = pattern(20000);
+  const std::pair<std::string, uint32_t> cases[] = {
+      {"HTTP/1.1 204 No Content\r\n\r\n" + after, 204},
+      {"HTTP/1.1 304 Not Modified\r\nContent-Length: 20000\r\n\r\n" + after, 304},
+      {"HTTP/1.1 204 No Content\r\nContent-Length: 50\r\n\r\n", 204},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 204 No Content\r\nTransfer-Encoding: chunked\r\n\r\n" + after, 204},
+      {"HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n" + after, 101},
+  };
+  for (const auto& [reply, status] : cases) {
+    auto r = get("/raw?hex=" + hex(reply));
+    EXPECT_EQ(r->status, status) << reply.substr(0, 60);
+    EXPECT_EQ(str(r->error), "(null)") << reply.substr(0, 60);
+    EXPECT_EQ(r->body->length(), 0u) << reply.substr(0, 60);
+  }
+  // The same bytes after a head with a body are its body, and past the cap.
+  auto r = get("/raw?hex=" + hex("HTTP/1.1 200 OK\r\n\r\n" + after));
+  EXPECT_EQ(str(r->error), "response larger than 4096 bytes");
 }
 
 TEST_F(HttpWire, RepliesAreCappedInMemory) {

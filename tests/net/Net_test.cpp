@@ -136,6 +136,10 @@ TEST_F(NetTest, GetFailureTexts) {
       {base + "/close", "malformed response (no end of headers)"},
       {base + "/trickle?every=0.05", "request timed out after 2 seconds"},
       {base + "/chain/6", "too many redirects"},
+      // No body by their status: nothing that followed the head is taken for the text asked for.
+      {base + "/raw/" + hex("HTTP/1.1 204 No Content\r\n\r\n{\"contributions\":[]}"), "the server answered 204"},
+      {base + "/raw/" + hex("HTTP/1.1 204 No Content\r\nContent-Length: 50\r\n\r\n"), "the server answered 204"},
+      {base + "/raw/" + hex("HTTP/1.1 304 Not Modified\r\nContent-Length: 8\r\n\r\n{\"a\":1}"), "the server answered 304"},
       {base + "/echo x", "invalid URL"},
       {"http://127.0.0.1:1/", "cannot connect to 127.0.0.1:1"},
       {"http://127.0.0.1:70000/", "invalid port in URL"},
@@ -369,6 +373,13 @@ TEST_F(NetTest, PostAnswersAndFailures) {
     Net::_reset();
     EXPECT_EQ(Net::post(s(url), s("{}")), nullptr) << url;
     EXPECT_EQ(str(Net::lastError()), error) << url;
+  }
+  // A reply without a body by its status is the whole answer, whatever follows its head and the cap.
+  for (const char* head : {"HTTP/1.1 204 No Content\r\n\r\n", "HTTP/1.1 204 No Content\r\nContent-Length: 50\r\n\r\n"}) {
+    r = Net::post(s(base + "/raw/" + hex(head + pattern(3000))), s("{}"), 1000);
+    ASSERT_NE(r, nullptr) << head << str(Net::lastError());
+    EXPECT_EQ(r->status, 204u);
+    EXPECT_EQ(r->body->length(), 0u);
   }
 }
 

@@ -4,9 +4,15 @@
 // tools/with-test-server, which passes its addresses in the environment.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace quorl::test {
+
+// The further certificates the test server serves, each on a listener of
+// its own (tools/make_test_certs.sh makes them).
+inline const char* const kMoreCertificates[] = {"valid-1950-2060", "valid-1949-2049", "future-2050-2060",
+                                                "expired-1949-1950", "shortsig", "badsig"};
 
 struct TestServer {
   // Started (or found) on first use; `error` says why when it is not up.
@@ -21,6 +27,10 @@ struct TestServer {
   std::string expired;  // https with an expired certificate
   std::string future;   // https with a certificate valid only from 2040
   std::string old;      // https over TLS 1.0 and 1.1 only
+  // https with each of kMoreCertificates, by its name: "valid-1950-2060" from
+  // 1950 as a UTCTime to 2060 as a GeneralizedTime..., "shortsig" with a short
+  // signature integer, "badsig" signed wrongly
+  std::map<std::string, std::string> more;
   std::string ca;     // path of the test CA's certificate
   std::string error;
   bool required = false;  // natively a missing server fails the tests

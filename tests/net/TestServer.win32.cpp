@@ -31,6 +31,12 @@ TestServer& TestServer::shared() {
     s.future = env("QUORL_TEST_SERVER_FUTURE");
     s.old = env("QUORL_TEST_SERVER_OLD");
     s.ca = env("QUORL_TEST_CA");
+    // "NAME=URL;NAME=URL;..."
+    const std::string more = env("QUORL_TEST_SERVER_MORE");
+    for (size_t at = 0, end; (end = more.find(';', at)) != std::string::npos; at = end + 1) {
+      const size_t equals = more.find('=', at);
+      if (equals < end) s.more[more.substr(at, equals - at)] = more.substr(equals + 1, end - equals - 1);
+    }
     if (s.http.empty()) s.error = "QUORL_TEST_SERVER is not set (run under tools/with-test-server)";
     return s;
   }();

@@ -1,8 +1,9 @@
 // Starts tools/bench_server.py on 127.0.0.1 for the native tests and
-// benchmarks: certificates from tools/make_test_certs.sh in a fresh
-// temporary folder, the server on stdin/stdout pipes, its ports read from
-// the lines it prints until "ready". The server stops when its stdin closes;
-// the destructor also signals it, waits for it and removes the folder.
+// benchmarks: certificates from tools/make_test_certs.sh, made once for the
+// whole test process in a temporary folder of their own (removed at exit),
+// the server on stdin/stdout pipes, its ports read from the lines it prints
+// until "ready". The server stops when its stdin closes; the destructor also
+// signals it, waits for it and removes its folder.
 #pragma once
 
 #include <csignal>
@@ -21,9 +22,31 @@ extern char** environ;
 
 namespace quorl::test {
 
+// The certificates, made on first use; `error` says why there are none.
+struct ServerCertificates {
+  std::string dir, error;
+  explicit ServerCertificates(const std::string& sourceDir) {
+    std::string templ = "/tmp/quorl-certs-XXXXXX";
+    if (!mkdtemp(templ.data())) {
+      error = "no temporary folder";
+      return;
+    }
+    dir = templ;
+    if (std::system(("bash '" + sourceDir + "/tools/make_test_certs.sh' '" + dir + "'").c_str()) != 0)
+      error = "make_test_certs.sh failed (is openssl installed?)";
+  }
+  ~ServerCertificates() {
+    if (!dir.empty()) std::system(("rm -rf '" + dir + "'").c_str());
+  }
+  static const ServerCertificates& shared(const std::string& sourceDir) {
+    static const ServerCertificates made(sourceDir);
+    return made;
+  }
+};
+
 class ServerProcess {
  public:
-  std::string dir;    // the temporary folder; certificates are in dir + "/certs"
+  std::string dir;    // the temporary folder of this server
   std::string error;  // empty once the server is up
   std::map<std::string, unsigned> ports;  // "http", "https", "https-wrong", ...
 
@@ -36,9 +59,11 @@ class ServerProcess {
       return;
     }
     dir = templ;
-    const std::string tools = sourceDir + "/tools/", certs = dir + "/certs";
-    if (std::system(("bash '" + tools + "make_test_certs.sh' '" + certs + "'").c_str()) != 0) {
-      error = "make_test_certs.sh failed (is openssl installed?)";
+    const ServerCertificates& made = ServerCertificates::shared(sourceDir);
+    const std::string tools = sourceDir + "/tools/", certs = made.dir;
+    certs_ = certs;
+    if (!made.error.empty()) {
+      error = made.error;
       return;
     }
     int toServer[2], fromServer[2];
@@ -101,7 +126,7 @@ class ServerProcess {
   ServerProcess(const ServerProcess&) = delete;
   ServerProcess& operator=(const ServerProcess&) = delete;
 
-  std::string certs() const { return dir + "/certs"; }
+  std::string certs() const { return certs_; }
   // "http://127.0.0.1:PORT" for "http", "http://[::1]:PORT" for "http6",
   // "https://localhost:PORT" for the rest; empty when the server did not
   // report that name.
@@ -113,6 +138,7 @@ class ServerProcess {
   }
 
  private:
+  std::string certs_;
   pid_t pid_ = -1;
   int input_ = -1;
 };
