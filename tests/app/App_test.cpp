@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "AppTestSupport.h"
+#include "HostsAsked.h"
 #include "bench/HeatMap.h"
-#include "net/Socket.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/panels/UXFilePanel.h"
 
@@ -438,14 +438,7 @@ TEST_F(App, AMalformedServerAddressSendsNothing) {
     setenv("QUORL_BENCH_SERVER", value, 1);
 #endif
   };
-  std::vector<std::string> asked;
-  struct Restore {
-    ~Restore() { SocketIO::_hostsForTests() = nullptr; }
-  } restore;
-  SocketIO::_hostsForTests() = [&](const char* host) {
-    asked.push_back(host);
-    return std::vector<std::string>{};
-  };
+  test::HostsAsked asked;
   open();
   openSample("selftest.json");
   take();
@@ -464,10 +457,10 @@ TEST_F(App, AMalformedServerAddressSendsNothing) {
     menu(1);
     EXPECT_EQ(take(), std::string("Fetching the corpus...\nCould not read the corpus: ") + why + "\n") << server;
   }
-  EXPECT_EQ(asked, std::vector<std::string>{});
+  EXPECT_EQ(asked.hosts, std::vector<std::string>{});
   setServer("http://127.0.0.1:1");  // nothing listens there, but it is asked for
   menu(1);
-  EXPECT_EQ(asked, std::vector<std::string>{"127.0.0.1"});
+  EXPECT_EQ(asked.hosts, std::vector<std::string>{"127.0.0.1"});
   setServer("");
 }
 

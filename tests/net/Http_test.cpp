@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "HostsAsked.h"
 #include "SilentPeer.h"
 #include "Support.h"
 #include "TestServer.h"
@@ -298,25 +299,18 @@ TEST_F(HttpWire, RedirectTargetsAreCheckedLikeUrls) {
   EXPECT_EQ(r->status, 404u);
   // A target's authority is read as any address's: a malformed one is refused
   // before anything is looked up for it. Only the server itself is asked for.
-  std::vector<std::string> asked;
-  struct Restore {
-    ~Restore() { SocketIO::_hostsForTests() = nullptr; }
-  } restore;
-  SocketIO::_hostsForTests() = [&](const char* host) {
-    asked.push_back(host);
-    return std::vector<std::string>{};
-  };
+  HostsAsked asked;
   const std::pair<std::string, std::string> targets[] = {
       {"http://127.0.0.1:80x/", "invalid port in URL"}, {"http://127.0.0.1:0/", "invalid port in URL"},
       {"http://[::1]x:80/", "invalid URL"},             {"http://[::1]]:80/", "invalid URL"},
       {"https://127.0.0.1:-1/", "invalid port in URL"}, {"http://127.0.0.1:99999999999999999999/", "invalid port in URL"},
   };
   for (const auto& [target, error] : targets) {
-    asked.clear();
+    asked.hosts.clear();
     r = get("/redirect?to=" + target);
     EXPECT_EQ(r->status, 0u) << target;
     EXPECT_EQ(str(r->error), error) << target;
-    EXPECT_EQ(asked, std::vector<std::string>{"127.0.0.1"}) << target;
+    EXPECT_EQ(asked.hosts, std::vector<std::string>{"127.0.0.1"}) << target;
   }
 }
 

@@ -17,6 +17,7 @@
 #endif
 
 #include "Authorities.h"
+#include "HostsAsked.h"
 #include "Rounds.h"
 #include "Support.h"
 #include "TestServer.h"
@@ -24,7 +25,6 @@
 #include "foundation/Number.h"
 #include "net/HttpTls.h"
 #include "net/Net.h"
-#include "net/Socket.h"
 
 using namespace quorl;
 using namespace quorl::test;
@@ -430,14 +430,7 @@ TEST_F(NetTest, PostStopsSendingAtTheAnswer) {
 // Whatever is malformed in an address's authority, GET and POST refuse it in its own words before any
 // address is looked up or TLS set up, over http and https alike; a sound one is looked up.
 TEST_F(NetTest, MalformedAuthoritiesAreRefusedBeforeAnyConnect) {
-  std::vector<std::string> asked;
-  struct Restore {
-    ~Restore() { SocketIO::_hostsForTests() = nullptr; }
-  } restore;
-  SocketIO::_hostsForTests() = [&](const char* host) {
-    asked.push_back(host);
-    return std::vector<std::string>{};
-  };
+  HostsAsked asked;
   AuthorityMaker maker(91);
   for (int refused = 0; refused < rounds(400);) {
     const Authority a = maker.next();
@@ -451,10 +444,10 @@ TEST_F(NetTest, MalformedAuthoritiesAreRefusedBeforeAnyConnect) {
     ASSERT_EQ(str(Net::lastError()), a.fault) << url;
     refused++;
   }
-  EXPECT_EQ(asked, std::vector<std::string>{});
+  EXPECT_EQ(asked.hosts, std::vector<std::string>{});
   EXPECT_EQ(Http::secureLayer(), nullptr);
   EXPECT_EQ(Net::post(s("http://127.0.0.1:1/"), s("{}")), nullptr);
-  EXPECT_EQ(asked, std::vector<std::string>{"127.0.0.1"});
+  EXPECT_EQ(asked.hosts, std::vector<std::string>{"127.0.0.1"});
 }
 
 TEST_F(NetTest, PostAMegabyteOverHttps) {
