@@ -73,52 +73,47 @@ Ref<String> Url::host() const {
 // or by the authority's end. Any other host holds no bracket and ends at
 // its first ':'. Whatever follows that ':' is the port, all of it: digits
 // only, 1..65535; nothing there means none was written.
-Url::Fault Url::_authority(uint32_t& port) const {
-  port = 0;
+Url::Authority Url::_authority() const {
   const uint32_t n = text_->byteLength();
   const uint32_t a = _afterScheme();
+  const char* b = text_->cString();
   uint32_t end = a;
-  while (end < n && text_->byteAt(end) != '/' && text_->byteAt(end) != '?') end++;
-  const auto holds = [&](uint32_t from, uint32_t to, uint8_t byte) {
-    for (uint32_t k = from; k < to; k++)
-      if (text_->byteAt(k) == byte) return true;
-    return false;
+  while (end < n && b[end] != '/' && b[end] != '?') end++;
+  const auto holds = [&](uint32_t from, uint32_t to, char byte) {
+    return std::memchr(b + from, byte, to - from) != nullptr;
   };
   uint32_t j;
-  if (a < end && text_->byteAt(a) == '[') {
+  if (a < end && b[a] == '[') {
     j = a + 1;
-    while (j < end && text_->byteAt(j) != ']') j++;
-    if (j == end || j == a + 1 || holds(a + 1, j, '[')) return Fault::url;
+    while (j < end && b[j] != ']') j++;
+    if (j == end || j == a + 1 || holds(a + 1, j, '[')) return {Fault::url};
     j++;
-    if (j < end && text_->byteAt(j) != ':') return Fault::url;
+    if (j < end && b[j] != ':') return {Fault::url};
   } else {
     j = a;
-    while (j < end && text_->byteAt(j) != ':') j++;
-    if (holds(a, j, '[') || holds(a, j, ']')) return Fault::url;
+    while (j < end && b[j] != ':') j++;
+    if (holds(a, j, '[') || holds(a, j, ']')) return {Fault::url};
   }
-  if (j == end || j + 1 == end) return Fault::none;
+  if (j == end || j + 1 == end) return {};
   // Stops as soon as the value leaves the port range, so that no number of
   // digits can wrap round to a valid-looking port.
   uint32_t value = 0;
   for (uint32_t k = j + 1; k < end; k++) {
-    const uint8_t c = text_->byteAt(k);
-    if (c < '0' || c > '9') return Fault::port;
-    value = value * 10 + (c - '0');
-    if (value > 65535) return Fault::port;
+    if (b[k] < '0' || b[k] > '9') return {Fault::port};
+    value = value * 10 + uint32_t(b[k] - '0');
+    if (value > 65535) return {Fault::port};
   }
-  if (value == 0) return Fault::port;
-  port = value;
-  return Fault::none;
+  if (value == 0) return {Fault::port};
+  return {Fault::none, value};
 }
 
 uint32_t Url::port() const {
-  uint32_t port = 0;
-  return _authority(port) == Fault::none ? port : kInvalidPort;
+  const Authority authority = _authority();
+  return authority.fault == Fault::none ? authority.port : kInvalidPort;
 }
 
 Ref<String> Url::authorityFault() const {
-  uint32_t port = 0;
-  switch (_authority(port)) {
+  switch (_authority().fault) {
     case Fault::none:
       return nullptr;
     case Fault::url:

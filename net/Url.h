@@ -76,8 +76,13 @@ class Url : public Object {
  private:
   uint32_t _hostEnd(uint32_t from) const;
   enum class Fault : uint8_t { none, url, port };
-  // The one reading of the authority: its fault, and the port when none.
-  Fault _authority(uint32_t& port) const;
+  // The one reading of the authority: its fault, and its port (0 when none
+  // is written) when it has none.
+  struct Authority {
+    Fault fault = Fault::none;
+    uint32_t port = 0;
+  };
+  Authority _authority() const;
 
   Ref<String> text_;
 };
