@@ -164,6 +164,10 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   // (when not given, kNoMemory is said). Actions nest; the innermost one
   // that ran out tells it.
   void perform(const std::function<void()>& action, const std::function<void()>& failed = nullptr);
+  // The "count" of a reply to a submission as the server wrote it, when it
+  // is a whole number from 0 to 2^64 - 1 (a JSON integer; 1e20 or 7.0 are
+  // doubles, not counts as written); else null, and no count is told.
+  static Ref<String> replyCount(Ptr<const Map> reply);
   // The address of `path` on the server Net::server names; null when that
   // cannot be taken (the reason in Net::lastError), and nothing is sent.
   static Ref<String> serverAddress(const char* path);

@@ -19,6 +19,7 @@
 #include "foundation/Files.h"
 #include "foundation/JSON.h"
 #include "foundation/Map.h"
+#include "foundation/Number.h"
 #include "foundation/Pool.h"
 #include "foundation/WideText.h"
 #include "net/Net.h"
@@ -408,13 +409,27 @@ void Controller::submit(bool& sent) {
   // body by its status (204) took it and told nothing more.
   if (response->succeeded() && (reply || response->hasNoBody()) && (id || !error)) {
     withdrawConsent();  // given for this submission, which has been made
-    say(String::withFormat("Submitted as %s; the corpus holds %lld contribution(s).",
-                           id ? Stdio::quote(id)->cString() : "?",
-                           (long long)BHelp::intField(reply, "count", 0)));
+    const Ref<String> shownId = id ? Stdio::quote(id) : String::withCString("?");
+    // A count the server did not write as one is not told at all: no
+    // made-up 0, no number wrapped negative.
+    if (const Ref<String> count = replyCount(reply))
+      say(String::withFormat("Submitted as %s; the corpus holds %s contribution(s).", shownId->cString(),
+                             count->cString()));
+    else
+      say(String::withFormat("Submitted as %s.", shownId->cString()));
     return;
   }
   say(String::withFormat("The server refused the run (%d): %s", int32_t(response->status),
                          error ? Stdio::quote(error)->cString() : "no reason given"));
+}
+
+Ref<String> Controller::replyCount(Ptr<const Map> reply) {
+  const Ref<Number> count = reply ? cast<Number>(reply->get("count")) : nullptr;
+  if (!count || count->isBool() || !count->isInteger()) return nullptr;
+  // From 2^63 up the reader keeps the value unsigned: its integer view is
+  // negative, its text the digits as written.
+  if (!count->isUnsigned() && count->integerValue() < 0) return nullptr;
+  return count->description();
 }
 
 void Controller::onSubmitControl(const Ref<UXView>&) { onSubmit(nullptr); }

@@ -308,7 +308,9 @@ Ref<String> Http::_checkUrlText(Ptr<const Url> url) {
     uint8_t c = text->byteAt(i);
     if (c <= 0x20 || c == 0x7F) return String::withCString("invalid URL");
   }
-  return nullptr;
+  // A malformed port is refused, never read as none: the request would go
+  // to the scheme's port instead.
+  return url->authorityFault();
 }
 
 Ref<Url> Http::_withoutFragment(const Ref<Url>& url) {
@@ -361,8 +363,7 @@ Ref<HttpResponse> Http::_once(Ref<Url> url, HttpClock::time_point deadline, cons
 
   Ref<String> host = target->host();
   if (host->isEmpty()) return HttpResponse::failure(url, "no host in URL");
-  const uint32_t written = target->port();
-  if (written == Url::kInvalidPort) return HttpResponse::failure(url, "invalid port in URL");
+  const uint32_t written = target->port();  // sound: checked above
   const uint32_t port = written != 0 ? written : (secureScheme ? 443 : 80);
   if (HttpClock::now() >= deadline) return HttpResponse::failure(url, deadlineText());
 

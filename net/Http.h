@@ -190,9 +190,10 @@ class Http final : public Object {
   static HttpClock::time_point _deadlineFromNow();
 
   // -- Shared with Net::post -----------------------------------------------
-  // Null when the URL text can go on the wire, else "invalid URL": no byte
-  // below 0x21 and no DEL anywhere, so nothing can end a request line or
-  // start a header field.
+  // Null when the URL can be requested, else why not: "invalid URL" for a
+  // byte below 0x21 or a DEL anywhere (nothing may end a request line or
+  // start a header field), else the authority's fault (Url::authorityFault).
+  // Every request checks it before it installs TLS or opens a socket.
   static Ref<String> _checkUrlText(Ptr<const Url> url);
   // The URL without its fragment, which is never sent.
   static Ref<Url> _withoutFragment(const Ref<Url>& url);

@@ -132,11 +132,8 @@ Ref<String> Net::get(Ptr<const String> urlText) {
 Ref<HttpResponse> Net::post(Ptr<const String> urlText, Ptr<const String> body, uint32_t maxReplyBytes) {
   Ref<Url> url = make<Url>(urlText);
   Ref<Url> target = Http::_withoutFragment(url);
-  Ref<String> host = target->host();
-  if (host->isEmpty()) {
-    _fail("no host in the URL");
-    return nullptr;
-  }
+  // Checked in the order a GET checks them, so that both say the same of
+  // one address.
   Ref<String> scheme = target->scheme()->lowercased();
   const bool secure = isScheme(scheme, "https");
   if (!secure && !isScheme(scheme, "http")) {
@@ -147,12 +144,13 @@ Ref<HttpResponse> Net::post(Ptr<const String> urlText, Ptr<const String> body, u
     _fail(bad);
     return nullptr;
   }
-  if (secure && !installTls()) return nullptr;
-  const uint32_t written = target->port();
-  if (written == Url::kInvalidPort) {
-    _fail("invalid port in URL");
+  Ref<String> host = target->host();
+  if (host->isEmpty()) {
+    _fail("no host in the URL");
     return nullptr;
   }
+  if (secure && !installTls()) return nullptr;
+  const uint32_t written = target->port();  // sound: checked above
   const uint32_t defaultPort = secure ? 443 : 80;
   const uint32_t port = written != 0 ? written : defaultPort;
 

@@ -68,20 +68,60 @@ Ref<String> Url::host() const {
   return text_->substringBytes(a, _hostEnd(a) - a);
 }
 
-uint32_t Url::port() const {
+// The authority runs from behind the scheme to the first '/' or '?'. A
+// bracketed host is one IPv6 literal: its ']' is followed by the port's ':'
+// or by the authority's end. Any other host holds no bracket and ends at
+// its first ':'. Whatever follows that ':' is the port, all of it: digits
+// only, 1..65535; nothing there means none was written.
+Url::Authority Url::_authority() const {
   const uint32_t n = text_->byteLength();
-  uint32_t j = _hostEnd(_afterScheme());
-  if (j >= n || text_->byteAt(j) != ':') return 0;
+  const uint32_t a = _afterScheme();
+  const char* b = text_->cString();
+  uint32_t end = a;
+  while (end < n && b[end] != '/' && b[end] != '?') end++;
+  const auto holds = [&](uint32_t from, uint32_t to, char byte) {
+    return std::memchr(b + from, byte, to - from) != nullptr;
+  };
+  uint32_t j;
+  if (a < end && b[a] == '[') {
+    j = a + 1;
+    while (j < end && b[j] != ']') j++;
+    if (j == end || j == a + 1 || holds(a + 1, j, '[')) return {Fault::url};
+    j++;
+    if (j < end && b[j] != ':') return {Fault::url};
+  } else {
+    j = a;
+    while (j < end && b[j] != ':') j++;
+    if (holds(a, j, '[') || holds(a, j, ']')) return {Fault::url};
+  }
+  if (j == end || j + 1 == end) return {};
   // Stops as soon as the value leaves the port range, so that no number of
   // digits can wrap round to a valid-looking port.
   uint32_t value = 0;
-  for (uint32_t k = j + 1; k < n; k++) {
-    uint8_t c = text_->byteAt(k);
-    if (c < '0' || c > '9') break;
-    value = value * 10 + (c - '0');
-    if (value > 65535) return kInvalidPort;
+  for (uint32_t k = j + 1; k < end; k++) {
+    if (b[k] < '0' || b[k] > '9') return {Fault::port};
+    value = value * 10 + uint32_t(b[k] - '0');
+    if (value > 65535) return {Fault::port};
   }
-  return value;
+  if (value == 0) return {Fault::port};
+  return {Fault::none, value};
+}
+
+uint32_t Url::port() const {
+  const Authority authority = _authority();
+  return authority.fault == Fault::none ? authority.port : kInvalidPort;
+}
+
+Ref<String> Url::authorityFault() const {
+  switch (_authority().fault) {
+    case Fault::none:
+      return nullptr;
+    case Fault::url:
+      return String::withCString("invalid URL");
+    case Fault::port:
+      break;
+  }
+  return String::withCString("invalid port in URL");
 }
 
 Ref<String> Url::path() const {

@@ -39,10 +39,19 @@ class Url : public Object {
   // The host as the resolver and the TLS name check take it: without the
   // brackets of an IPv6 literal ("::1"); any other host unchanged.
   static Ref<String> unbracketed(Ptr<const String> host);
-  // The port written behind the host; 0 when none is written. A port
-  // outside 0..65535 is invalid and answers kInvalidPort.
+  // The port written behind the host, 1..65535; 0 when none is written
+  // (nothing, or nothing behind the ':', as "http://h:/" is read: the
+  // scheme's own port). kInvalidPort whenever the authority is malformed
+  // (authorityFault), so that no malformed port is ever taken for none.
   uint32_t port() const;
   static constexpr uint32_t kInvalidPort = 0xFFFFFFFFu;
+  // Why the authority (the host and the port behind it, up to the first
+  // '/' or '?') cannot be requested; null when it can. A written port is
+  // decimal digits only, 1..65535 (leading zeros allowed), directly behind
+  // the host: otherwise "invalid port in URL". A bracket anywhere but
+  // around a whole, non-empty IPv6 literal at the host's start, or bytes
+  // between a bracketed host and its ':', give "invalid URL".
+  Ref<String> authorityFault() const;
   Ref<String> path() const;
   Ref<String> query() const;
 
@@ -66,6 +75,14 @@ class Url : public Object {
 
  private:
   uint32_t _hostEnd(uint32_t from) const;
+  enum class Fault : uint8_t { none, url, port };
+  // The one reading of the authority: its fault, and its port (0 when none
+  // is written) when it has none.
+  struct Authority {
+    Fault fault = Fault::none;
+    uint32_t port = 0;
+  };
+  Authority _authority() const;
 
   Ref<String> text_;
 };

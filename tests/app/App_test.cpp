@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "AppTestSupport.h"
+#include "HostsAsked.h"
 #include "bench/HeatMap.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/panels/UXFilePanel.h"
@@ -444,6 +447,42 @@ TEST_F(App, SubmitChecksConsentFirst) {
   EXPECT_EQ(controller->publishBox->state, 1);
   openSample("selftest.json");
   EXPECT_EQ(controller->publishBox->state, 0);
+}
+
+// A server address whose port or brackets are malformed is refused in its own words by Download and Submit:
+// nothing is looked up, let alone sent, and the tick stays for the submission that was not made.
+TEST_F(App, AMalformedServerAddressSendsNothing) {
+  const auto setServer = [](const char* value) {
+#ifdef _WIN32
+    _putenv_s("QUORL_BENCH_SERVER", value);
+#else
+    setenv("QUORL_BENCH_SERVER", value, 1);
+#endif
+  };
+  test::HostsAsked asked;
+  open();
+  openSample("selftest.json");
+  take();
+  click(controller->publishBox);
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://127.0.0.1:80x", "invalid port in URL"}, {"http://127.0.0.1:-1", "invalid port in URL"},
+      {"http://127.0.0.1:0/", "invalid port in URL"},  {"https://127.0.0.1:80x", "invalid port in URL"},
+      {"http://[::1]x:8080", "invalid URL"},           {"http://[::1]]:8080", "invalid URL"},
+      {"http://127.0.0.1:65536", "invalid port in URL"},
+  };
+  for (const auto& [server, why] : cases) {
+    setServer(server);
+    menu(3);
+    EXPECT_EQ(take(), std::string("Submitting...\nSubmit failed: ") + why + "\n") << server;
+    EXPECT_EQ(controller->publishBox->state, 1) << server;
+    menu(1);
+    EXPECT_EQ(take(), std::string("Fetching the corpus...\nCould not read the corpus: ") + why + "\n") << server;
+  }
+  EXPECT_EQ(asked.hosts, std::vector<std::string>{});
+  setServer("http://127.0.0.1:1");  // nothing listens there, but it is asked for
+  menu(1);
+  EXPECT_EQ(asked.hosts, std::vector<std::string>{"127.0.0.1"});
+  setServer("");
 }
 
 // Repainting at once: every status line reaches the window before the next

@@ -27,7 +27,7 @@ struct Mailbox : Object {
   }
   bool waitFor(int count) {
     Guard guard(mutex);
-    for (int i = 0; i < 500 && delivered < count; i++) cond->waitFor(*mutex, 20);
+    for (int i = 0; i < 2500 && delivered < count; i++) cond->waitFor(*mutex, 20);  // up to 50 s, for the event
     return delivered >= count;
   }
 };

@@ -3,6 +3,8 @@
 #include <random>
 #include <string>
 
+#include "Authorities.h"
+#include "Rounds.h"
 #include "net/Url.h"
 
 using namespace quorl;
@@ -26,17 +28,17 @@ const Parts kParts[] = {
     {"s://h", "s", "h", 0, "/", ""},
     {"s://h?x", "s", "h", 0, "/", "x"},
     {"s://h:/p", "s", "h", 0, "/p", ""},
-    {"s://h:80abc/", "s", "h", 80, "/", ""},
-    {"s://u:w@h:81/", "s", "u", 0, "/", ""},
+    {"s://h:80abc/", "s", "h", Url::kInvalidPort, "/", ""},  // a malformed port is never taken for none
+    {"s://u:w@h:81/", "s", "u", Url::kInvalidPort, "/", ""},
     // An IPv6 literal is a host, its brackets kept; its colons are no port's.
     {"s://[::1]:81/", "s", "[::1]", 81, "/", ""},
     {"s://[2001:db8::7]?q", "s", "[2001:db8::7]", 0, "/", "q"},
     {"s://[::ffff:1.2.3.4]/p:q", "s", "[::ffff:1.2.3.4]", 0, "/p:q", ""},
-    {"s://[::1:81/x", "s", "[::1:81", 0, "/x", ""},  // no ']': no port either
+    {"s://[::1:81/x", "s", "[::1:81", Url::kInvalidPort, "/x", ""},  // no ']': no port either
     {"h/x?y", "", "h", 0, "/x", "y"},
     {"", "", "", 0, "/", ""},
     {"http://h:65535/", "http", "h", 65535, "/", ""},
-    {"http://h:0/", "http", "h", 0, "/", ""},
+    {"http://h:0/", "http", "h", Url::kInvalidPort, "/", ""},
     {"http://h/a#frag", "http", "h", 0, "/a#frag", ""},
 };
 
@@ -85,6 +87,47 @@ TEST(Url, PortsOutsideTheRangeAreInvalidNotWrapped) {
   EXPECT_EQ(Url::withCString("http://h:65536/")->port(), Url::kInvalidPort);
   EXPECT_EQ(Url::withCString("http://h:99999999999999999999/")->port(), Url::kInvalidPort);
   EXPECT_EQ(Url::withCString("http://h:00080/")->port(), 80u);
+}
+
+// A written port is 1..65535 in digits only, right behind the host; brackets hold one whole IPv6 literal.
+TEST(Url, MalformedAuthoritiesAreNamed) {
+  const char* const kPort = "invalid port in URL";
+  const char* const kUrl = "invalid URL";
+  const struct { const char* text; const char* fault; uint32_t port; } cases[] = {
+      {"http://[::1]x:8080", kUrl, 0},       {"http://[::1]]:8080", kUrl, 0},     {"http://host:-1", kPort, 0},
+      {"http://host:80x", kPort, 0},         {"http://host:0", kPort, 0},         {"http://host/", nullptr, 0},
+      {"http://host:8080/", nullptr, 8080},  {"http://host:/p", nullptr, 0},      {"http://host:", nullptr, 0},
+      {"http://[::1]:8080/", nullptr, 8080}, {"http://[::1]", nullptr, 0},        {"http://[::1]:/", nullptr, 0},
+      {"http://[]:80/", kUrl, 0},            {"http://[::1/", kUrl, 0},           {"http://[[::1]:80/", kUrl, 0},
+      {"http://h]:80/", kUrl, 0},            {"http://h[1]:80/", kUrl, 0},        {"http://[::1]:80]/", kPort, 0},
+      {"http://h:65535?q", nullptr, 65535},  {"http://h:65536", kPort, 0},        {"http://h:4294967376/", kPort, 0},
+      {"http://h:18446744073709551696/", kPort, 0}, {"http://h:+80/", kPort, 0},  {"http://h:80:81/", kPort, 0},
+      {"http://h:00080/", nullptr, 80},      {"http://:80/", nullptr, 80},        {"http://u:p@h:80/", kPort, 0},
+      {"http://h:8%30/", kPort, 0},          {"http://h/x:y", nullptr, 0},        {"http://h?x:y", nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    auto url = Url::withCString(c.text);
+    EXPECT_EQ(str(url->authorityFault()), c.fault ? c.fault : "(null)") << c.text;
+    EXPECT_EQ(url->port(), c.fault ? Url::kInvalidPort : c.port) << c.text;
+  }
+}
+
+// Generated authorities, with or without a scheme and whatever follows them, read as they were made.
+TEST(Url, GeneratedAuthoritiesReadAsMade) {
+  test::AuthorityMaker maker(20240611);
+  int faults[2] = {0, 0};
+  for (int round = 0; round < test::rounds(20000); round++) {
+    const test::Authority a = maker.next();
+    const std::string text = maker.scheme() + a.text + maker.tail();
+    SCOPED_TRACE(text);
+    auto url = Url::withCString(text.c_str());
+    ASSERT_EQ(str(url->authorityFault()), a.fault ? a.fault : "(null)");
+    ASSERT_EQ(url->port(), a.fault ? Url::kInvalidPort : a.port);
+    if (!a.fault) ASSERT_EQ(str(url->host()), a.host);
+    if (a.fault) faults[a.fault[8] == 'p' ? 1 : 0]++;
+  }
+  EXPECT_GT(faults[0], 0);
+  EXPECT_GT(faults[1], 0);
 }
 
 TEST(Url, FindAndAfterScheme) {

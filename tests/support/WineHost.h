@@ -48,7 +48,7 @@ inline bool onHost(const wchar_t* program, const std::wstring& arguments, const 
   // A host program has no process handle, and Wine may leave another handle
   // of this process in hThread (its window station, say): not closed.
   W32File child(process.hProcess), thread(process.hProcess ? process.hThread : nullptr);
-  for (int waited = 0; waited < 20000; waited += 10, Sleep(10))
+  for (int waited = 0; waited < 50000; waited += 10, Sleep(10))  // a host program starts slowly under load
     if (listsEntry(folder, name) == listed) return true;
   return false;
 }

@@ -659,7 +659,9 @@ TEST_F(Win32DriverTest, TheSettingsFileIsMadeBelowALongApplicationDataFolder) {
 class DialogAnswerer {
  public:
   DialogAnswerer(std::function<void(HWND)> answer) : thread_([this, answer, tid = GetCurrentThreadId()] {
-    for (int i = 0; i < 600 && !stop_; ++i) {
+    // Until a dialog shows or the caller is done without one: a dialog never
+    // found is the watchdog's, whatever the load.
+    while (!stop_) {
       HWND found = nullptr;
       EnumThreadWindows(
           tid,
@@ -675,9 +677,9 @@ class DialogAnswerer {
           reinterpret_cast<LPARAM>(&found));
       if (found) {
         // A dialog may still be setting itself up when it shows, and undo an
-        // answer given too early on a loaded machine: answer again while it
-        // stays open.
-        for (int attempt = 0; attempt < 10 && !stop_; ++attempt) {
+        // answer given too early on a loaded machine: answer again for as
+        // long as it stays open.
+        while (!stop_) {
           Sleep(300);
           answer(found);
           for (int k = 0; k < 40 && IsWindow(found) && IsWindowVisible(found); ++k) Sleep(50);

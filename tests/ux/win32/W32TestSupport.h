@@ -69,8 +69,8 @@ class Win32DriverTest : public ::testing::Test {
   // Turns the loop with timed waits until an event of the type arrives;
   // false when none came within the seconds given. Input that goes through
   // the display takes its time on a loaded machine; a passing test waits
-  // only as long as the event takes.
-  bool waitFor(uint8_t type, int seconds = 10) {
+  // only as long as the event takes, so the budget is far above it.
+  bool waitFor(uint8_t type, int seconds = 40) {
     const ULONGLONG end = GetTickCount64() + ULONGLONG(seconds) * 1000;
     while (GetTickCount64() < end) {
       d->nextEvent(50, event);
