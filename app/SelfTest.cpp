@@ -63,13 +63,13 @@ int32_t runsIn(const Array& contributions) {
 }  // namespace
 
 // Report lines carry texts from the file and the server (machine names,
-// series, a reply's body, a failure's reason): each is one line with its
-// control bytes escaped, whatever they held, and each such text comes
-// through Stdio::quote.
+// series, a reply's body, a failure's reason): each comes through
+// Stdio::quote and after the report's own words, and each line is one line
+// whatever they held.
 void Controller::report(const Ref<String>& line) {
   uint32_t n = line ? line->byteLength() : 0;
   if (n > 0 && line->byteAt(n - 1) == '\n') n--;
-  Ref<String> shown = Stdio::lineOf(line ? line->_bytesAt(0) : nullptr, n, Stdio::kLineLimit);
+  Ref<String> shown = Stdio::lineOfQuoted(line ? line->substringBytes(0, n) : nullptr);
   shown->appendByte('\n');
   print(shown);
 }
@@ -104,7 +104,7 @@ void Controller::runChecks() {
   // 2. No data.
   Ref<Contribution> first = dataSet->at(0);
   if (!first) {
-    report(String::withFormat("FAIL: could not parse %s\n", startPath->cString()));
+    report(String::withFormat("FAIL: could not parse %s\n", Stdio::quote(startPath)->cString()));
     exitCode = 1;
     selfTestCompleted = true;
     return;
@@ -177,7 +177,7 @@ void Controller::runChecks() {
       int32_t kept = 0;
       for (const Owned& o : all)
         if (byCpu->matches(o.owner, o.run)) kept++;
-      report(String::withFormat("cpu filter '%s': %d of %d\n", textOf(byCpu->cpu)->cString(), kept, total));
+      report(String::withFormat("cpu filter: %d of %d for '%s'\n", kept, total, textOf(byCpu->cpu)->cString()));
       if (cpus->count() >= 2 && (kept == 0 || kept == total))
         fail(String::withCString("FAIL: cpu filter had no effect\n"));
     }
@@ -325,8 +325,8 @@ int32_t Controller::heatSelfTest() {
       fail(String::withFormat("FAIL: the geometric mean kept matrix_mul_f32 (%.3fx)\n", mean));
     if (hasMean) {
       Ref<String> setting = cast<String>(heat->columnSettings()->get(c));
-      report(String::withFormat("  %-12s %-10s geomean %.3fx\n", textOf(series)->cString(), textOf(setting)->cString(),
-                                mean));
+      report(String::withFormat("  geomean %.3fx %-12s %s\n", mean, textOf(series)->cString(),
+                                textOf(setting)->cString()));
     }
   }
   return failures;
