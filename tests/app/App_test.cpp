@@ -697,6 +697,13 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
        report("invisible.json", "Box\\xE2\\x80\\xAE\\\xE2\x80\xA6", "a\\xE2\\x80\\x8B\\xEF\\xBB\\xBF")},
       {"long names from the file", {"quorl", "--selftest", longer}, 1,
        report("long.json", std::string(512, 'M') + "\xE2\x80\xA6", std::string(512, 'b') + "\xE2\x80\xA6")},
+      // The path given is shown as every outside text is: its ellipsis is no cut.
+      {"no such file",
+       {"quorl", "--selftest", dir.path + "/gone\xE2\x80\xA6.json"},
+       1,
+       "Could not read (no such file): gone\\\xE2\x80\xA6.json\n"
+       "FAIL: could not parse " +
+           dir.path + "/gone\\\xE2\x80\xA6.json\n"},
       {"no data",
        {"quorl", "--selftest", none},
        1,
