@@ -69,15 +69,11 @@ TEST(StringPathTest, FileNameByThePlatformsRule) {
     const char* windows;
   } cases[] = {
       {"my\\results.json", "my\\results.json", "results.json"},
-      {"/data/my\\results.json", "my\\results.json", "results.json"},
       {"a/b\\", "b\\", "b"},
       {"\\", "\\", "/"},
       {"a\\/", "a\\", "a"},
-      {"/", "/", "/"},
-      {"//", "/", "/"},
       {"", "", ""},
       {"C:\\dir\\f.txt", "C:\\dir\\f.txt", "f.txt"},
-      {"x/y//", "y", "y"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(str(S(c.path)->lastPathComponent(false)), c.posix) << c.path;

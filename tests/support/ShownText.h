@@ -45,21 +45,4 @@ inline bool readShown(const std::string& shown, std::string& bytes, int* cuts = 
   return true;
 }
 
-// The UTF-8 bytes of a code point (surrogates too, as the three bytes no
-// decoder takes).
-inline std::string utf8Of(uint32_t c) {
-  std::string out;
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12)), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18)), out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-  }
-  return out;
-}
-
 }  // namespace quorl::test
