@@ -323,11 +323,10 @@ Ref<String> Stdio::lineOfQuoted(Ptr<const String> line, uint32_t limit) {
   while (i < length) {
     // The next unit: an escape or a cut mark of a quoted text, kept as it
     // is, or one character (or stray byte) of the line.
-    uint32_t n = bytes[i] == '\\' ? escapeLength(bytes + i, length - i) : 0;
     uint32_t c = 0;
-    const bool kept = n > 0 || (String::_decodeUtf8(bytes + i, length - i, &c) == 3 && c == kEllipsisChar);
-    if (kept && n == 0) n = 3;
-    if (!kept) n = std::max<uint32_t>(String::_decodeUtf8(bytes + i, length - i, nullptr), 1);
+    uint32_t n = bytes[i] == '\\' ? escapeLength(bytes + i, length - i) : 0;
+    const bool kept = n > 0 || ((n = String::_decodeUtf8(bytes + i, length - i, &c)) > 0 && c == kEllipsisChar);
+    if (n == 0) n = 1;  // a byte that is not UTF-8
     if (n > limit || i > limit - n) break;
     if (kept) out->appendBytes(bytes + i, n);
     else appendShown(*out, bytes + i, n);
