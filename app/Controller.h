@@ -120,8 +120,9 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   const char* classNameC() const override { return "Controller"; }
 
   // -- 2. Status line, opening, downloading, submitting -----------------------
-  // The status line and standard output: one line, texts from outside in it
-  // shown with their control bytes escaped (Stdio::lineOf).
+  // The status line and standard output: one line of the program's words,
+  // the texts from outside in it last, each through Stdio::quote
+  // (Stdio::lineOfQuoted).
   void say(const Ref<String>& message);
   void say(const char* message) { say(String::withCString(message)); }
   // Where every status and report line goes: standard output and the
@@ -224,8 +225,8 @@ class Controller : public Object, public UXApplicationDelegate, public UXTableDa
   int32_t netSelfTest();
   // One report line (no status line): standard output and the transcript.
   void report(const Ref<String>& line);
-  // A server's reply body as a report field: its first kMaxBodyShown bytes
-  // (Stdio::quote), escaped with the rest of its line by report.
+  // A server's reply body as a report field: its first kMaxBodyShown bytes,
+  // as Stdio::quote shows them.
   static Ref<String> shownBody(const uint8_t* bytes, uint32_t length);
 
   // The embedded documents of the self test.

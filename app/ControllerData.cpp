@@ -35,12 +35,13 @@ constexpr const char* kTooMuchMemory = "it would take too much memory to open";
 // ---------------------------------------------------------------------------
 // 1. The status line
 
-// Every message is one line, whatever the texts from outside that it quotes
-// (a file's name, a server's words) hold: the label shows it on one line and
-// the terminal gets no control byte of theirs. Each such text comes through
-// Stdio::quote, so that the message's own words after it stay in sight.
+// Every message is one line of the program's own words, and the texts
+// from outside that it quotes (a file's name, a server's words) come in it
+// last, each through Stdio::quote: the label shows it on one line, the
+// terminal gets no control byte of theirs, and a long one leaves the words
+// before it in sight.
 void Controller::say(const Ref<String>& message) {
-  Ref<String> text = Stdio::lineOf(message, Stdio::kLineLimit);
+  Ref<String> text = Stdio::lineOfQuoted(message);
   lastStatus = text;
   if (statusLabel) statusLabel->setText(text->cString());
   repaintNow();
@@ -236,9 +237,9 @@ Ref<String> Controller::Reading::jsonFault() const {
 
 void Controller::loadFile(const Ref<String>& path) {
   // Made when said: memory may have run out before.
-  const auto name = [&] { return Stdio::quote(path ? path->lastPathComponent() : nullptr); };
+  const auto name = [&] { return Stdio::quote(Files::nameOf(path)); };
   const auto refuse = [&](const char* reason) {
-    say(String::withFormat("Could not read %s: %s", name()->cString(), reason));
+    say(String::withFormat("Could not read (%s): %s", reason, name()->cString()));
   };
   perform(
       [&] {
@@ -281,8 +282,9 @@ void Controller::loadFile(const Ref<String>& path) {
         reading = Reading{};
         rebuild(true);
         const Ref<String> leftOut = leftOutText(added);
-        say(String::withFormat("Opened %s (%s%s%s)", name()->cString(), runsText(added)->cString(),
-                               leftOut->isEmpty() ? "" : "; ", leftOut->cString()));
+        const bool some = !leftOut->isEmpty();
+        say(String::withFormat("Opened %s%s%s%s: %s", runsText(added)->cString(), some ? " (" : "",
+                               leftOut->cString(), some ? ")" : "", name()->cString()));
       },
       [&] { refuse(kTooMuchMemory); });
 }
@@ -407,20 +409,24 @@ void Controller::submit(bool& sent) {
   // Any 2xx is the server taking the run (201 Created among them); one that
   // gives a reason and no id is a refusal, not a success. A 2xx without a
   // body by its status (204) took it and told nothing more.
+  // What the server wrote comes last, after a colon; when it wrote nothing
+  // the words say so in another form, which no text of its can take. A
+  // count the server did not write as one is not told at all: no made-up
+  // 0, no number wrapped negative.
   if (response->succeeded() && (reply || response->hasNoBody()) && (id || !error)) {
     withdrawConsent();  // given for this submission, which has been made
-    const Ref<String> shownId = id ? Stdio::quote(id) : String::withCString("?");
-    // A count the server did not write as one is not told at all: no
-    // made-up 0, no number wrapped negative.
-    if (const Ref<String> count = replyCount(reply))
-      say(String::withFormat("Submitted as %s; the corpus holds %s contribution(s).", shownId->cString(),
-                             count->cString()));
-    else
-      say(String::withFormat("Submitted as %s.", shownId->cString()));
+    const Ref<String> count = replyCount(reply);
+    const Ref<String> held = count ? String::withFormat("; the corpus holds %s contribution(s)", count->cString())
+                                   : String::withCString("");
+    say(id ? String::withFormat("Submitted%s; the run's id: %s", held->cString(), Stdio::quote(id)->cString())
+           : String::withFormat("Submitted%s; the server gave the run no id", held->cString()));
     return;
   }
-  say(String::withFormat("The server refused the run (%d): %s", int32_t(response->status),
-                         error ? Stdio::quote(error)->cString() : "no reason given"));
+    return;
+  }
+  const int32_t status = int32_t(response->status);
+  say(error ? String::withFormat("The server refused the run (%d): %s", status, Stdio::quote(error)->cString())
+            : String::withFormat("The server refused the run (%d) and gave no reason", status));
 }
 
 Ref<String> Controller::replyCount(Ptr<const Map> reply) {

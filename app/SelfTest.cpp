@@ -63,13 +63,13 @@ int32_t runsIn(const Array& contributions) {
 }  // namespace
 
 // Report lines carry texts from the file and the server (machine names,
-// series, a reply's body, a failure's reason): each is one line with its
-// control bytes escaped, whatever they held, and each such text comes
-// through Stdio::quote.
+// series, a reply's body, a failure's reason): each comes through
+// Stdio::quote and after the report's own words, and each line is one line
+// whatever they held.
 void Controller::report(const Ref<String>& line) {
   uint32_t n = line ? line->byteLength() : 0;
   if (n > 0 && line->byteAt(n - 1) == '\n') n--;
-  Ref<String> shown = Stdio::lineOf(line ? line->_bytesAt(0) : nullptr, n, Stdio::kLineLimit);
+  Ref<String> shown = Stdio::lineOfQuoted(line ? line->substringBytes(0, n) : nullptr);
   shown->appendByte('\n');
   print(shown);
 }
@@ -104,7 +104,7 @@ void Controller::runChecks() {
   // 2. No data.
   Ref<Contribution> first = dataSet->at(0);
   if (!first) {
-    report(String::withFormat("FAIL: could not parse %s\n", startPath->cString()));
+    report(String::withFormat("FAIL: could not parse %s\n", Stdio::quote(startPath)->cString()));
     exitCode = 1;
     selfTestCompleted = true;
     return;

@@ -99,6 +99,10 @@ Ref<String> Files::readText(Ptr<const String> path, uint64_t limit, FileFailure*
   return text;
 }
 
+Ref<String> Files::nameOf(Ptr<const String> path) {
+  return path ? path->lastPathComponent(kBackslashSeparates) : nullptr;
+}
+
 bool Files::exists(Ptr<const String> path) {
   if (!path) return false;
   return _attributesReadable(path->cString());

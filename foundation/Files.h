@@ -48,6 +48,11 @@ class Files final : public Object {
   static Ref<String> readText(Ptr<const String> path, uint64_t limit, FileFailure* failure);
   // True when the path's attributes can be read: a file or a directory.
   static bool exists(Ptr<const String> path);
+  // The name of the file a path leads to, as this platform separates a
+  // path's parts: on Windows '\' and '/', elsewhere '/' only, where a '\' is
+  // part of a name. Every name shown to the user comes from here. Null
+  // gives null.
+  static Ref<String> nameOf(Ptr<const String> path);
 
   static constexpr uint64_t kMaxLength = 0xFFFFFFFFull;
   // The first buffer when the size is not known in advance.
@@ -63,6 +68,8 @@ class Files final : public Object {
   // file reports; null with the reason on failure.
   static std::FILE* _openRegular(const char* path, int64_t& size, FileFailure& failure);
   static bool _attributesReadable(const char* path);
+  // Whether a '\' separates the parts of a path here.
+  static const bool kBackslashSeparates;
 };
 
 }  // namespace quorl

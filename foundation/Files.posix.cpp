@@ -7,6 +7,8 @@
 
 namespace quorl {
 
+const bool Files::kBackslashSeparates = false;
+
 std::FILE* Files::_openRegular(const char* path, int64_t& size, FileFailure& failure) {
   // Without O_NONBLOCK, opening a pipe waits for a writer: the type is
   // checked on the open file, so nothing put in its place since can slip by.

@@ -11,6 +11,8 @@
 
 namespace quorl {
 
+const bool Files::kBackslashSeparates = true;
+
 std::FILE* Files::_openRegular(const char* path, int64_t& size, FileFailure& failure) {
   const std::wstring wpath = WideText::wide(path);
   const DWORD attributes = GetFileAttributesW(wpath.c_str());

@@ -238,6 +238,9 @@ class String : public Object, public Copying {
   uint32_t _lastComponentStart(uint32_t end) const;
   bool isAbsolutePath() const;
   Ref<String> lastPathComponent() const;
+  // lastPathComponent by one platform's rule: with `backslashSeparates`
+  // false only '/' separates, and a '\' is part of a name (POSIX).
+  Ref<String> lastPathComponent(bool backslashSeparates) const;
   Ref<String> deletingLastPathComponent() const;
   uint32_t _extensionDot() const;
   Ref<String> pathExtension() const;
@@ -337,29 +340,44 @@ class Stdio {
 
   // An outside text (a server's words, a file or folder name, a text read
   // from a document) as one line that is safe to show on the status line or
-  // to print, and that cannot pass for another text: line breaks, tabs,
-  // every other control character (C0, DEL, C1, the Unicode line and
-  // paragraph separators), the bidirectional controls (U+061C, U+200E,
-  // U+200F, U+202A-U+202E, U+2066-U+2069), every byte that is not UTF-8 and
-  // the backslash itself are written as escapes ("\n", "\r", "\t", "\\",
-  // "\x1B", "\xE2\x80\xAE"); the other characters stay as they are. Reading
-  // the escapes back gives the very bytes. A text longer than `limit` bytes
-  // is cut first at a character boundary within them (String::utf8Prefix)
-  // and "…" follows. The one home of that rule: every outside text on its
-  // way to standard output or the status line goes through it.
+  // to print, and that cannot pass for another text. Written as escapes
+  // ("\n", "\r", "\t", "\\", "\x1B", "\xE2\x80\xAE"): line breaks, tabs, every
+  // other control character (C0, DEL, C1), the line and paragraph
+  // separators, every format character (Unicode's category Cf: the
+  // bidirectional controls, the zero-width characters, the byte-order mark,
+  // the tags, the interlinear annotation marks...), the other characters
+  // that Unicode has a renderer show as nothing (the default ignorable code
+  // points: variation selectors, Hangul fillers, and those not yet
+  // assigned), the noncharacters, every byte that is not UTF-8, and the
+  // backslash itself. A "…" of the text is written "\…": a bare one
+  // marks where a text was cut. The other characters stay as they are.
+  // Reading the escapes back gives the very bytes. A text longer than
+  // `limit` bytes is cut first at a character boundary within them
+  // (String::utf8Prefix) and "…" follows, so that no whole text reads as
+  // a cut one. The one home of that rule: every outside text on its way to
+  // standard output or the status line goes through it.
   static Ref<String> lineOf(const uint8_t* bytes, uint32_t length, uint32_t limit = kNotFound);
   static Ref<String> lineOf(Ptr<const String> text, uint32_t limit = kNotFound);  // null: the empty text
+  // Whether lineOf writes the character `codePoint` as anything but itself.
+  static bool _escapes(uint32_t codePoint);
 
   // Bytes of one outside text that a status, report or log line quotes, and
   // bytes of a whole such line: a server's 40 kB reason or a 60 kB id makes
   // no line longer than a screen can tell.
   static constexpr uint32_t kQuoteLimit = 512;
   static constexpr uint32_t kLineLimit = 4096;
-  // An outside text to be put into a line that lineOf then shows whole: at
-  // most `limit` bytes of it, cut as lineOf cuts, nothing escaped (the
-  // line's escaping does that once). Null gives the empty text.
+  // An outside text to be put into a line of the program's own words: its
+  // lineOf, at most `limit` of its bytes. Null gives the empty text.
   static Ref<String> quote(const uint8_t* bytes, uint32_t length, uint32_t limit = kQuoteLimit);
   static Ref<String> quote(Ptr<const String> text, uint32_t limit = kQuoteLimit);
+  // A line of the program's own words holding outside texts as quote gives
+  // them, as the status line and the report show it: its escapes and its
+  // cut marks stay; whatever else lineOf escapes is escaped (a backslash
+  // that begins no escape among them), so that a text that came in without
+  // quote still makes one line. A line longer than `limit` bytes is cut
+  // between two of its characters or escapes, and "…" follows. Its words
+  // come first and the outside texts last, so that a cut takes those.
+  static Ref<String> lineOfQuoted(Ptr<const String> line, uint32_t limit = kLineLimit);
 };
 
 }  // namespace quorl

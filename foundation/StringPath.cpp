@@ -40,10 +40,16 @@ bool String::isAbsolutePath() const {
   return length_ >= 3 && b[1] == ':' && isSeparator(b[2]);
 }
 
-Ref<String> String::lastPathComponent() const {
-  const uint32_t end = _lastComponentEnd();
+Ref<String> String::lastPathComponent() const { return lastPathComponent(true); }
+
+Ref<String> String::lastPathComponent(bool backslashSeparates) const {
+  const uint8_t* b = bytes_.get();
+  const auto separates = [&](uint32_t i) { return b[i] == '/' || (backslashSeparates && b[i] == '\\'); };
+  uint32_t end = length_;
+  while (end > 0 && separates(end - 1)) end--;
   if (end == 0) return length_ ? withCString("/") : make<String>();
-  const uint32_t start = _lastComponentStart(end);
+  uint32_t start = end;
+  while (start > 0 && !separates(start - 1)) start--;
   return substringBytes(start, end - start);
 }
 

@@ -58,8 +58,10 @@ void Url::fetch(FetchCompletion completion) {
     delegate->startFetch(request->token, self<Url>());
     return;
   }
+  // The address last: however long it is, the words before it stay whole
+  // when the logger cuts the line.
   Log::_send(nullptr, Log::kWarning,
-             String::withFormat("Url.fetch(%s): no transport for this URL - completing with status 0",
+             String::withFormat("Url.fetch: no transport for this URL - completing with status 0: %s",
                                 toString()->cString()));
   complete(request->token, 0, nullptr);
 }

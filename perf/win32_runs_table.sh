@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows program under Wine and Xvfb opening a corpus of 100,000 runs:
-# the time from launch to the status line "Opened ... (100000 runs)", which
+# the time from launch to the status line "Opened 100000 runs: ...", which
 # the program prints after the runs table has been reloaded, its list view
 # realised and the window repainted. The same is measured for a 5-run
 # sample in the same session; the difference is what the big corpus costs

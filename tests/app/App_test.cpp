@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "AppTestSupport.h"
 #include "HostsAsked.h"
+#include "Rounds.h"
+#include "ShownText.h"
 #include "bench/HeatMap.h"
 #include "ux/core/UXViewTree.h"
 #include "ux/panels/UXFilePanel.h"
@@ -150,8 +153,8 @@ TEST_F(App, OpeningThroughTheFileChooser) {
             (std::vector<std::string>{"fileOpen \"Open a contribution\" \".\" ptr 1024", "windowPaintAll 1",
                                       "setBusy 1", "windowInvalidate 1", "windowInvalidate 1", "setBusy 0"}));
   driver->logging = false;
-  EXPECT_EQ(take(), "Opened selftest.json (19 runs)\n");
-  EXPECT_STREQ(controller->statusLabel->title, "Opened selftest.json (19 runs)");
+  EXPECT_EQ(take(), "Opened 19 runs: selftest.json\n");
+  EXPECT_STREQ(controller->statusLabel->title, "Opened 19 runs: selftest.json");
   EXPECT_EQ(controller->rows->count(), 19u);
   EXPECT_EQ(controller->table->rowCount, 19);
 
@@ -160,7 +163,7 @@ TEST_F(App, OpeningThroughTheFileChooser) {
 
   driver->fileOpenAnswers.push_back(samplePath("contributions.json"));
   click(find<UXButton>("Open JSON..."));
-  EXPECT_EQ(take(), "Opened contributions.json (5 runs)\n");
+  EXPECT_EQ(take(), "Opened 5 runs: contributions.json\n");
   EXPECT_EQ(controller->rows->count(), 24u);
   EXPECT_EQ(joined(controller->cpuPick->choices),
             "AMD Ryzen 9 7950X 16-Core Processor|Intel(R) Core(TM) i7-12700H");
@@ -181,7 +184,7 @@ TEST_F(App, OpeningThroughTheToolkitFilePanel) {
   driver->postMouseDown(panel, 100, int16_t(98 + 18 * 1 + 9));
   driver->postMouseDown(panel, 389, 305);  // "Open"
   pump();
-  EXPECT_EQ(take(), "Opened a.json (2 runs; 2 runs with no best time)\n");
+  EXPECT_EQ(take(), "Opened 2 runs (2 runs with no best time): a.json\n");
   EXPECT_EQ(controller->rows->count(), 2u);
   EXPECT_NE(controller->ownContribution, nullptr);
   EXPECT_EQ(driver->window(panel), nullptr);  // the panel is gone
@@ -223,7 +226,7 @@ TEST_F(App, TableRowsAndCells) {
   openText("first.json",
            R"({"schema":"quorl-bench/1","machine":{"cpu":"Box"},"runs":[{"benchmark":"fib","target":"cpp",)"
            R"("samples_us":[-5,1152921504606846976],"best_us":-1,"first_us":120},{"benchmark":"fib","best_us":300}]})");
-  EXPECT_EQ(take(), "Opened first.json (2 runs; 3 impossible times left out; 1 run with no best time)\n");
+  EXPECT_EQ(take(), "Opened 2 runs (3 impossible times left out; 1 run with no best time): first.json\n");
   const auto column = [&](int32_t col) {
     std::string out;
     for (int32_t r = 0; r < table.rowCount; r++) out += std::string(r ? "|" : "") + table.nativeCellText(r, col);
@@ -305,7 +308,7 @@ TEST_F(App, PicksFiltersAndSettings) {
   EXPECT_TRUE(controller->chart->firstRun);
   EXPECT_EQ(controller->chart->mode, 0);
   EXPECT_EQ(str(controller->viewPick->shownText()), "Per benchmark");
-  EXPECT_EQ(take(), "Opened par-results.json (13 runs)\n");
+  EXPECT_EQ(take(), "Opened 13 runs: par-results.json\n");
 }
 
 // Each filter picker, picked through its menu, sets its own criterion and
@@ -321,7 +324,7 @@ TEST_F(App, EveryFilterPickerNarrowsTheRunsUntilAFileIsOpened) {
            R"("samples_us":[20]}]},{"schema":"quorl-bench/1","machine":{"cpu":"Beta 9","gpu":"Beta GPU"},"runs":[)"
            R"({"suite":"langs","benchmark":"fib","target":"cpp","device":"cpu","opt":"O3","arch":"riscv64",)"
            R"("samples_us":[30]}]}])");
-  ASSERT_EQ(take(), "Opened three.json (3 runs)\n");
+  ASSERT_EQ(take(), "Opened 3 runs: three.json\n");
   Filter& filter = *controller->filter;
   // The six criteria in the filter's order: cpu, gpu, suite, device, opt, arch.
   auto criteria = [&] {
@@ -362,7 +365,7 @@ TEST_F(App, EveryFilterPickerNarrowsTheRunsUntilAFileIsOpened) {
     EXPECT_EQ(controller->rows->count(), k.rows);
 
     openText("empty.json", R"({"schema":"quorl-bench/1","machine":{},"runs":[]})");
-    EXPECT_EQ(take(), "Opened empty.json (0 runs)\n");
+    EXPECT_EQ(take(), "Opened 0 runs: empty.json\n");
     EXPECT_EQ(criteria(), "-,-,-,-,-,-");
     EXPECT_EQ(str(picker->shownText()), "Any");
     EXPECT_EQ(joined(picker->choices), k.choices);
@@ -413,7 +416,7 @@ TEST_F(App, InvalidUtf8InFields) {
       "bad.json", "{\"schema\":\"quorl-bench/1\",\"machine\":{\"cpu\":\"Bad\xff\xfe CPU\"},\"runs\":[{\"suite\":"
                   "\"langs\",\"benchmark\":\"b\xc3\",\"target\":\"quorl\",\"samples_us\":[1,2]}]}"));
   menu(0);
-  EXPECT_EQ(take(), "Opened bad.json (1 runs)\n");
+  EXPECT_EQ(take(), "Opened 1 runs: bad.json\n");
   choose(controller->cpuPick, 1);
   EXPECT_EQ(str(controller->filter->pickedCpu), "Bad\xff\xfe CPU");
   EXPECT_EQ(controller->rows->count(), 1u);
@@ -505,6 +508,62 @@ TEST_F(App, StatusLinesRepaintAtOnce) {
   for (const std::string& line : driver->window(handle())->paintLog)
     shown = shown || (line.find(cut) != std::string::npos && line.find(cut + "m") == std::string::npos);
   EXPECT_TRUE(shown);
+}
+
+// Files named from anywhere: the status line drawn and printed puts the
+// program's words first and the file's name last, as this system names
+// files (a '\\' separates on Windows only); the name reads back to its very
+// bytes, cut only past 512 of them, and nothing in the line is a control,
+// a format character or anything else that shows as nothing.
+TEST_F(App, AFileNameInTheStatusLineReadsAsItsOwnName) {
+  open();
+  std::mt19937 rng(48);
+  const std::vector<std::string> pieces = {
+      "a", "r.json", " ", "\\", "/", "\n", "\x1B[2J", "\xE2\x80\xA6", "\\\xE2\x80\xA6", "\xE2\x80\xAE",
+      "\xE2\x80\x8B", "\xEF\xBB\xBF", "\xF3\xA0\x80\x81", "\xE3\x85\xA4", "\xD8\x80", "\xC3\xA9",
+      "\xE6\x97\xA5", "\xFF", "\xED\xA0\x80", "\\x41", ": x"};
+#ifdef _WIN32
+  const std::string separators = "/\\";
+#else
+  const std::string separators = "/";
+#endif
+  const int rounds = test::rounds(300);
+  for (int round = 0; round < rounds; round++) {
+    std::string name;
+    for (uint32_t n = 1 + rng() % 8; n-- > 0;) name += pieces[rng() % pieces.size()];
+    if (rng() % 8 == 0) name += std::string(600, 'n');
+    const std::string path = files.path + "/missing/" + name;
+    controller->loadFile(String::withBytes(path.data(), uint32_t(path.size())));
+    const std::string said = take();
+    // The name as this system takes it from the path: its last part.
+    std::string last = path;
+    while (separators.find(last.back()) != std::string::npos) last.pop_back();
+    last = last.substr(last.find_last_of(separators) + 1);
+
+    ASSERT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    const std::string line = said.substr(0, said.size() - 1);
+    EXPECT_STREQ(controller->statusLabel->title, line.c_str());
+    bool drawn = false;
+    for (const std::string& drawing : driver->window(handle())->paintLog)
+      drawn = drawn || (drawing.size() >= line.size() + 2 && drawing.compare(drawing.size() - line.size() - 2, line.size() + 2,
+                                                                       "\"" + line + "\"") == 0);
+    EXPECT_TRUE(drawn) << line;
+    const size_t words = line.find("): ");
+    ASSERT_EQ(line.rfind("Could not read (", 0), 0u) << line;
+    ASSERT_NE(words, std::string::npos) << line;
+    std::string back;
+    int cuts = 0;
+    ASSERT_TRUE(test::readShown(line.substr(words + 3), back, &cuts)) << line;
+    const size_t kept = String::utf8Prefix(last.data(), last.size(), Stdio::kQuoteLimit);
+    EXPECT_EQ(back, last.substr(0, kept)) << line;
+    EXPECT_EQ(cuts, kept < last.size() ? 1 : 0) << line;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(line.data());
+    for (uint32_t i = 0, c = 0, n = 1; i < line.size(); i += n) {
+      n = String::_decodeUtf8(bytes + i, uint32_t(line.size() - i), &c);
+      ASSERT_GT(n, 0u) << line;
+      ASSERT_TRUE(c == '\\' || c == 0x2026 || !Stdio::_escapes(c)) << line;
+    }
+  }
 }
 
 // The chart's frame and the scroll view's document follow each rebuild. A
@@ -652,6 +711,7 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
   };
   const std::string mix = runs("mix.json", "Box", "a");
   const std::string hostile = runs("hostile.json", R"(Box\u001b]0;x\u0007\nPASS)", R"(a\r)");
+  const std::string invisible = runs("invisible.json", R"(Box\u202e\u2026)", R"(a\u200b\ufeff)");
   // Names of 600 bytes: each shown by its first 512, the words after it kept.
   const std::string longer = runs("long.json", std::string(600, 'M'), std::string(600, 'b'));
   // A benchmark whose one run has no time: its heat-map line has no fastest run to be 1x.
@@ -668,7 +728,7 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
       "Downloaded 1 runs in 1 result sets.\n"
       "net:      skipped (set QUORL_BENCH_SERVER to test the corpus)\n";
   const auto report = [&](const std::string& file, const std::string& cpu, const std::string& a) {
-    return "Opened " + file + " (2 runs; 2 impossible times left out; 1 run with no best time)\nmachine:  " + cpu +
+    return "Opened 2 runs (2 impossible times left out; 1 run with no best time): " + file + "\nmachine:  " + cpu +
            "\nruns:     2\nFAIL: no samples for " + a + "/quorl/cpu/O3\nFAIL: no samples for p/quorl/gpu/O3\n"
            "cpu-only: 1 of 2 (1 GPU runs)\nfilters: cpu 1, suite 2, opt 1, device 4\ncpu filter '" + cpu +
            "': 2 of 2\nchart:    1 rows\nheat map: 1 benchmarks x 1 series\nFAIL: heat map too small\n" + tail +
@@ -683,7 +743,7 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
       {"passing sample",
        {"quorl", "--selftest", sample},
        0,
-       "Opened selftest.json (19 runs)\n"
+       "Opened 19 runs: selftest.json\n"
        "machine:  AMD Ryzen 9 7950X 16-Core Processor + NVIDIA GeForce RTX 4070\n"
        "runs:     19\n"
        "cpu-only: 17 of 19 (2 GPU runs)\n"
@@ -700,26 +760,35 @@ TEST_F(Main, SelfTestReportsAndStatuses) {
       {"failing mix", {"quorl", "--SelfTest", mix}, 1, report("mix.json", "Box", "a")},
       {"control bytes from the file", {"quorl", "--selftest", hostile}, 1,
        report("hostile.json", "Box\\x1B]0;x\\x07\\nPASS", "a\\r")},
+      {"format characters and an ellipsis from the file", {"quorl", "--selftest", invisible}, 1,
+       report("invisible.json", "Box\\xE2\\x80\\xAE\\\xE2\x80\xA6", "a\\xE2\\x80\\x8B\\xEF\\xBB\\xBF")},
       {"long names from the file", {"quorl", "--selftest", longer}, 1,
        report("long.json", std::string(512, 'M') + "\xE2\x80\xA6", std::string(512, 'b') + "\xE2\x80\xA6")},
       {"a line without a time",
        {"quorl", "--selftest", untimed},
        0,
-       "Opened untimed.json (3 runs; 1 run with no best time)\nmachine:  Box\nruns:     3\n"
+       "Opened 3 runs (1 run with no best time): untimed.json\nmachine:  Box\nruns:     3\n"
        "cpu-only: 3 of 3 (0 GPU runs)\nfilters: cpu 1, suite 1, opt 1, device 2\ncpu filter 'Box': 3 of 3\n"
        "chart:    2 rows\nheat map: 2 benchmarks x 2 series\n"
        "  quorl        x86-64 O3  geomean 1.000x\n  C++ (GCC)    x86-64 O3  geomean 1.200x\n" +
            tail + "PASS\n"},
+      // The path given is shown as every outside text is: its ellipsis is no cut.
+      {"no such file",
+       {"quorl", "--selftest", dir.path + "/gone\xE2\x80\xA6.json"},
+       1,
+       "Could not read (no such file): gone\\\xE2\x80\xA6.json\n"
+       "FAIL: could not parse " +
+           dir.path + "/gone\\\xE2\x80\xA6.json\n"},
       {"no data",
        {"quorl", "--selftest", none},
        1,
-       "Could not read none.json: not a contribution, a run.py results.json or a par results.json\n"
+       "Could not read (not a contribution, a run.py results.json or a par results.json): none.json\n"
        "FAIL: could not parse " +
            none + "\n"},
       {"bad JSON",
        {"quorl", "--selftest", bad},
        1,
-       "Could not read bad.json: the JSON ends early at byte 5\n"
+       "Could not read (the JSON ends early at byte 5): bad.json\n"
        "FAIL: could not parse " +
            bad + "\n"},
       {"no file", {"quorl", "--SELFTEST"}, 2, "FAIL: --selftest needs a file\n"},
@@ -744,9 +813,9 @@ TEST_F(Main, CommandLineAndExitStatus) {
     std::string output;
   } cases[] = {
       {"no argument", {"quorl"}, true, 0, ""},
-      {"a file", {"quorl", a}, true, 0, "Opened contribution.json (11 runs)\n"},
-      {"two files", {"quorl", a, b}, true, 0, "Opened contribution.json (11 runs)\n"},
-      {"file then switch", {"quorl", a, "--selftest"}, true, 0, "Opened contribution.json (11 runs)\n"},
+      {"a file", {"quorl", a}, true, 0, "Opened 11 runs: contribution.json\n"},
+      {"two files", {"quorl", a, b}, true, 0, "Opened 11 runs: contribution.json\n"},
+      {"file then switch", {"quorl", a, "--selftest"}, true, 0, "Opened 11 runs: contribution.json\n"},
       {"driver does not boot", {"quorl", a}, false, 1, ""},
       {"self test, driver does not boot", {"quorl", "--selftest", b}, false, 1, ""},
   };

@@ -100,7 +100,7 @@ TEST_F(Server, DownloadAndSubmit) {
   EXPECT_EQ(controller->publishBox->state, 1);
   setServer("");
   menu(3);
-  EXPECT_EQ(take(), "Submitting...\nSubmitted as 1; the corpus holds 2 contribution(s).\n");
+  EXPECT_EQ(take(), "Submitting...\nSubmitted; the corpus holds 2 contribution(s); the run's id: 1\n");
   EXPECT_EQ(controller->publishBox->state, 0);
   click(button("Submit to the corpus"));
   EXPECT_EQ(take(), tick);
@@ -136,7 +136,7 @@ TEST_F(Server, RunningOutOfMemoryAnywhereInALoadKeepsWhatWasLoaded) {
   // Menu item (0: open, -1: metric), a line before the failure's, the failure's (start, or whole line), the end,
   // the allocations at least (fewer sanitized), and the failure's line once the request may have gone out.
   const struct { int32_t item; std::string first, failed, done; uint64_t least; std::string sent; } actions[] = {
-      {0, "", "Could not read selftest.json: it would take too much memory to open\n", "Opened selftest.json (19 runs)\n",
+      {0, "", "Could not read (it would take too much memory to open): selftest.json\n", "Opened 19 runs: selftest.json\n",
        300},
       {1, "Fetching the corpus...\n", "Could not read the corpus: ",
        "Fetching the corpus...\nDownloaded 31 runs in 2 result sets (30 runs with no best time).\n", 300},
@@ -208,11 +208,11 @@ TEST_F(Server, ServerFailures) {
     bool silent = false;  // a short I/O time-out: the server never answers, whatever the load
   } cases[] = {
       {"error status", "", "/status/500?p=", "Could not read the corpus: the server answered 500",
-       "The server refused the run (500): no reason given"},
+       "The server refused the run (500) and gave no reason\n"},
       {"garbage with 200", "", "/echo?p=", "Could not read the corpus: not JSON (byte 0)",
-       "The server refused the run (200): no reason given"},
+       "The server refused the run (200) and gave no reason\n"},
       {"no such path", "", "/nowhere", "Could not read the corpus: the server answered 404",
-       "The server refused the run (404): no reason given"},
+       "The server refused the run (404) and gave no reason\n"},
       {"refused connection", "http://127.0.0.1:1", "", "Could not read the corpus: ", "Submit failed: "},
       {"silent server", "http://127.0.0.1:" + std::to_string(server->ports["silent"]), "",
        "Could not read the corpus: the server did not answer within 0.3 s\n",
@@ -227,30 +227,41 @@ TEST_F(Server, ServerFailures) {
       {"interim replies first", "",
        rawReply(200, R"({"id": "r-1", "count": 5})",
                 "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n"),
-       "The corpus had no contributions.", "Submitted as r-1; the corpus holds 5 contribution(s).\n"},
+       "The corpus had no contributions.", "Submitted; the corpus holds 5 contribution(s); the run's id: r-1\n"},
       {"201 Created", "", rawReply(201, R"({"id": "r-2", "count": 6})"), "The corpus had no contributions.",
-       "Submitted as r-2; the corpus holds 6 contribution(s).\n"},
+       "Submitted; the corpus holds 6 contribution(s); the run's id: r-2\n"},
       {"2xx without id nor reason", "", rawReply(202, R"({"count": 7})"), "The corpus had no contributions.",
-       "Submitted as ?; the corpus holds 7 contribution(s).\n"},
+       "Submitted; the corpus holds 7 contribution(s); the server gave the run no id\n"},
       {"IPv6 literal", server->url("http6").empty() ? "" : server->url("http6") + "/status/503?p=", "/status/503?p=",
-       "Could not read the corpus: the server answered 503", "The server refused the run (503): no reason given"},
+       "Could not read the corpus: the server answered 503", "The server refused the run (503) and gave no reason\n"},
       {"forged second line", "", rawReply(200, R"({"id": "\u001b]0;owned\u0007\u001b[2J\nSubmitted as real-id", "count": 1})"),
        "The corpus had no contributions.",
-       "Submitted as \\x1B]0;owned\\x07\\x1B[2J\\nSubmitted as real-id; the corpus holds 1 contribution(s).\n"},
+       "Submitted; the corpus holds 1 contribution(s); the run's id: \\x1B]0;owned\\x07\\x1B[2J\\nSubmitted as real-id\n"},
       {"escapes as letters, a reversing mark", "", rawReply(200, R"({"error": "quota \\x1B[31m \u202egnp.exe"})"),
        "The corpus had no contributions.", "The server refused the run (200): quota \\\\x1B[31m \\xE2\\x80\\xAEgnp.exe\n"},
-      // Long texts: the first 512 bytes, and the words after them.
+      // Long texts: the words first, then the text's first 512 bytes.
       {"a 40 kB reason", "", "/long/error/40000?", "The corpus had no contributions.",
        "The server refused the run (200): " + longText + "\n"},
       {"a 60 kB id", "", "/long/id/60000?", "The corpus had no contributions.",
-       "Submitted as " + longText + "; the corpus holds 1 contribution(s).\n"},
+       "Submitted; the corpus holds 1 contribution(s); the run's id: " + longText + "\n"},
+      // What the server writes never reads as the program's words, nor as another text: an id or a reason
+      // that the words for none would give, one that ends in an ellipsis, one with invisible characters.
+      {"an id of a question mark", "", rawReply(200, R"({"id": "?", "count": 2})"), "The corpus had no contributions.",
+       "Submitted; the corpus holds 2 contribution(s); the run's id: ?\n"},
+      {"a reason of the words for none", "", rawReply(403, R"({"error": "no reason given"})"),
+       "Could not read the corpus: the server answered 403", "The server refused the run (403): no reason given\n"},
+      {"a reason that ends in an ellipsis", "", rawReply(429, R"({"error": "busy, try again\u2026"})"),
+       "Could not read the corpus: the server answered 429", "The server refused the run (429): busy, try again\\\xE2\x80\xA6\n"},
+      {"invisible characters", "", rawReply(200, R"({"id": "r\u200b-1\ufeff\u00ad\udb40\udc01", "count": 3})"),
+       "The corpus had no contributions.",
+       "Submitted; the corpus holds 3 contribution(s); the run's id: r\\xE2\\x80\\x8B-1\\xEF\\xBB\\xBF\\xC2\\xAD\\xF3\\xA0\\x80\\x81\n"},
       // Replies without a body by their status: what follows the head is not read as one. A 204 took the run.
       {"204 followed by a corpus", "", rawReply(204, corpus), "Could not read the corpus: the server answered 204\n",
-       "Submitted as ?; the corpus holds 0 contribution(s).\n"},
+       "Submitted; the server gave the run no id\n"},
       {"304 followed by a corpus", "", rawReply(304, corpus), "Could not read the corpus: the server answered 304\n",
-       "The server refused the run (304): no reason given\n"},
+       "The server refused the run (304) and gave no reason\n"},
       {"204 announcing 50 bytes", "", "/raw/" + hexOf("HTTP/1.1 204 No Content\r\nContent-Length: 50\r\n\r\n") + "?",
-       "Could not read the corpus: the server answered 204\n", "Submitted as ?; the corpus holds 0 contribution(s).\n"},
+       "Could not read the corpus: the server answered 204\n", "Submitted; the server gave the run no id\n"},
   };
   for (const auto& k : cases) {
     Http::limits() = saved;
@@ -266,6 +277,9 @@ TEST_F(Server, ServerFailures) {
     const std::string submitted = take();
     EXPECT_EQ(submitted.rfind(std::string("Submitting...\n") + k.submit, 0), 0u) << k.name << ": " << submitted;
     said += submitted;
+    // The status line shows what standard output printed last.
+    EXPECT_EQ(std::string(controller->statusLabel->title) + "\n", said.substr(said.rfind('\n', said.size() - 2) + 1))
+        << k.name;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 4) << k.name << ": " << said;
     EXPECT_FALSE(std::any_of(said.begin(), said.end(), [](char c) { return (c != '\n' && uint8_t(c) < 0x20) || c == 0x7F; }))
         << k.name << ": " << said;
@@ -323,7 +337,7 @@ TEST_F(Server, ARefusalBeforeTheRunIsAllSentIsHeard) {
   TempDir dir;
   const std::string big = R"({"schema":"quorl-bench/1","runs":[],"pad":")" + std::string(16 << 20, 'p') + "\"}";
   controller->loadFile(S(dir.write("big.json", big).c_str()));
-  EXPECT_EQ(take(), "Opened big.json (0 runs)\n");
+  EXPECT_EQ(take(), "Opened 0 runs: big.json\n");
   click(controller->publishBox);
   // A stalled sending would end at the I/O time-out (30 s), far before the server's silence ends; the
   // answer comes as soon as the server has read the head, however loaded the machine.

@@ -83,14 +83,14 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
     if (f) std::fclose(f);
     corpus.assign(buffer, n);
   }
-  const std::string notResults = ": not a contribution, a run.py results.json or a par results.json\n";
-  const std::string notRegular = ": not a regular file\n";
-  const std::string missing = ": no such file\n", empty = ": the file is empty\n", folder = ": a folder, not a file\n";
-  const auto endsEarly = [](size_t at) { return ": the JSON ends early at byte " + std::to_string(at) + "\n"; };
-  const auto notJson = [](size_t at) { return ": not JSON (byte " + std::to_string(at) + ")\n"; };
+  const std::string notResults = "not a contribution, a run.py results.json or a par results.json";
+  const std::string notRegular = "not a regular file";
+  const std::string missing = "no such file", empty = "the file is empty", folder = "a folder, not a file";
+  const auto endsEarly = [](size_t at) { return "the JSON ends early at byte " + std::to_string(at); };
+  const auto notJson = [](size_t at) { return "not JSON (byte " + std::to_string(at) + ")"; };
   const std::string cut = corpus.substr(0, corpus.size() / 2);
-  const std::string notUtf16 = ": not valid UTF-16 text\n";
-  const std::string tooMuchMemory = ": it would take too much memory to open\n";
+  const std::string notUtf16 = "not valid UTF-16 text";
+  const std::string tooMuchMemory = "it would take too much memory to open";
   std::string runPy = R"({"raw":{"b":{"O2":{"c0":1)";
   for (int i = 1; i < 300000; ++i) runPy += ",\"c" + std::to_string(i) + "\":1";
   struct Case {
@@ -115,6 +115,17 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
       {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\\xFF\\xFE.json", missing},
 #else
       {"invalid UTF-8 name", dir.write("bad\xff\xfe.json", "{"), "bad\\xFF\\xFE.json", endsEarly(1)},
+#endif
+      // Characters that show as nothing, or reorder what follows them, are escaped; an ellipsis of the
+      // name is no cut.
+      {"format characters in the name", dir.path + "/a\xE2\x80\x8B\xEF\xBB\xBF\xE2\x80\xAE" "b\xF3\xA0\x80\x81.json",
+       "a\\xE2\\x80\\x8B\\xEF\\xBB\\xBF\\xE2\\x80\\xAEb\\xF3\\xA0\\x80\\x81.json", missing},
+      {"an ellipsis in the name", dir.path + "/wait\xE2\x80\xA6", "wait\\\xE2\x80\xA6", missing},
+      // A backslash separates only where the system says so.
+#ifdef _WIN32
+      {"a backslash in the name", dir.path + "/my\\results.json", "results.json", missing},
+#else
+      {"a backslash in the name", dir.path + "/my\\results.json", "my\\\\results.json", missing},
 #endif
       {"NUL bytes", dir.write("nul-bytes.json", std::string("{\"schema\"\0:1}", 13)), "nul-bytes.json", notJson(9)},
       // The byte in the file, counting its byte-order mark.
@@ -146,7 +157,9 @@ TEST_F(ControllerModel, UnreadableFilesKeepTheLoadedData) {
 #endif
   for (const auto& k : cases) {
     c->loadFile(S(k.path.c_str()));
-    EXPECT_EQ(take(), "Could not read " + k.shown + k.reason) << k.name;
+    const std::string said = "Could not read (" + k.reason + "): " + k.shown;
+    EXPECT_EQ(take(), said + "\n") << k.name;
+    EXPECT_EQ(str(c->lastStatus), said) << k.name;
     EXPECT_EQ(contributions(), 1u) << k.name;
     EXPECT_EQ(c->ownContribution, own) << k.name;
   }
@@ -165,11 +178,11 @@ TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
     bool own;          // a contribution, not a results file
     std::string text;  // written here, or else the sample's
   } cases[] = {
-      {"contribution.json", "Opened contribution.json (11 runs)\n", true, ""},
-      {"run-py-results.json", "Opened run-py-results.json (16 runs)\n", false, ""},
-      {"par-results.json", "Opened par-results.json (13 runs)\n", false, ""},
+      {"contribution.json", "Opened 11 runs: contribution.json\n", true, ""},
+      {"run-py-results.json", "Opened 16 runs: run-py-results.json\n", false, ""},
+      {"par-results.json", "Opened 13 runs: par-results.json\n", false, ""},
       // Text beyond ASCII reads as its UTF-8.
-      {"names.json", "Opened names.json (1 runs)\n", true,
+      {"names.json", "Opened 1 runs: names.json\n", true,
        R"({"schema":"quorl-bench/1","machine":{"cpu":")" + cpu +
            R"("},"runs":[{"suite":"s","benchmark":"b","samples_us":[5]}]})"},
   };
@@ -209,14 +222,14 @@ TEST_F(ControllerModel, AByteOrderMarkIsSkipped) {
 // the check, so a file of exactly 256 MiB (268 MB) is read.
 TEST_F(ControllerModel, HugeFileIsRefusedBySize) {
   TempDir dir;
-  const std::string refused = "Could not read huge.json: the file is larger than 256 MiB\n";
+  const std::string refused = "Could not read (the file is larger than 256 MiB): huge.json\n";
   const struct {
     int64_t size;
     std::string said;
   } cases[] = {
       {int64_t(1) << 30, refused},
       {(int64_t(256) << 20) + 1, refused},
-      {int64_t(256) << 20, "Could not read huge.json: not JSON (byte 1)\n"},
+      {int64_t(256) << 20, "Could not read (not JSON (byte 1)): huge.json\n"},
   };
   for (const auto& k : cases) {
     std::string path = dir.write("huge.json", "{");
@@ -284,8 +297,8 @@ TEST_F(ControllerModel, LaterOwnFileWinsScriptsLeaveItAlone) {
   EXPECT_NE(c->ownContribution, first);
   EXPECT_EQ(str(c->ownContribution->machine->cpu), "Apple M2 Pro");
   EXPECT_EQ(take(),
-            "Opened run-py-results.json (16 runs)\nOpened selftest.json (19 runs)\n"
-            "Opened par-results.json (13 runs)\nOpened contribution.json (11 runs)\n");
+            "Opened 16 runs: run-py-results.json\nOpened 19 runs: selftest.json\n"
+            "Opened 13 runs: par-results.json\nOpened 11 runs: contribution.json\n");
 }
 
 // A result set already loaded is not added again, whichever file brings it;
@@ -296,20 +309,20 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
   const std::string one = head + R"({"benchmark":"a","samples_us":[5]},{"benchmark":"b","samples_us":[-5]}]})";
   const std::string other = head + R"({"benchmark":"a","samples_us":[6]}]})";
   const struct { std::string file, text, said; uint32_t runs; } steps[] = {  // runs: in the data set afterwards
-      {"one.json", one, "Opened one.json (1 runs; 1 run with no possible time left out)\n", 1},
-      {"again.json", one, "Opened again.json (0 new runs; 1 already loaded; 1 run with no possible time left out)\n", 1},
+      {"one.json", one, "Opened 1 runs (1 run with no possible time left out): one.json\n", 1},
+      {"again.json", one, "Opened 0 new runs (1 already loaded; 1 run with no possible time left out): again.json\n", 1},
       {"both.json", "[" + one + "," + other + "," + other + "]",
-       "Opened both.json (1 new runs; 2 already loaded; 1 run with no possible time left out)\n", 2},
-      {"corpus.json", R"({"contributions":[)" + other + "]}", "Opened corpus.json (0 new runs; 1 already loaded)\n", 2},
+       "Opened 1 new runs (2 already loaded; 1 run with no possible time left out): both.json\n", 2},
+      {"corpus.json", R"({"contributions":[)" + other + "]}", "Opened 0 new runs (1 already loaded): corpus.json\n", 2},
       {"two.json",
        R"([{"schema":"quorl-bench/1","id":"z","runs":[{"samples_us":[-1,3,-2]},{"best_us":-3,"samples_us":["x"]},)"
        R"({"first_us":-4}]},{"schema":"quorl-bench/1","id":"w","runs":[{"samples_us":[4,-9]}]}])",
-       "Opened two.json (2 runs; 3 impossible times left out; 2 runs with no possible time left out)\n", 4},
+       "Opened 2 runs (3 impossible times left out; 2 runs with no possible time left out): two.json\n", 4},
       // Runs whose only time is a first one stay, without a best time.
       {"first.json",
        head + R"({"benchmark":"f","samples_us":[-5,1152921504606846976],"best_us":-1,"first_us":120},)"
               R"({"benchmark":"g","first_us":9},{"benchmark":"h","best_us":3}]})",
-       "Opened first.json (3 runs; 3 impossible times left out; 2 runs with no best time)\n", 7},
+       "Opened 3 runs (3 impossible times left out; 2 runs with no best time): first.json\n", 7},
   };
   for (const auto& k : steps) {
     c->loadFile(S(dir.write(k.file, k.text).c_str()));
@@ -323,9 +336,8 @@ TEST_F(ControllerModel, NothingIsCountedTwice) {
   EXPECT_EQ(contributions(), 5u);
   // A download holding what was opened adds only the rest.
   c->mergeCorpus(S((R"({"contributions":[)" + other + R"(,{"id":"y","runs":[{}]}]})").c_str()));
-  EXPECT_EQ(take(), "Opened one.json (0 new runs; 1 already loaded; 1 run with no possible time left out)\n"
+  EXPECT_EQ(take(), "Opened 0 new runs (1 already loaded; 1 run with no possible time left out): one.json\n"
                     "Downloaded 1 new runs in 1 result sets (1 already loaded; 1 run with no best time).\n");
-  EXPECT_EQ(contributions(), 6u);
 }
 
 // Numbers written back differently make other result sets: the second file
@@ -353,8 +365,8 @@ TEST_F(ControllerModel, NumbersWrittenBackDifferentlyAreOtherResultSets) {
       text.insert(text.find('{') + 1, std::string("\"seed\":") + seed + ",");
       opener->loadFile(S(dir.write("seeded.json", text).c_str()));
     }
-    EXPECT_EQ(take(), std::string("Opened seeded.json (11 runs)\nOpened seeded.json (") +
-                          (row.same ? "0 new runs; 11 already loaded)\n" : "11 runs)\n"))
+    EXPECT_EQ(take(), std::string("Opened 11 runs: seeded.json\nOpened ") +
+                          (row.same ? "0 new runs (11 already loaded)" : "11 runs") + ": seeded.json\n")
         << row.first << " then " << row.second;
     EXPECT_EQ(opener->dataSet->contributions().count(), row.same ? 1u : 2u) << row.first << " then " << row.second;
     // Submit sends the number of the file opened last, as it is written back.
@@ -386,10 +398,10 @@ TEST_F(ControllerModel, ResultSetsAlikeButForTheirDocumentsAreEachHeldOnce) {
     opener->loadFile(S(path.c_str()));
     opener->loadFile(S(path.c_str()));
     const int twice = int(copies.size()) - kinds;
-    EXPECT_EQ(take(), (twice ? "Opened alike.json (" + std::to_string(kinds) + " new runs; " + std::to_string(twice) +
-                                   " already loaded)\n"
-                             : "Opened alike.json (" + std::to_string(kinds) + " runs)\n") +
-                          "Opened alike.json (0 new runs; " + std::to_string(copies.size()) + " already loaded)\n")
+    EXPECT_EQ(take(), (twice ? "Opened " + std::to_string(kinds) + " new runs (" + std::to_string(twice) +
+                                   " already loaded): alike.json\n"
+                             : "Opened " + std::to_string(kinds) + " runs: alike.json\n") +
+                          "Opened 0 new runs (" + std::to_string(copies.size()) + " already loaded): alike.json\n")
         << text;
     EXPECT_EQ(opener->dataSet->contributions().count(), uint32_t(kinds)) << text;
   }
@@ -427,9 +439,10 @@ TEST_F(ControllerModel, WhatTheUserOpenedOutlivesEveryDownload) {
         steps += std::string(" open ") + names[x];
         const bool known = held(x);
         fresh->loadFile(S(paths[x].c_str()));
-        expected = "Opened " + std::string(1, char('a' + x)) + ".json (" +
-                   (known ? "0 new runs; " + std::to_string(runsOf[x]) + " already loaded" : std::to_string(runsOf[x]) + " runs") +
-                   "; " + noBest(runsOf[x]) + ")\n";
+        expected = "Opened " +
+                   (known ? "0 new runs (" + std::to_string(runsOf[x]) + " already loaded; "
+                          : std::to_string(runsOf[x]) + " runs (") +
+                   noBest(runsOf[x]) + "): " + std::string(1, char('a' + x)) + ".json\n";
         opened.insert(x);
         own = x;
       } else {
@@ -480,7 +493,7 @@ TEST_F(ControllerModel, WhatTheUserOpenedOutlivesEveryDownload) {
 TEST_F(ControllerModel, EmptyContributionStillOpens) {
   TempDir dir;
   c->loadFile(S(dir.write("zero.json", R"({"schema":"quorl-bench/1"})").c_str()));
-  EXPECT_EQ(take(), "Opened zero.json (0 runs)\n");
+  EXPECT_EQ(take(), "Opened 0 runs: zero.json\n");
   EXPECT_EQ(contributions(), 1u);
 }
 
@@ -627,11 +640,20 @@ TEST(ControllerReport, ShownBody) {
       {"\xff\xfe" "x\xe2\x82", "\\xFF\\xFEx\\xE2\\x82"},
       // Cut between characters: a character across the limit goes whole.
       {std::string(199, 'z') + "\xc3\xa9", std::string(199, 'z') + "\xE2\x80\xA6"},
+      // Format characters; an ellipsis of the body is no cut.
+      {"{\"id\": \"a\xE2\x80\x8D\xEF\xBB\xBF\xF3\xA0\x81\x81\"}", "{\"id\": \"a\\xE2\\x80\\x8D\\xEF\\xBB\\xBF\\xF3\\xA0\\x81\\x81\"}"},
+      {std::string(197, 'z') + "\xE2\x80\xA6", std::string(197, 'z') + "\\\xE2\x80\xA6"},
   };
   for (const auto& k : cases) {
     const Ref<String> field =
         Controller::shownBody(reinterpret_cast<const uint8_t*>(k.body.data()), uint32_t(k.body.size()));
-    EXPECT_EQ(str(Stdio::lineOf(field)), k.shown);  // as its report line shows it
+    // As its report line prints it.
+    Ref<Controller> c = make<Controller>();
+    c->transcript = make<String>();
+    Ref<String> line = String::withCString("net:      submit 1 -> 200 ");
+    line->append(field);
+    c->report(line);
+    EXPECT_EQ(str(c->transcript), "net:      submit 1 -> 200 " + k.shown + "\n");
   }
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/Array.h"
+#include "foundation/Files.h"
 #include "foundation/String.h"
 
 namespace quorl {
@@ -56,6 +57,34 @@ TEST(StringPathTest, LastPathComponent) {
       {"name", "name"}, {"a\\b", "b"}, {"/x//y//", "y"}, {"C:\\dir\\f.txt", "f.txt"},
   };
   for (const PathCase& c : cases) EXPECT_EQ(str(S(c.path)->lastPathComponent()), c.result) << c.path;
+}
+
+// A file's name as a platform separates a path's parts: where only '/'
+// separates, a '\' is part of the name. Files::nameOf takes this platform's
+// rule.
+TEST(StringPathTest, FileNameByThePlatformsRule) {
+  const struct {
+    const char* path;
+    const char* posix;
+    const char* windows;
+  } cases[] = {
+      {"my\\results.json", "my\\results.json", "results.json"},
+      {"a/b\\", "b\\", "b"},
+      {"\\", "\\", "/"},
+      {"a\\/", "a\\", "a"},
+      {"", "", ""},
+      {"C:\\dir\\f.txt", "C:\\dir\\f.txt", "f.txt"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(str(S(c.path)->lastPathComponent(false)), c.posix) << c.path;
+    EXPECT_EQ(str(S(c.path)->lastPathComponent(true)), c.windows) << c.path;
+#ifdef _WIN32
+    EXPECT_EQ(str(Files::nameOf(S(c.path))), c.windows) << c.path;
+#else
+    EXPECT_EQ(str(Files::nameOf(S(c.path))), c.posix) << c.path;
+#endif
+  }
+  EXPECT_EQ(Files::nameOf(nullptr), nullptr);
 }
 
 TEST(StringPathTest, DeletingLastPathComponent) {

@@ -80,5 +80,22 @@ TEST(StringStdioTest, AnswersWhetherAllBytesWentOut) {
   CloseHandle(readEnd);
 }
 
+// A line of the program's words with outside texts quoted in it reaches
+// standard output as the status line shows it: every format character,
+// control and invisible character as its escapes, an ellipsis of the text
+// apart from the cut mark, the words first.
+TEST(StringStdioTest, QuotedOutsideTextsArePrintedAsShown) {
+  const std::string name = "a\xE2\x80\xAE\xE2\x80\x8B\xEF\xBB\xBF\xF3\xA0\x80\x81\n\\\xE2\x80\xA6";
+  Ref<String> line = String::withCString("Could not read (no such file): ");
+  line->append(Stdio::quote(String::withBytes(name.data(), uint32_t(name.size()))));
+  line->append(String::withCString(" and "));
+  line->append(Stdio::quote(String::withCString("\xE2\x81\xA6long"), 4));
+  line = Stdio::lineOfQuoted(line);
+  line->appendByte('\n');
+  EXPECT_EQ(captureStdout([&] { Stdio::_putString(line); }),
+            "Could not read (no such file): a\\xE2\\x80\\xAE\\xE2\\x80\\x8B\\xEF\\xBB\\xBF\\xF3\\xA0\\x80\\x81"
+            "\\n\\\\\\\xE2\x80\xA6 and \\xE2\\x81\\xA6l\xE2\x80\xA6\n");
+}
+
 }  // namespace
 }  // namespace quorl

@@ -2,6 +2,7 @@
 // validation and sanitising.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "foundation/String.h"
 #include "Rounds.h"
+#include "ShownText.h"
 
 namespace quorl {
 namespace {
@@ -246,13 +248,22 @@ TEST(StringUtf8Test, LineOfEscapesWhatCouldPassForAnotherText) {
       {"\xC2\x80\xC2\x85\xC2\x9F\xC2\xA0", kNotFound, "\\xC2\\x80\\xC2\\x85\\xC2\\x9F\xC2\xA0"},  // C1; no-break space stays
       // The bidirectional controls; the characters next to them stay.
       {"\xD8\x9B\xD8\x9C\xD8\x9D", kNotFound, "\xD8\x9B\\xD8\\x9C\xD8\x9D"},                  // U+061C
-      {"\xE2\x80\x8D\xE2\x80\x8E\xE2\x80\x8F\xE2\x80\x90", kNotFound,
-       "\xE2\x80\x8D\\xE2\\x80\\x8E\\xE2\\x80\\x8F\xE2\x80\x90"},                             // U+200E, U+200F
+      {"\xE2\x80\x90\xE2\x80\x8E\xE2\x80\x8F\xE2\x80\x90", kNotFound,
+       "\xE2\x80\x90\\xE2\\x80\\x8E\\xE2\\x80\\x8F\xE2\x80\x90"},                             // U+200E, U+200F
       {"\xE2\x80\xA7\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAA", kNotFound,
        "\xE2\x80\xA7\\xE2\\x80\\xA8\\xE2\\x80\\xA9\\xE2\\x80\\xAA"},                           // U+2028 to U+202A
       {"\xE2\x80\xAE\xE2\x80\xAF", kNotFound, "\\xE2\\x80\\xAE\xE2\x80\xAF"},                 // U+202E
-      {"\xE2\x81\xA5\xE2\x81\xA6\xE2\x81\xA9\xE2\x81\xAA", kNotFound,
-       "\xE2\x81\xA5\\xE2\\x81\\xA6\\xE2\\x81\\xA9\xE2\x81\xAA"},                             // U+2066, U+2069
+      {"\xE2\x81\x9F\xE2\x81\xA6\xE2\x81\xA9\xE2\x81\xB0", kNotFound,
+       "\xE2\x81\x9F\\xE2\\x81\\xA6\\xE2\\x81\\xA9\xE2\x81\xB0"},                             // U+2066, U+2069
+      // Every format character, and what Unicode has shown as nothing; the spaces stay.
+      {"a\xC2\xAD" "b\xE2\x80\x8B\xEF\xBB\xBF\xE2\x81\xA0 \xC2\xA0", kNotFound,
+       "a\\xC2\\xADb\\xE2\\x80\\x8B\\xEF\\xBB\\xBF\\xE2\\x81\\xA0 \xC2\xA0"},  // U+00AD, U+200B, U+FEFF, U+2060
+      {"\xF3\xA0\x81\x81\xF3\xA0\x80\x81", kNotFound, "\\xF3\\xA0\\x81\\x81\\xF3\\xA0\\x80\\x81"},  // tags
+      {"\xEF\xB8\x8F\xE3\x85\xA4\xEF\xB7\x90\xEF\xBF\xBE", kNotFound,
+       "\\xEF\\xB8\\x8F\\xE3\\x85\\xA4\\xEF\\xB7\\x90\\xEF\\xBF\\xBE"},  // U+FE0F, U+3164, U+FDD0, U+FFFE
+      {"\xED\xA0\x80", kNotFound, "\\xED\\xA0\\x80"},  // a surrogate is no UTF-8
+      // An ellipsis of the text is no cut.
+      {"wait\xE2\x80\xA6", kNotFound, "wait\\\xE2\x80\xA6"}, {"wait\xE2\x80\xA6", 4, "wait" + kCut},
       {"\xFF\xE2\x82" "a\x80", kNotFound, "\\xFF\\xE2\\x82a\\x80"},                           // not UTF-8
       // The limit counts the text's bytes; a character across it goes whole.
       {"abcdef", 3, "abc" + kCut}, {"abc", 3, "abc"}, {"ab\xC3\xA9", 3, "ab" + kCut},
@@ -262,34 +273,70 @@ TEST(StringUtf8Test, LineOfEscapesWhatCouldPassForAnotherText) {
     EXPECT_EQ(str(Stdio::lineOf(S(c.in), c.limit)), c.line) << testing::PrintToString(c.in);
   }
   EXPECT_EQ(str(Stdio::lineOf(nullptr)), "");
-  // Quoted into a line that is escaped whole: cut the same way, nothing escaped.
-  EXPECT_EQ(str(Stdio::quote(S("a\n\\" + std::string(600, 'q')))), "a\n\\" + std::string(509, 'q') + kCut);
+  // Quoted into a line of the program's words: shown the same way, its first 512 bytes by default.
+  EXPECT_EQ(str(Stdio::quote(S("a\n\\" + std::string(600, 'q')))), "a\\n\\\\" + std::string(509, 'q') + kCut);
   EXPECT_EQ(str(Stdio::quote(S("ab\xC3\xA9"), 3)), "ab" + kCut);
   EXPECT_EQ(str(Stdio::quote(S(std::string(512, 'q')))), std::string(512, 'q'));
   EXPECT_EQ(str(Stdio::quote(nullptr)), "");
 }
 
-// The escapes of a line read back to bytes; false for a backslash that begins no escape.
-bool unescaped(const std::string& line, std::string& out) {
-  out.clear();
-  for (size_t i = 0; i < line.size(); i++) {
-    if (line[i] != '\\') {
-      out += line[i];
-      continue;
-    }
-    if (i + 1 >= line.size()) return false;
-    const char e = line[++i];
-    if (e == '\\' || e == 'n' || e == 'r' || e == 't') {
-      out += e == '\\' ? '\\' : e == 'n' ? '\n' : e == 'r' ? '\r' : '\t';
-      continue;
-    }
-    if (e != 'x' || i + 2 >= line.size()) return false;
-    const std::string hex = line.substr(i + 1, 2);
-    if (hex.find_first_not_of("0123456789ABCDEF") != std::string::npos) return false;
-    out += char(std::stoi(hex, nullptr, 16));
-    i += 2;
+bool unescaped(const std::string& line, std::string& out) { return test::readShown(line, out); }
+
+// The characters lineOf shows escaped, listed here apart from the program's
+// own table: ranges "FIRST-LAST" or single code points, in hex.
+struct Listed {
+  uint32_t first, last;
+};
+std::vector<Listed> listed(const char* text) {
+  std::vector<Listed> out;
+  for (const char* p = text; *p;) {
+    char* end = nullptr;
+    const uint32_t first = uint32_t(std::strtoul(p, &end, 16));
+    uint32_t last = first;
+    if (*end == '-') last = uint32_t(std::strtoul(end + 1, &end, 16));
+    out.push_back({first, last});
+    p = end;
+    while (*p == ' ') p++;
   }
-  return true;
+  return out;
+}
+// Unicode's format characters (category Cf): those that reorder the text
+// around them, the invisible ones, the Arabic, Syriac, Kaithi and Egyptian
+// marks, the shorthand format controls, the musical ones and the tags.
+const std::vector<Listed> kFormatListed = listed(
+    "061C 200E 200F 202A-202E 2066-2069 00AD 180E 200B-200D 2060-2064 206A-206F FEFF FFF9-FFFB "
+    "0600-0605 06DD 070F 0890-0891 08E2 110BD 110CD 13430-1343F 1BCA0-1BCA3 1D173-1D17A E0001 E0020-E007F");
+// Shown as nothing all the same: Unicode's default ignorable code points
+// outside Cf (variation selectors, Hangul fillers, the unassigned ones kept
+// for the kind), and the noncharacters.
+const std::vector<Listed> kInvisibleListed = listed(
+    "034F 115F-1160 17B4-17B5 180B-180D 180F 2065 3164 FE00-FE0F FFA0 FFF0-FFF8 E0000 E0002-E001F E0080-E0FFF "
+    "FDD0-FDEF FFFE-FFFF 1FFFE-1FFFF 2FFFE-2FFFF 3FFFE-3FFFF 4FFFE-4FFFF 5FFFE-5FFFF 6FFFE-6FFFF 7FFFE-7FFFF "
+    "8FFFE-8FFFF 9FFFE-9FFFF AFFFE-AFFFF BFFFE-BFFFF CFFFE-CFFFF DFFFE-DFFFF EFFFE-EFFFF FFFFE-FFFFF "
+    "10FFFE-10FFFF");
+// Controls, the line and paragraph separators.
+const std::vector<Listed> kControlsListed = listed("0000-001F 007F-009F 2028-2029");
+
+bool isListed(const std::vector<Listed>& list, uint32_t c) {
+  return std::any_of(list.begin(), list.end(), [c](const Listed& r) { return c >= r.first && c <= r.last; });
+}
+// A character that no shown line holds as itself.
+bool neverShown(uint32_t c) {
+  return isListed(kControlsListed, c) || isListed(kFormatListed, c) || isListed(kInvisibleListed, c);
+}
+
+// The escaped characters are exactly those listed, and the backslash and the
+// ellipsis, which stand for themselves after a backslash. The list holds
+// every format character of Unicode 15.1, 170 of them.
+TEST(StringUtf8Test, EveryFormatCharacterAndNothingElseIsEscaped) {
+  uint32_t formats = 0;
+  for (const Listed& r : kFormatListed) formats += r.last - r.first + 1;
+  EXPECT_EQ(formats, 170u);
+  for (uint32_t c = 0; c <= 0x10FFFF; c++) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    const bool expected = neverShown(c) || c == '\\' || c == 0x2026;
+    ASSERT_EQ(Stdio::_escapes(c), expected) << "U+" << std::hex << c;
+  }
 }
 
 // Any bytes: one valid UTF-8 line without controls whose escapes read back to them; cut, to a prefix of them.
@@ -298,22 +345,32 @@ TEST(StringUtf8Test, LineOfIsOneSafeLineThatReadsBack) {
   const std::vector<std::string> pieces = {
       "\\", "x", "1B", "n", "\x1B", "\n", "\r", "\t", std::string(1, '\0'), "\x7F", "\xC2\x85", "\xC2\x9B",
       "\xD8\x9C", "\xE2\x80\x8E", "\xE2\x80\x8F", "\xE2\x80\xA8", "\xE2\x80\xAE", "\xE2\x81\xA6", "\xE2\x81\xA9",
-      "\xC3\xA9", "\xF0\x9F\x98\x80", "\xE2\x82", "\xFF", "\x80", "\xE2\x80\xA6"};
+      "\xC3\xA9", "\xF0\x9F\x98\x80", "\xE2\x82", "\xFF", "\x80", "\xE2\x80\xA6", "\xED\xA0\x80", "\xED\xBF\xBF"};
+  std::vector<Listed> ranges = kFormatListed;
+  ranges.insert(ranges.end(), kInvisibleListed.begin(), kInvisibleListed.end());
   const int rounds = test::rounds(20000);
-  const auto forbidden = [](uint32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
-           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-  };
   for (int round = 0; round < rounds; round++) {
     std::string in;
-    for (uint32_t n = rng() % 24; n-- > 0;)
-      in += rng() % 3 == 0 ? std::string(1, char(rng())) : pieces[rng() % pieces.size()];
+    for (uint32_t n = rng() % 24; n-- > 0;) {
+      const uint32_t pick = rng() % 4;
+      if (pick == 0) {
+        in += std::string(1, char(rng()));
+      } else if (pick == 1) {  // a character of the listed ranges, or one just outside
+        const Listed& r = ranges[rng() % ranges.size()];
+        const uint32_t c = r.first + rng() % (r.last - r.first + 3) - 1;
+        Ref<String> one = make<String>();
+        one->appendChar(std::min<uint32_t>(c, 0x10FFFF));
+        in += str(one);
+      } else {
+        in += pieces[rng() % pieces.size()];
+      }
+    }
     const std::string line = str(Stdio::lineOf(S(in)));
     ASSERT_TRUE(S(line)->isValidUtf8()) << testing::PrintToString(in);
     const auto* bytes = reinterpret_cast<const uint8_t*>(line.data());
     for (uint32_t i = 0, c = 0, n; i < line.size(); i += n) {
       n = String::_decodeUtf8(bytes + i, uint32_t(line.size() - i), &c);
-      ASSERT_FALSE(forbidden(c)) << testing::PrintToString(in) << " shows U+" << std::hex << c;
+      ASSERT_FALSE(neverShown(c)) << testing::PrintToString(in) << " shows U+" << std::hex << c;
     }
     std::string back;
     ASSERT_TRUE(unescaped(line, back)) << testing::PrintToString(in);
@@ -326,6 +383,111 @@ TEST(StringUtf8Test, LineOfIsOneSafeLineThatReadsBack) {
     ASSERT_EQ(cut.substr(0, cut.size() - mark.size()) + mark, cut);
     ASSERT_TRUE(unescaped(cut.substr(0, cut.size() - mark.size()), back));
     ASSERT_EQ(back, in.substr(0, keep)) << testing::PrintToString(in) << " cut at " << limit;
+  }
+}
+
+// Two outside texts read the same only when they are the same, or when both
+// were cut at the same place: a whole text never reads as a cut one, whatever
+// it ends in, and what a quote shows reads back to the bytes it kept.
+TEST(StringUtf8Test, QuotesOfDifferentTextsReadApart) {
+  std::mt19937 rng(46);
+  const std::vector<std::string> pieces = {"a", "b", "\\", "\xE2\x80\xA6", "\\\xE2\x80\xA6", "\n", "\\n", "x",
+                                           "\xE2\x80\x8B", "\xC3\xA9", "\xE2", "\xFF", " "};
+  const auto text = [&] {
+    std::string t;
+    for (uint32_t n = rng() % 12; n-- > 0;) t += pieces[rng() % pieces.size()];
+    return t;
+  };
+  const int rounds = test::rounds(20000);
+  for (int round = 0; round < rounds; round++) {
+    const uint32_t limit = rng() % 16;
+    const std::string a = text();
+    std::string b;
+    switch (rng() % 4) {  // texts near a: a's kept bytes with an ellipsis, or with more after them
+      case 0: b = a.substr(0, String::utf8Prefix(a.data(), a.size(), limit)) + "\xE2\x80\xA6"; break;
+      case 1: b = a + text(); break;
+      case 2: b = a.substr(0, rng() % (a.size() + 1)) + text(); break;
+      default: b = text();
+    }
+    const std::string qa = str(Stdio::quote(S(a), limit)), qb = str(Stdio::quote(S(b), limit));
+    const size_t keepA = String::utf8Prefix(a.data(), a.size(), limit);
+    const size_t keepB = String::utf8Prefix(b.data(), b.size(), limit);
+    const bool cutA = keepA < a.size(), cutB = keepB < b.size();
+    const bool alike = cutA == cutB && a.substr(0, keepA) == b.substr(0, keepB) && (cutA || a == b);
+    ASSERT_EQ(qa == qb, alike) << testing::PrintToString(a) << " " << testing::PrintToString(b) << " " << limit;
+    std::string back;
+    int cuts = 0;
+    ASSERT_TRUE(test::readShown(qa, back, &cuts)) << testing::PrintToString(qa);
+    ASSERT_EQ(back, a.substr(0, keepA));
+    ASSERT_EQ(cuts, cutA ? 1 : 0) << testing::PrintToString(a) << " " << limit;
+    ASSERT_TRUE(!cutA || (qa.size() >= 3 && qa.compare(qa.size() - 3, 3, "\xE2\x80\xA6") == 0));
+  }
+}
+
+// A line of the program's words and quoted texts is shown as it is; what
+// came in unquoted is escaped still, and a long line is cut between two
+// characters or escapes, never inside one.
+TEST(StringUtf8Test, LineOfQuotedKeepsQuotesAndEscapesTheRest) {
+  const std::string kCut = "\xE2\x80\xA6";
+  const std::string quoted = str(Stdio::quote(S("a\\b\n\xE2\x80\xAE\xE2\x80\xA6\xFF")));
+  ASSERT_EQ(quoted, "a\\\\b\\n\\xE2\\x80\\xAE\\\xE2\x80\xA6\\xFF");
+  const struct {
+    std::string line;
+    uint32_t limit;
+    std::string shown;
+  } cases[] = {
+      {"Opened 2 runs: " + quoted, kNotFound, "Opened 2 runs: " + quoted},
+      {"Cut: abc" + kCut, kNotFound, "Cut: abc" + kCut},
+      // Unquoted: controls, format characters and stray bytes escaped, a stray backslash too.
+      {"two\nlines\x1B[2J", kNotFound, "two\\nlines\\x1B[2J"},
+      {"x\xE2\x80\x8By\xFE", kNotFound, "x\\xE2\\x80\\x8By\\xFE"},
+      {"C:\\Users \\q \\x1b \\x4", kNotFound, "C:\\\\Users \\\\q \\\\x1b \\\\x4"},
+      // Cut within the limit, before an escape or character that would cross it.
+      {"ab\\xE2\\x80\\xAE", 5, "ab" + kCut}, {"ab\\xE2\\x80\\xAE", 6, "ab\\xE2" + kCut},
+      {"ab\\\xE2\x80\xA6", 5, "ab" + kCut}, {"ab\\\xE2\x80\xA6", 6, "ab\\\xE2\x80\xA6"}, {"ab\\\\", 3, "ab" + kCut},
+      {"", 0, ""},
+  };
+  for (const auto& k : cases) {
+    EXPECT_EQ(str(Stdio::lineOfQuoted(S(k.line), k.limit)), k.shown) << testing::PrintToString(k.line);
+  }
+  EXPECT_EQ(str(Stdio::lineOfQuoted(nullptr)), "");
+}
+
+// Words and random outside texts quoted after them: the line is shown as
+// made when it fits, else its longest prefix within the limit that ends
+// between two characters or escapes, marked as cut; it reads back to the
+// words and the kept bytes of the texts.
+TEST(StringUtf8Test, LinesOfQuotedTextsAreCutBetweenEscapes) {
+  std::mt19937 rng(47);
+  const std::vector<std::string> pieces = {"a", "\\", "\xE2\x80\xA6", "\n", "\x1B", "\xE2\x80\xAE", "\xC3\xA9",
+                                           "\xF0\x9F\x98\x80", "\xFF", "\xF3\xA0\x80\x81"};
+  const int rounds = test::rounds(5000);
+  for (int round = 0; round < rounds; round++) {
+    std::string line = "Words " + std::to_string(round), expected = line;
+    for (uint32_t parts = 1 + rng() % 3; parts-- > 0;) {
+      std::string text;
+      for (uint32_t n = rng() % 20; n-- > 0;) text += pieces[rng() % pieces.size()];
+      const uint32_t quoteLimit = rng() % 40;
+      line += ": " + str(Stdio::quote(S(text), quoteLimit));
+      expected += ": " + text.substr(0, String::utf8Prefix(text.data(), text.size(), quoteLimit));
+    }
+    std::string back, all;
+    int cuts = 0;
+    ASSERT_TRUE(test::readShown(line, all, &cuts));
+    ASSERT_EQ(all, expected);
+    const uint32_t limit = rng() % 2 ? kNotFound : rng() % 160;
+    const std::string shown = str(Stdio::lineOfQuoted(S(line), limit));
+    if (line.size() <= limit) {
+      ASSERT_EQ(shown, line);
+      continue;
+    }
+    ASSERT_GE(shown.size(), 3u);
+    ASSERT_EQ(shown.substr(shown.size() - 3), "\xE2\x80\xA6");
+    const std::string kept = shown.substr(0, shown.size() - 3);
+    ASSERT_EQ(line.compare(0, kept.size(), kept), 0) << line << " | " << shown;
+    ASSERT_LE(kept.size(), limit);
+    ASSERT_GT(kept.size() + 4, limit) << line << " | " << shown;  // no unit is longer than 4 bytes
+    ASSERT_TRUE(test::readShown(kept, back, &cuts)) << shown;  // no escape is split
   }
 }
 

@@ -70,7 +70,7 @@ TEST_F(FetchTest, WithoutATransportCompletesAtOnce) {
   ASSERT_EQ(log->lines.size(), 1u);
   EXPECT_EQ(log->lines[0].first, 2);
   EXPECT_EQ(log->lines[0].second,
-            "Url.fetch(http://example.invalid/x): no transport for this URL - completing with status 0");
+            "Url.fetch: no transport for this URL - completing with status 0: http://example.invalid/x");
   // The token is no longer pending: completing it again does nothing.
   Url::complete(token, 200, String::withCString("late"));
   EXPECT_EQ(results->got.size(), 1u);

@@ -329,7 +329,7 @@ TEST_F(MainWindowTest, AFileNamedInAnyScriptOnTheCommandLineOpensAndNamesItselfI
   std::replace(program.begin(), program.end(), L'/', L'\\');
   DWORD status = 99;
   const std::string printed = runProgram(L"\"" + program + L"\" --selftest \"" + path + L"\"", status);
-  const char* opened = "Opened r\xC3\xA9sum\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.json (19 runs)";
+  const char* opened = "Opened 19 runs: r\xC3\xA9sum\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.json";
   EXPECT_EQ(printed.substr(0, printed.find('\n')), opened) << printed;
   EXPECT_EQ(status, 0u) << printed;
   // The same name opened in this window shows in its status line.
