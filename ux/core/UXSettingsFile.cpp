@@ -12,13 +12,14 @@ uint32_t gUXSettingsLockWaitMs = kUXSettingsLockWaitMs;
 
 namespace {
 
-// Tries the lock until it is had or the wait is over: a lock another
-// instance never lets go of costs a change the wait, never the program.
-UXFileFailure takeLock(UXSettingsFileCalls& calls) {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(gUXSettingsLockWaitMs);
+using Clock = std::chrono::steady_clock;
+
+// Tries a step (the lock, the replacement) until it is not busy or the
+// change's wait is over: a lock another instance never lets go of costs a
+// change the wait, never the program.
+UXFileFailure untilNotBusy(const std::function<UXFileFailure()>& step, Clock::time_point end) {
   for (;;) {
-    const UXFileFailure why = calls.tryLock();
+    const UXFileFailure why = step();
     if (why != UXFileFailure::busy || Clock::now() >= end) return why;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -154,14 +155,17 @@ UXFileFailure uxSettingsRead(UXSettingsFileCalls& calls, UXSettings& out) {
 UXFileFailure uxSettingsChangeFile(UXSettingsFileCalls& calls, const std::function<bool(UXSettings&)>& apply,
                                    UXSettings& settings) {
   if (const UXFileFailure why = calls.resolve(); why != UXFileFailure::none) return why;
-  if (const UXFileFailure why = takeLock(calls); why != UXFileFailure::none) return why;
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(gUXSettingsLockWaitMs);
+  if (const UXFileFailure why = untilNotBusy([&] { return calls.tryLock(); }, end); why != UXFileFailure::none)
+    return why;
   UXSettings now;
   UXSettingsFormat format = calls.newFileFormat();
   if (const UXFileFailure why = readSettings(calls, now, format); why != UXFileFailure::none) return why;
   if (apply(now)) {
     const std::string bytes = uxSettingsEncode(uxSettingsText(now), format);
     if (bytes.size() > kUXSettingsFileCap) return UXFileFailure::tooLarge;
-    if (const UXFileFailure why = calls.replace(bytes); why != UXFileFailure::none) return why;
+    if (const UXFileFailure why = untilNotBusy([&] { return calls.replace(bytes); }, end); why != UXFileFailure::none)
+      return why;
   }
   settings = std::move(now);
   return UXFileFailure::none;

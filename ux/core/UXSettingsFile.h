@@ -80,8 +80,9 @@ std::string uxSettingsEncode(std::string_view text, UXSettingsFormat format);
 // answers whether any of them changed what the settings hold.
 bool uxSettingsApply(UXSettings& settings, const std::string& section, const std::vector<UXSettingChange>& changes);
 
-// How long a change waits for the lock another instance holds, in
-// milliseconds, before it answers false with UXFileFailure::busy.
+// How long a change waits for the lock another instance holds, and for
+// its file to be let go of, in milliseconds, before it answers false with
+// UXFileFailure::busy.
 constexpr uint32_t kUXSettingsLockWaitMs = 5000;
 // The wait that changes use: kUXSettingsLockWaitMs, which tests shorten.
 extern uint32_t gUXSettingsLockWaitMs;
@@ -107,7 +108,9 @@ class UXSettingsFileCalls {
   // After resolve, the file it named.
   virtual UXFileFailure read(std::string& bytes) = 0;
   // Puts `bytes` in the place of the file resolve named, whole, or answers
-  // why not with the old file as it was.
+  // why not with the old file as it was: busy while another program has the
+  // file open and the system moves no file over an open one (Windows), which
+  // the change tries again within the wait it gives the lock.
   virtual UXFileFailure replace(const std::string& bytes) = 0;
 };
 

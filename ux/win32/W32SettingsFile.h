@@ -26,6 +26,26 @@
 
 namespace quorl {
 
+// The sibling write of a settings file. Windows moves no file over one that
+// another program has open, even for a moment (another instance reading
+// it, or finding where it is): such a refusal answers busy, which the
+// change tries again. A read-only file's refusal stays permission.
+class W32SettingsSibling : public W32SiblingCopy {
+ public:
+  explicit W32SettingsSibling(const std::wstring& target) : W32SiblingCopy(target), target_(target) {}
+  UXFileFailure place(const std::string& sibling, bool replace) override {
+    const UXFileFailure why = W32SiblingCopy::place(sibling, replace);
+    if (why != UXFileFailure::permission) return why;
+    const DWORD attributes = GetFileAttributesW(target_.c_str());
+    const bool held = attributes != INVALID_FILE_ATTRIBUTES &&
+                      !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+    return held ? UXFileFailure::busy : why;
+  }
+
+ private:
+  std::wstring target_;
+};
+
 class W32SettingsCalls final : public UXSettingsFileCalls {
  public:
   // `path` as the wide file calls take it (its long form past MAX_PATH).
@@ -85,7 +105,7 @@ class W32SettingsCalls final : public UXSettingsFileCalls {
   }
 
   UXFileFailure replace(const std::string& bytes) override {
-    UXSiblingWrite<W32SiblingCopy> copy(bytes, file_);
+    UXSiblingWrite<W32SettingsSibling> copy(bytes, file_);
     return uxCopyThroughSibling(copy, uxSiblingFolder(WideText::utf8(file_.c_str()), true), true);
   }
 

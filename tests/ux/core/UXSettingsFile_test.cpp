@@ -267,15 +267,18 @@ TEST(UXSettingsFile, AChangeIsNotMadeWhenItsFileWouldBeTooLargeToRead) {
   EXPECT_EQ(file.bytes->size(), kUXSettingsFileCap - 100 + 77);  // "[big]\n" "v=" "\n" "[ui]\n" "k=" "\n" and 60
 }
 
-// Calls whose lock another instance holds for `busy` tries.
+// Calls whose lock another instance holds for `busy` tries, and whose file another program holds open for
+// `open` tries of its replacement.
 struct HeldLock : UXSettingsFileCalls {
-  explicit HeldLock(int n) : busy(n) {}
+  explicit HeldLock(int n, int o = 0) : busy(n), open(o) {}
   UXFileFailure resolve() override { return UXFileFailure::none; }
   UXSettingsFormat newFileFormat() const override { return kUXSettingsPlainFormat; }
   UXFileFailure tryLock() override { return ++tries <= busy ? UXFileFailure::busy : UXFileFailure::none; }
   UXFileFailure read(std::string& text) override { return text = "[ui]\nsize=10\n", UXFileFailure::none; }
-  UXFileFailure replace(const std::string& text) override { return written = text, UXFileFailure::none; }
-  int busy, tries = 0;
+  UXFileFailure replace(const std::string& text) override {
+    return ++replaces <= open ? UXFileFailure::busy : (written = text, UXFileFailure::none);
+  }
+  int busy, open, tries = 0, replaces = 0;
   std::string written;
 };
 
@@ -294,11 +297,17 @@ TEST(UXSettingsFile, ALockIsWaitedForOnlySoLong) {
   HeldLock never(1 << 30);
   EXPECT_EQ(uxSettingsChangeFile(never, set, settings), UXFileFailure::busy);
   EXPECT_LE(never.tries, 7);
+  // A file held open is waited for as the lock is, within the same wait.
+  HeldLock openThroughout(0, 1 << 30);
+  EXPECT_EQ(uxSettingsChangeFile(openThroughout, set, settings), UXFileFailure::busy);
+  EXPECT_LE(openThroughout.replaces, 7);
+  EXPECT_EQ(openThroughout.written, "");
   gUXSettingsLockWaitMs = 60000;
-  HeldLock letGo(3);
+  HeldLock letGo(3, 2);
   EXPECT_EQ(uxSettingsChangeFile(letGo, set, settings), UXFileFailure::none);
   gUXSettingsLockWaitMs = kUXSettingsLockWaitMs;
   EXPECT_EQ(letGo.tries, 4);
+  EXPECT_EQ(letGo.replaces, 3);
   EXPECT_EQ(letGo.written, "[ui]\nsize=12\n");
   EXPECT_EQ(settings, (UXSettings{{"ui\nsize", "12"}}));
 }
