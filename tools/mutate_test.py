@@ -28,7 +28,8 @@ FILES = {
 project(fake CXX)
 set(CMAKE_CXX_STANDARD 17)
 find_package(GTest REQUIRED)
-add_library(calc STATIC lib/calc.cpp lib/other.cpp)
+file(GLOB sources CONFIGURE_DEPENDS lib/*.cpp)  # as the project globs its sources
+add_library(calc STATIC ${sources})
 target_include_directories(calc PUBLIC lib)
 add_subdirectory(tests)
 """,
