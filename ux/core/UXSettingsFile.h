@@ -122,8 +122,9 @@ UXFileFailure uxSettingsRead(UXSettingsFileCalls& calls, UXSettings& out);
 // One change of the file: the file named, the lock beside it (waited for),
 // the settings as the file holds them now, `apply` (which answers whether
 // it changed anything) and, when it did, the replacement in the file's own
-// form (newFileFormat for a file that was not there or empty). `settings` takes the file's new settings
-// when the answer is none; a failure leaves it alone.
+// form (newFileFormat for a file that was not there or empty). `settings`
+// takes the file's new settings when the answer is none; a failure leaves
+// it alone.
 UXFileFailure uxSettingsChangeFile(UXSettingsFileCalls& calls, const std::function<bool(UXSettings&)>& apply,
                                    UXSettings& settings);
 

@@ -3,9 +3,9 @@
 // lock waited for a bounded time, the whole new file written beside the old
 // one and moved over it), through the calls of W32SettingsFile.h. A file it
 // makes is UTF-16, so values, keys and sections in any script survive, and
-// one in UTF-8 (the native build's) stays UTF-8. A
-// stored value that is exactly the one byte 0x01 reads as no value, as the
-// system's profile calls read it.
+// one in UTF-8 (the native build's) stays UTF-8. A stored value that is
+// exactly the one byte 0x01 reads as no value, as the system's profile
+// calls read it.
 #include <windows.h>
 
 #include <cstring>
