@@ -113,6 +113,7 @@ TEST(UXSettingsFile, AFilesFormIsToldAndBytesThatAreNoTextAreRefused) {
     const char* read;
   } cases[] = {
       {"", true, unset, ""}, {"k=v\r\nb=2\n", true, {E::utf8, true}, "k=v\r\nb=2\n"}, {"k=v", true, {E::utf8, false}, "k=v"},
+      {"\r\nk=v", true, {E::utf8, true}, "\r\nk=v"},
       {"\xEF\xBB\xBF[ui]\nk=\xC3\xA9", true, {E::utf8Mark, false}, "[ui]\nk=\xC3\xA9"}, {"\xFF\xFE", true, {E::utf16, true}, ""},
       {test::utf16FileBytes(u"k=\u00E9\n"), true, {E::utf16, false}, "k=\xC3\xA9\n"},
       {test::utf16FileBytes(u"k=v").substr(0, 7), false, unset, ""},                  // an odd length
