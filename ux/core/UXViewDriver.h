@@ -127,6 +127,7 @@ enum class UXFileFailure : uint8_t {
   deviceName,     // a name Windows keeps for a device (NUL, aux.json): no file is reached by it
   linkAsTarget,   // a link the system reaches only as what it leads to (Wine's host links): left alone
   busy,           // another instance held the file's lock for longer than a change waits
+  notText,        // the file's bytes are no text this program reads (UTF-8, or UTF-16 with its mark)
   unknown,
 };
 

@@ -26,11 +26,11 @@ inline fs::path pathOf(const char* s) {
 UXFileFailure failureOf(std::error_code ec, bool source);
 
 // The system calls of a change of the settings file at `path`
-// (UXSettingsFile.h): on POSIX a private lock file beside it (mode 0600,
-// the user's own), the file read as every file is, and a replacement of
-// the file behind the links at the path (so that the links stay) through a
-// new sibling that keeps a replaced file's permissions and group; on
-// Windows W32SettingsFile.h.
+// (UXSettingsFile.h): on POSIX the file behind the links at the path, a
+// private lock file beside it (mode 0600, the user's own), the file read as
+// every file is, and its replacement (so that the links stay) through a new
+// sibling that keeps a replaced file's permissions and group; a file made
+// is UTF-8; on Windows W32SettingsFile.h.
 std::unique_ptr<UXSettingsFileCalls> settingsFileCalls(const std::string& path);
 
 }  // namespace quorl::headless

@@ -329,8 +329,9 @@ namespace {
 
 // The file a settings path stands for: the last target of the links at it
 // (a relative target taken from its link's folder), which is replaced so
-// that the links stay (one into the user's own folder of settings, say).
-// Empty when the links go round.
+// that the links stay (one into the user's own folder of settings, say),
+// and beside which the lock is taken, so that every path to the file shares
+// one lock. Empty when the links go round.
 fs::path fileBehind(fs::path path) {
   for (int hops = 0; hops < 40; ++hops) {
     std::error_code ec;
@@ -344,19 +345,32 @@ fs::path fileBehind(fs::path path) {
 
 class PosixSettingsCalls final : public UXSettingsFileCalls {
  public:
-  explicit PosixSettingsCalls(std::string path) : path_(std::move(path)) {}
+  explicit PosixSettingsCalls(std::string path) : path_(std::move(path)), file_(path_) {}
   ~PosixSettingsCalls() override {
     if (lock_ >= 0) ::close(lock_);
   }
 
+  UXFileFailure resolve() override {
+    const fs::path path = pathOf(path_.c_str()), behind = fileBehind(path);
+    if (behind.empty()) return UXFileFailure::linkLoop;
+    std::error_code ec;
+    if (behind != path && fs::symlink_status(behind, ec).type() == fs::file_type::not_found)
+      return UXFileFailure::brokenLink;
+    file_ = behind.string();
+    return UXFileFailure::none;
+  }
+
+  UXSettingsFormat newFileFormat() const override { return kUXSettingsPlainFormat; }
+
   // The lock file is made private, and one another user made is refused:
-  // whoever may open it could hold every change up.
+  // whoever may open it could hold every change up. The settings' own
+  // folder is made when missing; a link's target's folder is never made.
   UXFileFailure tryLock() override {
     if (lock_ < 0) {
       std::error_code ec;
       if (const fs::path file = pathOf(path_.c_str()); file.has_parent_path())
         fs::create_directories(file.parent_path(), ec);
-      const std::string name = path_ + ".lock";
+      const std::string name = file_ + ".lock";
       lock_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
       if (lock_ < 0) return failureOfErrno(false);
       struct stat info;
@@ -370,25 +384,26 @@ class PosixSettingsCalls final : public UXSettingsFileCalls {
   }
 
   // Read as every file is: a pipe or a device in its place is no settings
-  // file, and no settings file is larger than a few kilobytes. Only a path
-  // where nothing stands is gone: a link that leads nowhere is a file that
-  // could not be read, and writing would make one where it points. A file
-  // another instance made between the failed open and the look at the path
-  // is read again.
-  UXFileFailure read(std::string& text) override {
+  // file. Only a path where nothing stands is gone: a link that leads
+  // nowhere is a file that could not be read, and writing would make one
+  // where it points. A file another instance made between the failed open
+  // and the look at the path is read again.
+  UXFileFailure read(std::string& bytes) override {
     FileFailure why = FileFailure::none;
     for (int attempt = 0; attempt < 2; ++attempt) {
-      const Ref<String> got = Files::readText(String::withBytes(path_.data(), uint32_t(path_.size())), 1u << 20, &why);
+      const Ref<String> got =
+          Files::readText(String::withBytes(file_.data(), uint32_t(file_.size())), kUXSettingsFileCap, &why);
       if (got) {
-        text = got->view();
+        bytes = got->view();
         return UXFileFailure::none;
       }
       std::error_code ec;
-      if (fs::symlink_status(pathOf(path_.c_str()), ec).type() == fs::file_type::not_found) return UXFileFailure::gone;
+      if (fs::symlink_status(pathOf(file_.c_str()), ec).type() == fs::file_type::not_found) return UXFileFailure::gone;
     }
     switch (why) {
       case FileFailure::missing: return UXFileFailure::brokenLink;
-      case FileFailure::cannotOpen: return UXFileFailure::permission;
+      case FileFailure::cannotOpen:
+        return fileBehind(pathOf(file_.c_str())).empty() ? UXFileFailure::linkLoop : UXFileFailure::permission;
       case FileFailure::folder: return UXFileFailure::isFolder;
       case FileFailure::notRegular: return UXFileFailure::notRegular;
       case FileFailure::tooLarge: return UXFileFailure::tooLarge;
@@ -399,20 +414,18 @@ class PosixSettingsCalls final : public UXSettingsFileCalls {
   // Written as a copy is: a replaced file's permissions and group are kept
   // (a private file stays private), a new file has those of any new file
   // (0666, which the system cuts by the umask).
-  UXFileFailure replace(const std::string& text) override {
-    const fs::path target = fileBehind(pathOf(path_.c_str()));
-    if (target.empty()) return UXFileFailure::linkLoop;
-    const std::string path = target.string();
+  UXFileFailure replace(const std::string& bytes) override {
     struct stat model {};
-    const bool replacing = ::stat(path.c_str(), &model) == 0;
+    const bool replacing = ::stat(file_.c_str(), &model) == 0;
     if (!replacing) model.st_mode = S_IFREG | 0666;
-    UXSiblingWrite<PosixCopy> copy(text, -1, replacing ? Keeps::oldFile : Keeps::newFile, model, path.c_str());
-    return uxCopyThroughSibling(copy, uxSiblingFolder(path, false), true);
+    UXSiblingWrite<PosixCopy> copy(bytes, -1, replacing ? Keeps::oldFile : Keeps::newFile, model, file_.c_str());
+    return uxCopyThroughSibling(copy, uxSiblingFolder(file_, false), true);
   }
 
  private:
   std::string path_;
-  int lock_ = -1;  // the lock file, held locked from the first tryLock that answers none
+  std::string file_;  // the file behind the links at path_, once resolved
+  int lock_ = -1;     // the lock file, held locked from the first tryLock that answers none
 };
 
 }  // namespace

@@ -267,6 +267,7 @@ const char* UXFilePanel::failureText(UXFileFailure failure) {
     case UXFileFailure::deviceName: return "It is a device name Windows reserves.";
     case UXFileFailure::linkAsTarget: return "It is a link this system reaches only as what it leads to.";
     case UXFileFailure::busy: return "Another program holds it locked.";
+    case UXFileFailure::notText: return "It holds no text this program can read.";
     default: return "";
   }
 }

@@ -66,6 +66,21 @@ inline bool w32IsFile(HANDLE file, const UXFileIdentity* identity) {
   return identity && w32HandleIdentity(file, found) && found == *identity;
 }
 
+// The name the system gives an open file, every link on the way to it
+// followed ("\\?\C:\...", which the wide calls take at any length), or
+// empty when it gives none.
+inline std::wstring w32FinalPathOf(HANDLE file) {
+  std::wstring opened(MAX_PATH, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(file, opened.data(), DWORD(opened.size()), FILE_NAME_NORMALIZED);
+  if (n >= opened.size()) {
+    opened.resize(n);
+    n = GetFinalPathNameByHandleW(file, opened.data(), DWORD(opened.size()), FILE_NAME_NORMALIZED);
+  }
+  if (n == 0 || n >= opened.size()) return {};
+  opened.resize(n);
+  return opened;
+}
+
 // Whether an open file is another entry than the one `path` names, told by
 // the name the system gives the open file: a link the system opens as what
 // it leads to, with no reparse point to tell it by (Wine does so with the
@@ -73,15 +88,9 @@ inline bool w32IsFile(HANDLE file, const UXFileIdentity* identity) {
 // is neither the entry's long nor its short name counts, in any case; a
 // name that cannot be read is taken for the entry's.
 inline bool w32OpenedElsewhere(HANDLE file, const std::wstring& path) {
-  std::wstring opened(MAX_PATH, L'\0');
-  DWORD n = GetFinalPathNameByHandleW(file, opened.data(), DWORD(opened.size()), FILE_NAME_NORMALIZED);
-  if (n >= opened.size()) {
-    opened.resize(n);
-    n = GetFinalPathNameByHandleW(file, opened.data(), DWORD(opened.size()), FILE_NAME_NORMALIZED);
-  }
+  const std::wstring opened = w32FinalPathOf(file);
   WIN32_FIND_DATAW entry{};
-  if (n == 0 || n >= opened.size() || !W32FindHandle(FindFirstFileW(path.c_str(), &entry))) return false;
-  opened.resize(n);
+  if (opened.empty() || !W32FindHandle(FindFirstFileW(path.c_str(), &entry))) return false;
   const wchar_t* leaf = opened.c_str() + opened.find_last_of(L'\\') + 1;
   const auto is = [leaf](const wchar_t* name) {
     return *name && CompareStringOrdinal(leaf, -1, name, -1, TRUE) == CSTR_EQUAL;

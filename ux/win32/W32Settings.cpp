@@ -1,10 +1,11 @@
 // The settings store: an INI file in the user's application-data folder,
 // read whole on every read and changed as UXSettingsFile.h says (a private
 // lock waited for a bounded time, the whole new file written beside the old
-// one and moved over it), through the calls of W32SettingsFile.h. The file
-// is kept UTF-16, so values, keys and sections in any script survive. A
-// stored value that is exactly the one byte 0x01 reads as no value, as the
-// system's profile calls read it.
+// one and moved over it), through the calls of W32SettingsFile.h. A file it
+// makes is UTF-16, so values, keys and sections in any script survive, and
+// one in UTF-8 (the native build's) stays UTF-8. A stored value that is
+// exactly the one byte 0x01 reads as no value, as the system's profile
+// calls read it.
 #include <windows.h>
 
 #include <cstring>

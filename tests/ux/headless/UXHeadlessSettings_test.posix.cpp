@@ -13,10 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "FileSizeLimit.h"
+#include "Rounds.h"
+#include "SettingsFileBytes.h"
 #include "TempDir.h"
 #include "Unprivileged.posix.h"
 #include "foundation/Ref.h"
@@ -51,14 +55,28 @@ class SettingsFileTest : public ::testing::Test {
 // what it holds: every change fails, and nothing is left beside it.
 // (As nobody: root reads a file whatever its permissions.)
 TEST_F(SettingsFileTest, AFileThatCouldNotBeReadIsNeverWrittenOver) {
-  const std::string kept = "[ui]\nkeep=1\n";
-  for (const std::string kind : {"not allowed", "over 1 MiB", "a folder", "a named pipe", "a link to nothing"}) {
+  const struct Kind {
+    std::string kind, kept;
+    UXFileFailure why;
+  } kinds[] = {
+      {"not allowed", "[ui]\nkeep=1\n", UXFileFailure::permission},
+      {"over 1 MiB", "[ui]\nkeep=1\n" + std::string((1u << 20) + 1, '#'), UXFileFailure::tooLarge},
+      {"a folder", "", UXFileFailure::isFolder},
+      {"a named pipe", "", UXFileFailure::notRegular},
+      {"a link to nothing", "", UXFileFailure::brokenLink},
+      {"a link round to itself", "", UXFileFailure::linkLoop},
+      {"UTF-16 of an odd length", test::utf16FileBytes(u"[ui]\r\nkeep=1\r\n") + "x", UXFileFailure::notText},
+      {"UTF-16 with a lone surrogate", test::utf16FileBytes(u"[ui]\r\nkeep=\xD800\r\n"), UXFileFailure::notText},
+      {"Latin-1", "[ui]\nkeep=\xE9t\xE9\n", UXFileFailure::notText},
+  };
+  for (const auto& [kind, kept, reason] : kinds) {
     test::TempDir folder;
     const std::string file = folder.at("settings.ini");
     if (kind == "a folder") fs::create_directory(file);
     else if (kind == "a named pipe") ::mkfifo(file.c_str(), 0600);
     else if (kind == "a link to nothing") fs::create_symlink("nowhere.ini", file);
-    else std::ofstream(file, std::ios::binary) << kept << std::string(kind == "over 1 MiB" ? (1u << 20) + 1 : 0, '#');
+    else if (kind == "a link round to itself") fs::create_symlink("settings.ini", file);
+    else std::ofstream(file, std::ios::binary) << kept;
     if (kind == "not allowed") ::chmod(file.c_str(), 0);
     const fs::file_type type = fs::symlink_status(file).type();
     const uintmax_t size = type == fs::file_type::regular ? fs::file_size(file) : 0;
@@ -66,15 +84,17 @@ TEST_F(SettingsFileTest, AFileThatCouldNotBeReadIsNeverWrittenOver) {
       d->setSettingsFile(file);
       char value[8];
       const bool set = d->settingSet("ui", "new", "1"), removed = d->settingRemove("ui", "keep");
-      return std::to_string(set) + std::to_string(removed) + std::to_string(d->settingGet("ui", "new", value, 8));
+      const int why = int(d->fileFailure());
+      return std::to_string(set) + std::to_string(removed) + std::to_string(d->settingGet("ui", "new", value, 8)) +
+             " " + std::to_string(why);
     }, skip);
     if (!skip.empty()) GTEST_SKIP() << skip;
-    EXPECT_EQ(got, "000") << kind << ": set, remove, get";
+    EXPECT_EQ(got, "000 " + std::to_string(int(reason))) << kind << ": set, remove, get, why";
     EXPECT_EQ(fs::symlink_status(file).type(), type) << kind;
     if (type == fs::file_type::regular) {
       fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
       EXPECT_EQ(fs::file_size(file), size) << kind;
-      EXPECT_EQ(contentOf(file).substr(0, kept.size()), kept) << kind;
+      EXPECT_EQ(contentOf(file), kept) << kind;
     }
     EXPECT_EQ(names(folder), std::set<std::string>{"settings.ini"}) << kind;
   }
@@ -215,48 +235,126 @@ TEST_F(SettingsFileTest, EachChangeIsMadeToTheFileAsItIsThen) {
   EXPECT_EQ(contentOf(real), "[ui]\nsize=12\nwidth=800\n");
   EXPECT_EQ(fs::read_symlink(file).string() + " " + fs::read_symlink(conf.at("next.ini")).string(), "next.ini " + far);
   EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_EQ(names(dotfiles), std::set<std::string>{"quorl.ini"});  // no sibling stays
+  // No sibling stays; the lock is the file's, beside it, and none is beside a link.
+  EXPECT_EQ(names(dotfiles), (std::set<std::string>{"quorl.ini", "quorl.ini.lock"}));
+  EXPECT_EQ(names(conf), (std::set<std::string>{"next.ini", "settings.ini"}));
 }
 
-// Two instances adding 300 keys each at the same time: every change is made
-// and none is lost, for each holds the file from its read to its
-// replacement. Each child answers through its exit status how many of its
-// changes answered false.
+// Two instances adding 300 keys each at the same time, through one path or
+// one through links and the other through the file's own path: every change
+// is made and none is lost, for each holds the one lock of the file from its
+// read to its replacement. Each child answers through its exit status how
+// many of its changes answered false.
 TEST_F(SettingsFileTest, TwoInstancesChangingAtOnceLoseNothing) {
-  test::TempDir folder;
-  const std::string file = folder.at("settings.ini");
-  constexpr int kEach = 300;
-  int start[2];
-  ASSERT_EQ(::pipe(start), 0);
-  pid_t children[2] = {-1, -1};
-  for (int i = 0; i < 2; ++i) {
-    children[i] = ::fork();
-    if (children[i] != 0) continue;
+  for (const bool throughLinks : {false, true}) {
+    test::TempDir conf, dotfiles;
+    const std::string real = dotfiles.write("quorl.ini", ""), link = conf.at("settings.ini");
+    fs::create_symlink("next.ini", link);
+    fs::create_symlink("../" + fs::path(dotfiles.path).filename().string() + "/quorl.ini", conf.at("next.ini"));
+    const std::string paths[2] = {throughLinks ? link : real, real};
+    constexpr int kEach = 300;
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t children[2] = {-1, -1};
+    for (int i = 0; i < 2; ++i) {
+      children[i] = ::fork();
+      if (children[i] != 0) continue;
+      ::close(start[1]);
+      char go;
+      (void)::read(start[0], &go, 1);  // both start together, once the parent lets go
+      Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
+      driver->setSettingsFile(paths[i]);
+      int refused = 0;
+      for (int k = 0; k < kEach; ++k)
+        refused += !driver->settingSet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), "1");
+      ::_exit(std::min(refused, 100));
+    }
+    ::close(start[0]);
     ::close(start[1]);
-    char go;
-    (void)::read(start[0], &go, 1);  // both start together, once the parent lets go
-    Ref<UXHeadlessDriver> driver = make<UXHeadlessDriver>();
-    driver->setSettingsFile(file);
     int refused = 0;
-    for (int k = 0; k < kEach; ++k)
-      refused += !driver->settingSet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), "1");
-    ::_exit(std::min(refused, 100));
+    for (const pid_t child : children) {
+      int status = -1;
+      ASSERT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child);
+      EXPECT_EQ(test::childEnd(status), "") << "(its status is how many changes were refused)";
+      refused += WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+    }
+    char value[4];
+    int kept = 0;
+    d->setSettingsFile(real);
+    for (int i = 0; i < 2; ++i)
+      for (int k = 0; k < kEach; ++k)
+        kept += d->settingGet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), value, sizeof value);
+    EXPECT_EQ(kept, 2 * kEach - refused) << "through links: " << throughLinks << ": a change answered true is gone";
+    EXPECT_EQ(names(dotfiles), (std::set<std::string>{"quorl.ini", "quorl.ini.lock"}));
+    EXPECT_EQ(names(conf), (std::set<std::string>{"next.ini", "settings.ini"}));
   }
-  ::close(start[0]);
-  ::close(start[1]);
-  for (const pid_t child : children) {
-    int status = -1;
-    ASSERT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child);
-    EXPECT_EQ(test::childEnd(status), "") << "(its status is how many changes were refused)";
+}
+
+// Chains of links, each in one of three folders, to a file in one of them, relative or absolute: a change
+// through the chain's first link takes the lock beside the file (a lock held there holds it up) and changes
+// that file, every link stays as it was, and nothing is made anywhere else. A chain that has come to lead
+// round or to nothing since the file was read is refused with why, making nothing.
+TEST_F(SettingsFileTest, EveryPathToAFileSharesItsLockAndTheLinksStay) {
+  std::mt19937 random(3);
+  for (int round = 0; round < test::rounds(100); ++round) {
+    test::TempDir folders[3];
+    const int realFolder = int(random() % 3), links = int(random() % 5), end = int(random() % 6);
+    const bool loops = links > 0 && end == 0, dangles = links > 0 && end == 1;  // else the chain leads to the file
+    const std::string real = folders[realFolder].write("real.ini", "[ui]\nkeep=1\n");
+    std::vector<std::string> chain, targets;  // the links, first to last, and what each holds
+    for (int i = 0; i < links; ++i) chain.push_back(folders[random() % 3].at("l" + std::to_string(i) + ".ini"));
+    for (int i = 0; i < links; ++i) {
+      const std::string next = i + 1 < links ? chain[i + 1] : real;
+      targets.push_back(random() % 2 ? next : fs::relative(next, fs::path(chain[i]).parent_path()).string());
+      fs::create_symlink(targets[i], chain[i]);
+    }
+    d->setSettingsFile(links ? chain[0] : real);
+    if (dangles) fs::remove(real);
+    if (loops) fs::remove(chain.back()), fs::create_symlink(chain[0], chain.back());
+    std::set<std::string> before[3];
+    for (int f = 0; f < 3; ++f) before[f] = names(folders[f]);
+    const std::string what = std::to_string(round) + ": " + std::to_string(links) + " links" +
+                             (loops ? ", round" : dangles ? ", to nothing" : "");
+    const bool made = d->settingSet("ui", "round", std::to_string(round).c_str());
+    EXPECT_EQ(made, !loops && !dangles) << what;
+    EXPECT_EQ(d->fileFailure(), loops ? UXFileFailure::linkLoop : dangles ? UXFileFailure::brokenLink
+                                                                          : UXFileFailure::none) << what;
+    if (made) before[realFolder].insert("real.ini.lock");
+    for (int f = 0; f < 3; ++f) EXPECT_EQ(names(folders[f]), before[f]) << what;
+    if (!made) continue;
+    EXPECT_EQ(contentOf(real), "[ui]\nkeep=1\nround=" + std::to_string(round) + "\n") << what;
+    for (int i = 0; i < links; ++i) EXPECT_EQ(fs::read_symlink(chain[i]).string(), targets[i]) << what;
+    const int held = ::open((real + ".lock").c_str(), O_RDONLY);  // holds up a change through any path
+    ASSERT_TRUE(held >= 0 && ::flock(held, LOCK_EX) == 0) << what;
+    gUXSettingsLockWaitMs = 0;
+    EXPECT_FALSE(d->settingSet("ui", "held", "1")) << what;
+    EXPECT_EQ(d->fileFailure(), UXFileFailure::busy) << what;
+    gUXSettingsLockWaitMs = kUXSettingsLockWaitMs;
+    ::close(held);
   }
-  char value[4];
-  int kept = 0;
-  d->setSettingsFile(file);
-  for (int i = 0; i < 2; ++i)
-    for (int k = 0; k < kEach; ++k)
-      kept += d->settingGet("race", (std::to_string(i) + "." + std::to_string(k)).c_str(), value, sizeof value);
-  EXPECT_EQ(kept, 2 * kEach);
-  EXPECT_EQ(names(folder), (std::set<std::string>{"settings.ini", "settings.ini.lock"}));
+}
+
+// The native build reads the very files the Windows build writes, and changes them in their own form, byte for
+// byte as the Windows build would; a file it makes is UTF-8.
+TEST_F(SettingsFileTest, TheWindowsBuildsFilesAreReadAndChangedInTheirOwnForm) {
+  const std::vector<test::SettingsFileBytes>& rows = test::settingsFileBytes();
+  for (size_t i = 0; i + 1 < rows.size(); ++i) {
+    test::TempDir folder;
+    const std::string file = folder.write("settings.ini", rows[i].windows);
+    d->setSettingsFile(file);
+    char value[64];
+    for (const auto& [composite, expected] : rows[i].settings) {
+      const size_t cut = composite.find('\n');
+      const int32_t got = d->settingGet(composite.substr(0, cut).c_str(), composite.substr(cut + 1).c_str(), value, 64);
+      EXPECT_EQ(std::to_string(got) + value, "1" + expected) << composite;
+    }
+    EXPECT_TRUE(d->settingSet(rows[i + 1].section, rows[i + 1].key, rows[i + 1].value)) << i;
+    EXPECT_EQ(contentOf(file), rows[i + 1].windows) << i;
+  }
+  test::TempDir folder;
+  d->setSettingsFile(folder.at("settings.ini"));
+  EXPECT_TRUE(d->settingSet("ui", "k", "\xC3\xA9"));
+  EXPECT_EQ(contentOf(folder.at("settings.ini")), "[ui]\nk=\xC3\xA9\n");
 }
 
 }  // namespace
