@@ -146,7 +146,8 @@ struct SummaryMetrics {
 // Mode 2, in map pixels from the map's top left:
 //
 //   0 .. kFirstLine        title rows: the title, then each column's series
-//                          and setting
+//                          and setting (and its machine on a line of its own
+//                          where the setting with it does not fit one line)
 //   kFirstLine + i kLine   line i: its benchmark's name in the names column,
 //                          then one cell per column
 //   below the last line    the separator, the geometric-mean line, the
@@ -165,6 +166,13 @@ struct HeatMapMetrics {
   // pixels a character).
   static constexpr int64_t kTitleX = 12, kTitleY = 8;
   static constexpr int64_t kSeriesY = 32, kSettingY = 48;
+  // A heading has two lines, its series and its setting, or three: where a
+  // setting that carries its machine does not fit its line whole, every
+  // machine takes a line of its own kMachineY down, and the title rows grow
+  // by kHeadingLineRoom.
+  static constexpr int64_t kHeadingLines = 2, kMostHeadingLines = 3;
+  static constexpr int64_t kHeadingLineRoom = 14;
+  static constexpr int64_t kMachineY = kSettingY + kHeadingLineRoom;
   static constexpr int32_t kSeriesSize = 12, kSettingSize = 10;
   static constexpr int64_t kHeaderInset = 4;   // a header's x inside its column
   static constexpr int64_t kHeaderGap = 1;
@@ -210,20 +218,26 @@ struct HeatMapMetrics {
   static constexpr int64_t kEmptyHeight = 220;    // a map without lines
   static constexpr int64_t kMessageX = 16, kMessageY = 16;  // where an empty map says so
 
-  // A map wider than its width is cut: a note under the title says how
-  // many of its columns it shows, and the title rows grow by kNoteRoom to
-  // hold it, moving everything below them down. The note is cut to the
-  // title's room, in measured widths (kSettingCharW a character without a
-  // driver).
+  // A map wider than its width is cut, and a map may have names or
+  // headings that read alike: a note under the title says how many of its
+  // columns it shows and how many read alike, and the title rows grow by
+  // kNoteRoom to hold it, moving everything below them down. The note is
+  // cut to the title's room, in measured widths (kSettingCharW a character
+  // without a driver).
   static constexpr int64_t kNoteY = 26;
   static constexpr int32_t kNoteSize = 11;
   static constexpr int64_t kNoteRoom = 18;
-  static constexpr int64_t titleRows(bool cut) { return kFirstLine + (cut ? kNoteRoom : 0); }
+  static constexpr int64_t titleRows(bool noted, int64_t headingLines = kHeadingLines) {
+    return kFirstLine + (noted ? kNoteRoom : 0) + (headingLines - kHeadingLines) * kHeadingLineRoom;
+  }
 
-  // The map's height with n lines, cut or whole.
-  static constexpr int64_t heightFor(int64_t lines, bool cut = false) {
-    return lines == 0 ? kEmptyHeight
-                      : titleRows(cut) + lines * kLine + kMeanGap + kLegendGap + kExplanationGap + kBottomMargin;
+  // The map's height with n lines, with or without the note, its headings
+  // of two or three lines.
+  static constexpr int64_t belowTitles(int64_t lines) {
+    return lines * kLine + kMeanGap + kLegendGap + kExplanationGap + kBottomMargin;
+  }
+  static constexpr int64_t heightFor(int64_t lines, bool noted = false, int64_t headingLines = kHeadingLines) {
+    return lines == 0 ? kEmptyHeight : titleRows(noted, headingLines) + belowTitles(lines);
   }
   // The names column of a map `width` wide whose widest name has `chars`
   // characters.

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <typeinfo>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -23,10 +24,12 @@
 #include "bench/ChartNames.h"
 #include "bench/FlatIndex.h"
 #include "bench/HeatMapDraw.h"
+#include "bench/HeatMapHeadings.h"
 #include "bench/ResultModel.h"
 #include "bench/TextKeys.h"
 #include "foundation/Array.h"
 #include "foundation/String.h"
+#include "ux/core/UXApplication.h"
 
 namespace quorl {
 
@@ -230,9 +233,12 @@ struct HeatMap::MachineSettings {
     uint64_t build = 0;
   };
   std::unordered_map<std::string, Entry> texts;
-  // The bytes of the setting at the front of each text, before the blank
-  // and the machine.
-  std::unordered_map<const String*, uint32_t> settingBytes;
+  // The two texts each text was made of, for headings that draw the
+  // machine on a line of its own.
+  struct Parts {
+    Ref<String> setting, machine;
+  };
+  std::unordered_map<const String*, Parts> partsOf;
   uint64_t build = 0;
   size_t used = 0;
   // Room a build reuses from the last one.
@@ -277,7 +283,8 @@ struct HeatMap::MachineSettings {
       text->appendBytes(reinterpret_cast<const char*>(setting.p), setting.n);
       text->appendByte(' ');
       text->appendBytes(reinterpret_cast<const char*>(machine.p), machine.n);
-      settingBytes[text.get()] = setting.n;
+      partsOf[text.get()] = {String::withBytes(reinterpret_cast<const char*>(setting.p), setting.n),
+                             String::withBytes(reinterpret_cast<const char*>(machine.p), machine.n)};
       entry.text = std::move(text);
     }
     if (entry.build != build) {
@@ -303,7 +310,7 @@ struct HeatMap::MachineSettings {
         ++it;
         continue;
       }
-      settingBytes.erase(it->second.text.get());
+      partsOf.erase(it->second.text.get());
       it = texts.erase(it);
     }
   }
@@ -685,57 +692,70 @@ bool HeatMap::geomeanOf(Ptr<const Array> benches, std::span<const uint32_t> line
 
 using HM = chart::HeatMapMetrics;
 
+// The short forms of each list the names and headings are made of, kept
+// from build to build: a list of the same Strings keeps its partings.
 struct HeatMap::Shown {
-  chart::ShortForms benches, series, settings;
+  chart::ShortForms benches, series, settings, settingParts, machines;
 };
 
-// What depends on the whole map and not on what is in sight, each part made
-// when first asked. It stands for one build and the lists and rows that
-// build left: a new build, other lists or another count of rows make it
-// anew.
-struct HeatMap::Whole {
+// The build, lists and rows a Whole stands for: a new build, other lists or
+// another count of rows make it anew.
+struct HeatMap::WholeKey {
   uint64_t build = 0;
   const Object *rows = nullptr, *benches = nullptr, *series = nullptr, *settings = nullptr, *baseline = nullptr;
   uint32_t rowCount = 0, benchCount = 0, seriesCount = 0, settingCount = 0;
+  bool operator==(const WholeKey&) const = default;
+};
 
+namespace {
+
+// The rooms and the measure headings are made for.
+struct HeadingsKey {
+  int64_t headerRoom = 0, nameRoom = 0;
+  const UXViewDriver* driver = nullptr;
+  bool operator==(const HeadingsKey&) const = default;
+};
+
+}  // namespace
+
+// What depends on the whole map and not on what is in sight, each part made
+// when first asked.
+struct HeatMap::Whole {
+  WholeKey key;
   int64_t widest = -1;  // the most characters of a name, as drawn
   int outlier = -1;     // 1 when the outlier benchmark has a line
   std::unique_ptr<HeatMapLookup> lookup;
-  // The short forms each list was last given, at their room: what the
-  // list's ShortForms answered then, and still holds, as every call goes
-  // through here.
-  struct Forms {
-    int64_t room = 0;
-    chart::TextMeasure measure{0, 0};
-    const std::vector<std::string>* forms = nullptr;
+  // Each column's setting in two parts, for headings of three lines: the
+  // setting without its machine, and the machine (none where the setting
+  // carries no machine). Made when first asked.
+  Ref<Array> settingParts, machines;
+  bool hasMachines = false;
+  // The widest setting that carries a machine, in one driver's measure.
+  const UXViewDriver* measuredBy = nullptr;
+  int64_t widestMachineSetting = -1;
+  // The headings of the last two widths asked, the most recent first. Each
+  // is made whole and never changed: a view asks its height and then draws
+  // at one width, holding the headings of that width while it draws.
+  struct Kept {
+    HeadingsKey key;
+    HeatMapHeadings headings;
   };
-  Forms shown[3];
-
-  const std::vector<std::string>& forms(int list, chart::ShortForms& source, const Array& texts, int64_t room,
-                                        const chart::TextMeasure& measure,
-                                        const chart::ShortForms::PartsOf* partsOf = nullptr) {
-    Forms& kept = shown[list];
-    if (!kept.forms || kept.room != room || !(kept.measure == measure))
-      kept = {room, measure, partsOf ? &source.of(texts, room, measure, *partsOf) : &source.of(texts, room, measure)};
-    return *kept.forms;
-  }
+  std::unique_ptr<Kept> kept[2];
 };
 
-HeatMap::Whole& HeatMap::whole() const {
-  Whole& w = *whole_;
+HeatMap::WholeKey HeatMap::wholeKey() const {
   const auto countOf = [](const Ref<Array>& list) { return list ? list->count() : 0u; };
-  if (w.build != builds_ || w.rows != rows.get() || w.benches != benches.get() || w.series != colSeries.get() ||
-      w.settings != colSetting.get() || w.baseline != baseline.get() || w.rowCount != countOf(rows) ||
-      w.benchCount != countOf(benches) || w.seriesCount != countOf(colSeries) ||
-      w.settingCount != countOf(colSetting)) {
-    w = Whole{};
-    w.build = builds_;
-    w.rows = rows.get(), w.benches = benches.get(), w.series = colSeries.get(), w.settings = colSetting.get();
-    w.baseline = baseline.get();
-    w.rowCount = countOf(rows), w.benchCount = countOf(benches), w.seriesCount = countOf(colSeries);
-    w.settingCount = countOf(colSetting);
+  return {builds_,          rows.get(),       benches.get(),      colSeries.get(),      colSetting.get(),
+          baseline.get(),   countOf(rows),    countOf(benches),   countOf(colSeries),   countOf(colSetting)};
+}
+
+HeatMap::Whole& HeatMap::whole() const {
+  const WholeKey key = wholeKey();
+  if (!(whole_->key == key)) {
+    *whole_ = Whole{};
+    whole_->key = key;
   }
-  return w;
+  return *whole_;
 }
 
 const HeatMapLookup& HeatMap::lookup() const {
@@ -756,7 +776,16 @@ bool HeatMap::hasOutlier() const {
 uint32_t HeatMap::height() const { return heightAt(width); }
 
 uint32_t HeatMap::heightAt(uint32_t at) const {
-  return static_cast<uint32_t>(HM::heightFor(benches->count(), shownColumnsAt(at) < colSeries->count()));
+  const uint32_t lines = benches->count();
+  if (lines == 0) return static_cast<uint32_t>(HM::kEmptyHeight);
+  return static_cast<uint32_t>(titleRowsAt(at) + HM::belowTitles(lines));
+}
+
+int64_t HeatMap::titleRows() const { return titleRowsAt(width); }
+
+int64_t HeatMap::titleRowsAt(uint32_t at) const {
+  const HeatMapHeadings& h = headingsAt(at);
+  return HM::titleRows(shownColumnsAt(at) < colSeries->count() || h.alike(), h.lines);
 }
 
 namespace {
@@ -769,6 +798,19 @@ int64_t widestName(const Array& names) {
       widest = std::max<int64_t>(widest, chart::charCount(chart::drawnText(*s)));
   }
   return widest;
+}
+
+// Past the list's end, as a missing text: the lists are open to anyone, and
+// may have come apart.
+std::string_view drawnOrEmpty(const Array& list, uint32_t i) {
+  const String* s = i < list.count() ? dynamic_cast<const String*>(list.get(i).get()) : nullptr;
+  return s ? chart::drawnText(*s) : std::string_view();
+}
+
+// How many of the items read alike (chart::readAlike).
+uint32_t alikeCount(std::span<const chart::ItemPart> parts) {
+  const std::vector<uint8_t> alike = chart::readAlike(parts);
+  return static_cast<uint32_t>(std::count(alike.begin(), alike.end(), 1));
 }
 
 }  // namespace
@@ -819,25 +861,83 @@ int32_t HeatMap::minimumWidth() const {
   return static_cast<int32_t>(std::min<int64_t>(low, INT32_MAX));
 }
 
-const std::vector<std::string>& HeatMap::shownBenches() const {
-  return whole().forms(0, shown_->benches, *benches, HM::nameRoom(namesWidth()), {HM::kNameSize, HM::kNameCharW});
-}
-
-const std::vector<std::string>& HeatMap::shownSeries() const {
-  return whole().forms(1, shown_->series, *colSeries, HM::headerRoom(cellW()), {HM::kSeriesSize, HM::kHeaderCharW});
-}
+const HeatMapHeadings& HeatMap::headings() const { return headingsAt(width); }
 
 // A setting that carries its machine keeps its architecture and level
-// whole, and of the machine what tells the columns apart.
-const std::vector<std::string>& HeatMap::shownSettings() const {
-  const auto& settingBytes = machineSettings_->settingBytes;
-  const chart::ShortForms::PartsOf partsOf = [&](const String& s) {
-    const auto it = settingBytes.find(&s);
-    if (it == settingBytes.end()) return std::pair{s.byteLength(), s.byteLength()};
-    return std::pair{it->second, it->second + 1};
-  };
-  return whole().forms(2, shown_->settings, *colSetting, HM::headerRoom(cellW()),
-                       {HM::kSettingSize, HM::kSettingCharW}, &partsOf);
+// whole where it fits; where one such setting does not fit its line, every
+// machine moves to a line of its own, cut by the reading rule among the
+// machines.
+const HeatMapHeadings& HeatMap::headingsAt(uint32_t at) const {
+  Whole& w = whole();
+  const HeadingsKey key{HM::headerRoom(cellWAt(at)), HM::nameRoom(HM::namesWidth(at, widestName())), gDriver.get()};
+  if (w.kept[1] && w.kept[1]->key == key) std::swap(w.kept[0], w.kept[1]);
+  if (w.kept[0] && w.kept[0]->key == key) return w.kept[0]->headings;
+
+  const uint32_t M = colSeries->count(), settings = colSetting->count();
+  const auto& partsOf = machineSettings_->partsOf;
+  if (!w.settingParts) {
+    w.settingParts = Array::withCapacity(settings);
+    w.machines = Array::withCapacity(settings);
+    for (uint32_t j = 0; j < settings; ++j) {
+      const Ref<String> setting = cast<String>(colSetting->get(j));
+      const auto it = setting ? partsOf.find(setting.get()) : partsOf.end();
+      w.hasMachines = w.hasMachines || it != partsOf.end();
+      w.settingParts->add(it == partsOf.end() ? setting : it->second.setting);
+      w.machines->add(it == partsOf.end() ? Ref<String>() : it->second.machine);
+    }
+  }
+  const chart::TextMeasure seriesMeasure{HM::kSeriesSize, HM::kHeaderCharW},
+      settingMeasure{HM::kSettingSize, HM::kSettingCharW}, nameMeasure{HM::kNameSize, HM::kNameCharW};
+  if (w.hasMachines && (w.widestMachineSetting < 0 || w.measuredBy != key.driver)) {
+    // Columns share their settings: each String is measured once.
+    std::unordered_set<const String*> measured;
+    w.widestMachineSetting = 0;
+    w.measuredBy = key.driver;
+    for (uint32_t j = 0; j < settings; ++j) {
+      const String* s = dynamic_cast<const String*>(colSetting->get(j).get());
+      if (!s || !partsOf.count(s) || !measured.insert(s).second) continue;
+      w.widestMachineSetting = std::max(w.widestMachineSetting, settingMeasure.widthOf(chart::drawnText(*s)));
+    }
+  }
+
+  auto kept = std::make_unique<Whole::Kept>();
+  kept->key = key;
+  HeatMapHeadings& h = kept->headings;
+  h.names = shown_->benches.of(*benches, key.nameRoom, nameMeasure);
+  h.series = shown_->series.of(*colSeries, key.headerRoom, seriesMeasure);
+  const bool ownLine = w.hasMachines && w.widestMachineSetting > key.headerRoom;
+  h.lines = ownLine ? HM::kMostHeadingLines : HM::kHeadingLines;
+  if (ownLine) {
+    h.settings = shown_->settingParts.of(*w.settingParts, key.headerRoom, settingMeasure);
+    h.machines = shown_->machines.of(*w.machines, key.headerRoom, settingMeasure);
+  } else {
+    h.settings = shown_->settings.of(*colSetting, key.headerRoom, settingMeasure);
+  }
+
+  // What reads alike: the names of the lines that have one, and the
+  // columns' headings line by line.
+  {
+    chart::ItemPart names;
+    for (uint32_t i = 0; i < benches->count(); ++i) {
+      if (!dynamic_cast<const String*>(benches->get(i).get())) continue;
+      names.texts.push_back(drawnOrEmpty(*benches, i));
+      names.forms.push_back(h.names[i]);
+    }
+    h.alikeNames = alikeCount({&names, 1});
+    chart::ItemPart parts[3];
+    const Array* lists[3] = {colSeries.get(), ownLine ? w.settingParts.get() : colSetting.get(), w.machines.get()};
+    const std::vector<std::string>* forms[3] = {&h.series, &h.settings, &h.machines};
+    const size_t partCount = ownLine ? 3 : 2;
+    for (size_t p = 0; p < partCount; ++p)
+      for (uint32_t j = 0; j < M; ++j) {
+        parts[p].texts.push_back(drawnOrEmpty(*lists[p], j));
+        parts[p].forms.push_back(j < forms[p]->size() ? (*forms[p])[j] : std::string_view());
+      }
+    h.alikeColumns = alikeCount({parts, partCount});
+  }
+  w.kept[1] = std::move(w.kept[0]);
+  w.kept[0] = std::move(kept);
+  return w.kept[0]->headings;
 }
 
 uint32_t HeatMap::colorFor(double r) {

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -198,6 +200,40 @@ inline int expectToldApart(const std::vector<DrawnItem>& items, const std::strin
     broken += !ok;
   }
   return broken;
+}
+
+// A corpus of ordinary names: `languages` language targets (the own one
+// first) and `machines` distinct processors as their makers name them, on
+// arm64 at O0 and O3; two benchmarks.
+inline CorpusShape ordinaryCorpus(std::mt19937& rng, size_t languages, size_t machines) {
+  static const std::vector<std::string> targets = {
+      "quorl", "cpp",    "gcc",    "objc",       "swift",   "rust",  "go",  "zig",    "java", "csharp",
+      "python", "node", "haskell", "ocaml", "nim", "crystal", "kotlin", "dart", "julia", "fortran"};
+  const auto pick = [&](std::initializer_list<const char*> from) { return std::string(from.begin()[rng() % from.size()]); };
+  const auto number = [&](int low, int high) { return std::to_string(low + int(rng() % unsigned(high - low + 1))); };
+  const std::vector<std::function<std::string()>> makers = {
+      [&] { return "AMD EPYC " + number(7000, 9799) + " " + pick({"32", "48", "64", "96", "128"}) + "-Core Processor"; },
+      [&] { return "AMD Ryzen " + pick({"5", "7", "9"}) + " " + number(3600, 9950) + pick({"", "X", "X3D"}) + " " +
+                   pick({"6", "8", "12", "16"}) + "-Core Processor"; },
+      [&] { return "Intel(R) Xeon(R) " + pick({"Gold", "Platinum", "Silver"}) + " " + number(4100, 8490) +
+                   pick({"", "+", "Y"}) + " CPU @ " + pick({"2.00", "2.10", "2.40", "3.00"}) + "GHz"; },
+      [&] { return "Intel(R) Core(TM) i" + pick({"5", "7", "9"}) + "-" + number(10400, 14900) + pick({"", "K", "H"}) + " CPU"; },
+      [&] { return "Apple M" + number(1, 4) + pick({"", " Pro", " Max", " Ultra"}); },
+      [&] { return "Ampere Altra " + pick({"Q80-30", "Q64-22", "Max M128-30", "Max M96-28"}); },
+      [&] { return "Qualcomm Snapdragon X Elite X1E-" + number(76, 84) + "-100"; },
+      [&] { return "Neoverse-N" + number(1, 2) + " (AWS Graviton" + number(2, 4) + ")"; },
+  };
+  CorpusShape shape;
+  shape.arch = "arm64";
+  shape.levels = {"O0", "O3"};
+  shape.benchmarks = {"fannkuch", "nbody"};
+  shape.targets.assign(targets.begin(), targets.begin() + std::min(languages, targets.size()));
+  std::set<std::string> seen;
+  while (shape.machines.size() < machines) {
+    std::string name = makers[rng() % makers.size()]();
+    if (seen.insert(name).second) shape.machines.push_back(std::move(name));
+  }
+  return shape;
 }
 
 }  // namespace quorl::namestest
