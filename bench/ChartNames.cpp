@@ -604,6 +604,21 @@ NameParts::Form NameParts::shortest(uint32_t i, const TextMeasure& measure, uint
   }
   // The first word and the end that tells; the beginning that tells; the end.
   const uint32_t word = firstWord(t, starts);
+  // The first word and a window from the word where the text parts from
+  // its nearest, as long as it takes to read as no other text.
+  if (headNeed != kFar && headNeed > word + 1) {
+    uint32_t from = headNeed - 1;
+    while (from > word + 1 && !startsWord(t, starts, from)) --from;
+    for (uint32_t to = headNeed; to < n; ++to) {
+      if (word + (to - from) < fewest && to + 1 < n) continue;
+      std::string f(t.substr(0, starts[word]));
+      f.append(kEllipsis).append(t.substr(starts[from], starts[to] - starts[from])).append(kEllipsis);
+      if (!misreads(f, d)) {
+        consider(std::move(f));
+        break;
+      }
+    }
+  }
   if (tailNeed != kFar) {
     const uint32_t tail = std::max(tailNeed, fewest > word ? fewest - word : 1);
     if (word + tail < n) consider(cut(word, tail));
@@ -740,9 +755,6 @@ namespace {
 
 bool endsWithEllipsis(std::string_view t) { return t.ends_with(kEllipsis); }
 
-// A cut part keeps at least this many characters where it can: fewer are
-// hard to read, however well they tell the part apart.
-constexpr uint32_t kFewestKept = 8;
 
 // Distinct texts of one kind of part, id 0 the empty one. The texts live in
 // a deque, so that the views of them stay where they are as it grows.
@@ -779,7 +791,7 @@ struct KindTexts {
       shortestAfter.assign(measure.after);
       shortestMeasure.after = shortestAfter;
     }
-    if (!shortest[id]) shortest[id] = n.shortest(id - 1, shortestMeasure, kFewestKept);
+    if (!shortest[id]) shortest[id] = n.shortest(id - 1, shortestMeasure, LabelSet::kFewestKept);
     return *shortest[id];
   }
 };
@@ -837,8 +849,11 @@ struct LabelSet::Data {
       }
       std::string_view text = p.shown == Shown::whole ? std::string_view(kindTexts[k].texts[id]) : p.text;
       if (pending) {
+        // The ellipsis stands for the parts left out; the joint after them
+        // stays, so that the part still reads as standing after one.
         if (!endsWithEllipsis(out)) out += kEllipsis;
-        if (text.starts_with(kEllipsis)) text.remove_prefix(kEllipsis.size());
+        if (any) out += joints[k];
+        else if (text.starts_with(kEllipsis)) text.remove_prefix(kEllipsis.size());
         pending = false;
       } else if (any) {
         out += joints[k];

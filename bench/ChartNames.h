@@ -204,6 +204,9 @@ class NameParts {
 class LabelSet {
  public:
   enum class Told : uint8_t { apart, wider, alike };
+  // A cut part keeps at least this many characters where it can: fewer
+  // are hard to read, however well they tell the part apart.
+  static constexpr uint32_t kFewestKept = 8;
 
   // joints[k]: what stands before a part of kind k after another part
   // (joints[0] is never drawn). Their count is the number of kinds.

@@ -521,8 +521,8 @@ TEST_F(Measured, LabelsOfPartsKeepWhatTellsThemApart) {
   EXPECT_EQ(*set.form(all[3]), "QuorlReleaseWithDebugInfoAndLTO  x86-64 O3  Ampe" + kDots + "12)");
   EXPECT_EQ(set.forms(all, 6 * 26, m), chart::LabelSet::Told::apart);
   for (uint32_t i : all) EXPECT_TRUE(set.form(i)->starts_with(i == all[4] ? "quorl" : "Quorl")) << *set.form(i);
-  EXPECT_TRUE(set.form(all[0])->find("LTO" + kDots + "O3  ") != std::string::npos) << *set.form(all[0]);
-  EXPECT_TRUE(set.form(all[1])->find("PGO" + kDots + "O3  ") != std::string::npos) << *set.form(all[1]);
+  EXPECT_TRUE(set.form(all[0])->find("LTO" + kDots + " O3  ") != std::string::npos) << *set.form(all[0]);
+  EXPECT_TRUE(set.form(all[1])->find("PGO" + kDots + " O3  ") != std::string::npos) << *set.form(all[1]);
   // Too narrow for any telling form: said, so that the room can grow.
   EXPECT_EQ(set.forms(all, 6 * 6, m), chart::LabelSet::Told::wider);
   const int64_t room = set.tellingRoom(m);
