@@ -105,6 +105,10 @@ struct SummaryMetrics {
   static constexpr int32_t kMessageSize = 13;
   static constexpr int64_t kMargin = 16;           // the view's width less this holds the slots
   static constexpr int64_t kFoot = 8;              // below the last line of panels
+  // A view whose titles or names read alike says so in a note at kNoteY,
+  // and its panels start kNoteRoom lower.
+  static constexpr int64_t kNoteY = 4, kNoteRoom = 20;
+  static constexpr int32_t kNoteSize = 11;
 
   // A slot: kBoxInset, the panel box, kSlotTail. The box is at least
   // kBoxPad wider than the plot, and as wide as its texts and their insets.
@@ -144,6 +148,8 @@ struct SummaryMetrics {
   static constexpr int64_t kNamesGap = 4, kNameLine = 12, kLeaderGap = 2;
   static constexpr int32_t kNameSize = 9;
   static constexpr int64_t kNameByteW = 5, kNameRoom = 150;
+  // Names that cannot be told apart in kNameRoom take more, up to this.
+  static constexpr int64_t kMostNameRoom = 3 * kNameRoom;
   static constexpr int64_t kBoxFoot = 14;
 
   // The box width for B benchmarks before texts widen it, and the slot's.

@@ -130,6 +130,60 @@ int expectBarsToldApart(ChartView& view, int W, const std::string& where) {
   return broken;
 }
 
+// What the summary drew: each panel's title and the benchmark names of the
+// first panel, with the items they stand for, and whether it said some
+// read alike.
+struct DrawnSummary {
+  std::vector<DrawnItem> titles, names;
+  bool noted = false;
+};
+
+DrawnSummary drawnSummary(ChartView& view, int W) {
+  DrawnSummary out;
+  view.mode = 1;
+  const Ref<Array> series = view.seriesNames(), benches = view.benchNames();
+  const int64_t height = view.height();
+  constexpr int64_t kSlice = 30000;
+  std::set<std::pair<int, int64_t>> seen;
+  std::vector<std::string> firstNames;
+  for (int64_t origin = 0; origin < height; origin += kSlice) {
+    view.originY = int32_t(origin);
+    view.shownY = int32_t(origin);
+    view.shownW = W;
+    view.shownH = int32_t(std::min(kSlice, height - origin));
+    RecordingGraphics g;
+    view.drawRect(g, UXRect(0, 0, int16_t(W), int16_t(std::min<int64_t>(height, 32767))));
+    for (const std::string& line : g.lines) {
+      const auto t = drawnText(line);
+      if (!t || !seen.insert({t->x, t->y + origin}).second) continue;
+      if (t->colour == "150 70 20 255") out.noted = true;
+      if (t->size == SM::kTitleSize && t->colour == "24 24 28 255") {
+        const size_t k = out.titles.size();
+        EXPECT_LT(k, series->count()) << line;
+        if (k < series->count()) out.titles.push_back({textOf(staticCast<String>(series->get(uint32_t(k)))), t->text});
+      }
+      // The first panel's names stand between its title and the next.
+      if (t->size == SM::kNameSize && out.titles.size() == 1) firstNames.push_back(t->text);
+    }
+  }
+  for (size_t j = 0; j < firstNames.size(); ++j)
+    out.names.push_back({textOf(staticCast<String>(benches->get(uint32_t(j)))), firstNames[j]});
+  EXPECT_EQ(out.names.size(), benches->count());
+  view.originY = view.shownY = 0;
+  view.shownW = view.shownH = -1;
+  view.mode = 0;
+  return out;
+}
+
+// The rule on the summary: its titles tell its panels apart and its names
+// the benchmarks, or it says they read alike.
+void expectSummaryToldApart(ChartView& view, int W, const std::string& where) {
+  const DrawnSummary drawn = drawnSummary(view, W);
+  if (drawn.noted) return;
+  namestest::expectToldApart(drawn.titles, where + ", titles");
+  namestest::expectToldApart(drawn.names, where + ", names");
+}
+
 class DrawnNames : public ChartFixture {
  protected:
   void SetUp() override {
@@ -176,6 +230,11 @@ TEST_F(DrawnNames, NamedCorpusBarLabelsReadApart) {
         }
       }
       EXPECT_EQ(labels, 686u) << where;
+      const DrawnSummary summary = drawnSummary(*view, W);
+      EXPECT_FALSE(summary.noted) << where;
+      EXPECT_EQ(summary.titles.size(), 7u) << where;
+      namestest::expectToldApart(summary.titles, where + ", titles");
+      namestest::expectToldApart(summary.names, where + ", names");
     }
   }
 }
@@ -195,9 +254,10 @@ TEST_F(DrawnNames, GeneratedCorporaBarLabelsReadApart) {
     view->rebuild();
     for (const int W : {320, 640, 1280, 2400}) {
       resize(view, W, 600);
-      expectBarsToldApart(*view, W, "round " + std::to_string(round) + " (" + std::to_string(machines) +
-                                         " machines), width " + std::to_string(W) +
-                                         (round % 2 ? " platform" : ""));
+      const std::string where = "round " + std::to_string(round) + " (" + std::to_string(machines) +
+                                " machines), width " + std::to_string(W) + (round % 2 ? " platform" : "");
+      expectBarsToldApart(*view, W, where);
+      expectSummaryToldApart(*view, W, where);
     }
     if (HasFailure()) return;
   }
