@@ -54,12 +54,23 @@ int64_t BarLabels::widestNeed(const TextMeasure& measure) {
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     distinct.erase(std::remove(distinct.begin(), distinct.end(), 0u), distinct.end());
-    std::vector<std::string_view> views;
-    for (uint32_t id : distinct) views.push_back(drawnText(*texts_[id]));
-    const NameParts parts(views);
+    KindForms& kept = kindForms_[kind];
+    std::vector<Ref<String>> strings;
+    for (uint32_t id : distinct) strings.push_back(texts_[id]);
+    std::sort(strings.begin(), strings.end(), [](const Ref<String>& a, const Ref<String>& b) { return a.get() < b.get(); });
+    std::vector<uint32_t> lengths;
+    for (const Ref<String>& t : strings) lengths.push_back(t->byteLength());
+    if (!(kept.texts == strings && kept.lengths == lengths && kept.size == alone.size && kept.perChar == alone.perChar)) {
+      std::vector<std::string_view> views;
+      for (const Ref<String>& t : strings) views.push_back(drawnText(*t));
+      const NameParts parts(views, true);
+      kept = KindForms{strings, lengths, alone.size, alone.perChar, {}};
+      for (uint32_t k = 0; k < strings.size(); ++k)
+        kept.shortest.emplace(strings[k].get(),
+                              kind == kLevel ? std::string(views[k]) : parts.shortest(k, alone, LabelSet::kFewestKept).text);
+    }
     std::unordered_map<uint32_t, std::string> out;
-    for (uint32_t k = 0; k < distinct.size(); ++k)
-      out.emplace(distinct[k], kind == kLevel ? std::string(views[k]) : parts.shortest(k, alone, LabelSet::kFewestKept).text);
+    for (uint32_t id : distinct) out.emplace(id, kept.shortest.at(texts_[id].get()));
     return out;
   };
   std::array<std::vector<uint32_t>, 3> ids;

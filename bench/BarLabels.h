@@ -108,6 +108,18 @@ class BarLabels {
   };
   NeedKey needKey_;
   int64_t need_ = -1;
+  // The shortest telling forms of each kind's texts, kept from rebuild to
+  // rebuild while the kind has the same Strings (of the same lengths) and
+  // the measure is the same: most rebuilds (a metric, a baseline, the
+  // view) keep every machine and series.
+  struct KindForms {
+    std::vector<Ref<String>> texts;  // by address
+    std::vector<uint32_t> lengths;
+    int32_t size = 0;
+    int64_t perChar = 0;
+    std::unordered_map<const String*, std::string> shortest;
+  };
+  KindForms kindForms_[kKinds];
   int64_t widestNeed(const TextMeasure& measure);
   std::vector<std::unique_ptr<Group>> groups_;  // the most recent last
 };

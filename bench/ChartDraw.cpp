@@ -395,6 +395,8 @@ void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
 
 }  // namespace
 
+// Found by the rebuild as it makes the rows; again only for rows that are
+// not its own.
 double ChartView::largestShown() const {
   const uint32_t n = rows->count();
   if (largest_.rebuild != rebuilds_ || largest_.rows != n) {

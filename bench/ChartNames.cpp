@@ -9,6 +9,7 @@
 // characters that fit the room; texts whose forms meet, or read as
 // another text (readsAs), take their next recipe until none do.
 #include "bench/ChartNames.h"
+#include "bench/FlatIndex.h"
 
 #include <algorithm>
 #include <deque>
@@ -53,10 +54,20 @@ uint32_t shared(std::string_view a, std::string_view b, bool backwards) {
 std::vector<uint32_t> sortedOrder(const std::vector<std::string_view>& texts, bool backwards) {
   std::vector<uint32_t> order(texts.size());
   for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    const std::string_view x = texts[a], y = texts[b];
-    return backwards ? std::lexicographical_compare(x.rbegin(), x.rend(), y.rbegin(), y.rend()) : x < y;
-  });
+  if (!backwards) {
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
+    return order;
+  }
+  // Each text's bytes reversed, one after another, compared as they lie.
+  std::string reversed;
+  std::vector<std::string_view> views;
+  size_t total = 0;
+  for (std::string_view t : texts) total += t.size();
+  reversed.reserve(total);
+  for (std::string_view t : texts) reversed.append(t.rbegin(), t.rend());
+  for (size_t i = 0, at = 0; i < texts.size(); at += texts[i].size(), ++i)
+    views.push_back(std::string_view(reversed).substr(at, texts[i].size()));
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return views[a] < views[b]; });
   return order;
 }
 
@@ -120,7 +131,9 @@ class Cut {
     uint32_t at;
   };
 
-  Cut(std::string_view t, uint32_t frontShared, uint32_t backShared, int64_t room, const TextMeasure& measure)
+  // `width`: the text's own width in the measure alone, when known.
+  Cut(std::string_view t, uint32_t frontShared, uint32_t backShared, int64_t room, const TextMeasure& measure,
+      int64_t width = -1)
       : t_(t), starts_(charStarts(t)), n_(static_cast<uint32_t>(starts_.size() - 1)), room_(room),
         measure_(measure) {
     headNeed_ = charsThrough(frontShared);
@@ -129,7 +142,7 @@ class Cut {
     // The characters to start from: as many as the whole text's mean width
     // lets the room hold, less what stands before the text.
     const TextMeasure alone{measure.size, measure.perChar};
-    const int64_t whole = std::max<int64_t>(alone.widthOf(t), 1);
+    const int64_t whole = std::max<int64_t>(width >= 0 ? width : alone.widthOf(t), 1);
     const int64_t left = room - (measure.after.empty() ? 0 : alone.widthOf(measure.after));
     if (n_ > 2) budget_ = static_cast<uint32_t>(std::clamp<int64_t>(static_cast<int64_t>(n_) * left / whole, 2, n_ - 1));
     recipes();
@@ -294,13 +307,21 @@ class Cut {
 };
 
 // A mark for each pair of neighbouring bytes of t that holds no byte of an
-// ellipsis, folded onto 64 bits.
-uint64_t bytePairs(std::string_view t) {
-  uint64_t marks = 0;
+// ellipsis, folded onto 256 bits.
+struct Pairs {
+  uint64_t bits[4] = {};
+  bool within(const Pairs& o) const {
+    return !((bits[0] & ~o.bits[0]) | (bits[1] & ~o.bits[1]) | (bits[2] & ~o.bits[2]) | (bits[3] & ~o.bits[3]));
+  }
+};
+
+Pairs bytePairs(std::string_view t) {
+  Pairs marks;
   for (size_t k = 0; k + 1 < t.size(); ++k) {
     const auto a = static_cast<uint8_t>(t[k]), b = static_cast<uint8_t>(t[k + 1]);
     if (a >= 0x80 || b >= 0x80) continue;  // a piece's bytes next to an ellipsis are not neighbours in a text
-    marks |= uint64_t{1} << ((a * 31u + b) & 63u);
+    const uint32_t h = (a * 31u + b) & 255u;
+    marks.bits[h >> 6] |= uint64_t{1} << (h & 63u);
   }
   return marks;
 }
@@ -425,9 +446,18 @@ bool readsAs(std::string_view form, std::string_view name) {
 // them, its pairs of ASCII bytes, and an index of its 4-byte pieces made
 // on first need.
 struct NameParts::Index {
-  std::vector<uint32_t> frontOrder, backOrder;
-  std::vector<uint32_t> frontRank, backRank;  // by distinct text
-  std::vector<uint64_t> pairs;                // by distinct text (bytePairs)
+  std::vector<uint32_t> frontOrder, frontRank;  // frontRank by distinct text
+  // The order from the end, made on first need: many lists are asked only
+  // what begins with a piece.
+  mutable std::vector<uint32_t> backOrder, backRank;
+  mutable bool backMade = false;
+  // By distinct text (bytePairs), each made on first need.
+  mutable std::vector<Pairs> pairs;
+  mutable std::vector<uint8_t> paired;
+  const Pairs& pairsOf(const std::vector<std::string_view>& texts, uint32_t e) const {
+    if (!paired[e]) pairs[e] = bytePairs(texts[e]), paired[e] = 1;
+    return pairs[e];
+  }
   // (piece << 32 | text) for every 4-byte piece of every text, sorted,
   // each once a text.
   mutable std::vector<uint64_t> grams;
@@ -452,22 +482,39 @@ struct NameParts::Index {
   }
 };
 
-NameParts::NameParts(const std::vector<std::string_view>& texts) : id_(texts.size()), index_(std::make_unique<Index>()) {
-  std::unordered_map<std::string_view, uint32_t> idOf;
-  for (size_t i = 0; i < texts.size(); ++i) {
-    const auto [it, added] = idOf.try_emplace(texts[i], static_cast<uint32_t>(distinct_.size()));
-    if (added) distinct_.push_back(texts[i]);
-    id_[i] = it->second;
+NameParts::NameParts(const std::vector<std::string_view>& texts, bool distinct)
+    : id_(texts.size()), index_(std::make_unique<Index>()) {
+  if (distinct) {
+    distinct_ = texts;
+    for (uint32_t i = 0; i < texts.size(); ++i) id_[i] = i;
+    firstOf_ = id_;
+  } else {
+    std::unordered_map<std::string_view, uint32_t> idOf;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      const auto [it, added] = idOf.try_emplace(texts[i], static_cast<uint32_t>(distinct_.size()));
+      if (added) distinct_.push_back(texts[i]), firstOf_.push_back(static_cast<uint32_t>(i));
+      id_[i] = it->second;
+    }
   }
   Index& x = *index_;
   x.frontOrder = sortedOrder(distinct_, false);
-  x.backOrder = sortedOrder(distinct_, true);
   x.frontRank.resize(distinct_.size());
-  x.backRank.resize(distinct_.size());
-  for (uint32_t k = 0; k < x.frontOrder.size(); ++k) x.frontRank[x.frontOrder[k]] = k, x.backRank[x.backOrder[k]] = k;
-  for (std::string_view t : distinct_) x.pairs.push_back(bytePairs(t));
+  for (uint32_t k = 0; k < x.frontOrder.size(); ++k) x.frontRank[x.frontOrder[k]] = k;
+  x.pairs.resize(distinct_.size());
+  x.paired.assign(distinct_.size(), 0);
   front_ = mostShared(distinct_, x.frontOrder, false);
-  back_ = mostShared(distinct_, x.backOrder, true);
+}
+
+const NameParts::Index& NameParts::backed() const {
+  Index& x = *index_;
+  if (!x.backMade) {
+    x.backMade = true;
+    x.backOrder = sortedOrder(distinct_, true);
+    x.backRank.resize(distinct_.size());
+    for (uint32_t k = 0; k < x.backOrder.size(); ++k) x.backRank[x.backOrder[k]] = k;
+    back_ = mostShared(distinct_, x.backOrder, true);
+  }
+  return x;
 }
 
 NameParts::~NameParts() = default;
@@ -493,10 +540,14 @@ bool NameParts::misreads(std::string_view f, uint32_t d) const {
     const uint32_t self = d < distinct_.size() && inRun(x.frontRank[d], run) ? 1 : 0;
     return run.second - run.first > self;
   }
+  backed();
   const size_t last = f.rfind(kEllipsis);
   const std::string_view head = f.substr(0, first), tail = f.substr(last + kEllipsis.size());
   const auto endsBefore = [](std::string_view a, std::string_view b) {
-    return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend());
+    // Bytes compared unsigned, as the sorted order compares them.
+    return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend(), [](char x, char y) {
+      return static_cast<uint8_t>(x) < static_cast<uint8_t>(y);
+    });
   };
   const auto front = frontRun(head);
   const auto backFrom = std::partition_point(x.backOrder.begin(), x.backOrder.end(),
@@ -507,9 +558,9 @@ bool NameParts::misreads(std::string_view f, uint32_t d) const {
                                            static_cast<uint32_t>(backTo - x.backOrder.begin())};
   // A text that reads from f holds every pair of bytes of f's pieces
   // between: most texts sharing f's ends lack one.
-  const uint64_t pairs = first == last ? 0 : bytePairs(f.substr(first, last - first));
+  const Pairs pairs = first == last ? Pairs{} : bytePairs(f.substr(first, last - first));
   const auto reads = [&](uint32_t e) {
-    return e != d && inRun(x.frontRank[e], front) && inRun(x.backRank[e], back) && (pairs & ~x.pairs[e]) == 0 &&
+    return e != d && inRun(x.frontRank[e], front) && inRun(x.backRank[e], back) && pairs.within(x.pairsOf(distinct_, e)) &&
            readsAs(f, distinct_[e]);
   };
   const size_t frontCount = front.second - front.first, backCount = back.second - back.first;
@@ -535,17 +586,31 @@ bool NameParts::misreads(std::string_view f, uint32_t d) const {
   return std::any_of(backFrom, backTo, reads);
 }
 
+std::vector<uint32_t> NameParts::beginningWith(std::string_view head) const {
+  const Index& x = *index_;
+  const auto from = std::partition_point(x.frontOrder.begin(), x.frontOrder.end(),
+                                         [&](uint32_t k) { return distinct_[k] < head; });
+  const auto to = std::partition_point(from, x.frontOrder.end(),
+                                       [&](uint32_t k) { return distinct_[k].starts_with(head); });
+  std::vector<uint32_t> out;
+  for (auto it = from; it != to; ++it) out.push_back(firstOf_[*it]);
+  return out;
+}
+
 bool NameParts::readsAsOther(std::string_view f, uint32_t i) const {
   return misreads(f, i < id_.size() ? id_[i] : kFar);
 }
 
-NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure) const {
+NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width) const {
   const std::string_view t = distinct_[d];
-  const bool fits = measure.widthOf(t) <= room;
+  const bool alone = measure.after.empty();
+  if (width < 0 || !alone) width = measure.widthOf(t);
+  const bool fits = width <= room;
   // A text that fits stands whole, unless it begins another text: then it
   // is cut like a longer one where the room holds a form that tells it.
   if (fits && !misreads(t, d)) return {std::string(t), true};
-  Cut cut(t, front_[d], back_[d], room, measure);
+  backed();
+  Cut cut(t, front_[d], back_[d], room, measure, alone ? width : -1);
   std::optional<std::string> last;
   for (size_t r = 0;; ++r) {
     std::optional<std::string> f = cut.formFrom(r);
@@ -557,7 +622,7 @@ NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMe
   // the most characters first.
   std::vector<std::string_view> near;
   const Index& x = *index_;
-  for (const auto* order : {&x.frontOrder, &x.backOrder}) {
+  for (const std::vector<uint32_t>* order : {&x.frontOrder, const_cast<const std::vector<uint32_t>*>(&x.backOrder)}) {
     const uint32_t at = order == &x.frontOrder ? x.frontRank[d] : x.backRank[d];
     if (at > 0) near.push_back(distinct_[(*order)[at - 1]]);
     if (at + 1 < order->size()) near.push_back(distinct_[(*order)[at + 1]]);
@@ -569,11 +634,12 @@ NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMe
   return {fitText(t, room, measure), false};  // the room holds no recipe
 }
 
-NameParts::Form NameParts::formOf(uint32_t i, int64_t room, const TextMeasure& measure) const {
-  return formOfDistinct(id_[i], room, measure);
+NameParts::Form NameParts::formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width) const {
+  return formOfDistinct(id_[i], room, measure, width);
 }
 
 NameParts::Form NameParts::shortest(uint32_t i, const TextMeasure& measure, uint32_t fewest) const {
+  backed();
   const uint32_t d = id_[i];
   const std::string_view t = distinct_[d];
   const std::vector<uint32_t> starts = charStarts(t);
@@ -602,23 +668,9 @@ NameParts::Form NameParts::shortest(uint32_t i, const TextMeasure& measure, uint
     const auto byte = static_cast<uint32_t>(t.size()) - 1 - back_[d];
     tailNeed = n - (static_cast<uint32_t>(std::upper_bound(starts.begin(), starts.end(), byte) - starts.begin()) - 1);
   }
-  // The first word and the end that tells; the beginning that tells; the end.
+  // The first word and the end that tells; the beginning that tells; the
+  // end; then a window, where it is narrower than those.
   const uint32_t word = firstWord(t, starts);
-  // The first word and a window from the word where the text parts from
-  // its nearest, as long as it takes to read as no other text.
-  if (headNeed != kFar && headNeed > word + 1) {
-    uint32_t from = headNeed - 1;
-    while (from > word + 1 && !startsWord(t, starts, from)) --from;
-    for (uint32_t to = headNeed; to < n; ++to) {
-      if (word + (to - from) < fewest && to + 1 < n) continue;
-      std::string f(t.substr(0, starts[word]));
-      f.append(kEllipsis).append(t.substr(starts[from], starts[to] - starts[from])).append(kEllipsis);
-      if (!misreads(f, d)) {
-        consider(std::move(f));
-        break;
-      }
-    }
-  }
   if (tailNeed != kFar) {
     const uint32_t tail = std::max(tailNeed, fewest > word ? fewest - word : 1);
     if (word + tail < n) consider(cut(word, tail));
@@ -630,6 +682,26 @@ NameParts::Form NameParts::shortest(uint32_t i, const TextMeasure& measure, uint
   if (tailNeed != kFar) {
     const uint32_t tail = std::max(tailNeed, fewest);
     if (tail < n) consider(cut(0, tail));
+  }
+  // The first word and a window from the word where the text parts from
+  // its nearest, as long as it takes to read as no other text.
+  if (headNeed != kFar && headNeed > word + 1) {
+    uint32_t from = headNeed - 1;
+    while (from > word + 1 && !startsWord(t, starts, from)) --from;
+    if (from > word + 1 && separator(t[starts[from - 1]])) --from;  // the mark before the word holds it in place
+    // A window that does not tell within a few more characters rarely
+    // does with more: its end is shared.
+    constexpr uint32_t kLongest = 8;
+    for (uint32_t to = headNeed; to < n && to <= headNeed + kLongest; ++to) {
+      if (word + (to - from) < fewest && to + 1 < n) continue;
+      std::string f(t.substr(0, starts[word]));
+      f.append(kEllipsis).append(t.substr(starts[from], starts[to] - starts[from])).append(kEllipsis);
+      if (measure.widthOf(f) >= bestWidth) break;  // longer windows are wider still
+      if (!misreads(f, d)) {
+        consider(std::move(f));
+        break;
+      }
+    }
   }
   if (!best.told) best.text = std::string(t);
   return best;
@@ -766,13 +838,35 @@ struct KindTexts {
   TextMeasure shortestMeasure{0, 0};
   std::string shortestAfter;
   bool tells = false;  // its texts differ from item to item
+  std::vector<int64_t> widths;  // by id, at `widthMeasure` (-1 not measured)
+  TextMeasure widthMeasure{0, 0};
+
+  int64_t widthOf(uint32_t id, const TextMeasure& measure) {
+    if (!(widthMeasure.size == measure.size && widthMeasure.perChar == measure.perChar) || widths.size() != texts.size()) {
+      widths.assign(texts.size(), -1);
+      widthMeasure = {measure.size, measure.perChar};
+    }
+    if (widths[id] < 0) widths[id] = TextMeasure{measure.size, measure.perChar}.widthOf(texts[id]);
+    return widths[id];
+  }
+
+  // By the address of the text last added at it: callers add the same
+  // few texts again and again, most often from the same place.
+  FlatIndex byAddress;
 
   uint32_t idFor(std::string_view text) {
+    const auto address = reinterpret_cast<uint64_t>(text.data());
+    if (const uint32_t known = byAddress.find(address); known != FlatIndex::kNone && texts[known] == text) return known;
     const auto it = idOf.find(text);
-    if (it != idOf.end()) return it->second;
-    const auto id = static_cast<uint32_t>(texts.size());
-    idOf.emplace(texts.emplace_back(text), id);
-    parts.reset();
+    uint32_t id;
+    if (it != idOf.end()) {
+      id = it->second;
+    } else {
+      id = static_cast<uint32_t>(texts.size());
+      idOf.emplace(texts.emplace_back(text), id);
+      parts.reset();
+    }
+    if (!text.empty()) byAddress.set(address, id);
     return id;
   }
   const NameParts& names() {
@@ -818,13 +912,15 @@ struct LabelSet::Data {
   void settle() {
     if (settled) return;
     settled = true;
+    beginnings.clear();
     for (uint32_t k = 0; k < kinds; ++k) {
       // A kind tells when two items hold different texts of it.
       bool tells = false;
       for (size_t i = 1; i < wholes.size() && !tells; ++i) tells = parts[i * kinds + k] != parts[k];
       kindTexts[k].tells = tells;
     }
-    if (!wholeNames) wholeNames = std::make_unique<NameParts>(std::vector<std::string_view>(wholes.begin(), wholes.end()));
+    if (!wholeNames)
+      wholeNames = std::make_unique<NameParts>(std::vector<std::string_view>(wholes.begin(), wholes.end()), true);
   }
 
   // How a part is shown in a form.
@@ -895,6 +991,33 @@ struct LabelSet::Data {
     return pieces;
   }
 
+  // What is known of a beginning of forms (the text of an item's parts
+  // before the part being cut, joint and all): its width in the measure of
+  // the last room, and whether every item whose whole text begins with it
+  // has the same parts before that part and none after it (-1 not known).
+  struct Beginning {
+    int64_t width = -1;
+    int8_t owns = -1;
+  };
+  std::unordered_map<std::string, Beginning> beginnings;
+
+  int64_t widthOf(const std::string& before, const TextMeasure& m) {
+    Beginning& b = beginnings[before];
+    if (b.width < 0) b.width = m.widthOf(before);
+    return b.width;
+  }
+  bool ownsBeginning(uint32_t item, uint32_t j, const std::string& before) {
+    Beginning& b = beginnings[before];
+    if (b.owns >= 0) return b.owns == 1;
+    b.owns = 1;
+    for (uint32_t e : wholeNames->beginningWith(before)) {
+      for (uint32_t k = 0; k < kinds && b.owns; ++k)
+        if (k < j ? parts[e * kinds + k] != parts[item * kinds + k] : k > j && parts[e * kinds + k] != 0) b.owns = 0;
+      if (!b.owns) break;
+    }
+    return b.owns == 1;
+  }
+
   // The form of an item at the room, and whether it tells the item apart.
   // Tried in turn, the first that fits and tells taken: the whole text;
   // the last kept part cut, the others whole; the parts that tell nothing
@@ -904,7 +1027,7 @@ struct LabelSet::Data {
     const std::string_view whole = wholes[item];
     if (m.widthOf(whole) <= R && !wholeNames->readsAsOther(whole, item)) return {std::string(whole), true};
     const std::vector<uint32_t> kept = keptKinds(item);
-    const TextMeasure alone{m.size, m.perChar};
+    const TextMeasure single{m.size, m.perChar};
     std::vector<Piece> pieces(kinds);
     // Part j cut to its room, the kept parts after it to what room is left
     // in turn, each no shorter than its shortest telling form.
@@ -912,24 +1035,35 @@ struct LabelSet::Data {
       const uint32_t j = kept[c], id = parts[item * kinds + j];
       for (size_t later = c + 1; later < kept.size(); ++later) {
         const uint32_t k = kept[later], idK = parts[item * kinds + k];
-        pieces[k] = pieceOf(k, idK, kindTexts[k].shortestOf(idK, alone).text);
+        pieces[k] = pieceOf(k, idK, kindTexts[k].shortestOf(idK, single).text);
       }
       pieces[j] = {Shown::cut, std::string()};
-      int64_t roomJ = R - m.widthOf(compose(item, pieces));
+      const std::string before = compose(item, pieces);
+      int64_t roomJ = R - widthOf(before, m);
+      // Where j is the item's last part and no other item's text begins
+      // with what stands before it but those of the same earlier parts, a
+      // form of j that reads as no other text of its kind reads as no
+      // other item: it is not read against them all.
+      const bool last = std::all_of(parts.begin() + item * kinds + j + 1, parts.begin() + (item + 1) * kinds,
+                                    [](uint32_t p) { return p == 0; });
+      const bool alone = c + 1 == kept.size() && last && !std::any_of(pieces.begin(), pieces.end(), [](const Piece& p) {
+        return p.shown == Shown::dropped;
+      }) && ownsBeginning(item, j, before);
       for (int attempt = 0; attempt < 3 && roomJ > 0; ++attempt) {
-        pieces[j] = pieceOf(j, id, kindTexts[j].names().formOf(id - 1, roomJ, alone).text);
+        const NameParts::Form fj = kindTexts[j].names().formOf(id - 1, roomJ, single, kindTexts[j].widthOf(id, single));
+        pieces[j] = pieceOf(j, id, fj.text);
         for (size_t later = c + 1; sharing && later < kept.size(); ++later) {
           const uint32_t k = kept[later], idK = parts[item * kinds + k];
           Piece before = pieces[k];
           pieces[k] = {Shown::cut, std::string()};
-          const NameParts::Form f = kindTexts[k].names().formOf(idK - 1, R - m.widthOf(compose(item, pieces)), alone);
+          const NameParts::Form f = kindTexts[k].names().formOf(idK - 1, R - m.widthOf(compose(item, pieces)), single);
           const std::string_view was = before.shown == Shown::whole ? std::string_view(kindTexts[k].texts[idK]) : before.text;
-          pieces[k] = f.told && alone.widthOf(f.text) > alone.widthOf(was) ? pieceOf(k, idK, f.text) : std::move(before);
+          pieces[k] = f.told && single.widthOf(f.text) > single.widthOf(was) ? pieceOf(k, idK, f.text) : std::move(before);
         }
         std::string f = compose(item, pieces);
         const int64_t over = m.widthOf(f) - R;
         if (over <= 0) {
-          if (tells(item, f)) return f;
+          if ((alone && fj.told) || tells(item, f)) return f;
           return std::nullopt;
         }
         roomJ -= over;  // the measure of joined parts is not quite their sum
@@ -967,20 +1101,24 @@ LabelSet& LabelSet::operator=(LabelSet&&) noexcept = default;
 
 uint32_t LabelSet::add(std::span<const std::string_view> parts) {
   Data& d = *d_;
-  std::vector<uint32_t> ids(d.kinds, 0);
-  for (uint32_t k = 0; k < d.kinds && k < parts.size(); ++k) ids[k] = d.kindTexts[k].idFor(parts[k]);
-  std::string whole;
+  uint32_t ids[8] = {};
+  std::vector<uint32_t> more;  // more kinds than that
+  uint32_t* id = d.kinds <= 8 ? ids : (more.assign(d.kinds, 0), more.data());
+  for (uint32_t k = 0; k < d.kinds && k < parts.size(); ++k) id[k] = d.kindTexts[k].idFor(parts[k]);
+  thread_local std::string whole;
+  whole.clear();
+  bool any = false;
   for (uint32_t k = 0; k < d.kinds; ++k) {
-    if (ids[k] == 0) continue;
-    if (!whole.empty() || std::any_of(ids.begin(), ids.begin() + k, [](uint32_t i) { return i != 0; }))
-      whole += d.joints[k];
-    whole += d.kindTexts[k].texts[ids[k]];
+    if (id[k] == 0) continue;
+    if (any) whole += d.joints[k];
+    whole += d.kindTexts[k].texts[id[k]];
+    any = true;
   }
   const auto it = d.itemOf.find(whole);
   if (it != d.itemOf.end()) return it->second;
   const auto item = static_cast<uint32_t>(d.wholes.size());
-  d.itemOf.emplace(d.wholes.emplace_back(std::move(whole)), item);
-  d.parts.insert(d.parts.end(), ids.begin(), ids.end());
+  d.itemOf.emplace(d.wholes.emplace_back(whole), item);
+  d.parts.insert(d.parts.end(), id, id + d.kinds);
   d.settled = false;
   d.wholeNames.reset();
   d.room = -1;
@@ -998,6 +1136,8 @@ std::string_view LabelSet::part(uint32_t item, uint32_t kind) const {
 LabelSet::Told LabelSet::forms(std::span<const uint32_t> asked, int64_t room, const TextMeasure& measure) {
   Data& d = *d_;
   d.settle();
+  if (!(d.measure == measure) || d.after != measure.after)
+    for (auto& [text, b] : d.beginnings) b.width = -1;
   if (d.room != room || !(d.measure == measure) || d.after != measure.after || d.forms.size() != d.wholes.size()) {
     d.room = room;
     d.after.assign(measure.after);

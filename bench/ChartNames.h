@@ -134,7 +134,8 @@ bool readsAs(std::string_view form, std::string_view name);
 // outlive the object.
 class NameParts {
  public:
-  explicit NameParts(const std::vector<std::string_view>& texts);
+  // `distinct`: the caller knows no two texts are the same.
+  explicit NameParts(const std::vector<std::string_view>& texts, bool distinct = false);
   ~NameParts();
   // With `wanted` (by text), the forms of the wanted texts alone; the
   // others are left empty.
@@ -147,8 +148,9 @@ class NameParts {
     std::string text;
     bool told = false;
   };
-  // The form of text i (an index into the texts given) at a room.
-  Form formOf(uint32_t i, int64_t room, const TextMeasure& measure) const;
+  // The form of text i (an index into the texts given) at a room; `width`
+  // its own width in the measure, where the caller knows it.
+  Form formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width = -1) const;
   // The narrowest form that tells text i apart at any room: the whole text;
   // its first word and its end as far as it parts from the others; its
   // beginning so far; its end so far; each cut form keeping `fewest`
@@ -159,17 +161,23 @@ class NameParts {
   bool readsAsOther(std::string_view f, uint32_t i) const;
   // The distinct texts.
   uint32_t distinctCount() const { return static_cast<uint32_t>(distinct_.size()); }
+  // The texts that begin with `head`, each an index into the texts given
+  // (the first of equal ones).
+  std::vector<uint32_t> beginningWith(std::string_view head) const;
 
  private:
   struct Index;
+  const Index& backed() const;  // the index with its order from the end made
   bool misreads(std::string_view f, uint32_t d) const;
-  Form formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure) const;
+  Form formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width = -1) const;
 
   std::vector<std::string_view> distinct_;
   std::vector<uint32_t> id_;  // the distinct text of each text
+  std::vector<uint32_t> firstOf_;  // by distinct text: its first index among the texts
   // By distinct text: the most bytes it shares with any other from the
   // front, and from the end.
-  std::vector<uint32_t> front_, back_;
+  std::vector<uint32_t> front_;
+  mutable std::vector<uint32_t> back_;  // made with the order from the end
   std::unique_ptr<Index> index_;  // the sorted orders and what is looked up in them
 };
 

@@ -503,7 +503,8 @@ void ChartView::rebuild() {
   }
   heatMap->settle(made);
 
-  // The rows, group after group.
+  // The rows, group after group, and the largest value shown.
+  double largest = 0.0;
   for (uint32_t g = 0; g < groupCount; ++g) {
     for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
       const Match& m = sorted[k];
@@ -521,6 +522,7 @@ void ChartView::rebuild() {
       row->mean = m.mean;
       row->stddev = m.stddev;
       row->shown = shown;
+      if (shown > largest) largest = shown;
       row->color = config.color;
       row->label = config.label;
       row->opt = config.opt;
@@ -533,6 +535,7 @@ void ChartView::rebuild() {
     if (static_cast<int64_t>(size) > maxGroupRows) maxGroupRows = static_cast<int32_t>(size);
   }
   settleRowLabels(start);
+  largest_ = {rebuilds_, rows->count(), largest};
 
   heatMap->build(rows, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)), &made);
 }

@@ -121,8 +121,9 @@ class ChartView : public UXView {
   uint64_t rebuilds_ = 0;  // counts the rebuilds: each makes new rows
   std::unique_ptr<chart::BarLabels> barLabels_;
   void settleRowLabels(const std::vector<uint32_t>& start);  // ChartView.cpp, during rebuild
-  // The largest value shown, for the rows of the rebuild that found it: a
-  // draw at a scroll position reads no row out of sight (ChartDraw.cpp).
+  // The largest value shown, for the rows of the rebuild that found it (the
+  // rebuild does, as it makes them): a draw at a scroll position reads no
+  // row out of sight (ChartDraw.cpp).
   struct Largest {
     uint64_t rebuild = 0;
     uint32_t rows = 0;
