@@ -15,7 +15,6 @@
 #include <string_view>
 #include <typeinfo>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -725,14 +724,15 @@ struct HeatMap::Whole {
   int64_t widest = -1;  // the most characters of a name, as drawn
   int outlier = -1;     // 1 when the outlier benchmark has a line
   std::unique_ptr<HeatMapLookup> lookup;
+  // Whether a setting carries its machine, and the widest such setting in
+  // one driver's measure (-1 until measured).
+  bool hasMachines = false;
+  const UXViewDriver* measuredBy = nullptr;
+  int64_t widestMachineSetting = -1;
   // Each column's setting in two parts, for headings of three lines: the
   // setting without its machine, and the machine (none where the setting
   // carries no machine). Made when first asked.
   Ref<Array> settingParts, machines;
-  bool hasMachines = false;
-  // The widest setting that carries a machine, in one driver's measure.
-  const UXViewDriver* measuredBy = nullptr;
-  int64_t widestMachineSetting = -1;
   // The headings of the last two widths asked, the most recent first. Each
   // is made whole and never changed: a view asks its height and then draws
   // at one width, holding the headings of that width while it draws.
@@ -800,11 +800,28 @@ int64_t widestName(const Array& names) {
   return widest;
 }
 
-// Past the list's end, as a missing text: the lists are open to anyone, and
-// may have come apart.
-std::string_view drawnOrEmpty(const Array& list, uint32_t i) {
-  const String* s = i < list.count() ? dynamic_cast<const String*>(list.get(i).get()) : nullptr;
-  return s ? chart::drawnText(*s) : std::string_view();
+// The texts of a list as one part of its items (chart::ItemPart), with the
+// forms drawn for them: the first `count` of the list (past its end, a
+// missing text), or with `present` those that are there alone. Items share
+// their Strings, and each String is read once.
+chart::ItemPart partOf(const Array& list, const std::vector<std::string>& forms, uint32_t count,
+                       bool present = false) {
+  chart::ItemPart part;
+  chart::FlatIndex index(64);
+  const uint32_t listed = list.count();
+  for (uint32_t j = 0; j < count; ++j) {
+    const Object* o = j < listed ? list.get(j).get() : nullptr;
+    if (present && !dynamic_cast<const String*>(o)) continue;
+    const auto n = static_cast<uint32_t>(part.texts.size());
+    const uint32_t k = index.insert(reinterpret_cast<uintptr_t>(o), n);
+    if (k == n) {
+      const String* s = dynamic_cast<const String*>(o);
+      part.texts.push_back(s ? chart::drawnText(*s) : std::string_view());
+      part.forms.push_back(j < forms.size() ? std::string_view(forms[j]) : std::string_view());
+    }
+    part.of.push_back(k);
+  }
+  return part;
 }
 
 // How many of the items read alike (chart::readAlike).
@@ -875,28 +892,34 @@ const HeatMapHeadings& HeatMap::headingsAt(uint32_t at) const {
 
   const uint32_t M = colSeries->count(), settings = colSetting->count();
   const auto& partsOf = machineSettings_->partsOf;
-  if (!w.settingParts) {
+  const chart::TextMeasure seriesMeasure{HM::kSeriesSize, HM::kHeaderCharW},
+      settingMeasure{HM::kSettingSize, HM::kSettingCharW}, nameMeasure{HM::kNameSize, HM::kNameCharW};
+  if (w.widestMachineSetting < 0 || w.measuredBy != key.driver) {
+    // Columns share their settings: each String is looked up and measured
+    // once, until one is wider than the widest column's room.
+    chart::FlatIndex seen(64);
+    w.hasMachines = false;
+    w.widestMachineSetting = 0;
+    w.measuredBy = key.driver;
+    const int64_t widestRoom = HM::headerRoom(HM::kMaxCell);
+    for (uint32_t j = 0; j < settings && w.widestMachineSetting <= widestRoom; ++j) {
+      const Object* o = colSetting->get(j).get();
+      if (seen.insert(reinterpret_cast<uintptr_t>(o), j) != j) continue;
+      const String* s = dynamic_cast<const String*>(o);
+      if (!s || !partsOf.count(s)) continue;
+      w.hasMachines = true;
+      w.widestMachineSetting = std::max(w.widestMachineSetting, settingMeasure.widthOf(chart::drawnText(*s)));
+    }
+  }
+  const bool ownLine = w.hasMachines && w.widestMachineSetting > key.headerRoom;
+  if (ownLine && !w.settingParts) {
     w.settingParts = Array::withCapacity(settings);
     w.machines = Array::withCapacity(settings);
     for (uint32_t j = 0; j < settings; ++j) {
       const Ref<String> setting = cast<String>(colSetting->get(j));
       const auto it = setting ? partsOf.find(setting.get()) : partsOf.end();
-      w.hasMachines = w.hasMachines || it != partsOf.end();
       w.settingParts->add(it == partsOf.end() ? setting : it->second.setting);
       w.machines->add(it == partsOf.end() ? Ref<String>() : it->second.machine);
-    }
-  }
-  const chart::TextMeasure seriesMeasure{HM::kSeriesSize, HM::kHeaderCharW},
-      settingMeasure{HM::kSettingSize, HM::kSettingCharW}, nameMeasure{HM::kNameSize, HM::kNameCharW};
-  if (w.hasMachines && (w.widestMachineSetting < 0 || w.measuredBy != key.driver)) {
-    // Columns share their settings: each String is measured once.
-    std::unordered_set<const String*> measured;
-    w.widestMachineSetting = 0;
-    w.measuredBy = key.driver;
-    for (uint32_t j = 0; j < settings; ++j) {
-      const String* s = dynamic_cast<const String*>(colSetting->get(j).get());
-      if (!s || !partsOf.count(s) || !measured.insert(s).second) continue;
-      w.widestMachineSetting = std::max(w.widestMachineSetting, settingMeasure.widthOf(chart::drawnText(*s)));
     }
   }
 
@@ -905,7 +928,6 @@ const HeatMapHeadings& HeatMap::headingsAt(uint32_t at) const {
   HeatMapHeadings& h = kept->headings;
   h.names = shown_->benches.of(*benches, key.nameRoom, nameMeasure);
   h.series = shown_->series.of(*colSeries, key.headerRoom, seriesMeasure);
-  const bool ownLine = w.hasMachines && w.widestMachineSetting > key.headerRoom;
   h.lines = ownLine ? HM::kMostHeadingLines : HM::kHeadingLines;
   if (ownLine) {
     h.settings = shown_->settingParts.of(*w.settingParts, key.headerRoom, settingMeasure);
@@ -916,25 +938,12 @@ const HeatMapHeadings& HeatMap::headingsAt(uint32_t at) const {
 
   // What reads alike: the names of the lines that have one, and the
   // columns' headings line by line.
-  {
-    chart::ItemPart names;
-    for (uint32_t i = 0; i < benches->count(); ++i) {
-      if (!dynamic_cast<const String*>(benches->get(i).get())) continue;
-      names.texts.push_back(drawnOrEmpty(*benches, i));
-      names.forms.push_back(h.names[i]);
-    }
-    h.alikeNames = alikeCount({&names, 1});
-    chart::ItemPart parts[3];
-    const Array* lists[3] = {colSeries.get(), ownLine ? w.settingParts.get() : colSetting.get(), w.machines.get()};
-    const std::vector<std::string>* forms[3] = {&h.series, &h.settings, &h.machines};
-    const size_t partCount = ownLine ? 3 : 2;
-    for (size_t p = 0; p < partCount; ++p)
-      for (uint32_t j = 0; j < M; ++j) {
-        parts[p].texts.push_back(drawnOrEmpty(*lists[p], j));
-        parts[p].forms.push_back(j < forms[p]->size() ? (*forms[p])[j] : std::string_view());
-      }
-    h.alikeColumns = alikeCount({parts, partCount});
-  }
+  const chart::ItemPart names = partOf(*benches, h.names, benches->count(), true);
+  h.alikeNames = alikeCount({&names, 1});
+  const chart::ItemPart parts[3] = {
+      partOf(*colSeries, h.series, M), partOf(ownLine ? *w.settingParts : *colSetting, h.settings, M),
+      ownLine ? partOf(*w.machines, h.machines, M) : chart::ItemPart()};
+  h.alikeColumns = alikeCount({parts, ownLine ? 3u : 2u});
   w.kept[1] = std::move(w.kept[0]);
   w.kept[0] = std::move(kept);
   return w.kept[0]->headings;

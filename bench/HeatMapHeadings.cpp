@@ -56,14 +56,16 @@ PartReading readingOf(const ItemPart& part, bool last) {
   PartReading out;
   std::unordered_map<std::string_view, uint32_t> idOf;
   std::vector<std::string> texts, forms;
-  for (size_t i = 0; i < part.texts.size(); ++i) {
-    const auto [it, added] = idOf.try_emplace(part.texts[i], static_cast<uint32_t>(texts.size()));
+  std::vector<uint32_t> distinct;  // by text of the part
+  for (size_t k = 0; k < part.texts.size(); ++k) {
+    const auto [it, added] = idOf.try_emplace(part.texts[k], static_cast<uint32_t>(texts.size()));
     if (added) {
-      texts.push_back(folded(part.texts[i]));
-      forms.push_back(folded(part.forms[i]));
+      texts.push_back(folded(part.texts[k]));
+      forms.push_back(folded(part.forms[k]));
     }
-    out.id.push_back(it->second);
+    distinct.push_back(it->second);
   }
+  for (const uint32_t k : part.of) out.id.push_back(distinct[k]);
   const auto D = static_cast<uint32_t>(texts.size());
   std::vector<uint32_t> front(D), back(D);
   for (uint32_t d = 0; d < D; ++d) front[d] = back[d] = d;
@@ -96,7 +98,7 @@ PartReading readingOf(const ItemPart& part, bool last) {
 }  // namespace
 
 std::vector<uint8_t> readAlike(std::span<const ItemPart> parts) {
-  const size_t N = parts.empty() ? 0 : parts.front().texts.size();
+  const size_t N = parts.empty() ? 0 : parts.front().of.size();
   std::vector<uint8_t> alike(N, 0);
   if (N == 0) return alike;
   std::vector<PartReading> readings;
@@ -110,8 +112,14 @@ std::vector<uint8_t> readAlike(std::span<const ItemPart> parts) {
     }
     return key;
   };
+  // The items by their keys, made when some item's forms read as more
+  // than its own texts (most maps have none).
   std::unordered_map<std::string, uint32_t> items;
-  for (uint32_t i = 0; i < N; ++i) items.try_emplace(keyOf([&](size_t p) { return readings[p].id[i]; }), i);
+  const auto itemsByKey = [&]() -> const std::unordered_map<std::string, uint32_t>& {
+    if (items.empty())
+      for (uint32_t i = 0; i < N; ++i) items.try_emplace(keyOf([&](size_t p) { return readings[p].id[i]; }), i);
+    return items;
+  };
 
   std::vector<const std::vector<uint32_t>*> lists(parts.size());
   std::vector<uint32_t> at(parts.size());
@@ -132,7 +140,7 @@ std::vector<uint8_t> readAlike(std::span<const ItemPart> parts) {
           if (++at[p] < lists[p]->size()) break;
           at[p] = 0;
         }
-        alike[i] = items.count(keyOf([&](size_t p) { return (*lists[p])[at[p]]; })) > 0;
+        alike[i] = itemsByKey().count(keyOf([&](size_t p) { return (*lists[p])[at[p]]; })) > 0;
       }
     }
   }

@@ -29,11 +29,13 @@ struct HeatMapHeadings {
 
 namespace chart {
 
-// One part of a list of items (a column's series, its setting...): each
-// item's text of that part and the form drawn for it. An item's parts are
-// drawn one after another, each ending where the next begins.
+// One part of a list of items (a column's series, its setting...): the
+// texts of that part with the form drawn for each, and each item's text.
+// Items share their texts: a text may stand more than once. An item's parts
+// are drawn one after another, each ending where the next begins.
 struct ItemPart {
-  std::vector<std::string_view> texts, forms;  // by item
+  std::vector<std::string_view> texts, forms;  // by text
+  std::vector<uint32_t> of;                    // by item: its text
 };
 
 // Which items' drawn parts could be another item's, by the reading rule
