@@ -1,7 +1,8 @@
 // Chart view drawing: heights and the bar charts of mode 0.
 //
 // Layout of the bar charts (the numbers are BarMetrics, ChartMetrics.h): a
-// plot from kPlotLeft to R; one rounded panel per benchmark, kRowPitch a
+// plot from L (kPlotLeft, or right of a wider label column) to R; one
+// rounded panel per benchmark, kRowPitch a
 // row; grid lines and tick labels on one scale for all benchmarks; a
 // caption under the last panel. Every text is held to its room (measured,
 // ChartNames.h), and error bars to the plot.
@@ -15,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/BarLabels.h"
 #include "bench/ChartCanvas.h"
 #include "bench/ChartMetrics.h"
 #include "bench/ChartNames.h"
@@ -38,10 +40,6 @@ namespace {
 // How far a text or a corner may reach from the point it is placed at: what
 // lies this far outside the band is drawn, in case part of it shows.
 constexpr int64_t kSlack = 24;
-
-// Row labels are shortened to no fewer characters than this: the form that
-// fitted no room is cut at its end instead.
-constexpr uint32_t kFewestLabelChars = 8;
 
 }  // namespace
 
@@ -124,7 +122,8 @@ namespace {
 struct BarPass {
   ChartCanvas& canvas;
   const chart::ChartBand& shown;
-  int64_t W, R, P;
+  int64_t W, L, R, P;  // the view's width, the plot's left and right ends and width
+  int64_t labelRoom;   // the row labels' column
   double step, S;
   int64_t ticks;
   int32_t metric;
@@ -217,7 +216,7 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
   const int64_t gridBottom = std::min(bottom, p.shown.bottom + kSlack);
   std::vector<TickLabel> labels;
   for (int64_t t = 0; t <= p.ticks; ++t) {
-    const int64_t x = p.scaled(static_cast<double>(t) * p.step) + BM::kPlotLeft;
+    const int64_t x = p.scaled(static_cast<double>(t) * p.step) + p.L;
     if (x > p.R) break;
     labels.push_back({x, {}});
   }
@@ -234,134 +233,11 @@ void drawBarAxis(const BarPass& p, int64_t bottom) {
       p.canvas.text(labels[t].text.c_str(), x, BM::kTickLabelY, 110, 110, 110, BM::kTickLabelSize);
   }
   if (p.shown.meetsY(BM::kAxisTitleY - kSlack, BM::kAxisTitleY + kSlack))
-    p.canvas.text(p.metric == 1 ? "speed-up (x)" : "time (ms)", BM::kPlotLeft, BM::kAxisTitleY, 60, 60, 60,
+    p.canvas.text(p.metric == 1 ? "speed-up (x)" : "time (ms)", p.L, BM::kAxisTitleY, 60, 60, 60,
                   BM::kAxisTitleSize);
 }
 
-// The row labels of a group as drawn. Rows whose labels read alike get
-// their optimisation level (" O2") where the levels of those rows differ,
-// and their machine ("  AMD EPYC 7763") where their machines differ, as the
-// rebuild worked out (ChartView::RowLabels). The label stands whole, and the
-// level with it where both fit; what is added after them is cut first, to
-// what tells it from the others added to the same label
-// (chart::partedForms). Each distinct text is put together once.
-void makeGroupLabels(const ChartView::RowLabels& keys, ChartView::GroupLabels& out) {
-  const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
-  const auto textOf = [&](uint32_t id) {
-    return keys.texts[id] ? chart::drawnText(*keys.texts[id]) : std::string_view();
-  };
-  // By label, level and machine ids as added (0 where not): the text's index.
-  struct Ids {
-    uint32_t label, level, machine;
-    bool operator==(const Ids&) const = default;
-  };
-  struct IdsHash {
-    size_t operator()(const Ids& k) const {
-      return std::hash<uint64_t>()((uint64_t{k.label} << 32 | k.level) * 0x9E3779B97F4A7C15ull ^ k.machine);
-    }
-  };
-  std::unordered_map<Ids, uint32_t, IdsHash> byIds;
-  std::vector<Ids> ids;
-  const auto count = static_cast<size_t>(out.end - out.begin);
-  out.formOf.assign(count, 0);
-  out.texts.clear(), out.textAt.clear(), out.parts.clear();
-  if (keys.adds.size() < static_cast<size_t>(out.end)) {
-    // Rows no rebuild made: no labels.
-    out.textAt.assign(1, {0, 0}), out.parts.assign(1, {0, 0});
-    out.forms.assign(1, std::string()), out.made.assign(1, 1);
-    return;
-  }
-  byIds.reserve(count);
-  for (size_t j = 0; j < count; ++j) {
-    const size_t k = static_cast<size_t>(out.begin) + j;
-    const uint8_t adds = keys.adds[k];
-    const Ids key{keys.label[k], adds & ChartView::RowLabels::kAddsLevel ? keys.opt[k] + 1 : 0,
-                  adds & ChartView::RowLabels::kAddsMachine ? keys.machine[k] + 1 : 0};
-    const auto [known, fresh] = byIds.try_emplace(key, static_cast<uint32_t>(ids.size()));
-    if (fresh) ids.push_back(key);
-    out.formOf[j] = known->second;
-  }
-  // Put together in one buffer first, then told apart by their bytes: two
-  // sets of ids may still read the same.
-  struct Made {
-    uint32_t at, levelEnd, restAt, labelEnd;
-  };
-  std::vector<Made> made;
-  made.reserve(ids.size());
-  for (const Ids& i : ids) {
-    const auto at = static_cast<uint32_t>(out.texts.size());
-    const std::string_view label = textOf(i.label);
-    out.texts.append(label);
-    if (i.level) out.texts.append(" ").append(textOf(i.level - 1));
-    const auto levelEnd = static_cast<uint32_t>(out.texts.size()) - at;
-    if (i.machine) out.texts.append("  ");
-    const auto restAt = static_cast<uint32_t>(out.texts.size()) - at;
-    if (i.machine) out.texts.append(textOf(i.machine - 1));
-    made.push_back({at, levelEnd, restAt, static_cast<uint32_t>(label.size())});
-  }
-  made.push_back({static_cast<uint32_t>(out.texts.size()), 0, 0, 0});
-  std::unordered_map<std::string_view, uint32_t> distinct;  // views into out.texts, grown no more
-  distinct.reserve(ids.size());
-  std::vector<uint32_t> textOfIds(ids.size());
-  for (size_t t = 0; t < ids.size(); ++t) {
-    const Made& m = made[t];
-    const std::string_view text = std::string_view(out.texts).substr(m.at, made[t + 1].at - m.at);
-    const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(out.parts.size()));
-    textOfIds[t] = it->second;
-    if (!added) continue;
-    out.textAt.push_back({m.at, made[t + 1].at});
-    // The level stays with the label where the two fit together; else it
-    // is cut with the machine, after the label.
-    const bool levelFits =
-        m.levelEnd == m.labelEnd || measure.widthOf(text.substr(0, m.levelEnd)) <= BM::kLabelRoom;
-    out.parts.push_back(levelFits ? std::pair{m.levelEnd, m.restAt} : std::pair{m.labelEnd, m.labelEnd + 1});
-  }
-  for (uint32_t& f : out.formOf) f = textOfIds[f];
-  out.forms.assign(out.parts.size(), std::string());
-  out.made.assign(out.parts.size(), 0);
-}
-
-// The forms of the labels of rows from to to, where not made yet: each
-// among all the group's labels.
-void makeFormsOf(ChartView::GroupLabels& labels, int32_t from, int32_t to) {
-  std::vector<uint8_t> wanted(labels.parts.size(), 0);
-  bool any = false;
-  for (int32_t j = std::max(from, labels.begin); j < std::min(to, labels.end); ++j) {
-    const uint32_t k = labels.formOf[static_cast<size_t>(j - labels.begin)];
-    any = any || !labels.made[k];
-    wanted[k] = !labels.made[k];
-  }
-  if (!any) return;
-  std::vector<chart::PartedName> names;
-  names.reserve(labels.parts.size());
-  for (size_t k = 0; k < labels.parts.size(); ++k)
-    names.push_back({std::string_view(labels.texts).substr(labels.textAt[k].first, labels.textAt[k].second - labels.textAt[k].first),
-                     labels.parts[k].first, labels.parts[k].second});
-  std::vector<std::string> forms =
-      chart::partedForms(names, BM::kLabelRoom, {BM::kRowTextSize, BM::kTextCharW}, &wanted);
-  for (size_t k = 0; k < wanted.size(); ++k)
-    if (wanted[k]) labels.forms[k] = std::move(forms[k]), labels.made[k] = 1;
-}
-
 }  // namespace
-
-// The labels of the groups drawn lately, made by this rebuild: a scroll
-// step redraws the same groups.
-const ChartView::GroupLabels& ChartView::groupLabels(int32_t begin, int32_t end, int32_t from, int32_t to) const {
-  for (GroupLabels& known : groupLabels_)
-    if (known.rebuild == rebuilds_ && known.begin == begin && known.end == end) {
-      makeFormsOf(known, from, to);
-      return known;
-    }
-  // As many groups as a tall view shows, and some.
-  constexpr size_t kKept = 64;
-  if (groupLabels_.size() >= kKept) groupLabels_.erase(groupLabels_.begin());
-  GroupLabels& made = groupLabels_.emplace_back();
-  made.rebuild = rebuilds_, made.begin = begin, made.end = end;
-  makeGroupLabels(rowLabels_, made);
-  makeFormsOf(made, from, to);
-  return made;
-}
 
 namespace {
 
@@ -374,9 +250,9 @@ struct ErrorEnd {
 
 ErrorEnd errorEnd(const BarPass& p, double v) {
   const double at = v / p.S * static_cast<double>(p.P);
-  if (at < 0) return {BM::kPlotLeft, true};
+  if (at < 0) return {p.L, true};
   if (at > static_cast<double>(p.P)) return {p.R, true};
-  return {BM::kPlotLeft + chart::toI32(at), false};
+  return {p.L + chart::toI32(at), false};
 }
 
 // A whisker across the bar's line, or where the error bar goes on past the
@@ -386,7 +262,7 @@ void drawErrorEnd(const BarPass& p, const ErrorEnd& end, int64_t r) {
     p.canvas.line(end.x, r + BM::kErrorTopDY, end.x, r + BM::kErrorBottomDY, 1);
     return;
   }
-  const int64_t back = end.x == BM::kPlotLeft ? end.x + BM::kMarkW : end.x - BM::kMarkW;
+  const int64_t back = end.x == p.L ? end.x + BM::kMarkW : end.x - BM::kMarkW;
   const int64_t mid = r + BM::kErrorMidDY;
   p.canvas.line(back, mid - BM::kMarkW, end.x, mid, 1);
   p.canvas.line(back, mid + BM::kMarkW, end.x, mid, 1);
@@ -405,14 +281,14 @@ void drawBarRow(const BarPass& p, const ChartRow& row, const std::string& label,
   if (f > 1) f = 1;
   const int64_t bw = std::max<int64_t>(chart::toI32(f * static_cast<double>(p.P)), BM::kMinBar);
   const chart::RGB c = chart::RGB::of(row.color);
-  p.canvas.fillRect(BM::kPlotLeft, r + BM::kBarDY, bw, BM::kBarH, c.r, c.g, c.b);
+  p.canvas.fillRect(p.L, r + BM::kBarDY, bw, BM::kBarH, c.r, c.g, c.b);
 
   // The error bar is centred on the mean, not on the bar's end.
   const bool errorBar = p.metric == 0 && row.stddev > 0 && std::isfinite(row.mean);
   const ErrorEnd lo = errorBar ? errorEnd(p, row.mean - row.stddev) : ErrorEnd{0, false};
   const ErrorEnd hi = errorBar ? errorEnd(p, row.mean + row.stddev) : ErrorEnd{0, false};
   // One past the last pixel of the bar, or of the error bar.
-  const int64_t end = std::max(BM::kPlotLeft + bw, errorBar ? hi.x + 1 : 0);
+  const int64_t end = std::max(p.L + bw, errorBar ? hi.x + 1 : 0);
   const chart::TextMeasure measure{BM::kRowTextSize, BM::kTextCharW};
   const int64_t right = BM::textRight(p.W);
   std::string value(chart::drawnText(*chart::valueText(p.metric, row.shown)));
@@ -421,7 +297,7 @@ void drawBarRow(const BarPass& p, const ChartRow& row, const std::string& label,
     // Above the bar nothing stands between the row labels' left edge and
     // the panel's right one.
     value = chart::fitText(value, right - BM::kLabelX, measure);
-    x = std::max(std::min(BM::kPlotLeft + bw, right) - measure.widthOf(value), BM::kLabelX);
+    x = std::max(std::min(p.L + bw, right) - measure.widthOf(value), BM::kLabelX);
     y = r + BM::kValueAboveDY;
   }
   p.canvas.text(value.c_str(), x, y, 40, 40, 44, BM::kRowTextSize);
@@ -435,43 +311,104 @@ void drawBarRow(const BarPass& p, const ChartRow& row, const std::string& label,
   }
 }
 
-// Titles and rows of the groups in the band. A title is cut to the panel.
-void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
-  const chart::TextMeasure titleMeasure{BM::kBenchSize, BM::kBenchCharW};
+// Each group that meets the band, with its first row (i), one past its
+// last (e), its panel's top (y) and the rows whose lines can reach into the
+// band (from skip to last, from the group's first).
+template <typename Visit>
+void forGroupsInBand(const BarPass& p, const ChartView& view, int32_t n, const Visit& visit) {
   int64_t y = BM::kFirstPanel;
   for (int32_t i = 0; i < n;) {
     const int32_t e = view.groupEnd(i);
     const int64_t k = e - i;
     if (y >= p.shown.bottom + kSlack) break;
-    if (!p.shown.meetsY(y - kSlack, y + BM::panelHeight(k) + kSlack)) {
-      y += BM::groupAdvance(k);
-      i = e;
-      continue;
-    }
-    const ChartRow* first = rowAt(*view.rows, static_cast<uint32_t>(i));
-    if (first && first->bench && p.shown.meetsY(y + BM::kBenchDY - kSlack, y + BM::kBenchDY + kSlack)) {
-      const std::string title = chart::fitText(chart::drawnText(*first->bench), BM::textRight(p.W) - BM::kBenchX,
-                                               titleMeasure);
-      p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
-    }
-    // The first row whose line can reach into the band, and one past the last.
-    const int64_t skip = std::clamp<int64_t>(
-        (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
-    const int64_t last = std::clamp<int64_t>(
-        (p.shown.bottom + kSlack - (y + BM::kFirstRowDY)) / BM::kRowPitch + 1, 0, k);
-    const ChartView::GroupLabels& labels =
-        view.groupLabels(i, e, i + static_cast<int32_t>(skip), i + static_cast<int32_t>(last));
-    for (int32_t j = i + static_cast<int32_t>(skip); j < e; ++j) {
-      const int64_t r = y + BM::kFirstRowDY + BM::kRowPitch * static_cast<int64_t>(j - i);
-      if (r >= p.shown.bottom + kSlack) break;
-      if (const ChartRow* row = rowAt(*view.rows, static_cast<uint32_t>(j))) drawBarRow(p, *row, labels.forms[labels.formOf[static_cast<size_t>(j - i)]], r);
+    if (p.shown.meetsY(y - kSlack, y + BM::panelHeight(k) + kSlack)) {
+      const int64_t skip = std::clamp<int64_t>(
+          (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
+      const int64_t last = std::clamp<int64_t>(
+          (p.shown.bottom + kSlack - (y + BM::kFirstRowDY)) / BM::kRowPitch + 1, 0, k);
+      visit(i, e, y, static_cast<int32_t>(skip), static_cast<int32_t>(last));
     }
     y += BM::groupAdvance(k);
     i = e;
   }
 }
 
+const chart::TextMeasure kLabelMeasure{BM::kRowTextSize, BM::kTextCharW};
+
+// The label column's room for the groups in sight: the chart's, or wider
+// where a group in sight tells its rows apart only in a wider one (the
+// least such room, up to the widest the column grows to, found by halving).
+int64_t labelRoomInSight(const BarPass& p, const ChartView& view, int32_t n) {
+  chart::BarLabels& labels = view.barLabels();
+  int64_t room = labels.room(p.W, kLabelMeasure);
+  const int64_t most = std::max(BM::kLabelRoom, BM::mostLabelRoom(p.W));
+  forGroupsInBand(p, view, n, [&](int32_t i, int32_t e, int64_t, int32_t skip, int32_t last) {
+    const auto told = [&](int64_t r) {
+      return labels.group(i, e, i + skip, i + last, r, kLabelMeasure).told() == chart::LabelSet::Told::apart;
+    };
+    if (room >= most || told(room)) return;
+    int64_t lo = room, hi = most;  // lo does not tell them apart
+    if (told(hi)) {
+      while (hi - lo > 1) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        (told(mid) ? hi : lo) = mid;
+      }
+    }
+    labels.widen(hi, kLabelMeasure);
+    room = labels.room(p.W, kLabelMeasure);
+  });
+  return room;
+}
+
+// What a group says on its title line when even the widest label column
+// cannot tell its rows apart.
+constexpr const char* kAlikeNote = "rows read alike; widen the window";
+
+// Titles and rows of the groups in the band. A title is cut to the panel,
+// less the note of a group whose rows read alike.
+void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
+  const chart::TextMeasure titleMeasure{BM::kBenchSize, BM::kBenchCharW};
+  const chart::TextMeasure noteMeasure{BM::kNoteSize, BM::kTextCharW};
+  forGroupsInBand(p, view, n, [&](int32_t i, int32_t e, int64_t y, int32_t skip, int32_t last) {
+    const chart::BarLabels::Group& labels = view.barLabels().group(i, e, i + skip, i + last, p.labelRoom, kLabelMeasure);
+    if (p.shown.meetsY(y + BM::kBenchDY - kSlack, y + BM::kBenchDY + kSlack)) {
+      int64_t titleRight = BM::textRight(p.W);
+      if (labels.told() != chart::LabelSet::Told::apart) {
+        const std::string note = chart::fitText(kAlikeNote, titleRight - BM::kBenchX, noteMeasure);
+        const int64_t x = titleRight - noteMeasure.widthOf(note);
+        p.canvas.text(note.c_str(), x, y + BM::kNoteDY, 150, 70, 20, BM::kNoteSize);
+        titleRight = x - BM::kTextGap;
+      }
+      const ChartRow* first = rowAt(*view.rows, static_cast<uint32_t>(i));
+      if (first && first->bench) {
+        const std::string title = chart::fitText(chart::drawnText(*first->bench), titleRight - BM::kBenchX, titleMeasure);
+        p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
+      }
+    }
+    for (int32_t j = i + skip; j < e; ++j) {
+      const int64_t r = y + BM::kFirstRowDY + BM::kRowPitch * static_cast<int64_t>(j - i);
+      if (r >= p.shown.bottom + kSlack) break;
+      if (const ChartRow* row = rowAt(*view.rows, static_cast<uint32_t>(j))) drawBarRow(p, *row, labels.form(j), r);
+    }
+  });
+}
+
 }  // namespace
+
+// Found by the rebuild as it makes the rows; again only for rows that are
+// not its own.
+double ChartView::largestShown() const {
+  const uint32_t n = rows->count();
+  if (largest_.rebuild != rebuilds_ || largest_.rows != n) {
+    double M = 0.0;
+    for (uint32_t i = 0; i < n; ++i) {
+      const ChartRow* row = rowAt(*rows, i);
+      if (row && row->shown > M) M = row->shown;
+    }
+    largest_ = {rebuilds_, n, M};
+  }
+  return largest_.value;
+}
 
 void ChartView::drawBars(UXGraphics& graphics) const {
   const chart::ChartBand shown = band();
@@ -486,17 +423,17 @@ void ChartView::drawBars(UXGraphics& graphics) const {
     return;
   }
 
-  // One scale for every benchmark.
-  double M = 0.0;
-  for (uint32_t i = 0; i < n; ++i) {
-    const ChartRow* row = rowAt(*rows, i);
-    if (row && row->shown > M) M = row->shown;
-  }
+  // One scale for every benchmark, and one label column.
+  const double M = largestShown();
   const double top = M > 0 ? M : 1.0;
   const double step = niceStep(top);
   const int64_t ticks = static_cast<int64_t>(chart::toI32(top / step)) + 1;
-  const int64_t R = BM::plotRight(W);
-  const BarPass pass{canvas, shown, W, R, R - BM::kPlotLeft, step, step * static_cast<double>(ticks), ticks, metric};
+  // The plot starts right of the label column, as wide as the rows in
+  // sight need.
+  const BarPass sizing{canvas, shown, W, 0, 0, 0, 0, step, 0, ticks, metric};
+  const int64_t labelRoom = labelRoomInSight(sizing, *this, static_cast<int32_t>(n));
+  const int64_t L = BM::plotLeft(labelRoom), R = BM::plotRight(W, L);
+  const BarPass pass{canvas, shown, W, L, R, R - L, labelRoom, step, step * static_cast<double>(ticks), ticks, metric};
 
   const int64_t bottom = drawBarPanels(pass, *this, static_cast<int32_t>(n));
   drawBarAxis(pass, bottom);

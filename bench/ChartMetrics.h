@@ -22,7 +22,8 @@ struct BarMetrics {
   static constexpr int64_t kMessageX = 16, kMessageY = 16;  // "No runs match the filters."
   static constexpr int32_t kMessageSize = 13;
 
-  // The plot runs from kPlotLeft to R = W - kRightRoom, or to kNarrowRight
+  // The plot runs from kPlotLeft (or further right where the row labels
+  // take more room, plotLeft) to R = W - kRightRoom, or to kNarrowRight
   // when that leaves no plot.
   static constexpr int64_t kPlotLeft = 190;
   static constexpr int64_t kRightRoom = 90;
@@ -49,6 +50,10 @@ struct BarMetrics {
   // Inside a panel at y: the benchmark title, then row i's line at
   // r = y + kFirstRowDY + i x kRowPitch.
   static constexpr int64_t kBenchX = 12, kBenchDY = 9;
+  // A group whose rows read alike says so at the right end of its title
+  // line, kNoteDY below the panel's top.
+  static constexpr int64_t kNoteDY = 11;
+  static constexpr int32_t kNoteSize = 11;
   static constexpr int32_t kBenchSize = 13, kRowTextSize = 11;  // the title; label and value
   static constexpr int64_t kFirstRowDY = 30;
   static constexpr int64_t kLabelX = 24, kLabelDY = 21;
@@ -66,6 +71,12 @@ struct BarMetrics {
   static constexpr int64_t kTextGap = 6;
   static constexpr int64_t kTextCharW = 6, kBenchCharW = 7;  // without a driver to measure them
   static constexpr int64_t kLabelRoom = kPlotLeft - kTextGap - kLabelX;
+  // The row labels' column is kLabelRoom wide, or wider where the labels
+  // need it to be told apart, up to where the plot starts at the 1 /
+  // kLabelShare of the view's width W; the plot starts kTextGap right of it.
+  static constexpr int64_t kLabelShare = 2;
+  static constexpr int64_t mostLabelRoom(int64_t W) { return W / kLabelShare - kLabelX - kTextGap; }
+  static constexpr int64_t plotLeft(int64_t labelRoom) { return kLabelX + labelRoom + kTextGap; }
   // The right end of what a text in a panel may cover, in a view W wide.
   static constexpr int64_t textRight(int64_t W) { return W - kPanelX - kTextGap; }
 
@@ -78,7 +89,10 @@ struct BarMetrics {
   static constexpr int64_t panelHeight(int64_t k) { return kRowPitch * k + kPanelPad; }
   // The y advance of a benchmark with k rows: its panel and the gap below.
   static constexpr int64_t groupAdvance(int64_t k) { return panelHeight(k) + kPanelGap; }
-  static constexpr int64_t plotRight(int64_t W) { return W - kRightRoom > kPlotLeft ? W - kRightRoom : kNarrowRight; }
+  // The plot's right end in a view W wide whose plot starts at L.
+  static constexpr int64_t plotRight(int64_t W, int64_t L = kPlotLeft) {
+    return W - kRightRoom > L ? W - kRightRoom : L + kNarrowRight - kPlotLeft;
+  }
   // The narrowest view: the narrow plot and the room right of it.
   static constexpr int64_t kMinimumWidth = kNarrowRight + kRightRoom;
 };
@@ -91,6 +105,10 @@ struct SummaryMetrics {
   static constexpr int32_t kMessageSize = 13;
   static constexpr int64_t kMargin = 16;           // the view's width less this holds the slots
   static constexpr int64_t kFoot = 8;              // below the last line of panels
+  // A view whose titles or names read alike says so in a note at kNoteY,
+  // and its panels start kNoteRoom lower.
+  static constexpr int64_t kNoteY = 4, kNoteRoom = 20;
+  static constexpr int32_t kNoteSize = 11;
 
   // A slot: kBoxInset, the panel box, kSlotTail. The box is at least
   // kBoxPad wider than the plot, and as wide as its texts and their insets.
@@ -130,6 +148,8 @@ struct SummaryMetrics {
   static constexpr int64_t kNamesGap = 4, kNameLine = 12, kLeaderGap = 2;
   static constexpr int32_t kNameSize = 9;
   static constexpr int64_t kNameByteW = 5, kNameRoom = 150;
+  // Names that cannot be told apart in kNameRoom take more, up to this.
+  static constexpr int64_t kMostNameRoom = 3 * kNameRoom;
   static constexpr int64_t kBoxFoot = 14;
 
   // The box width for B benchmarks before texts widen it, and the slot's.
@@ -146,7 +166,8 @@ struct SummaryMetrics {
 // Mode 2, in map pixels from the map's top left:
 //
 //   0 .. kFirstLine        title rows: the title, then each column's series
-//                          and setting
+//                          and setting (and its machine on a line of its own
+//                          where the setting with it does not fit one line)
 //   kFirstLine + i kLine   line i: its benchmark's name in the names column,
 //                          then one cell per column
 //   below the last line    the separator, the geometric-mean line, the
@@ -165,6 +186,13 @@ struct HeatMapMetrics {
   // pixels a character).
   static constexpr int64_t kTitleX = 12, kTitleY = 8;
   static constexpr int64_t kSeriesY = 32, kSettingY = 48;
+  // A heading has two lines, its series and its setting, or three: where a
+  // setting that carries its machine does not fit its line whole, every
+  // machine takes a line of its own kMachineY down, and the title rows grow
+  // by kHeadingLineRoom.
+  static constexpr int64_t kHeadingLines = 2, kMostHeadingLines = 3;
+  static constexpr int64_t kHeadingLineRoom = 14;
+  static constexpr int64_t kMachineY = kSettingY + kHeadingLineRoom;
   static constexpr int32_t kSeriesSize = 12, kSettingSize = 10;
   static constexpr int64_t kHeaderInset = 4;   // a header's x inside its column
   static constexpr int64_t kHeaderGap = 1;
@@ -210,20 +238,26 @@ struct HeatMapMetrics {
   static constexpr int64_t kEmptyHeight = 220;    // a map without lines
   static constexpr int64_t kMessageX = 16, kMessageY = 16;  // where an empty map says so
 
-  // A map wider than its width is cut: a note under the title says how
-  // many of its columns it shows, and the title rows grow by kNoteRoom to
-  // hold it, moving everything below them down. The note is cut to the
-  // title's room, in measured widths (kSettingCharW a character without a
-  // driver).
+  // A map wider than its width is cut, and a map may have names or
+  // headings that read alike: a note under the title says how many of its
+  // columns it shows and how many read alike, and the title rows grow by
+  // kNoteRoom to hold it, moving everything below them down. The note is
+  // cut to the title's room, in measured widths (kSettingCharW a character
+  // without a driver).
   static constexpr int64_t kNoteY = 26;
   static constexpr int32_t kNoteSize = 11;
   static constexpr int64_t kNoteRoom = 18;
-  static constexpr int64_t titleRows(bool cut) { return kFirstLine + (cut ? kNoteRoom : 0); }
+  static constexpr int64_t titleRows(bool noted, int64_t headingLines = kHeadingLines) {
+    return kFirstLine + (noted ? kNoteRoom : 0) + (headingLines - kHeadingLines) * kHeadingLineRoom;
+  }
 
-  // The map's height with n lines, cut or whole.
-  static constexpr int64_t heightFor(int64_t lines, bool cut = false) {
-    return lines == 0 ? kEmptyHeight
-                      : titleRows(cut) + lines * kLine + kMeanGap + kLegendGap + kExplanationGap + kBottomMargin;
+  // The map's height with n lines, with or without the note, its headings
+  // of two or three lines.
+  static constexpr int64_t belowTitles(int64_t lines) {
+    return lines * kLine + kMeanGap + kLegendGap + kExplanationGap + kBottomMargin;
+  }
+  static constexpr int64_t heightFor(int64_t lines, bool noted = false, int64_t headingLines = kHeadingLines) {
+    return lines == 0 ? kEmptyHeight : titleRows(noted, headingLines) + belowTitles(lines);
   }
   // The names column of a map `width` wide whose widest name has `chars`
   // characters.

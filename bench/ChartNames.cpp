@@ -9,8 +9,10 @@
 // characters that fit the room; texts whose forms meet, or read as
 // another text (readsAs), take their next recipe until none do.
 #include "bench/ChartNames.h"
+#include "bench/FlatIndex.h"
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 #include <unordered_map>
 
@@ -52,10 +54,20 @@ uint32_t shared(std::string_view a, std::string_view b, bool backwards) {
 std::vector<uint32_t> sortedOrder(const std::vector<std::string_view>& texts, bool backwards) {
   std::vector<uint32_t> order(texts.size());
   for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    const std::string_view x = texts[a], y = texts[b];
-    return backwards ? std::lexicographical_compare(x.rbegin(), x.rend(), y.rbegin(), y.rend()) : x < y;
-  });
+  if (!backwards) {
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
+    return order;
+  }
+  // Each text's bytes reversed, one after another, compared as they lie.
+  std::string reversed;
+  std::vector<std::string_view> views;
+  size_t total = 0;
+  for (std::string_view t : texts) total += t.size();
+  reversed.reserve(total);
+  for (std::string_view t : texts) reversed.append(t.rbegin(), t.rend());
+  for (size_t i = 0, at = 0; i < texts.size(); at += texts[i].size(), ++i)
+    views.push_back(std::string_view(reversed).substr(at, texts[i].size()));
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return views[a] < views[b]; });
   return order;
 }
 
@@ -83,6 +95,24 @@ bool lower(char c) { return c >= 'a' && c <= 'z'; }
 bool upper(char c) { return c >= 'A' && c <= 'Z'; }
 bool digit(char c) { return c >= '0' && c <= '9'; }
 
+// Whether character c of t (starts: charStarts(t)) starts a word: it does
+// after a mark, at a capital after a small letter, and where letters and
+// digits meet.
+bool startsWord(std::string_view t, const std::vector<uint32_t>& starts, uint32_t c) {
+  if (c == 0) return true;
+  const char a = t[starts[c - 1]], b = t[starts[c]];
+  const bool letterA = lower(a) || upper(a), letterB = lower(b) || upper(b);
+  return separator(a) || (lower(a) && upper(b)) || (letterA && digit(b)) || (digit(a) && letterB);
+}
+
+// The characters of t's first word.
+uint32_t firstWord(std::string_view t, const std::vector<uint32_t>& starts) {
+  const auto n = static_cast<uint32_t>(starts.size() - 1);
+  uint32_t word = 1;
+  while (word < n && !separator(t[starts[word]]) && !startsWord(t, starts, word)) ++word;
+  return std::min(word, n);
+}
+
 // What a cut form keeps of its text: the first `head` characters, an
 // ellipsis, the characters from `from` up to `to`, and an ellipsis unless
 // `to` is the text's end.
@@ -101,7 +131,9 @@ class Cut {
     uint32_t at;
   };
 
-  Cut(std::string_view t, uint32_t frontShared, uint32_t backShared, int64_t room, const TextMeasure& measure)
+  // `width`: the text's own width in the measure alone, when known.
+  Cut(std::string_view t, uint32_t frontShared, uint32_t backShared, int64_t room, const TextMeasure& measure,
+      int64_t width = -1)
       : t_(t), starts_(charStarts(t)), n_(static_cast<uint32_t>(starts_.size() - 1)), room_(room),
         measure_(measure) {
     headNeed_ = charsThrough(frontShared);
@@ -110,7 +142,7 @@ class Cut {
     // The characters to start from: as many as the whole text's mean width
     // lets the room hold, less what stands before the text.
     const TextMeasure alone{measure.size, measure.perChar};
-    const int64_t whole = std::max<int64_t>(alone.widthOf(t), 1);
+    const int64_t whole = std::max<int64_t>(width >= 0 ? width : alone.widthOf(t), 1);
     const int64_t left = room - (measure.after.empty() ? 0 : alone.widthOf(measure.after));
     if (n_ > 2) budget_ = static_cast<uint32_t>(std::clamp<int64_t>(static_cast<int64_t>(n_) * left / whole, 2, n_ - 1));
     recipes();
@@ -138,12 +170,7 @@ class Cut {
 
   // A word starts after a mark, at a capital after a small letter, and
   // where letters and digits meet.
-  bool wordStart(uint32_t c) const {
-    if (c == 0) return true;
-    const char a = t_[starts_[c - 1]], b = t_[starts_[c]];
-    const bool letterA = lower(a) || upper(a), letterB = lower(b) || upper(b);
-    return separator(a) || (lower(a) && upper(b)) || (letterA && digit(b)) || (digit(a) && letterB);
-  }
+  bool wordStart(uint32_t c) const { return startsWord(t_, starts_, c); }
   uint32_t wordBefore(uint32_t c) const {
     while (c > 0 && !wordStart(c)) --c;
     return c;
@@ -181,8 +208,11 @@ class Cut {
   // -- The windows, each of `keep` characters at most
 
   // The end that tells the text apart, and the beginning with the rest.
+  // A text that begins another keeps as much of its beginning as it can:
+  // its end is there only to tell it from the texts it begins.
   Window tailFirst(uint32_t keep) const {
-    const uint32_t tail = std::min(std::max(tailNeed_ == kFar ? 0 : tailNeed_, keep / 2), keep);
+    const uint32_t need = tailNeed_ == kFar ? 0 : tailNeed_;
+    const uint32_t tail = std::min(headNeed_ == kFar ? need : std::max(need, keep / 2), keep);
     return {keep - tail, n_ - tail, n_};
   }
   // The beginning that tells the text apart, and the end with the rest.
@@ -206,8 +236,7 @@ class Cut {
   // window that reaches the end starts where the room lets it.
   std::optional<Window> middleFrom(uint32_t keep, uint32_t at) const {
     static constexpr uint32_t kFirstWordShare = 4;
-    uint32_t word = 1;
-    while (word < n_ && !separator(t_[starts_[word]]) && !wordStart(word)) ++word;
+    const uint32_t word = firstWord(t_, starts_);
     const uint32_t head = std::min(word, std::max(keep / kFirstWordShare, 1u));
     if (keep < head + 3) return std::nullopt;
     const uint32_t window = keep - head - 1, parts = frontParting();
@@ -278,23 +307,87 @@ class Cut {
 };
 
 // A mark for each pair of neighbouring bytes of t that holds no byte of an
-// ellipsis, folded onto 64 bits.
-uint64_t bytePairs(std::string_view t) {
-  uint64_t marks = 0;
+// ellipsis, folded onto 256 bits.
+struct Pairs {
+  uint64_t bits[4] = {};
+  bool within(const Pairs& o) const {
+    return !((bits[0] & ~o.bits[0]) | (bits[1] & ~o.bits[1]) | (bits[2] & ~o.bits[2]) | (bits[3] & ~o.bits[3]));
+  }
+};
+
+Pairs bytePairs(std::string_view t) {
+  Pairs marks;
   for (size_t k = 0; k + 1 < t.size(); ++k) {
     const auto a = static_cast<uint8_t>(t[k]), b = static_cast<uint8_t>(t[k + 1]);
     if (a >= 0x80 || b >= 0x80) continue;  // a piece's bytes next to an ellipsis are not neighbours in a text
-    marks |= uint64_t{1} << ((a * 31u + b) & 63u);
+    const uint32_t h = (a * 31u + b) & 255u;
+    marks.bits[h >> 6] |= uint64_t{1} << (h & 63u);
   }
   return marks;
 }
 
-// Forms whose first and last pieces more texts share than this are held
-// to the rule by their being different from every other form alone: a
-// reading of every one would cost time quadratic in the texts. A form
-// that keeps what no other text has at its beginning or end shares them
-// with its own text alone.
-constexpr size_t kMostRead = 256;
+// A form is read against every text that begins with its first piece and
+// ends with its last: a run of each sorted order, the shorter read through.
+// Where both runs are longer than this and the form has pieces between its
+// ellipses, the texts holding the rarest 4-byte piece of those are read
+// instead (Index::grams).
+constexpr size_t kReadThrough = 512;
+constexpr size_t kGram = 4;
+
+uint32_t gramAt(std::string_view t, size_t at) {
+  uint32_t g = 0;
+  for (size_t k = 0; k < kGram; ++k) g = g << 8 | static_cast<uint8_t>(t[at + k]);
+  return g;
+}
+
+// The form of t of the most characters that fits the room and tells,
+// kept of t as a beginning, a window and an end (each may be empty), each
+// ellipsis standing for at least one character. Tried where no recipe
+// tells: names whose words repeat can part where no recipe looks. A form
+// that keeps more of the same pieces reads as no more texts, so only the
+// most characters that fit and one fewer are tried, short beginnings
+// first (the recipes tried the long ones), each read first against the
+// texts nearest t (`near`), which read most of them, and at most
+// kMostTried in all.
+template <typename Tells>
+std::optional<std::string> anyTelling(std::string_view t, int64_t room, const TextMeasure& measure,
+                                      const std::vector<std::string_view>& near, const Tells& tells) {
+  constexpr size_t kMostTried = 4096;
+  const std::vector<uint32_t> starts = charStarts(t);
+  const auto n = static_cast<uint32_t>(starts.size() - 1);
+  if (n < 2) return std::nullopt;
+  const auto piece = [&](uint32_t from, uint32_t to) { return t.substr(starts[from], starts[to] - starts[from]); };
+  std::string f;
+  // The most characters that fit with two ellipses.
+  uint32_t most = n - 1;
+  while (most > 0 && measure.widthOf(f.assign(kEllipsis).append(piece(0, most)).append(kEllipsis)) > room) --most;
+  size_t tried = 0;
+  const auto check = [&]() {
+    ++tried;
+    if (measure.widthOf(f) > room) return false;
+    for (std::string_view o : near)
+      if (o != t && readsAs(f, o)) return false;
+    return tells(f);
+  };
+  for (uint32_t k = std::min(n - 1, most + 1); k >= 1 && k + 1 >= most; --k)
+    for (uint32_t h = 0; h <= k; ++h)
+      for (uint32_t tail = 0; h + tail <= k; ++tail) {
+        if (tried > kMostTried) return std::nullopt;
+        const uint32_t mid = k - h - tail;
+        if (mid == 0) {
+          if (h + tail >= n) continue;
+          f.assign(piece(0, h)).append(kEllipsis).append(piece(n - tail, n));
+          if (check()) return f;
+          continue;
+        }
+        // A window between two ellipses, each standing for a character.
+        for (uint32_t a = h + 1; a + mid + 1 + tail <= n; ++a) {
+          f.assign(piece(0, h)).append(kEllipsis).append(piece(a, a + mid)).append(kEllipsis).append(piece(n - tail, n));
+          if (check()) return f;
+        }
+      }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -349,98 +442,280 @@ bool readsAs(std::string_view form, std::string_view name) {
   return true;
 }
 
-NameParts::NameParts(const std::vector<std::string_view>& texts) : id_(texts.size()) {
-  std::unordered_map<std::string_view, uint32_t> idOf;
-  for (size_t i = 0; i < texts.size(); ++i) {
-    const auto [it, added] = idOf.try_emplace(texts[i], static_cast<uint32_t>(distinct_.size()));
-    if (added) distinct_.push_back(texts[i]);
-    id_[i] = it->second;
+// The distinct texts in their two sorted orders, each text's place in
+// them, its pairs of ASCII bytes, and an index of its 4-byte pieces made
+// on first need.
+struct NameParts::Index {
+  std::vector<uint32_t> frontOrder, frontRank;  // frontRank by distinct text
+  // The order from the end, made on first need: many lists are asked only
+  // what begins with a piece.
+  mutable std::vector<uint32_t> backOrder, backRank;
+  mutable bool backMade = false;
+  // By distinct text (bytePairs), each made on first need.
+  mutable std::vector<Pairs> pairs;
+  mutable std::vector<uint8_t> paired;
+  const Pairs& pairsOf(const std::vector<std::string_view>& texts, uint32_t e) const {
+    if (!paired[e]) pairs[e] = bytePairs(texts[e]), paired[e] = 1;
+    return pairs[e];
   }
-  frontOrder_ = sortedOrder(distinct_, false);
-  backOrder_ = sortedOrder(distinct_, true);
-  for (std::string_view t : distinct_) pairs_.push_back(bytePairs(t));
-  front_ = mostShared(distinct_, frontOrder_, false);
-  back_ = mostShared(distinct_, backOrder_, true);
+  // (piece << 32 | text) for every 4-byte piece of every text, sorted,
+  // each once a text.
+  mutable std::vector<uint64_t> grams;
+  mutable bool gramsMade = false;
+
+  void makeGrams(const std::vector<std::string_view>& texts) const {
+    gramsMade = true;
+    size_t total = 0;
+    for (std::string_view t : texts) total += t.size() >= kGram ? t.size() - kGram + 1 : 0;
+    grams.reserve(total);
+    for (uint32_t e = 0; e < texts.size(); ++e)
+      for (size_t at = 0; at + kGram <= texts[e].size(); ++at) grams.push_back(uint64_t{gramAt(texts[e], at)} << 32 | e);
+    std::sort(grams.begin(), grams.end());
+    grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
+  }
+  // The texts holding a 4-byte piece.
+  std::pair<const uint64_t*, const uint64_t*> holding(uint32_t gram) const {
+    const uint64_t from = uint64_t{gram} << 32, to = from | 0xFFFFFFFFu;
+    const auto lo = std::lower_bound(grams.begin(), grams.end(), from);
+    const auto hi = std::upper_bound(lo, grams.end(), to);
+    return {grams.data() + (lo - grams.begin()), grams.data() + (hi - grams.begin())};
+  }
+};
+
+NameParts::NameParts(const std::vector<std::string_view>& texts, bool distinct)
+    : id_(texts.size()), index_(std::make_unique<Index>()) {
+  if (distinct) {
+    distinct_ = texts;
+    for (uint32_t i = 0; i < texts.size(); ++i) id_[i] = i;
+    firstOf_ = id_;
+  } else {
+    std::unordered_map<std::string_view, uint32_t> idOf;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      const auto [it, added] = idOf.try_emplace(texts[i], static_cast<uint32_t>(distinct_.size()));
+      if (added) distinct_.push_back(texts[i]), firstOf_.push_back(static_cast<uint32_t>(i));
+      id_[i] = it->second;
+    }
+  }
+  Index& x = *index_;
+  x.frontOrder = sortedOrder(distinct_, false);
+  x.frontRank.resize(distinct_.size());
+  for (uint32_t k = 0; k < x.frontOrder.size(); ++k) x.frontRank[x.frontOrder[k]] = k;
+  x.pairs.resize(distinct_.size());
+  x.paired.assign(distinct_.size(), 0);
+  front_ = mostShared(distinct_, x.frontOrder, false);
+}
+
+const NameParts::Index& NameParts::backed() const {
+  Index& x = *index_;
+  if (!x.backMade) {
+    x.backMade = true;
+    x.backOrder = sortedOrder(distinct_, true);
+    x.backRank.resize(distinct_.size());
+    for (uint32_t k = 0; k < x.backOrder.size(); ++k) x.backRank[x.backOrder[k]] = k;
+    back_ = mostShared(distinct_, x.backOrder, true);
+  }
+  return x;
 }
 
 NameParts::~NameParts() = default;
 
 // The texts that could read from f are those that begin with its first
-// piece and end with its last: a run of each sorted order. The shorter run
-// is read through.
+// piece and end with its last: a run of each sorted order. Every text of
+// the shorter run is read, or of the texts holding the rarest 4-byte piece
+// between the ellipses where that is shorter still.
 bool NameParts::misreads(std::string_view f, uint32_t d) const {
-  const size_t first = f.find(kEllipsis), last = f.rfind(kEllipsis);
-  const std::string_view head = f.substr(0, first);
-  const std::string_view tail = last == std::string_view::npos ? std::string_view() : f.substr(last + kEllipsis.size());
-  const auto endsBefore = [](std::string_view x, std::string_view y) {
-    return std::lexicographical_compare(x.rbegin(), x.rend(), y.rbegin(), y.rend());
+  const Index& x = *index_;
+  const size_t first = f.find(kEllipsis);
+  const auto frontRun = [&](std::string_view head) {
+    const auto from = std::partition_point(x.frontOrder.begin(), x.frontOrder.end(),
+                                           [&](uint32_t k) { return distinct_[k] < head; });
+    const auto to = std::partition_point(from, x.frontOrder.end(),
+                                         [&](uint32_t k) { return distinct_[k].starts_with(head); });
+    return std::pair{static_cast<uint32_t>(from - x.frontOrder.begin()), static_cast<uint32_t>(to - x.frontOrder.begin())};
   };
-  const auto frontFrom = std::partition_point(frontOrder_.begin(), frontOrder_.end(),
-                                              [&](uint32_t k) { return distinct_[k] < head; });
-  const auto frontTo = std::partition_point(frontFrom, frontOrder_.end(),
-                                            [&](uint32_t k) { return distinct_[k].starts_with(head); });
-  const auto backFrom = std::partition_point(backOrder_.begin(), backOrder_.end(),
+  const auto inRun = [](uint32_t rank, std::pair<uint32_t, uint32_t> run) { return rank >= run.first && rank < run.second; };
+  if (first == std::string_view::npos) {
+    // Without an ellipsis f reads as every text it begins.
+    const auto run = frontRun(f);
+    const uint32_t self = d < distinct_.size() && inRun(x.frontRank[d], run) ? 1 : 0;
+    return run.second - run.first > self;
+  }
+  backed();
+  const size_t last = f.rfind(kEllipsis);
+  const std::string_view head = f.substr(0, first), tail = f.substr(last + kEllipsis.size());
+  const auto endsBefore = [](std::string_view a, std::string_view b) {
+    // Bytes compared unsigned, as the sorted order compares them.
+    return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend(), [](char x, char y) {
+      return static_cast<uint8_t>(x) < static_cast<uint8_t>(y);
+    });
+  };
+  const auto front = frontRun(head);
+  const auto backFrom = std::partition_point(x.backOrder.begin(), x.backOrder.end(),
                                              [&](uint32_t k) { return endsBefore(distinct_[k], tail); });
-  const auto backTo = std::partition_point(backFrom, backOrder_.end(),
-                                           [&](uint32_t k) { return distinct_[k].ends_with(tail); });
-  const bool byFront = frontTo - frontFrom <= backTo - backFrom;
-  const auto from = byFront ? frontFrom : backFrom, to = byFront ? frontTo : backTo;
-  if (static_cast<size_t>(to - from) > kMostRead) return false;
+  const auto backTo =
+      std::partition_point(backFrom, x.backOrder.end(), [&](uint32_t k) { return distinct_[k].ends_with(tail); });
+  const std::pair<uint32_t, uint32_t> back{static_cast<uint32_t>(backFrom - x.backOrder.begin()),
+                                           static_cast<uint32_t>(backTo - x.backOrder.begin())};
   // A text that reads from f holds every pair of bytes of f's pieces
   // between: most texts sharing f's ends lack one.
-  const uint64_t pairs = first == last ? 0 : bytePairs(f.substr(first, last - first));
-  return std::any_of(from, to, [&](uint32_t e) {
-    return e != d && (pairs & ~pairs_[e]) == 0 && readsAs(f, distinct_[e]);
-  });
+  const Pairs pairs = first == last ? Pairs{} : bytePairs(f.substr(first, last - first));
+  const auto reads = [&](uint32_t e) {
+    return e != d && inRun(x.frontRank[e], front) && inRun(x.backRank[e], back) && pairs.within(x.pairsOf(distinct_, e)) &&
+           readsAs(f, distinct_[e]);
+  };
+  const size_t frontCount = front.second - front.first, backCount = back.second - back.first;
+  size_t fewest = std::min(frontCount, backCount);
+  if (fewest > kReadThrough && first != last) {
+    // The rarest 4-byte piece of the pieces between.
+    std::pair<const uint64_t*, const uint64_t*> rarest{nullptr, nullptr};
+    for (size_t p = first + kEllipsis.size(); p < last;) {
+      const size_t next = f.find(kEllipsis, p);
+      const std::string_view piece = f.substr(p, next - p);
+      for (size_t at = 0; at + kGram <= piece.size(); ++at) {
+        if (!x.gramsMade) x.makeGrams(distinct_);
+        const auto holding = x.holding(gramAt(piece, at));
+        if (!rarest.first || holding.second - holding.first < rarest.second - rarest.first) rarest = holding;
+      }
+      p = next + kEllipsis.size();
+    }
+    if (rarest.first && static_cast<size_t>(rarest.second - rarest.first) < fewest)
+      return std::any_of(rarest.first, rarest.second, [&](uint64_t g) { return reads(static_cast<uint32_t>(g)); });
+  }
+  if (frontCount <= backCount)
+    return std::any_of(x.frontOrder.begin() + front.first, x.frontOrder.begin() + front.second, reads);
+  return std::any_of(backFrom, backTo, reads);
+}
+
+std::vector<uint32_t> NameParts::beginningWith(std::string_view head) const {
+  const Index& x = *index_;
+  const auto from = std::partition_point(x.frontOrder.begin(), x.frontOrder.end(),
+                                         [&](uint32_t k) { return distinct_[k] < head; });
+  const auto to = std::partition_point(from, x.frontOrder.end(),
+                                       [&](uint32_t k) { return distinct_[k].starts_with(head); });
+  std::vector<uint32_t> out;
+  for (auto it = from; it != to; ++it) out.push_back(firstOf_[*it]);
+  return out;
+}
+
+bool NameParts::readsAsOther(std::string_view f, uint32_t i) const {
+  return misreads(f, i < id_.size() ? id_[i] : kFar);
+}
+
+NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width) const {
+  const std::string_view t = distinct_[d];
+  const bool alone = measure.after.empty();
+  if (width < 0 || !alone) width = measure.widthOf(t);
+  const bool fits = width <= room;
+  // A text that fits stands whole, unless it begins another text: then it
+  // is cut like a longer one where the room holds a form that tells it.
+  if (fits && !misreads(t, d)) return {std::string(t), true};
+  backed();
+  Cut cut(t, front_[d], back_[d], room, measure, alone ? width : -1);
+  std::optional<std::string> last;
+  for (size_t r = 0;; ++r) {
+    std::optional<std::string> f = cut.formFrom(r);
+    if (!f) break;
+    if (!misreads(*f, d)) return {std::move(*f), true};
+    last = std::move(f);
+  }
+  // No recipe tells it: any beginning, window and end that fit and tell,
+  // the most characters first.
+  std::vector<std::string_view> near;
+  const Index& x = *index_;
+  for (const std::vector<uint32_t>* order : {&x.frontOrder, const_cast<const std::vector<uint32_t>*>(&x.backOrder)}) {
+    const uint32_t at = order == &x.frontOrder ? x.frontRank[d] : x.backRank[d];
+    if (at > 0) near.push_back(distinct_[(*order)[at - 1]]);
+    if (at + 1 < order->size()) near.push_back(distinct_[(*order)[at + 1]]);
+  }
+  if (std::optional<std::string> f = anyTelling(t, room, measure, near, [&](std::string_view g) { return !misreads(g, d); }))
+    return {std::move(*f), true};
+  if (fits) return {std::string(t), false};
+  if (last) return {std::move(*last), false};
+  return {fitText(t, room, measure), false};  // the room holds no recipe
+}
+
+NameParts::Form NameParts::formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width) const {
+  return formOfDistinct(id_[i], room, measure, width);
+}
+
+NameParts::Form NameParts::shortest(uint32_t i, const TextMeasure& measure, uint32_t fewest) const {
+  backed();
+  const uint32_t d = id_[i];
+  const std::string_view t = distinct_[d];
+  const std::vector<uint32_t> starts = charStarts(t);
+  const auto n = static_cast<uint32_t>(starts.size() - 1);
+  Form best;
+  int64_t bestWidth = INT64_MAX;
+  const auto consider = [&](std::string f) {
+    const int64_t w = measure.widthOf(f);
+    if (w >= bestWidth || misreads(f, d)) return;
+    best = {std::move(f), true};
+    bestWidth = w;
+  };
+  const auto cut = [&](uint32_t head, uint32_t tail) {
+    std::string f(t.substr(0, starts[head]));
+    f += kEllipsis;
+    f += t.substr(starts[n - tail]);
+    return f;
+  };
+  consider(std::string(t));
+  // The characters through the first byte no other text has there, from
+  // the front and from the end; kFar where there is none.
+  uint32_t headNeed = kFar, tailNeed = kFar;
+  if (front_[d] < t.size())
+    headNeed = static_cast<uint32_t>(std::upper_bound(starts.begin(), starts.end(), front_[d]) - starts.begin());
+  if (back_[d] < t.size()) {
+    const auto byte = static_cast<uint32_t>(t.size()) - 1 - back_[d];
+    tailNeed = n - (static_cast<uint32_t>(std::upper_bound(starts.begin(), starts.end(), byte) - starts.begin()) - 1);
+  }
+  // The first word and the end that tells; the beginning that tells; the
+  // end; then a window, where it is narrower than those.
+  const uint32_t word = firstWord(t, starts);
+  if (tailNeed != kFar) {
+    const uint32_t tail = std::max(tailNeed, fewest > word ? fewest - word : 1);
+    if (word + tail < n) consider(cut(word, tail));
+  }
+  if (headNeed != kFar) {
+    const uint32_t head = std::max(headNeed, fewest);
+    if (head < n) consider(cut(head, 0));
+  }
+  if (tailNeed != kFar) {
+    const uint32_t tail = std::max(tailNeed, fewest);
+    if (tail < n) consider(cut(0, tail));
+  }
+  // The first word and a window from the word where the text parts from
+  // its nearest, as long as it takes to read as no other text.
+  if (headNeed != kFar && headNeed > word + 1) {
+    uint32_t from = headNeed - 1;
+    while (from > word + 1 && !startsWord(t, starts, from)) --from;
+    if (from > word + 1 && separator(t[starts[from - 1]])) --from;  // the mark before the word holds it in place
+    // A window that does not tell within a few more characters rarely
+    // does with more: its end is shared.
+    constexpr uint32_t kLongest = 8;
+    for (uint32_t to = headNeed; to < n && to <= headNeed + kLongest; ++to) {
+      if (word + (to - from) < fewest && to + 1 < n) continue;
+      std::string f(t.substr(0, starts[word]));
+      f.append(kEllipsis).append(t.substr(starts[from], starts[to] - starts[from])).append(kEllipsis);
+      if (measure.widthOf(f) >= bestWidth) break;  // longer windows are wider still
+      if (!misreads(f, d)) {
+        consider(std::move(f));
+        break;
+      }
+    }
+  }
+  if (!best.told) best.text = std::string(t);
+  return best;
 }
 
 std::vector<std::string> NameParts::forms(int64_t room, const TextMeasure& measure,
                                           const std::vector<uint8_t>* wanted) const {
-  const uint32_t D = static_cast<uint32_t>(distinct_.size());
+  const auto D = static_cast<uint32_t>(distinct_.size());
   std::vector<std::string> forms(D);
-  std::vector<std::optional<Cut>> cuts(D);
-  std::vector<size_t> recipe(D, 0);
   std::vector<uint8_t> made(D, wanted ? 0 : 1);
   if (wanted)
     for (size_t i = 0; i < id_.size(); ++i) made[id_[i]] = made[id_[i]] || (*wanted)[i];
-  std::vector<uint32_t> open;  // cut texts whose form may still change
-  for (uint32_t d = 0; d < D; ++d) {
-    if (!made[d]) continue;
-    const std::string_view t = distinct_[d];
-    if (measure.widthOf(t) <= room) {
-      forms[d] = std::string(t);
-      continue;
-    }
-    cuts[d].emplace(t, front_[d], back_[d], room, measure);
-    if (std::optional<std::string> f = cuts[d]->formFrom(recipe[d])) {
-      forms[d] = std::move(*f);
-      open.push_back(d);
-    } else {
-      forms[d] = fitText(t, room, measure);  // the room holds no recipe
-    }
-  }
-  // A form that meets another text's, or reads as another text, takes its
-  // text's next recipe (a text out of recipes keeps its last), until no
-  // form that may change does either.
-  while (!open.empty()) {
-    std::unordered_map<std::string_view, uint32_t> first;
-    std::vector<uint8_t> met(D, 0);
-    for (uint32_t d = 0; d < D; ++d) {
-      if (!made[d]) continue;
-      const auto [it, added] = first.try_emplace(forms[d], d);
-      if (!added) met[d] = met[it->second] = 1;
-    }
-    std::vector<uint32_t> still;
-    for (uint32_t d : open) {
-      if (!(met[d] || misreads(forms[d], d))) continue;
-      ++recipe[d];
-      if (std::optional<std::string> f = cuts[d]->formFrom(recipe[d])) {
-        forms[d] = std::move(*f);
-        still.push_back(d);
-      }
-    }
-    open.swap(still);
-  }
+  for (uint32_t d = 0; d < D; ++d)
+    if (made[d]) forms[d] = formOfDistinct(d, room, measure).text;
   std::vector<std::string> out;
   out.reserve(id_.size());
   for (uint32_t d : id_) out.push_back(forms[d]);
@@ -544,4 +819,377 @@ const std::vector<std::string>& ShortForms::of(const Array& texts, int64_t room,
   }
   return kept_.front().forms;
 }
+
+// ---------------------------------------------------------------------------
+// Labels of parts
+
+namespace {
+
+bool endsWithEllipsis(std::string_view t) { return t.ends_with(kEllipsis); }
+
+
+// Distinct texts of one kind of part, id 0 the empty one. The texts live in
+// a deque, so that the views of them stay where they are as it grows.
+struct KindTexts {
+  std::deque<std::string> texts{std::string()};
+  std::unordered_map<std::string_view, uint32_t> idOf{{std::string_view(), 0}};
+  std::unique_ptr<NameParts> parts;  // of texts 1 on, made on first need
+  std::vector<std::optional<NameParts::Form>> shortest;  // by id, at `shortestMeasure`
+  TextMeasure shortestMeasure{0, 0};
+  std::string shortestAfter;
+  bool tells = false;  // its texts differ from item to item
+  std::vector<int64_t> widths;  // by id, at `widthMeasure` (-1 not measured)
+  TextMeasure widthMeasure{0, 0};
+
+  int64_t widthOf(uint32_t id, const TextMeasure& measure) {
+    if (!(widthMeasure.size == measure.size && widthMeasure.perChar == measure.perChar) || widths.size() != texts.size()) {
+      widths.assign(texts.size(), -1);
+      widthMeasure = {measure.size, measure.perChar};
+    }
+    if (widths[id] < 0) widths[id] = TextMeasure{measure.size, measure.perChar}.widthOf(texts[id]);
+    return widths[id];
+  }
+
+  // By the address of the text last added at it: callers add the same
+  // few texts again and again, most often from the same place.
+  FlatIndex byAddress;
+
+  uint32_t idFor(std::string_view text) {
+    const auto address = reinterpret_cast<uint64_t>(text.data());
+    if (const uint32_t known = byAddress.find(address); known != FlatIndex::kNone && texts[known] == text) return known;
+    const auto it = idOf.find(text);
+    uint32_t id;
+    if (it != idOf.end()) {
+      id = it->second;
+    } else {
+      id = static_cast<uint32_t>(texts.size());
+      idOf.emplace(texts.emplace_back(text), id);
+      parts.reset();
+    }
+    if (!text.empty()) byAddress.set(address, id);
+    return id;
+  }
+  const NameParts& names() {
+    if (!parts) {
+      std::vector<std::string_view> views(texts.begin() + 1, texts.end());
+      parts = std::make_unique<NameParts>(views);
+      shortest.clear();
+    }
+    return *parts;
+  }
+  const NameParts::Form& shortestOf(uint32_t id, const TextMeasure& measure) {
+    const NameParts& n = names();
+    if (!(shortestMeasure == measure) || shortestAfter != measure.after || shortest.size() != texts.size()) {
+      shortest.assign(texts.size(), std::nullopt);
+      shortestMeasure = measure;
+      shortestAfter.assign(measure.after);
+      shortestMeasure.after = shortestAfter;
+    }
+    if (!shortest[id]) shortest[id] = n.shortest(id - 1, shortestMeasure, LabelSet::kFewestKept);
+    return *shortest[id];
+  }
+};
+
+}  // namespace
+
+struct LabelSet::Data {
+  std::vector<std::string> joints;
+  uint32_t kinds = 0;
+  std::vector<KindTexts> kindTexts;
+  std::vector<uint32_t> parts;   // item * kinds + kind: the part's id in its kind
+  std::deque<std::string> wholes;  // by item
+  std::unordered_map<std::string_view, uint32_t> itemOf;
+  std::unique_ptr<NameParts> wholeNames;  // of the wholes, made on first need
+  bool settled = false;                   // what the items' kinds tell worked out
+
+  // The forms of the last room.
+  int64_t room = -1;
+  TextMeasure measure{0, 0};
+  std::string after;
+  std::vector<std::optional<std::string>> forms;
+  std::vector<uint8_t> told;  // by item: 1 told apart, 0 a wider room may, 2 none may
+
+  void settle() {
+    if (settled) return;
+    settled = true;
+    beginnings.clear();
+    for (uint32_t k = 0; k < kinds; ++k) {
+      // A kind tells when two items hold different texts of it.
+      bool tells = false;
+      for (size_t i = 1; i < wholes.size() && !tells; ++i) tells = parts[i * kinds + k] != parts[k];
+      kindTexts[k].tells = tells;
+    }
+    if (!wholeNames)
+      wholeNames = std::make_unique<NameParts>(std::vector<std::string_view>(wholes.begin(), wholes.end()), true);
+  }
+
+  // How a part is shown in a form.
+  enum class Shown : uint8_t { whole, cut, dropped };
+  struct Piece {
+    Shown shown = Shown::whole;
+    std::string text;  // a cut part's form
+  };
+
+  // The form of an item of these pieces: the parts after their joints,
+  // a part left out one ellipsis with its joints, ellipses that meet as one.
+  std::string compose(uint32_t item, const std::vector<Piece>& pieces) const {
+    std::string out;
+    bool any = false, pending = false;
+    for (uint32_t k = 0; k < kinds; ++k) {
+      const uint32_t id = parts[item * kinds + k];
+      if (id == 0) continue;
+      const Piece& p = pieces[k];
+      if (p.shown == Shown::dropped) {
+        pending = true;
+        continue;
+      }
+      std::string_view text = p.shown == Shown::whole ? std::string_view(kindTexts[k].texts[id]) : p.text;
+      if (pending) {
+        // The ellipsis stands for the parts left out; the joint after them
+        // stays, so that the part still reads as standing after one.
+        if (!endsWithEllipsis(out)) out += kEllipsis;
+        if (any) out += joints[k];
+        else if (text.starts_with(kEllipsis)) text.remove_prefix(kEllipsis.size());
+        pending = false;
+      } else if (any) {
+        out += joints[k];
+      }
+      out += text;
+      any = true;
+    }
+    if (pending && !endsWithEllipsis(out)) out += kEllipsis;
+    return out;
+  }
+
+  bool tells(uint32_t item, std::string_view form) const {
+    return readsAs(form, wholes[item]) && !wholeNames->readsAsOther(form, item);
+  }
+
+  // The kinds an item keeps when something must go: those that tell items
+  // apart and, whatever it tells, its first part, which names the item.
+  std::vector<uint32_t> keptKinds(uint32_t item) const {
+    std::vector<uint32_t> kept;
+    for (uint32_t k = 0; k < kinds; ++k)
+      if (parts[item * kinds + k] != 0 && (kindTexts[k].tells || kept.empty())) kept.push_back(k);
+    return kept;
+  }
+
+  Piece pieceOf(uint32_t kind, uint32_t id, std::string text) const {
+    if (text == kindTexts[kind].texts[id]) return Piece{};
+    return {Shown::cut, std::move(text)};
+  }
+
+  // The kept parts at their shortest, the others left out.
+  std::vector<Piece> shortestPieces(uint32_t item, const TextMeasure& m) {
+    std::vector<Piece> pieces(kinds);
+    for (uint32_t k = 0; k < kinds; ++k)
+      if (parts[item * kinds + k] != 0) pieces[k].shown = Shown::dropped;
+    for (uint32_t k : keptKinds(item)) {
+      const uint32_t id = parts[item * kinds + k];
+      pieces[k] = pieceOf(k, id, kindTexts[k].shortestOf(id, m).text);
+    }
+    return pieces;
+  }
+
+  // What is known of a beginning of forms (the text of an item's parts
+  // before the part being cut, joint and all): its width in the measure of
+  // the last room, and whether every item whose whole text begins with it
+  // has the same parts before that part and none after it (-1 not known).
+  struct Beginning {
+    int64_t width = -1;
+    int8_t owns = -1;
+  };
+  std::unordered_map<std::string, Beginning> beginnings;
+
+  int64_t widthOf(const std::string& before, const TextMeasure& m) {
+    Beginning& b = beginnings[before];
+    if (b.width < 0) b.width = m.widthOf(before);
+    return b.width;
+  }
+  bool ownsBeginning(uint32_t item, uint32_t j, const std::string& before) {
+    Beginning& b = beginnings[before];
+    if (b.owns >= 0) return b.owns == 1;
+    b.owns = 1;
+    for (uint32_t e : wholeNames->beginningWith(before)) {
+      for (uint32_t k = 0; k < kinds && b.owns; ++k)
+        if (k < j ? parts[e * kinds + k] != parts[item * kinds + k] : k > j && parts[e * kinds + k] != 0) b.owns = 0;
+      if (!b.owns) break;
+    }
+    return b.owns == 1;
+  }
+
+  // The form of an item at the room, and whether it tells the item apart.
+  // Tried in turn, the first that fits and tells taken: the whole text;
+  // the last kept part cut, the others whole; the parts that tell nothing
+  // left out and the kept ones cut from the last towards the first; the
+  // whole text's own short form among the wholes.
+  std::pair<std::string, bool> make(uint32_t item, int64_t R, const TextMeasure& m) {
+    const std::string_view whole = wholes[item];
+    if (m.widthOf(whole) <= R && !wholeNames->readsAsOther(whole, item)) return {std::string(whole), true};
+    const std::vector<uint32_t> kept = keptKinds(item);
+    const TextMeasure single{m.size, m.perChar};
+    std::vector<Piece> pieces(kinds);
+    // Part j cut to its room, the kept parts after it to what room is left
+    // in turn, each no shorter than its shortest telling form.
+    const auto cutFrom = [&](size_t c, bool sharing) -> std::optional<std::string> {
+      const uint32_t j = kept[c], id = parts[item * kinds + j];
+      for (size_t later = c + 1; later < kept.size(); ++later) {
+        const uint32_t k = kept[later], idK = parts[item * kinds + k];
+        pieces[k] = pieceOf(k, idK, kindTexts[k].shortestOf(idK, single).text);
+      }
+      pieces[j] = {Shown::cut, std::string()};
+      const std::string before = compose(item, pieces);
+      int64_t roomJ = R - widthOf(before, m);
+      // Where j is the item's last part and no other item's text begins
+      // with what stands before it but those of the same earlier parts, a
+      // form of j that reads as no other text of its kind reads as no
+      // other item: it is not read against them all.
+      const bool last = std::all_of(parts.begin() + item * kinds + j + 1, parts.begin() + (item + 1) * kinds,
+                                    [](uint32_t p) { return p == 0; });
+      const bool alone = c + 1 == kept.size() && last && !std::any_of(pieces.begin(), pieces.end(), [](const Piece& p) {
+        return p.shown == Shown::dropped;
+      }) && ownsBeginning(item, j, before);
+      for (int attempt = 0; attempt < 3 && roomJ > 0; ++attempt) {
+        const NameParts::Form fj = kindTexts[j].names().formOf(id - 1, roomJ, single, kindTexts[j].widthOf(id, single));
+        pieces[j] = pieceOf(j, id, fj.text);
+        for (size_t later = c + 1; sharing && later < kept.size(); ++later) {
+          const uint32_t k = kept[later], idK = parts[item * kinds + k];
+          Piece before = pieces[k];
+          pieces[k] = {Shown::cut, std::string()};
+          const NameParts::Form f = kindTexts[k].names().formOf(idK - 1, R - m.widthOf(compose(item, pieces)), single);
+          const std::string_view was = before.shown == Shown::whole ? std::string_view(kindTexts[k].texts[idK]) : before.text;
+          pieces[k] = f.told && single.widthOf(f.text) > single.widthOf(was) ? pieceOf(k, idK, f.text) : std::move(before);
+        }
+        std::string f = compose(item, pieces);
+        const int64_t over = m.widthOf(f) - R;
+        if (over <= 0) {
+          if ((alone && fj.told) || tells(item, f)) return f;
+          return std::nullopt;
+        }
+        roomJ -= over;  // the measure of joined parts is not quite their sum
+      }
+      return std::nullopt;
+    };
+    if (!kept.empty()) {
+      if (std::optional<std::string> f = cutFrom(kept.size() - 1, false)) return {std::move(*f), true};
+      bool drops = false;
+      for (uint32_t k = 0; k < kinds; ++k)
+        if (parts[item * kinds + k] != 0 && std::find(kept.begin(), kept.end(), k) == kept.end())
+          pieces[k].shown = Shown::dropped, drops = true;
+      for (size_t c = kept.size(); c-- > 0;) {
+        if (c + 1 == kept.size() && !drops) continue;  // tried above
+        for (size_t later = c; later < kept.size(); ++later) pieces[kept[later]] = Piece{};
+        if (std::optional<std::string> f = cutFrom(c, true)) return {std::move(*f), true};
+      }
+    }
+    NameParts::Form f = wholeNames->formOf(item, R, m);
+    const bool told = f.told && m.widthOf(f.text) <= R;
+    return {std::move(f.text), told};
+  }
+};
+
+LabelSet::LabelSet(std::vector<std::string> joints) : d_(std::make_unique<Data>()) {
+  d_->kinds = static_cast<uint32_t>(std::max<size_t>(joints.size(), 1));
+  joints.resize(d_->kinds);
+  d_->joints = std::move(joints);
+  d_->kindTexts.resize(d_->kinds);
+}
+
+LabelSet::~LabelSet() = default;
+LabelSet::LabelSet(LabelSet&&) noexcept = default;
+LabelSet& LabelSet::operator=(LabelSet&&) noexcept = default;
+
+uint32_t LabelSet::add(std::span<const std::string_view> parts) {
+  Data& d = *d_;
+  uint32_t ids[8] = {};
+  std::vector<uint32_t> more;  // more kinds than that
+  uint32_t* id = d.kinds <= 8 ? ids : (more.assign(d.kinds, 0), more.data());
+  for (uint32_t k = 0; k < d.kinds && k < parts.size(); ++k) id[k] = d.kindTexts[k].idFor(parts[k]);
+  thread_local std::string whole;
+  whole.clear();
+  bool any = false;
+  for (uint32_t k = 0; k < d.kinds; ++k) {
+    if (id[k] == 0) continue;
+    if (any) whole += d.joints[k];
+    whole += d.kindTexts[k].texts[id[k]];
+    any = true;
+  }
+  const auto it = d.itemOf.find(whole);
+  if (it != d.itemOf.end()) return it->second;
+  const auto item = static_cast<uint32_t>(d.wholes.size());
+  d.itemOf.emplace(d.wholes.emplace_back(whole), item);
+  d.parts.insert(d.parts.end(), id, id + d.kinds);
+  d.settled = false;
+  d.wholeNames.reset();
+  d.room = -1;
+  return item;
+}
+
+uint32_t LabelSet::count() const { return static_cast<uint32_t>(d_->wholes.size()); }
+
+std::string_view LabelSet::whole(uint32_t item) const { return d_->wholes[item]; }
+
+std::string_view LabelSet::part(uint32_t item, uint32_t kind) const {
+  return d_->kindTexts[kind].texts[d_->parts[size_t{item} * d_->kinds + kind]];
+}
+
+LabelSet::Told LabelSet::forms(std::span<const uint32_t> asked, int64_t room, const TextMeasure& measure) {
+  Data& d = *d_;
+  d.settle();
+  if (!(d.measure == measure) || d.after != measure.after)
+    for (auto& [text, b] : d.beginnings) b.width = -1;
+  if (d.room != room || !(d.measure == measure) || d.after != measure.after || d.forms.size() != d.wholes.size()) {
+    d.room = room;
+    d.after.assign(measure.after);
+    d.measure = measure;
+    d.measure.after = d.after;
+    d.forms.assign(d.wholes.size(), std::nullopt);
+    d.told.assign(d.wholes.size(), 0);
+  }
+  Told out = Told::apart;
+  for (uint32_t item : asked) {
+    if (item >= d.wholes.size()) continue;
+    if (!d.forms[item]) {
+      auto [form, told] = d.make(item, room, d.measure);
+      d.forms[item] = std::move(form);
+      d.told[item] = told ? 1 : 0;
+      // Not told: does any room tell it?
+      if (!told) {
+        // Wide enough for every form of the whole text, ellipses and all.
+        const int64_t any = 2 * (d.measure.widthOf(d.wholes[item]) + d.measure.widthOf(kEllipsis)) + 64;
+        if (!d.wholeNames->formOf(item, any, d.measure).told) d.told[item] = 2;
+      }
+    }
+    if (d.told[item] == 0 && out == Told::apart) out = Told::wider;
+    if (d.told[item] == 2) out = Told::alike;
+  }
+  return out;
+}
+
+const std::optional<std::string>& LabelSet::form(uint32_t item) const {
+  static const std::optional<std::string> none;
+  return item < d_->forms.size() ? d_->forms[item] : none;
+}
+
+bool LabelSet::told(uint32_t item) const { return item < d_->told.size() && d_->told[item] == 1; }
+
+int64_t LabelSet::tellingRoom(const TextMeasure& measure) {
+  Data& d = *d_;
+  d.settle();
+  int64_t room = 0;
+  for (uint32_t item = 0; item < d.wholes.size(); ++item) {
+    const std::string_view whole = d.wholes[item];
+    int64_t need = d.wholeNames->readsAsOther(whole, item) ? INT64_MAX : measure.widthOf(whole);
+    const std::string f = d.compose(item, d.shortestPieces(item, measure));
+    if (d.tells(item, f)) need = std::min(need, measure.widthOf(f));
+    if (need == INT64_MAX) {
+      const NameParts::Form own = d.wholeNames->shortest(item, measure);
+      if (!own.told) return -1;
+      need = measure.widthOf(own.text);
+    }
+    room = std::max(room, need);
+  }
+  return room;
+}
+
 }  // namespace quorl::chart

@@ -1,7 +1,17 @@
 // Names in the charts: case-insensitive sets of names for the chart view's
 // grouping and lookups, the par loader's platforms and the pickers'
-// choices, and the short forms that names too long for their place are
-// shown in.
+// choices; and the one rule every drawn name is held to, with the short
+// forms that names too long for their place are shown in.
+//
+//   NameIndex        distinct names, case ignored, in first-seen order
+//   TextMeasure      a drawn text's width; fitText, its beginning to a room
+//   readsAs          the reading rule: which names a drawn form stands for
+//   NameParts        short forms of a list of texts, each told from the others
+//   LabelSet         labels made of parts (series, level, machine...): the
+//                    call every view makes for the names it draws, and what
+//                    it says when they cannot be told apart
+//   partedForms, ShortForms   the older calls of two-part names and of an
+//                    Array of Strings with its forms kept per room
 //
 // Names are equal when their bytes up to the first NUL agree with A-Z
 // folded, exactly as String::equalsIgnoringCase compares them. A hash on the
@@ -12,6 +22,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -104,39 +116,137 @@ bool readsAs(std::string_view form, std::string_view name);
 
 // Where each of a list of texts parts from the others, and the short forms
 // that keep them told apart in a room. A text that fits its room stands
-// whole; a longer one loses parts to ellipses ("\u2026") and keeps what
+// whole unless it begins another text (then it would read as that one
+// too); a longer one loses parts to ellipses ("\u2026") and keeps what
 // tells it from the others: its beginning up to where it parts from every
 // other text, or its end from where it does; where it parts from its
 // nearest only in its middle, a short beginning and, between two ellipses,
-// the words from the one where the two part. Equal texts get the same
-// form, two different texts different forms wherever the room has one that
-// tells them apart, and no form is wider than its room nor cut inside a
-// character; a text is never shown whole where it does not fit.
+// the words from the one where the two part. Each text takes the first of
+// these that fits the room and reads as no other text of the list, so two
+// different texts never get the same form wherever the room has one that
+// tells them apart; no form is wider than its room nor cut inside a
+// character, and a text is never shown whole where it does not fit.
 //
 // The partings are read off the texts' neighbours in two sorted orders
-// once; the forms at a room take time linear in the texts beyond that.
-// The texts' bytes are read in place and must outlive the object.
+// once; whether a form reads as another text is looked up in those orders
+// (and, for the pieces between ellipses, in an index of the texts' 4-byte
+// pieces made on first need). The texts' bytes are read in place and must
+// outlive the object.
 class NameParts {
  public:
-  explicit NameParts(const std::vector<std::string_view>& texts);
+  // `distinct`: the caller knows no two texts are the same.
+  explicit NameParts(const std::vector<std::string_view>& texts, bool distinct = false);
   ~NameParts();
   // With `wanted` (by text), the forms of the wanted texts alone; the
   // others are left empty.
   std::vector<std::string> forms(int64_t room, const TextMeasure& measure,
                                  const std::vector<uint8_t>* wanted = nullptr) const;
 
+  // One form, and whether it tells its text apart: it reads as its own
+  // text and as no other of the list.
+  struct Form {
+    std::string text;
+    bool told = false;
+  };
+  // The form of text i (an index into the texts given) at a room; `width`
+  // its own width in the measure, where the caller knows it.
+  Form formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width = -1) const;
+  // The narrowest form that tells text i apart at any room: the whole text;
+  // its first word and its end as far as it parts from the others; its
+  // beginning so far; its end so far; each cut form keeping `fewest`
+  // characters where the text has more. Not told when none tells it apart.
+  Form shortest(uint32_t i, const TextMeasure& measure, uint32_t fewest = 0) const;
+  // Whether form f reads as a text of the list other than text i (any
+  // text when i is out of range).
+  bool readsAsOther(std::string_view f, uint32_t i) const;
+  // The distinct texts.
+  uint32_t distinctCount() const { return static_cast<uint32_t>(distinct_.size()); }
+  // The texts that begin with `head`, each an index into the texts given
+  // (the first of equal ones).
+  std::vector<uint32_t> beginningWith(std::string_view head) const;
+
  private:
-  // Whether form f of distinct text d reads as another text.
+  struct Index;
+  const Index& backed() const;  // the index with its order from the end made
   bool misreads(std::string_view f, uint32_t d) const;
+  Form formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width = -1) const;
 
   std::vector<std::string_view> distinct_;
   std::vector<uint32_t> id_;  // the distinct text of each text
+  std::vector<uint32_t> firstOf_;  // by distinct text: its first index among the texts
   // By distinct text: the most bytes it shares with any other from the
   // front, and from the end.
-  std::vector<uint32_t> front_, back_;
-  // The distinct texts sorted by their bytes from the front, and from the end.
-  std::vector<uint32_t> frontOrder_, backOrder_;
-  std::vector<uint64_t> pairs_;  // by distinct text: its pairs of ASCII bytes (bytePairs)
+  std::vector<uint32_t> front_;
+  mutable std::vector<uint32_t> back_;  // made with the order from the end
+  std::unique_ptr<Index> index_;  // the sorted orders and what is looked up in them
+};
+
+// Labels of parts: the one rule of every drawn name.
+//
+// An item of a view (a bar row, a heat-map column, a summary panel) is
+// named by parts of kinds the view fixes, in the order a reader needs them:
+// a bar label has the series, its architecture, the level and the machine.
+// Its whole text is its parts joined, each part after another standing
+// after its kind's joint ("  " before the architecture); an empty part
+// stands nowhere, joint and all. Items of the same whole text are one item.
+//
+// Where the whole text does not fit the room, or reads as another item (as
+// a text that begins another does), parts are cut, each by the reading rule
+// among the texts of its own kind in the set (NameParts), never the label
+// by its end:
+//   - a kind whose texts are the same in every item tells nothing: its part
+//     goes first, to an ellipsis ("Quorl…AndLTO…O3" where every row is
+//     "x86-64");
+//   - then the parts that tell items apart are cut from the last kind
+//     towards the first, the series and level staying whole longest: the
+//     part being cut keeps at least what tells it from its kind, the parts
+//     after it the same and what room is left shared between them.
+// Every form is checked on the whole texts: it fits the room, reads as its
+// own item by readsAs and as no other item, so two different items never
+// draw the same text. Where an item is not held to that at a room, forms()
+// says so (Told): `wider` where a wider room would tell the items apart
+// (the view then grows its room: the label column, a heading row), `alike`
+// where no room would (the view then says so in its status).
+//
+// Part texts are copied; the set keeps the forms of the last room asked.
+class LabelSet {
+ public:
+  enum class Told : uint8_t { apart, wider, alike };
+  // A cut part keeps at least this many characters where it can: fewer
+  // are hard to read, however well they tell the part apart.
+  static constexpr uint32_t kFewestKept = 8;
+
+  // joints[k]: what stands before a part of kind k after another part
+  // (joints[0] is never drawn). Their count is the number of kinds.
+  explicit LabelSet(std::vector<std::string> joints);
+  ~LabelSet();
+  LabelSet(LabelSet&&) noexcept;
+  LabelSet& operator=(LabelSet&&) noexcept;
+
+  // Adds an item of parts by kind ("" where it has none; kinds past the
+  // span are empty) and answers its index: the index of the item of the
+  // same whole text when there is one.
+  uint32_t add(std::span<const std::string_view> parts);
+  uint32_t count() const;
+  std::string_view whole(uint32_t item) const;
+  std::string_view part(uint32_t item, uint32_t kind) const;
+
+  // Makes the forms of the items asked for at a room (those made at this
+  // room and measure are kept) and answers for them: `apart` when each
+  // fits the room, reads as its item and as no other.
+  Told forms(std::span<const uint32_t> asked, int64_t room, const TextMeasure& measure);
+  // An item's form as last made; nothing when not made at the last room.
+  const std::optional<std::string>& form(uint32_t item) const;
+  // Whether the item's form as last made tells it apart.
+  bool told(uint32_t item) const;
+  // A room that holds a form telling every item apart, or -1 when some
+  // item has no such form at any room: the widest of the items' narrowest
+  // forms (each telling part at its shortest, the others left out).
+  int64_t tellingRoom(const TextMeasure& measure);
+
+ private:
+  struct Data;
+  std::unique_ptr<Data> d_;
 };
 
 inline std::vector<std::string> shortForms(const std::vector<std::string_view>& texts, int64_t room,

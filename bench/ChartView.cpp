@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/BHelp.h"
+#include "bench/BarLabels.h"
 #include "bench/ChartCanvas.h"
 #include "bench/ChartNames.h"
 #include "bench/Filter.h"
@@ -172,7 +173,8 @@ Ref<String> ChartView::paramLine(Ptr<const Run> run) {
 // ---------------------------------------------------------------------------
 // 3. The view
 
-ChartView::ChartView() : rows(make<Array>()), listed(rows), heatMap(make<HeatMap>()) {}
+ChartView::ChartView()
+    : rows(make<Array>()), listed(rows), heatMap(make<HeatMap>()), barLabels_(std::make_unique<chart::BarLabels>()) {}
 
 ChartView::~ChartView() = default;
 
@@ -212,6 +214,7 @@ namespace {
 // replaces a row's setting with another String rather than changing it).
 struct Configuration {
   Ref<String> label, series, setting, opt;
+  Ref<String> arch;  // as the label names it, or null
   uint32_t color;
 };
 
@@ -329,6 +332,7 @@ struct ChartView::RunCache {
       c.series = ChartView::seriesName(run);
       c.setting = ChartView::subFor(run);
       c.opt = run->opt;
+      c.arch = ChartView::archName(run);
       uint32_t r = 0, g = 0, b = 0;
       ChartView::colorOf(run, r, g, b);
       c.color = r << 16 | g << 8 | b;
@@ -355,7 +359,7 @@ void ChartView::rebuild() {
   ++rebuilds_;
   rows->removeAll();
   listed = rows;
-  rowLabels_ = RowLabels{};
+  barLabels_->restart();
   maxGroupRows = 0;
   if (!dataSet || !filter) {
     cache_.reset();
@@ -537,6 +541,7 @@ void ChartView::rebuild() {
     listed->removeAll();
   }
   uint32_t k = 0;  // among the listed rows
+  double largest = 0.0;  // the largest value shown
   listedMatches([&](const Match& m, uint32_t g) {
     const Configuration& config = cache.configurations[m.configuration];
     const RunCache::Owner& owner = cache.owners[m.owner];
@@ -565,6 +570,7 @@ void ChartView::rebuild() {
     double shown = m.value;
     if (metric == 1 && slowest[g] > 0) shown = shown > 0 ? slowest[g] / shown : 0.0;
     row->shown = shown;
+    if (shown > largest) largest = shown;
     row->bestText.defer({shown, metric == 1 ? NumberRecipe::kSpeedUp : NumberRecipe::kTime});
     if (m.sampled) {
       row->spreadText.defer({m.stddev, NumberRecipe::kSpread});
@@ -579,51 +585,68 @@ void ChartView::rebuild() {
     if (static_cast<int64_t>(size) > maxGroupRows) maxGroupRows = static_cast<int32_t>(size);
   }
   settleRowLabels(rowStart);
+  largest_ = {rebuilds_, rows->count(), largest};
 
   heatMap->build(listed, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)), &made);
 }
 
-// The rows' label texts as ids, one id a drawn text, and what each label
-// adds: a pass over each group's rows, by the few configurations and
-// machines rather than by the rows' texts.
+// What each row's label is made of: its series and architecture, and its
+// level and machine where the rows of its group whose labels read alike
+// differ in them. A pass over each group's rows, by the few configurations
+// and machines rather than by the rows' texts.
 void ChartView::settleRowLabels(const std::vector<uint32_t>& start) {
   const RunCache& cache = *cache_;
-  RowLabels& out = rowLabels_;
-  std::unordered_map<std::string_view, uint32_t> idOf;  // views into out.texts
-  const auto id = [&](const Ref<String>& s) {
-    const std::string_view text = s ? chart::drawnText(*s) : std::string_view();
-    const auto [it, added] = idOf.try_emplace(text, static_cast<uint32_t>(out.texts.size()));
-    if (added) out.texts.push_back(s);
-    return it->second;
+  chart::BarLabels& out = *barLabels_;
+  using L = chart::BarLabels;
+  struct Parts {
+    uint32_t label, series, arch, level;
   };
-  const uint32_t empty = id(nullptr);  // a missing text draws as the empty one
-  std::vector<uint32_t> labelOf, optOf, machineOf;
-  for (const Configuration& c : cache.configurations) labelOf.push_back(id(c.label)), optOf.push_back(id(c.opt));
-  for (const RunCache::Owner& o : cache.owners) machineOf.push_back(id(o.machine));
+  std::vector<Parts> configs;
+  for (const Configuration& c : cache.configurations)
+    configs.push_back({out.idOf(c.label), out.idOf(c.series), out.idOf(c.arch), out.idOf(c.opt)});
+  std::vector<uint32_t> machineOf;
+  for (const RunCache::Owner& o : cache.owners) machineOf.push_back(out.idOf(o.machine));
   const size_t n = cache.sorted.size();
-  out.groupEnd.resize(n), out.label.resize(n), out.opt.resize(n), out.machine.resize(n), out.adds.assign(n, 0);
+  out.rows.resize(n);
   // By label id, among the rows of the group last seen with it.
   struct Alike {
-    uint32_t group = 0xFFFFFFFFu, opt = 0, machine = 0;
-    bool optsDiffer = false, machinesDiffer = false;
+    uint32_t group = 0xFFFFFFFFu, level = 0, machine = 0;
+    bool levelsDiffer = false, machinesDiffer = false;
   };
-  std::vector<Alike> alike(out.texts.size());
+  std::vector<Alike> alike;
+  // Whether a configuration's rows show it without and with their level,
+  // and an owner's rows their machine.
+  std::vector<uint8_t> headShown(configs.size(), 0), machineShown(machineOf.size(), 0);
   for (uint32_t g = 0; g + 1 < start.size(); ++g) {
     for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
       const Match& m = cache.sorted[k];
-      const uint32_t label = labelOf[m.configuration], opt = optOf[m.configuration], machine = machineOf[m.owner];
-      out.groupEnd[k] = start[g + 1], out.label[k] = label, out.opt[k] = opt, out.machine[k] = machine;
-      Alike& a = alike[label];
-      if (a.group != g) a = Alike{g, opt, machine};
-      a.optsDiffer = a.optsDiffer || a.opt != opt;
-      a.machinesDiffer = a.machinesDiffer || a.machine != machine;
+      const Parts& c = configs[m.configuration];
+      if (c.label >= alike.size()) alike.resize(c.label + 1);
+      Alike& a = alike[c.label];
+      if (a.group != g) a = Alike{g, c.level, machineOf[m.owner]};
+      a.levelsDiffer = a.levelsDiffer || a.level != c.level;
+      a.machinesDiffer = a.machinesDiffer || a.machine != machineOf[m.owner];
     }
     for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
-      const Alike& a = alike[out.label[k]];
-      out.adds[k] = (a.optsDiffer && out.opt[k] != empty ? RowLabels::kAddsLevel : 0) |
-                    (a.machinesDiffer && out.machine[k] != empty ? RowLabels::kAddsMachine : 0);
+      const Match& m = cache.sorted[k];
+      const Parts& c = configs[m.configuration];
+      const Alike& a = alike[c.label];
+      L::Row& row = out.rows[k];
+      row.groupEnd = start[g + 1];
+      row.part[L::kSeries] = c.series;
+      row.part[L::kArch] = c.arch;
+      row.part[L::kLevel] = a.levelsDiffer ? c.level : 0;
+      row.part[L::kMachine] = a.machinesDiffer ? machineOf[m.owner] : 0;
+      headShown[m.configuration] |= row.part[L::kLevel] ? 2 : 1;
+      if (row.part[L::kMachine]) machineShown[m.owner] = 1;
     }
   }
+  for (size_t c = 0; c < configs.size(); ++c) {
+    if (headShown[c] & 1) out.heads.push_back({configs[c].series, configs[c].arch, 0});
+    if (headShown[c] & 2) out.heads.push_back({configs[c].series, configs[c].arch, configs[c].level});
+  }
+  for (size_t o = 0; o < machineOf.size(); ++o)
+    if (machineShown[o]) out.machines.push_back(machineOf[o]);
 }
 
 // ---------------------------------------------------------------------------
@@ -633,7 +656,8 @@ int32_t ChartView::groupEnd(int32_t i) const {
   const int32_t n = static_cast<int32_t>(rows->count());
   int32_t j = i + 1;
   if (i < 0 || i >= n) return j;
-  if (rowLabels_.groupEnd.size() == static_cast<size_t>(n)) return static_cast<int32_t>(rowLabels_.groupEnd[i]);
+  const std::vector<chart::BarLabels::Row>& labels = barLabels_->rows;
+  if (labels.size() == static_cast<size_t>(n)) return static_cast<int32_t>(labels[static_cast<size_t>(i)].groupEnd);
   const ChartRow* first = rowAt(*rows, static_cast<uint32_t>(i));
   const String* bench = first ? first->bench.get() : nullptr;
   while (j < n) {

@@ -25,6 +25,7 @@
 namespace quorl {
 
 namespace chart {
+class BarLabels;
 struct ChartBand;
 }
 
@@ -110,35 +111,11 @@ class ChartView : public UXView {
   Ref<String> description() const override;
   const char* classNameC() const override { return "ChartView"; }
 
-  // The row labels of the bar charts' groups drawn lately, as drawn: a
-  // scroll step redraws the same groups (ChartDraw.cpp). An entry holds for
-  // the rows of the rebuild that made it alone.
-  // The forms are made for the rows drawn: a group may be far taller than
-  // the view.
-  struct GroupLabels {
-    uint64_t rebuild = 0;
-    int32_t begin = 0, end = 0;
-    std::vector<uint32_t> formOf;  // by row from begin
-    std::string texts;  // the distinct labels in full, one after another
-    std::vector<std::pair<uint32_t, uint32_t>> textAt;  // by text: its bytes in texts, from and to
-    std::vector<std::pair<uint32_t, uint32_t>> parts;  // by text: keptEnd, restAt
-    std::vector<std::string> forms;  // by text, as drawn
-    std::vector<uint8_t> made;       // by text: its form is made
-  };
-  // The labels of rows begin to end, their forms made for rows `from` to `to`.
-  const GroupLabels& groupLabels(int32_t begin, int32_t end, int32_t from, int32_t to) const;
-  // What the bar labels take of each row, worked out by the rebuild that
-  // made the rows (a first draw then reads no rows out of sight): by row,
-  // one past its group's last row, the ids of its drawn label, level and
-  // machine texts, and what its label adds (kAddsLevel, kAddsMachine): rows
-  // whose labels read alike in a group add their level where those rows'
-  // levels differ and their machine where their machines differ.
-  struct RowLabels {
-    static constexpr uint8_t kAddsLevel = 1, kAddsMachine = 2;
-    std::vector<uint32_t> groupEnd, label, opt, machine;
-    std::vector<uint8_t> adds;
-    std::vector<Ref<String>> texts;  // by id
-  };
+  // The bar charts' row labels: what each row's label is made of, worked
+  // out by the rebuild that made the rows, and the labels of the groups
+  // drawn lately (BarLabels.h).
+  chart::BarLabels& barLabels() const { return *barLabels_; }
+
  private:
   void drawBars(UXGraphics& graphics) const;
   int32_t summaryMinimumWidth() const;  // SummaryPanels.cpp
@@ -149,9 +126,18 @@ class ChartView : public UXView {
   std::unique_ptr<RunCache> cache_;  // what rebuilds keep from one to the next
 
   uint64_t rebuilds_ = 0;  // counts the rebuilds: each makes new rows
-  RowLabels rowLabels_;
+  std::unique_ptr<chart::BarLabels> barLabels_;
   void settleRowLabels(const std::vector<uint32_t>& start);  // ChartView.cpp, during rebuild
-  mutable std::vector<GroupLabels> groupLabels_;
+  // The largest value shown, for the rows of the rebuild that found it (the
+  // rebuild does, as it makes them): a draw at a scroll position reads no
+  // row out of sight (ChartDraw.cpp).
+  struct Largest {
+    uint64_t rebuild = 0;
+    uint32_t rows = 0;
+    double value = 0;
+  };
+  mutable Largest largest_;
+  double largestShown() const;
 };
 
 }  // namespace quorl

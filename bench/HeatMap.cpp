@@ -23,10 +23,12 @@
 #include "bench/ChartNames.h"
 #include "bench/FlatIndex.h"
 #include "bench/HeatMapDraw.h"
+#include "bench/HeatMapHeadings.h"
 #include "bench/ResultModel.h"
 #include "bench/TextKeys.h"
 #include "foundation/Array.h"
 #include "foundation/String.h"
+#include "ux/core/UXApplication.h"
 
 namespace quorl {
 
@@ -230,9 +232,12 @@ struct HeatMap::MachineSettings {
     uint64_t build = 0;
   };
   std::unordered_map<std::string, Entry> texts;
-  // The bytes of the setting at the front of each text, before the blank
-  // and the machine.
-  std::unordered_map<const String*, uint32_t> settingBytes;
+  // The two texts each text was made of, for headings that draw the
+  // machine on a line of its own.
+  struct Parts {
+    Ref<String> setting, machine;
+  };
+  std::unordered_map<const String*, Parts> partsOf;
   uint64_t build = 0;
   size_t used = 0;
   // Room a build reuses from the last one.
@@ -277,7 +282,8 @@ struct HeatMap::MachineSettings {
       text->appendBytes(reinterpret_cast<const char*>(setting.p), setting.n);
       text->appendByte(' ');
       text->appendBytes(reinterpret_cast<const char*>(machine.p), machine.n);
-      settingBytes[text.get()] = setting.n;
+      partsOf[text.get()] = {String::withBytes(reinterpret_cast<const char*>(setting.p), setting.n),
+                             String::withBytes(reinterpret_cast<const char*>(machine.p), machine.n)};
       entry.text = std::move(text);
     }
     if (entry.build != build) {
@@ -303,7 +309,7 @@ struct HeatMap::MachineSettings {
         ++it;
         continue;
       }
-      settingBytes.erase(it->second.text.get());
+      partsOf.erase(it->second.text.get());
       it = texts.erase(it);
     }
   }
@@ -683,57 +689,71 @@ bool HeatMap::geomeanOf(Ptr<const Array> benches, std::span<const uint32_t> line
 
 using HM = chart::HeatMapMetrics;
 
+// The short forms of each list the names and headings are made of, kept
+// from build to build: a list of the same Strings keeps its partings.
 struct HeatMap::Shown {
-  chart::ShortForms benches, series, settings;
+  chart::ShortForms benches, series, settings, settingParts, machines;
 };
 
-// What depends on the whole map and not on what is in sight, each part made
-// when first asked. It stands for one build and the lists and rows that
-// build left: a new build, other lists or another count of rows make it
-// anew.
-struct HeatMap::Whole {
+// The build, lists and rows a Whole stands for: a new build, other lists or
+// another count of rows make it anew.
+struct HeatMap::WholeKey {
   uint64_t build = 0;
   const Object *rows = nullptr, *benches = nullptr, *series = nullptr, *settings = nullptr, *baseline = nullptr;
   uint32_t rowCount = 0, benchCount = 0, seriesCount = 0, settingCount = 0;
+  bool operator==(const WholeKey&) const = default;
+};
 
+namespace {
+
+// The rooms and the measure headings are made for.
+struct HeadingsKey {
+  int64_t headerRoom = 0, nameRoom = 0;
+  const UXViewDriver* driver = nullptr;
+  bool operator==(const HeadingsKey&) const = default;
+};
+
+}  // namespace
+
+// What depends on the whole map and not on what is in sight, each part made
+// when first asked.
+struct HeatMap::Whole {
+  WholeKey key;
   int64_t widest = -1;  // the most characters of a name, as drawn
   int outlier = -1;     // 1 when the outlier benchmark has a line
   std::unique_ptr<HeatMapLookup> lookup;
-  // The short forms each list was last given, at their room: what the
-  // list's ShortForms answered then, and still holds, as every call goes
-  // through here.
-  struct Forms {
-    int64_t room = 0;
-    chart::TextMeasure measure{0, 0};
-    const std::vector<std::string>* forms = nullptr;
+  // Whether a setting carries its machine, and the widest such setting in
+  // one driver's measure (-1 until measured).
+  bool hasMachines = false;
+  const UXViewDriver* measuredBy = nullptr;
+  int64_t widestMachineSetting = -1;
+  // Each column's setting in two parts, for headings of three lines: the
+  // setting without its machine, and the machine (none where the setting
+  // carries no machine). Made when first asked.
+  Ref<Array> settingParts, machines;
+  // The headings of the last two widths asked, the most recent first. Each
+  // is made whole and never changed: a view asks its height and then draws
+  // at one width, holding the headings of that width while it draws.
+  struct Kept {
+    HeadingsKey key;
+    HeatMapHeadings headings;
   };
-  Forms shown[3];
-
-  const std::vector<std::string>& forms(int list, chart::ShortForms& source, const Array& texts, int64_t room,
-                                        const chart::TextMeasure& measure,
-                                        const chart::ShortForms::PartsOf* partsOf = nullptr) {
-    Forms& kept = shown[list];
-    if (!kept.forms || kept.room != room || !(kept.measure == measure))
-      kept = {room, measure, partsOf ? &source.of(texts, room, measure, *partsOf) : &source.of(texts, room, measure)};
-    return *kept.forms;
-  }
+  std::unique_ptr<Kept> kept[2];
 };
 
-HeatMap::Whole& HeatMap::whole() const {
-  Whole& w = *whole_;
+HeatMap::WholeKey HeatMap::wholeKey() const {
   const auto countOf = [](const Ref<Array>& list) { return list ? list->count() : 0u; };
-  if (w.build != builds_ || w.rows != rows.get() || w.benches != benches.get() || w.series != colSeries.get() ||
-      w.settings != colSetting.get() || w.baseline != baseline.get() || w.rowCount != countOf(rows) ||
-      w.benchCount != countOf(benches) || w.seriesCount != countOf(colSeries) ||
-      w.settingCount != countOf(colSetting)) {
-    w = Whole{};
-    w.build = builds_;
-    w.rows = rows.get(), w.benches = benches.get(), w.series = colSeries.get(), w.settings = colSetting.get();
-    w.baseline = baseline.get();
-    w.rowCount = countOf(rows), w.benchCount = countOf(benches), w.seriesCount = countOf(colSeries);
-    w.settingCount = countOf(colSetting);
+  return {builds_,          rows.get(),       benches.get(),      colSeries.get(),      colSetting.get(),
+          baseline.get(),   countOf(rows),    countOf(benches),   countOf(colSeries),   countOf(colSetting)};
+}
+
+HeatMap::Whole& HeatMap::whole() const {
+  const WholeKey key = wholeKey();
+  if (!(whole_->key == key)) {
+    *whole_ = Whole{};
+    whole_->key = key;
   }
-  return w;
+  return *whole_;
 }
 
 const HeatMapLookup& HeatMap::lookup() const {
@@ -754,7 +774,16 @@ bool HeatMap::hasOutlier() const {
 uint32_t HeatMap::height() const { return heightAt(width); }
 
 uint32_t HeatMap::heightAt(uint32_t at) const {
-  return static_cast<uint32_t>(HM::heightFor(benches->count(), shownColumnsAt(at) < colSeries->count()));
+  const uint32_t lines = benches->count();
+  if (lines == 0) return static_cast<uint32_t>(HM::kEmptyHeight);
+  return static_cast<uint32_t>(titleRowsAt(at) + HM::belowTitles(lines));
+}
+
+int64_t HeatMap::titleRows() const { return titleRowsAt(width); }
+
+int64_t HeatMap::titleRowsAt(uint32_t at) const {
+  const HeatMapHeadings& h = headingsAt(at);
+  return HM::titleRows(shownColumnsAt(at) < colSeries->count() || h.alike(), h.lines);
 }
 
 namespace {
@@ -767,6 +796,36 @@ int64_t widestName(const Array& names) {
       widest = std::max<int64_t>(widest, chart::charCount(chart::drawnText(*s)));
   }
   return widest;
+}
+
+// The texts of a list as one part of its items (chart::ItemPart), with the
+// forms drawn for them: the first `count` of the list (past its end, a
+// missing text), or with `present` those that are there alone. Items share
+// their Strings, and each String is read once.
+chart::ItemPart partOf(const Array& list, const std::vector<std::string>& forms, uint32_t count,
+                       bool present = false) {
+  chart::ItemPart part;
+  chart::FlatIndex index(64);
+  const uint32_t listed = list.count();
+  for (uint32_t j = 0; j < count; ++j) {
+    const Object* o = j < listed ? list.get(j).get() : nullptr;
+    if (present && !dynamic_cast<const String*>(o)) continue;
+    const auto n = static_cast<uint32_t>(part.texts.size());
+    const uint32_t k = index.insert(reinterpret_cast<uintptr_t>(o), n);
+    if (k == n) {
+      const String* s = dynamic_cast<const String*>(o);
+      part.texts.push_back(s ? chart::drawnText(*s) : std::string_view());
+      part.forms.push_back(j < forms.size() ? std::string_view(forms[j]) : std::string_view());
+    }
+    part.of.push_back(k);
+  }
+  return part;
+}
+
+// How many of the items read alike (chart::readAlike).
+uint32_t alikeCount(std::span<const chart::ItemPart> parts) {
+  const std::vector<uint8_t> alike = chart::readAlike(parts);
+  return static_cast<uint32_t>(std::count(alike.begin(), alike.end(), 1));
 }
 
 }  // namespace
@@ -817,25 +876,75 @@ int32_t HeatMap::minimumWidth() const {
   return static_cast<int32_t>(std::min<int64_t>(low, INT32_MAX));
 }
 
-const std::vector<std::string>& HeatMap::shownBenches() const {
-  return whole().forms(0, shown_->benches, *benches, HM::nameRoom(namesWidth()), {HM::kNameSize, HM::kNameCharW});
-}
-
-const std::vector<std::string>& HeatMap::shownSeries() const {
-  return whole().forms(1, shown_->series, *colSeries, HM::headerRoom(cellW()), {HM::kSeriesSize, HM::kHeaderCharW});
-}
+const HeatMapHeadings& HeatMap::headings() const { return headingsAt(width); }
 
 // A setting that carries its machine keeps its architecture and level
-// whole, and of the machine what tells the columns apart.
-const std::vector<std::string>& HeatMap::shownSettings() const {
-  const auto& settingBytes = machineSettings_->settingBytes;
-  const chart::ShortForms::PartsOf partsOf = [&](const String& s) {
-    const auto it = settingBytes.find(&s);
-    if (it == settingBytes.end()) return std::pair{s.byteLength(), s.byteLength()};
-    return std::pair{it->second, it->second + 1};
-  };
-  return whole().forms(2, shown_->settings, *colSetting, HM::headerRoom(cellW()),
-                       {HM::kSettingSize, HM::kSettingCharW}, &partsOf);
+// whole where it fits; where one such setting does not fit its line, every
+// machine moves to a line of its own, cut by the reading rule among the
+// machines.
+const HeatMapHeadings& HeatMap::headingsAt(uint32_t at) const {
+  Whole& w = whole();
+  const HeadingsKey key{HM::headerRoom(cellWAt(at)), HM::nameRoom(HM::namesWidth(at, widestName())), gDriver.get()};
+  if (w.kept[1] && w.kept[1]->key == key) std::swap(w.kept[0], w.kept[1]);
+  if (w.kept[0] && w.kept[0]->key == key) return w.kept[0]->headings;
+
+  const uint32_t M = colSeries->count(), settings = colSetting->count();
+  const auto& partsOf = machineSettings_->partsOf;
+  const chart::TextMeasure seriesMeasure{HM::kSeriesSize, HM::kHeaderCharW},
+      settingMeasure{HM::kSettingSize, HM::kSettingCharW}, nameMeasure{HM::kNameSize, HM::kNameCharW};
+  if (w.widestMachineSetting < 0 || w.measuredBy != key.driver) {
+    // Columns share their settings: each String is looked up and measured
+    // once, until one is wider than the widest column's room.
+    chart::FlatIndex seen(64);
+    w.hasMachines = false;
+    w.widestMachineSetting = 0;
+    w.measuredBy = key.driver;
+    const int64_t widestRoom = HM::headerRoom(HM::kMaxCell);
+    for (uint32_t j = 0; j < settings && w.widestMachineSetting <= widestRoom; ++j) {
+      const Object* o = colSetting->get(j).get();
+      if (seen.insert(reinterpret_cast<uintptr_t>(o), j) != j) continue;
+      const String* s = dynamic_cast<const String*>(o);
+      if (!s || !partsOf.count(s)) continue;
+      w.hasMachines = true;
+      w.widestMachineSetting = std::max(w.widestMachineSetting, settingMeasure.widthOf(chart::drawnText(*s)));
+    }
+  }
+  const bool ownLine = w.hasMachines && w.widestMachineSetting > key.headerRoom;
+  if (ownLine && !w.settingParts) {
+    w.settingParts = Array::withCapacity(settings);
+    w.machines = Array::withCapacity(settings);
+    for (uint32_t j = 0; j < settings; ++j) {
+      const Ref<String> setting = cast<String>(colSetting->get(j));
+      const auto it = setting ? partsOf.find(setting.get()) : partsOf.end();
+      w.settingParts->add(it == partsOf.end() ? setting : it->second.setting);
+      w.machines->add(it == partsOf.end() ? Ref<String>() : it->second.machine);
+    }
+  }
+
+  auto kept = std::make_unique<Whole::Kept>();
+  kept->key = key;
+  HeatMapHeadings& h = kept->headings;
+  h.names = shown_->benches.of(*benches, key.nameRoom, nameMeasure);
+  h.series = shown_->series.of(*colSeries, key.headerRoom, seriesMeasure);
+  h.lines = ownLine ? HM::kMostHeadingLines : HM::kHeadingLines;
+  if (ownLine) {
+    h.settings = shown_->settingParts.of(*w.settingParts, key.headerRoom, settingMeasure);
+    h.machines = shown_->machines.of(*w.machines, key.headerRoom, settingMeasure);
+  } else {
+    h.settings = shown_->settings.of(*colSetting, key.headerRoom, settingMeasure);
+  }
+
+  // What reads alike: the names of the lines that have one, and the
+  // columns' headings line by line.
+  const chart::ItemPart names = partOf(*benches, h.names, benches->count(), true);
+  h.alikeNames = alikeCount({&names, 1});
+  const chart::ItemPart parts[3] = {
+      partOf(*colSeries, h.series, M), partOf(ownLine ? *w.settingParts : *colSetting, h.settings, M),
+      ownLine ? partOf(*w.machines, h.machines, M) : chart::ItemPart()};
+  h.alikeColumns = alikeCount({parts, ownLine ? 3u : 2u});
+  w.kept[1] = std::move(w.kept[0]);
+  w.kept[0] = std::move(kept);
+  return w.kept[0]->headings;
 }
 
 uint32_t HeatMap::colorFor(double r) {

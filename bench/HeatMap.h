@@ -21,6 +21,7 @@ namespace quorl {
 class Array;
 class ChartRow;
 class HeatMapLookup;
+struct HeatMapHeadings;
 
 class HeatMap final : public Object {
  public:
@@ -81,12 +82,18 @@ class HeatMap final : public Object {
   // The names column at the map's width: as wide as the widest name needs,
   // within HeatMapMetrics::namesWidth's bounds.
   int64_t namesWidth() const;
-  // What the names and the column headers show: their short forms
-  // (ChartNames.h) at the names column's and the columns' widths, one per
-  // benchmark or column. Valid until the next call of the same.
-  const std::vector<std::string>& shownBenches() const;
-  const std::vector<std::string>& shownSeries() const;
-  const std::vector<std::string>& shownSettings() const;
+  // What the names column and the title rows show at the map's width (or
+  // at another): every name and column heading in its short form
+  // (ChartNames.h) at the names column's and the columns' widths, the
+  // headings' lines, and how many of them read alike. Made once for a
+  // build and a width and kept, unchanged, until the next build or another
+  // width: a draw at a scroll position only reads it.
+  const HeatMapHeadings& headings() const;
+  const HeatMapHeadings& headingsAt(uint32_t width) const;
+  // The title rows' height: the title, the note of a map that is cut or
+  // has names or headings alike, and the headings' lines.
+  int64_t titleRows() const;
+  int64_t titleRowsAt(uint32_t width) const;
   // The drawing's index of the rows (HeatMapDraw.h), made on first use after
   // a build and kept until the next, so that a draw costs what is in sight.
   // It answers for the map as a build left it: the lists and rows are
@@ -126,12 +133,14 @@ class HeatMap final : public Object {
   struct MachineSettings;
   std::unique_ptr<MachineSettings> machineSettings_;  // kept from build to build
   struct Shown;
-  std::unique_ptr<Shown> shown_;  // the short forms, kept from draw to draw
+  std::unique_ptr<Shown> shown_;  // the short forms' partings, kept from build to build
   // What depends on the whole map and not on what is in sight, kept for the
   // build that made the lists (`whole` remakes it when they changed).
   uint64_t builds_ = 0;
+  struct WholeKey;
   struct Whole;
   std::unique_ptr<Whole> whole_;
+  WholeKey wholeKey() const;
   Whole& whole() const;
   int64_t widestName() const;
   int32_t cellWAt(uint32_t width) const;

@@ -23,6 +23,7 @@
 #include "bench/FlatIndex.h"
 #include "bench/TextKeys.h"
 #include "bench/HeatMap.h"
+#include "bench/HeatMapHeadings.h"
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
 #include "foundation/String.h"
@@ -421,8 +422,8 @@ class HeatMapPicture {
     W_ = map_.cellW();
     names_ = map_.namesWidth();
     shown_ = map_.shownColumns();
-    titleRows_ = L::titleRows(shown_ < M_);
-    shownNames_ = &map_.shownBenches();
+    titleRows_ = map_.titleRows();
+    headings_ = &map_.headings();
     hasBaseline_ = static_cast<bool>(map_.baseline);
     // What lies right of the band is not drawn: a header starts at its x; a
     // cell's text may start left of its cell, but never by as much as
@@ -450,28 +451,38 @@ class HeatMapPicture {
     const std::string shown =
         chart::fitText(chart::drawnText(*title), map_.width - L::kTitleX - L::kRightMargin, {12, L::kNameCharW});
     canvas_.text(shown.c_str(), left + L::kTitleX, top + L::kTitleY, 40, 40, 44, 12);
-    if (shown_ < M_) {
-      const std::string note = chart::fitText(
-          grouped(shown_) + " of " + grouped(M_) + " series shown; narrow the filters",
-          map_.width - L::kTitleX - L::kRightMargin, {L::kNoteSize, L::kSettingCharW});
+    // The note: how many columns are shown of a cut map, and how many
+    // headings and names read alike.
+    std::string note;
+    const auto add = [&](bool when, uint32_t count, uint32_t of, const char* what) {
+      if (when) note += (note.empty() ? "" : ", ") + grouped(count) + " of " + grouped(of) + what;
+    };
+    add(shown_ < M_, shown_, M_, " series shown");
+    add(headings_->alikeColumns > 0, headings_->alikeColumns, M_, " headings read alike");
+    add(headings_->alikeNames > 0, headings_->alikeNames, N_, " names read alike");
+    if (!note.empty()) {
+      note = chart::fitText(note + "; narrow the filters", map_.width - L::kTitleX - L::kRightMargin,
+                            {L::kNoteSize, L::kSettingCharW});
       canvas_.text(note.c_str(), left + L::kTitleX, top + L::kNoteY, 150, 70, 20, L::kNoteSize);
     }
   }
 
-  // Each column's series and setting in their short forms, for the columns
-  // in sight; top is the title rows' y.
+  // Each column's heading in its short forms, for the columns in sight:
+  // its series, its setting, and with three lines its machine; top is the
+  // title rows' y.
   void drawHeaders(int64_t top) {
     if (!band_.meetsY(top, top + titleRows_)) return;
-    top += titleRows_ - L::kFirstLine;  // below the note of a cut map
-    const std::vector<std::string>& series = map_.shownSeries();
-    const std::vector<std::string>& settings = map_.shownSettings();
+    top += titleRows_ - L::titleRows(false, headings_->lines);  // below the note
+    const HeatMapHeadings& h = *headings_;
     for (uint32_t j = firstColumn_; j < M_; ++j) {
       const int64_t x = columnX(j) + L::kHeaderInset;
       if (x > headerLimit_) break;
       if (stringAt(*map_.colSeries, j))
-        canvas_.text(series[j].c_str(), x, top + L::kSeriesY, 24, 24, 28, L::kSeriesSize);
-      if (j < settings.size() && stringAt(*map_.colSetting, j))
-        canvas_.text(settings[j].c_str(), x, top + L::kSettingY, 110, 110, 118, L::kSettingSize);
+        canvas_.text(h.series[j].c_str(), x, top + L::kSeriesY, 24, 24, 28, L::kSeriesSize);
+      if (j < h.settings.size() && stringAt(*map_.colSetting, j))
+        canvas_.text(h.settings[j].c_str(), x, top + L::kSettingY, 110, 110, 118, L::kSettingSize);
+      if (j < h.machines.size() && !h.machines[j].empty())
+        canvas_.text(h.machines[j].c_str(), x, top + L::kMachineY, 110, 110, 118, L::kSettingSize);
     }
   }
 
@@ -482,7 +493,7 @@ class HeatMapPicture {
     if (i % 2 == 1)
       canvas_.fillRect(left + L::kStripeX, y, names_ - L::kStripeX - L::kStripeEnd, L::kLine, 244, 245, 248);
     if (stringAt(*map_.benches, i))
-      canvas_.text((*shownNames_)[i].c_str(), left + L::kNameX, y + L::kTextDown, 40, 40, 44, L::kNameSize);
+      canvas_.text(headings_->names[i].c_str(), left + L::kNameX, y + L::kTextDown, 40, 40, 44, L::kNameSize);
   }
 
   void drawMeanCaption(int64_t left) {
@@ -591,7 +602,7 @@ class HeatMapPicture {
   const chart::ChartBand band_;
   ChartCanvas canvas_;
   const HeatMapLookup* lookup_ = nullptr;
-  const std::vector<std::string>* shownNames_ = nullptr;
+  const HeatMapHeadings* headings_ = nullptr;  // the map's, at its width
   uint32_t N_ = 0, M_ = 0;
   int64_t W_ = 0, names_ = L::kNamesMinW;
   bool hasBaseline_ = false;

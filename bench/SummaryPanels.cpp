@@ -62,6 +62,12 @@ Ref<String> scaleTextOf(int32_t metric, double scale) {
 
 const chart::TextMeasure kNameMeasure{M::kNameSize, M::kNameByteW};
 const chart::TextMeasure kTitleMeasure{M::kTitleSize, M::kTitleByteW};
+const chart::TextMeasure kNoteMeasure{M::kNoteSize, M::kScaleByteW};
+
+// What a view says above its panels when its titles, or its benchmark
+// names, read alike in the room they have.
+constexpr const char* kTitlesAlike = "series titles read alike; widen the window";
+constexpr const char* kNamesAlike = "benchmark names read alike";
 
 // The widest of the texts in measured pixels, or up to `most`.
 int64_t widestOf(const Array& texts, const chart::TextMeasure& measure, int64_t most = INT64_MAX) {
@@ -70,14 +76,6 @@ int64_t widestOf(const Array& texts, const chart::TextMeasure& measure, int64_t 
     if (const String* s = dynamic_cast<const String*>(texts.get(i).get()))
       widest = std::max(widest, measure.widthOf(chart::drawnText(*s)));
   return std::min(widest, most);
-}
-
-// The texts of an Array of Strings as drawn (a missing one as nothing).
-std::vector<std::string_view> textsOf(const Array& texts) {
-  std::vector<std::string_view> views(texts.count());
-  for (uint32_t i = 0; i < texts.count(); ++i)
-    if (const String* s = dynamic_cast<const String*>(texts.get(i).get())) views[i] = chart::drawnText(*s);
-  return views;
 }
 
 // Where everything of a panel goes, relative to its slot. Every panel has
@@ -92,6 +90,43 @@ struct SummaryLayout {
   int64_t namesTop = 0, nameRoom = 0;  // names' lines from namesTop, each `nameRoom` wide
   int64_t titleRoom = 0;          // what a title may take, in pixels
   int64_t scaleX = 0, scaleY = M::kTitleY;
+  int64_t top = 0;                // the first line of panels: below the note, where there is one
+};
+
+// A list of names through the one rule (chart::LabelSet), one item each.
+class ToldNames {
+ public:
+  ToldNames(const Array& texts, const chart::TextMeasure& measure) : measure_(measure) {
+    for (uint32_t i = 0; i < texts.count(); ++i) {
+      const String* s = dynamic_cast<const String*>(texts.get(i).get());
+      const std::string_view text[1] = {s ? chart::drawnText(*s) : std::string_view()};
+      items_.push_back(set_.add(text));
+    }
+  }
+  bool apart(int64_t room) { return set_.forms(items_, room, measure_) == chart::LabelSet::Told::apart; }
+  // The least room from `least` up to `most` that tells the names apart,
+  // found by halving; `most` when none does.
+  int64_t roomFrom(int64_t least, int64_t most) {
+    if (least >= most || apart(least)) return least;
+    if (!apart(most)) return most;
+    while (most - least > 1) {
+      const int64_t mid = least + (most - least) / 2;
+      (apart(mid) ? most : least) = mid;
+    }
+    return most;
+  }
+  // The forms at a room, each name's in its place.
+  std::vector<std::string> forms(int64_t room) {
+    set_.forms(items_, room, measure_);
+    std::vector<std::string> out;
+    for (uint32_t item : items_) out.push_back(set_.form(item).value_or(std::string()));
+    return out;
+  }
+
+ private:
+  chart::TextMeasure measure_;
+  chart::LabelSet set_{{""}};
+  std::vector<uint32_t> items_;
 };
 
 // The panel box holds the bars and, whole, the widest title and the scale
@@ -100,8 +135,10 @@ struct SummaryLayout {
 // stands at the right end of the title line when every title leaves room
 // for it there, else on a line of its own under the titles, and then the
 // plot of every panel starts below that line.
-SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t nameRoom, int64_t titleW, int64_t scaleBytes) {
+SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t nameRoom, int64_t titleW, int64_t scaleBytes,
+                        bool noted = false) {
   SummaryLayout s;
+  s.top = noted ? M::kNoteRoom : 0;
   s.plotW = B * M::kBarPitch;
   s.boxW = std::max(M::plotBoxW(B), M::boxForNames(B, nameRoom));
   const int64_t scaleW = scaleBytes * M::kScaleByteW;
@@ -131,11 +168,39 @@ SummaryLayout layoutFor(int16_t viewW, int64_t B, int64_t nameRoom, int64_t titl
   return s;
 }
 
-SummaryLayout layoutOf(const ChartView& view, const Array& benches, const Array& series) {
+// The benchmark names' room: as wide as the widest name up to kNameRoom,
+// or wider, up to kMostNameRoom, where the names need it to be told apart.
+int64_t nameRoomOf(ToldNames& names, const Array& benches) {
+  return names.roomFrom(widestOf(benches, kNameMeasure, M::kNameRoom), M::kMostNameRoom);
+}
+
+// The layout of a view W wide, and the names and titles as drawn: each
+// list told apart in its room where it can be; a view where one cannot
+// says so in a note above the panels.
+struct SummaryTexts {
+  SummaryLayout layout;
+  std::vector<std::string> names, titles;
+  bool namesAlike = false, titlesAlike = false;
+};
+
+SummaryTexts textsOf(const ChartView& view, int16_t W, const Array& benches, const Array& series) {
+  SummaryTexts out;
   const int64_t B = benches.count();
   const int64_t scaleBytes = B > 0 ? scaleTextOf(view.metric, scaleOf(*view.rows))->byteLength() : 0;
-  return layoutFor(view.frame().w(), B, widestOf(benches, kNameMeasure, M::kNameRoom),
-                   B > 0 ? widestOf(series, kTitleMeasure) : 0, scaleBytes);
+  ToldNames names(benches, kNameMeasure), titles(series, kTitleMeasure);
+  const int64_t nameRoom = nameRoomOf(names, benches);
+  const int64_t titleW = B > 0 ? widestOf(series, kTitleMeasure) : 0;
+  out.layout = layoutFor(W, B, nameRoom, titleW, scaleBytes);
+  out.namesAlike = B > 0 && !names.apart(nameRoom);
+  out.titlesAlike = B > 0 && !titles.apart(out.layout.titleRoom);
+  if (out.namesAlike || out.titlesAlike) out.layout = layoutFor(W, B, nameRoom, titleW, scaleBytes, true);
+  out.names = names.forms(nameRoom);
+  out.titles = titles.forms(out.layout.titleRoom);
+  return out;
+}
+
+SummaryLayout layoutOf(const ChartView& view, const Array& benches, const Array& series) {
+  return textsOf(view, view.frame().w(), benches, series).layout;
 }
 
 // ---------------------------------------------------------------------------
@@ -166,7 +231,7 @@ void drawPanelFrame(const PanelPass& p, int64_t px, int64_t py) {
 }
 
 // Panel k's title: whole, or where the box was held to the view, in its
-// short form among the others.
+// form among the others (chart::LabelSet).
 void drawPanelTitle(const PanelPass& p, int64_t px, int64_t py, uint32_t k) {
   p.canvas.text(p.titles[k].c_str(), px + M::kTitleX, py + M::kTitleY, 24, 24, 28, M::kTitleSize);
 }
@@ -250,7 +315,7 @@ int32_t ChartView::summaryHeight() const {
   if (S == 0) return static_cast<int32_t>(M::kEmptyHeight);
   Ref<Array> benches = benchNames();
   const SummaryLayout s = layoutOf(*this, *benches, *series);
-  const int64_t h = s.slotH * ((S + s.cols - 1) / s.cols) + M::kFoot;
+  const int64_t h = s.top + s.slotH * ((S + s.cols - 1) / s.cols) + M::kFoot;
   return static_cast<int32_t>(std::min<int64_t>(h, INT32_MAX));
 }
 
@@ -260,8 +325,9 @@ int32_t ChartView::summaryMinimumWidth() const {
   Ref<Array> benches = benchNames();
   if (benches->count() == 0) return 0;
   Ref<Array> series = seriesNames();
+  ToldNames names(*benches, kNameMeasure);
   const SummaryLayout s = layoutFor(static_cast<int16_t>(chart::kMaxCoord), benches->count(),
-                                    widestOf(*benches, kNameMeasure, M::kNameRoom), widestOf(*series, kTitleMeasure),
+                                    nameRoomOf(names, *benches), widestOf(*series, kTitleMeasure),
                                     scaleTextOf(metric, scaleOf(*rows))->byteLength());
   return static_cast<int32_t>(std::min<int64_t>(s.slotW + M::kMargin, chart::kMaxCoord));
 }
@@ -286,20 +352,24 @@ void ChartView::drawSummary(UXGraphics& graphics) const {
 
   const double scale = scaleOf(*rows);
   Ref<String> scaleText = scaleTextOf(metric, scale);
-  const SummaryLayout s = layoutOf(*this, *benches, *series);
-  const std::vector<const ChartRow*> found = rowsByPanel(*rows, *series, *benches);
   // A few hundred names and titles at most: their forms are made at each draw.
-  const std::vector<std::string> names = chart::shortForms(textsOf(*benches), s.nameRoom, kNameMeasure);
-  const std::vector<std::string> titles = chart::shortForms(textsOf(*series), s.titleRoom, kTitleMeasure);
-  const PanelPass pass{canvas, s, scale, *scaleText, metric, B, names, titles};
+  const SummaryTexts texts = textsOf(*this, frame().w(), *benches, *series);
+  const SummaryLayout& s = texts.layout;
+  const std::vector<const ChartRow*> found = rowsByPanel(*rows, *series, *benches);
+  const PanelPass pass{canvas, s, scale, *scaleText, metric, B, texts.names, texts.titles};
+  if (s.top > 0 && shown.meetsY(0, s.top)) {
+    const char* note = texts.titlesAlike ? kTitlesAlike : kNamesAlike;
+    const std::string shownNote = chart::fitText(note, bounds.w() - M::kMessageX, kNoteMeasure);
+    canvas.text(shownNote.c_str(), M::kMessageX, M::kNoteY, 150, 70, 20, M::kNoteSize);
+  }
 
   // Only the panels that meet the band are drawn: the first line of them
   // is found by division, so a draw costs the same at any position.
   const int64_t C = s.cols;
-  const int64_t firstLine = std::max<int64_t>((shown.top - s.slotH) / s.slotH, 0);
+  const int64_t firstLine = std::max<int64_t>((shown.top - s.top - s.slotH) / s.slotH, 0);
   for (uint64_t k = static_cast<uint64_t>(firstLine * C); k < S; ++k) {
     const int64_t px = static_cast<int64_t>(k % static_cast<uint64_t>(C)) * s.slotW;
-    const int64_t py = static_cast<int64_t>(k / static_cast<uint64_t>(C)) * s.slotH;
+    const int64_t py = s.top + static_cast<int64_t>(k / static_cast<uint64_t>(C)) * s.slotH;
     if (py >= shown.bottom) break;
     if (!shown.meetsY(py, py + s.slotH) || !shown.meetsX(px, px + s.slotW)) continue;
 

@@ -21,8 +21,8 @@
 //                         scroll view stands (top left, middle, bottom
 //                         right end: 0, 1, 2), in each mode (bars,
 //                         summary, heat map: 0, 1, 2); the last argument
-//                         the thousands of runs (the heat map at 100, 200
-//                         and 400)
+//                         the thousands of runs (the heat map at 100, 200,
+//                         400 and 1000)
 //   App/chart/scrollToEnd from the top left to the bottom right end of the
 //                         scroll range, and the chart drawn there, in each mode
 //   App/growth/SHAPE/MB   files of 1, 2 and 4 MB whose values are nearly all
@@ -521,12 +521,14 @@ void BM_ChartDrawAt(benchmark::State& state) {
   state.counters["width"] = c.chartScroll->documentWidth;
   state.counters["rows"] = c.rows->count();
 }
-// Args: the mode, the position, thousands of runs (the heat map at 200,000
-// and 400,000 too: a draw costs what is in sight, whatever the rows).
+// Args: the mode, the position, thousands of runs (the heat map at 200,000,
+// 400,000 and 1,000,000 too: a draw costs what is in sight, whatever the
+// rows).
 BENCHMARK(BM_ChartDrawAt)
     ->Name("App/chart/drawAt")
     ->ArgsProduct({{0, 1, 2}, {0, 1, 2}, {100}})
     ->ArgsProduct({{2}, {0, 1, 2}, {200, 400}})
+    ->ArgsProduct({{2}, {0, 1, 2}, {1000}})
     ->Unit(benchmark::kMillisecond);
 
 void BM_ChartScrollToEnd(benchmark::State& state) {

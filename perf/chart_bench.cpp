@@ -129,6 +129,25 @@ void BM_ChartDraw(benchmark::State& state) {
 // Args: the mode (0 bar charts, 1 summary panels, 2 heat map), the shape.
 BENCHMARK(BM_ChartDraw)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
 
+// The heat map's first draw after a rebuild: its names and headings are
+// made in it, for every column (4,800 and 29,559 columns). The rebuild
+// itself is not timed.
+void BM_HeatMapFirstDraw(benchmark::State& state) {
+  Chart& c = chart(shapeOf(state.range(0)));
+  c.view->metric = 0;
+  c.view->mode = 2;
+  DiscardingGraphics g;
+  for (auto _ : state) {
+    state.PauseTiming();
+    c.view->rebuild();
+    state.ResumeTiming();
+    c.view->drawRect(g, UXRect(0, 0, 1280, 32767));
+  }
+  c.view->mode = 0;
+}
+// Args: the shape.
+BENCHMARK(BM_HeatMapFirstDraw)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+
 // The bar charts' first draw after a rebuild: the labels of the rows in
 // sight are made in it. The rebuild itself is not timed. In sight: all the
 // 32,767-pixel frame holds, or a window's 800 pixels of it.
@@ -148,6 +167,38 @@ void BM_ChartFirstDraw(benchmark::State& state) {
 }
 // Args: the shape; 0 the whole frame in sight, 1 800 pixels.
 BENCHMARK(BM_ChartFirstDraw)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// The bar charts drawn at a scroll position in the middle of the chart, a
+// window's 800 pixels in sight, again and again as a scroll step redraws
+// them: 100,000 and 1,000,000 runs (200 and 2,000 machines of the current
+// shape, built directly). The draw should cost what is in sight.
+void BM_ChartBarsAt(benchmark::State& state) {
+  const int machines = static_cast<int>(state.range(0));
+  static std::vector<std::pair<int, Chart*>> made;  // each lives to the end of the process
+  Chart* c = nullptr;
+  for (const auto& [m, chart] : made)
+    if (m == machines) c = chart;
+  if (!c) {
+    c = new Chart(Shape::Current);
+    c->view->dataSet = makeData(machines);
+    made.emplace_back(machines, c);
+  }
+  ChartView& view = *c->view;
+  view.metric = 0;
+  view.mode = 0;
+  view.rebuild();
+  const int32_t middle = view.height() / 2;
+  view.originY = middle / 8192 * 8192;
+  view.shownY = middle;
+  view.shownH = 800;
+  DiscardingGraphics g;
+  view.drawRect(g, UXRect(0, 0, 1280, 32767));  // the first draw makes the labels in sight
+  for (auto _ : state) view.drawRect(g, UXRect(0, 0, 1280, 32767));
+  state.counters["rows"] = view.rows->count();
+  view.originY = view.shownY = 0;
+  view.shownH = -1;
+}
+BENCHMARK(BM_ChartBarsAt)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond);
 
 // Short forms of n benchmark names that share a long beginning and a long
 // ending and part only in a middle word, in a 231-pixel room: the heat

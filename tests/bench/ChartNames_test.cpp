@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "NamesCorpus.h"
 #include "Rounds.h"
 #include "ScriptedDriver.h"
 #include "bench/ChartNames.h"
@@ -101,8 +102,16 @@ void expectRules(const std::vector<std::string_view>& texts, const std::vector<s
     EXPECT_LE(m.widthOf(forms[i]), room) << row << ": " << forms[i];
     EXPECT_TRUE(String::withBytes(forms[i].data(), uint32_t(forms[i].size()))->isValidUtf8())
         << row << ": " << forms[i];
+    // A text that fits stands whole, unless it begins another (and so reads
+    // as that one too) and a form that tells it apart fits.
+    const bool beginsAnother = std::any_of(texts.begin(), texts.end(), [&](std::string_view t) {
+      return t != texts[i] && t.starts_with(texts[i]);
+    });
     if (m.widthOf(texts[i]) > room) EXPECT_NE(forms[i], texts[i]) << row;
-    else EXPECT_EQ(forms[i], texts[i]) << row;
+    else if (!beginsAnother) EXPECT_EQ(forms[i], texts[i]) << row;
+    else if (forms[i] != texts[i])
+      for (size_t j = 0; j < texts.size(); ++j)
+        EXPECT_FALSE(texts[i] != texts[j] && chart::readsAs(forms[i], texts[j])) << row << ": " << forms[i];
     EXPECT_TRUE(chart::readsAs(forms[i], texts[i])) << row << ": " << forms[i] << " for " << texts[i];
     EXPECT_TRUE(ellipsesStandForSomething(forms[i], texts[i])) << row << ": " << forms[i] << " for " << texts[i];
     if (forms[i] == texts[i] || room < tellingRoom(texts, i, m)) continue;  // whole is all it can show
@@ -409,6 +418,169 @@ TEST_F(Measured, FormsAreKeptPerRoomWhileTheStringsStay) {
   names->set(1, String::withCString("bench_quick_sort_of_integers_tiny"));
   EXPECT_TRUE(forms.of(*names, 120, m)[1].ends_with("tiny"));
   EXPECT_GT(measured(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether some form of ASCII text i within the room reads as it alone: its
+// beginning, a window and its end, any of them empty, with ellipses between.
+bool someFormTells(const std::vector<std::string_view>& texts, size_t i, int64_t room, const TextMeasure& m) {
+  const std::string t(texts[i]);
+  const size_t n = t.size();
+  const auto tells = [&](const std::string& f) {
+    if (m.widthOf(f) > room || !chart::readsAs(f, t)) return false;
+    for (std::string_view o : texts)
+      if (o != t && chart::readsAs(f, o)) return false;
+    return true;
+  };
+  if (tells(t)) return true;
+  for (size_t h = 0; h < n; ++h)
+    for (size_t tail = 0; h + tail < n; ++tail) {
+      if (m.widthOf(t.substr(0, h) + kDots + t.substr(n - tail)) > room) break;
+      if (tells(t.substr(0, h) + kDots + t.substr(n - tail))) return true;
+      for (size_t a = h + 1; a < n - tail; ++a)
+        for (size_t b = a + 1; b + tail < n; ++b)
+          if (tells(t.substr(0, h) + kDots + t.substr(a, b - a) + kDots + t.substr(n - tail))) return true;
+    }
+  return false;
+}
+
+// Names that share both a long beginning and a long ending, more of them
+// than any one reading looks through, parting in a middle word; and names
+// whose words repeat, at rooms of eight and nine characters. Every form
+// reads as its own name alone wherever the room holds one that does.
+TEST_F(Measured, FormsReadAsNoOtherAmongManyAndRepeatedWords) {
+  const TextMeasure m{12, 7};
+  static const char* const words[] = {"radix", "norm", "power", "tiled", "scalar", "double", "simd", "avx"};
+  std::mt19937 rng(49);
+  std::vector<std::string> many;
+  for (int i = 0; i < 700; ++i)
+    many.push_back(std::string("spectral_norm_iteration_") + words[rng() % 8] + "_" + words[rng() % 8] +
+                   std::to_string(i % 50) + "_with_double_precision");
+  std::sort(many.begin(), many.end());
+  many.erase(std::unique(many.begin(), many.end()), many.end());
+  const std::vector<std::string_view> manyViews(many.begin(), many.end());
+  for (const int64_t room : {m.widthOf(std::string(26, 'x')), m.widthOf(std::string(40, 'x'))})
+    expectRules(manyViews, chart::shortForms(manyViews, room, m), room, m, "many in " + std::to_string(room));
+  for (int round = 0; round < test::rounds(300); ++round) {
+    std::vector<std::string> names;
+    const std::string a = words[rng() % 8], b = words[rng() % 8];
+    for (int k = 0; k < 2 + int(rng() % 5); ++k) {
+      std::string name;
+      for (int w = 0; w < 3 + int(rng() % 3); ++w) name += (w ? " " : "") + (rng() % 3 ? (w % 2 ? a : b) : std::string(words[rng() % 8]));
+      names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    const std::vector<std::string_view> texts(names.begin(), names.end());
+    for (const int chars : {8, 9}) {
+      const int64_t room = m.widthOf(std::string(size_t(chars), 'x'));
+      const std::vector<std::string> forms = chart::shortForms(texts, room, m);
+      expectRules(texts, forms, room, m, "round " + std::to_string(round));
+      for (size_t i = 0; i < texts.size(); ++i) {
+        const bool misread = std::any_of(texts.begin(), texts.end(), [&](std::string_view o) {
+          return o != texts[i] && chart::readsAs(forms[i], o);
+        });
+        EXPECT_FALSE(misread && someFormTells(texts, i, room, m)) << chars << ": " << forms[i] << " for " << texts[i];
+      }
+    }
+    if (HasFailure()) return;
+  }
+}
+
+// A bar row's parts: series, architecture, level, machine.
+const std::vector<std::string> kBarJoints = {"", "  ", " ", "  "};
+
+std::vector<std::string_view> partsOf(const std::vector<std::string>& p) { return {p.begin(), p.end()}; }
+
+// Labels of parts keep the series and level, cut each part among its own
+// kind, leave out what tells nothing, and say when they cannot fit.
+TEST_F(Measured, LabelsOfPartsKeepWhatTellsThemApart) {
+  useDriver(false);
+  const TextMeasure m{11, 6};
+  chart::LabelSet set(kBarJoints);
+  const std::vector<std::vector<std::string>> items = {
+      {"QuorlReleaseWithDebugInfoAndLTO", "x86-64", "O3", "AMD EPYC 9654 (rack 7, slot 12)"},
+      {"QuorlReleaseWithDebugInfoAndPGO", "x86-64", "O3", "AMD EPYC 9654 (rack 7, slot 12)"},
+      {"QuorlReleaseWithDebugInfoAndLTO", "x86-64", "O2", "AMD EPYC 9654 (rack 7, slot 12)"},
+      {"QuorlReleaseWithDebugInfoAndLTO", "x86-64", "O3", "Ampere Altra Max (rack 7, slot 12)"},
+      {"quorl", "x86-64", "O3", "Ampere Altra Max (rack 7, slot 12)"},
+  };
+  std::vector<uint32_t> all;
+  for (const auto& p : items) all.push_back(set.add(partsOf(p)));
+  EXPECT_EQ(set.add(partsOf(items[1])), all[1]);  // the same whole: the same item
+  EXPECT_EQ(set.whole(all[4]), "quorl  x86-64 O3  Ampere Altra Max (rack 7, slot 12)");
+  // Wide: whole. Narrower: the machine goes first, then the architecture
+  // that every row shares, then the series is cut by what tells it.
+  EXPECT_EQ(set.forms(all, 6 * 75, m), chart::LabelSet::Told::apart);
+  EXPECT_EQ(*set.form(all[0]), set.whole(all[0]));
+  EXPECT_EQ(set.forms(all, 6 * 52, m), chart::LabelSet::Told::apart);
+  EXPECT_EQ(*set.form(all[0]), "QuorlReleaseWithDebugInfoAndLTO  x86-64 O3  AMD " + kDots + "12)");
+  EXPECT_EQ(*set.form(all[3]), "QuorlReleaseWithDebugInfoAndLTO  x86-64 O3  Ampe" + kDots + "12)");
+  EXPECT_EQ(set.forms(all, 6 * 26, m), chart::LabelSet::Told::apart);
+  for (uint32_t i : all) EXPECT_TRUE(set.form(i)->starts_with(i == all[4] ? "quorl" : "Quorl")) << *set.form(i);
+  EXPECT_TRUE(set.form(all[0])->find("LTO" + kDots + " O3  ") != std::string::npos) << *set.form(all[0]);
+  EXPECT_TRUE(set.form(all[1])->find("PGO" + kDots + " O3  ") != std::string::npos) << *set.form(all[1]);
+  // Too narrow for any telling form: said, so that the room can grow.
+  EXPECT_EQ(set.forms(all, 6 * 6, m), chart::LabelSet::Told::wider);
+  const int64_t room = set.tellingRoom(m);
+  EXPECT_GT(room, 6 * 6);
+  EXPECT_EQ(set.forms(all, room, m), chart::LabelSet::Told::apart) << room;
+  // One item that begins another: cut to tell it apart, whatever the room.
+  chart::LabelSet prefix(kBarJoints);
+  const uint32_t a = prefix.add(partsOf({"quorl", "x86-64", "O3"})),
+                 b = prefix.add(partsOf({"quorl", "x86-64", "O3", "AMD"}));
+  const uint32_t both[] = {a, b};
+  EXPECT_EQ(prefix.forms(both, 6 * 100, m), chart::LabelSet::Told::apart);
+  EXPECT_EQ(*prefix.form(b), "quorl  x86-64 O3  AMD");
+  EXPECT_FALSE(chart::readsAs(*prefix.form(a), prefix.whole(b))) << *prefix.form(a);
+  // Items no room tells apart: a name that begins, ends and holds the others.
+  chart::LabelSet alike({""});
+  std::vector<uint32_t> three;
+  for (const char* t : {"ab", "abX", "Yab", "aXb"}) three.push_back(alike.add(std::vector<std::string_view>{t}));
+  EXPECT_EQ(alike.forms(three, 6 * 100, m), chart::LabelSet::Told::alike);
+  EXPECT_EQ(alike.tellingRoom(m), -1);
+}
+
+// Generated labels of parts at rooms from narrow to wide: every form fits,
+// and where the answer is `apart` each reads as its own item alone; at the
+// telling room it is always `apart`.
+TEST_F(Measured, LabelsOfPartsReadAsTheirOwnItemAlone) {
+  using namestest::NameKind;
+  Ref<UXViewDriver> platform = uxMakePlatformDriver();
+  for (const Ref<UXViewDriver>& driver : {Ref<UXViewDriver>(), platform}) {
+    gDriver = driver;
+    std::mt19937 rng(53);
+    const TextMeasure m{11, 6};
+    for (int round = 0; round < test::rounds(150); ++round) {
+      const auto kind = [&] { return NameKind(rng() % size_t(NameKind::count)); };
+      const auto series = namestest::generatedNames(rng, kind(), 1 + rng() % 4);
+      const auto machines = namestest::generatedNames(rng, kind(), 1 + rng() % 12);
+      const std::vector<std::string> archs = {"x86-64", "arm64"}, levels = {"O2", "O3"};
+      chart::LabelSet set(kBarJoints);
+      std::vector<uint32_t> items;
+      for (size_t k = 0; k < 3 + rng() % 30; ++k)
+        items.push_back(set.add(partsOf({series[rng() % series.size()], archs[rng() % (1 + rng() % 2)],
+                                         levels[rng() % 2], machines[rng() % machines.size()]})));
+      const std::string row = "round " + std::to_string(round) + (driver ? " driver" : "");
+      const int64_t telling = set.tellingRoom(m);
+      ASSERT_GE(telling, 0) << row;
+      for (const int64_t room : {int64_t(20), int64_t(60 + rng() % 200), int64_t(160), telling, int64_t(2000)}) {
+        const chart::LabelSet::Told told = set.forms(items, room, m);
+        if (room >= telling) EXPECT_EQ(told, chart::LabelSet::Told::apart) << row << " in " << room;
+        std::vector<namestest::DrawnItem> drawn;
+        for (uint32_t i : items) {
+          const std::string& f = *set.form(i);
+          if (told == chart::LabelSet::Told::apart) EXPECT_LE(m.widthOf(f), room) << row << ": " << f;
+          drawn.push_back({std::string(set.whole(i)), f});
+        }
+        if (told == chart::LabelSet::Told::apart) namestest::expectToldApart(drawn, row + " in " + std::to_string(room));
+      }
+      if (HasFailure()) return;
+    }
+  }
 }
 
 }  // namespace

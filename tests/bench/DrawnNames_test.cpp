@@ -1,0 +1,266 @@
+// Every name the bar charts and the summary panels draw tells its item
+// apart, judged on what is drawn: within one bar group, and among the
+// summary's titles and its benchmark names, two different items never draw
+// the same text, and each drawn text reads as its own item alone.
+//
+// Corpora of names that come close to one another (NamesCorpus.h) and the
+// 686-run corpus of long shared beginnings and endings are drawn at widths
+// from narrow to wide, headless and with the platform driver's text
+// measure (the Win32 driver's in the Windows build).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ChartTestSupport.h"
+#include "NamesCorpus.h"
+#include "RecordingGraphics.h"
+#include "Rounds.h"
+#include "bench/ChartMetrics.h"
+#include "ux/core/UXApplication.h"
+
+using namespace quorl;
+using namespace quorl::charttest;
+using namestest::DrawnItem;
+
+namespace {
+
+using BM = chart::BarMetrics;
+using SM = chart::SummaryMetrics;
+
+std::string textOf(const Ref<String>& s) { return s ? std::string(chart::drawnText(*s)) : std::string(); }
+
+// What a bar chart drew for its rows: by group, each row's label and the
+// whole label of its item; the groups that said their rows read alike;
+// where the plot starts.
+struct DrawnBars {
+  std::vector<std::vector<DrawnItem>> groups;
+  std::set<size_t> noted;
+  int plotLeft = 1 << 30;
+};
+
+// The whole label of each row: its series label, with its level where the
+// rows of its group with the same label differ in level, and its machine
+// where they differ in machine.
+std::vector<std::string> wholeLabels(const ChartView& view, int32_t begin, int32_t end) {
+  std::map<std::string, std::set<std::string>> levels, machines;
+  for (int32_t j = begin; j < end; ++j) {
+    const ChartRow& row = rowAt(view, uint32_t(j));
+    levels[textOf(row.label)].insert(textOf(row.opt));
+    machines[textOf(row.label)].insert(textOf(row.machineText));
+  }
+  std::vector<std::string> out;
+  for (int32_t j = begin; j < end; ++j) {
+    const ChartRow& row = rowAt(view, uint32_t(j));
+    std::string whole = textOf(row.label);
+    if (levels[whole].size() > 1 && !textOf(row.opt).empty()) whole += " " + textOf(row.opt);
+    if (machines[textOf(row.label)].size() > 1 && !textOf(row.machineText).empty())
+      whole += "  " + textOf(row.machineText);
+    out.push_back(whole);
+  }
+  return out;
+}
+
+// Draws the whole chart in slices as its scroll view would, and reads the
+// row labels back by where they stand.
+DrawnBars drawnBars(ChartView& view, int W) {
+  DrawnBars out;
+  const int64_t height = view.height();
+  std::map<int64_t, std::pair<size_t, int32_t>> rowAtY;  // a label's y: its group and row in it
+  std::map<int64_t, size_t> groupAtY;                    // a note's y: its group
+  std::vector<std::vector<std::string>> wholes;
+  int64_t y = BM::kFirstPanel;
+  for (int32_t i = 0; i < int32_t(view.rows->count());) {
+    const int32_t e = view.groupEnd(i);
+    groupAtY[y + BM::kNoteDY] = wholes.size();
+    for (int32_t j = i; j < e; ++j) rowAtY[y + BM::kFirstRowDY + BM::kRowPitch * (j - i) + BM::kLabelDY] = {wholes.size(), j - i};
+    wholes.push_back(wholeLabels(view, i, e));
+    y += BM::groupAdvance(e - i);
+    i = e;
+  }
+  out.groups.resize(wholes.size());
+  std::set<int64_t> seen;
+  constexpr int64_t kSlice = 30000;
+  for (int64_t origin = 0; origin < height; origin += kSlice) {
+    view.originY = int32_t(origin);
+    view.shownY = int32_t(origin);
+    view.shownW = W;
+    view.shownH = int32_t(std::min(kSlice, height - origin));
+    RecordingGraphics g;
+    view.drawRect(g, UXRect(0, 0, int16_t(W), int16_t(std::min<int64_t>(height, 32767))));
+    for (const std::string& line : g.lines) {
+      if (int x, ry, w, h; std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d", &x, &ry, &w, &h) == 4 && h == BM::kBarH)
+        out.plotLeft = std::min(out.plotLeft, x);
+      const auto t = drawnText(line);
+      if (!t) continue;
+      const int64_t at = t->y + origin;
+      if (t->colour == "150 70 20 255" && groupAtY.count(at)) out.noted.insert(groupAtY[at]);
+      if (t->colour != "80 80 88 255" || !seen.insert(at).second) continue;
+      const auto it = rowAtY.find(at);
+      EXPECT_NE(it, rowAtY.end()) << line;
+      if (it == rowAtY.end()) continue;
+      const auto [group, row] = it->second;
+      out.groups[group].push_back({wholes[group][size_t(row)], t->text});
+      EXPECT_LE(t->x + int64_t(gDriver->textWidth(t->text.c_str(), t->size)), out.plotLeft - BM::kTextGap) << line;
+    }
+  }
+  view.originY = view.shownY = 0;
+  view.shownW = view.shownH = -1;
+  return out;
+}
+
+// The rule on one bar chart: each group's labels tell its rows apart, or
+// the group says they read alike, and then only with the label column at
+// the widest it grows to.
+int expectBarsToldApart(ChartView& view, int W, const std::string& where) {
+  const DrawnBars drawn = drawnBars(view, W);
+  int broken = 0;
+  for (size_t g = 0; g < drawn.groups.size(); ++g) {
+    if (drawn.noted.count(g)) {
+      EXPECT_EQ(drawn.plotLeft, BM::plotLeft(std::max(BM::kLabelRoom, BM::mostLabelRoom(W)))) << where << ", group " << g;
+      continue;
+    }
+    broken += namestest::expectToldApart(drawn.groups[g], where + ", group " + std::to_string(g));
+  }
+  return broken;
+}
+
+// What the summary drew: each panel's title and the benchmark names of the
+// first panel, with the items they stand for, and whether it said some
+// read alike.
+struct DrawnSummary {
+  std::vector<DrawnItem> titles, names;
+  bool noted = false;
+};
+
+DrawnSummary drawnSummary(ChartView& view, int W) {
+  DrawnSummary out;
+  view.mode = 1;
+  const Ref<Array> series = view.seriesNames(), benches = view.benchNames();
+  const int64_t height = view.height();
+  constexpr int64_t kSlice = 30000;
+  std::set<std::pair<int, int64_t>> seen;
+  std::vector<std::string> firstNames;
+  for (int64_t origin = 0; origin < height; origin += kSlice) {
+    view.originY = int32_t(origin);
+    view.shownY = int32_t(origin);
+    view.shownW = W;
+    view.shownH = int32_t(std::min(kSlice, height - origin));
+    RecordingGraphics g;
+    view.drawRect(g, UXRect(0, 0, int16_t(W), int16_t(std::min<int64_t>(height, 32767))));
+    for (const std::string& line : g.lines) {
+      const auto t = drawnText(line);
+      if (!t || !seen.insert({t->x, t->y + origin}).second) continue;
+      if (t->colour == "150 70 20 255") out.noted = true;
+      if (t->size == SM::kTitleSize && t->colour == "24 24 28 255") {
+        const size_t k = out.titles.size();
+        EXPECT_LT(k, series->count()) << line;
+        if (k < series->count()) out.titles.push_back({textOf(staticCast<String>(series->get(uint32_t(k)))), t->text});
+      }
+      // The first panel's names stand between its title and the next.
+      if (t->size == SM::kNameSize && out.titles.size() == 1) firstNames.push_back(t->text);
+    }
+  }
+  for (size_t j = 0; j < firstNames.size(); ++j)
+    out.names.push_back({textOf(staticCast<String>(benches->get(uint32_t(j)))), firstNames[j]});
+  EXPECT_EQ(out.names.size(), benches->count());
+  view.originY = view.shownY = 0;
+  view.shownW = view.shownH = -1;
+  view.mode = 0;
+  return out;
+}
+
+// The rule on the summary: its titles tell its panels apart and its names
+// the benchmarks, or it says they read alike.
+void expectSummaryToldApart(ChartView& view, int W, const std::string& where) {
+  const DrawnSummary drawn = drawnSummary(view, W);
+  if (drawn.noted) return;
+  namestest::expectToldApart(drawn.titles, where + ", titles");
+  namestest::expectToldApart(drawn.names, where + ", names");
+}
+
+class DrawnNames : public ChartFixture {
+ protected:
+  void SetUp() override {
+    ChartFixture::SetUp();
+    headless_ = gDriver;
+  }
+  void TearDown() override {
+    gDriver = headless_;
+    ChartFixture::TearDown();
+  }
+  // The drivers whose measure the views are drawn with: the headless one
+  // and the platform's.
+  std::vector<Ref<UXViewDriver>> drivers() { return {headless_, uxMakePlatformDriver()}; }
+
+  Ref<UXViewDriver> headless_;
+};
+
+// The 686-run corpus: at a window's width and wider, every group's labels
+// read apart with no note, keep each series and level and cut what they
+// must by what tells it from the others, never the label by its end.
+TEST_F(DrawnNames, NamedCorpusBarLabelsReadApart) {
+  for (const Ref<UXViewDriver>& driver : drivers()) {
+    gDriver = driver;
+    auto view = chart(namestest::corpusOf(namestest::namedCorpus()), 800, 600);
+    view->rebuild();
+    ASSERT_EQ(view->rows->count(), 686u);
+    for (const int W : {800, 1280, 1920}) {
+      const std::string where = std::string(driver == headless_ ? "" : "platform ") + "width " + std::to_string(W);
+      resize(view, W, 600);
+      const DrawnBars drawn = drawnBars(*view, W);
+      EXPECT_TRUE(drawn.noted.empty()) << where;
+      size_t labels = 0;
+      for (size_t g = 0; g < drawn.groups.size(); ++g) {
+        namestest::expectToldApart(drawn.groups[g], where + ", group " + std::to_string(g));
+        for (const DrawnItem& item : drawn.groups[g]) {
+          ++labels;
+          // The series stays: its beginning at least, never the machine alone.
+          const std::string series = item.whole.substr(0, item.whole.find("  "));
+          EXPECT_TRUE(item.drawn.starts_with(series.substr(0, std::min<size_t>(series.size(), 5)))) << item.drawn;
+          EXPECT_TRUE(item.drawn.find(" O2") != std::string::npos || item.drawn.find(" O3") != std::string::npos ||
+                      item.drawn.find("\xE2\x80\xA6O2") != std::string::npos ||
+                      item.drawn.find("\xE2\x80\xA6O3") != std::string::npos)
+              << where << ": " << item.drawn;
+        }
+      }
+      EXPECT_EQ(labels, 686u) << where;
+      const DrawnSummary summary = drawnSummary(*view, W);
+      EXPECT_FALSE(summary.noted) << where;
+      EXPECT_EQ(summary.titles.size(), 7u) << where;
+      namestest::expectToldApart(summary.titles, where + ", titles");
+      namestest::expectToldApart(summary.names, where + ", names");
+    }
+  }
+}
+
+// Generated corpora of 1 to 300 machines whose names share long beginnings
+// or endings, differ in one middle word, one digit or letter case, run
+// CamelCase or are Chinese, Hebrew or Arabic, at widths from narrow to wide.
+TEST_F(DrawnNames, GeneratedCorporaBarLabelsReadApart) {
+  const std::vector<Ref<UXViewDriver>> measures = drivers();
+  std::mt19937 rng(61);
+  const int rounds = test::rounds(24);
+  for (int round = 0; round < rounds; ++round) {
+    gDriver = measures[size_t(round) % measures.size()];
+    const size_t machines = round % 8 == 7 ? 300 : 1 + rng() % 24;
+    const namestest::CorpusShape shape = namestest::generatedCorpus(rng, machines);
+    auto view = chart(namestest::corpusOf(shape, uint32_t(round)), 800, 600);
+    view->rebuild();
+    for (const int W : {320, 640, 1280, 2400}) {
+      resize(view, W, 600);
+      const std::string where = "round " + std::to_string(round) + " (" + std::to_string(machines) +
+                                " machines), width " + std::to_string(W) + (round % 2 ? " platform" : "");
+      expectBarsToldApart(*view, W, where);
+      expectSummaryToldApart(*view, W, where);
+    }
+    if (HasFailure()) return;
+  }
+}
+
+}  // namespace
