@@ -601,21 +601,23 @@ bool NameParts::readsAsOther(std::string_view f, uint32_t i) const {
   return misreads(f, i < id_.size() ? id_[i] : kFar);
 }
 
-NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width) const {
+NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width,
+                                          const Judge* judge) const {
   const std::string_view t = distinct_[d];
   const bool alone = measure.after.empty();
   if (width < 0 || !alone) width = measure.widthOf(t);
   const bool fits = width <= room;
+  const auto tells = [&](std::string_view f) { return judge ? (*judge)(f) : !misreads(f, d); };
   // A text that fits stands whole, unless it begins another text: then it
   // is cut like a longer one where the room holds a form that tells it.
-  if (fits && !misreads(t, d)) return {std::string(t), true};
+  if (fits && tells(t)) return {std::string(t), true};
   backed();
   Cut cut(t, front_[d], back_[d], room, measure, alone ? width : -1);
   std::optional<std::string> last;
   for (size_t r = 0;; ++r) {
     std::optional<std::string> f = cut.formFrom(r);
     if (!f) break;
-    if (!misreads(*f, d)) return {std::move(*f), true};
+    if (tells(*f)) return {std::move(*f), true};
     last = std::move(f);
   }
   // No recipe tells it: any beginning, window and end that fit and tell,
@@ -627,8 +629,7 @@ NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMe
     if (at > 0) near.push_back(distinct_[(*order)[at - 1]]);
     if (at + 1 < order->size()) near.push_back(distinct_[(*order)[at + 1]]);
   }
-  if (std::optional<std::string> f = anyTelling(t, room, measure, near, [&](std::string_view g) { return !misreads(g, d); }))
-    return {std::move(*f), true};
+  if (std::optional<std::string> f = anyTelling(t, room, measure, near, tells)) return {std::move(*f), true};
   if (fits) return {std::string(t), false};
   if (last) return {std::move(*last), false};
   return {fitText(t, room, measure), false};  // the room holds no recipe
@@ -636,6 +637,11 @@ NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMe
 
 NameParts::Form NameParts::formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width) const {
   return formOfDistinct(id_[i], room, measure, width);
+}
+
+NameParts::Form NameParts::formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width,
+                                  const Judge& tells) const {
+  return formOfDistinct(id_[i], room, measure, width, &tells);
 }
 
 NameParts::Form NameParts::shortest(uint32_t i, const TextMeasure& measure, uint32_t fewest) const {
@@ -998,6 +1004,7 @@ struct LabelSet::Data {
   struct Beginning {
     int64_t width = -1;
     int8_t owns = -1;
+    std::vector<uint32_t> mates;  // where it owns: the ids of the items' next parts
   };
   std::unordered_map<std::string, Beginning> beginnings;
 
@@ -1006,16 +1013,18 @@ struct LabelSet::Data {
     if (b.width < 0) b.width = m.widthOf(before);
     return b.width;
   }
-  bool ownsBeginning(uint32_t item, uint32_t j, const std::string& before) {
+  const Beginning& ownsBeginning(uint32_t item, uint32_t j, const std::string& before) {
     Beginning& b = beginnings[before];
-    if (b.owns >= 0) return b.owns == 1;
+    if (b.owns >= 0) return b;
     b.owns = 1;
     for (uint32_t e : wholeNames->beginningWith(before)) {
       for (uint32_t k = 0; k < kinds && b.owns; ++k)
         if (k < j ? parts[e * kinds + k] != parts[item * kinds + k] : k > j && parts[e * kinds + k] != 0) b.owns = 0;
       if (!b.owns) break;
+      b.mates.push_back(parts[e * kinds + j]);
     }
-    return b.owns == 1;
+    if (!b.owns) b.mates.clear();
+    return b;
   }
 
   // The form of an item at the room, and whether it tells the item apart.
@@ -1041,16 +1050,26 @@ struct LabelSet::Data {
       const std::string before = compose(item, pieces);
       int64_t roomJ = R - widthOf(before, m);
       // Where j is the item's last part and no other item's text begins
-      // with what stands before it but those of the same earlier parts, a
-      // form of j that reads as no other text of its kind reads as no
-      // other item: it is not read against them all.
+      // with what stands before it but those of the same earlier parts
+      // (its mates), a form of j reads as another item exactly where it
+      // reads as another mate's part j: it is read against those alone.
       const bool last = std::all_of(parts.begin() + item * kinds + j + 1, parts.begin() + (item + 1) * kinds,
                                     [](uint32_t p) { return p == 0; });
-      const bool alone = c + 1 == kept.size() && last && !std::any_of(pieces.begin(), pieces.end(), [](const Piece& p) {
-        return p.shown == Shown::dropped;
-      }) && ownsBeginning(item, j, before);
+      const Beginning* mates = nullptr;
+      if (c + 1 == kept.size() && last &&
+          std::none_of(pieces.begin(), pieces.end(), [](const Piece& p) { return p.shown == Shown::dropped; })) {
+        const Beginning& b = ownsBeginning(item, j, before);
+        if (b.owns == 1) mates = &b;
+      }
+      const NameParts::Judge amongMates = [&](std::string_view f) {
+        for (uint32_t mate : mates->mates)
+          if (mate != id && readsAs(f, kindTexts[j].texts[mate])) return false;
+        return true;
+      };
       for (int attempt = 0; attempt < 3 && roomJ > 0; ++attempt) {
-        const NameParts::Form fj = kindTexts[j].names().formOf(id - 1, roomJ, single, kindTexts[j].widthOf(id, single));
+        const int64_t widthJ = kindTexts[j].widthOf(id, single);
+        const NameParts::Form fj = mates ? kindTexts[j].names().formOf(id - 1, roomJ, single, widthJ, amongMates)
+                                         : kindTexts[j].names().formOf(id - 1, roomJ, single, widthJ);
         pieces[j] = pieceOf(j, id, fj.text);
         for (size_t later = c + 1; sharing && later < kept.size(); ++later) {
           const uint32_t k = kept[later], idK = parts[item * kinds + k];
@@ -1063,7 +1082,7 @@ struct LabelSet::Data {
         std::string f = compose(item, pieces);
         const int64_t over = m.widthOf(f) - R;
         if (over <= 0) {
-          if ((alone && fj.told) || tells(item, f)) return f;
+          if ((mates && fj.told) || tells(item, f)) return f;
           return std::nullopt;
         }
         roomJ -= over;  // the measure of joined parts is not quite their sum
