@@ -332,7 +332,7 @@ Pairs bytePairs(std::string_view t) {
 // ellipses, the texts holding the rarest 4-byte piece of those are read
 // instead (Index::grams).
 constexpr size_t kReadThrough = 512;
-constexpr size_t kGram = 4;
+constexpr size_t kGram = 4, kGramStep = 4;
 
 uint32_t gramAt(std::string_view t, size_t at) {
   uint32_t g = 0;
@@ -458,27 +458,47 @@ struct NameParts::Index {
     if (!paired[e]) pairs[e] = bytePairs(texts[e]), paired[e] = 1;
     return pairs[e];
   }
-  // (piece << 32 | text) for every 4-byte piece of every text, sorted,
-  // each once a text.
-  mutable std::vector<uint64_t> grams;
+  // The texts holding each 4-byte piece at a place that is a multiple of
+  // kGramStep, by a hash of the piece into buckets: bucket k's texts are
+  // texts[start[k] .. start[k + 1]), in order, a text once for each place
+  // it holds a piece of the bucket. Pieces that share a bucket share its
+  // texts: whoever reads them reads each text through. A piece of
+  // kGram + kGramStep - 1 bytes or more found in a text holds, at one of
+  // its first kGramStep places, a 4-byte piece the text has at such a
+  // place.
+  mutable std::vector<uint32_t> start, holders;
+  mutable uint32_t shift = 32;
   mutable bool gramsMade = false;
+
+  uint32_t bucketOf(uint32_t gram) const { return shift >= 32 ? 0 : (gram * 2654435761u) >> shift; }
 
   void makeGrams(const std::vector<std::string_view>& texts) const {
     gramsMade = true;
     size_t total = 0;
-    for (std::string_view t : texts) total += t.size() >= kGram ? t.size() - kGram + 1 : 0;
-    grams.reserve(total);
-    for (uint32_t e = 0; e < texts.size(); ++e)
-      for (size_t at = 0; at + kGram <= texts[e].size(); ++at) grams.push_back(uint64_t{gramAt(texts[e], at)} << 32 | e);
-    std::sort(grams.begin(), grams.end());
-    grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
+    for (std::string_view t : texts) total += t.size() >= kGram ? (t.size() - kGram) / kGramStep + 1 : 0;
+    uint32_t bits = 4;
+    while (bits < 22 && (size_t{1} << bits) < total / 2) ++bits;
+    shift = 32 - bits;
+    start.assign((size_t{1} << bits) + 1, 0);
+    const auto each = [&](const auto& visit) {
+      for (uint32_t e = 0; e < texts.size(); ++e) {
+        uint32_t g = 0;
+        for (size_t at = 0; at < texts[e].size(); ++at) {
+          g = g << 8 | static_cast<uint8_t>(texts[e][at]);
+          if (at + 1 >= kGram && (at + 1 - kGram) % kGramStep == 0) visit(bucketOf(g), e);
+        }
+      }
+    };
+    each([&](uint32_t k, uint32_t) { ++start[k + 1]; });
+    for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+    holders.resize(total);
+    std::vector<uint32_t> at(start.begin(), start.end() - 1);
+    each([&](uint32_t k, uint32_t e) { holders[at[k]++] = e; });
   }
-  // The texts holding a 4-byte piece.
-  std::pair<const uint64_t*, const uint64_t*> holding(uint32_t gram) const {
-    const uint64_t from = uint64_t{gram} << 32, to = from | 0xFFFFFFFFu;
-    const auto lo = std::lower_bound(grams.begin(), grams.end(), from);
-    const auto hi = std::upper_bound(lo, grams.end(), to);
-    return {grams.data() + (lo - grams.begin()), grams.data() + (hi - grams.begin())};
+  // The texts of the bucket of a 4-byte piece.
+  std::pair<const uint32_t*, const uint32_t*> holding(uint32_t gram) const {
+    const uint32_t k = bucketOf(gram);
+    return {holders.data() + start[k], holders.data() + start[k + 1]};
   }
 };
 
@@ -566,20 +586,27 @@ bool NameParts::misreads(std::string_view f, uint32_t d) const {
   const size_t frontCount = front.second - front.first, backCount = back.second - back.first;
   size_t fewest = std::min(frontCount, backCount);
   if (fewest > kReadThrough && first != last) {
-    // The rarest 4-byte piece of the pieces between.
-    std::pair<const uint64_t*, const uint64_t*> rarest{nullptr, nullptr};
+    // The pieces between: of each long enough, the run of kGramStep places
+    // whose buckets hold the fewest texts; of those, the fewest.
+    std::vector<std::pair<const uint32_t*, const uint32_t*>> best;
+    size_t bestCount = fewest;
     for (size_t p = first + kEllipsis.size(); p < last;) {
       const size_t next = f.find(kEllipsis, p);
       const std::string_view piece = f.substr(p, next - p);
-      for (size_t at = 0; at + kGram <= piece.size(); ++at) {
+      for (size_t at = 0; at + kGram + kGramStep - 1 <= piece.size(); ++at) {
         if (!x.gramsMade) x.makeGrams(distinct_);
-        const auto holding = x.holding(gramAt(piece, at));
-        if (!rarest.first || holding.second - holding.first < rarest.second - rarest.first) rarest = holding;
+        std::vector<std::pair<const uint32_t*, const uint32_t*>> run;
+        size_t count = 0;
+        for (size_t o = 0; o < kGramStep; ++o) {
+          run.push_back(x.holding(gramAt(piece, at + o)));
+          count += static_cast<size_t>(run.back().second - run.back().first);
+        }
+        if (count < bestCount) best = std::move(run), bestCount = count;
       }
       p = next + kEllipsis.size();
     }
-    if (rarest.first && static_cast<size_t>(rarest.second - rarest.first) < fewest)
-      return std::any_of(rarest.first, rarest.second, [&](uint64_t g) { return reads(static_cast<uint32_t>(g)); });
+    if (!best.empty())
+      return std::any_of(best.begin(), best.end(), [&](const auto& b) { return std::any_of(b.first, b.second, reads); });
   }
   if (frontCount <= backCount)
     return std::any_of(x.frontOrder.begin() + front.first, x.frontOrder.begin() + front.second, reads);
