@@ -332,7 +332,7 @@ Pairs bytePairs(std::string_view t) {
 // ellipses, the texts holding the rarest 4-byte piece of those are read
 // instead (Index::grams).
 constexpr size_t kReadThrough = 512;
-constexpr size_t kGram = 4;
+constexpr size_t kGram = 4, kGramStep = 4;
 
 uint32_t gramAt(std::string_view t, size_t at) {
   uint32_t g = 0;
@@ -458,27 +458,47 @@ struct NameParts::Index {
     if (!paired[e]) pairs[e] = bytePairs(texts[e]), paired[e] = 1;
     return pairs[e];
   }
-  // (piece << 32 | text) for every 4-byte piece of every text, sorted,
-  // each once a text.
-  mutable std::vector<uint64_t> grams;
+  // The texts holding each 4-byte piece at a place that is a multiple of
+  // kGramStep, by a hash of the piece into buckets: bucket k's texts are
+  // texts[start[k] .. start[k + 1]), in order, a text once for each place
+  // it holds a piece of the bucket. Pieces that share a bucket share its
+  // texts: whoever reads them reads each text through. A piece of
+  // kGram + kGramStep - 1 bytes or more found in a text holds, at one of
+  // its first kGramStep places, a 4-byte piece the text has at such a
+  // place.
+  mutable std::vector<uint32_t> start, holders;
+  mutable uint32_t shift = 32;
   mutable bool gramsMade = false;
+
+  uint32_t bucketOf(uint32_t gram) const { return shift >= 32 ? 0 : (gram * 2654435761u) >> shift; }
 
   void makeGrams(const std::vector<std::string_view>& texts) const {
     gramsMade = true;
     size_t total = 0;
-    for (std::string_view t : texts) total += t.size() >= kGram ? t.size() - kGram + 1 : 0;
-    grams.reserve(total);
-    for (uint32_t e = 0; e < texts.size(); ++e)
-      for (size_t at = 0; at + kGram <= texts[e].size(); ++at) grams.push_back(uint64_t{gramAt(texts[e], at)} << 32 | e);
-    std::sort(grams.begin(), grams.end());
-    grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
+    for (std::string_view t : texts) total += t.size() >= kGram ? (t.size() - kGram) / kGramStep + 1 : 0;
+    uint32_t bits = 4;
+    while (bits < 22 && (size_t{1} << bits) < total / 2) ++bits;
+    shift = 32 - bits;
+    start.assign((size_t{1} << bits) + 1, 0);
+    const auto each = [&](const auto& visit) {
+      for (uint32_t e = 0; e < texts.size(); ++e) {
+        uint32_t g = 0;
+        for (size_t at = 0; at < texts[e].size(); ++at) {
+          g = g << 8 | static_cast<uint8_t>(texts[e][at]);
+          if (at + 1 >= kGram && (at + 1 - kGram) % kGramStep == 0) visit(bucketOf(g), e);
+        }
+      }
+    };
+    each([&](uint32_t k, uint32_t) { ++start[k + 1]; });
+    for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+    holders.resize(total);
+    std::vector<uint32_t> at(start.begin(), start.end() - 1);
+    each([&](uint32_t k, uint32_t e) { holders[at[k]++] = e; });
   }
-  // The texts holding a 4-byte piece.
-  std::pair<const uint64_t*, const uint64_t*> holding(uint32_t gram) const {
-    const uint64_t from = uint64_t{gram} << 32, to = from | 0xFFFFFFFFu;
-    const auto lo = std::lower_bound(grams.begin(), grams.end(), from);
-    const auto hi = std::upper_bound(lo, grams.end(), to);
-    return {grams.data() + (lo - grams.begin()), grams.data() + (hi - grams.begin())};
+  // The texts of the bucket of a 4-byte piece.
+  std::pair<const uint32_t*, const uint32_t*> holding(uint32_t gram) const {
+    const uint32_t k = bucketOf(gram);
+    return {holders.data() + start[k], holders.data() + start[k + 1]};
   }
 };
 
@@ -566,20 +586,27 @@ bool NameParts::misreads(std::string_view f, uint32_t d) const {
   const size_t frontCount = front.second - front.first, backCount = back.second - back.first;
   size_t fewest = std::min(frontCount, backCount);
   if (fewest > kReadThrough && first != last) {
-    // The rarest 4-byte piece of the pieces between.
-    std::pair<const uint64_t*, const uint64_t*> rarest{nullptr, nullptr};
+    // The pieces between: of each long enough, the run of kGramStep places
+    // whose buckets hold the fewest texts; of those, the fewest.
+    std::vector<std::pair<const uint32_t*, const uint32_t*>> best;
+    size_t bestCount = fewest;
     for (size_t p = first + kEllipsis.size(); p < last;) {
       const size_t next = f.find(kEllipsis, p);
       const std::string_view piece = f.substr(p, next - p);
-      for (size_t at = 0; at + kGram <= piece.size(); ++at) {
+      for (size_t at = 0; at + kGram + kGramStep - 1 <= piece.size(); ++at) {
         if (!x.gramsMade) x.makeGrams(distinct_);
-        const auto holding = x.holding(gramAt(piece, at));
-        if (!rarest.first || holding.second - holding.first < rarest.second - rarest.first) rarest = holding;
+        std::vector<std::pair<const uint32_t*, const uint32_t*>> run;
+        size_t count = 0;
+        for (size_t o = 0; o < kGramStep; ++o) {
+          run.push_back(x.holding(gramAt(piece, at + o)));
+          count += static_cast<size_t>(run.back().second - run.back().first);
+        }
+        if (count < bestCount) best = std::move(run), bestCount = count;
       }
       p = next + kEllipsis.size();
     }
-    if (rarest.first && static_cast<size_t>(rarest.second - rarest.first) < fewest)
-      return std::any_of(rarest.first, rarest.second, [&](uint64_t g) { return reads(static_cast<uint32_t>(g)); });
+    if (!best.empty())
+      return std::any_of(best.begin(), best.end(), [&](const auto& b) { return std::any_of(b.first, b.second, reads); });
   }
   if (frontCount <= backCount)
     return std::any_of(x.frontOrder.begin() + front.first, x.frontOrder.begin() + front.second, reads);
@@ -601,21 +628,23 @@ bool NameParts::readsAsOther(std::string_view f, uint32_t i) const {
   return misreads(f, i < id_.size() ? id_[i] : kFar);
 }
 
-NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width) const {
+NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width,
+                                          const Judge* judge) const {
   const std::string_view t = distinct_[d];
   const bool alone = measure.after.empty();
   if (width < 0 || !alone) width = measure.widthOf(t);
   const bool fits = width <= room;
+  const auto tells = [&](std::string_view f) { return judge ? (*judge)(f) : !misreads(f, d); };
   // A text that fits stands whole, unless it begins another text: then it
   // is cut like a longer one where the room holds a form that tells it.
-  if (fits && !misreads(t, d)) return {std::string(t), true};
+  if (fits && tells(t)) return {std::string(t), true};
   backed();
   Cut cut(t, front_[d], back_[d], room, measure, alone ? width : -1);
   std::optional<std::string> last;
   for (size_t r = 0;; ++r) {
     std::optional<std::string> f = cut.formFrom(r);
     if (!f) break;
-    if (!misreads(*f, d)) return {std::move(*f), true};
+    if (tells(*f)) return {std::move(*f), true};
     last = std::move(f);
   }
   // No recipe tells it: any beginning, window and end that fit and tell,
@@ -627,8 +656,7 @@ NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMe
     if (at > 0) near.push_back(distinct_[(*order)[at - 1]]);
     if (at + 1 < order->size()) near.push_back(distinct_[(*order)[at + 1]]);
   }
-  if (std::optional<std::string> f = anyTelling(t, room, measure, near, [&](std::string_view g) { return !misreads(g, d); }))
-    return {std::move(*f), true};
+  if (std::optional<std::string> f = anyTelling(t, room, measure, near, tells)) return {std::move(*f), true};
   if (fits) return {std::string(t), false};
   if (last) return {std::move(*last), false};
   return {fitText(t, room, measure), false};  // the room holds no recipe
@@ -636,6 +664,11 @@ NameParts::Form NameParts::formOfDistinct(uint32_t d, int64_t room, const TextMe
 
 NameParts::Form NameParts::formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width) const {
   return formOfDistinct(id_[i], room, measure, width);
+}
+
+NameParts::Form NameParts::formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width,
+                                  const Judge& tells) const {
+  return formOfDistinct(id_[i], room, measure, width, &tells);
 }
 
 NameParts::Form NameParts::shortest(uint32_t i, const TextMeasure& measure, uint32_t fewest) const {
@@ -998,6 +1031,7 @@ struct LabelSet::Data {
   struct Beginning {
     int64_t width = -1;
     int8_t owns = -1;
+    std::vector<uint32_t> mates;  // where it owns: the ids of the items' next parts
   };
   std::unordered_map<std::string, Beginning> beginnings;
 
@@ -1006,16 +1040,18 @@ struct LabelSet::Data {
     if (b.width < 0) b.width = m.widthOf(before);
     return b.width;
   }
-  bool ownsBeginning(uint32_t item, uint32_t j, const std::string& before) {
+  const Beginning& ownsBeginning(uint32_t item, uint32_t j, const std::string& before) {
     Beginning& b = beginnings[before];
-    if (b.owns >= 0) return b.owns == 1;
+    if (b.owns >= 0) return b;
     b.owns = 1;
     for (uint32_t e : wholeNames->beginningWith(before)) {
       for (uint32_t k = 0; k < kinds && b.owns; ++k)
         if (k < j ? parts[e * kinds + k] != parts[item * kinds + k] : k > j && parts[e * kinds + k] != 0) b.owns = 0;
       if (!b.owns) break;
+      b.mates.push_back(parts[e * kinds + j]);
     }
-    return b.owns == 1;
+    if (!b.owns) b.mates.clear();
+    return b;
   }
 
   // The form of an item at the room, and whether it tells the item apart.
@@ -1041,16 +1077,26 @@ struct LabelSet::Data {
       const std::string before = compose(item, pieces);
       int64_t roomJ = R - widthOf(before, m);
       // Where j is the item's last part and no other item's text begins
-      // with what stands before it but those of the same earlier parts, a
-      // form of j that reads as no other text of its kind reads as no
-      // other item: it is not read against them all.
+      // with what stands before it but those of the same earlier parts
+      // (its mates), a form of j reads as another item exactly where it
+      // reads as another mate's part j: it is read against those alone.
       const bool last = std::all_of(parts.begin() + item * kinds + j + 1, parts.begin() + (item + 1) * kinds,
                                     [](uint32_t p) { return p == 0; });
-      const bool alone = c + 1 == kept.size() && last && !std::any_of(pieces.begin(), pieces.end(), [](const Piece& p) {
-        return p.shown == Shown::dropped;
-      }) && ownsBeginning(item, j, before);
+      const Beginning* mates = nullptr;
+      if (c + 1 == kept.size() && last &&
+          std::none_of(pieces.begin(), pieces.end(), [](const Piece& p) { return p.shown == Shown::dropped; })) {
+        const Beginning& b = ownsBeginning(item, j, before);
+        if (b.owns == 1) mates = &b;
+      }
+      const NameParts::Judge amongMates = [&](std::string_view f) {
+        for (uint32_t mate : mates->mates)
+          if (mate != id && readsAs(f, kindTexts[j].texts[mate])) return false;
+        return true;
+      };
       for (int attempt = 0; attempt < 3 && roomJ > 0; ++attempt) {
-        const NameParts::Form fj = kindTexts[j].names().formOf(id - 1, roomJ, single, kindTexts[j].widthOf(id, single));
+        const int64_t widthJ = kindTexts[j].widthOf(id, single);
+        const NameParts::Form fj = mates ? kindTexts[j].names().formOf(id - 1, roomJ, single, widthJ, amongMates)
+                                         : kindTexts[j].names().formOf(id - 1, roomJ, single, widthJ);
         pieces[j] = pieceOf(j, id, fj.text);
         for (size_t later = c + 1; sharing && later < kept.size(); ++later) {
           const uint32_t k = kept[later], idK = parts[item * kinds + k];
@@ -1063,7 +1109,7 @@ struct LabelSet::Data {
         std::string f = compose(item, pieces);
         const int64_t over = m.widthOf(f) - R;
         if (over <= 0) {
-          if ((alone && fj.told) || tells(item, f)) return f;
+          if ((mates && fj.told) || tells(item, f)) return f;
           return std::nullopt;
         }
         roomJ -= over;  // the measure of joined parts is not quite their sum

@@ -151,6 +151,11 @@ class NameParts {
   // The form of text i (an index into the texts given) at a room; `width`
   // its own width in the measure, where the caller knows it.
   Form formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width = -1) const;
+  // The same where whether a form tells the text apart is judged by the
+  // caller (`tells`: it reads as no other text that matters, a part of the
+  // list where the others do not stand beside it).
+  using Judge = std::function<bool(std::string_view)>;
+  Form formOf(uint32_t i, int64_t room, const TextMeasure& measure, int64_t width, const Judge& tells) const;
   // The narrowest form that tells text i apart at any room: the whole text;
   // its first word and its end as far as it parts from the others; its
   // beginning so far; its end so far; each cut form keeping `fewest`
@@ -169,7 +174,8 @@ class NameParts {
   struct Index;
   const Index& backed() const;  // the index with its order from the end made
   bool misreads(std::string_view f, uint32_t d) const;
-  Form formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width = -1) const;
+  Form formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width = -1,
+                      const Judge* judge = nullptr) const;
 
   std::vector<std::string_view> distinct_;
   std::vector<uint32_t> id_;  // the distinct text of each text
