@@ -300,7 +300,7 @@ TEST_F(Server, TheCountIsToldAsTheServerWroteIt) {
     menu(3);
     return take();
   };
-  const std::string none = "Submitting...\nSubmitted as r.\n";
+  const std::string none = "Submitting...\nSubmitted; the run's id: r\n";
   const std::pair<const char*, std::string> cases[] = {
       {"9223372036854775808", "9223372036854775808"},  {"18446744073709551615", "18446744073709551615"},
       {"9223372036854775807", "9223372036854775807"},  {"0", "0"}, {"-0", "0"}, {"42", "42"},
@@ -311,8 +311,8 @@ TEST_F(Server, TheCountIsToldAsTheServerWroteIt) {
   for (const auto& [count, shown] : cases) {
     const std::string reply = count ? std::string(R"({"id": "r", "count": )") + count + "}" : R"({"id": "r"})";
     EXPECT_EQ(submitted(reply), shown.empty() ? none
-                                              : "Submitting...\nSubmitted as r; the corpus holds " + shown +
-                                                    " contribution(s).\n")
+                                              : "Submitting...\nSubmitted; the corpus holds " + shown +
+                                                    " contribution(s); the run's id: r\n")
         << reply;
   }
   // Generated counts: integers of every size and sign, and numbers written with a fraction or an exponent.
@@ -326,7 +326,8 @@ TEST_F(Server, TheCountIsToldAsTheServerWroteIt) {
       default: break;
     }
     EXPECT_EQ(submitted(R"({"count": )" + written + R"(, "id": "r"})"),
-              shown.empty() ? none : "Submitting...\nSubmitted as r; the corpus holds " + shown + " contribution(s).\n")
+              shown.empty() ? none
+                            : "Submitting...\nSubmitted; the corpus holds " + shown + " contribution(s); the run's id: r\n")
         << written;
   }
 }
