@@ -113,10 +113,16 @@ class BarLabels {
   // the measure is the same: most rebuilds (a metric, a baseline, the
   // view) keep every machine and series.
   struct KindForms {
-    std::vector<Ref<String>> texts;  // by address
-    std::vector<uint32_t> lengths;
-    int32_t size = 0;
-    int64_t perChar = 0;
+    // What they were made of: the Strings by address, their lengths, and
+    // the measure.
+    struct Source {
+      std::vector<Ref<String>> texts;
+      std::vector<uint32_t> lengths;
+      int32_t size = 0;
+      int64_t perChar = 0;
+      bool operator==(const Source&) const = default;
+    };
+    Source source;
     std::unordered_map<const String*, std::string> shortest;
   };
   KindForms kindForms_[kKinds];

@@ -66,11 +66,36 @@ int32_t ChartView::height() const {
   return rowsHeight();
 }
 
+void ChartView::layOutGroups(const std::vector<uint32_t>& start) {
+  groupTops_.first.clear();
+  groupTops_.top.clear();
+  int64_t y = BM::kFirstPanel;
+  for (size_t g = 0; g + 1 < start.size(); ++g) {
+    if (start[g + 1] == start[g]) continue;  // a benchmark without a timed run has no panel
+    groupTops_.first.push_back(static_cast<int32_t>(start[g]));
+    groupTops_.top.push_back(y);
+    y += BM::groupAdvance(start[g + 1] - start[g]);
+  }
+  groupTops_.first.push_back(static_cast<int32_t>(rows->count()));
+  groupTops_.top.push_back(y);
+}
+
+std::pair<int32_t, int64_t> ChartView::groupReaching(int64_t y) const {
+  const std::vector<int64_t>& top = groupTops_.top;
+  if (groupTops_.first.empty() || groupTops_.first.back() != static_cast<int32_t>(rows->count()) ||
+      barLabels_->rows.size() != rows->count())
+    return {0, BM::kFirstPanel};
+  // Group g's advance ends where group g + 1 starts.
+  const auto g = static_cast<size_t>(std::upper_bound(top.begin() + 1, top.end(), y) - (top.begin() + 1));
+  return {groupTops_.first[g], top[g]};
+}
+
 int32_t ChartView::rowsHeight() const {
   const int32_t n = static_cast<int32_t>(rows->count());
   if (n == 0) return static_cast<int32_t>(BM::kEmptyHeight);
-  int64_t y = BM::kFirstPanel;
-  for (int32_t i = 0; i < n;) {
+  // From the last group laid out, or the first where there is none.
+  auto [i, y] = groupReaching(INT64_MAX);
+  for (; i < n;) {
     const int32_t e = groupEnd(i);
     y += BM::groupAdvance(e - i);
     i = e;
@@ -139,6 +164,29 @@ void roundRectInBand(const BarPass& p, int64_t x, int64_t y, int64_t w, int64_t 
   p.canvas.fillRoundRect(x, y0, w, y1 - y0, static_cast<int32_t>(radius), r, g, b, 255);
 }
 
+// Each group that meets the band, with its first row (i), one past its
+// last (e), its panel's top (y) and the rows whose lines can reach into the
+// band (from skip to last, from the group's first).
+template <typename Visit>
+void forGroupsInBand(const BarPass& p, const ChartView& view, int32_t n, const Visit& visit) {
+  // Groups whose advance ends above the band, slack and all, meet nothing.
+  auto [i, y] = view.groupReaching(p.shown.top - kSlack);
+  while (i < n) {
+    const int32_t e = view.groupEnd(i);
+    const int64_t k = e - i;
+    if (y >= p.shown.bottom + kSlack) break;
+    if (p.shown.meetsY(y - kSlack, y + BM::panelHeight(k) + kSlack)) {
+      const int64_t skip = std::clamp<int64_t>(
+          (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
+      const int64_t last = std::clamp<int64_t>(
+          (p.shown.bottom + kSlack - (y + BM::kFirstRowDY)) / BM::kRowPitch + 1, 0, k);
+      visit(i, e, y, static_cast<int32_t>(skip), static_cast<int32_t>(last));
+    }
+    y += BM::groupAdvance(k);
+    i = e;
+  }
+}
+
 // A tick left of the plot's right end: its grid line's x and its label,
 // the value at the tick.
 struct TickLabel {
@@ -193,20 +241,14 @@ int64_t labelEvery(const std::vector<TickLabel>& labels) {
 // Under the grid lines: one rounded panel per benchmark. Answers the bottom
 // of the last panel.
 int64_t drawBarPanels(const BarPass& p, const ChartView& view, int32_t n) {
-  int64_t y = BM::kFirstPanel;
-  int64_t bottom = y;
-  for (int32_t i = 0; i < n;) {
-    const int32_t e = view.groupEnd(i);
+  forGroupsInBand(p, view, n, [&](int32_t i, int32_t e, int64_t y, int32_t, int32_t) {
     const int64_t h = BM::panelHeight(e - i);
-    if (p.shown.meetsY(y, y + h)) {
-      roundRectInBand(p, BM::kPanelX, y, p.W - 2 * BM::kPanelX, h, BM::kBorderRadius, 197, 202, 214);
-      roundRectInBand(p, BM::kPanelX + 1, y + 1, p.W - 2 * BM::kPanelX - 2, h - 2, BM::kFaceRadius, 236, 238, 243);
-    }
-    bottom = y + h;
-    y += BM::groupAdvance(e - i);
-    i = e;
-  }
-  return bottom;
+    if (!p.shown.meetsY(y, y + h)) return;
+    roundRectInBand(p, BM::kPanelX, y, p.W - 2 * BM::kPanelX, h, BM::kBorderRadius, 197, 202, 214);
+    roundRectInBand(p, BM::kPanelX + 1, y + 1, p.W - 2 * BM::kPanelX - 2, h - 2, BM::kFaceRadius, 236, 238, 243);
+  });
+  // Where a next panel would start, less the gap.
+  return view.rowsHeight() - BM::kBottomRoom - BM::kPanelGap;
 }
 
 // Grid lines down to the last panel's bottom, tick labels that keep apart,
@@ -308,28 +350,6 @@ void drawBarRow(const BarPass& p, const ChartRow& row, const std::string& label,
     if (!beyond) drawErrorEnd(p, lo, r);
     drawErrorEnd(p, hi, r);
     if (!beyond) p.canvas.line(lo.x, r + BM::kErrorMidDY, hi.x, r + BM::kErrorMidDY, 1);
-  }
-}
-
-// Each group that meets the band, with its first row (i), one past its
-// last (e), its panel's top (y) and the rows whose lines can reach into the
-// band (from skip to last, from the group's first).
-template <typename Visit>
-void forGroupsInBand(const BarPass& p, const ChartView& view, int32_t n, const Visit& visit) {
-  int64_t y = BM::kFirstPanel;
-  for (int32_t i = 0; i < n;) {
-    const int32_t e = view.groupEnd(i);
-    const int64_t k = e - i;
-    if (y >= p.shown.bottom + kSlack) break;
-    if (p.shown.meetsY(y - kSlack, y + BM::panelHeight(k) + kSlack)) {
-      const int64_t skip = std::clamp<int64_t>(
-          (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
-      const int64_t last = std::clamp<int64_t>(
-          (p.shown.bottom + kSlack - (y + BM::kFirstRowDY)) / BM::kRowPitch + 1, 0, k);
-      visit(i, e, y, static_cast<int32_t>(skip), static_cast<int32_t>(last));
-    }
-    y += BM::groupAdvance(k);
-    i = e;
   }
 }
 
