@@ -265,7 +265,7 @@ TEST_F(DrawnNames, NamedCorpusBarLabelsReadApart) {
     auto view = chart(namestest::corpusOf(namestest::namedCorpus()), 800, 600);
     view->rebuild();
     ASSERT_EQ(view->rows->count(), 686u);
-    for (const int W : {800, 1280, 1920}) {
+    for (const int W : {480, 800, 1280, 1920}) {
       const std::string where = std::string(driver == headless_ ? "" : "platform ") + "width " + std::to_string(W);
       resize(view, W, 600);
       const DrawnBars drawn = drawnBars(*view, W);
