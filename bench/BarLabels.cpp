@@ -30,6 +30,8 @@ void BarLabels::restart() {
   idOf_.clear();
   idOf_.emplace(std::string_view(), 0);
   groups_.clear();
+  titles = LabelSet({""});
+  titleOf.clear();
 }
 
 uint32_t BarLabels::idOf(const Ref<String>& text) {

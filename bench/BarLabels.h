@@ -94,6 +94,13 @@ class BarLabels {
   // architecture and the machine.
   static const std::vector<std::string>& joints();
 
+  // -- The groups' titles ----------------------------------------------------------
+  // Each group's benchmark, one item of a label set of them all, so that
+  // no title cut to its panel reads as another's; added by the first draw
+  // after a restart, by each group's first row.
+  LabelSet titles{{""}};
+  std::unordered_map<int32_t, uint32_t> titleOf;
+
  private:
   uint64_t generation_ = 0;  // counts the restarts
   std::vector<Ref<String>> texts_;  // by id, 0 the null text

@@ -384,6 +384,24 @@ int64_t labelRoomInSight(const BarPass& p, const ChartView& view, int32_t n) {
 // cannot tell its rows apart.
 constexpr const char* kAlikeNote = "rows read alike; widen the window";
 
+// The title of the group that starts at row i: its benchmark, told apart
+// from every other group's by the one rule of names, in the room.
+std::string groupTitle(const ChartView& view, int32_t n, int32_t i, int64_t room, const chart::TextMeasure& measure) {
+  chart::BarLabels& labels = view.barLabels();
+  if (labels.titleOf.empty()) {
+    for (int32_t g = 0; g < n; g = view.groupEnd(g)) {
+      const ChartRow* row = rowAt(*view.rows, static_cast<uint32_t>(g));
+      const std::string_view text[1] = {row && row->bench ? chart::drawnText(*row->bench) : std::string_view()};
+      labels.titleOf.emplace(g, labels.titles.add(text));
+    }
+  }
+  const auto it = labels.titleOf.find(i);
+  if (it == labels.titleOf.end()) return {};
+  const uint32_t item[1] = {it->second};
+  labels.titles.forms(item, room, measure);
+  return labels.titles.form(item[0]).value_or(std::string());
+}
+
 // Titles and rows of the groups in the band. A title is cut to the panel,
 // less the note of a group whose rows read alike.
 void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
@@ -399,11 +417,8 @@ void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
         p.canvas.text(note.c_str(), x, y + BM::kNoteDY, 150, 70, 20, BM::kNoteSize);
         titleRight = x - BM::kTextGap;
       }
-      const ChartRow* first = rowAt(*view.rows, static_cast<uint32_t>(i));
-      if (first && first->bench) {
-        const std::string title = chart::fitText(chart::drawnText(*first->bench), titleRight - BM::kBenchX, titleMeasure);
-        p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
-      }
+      const std::string title = groupTitle(view, n, i, titleRight - BM::kBenchX, titleMeasure);
+      if (!title.empty()) p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
     }
     for (int32_t j = i + skip; j < e; ++j) {
       const int64_t r = y + BM::kFirstRowDY + BM::kRowPitch * static_cast<int64_t>(j - i);

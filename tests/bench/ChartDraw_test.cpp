@@ -290,8 +290,8 @@ TEST_F(ChartDraw, ValueTextsStandClearOfErrorBars) {
 
 // Every text of the bar charts meets no other and no bar, and is held to its
 // room as the driver measures it: a row label left of the plot, a title or
-// value text to the panel; a cut text other than a row label is its
-// beginning and an ellipsis.
+// value text to the panel; a cut title reads as its benchmark, and a cut
+// text other than a row label or title is its beginning and an ellipsis.
 TEST_F(ChartDraw, EveryBarChartTextIsHeldToItsRoom) {
   const std::string longName(10000, 'n'), longArch(60, 'a');
   const std::pair<std::vector<RunSpec>, int32_t> cases[] = {  // runs, metric
@@ -329,7 +329,10 @@ TEST_F(ChartDraw, EveryBarChartTextIsHeldToItsRoom) {
         const bool label = t->colour == "80 80 88 255";
         EXPECT_LE(end, label ? 184 : t->colour == "24 24 28 255" || t->colour == "40 40 44 255" ? W - 10 : W)
             << line;
-        if (const size_t cut = t->text.find(kEllipsis); cut != std::string::npos && !label) {
+        // A title is a name: cut, it reads as its benchmark (ChartNames.h).
+        const bool title = t->colour == "24 24 28 255" && t->size == chart::BarMetrics::kBenchSize;
+        if (title) EXPECT_TRUE(chart::readsAs(t->text, cases[i].first[0].bench)) << line;
+        if (const size_t cut = t->text.find(kEllipsis); cut != std::string::npos && !label && !title) {
           EXPECT_EQ(cut + 3, t->text.size()) << line;
           EXPECT_TRUE(longName.starts_with(t->text.substr(0, cut)) || t->text.starts_with("bar = value")) << line;
         }

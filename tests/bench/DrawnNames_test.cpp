@@ -1,7 +1,8 @@
 // Every name the bar charts and the summary panels draw tells its item
-// apart, judged on what is drawn: within one bar group, and among the
-// summary's titles and its benchmark names, two different items never draw
-// the same text, and each drawn text reads as its own item alone.
+// apart, judged on what is drawn: within one bar group, among the bar
+// groups' titles, and among the summary's titles and its benchmark names,
+// two different items never draw the same text, and each drawn text reads
+// as its own item alone.
 //
 // Corpora of names that come close to one another (NamesCorpus.h) and the
 // 686-run corpus of long shared beginnings and endings are drawn at widths
@@ -59,6 +60,7 @@ struct RowLabel {
 struct DrawnBars {
   std::vector<std::vector<DrawnItem>> groups;
   std::vector<std::vector<RowLabel>> parts;  // as groups
+  std::vector<DrawnItem> titles;             // each group's benchmark
   std::set<size_t> noted;
   int plotLeft = 1 << 30;
 };
@@ -125,11 +127,13 @@ DrawnBars drawnBars(ChartView& view, int W) {
   const int64_t height = view.height();
   std::map<int64_t, std::pair<size_t, int32_t>> rowAtY;  // a label's y: its group and row in it
   std::map<int64_t, size_t> groupAtY;                    // a note's y: its group
+  std::map<int64_t, std::string> benchAtY;               // a title's y: its benchmark
   std::vector<std::vector<RowLabel>> wholes;  // by group and row
   int64_t y = BM::kFirstPanel;
   for (int32_t i = 0; i < int32_t(view.rows->count());) {
     const int32_t e = view.groupEnd(i);
     groupAtY[y + BM::kNoteDY] = wholes.size();
+    benchAtY[y + BM::kBenchDY] = textOf(rowAt(view, uint32_t(i)).bench);
     for (int32_t j = i; j < e; ++j) rowAtY[y + BM::kFirstRowDY + BM::kRowPitch * (j - i) + BM::kLabelDY] = {wholes.size(), j - i};
     wholes.push_back(wholeLabels(view, i, e));
     y += BM::groupAdvance(e - i);
@@ -153,6 +157,8 @@ DrawnBars drawnBars(ChartView& view, int W) {
       if (!t) continue;
       const int64_t at = t->y + origin;
       if (t->colour == "150 70 20 255" && groupAtY.count(at)) out.noted.insert(groupAtY[at]);
+      if (t->colour == "24 24 28 255" && t->size == BM::kBenchSize && benchAtY.count(at) && seen.insert(at).second)
+        out.titles.push_back({benchAtY[at], t->text});
       if (t->colour != "80 80 88 255" || !seen.insert(at).second) continue;
       const auto it = rowAtY.find(at);
       EXPECT_NE(it, rowAtY.end()) << line;
@@ -173,7 +179,7 @@ DrawnBars drawnBars(ChartView& view, int W) {
 // the widest it grows to.
 int expectBarsToldApart(ChartView& view, int W, const std::string& where) {
   const DrawnBars drawn = drawnBars(view, W);
-  int broken = 0;
+  int broken = namestest::expectToldApart(drawn.titles, where + ", titles");
   for (size_t g = 0; g < drawn.groups.size(); ++g) {
     if (drawn.noted.count(g)) {
       EXPECT_EQ(drawn.plotLeft, BM::plotLeft(std::max(BM::kLabelRoom, BM::mostLabelRoom(W)))) << where << ", group " << g;
@@ -286,6 +292,8 @@ TEST_F(DrawnNames, NamedCorpusBarLabelsReadApart) {
         }
       }
       EXPECT_EQ(labels, 686u) << where;
+      EXPECT_EQ(drawn.titles.size(), 7u) << where;
+      namestest::expectToldApart(drawn.titles, where + ", titles");
       const DrawnSummary summary = drawnSummary(*view, W);
       EXPECT_FALSE(summary.noted) << where;
       EXPECT_EQ(summary.titles.size(), 7u) << where;
