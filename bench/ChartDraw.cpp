@@ -67,27 +67,26 @@ int32_t ChartView::height() const {
 }
 
 void ChartView::layOutGroups(const std::vector<uint32_t>& start) {
-  groupTops_.first.clear();
-  groupTops_.top.clear();
+  groupTops_.clear();
   int64_t y = BM::kFirstPanel;
   for (size_t g = 0; g + 1 < start.size(); ++g) {
     if (start[g + 1] == start[g]) continue;  // a benchmark without a timed run has no panel
-    groupTops_.first.push_back(static_cast<int32_t>(start[g]));
-    groupTops_.top.push_back(y);
+    groupTops_.push_back({static_cast<int32_t>(start[g]), y});
     y += BM::groupAdvance(start[g + 1] - start[g]);
   }
-  groupTops_.first.push_back(static_cast<int32_t>(rows->count()));
-  groupTops_.top.push_back(y);
+  groupTops_.push_back({static_cast<int32_t>(rows->count()), y});
 }
 
 std::pair<int32_t, int64_t> ChartView::groupReaching(int64_t y) const {
-  const std::vector<int64_t>& top = groupTops_.top;
-  if (groupTops_.first.empty() || groupTops_.first.back() != static_cast<int32_t>(rows->count()) ||
+  const std::vector<GroupTop>& tops = groupTops_;
+  if (tops.empty() || tops.back().first != static_cast<int32_t>(rows->count()) ||
       barLabels_->rows.size() != rows->count())
     return {0, BM::kFirstPanel};
   // Group g's advance ends where group g + 1 starts.
-  const auto g = static_cast<size_t>(std::upper_bound(top.begin() + 1, top.end(), y) - (top.begin() + 1));
-  return {groupTops_.first[g], top[g]};
+  const auto after = std::upper_bound(tops.begin() + 1, tops.end(), y,
+                                      [](int64_t at, const GroupTop& t) { return at < t.top; });
+  const GroupTop& g = *(after - 1);
+  return {g.first, g.top};
 }
 
 int32_t ChartView::rowsHeight() const {

@@ -146,11 +146,11 @@ class ChartView : public UXView {
   // out, and after the last group the rows' count and where a next panel
   // would start: a draw finds the groups in sight by halving, so that it
   // costs what is in sight at any scroll position (ChartDraw.cpp).
-  struct GroupTops {
-    std::vector<int32_t> first;
-    std::vector<int64_t> top;
+  struct GroupTop {
+    int32_t first;
+    int64_t top;
   };
-  GroupTops groupTops_;
+  std::vector<GroupTop> groupTops_;
   void layOutGroups(const std::vector<uint32_t>& start);  // ChartDraw.cpp, during rebuild
 };
 
