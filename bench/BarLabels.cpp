@@ -30,6 +30,8 @@ void BarLabels::restart() {
   idOf_.clear();
   idOf_.emplace(std::string_view(), 0);
   groups_.clear();
+  titles = LabelSet({""});
+  titleOf.clear();
 }
 
 uint32_t BarLabels::idOf(const Ref<String>& text) {
@@ -58,15 +60,16 @@ int64_t BarLabels::widestNeed(const TextMeasure& measure) {
     std::vector<Ref<String>> strings;
     for (uint32_t id : distinct) strings.push_back(texts_[id]);
     std::sort(strings.begin(), strings.end(), [](const Ref<String>& a, const Ref<String>& b) { return a.get() < b.get(); });
-    std::vector<uint32_t> lengths;
-    for (const Ref<String>& t : strings) lengths.push_back(t->byteLength());
-    if (!(kept.texts == strings && kept.lengths == lengths && kept.size == alone.size && kept.perChar == alone.perChar)) {
+    KindForms::Source source{std::move(strings), {}, alone.size, alone.perChar};
+    for (const Ref<String>& t : source.texts) source.lengths.push_back(t->byteLength());
+    if (!(kept.source == source)) {
+      kept = KindForms{std::move(source), {}};
+      const std::vector<Ref<String>>& held = kept.source.texts;
       std::vector<std::string_view> views;
-      for (const Ref<String>& t : strings) views.push_back(drawnText(*t));
+      for (const Ref<String>& t : held) views.push_back(drawnText(*t));
       const NameParts parts(views, true);
-      kept = KindForms{strings, lengths, alone.size, alone.perChar, {}};
-      for (uint32_t k = 0; k < strings.size(); ++k)
-        kept.shortest.emplace(strings[k].get(),
+      for (uint32_t k = 0; k < held.size(); ++k)
+        kept.shortest.emplace(held[k].get(),
                               kind == kLevel ? std::string(views[k]) : parts.shortest(k, alone, LabelSet::kFewestKept).text);
     }
     std::unordered_map<uint32_t, std::string> out;

@@ -94,6 +94,13 @@ class BarLabels {
   // architecture and the machine.
   static const std::vector<std::string>& joints();
 
+  // -- The groups' titles ----------------------------------------------------------
+  // Each group's benchmark, one item of a label set of them all, so that
+  // no title cut to its panel reads as another's; added by the first draw
+  // after a restart, by each group's first row.
+  LabelSet titles{{""}};
+  std::unordered_map<int32_t, uint32_t> titleOf;
+
  private:
   uint64_t generation_ = 0;  // counts the restarts
   std::vector<Ref<String>> texts_;  // by id, 0 the null text
@@ -113,10 +120,16 @@ class BarLabels {
   // the measure is the same: most rebuilds (a metric, a baseline, the
   // view) keep every machine and series.
   struct KindForms {
-    std::vector<Ref<String>> texts;  // by address
-    std::vector<uint32_t> lengths;
-    int32_t size = 0;
-    int64_t perChar = 0;
+    // What they were made of: the Strings by address, their lengths, and
+    // the measure.
+    struct Source {
+      std::vector<Ref<String>> texts;
+      std::vector<uint32_t> lengths;
+      int32_t size = 0;
+      int64_t perChar = 0;
+      bool operator==(const Source&) const = default;
+    };
+    Source source;
     std::unordered_map<const String*, std::string> shortest;
   };
   KindForms kindForms_[kKinds];

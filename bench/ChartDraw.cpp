@@ -66,11 +66,35 @@ int32_t ChartView::height() const {
   return rowsHeight();
 }
 
+void ChartView::layOutGroups(const std::vector<uint32_t>& start) {
+  groupTops_.clear();
+  int64_t y = BM::kFirstPanel;
+  for (size_t g = 0; g + 1 < start.size(); ++g) {
+    if (start[g + 1] == start[g]) continue;  // a benchmark without a timed run has no panel
+    groupTops_.push_back({static_cast<int32_t>(start[g]), y});
+    y += BM::groupAdvance(start[g + 1] - start[g]);
+  }
+  groupTops_.push_back({static_cast<int32_t>(rows->count()), y});
+}
+
+std::pair<int32_t, int64_t> ChartView::groupReaching(int64_t y) const {
+  const std::vector<GroupTop>& tops = groupTops_;
+  if (tops.empty() || tops.back().first != static_cast<int32_t>(rows->count()) ||
+      barLabels_->rows.size() != rows->count())
+    return {0, BM::kFirstPanel};
+  // Group g's advance ends where group g + 1 starts.
+  const auto after = std::upper_bound(tops.begin() + 1, tops.end(), y,
+                                      [](int64_t at, const GroupTop& t) { return at < t.top; });
+  const GroupTop& g = *(after - 1);
+  return {g.first, g.top};
+}
+
 int32_t ChartView::rowsHeight() const {
   const int32_t n = static_cast<int32_t>(rows->count());
   if (n == 0) return static_cast<int32_t>(BM::kEmptyHeight);
-  int64_t y = BM::kFirstPanel;
-  for (int32_t i = 0; i < n;) {
+  // From the last group laid out, or the first where there is none.
+  auto [i, y] = groupReaching(INT64_MAX);
+  for (; i < n;) {
     const int32_t e = groupEnd(i);
     y += BM::groupAdvance(e - i);
     i = e;
@@ -139,6 +163,29 @@ void roundRectInBand(const BarPass& p, int64_t x, int64_t y, int64_t w, int64_t 
   p.canvas.fillRoundRect(x, y0, w, y1 - y0, static_cast<int32_t>(radius), r, g, b, 255);
 }
 
+// Each group that meets the band, with its first row (i), one past its
+// last (e), its panel's top (y) and the rows whose lines can reach into the
+// band (from skip to last, from the group's first).
+template <typename Visit>
+void forGroupsInBand(const BarPass& p, const ChartView& view, int32_t n, const Visit& visit) {
+  // Groups whose advance ends above the band, slack and all, meet nothing.
+  auto [i, y] = view.groupReaching(p.shown.top - kSlack);
+  while (i < n) {
+    const int32_t e = view.groupEnd(i);
+    const int64_t k = e - i;
+    if (y >= p.shown.bottom + kSlack) break;
+    if (p.shown.meetsY(y - kSlack, y + BM::panelHeight(k) + kSlack)) {
+      const int64_t skip = std::clamp<int64_t>(
+          (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
+      const int64_t last = std::clamp<int64_t>(
+          (p.shown.bottom + kSlack - (y + BM::kFirstRowDY)) / BM::kRowPitch + 1, 0, k);
+      visit(i, e, y, static_cast<int32_t>(skip), static_cast<int32_t>(last));
+    }
+    y += BM::groupAdvance(k);
+    i = e;
+  }
+}
+
 // A tick left of the plot's right end: its grid line's x and its label,
 // the value at the tick.
 struct TickLabel {
@@ -193,20 +240,14 @@ int64_t labelEvery(const std::vector<TickLabel>& labels) {
 // Under the grid lines: one rounded panel per benchmark. Answers the bottom
 // of the last panel.
 int64_t drawBarPanels(const BarPass& p, const ChartView& view, int32_t n) {
-  int64_t y = BM::kFirstPanel;
-  int64_t bottom = y;
-  for (int32_t i = 0; i < n;) {
-    const int32_t e = view.groupEnd(i);
+  forGroupsInBand(p, view, n, [&](int32_t i, int32_t e, int64_t y, int32_t, int32_t) {
     const int64_t h = BM::panelHeight(e - i);
-    if (p.shown.meetsY(y, y + h)) {
-      roundRectInBand(p, BM::kPanelX, y, p.W - 2 * BM::kPanelX, h, BM::kBorderRadius, 197, 202, 214);
-      roundRectInBand(p, BM::kPanelX + 1, y + 1, p.W - 2 * BM::kPanelX - 2, h - 2, BM::kFaceRadius, 236, 238, 243);
-    }
-    bottom = y + h;
-    y += BM::groupAdvance(e - i);
-    i = e;
-  }
-  return bottom;
+    if (!p.shown.meetsY(y, y + h)) return;
+    roundRectInBand(p, BM::kPanelX, y, p.W - 2 * BM::kPanelX, h, BM::kBorderRadius, 197, 202, 214);
+    roundRectInBand(p, BM::kPanelX + 1, y + 1, p.W - 2 * BM::kPanelX - 2, h - 2, BM::kFaceRadius, 236, 238, 243);
+  });
+  // Where a next panel would start, less the gap.
+  return view.rowsHeight() - BM::kBottomRoom - BM::kPanelGap;
 }
 
 // Grid lines down to the last panel's bottom, tick labels that keep apart,
@@ -311,28 +352,6 @@ void drawBarRow(const BarPass& p, const ChartRow& row, const std::string& label,
   }
 }
 
-// Each group that meets the band, with its first row (i), one past its
-// last (e), its panel's top (y) and the rows whose lines can reach into the
-// band (from skip to last, from the group's first).
-template <typename Visit>
-void forGroupsInBand(const BarPass& p, const ChartView& view, int32_t n, const Visit& visit) {
-  int64_t y = BM::kFirstPanel;
-  for (int32_t i = 0; i < n;) {
-    const int32_t e = view.groupEnd(i);
-    const int64_t k = e - i;
-    if (y >= p.shown.bottom + kSlack) break;
-    if (p.shown.meetsY(y - kSlack, y + BM::panelHeight(k) + kSlack)) {
-      const int64_t skip = std::clamp<int64_t>(
-          (p.shown.top - kSlack - (y + BM::kFirstRowDY + BM::kRowPitch)) / BM::kRowPitch, 0, k);
-      const int64_t last = std::clamp<int64_t>(
-          (p.shown.bottom + kSlack - (y + BM::kFirstRowDY)) / BM::kRowPitch + 1, 0, k);
-      visit(i, e, y, static_cast<int32_t>(skip), static_cast<int32_t>(last));
-    }
-    y += BM::groupAdvance(k);
-    i = e;
-  }
-}
-
 const chart::TextMeasure kLabelMeasure{BM::kRowTextSize, BM::kTextCharW};
 
 // The label column's room for the groups in sight: the chart's, or wider
@@ -364,6 +383,24 @@ int64_t labelRoomInSight(const BarPass& p, const ChartView& view, int32_t n) {
 // cannot tell its rows apart.
 constexpr const char* kAlikeNote = "rows read alike; widen the window";
 
+// The title of the group that starts at row i: its benchmark, told apart
+// from every other group's by the one rule of names, in the room.
+std::string groupTitle(const ChartView& view, int32_t n, int32_t i, int64_t room, const chart::TextMeasure& measure) {
+  chart::BarLabels& labels = view.barLabels();
+  if (labels.titleOf.empty()) {
+    for (int32_t g = 0; g < n; g = view.groupEnd(g)) {
+      const ChartRow* row = rowAt(*view.rows, static_cast<uint32_t>(g));
+      const std::string_view text[1] = {row && row->bench ? chart::drawnText(*row->bench) : std::string_view()};
+      labels.titleOf.emplace(g, labels.titles.add(text));
+    }
+  }
+  const auto it = labels.titleOf.find(i);
+  if (it == labels.titleOf.end()) return {};
+  const uint32_t item[1] = {it->second};
+  labels.titles.forms(item, room, measure);
+  return labels.titles.form(item[0]).value_or(std::string());
+}
+
 // Titles and rows of the groups in the band. A title is cut to the panel,
 // less the note of a group whose rows read alike.
 void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
@@ -379,11 +416,8 @@ void drawBarGroups(const BarPass& p, const ChartView& view, int32_t n) {
         p.canvas.text(note.c_str(), x, y + BM::kNoteDY, 150, 70, 20, BM::kNoteSize);
         titleRight = x - BM::kTextGap;
       }
-      const ChartRow* first = rowAt(*view.rows, static_cast<uint32_t>(i));
-      if (first && first->bench) {
-        const std::string title = chart::fitText(chart::drawnText(*first->bench), titleRight - BM::kBenchX, titleMeasure);
-        p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
-      }
+      const std::string title = groupTitle(view, n, i, titleRight - BM::kBenchX, titleMeasure);
+      if (!title.empty()) p.canvas.text(title.c_str(), BM::kBenchX, y + BM::kBenchDY, 24, 24, 28, BM::kBenchSize);
     }
     for (int32_t j = i + skip; j < e; ++j) {
       const int64_t r = y + BM::kFirstRowDY + BM::kRowPitch * static_cast<int64_t>(j - i);

@@ -930,17 +930,32 @@ struct LabelSet::Data {
   uint32_t kinds = 0;
   std::vector<KindTexts> kindTexts;
   std::vector<uint32_t> parts;   // item * kinds + kind: the part's id in its kind
-  std::deque<std::string> wholes;  // by item
-  std::unordered_map<std::string_view, uint32_t> itemOf;
+  // An item's label: its whole text, and its form as made at the room of
+  // `made`, with whether it tells the item apart there.
+  struct Label {
+    std::string whole;
+    std::optional<std::string> form;
+    Told told = Told::apart;
+  };
+  std::deque<Label> labels;  // by item; a deque, so that views of the wholes stay valid
+  std::unordered_map<std::string_view, uint32_t> itemOf;  // by whole
   std::unique_ptr<NameParts> wholeNames;  // of the wholes, made on first need
   bool settled = false;                   // what the items' kinds tell worked out
 
-  // The forms of the last room.
-  int64_t room = -1;
-  TextMeasure measure{0, 0};
-  std::string after;
-  std::vector<std::optional<std::string>> forms;
-  std::vector<uint8_t> told;  // by item: 1 told apart, 0 a wider room may, 2 none may
+  // What the labels' forms were made for: a room and a measure, the text
+  // it measures after held here.
+  struct Made {
+    int64_t room = -1;
+    int32_t size = 0;
+    int64_t perChar = 0;
+    std::string after;
+    bool operator==(const Made&) const = default;
+    bool sameMeasure(const Made& o) const { return size == o.size && perChar == o.perChar && after == o.after; }
+    TextMeasure measure() const { return {size, perChar, after}; }
+  };
+  Made made;
+
+  std::string_view whole(uint32_t item) const { return labels[item].whole; }
 
   void settle() {
     if (settled) return;
@@ -949,11 +964,14 @@ struct LabelSet::Data {
     for (uint32_t k = 0; k < kinds; ++k) {
       // A kind tells when two items hold different texts of it.
       bool tells = false;
-      for (size_t i = 1; i < wholes.size() && !tells; ++i) tells = parts[i * kinds + k] != parts[k];
+      for (size_t i = 1; i < labels.size() && !tells; ++i) tells = parts[i * kinds + k] != parts[k];
       kindTexts[k].tells = tells;
     }
-    if (!wholeNames)
-      wholeNames = std::make_unique<NameParts>(std::vector<std::string_view>(wholes.begin(), wholes.end()), true);
+    if (!wholeNames) {
+      std::vector<std::string_view> wholes;
+      for (const Label& label : labels) wholes.push_back(label.whole);
+      wholeNames = std::make_unique<NameParts>(wholes, true);
+    }
   }
 
   // How a part is shown in a form.
@@ -995,7 +1013,7 @@ struct LabelSet::Data {
   }
 
   bool tells(uint32_t item, std::string_view form) const {
-    return readsAs(form, wholes[item]) && !wholeNames->readsAsOther(form, item);
+    return readsAs(form, whole(item)) && !wholeNames->readsAsOther(form, item);
   }
 
   // The kinds an item keeps when something must go: those that tell items
@@ -1060,7 +1078,7 @@ struct LabelSet::Data {
   // left out and the kept ones cut from the last towards the first; the
   // whole text's own short form among the wholes.
   std::pair<std::string, bool> make(uint32_t item, int64_t R, const TextMeasure& m) {
-    const std::string_view whole = wholes[item];
+    const std::string_view whole = this->whole(item);
     if (m.widthOf(whole) <= R && !wholeNames->readsAsOther(whole, item)) return {std::string(whole), true};
     const std::vector<uint32_t> kept = keptKinds(item);
     const TextMeasure single{m.size, m.perChar};
@@ -1162,18 +1180,18 @@ uint32_t LabelSet::add(std::span<const std::string_view> parts) {
   }
   const auto it = d.itemOf.find(whole);
   if (it != d.itemOf.end()) return it->second;
-  const auto item = static_cast<uint32_t>(d.wholes.size());
-  d.itemOf.emplace(d.wholes.emplace_back(whole), item);
+  const auto item = static_cast<uint32_t>(d.labels.size());
+  d.itemOf.emplace(d.labels.emplace_back(Data::Label{whole, std::nullopt}).whole, item);
   d.parts.insert(d.parts.end(), id, id + d.kinds);
   d.settled = false;
   d.wholeNames.reset();
-  d.room = -1;
+  d.made.room = -1;  // a new item may read as another's form
   return item;
 }
 
-uint32_t LabelSet::count() const { return static_cast<uint32_t>(d_->wholes.size()); }
+uint32_t LabelSet::count() const { return static_cast<uint32_t>(d_->labels.size()); }
 
-std::string_view LabelSet::whole(uint32_t item) const { return d_->wholes[item]; }
+std::string_view LabelSet::whole(uint32_t item) const { return d_->whole(item); }
 
 std::string_view LabelSet::part(uint32_t item, uint32_t kind) const {
   return d_->kindTexts[kind].texts[d_->parts[size_t{item} * d_->kinds + kind]];
@@ -1182,49 +1200,47 @@ std::string_view LabelSet::part(uint32_t item, uint32_t kind) const {
 LabelSet::Told LabelSet::forms(std::span<const uint32_t> asked, int64_t room, const TextMeasure& measure) {
   Data& d = *d_;
   d.settle();
-  if (!(d.measure == measure) || d.after != measure.after)
-    for (auto& [text, b] : d.beginnings) b.width = -1;
-  if (d.room != room || !(d.measure == measure) || d.after != measure.after || d.forms.size() != d.wholes.size()) {
-    d.room = room;
-    d.after.assign(measure.after);
-    d.measure = measure;
-    d.measure.after = d.after;
-    d.forms.assign(d.wholes.size(), std::nullopt);
-    d.told.assign(d.wholes.size(), 0);
+  Data::Made asking{room, measure.size, measure.perChar, std::string(measure.after)};
+  if (!(asking == d.made)) {
+    if (!asking.sameMeasure(d.made))
+      for (auto& [text, b] : d.beginnings) b.width = -1;
+    d.made = std::move(asking);
+    for (Data::Label& label : d.labels) label.form.reset();
   }
+  const TextMeasure m = d.made.measure();
   Told out = Told::apart;
   for (uint32_t item : asked) {
-    if (item >= d.wholes.size()) continue;
-    if (!d.forms[item]) {
-      auto [form, told] = d.make(item, room, d.measure);
-      d.forms[item] = std::move(form);
-      d.told[item] = told ? 1 : 0;
-      // Not told: does any room tell it?
-      if (!told) {
-        // Wide enough for every form of the whole text, ellipses and all.
-        const int64_t any = 2 * (d.measure.widthOf(d.wholes[item]) + d.measure.widthOf(kEllipsis)) + 64;
-        if (!d.wholeNames->formOf(item, any, d.measure).told) d.told[item] = 2;
-      }
+    if (item >= d.labels.size()) continue;
+    Data::Label& label = d.labels[item];
+    if (!label.form) {
+      auto [form, told] = d.make(item, room, m);
+      label.form = std::move(form);
+      label.told = told ? Told::apart : Told::wider;
+      // Not told: does any room tell it? One wide enough for every form of
+      // the whole text, ellipses and all.
+      const int64_t any = 2 * (m.widthOf(label.whole) + m.widthOf(kEllipsis)) + 64;
+      if (!told && !d.wholeNames->formOf(item, any, m).told) label.told = Told::alike;
     }
-    if (d.told[item] == 0 && out == Told::apart) out = Told::wider;
-    if (d.told[item] == 2) out = Told::alike;
+    out = std::max(out, label.told);
   }
   return out;
 }
 
 const std::optional<std::string>& LabelSet::form(uint32_t item) const {
   static const std::optional<std::string> none;
-  return item < d_->forms.size() ? d_->forms[item] : none;
+  return item < d_->labels.size() ? d_->labels[item].form : none;
 }
 
-bool LabelSet::told(uint32_t item) const { return item < d_->told.size() && d_->told[item] == 1; }
+bool LabelSet::told(uint32_t item) const {
+  return item < d_->labels.size() && d_->labels[item].form && d_->labels[item].told == Told::apart;
+}
 
 int64_t LabelSet::tellingRoom(const TextMeasure& measure) {
   Data& d = *d_;
   d.settle();
   int64_t room = 0;
-  for (uint32_t item = 0; item < d.wholes.size(); ++item) {
-    const std::string_view whole = d.wholes[item];
+  for (uint32_t item = 0; item < d.labels.size(); ++item) {
+    const std::string_view whole = d.whole(item);
     int64_t need = d.wholeNames->readsAsOther(whole, item) ? INT64_MAX : measure.widthOf(whole);
     const std::string f = d.compose(item, d.shortestPieces(item, measure));
     if (d.tells(item, f)) need = std::min(need, measure.widthOf(f));

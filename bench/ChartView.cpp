@@ -585,6 +585,7 @@ void ChartView::rebuild() {
     if (static_cast<int64_t>(size) > maxGroupRows) maxGroupRows = static_cast<int32_t>(size);
   }
   settleRowLabels(rowStart);
+  layOutGroups(rowStart);
   largest_ = {rebuilds_, rows->count(), largest};
 
   heatMap->build(listed, baseline, static_cast<uint32_t>(std::max<int32_t>(frame().w(), 0)), &made);

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ux/core/UXView.h"
@@ -100,6 +101,9 @@ class ChartView : public UXView {
   // sideways. A wider view is filled as it is.
   int32_t minimumWidth() const;
   void drawRect(UXGraphics& graphics, UXRect rect) override;
+  // The first group whose advance reaches below y: its first row and its
+  // panel's top (the first group where the rows are not the rebuild's own).
+  std::pair<int32_t, int64_t> groupReaching(int64_t y) const;
 
   // -- Summary panels and the axis step (SummaryPanels.cpp) -----------------------
   int32_t summaryCols() const;
@@ -138,6 +142,16 @@ class ChartView : public UXView {
   };
   mutable Largest largest_;
   double largestShown() const;
+  // Each group's first row and its panel's top, as the rebuild laid them
+  // out, and after the last group the rows' count and where a next panel
+  // would start: a draw finds the groups in sight by halving, so that it
+  // costs what is in sight at any scroll position (ChartDraw.cpp).
+  struct GroupTop {
+    int32_t first;
+    int64_t top;
+  };
+  std::vector<GroupTop> groupTops_;
+  void layOutGroups(const std::vector<uint32_t>& start);  // ChartDraw.cpp, during rebuild
 };
 
 }  // namespace quorl

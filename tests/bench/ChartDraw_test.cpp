@@ -16,6 +16,7 @@
 #include <span>
 #include <unordered_map>
 #include <sstream>
+#include <tuple>
 
 #include "ChartTestSupport.h"
 #include "Rounds.h"
@@ -289,8 +290,8 @@ TEST_F(ChartDraw, ValueTextsStandClearOfErrorBars) {
 
 // Every text of the bar charts meets no other and no bar, and is held to its
 // room as the driver measures it: a row label left of the plot, a title or
-// value text to the panel; a cut text other than a row label is its
-// beginning and an ellipsis.
+// value text to the panel; a cut title reads as its benchmark, and a cut
+// text other than a row label or title is its beginning and an ellipsis.
 TEST_F(ChartDraw, EveryBarChartTextIsHeldToItsRoom) {
   const std::string longName(10000, 'n'), longArch(60, 'a');
   const std::pair<std::vector<RunSpec>, int32_t> cases[] = {  // runs, metric
@@ -328,7 +329,10 @@ TEST_F(ChartDraw, EveryBarChartTextIsHeldToItsRoom) {
         const bool label = t->colour == "80 80 88 255";
         EXPECT_LE(end, label ? 184 : t->colour == "24 24 28 255" || t->colour == "40 40 44 255" ? W - 10 : W)
             << line;
-        if (const size_t cut = t->text.find(kEllipsis); cut != std::string::npos && !label) {
+        // A title is a name: cut, it reads as its benchmark (ChartNames.h).
+        const bool title = t->colour == "24 24 28 255" && t->size == chart::BarMetrics::kBenchSize;
+        if (title) EXPECT_TRUE(chart::readsAs(t->text, cases[i].first[0].bench)) << line;
+        if (const size_t cut = t->text.find(kEllipsis); cut != std::string::npos && !label && !title) {
           EXPECT_EQ(cut + 3, t->text.size()) << line;
           EXPECT_TRUE(longName.starts_with(t->text.substr(0, cut)) || t->text.starts_with("bar = value")) << line;
         }
@@ -629,6 +633,64 @@ TEST_F(ChartDraw, TallChartAtItsEndShowsTheLastGroupAndTheCaption) {
             std::string::npos);
   // Rows are 52 apart: about ten are in a 500-pixel band.
   EXPECT_LE(g.count("drawTextRGBA"), 40u);
+}
+
+// A band of a chart in sight, anywhere, draws every text of the whole
+// chart that meets it, where the whole draw puts it, and the panels' faces
+// over all of the band they meet: generated charts of 1 to 30 benchmarks of
+// 1 to 6 rows, bands from a few pixels to a window's height.
+TEST_F(ChartDraw, ABandDrawsAllOfTheChartThatMeetsIt) {
+  std::mt19937 random(4477);
+  const char* targets[] = {"quorl", "cpp", "gcc", "rust", "go", "zig"};
+  struct Drawn {
+    std::multiset<std::tuple<std::string, int, int>> texts;  // text, x, y
+    std::vector<std::pair<int, int>> faces;                   // a panel face's top and bottom
+  };
+  const auto draw = [&](ChartView& view, int64_t top, int64_t height) {
+    view.originY = int32_t(top / 8192 * 8192);
+    view.shownY = int32_t(top);
+    view.shownH = int32_t(height);
+    RecordingGraphics g;
+    view.drawRect(g, UXRect(0, 0, 800, 32767));
+    Drawn out;
+    for (const std::string& line : normalised(g)) {
+      if (const auto t = drawnText(line)) out.texts.insert({t->text, t->x, t->y + view.originY});
+      int x, y, w, h;
+      if (std::sscanf(line.c_str(), "roundRect %d,%d,%d,%d 236 238 243", &x, &y, &w, &h) == 4)
+        out.faces.push_back({y + view.originY, y + view.originY + h});
+    }
+    view.originY = view.shownY = 0;
+    view.shownH = -1;
+    return out;
+  };
+  for (int round = 0; round < test::rounds(60); ++round) {
+    auto c = contribution("c", {});
+    const int benches = 1 + int(random() % 30);
+    for (int b = 0; b < benches; ++b)
+      for (int t = 0, rows = 1 + int(random() % 6); t < rows; ++t)
+        c->runs->add(makeRun({.bench = ("b" + std::to_string(b)).c_str(), .target = targets[t], .best = 100 + b * 7 + t}));
+    auto view = chart(dataSetOf({c}), 800, 32767);
+    view->rebuild();
+    const int64_t height = view->height();
+    const Drawn whole = draw(*view, 0, height);
+    for (int band = 0; band < 6; ++band) {
+      const int64_t h = 1 + int64_t(random() % 600), top = int64_t(random() % uint64_t(height));
+      const Drawn part = draw(*view, top, h);
+      const std::string where = "round " + std::to_string(round) + ", band " + std::to_string(top) + "+" + std::to_string(h);
+      for (const auto& t : whole.texts) {
+        const int y = std::get<2>(t);
+        if (y >= top + h || y + 13 <= top) continue;
+        EXPECT_EQ(part.texts.count(t), whole.texts.count(t)) << where << ": " << std::get<0>(t) << " at " << y;
+      }
+      for (const auto& [y0, y1] : whole.faces) {
+        const int64_t from = std::max<int64_t>(y0, top), to = std::min<int64_t>(y1, top + h);
+        if (from >= to) continue;
+        EXPECT_TRUE(std::any_of(part.faces.begin(), part.faces.end(), [&](const auto& f) { return f.first <= from && f.second >= to; }))
+            << where << ": the face from " << y0 << " to " << y1;
+      }
+    }
+    if (HasFailure()) return;
+  }
 }
 
 // A heat map of 30 series needs more than an 800-pixel view: its minimum
@@ -1429,6 +1491,13 @@ TEST_F(ChartDraw, RunsWithoutATimeAreNeitherDrawnNorCounted) {
       bars.insert(str(row->label) + "|" + groupOf(idOf(row)));
       scale = std::max(scale, shown);
     }
+    // A benchmark without a timed run takes no panel: the bars' height is
+    // that of the others' panels.
+    std::map<std::string, int64_t> panelRows;
+    for (uint32_t i = 0; i < view->rows->count(); ++i) ++panelRows[groupOf(idOf(&rowAt(*view, i)))];
+    int64_t height = chart::BarMetrics::kFirstPanel + chart::BarMetrics::kBottomRoom;
+    for (const auto& [bench, k] : panelRows) height += chart::BarMetrics::groupAdvance(k);
+    EXPECT_EQ(view->height(), panelRows.empty() ? chart::BarMetrics::kEmptyHeight : height);
     RecordingGraphics g;
     view->drawRect(g, UXRect(0, 0, 2000, 3000));
     EXPECT_EQ(texts(g, {"40 40 44 255"}, chart::BarMetrics::kRowTextSize), drawn);

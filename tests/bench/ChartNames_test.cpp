@@ -464,10 +464,14 @@ TEST_F(Measured, FormsReadAsNoOtherAmongManyAndRepeatedWords) {
   const std::vector<std::string_view> manyViews(many.begin(), many.end());
   for (const int64_t room : {m.widthOf(std::string(26, 'x')), m.widthOf(std::string(40, 'x'))})
     expectRules(manyViews, chart::shortForms(manyViews, room, m), room, m, "many in " + std::to_string(room));
+  // Round 0: names of two words in turn that part only where a word
+  // repeats, as first found.
+  const std::vector<std::string> named = {"norm simd norm simd avx", "norm simd norm avx simd", "norm simd avx norm simd",
+                                          "simd norm simd norm avx"};
   for (int round = 0; round < test::rounds(300); ++round) {
-    std::vector<std::string> names;
+    std::vector<std::string> names = round == 0 ? named : std::vector<std::string>();
     const std::string a = words[rng() % 8], b = words[rng() % 8];
-    for (int k = 0; k < 2 + int(rng() % 5); ++k) {
+    for (int k = 0; round > 0 && k < 2 + int(rng() % 5); ++k) {
       std::string name;
       for (int w = 0; w < 3 + int(rng() % 3); ++w) name += (w ? " " : "") + (rng() % 3 ? (w % 2 ? a : b) : std::string(words[rng() % 8]));
       names.push_back(name);

@@ -1,7 +1,8 @@
 // Every name the bar charts and the summary panels draw tells its item
-// apart, judged on what is drawn: within one bar group, and among the
-// summary's titles and its benchmark names, two different items never draw
-// the same text, and each drawn text reads as its own item alone.
+// apart, judged on what is drawn: within one bar group, among the bar
+// groups' titles, and among the summary's titles and its benchmark names,
+// two different items never draw the same text, and each drawn text reads
+// as its own item alone.
 //
 // Corpora of names that come close to one another (NamesCorpus.h) and the
 // 686-run corpus of long shared beginnings and endings are drawn at widths
@@ -35,35 +36,88 @@ using SM = chart::SummaryMetrics;
 
 std::string textOf(const Ref<String>& s) { return s ? std::string(chart::drawnText(*s)) : std::string(); }
 
+// A row's whole label: its head (the series label, with its level where
+// the rows of its group with the same label differ in level) and its
+// machine where they differ in machine.
+struct RowLabel {
+  std::string label, series, level, machine;  // label: the series with its architecture
+  std::string head() const { return level.empty() ? label : label + " " + level; }
+  std::string whole() const { return machine.empty() ? head() : head() + "  " + machine; }
+  // Whether a drawn text keeps the parts of the head that tell rows apart
+  // whole before its machine: the series where the group has more than
+  // one, and the level.
+  bool headKept(const std::string& drawn, bool seriesTells) const {
+    const size_t joint = drawn.rfind("  ");
+    if (joint == std::string::npos) return false;
+    const std::string head = drawn.substr(0, joint);
+    return (!seriesTells || head.starts_with(series)) && (level.empty() || head.ends_with(" " + level));
+  }
+};
+
 // What a bar chart drew for its rows: by group, each row's label and the
-// whole label of its item; the groups that said their rows read alike;
-// where the plot starts.
+// whole label of its item, and the rows' parts; the groups that said their
+// rows read alike; where the plot starts.
 struct DrawnBars {
   std::vector<std::vector<DrawnItem>> groups;
+  std::vector<std::vector<RowLabel>> parts;  // as groups
+  std::vector<DrawnItem> titles;             // each group's benchmark
   std::set<size_t> noted;
   int plotLeft = 1 << 30;
 };
 
-// The whole label of each row: its series label, with its level where the
-// rows of its group with the same label differ in level, and its machine
-// where they differ in machine.
-std::vector<std::string> wholeLabels(const ChartView& view, int32_t begin, int32_t end) {
+std::vector<RowLabel> wholeLabels(const ChartView& view, int32_t begin, int32_t end) {
   std::map<std::string, std::set<std::string>> levels, machines;
   for (int32_t j = begin; j < end; ++j) {
     const ChartRow& row = rowAt(view, uint32_t(j));
     levels[textOf(row.label)].insert(textOf(row.opt));
     machines[textOf(row.label)].insert(textOf(row.machineText));
   }
-  std::vector<std::string> out;
+  std::vector<RowLabel> out;
   for (int32_t j = begin; j < end; ++j) {
     const ChartRow& row = rowAt(view, uint32_t(j));
-    std::string whole = textOf(row.label);
-    if (levels[whole].size() > 1 && !textOf(row.opt).empty()) whole += " " + textOf(row.opt);
-    if (machines[textOf(row.label)].size() > 1 && !textOf(row.machineText).empty())
-      whole += "  " + textOf(row.machineText);
-    out.push_back(whole);
+    RowLabel label{textOf(row.label), textOf(row.series), {}, {}};
+    if (levels[label.label].size() > 1) label.level = textOf(row.opt);
+    if (machines[label.label].size() > 1) label.machine = textOf(row.machineText);
+    out.push_back(label);
   }
   return out;
+}
+
+// A label keeps its head (series, architecture, level) before its machine:
+// where the head is cut, the machine is drawn at about its narrowest form
+// telling it from the group's other machines (half as wide again at most:
+// room the head's cut form could not use goes to the machine), or no
+// wider than the head.
+int expectHeadKeptFirst(const std::vector<DrawnItem>& drawn, const std::vector<RowLabel>& parts,
+                        const std::string& where) {
+  std::vector<std::string> machines;
+  std::set<std::string> series;
+  for (const RowLabel& p : parts) {
+    series.insert(p.series);
+    if (!p.machine.empty()) machines.push_back(p.machine);
+  }
+  std::sort(machines.begin(), machines.end());
+  machines.erase(std::unique(machines.begin(), machines.end()), machines.end());
+  const std::vector<std::string_view> views(machines.begin(), machines.end());
+  const chart::NameParts names(views, true);
+  const chart::TextMeasure m{BM::kRowTextSize, BM::kTextCharW};
+  int broken = 0;
+  for (size_t i = 0; i < drawn.size(); ++i) {
+    const RowLabel& p = parts[i];
+    const std::string& d = drawn[i].drawn;
+    const size_t joint = d.rfind("  ");
+    if (p.machine.empty() || joint == std::string::npos || p.headKept(d, series.size() > 1)) continue;
+    const std::string piece = d.substr(joint + 2);
+    if (!chart::readsAs(piece, p.machine)) continue;  // no machine drawn
+    const auto k = uint32_t(std::lower_bound(machines.begin(), machines.end(), p.machine) - machines.begin());
+    const std::string narrowest = names.shortest(k, m, chart::LabelSet::kFewestKept).text;
+    const int64_t w = m.widthOf(piece), least = m.widthOf(narrowest);
+    const bool kept = w <= least + std::max(m.widthOf("WWW"), least / 2) || w <= m.widthOf(d.substr(0, joint));
+    EXPECT_TRUE(kept) << where << ": \"" << d << "\" cuts the head of \"" << drawn[i].whole
+                      << "\" while its machine could be \"" << narrowest << "\"";
+    broken += !kept;
+  }
+  return broken;
 }
 
 // Draws the whole chart in slices as its scroll view would, and reads the
@@ -73,17 +127,20 @@ DrawnBars drawnBars(ChartView& view, int W) {
   const int64_t height = view.height();
   std::map<int64_t, std::pair<size_t, int32_t>> rowAtY;  // a label's y: its group and row in it
   std::map<int64_t, size_t> groupAtY;                    // a note's y: its group
-  std::vector<std::vector<std::string>> wholes;
+  std::map<int64_t, std::string> benchAtY;               // a title's y: its benchmark
+  std::vector<std::vector<RowLabel>> wholes;  // by group and row
   int64_t y = BM::kFirstPanel;
   for (int32_t i = 0; i < int32_t(view.rows->count());) {
     const int32_t e = view.groupEnd(i);
     groupAtY[y + BM::kNoteDY] = wholes.size();
+    benchAtY[y + BM::kBenchDY] = textOf(rowAt(view, uint32_t(i)).bench);
     for (int32_t j = i; j < e; ++j) rowAtY[y + BM::kFirstRowDY + BM::kRowPitch * (j - i) + BM::kLabelDY] = {wholes.size(), j - i};
     wholes.push_back(wholeLabels(view, i, e));
     y += BM::groupAdvance(e - i);
     i = e;
   }
   out.groups.resize(wholes.size());
+  out.parts.resize(wholes.size());
   std::set<int64_t> seen;
   constexpr int64_t kSlice = 30000;
   for (int64_t origin = 0; origin < height; origin += kSlice) {
@@ -100,12 +157,15 @@ DrawnBars drawnBars(ChartView& view, int W) {
       if (!t) continue;
       const int64_t at = t->y + origin;
       if (t->colour == "150 70 20 255" && groupAtY.count(at)) out.noted.insert(groupAtY[at]);
+      if (t->colour == "24 24 28 255" && t->size == BM::kBenchSize && benchAtY.count(at) && seen.insert(at).second)
+        out.titles.push_back({benchAtY[at], t->text});
       if (t->colour != "80 80 88 255" || !seen.insert(at).second) continue;
       const auto it = rowAtY.find(at);
       EXPECT_NE(it, rowAtY.end()) << line;
       if (it == rowAtY.end()) continue;
       const auto [group, row] = it->second;
-      out.groups[group].push_back({wholes[group][size_t(row)], t->text});
+      out.groups[group].push_back({wholes[group][size_t(row)].whole(), t->text});
+      out.parts[group].push_back(wholes[group][size_t(row)]);
       EXPECT_LE(t->x + int64_t(gDriver->textWidth(t->text.c_str(), t->size)), out.plotLeft - BM::kTextGap) << line;
     }
   }
@@ -119,13 +179,14 @@ DrawnBars drawnBars(ChartView& view, int W) {
 // the widest it grows to.
 int expectBarsToldApart(ChartView& view, int W, const std::string& where) {
   const DrawnBars drawn = drawnBars(view, W);
-  int broken = 0;
+  int broken = namestest::expectToldApart(drawn.titles, where + ", titles");
   for (size_t g = 0; g < drawn.groups.size(); ++g) {
     if (drawn.noted.count(g)) {
       EXPECT_EQ(drawn.plotLeft, BM::plotLeft(std::max(BM::kLabelRoom, BM::mostLabelRoom(W)))) << where << ", group " << g;
       continue;
     }
     broken += namestest::expectToldApart(drawn.groups[g], where + ", group " + std::to_string(g));
+    broken += expectHeadKeptFirst(drawn.groups[g], drawn.parts[g], where + ", group " + std::to_string(g));
   }
   return broken;
 }
@@ -210,7 +271,7 @@ TEST_F(DrawnNames, NamedCorpusBarLabelsReadApart) {
     auto view = chart(namestest::corpusOf(namestest::namedCorpus()), 800, 600);
     view->rebuild();
     ASSERT_EQ(view->rows->count(), 686u);
-    for (const int W : {800, 1280, 1920}) {
+    for (const int W : {480, 800, 1280, 1920}) {
       const std::string where = std::string(driver == headless_ ? "" : "platform ") + "width " + std::to_string(W);
       resize(view, W, 600);
       const DrawnBars drawn = drawnBars(*view, W);
@@ -218,6 +279,7 @@ TEST_F(DrawnNames, NamedCorpusBarLabelsReadApart) {
       size_t labels = 0;
       for (size_t g = 0; g < drawn.groups.size(); ++g) {
         namestest::expectToldApart(drawn.groups[g], where + ", group " + std::to_string(g));
+        expectHeadKeptFirst(drawn.groups[g], drawn.parts[g], where + ", group " + std::to_string(g));
         for (const DrawnItem& item : drawn.groups[g]) {
           ++labels;
           // The series stays: its beginning at least, never the machine alone.
@@ -230,6 +292,8 @@ TEST_F(DrawnNames, NamedCorpusBarLabelsReadApart) {
         }
       }
       EXPECT_EQ(labels, 686u) << where;
+      EXPECT_EQ(drawn.titles.size(), 7u) << where;
+      namestest::expectToldApart(drawn.titles, where + ", titles");
       const DrawnSummary summary = drawnSummary(*view, W);
       EXPECT_FALSE(summary.noted) << where;
       EXPECT_EQ(summary.titles.size(), 7u) << where;
