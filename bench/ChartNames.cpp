@@ -802,8 +802,96 @@ std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64
   return out;
 }
 
+// A reader takes "AMD EPYC 9…)" for "Amd Epyc 9654 … slot 13)" as well:
+// forms are read with letter case ignored too. The texts folded (A-Z as
+// a-z), sorted from the front and from the end, find the texts a form could
+// read as; and a text whose beginning (or end) runs further alike with a
+// neighbour once folded than in its bytes is the one whose form may read
+// as another folded, where the byte rule took it as told. Texts equal once
+// folded read as one name.
+struct ShortForms::Folded {
+  std::vector<std::string> texts;            // by text given
+  std::vector<uint32_t> front, back;         // the texts by folded bytes from the front, from the end
+  std::vector<uint8_t> caseTold;             // by text given: told by its bytes further than folded
+
+  static std::string fold(std::string_view t) {
+    std::string out(t);
+    for (char& c : out) c = static_cast<char>(textkeys::fold(static_cast<uint8_t>(c)));
+    return out;
+  }
+  static bool endsBefore(std::string_view x, std::string_view y) {
+    return std::lexicographical_compare(x.rbegin(), x.rend(), y.rbegin(), y.rend());
+  }
+
+  explicit Folded(const std::vector<std::string_view>& views) {
+    const auto n = static_cast<uint32_t>(views.size());
+    for (std::string_view v : views) texts.push_back(fold(v));
+    front.resize(n), back.resize(n);
+    for (uint32_t k = 0; k < n; ++k) front[k] = back[k] = k;
+    std::sort(front.begin(), front.end(), [&](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
+    std::sort(back.begin(), back.end(), [&](uint32_t a, uint32_t b) { return endsBefore(texts[a], texts[b]); });
+    caseTold.assign(n, 0);
+    // Along each order, the bytes two neighbours share folded and as they
+    // are; where the most shared with either neighbour folded is more than
+    // the bytes share, the text parts later for a reader.
+    const auto mark = [&](const std::vector<uint32_t>& order, bool fromEnd) {
+      const auto shared = [&](std::string_view a, std::string_view b, bool folded) {
+        size_t k = 0;
+        const size_t m = std::min(a.size(), b.size());
+        const auto at = [&](std::string_view t, size_t i) {
+          const auto c = static_cast<uint8_t>(fromEnd ? t[t.size() - 1 - i] : t[i]);
+          return folded ? textkeys::fold(c) : c;
+        };
+        while (k < m && at(a, k) == at(b, k)) ++k;
+        return k;
+      };
+      for (size_t r = 0; r + 1 < order.size(); ++r) {
+        const uint32_t a = order[r], b = order[r + 1];
+        if (texts[a] == texts[b]) continue;  // one name to a reader
+        if (shared(views[a], views[b], true) > shared(views[a], views[b], false)) caseTold[a] = caseTold[b] = 1;
+      }
+    };
+    mark(front, false);
+    mark(back, true);
+  }
+
+  // Whether form f reads, case ignored, as a text other than text i (and
+  // than those equal to it folded).
+  bool readsAsOther(std::string_view f, uint32_t i) const {
+    const std::string g = fold(f);
+    const size_t first = g.find(kEllipsis);
+    const std::string_view head = std::string_view(g).substr(0, first),
+                           tail = first == std::string::npos ? std::string_view()
+                                                             : std::string_view(g).substr(g.rfind(kEllipsis) + kEllipsis.size());
+    const auto frontFrom = std::partition_point(front.begin(), front.end(), [&](uint32_t k) { return texts[k] < head; });
+    const auto frontTo =
+        std::partition_point(frontFrom, front.end(), [&](uint32_t k) { return texts[k].starts_with(head); });
+    const auto backFrom =
+        std::partition_point(back.begin(), back.end(), [&](uint32_t k) { return endsBefore(texts[k], tail); });
+    const auto backTo =
+        std::partition_point(backFrom, back.end(), [&](uint32_t k) { return texts[k].ends_with(tail); });
+    const bool byFront = frontTo - frontFrom <= backTo - backFrom;
+    for (auto k = byFront ? frontFrom : backFrom, end = byFront ? frontTo : backTo; k != end; ++k)
+      if (texts[*k] != texts[i] && readsAs(g, texts[*k])) return true;
+    return false;
+  }
+};
+
 ShortForms::ShortForms() = default;
 ShortForms::~ShortForms() = default;
+
+std::vector<std::string> ShortForms::formsAt(int64_t room, const TextMeasure& measure) const {
+  if (isParted_) return partedForms(parted_, room, measure);
+  std::vector<std::string> forms = parts_->forms(room, measure);
+  // The forms of texts that part later for a reader are read again, case
+  // ignored, and made anew where they read as another text.
+  for (uint32_t i = 0; i < forms.size(); ++i) {
+    if (!folded_->caseTold[i] || !folded_->readsAsOther(forms[i], i)) continue;
+    const NameParts::Judge tells = [&](std::string_view f) { return !folded_->readsAsOther(f, i); };
+    forms[i] = parts_->formOf(i, room, measure, -1, tells).text;
+  }
+  return forms;
+}
 
 const std::vector<std::string>& ShortForms::of(const Array& texts, int64_t room, const TextMeasure& measure) {
   return of(texts, room, measure, PartsOf());
@@ -838,15 +926,15 @@ const std::vector<std::string>& ShortForms::of(const Array& texts, int64_t room,
       parts_.reset();
     } else {
       parts_ = std::make_unique<NameParts>(views);
+      folded_ = std::make_unique<Folded>(views);
     }
     kept_.clear();
   }
-  auto it = std::find_if(kept_.begin(), kept_.end(),
-                         [&](const Kept& k) { return k.room == room && k.measure == measure; });
+  const Key key{room, measure, gDriver.get()};
+  auto it = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.key == key; });
   if (it == kept_.end()) {
     if (kept_.size() == kRoomsKept) kept_.pop_back();
-    kept_.insert(kept_.begin(),
-                 Kept{room, measure, isParted_ ? partedForms(parted_, room, measure) : parts_->forms(room, measure)});
+    kept_.insert(kept_.begin(), Kept{key, formsAt(room, measure)});
   } else if (it != kept_.begin()) {
     std::rotate(kept_.begin(), it, it + 1);
   }

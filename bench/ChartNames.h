@@ -35,6 +35,7 @@
 
 namespace quorl {
 class Array;
+class UXViewDriver;
 }
 
 namespace quorl::chart {
@@ -271,10 +272,13 @@ struct PartedName {
 std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64_t room, const TextMeasure& measure,
                                      const std::vector<uint8_t>* wanted = nullptr);
 
-// The short forms of an Array of Strings (a missing one shows as nothing).
+// The short forms of an Array of Strings (a missing one shows as nothing),
+// each reading as its own text alone with letter case ignored too (where
+// the byte rule of NameParts tells "AMD…" from "Amd…", a reader does not).
 // The partings are made again only when the Strings change, and the forms
-// of the last few rooms are kept: a picture of thousands of names is drawn
-// at every scroll step, and at every step of a window being resized.
+// of the last few rooms are kept, each with the measure and the driver that
+// measured it: a picture of thousands of names is drawn at every scroll
+// step, and at every step of a window being resized.
 class ShortForms {
  public:
   ShortForms();
@@ -290,9 +294,14 @@ class ShortForms {
   size_t roomsKept() const { return kept_.size(); }
 
  private:
-  struct Kept {
+  struct Key {
     int64_t room;
     TextMeasure measure;
+    const UXViewDriver* driver;
+    bool operator==(const Key&) const = default;
+  };
+  struct Kept {
+    Key key;
     std::vector<std::string> forms;
   };
   std::vector<Ref<String>> sources_;  // held, so that no other String takes an address
@@ -300,6 +309,9 @@ class ShortForms {
   std::unique_ptr<NameParts> parts_;
   std::vector<PartedName> parted_;  // with partsOf: each String's parts
   bool isParted_ = false;
+  struct Folded;
+  std::unique_ptr<Folded> folded_;  // without partsOf: the texts as read with letter case ignored
+  std::vector<std::string> formsAt(int64_t room, const TextMeasure& measure) const;
   std::vector<Kept> kept_;  // the most recent first
 };
 

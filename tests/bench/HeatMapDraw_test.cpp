@@ -393,7 +393,18 @@ TEST_F(HeatMapNames, EveryHeadingAndNameDrawnTellsItsItemApart) {
                     {int64_t(200 + rng() % 4000)}});
   }
   rows.push_back({"16 languages on 320 machines", namestest::ordinaryCorpus(rng, 16, 320), {800}});
-  Ref<UXViewDriver> platform = uxMakePlatformDriver(), headless = gDriver;
+  {
+    // Machines whose names part where they differ by letter case alone.
+    namestest::CorpusShape shape = namestest::namedCorpus();
+    shape.machines = {"AMD EPYC 9654 96-Core Processor (lab cluster west, rack 7, slot 12)",
+                      "Amd Epyc 9654 96-Core Processor (lab cluster west, rack 7, slot 13)",
+                      "Ampere Altra Max M128-30 (lab cluster west, rack 7, slot 12)", "amd epyc 7763", "AMD EPYC 7764"};
+    rows.push_back({"machines apart by letter case", shape, {300, 1200, 4000}});
+  }
+  // One map is drawn under every measure in turn: what it keeps from a draw
+  // under one must not stand for another's.
+  Ref<UXViewDriver> platform = uxMakePlatformDriver(), headless = gDriver,
+                    proportional = make<namestest::ProportionalDriver>();
   int broken = 0;
   for (const Row& row : rows) {
     auto view = chart(namestest::corpusOf(row.shape));
@@ -401,11 +412,11 @@ TEST_F(HeatMapNames, EveryHeadingAndNameDrawnTellsItsItemApart) {
     view->rebuild();
     HeatMap& map = *view->heatMap;
     ASSERT_GT(map.colSeries->count(), 0u) << row.what;
-    for (const Ref<UXViewDriver>& driver : {headless, platform}) {
+    for (const Ref<UXViewDriver>& driver : {headless, proportional, platform}) {
       gDriver = driver;
-      for (int64_t room : row.rooms)
-        broken += expectNamesToldApart(map, room, row.what + " at " + std::to_string(room) +
-                                                       (driver == headless ? "" : " measured by the platform"));
+      const std::string measure = driver == headless ? "" : driver == platform ? " measured by the platform"
+                                                                                : " measured proportionally";
+      for (int64_t room : row.rooms) broken += expectNamesToldApart(map, room, row.what + " at " + std::to_string(room) + measure);
       gDriver = headless;
       if (broken > 20) FAIL() << "more than 20 items broke the rule";
     }
@@ -453,5 +464,25 @@ TEST_F(HeatMapNames, TheNoteSaysHowManyReadAlike) {
       EXPECT_NE(text.find("\"" + std::string(k.note) + "\" 12 26 150 70 20 255 11"), std::string::npos);
     else
       EXPECT_EQ(text.find("alike"), std::string::npos);
+    // Scrolled down, sideways or both, the note stays at the top left of
+    // what is in sight, and nothing is painted over it.
+    for (const auto& [left, top] : {std::pair{0, 90}, {70, 0}, {70, 90}}) {
+      chart::ChartBand band;
+      band.originX = band.left = left, band.originY = band.top = top;
+      band.right = left + 400, band.bottom = top + 300;
+      RecordingGraphics scrolled;
+      drawHeatMap(map, scrolled, band);
+      const std::vector<Call> calls = callsOf(scrolled);
+      const auto note = std::find_if(calls.begin(), calls.end(), [](const Call& c) {
+        return c.text && c.what.find("alike") != std::string::npos;
+      });
+      ASSERT_EQ(note != calls.end(), k.note != nullptr) << left << "," << top;
+      if (!k.note) continue;
+      EXPECT_EQ(note->what, k.note);
+      EXPECT_EQ(note->box.x0, L::kTitleX);
+      EXPECT_EQ(note->box.y0, L::kNoteY);
+      for (auto later = note + 1; later != calls.end(); ++later)
+        EXPECT_TRUE(later->box.meet(note->box).empty()) << later->what << " over the note at " << left << "," << top;
+    }
   }
 }

@@ -20,6 +20,7 @@
 #include "bench/ResultModel.h"
 #include "foundation/Array.h"
 #include "foundation/String.h"
+#include "ux/headless/UXHeadlessDriver.h"
 
 namespace quorl::namestest {
 
@@ -262,5 +263,27 @@ inline CorpusShape ordinaryCorpus(std::mt19937& rng, size_t languages, size_t ma
   }
   return shape;
 }
+
+// A headless driver whose text measure is proportional, as a font's is:
+// each character its own width (narrow i, l and punctuation, wide capitals,
+// wider still other scripts), most of them wider than the headless one's 7
+// pixels a byte, so that views are drawn natively under another measure.
+class ProportionalDriver final : public UXHeadlessDriver {
+ public:
+  uint32_t textWidth(const char* text, int32_t size) override {
+    if (size < 1) size = 12;
+    uint64_t tenths = 0;  // of a pixel at size 12
+    for (const char* p = text; p && *p; ++p) {
+      const auto c = static_cast<uint8_t>(*p);
+      if ((c & 0xC0) == 0x80) continue;  // inside a character
+      tenths += c >= 0x80                 ? 140
+                : std::string_view("il.,;:'|!()[] ").find(char(c)) != std::string_view::npos ? 40
+                : c >= 'A' && c <= 'Z'    ? 100
+                : c >= '0' && c <= '9'    ? 75
+                                          : 80;
+    }
+    return uint32_t(tenths * uint64_t(size) / 120);
+  }
+};
 
 }  // namespace quorl::namestest
