@@ -422,8 +422,6 @@ void Controller::submit(bool& sent) {
            : String::withFormat("Submitted%s; the server gave the run no id", held->cString()));
     return;
   }
-    return;
-  }
   const int32_t status = int32_t(response->status);
   say(error ? String::withFormat("The server refused the run (%d): %s", status, Stdio::quote(error)->cString())
             : String::withFormat("The server refused the run (%d) and gave no reason", status));
