@@ -225,12 +225,15 @@ class Handler(socketserver.BaseRequestHandler):
         length = int(fields.get("content-length", "0") or "0")
         if length > MAX_BODY:
             return None
-        body = data[end:]
+        # One buffer that grows in place: a body of many megabytes is read in
+        # time linear in its size, however small the pieces the socket gives.
+        body = bytearray(data[end:])
         while len(body) < length:
             piece = self.request.recv(min(1 << 20, length - len(body)))
             if not piece:
                 return None
             body += piece
+        body = bytes(body)
         return parts[0].decode(), parts[1].decode("latin-1"), fields, head + body, body
 
     def finish(self):

@@ -659,13 +659,13 @@ TEST(JSONWriterTest, EveryDoubleIsSpelledAsTheExactConversionSpellsIt) {
   // read back to the same double.
   std::mt19937_64 random(11);
   std::vector<double> values;
-  for (int i = 0; i < 100000; ++i) {
+  for (int i = 0; i < test::rounds(100000); ++i) {
     const double x = std::bit_cast<double>(random());
     if (std::isfinite(x)) values.push_back(x);
   }
-  for (int i = 0; i < 20000; ++i) values.push_back(static_cast<double>(random() % 100000000) / 1000.0);
+  for (int i = 0; i < test::rounds(20000); ++i) values.push_back(static_cast<double>(random() % 100000000) / 1000.0);
   for (int e = -1074; e <= 1023; ++e) values.push_back(std::ldexp(1.0, e));
-  for (int i = 0; i < 2000; ++i) values.push_back(std::bit_cast<double>(random() & 0x000FFFFFFFFFFFFFull));
+  for (int i = 0; i < test::rounds(2000); ++i) values.push_back(std::bit_cast<double>(random() & 0x000FFFFFFFFFFFFFull));
   for (const double x : values) {
     Ref<String> expected = make<String>();
     _json_appendDouble(expected, x, false);

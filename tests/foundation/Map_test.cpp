@@ -13,6 +13,7 @@
 #include "foundation/Map.h"
 #include "foundation/Number.h"
 #include "foundation/String.h"
+#include "Rounds.h"
 
 namespace quorl {
 namespace {
@@ -496,7 +497,7 @@ TEST(MapTest, CompactEntriesBehaveAsTheTable) {
   };
   std::mt19937 rng(7);
   for (const TwinCase& c : cases) {
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < test::rounds(40); ++round) {
       Ref<Map> m = make<Map>(), twin = make<Map>();
       PlainMap plain;
       std::vector<Ref<Object>> probes;

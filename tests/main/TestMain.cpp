@@ -2,9 +2,16 @@
 //
 // A test that hangs (a deadlock, a loop that never ends) would otherwise
 // stall the whole executable until CTest's time-out, which names no test.
-// The watchdog polls the running test's start time from its own thread; a
-// test that runs past the limit is named on standard output and the process
-// ends at once with status 1, so CI shows one failed test with its name.
+// The watchdog polls the running test's start from its own thread; a test
+// that runs past its limit is named on standard output and the process ends
+// at once with status 1, so CI shows one failed test with its name.
+//
+// The limit is counted in the processor time the process spent on the test
+// (all its threads), which a loaded machine does not stretch: a loop that
+// never ends spends it. A test that spends none (a deadlock, a wait for
+// something that never comes) is ended once its time on the clock reaches
+// kIdleFactor times the limit, far above what a machine loaded several times
+// over makes of a test that stays within its limit.
 //
 // The limit is 60 s a test, or QUORL_TEST_LIMIT_S seconds when that is set
 // (0 turns the watchdog off, for a debugger). Under Wine the watchdog costs
@@ -27,12 +34,15 @@ int64_t nowMs() {
       .count();
 }
 
+constexpr int64_t kIdleFactor = 5;
+
 class Watchdog final : public ::testing::EmptyTestEventListener {
  public:
   void setLimit(int64_t limitMs) { limitMs_ = limitMs; }
 
   void OnTestStart(const ::testing::TestInfo& info) override {
     std::snprintf(name_, sizeof name_, "%s.%s", info.test_suite_name(), info.name());
+    startedCpu_.store(processCpuMs(), std::memory_order_relaxed);
     started_.store(nowMs(), std::memory_order_release);
   }
   void OnTestEnd(const ::testing::TestInfo& info) override {
@@ -50,10 +60,17 @@ class Watchdog final : public ::testing::EmptyTestEventListener {
     for (;;) {
       sleepMs(200);
       const int64_t started = started_.load(std::memory_order_acquire);
-      if (started == 0 || nowMs() - started <= limitMs_) continue;
+      if (started == 0) continue;
+      const int64_t cpuMs = processCpuMs() - startedCpu_.load(std::memory_order_relaxed);
+      const int64_t wallMs = nowMs() - started;
+      if (cpuMs <= limitMs_ && wallMs <= limitMs_ * kIdleFactor) continue;
+      // The test may have ended meanwhile: only the one still running is named.
+      if (started_.load(std::memory_order_acquire) != started) continue;
       std::fflush(stdout);
-      std::printf("\n[  TIMEOUT ] %s ran past its limit of %lld s\n[  FAILED  ] %s\n", name_,
-                  static_cast<long long>(limitMs_ / 1000), name_);
+      std::printf("\n[  TIMEOUT ] %s ran past its limit of %lld s (%lld s of processor time, %lld s in all)\n"
+                  "[  FAILED  ] %s\n",
+                  name_, static_cast<long long>(limitMs_ / 1000), static_cast<long long>(cpuMs / 1000),
+                  static_cast<long long>(wallMs / 1000), name_);
       std::fflush(stdout);
       exitNow(1);
     }
@@ -62,6 +79,7 @@ class Watchdog final : public ::testing::EmptyTestEventListener {
  private:
   int64_t limitMs_ = 0;  // set before the thread starts
   std::atomic<int64_t> started_{0};
+  std::atomic<int64_t> startedCpu_{0};  // the process's processor time when the test started
   char name_[512] = {};  // written before started_ is published, read after
 };
 

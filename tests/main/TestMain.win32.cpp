@@ -25,6 +25,15 @@ void startWatchdogThread(void (*body)()) {
 
 void sleepMs(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
+int64_t processCpuMs() {
+  FILETIME created, ended, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user)) return 0;
+  const auto ms = [](const FILETIME& t) {  // 100-ns units
+    return int64_t((uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000);
+  };
+  return ms(kernel) + ms(user);
+}
+
 // TerminateProcess rather than ExitProcess: a hung thread may hold the
 // loader's lock, which ExitProcess waits for.
 void exitNow(int status) {

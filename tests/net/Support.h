@@ -1,6 +1,9 @@
 // Helpers shared by the networking tests.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "net/Http.h"
@@ -38,6 +41,21 @@ inline std::string withTrailingBytes(std::string pem) {
   else
     pem.insert(end, "AAAA\n");
   return pem;
+}
+
+// A limit for the code under test that a loaded machine's delays never
+// reach: `times` times what `sample` (the same kind of work as the limit
+// bounds) took just now in the same test, at least `atLeastMs`, rounded up
+// to whole seconds so that its words are plain. `ok` is false when the
+// sample itself failed.
+template <class Sample>
+uint32_t msFarAbove(Sample&& sample, uint32_t atLeastMs, bool& ok, uint32_t times = 50) {
+  const auto start = std::chrono::steady_clock::now();
+  ok = sample();
+  const int64_t took =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  const int64_t ms = std::max<int64_t>(atLeastMs, took * times);
+  return uint32_t((ms + 999) / 1000 * 1000);
 }
 
 // Restores the client's limits when the test ends.

@@ -81,6 +81,9 @@ class UXFilePanel : public Object {
  public:
   static constexpr uint32_t kVisibleRows = 10;   // rows the list shows
   static constexpr uint32_t kMaxRows = 65535;    // 16-bit row positions
+  // The rows a listing takes: kMaxRows. Tests lower it, so that a folder
+  // holds more entries than a list without tens of thousands of files.
+  static uint32_t& _maxRowsForTests();
   static constexpr uint32_t kMaxRecents = 12;
   static constexpr uint32_t kListingStart = 16384;       // first listing buffer
   static constexpr uint32_t kListingLimit = 64u << 20;   // largest listing buffer
