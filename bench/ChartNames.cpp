@@ -810,6 +810,7 @@ std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64
 // as another folded, where the byte rule took it as told. Texts equal once
 // folded read as one name.
 struct ShortForms::Folded {
+  std::vector<std::string_view> given;       // the texts as given, in the Strings held
   std::vector<std::string> texts;            // by text given
   std::vector<uint32_t> front, back;         // the texts by folded bytes from the front, from the end
   std::vector<uint8_t> caseTold;             // by text given: told by its bytes further than folded
@@ -823,12 +824,16 @@ struct ShortForms::Folded {
     return std::lexicographical_compare(x.rbegin(), x.rend(), y.rbegin(), y.rend());
   }
 
-  explicit Folded(const std::vector<std::string_view>& views) {
+  explicit Folded(const std::vector<std::string_view>& views) : given(views) {
     const auto n = static_cast<uint32_t>(views.size());
     for (std::string_view v : views) texts.push_back(fold(v));
     front.resize(n), back.resize(n);
     for (uint32_t k = 0; k < n; ++k) front[k] = back[k] = k;
-    std::sort(front.begin(), front.end(), [&](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
+    // Copies of one text stand together in the front order (ties by bytes),
+    // so that the flag one of them earns is given to all of them.
+    std::sort(front.begin(), front.end(), [&](uint32_t a, uint32_t b) {
+      return texts[a] != texts[b] ? texts[a] < texts[b] : views[a] < views[b];
+    });
     std::sort(back.begin(), back.end(), [&](uint32_t a, uint32_t b) { return endsBefore(texts[a], texts[b]); });
     caseTold.assign(n, 0);
     // Along each order, the bytes two neighbours share folded and as they
@@ -853,6 +858,12 @@ struct ShortForms::Folded {
     };
     mark(front, false);
     mark(back, true);
+    for (size_t r = 0; r < front.size();) {
+      size_t end = r + 1;
+      uint8_t told = caseTold[front[r]];
+      for (; end < front.size() && views[front[end]] == views[front[r]]; ++end) told |= caseTold[front[end]];
+      for (; r < end; ++r) caseTold[front[r]] = told;
+    }
   }
 
   // Whether form f reads, case ignored, as a text other than text i (and
@@ -885,8 +896,16 @@ std::vector<std::string> ShortForms::formsAt(int64_t room, const TextMeasure& me
   std::vector<std::string> forms = parts_->forms(room, measure);
   // The forms of texts that part later for a reader are read again, case
   // ignored, and made anew where they read as another text.
+  // Copies of a text take the form made for the first of them.
+  std::unordered_map<std::string_view, uint32_t> madeFor;
   for (uint32_t i = 0; i < forms.size(); ++i) {
-    if (!folded_->caseTold[i] || !folded_->readsAsOther(forms[i], i)) continue;
+    if (!folded_->caseTold[i]) continue;
+    const auto [first, added] = madeFor.try_emplace(folded_->given[i], i);
+    if (!added) {
+      forms[i] = forms[first->second];
+      continue;
+    }
+    if (!folded_->readsAsOther(forms[i], i)) continue;
     const NameParts::Judge tells = [&](std::string_view f) { return !folded_->readsAsOther(f, i); };
     forms[i] = parts_->formOf(i, room, measure, -1, tells).text;
   }
