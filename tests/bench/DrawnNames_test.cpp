@@ -120,6 +120,25 @@ int expectHeadKeptFirst(const std::vector<DrawnItem>& drawn, const std::vector<R
   return broken;
 }
 
+// Draws the whole chart in slices a 16-bit frame holds, as its scroll
+// view would, giving each drawn line with its slice's origin; the view is
+// left showing all of itself again.
+template <typename EachLine>
+void drawInSlices(ChartView& view, int W, int64_t height, EachLine each) {
+  constexpr int64_t kSlice = 30000;
+  for (int64_t origin = 0; origin < height; origin += kSlice) {
+    view.originY = int32_t(origin);
+    view.shownY = int32_t(origin);
+    view.shownW = W;
+    view.shownH = int32_t(std::min(kSlice, height - origin));
+    RecordingGraphics g;
+    view.drawRect(g, UXRect(0, 0, int16_t(W), int16_t(std::min<int64_t>(height, 32767))));
+    for (const std::string& line : g.lines) each(line, origin);
+  }
+  view.originY = view.shownY = 0;
+  view.shownW = view.shownH = -1;
+}
+
 // Draws the whole chart in slices as its scroll view would, and reads the
 // row labels back by where they stand.
 DrawnBars drawnBars(ChartView& view, int W) {
@@ -142,35 +161,24 @@ DrawnBars drawnBars(ChartView& view, int W) {
   out.groups.resize(wholes.size());
   out.parts.resize(wholes.size());
   std::set<int64_t> seen;
-  constexpr int64_t kSlice = 30000;
-  for (int64_t origin = 0; origin < height; origin += kSlice) {
-    view.originY = int32_t(origin);
-    view.shownY = int32_t(origin);
-    view.shownW = W;
-    view.shownH = int32_t(std::min(kSlice, height - origin));
-    RecordingGraphics g;
-    view.drawRect(g, UXRect(0, 0, int16_t(W), int16_t(std::min<int64_t>(height, 32767))));
-    for (const std::string& line : g.lines) {
-      if (int x, ry, w, h; std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d", &x, &ry, &w, &h) == 4 && h == BM::kBarH)
-        out.plotLeft = std::min(out.plotLeft, x);
-      const auto t = drawnText(line);
-      if (!t) continue;
-      const int64_t at = t->y + origin;
-      if (t->colour == "150 70 20 255" && groupAtY.count(at)) out.noted.insert(groupAtY[at]);
-      if (t->colour == "24 24 28 255" && t->size == BM::kBenchSize && benchAtY.count(at) && seen.insert(at).second)
-        out.titles.push_back({benchAtY[at], t->text});
-      if (t->colour != "80 80 88 255" || !seen.insert(at).second) continue;
-      const auto it = rowAtY.find(at);
-      EXPECT_NE(it, rowAtY.end()) << line;
-      if (it == rowAtY.end()) continue;
-      const auto [group, row] = it->second;
-      out.groups[group].push_back({wholes[group][size_t(row)].whole(), t->text});
-      out.parts[group].push_back(wholes[group][size_t(row)]);
-      EXPECT_LE(t->x + int64_t(gDriver->textWidth(t->text.c_str(), t->size)), out.plotLeft - BM::kTextGap) << line;
-    }
-  }
-  view.originY = view.shownY = 0;
-  view.shownW = view.shownH = -1;
+  drawInSlices(view, W, height, [&](const std::string& line, int64_t origin) {
+    if (int x, ry, w, h; std::sscanf(line.c_str(), "fillRectRGB %d,%d,%d,%d", &x, &ry, &w, &h) == 4 && h == BM::kBarH)
+      out.plotLeft = std::min(out.plotLeft, x);
+    const auto t = drawnText(line);
+    if (!t) return;
+    const int64_t at = t->y + origin;
+    if (t->colour == "150 70 20 255" && groupAtY.count(at)) out.noted.insert(groupAtY[at]);
+    if (t->colour == "24 24 28 255" && t->size == BM::kBenchSize && benchAtY.count(at) && seen.insert(at).second)
+      out.titles.push_back({benchAtY[at], t->text});
+    if (t->colour != "80 80 88 255" || !seen.insert(at).second) return;
+    const auto it = rowAtY.find(at);
+    EXPECT_NE(it, rowAtY.end()) << line;
+    if (it == rowAtY.end()) return;
+    const auto [group, row] = it->second;
+    out.groups[group].push_back({wholes[group][size_t(row)].whole(), t->text});
+    out.parts[group].push_back(wholes[group][size_t(row)]);
+    EXPECT_LE(t->x + int64_t(gDriver->textWidth(t->text.c_str(), t->size)), out.plotLeft - BM::kTextGap) << line;
+  });
   return out;
 }
 
@@ -204,34 +212,23 @@ DrawnSummary drawnSummary(ChartView& view, int W) {
   view.mode = 1;
   const Ref<Array> series = view.seriesNames(), benches = view.benchNames();
   const int64_t height = view.height();
-  constexpr int64_t kSlice = 30000;
   std::set<std::pair<int, int64_t>> seen;
   std::vector<std::string> firstNames;
-  for (int64_t origin = 0; origin < height; origin += kSlice) {
-    view.originY = int32_t(origin);
-    view.shownY = int32_t(origin);
-    view.shownW = W;
-    view.shownH = int32_t(std::min(kSlice, height - origin));
-    RecordingGraphics g;
-    view.drawRect(g, UXRect(0, 0, int16_t(W), int16_t(std::min<int64_t>(height, 32767))));
-    for (const std::string& line : g.lines) {
-      const auto t = drawnText(line);
-      if (!t || !seen.insert({t->x, t->y + origin}).second) continue;
-      if (t->colour == "150 70 20 255") out.noted = true;
-      if (t->size == SM::kTitleSize && t->colour == "24 24 28 255") {
-        const size_t k = out.titles.size();
-        EXPECT_LT(k, series->count()) << line;
-        if (k < series->count()) out.titles.push_back({textOf(staticCast<String>(series->get(uint32_t(k)))), t->text});
-      }
-      // The first panel's names stand between its title and the next.
-      if (t->size == SM::kNameSize && out.titles.size() == 1) firstNames.push_back(t->text);
+  drawInSlices(view, W, height, [&](const std::string& line, int64_t origin) {
+    const auto t = drawnText(line);
+    if (!t || !seen.insert({t->x, t->y + origin}).second) return;
+    if (t->colour == "150 70 20 255") out.noted = true;
+    if (t->size == SM::kTitleSize && t->colour == "24 24 28 255") {
+      const size_t k = out.titles.size();
+      EXPECT_LT(k, series->count()) << line;
+      if (k < series->count()) out.titles.push_back({textOf(staticCast<String>(series->get(uint32_t(k)))), t->text});
     }
-  }
+    // The first panel's names stand between its title and the next.
+    if (t->size == SM::kNameSize && out.titles.size() == 1) firstNames.push_back(t->text);
+  });
   for (size_t j = 0; j < firstNames.size(); ++j)
     out.names.push_back({textOf(staticCast<String>(benches->get(uint32_t(j)))), firstNames[j]});
   EXPECT_EQ(out.names.size(), benches->count());
-  view.originY = view.shownY = 0;
-  view.shownW = view.shownH = -1;
   view.mode = 0;
   return out;
 }
