@@ -426,6 +426,35 @@ TEST_F(ChartDraw, RowsOfABenchmarkThatReadAlikeAreToldApart) {
     EXPECT_EQ(drawn.size(), 2u) << a;
     for (const std::string& label : drawn) EXPECT_TRUE(label.starts_with("quorl  x86-64  ")) << label;
   }
+  // Rows that no label in the widest column tells apart: their group says
+  // so at the right of its title, which ends before the note.
+  const std::string bench(120, 'n');
+  // Machines apart by where one "b" stands among 60 "a"s.
+  auto many = dataSetOf({});
+  for (int k = 0; k < 60; ++k) {
+    std::string machine(60, 'a');
+    machine[size_t(k)] = 'b';
+    many->replace(many->contributions().adding(contribution(machine.c_str(), {{.bench = bench.c_str(), .best = 100}})));
+  }
+  auto narrow = chart(many, 320, 600);
+  narrow->rebuild();
+  RecordingGraphics g;
+  narrow->drawRect(g, UXRect(0, 0, 320, 600));
+  int64_t noteLeft = -1, titleRight = -1;
+  for (const std::string& line : g.lines) {
+    const auto t = drawnText(line);
+    if (!t) continue;
+    const int64_t right = t->x + int64_t(gDriver->textWidth(t->text.c_str(), t->size));
+    if (t->colour == "150 70 20 255") {
+      EXPECT_EQ(t->text, "rows read alike; widen the window");
+      noteLeft = t->x;
+      EXPECT_LE(right, 320);
+    }
+    if (t->text.starts_with("nnn")) titleRight = right;
+  }
+  EXPECT_GT(noteLeft, 0) << g.text();
+  EXPECT_GT(titleRight, 0) << g.text();
+  EXPECT_LT(titleRight, noteLeft);
 }
 
 TEST_F(ChartDraw, BarChartSpeedUpMetric) {
