@@ -5,9 +5,14 @@
 #include <cmath>
 #include <limits>
 #include <vector>
+#include <random>
 
 #include "BenchTestSupport.h"
+#include "Rounds.h"
+#include "bench/ChartNames.h"
 #include "bench/HeatMap.h"
+#include "bench/HeatMapHeadings.h"
+#include "bench/TextKeys.h"
 
 using namespace quorl;
 using namespace quorl::benchtest;
@@ -529,5 +534,68 @@ TEST(HeatMapBuild, AgreesWithTheRulesTakenLiterally) {
       EXPECT_EQ(str(cast<String>(map.colSeries->get(j))), expected.series[j]);
       EXPECT_EQ(str(cast<String>(map.colSetting->get(j))), expected.settings[j]);
     }
+  }
+}
+
+// The reading check of headings against its rule spelled out: an item is
+// alike when a form of it does not read as its own text, or when another
+// item (other texts in some part) has in every part a text its form reads
+// as, letter case ignored; a form ending without an ellipsis before another
+// part reads as its own text alone. Texts and forms drawn from a few
+// letters, so that many read as others.
+TEST(HeatMapHeadings, ReadAlikeFollowsTheReadingRule) {
+  std::mt19937 rng(7);
+  const auto pick = [&](uint32_t n) { return uint32_t(rng() % n); };
+  const auto folded = [](std::string_view t) {
+    std::string out(t);
+    for (char& c : out) c = char(textkeys::fold(uint8_t(c)));
+    return out;
+  };
+  const std::string ellipsis = "\xE2\x80\xA6";
+  for (int round = 0; round < test::rounds(400); ++round) {
+    const size_t P = 1 + pick(3), items = 1 + pick(12);
+    std::vector<std::vector<std::string>> texts(P), forms(P);
+    std::vector<chart::ItemPart> parts(P);
+    for (size_t p = 0; p < P; ++p) {
+      const uint32_t distinct = 1 + pick(5);
+      for (uint32_t d = 0; d < distinct; ++d) {
+        std::string t;
+        for (uint32_t k = 1 + pick(4); k > 0; --k) t += "abA"[pick(3)];
+        if (std::find(texts[p].begin(), texts[p].end(), t) != texts[p].end()) continue;
+        // A form: the text whole, cut after its first letters, before its
+        // last, around its middle, or another text.
+        const size_t n = t.size();
+        const uint32_t how = pick(5);
+        forms[p].push_back(how == 0 ? t
+                           : how == 1 ? t.substr(0, pick(uint32_t(n))) + ellipsis
+                           : how == 2 ? ellipsis + t.substr(n - pick(uint32_t(n)))
+                           : how == 3 ? t.substr(0, 1) + ellipsis + t.substr(n - 1)
+                                      : std::string(1 + pick(2), "abB"[pick(3)]));
+        texts[p].push_back(t);
+      }
+      for (size_t k = 0; k < texts[p].size(); ++k) parts[p].texts.push_back(texts[p][k]), parts[p].forms.push_back(forms[p][k]);
+      for (size_t i = 0; i < items; ++i) parts[p].of.push_back(pick(uint32_t(texts[p].size())));
+    }
+    const auto reads = [&](size_t p, uint32_t form, uint32_t text) {
+      const std::string f = folded(forms[p][form]), t = folded(texts[p][text]);
+      if (p + 1 < P && f.find(ellipsis) == std::string::npos) return f == t;
+      return chart::readsAs(f, t);
+    };
+    const std::vector<uint8_t> alike = chart::readAlike(parts);
+    ASSERT_EQ(alike.size(), items);
+    for (size_t i = 0; i < items; ++i) {
+      bool expected = false;
+      for (size_t p = 0; p < P; ++p) expected = expected || !reads(p, parts[p].of[i], parts[p].of[i]);
+      for (size_t j = 0; j < items && !expected; ++j) {
+        bool other = false, all = true;
+        for (size_t p = 0; p < P; ++p) {
+          other = other || parts[p].of[j] != parts[p].of[i];
+          all = all && reads(p, parts[p].of[i], parts[p].of[j]);
+        }
+        expected = other && all;
+      }
+      EXPECT_EQ(alike[i], expected) << "round " << round << ", item " << i;
+    }
+    if (HasFailure()) return;
   }
 }
