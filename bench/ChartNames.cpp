@@ -49,6 +49,13 @@ uint32_t shared(std::string_view a, std::string_view b, bool backwards) {
   return static_cast<uint32_t>(k);
 }
 
+// Bytes compared unsigned from the end, as the sorted orders compare them.
+bool endsBefore(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend(), [](char x, char y) {
+    return static_cast<uint8_t>(x) < static_cast<uint8_t>(y);
+  });
+}
+
 // The distinct texts in order of their bytes from the front (or, backwards,
 // from the end).
 std::vector<uint32_t> sortedOrder(const std::vector<std::string_view>& texts, bool backwards) {
@@ -563,12 +570,6 @@ bool NameParts::misreads(std::string_view f, uint32_t d) const {
   backed();
   const size_t last = f.rfind(kEllipsis);
   const std::string_view head = f.substr(0, first), tail = f.substr(last + kEllipsis.size());
-  const auto endsBefore = [](std::string_view a, std::string_view b) {
-    // Bytes compared unsigned, as the sorted order compares them.
-    return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend(), [](char x, char y) {
-      return static_cast<uint8_t>(x) < static_cast<uint8_t>(y);
-    });
-  };
   const auto front = frontRun(head);
   const auto backFrom = std::partition_point(x.backOrder.begin(), x.backOrder.end(),
                                              [&](uint32_t k) { return endsBefore(distinct_[k], tail); });
@@ -802,6 +803,34 @@ std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64
   return out;
 }
 
+FoldedTexts::FoldedTexts(std::span<const std::string_view> given, std::span<const std::string_view> ties) {
+  const auto n = static_cast<uint32_t>(given.size());
+  for (const std::string_view v : given) texts.push_back(textkeys::folded(v));
+  front.resize(n);
+  for (uint32_t k = 0; k < n; ++k) front[k] = k;
+  std::sort(front.begin(), front.end(), [&](uint32_t a, uint32_t b) {
+    if (texts[a] != texts[b]) return texts[a] < texts[b];
+    return ties.empty() ? a < b : ties[a] < ties[b];
+  });
+  back = sortedOrder(std::vector<std::string_view>(texts.begin(), texts.end()), true);
+}
+
+std::span<const uint32_t> FoldedTexts::candidates(std::string_view f) const {
+  const size_t first = f.find(kEllipsis);
+  const std::string_view head = f.substr(0, first),
+                         tail = first == std::string_view::npos ? std::string_view()
+                                                                : f.substr(f.rfind(kEllipsis) + kEllipsis.size());
+  const auto frontFrom = std::partition_point(front.begin(), front.end(),
+                                              [&](uint32_t k) { return std::string_view(texts[k]) < head; });
+  const auto frontTo =
+      std::partition_point(frontFrom, front.end(), [&](uint32_t k) { return texts[k].starts_with(head); });
+  const auto backFrom =
+      std::partition_point(back.begin(), back.end(), [&](uint32_t k) { return endsBefore(texts[k], tail); });
+  const auto backTo = std::partition_point(backFrom, back.end(), [&](uint32_t k) { return texts[k].ends_with(tail); });
+  if (frontTo - frontFrom <= backTo - backFrom) return {frontFrom, frontTo};
+  return {backFrom, backTo};
+}
+
 // A reader takes "AMD EPYC 9…)" for "Amd Epyc 9654 … slot 13)" as well:
 // forms are read with letter case ignored too. The texts folded (A-Z as
 // a-z), sorted from the front and from the end, find the texts a form could
@@ -810,42 +839,25 @@ std::vector<std::string> partedForms(const std::vector<PartedName>& names, int64
 // as another folded, where the byte rule took it as told. Texts equal once
 // folded read as one name.
 struct ShortForms::Folded {
-  std::vector<std::string_view> given;       // the texts as given, in the Strings held
-  std::vector<std::string> texts;            // by text given
-  std::vector<uint32_t> front, back;         // the texts by folded bytes from the front, from the end
-  std::vector<uint8_t> caseTold;             // by text given: told by its bytes further than folded
+  std::vector<std::string_view> given;  // the texts as given, in the Strings held
+  FoldedTexts folded;
+  std::vector<uint8_t> caseTold;  // by text given: told by its bytes further than folded
 
-  static std::string fold(std::string_view t) {
-    std::string out(t);
-    for (char& c : out) c = static_cast<char>(textkeys::fold(static_cast<uint8_t>(c)));
-    return out;
-  }
-  static bool endsBefore(std::string_view x, std::string_view y) {
-    return std::lexicographical_compare(x.rbegin(), x.rend(), y.rbegin(), y.rend());
-  }
-
-  explicit Folded(const std::vector<std::string_view>& views) : given(views) {
-    const auto n = static_cast<uint32_t>(views.size());
-    for (std::string_view v : views) texts.push_back(fold(v));
-    front.resize(n), back.resize(n);
-    for (uint32_t k = 0; k < n; ++k) front[k] = back[k] = k;
-    // Copies of one text stand together in the front order (ties by bytes),
-    // so that the flag one of them earns is given to all of them.
-    std::sort(front.begin(), front.end(), [&](uint32_t a, uint32_t b) {
-      return texts[a] != texts[b] ? texts[a] < texts[b] : views[a] < views[b];
-    });
-    std::sort(back.begin(), back.end(), [&](uint32_t a, uint32_t b) { return endsBefore(texts[a], texts[b]); });
-    caseTold.assign(n, 0);
+  // Copies of one text stand together in the front order (ties by bytes),
+  // so that the flag one of them earns is given to all of them.
+  explicit Folded(const std::vector<std::string_view>& views) : given(views), folded(views, views) {
+    const std::vector<std::string>& texts = folded.texts;
+    caseTold.assign(views.size(), 0);
     // Along each order, the bytes two neighbours share folded and as they
     // are; where the most shared with either neighbour folded is more than
     // the bytes share, the text parts later for a reader.
     const auto mark = [&](const std::vector<uint32_t>& order, bool fromEnd) {
-      const auto shared = [&](std::string_view a, std::string_view b, bool folded) {
+      const auto shared = [&](std::string_view a, std::string_view b, bool fold) {
         size_t k = 0;
         const size_t m = std::min(a.size(), b.size());
         const auto at = [&](std::string_view t, size_t i) {
           const auto c = static_cast<uint8_t>(fromEnd ? t[t.size() - 1 - i] : t[i]);
-          return folded ? textkeys::fold(c) : c;
+          return fold ? textkeys::fold(c) : c;
         };
         while (k < m && at(a, k) == at(b, k)) ++k;
         return k;
@@ -856,8 +868,9 @@ struct ShortForms::Folded {
         if (shared(views[a], views[b], true) > shared(views[a], views[b], false)) caseTold[a] = caseTold[b] = 1;
       }
     };
-    mark(front, false);
-    mark(back, true);
+    mark(folded.front, false);
+    mark(folded.back, true);
+    const std::vector<uint32_t>& front = folded.front;
     for (size_t r = 0; r < front.size();) {
       size_t end = r + 1;
       uint8_t told = caseTold[front[r]];
@@ -869,21 +882,10 @@ struct ShortForms::Folded {
   // Whether form f reads, case ignored, as a text other than text i (and
   // than those equal to it folded).
   bool readsAsOther(std::string_view f, uint32_t i) const {
-    const std::string g = fold(f);
-    const size_t first = g.find(kEllipsis);
-    const std::string_view head = std::string_view(g).substr(0, first),
-                           tail = first == std::string::npos ? std::string_view()
-                                                             : std::string_view(g).substr(g.rfind(kEllipsis) + kEllipsis.size());
-    const auto frontFrom = std::partition_point(front.begin(), front.end(), [&](uint32_t k) { return texts[k] < head; });
-    const auto frontTo =
-        std::partition_point(frontFrom, front.end(), [&](uint32_t k) { return texts[k].starts_with(head); });
-    const auto backFrom =
-        std::partition_point(back.begin(), back.end(), [&](uint32_t k) { return endsBefore(texts[k], tail); });
-    const auto backTo =
-        std::partition_point(backFrom, back.end(), [&](uint32_t k) { return texts[k].ends_with(tail); });
-    const bool byFront = frontTo - frontFrom <= backTo - backFrom;
-    for (auto k = byFront ? frontFrom : backFrom, end = byFront ? frontTo : backTo; k != end; ++k)
-      if (texts[*k] != texts[i] && readsAs(g, texts[*k])) return true;
+    const std::string g = textkeys::folded(f);
+    const std::vector<std::string>& texts = folded.texts;
+    for (const uint32_t k : folded.candidates(g))
+      if (texts[k] != texts[i] && readsAs(g, texts[k])) return true;
     return false;
   }
 };

@@ -115,6 +115,20 @@ std::string fitText(std::string_view text, int64_t room, const TextMeasure& meas
 // held to it (NameParts::forms).
 bool readsAs(std::string_view form, std::string_view name);
 
+// Texts as read with letter case ignored: folded (A-Z as a-z) and sorted by
+// their bytes from the front and from the end. The texts a form could read
+// as begin with its first piece and end with its last, a run of each order:
+// `candidates` gives the shorter run.
+struct FoldedTexts {
+  std::vector<std::string> texts;     // folded, in the order given
+  std::vector<uint32_t> front, back;  // the texts by their bytes from the front, from the end
+  // Texts equal once folded stand in the front order as `ties` order them
+  // (by their place when none are given).
+  explicit FoldedTexts(std::span<const std::string_view> given, std::span<const std::string_view> ties = {});
+  // f: a form already folded.
+  std::span<const uint32_t> candidates(std::string_view f) const;
+};
+
 // Where each of a list of texts parts from the others, and the short forms
 // that keep them told apart in a room. A text that fits its room stands
 // whole unless it begins another text (then it would read as that one

@@ -2,12 +2,10 @@
 // (HeatMapHeadings.h).
 //
 // Each part is read on its own first: for every distinct text of the part,
-// the distinct texts its form reads as. The texts a form can read as begin
-// with its first piece and end with its last, a run of the texts sorted by
-// their bytes from the front and a run of them sorted from the end; the
-// shorter run is read through. An item is then alike when some other item
-// has, in every part, a text its form reads as: its parts' readers are
-// few, so their combinations are looked up among the items.
+// the distinct texts its form reads as, among the candidates FoldedTexts
+// finds. An item is then alike when some other item has, in every part, a
+// text its form reads as: its parts' readers are few, so their
+// combinations are looked up among the items.
 #include "bench/HeatMapHeadings.h"
 
 #include <algorithm>
@@ -26,22 +24,12 @@ constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
 // forms of such an item read as many others in more than one part.
 constexpr uint64_t kMostCombinations = 1u << 16;
 
-std::string folded(std::string_view t) {
-  std::string out(t);
-  for (char& c : out) c = static_cast<char>(textkeys::fold(static_cast<uint8_t>(c)));
-  return out;
-}
-
 // Whether form f reads as text t where f stands before another part (not
 // `last`): there a form without an ellipsis is seen ending, and stands
 // for its whole text alone.
 bool readsIn(std::string_view f, std::string_view t, bool last) {
   if (!last && f.find(kEllipsis) == std::string_view::npos) return f == t;
   return readsAs(f, t);
-}
-
-bool endsBefore(std::string_view x, std::string_view y) {
-  return std::lexicographical_compare(x.rbegin(), x.rend(), y.rbegin(), y.rend());
 }
 
 // One part read on its own.
@@ -55,42 +43,26 @@ struct PartReading {
 PartReading readingOf(const ItemPart& part, bool last) {
   PartReading out;
   std::unordered_map<std::string_view, uint32_t> idOf;
-  std::vector<std::string> texts, forms;
+  std::vector<std::string_view> texts, forms;
   std::vector<uint32_t> distinct;  // by text of the part
   for (size_t k = 0; k < part.texts.size(); ++k) {
     const auto [it, added] = idOf.try_emplace(part.texts[k], static_cast<uint32_t>(texts.size()));
     if (added) {
-      texts.push_back(folded(part.texts[k]));
-      forms.push_back(folded(part.forms[k]));
+      texts.push_back(part.texts[k]);
+      forms.push_back(part.forms[k]);
     }
     distinct.push_back(it->second);
   }
   for (const uint32_t k : part.of) out.id.push_back(distinct[k]);
+  const FoldedTexts folded(texts);
   const auto D = static_cast<uint32_t>(texts.size());
-  std::vector<uint32_t> front(D), back(D);
-  for (uint32_t d = 0; d < D; ++d) front[d] = back[d] = d;
-  std::sort(front.begin(), front.end(), [&](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
-  std::sort(back.begin(), back.end(), [&](uint32_t a, uint32_t b) { return endsBefore(texts[a], texts[b]); });
   out.readers.resize(D);
   for (uint32_t d = 0; d < D; ++d) {
-    const std::string_view f = forms[d];
-    if (!readsIn(f, texts[d], last)) continue;
+    const std::string f = textkeys::folded(forms[d]);
+    if (!readsIn(f, folded.texts[d], last)) continue;
     out.readers[d].push_back(d);
-    const size_t first = f.find(kEllipsis);
-    const std::string_view head = f.substr(0, first);
-    const std::string_view tail =
-        first == std::string_view::npos ? std::string_view() : f.substr(f.rfind(kEllipsis) + kEllipsis.size());
-    const auto frontFrom = std::partition_point(front.begin(), front.end(),
-                                                [&](uint32_t k) { return std::string_view(texts[k]) < head; });
-    const auto frontTo = std::partition_point(frontFrom, front.end(),
-                                              [&](uint32_t k) { return texts[k].starts_with(head); });
-    const auto backFrom = std::partition_point(back.begin(), back.end(),
-                                               [&](uint32_t k) { return endsBefore(texts[k], tail); });
-    const auto backTo = std::partition_point(backFrom, back.end(),
-                                             [&](uint32_t k) { return texts[k].ends_with(tail); });
-    const bool byFront = frontTo - frontFrom <= backTo - backFrom;
-    for (auto k = byFront ? frontFrom : backFrom, end = byFront ? frontTo : backTo; k != end; ++k)
-      if (*k != d && readsIn(f, texts[*k], last)) out.readers[d].push_back(*k);
+    for (const uint32_t k : folded.candidates(f))
+      if (k != d && readsIn(f, folded.texts[k], last)) out.readers[d].push_back(k);
   }
   return out;
 }

@@ -8,10 +8,19 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace quorl::textkeys {
 
 inline uint8_t fold(uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c + 32) : c; }
+
+// A copy of t with 'A'-'Z' folded.
+inline std::string folded(std::string_view t) {
+  std::string out(t);
+  for (char& c : out) c = static_cast<char>(fold(static_cast<uint8_t>(c)));
+  return out;
+}
 
 inline uint32_t cLength(const char* s) { return static_cast<uint32_t>(std::strlen(s)); }
 
