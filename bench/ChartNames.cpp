@@ -24,7 +24,6 @@ namespace quorl::chart {
 
 namespace {
 
-constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
 constexpr uint32_t kFar = 0xFFFFFFFFu;
 
 bool continuation(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }

@@ -100,6 +100,9 @@ struct TextMeasure {
   bool operator==(const TextMeasure&) const = default;
 };
 
+// The mark of a cut in a drawn name: "…" (U+2026).
+inline constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
+
 // The text whole when it is at most `room` pixels wide, else its longest
 // beginning that fits with the ellipsis after it, cut only between
 // characters; "" when not even the ellipsis fits.

@@ -19,7 +19,6 @@ namespace quorl::chart {
 
 namespace {
 
-constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
 // More combinations of readers than this are taken for alike unread: the
 // forms of such an item read as many others in more than one part.
 constexpr uint64_t kMostCombinations = 1u << 16;
