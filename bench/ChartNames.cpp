@@ -552,13 +552,6 @@ NameParts::~NameParts() = default;
 bool NameParts::misreads(std::string_view f, uint32_t d) const {
   const Index& x = *index_;
   const size_t first = f.find(kEllipsis);
-  const auto frontRun = [&](std::string_view head) {
-    const auto from = std::partition_point(x.frontOrder.begin(), x.frontOrder.end(),
-                                           [&](uint32_t k) { return distinct_[k] < head; });
-    const auto to = std::partition_point(from, x.frontOrder.end(),
-                                         [&](uint32_t k) { return distinct_[k].starts_with(head); });
-    return std::pair{static_cast<uint32_t>(from - x.frontOrder.begin()), static_cast<uint32_t>(to - x.frontOrder.begin())};
-  };
   const auto inRun = [](uint32_t rank, std::pair<uint32_t, uint32_t> run) { return rank >= run.first && rank < run.second; };
   if (first == std::string_view::npos) {
     // Without an ellipsis f reads as every text it begins.
@@ -613,14 +606,19 @@ bool NameParts::misreads(std::string_view f, uint32_t d) const {
   return std::any_of(backFrom, backTo, reads);
 }
 
+std::pair<uint32_t, uint32_t> NameParts::frontRun(std::string_view head) const {
+  const std::vector<uint32_t>& order = index_->frontOrder;
+  const auto from =
+      std::partition_point(order.begin(), order.end(), [&](uint32_t k) { return distinct_[k] < head; });
+  const auto to = std::partition_point(from, order.end(), [&](uint32_t k) { return distinct_[k].starts_with(head); });
+  return {static_cast<uint32_t>(from - order.begin()), static_cast<uint32_t>(to - order.begin())};
+}
+
 std::vector<uint32_t> NameParts::beginningWith(std::string_view head) const {
-  const Index& x = *index_;
-  const auto from = std::partition_point(x.frontOrder.begin(), x.frontOrder.end(),
-                                         [&](uint32_t k) { return distinct_[k] < head; });
-  const auto to = std::partition_point(from, x.frontOrder.end(),
-                                       [&](uint32_t k) { return distinct_[k].starts_with(head); });
+  const std::vector<uint32_t>& order = index_->frontOrder;
+  const auto [from, to] = frontRun(head);
   std::vector<uint32_t> out;
-  for (auto it = from; it != to; ++it) out.push_back(firstOf_[*it]);
+  for (uint32_t k = from; k < to; ++k) out.push_back(firstOf_[order[k]]);
   return out;
 }
 

@@ -192,6 +192,8 @@ class NameParts {
   struct Index;
   const Index& backed() const;  // the index with its order from the end made
   bool misreads(std::string_view f, uint32_t d) const;
+  // The places in the order from the front of the texts that begin with head.
+  std::pair<uint32_t, uint32_t> frontRun(std::string_view head) const;
   Form formOfDistinct(uint32_t d, int64_t room, const TextMeasure& measure, int64_t width = -1,
                       const Judge* judge = nullptr) const;
 
