@@ -450,28 +450,24 @@ TEST_F(Measured, FormsReadAsNoOtherAmongManyAndRepeatedWords) {
   const TextMeasure m{12, 7};
   static const char* const words[] = {"radix", "norm", "power", "tiled", "scalar", "double", "simd", "avx"};
   std::mt19937 rng(49);
-  std::vector<std::string> many;
+  std::set<std::string> many;  // sorted, distinct
   for (int i = 0; i < 700; ++i)
-    many.push_back(std::string("spectral_norm_iteration_") + words[rng() % 8] + "_" + words[rng() % 8] +
+    many.insert(std::string("spectral_norm_iteration_") + words[rng() % 8] + "_" + words[rng() % 8] +
                    std::to_string(i % 50) + "_with_double_precision");
-  std::sort(many.begin(), many.end());
-  many.erase(std::unique(many.begin(), many.end()), many.end());
   const std::vector<std::string_view> manyViews(many.begin(), many.end());
   for (const int64_t room : {m.widthOf(std::string(26, 'x')), m.widthOf(std::string(40, 'x'))})
     expectRules(manyViews, chart::shortForms(manyViews, room, m), room, m, "many in " + std::to_string(room));
   // Round 0: two words in turn, parting only where a word repeats.
-  const std::vector<std::string> named = {"norm simd norm simd avx", "norm simd norm avx simd", "norm simd avx norm simd",
+  const std::set<std::string> named = {"norm simd norm simd avx", "norm simd norm avx simd", "norm simd avx norm simd",
                                           "simd norm simd norm avx"};
   for (int round = 0; round < test::rounds(300); ++round) {
-    std::vector<std::string> names = round == 0 ? named : std::vector<std::string>();
+    std::set<std::string> names = round == 0 ? named : std::set<std::string>();
     const std::string a = words[rng() % 8], b = words[rng() % 8];
     for (int k = 0; round > 0 && k < 2 + int(rng() % 5); ++k) {
       std::string name;
       for (int w = 0; w < 3 + int(rng() % 3); ++w) name += (w ? " " : "") + (rng() % 3 ? (w % 2 ? a : b) : std::string(words[rng() % 8]));
-      names.push_back(name);
+      names.insert(name);
     }
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
     const std::vector<std::string_view> texts(names.begin(), names.end());
     for (const int chars : {8, 9}) {
       const int64_t room = m.widthOf(std::string(size_t(chars), 'x'));

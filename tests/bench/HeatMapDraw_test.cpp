@@ -385,8 +385,10 @@ TEST_F(HeatMapNames, EveryHeadingAndNameDrawnTellsItsItemApart) {
   }
   // One map drawn under each measure in turn: nothing kept from one draw
   // may stand for another's.
-  Ref<UXViewDriver> platform = uxMakePlatformDriver(), headless = gDriver,
-                    proportional = make<namestest::ProportionalDriver>();
+  const Ref<UXViewDriver> headless = gDriver;
+  const std::pair<Ref<UXViewDriver>, std::string> measures[] = {
+      {headless, ""}, {make<namestest::ProportionalDriver>(), " measured proportionally"},
+      {uxMakePlatformDriver(), " measured by the platform"}};
   int broken = 0;
   for (const Row& row : rows) {
     auto view = chart(namestest::corpusOf(row.shape));
@@ -394,10 +396,8 @@ TEST_F(HeatMapNames, EveryHeadingAndNameDrawnTellsItsItemApart) {
     view->rebuild();
     HeatMap& map = *view->heatMap;
     ASSERT_GT(map.colSeries->count(), 0u) << row.what;
-    for (const Ref<UXViewDriver>& driver : {headless, proportional, platform}) {
+    for (const auto& [driver, measure] : measures) {
       gDriver = driver;
-      const std::string measure = driver == headless ? "" : driver == platform ? " measured by the platform"
-                                                                                : " measured proportionally";
       for (int64_t room : row.rooms) broken += expectNamesToldApart(map, room, row.what + " at " + std::to_string(room) + measure);
       gDriver = headless;
       if (broken > 20) FAIL() << "more than 20 items broke the rule";
