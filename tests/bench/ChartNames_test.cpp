@@ -102,8 +102,8 @@ void expectRules(const std::vector<std::string_view>& texts, const std::vector<s
     EXPECT_LE(m.widthOf(forms[i]), room) << row << ": " << forms[i];
     EXPECT_TRUE(String::withBytes(forms[i].data(), uint32_t(forms[i].size()))->isValidUtf8())
         << row << ": " << forms[i];
-    // A text that fits stands whole, unless it begins another (and so reads
-    // as that one too) and a form that tells it apart fits.
+    // A text that fits stands whole, unless it begins another: then a cut
+    // form must read as no other.
     const bool beginsAnother = std::any_of(texts.begin(), texts.end(), [&](std::string_view t) {
       return t != texts[i] && t.starts_with(texts[i]);
     });
@@ -420,12 +420,8 @@ TEST_F(Measured, FormsAreKeptPerRoomWhileTheStringsStay) {
   EXPECT_GT(measured(), 0);
 }
 
-}  // namespace
-
-namespace {
-
-// Whether some form of ASCII text i within the room reads as it alone: its
-// beginning, a window and its end, any of them empty, with ellipses between.
+// Whether some form of ASCII text i (beginning, a window, end, with
+// ellipses between) fits the room and reads as it alone.
 bool someFormTells(const std::vector<std::string_view>& texts, size_t i, int64_t room, const TextMeasure& m) {
   const std::string t(texts[i]);
   const size_t n = t.size();
@@ -447,37 +443,31 @@ bool someFormTells(const std::vector<std::string_view>& texts, size_t i, int64_t
   return false;
 }
 
-// Names that share both a long beginning and a long ending, more of them
-// than any one reading looks through, parting in a middle word; and names
-// whose words repeat, at rooms of eight and nine characters. Every form
-// reads as its own name alone wherever the room holds one that does.
+// Many names sharing long beginnings and endings, parting in a middle
+// word; and names of repeated words in rooms of 8 and 9 characters: every
+// form reads as its own name alone wherever some form could.
 TEST_F(Measured, FormsReadAsNoOtherAmongManyAndRepeatedWords) {
   const TextMeasure m{12, 7};
   static const char* const words[] = {"radix", "norm", "power", "tiled", "scalar", "double", "simd", "avx"};
   std::mt19937 rng(49);
-  std::vector<std::string> many;
+  std::set<std::string> many;  // sorted, distinct
   for (int i = 0; i < 700; ++i)
-    many.push_back(std::string("spectral_norm_iteration_") + words[rng() % 8] + "_" + words[rng() % 8] +
+    many.insert(std::string("spectral_norm_iteration_") + words[rng() % 8] + "_" + words[rng() % 8] +
                    std::to_string(i % 50) + "_with_double_precision");
-  std::sort(many.begin(), many.end());
-  many.erase(std::unique(many.begin(), many.end()), many.end());
   const std::vector<std::string_view> manyViews(many.begin(), many.end());
   for (const int64_t room : {m.widthOf(std::string(26, 'x')), m.widthOf(std::string(40, 'x'))})
     expectRules(manyViews, chart::shortForms(manyViews, room, m), room, m, "many in " + std::to_string(room));
-  // Round 0: names of two words in turn that part only where a word
-  // repeats, as first found.
-  const std::vector<std::string> named = {"norm simd norm simd avx", "norm simd norm avx simd", "norm simd avx norm simd",
+  // Round 0: two words in turn, parting only where a word repeats.
+  const std::set<std::string> named = {"norm simd norm simd avx", "norm simd norm avx simd", "norm simd avx norm simd",
                                           "simd norm simd norm avx"};
   for (int round = 0; round < test::rounds(300); ++round) {
-    std::vector<std::string> names = round == 0 ? named : std::vector<std::string>();
+    std::set<std::string> names = round == 0 ? named : std::set<std::string>();
     const std::string a = words[rng() % 8], b = words[rng() % 8];
     for (int k = 0; round > 0 && k < 2 + int(rng() % 5); ++k) {
       std::string name;
       for (int w = 0; w < 3 + int(rng() % 3); ++w) name += (w ? " " : "") + (rng() % 3 ? (w % 2 ? a : b) : std::string(words[rng() % 8]));
-      names.push_back(name);
+      names.insert(name);
     }
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
     const std::vector<std::string_view> texts(names.begin(), names.end());
     for (const int chars : {8, 9}) {
       const int64_t room = m.widthOf(std::string(size_t(chars), 'x'));
@@ -499,8 +489,8 @@ const std::vector<std::string> kBarJoints = {"", "  ", " ", "  "};
 
 std::vector<std::string_view> partsOf(const std::vector<std::string>& p) { return {p.begin(), p.end()}; }
 
-// Labels of parts keep the series and level, cut each part among its own
-// kind, leave out what tells nothing, and say when they cannot fit.
+// Labels of parts keep series and level, cut each part among its kind,
+// drop what tells nothing, and say when they cannot fit.
 TEST_F(Measured, LabelsOfPartsKeepWhatTellsThemApart) {
   useDriver(false);
   const TextMeasure m{11, 6};
@@ -516,8 +506,8 @@ TEST_F(Measured, LabelsOfPartsKeepWhatTellsThemApart) {
   for (const auto& p : items) all.push_back(set.add(partsOf(p)));
   EXPECT_EQ(set.add(partsOf(items[1])), all[1]);  // the same whole: the same item
   EXPECT_EQ(set.whole(all[4]), "quorl  x86-64 O3  Ampere Altra Max (rack 7, slot 12)");
-  // Wide: whole. Narrower: the machine goes first, then the architecture
-  // that every row shares, then the series is cut by what tells it.
+  // Wide: whole. Narrower: the machine is cut first, then the shared
+  // architecture dropped, then the series cut by what tells it.
   EXPECT_EQ(set.forms(all, 6 * 75, m), chart::LabelSet::Told::apart);
   EXPECT_EQ(*set.form(all[0]), set.whole(all[0]));
   EXPECT_EQ(set.forms(all, 6 * 52, m), chart::LabelSet::Told::apart);
@@ -548,9 +538,8 @@ TEST_F(Measured, LabelsOfPartsKeepWhatTellsThemApart) {
   EXPECT_EQ(alike.tellingRoom(m), -1);
 }
 
-// Generated labels of parts at rooms from narrow to wide: every form fits,
-// and where the answer is `apart` each reads as its own item alone; at the
-// telling room it is always `apart`.
+// Generated labels of parts, narrow to wide: `apart` from the telling room
+// on, and then every form fits and reads as its own item alone.
 TEST_F(Measured, LabelsOfPartsReadAsTheirOwnItemAlone) {
   using namestest::NameKind;
   Ref<UXViewDriver> platform = uxMakePlatformDriver();

@@ -1,13 +1,7 @@
-// Every name the bar charts and the summary panels draw tells its item
-// apart, judged on what is drawn: within one bar group, among the bar
-// groups' titles, and among the summary's titles and its benchmark names,
-// two different items never draw the same text, and each drawn text reads
-// as its own item alone.
-//
-// Corpora of names that come close to one another (NamesCorpus.h) and the
-// 686-run corpus of long shared beginnings and endings are drawn at widths
-// from narrow to wide, headless and with the platform driver's text
-// measure (the Win32 driver's in the Windows build).
+// Every name the bar charts and summary panels draw tells its item apart,
+// judged on what is drawn (within a bar group, among group titles, among
+// summary titles and benchmark names), for the corpora of NamesCorpus.h at
+// widths from narrow to wide, headless and with the platform's text measure.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,16 +30,14 @@ using SM = chart::SummaryMetrics;
 
 std::string textOf(const Ref<String>& s) { return s ? std::string(chart::drawnText(*s)) : std::string(); }
 
-// A row's whole label: its head (the series label, with its level where
-// the rows of its group with the same label differ in level) and its
-// machine where they differ in machine.
+// A row's whole label: series with architecture, then the level and the
+// machine where rows of its group with that label differ in them.
 struct RowLabel {
-  std::string label, series, level, machine;  // label: the series with its architecture
+  std::string label, series, level, machine;
   std::string head() const { return level.empty() ? label : label + " " + level; }
   std::string whole() const { return machine.empty() ? head() : head() + "  " + machine; }
-  // Whether a drawn text keeps the parts of the head that tell rows apart
-  // whole before its machine: the series where the group has more than
-  // one, and the level.
+  // Whether `drawn` keeps, before its machine, the series (where the group
+  // has several) and the level whole.
   bool headKept(const std::string& drawn, bool seriesTells) const {
     const size_t joint = drawn.rfind("  ");
     if (joint == std::string::npos) return false;
@@ -54,9 +46,7 @@ struct RowLabel {
   }
 };
 
-// What a bar chart drew for its rows: by group, each row's label and the
-// whole label of its item, and the rows' parts; the groups that said their
-// rows read alike; where the plot starts.
+// What a bar chart drew, by group; the groups noted as reading alike.
 struct DrawnBars {
   std::vector<std::vector<DrawnItem>> groups;
   std::vector<std::vector<RowLabel>> parts;  // as groups
@@ -83,12 +73,9 @@ std::vector<RowLabel> wholeLabels(const ChartView& view, int32_t begin, int32_t 
   return out;
 }
 
-// A label keeps its head (series, architecture, level) before its machine:
-// where the head is cut, the machine is drawn at about its narrowest form
-// telling it from the group's other machines (half as wide again at most:
-// room the head's cut form could not use goes to the machine), or no
-// wider than the head.
-int expectHeadKeptFirst(const std::vector<DrawnItem>& drawn, const std::vector<RowLabel>& parts,
+// Where a label's head is cut, its machine is drawn at most about half as
+// wide again as its narrowest telling form, or no wider than the head.
+void expectHeadKeptFirst(const std::vector<DrawnItem>& drawn, const std::vector<RowLabel>& parts,
                         const std::string& where) {
   std::vector<std::string> machines;
   std::set<std::string> series;
@@ -101,7 +88,6 @@ int expectHeadKeptFirst(const std::vector<DrawnItem>& drawn, const std::vector<R
   const std::vector<std::string_view> views(machines.begin(), machines.end());
   const chart::NameParts names(views, true);
   const chart::TextMeasure m{BM::kRowTextSize, BM::kTextCharW};
-  int broken = 0;
   for (size_t i = 0; i < drawn.size(); ++i) {
     const RowLabel& p = parts[i];
     const std::string& d = drawn[i].drawn;
@@ -115,14 +101,11 @@ int expectHeadKeptFirst(const std::vector<DrawnItem>& drawn, const std::vector<R
     const bool kept = w <= least + std::max(m.widthOf("WWW"), least / 2) || w <= m.widthOf(d.substr(0, joint));
     EXPECT_TRUE(kept) << where << ": \"" << d << "\" cuts the head of \"" << drawn[i].whole
                       << "\" while its machine could be \"" << narrowest << "\"";
-    broken += !kept;
   }
-  return broken;
 }
 
-// Draws the whole chart in slices a 16-bit frame holds, as its scroll
-// view would, giving each drawn line with its slice's origin; the view is
-// left showing all of itself again.
+// Draws the chart in slices a 16-bit frame holds, as its scroll view does,
+// giving each drawn line with its slice's origin.
 template <typename EachLine>
 void drawInSlices(ChartView& view, int W, int64_t height, EachLine each) {
   constexpr int64_t kSlice = 30000;
@@ -139,8 +122,7 @@ void drawInSlices(ChartView& view, int W, int64_t height, EachLine each) {
   view.shownW = view.shownH = -1;
 }
 
-// Draws the whole chart in slices as its scroll view would, and reads the
-// row labels back by where they stand.
+// Reads the row labels back by where they stand.
 DrawnBars drawnBars(ChartView& view, int W) {
   DrawnBars out;
   const int64_t height = view.height();
@@ -182,26 +164,24 @@ DrawnBars drawnBars(ChartView& view, int W) {
   return out;
 }
 
-// The rule on one bar chart: each group's labels tell its rows apart, or
-// the group says they read alike, and then only with the label column at
-// the widest it grows to.
-int expectBarsToldApart(ChartView& view, int W, const std::string& where) {
-  const DrawnBars drawn = drawnBars(view, W);
-  int broken = namestest::expectToldApart(drawn.titles, where + ", titles");
+// Each group's labels tell its rows apart, or the group says they read
+// alike, and then only with the label column at its widest.
+DrawnBars expectBarsToldApart(ChartView& view, int W, const std::string& where) {
+  DrawnBars drawn = drawnBars(view, W);
+  namestest::expectToldApart(drawn.titles, where + ", titles");
   for (size_t g = 0; g < drawn.groups.size(); ++g) {
-    if (drawn.noted.count(g)) {
-      EXPECT_EQ(drawn.plotLeft, BM::plotLeft(std::max(BM::kLabelRoom, BM::mostLabelRoom(W)))) << where << ", group " << g;
-      continue;
+    const std::string at = where + ", group " + std::to_string(g);
+    if (drawn.noted.count(g))
+      EXPECT_EQ(drawn.plotLeft, BM::plotLeft(std::max(BM::kLabelRoom, BM::mostLabelRoom(W)))) << at;
+    else {
+      namestest::expectToldApart(drawn.groups[g], at);
+      expectHeadKeptFirst(drawn.groups[g], drawn.parts[g], at);
     }
-    broken += namestest::expectToldApart(drawn.groups[g], where + ", group " + std::to_string(g));
-    broken += expectHeadKeptFirst(drawn.groups[g], drawn.parts[g], where + ", group " + std::to_string(g));
   }
-  return broken;
+  return drawn;
 }
 
-// What the summary drew: each panel's title and the benchmark names of the
-// first panel, with the items they stand for, and whether it said some
-// read alike.
+// What the summary drew: panel titles and the first panel's benchmark names.
 struct DrawnSummary {
   std::vector<DrawnItem> titles, names;
   bool noted = false;
@@ -233,35 +213,28 @@ DrawnSummary drawnSummary(ChartView& view, int W) {
   return out;
 }
 
-// The rule on the summary: its titles tell its panels apart and its names
-// the benchmarks, or it says they read alike.
-void expectSummaryToldApart(ChartView& view, int W, const std::string& where) {
-  const DrawnSummary drawn = drawnSummary(view, W);
-  if (drawn.noted) return;
-  namestest::expectToldApart(drawn.titles, where + ", titles");
-  namestest::expectToldApart(drawn.names, where + ", names");
+// The summary's titles tell its panels apart and its names the benchmarks,
+// or it says they read alike.
+DrawnSummary expectSummaryToldApart(ChartView& view, int W, const std::string& where) {
+  DrawnSummary drawn = drawnSummary(view, W);
+  if (!drawn.noted) {
+    namestest::expectToldApart(drawn.titles, where + ", titles");
+    namestest::expectToldApart(drawn.names, where + ", names");
+  }
+  return drawn;
 }
 
 class DrawnNames : public ChartFixture {
  protected:
-  void SetUp() override {
-    ChartFixture::SetUp();
-    headless_ = gDriver;
-  }
-  void TearDown() override {
-    gDriver = headless_;
-    ChartFixture::TearDown();
-  }
-  // The drivers whose measure the views are drawn with: the headless one
-  // and the platform's.
+  void SetUp() override { ChartFixture::SetUp(); headless_ = gDriver; }
+  void TearDown() override { gDriver = headless_; ChartFixture::TearDown(); }
   std::vector<Ref<UXViewDriver>> drivers() { return {headless_, uxMakePlatformDriver()}; }
 
   Ref<UXViewDriver> headless_;
 };
 
-// The 686-run corpus: at a window's width and wider, every group's labels
-// read apart with no note, keep each series and level and cut what they
-// must by what tells it from the others, never the label by its end.
+// The 686-run corpus: at a window's width and wider, labels read apart with
+// no note and keep the series' beginning and the level.
 TEST_F(DrawnNames, NamedCorpusBarLabelsReadApart) {
   for (const Ref<UXViewDriver>& driver : drivers()) {
     gDriver = driver;
@@ -271,44 +244,34 @@ TEST_F(DrawnNames, NamedCorpusBarLabelsReadApart) {
     for (const int W : {480, 800, 1280, 1920}) {
       const std::string where = std::string(driver == headless_ ? "" : "platform ") + "width " + std::to_string(W);
       resize(view, W, 600);
-      const DrawnBars drawn = drawnBars(*view, W);
+      const DrawnBars drawn = expectBarsToldApart(*view, W, where);
       EXPECT_TRUE(drawn.noted.empty()) << where;
       size_t labels = 0;
-      for (size_t g = 0; g < drawn.groups.size(); ++g) {
-        namestest::expectToldApart(drawn.groups[g], where + ", group " + std::to_string(g));
-        expectHeadKeptFirst(drawn.groups[g], drawn.parts[g], where + ", group " + std::to_string(g));
-        for (const DrawnItem& item : drawn.groups[g]) {
+      for (const std::vector<DrawnItem>& group : drawn.groups)
+        for (const DrawnItem& item : group) {
           ++labels;
-          // The series stays: its beginning at least, never the machine alone.
           const std::string series = item.whole.substr(0, item.whole.find("  "));
           EXPECT_TRUE(item.drawn.starts_with(series.substr(0, std::min<size_t>(series.size(), 5)))) << item.drawn;
-          EXPECT_TRUE(item.drawn.find(" O2") != std::string::npos || item.drawn.find(" O3") != std::string::npos ||
-                      item.drawn.find("\xE2\x80\xA6O2") != std::string::npos ||
-                      item.drawn.find("\xE2\x80\xA6O3") != std::string::npos)
-              << where << ": " << item.drawn;
+          bool level = false;
+          for (const char* l : {" O2", " O3", "\xE2\x80\xA6O2", "\xE2\x80\xA6O3"}) level |= item.drawn.find(l) != std::string::npos;
+          EXPECT_TRUE(level) << where << ": " << item.drawn;
         }
-      }
       EXPECT_EQ(labels, 686u) << where;
       EXPECT_EQ(drawn.titles.size(), 7u) << where;
-      namestest::expectToldApart(drawn.titles, where + ", titles");
-      const DrawnSummary summary = drawnSummary(*view, W);
+      const DrawnSummary summary = expectSummaryToldApart(*view, W, where);
       EXPECT_FALSE(summary.noted) << where;
       EXPECT_EQ(summary.titles.size(), 7u) << where;
-      namestest::expectToldApart(summary.titles, where + ", titles");
-      namestest::expectToldApart(summary.names, where + ", names");
     }
   }
 }
 
-// Generated corpora of 1 to 300 machines whose names share long beginnings
-// or endings, differ in one middle word, one digit or letter case, run
-// CamelCase or are Chinese, Hebrew or Arabic, at widths from narrow to wide.
+// Generated corpora of 1 to 300 machines (namestest::generatedCorpus).
 TEST_F(DrawnNames, GeneratedCorporaBarLabelsReadApart) {
   const std::vector<Ref<UXViewDriver>> measures = drivers();
   std::mt19937 rng(61);
   const int rounds = test::rounds(24);
-  // One view rebuilt over every corpus in turn draws as a view made for it:
-  // nothing of an earlier corpus stays in its labels or their room.
+  // One view rebuilt over every corpus draws as one made for it: nothing
+  // of an earlier corpus stays in its labels or their room.
   Ref<ChartView> reused;
   const auto drawing = [](ChartView& v) {
     RecordingGraphics g;

@@ -189,10 +189,9 @@ struct DrawnItem {
 // text, and each drawn text reads as its own item alone. Gives the number
 // of items that broke it, each reported under `where`.
 inline int expectToldApart(const std::vector<DrawnItem>& items, const std::string& where) {
-  // A text reads only as wholes that begin with its first piece (all of it
-  // without an ellipsis) and end with its last: the shorter of two runs of
-  // the wholes, sorted from the front and from the end, is read through,
-  // and a view of ten thousand items is read in a moment.
+  // A text reads only as wholes that begin with its first piece and end
+  // with its last: only the shorter of those two sorted runs is read
+  // through, so ten thousand items take a moment.
   const auto endsBefore = [](std::string_view x, std::string_view y) {
     return std::lexicographical_compare(x.rbegin(), x.rend(), y.rbegin(), y.rend());
   };
@@ -264,10 +263,9 @@ inline CorpusShape ordinaryCorpus(std::mt19937& rng, size_t languages, size_t ma
   return shape;
 }
 
-// A headless driver whose text measure is proportional, as a font's is:
-// each character its own width (narrow i, l and punctuation, wide capitals,
-// wider still other scripts), most of them wider than the headless one's 7
-// pixels a byte, so that views are drawn natively under another measure.
+// A headless driver with a proportional measure, as a font's (narrow
+// punctuation, wide capitals, wider other scripts), unlike the headless
+// one's 7 pixels a byte.
 class ProportionalDriver final : public UXHeadlessDriver {
  public:
   uint32_t textWidth(const char* text, int32_t size) override {
