@@ -348,14 +348,9 @@ TEST_F(ControllerModel, NumbersWrittenBackDifferentlyAreOtherResultSets) {
   std::ifstream in(samplePath("contribution.json"), std::ios::binary);
   const std::string sample((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const struct { const char *first, *second; bool same; } rows[] = {
-      {"18446744073709551615", "-1", false},
-      {"9223372036854775808", "-9223372036854775808", false},
-      {"0.0", "-0.0", false},
-      {"1", "1.0", false},
-      {"1", "true", false},
-      {"1.0", "1.00", true},
-      {"18446744073709551616", "1.8446744073709552e19", true},
-      {"18446744073709551615", "18446744073709551615", true},
+      {"18446744073709551615", "-1", false}, {"9223372036854775808", "-9223372036854775808", false},
+      {"0.0", "-0.0", false}, {"1", "1.0", false}, {"1", "true", false}, {"1.0", "1.00", true},
+      {"18446744073709551616", "1.8446744073709552e19", true}, {"18446744073709551615", "18446744073709551615", true},
   };
   for (const auto& row : rows) {
     Ref<Controller> opener = make<Controller>();
