@@ -393,10 +393,9 @@ TEST_F(ControllerModel, ResultSetsAlikeButForTheirDocumentsAreEachHeldOnce) {
     opener->loadFile(S(path.c_str()));
     opener->loadFile(S(path.c_str()));
     const int twice = int(copies.size()) - kinds;
-    EXPECT_EQ(take(), (twice ? "Opened " + std::to_string(kinds) + " new runs (" + std::to_string(twice) +
-                                   " already loaded): alike.json\n"
-                             : "Opened " + std::to_string(kinds) + " runs: alike.json\n") +
-                          "Opened 0 new runs (" + std::to_string(copies.size()) + " already loaded): alike.json\n")
+    EXPECT_EQ(take(), "Opened " + std::to_string(kinds) +
+                          (twice ? " new runs (" + std::to_string(twice) + " already loaded)" : std::string(" runs")) +
+                          ": alike.json\nOpened 0 new runs (" + std::to_string(copies.size()) + " already loaded): alike.json\n")
         << text;
     EXPECT_EQ(opener->dataSet->contributions().count(), uint32_t(kinds)) << text;
   }
