@@ -348,14 +348,9 @@ TEST_F(ControllerModel, NumbersWrittenBackDifferentlyAreOtherResultSets) {
   std::ifstream in(samplePath("contribution.json"), std::ios::binary);
   const std::string sample((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const struct { const char *first, *second; bool same; } rows[] = {
-      {"18446744073709551615", "-1", false},
-      {"9223372036854775808", "-9223372036854775808", false},
-      {"0.0", "-0.0", false},
-      {"1", "1.0", false},
-      {"1", "true", false},
-      {"1.0", "1.00", true},
-      {"18446744073709551616", "1.8446744073709552e19", true},
-      {"18446744073709551615", "18446744073709551615", true},
+      {"18446744073709551615", "-1", false}, {"9223372036854775808", "-9223372036854775808", false},
+      {"0.0", "-0.0", false}, {"1", "1.0", false}, {"1", "true", false}, {"1.0", "1.00", true},
+      {"18446744073709551616", "1.8446744073709552e19", true}, {"18446744073709551615", "18446744073709551615", true},
   };
   for (const auto& row : rows) {
     Ref<Controller> opener = make<Controller>();
@@ -398,10 +393,9 @@ TEST_F(ControllerModel, ResultSetsAlikeButForTheirDocumentsAreEachHeldOnce) {
     opener->loadFile(S(path.c_str()));
     opener->loadFile(S(path.c_str()));
     const int twice = int(copies.size()) - kinds;
-    EXPECT_EQ(take(), (twice ? "Opened " + std::to_string(kinds) + " new runs (" + std::to_string(twice) +
-                                   " already loaded): alike.json\n"
-                             : "Opened " + std::to_string(kinds) + " runs: alike.json\n") +
-                          "Opened 0 new runs (" + std::to_string(copies.size()) + " already loaded): alike.json\n")
+    EXPECT_EQ(take(), "Opened " + std::to_string(kinds) +
+                          (twice ? " new runs (" + std::to_string(twice) + " already loaded)" : std::string(" runs")) +
+                          ": alike.json\nOpened 0 new runs (" + std::to_string(copies.size()) + " already loaded): alike.json\n")
         << text;
     EXPECT_EQ(opener->dataSet->contributions().count(), uint32_t(kinds)) << text;
   }

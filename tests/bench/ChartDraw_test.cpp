@@ -452,8 +452,7 @@ TEST_F(ChartDraw, RowsOfABenchmarkThatReadAlikeAreToldApart) {
     }
     if (t->text.starts_with("nnn")) titleRight = right;
   }
-  EXPECT_GT(noteLeft, 0) << g.text();
-  EXPECT_GT(titleRight, 0) << g.text();
+  EXPECT_TRUE(noteLeft > 0 && titleRight > 0) << g.text();
   EXPECT_LT(titleRight, noteLeft);
 }
 

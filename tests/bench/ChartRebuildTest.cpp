@@ -153,11 +153,8 @@ TEST_F(ChartRebuildAgain, OrderFollowsTheInsertionRuleForAnyValues) {
         contribution->runs->add(run);
         std::string key = bench[0] == 'A' ? "a" : bench;
         if (!byGroup.count(key) && !untimed.count(key)) groupOrder.push_back(key);
-        if (none) {
-          untimed[key].push_back(made.stddev);
-        } else {
-          byGroup[key].push_back({*run->value(false), made.stddev});
-        }
+        if (none) untimed[key].push_back(made.stddev);
+        else byGroup[key].push_back({*run->value(false), made.stddev});
       }
       data->replace(data->contributions().adding(contribution));
     }
