@@ -121,7 +121,7 @@ TEST(Url, GeneratedAuthoritiesReadAsMade) {
     auto url = Url::withCString(text.c_str());
     ASSERT_EQ(str(url->authorityFault()), a.fault ? a.fault : "(null)");
     ASSERT_EQ(url->port(), a.fault ? Url::kInvalidPort : a.port);
-    if (!a.fault) ASSERT_EQ(str(url->host()), a.host);
+    if (!a.fault) { ASSERT_EQ(str(url->host()), a.host); }
     if (a.fault) faults[a.fault[8] == 'p' ? 1 : 0]++;
   }
   EXPECT_GT(faults[0], 0);
