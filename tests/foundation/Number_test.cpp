@@ -246,19 +246,18 @@ TEST(Number, WrittenAlikeExactlyWhenWrittenTheSame) {
   for (int i = 0; i < rounds; ++i) {
     Ref<Number> a = draw(), b = draw();
     const std::string ta(JSON::stringify(a)->view()), tb(JSON::stringify(b)->view());
-    ASSERT_EQ(a->written() == b->written(), ta == tb) << ta << " vs " << tb;
-    if (a->equals(b)) {
-      ASSERT_EQ(a->hash(), b->hash()) << ta << " vs " << tb;
-    }
-    ASSERT_EQ(a->equals(b), b->equals(a)) << ta << " vs " << tb;
-    ASSERT_EQ(a->compare(b), -b->compare(a)) << ta << " vs " << tb;
+    SCOPED_TRACE(ta + " vs " + tb);
+    ASSERT_EQ(a->written() == b->written(), ta == tb);
+    if (a->equals(b)) { ASSERT_EQ(a->hash(), b->hash()); }
+    ASSERT_EQ(a->equals(b), b->equals(a));
+    ASSERT_EQ(a->compare(b), -b->compare(a));
     if (a->isInteger() && b->isInteger()) {
       const __int128 x = exact(*a), y = exact(*b);
-      ASSERT_EQ(a->equals(b), x == y) << ta << " vs " << tb;
-      ASSERT_EQ(a->compare(b), x < y ? -1 : x > y ? 1 : 0) << ta << " vs " << tb;
+      ASSERT_EQ(a->equals(b), x == y);
+      ASSERT_EQ(a->compare(b), x < y ? -1 : x > y ? 1 : 0);
     }
     // Read back from its text, a number is written alike.
-    ASSERT_TRUE(cast<Number>(JSON::parse(String::withCString(ta.c_str())))->written() == a->written()) << ta;
+    ASSERT_TRUE(cast<Number>(JSON::parse(String::withCString(ta.c_str())))->written() == a->written());
   }
   // Texts that differ by the unsigned mark alone.
   EXPECT_FALSE(Number::withU64(UINT64_MAX)->written() == Number::withI64(-1)->written());

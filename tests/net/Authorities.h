@@ -49,11 +49,10 @@ class AuthorityMaker {
     switch (pick(9)) {
       case 0: break;  // no port
       case 1: a.text += ":"; break;  // an empty port: the scheme's own
-      case 2: {  // in the range, maybe with leading zeros
+      case 2:  // in the range, maybe with leading zeros
         a.port = 1 + pick(65535);
         a.text += ":" + std::string(pick(3) ? 0 : pick(4), '0') + std::to_string(a.port);
         break;
-      }
       case 3: a.text += ":" + std::string(1 + pick(4), '0'); portFault = true; break;  // zero
       case 4: {  // past the range, past 2^32, past 2^64
         const std::string over[] = {"65536", std::to_string(65536 + pick(1000000)), "4294967296",

@@ -2,6 +2,7 @@
 // failures it finds before any connection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -212,10 +213,9 @@ TEST(HttpParse, InterimRepliesArePassedOverWhateverTheyHold) {
   EXPECT_EQ(str(r->error), "malformed response (no status line)");
 }
 
-// Random final heads, with and without bodies by their status, their framing
-// fields right, wrong or malformed, bytes after them, interim replies ahead:
-// a 1xx, 204 or 304 reply ends with its head whatever its fields say; any
-// other is framed by its fields alone.
+// Random final heads, interim replies ahead, framing fields right, wrong or
+// malformed, bytes after them: a 1xx, 204 or 304 reply ends with its head
+// whatever its fields say; any other is framed by its fields alone.
 TEST(HttpParse, RepliesWithoutABodyEndWithTheirHead) {
   constexpr int kRounds = test::rounds(4000);
   std::mt19937 rng(::testing::UnitTest::GetInstance()->random_seed());
@@ -234,21 +234,17 @@ TEST(HttpParse, RepliesWithoutABodyEndWithTheirHead) {
     const std::string more = rng() % 2 ? "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc" : "";
     // 0: unframed, 1: Content-Length, 2: chunked, 3: Content-Length and chunked.
     const uint32_t framing = rng() % 4;
-    // The length said: the body's, or (without a body by status) any, even one that is no number.
+    // Without a body by status, any length is said, even one that is no number.
     const std::string said = !noBody || rng() % 2 ? std::to_string(body.size())
                              : rng() % 2         ? std::to_string(rng() % 100000)
                                                  : "x" + std::to_string(rng() % 10);
     std::string head = "HTTP/1.1 " + std::to_string(code) + " Reason\r\nX-F: " + std::to_string(round) + "\r\n";
     if (framing & 1) head += "Content-Length: " + said + "\r\n";
     if (framing & 2) head += "Transfer-Encoding: chunked\r\n";
-    std::string wire = body;
-    if (framing & 2) {
-      wire.clear();
-      for (size_t at = 0; at < body.size(); at += 7) {
-        const std::string piece = body.substr(at, 7);
-        wire += std::to_string(piece.size()) + "\r\n" + piece + "\r\n";
-      }
-      wire += "0\r\n\r\n";
+    std::string wire = framing & 2 ? "" : body;
+    for (size_t at = 0, n = 1; framing & 2 && n > 0; at += n) {  // chunks of up to 7 bytes, then the last
+      n = std::min<size_t>(7, body.size() - at);
+      wire += std::to_string(n) + "\r\n" + body.substr(at, n) + "\r\n";
     }
     // Without a body by status, what follows the head is anything at all: a body or the next reply.
     if (noBody && rng() % 3 == 0) wire = more;
@@ -267,16 +263,6 @@ TEST(HttpParse, RepliesWithoutABodyEndWithTheirHead) {
   EXPECT_GT(withoutBody, kRounds / 4);
   for (uint32_t status = 0; status < 1000; status++)  // the rule itself, at every code
     EXPECT_EQ(Http::_hasNoBody(status), status / 100 == 1 || status == 204 || status == 304) << status;
-  // The named rows: a 204 with a length it did not send, a 304 with a length of what it stands for.
-  for (const char* reply : {"HTTP/1.1 204 No Content\r\nContent-Length: 50\r\n\r\n",
-                            "HTTP/1.1 304 Not Modified\r\nContent-Length: 4096\r\n\r\n{\"contributions\":[]}",
-                            "HTTP/1.1 204 No Content\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"}) {
-    bool framed = false;
-    auto r = parse(reply, &framed);
-    EXPECT_EQ(r->error, nullptr) << reply;
-    EXPECT_EQ(r->body->length(), 0u) << reply;
-    EXPECT_TRUE(framed) << reply;
-  }
 }
 
 TEST(HttpResolve, LocationsAgainstABase) {

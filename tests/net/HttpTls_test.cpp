@@ -273,10 +273,9 @@ TEST_F(Https, RefusedHandshakesSayWhy) {
   }
 }
 
-// A certificate's dates are read in either form: a UTCTime holds the years
-// 1950 to 2049, a GeneralizedTime any other (and may hold those too). An
-// ECDSA signature whose integer is shorter than the key (one in 128; the
-// test authority's own is one) verifies as any other.
+// Dates in either form (a UTCTime holds 1950 to 2049, a GeneralizedTime any
+// year) are read; an ECDSA signature whose integer is shorter than the key
+// (one in 128, the test authority's own among them) verifies.
 TEST_F(Https, CertificatesDatedAtBothEndsOrSignedWithShortIntegersAreTaken) {
   for (const char* name : {"valid-1950-2060", "valid-1949-2049", "shortsig"}) {
     ASSERT_FALSE(server().more[name].empty()) << "the test server does not offer " << name;

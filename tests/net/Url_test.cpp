@@ -94,16 +94,14 @@ TEST(Url, MalformedAuthoritiesAreNamed) {
   const char* const kPort = "invalid port in URL";
   const char* const kUrl = "invalid URL";
   const struct { const char* text; const char* fault; uint32_t port; } cases[] = {
-      {"http://[::1]x:8080", kUrl, 0},       {"http://[::1]]:8080", kUrl, 0},     {"http://host:-1", kPort, 0},
-      {"http://host:80x", kPort, 0},         {"http://host:0", kPort, 0},         {"http://host/", nullptr, 0},
-      {"http://host:8080/", nullptr, 8080},  {"http://host:/p", nullptr, 0},      {"http://host:", nullptr, 0},
-      {"http://[::1]:8080/", nullptr, 8080}, {"http://[::1]", nullptr, 0},        {"http://[::1]:/", nullptr, 0},
-      {"http://[]:80/", kUrl, 0},            {"http://[::1/", kUrl, 0},           {"http://[[::1]:80/", kUrl, 0},
-      {"http://h]:80/", kUrl, 0},            {"http://h[1]:80/", kUrl, 0},        {"http://[::1]:80]/", kPort, 0},
-      {"http://h:65535?q", nullptr, 65535},  {"http://h:65536", kPort, 0},        {"http://h:4294967376/", kPort, 0},
-      {"http://h:18446744073709551696/", kPort, 0}, {"http://h:+80/", kPort, 0},  {"http://h:80:81/", kPort, 0},
-      {"http://h:00080/", nullptr, 80},      {"http://:80/", nullptr, 80},        {"http://u:p@h:80/", kPort, 0},
-      {"http://h:8%30/", kPort, 0},          {"http://h/x:y", nullptr, 0},        {"http://h?x:y", nullptr, 0},
+      {"http://[::1]x:8080", kUrl, 0},   {"http://[::1]]:8080", kUrl, 0}, {"http://[]:80/", kUrl, 0},
+      {"http://[::1/", kUrl, 0},         {"http://[[::1]:80/", kUrl, 0},  {"http://h]:80/", kUrl, 0},
+      {"http://h[1]:80/", kUrl, 0},      {"http://[::1]:80]/", kPort, 0}, {"http://host:-1", kPort, 0},
+      {"http://host:80x", kPort, 0},     {"http://host:0", kPort, 0},     {"http://h:+80/", kPort, 0},
+      {"http://h:80:81/", kPort, 0},     {"http://h:8%30/", kPort, 0},    {"http://u:p@h:80/", kPort, 0},
+      {"http://h:65536", kPort, 0},      {"http://h:4294967376/", kPort, 0}, {"http://h:18446744073709551696/", kPort, 0},
+      // Sound ones of every shape are generated below.
+      {"http://h:65535?q", nullptr, 65535}, {"http://[::1]:/", nullptr, 0}, {"http://:80/", nullptr, 80},
   };
   for (const auto& c : cases) {
     auto url = Url::withCString(c.text);
@@ -123,7 +121,7 @@ TEST(Url, GeneratedAuthoritiesReadAsMade) {
     auto url = Url::withCString(text.c_str());
     ASSERT_EQ(str(url->authorityFault()), a.fault ? a.fault : "(null)");
     ASSERT_EQ(url->port(), a.fault ? Url::kInvalidPort : a.port);
-    if (!a.fault) ASSERT_EQ(str(url->host()), a.host);
+    if (!a.fault) { ASSERT_EQ(str(url->host()), a.host); }
     if (a.fault) faults[a.fault[8] == 'p' ? 1 : 0]++;
   }
   EXPECT_GT(faults[0], 0);
