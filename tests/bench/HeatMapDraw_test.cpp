@@ -335,11 +335,6 @@ Shown drawnNamesOf(HeatMap& map, int64_t room) {
   return out;
 }
 
-std::string folded(std::string t) {
-  for (char& c : t) c = char(textkeys::fold(uint8_t(c)));
-  return t;
-}
-
 // Each heading and name reads as its own item alone, with letter case
 // ignored too; nothing is drawn past its room and no note says "alike".
 int expectNamesToldApart(HeatMap& map, int64_t room, const std::string& where) {
@@ -350,7 +345,7 @@ int expectNamesToldApart(HeatMap& map, int64_t room, const std::string& where) {
                namestest::expectToldApart(shown.names, where + ", names");
   for (const std::vector<DrawnItem>* items : {&shown.headings, &shown.names}) {
     std::vector<DrawnItem> caseless;
-    for (const DrawnItem& item : *items) caseless.push_back({folded(item.whole), folded(item.drawn)});
+    for (const DrawnItem& item : *items) caseless.push_back({textkeys::folded(item.whole), textkeys::folded(item.drawn)});
     broken += namestest::expectToldApart(caseless, where + ", letter case ignored");
   }
   EXPECT_EQ(shown.note.find("alike"), std::string::npos) << where << ": " << shown.note;

@@ -546,12 +546,7 @@ TEST(HeatMapBuild, AgreesWithTheRulesTakenLiterally) {
 TEST(HeatMapHeadings, ReadAlikeFollowsTheReadingRule) {
   std::mt19937 rng(7);
   const auto pick = [&](uint32_t n) { return uint32_t(rng() % n); };
-  const auto folded = [](std::string_view t) {
-    std::string out(t);
-    for (char& c : out) c = char(textkeys::fold(uint8_t(c)));
-    return out;
-  };
-  const std::string ellipsis = "\xE2\x80\xA6";
+  const std::string ellipsis(chart::kEllipsis);
   for (int round = 0; round < test::rounds(400); ++round) {
     const size_t P = 1 + pick(3), items = 1 + pick(12);
     std::vector<std::vector<std::string>> texts(P), forms(P);
@@ -577,7 +572,7 @@ TEST(HeatMapHeadings, ReadAlikeFollowsTheReadingRule) {
       for (size_t i = 0; i < items; ++i) parts[p].of.push_back(pick(uint32_t(texts[p].size())));
     }
     const auto reads = [&](size_t p, uint32_t form, uint32_t text) {
-      const std::string f = folded(forms[p][form]), t = folded(texts[p][text]);
+      const std::string f = textkeys::folded(forms[p][form]), t = textkeys::folded(texts[p][text]);
       if (p + 1 < P && f.find(ellipsis) == std::string::npos) return f == t;
       return chart::readsAs(f, t);
     };
