@@ -420,6 +420,32 @@ TEST_F(Measured, FormsAreKeptPerRoomWhileTheStringsStay) {
   EXPECT_GT(measured(), 0);
 }
 
+// Copies of a text draw one form, whichever copy comes first, also where
+// a text is told from its neighbour by letter case alone.
+TEST_F(Measured, CopiesOfATextDrawOneForm) {
+  std::mt19937 rng(12);
+  const std::vector<std::string> words = {"AMD EPYC 9654 96-Core Processor (lab cluster west, rack 7, slot 12)",
+                                          "Amd Epyc 9654 96-Core Processor (lab cluster west, rack 7, slot 13)",
+                                          "Ampere Altra Max M128-30 (lab cluster west, rack 7, slot 12)",
+                                          "amd epyc 7763", "AMD EPYC 7764", "quorl", "QuorlReleaseWithDebugInfoAndLTO"};
+  for (int round = 0; round < test::rounds(200); ++round) {
+    std::vector<std::string> pool;
+    for (uint32_t k = 2 + rng() % 5; k > 0; --k) pool.push_back(words[rng() % words.size()]);
+    auto names = make<Array>();
+    std::vector<std::string> texts;
+    for (uint32_t k = 2 + rng() % 30; k > 0; --k) {
+      texts.push_back(pool[rng() % pool.size()]);
+      names->add(String::withCString(texts.back().c_str()));
+    }
+    chart::ShortForms forms;
+    const std::vector<std::string>& shown = forms.of(*names, 40 + int64_t(rng() % 400), TextMeasure{12, 7});
+    for (size_t i = 0; i < texts.size(); ++i)
+      for (size_t j = 0; j < i; ++j)
+        if (texts[i] == texts[j]) EXPECT_EQ(shown[i], shown[j]) << "round " << round << ": " << texts[i];
+    if (HasFailure()) return;
+  }
+}
+
 // Whether some form of ASCII text i (beginning, a window, end, with
 // ellipses between) fits the room and reads as it alone.
 bool someFormTells(const std::vector<std::string_view>& texts, size_t i, int64_t room, const TextMeasure& m) {
